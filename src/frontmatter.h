@@ -1,0 +1,21 @@
+// The frontmatter block: "key: value" lines between "---" and "---" (or "...") at the top.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "attrs.h"  // StringPairs
+
+namespace vedavi::frontmatter {
+
+struct Frontmatter {
+  StringPairs pairs;        // in source order, duplicates kept
+  std::size_t body_offset;  // just past the closing delimiter line
+};
+
+// The leading frontmatter of a text whose line ends are "\n"; none when the text opens with no
+// frontmatter block or a malformed one.
+std::optional<Frontmatter> extract(std::string_view text);
+
+}  // namespace vedavi::frontmatter
