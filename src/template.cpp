@@ -236,7 +236,7 @@ std::vector<HtmlToken> html_tokens(std::string_view html,
     if (!rest.empty() && scan::is_ascii_alpha(rest.front())) {
       table_context = is_one_of(tag_name(rest), {"table", "thead", "tbody", "tfoot"});
     } else if (rest.size() >= 2 && rest.front() == '/' && scan::is_ascii_alpha(rest[1])) {
-      if (is_one_of(tag_name(rest.substr(1)), {"tr", "thead", "tbody", "tfoot"})) table_context = true;
+      table_context = is_one_of(tag_name(rest.substr(1)), {"tr", "thead", "tbody", "tfoot"});
     }
     if (rest.starts_with("!--")) {
       i = skip_past(html, i + 4, "-->");
