@@ -2,40 +2,64 @@
 // them, running core steps without the interpreter lock and inside the failure guard, and turning
 // every failure into the right Python exception.
 //
-// A member function reads like this:
+// Writing a member function
+// -------------------------
+//   constexpr Signature kShout{"shout", "shout(text, times=None)\n--\n\n",
+//                              {required("text"), with_default("times")}};
 //
-//   constexpr Signature kMathJs{"math_js", "math_js(func, xtra)\n--\n\n",
-//                               {required("func"), required("xtra")}};
-//
-//   Ref math_js(const Call& call) {
-//     const auto args = match(kMathJs, call);                   // 1. match (TypeError)
-//     const auto func = args.get<std::optional<std::string_view>>(0);  // 2. convert, in
-//     const auto xtra = args.get<std::string_view>(1);          //    signature order
-//     /* 3. check values that have rules of their own (ValueError) */
-//     std::string js = released([&] {                           // 4. core work, lock released,
-//       return guarded("formatting", [&] { return core(func, xtra); });  // failures guarded
+//   Ref shout(const Call& call) {
+//     const auto args = match(kShout, call);                               // 1. match
+//     const auto text = args.get<std::string_view>(0);                     // 2. convert, in
+//     const auto times = args.get_or<std::optional<std::uint64_t>>(1, {});  //  signature order
+//     if (times == 0u) raise(PyExc_ValueError, "times must be positive");  // 3. check values
+//     std::string out = released([&] {                                     // 4. core work
+//       return guarded("shouting", [&] { return core::shout(text, times.value_or(1)); });
 //     });
-//     return new_str(js);                                       // 5. result
+//     return new_str(out);                                                 // 5. result
 //   }
-//   PyMethodDef math_js_method = method<math_js>(kMathJs);
+//   PyMethodDef shout_method = method<shout>(kShout);
 //
-// Convert every argument before checking any value, so that a type error of a later parameter
-// wins over a bad value of an earlier one.
+// then add FUNCTION(shout) at its place in the member table of module.cpp.
 //
-// Failures: conversions throw ErrorAlreadySet with the Python exception set; a TypeError from
-// converting an argument is reworded to name its parameter ("argument 'types': ..."), other
-// exception types pass unchanged. An internal failure of the core (vedavi::InternalError or any
-// other std::exception but std::bad_alloc) inside `guarded` becomes RuntimeError "internal error
-// in vedavi while {activity} (this is a bug, please report it)"; anywhere else it becomes
-// vedavi_runtime.PanicException. std::bad_alloc becomes MemoryError wherever it is thrown.
+// - The docstring starts with the text signature, "--" and a blank line; any documentation text
+//   follows. Signature's constructor runs at compile time and rejects a text signature whose
+//   parameters (names, order, defaults, "*") differ from the Param list.
+// - Convert every argument before checking any value, so that a type error of a later parameter
+//   wins over a bad value of an earlier one. `get_or` leaves a parameter that was not given at
+//   its fallback, unconverted.
+// - Parameter types (convert.h): std::string_view (str, read in place), bool (True/False/NumPy
+//   bool), unsigned integers (int or __index__), std::optional<T> (None or T), Borrowed (any
+//   object), Dict, List<T> (any sequence but a str), Set<T> (set/frozenset), std::tuple<...>.
+//   Specialise FromPython<T> to add one.
+// - Views into arguments stay valid for the whole call, with or without the lock: the caller
+//   holds the arguments, List and Set hold their items, a tuple holds its elements, and str is
+//   immutable.
+// - `released` lets other threads run during a step that touches no Python object; `guarded`
+//   names the activity of a core step for the RuntimeError below. Steps that keep the lock use
+//   `guarded` alone. Build results with new_* (convert.h) once the lock is held again.
+// - Core entry points call vedavi::fault_point(input) (internal_error.h); builds with
+//   VEDAVI_FAULT_INJECTION then fail inside the step when the input holds kFaultMarker, which is
+//   how tests reach the guard.
+//
+// Failures
+// --------
+// Conversions throw ErrorAlreadySet with the Python exception set; a TypeError (exactly
+// TypeError) from converting an argument is reworded to name its parameter ("argument 'types':
+// Can't extract `str` to `Vec`"), other exception types pass unchanged. Raise an exception of
+// your own with raise(). An internal failure of the core (vedavi::InternalError or any other
+// exception but std::bad_alloc) inside `guarded` becomes RuntimeError "internal error in vedavi
+// while {activity} (this is a bug, please report it)"; anywhere else in a member it becomes
+// vedavi_runtime.PanicException (a BaseException) carrying the failure's message. Either way one
+// line goes to standard error. std::bad_alloc becomes MemoryError wherever it is thrown.
 #pragma once
 
 #include <array>
 #include <cassert>
 #include <cstddef>
+#include <new>
 #include <span>
 #include <string_view>
-#include <type_traits>
+#include <utility>
 
 #include "convert.h"
 #include "errors.h"
@@ -54,26 +78,64 @@ struct Param {
 // A parameter without a default, given by position or by name.
 constexpr Param required(std::string_view name) { return {name, true, false}; }
 // A parameter with a default, given by position or by name.
-constexpr Param optional(std::string_view name) { return {name, false, false}; }
+constexpr Param with_default(std::string_view name) { return {name, false, false}; }
 // A parameter after "*": given by name only.
 constexpr Param keyword_only(std::string_view name, bool is_required = false) {
   return {name, is_required, true};
 }
 
+// True when `doc` begins with the text signature of `name` taking `params`: "name(", an optional
+// "$self, ", the parameters in order ("p" when required, "p=default" when not, a "*" before the
+// first keyword-only one), then ")\n--\n\n".
+constexpr bool is_text_signature_of(std::string_view doc, std::string_view name,
+                                    std::span<const Param> params) {
+  if (!doc.starts_with(name) || !doc.substr(name.size()).starts_with("(")) return false;
+  const std::size_t list_begin = name.size() + 1;
+  const std::size_t list_end = doc.find(")\n--\n\n", list_begin);
+  if (list_end == std::string_view::npos) return false;
+  std::string_view list = doc.substr(list_begin, list_end - list_begin);
+  if (list.starts_with("$self")) list.remove_prefix(list.starts_with("$self, ") ? 7 : 5);
+  bool is_keyword_only = false;
+  std::size_t next = 0;
+  while (!list.empty()) {
+    const std::size_t comma = list.find(", ");
+    const std::string_view item = list.substr(0, comma);
+    list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 2);
+    if (item == "*") {
+      if (is_keyword_only) return false;
+      is_keyword_only = true;
+      continue;
+    }
+    const std::size_t equals = item.find('=');
+    if (next == params.size()) return false;
+    const Param& param = params[next++];
+    if (param.name != item.substr(0, equals) || param.is_keyword_only != is_keyword_only ||
+        param.is_required != (equals == std::string_view::npos)) {
+      return false;
+    }
+  }
+  return next == params.size();
+}
+
 // A function's parameters, the name its argument errors show and its docstring, which begins
-// with the text signature ("name(params)\n--\n\n") so that inspect.signature can read it.
-// Parameters that may come by position precede the keyword-only ones.
+// with the text signature ("name(params)\n--\n\n") so that inspect.signature can read it. The
+// constructor runs at compile time and refuses a docstring whose signature differs from the
+// parameters, so the two cannot drift apart.
 template <std::size_t N>
 struct Signature {
-  const char* name;                // as registered, e.g. "math_js"
-  const char* doc;                 // the text signature line, "--", a blank line, then any text
-  std::array<Param, N> params;
-  const char* owner = nullptr;     // the class of a method, for messages such as "Cls.fn()"
+  const char* name;             // as registered, e.g. "math_js"
+  const char* doc;              // the text signature, "--", a blank line, then any text
+  std::array<Param, N> params;  // those that may come by position first
+  const char* owner;            // the class of a method, for messages such as "Cls.fn()"
+
+  consteval Signature(const char* name, const char* doc, const Param (&params)[N],
+                      const char* owner = nullptr)
+      : name(name), doc(doc), params(std::to_array(params)), owner(owner) {
+    if (!is_text_signature_of(doc, name, this->params)) {
+      throw "the docstring's text signature does not match the parameters";
+    }
+  }
 };
-template <std::size_t N>
-Signature(const char*, const char*, const Param (&)[N]) -> Signature<N>;
-template <std::size_t N>
-Signature(const char*, const char*, const Param (&)[N], const char*) -> Signature<N>;
 
 // The arguments of one fast call, as the interpreter passes them: `args[0, nargs)` positional,
 // then one value per name in the tuple `kwnames` (null when there are none).
@@ -183,7 +245,9 @@ decltype(auto) guarded(const char* activity, Step&& step) {
 template <class Body>
 PyObject* entry(Body&& body) noexcept {
   try {
-    return std::forward<Body>(body)().release();
+    Ref result = std::forward<Body>(body)();
+    assert((result || PyErr_Occurred()) && "a member returns an object or throws");
+    return result.release();
   } catch (...) {
     set_exception_from_current();
     return nullptr;

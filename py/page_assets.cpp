@@ -74,7 +74,7 @@ Ref math_js(const Call& call) {
 }
 
 constexpr Signature kDialectCss{"dialect_css", "dialect_css(preview=False)\n--\n\n",
-                                {optional("preview")}};
+                                {with_default("preview")}};
 
 Ref dialect_css(const Call& call) {
   const auto args = match(kDialectCss, call);
