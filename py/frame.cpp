@@ -3,6 +3,7 @@
 #include "frame.h"
 
 #include <exception>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -20,6 +21,18 @@ std::string display_name(const char* owner, const char* name) {
   return text;
 }
 
+// Decimal digits of `n`. (std::to_string would make the extension export a symbol of the
+// standard library: a GNU unique symbol, which hidden visibility does not hide.)
+std::string decimal(std::size_t n) {
+  char digits[24];
+  char* begin = std::end(digits);
+  do {
+    *--begin = char('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  return std::string(begin, std::end(digits));
+}
+
 // 'a'; 'a' and 'b'; 'a', 'b', and 'c'.
 void append_name_list(std::string& text, std::span<const std::string_view> names) {
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -34,7 +47,7 @@ void append_name_list(std::string& text, std::span<const std::string_view> names
 [[noreturn, gnu::cold]] void raise_missing(const char* owner, const char* name, const char* kind,
                                            std::span<const std::string_view> missing) {
   std::string text = display_name(owner, name);
-  text.append(" missing ").append(std::to_string(missing.size())).append(" required ").append(kind);
+  text.append(" missing ").append(decimal(missing.size())).append(" required ").append(kind);
   text.append(missing.size() == 1 ? " argument: " : " arguments: ");
   append_name_list(text, missing);
   raise(PyExc_TypeError, text);
@@ -45,9 +58,9 @@ void append_name_list(std::string& text, std::span<const std::string_view> names
                                                        std::size_t given) {
   std::string text = display_name(owner, name);
   text.append(" takes ");
-  if (required != accepted) text.append("from ").append(std::to_string(required)).append(" to ");
-  text.append(std::to_string(accepted)).append(" positional arguments but ");
-  text.append(std::to_string(given)).append(given == 1 ? " was given" : " were given");
+  if (required != accepted) text.append("from ").append(decimal(required)).append(" to ");
+  text.append(decimal(accepted)).append(" positional arguments but ");
+  text.append(decimal(given)).append(given == 1 ? " was given" : " were given");
   raise(PyExc_TypeError, text);
 }
 
