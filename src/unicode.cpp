@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "utf8.h"
 
@@ -72,6 +73,35 @@ constexpr char32_t kCapitalSigma = 0x03A3;
 constexpr char32_t kSmallSigma = 0x03C3;
 constexpr char32_t kFinalSigma = 0x03C2;
 
+// The character at `pos` (`pos < s.size()`): its length, and whether it is white space.
+// Ill-formed bytes are never white space.
+struct CharClass {
+  std::size_t len;
+  bool is_white;
+};
+
+CharClass classify(std::string_view s, std::size_t pos) {
+  const unsigned char b = static_cast<unsigned char>(s[pos]);
+  if (b < 0x80) return {1, is_white_space(b)};
+  const utf8::Decoded d = utf8::decode(s, pos);
+  return {d.len, d.valid && is_white_space(d.cp)};
+}
+
+// Calls `visit` with each maximal run of non-white-space characters, in order.
+template <typename Visit>
+void for_each_word(std::string_view s, Visit visit) {
+  std::size_t begin = 0;
+  bool in_word = false;
+  for (std::size_t i = 0; i < s.size();) {
+    const CharClass c = classify(s, i);
+    if (c.is_white && in_word) visit(s.substr(begin, i - begin));
+    if (!c.is_white && !in_word) begin = i;
+    in_word = !c.is_white;
+    i += c.len;
+  }
+  if (in_word) visit(s.substr(begin));
+}
+
 }  // namespace
 
 GeneralCategory general_category(char32_t cp) {
@@ -131,7 +161,8 @@ void append_uppercase(char32_t cp, std::string& out) {
   }
 }
 
-// Ill-formed bytes are copied unchanged: case mapping never loses data.
+// Characters without a mapping and ill-formed bytes are copied as they stand, so case mapping
+// never loses data.
 void append_lowercase(std::string_view s, std::string& out) {
   out.reserve(out.size() + s.size());
   for (std::size_t i = 0; i < s.size();) {
@@ -142,14 +173,14 @@ void append_lowercase(std::string_view s, std::string& out) {
       continue;
     }
     const utf8::Decoded d = utf8::decode(s, i);
-    if (!d.valid) {
+    if (!d.valid || !has(d.cp, tables::kHasLower)) {
       out.append(s.substr(i, d.len));
     } else if (d.cp == kCapitalSigma) {
       // Final_Sigma: a word-final capital sigma lowers to the final form.
       const bool is_final = cased_before(s, i) && !cased_after(s, i + d.len);
       utf8::encode(is_final ? kFinalSigma : kSmallSigma, out);
     } else {
-      append_lowercase_char(d.cp, out);
+      append_mapping(d.cp, tables::kLowerKeys, tables::kLowerValues, tables::kLowerMulti, out);
     }
     i += d.len;
   }
@@ -172,8 +203,8 @@ std::string to_uppercase(std::string_view s) {
       continue;
     }
     const utf8::Decoded d = utf8::decode(s, i);
-    if (d.valid) {
-      append_uppercase(d.cp, out);
+    if (d.valid && has(d.cp, tables::kHasUpper)) {
+      append_mapping(d.cp, tables::kUpperKeys, tables::kUpperValues, tables::kUpperMulti, out);
     } else {
       out.append(s.substr(i, d.len));
     }
@@ -185,15 +216,9 @@ std::string to_uppercase(std::string_view s) {
 std::string_view trim_start(std::string_view s) {
   std::size_t i = 0;
   while (i < s.size()) {
-    const unsigned char b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-      if (!is_white_space(b)) break;
-      ++i;
-      continue;
-    }
-    const utf8::Decoded d = utf8::decode(s, i);
-    if (!d.valid || !is_white_space(d.cp)) break;
-    i += d.len;
+    const CharClass c = classify(s, i);
+    if (!c.is_white) break;
+    i += c.len;
   }
   return s.substr(i);
 }
@@ -219,21 +244,13 @@ std::string_view trim(std::string_view s) { return trim_end(trim_start(s)); }
 
 std::size_t word_count(std::string_view s) {
   std::size_t words = 0;
-  bool in_word = false;
-  for (std::size_t i = 0; i < s.size();) {
-    const unsigned char b = static_cast<unsigned char>(s[i]);
-    bool space;
-    if (b < 0x80) {
-      space = is_white_space(b);
-      ++i;
-    } else {
-      const utf8::Decoded d = utf8::decode(s, i);
-      space = d.valid && is_white_space(d.cp);
-      i += d.len;
-    }
-    if (!space && !in_word) ++words;
-    in_word = !space;
-  }
+  for_each_word(s, [&](std::string_view) { ++words; });
+  return words;
+}
+
+std::vector<std::string_view> split_white_space(std::string_view s) {
+  std::vector<std::string_view> words;
+  for_each_word(s, [&](std::string_view word) { words.push_back(word); });
   return words;
 }
 

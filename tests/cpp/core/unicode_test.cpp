@@ -286,21 +286,30 @@ TEST(Trim, ByUnicodeWhiteSpace) {
 TEST(WordCount, RunsOfNonWhiteSpace) {
   struct Case {
     std::u32string_view in;
-    std::size_t words;
+    std::vector<std::u32string_view> words;
   };
   const Case cases[] = {
-      {U"", 0},
-      {U"   ", 0},
-      {U"one", 1},
-      {U" one  two\tthree\n", 3},
-      {U"a\u00A0b\u3000c\u2028d", 4},
-      {U"a\u200Bb", 1},  // zero width space is not White_Space
-      {U"a\u000Bb\u0085c", 3},
-      {U"\u00E9t\u00E9 \u00E0 Paris", 3},
+      {U"", {}},
+      {U"   ", {}},
+      {U"one", {U"one"}},
+      {U" one  two\tthree\n", {U"one", U"two", U"three"}},
+      {U"a\u00A0b\u3000c\u2028d", {U"a", U"b", U"c", U"d"}},
+      {U"a\u200Bb", {U"a\u200Bb"}},  // zero width space is not White_Space
+      {U"a\u000Bb\u0085c ", {U"a", U"b", U"c"}},
+      {U"\u00E9t\u00E9 \u00E0 Paris", {U"\u00E9t\u00E9", U"\u00E0", U"Paris"}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(unicode::word_count(utf8_of(c.in)), c.words) << utf8_of(c.in);
+    const std::string in = utf8_of(c.in);
+    SCOPED_TRACE(in);
+    EXPECT_EQ(unicode::word_count(in), c.words.size());
+    std::vector<std::string> expected;
+    for (auto word : c.words) expected.push_back(utf8_of(word));
+    const auto words = unicode::split_white_space(in);
+    EXPECT_EQ(std::vector<std::string>(words.begin(), words.end()), expected);
   }
+  // Ill-formed bytes belong to words.
+  EXPECT_EQ(unicode::split_white_space("\x80 a\xE2\x82"),
+            (std::vector<std::string_view>{"\x80", "a\xE2\x82"}));
 }
 
 // --- Against Python's unicodedata (an independent build of the Unicode Character Database). ---
