@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -492,6 +497,37 @@ TEST_F(AgainstPython, DerivedPropertiesContainTheirCategories) {
       ASSERT_TRUE(unicode::is_cased(cp));
     }
   }
+}
+
+// The committed tables are what their generator writes from the Unicode Character Database,
+// when this machine has the same version of it.
+TEST(GeneratedTables, MatchTheirGenerator) {
+  const std::string source = __FILE__;
+  const std::string suffix = "tests/cpp/core/unicode_test.cpp";
+  if (!source.starts_with("/") || !source.ends_with(suffix)) GTEST_SKIP() << "no source path";
+  const std::string root = source.substr(0, source.size() - suffix.size());
+  std::ifstream proplist("/usr/share/unicode/PropList.txt");
+  std::string first_line;
+  if (!std::getline(proplist, first_line) || first_line.find("PropList-15.0.0.txt") == std::string::npos) {
+    GTEST_SKIP() << "the Unicode Character Database 15.0.0 is not installed";
+  }
+  if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is not available";
+  char out_path[] = "/tmp/vedavi_unicode_tables_XXXXXX";
+  const int fd = mkstemp(out_path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  const std::string command = "python3 " + root + "tools/gen_unicode_tables.py --out " + out_path +
+                              " 2>/dev/null";
+  const int status = std::system(command.c_str());
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string generated = slurp(out_path);
+  std::remove(out_path);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(generated == slurp(root + "src/unicode_tables.inc"))
+      << "src/unicode_tables.inc differs from what tools/gen_unicode_tables.py writes";
 }
 
 }  // namespace

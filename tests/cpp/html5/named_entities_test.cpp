@@ -1,7 +1,13 @@
 #include "html5/named_entities.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -139,6 +145,34 @@ TEST(NamedEntityLookup, LongTextIsReadOnlyAsFarAsTheLongestName) {
   ASSERT_NE(found, nullptr);
   EXPECT_EQ(found->name, "amp");
   EXPECT_EQ(html5::find_named_entity(text), nullptr);
+}
+
+// The committed rows are what their generator writes; the banner line names the Python version
+// that wrote it, so it is left out of the comparison.
+TEST(NamedEntityTable, MatchesItsGenerator) {
+  const std::string source = __FILE__;
+  const std::string suffix = "tests/cpp/html5/named_entities_test.cpp";
+  if (!source.starts_with("/") || !source.ends_with(suffix)) GTEST_SKIP() << "no source path";
+  const std::string root = source.substr(0, source.size() - suffix.size());
+  if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is not available";
+  char out_path[] = "/tmp/vedavi_named_entities_XXXXXX";
+  const int fd = mkstemp(out_path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  const std::string command = "python3 " + root + "tools/gen_named_entities.py --out " + out_path +
+                              " 2>/dev/null";
+  const int status = std::system(command.c_str());
+  auto body = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    return text.substr(std::min(text.size(), text.find('\n')));
+  };
+  const std::string generated = body(out_path);
+  std::remove(out_path);
+  ASSERT_EQ(status, 0);
+  EXPECT_FALSE(generated.empty());
+  EXPECT_TRUE(generated == body(root + "html5/named_entities.inc"))
+      << "html5/named_entities.inc differs from what tools/gen_named_entities.py writes";
 }
 
 }  // namespace
