@@ -163,8 +163,9 @@ void append_uppercase(char32_t cp, std::string& out) {
 
 // Characters without a mapping and ill-formed bytes are copied as they stand, so case mapping
 // never loses data.
+// No reserve here: callers append many small pieces to one string, and an exact reserve per
+// piece would defeat the string's geometric growth.
 void append_lowercase(std::string_view s, std::string& out) {
-  out.reserve(out.size() + s.size());
   for (std::size_t i = 0; i < s.size();) {
     const unsigned char b = static_cast<unsigned char>(s[i]);
     if (b < 0x80) {
@@ -188,6 +189,7 @@ void append_lowercase(std::string_view s, std::string& out) {
 
 std::string to_lowercase(std::string_view s) {
   std::string out;
+  out.reserve(s.size());
   append_lowercase(s, out);
   return out;
 }

@@ -161,6 +161,11 @@ TEST(Utf8Boundaries, StepForwardAndBack) {
     pos = utf8::prev_boundary(s, pos);
     EXPECT_EQ(pos, starts[k - 1]);
   }
+  // Positions outside the text.
+  EXPECT_EQ(utf8::prev_boundary(s, 0), 0u);
+  EXPECT_EQ(utf8::prev_boundary(s, s.size() + 5), 8u);
+  EXPECT_EQ(utf8::prev_char(s, s.size() + 5), 0xE9u);
+  EXPECT_TRUE(utf8::is_boundary(s, s.size() + 5));
   EXPECT_EQ(utf8::char_count(s), 4u);
   EXPECT_EQ(utf8::char_count(""), 0u);
 }
