@@ -456,6 +456,57 @@ TEST_F(AgainstPython, FullCaseMappings) {
   EXPECT_GT(mapped, 2500u);
 }
 
+// Every string of up to four characters over an alphabet of cased, case-ignorable (some of
+// them cased too) and other characters around capital sigmas, lowercased by Python.
+TEST_F(AgainstPython, FinalSigmaInEveryShortContext) {
+  const std::u32string alphabet = U"\u03A3A'. \u0301" U"1\u02B0\u0345\u00C0";
+  std::string script = "import itertools\nA = \"";
+  for (char32_t c : alphabet) {
+    char escape[16];
+    std::snprintf(escape, sizeof escape, "\\U%08X", static_cast<unsigned>(c));
+    script += escape;
+  }
+  script += "\"\nfor n in range(1, 5):\n for t in itertools.product(A, repeat=n):\n"
+            "  print(\".\".join(format(ord(c), \"x\") for c in \"\".join(t).lower()))\n";
+  char path[] = "/tmp/vedavi_sigma_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, script.data(), script.size()), static_cast<ssize_t>(script.size()));
+  close(fd);
+  FILE* pipe = popen(("python3 " + std::string(path)).c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string text;
+  char buf[1 << 16];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
+  pclose(pipe);
+  std::remove(path);
+
+  std::istringstream lines(text);
+  std::size_t compared = 0;
+  std::vector<std::size_t> index;  // odometer over the alphabet, as itertools.product counts
+  for (std::size_t len = 1; len <= 4; ++len) {
+    index.assign(len, 0);
+    for (bool more = true; more;) {
+      std::u32string in;
+      for (std::size_t k : index) in.push_back(alphabet[k]);
+      std::string line;
+      ASSERT_TRUE(std::getline(lines, line));
+      ASSERT_EQ(unicode::to_lowercase(utf8_of(in)), parse_hex_list(line)) << utf8_of(in);
+      ++compared;
+      more = false;
+      for (std::size_t k = len; k-- > 0;) {
+        if (++index[k] < alphabet.size()) {
+          more = true;
+          break;
+        }
+        index[k] = 0;
+      }
+    }
+  }
+  EXPECT_EQ(compared, 10u + 100u + 1000u + 10000u);
+}
+
 // Python's str.isspace() is Zs plus the bidirectional classes WS, B and S: White_Space and the
 // four information separators U+001C to U+001F.
 TEST_F(AgainstPython, WhiteSpaceIsIsspaceWithoutTheSeparators) {
