@@ -40,6 +40,17 @@ MEMBERS = [
      "hl_lang, code_wrap, hl_fn, auto_ids, gh_ids)"),
     ("__version__", None),
 ]
+# The functions documented beyond their signature; every other function has no docstring body.
+DOCUMENTED = {
+    "vedavi2md": "Render canonical VEDAVI as deterministic `md` dialect source.",
+    "frontmatter_meta": "The flat `meta` pairs of a leading frontmatter block, by the dialect's rule,\n"
+    "without parsing the document: `[]` when it opens with none.",
+    "trailing_attr_span": "Byte range of the trailing attribute group of `line`, or None: the group\n"
+    "`strip_trailing_attr` would consume, as the dialect's own grammar judges it.",
+    "highlight_md": "Classed-span inner HTML highlighting `src` as the `md` dialect itself:\n"
+    "the same shape `hl='spans'` produces for code languages, using the theme\n"
+    "scopes documented in `highlight`.",
+}
 NAMES = [name for name, _ in MEMBERS]
 REGISTERED = [name for name in NAMES if hasattr(native, name)]
 SIGNATURES = [(name, text) for name, text in MEMBERS if text is not None]
@@ -90,8 +101,10 @@ class TestSignatures:
         member = getattr(native, name)
         assert f"{name}{inspect.signature(member)}" == text.replace('"', "'")
 
-    @pytest.mark.parametrize("name", ["math_js", "dialect_css"])
-    def test_functions_without_text_have_no_docstring_body(self, name):
+    @pytest.mark.parametrize("name", [name for name, text in SIGNATURES if name[0].islower()])
+    def test_docstring_body(self, name):
+        if not hasattr(native, name):
+            pytest.skip(f"{name} is not built yet")
         function = getattr(native, name)
-        assert function.__doc__ is None
         assert function.__text_signature__ is not None
+        assert function.__doc__ == DOCUMENTED.get(name)
