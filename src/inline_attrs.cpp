@@ -1,0 +1,183 @@
+// Attribute blocks after inlines and reference variants.
+#include "inline_attrs.h"
+
+#include <algorithm>
+#include <string>
+
+#include "unicode.h"
+#include "utf8.h"
+
+namespace vedavi::inl {
+namespace {
+
+bool is_quote(char c) { return c == '"' || c == '\''; }
+
+// The colon form's closing brace, scanning from `from` (just past "{:").
+std::optional<std::size_t> colon_group_end(std::string_view text, std::size_t from) {
+  bool escaped = false;
+  char quote = 0;
+  for (std::size_t i = from; i < text.size(); ++i) {
+    const char c = text[i];
+    if (escaped) {
+      escaped = false;
+    } else if (c == '\\') {
+      escaped = true;
+    } else if (quote) {
+      if (c == quote) quote = 0;
+    } else if (is_quote(c)) {
+      quote = c;
+    } else if (c == '}') {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+template <class Pred>
+std::size_t BraceMemo::NextOf::find(std::string_view text, std::size_t at, Pred pred) {
+  if (!valid || at < from || at > found) {
+    std::size_t i = at;
+    while (i < text.size()) {
+      const utf8::Decoded d = utf8::decode(text, i);
+      if (pred(d.cp)) break;
+      i += d.len;
+    }
+    from = at;
+    found = i;
+    valid = true;
+  }
+  return found;
+}
+
+bool BraceMemo::may_be_attr_body(std::string_view text, std::size_t open, std::size_t close) {
+  const std::size_t first = non_space_.find(text, open + 1, [](char32_t c) { return !unicode::is_white_space(c); });
+  if (open + 1 < close && text[open + 1] == ':') return true;  // the full parse decides
+  if (first >= close) return false;
+  if (text[first] == '#' || text[first] == '.') return true;
+  const std::size_t word_end = space_.find(text, first, [](char32_t c) { return unicode::is_white_space(c); });
+  const std::size_t eq = equals_.find(text, first, [](char32_t c) { return c == '='; });
+  return eq > first && eq < word_end && eq < close;
+}
+
+std::optional<std::size_t> BraceMemo::next_close(std::string_view text, std::size_t from) {
+  if (!close_valid_ || from < close_from_ || from > close_found_) {
+    const std::size_t pos = text.find('}', from);
+    close_found_ = pos == std::string_view::npos ? text.size() : pos;
+    close_from_ = from;
+    close_valid_ = true;
+  }
+  if (close_found_ >= text.size()) return std::nullopt;
+  return close_found_;
+}
+
+std::optional<std::size_t> BraceMemo::group_end(std::string_view text, std::size_t open,
+                                                std::size_t scan_from) {
+  if (valid_ && open > start_ && (!end_ || open < *end_) && scan_from == open + 1) {
+    // Inside the remembered search and outside its quotes: the same end.
+    auto it = std::upper_bound(quoted_.begin(), quoted_.end(), std::make_pair(open, text.size()));
+    const bool quoted = it != quoted_.begin() && open < std::prev(it)->second;
+    if (!quoted) return end_;
+  }
+  valid_ = scan_from == open + 1;
+  start_ = open;
+  quoted_.clear();
+  end_.reset();
+  bool escaped = false;
+  char quote = 0;
+  for (std::size_t i = scan_from; i < text.size(); ++i) {
+    const char c = text[i];
+    if (escaped) {
+      escaped = false;
+    } else if (c == '\\') {
+      escaped = true;
+    } else if (quote) {
+      if (c == quote) {
+        quote = 0;
+        quoted_.back().second = i + 1;
+      }
+    } else if (is_quote(c)) {
+      quote = c;
+      quoted_.emplace_back(i, text.size());
+    } else if (c == '}') {
+      end_ = i;
+      break;
+    }
+  }
+  return end_;
+}
+
+std::optional<TrailingAttr> trailing_attr(std::string_view text) {
+  return trailing_attr_at(text, 0, nullptr, true);
+}
+
+std::optional<TrailingAttr> trailing_attr_at(std::string_view whole, std::size_t offset,
+                                             BraceMemo* memo, bool colon_always) {
+  const std::string_view text = whole.substr(offset);
+  if (text.empty() || text.front() != '{') return std::nullopt;
+  if (!memo) {
+    if (colon_always && text.size() > 2 && text[1] == ':') {
+      if (auto close = colon_group_end(text, 2))
+        return TrailingAttr{attrs::parse_attrs_body(text.substr(2, *close - 2)), *close + 1};
+    }
+    auto group = attrs::parse_braced_attr(text);
+    if (!group) return std::nullopt;
+    return TrailingAttr{std::move(group->attr), group->consumed};
+  }
+  if (colon_always && text.size() > 2 && text[1] == ':') {
+    // The colon form scans like a plain group, from after the colon.
+    if (auto close = memo->group_end(whole, offset + 1, offset + 2)) {
+      const std::size_t c = *close - offset;
+      return TrailingAttr{attrs::parse_attrs_body(text.substr(2, c - 2)), c + 1};
+    }
+  }
+  if (!memo->next_close(whole, offset + 1)) return std::nullopt;
+  const auto close = memo->group_end(whole, offset, offset + 1);
+  if (!close || !memo->may_be_attr_body(whole, offset, *close)) return std::nullopt;
+  auto group = attrs::parse_braced_attr(text.substr(0, *close - offset + 1));
+  if (!group) return std::nullopt;
+  return TrailingAttr{std::move(group->attr), group->consumed};
+}
+
+bool accepts_attrs(InlineKind kind) {
+  switch (kind) {
+    case InlineKind::Emph: case InlineKind::Strong: case InlineKind::Strike:
+    case InlineKind::Superscript: case InlineKind::Subscript: case InlineKind::Highlight:
+    case InlineKind::Code: case InlineKind::Link: case InlineKind::Image:
+    case InlineKind::MathInline: case InlineKind::Span:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void apply_ref_variant(Inline& item, std::string_view variant) {
+  // A span of cross-references hands the variant to each of its links; those are links, so the
+  // walk goes one level deep only.
+  if (auto* span = item.get_if<Inline::Span>()) {
+    if (span->attr.find_pair("data-refs")) {
+      for (Inline& child : span->children) {
+        if (child.kind() != InlineKind::Span) apply_ref_variant(child, variant);
+        else if (Attr* a = child.attr()) a->set_pair("ref", variant);
+      }
+      return;
+    }
+    span->attr.set_pair("ref", variant);
+    return;
+  }
+  if (auto* link = item.get_if<Inline::Link>()) {
+    for (auto& [key, value] : link->attr.pairs) {
+      if (key == "data-ref") {
+        if (!value.empty() && !variant.empty()) value += ' ';
+        value += variant;
+        return;
+      }
+    }
+    link->attr.set_pair("ref", variant);
+    return;
+  }
+  if (accepts_attrs(item.kind())) item.attr()->set_pair("ref", variant);
+}
+
+}  // namespace vedavi::inl
