@@ -72,40 +72,37 @@ std::optional<std::size_t> BraceMemo::next_close(std::string_view text, std::siz
   return close_found_;
 }
 
-std::optional<std::size_t> BraceMemo::group_end(std::string_view text, std::size_t open,
-                                                std::size_t scan_from) {
-  if (valid_ && open > start_ && (!end_ || open < *end_) && scan_from == open + 1) {
-    // Inside the remembered search and outside its quotes: the same end.
-    auto it = std::upper_bound(quoted_.begin(), quoted_.end(), std::make_pair(open, text.size()));
-    const bool quoted = it != quoted_.begin() && open < std::prev(it)->second;
-    if (!quoted) return end_;
-  }
-  valid_ = scan_from == open + 1;
-  start_ = open;
-  quoted_.clear();
-  end_.reset();
-  bool escaped = false;
-  char quote = 0;
-  for (std::size_t i = scan_from; i < text.size(); ++i) {
-    const char c = text[i];
-    if (escaped) {
-      escaped = false;
-    } else if (c == '\\') {
-      escaped = true;
-    } else if (quote) {
-      if (c == quote) {
-        quote = 0;
-        quoted_.back().second = i + 1;
+std::optional<std::size_t> BraceMemo::group_end(std::string_view text, std::size_t scan_from) {
+  const std::size_t n = text.size();
+  if (n >= kNoEnd) return colon_group_end(text, scan_from);  // too long for the table
+  if (!built_) {
+    built_ = true;
+    for (auto& e : ends_) e.assign(n + 2, kNoEnd);
+    for (std::size_t i = n; i-- > 0;) {
+      const char c = text[i];
+      for (int state = 0; state < 3; ++state) {
+        std::uint32_t& out = ends_[state][i];
+        if (c == '\\') {
+          out = ends_[state][i + 2];
+        } else if (state != 0) {
+          const char quote = state == 1 ? '\'' : '"';
+          out = ends_[c == quote ? 0 : state][i + 1];
+        } else if (c == '\'') {
+          out = ends_[1][i + 1];
+        } else if (c == '"') {
+          out = ends_[2][i + 1];
+        } else if (c == '}') {
+          out = static_cast<std::uint32_t>(i);
+        } else {
+          out = ends_[0][i + 1];
+        }
       }
-    } else if (is_quote(c)) {
-      quote = c;
-      quoted_.emplace_back(i, text.size());
-    } else if (c == '}') {
-      end_ = i;
-      break;
     }
   }
-  return end_;
+  if (scan_from >= n) return std::nullopt;
+  const std::uint32_t end = ends_[0][scan_from];
+  if (end == kNoEnd) return std::nullopt;
+  return end;
 }
 
 std::optional<TrailingAttr> trailing_attr(std::string_view text) {
@@ -127,13 +124,13 @@ std::optional<TrailingAttr> trailing_attr_at(std::string_view whole, std::size_t
   }
   if (colon_always && text.size() > 2 && text[1] == ':') {
     // The colon form scans like a plain group, from after the colon.
-    if (auto close = memo->group_end(whole, offset + 1, offset + 2)) {
+    if (auto close = memo->group_end(whole, offset + 2)) {
       const std::size_t c = *close - offset;
       return TrailingAttr{attrs::parse_attrs_body(text.substr(2, c - 2)), c + 1};
     }
   }
   if (!memo->next_close(whole, offset + 1)) return std::nullopt;
-  const auto close = memo->group_end(whole, offset, offset + 1);
+  const auto close = memo->group_end(whole, offset + 1);
   if (!close || !memo->may_be_attr_body(whole, offset, *close)) return std::nullopt;
   auto group = attrs::parse_braced_attr(text.substr(0, *close - offset + 1));
   if (!group) return std::nullopt;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -12,18 +13,18 @@
 
 namespace vedavi::inl {
 
-// Per-text memory of brace-group searches. The group that starts at a "{" ends at the first "}"
-// outside quotes; a later "{" that the previous search passed outside quotes ends at the same
-// "}", so a run of "{" that open nothing is not rescanned for each.
+// Per-text memory of brace-group searches. Where the group opened at a "{" ends depends only on
+// the offset and the quoting state there, so the answers for every offset and state are computed
+// once, backwards, on first use: a run of "{" that open nothing costs linear time.
 class BraceMemo {
  public:
-  // The offset of the "}" ending the group opened at `open` (scanning from `scan_from`), or none.
-  std::optional<std::size_t> group_end(std::string_view text, std::size_t open, std::size_t scan_from);
+  // The offset of the "}" ending a group whose scan starts at `scan_from` outside quotes, or none.
+  std::optional<std::size_t> group_end(std::string_view text, std::size_t scan_from);
   // The first "}" at or after `from`, or none.
   std::optional<std::size_t> next_close(std::string_view text, std::size_t from);
   // Whether the group opened at `open` and closed at `close` has a body that can be an attribute
-  // block (the colon form aside): after white space, "#" or ".", or a first word with "=" after
-  // its first byte.
+  // block: the colon form, or after white space "#" or ".", or a first word with "=" after its
+  // first byte.
   bool may_be_attr_body(std::string_view text, std::size_t open, std::size_t close);
 
  private:
@@ -37,11 +38,11 @@ class BraceMemo {
   NextOf equals_;
   NextOf space_;
   NextOf non_space_;
-
-  std::size_t start_ = 0;  // the "{" of the remembered search
-  std::optional<std::size_t> end_;
-  std::vector<std::pair<std::size_t, std::size_t>> quoted_;  // [open, close) of each quote met
-  bool valid_ = false;
+  // ends_[state][i]: the group end for a scan at offset i in a quoting state (0 none, 1 inside
+  // single quotes, 2 inside double quotes); kNoEnd when the text ends first.
+  static constexpr std::uint32_t kNoEnd = 0xFFFFFFFFu;
+  std::vector<std::uint32_t> ends_[3];
+  bool built_ = false;
   std::size_t close_from_ = 0, close_found_ = 0;
   bool close_valid_ = false;
 };

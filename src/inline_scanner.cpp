@@ -275,8 +275,12 @@ bool InlineScanner::try_code_span() {
   emit(InlineEventKind::Code, p_, e);
   if (text_.substr(e, 2) == "{=") {
     // Read the marker within its own braces only, so a long run of unclosed markers stays linear.
-    if (auto close = braces_.next_close(text_, e + 2)) {
-      if (auto raw = attrs::raw_attr(text_.substr(e, *close + 1 - e))) {
+    std::size_t format_end = e + 2;
+    while (format_end < text_.size() && (scan::is_ascii_alnum(text_[format_end]) ||
+                                         text_[format_end] == '-' || text_[format_end] == '_'))
+      ++format_end;
+    if (format_end < text_.size() && text_[format_end] == '}') {
+      if (auto raw = attrs::raw_attr(text_.substr(e, format_end + 1 - e))) {
         const std::size_t end = e + raw->consumed;
         emit(InlineEventKind::Attrs, e, end);
         emit(InlineEventKind::RawInline, p_, end);
