@@ -58,6 +58,7 @@ Inlines coalesce(Inlines list) {
   };
   std::vector<Frame> stack;
   stack.push_back(Frame{std::move(list), 0, {}, {}});
+  stack.back().output.reserve(stack.back().input.size());
   for (;;) {
     Frame& frame = stack.back();
     if (frame.next < frame.input.size()) {

@@ -102,7 +102,10 @@ Inlines InlineScanner::run() {
   }
   flush_text();
   process_delimiters(0);
+  std::size_t live = 0;
+  for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) ++live;
   Inlines out;
+  out.reserve(live);
   for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) out.push_back(std::move(nodes_[k].value));
   return coalesce(std::move(out));
 }
