@@ -1,0 +1,57 @@
+// Drafts: non-recursive teardown and access to child lists and attributes.
+#include "block_draft.h"
+
+namespace vedavi::block {
+
+Drafts::~Drafts() {
+  if (empty()) return;
+  // Children are moved into one work list before their parent is destroyed, so no draft is
+  // destroyed while it still owns a nested list.
+  std::vector<Draft> work;
+  work.reserve(size());
+  for (Draft& d : *this) work.push_back(std::move(d));
+  std::vector<Draft>::clear();
+  while (!work.empty()) {
+    Draft d = std::move(work.back());
+    work.pop_back();
+    for (Drafts* list : children_mut(d.block)) {
+      for (Draft& c : *list) work.push_back(std::move(c));
+      list->std::vector<Draft>::clear();
+    }
+  }
+}
+
+std::vector<Drafts*> children_mut(DraftBlock& block) {
+  std::vector<Drafts*> out;
+  if (auto* q = std::get_if<draft::BlockQuote>(&block)) {
+    out.push_back(&q->children);
+  } else if (auto* d = std::get_if<draft::Div>(&block)) {
+    out.push_back(&d->children);
+  } else if (auto* l = std::get_if<draft::List>(&block)) {
+    for (auto& item : l->items) out.push_back(&item.children);
+  } else if (auto* f = std::get_if<draft::FootnoteDef>(&block)) {
+    out.push_back(&f->children);
+  } else if (auto* s = std::get_if<draft::Splice>(&block)) {
+    out.push_back(&s->members);
+  }
+  return out;
+}
+
+Attr* draft_attr(DraftBlock& block) {
+  return std::visit(
+      [](auto& b) -> Attr* {
+        using T = std::decay_t<decltype(b)>;
+        if constexpr (std::is_same_v<T, draft::Paragraph> || std::is_same_v<T, draft::Figure> ||
+                      std::is_same_v<T, draft::Heading> || std::is_same_v<T, draft::BlockQuote> ||
+                      std::is_same_v<T, draft::List> || std::is_same_v<T, draft::DefinitionList> ||
+                      std::is_same_v<T, draft::CodeBlock> ||
+                      std::is_same_v<T, draft::ThematicBreak> || std::is_same_v<T, draft::Table> ||
+                      std::is_same_v<T, draft::Div> || std::is_same_v<T, draft::MathBlock>)
+          return &b.attr;
+        else
+          return nullptr;
+      },
+      block);
+}
+
+}  // namespace vedavi::block
