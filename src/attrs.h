@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -31,10 +32,16 @@ struct Attr {
   // Appends a class unless it is empty or already present.
   void push_class(std::string_view name);
   void push_class(std::string&& name);
+  void push_class(const char* name) { push_class(std::string_view(name)); }
   // "id" sets the id, "class" adds each white-space separated word as a class, any other key
-  // replaces the value of its first pair in place or appends a new pair.
-  void set_pair(std::string_view key, std::string_view value);
-  void set_pair(std::string&& key, std::string&& value);
+  // replaces the value of its first pair in place or appends a new pair. Takes any string-like
+  // key and value (owned strings are moved in).
+  template <class K, class V>
+    requires std::is_constructible_v<std::string, K&&> && std::is_constructible_v<std::string, V&&>
+  void set_pair(K&& key, V&& value) {
+    set_owned_pair(std::string(std::forward<K>(key)), std::string(std::forward<V>(value)));
+  }
+  void set_owned_pair(std::string key, std::string value);
   // Takes the other's id when it has one, then adds its classes and sets its pairs, in order.
   // Linear in the size of both sets.
   void merge(const Attr& other);
