@@ -8,6 +8,7 @@
 #include "block_lists.h"
 #include "block_scan.h"
 #include "frontmatter.h"
+#include "internal_error.h"
 #include "line.h"
 
 namespace vedavi::block {
@@ -69,6 +70,9 @@ struct Pending {
 }  // namespace
 
 Parsed parse_source(std::string_view source, const Options& options, std::uint8_t mode) {
+#ifdef VEDAVI_FAULT_INJECTION
+  fault_point(source);
+#endif
   Parsed result;
   std::string normalized;
   std::string_view text = source;

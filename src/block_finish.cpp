@@ -1,11 +1,10 @@
 // Closing containers into drafts: the build tree becomes a tree of `Draft`s with their spans;
 // paragraph lines give up their link definitions and attribute lines, fences become code, raw
 // or script blocks, raw HTML is escaped.
-#include <cassert>
-
 #include "block_build.h"
 #include "block_html.h"
 #include "block_scan.h"
+#include "internal_error.h"
 #include "scan.h"
 
 namespace vedavi::block {
@@ -197,8 +196,11 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
           span.fence_end = div->end_line;
         }
       }
-      assert(!std::holds_alternative<build::ListItem>(k) ||
-             std::holds_alternative<build::List>(nodes[f.node].kind));
+      if (std::holds_alternative<build::ListItem>(k) !=
+          std::holds_alternative<build::List>(nodes[f.node].kind))
+        internal_failure(
+            "internal error: entered unreachable code: `finish` takes the root and the List arm "
+            "takes its items");
       frames.emplace_back(child, pass_down, std::move(span));
       continue;
     }

@@ -1,51 +1,14 @@
 // Lines of md source: white space, indentation columns and removal of indentation.
 #include "line.h"
 
-#include "utf8.h"
+#include "unicode.h"
 
 namespace vedavi::line {
 
-bool is_white_space(char32_t cp) {
-  if (cp <= 0x20) return cp == 0x20 || (cp >= 0x09 && cp <= 0x0D);
-  if (cp < 0x85) return false;
-  return cp == 0x85 || cp == 0xA0 || cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) ||
-         cp == 0x2028 || cp == 0x2029 || cp == 0x202F || cp == 0x205F || cp == 0x3000;
-}
-
-std::string_view trim_start(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-      if (!is_white_space(b)) break;
-      ++i;
-      continue;
-    }
-    utf8::Decoded d = utf8::decode(s, i);
-    if (!d.valid || !is_white_space(d.cp)) break;
-    i += d.len;
-  }
-  return s.substr(i);
-}
-
-std::string_view trim_end(std::string_view s) {
-  std::size_t end = s.size();
-  while (end > 0) {
-    unsigned char b = static_cast<unsigned char>(s[end - 1]);
-    if (b < 0x80) {
-      if (!is_white_space(b)) break;
-      --end;
-      continue;
-    }
-    std::size_t start = utf8::prev_boundary(s, end);
-    utf8::Decoded d = utf8::decode(s, start);
-    if (!d.valid || start + d.len != end || !is_white_space(d.cp)) break;
-    end = start;
-  }
-  return s.substr(0, end);
-}
-
-std::string_view trim(std::string_view s) { return trim_end(trim_start(s)); }
+bool is_white_space(char32_t cp) { return unicode::is_white_space(cp); }
+std::string_view trim_start(std::string_view s) { return unicode::trim_start(s); }
+std::string_view trim_end(std::string_view s) { return unicode::trim_end(s); }
+std::string_view trim(std::string_view s) { return unicode::trim(s); }
 
 bool is_blank(std::string_view s) { return trim_start(s).empty(); }
 

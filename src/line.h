@@ -8,7 +8,7 @@
 
 namespace vedavi::line {
 
-// Unicode White_Space (25 code points).
+// Unicode White_Space (25 code points), and trimming by it.
 bool is_white_space(char32_t cp);
 std::string_view trim(std::string_view s);
 std::string_view trim_start(std::string_view s);
