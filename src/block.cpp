@@ -97,8 +97,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   Drafts drafts;
   Pending pending;
   bool after_definition = false;
-  // Set by anything but blank lines since the last block: two definition lists are joined only
-  // across blank lines.
+  // A "^" line since the last block: it ends the block before it, so the definition lists on
+  // either side stay apart.
   bool separated = false;
 
   auto literalize_pending = [&] {
@@ -124,7 +124,6 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     }
     if (t.size() >= 3 && t.starts_with("{:") && t.back() == '}') {
       Attr attr = attrs::parse_attrs_body(t.substr(2, t.size() - 3));
-      separated = true;
       bool attach = false;
       if (!pending.flag && i > 0 && !drafts.empty()) {
         std::string_view prev = line::trim(src[i - 1]);
@@ -151,13 +150,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
         if (mode != 0) parser.trace.spans.push_back(BlockSpan::of("attr_def", pending.first, i));
       }
       if (mode != 0) parser.trace.spans.push_back(BlockSpan::of("link_ref", i, def->end));
-      if (mode == 3)
-        for (std::size_t k = i; k < def->end; ++k)
-          if (src[k].size() > 0)
-            parser.trace.records.emplace_back(SyntaxRecord{k, 0, src[k].size(), SyntaxScope::MarkupLinkUrl});
       i = def->end;
       after_definition = true;
-      separated = true;
       continue;
     }
 
@@ -172,6 +166,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     }
     for (Draft& d : built) {
       if (!separated && !drafts.empty()) {
+        // Definition lists with equal attributes join across blank lines.
         auto* prev = std::get_if<draft::DefinitionList>(&drafts.back().block);
         auto* next = std::get_if<draft::DefinitionList>(&d.block);
         if (prev && next && prev->attr == next->attr) {

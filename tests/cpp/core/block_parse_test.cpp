@@ -30,6 +30,12 @@ TEST(Containers, QuotesAndListsHaveNoLazyLines) {
       {">\tx", "quote\n  p x\n"},
       {">\t\tx", "quote\n  code   x\\n\n"},
       {"-\tx", "ul tight\n  item\n    p x\n"},
+      {"-\t\tx", "ul tight\n  item\n    code   x\\n\n"},
+      {"- a\n \tb", "ul tight\n  item\n    p a\\nb\n"},
+      {"-\vx", "p -\vx\n"},
+      {"-\fx", "ul tight\n  item\n    p x\n"},
+      {"a\n\xC2\xA0\nb", "p a\np b\n"},
+      {"- a\n\xC2\xA0\n- b", "ul loose\n  item\n    p a\n  item\n    p b\n"},
       {"- a\n  - b\n- c", "ul tight\n  item\n    p a\n    ul tight\n      item\n        p b\n  item\n    p c\n"},
       {"> a\n>\n> b", "quote\n  p a\n  p b\n"},
       {"> a\n\n> b", "quote\n  p a\nquote\n  p b\n"},
@@ -178,6 +184,14 @@ TEST(Attributes, DefinitionLinesAndPending) {
       {"- {: .x} [x] task", "ul tight\n  item{.x} [x]\n    p task\n"},
       {"- [ ] todo\n- [X] done", "ul tight\n  item [ ]\n    p todo\n  item [x]\n    p done\n"},
   });
+}
+
+TEST(Parse, DocumentOfEmptySource) {
+  Document d = parse("", testing::default_options());
+  EXPECT_TRUE(d.blocks.empty());
+  EXPECT_TRUE(d.footnotes.empty());
+  EXPECT_TRUE(d.diagnostics.empty());
+  EXPECT_TRUE(d.meta.empty());
 }
 
 TEST(LinkDefinitions, RegisteredAndRemoved) {
