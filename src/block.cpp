@@ -4,6 +4,7 @@
 #include "block.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "block_lists.h"
 #include "block_scan.h"
@@ -184,9 +185,20 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 
   enforce_ordered_lists(drafts);
   if (mode != 0) {
-    draft_spans(drafts, 0, parser.trace.spans);
-    std::stable_sort(parser.trace.spans.begin(), parser.trace.spans.end(),
-                     [](const BlockSpan& a, const BlockSpan& b) { return a.start < b.start; });
+    // The draft spans come in pre-order, already sorted by start line; the driver's own spans
+    // (attribute definitions, link definitions) are merged in before spans of the same line.
+    std::vector<BlockSpan> tree;
+    draft_spans(drafts, 0, tree);
+    auto by_start = [](const BlockSpan& a, const BlockSpan& b) { return a.start < b.start; };
+    if (!std::is_sorted(tree.begin(), tree.end(), by_start))
+      std::stable_sort(tree.begin(), tree.end(), by_start);
+    std::vector<BlockSpan>& own = parser.trace.spans;
+    std::vector<BlockSpan> merged;
+    merged.reserve(own.size() + tree.size());
+    std::merge(std::make_move_iterator(own.begin()), std::make_move_iterator(own.end()),
+               std::make_move_iterator(tree.begin()), std::make_move_iterator(tree.end()),
+               std::back_inserter(merged), by_start);
+    own = std::move(merged);
   }
 
   std::vector<const UnclosedRecord*> unclosed;

@@ -3,21 +3,27 @@
 
 namespace vedavi::block {
 
+namespace {
+
+// Moves the drafts nested in `d` into `work` and empties its child lists.
+void take_children(Draft& d, std::vector<Draft>& work) {
+  for (Drafts* list : children_mut(d.block)) {
+    for (Draft& c : *list) work.push_back(std::move(c));
+    list->std::vector<Draft>::clear();
+  }
+}
+
+}  // namespace
+
 Drafts::~Drafts() {
-  if (empty()) return;
-  // Children are moved into one work list before their parent is destroyed, so no draft is
-  // destroyed while it still owns a nested list.
+  // Nested drafts are moved into one work list before their parent is destroyed, so no draft is
+  // destroyed while it still owns a nested list. Drafts without children are destroyed in place.
   std::vector<Draft> work;
-  work.reserve(size());
-  for (Draft& d : *this) work.push_back(std::move(d));
-  std::vector<Draft>::clear();
+  for (Draft& d : *this) take_children(d, work);
   while (!work.empty()) {
     Draft d = std::move(work.back());
     work.pop_back();
-    for (Drafts* list : children_mut(d.block)) {
-      for (Draft& c : *list) work.push_back(std::move(c));
-      list->std::vector<Draft>::clear();
-    }
+    take_children(d, work);
   }
 }
 

@@ -192,8 +192,8 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
     if (is_container(k)) {
       if (facts) {
         if (auto* div = std::get_if<build::Div>(&k)) {
-          span.fence_start = start;
-          span.fence_end = div->end_line;
+          span.set().fence_start = start;
+          span.set().fence_end = div->end_line;
         }
       }
       if (std::holds_alternative<build::ListItem>(k) !=
@@ -210,12 +210,12 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
     } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
       std::string_view info = line::trim(code->info);
       if (facts) {
-        span.fence_start = start;
-        span.info = std::string(info);
+        span.set().fence_start = start;
+        span.set().info = std::string(info);
         attrs::FenceInfo fi = attrs::parse_fence_info(info);
-        span.lang = fi.lang;
-        span.info_has_attrs = fi.has_attrs;
-        span.text = code->text;
+        span.set().lang = fi.lang;
+        span.set().info_has_attrs = fi.has_attrs;
+        span.set().text = code->text;
       }
       auto raw = attrs::raw_attr(info);
       if (raw && raw->consumed == info.size()) {
@@ -230,17 +230,17 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
                                                                 std::move(code->text), std::move(fi.lang)}});
       }
     } else if (auto* code = std::get_if<build::IndentedCode>(&k)) {
-      if (facts) span.text = code->text;
+      if (facts) span.set().text = code->text;
       f.out.push_back(Draft{std::move(span), draft::CodeBlock{{}, {}, std::move(code->text), std::nullopt}});
     } else if (auto* math = std::get_if<build::MathBlock>(&k)) {
       std::string tex(line::trim_end(math->text));
-      if (facts) span.text = tex;
+      if (facts) span.set().text = tex;
       f.out.push_back(Draft{std::move(span), draft::MathBlock{{}, std::move(tex), true}});
     } else if (auto* h = std::get_if<build::Heading>(&k)) {
       span.level = h->level;
       if (facts) {
-        span.id = h->attr.id;
-        span.text = h->text;
+        span.set().id = h->attr.id;
+        span.set().text = h->text;
       }
       f.out.push_back(Draft{std::move(span), draft::Heading{h->attr, h->text, h->level}});
     } else if (auto* tb = std::get_if<build::ThematicBreak>(&k)) {
@@ -251,13 +251,13 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
       f.out.push_back(draft_raw(html->raw, start, std::move(span), p));
     } else if (auto* t = std::get_if<build::Table>(&k)) {
       if (facts) {
-        span.id = t->attr.id;
+        span.set().id = t->attr.id;
         if (t->caption) {
           attrs::StrippedAttr cap = attrs::strip_trailing_attr(*t->caption);
-          span.caption = std::move(cap.text);
+          span.set().caption = std::move(cap.text);
           // The finished table merges the caption's attributes over its own, so the caption's
           // id is the one the document shows.
-          if (cap.attr.id) span.id = cap.attr.id;
+          if (cap.attr.id) span.set().id = cap.attr.id;
         }
       }
       f.out.push_back(Draft{std::move(span),

@@ -151,6 +151,11 @@ Drafts revert_item(DraftListItem item) {
 }
 
 void merge_adjacent_paragraphs(Drafts& drafts) {
+  bool adjacent = false;
+  for (std::size_t i = 1; i < drafts.size() && !adjacent; ++i)
+    adjacent = std::holds_alternative<draft::Paragraph>(drafts[i - 1].block) &&
+               std::holds_alternative<draft::Paragraph>(drafts[i].block);
+  if (!adjacent) return;
   Drafts out;
   bool last_kept_paragraph = false;
   for (Draft& d : drafts) {

@@ -44,32 +44,32 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
     std::size_t level_depth = lv.depth;
     BlockSpan span = d.span;
     span.depth = level_depth;
-    if (const Attr* a = draft_attr(const_cast<DraftBlock&>(d.block))) span.attrs = *a;
+    if (const Attr* a = draft_attr(const_cast<DraftBlock&>(d.block))) span.set().attrs = *a;
     bool panel_title_child = false;
     if (auto* fig = std::get_if<draft::Figure>(&d.block)) {
       span.kind = "figure";
-      span.id = fig->attr.id;
-      span.caption = render::plain(fig->caption);
+      span.set().id = fig->attr.id;
+      span.set().caption = render::plain(fig->caption);
       if (auto* img = fig->image.get_if<Inline::Image>()) {
-        span.url = img->url;
-        span.title = img->title;
+        span.set().url = img->url;
+        span.set().title = img->title;
       }
     } else if (auto* div = std::get_if<draft::Div>(&d.block)) {
       if (auto panel = div->attr.panel()) {
         span.kind = "panel";
-        span.panel = std::move(panel);
+        span.set().panel = std::move(panel);
         if (!div->children.empty() && std::holds_alternative<draft::Heading>(div->children.front().block)) {
-          span.title_line = div->children.front().span.start;
+          span.set().title_line = div->children.front().span.start;
           panel_title_child = true;
         }
       }
     } else if (auto* tok = std::get_if<TemplateToken>(&d.block)) {
       span.kind = "template_token";
-      span.syntax = tok->syntax;
-      span.body = tok->body;
-      span.name = tok->name;
-      span.form = tok->form;
-      span.token_kind = tok->kind;
+      span.set().syntax = tok->syntax;
+      span.set().body = tok->body;
+      span.set().name = tok->name;
+      span.set().form = tok->form;
+      span.set().token_kind = tok->kind;
     }
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
     spans.push_back(std::move(span));

@@ -52,18 +52,18 @@ TEST(BlockSpans, FactsInModeTwo) {
   }(), 2);
   ASSERT_EQ(p.trace.spans.size(), 3u);
   const BlockSpan& code = p.trace.spans[0];
-  EXPECT_EQ(code.info, "python {.x}");
-  EXPECT_EQ(code.lang, "python");
-  EXPECT_EQ(code.info_has_attrs, true);
-  EXPECT_EQ(code.fence_start, 0u);
-  EXPECT_EQ(code.text, "code\n");
-  EXPECT_EQ(p.trace.spans[1].id, "t");
-  EXPECT_EQ(p.trace.spans[1].text, "T");
+  EXPECT_EQ(code.facts().info, "python {.x}");
+  EXPECT_EQ(code.facts().lang, "python");
+  EXPECT_EQ(code.facts().info_has_attrs, true);
+  EXPECT_EQ(code.facts().fence_start, 0u);
+  EXPECT_EQ(code.facts().text, "code\n");
+  EXPECT_EQ(p.trace.spans[1].facts().id, "t");
+  EXPECT_EQ(p.trace.spans[1].facts().text, "T");
   EXPECT_EQ(p.trace.spans[1].level, 2);
-  EXPECT_EQ(p.trace.spans[2].text, "e = mc^2");
+  EXPECT_EQ(p.trace.spans[2].facts().text, "e = mc^2");
   // Mode 1 leaves the facts out.
   Parsed q = parse_source("## T {#t}", default_options(), 1);
-  EXPECT_FALSE(q.trace.spans[0].id);
+  EXPECT_FALSE(q.trace.spans[0].facts().id);
   EXPECT_EQ(q.trace.spans[0].level, 2);
 }
 
@@ -71,16 +71,16 @@ TEST(BlockSpans, CaptionedTableIdAgreesWithTheDocument) {
   // The finished table merges the caption's attributes over the table's own.
   Parsed p = parse_source("a|b\n-|-\n{: #t}\n: Sales {#c}", default_options(), 2);
   ASSERT_EQ(p.trace.spans.size(), 1u);
-  EXPECT_EQ(p.trace.spans[0].id, "c");
-  EXPECT_EQ(p.trace.spans[0].caption, "Sales");
+  EXPECT_EQ(p.trace.spans[0].facts().id, "c");
+  EXPECT_EQ(p.trace.spans[0].facts().caption, "Sales");
   Parsed q = parse_source("a|b\n-|-\n{: #t}\n: Sales", default_options(), 2);
-  EXPECT_EQ(q.trace.spans[0].id, "t");
+  EXPECT_EQ(q.trace.spans[0].facts().id, "t");
 }
 
 TEST(BlockSpans, DivFences) {
   Parsed p = parse_source("::: a\nx\n:::", default_options(), 2);
-  EXPECT_EQ(p.trace.spans[0].fence_start, 0u);
-  EXPECT_EQ(p.trace.spans[0].fence_end, 2u);
+  EXPECT_EQ(p.trace.spans[0].facts().fence_start, 0u);
+  EXPECT_EQ(p.trace.spans[0].facts().fence_end, 2u);
 }
 
 std::vector<SyntaxRecord> syntax_of(const Trace& t) {
