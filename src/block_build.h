@@ -173,6 +173,9 @@ class ContainerBuilder {
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
   // and of md-HTML containers, so that no line walks containers it cannot concern.
   std::vector<std::size_t> consumers_, quotes_, divs_, html_containers_;
+  // Stack positions of the open divs by the length of their colon fence, so that a colon line
+  // finds the div it closes without passing the others.
+  std::unordered_map<std::size_t, std::vector<std::size_t>> divs_by_colons_;
   std::uint64_t blank_gen_ = 1;
   std::uint64_t stack_version_ = 0;
   std::uint64_t blank_rebuilt_version_ = ~std::uint64_t{0};

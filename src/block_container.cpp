@@ -72,6 +72,7 @@ void ContainerBuilder::push(std::uint32_t node) {
     consumers_.push_back(pos);
   } else if (std::holds_alternative<build::Div>(k)) {
     divs_.push_back(pos);
+    divs_by_colons_[std::get<build::Div>(k).colons].push_back(pos);
   } else if (std::holds_alternative<build::HtmlContainer>(k)) {
     html_containers_.push_back(pos);
   }
@@ -80,9 +81,14 @@ void ContainerBuilder::push(std::uint32_t node) {
 void ContainerBuilder::cut(std::size_t depth) {
   if (depth >= stack.size()) return;
   if (depth == 0) depth = 1;  // the root stays open
+  while (!divs_.empty() && divs_.back() >= depth) {
+    std::size_t colons = std::get<build::Div>(nodes[stack[divs_.back()]].kind).colons;
+    divs_by_colons_[colons].pop_back();
+    divs_.pop_back();
+  }
   stack.resize(depth);
   ++stack_version_;
-  for (auto* v : {&consumers_, &quotes_, &divs_, &html_containers_})
+  for (auto* v : {&consumers_, &quotes_, &html_containers_})
     while (!v->empty() && v->back() >= depth) v->pop_back();
 }
 
@@ -298,17 +304,15 @@ Drafts Parser::container_block() {
       std::string_view t = rest.trimmed();
       if (!t.empty() && t.find_first_not_of(':') == std::string_view::npos) {
         bool closed = false;
-        for (std::size_t i = b.divs_.size(); i-- > 0;) {
-          std::size_t pos = b.divs_[i];
-          auto& div = std::get<build::Div>(b.nodes[b.stack[pos]].kind);
-          if (div.colons != t.size()) continue;
-          div.end_line = current;
+        auto same = b.divs_by_colons_.find(t.size());
+        if (same != b.divs_by_colons_.end() && !same->second.empty()) {
+          std::size_t pos = same->second.back();
+          std::get<build::Div>(b.nodes[b.stack[pos]].kind).end_line = current;
           std::size_t s = b.offset_of(rest, t.data());
           b.cut(pos);
           b.note_syntax(s, s + t.size());
           b.leaf_open = false;
           closed = true;
-          break;
         }
         if (closed) {
           ++current;

@@ -7,10 +7,10 @@ namespace {
 
 // Moves the drafts nested in `d` into `work` and empties its child lists.
 void take_children(Draft& d, std::vector<Draft>& work) {
-  for (Drafts* list : children_mut(d.block)) {
-    for (Draft& c : *list) work.push_back(std::move(c));
-    list->std::vector<Draft>::clear();
-  }
+  for_each_child_list(d.block, [&](Drafts& list) {
+    for (Draft& c : list) work.push_back(std::move(c));
+    list.std::vector<Draft>::clear();
+  });
 }
 
 }  // namespace
@@ -29,17 +29,7 @@ Drafts::~Drafts() {
 
 std::vector<Drafts*> children_mut(DraftBlock& block) {
   std::vector<Drafts*> out;
-  if (auto* q = std::get_if<draft::BlockQuote>(&block)) {
-    out.push_back(&q->children);
-  } else if (auto* d = std::get_if<draft::Div>(&block)) {
-    out.push_back(&d->children);
-  } else if (auto* l = std::get_if<draft::List>(&block)) {
-    for (auto& item : l->items) out.push_back(&item.children);
-  } else if (auto* f = std::get_if<draft::FootnoteDef>(&block)) {
-    out.push_back(&f->children);
-  } else if (auto* s = std::get_if<draft::Splice>(&block)) {
-    out.push_back(&s->members);
-  }
+  for_each_child_list(block, [&](Drafts& list) { out.push_back(&list); });
   return out;
 }
 

@@ -103,6 +103,22 @@ struct Draft {
 // The child draft lists of a block: quote, div, footnote and splice children, and each list
 // item's children in item order.
 std::vector<Drafts*> children_mut(DraftBlock& block);
+// Calls `f` with each child draft list of `block`, in the order of `children_mut`, without
+// collecting them first.
+template <class F>
+void for_each_child_list(DraftBlock& block, F&& f) {
+  if (auto* q = std::get_if<draft::BlockQuote>(&block)) {
+    f(q->children);
+  } else if (auto* d = std::get_if<draft::Div>(&block)) {
+    f(d->children);
+  } else if (auto* l = std::get_if<draft::List>(&block)) {
+    for (auto& item : l->items) f(item.children);
+  } else if (auto* n = std::get_if<draft::FootnoteDef>(&block)) {
+    f(n->children);
+  } else if (auto* s = std::get_if<draft::Splice>(&block)) {
+    f(s->members);
+  }
+}
 // The `Attr` of the kinds that carry one (paragraph, figure, heading, block quote, list,
 // definition list, code block, thematic break, table, div, math block).
 Attr* draft_attr(DraftBlock& block);

@@ -100,7 +100,7 @@ void enforce_ordered_lists(Drafts& drafts) {
     for (Draft& d : *run.drafts) {
       auto* list = std::get_if<draft::List>(&d.block);
       bool tight = list && list->tight;
-      for (Drafts* c : children_mut(d.block)) work.push_back(Run{c, tight});
+      for_each_child_list(d.block, [&](Drafts& c) { work.push_back(Run{&c, tight}); });
     }
   }
   for (std::size_t i = runs.size(); i-- > 0;) {

@@ -92,6 +92,9 @@ TEST(Pathological, ManyFencedDivsAndFootnotes) {
   Parsed p = parse_source(divs, deep_options(), 1);
   EXPECT_EQ(p.trace.spans.size(), 20001u);
   EXPECT_EQ(p.document.diagnostics.size(), 20000u);
+  std::string other = repeat("::: a\n", 20000) + repeat("::::\n", 20000) + repeat(":::\n", 20000);
+  Parsed o = parse_source(other, deep_options(), 1);
+  EXPECT_EQ(o.document.diagnostics.size(), 0u);
   std::string notes = repeat("[^a]: ", 50000) + "x";
   Parsed n = parse_source(notes, deep_options(), 0);
   EXPECT_EQ(n.footnote_labels.size(), 1u);
