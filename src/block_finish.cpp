@@ -88,8 +88,7 @@ std::optional<Draft> finish_paragraph(build::Paragraph& para, BlockSpan span, Pa
   text.resize(line::trim_end(text).size());
   if (attr.empty() && !parser.options.templates.empty()) {
     if (auto tok = templates::line_token(text, parser.options.templates))
-      if (tok->source.size() == line::trim(text).size())
-        return Draft{std::move(span), std::move(*tok)};
+      return Draft{std::move(span), std::move(*tok)};
   }
   return Draft{std::move(span),
                draft::Paragraph{std::move(attr), std::move(text), span.start + parts.defs_end}};

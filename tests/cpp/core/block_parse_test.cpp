@@ -186,6 +186,37 @@ TEST(Attributes, DefinitionLinesAndPending) {
   });
 }
 
+TEST(Templates, WholeLineTokens) {
+  Options o = testing::default_options();
+  TemplateDelimiter mustache;
+  mustache.syntax = "mustache";
+  mustache.open = "{{";
+  mustache.close = "}}";
+  mustache.markers = TemplateMarkers{"#", "^", "/"};
+  o.templates.push_back(mustache);
+  run({
+      {"{{name}}", "token {{name}}\n"},
+      // A token line ends its paragraph, so the attribute line after it is a paragraph of its own.
+      {"{{name}}\n{: .c}", "token {{name}}\np {: .c}\n"},
+      // A template token takes no attributes: the pending line stays text.
+      {"{: .c}\n{{name}}", "p {: .c}\ntoken {{name}}\n"},
+      {"text\n{{name}}", "p text\ntoken {{name}}\n"},
+      {"{{name}}\ntext", "token {{name}}\np text\n"},
+      {"a|b\n-|-\n{{#rows}}\n1|2\n{{/rows}}\n{{x}}", "table\n  head |a |b\n  row |1 |2\n  row |{{x}} |\n"},
+  },
+      o);
+  auto p = parse_source("a|b\n-|-\n{{#rows}}\n1|2\n{{/rows}}", o, 0);
+  auto& table = std::get<draft::Table>(p.drafts.at(0).block);
+  ASSERT_EQ(table.tokens.size(), 2u);
+  EXPECT_EQ(table.tokens[0].first, 0u);
+  EXPECT_EQ(table.tokens[1].first, 1u);
+  EXPECT_EQ(table.tokens[1].second.kind, TemplateTokenKind::Close);
+  auto spans = parse_source("{{name}}", o, 2);
+  ASSERT_EQ(spans.trace.spans.size(), 1u);
+  EXPECT_EQ(spans.trace.spans[0].kind, "template_token");
+  EXPECT_EQ(spans.trace.spans[0].facts().name, "name");
+}
+
 TEST(Parse, DocumentOfEmptySource) {
   Document d = parse("", testing::default_options());
   EXPECT_TRUE(d.blocks.empty());
