@@ -123,6 +123,8 @@ TEST(LeafLines, DivsAndFootnotes) {
       {":::::", "p :::::\n"},
       {"::: a\n- x\n:::\nafter", "div{.a}\n  ul tight\n    item\n      p x\np after\n"},
       {"::: a\n::::\n:::", "div{.a}\n  p ::::\n"},
+      {"::: a\n> - x\n:::\ny", "div{.a}\n  quote\n    ul tight\n      item\n        p x\np y\n"},
+      {":::: a\n::: b\nx\n::::\ny", "div{.a}\n  div{.b}\n    p x\np y\n"},
       {"[^n]: text\n    more", "footnote n\n  p text\\nmore\n"},
       {"[^a b]: x", "p [^a b]: x\n"},
       {"[^]: x", "p [^]: x\n"},
@@ -244,6 +246,13 @@ TEST(LinkDefinitions, RegisteredAndRemoved) {
   EXPECT_EQ(testing::dump(inside.drafts), "quote\n  p text\n");
   EXPECT_EQ(inside.link_defs.count("q"), 1u);
   EXPECT_EQ(parse_dump("[^a]: note"), "footnote a\n  p note\n");
+  auto spread = parse_source("[foo\nbar]: /u\n\n[x\n\ny]: /v", testing::default_options(), 0);
+  EXPECT_EQ(spread.link_defs.count("foo bar"), 1u);
+  EXPECT_EQ(spread.link_defs.size(), 1u);
+  EXPECT_EQ(testing::dump(spread.drafts), "p [x\np y]: /v\n");
+  // Two parses of one source agree.
+  const char* src = "- a\n\n  b\n\n> q\n\n| t |\n|---|\n";
+  EXPECT_EQ(parse_dump(src), parse_dump(src));
 }
 
 TEST(ListReverting, MarkerTextComesBack) {

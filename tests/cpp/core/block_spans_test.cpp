@@ -30,6 +30,9 @@ TEST(BlockSpans, RangesAndDepths) {
       {"::: a\nx\n:::\n\ny", "div 0-3 d0\nparagraph 1-2 d1\nparagraph 4-5 d0\n"},
       {"::: {.callout-note}\n## Note\ntext\n:::", "panel 0-4 d0\npanel_title 1-2 d1\nparagraph 2-3 d1\n"},
       {"1. one", "paragraph 0-1 d0\n"},
+      {"::: a\npara\n\n\n:::", "div 0-5 d0\nparagraph 1-2 d1\n"},
+      {"<div markdown=1>\nx\n\n", "html_container 0-2 d0\nhtml_block 0-1 d1\nparagraph 1-2 d1\n"},
+      {"- a\n\n  b\n- c", "list 0-4 d0\nparagraph 0-1 d1\nparagraph 2-3 d1\nparagraph 3-4 d1\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(spans_of(c.src), c.expected) << c.src;
 }
