@@ -100,6 +100,16 @@ TEST(Pathological, ManyFencedDivsAndFootnotes) {
   EXPECT_EQ(n.footnote_labels.size(), 1u);
 }
 
+TEST(Pathological, NestedMarkdownContainersInRawHtml) {
+  std::string src = repeat("<div>\n<div markdown=\"1\">\n", 20000) + "x\n";
+  Parsed p = parse_source(src, deep_options(), 0);
+  EXPECT_EQ(p.document.diagnostics.size(), 40000u);
+  std::string plain = repeat("<div markdown=1>\n", 20000) + "x\n" + repeat("</div>\n", 20000);
+  Parsed q = parse_source(plain, deep_options(), 3);
+  EXPECT_TRUE(q.document.diagnostics.empty());
+  EXPECT_EQ(q.trace.spans.size(), 20000u * 3 + 1);
+}
+
 TEST(Pathological, LongRunsOfBlankLinesAndIndentedCode) {
   std::string src = "    a\n" + std::string(200000, '\n') + "    b\n";
   Parsed p = parse_source(src, testing::default_options(), 0);
