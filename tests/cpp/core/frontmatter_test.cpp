@@ -54,6 +54,15 @@ TEST(Frontmatter, Extract) {
   }
 }
 
+TEST(Frontmatter, MetaPairsReadAnyLineEnd) {
+  const StringPairs expected = {{"a", "1"}, {"b", "2"}};
+  EXPECT_EQ(frontmatter::meta_pairs("---\na: 1\nb: 2\n---\n"), expected);
+  EXPECT_EQ(frontmatter::meta_pairs("---\r\na: 1\r\nb: 2\r\n---\r\n"), expected);
+  EXPECT_EQ(frontmatter::meta_pairs("---\ra: 1\rb: 2\r---"), expected);
+  EXPECT_EQ(frontmatter::meta_pairs("---\r\r\na: 1\nb: 2\r---"), expected);
+  EXPECT_TRUE(frontmatter::meta_pairs("---\r\na: 1\r\n").empty());
+}
+
 TEST(Frontmatter, LargeBlock) {
   std::string text = "---\n";
   for (int i = 0; i < 50'000; ++i) text += "k" + std::to_string(i) + ": v\n";
