@@ -11,6 +11,7 @@ namespace vedavi::py {
 //                         which builds the object to register under `name`
 #define VEDAVI_NATIVE_MEMBERS(FUNCTION, VALUE) \
   FUNCTION(frontmatter_meta)                   \
+  FUNCTION(blocks)                             \
   FUNCTION(trailing_attr_span)                 \
   FUNCTION(math_js)                            \
   FUNCTION(dialect_css)                        \
