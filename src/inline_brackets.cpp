@@ -5,6 +5,9 @@
 #include "inline_scanner.h"
 #include "inline_xref.h"
 #include "link_ref.h"
+#include "scan.h"
+#include "unicode.h"
+#include "utf8.h"
 
 namespace vedavi::inl {
 namespace {
@@ -46,8 +49,26 @@ const LinkRef* InlineScanner::find_definition(std::string_view label) const {
   return it == ctx_.links.end() ? nullptr : &it->second;
 }
 
+namespace {
+
+// Whether the text can end a cross-reference item: "@" and id characters, then white space.
+// Checked from the end, so brackets nested many levels deep are turned down without a scan.
+bool ends_like_reference(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0) {
+    const std::size_t prev = utf8::prev_boundary(text, end);
+    if (!unicode::is_white_space(utf8::decode(text, prev).cp)) break;
+    end = prev;
+  }
+  std::size_t i = end;
+  while (i > 0 && (scan::is_ascii_alnum(text[i - 1]) || text[i - 1] == '_' || text[i - 1] == '-')) --i;
+  return i < end && i > 0 && text[i - 1] == '@';
+}
+
+}  // namespace
+
 std::optional<Inline> InlineScanner::cross_reference(std::string_view bracket_text) {
-  if (bracket_text.find('@') == std::string_view::npos) return std::nullopt;
+  if (!ends_like_reference(bracket_text)) return std::nullopt;
   const bool single = bracket_text.find(';') == std::string_view::npos;
   Inlines items;
   for (std::size_t b = 0;;) {

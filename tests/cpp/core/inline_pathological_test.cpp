@@ -86,6 +86,11 @@ TEST(InlinePathological, BracketsAndDestinations) {
   const std::string nested = repeat("[", 25000) + "a" + repeat("]", 25000);
   EXPECT_TRUE(is_literal(parse.parse(nested), nested));
 
+  const std::string nested_at = repeat("[", 25000) + "x@y" + repeat("]", 25000);
+  EXPECT_TRUE(is_literal(parse.parse(nested_at), nested_at));
+  const Inlines xref = parse.parse(repeat("[", 25000) + "@a" + repeat("]", 25000));
+  EXPECT_EQ(count_kind(xref, InlineKind::Link), 1u);
+
   const Inlines images = parse.parse(repeat("![[]()", 160000));
   EXPECT_EQ(count_kind(images, InlineKind::Link), 160000u);
   EXPECT_EQ(images.size(), 320000u);
