@@ -73,9 +73,9 @@ std::optional<Inline> InlineScanner::cross_reference(std::string_view bracket_te
   Inlines items;
   for (std::size_t b = 0;;) {
     const std::size_t semi = bracket_text.find(';', b);
-    const std::string_view piece =
+    const std::string_view item_text =
         bracket_text.substr(b, semi == std::string_view::npos ? std::string_view::npos : semi - b);
-    auto item = ref_item(piece, single);
+    auto item = ref_item(item_text, single);
     if (!item) return std::nullopt;
     items.push_back(std::move(*item));
     if (semi == std::string_view::npos) break;

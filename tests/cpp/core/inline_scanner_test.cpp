@@ -173,3 +173,57 @@ TEST(InlineScan, CrossReferenceDoesNotDependOnAutolinks) {
 
 }  // namespace
 }  // namespace vedavi
+
+namespace vedavi {
+namespace {
+
+// No two adjacent texts in any list the parser returns (a note's content aside), at any depth.
+bool coalesced_everywhere(const Inlines& list) {
+  std::vector<const Inlines*> lists{&list};
+  while (!lists.empty()) {
+    const Inlines* current = lists.back();
+    lists.pop_back();
+    for (std::size_t i = 0; i < current->size(); ++i) {
+      const Inline& x = (*current)[i];
+      if (i > 0 && x.kind() == InlineKind::Text && (*current)[i - 1].kind() == InlineKind::Text)
+        return false;
+      if (x.kind() != InlineKind::Note && x.children()) lists.push_back(x.children());
+    }
+  }
+  return true;
+}
+
+TEST(InlineScan, RandomTextsUnderEveryOption) {
+  std::mt19937 rng(987);
+  const std::vector<std::string_view> pieces = {
+      "*", "_", "~", "=", "^", "[", "]", "(", ")", "{", "}", "<", ">", "!", "`", "\\", "$", "@",
+      "&", ";", ":", "/", "#", ".", "'", "\"", " ", "\n", "a", "b", "x", "www.", "http://",
+      "&amp;", "{.c}", "{=html}", "<!--", "-->", "<b>", "[^1]", "^[", "](u)", "@a", "\xC2\xA0",
+      "\xEE\x80\x80", "{{", "}}", "\x01", "\xFF"};
+  TemplateDelimiter mustache;
+  mustache.syntax = "m";
+  mustache.open = "{{";
+  mustache.close = "}}";
+  for (int round = 0; round < 3000; ++round) {
+    Parser parse;
+    parse.options.bare_autolinks = round % 2;
+    parse.options.math = static_cast<MathMode>(round % 4);
+    parse.options.max_link_paren_depth = round % 3;
+    if (round % 5 == 0) parse.options.templates.push_back(mustache);
+    if (round % 3 == 0) parse.links["a"] = LinkRef{"/a", {}, {}};
+    parse.footnotes = {"1"};
+    std::string text;
+    const int len = static_cast<int>(rng() % 24);
+    for (int i = 0; i < len; ++i) text += pieces[rng() % pieces.size()];
+    const Inlines result = parse.parse(text);
+    EXPECT_TRUE(coalesced_everywhere(result)) << text;
+    std::vector<InlineEvent> events = parse.events(text);
+    for (const InlineEvent& e : events) {
+      EXPECT_LE(e.start, e.end) << text;
+      EXPECT_LE(e.end, text.size()) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vedavi
