@@ -54,6 +54,11 @@ std::string repeat(std::string_view unit, std::size_t n) {
 
 int main() {
   measure("prose", repeat("The quick brown fox jumps over the lazy dog, again and again. ", 2000));
+  measure("prose, one emphasis",
+          "*a* " + repeat("The quick brown fox jumps over the lazy dog, again and again. ", 2000));
+  measure("paragraph, 150 B, dense",
+          "Some *emph*, **strong**, `code`, [a link](http://x.y \"t\"){.c}, ^[a note], H~2~O, x^2^, "
+          "==mark==, \\(x+y\\), <span>raw</span>, www.example.com, [^1]. ");
   measure("dense constructs",
           repeat("Some *emph*, **strong**, `code`, [a link](http://x.y \"t\"){.c}, ^[a note], "
                  "H~2~O, x^2^, ==mark==, \\(x+y\\), <span>raw</span>, www.example.com, [^1]. ",

@@ -304,9 +304,10 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
   if (static_cast<unsigned char>(first) >= 0x80 || !is_local_char(static_cast<unsigned char>(first)))
     return std::nullopt;
   if (!boundary_before(text, p)) return std::nullopt;
-  const std::string_view word = bounded_autolink_word(text, p);
   const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
-  if (at == std::string_view::npos || at >= p + word.size()) return std::nullopt;
+  if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
+  const std::string_view word = bounded_autolink_word(text, p);
+  if (at >= p + word.size()) return std::nullopt;
   if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
   if (memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p))
     return std::nullopt;

@@ -49,10 +49,11 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
 InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
     : text_(text), ctx_(ctx), events_enabled_(ctx.events != nullptr) {
   math_failed_from_.fill(kNoNode);
-  for (unsigned char c : std::string_view("\\`^~[]!*_=<\n")) special_[c] = true;
-  if (ctx.options.math >= MathMode::Brackets) special_['$'] = true;
+  for (unsigned char c : std::string_view("\\`^~[]!*_=<\n")) trigger_[c] = true;
+  if (ctx.options.math >= MathMode::Brackets) trigger_['$'] = true;
   for (const TemplateDelimiter& d : ctx.options.templates)
-    if (!d.open.empty()) special_[static_cast<unsigned char>(d.open[0])] = true;
+    if (!d.open.empty()) trigger_[static_cast<unsigned char>(d.open[0])] = true;
+  special_ = trigger_;
   if (ctx.options.bare_autolinks) {
     // A bare link starts only after a boundary character; mark them all, and every non-ASCII
     // byte (some white space is non-ASCII), so the dispatch sees each position that follows one.
@@ -60,13 +61,22 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
     special_[0] = true;
     for (int c = 0x80; c < 0x100; ++c) special_[c] = true;
   }
-  nodes_.reserve(16);
+  // Every trigger may push a node and the text before it another: room for that many, within
+  // reason, spares the node list most of its regrowth.
+  std::size_t triggers = 0;
+  for (unsigned char c : text) triggers += trigger_[c];
+  nodes_.reserve(std::min<std::size_t>(2 * triggers + 2, 4096));
 }
 
 Inlines InlineScanner::run() {
   const std::size_t n = text_.size();
   while (p_ < n) {
     const char c = text_[p_];
+    if (!trigger_[static_cast<unsigned char>(c)]) {
+      // Only a bare link can start here.
+      if (!try_bare_autolink()) literal_run();
+      continue;
+    }
     if (try_template() || try_bracket_math() || try_dollar_math() || try_code_span()) continue;
     if (c == '^' && p_ + 1 < n && text_[p_ + 1] == '[') {
       push_bracket(BracketKind::Note, p_ + 2);
@@ -119,9 +129,7 @@ void InlineScanner::flush_text() {
 
 std::size_t InlineScanner::push_node(Inline&& value) {
   const std::size_t index = nodes_.size();
-  Node& node = nodes_.emplace_back();
-  node.value = std::move(value);
-  node.prev = tail_;
+  nodes_.push_back(Node{std::move(value), tail_, kNoNode, true});
   if (tail_ != kNoNode) nodes_[tail_].next = index;
   else head_ = index;
   tail_ = index;
@@ -196,7 +204,7 @@ std::size_t InlineScanner::apply_trailing_attrs(std::size_t node, std::size_t p)
 
 bool InlineScanner::try_template() {
   const auto& templates = ctx_.options.templates;
-  if (templates.empty() || text_[p_] == '`' || !special_[static_cast<unsigned char>(text_[p_])])
+  if (templates.empty() || text_[p_] == '`')
     return false;
   auto token = templates::token_at(text_, p_, templates, false, template_closes_);
   if (!token) return false;

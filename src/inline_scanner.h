@@ -133,7 +133,8 @@ class InlineScanner {
   enum MathMemo { kDisplayBracket, kParen, kDoubleDollar, kDollar, kMathMemoCount };
   std::array<std::size_t, kMathMemoCount> math_failed_from_;
 
-  std::array<bool, 256> special_{};  // bytes where the dispatch may do more than append
+  std::array<bool, 256> trigger_{};  // bytes that may start a construct other than a bare link
+  std::array<bool, 256> special_{};  // those, and with bare links every byte after which one may start
   templates::CloseCache template_closes_;
   BacktickRuns backticks_;
   AngleMemo angles_;
