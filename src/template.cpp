@@ -71,7 +71,7 @@ std::vector<std::uint32_t> balanced_ends(std::string_view text, std::string_view
                                          TemplateBalance balance) {
   const std::size_t n = text.size();
   const auto at = [](std::size_t i) { return static_cast<std::uint32_t>(i); };
-  // Offset just past the quote of kind `q` that closes a quote opened before `i`.
+  // For a quote whose content starts at `i`: the offset just past its closing quote.
   std::vector<std::uint32_t> close_double(n + 1, kNoEnd), close_single(n + 1, kNoEnd);
   std::vector<std::uint32_t> next_higher(n + 1, kNoEnd);  // first later offset with larger phi
   std::vector<std::uint32_t> ends(n + 1, kNoEnd);

@@ -84,7 +84,7 @@ std::string_view kind_html_word(TemplateTokenKind kind);
 // What earlier calls of `token_at` over one text learned, so that trying every position of that
 // text stays linear: per delimiter, how far the last search for its close looked, and for a
 // delimiter with a balance pair an index of where a body starting at any offset ends (built once,
-// in one pass). Tied to the first text it is used with; a different text clears it.
+// in one pass). Use one cache per text and delimiter list; a different text clears it.
 class CloseCache {
  public:
   // The end of a body that starts at `from` for delimiter number `index` of the list: the first
