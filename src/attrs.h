@@ -29,7 +29,8 @@ struct Attr {
   // The value of the first pair with this key, nullptr when there is none.
   const std::string* find_pair(std::string_view key) const;
 
-  // Appends a class unless it is empty or already present.
+  // Appends a class unless it is empty or already present. One class or pair at a time is a
+  // scan of the set; `merge` and `parse_attrs_body` add many at once in O(n log n).
   void push_class(std::string_view name);
   void push_class(std::string&& name);
   void push_class(const char* name) { push_class(std::string_view(name)); }
