@@ -44,7 +44,7 @@ struct Attr {
   }
   void set_owned_pair(std::string key, std::string value);
   // Takes the other's id when it has one, then adds its classes and sets its pairs, in order.
-  // Linear in the size of both sets.
+  // O(n log n) in the size of both sets.
   void merge(const Attr& other);
   // The attributes of a panel div (callout, details or explicit panel), none when these
   // attributes mark no panel.
