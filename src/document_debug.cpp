@@ -1,7 +1,5 @@
 // A readable dump of a document tree, one node a line, indented by depth; walked with an
 // explicit stack so any depth prints.
-#include <variant>
-
 #include "document.h"
 
 namespace vedavi {
@@ -52,24 +50,33 @@ class Printer {
  public:
   std::string run() && {
     while (!stack_.empty()) {
-      Item item = std::move(stack_.back());
+      const Item item = stack_.back();
       stack_.pop_back();
-      std::visit([&](const auto& x) { print(x, item.depth); }, item.what);
+      if (item.block) print(item.block, item.depth);
+      else if (item.node) print(item.node, item.depth);
+      else print(labels_[item.label], item.depth);
     }
     return std::move(out_);
   }
 
   void push_blocks(const Blocks& blocks, std::size_t depth) {
-    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) stack_.push_back({&*it, depth});
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) stack_.push_back({&*it, nullptr, 0, depth});
   }
   void push_inlines(const Inlines& inlines, std::size_t depth) {
-    for (auto it = inlines.rbegin(); it != inlines.rend(); ++it) stack_.push_back({&*it, depth});
+    for (auto it = inlines.rbegin(); it != inlines.rend(); ++it) push_inline(*it, depth);
   }
-  void push_label(std::string label, std::size_t depth) { stack_.push_back({std::move(label), depth}); }
+  void push_inline(const Inline& node, std::size_t depth) { stack_.push_back({nullptr, &node, 0, depth}); }
+  void push_label(std::string label, std::size_t depth) {
+    labels_.push_back(std::move(label));
+    stack_.push_back({nullptr, nullptr, labels_.size() - 1, depth});
+  }
 
  private:
+  // One line to print: a block, an inline, or a label line (an index into labels_).
   struct Item {
-    std::variant<const Block*, const Inline*, std::string> what;
+    const Block* block;
+    const Inline* node;
+    std::size_t label;
     std::size_t depth;
   };
 
@@ -216,7 +223,7 @@ class Printer {
           }
           if constexpr (std::is_same_v<T, Block::Table>) {
             for (auto token = x.tokens.rbegin(); token != x.tokens.rend(); ++token) {
-              stack_.push_back({&token->token, inner + 1});
+              push_inline(token->token, inner + 1);
               push_label("token before row " + std::to_string(token->row), inner);
             }
             push_rows(x.foot_rows, "foot row", inner);
@@ -231,7 +238,7 @@ class Printer {
             push_label(std::move(aligns), inner);
           }
           if constexpr (std::is_same_v<T, Block::Figure>) {
-            stack_.push_back({&x.image, inner});
+            push_inline(x.image, inner);
             push_inlines(x.caption, inner + 1);
             push_label("caption", inner);
           }
@@ -240,6 +247,7 @@ class Printer {
   }
 
   std::vector<Item> stack_;
+  std::vector<std::string> labels_;
   std::string out_;
 };
 

@@ -12,7 +12,7 @@ struct Case {
   const char* name;
   std::string text;
   std::optional<StringPairs> pairs;
-  std::string body;  // the text from the body offset on
+  std::string body = "";  // the text from the body offset on
 };
 
 TEST(Frontmatter, Extract) {
