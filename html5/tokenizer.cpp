@@ -312,32 +312,38 @@ void Machine::step() {
 
 // --- sending tokens ---
 
-std::uint64_t Machine::line() {
-  // Lines are counted lazily up to the current offset; offsets only grow.
-  if (pos_ > line_pos_) {
+// The line on which `offset` lies, counted on demand. Lines only move forward: an offset before
+// one already asked for (text sent after an error found further on) gets that later line.
+std::uint64_t Machine::line_at(std::size_t offset) {
+  offset = std::min(offset, in_.size());
+  if (offset > line_pos_) {
     const char* p = in_.data() + line_pos_;
-    const char* const end = in_.data() + std::min(pos_, in_.size());
+    const char* const end = in_.data() + offset;
     while (const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
       ++line_;
       p = static_cast<const char*>(nl) + 1;
     }
-    line_pos_ = std::min(pos_, in_.size());
+    line_pos_ = offset;
   }
   return line_;
 }
 
-TokenSinkResult Machine::send(Token& token) { return sink_.process_token(token, line()); }
+// A token is sent with the line on which it ends.
+TokenSinkResult Machine::send(Token& token, std::size_t end) { return sink_.process_token(token, line_at(end)); }
 
 void Machine::flush_text() {
   if (text_.empty()) return;
   token_.kind = TokenKind::Characters;
   token_.text = text_.view();
-  send(token_);
+  send(token_, text_end_);
   token_.text = {};
   text_.clear();
 }
 
-void Machine::keep_replacement() { text_.append_rewritten("\xEF\xBF\xBD"); }
+void Machine::keep_replacement() {
+  text_.append_rewritten("\xEF\xBF\xBD");
+  text_end_ = pos_;
+}
 
 void Machine::emit_null_character() {
   flush_text();
@@ -434,7 +440,7 @@ void Machine::error(TokenizerError error) {
   if (exact_errors_) {
     error_buffer_.assign(token.text);
     error_buffer_.append(" (line ");
-    error_buffer_.append(std::to_string(line()));
+    error_buffer_.append(std::to_string(line_at(pos_)));
     error_buffer_.append(", state ");
     error_buffer_.append(tokenizer_state_name(state_));
     error_buffer_.push_back(')');

@@ -187,12 +187,16 @@ class Machine {
   bool at_eof() const { return pos_ >= in_.size(); }
   unsigned char peek() const { return static_cast<unsigned char>(in_[pos_]); }
   // Keeps input bytes [begin, end) as characters.
-  void keep(std::size_t begin, std::size_t end) { text_.append_input(in_.data() + begin, end - begin); }
+  void keep(std::size_t begin, std::size_t end) {
+    text_.append_input(in_.data() + begin, end - begin);
+    text_end_ = end;
+  }
   void keep_replacement();  // U+FFFD for a NUL
 
   // Emission (tokenizer.cpp).
   void flush_text();
-  TokenSinkResult send(Token& token);
+  TokenSinkResult send(Token& token) { return send(token, pos_); }
+  TokenSinkResult send(Token& token, std::size_t end);
   void emit_null_character();
   void emit_eof();
   void emit_comment(std::size_t end);
@@ -200,7 +204,7 @@ class Machine {
   void emit_tag();
   void apply(const TokenSinkResult& result);
   [[gnu::cold]] void error(TokenizerError error);
-  std::uint64_t line();
+  std::uint64_t line_at(std::size_t offset);
 
   // Text states (tokenizer_text.cpp).
   void data();
@@ -288,6 +292,7 @@ class Machine {
 
   Token token_;         // reused for every token sent
   TextRun text_;        // characters not yet sent
+  std::size_t text_end_ = 0;  // input offset where they end
   Tag tag_;             // the tag being read
   bool has_attribute_ = false;
   std::string attribute_name_;

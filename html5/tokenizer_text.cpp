@@ -103,6 +103,7 @@ void Machine::char_ref_in_text() {
   if (result.matched) {
     text_.append_rewritten(std::string_view(result.ref.text, result.ref.size));
     pos_ = result.ref.end;
+    text_end_ = pos_;
   } else {
     keep(pos_ - 1, pos_);  // the "&" as written
   }
