@@ -341,7 +341,7 @@ void Machine::flush_text() {
 }
 
 void Machine::keep_replacement() {
-  text_.append_rewritten("\xEF\xBF\xBD");
+  text_.append_rewritten(kReplacementUtf8);
   text_end_ = pos_;
 }
 
@@ -366,7 +366,7 @@ void Machine::emit_comment(std::size_t end) {
     comment_buffer_.clear();
     for (const char c : data) {
       if (c == '\0') {
-        comment_buffer_.append("\xEF\xBF\xBD");
+        comment_buffer_.append(kReplacementUtf8);
       } else {
         comment_buffer_.push_back(c);
       }

@@ -3,20 +3,6 @@
 #include "html5/tokenizer_machine.h"
 
 namespace html5::detail {
-namespace {
-
-constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
-
-bool starts_with_ignoring_case(std::string_view s, std::size_t pos, std::string_view lower) {
-  if (s.size() - pos < lower.size()) return false;
-  for (std::size_t i = 0; i < lower.size(); ++i) {
-    if (to_ascii_lower(static_cast<unsigned char>(s[pos + i])) != lower[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 void Machine::eof_in_doctype() {
   error(TokenizerError::EofInDoctype);
   doctype_.force_quirks = true;

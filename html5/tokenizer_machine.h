@@ -98,6 +98,17 @@ inline char to_ascii_lower(unsigned char c) { return static_cast<char>(is_ascii_
 // The tokenizer's white space: tab, line feed, form feed, space (carriage returns are gone).
 inline bool is_space(unsigned char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\f'; }
 
+inline constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
+
+// Whether `s` holds, at `pos`, the lower-case ASCII word `lower` in any case.
+inline bool starts_with_ignoring_case(std::string_view s, std::size_t pos, std::string_view lower) {
+  if (s.size() - pos < lower.size()) return false;
+  for (std::size_t i = 0; i < lower.size(); ++i) {
+    if (to_ascii_lower(static_cast<unsigned char>(s[pos + i])) != lower[i]) return false;
+  }
+  return true;
+}
+
 namespace scan {
 inline constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 inline constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
@@ -230,7 +241,12 @@ class Machine {
   void cdata_section_end();
   void raw_end_tag(State text_state);
   void char_ref_in_text();
-  std::size_t script_tag_name_end(bool& is_script) const;
+  struct ScriptTagName {
+    std::size_t end;     // past the letters, and past the character that ends them if any
+    bool is_terminated;  // white space, "/" or ">" follows the letters
+    bool is_script;      // the letters spell "script" in any case
+  };
+  ScriptTagName read_script_tag_name() const;
 
   // Tags and attributes (tokenizer_tag.cpp).
   void tag_open();

@@ -7,8 +7,6 @@
 namespace html5::detail {
 namespace {
 
-constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
-
 // Tags with more attributes than this look duplicates up in a hash set instead of the list.
 constexpr std::size_t kLinearAttributeLimit = 16;
 
