@@ -4,6 +4,7 @@
 #include "html5/tokenizer_machine.h"
 
 namespace html5::detail {
+
 void Machine::start_comment(std::size_t data_begin, State state) {
   comment_begin_ = data_begin;
   state_ = state;

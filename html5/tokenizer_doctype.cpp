@@ -3,6 +3,7 @@
 #include "html5/tokenizer_machine.h"
 
 namespace html5::detail {
+
 void Machine::eof_in_doctype() {
   error(TokenizerError::EofInDoctype);
   doctype_.force_quirks = true;

@@ -148,6 +148,7 @@ class TextRun {
   bool empty() const { return owned_ ? buffer_.empty() : size_ == 0; }
 
   void append_input(const char* p, std::size_t n) {
+    if (n == 0) return;
     if (owned_) {
       buffer_.append(p, n);
     } else if (size_ == 0) {
