@@ -402,11 +402,9 @@ void Machine::emit_tag() {
   flush_text();
   state_ = State::Data;
   const bool is_start = tag_.kind == TagKind::Start;
-  token_.kind = TokenKind::Tag;
-  token_.tag = std::move(tag_);
-  const TokenSinkResult result = send(token_);
-  // Take the buffers back so that the next tag reuses their storage.
-  tag_ = std::move(token_.tag);
+  tag_token_.kind = TokenKind::Tag;
+  const TokenSinkResult result = send(tag_token_);
+  // The sink may have taken the name or the attributes; either way the next tag starts empty.
   tag_.name.clear();
   tag_.attrs.clear();
   tag_.self_closing = false;

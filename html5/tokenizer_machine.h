@@ -263,8 +263,10 @@ class Machine {
   void self_closing_start_tag();
   void start_tag(TagKind kind);
   void start_attribute();
+  std::string& new_attribute_name() { return tag_.attrs.back().name.local; }
+  std::string& new_attribute_value() { return tag_.attrs.back().value; }
   void commit_attribute();
-  bool is_duplicate_attribute(const std::string& name);
+  bool is_duplicate_attribute();
   void char_ref_in_attribute();
 
   // Comments and markup declarations (tokenizer_comment.cpp).
@@ -307,13 +309,13 @@ class Machine {
   bool done_ = false;
   std::string last_start_tag_;
 
-  Token token_;         // reused for every token sent
-  TextRun text_;        // characters not yet sent
+  Token token_;      // reused for every token but tags
+  Token tag_token_;  // the tag being read, sent in place
+  Tag& tag_ = tag_token_.tag;
+  TextRun text_;     // characters not yet sent
   std::size_t text_end_ = 0;  // input offset where they end
-  Tag tag_;             // the tag being read
+  // The last of tag_.attrs is still being read: it may yet turn out to repeat an earlier name.
   bool has_attribute_ = false;
-  std::string attribute_name_;
-  std::string attribute_value_;
   std::unordered_set<std::string> attribute_names_;  // index of tag_.attrs once a tag has many
   std::size_t attribute_names_indexed_ = 0;
   Doctype doctype_;     // the doctype being read
