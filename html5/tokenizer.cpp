@@ -150,8 +150,7 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 // CR LF and lone CR become LF. Returns false (leaving `out` alone) when there is no CR.
 bool normalize_newlines(std::string_view in, std::string& out) {
-  const void* first_cr = std::memchr(in.data(), '\r', in.size());
-  if (first_cr == nullptr) return false;
+  if (in.empty() || std::memchr(in.data(), '\r', in.size()) == nullptr) return false;
   out.reserve(in.size());
   std::size_t pos = 0;
   while (pos < in.size()) {
@@ -362,7 +361,7 @@ void Machine::emit_comment(std::size_t end) {
   flush_text();
   const std::size_t begin = std::min(comment_begin_, end);
   std::string_view data = in_.substr(begin, end - begin);
-  if (std::memchr(data.data(), '\0', data.size()) != nullptr) {
+  if (!data.empty() && std::memchr(data.data(), '\0', data.size()) != nullptr) {
     comment_buffer_.clear();
     for (const char c : data) {
       if (c == '\0') {

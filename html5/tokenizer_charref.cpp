@@ -1,5 +1,5 @@
 // Character references after "&": named ones by longest match (with the legacy forms that need
-// no ";"), decimal and hexadecimal ones with the standard's replacements for code points that
+// no ";"), decimal and hexadecimal ones with the WHATWG replacements for code points that
 // may not appear.
 #include <array>
 

@@ -18,7 +18,7 @@
 
 namespace html5::detail {
 
-// The standard's parse errors that the tokenizer reports; texts in tokenizer.cpp.
+// The WHATWG parse errors that the tokenizer reports; texts in tokenizer.cpp.
 enum class TokenizerError : std::uint8_t {
   AbruptClosingOfEmptyComment,
   AbruptDoctypePublicIdentifier,
@@ -76,7 +76,7 @@ struct CharRef {
   std::uint8_t size = 0;
 };
 
-// What the character-reference rules make of the input after a "&" at `pos`: a decoded reference,
+// What the character-reference rules make of the input at `pos`, just past a "&": a decoded reference,
 // or nothing when the "&" stands as written (the bytes after it are then read by the state that
 // was interrupted, which gives them the meaning the rules give them). Errors go to `errors`
 // (at most two) and their count to `error_count`.
@@ -142,7 +142,7 @@ inline std::size_t find_any(std::string_view s, std::size_t pos, char a, char b)
 }
 
 // Characters waiting to be sent as one Characters token: a view into the input as long as every
-// piece was input bytes following each other, else an owned copy.
+// appended range followed the previous one in the input, else an owned copy.
 class TextRun {
  public:
   bool empty() const { return owned_ ? buffer_.empty() : size_ == 0; }

@@ -61,6 +61,7 @@ void Machine::rawtext() {
 }
 
 void Machine::plaintext() {
+  if (at_eof()) return emit_eof();
   const std::size_t start = pos_;
   const void* nul = std::memchr(in_.data() + pos_, '\0', in_.size() - pos_);
   pos_ = nul == nullptr ? in_.size() : static_cast<std::size_t>(static_cast<const char*>(nul) - in_.data());

@@ -363,6 +363,14 @@ TEST(TokenizerInput, Preprocessing) {
   }
 }
 
+TEST(TokenizerInput, EmptyInputInEveryStartingState) {
+  for (int state = 0; state <= static_cast<int>(TokenizerState::NumericCharacterReferenceEnd); ++state) {
+    TokenizerOptions options;
+    options.initial_state = static_cast<TokenizerState>(state);
+    EXPECT_EQ(joined(run(std::string_view(), options)), "EOF\n") << state;
+  }
+}
+
 TEST(TokenizerInput, InitialStateAndLastStartTag) {
   TokenizerOptions options;
   options.initial_state = TokenizerState::Rcdata;
@@ -642,10 +650,10 @@ class InvariantSink : public TokenSink {
   std::uint64_t last_line_ = 0;
 };
 
-// Random inputs built from the pieces the states care about: every run ends with EOF and
+// Random inputs built from the snippets the states care about: every run ends with EOF and
 // end(), sends no NUL or CR in text, and turns valid UTF-8 into valid UTF-8.
 TEST(TokenizerInvariants, RandomMarkup) {
-  static constexpr std::string_view kPieces[] = {
+  static constexpr std::string_view kSnippets[] = {
       "<", ">", "/", "!", "-", "--", "&", "#", "x", ";", "=", "\"", "'", "`", "?", "]", "]]>", " ", "\n", "\r",
       "\r\n", "\t", std::string_view("\0", 1), "a", "B", "1", "<!--", "-->", "--!", "<!DOCTYPE", "PUBLIC",
       "SYSTEM", "<![CDATA[", "<script>", "</script>", "<title>", "</title", "&amp", "&notin;", "&#x1F600;",
@@ -664,8 +672,8 @@ TEST(TokenizerInvariants, RandomMarkup) {
   };
   for (int round = 0; round < 20000; ++round) {
     std::string input;
-    const std::uint32_t pieces = next() % 60;
-    for (std::uint32_t i = 0; i < pieces; ++i) input.append(kPieces[next() % std::size(kPieces)]);
+    const std::uint32_t snippets = next() % 60;
+    for (std::uint32_t i = 0; i < snippets; ++i) input.append(kSnippets[next() % std::size(kSnippets)]);
     InvariantSink sink(next());
     TokenizerOptions options;
     options.initial_state = states[next() % std::size(states)];
