@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "html5/token.h"
 #include "html5/tokenizer.h"
@@ -26,6 +27,7 @@ enum class TokenizerError : std::uint8_t {
   AbsenceOfDigitsInNumericCharacterReference,
   CdataInHtmlContent,
   CharacterReferenceOutsideUnicodeRange,
+  ControlCharacterInInputStream,
   ControlCharacterReference,
   DuplicateAttribute,
   EndTagWithAttributes,
@@ -55,8 +57,10 @@ enum class TokenizerError : std::uint8_t {
   MissingWhitespaceBetweenDoctypePublicAndSystemIdentifiers,
   NestedComment,
   NoncharacterCharacterReference,
+  NoncharacterInInputStream,
   NullCharacterReference,
   SurrogateCharacterReference,
+  SurrogateInInputStream,
   UnexpectedCharacterAfterDoctypeSystemIdentifier,
   UnexpectedCharacterInAttributeName,
   UnexpectedCharacterInUnquotedAttributeValue,
@@ -69,6 +73,19 @@ enum class TokenizerError : std::uint8_t {
 
 std::string_view tokenizer_error_code(TokenizerError error);
 
+// --- input preprocessing (tokenizer_input.cpp) ---
+
+// CR LF and lone CR become LF. Returns false (leaving `out` alone) when there is no CR.
+bool normalize_newlines(std::string_view in, std::string& out);
+
+// A character that is an error wherever it stands: a control other than white space and NUL, a
+// noncharacter, or (in ill-formed input) an encoded surrogate.
+struct InputStreamError {
+  std::size_t offset;
+  TokenizerError error;
+};
+std::vector<InputStreamError> find_input_stream_errors(std::string_view in);
+
 // A decoded character reference: what replaces "&..." and where the reference ends.
 struct CharRef {
   std::size_t end = 0;  // input offset just past the reference
@@ -79,11 +96,13 @@ struct CharRef {
 // What the character-reference rules make of the input at `pos`, just past a "&": a decoded reference,
 // or nothing when the "&" stands as written (the bytes after it are then read by the state that
 // was interrupted, which gives them the meaning the rules give them). Errors go to `errors`
-// (at most two) and their count to `error_count`.
+// (at most two), with the offset of the character each is about, and their count to
+// `error_count`.
 struct CharRefResult {
   bool matched = false;
   CharRef ref;
   TokenizerError errors[2] = {};
+  std::size_t error_offsets[2] = {};
   std::uint8_t error_count = 0;
 };
 CharRefResult match_char_ref(std::string_view in, std::size_t pos, bool in_attribute);
@@ -215,7 +234,11 @@ class Machine {
   void emit_doctype();
   void emit_tag();
   void apply(const TokenSinkResult& result);
-  [[gnu::cold]] void error(TokenizerError error);
+  // An error about the character at `offset`; without one, about the character just read.
+  [[gnu::cold]] void error(TokenizerError error, std::size_t offset);
+  [[gnu::cold]] void error(TokenizerError error) { this->error(error, pos_ == 0 ? 0 : pos_ - 1); }
+  [[gnu::cold]] void send_error(TokenizerError error, std::size_t offset);
+  [[gnu::cold]] void report_input_stream_errors(std::size_t up_to);
   std::uint64_t line_at(std::size_t offset);
 
   // Text states (tokenizer_text.cpp).
@@ -265,6 +288,7 @@ class Machine {
   void start_attribute();
   std::string& new_attribute_name() { return tag_.attrs.back().name.local; }
   std::string& new_attribute_value() { return tag_.attrs.back().value; }
+  void finish_attribute_name(std::size_t offset);
   void commit_attribute();
   bool is_duplicate_attribute();
   void char_ref_in_attribute();
@@ -314,14 +338,19 @@ class Machine {
   Tag& tag_ = tag_token_.tag;
   TextRun text_;     // characters not yet sent
   std::size_t text_end_ = 0;  // input offset where they end
-  // The last of tag_.attrs is still being read: it may yet turn out to repeat an earlier name.
+  // The last of tag_.attrs is still being read, and is dropped when it ends if its name repeats
+  // an earlier one.
   bool has_attribute_ = false;
+  bool is_duplicate_ = false;
   std::unordered_set<std::string> attribute_names_;  // index of tag_.attrs once a tag has many
   std::size_t attribute_names_indexed_ = 0;
   Doctype doctype_;     // the doctype being read
   std::size_t comment_begin_ = 0;  // input offset where the comment's data starts
   std::string comment_buffer_;     // comment data with NULs replaced
   std::string error_buffer_;
+  // Found up front, and sent once the tokenizer has read that far (exact errors only).
+  std::vector<InputStreamError> input_stream_errors_;
+  std::size_t input_stream_errors_sent_ = 0;
 
   std::uint64_t line_ = 1;        // line of offset line_pos_
   std::size_t line_pos_ = 0;

@@ -86,10 +86,10 @@ void Machine::tag_open() {
     start_tag(TagKind::Start);
     state_ = State::TagName;
   } else if (c == '?') {
-    error(TokenizerError::UnexpectedQuestionMarkInsteadOfTagName);
+    error(TokenizerError::UnexpectedQuestionMarkInsteadOfTagName, pos_);
     start_comment(pos_, State::BogusComment);
   } else {
-    error(TokenizerError::InvalidFirstCharacterOfTagName);
+    error(TokenizerError::InvalidFirstCharacterOfTagName, pos_);
     keep(pos_ - 1, pos_);
     state_ = State::Data;
   }
@@ -111,7 +111,7 @@ void Machine::end_tag_open() {
     error(TokenizerError::MissingEndTagName);
     state_ = State::Data;
   } else {
-    error(TokenizerError::InvalidFirstCharacterOfTagName);
+    error(TokenizerError::InvalidFirstCharacterOfTagName, pos_);
     start_comment(pos_, State::BogusComment);
   }
 }
@@ -146,15 +146,18 @@ void Machine::start_attribute() {
   has_attribute_ = true;
 }
 
-// Attributes are read in place, at the end of the tag's list, and dropped there when their name
-// repeats an earlier one.
+// Attributes are read in place, at the end of the tag's list. A name that repeats an earlier one
+// is an error as soon as it is complete; the attribute is dropped once its value is read too.
+void Machine::finish_attribute_name(std::size_t offset) {
+  is_duplicate_ = is_duplicate_attribute();
+  if (is_duplicate_) error(TokenizerError::DuplicateAttribute, offset);
+}
+
 void Machine::commit_attribute() {
   if (!has_attribute_) return;
   has_attribute_ = false;
-  if (is_duplicate_attribute()) {
-    error(TokenizerError::DuplicateAttribute);
-    tag_.attrs.pop_back();
-  }
+  if (is_duplicate_) tag_.attrs.pop_back();
+  is_duplicate_ = false;
 }
 
 bool Machine::is_duplicate_attribute() {
@@ -181,7 +184,7 @@ void Machine::before_attribute_name() {
   }
   start_attribute();
   if (peek() == '=') {
-    error(TokenizerError::UnexpectedEqualsSignBeforeAttributeName);
+    error(TokenizerError::UnexpectedEqualsSignBeforeAttributeName, pos_);
     new_attribute_name().push_back('=');
     ++pos_;
   }
@@ -192,12 +195,14 @@ void Machine::attribute_name() {
   for (;;) {
     pos_ = append_lowered(in_, pos_, kAttributeNameBytes, new_attribute_name());
     if (at_eof()) {
+      finish_attribute_name(pos_);
       state_ = State::AfterAttributeName;
       return;
     }
     const char c = in_[pos_];
     switch (c) {
       case '=':
+        finish_attribute_name(pos_);
         ++pos_;
         state_ = State::BeforeAttributeValue;
         return;
@@ -214,6 +219,7 @@ void Machine::attribute_name() {
         new_attribute_name().push_back(c);
         break;
       default:  // white space, "/", ">"
+        finish_attribute_name(pos_);
         state_ = State::AfterAttributeName;
         return;
     }
@@ -329,7 +335,7 @@ void Machine::attribute_value_unquoted() {
 
 void Machine::char_ref_in_attribute() {
   const CharRefResult result = match_char_ref(in_, pos_, true);
-  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i]);
+  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i], result.error_offsets[i]);
   if (result.matched) {
     new_attribute_value().append(result.ref.text, result.ref.size);
     pos_ = result.ref.end;
@@ -354,7 +360,7 @@ void Machine::after_attribute_value_quoted() {
     ++pos_;
     emit_tag();
   } else {
-    error(TokenizerError::MissingWhitespaceBetweenAttributes);
+    error(TokenizerError::MissingWhitespaceBetweenAttributes, pos_);
     state_ = State::BeforeAttributeName;
   }
 }
@@ -369,7 +375,7 @@ void Machine::self_closing_start_tag() {
     tag_.self_closing = true;
     return emit_tag();
   }
-  error(TokenizerError::UnexpectedSolidusInTag);
+  error(TokenizerError::UnexpectedSolidusInTag, pos_);
   state_ = State::BeforeAttributeName;
 }
 

@@ -100,7 +100,7 @@ void Machine::raw_end_tag(State text_state) {
 
 void Machine::char_ref_in_text() {
   const CharRefResult result = match_char_ref(in_, pos_, false);
-  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i]);
+  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i], result.error_offsets[i]);
   if (result.matched) {
     text_.append_rewritten(std::string_view(result.ref.text, result.ref.size));
     pos_ = result.ref.end;

@@ -47,6 +47,7 @@ class RecordingSink : public TokenSink {
  public:
   std::vector<std::string> tokens;
   std::size_t errors = 0;
+  std::vector<std::string> error_codes;  // without the details of exact errors
   std::size_t character_tokens = 0;
   bool ended = false;
   bool foreign = false;              // answer to the CDATA question
@@ -68,6 +69,7 @@ class RecordingSink : public TokenSink {
         return {};
       case TokenKind::ParseError:
         ++errors;
+        error_codes.emplace_back(token.text.substr(0, token.text.find(" (")));
         return {};
       default:
         break;
@@ -125,6 +127,13 @@ std::vector<std::string> run(std::string_view input, TokenizerOptions options = 
   EXPECT_TRUE(html5::tokenize(input, sink, options));
   EXPECT_TRUE(sink.ended);
   return sink.tokens;
+}
+
+// The error codes a run reports, in order.
+std::vector<std::string> run_errors(std::string_view input, TokenizerOptions options) {
+  RecordingSink sink;
+  html5::tokenize(input, sink, options);
+  return sink.error_codes;
 }
 
 std::string joined(const std::vector<std::string>& tokens) {
@@ -213,6 +222,10 @@ TEST_P(Html5libTokenizer, EveryCaseMatches) {
     std::string input = test.find("input")->string;
     if (double_escaped) input = testjson::decode_u_escapes(input);
     const auto expected = expected_tokens(*test.find("output"), double_escaped);
+    std::vector<std::string> expected_errors;
+    if (const auto* errors = test.find("errors")) {
+      for (const auto& e : errors->array) expected_errors.push_back(e.find("code")->string);
+    }
 
     std::vector<std::string> states = {"Data state"};
     if (const auto* initial = test.find("initialStates")) {
@@ -233,6 +246,15 @@ TEST_P(Html5libTokenizer, EveryCaseMatches) {
         ADD_FAILURE() << description << " [" << state_name << "]\ninput: " << show(input) << "\nexpected:\n"
                       << joined(expected) << "actual:\n"
                       << joined(actual);
+      }
+      // Exact errors change no token, and report the expected codes in order.
+      options.exact_errors = true;
+      const auto exact_actual = run(input, options);
+      const auto errors = run_errors(input, options);
+      if (exact_actual != actual || errors != expected_errors) {
+        ++failures;
+        ADD_FAILURE() << description << " [" << state_name << "] with exact errors\ninput: " << show(input)
+                      << "\nexpected errors:\n" << joined(expected_errors) << "actual errors:\n" << joined(errors);
       }
     }
   }
