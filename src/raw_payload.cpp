@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "entity.h"
 #include "utf8.h"
 
 namespace vedavi {
@@ -135,6 +136,7 @@ std::optional<std::string> utf8_error(std::string_view bytes) {
 
 RawPayload decode_raw(std::string_view text, std::optional<std::string_view> encoding) {
   if (!encoding) return {std::string(text), std::nullopt};
+  if (*encoding == "html") return {entity::decode_entities(text), std::nullopt};
   if (*encoding == "base64") {
     std::string compact;
     compact.reserve(text.size());

@@ -2,6 +2,8 @@
 
 import base64
 import binascii
+import html
+import html.entities
 
 import pytest
 from hypothesis import given, settings
@@ -165,3 +167,33 @@ class TestDecodeRaw:
         elif expected is not None:
             assert warning.startswith((MALFORMED + "Invalid last symbol", MALFORMED + "Invalid symbol 61,"))
 
+
+
+NAMED = sorted(name for name in html.entities.html5 if name.endswith(";"))
+# Numeric references where html.unescape keeps the code point as it is (it remaps C1 controls,
+# drops noncharacters and other control characters).
+CODE_POINTS = st.one_of(st.integers(0x20, 0x7E), st.integers(0xA0, 0xD7FF), st.integers(0xE000, 0xFDCF),
+                        st.integers(0x10000, 0x1FFFD))
+PIECES = st.one_of(
+    st.text(alphabet=st.characters(blacklist_characters="&"), max_size=5),
+    st.sampled_from(NAMED).map(lambda name: "&" + name),
+    CODE_POINTS.map(lambda cp: f"&#{cp};"),
+    CODE_POINTS.map(lambda cp: f"&#x{cp:X};"),
+    # A "&" that starts no reference; the blank keeps what follows from completing one.
+    st.sampled_from(["& ", "&; ", "&#; ", "&nosuchname; ", "& amp;"]),
+)
+
+
+class TestDecodeRawHtml:
+    @pytest.mark.parametrize(("payload", "decoded"), [
+        ("a &amp;lt; b", "a &lt; b"),
+        ("&#x41;&#66;&eacute;&unknown; &amp", "AB\u00e9&unknown; &amp"),
+        ("&fjlig;", "fj"),
+        ("", ""),
+    ])
+    def test_examples(self, payload, decoded):
+        assert native.decode_raw(payload, "html") == (decoded, None)
+
+    @given(st.lists(PIECES, max_size=12).map("".join))
+    def test_agrees_with_python(self, payload):
+        assert native.decode_raw(payload, "html") == (html.unescape(payload), None)

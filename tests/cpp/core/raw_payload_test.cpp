@@ -19,6 +19,10 @@ TEST(RawPayload, Encodings) {
   const Case cases[] = {
       {"", std::nullopt, "", std::nullopt},
       {"a &amp; <b>", std::nullopt, "a &amp; <b>", std::nullopt},
+      {"a &amp;lt; b", "html", "a &lt; b", std::nullopt},  // decoded once
+      {"&#x41;&#66;&eacute;&unknown; &amp", "html", "AB\xc3\xa9&unknown; &amp", std::nullopt},
+      {"aGk=", "html", "aGk=", std::nullopt},
+      {"&amp;", "HTML", std::nullopt, "unknown VEDAVI raw encoding 'HTML'; payload dropped"},
       {"aGk=", "base64", "hi", std::nullopt},
       {"aG\r\nk=\r\n", "base64", "hi", std::nullopt},
       {" \ta\fG\nk\r= ", "base64", "hi", std::nullopt},
