@@ -1,5 +1,6 @@
 // HeadingNums and SCHEMES: heading numbering for the package's own exporters.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -102,14 +103,16 @@ template <bool kFullNumber, const auto& kSignature>
 Ref number(PyObject* self, const Call& call) {
   const auto args = match(kSignature, call);
   const auto level = args.template get<std::size_t>(0);
+  std::optional<Failure> failure;
   std::string text;
   {
     Self& object = instance<HeadingNums>(self);
     BorrowFlag::Shared taken(object.borrow);
     const HeadingNums& nums = object.value;
-    if (auto failure = nums.check_level(level)) raise_failure(*failure);
-    text = kFullNumber ? nums.full(level) : nums.display(level);
+    failure = nums.check_level(level);
+    if (!failure) text = kFullNumber ? nums.full(level) : nums.display(level);
   }
+  if (failure) raise_failure(*failure);
   return new_str(text);
 }
 

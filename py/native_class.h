@@ -61,7 +61,7 @@ Instance<T>& instance(PyObject* self) {
 
 // A new instance of `type` owning `value`.
 template <class T>
-Ref new_instance(PyTypeObject* type, T&& value) {
+Ref new_instance(PyTypeObject* type, T value) {
   // Moving in cannot fail, so an allocated instance always holds a value for dealloc to destroy.
   static_assert(std::is_nothrow_move_constructible_v<T>);
   Ref self = check(type->tp_alloc(type, 0));
