@@ -139,7 +139,9 @@ NodeId Dom::create_element(std::string_view local,
                            const std::vector<std::pair<std::string, std::string>>& attrs) {
   Element el{html_name(local), {}, std::nullopt};
   el.attrs.reserve(attrs.size());
-  for (const auto& [name, value] : attrs) el.attrs.push_back(Attribute{plain_attr_name(name), value});
+  for (const auto& [name, value] : attrs) {
+    el.attrs.push_back(Attribute{plain_attr_name(name), value});
+  }
   nodes.push_back(Node{std::nullopt, {}, std::move(el)});
   return nodes.size() - 1;
 }

@@ -21,7 +21,9 @@ struct Recorder : html5::TokenSink {
   html5::TokenSinkResult process_token(Token& token, std::uint64_t line) override {
     if (token.kind == TokenKind::Tag) {
       seen.push_back((token.tag.kind == TagKind::Start ? "<" : "</") + token.tag.name + ">");
-      if (token.tag.name == "script") return html5::TokenSinkResult::raw_data(html5::RawKind::ScriptData);
+      if (token.tag.name == "script") {
+        return html5::TokenSinkResult::raw_data(html5::RawKind::ScriptData);
+      }
     } else {
       seen.push_back(std::string(token.text));
     }
