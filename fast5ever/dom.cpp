@@ -4,14 +4,16 @@
 #include <algorithm>
 #include <string>
 
+#include "internal_error.h"
+
 namespace fast5ever::dom {
 
 void fail_out_of_range(NodeId id, std::size_t size) {
-  throw InternalError("dom: node id " + std::to_string(id) + " out of range (the arena holds " +
-                      std::to_string(size) + " nodes)");
+  vedavi::internal_failure("dom: node id " + std::to_string(id) +
+                           " out of range (the arena holds " + std::to_string(size) + " nodes)");
 }
 
-void fail(std::string_view message) { throw InternalError("dom: " + std::string(message)); }
+void fail(std::string_view message) { vedavi::internal_failure("dom: " + std::string(message)); }
 
 std::string_view to_string(DomError error) {
   switch (error) {

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,17 +12,6 @@
 
 #include "html5/names.h"
 #include "html5/tree_sink.h"
-
-namespace fast5ever {
-
-// A broken contract inside the tree code (an id outside the arena, a sink call the tree builder
-// never makes). No input reaches it; the binding reports it as an internal error.
-class InternalError : public std::logic_error {
- public:
-  using std::logic_error::logic_error;
-};
-
-}  // namespace fast5ever
 
 namespace fast5ever::dom {
 
@@ -106,7 +94,8 @@ struct Dom {
   // A tree holding node 0, an empty Document.
   Dom();
 
-  // Reads. Every id is checked against the arena; one outside it throws InternalError.
+  // Reads. Every id is checked against the arena; one outside it is an internal failure
+  // (vedavi::InternalError naming module dom), as is every broken contract below.
   const Node& node(NodeId id) const;
   Node& node_mut(NodeId id);
   // The node and everything below it in document order; a template continues into its contents
@@ -148,7 +137,7 @@ struct Dom {
   bool would_cycle(NodeId parent, NodeId node) const;
 };
 
-// Throws InternalError naming module dom; out of line so that the checks stay small.
+// Internal failures naming module dom; out of line so that the checks stay small.
 [[noreturn, gnu::cold]] void fail_out_of_range(NodeId id, std::size_t size);
 [[noreturn, gnu::cold]] void fail(std::string_view message);
 

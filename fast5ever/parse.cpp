@@ -8,6 +8,7 @@
 #include "fast5ever/sink.h"
 #include "html5/tokenizer.h"
 #include "html5/tree_builder.h"
+#include "internal_error.h"
 
 namespace fast5ever::dom {
 
@@ -33,6 +34,7 @@ void lift_fragment(Dom& dom) {
 }  // namespace
 
 Dom parse_fragment(std::string_view html) {
+  vedavi::fault_point(html);
   Sink sink;
   const QualName body{"", html5::Namespace::Html, "body"};
   const html5::Handle context = sink.create_element(body, {}, {});

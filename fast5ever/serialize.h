@@ -10,7 +10,7 @@ namespace fast5ever {
 
 // Appends the HTML of `id`: a Document node's children one after another, any other node with its
 // own tags. Void elements get no end tag (and nothing below them writes tags); text inside raw-text
-// elements is written as it stands; attribute values are double-quoted. Throws InternalError for
+// elements is written as it stands; attribute values are double-quoted. An internal failure for
 // an id outside the arena or a Document node met below the start.
 void append_html(const dom::Dom& dom, dom::NodeId id, std::string& out);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "internal_error.h"
 #include "tree_helpers.h"
 
 namespace fast5ever::dom {
@@ -119,20 +120,20 @@ TEST(DomReads, IsTagWantsTheHtmlNamespace) {
 TEST(DomReads, IdsOutsideTheArenaAbort) {
   Dom dom;
   NodeId past = dom.nodes.size();
-  EXPECT_THROW(dom.tag(past), InternalError);
-  EXPECT_THROW(dom.descendants(past), InternalError);
-  EXPECT_THROW(dom.to_html(past), InternalError);
-  EXPECT_THROW((void)dom.insert_before(0, past), InternalError);
-  EXPECT_THROW((void)dom.insert_before(past, 0), InternalError);
-  EXPECT_THROW(dom.detach(past), InternalError);
+  EXPECT_THROW(dom.tag(past), vedavi::InternalError);
+  EXPECT_THROW(dom.descendants(past), vedavi::InternalError);
+  EXPECT_THROW(dom.to_html(past), vedavi::InternalError);
+  EXPECT_THROW((void)dom.insert_before(0, past), vedavi::InternalError);
+  EXPECT_THROW((void)dom.insert_before(past, 0), vedavi::InternalError);
+  EXPECT_THROW(dom.detach(past), vedavi::InternalError);
   Dom other;
-  EXPECT_THROW(dom.import(other, 5), InternalError);
+  EXPECT_THROW(dom.import(other, 5), vedavi::InternalError);
   // Also an id met while walking.
   NodeId p = put(dom, 0, dom.create_element("p"));
   dom.nodes[p].children.push_back(99);
-  EXPECT_THROW(dom.descendants(0), InternalError);
-  EXPECT_THROW(dom.to_text(0), InternalError);
-  EXPECT_THROW(dom.to_html(0), InternalError);
+  EXPECT_THROW(dom.descendants(0), vedavi::InternalError);
+  EXPECT_THROW(dom.to_text(0), vedavi::InternalError);
+  EXPECT_THROW(dom.to_html(0), vedavi::InternalError);
 }
 
 }  // namespace

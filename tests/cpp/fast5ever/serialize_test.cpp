@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "internal_error.h"
 #include "tree_helpers.h"
 
 namespace fast5ever::dom {
@@ -141,7 +142,7 @@ TEST(ToHtml, DocumentBelowTheStartIsAnInternalError) {
   NodeId doc = dom.import(Dom(), 0);
   dom.nodes[p].children.push_back(doc);
   dom.nodes[doc].parent = p;
-  EXPECT_THROW(dom.to_html(0), InternalError);
+  EXPECT_THROW(dom.to_html(0), vedavi::InternalError);
 }
 
 TEST(ToText, ConcatenatesTextInDocumentOrder) {

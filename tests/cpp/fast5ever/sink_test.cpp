@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "internal_error.h"
 #include "tree_helpers.h"
 
 namespace fast5ever::dom {
@@ -87,8 +88,8 @@ TEST(SinkAppend, BasedOnParentNode) {
 TEST(SinkAppend, SiblingWithoutParentIsAnInternalError) {
   Sink sink;
   auto a = sink.create_element(html("a"), {}, {});
-  EXPECT_THROW(sink.append_before_sibling(a, NodeOrText::of_text("x")), InternalError);
-  EXPECT_THROW(sink.append(99, NodeOrText::of_text("x")), InternalError);
+  EXPECT_THROW(sink.append_before_sibling(a, NodeOrText::of_text("x")), vedavi::InternalError);
+  EXPECT_THROW(sink.append(99, NodeOrText::of_text("x")), vedavi::InternalError);
 }
 
 TEST(SinkReparent, MovesChildrenWithoutMergingText) {
@@ -117,8 +118,8 @@ TEST(SinkTemplate, ContentsAreCreatedFirst) {
   // A foreign `template` is an ordinary element.
   auto svg = sink.create_element(QualName{"", Namespace::Svg, "template"}, {}, {});
   EXPECT_EQ(svg, 3u);
-  EXPECT_THROW(sink.get_template_contents(svg), InternalError);
-  EXPECT_THROW(sink.get_template_contents(0), InternalError);
+  EXPECT_THROW(sink.get_template_contents(svg), vedavi::InternalError);
+  EXPECT_THROW(sink.get_template_contents(0), vedavi::InternalError);
   EXPECT_FALSE(sink.attach_declarative_shadow(0, tmpl, {plain("shadowrootmode", "open")}));
 }
 
@@ -127,7 +128,7 @@ TEST(SinkNames, ElemNameAndNonElements) {
   auto el = sink.create_element(QualName{"", Namespace::MathMl, "mi"}, {}, {});
   EXPECT_EQ(sink.elem_name(el), (QualName{"", Namespace::MathMl, "mi"}));
   auto comment = sink.create_comment("c");
-  EXPECT_THROW(sink.elem_name(comment), InternalError);
+  EXPECT_THROW(sink.elem_name(comment), vedavi::InternalError);
   EXPECT_FALSE(sink.is_mathml_annotation_xml_integration_point(el));
   EXPECT_TRUE(sink.same_node(el, el));
   EXPECT_FALSE(sink.same_node(el, comment));
