@@ -59,20 +59,22 @@ html5::Handle Sink::create_comment(std::string_view text) {
 }
 
 void Sink::append(html5::Handle parent, html5::NodeOrText child) {
-  const std::vector<NodeId>& siblings = dom_.node(parent).children;
-  if (child.is_text) {
-    if (!siblings.empty()) {
-      if (Text* last = text_of(siblings.back())) {
-        last->text += child.text;
-        return;
-      }
-    }
-    NodeId text = push(Text{std::string(child.text)});
-    insert_at(parent, dom_.nodes[parent].children.size(), text);
+  if (!child.is_text) {
+    // The tree builder only appends detached nodes; detaching anyway keeps a node from ever being
+    // listed under two parents.
+    detach(child.node);
+    insert_at(parent, dom_.node(parent).children.size(), child.node);
     return;
   }
-  dom_.node(child.node);
-  insert_at(parent, siblings.size(), child.node);
+  const std::vector<NodeId>& siblings = dom_.node(parent).children;
+  if (!siblings.empty()) {
+    if (Text* last = text_of(siblings.back())) {
+      last->text += child.text;
+      return;
+    }
+  }
+  const NodeId text = push(Text{std::string(child.text)});  // `siblings` is stale from here
+  insert_at(parent, dom_.nodes[parent].children.size(), text);
 }
 
 void Sink::append_before_sibling(html5::Handle sibling, html5::NodeOrText child) {

@@ -72,6 +72,17 @@ TEST(SinkAppend, BeforeSiblingMovesANodeDetachingItFirst) {
   expect_sound(sink.dom());
 }
 
+TEST(SinkAppend, AnAttachedNodeMovesInsteadOfBeingListedTwice) {
+  Sink sink;
+  auto a = sink.create_element(html("a"), {}, {});
+  auto b = sink.create_element(html("b"), {}, {});
+  sink.append(0, NodeOrText::of_node(a));
+  sink.append(0, NodeOrText::of_node(b));
+  sink.append(b, NodeOrText::of_node(a));
+  EXPECT_EQ(sink.dom().to_html(0), "<b><a></a></b>");
+  expect_sound(sink.dom());
+}
+
 TEST(SinkAppend, BasedOnParentNode) {
   Sink sink;
   auto table = sink.create_element(html("table"), {}, {});
