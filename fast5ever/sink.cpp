@@ -6,6 +6,21 @@
 
 namespace fast5ever::dom {
 
+namespace {
+
+// Where `node` sits among `siblings`, or siblings.size(). A node is listed at most once, and the
+// tree builder works at the end of a child list (foster parenting inserts right before an open
+// table, the adoption agency moves the last nodes), so the search runs from the back: searching
+// from the front made every foster-parented node cost a scan of all earlier siblings.
+std::size_t position(const std::vector<NodeId>& siblings, NodeId node) {
+  for (std::size_t i = siblings.size(); i > 0; --i) {
+    if (siblings[i - 1] == node) return i - 1;
+  }
+  return siblings.size();
+}
+
+}  // namespace
+
 html5::Handle Sink::push(NodeData data) {
   // Handles are 32 bits wide; the input length limit keeps parses far below that.
   if (dom_.nodes.size() >= std::numeric_limits<html5::Handle>::max()) {
@@ -19,9 +34,9 @@ Sink::Place Sink::parent_and_index(NodeId node) const {
   const std::optional<NodeId> parent = dom_.node(node).parent;
   if (!parent) fail("sibling has no parent");
   const std::vector<NodeId>& siblings = dom_.node(*parent).children;
-  auto at = std::find(siblings.begin(), siblings.end(), node);
-  if (at == siblings.end()) fail("sibling not among its parent's children");
-  return Place{*parent, static_cast<std::size_t>(at - siblings.begin())};
+  const std::size_t index = position(siblings, node);
+  if (index == siblings.size()) fail("sibling not among its parent's children");
+  return Place{*parent, index};
 }
 
 void Sink::detach(NodeId node) {
@@ -29,8 +44,10 @@ void Sink::detach(NodeId node) {
   dom_.nodes[node].parent.reset();
   if (!parent) return;
   std::vector<NodeId>& siblings = dom_.node_mut(*parent).children;
-  auto at = std::find(siblings.begin(), siblings.end(), node);
-  if (at != siblings.end()) siblings.erase(at);
+  const std::size_t index = position(siblings, node);
+  if (index < siblings.size()) {
+    siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(index));
+  }
 }
 
 void Sink::insert_at(NodeId parent, std::size_t index, NodeId child) {

@@ -206,6 +206,20 @@ TEST(NestingCap, ReconstructedFormattingOutgrowsTheCap) {
   expect_sound(dom);
 }
 
+// Foster parenting puts every node before the open table; finding that table among a growing list
+// of earlier siblings must not cost a scan each time.
+TEST(ParseFragment, ManyFosterParentedNodesStayLinear) {
+  constexpr int kRuns = 100'000;
+  std::string input = "<table>";
+  for (int i = 0; i < kRuns; ++i) input += "x<br>";
+  Dom dom = parse_fragment(input);
+  const std::vector<NodeId>& top = dom.node(0).children;
+  ASSERT_EQ(top.size(), 2u * kRuns + 1);
+  EXPECT_TRUE(dom.is_tag(top.back(), "table"));
+  EXPECT_EQ(*text_of(dom, top[0]), "x");
+  EXPECT_TRUE(dom.is_tag(top[1], "br"));
+}
+
 // Reading the html5lib tree-construction inputs: every "#data" section.
 std::vector<std::string> html5lib_inputs() {
   std::vector<std::string> inputs;
