@@ -162,12 +162,18 @@ bool Dom::would_cycle(NodeId parent, NodeId node_id) const {
     }
     if (current == 0 || !std::holds_alternative<Document>(n.data)) return false;
     // A parentless Document other than the root may be a template's contents: find its owner.
-    auto owner = std::find_if(nodes.begin(), nodes.end(), [&](const Node& candidate) {
-      const auto* el = std::get_if<Element>(&candidate.data);
+    // The parser creates the owner right after its contents, so look there first.
+    auto owns = [&](NodeId id) {
+      const auto* el = std::get_if<Element>(&nodes[id].data);
       return el && el->template_contents == current;
-    });
-    if (owner == nodes.end()) return false;
-    current = static_cast<NodeId>(owner - nodes.begin());
+    };
+    NodeId owner = current + 1;
+    if (owner >= nodes.size() || !owns(owner)) {
+      owner = 0;
+      while (owner < nodes.size() && !owns(owner)) ++owner;
+      if (owner == nodes.size()) return false;
+    }
+    current = owner;
   }
   fail("parent links form a cycle");
 }

@@ -110,6 +110,13 @@ TEST(InsertBefore, TemplateInsideItsOwnContentsIsRefused) {
     ASSERT_FALSE(status);
     EXPECT_EQ(status.error(), DomError::WouldCycle);
   }
+  // A copy's contents and their subtree come before it, so its owner is not the next id.
+  NodeId copy = dom.import(dom, tmpl);
+  NodeId copy_contents = *dom.element(copy)->template_contents;
+  ASSERT_GT(copy, copy_contents + 1);
+  Status copied = dom.insert_before(dom.node(copy_contents).children[0], copy);
+  ASSERT_FALSE(copied);
+  EXPECT_EQ(copied.error(), DomError::WouldCycle);
   // The contents' children may still go elsewhere, and back.
   NodeId elsewhere = put(dom, 0, dom.create_element("div"));
   ASSERT_TRUE(dom.insert_before(elsewhere, contents));
