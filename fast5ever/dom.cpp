@@ -71,19 +71,23 @@ bool Dom::is_document(NodeId id) const { return std::holds_alternative<Document>
 
 // ---- Reads ----------------------------------------------------------------------------------
 
+const std::vector<NodeId>& Dom::walk_children(NodeId id) const {
+  const Node& n = node(id);
+  if (const auto* el = std::get_if<Element>(&n.data); el && el->template_contents) {
+    return node(*el->template_contents).children;
+  }
+  return n.children;
+}
+
 std::vector<NodeId> Dom::descendants(NodeId id) const {
   std::vector<NodeId> out;
   std::vector<NodeId> stack{id};
   while (!stack.empty()) {
-    NodeId current = stack.back();
+    const NodeId current = stack.back();
     stack.pop_back();
-    const Node& n = node(current);
     out.push_back(current);
-    const std::vector<NodeId>* children = &n.children;
-    if (const auto* el = std::get_if<Element>(&n.data); el && el->template_contents) {
-      children = &node(*el->template_contents).children;
-    }
-    stack.insert(stack.end(), children->rbegin(), children->rend());
+    const std::vector<NodeId>& children = walk_children(current);
+    stack.insert(stack.end(), children.rbegin(), children.rend());
   }
   return out;
 }

@@ -98,6 +98,8 @@ struct Dom {
   // (vedavi::InternalError naming module dom), as is every broken contract below.
   const Node& node(NodeId id) const;
   Node& node_mut(NodeId id);
+  // The children a walk enters: for a template element, its contents' children; else its own.
+  const std::vector<NodeId>& walk_children(NodeId id) const;
   // The node and everything below it in document order; a template continues into its contents
   // (the contents node itself is not listed).
   std::vector<NodeId> descendants(NodeId id) const;

@@ -2,6 +2,9 @@
 #include "fast5ever/serialize.h"
 
 #include <array>
+#include <cstdint>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 namespace fast5ever {
@@ -139,9 +142,7 @@ class Serializer {
             out_ += "-->";
           } else if constexpr (std::is_same_v<T, dom::Element>) {
             start_element(data);
-            const std::vector<NodeId>* children = &n.children;
-            if (data.template_contents) children = &dom_.node(*data.template_contents).children;
-            frames_.push_back(Frame{children, 0, &data});
+            frames_.push_back(Frame{&dom_.walk_children(id), 0, &data});
           } else {
             out_ += "<?";
             out_ += data.target;
@@ -203,13 +204,9 @@ void append_text(const Dom& dom, NodeId id, std::string& out) {
   while (!stack.empty()) {
     NodeId current = stack.back();
     stack.pop_back();
-    const dom::Node& n = dom.node(current);
-    if (const auto* text = std::get_if<dom::Text>(&n.data)) out += text->text;
-    const std::vector<NodeId>* children = &n.children;
-    if (const auto* el = std::get_if<dom::Element>(&n.data); el && el->template_contents) {
-      children = &dom.node(*el->template_contents).children;
-    }
-    stack.insert(stack.end(), children->rbegin(), children->rend());
+    if (const auto* text = std::get_if<dom::Text>(&dom.node(current).data)) out += text->text;
+    const std::vector<NodeId>& children = dom.walk_children(current);
+    stack.insert(stack.end(), children.rbegin(), children.rend());
   }
 }
 
