@@ -4,17 +4,6 @@
 #include "html5/tokenizer_machine.h"
 
 namespace html5::detail {
-namespace {
-
-bool starts_with_ignoring_case(std::string_view s, std::size_t pos, std::string_view lower) {
-  if (s.size() - pos < lower.size()) return false;
-  for (std::size_t i = 0; i < lower.size(); ++i) {
-    if (to_ascii_lower(static_cast<unsigned char>(s[pos + i])) != lower[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 void Machine::start_comment(std::size_t data_begin, State state) {
   comment_begin_ = data_begin;
@@ -42,7 +31,7 @@ void Machine::markup_declaration_open() {
     error(TokenizerError::CdataInHtmlContent);
     return start_comment(pos_, State::BogusComment);  // the data begins with "[CDATA["
   }
-  error(TokenizerError::IncorrectlyOpenedComment);
+  error(TokenizerError::IncorrectlyOpenedComment, pos_);
   start_comment(pos_, State::BogusComment);
 }
 
@@ -141,7 +130,7 @@ void Machine::comment_less_than_sign_bang_dash() {
 }
 
 void Machine::comment_less_than_sign_bang_dash_dash() {
-  if (!at_eof() && peek() != '>') error(TokenizerError::NestedComment);
+  if (!at_eof() && peek() != '>') error(TokenizerError::NestedComment, pos_);
   state_ = State::CommentEnd;
 }
 

@@ -3,19 +3,6 @@
 #include "html5/tokenizer_machine.h"
 
 namespace html5::detail {
-namespace {
-
-constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
-
-bool starts_with_ignoring_case(std::string_view s, std::size_t pos, std::string_view lower) {
-  if (s.size() - pos < lower.size()) return false;
-  for (std::size_t i = 0; i < lower.size(); ++i) {
-    if (to_ascii_lower(static_cast<unsigned char>(s[pos + i])) != lower[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 void Machine::eof_in_doctype() {
   error(TokenizerError::EofInDoctype);
@@ -30,7 +17,7 @@ void Machine::doctype() {
   if (is_space(peek())) {
     ++pos_;
   } else if (peek() != '>') {
-    error(TokenizerError::MissingWhitespaceBeforeDoctypeName);
+    error(TokenizerError::MissingWhitespaceBeforeDoctypeName, pos_);
   }
   state_ = State::BeforeDoctypeName;
 }
@@ -92,7 +79,7 @@ void Machine::after_doctype_name() {
     state_ = State::AfterDoctypeSystemKeyword;
     return;
   }
-  error(TokenizerError::InvalidCharacterSequenceAfterDoctypeName);
+  error(TokenizerError::InvalidCharacterSequenceAfterDoctypeName, pos_);
   doctype_.force_quirks = true;
   state_ = State::BogusDoctype;
 }
@@ -139,7 +126,8 @@ void Machine::before_doctype_identifier(bool is_public) {
     return emit_doctype();
   }
   error(is_public ? TokenizerError::MissingQuoteBeforeDoctypePublicIdentifier
-                  : TokenizerError::MissingQuoteBeforeDoctypeSystemIdentifier);
+                  : TokenizerError::MissingQuoteBeforeDoctypeSystemIdentifier,
+        pos_);
   state_ = State::BogusDoctype;
 }
 
@@ -189,7 +177,7 @@ void Machine::between_doctype_public_and_system_identifiers() {
   if (c == '>') return emit_doctype();
   if (c == '"' || c == '\'') return open_identifier(false, static_cast<char>(c));
   --pos_;
-  error(TokenizerError::MissingQuoteBeforeDoctypeSystemIdentifier);
+  error(TokenizerError::MissingQuoteBeforeDoctypeSystemIdentifier, pos_);
   doctype_.force_quirks = true;
   state_ = State::BogusDoctype;
 }
@@ -202,7 +190,7 @@ void Machine::after_doctype_system_identifier() {
     return emit_doctype();
   }
   // Unlike the other mistakes, this one leaves the document out of quirks mode.
-  error(TokenizerError::UnexpectedCharacterAfterDoctypeSystemIdentifier);
+  error(TokenizerError::UnexpectedCharacterAfterDoctypeSystemIdentifier, pos_);
   state_ = State::BogusDoctype;
 }
 

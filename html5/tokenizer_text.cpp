@@ -61,6 +61,7 @@ void Machine::rawtext() {
 }
 
 void Machine::plaintext() {
+  if (at_eof()) return emit_eof();
   const std::size_t start = pos_;
   const void* nul = std::memchr(in_.data() + pos_, '\0', in_.size() - pos_);
   pos_ = nul == nullptr ? in_.size() : static_cast<std::size_t>(static_cast<const char*>(nul) - in_.data());
@@ -99,7 +100,7 @@ void Machine::raw_end_tag(State text_state) {
 
 void Machine::char_ref_in_text() {
   const CharRefResult result = match_char_ref(in_, pos_, false);
-  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i]);
+  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i], result.error_offsets[i]);
   if (result.matched) {
     text_.append_rewritten(std::string_view(result.ref.text, result.ref.size));
     pos_ = result.ref.end;
@@ -232,32 +233,25 @@ void Machine::script_data_escaped_less_than_sign() {
   state_ = !at_eof() && is_ascii_alpha(peek()) ? State::ScriptDataDoubleEscapeStart : State::ScriptDataEscaped;
 }
 
-// Reads the letters of a tag name in script data; says whether they spell "script" and whether
-// white space, "/" or ">" follows them (returned offset: past that character, else past the name).
-std::size_t Machine::script_tag_name_end(bool& is_script) const {
+// Reads ahead the letters of a tag name inside an escaped script, where "<script" and
+// "</script" switch between the escaped and the double-escaped states.
+Machine::ScriptTagName Machine::read_script_tag_name() const {
   std::size_t end = pos_;
   while (end < in_.size() && is_ascii_alpha(static_cast<unsigned char>(in_[end]))) ++end;
-  is_script = false;
-  if (end == in_.size()) return end;
+  if (end == in_.size()) return {end, false, false};
   const unsigned char next = static_cast<unsigned char>(in_[end]);
-  if (!is_space(next) && next != '/' && next != '>') return end;
-  static constexpr std::string_view kScript = "script";
-  if (end - pos_ == kScript.size()) {
-    is_script = true;
-    for (std::size_t i = 0; i < kScript.size(); ++i) {
-      if (to_ascii_lower(static_cast<unsigned char>(in_[pos_ + i])) != kScript[i]) is_script = false;
-    }
-  }
-  return end + 1;
+  if (!is_space(next) && next != '/' && next != '>') return {end, false, false};
+  const std::string_view name = in_.substr(pos_, end - pos_);
+  const bool is_script = name.size() == 6 && starts_with_ignoring_case(name, 0, "script");
+  return {end + 1, true, is_script};
 }
 
+// The letters and the character after them are script text whatever they spell.
 void Machine::script_data_double_escape_start() {
-  bool is_script = false;
-  const std::size_t end = script_tag_name_end(is_script);
-  const bool terminated = end > pos_ && !is_ascii_alpha(static_cast<unsigned char>(in_[end - 1]));
-  keep(pos_, end);
-  pos_ = end;
-  state_ = terminated && is_script ? State::ScriptDataDoubleEscaped : State::ScriptDataEscaped;
+  const ScriptTagName name = read_script_tag_name();
+  keep(pos_, name.end);
+  pos_ = name.end;
+  state_ = name.is_terminated && name.is_script ? State::ScriptDataDoubleEscaped : State::ScriptDataEscaped;
 }
 
 void Machine::script_data_double_escaped() {
@@ -329,12 +323,10 @@ void Machine::script_data_double_escaped_less_than_sign() {
 }
 
 void Machine::script_data_double_escape_end() {
-  bool is_script = false;
-  const std::size_t end = script_tag_name_end(is_script);
-  const bool terminated = end > pos_ && !is_ascii_alpha(static_cast<unsigned char>(in_[end - 1]));
-  keep(pos_, end);
-  pos_ = end;
-  state_ = terminated && is_script ? State::ScriptDataEscaped : State::ScriptDataDoubleEscaped;
+  const ScriptTagName name = read_script_tag_name();
+  keep(pos_, name.end);
+  pos_ = name.end;
+  state_ = name.is_terminated && name.is_script ? State::ScriptDataEscaped : State::ScriptDataDoubleEscaped;
 }
 
 // --- CDATA sections ---
