@@ -351,12 +351,27 @@ void TreeBuilder::push_marker() {
   FormattingEntry marker;
   marker.is_marker = true;
   formatting_.push_back(std::move(marker));
+  signature_counts_.emplace_back();
+}
+
+void TreeBuilder::erase_formatting(std::size_t index) {
+  const FormattingEntry& e = formatting_[index];
+  if (e.is_marker) {
+    // Only the last marker is ever erased, when the list is cleared back to it.
+    signature_counts_.pop_back();
+    if (signature_counts_.empty()) signature_counts_.emplace_back();
+  } else {
+    auto& counts = signature_counts_[std::min<std::size_t>(e.level, signature_counts_.size() - 1)];
+    auto it = counts.find(e.signature);
+    if (it != counts.end() && --it->second == 0) counts.erase(it);
+  }
+  formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void TreeBuilder::clear_formatting_to_marker() {
   while (!formatting_.empty()) {
     bool marker = formatting_.back().is_marker;
-    formatting_.pop_back();
+    erase_formatting(formatting_.size() - 1);
     if (marker) return;
   }
 }
@@ -372,26 +387,44 @@ bool same_attributes(const std::vector<Attribute>& a, const std::vector<Attribut
   return true;
 }
 
+// Independent of attribute order, as the comparison it stands in for.
+std::uint64_t tag_signature(const Tag& tag) {
+  std::hash<std::string_view> h;
+  std::uint64_t sig = h(tag.name);
+  for (const Attribute& a : tag.attrs) {
+    std::uint64_t x = h(a.name.local) * 0x9E3779B97F4A7C15ull ^ h(a.value) ^
+                      (static_cast<std::uint64_t>(a.name.ns) << 56);
+    sig += x * 0xC2B2AE3D27D4EB4Full + (x >> 29);
+  }
+  return sig;
+}
+
 }  // namespace
 
 void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
-  // At most three identical entries after the last marker: drop the earliest of them.
-  int same = 0;
-  std::size_t earliest = 0;
-  for (std::size_t i = formatting_.size(); i-- > 0;) {
-    const FormattingEntry& e = formatting_[i];
-    if (e.is_marker) break;
-    if (e.kind == kind && e.tag.name == tag.name && same_attributes(e.tag.attrs, tag.attrs)) {
-      ++same;
-      earliest = i;
+  std::uint64_t sig = tag_signature(tag);
+  auto& counts = signature_counts_.back();
+  if (counts[sig] >= 3) {
+    // Three identical entries after the last marker already: drop the earliest of them.
+    int same = 0;
+    for (std::size_t i = formatting_.size(); i-- > 0;) {
+      const FormattingEntry& e = formatting_[i];
+      if (e.is_marker) break;
+      if (e.signature == sig && e.kind == kind && e.tag.name == tag.name &&
+          same_attributes(e.tag.attrs, tag.attrs) && ++same == 3) {
+        erase_formatting(i);
+        break;
+      }
     }
   }
-  if (same >= 3) formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(earliest));
   FormattingEntry entry;
   entry.node = node;
   entry.kind = kind;
+  entry.level = static_cast<std::uint32_t>(signature_counts_.size() - 1);
+  entry.signature = sig;
   entry.tag = tag;
   formatting_.push_back(std::move(entry));
+  ++signature_counts_.back()[sig];
 }
 
 void TreeBuilder::reconstruct_formatting() {

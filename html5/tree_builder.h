@@ -61,6 +61,8 @@ class TreeBuilder final : public TokenSink {
     bool is_marker = false;
     Handle node = 0;
     Kind kind = Kind::Other;
+    std::uint32_t level = 0;      // the number of markers before the entry
+    std::uint64_t signature = 0;  // hash of the tag name and the attribute set
     Tag tag;
   };
   // Where a node goes: as last child of `parent`, before `parent` (a sibling), or, when foster
@@ -168,6 +170,7 @@ class TreeBuilder final : public TokenSink {
 
   // --- active formatting elements ---
   void push_marker();
+  void erase_formatting(std::size_t index);
   void push_formatting(Handle node, Kind kind, const Tag& tag);
   void clear_formatting_to_marker();
   void reconstruct_formatting();
@@ -204,6 +207,9 @@ class TreeBuilder final : public TokenSink {
   // every foreign element), by name_key.
   std::unordered_map<std::string, std::vector<std::uint32_t>> named_positions_;
   std::vector<FormattingEntry> formatting_;
+  // Per marker level, how many entries carry each signature: the "at most three identical
+  // entries" rule then scans the list only when a fourth is about to arrive.
+  std::vector<std::unordered_map<std::uint64_t, std::uint32_t>> signature_counts_{1};
   std::unordered_set<Handle> open_formatting_nodes_;  // open elements that may sit in `formatting_`
   std::optional<Handle> head_element_;
   std::optional<Handle> form_element_;

@@ -161,7 +161,7 @@ TreeBuilder::Step TreeBuilder::body_start_tag(Token& t) {
         Handle node = formatting_[*i].node;
         if (!adoption_agency(tag)) any_other_end_tag(tag);
         if (auto j = formatting_position(node)) {
-          formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*j));
+          erase_formatting(*j);
         }
         if (auto p = open_position(node)) remove_open_at(*p);
       }
@@ -470,7 +470,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     auto fe_pos = open_position(fe);
     if (!fe_pos) {
       error("Formatting element not open");
-      formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*fe_index));
+      erase_formatting(*fe_index);
       return true;
     }
     if (static_cast<std::int64_t>(*fe_pos) < top_boundary(Scope::Default)) {
@@ -489,7 +489,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     if (!fb_pos) {
       pop_until_node(fe);
       if (auto j = formatting_position(fe)) {
-        formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*j));
+        erase_formatting(*j);
       }
       return true;
     }
@@ -508,7 +508,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
       Handle node = open_[node_pos].node;
       auto node_entry = formatting_position(node);
       if (inner > 3 && node_entry) {
-        formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*node_entry));
+        erase_formatting(*node_entry);
         if (*node_entry < bookmark) --bookmark;
         node_entry.reset();
       }
@@ -541,7 +541,8 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     sink_.reparent_children(furthest_block, fresh);
     sink_.append(furthest_block, NodeOrText::of_node(fresh));
 
-    // The formatting element's entry moves to the bookmark, holding the new element.
+    // The formatting element's entry moves to the bookmark, holding the new element (the
+    // signature counts stay as they are).
     FormattingEntry entry = std::move(formatting_[*fe_index]);
     entry.node = fresh;
     formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*fe_index));
