@@ -215,6 +215,7 @@ void TreeBuilder::index_at(std::size_t pos) {
   }
   if (e.kind != Kind::Other) kind_positions_[static_cast<std::size_t>(e.kind)].push_back(p);
   if (e.kind == Kind::Other || e.ns != Namespace::Html) named_positions_[name_key(e)].push_back(p);
+  if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_[e.node] = p;
 }
 
 void TreeBuilder::unindex_at(std::size_t pos) {
@@ -230,12 +231,12 @@ void TreeBuilder::unindex_at(std::size_t pos) {
       if (it->second.empty()) named_positions_.erase(it);
     }
   }
+  if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_.erase(e.node);
 }
 
 void TreeBuilder::push(const OpenElement& e) {
   open_.push_back(e);
   index_at(open_.size() - 1);
-  if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.insert(e.node);
 }
 
 void TreeBuilder::pop() {
@@ -243,7 +244,6 @@ void TreeBuilder::pop() {
   unindex_at(open_.size() - 1);
   OpenElement e = open_.back();
   open_.pop_back();
-  if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.erase(e.node);
   sink_.pop(e.node);
 }
 
@@ -291,7 +291,6 @@ void TreeBuilder::reindex_from(std::size_t index) {
 void TreeBuilder::remove_open_at(std::size_t index) {
   unindex_from(index);
   Handle node = open_[index].node;
-  if (has_flag(open_[index].kind, kFormatting)) open_formatting_nodes_.erase(node);
   open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(index));
   reindex_from(index);
   sink_.pop(node);
@@ -300,11 +299,12 @@ void TreeBuilder::remove_open_at(std::size_t index) {
 void TreeBuilder::insert_open_at(std::size_t index, const OpenElement& e) {
   unindex_from(index);
   open_.insert(open_.begin() + static_cast<std::ptrdiff_t>(index), e);
-  if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.insert(e.node);
   reindex_from(index);
 }
 
 std::optional<std::size_t> TreeBuilder::open_position(Handle node) const {
+  auto it = formatting_open_positions_.find(node);
+  if (it != formatting_open_positions_.end()) return it->second;
   for (std::size_t i = open_.size(); i-- > 0;) {
     if (open_[i].node == node) return i;
   }
@@ -312,8 +312,8 @@ std::optional<std::size_t> TreeBuilder::open_position(Handle node) const {
 }
 
 bool TreeBuilder::is_open(Handle node) const {
-  // Only formatting elements are asked about; they are tracked in a set.
-  return open_formatting_nodes_.count(node) != 0;
+  // Only formatting elements are asked about; their positions are tracked.
+  return formatting_open_positions_.count(node) != 0;
 }
 
 bool TreeBuilder::any_in_scope(std::initializer_list<Kind> kinds, Scope s) const {
@@ -351,19 +351,20 @@ void TreeBuilder::push_marker() {
   FormattingEntry marker;
   marker.is_marker = true;
   formatting_.push_back(std::move(marker));
-  signature_counts_.emplace_back();
+  level_counts_.emplace_back();
 }
 
 void TreeBuilder::erase_formatting(std::size_t index) {
   const FormattingEntry& e = formatting_[index];
   if (e.is_marker) {
     // Only the last marker is ever erased, when the list is cleared back to it.
-    signature_counts_.pop_back();
-    if (signature_counts_.empty()) signature_counts_.emplace_back();
+    level_counts_.pop_back();
+    if (level_counts_.empty()) level_counts_.emplace_back();
   } else {
-    auto& counts = signature_counts_[std::min<std::size_t>(e.level, signature_counts_.size() - 1)];
-    auto it = counts.find(e.signature);
-    if (it != counts.end() && --it->second == 0) counts.erase(it);
+    LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_counts_.size() - 1)];
+    auto it = counts.signatures.find(e.signature);
+    if (it != counts.signatures.end() && --it->second == 0) counts.signatures.erase(it);
+    --counts.kinds[static_cast<std::size_t>(e.kind)];
   }
   formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(index));
 }
@@ -403,8 +404,8 @@ std::uint64_t tag_signature(const Tag& tag) {
 
 void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
   std::uint64_t sig = tag_signature(tag);
-  auto& counts = signature_counts_.back();
-  if (counts[sig] >= 3) {
+  LevelCounts& counts = level_counts_.back();
+  if (counts.signatures[sig] >= 3) {
     // Three identical entries after the last marker already: drop the earliest of them.
     int same = 0;
     for (std::size_t i = formatting_.size(); i-- > 0;) {
@@ -420,11 +421,12 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
   FormattingEntry entry;
   entry.node = node;
   entry.kind = kind;
-  entry.level = static_cast<std::uint32_t>(signature_counts_.size() - 1);
+  entry.level = static_cast<std::uint32_t>(level_counts_.size() - 1);
   entry.signature = sig;
   entry.tag = tag;
   formatting_.push_back(std::move(entry));
-  ++signature_counts_.back()[sig];
+  ++level_counts_.back().signatures[sig];
+  ++level_counts_.back().kinds[static_cast<std::size_t>(kind)];
 }
 
 void TreeBuilder::reconstruct_formatting() {
@@ -452,6 +454,7 @@ std::optional<std::size_t> TreeBuilder::formatting_position(Handle node) const {
 }
 
 std::optional<std::size_t> TreeBuilder::formatting_after_marker(Kind kind) const {
+  if (level_counts_.back().kinds[static_cast<std::size_t>(kind)] == 0) return std::nullopt;
   for (std::size_t i = formatting_.size(); i-- > 0;) {
     if (formatting_[i].is_marker) break;
     if (formatting_[i].kind == kind) return i;

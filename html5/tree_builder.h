@@ -3,11 +3,11 @@
 // through a TreeSink.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "html5/token.h"
@@ -207,10 +207,17 @@ class TreeBuilder final : public TokenSink {
   // every foreign element), by name_key.
   std::unordered_map<std::string, std::vector<std::uint32_t>> named_positions_;
   std::vector<FormattingEntry> formatting_;
-  // Per marker level, how many entries carry each signature: the "at most three identical
-  // entries" rule then scans the list only when a fourth is about to arrive.
-  std::vector<std::unordered_map<std::uint64_t, std::uint32_t>> signature_counts_{1};
-  std::unordered_set<Handle> open_formatting_nodes_;  // open elements that may sit in `formatting_`
+  // Per marker level, how many entries carry each signature and kind: the "at most three
+  // identical entries" rule then scans the list only when a fourth is about to arrive, and a
+  // search for a kind that is absent costs nothing.
+  struct LevelCounts {
+    std::unordered_map<std::uint64_t, std::uint32_t> signatures;
+    std::array<std::uint32_t, kKindCount> kinds{};
+  };
+  std::vector<LevelCounts> level_counts_{1};
+  // Stack positions of the open formatting elements (the only ones the list of active formatting
+  // elements can name).
+  std::unordered_map<Handle, std::uint32_t> formatting_open_positions_;
   std::optional<Handle> head_element_;
   std::optional<Handle> form_element_;
   std::optional<OpenElement> context_;

@@ -521,9 +521,8 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
       Handle fresh = create_element(copy, Namespace::Html);
       formatting_[*node_entry].node = fresh;
       OpenElement& slot = open_[node_pos];
-      if (has_flag(slot.kind, kFormatting)) {
-        open_formatting_nodes_.erase(slot.node);
-        open_formatting_nodes_.insert(fresh);
+      if (formatting_open_positions_.erase(slot.node)) {
+        formatting_open_positions_[fresh] = static_cast<std::uint32_t>(node_pos);
       }
       slot.node = fresh;
       if (last_node == furthest_block) bookmark = *node_entry + 1;
@@ -559,20 +558,17 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     for (std::size_t i = from; i < open_.size(); ++i) {
       const OpenElement& e = open_[i];
       if (i == from) {
-        if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.erase(e.node);
         sink_.pop(e.node);
         continue;
       }
       if (d > 0 && dropped[d - 1] == i) {
         --d;
-        if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.erase(e.node);
         sink_.pop(e.node);
         continue;
       }
       rest.push_back(e);
       if (e.node == furthest_block) {
         rest.push_back(OpenElement{fresh, fe_kind, Namespace::Html, false});
-        if (has_flag(fe_kind, kFormatting)) open_formatting_nodes_.insert(fresh);
       }
     }
     open_.resize(from);

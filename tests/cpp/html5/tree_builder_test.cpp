@@ -337,6 +337,8 @@ TEST(TreeBuilderAdversarial, ScopeChecksUnderADeepStack) {
       {repeat("<x-a>", kDeep) + repeat("</x-b>", kDeep) + "x", "x-a"},
       // List items below many divs, each closing the previous one.
       {repeat("<div>", kDeep) + repeat("<li></li>", kDeep) + "<li>x", "li"},
+      // A formatting element out of scope behind a table, asked about again and again.
+      {"<b><table>" + repeat("<div>", kDeep) + repeat("</b>", kDeep) + "x", "div"},
       // Foreign end tags that match nothing.
       {"<svg>" + repeat("<g>", kDeep) + repeat("</h>", kDeep) + "x", "g"},
   };
