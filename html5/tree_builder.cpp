@@ -288,6 +288,42 @@ void TreeBuilder::reindex_from(std::size_t index) {
   for (std::size_t i = index; i < open_.size(); ++i) index_at(i);
 }
 
+// Removes the element at `from` and puts `last` at `to`, the elements between moving down by one.
+// The adoption agency does this with an element of the removed one's kind, so the segment keeps
+// its mix of kinds and names: every index list keeps as many entries inside [from, to] and is
+// rewritten in place, and the positions above `to` stay valid. This keeps repeated adoptions
+// deep in a tall stack from costing the stack's height each.
+void TreeBuilder::shift_segment(std::size_t from, std::size_t to, const OpenElement& last) {
+  assert(from < to && to < open_.size());
+  formatting_open_positions_.erase(open_[from].node);
+  sink_.pop(open_[from].node);
+  for (std::size_t i = from; i < to; ++i) open_[i] = open_[i + 1];
+  open_[to] = last;
+  open_[to].marks = marks_of(last.kind, last.ns);
+
+  std::vector<std::pair<std::vector<std::uint32_t>*, std::uint32_t>> slots;
+  for (std::size_t i = from; i <= to; ++i) {
+    const OpenElement& e = open_[i];
+    auto pos = static_cast<std::uint32_t>(i);
+    for (int m = 0; m < kMarkCount; ++m) {
+      if (e.marks & (1u << m)) slots.emplace_back(&marks_[m], pos);
+    }
+    if (e.kind != Kind::Other) slots.emplace_back(&kind_positions_[static_cast<std::size_t>(e.kind)], pos);
+    if (e.kind == Kind::Other || e.ns != Namespace::Html) slots.emplace_back(&named_positions_[name_key(e)], pos);
+    if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_[e.node] = pos;
+  }
+  std::stable_sort(slots.begin(), slots.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 0; i < slots.size();) {
+    std::vector<std::uint32_t>& list = *slots[i].first;
+    auto it = std::lower_bound(list.begin(), list.end(), static_cast<std::uint32_t>(from));
+    for (; i < slots.size() && slots[i].first == &list; ++i) {
+      assert(it != list.end() && *it <= to);
+      *it++ = slots[i].second;
+    }
+  }
+}
+
 void TreeBuilder::remove_open_at(std::size_t index) {
   unindex_from(index);
   Handle node = open_[index].node;

@@ -141,6 +141,7 @@ class TreeBuilder final : public TokenSink {
   void remove_open_at(std::size_t index);
   void insert_open_at(std::size_t index, const OpenElement& e);
   void unindex_from(std::size_t index);
+  void shift_segment(std::size_t from, std::size_t to, const OpenElement& last);
   void reindex_from(std::size_t index);
   std::optional<std::size_t> open_position(Handle node) const;
   bool is_open(Handle node) const;

@@ -548,6 +548,11 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     if (*fe_index < bookmark) --bookmark;
     formatting_.insert(formatting_.begin() + static_cast<std::ptrdiff_t>(bookmark), std::move(entry));
 
+    OpenElement fresh_entry{fresh, fe_kind, Namespace::Html, false};
+    if (dropped.empty()) {
+      shift_segment(*fe_pos, *fb_pos, fresh_entry);
+      continue;
+    }
     // Rebuild the stack above the formatting element in one pass: drop the collected elements and
     // the formatting element, and put the new element right below the furthest block.
     std::size_t from = *fe_pos;
@@ -567,9 +572,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
         continue;
       }
       rest.push_back(e);
-      if (e.node == furthest_block) {
-        rest.push_back(OpenElement{fresh, fe_kind, Namespace::Html, false});
-      }
+      if (e.node == furthest_block) rest.push_back(fresh_entry);
     }
     open_.resize(from);
     open_.insert(open_.end(), rest.begin(), rest.end());

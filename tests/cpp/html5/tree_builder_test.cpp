@@ -339,6 +339,8 @@ TEST(TreeBuilderAdversarial, ScopeChecksUnderADeepStack) {
       {repeat("<div>", kDeep) + repeat("<li></li>", kDeep) + "<li>x", "li"},
       // A formatting element out of scope behind a table, asked about again and again.
       {"<b><table>" + repeat("<div>", kDeep) + repeat("</b>", kDeep) + "x", "div"},
+      // Adoptions deep in a tall stack, each moving a formatting element one level down.
+      {"<b>" + repeat("<div>", kDeep) + repeat("</b>", kDeep) + "x", "div"},
       // Foreign end tags that match nothing.
       {"<svg>" + repeat("<g>", kDeep) + repeat("</h>", kDeep) + "x", "g"},
   };
