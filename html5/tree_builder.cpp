@@ -75,16 +75,18 @@ TokenSinkResult TreeBuilder::process_token(Token& token, std::uint64_t line) {
       if (token.text.empty()) return TokenSinkResult::proceed();
     }
   }
-  Token null_chars;
-  Token* t = &token;
+  result_.reset();
   if (token.kind == TokenKind::NullCharacter) {
     // Handled as a character run holding U+0000; the rules that care drop or replace it.
-    null_chars.kind = TokenKind::Characters;
-    null_chars.text = std::string_view("\0", 1);
-    t = &null_chars;
-  }
-  result_.reset();
-  while (dispatch(*t) == Step::Reprocess) {
+    token.kind = TokenKind::Characters;
+    token.text = std::string_view("\0", 1);
+    while (dispatch(token) == Step::Reprocess) {
+    }
+    token.kind = TokenKind::NullCharacter;
+    token.text = {};
+  } else {
+    while (dispatch(token) == Step::Reprocess) {
+    }
   }
   return result_.value_or(TokenSinkResult::proceed());
 }
