@@ -75,16 +75,18 @@ TokenSinkResult TreeBuilder::process_token(Token& token, std::uint64_t line) {
       if (token.text.empty()) return TokenSinkResult::proceed();
     }
   }
-  Token null_chars;
-  Token* t = &token;
+  result_.reset();
   if (token.kind == TokenKind::NullCharacter) {
     // Handled as a character run holding U+0000; the rules that care drop or replace it.
-    null_chars.kind = TokenKind::Characters;
-    null_chars.text = std::string_view("\0", 1);
-    t = &null_chars;
-  }
-  result_.reset();
-  while (dispatch(*t) == Step::Reprocess) {
+    token.kind = TokenKind::Characters;
+    token.text = std::string_view("\0", 1);
+    while (dispatch(token) == Step::Reprocess) {
+    }
+    token.kind = TokenKind::NullCharacter;
+    token.text = {};
+  } else {
+    while (dispatch(token) == Step::Reprocess) {
+    }
   }
   return result_.value_or(TokenSinkResult::proceed());
 }
@@ -215,6 +217,7 @@ void TreeBuilder::index_at(std::size_t pos) {
   }
   if (e.kind != Kind::Other) kind_positions_[static_cast<std::size_t>(e.kind)].push_back(p);
   if (e.kind == Kind::Other || e.ns != Namespace::Html) named_positions_[name_key(e)].push_back(p);
+  if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_[e.node] = p;
 }
 
 void TreeBuilder::unindex_at(std::size_t pos) {
@@ -230,12 +233,12 @@ void TreeBuilder::unindex_at(std::size_t pos) {
       if (it->second.empty()) named_positions_.erase(it);
     }
   }
+  if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_.erase(e.node);
 }
 
 void TreeBuilder::push(const OpenElement& e) {
   open_.push_back(e);
   index_at(open_.size() - 1);
-  if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.insert(e.node);
 }
 
 void TreeBuilder::pop() {
@@ -243,7 +246,6 @@ void TreeBuilder::pop() {
   unindex_at(open_.size() - 1);
   OpenElement e = open_.back();
   open_.pop_back();
-  if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.erase(e.node);
   sink_.pop(e.node);
 }
 
@@ -288,10 +290,45 @@ void TreeBuilder::reindex_from(std::size_t index) {
   for (std::size_t i = index; i < open_.size(); ++i) index_at(i);
 }
 
+// Removes the element at `from` and puts `last` at `to`, the elements between moving down by one.
+// The adoption agency does this with an element of the removed one's kind, so the segment keeps
+// its mix of kinds and names: every index list keeps as many entries inside [from, to] and is
+// rewritten in place, and the positions above `to` stay valid. This keeps repeated adoptions
+// deep in a tall stack from costing the stack's height each.
+void TreeBuilder::shift_segment(std::size_t from, std::size_t to, const OpenElement& last) {
+  assert(from < to && to < open_.size());
+  formatting_open_positions_.erase(open_[from].node);
+  sink_.pop(open_[from].node);
+  for (std::size_t i = from; i < to; ++i) open_[i] = open_[i + 1];
+  open_[to] = last;
+  open_[to].marks = marks_of(last.kind, last.ns);
+
+  std::vector<std::pair<std::vector<std::uint32_t>*, std::uint32_t>> slots;
+  for (std::size_t i = from; i <= to; ++i) {
+    const OpenElement& e = open_[i];
+    auto pos = static_cast<std::uint32_t>(i);
+    for (int m = 0; m < kMarkCount; ++m) {
+      if (e.marks & (1u << m)) slots.emplace_back(&marks_[m], pos);
+    }
+    if (e.kind != Kind::Other) slots.emplace_back(&kind_positions_[static_cast<std::size_t>(e.kind)], pos);
+    if (e.kind == Kind::Other || e.ns != Namespace::Html) slots.emplace_back(&named_positions_[name_key(e)], pos);
+    if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_[e.node] = pos;
+  }
+  std::stable_sort(slots.begin(), slots.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 0; i < slots.size();) {
+    std::vector<std::uint32_t>& list = *slots[i].first;
+    auto it = std::lower_bound(list.begin(), list.end(), static_cast<std::uint32_t>(from));
+    for (; i < slots.size() && slots[i].first == &list; ++i) {
+      assert(it != list.end() && *it <= to);
+      *it++ = slots[i].second;
+    }
+  }
+}
+
 void TreeBuilder::remove_open_at(std::size_t index) {
   unindex_from(index);
   Handle node = open_[index].node;
-  if (has_flag(open_[index].kind, kFormatting)) open_formatting_nodes_.erase(node);
   open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(index));
   reindex_from(index);
   sink_.pop(node);
@@ -300,11 +337,12 @@ void TreeBuilder::remove_open_at(std::size_t index) {
 void TreeBuilder::insert_open_at(std::size_t index, const OpenElement& e) {
   unindex_from(index);
   open_.insert(open_.begin() + static_cast<std::ptrdiff_t>(index), e);
-  if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.insert(e.node);
   reindex_from(index);
 }
 
 std::optional<std::size_t> TreeBuilder::open_position(Handle node) const {
+  auto it = formatting_open_positions_.find(node);
+  if (it != formatting_open_positions_.end()) return it->second;
   for (std::size_t i = open_.size(); i-- > 0;) {
     if (open_[i].node == node) return i;
   }
@@ -312,8 +350,8 @@ std::optional<std::size_t> TreeBuilder::open_position(Handle node) const {
 }
 
 bool TreeBuilder::is_open(Handle node) const {
-  // Only formatting elements are asked about; they are tracked in a set.
-  return open_formatting_nodes_.count(node) != 0;
+  // Only formatting elements are asked about; their positions are tracked.
+  return formatting_open_positions_.count(node) != 0;
 }
 
 bool TreeBuilder::any_in_scope(std::initializer_list<Kind> kinds, Scope s) const {
@@ -351,12 +389,28 @@ void TreeBuilder::push_marker() {
   FormattingEntry marker;
   marker.is_marker = true;
   formatting_.push_back(std::move(marker));
+  level_counts_.emplace_back();
+}
+
+void TreeBuilder::erase_formatting(std::size_t index) {
+  const FormattingEntry& e = formatting_[index];
+  if (e.is_marker) {
+    // Only the last marker is ever erased, when the list is cleared back to it.
+    level_counts_.pop_back();
+    if (level_counts_.empty()) level_counts_.emplace_back();
+  } else {
+    LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_counts_.size() - 1)];
+    auto it = counts.signatures.find(e.signature);
+    if (it != counts.signatures.end() && --it->second == 0) counts.signatures.erase(it);
+    --counts.kinds[static_cast<std::size_t>(e.kind)];
+  }
+  formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void TreeBuilder::clear_formatting_to_marker() {
   while (!formatting_.empty()) {
     bool marker = formatting_.back().is_marker;
-    formatting_.pop_back();
+    erase_formatting(formatting_.size() - 1);
     if (marker) return;
   }
 }
@@ -372,26 +426,45 @@ bool same_attributes(const std::vector<Attribute>& a, const std::vector<Attribut
   return true;
 }
 
+// Independent of attribute order, as the comparison it stands in for.
+std::uint64_t tag_signature(const Tag& tag) {
+  std::hash<std::string_view> h;
+  std::uint64_t sig = h(tag.name);
+  for (const Attribute& a : tag.attrs) {
+    std::uint64_t x = h(a.name.local) * 0x9E3779B97F4A7C15ull ^ h(a.value) ^
+                      (static_cast<std::uint64_t>(a.name.ns) << 56);
+    sig += x * 0xC2B2AE3D27D4EB4Full + (x >> 29);
+  }
+  return sig;
+}
+
 }  // namespace
 
 void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
-  // At most three identical entries after the last marker: drop the earliest of them.
-  int same = 0;
-  std::size_t earliest = 0;
-  for (std::size_t i = formatting_.size(); i-- > 0;) {
-    const FormattingEntry& e = formatting_[i];
-    if (e.is_marker) break;
-    if (e.kind == kind && e.tag.name == tag.name && same_attributes(e.tag.attrs, tag.attrs)) {
-      ++same;
-      earliest = i;
+  std::uint64_t sig = tag_signature(tag);
+  LevelCounts& counts = level_counts_.back();
+  if (counts.signatures[sig] >= 3) {
+    // Three identical entries after the last marker already: drop the earliest of them.
+    int same = 0;
+    for (std::size_t i = formatting_.size(); i-- > 0;) {
+      const FormattingEntry& e = formatting_[i];
+      if (e.is_marker) break;
+      if (e.signature == sig && e.kind == kind && e.tag.name == tag.name &&
+          same_attributes(e.tag.attrs, tag.attrs) && ++same == 3) {
+        erase_formatting(i);
+        break;
+      }
     }
   }
-  if (same >= 3) formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(earliest));
   FormattingEntry entry;
   entry.node = node;
   entry.kind = kind;
+  entry.level = static_cast<std::uint32_t>(level_counts_.size() - 1);
+  entry.signature = sig;
   entry.tag = tag;
   formatting_.push_back(std::move(entry));
+  ++level_counts_.back().signatures[sig];
+  ++level_counts_.back().kinds[static_cast<std::size_t>(kind)];
 }
 
 void TreeBuilder::reconstruct_formatting() {
@@ -419,6 +492,7 @@ std::optional<std::size_t> TreeBuilder::formatting_position(Handle node) const {
 }
 
 std::optional<std::size_t> TreeBuilder::formatting_after_marker(Kind kind) const {
+  if (level_counts_.back().kinds[static_cast<std::size_t>(kind)] == 0) return std::nullopt;
   for (std::size_t i = formatting_.size(); i-- > 0;) {
     if (formatting_[i].is_marker) break;
     if (formatting_[i].kind == kind) return i;

@@ -3,11 +3,11 @@
 // through a TreeSink.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "html5/token.h"
@@ -61,6 +61,8 @@ class TreeBuilder final : public TokenSink {
     bool is_marker = false;
     Handle node = 0;
     Kind kind = Kind::Other;
+    std::uint32_t level = 0;      // the number of markers before the entry
+    std::uint64_t signature = 0;  // hash of the tag name and the attribute set
     Tag tag;
   };
   // Where a node goes: as last child of `parent`, before `parent` (a sibling), or, when foster
@@ -139,6 +141,7 @@ class TreeBuilder final : public TokenSink {
   void remove_open_at(std::size_t index);
   void insert_open_at(std::size_t index, const OpenElement& e);
   void unindex_from(std::size_t index);
+  void shift_segment(std::size_t from, std::size_t to, const OpenElement& last);
   void reindex_from(std::size_t index);
   std::optional<std::size_t> open_position(Handle node) const;
   bool is_open(Handle node) const;
@@ -168,6 +171,7 @@ class TreeBuilder final : public TokenSink {
 
   // --- active formatting elements ---
   void push_marker();
+  void erase_formatting(std::size_t index);
   void push_formatting(Handle node, Kind kind, const Tag& tag);
   void clear_formatting_to_marker();
   void reconstruct_formatting();
@@ -204,7 +208,17 @@ class TreeBuilder final : public TokenSink {
   // every foreign element), by name_key.
   std::unordered_map<std::string, std::vector<std::uint32_t>> named_positions_;
   std::vector<FormattingEntry> formatting_;
-  std::unordered_set<Handle> open_formatting_nodes_;  // open elements that may sit in `formatting_`
+  // Per marker level, how many entries carry each signature and kind: the "at most three
+  // identical entries" rule then scans the list only when a fourth is about to arrive, and a
+  // search for a kind that is absent costs nothing.
+  struct LevelCounts {
+    std::unordered_map<std::uint64_t, std::uint32_t> signatures;
+    std::array<std::uint32_t, kKindCount> kinds{};
+  };
+  std::vector<LevelCounts> level_counts_{1};
+  // Stack positions of the open formatting elements (the only ones the list of active formatting
+  // elements can name).
+  std::unordered_map<Handle, std::uint32_t> formatting_open_positions_;
   std::optional<Handle> head_element_;
   std::optional<Handle> form_element_;
   std::optional<OpenElement> context_;

@@ -161,7 +161,7 @@ TreeBuilder::Step TreeBuilder::body_start_tag(Token& t) {
         Handle node = formatting_[*i].node;
         if (!adoption_agency(tag)) any_other_end_tag(tag);
         if (auto j = formatting_position(node)) {
-          formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*j));
+          erase_formatting(*j);
         }
         if (auto p = open_position(node)) remove_open_at(*p);
       }
@@ -470,7 +470,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     auto fe_pos = open_position(fe);
     if (!fe_pos) {
       error("Formatting element not open");
-      formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*fe_index));
+      erase_formatting(*fe_index);
       return true;
     }
     if (static_cast<std::int64_t>(*fe_pos) < top_boundary(Scope::Default)) {
@@ -489,7 +489,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     if (!fb_pos) {
       pop_until_node(fe);
       if (auto j = formatting_position(fe)) {
-        formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*j));
+        erase_formatting(*j);
       }
       return true;
     }
@@ -508,7 +508,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
       Handle node = open_[node_pos].node;
       auto node_entry = formatting_position(node);
       if (inner > 3 && node_entry) {
-        formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*node_entry));
+        erase_formatting(*node_entry);
         if (*node_entry < bookmark) --bookmark;
         node_entry.reset();
       }
@@ -521,9 +521,8 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
       Handle fresh = create_element(copy, Namespace::Html);
       formatting_[*node_entry].node = fresh;
       OpenElement& slot = open_[node_pos];
-      if (has_flag(slot.kind, kFormatting)) {
-        open_formatting_nodes_.erase(slot.node);
-        open_formatting_nodes_.insert(fresh);
+      if (formatting_open_positions_.erase(slot.node)) {
+        formatting_open_positions_[fresh] = static_cast<std::uint32_t>(node_pos);
       }
       slot.node = fresh;
       if (last_node == furthest_block) bookmark = *node_entry + 1;
@@ -541,13 +540,19 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     sink_.reparent_children(furthest_block, fresh);
     sink_.append(furthest_block, NodeOrText::of_node(fresh));
 
-    // The formatting element's entry moves to the bookmark, holding the new element.
+    // The formatting element's entry moves to the bookmark, holding the new element (the
+    // signature counts stay as they are).
     FormattingEntry entry = std::move(formatting_[*fe_index]);
     entry.node = fresh;
     formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*fe_index));
     if (*fe_index < bookmark) --bookmark;
     formatting_.insert(formatting_.begin() + static_cast<std::ptrdiff_t>(bookmark), std::move(entry));
 
+    OpenElement fresh_entry{fresh, fe_kind, Namespace::Html, false};
+    if (dropped.empty()) {
+      shift_segment(*fe_pos, *fb_pos, fresh_entry);
+      continue;
+    }
     // Rebuild the stack above the formatting element in one pass: drop the collected elements and
     // the formatting element, and put the new element right below the furthest block.
     std::size_t from = *fe_pos;
@@ -558,21 +563,16 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     for (std::size_t i = from; i < open_.size(); ++i) {
       const OpenElement& e = open_[i];
       if (i == from) {
-        if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.erase(e.node);
         sink_.pop(e.node);
         continue;
       }
       if (d > 0 && dropped[d - 1] == i) {
         --d;
-        if (has_flag(e.kind, kFormatting)) open_formatting_nodes_.erase(e.node);
         sink_.pop(e.node);
         continue;
       }
       rest.push_back(e);
-      if (e.node == furthest_block) {
-        rest.push_back(OpenElement{fresh, fe_kind, Namespace::Html, false});
-        if (has_flag(fe_kind, kFormatting)) open_formatting_nodes_.insert(fresh);
-      }
+      if (e.node == furthest_block) rest.push_back(fresh_entry);
     }
     open_.resize(from);
     open_.insert(open_.end(), rest.begin(), rest.end());

@@ -14,15 +14,39 @@ constexpr std::string_view kHtmlNames[] = {
 #undef HTML5_KIND_NAME
 };
 
-const std::unordered_map<std::string_view, Kind>& html_kind_map() {
-  static const auto* map = [] {
-    auto* m = new std::unordered_map<std::string_view, Kind>();
-    m->reserve(std::size(kHtmlNames) * 2);
-    for (std::size_t i = 0; i < std::size(kHtmlNames); ++i) m->emplace(kHtmlNames[i], static_cast<Kind>(i));
-    return m;
-  }();
-  return *map;
-}
+// Open addressing over a small power-of-two table with a hash of the length and a few bytes:
+// cheaper than a general string hash for the short names of HTML.
+class KindTable {
+ public:
+  KindTable() {
+    for (std::size_t i = 0; i < std::size(kHtmlNames); ++i) {
+      std::size_t slot = hash(kHtmlNames[i]);
+      while (slots_[slot].kind != Kind::Other) slot = (slot + 1) & kMask;
+      slots_[slot] = {kHtmlNames[i], static_cast<Kind>(i)};
+    }
+  }
+  Kind find(std::string_view name) const {
+    if (name.empty() || name.size() > kLongest) return Kind::Other;
+    for (std::size_t slot = hash(name);; slot = (slot + 1) & kMask) {
+      const Slot& s = slots_[slot];
+      if (s.kind == Kind::Other) return Kind::Other;
+      if (s.name == name) return s.kind;
+    }
+  }
+
+ private:
+  static constexpr std::size_t kSize = 512, kMask = kSize - 1, kLongest = 10;
+  struct Slot {
+    std::string_view name;
+    Kind kind = Kind::Other;
+  };
+  static std::size_t hash(std::string_view n) {
+    auto b = [&n](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(n[i])); };
+    std::size_t h = n.size() * 131 + b(0) * 31 + b(n.size() - 1) * 7 + b(n.size() / 2) * 3;
+    return (h ^ (h >> 5)) & kMask;
+  }
+  std::array<Slot, kSize> slots_{};
+};
 
 constexpr std::uint32_t kDefaultScope = kScopeDefault | kScopeListItem | kScopeButton;
 
@@ -134,9 +158,8 @@ constexpr ForeignAttribute kForeignAttributes[] = {
 }  // namespace
 
 Kind html_kind(std::string_view local) {
-  const auto& map = html_kind_map();
-  auto it = map.find(local);
-  return it == map.end() ? Kind::Other : it->second;
+  static const KindTable table;
+  return table.find(local);
 }
 
 Kind element_kind(Namespace ns, std::string_view local) {

@@ -268,6 +268,37 @@ TEST(TreeBuilderAdversarial, ManyOpenFormattingElements) {
   EXPECT_EQ(sink.nodes[sink.nodes[bottom].first_child].text, "x");
 }
 
+TEST(TreeBuilderAdversarial, ManyDistinctFormattingElements) {
+  // Each start tag is unlike the others, so the list of active formatting elements keeps growing;
+  // the "three identical entries" rule must not rescan it for every tag.
+  std::string input;
+  for (int i = 0; i < kDeep; ++i) input += "<b id=" + std::to_string(i) + ">";
+  ArenaSink sink;
+  TreeBuilder builder(sink);
+  Feeder(builder).feed(input + "</p>x").finish();
+  EXPECT_EQ(chain_depth(sink, body_of(sink), "b", nullptr), kDeep);
+}
+
+TEST(TreeBuilderFormatting, AtMostThreeIdenticalEntriesAreReopened) {
+  struct Case {
+    const char* input;
+    const char* expected;
+  } cases[] = {
+      {"<p><b><b><b><b>x</p>y",
+       "| <html>\n|   <head>\n|   <body>\n|     <p>\n|       <b>\n|         <b>\n"
+       "|           <b>\n|             <b>\n|               \"x\"\n|     <b>\n|       <b>\n"
+       "|         <b>\n|           \"y\"\n"},
+      {"<p><b c=1><b c=2><b c=1><b c=1><b c=1>x</p>y",
+       "| <html>\n|   <head>\n|   <body>\n|     <p>\n|       <b>\n|         c=\"1\"\n"
+       "|         <b>\n|           c=\"2\"\n|           <b>\n|             c=\"1\"\n"
+       "|             <b>\n|               c=\"1\"\n|               <b>\n"
+       "|                 c=\"1\"\n|                 \"x\"\n|     <b>\n|       c=\"2\"\n"
+       "|       <b>\n|         c=\"1\"\n|         <b>\n|           c=\"1\"\n|           <b>\n"
+       "|             c=\"1\"\n|             \"y\"\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(document_dump(c.input), c.expected) << c.input;
+}
+
 TEST(TreeBuilderAdversarial, AnchorsFosteredOutOfATable) {
   ArenaSink sink;
   TreeBuilder builder(sink);
@@ -306,6 +337,10 @@ TEST(TreeBuilderAdversarial, ScopeChecksUnderADeepStack) {
       {repeat("<x-a>", kDeep) + repeat("</x-b>", kDeep) + "x", "x-a"},
       // List items below many divs, each closing the previous one.
       {repeat("<div>", kDeep) + repeat("<li></li>", kDeep) + "<li>x", "li"},
+      // A formatting element out of scope behind a table, asked about again and again.
+      {"<b><table>" + repeat("<div>", kDeep) + repeat("</b>", kDeep) + "x", "div"},
+      // Adoptions deep in a tall stack, each moving a formatting element one level down.
+      {"<b>" + repeat("<div>", kDeep) + repeat("</b>", kDeep) + "x", "div"},
       // Foreign end tags that match nothing.
       {"<svg>" + repeat("<g>", kDeep) + repeat("</h>", kDeep) + "x", "g"},
   };
