@@ -20,15 +20,12 @@ void lift_fragment(Dom& dom) {
   std::vector<NodeId>& top = dom.node_mut(0).children;
   auto root = std::find_if(top.begin(), top.end(), [&](NodeId id) { return dom.element(id); });
   if (root == top.end()) return;
-  const NodeId root_id = *root;
-  std::vector<NodeId> lifted = std::move(dom.node_mut(root_id).children);
-  dom.node_mut(root_id).children.clear();
+  Node& root_node = dom.node_mut(*root);
+  std::vector<NodeId> lifted = std::move(root_node.children);
+  root_node.children.clear();
+  root_node.parent.reset();  // it leaves node 0's list, so it has no parent either
   for (NodeId child : lifted) dom.node_mut(child).parent = 0;
-  dom.node_mut(root_id).parent.reset();  // it leaves node 0's list, so it has no parent either
-  std::vector<NodeId>& children = dom.node_mut(0).children;
-  auto at = std::find(children.begin(), children.end(), root_id);
-  at = children.erase(at);
-  children.insert(at, lifted.begin(), lifted.end());
+  top.insert(top.erase(root), lifted.begin(), lifted.end());
 }
 
 }  // namespace
