@@ -114,8 +114,13 @@ struct Dom {
   NodeId create_element(std::string_view local,
                         const std::vector<std::pair<std::string, std::string>>& attrs = {});
   // Moves `node` under `parent`, before `before` or last. A Document node moves its children
-  // instead and stays, childless.
+  // instead and stays, childless. WouldCycle, with nothing changed, when `node` is `parent` or an
+  // ancestor of it (climbing from a template's contents to the template; a Document node may be
+  // re-inserted into itself). NotAChild when `before` is not a child of `parent`: `node` has
+  // then already left its old place and stays unlinked.
   Status insert_before(NodeId parent, NodeId node, std::optional<NodeId> before = std::nullopt);
+  // Puts `new_child` (a Document: its children) where `old_child` is and unlinks `old_child`;
+  // nothing happens when the two are the same node.
   Status replace_child(NodeId parent, NodeId new_child, NodeId old_child);
   void detach(NodeId id);
   void clear_children(NodeId id);
