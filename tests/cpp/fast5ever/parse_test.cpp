@@ -267,7 +267,7 @@ std::vector<std::string> html5lib_inputs() {
       if (line == "#data") {
         in_data = true;
         data.clear();
-      } else if (in_data && line.starts_with('#')) {
+      } else if (in_data && line == "#errors") {
         in_data = false;
         if (!data.empty()) data.pop_back();  // the section's last line end is not data
         inputs.push_back(data);
