@@ -10,8 +10,8 @@ namespace {
 
 // Where `node` sits among `siblings`, or siblings.size(). A node is listed at most once, and the
 // tree builder works at the end of a child list (foster parenting inserts right before an open
-// table, the adoption agency moves the last nodes), so the search runs from the back: searching
-// from the front made every foster-parented node cost a scan of all earlier siblings.
+// table, the adoption agency moves the last nodes), so the search runs from the back; from the
+// front, every foster-parented node would cost a scan of all the siblings before it.
 std::size_t position(const std::vector<NodeId>& siblings, NodeId node) {
   for (std::size_t i = siblings.size(); i > 0; --i) {
     if (siblings[i - 1] == node) return i - 1;
