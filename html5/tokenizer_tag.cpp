@@ -62,6 +62,7 @@ void Machine::start_tag(TagKind kind) {
   tag_.self_closing = false;
   tag_.attrs.clear();
   has_attribute_ = false;
+  is_duplicate_ = false;
   if (attribute_names_indexed_ != 0) {
     attribute_names_.clear();
     attribute_names_indexed_ = 0;
