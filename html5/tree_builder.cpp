@@ -9,6 +9,27 @@ namespace html5 {
 
 namespace {
 
+// A small index per formatting kind (15 for any other kind), for per-kind counts.
+std::size_t formatting_slot(Kind k) {
+  switch (k) {
+    case Kind::A: return 0;
+    case Kind::B: return 1;
+    case Kind::Big: return 2;
+    case Kind::Code: return 3;
+    case Kind::Em: return 4;
+    case Kind::Font: return 5;
+    case Kind::I: return 6;
+    case Kind::Nobr: return 7;
+    case Kind::S: return 8;
+    case Kind::Small: return 9;
+    case Kind::Strike: return 10;
+    case Kind::Strong: return 11;
+    case Kind::Tt: return 12;
+    case Kind::U: return 13;
+    default: return 15;
+  }
+}
+
 bool is_form_associated(Kind k) {
   switch (k) {
     case Kind::Button: case Kind::Fieldset: case Kind::Input: case Kind::Object:
@@ -402,7 +423,7 @@ void TreeBuilder::erase_formatting(std::size_t index) {
     LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_counts_.size() - 1)];
     auto it = counts.signatures.find(e.signature);
     if (it != counts.signatures.end() && --it->second == 0) counts.signatures.erase(it);
-    --counts.kinds[static_cast<std::size_t>(e.kind)];
+    --counts.kinds[formatting_slot(e.kind)];
   }
   formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(index));
 }
@@ -464,7 +485,7 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
   entry.tag = tag;
   formatting_.push_back(std::move(entry));
   ++level_counts_.back().signatures[sig];
-  ++level_counts_.back().kinds[static_cast<std::size_t>(kind)];
+  ++level_counts_.back().kinds[formatting_slot(kind)];
 }
 
 void TreeBuilder::reconstruct_formatting() {
@@ -492,7 +513,7 @@ std::optional<std::size_t> TreeBuilder::formatting_position(Handle node) const {
 }
 
 std::optional<std::size_t> TreeBuilder::formatting_after_marker(Kind kind) const {
-  if (level_counts_.back().kinds[static_cast<std::size_t>(kind)] == 0) return std::nullopt;
+  if (level_counts_.back().kinds[formatting_slot(kind)] == 0) return std::nullopt;
   for (std::size_t i = formatting_.size(); i-- > 0;) {
     if (formatting_[i].is_marker) break;
     if (formatting_[i].kind == kind) return i;

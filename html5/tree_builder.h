@@ -213,7 +213,7 @@ class TreeBuilder final : public TokenSink {
   // search for a kind that is absent costs nothing.
   struct LevelCounts {
     std::unordered_map<std::uint64_t, std::uint32_t> signatures;
-    std::array<std::uint32_t, kKindCount> kinds{};
+    std::array<std::uint32_t, 16> kinds{};  // by formatting_slot()
   };
   std::vector<LevelCounts> level_counts_{1};
   // Stack positions of the open formatting elements (the only ones the list of active formatting
