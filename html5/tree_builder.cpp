@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <string>
 
 namespace html5 {
 
@@ -97,6 +98,7 @@ TokenSinkResult TreeBuilder::process_token(Token& token, std::uint64_t line) {
     }
   }
   result_.reset();
+  token_ = &token;
   if (token.kind == TokenKind::NullCharacter) {
     // Handled as a character run holding U+0000; the rules that care drop or replace it.
     token.kind = TokenKind::Characters;
@@ -109,6 +111,7 @@ TokenSinkResult TreeBuilder::process_token(Token& token, std::uint64_t line) {
     while (dispatch(token) == Step::Reprocess) {
     }
   }
+  token_ = nullptr;
   return result_.value_or(TokenSinkResult::proceed());
 }
 
@@ -116,8 +119,10 @@ void TreeBuilder::end() {
   if (stopped_) return;
   Token eof;
   eof.kind = TokenKind::Eof;
+  token_ = &eof;
   while (!stopped_ && dispatch(eof) == Step::Reprocess) {
   }
+  token_ = nullptr;
   stop_parsing();
 }
 
@@ -179,7 +184,49 @@ TreeBuilder::Step TreeBuilder::step(Mode mode, Token& t) {
   return Step::Done;
 }
 
-void TreeBuilder::error(std::string_view message) { sink_.parse_error(message); }
+void TreeBuilder::error(std::string_view message) {
+  if (options_.exact_errors) {
+    exact_error(message);
+  } else {
+    sink_.parse_error(message);
+  }
+}
+
+namespace {
+
+constexpr std::string_view kModeNames[] = {
+    "initial", "before html", "before head", "in head", "in head noscript", "after head",
+    "in body", "text", "in table", "in table text", "in caption", "in column group",
+    "in table body", "in row", "in cell", "in template", "after body", "in frameset",
+    "after frameset", "after after body", "after after frameset",
+};
+
+}  // namespace
+
+// The message with the token and the insertion mode it met: "Unexpected end tag: </p> in body".
+void TreeBuilder::exact_error(std::string_view message) {
+  std::string text(message);
+  if (token_) {
+    text += ": ";
+    switch (token_->kind) {
+      case TokenKind::Tag:
+        text += token_->tag.kind == TagKind::Start ? "<" : "</";
+        text += token_->tag.name;
+        text += ">";
+        break;
+      case TokenKind::Characters: text += "characters"; break;
+      case TokenKind::NullCharacter: text += "null character"; break;
+      case TokenKind::Comment: text += "comment"; break;
+      case TokenKind::Doctype: text += "doctype"; break;
+      case TokenKind::Eof: text += "end of file"; break;
+      case TokenKind::ParseError: text += "tokenizer error"; break;
+    }
+  }
+  text += " (";
+  text += kModeNames[static_cast<std::size_t>(mode_)];
+  text += ")";
+  sink_.parse_error(text);
+}
 
 // --- the stack of open elements -----------------------------------------------------------------
 

@@ -194,6 +194,7 @@ class TreeBuilder final : public TokenSink {
   OpenElement describe(Handle node, Kind kind, Namespace ns, const Tag* tag) const;
 
   void error(std::string_view message);
+  [[gnu::cold]] void exact_error(std::string_view message);
 
   TreeSink& sink_;
   TreeBuilderOptions options_;
@@ -230,6 +231,7 @@ class TreeBuilder final : public TokenSink {
   std::string pending_table_text_;
   bool pending_table_text_has_non_space_ = false;
   Kind tk_ = Kind::Other;  // the HTML kind of the tag being processed
+  const Token* token_ = nullptr;  // the token being processed, for exact error messages
   std::optional<TokenSinkResult> result_;
 };
 
