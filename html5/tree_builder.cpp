@@ -4,10 +4,32 @@
 
 #include <algorithm>
 #include <cassert>
+#include <string>
 
 namespace html5 {
 
 namespace {
+
+// A small index per formatting kind (15 for any other kind), for per-kind counts.
+std::size_t formatting_slot(Kind k) {
+  switch (k) {
+    case Kind::A: return 0;
+    case Kind::B: return 1;
+    case Kind::Big: return 2;
+    case Kind::Code: return 3;
+    case Kind::Em: return 4;
+    case Kind::Font: return 5;
+    case Kind::I: return 6;
+    case Kind::Nobr: return 7;
+    case Kind::S: return 8;
+    case Kind::Small: return 9;
+    case Kind::Strike: return 10;
+    case Kind::Strong: return 11;
+    case Kind::Tt: return 12;
+    case Kind::U: return 13;
+    default: return 15;
+  }
+}
 
 bool is_form_associated(Kind k) {
   switch (k) {
@@ -76,6 +98,7 @@ TokenSinkResult TreeBuilder::process_token(Token& token, std::uint64_t line) {
     }
   }
   result_.reset();
+  token_ = &token;
   if (token.kind == TokenKind::NullCharacter) {
     // Handled as a character run holding U+0000; the rules that care drop or replace it.
     token.kind = TokenKind::Characters;
@@ -88,6 +111,7 @@ TokenSinkResult TreeBuilder::process_token(Token& token, std::uint64_t line) {
     while (dispatch(token) == Step::Reprocess) {
     }
   }
+  token_ = nullptr;
   return result_.value_or(TokenSinkResult::proceed());
 }
 
@@ -95,8 +119,10 @@ void TreeBuilder::end() {
   if (stopped_) return;
   Token eof;
   eof.kind = TokenKind::Eof;
+  token_ = &eof;
   while (!stopped_ && dispatch(eof) == Step::Reprocess) {
   }
+  token_ = nullptr;
   stop_parsing();
 }
 
@@ -158,7 +184,49 @@ TreeBuilder::Step TreeBuilder::step(Mode mode, Token& t) {
   return Step::Done;
 }
 
-void TreeBuilder::error(std::string_view message) { sink_.parse_error(message); }
+void TreeBuilder::error(std::string_view message) {
+  if (options_.exact_errors) {
+    exact_error(message);
+  } else {
+    sink_.parse_error(message);
+  }
+}
+
+namespace {
+
+constexpr std::string_view kModeNames[] = {
+    "initial", "before html", "before head", "in head", "in head noscript", "after head",
+    "in body", "text", "in table", "in table text", "in caption", "in column group",
+    "in table body", "in row", "in cell", "in template", "after body", "in frameset",
+    "after frameset", "after after body", "after after frameset",
+};
+
+}  // namespace
+
+// The message with the token and the insertion mode it met: "Unexpected end tag: </p> in body".
+void TreeBuilder::exact_error(std::string_view message) {
+  std::string text(message);
+  if (token_) {
+    text += ": ";
+    switch (token_->kind) {
+      case TokenKind::Tag:
+        text += token_->tag.kind == TagKind::Start ? "<" : "</";
+        text += token_->tag.name;
+        text += ">";
+        break;
+      case TokenKind::Characters: text += "characters"; break;
+      case TokenKind::NullCharacter: text += "null character"; break;
+      case TokenKind::Comment: text += "comment"; break;
+      case TokenKind::Doctype: text += "doctype"; break;
+      case TokenKind::Eof: text += "end of file"; break;
+      case TokenKind::ParseError: text += "tokenizer error"; break;
+    }
+  }
+  text += " (";
+  text += kModeNames[static_cast<std::size_t>(mode_)];
+  text += ")";
+  sink_.parse_error(text);
+}
 
 // --- the stack of open elements -----------------------------------------------------------------
 
@@ -402,7 +470,7 @@ void TreeBuilder::erase_formatting(std::size_t index) {
     LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_counts_.size() - 1)];
     auto it = counts.signatures.find(e.signature);
     if (it != counts.signatures.end() && --it->second == 0) counts.signatures.erase(it);
-    --counts.kinds[static_cast<std::size_t>(e.kind)];
+    --counts.kinds[formatting_slot(e.kind)];
   }
   formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(index));
 }
@@ -464,7 +532,7 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
   entry.tag = tag;
   formatting_.push_back(std::move(entry));
   ++level_counts_.back().signatures[sig];
-  ++level_counts_.back().kinds[static_cast<std::size_t>(kind)];
+  ++level_counts_.back().kinds[formatting_slot(kind)];
 }
 
 void TreeBuilder::reconstruct_formatting() {
@@ -492,7 +560,7 @@ std::optional<std::size_t> TreeBuilder::formatting_position(Handle node) const {
 }
 
 std::optional<std::size_t> TreeBuilder::formatting_after_marker(Kind kind) const {
-  if (level_counts_.back().kinds[static_cast<std::size_t>(kind)] == 0) return std::nullopt;
+  if (level_counts_.back().kinds[formatting_slot(kind)] == 0) return std::nullopt;
   for (std::size_t i = formatting_.size(); i-- > 0;) {
     if (formatting_[i].is_marker) break;
     if (formatting_[i].kind == kind) return i;

@@ -194,6 +194,7 @@ class TreeBuilder final : public TokenSink {
   OpenElement describe(Handle node, Kind kind, Namespace ns, const Tag* tag) const;
 
   void error(std::string_view message);
+  [[gnu::cold]] void exact_error(std::string_view message);
 
   TreeSink& sink_;
   TreeBuilderOptions options_;
@@ -213,7 +214,7 @@ class TreeBuilder final : public TokenSink {
   // search for a kind that is absent costs nothing.
   struct LevelCounts {
     std::unordered_map<std::uint64_t, std::uint32_t> signatures;
-    std::array<std::uint32_t, kKindCount> kinds{};
+    std::array<std::uint32_t, 16> kinds{};  // by formatting_slot()
   };
   std::vector<LevelCounts> level_counts_{1};
   // Stack positions of the open formatting elements (the only ones the list of active formatting
@@ -230,6 +231,7 @@ class TreeBuilder final : public TokenSink {
   std::string pending_table_text_;
   bool pending_table_text_has_non_space_ = false;
   Kind tk_ = Kind::Other;  // the HTML kind of the tag being processed
+  const Token* token_ = nullptr;  // the token being processed, for exact error messages
   std::optional<TokenSinkResult> result_;
 };
 

@@ -245,6 +245,8 @@ TreeBuilder::Step TreeBuilder::in_head(Token& t) {
           case Kind::Script: {
             InsertionPoint place = appropriate_place();
             Handle node = create_element(t.tag, Namespace::Html);
+            // A fragment's scripts never run.
+            if (context_) sink_.mark_script_already_started(node);
             insert_at(place, NodeOrText::of_node(node));
             push(OpenElement{node, Kind::Script, Namespace::Html, false});
             original_mode_ = mode_;
@@ -380,6 +382,7 @@ TreeBuilder::Step TreeBuilder::after_head(Token& t) {
           case Kind::Meta: case Kind::Noframes: case Kind::Script: case Kind::Style:
           case Kind::Template: case Kind::Title: {
             error("Head element after head");
+            if (!head_element_) return in_head(t);  // after head always follows a head
             // The head goes back on the stack for the token, and leaves it again.
             Handle head = *head_element_;
             push(OpenElement{head, Kind::Head, Namespace::Html, false});

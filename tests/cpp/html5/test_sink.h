@@ -34,7 +34,9 @@ class ArenaSink final : public TreeSink {
 
   std::vector<Node> nodes;
   QuirksMode quirks = QuirksMode::NoQuirks;
-  std::size_t errors = 0;
+  std::vector<std::string> errors;
+  std::vector<Handle> started_scripts;  // marked "already started"
+
   bool allow_shadow = false;  // attach_declarative_shadow succeeds (and records the host)
   std::vector<std::pair<Handle, Handle>> shadows;  // (host, template)
 
@@ -118,7 +120,8 @@ class ArenaSink final : public TreeSink {
     if (allow_shadow) shadows.emplace_back(host, tmpl);
     return allow_shadow;
   }
-  void parse_error(std::string_view) override { ++errors; }
+  void parse_error(std::string_view message) override { errors.emplace_back(message); }
+  void mark_script_already_started(Handle node) override { started_scripts.push_back(node); }
 
   std::vector<Handle> children(Handle parent) const {
     std::vector<Handle> out;

@@ -245,6 +245,52 @@ TEST(TreeBuilderResult, ForeignCurrentNodeIsReported) {
   EXPECT_FALSE(builder.adjusted_current_node_present_but_not_in_html_namespace());
 }
 
+TEST(TreeBuilderErrors, ExactMessagesNameTheTokenAndMode) {
+  struct Case {
+    const char* input;
+    bool exact;
+    const char* first_error;
+  } cases[] = {
+      {"<!DOCTYPE html><p></div>", true, "Unexpected end tag: </div> (in body)"},
+      {"<!DOCTYPE html><p></div>", false, "Unexpected end tag"},
+      // Table text is judged when the run ends, here at the end of the input.
+      {"<!DOCTYPE html><table>x", true, "Unexpected token in table: end of file (in table text)"},
+      {"x", true, "Missing doctype: characters (initial)"},
+  };
+  for (const Case& c : cases) {
+    ArenaSink sink;
+    TreeBuilderOptions options;
+    options.exact_errors = c.exact;
+    TreeBuilder builder(sink, options);
+    Token doctype;
+    doctype.kind = TokenKind::Doctype;
+    doctype.doctype.name = "html";
+    std::string_view input = c.input;
+    if (input.rfind("<!DOCTYPE html>", 0) == 0) {
+      builder.process_token(doctype, 1);
+      input.remove_prefix(15);
+    }
+    Feeder(builder).feed(input).finish();
+    ASSERT_FALSE(sink.errors.empty()) << c.input;
+    EXPECT_EQ(sink.errors.front(), c.first_error) << c.input;
+  }
+}
+
+TEST(TreeBuilderFragment, ScriptsAreMarkedAlreadyStarted) {
+  ArenaSink sink;
+  Handle context = sink.create_element({"", Namespace::Html, "body"}, {}, {});
+  TreeBuilder builder(sink, context);
+  Token t;
+  t.kind = TokenKind::Tag;
+  t.tag.name = "script";
+  builder.process_token(t, 1);
+  t.tag.kind = TagKind::End;
+  builder.process_token(t, 1);
+  builder.end();
+  ASSERT_EQ(sink.started_scripts.size(), 1u);
+  EXPECT_EQ(sink.nodes[sink.started_scripts[0]].name.local, "script");
+}
+
 // Inputs where a naive stack walk per token is quadratic; each must build the expected shape.
 constexpr int kDeep = 100000;
 
