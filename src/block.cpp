@@ -184,6 +184,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   literalize_pending();
 
   enforce_ordered_lists(drafts);
+  // Implicit figures need the inline parser; they are decided here, before the spans are taken.
   if (mode != 0) {
     // The draft spans come in pre-order, already sorted by start line; the driver's own spans
     // (attribute definitions, link definitions) are merged in before spans of the same line.
@@ -214,6 +215,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     result.document.diagnostics.push_back(std::move(d));
   }
 
+  // In span mode 0 the drafts are what the document is finished from, once their text is parsed
+  // as inlines; in the other modes nothing reads them any more.
   if (mode == 0) result.drafts = std::move(drafts);
   result.trace = std::move(parser.trace);
   result.link_defs = std::move(parser.link_defs);

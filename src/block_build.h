@@ -23,6 +23,8 @@
 
 namespace vedavi::block {
 
+struct ListMarker;
+
 // How a raw HTML block ends: at a blank line, at the close of a comment, or when the nesting
 // depth of a named element returns to 0.
 struct HtmlEndBlank {};
@@ -169,6 +171,21 @@ class ContainerBuilder {
 
   Parser& parser;
 
+  // The steps of one line of the loop, in order; a step that returns true has consumed the line.
+  bool continue_fenced_leaf(const line::Rest& rest);
+  bool close_div(const line::Rest& rest);
+  bool continue_html_block(const line::Rest& rest);
+  bool close_html_container(const line::Rest& rest);
+  bool continue_indented_code(const line::Rest& rest);
+  // At a list that the line did not continue: keeps or closes it. True when a blank line was
+  // found to separate two items of the list.
+  bool settle_list(const line::Rest& rest);
+  // Opens the containers the line begins with; false when the call must stop before the line.
+  bool open_containers(line::Rest& rest);
+  void open_list_item(line::Rest& rest, const ListMarker& marker);
+  void record_content_offset(const line::Rest& rest);
+  void report_unclosed(Trace& trace) const;
+
  private:
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
   // and of md-HTML containers, so that no line walks containers it cannot concern.
@@ -180,8 +197,17 @@ class ContainerBuilder {
   std::uint64_t stack_version_ = 0;
   std::uint64_t blank_rebuilt_version_ = ~std::uint64_t{0};
   std::uint64_t blank_rebuilt_gen_ = 0;
+  // The match of the next non-blank line, kept while neither that line nor the stack changes,
+  // so that a run of blank lines matches it once.
+  struct Lookahead {
+    std::size_t line = ~std::size_t{0};
+    std::uint64_t version = 0;
+    std::size_t matched = 0;
+    line::Rest rest;
+  } ahead_;
+  // The lookahead match of the next non-blank line after the current one, none at the end.
+  const Lookahead* match_ahead();
 
-  friend class Parser;
   void open_table_row(build::Table& table, const line::Rest& rest);
   bool continue_table(const line::Rest& rest);
   bool start_table(build::Paragraph& para, std::uint32_t para_node, const line::Rest& rest);

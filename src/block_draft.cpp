@@ -5,10 +5,18 @@ namespace vedavi::block {
 
 namespace {
 
-// Moves the drafts nested in `d` into `work` and empties its child lists.
+bool has_nested(DraftBlock& block) {
+  bool nested = false;
+  for_each_child_list(block, [&](Drafts& list) { nested = nested || !list.empty(); });
+  return nested;
+}
+
+// Moves the drafts nested in `d` that have children of their own into `work` and empties its
+// child lists; the others are destroyed in place.
 void take_children(Draft& d, std::vector<Draft>& work) {
   for_each_child_list(d.block, [&](Drafts& list) {
-    for (Draft& c : list) work.push_back(std::move(c));
+    for (Draft& c : list)
+      if (has_nested(c.block)) work.push_back(std::move(c));
     list.std::vector<Draft>::clear();
   });
 }

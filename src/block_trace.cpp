@@ -17,12 +17,16 @@ std::string_view scope_name(SyntaxScope scope) {
   return "punctuation-special";
 }
 
-std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
-  if (nested) return std::move(trace.spans);
+std::vector<BlockSpan> Trace::into_spans(bool nested) && {
+  if (nested) return std::move(spans);
   std::vector<BlockSpan> out;
-  for (auto& s : trace.spans)
+  for (auto& s : spans)
     if (s.depth == 0) out.push_back(std::move(s));
   return out;
+}
+
+std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
+  return std::move(trace).into_spans(nested);
 }
 
 void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans) {

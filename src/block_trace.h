@@ -124,9 +124,12 @@ struct Trace {
   std::vector<BlockSpan> spans;
   std::vector<std::size_t> line_offsets;  // span mode 3: per source line, where content starts
   std::uint8_t mode = 0;
+
+  // The spans, all of them when `nested`, else those of depth 0; the rest of the trace is
+  // dropped.
+  std::vector<BlockSpan> into_spans(bool nested) &&;
 };
 
-// The spans, all of them when `nested`, else those of depth 0.
 std::vector<BlockSpan> into_spans(Trace trace, bool nested);
 
 }  // namespace vedavi::block

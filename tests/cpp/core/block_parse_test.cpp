@@ -57,6 +57,16 @@ TEST(Containers, DepthLimitLeavesMarkersAsText) {
   Options o = testing::default_options();
   o.max_block_depth = 2;
   run({{"> > > x", "quote\n  quote\n    p > x\n"}}, o);
+  o.max_block_depth = 1;
+  run({
+      {"> ::: a\n> x", "quote\n  p ::: a\\nx\n"},
+      {"> [^n]: x", "quote\n  p [^n]: x\n"},
+      {"- <div markdown=1>\n  x", "ul tight\n  item\n    html <div markdown=1>\\nx\\n\n"},
+      {"::: a\n- x\n:::", "div{.a}\n  p - x\n"},
+  },
+      o);
+  o.max_block_depth = 0;
+  run({{"> x\n- y", "p > x\np - y\n"}}, o);
 }
 
 TEST(Fences, ClosedOnlyByAnEqualRun) {

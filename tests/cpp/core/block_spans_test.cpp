@@ -44,7 +44,7 @@ TEST(BlockSpans, ModeZeroHasNoSpansAndNestingFilter) {
   EXPECT_TRUE(p1.drafts.empty());
   EXPECT_TRUE(p1.document.blocks.empty());
   EXPECT_EQ(spans_dump(into_spans(p1.trace, false)), "block_quote 0-1 d0\n");
-  EXPECT_EQ(into_spans(std::move(p1.trace), true).size(), 3u);
+  EXPECT_EQ(std::move(p1.trace).into_spans(true).size(), 3u);
 }
 
 TEST(BlockSpans, FactsInModeTwo) {
@@ -190,10 +190,15 @@ TEST(Diagnostics, UnclosedConstructsInEveryMode) {
       EXPECT_EQ(messages(p.document), c.expected) << c.src << " mode " << int(mode);
     }
   }
-  Parsed fm = parse_source("---\na: b\n---\ntext", o, 2);
-  ASSERT_EQ(fm.document.meta.size(), 1u);
-  EXPECT_EQ(fm.document.meta[0].first, "a");
-  EXPECT_EQ(spans_dump(fm.trace.spans), "paragraph 3-4 d0\n");
+  for (std::uint8_t mode = 0; mode <= 3; ++mode) {
+    Parsed fm = parse_source("---\na: b\n---\ntext", o, mode);
+    ASSERT_EQ(fm.document.meta.size(), 1u);
+    EXPECT_EQ(fm.document.meta[0].first, "a");
+    EXPECT_EQ(fm.body_offset, 13u);
+    if (mode != 0) {
+      EXPECT_EQ(spans_dump(fm.trace.spans), "paragraph 3-4 d0\n");
+    }
+  }
 }
 
 TEST(Driver, LineEndsAndEmptyInput) {
