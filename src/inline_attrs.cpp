@@ -12,8 +12,9 @@ namespace {
 
 bool is_quote(char c) { return c == '"' || c == '\''; }
 
-// The colon form's closing brace, scanning from `from` (just past "{:").
-std::optional<std::size_t> colon_group_end(std::string_view text, std::size_t from) {
+// The "}" that ends a brace group, scanning from `from` outside quotes: a character after a
+// backslash is skipped and a quote hides braces up to its closing quote.
+std::optional<std::size_t> scan_group_end(std::string_view text, std::size_t from) {
   bool escaped = false;
   char quote = 0;
   for (std::size_t i = from; i < text.size(); ++i) {
@@ -74,7 +75,14 @@ std::optional<std::size_t> BraceMemo::next_close(std::string_view text, std::siz
 
 std::optional<std::size_t> BraceMemo::group_end(std::string_view text, std::size_t scan_from) {
   const std::size_t n = text.size();
-  if (n >= kNoEnd) return colon_group_end(text, scan_from);  // too long for the table
+  if (n >= kNoEnd) return scan_group_end(text, scan_from);  // too long for the table
+  if (!built_) {
+    // Most groups are short: a bounded direct scan answers them without the table.
+    constexpr std::size_t kDirect = 64;
+    const std::string_view window = text.substr(0, std::min(n, scan_from + kDirect));
+    const auto end = scan_group_end(window, scan_from);
+    if (end || window.size() == n) return end;
+  }
   if (!built_) {
     built_ = true;
     for (auto& e : ends_) e.assign(n + 2, kNoEnd);
@@ -115,7 +123,7 @@ std::optional<TrailingAttr> trailing_attr_at(std::string_view whole, std::size_t
   if (text.empty() || text.front() != '{') return std::nullopt;
   if (!memo) {
     if (colon_always && text.size() > 2 && text[1] == ':') {
-      if (auto close = colon_group_end(text, 2))
+      if (auto close = scan_group_end(text, 2))
         return TrailingAttr{attrs::parse_attrs_body(text.substr(2, *close - 2)), *close + 1};
     }
     auto group = attrs::parse_braced_attr(text);
