@@ -182,6 +182,8 @@ TEST(InlineAutolinks, BareLinksAndAddresses) {
   parse.options.bare_autolinks = true;
   expect_cases(parse, {
       {"see www.a.bc.", R"~("see " autolink(http://www.a.bc)"www.a.bc" ".")~"},
+      {"go to www.", R"~("go to www.")~"},  // "www." and punctuation only: no link
+      {"www.,", R"~("www.,")~"},
       {"(http://a.bc/d_(e))", R"~("(" autolink(http://a.bc/d_(e))"http://a.bc/d_(e)" ")")~"},
       {"http://a.bc)", R"~(autolink(http://a.bc)"http://a.bc" ")")~"},
       {"http://a.bc&amp;", R"~(autolink(http://a.bc)"http://a.bc" "&")~"},
@@ -249,6 +251,15 @@ TEST(InlineEvents, RangesAndOrder) {
             (std::vector<InlineEvent>{ev(K::RawInline, 0, 10), ev(K::Code, 0, 3),
                                       ev(K::Attrs, 3, 10), ev(K::Comment, 11, 19),
                                       ev(K::HtmlInline, 20, 23)}));
+  Parser rich;
+  rich.links["r"] = LinkRef{"/r", {}, {}};
+  rich.footnotes = {"1"};
+  rich.options.bare_autolinks = true;
+  EXPECT_EQ(rich.events("[a][r] [r] x^2^ H~2~O \\(x\\) [^1] <a:bc> www.a.bc"),
+            (std::vector<InlineEvent>{
+                ev(K::RefLink, 0, 6, false, 3), ev(K::LinkTail, 3, 6), ev(K::RefLink, 7, 10, false, 10),
+                ev(K::Superscript, 12, 15), ev(K::Subscript, 17, 20), ev(K::MathInline, 22, 27),
+                ev(K::FootnoteRef, 28, 32), ev(K::Autolink, 40, 48)}));
   EXPECT_EQ(parse.events("**a**{.x} ^[n] [@r]"),
             (std::vector<InlineEvent>{ev(K::Strong, 0, 5), ev(K::Attrs, 5, 9), ev(K::Note, 10, 14),
                                       ev(K::Xref, 15, 19)}));

@@ -2,6 +2,7 @@
 // chosen options.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -90,3 +91,12 @@ struct Parser {
 };
 
 }  // namespace vedavi::test
+
+namespace vedavi {
+// Readable events in test failures.
+inline void PrintTo(const InlineEvent& e, std::ostream* os) {
+  *os << "{kind " << static_cast<int>(e.kind) << " [" << e.start << ", " << e.end << ")";
+  if (e.bracket_end) *os << " bracket_end " << e.bracket_end << (e.is_image ? " image" : "");
+  *os << "}";
+}
+}  // namespace vedavi
