@@ -1,6 +1,9 @@
 // Implicit figures, footnote extraction and drafts finished into blocks.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
+#include <functional>
 #include <string>
 
 #include "block.h"
@@ -87,6 +90,32 @@ TEST(FinalizeBlocks, DeepContainersWithoutRecursion) {
   for (const Blocks* list = &doc.blocks; !list->empty() && (*list)[0].children(); list = (*list)[0].children())
     ++depth;
   EXPECT_EQ(depth, 60000u);
+}
+
+// Deep inline nesting in a leaf, finished on a small stack: a figure's caption is a deep copy.
+TEST(FinalizeBlocks, DeepInlinesOnASmallStack) {
+  std::function<void()> work = [] {
+    std::string images;
+    for (int i = 0; i < 50000; ++i) images += "![";
+    images += "x";
+    for (int i = 0; i < 50000; ++i) images += "](u)";
+    const Document doc = finished(images + "\n\n" + std::string(100000, '*') + "a " +
+                                      std::string(100000, '*'),
+                                  options(true));
+    ASSERT_EQ(doc.blocks.size(), 2u);
+    EXPECT_EQ(doc.blocks[0].kind(), BlockKind::Figure);
+  };
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 256 * 1024);
+  pthread_t thread;
+  auto run = [](void* arg) -> void* {
+    (*static_cast<std::function<void()>*>(arg))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attr, run, &work), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
 }
 
 }  // namespace
