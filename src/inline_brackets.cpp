@@ -99,108 +99,105 @@ void InlineScanner::finish_bracket(const BracketOpener& top, Inline&& made, bool
   if (is_link) deactivate_link_openers();
 }
 
+// Closing a bracket at the "]" at offset r: the forms are tried in order, the first that
+// applies wins; with none the "]" is literal text.
 void InlineScanner::close_bracket() {
   const std::size_t r = p_;
   flush_text();
-  auto literal = [&] {
-    pending_.append(']');
-    p_ = r + 1;
-  };
-  if (brackets_.empty()) return literal();
-  if (!opener_active(brackets_.size() - 1)) {
-    pop_bracket();
-    return literal();
+  if (!brackets_.empty() && opener_active(brackets_.size() - 1)) {
+    const BracketOpener top = brackets_.back();
+    if (top.kind == BracketKind::Note) return close_note(top, r);
+    if (close_inline_link(top, r)) return;
+    if (top.kind == BracketKind::Link && (close_cross_reference(top, r) || close_span(top, r))) return;
+    if (close_reference(top, r)) return;
   }
-  const BracketOpener top = brackets_.back();
-  const std::size_t n = text_.size();
+  if (!brackets_.empty()) pop_bracket();
+  pending_.append(']');
+  p_ = r + 1;
+}
 
-  if (top.kind == BracketKind::Note) {
-    process_delimiters(top.node + 1);
-    Inlines children;
-    take_nodes(nodes_[top.node].next, kNoNode, children);
-    drop_delimiters_from(top.node);
-    nodes_[top.node].value = Inline(Inline::Note{std::move(children)});
-    pop_bracket();
-    emit(InlineEventKind::Note, top.pos - 2, r + 1);
-    p_ = r + 1;
-    return;
-  }
-
-  const bool is_image = top.kind == BracketKind::Image;
-  const std::size_t start = top.pos - (is_image ? 2 : 1);
-  const std::string_view bracket_text = text_.substr(top.pos, r - top.pos);
-
-  // Inline link or image: "](destination "title")".
-  if (r + 1 < n && text_[r + 1] == '(') {
-    const std::size_t depth = ctx_.options.max_link_paren_depth;
-    if (auto paren = paren_content(text_, r + 2, depth, &parens_)) {
-      if (auto dt = parse_link_destination_title(paren->content, depth)) {
-        const std::size_t e = paren->end;
-        emit(InlineEventKind::Link, start, e, is_image, r + 1);
-        emit(InlineEventKind::LinkTail, r + 1, e);
-        Inline made = is_image ? Inline(Inline::Image{std::move(dt->destination), std::move(dt->title), Attr{}, {}})
-                               : Inline(Inline::Link{std::move(dt->destination), std::move(dt->title), Attr{}, {}});
-        finish_bracket(top, std::move(made), !is_image);
-        p_ = apply_trailing_attrs(top.node, e);
-        return;
-      }
-    }
-  }
-
-  if (!is_image) {
-    if (auto xref = cross_reference(bracket_text)) {
-      Inlines discarded;
-      take_nodes(nodes_[top.node].next, kNoNode, discarded);
-      drop_delimiters_from(top.node);
-      nodes_[top.node].value = std::move(*xref);
-      pop_bracket();
-      deactivate_link_openers();
-      emit(InlineEventKind::Xref, start, r + 1);
-      p_ = apply_trailing_attrs(top.node, r + 1);
-      return;
-    }
-    if (r + 1 < n && text_[r + 1] == '{') {
-      if (auto group = read_braced_attr(r + 1)) {
-        const std::size_t end = r + 1 + group->consumed;
-        emit(InlineEventKind::Attrs, r + 1, end);
-        emit(InlineEventKind::Span, start, end, false, r + 1);
-        finish_bracket(top, Inline(Inline::Span{std::move(group->attr), {}}), false);
-        p_ = apply_trailing_attrs(top.node, end);
-        return;
-      }
-    }
-  }
-
-  if (!ctx_.links.empty()) {
-    const auto label = r + 1 < n && text_[r + 1] == '[' ? attrs::scan_link_label(text_.substr(r + 1))
-                                                        : std::nullopt;
-    if (label) {
-      // Full "[text][label]" or collapsed "[text][]".
-      const std::string_view name = label->label.empty() ? bracket_text : std::string_view(label->label);
-      if (const LinkRef* def = find_definition(name)) {
-        const std::size_t end = r + 1 + label->consumed;
-        emit(InlineEventKind::LinkTail, r + 1, end);
-        emit(InlineEventKind::RefLink, start, end, is_image, r + 1);
-        finish_bracket(top, link_or_image_shell(is_image, *def), !is_image);
-        p_ = apply_trailing_attrs(top.node, end);
-        return;
-      }
-    }
-    // Shortcut "[text]", unless an empty or valid label right after it claims the brackets.
-    const bool blocked =
-        label && (label->label.empty() || attrs::valid_link_label(label->label, false));
-    if (!blocked) {
-      if (const LinkRef* def = find_definition(bracket_text)) {
-        emit(InlineEventKind::RefLink, start, r + 1, is_image, r + 1);
-        finish_bracket(top, link_or_image_shell(is_image, *def), !is_image);
-        p_ = apply_trailing_attrs(top.node, r + 1);
-        return;
-      }
-    }
-  }
-
+void InlineScanner::close_note(const BracketOpener& top, std::size_t r) {
+  process_delimiters(top.node + 1);
+  Inlines children;
+  take_nodes(nodes_[top.node].next, kNoNode, children);
+  drop_delimiters_from(top.node);
+  nodes_[top.node].value = Inline(Inline::Note{std::move(children)});
   pop_bracket();
-  literal();
+  emit(InlineEventKind::Note, top.pos - 2, r + 1);
+  p_ = r + 1;
+}
+
+// "](destination "title")" after the bracket text.
+bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
+  if (r + 1 >= text_.size() || text_[r + 1] != '(') return false;
+  const std::size_t depth = ctx_.options.max_link_paren_depth;
+  const auto paren = paren_content(text_, r + 2, depth, &parens_);
+  if (!paren) return false;
+  auto dt = parse_link_destination_title(paren->content, depth);
+  if (!dt) return false;
+  const bool is_image = top.kind == BracketKind::Image;
+  const std::size_t e = paren->end;
+  emit(InlineEventKind::Link, opener_start(top), e, is_image, r + 1);
+  emit(InlineEventKind::LinkTail, r + 1, e);
+  Inline made = is_image ? Inline(Inline::Image{std::move(dt->destination), std::move(dt->title), Attr{}, {}})
+                         : Inline(Inline::Link{std::move(dt->destination), std::move(dt->title), Attr{}, {}});
+  finish_bracket(top, std::move(made), !is_image);
+  p_ = apply_trailing_attrs(top.node, e);
+  return true;
+}
+
+// "[@id]", "[see @id]", "[@a; @b]": the bracket text is taken as written, not as inlines.
+bool InlineScanner::close_cross_reference(const BracketOpener& top, std::size_t r) {
+  auto xref = cross_reference(text_.substr(top.pos, r - top.pos));
+  if (!xref) return false;
+  Inlines discarded;
+  take_nodes(nodes_[top.node].next, kNoNode, discarded);
+  drop_delimiters_from(top.node);
+  nodes_[top.node].value = std::move(*xref);
+  pop_bracket();
+  deactivate_link_openers();
+  emit(InlineEventKind::Xref, opener_start(top), r + 1);
+  p_ = apply_trailing_attrs(top.node, r + 1);
+  return true;
+}
+
+// "[text]{attributes}".
+bool InlineScanner::close_span(const BracketOpener& top, std::size_t r) {
+  if (r + 1 >= text_.size() || text_[r + 1] != '{') return false;
+  auto group = read_braced_attr(r + 1);
+  if (!group) return false;
+  const std::size_t end = r + 1 + group->consumed;
+  emit(InlineEventKind::Attrs, r + 1, end);
+  emit(InlineEventKind::Span, opener_start(top), end, false, r + 1);
+  finish_bracket(top, Inline(Inline::Span{std::move(group->attr), {}}), false);
+  p_ = apply_trailing_attrs(top.node, end);
+  return true;
+}
+
+// "[text][label]", "[text][]" and "[text]" naming a link reference definition.
+bool InlineScanner::close_reference(const BracketOpener& top, std::size_t r) {
+  if (ctx_.links.empty()) return false;
+  const bool is_image = top.kind == BracketKind::Image;
+  const std::string_view bracket_text = text_.substr(top.pos, r - top.pos);
+  const auto label = r + 1 < text_.size() && text_[r + 1] == '['
+                         ? attrs::scan_link_label(text_.substr(r + 1))
+                         : std::nullopt;
+  std::size_t end = r + 1;
+  const LinkRef* def = nullptr;
+  if (label) {
+    const std::string_view name = label->label.empty() ? bracket_text : std::string_view(label->label);
+    def = find_definition(name);
+    if (def) end = r + 1 + label->consumed;
+  }
+  // A shortcut, unless an empty or valid label right after the brackets claims them.
+  const bool blocked = label && (label->label.empty() || attrs::valid_link_label(label->label, false));
+  if (!def && !blocked) def = find_definition(bracket_text);
+  if (!def) return false;
+  if (end > r + 1) emit(InlineEventKind::LinkTail, r + 1, end);
+  emit(InlineEventKind::RefLink, opener_start(top), end, is_image, r + 1);
+  finish_bracket(top, link_or_image_shell(is_image, *def), !is_image);
+  p_ = apply_trailing_attrs(top.node, end);
+  return true;
 }
 
 }  // namespace vedavi::inl

@@ -110,6 +110,15 @@ class InlineScanner {
   void pop_bracket();
   void deactivate_link_openers() { link_openers_dead_below_ = brackets_.size(); }
   void finish_bracket(const BracketOpener& top, Inline&& made, bool is_link);
+  void close_note(const BracketOpener& top, std::size_t r);
+  bool close_inline_link(const BracketOpener& top, std::size_t r);
+  bool close_cross_reference(const BracketOpener& top, std::size_t r);
+  bool close_span(const BracketOpener& top, std::size_t r);
+  bool close_reference(const BracketOpener& top, std::size_t r);
+  // Where the opener's characters start.
+  static std::size_t opener_start(const BracketOpener& b) {
+    return b.pos - (b.kind == BracketKind::Link ? 1 : 2);
+  }
   std::optional<Inline> cross_reference(std::string_view bracket_text);
   const LinkRef* find_definition(std::string_view label) const;
 
