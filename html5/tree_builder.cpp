@@ -237,24 +237,29 @@ const TreeBuilder::OpenElement& TreeBuilder::adjusted_current() const {
 
 namespace {
 
+// The marks each kind carries, apart from kMarkHtml (which depends on the namespace).
+constexpr std::array<std::uint8_t, kKindCount> kMarksOfKind = [] {
+  std::array<std::uint8_t, kKindCount> table{};
+  for (std::size_t i = 0; i < kKindCount; ++i) {
+    auto kind = static_cast<Kind>(i);
+    std::uint32_t flags = kind_flags(kind);
+    unsigned marks = 0;
+    if (flags & kScopeDefault) marks |= 1u << 0 | 1u << 1 | 1u << 2;  // every scope but table
+    if (flags & kScopeListItem) marks |= 1u << 1;
+    if (flags & kScopeButton) marks |= 1u << 2;
+    if (flags & kScopeTable) marks |= 1u << 3;
+    if (flags & kSpecial) {
+      marks |= 1u << 4;
+      if (kind != Kind::Address && kind != Kind::Div && kind != Kind::P) marks |= 1u << 5;
+    }
+    table[i] = static_cast<std::uint8_t>(marks);
+  }
+  return table;
+}();
+
 std::uint8_t marks_of(Kind kind, Namespace ns) {
-  std::uint32_t flags = kind_flags(kind);
-  std::uint8_t marks = 0;
-  auto mark = [&marks](int m) { marks = static_cast<std::uint8_t>(marks | (1u << m)); };
-  if (flags & kScopeDefault) {
-    mark(0);  // kMarkDefault
-    mark(1);  // kMarkListItem
-    mark(2);  // kMarkButton
-  }
-  if (flags & kScopeListItem) mark(1);
-  if (flags & kScopeButton) mark(2);
-  if (flags & kScopeTable) mark(3);
-  if (flags & kSpecial) {
-    mark(4);
-    if (kind != Kind::Address && kind != Kind::Div && kind != Kind::P) mark(5);
-  }
-  if (ns == Namespace::Html) mark(6);
-  return marks;
+  unsigned html = ns == Namespace::Html ? 1u << 6 : 0u;
+  return static_cast<std::uint8_t>(kMarksOfKind[static_cast<std::size_t>(kind)] | html);
 }
 
 }  // namespace
