@@ -473,9 +473,12 @@ void TreeBuilder::erase_formatting(std::size_t index) {
     if (level_counts_.empty()) level_counts_.emplace_back();
   } else {
     LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_counts_.size() - 1)];
-    auto it = counts.signatures.find(e.signature);
-    if (it != counts.signatures.end() && --it->second == 0) counts.signatures.erase(it);
+    --counts.entries;
     --counts.kinds[formatting_slot(e.kind)];
+    if (counts.indexed) {
+      auto it = counts.signatures.find(e.signature);
+      if (it != counts.signatures.end() && --it->second == 0) counts.signatures.erase(it);
+    }
   }
   formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(index));
 }
@@ -514,10 +517,23 @@ std::uint64_t tag_signature(const Tag& tag) {
 }  // namespace
 
 void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
+  // Short lists are scanned; past this many entries a level counts its signatures instead.
+  constexpr std::uint32_t kScanLimit = 16;
   std::uint64_t sig = tag_signature(tag);
   LevelCounts& counts = level_counts_.back();
-  if (counts.signatures[sig] >= 3) {
-    // Three identical entries after the last marker already: drop the earliest of them.
+  if (!counts.indexed && counts.entries > kScanLimit) {
+    for (std::size_t i = formatting_.size(); i-- > 0 && !formatting_[i].is_marker;) {
+      ++counts.signatures[formatting_[i].signature];
+    }
+    counts.indexed = true;
+  }
+  bool may_have_three = true;
+  if (counts.indexed) {
+    auto it = counts.signatures.find(sig);
+    may_have_three = it != counts.signatures.end() && it->second >= 3;
+  }
+  if (may_have_three) {
+    // With three identical entries after the last marker already, drop the earliest of them.
     int same = 0;
     for (std::size_t i = formatting_.size(); i-- > 0;) {
       const FormattingEntry& e = formatting_[i];
@@ -536,8 +552,9 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
   entry.signature = sig;
   entry.tag = tag;
   formatting_.push_back(std::move(entry));
-  ++level_counts_.back().signatures[sig];
-  ++level_counts_.back().kinds[formatting_slot(kind)];
+  ++counts.entries;
+  ++counts.kinds[formatting_slot(kind)];
+  if (counts.indexed) ++counts.signatures[sig];
 }
 
 void TreeBuilder::reconstruct_formatting() {

@@ -209,12 +209,14 @@ class TreeBuilder final : public TokenSink {
   // every foreign element), by name_key.
   std::unordered_map<std::string, std::vector<std::uint32_t>> named_positions_;
   std::vector<FormattingEntry> formatting_;
-  // Per marker level, how many entries carry each signature and kind: the "at most three
-  // identical entries" rule then scans the list only when a fourth is about to arrive, and a
-  // search for a kind that is absent costs nothing.
+  // Per marker level: how many entries, of each formatting kind, and (once a level holds more
+  // than a few) of each signature, so that the "at most three identical entries" rule scans the
+  // list only when a fourth is about to arrive and a search for an absent kind costs nothing.
   struct LevelCounts {
-    std::unordered_map<std::uint64_t, std::uint32_t> signatures;
+    std::uint32_t entries = 0;
     std::array<std::uint32_t, 16> kinds{};  // by formatting_slot()
+    bool indexed = false;                   // `signatures` is kept
+    std::unordered_map<std::uint64_t, std::uint32_t> signatures;
   };
   std::vector<LevelCounts> level_counts_{1};
   // Stack positions of the open formatting elements (the only ones the list of active formatting

@@ -345,6 +345,23 @@ TEST(TreeBuilderFormatting, AtMostThreeIdenticalEntriesAreReopened) {
   for (const Case& c : cases) EXPECT_EQ(document_dump(c.input), c.expected) << c.input;
 }
 
+TEST(TreeBuilderFormatting, ThreeIdenticalEntriesAmongManyOthers) {
+  // Past a few entries the list counts signatures instead of scanning; the rule must not change.
+  std::string input = "<p>";
+  for (int i = 0; i < 20; ++i) input += "<s id=" + std::to_string(i) + ">";
+  input += "<b c=1><b c=1><b c=1><b c=1>x</p>y";
+  ArenaSink sink;
+  TreeBuilder builder(sink);
+  Feeder(builder).feed(input).finish();
+  int s_count = 0, b_count = 0;
+  for (const Node& n : sink.nodes) {
+    s_count += n.name.local == "s";
+    b_count += n.name.local == "b";
+  }
+  EXPECT_EQ(s_count, 40);     // 20 in the paragraph, 20 reopened for "y"
+  EXPECT_EQ(b_count, 4 + 3);  // only three of the four identical b are reopened
+}
+
 TEST(TreeBuilderAdversarial, AnchorsFosteredOutOfATable) {
   ArenaSink sink;
   TreeBuilder builder(sink);
