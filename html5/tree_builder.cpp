@@ -599,8 +599,7 @@ TreeBuilder::InsertionPoint TreeBuilder::place_inside(Handle parent, Kind kind, 
   return p;
 }
 
-TreeBuilder::InsertionPoint TreeBuilder::appropriate_place(const OpenElement* override_target) {
-  const OpenElement& target = override_target ? *override_target : current();
+TreeBuilder::InsertionPoint TreeBuilder::special_place(const OpenElement& target) {
   bool table_like = target.ns == Namespace::Html &&
                     (target.kind == Kind::Table || target.kind == Kind::Tbody ||
                      target.kind == Kind::Tfoot || target.kind == Kind::Thead ||

@@ -179,7 +179,15 @@ class TreeBuilder final : public TokenSink {
   std::optional<std::size_t> formatting_after_marker(Kind kind) const;
 
   // --- inserting nodes ---
-  InsertionPoint appropriate_place(const OpenElement* override_target = nullptr);
+  InsertionPoint appropriate_place(const OpenElement* override_target = nullptr) {
+    const OpenElement& target = override_target ? *override_target : current();
+    // The common case: no foster parenting, and not into a template's contents.
+    if (!foster_parenting_ && target.kind != Kind::Template) {
+      return {InsertionPoint::Where::LastChild, target.node, 0};
+    }
+    return special_place(target);
+  }
+  InsertionPoint special_place(const OpenElement& target);
   InsertionPoint place_inside(Handle parent, Kind kind, Namespace ns);
   void insert_at(const InsertionPoint& place, NodeOrText child);
   Handle create_element(Tag& tag, Namespace ns);
