@@ -569,7 +569,7 @@ void TreeBuilder::reconstruct_formatting() {
   }
   for (; i < formatting_.size(); ++i) {
     Tag tag = formatting_[i].tag;
-    Handle node = insert_html_element(tag);
+    Handle node = insert_element(tag, Namespace::Html, formatting_[i].kind);
     formatting_[i].node = node;
   }
 }
@@ -649,9 +649,9 @@ Handle TreeBuilder::create_element(Tag& tag, Namespace ns) {
   return sink_.create_element(QualName{"", ns, tag.name}, std::move(tag.attrs), flags);
 }
 
-Handle TreeBuilder::insert_element(Tag& tag, Namespace ns, bool only_add_to_stack) {
+Handle TreeBuilder::insert_element(Tag& tag, Namespace ns, Kind kind, bool only_add_to_stack) {
+  assert(kind == element_kind(ns, tag.name));
   InsertionPoint place = appropriate_place();
-  Kind kind = element_kind(ns, tag.name);
   bool integration = kind == Kind::MathAnnotationXml && is_annotation_xml_html_encoding(tag);
   Handle node = create_element(tag, ns);
   if (form_element_ && ns == Namespace::Html && is_form_associated(kind) &&
@@ -668,7 +668,7 @@ Handle TreeBuilder::insert_element(Tag& tag, Namespace ns, bool only_add_to_stac
 Handle TreeBuilder::insert_phantom(std::string_view name) {
   Tag tag;
   tag.name = std::string(name);
-  return insert_html_element(tag);
+  return insert_element(tag, Namespace::Html, html_kind(name));
 }
 
 void TreeBuilder::insert_formatting_element(Tag& tag) {
@@ -679,7 +679,7 @@ void TreeBuilder::insert_formatting_element(Tag& tag) {
 }
 
 void TreeBuilder::insert_foreign_element(Tag& tag, Namespace ns) {
-  insert_element(tag, ns);
+  insert_element(tag, ns, element_kind(ns, tag.name));
   if (tag.self_closing) pop();
 }
 

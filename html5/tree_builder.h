@@ -191,8 +191,9 @@ class TreeBuilder final : public TokenSink {
   InsertionPoint place_inside(Handle parent, Kind kind, Namespace ns);
   void insert_at(const InsertionPoint& place, NodeOrText child);
   Handle create_element(Tag& tag, Namespace ns);
-  Handle insert_element(Tag& tag, Namespace ns, bool only_add_to_stack = false);
-  Handle insert_html_element(Tag& tag) { return insert_element(tag, Namespace::Html); }
+  Handle insert_element(Tag& tag, Namespace ns, Kind kind, bool only_add_to_stack = false);
+  // An HTML element for the tag being processed (whose kind is `tk_`).
+  Handle insert_html_element(Tag& tag) { return insert_element(tag, Namespace::Html, tk_); }
   Handle insert_phantom(std::string_view name);
   void insert_formatting_element(Tag& tag);
   void insert_foreign_element(Tag& tag, Namespace ns);

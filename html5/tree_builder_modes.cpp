@@ -273,7 +273,8 @@ TreeBuilder::Step TreeBuilder::in_head(Token& t) {
               Handle host_node = host.node;
               Tag copy = t.tag;
               std::vector<Attribute> attrs = t.tag.attrs;
-              Handle tmpl = insert_element(copy, Namespace::Html, /*only_add_to_stack=*/true);
+              Handle tmpl = insert_element(copy, Namespace::Html, Kind::Template,
+                                          /*only_add_to_stack=*/true);
               if (sink_.attach_declarative_shadow(host_node, tmpl, attrs)) return Step::Done;
               pop();
             }
