@@ -101,6 +101,7 @@ constexpr std::string_view kErrorCodes[] = {
     "absence-of-digits-in-numeric-character-reference",
     "cdata-in-html-content",
     "character-reference-outside-unicode-range",
+    "control-character-in-input-stream",
     "control-character-reference",
     "duplicate-attribute",
     "end-tag-with-attributes",
@@ -130,8 +131,10 @@ constexpr std::string_view kErrorCodes[] = {
     "missing-whitespace-between-doctype-public-and-system-identifiers",
     "nested-comment",
     "noncharacter-character-reference",
+    "noncharacter-in-input-stream",
     "null-character-reference",
     "surrogate-character-reference",
+    "surrogate-in-input-stream",
     "unexpected-character-after-doctype-system-identifier",
     "unexpected-character-in-attribute-name",
     "unexpected-character-in-unquoted-attribute-value",
@@ -147,24 +150,6 @@ static_assert(std::size(kErrorCodes) ==
               static_cast<std::size_t>(detail::TokenizerError::UnknownNamedCharacterReference) + 1);
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-// CR LF and lone CR become LF. Returns false (leaving `out` alone) when there is no CR.
-bool normalize_newlines(std::string_view in, std::string& out) {
-  const void* first_cr = std::memchr(in.data(), '\r', in.size());
-  if (first_cr == nullptr) return false;
-  out.reserve(in.size());
-  std::size_t pos = 0;
-  while (pos < in.size()) {
-    const void* cr = std::memchr(in.data() + pos, '\r', in.size() - pos);
-    const std::size_t at = cr == nullptr ? in.size() : static_cast<const char*>(cr) - in.data();
-    out.append(in.data() + pos, at - pos);
-    if (at == in.size()) break;
-    out.push_back('\n');
-    pos = at + 1;
-    if (pos < in.size() && in[pos] == '\n') ++pos;
-  }
-  return true;
-}
 
 // Only these states can begin tokenizing: every other one needs a token already in progress.
 TokenizerState starting_state(TokenizerState state) {
@@ -207,7 +192,7 @@ bool tokenize(std::string_view input, TokenSink& sink, const TokenizerOptions& o
   if (input.size() >= (std::uint64_t{1} << 32)) return false;
   if (options.discard_bom && input.starts_with(kBom)) input.remove_prefix(kBom.size());
   std::string normalized;
-  if (normalize_newlines(input, normalized)) input = normalized;
+  if (detail::normalize_newlines(input, normalized)) input = normalized;
   detail::Machine machine(input, sink, options);
   machine.run();
   return true;
@@ -224,6 +209,7 @@ Machine::Machine(std::string_view input, TokenSink& sink, const TokenizerOptions
       sink_(sink),
       exact_errors_(options.exact_errors),
       state_(starting_state(options.initial_state)) {
+  if (exact_errors_) input_stream_errors_ = find_input_stream_errors(in_);
   last_start_tag_.reserve(options.last_start_tag_name.size());
   for (const char c : options.last_start_tag_name) last_start_tag_.push_back(to_ascii_lower(c));
 }
@@ -329,7 +315,10 @@ std::uint64_t Machine::line_at(std::size_t offset) {
 }
 
 // A token is sent with the line on which it ends.
-TokenSinkResult Machine::send(Token& token, std::size_t end) { return sink_.process_token(token, line_at(end)); }
+TokenSinkResult Machine::send(Token& token, std::size_t end) {
+  if (input_stream_errors_sent_ < input_stream_errors_.size()) report_input_stream_errors(end);
+  return sink_.process_token(token, line_at(end));
+}
 
 void Machine::flush_text() {
   if (text_.empty()) return;
@@ -362,7 +351,7 @@ void Machine::emit_comment(std::size_t end) {
   flush_text();
   const std::size_t begin = std::min(comment_begin_, end);
   std::string_view data = in_.substr(begin, end - begin);
-  if (std::memchr(data.data(), '\0', data.size()) != nullptr) {
+  if (!data.empty() && std::memchr(data.data(), '\0', data.size()) != nullptr) {
     comment_buffer_.clear();
     for (const char c : data) {
       if (c == '\0') {
@@ -402,11 +391,9 @@ void Machine::emit_tag() {
   flush_text();
   state_ = State::Data;
   const bool is_start = tag_.kind == TagKind::Start;
-  token_.kind = TokenKind::Tag;
-  token_.tag = std::move(tag_);
-  const TokenSinkResult result = send(token_);
-  // Take the buffers back so that the next tag reuses their storage.
-  tag_ = std::move(token_.tag);
+  tag_token_.kind = TokenKind::Tag;
+  const TokenSinkResult result = send(tag_token_);
+  // The sink may have taken the name or the attributes; either way the next tag starts empty.
   tag_.name.clear();
   tag_.attrs.clear();
   tag_.self_closing = false;
@@ -433,20 +420,35 @@ void Machine::apply(const TokenSinkResult& result) {
   }
 }
 
-void Machine::error(TokenizerError error) {
+void Machine::error(TokenizerError error, std::size_t offset) {
+  // The character is read before the state judges it, so its own input-stream error goes first.
+  if (input_stream_errors_sent_ < input_stream_errors_.size()) report_input_stream_errors(offset);
+  send_error(error, offset);
+}
+
+void Machine::send_error(TokenizerError error, std::size_t offset) {
   Token token;
   token.kind = TokenKind::ParseError;
   token.text = tokenizer_error_code(error);
   if (exact_errors_) {
     error_buffer_.assign(token.text);
     error_buffer_.append(" (line ");
-    error_buffer_.append(std::to_string(line_at(pos_)));
+    error_buffer_.append(std::to_string(line_at(offset)));
     error_buffer_.append(", state ");
     error_buffer_.append(tokenizer_state_name(state_));
     error_buffer_.push_back(')');
     token.text = error_buffer_;
   }
-  send(token);
+  sink_.process_token(token, line_at(offset));
+}
+
+// Sends the input-stream errors of the characters at offsets up to `up_to`, included.
+void Machine::report_input_stream_errors(std::size_t up_to) {
+  while (input_stream_errors_sent_ < input_stream_errors_.size() &&
+         input_stream_errors_[input_stream_errors_sent_].offset <= up_to) {
+    const InputStreamError& found = input_stream_errors_[input_stream_errors_sent_++];
+    send_error(found.error, found.offset);
+  }
 }
 
 }  // namespace detail

@@ -7,10 +7,11 @@
 //   a NUL that the rules emit as it stands arrives as its own NullCharacter token.
 // - Tag names and attribute names are lower-cased (ASCII only); attributes keep source order and a
 //   repeated name keeps its first value; end tags carry no attributes.
-// - ParseError texts are the standard's error codes ("unexpected-null-character"); with
-//   `exact_errors` they also name the line and the tokenizer state. An error is sent when it is
-//   found and does not split the text run it falls in, so it may arrive before characters that
-//   precede it in the input.
+// - ParseError texts are the WHATWG error codes ("unexpected-null-character"). With
+//   `exact_errors` they also name the line and the tokenizer state, and the characters that are
+//   errors wherever they stand (controls, noncharacters) are reported too, which costs a pass
+//   over the input. Errors come in input order; an error does not split the text run it falls
+//   in, so it may arrive before characters that precede it.
 //
 // The tokenizer works on bytes: every byte the rules give no meaning passes through unchanged, so
 // ill-formed UTF-8 cannot make it fail, and valid input always yields valid UTF-8.
@@ -25,7 +26,7 @@
 
 namespace html5 {
 
-// Every state of the standard's tokenizer. A tokenizer begins in a text state (Data, Rcdata,
+// Every state of the WHATWG tokenizer. A tokenizer begins in a text state (Data, Rcdata,
 // Rawtext, ScriptData, ScriptDataEscaped, ScriptDataDoubleEscaped, Plaintext, CdataSection);
 // the other states only ever follow from markup and, given as the initial state, mean Data.
 enum class TokenizerState : std::uint8_t {

@@ -1,5 +1,5 @@
 // Character references after "&": named ones by longest match (with the legacy forms that need
-// no ";"), decimal and hexadecimal ones with the standard's replacements for code points that
+// no ";"), decimal and hexadecimal ones with the WHATWG replacements for code points that
 // may not appear.
 #include <array>
 
@@ -36,8 +36,10 @@ int hex_value(unsigned char c) {
   return -1;
 }
 
-void add_error(CharRefResult& result, TokenizerError error) {
-  if (result.error_count < 2) result.errors[result.error_count++] = error;
+void add_error(CharRefResult& result, TokenizerError error, std::size_t offset) {
+  if (result.error_count == 2) return;
+  result.errors[result.error_count] = error;
+  result.error_offsets[result.error_count++] = offset;
 }
 
 void set_text(CharRefResult& result, std::string_view utf8) {
@@ -61,27 +63,29 @@ CharRefResult match_numeric(std::string_view in, std::size_t pos) {
     cp = cp > kMaxCodePoint ? cp : cp * (hex ? 16 : 10) + static_cast<char32_t>(digit);
   }
   if (end == digits_begin) {
-    add_error(result, TokenizerError::AbsenceOfDigitsInNumericCharacterReference);
+    add_error(result, TokenizerError::AbsenceOfDigitsInNumericCharacterReference, end);
     return result;  // "&#" or "&#x" stands as written
   }
+  // The character the remaining checks are about: the ";", or the one that should have been.
+  const std::size_t last = end;
   if (end < in.size() && in[end] == ';') {
     ++end;
   } else {
-    add_error(result, TokenizerError::MissingSemicolonAfterCharacterReference);
+    add_error(result, TokenizerError::MissingSemicolonAfterCharacterReference, last);
   }
   if (cp == 0) {
-    add_error(result, TokenizerError::NullCharacterReference);
+    add_error(result, TokenizerError::NullCharacterReference, last);
     cp = vedavi::utf8::kReplacement;
   } else if (cp > kMaxCodePoint) {
-    add_error(result, TokenizerError::CharacterReferenceOutsideUnicodeRange);
+    add_error(result, TokenizerError::CharacterReferenceOutsideUnicodeRange, last);
     cp = vedavi::utf8::kReplacement;
   } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-    add_error(result, TokenizerError::SurrogateCharacterReference);
+    add_error(result, TokenizerError::SurrogateCharacterReference, last);
     cp = vedavi::utf8::kReplacement;
   } else if (is_noncharacter(cp)) {
-    add_error(result, TokenizerError::NoncharacterCharacterReference);
+    add_error(result, TokenizerError::NoncharacterCharacterReference, last);
   } else if (cp == 0x0D || (is_control(cp) && !is_ascii_whitespace(cp))) {
-    add_error(result, TokenizerError::ControlCharacterReference);
+    add_error(result, TokenizerError::ControlCharacterReference, last);
     if (cp >= 0x80 && cp <= 0x9F && kC1Replacements[cp - 0x80] != 0) cp = kC1Replacements[cp - 0x80];
   }
   std::string utf8_text;
@@ -99,7 +103,7 @@ CharRefResult match_named(std::string_view in, std::size_t pos, bool in_attribut
     // Letters and digits that name nothing stay text; before ";" they are an error.
     std::size_t end = pos;
     while (end < in.size() && is_ascii_alnum(static_cast<unsigned char>(in[end]))) ++end;
-    if (end < in.size() && in[end] == ';') add_error(result, TokenizerError::UnknownNamedCharacterReference);
+    if (end < in.size() && in[end] == ';') add_error(result, TokenizerError::UnknownNamedCharacterReference, end);
     return result;
   }
   const std::size_t end = pos + entity->name.size();
@@ -108,7 +112,7 @@ CharRefResult match_named(std::string_view in, std::size_t pos, bool in_attribut
     if (in_attribute && end < in.size() && (in[end] == '=' || is_ascii_alnum(static_cast<unsigned char>(in[end])))) {
       return result;
     }
-    add_error(result, TokenizerError::MissingSemicolonAfterCharacterReference);
+    add_error(result, TokenizerError::MissingSemicolonAfterCharacterReference, end - 1);
   }
   set_text(result, entity->value);
   result.ref.end = end;

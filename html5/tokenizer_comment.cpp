@@ -31,7 +31,7 @@ void Machine::markup_declaration_open() {
     error(TokenizerError::CdataInHtmlContent);
     return start_comment(pos_, State::BogusComment);  // the data begins with "[CDATA["
   }
-  error(TokenizerError::IncorrectlyOpenedComment);
+  error(TokenizerError::IncorrectlyOpenedComment, pos_);
   start_comment(pos_, State::BogusComment);
 }
 
@@ -130,7 +130,7 @@ void Machine::comment_less_than_sign_bang_dash() {
 }
 
 void Machine::comment_less_than_sign_bang_dash_dash() {
-  if (!at_eof() && peek() != '>') error(TokenizerError::NestedComment);
+  if (!at_eof() && peek() != '>') error(TokenizerError::NestedComment, pos_);
   state_ = State::CommentEnd;
 }
 

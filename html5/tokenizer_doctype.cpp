@@ -17,7 +17,7 @@ void Machine::doctype() {
   if (is_space(peek())) {
     ++pos_;
   } else if (peek() != '>') {
-    error(TokenizerError::MissingWhitespaceBeforeDoctypeName);
+    error(TokenizerError::MissingWhitespaceBeforeDoctypeName, pos_);
   }
   state_ = State::BeforeDoctypeName;
 }
@@ -79,7 +79,7 @@ void Machine::after_doctype_name() {
     state_ = State::AfterDoctypeSystemKeyword;
     return;
   }
-  error(TokenizerError::InvalidCharacterSequenceAfterDoctypeName);
+  error(TokenizerError::InvalidCharacterSequenceAfterDoctypeName, pos_);
   doctype_.force_quirks = true;
   state_ = State::BogusDoctype;
 }
@@ -126,7 +126,8 @@ void Machine::before_doctype_identifier(bool is_public) {
     return emit_doctype();
   }
   error(is_public ? TokenizerError::MissingQuoteBeforeDoctypePublicIdentifier
-                  : TokenizerError::MissingQuoteBeforeDoctypeSystemIdentifier);
+                  : TokenizerError::MissingQuoteBeforeDoctypeSystemIdentifier,
+        pos_);
   state_ = State::BogusDoctype;
 }
 
@@ -176,7 +177,7 @@ void Machine::between_doctype_public_and_system_identifiers() {
   if (c == '>') return emit_doctype();
   if (c == '"' || c == '\'') return open_identifier(false, static_cast<char>(c));
   --pos_;
-  error(TokenizerError::MissingQuoteBeforeDoctypeSystemIdentifier);
+  error(TokenizerError::MissingQuoteBeforeDoctypeSystemIdentifier, pos_);
   doctype_.force_quirks = true;
   state_ = State::BogusDoctype;
 }
@@ -189,7 +190,7 @@ void Machine::after_doctype_system_identifier() {
     return emit_doctype();
   }
   // Unlike the other mistakes, this one leaves the document out of quirks mode.
-  error(TokenizerError::UnexpectedCharacterAfterDoctypeSystemIdentifier);
+  error(TokenizerError::UnexpectedCharacterAfterDoctypeSystemIdentifier, pos_);
   state_ = State::BogusDoctype;
 }
 

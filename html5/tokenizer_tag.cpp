@@ -10,28 +10,47 @@ namespace {
 // Tags with more attributes than this look duplicates up in a hash set instead of the list.
 constexpr std::size_t kLinearAttributeLimit = 16;
 
-using ByteSet = std::array<bool, 256>;
+// What a byte means inside a name or an unquoted value.
+enum ByteClass : std::uint8_t { kOrdinary = 0, kUpper = 1, kStop = 2 };
+using ByteClasses = std::array<std::uint8_t, 256>;
 
-constexpr ByteSet byte_set(std::string_view members) {
-  ByteSet set{};
-  for (const char c : members) set[static_cast<unsigned char>(c)] = true;
-  return set;
+// `stops` end a run of ordinary characters; ASCII capitals are marked for lower-casing.
+constexpr ByteClasses byte_classes(std::string_view stops) {
+  ByteClasses classes{};
+  for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kUpper;
+  for (const char c : stops) classes[static_cast<unsigned char>(c)] = kStop;
+  return classes;
 }
 
-// Bytes that end a run of ordinary name or value characters in each state. The literal is
-// spelled with its length because it holds a NUL.
-constexpr ByteSet kTagNameStops = byte_set(std::string_view("\t\n\f />\0", 7));
-constexpr ByteSet kAttributeNameStops = byte_set(std::string_view("\t\n\f />=\0\"'<", 11));
-constexpr ByteSet kUnquotedValueStops = byte_set(std::string_view("\t\n\f &>\0\"'<=`", 12));
+// The literals are spelled with their lengths because they hold a NUL.
+constexpr ByteClasses kTagNameBytes = byte_classes(std::string_view("\t\n\f />\0", 7));
+constexpr ByteClasses kAttributeNameBytes = byte_classes(std::string_view("\t\n\f />=\0\"'<", 11));
+constexpr ByteClasses kUnquotedValueBytes = byte_classes(std::string_view("\t\n\f &>\0\"'<=`", 12));
 
-// Appends input bytes from `pos` up to the first member of `stops`, lower-casing ASCII letters;
-// returns the offset of that member (or the input's end).
-std::size_t append_lowered(std::string_view in, std::size_t pos, const ByteSet& stops, std::string& out) {
+// The end of the run of bytes from `pos` that are not stops of `classes`; `has_upper` tells
+// whether the run holds an ASCII capital.
+std::size_t run_end(std::string_view in, std::size_t pos, const ByteClasses& classes, bool& has_upper) {
+  std::uint8_t seen = 0;
   std::size_t end = pos;
-  while (end < in.size() && !stops[static_cast<unsigned char>(in[end])]) ++end;
+  for (; end < in.size(); ++end) {
+    const std::uint8_t c = classes[static_cast<unsigned char>(in[end])];
+    if (c == kStop) break;
+    seen |= c;
+  }
+  has_upper = seen != 0;
+  return end;
+}
+
+// Appends input bytes from `pos` up to the next stop of `classes`, lower-casing ASCII letters
+// (names are mostly lower-case already); returns the stop's offset (or the input's end).
+std::size_t append_lowered(std::string_view in, std::size_t pos, const ByteClasses& classes, std::string& out) {
+  bool has_upper = false;
+  const std::size_t end = run_end(in, pos, classes, has_upper);
   const std::size_t old_size = out.size();
   out.append(in.data() + pos, end - pos);
-  for (std::size_t i = old_size; i < out.size(); ++i) out[i] = to_ascii_lower(static_cast<unsigned char>(out[i]));
+  if (has_upper) {
+    for (std::size_t i = old_size; i < out.size(); ++i) out[i] = to_ascii_lower(static_cast<unsigned char>(out[i]));
+  }
   return end;
 }
 
@@ -43,6 +62,7 @@ void Machine::start_tag(TagKind kind) {
   tag_.self_closing = false;
   tag_.attrs.clear();
   has_attribute_ = false;
+  is_duplicate_ = false;
   if (attribute_names_indexed_ != 0) {
     attribute_names_.clear();
     attribute_names_indexed_ = 0;
@@ -67,10 +87,10 @@ void Machine::tag_open() {
     start_tag(TagKind::Start);
     state_ = State::TagName;
   } else if (c == '?') {
-    error(TokenizerError::UnexpectedQuestionMarkInsteadOfTagName);
+    error(TokenizerError::UnexpectedQuestionMarkInsteadOfTagName, pos_);
     start_comment(pos_, State::BogusComment);
   } else {
-    error(TokenizerError::InvalidFirstCharacterOfTagName);
+    error(TokenizerError::InvalidFirstCharacterOfTagName, pos_);
     keep(pos_ - 1, pos_);
     state_ = State::Data;
   }
@@ -92,14 +112,14 @@ void Machine::end_tag_open() {
     error(TokenizerError::MissingEndTagName);
     state_ = State::Data;
   } else {
-    error(TokenizerError::InvalidFirstCharacterOfTagName);
+    error(TokenizerError::InvalidFirstCharacterOfTagName, pos_);
     start_comment(pos_, State::BogusComment);
   }
 }
 
 void Machine::tag_name() {
   for (;;) {
-    pos_ = append_lowered(in_, pos_, kTagNameStops, tag_.name);
+    pos_ = append_lowered(in_, pos_, kTagNameBytes, tag_.name);
     if (at_eof()) {
       error(TokenizerError::EofInTag);
       return emit_eof();
@@ -123,32 +143,35 @@ void Machine::tag_name() {
 
 void Machine::start_attribute() {
   commit_attribute();
+  tag_.attrs.emplace_back();
   has_attribute_ = true;
-  attribute_name_.clear();
-  attribute_value_.clear();
+}
+
+// Attributes are read in place, at the end of the tag's list. A name that repeats an earlier one
+// is an error as soon as it is complete; the attribute is dropped once its value is read too.
+void Machine::finish_attribute_name(std::size_t offset) {
+  is_duplicate_ = is_duplicate_attribute();
+  if (is_duplicate_) error(TokenizerError::DuplicateAttribute, offset);
 }
 
 void Machine::commit_attribute() {
   if (!has_attribute_) return;
   has_attribute_ = false;
-  if (is_duplicate_attribute(attribute_name_)) {
-    error(TokenizerError::DuplicateAttribute);
-    return;
-  }
-  tag_.attrs.push_back(Attribute{QualName{{}, Namespace::None, std::move(attribute_name_)}, std::move(attribute_value_)});
-  attribute_name_.clear();
-  attribute_value_.clear();
+  if (is_duplicate_) tag_.attrs.pop_back();
+  is_duplicate_ = false;
 }
 
-bool Machine::is_duplicate_attribute(const std::string& name) {
+bool Machine::is_duplicate_attribute() {
   const std::vector<Attribute>& attrs = tag_.attrs;
-  if (attrs.size() < kLinearAttributeLimit) {
-    for (const Attribute& attr : attrs) {
-      if (attr.name.local == name) return true;
+  const std::size_t earlier = attrs.size() - 1;
+  const std::string& name = attrs.back().name.local;
+  if (earlier < kLinearAttributeLimit) {
+    for (std::size_t i = 0; i < earlier; ++i) {
+      if (attrs[i].name.local == name) return true;
     }
     return false;
   }
-  for (; attribute_names_indexed_ < attrs.size(); ++attribute_names_indexed_) {
+  for (; attribute_names_indexed_ < earlier; ++attribute_names_indexed_) {
     attribute_names_.insert(attrs[attribute_names_indexed_].name.local);
   }
   return attribute_names_.contains(name);
@@ -162,8 +185,8 @@ void Machine::before_attribute_name() {
   }
   start_attribute();
   if (peek() == '=') {
-    error(TokenizerError::UnexpectedEqualsSignBeforeAttributeName);
-    attribute_name_.push_back('=');
+    error(TokenizerError::UnexpectedEqualsSignBeforeAttributeName, pos_);
+    new_attribute_name().push_back('=');
     ++pos_;
   }
   state_ = State::AttributeName;
@@ -171,30 +194,33 @@ void Machine::before_attribute_name() {
 
 void Machine::attribute_name() {
   for (;;) {
-    pos_ = append_lowered(in_, pos_, kAttributeNameStops, attribute_name_);
+    pos_ = append_lowered(in_, pos_, kAttributeNameBytes, new_attribute_name());
     if (at_eof()) {
+      finish_attribute_name(pos_);
       state_ = State::AfterAttributeName;
       return;
     }
     const char c = in_[pos_];
     switch (c) {
       case '=':
+        finish_attribute_name(pos_);
         ++pos_;
         state_ = State::BeforeAttributeValue;
         return;
       case '\0':
         ++pos_;
         error(TokenizerError::UnexpectedNullCharacter);
-        attribute_name_.append(kReplacementUtf8);
+        new_attribute_name().append(kReplacementUtf8);
         break;
       case '"':
       case '\'':
       case '<':
         ++pos_;
         error(TokenizerError::UnexpectedCharacterInAttributeName);
-        attribute_name_.push_back(c);
+        new_attribute_name().push_back(c);
         break;
       default:  // white space, "/", ">"
+        finish_attribute_name(pos_);
         state_ = State::AfterAttributeName;
         return;
     }
@@ -253,7 +279,7 @@ void Machine::attribute_value_quoted(char quote) {
   for (;;) {
     const std::size_t start = pos_;
     pos_ = find_any(in_, pos_, quote, '&', '\0');
-    attribute_value_.append(in_.data() + start, pos_ - start);
+    new_attribute_value().append(in_.data() + start, pos_ - start);
     if (at_eof()) {
       error(TokenizerError::EofInTag);
       return emit_eof();
@@ -267,7 +293,7 @@ void Machine::attribute_value_quoted(char quote) {
       char_ref_in_attribute();
     } else {
       error(TokenizerError::UnexpectedNullCharacter);
-      attribute_value_.append(kReplacementUtf8);
+      new_attribute_value().append(kReplacementUtf8);
     }
   }
 }
@@ -275,8 +301,9 @@ void Machine::attribute_value_quoted(char quote) {
 void Machine::attribute_value_unquoted() {
   for (;;) {
     const std::size_t start = pos_;
-    while (!at_eof() && !kUnquotedValueStops[peek()]) ++pos_;
-    attribute_value_.append(in_.data() + start, pos_ - start);
+    bool has_upper = false;  // values keep their case
+    pos_ = run_end(in_, pos_, kUnquotedValueBytes, has_upper);
+    new_attribute_value().append(in_.data() + start, pos_ - start);
     if (at_eof()) {
       error(TokenizerError::EofInTag);
       return emit_eof();
@@ -290,7 +317,7 @@ void Machine::attribute_value_unquoted() {
         return emit_tag();
       case '\0':
         error(TokenizerError::UnexpectedNullCharacter);
-        attribute_value_.append(kReplacementUtf8);
+        new_attribute_value().append(kReplacementUtf8);
         break;
       case '"':
       case '\'':
@@ -298,7 +325,7 @@ void Machine::attribute_value_unquoted() {
       case '=':
       case '`':
         error(TokenizerError::UnexpectedCharacterInUnquotedAttributeValue);
-        attribute_value_.push_back(c);
+        new_attribute_value().push_back(c);
         break;
       default:  // white space
         state_ = State::BeforeAttributeName;
@@ -309,12 +336,12 @@ void Machine::attribute_value_unquoted() {
 
 void Machine::char_ref_in_attribute() {
   const CharRefResult result = match_char_ref(in_, pos_, true);
-  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i]);
+  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i], result.error_offsets[i]);
   if (result.matched) {
-    attribute_value_.append(result.ref.text, result.ref.size);
+    new_attribute_value().append(result.ref.text, result.ref.size);
     pos_ = result.ref.end;
   } else {
-    attribute_value_.push_back('&');
+    new_attribute_value().push_back('&');
   }
 }
 
@@ -334,7 +361,7 @@ void Machine::after_attribute_value_quoted() {
     ++pos_;
     emit_tag();
   } else {
-    error(TokenizerError::MissingWhitespaceBetweenAttributes);
+    error(TokenizerError::MissingWhitespaceBetweenAttributes, pos_);
     state_ = State::BeforeAttributeName;
   }
 }
@@ -349,7 +376,7 @@ void Machine::self_closing_start_tag() {
     tag_.self_closing = true;
     return emit_tag();
   }
-  error(TokenizerError::UnexpectedSolidusInTag);
+  error(TokenizerError::UnexpectedSolidusInTag, pos_);
   state_ = State::BeforeAttributeName;
 }
 

@@ -61,6 +61,7 @@ void Machine::rawtext() {
 }
 
 void Machine::plaintext() {
+  if (at_eof()) return emit_eof();
   const std::size_t start = pos_;
   const void* nul = std::memchr(in_.data() + pos_, '\0', in_.size() - pos_);
   pos_ = nul == nullptr ? in_.size() : static_cast<std::size_t>(static_cast<const char*>(nul) - in_.data());
@@ -99,7 +100,7 @@ void Machine::raw_end_tag(State text_state) {
 
 void Machine::char_ref_in_text() {
   const CharRefResult result = match_char_ref(in_, pos_, false);
-  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i]);
+  for (std::uint8_t i = 0; i < result.error_count; ++i) error(result.errors[i], result.error_offsets[i]);
   if (result.matched) {
     text_.append_rewritten(std::string_view(result.ref.text, result.ref.size));
     pos_ = result.ref.end;

@@ -1,3 +1,5 @@
+// The tokenizer: the html5lib tokenizer tests (tokens and error codes), steering by the sink,
+// input preprocessing, tags, lines and errors, and inputs that would expose quadratic time.
 #include "html5/tokenizer.h"
 
 #include <gtest/gtest.h>
@@ -46,8 +48,7 @@ std::string optional_text(const std::optional<std::string>& s) { return s ? '"' 
 class RecordingSink : public TokenSink {
  public:
   std::vector<std::string> tokens;
-  std::size_t errors = 0;
-  std::size_t character_tokens = 0;
+  std::vector<std::string> error_codes;  // without the details of exact errors
   bool ended = false;
   bool foreign = false;              // answer to the CDATA question
   std::vector<TokenSinkResult> replies;  // results for successive start tags, then Continue
@@ -60,14 +61,13 @@ class RecordingSink : public TokenSink {
       case TokenKind::Characters:
         EXPECT_FALSE(token.text.empty());
         EXPECT_EQ(token.text.find('\0'), std::string_view::npos);
-        ++character_tokens;
         text_.append(token.text);
         return {};
       case TokenKind::NullCharacter:
         text_.push_back('\0');
         return {};
       case TokenKind::ParseError:
-        ++errors;
+        error_codes.emplace_back(token.text.substr(0, token.text.find(" (")));
         return {};
       default:
         break;
@@ -125,6 +125,13 @@ std::vector<std::string> run(std::string_view input, TokenizerOptions options = 
   EXPECT_TRUE(html5::tokenize(input, sink, options));
   EXPECT_TRUE(sink.ended);
   return sink.tokens;
+}
+
+// The error codes a run reports, in order.
+std::vector<std::string> run_errors(std::string_view input, TokenizerOptions options) {
+  RecordingSink sink;
+  html5::tokenize(input, sink, options);
+  return sink.error_codes;
 }
 
 std::string joined(const std::vector<std::string>& tokens) {
@@ -213,6 +220,10 @@ TEST_P(Html5libTokenizer, EveryCaseMatches) {
     std::string input = test.find("input")->string;
     if (double_escaped) input = testjson::decode_u_escapes(input);
     const auto expected = expected_tokens(*test.find("output"), double_escaped);
+    std::vector<std::string> expected_errors;
+    if (const auto* errors = test.find("errors")) {
+      for (const auto& e : errors->array) expected_errors.push_back(e.find("code")->string);
+    }
 
     std::vector<std::string> states = {"Data state"};
     if (const auto* initial = test.find("initialStates")) {
@@ -233,6 +244,15 @@ TEST_P(Html5libTokenizer, EveryCaseMatches) {
         ADD_FAILURE() << description << " [" << state_name << "]\ninput: " << show(input) << "\nexpected:\n"
                       << joined(expected) << "actual:\n"
                       << joined(actual);
+      }
+      // Exact errors change no token, and report the expected codes in order.
+      options.exact_errors = true;
+      const auto exact_actual = run(input, options);
+      const auto errors = run_errors(input, options);
+      if (exact_actual != actual || errors != expected_errors) {
+        ++failures;
+        ADD_FAILURE() << description << " [" << state_name << "] with exact errors\ninput: " << show(input)
+                      << "\nexpected errors:\n" << joined(expected_errors) << "actual errors:\n" << joined(errors);
       }
     }
   }
@@ -360,6 +380,14 @@ TEST(TokenizerInput, Preprocessing) {
     TokenizerOptions options;
     options.discard_bom = c.discard_bom;
     EXPECT_EQ(joined(run(c.input, options)), c.expected) << c.name;
+  }
+}
+
+TEST(TokenizerInput, EmptyInputInEveryStartingState) {
+  for (int state = 0; state <= static_cast<int>(TokenizerState::NumericCharacterReferenceEnd); ++state) {
+    TokenizerOptions options;
+    options.initial_state = static_cast<TokenizerState>(state);
+    EXPECT_EQ(joined(run(std::string_view(), options)), "EOF\n") << state;
   }
 }
 
@@ -642,10 +670,10 @@ class InvariantSink : public TokenSink {
   std::uint64_t last_line_ = 0;
 };
 
-// Random inputs built from the pieces the states care about: every run ends with EOF and
+// Random inputs built from the snippets the states care about: every run ends with EOF and
 // end(), sends no NUL or CR in text, and turns valid UTF-8 into valid UTF-8.
 TEST(TokenizerInvariants, RandomMarkup) {
-  static constexpr std::string_view kPieces[] = {
+  static constexpr std::string_view kSnippets[] = {
       "<", ">", "/", "!", "-", "--", "&", "#", "x", ";", "=", "\"", "'", "`", "?", "]", "]]>", " ", "\n", "\r",
       "\r\n", "\t", std::string_view("\0", 1), "a", "B", "1", "<!--", "-->", "--!", "<!DOCTYPE", "PUBLIC",
       "SYSTEM", "<![CDATA[", "<script>", "</script>", "<title>", "</title", "&amp", "&notin;", "&#x1F600;",
@@ -664,8 +692,8 @@ TEST(TokenizerInvariants, RandomMarkup) {
   };
   for (int round = 0; round < 20000; ++round) {
     std::string input;
-    const std::uint32_t pieces = next() % 60;
-    for (std::uint32_t i = 0; i < pieces; ++i) input.append(kPieces[next() % std::size(kPieces)]);
+    const std::uint32_t snippets = next() % 60;
+    for (std::uint32_t i = 0; i < snippets; ++i) input.append(kSnippets[next() % std::size(kSnippets)]);
     InvariantSink sink(next());
     TokenizerOptions options;
     options.initial_state = states[next() % std::size(states)];

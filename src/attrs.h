@@ -1,0 +1,105 @@
+// The attribute set of a node (`Attr`) and the brace grammar that fills it: attribute bodies,
+// braced and trailing groups, raw-format markers and code-fence info strings.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace vedavi {
+
+using StringPairs = std::vector<std::pair<std::string, std::string>>;
+
+// Attributes of a node: an optional id, classes (unique, non-empty, in order of first
+// appearance) and key/value pairs (a key at most once, in order of first setting). Fill it
+// through the methods to keep those invariants; the fields are public for reading.
+struct Attr {
+  std::optional<std::string> id;
+  std::vector<std::string> classes;
+  StringPairs pairs;
+
+  static Attr with_class(std::string_view name);
+
+  bool empty() const { return !id && classes.empty() && pairs.empty(); }
+  bool has_class(std::string_view name) const;
+  // The value of the first pair with this key, nullptr when there is none.
+  const std::string* find_pair(std::string_view key) const;
+
+  // Appends a class unless it is empty or already present. One class or pair at a time is a
+  // scan of the set; `merge` and `parse_attrs_body` add many at once in O(n log n).
+  void push_class(std::string_view name);
+  void push_class(std::string&& name);
+  void push_class(const char* name) { push_class(std::string_view(name)); }
+  // "id" sets the id, "class" adds each white-space separated word as a class, any other key
+  // replaces the value of its first pair in place or appends a new pair. Takes any string-like
+  // key and value (owned strings are moved in).
+  template <class K, class V>
+    requires std::is_constructible_v<std::string, K&&> && std::is_constructible_v<std::string, V&&>
+  void set_pair(K&& key, V&& value) {
+    set_owned_pair(std::string(std::forward<K>(key)), std::string(std::forward<V>(value)));
+  }
+  void set_owned_pair(std::string key, std::string value);
+  // Takes the other's id when it has one, then adds its classes and sets its pairs, in order.
+  // O(n log n) in the size of both sets.
+  void merge(const Attr& other);
+  // The attributes of a panel div (callout, details or explicit panel), none when these
+  // attributes mark no panel.
+  std::optional<Attr> panel() const;
+
+  friend bool operator==(const Attr&, const Attr&) = default;
+};
+
+namespace attrs {
+
+// The inside of a brace group ("#id .class key=value ..."), without the braces.
+Attr parse_attrs_body(std::string_view body);
+// Every backslash followed by a character becomes that character; a final lone backslash stays.
+std::string unescape_attr(std::string_view text);
+// Whether a (trimmed) brace body is an attribute block; `colon_form` for "{: ...}".
+bool looks_like_attrs(std::string_view body, bool colon_form);
+
+struct BracedAttr {
+  Attr attr;
+  std::size_t consumed;  // both braces included
+};
+// An attribute block at the start of `text` ("{...}" or "{:...}").
+std::optional<BracedAttr> parse_braced_attr(std::string_view text);
+// A bare attribute string ("#id.class") that forms one whole attribute block.
+std::optional<Attr> parse_synthetic_attrs(std::string_view text);
+
+struct RawFormat {
+  std::string_view format;  // a view into the text given
+  std::size_t consumed;
+};
+// A raw-format marker "{=format}" at the start of `text`.
+std::optional<RawFormat> raw_attr(std::string_view text);
+
+struct AttrSpan {
+  std::size_t start;  // offset of the "{"
+  std::size_t end;    // just past the "}"
+};
+// The attribute group that ends a line (trailing white space ignored), as byte offsets.
+std::optional<AttrSpan> trailing_attr_span(std::string_view line);
+
+struct StrippedAttr {
+  std::string text;
+  Attr attr;
+};
+// Splits a trailing attribute group off a text; without one the text comes back trimmed.
+StrippedAttr strip_trailing_attr(std::string_view text);
+
+struct FenceInfo {
+  std::string info;
+  Attr attr;
+  std::optional<std::string> lang;
+  bool has_attrs = false;  // an attribute block or shorthand was recognised
+};
+// Splits the info string of a code fence into info, attributes and language.
+FenceInfo parse_fence_info(std::string_view raw_info);
+
+}  // namespace attrs
+}  // namespace vedavi

@@ -1,0 +1,336 @@
+// The document tree: kind names, attribute access, and the non-recursive copy and teardown of
+// node lists.
+#include "document.h"
+
+#include <array>
+#include <cassert>
+
+namespace vedavi {
+namespace {
+
+constexpr std::array<std::string_view, kBlockKindCount> kBlockKindNames = {
+    "paragraph", "heading",        "panel_title", "block_quote",    "list",
+    "definition_list", "code_block", "html_block", "thematic_break", "table",
+    "div",       "math_block",     "figure",      "template_token", "raw_block",
+    "script_block",
+};
+
+constexpr std::array<std::string_view, kInlineKindCount> kInlineKindNames = {
+    "text",        "soft_break", "hard_break",   "emph",           "strong",
+    "strike",      "superscript", "subscript",   "highlight",      "code",
+    "link",        "image",      "autolink",     "html_inline",    "operation",
+    "template_token", "math_inline", "footnote_ref", "note",       "span",
+    "raw_inline",
+};
+
+static_assert(std::variant_size_v<Block::Data> == kBlockKindCount);
+static_assert(std::variant_size_v<Inline::Data> == kInlineKindCount);
+static_assert(std::is_nothrow_move_constructible_v<Block>);
+static_assert(std::is_nothrow_move_constructible_v<Inline>);
+
+// The child lists that hang directly off one node (without passing through another list), in a
+// fixed order, so that a node and its copy yield corresponding lists.
+struct ChildLists {
+  std::vector<Blocks*> blocks;
+  std::vector<Inlines*> inlines;
+  void clear() {
+    blocks.clear();
+    inlines.clear();
+  }
+};
+
+void collect(Inline& node, ChildLists& out) {
+  std::visit(
+      [&](auto& x) {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, Inline::Operation>) {
+          for (auto& arg : x.args) out.inlines.push_back(&arg.value);
+        } else if constexpr (requires { x.children; }) {
+          out.inlines.push_back(&x.children);
+        }
+      },
+      node.data);
+}
+
+void collect_rows(std::vector<TableRow>& rows, ChildLists& out) {
+  for (auto& row : rows)
+    for (auto& cell : row.cells) out.inlines.push_back(&cell.content);
+}
+
+void collect(Block& node, ChildLists& out) {
+  std::visit(
+      [&](auto& x) {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, Block::List>) {
+          for (auto& item : x.items) out.blocks.push_back(&item.children);
+        } else if constexpr (std::is_same_v<T, Block::DefinitionList>) {
+          for (auto& item : x.items) {
+            for (auto& term : item.terms) out.inlines.push_back(&term.inlines);
+            for (auto& def : item.definitions) out.inlines.push_back(&def);
+          }
+        } else if constexpr (std::is_same_v<T, Block::Table>) {
+          collect_rows(x.head_rows, out);
+          collect_rows(x.rows, out);
+          collect_rows(x.foot_rows, out);
+          out.inlines.push_back(&x.caption);
+          for (auto& token : x.tokens) collect(token.token, out);
+        } else if constexpr (std::is_same_v<T, Block::Figure>) {
+          out.inlines.push_back(&x.caption);
+          collect(x.image, out);
+        } else if constexpr (requires { x.children; }) {
+          out.blocks.push_back(&x.children);
+        } else if constexpr (requires { x.inlines; }) {
+          out.inlines.push_back(&x.inlines);
+        }
+      },
+      node.data);
+}
+
+// While set, copying a node list yields an empty list: the deep copy below fills the lists
+// itself, level by level, from its own work stack.
+thread_local bool t_shallow_copy = false;
+
+class ShallowCopyScope {
+ public:
+  ShallowCopyScope() : saved_(t_shallow_copy) { t_shallow_copy = true; }
+  ~ShallowCopyScope() { t_shallow_copy = saved_; }
+  ShallowCopyScope(const ShallowCopyScope&) = delete;
+  ShallowCopyScope& operator=(const ShallowCopyScope&) = delete;
+
+ private:
+  bool saved_;
+};
+
+class DeepCopy {
+ public:
+  template <class T>
+  void run(const NodeList<T>& src, NodeList<T>& dst) {
+    ShallowCopyScope scope;
+    copy_list(src, dst);
+    while (!block_work_.empty() || !inline_work_.empty()) {
+      if (!block_work_.empty()) {
+        auto [from, to] = block_work_.back();
+        block_work_.pop_back();
+        descend(*from, *to);
+      } else {
+        auto [from, to] = inline_work_.back();
+        inline_work_.pop_back();
+        descend(*from, *to);
+      }
+    }
+  }
+
+ private:
+  // Fills `dst` with shallow copies of `src`'s nodes and queues each pair. `dst` is filled once
+  // and never grows afterwards, so the queued pointers stay valid.
+  void copy_list(const Blocks& src, Blocks& dst) {
+    dst.reserve(src.size());
+    for (const Block& node : src) dst.push_back(node);
+    for (std::size_t i = 0; i < src.size(); ++i) block_work_.emplace_back(&src[i], &dst[i]);
+  }
+  void copy_list(const Inlines& src, Inlines& dst) {
+    dst.reserve(src.size());
+    for (const Inline& node : src) dst.push_back(node);
+    for (std::size_t i = 0; i < src.size(); ++i) inline_work_.emplace_back(&src[i], &dst[i]);
+  }
+
+  template <class Node>
+  void descend(const Node& from, Node& to) {
+    from_lists_.clear();
+    to_lists_.clear();
+    // `collect` only takes addresses; the source is not changed.
+    collect(const_cast<Node&>(from), from_lists_);
+    collect(to, to_lists_);
+    assert(from_lists_.blocks.size() == to_lists_.blocks.size());
+    assert(from_lists_.inlines.size() == to_lists_.inlines.size());
+    for (std::size_t i = 0; i < from_lists_.blocks.size(); ++i)
+      copy_list(*from_lists_.blocks[i], *to_lists_.blocks[i]);
+    for (std::size_t i = 0; i < from_lists_.inlines.size(); ++i)
+      copy_list(*from_lists_.inlines[i], *to_lists_.inlines[i]);
+  }
+
+  std::vector<std::pair<const Block*, Block*>> block_work_;
+  std::vector<std::pair<const Inline*, Inline*>> inline_work_;
+  ChildLists from_lists_;
+  ChildLists to_lists_;
+};
+
+// Moves every node of a subtree into two flat piles, emptying each node's lists before the
+// node dies, so no destructor ever has a non-empty list to recurse into.
+class Teardown {
+ public:
+  template <class T>
+  void run(NodeList<T>& list) {
+    take(list);
+    while (!blocks_.empty() || !inlines_.empty()) {
+      if (!blocks_.empty()) {
+        Block node = std::move(blocks_.back());
+        blocks_.pop_back();
+        take_children(node);
+      } else {
+        Inline node = std::move(inlines_.back());
+        inlines_.pop_back();
+        take_children(node);
+      }
+    }
+  }
+
+ private:
+  void take(Blocks& list) {
+    for (Block& node : list) blocks_.push_back(std::move(node));
+    list.clear();
+  }
+  void take(Inlines& list) {
+    for (Inline& node : list) inlines_.push_back(std::move(node));
+    list.clear();
+  }
+  template <class Node>
+  void take_children(Node& node) {
+    lists_.clear();
+    collect(node, lists_);
+    for (Blocks* list : lists_.blocks) take(*list);
+    for (Inlines* list : lists_.inlines) take(*list);
+  }
+
+  std::vector<Block> blocks_;
+  std::vector<Inline> inlines_;
+  ChildLists lists_;
+};
+
+}  // namespace
+
+template <class T>
+NodeList<T>::NodeList(const NodeList& other) : std::vector<T>() {
+  if (!t_shallow_copy && !other.empty()) DeepCopy().run(other, *this);
+}
+
+template <class T>
+NodeList<T>& NodeList<T>::operator=(const NodeList& other) {
+  if (this != &other) {
+    NodeList copy(other);
+    this->swap(copy);
+  }
+  return *this;
+}
+
+namespace {
+
+// True when a node owns at least one non-empty child list.
+bool has_children(const Inline& node) {
+  return std::visit(
+      [](const auto& x) {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, Inline::Operation>) {
+          for (const auto& arg : x.args)
+            if (!arg.value.empty()) return true;
+          return false;
+        } else if constexpr (requires { x.children; }) {
+          return !x.children.empty();
+        } else {
+          return false;
+        }
+      },
+      node.data);
+}
+
+bool has_children(const Block& node) {
+  return std::visit(
+      [](const auto& x) {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, Block::HtmlBlock> || std::is_same_v<T, Block::ThematicBreak> ||
+                      std::is_same_v<T, Block::CodeBlock> || std::is_same_v<T, Block::MathBlock> ||
+                      std::is_same_v<T, TemplateToken> || std::is_same_v<T, Block::RawBlock> ||
+                      std::is_same_v<T, Block::ScriptBlock>) {
+          return false;
+        } else {
+          return true;  // containers and leaves with inlines: let the walk look
+        }
+      },
+      node.data);
+}
+
+}  // namespace
+
+template <class T>
+NodeList<T>::~NodeList() {
+  // Nodes without children die in place; only a list that holds a subtree needs the walk.
+  for (const T& node : *this) {
+    if (has_children(node)) {
+      Teardown().run(*this);
+      return;
+    }
+  }
+}
+
+template class NodeList<Block>;
+template class NodeList<Inline>;
+
+std::string_view align_name(Align align) {
+  switch (align) {
+    case Align::Left: return "left";
+    case Align::Center: return "center";
+    case Align::Right: return "right";
+    case Align::None: break;
+  }
+  return "";
+}
+
+std::string_view kind_name(InlineKind kind) {
+  return kInlineKindNames[static_cast<std::size_t>(kind)];
+}
+std::string_view kind_name(BlockKind kind) {
+  return kBlockKindNames[static_cast<std::size_t>(kind)];
+}
+std::string_view Inline::kind_name() const { return vedavi::kind_name(kind()); }
+std::string_view Block::kind_name() const { return vedavi::kind_name(kind()); }
+
+namespace {
+
+template <class Variant>
+Attr* attr_of(Variant& data) {
+  return std::visit(
+      [](auto& x) -> Attr* {
+        if constexpr (requires { x.attr; }) return &x.attr;
+        else return nullptr;
+      },
+      data);
+}
+
+}  // namespace
+
+Attr* Inline::attr() { return attr_of(data); }
+const Attr* Inline::attr() const { return attr_of(const_cast<Data&>(data)); }
+Attr* Block::attr() { return attr_of(data); }
+const Attr* Block::attr() const { return attr_of(const_cast<Data&>(data)); }
+
+Inlines* Inline::children() {
+  return std::visit(
+      [](auto& x) -> Inlines* {
+        if constexpr (requires { x.children; }) return &x.children;
+        else return nullptr;
+      },
+      data);
+}
+const Inlines* Inline::children() const { return const_cast<Inline*>(this)->children(); }
+
+Inlines* Block::inlines() {
+  return std::visit(
+      [](auto& x) -> Inlines* {
+        if constexpr (requires { x.inlines; }) return &x.inlines;
+        else return nullptr;
+      },
+      data);
+}
+const Inlines* Block::inlines() const { return const_cast<Block*>(this)->inlines(); }
+
+Blocks* Block::children() {
+  return std::visit(
+      [](auto& x) -> Blocks* {
+        if constexpr (requires { x.children; }) return &x.children;
+        else return nullptr;
+      },
+      data);
+}
+const Blocks* Block::children() const { return const_cast<Block*>(this)->children(); }
+
+}  // namespace vedavi

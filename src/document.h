@@ -1,0 +1,286 @@
+// The document tree every md parse produces and every later stage reads: `Document`, its
+// `Block`s and `Inline`s, and their parts.
+//
+// The tree is a plain value tree. Nodes own their children through `NodeList`, whose copy and
+// destruction walk the subtree with an explicit stack, so a tree nested a million levels deep is
+// copied and freed without deep recursion.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "attrs.h"
+#include "template.h"
+
+namespace vedavi {
+
+struct Block;
+struct Inline;
+
+// An owned list of child nodes (a std::vector with a non-recursive deep copy and teardown).
+template <class T>
+class NodeList : public std::vector<T> {
+ public:
+  using std::vector<T>::vector;
+  NodeList() = default;
+  NodeList(const NodeList& other);
+  NodeList(NodeList&& other) noexcept = default;
+  NodeList& operator=(const NodeList& other);
+  NodeList& operator=(NodeList&& other) noexcept = default;
+  ~NodeList();
+};
+
+using Blocks = NodeList<Block>;
+using Inlines = NodeList<Inline>;
+
+// A column or cell alignment.
+enum class Align : std::uint8_t { None = 0, Left = 1, Center = 2, Right = 3 };
+// "", "left", "center", "right".
+std::string_view align_name(Align align);
+
+struct OperationArg {
+  Inlines value;
+  std::optional<std::string> name;  // set for a named argument
+};
+
+enum class InlineKind : std::uint8_t {
+  Text, SoftBreak, HardBreak, Emph, Strong, Strike, Superscript, Subscript, Highlight, Code,
+  Link, Image, Autolink, HtmlInline, Operation, TemplateToken, MathInline, FootnoteRef, Note,
+  Span, RawInline,
+};
+inline constexpr std::size_t kInlineKindCount = 21;
+
+struct Inline {
+  struct Text { std::string text; };
+  struct SoftBreak {};
+  struct HardBreak {};
+  struct Emph { Attr attr; Inlines children; };
+  struct Strong { Attr attr; Inlines children; };
+  struct Strike { Attr attr; Inlines children; };
+  struct Superscript { Attr attr; std::string text; };
+  struct Subscript { Attr attr; std::string text; };
+  struct Highlight { Attr attr; Inlines children; };
+  struct Code { Attr attr; std::string text; };
+  struct Link {
+    std::string url;
+    std::optional<std::string> title;
+    Attr attr;
+    Inlines children;  // the link text
+  };
+  struct Image {
+    std::string url;
+    std::optional<std::string> title;
+    Attr attr;
+    Inlines children;  // the alternative text
+  };
+  struct Autolink {
+    std::string url;   // the target ("mailto:" included for e-mail)
+    std::string text;  // as written
+    bool email = false;
+  };
+  struct HtmlInline { std::string raw; };
+  // Made only by the wikitext converter.
+  struct Operation {
+    std::string syntax;
+    std::string action;
+    std::string name;
+    std::vector<OperationArg> args;
+  };
+  struct MathInline { Attr attr; std::string tex; bool display = false; };
+  struct FootnoteRef { std::string label; };
+  struct Note { Inlines children; };  // an inline footnote
+  struct Span { Attr attr; Inlines children; };
+  struct RawInline { std::string format; std::string text; };
+
+  // Alternatives in kind order: the index is the `InlineKind`.
+  using Data = std::variant<Text, SoftBreak, HardBreak, Emph, Strong, Strike, Superscript,
+                            Subscript, Highlight, Code, Link, Image, Autolink, HtmlInline,
+                            Operation, TemplateToken, MathInline, FootnoteRef, Note, Span,
+                            RawInline>;
+  Data data;
+
+  Inline() = default;
+  template <class T>
+    requires std::is_constructible_v<Data, T&&> &&
+             (!std::is_same_v<std::remove_cvref_t<T>, Inline>)
+  Inline(T&& alternative) : data(std::forward<T>(alternative)) {}
+
+  InlineKind kind() const { return static_cast<InlineKind>(data.index()); }
+  std::string_view kind_name() const;
+  // The node's attributes; nullptr for the kinds that carry none.
+  Attr* attr();
+  const Attr* attr() const;
+  // The child inline list of the kinds that have one (emph, strong, strike, highlight, link,
+  // image, note, span); nullptr otherwise.
+  Inlines* children();
+  const Inlines* children() const;
+
+  template <class T> T* get_if() { return std::get_if<T>(&data); }
+  template <class T> const T* get_if() const { return std::get_if<T>(&data); }
+};
+
+// "text", "soft_break", ... in kind order.
+std::string_view kind_name(InlineKind kind);
+
+struct ListItem {
+  Attr attr;
+  Blocks children;
+  std::optional<bool> task;  // absent for an ordinary item; true when the task is checked
+};
+
+struct DefinitionTerm {
+  Attr attr;
+  Inlines inlines;
+};
+
+struct DefinitionItem {
+  std::vector<DefinitionTerm> terms;
+  std::vector<Inlines> definitions;  // each definition is one inline run
+};
+
+template <class T>
+struct TableCellData {
+  Attr attr;
+  T content;
+  Align align = Align::None;  // the cell's own alignment
+};
+
+template <class T>
+struct TableRowData {
+  Attr attr;
+  std::vector<TableCellData<T>> cells;
+};
+
+using TableCell = TableCellData<Inlines>;
+using TableRow = TableRowData<Inlines>;
+
+// A template token on a line of its own between table rows.
+struct TableToken {
+  std::size_t row = 0;  // number of body rows before it (= body row count: after the last row)
+  Inline token;         // always of kind template_token
+};
+
+enum class BlockKind : std::uint8_t {
+  Paragraph, Heading, PanelTitle, BlockQuote, List, DefinitionList, CodeBlock, HtmlBlock,
+  ThematicBreak, Table, Div, MathBlock, Figure, TemplateToken, RawBlock, ScriptBlock,
+};
+inline constexpr std::size_t kBlockKindCount = 16;
+
+struct Block {
+  struct Paragraph { Attr attr; Inlines inlines; };
+  struct Heading { Attr attr; Inlines inlines; std::uint8_t level = 1; };
+  // Only ever the first child of a panel div.
+  struct PanelTitle { Attr attr; Inlines inlines; };
+  struct BlockQuote { Attr attr; Blocks children; };
+  struct List {
+    Attr attr;
+    std::vector<ListItem> items;  // never empty
+    std::size_t start = 1;        // the number on the first item; 1 for a bullet list
+    bool ordered = false;
+    bool tight = true;
+  };
+  struct DefinitionList { Attr attr; std::vector<DefinitionItem> items; };
+  struct CodeBlock {
+    Attr attr;
+    std::string info;  // the fence info
+    std::string text;  // the code
+    std::optional<std::string> lang;
+  };
+  struct HtmlBlock {
+    std::string raw;
+    std::vector<HtmlToken> tokens;  // template tokens inside the raw HTML
+  };
+  struct ThematicBreak { Attr attr; };
+  struct Table {
+    Attr attr;
+    std::vector<Align> aligns;  // one per column
+    std::vector<TableRow> head_rows;
+    std::vector<TableRow> rows;
+    std::vector<TableRow> foot_rows;
+    Inlines caption;  // empty without a caption
+    std::vector<TableToken> tokens;
+  };
+  struct Div { Attr attr; Blocks children; };
+  struct MathBlock { Attr attr; std::string tex; bool display = false; };
+  struct Figure {
+    Attr attr;
+    Inlines caption;  // a copy of the image's alternative text
+    Inline image;     // always of kind image
+  };
+  struct RawBlock { std::string format; std::string text; };
+  struct ScriptBlock { std::string lang; std::string text; };
+
+  // Alternatives in kind order: the index is the `BlockKind`. A template_token block is a
+  // template token that makes up a whole line.
+  using Data = std::variant<Paragraph, Heading, PanelTitle, BlockQuote, List, DefinitionList,
+                            CodeBlock, HtmlBlock, ThematicBreak, Table, Div, MathBlock, Figure,
+                            TemplateToken, RawBlock, ScriptBlock>;
+  Data data;
+
+  Block() = default;
+  template <class T>
+    requires std::is_constructible_v<Data, T&&> &&
+             (!std::is_same_v<std::remove_cvref_t<T>, Block>)
+  Block(T&& alternative) : data(std::forward<T>(alternative)) {}
+
+  BlockKind kind() const { return static_cast<BlockKind>(data.index()); }
+  std::string_view kind_name() const;
+  // The node's attributes; nullptr for html_block, template_token, raw_block and script_block.
+  Attr* attr();
+  const Attr* attr() const;
+  // The inline list of paragraphs, headings and panel titles; nullptr otherwise.
+  Inlines* inlines();
+  const Inlines* inlines() const;
+  // The child blocks of block quotes and divs; nullptr otherwise.
+  Blocks* children();
+  const Blocks* children() const;
+
+  template <class T> T* get_if() { return std::get_if<T>(&data); }
+  template <class T> const T* get_if() const { return std::get_if<T>(&data); }
+};
+
+// "paragraph", "heading", ... in kind order.
+std::string_view kind_name(BlockKind kind);
+
+struct Footnote {
+  std::string label;  // as the definition wrote it
+  Blocks blocks;
+};
+
+// A 1-based source position.
+struct SourcePos {
+  std::size_t line = 0;
+  std::size_t column = 0;
+  friend bool operator==(const SourcePos&, const SourcePos&) = default;
+};
+
+struct Diagnostic {
+  std::optional<SourcePos> start;
+  std::optional<SourcePos> end;
+  std::optional<std::size_t> aux;
+  std::string code;  // "unclosed" for every diagnostic of the block parser
+  std::string message;
+  std::uint8_t flags = 0;
+  friend bool operator==(const Diagnostic&, const Diagnostic&) = default;
+};
+
+struct Document {
+  Blocks blocks;
+  std::vector<Footnote> footnotes;
+  std::vector<Diagnostic> diagnostics;  // sorted by line
+  StringPairs meta;                     // the frontmatter pairs in file order
+};
+
+// A readable, indented dump of a tree, one node a line, for tests and debugging.
+std::string debug_string(const Document& doc);
+std::string debug_string(const Blocks& blocks);
+std::string debug_string(const Inlines& inlines);
+
+}  // namespace vedavi

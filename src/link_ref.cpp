@@ -1,0 +1,363 @@
+// Link labels and link reference definitions.
+#include "link_ref.h"
+
+#include "entity.h"
+#include "scan.h"
+#include "unicode.h"
+#include "utf8.h"
+
+namespace vedavi {
+namespace {
+
+bool is_blank(std::string_view text) { return unicode::trim_start(text).empty(); }
+
+bool starts_with_white_space(std::string_view text) {
+  return !text.empty() && unicode::is_white_space(utf8::decode(text, 0).cp);
+}
+
+// A label read character by character, keeping what `valid_link_label` checks (length,
+// blankness) up to date so the check never rescans the label.
+class LabelScan {
+ public:
+  enum class Step { Continue, Close, Fail };
+
+  // Reads one character (`ch`, decoded as `cp`) of the label.
+  Step feed(std::string_view ch, char32_t cp) {
+    if (escaped_) {
+      escaped_ = false;
+      if (!unicode::is_white_space(cp)) blank_ = false;
+    } else if (cp == '\\') {
+      escaped_ = true;
+      blank_ = false;
+    } else if (cp == '[') {
+      return Step::Fail;
+    } else if (cp == ']') {
+      return Step::Close;
+    } else if (!unicode::is_white_space(cp)) {
+      blank_ = false;
+    }
+    label_ += ch;
+    return ++chars_ > attrs::kMaxLabelChars ? Step::Fail : Step::Continue;
+  }
+  // A line feed joining two lines of a label; it takes any pending escape.
+  bool feed_line_break() {
+    escaped_ = false;
+    label_ += '\n';
+    return ++chars_ <= attrs::kMaxLabelChars;
+  }
+
+  bool blank() const { return blank_; }
+  std::string take() { return std::move(label_); }
+
+ private:
+  std::string label_;
+  std::size_t chars_ = 0;
+  bool escaped_ = false;
+  bool blank_ = true;
+};
+
+char32_t title_closer(char32_t opener) { return opener == '(' ? ')' : opener; }
+bool is_title_opener(char c) { return c == '"' || c == '\'' || c == '('; }
+
+// Looks for the unescaped closer of a title, one piece of text at a time.
+class TitleCloseScan {
+ public:
+  explicit TitleCloseScan(char closer) : closer_(closer) {}
+  // True once the closer has been seen in the text fed so far.
+  bool feed(std::string_view text) {
+    for (char c : text) {
+      if (escaped_) escaped_ = false;
+      else if (c == '\\') escaped_ = true;
+      else if (c == closer_) return closed_ = true;
+    }
+    return closed_;
+  }
+  bool closed() const { return closed_; }
+
+ private:
+  char closer_;
+  bool escaped_ = false;
+  bool closed_ = false;
+};
+
+// Line access shared by the two kinds of line lists.
+template <class Line>
+std::string_view line_at(std::span<const Line> lines, std::size_t i) {
+  return std::string_view(lines[i]);
+}
+
+std::size_t indentation(std::string_view line) {
+  std::size_t columns = 0;
+  for (char c : line) {
+    if (c == ' ') ++columns;
+    else if (c == '\t') columns += 4 - columns % 4;
+    else break;
+  }
+  return columns;
+}
+
+template <class Line>
+std::optional<block::LinkRefTitleLines> title_lines(std::string_view first,
+                                                    std::span<const Line> lines, std::size_t next) {
+  const std::string_view start = unicode::trim_start(first);
+  if (start.empty() || !is_title_opener(start.front())) return std::nullopt;
+  TitleCloseScan scan(static_cast<char>(title_closer(static_cast<unsigned char>(start.front()))));
+  std::string text(first);
+  scan.feed(start.substr(1));
+  while (!scan.closed() && next < lines.size()) {
+    const std::string_view line = line_at(lines, next);
+    if (is_blank(line)) return std::nullopt;
+    const std::size_t joined = text.size();
+    text += '\n';
+    text += unicode::trim_end(line);
+    scan.feed(std::string_view(text).substr(joined));
+    ++next;
+  }
+  auto title = block::scan_link_ref_title(text);
+  if (!title) return std::nullopt;
+  const std::size_t lead = text.size() - unicode::trim_start(text).size();
+  return block::LinkRefTitleLines{entity::decode_entities(title->title),
+                                  text.substr(lead + title->end), next};
+}
+
+template <class Line>
+std::optional<block::LinkRefDefinition> parse_definition(std::span<const Line> lines,
+                                                         std::size_t start) {
+  const std::size_t n = lines.size();
+  if (start >= n) return std::nullopt;
+  std::string_view line = line_at(lines, start);
+  if (indentation(line) > 3) return std::nullopt;
+  line = unicode::trim_start(line);
+  if (!line.starts_with("[") || line.starts_with("[^")) return std::nullopt;
+
+  // The label, possibly over several lines.
+  LabelScan label;
+  std::size_t index = start;
+  std::string_view text = line.substr(1);
+  std::size_t pos = 0;
+  while (true) {
+    if (pos >= text.size()) {
+      if (index + 1 >= n || is_blank(line_at(lines, index + 1))) return std::nullopt;
+      ++index;
+      text = unicode::trim_start(line_at(lines, index));
+      pos = 0;
+      if (!label.feed_line_break()) return std::nullopt;
+      continue;
+    }
+    const utf8::Decoded d = utf8::decode(text, pos);
+    const LabelScan::Step step = label.feed(text.substr(pos, d.len), d.cp);
+    pos += d.len;
+    if (step == LabelScan::Step::Fail) return std::nullopt;
+    if (step == LabelScan::Step::Close) break;
+  }
+  if (pos >= text.size() || text[pos] != ':' || label.blank()) return std::nullopt;
+
+  // The destination, on this line or the next.
+  std::string_view dest_text = unicode::trim_start(text.substr(pos + 1));
+  if (dest_text.empty()) {
+    if (index + 1 >= n || is_blank(line_at(lines, index + 1))) return std::nullopt;
+    ++index;
+    dest_text = unicode::trim_start(line_at(lines, index));
+  }
+  const std::size_t next = index + 1;
+  auto dest = block::scan_link_ref_destination(dest_text);
+  if (!dest) return std::nullopt;
+  const std::string_view after = dest_text.substr(dest->consumed);
+  if (!after.empty() && !starts_with_white_space(after)) return std::nullopt;
+  const std::string_view tail = unicode::trim_start(after);
+
+  block::LinkRefDefinition result{label.take(), LinkRef{std::move(dest->destination), {}, {}}, next};
+  if (block::starts_definition_title(tail)) {
+    auto title = title_lines(tail, lines, next);
+    if (!title) return std::nullopt;
+    auto attr = block::parse_link_ref_attrs(title->rest);
+    if (!attr) return std::nullopt;
+    result.def.title = std::move(title->title);
+    result.def.attr = std::move(*attr);
+    result.end = title->next;
+  } else if (!tail.empty()) {
+    auto attr = block::parse_link_ref_attrs(tail);
+    if (!attr) return std::nullopt;
+    result.def.attr = std::move(*attr);
+  } else if (next < n && !is_blank(line_at(lines, next)) &&
+             block::starts_definition_title(line_at(lines, next))) {
+    // A title on the following line is optional: when it fails, the definition stands alone.
+    if (auto title = title_lines(unicode::trim_start(line_at(lines, next)), lines, next + 1)) {
+      if (auto attr = block::parse_link_ref_attrs(title->rest)) {
+        result.def.title = std::move(title->title);
+        result.def.attr = std::move(*attr);
+        result.end = title->next;
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+namespace attrs {
+
+std::optional<LinkLabel> scan_link_label(std::string_view text) {
+  if (text.size() < 2 || text.front() != '[') return std::nullopt;
+  bool escaped = false;
+  std::size_t chars = 0;
+  for (std::size_t i = 1; i < text.size();) {
+    const utf8::Decoded d = utf8::decode(text, i);
+    if (escaped) {
+      escaped = false;
+    } else if (d.cp == '\\') {
+      escaped = true;
+    } else if (d.cp == '[') {
+      return std::nullopt;
+    } else if (d.cp == ']') {
+      return LinkLabel{std::string(text.substr(1, i - 1)), i + 1};
+    }
+    if (++chars > kMaxLabelChars) return std::nullopt;
+    i += d.len;
+  }
+  return std::nullopt;
+}
+
+bool valid_link_label(std::string_view label, bool allow_blank) {
+  if (label.empty()) return allow_blank;
+  LabelScan scan;
+  for (std::size_t i = 0; i < label.size();) {
+    const utf8::Decoded d = utf8::decode(label, i);
+    if (scan.feed(label.substr(i, d.len), d.cp) != LabelScan::Step::Continue) return false;
+    i += d.len;
+  }
+  return scan.blank() ? allow_blank : true;
+}
+
+std::string normalize_label(std::string_view label) {
+  std::string collapsed;
+  collapsed.reserve(label.size());
+  std::size_t i = 0;
+  bool pending_space = false;
+  while (i < label.size()) {
+    const utf8::Decoded d = utf8::decode(label, i);
+    if (unicode::is_white_space(d.cp)) {
+      pending_space = !collapsed.empty();
+    } else {
+      if (pending_space) collapsed += ' ';
+      pending_space = false;
+      collapsed.append(label, i, d.len);
+    }
+    i += d.len;
+  }
+  return unicode::to_lowercase(collapsed);
+}
+
+}  // namespace attrs
+
+namespace block {
+
+std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string_view> lines,
+                                                   std::size_t start) {
+  return parse_definition(lines, start);
+}
+
+std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string> lines,
+                                                   std::size_t start) {
+  return parse_definition(lines, start);
+}
+
+std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view text) {
+  std::size_t taken = 0;
+  std::string_view raw;
+  if (text.starts_with("<")) {
+    bool escaped = false;
+    std::size_t i = 1;
+    for (;; ++i) {
+      if (i >= text.size() || (!escaped && text[i] == '\n')) return std::nullopt;
+      if (escaped) escaped = false;
+      else if (text[i] == '\\') escaped = true;
+      else if (text[i] == '>') break;
+    }
+    raw = text.substr(1, i - 1);
+    taken = i + 1;
+  } else {
+    std::size_t depth = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+      const utf8::Decoded d = utf8::decode(text, i);
+      if (d.cp == '\\') {
+        i += d.len;
+        if (i < text.size()) i += utf8::decode(text, i).len;
+        continue;
+      }
+      if (unicode::is_white_space(d.cp)) break;
+      if (d.cp == '<') return std::nullopt;
+      if (d.cp == '(') {
+        ++depth;
+      } else if (d.cp == ')') {
+        if (depth == 0) break;
+        --depth;
+      }
+      i += d.len;
+    }
+    if (depth != 0 || i == 0) return std::nullopt;
+    raw = text.substr(0, i);
+    taken = i;
+  }
+  return LinkRefDestination{
+      entity::decode_entities(entity::unescape_backslash_punctuation(raw)), taken};
+}
+
+bool starts_definition_title(std::string_view text) {
+  text = unicode::trim_start(text);
+  return !text.empty() && is_title_opener(text.front());
+}
+
+bool has_closing_definition_title(std::string_view text) {
+  text = unicode::trim_start(text);
+  if (text.size() < 2 || !is_title_opener(text.front())) return false;
+  TitleCloseScan scan(static_cast<char>(title_closer(static_cast<unsigned char>(text.front()))));
+  return scan.feed(text.substr(1));
+}
+
+std::optional<LinkRefTitle> scan_link_ref_title(std::string_view text) {
+  text = unicode::trim_start(text);
+  if (text.empty() || !is_title_opener(text.front())) return std::nullopt;
+  const char closer = static_cast<char>(title_closer(static_cast<unsigned char>(text.front())));
+  std::string title;
+  bool escaped = false;
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    const char c = text[i];
+    if (escaped) {
+      escaped = false;
+      if (!scan::is_ascii_punctuation(static_cast<unsigned char>(c))) title += '\\';
+      title += c;
+    } else if (c == '\\') {
+      escaped = true;
+    } else if (c == closer) {
+      return LinkRefTitle{std::move(title), i + 1};
+    } else {
+      title += c;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<LinkRefTitleLines> scan_link_ref_title_lines(std::string_view first,
+                                                           std::span<const std::string_view> lines,
+                                                           std::size_t next) {
+  return title_lines(first, lines, next);
+}
+
+std::optional<LinkRefTitleLines> scan_link_ref_title_lines(std::string_view first,
+                                                           std::span<const std::string> lines,
+                                                           std::size_t next) {
+  return title_lines(first, lines, next);
+}
+
+std::optional<Attr> parse_link_ref_attrs(std::string_view text) {
+  text = unicode::trim(text);
+  if (text.empty()) return Attr{};
+  auto group = attrs::parse_braced_attr(text);
+  if (!group || !is_blank(text.substr(group->consumed))) return std::nullopt;
+  return std::move(group->attr);
+}
+
+}  // namespace block
+}  // namespace vedavi

@@ -1,0 +1,25 @@
+// Small byte-level scanning helpers shared by the md grammars.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace vedavi::scan {
+
+// U+0021-U+002F, U+003A-U+0040, U+005B-U+0060, U+007B-U+007E.
+inline bool is_ascii_punctuation(char32_t c) {
+  return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
+         (c >= 0x7B && c <= 0x7E);
+}
+
+inline bool is_ascii_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
+inline bool is_ascii_alnum(char c) { return is_ascii_alpha(c) || is_ascii_digit(c); }
+
+// The first offset at or after `start` (a character boundary) where the two-byte `needle`
+// starts and is not escaped by a backslash; compared at character starts only.
+std::optional<std::size_t> find_unescaped(std::string_view text, std::size_t start,
+                                          std::string_view needle);
+
+}  // namespace vedavi::scan
