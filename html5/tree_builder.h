@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "html5/token.h"
+#include "html5/tree_builder_handle_map.h"
 #include "html5/tree_builder_tags.h"
 #include "html5/tree_sink.h"
 
@@ -230,7 +231,7 @@ class TreeBuilder final : public TokenSink {
   std::vector<LevelCounts> level_counts_{1};
   // Stack positions of the open formatting elements (the only ones the list of active formatting
   // elements can name).
-  std::unordered_map<Handle, std::uint32_t> formatting_open_positions_;
+  HandleMap formatting_open_positions_;
   std::optional<Handle> head_element_;
   std::optional<Handle> form_element_;
   std::optional<OpenElement> context_;

@@ -232,7 +232,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
       formatting_[*node_entry].node = fresh;
       OpenElement& slot = open_[node_pos];
       if (formatting_open_positions_.erase(slot.node)) {
-        formatting_open_positions_[fresh] = static_cast<std::uint32_t>(node_pos);
+        formatting_open_positions_.set(fresh, static_cast<std::uint32_t>(node_pos));
       }
       slot.node = fresh;
       if (last_node == furthest_block) bookmark = *node_entry + 1;

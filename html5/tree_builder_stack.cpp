@@ -3,6 +3,7 @@
 // answered without walking the stack.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <string>
 
@@ -65,19 +66,15 @@ void TreeBuilder::index_at(std::size_t pos) {
   OpenElement& e = open_[pos];
   auto p = static_cast<std::uint32_t>(pos);
   e.marks = marks_of(e.kind, e.ns);
-  for (int m = 0; m < kMarkCount; ++m) {
-    if (e.marks & (1u << m)) marks_[m].push_back(p);
-  }
+  for (unsigned m = e.marks; m != 0; m &= m - 1) marks_[std::countr_zero(m)].push_back(p);
   if (e.kind != Kind::Other) kind_positions_[static_cast<std::size_t>(e.kind)].push_back(p);
   if (e.kind == Kind::Other || e.ns != Namespace::Html) named_positions_[name_key(e)].push_back(p);
-  if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_[e.node] = p;
+  if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_.set(e.node, p);
 }
 
 void TreeBuilder::unindex_at(std::size_t pos) {
   const OpenElement& e = open_[pos];
-  for (int m = 0; m < kMarkCount; ++m) {
-    if (e.marks & (1u << m)) marks_[m].pop_back();
-  }
+  for (unsigned m = e.marks; m != 0; m &= m - 1) marks_[std::countr_zero(m)].pop_back();
   if (e.kind != Kind::Other) kind_positions_[static_cast<std::size_t>(e.kind)].pop_back();
   if (e.kind == Kind::Other || e.ns != Namespace::Html) {
     auto it = named_positions_.find(name_key(e));
@@ -160,12 +157,10 @@ void TreeBuilder::shift_segment(std::size_t from, std::size_t to, const OpenElem
   for (std::size_t i = from; i <= to; ++i) {
     const OpenElement& e = open_[i];
     auto pos = static_cast<std::uint32_t>(i);
-    for (int m = 0; m < kMarkCount; ++m) {
-      if (e.marks & (1u << m)) slots.emplace_back(&marks_[m], pos);
-    }
+    for (unsigned m = e.marks; m != 0; m &= m - 1) slots.emplace_back(&marks_[std::countr_zero(m)], pos);
     if (e.kind != Kind::Other) slots.emplace_back(&kind_positions_[static_cast<std::size_t>(e.kind)], pos);
     if (e.kind == Kind::Other || e.ns != Namespace::Html) slots.emplace_back(&named_positions_[name_key(e)], pos);
-    if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_[e.node] = pos;
+    if (e.marks & (1u << kMarkHtml) && has_flag(e.kind, kFormatting)) formatting_open_positions_.set(e.node, pos);
   }
   std::stable_sort(slots.begin(), slots.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -194,8 +189,7 @@ void TreeBuilder::insert_open_at(std::size_t index, const OpenElement& e) {
 }
 
 std::optional<std::size_t> TreeBuilder::open_position(Handle node) const {
-  auto it = formatting_open_positions_.find(node);
-  if (it != formatting_open_positions_.end()) return it->second;
+  if (auto pos = formatting_open_positions_.get(node)) return *pos;
   for (std::size_t i = open_.size(); i-- > 0;) {
     if (open_[i].node == node) return i;
   }
@@ -204,7 +198,7 @@ std::optional<std::size_t> TreeBuilder::open_position(Handle node) const {
 
 bool TreeBuilder::is_open(Handle node) const {
   // Only formatting elements are asked about; their positions are tracked.
-  return formatting_open_positions_.count(node) != 0;
+  return formatting_open_positions_.contains(node);
 }
 
 bool TreeBuilder::any_in_scope(std::initializer_list<Kind> kinds, Scope s) const {

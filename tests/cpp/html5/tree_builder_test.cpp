@@ -2,10 +2,13 @@
 // hooks, and adversarial inputs (deep, misnested, scope-heavy) checked by the shape they build.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "html5/tree_builder.h"
+#include "html5/tree_builder_handle_map.h"
 #include "tests/cpp/html5/test_sink.h"
 
 namespace html5 {
@@ -289,6 +292,31 @@ TEST(TreeBuilderFragment, ScriptsAreMarkedAlreadyStarted) {
   builder.end();
   ASSERT_EQ(sink.started_scripts.size(), 1u);
   EXPECT_EQ(sink.nodes[sink.started_scripts[0]].name.local, "script");
+}
+
+TEST(HandleMap, AgreesWithAStandardMapUnderRandomEdits) {
+  // Few distinct keys, so probe runs collide, wrap and get shifted back on erase.
+  std::mt19937 rng(7);
+  HandleMap map;
+  std::unordered_map<Handle, std::uint32_t> model;
+  for (int step = 0; step < 200000; ++step) {
+    Handle key = rng() % 97 * 1000003u;
+    switch (rng() % 3) {
+      case 0:
+        map.set(key, static_cast<std::uint32_t>(step));
+        model[key] = static_cast<std::uint32_t>(step);
+        break;
+      case 1: EXPECT_EQ(map.erase(key), model.erase(key) == 1); break;
+      default: {
+        auto it = model.find(key);
+        auto got = map.get(key);
+        ASSERT_EQ(got.has_value(), it != model.end()) << step;
+        if (got) {
+          ASSERT_EQ(*got, it->second) << step;
+        }
+      }
+    }
+  }
 }
 
 // Inputs where a naive stack walk per token is quadratic; each must build the expected shape.
