@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <string>
 
 namespace html5 {
@@ -64,20 +65,28 @@ TreeBuilder::TreeBuilder(TreeSink& sink, Handle context_element, const TreeBuild
 // --- driver -------------------------------------------------------------------------------------
 
 TokenSinkResult TreeBuilder::process_token(Token& token, std::uint64_t line) {
-  if (stopped_) return TokenSinkResult::proceed();
+  result_ = TokenSinkResult();
+  if (!stopped_) run_token(token, line);
+  // One return of the member, copied whole: with several differently built results the compiler
+  // assembled the returned registers through narrow stack stores and wide loads, which stall.
+  TokenSinkResult result;
+  std::memcpy(&result, &result_, sizeof result);
+  return result;
+}
+
+void TreeBuilder::run_token(Token& token, std::uint64_t line) {
   sink_.set_current_line(line);
   if (token.kind == TokenKind::ParseError) {
     error(token.text);
-    return TokenSinkResult::proceed();
+    return;
   }
   if (ignore_lf_) {
     ignore_lf_ = false;
     if (token.kind == TokenKind::Characters && !token.text.empty() && token.text.front() == '\n') {
       token.text.remove_prefix(1);
-      if (token.text.empty()) return TokenSinkResult::proceed();
+      if (token.text.empty()) return;
     }
   }
-  result_.reset();
   token_ = &token;
   if (token.kind == TokenKind::NullCharacter) {
     // Handled as a character run holding U+0000; the rules that care drop or replace it.
@@ -92,7 +101,6 @@ TokenSinkResult TreeBuilder::process_token(Token& token, std::uint64_t line) {
     }
   }
   token_ = nullptr;
-  return result_.value_or(TokenSinkResult::proceed());
 }
 
 void TreeBuilder::end() {

@@ -84,6 +84,7 @@ class TreeBuilder final : public TokenSink {
   };
 
   // --- dispatch (tree_builder.cpp) ---
+  void run_token(Token& token, std::uint64_t line);
   Step dispatch(Token& t);
   Step step(Mode mode, Token& t);
   bool use_html_rules(const Token& t) const;
@@ -244,7 +245,7 @@ class TreeBuilder final : public TokenSink {
   bool pending_table_text_has_non_space_ = false;
   Kind tk_ = Kind::Other;  // the HTML kind of the tag being processed
   const Token* token_ = nullptr;  // the token being processed, for exact error messages
-  std::optional<TokenSinkResult> result_;
+  TokenSinkResult result_;  // what the token asks of the tokenizer
 };
 
 }  // namespace html5
