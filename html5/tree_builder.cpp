@@ -267,22 +267,24 @@ TreeBuilder::OpenElement TreeBuilder::describe(Handle node, Kind kind, Namespace
   return e;
 }
 
+// Takes the tag's name and attributes: the tokenizer starts every tag afresh.
 Handle TreeBuilder::create_element(Tag& tag, Namespace ns) {
   ElementFlags flags;
   flags.is_template = ns == Namespace::Html && tag.name == "template";
   flags.mathml_annotation_xml_integration_point =
       ns == Namespace::MathMl && tag.name == "annotation-xml" && is_annotation_xml_html_encoding(tag);
-  return sink_.create_element(QualName{"", ns, tag.name}, std::move(tag.attrs), flags);
+  return sink_.create_element(QualName{std::string(), ns, std::move(tag.name)}, std::move(tag.attrs),
+                              flags);
 }
 
 Handle TreeBuilder::insert_element(Tag& tag, Namespace ns, Kind kind, bool only_add_to_stack) {
   assert(kind == element_kind(ns, tag.name));
   InsertionPoint place = appropriate_place();
   bool integration = kind == Kind::MathAnnotationXml && is_annotation_xml_html_encoding(tag);
-  Handle node = create_element(tag, ns);
-  if (form_element_ && ns == Namespace::Html &&
-      (is_form_associated(kind) || (kind == Kind::Other && tag.name == "output")) &&
-      !has_open(Kind::Template)) {
+  bool form_associated = ns == Namespace::Html &&
+                         (is_form_associated(kind) || (kind == Kind::Other && tag.name == "output"));
+  Handle node = create_element(tag, ns);  // takes the tag's name and attributes
+  if (form_element_ && form_associated && !has_open(Kind::Template)) {
     sink_.associate_with_form(node, *form_element_, place.parent, place.prev);
   }
   if (!only_add_to_stack) insert_at(place, NodeOrText::of_node(node));

@@ -2,6 +2,7 @@
 #include "html5/tree_builder_tags.h"
 
 #include <array>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 
@@ -14,36 +15,48 @@ constexpr std::string_view kHtmlNames[] = {
 #undef HTML5_KIND_NAME
 };
 
-// Open addressing over a small power-of-two table with a hash of the length and a few bytes:
-// cheaper than a general string hash for the short names of HTML.
+// Open addressing over a small power-of-two table. A name of at most 16 bytes is packed into two
+// words (zero-padded; tag names never hold U+0000), so a probe compares two integers.
 class KindTable {
  public:
   KindTable() {
     for (std::size_t i = 0; i < std::size(kHtmlNames); ++i) {
-      std::size_t slot = hash(kHtmlNames[i]);
+      Key key = pack(kHtmlNames[i]);
+      std::size_t slot = hash(key);
       while (slots_[slot].kind != Kind::Other) slot = (slot + 1) & kMask;
-      slots_[slot] = {kHtmlNames[i], static_cast<Kind>(i)};
+      slots_[slot] = {key, static_cast<Kind>(i)};
     }
   }
   Kind find(std::string_view name) const {
     if (name.empty() || name.size() > kLongest) return Kind::Other;
-    for (std::size_t slot = hash(name);; slot = (slot + 1) & kMask) {
+    Key key = pack(name);
+    for (std::size_t slot = hash(key);; slot = (slot + 1) & kMask) {
       const Slot& s = slots_[slot];
       if (s.kind == Kind::Other) return Kind::Other;
-      if (s.name == name) return s.kind;
+      if (s.key.lo == key.lo && s.key.hi == key.hi) return s.kind;
     }
   }
 
  private:
-  static constexpr std::size_t kSize = 512, kMask = kSize - 1, kLongest = 10;
+  static constexpr std::size_t kSize = 512, kMask = kSize - 1, kLongest = 16;
+  struct Key {
+    std::uint64_t lo = 0, hi = 0;
+  };
   struct Slot {
-    std::string_view name;
+    Key key;
     Kind kind = Kind::Other;
   };
-  static std::size_t hash(std::string_view n) {
-    auto b = [&n](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(n[i])); };
-    std::size_t h = n.size() * 131 + b(0) * 31 + b(n.size() - 1) * 7 + b(n.size() / 2) * 3;
-    return (h ^ (h >> 5)) & kMask;
+  static Key pack(std::string_view name) {
+    char bytes[16] = {};
+    for (std::size_t i = 0; i < name.size(); ++i) bytes[i] = name[i];
+    Key key;
+    std::memcpy(&key.lo, bytes, 8);
+    std::memcpy(&key.hi, bytes + 8, 8);
+    return key;
+  }
+  static std::size_t hash(Key key) {
+    std::uint64_t h = key.lo * 0x9E3779B97F4A7C15ull ^ key.hi * 0xC2B2AE3D27D4EB4Full;
+    return static_cast<std::size_t>(h >> 40) & kMask;
   }
   std::array<Slot, kSize> slots_{};
 };

@@ -294,6 +294,24 @@ TEST(TreeBuilderFragment, ScriptsAreMarkedAlreadyStarted) {
   EXPECT_EQ(sink.nodes[sink.started_scripts[0]].name.local, "script");
 }
 
+TEST(TagKinds, NamesLookUpExactly) {
+  struct Case {
+    std::string_view name;
+    Kind kind;
+  } cases[] = {
+      {"a", Kind::A}, {"b", Kind::B}, {"br", Kind::Br}, {"h6", Kind::H6}, {"xmp", Kind::Xmp},
+      {"table", Kind::Table}, {"template", Kind::Template}, {"plaintext", Kind::Plaintext},
+      {"blockquote", Kind::Blockquote}, {"figcaption", Kind::Figcaption}, {"svg", Kind::Svg},
+      {"", Kind::Other}, {"abbr", Kind::Other}, {"tables", Kind::Other}, {"tabl", Kind::Other},
+      {"blockquotes", Kind::Other}, {"figcaptionfigcaption", Kind::Other}, {"TABLE", Kind::Other},
+      {"foreignObject", Kind::Other}, {"h7", Kind::Other}, {"x-table", Kind::Other},
+  };
+  for (const Case& c : cases) EXPECT_EQ(html_kind(c.name), c.kind) << c.name;
+  EXPECT_EQ(element_kind(Namespace::Svg, "foreignObject"), Kind::SvgForeignObject);
+  EXPECT_EQ(element_kind(Namespace::Svg, "table"), Kind::Other);
+  EXPECT_EQ(element_kind(Namespace::MathMl, "annotation-xml"), Kind::MathAnnotationXml);
+}
+
 TEST(HandleMap, AgreesWithAStandardMapUnderRandomEdits) {
   // Few distinct keys, so probe runs collide, wrap and get shifted back on erase.
   std::mt19937 rng(7);
