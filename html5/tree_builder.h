@@ -178,6 +178,12 @@ class TreeBuilder final : public TokenSink {
   void clear_formatting_to_marker();
   void reconstruct_formatting();
   std::optional<std::size_t> formatting_position(Handle node) const;
+  void set_formatting_node(std::size_t index, Handle node);
+  // The stack position of an open formatting element (the kinds the list can name).
+  std::optional<std::size_t> formatting_open_position(Handle node) const {
+    if (auto pos = formatting_open_positions_.get(node)) return *pos;
+    return std::nullopt;
+  }
   std::optional<std::size_t> formatting_after_marker(Kind kind) const;
 
   // --- inserting nodes ---
@@ -233,6 +239,9 @@ class TreeBuilder final : public TokenSink {
   // Stack positions of the open formatting elements (the only ones the list of active formatting
   // elements can name).
   HandleMap formatting_open_positions_;
+  // The elements the list of active formatting elements names (values unused): a node that is not
+  // there is known absent without a scan.
+  HandleMap formatting_nodes_;
   std::optional<Handle> head_element_;
   std::optional<Handle> form_element_;
   std::optional<OpenElement> context_;

@@ -162,7 +162,7 @@ TreeBuilder::Step TreeBuilder::body_start_tag(Token& t) {
         if (auto j = formatting_position(node)) {
           erase_formatting(*j);
         }
-        if (auto p = open_position(node)) remove_open_at(*p);
+        if (auto p = formatting_open_position(node)) remove_open_at(*p);
       }
       reconstruct_formatting();
       insert_formatting_element(tag);

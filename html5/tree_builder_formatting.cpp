@@ -48,6 +48,7 @@ void TreeBuilder::erase_formatting(std::size_t index) {
     level_counts_.pop_back();
     if (level_counts_.empty()) level_counts_.emplace_back();
   } else {
+    formatting_nodes_.erase(e.node);
     LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_counts_.size() - 1)];
     --counts.entries;
     --counts.kinds[formatting_slot(e.kind)];
@@ -128,6 +129,7 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
   entry.signature = sig;
   entry.tag = tag;
   formatting_.push_back(std::move(entry));
+  formatting_nodes_.set(node, 0);
   ++counts.entries;
   ++counts.kinds[formatting_slot(kind)];
   if (counts.indexed) ++counts.signatures[sig];
@@ -146,11 +148,18 @@ void TreeBuilder::reconstruct_formatting() {
   for (; i < formatting_.size(); ++i) {
     Tag tag = formatting_[i].tag;
     Handle node = insert_element(tag, Namespace::Html, formatting_[i].kind);
-    formatting_[i].node = node;
+    set_formatting_node(i, node);
   }
 }
 
+void TreeBuilder::set_formatting_node(std::size_t index, Handle node) {
+  formatting_nodes_.erase(formatting_[index].node);
+  formatting_[index].node = node;
+  formatting_nodes_.set(node, 0);
+}
+
 std::optional<std::size_t> TreeBuilder::formatting_position(Handle node) const {
+  if (!formatting_nodes_.contains(node)) return std::nullopt;
   for (std::size_t i = formatting_.size(); i-- > 0;) {
     if (!formatting_[i].is_marker && formatting_[i].node == node) return i;
   }
@@ -177,7 +186,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     auto fe_index = formatting_after_marker(subject);
     if (!fe_index) return false;
     Handle fe = formatting_[*fe_index].node;
-    auto fe_pos = open_position(fe);
+    auto fe_pos = formatting_open_position(fe);
     if (!fe_pos) {
       error("Formatting element not open");
       erase_formatting(*fe_index);
@@ -229,7 +238,7 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
       // Replace the node by a fresh copy made from its token.
       Tag copy = formatting_[*node_entry].tag;
       Handle fresh = create_element(copy, Namespace::Html);
-      formatting_[*node_entry].node = fresh;
+      set_formatting_node(*node_entry, fresh);
       OpenElement& slot = open_[node_pos];
       if (formatting_open_positions_.erase(slot.node)) {
         formatting_open_positions_.set(fresh, static_cast<std::uint32_t>(node_pos));
@@ -252,8 +261,8 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
 
     // The formatting element's entry moves to the bookmark, holding the new element (the
     // signature counts stay as they are).
+    set_formatting_node(*fe_index, fresh);
     FormattingEntry entry = std::move(formatting_[*fe_index]);
-    entry.node = fresh;
     formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*fe_index));
     if (*fe_index < bookmark) --bookmark;
     formatting_.insert(formatting_.begin() + static_cast<std::ptrdiff_t>(bookmark), std::move(entry));

@@ -437,7 +437,8 @@ TEST(TreeBuilderAdversarial, ScopeChecksUnderADeepStack) {
   struct Case {
     std::string input;
     const char* leaf;  // the element that must hold the text "x"
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       // A p under a button boundary, then many block starts that ask for it.
       {"<p><button>" + repeat("<div>", kDeep) + "x", "div"},
       // Many tables opened and closed under deep nesting (the mode is reset each time).
@@ -453,6 +454,11 @@ TEST(TreeBuilderAdversarial, ScopeChecksUnderADeepStack) {
       // Foreign end tags that match nothing.
       {"<svg>" + repeat("<g>", kDeep) + repeat("</h>", kDeep) + "x", "g"},
   };
+  // Open b elements that the list no longer names (only three identical entries stay), closed one
+  // by one over a long list of distinct entries.
+  std::string distinct;
+  for (int i = 0; i < kDeep / 2; ++i) distinct += "<i id=" + std::to_string(i) + ">";
+  cases.push_back({distinct + repeat("<b>", kDeep / 2) + repeat("</b>", kDeep / 2) + "x", "i"});
   for (const Case& c : cases) {
     ArenaSink sink;
     TreeBuilder builder(sink);
