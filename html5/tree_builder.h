@@ -62,6 +62,7 @@ class TreeBuilder final : public TokenSink {
     bool is_marker = false;
     Handle node = 0;
     Kind kind = Kind::Other;
+    std::uint32_t id = 0;         // unique for the builder's life; survives moves in the list
     std::uint32_t level = 0;      // the number of markers before the entry
     std::uint64_t signature = 0;  // hash of the tag name and the attribute set
     Tag tag;
@@ -184,7 +185,9 @@ class TreeBuilder final : public TokenSink {
     if (auto pos = formatting_open_positions_.get(node)) return *pos;
     return std::nullopt;
   }
-  std::optional<std::size_t> formatting_after_marker(Kind kind) const;
+  std::optional<std::size_t> formatting_after_marker(Kind kind);
+  void index_formatting_from(std::size_t index);
+  void sort_kind_ids(Kind kind);
 
   // --- inserting nodes ---
   InsertionPoint appropriate_place(const OpenElement* override_target = nullptr) {
@@ -234,14 +237,18 @@ class TreeBuilder final : public TokenSink {
     std::array<std::uint32_t, 16> kinds{};  // by formatting_slot()
     bool indexed = false;                   // `signatures` is kept
     std::unordered_map<std::uint64_t, std::uint32_t> signatures;
+    // Per formatting kind, the ids of the level's entries in list order; ids of erased entries
+    // are dropped lazily when they reach the top.
+    std::array<std::vector<std::uint32_t>, 16> kind_ids;
   };
   std::vector<LevelCounts> level_counts_{1};
   // Stack positions of the open formatting elements (the only ones the list of active formatting
   // elements can name).
   HandleMap formatting_open_positions_;
-  // The elements the list of active formatting elements names (values unused): a node that is not
-  // there is known absent without a scan.
-  HandleMap formatting_nodes_;
+  // Entry id -> index in `formatting_`, and node -> entry id: the list is searched without scans.
+  HandleMap formatting_index_;
+  HandleMap formatting_node_ids_;
+  std::uint32_t next_formatting_id_ = 0;
   std::optional<Handle> head_element_;
   std::optional<Handle> form_element_;
   std::optional<OpenElement> context_;

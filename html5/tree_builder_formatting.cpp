@@ -37,8 +37,17 @@ std::size_t formatting_slot(Kind k) {
 void TreeBuilder::push_marker() {
   FormattingEntry marker;
   marker.is_marker = true;
+  marker.id = next_formatting_id_++;
   formatting_.push_back(std::move(marker));
+  formatting_index_.set(formatting_.back().id, static_cast<std::uint32_t>(formatting_.size() - 1));
   level_counts_.emplace_back();
+}
+
+// Records the indices of the entries from `index` on, after the list changed there.
+void TreeBuilder::index_formatting_from(std::size_t index) {
+  for (std::size_t i = index; i < formatting_.size(); ++i) {
+    formatting_index_.set(formatting_[i].id, static_cast<std::uint32_t>(i));
+  }
 }
 
 void TreeBuilder::erase_formatting(std::size_t index) {
@@ -48,7 +57,7 @@ void TreeBuilder::erase_formatting(std::size_t index) {
     level_counts_.pop_back();
     if (level_counts_.empty()) level_counts_.emplace_back();
   } else {
-    formatting_nodes_.erase(e.node);
+    formatting_node_ids_.erase(e.node);
     LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_counts_.size() - 1)];
     --counts.entries;
     --counts.kinds[formatting_slot(e.kind)];
@@ -57,7 +66,9 @@ void TreeBuilder::erase_formatting(std::size_t index) {
       if (it != counts.signatures.end() && --it->second == 0) counts.signatures.erase(it);
     }
   }
+  formatting_index_.erase(e.id);
   formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(index));
+  index_formatting_from(index);
 }
 
 void TreeBuilder::clear_formatting_to_marker() {
@@ -125,11 +136,14 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
   FormattingEntry entry;
   entry.node = node;
   entry.kind = kind;
+  entry.id = next_formatting_id_++;
   entry.level = static_cast<std::uint32_t>(level_counts_.size() - 1);
   entry.signature = sig;
   entry.tag = tag;
+  formatting_index_.set(entry.id, static_cast<std::uint32_t>(formatting_.size()));
+  formatting_node_ids_.set(node, entry.id);
+  counts.kind_ids[formatting_slot(kind)].push_back(entry.id);
   formatting_.push_back(std::move(entry));
-  formatting_nodes_.set(node, 0);
   ++counts.entries;
   ++counts.kinds[formatting_slot(kind)];
   if (counts.indexed) ++counts.signatures[sig];
@@ -153,26 +167,35 @@ void TreeBuilder::reconstruct_formatting() {
 }
 
 void TreeBuilder::set_formatting_node(std::size_t index, Handle node) {
-  formatting_nodes_.erase(formatting_[index].node);
+  formatting_node_ids_.erase(formatting_[index].node);
   formatting_[index].node = node;
-  formatting_nodes_.set(node, 0);
+  formatting_node_ids_.set(node, formatting_[index].id);
 }
 
 std::optional<std::size_t> TreeBuilder::formatting_position(Handle node) const {
-  if (!formatting_nodes_.contains(node)) return std::nullopt;
-  for (std::size_t i = formatting_.size(); i-- > 0;) {
-    if (!formatting_[i].is_marker && formatting_[i].node == node) return i;
+  auto id = formatting_node_ids_.get(node);
+  if (!id) return std::nullopt;
+  return formatting_index_.get(*id);
+}
+
+std::optional<std::size_t> TreeBuilder::formatting_after_marker(Kind kind) {
+  LevelCounts& counts = level_counts_.back();
+  if (counts.kinds[formatting_slot(kind)] == 0) return std::nullopt;
+  std::vector<std::uint32_t>& ids = counts.kind_ids[formatting_slot(kind)];
+  while (!ids.empty()) {
+    if (auto index = formatting_index_.get(ids.back())) return *index;
+    ids.pop_back();
   }
   return std::nullopt;
 }
 
-std::optional<std::size_t> TreeBuilder::formatting_after_marker(Kind kind) const {
-  if (level_counts_.back().kinds[formatting_slot(kind)] == 0) return std::nullopt;
-  for (std::size_t i = formatting_.size(); i-- > 0;) {
-    if (formatting_[i].is_marker) break;
-    if (formatting_[i].kind == kind) return i;
-  }
-  return std::nullopt;
+// Puts the current level's ids of `kind` back in list order after an entry moved.
+void TreeBuilder::sort_kind_ids(Kind kind) {
+  std::vector<std::uint32_t>& ids = level_counts_.back().kind_ids[formatting_slot(kind)];
+  std::erase_if(ids, [this](std::uint32_t id) { return !formatting_index_.contains(id); });
+  std::sort(ids.begin(), ids.end(), [this](std::uint32_t a, std::uint32_t b) {
+    return *formatting_index_.get(a) < *formatting_index_.get(b);
+  });
 }
 
 bool TreeBuilder::adoption_agency(const Tag& tag) {
@@ -266,6 +289,8 @@ bool TreeBuilder::adoption_agency(const Tag& tag) {
     formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*fe_index));
     if (*fe_index < bookmark) --bookmark;
     formatting_.insert(formatting_.begin() + static_cast<std::ptrdiff_t>(bookmark), std::move(entry));
+    index_formatting_from(std::min(*fe_index, bookmark));
+    if (bookmark != *fe_index) sort_kind_ids(fe_kind);
 
     OpenElement fresh_entry{fresh, fe_kind, Namespace::Html, false};
     if (dropped.empty()) {

@@ -459,6 +459,13 @@ TEST(TreeBuilderAdversarial, ScopeChecksUnderADeepStack) {
   std::string distinct;
   for (int i = 0; i < kDeep / 2; ++i) distinct += "<i id=" + std::to_string(i) + ">";
   cases.push_back({distinct + repeat("<b>", kDeep / 2) + repeat("</b>", kDeep / 2) + "x", "i"});
+  // A formatting element out of scope behind a table, far down a long list: each end tag must
+  // find it without walking the list.
+  std::string fostered;
+  for (int i = 0; i < kDeep / 2; ++i) fostered += "<b id=" + std::to_string(i) + ">";
+  cases.push_back({"<a><table>" + fostered + repeat("</a>", kDeep / 2) + "x", "b"});
+  // Misnested runs after a long list of distinct formatting elements.
+  cases.push_back({distinct + repeat("<b><p>x</b>", kDeep / 2), "b"});
   for (const Case& c : cases) {
     ArenaSink sink;
     TreeBuilder builder(sink);
