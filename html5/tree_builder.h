@@ -241,7 +241,10 @@ class TreeBuilder final : public TokenSink {
     // are dropped lazily when they reach the top.
     std::array<std::vector<std::uint32_t>, 16> kind_ids;
   };
+  // Levels up to `level_` are live; the ones above are kept, cleared, for reuse.
   std::vector<LevelCounts> level_counts_{1};
+  std::size_t level_ = 0;
+  LevelCounts& current_level() { return level_counts_[level_]; }
   // Stack positions of the open formatting elements (the only ones the list of active formatting
   // elements can name).
   HandleMap formatting_open_positions_;

@@ -40,7 +40,7 @@ void TreeBuilder::push_marker() {
   marker.id = next_formatting_id_++;
   formatting_.push_back(std::move(marker));
   formatting_index_.set(formatting_.back().id, static_cast<std::uint32_t>(formatting_.size() - 1));
-  level_counts_.emplace_back();
+  if (++level_ == level_counts_.size()) level_counts_.emplace_back();
 }
 
 // Records the indices of the entries from `index` on, after the list changed there.
@@ -53,12 +53,23 @@ void TreeBuilder::index_formatting_from(std::size_t index) {
 void TreeBuilder::erase_formatting(std::size_t index) {
   const FormattingEntry& e = formatting_[index];
   if (e.is_marker) {
-    // Only the last marker is ever erased, when the list is cleared back to it.
-    level_counts_.pop_back();
-    if (level_counts_.empty()) level_counts_.emplace_back();
+    // Only the last marker is ever erased, when the list is cleared back to it. Its level is
+    // cleared in place for the next marker, but a large signature table is let go, since
+    // clearing it would cost its size every time.
+    LevelCounts& done = current_level();
+    done.entries = 0;
+    done.kinds.fill(0);
+    done.indexed = false;
+    if (done.signatures.bucket_count() > 64) {
+      decltype(done.signatures)().swap(done.signatures);
+    } else {
+      done.signatures.clear();
+    }
+    for (auto& ids : done.kind_ids) ids.clear();
+    if (level_ > 0) --level_;
   } else {
     formatting_node_ids_.erase(e.node);
-    LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_counts_.size() - 1)];
+    LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_)];
     --counts.entries;
     --counts.kinds[formatting_slot(e.kind)];
     if (counts.indexed) {
@@ -108,7 +119,7 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
   // Short lists are scanned; past this many entries a level counts its signatures instead.
   constexpr std::uint32_t kScanLimit = 16;
   std::uint64_t sig = tag_signature(tag);
-  LevelCounts& counts = level_counts_.back();
+  LevelCounts& counts = current_level();
   if (!counts.indexed && counts.entries > kScanLimit) {
     for (std::size_t i = formatting_.size(); i-- > 0 && !formatting_[i].is_marker;) {
       ++counts.signatures[formatting_[i].signature];
@@ -137,7 +148,7 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
   entry.node = node;
   entry.kind = kind;
   entry.id = next_formatting_id_++;
-  entry.level = static_cast<std::uint32_t>(level_counts_.size() - 1);
+  entry.level = static_cast<std::uint32_t>(level_);
   entry.signature = sig;
   entry.tag = tag;
   formatting_index_.set(entry.id, static_cast<std::uint32_t>(formatting_.size()));
@@ -179,7 +190,7 @@ std::optional<std::size_t> TreeBuilder::formatting_position(Handle node) const {
 }
 
 std::optional<std::size_t> TreeBuilder::formatting_after_marker(Kind kind) {
-  LevelCounts& counts = level_counts_.back();
+  LevelCounts& counts = current_level();
   if (counts.kinds[formatting_slot(kind)] == 0) return std::nullopt;
   std::vector<std::uint32_t>& ids = counts.kind_ids[formatting_slot(kind)];
   while (!ids.empty()) {
@@ -191,7 +202,7 @@ std::optional<std::size_t> TreeBuilder::formatting_after_marker(Kind kind) {
 
 // Puts the current level's ids of `kind` back in list order after an entry moved.
 void TreeBuilder::sort_kind_ids(Kind kind) {
-  std::vector<std::uint32_t>& ids = level_counts_.back().kind_ids[formatting_slot(kind)];
+  std::vector<std::uint32_t>& ids = current_level().kind_ids[formatting_slot(kind)];
   std::erase_if(ids, [this](std::uint32_t id) { return !formatting_index_.contains(id); });
   std::sort(ids.begin(), ids.end(), [this](std::uint32_t a, std::uint32_t b) {
     return *formatting_index_.get(a) < *formatting_index_.get(b);

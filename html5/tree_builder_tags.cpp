@@ -2,7 +2,6 @@
 #include "html5/tree_builder_tags.h"
 
 #include <array>
-#include <cstring>
 #include <string>
 #include <unordered_map>
 
@@ -46,12 +45,13 @@ class KindTable {
     Key key;
     Kind kind = Kind::Other;
   };
+  // Built in registers: byte stores into a buffer read back as words would stall.
   static Key pack(std::string_view name) {
-    char bytes[16] = {};
-    for (std::size_t i = 0; i < name.size(); ++i) bytes[i] = name[i];
     Key key;
-    std::memcpy(&key.lo, bytes, 8);
-    std::memcpy(&key.hi, bytes + 8, 8);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      std::uint64_t byte = static_cast<unsigned char>(name[i]);
+      (i < 8 ? key.lo : key.hi) |= byte << (8 * (i & 7));
+    }
     return key;
   }
   static std::size_t hash(Key key) {
