@@ -249,22 +249,10 @@ TreeBuilder::InsertionPoint TreeBuilder::special_place(const OpenElement& target
 void TreeBuilder::insert_at(const InsertionPoint& place, NodeOrText child) {
   switch (place.where) {
     case InsertionPoint::Where::LastChild: sink_.append(place.parent, child); return;
-    case InsertionPoint::Where::BeforeSibling: sink_.append_before_sibling(place.parent, child); return;
     case InsertionPoint::Where::Foster:
       sink_.append_based_on_parent_node(place.parent, place.prev, child);
       return;
   }
-}
-
-TreeBuilder::OpenElement TreeBuilder::describe(Handle node, Kind kind, Namespace ns,
-                                               const Tag* tag) const {
-  OpenElement e{node, kind, ns, false};
-  if (kind == Kind::SvgForeignObject || kind == Kind::SvgDesc || kind == Kind::SvgTitle) {
-    e.html_integration_point = true;
-  } else if (kind == Kind::MathAnnotationXml && tag) {
-    e.html_integration_point = is_annotation_xml_html_encoding(*tag);
-  }
-  return e;
 }
 
 // Takes the tag's name and attributes: the tokenizer starts every tag afresh.
@@ -280,7 +268,10 @@ Handle TreeBuilder::create_element(Tag& tag, Namespace ns) {
 Handle TreeBuilder::insert_element(Tag& tag, Namespace ns, Kind kind, bool only_add_to_stack) {
   assert(kind == element_kind(ns, tag.name));
   InsertionPoint place = appropriate_place();
-  bool integration = kind == Kind::MathAnnotationXml && is_annotation_xml_html_encoding(tag);
+  // SVG foreignObject, desc and title always hold HTML; MathML annotation-xml by its encoding.
+  bool integration = kind == Kind::SvgForeignObject || kind == Kind::SvgDesc ||
+                     kind == Kind::SvgTitle ||
+                     (kind == Kind::MathAnnotationXml && is_annotation_xml_html_encoding(tag));
   bool form_associated = ns == Namespace::Html &&
                          (is_form_associated(kind) || (kind == Kind::Other && tag.name == "output"));
   Handle node = create_element(tag, ns);  // takes the tag's name and attributes
@@ -288,9 +279,7 @@ Handle TreeBuilder::insert_element(Tag& tag, Namespace ns, Kind kind, bool only_
     sink_.associate_with_form(node, *form_element_, place.parent, place.prev);
   }
   if (!only_add_to_stack) insert_at(place, NodeOrText::of_node(node));
-  OpenElement e = describe(node, kind, ns, nullptr);
-  if (integration) e.html_integration_point = true;
-  push(e);
+  push(OpenElement{node, kind, ns, integration});
   return node;
 }
 

@@ -67,10 +67,10 @@ class TreeBuilder final : public TokenSink {
     std::uint64_t signature = 0;  // hash of the tag name and the attribute set
     Tag tag;
   };
-  // Where a node goes: as last child of `parent`, before `parent` (a sibling), or, when foster
-  // parenting, before `parent` (the table) if it has a parent and else into `prev`.
+  // Where a node goes: as last child of `parent`, or, when foster parenting, before `parent` (the
+  // table) if it has a parent and else into `prev` (the element above the table).
   struct InsertionPoint {
-    enum class Where : std::uint8_t { LastChild, BeforeSibling, Foster } where = Where::LastChild;
+    enum class Where : std::uint8_t { LastChild, Foster } where = Where::LastChild;
     Handle parent = 0;
     Handle prev = 0;
   };
@@ -142,7 +142,6 @@ class TreeBuilder final : public TokenSink {
   void pop_until_one_of(std::initializer_list<Kind> kinds);
   void pop_until_node(Handle node);
   void remove_open_at(std::size_t index);
-  void insert_open_at(std::size_t index, const OpenElement& e);
   void unindex_from(std::size_t index);
   void shift_segment(std::size_t from, std::size_t to, const OpenElement& last);
   void reindex_from(std::size_t index);
@@ -170,7 +169,6 @@ class TreeBuilder final : public TokenSink {
   bool node_in_scope(Handle node, Scope s = Scope::Default) const;
   void generate_implied_end_tags(Kind except = Kind::Other);
   void generate_all_implied_end_tags_thoroughly();
-  bool is_same_html_name(const OpenElement& e, Kind k, std::string_view name) const;
 
   // --- active formatting elements ---
   void push_marker();
@@ -211,7 +209,6 @@ class TreeBuilder final : public TokenSink {
   void insert_text(std::string_view text);
   void insert_comment(std::string_view text);
   void append_comment_to(Handle parent, std::string_view text);
-  OpenElement describe(Handle node, Kind kind, Namespace ns, const Tag* tag) const;
 
   void error(std::string_view message);
   [[gnu::cold]] void exact_error(std::string_view message);

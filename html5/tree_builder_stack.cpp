@@ -182,12 +182,6 @@ void TreeBuilder::remove_open_at(std::size_t index) {
   sink_.pop(node);
 }
 
-void TreeBuilder::insert_open_at(std::size_t index, const OpenElement& e) {
-  unindex_from(index);
-  open_.insert(open_.begin() + static_cast<std::ptrdiff_t>(index), e);
-  reindex_from(index);
-}
-
 std::optional<std::size_t> TreeBuilder::open_position(Handle node) const {
   if (auto pos = formatting_open_positions_.get(node)) return *pos;
   for (std::size_t i = open_.size(); i-- > 0;) {
@@ -222,12 +216,6 @@ void TreeBuilder::generate_implied_end_tags(Kind except) {
 
 void TreeBuilder::generate_all_implied_end_tags_thoroughly() {
   while (!open_.empty() && has_flag(open_.back().kind, kThoroughlyImpliedEnd)) pop();
-}
-
-bool TreeBuilder::is_same_html_name(const OpenElement& e, Kind k, std::string_view name) const {
-  if (e.ns != Namespace::Html) return false;
-  if (k != Kind::Other) return e.kind == k;
-  return e.kind == Kind::Other && sink_.elem_name(e.node).local == name;
 }
 
 }  // namespace html5
