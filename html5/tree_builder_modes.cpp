@@ -73,10 +73,10 @@ constexpr std::string_view kQuirkyPublicPrefixes[] = {
 };
 
 QuirksMode quirks_of_doctype(const Doctype& d, bool iframe_srcdoc) {
+  if (iframe_srcdoc) return QuirksMode::NoQuirks;  // never quirky, whatever the doctype
   if (d.force_quirks || !d.name || *d.name != "html") return QuirksMode::Quirks;
   std::string_view pub = d.public_id ? std::string_view(*d.public_id) : std::string_view();
   std::string_view sys = d.system_id ? std::string_view(*d.system_id) : std::string_view();
-  if (iframe_srcdoc) return QuirksMode::NoQuirks;
   if (d.public_id) {
     if (ascii_iequal(pub, "-//W3O//DTD W3 HTML Strict 3.0//EN//") ||
         ascii_iequal(pub, "-/W3C/DTD HTML 4.0 Transitional/EN") || ascii_iequal(pub, "HTML")) {

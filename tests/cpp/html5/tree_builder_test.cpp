@@ -2,6 +2,7 @@
 // hooks, and adversarial inputs (deep, misnested, scope-heavy) checked by the shape they build.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -158,6 +159,49 @@ TEST(TreeBuilderDocument, BuildsTheImpliedSkeleton) {
        "|           \"x\"\n|   <body>\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(document_dump(c.input), c.expected) << c.input;
+}
+
+TEST(TreeBuilderDocument, DoctypeDecidesTheQuirksMode) {
+  struct Case {
+    std::optional<std::string> name, public_id, system_id;
+    bool iframe_srcdoc;
+    QuirksMode expected;
+  } cases[] = {
+      {"html", std::nullopt, std::nullopt, false, QuirksMode::NoQuirks},
+      {"html", "-//W3C//DTD HTML 4.01 Transitional//EN", std::nullopt, false, QuirksMode::Quirks},
+      {"html", "-//W3C//DTD HTML 4.01 Transitional//EN", "http://www.w3.org/TR/html4/loose.dtd",
+       false, QuirksMode::LimitedQuirks},
+      {"html", "-//w3c//dtd xhtml 1.0 transitional//en", std::nullopt, false,
+       QuirksMode::LimitedQuirks},
+      {"html", "html", std::nullopt, false, QuirksMode::Quirks},
+      {"foo", std::nullopt, std::nullopt, false, QuirksMode::Quirks},
+      {std::nullopt, std::nullopt, std::nullopt, false, QuirksMode::Quirks},
+      // An iframe srcdoc document is never quirky.
+      {"foo", std::nullopt, std::nullopt, true, QuirksMode::NoQuirks},
+  };
+  for (const Case& c : cases) {
+    ArenaSink sink;
+    TreeBuilderOptions options;
+    options.iframe_srcdoc = c.iframe_srcdoc;
+    TreeBuilder builder(sink, options);
+    Token t;
+    t.kind = TokenKind::Doctype;
+    t.doctype.name = c.name;
+    t.doctype.public_id = c.public_id;
+    t.doctype.system_id = c.system_id;
+    builder.process_token(t, 1);
+    Feeder(builder).feed("<p>").finish();
+    EXPECT_EQ(sink.quirks, c.expected) << c.name.value_or("(none)") << " " << c.public_id.value_or("");
+  }
+  // No doctype at all: quirks, except in an iframe srcdoc document.
+  for (bool srcdoc : {false, true}) {
+    ArenaSink sink;
+    TreeBuilderOptions options;
+    options.iframe_srcdoc = srcdoc;
+    TreeBuilder builder(sink, options);
+    Feeder(builder).feed("<p>").finish();
+    EXPECT_EQ(sink.quirks, srcdoc ? QuirksMode::NoQuirks : QuirksMode::Quirks);
+  }
 }
 
 TEST(TreeBuilderFragment, ContextDecidesTheMode) {
