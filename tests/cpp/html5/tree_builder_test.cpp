@@ -204,6 +204,23 @@ TEST(TreeBuilderDocument, DoctypeDecidesTheQuirksMode) {
   }
 }
 
+TEST(TreeBuilderDocument, DoctypesCanBeDropped) {
+  for (bool drop : {false, true}) {
+    ArenaSink sink;
+    TreeBuilderOptions options;
+    options.drop_doctype = drop;
+    TreeBuilder builder(sink, options);
+    Token t;
+    t.kind = TokenKind::Doctype;
+    t.doctype.name = "html";
+    builder.process_token(t, 1);
+    Feeder(builder).finish();
+    EXPECT_EQ(dump_tree(sink, 0), std::string(drop ? "" : "| <!DOCTYPE html>\n") +
+                                      "| <html>\n|   <head>\n|   <body>\n");
+    EXPECT_EQ(sink.quirks, QuirksMode::NoQuirks);  // the doctype still sets the mode
+  }
+}
+
 TEST(TreeBuilderFragment, ContextDecidesTheMode) {
   struct Case {
     QualName context;
