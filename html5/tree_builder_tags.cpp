@@ -2,6 +2,8 @@
 #include "html5/tree_builder_tags.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 
@@ -45,14 +47,35 @@ class KindTable {
     Key key;
     Kind kind = Kind::Other;
   };
-  // Built in registers: byte stores into a buffer read back as words would stall.
+  // Built in registers from word loads: byte stores into a buffer read back as words would stall,
+  // and a loop over the bytes costs more than the lookup itself.
   static Key pack(std::string_view name) {
-    Key key;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-      std::uint64_t byte = static_cast<unsigned char>(name[i]);
-      (i < 8 ? key.lo : key.hi) |= byte << (8 * (i & 7));
+    const char* p = name.data();
+    const std::size_t n = name.size();
+    if constexpr (std::endian::native != std::endian::little) {
+      Key key;
+      for (std::size_t i = 0; i < n; ++i) {
+        std::uint64_t byte = static_cast<unsigned char>(p[i]);
+        (i < 8 ? key.lo : key.hi) |= byte << (8 * (i & 7));
+      }
+      return key;
     }
-    return key;
+    if (n <= 8) return {load_short(p, n), 0};
+    return {load_short(p, 8), load_short(p + 8, n - 8)};
+  }
+  // The `n` bytes at `p` (1 to 8) as a little-endian word, zero-padded: two loads that overlap
+  // in the middle, whose common bytes agree, so OR-ing them is exact.
+  static std::uint64_t load_short(const char* p, std::size_t n) {
+    if (n >= 4) {
+      std::uint32_t head, tail;
+      std::memcpy(&head, p, 4);
+      std::memcpy(&tail, p + n - 4, 4);
+      return head | static_cast<std::uint64_t>(tail) << (8 * (n - 4));
+    }
+    const std::uint64_t first = static_cast<unsigned char>(p[0]);
+    const std::uint64_t middle = static_cast<unsigned char>(p[n / 2]);
+    const std::uint64_t last = static_cast<unsigned char>(p[n - 1]);
+    return first | middle << (8 * (n / 2)) | last << (8 * (n - 1));
   }
   static std::size_t hash(Key key) {
     std::uint64_t h = key.lo * 0x9E3779B97F4A7C15ull ^ key.hi * 0xC2B2AE3D27D4EB4Full;
