@@ -32,7 +32,11 @@ void lift_fragment(Dom& dom) {
 
 Dom parse_fragment(std::string_view html) {
   vedavi::fault_point(html);
-  Sink sink;
+  // Room for the nodes of markup-dense input up front: growing the arena moves every node record.
+  // Capped so that a huge input of mostly text does not reserve far more than it will use.
+  Dom arena;
+  arena.nodes.reserve(std::min<std::size_t>(html.size() / 8 + 2, std::size_t{1} << 20));
+  Sink sink(std::move(arena));
   const QualName body{"", html5::Namespace::Html, "body"};
   const html5::Handle context = sink.create_element(body, {}, {});
 
