@@ -21,12 +21,15 @@ std::size_t position(const std::vector<NodeId>& siblings, NodeId node) {
 
 }  // namespace
 
-html5::Handle Sink::push(NodeData data) {
+// Builds the record in place: a node is large, and each move of its data copies the names.
+template <class T, class... Args>
+html5::Handle Sink::push(Args&&... args) {
   // Handles are 32 bits wide; the input length limit keeps parses far below that.
   if (dom_.nodes.size() >= std::numeric_limits<html5::Handle>::max()) {
     fail("too many nodes for the tree builder's handles");
   }
-  dom_.nodes.push_back(Node{std::nullopt, {}, std::move(data)});
+  Node& node = dom_.nodes.emplace_back();
+  node.data.emplace<T>(std::forward<Args>(args)...);
   return static_cast<html5::Handle>(dom_.nodes.size() - 1);
 }
 
@@ -67,12 +70,12 @@ const QualName& Sink::elem_name(html5::Handle element) const {
 html5::Handle Sink::create_element(QualName name, std::vector<Attribute> attrs,
                                    html5::ElementFlags) {
   std::optional<NodeId> contents;
-  if (name.is_html("template")) contents = push(Document{});
-  return push(Element{std::move(name), std::move(attrs), contents});
+  if (name.is_html("template")) contents = push<Document>();
+  return push<Element>(std::move(name), std::move(attrs), contents);
 }
 
 html5::Handle Sink::create_comment(std::string_view text) {
-  return push(Comment{std::string(text)});
+  return push<Comment>(std::string(text));
 }
 
 void Sink::append(html5::Handle parent, html5::NodeOrText child) {
@@ -90,7 +93,7 @@ void Sink::append(html5::Handle parent, html5::NodeOrText child) {
       return;
     }
   }
-  const NodeId text = push(Text{std::string(child.text)});  // `siblings` is stale from here
+  const NodeId text = push<Text>(std::string(child.text));  // `siblings` is stale from here
   insert_at(parent, dom_.nodes[parent].children.size(), text);
 }
 
@@ -103,7 +106,7 @@ void Sink::append_before_sibling(html5::Handle sibling, html5::NodeOrText child)
         return;
       }
     }
-    insert_at(place.parent, place.index, push(Text{std::string(child.text)}));
+    insert_at(place.parent, place.index, push<Text>(std::string(child.text)));
     return;
   }
   // Detach first, so a node that sat earlier under the same parent lands right before `sibling`.
@@ -124,7 +127,7 @@ void Sink::append_based_on_parent_node(html5::Handle element, html5::Handle prev
 void Sink::append_doctype_to_document(std::string_view name, std::string_view public_id,
                                       std::string_view system_id) {
   NodeId doctype =
-      push(Doctype{std::string(name), std::string(public_id), std::string(system_id)});
+      push<Doctype>(std::string(name), std::string(public_id), std::string(system_id));
   insert_at(0, dom_.node(0).children.size(), doctype);
 }
 

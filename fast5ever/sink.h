@@ -49,7 +49,8 @@ class Sink final : public html5::TreeSink {
     std::size_t index;
   };
 
-  html5::Handle push(NodeData data);
+  template <class T, class... Args>
+  html5::Handle push(Args&&... args);
   Place parent_and_index(NodeId node) const;
   void detach(NodeId node);
   void insert_at(NodeId parent, std::size_t index, NodeId child);
