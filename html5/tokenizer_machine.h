@@ -6,6 +6,7 @@
 // a tag are then taken as byte ranges of the input rather than character by character.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +14,10 @@
 #include <string_view>
 #include <unordered_set>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "html5/token.h"
 #include "html5/tokenizer.h"
@@ -140,10 +145,23 @@ inline std::uint64_t load(const char* p) {
 }
 }  // namespace scan
 
-// The first offset at or after `pos` holding `a`, `b` or `c`, or `s.size()`.
+// The first offset at or after `pos` holding `a`, `b` or `c`, or `s.size()`. Sixteen bytes a step
+// where SSE2 is there (every x86-64), else eight.
 inline std::size_t find_any(std::string_view s, std::size_t pos, char a, char b, char c) {
   const char* p = s.data() + pos;
   const char* const end = s.data() + s.size();
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
+  while (end - p >= 16) {
+    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(w, va), _mm_cmpeq_epi8(w, vb)),
+                                      _mm_cmpeq_epi8(w, vc));
+    if (const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits))) {
+      return static_cast<std::size_t>(p - s.data()) + static_cast<std::size_t>(std::countr_zero(mask));
+    }
+    p += 16;
+  }
+#endif
   const std::uint64_t ka = scan::kOnes * static_cast<unsigned char>(a);
   const std::uint64_t kb = scan::kOnes * static_cast<unsigned char>(b);
   const std::uint64_t kc = scan::kOnes * static_cast<unsigned char>(c);
