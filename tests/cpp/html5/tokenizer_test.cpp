@@ -6,6 +6,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -468,6 +469,31 @@ TEST(TokenizerText, LineNumbers) {
   html5::tokenize("<a>\n<b\n>\r\n\r\n<!--\n-->x", sink);
   // <a>, "\n", <b> (ends on line 3), "\n\n", the comment (ends on line 6), "x", EOF.
   EXPECT_EQ(sink.lines, (std::vector<std::uint64_t>{1, 2, 3, 5, 6, 6, 6}));
+}
+
+// Tokens far apart and close together, newlines on both sides of wide-step boundaries and right
+// at the input's start: every tag's line is one more than the newlines before its end.
+TEST(TokenizerText, LineNumbersAcrossRunLengths) {
+  class TagLineSink : public TokenSink {
+   public:
+    std::vector<std::uint64_t> lines;
+    TokenSinkResult process_token(Token& token, std::uint64_t line) override {
+      if (token.kind == TokenKind::Tag) lines.push_back(line);
+      return {};
+    }
+  };
+  std::string input;
+  std::vector<std::uint64_t> expected;
+  for (int i = 0; i < 300; ++i) {
+    const int gap = (i * 7) % 45;
+    for (int j = 0; j < gap; ++j) input += (i + j) % 5 == 0 ? '\n' : 'x';
+    if (i % 3 == 0) input += "<b\n>";
+    else input += "<b>";
+    expected.push_back(1 + static_cast<std::uint64_t>(std::count(input.begin(), input.end(), '\n')));
+  }
+  TagLineSink sink;
+  html5::tokenize(input, sink);
+  EXPECT_EQ(sink.lines, expected);
 }
 
 TEST(TokenizerErrors, ExactErrorsNameStateAndLine) {
