@@ -56,7 +56,11 @@ class BenchSink final : public html5::TreeSink {
   Handle create_element(html5::QualName name, std::vector<html5::Attribute> attrs,
                         html5::ElementFlags flags) override {
     Handle contents = flags.is_template ? add(Type::Document, 0) : kNone;
-    elements.push_back({std::move(name), std::move(attrs), contents});
+    // Built in place: each move of a name copies its bytes.
+    Element& element = elements.emplace_back();
+    element.name = std::move(name);
+    element.attrs = std::move(attrs);
+    element.contents = contents;
     return add(Type::Element, static_cast<std::uint32_t>(elements.size() - 1));
   }
   Handle create_comment(std::string_view text) override { return add_text(Type::Comment, text); }
