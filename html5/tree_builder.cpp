@@ -293,7 +293,7 @@ void TreeBuilder::insert_formatting_element(Tag& tag) {
   Tag copy = tag;
   Kind kind = tk_;
   Handle node = insert_html_element(tag);
-  push_formatting(node, kind, copy);
+  push_formatting(node, kind, std::move(copy));
 }
 
 void TreeBuilder::insert_foreign_element(Tag& tag, Namespace ns) {

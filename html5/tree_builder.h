@@ -173,7 +173,7 @@ class TreeBuilder final : public TokenSink {
   // --- active formatting elements ---
   void push_marker();
   void erase_formatting(std::size_t index);
-  void push_formatting(Handle node, Kind kind, const Tag& tag);
+  void push_formatting(Handle node, Kind kind, Tag tag);
   void clear_formatting_to_marker();
   void reconstruct_formatting();
   std::optional<std::size_t> formatting_position(Handle node) const;

@@ -115,7 +115,7 @@ std::uint64_t tag_signature(const Tag& tag) {
 
 }  // namespace
 
-void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
+void TreeBuilder::push_formatting(Handle node, Kind kind, Tag tag) {
   // Short lists are scanned; past this many entries a level counts its signatures instead.
   constexpr std::uint32_t kScanLimit = 16;
   std::uint64_t sig = tag_signature(tag);
@@ -144,17 +144,17 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, const Tag& tag) {
       }
     }
   }
-  FormattingEntry entry;
+  const std::uint32_t id = next_formatting_id_++;
+  formatting_index_.set(id, static_cast<std::uint32_t>(formatting_.size()));
+  formatting_node_ids_.set(node, id);
+  counts.kind_ids[formatting_slot(kind)].push_back(id);
+  FormattingEntry& entry = formatting_.emplace_back();
   entry.node = node;
   entry.kind = kind;
-  entry.id = next_formatting_id_++;
+  entry.id = id;
   entry.level = static_cast<std::uint32_t>(level_);
   entry.signature = sig;
-  entry.tag = tag;
-  formatting_index_.set(entry.id, static_cast<std::uint32_t>(formatting_.size()));
-  formatting_node_ids_.set(node, entry.id);
-  counts.kind_ids[formatting_slot(kind)].push_back(entry.id);
-  formatting_.push_back(std::move(entry));
+  entry.tag = std::move(tag);
   ++counts.entries;
   ++counts.kinds[formatting_slot(kind)];
   if (counts.indexed) ++counts.signatures[sig];
