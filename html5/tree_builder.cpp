@@ -88,6 +88,8 @@ void TreeBuilder::run_token(Token& token, std::uint64_t line) {
     }
   }
   token_ = &token;
+  // Once per token, not per reprocessing: a rule that renames the tag sets `tk_` itself.
+  tk_ = token.kind == TokenKind::Tag ? html_kind(token.tag.name) : Kind::Other;
   if (token.kind == TokenKind::NullCharacter) {
     // Handled as a character run holding U+0000; the rules that care drop or replace it.
     token.kind = TokenKind::Characters;
@@ -108,6 +110,7 @@ void TreeBuilder::end() {
   Token eof;
   eof.kind = TokenKind::Eof;
   token_ = &eof;
+  tk_ = Kind::Other;
   while (!stopped_ && dispatch(eof) == Step::Reprocess) {
   }
   token_ = nullptr;
@@ -125,7 +128,6 @@ bool TreeBuilder::adjusted_current_node_present_but_not_in_html_namespace() cons
 }
 
 TreeBuilder::Step TreeBuilder::dispatch(Token& t) {
-  tk_ = t.kind == TokenKind::Tag ? html_kind(t.tag.name) : Kind::Other;
   if (use_html_rules(t)) return step(mode_, t);
   return foreign_content(t);
 }

@@ -44,7 +44,7 @@ TreeBuilder::Step TreeBuilder::body_characters(Token& t) {
   }
   reconstruct_formatting();
   insert_text(text);
-  if (!all_whitespace(text)) frameset_ok_ = false;
+  if (frameset_ok_ && !all_whitespace(text)) frameset_ok_ = false;
   return Step::Done;
 }
 
@@ -235,6 +235,7 @@ TreeBuilder::Step TreeBuilder::body_start_tag(Token& t) {
     case Kind::Image:
       error("image start tag");
       tag.name = "img";
+      tk_ = Kind::Img;
       return Step::Reprocess;
     case Kind::Textarea:
       insert_html_element(tag);
