@@ -127,6 +127,12 @@ TEST(NamedEntityLookup, LongestPrefix) {
       {"lt", "lt"},
       {"ltimes;", "ltimes;"},
       {"ltime", "lt"},
+      // A ";" that does not end a name: the match is a shorter, legacy one.
+      {"notit;", "not"},
+      {"ampere;", "amp"},
+      {"amp x;", "amp"},
+      {"zwnj;", "zwnj;"},
+      {"zwnj", nullptr},
   };
   for (const Case& c : cases) {
     const NamedEntity* found = html5::longest_named_entity_prefix(c.text);
