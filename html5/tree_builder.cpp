@@ -128,7 +128,10 @@ bool TreeBuilder::adjusted_current_node_present_but_not_in_html_namespace() cons
 }
 
 TreeBuilder::Step TreeBuilder::dispatch(Token& t) {
-  if (use_html_rules(t)) return step(mode_, t);
+  // Nearly always the adjusted current node is an HTML element; the full test is out of line.
+  if (open_.empty() || adjusted_current().ns == Namespace::Html || use_html_rules(t)) {
+    return step(mode_, t);
+  }
   return foreign_content(t);
 }
 

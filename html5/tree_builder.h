@@ -134,7 +134,10 @@ class TreeBuilder final : public TokenSink {
 
   // --- the stack of open elements ---
   const OpenElement& current() const { return open_.back(); }
-  const OpenElement& adjusted_current() const;
+  const OpenElement& adjusted_current() const {
+    if (context_ && open_.size() == 1) return *context_;
+    return open_.back();
+  }
   bool current_is(Kind k) const { return !open_.empty() && open_.back().kind == k; }
   void push(const OpenElement& e);
   void pop();

@@ -11,11 +11,6 @@
 
 namespace html5 {
 
-const TreeBuilder::OpenElement& TreeBuilder::adjusted_current() const {
-  if (context_ && open_.size() == 1) return *context_;
-  return open_.back();
-}
-
 namespace {
 
 // The marks each kind carries, apart from kMarkHtml (which depends on the namespace).
