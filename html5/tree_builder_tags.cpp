@@ -20,7 +20,7 @@ constexpr std::string_view kHtmlNames[] = {
 // words (zero-padded; tag names never hold U+0000), so a probe compares two integers.
 class KindTable {
  public:
-  KindTable() {
+  constexpr KindTable() {
     for (std::size_t i = 0; i < std::size(kHtmlNames); ++i) {
       Key key = pack(kHtmlNames[i]);
       std::size_t slot = hash(key);
@@ -28,7 +28,7 @@ class KindTable {
       slots_[slot] = {key, static_cast<Kind>(i)};
     }
   }
-  Kind find(std::string_view name) const {
+  constexpr Kind find(std::string_view name) const {
     if (name.empty() || name.size() > kLongest) return Kind::Other;
     Key key = pack(name);
     for (std::size_t slot = hash(key);; slot = (slot + 1) & kMask) {
@@ -49,10 +49,10 @@ class KindTable {
   };
   // Built in registers from word loads: byte stores into a buffer read back as words would stall,
   // and a loop over the bytes costs more than the lookup itself.
-  static Key pack(std::string_view name) {
+  static constexpr Key pack(std::string_view name) {
     const char* p = name.data();
     const std::size_t n = name.size();
-    if constexpr (std::endian::native != std::endian::little) {
+    if (std::is_constant_evaluated() || std::endian::native != std::endian::little) {
       Key key;
       for (std::size_t i = 0; i < n; ++i) {
         std::uint64_t byte = static_cast<unsigned char>(p[i]);
@@ -77,12 +77,15 @@ class KindTable {
     const std::uint64_t last = static_cast<unsigned char>(p[n - 1]);
     return first | middle << (8 * (n / 2)) | last << (8 * (n - 1));
   }
-  static std::size_t hash(Key key) {
+  static constexpr std::size_t hash(Key key) {
     std::uint64_t h = key.lo * 0x9E3779B97F4A7C15ull ^ key.hi * 0xC2B2AE3D27D4EB4Full;
     return static_cast<std::size_t>(h >> 40) & kMask;
   }
   std::array<Slot, kSize> slots_{};
 };
+
+// Built at compile time: no guard to test on each call, nor registers to save around it.
+constexpr KindTable kKindTable;
 
 // Mixed-case SVG names; the lower-case form is the key.
 constexpr std::string_view kSvgTagNames[] = {
@@ -145,10 +148,7 @@ constexpr ForeignAttribute kForeignAttributes[] = {
 
 }  // namespace
 
-Kind html_kind(std::string_view local) {
-  static const KindTable table;
-  return table.find(local);
-}
+Kind html_kind(std::string_view local) { return kKindTable.find(local); }
 
 Kind element_kind(Namespace ns, std::string_view local) {
   switch (ns) {
