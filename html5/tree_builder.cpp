@@ -263,7 +263,8 @@ void TreeBuilder::insert_at(const InsertionPoint& place, NodeOrText child) {
 // Takes the tag's name and attributes: the tokenizer starts every tag afresh.
 Handle TreeBuilder::create_element(Tag& tag, Namespace ns) {
   ElementFlags flags;
-  flags.is_template = ns == Namespace::Html && tag.name == "template";
+  // Compared as views: the lengths differ for nearly every name, and then no bytes are.
+  flags.is_template = ns == Namespace::Html && std::string_view(tag.name) == "template";
   flags.mathml_annotation_xml_integration_point =
       ns == Namespace::MathMl && tag.name == "annotation-xml" && is_annotation_xml_html_encoding(tag);
   return sink_.create_element(QualName{std::string(), ns, std::move(tag.name)}, std::move(tag.attrs),
