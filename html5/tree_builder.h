@@ -234,6 +234,7 @@ class TreeBuilder final : public TokenSink {
   // list only when a fourth is about to arrive and a search for an absent kind costs nothing.
   struct LevelCounts {
     std::uint32_t entries = 0;
+    bool touched = false;                   // has had an entry since it was last cleared
     std::array<std::uint32_t, 16> kinds{};  // by formatting_slot()
     bool indexed = false;                   // `signatures` is kept
     std::unordered_map<std::uint64_t, std::uint32_t> signatures;

@@ -35,11 +35,10 @@ std::size_t formatting_slot(Kind k) {
 }  // namespace
 
 void TreeBuilder::push_marker() {
-  FormattingEntry marker;
+  FormattingEntry& marker = formatting_.emplace_back();
   marker.is_marker = true;
   marker.id = next_formatting_id_++;
-  formatting_.push_back(std::move(marker));
-  formatting_index_.set(formatting_.back().id, static_cast<std::uint32_t>(formatting_.size() - 1));
+  formatting_index_.set(marker.id, static_cast<std::uint32_t>(formatting_.size() - 1));
   if (++level_ == level_counts_.size()) level_counts_.emplace_back();
 }
 
@@ -56,20 +55,25 @@ void TreeBuilder::erase_formatting(std::size_t index) {
     // Only the last marker is ever erased, when the list is cleared back to it. Its level is
     // cleared in place for the next marker, but a large signature table is let go, since
     // clearing it would cost its size every time.
+    // A level that never held an entry (a table cell without formatting) is clean already.
     LevelCounts& done = current_level();
-    done.entries = 0;
-    done.kinds.fill(0);
-    done.indexed = false;
-    if (done.signatures.bucket_count() > 64) {
-      decltype(done.signatures)().swap(done.signatures);
-    } else {
-      done.signatures.clear();
+    if (done.touched) {
+      done.touched = false;
+      done.entries = 0;
+      done.kinds.fill(0);
+      done.indexed = false;
+      if (done.signatures.bucket_count() > 64) {
+        decltype(done.signatures)().swap(done.signatures);
+      } else {
+        done.signatures.clear();
+      }
+      for (auto& ids : done.kind_ids) ids.clear();
     }
-    for (auto& ids : done.kind_ids) ids.clear();
     if (level_ > 0) --level_;
   } else {
     formatting_node_ids_.erase(e.node);
     LevelCounts& counts = level_counts_[std::min<std::size_t>(e.level, level_)];
+    counts.touched = true;
     --counts.entries;
     --counts.kinds[formatting_slot(e.kind)];
     if (counts.indexed) {
@@ -120,6 +124,7 @@ void TreeBuilder::push_formatting(Handle node, Kind kind, Tag tag) {
   constexpr std::uint32_t kScanLimit = 16;
   std::uint64_t sig = tag_signature(tag);
   LevelCounts& counts = current_level();
+  counts.touched = true;
   if (!counts.indexed && counts.entries > kScanLimit) {
     for (std::size_t i = formatting_.size(); i-- > 0 && !formatting_[i].is_marker;) {
       ++counts.signatures[formatting_[i].signature];
