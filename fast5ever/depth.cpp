@@ -40,7 +40,8 @@ bool DepthCap::admit_start(const html5::Tag& tag) {
     return true;
   }
   if (is_void(tag.name)) return true;
-  if (is_implied_sibling(tag.name) && !open_.empty() && open_.back() == tag.name) return true;
+  // The innermost name first: it rarely matches, and then the list is not searched.
+  if (!open_.empty() && open_.back() == tag.name && is_implied_sibling(tag.name)) return true;
   if (open_.size() < kMaxOpen) {
     open_.push_back(tag.name);
     return true;
