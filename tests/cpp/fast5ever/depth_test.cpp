@@ -110,6 +110,19 @@ TEST(DepthCap, VoidAndForeignSelfClosingPassWhenFull) {
   EXPECT_EQ(f.count("<g>"), 0u);
 }
 
+// Names one letter away from a void element's, or of the same length, open an element like any.
+TEST(DepthCap, NearVoidNamesAreSwallowedWhenFull) {
+  Feed f;
+  f.start("span", 512);
+  for (const char* name : {"b", "bb", "brr", "im", "cols", "colgroup", "areas", "link2", "mete",
+                           "embeds", "frames", "inputs", "basefon", "basefonts", "sources",
+                           "bgsoun", "trac", "wbrx", "hrr", "BR"}) {
+    f.start(name);
+    EXPECT_EQ(f.count("<" + std::string(name) + ">"), 0u) << name;
+  }
+  EXPECT_EQ(f.cap.dropped().size(), 20u);
+}
+
 TEST(DepthCap, EndTagClosesTheNearestMatchAndEverythingInside) {
   Feed f;
   f.start("b");
