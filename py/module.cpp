@@ -1,11 +1,56 @@
-// The extension module vedavi._native: its definition and the exec step that registers members.
-#define PY_SSIZE_T_CLEAN
-#include <Python.h>
+// The extension module vedavi._native: its definition (multi-phase initialisation) and the exec
+// step that registers its members.
+#include "frame.h"
+
+namespace vedavi::py {
+
+// The members, in registration order (the order of the module's namespace). To add a member,
+// insert one row at its place:
+//   FUNCTION(name)        a function; its file defines `PyMethodDef name_method` (see frame.h)
+//   VALUE(name, make)     an attribute or a class; its file defines `Ref make(PyObject* module)`,
+//                         which builds the object to register under `name`
+#define VEDAVI_NATIVE_MEMBERS(FUNCTION, VALUE) \
+  FUNCTION(math_js)                            \
+  FUNCTION(dialect_css)                        \
+  VALUE(__version__, make_version)
+
+Ref make_version(PyObject*) { return new_str("0.1.41"); }
+
+#define VEDAVI_DECLARE_FUNCTION(name) extern PyMethodDef name##_method;
+#define VEDAVI_DECLARE_VALUE(name, make) Ref make(PyObject* module);
+VEDAVI_NATIVE_MEMBERS(VEDAVI_DECLARE_FUNCTION, VEDAVI_DECLARE_VALUE)
 
 namespace {
 
+struct Member {
+  const char* name;
+  PyMethodDef* function;            // a function, or
+  Ref (*make)(PyObject* module);    // an attribute or a class
+};
+
+#define VEDAVI_FUNCTION_ROW(name) Member{#name, &name##_method, nullptr},
+#define VEDAVI_VALUE_ROW(name, make) Member{#name, nullptr, &make},
+const Member kMembers[] = {VEDAVI_NATIVE_MEMBERS(VEDAVI_FUNCTION_ROW, VEDAVI_VALUE_ROW)};
+
+void add_members(PyObject* module) {
+  Ref module_name = check(PyModule_GetNameObject(module));
+  for (const Member& member : kMembers) {
+    Ref value = member.function != nullptr
+                    ? check(PyCMethod_New(member.function, module, module_name.get(), nullptr))
+                    : member.make(module);
+    if (PyModule_AddObjectRef(module, member.name, value.get()) < 0) throw_error_already_set();
+  }
+}
+
+// Stops at the first failure and leaves its exception set, so the import fails with it.
 int exec_module(PyObject* module) {
-  return PyModule_AddStringConstant(module, "__version__", "0.1.41");
+  try {
+    add_members(module);
+    return 0;
+  } catch (...) {
+    set_exception_from_current();
+    return -1;
+  }
 }
 
 PyModuleDef_Slot module_slots[] = {
@@ -21,7 +66,8 @@ PyModuleDef module_def = {
 };
 
 }  // namespace
+}  // namespace vedavi::py
 
 extern "C" __attribute__((visibility("default"))) PyObject* PyInit__native() {
-  return PyModuleDef_Init(&module_def);
+  return PyModuleDef_Init(&vedavi::py::module_def);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vedavi::unicode {
 
@@ -59,5 +60,7 @@ std::string_view trim_start(std::string_view s);
 std::string_view trim_end(std::string_view s);
 // Number of maximal runs of non-white-space characters.
 std::size_t word_count(std::string_view s);
+// Those runs, in order: the text split at runs of white space, with no empty pieces.
+std::vector<std::string_view> split_white_space(std::string_view s);
 
 }  // namespace vedavi::unicode

@@ -1,9 +1,13 @@
 // UTF-8 decoding follows the Unicode standard's table of well-formed byte sequences (Table 3-7).
 #include "utf8.h"
 
+#include <algorithm>
+#include <cassert>
+
 namespace vedavi::utf8 {
 
 Decoded decode(std::string_view s, std::size_t pos) {
+  assert(pos < s.size());
   const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + pos;
   const std::size_t avail = s.size() - pos;
   const unsigned char b0 = p[0];
@@ -59,6 +63,8 @@ void encode(char32_t cp, std::string& out) {
 }
 
 std::size_t prev_boundary(std::string_view s, std::size_t pos) {
+  pos = std::min(pos, s.size());
+  if (pos == 0) return 0;
   std::size_t start = pos - 1;
   const std::size_t limit = pos >= 4 ? pos - 4 : 0;
   while (start > limit && is_continuation(static_cast<unsigned char>(s[start]))) --start;
@@ -66,6 +72,7 @@ std::size_t prev_boundary(std::string_view s, std::size_t pos) {
 }
 
 char32_t prev_char(std::string_view s, std::size_t pos) {
+  pos = std::min(pos, s.size());
   if (pos == 0) return kReplacement;
   const std::size_t start = prev_boundary(s, pos);
   const Decoded d = decode(s, start);

@@ -36,8 +36,9 @@ inline bool is_boundary(std::string_view s, std::size_t pos) {
   return pos == 0 || pos >= s.size() || !is_continuation(static_cast<unsigned char>(s[pos]));
 }
 
-// The start of the character that ends at `pos` (`pos > 0`), for valid UTF-8; never steps back
-// more than four bytes, so ill-formed input cannot make it slow.
+// The start of the character that ends at `pos`, for valid UTF-8; never steps back more than
+// four bytes, so ill-formed input cannot make it slow. 0 at `pos` 0; `pos` past the end counts as
+// the end.
 std::size_t prev_boundary(std::string_view s, std::size_t pos);
 
 // The code point of the character that ends at `pos`, U+FFFD when there is none.

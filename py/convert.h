@@ -1,0 +1,185 @@
+// Conversions between Python objects and C++ values: arguments in (FromPython<T>) and results out
+// (new_*). Every conversion throws ErrorAlreadySet with the Python exception set when it fails.
+//
+// Arguments are read in place: a std::string_view points into the str's own UTF-8 form and stays
+// valid while the str lives. An argument lives for the whole call; the containers below keep
+// their items alive themselves, and a tuple keeps its elements.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <ranges>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "errors.h"
+#include "pyref.h"
+
+namespace vedavi::py {
+
+// FromPython<T>::convert(obj) gives the T that `obj` stands for, or throws. Specialise it to add
+// a parameter type.
+template <class T>
+struct FromPython;
+
+// Any object, as given (hooks, and parameters that take several types).
+template <>
+struct FromPython<Borrowed> {
+  static Borrowed convert(Borrowed obj) { return obj; }
+};
+
+// Text: a str only, read in place as UTF-8. A str holding a lone surrogate has no UTF-8 form and
+// raises the interpreter's UnicodeEncodeError.
+template <>
+struct FromPython<std::string_view> {
+  static std::string_view convert(Borrowed obj);
+};
+
+// Flag: True or False, or a NumPy bool; an int such as 1 is refused with TypeError.
+template <>
+struct FromPython<bool> {
+  static bool convert(Borrowed obj);
+};
+
+// Count: an int (bool included), or an object with __index__, that fits T. A negative or too
+// large value raises OverflowError; anything else TypeError.
+std::uint64_t to_unsigned(Borrowed obj, std::uint64_t max);
+
+template <std::unsigned_integral T>
+  requires(!std::same_as<T, bool>)
+struct FromPython<T> {
+  static T convert(Borrowed obj) { return T(to_unsigned(obj, std::numeric_limits<T>::max())); }
+};
+
+// A value or None: None is "not given".
+template <class T>
+struct FromPython<std::optional<T>> {
+  static std::optional<T> convert(Borrowed obj) {
+    if (obj.get() == Py_None) return std::nullopt;
+    return FromPython<T>::convert(obj);
+  }
+};
+
+// A dict or an instance of a dict subclass, taken as it is.
+struct Dict {
+  Borrowed obj;
+};
+template <>
+struct FromPython<Dict> {
+  static Dict convert(Borrowed obj);
+};
+
+// Items of a container, converted in order; `owners` keeps each item object alive so that views
+// into the items stay valid after the container changes.
+template <class T>
+struct Items {
+  std::vector<T> items;
+  std::vector<Ref> owners;
+};
+
+// Converts each item that `iterator` yields (a new reference to an iterator) into `out`.
+template <class T>
+void convert_items(Ref iterator, Items<T>& out) {
+  while (Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
+    out.items.push_back(FromPython<T>::convert(Borrowed(item.get())));
+    out.owners.push_back(std::move(item));
+  }
+  if (PyErr_Occurred()) throw_error_already_set();
+}
+
+// A list of T: any sequence, but never a str (whose items would be its characters): TypeError
+// "Can't extract `str` to `Vec`".
+template <class T>
+struct List : Items<T> {};
+
+void check_sequence(Borrowed obj);           // throws unless `obj` is a sequence and not a str
+std::size_t size_hint(Borrowed container);  // the length when it has one, else 0
+
+template <class T>
+struct FromPython<List<T>> {
+  static List<T> convert(Borrowed obj) {
+    check_sequence(obj);
+    List<T> list;
+    const std::size_t size = size_hint(obj);
+    list.items.reserve(size);
+    list.owners.reserve(size);
+    convert_items(check(PyObject_GetIter(obj.get())), list);
+    return list;
+  }
+};
+
+// A set of T: a set or frozenset (or an instance of a subclass of either), in iteration order.
+template <class T>
+struct Set : Items<T> {};
+
+void check_set(Borrowed obj);
+
+template <class T>
+struct FromPython<Set<T>> {
+  static Set<T> convert(Borrowed obj) {
+    check_set(obj);
+    Set<T> set;
+    const std::size_t size = size_hint(obj);
+    set.items.reserve(size);
+    set.owners.reserve(size);
+    convert_items(check(PyObject_GetIter(obj.get())), set);
+    return set;
+  }
+};
+
+// A tuple of exactly sizeof...(Ts) elements (a tuple subclass too). Another length raises
+// ValueError "expected tuple of length {}, but got tuple of length {}".
+void check_tuple(Borrowed obj, std::size_t arity);
+
+template <class... Ts>
+struct FromPython<std::tuple<Ts...>> {
+  static std::tuple<Ts...> convert(Borrowed obj) {
+    check_tuple(obj, sizeof...(Ts));
+    return convert_elements(obj.get(), std::index_sequence_for<Ts...>{});
+  }
+
+ private:
+  template <std::size_t... I>
+  static std::tuple<Ts...> convert_elements(PyObject* tuple, std::index_sequence<I...>) {
+    // Braced initialisation converts the elements left to right.
+    return std::tuple<Ts...>{FromPython<Ts>::convert(Borrowed(PyTuple_GET_ITEM(tuple, I)))...};
+  }
+};
+
+// Results: new Python objects. Each throws ErrorAlreadySet when the interpreter cannot build it.
+Ref new_str(std::string_view utf8);
+Ref new_unsigned(std::uint64_t value);
+Ref new_signed(std::int64_t value);
+template <std::integral T>
+  requires(!std::same_as<T, bool>)
+Ref new_int(T value) {
+  if constexpr (std::is_signed_v<T>) return new_signed(value);
+  else return new_unsigned(value);
+}
+Ref new_bool(bool value);
+Ref new_none();
+
+// A tuple of the given objects.
+template <class... Refs>
+Ref new_tuple(Refs&&... elements) {
+  Ref tuple = check(PyTuple_New(sizeof...(Refs)));
+  Py_ssize_t index = 0;
+  ((PyTuple_SET_ITEM(tuple.get(), index++, elements.release())), ...);
+  return tuple;
+}
+
+// A list of make(item) for each item of `range`.
+template <std::ranges::sized_range Range, class Make>
+Ref new_list(const Range& range, Make&& make) {
+  Ref list = check(PyList_New(Py_ssize_t(std::ranges::size(range))));
+  Py_ssize_t index = 0;
+  for (const auto& item : range) PyList_SET_ITEM(list.get(), index++, make(item).release());
+  return list;
+}
+
+}  // namespace vedavi::py
