@@ -10,6 +10,8 @@ namespace vedavi::py {
 //   VALUE(name, make)     an attribute or a class; its file defines `Ref make(PyObject* module)`,
 //                         which builds the object to register under `name`
 #define VEDAVI_NATIVE_MEMBERS(FUNCTION, VALUE) \
+  FUNCTION(frontmatter_meta)                   \
+  FUNCTION(trailing_attr_span)                 \
   FUNCTION(math_js)                            \
   FUNCTION(dialect_css)                        \
   VALUE(__version__, make_version)

@@ -29,7 +29,8 @@ struct Attr {
   // The value of the first pair with this key, nullptr when there is none.
   const std::string* find_pair(std::string_view key) const;
 
-  // Appends a class unless it is empty or already present.
+  // Appends a class unless it is empty or already present. One class or pair at a time is a
+  // scan of the set; `merge` and `parse_attrs_body` add many at once in O(n log n).
   void push_class(std::string_view name);
   void push_class(std::string&& name);
   void push_class(const char* name) { push_class(std::string_view(name)); }
@@ -43,7 +44,7 @@ struct Attr {
   }
   void set_owned_pair(std::string key, std::string value);
   // Takes the other's id when it has one, then adds its classes and sets its pairs, in order.
-  // Linear in the size of both sets.
+  // O(n log n) in the size of both sets.
   void merge(const Attr& other);
   // The attributes of a panel div (callout, details or explicit panel), none when these
   // attributes mark no panel.

@@ -213,9 +213,53 @@ NodeList<T>& NodeList<T>::operator=(const NodeList& other) {
   return *this;
 }
 
+namespace {
+
+// True when a node owns at least one non-empty child list.
+bool has_children(const Inline& node) {
+  return std::visit(
+      [](const auto& x) {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, Inline::Operation>) {
+          for (const auto& arg : x.args)
+            if (!arg.value.empty()) return true;
+          return false;
+        } else if constexpr (requires { x.children; }) {
+          return !x.children.empty();
+        } else {
+          return false;
+        }
+      },
+      node.data);
+}
+
+bool has_children(const Block& node) {
+  return std::visit(
+      [](const auto& x) {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, Block::HtmlBlock> || std::is_same_v<T, Block::ThematicBreak> ||
+                      std::is_same_v<T, Block::CodeBlock> || std::is_same_v<T, Block::MathBlock> ||
+                      std::is_same_v<T, TemplateToken> || std::is_same_v<T, Block::RawBlock> ||
+                      std::is_same_v<T, Block::ScriptBlock>) {
+          return false;
+        } else {
+          return true;  // containers and leaves with inlines: let the walk look
+        }
+      },
+      node.data);
+}
+
+}  // namespace
+
 template <class T>
 NodeList<T>::~NodeList() {
-  if (!this->empty()) Teardown().run(*this);
+  // Nodes without children die in place; only a list that holds a subtree needs the walk.
+  for (const T& node : *this) {
+    if (has_children(node)) {
+      Teardown().run(*this);
+      return;
+    }
+  }
 }
 
 template class NodeList<Block>;

@@ -1,6 +1,8 @@
 // The frontmatter block at the top of a document.
 #include "frontmatter.h"
 
+#include <string>
+
 #include "scan.h"
 #include "unicode.h"
 
@@ -61,6 +63,24 @@ std::optional<Frontmatter> extract(std::string_view text) {
     if (!read_pair(line, result.pairs)) return std::nullopt;
   }
   return std::nullopt;  // never closed
+}
+
+StringPairs meta_pairs(std::string_view source) {
+  std::string normalized;
+  if (source.find('\r') != std::string_view::npos) {
+    normalized.reserve(source.size());
+    for (std::size_t i = 0; i < source.size(); ++i) {
+      if (source[i] != '\r') {
+        normalized += source[i];
+      } else {
+        normalized += '\n';
+        if (i + 1 < source.size() && source[i + 1] == '\n') ++i;
+      }
+    }
+    source = normalized;
+  }
+  auto found = extract(source);
+  return found ? std::move(found->pairs) : StringPairs{};
 }
 
 }  // namespace vedavi::frontmatter

@@ -18,4 +18,8 @@ struct Frontmatter {
 // frontmatter block or a malformed one.
 std::optional<Frontmatter> extract(std::string_view text);
 
+// The pairs of the leading frontmatter of a source with any line ends ("\r\n" and lone "\r"
+// read as "\n"); empty when it opens with none.
+StringPairs meta_pairs(std::string_view source);
+
 }  // namespace vedavi::frontmatter

@@ -1,7 +1,9 @@
 // Template tokens: the recogniser, whole-line tokens and tokens inside raw HTML.
 #include "template.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "scan.h"
 #include "unicode.h"
@@ -52,6 +54,64 @@ std::optional<std::size_t> find_balanced_end(std::string_view text, std::size_t 
     i += d.len;
   }
   return std::nullopt;
+}
+
+constexpr std::uint32_t kNoEnd = UINT32_MAX;
+
+// Where a balanced body starting at each offset of `text` ends (kNoEnd: nowhere), all in one pass
+// from the right, so that trying every opener of a text costs linear time.
+//
+// Outside quotes, a walk from any offset follows the same steps: escapes and whole quoted runs
+// are stepped over, "other" characters are tested for the close and move the depth. Let phi(x)
+// be the sum of the depth changes from offset x to the end. A walk from u, whose depth starts at
+// 0 and never drops below it, has depth max(phi over [u, v]) - phi(v) at v; so it ends at the
+// first close position v whose phi is at least every phi between u and v. Steps change phi by at
+// most one, which makes "the next offset with a larger phi" computable from the right in O(1).
+std::vector<std::uint32_t> balanced_ends(std::string_view text, std::string_view close,
+                                         TemplateBalance balance) {
+  const std::size_t n = text.size();
+  const auto at = [](std::size_t i) { return static_cast<std::uint32_t>(i); };
+  // For a quote whose content starts at `i`: the offset just past its closing quote.
+  std::vector<std::uint32_t> close_double(n + 1, kNoEnd), close_single(n + 1, kNoEnd);
+  std::vector<std::uint32_t> next_higher(n + 1, kNoEnd);  // first later offset with larger phi
+  std::vector<std::uint32_t> ends(n + 1, kNoEnd);
+  for (std::size_t i = n; i-- > 0;) {
+    const utf8::Decoded d = utf8::decode(text, i);
+    const std::size_t next = i + d.len;
+    std::size_t after_escape = next;
+    if (d.cp == '\\' && next < n) after_escape = next + utf8::decode(text, next).len;
+    if (d.cp == '\\') {
+      close_double[i] = after_escape < n ? close_double[after_escape] : kNoEnd;
+      close_single[i] = after_escape < n ? close_single[after_escape] : kNoEnd;
+    } else {
+      close_double[i] = d.cp == '"' ? at(next) : close_double[next];
+      close_single[i] = d.cp == '\'' ? at(next) : close_single[next];
+    }
+
+    // One step of a walk outside quotes: where it goes, how phi changes, whether it may end here.
+    std::size_t step = next;
+    int change = 0;
+    bool is_close = false;
+    if (d.cp == '\\') {
+      step = after_escape;
+    } else if (d.cp == '"' || d.cp == '\'') {
+      const std::uint32_t past = d.cp == '"' ? close_double[next] : close_single[next];
+      step = past == kNoEnd ? n : past;  // an unclosed quote runs to the end
+    } else {
+      is_close = text.compare(i, close.size(), close) == 0;
+      if (d.cp == balance.open) change = 1;
+      else if (d.cp == balance.close) change = -1;
+    }
+    step = std::min(step, n);
+    auto higher_from = [&](std::size_t x) { return x == kNoEnd || x >= n ? kNoEnd : next_higher[x]; };
+    if (change < 0) next_higher[i] = at(step);
+    else if (change == 0) next_higher[i] = higher_from(step);
+    else next_higher[i] = higher_from(higher_from(step));
+    // The first later offset whose phi is at least this one's.
+    const std::size_t at_least = change <= 0 ? step : higher_from(step);
+    ends[i] = is_close ? at(i) : (at_least >= n ? kNoEnd : ends[at_least]);
+  }
+  return ends;
 }
 
 void name_and_kind(std::string_view body, const std::optional<TemplateMarkers>& markers,
@@ -160,39 +220,52 @@ std::string_view kind_html_word(TemplateTokenKind kind) {
   return "unknown";
 }
 
-std::optional<std::size_t> CloseCache::find(std::string_view text, std::size_t index,
-                                            std::string_view close, std::size_t from) {
-  if (index >= entries_.size()) entries_.resize(index + 1);
-  Entry& entry = entries_[index];
-  // A search from `searched_from` saw no close before `found` (or none at all), so the answer
-  // for any later start up to `found` is the same.
-  if (entry.valid && from >= entry.searched_from && (!entry.found || from <= *entry.found))
+std::optional<std::size_t> CloseCache::find_close(std::string_view text, Entry& entry,
+                                                  std::string_view close, std::size_t from) {
+  // The last search, from `searched_from`, saw no close before `found` (or none at all), so a
+  // later start up to `found` gets the same answer.
+  if (entry.searched && from >= entry.searched_from && (!entry.found || from <= *entry.found))
     return entry.found;
   const std::size_t at = text.find(close, from);
+  entry.searched = true;
   entry.searched_from = from;
   entry.found = at == std::string_view::npos ? std::nullopt : std::optional(at);
-  entry.valid = true;
   return entry.found;
 }
 
-std::optional<TemplateToken> token_at(std::string_view text, std::size_t pos,
-                                      std::span<const TemplateDelimiter> delimiters,
-                                      bool block_context) {
-  CloseCache cache;
-  return token_at(text, pos, delimiters, block_context, cache);
+std::optional<std::size_t> CloseCache::body_end(std::string_view text, std::size_t index,
+                                                const TemplateDelimiter& delimiter,
+                                                std::size_t from) {
+  if (text.data() != text_data_ || text.size() != text_size_) {
+    entries_.clear();
+    text_data_ = text.data();
+    text_size_ = text.size();
+  }
+  if (index >= entries_.size()) entries_.resize(index + 1);
+  Entry& entry = entries_[index];
+  // Every body ends at an occurrence of close; without one there is nothing to walk.
+  auto first = find_close(text, entry, delimiter.close, from);
+  if (!first || !delimiter.balance) return first;
+  if (text.size() >= kNoEnd) return find_balanced_end(text, from, delimiter.close, *delimiter.balance);
+  if (entry.balanced_ends.empty())
+    entry.balanced_ends = balanced_ends(text, delimiter.close, *delimiter.balance);
+  const std::uint32_t end = entry.balanced_ends[from];
+  return end == kNoEnd ? std::nullopt : std::optional<std::size_t>(end);
 }
 
-std::optional<TemplateToken> token_at(std::string_view text, std::size_t pos,
-                                      std::span<const TemplateDelimiter> delimiters,
-                                      bool block_context, CloseCache& cache) {
+namespace {
+
+// The token of delimiter `index` at `pos`, finding its body end with `find_end(delimiter, begin)`.
+template <class FindEnd>
+std::optional<TemplateToken> token_with(std::string_view text, std::size_t pos,
+                                        std::span<const TemplateDelimiter> delimiters,
+                                        bool block_context, FindEnd&& find_end) {
   if (pos >= text.size() || delimiters.empty()) return std::nullopt;
   const auto index = pick_delimiter(text, pos, delimiters, block_context);
   if (!index) return std::nullopt;
   const TemplateDelimiter& d = delimiters[*index];
   const std::size_t body_begin = pos + d.open.size();
-  // Either way the body ends at an occurrence of close; without one there is no token.
-  std::optional<std::size_t> body_end = cache.find(text, *index, d.close, body_begin);
-  if (body_end && d.balance) body_end = find_balanced_end(text, body_begin, d.close, *d.balance);
+  const std::optional<std::size_t> body_end = find_end(*index, d, body_begin);
   if (!body_end) return std::nullopt;
 
   TemplateToken token;
@@ -203,6 +276,30 @@ std::optional<TemplateToken> token_at(std::string_view text, std::size_t pos,
   token.form = d.form;
   name_and_kind(token.body, d.markers, token);
   return token;
+}
+
+}  // namespace
+
+// One search walks forward from the body; no index pays off for a single call.
+std::optional<TemplateToken> token_at(std::string_view text, std::size_t pos,
+                                      std::span<const TemplateDelimiter> delimiters,
+                                      bool block_context) {
+  return token_with(text, pos, delimiters, block_context,
+                    [&](std::size_t, const TemplateDelimiter& d, std::size_t begin) -> std::optional<std::size_t> {
+                      const std::size_t at = text.find(d.close, begin);
+                      if (at == std::string_view::npos) return std::nullopt;
+                      if (!d.balance) return at;
+                      return find_balanced_end(text, begin, d.close, *d.balance);
+                    });
+}
+
+std::optional<TemplateToken> token_at(std::string_view text, std::size_t pos,
+                                      std::span<const TemplateDelimiter> delimiters,
+                                      bool block_context, CloseCache& cache) {
+  return token_with(text, pos, delimiters, block_context,
+                    [&](std::size_t index, const TemplateDelimiter& d, std::size_t begin) {
+                      return cache.body_end(text, index, d, begin);
+                    });
 }
 
 std::optional<TemplateToken> line_token(std::string_view line,

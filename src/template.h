@@ -81,21 +81,29 @@ std::string_view kind_node_word(TemplateTokenKind kind);
 // The kind as VEDAVI HTML names it: "value", "section", "inverted", "end", "unknown".
 std::string_view kind_html_word(TemplateTokenKind kind);
 
-// Remembers, per delimiter, how far earlier searches for its close looked, so that a caller
-// trying `token_at` at successive positions of one text never rescans the same bytes for a close
-// that is not there. Valid for one text only.
+// What earlier calls of `token_at` over one text learned, so that trying every position of that
+// text stays linear: per delimiter, how far the last search for its close looked, and for a
+// delimiter with a balance pair an index of where a body starting at any offset ends (built once,
+// in one pass). Use one cache per text and delimiter list; a different text clears it.
 class CloseCache {
  public:
-  // The first occurrence of `close` at or after `from` in `text`, for delimiter number `index`.
-  std::optional<std::size_t> find(std::string_view text, std::size_t index, std::string_view close,
-                                  std::size_t from);
+  // The end of a body that starts at `from` for delimiter number `index` of the list: the first
+  // close, or for a balanced delimiter the first close at depth 0 outside quotes and escapes.
+  std::optional<std::size_t> body_end(std::string_view text, std::size_t index,
+                                      const TemplateDelimiter& delimiter, std::size_t from);
 
  private:
   struct Entry {
+    bool searched = false;
     std::size_t searched_from = 0;
-    std::optional<std::size_t> found;  // none: no occurrence at or after searched_from
-    bool valid = false;
+    std::optional<std::size_t> found;  // none: no close at or after searched_from
+    std::vector<std::uint32_t> balanced_ends;  // per start offset; empty until first needed
   };
+  std::optional<std::size_t> find_close(std::string_view text, Entry& entry, std::string_view close,
+                                        std::size_t from);
+
+  const char* text_data_ = nullptr;
+  std::size_t text_size_ = 0;
   std::vector<Entry> entries_;
 };
 

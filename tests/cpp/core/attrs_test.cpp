@@ -228,7 +228,9 @@ TEST(AttrTrailing, Span) {
   for (const auto& c : cases) {
     auto got = attrs::trailing_attr_span(c.line);
     ASSERT_EQ(got.has_value(), c.span.has_value()) << c.line;
-    if (got) EXPECT_EQ(std::pair(got->start, got->end), *c.span) << c.line;
+    if (got) {
+      EXPECT_EQ(std::pair(got->start, got->end), *c.span) << c.line;
+    }
   }
 }
 

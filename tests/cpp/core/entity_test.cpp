@@ -42,6 +42,10 @@ TEST(DecodeEntities, NamedReferences) {
   const std::vector<Case> cases = {
       {"&amp;", "&"},
       {"&copy;", "\u00A9"},
+      {"&copy", "&copy"},                // legacy forms without ";" are not decoded
+      {"&nbsp;&NotEqualTilde;", "\u00A0\u2242\u0338"},
+      {"&ThickSpace;", "\u205F\u200A"},
+      {"&CounterClockwiseContourIntegral;", "\u2233"},
       {"&ngE;", "\u2267\u0338"},
       {"&fjlig;", "fj"},
       {"&bogus;", "&bogus;"},

@@ -12,7 +12,7 @@ struct Case {
   const char* name;
   std::string text;
   std::optional<StringPairs> pairs;
-  std::string body;  // the text from the body offset on
+  std::string body = "";  // the text from the body offset on
 };
 
 TEST(Frontmatter, Extract) {
@@ -52,6 +52,15 @@ TEST(Frontmatter, Extract) {
     EXPECT_EQ(got->pairs, *c.pairs) << c.name;
     EXPECT_EQ(c.text.substr(got->body_offset), c.body) << c.name;
   }
+}
+
+TEST(Frontmatter, MetaPairsReadAnyLineEnd) {
+  const StringPairs expected = {{"a", "1"}, {"b", "2"}};
+  EXPECT_EQ(frontmatter::meta_pairs("---\na: 1\nb: 2\n---\n"), expected);
+  EXPECT_EQ(frontmatter::meta_pairs("---\r\na: 1\r\nb: 2\r\n---\r\n"), expected);
+  EXPECT_EQ(frontmatter::meta_pairs("---\ra: 1\rb: 2\r---"), expected);
+  EXPECT_EQ(frontmatter::meta_pairs("---\r\r\na: 1\nb: 2\r---"), expected);
+  EXPECT_TRUE(frontmatter::meta_pairs("---\r\na: 1\r\n").empty());
 }
 
 TEST(Frontmatter, LargeBlock) {

@@ -131,6 +131,11 @@ TEST(LinkRefDefinition, Parse) {
       {"start past end", {"[a]: /u"}, 1, false},
       {"second line start", {"x", "[b]: /v"}, 1, true, "b", "/v", std::nullopt, {}, 2},
       {"escaped bracket in label", {"[a\\]]: /u"}, 0, true, "a\\]", "/u", std::nullopt, {}, 1},
+      {"nbsp-only line inside label", {"[Foo", "\u00A0\u3000", "Bar]: /u"}, 0, false},
+      {"nbsp-only destination line", {"[a]:", "\u00A0"}, 0, false},
+      {"title stops at nbsp-only line", {"[a]: /u \"one", "\u00A0", "two\""}, 0, false},
+      {"next-line title stops at nbsp-only line", {"[a]: /u", "\"one", "\u2003", "two\""}, 0, true,
+       "a", "/u", std::nullopt, {}, 1},
       {"nbsp before destination", {"[a]:\u00A0/u"}, 0, true, "a", "/u", std::nullopt, {}, 1},
   };
   for (const auto& c : cases) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,55 @@ TEST(TemplateTokenAt, OpenersWithoutCloserStayLinear) {
   ASSERT_TRUE(first && last);
   EXPECT_EQ(first->end, text.size());
   EXPECT_EQ(last->end, text.size());
+}
+
+// The per-text index of balanced body ends against the plain forward walk, at every offset of
+// many random texts full of openers, closers, quotes and escapes.
+TEST(TemplateTokenAt, BalancedIndexMatchesForwardWalk) {
+  struct Setup {
+    const char* open;
+    const char* close;
+    TemplateBalance balance;
+  };
+  const std::vector<Setup> setups = {
+      {"(", ")", {'(', ')'}},
+      {"{{", "}}", {'{', '}'}},
+      {"<", ">>", {'[', ']'}},
+      {"{", "}", {0x00E9, '}'}},  // a multi-byte opening character
+  };
+  const std::vector<std::string> alphabet = {"(", ")", "{", "}", "[", "]", ">", "<", "\"", "'",
+                                             "\\", "a", " ", "\u00E9"};
+  std::mt19937 random(12345);
+  for (const Setup& setup : setups) {
+    TemplateDelimiter d = delim(setup.open, setup.close);
+    d.balance = setup.balance;
+    const std::vector<TemplateDelimiter> ds = {d};
+    for (int round = 0; round < 300; ++round) {
+      std::string text;
+      const int length = static_cast<int>(random() % 40);
+      for (int i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+      templates::CloseCache cache;
+      for (std::size_t pos = 0; pos < text.size(); ++pos) {
+        auto walked = templates::token_at(text, pos, ds, false);
+        auto indexed = templates::token_at(text, pos, ds, false, cache);
+        ASSERT_EQ(walked, indexed) << text << " at " << pos;
+      }
+    }
+  }
+}
+
+TEST(TemplateTokenAt, BalancedOpenersBeforeOneCloserStayLinear) {
+  TemplateDelimiter d = delim("{{", "}}");
+  d.balance = TemplateBalance{'{', '}'};
+  const std::vector<TemplateDelimiter> ds = {d};
+  // Every opener's walk would run to the end: depth never returns to 0 at the closer.
+  const std::string text = std::string(1'000'000, '{') + "}}";
+  templates::CloseCache cache;
+  std::size_t found = 0;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (templates::token_at(text, i, ds, false, cache)) ++found;
+  EXPECT_EQ(found, 1u);  // only the opener right before the closer ("{{}}")
+  EXPECT_EQ(templates::html_tokens(text, ds).size(), 1u);
 }
 
 struct HtmlCase {
