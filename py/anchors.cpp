@@ -19,15 +19,7 @@ Ref anchors(const Call& call) {
   const auto math = args.get_or<std::string_view>(1, "brackets");
   const auto templates = args.get_or<TemplatesArg>(2, std::nullopt);
 
-  Options options;
-  options.math = parse_math_mode(math);
-  options.templates = parse_templates(templates);
-  options.max_block_depth = 128;
-  options.max_link_paren_depth = 32;
-  options.bare_autolinks = true;
-  options.implicit_figures = false;
-  options.nested = false;
-  options.frontmatter = true;
+  const Options options = make_options(math, templates, anchors_flags());
 
   const std::vector<Anchor> found = guarded("parsing markdown", [&] {
     const Document doc = parse(markdown, options);

@@ -19,9 +19,6 @@ constexpr Signature kMd2Vedavi{
      keyword_only("callbacks"), keyword_only("max_block_depth"),
      keyword_only("max_link_paren_depth")}};
 
-constexpr std::size_t kDefaultBlockDepth = 128;
-constexpr std::size_t kDefaultLinkParenDepth = 32;
-
 Ref warning_list(const std::vector<Diagnostic>& diagnostics) {
   return new_list(diagnostics, [](const Diagnostic& diagnostic) {
     if (!diagnostic.start) return new_str(diagnostic.message);
@@ -41,15 +38,10 @@ Ref md2vedavi(const Call& call) {
   const auto max_block_depth = args.get_or<std::optional<std::size_t>>(7, std::nullopt);
   const auto max_link_paren_depth = args.get_or<std::optional<std::size_t>>(8, std::nullopt);
 
-  Options options;
-  options.math = parse_math_mode(math);
-  options.templates = parse_templates(templates);
-  options.max_block_depth = max_block_depth.value_or(kDefaultBlockDepth);
-  options.max_link_paren_depth = max_link_paren_depth.value_or(kDefaultLinkParenDepth);
-  options.bare_autolinks = bare_autolinks;
-  options.implicit_figures = implicit_figures;
-  options.nested = false;
-  options.frontmatter = frontmatter;
+  const Options options =
+      make_options(math, templates,
+                   md2vedavi_flags(bare_autolinks, implicit_figures, frontmatter, max_block_depth,
+                                   max_link_paren_depth));
 
   Document doc = released([&] { return guarded("parsing markdown", [&] { return parse(markdown, options); }); });
   if (callbacks) run_callbacks(doc, callbacks->obj);
