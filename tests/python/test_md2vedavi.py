@@ -43,8 +43,21 @@ class TestResult:
 
 class TestAttributeKeys:
     def test_unsafe_key_is_left_out(self):
-        html = md('text {a"x"><svg/onload=alert(1)// .c}\n')
-        assert "<svg" not in html and "onload" not in html
+        # The parser keeps the key as written; the renderer must not write it.
+        src = '# h {a"x"><svg/onload=alert(1)// ok=2}\n'
+        keys = []
+        html = md(src, callbacks={"heading": lambda n, h: keys.extend(k for k, _ in n["attrs"]["pairs"])})
+        assert keys == ['a"x"><svg/onload', "ok"]
+        assert html == md(src) == '<h1 ok="2">h</h1>\n'
+
+    def test_tight_paragraph_keeps_its_id(self):
+        html = md("- a\n- b\n  {: #p}\n")
+        assert html == '<ul>\n<li>a</li>\n<li><p id="p">b</p></li>\n</ul>\n'
+        assert {"id": "p", "kind": "block", "text": "b"} in m.anchors("- a\n- b\n  {: #p}\n")
+
+    def test_generated_note_label_skips_authors_label(self):
+        html = md("a^[mine] b[^__note1]\n\n[^__note1]: author\n")
+        assert 'id="fn-__note2"' in html and "<p>mine " in html and "<p>author " in html
 
 
 class TestCallbackOrder:
