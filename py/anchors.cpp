@@ -9,8 +9,9 @@
 namespace vedavi::py {
 namespace {
 
-constexpr Signature kAnchors{"anchors", "anchors(markdown, *, math=\"brackets\", templates=None)\n--\n\n",
-                             {required("markdown"), keyword_only("math"), keyword_only("templates")}};
+constexpr Signature kAnchors{
+    "anchors", "anchors(markdown, *, math=\"brackets\", templates=None)\n--\n\n",
+    {required("markdown"), keyword_only("math"), keyword_only("templates")}};
 
 // Small services keep the lock: the parse runs guarded, with the lock held.
 Ref anchors(const Call& call) {

@@ -43,7 +43,8 @@ Ref md2vedavi(const Call& call) {
                    md2vedavi_flags(bare_autolinks, implicit_figures, frontmatter, max_block_depth,
                                    max_link_paren_depth));
 
-  Document doc = released([&] { return guarded("parsing markdown", [&] { return parse(markdown, options); }); });
+  Document doc = released(
+      [&] { return guarded("parsing markdown", [&] { return parse(markdown, options); }); });
   if (callbacks) run_callbacks(doc, callbacks->obj);
   Ref warnings = warning_list(doc.diagnostics);
   Ref pairs = new_list(doc.meta, [](const auto& pair) {
@@ -51,8 +52,11 @@ Ref md2vedavi(const Call& call) {
     Ref value = new_str(pair.second);
     return new_tuple(std::move(key), std::move(value));
   });
-  const std::string html =
-      released([&] { return guarded("rendering markdown", [&] { return render_document(doc); }); });
+  const std::string html = released([&] {
+    std::string out = guarded("rendering markdown", [&] { return render_document(doc); });
+    doc = Document{};  // a large tree is freed without holding the lock
+    return out;
+  });
   return new_tuple(new_str(html), std::move(warnings), std::move(pairs));
 }
 

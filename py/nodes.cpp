@@ -56,7 +56,8 @@ void set_image_entries(const Ref& dict, const Inline::Image& image) {
 
 void set_table_entries(const Ref& dict, const Block::Table& table) {
   set_attrs(dict, table.attr);
-  set_item(dict, "aligns", new_list(table.aligns, [](Align align) { return new_str(align_name(align)); }));
+  set_item(dict, "aligns",
+           new_list(table.aligns, [](Align align) { return new_str(align_name(align)); }));
   std::size_t head_cells = 0;
   for (const TableRow& row : table.head_rows) head_cells += row.cells.size();
   set_count(dict, "head_cells", head_cells);
@@ -75,7 +76,8 @@ void set_item(const Ref& dict, const char* key, Ref value) {
 Ref attr_node(const Attr& attr) {
   Ref dict = check(PyDict_New());
   set_item(dict, "id", new_optional_str(attr.id));
-  set_item(dict, "classes", new_list(attr.classes, [](const std::string& name) { return new_str(name); }));
+  set_item(dict, "classes",
+           new_list(attr.classes, [](const std::string& name) { return new_str(name); }));
   set_item(dict, "pairs", new_pairs(attr.pairs));
   return dict;
 }

@@ -147,8 +147,12 @@ void anchor_figure(const Block::Figure& figure, std::vector<Anchor>& anchors) {
 
 void anchor_definition_list(const Block::DefinitionList& list, std::vector<Anchor>& anchors) {
   for (const DefinitionItem& item : list.items) {
-    for (const DefinitionTerm& term : item.terms) anchor_run(&term.attr, "text", term.inlines, anchors);
-    for (const Inlines& definition : item.definitions) anchor_run(nullptr, {}, definition, anchors);
+    for (const DefinitionTerm& term : item.terms) {
+      anchor_run(&term.attr, "text", term.inlines, anchors);
+    }
+    for (const Inlines& definition : item.definitions) {
+      anchor_run(nullptr, {}, definition, anchors);
+    }
   }
 }
 
