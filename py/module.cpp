@@ -11,6 +11,7 @@ namespace vedavi::py {
 //                         which builds the object to register under `name`
 #define VEDAVI_NATIVE_MEMBERS(FUNCTION, VALUE) \
   FUNCTION(frontmatter_meta)                   \
+  FUNCTION(blocks)                             \
   VALUE(SCHEMES, make_schemes)                 \
   VALUE(REFTYPES, make_reftypes)               \
   FUNCTION(ref_tokens)                         \
