@@ -192,6 +192,55 @@ class TestNodeDictionaries:
         assert self.capture("a^[b *c*]\n", "note")[0] == {"type": "note", "children": 2}
 
 
+JINJA = [("jinja", "{{", "}}", None, "auto", ("#", "^", "/"))]
+
+
+class TestTemplatesAndFigures:
+    def tokens(self, src, result=None):
+        seen = []
+
+        def cb(node, html):
+            seen.append((node, html))
+            return result
+
+        html = md(src, templates=JINJA, callbacks={"template_token": cb})
+        return html, seen
+
+    def test_table_row_lines(self):
+        html, seen = self.tokens("| a | b | c |\n|---|---|---|\n{{#rows}}\n| 1 | 2 | 3 |\n{{/rows}}\n", "R")
+        assert [n["context"] for n, _ in seen] == ["row", "row"]
+        assert [n["ncols"] for n, _ in seen] == [3, 3]
+        assert list(seen[0][0])[-2:] == ["context", "ncols"]
+        assert seen[0][1] == '<template data-op="jinja:section">rows</template>'
+        assert "<tbody>\nR\n<tr><td>1</td><td>2</td><td>3</td></tr>\nR\n</tbody>" in html
+
+    def test_tokens_in_raw_html(self):
+        src = "<table>\n{{#rows}}\n<tr><td>{{ v }}</td></tr>\n{{/rows}}\n</table>\n"
+        html, seen = self.tokens(src)
+        assert [(n["source"], n["context"]) for n, _ in seen] == [
+            ("{{#rows}}", "row"), ("{{ v }}", "inline"), ("{{/rows}}", "row")]
+        assert all("ncols" not in n for n, _ in seen)
+        assert html == md(src, templates=JINJA)
+        html, _ = self.tokens(src, "T")
+        assert html == "<table>\nT\n<tr><td>T</td></tr>\nT\n</table>\n"
+
+    def test_block_and_inline_tokens(self):
+        _, seen = self.tokens("{{ b }}\n\ntext {{ i }}\n")
+        assert [(n["form"], n["context"]) for n, _ in seen] == [("block", "block"), ("inline", "inline")]
+        assert seen[0][1] == '<template data-op="jinja:value">b</template>\n'
+
+    def test_implicit_figure(self):
+        seen = []
+        callbacks = {"image": lambda n, h: seen.append(n) or "IMG", "figure": lambda n, h: seen.append((n, h))}
+        html = md('![a *b*](u.png "t")\n', implicit_figures=True, callbacks=callbacks)
+        image, (figure, default) = seen
+        assert image["form"] == "figure"
+        assert list(figure) == ["type", "attrs", "alt", "url", "title", "caption_html", "content_html"]
+        assert figure["url"] == "u.png" and figure["caption_html"] == "a <em>b</em>"
+        assert figure["content_html"] == "IMG"
+        assert default == html == "<figure>\nIMG\n<figcaption>a <em>b</em></figcaption>\n</figure>\n"
+
+
 class TestAnchors:
     def test_listing(self):
         assert m.anchors("no ids\n") == []
