@@ -271,6 +271,9 @@ def deep_calls():
               callbacks={"block_quote": lambda n, h: seen.append(h) or "", "paragraph": lambda n, h: "P"})
     assert html == "" and len(seen) == N
     assert seen[0] == "<blockquote>\nP</blockquote>\n" and seen[1] == "<blockquote>\n</blockquote>\n"
+    million = "> " * 10**6 + "x\n"
+    html = md(million, max_block_depth=10**6, callbacks={"block_quote": lambda n, h: "", "text": lambda n, h: None})
+    assert html == ""
     got = m.anchors("[" * N + "x" + "]{#s}" * N)
     assert len(got) >= N - 1 and got[-1]["text"] == "x"
     return True
