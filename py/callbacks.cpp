@@ -22,8 +22,15 @@ class CallbackWalk {
 
  private:
   // The callable for a kind, looked up now: a callback may edit the dict for later nodes.
-  Ref lookup(std::string_view kind) {
-    Ref key = new_str(kind);
+  Ref lookup(BlockKind kind) {
+    return lookup(block_keys_[std::size_t(kind)], kind_name(kind));
+  }
+  Ref lookup(InlineKind kind) {
+    return lookup(inline_keys_[std::size_t(kind)], kind_name(kind));
+  }
+  // `key` caches the str of `name` for the walk.
+  Ref lookup(Ref& key, std::string_view name) {
+    if (!key) key = new_str(name);
     PyObject* found = PyDict_GetItemWithError(callbacks_.get(), key.get());
     if (found == nullptr && PyErr_Occurred()) throw_error_already_set();
     return Ref::borrow(found);
@@ -44,6 +51,8 @@ class CallbackWalk {
                                         std::optional<std::size_t> ncols);
 
   Borrowed callbacks_;
+  std::array<Ref, kBlockKindCount> block_keys_;
+  std::array<Ref, kInlineKindCount> inline_keys_;
 };
 
 std::string default_block_html(const Block& block) {
@@ -147,7 +156,7 @@ void CallbackWalk::leaf_block(Block& block) {
 }
 
 void CallbackWalk::own_block_callback(Block& block) {
-  Ref callback = lookup(block.kind_name());
+  Ref callback = lookup(block.kind());
   if (!callback) return;
   Ref node = block_node(block);
   if (auto html = call(callback, node, default_block_html(block))) {
@@ -169,7 +178,7 @@ void CallbackWalk::table(Block::Table& table) {
 }
 
 void CallbackWalk::html_tokens(Block::HtmlBlock& html) {
-  if (html.tokens.empty() || !lookup("template_token")) return;
+  if (html.tokens.empty() || !lookup(InlineKind::TemplateToken)) return;
   const std::string_view raw = html.raw;
   std::string out;
   out.reserve(raw.size());
@@ -204,7 +213,7 @@ void CallbackWalk::figure(Block& block) {
   inlines(figure.caption);
   // The node describes the image as parsed, before an image callback may replace it.
   Ref node;
-  if (lookup("figure")) node = block_node(block);
+  if (lookup(BlockKind::Figure)) node = block_node(block);
   inline_tree(&figure.image, "figure", nullptr);
   if (!node) {
     own_block_callback(block);
@@ -212,7 +221,7 @@ void CallbackWalk::figure(Block& block) {
   }
   set_item(node, "caption_html", new_str(render_inlines(figure.caption)));
   set_item(node, "content_html", new_str(default_inline_html(figure.image)));
-  Ref callback = lookup("figure");
+  Ref callback = lookup(BlockKind::Figure);
   if (!callback) return;
   if (auto html = call(callback, node, default_block_html(block))) {
     block = Block::HtmlBlock{std::move(*html), {}};
@@ -268,7 +277,7 @@ void CallbackWalk::inline_tree(Inline* root, const char* root_form, Inlines* roo
 }
 
 void CallbackWalk::own_inline_callback(Inline& node, const char* form) {
-  Ref callback = lookup(node.kind_name());
+  Ref callback = lookup(node.kind());
   if (!callback) return;
   Ref dict = inline_node(node);
   if (node.kind() == InlineKind::Image) set_item(dict, "form", new_str(form));
@@ -279,7 +288,7 @@ void CallbackWalk::own_inline_callback(Inline& node, const char* form) {
 
 std::optional<std::string> CallbackWalk::token_call(const Inline& token, const char* context,
                                                     std::optional<std::size_t> ncols) {
-  Ref callback = lookup("template_token");
+  Ref callback = lookup(InlineKind::TemplateToken);
   if (!callback) return std::nullopt;
   Ref node = inline_node(token);
   set_item(node, "context", new_str(context));
