@@ -241,6 +241,38 @@ class TestTemplatesAndFigures:
         assert default == html == "<figure>\nIMG\n<figcaption>a <em>b</em></figcaption>\n</figure>\n"
 
 
+NO_ATTRS = {"id": None, "classes": [], "pairs": []}
+NODE_CASES = [
+    ("```\ncode\n```\n", "code_block", {}, {
+        "type": "code_block", "attrs": NO_ATTRS, "info": "", "lang": None, "text": "code\n",
+        "open": "<pre><code>", "close": "</code></pre>\n"}),
+    ("| a | b |\n|:--|--:|\n| 1 | 2 |\n", "table", {}, {
+        "type": "table", "attrs": NO_ATTRS, "aligns": ["left", "right"], "head_cells": 2,
+        "head_rows": 1, "rows": 1, "foot_rows": 0, "caption": ""}),
+    ("{{^inv}}\n", "template_token", {"templates": JINJA}, {
+        "type": "template_token", "syntax": "jinja", "source": "{{^inv}}", "body": "^inv",
+        "form": "block", "kind": "open", "name": "inv", "inverted": True, "context": "block"}),
+    ("{{#sec}}\n", "template_token", {"templates": JINJA}, {
+        "type": "template_token", "syntax": "jinja", "source": "{{#sec}}", "body": "#sec",
+        "form": "block", "kind": "open", "name": "sec", "inverted": False, "context": "block"}),
+    ("<a@b.org>\n", "autolink", {}, {
+        "type": "autolink", "url": "mailto:a@b.org", "text": "a@b.org", "email": True}),
+    ("a \\(x\\) b\n", "math_inline", {}, {
+        "type": "math_inline", "attrs": NO_ATTRS, "display": False, "tex": "x"}),
+    ("1. a\n2. b\n", "list", {}, {
+        "type": "list", "attrs": NO_ATTRS, "ordered": True, "start": 1, "tight": True, "items": 2}),
+]
+
+
+class TestNodeDictionaryKinds:
+    @pytest.mark.parametrize(("src", "kind", "kw", "expected"), NODE_CASES, ids=[c[1] for c in NODE_CASES])
+    def test_entries_in_order(self, src, kind, kw, expected):
+        got = []
+        md(src, callbacks={kind: lambda n, h: got.append(n)}, **kw)
+        assert got == [expected]
+        assert list(got[0]) == list(expected)
+
+
 class TestAnchors:
     def test_listing(self):
         assert m.anchors("no ids\n") == []
