@@ -81,7 +81,8 @@ struct MathBlock {
   std::string_view closer;  // "$$" or "\\]"
   bool closed = false;
 };
-struct Paragraph { std::vector<std::string> lines; };
+// Lines are views into the source: a paragraph copies its text once, when it is finished.
+struct Paragraph { std::vector<line::Rest> lines; };
 struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
 struct ThematicBreak { Attr attr; };
 struct IndentedCode { std::string text; };
@@ -108,6 +109,9 @@ using BuildKind =
                  build::FencedCode, build::MathBlock, build::Paragraph, build::Heading,
                  build::ThematicBreak, build::IndentedCode, build::HtmlBlock, build::Table>;
 
+// The link definitions that begin the lines of a paragraph, in order.
+std::vector<LinkRefDefinition> leading_link_defs(const std::vector<line::Rest>& lines);
+
 // The span kind name of a build node.
 std::string_view span_kind_name(const BuildKind& kind);
 
@@ -123,6 +127,8 @@ class Parser;
 class ContainerBuilder {
  public:
   explicit ContainerBuilder(Parser& parser);
+  // Back to a lone root for the next top-level block; the storage is kept for reuse.
+  void reset();
 
   std::vector<BuildNode> nodes;
   std::vector<std::uint32_t> stack;  // open containers, the root first
@@ -244,6 +250,8 @@ class Parser {
   }
 
  private:
+  // One builder serves every call of the loop, so its storage is allocated once per parse.
+  ContainerBuilder builder_{*this};
   std::vector<std::uint8_t> blank_;
   std::vector<std::size_t> next_nonblank_;
   std::vector<std::size_t> content_end_;  // per end line: the end without trailing blank lines

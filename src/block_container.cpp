@@ -46,10 +46,26 @@ void Parser::add_link_def(const std::string& label, LinkRef def) {
   link_defs.try_emplace(attrs::normalize_label(label), std::move(def));
 }
 
-ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) {
+ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) {}
+
+void ContainerBuilder::reset() {
+  nodes.clear();
   nodes.push_back(BuildNode{{}, build::Root{}, 0, 0});
-  stack.push_back(0);
-  record_syntax = p.mode == 3;
+  stack.assign(1, 0);
+  syntax.clear();
+  line_offsets.clear();
+  line = 0;
+  content_offset = 0;
+  leaf_open = false;
+  record_syntax = parser.mode == 3;
+  consumers_.clear();
+  quotes_.clear();
+  divs_.clear();
+  html_containers_.clear();
+  divs_by_colons_.clear();
+  // Cached answers about the previous tree compare unequal from here on.
+  ++stack_version_;
+  ++blank_gen_;
 }
 
 std::uint32_t ContainerBuilder::open_node(BuildKind kind) {
@@ -132,8 +148,8 @@ bool ContainerBuilder::item_has_content(std::uint32_t item) const {
     } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
       if (!html->raw.empty()) return true;
     } else if (auto* p = std::get_if<build::Paragraph>(&k)) {
-      for (const auto& l : p->lines)
-        if (!line::is_blank(l)) return true;
+      for (const line::Rest& l : p->lines)
+        if (!l.is_blank()) return true;
     } else {
       return true;
     }

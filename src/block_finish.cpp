@@ -39,30 +39,46 @@ struct ParagraphParts {
   std::size_t attrs_start = 0;  // lines [attrs_start, n) are attribute lines
 };
 
-static ParagraphParts split_paragraph(const std::vector<std::string>& lines, Parser* parser,
-                                      std::size_t first_line) {
-  ParagraphParts parts;
-  std::span<const std::string> view(lines);
+std::vector<LinkRefDefinition> leading_link_defs(const std::vector<line::Rest>& lines) {
+  std::vector<LinkRefDefinition> defs;
+  // A definition begins with "["; most paragraphs do not, and need no logical copy of their
+  // lines (a definition reads their indentation).
+  if (lines.empty() || !line::trim_start(lines.front().text).starts_with("[")) return defs;
+  std::vector<std::string> logical;
+  logical.reserve(lines.size());
+  for (const line::Rest& l : lines) logical.push_back(l.str());
+  std::span<const std::string> view(logical);
   std::size_t i = 0;
-  while (i < lines.size()) {
+  while (i < logical.size()) {
     auto def = parse_link_ref_at(view, i);
     if (!def || def->end <= i) break;
+    i = def->end;
+    defs.push_back(std::move(*def));
+  }
+  return defs;
+}
+
+static ParagraphParts split_paragraph(const std::vector<line::Rest>& lines, Parser* parser,
+                                      std::size_t first_line) {
+  ParagraphParts parts;
+  std::size_t i = 0;
+  for (LinkRefDefinition& def : leading_link_defs(lines)) {
     if (parser) {
       if (parser->mode == 3)
-        for (std::size_t k = i; k < def->end; ++k) {
+        for (std::size_t k = i; k < def.end; ++k) {
           std::size_t l = first_line + k;
           std::size_t off = parser->line_offset(l);
           std::size_t len = l < parser->lines.size() ? parser->lines[l].size() : 0;
           if (off < len)
             parser->trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::MarkupLinkUrl});
         }
-      parser->add_link_def(def->label, std::move(def->def));
+      parser->add_link_def(def.label, std::move(def.def));
     }
-    i = def->end;
+    i = def.end;
   }
   parts.defs_end = i;
   std::size_t a = lines.size();
-  while (a > i + 1 && is_attribute_line(lines[a - 1])) --a;
+  while (a > i + 1 && is_attribute_line(lines[a - 1].text)) --a;
   parts.attrs_start = a;
   return parts;
 }
@@ -78,12 +94,12 @@ std::optional<Draft> finish_paragraph(build::Paragraph& para, BlockSpan span, Pa
       std::size_t len = l < parser.lines.size() ? parser.lines[l].size() : 0;
       if (off < len) parser.trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::Attribute});
     }
-    attr.merge(attrs::parse_attrs_body(attribute_line_body(para.lines[k])));
+    attr.merge(attrs::parse_attrs_body(attribute_line_body(para.lines[k].text)));
   }
   std::string text;
   for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) {
     if (k > parts.defs_end) text.push_back('\n');
-    text += line::trim_start(para.lines[k]);
+    text += line::trim_start(para.lines[k].text);
   }
   text.resize(line::trim_end(text).size());
   if (attr.empty() && !parser.options.templates.empty()) {

@@ -22,7 +22,7 @@ bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const R
   if (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)) return false;
   if (!options.templates.empty()) {
     if (has_line_token(rest.str(), options)) return false;
-    if (para.lines.size() == 1 && has_line_token(para.lines.front(), options)) return false;
+    if (para.lines.size() == 1 && has_line_token(para.lines.front().str(), options)) return false;
   }
   return true;
 }
@@ -59,8 +59,8 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
             note_syntax(s, s + 1);
             build::DefinitionList dl;
             DraftDefinitionItem item;
-            for (const auto& l : para.lines)
-              if (!line::is_blank(l)) item.terms.emplace_back(line::trim(l));
+            for (const Rest& l : para.lines)
+              if (!l.is_blank()) item.terms.emplace_back(line::trim(l.text));
             item.definitions.push_back(def->str());
             dl.items.push_back(std::move(item));
             nodes[*c].kind = std::move(dl);
@@ -70,7 +70,7 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
           }
         }
         if (paragraph_continues(para, rest)) {
-          para.lines.push_back(rest.str());
+          para.lines.push_back(rest);
           return;
         }
       }
@@ -133,7 +133,7 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       leaf_open = false;
       return;
     }
-    open_node(build::Paragraph{{rest.str()}});
+    open_node(build::Paragraph{{rest}});
     leaf_open = true;
     return;
   }

@@ -334,7 +334,8 @@ void ContainerBuilder::report_unclosed(Trace& trace) const {
 }
 
 Drafts Parser::container_block() {
-  ContainerBuilder b(*this);
+  ContainerBuilder& b = builder_;
+  b.reset();
   for (; current < lines.size(); ++current) {
     b.line = current;
     Rest rest{0, lines[current]};

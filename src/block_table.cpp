@@ -84,8 +84,8 @@ std::optional<DelimiterRow> delimiter_row(std::string_view line) {
 bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_node,
                                    const Rest& rest) {
   if (para.lines.empty()) return false;
-  const std::string& header = para.lines.back();
-  auto head = split_table_row(header);
+  const Rest& header = para.lines.back();
+  auto head = split_table_row(header.text);
   if (!head) return false;
   std::string text = rest.str();
   auto delim = delimiter_row(text);
@@ -105,7 +105,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   for (auto& c : *head) c = std::string(line::trim(c));
   table.head.push_back(draft_inline_table_row(std::move(*head), delim->aligns));
   table.aligns = delim->aligns;
-  table.leading_pipe = line::trim_start(header).starts_with("|");
+  table.leading_pipe = line::trim_start(header.text).starts_with("|");
 
   if (record_syntax && line > 0) {
     std::size_t header_offset = 0;
@@ -114,8 +114,9 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
         header_offset = it->second;
         break;
       }
-    for (std::size_t p : table_pipe_offsets(header))
-      syntax.push_back(SyntaxRecord{line - 1, header_offset + p, header_offset + p + 1,
+    std::size_t base = header_offset + header.pad;
+    for (std::size_t p : table_pipe_offsets(header.text))
+      syntax.push_back(SyntaxRecord{line - 1, base + p, base + p + 1,
                                     SyntaxScope::PunctuationSpecial});
     std::string_view t = rest.trimmed();
     if (!t.empty()) {

@@ -130,14 +130,10 @@ void ContainerBuilder::collect_edit_regions(std::vector<EditRegion>& regions,
       } else if (std::holds_alternative<build::Heading>(k)) {
         region(start, start + 1, RegionKind::Text);
       } else if (auto* para = std::get_if<build::Paragraph>(&k)) {
-        std::span<const std::string> lines(para->lines);
-        std::size_t i = 0;
-        while (auto def = parse_link_ref_at(lines, i)) {
-          if (def->end <= i) break;
-          i = def->end;
-        }
+        std::vector<LinkRefDefinition> defs = leading_link_defs(para->lines);
+        std::size_t i = defs.empty() ? 0 : defs.back().end;
         std::size_t a = para->lines.size();
-        while (a > i + 1 && is_attribute_line(para->lines[a - 1])) --a;
+        while (a > i + 1 && is_attribute_line(para->lines[a - 1].text)) --a;
         if (i < a) region(start + i, start + a, RegionKind::Text);
       }
       continue;

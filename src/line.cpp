@@ -6,11 +6,8 @@
 namespace vedavi::line {
 
 bool is_white_space(char32_t cp) { return unicode::is_white_space(cp); }
-std::string_view trim_start(std::string_view s) { return unicode::trim_start(s); }
-std::string_view trim_end(std::string_view s) { return unicode::trim_end(s); }
-std::string_view trim(std::string_view s) { return unicode::trim(s); }
-
-bool is_blank(std::string_view s) { return trim_start(s).empty(); }
+std::string_view trim_start_slow(std::string_view s) { return unicode::trim_start(s); }
+std::string_view trim_end_slow(std::string_view s) { return unicode::trim_end(s); }
 
 std::size_t indent_columns(std::string_view s, std::size_t column) {
   for (char c : s) {
