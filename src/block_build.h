@@ -116,6 +116,8 @@ std::vector<LinkRefDefinition> leading_link_defs(const std::vector<line::Rest>& 
 std::string_view span_kind_name(const BuildKind& kind);
 
 struct BuildNode {
+  BuildNode(BuildKind&& k, std::size_t first_line) : kind(std::move(k)), start(first_line) {}
+
   std::vector<std::uint32_t> children;
   BuildKind kind;
   std::size_t start = 0;
@@ -157,7 +159,11 @@ class ContainerBuilder {
   bool below_depth_limit() const { return containers_open() < options.max_block_depth; }
   std::uint32_t innermost() const { return stack.back(); }
   // The last child of the innermost container, none when it has no children.
-  std::optional<std::uint32_t> last_child() const;
+  std::optional<std::uint32_t> last_child() const {
+    const auto& ch = nodes[stack.back()].children;
+    if (ch.empty()) return std::nullopt;
+    return ch.back();
+  }
   template <class T>
   T* last_child_as() {
     auto c = last_child();

@@ -49,8 +49,10 @@ void Parser::add_link_def(const std::string& label, LinkRef def) {
 ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) {}
 
 void ContainerBuilder::reset() {
-  nodes.clear();
-  nodes.push_back(BuildNode{{}, build::Root{}, 0, 0});
+  // The root and its child list stay allocated.
+  if (nodes.empty()) nodes.emplace_back(build::Root{}, 0);
+  nodes.erase(nodes.begin() + 1, nodes.end());
+  nodes[0].children.clear();
   stack.assign(1, 0);
   syntax.clear();
   line_offsets.clear();
@@ -70,7 +72,7 @@ void ContainerBuilder::reset() {
 
 std::uint32_t ContainerBuilder::open_node(BuildKind kind) {
   auto index = static_cast<std::uint32_t>(nodes.size());
-  nodes.push_back(BuildNode{{}, std::move(kind), line, 0});
+  nodes.emplace_back(std::move(kind), line);
   nodes[stack.back()].children.push_back(index);
   return index;
 }
@@ -106,12 +108,6 @@ void ContainerBuilder::cut(std::size_t depth) {
   ++stack_version_;
   for (auto* v : {&consumers_, &quotes_, &html_containers_})
     while (!v->empty() && v->back() >= depth) v->pop_back();
-}
-
-std::optional<std::uint32_t> ContainerBuilder::last_child() const {
-  const auto& ch = nodes[stack.back()].children;
-  if (ch.empty()) return std::nullopt;
-  return ch.back();
 }
 
 void ContainerBuilder::refresh_leaf_open() {

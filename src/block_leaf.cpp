@@ -35,12 +35,11 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       if (last_child_as<build::Table>()) {
         if (continue_table(rest)) return;
       } else if (auto* dl = last_child_as<build::DefinitionList>()) {
-        std::string text = rest.str();
-        if (is_attribute_line(text)) {
+        if (is_attribute_line(rest.text)) {
           std::string_view t = rest.trimmed();
           std::size_t s = offset_of(rest, t.data());
           note_syntax(s, s + t.size(), SyntaxScope::Attribute);
-          dl->attr.merge(attrs::parse_attrs_body(attribute_line_body(text)));
+          dl->attr.merge(attrs::parse_attrs_body(attribute_line_body(rest.text)));
           return;
         }
         if (auto def = def_marker(rest)) {
@@ -141,6 +140,8 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
 
 bool ContainerBuilder::open_fence(const Rest& rest) {
   if (rest.indent() > 3) return false;
+  std::string_view lead = rest.trimmed_start();
+  if (lead.empty() || (lead[0] != '`' && lead[0] != '~')) return false;
   // Fences are read on the logical line; its indentation is spaces only here.
   std::string text = rest.str();
   auto f = fence_start(text, '`');

@@ -14,16 +14,26 @@ std::vector<std::string> raw_table_cells(std::string_view line) {
   std::string_view t = line::trim(line);
   std::vector<std::string> cells;
   std::string cell;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    char c = t[i];
-    if (c == '\\' && i + 1 < t.size()) {
-      if (t[i + 1] != '|') cell.push_back('\\');
-      cell.push_back(t[++i]);
-    } else if (c == '|') {
+  std::size_t i = 0;
+  while (true) {
+    std::size_t j = i;
+    while (j < t.size() && t[j] != '|' && t[j] != '\\') ++j;
+    if (j == t.size()) {
+      cell.append(t.substr(i));
+      break;
+    }
+    cell.append(t.substr(i, j - i));
+    if (t[j] == '|') {
       cells.emplace_back(line::trim(cell));
       cell.clear();
+      i = j + 1;
+    } else if (j + 1 < t.size()) {
+      if (t[j + 1] != '|') cell.push_back('\\');
+      cell.push_back(t[j + 1]);
+      i = j + 2;
     } else {
-      cell.push_back(c);
+      cell.push_back('\\');
+      i = j + 1;
     }
   }
   cells.emplace_back(line::trim(cell));
@@ -84,12 +94,16 @@ std::optional<DelimiterRow> delimiter_row(std::string_view line) {
 bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_node,
                                    const Rest& rest) {
   if (para.lines.empty()) return false;
+  // A delimiter row begins with "|", ":" or "-"; other lines are rejected before any cell is
+  // split.
+  std::string_view lead = rest.trimmed_start();
+  if (lead.empty() || (lead[0] != '|' && lead[0] != ':' && lead[0] != '-')) return false;
   const Rest& header = para.lines.back();
+  if (header.text.find('|') == std::string_view::npos) return false;
+  auto delim = delimiter_row(rest.text);
+  if (!delim) return false;
   auto head = split_table_row(header.text);
-  if (!head) return false;
-  std::string text = rest.str();
-  auto delim = delimiter_row(text);
-  if (!delim || delim->aligns.size() != head->size()) return false;
+  if (!head || delim->aligns.size() != head->size()) return false;
 
   build::Table table;
   bool equal = true;
@@ -102,7 +116,6 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
     }
     table.attr.set_pair("colwidths", widths);
   }
-  for (auto& c : *head) c = std::string(line::trim(c));
   table.head.push_back(draft_inline_table_row(std::move(*head), delim->aligns));
   table.aligns = delim->aligns;
   table.leading_pipe = line::trim_start(header.text).starts_with("|");
@@ -147,9 +160,9 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
       return true;
     }
   }
-  std::string text = rest.str();
+  std::string_view text = rest.text;  // the padding is white space that every use trims
   if (!options.templates.empty()) {
-    if (auto tok = templates::line_token(text, options.templates)) {
+    if (auto tok = templates::line_token(rest.str(), options.templates)) {
       if (tok->kind == TemplateTokenKind::Open || tok->kind == TemplateTokenKind::OpenInverted ||
           tok->kind == TemplateTokenKind::Close) {
         table.tokens.emplace_back(table.body.size(), std::move(*tok));
@@ -157,7 +170,7 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
       }
     }
   }
-  bool has_pipe = text.find('|') != std::string::npos;
+  bool has_pipe = text.find('|') != std::string_view::npos;
   if (starts_block(rest) && !has_pipe) return false;
   if (is_attribute_line(text)) {
     table.attr.merge(attrs::parse_attrs_body(attribute_line_body(text)));
@@ -167,7 +180,7 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
     return true;
   }
   if (record_syntax) {
-    std::size_t base = content_offset;
+    std::size_t base = content_offset + rest.pad;
     for (std::size_t p : table_pipe_offsets(text)) note_syntax(base + p, base + p + 1);
   }
   std::vector<std::string> cells;
@@ -177,8 +190,7 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
   } else {
     cells.emplace_back(line::trim(text));
   }
-  cells.resize(table.aligns.size());
-  for (auto& c : cells) c = std::string(line::trim(c));
+  cells.resize(table.aligns.size());  // the cells come trimmed
   table.body.push_back(draft_inline_table_row(std::move(cells), table.aligns));
   leaf_open = true;
   return true;
