@@ -224,10 +224,12 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
       if (auto d = finish_paragraph(*para, std::move(span), p)) f.out.push_back(std::move(*d));
     } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
       std::string_view info = line::trim(code->info);
+      // Read once: the facts and the code block share it.
+      std::optional<attrs::FenceInfo> parsed_info;
       if (facts) {
         span.set().fence_start = start;
         span.set().info = std::string(info);
-        attrs::FenceInfo fi = attrs::parse_fence_info(info);
+        const attrs::FenceInfo& fi = parsed_info.emplace(attrs::parse_fence_info(info));
         span.set().lang = fi.lang;
         span.set().info_has_attrs = fi.has_attrs;
         span.set().text = code->text;
@@ -240,7 +242,7 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
                               draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
                                                  std::move(code->text)}});
       } else {
-        attrs::FenceInfo fi = attrs::parse_fence_info(info);
+        attrs::FenceInfo fi = parsed_info ? std::move(*parsed_info) : attrs::parse_fence_info(info);
         f.out.push_back(Draft{std::move(span), draft::CodeBlock{std::move(fi.attr), std::move(fi.info),
                                                                 std::move(code->text), std::move(fi.lang)}});
       }

@@ -2,6 +2,8 @@
 // tokens and attribute lines while a table is the open leaf.
 #include "block_table.h"
 
+#include <algorithm>
+
 #include "block_build.h"
 #include "block_scan.h"
 #include "line.h"
@@ -13,6 +15,7 @@ using line::Rest;
 std::vector<std::string> raw_table_cells(std::string_view line) {
   std::string_view t = line::trim(line);
   std::vector<std::string> cells;
+  cells.reserve(static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1);
   std::string cell;
   std::size_t i = 0;
   while (true) {

@@ -1,6 +1,8 @@
 // Block spans from the draft tree, and edit regions from the build tree.
 #include "block_trace.h"
 
+#include <algorithm>
+
 #include "block_build.h"
 #include "block_scan.h"
 #include "render.h"
@@ -77,10 +79,12 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
     }
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
     spans.push_back(std::move(span));
-    // Child lists are pushed in reverse so that they are visited in order.
-    std::vector<Drafts*> lists = children_mut(const_cast<DraftBlock&>(d.block));
-    for (std::size_t i = lists.size(); i-- > 0;)
-      stack.push_back(Level{lists[i], 0, level_depth + 1, panel_title_child});
+    // Child lists are pushed, then reversed so that they are visited in order.
+    std::size_t first = stack.size();
+    for_each_child_list(const_cast<DraftBlock&>(d.block), [&](Drafts& list) {
+      if (!list.empty()) stack.push_back(Level{&list, 0, level_depth + 1, panel_title_child});
+    });
+    std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
   }
 }
 
