@@ -1,7 +1,10 @@
 // Lines, indentation and block markers.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "block_scan.h"
+#include "block_table.h"
 #include "line.h"
 
 namespace vedavi::block {
@@ -167,6 +170,46 @@ TEST(RestStrip, ViewsMatchCopiedStrings) {
           EXPECT_EQ(r.strip_to(t2).str(), reference_strip(once, 0, t2)) << text;
       }
     }
+  }
+}
+
+}  // namespace
+}  // namespace vedavi::block
+
+namespace vedavi::block {
+namespace {
+
+// One byte at a time, as the cells were first split.
+std::vector<std::string> reference_cells(std::string_view line) {
+  std::string_view t = line::trim(line);
+  std::vector<std::string> cells;
+  std::string cell;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    char c = t[i];
+    if (c == '\\' && i + 1 < t.size()) {
+      if (t[i + 1] != '|') cell.push_back('\\');
+      cell.push_back(t[++i]);
+    } else if (c == '|') {
+      cells.emplace_back(line::trim(cell));
+      cell.clear();
+    } else {
+      cell.push_back(c);
+    }
+  }
+  cells.emplace_back(line::trim(cell));
+  return cells;
+}
+
+TEST(TableCells, RunsMatchByteByByteSplitting) {
+  const std::string_view fixed[] = {"", "|", "a|b", " | a \\| b | ", "\\", "a\\", "\\\\|x",
+                                    "|\\|\\||", "x \xC2\xA0|\xC2\xA0 y", "\\a|\\"};
+  for (std::string_view s : fixed) EXPECT_EQ(raw_table_cells(s), reference_cells(s)) << s;
+  const std::string_view pieces[] = {"|", "\\", "a", " ", "\t", "\xC2\xA0", "b c", ":", "-"};
+  std::mt19937 rng(99);
+  for (int round = 0; round < 5000; ++round) {
+    std::string s;
+    for (std::size_t k = rng() % 12; k > 0; --k) s += pieces[rng() % std::size(pieces)];
+    EXPECT_EQ(raw_table_cells(s), reference_cells(s)) << s;
   }
 }
 

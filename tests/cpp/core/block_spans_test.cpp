@@ -130,6 +130,11 @@ TEST(ModeThree, SyntaxScopes) {
       {"---", "0:0-3 punctuation-special\n"},
       {"[^n]: x", "0:0-5 markup-link-url\n"},
       {"a|b\n-|-\nc|d", "0:1-2 punctuation-special\n1:0-3 punctuation-special\n2:1-2 punctuation-special\n"},
+      // Indentation left over from a split tab or from spaces after the quote marker.
+      {">\ta|b\n>\t-|-\n>\t| c |",
+       "0:4-5 punctuation-special\n1:3-6 punctuation-special\n2:3-4 punctuation-special\n"
+       "2:7-8 punctuation-special\n"},
+      {">  a|b\n> -|-", "0:4-5 punctuation-special\n1:2-5 punctuation-special\n"},
       {"t\n: d", "1:0-1 punctuation-special\n"},
       {"> [a]: /u\n> p\n> {: .c}", "0:2-9 markup-link-url\n2:2-8 attribute\n"},
       {"[a]: /u", ""},  // top-level definitions are listed as spans
