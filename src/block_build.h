@@ -126,6 +126,19 @@ struct BuildNode {
 
 class Parser;
 
+// A container being closed into a draft: its node, its children's drafts so far.
+struct FinishFrame {
+  FinishFrame(std::uint32_t n, std::size_t end, BlockSpan s = {})
+      : node(n), child_end(end), span(std::move(s)) {}
+  std::uint32_t node;
+  std::size_t child_end;  // the exclusive end handed to the children
+  std::size_t next = 0;
+  BlockSpan span;
+  Drafts out;
+  std::vector<DraftListItem> items;
+  bool loose = false;
+};
+
 class ContainerBuilder {
  public:
   explicit ContainerBuilder(Parser& parser);
@@ -178,6 +191,8 @@ class ContainerBuilder {
   std::size_t match_containers(line::Rest& rest, std::size_t limit) const;
   bool item_has_content(std::uint32_t item) const;
 
+  // Closes the children of `parent` into drafts, moving the nodes' contents out: the tree is
+  // spent afterwards.
   Drafts finish_children(std::uint32_t parent, std::size_t end);
   void collect_edit_regions(std::vector<EditRegion>& regions, std::size_t end) const;
 
@@ -205,6 +220,7 @@ class ContainerBuilder {
   // Stack positions of the open divs by the length of their colon fence, so that a colon line
   // finds the div it closes without passing the others.
   std::unordered_map<std::size_t, std::vector<std::size_t>> divs_by_colons_;
+  std::vector<FinishFrame> finish_frames_;  // kept between calls for its storage
   std::uint64_t blank_gen_ = 1;
   std::uint64_t stack_version_ = 0;
   std::uint64_t blank_rebuilt_version_ = ~std::uint64_t{0};

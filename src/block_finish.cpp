@@ -119,25 +119,12 @@ Draft draft_raw(std::string_view text, std::size_t line, BlockSpan span, Parser&
   return Draft{std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)}};
 }
 
-namespace {
-
-struct Frame {
-  Frame(std::uint32_t n, std::size_t end, BlockSpan s = {}) : node(n), child_end(end), span(std::move(s)) {}
-  std::uint32_t node;
-  std::size_t child_end;  // the exclusive end handed to the children
-  std::size_t next = 0;
-  BlockSpan span;
-  Drafts out;
-  std::vector<DraftListItem> items;
-  bool loose = false;
-};
-
-}  // namespace
-
 Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) {
+  using Frame = FinishFrame;
   Parser& p = parser;
   bool facts = p.mode >= 2;
-  std::vector<Frame> frames;
+  std::vector<Frame>& frames = finish_frames_;
+  frames.clear();
   frames.emplace_back(parent, end);
   while (true) {
     Frame& f = frames.back();
@@ -151,7 +138,7 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
       const std::size_t start = nodes[done.node].start;
       if (auto* item = std::get_if<build::ListItem>(&k)) {
         DraftListItem di;
-        di.attr = item->attr;
+        di.attr = std::move(item->attr);
         std::uint32_t list_node = up.node;
         if (std::get<build::List>(nodes[list_node].kind).ordered) {
           di.source = item->source.str();
@@ -165,16 +152,16 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
         if (item->loose) up.loose = true;
       } else if (auto* list = std::get_if<build::List>(&k)) {
         up.out.push_back(Draft{std::move(done.span),
-                               draft::List{list->attr, std::move(done.items),
+                               draft::List{std::move(list->attr), std::move(done.items),
                                            static_cast<std::size_t>(list->start), list->ordered,
                                            !done.loose}});
       } else if (auto* q = std::get_if<build::BlockQuote>(&k)) {
-        up.out.push_back(Draft{std::move(done.span), draft::BlockQuote{q->attr, std::move(done.out)}});
+        up.out.push_back(Draft{std::move(done.span), draft::BlockQuote{std::move(q->attr), std::move(done.out)}});
       } else if (auto* fn = std::get_if<build::FootnoteDef>(&k)) {
         p.footnote_labels.insert(fn->label);
-        up.out.push_back(Draft{std::move(done.span), draft::FootnoteDef{fn->label, std::move(done.out)}});
+        up.out.push_back(Draft{std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)}});
       } else if (auto* div = std::get_if<build::Div>(&k)) {
-        up.out.push_back(Draft{std::move(done.span), draft::Div{div->attr, std::move(done.out)}});
+        up.out.push_back(Draft{std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)}});
       } else if (auto* hc = std::get_if<build::HtmlContainer>(&k)) {
         if (hc->outer_name) {
           up.out.push_back(Draft{std::move(done.span), draft::Splice{std::move(done.out)}});
@@ -259,11 +246,11 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
         span.set().id = h->attr.id;
         span.set().text = h->text;
       }
-      f.out.push_back(Draft{std::move(span), draft::Heading{h->attr, h->text, h->level}});
+      f.out.push_back(Draft{std::move(span), draft::Heading{std::move(h->attr), std::move(h->text), h->level}});
     } else if (auto* tb = std::get_if<build::ThematicBreak>(&k)) {
-      f.out.push_back(Draft{std::move(span), draft::ThematicBreak{tb->attr}});
+      f.out.push_back(Draft{std::move(span), draft::ThematicBreak{std::move(tb->attr)}});
     } else if (auto* dl = std::get_if<build::DefinitionList>(&k)) {
-      f.out.push_back(Draft{std::move(span), draft::DefinitionList{dl->attr, std::move(dl->items)}});
+      f.out.push_back(Draft{std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)}});
     } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
       f.out.push_back(draft_raw(html->raw, start, std::move(span), p));
     } else if (auto* t = std::get_if<build::Table>(&k)) {
@@ -278,9 +265,9 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
         }
       }
       f.out.push_back(Draft{std::move(span),
-                            draft::Table{t->attr, std::move(t->aligns), std::move(t->head),
+                            draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
                                          std::move(t->body), std::move(t->foot),
-                                         std::move(t->tokens), t->caption}});
+                                         std::move(t->tokens), std::move(t->caption)}});
     }
   }
 }

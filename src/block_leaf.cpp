@@ -132,7 +132,10 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       leaf_open = false;
       return;
     }
-    open_node(build::Paragraph{{rest}});
+    build::Paragraph para;
+    para.lines.reserve(4);  // most paragraphs are short; they then grow without moving
+    para.lines.push_back(rest);
+    open_node(std::move(para));
     leaf_open = true;
     return;
   }
