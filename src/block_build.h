@@ -192,8 +192,8 @@ class ContainerBuilder {
   bool item_has_content(std::uint32_t item) const;
 
   // Closes the children of `parent` into drafts, moving the nodes' contents out: the tree is
-  // spent afterwards.
-  Drafts finish_children(std::uint32_t parent, std::size_t end);
+  // spent afterwards. `out` is emptied first; its storage is reused.
+  void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
   void collect_edit_regions(std::vector<EditRegion>& regions, std::size_t end) const;
 
   Parser& parser;
@@ -259,8 +259,9 @@ class Parser {
   std::unordered_map<std::string, LinkRef> link_defs;
   std::unordered_set<std::string> footnote_labels;
 
-  // Builds the blocks from the current line on until the top level is complete.
-  Drafts container_block();
+  // Builds the blocks from the current line on until the top level is complete. The drafts are
+  // the parser's until the next call, which empties them and reuses their storage.
+  Drafts& container_block();
   void add_link_def(const std::string& label, LinkRef def);
   bool is_blank(std::size_t line) const { return blank_[line] != 0; }
   // The first non-blank line after `line`, or the line count.
@@ -274,6 +275,7 @@ class Parser {
  private:
   // One builder serves every call of the loop, so its storage is allocated once per parse.
   ContainerBuilder builder_{*this};
+  Drafts built_;
   std::vector<std::uint8_t> blank_;
   std::vector<std::size_t> next_nonblank_;
   std::vector<std::size_t> content_end_;  // per end line: the end without trailing blank lines

@@ -97,6 +97,9 @@ std::optional<Draft> finish_paragraph(build::Paragraph& para, BlockSpan span, Pa
     attr.merge(attrs::parse_attrs_body(attribute_line_body(para.lines[k].text)));
   }
   std::string text;
+  std::size_t size = 0;
+  for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) size += para.lines[k].text.size() + 1;
+  text.reserve(size);
   for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) {
     if (k > parts.defs_end) text.push_back('\n');
     text += line::trim_start(para.lines[k].text);
@@ -119,20 +122,25 @@ Draft draft_raw(std::string_view text, std::size_t line, BlockSpan span, Parser&
   return Draft{std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)}};
 }
 
-Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) {
+void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Drafts& result) {
   using Frame = FinishFrame;
   Parser& p = parser;
   bool facts = p.mode >= 2;
   std::vector<Frame>& frames = finish_frames_;
   frames.clear();
   frames.emplace_back(parent, end);
+  result.clear();
+  frames.back().out.swap(result);
   while (true) {
     Frame& f = frames.back();
     const std::vector<std::uint32_t>& children = nodes[f.node].children;
     if (f.next == children.size()) {
       Frame done = std::move(frames.back());
       frames.pop_back();
-      if (frames.empty()) return std::move(done.out);
+      if (frames.empty()) {
+        result.swap(done.out);
+        return;
+      }
       Frame& up = frames.back();
       BuildKind& k = nodes[done.node].kind;
       const std::size_t start = nodes[done.node].start;

@@ -333,7 +333,7 @@ void ContainerBuilder::report_unclosed(Trace& trace) const {
   }
 }
 
-Drafts Parser::container_block() {
+Drafts& Parser::container_block() {
   ContainerBuilder& b = builder_;
   b.reset();
   for (; current < lines.size(); ++current) {
@@ -383,7 +383,8 @@ Drafts Parser::container_block() {
     for (const auto& s : b.syntax) trace.records.emplace_back(s);
   }
   b.report_unclosed(trace);
-  return b.finish_children(0, current);
+  b.finish_children(0, current, built_);
+  return built_;
 }
 
 }  // namespace vedavi::block
