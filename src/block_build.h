@@ -116,7 +116,9 @@ std::vector<LinkRefDefinition> leading_link_defs(const std::vector<line::Rest>& 
 std::string_view span_kind_name(const BuildKind& kind);
 
 struct BuildNode {
-  BuildNode(BuildKind&& k, std::size_t first_line) : kind(std::move(k)), start(first_line) {}
+  // `k` is a build kind or one of its alternatives, constructed in place.
+  template <class K>
+  BuildNode(K&& k, std::size_t first_line) : kind(std::forward<K>(k)), start(first_line) {}
 
   std::vector<std::uint32_t> children;
   BuildKind kind;
@@ -155,7 +157,14 @@ class ContainerBuilder {
   bool leaf_open = false;
   bool record_syntax = false;
 
-  std::uint32_t open_node(BuildKind kind);
+  // Appends a node of `kind` (a build kind alternative) to the innermost container.
+  template <class K>
+  std::uint32_t open_node(K&& kind) {
+    auto index = static_cast<std::uint32_t>(nodes.size());
+    nodes.emplace_back(std::forward<K>(kind), line);
+    nodes[stack.back()].children.push_back(index);
+    return index;
+  }
   void push(std::uint32_t node);
   // Closes the containers at stack positions `depth` and above.
   void cut(std::size_t depth);

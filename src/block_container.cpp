@@ -70,13 +70,6 @@ void ContainerBuilder::reset() {
   ++blank_gen_;
 }
 
-std::uint32_t ContainerBuilder::open_node(BuildKind kind) {
-  auto index = static_cast<std::uint32_t>(nodes.size());
-  nodes.emplace_back(std::move(kind), line);
-  nodes[stack.back()].children.push_back(index);
-  return index;
-}
-
 void ContainerBuilder::push(std::uint32_t node) {
   std::size_t pos = stack.size();
   stack.push_back(node);

@@ -211,7 +211,13 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
         internal_failure(
             "internal error: entered unreachable code: `finish` takes the root and the List arm "
             "takes its items");
-      frames.emplace_back(child, pass_down, std::move(span));
+      Frame& opened = frames.emplace_back(child, pass_down, std::move(span));
+      // A child gives at most one draft or item, so one allocation holds them all.
+      std::size_t n = nodes[child].children.size();
+      if (std::holds_alternative<build::List>(k))
+        opened.items.reserve(n);
+      else
+        opened.out.reserve(n);
       continue;
     }
 
