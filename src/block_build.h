@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -101,13 +102,16 @@ struct Table {
   std::optional<std::string> caption;
   bool leading_pipe = false;
 };
+// Tables are the largest kind and among the rarest, so a node holds its table boxed and stays
+// small.
+using TablePtr = std::unique_ptr<Table>;
 }  // namespace build
 
 using BuildKind =
     std::variant<build::HtmlContainer, build::Root, build::BlockQuote, build::List,
                  build::ListItem, build::FootnoteDef, build::DefinitionList, build::Div,
                  build::FencedCode, build::MathBlock, build::Paragraph, build::Heading,
-                 build::ThematicBreak, build::IndentedCode, build::HtmlBlock, build::Table>;
+                 build::ThematicBreak, build::IndentedCode, build::HtmlBlock, build::TablePtr>;
 
 // The link definitions that begin the lines of a paragraph, in order.
 std::vector<LinkRefDefinition> leading_link_defs(const std::vector<line::Rest>& lines);
@@ -245,7 +249,6 @@ class ContainerBuilder {
   // The lookahead match of the next non-blank line after the current one, none at the end.
   const Lookahead* match_ahead();
 
-  void open_table_row(build::Table& table, const line::Rest& rest);
   bool continue_table(const line::Rest& rest);
   bool start_table(build::Paragraph& para, std::uint32_t para_node, const line::Rest& rest);
   bool open_fence(const line::Rest& rest);

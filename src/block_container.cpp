@@ -113,7 +113,7 @@ void ContainerBuilder::refresh_leaf_open() {
   const BuildKind& k = nodes[*c].kind;
   if (std::holds_alternative<build::DefinitionList>(k) ||
       std::holds_alternative<build::Paragraph>(k) ||
-      std::holds_alternative<build::IndentedCode>(k) || std::holds_alternative<build::Table>(k))
+      std::holds_alternative<build::IndentedCode>(k) || std::holds_alternative<build::TablePtr>(k))
     return;
   if (auto* f = std::get_if<build::FencedCode>(&k); f && !f->closed) return;
   if (auto* m = std::get_if<build::MathBlock>(&k); m && !m->closed) return;

@@ -267,7 +267,8 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
       f.out.push_back(Draft{std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)}});
     } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
       f.out.push_back(draft_raw(html->raw, start, std::move(span), p));
-    } else if (auto* t = std::get_if<build::Table>(&k)) {
+    } else if (auto* boxed = std::get_if<build::TablePtr>(&k)) {
+      build::Table* t = boxed->get();
       if (facts) {
         span.set().id = t->attr.id;
         if (t->caption) {

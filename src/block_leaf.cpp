@@ -32,7 +32,7 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
   // text round again instead of a nested call.
   while (true) {
     if (leaf_open) {
-      if (last_child_as<build::Table>()) {
+      if (last_child_as<build::TablePtr>()) {
         if (continue_table(rest)) return;
       } else if (auto* dl = last_child_as<build::DefinitionList>()) {
         if (is_attribute_line(rest.text)) {

@@ -108,7 +108,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   auto head = split_table_row(header.text);
   if (!head || delim->aligns.size() != head->size()) return false;
 
-  build::Table table;
+  auto table = std::make_unique<build::Table>();
   bool equal = true;
   for (std::size_t w : delim->widths) equal = equal && w == delim->widths.front();
   if (!equal) {
@@ -117,11 +117,11 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
       if (i) widths.push_back(' ');
       widths += std::to_string(delim->widths[i]) + "fr";
     }
-    table.attr.set_pair("colwidths", widths);
+    table->attr.set_pair("colwidths", widths);
   }
-  table.head.push_back(draft_inline_table_row(std::move(*head), delim->aligns));
-  table.aligns = delim->aligns;
-  table.leading_pipe = line::trim_start(header.text).starts_with("|");
+  table->head.push_back(draft_inline_table_row(std::move(*head), delim->aligns));
+  table->aligns = delim->aligns;
+  table->leading_pipe = line::trim_start(header.text).starts_with("|");
 
   if (record_syntax && line > 0) {
     std::size_t header_offset = 0;
@@ -153,7 +153,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
 }
 
 bool ContainerBuilder::continue_table(const Rest& rest) {
-  auto& table = *last_child_as<build::Table>();
+  build::Table& table = **last_child_as<build::TablePtr>();
   std::string_view lead = rest.trimmed_start();
   if (!table.caption) {
     if (auto after = caption_marker(lead)) {

@@ -127,7 +127,7 @@ void ContainerBuilder::collect_edit_regions(std::vector<EditRegion>& regions,
     } else {
       if (std::holds_alternative<build::DefinitionList>(k)) {
         region(start, content_end, RegionKind::DefinitionList);
-      } else if (std::holds_alternative<build::Table>(k)) {
+      } else if (std::holds_alternative<build::TablePtr>(k)) {
         region(start, content_end, RegionKind::Table);
       } else if (std::holds_alternative<build::HtmlBlock>(k)) {
         region(start, content_end, RegionKind::HtmlBlock);
