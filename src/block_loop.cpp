@@ -141,7 +141,13 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
     return true;
   }
   auto& tag = std::get<HtmlEndTag>(html->end);
-  std::string text = rest.str();
+  // The line is copied only when indentation was left as padding.
+  std::string padded;
+  std::string_view text = rest.text;
+  if (rest.pad != 0) {
+    padded = rest.str();
+    text = padded;
+  }
   std::string_view body = line::trim_end(text);
   std::size_t lt = body.rfind('<');
   std::optional<MarkdownOpenTag> open;

@@ -73,11 +73,25 @@ TableRowText draft_inline_table_row(std::vector<std::string> cells,
 }
 
 std::optional<DelimiterRow> delimiter_row(std::string_view line) {
-  auto cells = split_table_row(line);
-  if (!cells || cells->empty()) return std::nullopt;
+  // A backslash stays in its cell (or turns an escaped pipe into one), where only colons and
+  // dashes may stand: it rules the row out. Without one the cells are the pieces between the
+  // pipes, read in place.
+  if (line.find('|') == std::string_view::npos || line.find('\\') != std::string_view::npos)
+    return std::nullopt;
+  std::string_view t = line::trim(line);
+  std::vector<std::string_view> cells;
+  cells.reserve(static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1);
+  for (std::size_t start = 0;;) {
+    std::size_t pipe = t.find('|', start);
+    cells.push_back(line::trim(t.substr(start, pipe == std::string_view::npos ? t.npos : pipe - start)));
+    if (pipe == std::string_view::npos) break;
+    start = pipe + 1;
+  }
+  if (!cells.empty() && cells.front().empty()) cells.erase(cells.begin());
+  if (!cells.empty() && cells.back().empty()) cells.pop_back();
+  if (cells.empty()) return std::nullopt;
   DelimiterRow row;
-  for (const std::string& raw : *cells) {
-    std::string_view c = line::trim(raw);
+  for (std::string_view c : cells) {
     bool left = !c.empty() && c.front() == ':';
     bool right = !c.empty() && c.back() == ':';
     std::size_t b = c.find_first_not_of(':');
@@ -120,7 +134,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
     table->attr.set_pair("colwidths", widths);
   }
   table->head.push_back(draft_inline_table_row(std::move(*head), delim->aligns));
-  table->aligns = delim->aligns;
+  table->aligns = std::move(delim->aligns);
   table->leading_pipe = line::trim_start(header.text).starts_with("|");
 
   if (record_syntax && line > 0) {

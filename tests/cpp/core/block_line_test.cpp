@@ -213,5 +213,46 @@ TEST(TableCells, RunsMatchByteByByteSplitting) {
   }
 }
 
+// The delimiter row read from copied cells, as it first was.
+std::optional<DelimiterRow> reference_delimiter_row(std::string_view line) {
+  auto cells = split_table_row(line);
+  if (!cells || cells->empty()) return std::nullopt;
+  DelimiterRow row;
+  for (const std::string& raw : *cells) {
+    std::string_view c = line::trim(raw);
+    bool left = !c.empty() && c.front() == ':';
+    bool right = !c.empty() && c.back() == ':';
+    std::size_t b = c.find_first_not_of(':');
+    if (b == std::string_view::npos) return std::nullopt;
+    std::size_t e = c.find_last_not_of(':');
+    std::string_view dashes = c.substr(b, e + 1 - b);
+    if (dashes.find_first_not_of('-') != std::string_view::npos) return std::nullopt;
+    row.widths.push_back(dashes.size());
+    row.aligns.push_back(left && right ? Align::Center
+                         : left       ? Align::Left
+                         : right      ? Align::Right
+                                      : Align::None);
+  }
+  return row;
+}
+
+TEST(TableCells, DelimiterRowsReadInPlaceMatchCopiedCells) {
+  const std::string_view pieces[] = {"|", "-", "--", ":", " ", "\\", "\\|", "a", "\xC2\xA0", "\t"};
+  std::mt19937 rng(7);
+  std::size_t rows = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string s;
+    for (std::size_t k = rng() % 10; k > 0; --k) s += pieces[rng() % std::size(pieces)];
+    auto got = delimiter_row(s);
+    auto want = reference_delimiter_row(s);
+    ASSERT_EQ(got.has_value(), want.has_value()) << s;
+    if (!got) continue;
+    ++rows;
+    EXPECT_EQ(got->aligns, want->aligns) << s;
+    EXPECT_EQ(got->widths, want->widths) << s;
+  }
+  EXPECT_GT(rows, 100u);  // the pieces make enough valid rows to compare
+}
+
 }  // namespace
 }  // namespace vedavi::block
