@@ -154,7 +154,6 @@ class ContainerBuilder {
   std::vector<BuildNode> nodes;
   std::vector<std::uint32_t> stack;  // open containers, the root first
   std::vector<SyntaxRecord> syntax;
-  std::vector<std::pair<std::size_t, std::size_t>> line_offsets;
   const Options& options;
   std::size_t line = 0;
   std::size_t content_offset = 0;
@@ -207,7 +206,8 @@ class ContainerBuilder {
   // Closes the children of `parent` into drafts, moving the nodes' contents out: the tree is
   // spent afterwards. `out` is emptied first; its storage is reused.
   void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
-  void collect_edit_regions(std::vector<EditRegion>& regions, std::size_t end) const;
+  // Appends the edit regions of the tree to `records`.
+  void collect_edit_regions(std::vector<TraceEvent>& records, std::size_t end) const;
 
   Parser& parser;
 

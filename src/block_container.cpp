@@ -55,7 +55,6 @@ void ContainerBuilder::reset() {
   nodes[0].children.clear();
   stack.assign(1, 0);
   syntax.clear();
-  line_offsets.clear();
   line = 0;
   content_offset = 0;
   leaf_open = false;

@@ -70,7 +70,8 @@ void ContainerBuilder::record_content_offset(const Rest& rest) {
       content_offset = tab == std::string_view::npos ? 0 : tab;
     }
   }
-  line_offsets.emplace_back(line, content_offset);
+  // The last offset recorded for a line is the one that stays.
+  if (line < parser.trace.line_offsets.size()) parser.trace.line_offsets[line] = content_offset;
 }
 
 bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
@@ -381,11 +382,7 @@ Drafts& Parser::container_block() {
   }
 
   if (mode == 3) {
-    std::vector<EditRegion> regions;
-    b.collect_edit_regions(regions, current);
-    for (auto& r : regions) trace.records.emplace_back(std::move(r));
-    for (auto [l, off] : b.line_offsets)
-      if (l < trace.line_offsets.size()) trace.line_offsets[l] = off;
+    b.collect_edit_regions(trace.records, current);
     for (const auto& s : b.syntax) trace.records.emplace_back(s);
   }
   b.report_unclosed(trace);

@@ -138,13 +138,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   table->leading_pipe = line::trim_start(header.text).starts_with("|");
 
   if (record_syntax && line > 0) {
-    std::size_t header_offset = 0;
-    for (auto it = line_offsets.rbegin(); it != line_offsets.rend(); ++it)
-      if (it->first == line - 1) {
-        header_offset = it->second;
-        break;
-      }
-    std::size_t base = header_offset + header.pad;
+    std::size_t base = parser.line_offset(line - 1) + header.pad;
     for (std::size_t p : table_pipe_offsets(header.text))
       syntax.push_back(SyntaxRecord{line - 1, base + p, base + p + 1,
                                     SyntaxScope::PunctuationSpecial});

@@ -88,7 +88,7 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
   }
 }
 
-void ContainerBuilder::collect_edit_regions(std::vector<EditRegion>& regions,
+void ContainerBuilder::collect_edit_regions(std::vector<TraceEvent>& records,
                                             std::size_t end) const {
   struct Level {
     std::uint32_t node;
@@ -113,7 +113,7 @@ void ContainerBuilder::collect_edit_regions(std::vector<EditRegion>& regions,
     std::size_t child_end = idx + 1 < children.size() ? nodes[children[idx + 1]].start : lv.end;
     const BuildKind& k = nodes[child].kind;
     auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
-      regions.push_back(EditRegion{prefix, start, child_end, ts, te, kind});
+      records.emplace_back(EditRegion{prefix, start, child_end, ts, te, kind});
     };
     std::size_t content_end = p.drop_trailing_blanks(start, child_end);
     if (std::holds_alternative<build::BlockQuote>(k)) {
