@@ -6,6 +6,7 @@
 #include "block_scan.h"
 #include "block_table.h"
 #include "line.h"
+#include "unicode.h"
 
 namespace vedavi::block {
 namespace {
@@ -42,6 +43,19 @@ TEST(LineBlank, UnicodeWhiteSpaceOnlyIsBlank) {
   EXPECT_TRUE(line::is_blank("\xE3\x80\x80"));          // ideographic space
   EXPECT_FALSE(line::is_blank("\xE2\x80\x8B"));         // zero width space is not White_Space
   EXPECT_EQ(line::trim("\xC2\xA0 a b\xC2\x85"), "a b");
+}
+
+TEST(LineTrim, AsciiShortcutsAgreeWithUnicodeTrimming) {
+  const std::string_view pieces[] = {" ", "\t", "\n", "\v", "\f", "\r", "\x1F", "a", "\xC2\xA0",
+                                     "\xC2\x85", "\xC2", "\xE3\x80\x80", "\xE2\x80\x8B", "\x80", "~"};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 20000; ++round) {
+    std::string s;
+    for (std::size_t k = rng() % 6; k > 0; --k) s += pieces[rng() % std::size(pieces)];
+    EXPECT_EQ(line::trim_start(s), unicode::trim_start(s)) << s;
+    EXPECT_EQ(line::trim_end(s), unicode::trim_end(s)) << s;
+    EXPECT_EQ(line::trim(s), unicode::trim(s)) << s;
+  }
 }
 
 TEST(ListMarker, Recognition) {
