@@ -50,7 +50,7 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
     std::size_t level_depth = lv.depth;
     BlockSpan span = d.span;
     span.depth = level_depth;
-    if (const Attr* a = draft_attr(const_cast<DraftBlock&>(d.block))) span.set().attrs = *a;
+    if (const Attr* a = draft_attr(const_cast<DraftBlock&>(d.block))) span.set_attrs(*a);
     bool panel_title_child = false;
     if (auto* fig = std::get_if<draft::Figure>(&d.block)) {
       span.kind = "figure";
