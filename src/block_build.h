@@ -251,6 +251,7 @@ class ContainerBuilder {
 
   bool continue_table(const line::Rest& rest);
   bool start_table(build::Paragraph& para, std::uint32_t para_node, const line::Rest& rest);
+  void open_paragraph(const line::Rest& rest);
   bool open_fence(const line::Rest& rest);
   bool open_math(const line::Rest& rest);
   bool open_div(const line::Rest& rest);

@@ -4,6 +4,7 @@
 #include "block_html.h"
 #include "block_scan.h"
 #include "block_table.h"
+#include "scan.h"
 #include "utf8.h"
 
 namespace vedavi::block {
@@ -16,10 +17,19 @@ bool has_line_token(std::string_view text, const Options& options) {
   return !options.templates.empty() && templates::line_token(text, options.templates).has_value();
 }
 
+// A line whose text begins with an ASCII letter starts no block, bears no list, definition or
+// table marker and opens no fence: most lines of prose, which skip those recognisers.
+bool begins_with_letter(const Rest& rest) {
+  std::string_view lead = rest.trimmed_start();
+  return !lead.empty() && scan::is_ascii_alpha(lead[0]);
+}
+
 }  // namespace
 
 bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest) const {
-  if (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)) return false;
+  if (!begins_with_letter(rest) &&
+      (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)))
+    return false;
   if (!options.templates.empty()) {
     if (has_line_token(rest.str(), options)) return false;
     if (para.lines.size() == 1 && has_line_token(para.lines.front().str(), options)) return false;
@@ -31,6 +41,7 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
   // A footnote definition opens its first block from the text after "]:"; the loop takes that
   // text round again instead of a nested call.
   while (true) {
+    const bool letter = begins_with_letter(rest);
     if (leaf_open) {
       if (last_child_as<build::TablePtr>()) {
         if (continue_table(rest)) return;
@@ -51,8 +62,8 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
         }
       } else if (auto c = last_child(); c && std::holds_alternative<build::Paragraph>(nodes[*c].kind)) {
         auto& para = std::get<build::Paragraph>(nodes[*c].kind);
-        if (!para.lines.empty() && start_table(para, *c, rest)) return;
-        if (!para.lines.empty()) {
+        if (!letter && !para.lines.empty() && start_table(para, *c, rest)) return;
+        if (!letter && !para.lines.empty()) {
           if (auto def = def_marker(rest)) {
             std::size_t s = offset_of(rest, rest.trimmed_start().data());
             note_syntax(s, s + 1);
@@ -76,6 +87,10 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
     }
 
     // A new leaf.
+    if (letter && rest.indent() < 4) {
+      open_paragraph(rest);
+      return;
+    }
     if (open_fence(rest)) return;
     if (open_math(rest)) return;
     if (open_div(rest)) return;
@@ -132,13 +147,17 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       leaf_open = false;
       return;
     }
-    build::Paragraph para;
-    para.lines.reserve(4);  // most paragraphs are short; they then grow without moving
-    para.lines.push_back(rest);
-    open_node(std::move(para));
-    leaf_open = true;
+    open_paragraph(rest);
     return;
   }
+}
+
+void ContainerBuilder::open_paragraph(const Rest& rest) {
+  build::Paragraph para;
+  para.lines.reserve(4);  // most paragraphs are short; they then grow without moving
+  para.lines.push_back(rest);
+  open_node(std::move(para));
+  leaf_open = true;
 }
 
 bool ContainerBuilder::open_fence(const Rest& rest) {
