@@ -12,10 +12,12 @@ namespace vedavi::block {
 
 using line::Rest;
 
-std::vector<std::string> raw_table_cells(std::string_view line) {
+namespace {
+
+// Calls `f` with each trimmed cell of `line` (an owned string), split at unescaped "|".
+template <class F>
+void for_each_cell(std::string_view line, F&& f) {
   std::string_view t = line::trim(line);
-  std::vector<std::string> cells;
-  cells.reserve(static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1);
   std::string cell;
   std::size_t i = 0;
   while (true) {
@@ -27,7 +29,7 @@ std::vector<std::string> raw_table_cells(std::string_view line) {
     }
     cell.append(t.substr(i, j - i));
     if (t[j] == '|') {
-      cells.emplace_back(line::trim(cell));
+      f(std::string(line::trim(cell)));
       cell.clear();
       i = j + 1;
     } else if (j + 1 < t.size()) {
@@ -39,7 +41,15 @@ std::vector<std::string> raw_table_cells(std::string_view line) {
       i = j + 1;
     }
   }
-  cells.emplace_back(line::trim(cell));
+  f(std::string(line::trim(cell)));
+}
+
+}  // namespace
+
+std::vector<std::string> raw_table_cells(std::string_view line) {
+  std::vector<std::string> cells;
+  cells.reserve(static_cast<std::size_t>(std::count(line.begin(), line.end(), '|')) + 1);
+  for_each_cell(line, [&](std::string&& cell) { cells.push_back(std::move(cell)); });
   return cells;
 }
 
@@ -194,15 +204,25 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
     std::size_t base = content_offset + rest.pad;
     for (std::size_t p : table_pipe_offsets(text)) note_syntax(base + p, base + p + 1);
   }
-  std::vector<std::string> cells;
+  // The row has as many cells as the header: extra cells are dropped, missing ones empty.
+  const std::size_t width = table.aligns.size();
+  TableRowText& row = table.body.emplace_back();
+  row.cells.reserve(width);
+  auto add = [&](std::string&& cell) {
+    if (row.cells.size() < width)
+      row.cells.push_back({Attr{}, std::move(cell), table.aligns[row.cells.size()]});
+  };
   if (has_pipe) {
-    cells = raw_table_cells(text);
-    if (table.leading_pipe && !cells.empty() && cells.front().empty()) cells.erase(cells.begin());
+    bool first = true;
+    for_each_cell(text, [&](std::string&& cell) {
+      // An empty cell before a leading pipe is no cell.
+      if (!(first && table.leading_pipe && cell.empty())) add(std::move(cell));
+      first = false;
+    });
   } else {
-    cells.emplace_back(line::trim(text));
+    add(std::string(line::trim(text)));
   }
-  cells.resize(table.aligns.size());  // the cells come trimmed
-  table.body.push_back(draft_inline_table_row(std::move(cells), table.aligns));
+  while (row.cells.size() < width) row.cells.push_back({Attr{}, std::string(), table.aligns[row.cells.size()]});
   leaf_open = true;
   return true;
 }
