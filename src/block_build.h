@@ -3,10 +3,12 @@
 // (`Parser`) one parse shares between the loop calls.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -82,8 +84,12 @@ struct MathBlock {
   std::string_view closer;  // "$$" or "\\]"
   bool closed = false;
 };
-// Lines are views into the source: a paragraph copies its text once, when it is finished.
-struct Paragraph { std::vector<line::Rest> lines; };
+// A range of the builder's paragraph lines (views into the source): a paragraph copies its text
+// once, when it is finished.
+struct Paragraph {
+  std::size_t first = 0;
+  std::size_t count = 0;
+};
 struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
 struct ThematicBreak { Attr attr; };
 struct IndentedCode { std::string text; };
@@ -114,7 +120,7 @@ using BuildKind =
                  build::ThematicBreak, build::IndentedCode, build::HtmlBlock, build::TablePtr>;
 
 // The link definitions that begin the lines of a paragraph, in order.
-std::vector<LinkRefDefinition> leading_link_defs(const std::vector<line::Rest>& lines);
+std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines);
 
 // The span kind name of a build node.
 std::string_view span_kind_name(const BuildKind& kind);
@@ -154,6 +160,9 @@ class ContainerBuilder {
   std::vector<BuildNode> nodes;
   std::vector<std::uint32_t> stack;  // open containers, the root first
   std::vector<SyntaxRecord> syntax;
+  // The lines of every paragraph of the tree, one paragraph after the other: lines are only
+  // ever added to the paragraph opened last, so its range always ends the list.
+  std::vector<line::Rest> paragraph_lines;
   const Options& options;
   std::size_t line = 0;
   std::size_t content_offset = 0;
@@ -172,6 +181,14 @@ class ContainerBuilder {
   // Closes the containers at stack positions `depth` and above.
   void cut(std::size_t depth);
   void refresh_leaf_open();
+  std::span<const line::Rest> lines_of(const build::Paragraph& para) const {
+    return std::span<const line::Rest>(paragraph_lines).subspan(para.first, para.count);
+  }
+  void append_line(build::Paragraph& para, const line::Rest& rest) {
+    assert(para.first + para.count == paragraph_lines.size());
+    paragraph_lines.push_back(rest);
+    ++para.count;
+  }
   void append_leaf_inner(line::Rest rest);
   bool open_atx_heading(const line::Rest& rest);
   bool open_html_container(const line::Rest& rest);

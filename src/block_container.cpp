@@ -55,6 +55,7 @@ void ContainerBuilder::reset() {
   nodes[0].children.clear();
   stack.assign(1, 0);
   syntax.clear();
+  paragraph_lines.clear();
   line = 0;
   content_offset = 0;
   leaf_open = false;
@@ -136,7 +137,7 @@ bool ContainerBuilder::item_has_content(std::uint32_t item) const {
     } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
       if (!html->raw.empty()) return true;
     } else if (auto* p = std::get_if<build::Paragraph>(&k)) {
-      for (const line::Rest& l : p->lines)
+      for (const line::Rest& l : lines_of(*p))
         if (!l.is_blank()) return true;
     } else {
       return true;

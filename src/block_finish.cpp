@@ -39,7 +39,7 @@ struct ParagraphParts {
   std::size_t attrs_start = 0;  // lines [attrs_start, n) are attribute lines
 };
 
-std::vector<LinkRefDefinition> leading_link_defs(const std::vector<line::Rest>& lines) {
+std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines) {
   std::vector<LinkRefDefinition> defs;
   // A definition begins with "["; most paragraphs do not, and need no logical copy of their
   // lines (a definition reads their indentation).
@@ -58,7 +58,7 @@ std::vector<LinkRefDefinition> leading_link_defs(const std::vector<line::Rest>& 
   return defs;
 }
 
-static ParagraphParts split_paragraph(const std::vector<line::Rest>& lines, Parser* parser,
+static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser* parser,
                                       std::size_t first_line) {
   ParagraphParts parts;
   std::size_t i = 0;
@@ -83,26 +83,27 @@ static ParagraphParts split_paragraph(const std::vector<line::Rest>& lines, Pars
   return parts;
 }
 
-std::optional<Draft> finish_paragraph(build::Paragraph& para, BlockSpan span, Parser& parser) {
-  ParagraphParts parts = split_paragraph(para.lines, &parser, span.start);
-  if (parts.defs_end >= para.lines.size()) return std::nullopt;
+std::optional<Draft> finish_paragraph(std::span<const line::Rest> lines, BlockSpan span,
+                                     Parser& parser) {
+  ParagraphParts parts = split_paragraph(lines, &parser, span.start);
+  if (parts.defs_end >= lines.size()) return std::nullopt;
   Attr attr;
-  for (std::size_t k = parts.attrs_start; k < para.lines.size(); ++k) {
+  for (std::size_t k = parts.attrs_start; k < lines.size(); ++k) {
     if (parser.mode == 3) {
       std::size_t l = span.start + k;
       std::size_t off = parser.line_offset(l);
       std::size_t len = l < parser.lines.size() ? parser.lines[l].size() : 0;
       if (off < len) parser.trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::Attribute});
     }
-    attr.merge(attrs::parse_attrs_body(attribute_line_body(para.lines[k].text)));
+    attr.merge(attrs::parse_attrs_body(attribute_line_body(lines[k].text)));
   }
   std::string text;
   std::size_t size = 0;
-  for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) size += para.lines[k].text.size() + 1;
+  for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) size += lines[k].text.size() + 1;
   text.reserve(size);
   for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) {
     if (k > parts.defs_end) text.push_back('\n');
-    text += line::trim_start(para.lines[k].text);
+    text += line::trim_start(lines[k].text);
   }
   text.resize(line::trim_end(text).size());
   if (attr.empty() && !parser.options.templates.empty()) {
@@ -222,7 +223,7 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
     }
 
     if (auto* para = std::get_if<build::Paragraph>(&k)) {
-      if (auto d = finish_paragraph(*para, std::move(span), p)) f.out.push_back(std::move(*d));
+      if (auto d = finish_paragraph(lines_of(*para), std::move(span), p)) f.out.push_back(std::move(*d));
     } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
       std::string_view info = line::trim(code->info);
       // Read once: the facts and the code block share it.

@@ -32,7 +32,7 @@ bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const R
     return false;
   if (!options.templates.empty()) {
     if (has_line_token(rest.str(), options)) return false;
-    if (para.lines.size() == 1 && has_line_token(para.lines.front().str(), options)) return false;
+    if (para.count == 1 && has_line_token(lines_of(para).front().str(), options)) return false;
   }
   return true;
 }
@@ -62,14 +62,14 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
         }
       } else if (auto c = last_child(); c && std::holds_alternative<build::Paragraph>(nodes[*c].kind)) {
         auto& para = std::get<build::Paragraph>(nodes[*c].kind);
-        if (!letter && !para.lines.empty() && start_table(para, *c, rest)) return;
-        if (!letter && !para.lines.empty()) {
+        if (!letter && para.count != 0 && start_table(para, *c, rest)) return;
+        if (!letter && para.count != 0) {
           if (auto def = def_marker(rest)) {
             std::size_t s = offset_of(rest, rest.trimmed_start().data());
             note_syntax(s, s + 1);
             build::DefinitionList dl;
             DraftDefinitionItem item;
-            for (const Rest& l : para.lines)
+            for (const Rest& l : lines_of(para))
               if (!l.is_blank()) item.terms.emplace_back(line::trim(l.text));
             item.definitions.push_back(def->str());
             dl.items.push_back(std::move(item));
@@ -80,7 +80,7 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
           }
         }
         if (paragraph_continues(para, rest)) {
-          para.lines.push_back(rest);
+          append_line(para, rest);
           return;
         }
       }
@@ -153,10 +153,9 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
 }
 
 void ContainerBuilder::open_paragraph(const Rest& rest) {
-  build::Paragraph para;
-  para.lines.reserve(4);  // most paragraphs are short; they then grow without moving
-  para.lines.push_back(rest);
-  open_node(std::move(para));
+  build::Paragraph para{paragraph_lines.size(), 0};
+  append_line(para, rest);
+  open_node(para);
   leaf_open = true;
 }
 

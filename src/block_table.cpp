@@ -101,6 +101,8 @@ std::optional<DelimiterRow> delimiter_row(std::string_view line) {
   if (!cells.empty() && cells.back().empty()) cells.pop_back();
   if (cells.empty()) return std::nullopt;
   DelimiterRow row;
+  row.aligns.reserve(cells.size());
+  row.widths.reserve(cells.size());
   for (std::string_view c : cells) {
     bool left = !c.empty() && c.front() == ':';
     bool right = !c.empty() && c.back() == ':';
@@ -120,12 +122,12 @@ std::optional<DelimiterRow> delimiter_row(std::string_view line) {
 
 bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_node,
                                    const Rest& rest) {
-  if (para.lines.empty()) return false;
+  if (para.count == 0) return false;
   // A delimiter row begins with "|", ":" or "-"; other lines are rejected before any cell is
   // split.
   std::string_view lead = rest.trimmed_start();
   if (lead.empty() || (lead[0] != '|' && lead[0] != ':' && lead[0] != '-')) return false;
-  const Rest& header = para.lines.back();
+  const Rest header = lines_of(para).back();
   if (header.text.find('|') == std::string_view::npos) return false;
   auto delim = delimiter_row(rest.text);
   if (!delim) return false;
@@ -159,10 +161,13 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
     }
   }
 
-  if (para.lines.size() == 1) {
+  if (para.count == 1) {
     nodes[para_node].kind = std::move(table);
   } else {
-    para.lines.pop_back();
+    // The header line leaves the paragraph, whose range ends the paragraph lines.
+    assert(para.first + para.count == paragraph_lines.size());
+    paragraph_lines.pop_back();
+    --para.count;
     std::uint32_t node = open_node(std::move(table));
     nodes[node].start = line - 1;
   }

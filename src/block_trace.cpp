@@ -134,10 +134,11 @@ void ContainerBuilder::collect_edit_regions(std::vector<TraceEvent>& records,
       } else if (std::holds_alternative<build::Heading>(k)) {
         region(start, start + 1, RegionKind::Text);
       } else if (auto* para = std::get_if<build::Paragraph>(&k)) {
-        std::vector<LinkRefDefinition> defs = leading_link_defs(para->lines);
+        std::span<const line::Rest> lines = lines_of(*para);
+        std::vector<LinkRefDefinition> defs = leading_link_defs(lines);
         std::size_t i = defs.empty() ? 0 : defs.back().end;
-        std::size_t a = para->lines.size();
-        while (a > i + 1 && is_attribute_line(para->lines[a - 1].text)) --a;
+        std::size_t a = lines.size();
+        while (a > i + 1 && is_attribute_line(lines[a - 1].text)) --a;
         if (i < a) region(start + i, start + a, RegionKind::Text);
       }
       continue;
