@@ -125,12 +125,21 @@ std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lin
 // The span kind name of a build node.
 std::string_view span_kind_name(const BuildKind& kind);
 
+// A node of the build tree. Children are linked by index, first to last, so that no node
+// allocates a child list.
 struct BuildNode {
+  static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+
   // `k` is a build kind or one of its alternatives, constructed in place.
   template <class K>
   BuildNode(K&& k, std::size_t first_line) : kind(std::forward<K>(k)), start(first_line) {}
 
-  std::vector<std::uint32_t> children;
+  bool has_children() const { return first_child != kNone; }
+
+  std::uint32_t first_child = kNone;
+  std::uint32_t last_child = kNone;
+  std::uint32_t next_sibling = kNone;
+  std::uint32_t child_count = 0;
   BuildKind kind;
   std::size_t start = 0;
   std::uint64_t blank_mark = 0;  // equals the builder's generation while in `blank_items`
@@ -144,7 +153,7 @@ struct FinishFrame {
       : node(n), child_end(end), span(std::move(s)) {}
   std::uint32_t node;
   std::size_t child_end;  // the exclusive end handed to the children
-  std::size_t next = 0;
+  std::uint32_t next = BuildNode::kNone;  // the next child to close
   BlockSpan span;
   Drafts out;
   std::vector<DraftListItem> items;
@@ -174,7 +183,13 @@ class ContainerBuilder {
   std::uint32_t open_node(K&& kind) {
     auto index = static_cast<std::uint32_t>(nodes.size());
     nodes.emplace_back(std::forward<K>(kind), line);
-    nodes[stack.back()].children.push_back(index);
+    BuildNode& parent = nodes[stack.back()];
+    if (parent.has_children())
+      nodes[parent.last_child].next_sibling = index;
+    else
+      parent.first_child = index;
+    parent.last_child = index;
+    ++parent.child_count;
     return index;
   }
   void push(std::uint32_t node);
@@ -202,9 +217,9 @@ class ContainerBuilder {
   std::uint32_t innermost() const { return stack.back(); }
   // The last child of the innermost container, none when it has no children.
   std::optional<std::uint32_t> last_child() const {
-    const auto& ch = nodes[stack.back()].children;
-    if (ch.empty()) return std::nullopt;
-    return ch.back();
+    const BuildNode& parent = nodes[stack.back()];
+    if (!parent.has_children()) return std::nullopt;
+    return parent.last_child;
   }
   template <class T>
   T* last_child_as() {

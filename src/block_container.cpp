@@ -49,10 +49,8 @@ void Parser::add_link_def(const std::string& label, LinkRef def) {
 ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) {}
 
 void ContainerBuilder::reset() {
-  // The root and its child list stay allocated.
-  if (nodes.empty()) nodes.emplace_back(build::Root{}, 0);
-  nodes.erase(nodes.begin() + 1, nodes.end());
-  nodes[0].children.clear();
+  nodes.clear();
+  nodes.emplace_back(build::Root{}, 0);
   stack.assign(1, 0);
   syntax.clear();
   paragraph_lines.clear();
@@ -130,7 +128,7 @@ std::size_t ContainerBuilder::offset_of(const Rest& rest, const char* at) const 
 }
 
 bool ContainerBuilder::item_has_content(std::uint32_t item) const {
-  for (std::uint32_t c : nodes[item].children) {
+  for (std::uint32_t c = nodes[item].first_child; c != BuildNode::kNone; c = nodes[c].next_sibling) {
     const BuildKind& k = nodes[c].kind;
     if (auto* code = std::get_if<build::IndentedCode>(&k)) {
       if (!code->text.empty()) return true;

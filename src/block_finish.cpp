@@ -129,13 +129,12 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
   bool facts = p.mode >= 2;
   std::vector<Frame>& frames = finish_frames_;
   frames.clear();
-  frames.emplace_back(parent, end);
+  frames.emplace_back(parent, end).next = nodes[parent].first_child;
   result.clear();
   frames.back().out.swap(result);
   while (true) {
     Frame& f = frames.back();
-    const std::vector<std::uint32_t>& children = nodes[f.node].children;
-    if (f.next == children.size()) {
+    if (f.next == BuildNode::kNone) {
       Frame done = std::move(frames.back());
       frames.pop_back();
       if (frames.empty()) {
@@ -188,11 +187,11 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
       continue;
     }
 
-    std::size_t idx = f.next++;
-    std::uint32_t child = children[idx];
+    std::uint32_t child = f.next;
+    f.next = nodes[child].next_sibling;
     BuildKind& k = nodes[child].kind;
     const std::size_t start = nodes[child].start;
-    std::size_t child_end = idx + 1 < children.size() ? nodes[children[idx + 1]].start : f.child_end;
+    std::size_t child_end = f.next != BuildNode::kNone ? nodes[f.next].start : f.child_end;
     std::size_t pass_down = child_end;
     if (auto close = closing_line(k)) {
       if (*close + 1 < child_end) child_end = *close + 1;
@@ -213,8 +212,9 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
             "internal error: entered unreachable code: `finish` takes the root and the List arm "
             "takes its items");
       Frame& opened = frames.emplace_back(child, pass_down, std::move(span));
+      opened.next = nodes[child].first_child;
       // A child gives at most one draft or item, so one allocation holds them all.
-      std::size_t n = nodes[child].children.size();
+      std::size_t n = nodes[child].child_count;
       if (std::holds_alternative<build::List>(k))
         opened.items.reserve(n);
       else

@@ -74,7 +74,6 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
             item.definitions.push_back(def->str());
             dl.items.push_back(std::move(item));
             nodes[*c].kind = std::move(dl);
-            nodes[*c].children.clear();
             leaf_open = true;
             return;
           }

@@ -234,7 +234,7 @@ bool ContainerBuilder::settle_list(const Rest& rest) {
         keep = true;
         blank_between_items = true;
         clear_blank_items();
-        mark_blank_item(nodes[list_node].children.back());
+        mark_blank_item(nodes[list_node].last_child);
       }
     }
   } else if (!rest.equals("---")) {
@@ -255,7 +255,7 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
     in = innermost();
     list = &std::get<build::List>(nodes[in].kind);
   }
-  if (!nodes[in].children.empty()) mark_loose_if_blank(*this, nodes[in].children.back());
+  if (nodes[in].has_children()) mark_loose_if_blank(*this, nodes[in].last_child);
   clear_blank_items();
   list->last = m.number;
 
@@ -306,7 +306,7 @@ bool ContainerBuilder::open_containers(Rest& rest) {
     if (leaf_open && !list_interrupts_paragraph(rest)) break;
     auto* list = std::get_if<build::List>(&nodes[innermost()].kind);
     bool reuse = list && marker_fits(*list, *m);
-    if (!reuse && stack.size() == 1 && !nodes[0].children.empty()) return false;
+    if (!reuse && stack.size() == 1 && nodes[0].has_children()) return false;
     open_list_item(rest, *m);
   }
   return true;
@@ -360,7 +360,7 @@ Drafts& Parser::container_block() {
       blank_between_items = b.settle_list(rest);
 
     // Stop rules at the top level.
-    if (b.stack.size() == 1 && ((!b.nodes[0].children.empty() && !b.leaf_open) || rest.is_blank()))
+    if (b.stack.size() == 1 && ((b.nodes[0].has_children() && !b.leaf_open) || rest.is_blank()))
       break;
 
     if (rest.is_blank()) {

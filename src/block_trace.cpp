@@ -93,24 +93,23 @@ void ContainerBuilder::collect_edit_regions(std::vector<TraceEvent>& records,
   struct Level {
     std::uint32_t node;
     std::size_t end;
-    std::size_t next;
+    std::uint32_t next;  // the next child to visit
     std::size_t prefix_len;
   };
   std::string prefix;
-  std::vector<Level> stack{{0, end, 0, 0}};
+  std::vector<Level> stack{{0, end, nodes[0].first_child, 0}};
   const Parser& p = parser;
   while (!stack.empty()) {
     Level& lv = stack.back();
-    const auto& children = nodes[lv.node].children;
-    if (lv.next == children.size()) {
+    if (lv.next == BuildNode::kNone) {
       stack.pop_back();
       if (!stack.empty()) prefix.resize(stack.back().prefix_len);
       continue;
     }
-    std::size_t idx = lv.next++;
-    std::uint32_t child = children[idx];
+    std::uint32_t child = lv.next;
+    lv.next = nodes[child].next_sibling;
     std::size_t start = nodes[child].start;
-    std::size_t child_end = idx + 1 < children.size() ? nodes[children[idx + 1]].start : lv.end;
+    std::size_t child_end = lv.next != BuildNode::kNone ? nodes[lv.next].start : lv.end;
     const BuildKind& k = nodes[child].kind;
     auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
       records.emplace_back(EditRegion{prefix, start, child_end, ts, te, kind});
@@ -143,7 +142,7 @@ void ContainerBuilder::collect_edit_regions(std::vector<TraceEvent>& records,
       }
       continue;
     }
-    stack.push_back(Level{child, child_end, 0, prefix.size()});
+    stack.push_back(Level{child, child_end, nodes[child].first_child, prefix.size()});
   }
 }
 
