@@ -33,6 +33,11 @@ std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t l
   return static_cast<std::size_t>(t.data() - rest.text.data());
 }
 
+template <class... Kinds>
+bool is_any(const BuildKind* kind) {
+  return kind && (std::holds_alternative<Kinds>(*kind) || ...);
+}
+
 void mark_loose_if_blank(ContainerBuilder& b, std::uint32_t node) {
   if (auto* item = std::get_if<build::ListItem>(&b.nodes[node].kind); item && b.in_blank_items(node))
     item->loose = true;
@@ -351,8 +356,14 @@ Drafts& Parser::container_block() {
     b.refresh_leaf_open();
     b.record_content_offset(rest);
 
-    if (b.continue_fenced_leaf(rest) || b.close_div(rest) || b.continue_html_block(rest) ||
-        b.close_html_container(rest) || b.continue_indented_code(rest))
+    // The steps for an open leaf run only when the innermost container ends with one of its
+    // kind; none of the steps changes the tree unless it consumes the line.
+    auto last = b.last_child();
+    const BuildKind* leaf = last ? &b.nodes[*last].kind : nullptr;
+    if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(rest)) ||
+        b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
+        b.close_html_container(rest) ||
+        (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)))
       continue;
 
     bool blank_between_items = false;
