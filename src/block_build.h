@@ -295,6 +295,9 @@ class ContainerBuilder {
 class Parser {
  public:
   Parser(std::vector<std::string_view> lines, const Options& options, std::uint8_t mode);
+  // The builder refers back to its parser.
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
 
   std::vector<std::string_view> lines;
   std::size_t current = 0;
