@@ -93,7 +93,8 @@ std::optional<DelimiterRow> delimiter_row(std::string_view line) {
   cells.reserve(static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1);
   for (std::size_t start = 0;;) {
     std::size_t pipe = t.find('|', start);
-    cells.push_back(line::trim(t.substr(start, pipe == std::string_view::npos ? t.npos : pipe - start)));
+    std::size_t len = pipe == std::string_view::npos ? t.npos : pipe - start;
+    cells.push_back(line::trim(t.substr(start, len)));
     if (pipe == std::string_view::npos) break;
     start = pipe + 1;
   }
@@ -227,7 +228,7 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
   } else {
     add(std::string(line::trim(text)));
   }
-  while (row.cells.size() < width) row.cells.push_back({Attr{}, std::string(), table.aligns[row.cells.size()]});
+  while (row.cells.size() < width) add(std::string());
   leaf_open = true;
   return true;
 }

@@ -6,6 +6,7 @@
 namespace vedavi::line {
 
 bool is_white_space(char32_t cp) { return unicode::is_white_space(cp); }
+
 namespace {
 
 bool is_ascii_white_space(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }
