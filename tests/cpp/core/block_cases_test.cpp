@@ -1,0 +1,179 @@
+// Block parser behaviour case by case: attribute lines between blocks, list reverting,
+// container and leaf lines, raw HTML, tables and spans, each as a table of sources.
+#include <gtest/gtest.h>
+
+#include "block.h"
+#include "block_dump.h"
+
+namespace vedavi::block {
+namespace {
+
+using testing::default_options;
+using testing::parse_dump;
+using testing::spans_dump;
+
+struct Case {
+  std::string_view src;
+  std::string_view expected;
+};
+
+void expect_drafts(std::initializer_list<Case> cases, const Options& options = default_options()) {
+  for (const auto& c : cases) EXPECT_EQ(parse_dump(c.src, options), c.expected) << "source: " << c.src;
+}
+
+void expect_spans(std::initializer_list<Case> cases, std::uint8_t mode = 1) {
+  for (const auto& c : cases)
+    EXPECT_EQ(spans_dump(parse_source(c.src, default_options(), mode).trace.spans), c.expected)
+        << "source: " << c.src;
+}
+
+TEST(AttributeLines, GoToTheBlockBeforeOrAfter) {
+  expect_drafts({
+      {"{: .a}\n{: .b}\npara", "p{.a .b} para\n"},
+      {"# Title\n\n{: #top}\npara", "h1 Title\np{#top} para\n"},
+      {"- a\n{: .c}", "ul{.c} tight\n  item\n    p a\n"},
+      {"```\nx\n```\n{: .c}", "code{.c} x\\n\n"},
+      {"{: #a}\n[x]: /u\npara", "p{#a} para\n"},
+      // After a link definition the attributes still reach the block before it.
+      {"# T\n[x]: /u\n{: .c}", "h1{.c} T\n"},
+      // Blocks without attributes leave the line pending for the next block.
+      {"<div>\n</div>\n{: .c}\npara", "html <div>\\n</div>\\n\np{.c} para\n"},
+      {"{: .c}\n<div>\nx\n</div>", "p {: .c}\nhtml <div>\\nx\\n</div>\\n\n"},
+      {"{: .c}", "p {: .c}\n"},
+  });
+  expect_spans({
+      {"# T\n[x]: /u\n{: .c}", "heading 0-1 d0\nlink_ref 1-2 d0\n"},
+      {"# T\n{: .c}\n\n{: #n}\np", "heading 0-2 d0\nparagraph 3-5 d0\n"},
+      {"{: .c}\n\npara", "paragraph 0-1 d0\nparagraph 2-3 d0\n"},
+  });
+}
+
+TEST(SeparatorLines, EndTheBlockBefore) {
+  expect_drafts({
+      {"^", ""},
+      {"para\n^", "p para\\n^\n"},
+      {"- a\n\n^\n\n- b", "ul tight\n  item\n    p a\nul tight\n  item\n    p b\n"},
+      {"A\n\n^\n{: #a}\nB", "p A\np{#a} B\n"},
+      // Directly after a paragraph line "^" is paragraph text.
+      {"A\n^\n{: #a}\nB", "p A\\n^\\n{: #a}\\nB\n"},
+      {"Term\n: one\n\n\nTerm2\n: two", "dl\n  dt Term\n  dd one\n  dt Term2\n  dd two\n"},
+  });
+  auto p = parse_source("Term\n: one\n\nTerm2\n: two", default_options(), 0);
+  ASSERT_EQ(p.drafts.size(), 1u);
+  EXPECT_EQ(std::get<draft::DefinitionList>(p.drafts[0].block).items.size(), 2u);
+  expect_spans({{"Term\n: one\n\nTerm2\n: two", "definition_list 0-5 d0\n"}});
+}
+
+TEST(ListReverting, RunsOfSiblingLists) {
+  expect_drafts({
+      {"1. a\n\ntext\n\n1. b", "ol start=1 tight\n  item\n    p a\np text\nol start=1 tight\n  item\n    p b\n"},
+      {"1. a\n\n# B\n\n2. b", "p 1. a\nh1 B\np 2. b\n"},
+      {"> 3. a\n> 4. b", "quote\n  p 3. a\\n4. b\n"},
+      {"- x\n\n  1. y", "ul loose\n  item\n    p x\n    p 1. y\n"},
+      // The marker line comes back on its own; in a tight list it joins the text after it.
+      {"1.\n   > q", "p 1.\nquote\n  p q\n"},
+      {"1.\n   text", "p 1.\\ntext\n"},
+      {"2. - [x] a", "p 2.\nul tight\n  item [x]\n    p a\n"},
+  });
+  expect_spans({{"3. a\n4. b", "paragraph 0-2 d0\n"}, {"3. a\n\n4. b", "paragraph 0-1 d0\nparagraph 2-3 d0\n"}});
+}
+
+TEST(ContainerLines, InterruptsAndClosings) {
+  expect_drafts({
+      {"a\n> b", "p a\nquote\n  p b\n"},
+      {"- a\n---", "ul tight\n  item\n    p a\nhr\n"},
+      {"- a\n  ---", "ul tight\n  item\n    p a\n    hr\n"},
+      {"- a\n\n---", "ul tight\n  item\n    p a\nhr\n"},
+      {"```\na\n```  ", "code a\\n\n"},
+      {"```\na\n``` x\n```", "code a\\n``` x\\n\n"},
+      {"- ```\n  a\n  ```\n  b", "ul tight\n  item\n    code a\\n\n    p b\n"},
+  });
+  expect_spans({{"a\n> b", "paragraph 0-1 d0\nblock_quote 1-2 d0\nparagraph 1-2 d1\n"},
+                {"a\n- b", "paragraph 0-1 d0\nlist 1-2 d0\nparagraph 1-2 d1\n"}});
+}
+
+TEST(LeafLines, HeadingsAndBreaks) {
+  expect_drafts({
+      {"___", "p ___\n"},
+      {"#\tx", "h1 x\n"},
+      {"#\fx", "h1 x\n"},
+      {"#\vx", "p #\vx\n"},
+      {"## Title ## {#t}", "h2{#t} Title\n"},
+      {"### ###", "h3 \n"},
+      {"# foo#  #", "h1 foo#\n"},
+  });
+}
+
+TEST(LeafLines, MathNeedsBracketsOrDollars) {
+  Options o = default_options();
+  o.math = MathMode::On;
+  expect_drafts({{"$$\nx\n$$", "p $$\\nx\\n$$\n"}, {"\\[\nx\n\\]", "p \\[\\nx\\n\\]\n"}}, o);
+  o.math = MathMode::Dollars;
+  expect_drafts({{"$$\n  x\n $$ ", "math   x\n"}, {"$$\nx\n\\]\n$$", "math x\\n\\]\n"}}, o);
+}
+
+TEST(LeafLines, DivsAndFootnoteDefinitions) {
+  expect_drafts({
+      {"::: note :::\nx\n:::", "div{.note}\n  p x\n"},
+      {"::: :note: more\nx\n:::", "div{.note}\n  p x\n"},
+      {"::: note {#x .y}\nx\n:::", "div{#x .note .y}\n  p x\n"},
+      {"::: ::::", "p ::: ::::\n"},
+      {"[^n]:\n    text", "footnote n\n  p text\n"},
+      {"[^n]: a\n\n    b", "footnote n\n  p a\n  p b\n"},
+      {"[^a\xC2\xA0" "b]: x", "p [^a\xC2\xA0" "b]: x\n"},
+      {"Term\n:    def", "dl\n  dt Term\n  dd  def\n"},
+  });
+}
+
+TEST(RawHtml, BlocksAndDepth) {
+  expect_drafts({
+      {"<div>\n\nafter", "html <div>\\n\\nafter\\n\n"},
+      {"<span>\nx", "p <span>\\nx\n"},
+      {"<!-- a -->\nb", "html <!-- a -->\\n\np b\n"},
+      {"</div>\nx", "html </div>\\nx\\n\n"},
+      {"<hr>\nx", "html <hr>\\nx\\n\n"},
+      {"<div/>\nx", "html <div/>\\nx\\n\n"},
+      {"<div>\n<!-- </div> -->\n</div>\nx", "html <div>\\n<!-- </div> -->\\n</div>\\n\np x\n"},
+      {"<div>\n<div/>\n</div>\nx", "html <div>\\n<div/>\\n</div>\\n\np x\n"},
+      {"<!-- note", "html <!-- note\\n-->\\n\n"},
+      {"<p>\n<!-- a", "html <p>\\n<!-- a\\n-->\\n\n"},
+  });
+}
+
+TEST(RawHtml, MarkdownContainers) {
+  expect_drafts({
+      {"<div markdown=1 class=x>\n*a*\n</div>", "splice\n  html <div class=x>\\n\n  p *a*\n  html </div>\\n\n"},
+      {"<div markdown=1>\na\n  </div>  ", "splice\n  html <div>\\n\n  p a\n  html </div>\\n\n"},
+      // Never closed: the opening tag and the content, no closing block.
+      {"<div markdown=1>\nx", "splice\n  html <div>\\n\n  p x\n"},
+      {"<div markdown=1/>\nx", "html <div markdown=1/>\\nx\\n\n"},
+  });
+}
+
+TEST(Tables, CellsAlignsAndEnds) {
+  expect_drafts({
+      {"a | b\n:-x-: | --", "p a | b\\n:-x-: | --\n"},
+      {"a|b\n-|-\n# h", "table\n  head |a |b\nh1 h\n"},
+      {"a|b\n-|-\n# x | y", "table\n  head |a |b\n  row |# x |y\n"},
+      {"a|b\n-|-\n> x | y", "table\n  head |a |b\nquote\n  p x | y\n"},
+      {"a|b\n-|-\n:x", "table\n  head |a |b\n  row |:x |\n"},
+      {"a|b\n-|-\n\nc|d", "table\n  head |a |b\np c|d\n"},
+  });
+  auto p = parse_source("a | b | c | d\n--- | :---: | :-- | --:", default_options(), 0);
+  ASSERT_EQ(p.drafts.size(), 1u);
+  const auto& table = std::get<draft::Table>(p.drafts[0].block);
+  std::vector<Align> expected{Align::None, Align::Center, Align::Left, Align::Right};
+  EXPECT_EQ(table.aligns, expected);
+  ASSERT_EQ(table.head.size(), 1u);
+  EXPECT_EQ(table.head[0].cells[1].align, Align::Center);
+  expect_spans({{"p\na|b\n-|-\nc|d", "paragraph 0-1 d0\ntable 1-4 d0\n"}});
+}
+
+TEST(BlockSpans, PanelsNestedAndUnclosedContainers) {
+  expect_spans({
+      {"> ::: {.callout-note}\n> ## N\n> :::", "block_quote 0-3 d0\npanel 0-3 d1\npanel_title 1-2 d2\n"},
+  });
+}
+
+}  // namespace
+}  // namespace vedavi::block
