@@ -175,5 +175,49 @@ TEST(BlockSpans, PanelsNestedAndUnclosedContainers) {
   });
 }
 
+std::string syntax_dump(std::string_view src) {
+  Parsed p = parse_source(src, default_options(), 3);
+  std::string out;
+  for (const auto& e : p.trace.records)
+    if (auto* s = std::get_if<SyntaxRecord>(&e))
+      out += std::to_string(s->line) + ":" + std::to_string(s->start) + "-" + std::to_string(s->end) + " " +
+             std::string(scope_name(s->scope)) + "\n";
+  return out;
+}
+
+TEST(ModeThree, MarkerScopesOfLeaves) {
+  struct Case {
+    std::string_view src, expected;
+  } cases[] = {
+      {"> ## T", "0:2-4 punctuation-special\n"},
+      // No label for an info that opens with a brace, nor for an empty one.
+      {"```{.a}\nx\n```  ", "0:0-3 punctuation-special\n0:3-7 attribute\n2:0-3 punctuation-special\n"},
+      {"```\nx\n```", "0:0-3 punctuation-special\n2:0-3 punctuation-special\n"},
+      {"::: {.a} :::\nx\n:::", "0:0-3 punctuation-special\n0:4-12 attribute\n2:0-3 punctuation-special\n"},
+      {"<div markdown=1>\nx\n</div>", "0:0-16 punctuation-special\n2:0-6 punctuation-special\n"},
+      {"a|b\n-|-\n: cap\n{: #t}",
+       "0:1-2 punctuation-special\n1:0-3 punctuation-special\n2:0-1 punctuation-special\n3:0-6 attribute\n"},
+      {"t\n: d\n{: .c}", "1:0-1 punctuation-special\n2:0-6 attribute\n"},
+      {"- ---", "0:2-5 punctuation-special\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(syntax_dump(c.src), c.expected) << c.src;
+}
+
+TEST(ModeThree, EmptySyntaxRangesAreNotNoted) {
+  Options o = default_options();
+  Parser parser({"abc"}, o, 3);
+  ContainerBuilder builder(parser);
+  builder.note_syntax(2, 2);
+  EXPECT_TRUE(builder.syntax.empty());
+  builder.note_syntax(1, 3);
+  ASSERT_EQ(builder.syntax.size(), 1u);
+  EXPECT_EQ(builder.syntax[0].start, 1u);
+  EXPECT_EQ(builder.syntax[0].end, 3u);
+  Parser quiet({"abc"}, o, 2);
+  ContainerBuilder unrecorded(quiet);
+  unrecorded.note_syntax(1, 3);
+  EXPECT_TRUE(unrecorded.syntax.empty());
+}
+
 }  // namespace
 }  // namespace vedavi::block
