@@ -219,5 +219,33 @@ TEST(ModeThree, EmptySyntaxRangesAreNotNoted) {
   EXPECT_TRUE(unrecorded.syntax.empty());
 }
 
+TEST(BlockSpans, FigureAndPanelFacts) {
+  Options o = default_options();
+  o.implicit_figures = true;
+  Parsed fig = parse_source("![A *cat*](cat.png \"T\"){#fig-cat .wide}", o, 2);
+  ASSERT_EQ(fig.trace.spans.size(), 1u);
+  const SpanFacts& f = fig.trace.spans[0].facts();
+  EXPECT_EQ(fig.trace.spans[0].kind, "figure");
+  EXPECT_EQ(f.id, "fig-cat");
+  EXPECT_EQ(f.caption, "A cat");
+  EXPECT_EQ(f.url, "cat.png");
+  EXPECT_EQ(f.title, "T");
+  // The attribute line's id wins over the image's.
+  Parsed outer = parse_source("{: #outer}\n![A](c.png){#f}", o, 2);
+  ASSERT_EQ(outer.trace.spans.size(), 1u);
+  EXPECT_EQ(outer.trace.spans[0].facts().id, "outer");
+  EXPECT_EQ(outer.trace.spans[0].start, 0u);
+  EXPECT_EQ(parse_source("![a](x.png) text", o, 2).trace.spans[0].kind, "paragraph");
+
+  Parsed panel = parse_source("::: {.callout-note}\n## Note\ntext\n:::", default_options(), 2);
+  ASSERT_EQ(panel.trace.spans.size(), 3u);
+  const SpanFacts& pf = panel.trace.spans[0].facts();
+  ASSERT_TRUE(pf.panel);
+  EXPECT_EQ(testing::attr_text(*pf.panel), "{data-panel= data-callout=note data-disclosure=fixed}");
+  EXPECT_EQ(testing::attr_text(*pf.attrs), "{.callout-note}");
+  EXPECT_EQ(pf.title_line, 1u);
+  EXPECT_EQ(panel.trace.spans[1].kind, "panel_title");
+}
+
 }  // namespace
 }  // namespace vedavi::block
