@@ -74,8 +74,13 @@ TEST(ListReverting, RunsOfSiblingLists) {
       {"1.\n   > q", "p 1.\nquote\n  p q\n"},
       {"1.\n   text", "p 1.\\ntext\n"},
       {"2. - [x] a", "p 2.\nul tight\n  item [x]\n    p a\n"},
+      // Attribute lines given to a list that is reverted stay with its first paragraph.
+      {"3. a\n{: .c}", "p{.c} 3. a\n"},
+      {"{: #i}\n1. a", "p{#i} 1. a\n"},
+      {"{: #i}\n3. a\n   {: .x}", "p{#i .x} 3. a\n"},
   });
-  expect_spans({{"3. a\n4. b", "paragraph 0-2 d0\n"}, {"3. a\n\n4. b", "paragraph 0-1 d0\nparagraph 2-3 d0\n"}});
+  expect_spans({{"3. a\n4. b", "paragraph 0-2 d0\n"},
+                {"{: #i}\n1. a\n{: .c}", "paragraph 0-3 d0\n"}, {"3. a\n\n4. b", "paragraph 0-1 d0\nparagraph 2-3 d0\n"}});
 }
 
 TEST(ContainerLines, InterruptsAndClosings) {
