@@ -92,9 +92,36 @@ TEST(ContainerLines, InterruptsAndClosings) {
       {"```\na\n```  ", "code a\\n\n"},
       {"```\na\n``` x\n```", "code a\\n``` x\\n\n"},
       {"- ```\n  a\n  ```\n  b", "ul tight\n  item\n    code a\\n\n    p b\n"},
+      {"    a\n      \n    b", "code a\\n  \\nb\\n\n"},
+      {">     a\n>\n>     b", "quote\n  code a\\n\\nb\\n\n"},
+      {"[^n]: a\n\nb", "footnote n\n  p a\np b\n"},
+  });
+}
+
+TEST(ContainerLines, LooseItemsAndItemPrefixes) {
+  expect_drafts({
+      {"> - a\n>\n> - b", "quote\n  ul loose\n    item\n      p a\n    item\n      p b\n"},
+      // Only the item the blank line separates becomes loose.
+      {"- - a\n\n  - b", "ul tight\n  item\n    ul loose\n      item\n        p a\n      item\n        p b\n"},
+      {"- a\n  > b\n\n  c", "ul loose\n  item\n    p a\n    quote\n      p b\n    p c\n"},
+      {"- {: .x}\n  y", "ul tight\n  item{.x}\n    p y\n"},
+      {"- {: bad", "ul tight\n  item\n    p {: bad\n"},
+      {"- [x]", "ul tight\n  item\n    p [x]\n"},
+      {"- [x]\tdone", "ul tight\n  item\n    p [x]\tdone\n"},
   });
   expect_spans({{"a\n> b", "paragraph 0-1 d0\nblock_quote 1-2 d0\nparagraph 1-2 d1\n"},
                 {"a\n- b", "paragraph 0-1 d0\nlist 1-2 d0\nparagraph 1-2 d1\n"}});
+}
+
+TEST(ParagraphLines, DefinitionsAttributesAndText) {
+  expect_drafts({
+      {"> p\n> {: .a}\n> {: #x .b}", "quote\n  p{#x .a .b} p\n"},
+      // The first line left after the definitions is never an attribute line.
+      {"> {: .a}", "quote\n  p {: .a}\n"},
+      {"> [x]: /u\n> {: .a}", "quote\n  p {: .a}\n"},
+      {"> a  \n>    b  ", "quote\n  p a  \\nb\n"},
+      {"> [x]: /u\n> [y]: /v", "quote\n"},
+  });
 }
 
 TEST(LeafLines, HeadingsAndBreaks) {
