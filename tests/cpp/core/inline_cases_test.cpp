@@ -76,6 +76,9 @@ TEST(InlineCases, MathEdges) {
       {"$x", R"~("$x")~"},
       {"$$ a $$ and $b$", R"~(math_inlineD"a" " and " math_inline"b")~"},
       {"\\$x$", R"~("$x$")~"},
+      {"$x$5$", R"~(math_inline"x$5")~"},
+      {"$a\\$b$", R"~(math_inline"a\" "b$")~"},  // no escapes in the closer search
+      {"$$$x$$$", R"~(math_inlineD"$x" "$")~"},
   });
 }
 
@@ -91,6 +94,17 @@ TEST(InlineCases, EmphasisAndAttributeBlocks) {
       {"*a*{.x}{}", R"~(emph{.x}["a"] "{}")~"},
       {"_a_{.x}", R"~(emph{.x}["a"])~"},
       {"**a*", R"~("*" emph["a"])~"},
+      // Attribute blocks attach once the closer is used up, to the outermost inline it closed.
+      {"***a***{.x}", R"~(emph{.x}[strong["a"]])~"},
+      {"*a**{.x}", R"~(emph["a"] "*{.x}")~"},
+      {"[*a*{.x}](u)", R"~(link(u)[emph{.x}["a"]])~"},
+      {"**a**{.x}b{.y}", R"~(strong{.x}["a"] "b{.y}")~"},
+      // Nested plain strong flattens in the parsed result.
+      {"****a****", R"~(strong["a"])~"},
+      {"**a **b** c**", R"~(strong["a b c"])~"},
+      {"~~a~~b~~", R"~(strike["a"] "b~~")~"},
+      {"=x==y==", R"~("=x" highlight["y"])~"},
+      {"x*\xC2\xABa\xC2\xBB*y", "\"x*\xC2\xABa\xC2\xBB*y\""},
       {"*a **b*", R"~("*a *" emph["b"])~"},  // the nearest opener wins
   });
 }
@@ -181,6 +195,13 @@ TEST(InlineCases, BareLinks) {
       {"http://a.bc/x?", R"~(autolink(http://a.bc/x)"http://a.bc/x" "?")~"},
       {"http://a.bc<b>", R"~(autolink(http://a.bc)"http://a.bc" html_inline"<b>")~"},
       {"HTTP://a.bc", R"~("HTTP://a.bc")~"},
+      {"http://x.yz/a&b;c;", R"~(autolink(http://x.yz/a&b;c)"http://x.yz/a&b;c" ";")~"},
+      {"~www.x.yz~", R"~(subscript"www.x.yz")~"},
+      {"*www.x.yz*", R"~(emph[autolink(http://www.x.yz)"www.x.yz"])~"},
+      {"xmpp:a@b.cd/x.", R"~(autolink(xmpp:a@b.cd/x)"xmpp:a@b.cd/x" ".")~"},
+      {"mailto:x", R"~("mailto:x")~"},
+      {"www.a-.bc", R"~("www.a-.bc")~"},
+      {"ftp://a.b_c.de", R"~("ftp://a.b_c.de")~"},
   });
 }
 
