@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "inline.h"
+#include "inline_code.h"
 #include "inline_test_util.h"
 
 namespace vedavi {
@@ -43,6 +44,33 @@ TEST(InlineCases, BreaksEscapesAndScripts) {
       {"![^2]", R"~("![^2]")~"},
       {"[^a[b]", R"~("[^a[b]")~"},
   });
+}
+
+// The closer search on its own, from just past the opener; npos stands for no closer.
+TEST(InlineCases, ScriptCloser) {
+  struct ScriptCase {
+    std::string_view text;
+    std::size_t start;
+    char ch;
+    std::size_t closer;
+  };
+  constexpr std::size_t none = std::string_view::npos;
+  const ScriptCase cases[] = {
+      {"a^", 2, '^', none},        {"2^10^", 2, '^', 4},   {"^^", 1, '^', none},
+      {"^a b^", 1, '^', none},     {"^a\\ b^", 1, '^', 5}, {"^\\^^", 1, '^', 3},
+      {"^a\\", 1, '^', none},     {"^", 1, '^', none},    {"~a~", 1, '~', 2},
+      {"~a~~b~", 1, '~', 5},       {"~a\n~", 1, '~', none}, {"~a~~", 1, '~', none},
+  };
+  for (const ScriptCase& c : cases) {
+    const auto end = inl::script_end(c.text, c.start, c.ch);
+    EXPECT_EQ(end.value_or(none), c.closer) << c.text;
+  }
+  // With code spans the closer is the first later run of the same length, past longer ones.
+  const auto span = inl::code_span("``a```b``c", 0);
+  ASSERT_TRUE(span);
+  EXPECT_EQ(span->end, 9u);
+  EXPECT_FALSE(inl::code_span("`", 0));
+  EXPECT_FALSE(inl::code_span("`a``", 0));
 }
 
 TEST(InlineCases, CodeSpanEdges) {
