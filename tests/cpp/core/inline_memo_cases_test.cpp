@@ -57,8 +57,8 @@ TEST(InlineMemoCases, AgreeWithPlainSearches) {
       "<", ">", "<!--", "-->", "span", " ", "a", "=", "\"", "'", "/", ":", "ab:", "x@y.zz", "@",
       "(", ")", "\\", "`", "``", "```", "{", "}", "{:", "#i", ".c", "k=v", "\n", "www.a.bc",
       "http://a.bc", ".", ";", "&x;", "\xC2\xA0", "b"};
-  for (int round = 0; round < 1500; ++round) {
-    const std::string text = random_text(rng, pieces, 16);
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = random_text(rng, pieces, 24);
     for (const auto& order : offset_orders(rng, text.size())) {
       inl::AngleMemo angles;
       inl::AutolinkMemo autolinks;
