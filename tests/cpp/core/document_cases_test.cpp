@@ -64,5 +64,28 @@ TEST(DocumentDiagnostics, UnclosedBlocksPointAtTheirOpeningLine) {
   }
 }
 
+// Labels that normalise alike name one definition: the first in source order.
+TEST(DocumentLinkDefinitions, FirstOfEqualLabelsWins) {
+  struct Case {
+    const char* source;
+    const char* url;
+  };
+  const std::vector<Case> cases = {
+      {"[Foo  Bar]: /first\n[foo bar]: /second\n\n[FOO\tBAR]\n", "/first"},
+      {"[a]: /one\n\n[A]\n\n[a]: /two\n", "/one"},
+      {"[Foo\nBar]: /split\n[foo bar]: /second\n\n[foo bar]\n", "/split"},
+      {"[\u0130]: /dot\n\n[i\u0307]\n", "/dot"},
+  };
+  for (const Case& c : cases) {
+    const Document doc = parse(c.source, options_with_frontmatter());
+    ASSERT_FALSE(doc.blocks.empty()) << c.source;
+    const Inlines* inlines = doc.blocks.back().inlines();
+    ASSERT_TRUE(inlines && !inlines->empty()) << c.source;
+    const auto* link = inlines->front().get_if<Inline::Link>();
+    ASSERT_TRUE(link) << c.source;
+    EXPECT_EQ(link->url, c.url) << c.source;
+  }
+}
+
 }  // namespace
 }  // namespace vedavi
