@@ -186,3 +186,62 @@ class TestPlainText:
         node = self.capture("| a |\n|---|\n| 1 |\n: The *cap* {#t}\n", "table")[0]
         assert node["caption"] == "The cap"
         assert node["attrs"]["id"] == "t"
+
+
+# Every kind name a callback can be registered under.
+KIND_NAMES = [
+    "paragraph", "heading", "panel_title", "block_quote", "list", "definition_list", "code_block",
+    "html_block", "thematic_break", "table", "div", "math_block", "figure", "template_token",
+    "raw_block", "script_block", "text", "soft_break", "hard_break", "emph", "strong", "strike",
+    "superscript", "subscript", "highlight", "code", "link", "image", "autolink", "html_inline",
+    "operation", "math_inline", "footnote_ref", "note", "span", "raw_inline",
+]
+EVERY_CONSTRUCT = "".join(piece + "\n" for piece in [
+    "# H {#h}", "a *b* **c** ~~d~~ ^e^ ~f~ ==g==", "- [x] t\n- u", "1. a\n2. b", "> q",
+    "```py\nx<y\n```", "<div>\n{{ v }}\n</div>", "---",
+    "| a | b |\n|---|:-:|\n{{#r}}\n| 1 | 2 |\n{{/r}}\n: Cap", "::: {.callout-note}\n## T\nbody\n:::",
+    "$$\nx\n$$", "![cap *x*](u.png \"t\")", "{{ blk }}", "```{=html}\n<b>\n```", "```{dot}\na\n```",
+    "t {{ i }} `c`{=tex} <http://x.y> \\(m\\) [s]{#s} [l](u) ![i](v) x^[note *n*] y[^f]",
+    "Term\n: def", "[^f]: foot *body*[^g]", "[^g]: gee", "<span>raw</span> `k`", "soft\nhard\\\nbreak",
+])
+
+
+class TestCallbacksKeepingEveryNode:
+    @pytest.mark.parametrize("figures", [False, True])
+    def test_output_unchanged(self, figures):
+        seen = set()
+
+        def keep(node, html):
+            seen.add(node["type"])
+
+        kw = {"templates": JINJA, "implicit_figures": figures}
+        callbacks = {kind: keep for kind in KIND_NAMES}
+        assert m.md2vedavi(EVERY_CONSTRUCT, callbacks=callbacks, **kw) == m.md2vedavi(EVERY_CONSTRUCT, **kw)
+        missing = {"operation"} | (set() if figures else {"figure"})
+        assert seen == set(KIND_NAMES) - missing
+
+
+class TestParseLimits:
+    @pytest.mark.parametrize(("depth", "expected"), [
+        (0, "<p>&gt; &gt; a</p>\n"),
+        (1, "<blockquote>\n<p>&gt; a</p>\n</blockquote>\n"),
+        (None, "<blockquote>\n<blockquote>\n<p>a</p>\n</blockquote>\n</blockquote>\n"),
+    ])
+    def test_max_block_depth(self, depth, expected):
+        assert md("> > a\n", max_block_depth=depth) == expected
+
+    @pytest.mark.parametrize(("depth", "expected"), [
+        (0, "<p>[a](b(c)d)</p>\n"),
+        (None, '<p><a href="b(c)d">a</a></p>\n'),
+    ])
+    def test_max_link_paren_depth(self, depth, expected):
+        assert md("[a](b(c)d)\n", max_link_paren_depth=depth) == expected
+
+
+class TestNonAsciiWords:
+    # A continuation byte of a character (the 0xA0 of "à", 0x85 of "х") is no white space.
+    @pytest.mark.parametrize("word", ["voil\u00e0", "\u0445\u0430", "a\u00a0b"])
+    def test_div_class_word(self, word):
+        html = md(f"::: {word}\nx\n:::\n")
+        cls = word.split("\u00a0")[0]
+        assert html == f'<div class="{cls}">\n<p>x</p>\n</div>\n'
