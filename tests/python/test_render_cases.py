@@ -245,3 +245,24 @@ class TestNonAsciiWords:
         html = md(f"::: {word}\nx\n:::\n")
         cls = word.split("\u00a0")[0]
         assert html == f'<div class="{cls}">\n<p>x</p>\n</div>\n'
+
+
+class TestCallbackLookups:
+    def test_not_callable_is_met_only_with_a_node_of_its_kind(self):
+        assert md("a *b*\n", callbacks={"table": 3, "note": None}) == "<p>a <em>b</em></p>\n"
+        with pytest.raises(TypeError):
+            md("a *b*\n", callbacks={"emph": 3})
+
+    def test_keys_that_are_not_kind_names_are_never_looked_up(self):
+        class Strict(dict):
+            def __missing__(self, key):
+                raise AssertionError(key)
+
+        assert md("a\n", callbacks=Strict({"bogus": 1, 7: 2})) == "<p>a</p>\n"
+
+    def test_text_callback_raising_key_error(self):
+        def cb(node, html):
+            raise KeyError(node["text"])
+
+        with pytest.raises(KeyError, match="t"):
+            md("t\n", callbacks={"text": cb})
