@@ -24,6 +24,19 @@ bool begins_with_letter(const Rest& rest) {
   return !lead.empty() && scan::is_ascii_alpha(lead[0]);
 }
 
+// The length of the first word of `s`: up to its first white space character or `stop`. Decoded
+// character by character, so that a continuation byte (the 0xA0 of "à") is never read as
+// U+00A0 and a word never ends inside a character.
+std::size_t word_length(std::string_view s, char stop = '\0') {
+  std::size_t w = 0;
+  while (w < s.size() && (stop == '\0' || s[w] != stop)) {
+    const utf8::Decoded d = utf8::decode(s, w);
+    if (line::is_white_space(d.cp)) break;
+    w += d.len;
+  }
+  return w;
+}
+
 }  // namespace
 
 bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest) const {
@@ -175,9 +188,7 @@ bool ContainerBuilder::open_fence(const Rest& rest) {
     std::string_view lead = line::trim_start(info);
     std::size_t lead_pos = info_pos + static_cast<std::size_t>(lead.data() - info.data());
     if (!lead.empty() && lead[0] != '{') {
-      std::size_t w = 0;
-      while (w < lead.size() && lead[w] != '{' && !line::is_white_space(static_cast<unsigned char>(lead[w])))
-        ++w;
+      const std::size_t w = word_length(lead, '{');
       note_syntax(content_offset + lead_pos, content_offset + lead_pos + w, SyntaxScope::Label);
     }
     if (std::size_t brace = info.find('{'); brace != std::string_view::npos) {
@@ -220,8 +231,7 @@ bool ContainerBuilder::open_div(const Rest& rest) {
   info = line::trim(info);
   Attr attr;
   if (!info.starts_with("{")) {
-    std::size_t w = 0;
-    while (w < info.size() && !line::is_white_space(static_cast<unsigned char>(info[w]))) ++w;
+    const std::size_t w = word_length(info);
     std::string_view word = info.substr(0, w);
     std::size_t b = word.find_first_not_of(':');
     std::size_t e = word.find_last_not_of(':');
