@@ -42,16 +42,15 @@ class Result:
     note: str = ""
 
 
-def best_of(runs: int, convert: Callable[[], int]) -> tuple[float, int]:
-    """Best wall time of `runs` calls of `convert`, and the output size the last call reported."""
+def best_of(runs: int, work: Callable[[], object]) -> float:
+    """Best wall time of `runs` calls of `work`."""
     best = float("inf")
-    size = 0
     for _ in range(runs):
         gc.collect()
         start = time.perf_counter()
-        size = convert()
+        work()
         best = min(best, time.perf_counter() - start)
-    return best, size
+    return best
 
 
 def time_in_process(name: str, runs: int, text: str, make: Callable[[], Callable[[str], str]]) -> Result:
@@ -60,22 +59,23 @@ def time_in_process(name: str, runs: int, text: str, make: Callable[[], Callable
     except ImportError as err:
         # The message of a missing name ends with the module's path; the name is enough.
         return Result(name, note=f"skipped: {str(err).split(' (')[0]}")
-    convert(text)  # warm up: first-call imports, caches
-    seconds, size = best_of(runs, lambda: len(convert(text).encode()))
-    return Result(name, seconds, size)
+    size = len(convert(text).encode())  # also warms up: first-call imports, caches
+    return Result(name, best_of(runs, lambda: convert(text)), size)
 
 
 def time_command(name: str, runs: int, argv: list[str], input_path: Path, empty_path: Path) -> Result:
-    def run(path: Path) -> int:
-        done = subprocess.run([*argv, str(path)], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    def run(path: Path, capture: bool = False) -> bytes:
+        # Timed runs write to /dev/null: reading a pipe here would charge our own work to them.
+        done = subprocess.run([*argv, str(path)], stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
+                              stderr=subprocess.PIPE)
         if done.returncode != 0:
             raise RuntimeError(done.stderr.decode(errors="replace").strip() or f"exit {done.returncode}")
-        return len(done.stdout)
+        return done.stdout or b""
 
     try:
-        run(input_path)  # warm up the page cache and the dynamic loader
-        full, size = best_of(runs, lambda: run(input_path))
-        startup, _ = best_of(runs, lambda: run(empty_path))
+        size = len(run(input_path, capture=True))  # also warms up the page cache and the loader
+        full = best_of(runs, lambda: run(input_path))
+        startup = best_of(runs, lambda: run(empty_path))
     except (OSError, RuntimeError) as err:
         return Result(name, note=f"skipped: {err}")
     return Result(name, max(full - startup, 1e-9), size, f"start-up {startup * 1e3:.1f} ms subtracted")
