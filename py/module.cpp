@@ -11,9 +11,18 @@ namespace vedavi::py {
 //                         which builds the object to register under `name`
 #define VEDAVI_NATIVE_MEMBERS(FUNCTION, VALUE) \
   FUNCTION(frontmatter_meta)                   \
+  VALUE(SCHEMES, make_schemes)                 \
+  VALUE(REFTYPES, make_reftypes)               \
+  FUNCTION(ref_tokens)                         \
+  FUNCTION(ref_variant)                        \
+  FUNCTION(target_kind)                        \
   FUNCTION(trailing_attr_span)                 \
+  FUNCTION(group_plan)                         \
+  FUNCTION(decode_raw)                         \
   FUNCTION(math_js)                            \
   FUNCTION(dialect_css)                        \
+  VALUE(HeadingNums, make_heading_nums_class)  \
+  VALUE(Resolver, make_resolver_class)         \
   VALUE(__version__, make_version)
 
 Ref make_version(PyObject*) { return new_str("0.1.41"); }

@@ -1,0 +1,88 @@
+// Benchmark of the md block parser over a typical document and the adversarial block inputs, in
+// span modes 0, 1 and 3. Not part of the build; from the repository root, after a release build
+// of the core in build/dev:
+//   c++ -O2 -std=c++20 -Isrc -I. bench/block_bench.cpp build/dev/libvedavi_core.a \
+//       -o /tmp/block_bench && /tmp/block_bench
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "block.h"
+
+namespace {
+
+using vedavi::Options;
+using vedavi::block::parse_source;
+
+template <typename Work>
+void measure(const char* name, std::size_t bytes, Work work) {
+  using Clock = std::chrono::steady_clock;
+  std::size_t sink = 0;
+  int rounds = 0;
+  const auto start = Clock::now();
+  auto now = start;
+  do {
+    sink += work();
+    ++rounds;
+    now = Clock::now();
+  } while (now - start < std::chrono::milliseconds(300));
+  const double seconds = std::chrono::duration<double>(now - start).count() / rounds;
+  std::printf("%-40s %9.1f MB/s  %10.3f ms/round  (%zu)\n", name, bytes / seconds / 1e6,
+              seconds * 1e3, sink % 10);
+}
+
+std::string repeat(std::string_view s, std::size_t n) {
+  std::string out;
+  out.reserve(s.size() * n);
+  for (std::size_t i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+std::string typical_document(std::size_t target) {
+  const std::string_view section =
+      "# Section heading {#sec}\n\n"
+      "A paragraph of ordinary prose that runs over a couple of lines, with *emphasis*,\n"
+      "`code` and a [link][ref] to keep the inline text realistic.\n\n"
+      "- first item\n- second item\n  continued here\n  - nested item\n\n"
+      "1. one\n2. two\n\n"
+      "> A quoted paragraph\n> over two lines.\n\n"
+      "```python {.numberLines}\ndef f(x):\n    return x + 1\n```\n\n"
+      "| a | b | c |\n|---|:-:|--:|\n| 1 | 2 | 3 |\n| 4 | 5 | 6 |\n: Caption\n\n"
+      "Term\n: Definition\n\n"
+      "::: note\nInside a div.\n:::\n\n"
+      "<div>\n<span>raw</span>\n</div>\n\n"
+      "[ref]: https://example.com \"Title\"\n\n";
+  std::string out;
+  while (out.size() < target) out += section;
+  return out;
+}
+
+}  // namespace
+
+int main() {
+  Options options;
+  options.max_block_depth = 128;
+  options.max_link_paren_depth = 32;
+  Options deep = options;
+  deep.max_block_depth = 1'000'000;
+
+  const std::string doc = typical_document(1 << 20);
+  for (std::uint8_t mode : {0, 1, 3}) {
+    std::string name = "typical 1 MB, mode " + std::to_string(mode);
+    measure(name.c_str(), doc.size(), [&] { return parse_source(doc, options, mode).trace.spans.size(); });
+  }
+  const std::string quotes = repeat("> ", 25000) + "a";
+  measure("25 000 nested quotes", quotes.size(),
+          [&] { return parse_source(quotes, deep, 0).trace.records.size(); });
+  const std::string blanks = repeat("- ", 30000) + "x\n" + std::string(30000, '\n');
+  measure("30 000 nested items + blank lines", blanks.size(),
+          [&] { return parse_source(blanks, deep, 0).trace.records.size(); });
+  const std::string quoted = "> " + repeat("- ", 30000) + "x\n" + repeat(">\n", 30000);
+  measure("same inside a quote", quoted.size(),
+          [&] { return parse_source(quoted, deep, 0).trace.records.size(); });
+  const std::string angle = "<div>\n" + repeat("<div <b '", 100000) + "\n";
+  measure("raw HTML of unclosed tags", angle.size(),
+          [&] { return parse_source(angle, options, 0).trace.records.size(); });
+  return 0;
+}

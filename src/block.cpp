@@ -1,0 +1,235 @@
+// The block parser driver: line ends, frontmatter, the lines between top-level blocks
+// (blank and separator lines, attribute-definition lines, link definitions), the container line
+// loop, and the passes over the drafts.
+#include "block.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "block_lists.h"
+#include "block_scan.h"
+#include "frontmatter.h"
+#include "internal_error.h"
+#include "line.h"
+
+namespace vedavi::block {
+
+namespace {
+
+bool takes_attributes(const DraftBlock& b) {
+  return std::holds_alternative<draft::Paragraph>(b) || std::holds_alternative<draft::Figure>(b) ||
+         std::holds_alternative<draft::Heading>(b) || std::holds_alternative<draft::BlockQuote>(b) ||
+         std::holds_alternative<draft::List>(b) || std::holds_alternative<draft::DefinitionList>(b) ||
+         std::holds_alternative<draft::CodeBlock>(b) ||
+         std::holds_alternative<draft::ThematicBreak>(b) || std::holds_alternative<draft::Table>(b) ||
+         std::holds_alternative<draft::Div>(b) || std::holds_alternative<draft::MathBlock>(b);
+}
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t nl = text.find('\n', start);
+    if (nl == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, nl - start));
+    start = nl + 1;
+  }
+  return lines;
+}
+
+std::string normalize_line_ends(std::string_view source) {
+  std::string out;
+  out.reserve(source.size());
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    if (source[i] == '\r') {
+      out.push_back('\n');
+      if (i + 1 < source.size() && source[i + 1] == '\n') ++i;
+    } else {
+      out.push_back(source[i]);
+    }
+  }
+  return out;
+}
+
+// Attribute-definition lines waiting for the next block.
+struct Pending {
+  Attr attr;
+  std::vector<std::size_t> lines;
+  bool flag = false;
+  std::size_t first = 0;
+
+  void reset() {
+    attr = Attr{};
+    lines.clear();
+    flag = false;
+  }
+};
+
+}  // namespace
+
+Parsed parse_source(std::string_view source, const Options& options, std::uint8_t mode) {
+#ifdef VEDAVI_FAULT_INJECTION
+  fault_point(source);
+#endif
+  Parsed result;
+  std::string normalized;
+  std::string_view text = source;
+  if (source.find('\r') != std::string_view::npos) {
+    normalized = normalize_line_ends(source);
+    text = normalized;
+  }
+  std::size_t frontmatter_lines = 0;
+  if (options.frontmatter) {
+    if (auto fm = frontmatter::extract(text)) {
+      result.document.meta = std::move(fm->pairs);
+      result.body_offset = fm->body_offset;
+      std::string_view head = text.substr(0, std::min(fm->body_offset, text.size()));
+      frontmatter_lines = split_lines(head).size();
+    }
+  }
+  std::vector<std::string_view> lines = split_lines(text);
+  for (std::size_t i = 0; i < frontmatter_lines && i < lines.size(); ++i) lines[i] = std::string_view();
+
+  Parser parser(std::move(lines), options, mode);
+  const std::vector<std::string_view>& src = parser.lines;
+  Drafts drafts;
+  Pending pending;
+  bool after_definition = false;
+  // A "^" line since the last block: it ends the block before it, so the definition lists on
+  // either side stay apart.
+  bool separated = false;
+
+  auto literalize_pending = [&] {
+    if (pending.lines.empty()) return;
+    std::string joined;
+    for (std::size_t k = 0; k < pending.lines.size(); ++k) {
+      if (k) joined.push_back('\n');
+      joined += line::trim(src[pending.lines[k]]);
+    }
+    BlockSpan span = BlockSpan::of("paragraph", pending.lines.front(), pending.lines.back() + 1);
+    drafts.push_back(Draft{std::move(span), draft::Paragraph{{}, std::move(joined), pending.lines.front()}});
+    pending.reset();
+  };
+
+  std::size_t& i = parser.current;
+  while (i < src.size()) {
+    std::string_view t = line::trim(src[i]);
+    if (t.empty() || t == "^") {
+      literalize_pending();
+      if (!t.empty()) separated = true;
+      ++i;
+      continue;
+    }
+    if (t.size() >= 3 && t.starts_with("{:") && t.back() == '}') {
+      Attr attr = attrs::parse_attrs_body(t.substr(2, t.size() - 3));
+      bool attach = false;
+      if (!pending.flag && i > 0 && !drafts.empty()) {
+        std::string_view prev = line::trim(src[i - 1]);
+        attach = !prev.empty() && prev != "^" && takes_attributes(drafts.back().block);
+      }
+      if (attach) {
+        draft_attr(drafts.back().block)->merge(attr);
+        if (!after_definition) drafts.back().span.end = i + 1;
+      } else {
+        // While attribute lines are pending, further ones join them (later lines win) instead
+        // of going to the block before them.
+        pending.attr.merge(attr);
+        pending.lines.push_back(i);
+        if (!pending.flag) pending.first = i;
+        pending.flag = true;
+      }
+      ++i;
+      continue;
+    }
+    if (auto def = parse_link_ref_at(std::span<const std::string_view>(src), i); def && def->end > i) {
+      parser.add_link_def(def->label, std::move(def->def));
+      if (pending.flag) {
+        pending.flag = false;
+        if (mode != 0) parser.trace.spans.push_back(BlockSpan::of("attr_def", pending.first, i));
+      }
+      if (mode != 0) parser.trace.spans.push_back(BlockSpan::of("link_ref", i, def->end));
+      i = def->end;
+      after_definition = true;
+      continue;
+    }
+
+    Drafts built = parser.container_block();
+    after_definition = false;
+    if (!pending.attr.empty() && !built.empty() && takes_attributes(built.front().block)) {
+      draft_attr(built.front().block)->merge(pending.attr);
+      if (pending.flag) built.front().span.start = pending.first;
+      pending.reset();
+    } else {
+      literalize_pending();
+    }
+    for (Draft& d : built) {
+      if (!separated && !drafts.empty()) {
+        // Definition lists with equal attributes join across blank lines.
+        auto* prev = std::get_if<draft::DefinitionList>(&drafts.back().block);
+        auto* next = std::get_if<draft::DefinitionList>(&d.block);
+        if (prev && next && prev->attr == next->attr) {
+          for (auto& item : next->items) prev->items.push_back(std::move(item));
+          drafts.back().span.end = d.span.end;
+          continue;
+        }
+      }
+      drafts.push_back(std::move(d));
+      separated = false;
+    }
+    separated = false;
+  }
+  literalize_pending();
+
+  enforce_ordered_lists(drafts);
+  // Implicit figures need the inline parser; they are decided here, before the spans are taken.
+  if (mode != 0) {
+    // The draft spans come in pre-order, already sorted by start line; the driver's own spans
+    // (attribute definitions, link definitions) are merged in before spans of the same line.
+    std::vector<BlockSpan> tree;
+    draft_spans(drafts, 0, tree);
+    auto by_start = [](const BlockSpan& a, const BlockSpan& b) { return a.start < b.start; };
+    if (!std::is_sorted(tree.begin(), tree.end(), by_start))
+      std::stable_sort(tree.begin(), tree.end(), by_start);
+    std::vector<BlockSpan>& own = parser.trace.spans;
+    std::vector<BlockSpan> merged;
+    merged.reserve(own.size() + tree.size());
+    std::merge(std::make_move_iterator(own.begin()), std::make_move_iterator(own.end()),
+               std::make_move_iterator(tree.begin()), std::make_move_iterator(tree.end()),
+               std::back_inserter(merged), by_start);
+    own = std::move(merged);
+  }
+
+  std::vector<const UnclosedRecord*> unclosed;
+  for (const TraceEvent& e : parser.trace.records)
+    if (auto* u = std::get_if<UnclosedRecord>(&e)) unclosed.push_back(u);
+  std::stable_sort(unclosed.begin(), unclosed.end(),
+                   [](const UnclosedRecord* a, const UnclosedRecord* b) { return a->line < b->line; });
+  for (const UnclosedRecord* u : unclosed) {
+    Diagnostic d;
+    d.start = d.end = SourcePos{u->line + 1, 1};
+    d.code = "unclosed";
+    d.message = "unclosed " + std::string(u->construct) + " (expected '" + u->expected + "')";
+    result.document.diagnostics.push_back(std::move(d));
+  }
+
+  // In span mode 0 the drafts are what the document is finished from, once their text is parsed
+  // as inlines; in the other modes nothing reads them any more.
+  if (mode == 0) result.drafts = std::move(drafts);
+  result.trace = std::move(parser.trace);
+  result.link_defs = std::move(parser.link_defs);
+  result.footnote_labels = std::move(parser.footnote_labels);
+  return result;
+}
+
+}  // namespace vedavi::block
+
+namespace vedavi {
+
+Document parse(std::string_view source, const Options& options) {
+  return std::move(block::parse_source(source, options, 0).document);
+}
+
+}  // namespace vedavi

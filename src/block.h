@@ -1,0 +1,28 @@
+// The md block parser's entry: md source to a `Parsed` result (document, trace, link
+// definitions, footnote labels) in one of four span modes.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "block_build.h"
+#include "document.h"
+#include "options.h"
+
+namespace vedavi::block {
+
+// Span modes: 0 the document's drafts; 1 block spans; 2 block spans with each kind's facts;
+// 3 as 2, plus per-line content offsets, syntax scopes and edit regions.
+Parsed parse_source(std::string_view source, const Options& options, std::uint8_t mode);
+
+// Appends the spans of a draft tree in pre-order, children one level deeper.
+void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans);
+
+}  // namespace vedavi::block
+
+namespace vedavi {
+
+// The document of md source (span mode 0).
+Document parse(std::string_view source, const Options& options);
+
+}  // namespace vedavi

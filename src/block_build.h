@@ -1,0 +1,264 @@
+// The build tree of the container line loop: `BuildKind` nodes in an arena, the
+// `ContainerBuilder` that opens, continues and closes them line by line, and the parser state
+// (`Parser`) one parse shares between the loop calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <variant>
+#include <vector>
+
+#include "attrs.h"
+#include "block_draft.h"
+#include "block_trace.h"
+#include "line.h"
+#include "link_ref.h"
+#include "options.h"
+#include "template.h"
+
+namespace vedavi::block {
+
+struct ListMarker;
+
+// How a raw HTML block ends: at a blank line, at the close of a comment, or when the nesting
+// depth of a named element returns to 0.
+struct HtmlEndBlank {};
+struct HtmlEndComment {};
+struct HtmlEndTag {
+  std::string name;
+  std::size_t depth = 0;
+};
+using HtmlEnd = std::variant<HtmlEndBlank, HtmlEndComment, HtmlEndTag>;
+
+namespace build {
+struct HtmlContainer {
+  std::optional<std::size_t> end_line;
+  std::string name;
+  std::string open_tag;  // empty when the tag belongs to a surrounding raw block
+  std::optional<std::string> outer_name;
+  std::size_t outer_depth = 0;
+};
+struct Root {};
+struct BlockQuote { Attr attr; };
+struct List {
+  Attr attr;
+  std::uint64_t start = 1;
+  std::uint64_t last = 1;
+  char marker = '-';
+  bool ordered = false;
+};
+struct ListItem {
+  Attr attr;
+  line::Rest source;  // the line from the marker on, a view into the source
+  std::size_t content_offset = 0;  // where the content starts in `source`
+  std::size_t content_column = 0;
+  std::uint64_t number = 1;
+  bool loose = false;
+  std::optional<bool> task;
+};
+struct FootnoteDef { std::string label; };
+struct DefinitionList { Attr attr; std::vector<DraftDefinitionItem> items; };
+struct Div {
+  std::optional<std::size_t> end_line;
+  Attr attr;
+  std::size_t colons = 3;
+};
+struct FencedCode {
+  std::string info;
+  std::string text;
+  std::size_t fence_length = 3;
+  std::size_t fence_indent = 0;
+  char fence_char = '`';
+  bool closed = false;
+};
+struct MathBlock {
+  std::string text;
+  std::string_view closer;  // "$$" or "\\]"
+  bool closed = false;
+};
+struct Paragraph { std::vector<std::string> lines; };
+struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
+struct ThematicBreak { Attr attr; };
+struct IndentedCode { std::string text; };
+struct HtmlBlock {
+  std::string raw;
+  HtmlEnd end;
+  bool closed = false;
+};
+struct Table {
+  Attr attr;
+  std::vector<Align> aligns;
+  std::vector<TableRowText> head;
+  std::vector<TableRowText> body;
+  std::vector<TableRowText> foot;
+  std::vector<std::pair<std::size_t, TemplateToken>> tokens;
+  std::optional<std::string> caption;
+  bool leading_pipe = false;
+};
+}  // namespace build
+
+using BuildKind =
+    std::variant<build::HtmlContainer, build::Root, build::BlockQuote, build::List,
+                 build::ListItem, build::FootnoteDef, build::DefinitionList, build::Div,
+                 build::FencedCode, build::MathBlock, build::Paragraph, build::Heading,
+                 build::ThematicBreak, build::IndentedCode, build::HtmlBlock, build::Table>;
+
+// The span kind name of a build node.
+std::string_view span_kind_name(const BuildKind& kind);
+
+struct BuildNode {
+  std::vector<std::uint32_t> children;
+  BuildKind kind;
+  std::size_t start = 0;
+  std::uint64_t blank_mark = 0;  // equals the builder's generation while in `blank_items`
+};
+
+class Parser;
+
+class ContainerBuilder {
+ public:
+  explicit ContainerBuilder(Parser& parser);
+
+  std::vector<BuildNode> nodes;
+  std::vector<std::uint32_t> stack;  // open containers, the root first
+  std::vector<SyntaxRecord> syntax;
+  std::vector<std::pair<std::size_t, std::size_t>> line_offsets;
+  const Options& options;
+  std::size_t line = 0;
+  std::size_t content_offset = 0;
+  bool leaf_open = false;
+  bool record_syntax = false;
+
+  std::uint32_t open_node(BuildKind kind);
+  void push(std::uint32_t node);
+  // Closes the containers at stack positions `depth` and above.
+  void cut(std::size_t depth);
+  void refresh_leaf_open();
+  void append_leaf_inner(line::Rest rest);
+  bool open_atx_heading(const line::Rest& rest);
+  bool open_html_container(const line::Rest& rest);
+  bool open_html_block(const line::Rest& rest);
+  void note_syntax(std::size_t start, std::size_t end,
+                   SyntaxScope scope = SyntaxScope::PunctuationSpecial);
+  // Source offset of the logical byte `pos` of the rest handed to the leaf handlers.
+  std::size_t offset_of(const line::Rest& rest, const char* at) const;
+  std::size_t containers_open() const { return stack.size() - 1; }
+  bool below_depth_limit() const { return containers_open() < options.max_block_depth; }
+  std::uint32_t innermost() const { return stack.back(); }
+  // The last child of the innermost container, none when it has no children.
+  std::optional<std::uint32_t> last_child() const;
+  template <class T>
+  T* last_child_as() {
+    auto c = last_child();
+    return c ? std::get_if<T>(&nodes[*c].kind) : nullptr;
+  }
+
+  bool in_blank_items(std::uint32_t node) const { return nodes[node].blank_mark == blank_gen_; }
+  void clear_blank_items() { ++blank_gen_; }
+  void mark_blank_item(std::uint32_t node) { nodes[node].blank_mark = blank_gen_; }
+  void rebuild_blank_items();
+  // Stack positions [1, result) that match the line; `rest` is what is left of it.
+  std::size_t match_containers(line::Rest& rest, std::size_t limit) const;
+  bool item_has_content(std::uint32_t item) const;
+
+  Drafts finish_children(std::uint32_t parent, std::size_t end);
+  void collect_edit_regions(std::vector<EditRegion>& regions, std::size_t end) const;
+
+  Parser& parser;
+
+  // The steps of one line of the loop, in order; a step that returns true has consumed the line.
+  bool continue_fenced_leaf(const line::Rest& rest);
+  bool close_div(const line::Rest& rest);
+  bool continue_html_block(const line::Rest& rest);
+  bool close_html_container(const line::Rest& rest);
+  bool continue_indented_code(const line::Rest& rest);
+  // At a list that the line did not continue: keeps or closes it. True when a blank line was
+  // found to separate two items of the list.
+  bool settle_list(const line::Rest& rest);
+  // Opens the containers the line begins with; false when the call must stop before the line.
+  bool open_containers(line::Rest& rest);
+  void open_list_item(line::Rest& rest, const ListMarker& marker);
+  void record_content_offset(const line::Rest& rest);
+  void report_unclosed(Trace& trace) const;
+
+ private:
+  // Positions on the stack of the containers that consume line text, of block quotes, of divs
+  // and of md-HTML containers, so that no line walks containers it cannot concern.
+  std::vector<std::size_t> consumers_, quotes_, divs_, html_containers_;
+  // Stack positions of the open divs by the length of their colon fence, so that a colon line
+  // finds the div it closes without passing the others.
+  std::unordered_map<std::size_t, std::vector<std::size_t>> divs_by_colons_;
+  std::uint64_t blank_gen_ = 1;
+  std::uint64_t stack_version_ = 0;
+  std::uint64_t blank_rebuilt_version_ = ~std::uint64_t{0};
+  std::uint64_t blank_rebuilt_gen_ = 0;
+  // The match of the next non-blank line, kept while neither that line nor the stack changes,
+  // so that a run of blank lines matches it once.
+  struct Lookahead {
+    std::size_t line = ~std::size_t{0};
+    std::uint64_t version = 0;
+    std::size_t matched = 0;
+    line::Rest rest;
+  } ahead_;
+  // The lookahead match of the next non-blank line after the current one, none at the end.
+  const Lookahead* match_ahead();
+
+  void open_table_row(build::Table& table, const line::Rest& rest);
+  bool continue_table(const line::Rest& rest);
+  bool start_table(build::Paragraph& para, std::uint32_t para_node, const line::Rest& rest);
+  bool open_fence(const line::Rest& rest);
+  bool open_math(const line::Rest& rest);
+  bool open_div(const line::Rest& rest);
+  bool open_footnote(const line::Rest& rest);
+  bool paragraph_continues(const build::Paragraph& para, const line::Rest& rest) const;
+};
+
+// The state of one parse, shared by the calls of the container line loop.
+class Parser {
+ public:
+  Parser(std::vector<std::string_view> lines, const Options& options, std::uint8_t mode);
+
+  std::vector<std::string_view> lines;
+  std::size_t current = 0;
+  Options options;
+  std::uint8_t mode = 0;
+  Trace trace;
+  std::unordered_map<std::string, LinkRef> link_defs;
+  std::unordered_set<std::string> footnote_labels;
+
+  // Builds the blocks from the current line on until the top level is complete.
+  Drafts container_block();
+  void add_link_def(const std::string& label, LinkRef def);
+  bool is_blank(std::size_t line) const { return blank_[line] != 0; }
+  // The first non-blank line after `line`, or the line count.
+  std::size_t next_nonblank(std::size_t line) const { return next_nonblank_[line]; }
+  // `end` lowered past the blank lines before it, but not below `start`.
+  std::size_t drop_trailing_blanks(std::size_t start, std::size_t end) const;
+  std::size_t line_offset(std::size_t line) const {
+    return line < trace.line_offsets.size() ? trace.line_offsets[line] : 0;
+  }
+
+ private:
+  std::vector<std::uint8_t> blank_;
+  std::vector<std::size_t> next_nonblank_;
+  std::vector<std::size_t> content_end_;  // per end line: the end without trailing blank lines
+};
+
+// The tree of parsed md: document, trace, link definitions and footnote labels.
+struct Parsed {
+  Document document;
+  Trace trace;
+  std::unordered_map<std::string, LinkRef> link_defs;
+  std::unordered_set<std::string> footnote_labels;
+  std::size_t body_offset = 0;
+  // Span mode 0: the top-level drafts after the ordered-list rules, which become
+  // `document.blocks` once their text is parsed as inlines.
+  Drafts drafts;
+};
+
+}  // namespace vedavi::block

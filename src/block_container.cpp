@@ -1,0 +1,202 @@
+// The open containers of the line loop: the build tree's stack, matching a line against it, the
+// items a blank line was seen in, and the per-parse line tables.
+#include <algorithm>
+
+#include "block_build.h"
+#include "block_html.h"
+#include "block_scan.h"
+
+namespace vedavi::block {
+
+using line::Rest;
+
+std::string_view span_kind_name(const BuildKind& kind) {
+  static constexpr std::string_view kNames[] = {
+      "html_container", "paragraph",  "block_quote",    "list",      "list",
+      "footnote_def",   "definition_list", "div",       "code_block", "math_block",
+      "paragraph",      "heading",    "thematic_break", "code_block", "html_block",
+      "table"};
+  return kNames[kind.index()];
+}
+
+Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
+               std::uint8_t span_mode)
+    : lines(std::move(source_lines)), options(opts), mode(span_mode) {
+  trace.mode = span_mode;
+  std::size_t n = lines.size();
+  blank_.resize(n);
+  next_nonblank_.resize(n + 1, n);
+  content_end_.resize(n + 1);
+  for (std::size_t i = 0; i < n; ++i) blank_[i] = line::is_blank(lines[i]) ? 1 : 0;
+  for (std::size_t i = n; i-- > 0;)
+    next_nonblank_[i] = (i + 1 < n && !blank_[i + 1]) ? i + 1 : next_nonblank_[i + 1];
+  if (n > 0) next_nonblank_[n - 1] = n;
+  content_end_[0] = 0;
+  for (std::size_t e = 1; e <= n; ++e) content_end_[e] = blank_[e - 1] ? content_end_[e - 1] : e;
+  if (mode == 3) trace.line_offsets.assign(n, 0);
+}
+
+std::size_t Parser::drop_trailing_blanks(std::size_t start, std::size_t end) const {
+  if (end > lines.size()) end = lines.size();
+  if (end <= start) return end;
+  return std::max(start, content_end_[end]);
+}
+
+void Parser::add_link_def(const std::string& label, LinkRef def) {
+  link_defs.try_emplace(attrs::normalize_label(label), std::move(def));
+}
+
+ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) {
+  nodes.push_back(BuildNode{{}, build::Root{}, 0, 0});
+  stack.push_back(0);
+  record_syntax = p.mode == 3;
+}
+
+std::uint32_t ContainerBuilder::open_node(BuildKind kind) {
+  auto index = static_cast<std::uint32_t>(nodes.size());
+  nodes.push_back(BuildNode{{}, std::move(kind), line, 0});
+  nodes[stack.back()].children.push_back(index);
+  return index;
+}
+
+void ContainerBuilder::push(std::uint32_t node) {
+  std::size_t pos = stack.size();
+  stack.push_back(node);
+  ++stack_version_;
+  const BuildKind& k = nodes[node].kind;
+  if (std::holds_alternative<build::BlockQuote>(k)) {
+    consumers_.push_back(pos);
+    quotes_.push_back(pos);
+  } else if (std::holds_alternative<build::ListItem>(k) ||
+             std::holds_alternative<build::FootnoteDef>(k)) {
+    consumers_.push_back(pos);
+  } else if (std::holds_alternative<build::Div>(k)) {
+    divs_.push_back(pos);
+    divs_by_colons_[std::get<build::Div>(k).colons].push_back(pos);
+  } else if (std::holds_alternative<build::HtmlContainer>(k)) {
+    html_containers_.push_back(pos);
+  }
+}
+
+void ContainerBuilder::cut(std::size_t depth) {
+  if (depth >= stack.size()) return;
+  if (depth == 0) depth = 1;  // the root stays open
+  while (!divs_.empty() && divs_.back() >= depth) {
+    std::size_t colons = std::get<build::Div>(nodes[stack[divs_.back()]].kind).colons;
+    divs_by_colons_[colons].pop_back();
+    divs_.pop_back();
+  }
+  stack.resize(depth);
+  ++stack_version_;
+  for (auto* v : {&consumers_, &quotes_, &html_containers_})
+    while (!v->empty() && v->back() >= depth) v->pop_back();
+}
+
+std::optional<std::uint32_t> ContainerBuilder::last_child() const {
+  const auto& ch = nodes[stack.back()].children;
+  if (ch.empty()) return std::nullopt;
+  return ch.back();
+}
+
+void ContainerBuilder::refresh_leaf_open() {
+  if (!leaf_open) return;
+  auto c = last_child();
+  if (!c) {
+    leaf_open = false;
+    return;
+  }
+  const BuildKind& k = nodes[*c].kind;
+  if (std::holds_alternative<build::DefinitionList>(k) ||
+      std::holds_alternative<build::Paragraph>(k) ||
+      std::holds_alternative<build::IndentedCode>(k) || std::holds_alternative<build::Table>(k))
+    return;
+  if (auto* f = std::get_if<build::FencedCode>(&k); f && !f->closed) return;
+  if (auto* m = std::get_if<build::MathBlock>(&k); m && !m->closed) return;
+  if (auto* h = std::get_if<build::HtmlBlock>(&k); h && !h->closed) return;
+  leaf_open = false;
+}
+
+void ContainerBuilder::note_syntax(std::size_t start, std::size_t end, SyntaxScope scope) {
+  if (record_syntax && start < end) syntax.push_back(SyntaxRecord{line, start, end, scope});
+}
+
+std::size_t ContainerBuilder::offset_of(const Rest& rest, const char* at) const {
+  return content_offset + rest.pad + static_cast<std::size_t>(at - rest.text.data());
+}
+
+bool ContainerBuilder::item_has_content(std::uint32_t item) const {
+  for (std::uint32_t c : nodes[item].children) {
+    const BuildKind& k = nodes[c].kind;
+    if (auto* code = std::get_if<build::IndentedCode>(&k)) {
+      if (!code->text.empty()) return true;
+    } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
+      if (!html->raw.empty()) return true;
+    } else if (auto* p = std::get_if<build::Paragraph>(&k)) {
+      for (const auto& l : p->lines)
+        if (!line::is_blank(l)) return true;
+    } else {
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+
+bool quote_marker_matches(const Rest& rest) {
+  if (rest.empty() || rest.indent() > 3) return false;
+  std::string_view t = rest.trimmed_start();
+  return !t.empty() && t[0] == '>';
+}
+
+}  // namespace
+
+std::size_t ContainerBuilder::match_containers(Rest& rest, std::size_t limit) const {
+  // Lists, divs and md-HTML containers always match, so only the consumers are examined. Once
+  // the rest is blank every consumer up to the first block quote matches (an item below the
+  // innermost container always has content: the container above it), so a blank line costs
+  // no walk over the open containers.
+  for (std::size_t ci = 0; ci < consumers_.size(); ++ci) {
+    std::size_t pos = consumers_[ci];
+    if (pos >= limit) break;
+    if (rest.is_blank()) {
+      auto q = std::lower_bound(quotes_.begin(), quotes_.end(), pos);
+      std::size_t cutpos = (q != quotes_.end() && *q < limit) ? *q : limit;
+      std::size_t top = stack.size() - 1;
+      if (top >= pos && top < cutpos &&
+          std::holds_alternative<build::ListItem>(nodes[stack[top]].kind) &&
+          !item_has_content(stack[top]))
+        cutpos = top;
+      if (cutpos > pos) rest = Rest{};
+      return cutpos;
+    }
+    const BuildKind& k = nodes[stack[pos]].kind;
+    if (std::holds_alternative<build::BlockQuote>(k)) {
+      if (!quote_marker_matches(rest)) return pos;
+      rest = strip_quote_marker(rest);
+    } else if (auto* item = std::get_if<build::ListItem>(&k)) {
+      if (rest.indent() < item->content_column) return pos;
+      rest = rest.strip_to(item->content_column);
+    } else {  // footnote definition
+      if (rest.indent() < 4) return pos;
+      rest = rest.strip_to(4);
+    }
+  }
+  return limit;
+}
+
+void ContainerBuilder::rebuild_blank_items() {
+  if (blank_rebuilt_version_ == stack_version_ && blank_rebuilt_gen_ == blank_gen_) return;
+  clear_blank_items();
+  for (std::size_t pos = stack.size() - 1; pos > 0; --pos) {
+    const BuildKind& k = nodes[stack[pos]].kind;
+    if (std::holds_alternative<build::ListItem>(k))
+      mark_blank_item(stack[pos]);
+    else if (!std::holds_alternative<build::List>(k))
+      break;
+  }
+  blank_rebuilt_version_ = stack_version_;
+  blank_rebuilt_gen_ = blank_gen_;
+}
+
+}  // namespace vedavi::block

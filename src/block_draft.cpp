@@ -1,0 +1,61 @@
+// Drafts: non-recursive teardown and access to child lists and attributes.
+#include "block_draft.h"
+
+namespace vedavi::block {
+
+namespace {
+
+bool has_nested(DraftBlock& block) {
+  bool nested = false;
+  for_each_child_list(block, [&](Drafts& list) { nested = nested || !list.empty(); });
+  return nested;
+}
+
+// Moves the drafts nested in `d` that have children of their own into `work` and empties its
+// child lists; the others are destroyed in place.
+void take_children(Draft& d, std::vector<Draft>& work) {
+  for_each_child_list(d.block, [&](Drafts& list) {
+    for (Draft& c : list)
+      if (has_nested(c.block)) work.push_back(std::move(c));
+    list.std::vector<Draft>::clear();
+  });
+}
+
+}  // namespace
+
+Drafts::~Drafts() {
+  // Nested drafts are moved into one work list before their parent is destroyed, so no draft is
+  // destroyed while it still owns a nested list. Drafts without children are destroyed in place.
+  std::vector<Draft> work;
+  for (Draft& d : *this) take_children(d, work);
+  while (!work.empty()) {
+    Draft d = std::move(work.back());
+    work.pop_back();
+    take_children(d, work);
+  }
+}
+
+std::vector<Drafts*> children_mut(DraftBlock& block) {
+  std::vector<Drafts*> out;
+  for_each_child_list(block, [&](Drafts& list) { out.push_back(&list); });
+  return out;
+}
+
+Attr* draft_attr(DraftBlock& block) {
+  return std::visit(
+      [](auto& b) -> Attr* {
+        using T = std::decay_t<decltype(b)>;
+        if constexpr (std::is_same_v<T, draft::Paragraph> || std::is_same_v<T, draft::Figure> ||
+                      std::is_same_v<T, draft::Heading> || std::is_same_v<T, draft::BlockQuote> ||
+                      std::is_same_v<T, draft::List> || std::is_same_v<T, draft::DefinitionList> ||
+                      std::is_same_v<T, draft::CodeBlock> ||
+                      std::is_same_v<T, draft::ThematicBreak> || std::is_same_v<T, draft::Table> ||
+                      std::is_same_v<T, draft::Div> || std::is_same_v<T, draft::MathBlock>)
+          return &b.attr;
+        else
+          return nullptr;
+      },
+      block);
+}
+
+}  // namespace vedavi::block

@@ -1,0 +1,126 @@
+// Drafts: blocks as the block parser closes them, before their text is parsed as inlines.
+// Every pass after the line loop works on drafts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "attrs.h"
+#include "block_trace.h"
+#include "document.h"
+#include "template.h"
+
+namespace vedavi::block {
+
+struct Draft;
+
+// An owned list of drafts whose teardown never recurses, however deep the tree.
+class Drafts : public std::vector<Draft> {
+ public:
+  using std::vector<Draft>::vector;
+  Drafts() = default;
+  Drafts(Drafts&&) noexcept = default;
+  Drafts& operator=(Drafts&&) noexcept = default;
+  Drafts(const Drafts&) = delete;
+  Drafts& operator=(const Drafts&) = delete;
+  ~Drafts();
+};
+
+struct DraftListItem {
+  Attr attr;
+  // The item's line from the marker on. Only ordered items keep it: they alone can be
+  // reverted to text.
+  std::string source;
+  std::size_t content_offset = 0;  // where the item's content starts in `source`
+  Drafts children;
+  std::size_t number = 1;
+  std::size_t line = 0;
+  std::optional<bool> task;
+};
+
+struct DraftDefinitionItem {
+  std::vector<std::string> terms;
+  std::vector<std::string> definitions;
+};
+
+using TableRowText = TableRowData<std::string>;
+
+namespace draft {
+struct Paragraph {
+  Attr attr;
+  std::string text;
+  std::size_t text_line = 0;  // the line of the first text line (after link definitions)
+};
+struct Figure { Attr attr; Inlines caption; Inline image; };
+struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
+struct BlockQuote { Attr attr; Drafts children; };
+struct List {
+  Attr attr;
+  std::vector<DraftListItem> items;
+  std::size_t start = 1;
+  bool ordered = false;
+  bool tight = true;
+};
+struct DefinitionList { Attr attr; std::vector<DraftDefinitionItem> items; };
+struct CodeBlock { Attr attr; std::string info; std::string text; std::optional<std::string> lang; };
+struct HtmlBlock { std::string raw; std::vector<HtmlToken> tokens; };
+struct ThematicBreak { Attr attr; };
+struct Table {
+  Attr attr;
+  std::vector<Align> aligns;
+  std::vector<TableRowText> head;
+  std::vector<TableRowText> body;
+  std::vector<TableRowText> foot;
+  std::vector<std::pair<std::size_t, TemplateToken>> tokens;
+  std::optional<std::string> caption;
+};
+struct Div { Attr attr; Drafts children; };
+struct MathBlock { Attr attr; std::string tex; bool display = true; };
+struct RawBlock { std::string format; std::string text; };
+struct ScriptBlock { std::string lang; std::string text; };
+struct FootnoteDef { std::string label; Drafts children; };
+// Members that take its place among its siblings when blocks are finished.
+struct Splice { Drafts members; };
+}  // namespace draft
+
+// Alternatives in tag order.
+using DraftBlock =
+    std::variant<draft::Paragraph, draft::Figure, draft::Heading, draft::BlockQuote, draft::List,
+                 draft::DefinitionList, draft::CodeBlock, draft::HtmlBlock, draft::ThematicBreak,
+                 draft::Table, draft::Div, draft::MathBlock, draft::RawBlock, TemplateToken,
+                 draft::ScriptBlock, draft::FootnoteDef, draft::Splice>;
+
+struct Draft {
+  BlockSpan span;
+  DraftBlock block;
+};
+
+// The child draft lists of a block: quote, div, footnote and splice children, and each list
+// item's children in item order.
+std::vector<Drafts*> children_mut(DraftBlock& block);
+// Calls `f` with each child draft list of `block`, in the order of `children_mut`, without
+// collecting them first.
+template <class F>
+void for_each_child_list(DraftBlock& block, F&& f) {
+  if (auto* q = std::get_if<draft::BlockQuote>(&block)) {
+    f(q->children);
+  } else if (auto* d = std::get_if<draft::Div>(&block)) {
+    f(d->children);
+  } else if (auto* l = std::get_if<draft::List>(&block)) {
+    for (auto& item : l->items) f(item.children);
+  } else if (auto* n = std::get_if<draft::FootnoteDef>(&block)) {
+    f(n->children);
+  } else if (auto* s = std::get_if<draft::Splice>(&block)) {
+    f(s->members);
+  }
+}
+// The `Attr` of the kinds that carry one (paragraph, figure, heading, block quote, list,
+// definition list, code block, thematic break, table, div, math block).
+Attr* draft_attr(DraftBlock& block);
+
+}  // namespace vedavi::block

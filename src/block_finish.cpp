@@ -1,0 +1,270 @@
+// Closing containers into drafts: the build tree becomes a tree of `Draft`s with their spans;
+// paragraph lines give up their link definitions and attribute lines, fences become code, raw
+// or script blocks, raw HTML is escaped.
+#include "block_build.h"
+#include "block_html.h"
+#include "block_scan.h"
+#include "internal_error.h"
+#include "scan.h"
+
+namespace vedavi::block {
+
+namespace {
+
+bool is_container(const BuildKind& k) {
+  return std::holds_alternative<build::HtmlContainer>(k) ||
+         std::holds_alternative<build::BlockQuote>(k) || std::holds_alternative<build::List>(k) ||
+         std::holds_alternative<build::ListItem>(k) ||
+         std::holds_alternative<build::FootnoteDef>(k) || std::holds_alternative<build::Div>(k);
+}
+
+std::optional<std::size_t> closing_line(const BuildKind& k) {
+  if (auto* d = std::get_if<build::Div>(&k)) return d->end_line;
+  if (auto* h = std::get_if<build::HtmlContainer>(&k)) return h->end_line;
+  return std::nullopt;
+}
+
+bool is_script_info(std::string_view info) {
+  if (info.size() < 3 || info.front() != '{' || info.back() != '}') return false;
+  for (char c : info.substr(1, info.size() - 2))
+    if (!scan::is_ascii_alnum(c)) return false;
+  return true;
+}
+
+}  // namespace
+
+// Paragraph lines: leading link definitions, trailing attribute lines, then the text.
+struct ParagraphParts {
+  std::size_t defs_end = 0;   // lines [0, defs_end) are link definitions
+  std::size_t attrs_start = 0;  // lines [attrs_start, n) are attribute lines
+};
+
+static ParagraphParts split_paragraph(const std::vector<std::string>& lines, Parser* parser,
+                                      std::size_t first_line) {
+  ParagraphParts parts;
+  std::span<const std::string> view(lines);
+  std::size_t i = 0;
+  while (i < lines.size()) {
+    auto def = parse_link_ref_at(view, i);
+    if (!def || def->end <= i) break;
+    if (parser) {
+      if (parser->mode == 3)
+        for (std::size_t k = i; k < def->end; ++k) {
+          std::size_t l = first_line + k;
+          std::size_t off = parser->line_offset(l);
+          std::size_t len = l < parser->lines.size() ? parser->lines[l].size() : 0;
+          if (off < len)
+            parser->trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::MarkupLinkUrl});
+        }
+      parser->add_link_def(def->label, std::move(def->def));
+    }
+    i = def->end;
+  }
+  parts.defs_end = i;
+  std::size_t a = lines.size();
+  while (a > i + 1 && is_attribute_line(lines[a - 1])) --a;
+  parts.attrs_start = a;
+  return parts;
+}
+
+std::optional<Draft> finish_paragraph(build::Paragraph& para, BlockSpan span, Parser& parser) {
+  ParagraphParts parts = split_paragraph(para.lines, &parser, span.start);
+  if (parts.defs_end >= para.lines.size()) return std::nullopt;
+  Attr attr;
+  for (std::size_t k = parts.attrs_start; k < para.lines.size(); ++k) {
+    if (parser.mode == 3) {
+      std::size_t l = span.start + k;
+      std::size_t off = parser.line_offset(l);
+      std::size_t len = l < parser.lines.size() ? parser.lines[l].size() : 0;
+      if (off < len) parser.trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::Attribute});
+    }
+    attr.merge(attrs::parse_attrs_body(attribute_line_body(para.lines[k])));
+  }
+  std::string text;
+  for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) {
+    if (k > parts.defs_end) text.push_back('\n');
+    text += line::trim_start(para.lines[k]);
+  }
+  text.resize(line::trim_end(text).size());
+  if (attr.empty() && !parser.options.templates.empty()) {
+    if (auto tok = templates::line_token(text, parser.options.templates))
+      return Draft{std::move(span), std::move(*tok)};
+  }
+  return Draft{std::move(span),
+               draft::Paragraph{std::move(attr), std::move(text), span.start + parts.defs_end}};
+}
+
+Draft draft_raw(std::string_view text, std::size_t line, BlockSpan span, Parser& parser) {
+  RawHtmlText raw = escape_raw_html(text, line);
+  for (std::size_t l : raw.unclosed_comment_lines)
+    parser.trace.records.emplace_back(UnclosedRecord{"comment", "-->", l});
+  std::vector<HtmlToken> tokens;
+  if (!parser.options.templates.empty()) tokens = templates::html_tokens(raw.text, parser.options.templates);
+  return Draft{std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)}};
+}
+
+namespace {
+
+struct Frame {
+  Frame(std::uint32_t n, std::size_t end, BlockSpan s = {}) : node(n), child_end(end), span(std::move(s)) {}
+  std::uint32_t node;
+  std::size_t child_end;  // the exclusive end handed to the children
+  std::size_t next = 0;
+  BlockSpan span;
+  Drafts out;
+  std::vector<DraftListItem> items;
+  bool loose = false;
+};
+
+}  // namespace
+
+Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) {
+  Parser& p = parser;
+  bool facts = p.mode >= 2;
+  std::vector<Frame> frames;
+  frames.emplace_back(parent, end);
+  while (true) {
+    Frame& f = frames.back();
+    const std::vector<std::uint32_t>& children = nodes[f.node].children;
+    if (f.next == children.size()) {
+      Frame done = std::move(frames.back());
+      frames.pop_back();
+      if (frames.empty()) return std::move(done.out);
+      Frame& up = frames.back();
+      BuildKind& k = nodes[done.node].kind;
+      const std::size_t start = nodes[done.node].start;
+      if (auto* item = std::get_if<build::ListItem>(&k)) {
+        DraftListItem di;
+        di.attr = item->attr;
+        std::uint32_t list_node = up.node;
+        if (std::get<build::List>(nodes[list_node].kind).ordered) {
+          di.source = item->source.str();
+          di.content_offset = item->content_offset;
+        }
+        di.children = std::move(done.out);
+        di.number = static_cast<std::size_t>(item->number);
+        di.line = start;
+        di.task = item->task;
+        up.items.push_back(std::move(di));
+        if (item->loose) up.loose = true;
+      } else if (auto* list = std::get_if<build::List>(&k)) {
+        up.out.push_back(Draft{std::move(done.span),
+                               draft::List{list->attr, std::move(done.items),
+                                           static_cast<std::size_t>(list->start), list->ordered,
+                                           !done.loose}});
+      } else if (auto* q = std::get_if<build::BlockQuote>(&k)) {
+        up.out.push_back(Draft{std::move(done.span), draft::BlockQuote{q->attr, std::move(done.out)}});
+      } else if (auto* fn = std::get_if<build::FootnoteDef>(&k)) {
+        p.footnote_labels.insert(fn->label);
+        up.out.push_back(Draft{std::move(done.span), draft::FootnoteDef{fn->label, std::move(done.out)}});
+      } else if (auto* div = std::get_if<build::Div>(&k)) {
+        up.out.push_back(Draft{std::move(done.span), draft::Div{div->attr, std::move(done.out)}});
+      } else if (auto* hc = std::get_if<build::HtmlContainer>(&k)) {
+        if (hc->outer_name) {
+          up.out.push_back(Draft{std::move(done.span), draft::Splice{std::move(done.out)}});
+        } else {
+          Drafts members;
+          members.push_back(draft_raw(hc->open_tag + "\n", start,
+                                      BlockSpan::of("html_block", start, start + 1), p));
+          for (Draft& d : done.out) members.push_back(std::move(d));
+          if (hc->end_line)
+            members.push_back(draft_raw("</" + hc->name + ">\n", *hc->end_line,
+                                        BlockSpan::of("html_block", *hc->end_line, *hc->end_line + 1), p));
+          up.out.push_back(Draft{std::move(done.span), draft::Splice{std::move(members)}});
+        }
+      }
+      continue;
+    }
+
+    std::size_t idx = f.next++;
+    std::uint32_t child = children[idx];
+    BuildKind& k = nodes[child].kind;
+    const std::size_t start = nodes[child].start;
+    std::size_t child_end = idx + 1 < children.size() ? nodes[children[idx + 1]].start : f.child_end;
+    std::size_t pass_down = child_end;
+    if (auto close = closing_line(k)) {
+      if (*close + 1 < child_end) child_end = *close + 1;
+      pass_down = *close;
+    }
+    BlockSpan span = BlockSpan::of(span_kind_name(k), start, p.drop_trailing_blanks(start, child_end));
+
+    if (is_container(k)) {
+      if (facts) {
+        if (auto* div = std::get_if<build::Div>(&k)) {
+          span.set().fence_start = start;
+          span.set().fence_end = div->end_line;
+        }
+      }
+      if (std::holds_alternative<build::ListItem>(k) !=
+          std::holds_alternative<build::List>(nodes[f.node].kind))
+        internal_failure(
+            "internal error: entered unreachable code: `finish` takes the root and the List arm "
+            "takes its items");
+      frames.emplace_back(child, pass_down, std::move(span));
+      continue;
+    }
+
+    if (auto* para = std::get_if<build::Paragraph>(&k)) {
+      if (auto d = finish_paragraph(*para, std::move(span), p)) f.out.push_back(std::move(*d));
+    } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
+      std::string_view info = line::trim(code->info);
+      if (facts) {
+        span.set().fence_start = start;
+        span.set().info = std::string(info);
+        attrs::FenceInfo fi = attrs::parse_fence_info(info);
+        span.set().lang = fi.lang;
+        span.set().info_has_attrs = fi.has_attrs;
+        span.set().text = code->text;
+      }
+      auto raw = attrs::raw_attr(info);
+      if (raw && raw->consumed == info.size()) {
+        f.out.push_back(Draft{std::move(span), draft::RawBlock{std::string(raw->format), std::move(code->text)}});
+      } else if (is_script_info(info)) {
+        f.out.push_back(Draft{std::move(span),
+                              draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
+                                                 std::move(code->text)}});
+      } else {
+        attrs::FenceInfo fi = attrs::parse_fence_info(info);
+        f.out.push_back(Draft{std::move(span), draft::CodeBlock{std::move(fi.attr), std::move(fi.info),
+                                                                std::move(code->text), std::move(fi.lang)}});
+      }
+    } else if (auto* code = std::get_if<build::IndentedCode>(&k)) {
+      if (facts) span.set().text = code->text;
+      f.out.push_back(Draft{std::move(span), draft::CodeBlock{{}, {}, std::move(code->text), std::nullopt}});
+    } else if (auto* math = std::get_if<build::MathBlock>(&k)) {
+      std::string tex(line::trim_end(math->text));
+      if (facts) span.set().text = tex;
+      f.out.push_back(Draft{std::move(span), draft::MathBlock{{}, std::move(tex), true}});
+    } else if (auto* h = std::get_if<build::Heading>(&k)) {
+      span.level = h->level;
+      if (facts) {
+        span.set().id = h->attr.id;
+        span.set().text = h->text;
+      }
+      f.out.push_back(Draft{std::move(span), draft::Heading{h->attr, h->text, h->level}});
+    } else if (auto* tb = std::get_if<build::ThematicBreak>(&k)) {
+      f.out.push_back(Draft{std::move(span), draft::ThematicBreak{tb->attr}});
+    } else if (auto* dl = std::get_if<build::DefinitionList>(&k)) {
+      f.out.push_back(Draft{std::move(span), draft::DefinitionList{dl->attr, std::move(dl->items)}});
+    } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
+      f.out.push_back(draft_raw(html->raw, start, std::move(span), p));
+    } else if (auto* t = std::get_if<build::Table>(&k)) {
+      if (facts) {
+        span.set().id = t->attr.id;
+        if (t->caption) {
+          attrs::StrippedAttr cap = attrs::strip_trailing_attr(*t->caption);
+          span.set().caption = std::move(cap.text);
+          // The finished table merges the caption's attributes over its own, so the caption's
+          // id is the one the document shows.
+          if (cap.attr.id) span.set().id = cap.attr.id;
+        }
+      }
+      f.out.push_back(Draft{std::move(span),
+                            draft::Table{t->attr, std::move(t->aligns), std::move(t->head),
+                                         std::move(t->body), std::move(t->foot),
+                                         std::move(t->tokens), t->caption}});
+    }
+  }
+}
+
+}  // namespace vedavi::block

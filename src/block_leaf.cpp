@@ -1,0 +1,310 @@
+// Leaf lines: what is left of a line after its container markers continues the open leaf
+// (table, definition list, paragraph) or opens a new leaf, fenced div or footnote definition.
+#include "block_build.h"
+#include "block_html.h"
+#include "block_scan.h"
+#include "block_table.h"
+#include "utf8.h"
+
+namespace vedavi::block {
+
+using line::Rest;
+
+namespace {
+
+bool has_line_token(std::string_view text, const Options& options) {
+  return !options.templates.empty() && templates::line_token(text, options.templates).has_value();
+}
+
+}  // namespace
+
+bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest) const {
+  if (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)) return false;
+  if (!options.templates.empty()) {
+    if (has_line_token(rest.str(), options)) return false;
+    if (para.lines.size() == 1 && has_line_token(para.lines.front(), options)) return false;
+  }
+  return true;
+}
+
+void ContainerBuilder::append_leaf_inner(Rest rest) {
+  // A footnote definition opens its first block from the text after "]:"; the loop takes that
+  // text round again instead of a nested call.
+  while (true) {
+    if (leaf_open) {
+      if (last_child_as<build::Table>()) {
+        if (continue_table(rest)) return;
+      } else if (auto* dl = last_child_as<build::DefinitionList>()) {
+        std::string text = rest.str();
+        if (is_attribute_line(text)) {
+          std::string_view t = rest.trimmed();
+          std::size_t s = offset_of(rest, t.data());
+          note_syntax(s, s + t.size(), SyntaxScope::Attribute);
+          dl->attr.merge(attrs::parse_attrs_body(attribute_line_body(text)));
+          return;
+        }
+        if (auto def = def_marker(rest)) {
+          std::size_t s = offset_of(rest, rest.trimmed_start().data());
+          note_syntax(s, s + 1);
+          if (dl->items.empty()) dl->items.emplace_back();
+          dl->items.back().definitions.push_back(def->str());
+          return;
+        }
+      } else if (auto c = last_child(); c && std::holds_alternative<build::Paragraph>(nodes[*c].kind)) {
+        auto& para = std::get<build::Paragraph>(nodes[*c].kind);
+        if (!para.lines.empty() && start_table(para, *c, rest)) return;
+        if (!para.lines.empty()) {
+          if (auto def = def_marker(rest)) {
+            std::size_t s = offset_of(rest, rest.trimmed_start().data());
+            note_syntax(s, s + 1);
+            build::DefinitionList dl;
+            DraftDefinitionItem item;
+            for (const auto& l : para.lines)
+              if (!line::is_blank(l)) item.terms.emplace_back(line::trim(l));
+            item.definitions.push_back(def->str());
+            dl.items.push_back(std::move(item));
+            nodes[*c].kind = std::move(dl);
+            nodes[*c].children.clear();
+            leaf_open = true;
+            return;
+          }
+        }
+        if (paragraph_continues(para, rest)) {
+          para.lines.push_back(rest.str());
+          return;
+        }
+      }
+    }
+
+    // A new leaf.
+    if (open_fence(rest)) return;
+    if (open_math(rest)) return;
+    if (open_div(rest)) return;
+    if (below_depth_limit() && rest.indent() <= 3) {
+      std::string_view t = rest.trimmed_start();
+      if (t.starts_with("[^")) {
+        std::size_t close = t.find("]:");
+        if (close != std::string_view::npos && close > 2) {
+          std::string_view label = t.substr(2, close - 2);
+          bool ok = true;
+          for (std::size_t i = 0; ok && i < label.size();) {
+            utf8::Decoded d = utf8::decode(label, i);
+            ok = !line::is_white_space(d.cp);
+            i += d.len;
+          }
+          if (ok) {
+            std::size_t s = offset_of(rest, t.data());
+            note_syntax(s, s + close + 2, SyntaxScope::MarkupLinkUrl);
+            push(open_node(build::FootnoteDef{std::string(label)}));
+            leaf_open = false;
+            std::string_view text = line::trim_start(t.substr(close + 2));
+            if (text.empty()) return;
+            content_offset = offset_of(rest, text.data());
+            rest = Rest{0, text};
+            continue;
+          }
+        }
+      }
+    }
+    if (rest.indent() >= 4) {
+      std::string text = rest.strip_to(4).str();
+      text.push_back('\n');
+      open_node(build::IndentedCode{std::move(text)});
+      leaf_open = true;
+      return;
+    }
+    if (open_html_container(rest)) {
+      leaf_open = false;
+      return;
+    }
+    if (open_html_block(rest)) {
+      leaf_open = true;
+      refresh_leaf_open();
+      return;
+    }
+    if (open_atx_heading(rest)) {
+      leaf_open = false;
+      return;
+    }
+    if (rest.equals("---")) {
+      std::size_t s = offset_of(rest, rest.text.data());
+      note_syntax(s, s + 3);
+      open_node(build::ThematicBreak{});
+      leaf_open = false;
+      return;
+    }
+    open_node(build::Paragraph{{rest.str()}});
+    leaf_open = true;
+    return;
+  }
+}
+
+bool ContainerBuilder::open_fence(const Rest& rest) {
+  if (rest.indent() > 3) return false;
+  // Fences are read on the logical line; its indentation is spaces only here.
+  std::string text = rest.str();
+  auto f = fence_start(text, '`');
+  if (!f) f = fence_start(text, '~');
+  if (!f) return false;
+  if (record_syntax) {
+    std::size_t run = line::trim_start(text).data() - text.data();
+    note_syntax(content_offset + run, content_offset + run + f->length);
+    std::size_t info_pos = static_cast<std::size_t>(f->info.data() - text.data());
+    std::string_view info = f->info;
+    std::string_view lead = line::trim_start(info);
+    std::size_t lead_pos = info_pos + static_cast<std::size_t>(lead.data() - info.data());
+    if (!lead.empty() && lead[0] != '{') {
+      std::size_t w = 0;
+      while (w < lead.size() && lead[w] != '{' && !line::is_white_space(static_cast<unsigned char>(lead[w])))
+        ++w;
+      note_syntax(content_offset + lead_pos, content_offset + lead_pos + w, SyntaxScope::Label);
+    }
+    if (std::size_t brace = info.find('{'); brace != std::string_view::npos) {
+      if (auto a = attrs::parse_braced_attr(info.substr(brace)))
+        note_syntax(content_offset + info_pos + brace, content_offset + info_pos + brace + a->consumed,
+                    SyntaxScope::Attribute);
+    }
+  }
+  open_node(build::FencedCode{std::string(f->info), std::string(), f->length, f->indent,
+                              f->fence_char, false});
+  leaf_open = true;
+  return true;
+}
+
+bool ContainerBuilder::open_math(const Rest& rest) {
+  if (options.math != MathMode::Brackets && options.math != MathMode::Dollars) return false;
+  std::string_view t = rest.trimmed();
+  std::string_view closer;
+  if (t == "\\[")
+    closer = "\\]";
+  else if (t == "$$")
+    closer = "$$";
+  else
+    return false;
+  open_node(build::MathBlock{std::string(), closer, false});
+  leaf_open = true;
+  return true;
+}
+
+bool ContainerBuilder::open_div(const Rest& rest) {
+  if (!below_depth_limit() || rest.indent() > 3) return false;
+  std::string_view t = rest.trimmed_start();
+  std::size_t n = 0;
+  while (n < t.size() && t[n] == ':') ++n;
+  if (n < 3) return false;
+  std::string_view after = line::trim(t.substr(n));
+  if (after.empty() || after.find_first_not_of(':') == std::string_view::npos) return false;
+  std::string_view info = after;
+  while (!info.empty() && info.back() == ':') info.remove_suffix(1);
+  info = line::trim(info);
+  Attr attr;
+  if (!info.starts_with("{")) {
+    std::size_t w = 0;
+    while (w < info.size() && !line::is_white_space(static_cast<unsigned char>(info[w]))) ++w;
+    std::string_view word = info.substr(0, w);
+    std::size_t b = word.find_first_not_of(':');
+    std::size_t e = word.find_last_not_of(':');
+    if (b != std::string_view::npos) attr.push_class(word.substr(b, e + 1 - b));
+    if (std::size_t brace = info.find('{'); brace != std::string_view::npos)
+      attr.merge(attrs::parse_fence_info(info.substr(brace)).attr);
+  } else {
+    attr.merge(attrs::parse_fence_info(info).attr);
+  }
+  std::size_t s = offset_of(rest, t.data());
+  note_syntax(s, s + n);
+  std::size_t a = offset_of(rest, after.data());
+  note_syntax(a, a + after.size(), SyntaxScope::Attribute);
+  push(open_node(build::Div{std::nullopt, std::move(attr), n}));
+  leaf_open = false;
+  return true;
+}
+
+bool ContainerBuilder::open_atx_heading(const Rest& rest) {
+  if (rest.indent() > 3 || rest.is_blank()) return false;
+  std::string_view t = rest.trimmed_start();
+  std::size_t n = 0;
+  while (n < t.size() && t[n] == '#') ++n;
+  if (n < 1 || n > 6) return false;
+  if (n < t.size() && !is_ascii_ws_byte(t[n])) return false;
+  auto split = attrs::strip_trailing_attr(line::trim(t.substr(n)));
+  std::string text = std::move(split.text);
+  // Closing sequence.
+  std::size_t end = text.size();
+  std::size_t run = end;
+  while (run > 0 && text[run - 1] == '#') --run;
+  if (run == 0) {
+    text.clear();
+  } else if (run < end && is_ascii_ws_byte(text[run - 1])) {
+    text.resize(run);
+    text.resize(line::trim_end(text).size());
+  }
+  if (record_syntax) {
+    std::size_t s = offset_of(rest, t.data());
+    note_syntax(s, s + n);
+    if (auto span = attrs::trailing_attr_span(rest.text)) {
+      std::size_t base = offset_of(rest, rest.text.data());
+      note_syntax(base + span->start, base + span->end, SyntaxScope::Attribute);
+    }
+  }
+  open_node(build::Heading{std::move(split.attr), std::move(text), static_cast<std::uint8_t>(n)});
+  return true;
+}
+
+bool ContainerBuilder::open_html_container(const Rest& rest) {
+  if (!below_depth_limit()) return false;
+  std::string_view t = rest.trimmed();
+  auto tag = markdown_open_tag(t);
+  if (!tag) return false;
+  std::size_t s = offset_of(rest, t.data());
+  note_syntax(s, s + t.size());
+  push(open_node(build::HtmlContainer{std::nullopt, std::move(tag->name), std::move(tag->text),
+                                      std::nullopt, 0}));
+  return true;
+}
+
+bool ContainerBuilder::open_html_block(const Rest& rest) {
+  std::string_view t = rest.trimmed_start();
+  if (t.empty() || t[0] != '<') return false;
+  std::string raw = rest.str();
+  std::string_view whole = raw;
+  std::string_view lead = line::trim_start(whole);
+  if (lead.size() > 1 && lead[1] != '!' && lead[1] != '/' && lead[1] != '?') {
+    if (auto len = tag_name_end(lead.substr(1))) {
+      std::size_t after = 1 + *len;
+      char c = after < lead.size() ? lead[after] : '>';
+      if (is_ascii_ws_byte(c) || c == '\v' || c == '>' || c == '/') {
+        TagEndFinder ends(lead);
+        if (auto gt = ends.find(after)) {
+          std::string name(lead.substr(1, *len));
+          for (char& ch : name)
+            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+          bool self_closing = *gt > 0 && lead[*gt - 1] == '/';
+          if (valid_open_tag_attrs(lead.substr(after, *gt - after)) && !self_closing &&
+              !is_void_html_tag(name) && is_balanced_html_container_tag(name)) {
+            std::size_t depth = update_html_tag_depth(whole, name, 0);
+            bool closed = depth == 0;
+            raw.push_back('\n');
+            open_node(build::HtmlBlock{std::move(raw), HtmlEndTag{std::move(name), depth}, closed});
+            return true;
+          }
+        }
+      }
+    }
+  }
+  bool comment = lead.size() >= 4 && lead.substr(0, 4) == "<!--";
+  if (comment) {
+    bool closed = whole.find("-->") != std::string_view::npos;
+    raw.push_back('\n');
+    open_node(build::HtmlBlock{std::move(raw), HtmlEndComment{}, closed});
+    return true;
+  }
+  auto name = html_tag_name(lead);
+  if (name && is_md_block_html_tag(*name)) {
+    raw.push_back('\n');
+    open_node(build::HtmlBlock{std::move(raw), HtmlEndBlank{}, false});
+    return true;
+  }
+  return false;
+}
+
+}  // namespace vedavi::block

@@ -1,0 +1,177 @@
+// Ordered-list rules and list reverting.
+#include "block_lists.h"
+
+#include <algorithm>
+
+namespace vedavi::block {
+
+namespace {
+
+// One sibling run: which ordered lists to revert.
+std::vector<std::size_t> lists_to_revert(const Drafts& drafts) {
+  enum class State { Idle, Pending, Continuing } state = State::Idle;
+  std::size_t prev_last = 0, current = 0;
+  unsigned section_level = 255, last_heading = 255;
+  std::vector<std::size_t> revert;
+  auto single = [&](std::size_t pos) {
+    return std::get<draft::List>(drafts[pos].block).items.size() == 1;
+  };
+  auto drop_pending_single = [&] {
+    if (state == State::Pending && single(current)) revert.push_back(current);
+  };
+  for (std::size_t p = 0; p < drafts.size(); ++p) {
+    const DraftBlock& b = drafts[p].block;
+    if (auto* h = std::get_if<draft::Heading>(&b)) {
+      if (state != State::Idle && h->level <= section_level) {
+        drop_pending_single();
+        state = State::Idle;
+      }
+      last_heading = h->level;
+    } else if (auto* list = std::get_if<draft::List>(&b)) {
+      if (!list->ordered) {
+        drop_pending_single();
+        state = State::Idle;
+        continue;
+      }
+      std::size_t f = list->items.front().number;
+      std::size_t l = list->items.back().number;
+      if (state == State::Idle) {
+        if (f == 1) {
+          state = State::Pending;
+          current = p;
+          prev_last = l;
+          section_level = last_heading;
+        } else {
+          revert.push_back(p);
+        }
+      } else if (f == prev_last || f == prev_last + 1) {
+        state = State::Continuing;
+        current = p;
+        prev_last = l;
+      } else if (f != 1) {
+        revert.push_back(p);
+      } else {
+        drop_pending_single();
+        state = State::Pending;
+        current = p;
+        prev_last = l;
+        section_level = last_heading;
+      }
+    }
+  }
+  drop_pending_single();
+  std::sort(revert.begin(), revert.end());
+  return revert;
+}
+
+void enforce_run(Drafts& drafts) {
+  std::vector<std::size_t> revert = lists_to_revert(drafts);
+  if (revert.empty()) return;
+  Drafts rebuilt;
+  std::size_t r = 0;
+  for (std::size_t p = 0; p < drafts.size(); ++p) {
+    if (r < revert.size() && revert[r] == p) {
+      ++r;
+      auto& list = std::get<draft::List>(drafts[p].block);
+      Drafts items = revert_list(std::move(list.items), list.tight);
+      for (Draft& d : items) rebuilt.push_back(std::move(d));
+    } else {
+      rebuilt.push_back(std::move(drafts[p]));
+    }
+  }
+  drafts = std::move(rebuilt);
+}
+
+}  // namespace
+
+void enforce_ordered_lists(Drafts& drafts) {
+  // Every child list is handled before the list that holds its parent: the lists are collected
+  // parents first, then handled in reverse.
+  struct Run {
+    Drafts* drafts;
+    bool in_tight_list;  // the children of an item of a tight list
+  };
+  std::vector<Run> runs;
+  std::vector<Run> work{{&drafts, false}};
+  while (!work.empty()) {
+    Run run = work.back();
+    work.pop_back();
+    runs.push_back(run);
+    for (Draft& d : *run.drafts) {
+      auto* list = std::get_if<draft::List>(&d.block);
+      bool tight = list && list->tight;
+      for_each_child_list(d.block, [&](Drafts& c) { work.push_back(Run{&c, tight}); });
+    }
+  }
+  for (std::size_t i = runs.size(); i-- > 0;) {
+    enforce_run(*runs[i].drafts);
+    if (runs[i].in_tight_list) merge_adjacent_paragraphs(*runs[i].drafts);
+  }
+}
+
+Drafts revert_list(std::vector<DraftListItem> items, bool tight) {
+  Drafts out;
+  for (DraftListItem& item : items) {
+    Drafts part = revert_item(std::move(item));
+    for (Draft& d : part) out.push_back(std::move(d));
+  }
+  if (tight) merge_adjacent_paragraphs(out);
+  return out;
+}
+
+Drafts revert_item(DraftListItem item) {
+  Drafts out;
+  if (!item.children.empty()) {
+    Draft& first = item.children.front();
+    auto* para = std::get_if<draft::Paragraph>(&first.block);
+    if (para && first.span.start == item.line) {
+      if (para->text_line != item.line) {
+        // Link definitions took the item's first line: the paragraph text follows it.
+        para->text = item.source + "\n" + para->text;
+      } else if (std::size_t nl = para->text.find('\n'); nl != std::string::npos) {
+        para->text = item.source + "\n" + para->text.substr(nl + 1);
+      } else {
+        para->text = item.source;
+      }
+      for (Draft& d : item.children) out.push_back(std::move(d));
+      return out;
+    }
+  }
+  // The marker line becomes a paragraph of its own. When a child shows the rest of that line
+  // (a heading, a quote, a nested list), the paragraph keeps only the marker and the item's
+  // attribute block and task box, so the content is not written twice.
+  std::string text = item.source;
+  if (!item.children.empty() && item.children.front().span.start == item.line)
+    text.resize(std::min(item.content_offset, text.size()));
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+  BlockSpan span = BlockSpan::of("paragraph", item.line, item.line + 1);
+  out.push_back(Draft{std::move(span), draft::Paragraph{{}, std::move(text), item.line}});
+  for (Draft& d : item.children) out.push_back(std::move(d));
+  return out;
+}
+
+void merge_adjacent_paragraphs(Drafts& drafts) {
+  bool adjacent = false;
+  for (std::size_t i = 1; i < drafts.size() && !adjacent; ++i)
+    adjacent = std::holds_alternative<draft::Paragraph>(drafts[i - 1].block) &&
+               std::holds_alternative<draft::Paragraph>(drafts[i].block);
+  if (!adjacent) return;
+  Drafts out;
+  bool last_kept_paragraph = false;
+  for (Draft& d : drafts) {
+    auto* para = std::get_if<draft::Paragraph>(&d.block);
+    if (para && last_kept_paragraph) {
+      Draft& kept = out.back();
+      auto& kp = std::get<draft::Paragraph>(kept.block);
+      kp.text.push_back('\n');
+      kp.text += para->text;
+      kept.span.end = d.span.end;
+      continue;
+    }
+    last_kept_paragraph = para != nullptr;
+    out.push_back(std::move(d));
+  }
+  drafts = std::move(out);
+}
+
+}  // namespace vedavi::block

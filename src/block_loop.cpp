@@ -1,0 +1,388 @@
+// The container line loop: each line is matched against the open containers, continues an open
+// fenced leaf or closes a fence, or opens containers and goes on to the leaf handlers. One call
+// builds the blocks up to the first line where the top level is complete.
+#include "block_build.h"
+#include "block_html.h"
+#include "block_scan.h"
+
+namespace vedavi::block {
+
+using line::Rest;
+
+namespace {
+
+bool marker_fits(const build::List& list, const ListMarker& m) {
+  if (m.ordered != list.ordered || m.marker != list.marker) return false;
+  return !m.ordered || m.number == list.last || m.number == list.last + 1;
+}
+
+bool quote_marker_matches(const Rest& rest) {
+  if (rest.empty() || rest.indent() > 3) return false;
+  std::string_view t = rest.trimmed_start();
+  return !t.empty() && t[0] == '>';
+}
+
+// Where a fence of `length` characters `c` closes in `rest`: at most 3 columns of indentation,
+// exactly `length` fence characters, then only white space.
+std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t length) {
+  if (rest.indent() > 3) return std::nullopt;
+  std::string_view t = rest.trimmed_start();
+  std::size_t n = 0;
+  while (n < t.size() && t[n] == c) ++n;
+  if (n != length || !line::is_blank(t.substr(n))) return std::nullopt;
+  return static_cast<std::size_t>(t.data() - rest.text.data());
+}
+
+void mark_loose_if_blank(ContainerBuilder& b, std::uint32_t node) {
+  if (auto* item = std::get_if<build::ListItem>(&b.nodes[node].kind); item && b.in_blank_items(node))
+    item->loose = true;
+}
+
+}  // namespace
+
+const ContainerBuilder::Lookahead* ContainerBuilder::match_ahead() {
+  std::size_t next = parser.next_nonblank(line);
+  if (next >= parser.lines.size()) return nullptr;
+  if (ahead_.line != next || ahead_.version != stack_version_) {
+    ahead_.line = next;
+    ahead_.version = stack_version_;
+    ahead_.rest = Rest{0, parser.lines[next]};
+    ahead_.matched = match_containers(ahead_.rest, stack.size());
+  }
+  return &ahead_;
+}
+
+void ContainerBuilder::record_content_offset(const Rest& rest) {
+  if (!record_syntax) return;
+  std::string_view src = parser.lines[line];
+  if (rest.empty()) {
+    content_offset = src.size();
+  } else {
+    std::size_t view = rest.text.empty() ? src.size()
+                                         : static_cast<std::size_t>(rest.text.data() - src.data());
+    bool suffix = rest.pad <= view;
+    for (std::size_t i = 0; suffix && i < rest.pad; ++i) suffix = src[view - rest.pad + i] == ' ';
+    if (suffix) {
+      content_offset = view - rest.pad;
+    } else {
+      // A tab was split while indentation was removed.
+      std::size_t tab = src.find('\t');
+      content_offset = tab == std::string_view::npos ? 0 : tab;
+    }
+  }
+  line_offsets.emplace_back(line, content_offset);
+}
+
+bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
+  if (auto* math = last_child_as<build::MathBlock>(); math && !math->closed) {
+    if (rest.trimmed() == math->closer) {
+      math->closed = true;
+      leaf_open = false;
+    } else {
+      rest.append_to(math->text);
+      math->text.push_back('\n');
+      leaf_open = true;
+    }
+    return true;
+  }
+  if (auto* code = last_child_as<build::FencedCode>(); code && !code->closed) {
+    if (auto at = closing_fence(rest, code->fence_char, code->fence_length)) {
+      code->closed = true;
+      leaf_open = false;
+      std::size_t s = offset_of(rest, rest.text.data() + *at);
+      note_syntax(s, s + code->fence_length);
+    } else {
+      rest.strip_to(code->fence_indent).append_to(code->text);
+      code->text.push_back('\n');
+      leaf_open = true;
+    }
+    return true;
+  }
+  return false;
+}
+
+bool ContainerBuilder::close_div(const Rest& rest) {
+  if (divs_.empty() || rest.indent() > 3) return false;
+  std::string_view t = rest.trimmed();
+  if (t.empty() || t.find_first_not_of(':') != std::string_view::npos) return false;
+  // A run of another length passes a div by: the innermost div with this fence closes.
+  auto same = divs_by_colons_.find(t.size());
+  if (same == divs_by_colons_.end() || same->second.empty()) return false;
+  std::size_t pos = same->second.back();
+  std::get<build::Div>(nodes[stack[pos]].kind).end_line = line;
+  std::size_t s = offset_of(rest, t.data());
+  cut(pos);
+  note_syntax(s, s + t.size());
+  leaf_open = false;
+  return true;
+}
+
+bool ContainerBuilder::continue_html_block(const Rest& rest) {
+  auto* html = last_child_as<build::HtmlBlock>();
+  if (!html || html->closed) return false;
+  if (std::holds_alternative<HtmlEndBlank>(html->end)) {
+    if (rest.is_blank()) {
+      // The blank line ends the block and goes on like any other line.
+      html->closed = true;
+      leaf_open = false;
+      return false;
+    }
+    rest.append_to(html->raw);
+    html->raw.push_back('\n');
+    leaf_open = true;
+    return true;
+  }
+  if (std::holds_alternative<HtmlEndComment>(html->end)) {
+    std::size_t before = html->raw.size();
+    rest.append_to(html->raw);
+    html->raw.push_back('\n');
+    html->closed = html->raw.find("-->", before) != std::string::npos;
+    leaf_open = !html->closed;
+    return true;
+  }
+  auto& tag = std::get<HtmlEndTag>(html->end);
+  std::string text = rest.str();
+  std::string_view body = line::trim_end(text);
+  std::size_t lt = body.rfind('<');
+  std::optional<MarkdownOpenTag> open;
+  if (below_depth_limit() && lt != std::string_view::npos) open = markdown_open_tag(body.substr(lt));
+  if (open) {
+    // An md-HTML opening tag at the end of the line: the rest of the element is md, inside a
+    // container whose tags belong to the surrounding raw blocks.
+    std::string piece(body.substr(0, lt));
+    piece += open->text;
+    tag.depth = update_html_tag_depth(piece, tag.name, tag.depth);
+    html->raw += piece;
+    html->raw.push_back('\n');
+    html->closed = true;
+    build::HtmlContainer container{std::nullopt, std::move(open->name), std::string(), tag.name,
+                                   tag.depth};
+    push(open_node(std::move(container)));
+    leaf_open = false;
+    return true;
+  }
+  tag.depth = update_html_tag_depth(text, tag.name, tag.depth);
+  html->raw += text;
+  html->raw.push_back('\n');
+  html->closed = tag.depth == 0;
+  leaf_open = !html->closed;
+  return true;
+}
+
+bool ContainerBuilder::close_html_container(const Rest& rest) {
+  if (html_containers_.empty()) return false;
+  std::size_t pos = html_containers_.back();
+  auto& hc = std::get<build::HtmlContainer>(nodes[stack[pos]].kind);
+  std::string closing = "</" + hc.name + ">";
+  std::string_view lead = rest.trimmed_start();
+  bool closes = hc.outer_name ? lead.starts_with(closing) : rest.trimmed() == closing;
+  if (!closes) return false;
+  hc.end_line = line;
+  std::size_t s = offset_of(rest, lead.data());
+  note_syntax(s, s + closing.size());
+  std::optional<std::string> outer = hc.outer_name;
+  std::size_t outer_depth = hc.outer_depth;
+  cut(pos);
+  leaf_open = false;
+  if (outer) {
+    // The rest of the line goes back to the raw block the container was opened in.
+    std::string raw(lead);
+    raw.push_back('\n');
+    std::size_t depth = update_html_tag_depth(raw, *outer, outer_depth);
+    bool done = depth == 0;
+    open_node(build::HtmlBlock{std::move(raw), HtmlEndTag{*outer, depth}, done});
+    leaf_open = !done;
+  }
+  return true;
+}
+
+bool ContainerBuilder::continue_indented_code(const Rest& rest) {
+  auto* code = last_child_as<build::IndentedCode>();
+  if (!code) return false;
+  bool take;
+  if (!rest.is_blank()) {
+    take = rest.indent() >= 4;
+  } else {
+    // A blank line belongs to the code when the code goes on after it.
+    const Lookahead* a = match_ahead();
+    take = a && a->matched == stack.size() && a->rest.indent() >= 4;
+  }
+  if (!take) return false;
+  rest.strip_to(4).append_to(code->text);
+  code->text.push_back('\n');
+  leaf_open = true;
+  return true;
+}
+
+bool ContainerBuilder::settle_list(const Rest& rest) {
+  std::uint32_t list_node = innermost();
+  auto& list = std::get<build::List>(nodes[list_node].kind);
+  bool keep = false;
+  bool blank_between_items = false;
+  if (rest.is_blank()) {
+    const Lookahead* a = match_ahead();
+    if (a && a->matched == stack.size()) {
+      auto m = list_marker(a->rest);
+      if (m && marker_fits(list, *m)) {
+        keep = true;
+        blank_between_items = true;
+        clear_blank_items();
+        mark_blank_item(nodes[list_node].children.back());
+      }
+    }
+  } else if (!rest.equals("---")) {
+    auto m = list_marker(rest);
+    keep = m && marker_fits(list, *m);
+  }
+  if (!keep) cut(stack.size() - 1);
+  refresh_leaf_open();
+  return blank_between_items;
+}
+
+void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
+  std::uint32_t in = innermost();
+  auto* list = std::get_if<build::List>(&nodes[in].kind);
+  if (!(list && marker_fits(*list, m))) {
+    mark_loose_if_blank(*this, in);
+    push(open_node(build::List{{}, m.number, m.number, m.marker, m.ordered}));
+    in = innermost();
+    list = &std::get<build::List>(nodes[in].kind);
+  }
+  if (!nodes[in].children.empty()) mark_loose_if_blank(*this, nodes[in].children.back());
+  clear_blank_items();
+  list->last = m.number;
+
+  build::ListItem item;
+  item.content_column = m.content_column;
+  item.number = m.number;
+  item.source = rest;
+  Rest after = list_item_rest(rest, m);
+  // An attribute block for the item, on the whole rest or up to its first "}".
+  std::string_view lead = after.trimmed_start();
+  if (lead.starts_with("{:")) {
+    std::string_view whole = after.trimmed();
+    if (whole.size() >= 3 && whole.back() == '}') {
+      item.attr.merge(attrs::parse_attrs_body(whole.substr(2, whole.size() - 3)));
+      after = Rest{};
+      lead = std::string_view();
+    } else if (std::size_t close = lead.find('}'); close != std::string_view::npos) {
+      item.attr.merge(attrs::parse_attrs_body(lead.substr(2, close - 2)));
+      after = Rest{0, line::trim_start(lead.substr(close + 1))};
+      lead = after.text;
+    }
+  }
+  // A task box.
+  if (lead.size() >= 4 && lead[0] == '[' && (lead[1] == ' ' || lead[1] == 'x' || lead[1] == 'X') &&
+      lead[2] == ']' && lead[3] == ' ') {
+    item.task = lead[1] != ' ';
+    after = Rest{0, lead.substr(4)};
+  }
+  item.content_offset =
+      after.is_blank() ? rest.size()
+                       : rest.pad + static_cast<std::size_t>(after.text.data() - rest.text.data());
+  push(open_node(std::move(item)));
+  rest = after;
+}
+
+bool ContainerBuilder::open_containers(Rest& rest) {
+  while (below_depth_limit()) {
+    if (rest.equals("---")) break;  // a thematic break
+    if (quote_marker_matches(rest)) {
+      mark_loose_if_blank(*this, innermost());
+      clear_blank_items();
+      push(open_node(build::BlockQuote{}));
+      rest = strip_quote_marker(rest);
+      continue;
+    }
+    auto m = list_marker(rest);
+    if (!m) break;
+    if (leaf_open && !list_interrupts_paragraph(rest)) break;
+    auto* list = std::get_if<build::List>(&nodes[innermost()].kind);
+    bool reuse = list && marker_fits(*list, *m);
+    if (!reuse && stack.size() == 1 && !nodes[0].children.empty()) return false;
+    open_list_item(rest, *m);
+  }
+  return true;
+}
+
+void ContainerBuilder::report_unclosed(Trace& trace) const {
+  auto record = [&](std::string_view construct, std::string expected, std::size_t at) {
+    trace.records.emplace_back(UnclosedRecord{construct, std::move(expected), at});
+  };
+  for (std::size_t pos = 1; pos < stack.size(); ++pos) {
+    const BuildNode& node = nodes[stack[pos]];
+    if (auto* div = std::get_if<build::Div>(&node.kind)) {
+      record("fenced div", std::string(div->colons, ':'), node.start);
+    } else if (auto* hc = std::get_if<build::HtmlContainer>(&node.kind)) {
+      record("markdown container", "</" + hc->name + ">", node.start);
+      if (hc->outer_name) record("raw HTML block", "</" + *hc->outer_name + ">", node.start);
+    }
+  }
+  auto c = last_child();
+  if (!c) return;
+  const BuildNode& node = nodes[*c];
+  if (auto* html = std::get_if<build::HtmlBlock>(&node.kind); html && !html->closed) {
+    if (std::holds_alternative<HtmlEndComment>(html->end))
+      record("raw HTML block", "-->", node.start);
+    else if (auto* tag = std::get_if<HtmlEndTag>(&html->end))
+      record("raw HTML block", "</" + tag->name + ">", node.start);
+  } else if (auto* math = std::get_if<build::MathBlock>(&node.kind); math && !math->closed) {
+    record("math block", std::string(math->closer), node.start);
+  } else if (auto* code = std::get_if<build::FencedCode>(&node.kind); code && !code->closed) {
+    record("fenced code block", std::string(code->fence_length, code->fence_char), node.start);
+  }
+}
+
+Drafts Parser::container_block() {
+  ContainerBuilder b(*this);
+  for (; current < lines.size(); ++current) {
+    b.line = current;
+    Rest rest{0, lines[current]};
+
+    b.cut(b.match_containers(rest, b.stack.size()));
+    b.refresh_leaf_open();
+    b.record_content_offset(rest);
+
+    if (b.continue_fenced_leaf(rest) || b.close_div(rest) || b.continue_html_block(rest) ||
+        b.close_html_container(rest) || b.continue_indented_code(rest))
+      continue;
+
+    bool blank_between_items = false;
+    if (std::holds_alternative<build::List>(b.nodes[b.innermost()].kind))
+      blank_between_items = b.settle_list(rest);
+
+    // Stop rules at the top level.
+    if (b.stack.size() == 1 && ((!b.nodes[0].children.empty() && !b.leaf_open) || rest.is_blank()))
+      break;
+
+    if (rest.is_blank()) {
+      if (!blank_between_items) b.rebuild_blank_items();
+      b.leaf_open = false;
+      continue;
+    }
+
+    if (!b.open_containers(rest)) break;
+
+    b.record_content_offset(rest);
+    if (rest.is_blank()) {  // a line of markers only
+      b.leaf_open = false;
+      continue;
+    }
+    mark_loose_if_blank(b, b.innermost());
+    b.clear_blank_items();
+    b.append_leaf_inner(rest);
+  }
+
+  if (mode == 3) {
+    std::vector<EditRegion> regions;
+    b.collect_edit_regions(regions, current);
+    for (auto& r : regions) trace.records.emplace_back(std::move(r));
+    for (auto [l, off] : b.line_offsets)
+      if (l < trace.line_offsets.size()) trace.line_offsets[l] = off;
+    for (const auto& s : b.syntax) trace.records.emplace_back(s);
+  }
+  b.report_unclosed(trace);
+  return b.finish_children(0, current);
+}
+
+}  // namespace vedavi::block

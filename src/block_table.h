@@ -1,0 +1,29 @@
+// Pipe tables: cells of a row, the delimiter row, pipe positions.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "block_draft.h"
+
+namespace vedavi::block {
+
+// The trimmed cells of a line split at unescaped "|" ("\|" is a literal pipe).
+std::vector<std::string> raw_table_cells(std::string_view line);
+// The cells of a table row, without an empty first and an empty last cell; none without "|".
+std::optional<std::vector<std::string>> split_table_row(std::string_view line);
+// Offsets of the unescaped "|" of `text`.
+std::vector<std::size_t> table_pipe_offsets(std::string_view text);
+TableRowText draft_inline_table_row(std::vector<std::string> cells, const std::vector<Align>& aligns);
+
+struct DelimiterRow {
+  std::vector<Align> aligns;
+  std::vector<std::size_t> widths;
+};
+// The alignments and widths of a delimiter row ("--- | :---:"), none for any other line.
+std::optional<DelimiterRow> delimiter_row(std::string_view line);
+
+}  // namespace vedavi::block

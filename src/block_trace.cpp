@@ -1,0 +1,149 @@
+// Block spans from the draft tree, and edit regions from the build tree.
+#include "block_trace.h"
+
+#include "block_build.h"
+#include "block_scan.h"
+#include "render.h"
+
+namespace vedavi::block {
+
+std::string_view scope_name(SyntaxScope scope) {
+  switch (scope) {
+    case SyntaxScope::PunctuationSpecial: return "punctuation-special";
+    case SyntaxScope::Label: return "label";
+    case SyntaxScope::Attribute: return "attribute";
+    case SyntaxScope::MarkupLinkUrl: return "markup-link-url";
+  }
+  return "punctuation-special";
+}
+
+std::vector<BlockSpan> Trace::into_spans(bool nested) && {
+  if (nested) return std::move(spans);
+  std::vector<BlockSpan> out;
+  for (auto& s : spans)
+    if (s.depth == 0) out.push_back(std::move(s));
+  return out;
+}
+
+std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
+  return std::move(trace).into_spans(nested);
+}
+
+void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans) {
+  struct Level {
+    const Drafts* list;
+    std::size_t next;
+    std::size_t depth;
+    bool panel_title;  // the first draft of this list is a panel's title heading
+  };
+  std::vector<Level> stack{{&drafts, 0, depth, false}};
+  while (!stack.empty()) {
+    Level& lv = stack.back();
+    if (lv.next == lv.list->size()) {
+      stack.pop_back();
+      continue;
+    }
+    std::size_t index = lv.next++;
+    const Draft& d = (*lv.list)[index];
+    std::size_t level_depth = lv.depth;
+    BlockSpan span = d.span;
+    span.depth = level_depth;
+    if (const Attr* a = draft_attr(const_cast<DraftBlock&>(d.block))) span.set().attrs = *a;
+    bool panel_title_child = false;
+    if (auto* fig = std::get_if<draft::Figure>(&d.block)) {
+      span.kind = "figure";
+      span.set().id = fig->attr.id;
+      span.set().caption = render::plain(fig->caption);
+      if (auto* img = fig->image.get_if<Inline::Image>()) {
+        span.set().url = img->url;
+        span.set().title = img->title;
+      }
+    } else if (auto* div = std::get_if<draft::Div>(&d.block)) {
+      if (auto panel = div->attr.panel()) {
+        span.kind = "panel";
+        span.set().panel = std::move(panel);
+        if (!div->children.empty() && std::holds_alternative<draft::Heading>(div->children.front().block)) {
+          span.set().title_line = div->children.front().span.start;
+          panel_title_child = true;
+        }
+      }
+    } else if (auto* tok = std::get_if<TemplateToken>(&d.block)) {
+      span.kind = "template_token";
+      span.set().syntax = tok->syntax;
+      span.set().body = tok->body;
+      span.set().name = tok->name;
+      span.set().form = tok->form;
+      span.set().token_kind = tok->kind;
+    }
+    if (index == 0 && lv.panel_title) span.kind = "panel_title";
+    spans.push_back(std::move(span));
+    // Child lists are pushed in reverse so that they are visited in order.
+    std::vector<Drafts*> lists = children_mut(const_cast<DraftBlock&>(d.block));
+    for (std::size_t i = lists.size(); i-- > 0;)
+      stack.push_back(Level{lists[i], 0, level_depth + 1, panel_title_child});
+  }
+}
+
+void ContainerBuilder::collect_edit_regions(std::vector<EditRegion>& regions,
+                                            std::size_t end) const {
+  struct Level {
+    std::uint32_t node;
+    std::size_t end;
+    std::size_t next;
+    std::size_t prefix_len;
+  };
+  std::string prefix;
+  std::vector<Level> stack{{0, end, 0, 0}};
+  const Parser& p = parser;
+  while (!stack.empty()) {
+    Level& lv = stack.back();
+    const auto& children = nodes[lv.node].children;
+    if (lv.next == children.size()) {
+      stack.pop_back();
+      if (!stack.empty()) prefix.resize(stack.back().prefix_len);
+      continue;
+    }
+    std::size_t idx = lv.next++;
+    std::uint32_t child = children[idx];
+    std::size_t start = nodes[child].start;
+    std::size_t child_end = idx + 1 < children.size() ? nodes[children[idx + 1]].start : lv.end;
+    const BuildKind& k = nodes[child].kind;
+    auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
+      regions.push_back(EditRegion{prefix, start, child_end, ts, te, kind});
+    };
+    std::size_t content_end = p.drop_trailing_blanks(start, child_end);
+    if (std::holds_alternative<build::BlockQuote>(k)) {
+      prefix += "> ";
+    } else if (auto* item = std::get_if<build::ListItem>(&k)) {
+      prefix.append(item->content_column, ' ');
+    } else if (std::holds_alternative<build::FootnoteDef>(k)) {
+      prefix.append(4, ' ');
+    } else if (std::holds_alternative<build::HtmlContainer>(k) ||
+               std::holds_alternative<build::List>(k) || std::holds_alternative<build::Div>(k)) {
+    } else {
+      if (std::holds_alternative<build::DefinitionList>(k)) {
+        region(start, content_end, RegionKind::DefinitionList);
+      } else if (std::holds_alternative<build::Table>(k)) {
+        region(start, content_end, RegionKind::Table);
+      } else if (std::holds_alternative<build::HtmlBlock>(k)) {
+        region(start, content_end, RegionKind::HtmlBlock);
+      } else if (std::holds_alternative<build::Heading>(k)) {
+        region(start, start + 1, RegionKind::Text);
+      } else if (auto* para = std::get_if<build::Paragraph>(&k)) {
+        std::span<const std::string> lines(para->lines);
+        std::size_t i = 0;
+        while (auto def = parse_link_ref_at(lines, i)) {
+          if (def->end <= i) break;
+          i = def->end;
+        }
+        std::size_t a = para->lines.size();
+        while (a > i + 1 && is_attribute_line(para->lines[a - 1])) --a;
+        if (i < a) region(start + i, start + a, RegionKind::Text);
+      }
+      continue;
+    }
+    stack.push_back(Level{child, child_end, 0, prefix.size()});
+  }
+}
+
+}  // namespace vedavi::block

@@ -1,0 +1,135 @@
+// The block parser's record of a parse: block spans with their facts, per-line content offsets,
+// syntax scopes of consumed markers, edit regions and unclosed constructs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "attrs.h"
+#include "template.h"
+
+namespace vedavi::block {
+
+// What the highlighter shows a consumed marker as.
+enum class SyntaxScope : std::uint8_t {
+  PunctuationSpecial = 0,
+  Label = 1,
+  Attribute = 2,
+  MarkupLinkUrl = 3,
+};
+// "punctuation-special", "label", "attribute", "markup-link-url".
+std::string_view scope_name(SyntaxScope scope);
+
+// What an edit region holds.
+enum class RegionKind : std::uint8_t { Text = 0, DefinitionList = 1, Table = 2, HtmlBlock = 3 };
+
+// The facts of a block beyond its range, each absent unless set. Most blocks carry few of them,
+// so they live out of line and a span stays small while drafts move around.
+struct SpanFacts {
+  std::optional<Attr> attrs;  // the block's own attributes
+  std::optional<Attr> panel;  // a panel div's panel attributes
+  std::optional<std::string> info;
+  std::optional<bool> info_has_attrs;
+  std::optional<std::size_t> fence_start;
+  std::optional<std::size_t> fence_end;
+  std::optional<std::string> lang;
+  std::optional<std::string> text;  // code text, tex or heading text
+  std::optional<std::string> id;
+  std::optional<std::string> caption;
+  std::optional<std::size_t> title_line;  // a panel's title heading
+  std::optional<std::string> url;         // a figure's image
+  std::optional<std::string> title;
+  std::optional<std::string> syntax;  // template token facts
+  std::optional<std::string> body;
+  std::optional<std::string> name;
+  std::optional<TemplateForm> form;
+  std::optional<TemplateTokenKind> token_kind;
+};
+
+// One block's source range and the facts the block listing reports.
+struct BlockSpan {
+  std::string_view kind;  // "paragraph", "list", "attr_def", ...
+  std::size_t start = 0;  // first line, 0-based
+  std::size_t end = 0;    // exclusive, trailing blank lines excluded
+  std::size_t depth = 0;
+  std::optional<std::uint8_t> level;  // a heading's level
+
+  BlockSpan() = default;
+  BlockSpan(const BlockSpan& other)
+      : kind(other.kind), start(other.start), end(other.end), depth(other.depth),
+        level(other.level),
+        facts_(other.facts_ ? std::make_unique<SpanFacts>(*other.facts_) : nullptr) {}
+  BlockSpan(BlockSpan&&) noexcept = default;
+  BlockSpan& operator=(const BlockSpan& other) {
+    if (this != &other) *this = BlockSpan(other);
+    return *this;
+  }
+  BlockSpan& operator=(BlockSpan&&) noexcept = default;
+
+  static BlockSpan of(std::string_view kind, std::size_t start, std::size_t end) {
+    BlockSpan s;
+    s.kind = kind;
+    s.start = start;
+    s.end = end;
+    return s;
+  }
+
+  // The facts for reading; all absent when none was set.
+  const SpanFacts& facts() const {
+    static const SpanFacts kNone;
+    return facts_ ? *facts_ : kNone;
+  }
+  // The facts for setting.
+  SpanFacts& set() {
+    if (!facts_) facts_ = std::make_unique<SpanFacts>();
+    return *facts_;
+  }
+
+ private:
+  std::unique_ptr<SpanFacts> facts_;
+};
+
+struct EditRegion {
+  std::string prefix;  // what every line inside the region's containers begins with
+  std::size_t start = 0;
+  std::size_t end = 0;
+  std::size_t text_start = 0;
+  std::size_t text_end = 0;
+  RegionKind kind = RegionKind::Text;
+};
+
+struct UnclosedRecord {
+  std::string_view construct;  // "fenced code block", "comment", ...
+  std::string expected;        // the closing text
+  std::size_t line = 0;
+};
+
+struct SyntaxRecord {
+  std::size_t line = 0;
+  std::size_t start = 0;  // byte offsets in the source line
+  std::size_t end = 0;
+  SyntaxScope scope = SyntaxScope::PunctuationSpecial;
+};
+
+using TraceEvent = std::variant<EditRegion, UnclosedRecord, SyntaxRecord>;
+
+struct Trace {
+  std::vector<TraceEvent> records;
+  std::vector<BlockSpan> spans;
+  std::vector<std::size_t> line_offsets;  // span mode 3: per source line, where content starts
+  std::uint8_t mode = 0;
+
+  // The spans, all of them when `nested`, else those of depth 0; the rest of the trace is
+  // dropped.
+  std::vector<BlockSpan> into_spans(bool nested) &&;
+};
+
+std::vector<BlockSpan> into_spans(Trace trace, bool nested);
+
+}  // namespace vedavi::block

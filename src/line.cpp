@@ -1,0 +1,100 @@
+// Lines of md source: white space, indentation columns and removal of indentation.
+#include "line.h"
+
+#include "unicode.h"
+
+namespace vedavi::line {
+
+bool is_white_space(char32_t cp) { return unicode::is_white_space(cp); }
+std::string_view trim_start(std::string_view s) { return unicode::trim_start(s); }
+std::string_view trim_end(std::string_view s) { return unicode::trim_end(s); }
+std::string_view trim(std::string_view s) { return unicode::trim(s); }
+
+bool is_blank(std::string_view s) { return trim_start(s).empty(); }
+
+std::size_t indent_columns(std::string_view s, std::size_t column) {
+  for (char c : s) {
+    if (c != ' ' && c != '\t') break;
+    column = advance_column(column, c);
+  }
+  return column;
+}
+
+std::size_t indent_bytes(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  return i;
+}
+
+std::string expand_leading_indent(std::string_view text, std::size_t column) {
+  std::size_t n = indent_bytes(text);
+  std::size_t end = indent_columns(text.substr(0, n), column);
+  std::string out(end - column, ' ');
+  out.append(text.substr(n));
+  return out;
+}
+
+std::string Rest::str() const {
+  std::string out;
+  append_to(out);
+  return out;
+}
+
+void Rest::append_to(std::string& out) const {
+  out.append(pad, ' ');
+  out.append(text);
+}
+
+bool Rest::equals(std::string_view s) const {
+  if (s.size() != size()) return false;
+  for (std::size_t i = 0; i < pad; ++i)
+    if (s[i] != ' ') return false;
+  return s.substr(pad) == text;
+}
+
+Rest Rest::from(std::size_t pos) const {
+  if (pos <= pad) return Rest{pad - pos, text};
+  pos -= pad;
+  return Rest{0, pos < text.size() ? text.substr(pos) : std::string_view()};
+}
+
+namespace {
+
+// Leading spaces and tabs of `text` at `column`, written as padding.
+Rest expanded(std::size_t pad, std::string_view text, std::size_t column) {
+  std::size_t n = indent_bytes(text);
+  std::size_t end = indent_columns(text.substr(0, n), column);
+  return Rest{pad + (end - column), text.substr(n)};
+}
+
+}  // namespace
+
+Rest Rest::strip_from(std::size_t column, std::size_t target) const {
+  if (column >= target) return expanded(pad, text, column + pad);
+  if (pad >= target - column) {
+    std::size_t left = pad - (target - column);
+    return expanded(left, text, target + left);
+  }
+  column += pad;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (column >= target) return expanded(0, text.substr(i), column);
+    char c = text[i];
+    if (c == ' ') {
+      ++column;
+    } else if (c == '\t') {
+      std::size_t end = advance_column(column, c);
+      if (end > target) return expanded(end - target, text.substr(i + 1), end);
+      column = end;
+    } else {
+      return Rest{0, text.substr(i)};
+    }
+  }
+  return Rest{};
+}
+
+std::string Line::strip_from(std::size_t target) const {
+  Rest rest{0, start <= text.size() ? text.substr(start) : std::string_view()};
+  return rest.strip_from(column, target).str();
+}
+
+}  // namespace vedavi::line

@@ -1,0 +1,69 @@
+// Lines of md source: white space, indentation columns (tab stops of 4), removal of indentation
+// with split tabs, and `Rest`, the part of a line left after container markers.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vedavi::line {
+
+// Unicode White_Space (25 code points), and trimming by it.
+bool is_white_space(char32_t cp);
+std::string_view trim(std::string_view s);
+std::string_view trim_start(std::string_view s);
+std::string_view trim_end(std::string_view s);
+// Empty after trimming white space.
+bool is_blank(std::string_view s);
+
+// The column after `c` when it stands at `column`: a tab moves to the next multiple of 4.
+inline std::size_t advance_column(std::size_t column, char c) {
+  return c == '\t' ? (column & ~std::size_t{3}) + 4 : column + 1;
+}
+// The column reached by the leading spaces and tabs of `s`, counted from `column`.
+std::size_t indent_columns(std::string_view s, std::size_t column = 0);
+// Number of leading space and tab bytes.
+std::size_t indent_bytes(std::string_view s);
+
+// Leading spaces and tabs written as spaces (tabs expanded from `column`), the rest unchanged.
+std::string expand_leading_indent(std::string_view text, std::size_t column);
+
+// What is left of a line after some container markers: `pad` spaces followed by `text`, a view
+// into the source line. Removing indentation only moves the view and changes `pad`, so a line is
+// never copied once per open container.
+struct Rest {
+  std::size_t pad = 0;
+  std::string_view text;
+
+  bool empty() const { return pad == 0 && text.empty(); }
+  bool is_blank() const { return line::is_blank(text); }
+  // Leading indentation in columns.
+  std::size_t indent() const { return indent_columns(text, pad); }
+  // The text after leading white space (spaces, tabs and the other White_Space characters).
+  std::string_view trimmed_start() const { return trim_start(text); }
+  std::string_view trimmed() const { return trim(text); }
+  std::size_t size() const { return pad + text.size(); }
+  std::string str() const;
+  void append_to(std::string& out) const;
+  // Equal to the logical string `s`.
+  bool equals(std::string_view s) const;
+
+  // Removes indentation from column `column` (where the rest starts) until `target`; a tab that
+  // straddles `target` leaves its surplus columns as spaces. Surviving leading indentation is
+  // always expressed as spaces.
+  Rest strip_from(std::size_t column, std::size_t target) const;
+  Rest strip_to(std::size_t target) const { return strip_from(0, target); }
+  // The rest from logical byte `pos` on (`pos` beyond the padding lands in `text`).
+  Rest from(std::size_t pos) const;
+};
+
+// A view of a line's text, the byte offset it starts at and the column of that offset.
+struct Line {
+  std::string_view text;
+  std::size_t start = 0;
+  std::size_t column = 0;
+  // Removes indentation columns after `start` until `target` (see `Rest::strip_from`).
+  std::string strip_from(std::size_t target) const;
+};
+
+}  // namespace vedavi::line
