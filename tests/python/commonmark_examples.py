@@ -112,7 +112,7 @@ class _Tokens(HTMLParser):
         self.tokens.append(("other", "", f"<!{decl}>"))
 
     def unknown_decl(self, data: str) -> None:
-        self.tokens.append(("other", "", f"<![{data}]>"))
+        self.tokens.append(("other", "", f"<![{data}]]>"))  # CDATA: data is "CDATA[" and the content
 
     def handle_pi(self, data: str) -> None:
         self.tokens.append(("other", "", f"<?{data}>"))
@@ -124,7 +124,7 @@ def normalise_html(html: str) -> str:
     Character references become the characters they stand for (written back with only `&`, `<`,
     `>` and, in attributes, `"` escaped); attributes are sorted; self-closing tags lose their
     slash; outside `<pre>`, runs of white space become one space and white space next to a block
-    element or at either end goes.
+    element or at either end goes; a line feed right after `<pre>` goes, as HTML parsing drops it.
     """
     parser = _Tokens()
     parser.feed(html)
@@ -138,6 +138,8 @@ def normalise_html(html: str) -> str:
     pre_depth = 0
     for index, (kind, tag, text) in enumerate(tokens):
         if kind == "text":
+            if index > 0 and tokens[index - 1][:2] == ("start", "pre"):
+                text = text.removeprefix("\n")
             if pre_depth == 0:
                 text = ASCII_SPACE.sub(" ", text)
                 if is_block(index - 1):

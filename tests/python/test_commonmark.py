@@ -20,9 +20,37 @@ from commonmark_examples import (
     run_examples,
 )
 
-# Least number of agreeing examples per section.
-FLOORS: dict[str, int] = {}
-OVERALL_FLOOR = 0
+# Least number of agreeing examples per section: a little below the count measured when the floor
+# was set (by 5%, at least one example), so that the parsers may still move by an example while the
+# table is re-measured; the comment gives that count.
+FLOORS = {
+    "Tabs": 9,  # 10 of 11
+    "Backslash escapes": 11,  # 12 of 13
+    "Entity and numeric character references": 14,  # 15 of 17
+    "Precedence": 0,  # 1 of 1
+    "Thematic breaks": 6,  # 7 of 19
+    "ATX headings": 16,  # 17 of 18
+    "Setext headings": 8,  # 9 of 27
+    "Indented code blocks": 9,  # 10 of 12
+    "Fenced code blocks": 25,  # 26 of 29
+    "HTML blocks": 19,  # 20 of 44
+    "Link reference definitions": 24,  # 25 of 27
+    "Paragraphs": 6,  # 7 of 8
+    "Blank lines": 0,  # 1 of 1
+    "Block quotes": 17,  # 18 of 25
+    "List items": 27,  # 28 of 48
+    "Lists": 21,  # 22 of 26
+    "Inlines": 0,  # 1 of 1
+    "Code spans": 21,  # 22 of 22
+    "Emphasis and strong emphasis": 116,  # 122 of 132
+    "Links": 82,  # 86 of 90
+    "Images": 21,  # 22 of 22
+    "Autolinks": 18,  # 19 of 19
+    "Raw HTML": 12,  # 13 of 20
+    "Hard line breaks": 10,  # 11 of 15
+    "Soft line breaks": 1,  # 2 of 2
+    "Textual content": 2,  # 3 of 3
+}
 
 
 def spec_examples():
@@ -99,6 +127,8 @@ class TestNormalise:
             ("<p>&copy; &#169;</p>", "<p>\u00a9 \u00a9</p>"),
             ('<a href="a?b=1&amp;c=2">x</a>', '<a href="a?b=1&c=2">x</a>'),
             ("<p>&lt;&#60;&gt;</p>", "<p>&lt;&lt;&gt;</p>"),
+            # the line feed that HTML drops after <pre>
+            ("<pre>\na\n</pre>", "<pre>a\n</pre>"),
             # case of tag and attribute names
             ('<P CLASS="x">a</P>', '<p class="x">a</p>'),
         ],
@@ -117,14 +147,24 @@ class TestNormalise:
             ('<a href="x">a</a>', '<a href="x" title="">a</a>'),
             ("<p>&amp;lt;</p>", "<p>&lt;</p>"),  # an escaped reference is not the character
             ("<p>a</p>", "<p>a</p><!-- c -->"),
+            ("<pre>\n\na</pre>", "<pre>a</pre>"),  # only one line feed goes
         ],
     )
     def test_different(self, a, b):
         assert normalise_html(a) != normalise_html(b)
 
-    def test_pre_ends(self):
-        # White space after a closed pre is ordinary again.
-        assert normalise_html("<pre>a  b</pre>\n<p>c   d</p>") == "<pre>a  b</pre><p>c d</p>"
+    @pytest.mark.parametrize(
+        ("html", "form"),
+        [
+            ("<pre>a  b</pre>\n<p>c   d</p>", "<pre>a  b</pre><p>c d</p>"),  # white space after a pre is ordinary
+            ('<img src="a&amp;b" alt=\'"\' />', '<img alt="&quot;" src="a&amp;b">'),
+            ("<p>&#0;&#x1F600;</p>", "<p>\ufffd\U0001f600</p>"),
+            ("a <!-- c --> <![CDATA[x<y]]> <?pi?>", "a <!-- c --> <![CDATA[x<y]]> <?pi?>"),
+            ("<!DOCTYPE html>", "<!DOCTYPE html>"),
+        ],
+    )
+    def test_forms(self, html, form):
+        assert normalise_html(html) == form
 
 
 class TestCounting:
@@ -170,8 +210,7 @@ class TestMd2vedavi:
         counts = count_by_section(run_examples(examples, convert))
         table = format_table(counts)
         assert [c.section for c in counts if c.errors] == [], table
-        assert sum(c.agree for c in counts) >= OVERALL_FLOOR, table
         by_section = {c.section: c.agree for c in counts}
-        assert set(FLOORS) <= set(by_section), table
+        assert set(FLOORS) == set(by_section), table
         below = {s: (by_section[s], floor) for s, floor in FLOORS.items() if by_section[s] < floor}
         assert below == {}, table
