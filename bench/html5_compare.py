@@ -6,6 +6,11 @@ times faster the engine is.
 
     python3 bench/html5_compare.py page.html [--rounds N] [--engine PATH]
 
+Run it with a Python that has the other parsers, e.g. a venv with
+    pip install html5lib selectolax html5-parser
+html5-parser refuses to load beside an lxml wheel built on another libxml2; an lxml built from
+source against the system's libxml2 (pip install --no-binary lxml "lxml<6") fits its wheel.
+
 Without --engine the bench command is compiled with c++ into a temporary folder. The Python
 parsers are timed on the decoded text (str), each over at least one second or --rounds rounds.
 Every figure is the best round, which is the steadiest on a busy machine.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "html5/token.h"
+#include "html5/tree_builder_handle_map.h"
 #include "html5/tree_builder_tags.h"
 #include "html5/tree_sink.h"
 
@@ -61,14 +62,15 @@ class TreeBuilder final : public TokenSink {
     bool is_marker = false;
     Handle node = 0;
     Kind kind = Kind::Other;
+    std::uint32_t id = 0;         // unique for the builder's life; survives moves in the list
     std::uint32_t level = 0;      // the number of markers before the entry
     std::uint64_t signature = 0;  // hash of the tag name and the attribute set
     Tag tag;
   };
-  // Where a node goes: as last child of `parent`, before `parent` (a sibling), or, when foster
-  // parenting, before `parent` (the table) if it has a parent and else into `prev`.
+  // Where a node goes: as last child of `parent`, or, when foster parenting, before `parent` (the
+  // table) if it has a parent and else into `prev` (the element above the table).
   struct InsertionPoint {
-    enum class Where : std::uint8_t { LastChild, BeforeSibling, Foster } where = Where::LastChild;
+    enum class Where : std::uint8_t { LastChild, Foster } where = Where::LastChild;
     Handle parent = 0;
     Handle prev = 0;
   };
@@ -83,6 +85,7 @@ class TreeBuilder final : public TokenSink {
   };
 
   // --- dispatch (tree_builder.cpp) ---
+  void run_token(Token& token, std::uint64_t line);
   Step dispatch(Token& t);
   Step step(Mode mode, Token& t);
   bool use_html_rules(const Token& t) const;
@@ -139,7 +142,6 @@ class TreeBuilder final : public TokenSink {
   void pop_until_one_of(std::initializer_list<Kind> kinds);
   void pop_until_node(Handle node);
   void remove_open_at(std::size_t index);
-  void insert_open_at(std::size_t index, const OpenElement& e);
   void unindex_from(std::size_t index);
   void shift_segment(std::size_t from, std::size_t to, const OpenElement& last);
   void reindex_from(std::size_t index);
@@ -167,7 +169,6 @@ class TreeBuilder final : public TokenSink {
   bool node_in_scope(Handle node, Scope s = Scope::Default) const;
   void generate_implied_end_tags(Kind except = Kind::Other);
   void generate_all_implied_end_tags_thoroughly();
-  bool is_same_html_name(const OpenElement& e, Kind k, std::string_view name) const;
 
   // --- active formatting elements ---
   void push_marker();
@@ -176,22 +177,38 @@ class TreeBuilder final : public TokenSink {
   void clear_formatting_to_marker();
   void reconstruct_formatting();
   std::optional<std::size_t> formatting_position(Handle node) const;
-  std::optional<std::size_t> formatting_after_marker(Kind kind) const;
+  void set_formatting_node(std::size_t index, Handle node);
+  // The stack position of an open formatting element (the kinds the list can name).
+  std::optional<std::size_t> formatting_open_position(Handle node) const {
+    if (auto pos = formatting_open_positions_.get(node)) return *pos;
+    return std::nullopt;
+  }
+  std::optional<std::size_t> formatting_after_marker(Kind kind);
+  void index_formatting_from(std::size_t index);
+  void sort_kind_ids(Kind kind);
 
   // --- inserting nodes ---
-  InsertionPoint appropriate_place(const OpenElement* override_target = nullptr);
+  InsertionPoint appropriate_place(const OpenElement* override_target = nullptr) {
+    const OpenElement& target = override_target ? *override_target : current();
+    // The common case: no foster parenting, and not into a template's contents.
+    if (!foster_parenting_ && target.kind != Kind::Template) {
+      return {InsertionPoint::Where::LastChild, target.node, 0};
+    }
+    return special_place(target);
+  }
+  InsertionPoint special_place(const OpenElement& target);
   InsertionPoint place_inside(Handle parent, Kind kind, Namespace ns);
   void insert_at(const InsertionPoint& place, NodeOrText child);
   Handle create_element(Tag& tag, Namespace ns);
-  Handle insert_element(Tag& tag, Namespace ns, bool only_add_to_stack = false);
-  Handle insert_html_element(Tag& tag) { return insert_element(tag, Namespace::Html); }
+  Handle insert_element(Tag& tag, Namespace ns, Kind kind, bool only_add_to_stack = false);
+  // An HTML element for the tag being processed (whose kind is `tk_`).
+  Handle insert_html_element(Tag& tag) { return insert_element(tag, Namespace::Html, tk_); }
   Handle insert_phantom(std::string_view name);
   void insert_formatting_element(Tag& tag);
   void insert_foreign_element(Tag& tag, Namespace ns);
   void insert_text(std::string_view text);
   void insert_comment(std::string_view text);
   void append_comment_to(Handle parent, std::string_view text);
-  OpenElement describe(Handle node, Kind kind, Namespace ns, const Tag* tag) const;
 
   void error(std::string_view message);
   [[gnu::cold]] void exact_error(std::string_view message);
@@ -209,17 +226,29 @@ class TreeBuilder final : public TokenSink {
   // every foreign element), by name_key.
   std::unordered_map<std::string, std::vector<std::uint32_t>> named_positions_;
   std::vector<FormattingEntry> formatting_;
-  // Per marker level, how many entries carry each signature and kind: the "at most three
-  // identical entries" rule then scans the list only when a fourth is about to arrive, and a
-  // search for a kind that is absent costs nothing.
+  // Per marker level: how many entries, of each formatting kind, and (once a level holds more
+  // than a few) of each signature, so that the "at most three identical entries" rule scans the
+  // list only when a fourth is about to arrive and a search for an absent kind costs nothing.
   struct LevelCounts {
-    std::unordered_map<std::uint64_t, std::uint32_t> signatures;
+    std::uint32_t entries = 0;
     std::array<std::uint32_t, 16> kinds{};  // by formatting_slot()
+    bool indexed = false;                   // `signatures` is kept
+    std::unordered_map<std::uint64_t, std::uint32_t> signatures;
+    // Per formatting kind, the ids of the level's entries in list order; ids of erased entries
+    // are dropped lazily when they reach the top.
+    std::array<std::vector<std::uint32_t>, 16> kind_ids;
   };
+  // Levels up to `level_` are live; the ones above are kept, cleared, for reuse.
   std::vector<LevelCounts> level_counts_{1};
+  std::size_t level_ = 0;
+  LevelCounts& current_level() { return level_counts_[level_]; }
   // Stack positions of the open formatting elements (the only ones the list of active formatting
   // elements can name).
-  std::unordered_map<Handle, std::uint32_t> formatting_open_positions_;
+  HandleMap formatting_open_positions_;
+  // Entry id -> index in `formatting_`, and node -> entry id: the list is searched without scans.
+  HandleMap formatting_index_;
+  HandleMap formatting_node_ids_;
+  std::uint32_t next_formatting_id_ = 0;
   std::optional<Handle> head_element_;
   std::optional<Handle> form_element_;
   std::optional<OpenElement> context_;
@@ -232,7 +261,7 @@ class TreeBuilder final : public TokenSink {
   bool pending_table_text_has_non_space_ = false;
   Kind tk_ = Kind::Other;  // the HTML kind of the tag being processed
   const Token* token_ = nullptr;  // the token being processed, for exact error messages
-  std::optional<TokenSinkResult> result_;
+  TokenSinkResult result_;  // what the token asks of the tokenizer
 };
 
 }  // namespace html5

@@ -1,5 +1,4 @@
-// The "in body" insertion mode and the adoption agency algorithm that repairs misnested
-// formatting elements.
+// The "in body" insertion mode.
 #include <algorithm>
 #include <string>
 
@@ -163,7 +162,7 @@ TreeBuilder::Step TreeBuilder::body_start_tag(Token& t) {
         if (auto j = formatting_position(node)) {
           erase_formatting(*j);
         }
-        if (auto p = open_position(node)) remove_open_at(*p);
+        if (auto p = formatting_open_position(node)) remove_open_at(*p);
       }
       reconstruct_formatting();
       insert_formatting_element(tag);
@@ -454,131 +453,6 @@ void TreeBuilder::any_other_end_tag(const Tag& tag) {
   generate_implied_end_tags(k);
   if (current().node != target) error("Unclosed elements");
   pop_until_node(target);
-}
-
-bool TreeBuilder::adoption_agency(const Tag& tag) {
-  Kind subject = html_kind(tag.name);
-  if (current().ns == Namespace::Html && current().kind == subject &&
-      !formatting_position(current().node)) {
-    pop();
-    return true;
-  }
-  for (int outer = 0; outer < 8; ++outer) {
-    auto fe_index = formatting_after_marker(subject);
-    if (!fe_index) return false;
-    Handle fe = formatting_[*fe_index].node;
-    auto fe_pos = open_position(fe);
-    if (!fe_pos) {
-      error("Formatting element not open");
-      erase_formatting(*fe_index);
-      return true;
-    }
-    if (static_cast<std::int64_t>(*fe_pos) < top_boundary(Scope::Default)) {
-      error("Formatting element not in scope");
-      return true;
-    }
-    if (current().node != fe) error("Misnested formatting element");
-
-    std::optional<std::size_t> fb_pos;
-    for (std::size_t i = *fe_pos + 1; i < open_.size(); ++i) {
-      if (has_flag(open_[i].kind, kSpecial)) {
-        fb_pos = i;
-        break;
-      }
-    }
-    if (!fb_pos) {
-      pop_until_node(fe);
-      if (auto j = formatting_position(fe)) {
-        erase_formatting(*j);
-      }
-      return true;
-    }
-    OpenElement common_ancestor = open_[*fe_pos - 1];
-    Handle furthest_block = open_[*fb_pos].node;
-    std::size_t bookmark = *fe_index;
-
-    // Walk up from the furthest block towards the formatting element. Elements dropped from the
-    // stack are collected and removed in one pass, so a long walk stays linear.
-    std::vector<std::size_t> dropped;  // stack positions, descending
-    Handle last_node = furthest_block;
-    std::size_t node_pos = *fb_pos;
-    for (int inner = 1;; ++inner) {
-      --node_pos;
-      if (node_pos == *fe_pos) break;
-      Handle node = open_[node_pos].node;
-      auto node_entry = formatting_position(node);
-      if (inner > 3 && node_entry) {
-        erase_formatting(*node_entry);
-        if (*node_entry < bookmark) --bookmark;
-        node_entry.reset();
-      }
-      if (!node_entry) {
-        dropped.push_back(node_pos);
-        continue;
-      }
-      // Replace the node by a fresh copy made from its token.
-      Tag copy = formatting_[*node_entry].tag;
-      Handle fresh = create_element(copy, Namespace::Html);
-      formatting_[*node_entry].node = fresh;
-      OpenElement& slot = open_[node_pos];
-      if (formatting_open_positions_.erase(slot.node)) {
-        formatting_open_positions_[fresh] = static_cast<std::uint32_t>(node_pos);
-      }
-      slot.node = fresh;
-      if (last_node == furthest_block) bookmark = *node_entry + 1;
-      sink_.remove_from_parent(last_node);
-      sink_.append(fresh, NodeOrText::of_node(last_node));
-      last_node = fresh;
-    }
-
-    sink_.remove_from_parent(last_node);
-    insert_at(appropriate_place(&common_ancestor), NodeOrText::of_node(last_node));
-
-    Tag fe_tag = formatting_[*fe_index].tag;
-    Kind fe_kind = formatting_[*fe_index].kind;
-    Handle fresh = create_element(fe_tag, Namespace::Html);
-    sink_.reparent_children(furthest_block, fresh);
-    sink_.append(furthest_block, NodeOrText::of_node(fresh));
-
-    // The formatting element's entry moves to the bookmark, holding the new element (the
-    // signature counts stay as they are).
-    FormattingEntry entry = std::move(formatting_[*fe_index]);
-    entry.node = fresh;
-    formatting_.erase(formatting_.begin() + static_cast<std::ptrdiff_t>(*fe_index));
-    if (*fe_index < bookmark) --bookmark;
-    formatting_.insert(formatting_.begin() + static_cast<std::ptrdiff_t>(bookmark), std::move(entry));
-
-    OpenElement fresh_entry{fresh, fe_kind, Namespace::Html, false};
-    if (dropped.empty()) {
-      shift_segment(*fe_pos, *fb_pos, fresh_entry);
-      continue;
-    }
-    // Rebuild the stack above the formatting element in one pass: drop the collected elements and
-    // the formatting element, and put the new element right below the furthest block.
-    std::size_t from = *fe_pos;
-    unindex_from(from);
-    std::vector<OpenElement> rest;
-    rest.reserve(open_.size() - from);
-    std::size_t d = dropped.size();
-    for (std::size_t i = from; i < open_.size(); ++i) {
-      const OpenElement& e = open_[i];
-      if (i == from) {
-        sink_.pop(e.node);
-        continue;
-      }
-      if (d > 0 && dropped[d - 1] == i) {
-        --d;
-        sink_.pop(e.node);
-        continue;
-      }
-      rest.push_back(e);
-      if (e.node == furthest_block) rest.push_back(fresh_entry);
-    }
-    open_.resize(from);
-    open_.insert(open_.end(), rest.begin(), rest.end());
-    reindex_from(from);
-  }
-  return true;
 }
 
 }  // namespace html5

@@ -75,7 +75,7 @@ TreeBuilder::Step TreeBuilder::foreign_content(Token& t) {
     }
     adjust_foreign_attributes(tag.attrs);
     bool self_closing = tag.self_closing;
-    insert_element(tag, ns);
+    insert_element(tag, ns, element_kind(ns, tag.name));
     if (self_closing) pop();
     return Step::Done;
   }

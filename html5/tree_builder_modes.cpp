@@ -73,10 +73,10 @@ constexpr std::string_view kQuirkyPublicPrefixes[] = {
 };
 
 QuirksMode quirks_of_doctype(const Doctype& d, bool iframe_srcdoc) {
+  if (iframe_srcdoc) return QuirksMode::NoQuirks;  // never quirky, whatever the doctype
   if (d.force_quirks || !d.name || *d.name != "html") return QuirksMode::Quirks;
   std::string_view pub = d.public_id ? std::string_view(*d.public_id) : std::string_view();
   std::string_view sys = d.system_id ? std::string_view(*d.system_id) : std::string_view();
-  if (iframe_srcdoc) return QuirksMode::NoQuirks;
   if (d.public_id) {
     if (ascii_iequal(pub, "-//W3O//DTD W3 HTML Strict 3.0//EN//") ||
         ascii_iequal(pub, "-/W3C/DTD HTML 4.0 Transitional/EN") || ascii_iequal(pub, "HTML")) {
@@ -273,7 +273,8 @@ TreeBuilder::Step TreeBuilder::in_head(Token& t) {
               Handle host_node = host.node;
               Tag copy = t.tag;
               std::vector<Attribute> attrs = t.tag.attrs;
-              Handle tmpl = insert_element(copy, Namespace::Html, /*only_add_to_stack=*/true);
+              Handle tmpl = insert_element(copy, Namespace::Html, Kind::Template,
+                                          /*only_add_to_stack=*/true);
               if (sink_.attach_declarative_shadow(host_node, tmpl, attrs)) return Step::Done;
               pop();
             }

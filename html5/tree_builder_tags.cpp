@@ -14,84 +14,52 @@ constexpr std::string_view kHtmlNames[] = {
 #undef HTML5_KIND_NAME
 };
 
-// Open addressing over a small power-of-two table with a hash of the length and a few bytes:
-// cheaper than a general string hash for the short names of HTML.
+// Open addressing over a small power-of-two table. A name of at most 16 bytes is packed into two
+// words (zero-padded; tag names never hold U+0000), so a probe compares two integers.
 class KindTable {
  public:
   KindTable() {
     for (std::size_t i = 0; i < std::size(kHtmlNames); ++i) {
-      std::size_t slot = hash(kHtmlNames[i]);
+      Key key = pack(kHtmlNames[i]);
+      std::size_t slot = hash(key);
       while (slots_[slot].kind != Kind::Other) slot = (slot + 1) & kMask;
-      slots_[slot] = {kHtmlNames[i], static_cast<Kind>(i)};
+      slots_[slot] = {key, static_cast<Kind>(i)};
     }
   }
   Kind find(std::string_view name) const {
     if (name.empty() || name.size() > kLongest) return Kind::Other;
-    for (std::size_t slot = hash(name);; slot = (slot + 1) & kMask) {
+    Key key = pack(name);
+    for (std::size_t slot = hash(key);; slot = (slot + 1) & kMask) {
       const Slot& s = slots_[slot];
       if (s.kind == Kind::Other) return Kind::Other;
-      if (s.name == name) return s.kind;
+      if (s.key.lo == key.lo && s.key.hi == key.hi) return s.kind;
     }
   }
 
  private:
-  static constexpr std::size_t kSize = 512, kMask = kSize - 1, kLongest = 10;
+  static constexpr std::size_t kSize = 512, kMask = kSize - 1, kLongest = 16;
+  struct Key {
+    std::uint64_t lo = 0, hi = 0;
+  };
   struct Slot {
-    std::string_view name;
+    Key key;
     Kind kind = Kind::Other;
   };
-  static std::size_t hash(std::string_view n) {
-    auto b = [&n](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(n[i])); };
-    std::size_t h = n.size() * 131 + b(0) * 31 + b(n.size() - 1) * 7 + b(n.size() / 2) * 3;
-    return (h ^ (h >> 5)) & kMask;
+  // Built in registers: byte stores into a buffer read back as words would stall.
+  static Key pack(std::string_view name) {
+    Key key;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      std::uint64_t byte = static_cast<unsigned char>(name[i]);
+      (i < 8 ? key.lo : key.hi) |= byte << (8 * (i & 7));
+    }
+    return key;
+  }
+  static std::size_t hash(Key key) {
+    std::uint64_t h = key.lo * 0x9E3779B97F4A7C15ull ^ key.hi * 0xC2B2AE3D27D4EB4Full;
+    return static_cast<std::size_t>(h >> 40) & kMask;
   }
   std::array<Slot, kSize> slots_{};
 };
-
-constexpr std::uint32_t kDefaultScope = kScopeDefault | kScopeListItem | kScopeButton;
-
-constexpr std::array<std::uint32_t, kKindCount> kFlagTable = [] {
-  std::array<std::uint32_t, kKindCount> t{};
-  auto set = [&t](std::initializer_list<Kind> kinds, std::uint32_t flags) {
-    for (Kind k : kinds) t[static_cast<std::size_t>(k)] |= flags;
-  };
-  using K = Kind;
-  set({K::Address, K::Applet, K::Area, K::Article, K::Aside, K::Base, K::Basefont, K::Bgsound,
-       K::Blockquote, K::Body, K::Br, K::Button, K::Caption, K::Center, K::Col, K::Colgroup,
-       K::Dd, K::Details, K::Dir, K::Div, K::Dl, K::Dt, K::Embed, K::Fieldset, K::Figcaption,
-       K::Figure, K::Footer, K::Form, K::Frame, K::Frameset, K::H1, K::H2, K::H3, K::H4, K::H5,
-       K::H6, K::Head, K::Header, K::Hgroup, K::Hr, K::Html, K::Iframe, K::Img, K::Input,
-       K::Keygen, K::Li, K::Link, K::Listing, K::Main, K::Marquee, K::Menu, K::Meta, K::Nav,
-       K::Noembed, K::Noframes, K::Noscript, K::Object, K::Ol, K::P, K::Param, K::Plaintext,
-       K::Pre, K::Script, K::Search, K::Section, K::Select, K::Source, K::Style, K::Summary,
-       K::Table, K::Tbody, K::Td, K::Template, K::Textarea, K::Tfoot, K::Th, K::Thead, K::Title,
-       K::Tr, K::Track, K::Ul, K::Wbr, K::Xmp, K::MathMi, K::MathMo, K::MathMn, K::MathMs,
-       K::MathMtext, K::MathAnnotationXml, K::SvgForeignObject, K::SvgDesc, K::SvgTitle},
-      kSpecial);
-  set({K::A, K::B, K::Big, K::Code, K::Em, K::Font, K::I, K::Nobr, K::S, K::Small, K::Strike,
-       K::Strong, K::Tt, K::U},
-      kFormatting);
-  set({K::Dd, K::Dt, K::Li, K::Optgroup, K::Option, K::P, K::Rb, K::Rp, K::Rt, K::Rtc},
-      kImpliedEnd | kThoroughlyImpliedEnd);
-  set({K::Caption, K::Colgroup, K::Tbody, K::Td, K::Tfoot, K::Th, K::Thead, K::Tr},
-      kThoroughlyImpliedEnd);
-  set({K::Applet, K::Caption, K::Html, K::Table, K::Td, K::Th, K::Marquee, K::Object,
-       K::Template, K::Select, K::MathMi, K::MathMo, K::MathMn, K::MathMs, K::MathMtext,
-       K::MathAnnotationXml, K::SvgForeignObject, K::SvgDesc, K::SvgTitle},
-      kDefaultScope);
-  set({K::Ol, K::Ul}, kScopeListItem);
-  set({K::Button}, kScopeButton);
-  set({K::Html, K::Table, K::Template}, kScopeTable);
-  set({K::H1, K::H2, K::H3, K::H4, K::H5, K::H6}, kHeading);
-  set({K::MathMi, K::MathMo, K::MathMn, K::MathMs, K::MathMtext}, kMathMlTextIntegration);
-  set({K::B, K::Big, K::Blockquote, K::Body, K::Br, K::Center, K::Code, K::Dd, K::Div, K::Dl,
-       K::Dt, K::Em, K::Embed, K::H1, K::H2, K::H3, K::H4, K::H5, K::H6, K::Head, K::Hr, K::I,
-       K::Img, K::Li, K::Listing, K::Menu, K::Meta, K::Nobr, K::Ol, K::P, K::Pre, K::Ruby, K::S,
-       K::Small, K::Span, K::Strong, K::Strike, K::Sub, K::Sup, K::Table, K::Tt, K::U, K::Ul,
-       K::Var},
-      kBreaksOutOfForeign);
-  return t;
-}();
 
 // Mixed-case SVG names; the lower-case form is the key.
 constexpr std::string_view kSvgTagNames[] = {
@@ -178,8 +146,6 @@ Kind element_kind(Namespace ns, std::string_view local) {
     default: return Kind::Other;
   }
 }
-
-std::uint32_t kind_flags(Kind kind) { return kFlagTable[static_cast<std::size_t>(kind)]; }
 
 std::string_view adjust_svg_tag_name(std::string_view local) {
   static const NameMap* map = lower_case_map(kSvgTagNames);

@@ -2,7 +2,9 @@
 // MathML content.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
@@ -69,8 +71,56 @@ enum KindFlag : std::uint32_t {
   kBreaksOutOfForeign = 1u << 10,  // start tags that leave SVG and MathML content
 };
 
-std::uint32_t kind_flags(Kind kind);
-inline bool has_flag(Kind kind, KindFlag flag) { return (kind_flags(kind) & flag) != 0; }
+namespace detail {
+inline constexpr std::uint32_t kDefaultScope = kScopeDefault | kScopeListItem | kScopeButton;
+
+inline constexpr std::array<std::uint32_t, kKindCount> kFlagTable = [] {
+  std::array<std::uint32_t, kKindCount> t{};
+  auto set = [&t](std::initializer_list<Kind> kinds, std::uint32_t flags) {
+    for (Kind k : kinds) t[static_cast<std::size_t>(k)] |= flags;
+  };
+  using K = Kind;
+  set({K::Address, K::Applet, K::Area, K::Article, K::Aside, K::Base, K::Basefont, K::Bgsound,
+       K::Blockquote, K::Body, K::Br, K::Button, K::Caption, K::Center, K::Col, K::Colgroup,
+       K::Dd, K::Details, K::Dir, K::Div, K::Dl, K::Dt, K::Embed, K::Fieldset, K::Figcaption,
+       K::Figure, K::Footer, K::Form, K::Frame, K::Frameset, K::H1, K::H2, K::H3, K::H4, K::H5,
+       K::H6, K::Head, K::Header, K::Hgroup, K::Hr, K::Html, K::Iframe, K::Img, K::Input,
+       K::Keygen, K::Li, K::Link, K::Listing, K::Main, K::Marquee, K::Menu, K::Meta, K::Nav,
+       K::Noembed, K::Noframes, K::Noscript, K::Object, K::Ol, K::P, K::Param, K::Plaintext,
+       K::Pre, K::Script, K::Search, K::Section, K::Select, K::Source, K::Style, K::Summary,
+       K::Table, K::Tbody, K::Td, K::Template, K::Textarea, K::Tfoot, K::Th, K::Thead, K::Title,
+       K::Tr, K::Track, K::Ul, K::Wbr, K::Xmp, K::MathMi, K::MathMo, K::MathMn, K::MathMs,
+       K::MathMtext, K::MathAnnotationXml, K::SvgForeignObject, K::SvgDesc, K::SvgTitle},
+      kSpecial);
+  set({K::A, K::B, K::Big, K::Code, K::Em, K::Font, K::I, K::Nobr, K::S, K::Small, K::Strike,
+       K::Strong, K::Tt, K::U},
+      kFormatting);
+  set({K::Dd, K::Dt, K::Li, K::Optgroup, K::Option, K::P, K::Rb, K::Rp, K::Rt, K::Rtc},
+      kImpliedEnd | kThoroughlyImpliedEnd);
+  set({K::Caption, K::Colgroup, K::Tbody, K::Td, K::Tfoot, K::Th, K::Thead, K::Tr},
+      kThoroughlyImpliedEnd);
+  set({K::Applet, K::Caption, K::Html, K::Table, K::Td, K::Th, K::Marquee, K::Object,
+       K::Template, K::Select, K::MathMi, K::MathMo, K::MathMn, K::MathMs, K::MathMtext,
+       K::MathAnnotationXml, K::SvgForeignObject, K::SvgDesc, K::SvgTitle},
+      kDefaultScope);
+  set({K::Ol, K::Ul}, kScopeListItem);
+  set({K::Button}, kScopeButton);
+  set({K::Html, K::Table, K::Template}, kScopeTable);
+  set({K::H1, K::H2, K::H3, K::H4, K::H5, K::H6}, kHeading);
+  set({K::MathMi, K::MathMo, K::MathMn, K::MathMs, K::MathMtext}, kMathMlTextIntegration);
+  set({K::B, K::Big, K::Blockquote, K::Body, K::Br, K::Center, K::Code, K::Dd, K::Div, K::Dl,
+       K::Dt, K::Em, K::Embed, K::H1, K::H2, K::H3, K::H4, K::H5, K::H6, K::Head, K::Hr, K::I,
+       K::Img, K::Li, K::Listing, K::Menu, K::Meta, K::Nobr, K::Ol, K::P, K::Pre, K::Ruby, K::S,
+       K::Small, K::Span, K::Strong, K::Strike, K::Sub, K::Sup, K::Table, K::Tt, K::U, K::Ul,
+       K::Var},
+      kBreaksOutOfForeign);
+  return t;
+}();
+
+}  // namespace detail
+
+constexpr std::uint32_t kind_flags(Kind kind) { return detail::kFlagTable[static_cast<std::size_t>(kind)]; }
+constexpr bool has_flag(Kind kind, KindFlag flag) { return (kind_flags(kind) & flag) != 0; }
 
 // SVG element names in their mixed-case form ("foreignobject" -> "foreignObject"); the name itself
 // when it has none.

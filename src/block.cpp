@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "block_finalize.h"
 #include "block_lists.h"
 #include "block_scan.h"
 #include "frontmatter.h"
@@ -185,6 +186,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 
   enforce_ordered_lists(drafts);
   // Implicit figures need the inline parser; they are decided here, before the spans are taken.
+  if (options.implicit_figures)
+    decide_figures(drafts, InlineContext{options, parser.link_defs, parser.footnote_labels, nullptr});
   if (mode != 0) {
     // The draft spans come in pre-order, already sorted by start line; the driver's own spans
     // (attribute definitions, link definitions) are merged in before spans of the same line.
@@ -229,7 +232,9 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 namespace vedavi {
 
 Document parse(std::string_view source, const Options& options) {
-  return std::move(block::parse_source(source, options, 0).document);
+  block::Parsed parsed = block::parse_source(source, options, 0);
+  block::finish_parse(parsed, options);
+  return std::move(parsed.document);
 }
 
 }  // namespace vedavi

@@ -2,6 +2,7 @@
 // hostile inputs, checked by the shape of what they build.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "html5/parse.h"
@@ -100,6 +101,64 @@ TEST(ParseFragment, ContextElementIsCreatedAndLeftDetached) {
     EXPECT_EQ(sink.nodes[1].parent, kNoNode);
     ASSERT_EQ(sink.children(0).size(), 1u);
     EXPECT_EQ(dump_tree(sink, sink.children(0)[0]), c.expected) << c.input;
+  }
+}
+
+// Random tag soup over the elements with the most involved rules, as documents and as fragments
+// in assorted contexts: nothing may fail, and every reachable node must link back to its parent.
+TEST(ParseRandomMarkup, BuildsConsistentTrees) {
+  static constexpr const char* kPieces[] = {
+      "<a>", "</a>", "<b>", "</b>", "<i>", "</i>", "<nobr>", "</nobr>", "<p>", "</p>", "<div>",
+      "</div>", "<table>", "</table>", "<tr>", "</tr>", "<td>", "</td>", "<th>", "<tbody>",
+      "<caption>", "</caption>", "<colgroup>", "<col>", "<template>", "</template>", "<svg>",
+      "</svg>", "<math>", "</math>", "<mi>", "<foreignObject>", "</foreignObject>", "<desc>",
+      "<annotation-xml encoding=text/html>", "</annotation-xml>", "<select>", "</select>",
+      "<option>", "<optgroup>", "<hr>", "<input>", "<li>", "<dd>", "<ul>", "</ul>", "<form>",
+      "</form>", "<button>", "</button>", "<frameset>", "<frame>", "<head>", "<body>", "</body>",
+      "<html>", "</html>", "<title>", "</title>", "<textarea>", "</textarea>", "<script>",
+      "</script>", "<style>", "<plaintext>", "<noscript>", "<iframe>", "<xmp>", "<ruby>", "<rt>",
+      "<rp>", "<h1>", "<h2>", "</h1>", "<pre>", "<applet>", "</applet>", "<marquee>", "<object>",
+      "<x-y>", "</x-y>", "<br>", "</br>", "<image>", "<font color=red>", "<span>", "</span>",
+      "<![CDATA[c]]>", "<!--c-->", "<!DOCTYPE html>", "x", " ", "\n", "&amp;", "\0", "<g/>",
+      "<path>", "</path>",
+  };
+  static constexpr const char* kContexts[] = {
+      "", "body", "table", "tr", "td", "select", "template", "html", "head", "colgroup", "title",
+      "svg foreignObject", "math mi", "svg path", "math annotation-xml", "frameset",
+  };
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 3000; ++round) {
+    std::string input;
+    int pieces = static_cast<int>(rng() % 60);
+    for (int i = 0; i < pieces; ++i) input += kPieces[rng() % std::size(kPieces)];
+    std::string context = kContexts[rng() % std::size(kContexts)];
+    TreeBuilderOptions options;
+    options.scripting_enabled = rng() % 2 == 0;
+    ArenaSink sink;
+    if (context.empty()) {
+      ASSERT_TRUE(parse_document(input, sink, options));
+    } else {
+      QualName name{"", Namespace::Html, context};
+      if (context.rfind("svg ", 0) == 0) name = {"", Namespace::Svg, context.substr(4)};
+      if (context.rfind("math ", 0) == 0) name = {"", Namespace::MathMl, context.substr(5)};
+      ASSERT_TRUE(parse_fragment(input, sink, name, options));
+    }
+    // Parent links agree with child lists, for the document and every template's contents.
+    std::vector<Handle> roots{0};
+    for (const Node& n : sink.nodes) {
+      if (n.template_contents != kNoNode) roots.push_back(n.template_contents);
+    }
+    for (Handle root : roots) {
+      std::vector<Handle> stack{root};
+      while (!stack.empty()) {
+        Handle id = stack.back();
+        stack.pop_back();
+        for (Handle c = sink.nodes[id].first_child; c != kNoNode; c = sink.nodes[c].next) {
+          ASSERT_EQ(sink.nodes[c].parent, id) << input;
+          stack.push_back(c);
+        }
+      }
+    }
   }
 }
 

@@ -2,10 +2,14 @@
 // hooks, and adversarial inputs (deep, misnested, scope-heavy) checked by the shape they build.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "html5/tree_builder.h"
+#include "html5/tree_builder_handle_map.h"
 #include "tests/cpp/html5/test_sink.h"
 
 namespace html5 {
@@ -157,6 +161,66 @@ TEST(TreeBuilderDocument, BuildsTheImpliedSkeleton) {
   for (const Case& c : cases) EXPECT_EQ(document_dump(c.input), c.expected) << c.input;
 }
 
+TEST(TreeBuilderDocument, DoctypeDecidesTheQuirksMode) {
+  struct Case {
+    std::optional<std::string> name, public_id, system_id;
+    bool iframe_srcdoc;
+    QuirksMode expected;
+  } cases[] = {
+      {"html", std::nullopt, std::nullopt, false, QuirksMode::NoQuirks},
+      {"html", "-//W3C//DTD HTML 4.01 Transitional//EN", std::nullopt, false, QuirksMode::Quirks},
+      {"html", "-//W3C//DTD HTML 4.01 Transitional//EN", "http://www.w3.org/TR/html4/loose.dtd",
+       false, QuirksMode::LimitedQuirks},
+      {"html", "-//w3c//dtd xhtml 1.0 transitional//en", std::nullopt, false,
+       QuirksMode::LimitedQuirks},
+      {"html", "html", std::nullopt, false, QuirksMode::Quirks},
+      {"foo", std::nullopt, std::nullopt, false, QuirksMode::Quirks},
+      {std::nullopt, std::nullopt, std::nullopt, false, QuirksMode::Quirks},
+      // An iframe srcdoc document is never quirky.
+      {"foo", std::nullopt, std::nullopt, true, QuirksMode::NoQuirks},
+  };
+  for (const Case& c : cases) {
+    ArenaSink sink;
+    TreeBuilderOptions options;
+    options.iframe_srcdoc = c.iframe_srcdoc;
+    TreeBuilder builder(sink, options);
+    Token t;
+    t.kind = TokenKind::Doctype;
+    t.doctype.name = c.name;
+    t.doctype.public_id = c.public_id;
+    t.doctype.system_id = c.system_id;
+    builder.process_token(t, 1);
+    Feeder(builder).feed("<p>").finish();
+    EXPECT_EQ(sink.quirks, c.expected) << c.name.value_or("(none)") << " " << c.public_id.value_or("");
+  }
+  // No doctype at all: quirks, except in an iframe srcdoc document.
+  for (bool srcdoc : {false, true}) {
+    ArenaSink sink;
+    TreeBuilderOptions options;
+    options.iframe_srcdoc = srcdoc;
+    TreeBuilder builder(sink, options);
+    Feeder(builder).feed("<p>").finish();
+    EXPECT_EQ(sink.quirks, srcdoc ? QuirksMode::NoQuirks : QuirksMode::Quirks);
+  }
+}
+
+TEST(TreeBuilderDocument, DoctypesCanBeDropped) {
+  for (bool drop : {false, true}) {
+    ArenaSink sink;
+    TreeBuilderOptions options;
+    options.drop_doctype = drop;
+    TreeBuilder builder(sink, options);
+    Token t;
+    t.kind = TokenKind::Doctype;
+    t.doctype.name = "html";
+    builder.process_token(t, 1);
+    Feeder(builder).finish();
+    EXPECT_EQ(dump_tree(sink, 0), std::string(drop ? "" : "| <!DOCTYPE html>\n") +
+                                      "| <html>\n|   <head>\n|   <body>\n");
+    EXPECT_EQ(sink.quirks, QuirksMode::NoQuirks);  // the doctype still sets the mode
+  }
+}
+
 TEST(TreeBuilderFragment, ContextDecidesTheMode) {
   struct Case {
     QualName context;
@@ -291,6 +355,49 @@ TEST(TreeBuilderFragment, ScriptsAreMarkedAlreadyStarted) {
   EXPECT_EQ(sink.nodes[sink.started_scripts[0]].name.local, "script");
 }
 
+TEST(TagKinds, NamesLookUpExactly) {
+  struct Case {
+    std::string_view name;
+    Kind kind;
+  } cases[] = {
+      {"a", Kind::A}, {"b", Kind::B}, {"br", Kind::Br}, {"h6", Kind::H6}, {"xmp", Kind::Xmp},
+      {"table", Kind::Table}, {"template", Kind::Template}, {"plaintext", Kind::Plaintext},
+      {"blockquote", Kind::Blockquote}, {"figcaption", Kind::Figcaption}, {"svg", Kind::Svg},
+      {"", Kind::Other}, {"abbr", Kind::Other}, {"tables", Kind::Other}, {"tabl", Kind::Other},
+      {"blockquotes", Kind::Other}, {"figcaptionfigcaption", Kind::Other}, {"TABLE", Kind::Other},
+      {"foreignObject", Kind::Other}, {"h7", Kind::Other}, {"x-table", Kind::Other},
+  };
+  for (const Case& c : cases) EXPECT_EQ(html_kind(c.name), c.kind) << c.name;
+  EXPECT_EQ(element_kind(Namespace::Svg, "foreignObject"), Kind::SvgForeignObject);
+  EXPECT_EQ(element_kind(Namespace::Svg, "table"), Kind::Other);
+  EXPECT_EQ(element_kind(Namespace::MathMl, "annotation-xml"), Kind::MathAnnotationXml);
+}
+
+TEST(HandleMap, AgreesWithAStandardMapUnderRandomEdits) {
+  // Few distinct keys, so probe runs collide, wrap and get shifted back on erase.
+  std::mt19937 rng(7);
+  HandleMap map;
+  std::unordered_map<Handle, std::uint32_t> model;
+  for (int step = 0; step < 200000; ++step) {
+    Handle key = rng() % 97 * 1000003u;
+    switch (rng() % 3) {
+      case 0:
+        map.set(key, static_cast<std::uint32_t>(step));
+        model[key] = static_cast<std::uint32_t>(step);
+        break;
+      case 1: EXPECT_EQ(map.erase(key), model.erase(key) == 1); break;
+      default: {
+        auto it = model.find(key);
+        auto got = map.get(key);
+        ASSERT_EQ(got.has_value(), it != model.end()) << step;
+        if (got) {
+          ASSERT_EQ(*got, it->second) << step;
+        }
+      }
+    }
+  }
+}
+
 // Inputs where a naive stack walk per token is quadratic; each must build the expected shape.
 constexpr int kDeep = 100000;
 
@@ -345,6 +452,23 @@ TEST(TreeBuilderFormatting, AtMostThreeIdenticalEntriesAreReopened) {
   for (const Case& c : cases) EXPECT_EQ(document_dump(c.input), c.expected) << c.input;
 }
 
+TEST(TreeBuilderFormatting, ThreeIdenticalEntriesAmongManyOthers) {
+  // Past a few entries the list counts signatures instead of scanning; the rule must not change.
+  std::string input = "<p>";
+  for (int i = 0; i < 20; ++i) input += "<s id=" + std::to_string(i) + ">";
+  input += "<b c=1><b c=1><b c=1><b c=1>x</p>y";
+  ArenaSink sink;
+  TreeBuilder builder(sink);
+  Feeder(builder).feed(input).finish();
+  int s_count = 0, b_count = 0;
+  for (const Node& n : sink.nodes) {
+    s_count += n.name.local == "s";
+    b_count += n.name.local == "b";
+  }
+  EXPECT_EQ(s_count, 40);     // 20 in the paragraph, 20 reopened for "y"
+  EXPECT_EQ(b_count, 4 + 3);  // only three of the four identical b are reopened
+}
+
 TEST(TreeBuilderAdversarial, AnchorsFosteredOutOfATable) {
   ArenaSink sink;
   TreeBuilder builder(sink);
@@ -374,7 +498,8 @@ TEST(TreeBuilderAdversarial, ScopeChecksUnderADeepStack) {
   struct Case {
     std::string input;
     const char* leaf;  // the element that must hold the text "x"
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       // A p under a button boundary, then many block starts that ask for it.
       {"<p><button>" + repeat("<div>", kDeep) + "x", "div"},
       // Many tables opened and closed under deep nesting (the mode is reset each time).
@@ -390,6 +515,18 @@ TEST(TreeBuilderAdversarial, ScopeChecksUnderADeepStack) {
       // Foreign end tags that match nothing.
       {"<svg>" + repeat("<g>", kDeep) + repeat("</h>", kDeep) + "x", "g"},
   };
+  // Open b elements that the list no longer names (only three identical entries stay), closed one
+  // by one over a long list of distinct entries.
+  std::string distinct;
+  for (int i = 0; i < kDeep / 2; ++i) distinct += "<i id=" + std::to_string(i) + ">";
+  cases.push_back({distinct + repeat("<b>", kDeep / 2) + repeat("</b>", kDeep / 2) + "x", "i"});
+  // A formatting element out of scope behind a table, far down a long list: each end tag must
+  // find it without walking the list.
+  std::string fostered;
+  for (int i = 0; i < kDeep / 2; ++i) fostered += "<b id=" + std::to_string(i) + ">";
+  cases.push_back({"<a><table>" + fostered + repeat("</a>", kDeep / 2) + "x", "b"});
+  // Misnested runs after a long list of distinct formatting elements.
+  cases.push_back({distinct + repeat("<b><p>x</b>", kDeep / 2), "b"});
   for (const Case& c : cases) {
     ArenaSink sink;
     TreeBuilder builder(sink);

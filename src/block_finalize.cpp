@@ -1,0 +1,268 @@
+// Implicit figures, footnote extraction and the finishing of drafts into blocks.
+#include "block_finalize.h"
+
+#include <utility>
+
+#include "internal_error.h"
+
+namespace vedavi::block {
+namespace {
+
+Inlines parse_leaf(std::string_view text, const InlineContext& ctx) {
+  return inl::coalesce(inl::parse_inner(text, ctx));
+}
+
+Inline template_inline(TemplateToken token) {
+  token.form = TemplateForm::Auto;  // the form served recognition only
+  token.end = 0;
+  return Inline(std::move(token));
+}
+
+// One list of drafts waiting to be finished into the block list at `dest`.
+struct Job {
+  Drafts drafts;
+  Blocks* dest;
+  bool panel = false;  // the list of a panel div: a leading heading becomes its title
+};
+
+// Where the children of a block just finished go once its siblings are all in place.
+struct ChildJob {
+  std::size_t index;  // of the block in the destination list
+  std::size_t item;   // list item number, for lists
+  Drafts drafts;
+  bool panel = false;
+};
+
+class Finisher {
+ public:
+  explicit Finisher(const InlineContext& ctx) : ctx_(ctx) {}
+
+  Blocks run(Drafts drafts) {
+    Blocks root;
+    jobs_.push_back(Job{std::move(drafts), &root, false});
+    while (!jobs_.empty()) {
+      Job job = std::move(jobs_.back());
+      jobs_.pop_back();
+      finish_list(job);
+    }
+    return root;
+  }
+
+ private:
+  void finish_list(Job& job) {
+    std::vector<ChildJob> pending;
+    // Splice members stand in the splice's place: walk nested splices with a stack of lists.
+    std::vector<std::pair<Drafts*, std::size_t>> walk{{&job.drafts, 0}};
+    bool first = true;
+    while (!walk.empty()) {
+      auto& [list, i] = walk.back();
+      if (i == list->size()) {
+        walk.pop_back();
+        continue;
+      }
+      Draft& draft = (*list)[i++];
+      if (auto* splice = std::get_if<draft::Splice>(&draft.block)) {
+        walk.emplace_back(&splice->members, 0);
+        continue;
+      }
+      const bool title = job.panel && first;
+      first = false;
+      job.dest->push_back(finish_block(std::move(draft.block), job.dest->size(), title, pending));
+    }
+    // The destination list is complete, so pointers into its blocks stay valid.
+    for (ChildJob& c : pending) {
+      Block& block = (*job.dest)[c.index];
+      Blocks* dest = nullptr;
+      if (auto* list = block.get_if<Block::List>()) dest = &list->items[c.item].children;
+      else dest = block.children();
+      jobs_.push_back(Job{std::move(c.drafts), dest, c.panel});
+    }
+  }
+
+  Block finish_block(DraftBlock&& draft, std::size_t index, bool panel_title,
+                     std::vector<ChildJob>& pending) {
+    return std::visit(
+        [&](auto&& d) -> Block {
+          using T = std::decay_t<decltype(d)>;
+          if constexpr (std::is_same_v<T, draft::Paragraph>) {
+            return Block(Block::Paragraph{std::move(d.attr), parse_leaf(d.text, ctx_)});
+          } else if constexpr (std::is_same_v<T, draft::Figure>) {
+            return Block(Block::Figure{std::move(d.attr), std::move(d.caption), std::move(d.image)});
+          } else if constexpr (std::is_same_v<T, draft::Heading>) {
+            if (panel_title) return Block(Block::PanelTitle{std::move(d.attr), parse_leaf(d.text, ctx_)});
+            return Block(Block::Heading{std::move(d.attr), parse_leaf(d.text, ctx_), d.level});
+          } else if constexpr (std::is_same_v<T, draft::BlockQuote>) {
+            pending.push_back(ChildJob{index, 0, std::move(d.children), false});
+            return Block(Block::BlockQuote{std::move(d.attr), {}});
+          } else if constexpr (std::is_same_v<T, draft::List>) {
+            Block::List list{std::move(d.attr), {}, d.start, d.ordered, d.tight};
+            list.items.reserve(d.items.size());
+            for (std::size_t k = 0; k < d.items.size(); ++k) {
+              DraftListItem& item = d.items[k];
+              list.items.push_back(ListItem{std::move(item.attr), {}, item.task});
+              pending.push_back(ChildJob{index, k, std::move(item.children), false});
+            }
+            return Block(std::move(list));
+          } else if constexpr (std::is_same_v<T, draft::DefinitionList>) {
+            Block::DefinitionList out{std::move(d.attr), {}};
+            for (DraftDefinitionItem& item : d.items) {
+              DefinitionItem finished;
+              for (const std::string& term : item.terms) {
+                attrs::StrippedAttr split = attrs::strip_trailing_attr(term);
+                finished.terms.push_back(DefinitionTerm{std::move(split.attr), parse_leaf(split.text, ctx_)});
+              }
+              for (const std::string& definition : item.definitions)
+                finished.definitions.push_back(parse_leaf(definition, ctx_));
+              out.items.push_back(std::move(finished));
+            }
+            return Block(std::move(out));
+          } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
+            return Block(Block::CodeBlock{std::move(d.attr), std::move(d.info), std::move(d.text), std::move(d.lang)});
+          } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
+            return Block(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
+          } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {
+            return Block(Block::ThematicBreak{std::move(d.attr)});
+          } else if constexpr (std::is_same_v<T, draft::Table>) {
+            return finish_table(std::move(d));
+          } else if constexpr (std::is_same_v<T, draft::Div>) {
+            std::optional<Attr> panel = d.attr.panel();
+            pending.push_back(ChildJob{index, 0, std::move(d.children), panel.has_value()});
+            return Block(Block::Div{panel ? std::move(*panel) : std::move(d.attr), {}});
+          } else if constexpr (std::is_same_v<T, draft::MathBlock>) {
+            return Block(Block::MathBlock{std::move(d.attr), std::move(d.tex), d.display});
+          } else if constexpr (std::is_same_v<T, draft::RawBlock>) {
+            return Block(Block::RawBlock{std::move(d.format), std::move(d.text)});
+          } else if constexpr (std::is_same_v<T, TemplateToken>) {
+            TemplateToken token = std::move(d);
+            token.form = TemplateForm::Auto;
+            token.end = 0;
+            return Block(std::move(token));
+          } else if constexpr (std::is_same_v<T, draft::ScriptBlock>) {
+            return Block(Block::ScriptBlock{std::move(d.lang), std::move(d.text)});
+          } else {
+            // Footnote definitions and splices never get here.
+            internal_failure(
+                "internal error: entered unreachable code: footnotes move out and containers "
+                "splice before finalize_blocks");
+          }
+        },
+        std::move(draft));
+  }
+
+  Block finish_table(draft::Table&& d) {
+    Block::Table table;
+    table.attr = std::move(d.attr);
+    if (d.caption) {
+      attrs::StrippedAttr split = attrs::strip_trailing_attr(*d.caption);
+      table.caption = parse_leaf(split.text, ctx_);
+      table.attr.merge(split.attr);
+    }
+    table.head_rows = finalize_table_rows(std::move(d.head), ctx_);
+    table.rows = finalize_table_rows(std::move(d.body), ctx_);
+    table.foot_rows = finalize_table_rows(std::move(d.foot), ctx_);
+    for (auto& [row, token] : d.tokens) table.tokens.push_back(TableToken{row, template_inline(std::move(token))});
+    table.aligns = std::move(d.aligns);
+    return Block(std::move(table));
+  }
+
+  const InlineContext& ctx_;
+  std::vector<Job> jobs_;
+};
+
+}  // namespace
+
+void decide_figures(Drafts& drafts, const InlineContext& ctx) {
+  std::vector<Drafts*> lists{&drafts};
+  while (!lists.empty()) {
+    Drafts* list = lists.back();
+    lists.pop_back();
+    for (Draft& draft : *list) {
+      for (Drafts* children : children_mut(draft.block)) lists.push_back(children);
+      auto* para = std::get_if<draft::Paragraph>(&draft.block);
+      if (!para || para->text.size() < 2 || !para->text.starts_with("![")) continue;
+      Inlines parsed = parse_leaf(para->text, ctx);
+      if (parsed.size() != 1 || parsed[0].kind() != InlineKind::Image) continue;
+      Inline image = std::move(parsed[0]);
+      auto& img = *image.get_if<Inline::Image>();
+      draft::Figure figure;
+      figure.attr = std::move(para->attr);
+      if (img.attr.id && !figure.attr.id) figure.attr.id = std::move(img.attr.id);
+      img.attr.id.reset();
+      for (std::string& c : img.attr.classes) figure.attr.push_class(std::move(c));
+      img.attr.classes.clear();
+      figure.caption = img.children;
+      figure.image = std::move(image);
+      draft.block = std::move(figure);
+    }
+  }
+}
+
+void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
+  // An explicit stack in place of recursion: each frame rebuilds one list, after the lists
+  // nested in its current draft have been rebuilt.
+  struct Frame {
+    Drafts* list;
+    Drafts kept{};
+    std::size_t i = 0;
+    std::vector<Drafts*> children{};
+    std::size_t next_child = 0;
+    bool children_listed = false;
+  };
+  std::vector<Frame> stack;
+  stack.push_back(Frame{&drafts});
+  while (!stack.empty()) {
+    Frame& f = stack.back();
+    if (f.i == f.list->size()) {
+      *f.list = std::move(f.kept);
+      stack.pop_back();
+      continue;
+    }
+    Draft& draft = (*f.list)[f.i];
+    if (!f.children_listed) {
+      f.children = children_mut(draft.block);
+      f.next_child = 0;
+      f.children_listed = true;
+    }
+    if (f.next_child < f.children.size()) {
+      Drafts* child = f.children[f.next_child++];
+      stack.push_back(Frame{child});
+      continue;
+    }
+    if (auto* note = std::get_if<draft::FootnoteDef>(&draft.block)) {
+      out.push_back(DraftFootnote{std::move(note->label), std::move(note->children)});
+    } else {
+      f.kept.push_back(std::move(draft));
+    }
+    ++f.i;
+    f.children_listed = false;
+  }
+}
+
+Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx) {
+  return Finisher(ctx).run(std::move(drafts));
+}
+
+std::vector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const InlineContext& ctx) {
+  std::vector<TableRow> out;
+  out.reserve(rows.size());
+  for (TableRowText& row : rows) {
+    TableRow finished{std::move(row.attr), {}};
+    finished.cells.reserve(row.cells.size());
+    for (auto& cell : row.cells)
+      finished.cells.push_back(TableCell{std::move(cell.attr), parse_leaf(cell.content, ctx), cell.align});
+    out.push_back(std::move(finished));
+  }
+  return out;
+}
+
+void finish_parse(Parsed& parsed, const Options& options) {
+  const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr};
+  std::vector<DraftFootnote> notes;
+  take_footnotes(parsed.drafts, notes);
+  parsed.document.blocks = finalize_blocks(std::move(parsed.drafts), ctx);
+  parsed.drafts = Drafts();
+  for (DraftFootnote& note : notes)
+    parsed.document.footnotes.push_back(Footnote{std::move(note.label), finalize_blocks(std::move(note.drafts), ctx)});
+}
+
+}  // namespace vedavi::block

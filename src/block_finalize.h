@@ -1,0 +1,39 @@
+// The last passes of an md parse: implicit figures, footnote definitions moved out of the draft
+// tree, and drafts finished into the document's blocks with every leaf's inlines parsed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "block_build.h"
+#include "block_draft.h"
+#include "document.h"
+#include "inline.h"
+#include "options.h"
+
+namespace vedavi::block {
+
+// A footnote definition taken out of the draft tree.
+struct DraftFootnote {
+  std::string label;
+  Drafts drafts;
+};
+
+// Turns every paragraph that is exactly one image into a figure, at any depth.
+void decide_figures(Drafts& drafts, const InlineContext& ctx);
+
+// Moves every footnote definition, at any depth, into `out`: in document order, except that a
+// definition nested in another comes before it.
+void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out);
+
+// Drafts into blocks: leaves get their inlines, splices dissolve into their parent, panel divs
+// get their panel attributes and title. Walks without recursion on the tree's depth.
+Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx);
+std::vector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const InlineContext& ctx);
+
+// Finishes a parse of span mode 0: footnote definitions out of the drafts, then the drafts and
+// each footnote's drafts into `document.blocks` and `document.footnotes`. Figures are decided
+// before, by `decide_figures`, while spans are still collected.
+void finish_parse(Parsed& parsed, const Options& options);
+
+}  // namespace vedavi::block

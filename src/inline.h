@@ -1,0 +1,68 @@
+// The md inline parser: the entry that turns one leaf's text into inlines, its event stream for
+// the span listings, the highlighter and the re-wrapper, and the coalescing of inline lists.
+//
+// `inline` is a keyword, so the parser's functions live in the namespace `inl`.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "document.h"
+#include "link_ref.h"
+#include "options.h"
+
+namespace vedavi {
+
+// Normalised label -> definition (the first definition of a label wins).
+using LinkMap = std::unordered_map<std::string, LinkRef>;
+// The labels of the footnotes a document defines, exactly as written.
+using FootnoteLabels = std::unordered_set<std::string>;
+
+enum class InlineEventKind : std::uint8_t {
+  Emph, Strong, Strike, Highlight, Code, LinkTail, Link, Autolink, Xref, FootnoteRef, Attrs,
+  TemplateToken, Comment, RefLink, Span, Note, Superscript, Subscript, MathInline, RawInline,
+  HtmlInline,
+};
+inline constexpr std::size_t kInlineEventKindCount = 21;
+
+// Where one recognised construct lies in the parsed text, as byte offsets [start, end).
+struct InlineEvent {
+  InlineEventKind kind = InlineEventKind::Emph;
+  bool is_image = false;        // Link and RefLink only
+  std::size_t bracket_end = 0;  // Link, RefLink and Span: just past the "]" of the bracket text
+  std::size_t start = 0;
+  std::size_t end = 0;
+  friend bool operator==(const InlineEvent&, const InlineEvent&) = default;
+};
+
+// What every inline parse of one document receives. `events`, when set, collects the events of
+// every construct recognised.
+struct InlineContext {
+  const Options& options;
+  const LinkMap& links;
+  const FootnoteLabels& footnotes;
+  std::vector<InlineEvent>* events = nullptr;
+};
+
+namespace inl {
+
+// The inlines of one leaf's text, coalesced. Never fails: what does not complete stays text.
+Inlines parse_inner(std::string_view text, const InlineContext& ctx);
+
+// Appends `item`, merging it into the last element when both are text.
+void push_coalesced(Inlines& list, Inline&& item);
+// No two adjacent texts at any depth (note contents excepted), and a strong without attributes
+// directly inside a strong without attributes flattened. Walks without recursion.
+Inlines coalesce(Inlines list);
+
+// The events of a text, sorted by start ascending and, for equal starts, end descending (stable).
+std::vector<InlineEvent> inline_events(std::string_view text, const Options& options,
+                                       const LinkMap& links, const FootnoteLabels& footnotes);
+
+}  // namespace inl
+}  // namespace vedavi

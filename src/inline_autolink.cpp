@@ -1,0 +1,320 @@
+// Bare autolinks and the e-mail address grammar.
+#include "inline_autolink.h"
+
+#include <string>
+
+#include "scan.h"
+#include "unicode.h"
+#include "utf8.h"
+
+namespace vedavi::inl {
+namespace {
+
+constexpr std::size_t kWordLimit = 255;
+
+bool is_url_trailing_punct(char c) {
+  return c == '!' || c == '"' || c == '\'' || c == '*' || c == ',' || c == '.' || c == ':' ||
+         c == '?' || c == '~';
+}
+bool is_email_trailing_punct(char c) {
+  return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == ')';
+}
+bool is_local_char(char32_t c) {
+  if (c < 0x80 && scan::is_ascii_alnum(static_cast<char>(c))) return true;
+  constexpr std::string_view kExtra = ".!#$%&'*+/=?^_`{|}~-";
+  return c < 0x80 && kExtra.find(static_cast<char>(c)) != std::string_view::npos;
+}
+bool is_label_char(char c) { return scan::is_ascii_alnum(c) || c == '-' || c == '_'; }
+
+bool starts_with_icase(std::string_view text, std::size_t p, std::string_view lower) {
+  if (text.size() - p < lower.size()) return false;
+  for (std::size_t i = 0; i < lower.size(); ++i) {
+    char c = text[p + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
+bool boundary_before(std::string_view text, std::size_t p) {
+  return p == 0 || is_boundary(utf8::prev_char(text, p));
+}
+
+// The first white space or "<" at or after `from`, or the end.
+std::size_t candidate_end(std::string_view text, std::size_t from) {
+  std::size_t i = from;
+  while (i < text.size()) {
+    const utf8::Decoded d = utf8::decode(text, i);
+    if (d.cp == '<' || unicode::is_white_space(d.cp)) break;
+    i += d.len;
+  }
+  return i;
+}
+
+// Validity of every prefix of a word as an e-mail address, in one pass: `valid[m]` tells whether
+// the first m bytes form an address. Prefix properties (no bad character, a valid local part, no
+// second "@", well-formed complete domain labels) stop the pass early once broken.
+class EmailPrefixes {
+ public:
+  explicit EmailPrefixes(std::string_view word) : word_(word) {}
+
+  // The largest m at a character boundary, after trimming trailing punctuation, that is valid.
+  std::optional<std::size_t> longest() {
+    std::optional<std::size_t> best;
+    std::size_t at = std::string_view::npos;  // offset of the "@"
+    bool dot_seen = false;
+    std::size_t label_start = 0;  // start of the current domain label
+    bool labels_ok = true;        // every complete domain label so far is well formed
+    for (std::size_t i = 0; i < word_.size();) {
+      const utf8::Decoded d = utf8::decode(word_, i);
+      const char32_t c = d.cp;
+      if (unicode::is_white_space(c) || c < 0x20 || c == 0x7F || c == '<' || c == '>' || c == '\\')
+        break;
+      if (at == std::string_view::npos) {
+        if (c == '@') {
+          if (i == 0) break;
+          at = i;
+          label_start = i + 1;
+        } else if (!is_local_char(c)) {
+          break;
+        }
+      } else {
+        if (c == '@') break;
+        if (c == '.') {
+          if (!label_ok(label_start, i)) labels_ok = false;
+          dot_seen = true;
+          label_start = i + 1;
+        } else if (c >= 0x80 || !is_label_char(static_cast<char>(c))) {
+          break;
+        }
+      }
+      i += d.len;
+      // The prefix [0, i) as the candidate remainder when its last byte is not trimmed away.
+      if (at != std::string_view::npos && labels_ok && dot_seen &&
+          !is_email_trailing_punct(word_[i - 1]) && label_ok(label_start, i)) {
+        best = i;
+      }
+      if (!labels_ok) break;
+    }
+    return best;
+  }
+
+ private:
+  bool label_ok(std::size_t b, std::size_t e) const {
+    return e > b && scan::is_ascii_alnum(word_[b]) && scan::is_ascii_alnum(word_[e - 1]);
+  }
+  std::string_view word_;
+};
+
+}  // namespace
+
+bool is_boundary(char32_t c) {
+  switch (c) {
+    case 0: case '(': case '[': case '{': case ':': case ';': case '\'': case '"': case '/':
+    case '*': case '~':
+      return true;
+    default:
+      return unicode::is_white_space(c);
+  }
+}
+
+bool is_email(std::string_view s) {
+  if (s.empty()) return false;
+  const auto longest = EmailPrefixes(s).longest();
+  if (longest == s.size()) return true;
+  // A final trailing-punctuation byte is trimmed by the prefix search but belongs to `s` here:
+  // an address never ends in one of these (its last label ends with a letter or digit).
+  return false;
+}
+
+std::optional<std::string_view> bare_email_prefix(std::string_view word) {
+  const auto m = EmailPrefixes(word).longest();
+  if (!m) return std::nullopt;
+  if (*m < word.size() && (word[*m] == '_' || word[*m] == '-')) return std::nullopt;
+  return word.substr(0, *m);
+}
+
+std::string_view bounded_autolink_word(std::string_view text, std::size_t start) {
+  std::size_t limit = std::min(text.size(), start + kWordLimit);
+  while (limit < text.size() && !utf8::is_boundary(text, limit)) --limit;
+  std::size_t i = start;
+  while (i < limit) {
+    const utf8::Decoded d = utf8::decode(text, i);
+    if (unicode::is_white_space(d.cp)) break;
+    i += d.len;
+  }
+  return text.substr(start, std::min(i, limit) - start);
+}
+
+std::size_t trim_trailing_url_punct(std::string_view text, std::size_t start, std::size_t end) {
+  while (end > start && is_url_trailing_punct(text[end - 1])) --end;
+  return end;
+}
+
+std::size_t trim_bare_url_end(std::string_view text, std::size_t start, std::size_t end) {
+  end = trim_trailing_url_punct(text, start, end);
+  bool entity_tail = false;
+  if (end > start && text[end - 1] == ';') {
+    const std::size_t amp = text.rfind('&', end - 1);
+    if (amp != std::string_view::npos && amp >= start && amp + 2 < end) {
+      bool alnum = true;
+      for (std::size_t i = amp + 1; i + 1 < end; ++i) alnum = alnum && scan::is_ascii_alnum(text[i]);
+      if (alnum) {
+        end = amp;
+        entity_tail = true;
+      }
+    }
+  }
+  if (!entity_tail) {
+    while (end > start && text[end - 1] == ';') --end;
+  }
+  std::size_t open = 0, close = 0;
+  for (std::size_t i = start; i < end; ++i) {
+    open += text[i] == '(';
+    close += text[i] == ')';
+  }
+  while (end > start && text[end - 1] == ')' && close > open) {
+    --end;
+    --close;
+  }
+  return trim_trailing_url_punct(text, start, end);
+}
+
+bool preceded_by_angle_opener(std::string_view text, std::size_t p) {
+  while (p > 0) {
+    const std::size_t prev = utf8::prev_boundary(text, p);
+    const char32_t c = utf8::decode(text, prev).cp;
+    if (!unicode::is_white_space(c)) return c == '<';
+    p = prev;
+  }
+  return false;
+}
+
+std::size_t AutolinkMemo::next_at_sign(std::string_view text, std::size_t from) {
+  if (!at_valid_ || from < at_from_ || from > at_found_) {
+    const std::size_t pos = text.find('@', from);
+    at_found_ = pos == std::string_view::npos ? text.size() : pos;
+    at_from_ = from;
+    at_valid_ = true;
+  }
+  return at_found_;
+}
+
+bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p) {
+  // Walking back from p over white space reaches what walking back from the start of that white
+  // space reaches: reuse the last answer when only white space lies between.
+  if (angle_valid_ && angle_pos_ <= p) {
+    std::size_t i = angle_pos_;
+    bool all_ws = true;
+    while (i < p) {
+      const utf8::Decoded d = utf8::decode(text, i);
+      if (!unicode::is_white_space(d.cp)) {
+        all_ws = false;
+        break;
+      }
+      i += d.len;
+    }
+    if (all_ws) {
+      angle_pos_ = p;
+      return angle_answer_;
+    }
+  }
+  angle_answer_ = inl::preceded_by_angle_opener(text, p);
+  angle_pos_ = p;
+  angle_valid_ = true;
+  return angle_answer_;
+}
+
+namespace {
+
+bool web_checks(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  if (!boundary_before(text, p)) return false;
+  if (p >= 2 && text.substr(p - 2, 2) == "![") return false;
+  return !(memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p));
+}
+
+bool host_ok(std::string_view t) {
+  std::size_t host_start;
+  if (t.starts_with("www.")) {
+    host_start = 0;
+  } else {
+    const std::size_t sep = t.find("://");
+    if (sep == std::string_view::npos) return false;
+    host_start = sep + 3;
+  }
+  std::size_t host_end = t.find_first_of("#/?", host_start);
+  if (host_end == std::string_view::npos) host_end = t.size();
+  const std::string_view host = t.substr(host_start, host_end - host_start);
+  if (host.empty()) return false;
+  std::vector<std::string_view> labels;
+  for (std::size_t b = 0;;) {
+    const std::size_t dot = host.find('.', b);
+    labels.push_back(host.substr(b, dot == std::string_view::npos ? std::string_view::npos : dot - b));
+    if (dot == std::string_view::npos) break;
+    b = dot + 1;
+  }
+  for (std::string_view label : labels)
+    if (label.empty()) return false;
+  for (std::size_t k = labels.size() >= 2 ? labels.size() - 2 : 0; k < labels.size(); ++k) {
+    const std::string_view label = labels[k];
+    if (label.find('_') != std::string_view::npos || label.back() == '-') return false;
+  }
+  return true;
+}
+
+std::optional<InlineMatch> email_after_prefix(std::string_view text, std::size_t p,
+                                              std::size_t prefix_len) {
+  const auto e = bare_email_prefix(bounded_autolink_word(text, p + prefix_len));
+  if (!e) return std::nullopt;
+  const std::size_t end = p + prefix_len + e->size();
+  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e),
+                                             std::string(text.substr(p, end - p)), true}),
+                     end};
+}
+
+}  // namespace
+
+std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  if (p >= text.size()) return std::nullopt;
+  if (starts_with_icase(text, p, "mailto:")) {
+    if (!boundary_before(text, p)) return std::nullopt;
+    return email_after_prefix(text, p, 7);
+  }
+  if (starts_with_icase(text, p, "xmpp:")) {
+    if (!boundary_before(text, p)) return std::nullopt;
+    const auto e = bare_email_prefix(bounded_autolink_word(text, p + 5));
+    if (!e) return std::nullopt;
+    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p + 5 + e->size()));
+    std::string url(text.substr(p, end - p));
+    return InlineMatch{Inline(Inline::Autolink{url, url, false}), end};
+  }
+  const std::string_view rest = text.substr(p);
+  if (rest.starts_with("http://") || rest.starts_with("https://") || rest.starts_with("ftp://") ||
+      rest.starts_with("www.")) {
+    if (!web_checks(text, p, memo)) return std::nullopt;
+    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p));
+    if (end == p) return std::nullopt;
+    const std::string_view t = text.substr(p, end - p);
+    if (!host_ok(t)) return std::nullopt;
+    std::string url = t.starts_with("www.") ? "http://" + std::string(t) : std::string(t);
+    return InlineMatch{Inline(Inline::Autolink{std::move(url), std::string(t), false}), end};
+  }
+  // A plain address: cheap tests first, as this runs after every boundary of a text.
+  const char first = text[p];
+  if (static_cast<unsigned char>(first) >= 0x80 || !is_local_char(static_cast<unsigned char>(first)))
+    return std::nullopt;
+  if (!boundary_before(text, p)) return std::nullopt;
+  const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
+  if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
+  const std::string_view word = bounded_autolink_word(text, p);
+  if (at >= p + word.size()) return std::nullopt;
+  if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
+  if (memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p))
+    return std::nullopt;
+  const auto e = bare_email_prefix(word);
+  if (!e) return std::nullopt;
+  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e), std::string(*e), true}),
+                     p + e->size()};
+}
+
+}  // namespace vedavi::inl

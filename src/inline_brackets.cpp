@@ -1,0 +1,203 @@
+// Brackets: "[", "![" and "^[" openers and their closing "]" as links, images, cross-references,
+// spans, reference links and notes.
+#include <algorithm>
+
+#include "inline_scanner.h"
+#include "inline_xref.h"
+#include "link_ref.h"
+#include "scan.h"
+#include "unicode.h"
+#include "utf8.h"
+
+namespace vedavi::inl {
+namespace {
+
+std::string_view opener_text(BracketKind kind) {
+  switch (kind) {
+    case BracketKind::Link: return "[";
+    case BracketKind::Image: return "![";
+    case BracketKind::Note: return "^[";
+  }
+  return "[";
+}
+
+// A label longer than this many bytes has more than 999 characters.
+constexpr std::size_t kMaxLabelBytes = attrs::kMaxLabelChars * 4;
+
+}  // namespace
+
+void InlineScanner::push_bracket(BracketKind kind, std::size_t pos) {
+  flush_text();
+  const std::size_t node = push_node(Inline(Inline::Text{std::string(opener_text(kind))}));
+  brackets_.push_back(BracketOpener{node, pos, kind, true});
+  p_ = pos;
+}
+
+bool InlineScanner::opener_active(std::size_t index) const {
+  const BracketOpener& b = brackets_[index];
+  return b.active && !(b.kind == BracketKind::Link && index < link_openers_dead_below_);
+}
+
+void InlineScanner::pop_bracket() {
+  brackets_.pop_back();
+  link_openers_dead_below_ = std::min(link_openers_dead_below_, brackets_.size());
+}
+
+const LinkRef* InlineScanner::find_definition(std::string_view label) const {
+  if (label.size() > kMaxLabelBytes || !attrs::valid_link_label(label, false)) return nullptr;
+  auto it = ctx_.links.find(attrs::normalize_label(label));
+  return it == ctx_.links.end() ? nullptr : &it->second;
+}
+
+namespace {
+
+// Whether the text can end a cross-reference item: "@" and id characters, then white space.
+// Checked from the end, so brackets nested many levels deep are turned down without a scan.
+bool ends_like_reference(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0) {
+    const std::size_t prev = utf8::prev_boundary(text, end);
+    if (!unicode::is_white_space(utf8::decode(text, prev).cp)) break;
+    end = prev;
+  }
+  std::size_t i = end;
+  while (i > 0 && (scan::is_ascii_alnum(text[i - 1]) || text[i - 1] == '_' || text[i - 1] == '-')) --i;
+  return i < end && i > 0 && text[i - 1] == '@';
+}
+
+}  // namespace
+
+std::optional<Inline> InlineScanner::cross_reference(std::string_view bracket_text) {
+  if (!ends_like_reference(bracket_text)) return std::nullopt;
+  const bool single = bracket_text.find(';') == std::string_view::npos;
+  Inlines items;
+  for (std::size_t b = 0;;) {
+    const std::size_t semi = bracket_text.find(';', b);
+    const std::string_view item_text =
+        bracket_text.substr(b, semi == std::string_view::npos ? std::string_view::npos : semi - b);
+    auto item = ref_item(item_text, single);
+    if (!item) return std::nullopt;
+    items.push_back(std::move(*item));
+    if (semi == std::string_view::npos) break;
+    b = semi + 1;
+  }
+  if (items.size() == 1) return std::move(items.front());
+  Inline::Span span;
+  span.attr.set_pair("data-refs", "");
+  span.children = std::move(items);
+  return Inline(std::move(span));
+}
+
+void InlineScanner::finish_bracket(const BracketOpener& top, Inline&& made, bool is_link) {
+  process_delimiters(top.node + 1);
+  Inlines children;
+  take_nodes(nodes_[top.node].next, kNoNode, children);
+  *made.children() = std::move(children);
+  drop_delimiters_from(top.node);
+  nodes_[top.node].value = std::move(made);
+  pop_bracket();
+  if (is_link) deactivate_link_openers();
+}
+
+// Closing a bracket at the "]" at offset r: the forms are tried in order, the first that
+// applies wins; with none the "]" is literal text.
+void InlineScanner::close_bracket() {
+  const std::size_t r = p_;
+  flush_text();
+  if (!brackets_.empty() && opener_active(brackets_.size() - 1)) {
+    const BracketOpener top = brackets_.back();
+    if (top.kind == BracketKind::Note) return close_note(top, r);
+    if (close_inline_link(top, r)) return;
+    if (top.kind == BracketKind::Link && (close_cross_reference(top, r) || close_span(top, r))) return;
+    if (close_reference(top, r)) return;
+  }
+  if (!brackets_.empty()) pop_bracket();
+  pending_.append(']');
+  p_ = r + 1;
+}
+
+void InlineScanner::close_note(const BracketOpener& top, std::size_t r) {
+  process_delimiters(top.node + 1);
+  Inlines children;
+  take_nodes(nodes_[top.node].next, kNoNode, children);
+  drop_delimiters_from(top.node);
+  nodes_[top.node].value = Inline(Inline::Note{std::move(children)});
+  pop_bracket();
+  emit(InlineEventKind::Note, top.pos - 2, r + 1);
+  p_ = r + 1;
+}
+
+// "](destination "title")" after the bracket text.
+bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
+  if (r + 1 >= text_.size() || text_[r + 1] != '(') return false;
+  const std::size_t depth = ctx_.options.max_link_paren_depth;
+  const auto paren = paren_content(text_, r + 2, depth, &parens_);
+  if (!paren) return false;
+  auto dt = parse_link_destination_title(paren->content, depth);
+  if (!dt) return false;
+  const bool is_image = top.kind == BracketKind::Image;
+  const std::size_t e = paren->end;
+  emit(InlineEventKind::Link, opener_start(top), e, is_image, r + 1);
+  emit(InlineEventKind::LinkTail, r + 1, e);
+  Inline made = is_image ? Inline(Inline::Image{std::move(dt->destination), std::move(dt->title), Attr{}, {}})
+                         : Inline(Inline::Link{std::move(dt->destination), std::move(dt->title), Attr{}, {}});
+  finish_bracket(top, std::move(made), !is_image);
+  p_ = apply_trailing_attrs(top.node, e);
+  return true;
+}
+
+// "[@id]", "[see @id]", "[@a; @b]": the bracket text is taken as written, not as inlines.
+bool InlineScanner::close_cross_reference(const BracketOpener& top, std::size_t r) {
+  auto xref = cross_reference(text_.substr(top.pos, r - top.pos));
+  if (!xref) return false;
+  Inlines discarded;
+  take_nodes(nodes_[top.node].next, kNoNode, discarded);
+  drop_delimiters_from(top.node);
+  nodes_[top.node].value = std::move(*xref);
+  pop_bracket();
+  deactivate_link_openers();
+  emit(InlineEventKind::Xref, opener_start(top), r + 1);
+  p_ = apply_trailing_attrs(top.node, r + 1);
+  return true;
+}
+
+// "[text]{attributes}".
+bool InlineScanner::close_span(const BracketOpener& top, std::size_t r) {
+  if (r + 1 >= text_.size() || text_[r + 1] != '{') return false;
+  auto group = read_braced_attr(r + 1);
+  if (!group) return false;
+  const std::size_t end = r + 1 + group->consumed;
+  emit(InlineEventKind::Attrs, r + 1, end);
+  emit(InlineEventKind::Span, opener_start(top), end, false, r + 1);
+  finish_bracket(top, Inline(Inline::Span{std::move(group->attr), {}}), false);
+  p_ = apply_trailing_attrs(top.node, end);
+  return true;
+}
+
+// "[text][label]", "[text][]" and "[text]" naming a link reference definition.
+bool InlineScanner::close_reference(const BracketOpener& top, std::size_t r) {
+  if (ctx_.links.empty()) return false;
+  const bool is_image = top.kind == BracketKind::Image;
+  const std::string_view bracket_text = text_.substr(top.pos, r - top.pos);
+  const auto label = r + 1 < text_.size() && text_[r + 1] == '['
+                         ? attrs::scan_link_label(text_.substr(r + 1))
+                         : std::nullopt;
+  std::size_t end = r + 1;
+  const LinkRef* def = nullptr;
+  if (label) {
+    const std::string_view name = label->label.empty() ? bracket_text : std::string_view(label->label);
+    def = find_definition(name);
+    if (def) end = r + 1 + label->consumed;
+  }
+  // A shortcut, unless an empty or valid label right after the brackets claims them.
+  const bool blocked = label && (label->label.empty() || attrs::valid_link_label(label->label, false));
+  if (!def && !blocked) def = find_definition(bracket_text);
+  if (!def) return false;
+  if (end > r + 1) emit(InlineEventKind::LinkTail, r + 1, end);
+  emit(InlineEventKind::RefLink, opener_start(top), end, is_image, r + 1);
+  finish_bracket(top, link_or_image_shell(is_image, *def), !is_image);
+  p_ = apply_trailing_attrs(top.node, end);
+  return true;
+}
+
+}  // namespace vedavi::inl

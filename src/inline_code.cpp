@@ -1,0 +1,97 @@
+// Code spans and the closers of superscripts and subscripts.
+#include "inline_code.h"
+
+#include <algorithm>
+
+#include "unicode.h"
+#include "utf8.h"
+
+namespace vedavi::inl {
+namespace {
+
+std::size_t run_end(std::string_view text, std::size_t p, char c) {
+  while (p < text.size() && text[p] == c) ++p;
+  return p;
+}
+
+std::optional<std::size_t> find_closer_by_scan(std::string_view text, std::size_t from,
+                                               std::size_t length) {
+  for (std::size_t i = from; i < text.size();) {
+    if (text[i] != '`') {
+      ++i;
+      continue;
+    }
+    const std::size_t end = run_end(text, i, '`');
+    if (end - i == length) return i;
+    i = end;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::size_t> BacktickRuns::find(std::string_view text, std::size_t from,
+                                              std::size_t length) {
+  if (!built_) {
+    built_ = true;
+    for (std::size_t i = text.find('`'); i != std::string_view::npos; i = text.find('`', i)) {
+      const std::size_t end = run_end(text, i, '`');
+      by_length_[end - i].starts.push_back(i);
+      i = end;
+    }
+  }
+  auto it = by_length_.find(length);
+  if (it == by_length_.end()) return std::nullopt;
+  Starts& s = it->second;
+  if (s.cursor > 0 && s.starts[s.cursor - 1] >= from) s.cursor = 0;  // a query out of order
+  while (s.cursor < s.starts.size() && s.starts[s.cursor] < from) ++s.cursor;
+  if (s.cursor == s.starts.size()) return std::nullopt;
+  return s.starts[s.cursor];
+}
+
+std::optional<CodeSpan> code_span(std::string_view text, std::size_t p, BacktickRuns* runs) {
+  const std::size_t open_end = run_end(text, p, '`');
+  const std::size_t n = open_end - p;
+  if (n == 0 || open_end >= text.size()) return std::nullopt;
+  // The run after the opener starts at a non-backtick, so every run met from there is maximal.
+  const auto close = runs ? runs->find(text, open_end, n) : find_closer_by_scan(text, open_end, n);
+  if (!close) return std::nullopt;
+  std::string content(text.substr(open_end, *close - open_end));
+  std::replace_if(content.begin(), content.end(), [](char c) { return c == '\t' || c == '\n'; }, ' ');
+  if (content.size() >= 2 && content.front() == ' ' && content.back() == ' ' &&
+      content.find_first_not_of(' ') != std::string::npos) {
+    content = content.substr(1, content.size() - 2);
+  }
+  return CodeSpan{Inline(Inline::Code{Attr{}, std::move(content)}), *close + n};
+}
+
+std::optional<std::size_t> script_end(std::string_view text, std::size_t start, char ch) {
+  bool escaped = false;
+  bool content_seen = false;
+  for (std::size_t i = start; i < text.size();) {
+    const utf8::Decoded d = utf8::decode(text, i);
+    if (escaped) {
+      escaped = false;
+      content_seen = true;
+    } else if (d.cp == '\\') {
+      escaped = true;
+    } else if (d.cp == static_cast<unsigned char>(ch)) {
+      const bool doubled = ch == '~' && ((i > 0 && text[i - 1] == '~') ||
+                                         (i + 1 < text.size() && text[i + 1] == '~'));
+      if (doubled) {
+        content_seen = true;
+      } else {
+        if (!content_seen) return std::nullopt;
+        return i;
+      }
+    } else if (unicode::is_white_space(d.cp)) {
+      return std::nullopt;
+    } else {
+      content_seen = true;
+    }
+    i += d.len;
+  }
+  return std::nullopt;
+}
+
+}  // namespace vedavi::inl

@@ -1,0 +1,40 @@
+// Code spans and the closers of superscripts and subscripts.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "document.h"
+
+namespace vedavi::inl {
+
+// Where the backtick runs of one text lie, by length, so that openers of many different lengths
+// find their closers without rescanning the text. Built on first use; valid for one text only.
+class BacktickRuns {
+ public:
+  // The start of the first maximal run of exactly `length` backticks at or after `from`.
+  std::optional<std::size_t> find(std::string_view text, std::size_t from, std::size_t length);
+
+ private:
+  struct Starts {
+    std::vector<std::size_t> starts;  // ascending
+    std::size_t cursor = 0;           // queries come in ascending `from`
+  };
+  bool built_ = false;
+  std::unordered_map<std::size_t, Starts> by_length_;
+};
+
+struct CodeSpan {
+  Inline code;      // a `code` inline with an empty attribute set
+  std::size_t end;  // just past the closing run
+};
+// A code span whose opening run starts at `p`.
+std::optional<CodeSpan> code_span(std::string_view text, std::size_t p, BacktickRuns* runs = nullptr);
+
+// The closer of a superscript (`ch` "^") or subscript (`ch` "~") whose content starts at `start`.
+std::optional<std::size_t> script_end(std::string_view text, std::size_t start, char ch);
+
+}  // namespace vedavi::inl

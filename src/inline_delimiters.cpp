@@ -1,0 +1,199 @@
+// Delimiter runs ("*", "_", "~", "=") and their pairing into emphasis, strong emphasis,
+// strikethrough and highlight.
+#include <algorithm>
+#include <array>
+
+#include "inline_scanner.h"
+#include "scan.h"
+#include "unicode.h"
+#include "utf8.h"
+
+namespace vedavi::inl {
+namespace {
+
+bool is_flanking_punct(char32_t c) {
+  return c < 0x80 ? scan::is_ascii_punctuation(c) : unicode::is_punctuation(c);
+}
+
+int character_slot(char c) {
+  switch (c) {
+    case '*': return 0;
+    case '_': return 1;
+    case '~': return 2;
+    default: return 3;
+  }
+}
+
+}  // namespace
+
+void InlineScanner::delimiter_run() {
+  const char ch = text_[p_];
+  std::size_t end = p_;
+  while (end < text_.size() && text_[end] == ch) ++end;
+  const std::size_t n = end - p_;
+  if ((ch == '~' || ch == '=') && n == 1) {
+    pending_.append(ch);
+    ++p_;
+    return;
+  }
+  flush_text();
+  const bool has_prev = p_ > 0, has_next = end < text_.size();
+  const char32_t prev = has_prev ? utf8::prev_char(text_, p_) : 0;
+  const char32_t next = has_next ? utf8::decode(text_, end).cp : 0;
+  const bool prev_ws = !has_prev || unicode::is_white_space(prev);
+  const bool next_ws = !has_next || unicode::is_white_space(next);
+  const bool prev_punct = has_prev && is_flanking_punct(prev);
+  const bool next_punct = has_next && is_flanking_punct(next);
+  const bool left = !next_ws && (!next_punct || prev_ws || prev_punct);
+  const bool right = !prev_ws && (!prev_punct || next_ws || next_punct);
+  bool can_open = left, can_close = right;
+  if (ch == '_') {
+    can_open = left && (!right || prev_punct);
+    can_close = right && (!left || next_punct);
+  }
+  const std::size_t node = push_node(Inline(Inline::Text{std::string(n, ch)}));
+  delimiters_.push_back(DelimiterRun{node, p_, n, ch, can_open, can_close, true});
+  p_ = end;
+}
+
+std::size_t InlineScanner::first_delimiter_from(std::size_t node) const {
+  return static_cast<std::size_t>(
+      std::partition_point(delimiters_.begin(), delimiters_.end(),
+                           [node](const DelimiterRun& d) { return d.node < node; }) -
+      delimiters_.begin());
+}
+
+void InlineScanner::drop_delimiters_from(std::size_t node) {
+  // Every run from a finished construct's opener on is spent: nothing after it pairs again.
+  delimiters_.resize(first_delimiter_from(node));
+}
+
+// Pairs the runs whose nodes come at or after `low`. Candidate openers wait on one stack per
+// character, nearest on top; a pair spends everything between its two runs, so those entries
+// leave the stacks at once and no later closer walks over them again.
+void InlineScanner::process_delimiters(std::size_t low) {
+  const std::size_t start = first_delimiter_from(low);
+  if (start >= delimiters_.size()) return;
+  std::array<std::size_t, 24> bottom;
+  bottom.fill(start);
+  std::array<std::vector<std::size_t>, 4> openers;
+  auto usable = [&](std::size_t j) {
+    const DelimiterRun& d = delimiters_[j];
+    return d.active && d.length > 0;
+  };
+
+  for (std::size_t i = start; i < delimiters_.size(); ++i) {
+    for (;;) {
+      DelimiterRun& cl = delimiters_[i];
+      if (!cl.active || !cl.can_close || cl.length == 0) break;
+      const int slot = character_slot(cl.character);
+      std::size_t& floor = bottom[slot * 6 + (cl.can_open ? 3 : 0) + cl.length % 3];
+      std::vector<std::size_t>& stack = openers[slot];
+      while (!stack.empty() && !usable(stack.back())) stack.pop_back();
+      std::size_t found = kNoNode;
+      if (i > floor) {
+        for (std::size_t k = stack.size(); k-- > 0;) {
+          const std::size_t j = stack[k];
+          if (j < floor) break;
+          if (!usable(j)) continue;
+          const DelimiterRun& o = delimiters_[j];
+          if ((cl.character == '*' || cl.character == '_') && (o.can_close || cl.can_open) &&
+              (o.length + cl.length) % 3 == 0 && !(o.length % 3 == 0 && cl.length % 3 == 0))
+            continue;
+          found = j;
+          break;
+        }
+      }
+      if (found == kNoNode) {
+        floor = i;
+        break;
+      }
+      DelimiterRun& o = delimiters_[found];
+      std::size_t use;
+      if (cl.character == '~') {
+        if (o.length != cl.length || o.length > 2) break;
+        use = o.length;
+      } else if (cl.character == '=') {
+        if (o.length != 2 || cl.length != 2) break;
+        use = 2;
+      } else {
+        use = o.length >= 2 && cl.length >= 2 ? 2 : 1;
+      }
+      const std::size_t first = nodes_[o.node].next;
+      if (first == cl.node) break;
+
+      Inlines children;
+      take_nodes(first, cl.node, children);
+      Inline made;
+      switch (cl.character) {
+        case '~': made = Inline(Inline::Strike{Attr{}, std::move(children)}); break;
+        case '=': made = Inline(Inline::Highlight{Attr{}, std::move(children)}); break;
+        default:
+          if (use == 2) made = Inline(Inline::Strong{Attr{}, std::move(children)});
+          else made = Inline(Inline::Emph{Attr{}, std::move(children)});
+      }
+      // The first node of the range holds the new inline, between the two runs.
+      Node& holder = nodes_[first];
+      holder.value = std::move(made);
+      holder.live = true;
+      holder.prev = o.node;
+      holder.next = cl.node;
+      nodes_[o.node].next = first;
+      nodes_[cl.node].prev = first;
+
+      const InlineEventKind kind = cl.character == '~'   ? InlineEventKind::Strike
+                                   : cl.character == '=' ? InlineEventKind::Highlight
+                                   : use == 2            ? InlineEventKind::Strong
+                                                         : InlineEventKind::Emph;
+      emit(kind, o.pos + o.length - use, cl.pos + use);
+
+      o.length -= use;
+      nodes_[o.node].value.get_if<Inline::Text>()->text.resize(o.length);
+      if (o.length == 0) {
+        kill(o.node);
+        o.active = false;
+      }
+      cl.pos += use;
+      cl.length -= use;
+      nodes_[cl.node].value.get_if<Inline::Text>()->text.erase(0, use);
+      const bool closer_spent = cl.length == 0;
+      if (closer_spent) {
+        kill(cl.node);
+        cl.active = false;
+        attach_closer_attrs(first, cl);
+      }
+      // Everything between the pair is spent.
+      for (auto& s : openers)
+        while (!s.empty() && s.back() > found) s.pop_back();
+      if (closer_spent) break;
+    }
+    const DelimiterRun& d = delimiters_[i];
+    if (d.active && d.can_open && d.length > 0) openers[character_slot(d.character)].push_back(i);
+  }
+}
+
+// Attribute blocks written directly after a closing run attach to the inline it closed. They
+// were read as text, so each is matched against the start of the text node that follows.
+void InlineScanner::attach_closer_attrs(std::size_t made, const DelimiterRun& closer) {
+  const std::size_t closer_end = closer.pos;
+  std::size_t t = closer_end;
+  const std::size_t after = closer.node + 1;
+  while (after < nodes_.size() && nodes_[after].live) {
+    auto* text = nodes_[after].value.get_if<Inline::Text>();
+    if (!text) break;
+    auto block = read_attr(t);
+    if (!block) break;
+    const std::string formed = inline_text(text_.substr(t, block->consumed));
+    if (!text->text.starts_with(formed)) break;
+    nodes_[made].value.attr()->merge(block->attr);
+    text->text.erase(0, formed.size());
+    t += block->consumed;
+    if (text->text.empty()) {
+      kill(after);
+      break;
+    }
+  }
+  if (t > closer_end) emit(InlineEventKind::Attrs, closer_end, t);
+}
+
+}  // namespace vedavi::inl

@@ -1,0 +1,428 @@
+// The inline parser's entry, its fast path and the dispatch at each offset of the scan.
+#include "inline_scanner.h"
+
+#include <algorithm>
+#include <string>
+
+#include "inline_xref.h"
+#include "internal_error.h"
+#include "scan.h"
+#include "unicode.h"
+#include "utf8.h"
+
+namespace vedavi::inl {
+namespace {
+
+bool contains(std::string_view text, std::string_view needle) {
+  return text.find(needle) != std::string_view::npos;
+}
+
+// A text that no rule of the scan would change comes back as one text inline, undecoded.
+bool is_plain(std::string_view text, const InlineContext& ctx) {
+  const Options& o = ctx.options;
+  if (!ctx.links.empty()) return false;
+  for (const TemplateDelimiter& d : o.templates)
+    if (contains(text, d.open)) return false;
+  if (text.find_first_of("&*<\\_`\n~^") != std::string_view::npos) return false;
+  if (contains(text, "==") || contains(text, "[^")) return false;
+  if (o.math == MathMode::Brackets && contains(text, "$$")) return false;
+  if (o.math == MathMode::Dollars && contains(text, "$")) return false;
+  // "@" always needs the scan: it may make a cross-reference, whatever the autolink setting.
+  if (contains(text, "@")) return false;
+  if (o.bare_autolinks && (contains(text, "://") || contains(text, "www."))) return false;
+  if (contains(text, "](") || contains(text, "][") || contains(text, "]{")) return false;
+  return true;
+}
+
+}  // namespace
+
+Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
+  fault_point(text);
+  if (is_plain(text, ctx)) {
+    Inlines out;
+    out.push_back(Inline(Inline::Text{std::string(text)}));
+    return out;
+  }
+  return InlineScanner(text, ctx).run();
+}
+
+InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
+    : text_(text), ctx_(ctx), events_enabled_(ctx.events != nullptr) {
+  math_failed_from_.fill(kNoNode);
+  for (unsigned char c : std::string_view("\\`^~[]!*_=<\n")) trigger_[c] = true;
+  if (ctx.options.math >= MathMode::Brackets) trigger_['$'] = true;
+  for (const TemplateDelimiter& d : ctx.options.templates)
+    if (!d.open.empty()) trigger_[static_cast<unsigned char>(d.open[0])] = true;
+  special_ = trigger_;
+  if (ctx.options.bare_autolinks) {
+    // A bare link starts only after a boundary character; mark them all, and every non-ASCII
+    // byte (some white space is non-ASCII), so the dispatch sees each position that follows one.
+    for (unsigned char c : std::string_view("([{:;'\"/*~ \t\n\v\f\r", 17)) special_[c] = true;
+    special_[0] = true;
+    for (int c = 0x80; c < 0x100; ++c) special_[c] = true;
+  }
+  // Every trigger may push a node and the text before it another: room for that many, within
+  // reason, spares the node list most of its regrowth.
+  std::size_t triggers = 0;
+  for (unsigned char c : text) triggers += trigger_[c];
+  nodes_.reserve(std::min<std::size_t>(2 * triggers + 2, 4096));
+}
+
+Inlines InlineScanner::run() {
+  const std::size_t n = text_.size();
+  while (p_ < n) {
+    const char c = text_[p_];
+    if (!trigger_[static_cast<unsigned char>(c)]) {
+      // Only a bare link can start here.
+      if (!try_bare_autolink()) literal_run();
+      continue;
+    }
+    if (try_template() || try_bracket_math() || try_dollar_math() || try_code_span()) continue;
+    if (c == '^' && p_ + 1 < n && text_[p_ + 1] == '[') {
+      push_bracket(BracketKind::Note, p_ + 2);
+      continue;
+    }
+    if (try_superscript() || try_subscript() || try_footnote_ref()) continue;
+    if (c == '!' && p_ + 1 < n && text_[p_ + 1] == '[') {
+      push_bracket(BracketKind::Image, p_ + 2);
+      continue;
+    }
+    if (c == '[') {
+      push_bracket(BracketKind::Link, p_ + 1);
+      continue;
+    }
+    if (c == ']') {
+      close_bracket();
+      continue;
+    }
+    if (c == '*' || c == '_' || c == '=' || c == '~') {
+      delimiter_run();
+      continue;
+    }
+    if (try_angle() || try_bare_autolink()) continue;
+    if (c == '\\' && p_ + 1 < n && scan::is_ascii_punctuation(static_cast<unsigned char>(text_[p_ + 1]))) {
+      escape();
+      continue;
+    }
+    if (c == '\n') {
+      line_feed();
+      continue;
+    }
+    literal_run();
+  }
+  flush_text();
+  process_delimiters(0);
+  std::size_t live = 0;
+  for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) ++live;
+  Inlines out;
+  out.reserve(live);
+  for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) out.push_back(std::move(nodes_[k].value));
+  return coalesce(std::move(out));
+}
+
+// ---- Nodes and events ------------------------------------------------------------------------
+
+void InlineScanner::flush_text() {
+  if (pending_.empty()) return;
+  push_node(Inline(Inline::Text{pending_.take()}));
+}
+
+std::size_t InlineScanner::push_node(Inline&& value) {
+  const std::size_t index = nodes_.size();
+  nodes_.push_back(Node{std::move(value), tail_, kNoNode, true});
+  if (tail_ != kNoNode) nodes_[tail_].next = index;
+  else head_ = index;
+  tail_ = index;
+  return index;
+}
+
+void InlineScanner::kill(std::size_t k) {
+  Node& node = nodes_[k];
+  if (!node.live) return;
+  node.live = false;
+  if (node.prev != kNoNode) nodes_[node.prev].next = node.next;
+  else head_ = node.next;
+  if (node.next != kNoNode) nodes_[node.next].prev = node.prev;
+  else tail_ = node.prev;
+  node.prev = node.next = kNoNode;
+}
+
+void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out) {
+  for (std::size_t k = first; k != stop && k != kNoNode;) {
+    const std::size_t next = nodes_[k].next;
+    out.push_back(std::move(nodes_[k].value));
+    kill(k);
+    k = next;
+  }
+}
+
+void InlineScanner::emit(InlineEventKind kind, std::size_t start, std::size_t end, bool is_image,
+                         std::size_t bracket_end) {
+  if (!events_enabled_) return;
+  ctx_.events->push_back(InlineEvent{kind, is_image, bracket_end, start, end});
+}
+
+// ---- Trailing attribute blocks ---------------------------------------------------------------
+
+std::size_t InlineScanner::push_with_attrs(Inline&& value, std::size_t p) {
+  std::size_t q = p;
+  if (accepts_attrs(value.kind())) {
+    while (auto block = read_attr(q)) {
+      value.attr()->merge(block->attr);
+      q += block->consumed;
+    }
+  }
+  if (q > p) emit(InlineEventKind::Attrs, p, q);
+  push_node(std::move(value));
+  return q;
+}
+
+std::size_t InlineScanner::apply_trailing_attrs(std::size_t node, std::size_t p) {
+  Inline& value = nodes_[node].value;
+  std::size_t q = p;
+  if (accepts_attrs(value.kind())) {
+    while (auto block = read_attr(q)) {
+      std::optional<std::string> variant;
+      auto& pairs = block->attr.pairs;
+      for (auto it = pairs.begin(); it != pairs.end(); ++it) {
+        if (it->first == "ref") {
+          variant = std::move(it->second);
+          pairs.erase(it);
+          break;
+        }
+      }
+      value.attr()->merge(block->attr);
+      if (variant) apply_ref_variant(value, *variant);
+      q += block->consumed;
+    }
+  }
+  if (q > p) emit(InlineEventKind::Attrs, p, q);
+  return q;
+}
+
+// ---- Dispatch rules --------------------------------------------------------------------------
+
+bool InlineScanner::try_template() {
+  const auto& templates = ctx_.options.templates;
+  if (templates.empty() || text_[p_] == '`')
+    return false;
+  auto token = templates::token_at(text_, p_, templates, false, template_closes_);
+  if (!token) return false;
+  flush_text();
+  const std::size_t end = token->end;
+  emit(InlineEventKind::TemplateToken, p_, end);
+  push_node(Inline(std::move(*token)));
+  p_ = end;
+  return true;
+}
+
+bool InlineScanner::try_bracket_math() {
+  if (ctx_.options.math < MathMode::Brackets || p_ + 1 >= text_.size()) return false;
+  const char a = text_[p_], b = text_[p_ + 1];
+  std::string_view closer;
+  MathMemo memo;
+  bool display;
+  if (a == '\\' && b == '[') {
+    closer = "\\]", memo = kDisplayBracket, display = true;
+  } else if (a == '\\' && b == '(') {
+    closer = "\\)", memo = kParen, display = false;
+  } else if (a == '$' && b == '$') {
+    closer = "$$", memo = kDoubleDollar, display = true;
+  } else {
+    return false;
+  }
+  const std::size_t from = p_ + 2;
+  if (from >= math_failed_from_[memo]) return false;
+  const auto q = scan::find_unescaped(text_, from, closer);
+  if (!q) {
+    math_failed_from_[memo] = from;
+    return false;
+  }
+  std::string_view tex = text_.substr(from, *q - from);
+  if (memo == kDoubleDollar) tex = unicode::trim(tex);
+  flush_text();
+  emit(InlineEventKind::MathInline, p_, *q + 2);
+  p_ = push_with_attrs(Inline(Inline::MathInline{Attr{}, std::string(tex), display}), *q + 2);
+  return true;
+}
+
+bool InlineScanner::try_dollar_math() {
+  if (ctx_.options.math != MathMode::Dollars || text_[p_] != '$') return false;
+  const std::size_t from = p_ + 1;
+  if (from >= math_failed_from_[kDollar] || from >= text_.size()) return false;
+  const utf8::Decoded first = utf8::decode(text_, from);
+  if (first.cp == '$' || unicode::is_white_space(first.cp)) return false;
+  for (std::size_t i = from; i < text_.size();) {
+    const utf8::Decoded d = utf8::decode(text_, i);
+    if (d.cp == '$' && i > from && !unicode::is_white_space(utf8::prev_char(text_, i))) {
+      const char after = i + 1 < text_.size() ? text_[i + 1] : '\0';
+      if (after == '$') break;
+      if (!scan::is_ascii_digit(after)) {
+        flush_text();
+        emit(InlineEventKind::MathInline, p_, i + 1);
+        p_ = push_with_attrs(
+            Inline(Inline::MathInline{Attr{}, std::string(text_.substr(from, i - from)), false}), i + 1);
+        return true;
+      }
+    }
+    i += d.len;
+  }
+  math_failed_from_[kDollar] = from;
+  return false;
+}
+
+bool InlineScanner::try_code_span() {
+  if (text_[p_] != '`') return false;
+  auto span = code_span(text_, p_, &backticks_);
+  if (!span) {
+    std::size_t end = p_;
+    while (end < text_.size() && text_[end] == '`') ++end;
+    pending_.append(text_.substr(p_, end - p_));
+    p_ = end;
+    return true;
+  }
+  flush_text();
+  const std::size_t e = span->end;
+  emit(InlineEventKind::Code, p_, e);
+  if (text_.substr(e, 2) == "{=") {
+    // Read the marker within its own braces only, so a long run of unclosed markers stays linear.
+    std::size_t format_end = e + 2;
+    while (format_end < text_.size() && (scan::is_ascii_alnum(text_[format_end]) ||
+                                         text_[format_end] == '-' || text_[format_end] == '_'))
+      ++format_end;
+    if (format_end < text_.size() && text_[format_end] == '}') {
+      if (auto raw = attrs::raw_attr(text_.substr(e, format_end + 1 - e))) {
+        const std::size_t end = e + raw->consumed;
+        emit(InlineEventKind::Attrs, e, end);
+        emit(InlineEventKind::RawInline, p_, end);
+        auto& code = *span->code.get_if<Inline::Code>();
+        push_node(Inline(Inline::RawInline{std::string(raw->format), std::move(code.text)}));
+        p_ = end;
+        return true;
+      }
+    }
+  }
+  p_ = push_with_attrs(std::move(span->code), e);
+  return true;
+}
+
+bool InlineScanner::try_superscript() {
+  if (text_[p_] != '^') return false;
+  const auto q = script_end(text_, p_ + 1, '^');
+  if (!q) return false;
+  flush_text();
+  emit(InlineEventKind::Superscript, p_, *q + 1);
+  p_ = push_with_attrs(
+      Inline(Inline::Superscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))}), *q + 1);
+  return true;
+}
+
+bool InlineScanner::try_subscript() {
+  if (text_[p_] != '~') return false;
+  if (p_ + 1 < text_.size() && text_[p_ + 1] == '~') return false;
+  if (p_ > 0 && text_[p_ - 1] == '~') return false;
+  const auto q = script_end(text_, p_ + 1, '~');
+  if (!q) return false;
+  flush_text();
+  emit(InlineEventKind::Subscript, p_, *q + 1);
+  p_ = push_with_attrs(
+      Inline(Inline::Subscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))}), *q + 1);
+  return true;
+}
+
+bool InlineScanner::try_footnote_ref() {
+  const char c = text_[p_];
+  if (c == '[') {
+    auto ref = footnote_ref(text_, p_, ctx_.footnotes);
+    if (!ref) return false;
+    flush_text();
+    emit(InlineEventKind::FootnoteRef, p_, ref->end);
+    push_node(std::move(ref->inline_));
+    p_ = ref->end;
+    return true;
+  }
+  if (c == '!' && text_.substr(p_, 3) == "![^") {
+    auto ref = footnote_ref(text_, p_ + 1, ctx_.footnotes);
+    if (!ref) return false;
+    flush_text();
+    push_node(Inline(Inline::Text{"!"}));
+    emit(InlineEventKind::FootnoteRef, p_ + 1, ref->end);
+    push_node(std::move(ref->inline_));
+    p_ = ref->end;
+    return true;
+  }
+  return false;
+}
+
+bool InlineScanner::try_angle() {
+  if (text_[p_] != '<') return false;
+  auto match = angle_or_html(text_, p_, &angles_);
+  if (!match) return false;
+  flush_text();
+  if (match->inline_.kind() == InlineKind::Autolink) {
+    emit(InlineEventKind::Autolink, p_, match->end);
+  } else {
+    const bool comment = match->inline_.get_if<Inline::HtmlInline>()->raw.starts_with("<!--");
+    emit(comment ? InlineEventKind::Comment : InlineEventKind::HtmlInline, p_, match->end);
+  }
+  push_node(std::move(match->inline_));
+  p_ = match->end;
+  return true;
+}
+
+bool InlineScanner::try_bare_autolink() {
+  if (!ctx_.options.bare_autolinks) return false;
+  auto match = bare_autolink(text_, p_, &autolinks_);
+  if (!match) return false;
+  flush_text();
+  emit(InlineEventKind::Autolink, p_, match->end);
+  push_node(std::move(match->inline_));
+  p_ = match->end;
+  return true;
+}
+
+void InlineScanner::escape() {
+  const char c = text_[p_ + 1];
+  if (ctx_.options.math == MathMode::On && (c == '(' || c == ')' || c == '[' || c == ']')) {
+    pending_.append(text_.substr(p_, 2));
+  } else if (c == '&') {
+    pending_.append_escaped_ampersand();
+  } else {
+    pending_.append(c);
+  }
+  p_ += 2;
+  escape_end_ = p_;
+}
+
+void InlineScanner::line_feed() {
+  const std::string_view pending = pending_.view();
+  if (pending.empty()) {
+    push_node(Inline(Inline::SoftBreak{}));
+  } else if (pending.back() == '\\' && text_[p_ - 1] == '\\' && escape_end_ != p_) {
+    // A backslash written directly before the line feed; an escaped one ("\\") stays text.
+    pending_.drop_back(1);
+    flush_text();
+    push_node(Inline(Inline::HardBreak{}));
+  } else {
+    std::size_t spaces = 0;
+    while (spaces < pending.size() && pending[pending.size() - 1 - spaces] == ' ') ++spaces;
+    pending_.drop_back(spaces);
+    flush_text();
+    push_node(Inline(Inline::SoftBreak{}));
+  }
+  ++p_;
+}
+
+void InlineScanner::literal_run() {
+  const utf8::Decoded d = utf8::decode(text_, p_);
+  std::size_t end = p_ + d.len;
+  // The characters up to the next byte that may start something are literal too; after a
+  // boundary the next position may start a bare link, so the run stops there.
+  if (!(ctx_.options.bare_autolinks && is_boundary(d.cp))) {
+    while (end < text_.size() && !special_[static_cast<unsigned char>(text_[end])]) ++end;
+  }
+  pending_.append(text_.substr(p_, end - p_));
+  p_ = end;
+}
+
+}  // namespace vedavi::inl

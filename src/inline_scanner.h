@@ -1,0 +1,155 @@
+// The working state of one inline parse: the node list, the delimiter and bracket stacks, the
+// pending text and the per-text memories that keep every search linear. Shared by the files of
+// the inline parser; the entry is `inl::parse_inner` (inline.h).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "inline.h"
+#include "inline_angle.h"
+#include "inline_attrs.h"
+#include "inline_autolink.h"
+#include "inline_code.h"
+#include "inline_link.h"
+#include "inline_text.h"
+#include "template.h"
+
+namespace vedavi::inl {
+
+inline constexpr std::size_t kNoNode = std::numeric_limits<std::size_t>::max();
+
+// A run of "*", "_", "~" or "=" waiting to be paired. Runs are pushed in source order, so their
+// node indices ascend along the stack.
+struct DelimiterRun {
+  std::size_t node;    // the text node holding the run's characters
+  std::size_t pos;     // source offset of the first remaining character
+  std::size_t length;  // remaining characters
+  char character;
+  bool can_open;
+  bool can_close;
+  bool active;
+};
+
+enum class BracketKind : std::uint8_t { Link = 0, Image = 1, Note = 2 };
+
+struct BracketOpener {
+  std::size_t node;  // the text node holding "[", "![" or "^["
+  std::size_t pos;   // just past the opener
+  BracketKind kind;
+  bool active;
+};
+
+class InlineScanner {
+ public:
+  InlineScanner(std::string_view text, const InlineContext& ctx);
+  Inlines run();
+
+ private:
+  // A scanner node: an inline, whether it still reaches the result, and its neighbours among the
+  // live nodes (so a walk over a range skips what earlier constructs took).
+  struct Node {
+    Inline value;
+    std::size_t prev = kNoNode;
+    std::size_t next = kNoNode;
+    bool live = true;
+  };
+
+  // Dispatch at the current offset; each returns true when it consumed something.
+  bool try_template();
+  bool try_bracket_math();
+  bool try_dollar_math();
+  bool try_code_span();
+  bool try_superscript();
+  bool try_subscript();
+  bool try_footnote_ref();
+  bool try_angle();
+  bool try_bare_autolink();
+  void escape();
+  void line_feed();
+  void close_bracket();
+  void delimiter_run();
+  void literal_run();
+
+  // Nodes.
+  void flush_text();
+  std::size_t push_node(Inline&& value);
+  void kill(std::size_t node);
+  // Moves the inlines of the live nodes from `first` (a live node) up to `stop` (exclusive, or
+  // kNoNode for the end) into `out`, killing those nodes.
+  void take_nodes(std::size_t first, std::size_t stop, Inlines& out);
+  void emit(InlineEventKind kind, std::size_t start, std::size_t end, bool is_image = false,
+            std::size_t bracket_end = 0);
+
+  // Trailing attribute blocks.
+  std::size_t push_with_attrs(Inline&& value, std::size_t p);
+  std::size_t apply_trailing_attrs(std::size_t node, std::size_t p);
+  std::optional<TrailingAttr> read_attr(std::size_t p) {
+    return trailing_attr_at(text_, p, &braces_, true);
+  }
+  // A plain attribute block at `p` (the colon form only with content).
+  std::optional<TrailingAttr> read_braced_attr(std::size_t p) {
+    return trailing_attr_at(text_, p, &braces_, false);
+  }
+
+  // Delimiters.
+  void process_delimiters(std::size_t low);
+  void attach_closer_attrs(std::size_t new_node, const DelimiterRun& closer);
+  // Index of the first delimiter whose node is at least `node`.
+  std::size_t first_delimiter_from(std::size_t node) const;
+  void drop_delimiters_from(std::size_t node);
+
+  // Brackets.
+  void push_bracket(BracketKind kind, std::size_t pos);
+  bool opener_active(std::size_t index) const;
+  void pop_bracket();
+  void deactivate_link_openers() { link_openers_dead_below_ = brackets_.size(); }
+  void finish_bracket(const BracketOpener& top, Inline&& made, bool is_link);
+  void close_note(const BracketOpener& top, std::size_t r);
+  bool close_inline_link(const BracketOpener& top, std::size_t r);
+  bool close_cross_reference(const BracketOpener& top, std::size_t r);
+  bool close_span(const BracketOpener& top, std::size_t r);
+  bool close_reference(const BracketOpener& top, std::size_t r);
+  // Where the opener's characters start.
+  static std::size_t opener_start(const BracketOpener& b) {
+    return b.pos - (b.kind == BracketKind::Link ? 1 : 2);
+  }
+  std::optional<Inline> cross_reference(std::string_view bracket_text);
+  const LinkRef* find_definition(std::string_view label) const;
+
+  std::string_view text_;
+  const InlineContext& ctx_;
+  const bool events_enabled_;
+  std::size_t p_ = 0;
+
+  PendingText pending_;
+  std::size_t escape_end_ = kNoNode;  // offset just past the last backslash escape
+
+  std::vector<Node> nodes_;
+  std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
+  std::vector<DelimiterRun> delimiters_;
+  std::vector<BracketOpener> brackets_;
+  // Link openers below this stack index are inactive: a finished link or cross-reference
+  // deactivates every "[" below it at once.
+  std::size_t link_openers_dead_below_ = 0;
+
+  // Failed math closer searches: the start offset of the failed search, per closer.
+  enum MathMemo { kDisplayBracket, kParen, kDoubleDollar, kDollar, kMathMemoCount };
+  std::array<std::size_t, kMathMemoCount> math_failed_from_;
+
+  std::array<bool, 256> trigger_{};  // bytes that may start a construct other than a bare link
+  std::array<bool, 256> special_{};  // those, and with bare links every byte after which one may start
+  templates::CloseCache template_closes_;
+  BacktickRuns backticks_;
+  AngleMemo angles_;
+  AutolinkMemo autolinks_;
+  ParenMemo parens_;
+  BraceMemo braces_;
+};
+
+}  // namespace vedavi::inl

@@ -1,0 +1,63 @@
+// Literal inline text: backslash escapes and character references.
+#include "inline_text.h"
+
+#include "entity.h"
+#include "scan.h"
+
+namespace vedavi::inl {
+
+void append_inline_text(std::string_view raw, std::string& out) {
+  // Decode the runs between escaped ampersands separately: a reference name holds no "&", so no
+  // reference can span one, and the ampersand itself is never read as the start of one.
+  std::string run;
+  run.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (c == '\\' && i + 1 < raw.size() && scan::is_ascii_punctuation(static_cast<unsigned char>(raw[i + 1]))) {
+      ++i;
+      if (raw[i] == '&') {
+        entity::append_decoded_entities(run, out);
+        run.clear();
+        out += '&';
+      } else {
+        run += raw[i];
+      }
+    } else {
+      run += c;
+    }
+  }
+  entity::append_decoded_entities(run, out);
+}
+
+std::string inline_text(std::string_view raw) {
+  std::string out;
+  append_inline_text(raw, out);
+  return out;
+}
+
+void PendingText::drop_back(std::size_t n) {
+  text_.resize(text_.size() - n);
+  while (!literal_ampersands_.empty() && literal_ampersands_.back() >= text_.size())
+    literal_ampersands_.pop_back();
+}
+
+std::string PendingText::take() {
+  std::string out;
+  if (text_.find('&') == std::string::npos) {
+    out = std::move(text_);
+  } else {
+    out.reserve(text_.size());
+    std::size_t from = 0;
+    for (std::size_t amp : literal_ampersands_) {
+      entity::append_decoded_entities(std::string_view(text_).substr(from, amp - from), out);
+      out += '&';
+      from = amp + 1;
+    }
+    entity::append_decoded_entities(std::string_view(text_).substr(from), out);
+  }
+  text_.clear();
+  literal_ampersands_.clear();
+  return out;
+}
+
+}  // namespace vedavi::inl

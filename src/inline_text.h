@@ -1,0 +1,41 @@
+// Literal inline text: backslash escapes and character references, with escaped ampersands kept
+// out of band so that a written U+E000 survives as itself.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vedavi::inl {
+
+// Appends `raw` as inline text reads it: a backslash before ASCII punctuation is dropped, other
+// backslashes stay, then character references are decoded. An escaped "&" stays a literal "&"
+// that never starts a reference.
+void append_inline_text(std::string_view raw, std::string& out);
+std::string inline_text(std::string_view raw);
+
+// Literal characters waiting to become a text node. Character references are decoded only when
+// the whole run is taken, so a reference split by nothing but literal characters still decodes.
+class PendingText {
+ public:
+  bool empty() const { return text_.empty(); }
+  std::string_view view() const { return text_; }
+  void append(std::string_view s) { text_ += s; }
+  void append(char c) { text_ += c; }
+  // An "&" written as "\&": literal, never the start of a reference.
+  void append_escaped_ampersand() {
+    literal_ampersands_.push_back(text_.size());
+    text_ += '&';
+  }
+  // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
+  void drop_back(std::size_t n);
+  // The decoded run; leaves the pending text empty.
+  std::string take();
+
+ private:
+  std::string text_;
+  std::vector<std::size_t> literal_ampersands_;  // offsets into text_, ascending
+};
+
+}  // namespace vedavi::inl
