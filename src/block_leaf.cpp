@@ -4,6 +4,7 @@
 #include "block_html.h"
 #include "block_scan.h"
 #include "block_table.h"
+#include "scan.h"
 #include "utf8.h"
 
 namespace vedavi::block {
@@ -16,13 +17,22 @@ bool has_line_token(std::string_view text, const Options& options) {
   return !options.templates.empty() && templates::line_token(text, options.templates).has_value();
 }
 
+// A line whose text begins with an ASCII letter starts no block, bears no list, definition or
+// table marker and opens no fence: most lines of prose, which skip those recognisers.
+bool begins_with_letter(const Rest& rest) {
+  std::string_view lead = rest.trimmed_start();
+  return !lead.empty() && scan::is_ascii_alpha(lead[0]);
+}
+
 }  // namespace
 
 bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest) const {
-  if (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)) return false;
+  if (!begins_with_letter(rest) &&
+      (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)))
+    return false;
   if (!options.templates.empty()) {
     if (has_line_token(rest.str(), options)) return false;
-    if (para.lines.size() == 1 && has_line_token(para.lines.front(), options)) return false;
+    if (para.count == 1 && has_line_token(lines_of(para).front().str(), options)) return false;
   }
   return true;
 }
@@ -31,16 +41,16 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
   // A footnote definition opens its first block from the text after "]:"; the loop takes that
   // text round again instead of a nested call.
   while (true) {
+    const bool letter = begins_with_letter(rest);
     if (leaf_open) {
-      if (last_child_as<build::Table>()) {
+      if (last_child_as<build::TablePtr>()) {
         if (continue_table(rest)) return;
       } else if (auto* dl = last_child_as<build::DefinitionList>()) {
-        std::string text = rest.str();
-        if (is_attribute_line(text)) {
+        if (is_attribute_line(rest.text)) {
           std::string_view t = rest.trimmed();
           std::size_t s = offset_of(rest, t.data());
           note_syntax(s, s + t.size(), SyntaxScope::Attribute);
-          dl->attr.merge(attrs::parse_attrs_body(attribute_line_body(text)));
+          dl->attr.merge(attrs::parse_attrs_body(attribute_line_body(rest.text)));
           return;
         }
         if (auto def = def_marker(rest)) {
@@ -52,31 +62,34 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
         }
       } else if (auto c = last_child(); c && std::holds_alternative<build::Paragraph>(nodes[*c].kind)) {
         auto& para = std::get<build::Paragraph>(nodes[*c].kind);
-        if (!para.lines.empty() && start_table(para, *c, rest)) return;
-        if (!para.lines.empty()) {
+        if (!letter && para.count != 0 && start_table(para, *c, rest)) return;
+        if (!letter && para.count != 0) {
           if (auto def = def_marker(rest)) {
             std::size_t s = offset_of(rest, rest.trimmed_start().data());
             note_syntax(s, s + 1);
             build::DefinitionList dl;
             DraftDefinitionItem item;
-            for (const auto& l : para.lines)
-              if (!line::is_blank(l)) item.terms.emplace_back(line::trim(l));
+            for (const Rest& l : lines_of(para))
+              if (!l.is_blank()) item.terms.emplace_back(line::trim(l.text));
             item.definitions.push_back(def->str());
             dl.items.push_back(std::move(item));
             nodes[*c].kind = std::move(dl);
-            nodes[*c].children.clear();
             leaf_open = true;
             return;
           }
         }
         if (paragraph_continues(para, rest)) {
-          para.lines.push_back(rest.str());
+          append_line(para, rest);
           return;
         }
       }
     }
 
     // A new leaf.
+    if (letter && rest.indent() < 4) {
+      open_paragraph(rest);
+      return;
+    }
     if (open_fence(rest)) return;
     if (open_math(rest)) return;
     if (open_div(rest)) return;
@@ -133,14 +146,22 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       leaf_open = false;
       return;
     }
-    open_node(build::Paragraph{{rest.str()}});
-    leaf_open = true;
+    open_paragraph(rest);
     return;
   }
 }
 
+void ContainerBuilder::open_paragraph(const Rest& rest) {
+  build::Paragraph para{paragraph_lines.size(), 0};
+  append_line(para, rest);
+  open_node(para);
+  leaf_open = true;
+}
+
 bool ContainerBuilder::open_fence(const Rest& rest) {
   if (rest.indent() > 3) return false;
+  std::string_view lead = rest.trimmed_start();
+  if (lead.empty() || (lead[0] != '`' && lead[0] != '~')) return false;
   // Fences are read on the logical line; its indentation is spaces only here.
   std::string text = rest.str();
   auto f = fence_start(text, '`');
