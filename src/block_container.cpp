@@ -46,7 +46,7 @@ void Parser::add_link_def(const std::string& label, LinkRef def) {
   link_defs.try_emplace(attrs::normalize_label(label), std::move(def));
 }
 
-ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) {}
+ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) { reset(); }
 
 void ContainerBuilder::reset() {
   nodes.clear();
