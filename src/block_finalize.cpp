@@ -8,8 +8,9 @@
 namespace vedavi::block {
 namespace {
 
+// The inline parse hands back coalesced lists already.
 Inlines parse_leaf(std::string_view text, const InlineContext& ctx) {
-  return inl::coalesce(inl::parse_inner(text, ctx));
+  return inl::parse_inner(text, ctx);
 }
 
 Inline template_inline(TemplateToken token) {
