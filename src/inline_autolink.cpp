@@ -274,8 +274,34 @@ std::optional<InlineMatch> email_after_prefix(std::string_view text, std::size_t
 
 }  // namespace
 
+namespace {
+
+// A plain address at `p`: cheap tests first, as this runs after every boundary of a text.
+std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
+  if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
+  if (!boundary_before(text, p)) return std::nullopt;
+  const std::string_view word = bounded_autolink_word(text, p);
+  if (at >= p + word.size()) return std::nullopt;
+  if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
+  if (memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p))
+    return std::nullopt;
+  const auto e = bare_email_prefix(word);
+  if (!e) return std::nullopt;
+  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e), std::string(*e), true}),
+                     p + e->size()};
+}
+
+}  // namespace
+
 std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
   if (p >= text.size()) return std::nullopt;
+  const char first = text[p];
+  if (static_cast<unsigned char>(first) >= 0x80 || !is_local_char(static_cast<unsigned char>(first)))
+    return std::nullopt;  // no scheme, "www." nor address starts here
+  const char lower = static_cast<char>(first | 0x20);
+  if (lower != 'm' && lower != 'x' && lower != 'h' && lower != 'f' && lower != 'w')
+    return plain_email(text, p, memo);
   if (starts_with_icase(text, p, "mailto:")) {
     if (!boundary_before(text, p)) return std::nullopt;
     return email_after_prefix(text, p, 7);
@@ -299,22 +325,7 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
     std::string url = t.starts_with("www.") ? "http://" + std::string(t) : std::string(t);
     return InlineMatch{Inline(Inline::Autolink{std::move(url), std::string(t), false}), end};
   }
-  // A plain address: cheap tests first, as this runs after every boundary of a text.
-  const char first = text[p];
-  if (static_cast<unsigned char>(first) >= 0x80 || !is_local_char(static_cast<unsigned char>(first)))
-    return std::nullopt;
-  if (!boundary_before(text, p)) return std::nullopt;
-  const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
-  if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
-  const std::string_view word = bounded_autolink_word(text, p);
-  if (at >= p + word.size()) return std::nullopt;
-  if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
-  if (memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p))
-    return std::nullopt;
-  const auto e = bare_email_prefix(word);
-  if (!e) return std::nullopt;
-  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e), std::string(*e), true}),
-                     p + e->size()};
+  return plain_email(text, p, memo);
 }
 
 }  // namespace vedavi::inl
