@@ -1,6 +1,7 @@
 // Bare autolinks and the e-mail address grammar.
 #include "inline_autolink.h"
 
+#include <array>
 #include <string>
 
 #include "scan.h"
@@ -19,11 +20,15 @@ bool is_url_trailing_punct(char c) {
 bool is_email_trailing_punct(char c) {
   return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == ')';
 }
-bool is_local_char(char32_t c) {
-  if (c < 0x80 && scan::is_ascii_alnum(static_cast<char>(c))) return true;
-  constexpr std::string_view kExtra = ".!#$%&'*+/=?^_`{|}~-";
-  return c < 0x80 && kExtra.find(static_cast<char>(c)) != std::string_view::npos;
-}
+// The ASCII characters of an address's local part: letters, digits and these extras.
+constexpr std::array<bool, 128> kLocalChars = [] {
+  std::array<bool, 128> table{};
+  for (int c = 0; c < 128; ++c)
+    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  for (char c : std::string_view(".!#$%&'*+/=?^_`{|}~-")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+bool is_local_char(char32_t c) { return c < 0x80 && kLocalChars[c]; }
 bool is_label_char(char c) { return scan::is_ascii_alnum(c) || c == '-' || c == '_'; }
 
 bool starts_with_icase(std::string_view text, std::size_t p, std::string_view lower) {

@@ -284,23 +284,14 @@ bool InlineScanner::try_code_span() {
   flush_text();
   const std::size_t e = span->end;
   emit(InlineEventKind::Code, p_, e);
-  if (text_.substr(e, 2) == "{=") {
-    // Read the marker within its own braces only, so a long run of unclosed markers stays linear.
-    std::size_t format_end = e + 2;
-    while (format_end < text_.size() && (scan::is_ascii_alnum(text_[format_end]) ||
-                                         text_[format_end] == '-' || text_[format_end] == '_'))
-      ++format_end;
-    if (format_end < text_.size() && text_[format_end] == '}') {
-      if (auto raw = attrs::raw_attr(text_.substr(e, format_end + 1 - e))) {
-        const std::size_t end = e + raw->consumed;
-        emit(InlineEventKind::Attrs, e, end);
-        emit(InlineEventKind::RawInline, p_, end);
-        auto& code = *span->code.get_if<Inline::Code>();
-        push_node(Inline(Inline::RawInline{std::string(raw->format), std::move(code.text)}));
-        p_ = end;
-        return true;
-      }
-    }
+  if (auto raw = attrs::raw_attr(text_.substr(e))) {
+    const std::size_t end = e + raw->consumed;
+    emit(InlineEventKind::Attrs, e, end);
+    emit(InlineEventKind::RawInline, p_, end);
+    auto& code = *span->code.get_if<Inline::Code>();
+    push_node(Inline(Inline::RawInline{std::string(raw->format), std::move(code.text)}));
+    p_ = end;
+    return true;
   }
   p_ = push_with_attrs(std::move(span->code), e);
   return true;
