@@ -76,6 +76,13 @@ Inlines coalesce(Inlines list) {
     std::size_t next;
     const Inline* owner;  // the container of `list`; null for the top list
   };
+  const bool flat = std::none_of(list.begin(), list.end(), [](const Inline& item) {
+    return coalesces_children(item.kind()) && !item.children()->empty();
+  });
+  if (flat) {  // the common leaf: one level, no walk to set up
+    merge_texts(list);
+    return list;
+  }
   std::vector<Frame> stack;
   stack.push_back(Frame{&list, 0, nullptr});
   while (!stack.empty()) {
