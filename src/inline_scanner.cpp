@@ -65,7 +65,7 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
   // reason, spares the node list most of its regrowth.
   std::size_t triggers = 0;
   for (unsigned char c : text) triggers += trigger_[c];
-  nodes_.reserve(std::min<std::size_t>(2 * triggers + 2, 4096));
+  nodes_.reserve_first(2 * triggers + 2);
 }
 
 Inlines InlineScanner::run() {
