@@ -54,22 +54,28 @@ class ChunkedArray {
   static constexpr std::size_t kChunkBits = 10;
   static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
 
-  // Room for `n` elements (at most one chunk) before the first chunk is full.
-  void reserve_first(std::size_t n) {
-    if (chunks_.empty()) chunks_.emplace_back().reserve(std::min(n, kChunk));
-  }
+  // Room for `n` elements (at most one chunk) before the first chunk grows.
+  void reserve_first(std::size_t n) { first_.reserve(std::min(n, kChunk)); }
   std::size_t size() const { return size_; }
-  T& operator[](std::size_t i) { return chunks_[i >> kChunkBits][i & (kChunk - 1)]; }
-  const T& operator[](std::size_t i) const { return chunks_[i >> kChunkBits][i & (kChunk - 1)]; }
+  T& operator[](std::size_t i) {
+    return i < kChunk ? first_[i] : rest_[(i >> kChunkBits) - 1][i & (kChunk - 1)];
+  }
+  const T& operator[](std::size_t i) const {
+    return i < kChunk ? first_[i] : rest_[(i >> kChunkBits) - 1][i & (kChunk - 1)];
+  }
   void push_back(T&& value) {
-    if ((size_ & (kChunk - 1)) == 0 && (size_ >> kChunkBits) == chunks_.size())
-      chunks_.emplace_back().reserve(size_ == 0 ? 16 : kChunk);
-    chunks_.back().push_back(std::move(value));
+    if (size_ < kChunk) {
+      first_.push_back(std::move(value));
+    } else {
+      if ((size_ & (kChunk - 1)) == 0) rest_.emplace_back().reserve(kChunk);
+      rest_.back().push_back(std::move(value));
+    }
     ++size_;
   }
 
  private:
-  std::vector<std::vector<T>> chunks_;
+  std::vector<T> first_;               // the first chunk: most texts need no other
+  std::vector<std::vector<T>> rest_;  // full chunks after it, the last one filling
   std::size_t size_ = 0;
 };
 
