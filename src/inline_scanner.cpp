@@ -46,21 +46,38 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
   return InlineScanner(text, ctx).run();
 }
 
+namespace {
+
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet byte_set(std::string_view bytes) {
+  ByteSet set{};
+  for (char c : bytes) set[static_cast<unsigned char>(c)] = true;
+  return set;
+}
+
+// Bytes that may start a construct other than a bare link.
+constexpr ByteSet kTriggers = byte_set("\\`^~[]!*_=<\n");
+// With bare links, the boundaries after which one may start, and every non-ASCII byte (some white
+// space is non-ASCII), so the dispatch sees each position that follows one.
+constexpr ByteSet kLinkBoundaries = [] {
+  ByteSet set = byte_set(std::string_view("([{:;'\"/*~ \t\n\v\f\r\0", 18));
+  for (int c = 0x80; c < 0x100; ++c) set[c] = true;
+  return set;
+}();
+
+}  // namespace
+
 InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
     : text_(text), ctx_(ctx), events_enabled_(ctx.events != nullptr) {
   math_failed_from_.fill(kNoNode);
-  for (unsigned char c : std::string_view("\\`^~[]!*_=<\n")) trigger_[c] = true;
+  trigger_ = kTriggers;
   if (ctx.options.math >= MathMode::Brackets) trigger_['$'] = true;
   for (const TemplateDelimiter& d : ctx.options.templates)
     if (!d.open.empty()) trigger_[static_cast<unsigned char>(d.open[0])] = true;
   special_ = trigger_;
-  if (ctx.options.bare_autolinks) {
-    // A bare link starts only after a boundary character; mark them all, and every non-ASCII
-    // byte (some white space is non-ASCII), so the dispatch sees each position that follows one.
-    for (unsigned char c : std::string_view("([{:;'\"/*~ \t\n\v\f\r", 17)) special_[c] = true;
-    special_[0] = true;
-    for (int c = 0x80; c < 0x100; ++c) special_[c] = true;
-  }
+  if (ctx.options.bare_autolinks)
+    for (std::size_t c = 0; c < special_.size(); ++c) special_[c] |= kLinkBoundaries[c];
   // Every trigger may push a node and the text before it another: room for that many, within
   // reason, spares the node list most of its regrowth.
   std::size_t triggers = 0;
