@@ -86,6 +86,19 @@ void collect(Block& node, ChildLists& out) {
       node.data);
 }
 
+// Nesting depth of node-list copies running on this thread: up to the limit a list copies its
+// nodes directly, deeper ones are copied by `DeepCopy` level by level.
+thread_local std::size_t t_copy_depth = 0;
+constexpr std::size_t kCopyDepthLimit = 64;
+
+class CopyDepthScope {
+ public:
+  CopyDepthScope() { ++t_copy_depth; }
+  ~CopyDepthScope() { --t_copy_depth; }
+  CopyDepthScope(const CopyDepthScope&) = delete;
+  CopyDepthScope& operator=(const CopyDepthScope&) = delete;
+};
+
 // While set, copying a node list yields an empty list: the deep copy below fills the lists
 // itself, level by level, from its own work stack.
 thread_local bool t_shallow_copy = false;
@@ -205,7 +218,14 @@ class Teardown {
 
 template <class T>
 NodeList<T>::NodeList(const NodeList& other) : std::vector<T>() {
-  if (!t_shallow_copy && !other.empty()) DeepCopy().run(other, *this);
+  if (t_shallow_copy || other.empty()) return;
+  if (t_copy_depth < kCopyDepthLimit) {
+    // Shallow trees, nearly all of them, copy the ordinary way, node by node.
+    CopyDepthScope scope;
+    this->assign(other.begin(), other.end());
+    return;
+  }
+  DeepCopy().run(other, *this);
 }
 
 template <class T>
