@@ -299,14 +299,33 @@ std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, Aut
 
 }  // namespace
 
-std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
-  if (p >= text.size()) return std::nullopt;
+namespace {
+
+// Whether a scheme ("mailto:", "xmpp:", "http://", "https://", "ftp://") or "www." may start with
+// this character.
+bool may_start_scheme(char c) {
+  const char lower = static_cast<char>(c | 0x20);
+  return lower == 'm' || lower == 'x' || lower == 'h' || lower == 'f' || lower == 'w';
+}
+
+std::size_t next_at_sign(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  return memo ? memo->next_at_sign(text, p) : text.find('@', p);
+}
+
+}  // namespace
+
+bool may_start_bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  if (p >= text.size()) return false;
   const char first = text[p];
-  if (static_cast<unsigned char>(first) >= 0x80 || !is_local_char(static_cast<unsigned char>(first)))
-    return std::nullopt;  // no scheme, "www." nor address starts here
-  const char lower = static_cast<char>(first | 0x20);
-  if (lower != 'm' && lower != 'x' && lower != 'h' && lower != 'f' && lower != 'w')
-    return plain_email(text, p, memo);
+  if (!is_local_char(static_cast<unsigned char>(first))) return false;
+  if (may_start_scheme(first)) return true;
+  const std::size_t at = next_at_sign(text, p, memo);
+  return at != std::string_view::npos && at < text.size() && at - p < kWordLimit;
+}
+
+std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  if (!may_start_bare_autolink(text, p, memo)) return std::nullopt;
+  if (!may_start_scheme(text[p])) return plain_email(text, p, memo);
   if (starts_with_icase(text, p, "mailto:")) {
     if (!boundary_before(text, p)) return std::nullopt;
     return email_after_prefix(text, p, 7);

@@ -422,15 +422,24 @@ void InlineScanner::line_feed() {
 }
 
 void InlineScanner::literal_run() {
-  const utf8::Decoded d = utf8::decode(text_, p_);
-  std::size_t end = p_ + d.len;
-  // The characters up to the next byte that may start something are literal too; after a
-  // boundary the next position may start a bare link, so the run stops there.
-  if (!(ctx_.options.bare_autolinks && is_boundary(d.cp))) {
-    while (end < text_.size() && !special_[static_cast<unsigned char>(text_[end])]) ++end;
-  }
-  pending_.append(text_.substr(p_, end - p_));
-  p_ = end;
+  const bool bare_links = ctx_.options.bare_autolinks;
+  const std::size_t n = text_.size();
+  const std::size_t start = p_;
+  std::size_t q = p_;
+  do {
+    const utf8::Decoded d = utf8::decode(text_, q);
+    q += d.len;
+    // The characters up to the next byte that may start something are literal too; after a
+    // boundary the next position may start a bare link, so the run stops there.
+    if (!(bare_links && is_boundary(d.cp))) {
+      while (q < n && !special_[static_cast<unsigned char>(text_[q])]) ++q;
+    }
+    // Where the dispatch would find no construct and no bare link, it would come straight back
+    // here: go on instead.
+  } while (bare_links && q < n && !trigger_[static_cast<unsigned char>(text_[q])] &&
+           !may_start_bare_autolink(text_, q, &autolinks_));
+  pending_.append(text_.substr(start, q - start));
+  p_ = q;
 }
 
 }  // namespace vedavi::inl
