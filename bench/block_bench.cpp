@@ -1,6 +1,6 @@
-// Benchmark of the md block parser over a typical document and the adversarial block inputs, in
-// span modes 0, 1 and 3. Not part of the build; from the repository root, after a release build
-// of the core in build/dev:
+// Benchmark of the md block parser over a construct-dense document, a mostly-prose document and
+// the adversarial block inputs, in span modes 0, 1 and 3. Not part of the build; from the
+// repository root, after a release build of the core in build/dev:
 //   c++ -O2 -std=c++20 -Isrc -I. bench/block_bench.cpp build/dev/libvedavi_core.a \
 //       -o /tmp/block_bench && /tmp/block_bench
 #include <chrono>
@@ -58,6 +58,22 @@ std::string typical_document(std::size_t target) {
   return out;
 }
 
+// Mostly prose: paragraphs wrapped at about 80 columns, headings and short lists.
+std::string prose_document(std::size_t target) {
+  const std::string_view section =
+      "## A heading for the next part\n\n"
+      "Ordinary prose runs on for a few lines, as paragraphs in most documents do. It has\n"
+      "*emphasis*, `code`, a [link](https://example.com) and plain words to fill the line,\n"
+      "then goes on to a third line that ends the paragraph with a full stop.\n\n"
+      "A second paragraph is shorter, but still wraps once at about eighty columns of\n"
+      "text, which is how most people write md by hand.\n\n"
+      "- a list item with some words\n- another item that is a little longer than that\n"
+      "- and a third one\n\n";
+  std::string out;
+  while (out.size() < target) out += section;
+  return out;
+}
+
 }  // namespace
 
 int main() {
@@ -71,6 +87,11 @@ int main() {
   for (std::uint8_t mode : {0, 1, 3}) {
     std::string name = "typical 1 MB, mode " + std::to_string(mode);
     measure(name.c_str(), doc.size(), [&] { return parse_source(doc, options, mode).trace.spans.size(); });
+  }
+  const std::string prose = prose_document(1 << 20);
+  for (std::uint8_t mode : {0, 1, 3}) {
+    std::string name = "prose 1 MB, mode " + std::to_string(mode);
+    measure(name.c_str(), prose.size(), [&] { return parse_source(prose, options, mode).trace.spans.size(); });
   }
   const std::string quotes = repeat("> ", 25000) + "a";
   measure("25 000 nested quotes", quotes.size(),

@@ -126,5 +126,21 @@ int main() {
     return copy.size();
   });
   measure("deep tree: render::plain (1M nodes)", 1'000'000, [&] { return render::plain(deep).size(); });
+
+  // A wide, shallow document like most real ones: 100,000 paragraphs of a few inlines each.
+  Blocks wide;
+  for (int i = 0; i < 100'000; ++i) {
+    Inline::Emph emph;
+    emph.children.push_back(Inline::Text{"emphasised"});
+    Block::Paragraph para;
+    para.inlines.push_back(Inline::Text{"Some text, then "});
+    para.inlines.push_back(std::move(emph));
+    para.inlines.push_back(Inline::SoftBreak{});
+    wide.push_back(std::move(para));
+  }
+  measure("wide tree: copy + destroy (400K nodes)", 400'000, [&] {
+    Blocks copy = wide;
+    return copy.size();
+  });
   return 0;
 }

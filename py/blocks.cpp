@@ -4,6 +4,7 @@
 #include "block_trace.h"
 #include "frame.h"
 #include "md_options.h"
+#include "nodes.h"
 
 namespace vedavi::py {
 namespace {
@@ -14,22 +15,6 @@ constexpr Signature kBlocks{
     "--\n\n",
     {required("markdown"), keyword_only("math"), keyword_only("implicit_figures"),
      keyword_only("templates"), keyword_only("nested")}};
-
-void set_item(const Ref& dict, const char* key, Ref value) {
-  if (PyDict_SetItemString(dict.get(), key, value.get()) < 0) throw_error_already_set();
-}
-
-Ref attr_dict(const Attr& attr) {
-  Ref dict = check(PyDict_New());
-  set_item(dict, "id", attr.id ? new_str(*attr.id) : new_none());
-  set_item(dict, "classes", new_list(attr.classes, [](const std::string& c) { return new_str(c); }));
-  set_item(dict, "pairs", new_list(attr.pairs, [](const auto& pair) {
-             Ref key = new_str(pair.first);
-             Ref value = new_str(pair.second);
-             return new_tuple(std::move(key), std::move(value));
-           }));
-  return dict;
-}
 
 Ref optional_int(const std::optional<std::size_t>& value) {
   return value ? new_int(*value) : new_none();
@@ -43,7 +28,7 @@ Ref block_span_dict(const block::BlockSpan& span, std::size_t start, std::size_t
   set_item(dict, "start", new_int(start));
   set_item(dict, "end", new_int(end));
   set_item(dict, "depth", new_int(span.depth));
-  if (f.attrs) set_item(dict, "attrs", attr_dict(*f.attrs));
+  if (f.attrs) set_item(dict, "attrs", attr_node(*f.attrs));
   if (f.info) {
     set_item(dict, "info", new_str(*f.info));
     set_item(dict, "info_has_attrs", new_bool(f.info_has_attrs.value_or(false)));
@@ -56,7 +41,11 @@ Ref block_span_dict(const block::BlockSpan& span, std::size_t start, std::size_t
   if (f.caption) set_item(dict, "caption", new_str(*f.caption));
   if (f.panel) {
     Ref panel = check(PyDict_New());
-    for (const auto& [key, value] : f.panel->pairs) set_item(panel, key.c_str(), new_str(value));
+    // Keys go in as str objects: a key may hold a NUL that a C string would cut off.
+    for (const auto& [key, value] : f.panel->pairs) {
+      if (PyDict_SetItem(panel.get(), new_str(key).get(), new_str(value).get()) < 0)
+        throw_error_already_set();
+    }
     set_item(dict, "panel", std::move(panel));
     set_item(dict, "fence_end", optional_int(f.fence_end));
   }

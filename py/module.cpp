@@ -10,8 +10,10 @@ namespace vedavi::py {
 //   VALUE(name, make)     an attribute or a class; its file defines `Ref make(PyObject* module)`,
 //                         which builds the object to register under `name`
 #define VEDAVI_NATIVE_MEMBERS(FUNCTION, VALUE) \
+  FUNCTION(md2vedavi)                          \
   FUNCTION(frontmatter_meta)                   \
   FUNCTION(blocks)                             \
+  FUNCTION(anchors)                            \
   VALUE(SCHEMES, make_schemes)                 \
   VALUE(REFTYPES, make_reftypes)               \
   FUNCTION(ref_tokens)                         \

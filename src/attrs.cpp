@@ -301,13 +301,46 @@ void apply_pair(std::string_view token, std::size_t eq, AttrBatch& batch) {
   batch.set(std::string(key), entity::decode_entities(unescape_attr(value)));
 }
 
-// The offset of the "}" that closes the group opened at text[0], skipping quoted and escaped
-// characters.
-std::optional<std::size_t> find_group_end(std::string_view text) {
+// Whether `c` at byte `i` of `text` is white space; `len` receives the character's length.
+bool white_space_at(std::string_view text, std::size_t i, std::size_t& len) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) {
+    len = 1;
+    return unicode::is_white_space(c);
+  }
+  const utf8::Decoded d = utf8::decode(text, i);
+  len = d.len;
+  return unicode::is_white_space(d.cp);
+}
+
+// The "}" closing the group opened at text[0] (quoted and escaped characters skipped), but only
+// while the body can still be an attribute block: a group whose first word shows that it cannot be one is given up
+// there, so "{" followed by ordinary words costs a word, not a scan to the text's end.
+std::optional<std::size_t> attr_group_end(std::string_view text) {
+  const bool colon = text.size() > 1 && text[1] == ':';
+  // The body's first word decides: the colon form needs any content; otherwise "#" or "." must
+  // lead, or an "=" must follow the first character before any white space.
+  enum class Shape { Blank, Word, Possible } shape = Shape::Blank;
   bool escaped = false;
   char quote = 0;
-  for (std::size_t i = 1; i < text.size(); ++i) {
+  for (std::size_t i = colon ? 2 : 1; i < text.size();) {
     const char c = text[i];
+    if (!escaped && !quote && c == '}') {
+      if (shape == Shape::Possible) return i;
+      return std::nullopt;  // a blank body, or a first word without "="
+    }
+    std::size_t len = 1;
+    if (shape != Shape::Possible) {
+      const bool space = white_space_at(text, i, len);
+      if (shape == Shape::Blank && !space) {
+        if (colon || c == '#' || c == '.') shape = Shape::Possible;
+        else if (c == '=') return std::nullopt;
+        else shape = Shape::Word;
+      } else if (shape == Shape::Word) {
+        if (space) return std::nullopt;
+        if (c == '=') shape = Shape::Possible;
+      }
+    }
     if (escaped) {
       escaped = false;
     } else if (c == '\\') {
@@ -316,9 +349,8 @@ std::optional<std::size_t> find_group_end(std::string_view text) {
       if (c == quote) quote = 0;
     } else if (is_quote(c)) {
       quote = c;
-    } else if (c == '}') {
-      return i;
     }
+    i += len;
   }
   return std::nullopt;
 }
@@ -418,7 +450,7 @@ bool looks_like_attrs(std::string_view body, bool colon_form) {
 
 std::optional<BracedAttr> parse_braced_attr(std::string_view text) {
   if (text.empty() || text.front() != '{') return std::nullopt;
-  auto end = find_group_end(text);
+  auto end = attr_group_end(text);
   if (!end) return std::nullopt;
   auto body = attr_body(text.substr(1, *end - 1));
   if (!body) return std::nullopt;
@@ -438,10 +470,11 @@ std::optional<Attr> parse_synthetic_attrs(std::string_view text) {
 
 std::optional<RawFormat> raw_attr(std::string_view text) {
   if (!text.starts_with("{=")) return std::nullopt;
-  const std::size_t close = text.find('}', 2);
-  if (close == std::string_view::npos || close == 2) return std::nullopt;
-  std::string_view format = text.substr(2, close - 2);
-  if (!std::all_of(format.begin(), format.end(), is_format_char)) return std::nullopt;
+  // The marker ends at the first character that cannot be in a format name: read no further.
+  std::size_t close = 2;
+  while (close < text.size() && is_format_char(text[close])) ++close;
+  if (close == 2 || close == text.size() || text[close] != '}') return std::nullopt;
+  const std::string_view format = text.substr(2, close - 2);
   return RawFormat{format, format.size() + 3};
 }
 

@@ -157,7 +157,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       continue;
     }
 
-    Drafts built = parser.container_block();
+    Drafts& built = parser.container_block();
     after_definition = false;
     if (!pending.attr.empty() && !built.empty() && takes_attributes(built.front().block)) {
       draft_attr(built.front().block)->merge(pending.attr);

@@ -3,9 +3,12 @@
 // (`Parser`) one parse shares between the loop calls.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -81,7 +84,12 @@ struct MathBlock {
   std::string_view closer;  // "$$" or "\\]"
   bool closed = false;
 };
-struct Paragraph { std::vector<std::string> lines; };
+// A range of the builder's paragraph lines (views into the source): a paragraph copies its text
+// once, when it is finished.
+struct Paragraph {
+  std::size_t first = 0;
+  std::size_t count = 0;
+};
 struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
 struct ThematicBreak { Attr attr; };
 struct IndentedCode { std::string text; };
@@ -100,19 +108,38 @@ struct Table {
   std::optional<std::string> caption;
   bool leading_pipe = false;
 };
+// Tables are the largest kind and among the rarest, so a node holds its table boxed and stays
+// small.
+using TablePtr = std::unique_ptr<Table>;
 }  // namespace build
 
 using BuildKind =
     std::variant<build::HtmlContainer, build::Root, build::BlockQuote, build::List,
                  build::ListItem, build::FootnoteDef, build::DefinitionList, build::Div,
                  build::FencedCode, build::MathBlock, build::Paragraph, build::Heading,
-                 build::ThematicBreak, build::IndentedCode, build::HtmlBlock, build::Table>;
+                 build::ThematicBreak, build::IndentedCode, build::HtmlBlock, build::TablePtr>;
+
+// The link definitions that begin the lines of a paragraph, in order.
+std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines);
 
 // The span kind name of a build node.
 std::string_view span_kind_name(const BuildKind& kind);
 
+// A node of the build tree. Children are linked by index, first to last, so that no node
+// allocates a child list.
 struct BuildNode {
-  std::vector<std::uint32_t> children;
+  static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+
+  // `k` is a build kind or one of its alternatives, constructed in place.
+  template <class K>
+  BuildNode(K&& k, std::size_t first_line) : kind(std::forward<K>(k)), start(first_line) {}
+
+  bool has_children() const { return first_child != kNone; }
+
+  std::uint32_t first_child = kNone;
+  std::uint32_t last_child = kNone;
+  std::uint32_t next_sibling = kNone;
+  std::uint32_t child_count = 0;
   BuildKind kind;
   std::size_t start = 0;
   std::uint64_t blank_mark = 0;  // equals the builder's generation while in `blank_items`
@@ -120,25 +147,63 @@ struct BuildNode {
 
 class Parser;
 
+// A container being closed into a draft: its node, its children's drafts so far.
+struct FinishFrame {
+  FinishFrame(std::uint32_t n, std::size_t end, BlockSpan s = {})
+      : node(n), child_end(end), span(std::move(s)) {}
+  std::uint32_t node;
+  std::size_t child_end;  // the exclusive end handed to the children
+  std::uint32_t next = BuildNode::kNone;  // the next child to close
+  BlockSpan span;
+  Drafts out;
+  std::vector<DraftListItem> items;
+  bool loose = false;
+};
+
 class ContainerBuilder {
  public:
   explicit ContainerBuilder(Parser& parser);
+  // Back to a lone root for the next top-level block; the storage is kept for reuse.
+  void reset();
 
   std::vector<BuildNode> nodes;
   std::vector<std::uint32_t> stack;  // open containers, the root first
   std::vector<SyntaxRecord> syntax;
-  std::vector<std::pair<std::size_t, std::size_t>> line_offsets;
+  // The lines of every paragraph of the tree, one paragraph after the other: lines are only
+  // ever added to the paragraph opened last, so its range always ends the list.
+  std::vector<line::Rest> paragraph_lines;
   const Options& options;
   std::size_t line = 0;
   std::size_t content_offset = 0;
   bool leaf_open = false;
   bool record_syntax = false;
 
-  std::uint32_t open_node(BuildKind kind);
+  // Appends a node of `kind` (a build kind alternative) to the innermost container.
+  template <class K>
+  std::uint32_t open_node(K&& kind) {
+    auto index = static_cast<std::uint32_t>(nodes.size());
+    nodes.emplace_back(std::forward<K>(kind), line);
+    BuildNode& parent = nodes[stack.back()];
+    if (parent.has_children())
+      nodes[parent.last_child].next_sibling = index;
+    else
+      parent.first_child = index;
+    parent.last_child = index;
+    ++parent.child_count;
+    return index;
+  }
   void push(std::uint32_t node);
   // Closes the containers at stack positions `depth` and above.
   void cut(std::size_t depth);
   void refresh_leaf_open();
+  std::span<const line::Rest> lines_of(const build::Paragraph& para) const {
+    return std::span<const line::Rest>(paragraph_lines).subspan(para.first, para.count);
+  }
+  void append_line(build::Paragraph& para, const line::Rest& rest) {
+    assert(para.first + para.count == paragraph_lines.size());
+    paragraph_lines.push_back(rest);
+    ++para.count;
+  }
   void append_leaf_inner(line::Rest rest);
   bool open_atx_heading(const line::Rest& rest);
   bool open_html_container(const line::Rest& rest);
@@ -151,7 +216,11 @@ class ContainerBuilder {
   bool below_depth_limit() const { return containers_open() < options.max_block_depth; }
   std::uint32_t innermost() const { return stack.back(); }
   // The last child of the innermost container, none when it has no children.
-  std::optional<std::uint32_t> last_child() const;
+  std::optional<std::uint32_t> last_child() const {
+    const BuildNode& parent = nodes[stack.back()];
+    if (!parent.has_children()) return std::nullopt;
+    return parent.last_child;
+  }
   template <class T>
   T* last_child_as() {
     auto c = last_child();
@@ -166,8 +235,11 @@ class ContainerBuilder {
   std::size_t match_containers(line::Rest& rest, std::size_t limit) const;
   bool item_has_content(std::uint32_t item) const;
 
-  Drafts finish_children(std::uint32_t parent, std::size_t end);
-  void collect_edit_regions(std::vector<EditRegion>& regions, std::size_t end) const;
+  // Closes the children of `parent` into drafts, moving the nodes' contents out: the tree is
+  // spent afterwards. `out` is emptied first; its storage is reused.
+  void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
+  // Appends the edit regions of the tree to `records`.
+  void collect_edit_regions(std::vector<TraceEvent>& records, std::size_t end) const;
 
   Parser& parser;
 
@@ -193,6 +265,7 @@ class ContainerBuilder {
   // Stack positions of the open divs by the length of their colon fence, so that a colon line
   // finds the div it closes without passing the others.
   std::unordered_map<std::size_t, std::vector<std::size_t>> divs_by_colons_;
+  std::vector<FinishFrame> finish_frames_;  // kept between calls for its storage
   std::uint64_t blank_gen_ = 1;
   std::uint64_t stack_version_ = 0;
   std::uint64_t blank_rebuilt_version_ = ~std::uint64_t{0};
@@ -208,9 +281,9 @@ class ContainerBuilder {
   // The lookahead match of the next non-blank line after the current one, none at the end.
   const Lookahead* match_ahead();
 
-  void open_table_row(build::Table& table, const line::Rest& rest);
   bool continue_table(const line::Rest& rest);
   bool start_table(build::Paragraph& para, std::uint32_t para_node, const line::Rest& rest);
+  void open_paragraph(const line::Rest& rest);
   bool open_fence(const line::Rest& rest);
   bool open_math(const line::Rest& rest);
   bool open_div(const line::Rest& rest);
@@ -222,6 +295,9 @@ class ContainerBuilder {
 class Parser {
  public:
   Parser(std::vector<std::string_view> lines, const Options& options, std::uint8_t mode);
+  // The builder refers back to its parser.
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
 
   std::vector<std::string_view> lines;
   std::size_t current = 0;
@@ -231,8 +307,9 @@ class Parser {
   std::unordered_map<std::string, LinkRef> link_defs;
   std::unordered_set<std::string> footnote_labels;
 
-  // Builds the blocks from the current line on until the top level is complete.
-  Drafts container_block();
+  // Builds the blocks from the current line on until the top level is complete. The drafts are
+  // the parser's until the next call, which empties them and reuses their storage.
+  Drafts& container_block();
   void add_link_def(const std::string& label, LinkRef def);
   bool is_blank(std::size_t line) const { return blank_[line] != 0; }
   // The first non-blank line after `line`, or the line count.
@@ -244,6 +321,9 @@ class Parser {
   }
 
  private:
+  // One builder serves every call of the loop, so its storage is allocated once per parse.
+  ContainerBuilder builder_{*this};
+  Drafts built_;
   std::vector<std::uint8_t> blank_;
   std::vector<std::size_t> next_nonblank_;
   std::vector<std::size_t> content_end_;  // per end line: the end without trailing blank lines

@@ -46,17 +46,26 @@ void Parser::add_link_def(const std::string& label, LinkRef def) {
   link_defs.try_emplace(attrs::normalize_label(label), std::move(def));
 }
 
-ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) {
-  nodes.push_back(BuildNode{{}, build::Root{}, 0, 0});
-  stack.push_back(0);
-  record_syntax = p.mode == 3;
-}
+ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) { reset(); }
 
-std::uint32_t ContainerBuilder::open_node(BuildKind kind) {
-  auto index = static_cast<std::uint32_t>(nodes.size());
-  nodes.push_back(BuildNode{{}, std::move(kind), line, 0});
-  nodes[stack.back()].children.push_back(index);
-  return index;
+void ContainerBuilder::reset() {
+  nodes.clear();
+  nodes.emplace_back(build::Root{}, 0);
+  stack.assign(1, 0);
+  syntax.clear();
+  paragraph_lines.clear();
+  line = 0;
+  content_offset = 0;
+  leaf_open = false;
+  record_syntax = parser.mode == 3;
+  consumers_.clear();
+  quotes_.clear();
+  divs_.clear();
+  html_containers_.clear();
+  divs_by_colons_.clear();
+  // Cached answers about the previous tree compare unequal from here on.
+  ++stack_version_;
+  ++blank_gen_;
 }
 
 void ContainerBuilder::push(std::uint32_t node) {
@@ -92,12 +101,6 @@ void ContainerBuilder::cut(std::size_t depth) {
     while (!v->empty() && v->back() >= depth) v->pop_back();
 }
 
-std::optional<std::uint32_t> ContainerBuilder::last_child() const {
-  const auto& ch = nodes[stack.back()].children;
-  if (ch.empty()) return std::nullopt;
-  return ch.back();
-}
-
 void ContainerBuilder::refresh_leaf_open() {
   if (!leaf_open) return;
   auto c = last_child();
@@ -108,7 +111,7 @@ void ContainerBuilder::refresh_leaf_open() {
   const BuildKind& k = nodes[*c].kind;
   if (std::holds_alternative<build::DefinitionList>(k) ||
       std::holds_alternative<build::Paragraph>(k) ||
-      std::holds_alternative<build::IndentedCode>(k) || std::holds_alternative<build::Table>(k))
+      std::holds_alternative<build::IndentedCode>(k) || std::holds_alternative<build::TablePtr>(k))
     return;
   if (auto* f = std::get_if<build::FencedCode>(&k); f && !f->closed) return;
   if (auto* m = std::get_if<build::MathBlock>(&k); m && !m->closed) return;
@@ -125,15 +128,15 @@ std::size_t ContainerBuilder::offset_of(const Rest& rest, const char* at) const 
 }
 
 bool ContainerBuilder::item_has_content(std::uint32_t item) const {
-  for (std::uint32_t c : nodes[item].children) {
+  for (std::uint32_t c = nodes[item].first_child; c != BuildNode::kNone; c = nodes[c].next_sibling) {
     const BuildKind& k = nodes[c].kind;
     if (auto* code = std::get_if<build::IndentedCode>(&k)) {
       if (!code->text.empty()) return true;
     } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
       if (!html->raw.empty()) return true;
     } else if (auto* p = std::get_if<build::Paragraph>(&k)) {
-      for (const auto& l : p->lines)
-        if (!line::is_blank(l)) return true;
+      for (const line::Rest& l : lines_of(*p))
+        if (!l.is_blank()) return true;
     } else {
       return true;
     }

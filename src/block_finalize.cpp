@@ -8,8 +8,9 @@
 namespace vedavi::block {
 namespace {
 
+// The inline parse hands back coalesced lists already.
 Inlines parse_leaf(std::string_view text, const InlineContext& ctx) {
-  return inl::coalesce(inl::parse_inner(text, ctx));
+  return inl::parse_inner(text, ctx);
 }
 
 Inline template_inline(TemplateToken token) {
@@ -198,12 +199,12 @@ void decide_figures(Drafts& drafts, const InlineContext& ctx) {
 }
 
 void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
-  // An explicit stack in place of recursion: each frame rebuilds one list, after the lists
-  // nested in its current draft have been rebuilt.
+  // An explicit stack in place of recursion: each frame compacts one list in place, after the
+  // lists nested in its current draft have been compacted.
   struct Frame {
     Drafts* list;
-    Drafts kept{};
-    std::size_t i = 0;
+    std::size_t i = 0;  // the draft being looked at
+    std::size_t w = 0;  // where the next kept draft goes
     std::vector<Drafts*> children{};
     std::size_t next_child = 0;
     bool children_listed = false;
@@ -213,7 +214,7 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
   while (!stack.empty()) {
     Frame& f = stack.back();
     if (f.i == f.list->size()) {
-      *f.list = std::move(f.kept);
+      f.list->erase(f.list->begin() + static_cast<std::ptrdiff_t>(f.w), f.list->end());
       stack.pop_back();
       continue;
     }
@@ -231,7 +232,8 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
     if (auto* note = std::get_if<draft::FootnoteDef>(&draft.block)) {
       out.push_back(DraftFootnote{std::move(note->label), std::move(note->children)});
     } else {
-      f.kept.push_back(std::move(draft));
+      if (f.w != f.i) (*f.list)[f.w] = std::move(draft);
+      ++f.w;
     }
     ++f.i;
     f.children_listed = false;

@@ -39,51 +39,71 @@ struct ParagraphParts {
   std::size_t attrs_start = 0;  // lines [attrs_start, n) are attribute lines
 };
 
-static ParagraphParts split_paragraph(const std::vector<std::string>& lines, Parser* parser,
-                                      std::size_t first_line) {
-  ParagraphParts parts;
-  std::span<const std::string> view(lines);
+std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines) {
+  std::vector<LinkRefDefinition> defs;
+  // A definition begins with "["; most paragraphs do not, and need no logical copy of their
+  // lines (a definition reads their indentation).
+  if (lines.empty() || !line::trim_start(lines.front().text).starts_with("[")) return defs;
+  std::vector<std::string> logical;
+  logical.reserve(lines.size());
+  for (const line::Rest& l : lines) logical.push_back(l.str());
+  std::span<const std::string> view(logical);
   std::size_t i = 0;
-  while (i < lines.size()) {
+  while (i < logical.size()) {
     auto def = parse_link_ref_at(view, i);
     if (!def || def->end <= i) break;
+    i = def->end;
+    defs.push_back(std::move(*def));
+  }
+  return defs;
+}
+
+static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser* parser,
+                                      std::size_t first_line) {
+  ParagraphParts parts;
+  std::size_t i = 0;
+  for (LinkRefDefinition& def : leading_link_defs(lines)) {
     if (parser) {
       if (parser->mode == 3)
-        for (std::size_t k = i; k < def->end; ++k) {
+        for (std::size_t k = i; k < def.end; ++k) {
           std::size_t l = first_line + k;
           std::size_t off = parser->line_offset(l);
           std::size_t len = l < parser->lines.size() ? parser->lines[l].size() : 0;
           if (off < len)
             parser->trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::MarkupLinkUrl});
         }
-      parser->add_link_def(def->label, std::move(def->def));
+      parser->add_link_def(def.label, std::move(def.def));
     }
-    i = def->end;
+    i = def.end;
   }
   parts.defs_end = i;
   std::size_t a = lines.size();
-  while (a > i + 1 && is_attribute_line(lines[a - 1])) --a;
+  while (a > i + 1 && is_attribute_line(lines[a - 1].text)) --a;
   parts.attrs_start = a;
   return parts;
 }
 
-std::optional<Draft> finish_paragraph(build::Paragraph& para, BlockSpan span, Parser& parser) {
-  ParagraphParts parts = split_paragraph(para.lines, &parser, span.start);
-  if (parts.defs_end >= para.lines.size()) return std::nullopt;
+std::optional<Draft> finish_paragraph(std::span<const line::Rest> lines, BlockSpan span,
+                                     Parser& parser) {
+  ParagraphParts parts = split_paragraph(lines, &parser, span.start);
+  if (parts.defs_end >= lines.size()) return std::nullopt;
   Attr attr;
-  for (std::size_t k = parts.attrs_start; k < para.lines.size(); ++k) {
+  for (std::size_t k = parts.attrs_start; k < lines.size(); ++k) {
     if (parser.mode == 3) {
       std::size_t l = span.start + k;
       std::size_t off = parser.line_offset(l);
       std::size_t len = l < parser.lines.size() ? parser.lines[l].size() : 0;
       if (off < len) parser.trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::Attribute});
     }
-    attr.merge(attrs::parse_attrs_body(attribute_line_body(para.lines[k])));
+    attr.merge(attrs::parse_attrs_body(attribute_line_body(lines[k].text)));
   }
   std::string text;
+  std::size_t size = 0;
+  for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) size += lines[k].text.size() + 1;
+  text.reserve(size);
   for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) {
     if (k > parts.defs_end) text.push_back('\n');
-    text += line::trim_start(para.lines[k]);
+    text += line::trim_start(lines[k].text);
   }
   text.resize(line::trim_end(text).size());
   if (attr.empty() && !parser.options.templates.empty()) {
@@ -103,39 +123,30 @@ Draft draft_raw(std::string_view text, std::size_t line, BlockSpan span, Parser&
   return Draft{std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)}};
 }
 
-namespace {
-
-struct Frame {
-  Frame(std::uint32_t n, std::size_t end, BlockSpan s = {}) : node(n), child_end(end), span(std::move(s)) {}
-  std::uint32_t node;
-  std::size_t child_end;  // the exclusive end handed to the children
-  std::size_t next = 0;
-  BlockSpan span;
-  Drafts out;
-  std::vector<DraftListItem> items;
-  bool loose = false;
-};
-
-}  // namespace
-
-Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) {
+void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Drafts& result) {
+  using Frame = FinishFrame;
   Parser& p = parser;
   bool facts = p.mode >= 2;
-  std::vector<Frame> frames;
-  frames.emplace_back(parent, end);
+  std::vector<Frame>& frames = finish_frames_;
+  frames.clear();
+  frames.emplace_back(parent, end).next = nodes[parent].first_child;
+  result.clear();
+  frames.back().out.swap(result);
   while (true) {
     Frame& f = frames.back();
-    const std::vector<std::uint32_t>& children = nodes[f.node].children;
-    if (f.next == children.size()) {
+    if (f.next == BuildNode::kNone) {
       Frame done = std::move(frames.back());
       frames.pop_back();
-      if (frames.empty()) return std::move(done.out);
+      if (frames.empty()) {
+        result.swap(done.out);
+        return;
+      }
       Frame& up = frames.back();
       BuildKind& k = nodes[done.node].kind;
       const std::size_t start = nodes[done.node].start;
       if (auto* item = std::get_if<build::ListItem>(&k)) {
         DraftListItem di;
-        di.attr = item->attr;
+        di.attr = std::move(item->attr);
         std::uint32_t list_node = up.node;
         if (std::get<build::List>(nodes[list_node].kind).ordered) {
           di.source = item->source.str();
@@ -149,16 +160,16 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
         if (item->loose) up.loose = true;
       } else if (auto* list = std::get_if<build::List>(&k)) {
         up.out.push_back(Draft{std::move(done.span),
-                               draft::List{list->attr, std::move(done.items),
+                               draft::List{std::move(list->attr), std::move(done.items),
                                            static_cast<std::size_t>(list->start), list->ordered,
                                            !done.loose}});
       } else if (auto* q = std::get_if<build::BlockQuote>(&k)) {
-        up.out.push_back(Draft{std::move(done.span), draft::BlockQuote{q->attr, std::move(done.out)}});
+        up.out.push_back(Draft{std::move(done.span), draft::BlockQuote{std::move(q->attr), std::move(done.out)}});
       } else if (auto* fn = std::get_if<build::FootnoteDef>(&k)) {
         p.footnote_labels.insert(fn->label);
-        up.out.push_back(Draft{std::move(done.span), draft::FootnoteDef{fn->label, std::move(done.out)}});
+        up.out.push_back(Draft{std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)}});
       } else if (auto* div = std::get_if<build::Div>(&k)) {
-        up.out.push_back(Draft{std::move(done.span), draft::Div{div->attr, std::move(done.out)}});
+        up.out.push_back(Draft{std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)}});
       } else if (auto* hc = std::get_if<build::HtmlContainer>(&k)) {
         if (hc->outer_name) {
           up.out.push_back(Draft{std::move(done.span), draft::Splice{std::move(done.out)}});
@@ -176,11 +187,11 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
       continue;
     }
 
-    std::size_t idx = f.next++;
-    std::uint32_t child = children[idx];
+    std::uint32_t child = f.next;
+    f.next = nodes[child].next_sibling;
     BuildKind& k = nodes[child].kind;
     const std::size_t start = nodes[child].start;
-    std::size_t child_end = idx + 1 < children.size() ? nodes[children[idx + 1]].start : f.child_end;
+    std::size_t child_end = f.next != BuildNode::kNone ? nodes[f.next].start : f.child_end;
     std::size_t pass_down = child_end;
     if (auto close = closing_line(k)) {
       if (*close + 1 < child_end) child_end = *close + 1;
@@ -200,18 +211,27 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
         internal_failure(
             "internal error: entered unreachable code: `finish` takes the root and the List arm "
             "takes its items");
-      frames.emplace_back(child, pass_down, std::move(span));
+      Frame& opened = frames.emplace_back(child, pass_down, std::move(span));
+      opened.next = nodes[child].first_child;
+      // A child gives at most one draft or item, so one allocation holds them all.
+      std::size_t n = nodes[child].child_count;
+      if (std::holds_alternative<build::List>(k))
+        opened.items.reserve(n);
+      else
+        opened.out.reserve(n);
       continue;
     }
 
     if (auto* para = std::get_if<build::Paragraph>(&k)) {
-      if (auto d = finish_paragraph(*para, std::move(span), p)) f.out.push_back(std::move(*d));
+      if (auto d = finish_paragraph(lines_of(*para), std::move(span), p)) f.out.push_back(std::move(*d));
     } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
       std::string_view info = line::trim(code->info);
+      // Read once: the facts and the code block share it.
+      std::optional<attrs::FenceInfo> parsed_info;
       if (facts) {
         span.set().fence_start = start;
         span.set().info = std::string(info);
-        attrs::FenceInfo fi = attrs::parse_fence_info(info);
+        const attrs::FenceInfo& fi = parsed_info.emplace(attrs::parse_fence_info(info));
         span.set().lang = fi.lang;
         span.set().info_has_attrs = fi.has_attrs;
         span.set().text = code->text;
@@ -224,7 +244,7 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
                               draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
                                                  std::move(code->text)}});
       } else {
-        attrs::FenceInfo fi = attrs::parse_fence_info(info);
+        attrs::FenceInfo fi = parsed_info ? std::move(*parsed_info) : attrs::parse_fence_info(info);
         f.out.push_back(Draft{std::move(span), draft::CodeBlock{std::move(fi.attr), std::move(fi.info),
                                                                 std::move(code->text), std::move(fi.lang)}});
       }
@@ -241,14 +261,15 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
         span.set().id = h->attr.id;
         span.set().text = h->text;
       }
-      f.out.push_back(Draft{std::move(span), draft::Heading{h->attr, h->text, h->level}});
+      f.out.push_back(Draft{std::move(span), draft::Heading{std::move(h->attr), std::move(h->text), h->level}});
     } else if (auto* tb = std::get_if<build::ThematicBreak>(&k)) {
-      f.out.push_back(Draft{std::move(span), draft::ThematicBreak{tb->attr}});
+      f.out.push_back(Draft{std::move(span), draft::ThematicBreak{std::move(tb->attr)}});
     } else if (auto* dl = std::get_if<build::DefinitionList>(&k)) {
-      f.out.push_back(Draft{std::move(span), draft::DefinitionList{dl->attr, std::move(dl->items)}});
+      f.out.push_back(Draft{std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)}});
     } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
       f.out.push_back(draft_raw(html->raw, start, std::move(span), p));
-    } else if (auto* t = std::get_if<build::Table>(&k)) {
+    } else if (auto* boxed = std::get_if<build::TablePtr>(&k)) {
+      build::Table* t = boxed->get();
       if (facts) {
         span.set().id = t->attr.id;
         if (t->caption) {
@@ -260,9 +281,9 @@ Drafts ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end) 
         }
       }
       f.out.push_back(Draft{std::move(span),
-                            draft::Table{t->attr, std::move(t->aligns), std::move(t->head),
+                            draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
                                          std::move(t->body), std::move(t->foot),
-                                         std::move(t->tokens), t->caption}});
+                                         std::move(t->tokens), std::move(t->caption)}});
     }
   }
 }

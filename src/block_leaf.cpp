@@ -4,6 +4,7 @@
 #include "block_html.h"
 #include "block_scan.h"
 #include "block_table.h"
+#include "scan.h"
 #include "utf8.h"
 
 namespace vedavi::block {
@@ -16,13 +17,35 @@ bool has_line_token(std::string_view text, const Options& options) {
   return !options.templates.empty() && templates::line_token(text, options.templates).has_value();
 }
 
+// A line whose text begins with an ASCII letter starts no block, bears no list, definition or
+// table marker and opens no fence: most lines of prose, which skip those recognisers.
+bool begins_with_letter(const Rest& rest) {
+  std::string_view lead = rest.trimmed_start();
+  return !lead.empty() && scan::is_ascii_alpha(lead[0]);
+}
+
+// The length of the first word of `s`: up to its first white space character or `stop`. Decoded
+// character by character, so that a continuation byte (the 0xA0 of "à") is never read as
+// U+00A0 and a word never ends inside a character.
+std::size_t word_length(std::string_view s, char stop = '\0') {
+  std::size_t w = 0;
+  while (w < s.size() && (stop == '\0' || s[w] != stop)) {
+    const utf8::Decoded d = utf8::decode(s, w);
+    if (line::is_white_space(d.cp)) break;
+    w += d.len;
+  }
+  return w;
+}
+
 }  // namespace
 
 bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest) const {
-  if (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)) return false;
+  if (!begins_with_letter(rest) &&
+      (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)))
+    return false;
   if (!options.templates.empty()) {
     if (has_line_token(rest.str(), options)) return false;
-    if (para.lines.size() == 1 && has_line_token(para.lines.front(), options)) return false;
+    if (para.count == 1 && has_line_token(lines_of(para).front().str(), options)) return false;
   }
   return true;
 }
@@ -31,16 +54,16 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
   // A footnote definition opens its first block from the text after "]:"; the loop takes that
   // text round again instead of a nested call.
   while (true) {
+    const bool letter = begins_with_letter(rest);
     if (leaf_open) {
-      if (last_child_as<build::Table>()) {
+      if (last_child_as<build::TablePtr>()) {
         if (continue_table(rest)) return;
       } else if (auto* dl = last_child_as<build::DefinitionList>()) {
-        std::string text = rest.str();
-        if (is_attribute_line(text)) {
+        if (is_attribute_line(rest.text)) {
           std::string_view t = rest.trimmed();
           std::size_t s = offset_of(rest, t.data());
           note_syntax(s, s + t.size(), SyntaxScope::Attribute);
-          dl->attr.merge(attrs::parse_attrs_body(attribute_line_body(text)));
+          dl->attr.merge(attrs::parse_attrs_body(attribute_line_body(rest.text)));
           return;
         }
         if (auto def = def_marker(rest)) {
@@ -52,31 +75,34 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
         }
       } else if (auto c = last_child(); c && std::holds_alternative<build::Paragraph>(nodes[*c].kind)) {
         auto& para = std::get<build::Paragraph>(nodes[*c].kind);
-        if (!para.lines.empty() && start_table(para, *c, rest)) return;
-        if (!para.lines.empty()) {
+        if (!letter && para.count != 0 && start_table(para, *c, rest)) return;
+        if (!letter && para.count != 0) {
           if (auto def = def_marker(rest)) {
             std::size_t s = offset_of(rest, rest.trimmed_start().data());
             note_syntax(s, s + 1);
             build::DefinitionList dl;
             DraftDefinitionItem item;
-            for (const auto& l : para.lines)
-              if (!line::is_blank(l)) item.terms.emplace_back(line::trim(l));
+            for (const Rest& l : lines_of(para))
+              if (!l.is_blank()) item.terms.emplace_back(line::trim(l.text));
             item.definitions.push_back(def->str());
             dl.items.push_back(std::move(item));
             nodes[*c].kind = std::move(dl);
-            nodes[*c].children.clear();
             leaf_open = true;
             return;
           }
         }
         if (paragraph_continues(para, rest)) {
-          para.lines.push_back(rest.str());
+          append_line(para, rest);
           return;
         }
       }
     }
 
     // A new leaf.
+    if (letter && rest.indent() < 4) {
+      open_paragraph(rest);
+      return;
+    }
     if (open_fence(rest)) return;
     if (open_math(rest)) return;
     if (open_div(rest)) return;
@@ -133,14 +159,22 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       leaf_open = false;
       return;
     }
-    open_node(build::Paragraph{{rest.str()}});
-    leaf_open = true;
+    open_paragraph(rest);
     return;
   }
 }
 
+void ContainerBuilder::open_paragraph(const Rest& rest) {
+  build::Paragraph para{paragraph_lines.size(), 0};
+  append_line(para, rest);
+  open_node(para);
+  leaf_open = true;
+}
+
 bool ContainerBuilder::open_fence(const Rest& rest) {
   if (rest.indent() > 3) return false;
+  std::string_view lead = rest.trimmed_start();
+  if (lead.empty() || (lead[0] != '`' && lead[0] != '~')) return false;
   // Fences are read on the logical line; its indentation is spaces only here.
   std::string text = rest.str();
   auto f = fence_start(text, '`');
@@ -154,9 +188,7 @@ bool ContainerBuilder::open_fence(const Rest& rest) {
     std::string_view lead = line::trim_start(info);
     std::size_t lead_pos = info_pos + static_cast<std::size_t>(lead.data() - info.data());
     if (!lead.empty() && lead[0] != '{') {
-      std::size_t w = 0;
-      while (w < lead.size() && lead[w] != '{' && !line::is_white_space(static_cast<unsigned char>(lead[w])))
-        ++w;
+      const std::size_t w = word_length(lead, '{');
       note_syntax(content_offset + lead_pos, content_offset + lead_pos + w, SyntaxScope::Label);
     }
     if (std::size_t brace = info.find('{'); brace != std::string_view::npos) {
@@ -199,8 +231,7 @@ bool ContainerBuilder::open_div(const Rest& rest) {
   info = line::trim(info);
   Attr attr;
   if (!info.starts_with("{")) {
-    std::size_t w = 0;
-    while (w < info.size() && !line::is_white_space(static_cast<unsigned char>(info[w]))) ++w;
+    const std::size_t w = word_length(info);
     std::string_view word = info.substr(0, w);
     std::size_t b = word.find_first_not_of(':');
     std::size_t e = word.find_last_not_of(':');

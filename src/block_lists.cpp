@@ -64,6 +64,18 @@ std::vector<std::size_t> lists_to_revert(const Drafts& drafts) {
   return revert;
 }
 
+// A list's own attributes come from attribute lines next to it. When it turns back into text
+// they go to the paragraph that now stands first, whose span takes in those lines, rather than
+// vanish from the document.
+void keep_list_attributes(const BlockSpan& list_span, const Attr& attr, Drafts& reverted) {
+  if (attr.empty() || reverted.empty()) return;
+  Attr* first = draft_attr(reverted.front().block);
+  if (!first) return;
+  first->merge(attr);
+  reverted.front().span.start = std::min(reverted.front().span.start, list_span.start);
+  reverted.back().span.end = std::max(reverted.back().span.end, list_span.end);
+}
+
 void enforce_run(Drafts& drafts) {
   std::vector<std::size_t> revert = lists_to_revert(drafts);
   if (revert.empty()) return;
@@ -74,6 +86,7 @@ void enforce_run(Drafts& drafts) {
       ++r;
       auto& list = std::get<draft::List>(drafts[p].block);
       Drafts items = revert_list(std::move(list.items), list.tight);
+      keep_list_attributes(drafts[p].span, list.attr, items);
       for (Draft& d : items) rebuilt.push_back(std::move(d));
     } else {
       rebuilt.push_back(std::move(drafts[p]));

@@ -33,6 +33,11 @@ std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t l
   return static_cast<std::size_t>(t.data() - rest.text.data());
 }
 
+template <class... Kinds>
+bool is_any(const BuildKind* kind) {
+  return kind && (std::holds_alternative<Kinds>(*kind) || ...);
+}
+
 void mark_loose_if_blank(ContainerBuilder& b, std::uint32_t node) {
   if (auto* item = std::get_if<build::ListItem>(&b.nodes[node].kind); item && b.in_blank_items(node))
     item->loose = true;
@@ -70,7 +75,8 @@ void ContainerBuilder::record_content_offset(const Rest& rest) {
       content_offset = tab == std::string_view::npos ? 0 : tab;
     }
   }
-  line_offsets.emplace_back(line, content_offset);
+  // The last offset recorded for a line is the one that stays.
+  if (line < parser.trace.line_offsets.size()) parser.trace.line_offsets[line] = content_offset;
 }
 
 bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
@@ -141,7 +147,13 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
     return true;
   }
   auto& tag = std::get<HtmlEndTag>(html->end);
-  std::string text = rest.str();
+  // The line is copied only when indentation was left as padding.
+  std::string padded;
+  std::string_view text = rest.text;
+  if (rest.pad != 0) {
+    padded = rest.str();
+    text = padded;
+  }
   std::string_view body = line::trim_end(text);
   std::size_t lt = body.rfind('<');
   std::optional<MarkdownOpenTag> open;
@@ -227,7 +239,7 @@ bool ContainerBuilder::settle_list(const Rest& rest) {
         keep = true;
         blank_between_items = true;
         clear_blank_items();
-        mark_blank_item(nodes[list_node].children.back());
+        mark_blank_item(nodes[list_node].last_child);
       }
     }
   } else if (!rest.equals("---")) {
@@ -248,7 +260,7 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
     in = innermost();
     list = &std::get<build::List>(nodes[in].kind);
   }
-  if (!nodes[in].children.empty()) mark_loose_if_blank(*this, nodes[in].children.back());
+  if (nodes[in].has_children()) mark_loose_if_blank(*this, nodes[in].last_child);
   clear_blank_items();
   list->last = m.number;
 
@@ -299,7 +311,7 @@ bool ContainerBuilder::open_containers(Rest& rest) {
     if (leaf_open && !list_interrupts_paragraph(rest)) break;
     auto* list = std::get_if<build::List>(&nodes[innermost()].kind);
     bool reuse = list && marker_fits(*list, *m);
-    if (!reuse && stack.size() == 1 && !nodes[0].children.empty()) return false;
+    if (!reuse && stack.size() == 1 && nodes[0].has_children()) return false;
     open_list_item(rest, *m);
   }
   return true;
@@ -333,8 +345,9 @@ void ContainerBuilder::report_unclosed(Trace& trace) const {
   }
 }
 
-Drafts Parser::container_block() {
-  ContainerBuilder b(*this);
+Drafts& Parser::container_block() {
+  ContainerBuilder& b = builder_;
+  b.reset();
   for (; current < lines.size(); ++current) {
     b.line = current;
     Rest rest{0, lines[current]};
@@ -343,8 +356,14 @@ Drafts Parser::container_block() {
     b.refresh_leaf_open();
     b.record_content_offset(rest);
 
-    if (b.continue_fenced_leaf(rest) || b.close_div(rest) || b.continue_html_block(rest) ||
-        b.close_html_container(rest) || b.continue_indented_code(rest))
+    // The steps for an open leaf run only when the innermost container ends with one of its
+    // kind; none of the steps changes the tree unless it consumes the line.
+    auto last = b.last_child();
+    const BuildKind* leaf = last ? &b.nodes[*last].kind : nullptr;
+    if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(rest)) ||
+        b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
+        b.close_html_container(rest) ||
+        (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)))
       continue;
 
     bool blank_between_items = false;
@@ -352,7 +371,7 @@ Drafts Parser::container_block() {
       blank_between_items = b.settle_list(rest);
 
     // Stop rules at the top level.
-    if (b.stack.size() == 1 && ((!b.nodes[0].children.empty() && !b.leaf_open) || rest.is_blank()))
+    if (b.stack.size() == 1 && ((b.nodes[0].has_children() && !b.leaf_open) || rest.is_blank()))
       break;
 
     if (rest.is_blank()) {
@@ -374,15 +393,12 @@ Drafts Parser::container_block() {
   }
 
   if (mode == 3) {
-    std::vector<EditRegion> regions;
-    b.collect_edit_regions(regions, current);
-    for (auto& r : regions) trace.records.emplace_back(std::move(r));
-    for (auto [l, off] : b.line_offsets)
-      if (l < trace.line_offsets.size()) trace.line_offsets[l] = off;
+    b.collect_edit_regions(trace.records, current);
     for (const auto& s : b.syntax) trace.records.emplace_back(s);
   }
   b.report_unclosed(trace);
-  return b.finish_children(0, current);
+  b.finish_children(0, current, built_);
+  return built_;
 }
 
 }  // namespace vedavi::block

@@ -2,6 +2,8 @@
 // tokens and attribute lines while a table is the open leaf.
 #include "block_table.h"
 
+#include <algorithm>
+
 #include "block_build.h"
 #include "block_scan.h"
 #include "line.h"
@@ -10,23 +12,44 @@ namespace vedavi::block {
 
 using line::Rest;
 
-std::vector<std::string> raw_table_cells(std::string_view line) {
+namespace {
+
+// Calls `f` with each trimmed cell of `line` (an owned string), split at unescaped "|".
+template <class F>
+void for_each_cell(std::string_view line, F&& f) {
   std::string_view t = line::trim(line);
-  std::vector<std::string> cells;
   std::string cell;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    char c = t[i];
-    if (c == '\\' && i + 1 < t.size()) {
-      if (t[i + 1] != '|') cell.push_back('\\');
-      cell.push_back(t[++i]);
-    } else if (c == '|') {
-      cells.emplace_back(line::trim(cell));
+  std::size_t i = 0;
+  while (true) {
+    std::size_t j = i;
+    while (j < t.size() && t[j] != '|' && t[j] != '\\') ++j;
+    if (j == t.size()) {
+      cell.append(t.substr(i));
+      break;
+    }
+    cell.append(t.substr(i, j - i));
+    if (t[j] == '|') {
+      f(std::string(line::trim(cell)));
       cell.clear();
+      i = j + 1;
+    } else if (j + 1 < t.size()) {
+      if (t[j + 1] != '|') cell.push_back('\\');
+      cell.push_back(t[j + 1]);
+      i = j + 2;
     } else {
-      cell.push_back(c);
+      cell.push_back('\\');
+      i = j + 1;
     }
   }
-  cells.emplace_back(line::trim(cell));
+  f(std::string(line::trim(cell)));
+}
+
+}  // namespace
+
+std::vector<std::string> raw_table_cells(std::string_view line) {
+  std::vector<std::string> cells;
+  cells.reserve(static_cast<std::size_t>(std::count(line.begin(), line.end(), '|')) + 1);
+  for_each_cell(line, [&](std::string&& cell) { cells.push_back(std::move(cell)); });
   return cells;
 }
 
@@ -60,11 +83,28 @@ TableRowText draft_inline_table_row(std::vector<std::string> cells,
 }
 
 std::optional<DelimiterRow> delimiter_row(std::string_view line) {
-  auto cells = split_table_row(line);
-  if (!cells || cells->empty()) return std::nullopt;
+  // A backslash stays in its cell (or turns an escaped pipe into one), where only colons and
+  // dashes may stand: it rules the row out. Without one the cells are the pieces between the
+  // pipes, read in place.
+  if (line.find('|') == std::string_view::npos || line.find('\\') != std::string_view::npos)
+    return std::nullopt;
+  std::string_view t = line::trim(line);
+  std::vector<std::string_view> cells;
+  cells.reserve(static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1);
+  for (std::size_t start = 0;;) {
+    std::size_t pipe = t.find('|', start);
+    std::size_t len = pipe == std::string_view::npos ? t.npos : pipe - start;
+    cells.push_back(line::trim(t.substr(start, len)));
+    if (pipe == std::string_view::npos) break;
+    start = pipe + 1;
+  }
+  if (!cells.empty() && cells.front().empty()) cells.erase(cells.begin());
+  if (!cells.empty() && cells.back().empty()) cells.pop_back();
+  if (cells.empty()) return std::nullopt;
   DelimiterRow row;
-  for (const std::string& raw : *cells) {
-    std::string_view c = line::trim(raw);
+  row.aligns.reserve(cells.size());
+  row.widths.reserve(cells.size());
+  for (std::string_view c : cells) {
     bool left = !c.empty() && c.front() == ':';
     bool right = !c.empty() && c.back() == ':';
     std::size_t b = c.find_first_not_of(':');
@@ -83,15 +123,19 @@ std::optional<DelimiterRow> delimiter_row(std::string_view line) {
 
 bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_node,
                                    const Rest& rest) {
-  if (para.lines.empty()) return false;
-  const std::string& header = para.lines.back();
-  auto head = split_table_row(header);
-  if (!head) return false;
-  std::string text = rest.str();
-  auto delim = delimiter_row(text);
-  if (!delim || delim->aligns.size() != head->size()) return false;
+  if (para.count == 0) return false;
+  // A delimiter row begins with "|", ":" or "-"; other lines are rejected before any cell is
+  // split.
+  std::string_view lead = rest.trimmed_start();
+  if (lead.empty() || (lead[0] != '|' && lead[0] != ':' && lead[0] != '-')) return false;
+  const Rest header = lines_of(para).back();
+  if (header.text.find('|') == std::string_view::npos) return false;
+  auto delim = delimiter_row(rest.text);
+  if (!delim) return false;
+  auto head = split_table_row(header.text);
+  if (!head || delim->aligns.size() != head->size()) return false;
 
-  build::Table table;
+  auto table = std::make_unique<build::Table>();
   bool equal = true;
   for (std::size_t w : delim->widths) equal = equal && w == delim->widths.front();
   if (!equal) {
@@ -100,22 +144,16 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
       if (i) widths.push_back(' ');
       widths += std::to_string(delim->widths[i]) + "fr";
     }
-    table.attr.set_pair("colwidths", widths);
+    table->attr.set_pair("colwidths", widths);
   }
-  for (auto& c : *head) c = std::string(line::trim(c));
-  table.head.push_back(draft_inline_table_row(std::move(*head), delim->aligns));
-  table.aligns = delim->aligns;
-  table.leading_pipe = line::trim_start(header).starts_with("|");
+  table->head.push_back(draft_inline_table_row(std::move(*head), delim->aligns));
+  table->aligns = std::move(delim->aligns);
+  table->leading_pipe = line::trim_start(header.text).starts_with("|");
 
   if (record_syntax && line > 0) {
-    std::size_t header_offset = 0;
-    for (auto it = line_offsets.rbegin(); it != line_offsets.rend(); ++it)
-      if (it->first == line - 1) {
-        header_offset = it->second;
-        break;
-      }
-    for (std::size_t p : table_pipe_offsets(header))
-      syntax.push_back(SyntaxRecord{line - 1, header_offset + p, header_offset + p + 1,
+    std::size_t base = parser.line_offset(line - 1) + header.pad;
+    for (std::size_t p : table_pipe_offsets(header.text))
+      syntax.push_back(SyntaxRecord{line - 1, base + p, base + p + 1,
                                     SyntaxScope::PunctuationSpecial});
     std::string_view t = rest.trimmed();
     if (!t.empty()) {
@@ -124,10 +162,13 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
     }
   }
 
-  if (para.lines.size() == 1) {
+  if (para.count == 1) {
     nodes[para_node].kind = std::move(table);
   } else {
-    para.lines.pop_back();
+    // The header line leaves the paragraph, whose range ends the paragraph lines.
+    assert(para.first + para.count == paragraph_lines.size());
+    paragraph_lines.pop_back();
+    --para.count;
     std::uint32_t node = open_node(std::move(table));
     nodes[node].start = line - 1;
   }
@@ -136,7 +177,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
 }
 
 bool ContainerBuilder::continue_table(const Rest& rest) {
-  auto& table = *last_child_as<build::Table>();
+  build::Table& table = **last_child_as<build::TablePtr>();
   std::string_view lead = rest.trimmed_start();
   if (!table.caption) {
     if (auto after = caption_marker(lead)) {
@@ -146,9 +187,9 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
       return true;
     }
   }
-  std::string text = rest.str();
+  std::string_view text = rest.text;  // the padding is white space that every use trims
   if (!options.templates.empty()) {
-    if (auto tok = templates::line_token(text, options.templates)) {
+    if (auto tok = templates::line_token(rest.str(), options.templates)) {
       if (tok->kind == TemplateTokenKind::Open || tok->kind == TemplateTokenKind::OpenInverted ||
           tok->kind == TemplateTokenKind::Close) {
         table.tokens.emplace_back(table.body.size(), std::move(*tok));
@@ -156,7 +197,7 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
       }
     }
   }
-  bool has_pipe = text.find('|') != std::string::npos;
+  bool has_pipe = text.find('|') != std::string_view::npos;
   if (starts_block(rest) && !has_pipe) return false;
   if (is_attribute_line(text)) {
     table.attr.merge(attrs::parse_attrs_body(attribute_line_body(text)));
@@ -166,19 +207,28 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
     return true;
   }
   if (record_syntax) {
-    std::size_t base = content_offset;
+    std::size_t base = content_offset + rest.pad;
     for (std::size_t p : table_pipe_offsets(text)) note_syntax(base + p, base + p + 1);
   }
-  std::vector<std::string> cells;
+  // The row has as many cells as the header: extra cells are dropped, missing ones empty.
+  const std::size_t width = table.aligns.size();
+  TableRowText& row = table.body.emplace_back();
+  row.cells.reserve(width);
+  auto add = [&](std::string&& cell) {
+    if (row.cells.size() < width)
+      row.cells.push_back({Attr{}, std::move(cell), table.aligns[row.cells.size()]});
+  };
   if (has_pipe) {
-    cells = raw_table_cells(text);
-    if (table.leading_pipe && !cells.empty() && cells.front().empty()) cells.erase(cells.begin());
+    bool first = true;
+    for_each_cell(text, [&](std::string&& cell) {
+      // An empty cell before a leading pipe is no cell.
+      if (!(first && table.leading_pipe && cell.empty())) add(std::move(cell));
+      first = false;
+    });
   } else {
-    cells.emplace_back(line::trim(text));
+    add(std::string(line::trim(text)));
   }
-  cells.resize(table.aligns.size());
-  for (auto& c : cells) c = std::string(line::trim(c));
-  table.body.push_back(draft_inline_table_row(std::move(cells), table.aligns));
+  while (row.cells.size() < width) add(std::string());
   leaf_open = true;
   return true;
 }

@@ -1,6 +1,8 @@
 // Block spans from the draft tree, and edit regions from the build tree.
 #include "block_trace.h"
 
+#include <algorithm>
+
 #include "block_build.h"
 #include "block_scan.h"
 #include "render.h"
@@ -48,7 +50,7 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
     std::size_t level_depth = lv.depth;
     BlockSpan span = d.span;
     span.depth = level_depth;
-    if (const Attr* a = draft_attr(const_cast<DraftBlock&>(d.block))) span.set().attrs = *a;
+    if (const Attr* a = draft_attr(const_cast<DraftBlock&>(d.block))) span.set_attrs(*a);
     bool panel_title_child = false;
     if (auto* fig = std::get_if<draft::Figure>(&d.block)) {
       span.kind = "figure";
@@ -77,39 +79,40 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
     }
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
     spans.push_back(std::move(span));
-    // Child lists are pushed in reverse so that they are visited in order.
-    std::vector<Drafts*> lists = children_mut(const_cast<DraftBlock&>(d.block));
-    for (std::size_t i = lists.size(); i-- > 0;)
-      stack.push_back(Level{lists[i], 0, level_depth + 1, panel_title_child});
+    // Child lists are pushed, then reversed so that they are visited in order.
+    std::size_t first = stack.size();
+    for_each_child_list(const_cast<DraftBlock&>(d.block), [&](Drafts& list) {
+      if (!list.empty()) stack.push_back(Level{&list, 0, level_depth + 1, panel_title_child});
+    });
+    std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
   }
 }
 
-void ContainerBuilder::collect_edit_regions(std::vector<EditRegion>& regions,
+void ContainerBuilder::collect_edit_regions(std::vector<TraceEvent>& records,
                                             std::size_t end) const {
   struct Level {
     std::uint32_t node;
     std::size_t end;
-    std::size_t next;
+    std::uint32_t next;  // the next child to visit
     std::size_t prefix_len;
   };
   std::string prefix;
-  std::vector<Level> stack{{0, end, 0, 0}};
+  std::vector<Level> stack{{0, end, nodes[0].first_child, 0}};
   const Parser& p = parser;
   while (!stack.empty()) {
     Level& lv = stack.back();
-    const auto& children = nodes[lv.node].children;
-    if (lv.next == children.size()) {
+    if (lv.next == BuildNode::kNone) {
       stack.pop_back();
       if (!stack.empty()) prefix.resize(stack.back().prefix_len);
       continue;
     }
-    std::size_t idx = lv.next++;
-    std::uint32_t child = children[idx];
+    std::uint32_t child = lv.next;
+    lv.next = nodes[child].next_sibling;
     std::size_t start = nodes[child].start;
-    std::size_t child_end = idx + 1 < children.size() ? nodes[children[idx + 1]].start : lv.end;
+    std::size_t child_end = lv.next != BuildNode::kNone ? nodes[lv.next].start : lv.end;
     const BuildKind& k = nodes[child].kind;
     auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
-      regions.push_back(EditRegion{prefix, start, child_end, ts, te, kind});
+      records.emplace_back(EditRegion{prefix, start, child_end, ts, te, kind});
     };
     std::size_t content_end = p.drop_trailing_blanks(start, child_end);
     if (std::holds_alternative<build::BlockQuote>(k)) {
@@ -123,26 +126,23 @@ void ContainerBuilder::collect_edit_regions(std::vector<EditRegion>& regions,
     } else {
       if (std::holds_alternative<build::DefinitionList>(k)) {
         region(start, content_end, RegionKind::DefinitionList);
-      } else if (std::holds_alternative<build::Table>(k)) {
+      } else if (std::holds_alternative<build::TablePtr>(k)) {
         region(start, content_end, RegionKind::Table);
       } else if (std::holds_alternative<build::HtmlBlock>(k)) {
         region(start, content_end, RegionKind::HtmlBlock);
       } else if (std::holds_alternative<build::Heading>(k)) {
         region(start, start + 1, RegionKind::Text);
       } else if (auto* para = std::get_if<build::Paragraph>(&k)) {
-        std::span<const std::string> lines(para->lines);
-        std::size_t i = 0;
-        while (auto def = parse_link_ref_at(lines, i)) {
-          if (def->end <= i) break;
-          i = def->end;
-        }
-        std::size_t a = para->lines.size();
-        while (a > i + 1 && is_attribute_line(para->lines[a - 1])) --a;
+        std::span<const line::Rest> lines = lines_of(*para);
+        std::vector<LinkRefDefinition> defs = leading_link_defs(lines);
+        std::size_t i = defs.empty() ? 0 : defs.back().end;
+        std::size_t a = lines.size();
+        while (a > i + 1 && is_attribute_line(lines[a - 1].text)) --a;
         if (i < a) region(start + i, start + a, RegionKind::Text);
       }
       continue;
     }
-    stack.push_back(Level{child, child_end, 0, prefix.size()});
+    stack.push_back(Level{child, child_end, nodes[child].first_child, prefix.size()});
   }
 }
 

@@ -60,10 +60,15 @@ struct BlockSpan {
   std::size_t depth = 0;
   std::optional<std::uint8_t> level;  // a heading's level
 
+ private:
+  // The facts are an empty `attrs` and nothing else, which most blocks have: no allocation.
+  bool empty_attrs_ = false;
+
+ public:
   BlockSpan() = default;
   BlockSpan(const BlockSpan& other)
       : kind(other.kind), start(other.start), end(other.end), depth(other.depth),
-        level(other.level),
+        level(other.level), empty_attrs_(other.empty_attrs_),
         facts_(other.facts_ ? std::make_unique<SpanFacts>(*other.facts_) : nullptr) {}
   BlockSpan(BlockSpan&&) noexcept = default;
   BlockSpan& operator=(const BlockSpan& other) {
@@ -82,13 +87,29 @@ struct BlockSpan {
 
   // The facts for reading; all absent when none was set.
   const SpanFacts& facts() const {
+    if (facts_) return *facts_;
     static const SpanFacts kNone;
-    return facts_ ? *facts_ : kNone;
+    static const SpanFacts kEmptyAttrs = [] {
+      SpanFacts f;
+      f.attrs.emplace();
+      return f;
+    }();
+    return empty_attrs_ ? kEmptyAttrs : kNone;
   }
   // The facts for setting.
   SpanFacts& set() {
-    if (!facts_) facts_ = std::make_unique<SpanFacts>();
+    if (!facts_) {
+      facts_ = std::make_unique<SpanFacts>();
+      if (empty_attrs_) facts_->attrs.emplace();
+    }
     return *facts_;
+  }
+  // Sets `attrs`, without allocating the facts while the set is empty and nothing else is set.
+  void set_attrs(const Attr& attrs) {
+    if (attrs.empty() && !facts_)
+      empty_attrs_ = true;
+    else
+      set().attrs = attrs;
   }
 
  private:

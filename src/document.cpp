@@ -86,6 +86,19 @@ void collect(Block& node, ChildLists& out) {
       node.data);
 }
 
+// Nesting depth of node-list copies running on this thread: up to the limit a list copies its
+// nodes directly, deeper ones are copied by `DeepCopy` level by level.
+thread_local std::size_t t_copy_depth = 0;
+constexpr std::size_t kCopyDepthLimit = 64;
+
+class CopyDepthScope {
+ public:
+  CopyDepthScope() { ++t_copy_depth; }
+  ~CopyDepthScope() { --t_copy_depth; }
+  CopyDepthScope(const CopyDepthScope&) = delete;
+  CopyDepthScope& operator=(const CopyDepthScope&) = delete;
+};
+
 // While set, copying a node list yields an empty list: the deep copy below fills the lists
 // itself, level by level, from its own work stack.
 thread_local bool t_shallow_copy = false;
@@ -155,45 +168,49 @@ class DeepCopy {
   ChildLists to_lists_;
 };
 
-// Moves every node of a subtree into two flat piles, emptying each node's lists before the
-// node dies, so no destructor ever has a non-empty list to recurse into.
+// Nesting depth of node-list destructors running on this thread. Up to the limit a list dies the
+// ordinary way, its nodes freeing their own lists inside it; deeper lists are freed by `Teardown`
+// from a flat pile, so no input depth reaches the stack.
+thread_local std::size_t t_teardown_depth = 0;
+constexpr std::size_t kTeardownDepthLimit = 64;
+
+// Frees a subtree without recursion: every non-empty child list is moved (a pointer move, not a
+// node move) onto a pile before its owner dies, so no destructor meets a non-empty list.
 class Teardown {
  public:
   template <class T>
   void run(NodeList<T>& list) {
-    take(list);
+    release(list);
     while (!blocks_.empty() || !inlines_.empty()) {
       if (!blocks_.empty()) {
-        Block node = std::move(blocks_.back());
+        Blocks next = std::move(blocks_.back());
         blocks_.pop_back();
-        take_children(node);
+        release(next);
       } else {
-        Inline node = std::move(inlines_.back());
+        Inlines next = std::move(inlines_.back());
         inlines_.pop_back();
-        take_children(node);
+        release(next);
       }
     }
   }
 
  private:
-  void take(Blocks& list) {
-    for (Block& node : list) blocks_.push_back(std::move(node));
+  // Detaches the child lists of every node of `list`, then frees the nodes.
+  template <class T>
+  void release(NodeList<T>& list) {
+    for (T& node : list) {
+      lists_.clear();
+      collect(node, lists_);
+      for (Blocks* children : lists_.blocks)
+        if (!children->empty()) blocks_.push_back(std::move(*children));
+      for (Inlines* children : lists_.inlines)
+        if (!children->empty()) inlines_.push_back(std::move(*children));
+    }
     list.clear();
-  }
-  void take(Inlines& list) {
-    for (Inline& node : list) inlines_.push_back(std::move(node));
-    list.clear();
-  }
-  template <class Node>
-  void take_children(Node& node) {
-    lists_.clear();
-    collect(node, lists_);
-    for (Blocks* list : lists_.blocks) take(*list);
-    for (Inlines* list : lists_.inlines) take(*list);
   }
 
-  std::vector<Block> blocks_;
-  std::vector<Inline> inlines_;
+  std::vector<Blocks> blocks_;
+  std::vector<Inlines> inlines_;
   ChildLists lists_;
 };
 
@@ -201,7 +218,14 @@ class Teardown {
 
 template <class T>
 NodeList<T>::NodeList(const NodeList& other) : std::vector<T>() {
-  if (!t_shallow_copy && !other.empty()) DeepCopy().run(other, *this);
+  if (t_shallow_copy || other.empty()) return;
+  if (t_copy_depth < kCopyDepthLimit) {
+    // Shallow trees, nearly all of them, copy the ordinary way, node by node.
+    CopyDepthScope scope;
+    this->assign(other.begin(), other.end());
+    return;
+  }
+  DeepCopy().run(other, *this);
 }
 
 template <class T>
@@ -213,53 +237,16 @@ NodeList<T>& NodeList<T>::operator=(const NodeList& other) {
   return *this;
 }
 
-namespace {
-
-// True when a node owns at least one non-empty child list.
-bool has_children(const Inline& node) {
-  return std::visit(
-      [](const auto& x) {
-        using T = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<T, Inline::Operation>) {
-          for (const auto& arg : x.args)
-            if (!arg.value.empty()) return true;
-          return false;
-        } else if constexpr (requires { x.children; }) {
-          return !x.children.empty();
-        } else {
-          return false;
-        }
-      },
-      node.data);
-}
-
-bool has_children(const Block& node) {
-  return std::visit(
-      [](const auto& x) {
-        using T = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<T, Block::HtmlBlock> || std::is_same_v<T, Block::ThematicBreak> ||
-                      std::is_same_v<T, Block::CodeBlock> || std::is_same_v<T, Block::MathBlock> ||
-                      std::is_same_v<T, TemplateToken> || std::is_same_v<T, Block::RawBlock> ||
-                      std::is_same_v<T, Block::ScriptBlock>) {
-          return false;
-        } else {
-          return true;  // containers and leaves with inlines: let the walk look
-        }
-      },
-      node.data);
-}
-
-}  // namespace
-
 template <class T>
 NodeList<T>::~NodeList() {
-  // Nodes without children die in place; only a list that holds a subtree needs the walk.
-  for (const T& node : *this) {
-    if (has_children(node)) {
-      Teardown().run(*this);
-      return;
-    }
+  if (this->empty()) return;
+  if (t_teardown_depth < kTeardownDepthLimit) {
+    ++t_teardown_depth;
+    this->clear();
+    --t_teardown_depth;
+    return;
   }
+  Teardown().run(*this);
 }
 
 template class NodeList<Block>;

@@ -2,8 +2,8 @@
 // `Block`s and `Inline`s, and their parts.
 //
 // The tree is a plain value tree. Nodes own their children through `NodeList`, whose copy and
-// destruction walk the subtree with an explicit stack, so a tree nested a million levels deep is
-// copied and freed without deep recursion.
+// destruction go the ordinary way for the first levels and walk anything deeper with an explicit
+// stack, so a tree nested a million levels deep is copied and freed without deep recursion.
 #pragma once
 
 #include <cstddef>

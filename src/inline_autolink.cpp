@@ -1,6 +1,7 @@
 // Bare autolinks and the e-mail address grammar.
 #include "inline_autolink.h"
 
+#include <array>
 #include <string>
 
 #include "scan.h"
@@ -19,11 +20,15 @@ bool is_url_trailing_punct(char c) {
 bool is_email_trailing_punct(char c) {
   return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == ')';
 }
-bool is_local_char(char32_t c) {
-  if (c < 0x80 && scan::is_ascii_alnum(static_cast<char>(c))) return true;
-  constexpr std::string_view kExtra = ".!#$%&'*+/=?^_`{|}~-";
-  return c < 0x80 && kExtra.find(static_cast<char>(c)) != std::string_view::npos;
-}
+// The ASCII characters of an address's local part: letters, digits and these extras.
+constexpr std::array<bool, 128> kLocalChars = [] {
+  std::array<bool, 128> table{};
+  for (int c = 0; c < 128; ++c)
+    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  for (char c : std::string_view(".!#$%&'*+/=?^_`{|}~-")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+bool is_local_char(char32_t c) { return c < 0x80 && kLocalChars[c]; }
 bool is_label_char(char c) { return scan::is_ascii_alnum(c) || c == '-' || c == '_'; }
 
 bool starts_with_icase(std::string_view text, std::size_t p, std::string_view lower) {
@@ -274,8 +279,53 @@ std::optional<InlineMatch> email_after_prefix(std::string_view text, std::size_t
 
 }  // namespace
 
+namespace {
+
+// A plain address at `p`: cheap tests first, as this runs after every boundary of a text.
+std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
+  if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
+  if (!boundary_before(text, p)) return std::nullopt;
+  const std::string_view word = bounded_autolink_word(text, p);
+  if (at >= p + word.size()) return std::nullopt;
+  if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
+  if (memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p))
+    return std::nullopt;
+  const auto e = bare_email_prefix(word);
+  if (!e) return std::nullopt;
+  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e), std::string(*e), true}),
+                     p + e->size()};
+}
+
+}  // namespace
+
+namespace {
+
+// Whether a scheme ("mailto:", "xmpp:", "http://", "https://", "ftp://") or "www." may start with
+// this character.
+bool may_start_scheme(char c) {
+  const char lower = static_cast<char>(c | 0x20);
+  return lower == 'm' || lower == 'x' || lower == 'h' || lower == 'f' || lower == 'w';
+}
+
+std::size_t next_at_sign(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  return memo ? memo->next_at_sign(text, p) : text.find('@', p);
+}
+
+}  // namespace
+
+bool may_start_bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  if (p >= text.size()) return false;
+  const char first = text[p];
+  if (!is_local_char(static_cast<unsigned char>(first))) return false;
+  if (may_start_scheme(first)) return true;
+  const std::size_t at = next_at_sign(text, p, memo);
+  return at != std::string_view::npos && at < text.size() && at - p < kWordLimit;
+}
+
 std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
-  if (p >= text.size()) return std::nullopt;
+  if (!may_start_bare_autolink(text, p, memo)) return std::nullopt;
+  if (!may_start_scheme(text[p])) return plain_email(text, p, memo);
   if (starts_with_icase(text, p, "mailto:")) {
     if (!boundary_before(text, p)) return std::nullopt;
     return email_after_prefix(text, p, 7);
@@ -299,22 +349,7 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
     std::string url = t.starts_with("www.") ? "http://" + std::string(t) : std::string(t);
     return InlineMatch{Inline(Inline::Autolink{std::move(url), std::string(t), false}), end};
   }
-  // A plain address: cheap tests first, as this runs after every boundary of a text.
-  const char first = text[p];
-  if (static_cast<unsigned char>(first) >= 0x80 || !is_local_char(static_cast<unsigned char>(first)))
-    return std::nullopt;
-  if (!boundary_before(text, p)) return std::nullopt;
-  const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
-  if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
-  const std::string_view word = bounded_autolink_word(text, p);
-  if (at >= p + word.size()) return std::nullopt;
-  if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
-  if (memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p))
-    return std::nullopt;
-  const auto e = bare_email_prefix(word);
-  if (!e) return std::nullopt;
-  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e), std::string(*e), true}),
-                     p + e->size()};
+  return plain_email(text, p, memo);
 }
 
 }  // namespace vedavi::inl

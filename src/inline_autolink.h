@@ -28,6 +28,10 @@ class AutolinkMemo {
 // A bare link starting at `p`.
 std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p,
                                          AutolinkMemo* memo = nullptr);
+// The cheap first tests of `bare_autolink`: false means it finds nothing at `p`. A link starts
+// with a scheme, "www." or an address, so its first character and the distance to the next "@"
+// rule out nearly every word.
+bool may_start_bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo);
 bool is_email(std::string_view s);
 // The longest e-mail address that starts the word, less trailing punctuation.
 std::optional<std::string_view> bare_email_prefix(std::string_view word);

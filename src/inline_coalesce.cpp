@@ -22,18 +22,38 @@ bool is_plain_strong(const Inline& item) {
   return strong && strong->attr.empty();
 }
 
-// A strong without attributes takes the children of its strong children without attributes.
-Inlines flatten_strong(Inlines children) {
+// Merges each run of adjacent texts into its first text, in place.
+void merge_texts(Inlines& list) {
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < list.size(); ++r) {
+    if (w > 0) {
+      auto* last = list[w - 1].get_if<Inline::Text>();
+      const auto* text = last ? list[r].get_if<Inline::Text>() : nullptr;
+      if (text) {
+        last->text += text->text;
+        continue;
+      }
+    }
+    if (w != r) list[w] = std::move(list[r]);
+    ++w;
+  }
+  list.erase(list.begin() + static_cast<std::ptrdiff_t>(w), list.end());
+}
+
+// The children of a strong without attributes, with the children of its strong children without
+// attributes put in their place. Those were finished first, so they hold no such strong.
+void flatten_strong(Inlines& children) {
+  if (std::none_of(children.begin(), children.end(), is_plain_strong)) return;
   Inlines out;
   out.reserve(children.size());
   for (Inline& child : children) {
     if (is_plain_strong(child)) {
-      for (Inline& grandchild : *child.children()) push_coalesced(out, std::move(grandchild));
+      for (Inline& grandchild : *child.children()) out.push_back(std::move(grandchild));
     } else {
-      push_coalesced(out, std::move(child));
+      out.push_back(std::move(child));
     }
   }
-  return out;
+  children = std::move(out);
 }
 
 }  // namespace
@@ -49,43 +69,42 @@ void push_coalesced(Inlines& list, Inline&& item) {
 }
 
 Inlines coalesce(Inlines list) {
-  // One frame per container being rebuilt, innermost last: no recursion on nesting depth.
+  // Lists are finished in place after their containers' children (post-order), one frame per
+  // list being walked, innermost last: no recursion on nesting depth, no node moved twice.
   struct Frame {
-    Inlines input;
-    std::size_t next = 0;
-    Inlines output;
-    Inline parent;  // the container whose children these are; unused in the bottom frame
+    Inlines* list;
+    std::size_t next;
+    const Inline* owner;  // the container of `list`; null for the top list
   };
+  const bool flat = std::none_of(list.begin(), list.end(), [](const Inline& item) {
+    return coalesces_children(item.kind()) && !item.children()->empty();
+  });
+  if (flat) {  // the common leaf: one level, no walk to set up
+    merge_texts(list);
+    return list;
+  }
   std::vector<Frame> stack;
-  stack.push_back(Frame{std::move(list), 0, {}, {}});
-  stack.back().output.reserve(stack.back().input.size());
-  for (;;) {
+  stack.push_back(Frame{&list, 0, nullptr});
+  while (!stack.empty()) {
     Frame& frame = stack.back();
-    if (frame.next < frame.input.size()) {
-      Inline item = std::move(frame.input[frame.next++]);
-      if (coalesces_children(item.kind())) {
-        Inlines children = std::move(*item.children());
-        stack.push_back(Frame{std::move(children), 0, {}, std::move(item)});
-      } else {
-        push_coalesced(frame.output, std::move(item));
-      }
+    if (frame.next < frame.list->size()) {
+      Inline& item = (*frame.list)[frame.next++];
+      if (coalesces_children(item.kind()) && !item.children()->empty())
+        stack.push_back(Frame{item.children(), 0, &item});
       continue;
     }
-    if (stack.size() == 1) return std::move(frame.output);
-    Inline parent = std::move(frame.parent);
-    Inlines children = std::move(frame.output);
+    if (frame.owner && is_plain_strong(*frame.owner)) flatten_strong(*frame.list);
+    merge_texts(*frame.list);
     stack.pop_back();
-    if (is_plain_strong(parent)) children = flatten_strong(std::move(children));
-    *parent.children() = std::move(children);
-    push_coalesced(stack.back().output, std::move(parent));
   }
+  return list;
 }
 
 std::vector<InlineEvent> inline_events(std::string_view text, const Options& options,
                                        const LinkMap& links, const FootnoteLabels& footnotes) {
   std::vector<InlineEvent> events;
   const InlineContext ctx{options, links, footnotes, &events};
-  coalesce(parse_inner(text, ctx));
+  parse_inner(text, ctx);
   std::stable_sort(events.begin(), events.end(), [](const InlineEvent& a, const InlineEvent& b) {
     return a.start != b.start ? a.start < b.start : a.end > b.end;
   });

@@ -30,19 +30,26 @@ std::optional<std::size_t> find_closer_by_scan(std::string_view text, std::size_
 
 }  // namespace
 
+BacktickRuns::Starts* BacktickRuns::starts_of(std::size_t length) {
+  if (length < kShort) return &short_[length];
+  auto it = long_.find(length);
+  return it == long_.end() ? nullptr : &it->second;
+}
+
 std::optional<std::size_t> BacktickRuns::find(std::string_view text, std::size_t from,
                                               std::size_t length) {
   if (!built_) {
     built_ = true;
     for (std::size_t i = text.find('`'); i != std::string_view::npos; i = text.find('`', i)) {
       const std::size_t end = run_end(text, i, '`');
-      by_length_[end - i].starts.push_back(i);
+      const std::size_t run = end - i;
+      (run < kShort ? short_[run] : long_[run]).starts.push_back(i);
       i = end;
     }
   }
-  auto it = by_length_.find(length);
-  if (it == by_length_.end()) return std::nullopt;
-  Starts& s = it->second;
+  Starts* found = starts_of(length);
+  if (!found) return std::nullopt;
+  Starts& s = *found;
   if (s.cursor > 0 && s.starts[s.cursor - 1] >= from) s.cursor = 0;  // a query out of order
   while (s.cursor < s.starts.size() && s.starts[s.cursor] < from) ++s.cursor;
   if (s.cursor == s.starts.size()) return std::nullopt;
@@ -60,7 +67,8 @@ std::optional<CodeSpan> code_span(std::string_view text, std::size_t p, Backtick
   std::replace_if(content.begin(), content.end(), [](char c) { return c == '\t' || c == '\n'; }, ' ');
   if (content.size() >= 2 && content.front() == ' ' && content.back() == ' ' &&
       content.find_first_not_of(' ') != std::string::npos) {
-    content = content.substr(1, content.size() - 2);
+    content.pop_back();
+    content.erase(0, 1);
   }
   return CodeSpan{Inline(Inline::Code{Attr{}, std::move(content)}), *close + n};
 }

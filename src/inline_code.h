@@ -1,6 +1,7 @@
 // Code spans and the closers of superscripts and subscripts.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -23,8 +24,13 @@ class BacktickRuns {
     std::vector<std::size_t> starts;  // ascending
     std::size_t cursor = 0;           // queries come in ascending `from`
   };
+  Starts* starts_of(std::size_t length);
+
   bool built_ = false;
-  std::unordered_map<std::size_t, Starts> by_length_;
+  // Short runs, by far the most common, sit in a small table; longer ones in a map.
+  static constexpr std::size_t kShort = 16;
+  std::array<Starts, kShort> short_;
+  std::unordered_map<std::size_t, Starts> long_;
 };
 
 struct CodeSpan {

@@ -46,26 +46,43 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
   return InlineScanner(text, ctx).run();
 }
 
+namespace {
+
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet byte_set(std::string_view bytes) {
+  ByteSet set{};
+  for (char c : bytes) set[static_cast<unsigned char>(c)] = true;
+  return set;
+}
+
+// Bytes that may start a construct other than a bare link.
+constexpr ByteSet kTriggers = byte_set("\\`^~[]!*_=<\n");
+// With bare links, the boundaries after which one may start, and every non-ASCII byte (some white
+// space is non-ASCII), so the dispatch sees each position that follows one.
+constexpr ByteSet kLinkBoundaries = [] {
+  ByteSet set = byte_set(std::string_view("([{:;'\"/*~ \t\n\v\f\r\0", 18));
+  for (int c = 0x80; c < 0x100; ++c) set[c] = true;
+  return set;
+}();
+
+}  // namespace
+
 InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
     : text_(text), ctx_(ctx), events_enabled_(ctx.events != nullptr) {
   math_failed_from_.fill(kNoNode);
-  for (unsigned char c : std::string_view("\\`^~[]!*_=<\n")) trigger_[c] = true;
+  trigger_ = kTriggers;
   if (ctx.options.math >= MathMode::Brackets) trigger_['$'] = true;
   for (const TemplateDelimiter& d : ctx.options.templates)
     if (!d.open.empty()) trigger_[static_cast<unsigned char>(d.open[0])] = true;
   special_ = trigger_;
-  if (ctx.options.bare_autolinks) {
-    // A bare link starts only after a boundary character; mark them all, and every non-ASCII
-    // byte (some white space is non-ASCII), so the dispatch sees each position that follows one.
-    for (unsigned char c : std::string_view("([{:;'\"/*~ \t\n\v\f\r", 17)) special_[c] = true;
-    special_[0] = true;
-    for (int c = 0x80; c < 0x100; ++c) special_[c] = true;
-  }
+  if (ctx.options.bare_autolinks)
+    for (std::size_t c = 0; c < special_.size(); ++c) special_[c] |= kLinkBoundaries[c];
   // Every trigger may push a node and the text before it another: room for that many, within
   // reason, spares the node list most of its regrowth.
   std::size_t triggers = 0;
   for (unsigned char c : text) triggers += trigger_[c];
-  nodes_.reserve(std::min<std::size_t>(2 * triggers + 2, 4096));
+  nodes_.reserve_first(2 * triggers + 2);
 }
 
 Inlines InlineScanner::run() {
@@ -284,23 +301,14 @@ bool InlineScanner::try_code_span() {
   flush_text();
   const std::size_t e = span->end;
   emit(InlineEventKind::Code, p_, e);
-  if (text_.substr(e, 2) == "{=") {
-    // Read the marker within its own braces only, so a long run of unclosed markers stays linear.
-    std::size_t format_end = e + 2;
-    while (format_end < text_.size() && (scan::is_ascii_alnum(text_[format_end]) ||
-                                         text_[format_end] == '-' || text_[format_end] == '_'))
-      ++format_end;
-    if (format_end < text_.size() && text_[format_end] == '}') {
-      if (auto raw = attrs::raw_attr(text_.substr(e, format_end + 1 - e))) {
-        const std::size_t end = e + raw->consumed;
-        emit(InlineEventKind::Attrs, e, end);
-        emit(InlineEventKind::RawInline, p_, end);
-        auto& code = *span->code.get_if<Inline::Code>();
-        push_node(Inline(Inline::RawInline{std::string(raw->format), std::move(code.text)}));
-        p_ = end;
-        return true;
-      }
-    }
+  if (auto raw = attrs::raw_attr(text_.substr(e))) {
+    const std::size_t end = e + raw->consumed;
+    emit(InlineEventKind::Attrs, e, end);
+    emit(InlineEventKind::RawInline, p_, end);
+    auto& code = *span->code.get_if<Inline::Code>();
+    push_node(Inline(Inline::RawInline{std::string(raw->format), std::move(code.text)}));
+    p_ = end;
+    return true;
   }
   p_ = push_with_attrs(std::move(span->code), e);
   return true;
@@ -414,15 +422,24 @@ void InlineScanner::line_feed() {
 }
 
 void InlineScanner::literal_run() {
-  const utf8::Decoded d = utf8::decode(text_, p_);
-  std::size_t end = p_ + d.len;
-  // The characters up to the next byte that may start something are literal too; after a
-  // boundary the next position may start a bare link, so the run stops there.
-  if (!(ctx_.options.bare_autolinks && is_boundary(d.cp))) {
-    while (end < text_.size() && !special_[static_cast<unsigned char>(text_[end])]) ++end;
-  }
-  pending_.append(text_.substr(p_, end - p_));
-  p_ = end;
+  const bool bare_links = ctx_.options.bare_autolinks;
+  const std::size_t n = text_.size();
+  const std::size_t start = p_;
+  std::size_t q = p_;
+  do {
+    const utf8::Decoded d = utf8::decode(text_, q);
+    q += d.len;
+    // The characters up to the next byte that may start something are literal too; after a
+    // boundary the next position may start a bare link, so the run stops there.
+    if (!(bare_links && is_boundary(d.cp))) {
+      while (q < n && !special_[static_cast<unsigned char>(text_[q])]) ++q;
+    }
+    // Where the dispatch would find no construct and no bare link, it would come straight back
+    // here: go on instead.
+  } while (bare_links && q < n && !trigger_[static_cast<unsigned char>(text_[q])] &&
+           !may_start_bare_autolink(text_, q, &autolinks_));
+  pending_.append(text_.substr(start, q - start));
+  p_ = q;
 }
 
 }  // namespace vedavi::inl

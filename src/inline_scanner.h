@@ -3,6 +3,7 @@
 // the inline parser; the entry is `inl::parse_inner` (inline.h).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,39 @@ struct BracketOpener {
   std::size_t pos;   // just past the opener
   BracketKind kind;
   bool active;
+};
+
+// A growing array kept in fixed-size chunks: growth moves at most the first chunk's elements, so
+// a scan that makes hundreds of thousands of large nodes never copies them all again.
+template <class T>
+class ChunkedArray {
+ public:
+  static constexpr std::size_t kChunkBits = 10;
+  static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
+
+  // Room for `n` elements (at most one chunk) before the first chunk grows.
+  void reserve_first(std::size_t n) { first_.reserve(std::min(n, kChunk)); }
+  std::size_t size() const { return size_; }
+  T& operator[](std::size_t i) {
+    return i < kChunk ? first_[i] : rest_[(i >> kChunkBits) - 1][i & (kChunk - 1)];
+  }
+  const T& operator[](std::size_t i) const {
+    return i < kChunk ? first_[i] : rest_[(i >> kChunkBits) - 1][i & (kChunk - 1)];
+  }
+  void push_back(T&& value) {
+    if (size_ < kChunk) {
+      first_.push_back(std::move(value));
+    } else {
+      if ((size_ & (kChunk - 1)) == 0) rest_.emplace_back().reserve(kChunk);
+      rest_.back().push_back(std::move(value));
+    }
+    ++size_;
+  }
+
+ private:
+  std::vector<T> first_;               // the first chunk: most texts need no other
+  std::vector<std::vector<T>> rest_;  // full chunks after it, the last one filling
+  std::size_t size_ = 0;
 };
 
 class InlineScanner {
@@ -130,7 +164,7 @@ class InlineScanner {
   PendingText pending_;
   std::size_t escape_end_ = kNoNode;  // offset just past the last backslash escape
 
-  std::vector<Node> nodes_;
+  ChunkedArray<Node> nodes_;
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
   std::vector<DelimiterRun> delimiters_;
   std::vector<BracketOpener> brackets_;

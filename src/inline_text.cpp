@@ -44,7 +44,9 @@ void PendingText::drop_back(std::size_t n) {
 std::string PendingText::take() {
   std::string out;
   if (text_.find('&') == std::string::npos) {
-    out = std::move(text_);
+    // A copy of exactly the run's size; the pending buffer keeps its capacity for the next run
+    // instead of growing again from nothing.
+    out.assign(text_);
   } else {
     out.reserve(text_.size());
     std::size_t from = 0;

@@ -6,11 +6,27 @@
 namespace vedavi::line {
 
 bool is_white_space(char32_t cp) { return unicode::is_white_space(cp); }
-std::string_view trim_start(std::string_view s) { return unicode::trim_start(s); }
-std::string_view trim_end(std::string_view s) { return unicode::trim_end(s); }
-std::string_view trim(std::string_view s) { return unicode::trim(s); }
 
-bool is_blank(std::string_view s) { return trim_start(s).empty(); }
+namespace {
+
+bool is_ascii_white_space(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }
+
+}  // namespace
+
+// ASCII white space is skipped here; only a non-ASCII byte needs the Unicode tables.
+std::string_view trim_start_slow(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && is_ascii_white_space(static_cast<unsigned char>(s[i]))) ++i;
+  if (i == s.size() || static_cast<unsigned char>(s[i]) < 0x80) return s.substr(i);
+  return unicode::trim_start(s.substr(i));
+}
+
+std::string_view trim_end_slow(std::string_view s) {
+  std::size_t end = s.size();
+  while (end > 0 && is_ascii_white_space(static_cast<unsigned char>(s[end - 1]))) --end;
+  if (end == 0 || static_cast<unsigned char>(s[end - 1]) < 0x80) return s.substr(0, end);
+  return unicode::trim_end(s.substr(0, end));
+}
 
 std::size_t indent_columns(std::string_view s, std::size_t column) {
   for (char c : s) {

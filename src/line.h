@@ -10,11 +10,24 @@ namespace vedavi::line {
 
 // Unicode White_Space (25 code points), and trimming by it.
 bool is_white_space(char32_t cp);
-std::string_view trim(std::string_view s);
-std::string_view trim_start(std::string_view s);
-std::string_view trim_end(std::string_view s);
+
+// A byte that is printable ASCII cannot begin or end white space; most lines begin and end with
+// one, so trimming them decodes nothing.
+inline bool is_plain_ascii(char c) {
+  auto b = static_cast<unsigned char>(c);
+  return b > 0x20 && b < 0x80;
+}
+std::string_view trim_start_slow(std::string_view s);
+std::string_view trim_end_slow(std::string_view s);
+inline std::string_view trim_start(std::string_view s) {
+  return !s.empty() && is_plain_ascii(s.front()) ? s : trim_start_slow(s);
+}
+inline std::string_view trim_end(std::string_view s) {
+  return !s.empty() && is_plain_ascii(s.back()) ? s : trim_end_slow(s);
+}
+inline std::string_view trim(std::string_view s) { return trim_end(trim_start(s)); }
 // Empty after trimming white space.
-bool is_blank(std::string_view s);
+inline bool is_blank(std::string_view s) { return trim_start(s).empty(); }
 
 // The column after `c` when it stands at `column`: a tab moves to the next multiple of 4.
 inline std::size_t advance_column(std::size_t column, char c) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
+
+#include "unicode.h"
 
 namespace vedavi {
 namespace {
@@ -319,6 +322,68 @@ TEST(AttrScale, LongTrailingLine) {
   auto span = attrs::trailing_attr_span(line);
   ASSERT_TRUE(span);
   EXPECT_EQ(span->start, 999'999u);
+}
+
+// Calling the readers at every "{" of a long text whose groups are no attribute blocks stays
+// linear: a group is given up at its first word, a marker at its first character outside a
+// format name.
+TEST(AttrScale, ReadersAtEveryBraceOfAnUnclosedText) {
+  struct Case {
+    std::string unit;
+    bool raw;  // raw_attr, else parse_braced_attr
+  };
+  for (const Case& c : {Case{"{=a", true}, Case{"{=ab ", true}, Case{"{a ", false},
+                        Case{"{word ", false}, Case{"{=x", false}, Case{"{ }", false}}) {
+    std::string text;
+    while (text.size() < 1'000'000) text += c.unit;
+    std::size_t found = 0;
+    for (std::size_t i = text.find('{'); i != std::string::npos; i = text.find('{', i + 1)) {
+      const std::string_view rest = std::string_view(text).substr(i);
+      found += c.raw ? attrs::raw_attr(rest).has_value() : attrs::parse_braced_attr(rest).has_value();
+    }
+    EXPECT_EQ(found, 0u) << c.unit;
+  }
+}
+
+// The scan that gives up early agrees with reading the whole group first and judging its body
+// afterwards, on random texts of the characters that matter to either.
+std::optional<attrs::BracedAttr> braced_attr_reference(std::string_view text) {
+  if (text.empty() || text.front() != '{') return std::nullopt;
+  bool escaped = false;
+  char quote = 0;
+  std::size_t end = 0;
+  for (std::size_t i = 1; i < text.size() && end == 0; ++i) {
+    const char c = text[i];
+    if (escaped) escaped = false;
+    else if (c == '\\') escaped = true;
+    else if (quote) quote = c == quote ? 0 : quote;
+    else if (c == '"' || c == '\'') quote = c;
+    else if (c == '}') end = i;
+  }
+  if (end == 0) return std::nullopt;
+  std::string_view inner = text.substr(1, end - 1);
+  const bool colon = !inner.empty() && inner.front() == ':';
+  if (colon) inner.remove_prefix(1);
+  inner = unicode::trim(inner);
+  if (!attrs::looks_like_attrs(inner, colon)) return std::nullopt;
+  return attrs::BracedAttr{attrs::parse_attrs_body(inner), end + 1};
+}
+
+TEST(AttrBraced, EarlyRejectAgreesWithFullScan) {
+  const std::vector<std::string> pieces = {"{", "}", ":", "#", ".", "=", " ", "a", "b", "\"",
+                                           "'", "\\", "\u00A0", "\t"};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = "{";
+    const int length = static_cast<int>(rng() % 12);
+    for (int i = 0; i < length; ++i) text += pieces[rng() % pieces.size()];
+    const auto got = attrs::parse_braced_attr(text);
+    const auto want = braced_attr_reference(text);
+    ASSERT_EQ(got.has_value(), want.has_value()) << text;
+    if (!got) continue;
+    EXPECT_EQ(got->consumed, want->consumed) << text;
+    EXPECT_EQ(got->attr, want->attr) << text;
+  }
 }
 
 }  // namespace

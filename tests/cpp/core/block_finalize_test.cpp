@@ -63,6 +63,18 @@ TEST(FootnoteExtraction, DefinitionsLeaveTheTree) {
   EXPECT_EQ(out[0].label, "inner");
   EXPECT_EQ(out[1].label, "outer");
   EXPECT_TRUE(drafts.empty());
+
+  // Blocks after a removed definition close up in order, at every level.
+  const Document mixed = finished(
+      "a\n\n[^1]: one\n\nb\n\n> c\n>\n> [^2]: two\n>\n> d\n\n[^3]: three\n\ne\n",
+      options(false));
+  ASSERT_EQ(mixed.footnotes.size(), 3u);
+  EXPECT_EQ(mixed.footnotes[0].label, "1");
+  EXPECT_EQ(mixed.footnotes[1].label, "2");
+  EXPECT_EQ(mixed.footnotes[2].label, "3");
+  EXPECT_EQ(debug_string(mixed.blocks),
+            "paragraph\n  text \"a\"\nparagraph\n  text \"b\"\nblock_quote\n  paragraph\n"
+            "    text \"c\"\n  paragraph\n    text \"d\"\nparagraph\n  text \"e\"\n");
 }
 
 TEST(FinalizeBlocks, LeavesPanelsTermsAndTables) {

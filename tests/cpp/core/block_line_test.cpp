@@ -1,8 +1,12 @@
 // Lines, indentation and block markers.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "block_scan.h"
+#include "block_table.h"
 #include "line.h"
+#include "unicode.h"
 
 namespace vedavi::block {
 namespace {
@@ -39,6 +43,19 @@ TEST(LineBlank, UnicodeWhiteSpaceOnlyIsBlank) {
   EXPECT_TRUE(line::is_blank("\xE3\x80\x80"));          // ideographic space
   EXPECT_FALSE(line::is_blank("\xE2\x80\x8B"));         // zero width space is not White_Space
   EXPECT_EQ(line::trim("\xC2\xA0 a b\xC2\x85"), "a b");
+}
+
+TEST(LineTrim, AsciiShortcutsAgreeWithUnicodeTrimming) {
+  const std::string_view pieces[] = {" ", "\t", "\n", "\v", "\f", "\r", "\x1F", "a", "\xC2\xA0",
+                                     "\xC2\x85", "\xC2", "\xE3\x80\x80", "\xE2\x80\x8B", "\x80", "~"};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 20000; ++round) {
+    std::string s;
+    for (std::size_t k = rng() % 6; k > 0; --k) s += pieces[rng() % std::size(pieces)];
+    EXPECT_EQ(line::trim_start(s), unicode::trim_start(s)) << s;
+    EXPECT_EQ(line::trim_end(s), unicode::trim_end(s)) << s;
+    EXPECT_EQ(line::trim(s), unicode::trim(s)) << s;
+  }
 }
 
 TEST(ListMarker, Recognition) {
@@ -168,6 +185,87 @@ TEST(RestStrip, ViewsMatchCopiedStrings) {
       }
     }
   }
+}
+
+}  // namespace
+}  // namespace vedavi::block
+
+namespace vedavi::block {
+namespace {
+
+// One byte at a time, as the cells were first split.
+std::vector<std::string> reference_cells(std::string_view line) {
+  std::string_view t = line::trim(line);
+  std::vector<std::string> cells;
+  std::string cell;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    char c = t[i];
+    if (c == '\\' && i + 1 < t.size()) {
+      if (t[i + 1] != '|') cell.push_back('\\');
+      cell.push_back(t[++i]);
+    } else if (c == '|') {
+      cells.emplace_back(line::trim(cell));
+      cell.clear();
+    } else {
+      cell.push_back(c);
+    }
+  }
+  cells.emplace_back(line::trim(cell));
+  return cells;
+}
+
+TEST(TableCells, RunsMatchByteByByteSplitting) {
+  const std::string_view fixed[] = {"", "|", "a|b", " | a \\| b | ", "\\", "a\\", "\\\\|x",
+                                    "|\\|\\||", "x \xC2\xA0|\xC2\xA0 y", "\\a|\\"};
+  for (std::string_view s : fixed) EXPECT_EQ(raw_table_cells(s), reference_cells(s)) << s;
+  const std::string_view pieces[] = {"|", "\\", "a", " ", "\t", "\xC2\xA0", "b c", ":", "-"};
+  std::mt19937 rng(99);
+  for (int round = 0; round < 5000; ++round) {
+    std::string s;
+    for (std::size_t k = rng() % 12; k > 0; --k) s += pieces[rng() % std::size(pieces)];
+    EXPECT_EQ(raw_table_cells(s), reference_cells(s)) << s;
+  }
+}
+
+// The delimiter row read from copied cells, as it first was.
+std::optional<DelimiterRow> reference_delimiter_row(std::string_view line) {
+  auto cells = split_table_row(line);
+  if (!cells || cells->empty()) return std::nullopt;
+  DelimiterRow row;
+  for (const std::string& raw : *cells) {
+    std::string_view c = line::trim(raw);
+    bool left = !c.empty() && c.front() == ':';
+    bool right = !c.empty() && c.back() == ':';
+    std::size_t b = c.find_first_not_of(':');
+    if (b == std::string_view::npos) return std::nullopt;
+    std::size_t e = c.find_last_not_of(':');
+    std::string_view dashes = c.substr(b, e + 1 - b);
+    if (dashes.find_first_not_of('-') != std::string_view::npos) return std::nullopt;
+    row.widths.push_back(dashes.size());
+    row.aligns.push_back(left && right ? Align::Center
+                         : left       ? Align::Left
+                         : right      ? Align::Right
+                                      : Align::None);
+  }
+  return row;
+}
+
+TEST(TableCells, DelimiterRowsReadInPlaceMatchCopiedCells) {
+  const std::string_view pieces[] = {"|", "-", "--", ":", " ", "\\", "\\|", "a", "\xC2\xA0", "\t"};
+  std::mt19937 rng(7);
+  std::size_t rows = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string s;
+    for (std::size_t k = rng() % 10; k > 0; --k) s += pieces[rng() % std::size(pieces)];
+    auto got = delimiter_row(s);
+    auto want = reference_delimiter_row(s);
+    ASSERT_EQ(got.has_value(), want.has_value()) << s;
+    if (!got) continue;
+    ++rows;
+    EXPECT_EQ(got->aligns, want->aligns) << s;
+    EXPECT_EQ(got->widths, want->widths) << s;
+  }
+  EXPECT_GT(rows, 100u);  // the pieces make enough valid rows to compare
 }
 
 }  // namespace

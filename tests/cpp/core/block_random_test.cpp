@@ -71,5 +71,38 @@ TEST(RandomDocuments, TraceStaysInsideTheSource) {
   }
 }
 
+// The drafts of span mode 0 and the block listing of the other modes come from one build: the
+// spans of the mode-0 drafts are the listing without the driver's own definition spans.
+TEST(RandomDocuments, EveryModeBuildsTheSameBlocks) {
+  const std::string_view pieces[] = {
+      "> ", "- ", "1. ", "2. ", "\t", "  ", "    ", "\n", "\n\n", "```", "~~~ x", "::: a", ":::",
+      "<div>", "</div>", "<div markdown=1>", "<!--", "-->", "| a | b |", "|-|:-:|", "a | b",
+      "---", "{: #a}", "[a]: /u", "[^n]: ", "# ", "## h {.c}", "text", "more words", ": ",
+      "Term\n: def\n", "$$", "^", "[ ] ", "* ", "\xC2\xA0", "x\\|y",
+  };
+  std::mt19937 rng(2024);
+  Options options = testing::default_options();
+  options.math = MathMode::Dollars;
+  options.max_block_depth = 8;
+  auto listing = [](const std::vector<BlockSpan>& spans) {
+    std::string out;
+    for (const auto& s : spans)
+      if (s.kind != "attr_def" && s.kind != "link_ref")
+        out += std::string(s.kind) + " " + std::to_string(s.start) + "-" + std::to_string(s.end) +
+               " d" + std::to_string(s.depth) + "\n";
+    return out;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string src;
+    for (std::size_t k = rng() % 40; k > 0; --k) src += pieces[rng() % std::size(pieces)];
+    std::vector<BlockSpan> from_drafts;
+    draft_spans(parse_source(src, options, 0).drafts, 0, from_drafts);
+    std::string expected = listing(from_drafts);
+    for (std::uint8_t mode = 1; mode <= 3; ++mode)
+      EXPECT_EQ(listing(parse_source(src, options, mode).trace.spans), expected)
+          << "mode " << int(mode) << ": " << src;
+  }
+}
+
 }  // namespace
 }  // namespace vedavi::block

@@ -15,6 +15,29 @@ std::string spans_of(std::string_view src, std::uint8_t mode = 1) {
   return spans_dump(parse_source(src, default_options(), mode).trace.spans);
 }
 
+TEST(SpanFacts, AttributesOfEveryBlockThatTakesThem) {
+  // Blocks that take attributes list them, empty or not; the others list none.
+  Parsed p = parse_source("para\n\n# H {#h}\n\n<div>\n</div>", default_options(), 1);
+  ASSERT_EQ(p.trace.spans.size(), 3u);
+  ASSERT_TRUE(p.trace.spans[0].facts().attrs);
+  EXPECT_TRUE(p.trace.spans[0].facts().attrs->empty());
+  EXPECT_FALSE(p.trace.spans[0].facts().id);
+  EXPECT_EQ(p.trace.spans[1].facts().attrs->id, "h");
+  EXPECT_FALSE(p.trace.spans[2].facts().attrs);
+
+  // An empty set survives copies and later facts.
+  BlockSpan span = BlockSpan::of("table", 0, 1);
+  span.set_attrs(Attr{});
+  BlockSpan copy = span;
+  ASSERT_TRUE(copy.facts().attrs);
+  copy.set().id = "t";
+  EXPECT_TRUE(copy.facts().attrs);
+  EXPECT_EQ(copy.facts().id, "t");
+  EXPECT_FALSE(span.facts().id);
+  span.set_attrs(Attr::with_class("c"));
+  EXPECT_EQ(span.facts().attrs->classes, std::vector<std::string>{"c"});
+}
+
 TEST(BlockSpans, RangesAndDepths) {
   struct Case {
     std::string_view src, expected;
@@ -130,6 +153,11 @@ TEST(ModeThree, SyntaxScopes) {
       {"---", "0:0-3 punctuation-special\n"},
       {"[^n]: x", "0:0-5 markup-link-url\n"},
       {"a|b\n-|-\nc|d", "0:1-2 punctuation-special\n1:0-3 punctuation-special\n2:1-2 punctuation-special\n"},
+      // Indentation left over from a split tab or from spaces after the quote marker.
+      {">\ta|b\n>\t-|-\n>\t| c |",
+       "0:4-5 punctuation-special\n1:3-6 punctuation-special\n2:3-4 punctuation-special\n"
+       "2:7-8 punctuation-special\n"},
+      {">  a|b\n> -|-", "0:4-5 punctuation-special\n1:2-5 punctuation-special\n"},
       {"t\n: d", "1:0-1 punctuation-special\n"},
       {"> [a]: /u\n> p\n> {: .c}", "0:2-9 markup-link-url\n2:2-8 attribute\n"},
       {"[a]: /u", ""},  // top-level definitions are listed as spans

@@ -65,6 +65,25 @@ TEST(DocumentTree, DeepInlinesCopyAndDestroyWithoutRecursion) {
   EXPECT_EQ(render::plain(copy), "x");
 }
 
+// Copies and teardown switch from the ordinary way to the explicit walk at a fixed depth: trees
+// around that depth, with several children per level, copy exactly and free cleanly.
+TEST(DocumentTree, CopiesAcrossTheWalkDepthAreExact) {
+  for (std::size_t depth : {1u, 2u, 63u, 64u, 65u, 66u, 129u, 300u}) {
+    Blocks blocks = deep_blocks(depth);
+    // A wide sibling at the top: more paragraphs beside the chain, each with nested inlines.
+    for (int i = 0; i < 3; ++i) blocks.push_back(Block::Paragraph{{}, deep_inlines(depth)});
+    Inlines inlines = deep_inlines(depth);
+    inlines.push_back(text("tail"));
+    Blocks block_copy = blocks;
+    Inlines inline_copy = inlines;
+    EXPECT_EQ(debug_string(block_copy), debug_string(blocks)) << depth;
+    EXPECT_EQ(debug_string(inline_copy), debug_string(inlines)) << depth;
+    EXPECT_EQ(inline_depth(inline_copy), depth) << depth;
+    block_copy = blocks;  // assignment over a tree already there
+    EXPECT_EQ(debug_string(block_copy), debug_string(blocks)) << depth;
+  }
+}
+
 TEST(DocumentTree, DeepBlocksCopyAndDestroyWithoutRecursion) {
   Document doc;
   doc.blocks = deep_blocks(1'000'000);

@@ -2,6 +2,7 @@
 // and bare autolinks, events and coalescing.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -291,6 +292,79 @@ TEST(InlineCoalesce, MergesTextAndFlattensStrong) {
   Inlines once = inl::coalesce(parse.parse("*a* **b** [c](u) ^[d] e"));
   const std::string shown = test::show(once);
   EXPECT_EQ(test::show(inl::coalesce(std::move(once))), shown);
+}
+
+// Coalescing as a rebuild into fresh lists, bottom up, with recursion (fine at test depths): the
+// in-place walk must give the same trees.
+void reference_coalesce(Inlines& list) {
+  Inlines out;
+  auto push = [&out](Inline&& item) {
+    if (auto* t = item.get_if<Inline::Text>(); t && !out.empty()) {
+      if (auto* last = out.back().get_if<Inline::Text>()) {
+        last->text += t->text;
+        return;
+      }
+    }
+    out.push_back(std::move(item));
+  };
+  for (Inline& item : list) {
+    const InlineKind k = item.kind();
+    const bool container = k == InlineKind::Emph || k == InlineKind::Strong ||
+                           k == InlineKind::Strike || k == InlineKind::Highlight ||
+                           k == InlineKind::Link || k == InlineKind::Image || k == InlineKind::Span;
+    if (container) {
+      Inlines& kids = *item.children();
+      reference_coalesce(kids);
+      auto plain_strong = [](const Inline& x) {
+        return x.kind() == InlineKind::Strong && x.attr()->empty();
+      };
+      if (plain_strong(item)) {
+        Inlines flat;
+        for (Inline& kid : kids) {
+          if (plain_strong(kid)) {
+            for (Inline& g : *kid.children()) flat.push_back(std::move(g));
+          } else {
+            flat.push_back(std::move(kid));
+          }
+        }
+        reference_coalesce(flat);
+        kids = std::move(flat);
+      }
+    }
+    push(std::move(item));
+  }
+  list = std::move(out);
+}
+
+Inlines random_inlines(std::mt19937& rng, int depth) {
+  Inlines list;
+  const int count = static_cast<int>(rng() % 5);
+  for (int i = 0; i < count; ++i) {
+    const unsigned pick = depth > 0 ? rng() % 9 : rng() % 3;
+    Attr attr;
+    if (rng() % 3 == 0) attr.id = "i";
+    switch (pick) {
+      case 0: case 1: list.push_back(Inline::Text{std::string(1, static_cast<char>('a' + rng() % 3))}); break;
+      case 2: list.push_back(Inline::SoftBreak{}); break;
+      case 3: case 4: list.push_back(Inline::Strong{attr, random_inlines(rng, depth - 1)}); break;
+      case 5: list.push_back(Inline::Emph{attr, random_inlines(rng, depth - 1)}); break;
+      case 6: list.push_back(Inline::Note{random_inlines(rng, depth - 1)}); break;
+      case 7: list.push_back(Inline::Link{"u", std::nullopt, attr, random_inlines(rng, depth - 1)}); break;
+      default: list.push_back(Inline::Span{attr, random_inlines(rng, depth - 1)}); break;
+    }
+  }
+  return list;
+}
+
+TEST(InlineCoalesce, InPlaceMatchesRebuild) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 5000; ++round) {
+    Inlines tree = random_inlines(rng, 4);
+    Inlines expected = tree;
+    reference_coalesce(expected);
+    const std::string before = test::show(tree);
+    EXPECT_EQ(test::show(inl::coalesce(std::move(tree))), test::show(expected)) << before;
+  }
 }
 
 TEST(InlineLinkHelpers, Destinations) {

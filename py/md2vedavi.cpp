@@ -1,0 +1,67 @@
+// md2vedavi(markdown, ...): md source to VEDAVI HTML, with node callbacks, warnings and the
+// frontmatter pairs.
+#include "block.h"
+#include "callbacks.h"
+#include "frame.h"
+#include "md_options.h"
+#include "renderer.h"
+
+namespace vedavi::py {
+namespace {
+
+constexpr Signature kMd2Vedavi{
+    "md2vedavi",
+    "md2vedavi(markdown, *, math=\"brackets\", bare_autolinks=True, implicit_figures=False, "
+    "frontmatter=True, templates=None, callbacks=None, max_block_depth=None, "
+    "max_link_paren_depth=None)\n--\n\n",
+    {required("markdown"), keyword_only("math"), keyword_only("bare_autolinks"),
+     keyword_only("implicit_figures"), keyword_only("frontmatter"), keyword_only("templates"),
+     keyword_only("callbacks"), keyword_only("max_block_depth"),
+     keyword_only("max_link_paren_depth")}};
+
+Ref warning_list(const std::vector<Diagnostic>& diagnostics) {
+  return new_list(diagnostics, [](const Diagnostic& diagnostic) {
+    if (!diagnostic.start) return new_str(diagnostic.message);
+    return new_str("line " + std::to_string(diagnostic.start->line) + ": " + diagnostic.message);
+  });
+}
+
+Ref md2vedavi(const Call& call) {
+  const auto args = match(kMd2Vedavi, call);
+  const auto markdown = args.get<std::string_view>(0);
+  const auto math = args.get_or<std::string_view>(1, "brackets");
+  const auto bare_autolinks = args.get_or<bool>(2, true);
+  const auto implicit_figures = args.get_or<bool>(3, false);
+  const auto frontmatter = args.get_or<bool>(4, true);
+  const auto templates = args.get_or<TemplatesArg>(5, std::nullopt);
+  const auto callbacks = args.get_or<std::optional<Dict>>(6, std::nullopt);
+  const auto max_block_depth = args.get_or<std::optional<std::size_t>>(7, std::nullopt);
+  const auto max_link_paren_depth = args.get_or<std::optional<std::size_t>>(8, std::nullopt);
+
+  const Options options =
+      make_options(math, templates,
+                   md2vedavi_flags(bare_autolinks, implicit_figures, frontmatter, max_block_depth,
+                                   max_link_paren_depth));
+
+  Document doc = released(
+      [&] { return guarded("parsing markdown", [&] { return parse(markdown, options); }); });
+  if (callbacks) run_callbacks(doc, callbacks->obj);
+  Ref warnings = warning_list(doc.diagnostics);
+  Ref pairs = new_list(doc.meta, [](const auto& pair) {
+    Ref key = new_str(pair.first);
+    Ref value = new_str(pair.second);
+    return new_tuple(std::move(key), std::move(value));
+  });
+  const std::string html = released([&] {
+    std::string out = guarded("rendering markdown", [&] { return render_document(doc); });
+    doc = Document{};  // a large tree is freed without holding the lock
+    return out;
+  });
+  return new_tuple(new_str(html), std::move(warnings), std::move(pairs));
+}
+
+}  // namespace
+
+PyMethodDef md2vedavi_method = method<md2vedavi>(kMd2Vedavi);
+
+}  // namespace vedavi::py

@@ -1,0 +1,266 @@
+// Anchors of a parsed document.
+//
+// An anchor's text is the collapsed plain text of its node. Spans nest, and each span with an
+// id needs the text of its own subtree; computing each subtree's text anew would cost time
+// quadratic in the nesting depth. Instead one pass over a leaf's inlines writes the collapsed
+// text of the whole leaf and notes where each span starts and ends in it: a subtree's collapsed
+// text is that stretch with at most one space trimmed from either end.
+#include "anchors.h"
+
+#include "unicode.h"
+#include "utf8.h"
+
+namespace vedavi {
+namespace {
+
+// Appends text with every run of white space as one space.
+class CollapsedText {
+ public:
+  void append(std::string_view piece) {
+    std::size_t run_begin = 0;
+    std::size_t pos = 0;
+    while (pos < piece.size()) {
+      const auto byte = static_cast<unsigned char>(piece[pos]);
+      if (byte > 0x20 && byte < 0x80) {
+        ++pos;
+        continue;
+      }
+      const utf8::Decoded decoded = utf8::decode(piece, pos);
+      if (!unicode::is_white_space(decoded.cp)) {
+        pos += decoded.len;
+        continue;
+      }
+      if (pos > run_begin) {
+        text_.append(piece.substr(run_begin, pos - run_begin));
+        in_space_ = false;
+      }
+      if (!in_space_) text_ += ' ';
+      in_space_ = true;
+      pos += decoded.len;
+      run_begin = pos;
+    }
+    if (pos > run_begin) {
+      text_.append(piece.substr(run_begin, pos - run_begin));
+      in_space_ = false;
+    }
+  }
+  void append_space() { append(" "); }
+
+  std::size_t mark() const { return text_.size(); }
+
+  // The collapsed, trimmed text written between two marks.
+  std::string between(std::size_t begin, std::size_t end) const {
+    std::string_view stretch = std::string_view(text_).substr(begin, end - begin);
+    if (stretch.starts_with(' ')) stretch.remove_prefix(1);
+    if (stretch.ends_with(' ')) stretch.remove_suffix(1);
+    return std::string(stretch);
+  }
+
+ private:
+  std::string text_;
+  bool in_space_ = false;
+};
+
+// Walks an inline list once: writes its text through `text` (when given) and appends the
+// anchors of spans with an id in document order.
+void walk_inlines(std::span<const Inline> inlines, std::vector<Anchor>& anchors,
+                  CollapsedText& text) {
+  struct Frame {
+    std::span<const Inline> rest;
+    std::size_t anchor = SIZE_MAX;  // the slot of the span that opened this frame, if any
+    std::size_t begin = 0;          // its mark
+  };
+  std::vector<Frame> stack;
+  stack.push_back({inlines});
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.rest.empty()) {
+      if (top.anchor != SIZE_MAX) anchors[top.anchor].text = text.between(top.begin, text.mark());
+      stack.pop_back();
+      continue;
+    }
+    const Inline& node = top.rest.front();
+    top.rest = top.rest.subspan(1);
+    switch (node.kind()) {
+      case InlineKind::Text: text.append(node.get_if<Inline::Text>()->text); break;
+      case InlineKind::SoftBreak:
+      case InlineKind::HardBreak: text.append_space(); break;
+      case InlineKind::Superscript: text.append(node.get_if<Inline::Superscript>()->text); break;
+      case InlineKind::Subscript: text.append(node.get_if<Inline::Subscript>()->text); break;
+      case InlineKind::Code: text.append(node.get_if<Inline::Code>()->text); break;
+      case InlineKind::Autolink: text.append(node.get_if<Inline::Autolink>()->text); break;
+      case InlineKind::TemplateToken: text.append(node.get_if<TemplateToken>()->body); break;
+      case InlineKind::MathInline: text.append(node.get_if<Inline::MathInline>()->tex); break;
+      case InlineKind::Span: {
+        const auto& span = *node.get_if<Inline::Span>();
+        Frame frame{span.children};
+        if (span.attr.id) {
+          frame.anchor = anchors.size();
+          frame.begin = text.mark();
+          anchors.push_back(Anchor{*span.attr.id, "text", {}});
+        }
+        stack.push_back(frame);
+        break;
+      }
+      case InlineKind::Emph:
+      case InlineKind::Strong:
+      case InlineKind::Strike:
+      case InlineKind::Highlight:
+      case InlineKind::Link:
+      case InlineKind::Image:
+      case InlineKind::Note: stack.push_back({*node.children()}); break;
+      case InlineKind::HtmlInline:
+      case InlineKind::Operation:
+      case InlineKind::FootnoteRef:
+      case InlineKind::RawInline: break;
+    }
+  }
+}
+
+// The anchors of one run of inlines that may belong to an anchored node (`attr` with `kind`):
+// the node's anchor, with the text of the whole run, comes first.
+void anchor_run(const Attr* attr, std::string_view kind, std::span<const Inline> inlines,
+                std::vector<Anchor>& anchors) {
+  CollapsedText text;
+  std::size_t own = SIZE_MAX;
+  if (attr != nullptr && attr->id) {
+    own = anchors.size();
+    anchors.push_back(Anchor{*attr->id, kind, {}});
+  }
+  walk_inlines(inlines, anchors, text);
+  if (own != SIZE_MAX) anchors[own].text = text.between(0, text.mark());
+}
+
+void anchor_table(const Block::Table& table, std::vector<Anchor>& anchors) {
+  anchor_run(&table.attr, "caption", table.caption, anchors);
+  for (const auto* rows : {&table.head_rows, &table.rows, &table.foot_rows}) {
+    for (const TableRow& row : *rows) {
+      for (const TableCell& cell : row.cells) anchor_run(nullptr, {}, cell.content, anchors);
+    }
+  }
+}
+
+void anchor_figure(const Block::Figure& figure, std::vector<Anchor>& anchors) {
+  anchor_run(&figure.attr, "caption", figure.caption, anchors);
+  anchor_run(nullptr, {}, std::span<const Inline>(&figure.image, 1), anchors);
+}
+
+void anchor_definition_list(const Block::DefinitionList& list, std::vector<Anchor>& anchors) {
+  for (const DefinitionItem& item : list.items) {
+    for (const DefinitionTerm& term : item.terms) {
+      anchor_run(&term.attr, "text", term.inlines, anchors);
+    }
+    for (const Inlines& definition : item.definitions) {
+      anchor_run(nullptr, {}, definition, anchors);
+    }
+  }
+}
+
+}  // namespace
+
+void anchor_block(const Block& root, std::vector<Anchor>& anchors) {
+  // Block lists still to walk, innermost last.
+  std::vector<std::span<const Block>> stack;
+  stack.push_back(std::span<const Block>(&root, 1));
+  while (!stack.empty()) {
+    std::span<const Block>& top = stack.back();
+    if (top.empty()) {
+      stack.pop_back();
+      continue;
+    }
+    const Block& block = top.front();
+    top = top.subspan(1);
+    switch (block.kind()) {
+      case BlockKind::Paragraph:
+      case BlockKind::Heading:
+        anchor_run(block.attr(), "block", *block.inlines(), anchors);
+        break;
+      case BlockKind::PanelTitle:
+        anchor_run(block.attr(), "text", *block.inlines(), anchors);
+        break;
+      case BlockKind::BlockQuote:
+      case BlockKind::Div:
+        stack.push_back(*block.children());
+        break;
+      case BlockKind::List: {
+        // Items last-first, so the first item is walked first.
+        const auto& items = block.get_if<Block::List>()->items;
+        for (auto item = items.rbegin(); item != items.rend(); ++item) {
+          stack.push_back(item->children);
+        }
+        break;
+      }
+      case BlockKind::DefinitionList:
+        anchor_definition_list(*block.get_if<Block::DefinitionList>(), anchors);
+        break;
+      case BlockKind::Table:
+        anchor_table(*block.get_if<Block::Table>(), anchors);
+        break;
+      case BlockKind::Figure:
+        anchor_figure(*block.get_if<Block::Figure>(), anchors);
+        break;
+      case BlockKind::CodeBlock:
+      case BlockKind::HtmlBlock:
+      case BlockKind::ThematicBreak:
+      case BlockKind::MathBlock:
+      case BlockKind::TemplateToken:
+      case BlockKind::RawBlock:
+      case BlockKind::ScriptBlock:
+        break;
+    }
+  }
+}
+
+void anchor_inlines(std::span<const Inline> inlines, std::vector<Anchor>& anchors) {
+  anchor_run(nullptr, {}, inlines, anchors);
+}
+
+std::string inlines_text(std::span<const Inline> inlines) {
+  // Uncollapsed: the same walk, with a writer that keeps white space as it stands.
+  std::string text;
+  std::vector<std::span<const Inline>> stack;
+  stack.push_back(inlines);
+  while (!stack.empty()) {
+    std::span<const Inline>& top = stack.back();
+    if (top.empty()) {
+      stack.pop_back();
+      continue;
+    }
+    const Inline& node = top.front();
+    top = top.subspan(1);
+    switch (node.kind()) {
+      case InlineKind::Text: text += node.get_if<Inline::Text>()->text; break;
+      case InlineKind::SoftBreak:
+      case InlineKind::HardBreak: text += ' '; break;
+      case InlineKind::Superscript: text += node.get_if<Inline::Superscript>()->text; break;
+      case InlineKind::Subscript: text += node.get_if<Inline::Subscript>()->text; break;
+      case InlineKind::Code: text += node.get_if<Inline::Code>()->text; break;
+      case InlineKind::Autolink: text += node.get_if<Inline::Autolink>()->text; break;
+      case InlineKind::TemplateToken: text += node.get_if<TemplateToken>()->body; break;
+      case InlineKind::MathInline: text += node.get_if<Inline::MathInline>()->tex; break;
+      case InlineKind::Emph:
+      case InlineKind::Strong:
+      case InlineKind::Strike:
+      case InlineKind::Highlight:
+      case InlineKind::Span:
+      case InlineKind::Link:
+      case InlineKind::Image:
+      case InlineKind::Note: stack.push_back(*node.children()); break;
+      case InlineKind::HtmlInline:
+      case InlineKind::Operation:
+      case InlineKind::FootnoteRef:
+      case InlineKind::RawInline: break;
+    }
+  }
+  return text;
+}
+
+void push_anchor(const Attr& attr, std::string_view kind, std::string_view raw_text,
+                 std::vector<Anchor>& anchors) {
+  if (!attr.id) return;
+  CollapsedText text;
+  text.append(raw_text);
+  anchors.push_back(Anchor{*attr.id, kind, text.between(0, text.mark())});
+}
+
+}  // namespace vedavi

@@ -1,0 +1,102 @@
+// Escaping for VEDAVI HTML. Each escaper jumps from one byte that needs rewriting to the next
+// through a 256-entry class table and appends the runs in between whole.
+#include "escape.h"
+
+#include <array>
+#include <cstdint>
+
+#include "utf8.h"
+
+namespace vedavi {
+namespace {
+
+// What a byte becomes: copied, an entity, or percent-encoded.
+enum class Rewrite : std::uint8_t { Copy, Amp, Lt, Gt, Quot, Percent };
+
+using ClassTable = std::array<Rewrite, 256>;
+
+consteval ClassTable text_table(bool is_attr) {
+  ClassTable table{};
+  table['&'] = Rewrite::Amp;
+  table['<'] = Rewrite::Lt;
+  table['>'] = Rewrite::Gt;
+  if (is_attr) table['"'] = Rewrite::Quot;
+  return table;
+}
+
+consteval ClassTable url_table() {
+  ClassTable table{};
+  for (int byte = 0; byte < 0x20; ++byte) table[byte] = Rewrite::Percent;
+  for (int byte = 0x7F; byte < 0x100; ++byte) table[byte] = Rewrite::Percent;
+  for (unsigned char byte : std::string_view(" \"<>[\\]`")) table[byte] = Rewrite::Percent;
+  table['&'] = Rewrite::Amp;
+  return table;
+}
+
+consteval ClassTable fragment_table() {
+  ClassTable table{};
+  for (int byte = 0; byte < 0x100; ++byte) {
+    const bool is_kept = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                         (byte >= '0' && byte <= '9') ||
+                         std::string_view("()-./_~").find(char(byte)) != std::string_view::npos;
+    table[byte] = is_kept ? Rewrite::Copy : Rewrite::Percent;
+  }
+  return table;
+}
+
+constexpr ClassTable kText = text_table(false);
+constexpr ClassTable kAttr = text_table(true);
+constexpr ClassTable kUrl = url_table();
+constexpr ClassTable kFragment = fragment_table();
+
+void percent_encode_byte(unsigned char byte, std::string& out) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  const char encoded[3] = {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+  out.append(encoded, 3);
+}
+
+// Percent-encoding a character is encoding each byte of its UTF-8 form, so the escapers work
+// byte by byte: a multi-byte character has all of its bytes in the Percent class.
+void escape_with(const ClassTable& table, std::string_view text, std::string& out) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t run_begin = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    const Rewrite rewrite = table[bytes[i]];
+    if (rewrite == Rewrite::Copy) continue;
+    out.append(text.data() + run_begin, i - run_begin);
+    run_begin = i + 1;
+    switch (rewrite) {
+      case Rewrite::Amp: out += "&amp;"; break;
+      case Rewrite::Lt: out += "&lt;"; break;
+      case Rewrite::Gt: out += "&gt;"; break;
+      case Rewrite::Quot: out += "&quot;"; break;
+      case Rewrite::Percent: percent_encode_byte(bytes[i], out); break;
+      case Rewrite::Copy: break;
+    }
+  }
+  out.append(text.data() + run_begin, size - run_begin);
+}
+
+}  // namespace
+
+void escape_text(std::string_view text, std::string& out) { escape_with(kText, text, out); }
+
+void escape_attr(std::string_view text, std::string& out) { escape_with(kAttr, text, out); }
+
+void escape_url_attr(std::string_view url, std::string& out) { escape_with(kUrl, url, out); }
+
+std::string escape_fragment(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  escape_with(kFragment, text, out);
+  return out;
+}
+
+void percent_encode_char(char32_t c, std::string& out) {
+  std::string encoded;
+  utf8::encode(c, encoded);
+  for (unsigned char byte : encoded) percent_encode_byte(byte, out);
+}
+
+}  // namespace vedavi

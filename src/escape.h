@@ -1,0 +1,24 @@
+// Escaping for VEDAVI HTML: text content, attribute values, URL attributes, ids and fragments.
+// Every function appends to the caller's string, except escape_fragment, which builds its own.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vedavi {
+
+// "&", "<" and ">" become entities; everything else, quotes included, is copied.
+void escape_text(std::string_view text, std::string& out);
+// As escape_text, and '"' becomes "&quot;" (VEDAVI attributes are always double-quoted).
+void escape_attr(std::string_view text, std::string& out);
+// For href and src values: space, '"', '<', '>', '[', '\', ']', '`', control characters and
+// every non-ASCII character are percent-encoded, '&' becomes "&amp;", and the rest (an existing
+// "%XX" included) is copied.
+void escape_url_attr(std::string_view url, std::string& out);
+// A label made safe for an id and a URL fragment: ASCII letters and digits and "()-./_~" are
+// kept, every other character is percent-encoded.
+std::string escape_fragment(std::string_view text);
+// "%XX" (upper-case hex) for each byte of the UTF-8 form of `c`.
+void percent_encode_char(char32_t c, std::string& out);
+
+}  // namespace vedavi

@@ -1,0 +1,366 @@
+// VEDAVI HTML of blocks: the document entry, the block walk, lists, tables, figures and
+// definition lists.
+#include <algorithm>
+#include <charconv>
+
+#include "escape.h"
+#include "internal_error.h"
+#include "renderer.h"
+
+namespace vedavi {
+namespace {
+
+void append_number(std::size_t value, std::string& out) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+// The raw HTML with each template token replaced by its template element.
+void html_block(const Block::HtmlBlock& html, std::string& out) {
+  std::string_view raw = html.raw;
+  std::size_t pos = 0;
+  for (const HtmlToken& token : html.tokens) {
+    if (token.start < pos || token.end < token.start || token.end > raw.size()) {
+      internal_failure("template tokens of an HTML block out of order");
+    }
+    out.append(raw.substr(pos, token.start - pos));
+    template_html(token.syntax, token.body, token.kind, token.name, out);
+    pos = token.end;
+  }
+  out.append(raw.substr(pos));
+}
+
+void list_item_open(const ListItem& item, std::string& out) {
+  out += "<li";
+  attrs_html(item.attr, out);
+  out += '>';
+  if (item.task) {
+    out += "<input type=\"checkbox\" disabled=\"disabled\"";
+    if (*item.task) out += " checked=\"checked\"";
+    out += " /> ";
+  }
+}
+
+void list_open(const Block::List& list, std::string& out) {
+  const bool has_tasks =
+      std::ranges::any_of(list.items, [](const ListItem& item) { return item.task.has_value(); });
+  out += list.ordered ? "<ol" : "<ul";
+  if (has_tasks && !list.attr.has_class("task-list")) {
+    Attr attr = list.attr;
+    attr.push_class("task-list");
+    attrs_html(attr, out);
+  } else {
+    attrs_html(list.attr, out);
+  }
+  if (list.ordered && list.start != 1) {
+    out += " start=\"";
+    append_number(list.start, out);
+    out += '"';
+  }
+  out += ">\n";
+}
+
+void math_block(const Block::MathBlock& math, std::string& out) {
+  Attr attr = math.attr;
+  attr.push_class("math");
+  attr.push_class("display");
+  out += "<div";
+  attrs_html(attr, out);
+  out += '>';
+  escape_text(math.tex, out);
+  out += "</div>\n";
+}
+
+}  // namespace
+
+Renderer::Renderer(const Document& doc) : definitions_(doc.footnotes) {
+  for (std::size_t i = 0; i < definitions_.size(); ++i) {
+    definition_index_[definitions_[i].label] = i;
+  }
+}
+
+std::string render_document(const Document& doc) {
+  std::string out;
+  Renderer renderer(doc);
+  renderer.blocks(doc.blocks, out);
+  renderer.footnotes(out);
+  return out;
+}
+
+void Renderer::block(const Block& block, std::string& out) {
+  blocks(std::span<const Block>(&block, 1), out);
+}
+
+void Renderer::blocks(std::span<const Block> blocks, std::string& out) {
+  const std::size_t base = block_stack_.size();
+  block_stack_.push_back(BlockFrame{blocks, {}});
+  while (block_stack_.size() > base) {
+    BlockFrame& top = block_stack_.back();
+    if (top.list != nullptr) {
+      if (top.next_item == top.list->items.size()) {
+        out += top.close;
+        block_stack_.pop_back();
+        continue;
+      }
+      const ListItem& item = top.list->items[top.next_item++];
+      const bool is_tight = top.list->tight;
+      list_item_open(item, out);
+      if (!is_tight) out += '\n';
+      block_stack_.push_back(BlockFrame{item.children, "</li>\n", nullptr, 0, is_tight});
+      continue;
+    }
+    if (top.rest.empty()) {
+      out += top.close;
+      block_stack_.pop_back();
+      continue;
+    }
+    const Block& block = top.rest.front();
+    top.rest = top.rest.subspan(1);
+    if (top.is_tight_item) {
+      if (const auto* paragraph = block.get_if<Block::Paragraph>()) {
+        // A tight item shows its paragraphs bare, unless the paragraph has attributes to keep
+        // (an id that anchors lists must still exist in the HTML).
+        if (paragraph->attr.empty()) {
+          inlines(paragraph->inlines, out);
+        } else {
+          out += "<p";
+          attrs_html(paragraph->attr, out);
+          out += '>';
+          inlines(paragraph->inlines, out);
+          out += "</p>";
+        }
+        continue;
+      }
+      out += '\n';
+    }
+    if (auto frame = open_block(block, out)) block_stack_.push_back(*frame);
+  }
+}
+
+std::optional<Renderer::BlockFrame> Renderer::open_block(const Block& block, std::string& out) {
+  switch (block.kind()) {
+    case BlockKind::Paragraph: {
+      const auto& paragraph = *block.get_if<Block::Paragraph>();
+      out += "<p";
+      attrs_html(paragraph.attr, out);
+      out += '>';
+      inlines(paragraph.inlines, out);
+      out += "</p>\n";
+      return std::nullopt;
+    }
+    case BlockKind::Heading: {
+      const auto& heading = *block.get_if<Block::Heading>();
+      out += "<h";
+      append_number(heading.level, out);
+      attrs_html(heading.attr, out);
+      out += '>';
+      inlines(heading.inlines, out);
+      out += "</h";
+      append_number(heading.level, out);
+      out += ">\n";
+      return std::nullopt;
+    }
+    case BlockKind::PanelTitle: {
+      const auto& title = *block.get_if<Block::PanelTitle>();
+      out += "<header";
+      attrs_html(title.attr, out);
+      out += '>';
+      inlines(title.inlines, out);
+      out += "</header>\n";
+      return std::nullopt;
+    }
+    case BlockKind::BlockQuote: {
+      const auto& quote = *block.get_if<Block::BlockQuote>();
+      out += "<blockquote";
+      attrs_html(quote.attr, out);
+      out += ">\n";
+      return BlockFrame{quote.children, "</blockquote>\n"};
+    }
+    case BlockKind::List: {
+      const auto& list = *block.get_if<Block::List>();
+      list_open(list, out);
+      return BlockFrame{{}, list.ordered ? "</ol>\n" : "</ul>\n", &list};
+    }
+    case BlockKind::DefinitionList:
+      definition_list(*block.get_if<Block::DefinitionList>(), out);
+      return std::nullopt;
+    case BlockKind::CodeBlock: {
+      const auto& code = *block.get_if<Block::CodeBlock>();
+      append_code_block_open(code.attr, code.lang, out);
+      escape_text(code.text, out);
+      out += "</code></pre>\n";
+      return std::nullopt;
+    }
+    case BlockKind::HtmlBlock:
+      html_block(*block.get_if<Block::HtmlBlock>(), out);
+      return std::nullopt;
+    case BlockKind::ThematicBreak:
+      out += "<hr";
+      attrs_html(block.get_if<Block::ThematicBreak>()->attr, out);
+      out += " />\n";
+      return std::nullopt;
+    case BlockKind::Table:
+      table(*block.get_if<Block::Table>(), out);
+      return std::nullopt;
+    case BlockKind::Div: {
+      const auto& div = *block.get_if<Block::Div>();
+      out += "<div";
+      attrs_html(div.attr, out);
+      out += ">\n";
+      return BlockFrame{div.children, "</div>\n"};
+    }
+    case BlockKind::MathBlock:
+      math_block(*block.get_if<Block::MathBlock>(), out);
+      return std::nullopt;
+    case BlockKind::Figure:
+      figure(*block.get_if<Block::Figure>(), out);
+      return std::nullopt;
+    case BlockKind::TemplateToken: {
+      const auto& token = *block.get_if<TemplateToken>();
+      template_html(token.syntax, token.body, token.kind, token.name, out);
+      out += '\n';
+      return std::nullopt;
+    }
+    case BlockKind::RawBlock: {
+      const auto& raw = *block.get_if<Block::RawBlock>();
+      raw_data_open(raw.format, raw.text, out);
+      raw_payload(raw.text, out);
+      out += "</script>\n";
+      return std::nullopt;
+    }
+    case BlockKind::ScriptBlock: {
+      const auto& script = *block.get_if<Block::ScriptBlock>();
+      out += "<script type=\"text/";
+      escape_attr(script.lang, out);
+      out += "-block\"";
+      if (raw_data_needs_encoding(script.text)) out += " data-encoding=\"html\"";
+      out += ">\n";
+      raw_payload(script.text, out);
+      out += "</script>\n";
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+void Renderer::definition_list(const Block::DefinitionList& list, std::string& out) {
+  out += "<dl";
+  attrs_html(list.attr, out);
+  out += ">\n";
+  for (const DefinitionItem& item : list.items) {
+    for (const DefinitionTerm& term : item.terms) {
+      out += "<dt";
+      attrs_html(term.attr, out);
+      out += '>';
+      inlines(term.inlines, out);
+      out += "</dt>\n";
+    }
+    for (const Inlines& definition : item.definitions) {
+      out += "<dd>";
+      inlines(definition, out);
+      out += "</dd>\n";
+    }
+  }
+  out += "</dl>\n";
+}
+
+void Renderer::table_row(const TableRow& row, std::span<const Align> column_aligns,
+                         std::string_view cell_tag, std::string& out) {
+  out += "<tr";
+  attrs_html(row.attr, out);
+  out += '>';
+  for (std::size_t k = 0; k < row.cells.size(); ++k) {
+    const TableCell& cell = row.cells[k];
+    out += '<';
+    out += cell_tag;
+    attrs_html(cell.attr, out);
+    Align align = cell.align;
+    if (align == Align::None && k < column_aligns.size()) align = column_aligns[k];
+    if (align != Align::None) {
+      out += " align=\"";
+      out += align_name(align);
+      out += '"';
+    }
+    out += '>';
+    inlines(cell.content, out);
+    out += "</";
+    out += cell_tag;
+    out += '>';
+  }
+  out += "</tr>\n";
+}
+
+void Renderer::table(const Block::Table& table, std::string& out) {
+  out += "<table";
+  attrs_html(table.attr, out);
+  out += ">\n";
+  if (!table.caption.empty()) {
+    out += "<caption>";
+    inlines(table.caption, out);
+    out += "</caption>\n";
+  }
+  if (!table.head_rows.empty()) {
+    out += "<thead>\n";
+    for (const TableRow& row : table.head_rows) table_row(row, table.aligns, "th", out);
+    out += "</thead>\n";
+  }
+  if (!table.rows.empty() || !table.tokens.empty()) {
+    out += "<tbody>\n";
+    // Token lines by the row they precede, in list order within one row.
+    std::vector<const TableToken*> tokens;
+    tokens.reserve(table.tokens.size());
+    for (const TableToken& token : table.tokens) tokens.push_back(&token);
+    std::ranges::stable_sort(tokens, {}, [](const TableToken* token) { return token->row; });
+    auto next_token = tokens.begin();
+    auto write_tokens_at = [&](std::size_t row) {
+      while (next_token != tokens.end() && (*next_token)->row < row) ++next_token;
+      for (; next_token != tokens.end() && (*next_token)->row == row; ++next_token) {
+        inlines(std::span<const Inline>(&(*next_token)->token, 1), out);
+        out += '\n';
+      }
+    };
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+      write_tokens_at(i);
+      table_row(table.rows[i], table.aligns, "td", out);
+    }
+    write_tokens_at(table.rows.size());
+    out += "</tbody>\n";
+  }
+  if (!table.foot_rows.empty()) {
+    out += "<tfoot>\n";
+    for (const TableRow& row : table.foot_rows) table_row(row, table.aligns, "td", out);
+    out += "</tfoot>\n";
+  }
+  out += "</table>\n";
+}
+
+void Renderer::figure(const Block::Figure& figure, std::string& out) {
+  out += "<figure";
+  attrs_html(figure.attr, out);
+  out += ">\n";
+  if (const auto* image = figure.image.get_if<Inline::Image>()) {
+    // The caption carries the text, so the image's own alternative text is left empty.
+    out += "<img src=\"";
+    escape_url_attr(image->url, out);
+    out += "\" alt=\"\"";
+    if (image->title) {
+      out += " title=\"";
+      escape_attr(*image->title, out);
+      out += '"';
+    }
+    attrs_html(image->attr, out);
+    out += " />";
+  } else {
+    // A callback may have replaced the image.
+    inlines(std::span<const Inline>(&figure.image, 1), out);
+  }
+  if (!figure.caption.empty()) {
+    out += "\n<figcaption>";
+    inlines(figure.caption, out);
+    out += "</figcaption>";
+  }
+  out += "\n</figure>\n";
+}
+
+}  // namespace vedavi

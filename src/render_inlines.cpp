@@ -1,0 +1,207 @@
+// VEDAVI HTML of inlines: the inline walk and every inline kind.
+#include "escape.h"
+#include "render.h"
+#include "renderer.h"
+
+namespace vedavi {
+namespace {
+
+// "<tag" A ">": the opening of the containers written as one element with their attributes.
+void open_element(std::string_view tag, const Attr& attr, std::string& out) {
+  out += '<';
+  out += tag;
+  attrs_html(attr, out);
+  out += '>';
+}
+
+void text_element(std::string_view tag, const Attr& attr, std::string_view text,
+                  std::string_view close, std::string& out) {
+  open_element(tag, attr, out);
+  escape_text(text, out);
+  out += close;
+}
+
+void title_attr(const std::optional<std::string>& title, std::string& out) {
+  if (!title) return;
+  out += " title=\"";
+  escape_attr(*title, out);
+  out += '"';
+}
+
+void image(const Inline::Image& image, std::string& out) {
+  out += "<img src=\"";
+  escape_url_attr(image.url, out);
+  out += "\" alt=\"";
+  escape_attr(render::plain(image.children), out);
+  out += '"';
+  title_attr(image.title, out);
+  attrs_html(image.attr, out);
+  out += " />";
+}
+
+void math_inline(const Inline::MathInline& math, std::string& out) {
+  Attr attr = math.attr;
+  attr.push_class("math");
+  attr.push_class(math.display ? "display" : "inline");
+  text_element("span", attr, math.tex, "</span>", out);
+}
+
+void operation_arg_open(const OperationArg& arg, std::string& out) {
+  out += "<div data-arg";
+  if (arg.name) {
+    out += " data-name=\"";
+    escape_attr(*arg.name, out);
+    out += '"';
+  }
+  out += '>';
+}
+
+}  // namespace
+
+std::string render_inlines(std::span<const Inline> inlines) {
+  std::string out;
+  Renderer renderer;
+  renderer.inlines(inlines, out);
+  return out;
+}
+
+void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
+  const std::size_t base = inline_stack_.size();
+  inline_stack_.push_back(InlineFrame{inlines, {}});
+  while (inline_stack_.size() > base) {
+    InlineFrame& top = inline_stack_.back();
+    if (top.operation != nullptr) {
+      if (top.next_arg == top.operation->args.size()) {
+        out += "</template>";
+        inline_stack_.pop_back();
+        continue;
+      }
+      const OperationArg& arg = top.operation->args[top.next_arg++];
+      operation_arg_open(arg, out);
+      inline_stack_.push_back(InlineFrame{arg.value, "</div>"});
+      continue;
+    }
+    if (top.rest.empty()) {
+      out += top.close;
+      inline_stack_.pop_back();
+      continue;
+    }
+    const Inline& node = top.rest.front();
+    top.rest = top.rest.subspan(1);
+    if (auto frame = open_inline(node, out)) inline_stack_.push_back(*frame);
+  }
+}
+
+std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, std::string& out) {
+  switch (node.kind()) {
+    case InlineKind::Text:
+      escape_text(node.get_if<Inline::Text>()->text, out);
+      return std::nullopt;
+    case InlineKind::SoftBreak:
+      out += '\n';
+      return std::nullopt;
+    case InlineKind::HardBreak:
+      out += "<br />\n";
+      return std::nullopt;
+    case InlineKind::Emph: {
+      const auto& emph = *node.get_if<Inline::Emph>();
+      open_element("em", emph.attr, out);
+      return InlineFrame{emph.children, "</em>"};
+    }
+    case InlineKind::Strong: {
+      const auto& strong = *node.get_if<Inline::Strong>();
+      open_element("strong", strong.attr, out);
+      return InlineFrame{strong.children, "</strong>"};
+    }
+    case InlineKind::Strike: {
+      const auto& strike = *node.get_if<Inline::Strike>();
+      open_element("del", strike.attr, out);
+      return InlineFrame{strike.children, "</del>"};
+    }
+    case InlineKind::Superscript: {
+      const auto& sup = *node.get_if<Inline::Superscript>();
+      text_element("sup", sup.attr, sup.text, "</sup>", out);
+      return std::nullopt;
+    }
+    case InlineKind::Subscript: {
+      const auto& sub = *node.get_if<Inline::Subscript>();
+      text_element("sub", sub.attr, sub.text, "</sub>", out);
+      return std::nullopt;
+    }
+    case InlineKind::Highlight: {
+      const auto& mark = *node.get_if<Inline::Highlight>();
+      open_element("mark", mark.attr, out);
+      return InlineFrame{mark.children, "</mark>"};
+    }
+    case InlineKind::Code: {
+      const auto& code = *node.get_if<Inline::Code>();
+      text_element("code", code.attr, code.text, "</code>", out);
+      return std::nullopt;
+    }
+    case InlineKind::Link: {
+      const auto& link = *node.get_if<Inline::Link>();
+      out += "<a href=\"";
+      escape_url_attr(link.url, out);
+      out += '"';
+      title_attr(link.title, out);
+      attrs_html(link.attr, out);
+      out += '>';
+      return InlineFrame{link.children, "</a>"};
+    }
+    case InlineKind::Image:
+      image(*node.get_if<Inline::Image>(), out);
+      return std::nullopt;
+    case InlineKind::Autolink: {
+      const auto& autolink = *node.get_if<Inline::Autolink>();
+      out += "<a href=\"";
+      escape_url_attr(autolink.url, out);
+      out += "\">";
+      escape_text(autolink.text, out);
+      out += "</a>";
+      return std::nullopt;
+    }
+    case InlineKind::HtmlInline:
+      out += node.get_if<Inline::HtmlInline>()->raw;
+      return std::nullopt;
+    case InlineKind::Operation: {
+      const auto& operation = *node.get_if<Inline::Operation>();
+      out += "<template data-op=\"";
+      escape_attr(operation.syntax, out);
+      out += ':';
+      escape_attr(operation.action, out);
+      out += "\" data-name=\"";
+      escape_attr(operation.name, out);
+      out += "\">";
+      return InlineFrame{{}, {}, &operation};
+    }
+    case InlineKind::TemplateToken: {
+      const auto& token = *node.get_if<TemplateToken>();
+      template_html(token.syntax, token.body, token.kind, token.name, out);
+      return std::nullopt;
+    }
+    case InlineKind::MathInline:
+      math_inline(*node.get_if<Inline::MathInline>(), out);
+      return std::nullopt;
+    case InlineKind::FootnoteRef:
+      footnote_ref(node.get_if<Inline::FootnoteRef>()->label, out);
+      return std::nullopt;
+    case InlineKind::Note:
+      note(node.get_if<Inline::Note>()->children, out);
+      return std::nullopt;
+    case InlineKind::Span: {
+      const auto& span = *node.get_if<Inline::Span>();
+      open_element("span", span.attr, out);
+      return InlineFrame{span.children, "</span>"};
+    }
+    case InlineKind::RawInline: {
+      const auto& raw = *node.get_if<Inline::RawInline>();
+      raw_data_open(raw.format, raw.text, out);
+      raw_payload(raw.text, out);
+      out += "</script>";
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace vedavi

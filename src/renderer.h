@@ -1,0 +1,121 @@
+// The VEDAVI HTML writer: a `Document` (or a part of one) as canonical VEDAVI HTML.
+//
+// Output is appended to the caller's string. Container blocks and inlines are walked with
+// explicit stacks, so any nesting depth renders in constant native stack.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "document.h"
+
+namespace vedavi {
+
+// The state of one rendering: footnote numbering, reference counts and inline notes. Made for
+// one document (or one callback's default HTML) and dropped after it.
+class Renderer {
+ public:
+  // A renderer that knows no footnote definitions (render_inlines, callback defaults).
+  Renderer() = default;
+  // A renderer whose footnote section draws bodies from `doc`'s footnotes; `doc` must outlive
+  // it.
+  explicit Renderer(const Document& doc);
+  // The reference order points into the label map, so a renderer is never copied.
+  Renderer(const Renderer&) = delete;
+  Renderer& operator=(const Renderer&) = delete;
+
+  void block(const Block& block, std::string& out);
+  void blocks(std::span<const Block> blocks, std::string& out);
+  void inlines(std::span<const Inline> inlines, std::string& out);
+  // One table row; `cell_tag` is "th" or "td".
+  void table_row(const TableRow& row, std::span<const Align> column_aligns,
+                 std::string_view cell_tag, std::string& out);
+  // Registers one reference to `label` and appends its markup.
+  void footnote_ref(std::string_view label, std::string& out);
+  // The footnote section for every label referenced so far (nothing when there is none). Call
+  // once, after all content.
+  void footnotes(std::string& out);
+
+ private:
+  // One open container of the block walk: a block list still to write, or a list whose items
+  // are written one at a time; `close` ends it.
+  struct BlockFrame {
+    std::span<const Block> rest;
+    std::string_view close;
+    const Block::List* list = nullptr;
+    std::size_t next_item = 0;
+    bool is_tight_item = false;  // paragraphs bare, other blocks after a line break
+  };
+  // One open container of the inline walk: children still to write, or an operation whose
+  // arguments are written one at a time; `close` ends it.
+  struct InlineFrame {
+    std::span<const Inline> rest;
+    std::string_view close;
+    const Inline::Operation* operation = nullptr;
+    std::size_t next_arg = 0;
+  };
+  struct LabelState {
+    std::size_t number = 0;  // 1-based position in reference order
+    std::size_t count = 0;   // references written so far
+    const Inlines* note = nullptr;  // the content of an inline note under this label
+  };
+  struct StringHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  using LabelMap = std::unordered_map<std::string, LabelState, StringHash, std::equal_to<>>;
+
+  // Writes a leaf block whole, or a container's opening; returns the container's frame.
+  std::optional<BlockFrame> open_block(const Block& block, std::string& out);
+  void table(const Block::Table& table, std::string& out);
+  void figure(const Block::Figure& figure, std::string& out);
+  void definition_list(const Block::DefinitionList& list, std::string& out);
+  // Writes a leaf inline whole, or a container's opening; returns the container's frame.
+  std::optional<InlineFrame> open_inline(const Inline& inline_node, std::string& out);
+  void note(const Inlines& content, std::string& out);
+  bool is_label_taken(std::string_view label) const;
+  void footnote_body(const std::string& label, const LabelState& state, std::string& out);
+
+  std::span<const Footnote> definitions_;
+  // Label -> index into definitions_; a later definition of a label wins.
+  std::unordered_map<std::string_view, std::size_t> definition_index_;
+  LabelMap labels_;
+  std::vector<LabelMap::value_type*> reference_order_;  // map nodes never move
+  std::size_t last_note_serial_ = 0;
+  // Walk stacks, kept between calls to save allocations; each walk uses the part above the
+  // height it found.
+  std::vector<BlockFrame> block_stack_;
+  std::vector<InlineFrame> inline_stack_;
+};
+
+// The whole document: every block, then the footnote section.
+std::string render_document(const Document& doc);
+// An inline list on its own, with a renderer that knows no footnotes; no section is written.
+std::string render_inlines(std::span<const Inline> inlines);
+
+// " id=\"…\"", " class=\"…\"" and the other pairs, each after one space. A pair whose key could
+// not stand as an attribute name (empty, or holding white space, a control character or one of
+// `" ' < > / =`) is left out, so that no key can open markup of its own.
+void attrs_html(const Attr& attr, std::string& out);
+// "<pre" A "><code" with the language class when a language is given, then ">".
+std::string code_block_open(const Attr& attr, const std::optional<std::string>& lang);
+void append_code_block_open(const Attr& attr, const std::optional<std::string>& lang,
+                            std::string& out);
+// The opening tag of a raw-payload script element.
+void raw_data_open(std::string_view format, std::string_view payload, std::string& out);
+// Whether a payload must be written HTML-escaped: it holds "<!--", or "<script" or "</script"
+// in any ASCII case.
+bool raw_data_needs_encoding(std::string_view payload);
+// A payload, escaped when raw_data_needs_encoding says so.
+void raw_payload(std::string_view payload, std::string& out);
+// One template element, without a line break.
+void template_html(std::string_view syntax, std::string_view body, TemplateTokenKind kind,
+                   std::string_view name, std::string& out);
+
+}  // namespace vedavi

@@ -1,0 +1,285 @@
+// Corner cases of the inline grammar that the construct tests leave open: break and escape
+// interplay, script and code-span edges, angle constructs, bare links, destinations, trailing
+// attribute blocks, cross-references and their events.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "inline.h"
+#include "inline_code.h"
+#include "inline_test_util.h"
+
+namespace vedavi {
+namespace {
+
+using test::Parser;
+
+struct Case {
+  std::string input;
+  std::string expected;
+};
+
+void expect_cases(const Parser& parse, const std::vector<Case>& cases) {
+  for (const Case& c : cases) EXPECT_EQ(parse(c.input), c.expected) << "input: " << c.input;
+}
+
+TEST(InlineCases, BreaksEscapesAndScripts) {
+  Parser parse;
+  parse.footnotes = {"1"};
+  expect_cases(parse, {
+      {"a \\\nb", R"~("a " HB "b")~"},
+      {"*a*  \nb", R"~(emph["a"] SB "b")~"},
+      {"\\\n", R"~(HB)~"},
+      {"a\\\\\\\\\nb", R"~("a\\" SB "b")~"},
+      {"x^\\^^", R"~("x" superscript"\^")~"},
+      {"x^a\\", R"~("x^a\")~"},
+      {"a~b~", R"~("a" subscript"b")~"},
+      {"~~a~", R"~("~~a~")~"},
+      {"H~2~O", R"~("H" subscript"2" "O")~"},
+      {"~a b~", R"~("~a b~")~"},
+      {"^a\xC2\xA0" "b^", "\"^a\xC2\xA0" "b^\""},
+      {"^2^{.o}", R"~(superscript{.o}"2")~"},
+      {"[^2]", R"~("[^2]")~"},
+      {"![^2]", R"~("![^2]")~"},
+      {"[^a[b]", R"~("[^a[b]")~"},
+  });
+}
+
+// The closer search on its own, from just past the opener; npos stands for no closer.
+TEST(InlineCases, ScriptCloser) {
+  struct ScriptCase {
+    std::string_view text;
+    std::size_t start;
+    char ch;
+    std::size_t closer;
+  };
+  constexpr std::size_t none = std::string_view::npos;
+  const ScriptCase cases[] = {
+      {"a^", 2, '^', none},        {"2^10^", 2, '^', 4},   {"^^", 1, '^', none},
+      {"^a b^", 1, '^', none},     {"^a\\ b^", 1, '^', 5}, {"^\\^^", 1, '^', 3},
+      {"^a\\", 1, '^', none},     {"^", 1, '^', none},    {"~a~", 1, '~', 2},
+      {"~a~~b~", 1, '~', 5},       {"~a\n~", 1, '~', none}, {"~a~~", 1, '~', none},
+  };
+  for (const ScriptCase& c : cases) {
+    const auto end = inl::script_end(c.text, c.start, c.ch);
+    EXPECT_EQ(end.value_or(none), c.closer) << c.text;
+  }
+  // With code spans the closer is the first later run of the same length, past longer ones.
+  const auto span = inl::code_span("``a```b``c", 0);
+  ASSERT_TRUE(span);
+  EXPECT_EQ(span->end, 9u);
+  EXPECT_FALSE(inl::code_span("`", 0));
+  EXPECT_FALSE(inl::code_span("`a``", 0));
+}
+
+TEST(InlineCases, CodeSpanEdges) {
+  Parser parse;
+  expect_cases(parse, {
+      {"`a\rb`", "code\"a\rb\""},
+      {"` a `", R"~(code"a")~"},
+      {"`  a  `", R"~(code" a ")~"},
+      {"a`", R"~("a`")~"},
+      {"``", R"~("``")~"},
+      {"`a` `b`", R"~(code"a" " " code"b")~"},
+      {"``a`b``", R"~(code"a`b")~"},
+      {"`x`{=html}{.a}", R"~(raw_inline(html)"x" "{.a}")~"},
+      {"`x` {.a}", R"~(code"x" " {.a}")~"},
+  });
+}
+
+TEST(InlineCases, MathEdges) {
+  Parser brackets;
+  expect_cases(brackets, {
+      {"\\[x", R"~("[x")~"},
+      {"$$x", R"~("$$x")~"},
+      {"\\(a\\) \\(b", R"~(math_inline"a" " (b")~"},
+      {"\\[x\\]{#eq}", R"~(math_inline{#eq}D"x")~"},
+  });
+  Parser dollars;
+  dollars.options.math = MathMode::Dollars;
+  expect_cases(dollars, {
+      {"$a $b$", R"~(math_inline"a $b")~"},
+      {"$$x", R"~("$$x")~"},
+      {"$x", R"~("$x")~"},
+      {"$$ a $$ and $b$", R"~(math_inlineD"a" " and " math_inline"b")~"},
+      {"\\$x$", R"~("$x$")~"},
+      {"$x$5$", R"~(math_inline"x$5")~"},
+      {"$a\\$b$", R"~(math_inline"a\" "b$")~"},  // no escapes in the closer search
+      {"$$$x$$$", R"~(math_inlineD"$x" "$")~"},
+  });
+}
+
+TEST(InlineCases, EmphasisAndAttributeBlocks) {
+  Parser parse;
+  expect_cases(parse, {
+      {"~~a ~~b~~", R"~("~~a " strike["b"])~"},
+      {"==a==={.x}", R"~("==a==={.x}")~"},  // runs of 3 never pair
+      {"==a=={.x}", R"~(highlight{.x}["a"])~"},
+      {"~~a~~{#s}", R"~(strike{#s}["a"])~"},
+      {"*a*{title=&amp;}", R"~(emph{title=&}["a"])~"},
+      {"*a*{.x} b", R"~(emph{.x}["a"] " b")~"},
+      {"*a*{.x}{}", R"~(emph{.x}["a"] "{}")~"},
+      {"_a_{.x}", R"~(emph{.x}["a"])~"},
+      {"**a*", R"~("*" emph["a"])~"},
+      // Attribute blocks attach once the closer is used up, to the outermost inline it closed.
+      {"***a***{.x}", R"~(emph{.x}[strong["a"]])~"},
+      {"*a**{.x}", R"~(emph["a"] "*{.x}")~"},
+      {"[*a*{.x}](u)", R"~(link(u)[emph{.x}["a"]])~"},
+      {"**a**{.x}b{.y}", R"~(strong{.x}["a"] "b{.y}")~"},
+      // Nested plain strong flattens in the parsed result.
+      {"****a****", R"~(strong["a"])~"},
+      {"**a **b** c**", R"~(strong["a b c"])~"},
+      {"~~a~~b~~", R"~(strike["a"] "b~~")~"},
+      {"=x==y==", R"~("=x" highlight["y"])~"},
+      {"x*\xC2\xABa\xC2\xBB*y", "\"x*\xC2\xABa\xC2\xBB*y\""},
+      {"*a **b*", R"~("*a *" emph["b"])~"},  // the nearest opener wins
+  });
+}
+
+TEST(InlineCases, BracketsAndReferences) {
+  Parser parse;
+  parse.links["x"] = LinkRef{"/x", {}, {}};
+  parse.links["a"] = LinkRef{"/a", {}, {}};
+  std::string deep_open(33, '('), deep_close(33, ')');
+  std::string ok_open(32, '('), ok_close(32, ')');
+  expect_cases(parse, {
+      {"[y][]", R"~("[y][]")~"},
+      {"![x]{.c}", R"~(image{.c}(/x)["x"])~"},
+      {"![x][]", R"~(image(/x)["x"])~"},
+      {"[![a](b)](c)", R"~(link(c)[image(b)["a"]])~"},
+      {"[[x](u)](v)", R"~("[" link(u)["x"] "](v)")~"},
+      {"[x][y\\]", R"~(link(/x)["x"] "[y]")~"},
+      {"[*x*][]", R"~("[" emph["x"] "][]")~"},
+      {"^[a]{.c}", R"~(note["a"] "{.c}")~"},
+      {"[a](u" + ok_open + ok_close + ")", "link(u" + ok_open + ok_close + ")[\"a\"]"},
+      {"[a](u" + deep_open + deep_close + ")",
+       "link(/a)[\"a\"] \"(u" + deep_open + deep_close + ")\""},
+      {"[a]{ref=p}", R"~(span{ref=p}["a"])~"},
+      {"[a]{.s}{ref=p}", R"~(span{.s ref=p}["a"])~"},
+      {"![a](u){ref=p}", R"~(image{ref=p}(u)["a"])~"},
+      {"<ab:c>{.x}", R"~(autolink(ab:c)"ab:c" "{.x}")~"},
+  });
+}
+
+TEST(InlineCases, DestinationsAndTitles) {
+  Parser parse;
+  expect_cases(parse, {
+      {"[a](<u\\>v>)", R"~(link(u>v)["a"])~"},
+      {"[a](<zz\nv>)", "\"[a](<zz\" SB \"v>)\""},
+      {"[a](u\n\"t\")", R"~(link(u "t")["a"])~"},
+      {"[a](u \"t\\\"x\")", R"~(link(u "t"x")["a"])~"},
+      {"[a](u 't' )", R"~(link(u "t")["a"])~"},
+      {"[a](u 't)", R"~("[a](u 't)")~"},
+      {"[a](u '')", R"~(link(u)["a"])~"},
+      {"[a](u\fv)", "link(u\fv)[\"a\"]"},
+      {"[a](u (t(x)))", R"~("[a](u (t(x)))")~"},
+      {"[a](u \"&amp;\\&amp;\")", R"~(link(u "&&amp;")["a"])~"},
+      {"[a](\\<u>)", R"~(link(<u>)["a"])~"},
+  });
+}
+
+TEST(InlineCases, AngleConstructs) {
+  Parser parse;
+  expect_cases(parse, {
+      {"<!--->", R"~(html_inline"<!--->")~"},
+      {"</span >", R"~(html_inline"</span >")~"},
+      {"</span\n>", "html_inline\"</span\n>\""},
+      {"</span", R"~("</span")~"},
+      {"<span a b>", R"~(html_inline"<span a b>")~"},
+      {"<span a = 'x'>", R"~(html_inline"<span a = 'x'>")~"},
+      {"<span a='x'b>", R"~("<span a='x'b>")~"},
+      {"<span a=`x>", R"~("<span a=`x>")~"},
+      {"<span/>", R"~(html_inline"<span/>")~"},
+      {"<span:x>", R"~(autolink(span:x)"span:x")~"},
+      {"<xy:\xC3\xA9>", "autolink(xy:\xC3\xA9)\"xy:\xC3\xA9\""},
+      {"<xy:a\xC2\xA0" "b>", "\"<xy:a\xC2\xA0" "b>\""},
+      {"<a.b@c.de>", R"~(autolink(mailto:a.b@c.de email)"a.b@c.de")~"},
+      {"<a@b>", R"~("<a@b>")~"},
+      {"<span a=\"x>", R"~("<span a="x>")~"},
+  });
+  const std::string comment = "<!--" + std::string(1018, 'x') + "-->";
+  ASSERT_EQ(comment.size(), 1025u);
+  EXPECT_EQ(parse(comment), '"' + comment + '"');
+  EXPECT_EQ(parse(comment.substr(1)).substr(0, 1), "\"");
+  const std::string fits = "<!--" + std::string(1017, 'x') + "-->";
+  EXPECT_EQ(parse(fits), "html_inline\"" + fits + '"');
+}
+
+TEST(InlineCases, BareLinks) {
+  Parser parse;
+  parse.options.bare_autolinks = true;
+  expect_cases(parse, {
+      {"www.a.bc", R"~(autolink(http://www.a.bc)"www.a.bc")~"},
+      {"(www.a.bc)", R"~("(" autolink(http://www.a.bc)"www.a.bc" ")")~"},
+      {"http://a.bc/?q=1&x;", R"~(autolink(http://a.bc/?q=1)"http://a.bc/?q=1" "&x;")~"},
+      {"http://a..bc", R"~("http://a..bc")~"},
+      {"ftp://a.bc", R"~(autolink(ftp://a.bc)"ftp://a.bc")~"},
+      {"mailto:a@b.bc", R"~(autolink(mailto:a@b.bc email)"mailto:a@b.bc")~"},
+      {"*a@b.bc*", R"~(emph[autolink(mailto:a@b.bc email)"a@b.bc"])~"},
+      {"x@y", R"~("x@y")~"},
+      {"a.b@c.de,", R"~(autolink(mailto:a.b@c.de email)"a.b@c.de" ",")~"},
+      {"<www.a.bc>", R"~("<www.a.bc>")~"},
+      {"http://a.bc/x?", R"~(autolink(http://a.bc/x)"http://a.bc/x" "?")~"},
+      {"http://a.bc<b>", R"~(autolink(http://a.bc)"http://a.bc" html_inline"<b>")~"},
+      {"HTTP://a.bc", R"~("HTTP://a.bc")~"},
+      {"http://x.yz/a&b;c;", R"~(autolink(http://x.yz/a&b;c)"http://x.yz/a&b;c" ";")~"},
+      {"~www.x.yz~", R"~(subscript"www.x.yz")~"},
+      {"*www.x.yz*", R"~(emph[autolink(http://www.x.yz)"www.x.yz"])~"},
+      {"xmpp:a@b.cd/x.", R"~(autolink(xmpp:a@b.cd/x)"xmpp:a@b.cd/x" ".")~"},
+      {"mailto:x", R"~("mailto:x")~"},
+      {"www.a-.bc", R"~("www.a-.bc")~"},
+      {"ftp://a.b_c.de", R"~("ftp://a.b_c.de")~"},
+  });
+}
+
+TEST(InlineCases, CrossReferencesAndFootnotes) {
+  Parser parse;
+  parse.footnotes = {"1", "a"};
+  expect_cases(parse, {
+      {"[@a;@b]", R"~(span{data-refs=}[link{data-ref=}(#a)[] link{data-ref=}(#b)[]])~"},
+      {"[@1a]", R"~(link{data-ref=}(#1a)[])~"},
+      {"[@_a]", R"~("[@_a]")~"},
+      {"[see  also  @a]", R"~(link{data-ref=}(#a)["see  also"])~"},
+      {"[see\xC2\xA0@a]", R"~(link{data-ref=}(#a)["see"])~"},
+      {"[see &amp; @a]", R"~("[see & @a]")~"},  // the ";" splits the items
+      {"[see &copy @a]", R"~(link{data-ref=}(#a)["see &copy"])~"},  // the prefix as written
+      {"[@a]{ref=x}{ref=y}", R"~(link{data-ref=x y}(#a)[])~"},
+      {"[-@a]{.c ref=x}", R"~(link{.c data-ref=bare x}(#a)[])~"},
+      {"[@a; -@b]{ref=p}", R"~(span{data-refs=}[link{data-ref=p}(#a)[] link{data-ref=bare p}(#b)[]])~"},
+      {"[@a]{ref=}", R"~(link{data-ref=}(#a)[])~"},
+      {"[^a]", R"~(footnote_ref"a")~"},
+      {"[^1]x[^1]", R"~(footnote_ref"1" "x" footnote_ref"1")~"},
+  });
+}
+
+TEST(InlineCases, Events) {
+  Parser parse;
+  using K = InlineEventKind;
+  auto ev = [](K kind, std::size_t s, std::size_t e, bool image = false, std::size_t be = 0) {
+    return InlineEvent{kind, image, be, s, e};
+  };
+  EXPECT_EQ(parse.events("`x`{.a}{#b}"),
+            (std::vector<InlineEvent>{ev(K::Code, 0, 3), ev(K::Attrs, 3, 11)}));
+  EXPECT_EQ(parse.events("[a](u){.c}"),
+            (std::vector<InlineEvent>{ev(K::Link, 0, 6, false, 3), ev(K::LinkTail, 3, 6),
+                                      ev(K::Attrs, 6, 10)}));
+  EXPECT_EQ(parse.events("^[a *b*]"),
+            (std::vector<InlineEvent>{ev(K::Note, 0, 8), ev(K::Emph, 4, 7)}));
+  EXPECT_EQ(parse.events("***a***"),
+            (std::vector<InlineEvent>{ev(K::Emph, 0, 7), ev(K::Strong, 1, 6)}));
+  EXPECT_EQ(parse.events("\\[x\\]{.a}"),
+            (std::vector<InlineEvent>{ev(K::MathInline, 0, 5), ev(K::Attrs, 5, 9)}));
+  Parser refs;
+  refs.links["x"] = LinkRef{"/x", {}, {}};
+  EXPECT_EQ(refs.events("![x][]"),
+            (std::vector<InlineEvent>{ev(K::RefLink, 0, 6, true, 4), ev(K::LinkTail, 4, 6)}));
+  // The inner reference is a link, so the outer bracket can no longer make one.
+  EXPECT_EQ(refs.events("[a [x] b](u)"), std::vector<InlineEvent>{ev(K::RefLink, 3, 6, false, 6)});
+  EXPECT_EQ(refs.events("![a [x] b](u)"),
+            (std::vector<InlineEvent>{ev(K::Link, 0, 13, true, 10), ev(K::RefLink, 4, 7, false, 7),
+                                      ev(K::LinkTail, 10, 13)}));
+}
+
+}  // namespace
+}  // namespace vedavi

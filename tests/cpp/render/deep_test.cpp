@@ -1,0 +1,103 @@
+// Trees far deeper than any native stack could recurse through.
+#include <gtest/gtest.h>
+
+#include "anchors.h"
+#include "build.h"
+#include "render.h"
+#include "renderer.h"
+
+namespace vedavi {
+namespace {
+
+using namespace test;
+
+constexpr std::size_t kDepth = 100000;
+
+// kDepth spans (each with an id) or emphases, innermost holding "x".
+Inlines nested_inlines(bool with_ids) {
+  Inlines inner = ins({text("x")});
+  for (std::size_t i = 0; i < kDepth; ++i) {
+    Inlines outer;
+    if (with_ids) outer.push_back(span(std::move(inner), id_attr("s")));
+    else outer.push_back(emph(std::move(inner)));
+    inner = std::move(outer);
+  }
+  return inner;
+}
+
+std::string repeat(std::string_view s, std::size_t n) {
+  std::string out;
+  out.reserve(s.size() * n);
+  for (std::size_t i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+TEST(DeepTrees, InlineNestingRendersWithoutRecursion) {
+  const Inlines inlines = nested_inlines(false);
+  EXPECT_EQ(render_inlines(inlines), repeat("<em>", kDepth) + "x" + repeat("</em>", kDepth));
+  EXPECT_EQ(render::plain(inlines), "x");
+  EXPECT_EQ(inlines_text(inlines), "x");
+}
+
+TEST(DeepTrees, NestedNotesAndOperations) {
+  Inlines inner = ins({text("x")});
+  for (std::size_t i = 0; i < 1000; ++i) {
+    Inlines outer;
+    outer.push_back(note(std::move(inner)));
+    inner = std::move(outer);
+  }
+  Document doc;
+  doc.blocks.push_back(para(std::move(inner)));
+  const std::string html = render_document(doc);
+  EXPECT_NE(html.find("<li id=\"fn-__note1000\">\n<p>x "), std::string::npos);
+
+  Inlines value = ins({text("y")});
+  for (std::size_t i = 0; i < kDepth; ++i) {
+    Inline::Operation op{"s", "a", "n", {}};
+    op.args.push_back(OperationArg{std::move(value), std::nullopt});
+    Inlines outer;
+    outer.push_back(Inline(std::move(op)));
+    value = std::move(outer);
+  }
+  const std::string open = "<template data-op=\"s:a\" data-name=\"n\"><div data-arg>";
+  EXPECT_EQ(render_inlines(value), repeat(open, kDepth) + "y" + repeat("</div></template>", kDepth));
+}
+
+TEST(DeepTrees, AnchorsOfNestedSpansInLinearTime) {
+  // Every level is an anchor; computing each level's text afresh would take 10^10 steps.
+  Document doc;
+  doc.blocks.push_back(para(nested_inlines(true)));
+  std::vector<Anchor> anchors;
+  anchor_block(doc.blocks[0], anchors);
+  ASSERT_EQ(anchors.size(), kDepth);
+  EXPECT_EQ(anchors.front(), (Anchor{"s", "text", "x"}));
+  EXPECT_EQ(anchors.back(), (Anchor{"s", "text", "x"}));
+}
+
+TEST(DeepTrees, BlockNestingRendersWithoutRecursion) {
+  constexpr std::size_t kBlocks = 1000000;
+  Blocks inner = bls({para(ins({text("p")}))});
+  for (std::size_t i = 0; i < kBlocks; ++i) {
+    Blocks outer;
+    if (i % 2 == 0) {
+      outer.push_back(quote(std::move(inner)));
+    } else {
+      Block::List list{{}, {}, 1, false, i % 4 == 1};
+      list.items.push_back(ListItem{{}, std::move(inner), {}});
+      outer.push_back(Block(std::move(list)));
+    }
+    inner = std::move(outer);
+  }
+  Document doc;
+  doc.blocks = std::move(inner);
+  const std::string html = render_document(doc);
+  EXPECT_TRUE(html.starts_with("<ul>\n<li>\n<blockquote>\n<ul>\n<li>\n<blockquote>"));
+  EXPECT_NE(html.find("<blockquote>\n<p>p</p>\n</blockquote>\n"), std::string::npos);
+  EXPECT_TRUE(html.ends_with("</blockquote>\n</li>\n</ul>\n"));
+  std::vector<Anchor> anchors;
+  anchor_block(doc.blocks[0], anchors);
+  EXPECT_TRUE(anchors.empty());
+}
+
+}  // namespace
+}  // namespace vedavi

@@ -1,0 +1,62 @@
+#include "escape.h"
+
+#include <gtest/gtest.h>
+
+namespace vedavi {
+namespace {
+
+struct EscapeCase {
+  std::string_view input;
+  std::string_view text;
+  std::string_view attr;
+  std::string_view url;
+  std::string_view fragment;
+};
+
+const EscapeCase kEscapeCases[] = {
+    {"a < b & c > d", "a &lt; b &amp; c &gt; d", "a &lt; b &amp; c &gt; d", "a%20%3C%20b%20&amp;%20c%20%3E%20d",
+     "a%20%3C%20b%20%26%20c%20%3E%20d"},
+    {"say \"hi\" 'x'", "say \"hi\" 'x'", "say &quot;hi&quot; 'x'", "say%20%22hi%22%20'x'",
+     "say%20%22hi%22%20%27x%27"},
+    {"%41", "%41", "%41", "%41", "%2541"},
+    {"\xC3\xBC", "\xC3\xBC", "\xC3\xBC", "%C3%BC", "%C3%BC"},
+    {"a\tb\x7F", "a\tb\x7F", "a\tb\x7F", "a%09b%7F", "a%09b%7F"},
+    {"[\\]`{}|^#?=", "[\\]`{}|^#?=", "[\\]`{}|^#?=", "%5B%5C%5D%60{}|^#?=",
+     "%5B%5C%5D%60%7B%7D%7C%5E%23%3F%3D"},
+    {"Note_1.a-(b)/~", "Note_1.a-(b)/~", "Note_1.a-(b)/~", "Note_1.a-(b)/~", "Note_1.a-(b)/~"},
+    {"\xC3\xA9 x", "\xC3\xA9 x", "\xC3\xA9 x", "%C3%A9%20x", "%C3%A9%20x"},
+    {"", "", "", "", ""},
+};
+
+TEST(Escaping, EachEscaperOnTheSameInputs) {
+  for (const EscapeCase& c : kEscapeCases) {
+    std::string text, attr, url;
+    escape_text(c.input, text);
+    escape_attr(c.input, attr);
+    escape_url_attr(c.input, url);
+    EXPECT_EQ(text, c.text) << c.input;
+    EXPECT_EQ(attr, c.attr) << c.input;
+    EXPECT_EQ(url, c.url) << c.input;
+    EXPECT_EQ(escape_fragment(c.input), c.fragment) << c.input;
+  }
+}
+
+TEST(Escaping, AppendsToWhatIsThere) {
+  std::string out = "x";
+  escape_text("<", out);
+  EXPECT_EQ(out, "x&lt;");
+}
+
+TEST(PercentEncoding, EveryUtf8Length) {
+  const std::pair<char32_t, std::string_view> cases[] = {
+      {U'\n', "%0A"}, {U' ', "%20"}, {U'\u00E9', "%C3%A9"}, {U'\u21A9', "%E2%86%A9"},
+      {U'\U0001F600', "%F0%9F%98%80"}};
+  for (const auto& [c, expected] : cases) {
+    std::string out;
+    percent_encode_char(c, out);
+    EXPECT_EQ(out, expected);
+  }
+}
+
+}  // namespace
+}  // namespace vedavi
