@@ -466,11 +466,20 @@ void InlineScanner::literal_run() {
   const std::size_t start = p_;
   std::size_t q = p_;
   do {
-    const utf8::Decoded d = utf8::decode(text_, q);
-    q += d.len;
+    // An ASCII character is its byte, and the table holds which ASCII bytes are boundaries.
+    const auto byte = static_cast<unsigned char>(text_[q]);
+    bool is_link_boundary;
+    if (byte < 0x80) {
+      ++q;
+      is_link_boundary = kLinkBoundaries[byte];
+    } else {
+      const utf8::Decoded d = utf8::decode(text_, q);
+      q += d.len;
+      is_link_boundary = is_boundary(d.cp);
+    }
     // The characters up to the next byte that may start something are literal too; after a
     // boundary the next position may start a bare link, so the run stops there.
-    if (!(bare_links && is_boundary(d.cp))) {
+    if (!(bare_links && is_link_boundary)) {
       while (q < n && !special_[static_cast<unsigned char>(text_[q])]) ++q;
     }
     // Where the dispatch would find no construct and no bare link, it would come straight back
