@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "utf8.h"
 
@@ -61,9 +62,10 @@ void percent_encode_byte(unsigned char byte, std::string& out) {
 
 enum class Markup : std::uint8_t { None, Text, Attr };
 
-// The offset of the first byte at or after `i` that the text or attribute table rewrites, or of
-// the last few bytes that are too few for a block. Text runs are long and these tables rewrite only a few ASCII bytes, so sixteen
-// bytes are tested at once where the target has SSE2; the byte loop finishes the rest.
+// The offset of the first byte at or after `i` that the text or attribute table rewrites, or
+// `size` when none does. Text runs are long and these tables rewrite only a few ASCII bytes, so
+// sixteen bytes are tested at once where the target has SSE2; elsewhere the caller's byte loop
+// does the work.
 std::size_t skip_markup_free(const unsigned char* bytes, std::size_t i, std::size_t size,
                              Markup markup) {
 #if defined(__SSE2__)
@@ -72,21 +74,29 @@ std::size_t skip_markup_free(const unsigned char* bytes, std::size_t i, std::siz
   const __m128i gt = _mm_set1_epi8('>');
   // For text, '&' stands in for '"' so that one loop serves both.
   const __m128i quot = _mm_set1_epi8(markup == Markup::Attr ? '"' : '&');
-  while (i + 16 <= size) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+  const auto hits_in = [&](const unsigned char* block) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
     const __m128i hits = _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(chunk, amp), _mm_cmpeq_epi8(chunk, lt)),
         _mm_or_si128(_mm_cmpeq_epi8(chunk, gt), _mm_cmpeq_epi8(chunk, quot)));
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+  };
+  for (; i + 16 <= size; i += 16) {
+    const unsigned mask = hits_in(bytes + i);
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
-    i += 16;
   }
+  if (i == size) return size;
+  // The last few bytes, padded with zeros (never rewritten) to a whole block.
+  unsigned char tail[16] = {};
+  std::memcpy(tail, bytes + i, size - i);
+  const unsigned mask = hits_in(tail);
+  return mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : size;
 #else
   (void)bytes;
   (void)size;
   (void)markup;
-#endif
   return i;
+#endif
 }
 
 // Percent-encoding a character is encoding each byte of its UTF-8 form, so the escapers work
