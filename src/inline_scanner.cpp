@@ -117,9 +117,11 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
   special_ = trigger_;
   if (ctx.options.bare_autolinks)
     for (std::size_t c = 0; c < special_.size(); ++c) special_[c] |= kLinkBoundaries[c];
-  // Room for a node per eight bytes spares the node list most of its regrowth; guessing from the
-  // size beats counting the triggers, which costs a pass over the text before the scan.
-  nodes_.reserve_first(text.size() / 8 + 2);
+  // Every trigger may push a node and the text before it another: room for that many, within
+  // reason, spares the node list most of its regrowth.
+  std::size_t triggers = 0;
+  for (unsigned char c : text) triggers += trigger_[c];
+  nodes_.reserve_first(2 * triggers + 2);
 }
 
 Inlines InlineScanner::run() {
