@@ -86,10 +86,17 @@ std::size_t skip_markup_free(const unsigned char* bytes, std::size_t i, std::siz
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
   if (i == size) return size;
-  // The last few bytes, padded with zeros (never rewritten) to a whole block.
-  unsigned char tail[16] = {};
-  std::memcpy(tail, bytes + i, size - i);
-  const unsigned mask = hits_in(tail);
+  const std::size_t left = size - i;
+  unsigned mask;
+  if (size >= 16) {
+    // The last block of the text, overlapping bytes already tested; they are shifted out.
+    mask = hits_in(bytes + size - 16) >> (16 - left);
+  } else {
+    // A short text, padded with zeros (never rewritten) to a whole block.
+    unsigned char tail[16] = {};
+    std::memcpy(tail, bytes + i, left);
+    mask = hits_in(tail);
+  }
   return mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : size;
 #else
   (void)bytes;
