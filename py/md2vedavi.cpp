@@ -53,7 +53,10 @@ Ref md2vedavi(const Call& call) {
     return new_tuple(std::move(key), std::move(value));
   });
   const std::string html = released([&] {
-    std::string out = guarded("rendering markdown", [&] { return render_document(doc); });
+    std::string out = guarded("rendering markdown", [&] {
+      // The VEDAVI of a text is seldom more than a quarter longer than its md.
+      return render_document(doc, markdown.size() + markdown.size() / 4);
+    });
     doc = Document{};  // a large tree is freed without holding the lock
     return out;
   });

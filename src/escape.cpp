@@ -4,8 +4,13 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "utf8.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vedavi {
 namespace {
@@ -55,13 +60,64 @@ void percent_encode_byte(unsigned char byte, std::string& out) {
   out.append(encoded, 3);
 }
 
+enum class Markup : std::uint8_t { None, Text, Attr };
+
+// The offset of the first byte at or after `i` that the text or attribute table rewrites, or
+// `size` when none does. Text runs are long and these tables rewrite only a few ASCII bytes, so
+// sixteen bytes are tested at once where the target has SSE2; elsewhere the caller's byte loop
+// does the work.
+std::size_t skip_markup_free(const unsigned char* bytes, std::size_t i, std::size_t size,
+                             Markup markup) {
+#if defined(__SSE2__)
+  const __m128i amp = _mm_set1_epi8('&');
+  const __m128i lt = _mm_set1_epi8('<');
+  const __m128i gt = _mm_set1_epi8('>');
+  // For text, '&' stands in for '"' so that one loop serves both.
+  const __m128i quot = _mm_set1_epi8(markup == Markup::Attr ? '"' : '&');
+  const auto hits_in = [&](const unsigned char* block) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(chunk, amp), _mm_cmpeq_epi8(chunk, lt)),
+        _mm_or_si128(_mm_cmpeq_epi8(chunk, gt), _mm_cmpeq_epi8(chunk, quot)));
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+  };
+  for (; i + 16 <= size; i += 16) {
+    const unsigned mask = hits_in(bytes + i);
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+  }
+  if (i == size) return size;
+  const std::size_t left = size - i;
+  unsigned mask;
+  if (size >= 16) {
+    // The last block of the text, overlapping bytes already tested; they are shifted out.
+    mask = hits_in(bytes + size - 16) >> (16 - left);
+  } else {
+    // A short text, padded with zeros (never rewritten) to a whole block.
+    unsigned char tail[16] = {};
+    std::memcpy(tail, bytes + i, left);
+    mask = hits_in(tail);
+  }
+  return mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : size;
+#else
+  (void)bytes;
+  (void)size;
+  (void)markup;
+  return i;
+#endif
+}
+
 // Percent-encoding a character is encoding each byte of its UTF-8 form, so the escapers work
 // byte by byte: a multi-byte character has all of its bytes in the Percent class.
-void escape_with(const ClassTable& table, std::string_view text, std::string& out) {
+void escape_with(const ClassTable& table, std::string_view text, std::string& out,
+                 Markup markup = Markup::None) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   std::size_t run_begin = 0;
   for (std::size_t i = 0; i < size; ++i) {
+    if (markup != Markup::None) {
+      i = skip_markup_free(bytes, i, size, markup);
+      if (i == size) break;
+    }
     const Rewrite rewrite = table[bytes[i]];
     if (rewrite == Rewrite::Copy) continue;
     out.append(text.data() + run_begin, i - run_begin);
@@ -80,9 +136,13 @@ void escape_with(const ClassTable& table, std::string_view text, std::string& ou
 
 }  // namespace
 
-void escape_text(std::string_view text, std::string& out) { escape_with(kText, text, out); }
+void escape_text(std::string_view text, std::string& out) {
+  escape_with(kText, text, out, Markup::Text);
+}
 
-void escape_attr(std::string_view text, std::string& out) { escape_with(kAttr, text, out); }
+void escape_attr(std::string_view text, std::string& out) {
+  escape_with(kAttr, text, out, Markup::Attr);
+}
 
 void escape_url_attr(std::string_view url, std::string& out) { escape_with(kUrl, url, out); }
 

@@ -11,7 +11,7 @@
 namespace vedavi::inl {
 namespace {
 
-constexpr std::size_t kWordLimit = 255;
+constexpr std::size_t kWordLimit = kBareLinkWordLimit;
 
 bool is_url_trailing_punct(char c) {
   return c == '!' || c == '"' || c == '\'' || c == '*' || c == ',' || c == '.' || c == ':' ||
@@ -20,15 +20,7 @@ bool is_url_trailing_punct(char c) {
 bool is_email_trailing_punct(char c) {
   return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == ')';
 }
-// The ASCII characters of an address's local part: letters, digits and these extras.
-constexpr std::array<bool, 128> kLocalChars = [] {
-  std::array<bool, 128> table{};
-  for (int c = 0; c < 128; ++c)
-    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-  for (char c : std::string_view(".!#$%&'*+/=?^_`{|}~-")) table[static_cast<unsigned char>(c)] = true;
-  return table;
-}();
-bool is_local_char(char32_t c) { return c < 0x80 && kLocalChars[c]; }
+bool is_local_char(char32_t c) { return c < 0x80 && kAddressLocalChars[c]; }
 bool is_label_char(char c) { return scan::is_ascii_alnum(c) || c == '-' || c == '_'; }
 
 bool starts_with_icase(std::string_view text, std::size_t p, std::string_view lower) {
@@ -195,13 +187,11 @@ bool preceded_by_angle_opener(std::string_view text, std::size_t p) {
   return false;
 }
 
-std::size_t AutolinkMemo::next_at_sign(std::string_view text, std::size_t from) {
-  if (!at_valid_ || from < at_from_ || from > at_found_) {
-    const std::size_t pos = text.find('@', from);
-    at_found_ = pos == std::string_view::npos ? text.size() : pos;
-    at_from_ = from;
-    at_valid_ = true;
-  }
+std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) {
+  const std::size_t pos = text.find('@', from);
+  at_found_ = pos == std::string_view::npos ? text.size() : pos;
+  at_from_ = from;
+  at_valid_ = true;
   return at_found_;
 }
 
@@ -299,29 +289,6 @@ std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, Aut
 
 }  // namespace
 
-namespace {
-
-// Whether a scheme ("mailto:", "xmpp:", "http://", "https://", "ftp://") or "www." may start with
-// this character.
-bool may_start_scheme(char c) {
-  const char lower = static_cast<char>(c | 0x20);
-  return lower == 'm' || lower == 'x' || lower == 'h' || lower == 'f' || lower == 'w';
-}
-
-std::size_t next_at_sign(std::string_view text, std::size_t p, AutolinkMemo* memo) {
-  return memo ? memo->next_at_sign(text, p) : text.find('@', p);
-}
-
-}  // namespace
-
-bool may_start_bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
-  if (p >= text.size()) return false;
-  const char first = text[p];
-  if (!is_local_char(static_cast<unsigned char>(first))) return false;
-  if (may_start_scheme(first)) return true;
-  const std::size_t at = next_at_sign(text, p, memo);
-  return at != std::string_view::npos && at < text.size() && at - p < kWordLimit;
-}
 
 std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
   if (!may_start_bare_autolink(text, p, memo)) return std::nullopt;

@@ -2,6 +2,7 @@
 // the e-mail address grammar.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -14,10 +15,15 @@ namespace vedavi::inl {
 // "@" and the angle-opener answer of the last white-space run, so a long text costs linear time.
 class AutolinkMemo {
  public:
-  std::size_t next_at_sign(std::string_view text, std::size_t from);
+  std::size_t next_at_sign(std::string_view text, std::size_t from) {
+    if (at_valid_ && from >= at_from_ && from <= at_found_) return at_found_;
+    return find_at_sign(text, from);
+  }
   bool preceded_by_angle_opener(std::string_view text, std::size_t p);
 
  private:
+  std::size_t find_at_sign(std::string_view text, std::size_t from);
+
   std::size_t at_from_ = 0, at_found_ = 0;
   bool at_valid_ = false;
   std::size_t angle_pos_ = 0;  // the last offset asked and its answer
@@ -25,13 +31,39 @@ class AutolinkMemo {
   bool angle_valid_ = false;
 };
 
+// The longest word a bare link or address may be, in bytes.
+inline constexpr std::size_t kBareLinkWordLimit = 255;
+
+// The ASCII characters of an address's local part: letters, digits and these extras.
+inline constexpr std::array<bool, 128> kAddressLocalChars = [] {
+  std::array<bool, 128> table{};
+  for (int c = 0; c < 128; ++c)
+    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  for (char c : std::string_view(".!#$%&'*+/=?^_`{|}~-")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
+// Whether a scheme ("mailto:", "xmpp:", "http://", "https://", "ftp://") or "www." may start with
+// this character.
+inline bool may_start_scheme(char c) {
+  const char lower = static_cast<char>(c | 0x20);
+  return lower == 'm' || lower == 'x' || lower == 'h' || lower == 'f' || lower == 'w';
+}
+
 // A bare link starting at `p`.
 std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p,
                                          AutolinkMemo* memo = nullptr);
 // The cheap first tests of `bare_autolink`: false means it finds nothing at `p`. A link starts
 // with a scheme, "www." or an address, so its first character and the distance to the next "@"
-// rule out nearly every word.
-bool may_start_bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo);
+// rule out nearly every word. The scanner asks after every word, so this is inline.
+inline bool may_start_bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  if (p >= text.size()) return false;
+  const auto first = static_cast<unsigned char>(text[p]);
+  if (first >= 0x80 || !kAddressLocalChars[first]) return false;
+  if (may_start_scheme(static_cast<char>(first))) return true;
+  const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
+  return at != std::string_view::npos && at < text.size() && at - p < kBareLinkWordLimit;
+}
 bool is_email(std::string_view s);
 // The longest e-mail address that starts the word, less trailing punctuation.
 std::optional<std::string_view> bare_email_prefix(std::string_view word);

@@ -2,6 +2,7 @@
 #include "inline_scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "inline_xref.h"
@@ -13,24 +14,62 @@
 namespace vedavi::inl {
 namespace {
 
-bool contains(std::string_view text, std::string_view needle) {
-  return text.find(needle) != std::string_view::npos;
+bool has_at(std::string_view text, std::size_t i, std::string_view needle) {
+  return text.substr(i, needle.size()) == needle;
 }
 
-// A text that no rule of the scan would change comes back as one text inline, undecoded.
+using ByteMask = std::array<bool, 256>;
+
+// Bytes at which some rule of the scan may begin, whatever the options; the rest are checked
+// where they stand in is_plain.
+constexpr ByteMask kMaybeSyntax = [] {
+  ByteMask mask{};
+  for (char c : std::string_view("&*<\\_`\n~^=]$@:w")) mask[static_cast<unsigned char>(c)] = true;
+  return mask;
+}();
+
+// A text that no rule of the scan would change comes back as one text inline, undecoded. One pass
+// over the bytes: only those in the masks are looked at more closely.
 bool is_plain(std::string_view text, const InlineContext& ctx) {
   const Options& o = ctx.options;
   if (!ctx.links.empty()) return false;
-  for (const TemplateDelimiter& d : o.templates)
-    if (contains(text, d.open)) return false;
-  if (text.find_first_of("&*<\\_`\n~^") != std::string_view::npos) return false;
-  if (contains(text, "==") || contains(text, "[^")) return false;
-  if (o.math == MathMode::Brackets && contains(text, "$$")) return false;
-  if (o.math == MathMode::Dollars && contains(text, "$")) return false;
-  // "@" always needs the scan: it may make a cross-reference, whatever the autolink setting.
-  if (contains(text, "@")) return false;
-  if (o.bare_autolinks && (contains(text, "://") || contains(text, "www."))) return false;
-  if (contains(text, "](") || contains(text, "][") || contains(text, "]{")) return false;
+  ByteMask mask = kMaybeSyntax;
+  for (const TemplateDelimiter& d : o.templates) {
+    if (d.open.empty()) return false;
+    mask[static_cast<unsigned char>(d.open[0])] = true;
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!mask[bytes[i]]) continue;
+    for (const TemplateDelimiter& d : o.templates)
+      if (has_at(text, i, d.open)) return false;
+    switch (bytes[i]) {
+      case '&': case '*': case '<': case '\\': case '_': case '`': case '\n': case '~': case '^':
+        return false;
+      case '=':
+        if (has_at(text, i, "==")) return false;
+        break;
+      case ']':
+        if (has_at(text, i, "](") || has_at(text, i, "][") || has_at(text, i, "]{")) return false;
+        break;
+      case '$':
+        if (o.math == MathMode::Dollars) return false;
+        if (o.math == MathMode::Brackets && has_at(text, i, "$$")) return false;
+        break;
+      // "@" always needs the scan: it may make a cross-reference, whatever the autolink setting.
+      case '@':
+        return false;
+      case ':':
+        if (o.bare_autolinks && has_at(text, i, "://")) return false;
+        break;
+      case 'w':
+        if (o.bare_autolinks && has_at(text, i, "www.")) return false;
+        break;
+      default:
+        break;
+    }
+  }
   return true;
 }
 
@@ -427,11 +466,20 @@ void InlineScanner::literal_run() {
   const std::size_t start = p_;
   std::size_t q = p_;
   do {
-    const utf8::Decoded d = utf8::decode(text_, q);
-    q += d.len;
+    // An ASCII character is its byte, and the table holds which ASCII bytes are boundaries.
+    const auto byte = static_cast<unsigned char>(text_[q]);
+    bool is_link_boundary;
+    if (byte < 0x80) {
+      ++q;
+      is_link_boundary = kLinkBoundaries[byte];
+    } else {
+      const utf8::Decoded d = utf8::decode(text_, q);
+      q += d.len;
+      is_link_boundary = is_boundary(d.cp);
+    }
     // The characters up to the next byte that may start something are literal too; after a
     // boundary the next position may start a bare link, so the run stops there.
-    if (!(bare_links && is_boundary(d.cp))) {
+    if (!(bare_links && is_link_boundary)) {
       while (q < n && !special_[static_cast<unsigned char>(text_[q])]) ++q;
     }
     // Where the dispatch would find no construct and no bare link, it would come straight back

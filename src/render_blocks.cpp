@@ -80,8 +80,9 @@ Renderer::Renderer(const Document& doc) : definitions_(doc.footnotes) {
   }
 }
 
-std::string render_document(const Document& doc) {
+std::string render_document(const Document& doc, std::size_t expected_size) {
   std::string out;
+  out.reserve(expected_size);
   Renderer renderer(doc);
   renderer.blocks(doc.blocks, out);
   renderer.footnotes(out);

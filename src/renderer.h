@@ -94,8 +94,9 @@ class Renderer {
   std::vector<InlineFrame> inline_stack_;
 };
 
-// The whole document: every block, then the footnote section.
-std::string render_document(const Document& doc);
+// The whole document: every block, then the footnote section. `expected_size` is room reserved
+// for the output up front (the source's size is a fair guess), sparing the regrowth copies.
+std::string render_document(const Document& doc, std::size_t expected_size = 0);
 // An inline list on its own, with a renderer that knows no footnotes; no section is written.
 std::string render_inlines(std::span<const Inline> inlines);
 

@@ -47,6 +47,37 @@ TEST(Escaping, AppendsToWhatIsThere) {
   EXPECT_EQ(out, "x&lt;");
 }
 
+// Texts are tested in blocks of bytes with a shorter last part: every length up to a few blocks,
+// with each rewritten byte at every offset, against a byte-by-byte escaper.
+TEST(Escaping, EveryOffsetInTextsOfEveryLength) {
+  const auto expected = [](std::string_view input, bool is_attr) {
+    std::string out;
+    for (char c : input) {
+      if (c == '&') out += "&amp;";
+      else if (c == '<') out += "&lt;";
+      else if (c == '>') out += "&gt;";
+      else if (c == '"' && is_attr) out += "&quot;";
+      else out += c;
+    }
+    return out;
+  };
+  for (std::size_t length = 1; length <= 50; ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (char special : std::string_view("&<>\"")) {
+        std::string input(length, '\xC3');
+        for (std::size_t i = 1; i < length; i += 2) input[i] = '\xA9';
+        input[at] = special;
+        input[length - 1 - at] = '>';
+        std::string text, attr;
+        escape_text(input, text);
+        escape_attr(input, attr);
+        EXPECT_EQ(text, expected(input, false)) << length << " " << at;
+        EXPECT_EQ(attr, expected(input, true)) << length << " " << at;
+      }
+    }
+  }
+}
+
 TEST(PercentEncoding, EveryUtf8Length) {
   const std::pair<char32_t, std::string_view> cases[] = {
       {U'\n', "%0A"}, {U' ', "%20"}, {U'\u00E9', "%C3%A9"}, {U'\u21A9', "%E2%86%A9"},
