@@ -71,7 +71,7 @@ bool Dom::is_document(NodeId id) const { return std::holds_alternative<Document>
 
 // ---- Reads ----------------------------------------------------------------------------------
 
-const std::vector<NodeId>& Dom::walk_children(NodeId id) const {
+const ChildList& Dom::walk_children(NodeId id) const {
   const Node& n = node(id);
   if (const auto* el = std::get_if<Element>(&n.data); el && el->template_contents) {
     return node(*el->template_contents).children;
@@ -86,7 +86,7 @@ std::vector<NodeId> Dom::descendants(NodeId id) const {
     const NodeId current = stack.back();
     stack.pop_back();
     out.push_back(current);
-    const std::vector<NodeId>& children = walk_children(current);
+    const ChildList& children = walk_children(current);
     stack.insert(stack.end(), children.rbegin(), children.rend());
   }
   return out;
@@ -193,7 +193,7 @@ Status Dom::insert_before(NodeId parent, NodeId node_id, std::optional<NodeId> b
     return DomError::WouldCycle;
   }
 
-  std::vector<NodeId> moving;
+  ChildList moving;
   if (moves_children) {
     moving = std::move(node_mut(node_id).children);
     node_mut(node_id).children.clear();
@@ -203,7 +203,7 @@ Status Dom::insert_before(NodeId parent, NodeId node_id, std::optional<NodeId> b
     moving.push_back(node_id);
   }
 
-  std::vector<NodeId>& siblings = node_mut(parent).children;
+  ChildList& siblings = node_mut(parent).children;
   auto at = siblings.end();
   if (before) {
     at = std::find(siblings.begin(), siblings.end(), *before);
@@ -231,11 +231,12 @@ void Dom::detach(NodeId id) {
   if (!n.parent) return;
   NodeId parent = *n.parent;
   n.parent.reset();
-  std::erase(node_mut(parent).children, id);
+  ChildList& siblings = node_mut(parent).children;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), id), siblings.end());
 }
 
 void Dom::clear_children(NodeId id) {
-  std::vector<NodeId> former = std::move(node_mut(id).children);
+  ChildList former = std::move(node_mut(id).children);
   node_mut(id).children.clear();
   for (NodeId child : former) node_mut(child).parent.reset();
 }

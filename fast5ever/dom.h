@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "fast5ever/child_list.h"
 #include "html5/names.h"
 #include "html5/tree_sink.h"
 
@@ -18,8 +19,8 @@ namespace fast5ever::dom {
 using html5::Attribute;
 using html5::QualName;
 
-// Index into `Dom::nodes`; stable for the life of the Dom, since records are never removed.
-using NodeId = std::size_t;
+// A NodeId (child_list.h) indexes `Dom::nodes`; stable for the life of the Dom, since records are
+// never removed.
 
 struct Document {};
 
@@ -53,7 +54,7 @@ using NodeData = std::variant<Document, Doctype, Text, Comment, Element, Process
 
 struct Node {
   std::optional<NodeId> parent;  // absent for roots, detached nodes and template contents
-  std::vector<NodeId> children;
+  ChildList children;
   NodeData data;
 };
 
@@ -99,7 +100,7 @@ struct Dom {
   const Node& node(NodeId id) const;
   Node& node_mut(NodeId id);
   // The children a walk enters: for a template element, its contents' children; else its own.
-  const std::vector<NodeId>& walk_children(NodeId id) const;
+  const ChildList& walk_children(NodeId id) const;
   // The node and everything below it in document order; a template continues into its contents
   // (the contents node itself is not listed).
   std::vector<NodeId> descendants(NodeId id) const;

@@ -17,11 +17,11 @@ namespace {
 // Replaces the root element among node 0's children by the root's own children, so callers find
 // the fragment's top-level nodes under node 0.
 void lift_fragment(Dom& dom) {
-  std::vector<NodeId>& top = dom.node_mut(0).children;
+  ChildList& top = dom.node_mut(0).children;
   auto root = std::find_if(top.begin(), top.end(), [&](NodeId id) { return dom.element(id); });
   if (root == top.end()) return;
   Node& root_node = dom.node_mut(*root);
-  std::vector<NodeId> lifted = std::move(root_node.children);
+  ChildList lifted = std::move(root_node.children);
   root_node.children.clear();
   root_node.parent.reset();  // it leaves node 0's list, so it has no parent either
   for (NodeId child : lifted) dom.node_mut(child).parent = 0;

@@ -9,6 +9,7 @@
 
 namespace fast5ever {
 
+using dom::ChildList;
 using dom::Dom;
 using dom::NodeId;
 
@@ -110,7 +111,7 @@ class Serializer {
  private:
   // One element whose children are being written (or, with no element, the start's children).
   struct Frame {
-    const std::vector<NodeId>* children;
+    const ChildList* children;
     std::size_t next;
     const dom::Element* element;
   };
@@ -205,7 +206,7 @@ void append_text(const Dom& dom, NodeId id, std::string& out) {
     NodeId current = stack.back();
     stack.pop_back();
     if (const auto* text = std::get_if<dom::Text>(&dom.node(current).data)) out += text->text;
-    const std::vector<NodeId>& children = dom.walk_children(current);
+    const ChildList& children = dom.walk_children(current);
     stack.insert(stack.end(), children.rbegin(), children.rend());
   }
 }

@@ -12,7 +12,7 @@ namespace {
 // tree builder works at the end of a child list (foster parenting inserts right before an open
 // table, the adoption agency moves the last nodes), so the search runs from the back; from the
 // front, every foster-parented node would cost a scan of all the siblings before it.
-std::size_t position(const std::vector<NodeId>& siblings, NodeId node) {
+std::size_t position(const ChildList& siblings, NodeId node) {
   for (std::size_t i = siblings.size(); i > 0; --i) {
     if (siblings[i - 1] == node) return i - 1;
   }
@@ -36,7 +36,7 @@ html5::Handle Sink::push(Args&&... args) {
 Sink::Place Sink::parent_and_index(NodeId node) const {
   const std::optional<NodeId> parent = dom_.node(node).parent;
   if (!parent) fail("sibling has no parent");
-  const std::vector<NodeId>& siblings = dom_.node(*parent).children;
+  const ChildList& siblings = dom_.node(*parent).children;
   const std::size_t index = position(siblings, node);
   if (index == siblings.size()) fail("sibling not among its parent's children");
   return Place{*parent, index};
@@ -46,7 +46,7 @@ void Sink::detach(NodeId node) {
   std::optional<NodeId> parent = dom_.node(node).parent;
   dom_.nodes[node].parent.reset();
   if (!parent) return;
-  std::vector<NodeId>& siblings = dom_.node_mut(*parent).children;
+  ChildList& siblings = dom_.node_mut(*parent).children;
   const std::size_t index = position(siblings, node);
   if (index < siblings.size()) {
     siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(index));
@@ -55,10 +55,7 @@ void Sink::detach(NodeId node) {
 
 void Sink::insert_at(NodeId parent, std::size_t index, NodeId child) {
   dom_.node_mut(child).parent = parent;
-  std::vector<NodeId>& siblings = dom_.node_mut(parent).children;
-  // The allocator's smallest block holds three ids anyway; starting there saves the regrowths of
-  // the many elements with two or three children.
-  if (siblings.capacity() == 0) siblings.reserve(3);
+  ChildList& siblings = dom_.node_mut(parent).children;
   if (index == siblings.size()) {
     siblings.push_back(child);
   } else {
@@ -93,7 +90,7 @@ void Sink::append(html5::Handle parent, html5::NodeOrText child) {
     insert_at(parent, dom_.node(parent).children.size(), child.node);
     return;
   }
-  const std::vector<NodeId>& siblings = dom_.node(parent).children;
+  const ChildList& siblings = dom_.node(parent).children;
   if (!siblings.empty()) {
     if (Text* last = text_of(siblings.back())) {
       last->text += child.text;
@@ -159,11 +156,11 @@ void Sink::add_attrs_if_missing(html5::Handle target, std::vector<Attribute> att
 // Appends the children at the end of the new parent without merging text where the lists meet.
 void Sink::reparent_children(html5::Handle node, html5::Handle new_parent) {
   dom_.node(new_parent);
-  std::vector<NodeId> moving = std::move(dom_.node_mut(node).children);
+  ChildList moving = std::move(dom_.node_mut(node).children);
   dom_.nodes[node].children.clear();
   for (NodeId child : moving) dom_.node(child);
   for (NodeId child : moving) dom_.nodes[child].parent = new_parent;
-  std::vector<NodeId>& target = dom_.nodes[new_parent].children;
+  ChildList& target = dom_.nodes[new_parent].children;
   target.insert(target.end(), moving.begin(), moving.end());
 }
 

@@ -16,7 +16,10 @@ namespace {
 using html5::Namespace;
 using testing_helpers::expect_sound;
 
-std::vector<NodeId> kids(const Dom& dom, NodeId id) { return dom.node(id).children; }
+std::vector<NodeId> kids(const Dom& dom, NodeId id) {
+  const ChildList& list = dom.node(id).children;
+  return {list.begin(), list.end()};
+}
 
 const std::string* text_of(const Dom& dom, NodeId id) {
   const auto* text = std::get_if<Text>(&dom.node(id).data);
@@ -214,7 +217,7 @@ TEST(ParseFragment, ManyFosterParentedNodesStayLinear) {
   std::string input = "<table>";
   for (int i = 0; i < kRuns; ++i) input += "x<br>";
   Dom dom = parse_fragment(input);
-  const std::vector<NodeId>& top = dom.node(0).children;
+  const ChildList& top = dom.node(0).children;
   ASSERT_EQ(top.size(), 2u * kRuns + 1);
   EXPECT_TRUE(dom.is_tag(top.back(), "table"));
   EXPECT_EQ(*text_of(dom, top[0]), "x");

@@ -18,7 +18,10 @@ Attribute plain(std::string name, std::string value) {
   return Attribute{QualName{"", Namespace::None, std::move(name)}, std::move(value)};
 }
 
-std::vector<NodeId> kids(const Sink& sink, NodeId id) { return sink.dom().node(id).children; }
+std::vector<NodeId> kids(const Sink& sink, NodeId id) {
+  const ChildList& list = sink.dom().node(id).children;
+  return {list.begin(), list.end()};
+}
 
 const std::string& text(const Sink& sink, NodeId id) {
   return std::get<Text>(sink.dom().node(id).data).text;

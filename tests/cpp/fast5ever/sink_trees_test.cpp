@@ -27,7 +27,7 @@ std::string dump(const Dom& dom, NodeId root) {
   std::string out;
   std::vector<Frame> stack;
   auto push_children = [&](NodeId parent, int depth) {
-    const std::vector<NodeId>& kids = dom.node(parent).children;
+    const ChildList& kids = dom.node(parent).children;
     for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it, depth, false});
   };
   auto line = [&](int depth) {

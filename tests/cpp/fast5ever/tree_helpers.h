@@ -21,7 +21,10 @@ inline NodeId put(Dom& dom, NodeId parent, NodeId child) {
   return child;
 }
 
-inline std::vector<NodeId> kids(const Dom& dom, NodeId id) { return dom.node(id).children; }
+inline std::vector<NodeId> kids(const Dom& dom, NodeId id) {
+  const ChildList& list = dom.node(id).children;
+  return {list.begin(), list.end()};
+}
 
 // A template element with its contents node, as the tree sink makes it.
 inline NodeId make_template(Dom& dom) {
