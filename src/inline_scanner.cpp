@@ -361,7 +361,7 @@ bool InlineScanner::try_code_span() {
   if (!span) {
     std::size_t end = p_;
     while (end < text_.size() && text_[end] == '`') ++end;
-    pending_.append_slice(text_.substr(p_, end - p_));
+    pending_.append(text_.substr(p_, end - p_));
     p_ = end;
     return true;
   }
@@ -459,7 +459,7 @@ bool InlineScanner::try_bare_autolink() {
 void InlineScanner::escape() {
   const char c = text_[p_ + 1];
   if (ctx_.options.math == MathMode::On && (c == '(' || c == ')' || c == '[' || c == ']')) {
-    pending_.append_slice(text_.substr(p_, 2));
+    pending_.append(text_.substr(p_, 2));
   } else if (c == '&') {
     pending_.append_escaped_ampersand();
   } else {
@@ -514,7 +514,7 @@ void InlineScanner::literal_run() {
     // here: go on instead.
   } while (bare_links && q < n && !trigger_[static_cast<unsigned char>(text_[q])] &&
            !may_start_bare_autolink(text_, q, &autolinks_));
-  pending_.append_slice(text_.substr(start, q - start));
+  pending_.append(text_.substr(start, q - start));
   p_ = q;
 }
 

@@ -36,33 +36,29 @@ std::string inline_text(std::string_view raw) {
 }
 
 void PendingText::drop_back(std::size_t n) {
-  if (!slice_.empty()) {
-    slice_.remove_suffix(n);
-    return;
-  }
   text_.resize(text_.size() - n);
   while (!literal_ampersands_.empty() && literal_ampersands_.back() >= text_.size())
     literal_ampersands_.pop_back();
 }
 
 std::string PendingText::take() {
-  const std::string_view run = view();
   std::string out;
-  if (run.find('&') == std::string_view::npos) {
+  if (text_.find('&') == std::string::npos) {
     // A copy of exactly the run's size; the pending buffer keeps its capacity for the next run
     // instead of growing again from nothing.
-    out.assign(run);
+    out.assign(text_);
   } else {
-    out.reserve(run.size());
+    out.reserve(text_.size());
     std::size_t from = 0;
     for (std::size_t amp : literal_ampersands_) {
-      entity::append_decoded_entities(run.substr(from, amp - from), out);
+      entity::append_decoded_entities(std::string_view(text_).substr(from, amp - from), out);
       out += '&';
       from = amp + 1;
     }
-    entity::append_decoded_entities(run.substr(from), out);
+    entity::append_decoded_entities(std::string_view(text_).substr(from), out);
   }
-  clear();
+  text_.clear();
+  literal_ampersands_.clear();
   return out;
 }
 

@@ -19,34 +19,17 @@ std::string inline_text(std::string_view raw);
 // the whole run is taken, so a reference split by nothing but literal characters still decodes.
 class PendingText {
  public:
-  bool empty() const { return text_.empty() && slice_.empty(); }
-  std::string_view view() const { return slice_.empty() ? std::string_view(text_) : slice_; }
-  // `s` is a slice of the text being scanned, which outlives the pending run: a run made of
-  // adjacent slices alone is copied once, when it is taken.
-  void append_slice(std::string_view s) {
-    if (text_.empty() && (slice_.empty() || slice_.data() + slice_.size() == s.data())) {
-      slice_ = std::string_view(slice_.empty() ? s.data() : slice_.data(), slice_.size() + s.size());
-      return;
-    }
-    append(s);
-  }
-  void append(std::string_view s) {
-    materialize();
-    text_ += s;
-  }
-  void append(char c) {
-    materialize();
-    text_ += c;
-  }
+  bool empty() const { return text_.empty(); }
+  std::string_view view() const { return text_; }
+  void append(std::string_view s) { text_ += s; }
+  void append(char c) { text_ += c; }
   // An "&" written as "\&": literal, never the start of a reference.
   void append_escaped_ampersand() {
-    materialize();
     literal_ampersands_.push_back(text_.size());
     text_ += '&';
   }
   void clear() {
     text_.clear();
-    slice_ = {};
     literal_ampersands_.clear();
   }
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
@@ -55,15 +38,6 @@ class PendingText {
   std::string take();
 
  private:
-  void materialize() {
-    if (slice_.empty()) return;
-    text_.assign(slice_);
-    slice_ = {};
-  }
-
-  // The run is `slice_` while it is nothing but adjacent slices of the scanned text, and `text_`
-  // once anything else joined it.
-  std::string_view slice_;
   std::string text_;
   std::vector<std::size_t> literal_ampersands_;  // offsets into text_, ascending
 };
