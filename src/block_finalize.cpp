@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "inline_scanner.h"
 #include "internal_error.h"
 
 namespace vedavi::block {
@@ -258,7 +259,8 @@ std::vector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const 
 }
 
 void finish_parse(Parsed& parsed, const Options& options) {
-  const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr};
+  inl::ScanBuffers buffers;
+  const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr, &buffers};
   std::vector<DraftFootnote> notes;
   take_footnotes(parsed.drafts, notes);
   parsed.document.blocks = finalize_blocks(std::move(parsed.drafts), ctx);

@@ -40,13 +40,20 @@ struct InlineEvent {
   friend bool operator==(const InlineEvent&, const InlineEvent&) = default;
 };
 
+namespace inl {
+class ScanBuffers;
+}
+
 // What every inline parse of one document receives. `events`, when set, collects the events of
 // every construct recognised.
+
 struct InlineContext {
   const Options& options;
   const LinkMap& links;
   const FootnoteLabels& footnotes;
   std::vector<InlineEvent>* events = nullptr;
+  // Scan state shared by the texts of one document (optional): spares each text its allocations.
+  inl::ScanBuffers* buffers = nullptr;
 };
 
 namespace inl {

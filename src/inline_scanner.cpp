@@ -108,20 +108,48 @@ constexpr ByteSet kLinkBoundaries = [] {
 }  // namespace
 
 InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
-    : text_(text), ctx_(ctx), events_enabled_(ctx.events != nullptr) {
+    : text_(text),
+      ctx_(ctx),
+      events_enabled_(ctx.events != nullptr),
+      buffers_(pick_buffers(ctx.buffers)),
+      pending_(buffers_.pending),
+      nodes_(buffers_.nodes),
+      delimiters_(buffers_.delimiters),
+      brackets_(buffers_.brackets),
+      trigger_(buffers_.trigger),
+      special_(buffers_.special) {
   math_failed_from_.fill(kNoNode);
-  trigger_ = kTriggers;
-  if (ctx.options.math >= MathMode::Brackets) trigger_['$'] = true;
-  for (const TemplateDelimiter& d : ctx.options.templates)
-    if (!d.open.empty()) trigger_[static_cast<unsigned char>(d.open[0])] = true;
-  special_ = trigger_;
-  if (ctx.options.bare_autolinks)
-    for (std::size_t c = 0; c < special_.size(); ++c) special_[c] |= kLinkBoundaries[c];
-  // Every trigger may push a node and the text before it another: room for that many, within
-  // reason, spares the node list most of its regrowth.
-  std::size_t triggers = 0;
-  for (unsigned char c : text) triggers += trigger_[c];
-  nodes_.reserve_first(2 * triggers + 2);
+}
+
+ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
+  // A scan that stopped on an error may have left its state behind, and a scan started inside
+  // another must not take the outer one's state.
+  ScanBuffers& b = shared != nullptr && !shared->in_use ? *shared : own_buffers_;
+  b.in_use = true;
+  b.pending.clear();
+  b.nodes.clear();
+  b.delimiters.clear();
+  b.brackets.clear();
+  if (!b.tables_ready) {
+    const Options& options = ctx_.options;
+    b.trigger = kTriggers;
+    if (options.math >= MathMode::Brackets) b.trigger['$'] = true;
+    for (const TemplateDelimiter& d : options.templates)
+      if (!d.open.empty()) b.trigger[static_cast<unsigned char>(d.open[0])] = true;
+    b.special = b.trigger;
+    if (options.bare_autolinks)
+      for (std::size_t c = 0; c < b.special.size(); ++c) b.special[c] |= kLinkBoundaries[c];
+    b.tables_ready = true;
+  }
+  if (&b == &own_buffers_) {
+    // Every trigger may push a node and the text before it another: room for that many, within
+    // reason, spares a lone scan most of the node list's regrowth. Shared buffers keep the room
+    // the earlier texts grew instead.
+    std::size_t triggers = 0;
+    for (unsigned char c : text_) triggers += b.trigger[c];
+    b.nodes.reserve_first(2 * triggers + 2);
+  }
+  return b;
 }
 
 Inlines InlineScanner::run() {

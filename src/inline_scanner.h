@@ -63,6 +63,12 @@ class ChunkedArray {
   const T& operator[](std::size_t i) const {
     return i < kChunk ? first_[i] : rest_[(i >> kChunkBits) - 1][i & (kChunk - 1)];
   }
+  // Empties the array, keeping the first chunk's room for the next scan.
+  void clear() {
+    first_.clear();
+    rest_.clear();
+    size_ = 0;
+  }
   void push_back(T&& value) {
     if (size_ < kChunk) {
       first_.push_back(std::move(value));
@@ -79,20 +85,49 @@ class ChunkedArray {
   std::size_t size_ = 0;
 };
 
+// A scanner node: an inline, whether it still reaches the result, and its neighbours among the
+// live nodes (so a walk over a range skips what earlier constructs took).
+struct ScanNode {
+  Inline value;
+  std::size_t prev = kNoNode;
+  std::size_t next = kNoNode;
+  bool live = true;
+};
+
+using ByteTable = std::array<bool, 256>;
+
+// The growable state of a scan and its byte tables, kept from one text to the next: the texts of
+// one document share their options, and each scan starts with the room the earlier ones grew
+// instead of allocating and growing it again.
+class ScanBuffers {
+ public:
+  ScanBuffers() = default;
+  ScanBuffers(const ScanBuffers&) = delete;
+  ScanBuffers& operator=(const ScanBuffers&) = delete;
+
+ private:
+  friend class InlineScanner;
+  PendingText pending;
+  ChunkedArray<ScanNode> nodes;
+  std::vector<DelimiterRun> delimiters;
+  std::vector<BracketOpener> brackets;
+  ByteTable trigger{};  // bytes that may start a construct other than a bare link
+  ByteTable special{};  // those, and with bare links every byte after which one may start
+  bool tables_ready = false;
+  bool in_use = false;  // a scan holds them
+};
+
 class InlineScanner {
  public:
   InlineScanner(std::string_view text, const InlineContext& ctx);
+  ~InlineScanner() { buffers_.in_use = false; }
+  InlineScanner(const InlineScanner&) = delete;
+  InlineScanner& operator=(const InlineScanner&) = delete;
   Inlines run();
 
  private:
-  // A scanner node: an inline, whether it still reaches the result, and its neighbours among the
-  // live nodes (so a walk over a range skips what earlier constructs took).
-  struct Node {
-    Inline value;
-    std::size_t prev = kNoNode;
-    std::size_t next = kNoNode;
-    bool live = true;
-  };
+  using Node = ScanNode;
+  ScanBuffers& pick_buffers(ScanBuffers* shared);
 
   // Dispatch at the current offset; each returns true when it consumed something.
   bool try_template();
@@ -161,13 +196,15 @@ class InlineScanner {
   const bool events_enabled_;
   std::size_t p_ = 0;
 
-  PendingText pending_;
+  ScanBuffers own_buffers_;  // used when the caller shares none
+  ScanBuffers& buffers_;
+  PendingText& pending_;
   std::size_t escape_end_ = kNoNode;  // offset just past the last backslash escape
 
-  ChunkedArray<Node> nodes_;
+  ChunkedArray<Node>& nodes_;
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
-  std::vector<DelimiterRun> delimiters_;
-  std::vector<BracketOpener> brackets_;
+  std::vector<DelimiterRun>& delimiters_;
+  std::vector<BracketOpener>& brackets_;
   // Link openers below this stack index are inactive: a finished link or cross-reference
   // deactivates every "[" below it at once.
   std::size_t link_openers_dead_below_ = 0;
@@ -176,8 +213,8 @@ class InlineScanner {
   enum MathMemo { kDisplayBracket, kParen, kDoubleDollar, kDollar, kMathMemoCount };
   std::array<std::size_t, kMathMemoCount> math_failed_from_;
 
-  std::array<bool, 256> trigger_{};  // bytes that may start a construct other than a bare link
-  std::array<bool, 256> special_{};  // those, and with bare links every byte after which one may start
+  const ByteTable& trigger_;
+  const ByteTable& special_;
   templates::CloseCache template_closes_;
   BacktickRuns backticks_;
   AngleMemo angles_;

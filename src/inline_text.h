@@ -28,6 +28,10 @@ class PendingText {
     literal_ampersands_.push_back(text_.size());
     text_ += '&';
   }
+  void clear() {
+    text_.clear();
+    literal_ampersands_.clear();
+  }
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
   void drop_back(std::size_t n);
   // The decoded run; leaves the pending text empty.
