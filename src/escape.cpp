@@ -3,6 +3,7 @@
 #include "escape.h"
 
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -157,6 +158,12 @@ void percent_encode_char(char32_t c, std::string& out) {
   std::string encoded;
   utf8::encode(c, encoded);
   for (unsigned char byte : encoded) percent_encode_byte(byte, out);
+}
+
+void append_number(std::size_t value, std::string& out) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
 }
 
 }  // namespace vedavi

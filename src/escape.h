@@ -21,4 +21,7 @@ std::string escape_fragment(std::string_view text);
 // "%XX" (upper-case hex) for each byte of the UTF-8 form of `c`.
 void percent_encode_char(char32_t c, std::string& out);
 
+// Appends the decimal digits of `value`.
+void append_number(std::size_t value, std::string& out);
+
 }  // namespace vedavi

@@ -1,7 +1,6 @@
 // VEDAVI HTML of blocks: the document entry, the block walk, lists, tables, figures and
 // definition lists.
 #include <algorithm>
-#include <charconv>
 
 #include "escape.h"
 #include "internal_error.h"
@@ -9,12 +8,6 @@
 
 namespace vedavi {
 namespace {
-
-void append_number(std::size_t value, std::string& out) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
-}
 
 // The raw HTML with each template token replaced by its template element.
 void html_block(const Block::HtmlBlock& html, std::string& out) {

@@ -3,19 +3,12 @@
 // Document footnotes and inline notes share one numbering, in order of first reference. Bodies
 // are rendered in the section pass, so a label first referenced from inside a body is numbered
 // after every label of the main text and joins the same pass.
-#include <charconv>
 
 #include "escape.h"
 #include "renderer.h"
 
 namespace vedavi {
 namespace {
-
-void append_number(std::size_t value, std::string& out) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
-}
 
 // "fnref-" frag, then "-" k from the second reference on.
 void reference_id(std::string_view fragment, std::size_t k, std::string& out) {
