@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "bench/bench_util.h"
 #include "fast5ever/parse.h"
 
 namespace {
@@ -14,28 +15,8 @@ namespace {
 using fast5ever::dom::Dom;
 using fast5ever::dom::NodeId;
 
-template <typename Work>
-void measure(const char* name, std::size_t bytes, Work work) {
-  using Clock = std::chrono::steady_clock;
-  std::size_t sink = 0;
-  int rounds = 0;
-  const auto start = Clock::now();
-  auto now = start;
-  do {
-    sink += work();
-    ++rounds;
-    now = Clock::now();
-  } while (now - start < std::chrono::milliseconds(500));
-  const double seconds = std::chrono::duration<double>(now - start).count() / rounds;
-  std::printf("%-30s %9.1f MB/s  %10.3f ms/round  (%zu)\n", name, bytes / seconds / 1e6,
-              seconds * 1e3, sink % 10);
-}
-
-std::string repeat(std::string_view piece, std::size_t bytes) {
-  std::string out;
-  while (out.size() < bytes) out += piece;
-  return out;
-}
+using bench::measure;
+std::string repeat(std::string_view piece, std::size_t bytes) { return bench::repeat_to_size(piece, bytes); }
 
 constexpr std::string_view kSection =
     "<section id=\"s\"><h2 id=\"intro\">Intro &amp; <em>more</em></h2>\n"

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "bench/bench_util.h"
 #include "block.h"
 #include "renderer.h"
 
@@ -18,29 +19,8 @@ namespace {
 
 using namespace vedavi;
 
-template <typename Work>
-void measure(const char* name, std::size_t bytes, Work work) {
-  using Clock = std::chrono::steady_clock;
-  std::size_t sink = 0;
-  int rounds = 0;
-  const auto start = Clock::now();
-  auto now = start;
-  do {
-    sink += work();
-    ++rounds;
-    now = Clock::now();
-  } while (now - start < std::chrono::milliseconds(300));
-  const double seconds = std::chrono::duration<double>(now - start).count() / rounds;
-  std::printf("%-40s %9.1f MB/s  %10.3f ms/round  (%zu)\n", name, bytes / seconds / 1e6,
-              seconds * 1e3, sink % 10);
-}
-
-std::string repeat(std::string_view s, std::size_t n) {
-  std::string out;
-  out.reserve(s.size() * n);
-  for (std::size_t i = 0; i < n; ++i) out += s;
-  return out;
-}
+using bench::measure;
+std::string repeat(std::string_view piece, std::size_t n) { return bench::repeat_times(piece, n); }
 
 Options default_options() {
   Options options;

@@ -7,34 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "bench/bench_util.h"
 #include "html5/named_entities.h"
 #include "unicode.h"
 #include "utf8.h"
 
 namespace {
 
-template <typename Work>
-void measure(const char* name, std::size_t bytes, Work work) {
-  using Clock = std::chrono::steady_clock;
-  std::size_t sink = 0;
-  int rounds = 0;
-  const auto start = Clock::now();
-  auto now = start;
-  do {
-    sink += work();
-    ++rounds;
-    now = Clock::now();
-  } while (now - start < std::chrono::milliseconds(300));
-  const double seconds = std::chrono::duration<double>(now - start).count() / rounds;
-  std::printf("%-34s %9.1f MB/s  %10.3f ms/round  (%zu)\n", name, bytes / seconds / 1e6,
-              seconds * 1e3, sink % 10);
-}
-
-std::string repeat(std::string_view piece, std::size_t bytes) {
-  std::string out;
-  while (out.size() < bytes) out += piece;
-  return out;
-}
+using bench::measure;
+std::string repeat(std::string_view piece, std::size_t bytes) { return bench::repeat_to_size(piece, bytes); }
 
 }  // namespace
 
