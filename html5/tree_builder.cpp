@@ -25,7 +25,7 @@ bool is_form_associated(Kind k) {
 bool is_annotation_xml_html_encoding(const Tag& tag) {
   for (const Attribute& a : tag.attrs) {
     if (a.name.ns == Namespace::None && a.name.local == "encoding") {
-      return ascii_iequal(a.value, "text/html") || ascii_iequal(a.value, "application/xhtml+xml");
+      return ascii_iequals(a.value, "text/html") || ascii_iequals(a.value, "application/xhtml+xml");
     }
   }
   return false;

@@ -212,7 +212,7 @@ TreeBuilder::Step TreeBuilder::body_start_tag(Token& t) {
       }
       reconstruct_formatting();
       const Attribute* type = find_attribute(tag, "type");
-      bool hidden = type && ascii_iequal(type->value, "hidden");
+      bool hidden = type && ascii_iequals(type->value, "hidden");
       insert_html_element(tag);
       pop();
       if (!hidden) frameset_ok_ = false;

@@ -86,7 +86,7 @@ TreeBuilder::Step TreeBuilder::foreign_content(Token& t) {
     pop();
     return Step::Done;
   }
-  if (!ascii_iequal(sink_.elem_name(current().node).local, tag.name)) {
+  if (!ascii_iequals(sink_.elem_name(current().node).local, tag.name)) {
     error("Unexpected end tag in foreign content");
   }
   // The foreign elements on top of the nearest HTML element are searched for the name; failing

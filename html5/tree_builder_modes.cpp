@@ -11,7 +11,7 @@ namespace html5 {
 namespace {
 
 bool starts_with_icase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && ascii_iequal(s.substr(0, prefix.size()), prefix);
+  return s.size() >= prefix.size() && ascii_iequals(s.substr(0, prefix.size()), prefix);
 }
 
 constexpr std::string_view kQuirkyPublicPrefixes[] = {
@@ -78,8 +78,8 @@ QuirksMode quirks_of_doctype(const Doctype& d, bool iframe_srcdoc) {
   std::string_view pub = d.public_id ? std::string_view(*d.public_id) : std::string_view();
   std::string_view sys = d.system_id ? std::string_view(*d.system_id) : std::string_view();
   if (d.public_id) {
-    if (ascii_iequal(pub, "-//W3O//DTD W3 HTML Strict 3.0//EN//") ||
-        ascii_iequal(pub, "-/W3C/DTD HTML 4.0 Transitional/EN") || ascii_iequal(pub, "HTML")) {
+    if (ascii_iequals(pub, "-//W3O//DTD W3 HTML Strict 3.0//EN//") ||
+        ascii_iequals(pub, "-/W3C/DTD HTML 4.0 Transitional/EN") || ascii_iequals(pub, "HTML")) {
       return QuirksMode::Quirks;
     }
     for (std::string_view prefix : kQuirkyPublicPrefixes) {
@@ -87,7 +87,7 @@ QuirksMode quirks_of_doctype(const Doctype& d, bool iframe_srcdoc) {
     }
   }
   if (d.system_id &&
-      ascii_iequal(sys, "http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd")) {
+      ascii_iequals(sys, "http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd")) {
     return QuirksMode::Quirks;
   }
   bool html401 = d.public_id && (starts_with_icase(pub, "-//W3C//DTD HTML 4.01 Frameset//") ||

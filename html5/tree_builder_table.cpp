@@ -91,7 +91,7 @@ TreeBuilder::Step TreeBuilder::in_table(Token& t) {
         bool hidden = false;
         for (const Attribute& a : t.tag.attrs) {
           if (a.name.ns == Namespace::None && a.name.local == "type") {
-            hidden = ascii_iequal(a.value, "hidden");
+            hidden = ascii_iequals(a.value, "hidden");
             break;
           }
         }

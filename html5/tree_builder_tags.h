@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "html5/names.h"
+#include "scan.h"
 
 namespace html5 {
 
@@ -130,6 +131,6 @@ void adjust_svg_attributes(std::vector<Attribute>& attrs);
 void adjust_mathml_attributes(std::vector<Attribute>& attrs);
 void adjust_foreign_attributes(std::vector<Attribute>& attrs);
 
-bool ascii_iequal(std::string_view a, std::string_view b);
+using vedavi::scan::ascii_iequals;
 
 }  // namespace html5

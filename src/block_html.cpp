@@ -22,13 +22,6 @@ std::string lowercase(std::string_view s) {
   return out;
 }
 
-bool iequals(std::string_view a, std::string_view lower_b) {
-  if (a.size() != lower_b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower_b[i]) return false;
-  return true;
-}
-
 template <std::size_t N>
 bool in(std::string_view name, const std::array<std::string_view, N>& set) {
   return std::find(set.begin(), set.end(), name) != set.end();
@@ -172,7 +165,7 @@ std::optional<MarkdownOpenTag> markdown_open_tag(std::string_view line) {
       has_value = true;
       i = *end;
     }
-    if (iequals(attr_name, "markdown") && !markdown_range) {
+    if (scan::ascii_iequals(attr_name, "markdown") && !markdown_range) {
       markdown_range.emplace(ws_start, i);
       markdown_one = has_value && value == "1";
     }
@@ -222,7 +215,7 @@ std::size_t update_html_tag_depth(std::string_view line, std::string_view name,
     bool closing = i + 1 < line.size() && line[i + 1] == '/';
     std::size_t name_start = i + (closing ? 2 : 1);
     auto len = tag_name_end(line.substr(std::min(name_start, line.size())));
-    if (!len || !iequals(line.substr(name_start, *len), name) || !is_md_html_tag(name)) {
+    if (!len || !scan::ascii_iequals(line.substr(name_start, *len), name) || !is_md_html_tag(name)) {
       ++i;
       continue;
     }

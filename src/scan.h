@@ -16,6 +16,15 @@ inline bool is_ascii_punctuation(char32_t c) {
 inline bool is_ascii_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 inline bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
 inline bool is_ascii_alnum(char c) { return is_ascii_alpha(c) || is_ascii_digit(c); }
+inline char to_ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// Equal after lower-casing ASCII letters on both sides (other bytes compare as they are).
+inline bool ascii_iequals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (to_ascii_lower(a[i]) != to_ascii_lower(b[i])) return false;
+  return true;
+}
 
 // The first offset at or after `start` (a character boundary) where the two-byte `needle`
 // starts and is not escaped by a backslash; compared at character starts only.

@@ -142,17 +142,6 @@ void name_and_kind(std::string_view body, const std::optional<TemplateMarkers>& 
   token.name = std::string(inner);
 }
 
-bool ascii_iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // The ASCII alphanumeric run at the start of `text` (a tag name).
 std::string_view tag_name(std::string_view text) {
   std::size_t n = 0;
@@ -162,7 +151,7 @@ std::string_view tag_name(std::string_view text) {
 
 bool is_one_of(std::string_view name, std::initializer_list<std::string_view> names) {
   for (std::string_view candidate : names)
-    if (ascii_iequals(name, candidate)) return true;
+    if (scan::ascii_iequals(name, candidate)) return true;
   return false;
 }
 
@@ -175,7 +164,7 @@ bool is_raw_text_element(std::string_view name) {
 std::optional<std::size_t> find_end_tag(std::string_view html, std::size_t from, std::string_view name) {
   for (std::size_t at = html.find("</", from); at != std::string_view::npos; at = html.find("</", at + 2)) {
     const std::string_view rest = html.substr(at + 2);
-    if (rest.size() >= name.size() && ascii_iequals(rest.substr(0, name.size()), name) &&
+    if (rest.size() >= name.size() && scan::ascii_iequals(rest.substr(0, name.size()), name) &&
         (rest.size() == name.size() || !scan::is_ascii_alnum(rest[name.size()]))) {
       return at;
     }
