@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "bench/bench_util.h"
-#include "block.h"
+#include "block/parse.h"
 
 namespace {
 

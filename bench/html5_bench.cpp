@@ -1,6 +1,6 @@
 // Throughput of the HTML5 engine, tokenizer and tree builder together, parsing a whole document
 // into a lean arena sink. Not part of the build; from the repository root:
-//   c++ -O3 -DNDEBUG -std=c++20 -Isrc -I. bench/html5_bench.cpp html5/*.cpp src/utf8.cpp -o /tmp/html5_bench
+//   c++ -O3 -DNDEBUG -std=c++20 -Isrc -I. bench/html5_bench.cpp html5/*.cpp src/text/utf8.cpp -o /tmp/html5_bench
 //   /tmp/html5_bench [page.html [rounds]]
 // Without a file it parses a generated page. bench/html5_compare.py runs it beside other parsers.
 #include <algorithm>

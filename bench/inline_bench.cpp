@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "block.h"
-#include "inline.h"
+#include "block/parse.h"
+#include "inline/parse.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Micro benchmark of the document model and the small md grammars, on ordinary and adversarial
 // inputs of about 1 MB. Not part of the build; from the repository root:
-//   c++ -O2 -std=c++20 -Isrc -I. bench/model_bench.cpp src/*.cpp html5/named_entities.cpp \
+//   c++ -O2 -std=c++20 -Isrc -I. bench/model_bench.cpp src/*/*.cpp html5/named_entities.cpp \
 //       -o /tmp/model_bench && /tmp/model_bench
 #include <chrono>
 #include <cstdio>
@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "attrs.h"
-#include "document.h"
-#include "entity.h"
-#include "frontmatter.h"
-#include "link_ref.h"
-#include "render.h"
-#include "template.h"
+#include "model/attrs.h"
+#include "model/document.h"
+#include "text/entity.h"
+#include "model/frontmatter.h"
+#include "model/link_ref.h"
+#include "render/render.h"
+#include "model/template.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "heading_nums.h"
-#include "raw_payload.h"
-#include "resolve.h"
+#include "resolve/heading_nums.h"
+#include "resolve/raw_payload.h"
+#include "resolve/resolve.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "bench/bench_util.h"
-#include "block.h"
-#include "renderer.h"
+#include "block/parse.h"
+#include "render/renderer.h"
 
 namespace {
 

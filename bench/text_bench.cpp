@@ -1,6 +1,6 @@
 // Micro benchmark of the text layer: UTF-8 decoding, property lookups, case mapping, word
 // counting and entity lookups. Not part of the build; from the repository root:
-//   c++ -O2 -std=c++20 -Isrc -I. bench/text_bench.cpp src/utf8.cpp src/unicode.cpp \
+//   c++ -O2 -std=c++20 -Isrc -I. bench/text_bench.cpp src/text/utf8.cpp src/text/unicode.cpp \
 //       html5/named_entities.cpp -o /tmp/text_bench && /tmp/text_bench
 #include <chrono>
 #include <cstdio>
@@ -9,8 +9,8 @@
 
 #include "bench/bench_util.h"
 #include "html5/named_entities.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace {
 

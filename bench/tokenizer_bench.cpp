@@ -1,7 +1,7 @@
 // Throughput of the HTML5 tokenizer alone, into a sink that only counts. Not part of the build;
 // from the repository root:
 //   c++ -O2 -std=c++20 -Isrc -I. bench/tokenizer_bench.cpp html5/tokenizer*.cpp \
-//       html5/named_entities.cpp src/utf8.cpp -o /tmp/tokenizer_bench
+//       html5/named_entities.cpp src/text/utf8.cpp -o /tmp/tokenizer_bench
 //   /tmp/tokenizer_bench [page.html [rounds]]
 // Without a file it tokenizes a generated page of paragraphs, links, tables and references.
 #include <chrono>

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "internal_error.h"
+#include "base/internal_error.h"
 
 namespace fast5ever::dom {
 

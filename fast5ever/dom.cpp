@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "internal_error.h"
+#include "base/internal_error.h"
 
 namespace fast5ever::dom {
 

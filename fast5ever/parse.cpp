@@ -8,7 +8,7 @@
 #include "fast5ever/sink.h"
 #include "html5/tokenizer.h"
 #include "html5/tree_builder.h"
-#include "internal_error.h"
+#include "base/internal_error.h"
 
 namespace fast5ever::dom {
 

@@ -5,7 +5,7 @@
 
 #include "html5/named_entities.h"
 #include "html5/tokenizer_machine.h"
-#include "utf8.h"
+#include "text/utf8.h"
 
 namespace html5::detail {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "html5/tokenizer_machine.h"
-#include "utf8.h"
+#include "text/utf8.h"
 
 namespace html5::detail {
 namespace {

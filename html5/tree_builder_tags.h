@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "html5/names.h"
-#include "scan.h"
+#include "text/scan.h"
 
 namespace html5 {
 

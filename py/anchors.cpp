@@ -1,7 +1,7 @@
 // anchors(markdown, ...): the cross-reference targets of md source, without rendering it.
-#include "anchors.h"
+#include "render/anchors.h"
 
-#include "block.h"
+#include "block/parse.h"
 #include "frame.h"
 #include "md_options.h"
 #include "nodes.h"

@@ -1,7 +1,7 @@
 // blocks(markdown, ...): the block spans of md source with their line ranges and facts: the
 // top-level blocks, or with `nested` every block at every depth, in source order.
-#include "block.h"
-#include "block_trace.h"
+#include "block/parse.h"
+#include "block/trace.h"
 #include "frame.h"
 #include "md_options.h"
 #include "nodes.h"

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "convert.h"
-#include "internal_error.h"
+#include "base/internal_error.h"
 #include "nodes.h"
-#include "renderer.h"
+#include "render/renderer.h"
 
 namespace vedavi::py {
 namespace {

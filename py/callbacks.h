@@ -3,7 +3,7 @@
 // renderer would write for it; a returned str replaces the node with raw HTML.
 #pragma once
 
-#include "document.h"
+#include "model/document.h"
 #include "pyref.h"
 
 namespace vedavi::py {

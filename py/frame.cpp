@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "internal_error.h"
+#include "base/internal_error.h"
 
 namespace vedavi::py {
 namespace {

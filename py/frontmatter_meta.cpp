@@ -1,6 +1,6 @@
 // frontmatter_meta(src): the pairs of a leading frontmatter block, without parsing the document.
 #include "frame.h"
-#include "frontmatter.h"
+#include "model/frontmatter.h"
 
 namespace vedavi::py {
 namespace {

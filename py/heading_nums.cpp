@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "heading_nums.h"
+#include "resolve/heading_nums.h"
 #include "native_class.h"
 
 namespace vedavi::py {

@@ -1,10 +1,10 @@
 // md2vedavi(markdown, ...): md source to VEDAVI HTML, with node callbacks, warnings and the
 // frontmatter pairs.
-#include "block.h"
+#include "block/parse.h"
 #include "callbacks.h"
 #include "frame.h"
 #include "md_options.h"
-#include "renderer.h"
+#include "render/renderer.h"
 
 namespace vedavi::py {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "errors.h"
-#include "utf8.h"
+#include "text/utf8.h"
 
 namespace vedavi::py {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "convert.h"
-#include "options.h"
+#include "model/options.h"
 
 namespace vedavi::py {
 

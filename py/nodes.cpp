@@ -5,8 +5,8 @@
 #include <string>
 
 #include "convert.h"
-#include "render.h"
-#include "renderer.h"
+#include "render/render.h"
+#include "render/renderer.h"
 
 namespace vedavi::py {
 namespace {

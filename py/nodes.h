@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "document.h"
+#include "model/document.h"
 #include "pyref.h"
 
 namespace vedavi::py {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "frame.h"
-#include "internal_error.h"
+#include "base/internal_error.h"
 
 namespace vedavi::py {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "native_class.h"
-#include "resolve.h"
+#include "resolve/resolve.h"
 #include "token_sets.h"
 
 namespace vedavi::py {

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "frame.h"
-#include "raw_payload.h"
-#include "resolve.h"
+#include "resolve/raw_payload.h"
+#include "resolve/resolve.h"
 #include "token_sets.h"
 
 namespace vedavi::py {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "frame.h"
-#include "resolve.h"
+#include "resolve/resolve.h"
 
 namespace vedavi::py {
 

@@ -1,5 +1,5 @@
 // trailing_attr_span(line): the byte range of a line's trailing attribute group.
-#include "attrs.h"
+#include "model/attrs.h"
 #include "frame.h"
 
 namespace vedavi::py {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Generates src/unicode_tables.inc from the Unicode Character Database.
+"""Generates src/text/unicode_tables.inc from the Unicode Character Database.
 
-    python3 tools/gen_unicode_tables.py [--ucd /usr/share/unicode] [--out src/unicode_tables.inc]
+    python3 tools/gen_unicode_tables.py [--ucd /usr/share/unicode] [--out src/text/unicode_tables.inc]
 
 Reads UnicodeData.txt, PropList.txt, DerivedCoreProperties.txt and SpecialCasing.txt (Debian's
 `unicode-data` package installs them under /usr/share/unicode). The output holds:
@@ -181,7 +181,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--ucd", default="/usr/share/unicode", help="folder of the UCD files")
-    parser.add_argument("--out", default=os.path.join(here, "..", "src", "unicode_tables.inc"))
+    parser.add_argument("--out", default=os.path.join(here, "..", "src", "text", "unicode_tables.inc"))
     args = parser.parse_args()
 
     paths = {name: os.path.join(args.ucd, name) for name in
@@ -249,7 +249,7 @@ def main():
                f"{EXPECTED_VERSION}; do not edit.")
     out.append("// Inputs: UnicodeData.txt, PropList.txt, DerivedCoreProperties.txt, "
                "SpecialCasing.txt.")
-    out.append("// Included by unicode.cpp only.")
+    out.append("// Included by text/unicode.cpp only.")
     out.append("")
     out.append("namespace vedavi::unicode::tables {")
     out.append("")

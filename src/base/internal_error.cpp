@@ -1,5 +1,5 @@
 // Internal failures of the core.
-#include "internal_error.h"
+#include "base/internal_error.h"
 
 namespace vedavi {
 

@@ -1,5 +1,5 @@
 // SipHash-1-3 keyed by a random process seed and a per-hasher counter.
-#include "seeded_hash.h"
+#include "base/seeded_hash.h"
 
 #include <atomic>
 #include <random>

@@ -16,13 +16,13 @@
 #include <variant>
 #include <vector>
 
-#include "attrs.h"
-#include "block_draft.h"
-#include "block_trace.h"
-#include "line.h"
-#include "link_ref.h"
-#include "options.h"
-#include "template.h"
+#include "model/attrs.h"
+#include "block/draft.h"
+#include "block/trace.h"
+#include "model/line.h"
+#include "model/link_ref.h"
+#include "model/options.h"
+#include "model/template.h"
 
 namespace vedavi::block {
 

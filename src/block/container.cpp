@@ -2,9 +2,9 @@
 // items a blank line was seen in, and the per-parse line tables.
 #include <algorithm>
 
-#include "block_build.h"
-#include "block_html.h"
-#include "block_scan.h"
+#include "block/build.h"
+#include "block/html.h"
+#include "block/scan.h"
 
 namespace vedavi::block {
 

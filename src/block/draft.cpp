@@ -1,5 +1,5 @@
 // Drafts: non-recursive teardown and access to child lists and attributes.
-#include "block_draft.h"
+#include "block/draft.h"
 
 namespace vedavi::block {
 

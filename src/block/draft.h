@@ -10,10 +10,10 @@
 #include <variant>
 #include <vector>
 
-#include "attrs.h"
-#include "block_trace.h"
-#include "document.h"
-#include "template.h"
+#include "model/attrs.h"
+#include "block/trace.h"
+#include "model/document.h"
+#include "model/template.h"
 
 namespace vedavi::block {
 

@@ -1,10 +1,10 @@
 // Implicit figures, footnote extraction and the finishing of drafts into blocks.
-#include "block_finalize.h"
+#include "block/finalize.h"
 
 #include <utility>
 
-#include "inline_scanner.h"
-#include "internal_error.h"
+#include "inline/scanner.h"
+#include "base/internal_error.h"
 
 namespace vedavi::block {
 namespace {

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "block_build.h"
-#include "block_draft.h"
-#include "document.h"
-#include "inline.h"
-#include "options.h"
+#include "block/build.h"
+#include "block/draft.h"
+#include "model/document.h"
+#include "inline/parse.h"
+#include "model/options.h"
 
 namespace vedavi::block {
 

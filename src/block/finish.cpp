@@ -1,11 +1,11 @@
 // Closing containers into drafts: the build tree becomes a tree of `Draft`s with their spans;
 // paragraph lines give up their link definitions and attribute lines, fences become code, raw
 // or script blocks, raw HTML is escaped.
-#include "block_build.h"
-#include "block_html.h"
-#include "block_scan.h"
-#include "internal_error.h"
-#include "scan.h"
+#include "block/build.h"
+#include "block/html.h"
+#include "block/scan.h"
+#include "base/internal_error.h"
+#include "text/scan.h"
 
 namespace vedavi::block {
 

@@ -1,10 +1,10 @@
 // HTML in md blocks: vocabularies, md-HTML opening tags, tag depth and raw text escaping.
-#include "block_html.h"
+#include "block/html.h"
 
 #include <algorithm>
 #include <array>
 
-#include "scan.h"
+#include "text/scan.h"
 
 namespace vedavi::block {
 

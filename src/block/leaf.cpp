@@ -1,11 +1,11 @@
 // Leaf lines: what is left of a line after its container markers continues the open leaf
 // (table, definition list, paragraph) or opens a new leaf, fenced div or footnote definition.
-#include "block_build.h"
-#include "block_html.h"
-#include "block_scan.h"
-#include "block_table.h"
-#include "scan.h"
-#include "utf8.h"
+#include "block/build.h"
+#include "block/html.h"
+#include "block/scan.h"
+#include "block/table.h"
+#include "text/scan.h"
+#include "text/utf8.h"
 
 namespace vedavi::block {
 

@@ -1,5 +1,5 @@
 // Ordered-list rules and list reverting.
-#include "block_lists.h"
+#include "block/lists.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "block_draft.h"
+#include "block/draft.h"
 
 namespace vedavi::block {
 

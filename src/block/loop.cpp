@@ -1,9 +1,9 @@
 // The container line loop: each line is matched against the open containers, continues an open
 // fenced leaf or closes a fence, or opens containers and goes on to the leaf handlers. One call
 // builds the blocks up to the first line where the top level is complete.
-#include "block_build.h"
-#include "block_html.h"
-#include "block_scan.h"
+#include "block/build.h"
+#include "block/html.h"
+#include "block/scan.h"
 
 namespace vedavi::block {
 

@@ -1,17 +1,17 @@
 // The block parser driver: line ends, frontmatter, the lines between top-level blocks
 // (blank and separator lines, attribute-definition lines, link definitions), the container line
 // loop, and the passes over the drafts.
-#include "block.h"
+#include "block/parse.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "block_finalize.h"
-#include "block_lists.h"
-#include "block_scan.h"
-#include "frontmatter.h"
-#include "internal_error.h"
-#include "line.h"
+#include "block/finalize.h"
+#include "block/lists.h"
+#include "block/scan.h"
+#include "model/frontmatter.h"
+#include "base/internal_error.h"
+#include "model/line.h"
 
 namespace vedavi::block {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "block_build.h"
-#include "document.h"
-#include "options.h"
+#include "block/build.h"
+#include "model/document.h"
+#include "model/options.h"
 
 namespace vedavi::block {
 

@@ -1,8 +1,8 @@
 // Block markers and block starts.
-#include "block_scan.h"
+#include "block/scan.h"
 
-#include "block_html.h"
-#include "utf8.h"
+#include "block/html.h"
+#include "text/utf8.h"
 
 namespace vedavi::block {
 

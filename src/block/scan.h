@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "line.h"
+#include "model/line.h"
 
 namespace vedavi::block {
 

@@ -1,12 +1,12 @@
 // Pipe tables: recognition of the header and delimiter rows, and body rows, captions, section
 // tokens and attribute lines while a table is the open leaf.
-#include "block_table.h"
+#include "block/table.h"
 
 #include <algorithm>
 
-#include "block_build.h"
-#include "block_scan.h"
-#include "line.h"
+#include "block/build.h"
+#include "block/scan.h"
+#include "model/line.h"
 
 namespace vedavi::block {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "block_draft.h"
+#include "block/draft.h"
 
 namespace vedavi::block {
 

@@ -1,11 +1,11 @@
 // Block spans from the draft tree, and edit regions from the build tree.
-#include "block_trace.h"
+#include "block/trace.h"
 
 #include <algorithm>
 
-#include "block_build.h"
-#include "block_scan.h"
-#include "render.h"
+#include "block/build.h"
+#include "block/scan.h"
+#include "render/render.h"
 
 namespace vedavi::block {
 

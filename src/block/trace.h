@@ -11,8 +11,8 @@
 #include <variant>
 #include <vector>
 
-#include "attrs.h"
-#include "template.h"
+#include "model/attrs.h"
+#include "model/template.h"
 
 namespace vedavi::block {
 

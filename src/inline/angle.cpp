@@ -1,15 +1,15 @@
 // Angle-bracket constructs: autolinks with a scheme, e-mail autolinks, HTML comments and raw
 // inline HTML tags.
-#include "inline_angle.h"
+#include "inline/angle.h"
 
 #include <algorithm>
 #include <string>
 
-#include "block_html.h"
-#include "inline_autolink.h"
-#include "scan.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "block/html.h"
+#include "inline/autolink.h"
+#include "text/scan.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi {
 namespace inl {

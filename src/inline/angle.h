@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "document.h"
+#include "model/document.h"
 
 namespace vedavi::inl {
 

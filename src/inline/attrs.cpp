@@ -1,11 +1,11 @@
 // Attribute blocks after inlines and reference variants.
-#include "inline_attrs.h"
+#include "inline/attrs.h"
 
 #include <algorithm>
 #include <string>
 
-#include "unicode.h"
-#include "utf8.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::inl {
 namespace {

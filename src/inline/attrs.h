@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "attrs.h"
-#include "document.h"
+#include "model/attrs.h"
+#include "model/document.h"
 
 namespace vedavi::inl {
 

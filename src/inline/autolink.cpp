@@ -1,12 +1,12 @@
 // Bare autolinks and the e-mail address grammar.
-#include "inline_autolink.h"
+#include "inline/autolink.h"
 
 #include <array>
 #include <string>
 
-#include "scan.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "text/scan.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::inl {
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "inline_angle.h"
+#include "inline/angle.h"
 
 namespace vedavi::inl {
 

@@ -2,12 +2,12 @@
 // spans, reference links and notes.
 #include <algorithm>
 
-#include "inline_scanner.h"
-#include "inline_xref.h"
-#include "link_ref.h"
-#include "scan.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "inline/scanner.h"
+#include "inline/xref.h"
+#include "model/link_ref.h"
+#include "text/scan.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::inl {
 namespace {

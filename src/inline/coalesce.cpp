@@ -1,7 +1,7 @@
 // Coalescing inline lists, and the event listing of a text.
 #include <algorithm>
 
-#include "inline.h"
+#include "inline/parse.h"
 
 namespace vedavi::inl {
 namespace {

@@ -1,10 +1,10 @@
 // Code spans and the closers of superscripts and subscripts.
-#include "inline_code.h"
+#include "inline/code.h"
 
 #include <algorithm>
 
-#include "unicode.h"
-#include "utf8.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::inl {
 namespace {

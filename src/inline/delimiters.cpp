@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 
-#include "inline_scanner.h"
-#include "scan.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "inline/scanner.h"
+#include "text/scan.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::inl {
 namespace {

@@ -1,7 +1,7 @@
 // Inline link destinations and titles, and links built from definitions.
-#include "inline_link.h"
+#include "inline/link.h"
 
-#include "inline_text.h"
+#include "inline/text.h"
 
 namespace vedavi::inl {
 namespace {

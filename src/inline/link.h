@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "document.h"
-#include "link_ref.h"
+#include "model/document.h"
+#include "model/link_ref.h"
 
 namespace vedavi::inl {
 

@@ -12,9 +12,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "document.h"
-#include "link_ref.h"
-#include "options.h"
+#include "model/document.h"
+#include "model/link_ref.h"
+#include "model/options.h"
 
 namespace vedavi {
 

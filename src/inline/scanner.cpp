@@ -1,15 +1,15 @@
 // The inline parser's entry, its fast path and the dispatch at each offset of the scan.
-#include "inline_scanner.h"
+#include "inline/scanner.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
 
-#include "inline_xref.h"
-#include "internal_error.h"
-#include "scan.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "inline/xref.h"
+#include "base/internal_error.h"
+#include "text/scan.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::inl {
 namespace {

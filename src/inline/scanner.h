@@ -12,14 +12,14 @@
 #include <string_view>
 #include <vector>
 
-#include "inline.h"
-#include "inline_angle.h"
-#include "inline_attrs.h"
-#include "inline_autolink.h"
-#include "inline_code.h"
-#include "inline_link.h"
-#include "inline_text.h"
-#include "template.h"
+#include "inline/parse.h"
+#include "inline/angle.h"
+#include "inline/attrs.h"
+#include "inline/autolink.h"
+#include "inline/code.h"
+#include "inline/link.h"
+#include "inline/text.h"
+#include "model/template.h"
 
 namespace vedavi::inl {
 

@@ -1,8 +1,8 @@
 // Literal inline text: backslash escapes and character references.
-#include "inline_text.h"
+#include "inline/text.h"
 
-#include "entity.h"
-#include "scan.h"
+#include "text/entity.h"
+#include "text/scan.h"
 
 namespace vedavi::inl {
 

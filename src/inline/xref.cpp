@@ -1,9 +1,9 @@
 // Cross-reference items and footnote references.
-#include "inline_xref.h"
+#include "inline/xref.h"
 
-#include "scan.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "text/scan.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::inl {
 namespace {

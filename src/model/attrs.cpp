@@ -1,13 +1,13 @@
 // Attribute sets and the brace grammar: bodies, braced and trailing groups, raw-format markers
 // and fence info strings.
-#include "attrs.h"
+#include "model/attrs.h"
 
 #include <algorithm>
 #include <numeric>
 
-#include "entity.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "text/entity.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi {
 namespace {

@@ -1,6 +1,6 @@
 // The document tree: kind names, attribute access, and the non-recursive copy and teardown of
 // node lists.
-#include "document.h"
+#include "model/document.h"
 
 #include <array>
 #include <cassert>

@@ -1,6 +1,6 @@
 // A readable dump of a document tree, one node a line, indented by depth; walked with an
 // explicit stack so any depth prints.
-#include "document.h"
+#include "model/document.h"
 
 namespace vedavi {
 namespace {

@@ -1,10 +1,10 @@
 // The frontmatter block at the top of a document.
-#include "frontmatter.h"
+#include "model/frontmatter.h"
 
 #include <string>
 
-#include "scan.h"
-#include "unicode.h"
+#include "text/scan.h"
+#include "text/unicode.h"
 
 namespace vedavi::frontmatter {
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "attrs.h"  // StringPairs
+#include "model/attrs.h"  // StringPairs
 
 namespace vedavi::frontmatter {
 

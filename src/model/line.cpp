@@ -1,7 +1,7 @@
 // Lines of md source: white space, indentation columns and removal of indentation.
-#include "line.h"
+#include "model/line.h"
 
-#include "unicode.h"
+#include "text/unicode.h"
 
 namespace vedavi::line {
 

@@ -1,10 +1,10 @@
 // Link labels and link reference definitions.
-#include "link_ref.h"
+#include "model/link_ref.h"
 
-#include "entity.h"
-#include "scan.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "text/entity.h"
+#include "text/scan.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "attrs.h"
+#include "model/attrs.h"
 
 namespace vedavi {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "template.h"
+#include "model/template.h"
 
 namespace vedavi {
 

@@ -1,13 +1,13 @@
 // Template tokens: the recogniser, whole-line tokens and tokens inside raw HTML.
-#include "template.h"
+#include "model/template.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
-#include "scan.h"
-#include "unicode.h"
-#include "utf8.h"
+#include "text/scan.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::templates {
 namespace {

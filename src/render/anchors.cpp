@@ -5,10 +5,10 @@
 // quadratic in the nesting depth. Instead one pass over a leaf's inlines writes the collapsed
 // text of the whole leaf and notes where each span starts and ends in it: a subtree's collapsed
 // text is that stretch with at most one space trimmed from either end.
-#include "anchors.h"
+#include "render/anchors.h"
 
-#include "unicode.h"
-#include "utf8.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi {
 namespace {

@@ -2,9 +2,9 @@
 // definition lists.
 #include <algorithm>
 
-#include "escape.h"
-#include "internal_error.h"
-#include "renderer.h"
+#include "text/escape.h"
+#include "base/internal_error.h"
+#include "render/renderer.h"
 
 namespace vedavi {
 namespace {

@@ -2,9 +2,9 @@
 // raw-payload script elements and template elements.
 #include <string>
 
-#include "escape.h"
-#include "renderer.h"
-#include "unicode.h"
+#include "text/escape.h"
+#include "render/renderer.h"
+#include "text/unicode.h"
 
 namespace vedavi {
 namespace {

@@ -1,7 +1,7 @@
 // VEDAVI HTML of inlines: the inline walk and every inline kind.
-#include "escape.h"
-#include "render.h"
-#include "renderer.h"
+#include "text/escape.h"
+#include "render/render.h"
+#include "render/renderer.h"
 
 namespace vedavi {
 namespace {

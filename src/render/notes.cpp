@@ -4,8 +4,8 @@
 // are rendered in the section pass, so a label first referenced from inside a body is numbered
 // after every label of the main text and joins the same pass.
 
-#include "escape.h"
-#include "renderer.h"
+#include "text/escape.h"
+#include "render/renderer.h"
 
 namespace vedavi {
 namespace {

@@ -1,5 +1,5 @@
 // The plain text of inline lists.
-#include "render.h"
+#include "render/render.h"
 
 namespace vedavi::render {
 

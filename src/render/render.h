@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "document.h"
+#include "model/document.h"
 
 namespace vedavi::render {
 

@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "document.h"
+#include "model/document.h"
 
 namespace vedavi {
 

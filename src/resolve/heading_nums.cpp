@@ -1,11 +1,11 @@
 // Heading numbering: scheme validation, counters, and the display and full-context numbers.
-#include "heading_nums.h"
+#include "resolve/heading_nums.h"
 
 #include <array>
 #include <charconv>
 
-#include "unicode.h"
-#include "utf8.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi {
 

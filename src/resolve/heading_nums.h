@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "outcome.h"
+#include "base/outcome.h"
 
 namespace vedavi {
 

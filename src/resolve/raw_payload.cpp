@@ -1,11 +1,11 @@
 // Raw payloads: decoding by encoding name, the strict base64 decoder and its error texts.
-#include "raw_payload.h"
+#include "resolve/raw_payload.h"
 
 #include <array>
 #include <cstdint>
 
-#include "entity.h"
-#include "utf8.h"
+#include "text/entity.h"
+#include "text/utf8.h"
 
 namespace vedavi {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "outcome.h"
+#include "base/outcome.h"
 
 namespace vedavi {
 

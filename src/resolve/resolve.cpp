@@ -1,11 +1,11 @@
 // Cross-references: token parsing, target kinds, reference groups and the target registry.
-#include "resolve.h"
+#include "resolve/resolve.h"
 
 #include <algorithm>
 #include <array>
 
-#include "unicode.h"
-#include "utf8.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi {
 

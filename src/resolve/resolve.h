@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "outcome.h"
-#include "seeded_hash.h"
+#include "base/outcome.h"
+#include "base/seeded_hash.h"
 
 namespace vedavi {
 

@@ -1,9 +1,9 @@
 // Character references and backslash escapes.
-#include "entity.h"
+#include "text/entity.h"
 
 #include "html5/named_entities.h"
-#include "scan.h"
-#include "utf8.h"
+#include "text/scan.h"
+#include "text/utf8.h"
 
 namespace vedavi::entity {
 namespace {

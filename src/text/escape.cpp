@@ -1,13 +1,13 @@
 // Escaping for VEDAVI HTML. Each escaper jumps from one byte that needs rewriting to the next
 // through a 256-entry class table and appends the runs in between whole.
-#include "escape.h"
+#include "text/escape.h"
 
 #include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
 
-#include "utf8.h"
+#include "text/utf8.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -1,7 +1,7 @@
 // Small byte-level scanning helpers shared by the md grammars.
-#include "scan.h"
+#include "text/scan.h"
 
-#include "utf8.h"
+#include "text/utf8.h"
 
 namespace vedavi::scan {
 

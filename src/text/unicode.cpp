@@ -1,14 +1,14 @@
 // Unicode properties and case mapping over the generated tables of unicode_tables.inc.
-#include "unicode.h"
+#include "text/unicode.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "utf8.h"
+#include "text/utf8.h"
 
-#include "unicode_tables.inc"
+#include "text/unicode_tables.inc"
 
 namespace vedavi::unicode {
 namespace {

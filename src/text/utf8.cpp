@@ -1,5 +1,5 @@
 // UTF-8 decoding follows the Unicode standard's table of well-formed byte sequences (Table 3-7).
-#include "utf8.h"
+#include "text/utf8.h"
 
 #include <algorithm>
 #include <cassert>

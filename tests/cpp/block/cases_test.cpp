@@ -2,8 +2,8 @@
 // container and leaf lines, raw HTML, tables and spans, each as a table of sources.
 #include <gtest/gtest.h>
 
-#include "block.h"
-#include "block_dump.h"
+#include "block/parse.h"
+#include "tests/cpp/support/block_dump.h"
 
 namespace vedavi::block {
 namespace {

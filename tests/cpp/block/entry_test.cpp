@@ -1,9 +1,9 @@
 // The md entry as a whole: source in, finished document out.
 #include <gtest/gtest.h>
 
-#include "block.h"
-#include "document.h"
-#include "options.h"
+#include "block/parse.h"
+#include "model/document.h"
+#include "model/options.h"
 
 namespace vedavi {
 namespace {

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "block.h"
-#include "block_finalize.h"
-#include "inline_test_util.h"
+#include "block/parse.h"
+#include "block/finalize.h"
+#include "tests/cpp/support/inline_test_util.h"
 
 namespace vedavi {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <random>
 
-#include "block_scan.h"
-#include "block_table.h"
-#include "line.h"
-#include "unicode.h"
+#include "block/scan.h"
+#include "block/table.h"
+#include "model/line.h"
+#include "text/unicode.h"
 
 namespace vedavi::block {
 namespace {

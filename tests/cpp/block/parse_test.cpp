@@ -1,8 +1,8 @@
 // The block structure md source parses into (drafts of span mode 0).
 #include <gtest/gtest.h>
 
-#include "block.h"
-#include "block_dump.h"
+#include "block/parse.h"
+#include "tests/cpp/support/block_dump.h"
 
 namespace vedavi::block {
 namespace {

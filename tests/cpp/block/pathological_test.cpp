@@ -2,8 +2,8 @@
 // deep recursion. The sizes are those at which quadratic work or a recursive walk would show.
 #include <gtest/gtest.h>
 
-#include "block.h"
-#include "block_dump.h"
+#include "block/parse.h"
+#include "tests/cpp/support/block_dump.h"
 
 namespace vedavi::block {
 namespace {

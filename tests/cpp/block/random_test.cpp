@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "block.h"
-#include "block_dump.h"
+#include "block/parse.h"
+#include "tests/cpp/support/block_dump.h"
 
 namespace vedavi::block {
 namespace {

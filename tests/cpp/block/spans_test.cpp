@@ -2,8 +2,8 @@
 // diagnostics of every span mode.
 #include <gtest/gtest.h>
 
-#include "block.h"
-#include "block_dump.h"
+#include "block/parse.h"
+#include "tests/cpp/support/block_dump.h"
 
 namespace vedavi::block {
 namespace {

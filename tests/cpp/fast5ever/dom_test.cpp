@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "internal_error.h"
+#include "base/internal_error.h"
 #include "tree_helpers.h"
 
 namespace fast5ever::dom {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "json.h"
-#include "utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

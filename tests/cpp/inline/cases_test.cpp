@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "inline.h"
-#include "inline_code.h"
-#include "inline_test_util.h"
+#include "inline/parse.h"
+#include "inline/code.h"
+#include "tests/cpp/support/inline_test_util.h"
 
 namespace vedavi {
 namespace {

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "inline.h"
-#include "inline_angle.h"
-#include "inline_attrs.h"
-#include "inline_autolink.h"
-#include "inline_link.h"
-#include "inline_test_util.h"
-#include "inline_xref.h"
+#include "inline/parse.h"
+#include "inline/angle.h"
+#include "inline/attrs.h"
+#include "inline/autolink.h"
+#include "inline/link.h"
+#include "tests/cpp/support/inline_test_util.h"
+#include "inline/xref.h"
 
 namespace vedavi {
 namespace {

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "inline_angle.h"
-#include "inline_attrs.h"
-#include "inline_autolink.h"
-#include "inline_code.h"
-#include "inline_link.h"
-#include "inline_test_util.h"
+#include "inline/angle.h"
+#include "inline/attrs.h"
+#include "inline/autolink.h"
+#include "inline/code.h"
+#include "inline/link.h"
+#include "tests/cpp/support/inline_test_util.h"
 
 namespace vedavi {
 namespace {

@@ -7,9 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "inline.h"
-#include "inline_test_util.h"
-#include "render.h"
+#include "inline/parse.h"
+#include "tests/cpp/support/inline_test_util.h"
+#include "render/render.h"
 
 namespace vedavi {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "inline.h"
-#include "inline_test_util.h"
+#include "inline/parse.h"
+#include "tests/cpp/support/inline_test_util.h"
 
 namespace vedavi {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "attrs.h"
+#include "model/attrs.h"
 
 namespace vedavi {
 namespace {

@@ -1,4 +1,4 @@
-#include "attrs.h"
+#include "model/attrs.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "unicode.h"
+#include "text/unicode.h"
 
 namespace vedavi {
 namespace {

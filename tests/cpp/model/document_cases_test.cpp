@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "block.h"
-#include "document.h"
-#include "options.h"
+#include "block/parse.h"
+#include "model/document.h"
+#include "model/options.h"
 
 namespace vedavi {
 namespace {

@@ -1,14 +1,14 @@
-#include "document.h"
+#include "model/document.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <utility>
 
-#include "frontmatter.h"
-#include "link_ref.h"
-#include "options.h"
-#include "render.h"
+#include "model/frontmatter.h"
+#include "model/link_ref.h"
+#include "model/options.h"
+#include "render/render.h"
 
 namespace vedavi {
 namespace {

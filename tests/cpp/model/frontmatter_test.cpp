@@ -1,4 +1,4 @@
-#include "frontmatter.h"
+#include "model/frontmatter.h"
 
 #include <gtest/gtest.h>
 

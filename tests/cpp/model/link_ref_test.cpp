@@ -1,4 +1,4 @@
-#include "link_ref.h"
+#include "model/link_ref.h"
 
 #include <gtest/gtest.h>
 

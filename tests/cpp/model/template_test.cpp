@@ -1,4 +1,4 @@
-#include "template.h"
+#include "model/template.h"
 
 #include <gtest/gtest.h>
 

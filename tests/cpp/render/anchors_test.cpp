@@ -1,4 +1,4 @@
-#include "anchors.h"
+#include "render/anchors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "build.h"
-#include "renderer.h"
+#include "render/renderer.h"
 
 namespace vedavi {
 namespace {

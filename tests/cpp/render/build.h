@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "document.h"
+#include "model/document.h"
 
 namespace vedavi::test {
 

@@ -1,10 +1,10 @@
 // Trees far deeper than any native stack could recurse through.
 #include <gtest/gtest.h>
 
-#include "anchors.h"
+#include "render/anchors.h"
 #include "build.h"
-#include "render.h"
-#include "renderer.h"
+#include "render/render.h"
+#include "render/renderer.h"
 
 namespace vedavi {
 namespace {

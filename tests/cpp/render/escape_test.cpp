@@ -1,4 +1,4 @@
-#include "escape.h"
+#include "text/escape.h"
 
 #include <gtest/gtest.h>
 

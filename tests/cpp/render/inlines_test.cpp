@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "build.h"
-#include "render.h"
-#include "renderer.h"
+#include "render/render.h"
+#include "render/renderer.h"
 
 namespace vedavi {
 namespace {

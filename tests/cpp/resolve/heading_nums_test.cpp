@@ -1,4 +1,4 @@
-#include "heading_nums.h"
+#include "resolve/heading_nums.h"
 
 #include <gtest/gtest.h>
 

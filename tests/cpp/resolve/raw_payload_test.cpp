@@ -1,4 +1,4 @@
-#include "raw_payload.h"
+#include "resolve/raw_payload.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "resolve.h"
+#include "resolve/resolve.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "block.h"
+#include "block/parse.h"
 
 namespace vedavi::block::testing {
 

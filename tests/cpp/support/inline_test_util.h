@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "document.h"
-#include "inline.h"
+#include "model/document.h"
+#include "inline/parse.h"
 
 namespace vedavi::test {
 

@@ -1,11 +1,11 @@
-#include "entity.h"
+#include "text/entity.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "scan.h"
+#include "text/scan.h"
 
 namespace vedavi {
 namespace {

@@ -1,4 +1,4 @@
-#include "unicode.h"
+#include "text/unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "utf8.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -577,8 +577,8 @@ TEST(GeneratedTables, MatchTheirGenerator) {
   const std::string generated = slurp(out_path);
   std::remove(out_path);
   ASSERT_EQ(status, 0);
-  EXPECT_TRUE(generated == slurp(root + "src/unicode_tables.inc"))
-      << "src/unicode_tables.inc differs from what tools/gen_unicode_tables.py writes";
+  EXPECT_TRUE(generated == slurp(root + "src/text/unicode_tables.inc"))
+      << "src/text/unicode_tables.inc differs from what tools/gen_unicode_tables.py writes";
 }
 
 }  // namespace
