@@ -1,13 +1,12 @@
 """export_html: argument conversion, the hooks' contract, and failures as Python sees them."""
 
-import sys
 import threading
 
 import pytest
 
 import vedavi._native as native
+from test_frame import FAULT_MARKER, needs_fault_injection
 
-FAULT_MARKER = "\x01vedavi-fault\x01"
 PY_BLOCK = '<pre><code class="language-py">x = 1</code></pre>'
 
 
@@ -151,15 +150,7 @@ class TestConcurrency:
         assert results == [expected] * 8
 
 
-def fault_injection_enabled():
-    try:
-        native.math_js(None, FAULT_MARKER)
-    except BaseException as error:  # noqa: BLE001 - PanicException derives from BaseException
-        return type(error).__name__ == "PanicException"
-    return False
-
-
-@pytest.mark.skipif(not fault_injection_enabled(), reason="built without VEDAVI_FAULT_INJECTION")
+@needs_fault_injection
 def test_internal_failure_is_a_panic_not_a_runtime_error():
     with pytest.raises(BaseException) as caught:
         export(FAULT_MARKER)

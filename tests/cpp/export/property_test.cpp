@@ -7,11 +7,10 @@
 #include <sstream>
 #include <unordered_set>
 
-#include "block/parse.h"
 #include "export_util.h"
 #include "fast5ever/parse.h"
-#include "model/options.h"
 #include "render/renderer.h"
+#include "tests/cpp/support/block_dump.h"
 
 namespace vedavi::exporter::test {
 namespace {
@@ -31,11 +30,8 @@ bool all_unique(const std::vector<std::string>& ids) {
 }
 
 std::string vedavi_of(std::string_view md) {
-  Options options;
-  options.max_block_depth = 128;
-  options.max_link_paren_depth = 32;
-  options.bare_autolinks = true;
-  options.frontmatter = true;
+  Options options = block::testing::default_options();
+  options.bare_autolinks = options.frontmatter = true;
   options.math = MathMode::Brackets;
   return render_document(parse(md, options));
 }
