@@ -3,6 +3,7 @@
 // caller's wrapping hook.
 #include "export/exporter.h"
 #include "fast5ever/parse.h"
+#include "fast5ever/serialize.h"
 #include "highlight/highlight.h"
 #include "text/unicode.h"
 
@@ -15,6 +16,23 @@ std::optional<std::string> code_language(const Dom& dom, NodeId code) {
     if (item.starts_with("language-")) return std::string(item.substr(9));
   }
   return std::nullopt;
+}
+
+// The `toks` attribute of the highlighter's first top-level element, "" without one.
+std::string toks_of(std::string_view html) {
+  const Dom fragment = fast5ever::dom::parse_fragment(html);
+  const std::optional<NodeId> first = first_element_child(fragment, 0);
+  return std::string(first ? fragment.attr(*first, "toks").value_or("") : "");
+}
+
+// The HTML of the `hl-code` wrapper around a block whose HTML is `block`.
+std::string wrapper_html(std::string_view toks, std::string_view block) {
+  std::string out = "<hl-code toks=\"";
+  fast5ever::append_escaped_attr(toks, out);
+  out += "\">";
+  out += block;
+  out += "</hl-code>";
+  return out;
 }
 
 bool is_dialect_language(std::string_view lang) { return lang == "md" || lang == "markdown"; }
@@ -33,6 +51,7 @@ std::optional<Failure> Exporter::highlight_code() {
     if (!in_document(pre)) continue;
     if (auto failure = highlight_block(pre)) return failure;
   }
+  splices_.apply(dom_);
   return std::nullopt;
 }
 
@@ -51,26 +70,33 @@ std::optional<Failure> Exporter::highlight_block(NodeId pre) {
       must(dom_.set_attr(*code, "class", "language-" + *lang));
     }
   }
-  NodeId block = pre;
+  std::optional<std::string> toks;  // set when the block is to be wrapped in `hl-code`
   if (options_.hl != HlMode::Off && lang) {
     if (is_dialect_language(*lang)) {
       apply_spans(*code, highlight::highlight_md(text, "hl-"));
     } else if (!options_.hl_fn) {
-      const bool is_warned = std::any_of(warnings_.begin(), warnings_.end(), [](const std::string& w) {
-        return w.starts_with("highlighting requested");
-      });
-      if (!is_warned) warnings_.emplace_back(kNoHighlighterWarning);
+      // Once per export; no other warning begins like this one, so a flag tells as much as
+      // searching the warnings would, without a search per block.
+      if (!has_highlighter_warning_) warnings_.emplace_back(kNoHighlighterWarning);
+      has_highlighter_warning_ = true;
     } else {
       HookResult html = options_.hl_fn(text, *lang, options_.hl);
       if (!html) return Failure{html.message()};
       if (html.value() && options_.hl == HlMode::Spans) apply_spans(*code, *html.value());
-      if (html.value() && options_.hl == HlMode::Toks) block = wrap_in_toks(pre, *html.value());
+      if (html.value() && options_.hl == HlMode::Toks) toks = toks_of(*html.value());
     }
   }
-  if (!options_.code_wrap) return std::nullopt;
-  HookResult wrapped = options_.code_wrap(dom_.to_html(block), as_view(lang), text);
-  if (!wrapped) return Failure{wrapped.message()};
-  if (wrapped.value()) replace_with_fragment(block, *wrapped.value());
+  if (options_.code_wrap) {
+    // The wrapper is built only when it stays, but the hook sees it already in place.
+    const std::string outer = toks ? wrapper_html(*toks, dom_.to_html(pre)) : dom_.to_html(pre);
+    HookResult wrapped = options_.code_wrap(outer, as_view(lang), text);
+    if (!wrapped) return Failure{wrapped.message()};
+    if (wrapped.value()) {
+      replace_with_fragment(pre, *wrapped.value());
+      return std::nullopt;
+    }
+  }
+  if (toks) splices_.wrap(*dom_.node(pre).parent, pre, dom_.create_element("hl-code", {{"toks", *toks}}));
   return std::nullopt;
 }
 
@@ -88,16 +114,6 @@ void Exporter::apply_spans(NodeId code, std::string_view html) {
   // The copy is fresh and detached: as a Document it hands all its children over in one move.
   dom_.node_mut(copy).data = fast5ever::dom::Document{};
   must(dom_.insert_before(code, copy));
-}
-
-NodeId Exporter::wrap_in_toks(NodeId pre, std::string_view html) {
-  const Dom fragment = fast5ever::dom::parse_fragment(html);
-  const std::optional<NodeId> first = first_element_child(fragment, 0);
-  const std::string toks(first ? fragment.attr(*first, "toks").value_or("") : "");
-  const NodeId wrapper = dom_.create_element("hl-code", {{"toks", toks}});
-  must(dom_.replace_child(*dom_.node(pre).parent, wrapper, pre));
-  must(dom_.insert_before(wrapper, pre));
-  return wrapper;
 }
 
 }  // namespace vedavi::exporter

@@ -11,6 +11,7 @@
 
 #include "base/outcome.h"
 #include "export/export.h"
+#include "export/splices.h"
 #include "fast5ever/dom.h"
 #include "resolve/resolve.h"
 
@@ -90,14 +91,14 @@ class Exporter {
   std::optional<Failure> highlight_code();
   std::optional<Failure> highlight_block(NodeId pre);
   void apply_spans(NodeId code, std::string_view html);
-  NodeId wrap_in_toks(NodeId pre, std::string_view html);
   // Step 12: toc.cpp.
   void insert_toc();
 
-  // Whether `node` still hangs below the document root: steps that need a node's place skip
-  // the ones an earlier step cut off.
+  // Whether `node` still hangs below the document root, and is not replaced in this step: steps
+  // that need a node's place skip the ones cut off.
   bool in_document(NodeId node) const;
-  // Puts the top-level nodes of the HTML fragment `html` where `old` is.
+  // At the end of the step, the top-level nodes of the HTML fragment `html` take the place of
+  // `old` (which must be in the document).
   void replace_with_fragment(NodeId old, std::string_view html);
 
   Dom dom_;
@@ -110,6 +111,8 @@ class Exporter {
   std::vector<NodeId> groups_;
   std::vector<std::vector<NodeId>> group_links_;
   std::vector<NodeId> singles_;
+  bool has_highlighter_warning_ = false;
+  Splices splices_;  // the replacements of the running step
 };
 
 }  // namespace vedavi::exporter

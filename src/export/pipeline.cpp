@@ -67,6 +67,7 @@ Exporter::Exporter(Dom dom, const HtmlExportOptions& options)
 bool Exporter::in_document(NodeId node) const {
   while (true) {
     if (node == 0) return true;
+    if (splices_.is_cut(node)) return false;
     const auto& parent = dom_.node(node).parent;
     if (!parent) return false;
     node = *parent;
@@ -75,8 +76,7 @@ bool Exporter::in_document(NodeId node) const {
 
 void Exporter::replace_with_fragment(NodeId old, std::string_view html) {
   const Dom fragment = fast5ever::dom::parse_fragment(html);
-  const NodeId copy = dom_.import(fragment, 0);
-  must(dom_.replace_child(*dom_.node(old).parent, copy, old));
+  splices_.replace(*dom_.node(old).parent, old, {dom_.import(fragment, 0)});
 }
 
 std::optional<Failure> Exporter::run() {

@@ -17,8 +17,9 @@ void Exporter::splice_raw_payloads() {
   for (const NodeId script : scripts) {
     // A payload that an earlier step cut out of the document stays out, warning nothing.
     if (!in_document(script)) continue;
+    const NodeId parent = *dom_.node(script).parent;
     if (dom_.attr(script, "data-format") != "html") {
-      dom_.detach(script);
+      splices_.replace(parent, script, {});
       continue;
     }
     const std::string payload = dom_.to_text(script);
@@ -26,11 +27,12 @@ void Exporter::splice_raw_payloads() {
     RawPayload decoded = decode_raw(payload, encoding);
     if (decoded.warning) warnings_.push_back(std::move(*decoded.warning));
     if (!decoded.payload) {
-      dom_.detach(script);
+      splices_.replace(parent, script, {});
       continue;
     }
     replace_with_fragment(script, *decoded.payload);
   }
+  splices_.apply(dom_);
 }
 
 }  // namespace vedavi::exporter

@@ -200,5 +200,24 @@ TEST(Linear, ManyEqualSlugsAndManyReferencesToOneTarget) {
   EXPECT_EQ(texts, std::size_t(kCount));
 }
 
+// Many siblings replaced in one step: each parent's children are rebuilt once, not searched once
+// per replaced child.
+TEST(Linear, ManySiblingsReplaced) {
+  constexpr int kCount = 30'000;
+  std::string src;
+  for (int i = 0; i < kCount; ++i) {
+    src += "<script type=\"application/vnd.vedavi.raw\" data-format=\"latex\">x</script>"
+           "<script type=\"application/vnd.vedavi.raw\" data-format=\"html\">&lt;</script>"
+           "<pre><code class=\"language-py\">c</code></pre>";
+  }
+  HtmlExportOptions options;
+  options.hl = HlMode::Toks;
+  options.hl_fn = [](std::string_view, std::string_view, HlMode) -> HookResult { return std::optional<std::string>("<i toks=t>"); };
+  const Exported out = run(src, options);
+  std::string expected;
+  for (int i = 0; i < kCount; ++i) expected += "&lt;<hl-code toks=\"t\"><pre><code class=\"language-py\">c</code></pre></hl-code>";
+  EXPECT_EQ(out.html, expected);
+}
+
 }  // namespace
 }  // namespace vedavi::exporter::test
