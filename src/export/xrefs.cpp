@@ -3,7 +3,6 @@
 #include <unordered_set>
 
 #include "export/exporter.h"
-#include "text/unicode.h"
 
 namespace vedavi::exporter {
 namespace {
