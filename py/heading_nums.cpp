@@ -5,10 +5,26 @@
 #include <variant>
 #include <vector>
 
-#include "resolve/heading_nums.h"
+#include "levels_arg.h"
 #include "native_class.h"
+#include "resolve/heading_nums.h"
 
 namespace vedavi::py {
+
+std::vector<LevelSpec> levels_of(Borrowed dict) {
+  // The dict's own items, whatever a subclass makes of iteration, taken at once so that no
+  // other thread changes them under the walk.
+  Ref items = check(PyDict_Items(dict.get()));
+  std::vector<LevelSpec> levels;
+  levels.reserve(std::size_t(PyList_GET_SIZE(items.get())));
+  for (Py_ssize_t i = 0; i < PyList_GET_SIZE(items.get()); ++i) {
+    PyObject* item = PyList_GET_ITEM(items.get(), i);
+    const auto lvl_text = FromPython<std::string_view>::convert(Borrowed(PyTuple_GET_ITEM(item, 0)));
+    const auto num_fmt = FromPython<std::string_view>::convert(Borrowed(PyTuple_GET_ITEM(item, 1)));
+    levels.emplace_back(std::string(lvl_text), std::string(num_fmt));
+  }
+  return levels;
+}
 
 // A numbering scheme as callers give it: a built-in scheme's name, or a dict of lvlText to
 // numFmt whose items, in order, are the levels.
@@ -23,18 +39,7 @@ struct FromPython<SchemeArg> {
     if (!PyDict_Check(obj.get())) {
       raise(PyExc_TypeError, "expected a scheme name (str) or a dict of lvlText to numFmt");
     }
-    // The dict's own items, whatever a subclass makes of iteration, taken at once so that no
-    // other thread changes them under the walk.
-    Ref items = check(PyDict_Items(obj.get()));
-    std::vector<LevelSpec> levels;
-    levels.reserve(std::size_t(PyList_GET_SIZE(items.get())));
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(items.get()); ++i) {
-      PyObject* item = PyList_GET_ITEM(items.get(), i);
-      const auto lvl_text = FromPython<std::string_view>::convert(Borrowed(PyTuple_GET_ITEM(item, 0)));
-      const auto num_fmt = FromPython<std::string_view>::convert(Borrowed(PyTuple_GET_ITEM(item, 1)));
-      levels.emplace_back(std::string(lvl_text), std::string(num_fmt));
-    }
-    return {std::move(levels)};
+    return {levels_of(obj)};
   }
 };
 

@@ -26,6 +26,7 @@ namespace vedavi::py {
   FUNCTION(dialect_css)                        \
   VALUE(HeadingNums, make_heading_nums_class)  \
   VALUE(Resolver, make_resolver_class)         \
+  FUNCTION(export_html)                        \
   VALUE(__version__, make_version)
 
 Ref make_version(PyObject*) { return new_str("0.1.41"); }
