@@ -1,5 +1,5 @@
 // Gathering the classed ranges of md source, one step per kind of record.
-#include "highlight/gather.h"
+#include "highlight/ranges.h"
 
 #include "inline/parse.h"
 #include "inline/scanner.h"

@@ -1,9 +1,10 @@
-// The classed byte ranges of md source that the highlighter wraps in spans, gathered from one
-// span-mode-3 parse: frontmatter lines, consumed markers, container prefixes, inline constructs,
-// HTML comments, and heading and definition lines.
+// The classed byte ranges of md source that the highlighter wraps in spans: gathered from one
+// span-mode-3 parse (frontmatter lines, consumed markers, container prefixes, inline constructs,
+// HTML comments, heading and definition lines), then written around the escaped text.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,5 +25,12 @@ struct ClassedRange {
 // of equal start and end. Unfiltered: a range may be empty or cut a character.
 std::vector<ClassedRange> gather_ranges(std::string_view text, const Options& options,
                                         const block::Parsed& parsed, const inl::LineMap& map);
+
+// Appends `text` escaped, with each range wrapped in a span of class `prefix` + scope. Empty
+// ranges, ranges past the text or off character boundaries are dropped; the rest are sorted by
+// start ascending and end descending (equal ranges nest in the given order, identical ones
+// render once); a range that would cross the end of the span around it is left out.
+void write_ranges(std::string_view text, std::vector<ClassedRange> ranges, std::string_view prefix,
+                  std::string& out);
 
 }  // namespace vedavi::highlight
