@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "block/parse.h"
 #include "inline/inline_data.h"
@@ -59,15 +60,16 @@ void clear(std::vector<std::uint8_t>& mask, std::size_t begin, std::size_t end) 
   std::fill(mask.begin() + static_cast<std::ptrdiff_t>(begin), mask.begin() + static_cast<std::ptrdiff_t>(end), 0);
 }
 
-template <class T>
-void sort_by_range(std::vector<T>& list, std::size_t (*start)(const T&), std::size_t (*end)(const T&)) {
-  std::stable_sort(list.begin(), list.end(), [&](const T& a, const T& b) {
-    return start(a) != start(b) ? start(a) < start(b) : end(a) > end(b);
-  });
-}
+// Listing order: start ascending, then end descending, so a container precedes its contents.
+constexpr auto kListingOrder = [](const auto& a, const auto& b) {
+  return a.start != b.start ? a.start < b.start : a.end > b.end;
+};
 
-std::size_t node_start(const InlineNode& n) { return n.start; }
-std::size_t node_end(const InlineNode& n) { return n.end; }
+// Sorts stably into listing order; nodes mostly come sorted already, and moving them is dear.
+template <class It>
+void sort_listing(It first, It last) {
+  if (!std::is_sorted(first, last, kListingOrder)) std::stable_sort(first, last, kListingOrder);
+}
 
 // The nodes of one unit, in entry order, appended to `out` with source offsets.
 class UnitNodes {
@@ -136,6 +138,7 @@ std::vector<InlineEntry> inline_nodes(std::string_view text, const InlineContext
     }
     entries.push_back(InlineEntry{e.start, e.end, shape.name, shape.is_leaf, e});
   }
+  const std::size_t event_count = entries.size();
   for (std::size_t i = 0; i < text.size();) {
     if (!is_text[i]) {
       ++i;
@@ -145,9 +148,9 @@ std::vector<InlineEntry> inline_nodes(std::string_view text, const InlineContext
     while (i < text.size() && is_text[i]) ++i;
     entries.push_back(InlineEntry{run, i, "text", true, std::nullopt});
   }
-  std::stable_sort(entries.begin(), entries.end(), [](const InlineEntry& a, const InlineEntry& b) {
-    return a.start != b.start ? a.start < b.start : a.end > b.end;
-  });
+  // The events come sorted, and so do the text runs: one stable merge sorts them all.
+  std::inplace_merge(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(event_count),
+                     entries.end(), kListingOrder);
   return entries;
 }
 
@@ -162,8 +165,12 @@ std::vector<InlineNode> collect_inlines(std::string_view source, const Options& 
     UnitNodes nodes(joined, ctx, out);
     for (const InlineEntry& entry : inline_nodes(joined.text(), ctx)) nodes.add(entry);
   }
+  // The nodes of the units and those of the HTML blocks, each in order, merged.
+  const auto units_end = static_cast<std::ptrdiff_t>(out.size());
   add_html_tokens(source, options, parsed.trace, map, out);
-  sort_by_range(out, &node_start, &node_end);
+  sort_listing(out.begin(), out.begin() + units_end);
+  sort_listing(out.begin() + units_end, out.end());
+  std::inplace_merge(out.begin(), out.begin() + units_end, out.end(), kListingOrder);
   return out;
 }
 
@@ -173,31 +180,25 @@ std::vector<InlineNode> list_inlines(std::string_view source, const Options& opt
   return collect_inlines(source, options, parsed, map);
 }
 
-namespace {
-
-std::size_t source_start(const SourceNode& n) {
-  return std::visit([](const auto& x) { return x.start; }, n);
-}
-std::size_t source_end(const SourceNode& n) {
-  return std::visit([](const auto& x) { return x.end; }, n);
-}
-
-}  // namespace
-
 std::vector<SourceNode> list_source_nodes(std::string_view source, const Options& options) {
   block::Parsed parsed = block::parse_source(source, options, 3);
   const LineMap map(source, parsed.trace);
   std::vector<InlineNode> inlines = collect_inlines(source, options, parsed, map);
-  std::vector<SourceNode> out;
-  out.reserve(parsed.trace.spans.size() + inlines.size());
+  std::vector<SourceBlock> blocks;
+  blocks.reserve(parsed.trace.spans.size());
   for (block::BlockSpan& span : parsed.trace.spans) {
     // A whole-line template token is a block of its own only in a syntax of the block form.
     if (span.kind == "template_token" && span.facts().form != TemplateForm::Block) continue;
     const std::size_t start = map.start_or_end(span.start), end = map.start_or_end(span.end);
-    out.emplace_back(SourceBlock{std::move(span), start, end});
+    blocks.push_back(SourceBlock{std::move(span), start, end});
   }
-  for (InlineNode& node : inlines) out.emplace_back(std::move(node));
-  sort_by_range(out, &source_start, &source_end);
+  sort_listing(blocks.begin(), blocks.end());
+  // Merged stably: on equal ranges a block span comes before an inline node.
+  std::vector<SourceNode> out;
+  out.reserve(blocks.size() + inlines.size());
+  std::merge(std::make_move_iterator(blocks.begin()), std::make_move_iterator(blocks.end()),
+             std::make_move_iterator(inlines.begin()), std::make_move_iterator(inlines.end()),
+             std::back_inserter(out), kListingOrder);
   return out;
 }
 
