@@ -5,6 +5,7 @@
 #include <string>
 
 #include "inline/spans.h"
+#include "render/render.h"
 #include "text/utf8.h"
 
 namespace vedavi::inl {
@@ -135,6 +136,32 @@ TEST(SourceNodes, OnlyBlockFormTemplateLinesAreBlocks) {
   };
   EXPECT_EQ(kinds({{"t", "{%", "%}", std::nullopt, std::nullopt, TemplateForm::Block}}), "template_token ");
   EXPECT_EQ(kinds({{"t", "{%", "%}", std::nullopt, std::nullopt, TemplateForm::Auto}}), "");
+}
+
+TEST(InlineNodes, AltTextIsThePlainTextOfTheBracketText) {
+  // Each image's alt text equals reading its bracket text on its own, however the images nest.
+  const std::string_view pieces[] = {"![", "](u)", "![", "](u)", "]", "[", "a", "*", " ", "`", "[@x]", " @x", "[r]", "\\]", "&amp;"};
+  const Options options = options_with();
+  const LinkMap links{{"r", LinkRef{"/r", {}, std::nullopt}}};
+  const FootnoteLabels footnotes;
+  const InlineContext ctx{options, links, footnotes};
+  std::uint32_t seed = 7;
+  std::size_t nested = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = "x";
+    for (int k = 0; k < 14; ++k) text += pieces[((seed = seed * 1103515245 + 12345) >> 16) % std::size(pieces)];
+    const auto nodes = list_inlines(text + "\n\n[r]: /r", options);
+    for (const InlineEvent& e : inline_events(text, ctx)) {
+      if (!e.is_image || (e.kind != InlineEventKind::Link && e.kind != InlineEventKind::RefLink)) continue;
+      const std::string expected = render::plain(parse_inner(text.substr(e.start + 2, e.bracket_end - 3 - e.start), ctx));
+      for (const InlineNode& node : nodes) {
+        if (node.start != e.start || node.kind != "image") continue;
+        EXPECT_EQ(std::get<inline_data::Link>(node.data).alt, expected) << text;
+        nested += node.depth > 0;
+      }
+    }
+  }
+  EXPECT_GT(nested, 100u);
 }
 
 std::string repeat(std::string_view unit, std::size_t n) {
