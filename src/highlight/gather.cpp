@@ -124,7 +124,8 @@ void add_block_lines(const block::Trace& trace, const inl::LineMap& map, std::ve
       out.push_back(ClassedRange{map.start(span.start), line_end(end - 1), "markup-heading"});
     } else if (span.kind == "link_ref" || span.kind == "attr_def") {
       const std::string_view scope = span.kind == "link_ref" ? kLinkUrl : kAttribute;
-      for (std::size_t i = span.start; i < end; ++i) out.push_back(ClassedRange{map.start(i), line_end(i), scope});
+      for (std::size_t i = span.start; i < end; ++i)
+        out.push_back(ClassedRange{map.start(i), line_end(i), scope});
     }
   }
 }

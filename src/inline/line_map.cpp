@@ -3,7 +3,9 @@
 #include "inline/line_map.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "base/internal_error.h"
@@ -41,23 +43,28 @@ LineMap::LineMap(std::string_view source, const block::Trace& trace)
   // The syntax records go to their lines in one counting pass (keeping trace order), then each
   // line's list is sorted by start.
   scope_starts_.assign(n + 1, 0);
-  for (const block::TraceEvent& record : trace.records) {
+  // A syntax record cut to its line, or none when it names no line or nothing is left of it.
+  using LineAndScope = std::pair<std::size_t, LineScope>;
+  auto clamped = [&](const block::TraceEvent& record) -> std::optional<LineAndScope> {
     const auto* s = std::get_if<block::SyntaxRecord>(&record);
-    if (s && s->line < n && std::min(s->start, lines_[s->line].size()) < std::min(s->end, lines_[s->line].size()))
-      ++scope_starts_[s->line + 1];
-  }
+    if (!s || s->line >= n) return std::nullopt;
+    const std::size_t length = lines_[s->line].size();
+    const std::size_t start = std::min(s->start, length), end = std::min(s->end, length);
+    if (start >= end) return std::nullopt;
+    return LineAndScope{s->line, LineScope{start, end, s->scope}};
+  };
+  for (const block::TraceEvent& record : trace.records)
+    if (auto scope = clamped(record)) ++scope_starts_[scope->first + 1];
   for (std::size_t i = 0; i < n; ++i) scope_starts_[i + 1] += scope_starts_[i];
   scopes_.resize(scope_starts_[n]);
   std::vector<std::size_t> fill(scope_starts_.begin(), scope_starts_.end() - 1);
-  for (const block::TraceEvent& record : trace.records) {
-    const auto* s = std::get_if<block::SyntaxRecord>(&record);
-    if (!s || s->line >= n) continue;
-    const std::size_t length = lines_[s->line].size();
-    const std::size_t start = std::min(s->start, length), end = std::min(s->end, length);
-    if (start < end) scopes_[fill[s->line]++] = LineScope{start, end, s->scope};
-  }
-  for (std::size_t i = 0; i < n; ++i)
-    sort_by_start(std::span<LineScope>(scopes_).subspan(scope_starts_[i], scope_starts_[i + 1] - scope_starts_[i]));
+  for (const block::TraceEvent& record : trace.records)
+    if (auto scope = clamped(record)) scopes_[fill[scope->first]++] = scope->second;
+  for (std::size_t i = 0; i < n; ++i) sort_by_start(line_scopes(i));
+}
+
+std::span<LineScope> LineMap::line_scopes(std::size_t i) {
+  return std::span<LineScope>(scopes_).subspan(scope_starts_[i], scope_starts_[i + 1] - scope_starts_[i]);
 }
 
 std::size_t LineMap::checked(std::size_t i) const {
@@ -69,7 +76,8 @@ std::size_t LineMap::checked(std::size_t i) const {
 
 std::span<const LineScope> LineMap::scopes(std::size_t i) const {
   checked(i);
-  return std::span<const LineScope>(scopes_).subspan(scope_starts_[i], scope_starts_[i + 1] - scope_starts_[i]);
+  return std::span<const LineScope>(scopes_).subspan(scope_starts_[i],
+                                                     scope_starts_[i + 1] - scope_starts_[i]);
 }
 
 void LineMap::append_segments(std::size_t i, std::vector<ByteRange>& out) const {
@@ -167,21 +175,22 @@ void JoinedText::assign(std::string_view source, std::span<const ByteRange> rang
   }
 }
 
-std::size_t JoinedText::first_ending_after(std::size_t p) const {
-  // Joined ends ascend with the ranges: a binary search over the starts finds the candidate.
+std::size_t JoinedText::range_at(std::size_t p) const {
+  // The last range starting at or before `p` (joined starts ascend with the ranges).
   auto after = std::upper_bound(starts_.begin(), starts_.end(), p);
-  std::size_t k = after == starts_.begin() ? 0 : static_cast<std::size_t>(after - starts_.begin()) - 1;
-  if (k < ranges_.size() && starts_[k] + (ranges_[k].end - ranges_[k].begin) <= p) ++k;
-  return k;
+  return after == starts_.begin() ? 0 : static_cast<std::size_t>(after - starts_.begin()) - 1;
+}
+
+std::size_t JoinedText::first_ending_after(std::size_t p) const {
+  const std::size_t k = range_at(p);
+  return k < ranges_.size() && starts_[k] + length(k) <= p ? k + 1 : k;
 }
 
 std::size_t JoinedText::to_source(std::size_t p) const {
   if (ranges_.empty()) return 0;
-  auto after = std::upper_bound(starts_.begin(), starts_.end(), p);
-  const std::size_t k = after == starts_.begin() ? 0 : static_cast<std::size_t>(after - starts_.begin()) - 1;
-  const std::size_t length = ranges_[k].end - ranges_[k].begin;
+  const std::size_t k = range_at(p);
   // A joint (one past a range's joined end) is reached by no range: it maps to that range's end.
-  return ranges_[k].begin + std::min(p - starts_[k], length);
+  return ranges_[k].begin + std::min(p - starts_[k], length(k));
 }
 
 }  // namespace vedavi::inl

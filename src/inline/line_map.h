@@ -66,6 +66,7 @@ class LineMap {
 
  private:
   std::size_t checked(std::size_t i) const;
+  std::span<LineScope> line_scopes(std::size_t i);
 
   std::string_view source_;
   std::vector<std::string_view> lines_;
@@ -91,14 +92,17 @@ class JoinedText {
   template <class Emit>
   void for_each_part(std::size_t begin, std::size_t end, Emit emit) const {
     for (std::size_t k = first_ending_after(begin); k < ranges_.size() && starts_[k] < end; ++k) {
-      const std::size_t length = ranges_[k].end - ranges_[k].begin;
       const std::size_t from = std::max(begin, starts_[k]);
-      const std::size_t to = std::min(end, starts_[k] + length);
-      if (from < to) emit(ByteRange{ranges_[k].begin + (from - starts_[k]), ranges_[k].begin + (to - starts_[k])});
+      const std::size_t to = std::min(end, starts_[k] + length(k));
+      const std::size_t base = ranges_[k].begin - starts_[k];  // joined to source, in range k
+      if (from < to) emit(ByteRange{base + from, base + to});
     }
   }
 
  private:
+  std::size_t length(std::size_t k) const { return ranges_[k].end - ranges_[k].begin; }
+  // The last range that starts at or before joined offset `p`.
+  std::size_t range_at(std::size_t p) const;
   // The first range whose joined end is past `p`.
   std::size_t first_ending_after(std::size_t p) const;
 

@@ -57,7 +57,8 @@ KindShape shape_of(const InlineEvent& e) {
 }
 
 void clear(std::vector<std::uint8_t>& mask, std::size_t begin, std::size_t end) {
-  std::fill(mask.begin() + static_cast<std::ptrdiff_t>(begin), mask.begin() + static_cast<std::ptrdiff_t>(end), 0);
+  std::fill(mask.begin() + static_cast<std::ptrdiff_t>(begin),
+            mask.begin() + static_cast<std::ptrdiff_t>(end), 0);
 }
 
 // Listing order: start ascending, then end descending, so a container precedes its contents.
@@ -89,8 +90,10 @@ class UnitNodes {
       return;
     }
     InlineData data = reader_.inline_data(entry);
-    if (auto* link = std::get_if<inline_data::Link>(&data); link && link->url_span)
-      link->url_span = ByteRange{joined_.to_source(link->url_span->begin), joined_.to_source(link->url_span->end)};
+    if (auto* link = std::get_if<inline_data::Link>(&data); link && link->url_span) {
+      const ByteRange url = *link->url_span;
+      link->url_span = ByteRange{joined_.to_source(url.begin), joined_.to_source(url.end)};
+    }
     out_.push_back(InlineNode{std::move(data), entry.kind, joined_.to_source(entry.start),
                               joined_.to_source(entry.end), depth});
     open_.push_back(Open{entry.end, entry.is_leaf});
@@ -115,9 +118,10 @@ void add_html_tokens(std::string_view source, const Options& options, const bloc
   for (const ByteRange& range : map.html_ranges(trace.records)) {
     html.assign(source, map.line_pieces(range));
     for (HtmlToken& token : templates::html_tokens(html.text(), options.templates)) {
-      out.push_back(InlineNode{
-          inline_data::Template{std::move(token.syntax), std::move(token.body), std::move(token.name), token.kind},
-          "template_token", html.to_source(token.start), html.to_source(token.end), 0});
+      inline_data::Template data{std::move(token.syntax), std::move(token.body), std::move(token.name),
+                                 token.kind};
+      out.push_back(InlineNode{std::move(data), "template_token", html.to_source(token.start),
+                               html.to_source(token.end), 0});
     }
   }
 }
