@@ -106,18 +106,6 @@ class TestRanges:
         check_ranges(source, native.inlines(source, templates=TEMPLATES))
         check_ranges(source, native.source_nodes(source, templates=TEMPLATES))
 
-    @given(DOCS, LINE_ENDS)
-    def test_line_ends_change_no_text(self, doc, end):
-        # The same document with other line ends lists the same nodes over the same text.
-        source = with_line_ends(doc, end)
-        lf, other = doc.encode(), source.encode()
-        expected = native.inlines(doc)
-        nodes = native.inlines(source)
-        assert [n["type"] for n in nodes] == [n["type"] for n in expected]
-        for a, b in zip(nodes, expected):
-            if a["type"] == "text":
-                assert other[a["start"]:a["end"]] == lf[b["start"]:b["end"]]
-
     @given(DOCS)
     def test_blocks_before_inlines_of_the_same_range(self, doc):
         nodes = native.source_nodes(doc, templates=TEMPLATES)
