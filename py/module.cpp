@@ -13,6 +13,8 @@ namespace vedavi::py {
   FUNCTION(md2vedavi)                          \
   FUNCTION(frontmatter_meta)                   \
   FUNCTION(blocks)                             \
+  FUNCTION(inlines)                            \
+  FUNCTION(source_nodes)                       \
   FUNCTION(anchors)                            \
   VALUE(SCHEMES, make_schemes)                 \
   VALUE(REFTYPES, make_reftypes)               \
@@ -24,6 +26,7 @@ namespace vedavi::py {
   FUNCTION(decode_raw)                         \
   FUNCTION(math_js)                            \
   FUNCTION(dialect_css)                        \
+  FUNCTION(highlight_md)                       \
   VALUE(HeadingNums, make_heading_nums_class)  \
   VALUE(Resolver, make_resolver_class)         \
   FUNCTION(export_html)                        \

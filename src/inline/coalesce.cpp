@@ -100,15 +100,23 @@ Inlines coalesce(Inlines list) {
   return list;
 }
 
-std::vector<InlineEvent> inline_events(std::string_view text, const Options& options,
-                                       const LinkMap& links, const FootnoteLabels& footnotes) {
-  std::vector<InlineEvent> events;
-  const InlineContext ctx{options, links, footnotes, &events};
-  parse_inner(text, ctx);
+void sort_events(std::vector<InlineEvent>& events) {
   std::stable_sort(events.begin(), events.end(), [](const InlineEvent& a, const InlineEvent& b) {
     return a.start != b.start ? a.start < b.start : a.end > b.end;
   });
+}
+
+std::vector<InlineEvent> inline_events(std::string_view text, const InlineContext& ctx) {
+  std::vector<InlineEvent> events;
+  const InlineContext own{ctx.options, ctx.links, ctx.footnotes, &events, ctx.buffers};
+  parse_inner(text, own);
+  sort_events(events);
   return events;
+}
+
+std::vector<InlineEvent> inline_events(std::string_view text, const Options& options,
+                                       const LinkMap& links, const FootnoteLabels& footnotes) {
+  return inline_events(text, InlineContext{options, links, footnotes});
 }
 
 }  // namespace vedavi::inl
