@@ -4,6 +4,7 @@
 #include "block/build.h"
 #include "block/html.h"
 #include "block/scan.h"
+#include "text/scan.h"
 
 namespace vedavi::block {
 
@@ -142,7 +143,7 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
     std::size_t before = html->raw.size();
     rest.append_to(html->raw);
     html->raw.push_back('\n');
-    html->closed = html->raw.find("-->", before) != std::string::npos;
+    html->closed = scan::find_comment_close(html->raw, before).has_value();
     leaf_open = !html->closed;
     return true;
   }
