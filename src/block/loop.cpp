@@ -268,7 +268,10 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
   build::ListItem item;
   item.content_column = m.content_column;
   item.number = m.number;
-  item.source = rest;
+  // The indentation before the marker (spaces only, at most 3) is not part of what a reverted
+  // item shows.
+  const std::size_t marker_start = rest.indent();
+  item.source = rest.from(marker_start).text;
   Rest after = list_item_rest(rest, m);
   // An attribute block for the item, on the whole rest or up to its first "}".
   std::string_view lead = after.trimmed_start();
@@ -291,8 +294,8 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
     after = Rest{0, lead.substr(4)};
   }
   item.content_offset =
-      after.is_blank() ? rest.size()
-                       : rest.pad + static_cast<std::size_t>(after.text.data() - rest.text.data());
+      after.is_blank() ? item.source.size()
+                       : static_cast<std::size_t>(after.text.data() - item.source.data());
   push(open_node(std::move(item)));
   rest = after;
 }
