@@ -90,10 +90,10 @@ std::optional<Inline> InlineScanner::cross_reference(std::string_view bracket_te
   return Inline(std::move(span));
 }
 
-void InlineScanner::note_autolink(std::size_t node, bool bare) {
+void InlineScanner::note_autolink(std::size_t node, bool bare, std::size_t event) {
   // Only an open bracket can later become a link around it.
   if (brackets_.empty()) return;
-  bracketed_autolinks_.push_back(AutolinkRecord{node, bare});
+  bracketed_autolinks_.push_back(AutolinkRecord{node, event, bare});
 }
 
 void InlineScanner::drop_autolinks_from(std::size_t node) {
@@ -122,13 +122,31 @@ void InlineScanner::unlink_bare_autolinks(std::size_t opener_node, Inlines& chil
     }
     Inline& item = (*level.list)[level.next++];
     if (auto* link = item.get_if<Inline::Autolink>()) {
-      if (record->bare) item = Inline(Inline::Text{inline_text(link->text)});
+      if (record->bare) {
+        item = Inline(Inline::Text{inline_text(link->text)});
+        if (record->event != kNoNode) unlinked_events_.push_back(record->event);
+      }
       ++record;
     } else if (Inlines* inner = item.children()) {
       levels.push_back(Level{inner, 0});
     }
   }
   bracketed_autolinks_.erase(first, bracketed_autolinks_.end());
+}
+
+void InlineScanner::drop_unlinked_events() {
+  if (unlinked_events_.empty()) return;
+  std::sort(unlinked_events_.begin(), unlinked_events_.end());
+  std::vector<InlineEvent>& events = *ctx_.events;
+  std::size_t kept = unlinked_events_.front();
+  for (std::size_t i = kept, k = 0; i < events.size(); ++i) {
+    if (k < unlinked_events_.size() && unlinked_events_[k] == i) {
+      ++k;
+      continue;
+    }
+    events[kept++] = events[i];
+  }
+  events.resize(kept);
 }
 
 void InlineScanner::finish_bracket(const BracketOpener& top, Inline&& made, bool is_link) {

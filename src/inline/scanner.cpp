@@ -196,6 +196,7 @@ Inlines InlineScanner::run() {
   }
   flush_text();
   process_delimiters(0);
+  drop_unlinked_events();
   std::size_t live = 0;
   for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) ++live;
   Inlines out;
@@ -453,7 +454,8 @@ bool InlineScanner::try_bare_autolink() {
   if (!match) return false;
   flush_text();
   emit(InlineEventKind::Autolink, p_, match->end);
-  note_autolink(push_node(std::move(match->inline_)), true);
+  const std::size_t event = events_enabled_ ? ctx_.events->size() - 1 : kNoNode;
+  note_autolink(push_node(std::move(match->inline_)), true, event);
   p_ = match->end;
   return true;
 }

@@ -60,5 +60,17 @@ TEST(BareLinkBrackets, LinkTextHoldsNoBareLink) {
   for (const Case& c : cases) EXPECT_EQ(parse(c.input), c.expected) << "input: " << c.input;
 }
 
+TEST(BareLinkBrackets, UnlinkedAddressesLeaveNoEvent) {
+  const test::Parser parse = bare_link_parser();
+  auto autolink_events = [&](std::string_view text) {
+    std::size_t n = 0;
+    for (const InlineEvent& e : parse.events(text)) n += e.kind == InlineEventKind::Autolink;
+    return n;
+  };
+  EXPECT_EQ(autolink_events("[x https://a.io b@x.io](/u) https://b.io"), 1u);
+  EXPECT_EQ(autolink_events("[<https://a.io> b@x.io](/u)"), 1u);
+  EXPECT_EQ(autolink_events("[https://a.io]{.c}"), 1u);
+}
+
 }  // namespace
 }  // namespace vedavi
