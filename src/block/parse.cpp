@@ -82,7 +82,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       joined += line::trim(src[pending.lines[k]]);
     }
     BlockSpan span = BlockSpan::of("paragraph", pending.lines.front(), pending.lines.back() + 1);
-    drafts.push_back(Draft{std::move(span), draft::Paragraph{{}, std::move(joined), pending.lines.front()}});
+    drafts.push_back(Draft{std::move(span), draft::Paragraph{{}, std::move(joined), pending.lines.front(), {}}});
     pending.reset();
   };
 

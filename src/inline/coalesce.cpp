@@ -41,16 +41,29 @@ void merge_texts(Inlines& list) {
 }
 
 // The children of a strong without attributes, with the children of its strong children without
-// attributes put in their place. Those were finished first, so they hold no such strong.
+// attributes put in their place, and theirs in turn: a whole chain of such strongs, each directly
+// inside the last, is flattened at once from its outermost strong. Flattening each level into the
+// next would copy the growing content once per level.
 void flatten_strong(Inlines& children) {
   if (std::none_of(children.begin(), children.end(), is_plain_strong)) return;
   Inlines out;
   out.reserve(children.size());
-  for (Inline& child : children) {
+  struct Level {
+    Inlines* list;
+    std::size_t next;
+  };
+  std::vector<Level> levels{{&children, 0}};
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.next == level.list->size()) {
+      levels.pop_back();
+      continue;
+    }
+    Inline& child = (*level.list)[level.next++];
     if (is_plain_strong(child)) {
-      for (Inline& grandchild : *child.children()) out.push_back(std::move(grandchild));
+      levels.push_back(Level{child.children(), 0});
     } else {
-      out.push_back(std::move(child));
+      push_coalesced(out, std::move(child));
     }
   }
   children = std::move(out);
@@ -93,8 +106,15 @@ Inlines coalesce(Inlines list) {
         stack.push_back(Frame{item.children(), 0, &item});
       continue;
     }
-    if (frame.owner && is_plain_strong(*frame.owner)) flatten_strong(*frame.list);
-    merge_texts(*frame.list);
+    const bool in_plain_strong = frame.owner && is_plain_strong(*frame.owner);
+    // A strong directly inside another is flattened with the outermost one of its chain.
+    const bool flattened_later =
+        in_plain_strong && stack.size() >= 2 && stack[stack.size() - 2].owner &&
+        is_plain_strong(*stack[stack.size() - 2].owner);
+    if (!flattened_later) {
+      if (in_plain_strong) flatten_strong(*frame.list);
+      merge_texts(*frame.list);
+    }
     stack.pop_back();
   }
   return list;
