@@ -4,6 +4,7 @@
 #include "inline/parse.h"
 #include "inline/scanner.h"
 #include "model/line.h"
+#include "text/scan.h"
 #include "text/utf8.h"
 
 namespace vedavi::highlight {
@@ -104,9 +105,8 @@ void add_html_comments(std::string_view text, const block::Trace& trace, const i
   for (const inl::ByteRange& region : map.html_ranges(trace.records)) {
     const std::string_view html = text.substr(region.begin, region.end - region.begin);
     for (std::size_t at = html.find("<!--"); at != std::string_view::npos; at = html.find("<!--", at)) {
-      // Searched from the opener itself, so "<!-->" and "<!--->" close at once.
-      const std::size_t close = html.find("-->", at);
-      const std::size_t end = close == std::string_view::npos ? html.size() : close + 3;
+      // Ends where an HTML5 tokenizer ends it ("-->", "--!>", "<!-->", "<!--->"), as the parser does.
+      const std::size_t end = scan::html_comment_end(html, at).value_or(html.size());
       out.push_back(ClassedRange{region.begin + at, region.begin + end, "comment"});
       at = end;
     }

@@ -43,6 +43,7 @@ TEST(Highlight, RangesOfEachRecord) {
       {"{: .c}\n[d]: /u\n", "<attribute>{: .c}</>\n<markup-link-url>[d]: /u</>\n"},
       {"<div>\n<!-- a\nb", "&lt;div&gt;\n<comment>&lt;!-- a\nb</>"},
       {"<!---->x<!-->", "<comment>&lt;!----&gt;</>x<comment>&lt;!--&gt;</>"},
+      {"<!-- a --!>b -->", "<comment>&lt;!-- a --!&gt;</>b --&gt;"},
       {"a < b & \"c\"", "a &lt; b &amp; \"c\""},
       {"a\r\nb\rc", "a\nb\nc"},
   };
