@@ -1,6 +1,7 @@
 // Conversions of arguments and results that need no template.
 #include "convert.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vedavi::py {
@@ -80,12 +81,15 @@ void check_sequence(Borrowed obj) {
 }
 
 std::size_t size_hint(Borrowed container) {
+  // A hint only: a __len__ may claim anything, and reserving what it claims must not fail the
+  // call; the vectors grow past the cap as the items come.
+  constexpr std::size_t kMaxHint = std::size_t(1) << 16;
   const Py_ssize_t size = PyObject_Size(container.get());
   if (size < 0) {
     PyErr_Clear();
     return 0;
   }
-  return std::size_t(size);
+  return std::min(std::size_t(size), kMaxHint);
 }
 
 void check_set(Borrowed obj) {
