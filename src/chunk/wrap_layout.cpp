@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "block/scan.h"
+#include "block/table.h"
 #include "chunk/stages.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
@@ -87,34 +88,95 @@ std::uint64_t display_width(std::string_view text, std::uint64_t column) {
   return column;
 }
 
-bool breaking_before_is_refused(std::string_view candidate) {
-  if (block::starts_block(candidate) || block::list_interrupts_paragraph(candidate) ||
-      block::def_marker(candidate))
-    return true;
-  const std::string_view t = unicode::trim(candidate);
+namespace {
+
+bool is_attribute_line_shape(std::string_view line) {
+  const std::string_view t = unicode::trim(line);
   return t.starts_with("{:") && t.ends_with("}");
 }
 
+}  // namespace
+
+bool breaking_before_is_refused(std::string_view candidate) {
+  return block::starts_block(candidate) || block::list_interrupts_paragraph(candidate) ||
+         block::def_marker(candidate) || is_attribute_line_shape(candidate);
+}
+
+// Some blocks are made by what a line holds as a whole: a thematic break ("---"), an attribute
+// line ("{:" ... "}"), a math block opener ("\\[", "$$"), and a code fence, whose backtick info
+// must hold no backtick. A paragraph line cut short after "---", "}", "$$" or a fence run (before
+// "`code`") would become one, and the paragraph would lose its text.
+// Below another line of the paragraph, a delimiter row ("|---|---|") would make that line a
+// table's head.
+bool ending_line_is_refused(std::string_view content, bool is_continuation) {
+  const std::string_view t = unicode::trim(content);
+  return content == "---" || t == "\\[" || t == "$$" || is_attribute_line_shape(content) ||
+         t.starts_with("```") || t.starts_with("~~~") ||
+         (is_continuation && block::delimiter_row(content));
+}
+
+// Besides, a backslash ending a line is a hard break: breaking after a token that ends in one
+// would add a break the text did not have.
+bool opens_block(std::string_view content) {
+  if (block::starts_block(content) || block::def_marker(content) ||
+      ending_line_is_refused(content, false))
+    return true;
+  const auto marker = block::list_marker(content);
+  return marker && !unicode::trim(content.substr(marker->marker_end)).empty();
+}
+
+// The parser trims a line's leading white space, no-break spaces included: a token that starts
+// with one must not start a line, or it would lose that character.
+bool starts_with_white_space(std::string_view token) {
+  return !token.empty() && unicode::is_white_space(utf8::decode(token, 0).cp);
+}
+
+bool breaking_after_is_refused(std::string_view content, bool is_continuation) {
+  return content.ends_with('\\') || ending_line_is_refused(content, is_continuation);
+}
+
+namespace {
+
+// `tokens[k]` followed by one space and the next token, when there is one: what a line starting at
+// token k would start with.
+void line_start_at(const Tokens& tokens, std::size_t k, std::string& candidate) {
+  candidate.assign(tokens[k]);
+  if (k + 1 < tokens.size()) {
+    candidate += ' ';
+    candidate += tokens[k + 1];
+  }
+}
+
+}  // namespace
+
 void lay_out(const Tokens& tokens, Layout& layout, std::vector<std::string>& lines) {
-  std::string line(layout.has_line ? layout.prefix : layout.lead);
+  std::string candidate;
+  bool is_continuation = layout.has_line;
+  if (is_continuation) {
+    // After a hard break the segment starts a line of its own, whatever it starts with; it must
+    // not start what a line of the text did not ("-" and "[^n]" joined to "- [^n]").
+    line_start_at(tokens, 0, candidate);
+    if (breaking_before_is_refused(candidate)) layout.is_unsafe = true;
+  }
+  std::string line(is_continuation ? layout.prefix : layout.lead);
+  std::size_t content_begin = line.size();
   std::uint64_t column = display_width(line);
   const std::uint64_t prefix_width = display_width(layout.prefix);
   layout.has_line = true;
   line += tokens[0];
   column += display_width(tokens[0]);
-  std::string candidate;
   for (std::size_t k = 1; k < tokens.size(); ++k) {
     const std::string_view token = tokens[k];
     const std::uint64_t w = display_width(token);
     if (layout.width && Wide(column) + 1 + w > *layout.width) {
-      candidate.assign(token);
-      if (k + 1 < tokens.size()) {
-        candidate += ' ';
-        candidate += tokens[k + 1];
-      }
-      if (!breaking_before_is_refused(candidate)) {
+      line_start_at(tokens, k, candidate);
+      const std::string_view content = std::string_view(line).substr(content_begin);
+      if (!breaking_before_is_refused(candidate) && !starts_with_white_space(token) &&
+          !breaking_after_is_refused(content, is_continuation)) {
         lines.push_back(std::move(line));
         line.assign(layout.prefix);
+        content_begin = line.size();
+        is_continuation = true;
         line += token;
         column = prefix_width + w;
         continue;
@@ -124,6 +186,8 @@ void lay_out(const Tokens& tokens, Layout& layout, std::vector<std::string>& lin
     line += token;
     column += 1 + w;
   }
+  if (ending_line_is_refused(std::string_view(line).substr(content_begin), is_continuation))
+    layout.is_unsafe = true;
   lines.push_back(std::move(line));
 }
 

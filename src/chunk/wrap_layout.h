@@ -39,12 +39,23 @@ std::uint64_t display_width(std::string_view text, std::uint64_t column = 0);
 // Whether a line starting with `candidate` would start a block or an attribute line, so that a
 // paragraph line must not break before it.
 bool breaking_before_is_refused(std::string_view candidate);
+// Whether a line holding `content` (after its markers) would be read as a block of its own;
+// `is_continuation` when it is not the paragraph's first line.
+bool ending_line_is_refused(std::string_view content, bool is_continuation);
+// Whether a paragraph's first line holding `content` would rather open another block (a list
+// item of any number among them): "-" followed by "1." on the next line is text, "- 1." a list.
+bool opens_block(std::string_view content);
+// Whether a break after `content` would change the text: that, or a hard break.
+bool breaking_after_is_refused(std::string_view content, bool is_continuation);
 
 struct Layout {
   std::string_view lead;    // the first line's own markers and indentation
   std::string_view prefix;  // what continuation lines start with
   std::optional<std::uint64_t> width;
   bool has_line = false;    // whether the region has produced a line yet
+  // Set when a segment's last line alone would read as a block (a paragraph line "---  " trimmed
+  // to "---"): the region must then stay as it is.
+  bool is_unsafe = false;
 };
 
 // Appends the lines of one segment's tokens (at least one) to `lines`.
