@@ -149,5 +149,13 @@ TEST(BlockChunkers, ManyHeadingsStayLinear) {
   EXPECT_GT(greedy.size(), 100u);
 }
 
+TEST(Chunkers, ATenMegabyteParagraphIsOneChunk) {
+  std::string md;
+  while (md.size() < (10u << 20)) md += "lorem ipsum dolor sit amet ";
+  EXPECT_EQ(md_chunks_structural(md, 700), (std::vector<MdChunk>{{md, true, 0}}));
+  EXPECT_EQ(md_chunks_greedy(md, 700, 200), (std::vector<MdChunk>{{md, true, 0}}));
+  EXPECT_EQ(md_chunks(md, 700), (std::vector<MdChunk>{{md, true, 0}}));
+}
+
 }  // namespace
 }  // namespace vedavi::chunk
