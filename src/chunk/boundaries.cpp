@@ -6,6 +6,7 @@
 #include "block/parse.h"
 #include "block/trace.h"
 #include "chunk/chunk.h"
+#include "chunk/options.h"
 #include "text/unicode.h"
 
 namespace vedavi::chunk {
@@ -31,18 +32,6 @@ std::vector<std::uint64_t> Boundaries::cumulative_words() const {
 }
 
 namespace {
-
-Options chunk_options() {
-  Options o;
-  o.max_block_depth = 128;
-  o.max_link_paren_depth = 32;
-  o.bare_autolinks = true;
-  o.implicit_figures = false;
-  o.nested = false;
-  o.frontmatter = true;
-  o.math = MathMode::Brackets;
-  return o;
-}
 
 // The parser ends a line at a lone "\r" as well as at "\n"; a copy with lone "\r" turned into
 // "\n" has the same bytes at the same offsets and lines that split at "\n" alone.
@@ -120,7 +109,7 @@ Boundaries boundaries(std::string_view md) {
   const std::string copy = has_lone_cr ? with_lone_cr_as_lf(md) : std::string();
   const std::string_view lines_text = has_lone_cr ? std::string_view(copy) : md;
   const std::vector<block::BlockSpan> spans =
-      block::into_spans(block::parse_source(lines_text, chunk_options(), 1).trace, false);
+      block::into_spans(block::parse_source(lines_text, parse_options(), 1).trace, false);
 
   const std::vector<std::size_t> starts = line_starts(lines_text);
   auto line_start = [&](std::size_t line) { return line < starts.size() ? starts[line] : md.size(); };

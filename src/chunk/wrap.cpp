@@ -9,21 +9,12 @@
 #include "block/parse.h"
 #include "block/trace.h"
 #include "model/link_ref.h"
+#include "chunk/options.h"
 #include "chunk/wrap_layout.h"
 #include "text/unicode.h"
 
 namespace vedavi::chunk {
 namespace {
-
-Options wrap_options() {
-  Options o;
-  o.max_block_depth = 128;
-  o.max_link_paren_depth = 32;
-  o.bare_autolinks = true;
-  o.frontmatter = true;
-  o.math = MathMode::Brackets;
-  return o;
-}
 
 // "\r\n" and then a lone "\r" become "\n".
 std::string normalize_line_ends(std::string_view md) {
@@ -97,7 +88,7 @@ class Rewrapper {
  public:
   Rewrapper(const block::Parsed& parsed, std::vector<std::string_view> lines,
             std::optional<std::uint64_t> width)
-      : parsed_(parsed), lines_(std::move(lines)), width_(width), options_(wrap_options()),
+      : parsed_(parsed), lines_(std::move(lines)), width_(width), options_(parse_options()),
         scope_{options_, parsed.link_defs, parsed.footnote_labels} {}
 
   std::string_view content(std::size_t line) const {
@@ -201,7 +192,7 @@ std::string assemble(const std::vector<std::string_view>& lines, const std::vect
 
 // Whether `text` parses into blocks of the same kinds at the same depths, in the same order.
 bool has_same_blocks(const std::vector<block::BlockSpan>& before, std::string_view text) {
-  const std::vector<block::BlockSpan> after = block::parse_source(text, wrap_options(), 1).trace.spans;
+  const std::vector<block::BlockSpan> after = block::parse_source(text, parse_options(), 1).trace.spans;
   return std::equal(before.begin(), before.end(), after.begin(), after.end(),
                     [](const block::BlockSpan& a, const block::BlockSpan& b) {
                       return a.kind == b.kind && a.depth == b.depth;
@@ -215,7 +206,7 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
   const bool has_crlf = md.find("\r\n") != std::string_view::npos;
   const std::string text = normalize_line_ends(md);
   const bool ends_with_newline = !text.empty() && text.back() == '\n';
-  const block::Parsed parsed = block::parse_source(text, wrap_options(), 3);
+  const block::Parsed parsed = block::parse_source(text, parse_options(), 3);
   const Rewrapper rewrapper(parsed, split_lines(text), width);
   const std::vector<std::string_view>& lines = rewrapper.lines();
 

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "block/parse.h"
+#include "chunk/options.h"
 #include "chunk/wrap.h"
 #include "render/renderer.h"
 
@@ -96,12 +97,7 @@ std::string normalized(std::string_view md) {
 std::vector<std::string> kept_blocks(std::string_view source) {
   const std::string normal = normalized(source);
   const std::string_view md = normal;
-  Options o;
-  o.max_block_depth = 128;
-  o.max_link_paren_depth = 32;
-  o.bare_autolinks = true;
-  o.frontmatter = true;
-  o.math = MathMode::Brackets;
+  const Options o = parse_options();
   const auto spans = block::parse_source(md, o, 1).trace.spans;
   std::vector<std::string_view> lines;
   for (std::size_t b = 0; b <= normal.size();) {
@@ -126,12 +122,7 @@ std::vector<std::string> kept_blocks(std::string_view source) {
 // The rendered document with every run of white space made one space, and none next to a tag
 // (the parser keeps a paragraph's trailing tab, which wrapping trims).
 std::string rendered(std::string_view md) {
-  Options o;
-  o.max_block_depth = 128;
-  o.max_link_paren_depth = 32;
-  o.bare_autolinks = true;
-  o.frontmatter = true;
-  o.math = MathMode::Brackets;
+  const Options o = parse_options();
   const std::string html = render_document(parse(md, o));
   std::string out;
   for (char c : html) {
