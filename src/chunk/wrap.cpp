@@ -224,7 +224,7 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
   }
 
   std::string out = assemble(lines, filled, ends_with_newline, "\n");
-  if (!has_same_blocks(parsed.trace.spans, out)) {
+  if (!filled.empty() && !has_same_blocks(parsed.trace.spans, out)) {
     // The paragraph tests above cannot foresee every way the containers around a paragraph read
     // its new lines; the text is then returned with its line ends only.
     filled.clear();
