@@ -115,8 +115,6 @@ bool ending_line_is_refused(std::string_view content, bool is_continuation) {
          (is_continuation && block::delimiter_row(content));
 }
 
-// Besides, a backslash ending a line is a hard break: breaking after a token that ends in one
-// would add a break the text did not have.
 bool opens_block(std::string_view content) {
   if (block::starts_block(content) || block::def_marker(content) ||
       ending_line_is_refused(content, false))
@@ -125,17 +123,19 @@ bool opens_block(std::string_view content) {
   return marker && !unicode::trim(content.substr(marker->marker_end)).empty();
 }
 
-// The parser trims a line's leading white space, no-break spaces included: a token that starts
-// with one must not start a line, or it would lose that character.
-bool starts_with_white_space(std::string_view token) {
-  return !token.empty() && unicode::is_white_space(utf8::decode(token, 0).cp);
-}
-
+// Besides, a backslash ending a line is a hard break: breaking after a token that ends in one
+// would add a break the text did not have.
 bool breaking_after_is_refused(std::string_view content, bool is_continuation) {
   return content.ends_with('\\') || ending_line_is_refused(content, is_continuation);
 }
 
 namespace {
+
+// The parser trims a line's leading white space, no-break spaces included: a token that starts
+// with one must not start a line, or it would lose that character.
+bool starts_with_white_space(std::string_view token) {
+  return !token.empty() && unicode::is_white_space(utf8::decode(token, 0).cp);
+}
 
 // `tokens[k]` followed by one space and the next token, when there is one: what a line starting at
 // token k would start with.

@@ -118,8 +118,6 @@ class TestThreads:
     @pytest.mark.parametrize(
         "work",
         [
-            lambda text: native.md_chunks(text, 50),
-            lambda text: native.md_chunks_structural(text, 50),
             lambda text: native.md_chunks_greedy(text, 50, 20),
             lambda text: native.md_chunks_structural_batch([text, text], 50),
             lambda text: native.wrap_md(text, 40),

@@ -22,12 +22,6 @@ TEST(InitialStart, FirstNonBlankLineDecides) {
   for (const auto& c : cases) EXPECT_EQ(initial_start(c.text), c.expected) << c.text;
 }
 
-TEST(Words, RunsOfNonWhiteSpace) {
-  EXPECT_EQ(words(""), 0u);
-  EXPECT_EQ(words(" a  b\n\tc "), 3u);
-  EXPECT_EQ(words("a\xC2\xA0" "b\xE3\x80\x80" "c"), 3u);  // no-break and ideographic spaces
-}
-
 TEST(Stages, MaximaOfTarget700) {
   const auto s = stages(700);
   EXPECT_EQ(s[0].max_words, 525u);
