@@ -12,6 +12,11 @@ namespace vedavi::py {
 #define VEDAVI_NATIVE_MEMBERS(FUNCTION, VALUE) \
   FUNCTION(md2vedavi)                          \
   FUNCTION(frontmatter_meta)                   \
+  FUNCTION(wrap_md)                            \
+  FUNCTION(md_chunks)                          \
+  FUNCTION(md_chunks_greedy)                   \
+  FUNCTION(md_chunks_structural)               \
+  FUNCTION(md_chunks_structural_batch)         \
   FUNCTION(blocks)                             \
   FUNCTION(inlines)                            \
   FUNCTION(source_nodes)                       \
