@@ -31,9 +31,17 @@ class CallbackWalk {
   // `key` caches the str of `name` for the walk.
   Ref lookup(Ref& key, std::string_view name) {
     if (!key) key = new_str(name);
+#if PY_VERSION_HEX >= 0x030D0000
+    // A strong reference straight from the dict: without the GIL another thread may change the
+    // dict between a borrowed lookup and its increment.
+    PyObject* found = nullptr;
+    if (PyDict_GetItemRef(callbacks_.get(), key.get(), &found) < 0) throw_error_already_set();
+    return Ref::steal(found);
+#else
     PyObject* found = PyDict_GetItemWithError(callbacks_.get(), key.get());
     if (found == nullptr && PyErr_Occurred()) throw_error_already_set();
     return Ref::borrow(found);
+#endif
   }
   // None keeps the node; a str replaces it.
   std::optional<std::string> call(const Ref& callback, const Ref& node, std::string_view html);

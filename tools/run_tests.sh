@@ -15,6 +15,7 @@ ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
 bash tools/run_tsan.sh
 bash tools/run_fuzz.sh
+bash tools/check_py313.sh
 
 python3 -m pip install -q --disable-pip-version-check --no-build-isolation \
   -C cmake.define.VEDAVI_FAULT_INJECTION=ON .
