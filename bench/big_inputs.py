@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Peak memory and time of every whole-document member on big inputs (10 MB and 100 MB).
 
-    python3 bench/big_inputs.py [--sizes 10,100] [MEMBER ...]
+    python3 bench/big_inputs.py [--sizes 10,100] [--md FILE] [MEMBER ...]
 
 Each (member, size) runs in a process of its own, one after another, so that a peak is the
 member's alone: the input is built first (by repetition, which allocates nothing beyond the input
-itself), then the member is called once. "peak" is the process's resident high-water mark during
+itself), then the member is called once. The md input repeats a dense sample that touches most
+constructs (the worst case for the size of the tree), or the file given with --md (prose, such as
+the CommonMark spec text beside the repository, gives a truer picture of ordinary documents); the
+VEDAVI input repeats the sample's VEDAVI. "peak" is the process's resident high-water mark during
 the call less its resident size just before it; "x input" is that over the input's size in bytes.
 Members the module does not have yet are skipped. Uses whichever vedavi is importable.
 """
@@ -44,20 +47,22 @@ def resident():
         return int(statm.read().split()[1]) * resource.getpagesize()
 
 
-def build_input(kind, megabytes):
+def build_input(kind, megabytes, md_file):
     import member_calls
 
     unit = member_calls.RICH_MD if kind != "wiki" else member_calls.WIKI
+    if kind == "md" and md_file:
+        unit = Path(md_file).read_text(encoding="utf-8")
     if kind == "vedavi":
         unit = member_calls.native.md2vedavi(unit)[0]
     return unit * (megabytes * 1_000_000 // len(unit.encode()) + 1)
 
 
-def run_one(member, megabytes):
+def run_one(member, megabytes, md_file):
     import vedavi._native as native
 
     kind, call = MEMBERS[member]
-    text = build_input(kind, megabytes)
+    text = build_input(kind, megabytes, md_file)
     before = resident()
     start = time.perf_counter()
     call(native, text)
@@ -71,11 +76,12 @@ def run_one(member, megabytes):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--sizes", default="10,100")
+    parser.add_argument("--md", default="")
     parser.add_argument("--one", nargs=2, help=argparse.SUPPRESS)
     parser.add_argument("members", nargs="*")
     args = parser.parse_args()
     if args.one:
-        run_one(args.one[0], int(args.one[1]))
+        run_one(args.one[0], int(args.one[1]), args.md)
         return
     import vedavi._native as native
 
@@ -83,7 +89,8 @@ def main():
     print(f"{'member':<22}{'input':>8}{'peak MB':>10}{'x input':>9}{'seconds':>9}")
     for member in members:
         for megabytes in map(int, args.sizes.split(",")):
-            done = subprocess.run([sys.executable, __file__, "--one", member, str(megabytes)],
+            done = subprocess.run([sys.executable, __file__, "--md", args.md, "--one", member,
+                                   str(megabytes)],
                                   capture_output=True, text=True)
             if done.returncode != 0:
                 print(f"{member:<22}{megabytes:>6}MB  failed: {done.stderr.strip().splitlines()[-1:]}")

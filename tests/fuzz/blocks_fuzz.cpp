@@ -17,15 +17,7 @@ namespace {
 // The source's lines as the block parser sees them: "\r\n" and "\r" read as "\n", and a last
 // line without a line end counts.
 std::vector<std::string> source_lines(std::string_view src) {
-  std::string text;
-  for (std::size_t i = 0; i < src.size(); ++i) {
-    if (src[i] != '\r') {
-      text += src[i];
-      continue;
-    }
-    text += '\n';
-    if (i + 1 < src.size() && src[i + 1] == '\n') ++i;
-  }
+  const std::string text = fuzz::normalised_line_ends(src);
   std::vector<std::string> lines;
   for (std::size_t begin = 0; begin < text.size();) {
     const std::size_t end = std::min(text.find('\n', begin), text.size());

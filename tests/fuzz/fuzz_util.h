@@ -99,6 +99,21 @@ inline void require_range(std::string_view src, std::size_t begin, std::size_t e
   require(is_char_boundary(src, begin) && is_char_boundary(src, end), what);
 }
 
+// `src` with "\r\n" and lone "\r" read as "\n", as every md entry reads line ends.
+inline std::string normalised_line_ends(std::string_view src) {
+  std::string text;
+  text.reserve(src.size());
+  for (std::size_t i = 0; i < src.size(); ++i) {
+    if (src[i] != '\r') {
+      text += src[i];
+      continue;
+    }
+    text += '\n';
+    if (i + 1 < src.size() && src[i + 1] == '\n') ++i;
+  }
+  return text;
+}
+
 // One fuzz input: the first byte picks options, the rest is the text.
 struct Input {
   std::uint8_t knobs = 0;

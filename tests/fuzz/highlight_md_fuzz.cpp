@@ -9,19 +9,6 @@
 
 namespace {
 
-std::string normalised_line_ends(std::string_view src) {
-  std::string text;
-  for (std::size_t i = 0; i < src.size(); ++i) {
-    if (src[i] != '\r') {
-      text += src[i];
-      continue;
-    }
-    text += '\n';
-    if (i + 1 < src.size() && src[i + 1] == '\n') ++i;
-  }
-  return text;
-}
-
 // The character an escape at the start of `rest` stands for, and the escape's length.
 std::optional<std::pair<char, std::size_t>> unescape(std::string_view rest) {
   for (const auto& [escape, c] : {std::pair{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'},
@@ -72,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vedavi::fuzz::require_utf8(html, "highlight_md output is valid UTF-8");
   vedavi::fuzz::require(vedavi::highlight::highlight_md(input.text, prefix) == html,
                         "highlighting twice gives the same bytes");
-  vedavi::fuzz::require(normalised_line_ends(text_of(html, prefix)) == normalised_line_ends(input.text),
+  vedavi::fuzz::require(vedavi::fuzz::normalised_line_ends(text_of(html, prefix)) ==
+                            vedavi::fuzz::normalised_line_ends(input.text),
                         "highlighting keeps the source's text");
   return 0;
 }
