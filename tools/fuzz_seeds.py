@@ -78,7 +78,13 @@ def words_seeds(strings):
     yield from (s for s in strings if "\n" in s or " " in s)
 
 
-KINDS = {"md": md_seeds, "html": html_seeds, "raw": raw_seeds, "words": words_seeds}
+def wiki_seeds(strings):
+    yield "== Head ==\n'''bold''' ''it'' [[Link|text]] {{tmpl|a=1}}\n* item\n# one\n{|\n| a || b\n|}\n"
+    yield from (s for s in strings if any(mark in s for mark in ("[[", "''", "{{", "{|", "==")))
+
+
+KINDS = {"md": md_seeds, "html": html_seeds, "raw": raw_seeds, "words": words_seeds,
+         "wiki": wiki_seeds}
 
 
 def main(out_dir):
