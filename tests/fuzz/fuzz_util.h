@@ -4,7 +4,7 @@
 // libFuzzer reports as a crash with the input that caused it.
 //
 // A harness is one file, tests/fuzz/<member>_fuzz.cpp, whose first line names its seed kind
-// ("// seeds: md", "html", "raw" or "words"; see tools/fuzz_seeds.py). The build picks it up by
+// ("// seeds: md"; the kinds are md, html, raw, words and wiki, see tools/fuzz_seeds.py). The build picks it up by
 // its name.
 #pragma once
 

@@ -2,7 +2,6 @@
 // The HTML5 engine on its own: a whole document, or a fragment in a context element the knob byte
 // picks, builds a tree whose links agree both ways and serialises as valid UTF-8, the same bytes
 // each time.
-#include "fast5ever/serialize.h"
 #include "fast5ever/sink.h"
 #include "fuzz_util.h"
 #include "html5/parse.h"
