@@ -4,8 +4,8 @@
 // libFuzzer reports as a crash with the input that caused it.
 //
 // A harness is one file, tests/fuzz/<member>_fuzz.cpp, whose first line names its seed kind
-// ("// seeds: md"; the kinds are md, html, raw, words and wiki, see tools/fuzz_seeds.py). The build picks it up by
-// its name.
+// ("// seeds: md"; the kinds are md, html, raw, words and wiki, see tools/fuzz_seeds.py). The
+// build picks it up by its name.
 #pragma once
 
 #include <cstddef>
