@@ -3,6 +3,7 @@ below it (when they keep their nodes): defaults are built from the HTML already 
 nodes below, never from a different rendering."""
 
 import pytest
+from hypothesis import given, settings, strategies as st
 
 import vedavi._native as native
 
@@ -28,6 +29,20 @@ def test_default_html_is_the_same_with_more_callbacks(kind):
     full = native.md2vedavi(DOC, implicit_figures=True, callbacks=offered(KINDS, together))
     assert plain == full
     assert alone and alone == [entry for entry in together if entry[0] == kind]
+
+
+PIECES = ["[", "]{.c}", "*", "**", "`", "^[", "]", "[^f]", "x", " ", "\n", "- ", "> ", "| a |",
+          "<b>", "~~", "==", "\\(x\\)", "[l](/u)", "![i](p.png)", "\n\n[^f]: y *z*\n"]
+
+
+@settings(max_examples=150, deadline=None)
+@given(st.lists(st.sampled_from(PIECES), max_size=40).map("".join))
+def test_defaults_never_depend_on_other_callbacks(source):
+    for kind in ("span", "emph", "note", "paragraph"):
+        alone, together = [], []
+        native.md2vedavi(source, callbacks=offered([kind], alone))
+        native.md2vedavi(source, callbacks=offered(KINDS, together))
+        assert alone == [entry for entry in together if entry[0] == kind]
 
 
 def test_deep_spans_hand_over_each_subtree():
