@@ -13,9 +13,7 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=O
 cmake --build build/sanitize -j "$jobs"
 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
-bash tools/run_tsan.sh
-bash tools/run_fuzz.sh
-bash tools/check_py313.sh
+bash tools/run_hardening.sh
 
 python3 -m pip install -q --disable-pip-version-check --no-build-isolation \
   -C cmake.define.VEDAVI_FAULT_INJECTION=ON .
