@@ -16,14 +16,13 @@ namespace {
 std::string normalise_line_ends(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') {
-      out += text[i];
-      continue;
-    }
+  std::size_t begin = 0;
+  for (std::size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', begin)) {
+    out.append(text, begin, cr - begin);
     out += '\n';
-    if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    begin = cr + 1 < text.size() && text[cr + 1] == '\n' ? cr + 2 : cr + 1;
   }
+  out.append(text, begin);
   return out;
 }
 
@@ -63,6 +62,13 @@ std::optional<std::size_t> construct_end(Source& source, std::size_t pos) {
   return *closer + size;
 }
 
+// Bytes where a logical line may end or a construct that spans line feeds may begin.
+constexpr std::array<bool, 256> kLineStops = [] {
+  std::array<bool, 256> stops{};
+  for (unsigned char c : std::string_view("\n<{[")) stops[c] = true;
+  return stops;
+}();
+
 // Lines end at line feeds outside comments, references, math, nowiki and balanced braces.
 std::vector<Range> logical_lines(Source& source) {
   std::vector<Range> lines;
@@ -76,6 +82,7 @@ std::vector<Range> logical_lines(Source& source) {
       line_begin = ++pos;
     } else if (c != '<' && c != '{' && c != '[') {
       ++pos;
+      while (pos < text.size() && !kLineStops[static_cast<unsigned char>(text[pos])]) ++pos;
     } else if (auto end = construct_end(source, pos)) {
       pos = *end;
     } else {

@@ -44,12 +44,17 @@ namespace document {
 
 void push_text(Inlines& inlines, std::string_view text) {
   if (text.empty()) return;
-  const std::string decoded = entity::decode_entities(text);
+  std::string with_references;
+  if (text.find('&') != std::string_view::npos) {
+    with_references = entity::decode_entities(text);
+    text = with_references;
+  }
+  const std::string_view decoded = text;
   std::size_t begin = 0;
   for (;;) {
     const std::size_t feed = decoded.find('\n', begin);
-    const std::string_view piece = std::string_view(decoded).substr(
-        begin, feed == std::string::npos ? std::string::npos : feed - begin);
+    const std::string_view piece =
+        decoded.substr(begin, feed == std::string::npos ? std::string::npos : feed - begin);
     if (!piece.empty()) {
       auto* last = inlines.empty() ? nullptr : inlines.back().get_if<Inline::Text>();
       if (last) last->text += piece;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "text/scan.h"
 #include "text/unicode.h"
@@ -27,7 +28,42 @@ bool is_tag_name_end(char c) {
   return c == '\t' || c == '\n' || c == '\r' || c == ' ' || c == '/' || c == '>';
 }
 
+// Positions of nearby openers differ in their low bits; mixing spreads them over the table.
+std::size_t slot_hash(std::size_t key) { return (key * 0x9E3779B97F4A7C15ull) >> 20; }
+
 }  // namespace
+
+const Source::Match* Source::MatchMap::find(std::size_t inside) const {
+  if (slots_.empty()) return nullptr;
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = slot_hash(inside) & mask;; i = (i + 1) & mask) {
+    if (slots_[i].first == inside) return &slots_[i].second;
+    if (slots_[i].first == SIZE_MAX) return nullptr;
+  }
+}
+
+Source::Match& Source::MatchMap::operator[](std::size_t inside) {
+  if ((used_ + 1) * 2 > slots_.size()) grow();
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = slot_hash(inside) & mask;; i = (i + 1) & mask) {
+    if (slots_[i].first == inside) return slots_[i].second;
+    if (slots_[i].first == SIZE_MAX) {
+      ++used_;
+      slots_[i].first = inside;
+      return slots_[i].second;
+    }
+  }
+}
+
+void Source::MatchMap::grow() {
+  std::vector<std::pair<std::size_t, Match>> old =
+      std::exchange(slots_, std::vector<std::pair<std::size_t, Match>>(
+                                std::max<std::size_t>(64, slots_.size() * 2),
+                                {SIZE_MAX, Match{}}));
+  used_ = 0;
+  for (const auto& [key, match] : old)
+    if (key != SIZE_MAX) (*this)[key] = match;
+}
 
 std::string_view needle_text(Needle needle) { return kNeedles[static_cast<std::size_t>(needle)]; }
 
@@ -91,9 +127,9 @@ std::optional<Brace> Source::brace_at(std::size_t pos, std::size_t limit) const 
 std::optional<std::optional<std::size_t>> Source::recall(const MatchMap& map, std::size_t inside,
                                                          std::size_t limit,
                                                          std::size_t closer_size) {
-  const auto it = map.find(inside);
-  if (it == map.end()) return std::nullopt;
-  const Match& match = it->second;
+  const Match* found = map.find(inside);
+  if (!found) return std::nullopt;
+  const Match& match = *found;
   if (match.closer != SIZE_MAX) {
     if (match.closer + closer_size <= limit) return std::optional<std::size_t>(match.closer);
     return std::optional<std::size_t>();

@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace vedavi::wikitext {
@@ -85,7 +84,17 @@ class Source {
     std::uint8_t kind;
     std::size_t inside;
   };
-  using MatchMap = std::unordered_map<std::size_t, Match>;
+  // Inside position -> Match, open addressing: the memo is read at every opener of every scan.
+  class MatchMap {
+   public:
+    const Match* find(std::size_t inside) const;
+    Match& operator[](std::size_t inside);
+
+   private:
+    void grow();
+    std::vector<std::pair<std::size_t, Match>> slots_;  // key SIZE_MAX: empty
+    std::size_t used_ = 0;
+  };
   // A memoised answer for this inside position under `limit`: the closer or none (inner
   // optional); nothing when it must still be scanned.
   static std::optional<std::optional<std::size_t>> recall(const MatchMap& map,
