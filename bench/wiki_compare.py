@@ -25,7 +25,7 @@ import tempfile
 from pathlib import Path
 from typing import Callable
 
-from md_compare import Result, time_command, time_in_process
+from md_compare import Result, print_table, time_command, time_in_process
 
 WORDS = ("river valley city council history century population region museum station "
          "railway bridge church castle island language village market school harbour festival "
@@ -120,22 +120,6 @@ def make_mwparserfromhell() -> Callable[[str], str]:
     return lambda text: (mwparserfromhell.parse(text), "")[1]
 
 
-def print_table(results: list[Result], input_bytes: int, runs: int) -> None:
-    mb = input_bytes / 1e6
-    print(f"input: generated article mix, {input_bytes} bytes ({mb:.2f} MB); best of {runs} runs")
-    vedavi = next((r for r in results if r.name == "vedavi wiki2vedavi" and r.seconds), None)
-    header = f"{'processor':<28}{'best ms':>10}{'MB/s':>10}{'vedavi x':>10}  note"
-    print(header)
-    print("-" * len(header))
-    for r in results:
-        if r.seconds is None:
-            print(f"{r.name:<28}{'-':>10}{'-':>10}{'-':>10}  {r.note}")
-            continue
-        ratio = f"{r.seconds / vedavi.seconds:.1f}" if vedavi else "-"
-        print(f"{r.name:<28}{r.seconds * 1e3:>10.2f}{mb / r.seconds:>10.1f}{ratio:>10}  {r.note}")
-    print("vedavi x: the processor's time over wiki2vedavi's (above 1: wiki2vedavi is faster)")
-
-
 def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--runs", type=int, default=10, help="runs per processor; the best counts")
@@ -164,7 +148,7 @@ def main(argv: list[str] | None = None) -> int:
                                         [pandoc, "-f", "mediawiki", "-t", "html"], input_path, empty_path))
         else:
             results.append(Result("pandoc (command)", note="skipped: no `pandoc` program"))
-    print_table(results, len(text.encode()), args.runs)
+    print_table(results, len(text.encode()), args.runs, "generated article mix", "wiki2vedavi")
     return 0
 
 

@@ -1,12 +1,11 @@
 """wiki2vedavi: the result pair, arguments, deep input on a Python thread, and the lock."""
 
-import sys
 import threading
-import time
 
 import pytest
 
 import vedavi._native as m
+from thread_checks import other_threads_run_during, same_result_on_threads
 
 
 class TestResult:
@@ -47,39 +46,8 @@ class TestThreads:
     SRC = "".join(f"== H{i} ==\n* item [[Page {i}|link]] {{{{T|{i}}}}}<ref>n{i}</ref>\n" for i in range(3000))
 
     def test_threads_agree(self):
-        expected = m.wiki2vedavi(self.SRC)
-        results = [None] * 4
-
-        def work(i):
-            results[i] = m.wiki2vedavi(self.SRC)
-
-        threads = [threading.Thread(target=work, args=(i,)) for i in range(4)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-        assert all(r == expected for r in results)
+        assert same_result_on_threads(lambda: m.wiki2vedavi(self.SRC), 4)
 
     def test_lock_released_while_converting(self):
         big = self.SRC * 20
-        done = threading.Event()
-        ticks = []
-
-        def counter():
-            while not done.is_set():
-                ticks.append(1)
-                time.sleep(0)
-
-        t = threading.Thread(target=counter)
-        old = sys.getswitchinterval()
-        sys.setswitchinterval(10.0)  # without a released lock the counter could not run
-        try:
-            t.start()
-            before = len(ticks)
-            m.wiki2vedavi(big)
-            during = len(ticks) - before
-        finally:
-            done.set()
-            sys.setswitchinterval(old)
-            t.join()
-        assert during > 0
+        assert other_threads_run_during(lambda: m.wiki2vedavi(big))
