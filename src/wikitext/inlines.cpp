@@ -3,6 +3,7 @@
 #include "wikitext/inlines.h"
 
 #include <array>
+#include <set>
 #include <span>
 
 #include "text/entity.h"
@@ -163,6 +164,8 @@ std::optional<std::string> reference_name(std::string_view attributes) {
   return std::string(value);
 }
 
+bool is_plain_kind(InlineKind kind);
+
 class Converter {
  public:
   explicit Converter(Notes& notes) : notes_(notes) {}
@@ -173,21 +176,23 @@ class Converter {
       Frame& top = stack_.back();
       if (top.wrap == Wrap::Operation) {
         next_argument();
+        if (is_script_doomed_) give_up_script();
         continue;
       }
-      if (top.pos < top.end) {
-        step();
-        continue;
-      }
-      if (stack_.size() == 1) return std::move(top.out);
-      finish();
+      if (top.pos < top.end) step();
+      else if (stack_.size() == 1) return std::move(top.out);
+      else finish();
+      if (is_script_doomed_) give_up_script();
     }
   }
 
  private:
   Frame& top() { return stack_.back(); }
   std::string_view text() { return top().source->text(); }
-  void emit(Inline node) { top().out.push_back(std::move(node)); }
+  void emit(Inline node) {
+    if (script_frame_ != kNoFrame && !is_plain_kind(node.kind())) is_script_doomed_ = true;
+    top().out.push_back(std::move(node));
+  }
   void emit_text(std::size_t begin, std::size_t end) {
     push_text(top().out, text().substr(begin, end - begin));
   }
@@ -201,8 +206,16 @@ class Converter {
   Frame& open(Wrap wrap, Range content, std::size_t resume) {
     Source* source = top().source;
     top().pos = resume;
+    note_opening(wrap);
     stack_.push_back(Frame{source, content.begin, content.end, wrap});
+    if (wrap == Wrap::Script && script_frame_ == kNoFrame) script_frame_ = stack_.size() - 1;
     return stack_.back();
+  }
+  // Inside a superscript or subscript only plain text and its wrappers may open.
+  void note_opening(Wrap wrap) {
+    const bool is_plain_wrap = wrap == Wrap::Emph || wrap == Wrap::Strong ||
+                               wrap == Wrap::StrongEmph || wrap == Wrap::Span;
+    if (script_frame_ != kNoFrame && !is_plain_wrap) is_script_doomed_ = true;
   }
 
   void step();
@@ -219,11 +232,41 @@ class Converter {
   void next_argument();
   void finish();
   void finish_script(Frame& done);
+  void give_up_script();
+
+  static constexpr std::size_t kNoFrame = SIZE_MAX;
 
   Notes& notes_;
   SourcePool pool_;
   std::vector<Frame> stack_;
+  // The open superscript or subscript frame. Its content must come out as plain text, so the
+  // first node that is not plain settles that it is no superscript: the scan gives it up at
+  // once, and a tag given up once is not tried again. Converting the rest first, and every
+  // nested one again after its parent failed, would take exponential time.
+  std::size_t script_frame_ = kNoFrame;
+  bool is_script_doomed_ = false;
+  std::set<std::pair<const Source*, std::size_t>> given_up_tags_;
 };
+
+bool is_plain_kind(InlineKind kind) {
+  return kind == InlineKind::Text || kind == InlineKind::SoftBreak || kind == InlineKind::Emph ||
+         kind == InlineKind::Strong || kind == InlineKind::Span;
+}
+
+// The superscript cannot hold its content: its opening tag stays raw HTML, its footnotes go,
+// and the scan goes on after the tag in the frame below.
+void Converter::give_up_script() {
+  Frame& script = stack_[script_frame_];
+  const Range tag = script.opening_tag;
+  const Source* source = script.source;
+  notes_.rollback(script.notes_mark);
+  given_up_tags_.insert({source, tag.begin});
+  stack_.erase(stack_.begin() + static_cast<std::ptrdiff_t>(script_frame_), stack_.end());
+  script_frame_ = kNoFrame;
+  is_script_doomed_ = false;
+  top().pos = tag.end;
+  emit(Inline::RawInline{"html", std::string(source->text().substr(tag.begin, tag.size()))});
+}
 
 void Converter::step() {
   switch (text()[top().pos]) {
@@ -333,6 +376,7 @@ bool Converter::brace() {
     emit(std::move(*plan.raw));
     return true;
   }
+  note_opening(Wrap::Operation);
   stack_.push_back(Frame{&source, 0, 0, Wrap::Operation});
   top().operation = std::move(plan.operation);
   top().args = std::move(plan.args);
@@ -480,6 +524,7 @@ void Converter::html_tag() {
     }
     for (std::size_t kind = 0; kind < kNestTagNames.size() && !tag->closed; ++kind) {
       if (tag->name != kNestTagNames[kind]) continue;
+      if (kind >= 2 && given_up_tags_.contains({&source, p})) break;
       const auto closer = source.tag_closer(static_cast<NestTag>(kind), tag->end, f.end);
       if (!closer) break;
       const std::size_t resume = *closer + tag->name.size() + 3;
@@ -513,15 +558,11 @@ void Converter::plain_text() {
 
 void Converter::finish_script(Frame& done) {
   auto plain = inline_text(done.out);
-  if (!plain) {
-    notes_.rollback(done.notes_mark);
-    const Range tag = done.opening_tag;
-    const std::string_view t = done.source->text();
-    stack_.pop_back();
-    top().pos = tag.end;
-    emit(Inline::RawInline{"html", std::string(t.substr(tag.begin, tag.size()))});
+  if (!plain) {  // given up before it got here; kept as the rule that decides
+    is_script_doomed_ = true;
     return;
   }
+  script_frame_ = kNoFrame;
   Inline node = done.is_subscript ? Inline{Inline::Subscript{std::move(done.attr), std::move(*plain)}}
                                   : Inline{Inline::Superscript{std::move(done.attr), std::move(*plain)}};
   stack_.pop_back();

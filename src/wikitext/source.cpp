@@ -12,7 +12,7 @@ namespace vedavi::wikitext {
 namespace {
 
 constexpr std::array<std::string_view, kNeedleCount> kNeedles = {
-    ">", "-->", "]", "''", "'''", "'''''", "__", "</ref>", "</math>", "</nowiki>"};
+    ">", "<!--", "-->", "]", "''", "'''", "'''''", "</ref>", "</math>", "</nowiki>"};
 constexpr std::size_t kFirstFoldedNeedle = static_cast<std::size_t>(Needle::RefClose);
 
 constexpr std::array<std::string_view, 3> kBraceOpeners = {"{{", "{{{", "[["};

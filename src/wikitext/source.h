@@ -25,7 +25,7 @@ struct Range {
 
 // Fixed search targets; the last three ignore ASCII case.
 enum class Needle : std::uint8_t {
-  Gt, CommentEnd, CloseBracket, Quote2, Quote3, Quote5, Underscores, RefClose, MathClose,
+  Gt, CommentOpen, CommentEnd, CloseBracket, Quote2, Quote3, Quote5, RefClose, MathClose,
   NowikiClose,
 };
 inline constexpr std::size_t kNeedleCount = 10;

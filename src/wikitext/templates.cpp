@@ -7,22 +7,8 @@
 namespace vedavi::wikitext {
 namespace {
 
-// The text without its HTML comments; an unclosed comment drops the rest, as it does in
-// inline text.
-std::string without_comments(std::string_view text) {
-  std::string out;
-  std::size_t pos = 0;
-  for (;;) {
-    const std::size_t open = text.find("<!--", pos);
-    out += text.substr(pos, open == std::string_view::npos ? open : open - pos);
-    if (open == std::string_view::npos) return out;
-    const std::size_t close = text.find("-->", open);
-    if (close == std::string_view::npos) return out;
-    pos = close + 3;
-  }
-}
-
 bool is_punctuation_template(std::string_view head) {
+  if (head.size() > 4) return false;
   std::string lower(head);
   for (char& c : lower) c = scan::to_ascii_lower(c);
   return lower == "!" || lower == "!!" || lower == "!-" || lower == "pipe";
@@ -39,28 +25,62 @@ ArgText argument(Source& source, Range text) {
   return ArgText{&source, trim_range(source, text), std::nullopt};
 }
 
-// The head with its comments removed, trimmed, in a source it can be sliced from.
-std::pair<Source*, Range> head_of(Source& source, Range first_piece, SourcePool& pool) {
-  if (source.slice(first_piece).find("<!--") == std::string_view::npos)
-    return {&source, trim_range(source, first_piece)};
-  Source& own = pool.add(without_comments(source.slice(first_piece)));
-  return {&own, trim_range(own, Range{0, own.size()})};
+// The head: the first piece with its comments removed, trimmed, in a source it can be sliced
+// from. For a parser function ("#name:first argument") only the name is copied without its
+// comments; the first argument stays a range of the template's own source, whose comments the
+// inline scan drops. Copying it would copy the head of every nested function again: quadratic.
+struct Head {
+  Source* source;
+  Range text;
+  std::optional<Range> function_argument;  // set only when the head had comments
+};
+
+bool is_function_name(std::string_view name) {
+  const std::string_view trimmed = unicode::trim_start(name);
+  return trimmed.starts_with('#') && trimmed != "#invoke";
+}
+
+Head head_of(Source& source, Range piece, SourcePool& pool) {
+  if (!source.find(Needle::CommentOpen, piece.begin, piece.end))
+    return Head{&source, trim_range(source, piece), std::nullopt};
+  const std::string_view text = source.text();
+  std::string name;
+  std::optional<Range> argument_range;
+  for (std::size_t pos = piece.begin; pos < piece.end;) {
+    if (source.starts_with(pos, piece.end, "<!--")) {
+      const auto close = source.find(Needle::CommentEnd, pos, piece.end);
+      pos = close ? *close + 3 : piece.end;  // an unclosed comment drops the rest
+      continue;
+    }
+    if (text[pos] == ':' && is_function_name(name)) {
+      argument_range = Range{pos + 1, piece.end};
+      name += ':';
+      break;
+    }
+    name += text[pos++];
+  }
+  Source& own = pool.add(std::move(name));
+  return Head{&own, trim_range(own, Range{0, own.size()}), argument_range};
 }
 
 // "#name:first argument" or "#name".
-void parser_function(Source& head_source, Range head, OperationPlan& plan) {
-  const Range after_hash{head.begin + 1, head.end};
-  const std::size_t colon = head_source.slice(after_hash).find(':');
+void parser_function(Source& source, const Head& head, OperationPlan& plan) {
+  const Range after_hash{head.text.begin + 1, head.text.end};
+  const std::size_t colon = head.source->slice(after_hash).find(':');
   plan.operation.action = "function";
   if (colon == std::string_view::npos) {
-    plan.operation.name = std::string(unicode::trim(head_source.slice(after_hash)));
+    plan.operation.name = std::string(unicode::trim(head.source->slice(after_hash)));
     return;
   }
   const std::size_t colon_at = after_hash.begin + colon;
   plan.operation.name =
-      std::string(unicode::trim(head_source.slice(Range{after_hash.begin, colon_at})));
-  if (colon_at + 1 < head.end)
-    plan.args.push_back(argument(head_source, Range{colon_at + 1, head.end}));
+      std::string(unicode::trim(head.source->slice(Range{after_hash.begin, colon_at})));
+  if (head.function_argument) {
+    if (!head.function_argument->empty())
+      plan.args.push_back(argument(source, *head.function_argument));
+  } else if (colon_at + 1 < head.text.end) {
+    plan.args.push_back(argument(*head.source, Range{colon_at + 1, head.text.end}));
+  }
 }
 
 }  // namespace
@@ -69,8 +89,8 @@ OperationPlan plan_operation(Source& source, bool is_parameter, Range body, Rang
                              SourcePool& pool) {
   OperationPlan plan;
   const std::vector<Range> pieces = source.split_top(body, "|");
-  auto [head_source, head] = head_of(source, pieces.front(), pool);
-  const std::string_view head_text = head_source->slice(head);
+  const Head head = head_of(source, pieces.front(), pool);
+  const std::string_view head_text = head.source->slice(head.text);
   plan.operation.syntax = "mediawiki";
   if (is_parameter) {
     plan.operation.action = "parameter";
@@ -82,7 +102,7 @@ OperationPlan plan_operation(Source& source, bool is_parameter, Range body, Rang
     plan.operation.action = "invoke";
     plan.operation.name = std::string(unicode::trim(head_text.substr(8)));
   } else if (head_text.starts_with("#")) {
-    parser_function(*head_source, head, plan);
+    parser_function(source, head, plan);
   } else {
     plan.operation.action = "transclude";
     plan.operation.name = std::string(head_text);

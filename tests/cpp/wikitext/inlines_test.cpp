@@ -70,6 +70,14 @@ TEST(WikitextInlines, Table) {
      "<p><strong>a <em>b</em> c</strong></p>\n"},
     {"[[a|{{b|[[c]]}}]]",
      "<p><a href=\"./a\"><template data-op=\"mediawiki:transclude\" data-name=\"b\"><div data-arg><a href=\"./c\">c</a></div></template></a></p>\n"},
+    {"<sup><sup>2</sup></sup>",
+     "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"html\"><sup></script><sup>2</sup><script type=\"application/vnd.vedavi.raw\" data-format=\"html\"></sup></script></p>\n"},
+    {"{{#if<!--c-->:a|b}}",
+     "<p><template data-op=\"mediawiki:function\" data-name=\"if\"><div data-arg>a</div><div data-arg>b</div></template></p>\n"},
+    {"{{#if:<!--c-->x}}",
+     "<p><template data-op=\"mediawiki:function\" data-name=\"if\"><div data-arg>x</div></template></p>\n"},
+    {"<sup>a<br>b</sup> <sub>''i''</sub>",
+     "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"html\"><sup></script>a<br />\nb<script type=\"application/vnd.vedavi.raw\" data-format=\"html\"></sup></script> <sub>i</sub></p>\n"},
   };
   expect_cases(kCases);
 }

@@ -69,6 +69,10 @@ TEST(WikitextPathological, DeepNestingConvertsWithoutRecursion) {
       {repeat("{{a|", kUnits) + "x" + repeat("}}", kUnits), "<template"},
       {repeat("[[a|", kUnits) + "x" + repeat("]]", kUnits), "<a href"},
       {repeat("<ref>", kUnits) + "x" + repeat("</ref>", kUnits), "<script"},
+      // Each failed superscript is converted once, not again inside every enclosing one.
+      {repeat("<sup>", kUnits) + "x" + repeat("</sup>", kUnits), "<script"},
+      // A parser function's first argument is not copied again by each enclosing function.
+      {repeat("{{#if:<!---->", kUnits) + "x" + repeat("}}", kUnits), "<template"},
   };
   for (const Deep& deep : cases) {
     const std::string html = to_html(deep.input);
