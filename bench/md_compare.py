@@ -121,10 +121,11 @@ def build_md4c_driver(workdir: Path) -> tuple[Path | None, str]:
     return program, ""
 
 
-def print_table(results: list[Result], input_bytes: int, runs: int) -> None:
+def print_table(results: list[Result], input_bytes: int, runs: int,
+                title: str = f"CommonMark spec x{COPIES}", reference: str = "md2vedavi") -> None:
     mb = input_bytes / 1e6
-    print(f"input: CommonMark spec x{COPIES}, {input_bytes} bytes ({mb:.2f} MB); best of {runs} runs")
-    vedavi = next((r for r in results if r.name == "vedavi md2vedavi" and r.seconds), None)
+    print(f"input: {title}, {input_bytes} bytes ({mb:.2f} MB); best of {runs} runs")
+    vedavi = next((r for r in results if r.name == f"vedavi {reference}" and r.seconds), None)
     header = f"{'processor':<24}{'best ms':>10}{'MB/s':>10}{'vedavi x':>10}{'out KB':>9}  note"
     print(header)
     print("-" * len(header))
@@ -135,7 +136,7 @@ def print_table(results: list[Result], input_bytes: int, runs: int) -> None:
         ratio = f"{r.seconds / vedavi.seconds:.2f}" if vedavi else "-"
         print(f"{r.name:<24}{r.seconds * 1e3:>10.2f}{mb / r.seconds:>10.1f}{ratio:>10}"
               f"{r.output_bytes / 1024:>9.0f}  {r.note}")
-    print("vedavi x: the processor's time over md2vedavi's (above 1: md2vedavi is faster)")
+    print(f"vedavi x: the processor's time over {reference}'s (above 1: {reference} is faster)")
 
 
 def main(argv: list[str] | None = None) -> int:

@@ -17,6 +17,7 @@ namespace vedavi::py {
   FUNCTION(md_chunks_greedy)                   \
   FUNCTION(md_chunks_structural)               \
   FUNCTION(md_chunks_structural_batch)         \
+  FUNCTION(wiki2vedavi)                        \
   FUNCTION(blocks)                             \
   FUNCTION(inlines)                            \
   FUNCTION(source_nodes)                       \

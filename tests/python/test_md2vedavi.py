@@ -3,11 +3,11 @@ threads."""
 
 import sys
 import threading
-import time
 
 import pytest
 
 import vedavi._native as m
+from thread_checks import other_threads_run_during, same_result_on_threads
 
 
 def md(src, **kw):
@@ -328,42 +328,11 @@ class TestThreads:
                   for i in range(2000))
 
     def test_eight_threads_agree(self):
-        expected = m.md2vedavi(self.SRC)
-        results = [None] * 8
-
-        def work(i):
-            results[i] = m.md2vedavi(self.SRC)
-
-        threads = [threading.Thread(target=work, args=(i,)) for i in range(8)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-        assert all(r == expected for r in results)
+        assert same_result_on_threads(lambda: m.md2vedavi(self.SRC), 8)
 
     def test_lock_released_while_converting(self):
         big = self.SRC * 20
-        done = threading.Event()
-        ticks = []
-
-        def counter():
-            while not done.is_set():
-                ticks.append(1)
-                time.sleep(0)
-
-        t = threading.Thread(target=counter)
-        old = sys.getswitchinterval()
-        sys.setswitchinterval(10.0)  # without a released lock the counter could not run
-        try:
-            t.start()
-            before = len(ticks)
-            m.md2vedavi(big)
-            during = len(ticks) - before
-        finally:
-            done.set()
-            sys.setswitchinterval(old)
-            t.join()
-        assert during > 0
+        assert other_threads_run_during(lambda: m.md2vedavi(big))
 
 
 class TestGuard:
