@@ -192,6 +192,11 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
   at_found_ = pos == std::string_view::npos ? text.size() : pos;
   at_from_ = from;
   at_valid_ = true;
+  // No address reaches an "@" from farther back than the word limit, so neither does the look.
+  const std::size_t floor = at_found_ >= kWordLimit ? at_found_ - kWordLimit + 1 : 0;
+  std::size_t start = at_found_;
+  while (start > floor && is_local_char(static_cast<unsigned char>(text[start - 1]))) --start;
+  local_start_ = start;
   return at_found_;
 }
 
@@ -241,17 +246,20 @@ bool host_ok(std::string_view t) {
   if (host_end == std::string_view::npos) host_end = t.size();
   const std::string_view host = t.substr(host_start, host_end - host_start);
   if (host.empty()) return false;
-  std::vector<std::string_view> labels;
+  // Every dot-separated label is non-empty, and the last two hold no "_" and do not end in "-".
+  std::string_view last, before_last;
   for (std::size_t b = 0;;) {
     const std::size_t dot = host.find('.', b);
-    labels.push_back(host.substr(b, dot == std::string_view::npos ? std::string_view::npos : dot - b));
+    const std::string_view label =
+        host.substr(b, dot == std::string_view::npos ? std::string_view::npos : dot - b);
+    if (label.empty()) return false;
+    before_last = last;
+    last = label;
     if (dot == std::string_view::npos) break;
     b = dot + 1;
   }
-  for (std::string_view label : labels)
-    if (label.empty()) return false;
-  for (std::size_t k = labels.size() >= 2 ? labels.size() - 2 : 0; k < labels.size(); ++k) {
-    const std::string_view label = labels[k];
+  for (std::string_view label : {before_last, last}) {
+    if (label.empty()) continue;  // a host of one label
     if (label.find('_') != std::string_view::npos || label.back() == '-') return false;
   }
   return true;
@@ -275,6 +283,7 @@ namespace {
 std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
   const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
   if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
+  if (memo && !memo->local_part_reaches(p)) return std::nullopt;
   if (!boundary_before(text, p)) return std::nullopt;
   const std::string_view word = bounded_autolink_word(text, p);
   if (at >= p + word.size()) return std::nullopt;

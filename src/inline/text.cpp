@@ -7,6 +7,11 @@
 namespace vedavi::inl {
 
 void append_inline_text(std::string_view raw, std::string& out) {
+  // Most destinations and titles hold neither escapes nor references: they are taken whole.
+  if (raw.find_first_of("\\&") == std::string_view::npos) {
+    out += raw;
+    return;
+  }
   // Decode the runs between escaped ampersands separately: a reference name holds no "&", so no
   // reference can span one, and the ampersand itself is never read as the start of one.
   std::string run;
@@ -31,6 +36,7 @@ void append_inline_text(std::string_view raw, std::string& out) {
 
 std::string inline_text(std::string_view raw) {
   std::string out;
+  out.reserve(raw.size());
   append_inline_text(raw, out);
   return out;
 }
