@@ -242,8 +242,8 @@ bool host_ok(std::string_view t) {
     if (sep == std::string_view::npos) return false;
     host_start = sep + 3;
   }
-  std::size_t host_end = t.find_first_of("#/?", host_start);
-  if (host_end == std::string_view::npos) host_end = t.size();
+  std::size_t host_end = host_start;
+  while (host_end < t.size() && t[host_end] != '#' && t[host_end] != '/' && t[host_end] != '?') ++host_end;
   const std::string_view host = t.substr(host_start, host_end - host_start);
   if (host.empty()) return false;
   // Every dot-separated label is non-empty, and the last two hold no "_" and do not end in "-".

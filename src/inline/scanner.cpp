@@ -232,6 +232,10 @@ void InlineScanner::kill(std::size_t k) {
 }
 
 void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out) {
+  // Counted first, so the list is allocated once rather than grown node by node.
+  std::size_t count = 0;
+  for (std::size_t k = first; k != stop && k != kNoNode; k = nodes_[k].next) ++count;
+  out.reserve(out.size() + count);
   for (std::size_t k = first; k != stop && k != kNoNode;) {
     const std::size_t next = nodes_[k].next;
     out.push_back(std::move(nodes_[k].value));

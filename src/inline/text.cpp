@@ -1,6 +1,8 @@
 // Literal inline text: backslash escapes and character references.
 #include "inline/text.h"
 
+#include <algorithm>
+
 #include "text/entity.h"
 #include "text/scan.h"
 
@@ -8,7 +10,7 @@ namespace vedavi::inl {
 
 void append_inline_text(std::string_view raw, std::string& out) {
   // Most destinations and titles hold neither escapes nor references: they are taken whole.
-  if (raw.find_first_of("\\&") == std::string_view::npos) {
+  if (std::none_of(raw.begin(), raw.end(), [](char c) { return c == '\\' || c == '&'; })) {
     out += raw;
     return;
   }
