@@ -200,6 +200,34 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
   return at_found_;
 }
 
+namespace {
+
+// The answer of a forward search for `needle` from `from`, kept while later searches start at or
+// before the place it found (they find the same place).
+std::size_t remembered_find(std::string_view text, std::string_view needle, std::size_t from,
+                            std::size_t& memo_from, std::size_t& memo_found, bool& valid) {
+  if (!valid || from < memo_from || from > memo_found) {
+    const std::size_t pos = text.find(needle, from);
+    memo_found = pos == std::string_view::npos ? text.size() : pos;
+    memo_from = from;
+    valid = true;
+  }
+  return memo_found;
+}
+
+}  // namespace
+
+std::size_t AutolinkMemo::next_link_start(std::string_view text, std::size_t from) {
+  // A scheme's ":" stands at most six bytes after its start ("mailto:").
+  const std::size_t colon = remembered_find(text, ":", from, colon_from_, colon_found_, colon_valid_);
+  std::size_t bound = colon >= from + 6 ? colon - 6 : from;
+  if (bound == from) return from;
+  bound = std::min(bound, remembered_find(text, "www.", from, www_from_, www_found_, www_valid_));
+  const std::size_t at = next_at_sign(text, from);
+  if (at < text.size()) bound = std::min(bound, std::max(from, local_start_));
+  return bound;
+}
+
 bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p) {
   // Walking back from p over white space reaches what walking back from the start of that white
   // space reaches: reuse the last answer when only white space lies between.

@@ -23,6 +23,10 @@ class AutolinkMemo {
   // gave: every byte between must be one of an address's local part, and that run, looked back
   // from the "@" once, starts at or before `p`.
   bool local_part_reaches(std::size_t p) const { return p >= local_start_; }
+  // The first offset at or after `from` where a bare link may start: before it no
+  // may_start_bare_autolink holds, as no scheme, "www." or address is near enough. Text up to
+  // there is read without stopping at each word.
+  std::size_t next_link_start(std::string_view text, std::size_t from);
   bool preceded_by_angle_opener(std::string_view text, std::size_t p);
 
  private:
@@ -30,6 +34,9 @@ class AutolinkMemo {
 
   std::size_t at_from_ = 0, at_found_ = 0;
   std::size_t local_start_ = 0;  // where the run of local-part bytes before at_found_ starts
+  // The next ":" and "www." found by next_link_start, and where their searches started.
+  std::size_t colon_from_ = 0, colon_found_ = 0, www_from_ = 0, www_found_ = 0;
+  bool colon_valid_ = false, www_valid_ = false;
   bool at_valid_ = false;
   std::size_t angle_pos_ = 0;  // the last offset asked and its answer
   bool angle_answer_ = false;

@@ -23,6 +23,13 @@ class TestResult:
     def test_empty(self):
         assert m.md2vedavi("") == ("", [], [])
 
+    @pytest.mark.parametrize("word", ["plain", "caf\u00e9", "\u00ff", "\u2192", "\U0001F600", "a\u00e9\u2192\U0001F600z"])
+    def test_html_str_of_every_width(self, word):
+        # The str is built from the UTF-8 by the binding itself: each character width, alone and
+        # mixed, at the start, middle and end of long ASCII runs.
+        line = " ".join([word, "x" * 37, word, "y" * 9, word])
+        assert md(f"{line}\n\n{line}\n") == f"<p>{line}</p>\n<p>{line}</p>\n"
+
     def test_arguments(self):
         with pytest.raises(TypeError):
             m.md2vedavi("x", "on")
