@@ -1,6 +1,7 @@
 // Conversions of arguments and results that need no template.
 #include "convert.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vedavi::py {
@@ -85,7 +86,7 @@ std::size_t size_hint(Borrowed container) {
     PyErr_Clear();
     return 0;
   }
-  return std::size_t(size);
+  return std::min(std::size_t(size), kSizeHintCap);
 }
 
 void check_set(Borrowed obj) {

@@ -98,7 +98,10 @@ template <class T>
 struct List : Items<T> {};
 
 void check_sequence(Borrowed obj);           // throws unless `obj` is a sequence and not a str
-std::size_t size_hint(Borrowed container);  // the length when it has one, else 0
+// The room to reserve for a container's items: its length, at most kSizeHintCap, else 0. A length
+// is only a hint (a subclass's __len__ may say anything); the items are counted as they come.
+inline constexpr std::size_t kSizeHintCap = 4096;
+std::size_t size_hint(Borrowed container);
 
 template <class T>
 struct FromPython<List<T>> {

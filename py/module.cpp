@@ -12,7 +12,14 @@ namespace vedavi::py {
 #define VEDAVI_NATIVE_MEMBERS(FUNCTION, VALUE) \
   FUNCTION(md2vedavi)                          \
   FUNCTION(frontmatter_meta)                   \
+  FUNCTION(wrap_md)                            \
+  FUNCTION(md_chunks)                          \
+  FUNCTION(md_chunks_greedy)                   \
+  FUNCTION(md_chunks_structural)               \
+  FUNCTION(md_chunks_structural_batch)         \
   FUNCTION(blocks)                             \
+  FUNCTION(inlines)                            \
+  FUNCTION(source_nodes)                       \
   FUNCTION(anchors)                            \
   VALUE(SCHEMES, make_schemes)                 \
   VALUE(REFTYPES, make_reftypes)               \
@@ -24,6 +31,7 @@ namespace vedavi::py {
   FUNCTION(decode_raw)                         \
   FUNCTION(math_js)                            \
   FUNCTION(dialect_css)                        \
+  FUNCTION(highlight_md)                       \
   VALUE(HeadingNums, make_heading_nums_class)  \
   VALUE(Resolver, make_resolver_class)         \
   FUNCTION(export_html)                        \

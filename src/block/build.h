@@ -57,7 +57,7 @@ struct List {
 };
 struct ListItem {
   Attr attr;
-  line::Rest source;  // the line from the marker on, a view into the source
+  std::string_view source;  // the line from the marker on, a view into the source
   std::size_t content_offset = 0;  // where the content starts in `source`
   std::size_t content_column = 0;
   std::uint64_t number = 1;

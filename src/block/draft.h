@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -33,9 +34,9 @@ class Drafts : public std::vector<Draft> {
 
 struct DraftListItem {
   Attr attr;
-  // The item's line from the marker on. Only ordered items keep it: they alone can be
-  // reverted to text.
-  std::string source;
+  // The item's line from the marker on, a view into the source that the ordered-list pass, its
+  // only reader, outlives. Only ordered items keep it: they alone can be reverted to text.
+  std::string_view source;
   std::size_t content_offset = 0;  // where the item's content starts in `source`
   Drafts children;
   std::size_t number = 1;
@@ -55,6 +56,11 @@ struct Paragraph {
   Attr attr;
   std::string text;
   std::size_t text_line = 0;  // the line of the first text line (after link definitions)
+  // While the ordered-list pass runs: the marker line of the reverted list items this paragraph
+  // began in, a view into the source standing before `text` (which then holds only the lines
+  // after it). Items nested on one line each widen the view instead of copying the rest of the
+  // line once per level; the pass folds it into `text` before it returns.
+  std::optional<std::string_view> marker_line;
 };
 struct Figure { Attr attr; Inlines caption; Inline image; };
 struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };

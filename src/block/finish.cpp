@@ -111,7 +111,7 @@ std::optional<Draft> finish_paragraph(std::span<const line::Rest> lines, BlockSp
       return Draft{std::move(span), std::move(*tok)};
   }
   return Draft{std::move(span),
-               draft::Paragraph{std::move(attr), std::move(text), span.start + parts.defs_end}};
+               draft::Paragraph{std::move(attr), std::move(text), span.start + parts.defs_end, {}}};
 }
 
 Draft draft_raw(std::string_view text, std::size_t line, BlockSpan span, Parser& parser) {
@@ -149,7 +149,7 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
         di.attr = std::move(item->attr);
         std::uint32_t list_node = up.node;
         if (std::get<build::List>(nodes[list_node].kind).ordered) {
-          di.source = item->source.str();
+          di.source = item->source;
           di.content_offset = item->content_offset;
         }
         di.children = std::move(done.out);

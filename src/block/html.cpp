@@ -207,9 +207,9 @@ std::size_t update_html_tag_depth(std::string_view line, std::string_view name,
   std::size_t i = 0;
   while ((i = line.find('<', i)) != std::string_view::npos) {
     if (line.substr(i).starts_with("<!--")) {
-      std::size_t close = line.find("-->", i + 4);
-      if (close == std::string_view::npos) break;
-      i = close + 3;
+      const auto end = scan::html_comment_end(line, i);
+      if (!end) break;
+      i = *end;
       continue;
     }
     bool closing = i + 1 < line.size() && line[i + 1] == '/';
@@ -250,16 +250,17 @@ RawHtmlText escape_raw_html(std::string_view text, std::size_t first_line) {
     out.text.append(text.substr(i, lt - i));
     std::string_view at = text.substr(lt);
     if (at.starts_with("<!--")) {
-      std::size_t close = text.find("-->", lt + 4);
-      if (close == std::string_view::npos) {
+      // Only the comment itself passes through: what follows its end is text again.
+      const auto close = scan::html_comment_end(text, lt);
+      if (!close) {
         line += static_cast<std::size_t>(std::count(text.begin() + counted, text.begin() + lt, '\n'));
         counted = lt;
         out.unclosed_comment_lines.push_back(line);
         out.text.append(at);
         break;
       }
-      out.text.append(text.substr(lt, close + 3 - lt));
-      i = close + 3;
+      out.text.append(text.substr(lt, *close - lt));
+      i = *close;
       continue;
     }
     bool closing = at.size() > 1 && at[1] == '/';

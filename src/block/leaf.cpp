@@ -324,7 +324,7 @@ bool ContainerBuilder::open_html_block(const Rest& rest) {
   }
   bool comment = lead.size() >= 4 && lead.substr(0, 4) == "<!--";
   if (comment) {
-    bool closed = whole.find("-->") != std::string_view::npos;
+    bool closed = scan::html_comment_end(lead, 0).has_value();
     raw.push_back('\n');
     open_node(build::HtmlBlock{std::move(raw), HtmlEndComment{}, closed});
     return true;

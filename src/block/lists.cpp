@@ -76,9 +76,10 @@ void keep_list_attributes(const BlockSpan& list_span, const Attr& attr, Drafts& 
   reverted.back().span.end = std::max(reverted.back().span.end, list_span.end);
 }
 
-void enforce_run(Drafts& drafts) {
+// Whether a list of the run was reverted.
+bool enforce_run(Drafts& drafts) {
   std::vector<std::size_t> revert = lists_to_revert(drafts);
-  if (revert.empty()) return;
+  if (revert.empty()) return false;
   Drafts rebuilt;
   std::size_t r = 0;
   for (std::size_t p = 0; p < drafts.size(); ++p) {
@@ -93,6 +94,47 @@ void enforce_run(Drafts& drafts) {
     }
   }
   drafts = std::move(rebuilt);
+  return true;
+}
+
+// The paragraph's text shows `marker_line` as its first line: the line an item of an outer list
+// began on, from that item's marker on. The view replaces the first line of the text, or stands
+// before all of it when link definitions took the item's line.
+void show_marker_line(draft::Paragraph& para, std::string_view marker_line, std::size_t line) {
+  if (!para.marker_line) {
+    if (para.text_line == line) {
+      const std::size_t nl = para.text.find('\n');
+      para.text.erase(0, nl == std::string::npos ? para.text.size() : nl + 1);
+    }
+    para.text_line = line;
+  }
+  // An earlier marker line was the first line of the text: the wider view replaces it.
+  para.marker_line = marker_line;
+}
+
+// Writes the marker line into the paragraph's text.
+void settle_marker_line(draft::Paragraph& para) {
+  if (!para.marker_line) return;
+  std::string text(*para.marker_line);
+  if (!para.text.empty()) {
+    text.push_back('\n');
+    text += para.text;
+  }
+  para.text = std::move(text);
+  para.marker_line.reset();
+}
+
+// Every paragraph of the tree with its marker line written out.
+void settle_marker_lines(Drafts& drafts) {
+  std::vector<Drafts*> work{&drafts};
+  while (!work.empty()) {
+    Drafts* run = work.back();
+    work.pop_back();
+    for (Draft& d : *run) {
+      if (auto* para = std::get_if<draft::Paragraph>(&d.block)) settle_marker_line(*para);
+      for_each_child_list(d.block, [&](Drafts& c) { work.push_back(&c); });
+    }
+  }
 }
 
 }  // namespace
@@ -116,10 +158,12 @@ void enforce_ordered_lists(Drafts& drafts) {
       for_each_child_list(d.block, [&](Drafts& c) { work.push_back(Run{&c, tight}); });
     }
   }
+  bool reverted = false;
   for (std::size_t i = runs.size(); i-- > 0;) {
-    enforce_run(*runs[i].drafts);
+    reverted = enforce_run(*runs[i].drafts) || reverted;
     if (runs[i].in_tight_list) merge_adjacent_paragraphs(*runs[i].drafts);
   }
+  if (reverted) settle_marker_lines(drafts);
 }
 
 Drafts revert_list(std::vector<DraftListItem> items, bool tight) {
@@ -138,14 +182,7 @@ Drafts revert_item(DraftListItem item) {
     Draft& first = item.children.front();
     auto* para = std::get_if<draft::Paragraph>(&first.block);
     if (para && first.span.start == item.line) {
-      if (para->text_line != item.line) {
-        // Link definitions took the item's first line: the paragraph text follows it.
-        para->text = item.source + "\n" + para->text;
-      } else if (std::size_t nl = para->text.find('\n'); nl != std::string::npos) {
-        para->text = item.source + "\n" + para->text.substr(nl + 1);
-      } else {
-        para->text = item.source;
-      }
+      show_marker_line(*para, item.source, item.line);
       for (Draft& d : item.children) out.push_back(std::move(d));
       return out;
     }
@@ -153,12 +190,12 @@ Drafts revert_item(DraftListItem item) {
   // The marker line becomes a paragraph of its own. When a child shows the rest of that line
   // (a heading, a quote, a nested list), the paragraph keeps only the marker and the item's
   // attribute block and task box, so the content is not written twice.
-  std::string text = item.source;
+  std::string_view shown = item.source;
   if (!item.children.empty() && item.children.front().span.start == item.line)
-    text.resize(std::min(item.content_offset, text.size()));
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+    shown = shown.substr(0, std::min(item.content_offset, shown.size()));
+  while (!shown.empty() && (shown.back() == ' ' || shown.back() == '\t')) shown.remove_suffix(1);
   BlockSpan span = BlockSpan::of("paragraph", item.line, item.line + 1);
-  out.push_back(Draft{std::move(span), draft::Paragraph{{}, std::move(text), item.line}});
+  out.push_back(Draft{std::move(span), draft::Paragraph{{}, std::string(shown), item.line, {}}});
   for (Draft& d : item.children) out.push_back(std::move(d));
   return out;
 }
@@ -176,6 +213,8 @@ void merge_adjacent_paragraphs(Drafts& drafts) {
     if (para && last_kept_paragraph) {
       Draft& kept = out.back();
       auto& kp = std::get<draft::Paragraph>(kept.block);
+      settle_marker_line(kp);
+      settle_marker_line(*para);
       kp.text.push_back('\n');
       kp.text += para->text;
       kept.span.end = d.span.end;

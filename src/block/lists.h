@@ -10,6 +10,8 @@ namespace vedavi::block {
 
 // Applies the rules to every sibling run of the tree (children before parents).
 void enforce_ordered_lists(Drafts& drafts);
+// A reverted item's paragraph may hold its marker line as a view (`Paragraph::marker_line`) until
+// `enforce_ordered_lists` writes it out.
 Drafts revert_list(std::vector<DraftListItem> items, bool tight);
 Drafts revert_item(DraftListItem item);
 // Joins each paragraph that directly follows a paragraph into it.

@@ -4,6 +4,7 @@
 #include "block/build.h"
 #include "block/html.h"
 #include "block/scan.h"
+#include "text/scan.h"
 
 namespace vedavi::block {
 
@@ -142,7 +143,7 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
     std::size_t before = html->raw.size();
     rest.append_to(html->raw);
     html->raw.push_back('\n');
-    html->closed = html->raw.find("-->", before) != std::string::npos;
+    html->closed = scan::find_comment_close(html->raw, before).has_value();
     leaf_open = !html->closed;
     return true;
   }
@@ -267,7 +268,10 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
   build::ListItem item;
   item.content_column = m.content_column;
   item.number = m.number;
-  item.source = rest;
+  // The indentation before the marker (spaces only, at most 3) is not part of what a reverted
+  // item shows.
+  const std::size_t marker_start = rest.indent();
+  item.source = rest.from(marker_start).text;
   Rest after = list_item_rest(rest, m);
   // An attribute block for the item, on the whole rest or up to its first "}".
   std::string_view lead = after.trimmed_start();
@@ -290,8 +294,8 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
     after = Rest{0, lead.substr(4)};
   }
   item.content_offset =
-      after.is_blank() ? rest.size()
-                       : rest.pad + static_cast<std::size_t>(after.text.data() - rest.text.data());
+      after.is_blank() ? item.source.size()
+                       : static_cast<std::size_t>(after.text.data() - item.source.data());
   push(open_node(std::move(item)));
   rest = after;
 }

@@ -26,35 +26,6 @@ bool takes_attributes(const DraftBlock& b) {
          std::holds_alternative<draft::Div>(b) || std::holds_alternative<draft::MathBlock>(b);
 }
 
-std::vector<std::string_view> split_lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t nl = text.find('\n', start);
-    if (nl == std::string_view::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, nl - start));
-    start = nl + 1;
-  }
-  return lines;
-}
-
-std::string normalize_line_ends(std::string_view source) {
-  std::string out;
-  out.reserve(source.size());
-  for (std::size_t i = 0; i < source.size(); ++i) {
-    if (source[i] == '\r') {
-      out.push_back('\n');
-      if (i + 1 < source.size() && source[i + 1] == '\n') ++i;
-    } else {
-      out.push_back(source[i]);
-    }
-  }
-  return out;
-}
-
 // Attribute-definition lines waiting for the next block.
 struct Pending {
   Attr attr;
@@ -79,7 +50,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   std::string normalized;
   std::string_view text = source;
   if (source.find('\r') != std::string_view::npos) {
-    normalized = normalize_line_ends(source);
+    normalized = line::normalize_line_ends(source);
     text = normalized;
   }
   std::size_t frontmatter_lines = 0;
@@ -88,10 +59,10 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       result.document.meta = std::move(fm->pairs);
       result.body_offset = fm->body_offset;
       std::string_view head = text.substr(0, std::min(fm->body_offset, text.size()));
-      frontmatter_lines = split_lines(head).size();
+      frontmatter_lines = line::split_lines(head).size();
     }
   }
-  std::vector<std::string_view> lines = split_lines(text);
+  std::vector<std::string_view> lines = line::split_lines(text);
   for (std::size_t i = 0; i < frontmatter_lines && i < lines.size(); ++i) lines[i] = std::string_view();
 
   Parser parser(std::move(lines), options, mode);
@@ -111,7 +82,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       joined += line::trim(src[pending.lines[k]]);
     }
     BlockSpan span = BlockSpan::of("paragraph", pending.lines.front(), pending.lines.back() + 1);
-    drafts.push_back(Draft{std::move(span), draft::Paragraph{{}, std::move(joined), pending.lines.front()}});
+    drafts.push_back(Draft{std::move(span), draft::Paragraph{{}, std::move(joined), pending.lines.front(), {}}});
     pending.reset();
   };
 

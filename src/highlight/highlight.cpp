@@ -1,14 +1,40 @@
-// The md source highlighter (placeholder until the span gathering lands: escaped text only).
+// The md source highlighter: one parse of the source with its line ends made LF, the classed
+// ranges gathered from it, then the source written as escaped text with the ranges as spans.
 #include "highlight/highlight.h"
 
-#include "text/escape.h"
+#include "block/parse.h"
+#include "highlight/ranges.h"
+#include "model/line.h"
 
 namespace vedavi::highlight {
+namespace {
+
+// The options the highlighter reads md with, whoever calls it.
+Options highlight_options() {
+  Options options;
+  options.max_block_depth = 128;
+  options.max_link_paren_depth = 32;
+  options.bare_autolinks = true;
+  options.implicit_figures = false;
+  options.frontmatter = true;
+  options.math = MathMode::Brackets;
+  return options;
+}
+
+}  // namespace
 
 std::string highlight_md(std::string_view src, std::string_view class_prefix) {
+  std::string normalized;
+  std::string_view text = src;
+  if (src.find('\r') != std::string_view::npos) {
+    normalized = line::normalize_line_ends(src);
+    text = normalized;
+  }
+  const Options options = highlight_options();
+  const block::Parsed parsed = block::parse_source(text, options, 3);
+  const inl::LineMap map(text, parsed.trace);
   std::string out;
-  out.reserve(src.size() + src.size() / 8);
-  escape_text(src, out);
+  write_ranges(text, gather_ranges(text, options, parsed, map), class_prefix, out);
   return out;
 }
 

@@ -123,9 +123,12 @@ std::optional<InlineMatch> html_at(std::string_view text, std::size_t p, std::si
     return InlineMatch{Inline(Inline::HtmlInline{std::string(text.substr(p, e - p))}), e};
   };
   if (n >= 4 && window.substr(p, 4) == "<!--") {
-    const std::size_t found = memo ? memo->next_comment_end(text, p) : std::min(text.find("-->", p), text.size());
-    if (found + 3 > window_end) return std::nullopt;
-    return result(found + 3);
+    // Where an HTML5 tokenizer ends the comment; what follows is text again.
+    std::optional<std::size_t> end = scan::empty_comment_end(window, p);
+    if (!end && memo) end = memo->next_comment_close(text, p + 4);
+    if (!end && !memo) end = scan::html_comment_end(text, p);
+    if (!end || *end > window_end) return std::nullopt;
+    return result(*end);
   }
   if (n >= 2 && window[p + 1] == '/') {
     const std::size_t name_start = p + 2;
@@ -162,15 +165,27 @@ std::optional<InlineMatch> html_at(std::string_view text, std::size_t p, std::si
 
 }  // namespace
 
-std::size_t AngleMemo::Next::next(std::string_view text, std::size_t at, std::string_view needle) {
-  // Queries come in ascending order; one remembered answer covers every start up to it.
-  if (!valid || at < from || at > found) {
-    const std::size_t pos = text.find(needle, at);
-    found = pos == std::string_view::npos ? text.size() : pos;
-    from = at;
-    valid = true;
+std::size_t AngleMemo::next_gt(std::string_view text, std::size_t from) {
+  if (!gt_.covers(from)) {
+    const std::size_t pos = text.find('>', from);
+    gt_.begin = gt_.end = pos == std::string_view::npos ? text.size() : pos;
+    gt_.from = from;
+    gt_.valid = true;
   }
-  return found;
+  return gt_.begin;
+}
+
+std::optional<std::size_t> AngleMemo::next_comment_close(std::string_view text, std::size_t from) {
+  if (!comment_close_.covers(from)) {
+    const auto close = scan::find_comment_close(text, from);
+    comment_close_.begin = close ? close->begin : text.size();
+    comment_close_.end = close ? close->end : text.size();
+    comment_close_.found = close.has_value();
+    comment_close_.from = from;
+    comment_close_.valid = true;
+  }
+  if (!comment_close_.found) return std::nullopt;
+  return comment_close_.end;
 }
 
 std::optional<std::size_t> html_tag_name_end(std::string_view s) {

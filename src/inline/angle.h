@@ -10,25 +10,28 @@
 
 namespace vedavi::inl {
 
-// Remembers the next ">" and the next "-->" of one text, so that a long run of "<" that opens
-// nothing is read in linear time.
+// Remembers the next ">" and the next comment close of one text, so that a long run of "<" that
+// opens nothing is read in linear time.
 class AngleMemo {
  public:
-  // The first occurrence of `needle` at or after `from`, or the text's end.
-  std::size_t next_gt(std::string_view text, std::size_t from) { return gt_.next(text, from, ">"); }
-  std::size_t next_comment_end(std::string_view text, std::size_t from) {
-    return comment_end_.next(text, from, "-->");
-  }
+  // The first ">" at or after `from`, or the text's end.
+  std::size_t next_gt(std::string_view text, std::size_t from);
+  // Just past the first "-->" or "--!>" at or after `from`; none when there is none.
+  std::optional<std::size_t> next_comment_close(std::string_view text, std::size_t from);
 
  private:
+  // One remembered search: its start, where its match begins and just past it.
   struct Next {
     std::size_t from = 0;
-    std::size_t found = 0;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    bool found = false;
     bool valid = false;
-    std::size_t next(std::string_view text, std::size_t at, std::string_view needle);
+    // Queries come in ascending order; one answer covers every start up to its match.
+    bool covers(std::size_t at) const { return valid && at >= from && at <= begin; }
   };
   Next gt_;
-  Next comment_end_;
+  Next comment_close_;
 };
 
 struct InlineMatch {

@@ -37,12 +37,12 @@ bool boundary_before(std::string_view text, std::size_t p) {
   return p == 0 || is_boundary(utf8::prev_char(text, p));
 }
 
-// The first white space or "<" at or after `from`, or the end.
-std::size_t candidate_end(std::string_view text, std::size_t from) {
+// The first white space or "<" at or after `from` (or "]" when `in_brackets`), or the end.
+std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brackets) {
   std::size_t i = from;
   while (i < text.size()) {
     const utf8::Decoded d = utf8::decode(text, i);
-    if (d.cp == '<' || unicode::is_white_space(d.cp)) break;
+    if (d.cp == '<' || (in_brackets && d.cp == ']') || unicode::is_white_space(d.cp)) break;
     i += d.len;
   }
   return i;
@@ -327,7 +327,8 @@ std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, Aut
 }  // namespace
 
 
-std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo,
+                                         bool in_brackets) {
   if (!may_start_bare_autolink(text, p, memo)) return std::nullopt;
   if (!may_start_scheme(text[p])) return plain_email(text, p, memo);
   if (starts_with_icase(text, p, "mailto:")) {
@@ -338,7 +339,7 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
     if (!boundary_before(text, p)) return std::nullopt;
     const auto e = bare_email_prefix(bounded_autolink_word(text, p + 5));
     if (!e) return std::nullopt;
-    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p + 5 + e->size()));
+    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p + 5 + e->size(), in_brackets));
     std::string url(text.substr(p, end - p));
     return InlineMatch{Inline(Inline::Autolink{url, url, false}), end};
   }
@@ -346,7 +347,7 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
   if (rest.starts_with("http://") || rest.starts_with("https://") || rest.starts_with("ftp://") ||
       rest.starts_with("www.")) {
     if (!web_checks(text, p, memo)) return std::nullopt;
-    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p));
+    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p, in_brackets));
     if (end == p) return std::nullopt;
     const std::string_view t = text.substr(p, end - p);
     if (!host_ok(t)) return std::nullopt;

@@ -79,9 +79,11 @@ inline bool starts_link_prefix(std::string_view text, std::size_t p) {
          rest.starts_with("https://") || rest.starts_with("ftp://") || rest.starts_with("www.");
 }
 
-// A bare link starting at `p`.
+// A bare link starting at `p`. Inside an open "[" (`in_brackets`), a web or xmpp address also
+// ends at the first "]", which is the bracket's to close: "[https://a.io](https://a.io)" stays a
+// link with the address as its text.
 std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p,
-                                         AutolinkMemo* memo = nullptr);
+                                         AutolinkMemo* memo = nullptr, bool in_brackets = false);
 // The cheap first tests of `bare_autolink`: false means it finds nothing at `p`. A link starts
 // with a scheme, "www." or an address, so its first character and the distance to the next "@"
 // rule out nearly every word. The scanner asks after every word, so this is inline.

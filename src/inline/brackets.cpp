@@ -41,6 +41,8 @@ bool InlineScanner::opener_active(std::size_t index) const {
 void InlineScanner::pop_bracket() {
   brackets_.pop_back();
   link_openers_dead_below_ = std::min(link_openers_dead_below_, brackets_.size());
+  // A later opener comes after every node there is now: no link can take these autolinks.
+  if (brackets_.empty()) bracketed_autolinks_.clear();
 }
 
 const LinkRef* InlineScanner::find_definition(std::string_view label) const {
@@ -88,10 +90,70 @@ std::optional<Inline> InlineScanner::cross_reference(std::string_view bracket_te
   return Inline(std::move(span));
 }
 
+void InlineScanner::note_autolink(std::size_t node, bool bare, std::size_t event) {
+  // Only an open bracket can later become a link around it.
+  if (brackets_.empty()) return;
+  bracketed_autolinks_.push_back(AutolinkRecord{node, event, bare});
+}
+
+void InlineScanner::drop_autolinks_from(std::size_t node) {
+  auto first = std::partition_point(bracketed_autolinks_.begin(), bracketed_autolinks_.end(),
+                                    [node](const AutolinkRecord& r) { return r.node < node; });
+  bracketed_autolinks_.erase(first, bracketed_autolinks_.end());
+}
+
+void InlineScanner::unlink_bare_autolinks(std::size_t opener_node, Inlines& children) {
+  auto first = std::partition_point(bracketed_autolinks_.begin(), bracketed_autolinks_.end(),
+                                    [opener_node](const AutolinkRecord& r) { return r.node <= opener_node; });
+  if (first == bracketed_autolinks_.end()) return;
+  // The recorded autolinks after the opener are exactly the autolinks of the link's text, and a
+  // walk in document order meets them in node order.
+  auto record = first;
+  struct Level {
+    Inlines* list;
+    std::size_t next;
+  };
+  std::vector<Level> levels{{&children, 0}};
+  while (!levels.empty() && record != bracketed_autolinks_.end()) {
+    Level& level = levels.back();
+    if (level.next == level.list->size()) {
+      levels.pop_back();
+      continue;
+    }
+    Inline& item = (*level.list)[level.next++];
+    if (auto* link = item.get_if<Inline::Autolink>()) {
+      if (record->bare) {
+        item = Inline(Inline::Text{inline_text(link->text)});
+        if (record->event != kNoNode) unlinked_events_.push_back(record->event);
+      }
+      ++record;
+    } else if (Inlines* inner = item.children()) {
+      levels.push_back(Level{inner, 0});
+    }
+  }
+  bracketed_autolinks_.erase(first, bracketed_autolinks_.end());
+}
+
+void InlineScanner::drop_unlinked_events() {
+  if (unlinked_events_.empty()) return;
+  std::sort(unlinked_events_.begin(), unlinked_events_.end());
+  std::vector<InlineEvent>& events = *ctx_.events;
+  std::size_t kept = unlinked_events_.front();
+  for (std::size_t i = kept, k = 0; i < events.size(); ++i) {
+    if (k < unlinked_events_.size() && unlinked_events_[k] == i) {
+      ++k;
+      continue;
+    }
+    events[kept++] = events[i];
+  }
+  events.resize(kept);
+}
+
 void InlineScanner::finish_bracket(const BracketOpener& top, Inline&& made, bool is_link) {
   process_delimiters(top.node + 1);
   Inlines children;
   take_nodes(nodes_[top.node].next, kNoNode, children);
+  if (is_link) unlink_bare_autolinks(top.node, children);
   *made.children() = std::move(children);
   drop_delimiters_from(top.node);
   nodes_[top.node].value = std::move(made);
@@ -152,6 +214,7 @@ bool InlineScanner::close_cross_reference(const BracketOpener& top, std::size_t 
   if (!xref) return false;
   Inlines discarded;
   take_nodes(nodes_[top.node].next, kNoNode, discarded);
+  drop_autolinks_from(top.node);
   drop_delimiters_from(top.node);
   nodes_[top.node].value = std::move(*xref);
   pop_bracket();

@@ -41,16 +41,29 @@ void merge_texts(Inlines& list) {
 }
 
 // The children of a strong without attributes, with the children of its strong children without
-// attributes put in their place. Those were finished first, so they hold no such strong.
+// attributes put in their place, and theirs in turn: a whole chain of such strongs, each directly
+// inside the last, is flattened at once from its outermost strong. Flattening each level into the
+// next would copy the growing content once per level.
 void flatten_strong(Inlines& children) {
   if (std::none_of(children.begin(), children.end(), is_plain_strong)) return;
   Inlines out;
   out.reserve(children.size());
-  for (Inline& child : children) {
+  struct Level {
+    Inlines* list;
+    std::size_t next;
+  };
+  std::vector<Level> levels{{&children, 0}};
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.next == level.list->size()) {
+      levels.pop_back();
+      continue;
+    }
+    Inline& child = (*level.list)[level.next++];
     if (is_plain_strong(child)) {
-      for (Inline& grandchild : *child.children()) out.push_back(std::move(grandchild));
+      levels.push_back(Level{child.children(), 0});
     } else {
-      out.push_back(std::move(child));
+      push_coalesced(out, std::move(child));
     }
   }
   children = std::move(out);
@@ -95,22 +108,37 @@ Inlines coalesce(Inlines list) {
         stack.push_back(Frame{item.children(), 0, &item});
       continue;
     }
-    if (frame.owner && is_plain_strong(*frame.owner)) flatten_strong(*frame.list);
-    merge_texts(*frame.list);
+    const bool in_plain_strong = frame.owner && is_plain_strong(*frame.owner);
+    // A strong directly inside another is flattened with the outermost one of its chain.
+    const bool flattened_later =
+        in_plain_strong && stack.size() >= 2 && stack[stack.size() - 2].owner &&
+        is_plain_strong(*stack[stack.size() - 2].owner);
+    if (!flattened_later) {
+      if (in_plain_strong) flatten_strong(*frame.list);
+      merge_texts(*frame.list);
+    }
     stack.pop_back();
   }
   return list;
 }
 
-std::vector<InlineEvent> inline_events(std::string_view text, const Options& options,
-                                       const LinkMap& links, const FootnoteLabels& footnotes) {
-  std::vector<InlineEvent> events;
-  const InlineContext ctx{options, links, footnotes, &events};
-  parse_inner(text, ctx);
+void sort_events(std::vector<InlineEvent>& events) {
   std::stable_sort(events.begin(), events.end(), [](const InlineEvent& a, const InlineEvent& b) {
     return a.start != b.start ? a.start < b.start : a.end > b.end;
   });
+}
+
+std::vector<InlineEvent> inline_events(std::string_view text, const InlineContext& ctx) {
+  std::vector<InlineEvent> events;
+  const InlineContext own{ctx.options, ctx.links, ctx.footnotes, &events, ctx.buffers};
+  parse_inner(text, own);
+  sort_events(events);
   return events;
+}
+
+std::vector<InlineEvent> inline_events(std::string_view text, const Options& options,
+                                       const LinkMap& links, const FootnoteLabels& footnotes) {
+  return inline_events(text, InlineContext{options, links, footnotes});
 }
 
 }  // namespace vedavi::inl

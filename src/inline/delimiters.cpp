@@ -155,7 +155,10 @@ void InlineScanner::process_delimiters(std::size_t low) {
       }
       cl.pos += use;
       cl.length -= use;
-      nodes_[cl.node].value.get_if<Inline::Text>()->text.erase(0, use);
+      // A run is one character repeated: dropping from the end leaves the same text as dropping
+      // from the start, without moving what stays (a long closing run loses two characters
+      // per level of nesting it closes).
+      nodes_[cl.node].value.get_if<Inline::Text>()->text.resize(cl.length);
       const bool closer_spent = cl.length == 0;
       if (closer_spent) {
         kill(cl.node);

@@ -67,7 +67,12 @@ void push_coalesced(Inlines& list, Inline&& item);
 // directly inside a strong without attributes flattened. Walks without recursion.
 Inlines coalesce(Inlines list);
 
-// The events of a text, sorted by start ascending and, for equal starts, end descending (stable).
+// Sorts events by start ascending and, for equal starts, end descending (stable): an enclosing
+// construct before the constructs it contains.
+void sort_events(std::vector<InlineEvent>& events);
+// The events of a text, sorted. The context's own sink is not used: each call records into a
+// fresh one.
+std::vector<InlineEvent> inline_events(std::string_view text, const InlineContext& ctx);
 std::vector<InlineEvent> inline_events(std::string_view text, const Options& options,
                                        const LinkMap& links, const FootnoteLabels& footnotes);
 

@@ -196,6 +196,7 @@ Inlines InlineScanner::run() {
   }
   flush_text();
   process_delimiters(0);
+  drop_unlinked_events();
   std::size_t live = 0;
   for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) ++live;
   Inlines out;
@@ -438,24 +439,27 @@ bool InlineScanner::try_angle() {
   auto match = angle_or_html(text_, p_, &angles_);
   if (!match) return false;
   flush_text();
-  if (match->inline_.kind() == InlineKind::Autolink) {
+  const bool autolink = match->inline_.kind() == InlineKind::Autolink;
+  if (autolink) {
     emit(InlineEventKind::Autolink, p_, match->end);
   } else {
     const bool comment = match->inline_.get_if<Inline::HtmlInline>()->raw.starts_with("<!--");
     emit(comment ? InlineEventKind::Comment : InlineEventKind::HtmlInline, p_, match->end);
   }
-  push_node(std::move(match->inline_));
+  const std::size_t node = push_node(std::move(match->inline_));
+  if (autolink) note_autolink(node, false);
   p_ = match->end;
   return true;
 }
 
 bool InlineScanner::try_bare_autolink() {
   if (!ctx_.options.bare_autolinks) return false;
-  auto match = bare_autolink(text_, p_, &autolinks_);
+  auto match = bare_autolink(text_, p_, &autolinks_, !brackets_.empty());
   if (!match) return false;
   flush_text();
   emit(InlineEventKind::Autolink, p_, match->end);
-  push_node(std::move(match->inline_));
+  const std::size_t event = events_enabled_ ? ctx_.events->size() - 1 : kNoNode;
+  note_autolink(push_node(std::move(match->inline_)), true, event);
   p_ = match->end;
   return true;
 }

@@ -193,6 +193,17 @@ class InlineScanner {
     return b.pos - (b.kind == BracketKind::Link ? 1 : 2);
   }
   std::optional<Inline> cross_reference(std::string_view bracket_text);
+
+  // Autolinks made while a bracket is open, so that a bracket that becomes a link can find the
+  // bare ones in its text.
+  // `event`: the index of its Autolink event in the sink, kNoNode without one.
+  void note_autolink(std::size_t node, bool bare, std::size_t event = kNoNode);
+  void drop_autolinks_from(std::size_t node);
+  // A link holds no link: the bare autolinks among `children` (the new link's text, whose opener
+  // is `opener_node`) become text again; angle-bracket ones were written as links and stay.
+  void unlink_bare_autolinks(std::size_t opener_node, Inlines& children);
+  // Removes the events of the autolinks that became text.
+  void drop_unlinked_events();
   const LinkRef* find_definition(std::string_view label) const;
 
   std::string_view text_;
@@ -212,6 +223,14 @@ class InlineScanner {
   // Link openers below this stack index are inactive: a finished link or cross-reference
   // deactivates every "[" below it at once.
   std::size_t link_openers_dead_below_ = 0;
+  // The autolinks made while a bracket was open, in node order (which is their source order).
+  struct AutolinkRecord {
+    std::size_t node;
+    std::size_t event;
+    bool bare;
+  };
+  std::vector<AutolinkRecord> bracketed_autolinks_;
+  std::vector<std::size_t> unlinked_events_;  // sink indices of the events of unlinked autolinks
 
   // Failed math closer searches: the start offset of the failed search, per closer.
   enum MathMemo { kDisplayBracket, kParen, kDoubleDollar, kDollar, kMathMemoCount };

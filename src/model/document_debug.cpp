@@ -147,7 +147,7 @@ class Printer {
       for (auto cell = row->cells.rbegin(); cell != row->cells.rend(); ++cell) {
         push_inlines(cell->content, depth + 2);
         std::string head = "cell";
-        if (cell->align != Align::None) head += " " + std::string(align_name(cell->align));
+        if (cell->align != Align::None) head.append(" ").append(align_name(cell->align));
         append_attr(cell->attr, head);
         push_label(std::move(head), depth + 1);
       }
@@ -234,7 +234,7 @@ class Printer {
               push_label("caption", inner);
             }
             std::string aligns = "aligns";
-            for (Align a : x.aligns) aligns += a == Align::None ? " -" : " " + std::string(align_name(a));
+            for (Align a : x.aligns) aligns.append(" ").append(a == Align::None ? "-" : align_name(a));
             push_label(std::move(aligns), inner);
           }
           if constexpr (std::is_same_v<T, Block::Figure>) {
@@ -270,7 +270,10 @@ std::string debug_string(const Document& doc) {
   // Pushed in reverse: meta first, then blocks, footnotes, diagnostics.
   for (auto d = doc.diagnostics.rbegin(); d != doc.diagnostics.rend(); ++d) {
     std::string head = "diagnostic " + d->code;
-    if (d->start) head += " " + std::to_string(d->start->line) + ":" + std::to_string(d->start->column);
+    if (d->start) {
+      head.append(" ").append(std::to_string(d->start->line));
+      head.append(":").append(std::to_string(d->start->column));
+    }
     head += " " + d->message;
     printer.push_label(std::move(head), 0);
   }

@@ -5,6 +5,35 @@
 
 namespace vedavi::line {
 
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  // Most texts hold no CR: their line ends are found by the fast single-byte search.
+  const bool has_cr = text.find('\r') != std::string_view::npos;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = has_cr ? text.find_first_of("\r\n", start) : text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    if (end == text.size()) break;
+    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+  }
+  return lines;
+}
+
+std::string normalize_line_ends(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out.push_back('\n');
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
 bool is_white_space(char32_t cp) { return unicode::is_white_space(cp); }
 
 namespace {

@@ -5,8 +5,17 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vedavi::line {
+
+// The lines of a text, each without its line end. A line ends at LF, at CR LF or at a lone CR;
+// a line end at the very end of the text opens no empty last line, and an empty text has no
+// lines. The views point into `text`, so a line's offset is its view's distance from the text's
+// start. The block parser and the source line map both split with this.
+std::vector<std::string_view> split_lines(std::string_view text);
+// The text with every CR LF and every lone CR written as LF.
+std::string normalize_line_ends(std::string_view text);
 
 // Unicode White_Space (25 code points), and trimming by it.
 bool is_white_space(char32_t cp);

@@ -325,7 +325,7 @@ std::vector<HtmlToken> html_tokens(std::string_view html,
       table_context = is_one_of(tag_name(rest.substr(1)), {"tr", "thead", "tbody", "tfoot"});
     }
     if (rest.starts_with("!--")) {
-      i = skip_past(html, i + 4, "-->");
+      i = scan::html_comment_end(html, i).value_or(html.size());
     } else if (rest.starts_with("![CDATA[")) {
       i = skip_past(html, i + 9, "]]>");
     } else if (!rest.empty() && (scan::is_ascii_alpha(rest.front()) || rest.front() == '!' ||

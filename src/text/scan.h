@@ -31,4 +31,19 @@ inline bool ascii_iequals(std::string_view a, std::string_view b) {
 std::optional<std::size_t> find_unescaped(std::string_view text, std::size_t start,
                                           std::string_view needle);
 
+// HTML comments end where an HTML5 tokenizer ends them, so that no text a browser would read as
+// markup after a comment passes through as part of it.
+//
+// Where "<!-->" or "<!--->", the empty comments an HTML5 tokenizer closes at once, start at
+// `lt`: just past them. None for any other text.
+std::optional<std::size_t> empty_comment_end(std::string_view text, std::size_t lt);
+// The first "-->" or "--!>" at or after `from`: where it begins and just past it.
+struct CommentClose {
+  std::size_t begin;
+  std::size_t end;
+};
+std::optional<CommentClose> find_comment_close(std::string_view text, std::size_t from);
+// Just past the comment whose "<!--" starts at `lt`; none when it never ends.
+std::optional<std::size_t> html_comment_end(std::string_view text, std::size_t lt);
+
 }  // namespace vedavi::scan

@@ -181,7 +181,7 @@ GUARDED = [
     ("md_chunks", (FAULT_MARKER,), "chunking Markdown"),
     ("md_chunks_greedy", (FAULT_MARKER,), "chunking Markdown"),
     ("md_chunks_structural", (FAULT_MARKER,), "chunking Markdown"),
-    ("md_chunks_structural_batch", (FAULT_MARKER,), "chunking Markdown"),
+    ("md_chunks_structural_batch", ([FAULT_MARKER],), "chunking Markdown"),
 ]
 
 

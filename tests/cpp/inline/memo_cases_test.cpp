@@ -67,20 +67,25 @@ TEST(InlineMemoCases, AgreeWithPlainSearches) {
       inl::BacktickRuns backticks;
       inl::BraceMemo braces, colon_braces;
       for (std::size_t p : order) {
-        if (text[p] == '<')
+        if (text[p] == '<') {
           ASSERT_EQ(show(inl::angle_or_html(text, p, &angles)), show(inl::angle_or_html(text, p)))
               << text << " at " << p;
+        }
         ASSERT_EQ(show(inl::bare_autolink(text, p, &autolinks)), show(inl::bare_autolink(text, p)))
             << text << " at " << p;
         const auto with = inl::paren_content(text, p, 2, &parens);
         const auto without = inl::paren_content(text, p, 2);
         ASSERT_EQ(with.has_value(), without.has_value()) << text << " at " << p;
-        if (with) ASSERT_EQ(with->end, without->end) << text << " at " << p;
+        if (with) {
+          ASSERT_EQ(with->end, without->end) << text << " at " << p;
+        }
         if (text[p] == '`' && (p == 0 || text[p - 1] != '`')) {
           const auto a = inl::code_span(text, p, &backticks);
           const auto b = inl::code_span(text, p);
           ASSERT_EQ(a.has_value(), b.has_value()) << text << " at " << p;
-          if (a) ASSERT_EQ(a->end, b->end) << text << " at " << p;
+          if (a) {
+            ASSERT_EQ(a->end, b->end) << text << " at " << p;
+          }
         }
         ASSERT_EQ(show(inl::trailing_attr_at(text, p, &braces, false)),
                   show(inl::trailing_attr_at(text, p, nullptr, false)))

@@ -1,0 +1,150 @@
+// Top-level block boundaries and their breadcrumbs, from a span-mode-1 parse.
+#include "chunk/boundaries.h"
+
+#include <algorithm>
+
+#include "block/parse.h"
+#include "block/trace.h"
+#include "chunk/chunk.h"
+#include "chunk/options.h"
+#include "text/unicode.h"
+
+namespace vedavi::chunk {
+
+void Breadcrumb::append_to(std::string& out) const {
+  for (std::uint8_t i = 0; i < count; ++i) {
+    if (i) out += '\n';
+    out += lines[i];
+  }
+}
+
+std::string Breadcrumb::text() const {
+  std::string out;
+  append_to(out);
+  return out;
+}
+
+std::vector<std::uint64_t> Boundaries::cumulative_words() const {
+  std::vector<std::uint64_t> w(list.size() + 1, 0);
+  for (std::size_t i = 0; i < list.size(); ++i)
+    w[i + 1] = w[i] + words(source.substr(offset(i), offset(i + 1) - offset(i)));
+  return w;
+}
+
+namespace {
+
+// The parser ends a line at a lone "\r" as well as at "\n"; a copy with lone "\r" turned into
+// "\n" has the same bytes at the same offsets and lines that split at "\n" alone.
+std::string with_lone_cr_as_lf(std::string_view md) {
+  std::string copy(md);
+  for (std::size_t i = 0; i < copy.size(); ++i)
+    if (copy[i] == '\r' && (i + 1 == copy.size() || copy[i + 1] != '\n')) copy[i] = '\n';
+  return copy;
+}
+
+// Byte offset of each line's start: 0, then after every "\n".
+std::vector<std::size_t> line_starts(std::string_view text) {
+  std::vector<std::size_t> starts{0};
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+    starts.push_back(at + 1);
+  return starts;
+}
+
+// The six heading slots and the breadcrumbs they give.
+class HeadingSlots {
+ public:
+  explicit HeadingSlots(std::vector<Breadcrumb>& breadcrumbs) : breadcrumbs_(breadcrumbs) {
+    breadcrumbs_.emplace_back();  // 0: empty
+  }
+
+  // The breadcrumb of the filled slots above `level` (all six for 7).
+  std::size_t above(std::uint8_t level) {
+    if (level > 6 || deepest_ < level) return current_;
+    return make(level);
+  }
+
+  void set(std::uint8_t level, std::string_view line) {
+    slots_[level - 1] = line;
+    slot_words_[level - 1] = words(line);
+    for (std::uint8_t l = level; l < 6; ++l) slots_[l] = {};
+    deepest_ = level;
+    current_ = make(7);
+  }
+
+ private:
+  std::size_t make(std::uint8_t level) {
+    Breadcrumb crumb;
+    for (std::uint8_t l = 1; l < level && l <= 6; ++l) {
+      if (slots_[l - 1].empty()) continue;
+      crumb.lines[crumb.count++] = slots_[l - 1];
+      crumb.words += slot_words_[l - 1];
+    }
+    if (crumb.empty()) return 0;
+    breadcrumbs_.push_back(crumb);
+    return breadcrumbs_.size() - 1;
+  }
+
+  std::vector<Breadcrumb>& breadcrumbs_;
+  std::array<std::string_view, 6> slots_{};  // a heading's text is never empty
+  std::array<std::size_t, 6> slot_words_{};
+  std::uint8_t deepest_ = 0;  // the deepest filled slot
+  std::size_t current_ = 0;   // the breadcrumb of all six slots
+};
+
+Boundary boundary_of_start(std::string_view md) {
+  const Start start = initial_start(md);
+  return Boundary{0, 0, start.is_body, start.level};
+}
+
+}  // namespace
+
+Boundaries boundaries(std::string_view md) {
+  Boundaries result;
+  result.source = md;
+  const bool has_lone_cr = [&] {
+    for (std::size_t at = md.find('\r'); at != std::string_view::npos; at = md.find('\r', at + 1))
+      if (at + 1 == md.size() || md[at + 1] != '\n') return true;
+    return false;
+  }();
+  const std::string copy = has_lone_cr ? with_lone_cr_as_lf(md) : std::string();
+  const std::string_view lines_text = has_lone_cr ? std::string_view(copy) : md;
+  const std::vector<block::BlockSpan> spans =
+      block::into_spans(block::parse_source(lines_text, parse_options(), 1).trace, false);
+
+  const std::vector<std::size_t> starts = line_starts(lines_text);
+  auto line_start = [&](std::size_t line) { return line < starts.size() ? starts[line] : md.size(); };
+  HeadingSlots slots(result.breadcrumbs);
+  for (const block::BlockSpan& span : spans) {
+    const std::uint8_t level = span.level.value_or(0);
+    const bool is_heading = level >= 1 && level <= 6;
+    const std::size_t offset = line_start(span.start);
+    const std::size_t crumb = slots.above(is_heading ? level : 7);
+    if (result.list.empty() || result.list.back().offset != offset)
+      result.list.push_back(Boundary{offset, crumb, !is_heading, is_heading ? level : std::uint8_t(0)});
+    if (is_heading) {
+      const std::size_t end = std::max(offset, line_start(span.end));
+      slots.set(level, unicode::trim_end(md.substr(offset, end - offset)));
+    }
+  }
+  if (result.list.empty() || result.list.front().offset != 0)
+    result.list.insert(result.list.begin(), boundary_of_start(md));
+  return result;
+}
+
+// A chunk's text: the breadcrumb of its first boundary and a blank line (after the first chunk),
+// then the source from its first boundary to its end.
+MdChunk chunk_of(const Boundaries& bounds, std::size_t first, std::size_t end, bool is_first) {
+  MdChunk chunk;
+  const Breadcrumb& crumb = bounds.breadcrumb_of(first);
+  const std::size_t begin = bounds.offset(first);
+  if (!is_first && !crumb.empty()) {
+    crumb.append_to(chunk.text);
+    chunk.text += "\n\n";
+  }
+  chunk.text += bounds.source.substr(begin, bounds.offset(end) - begin);
+  chunk.is_body = bounds.list[first].is_body;
+  chunk.level = bounds.list[first].level;
+  return chunk;
+}
+
+}  // namespace vedavi::chunk

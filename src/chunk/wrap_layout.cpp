@@ -1,0 +1,194 @@
+// Tokens of a paragraph segment and their layout into lines.
+#include "chunk/wrap_layout.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "block/scan.h"
+#include "block/table.h"
+#include "chunk/stages.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
+
+namespace vedavi::chunk {
+namespace {
+
+// Constructs that must stay on one line: cutting them would change what they are.
+bool is_atomic(InlineEventKind kind) {
+  switch (kind) {
+    case InlineEventKind::Code:
+    case InlineEventKind::LinkTail:
+    case InlineEventKind::Link:
+    case InlineEventKind::Autolink:
+    case InlineEventKind::Xref:
+    case InlineEventKind::FootnoteRef:
+    case InlineEventKind::Attrs:
+    case InlineEventKind::TemplateToken:
+    case InlineEventKind::Comment:
+    case InlineEventKind::MathInline:
+    case InlineEventKind::RawInline:
+      return true;
+    default:
+      return false;
+  }
+}
+
+using Interval = std::pair<std::size_t, std::size_t>;
+
+// The union of the atomic constructs' ranges, as disjoint intervals by start (events come sorted
+// by start).
+std::vector<Interval> atomic_ranges(std::string_view segment, const InlineScope& scope) {
+  std::vector<Interval> merged;
+  for (const InlineEvent& e : inl::inline_events(segment, scope.options, scope.links, scope.footnotes)) {
+    if (!is_atomic(e.kind) || e.start >= e.end) continue;
+    if (!merged.empty() && e.start <= merged.back().second)
+      merged.back().second = std::max(merged.back().second, e.end);
+    else
+      merged.emplace_back(e.start, e.end);
+  }
+  return merged;
+}
+
+bool is_break_space(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+}  // namespace
+
+Tokens tokens_of(std::string_view segment, const InlineScope& scope) {
+  const std::vector<Interval> atomic = atomic_ranges(segment, scope);
+  Tokens tokens;
+  tokens.text.reserve(segment.size());
+  std::size_t next_range = 0;
+  auto close_token = [&] {
+    const std::size_t begin = tokens.ends.empty() ? 0 : tokens.ends.back();
+    if (tokens.text.size() > begin) tokens.ends.push_back(tokens.text.size());
+  };
+  for (std::size_t i = 0; i < segment.size(); ++i) {
+    while (next_range < atomic.size() && atomic[next_range].second <= i) ++next_range;
+    const bool inside = next_range < atomic.size() && atomic[next_range].first <= i;
+    const char c = segment[i];
+    if (!is_break_space(c)) {
+      tokens.text += c;
+    } else if (inside) {
+      tokens.text += ' ';
+    } else {
+      close_token();
+    }
+  }
+  close_token();
+  return tokens;
+}
+
+std::uint64_t display_width(std::string_view text, std::uint64_t column) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\t')
+      column = column / 4 * 4 + 4;
+    else if (!utf8::is_continuation(static_cast<unsigned char>(text[i])))
+      ++column;
+  }
+  return column;
+}
+
+namespace {
+
+bool is_attribute_line_shape(std::string_view line) {
+  const std::string_view t = unicode::trim(line);
+  return t.starts_with("{:") && t.ends_with("}");
+}
+
+}  // namespace
+
+bool breaking_before_is_refused(std::string_view candidate) {
+  return block::starts_block(candidate) || block::list_interrupts_paragraph(candidate) ||
+         block::def_marker(candidate) || is_attribute_line_shape(candidate);
+}
+
+// Some blocks are made by what a line holds as a whole: a thematic break ("---"), an attribute
+// line ("{:" ... "}"), a math block opener ("\\[", "$$"), and a code fence, whose backtick info
+// must hold no backtick. A paragraph line cut short after "---", "}", "$$" or a fence run (before
+// "`code`") would become one, and the paragraph would lose its text.
+// Below another line of the paragraph, a delimiter row ("|---|---|") would make that line a
+// table's head.
+bool ending_line_is_refused(std::string_view content, bool is_continuation) {
+  const std::string_view t = unicode::trim(content);
+  return content == "---" || t == "\\[" || t == "$$" || is_attribute_line_shape(content) ||
+         t.starts_with("```") || t.starts_with("~~~") ||
+         (is_continuation && block::delimiter_row(content));
+}
+
+bool opens_block(std::string_view content) {
+  if (block::starts_block(content) || block::def_marker(content) ||
+      ending_line_is_refused(content, false))
+    return true;
+  const auto marker = block::list_marker(content);
+  return marker && !unicode::trim(content.substr(marker->marker_end)).empty();
+}
+
+// Besides, a backslash ending a line is a hard break: breaking after a token that ends in one
+// would add a break the text did not have.
+bool breaking_after_is_refused(std::string_view content, bool is_continuation) {
+  return content.ends_with('\\') || ending_line_is_refused(content, is_continuation);
+}
+
+namespace {
+
+// The parser trims a line's leading white space, no-break spaces included: a token that starts
+// with one must not start a line, or it would lose that character.
+bool starts_with_white_space(std::string_view token) {
+  return !token.empty() && unicode::is_white_space(utf8::decode(token, 0).cp);
+}
+
+// `tokens[k]` followed by one space and the next token, when there is one: what a line starting at
+// token k would start with.
+void line_start_at(const Tokens& tokens, std::size_t k, std::string& candidate) {
+  candidate.assign(tokens[k]);
+  if (k + 1 < tokens.size()) {
+    candidate += ' ';
+    candidate += tokens[k + 1];
+  }
+}
+
+}  // namespace
+
+void lay_out(const Tokens& tokens, Layout& layout, std::vector<std::string>& lines) {
+  std::string candidate;
+  bool is_continuation = layout.has_line;
+  if (is_continuation) {
+    // After a hard break the segment starts a line of its own, whatever it starts with; it must
+    // not start what a line of the text did not ("-" and "[^n]" joined to "- [^n]").
+    line_start_at(tokens, 0, candidate);
+    if (breaking_before_is_refused(candidate)) layout.is_unsafe = true;
+  }
+  std::string line(is_continuation ? layout.prefix : layout.lead);
+  std::size_t content_begin = line.size();
+  std::uint64_t column = display_width(line);
+  const std::uint64_t prefix_width = display_width(layout.prefix);
+  layout.has_line = true;
+  line += tokens[0];
+  column += display_width(tokens[0]);
+  for (std::size_t k = 1; k < tokens.size(); ++k) {
+    const std::string_view token = tokens[k];
+    const std::uint64_t w = display_width(token);
+    if (layout.width && Wide(column) + 1 + w > *layout.width) {
+      line_start_at(tokens, k, candidate);
+      const std::string_view content = std::string_view(line).substr(content_begin);
+      if (!breaking_before_is_refused(candidate) && !starts_with_white_space(token) &&
+          !breaking_after_is_refused(content, is_continuation)) {
+        lines.push_back(std::move(line));
+        line.assign(layout.prefix);
+        content_begin = line.size();
+        is_continuation = true;
+        line += token;
+        column = prefix_width + w;
+        continue;
+      }
+    }
+    line += ' ';
+    line += token;
+    column += 1 + w;
+  }
+  if (ending_line_is_refused(std::string_view(line).substr(content_begin), is_continuation))
+    layout.is_unsafe = true;
+  lines.push_back(std::move(line));
+}
+
+}  // namespace vedavi::chunk

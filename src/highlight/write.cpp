@@ -1,0 +1,63 @@
+// Writing the escaped source with the classed ranges as nested spans.
+#include <algorithm>
+
+#include "highlight/ranges.h"
+#include "text/escape.h"
+#include "text/utf8.h"
+
+namespace vedavi::highlight {
+namespace {
+
+// The ranges that can be written: non-empty, inside the text, on character boundaries; sorted
+// by start ascending and end descending (equal ranges in collection order), identical
+// neighbours dropped.
+void settle(std::string_view text, std::vector<ClassedRange>& ranges) {
+  std::erase_if(ranges, [&](const ClassedRange& r) {
+    return r.start >= r.end || r.end > text.size() || !utf8::is_boundary(text, r.start) ||
+           !utf8::is_boundary(text, r.end);
+  });
+  std::stable_sort(ranges.begin(), ranges.end(), [](const ClassedRange& a, const ClassedRange& b) {
+    return a.start != b.start ? a.start < b.start : a.end > b.end;
+  });
+  ranges.erase(std::unique(ranges.begin(), ranges.end()), ranges.end());
+}
+
+// Writes the text with each range wrapped in a span. A range that starts inside an open span
+// and ends after it would cross it: it is left out, never split.
+void render(std::string_view text, std::span<const ClassedRange> ranges, std::string_view prefix,
+            std::string& out) {
+  std::vector<std::size_t> open_ends;
+  std::size_t written = 0;
+  auto close_until = [&](std::size_t limit) {
+    while (!open_ends.empty() && open_ends.back() <= limit) {
+      escape_text(text.substr(written, open_ends.back() - written), out);
+      out += "</span>";
+      written = open_ends.back();
+      open_ends.pop_back();
+    }
+  };
+  for (const ClassedRange& r : ranges) {
+    close_until(r.start);
+    if (!open_ends.empty() && r.end > open_ends.back()) continue;
+    escape_text(text.substr(written, r.start - written), out);
+    out += "<span class=\"";
+    out += prefix;
+    out += r.scope;
+    out += "\">";
+    open_ends.push_back(r.end);
+    written = r.start;
+  }
+  close_until(text.size());
+  escape_text(text.substr(written), out);
+}
+
+}  // namespace
+
+void write_ranges(std::string_view text, std::vector<ClassedRange> ranges, std::string_view prefix,
+                  std::string& out) {
+  settle(text, ranges);
+  out.reserve(out.size() + text.size() + text.size() / 4 + ranges.size() * (prefix.size() + 32));
+  render(text, ranges, prefix, out);
+}
+
+}  // namespace vedavi::highlight

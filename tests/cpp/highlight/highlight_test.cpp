@@ -1,0 +1,114 @@
+// The md source highlighter: the ranges each record gives, their nesting and ordering, the
+// escaping of text, and well-formed output on crossing, nested and adversarial input.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "highlight/highlight.h"
+#include "highlight/ranges.h"
+
+namespace vedavi::highlight {
+namespace {
+
+// The output with "<span class=\"hl-X\">" written as "<X>" and "</span>" as "</>".
+std::string brief(std::string_view src) {
+  std::string html = highlight_md(src, "hl-"), out;
+  for (std::size_t i = 0; i < html.size();) {
+    if (html.compare(i, 16, "<span class=\"hl-") == 0) {
+      const std::size_t close = html.find("\">", i);
+      out += "<" + html.substr(i + 16, close - i - 16) + ">";
+      i = close + 2;
+    } else if (html.compare(i, 7, "</span>") == 0) {
+      out += "</>";
+      i += 7;
+    } else {
+      out += html[i++];
+    }
+  }
+  return out;
+}
+
+TEST(Highlight, RangesOfEachRecord) {
+  struct Case {
+    std::string_view src, expected;
+  } cases[] = {
+      {"", ""},
+      {"*a*", "<markup-italic>*a*</>"},
+      {"# H *a*", "<markup-heading><punctuation-special>#</> H <markup-italic>*a*</></>"},
+      {"> - x\n>   `y`", "<punctuation-special>&gt;</> <punctuation-special>-</> x\n"
+                        "<punctuation-special>&gt;</>   <markup-raw-block>`y`</>"},
+      {"**a\nb**", "<markup-bold>**a</>\n<markup-bold>b**</>"},
+      {"[a](u) [@x]", "[a]<markup-link-url>(u)</> <markup-link-url>[@x]</>"},
+      {"---\ntitle: x\n---\nb", "<punctuation-special>---</>\n<attribute>title:</> x\n<punctuation-special>---</>\nb"},
+      {"{: .c}\n[d]: /u\n", "<attribute>{: .c}</>\n<markup-link-url>[d]: /u</>\n"},
+      {"<div>\n<!-- a\nb", "&lt;div&gt;\n<comment>&lt;!-- a\nb</>"},
+      {"<!---->x<!-->", "<comment>&lt;!----&gt;</>x<comment>&lt;!--&gt;</>"},
+      {"<!-- a --!>b -->", "<comment>&lt;!-- a --!&gt;</>b --&gt;"},
+      {"a < b & \"c\"", "a &lt; b &amp; \"c\""},
+      {"a\r\nb\rc", "a\nb\nc"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(brief(c.src), c.expected) << c.src;
+}
+
+TEST(HighlightWrite, NestingOrderAndCrossing) {
+  auto write = [](std::string_view text, std::vector<ClassedRange> ranges) {
+    std::string out;
+    write_ranges(text, std::move(ranges), "", out);
+    return out;
+  };
+  // A longer range opens first; equal ranges nest in the given order; a repeat renders once.
+  EXPECT_EQ(write("ab", {{0, 1, "z"}, {0, 2, "x"}, {0, 2, "x"}, {0, 2, "y"}}),
+            "<span class=\"x\"><span class=\"y\"><span class=\"z\">a</span>b</span></span>");
+  // A range crossing the end of the span around it is left out; the span still renders.
+  EXPECT_EQ(write("abcd", {{0, 2, "x"}, {1, 3, "y"}, {2, 4, "z"}}),
+            "<span class=\"x\">ab</span><span class=\"z\">cd</span>");
+  // Empty, past the end, inside a character.
+  EXPECT_EQ(write("\xC3\xA9", {{1, 1, "x"}, {0, 3, "y"}, {0, 1, "z"}, {1, 2, "w"}}), "\xC3\xA9");
+}
+
+TEST(Highlight, PrefixIsCopiedAsGiven) {
+  EXPECT_EQ(highlight_md("*a*", ""), "<span class=\"markup-italic\">*a*</span>");
+  EXPECT_EQ(highlight_md("*a*", "<x>"), "<span class=\"<x>markup-italic\">*a*</span>");
+}
+
+std::string repeat(std::string_view unit, std::size_t n) {
+  std::string out;
+  for (std::size_t i = 0; i < n; ++i) out += unit;
+  return out;
+}
+
+// The text of the output with every tag removed, entities read back; false when the spans are
+// not balanced.
+bool text_of(std::string_view html, std::string& text) {
+  std::size_t open = 0;
+  for (std::size_t i = 0; i < html.size();) {
+    if (html.substr(i, 6) == "<span ") {
+      ++open;
+      i = html.find('>', i) + 1;
+    } else if (html.substr(i, 7) == "</span>") {
+      if (open-- == 0) return false;
+      i += 7;
+    } else if (html[i] == '&') {
+      const std::size_t semi = html.find(';', i);
+      const std::string_view name = html.substr(i, semi + 1 - i);
+      text += name == "&lt;" ? '<' : name == "&gt;" ? '>' : '&';
+      i = semi + 1;
+    } else {
+      text += html[i++];
+    }
+  }
+  return open == 0;
+}
+
+TEST(HighlightPathological, DeepNestingStaysWellFormed) {
+  for (const std::string& src : {repeat("*a **a ", 30000) + "b" + repeat(" a** a*", 30000),
+                                 repeat("> ", 20000) + "a *b*", repeat("- ", 20000) + "x\n" + repeat("\n", 20000),
+                                 repeat("![", 20000) + "a" + repeat("](u)", 20000), repeat("<!--", 100000)}) {
+    std::string text;
+    EXPECT_TRUE(text_of(highlight_md(src, "hl-"), text));
+    EXPECT_EQ(text, src);
+  }
+}
+
+}  // namespace
+}  // namespace vedavi::highlight

@@ -1,0 +1,196 @@
+// Ranged inline nodes and source nodes: kinds, ranges, depths and data; offsets into sources
+// with any line ends; linear time on nested and adversarial inputs.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "inline/spans.h"
+#include "render/render.h"
+#include "text/utf8.h"
+
+namespace vedavi::inl {
+namespace {
+
+Options options_with(MathMode math = MathMode::Brackets, std::vector<TemplateDelimiter> templates = {}) {
+  Options o;
+  o.max_block_depth = 128;
+  o.max_link_paren_depth = 32;
+  o.math = math;
+  o.bare_autolinks = true;
+  o.templates = std::move(templates);
+  return o;
+}
+
+// "kind start-end dN" per node, separated by ", ".
+std::string show(const std::vector<InlineNode>& nodes) {
+  std::string out;
+  for (const InlineNode& n : nodes)
+    out += (out.empty() ? "" : ", ") + std::string(n.kind) + " " + std::to_string(n.start) + "-" +
+           std::to_string(n.end) + " d" + std::to_string(n.depth);
+  return out;
+}
+
+TEST(InlineNodes, KindsRangesAndDepths) {
+  struct Case {
+    std::string_view src, expected;
+  } cases[] = {
+      {"a *b* c", "text 0-2 d0, emph 2-5 d0, text 3-4 d1, text 5-7 d0"},
+      {"> a\n> b", "text 2-3 d0, text 6-7 d0"},
+      {"`x`", "code 0-3 d0"},
+      {"![*a*](u)", "image 0-9 d0, emph 2-5 d1, text 3-4 d2"},
+      {"[x]{.c} ^[n]", "span 0-7 d0, text 1-2 d1, attrs 3-7 d1, text 7-8 d0, footnote 8-12 d0, text 10-11 d1"},
+      {"**a\nb**", "strong 0-7 d0, text 2-3 d1, text 4-5 d1"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(show(list_inlines(c.src, options_with())), c.expected) << c.src;
+}
+
+TEST(InlineNodes, DataOfEachKind) {
+  const Options options = options_with();
+  // The data of the first node that carries any.
+  auto only = [&](std::string_view src) {
+    for (InlineNode& node : list_inlines(src, options))
+      if (!std::holds_alternative<inline_data::None>(node.data)) return std::move(node);
+    ADD_FAILURE() << src;
+    return InlineNode{};
+  };
+  EXPECT_EQ(std::get<inline_data::Text>(only("`x`").data).text, "x");
+  const auto angle = std::get<inline_data::Link>(only("[a](<u v>)").data);
+  EXPECT_EQ(angle.url_span, (ByteRange{5, 8}));
+  EXPECT_EQ(angle.url, "u v");
+  EXPECT_FALSE(angle.alt);
+  EXPECT_EQ(std::get<inline_data::Link>(only("[a]( )").data).url_span, (ByteRange{5, 5}));
+  EXPECT_EQ(std::get<inline_data::Link>(only("![*a*](u)").data).alt, "a");
+  const auto ref = std::get<inline_data::Link>(only("[a][r]\n\n[r]: /x 't'").data);
+  EXPECT_TRUE(ref.reference);
+  EXPECT_EQ(ref.url, "/x");
+  EXPECT_EQ(ref.title, "t");
+  EXPECT_FALSE(ref.url_span);
+  const auto math = std::get<inline_data::Math>(only("$$ x $$").data);
+  EXPECT_EQ(math.delimiter, "$$");
+  EXPECT_EQ(math.tex, "x");
+  EXPECT_EQ(std::get<inline_data::Math>(only("\\[y\\]").data).delimiter, "\\[");
+  const auto raw = std::get<inline_data::Raw>(only("`<b>`{=html}").data);
+  EXPECT_EQ(raw.format, "html");
+  EXPECT_EQ(raw.text, "<b>");
+  const auto xref = std::get<inline_data::Xref>(only("[@a; -@b]").data);
+  EXPECT_EQ(xref.refs, (std::vector<XrefSeg>{{"a", std::nullopt, false}, {"b", std::nullopt, true}}));
+  EXPECT_FALSE(xref.tokens);
+  const auto single = std::get<inline_data::Xref>(only("[see -@a]{ref=page}").data);
+  ASSERT_EQ(single.refs.size(), 1u);
+  EXPECT_EQ(single.refs[0], (XrefSeg{"a", "see", true}));
+  EXPECT_EQ(single.tokens, "page");
+  EXPECT_EQ(std::get<inline_data::Attrs>(only("*a*{#i .c}").data).id, "i");
+  EXPECT_EQ(std::get<inline_data::Footnote>(only("x[^1]\n\n[^1]: n").data).label, "1");
+  EXPECT_EQ(std::get<inline_data::Autolink>(only("<http://x.y>").data).url, "http://x.y");
+  EXPECT_EQ(std::get<inline_data::Autolink>(only("www.x.y").data).url, "http://www.x.y");
+}
+
+TEST(InlineNodes, TemplateTokensInTextAndInRawHtml) {
+  TemplateDelimiter moustache{"m", "{{", "}}", std::nullopt, std::nullopt, TemplateForm::Auto};
+  const auto nodes = list_inlines("a {{ x }}\n\n<div>\r\n{{y}}\r\n</div>\r\n", options_with(MathMode::Brackets, {moustache}));
+  EXPECT_EQ(show(nodes), "text 0-2 d0, template_token 2-9 d0, template_token 18-23 d0");
+  const auto token = std::get<inline_data::Template>(nodes[2].data);
+  EXPECT_EQ(token.syntax, "m");
+  EXPECT_EQ(token.name, "y");
+}
+
+TEST(InlineNodes, LineEndsOfEveryKindGiveOffsetsIntoTheSourceAsWritten) {
+  // The same document with LF, CR LF and lone CR line ends: equal slices of text, every range
+  // on character boundaries.
+  const std::string lf = "> \xC3\xA9 *a\n> b* `c`\n\n| x | [y](u) |\n|---|---|\n\n\xE2\x82\xAC **z**\n";
+  for (std::string_view end : {"\n", "\r\n", "\r"}) {
+    std::string src;
+    for (char c : lf) c == '\n' ? src.append(end) : src.append(1, c);
+    const auto expected = list_inlines(lf, options_with());
+    const auto nodes = list_inlines(src, options_with());
+    ASSERT_EQ(nodes.size(), expected.size()) << src;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+      EXPECT_TRUE(utf8::is_boundary(src, nodes[i].start) && utf8::is_boundary(src, nodes[i].end));
+      EXPECT_LE(nodes[i].end, src.size());
+      if (nodes[i].kind == "text") {
+        EXPECT_EQ(src.substr(nodes[i].start, nodes[i].end - nodes[i].start),
+                  lf.substr(expected[i].start, expected[i].end - expected[i].start));
+      }
+    }
+  }
+}
+
+TEST(SourceNodes, BlocksBeforeInlinesOfTheSameRange) {
+  std::string out;
+  for (const SourceNode& node : list_source_nodes("*a*\r\n\r\n- b\n", options_with())) {
+    if (const auto* b = std::get_if<SourceBlock>(&node))
+      out += std::string(b->span.kind) + " " + std::to_string(b->start) + "-" + std::to_string(b->end) + ", ";
+    else
+      out += show({std::get<InlineNode>(node)}) + ", ";
+  }
+  EXPECT_EQ(out, "paragraph 0-5, emph 0-3 d0, text 1-2 d1, list 7-11, paragraph 7-11, text 9-10 d0, ");
+}
+
+TEST(SourceNodes, OnlyBlockFormTemplateLinesAreBlocks) {
+  auto kinds = [](std::vector<TemplateDelimiter> templates) {
+    std::string out;
+    for (const SourceNode& node : list_source_nodes("{% x %}\n", options_with(MathMode::Brackets, templates)))
+      if (const auto* b = std::get_if<SourceBlock>(&node)) out += std::string(b->span.kind) + " ";
+    return out;
+  };
+  EXPECT_EQ(kinds({{"t", "{%", "%}", std::nullopt, std::nullopt, TemplateForm::Block}}), "template_token ");
+  EXPECT_EQ(kinds({{"t", "{%", "%}", std::nullopt, std::nullopt, TemplateForm::Auto}}), "");
+}
+
+TEST(InlineNodes, AltTextIsThePlainTextOfTheBracketText) {
+  // Each image's alt text equals reading its bracket text on its own, however the images nest.
+  const std::string_view pieces[] = {"![", "](u)", "![", "](u)", "]", "[", "a", "*", " ", "`", "[@x]", " @x", "[r]", "\\]", "&amp;"};
+  const Options options = options_with();
+  const LinkMap links{{"r", LinkRef{"/r", {}, std::nullopt}}};
+  const FootnoteLabels footnotes;
+  const InlineContext ctx{options, links, footnotes};
+  std::uint32_t seed = 7;
+  std::size_t nested = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = "x";
+    for (int k = 0; k < 14; ++k) text += pieces[((seed = seed * 1103515245 + 12345) >> 16) % std::size(pieces)];
+    const auto nodes = list_inlines(text + "\n\n[r]: /r", options);
+    for (const InlineEvent& e : inline_events(text, ctx)) {
+      if (!e.is_image || (e.kind != InlineEventKind::Link && e.kind != InlineEventKind::RefLink)) continue;
+      const std::string expected = render::plain(parse_inner(text.substr(e.start + 2, e.bracket_end - 3 - e.start), ctx));
+      for (const InlineNode& node : nodes) {
+        if (node.start != e.start || node.kind != "image") continue;
+        EXPECT_EQ(std::get<inline_data::Link>(node.data).alt, expected) << text;
+        nested += node.depth > 0;
+      }
+    }
+  }
+  EXPECT_GT(nested, 100u);
+}
+
+std::string repeat(std::string_view unit, std::size_t n) {
+  std::string out;
+  for (std::size_t i = 0; i < n; ++i) out += unit;
+  return out;
+}
+
+TEST(InlineNodesPathological, NestedImagesReadTheirAltTextOnce) {
+  const std::size_t depth = 30000;
+  const auto nodes = list_inlines(repeat("![", depth) + "a" + repeat("](u)", depth), options_with());
+  ASSERT_EQ(nodes.size(), depth + 1);
+  for (std::size_t i = 0; i < depth; ++i) {
+    ASSERT_EQ(nodes[i].depth, i);
+    ASSERT_EQ(std::get<inline_data::Link>(nodes[i].data).alt, "a");
+  }
+  EXPECT_EQ(nodes.back().kind, "text");
+}
+
+TEST(InlineNodesPathological, ManyConstructsInOneUnit) {
+  // One paragraph of many lines and constructs: mapping offsets must not walk the lines per node.
+  const auto emphases = list_inlines(repeat("*a*\n", 50000), options_with());
+  EXPECT_EQ(emphases.size(), 100000u);
+  EXPECT_EQ(emphases.back().start, 4 * 49999u + 1);
+  // Unclosed attribute groups after cross-references, unclosed autolink words, empty images.
+  EXPECT_EQ(list_inlines(repeat("[@a]{", 30000), options_with()).size(), 60000u);
+  EXPECT_EQ(list_inlines(repeat("www.a.b ", 30000), options_with()).size(), 60000u);
+  EXPECT_EQ(list_inlines(repeat("![[]()", 100000), options_with()).size(), 200000u);
+}
+
+}  // namespace
+}  // namespace vedavi::inl
