@@ -58,10 +58,9 @@ def spec_input(spec: Path) -> str:
     return spec.read_text(encoding="utf-8") * 5
 
 
-def prose_input() -> str:
-    """Whole md files found on the machine, in path order, until INPUT_BYTES."""
+def machine_md_files() -> list[Path]:
+    """The md files found on the machine (outside this repository), each once, in path order."""
     seen: set[Path] = set()
-    paths: list[Path] = []
     for root in PROSE_ROOTS:
         base = Path(root)
         if not base.is_dir() or REPO in base.resolve().parents:
@@ -70,10 +69,14 @@ def prose_input() -> str:
             real = path.resolve()
             if real not in seen and real.is_file():
                 seen.add(real)
-                paths.append(path)
+    return sorted(seen)
+
+
+def prose_input() -> str:
+    """Whole md files found on the machine, in path order, until INPUT_BYTES."""
     parts: list[str] = []
     size = 0
-    for path in sorted(paths):
+    for path in machine_md_files():
         try:
             text = path.read_text(encoding="utf-8")
         except (OSError, UnicodeDecodeError):
@@ -95,24 +98,25 @@ def generated_input(seed: int = 19) -> str:
     """Nested lists, pipe tables, inline links and bare URLs, about INPUT_BYTES."""
     rng = random.Random(seed)
 
+    def word() -> str:
+        return rng.choice(WORDS)
+
+    # Each word of a phrase: the first kind whose share, added up, passes a random draw.
+    kinds = [
+        (0.06, lambda: f"[{word()}](https://example.com/{word()}/{rng.randrange(999)})"),
+        (0.10, lambda: f"https://www.{word()}.org/{word()}?q={rng.randrange(99)}"),
+        (0.12, lambda: f"www.{word()}.net"),
+        (0.14, lambda: f"{word()}@{word()}.com"),
+        (0.18, lambda: f"*{word()}*"),
+        (0.20, lambda: f"`{word()}()`"),
+        (1.00, word),
+    ]
+
     def phrase(n: int) -> str:
         words = []
         for _ in range(n):
             pick = rng.random()
-            if pick < 0.06:
-                words.append(f"[{rng.choice(WORDS)}](https://example.com/{rng.choice(WORDS)}/{rng.randrange(999)})")
-            elif pick < 0.10:
-                words.append(f"https://www.{rng.choice(WORDS)}.org/{rng.choice(WORDS)}?q={rng.randrange(99)}")
-            elif pick < 0.12:
-                words.append(f"www.{rng.choice(WORDS)}.net")
-            elif pick < 0.14:
-                words.append(f"{rng.choice(WORDS)}@{rng.choice(WORDS)}.com")
-            elif pick < 0.18:
-                words.append(f"*{rng.choice(WORDS)}*")
-            elif pick < 0.20:
-                words.append(f"`{rng.choice(WORDS)}()`")
-            else:
-                words.append(rng.choice(WORDS))
+            words.append(next(make for share, make in kinds if pick < share)())
         return " ".join(words)
 
     out: list[str] = []

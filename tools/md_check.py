@@ -24,7 +24,7 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parent.parent
 SHARED = REPO.parent / "shared" / "testdata"
 sys.path.insert(0, str(REPO / "bench"))
-from md_compare import PROSE_ROOTS  # noqa: E402
+from md_compare import machine_md_files  # noqa: E402
 
 KINDS = ("paragraph heading panel_title block_quote list definition_list code_block html_block "
          "thematic_break table div math_block figure template_token raw_block script_block text soft_break "
@@ -77,20 +77,12 @@ def commonmark_examples() -> list[str]:
 
 
 def machine_docs() -> list[str]:
-    seen, docs = set(), []
-    for root in PROSE_ROOTS:
-        base = Path(root)
-        if not base.is_dir() or REPO in base.resolve().parents:
-            continue
-        for path in sorted(base.rglob("*.md")):
-            real = path.resolve()
-            if real in seen or not real.is_file():
-                continue
-            seen.add(real)
-            try:
-                docs.append(real.read_text(encoding="utf-8"))
-            except (OSError, UnicodeDecodeError):
-                pass
+    docs = []
+    for path in machine_md_files():
+        try:
+            docs.append(path.read_text(encoding="utf-8"))
+        except (OSError, UnicodeDecodeError):
+            pass
     return docs
 
 
