@@ -4,7 +4,8 @@
 
 Loads both extension modules into this process and compares, for every input and option set,
 md2vedavi's whole result (HTML, warnings, frontmatter pairs), the node dictionaries its callbacks
-see (with the HTML each returns), `blocks` (flat and nested) and `anchors`. Inputs: the
+see (with the HTML each returns), `blocks` (flat and nested), `anchors`, and where the builds
+have them `inlines`, `source_nodes`, the chunkers, `wrap_md` and `highlight_md`. Inputs: the
 CommonMark examples and the text of pathological.md (../shared/testdata relative to the
 repository), the md files found on the machine (as bench/md_compare.py finds them), and N random
 documents built from md fragments. Prints the first differences and exits 1 when there are any.
@@ -105,8 +106,24 @@ def results(module, text: str, options: dict) -> list:
     called = module.md2vedavi(text, callbacks={k: record(k) for k in KINDS}, **md_options)
     shared = {k: v for k, v in options.items() if k in ("math", "templates")}
     block_options = dict(shared, implicit_figures=options.get("implicit_figures", False))
-    return [plain, called, seen, module.blocks(text, **block_options),
-            module.blocks(text, nested=True, **block_options), module.anchors(text, **shared)]
+    out = [plain, called, seen, module.blocks(text, **block_options),
+           module.blocks(text, nested=True, **block_options), module.anchors(text, **shared)]
+    # The readers of the inline events and the block trace, where the build has them.
+    inline_options = dict(shared, bare_autolinks=options.get("bare_autolinks", True))
+    for name, kwargs in (("inlines", inline_options), ("source_nodes", block_options), ("md_chunks", {}),
+                         ("md_chunks_greedy", {"target_words": 50}), ("md_chunks_structural", {}),
+                         ("wrap_md", {"width": 40}), ("highlight_md", {})):
+        if hasattr(module, name):
+            out.append(call_or_error(getattr(module, name), text, kwargs))
+    return out
+
+
+def call_or_error(function, text: str, kwargs: dict):
+    """The result, or the exception's type and message (a build must raise what the other does)."""
+    try:
+        return function(text, **kwargs)
+    except Exception as err:  # noqa: BLE001 (compared, not handled)
+        return (type(err).__name__, str(err))
 
 
 def main(argv: list[str] | None = None) -> int:
