@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <type_traits>
 
 namespace fast5ever::dom {
 
@@ -29,7 +30,11 @@ html5::Handle Sink::push(Args&&... args) {
     fail("too many nodes for the tree builder's handles");
   }
   Node& node = dom_.nodes.emplace_back();
-  node.data.emplace<T>(std::forward<Args>(args)...);
+  if constexpr (std::is_constructible_v<T, Args&&...>) {
+    node.data.emplace<T>(std::forward<Args>(args)...);
+  } else {  // compilers without parenthesised aggregate initialisation (clang before 16)
+    node.data.emplace<T>(T{std::forward<Args>(args)...});
+  }
   return static_cast<html5::Handle>(dom_.nodes.size() - 1);
 }
 

@@ -31,9 +31,17 @@ class CallbackWalk {
   // `key` caches the str of `name` for the walk.
   Ref lookup(Ref& key, std::string_view name) {
     if (!key) key = new_str(name);
+#if PY_VERSION_HEX >= 0x030D0000
+    // A strong reference straight from the dict: without the GIL another thread may change the
+    // dict between a borrowed lookup and its increment.
+    PyObject* found = nullptr;
+    if (PyDict_GetItemRef(callbacks_.get(), key.get(), &found) < 0) throw_error_already_set();
+    return Ref::steal(found);
+#else
     PyObject* found = PyDict_GetItemWithError(callbacks_.get(), key.get());
     if (found == nullptr && PyErr_Occurred()) throw_error_already_set();
     return Ref::borrow(found);
+#endif
   }
   // None keeps the node; a str replaces it.
   std::optional<std::string> call(const Ref& callback, const Ref& node, std::string_view html);
@@ -46,26 +54,38 @@ class CallbackWalk {
   // Post-order over every inline of a list (form "inline").
   void inlines(Inlines& list) { inline_tree(nullptr, "inline", &list); }
   void inline_tree(Inline* root, const char* root_form, Inlines* root_list);
-  void own_inline_callback(Inline& node, const char* form);
+  // `is_context_free`: the node's subtree renders the same wherever it stands (see
+  // InlineHtmlMemo), so the HTML it was offered with may serve its ancestors' defaults.
+  void own_inline_callback(Inline& node, const char* form, bool is_context_free);
   std::optional<std::string> token_call(const Inline& token, const char* context,
                                         std::optional<std::size_t> ncols);
 
+  // The default HTML of a node, built from the entries of the nodes below it, whose callbacks
+  // have already run.
+  std::string default_block_html(const Block& block);
+  std::string default_inline_html(const Inline& node) {
+    return render_inlines(std::span<const Inline>(&node, 1), &memo_);
+  }
+
   Borrowed callbacks_;
+  // The HTML offered with inline nodes that a callback kept, until an ancestor's default takes it
+  // in; emptied after each leaf block. So each callback's HTML is a copy of its children's, and
+  // the cost of a deep tree is that of building the strings handed over, not of rendering every
+  // subtree again.
+  InlineHtmlMemo memo_;
   std::array<Ref, kBlockKindCount> block_keys_;
   std::array<Ref, kInlineKindCount> inline_keys_;
 };
 
-std::string default_block_html(const Block& block) {
+
+std::string CallbackWalk::default_block_html(const Block& block) {
   // A renderer without the document: footnote references get empty bodies.
   Renderer renderer;
+  renderer.use_memo(&memo_);
   std::string out;
   renderer.block(block, out);
   renderer.footnotes(out);
   return out;
-}
-
-std::string default_inline_html(const Inline& node) {
-  return render_inlines(std::span<const Inline>(&node, 1));
 }
 
 std::optional<std::string> CallbackWalk::call(const Ref& callback, const Ref& node,
@@ -113,6 +133,7 @@ void CallbackWalk::blocks(Blocks& root) {
         stack.push_back(Frame{&block, 0, nullptr, 0});
       } else {
         leaf_block(block);
+        memo_.clear();
       }
       continue;
     }
@@ -243,6 +264,11 @@ Inlines& child_list(Inline& node, std::size_t index) {
   return *node.children();
 }
 
+// Footnote references and notes are numbered by what was rendered before them.
+bool renders_alike_anywhere(const Inline& node) {
+  return node.kind() != InlineKind::FootnoteRef && node.kind() != InlineKind::Note;
+}
+
 void CallbackWalk::inline_tree(Inline* root, const char* root_form, Inlines* root_list) {
   struct Frame {
     Inline* owner;  // its callback runs once all its lists are done
@@ -250,17 +276,20 @@ void CallbackWalk::inline_tree(Inline* root, const char* root_form, Inlines* roo
     std::size_t next_list;
     Inlines* list;
     std::size_t next;
+    bool is_context_free;  // of everything below the owner met so far
   };
   std::vector<Frame> stack;
-  stack.push_back(Frame{root, root_form, 0, root_list, 0});
+  stack.push_back(Frame{root, root_form, 0, root_list, 0, true});
   while (!stack.empty()) {
     Frame& top = stack.back();
     if (top.list != nullptr && top.next < top.list->size()) {
       Inline& node = (*top.list)[top.next++];
       if (child_list_count(node) > 0) {
-        stack.push_back(Frame{&node, "inline", 0, nullptr, 0});
+        stack.push_back(Frame{&node, "inline", 0, nullptr, 0, true});
       } else {
-        own_inline_callback(node, "inline");
+        const bool is_context_free = renders_alike_anywhere(node);
+        top.is_context_free = top.is_context_free && is_context_free;
+        own_inline_callback(node, "inline", is_context_free);
       }
       continue;
     }
@@ -271,18 +300,24 @@ void CallbackWalk::inline_tree(Inline* root, const char* root_form, Inlines* roo
     }
     Inline* owner = top.owner;
     const char* form = top.form;
+    const bool is_context_free =
+        top.is_context_free && (owner == nullptr || renders_alike_anywhere(*owner));
     stack.pop_back();
-    if (owner != nullptr) own_inline_callback(*owner, form);
+    if (!stack.empty()) stack.back().is_context_free = stack.back().is_context_free && is_context_free;
+    if (owner != nullptr) own_inline_callback(*owner, form, is_context_free);
   }
 }
 
-void CallbackWalk::own_inline_callback(Inline& node, const char* form) {
+void CallbackWalk::own_inline_callback(Inline& node, const char* form, bool is_context_free) {
   Ref callback = lookup(node.kind());
   if (!callback) return;
   Ref dict = inline_node(node);
   if (node.kind() == InlineKind::Image) set_item(dict, "form", new_str(form));
-  if (auto html = call(callback, dict, default_inline_html(node))) {
-    node = Inline::HtmlInline{std::move(*html)};
+  std::string html = default_inline_html(node);
+  if (auto replaced = call(callback, dict, html)) {
+    node = Inline::HtmlInline{std::move(*replaced)};
+  } else if (is_context_free) {
+    memo_.emplace(&node, std::move(html));
   }
 }
 

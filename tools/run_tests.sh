@@ -27,6 +27,8 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=O
 cmake --build build/sanitize -j "$jobs"
 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
+bash tools/run_hardening.sh
+
 "$venv/bin/python" -m pip install -q --disable-pip-version-check --no-build-isolation \
   -C build-dir=build/wheel-tests -C cmake.define.VEDAVI_FAULT_INJECTION=ON \
   -C cmake.define.VEDAVI_WERROR=ON .

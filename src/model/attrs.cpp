@@ -94,7 +94,7 @@ class AttrBatch {
     if (pairs.size() + pairs_.size() <= kLinearLimit) {
       for (auto& [key, value] : pairs_) {
         auto it = std::find_if(pairs.begin(), pairs.end(),
-                               [&](const auto& p) { return p.first == key; });
+                               [&key = key](const auto& p) { return p.first == key; });
         if (it != pairs.end()) it->second = std::move(value);
         else pairs.emplace_back(std::move(key), std::move(value));
       }

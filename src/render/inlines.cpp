@@ -58,9 +58,10 @@ void operation_arg_open(const OperationArg& arg, std::string& out) {
 
 }  // namespace
 
-std::string render_inlines(std::span<const Inline> inlines) {
+std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo) {
   std::string out;
   Renderer renderer;
+  renderer.use_memo(memo);
   renderer.inlines(inlines, out);
   return out;
 }
@@ -88,6 +89,13 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
     }
     const Inline& node = top.rest.front();
     top.rest = top.rest.subspan(1);
+    if (memo_ != nullptr && !memo_->empty()) {
+      if (const auto entry = memo_->find(&node); entry != memo_->end()) {
+        out += entry->second;
+        memo_->erase(entry);
+        continue;
+      }
+    }
     if (auto frame = open_inline(node, out)) inline_stack_.push_back(*frame);
   }
 }

@@ -17,6 +17,13 @@
 
 namespace vedavi {
 
+// HTML already written for some inline nodes, by node address. A rendering that uses it copies a
+// node's entry instead of walking the node again, and removes the entry: node callbacks, which
+// hand every container its subtree's HTML, build each from the entries of the nodes below so that
+// nothing is rendered twice. Only subtrees that render the same in any renderer (no footnote
+// reference or note, whose numbers depend on what came before) may have an entry.
+using InlineHtmlMemo = std::unordered_map<const Inline*, std::string>;
+
 // The state of one rendering: footnote numbering, reference counts and inline notes. Made for
 // one document (or one callback's default HTML) and dropped after it.
 class Renderer {
@@ -29,6 +36,9 @@ class Renderer {
   // The reference order points into the label map, so a renderer is never copied.
   Renderer(const Renderer&) = delete;
   Renderer& operator=(const Renderer&) = delete;
+
+  // From now on, inline nodes with an entry in `memo` are written from it (see InlineHtmlMemo).
+  void use_memo(InlineHtmlMemo* memo) { memo_ = memo; }
 
   void block(const Block& block, std::string& out);
   void blocks(std::span<const Block> blocks, std::string& out);
@@ -88,6 +98,7 @@ class Renderer {
   LabelMap labels_;
   std::vector<LabelMap::value_type*> reference_order_;  // map nodes never move
   std::size_t last_note_serial_ = 0;
+  InlineHtmlMemo* memo_ = nullptr;
   // Walk stacks, kept between calls to save allocations; each walk uses the part above the
   // height it found.
   std::vector<BlockFrame> block_stack_;
@@ -98,7 +109,7 @@ class Renderer {
 // for the output up front (the source's size is a fair guess), sparing the regrowth copies.
 std::string render_document(const Document& doc, std::size_t expected_size = 0);
 // An inline list on its own, with a renderer that knows no footnotes; no section is written.
-std::string render_inlines(std::span<const Inline> inlines);
+std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo = nullptr);
 
 // " id=\"…\"", " class=\"…\"" and the other pairs, each after one space. A pair whose key could
 // not stand as an attribute name (empty, or holding white space, a control character or one of

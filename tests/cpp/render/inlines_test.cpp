@@ -89,6 +89,16 @@ TEST(RenderInlines, NestedContainersAndSiblings) {
   EXPECT_EQ(render_inlines(list), "a<em><strong>b</strong>c</em>d");
 }
 
+TEST(RenderInlines, MemoEntriesStandInForTheirNodesOnce) {
+  Inlines list = ins({text("a"), emph(ins({text("b")})), text("c")});
+  const Inline* inner = &(*list[1].children())[0];
+  InlineHtmlMemo memo{{&list[1], "<i>kept</i>"}, {inner, "unused"}};
+  EXPECT_EQ(render_inlines(list, &memo), "a<i>kept</i>c");
+  EXPECT_EQ(memo.size(), 1u);  // the entry used is gone; the one below it was never reached
+  memo.clear();
+  EXPECT_EQ(render_inlines(list, &memo), "a<em>b</em>c");
+}
+
 TEST(RenderInlines, ReferencesNumberedWithoutSection) {
   EXPECT_EQ(render_inlines(ins({fnref("x"), fnref("x")})),
             "<sup id=\"fnref-x\"><a href=\"#fn-x\" class=\"footnote-ref\" "

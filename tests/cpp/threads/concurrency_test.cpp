@@ -1,0 +1,115 @@
+// The core shares no mutable state between calls: every entry run on eight threads at once gives
+// what it gives on one. Run under ThreadSanitizer (tools/run_tsan.sh) this also checks for races.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "block/parse.h"
+#include "block/trace.h"
+#include "fast5ever/parse.h"
+#include "fast5ever/serialize.h"
+#include "highlight/highlight.h"
+#include "render/anchors.h"
+#include "render/renderer.h"
+#include "resolve/heading_nums.h"
+#include "resolve/raw_payload.h"
+#include "resolve/resolve.h"
+
+namespace vedavi {
+namespace {
+
+std::string sample_md() {
+  const std::string part =
+      "---\ntitle: T\n---\n# Head {#sec-a}\n\n> quote *em* **strong** ~~s~~ `code` [link](/u \"t\")\n"
+      "- item [x]{.c} <span>raw</span>\n  1. nested ^sup^ ~sub~ ==hl== [@sec-a]\n\n"
+      "| a | b |\n|---|--:|\n| 1 | 2 |\n\n```py {.x}\ncode\n```\n\n::: note\nbody[^n]\n:::\n\n"
+      "[^n]: a note\n\n\\[ x^2 \\] and \\(y\\) https://example.com &amp; &copy;\n\n"
+      "![fig](i.png){#fig-a}\n\nTerm\n: definition\n\n<div>\n<!-- c -->\n</div>\n\n";
+  std::string text;
+  for (int i = 0; i < 20; ++i) text += part;
+  return text;
+}
+
+Options default_options() {
+  Options options;
+  options.max_block_depth = 128;
+  options.max_link_paren_depth = 32;
+  options.bare_autolinks = true;
+  options.frontmatter = true;
+  options.math = MathMode::Brackets;
+  return options;
+}
+
+// One entry's result as bytes, so that runs compare by equality.
+using Entry = std::function<std::string()>;
+
+std::string spans_text(const std::vector<block::BlockSpan>& spans) {
+  std::string text;
+  for (const block::BlockSpan& span : spans) {
+    text += std::string(span.kind) + ' ' + std::to_string(span.start) + '-' +
+            std::to_string(span.end) + ' ' + std::to_string(span.depth) + '\n';
+  }
+  return text;
+}
+
+std::vector<std::pair<const char*, Entry>> entries(const std::string& md, const std::string& html) {
+  const Options options = default_options();
+  return {
+      {"md2vedavi", [=] { return render_document(parse(md, options)); }},
+      {"blocks",
+       [=] {
+         block::Parsed parsed = block::parse_source(md, options, 2);
+         return spans_text(block::into_spans(std::move(parsed.trace), true));
+       }},
+      {"anchors",
+       [=] {
+         const Document doc = parse(md, options);
+         std::vector<Anchor> anchors;
+         for (const Block& block : doc.blocks) anchor_block(block, anchors);
+         std::string text;
+         for (const Anchor& anchor : anchors) text += anchor.id + ' ' + anchor.text + '\n';
+         return text;
+       }},
+      {"highlight_md", [=] { return highlight::highlight_md(md, "hl-"); }},
+      {"parse_fragment",
+       [=] {
+         std::string out;
+         fast5ever::append_html(fast5ever::dom::parse_fragment(html), 0, out);
+         return out;
+       }},
+      {"decode_raw", [=] { return decode_raw("aGVsbG8gd29ybGQ=", "base64").payload.value_or(""); }},
+      {"services",
+       [] {
+         Resolver resolver;
+         resolver.register_target("sec-a", "block", "A");
+         auto nums = HeadingNums::named("legal");
+         nums.value().advance(0);
+         nums.value().advance(1);
+         return resolver.core("sec-a", ref_tokens("text").value()).value() +
+                nums.value().full(1) + std::to_string(schemes().size());
+       }},
+  };
+}
+
+TEST(Concurrency, EightThreadsGiveWhatOneGives) {
+  const std::string md = sample_md();
+  const std::string html = render_document(parse(md, default_options()));
+  for (const auto& [name, entry] : entries(md, html)) {
+    const std::string expected = entry();
+    std::vector<std::string> results(8);
+    std::vector<std::thread> threads;
+    for (std::string& result : results) {
+      threads.emplace_back([&entry, &result] {
+        for (int round = 0; round < 3; ++round) result = entry();
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const std::string& result : results) EXPECT_EQ(result, expected) << name;
+  }
+}
+
+}  // namespace
+}  // namespace vedavi

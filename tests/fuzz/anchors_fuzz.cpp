@@ -1,0 +1,26 @@
+// seeds: md
+// anchors: every anchor has an id, a known kind and collapsed text, all valid UTF-8.
+#include "block/parse.h"
+#include "fuzz_util.h"
+#include "render/anchors.h"
+
+using namespace vedavi;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const fuzz::Input input = fuzz::split_input(data, size);
+  const Document doc = parse(input.text, fuzz::md_options(input.knobs));
+  std::vector<Anchor> anchors;
+  for (const Block& block : doc.blocks) anchor_block(block, anchors);
+  for (const Footnote& footnote : doc.footnotes) {
+    for (const Block& block : footnote.blocks) anchor_block(block, anchors);
+  }
+  for (const Anchor& anchor : anchors) {
+    fuzz::require(!anchor.id.empty(), "anchors carry an id");
+    fuzz::require(anchor.kind == "block" || anchor.kind == "caption" || anchor.kind == "text",
+                  "anchor kinds are block, caption or text");
+    fuzz::require_utf8(anchor.id, "anchor ids are valid UTF-8");
+    fuzz::require_utf8(anchor.text, "anchor texts are valid UTF-8");
+    fuzz::require(anchor.text.find("  ") == std::string::npos, "anchor texts are collapsed");
+  }
+  return 0;
+}
