@@ -1,0 +1,233 @@
+// Inline nodes: text, comments and the inline elements of VEDAVI as md inline syntax; whatever
+// has no md form as its serialised HTML.
+#include <variant>
+
+#include "fast5ever/serialize.h"
+#include "markdown/attrs.h"
+#include "markdown/renderer.h"
+
+namespace vedavi::markdown {
+namespace {
+
+using fast5ever::dom::Text;
+
+// The label of a footnote-reference sup: its one child is an `a.footnote-ref` to "#fn-label".
+std::optional<std::string> footnote_label(const Dom& dom, NodeId sup) {
+  const auto& children = dom.node(sup).children;
+  if (children.size() != 1 || !dom.is_tag(children[0], "a")) return std::nullopt;
+  const auto href = dom.attr(children[0], "href");
+  if (!href || href->size() < 4 || !href->starts_with("#fn-")) return std::nullopt;
+  if (!dom.has_class(children[0], "footnote-ref")) return std::nullopt;
+  return unescape_fragment(href->substr(4));
+}
+
+bool is_void_or_raw_text(std::string_view tag) {
+  static constexpr std::string_view kTags[] = {
+      "area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input",
+      "keygen", "link", "meta", "param", "source", "track", "wbr", "script", "style", "textarea",
+      "title", "xmp", "iframe", "noembed", "noframes", "noscript", "plaintext"};
+  for (std::string_view name : kTags) {
+    if (name == tag) return true;
+  }
+  return false;
+}
+
+bool writes_brackets(const Dom& dom, NodeId node) {
+  if (dom.is_tag(node, "span")) return !has_classes(dom, node, "math", "inline");
+  return dom.is_tag(node, "a") && dom.attr(node, "href") && !dom.has_class(node, "footnote-backref");
+}
+
+}  // namespace
+
+// What a text child needs to know of its neighbours: whether a br stands before it (its leading
+// line feed is then the break's own) and whether a bracketed link or span follows it.
+TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
+  TextContext context;
+  if (!std::holds_alternative<Text>(dom_.node(child).data)) return context;
+  context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
+  const NodeId* current = frame.next - 1;
+  const auto& siblings = dom_.walk_children(frame.node);
+  context.after_break = current != siblings.begin() && dom_.is_tag(*(current - 1), "br");
+  return context;
+}
+
+void DomRenderer::inline_node(NodeId node, TextContext context) {
+  const auto& data = dom_.node(node).data;
+  if (const auto* text_node = std::get_if<Text>(&data)) {
+    text(text_node->text, context);
+  } else if (const auto* element = std::get_if<fast5ever::dom::Element>(&data)) {
+    if (element->name.ns != html5::Namespace::Html) {
+      html(node);
+    } else {
+      inline_element(node, element->name.local);
+    }
+  } else {
+    html(node);  // comments, doctypes, processing instructions
+  }
+}
+
+void DomRenderer::text(std::string_view text, TextContext context) {
+  if (context.after_break && !text.empty() && text.front() == '\n') text.remove_prefix(1);
+  context.line_indent = line_indent();
+  escape_markdown(text, context, out());
+}
+
+void DomRenderer::inline_element(NodeId node, std::string_view tag) {
+  if (tag == "em" || tag == "strong" || tag == "del" || tag == "mark") {
+    out() += tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
+    push_children(node, Walk::Inlines, Close::Delimited);
+  } else if (tag == "a") {
+    link(node);
+  } else if (tag == "sup") {
+    if (const auto label = footnote_label(dom_, node)) {
+      out() += "[^";
+      out() += *label;
+      out() += ']';
+    } else {
+      text_delimited(node, '^');
+    }
+  } else if (tag == "sub") {
+    text_delimited(node, '~');
+  } else if (tag == "br") {
+    out() += "\\\n";
+  } else if (tag == "img" && dom_.attr(node, "src")) {
+    image(node);
+  } else if (tag == "code") {
+    code(node);
+  } else if (tag == "span" && has_classes(dom_, node, "math", "inline")) {
+    out() += "\\(";
+    fast5ever::append_text(dom_, node, out());
+    out() += "\\)";
+    trailing_attrs(attrs_without_classes(dom_, node, {}, {"math", "inline"}), out());
+  } else if (tag == "span" && dom_.element(node)->attrs.empty()) {
+    html_with_md_content(node);  // "[t]" alone reads back as text
+  } else if (tag == "span") {
+    out() += '[';
+    push_children(node, Walk::Inlines, Close::Span);
+  } else if (tag == "script") {
+    if (!raw_inline(node)) html(node);
+  } else if (tag == "template") {
+    if (!render_template(node)) html(node);
+  } else {
+    html_with_md_content(node);
+  }
+}
+
+void DomRenderer::html(NodeId node) { fast5ever::append_html(dom_, node, out()); }
+
+// An element without an md form keeps its tags as inline HTML, while its children are written as
+// md: the reader parses the text between inline tags as md, so raw text there could change
+// meaning. Void elements, raw-text elements and templates are serialised whole.
+void DomRenderer::html_with_md_content(NodeId node) {
+  const auto* element = dom_.element(node);
+  const std::string_view tag = element->name.local;
+  if (is_void_or_raw_text(tag) || element->template_contents) {
+    html(node);
+    return;
+  }
+  std::string& text = out();
+  text += '<';
+  text += tag;
+  for (const auto& attribute : element->attrs) {
+    text += ' ';
+    text += fast5ever::dom::attr_name(attribute);
+    text += "=\"";
+    fast5ever::append_escaped_attr(attribute.value, text);
+    text += '"';
+  }
+  text += '>';
+  push_children(node, Walk::Inlines, Close::HtmlEnd);
+}
+
+// A link whose text is its own address, written "<address>" as the reader's autolinks are;
+// "[url](url)" would read back with a second link inside.
+bool DomRenderer::autolink(NodeId node) {
+  const auto& children = dom_.node(node).children;
+  const auto* element = dom_.element(node);
+  if (children.size() != 1 || element->attrs.size() != 1) return false;
+  const auto* text = std::get_if<Text>(&dom_.node(children[0]).data);
+  const std::string_view href = *dom_.attr(node, "href");
+  if (text == nullptr || (text->text != href && "mailto:" + text->text != href)) return false;
+  if (text->text.find(':') == std::string::npos && text->text.find('@') == std::string::npos) {
+    return false;
+  }
+  if (text->text.find_first_of(" \t\r\n<>") != std::string::npos) return false;
+  out() += '<';
+  out() += text->text;
+  out() += '>';
+  return true;
+}
+
+void DomRenderer::link(NodeId node) {
+  if (dom_.has_class(node, "footnote-backref")) return;  // the renderer rebuilds back-links
+  if (!dom_.attr(node, "href")) {
+    html_with_md_content(node);
+    return;
+  }
+  if (autolink(node)) return;
+  out() += '[';
+  push_children(node, Walk::Inlines, Close::Link);
+}
+
+void DomRenderer::close_link(NodeId node) {
+  std::string& text = out();
+  text += "](";
+  text += escape_target(*dom_.attr(node, "href"));
+  if (const auto title = dom_.attr(node, "title")) {
+    text += " \"";
+    text += escape_title(*title);
+    text += '"';
+  }
+  text += ')';
+  trailing_attrs(attrs_without_classes(dom_, node, {"href", "title"}), text);
+}
+
+// Superscript and subscript keep only their text. The reader takes a space inside them as the
+// end of the construct, so a text with white space (or none at all) is written as HTML, which
+// reads back unchanged instead of growing escapes each round.
+void DomRenderer::text_delimited(NodeId node, char mark) {
+  std::string content;
+  fast5ever::append_text(dom_, node, content);
+  if (!delimited_text_fits(content)) {
+    html_with_md_content(node);
+    return;
+  }
+  std::string& text = out();
+  text += mark;
+  escape_markdown(content, TextContext{}, text);
+  text += mark;
+  trailing_attrs(attrs_without_classes(dom_, node), text);
+}
+
+void DomRenderer::image(NodeId img) {
+  out() += "![";
+  escape_markdown(dom_.attr(img, "alt").value_or(""), TextContext{}, out());
+  image_tail(img);
+}
+
+void DomRenderer::image_tail(NodeId img) {
+  std::string& text = out();
+  text += "](";
+  text += escape_target(*dom_.attr(img, "src"));
+  if (const auto title = dom_.attr(img, "title")) {
+    text += " \"";
+    text += escape_title(*title);
+    text += '"';
+  }
+  text += ')';
+  trailing_attrs(attrs_without_classes(dom_, img, {"src", "alt", "title"}), text);
+}
+
+// An empty code span has no md form ("``" reads back as text): it stays HTML.
+void DomRenderer::code(NodeId node) {
+  std::string content;
+  fast5ever::append_text(dom_, node, content);
+  if (content.empty()) {
+    html(node);
+    return;
+  }
+  code_span(content, cells_open_ > 0, out());
+  trailing_attrs(attrs_without_classes(dom_, node), out());
+}
+
+}  // namespace vedavi::markdown
