@@ -113,13 +113,12 @@ void fenced_block(std::string_view info, std::string_view body, std::string& out
 
 void fenced_div(const Attr& attr, std::string_view body, std::string& out) {
   const std::string fence(std::max<std::size_t>(longest_run(body, ':') + 1, 3), ':');
+  // The reader opens a div only at a fence with something after it: "{}" when there are no
+  // attributes.
   out += fence;
-  if (!attr.empty()) {
-    out += " {";
-    out += attrs_body(attr);
-    out += '}';
-  }
-  out += '\n';
+  out += " {";
+  out += attrs_body(attr);
+  out += "}\n";
   out += body;
   if (body.empty() || body.back() != '\n') out += '\n';
   out += fence;

@@ -20,7 +20,7 @@ using scan::is_ascii_digit;
 
 constexpr std::array<bool, 256> make_always_escaped() {
   std::array<bool, 256> table{};
-  for (unsigned char c : std::string_view("#$*+<=>[\\^_`|~")) table[c] = true;
+  for (unsigned char c : std::string_view("#$*+<=>\\]^_`|~")) table[c] = true;
   return table;
 }
 constexpr std::array<bool, 256> kAlwaysEscaped = make_always_escaped();
@@ -28,7 +28,7 @@ constexpr std::array<bool, 256> kAlwaysEscaped = make_always_escaped();
 // Bytes that need a look at their neighbours before deciding.
 constexpr std::array<bool, 256> make_contextual() {
   std::array<bool, 256> table{};
-  for (unsigned char c : std::string_view("-&{:!.)]\n ")) table[c] = true;
+  for (unsigned char c : std::string_view("-&{:!.)[\n ")) table[c] = true;
   for (unsigned char c = '0'; c <= '9'; ++c) table[c] = true;
   return table;
 }
@@ -86,9 +86,10 @@ class TextEscaper {
       }
       out_.append(text_, copied, i - copied);
       copied = i;
-      if (text_[i] == ']') {
-        // "\\]" would close display math after an escaped "[" in bracket math mode.
-        out_ += "&#93;";
+      if (text_[i] == '[') {
+        // "\\[" would open display math in bracket math mode, closed by any later "\\]" of the
+        // paragraph (even one inside a code span): a reference is never syntax.
+        out_ += "&#91;";
         copied = i + 1;
       } else if (needs_escape(i)) {
         out_ += '\\';
@@ -182,8 +183,10 @@ int hex_value(char c) {
 
 }  // namespace
 
-bool delimited_text_fits(std::string_view text) {
-  if (text.empty()) return false;
+bool delimited_text_fits(std::string_view text, char mark) {
+  if (text.empty() || text.back() == '\\' || text.find(mark) != std::string_view::npos) {
+    return false;
+  }
   for (std::size_t i = 0; i < text.size();) {
     const auto decoded = utf8::decode(text, i);
     if (unicode::is_white_space(decoded.cp)) return false;

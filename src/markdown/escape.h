@@ -13,10 +13,13 @@ struct TextContext {
   int line_indent = 4;
   bool before_link = false;  // a link or bracketed span follows the text directly
   bool after_break = false;  // a br stands directly before the text
+  bool ends_parent = false;  // only white space follows the node before its run ends
 };
 
-// Whether superscript or subscript text can stand between its marks: not empty, no white space.
-bool delimited_text_fits(std::string_view text);
+// Whether superscript or subscript text can stand as it is between its marks: the reader takes
+// that text literally (a backslash stays), so it must not be empty, hold white space or the mark,
+// or end with a backslash.
+bool delimited_text_fits(std::string_view text, char mark);
 
 // Appends `text` with a backslash before every character that would read back as syntax.
 void escape_markdown(std::string_view text, TextContext context, std::string& out);

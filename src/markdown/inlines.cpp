@@ -1,10 +1,12 @@
 // Inline nodes: text, comments and the inline elements of VEDAVI as md inline syntax; whatever
 // has no md form as its serialised HTML.
+#include <algorithm>
 #include <variant>
 
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
 #include "markdown/renderer.h"
+#include "text/unicode.h"
 
 namespace vedavi::markdown {
 namespace {
@@ -32,6 +34,13 @@ bool is_void_or_raw_text(std::string_view tag) {
   return false;
 }
 
+// Delimiter runs open and close only next to text that is not white space: empty emphasis, or
+// emphasis whose text starts or ends with a space, keeps its tags.
+bool delimiters_fit(const Dom& dom, NodeId node) {
+  const std::string text = dom.to_text(node);
+  return !text.empty() && unicode::trim(text).size() == text.size();
+}
+
 bool writes_brackets(const Dom& dom, NodeId node) {
   if (dom.is_tag(node, "span")) return !has_classes(dom, node, "math", "inline");
   return dom.is_tag(node, "a") && dom.attr(node, "href") && !dom.has_class(node, "footnote-backref");
@@ -43,6 +52,12 @@ bool writes_brackets(const Dom& dom, NodeId node) {
 // line feed is then the break's own) and whether a bracketed link or span follows it.
 TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
   TextContext context;
+  if (dom_.is_tag(child, "br")) {
+    const NodeId* after = frame.next;
+    while (after != frame.end && is_blank_text(dom_, *after)) ++after;
+    context.ends_parent = after == frame.end || is_block(dom_, *after);
+    return context;
+  }
   if (!std::holds_alternative<Text>(dom_.node(child).data)) return context;
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
   const NodeId* current = frame.next - 1;
@@ -58,6 +73,14 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
   } else if (const auto* element = std::get_if<fast5ever::dom::Element>(&data)) {
     if (element->name.ns != html5::Namespace::Html) {
       html(node);
+    } else if (element->name.local == "br") {
+      // A backslash break needs text after it on the next line; a break that ends its
+      // paragraph keeps its tag.
+      if (context.ends_parent) {
+        html(node);
+      } else {
+        out() += "\\\n";
+      }
     } else {
       inline_element(node, element->name.local);
     }
@@ -69,11 +92,20 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
 void DomRenderer::text(std::string_view text, TextContext context) {
   if (context.after_break && !text.empty() && text.front() == '\n') text.remove_prefix(1);
   context.line_indent = line_indent();
+  // The reader drops white space at a line start, and a line feed there would end the
+  // paragraph; four spaces would even start indented code.
+  if (context.line_indent == 0 && at_content_line_start()) {
+    text.remove_prefix(std::min(text.find_first_not_of(" \t\n\r"), text.size()));
+  }
   escape_markdown(text, context, out());
 }
 
 void DomRenderer::inline_element(NodeId node, std::string_view tag) {
   if (tag == "em" || tag == "strong" || tag == "del" || tag == "mark") {
+    if (!delimiters_fit(dom_, node)) {
+      html_with_md_content(node);
+      return;
+    }
     out() += tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
     push_children(node, Walk::Inlines, Close::Delimited);
   } else if (tag == "a") {
@@ -88,8 +120,6 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag) {
     }
   } else if (tag == "sub") {
     text_delimited(node, '~');
-  } else if (tag == "br") {
-    out() += "\\\n";
   } else if (tag == "img" && dom_.attr(node, "src")) {
     image(node);
   } else if (tag == "code") {
@@ -182,19 +212,20 @@ void DomRenderer::close_link(NodeId node) {
   trailing_attrs(attrs_without_classes(dom_, node, {"href", "title"}), text);
 }
 
-// Superscript and subscript keep only their text. The reader takes a space inside them as the
-// end of the construct, so a text with white space (or none at all) is written as HTML, which
-// reads back unchanged instead of growing escapes each round.
+// Superscript and subscript keep only their text, which the reader takes literally: escaping it
+// would grow it by a backslash each round. Text that cannot stand between the marks keeps the
+// element's tags instead (so does a "~" mark right after another "~", which would not open).
 void DomRenderer::text_delimited(NodeId node, char mark) {
   std::string content;
   fast5ever::append_text(dom_, node, content);
-  if (!delimited_text_fits(content)) {
+  const bool after_tilde = mark == '~' && !out().empty() && out().back() == '~';
+  if (!delimited_text_fits(content, mark) || after_tilde) {
     html_with_md_content(node);
     return;
   }
   std::string& text = out();
   text += mark;
-  escape_markdown(content, TextContext{}, text);
+  text += content;
   text += mark;
   trailing_attrs(attrs_without_classes(dom_, node), text);
 }

@@ -27,17 +27,34 @@ std::optional<std::string_view> task_box(const Dom& dom, NodeId li) {
   return dom.attr(children[0], "checked") ? "[x] " : "[ ] ";
 }
 
+// A list is loose when an item holds a paragraph element: its items are then separated by a
+// blank line, without which they would read back tight.
+bool is_loose(const Dom& dom, NodeId list) {
+  for (NodeId li : dom.node(list).children) {
+    if (!dom.is_tag(li, "li")) continue;
+    for (NodeId child : dom.node(li).children) {
+      if (dom.is_tag(child, "p")) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
-void DomRenderer::list(NodeId node, bool ordered) {
+void DomRenderer::list(NodeId node, bool ordered, char marker) {
   push_children(node, Walk::ListItems, Close::List);
-  frames_.back().counter = start_number(dom_, node);
-  frames_.back().width = ordered ? 1 : 0;  // the list frame's width marks an ordered list
+  Frame& frame = frames_.back();
+  frame.counter = start_number(dom_, node);
+  frame.width = ordered ? 1 : 0;  // the list frame's width marks an ordered list
+  frame.marker = marker;
+  frame.loose = is_loose(dom_, node);
 }
 
 void DomRenderer::list_item(Frame& list, NodeId li) {
-  std::string marker = "- ";
-  if (list.width == 1) marker = std::to_string(list.counter++) + ". ";
+  if (list.loose && list.has_items) out() += '\n';
+  list.has_items = true;
+  std::string marker = {list.marker, ' '};
+  if (list.width == 1) marker = std::to_string(list.counter++) + list.marker + ' ';
   const std::size_t width = marker.size();
   const auto box = task_box(dom_, li);
   if (box) marker += *box;
@@ -96,7 +113,7 @@ bool DomRenderer::interrupts_paragraph(NodeId list) const {
   if (!ordered && !dom_.is_tag(list, "ul")) return false;
   if (ordered && start_number(dom_, list) != 1) return false;
   for (NodeId child : dom_.node(list).children) {
-    if (dom_.is_tag(child, "li")) return !unicode::trim(dom_.to_text(child)).empty();
+    if (dom_.is_tag(child, "li")) return !significant_children(dom_, child).empty();
   }
   return false;
 }

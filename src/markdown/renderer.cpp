@@ -70,6 +70,13 @@ int DomRenderer::line_indent() {
   return spaces;
 }
 
+// The output stands at the start of a content line: after a line feed, or at the start of a
+// sink that has no marker of its own.
+bool DomRenderer::at_content_line_start() {
+  const Sink& sink = sinks_[depth_];
+  return sink.text.size() == sink.floor ? sink.floor == 0 : sink.text.back() == '\n';
+}
+
 // ---- the driver ----
 
 void DomRenderer::push(NodeId node, const NodeId* begin, const NodeId* end, Walk walk, Close close) {
@@ -134,24 +141,48 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
   if (is_block(dom_, child)) {
     if (frame.in_run) finish_run(frame, child);
     frame.in_run = false;
+    // A bullet list right after another takes the other bullet, or the two would read back as
+    // one list. (Ordered lists split where their numbering restarts.)
+    char marker = 0;
+    if (dom_.is_tag(child, "ul")) marker = frame.marker == '-' ? '*' : '-';
+    frame.marker = marker;
+    list_marker_ = marker;
     block(child);
+    list_marker_ = 0;
     return;
   }
   if (starts_run && is_blank_text(dom_, child)) return;
+  // A comment at a line start opens an HTML block, which takes the rest of its line as it
+  // stands: a run opened by one is written as HTML throughout.
+  if (starts_run) {
+    frame.raw_run = std::holds_alternative<fast5ever::dom::Comment>(dom_.node(child).data);
+  }
   frame.in_run = true;
+  frame.marker = 0;
+  if (frame.raw_run) {
+    fast5ever::append_html(dom_, child, out());
+    return;
+  }
   inline_node(child, context_of(frame, child));
 }
 
 // Ends an inline run with a blank line. Inside a list item, a run followed directly by a nested
 // list that may interrupt a paragraph ends with one line feed: the item stays tight, as it was.
 void DomRenderer::finish_run(const Frame& frame, std::optional<NodeId> next_block) {
-  if (frame.walk == Walk::ItemBlocks && next_block && interrupts_paragraph(*next_block)) {
-    std::string& text = out();
-    text.resize(trim_end_view(text).size());
-    text += '\n';
-    return;
+  trim_line_ends();
+  const bool tight = frame.walk == Walk::ItemBlocks && next_block && interrupts_paragraph(*next_block);
+  out() += tight ? "\n" : "\n\n";
+}
+
+// White space that ends a paragraph is not kept by the reader: dropping it here keeps a second
+// round from writing fewer blank lines than the first.
+void DomRenderer::trim_line_ends() {
+  Sink& sink = sinks_[depth_];
+  std::size_t end = sink.text.size();
+  while (end > sink.floor && std::string_view(" \t\n\r").find(sink.text[end - 1]) != std::string_view::npos) {
+    --end;
   }
-  out() += "\n\n";
+  sink.text.resize(end);
 }
 
 void DomRenderer::finish(const Frame& frame) {
@@ -159,11 +190,13 @@ void DomRenderer::finish(const Frame& frame) {
   switch (frame.close) {
     case Close::Nothing: return;
     case Close::Paragraph:
+      trim_line_ends();
       out() += '\n';
       ial(attrs_without_classes(dom_, frame.node), out());
       out() += '\n';
       return;
     case Close::Heading: {
+      trim_line_ends();
       const Attr attr = attrs_without_classes(dom_, frame.node);
       if (!attr.empty()) out() += ' ';
       trailing_attrs(attr, out());
@@ -174,6 +207,7 @@ void DomRenderer::finish(const Frame& frame) {
     case Close::Div: close_div(frame.node); return;
     case Close::Panel: close_panel(frame.node); return;
     case Close::PanelTitle: {
+      trim_line_ends();
       const Attr attr = attrs_without_classes(dom_, frame.node);
       if (!attr.empty()) out() += ' ';
       trailing_attrs(attr, out());
@@ -234,6 +268,11 @@ void DomRenderer::block(NodeId node) {
 
 void DomRenderer::element_block(NodeId node, std::string_view tag) {
   if (tag == "p") {
+    // An empty paragraph has no md form (a blank line is no paragraph): it stays HTML.
+    if (significant_children(dom_, node).empty()) {
+      raw_block(node);
+      return;
+    }
     push_children(node, Walk::Inlines, Close::Paragraph);
   } else if (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6') {
     heading(node, tag);
@@ -242,7 +281,8 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     ial(attrs_without_classes(dom_, node), out());
     out() += '\n';
   } else if (tag == "ul" || tag == "ol") {
-    list(node, tag == "ol");
+    const bool ordered = tag == "ol";
+    list(node, ordered, list_marker_ != 0 ? list_marker_ : ordered ? '.' : '-');
   } else if (tag == "pre") {
     const auto children = significant_children(dom_, node);
     if (children.size() == 1 && dom_.is_tag(children[0], "code")) {
@@ -289,10 +329,13 @@ void DomRenderer::heading(NodeId node, std::string_view tag) {
   push_children(node, Walk::Inlines, Close::Heading);
 }
 
+// An empty quote still writes its ">" line: without one the quote would be lost.
 void DomRenderer::close_quote(NodeId node) {
   const std::string body = pop_sink();
   std::string& text = out();
-  for_each_line(trim_end_view(body), [&](std::string_view line) {
+  const std::string_view content = trim_end_view(body);
+  if (content.empty()) text += ">\n";
+  for_each_line(content, [&](std::string_view line) {
     text += '>';
     if (!line.empty()) {
       text += ' ';

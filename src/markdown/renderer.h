@@ -52,6 +52,10 @@ class DomRenderer {
     Walk walk;
     Close close;
     bool in_run = false;
+    bool raw_run = false;         // block walk: the run is written as HTML
+    bool has_items = false;       // list: an item was written
+    bool loose = false;           // list: items are separated by a blank line
+    char marker = 0;              // list: "-" or "*", "." or ")"; block walk: the last list's
     std::size_t width = 0;        // list item: marker width
     std::uint64_t counter = 0;    // list: the next item number
     NodeId partner = 0;           // figure: its img
@@ -67,6 +71,8 @@ class DomRenderer {
   void push_sink(std::string_view start = {}, std::size_t floor = 0);
   std::string pop_sink();
   int line_indent();
+  bool at_content_line_start();
+  void trim_line_ends();
 
   // The driver.
   void push(NodeId node, const NodeId* begin, const NodeId* end, Walk walk, Close close);
@@ -101,7 +107,7 @@ class DomRenderer {
   TextContext context_of(const Frame& frame, NodeId child);
 
   // Lists (lists.cpp).
-  void list(NodeId node, bool ordered);
+  void list(NodeId node, bool ordered, char marker);
   void list_item(Frame& list, NodeId li);
   void close_item_blocks(const Frame& frame);
   void close_item_text(const Frame& frame);
@@ -139,6 +145,7 @@ class DomRenderer {
   std::vector<Frame> frames_;
   std::vector<PipeTable> tables_;  // the tables being written, innermost last
   std::size_t cells_open_ = 0;
+  char list_marker_ = 0;  // the marker the next list block takes, 0 for its default
 };
 
 }  // namespace vedavi::markdown
