@@ -1,5 +1,6 @@
 // Lists: one marker line per li, continuation lines indented by the marker's width, task boxes,
 // item attribute lines and the list's attribute line.
+#include <algorithm>
 #include <charconv>
 
 #include "markdown/attrs.h"
@@ -72,6 +73,9 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   frames_.back().next = frames_.back().end;  // the content goes through the block walk instead
   push_sink();
   push(li, begin, children.end(), Walk::ItemBlocks, Close::ItemBlocks);
+  frames_.back().loose = std::any_of(begin, children.end(), [&](NodeId child) {
+    return dom_.is_tag(child, "p");
+  });
 }
 
 void DomRenderer::close_item_blocks(const Frame&) {

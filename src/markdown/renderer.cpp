@@ -146,6 +146,7 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     char marker = 0;
     if (dom_.is_tag(child, "ul")) marker = frame.marker == '-' ? '*' : '-';
     frame.marker = marker;
+    frame.after_list = dom_.is_tag(child, "ul") || dom_.is_tag(child, "ol");
     list_marker_ = marker;
     block(child);
     list_marker_ = 0;
@@ -156,6 +157,13 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
   // stands: a run opened by one is written as HTML throughout.
   if (starts_run) {
     frame.raw_run = std::holds_alternative<fast5ever::dom::Comment>(dom_.node(child).data);
+    // In a tight item, text after a nested list follows on the next line: a blank line there
+    // would make the item loose.
+    if (frame.walk == Walk::ItemBlocks && frame.after_list && !frame.loose) {
+      trim_line_ends();
+      out() += '\n';
+    }
+    frame.after_list = false;
   }
   frame.in_run = true;
   frame.marker = 0;
