@@ -45,9 +45,10 @@ bool has_classes(const Dom& dom, NodeId node, std::string_view first, std::strin
   return dom.has_class(node, first) && dom.has_class(node, second);
 }
 
+// "." and "#" are escaped too: inside a word they would start another class or an id.
 void append_attr_word(std::string_view text, std::string& out) {
   for (char c : text) {
-    if (c == '\\' || c == '{' || c == '}' || c == ' ') out += '\\';
+    if (c == '\\' || c == '{' || c == '}' || c == ' ' || c == '.' || c == '#') out += '\\';
     out += c;
   }
 }

@@ -142,7 +142,7 @@ void DomRenderer::panel(NodeId div) {
 
 void DomRenderer::panel_title(NodeId header) {
   out() += "## ";
-  push_children(header, Walk::Inlines, Close::PanelTitle);
+  push_children(header, Walk::Inlines, Close::Heading);
 }
 
 void DomRenderer::close_panel(NodeId div) {

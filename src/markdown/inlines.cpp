@@ -102,11 +102,14 @@ void DomRenderer::text(std::string_view text, TextContext context) {
 
 void DomRenderer::inline_element(NodeId node, std::string_view tag) {
   if (tag == "em" || tag == "strong" || tag == "del" || tag == "mark") {
-    if (!delimiters_fit(dom_, node)) {
+    const std::string_view marker = tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
+    // Right after a run of the same character the marker would join that run.
+    const bool joins_run = !out().empty() && out().back() == marker[0];
+    if (joins_run || !delimiters_fit(dom_, node)) {
       html_with_md_content(node);
       return;
     }
-    out() += tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
+    out() += marker;
     push_children(node, Walk::Inlines, Close::Delimited);
   } else if (tag == "a") {
     link(node);
@@ -200,16 +203,21 @@ void DomRenderer::link(NodeId node) {
 }
 
 void DomRenderer::close_link(NodeId node) {
+  target_and_title(*dom_.attr(node, "href"), dom_.attr(node, "title"));
+  trailing_attrs(attrs_without_classes(dom_, node, {"href", "title"}), out());
+}
+
+// "](target \"title\")", closing the bracketed text of a link or an image.
+void DomRenderer::target_and_title(std::string_view url, std::optional<std::string_view> title) {
   std::string& text = out();
   text += "](";
-  text += escape_target(*dom_.attr(node, "href"));
-  if (const auto title = dom_.attr(node, "title")) {
+  text += escape_target(url);
+  if (title) {
     text += " \"";
     text += escape_title(*title);
     text += '"';
   }
   text += ')';
-  trailing_attrs(attrs_without_classes(dom_, node, {"href", "title"}), text);
 }
 
 // Superscript and subscript keep only their text, which the reader takes literally: escaping it
@@ -237,16 +245,8 @@ void DomRenderer::image(NodeId img) {
 }
 
 void DomRenderer::image_tail(NodeId img) {
-  std::string& text = out();
-  text += "](";
-  text += escape_target(*dom_.attr(img, "src"));
-  if (const auto title = dom_.attr(img, "title")) {
-    text += " \"";
-    text += escape_title(*title);
-    text += '"';
-  }
-  text += ')';
-  trailing_attrs(attrs_without_classes(dom_, img, {"src", "alt", "title"}), text);
+  target_and_title(*dom_.attr(img, "src"), dom_.attr(img, "title"));
+  trailing_attrs(attrs_without_classes(dom_, img, {"src", "alt", "title"}), out());
 }
 
 // An empty code span has no md form ("``" reads back as text): it stays HTML.

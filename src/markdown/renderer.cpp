@@ -203,25 +203,17 @@ void DomRenderer::finish(const Frame& frame) {
       ial(attrs_without_classes(dom_, frame.node), out());
       out() += '\n';
       return;
-    case Close::Heading: {
+    case Close::Heading:  // a panel's title too: its group stands on the heading line
       trim_line_ends();
-      const Attr attr = attrs_without_classes(dom_, frame.node);
-      if (!attr.empty()) out() += ' ';
-      trailing_attrs(attr, out());
+      if (const Attr attr = attrs_without_classes(dom_, frame.node); !attr.empty()) {
+        out() += ' ';
+        trailing_attrs(attr, out());
+      }
       out() += "\n\n";
       return;
-    }
     case Close::Quote: close_quote(frame.node); return;
     case Close::Div: close_div(frame.node); return;
     case Close::Panel: close_panel(frame.node); return;
-    case Close::PanelTitle: {
-      trim_line_ends();
-      const Attr attr = attrs_without_classes(dom_, frame.node);
-      if (!attr.empty()) out() += ' ';
-      trailing_attrs(attr, out());
-      out() += "\n\n";
-      return;
-    }
     case Close::ItemText: close_item_text(frame); return;
     case Close::ItemBlocks: close_item_blocks(frame); return;
     case Close::List: close_list(frame.node); return;

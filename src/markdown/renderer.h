@@ -41,7 +41,7 @@ class DomRenderer {
   };
   // What a frame writes once its children are done.
   enum class Close : std::uint8_t {
-    Nothing, Paragraph, Heading, Quote, Div, Panel, PanelTitle, ItemText, ItemBlocks, List, Note,
+    Nothing, Paragraph, Heading, Quote, Div, Panel, ItemText, ItemBlocks, List, Note,
     Delimited, Link, Span, Figure, TemplateInline, TemplateBlocks, HeaderRow, BodyRows, Caption,
     Row, Cell, HtmlEnd,
   };
@@ -98,6 +98,7 @@ class DomRenderer {
   void text(std::string_view text, TextContext context);
   void link(NodeId node);
   void close_link(NodeId node);
+  void target_and_title(std::string_view url, std::optional<std::string_view> title);
   void text_delimited(NodeId node, char mark);
   void image(NodeId img);
   void image_tail(NodeId img);

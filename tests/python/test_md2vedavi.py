@@ -341,29 +341,9 @@ class TestThreads:
             t.join()
         assert all(r == expected for r in results)
 
-    def test_lock_released_while_converting(self):
+    def test_lock_released_while_converting(self, ticks_during):
         big = self.SRC * 20
-        done = threading.Event()
-        ticks = []
-
-        def counter():
-            while not done.is_set():
-                ticks.append(1)
-                time.sleep(0)
-
-        t = threading.Thread(target=counter)
-        old = sys.getswitchinterval()
-        sys.setswitchinterval(10.0)  # without a released lock the counter could not run
-        try:
-            t.start()
-            before = len(ticks)
-            m.md2vedavi(big)
-            during = len(ticks) - before
-        finally:
-            done.set()
-            sys.setswitchinterval(old)
-            t.join()
-        assert during > 0
+        assert ticks_during(lambda: m.md2vedavi(big)) > 0
 
 
 class TestGuard:

@@ -36,6 +36,7 @@ TEST(Blocks, WalkAndSimpleBlocks) {
       {"<div><p>:::</p></div>", ":::: {}\n\\:::\n\n::::\n\n"},
       {"<div></div>", "::: {}\n\n:::\n\n"},
       {"<p id=\"a b\">t</p>", "t\n{: #a\\ b}\n\n"},
+      {"<p id=\"a.b\" class=\"c#d\">t</p>", "t\n{: #a\\.b .c\\#d}\n\n"},
       {"<p title='say \"x\"'>t</p>", "t\n{: title=\"say \\\"x\\\"\"}\n\n"},
       {"<dl><dt>t</dt></dl>", "<dl><dt>t</dt></dl>\n\n"},
       {"<b>x</b>", "<b>x</b>\n\n"},
