@@ -106,8 +106,9 @@ void fenced_block(std::string_view info, std::string_view body, std::string& out
   out += fence;
   out += info;
   out += '\n';
+  // An empty body gets no line of its own: a blank line would read back as one line feed.
   out += body;
-  if (body.empty() || body.back() != '\n') out += '\n';
+  if (!body.empty() && body.back() != '\n') out += '\n';
   out += fence;
   out += "\n\n";
 }

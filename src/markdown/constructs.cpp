@@ -72,28 +72,33 @@ std::optional<TemplateParts> template_parts(const Dom& dom, NodeId node) {
 
 }  // namespace
 
-// A code element whose only attribute is its language is written "```lang", as the reader
-// produced it; anything more goes into a braced info string.
-void DomRenderer::code_block(NodeId pre, NodeId code) {
+// The info string of a code block, or none when md cannot spell it. The reader turns "```py" into
+// a code element of class language-py alone, and "```{.py ...}" into the same code element in a
+// pre that also has class py: so the braced form is used only when the pre has that class.
+std::optional<std::string> DomRenderer::code_info(NodeId pre, NodeId code) const {
   Attr attr = attrs_without_classes(dom_, pre);
   Attr code_attr = attrs_without_classes(dom_, code);
   const auto language = take_language(code_attr);
   attr.merge(code_attr);
-  std::string info;
-  if (language && attr.empty() && bare_language(*language)) {
-    info = *language;
-  } else if (language || !attr.empty()) {
-    info = "{";
-    if (language) info += "." + *language;
-    if (!attr.empty()) {
-      if (language) info += ' ';
-      info += attrs_body(attr);
-    }
-    info += '}';
+  if (!language) return attr.empty() ? "" : "{" + attrs_body(attr) + "}";
+  if (!bare_language(*language)) return std::nullopt;
+  if (attr.empty()) return *language;
+  if (!attr.has_class(*language)) return std::nullopt;
+  std::erase(attr.classes, *language);
+  std::string info = "{." + *language;
+  if (!attr.empty()) info += " " + attrs_body(attr);
+  return info + "}";
+}
+
+void DomRenderer::code_block(NodeId pre, NodeId code) {
+  const auto info = code_info(pre, code);
+  if (!info) {
+    raw_block(pre);
+    return;
   }
   std::string text;
   fast5ever::append_text(dom_, code, text);
-  fenced_block(info, text, out());
+  fenced_block(*info, text, out());
 }
 
 void DomRenderer::display_math(NodeId div) {

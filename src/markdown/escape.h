@@ -13,7 +13,7 @@ struct TextContext {
   int line_indent = 4;
   bool before_link = false;  // a link or bracketed span follows the text directly
   bool after_break = false;  // a br stands directly before the text
-  bool ends_parent = false;  // only white space follows the node before its run ends
+  bool ends_parent = false;  // nothing but white space or a comment follows before the run ends
 };
 
 // Whether superscript or subscript text can stand as it is between its marks: the reader takes

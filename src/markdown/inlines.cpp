@@ -55,7 +55,8 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
   if (dom_.is_tag(child, "br")) {
     const NodeId* after = frame.next;
     while (after != frame.end && is_blank_text(dom_, *after)) ++after;
-    context.ends_parent = after == frame.end || is_block(dom_, *after);
+    context.ends_parent = after == frame.end || is_block(dom_, *after) ||
+                          std::holds_alternative<fast5ever::dom::Comment>(dom_.node(*after).data);
     return context;
   }
   if (!std::holds_alternative<Text>(dom_.node(child).data)) return context;
@@ -74,9 +75,9 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
     if (element->name.ns != html5::Namespace::Html) {
       html(node);
     } else if (element->name.local == "br") {
-      // A backslash break needs text after it on the next line; a break that ends its
-      // paragraph keeps its tag.
-      if (context.ends_parent) {
+      // A backslash break needs text before it on its line and text after it on the next
+      // line (a comment there would open an HTML block); otherwise the break keeps its tag.
+      if (context.ends_parent || at_content_line_start()) {
         html(node);
       } else {
         out() += "\\\n";
@@ -128,10 +129,9 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag) {
   } else if (tag == "code") {
     code(node);
   } else if (tag == "span" && has_classes(dom_, node, "math", "inline")) {
-    out() += "\\(";
-    fast5ever::append_text(dom_, node, out());
-    out() += "\\)";
-    trailing_attrs(attrs_without_classes(dom_, node, {}, {"math", "inline"}), out());
+    math_span(node, "\\(", "\\)", "inline");
+  } else if (tag == "span" && has_classes(dom_, node, "math", "display")) {
+    math_span(node, "\\[", "\\]", "display");  // display math inside a paragraph or heading
   } else if (tag == "span" && dom_.element(node)->attrs.empty()) {
     html_with_md_content(node);  // "[t]" alone reads back as text
   } else if (tag == "span") {
@@ -144,6 +144,14 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag) {
   } else {
     html_with_md_content(node);
   }
+}
+
+void DomRenderer::math_span(NodeId node, std::string_view open, std::string_view close,
+                            std::string_view kind) {
+  out() += open;
+  fast5ever::append_text(dom_, node, out());
+  out() += close;
+  trailing_attrs(attrs_without_classes(dom_, node, {}, {"math", kind}), out());
 }
 
 void DomRenderer::html(NodeId node) { fast5ever::append_html(dom_, node, out()); }

@@ -104,6 +104,7 @@ class DomRenderer {
   void image_tail(NodeId img);
   void code(NodeId node);
   void html(NodeId node);
+  void math_span(NodeId node, std::string_view open, std::string_view close, std::string_view kind);
   void html_with_md_content(NodeId node);
   bool autolink(NodeId node);
   TextContext context_of(const Frame& frame, NodeId child);
@@ -125,6 +126,7 @@ class DomRenderer {
 
   // Code, math, figures, panels, templates (constructs.cpp).
   void code_block(NodeId pre, NodeId code);
+  std::optional<std::string> code_info(NodeId pre, NodeId code) const;
   void display_math(NodeId div);
   bool figure(NodeId node);
   void close_figure(const Frame& frame);

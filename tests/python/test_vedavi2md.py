@@ -108,7 +108,7 @@ def document(draw):
 # that the HTML parser has to repair, such as a div inside a b, can settle only on a later round).
 PIECES = list("ab -*_`#>[]()!{}:.1|~^=\n<&;\\/@$+\u00e9") + [
     "<b>x</b>", "<em>y</em>", "<br>", "&amp;", "<!-- c -->", "\n\n", "- ", "1. ", "> ", "```",
-    ":::", "[^1]", "[^1]: ", "\n|---|\n", "<span>z</span>", "<p>q</p>", "\n\n<div>\n\nd\n\n</div>\n\n",
+    ":::", "[^1]", "[^1]: ", "\n|---|\n", "<span>z</span>", "\n\n<p>q</p>\n\n", "\n\n<div>\n\nd\n\n</div>\n\n",
     "<kbd>k</kbd>"]
 ANY_MD = st.lists(st.sampled_from(PIECES), max_size=40).map("".join)
 

@@ -152,10 +152,14 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
   expect_cases({
       {"<pre><code class=\"language-py\">x = 1\n</code></pre>", "```py\nx = 1\n```\n\n"},
       {"<pre><code>plain</code></pre>", "```\nplain\n```\n\n"},
-      {"<pre id=\"p\"><code class=\"language-js x\">a</code></pre>", "```{.js #p .x}\na\n```\n\n"},
+      {"<pre id=\"p\" class=\"js\"><code class=\"language-js x\">a</code></pre>",
+       "```{.js #p .x}\na\n```\n\n"},
+      // The braced form would add the language to the pre's classes: without it there, HTML.
+      {"<pre id=\"p\"><code class=\"language-js\">a</code></pre>",
+       "<pre id=\"p\"><code class=\"language-js\">a</code></pre>\n\n"},
       {"<pre class=\"k\"><code>a</code></pre>", "```{.k}\na\n```\n\n"},
       {"<pre><code>```</code></pre>", "````\n```\n````\n\n"},
-      {"<pre><code></code></pre>", "```\n\n```\n\n"},
+      {"<pre><code></code></pre>", "```\n```\n\n"},
       {"<pre></pre>", "<pre></pre>\n\n"},
       {"<div class=\"math display\">x^2</div>", "\\[\nx^2\n\\]\n\n"},
       {"<div class=\"math display\" id=\"m\">x</div>", "\\[\nx\n\\]\n{: #m}\n\n"},
