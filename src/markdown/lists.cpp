@@ -110,9 +110,15 @@ void DomRenderer::close_list(NodeId node) {
   out() += '\n';
 }
 
-// A nested list may follow a tight item's text on the next line when it can interrupt a
-// paragraph: a bullet list, or an ordered list starting at 1, whose first item is not empty.
+// A block may follow a tight item's text on the next line when it can interrupt a paragraph: a
+// block quote, fenced code, an ATX heading, a bullet list, or an ordered list starting at 1,
+// whose first item is not empty.
 bool DomRenderer::interrupts_paragraph(NodeId list) const {
+  const auto tag = dom_.tag(list).value_or("");
+  if (tag == "blockquote" || tag == "pre" ||
+      (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6')) {
+    return true;
+  }
   const bool ordered = dom_.is_tag(list, "ol");
   if (!ordered && !dom_.is_tag(list, "ul")) return false;
   if (ordered && start_number(dom_, list) != 1) return false;

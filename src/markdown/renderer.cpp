@@ -146,7 +146,7 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     char marker = 0;
     if (dom_.is_tag(child, "ul")) marker = frame.marker == '-' ? '*' : '-';
     frame.marker = marker;
-    frame.after_list = dom_.is_tag(child, "ul") || dom_.is_tag(child, "ol");
+    frame.after_list = interrupts_paragraph(child);
     list_marker_ = marker;
     block(child);
     list_marker_ = 0;
@@ -157,7 +157,7 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
   // stands: a run opened by one is written as HTML throughout.
   if (starts_run) {
     frame.raw_run = std::holds_alternative<fast5ever::dom::Comment>(dom_.node(child).data);
-    // In a tight item, text after a nested list follows on the next line: a blank line there
+    // In a tight item, text after a nested block follows on the next line: a blank line there
     // would make the item loose.
     if (frame.walk == Walk::ItemBlocks && frame.after_list && !frame.loose) {
       trim_line_ends();

@@ -53,7 +53,7 @@ class DomRenderer {
     Close close;
     bool in_run = false;
     bool raw_run = false;         // block walk: the run is written as HTML
-    bool after_list = false;      // block walk: the last block written was a list
+    bool after_list = false;      // block walk: the last block may be followed by text directly
     bool has_items = false;       // list: an item was written
     bool loose = false;           // list: items are separated by a blank line; item: has a p
     char marker = 0;              // list: "-" or "*", "." or ")"; block walk: the last list's

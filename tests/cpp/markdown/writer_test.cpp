@@ -105,6 +105,8 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li>a\n<ul>\n<li>b</li>\n</ul>\n</li></ul>", "- a\n  - b\n\n"},
       {"<ul><li>a\n<ol start=\"2\">\n<li>b</li>\n</ol>\n</li></ul>", "- a\n  \n  2. b\n\n"},
       {"<ul><li>a\nb</li></ul>", "- a\n  b\n\n"},
+      // A tight item's text and the blocks that may interrupt it stay on adjacent lines.
+      {"<ul><li>a\n<blockquote>\n<p>q</p>\n</blockquote>\nc</li></ul>", "- a\n  > q\n  c\n\n"},
       {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" "
        "checked=\"checked\" /> done</li></ul>",
        "- [x]  done\n\n"},
