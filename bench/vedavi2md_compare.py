@@ -22,7 +22,7 @@ import tempfile
 from pathlib import Path
 from typing import Callable
 
-from md_compare import DEFAULT_SPEC, Result, time_command, time_in_process
+from md_compare import DEFAULT_SPEC, Result, print_rows, time_command, time_in_process
 
 TARGET_BYTES = 1_000_000
 
@@ -55,18 +55,7 @@ def print_table(results: list[Result], input_bytes: int, copies: int, runs: int)
     mb = input_bytes / 1e6
     print(f"input: VEDAVI of the CommonMark spec x{copies}, {input_bytes} bytes ({mb:.2f} MB); "
           f"best of {runs} runs")
-    ours = results[0] if results[0].seconds else None
-    header = f"{'converter':<28}{'best ms':>10}{'MB/s':>10}{'vedavi x':>10}{'out KB':>9}  note"
-    print(header)
-    print("-" * len(header))
-    for r in results:
-        if r.seconds is None:
-            print(f"{r.name:<28}{'-':>10}{'-':>10}{'-':>10}{'-':>9}  {r.note}")
-            continue
-        ratio = f"{r.seconds / ours.seconds:.1f}" if ours else "-"
-        print(f"{r.name:<28}{r.seconds * 1e3:>10.2f}{mb / r.seconds:>10.1f}{ratio:>10}"
-              f"{r.output_bytes / 1024:>9.0f}  {r.note}")
-    print("vedavi x: the converter's time over vedavi2md's (above 1: vedavi2md is faster)")
+    print_rows(results, mb, "vedavi vedavi2md", "converter")
 
 
 def main() -> int:

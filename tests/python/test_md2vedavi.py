@@ -3,7 +3,6 @@ threads."""
 
 import sys
 import threading
-import time
 
 import pytest
 
