@@ -36,9 +36,22 @@ bool is_void_or_raw_text(std::string_view tag) {
 
 // Delimiter runs open and close only next to text that is not white space: empty emphasis, or
 // emphasis whose text starts or ends with a space, keeps its tags.
+char marker_char(const Dom& dom, NodeId node) {
+  const auto tag = dom.tag(node).value_or("");
+  return tag == "em" || tag == "strong" ? '*' : tag == "del" ? '~' : tag == "mark" ? '=' : 0;
+}
+
+// So does emphasis whose first or last child is emphasis of the same character: the two
+// markers would run together.
 bool delimiters_fit(const Dom& dom, NodeId node) {
   const std::string text = dom.to_text(node);
-  return !text.empty() && unicode::trim(text).size() == text.size();
+  if (text.empty() || unicode::trim(text).size() != text.size()) return false;
+  const auto& children = dom.node(node).children;
+  const char mark = marker_char(dom, node);
+  for (NodeId edge : {children.front(), children.back()}) {
+    if (marker_char(dom, edge) == mark || dom.is_tag(edge, "br")) return false;
+  }
+  return true;
 }
 
 bool writes_brackets(const Dom& dom, NodeId node) {
@@ -104,12 +117,15 @@ void DomRenderer::text(std::string_view text, TextContext context) {
 void DomRenderer::inline_element(NodeId node, std::string_view tag) {
   if (tag == "em" || tag == "strong" || tag == "del" || tag == "mark") {
     const std::string_view marker = tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
-    // Right after a run of the same character the marker would join that run.
+    // Right after a run of the same character the marker would join that run, and inside
+    // emphasis of the same kind the runs could pair otherwise on re-reading.
     const bool joins_run = !out().empty() && out().back() == marker[0];
-    if (joins_run || !delimiters_fit(dom_, node)) {
+    std::size_t& open = open_marks_[mark_index(marker)];
+    if (joins_run || open > 0 || !delimiters_fit(dom_, node)) {
       html_with_md_content(node);
       return;
     }
+    ++open;
     out() += marker;
     push_children(node, Walk::Inlines, Close::Delimited);
   } else if (tag == "a") {

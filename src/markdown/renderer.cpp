@@ -220,7 +220,9 @@ void DomRenderer::finish(const Frame& frame) {
     case Close::Note: close_note(frame.node); return;
     case Close::Delimited: {
       const auto tag = *dom_.tag(frame.node);
-      out() += tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
+      const std::string_view marker = tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
+      --open_marks_[mark_index(marker)];
+      out() += marker;
       trailing_attrs(attrs_without_classes(dom_, frame.node), out());
       return;
     }

@@ -2,6 +2,7 @@
 // and a stack of sub-render buffers for the constructs whose text is re-indented or fenced.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -149,7 +150,12 @@ class DomRenderer {
   std::vector<Frame> frames_;
   std::vector<PipeTable> tables_;  // the tables being written, innermost last
   std::size_t cells_open_ = 0;
-  char list_marker_ = 0;  // the marker the next list block takes, 0 for its default
+  char list_marker_ = 0;
+  // Emphasis written with markers and still open, by marker ("*", "**", "~~", "==").
+  std::array<std::size_t, 4> open_marks_{};
+  static std::size_t mark_index(std::string_view marker) {
+    return marker == "*" ? 0 : marker == "**" ? 1 : marker == "~~" ? 2 : 3;
+  }  // the marker the next list block takes, 0 for its default
 };
 
 }  // namespace vedavi::markdown

@@ -86,6 +86,10 @@ TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
       {"<p><sup>a b</sup><sub></sub></p>", "<sup>a b</sup><sub></sub>\n\n"},
       {"<p><code>  </code><code></code></p>", "`  `<code></code>\n\n"},
       {"<p><span>t</span> <b>*</b></p>", "<span>t</span> <b>\\*</b>\n\n"},
+      {"<p><em>a</em><em>b</em> <em> c</em> <em><em>d</em>e</em></p>",
+       "*a*<em>b</em> <em> c</em> <em>*d*e</em>\n\n"},
+      {"<p><strong>a <em>b</em> c</strong> <em>a<em>b</em>c</em></p>",
+       "**a *b* c** *a<em>b</em>c*\n\n"},
   });
 }
 
