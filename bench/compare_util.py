@@ -62,21 +62,24 @@ def time_command(name: str, runs: int, argv: list[str], input_path: Path, empty_
     return Result(name, max(full - startup, 1e-9), size, f"start-up {startup * 1e3:.1f} ms subtracted")
 
 
-def print_table(results: list[Result], input_bytes: int, runs: int,
-                title: str = f"CommonMark spec x{COPIES}", reference: str = "md2vedavi") -> None:
-    mb = input_bytes / 1e6
-    print(f"input: {title}, {input_bytes} bytes ({mb:.2f} MB); best of {runs} runs")
-    vedavi = next((r for r in results if r.name == f"vedavi {reference}" and r.seconds), None)
-    header = f"{'processor':<24}{'best ms':>10}{'MB/s':>10}{'vedavi x':>10}{'out KB':>9}  note"
+def print_rows(results: list[Result], mb: float, reference: str, kind: str = "processor") -> None:
+    """One row per result, with its time over that of the result named `reference`."""
+    ours = next((r for r in results if r.name == reference and r.seconds), None)
+    header = f"{kind:<28}{'best ms':>10}{'MB/s':>10}{'vedavi x':>10}{'out KB':>9}  note"
     print(header)
     print("-" * len(header))
     for r in results:
         if r.seconds is None:
-            print(f"{r.name:<24}{'-':>10}{'-':>10}{'-':>10}{'-':>9}  {r.note}")
+            print(f"{r.name:<28}{'-':>10}{'-':>10}{'-':>10}{'-':>9}  {r.note}")
             continue
-        ratio = f"{r.seconds / vedavi.seconds:.2f}" if vedavi else "-"
-        print(f"{r.name:<24}{r.seconds * 1e3:>10.2f}{mb / r.seconds:>10.1f}{ratio:>10}"
+        ratio = f"{r.seconds / ours.seconds:.2f}" if ours else "-"
+        print(f"{r.name:<28}{r.seconds * 1e3:>10.2f}{mb / r.seconds:>10.1f}{ratio:>10}"
               f"{r.output_bytes / 1024:>9.0f}  {r.note}")
-    print(f"vedavi x: the processor's time over {reference}'s (above 1: {reference} is faster)")
+    print(f"vedavi x: the {kind}'s time over {reference.split()[-1]}'s (above 1: vedavi is faster)")
 
 
+def print_table(results: list[Result], input_bytes: int, runs: int,
+                title: str = f"CommonMark spec x{COPIES}", reference: str = "md2vedavi") -> None:
+    mb = input_bytes / 1e6
+    print(f"input: {title}, {input_bytes} bytes ({mb:.2f} MB); best of {runs} runs")
+    print_rows(results, mb, f"vedavi {reference}")
