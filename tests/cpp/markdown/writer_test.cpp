@@ -136,7 +136,7 @@ TEST(Tables, PipeTables) {
   EXPECT_EQ(vedavi_to_md("<table><thead><tr><th></th></tr></thead><tbody><tr><td>a|b</td></tr>"
                          "<tr><td><code>x|y</code></td></tr></tbody></table>"),
             "|  |\n|--- |\n| a\\|b |\n| `x\\|y` |\n\n");
-  for (const std::string refused : {
+  for (const std::string& refused : {
            "<table>" + head + "</table>",
            "<table>" + head + body + "<tfoot></tfoot></table>",
            "<table>" + head + body + body + "</table>",
