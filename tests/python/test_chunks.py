@@ -3,7 +3,6 @@ end-to-end properties of chunk lists and re-wrapped text."""
 
 import collections.abc
 import sys
-import threading
 
 import pytest
 from hypothesis import given, settings
@@ -112,27 +111,6 @@ class TestBatch:
                 return "text"
 
         assert native.md_chunks_structural_batch(Huge()) == [[("text", "body")]] * 2
-
-
-class TestThreads:
-    @pytest.mark.parametrize(
-        "work",
-        [
-            lambda text: native.md_chunks_greedy(text, 50, 20),
-            lambda text: native.md_chunks_structural_batch([text, text], 50),
-            lambda text: native.wrap_md(text, 40),
-        ],
-    )
-    def test_threads_get_the_same_results(self, work):
-        text = "".join(f"## Part {i}\n\nsome words `and code` here\n\n" for i in range(3000))
-        expected = work(text)
-        results = []
-        threads = [threading.Thread(target=lambda: results.append(work(text))) for _ in range(4)]
-        for thread in threads:
-            thread.start()
-        for thread in threads:
-            thread.join()
-        assert results == [expected] * 4
 
 
 PIECES = ["# A", "## B", "### C", "para", "w w", "- item", "> q", "```", "| a |", "|---|", "---",

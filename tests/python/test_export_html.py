@@ -1,7 +1,5 @@
 """export_html: argument conversion, the hooks' contract, and failures as Python sees them."""
 
-import threading
-
 import pytest
 
 import vedavi._native as native
@@ -92,29 +90,6 @@ class TestHooks:
         assert seen == [None]
 
     @pytest.mark.parametrize("hook", ["hl_lang", "code_wrap", "hl_fn"])
-    def test_raised_exception_is_the_same_object(self, hook):
-        error = KeyError("mine")
-
-        def fail(*args):
-            raise error
-
-        with pytest.raises(KeyError) as caught:
-            export(PY_BLOCK + PY_BLOCK, hl="spans", **{hook: fail})
-        assert caught.value is error
-        assert caught.traceback[-1].name == "fail"
-
-    def test_first_failure_stops_the_export(self):
-        calls = []
-
-        def fail(code, lang):
-            calls.append(code)
-            raise ValueError(f"failed at {len(calls)}")
-
-        with pytest.raises(ValueError, match="^failed at 1$"):
-            export(PY_BLOCK + PY_BLOCK, hl_lang=fail)
-        assert len(calls) == 1
-
-    @pytest.mark.parametrize("hook", ["hl_lang", "code_wrap", "hl_fn"])
     @pytest.mark.parametrize("result", [1, b"x", ["x"]])
     def test_wrong_result_type(self, hook, result):
         with pytest.raises(TypeError, match="object is not an instance of 'str'"):
@@ -124,20 +99,6 @@ class TestHooks:
         assert export("<p>no code</p>", code_wrap=42) == ("<p>no code</p>", [])
         with pytest.raises(TypeError, match="not callable"):
             export(PY_BLOCK, code_wrap=42)
-
-
-class TestConcurrency:
-    def test_threads_agree(self):
-        src = "".join(f'<h2>Part {i}</h2><table colwidths="1fr 2fr"><caption>c</caption></table>' for i in range(300))
-        expected = export(src, auto_ids=True, toc=True)
-        results = []
-        threads = [threading.Thread(target=lambda: results.append(export(src, auto_ids=True, toc=True)))
-                   for _ in range(8)]
-        for thread in threads:
-            thread.start()
-        for thread in threads:
-            thread.join()
-        assert results == [expected] * 8
 
 
 @needs_fault_injection

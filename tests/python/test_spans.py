@@ -2,7 +2,6 @@
 the order of source nodes, and well-formed highlighting, over generated documents."""
 
 import html.parser
-import threading
 
 import pytest
 from hypothesis import given, settings
@@ -179,14 +178,3 @@ class TestArguments:
         assert [n["type"] for n in native.inlines("$a$", math="dollars")] == ["math_inline"]
         figure = native.source_nodes("![a](u)", implicit_figures=True)
         assert figure[0]["type"] == "figure"
-
-    def test_runs_while_other_threads_run(self):
-        results = []
-        source = "*a* [b](c)\n" * 2000
-        threads = [threading.Thread(target=lambda: results.append(len(native.source_nodes(source))))
-                   for _ in range(4)]
-        for thread in threads:
-            thread.start()
-        for thread in threads:
-            thread.join()
-        assert results == [results[0]] * 4

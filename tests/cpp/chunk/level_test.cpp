@@ -77,14 +77,6 @@ TEST(LevelChunker, ABreadcrumbOfTheSplitIsReused) {
   EXPECT_EQ(chunks[2].text, "# Old\n" + tail);
 }
 
-TEST(LevelChunker, HugeTargetKeepsOneChunk) {
-  const std::string text = "a\n## b\n\nc\n\nd";
-  const auto chunks = md_chunks(text, std::uint64_t(-1));
-  std::string joined;
-  for (const auto& c : chunks) joined += c.text;
-  EXPECT_EQ(joined, text);
-}
-
 TEST(LevelChunker, ManyHeadingsStayLinear) {
   std::string text;
   for (int i = 0; i < 100000; ++i) text += "\n## h\nsome words here\n\n### k\nmore\n";

@@ -20,10 +20,4 @@ inline Exported run(std::string_view src, const HtmlExportOptions& options = {})
   return {std::move(out.value().html), std::move(out.value().warnings)};
 }
 
-inline HtmlExportOptions with_refs(RefsMode refs) {
-  HtmlExportOptions options;
-  options.refs = refs;
-  return options;
-}
-
 }  // namespace vedavi::exporter::test

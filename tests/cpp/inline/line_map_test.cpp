@@ -7,14 +7,13 @@
 #include "base/internal_error.h"
 #include "block/parse.h"
 #include "inline/line_map.h"
+#include "tests/cpp/support/block_dump.h"
 
 namespace vedavi::inl {
 namespace {
 
 Options options_with(std::vector<TemplateDelimiter> templates = {}) {
-  Options o;
-  o.max_block_depth = 128;
-  o.max_link_paren_depth = 32;
+  Options o = block::testing::default_options();
   o.math = MathMode::Brackets;
   o.templates = std::move(templates);
   return o;

@@ -6,15 +6,14 @@
 
 #include "inline/spans.h"
 #include "render/render.h"
+#include "tests/cpp/support/block_dump.h"
 #include "text/utf8.h"
 
 namespace vedavi::inl {
 namespace {
 
 Options options_with(MathMode math = MathMode::Brackets, std::vector<TemplateDelimiter> templates = {}) {
-  Options o;
-  o.max_block_depth = 128;
-  o.max_link_paren_depth = 32;
+  Options o = block::testing::default_options();
   o.math = math;
   o.bare_autolinks = true;
   o.templates = std::move(templates);

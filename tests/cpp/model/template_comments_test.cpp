@@ -21,7 +21,6 @@ TEST(TemplateHtmlComments, TokensAfterAnEndedCommentCount) {
   };
   const Case cases[] = {
       {"<!-->{{a}}", {"a"}},
-      {"<!--->{{a}}", {"a"}},
       {"<!-- {{c}} --!>{{d}}", {"d"}},
       {"<!--!>{{c}}", {}},
   };

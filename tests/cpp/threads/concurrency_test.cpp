@@ -17,6 +17,7 @@
 #include "resolve/heading_nums.h"
 #include "resolve/raw_payload.h"
 #include "resolve/resolve.h"
+#include "tests/cpp/support/block_dump.h"
 
 namespace vedavi {
 namespace {
@@ -34,11 +35,8 @@ std::string sample_md() {
 }
 
 Options default_options() {
-  Options options;
-  options.max_block_depth = 128;
-  options.max_link_paren_depth = 32;
-  options.bare_autolinks = true;
-  options.frontmatter = true;
+  Options options = block::testing::default_options();
+  options.bare_autolinks = options.frontmatter = true;
   options.math = MathMode::Brackets;
   return options;
 }
