@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/options.h"
 
@@ -128,24 +129,35 @@ inline Input split_input(const std::uint8_t* data, std::size_t size) {
   return input;
 }
 
-// Parse options as the knob byte picks them: every math mode, each flag, a Jinja-like and a
-// block-only template syntax, and small depth limits beside the defaults.
-inline Options md_options(std::uint8_t knobs) {
-  Options options;
-  options.math = static_cast<MathMode>(knobs & 3);
-  options.bare_autolinks = (knobs & 4) != 0;
-  options.implicit_figures = (knobs & 8) != 0;
-  options.frontmatter = (knobs & 16) != 0;
-  if (knobs & 32) {
-    options.templates.push_back(TemplateDelimiter{"jinja", "{{", "}}",
-                                                  TemplateMarkers{"#", "^", "/"},
-                                                  TemplateBalance{U'{', U'}'}, TemplateForm::Auto});
-    options.templates.push_back(TemplateDelimiter{"stmt", "{%", "%}", std::nullopt, std::nullopt,
-                                                  TemplateForm::Block});
+// For members with more options than one byte picks: two knob bytes, then the text.
+struct WideInput {
+  std::uint8_t knobs = 0;
+  std::uint8_t more_knobs = 0;
+  std::string text;
+};
+
+inline WideInput split_wide_input(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return WideInput{size == 1 ? data[0] : std::uint8_t(0), 0, {}};
+  Input rest = split_input(data + 1, size - 1);
+  return WideInput{data[0], rest.knobs, std::move(rest.text)};
+}
+
+// Chunks that cut `src` into pieces: each chunk's text is the next piece of the source, after the
+// first chunk possibly behind a breadcrumb (whole lines: heading lines, and a blank line for the
+// block-aware chunkers). Joined, the pieces are the whole source.
+template <class Chunks>
+void require_source_cut(std::string_view src, const Chunks& chunks, const char* what) {
+  std::size_t pos = 0;
+  for (const auto& chunk : chunks) {
+    std::string_view piece = chunk.text;
+    while (!src.substr(pos).starts_with(piece)) {  // drop the breadcrumb's lines
+      const std::size_t line_end = piece.find('\n');
+      require(pos > 0 && line_end != std::string_view::npos, what);
+      piece.remove_prefix(line_end + 1);
+    }
+    pos += piece.size();
   }
-  options.max_block_depth = (knobs & 64) ? 3 : 128;
-  options.max_link_paren_depth = (knobs & 128) ? 2 : 32;
-  return options;
+  require(pos == src.size(), what);
 }
 
 }  // namespace vedavi::fuzz
