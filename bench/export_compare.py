@@ -23,7 +23,7 @@ import sys
 import tempfile
 from pathlib import Path
 
-from md_compare import COPIES, DEFAULT_SPEC, Result, best_of, time_command
+from compare_util import COPIES, DEFAULT_SPEC, Result, best_of, time_command
 
 OPTIONS = dict(reftypes=None, number_headings="decimal", hl=None, toc=True, refs="lenient",
                id_prefix="", fn_salt="", hl_lang=None, code_wrap=None, hl_fn=None,

@@ -1,12 +1,11 @@
-/* md4c driver for bench/md_compare.py: converts one md file to HTML with md4c's CommonMark
- * dialect and writes the HTML to standard output. Built at run time by md_compare.py against
- * Debian's md4c packages:
- *   cc -O2 md4c_driver.c -o md4c_driver -lmd4c-html -lmd4c
- * The whole file is read before converting and the HTML is collected in one buffer, so the
- * conversion itself does no I/O, as with the in-process processors of the comparison. */
+/* md4c in-process driver for bench/md_compare.py: a tiny shared library, built at run time
+ * against Debian's md4c packages and called through ctypes:
+ *   cc -O2 -shared -fPIC md4c_driver.c -o md4c_driver.so -lmd4c-html -lmd4c
+ * md4c_convert() turns md (UTF-8) into HTML with md4c's CommonMark dialect, collecting the HTML
+ * in one buffer grown by doubling (the caller frees it with md4c_release), so the conversion
+ * does no I/O, as with the other in-process processors of the comparison. */
 
 #include <md4c-html.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -39,43 +38,17 @@ static void append(const MD_CHAR* text, MD_SIZE size, void* userdata) {
     buf->size += size;
 }
 
-static int read_file(const char* path, Buffer* buf) {
-    FILE* file = fopen(path, "rb");
-    if (!file) return 0;
-    char chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) {
-        if (!reserve(buf, n)) {
-            fclose(file);
-            return 0;
-        }
-        memcpy(buf->data + buf->size, chunk, n);
-        buf->size += n;
+/* The HTML of `input` in *out (to be released with md4c_release); its size, or -1 on failure. */
+long md4c_convert(const char* input, size_t size, char** out) {
+    Buffer output = {0};
+    *out = NULL;
+    if (!reserve(&output, size + size / 4 + 1)) return -1;
+    if (md_html(input, (MD_SIZE)size, append, &output, MD_DIALECT_COMMONMARK, 0) != 0 || output.failed) {
+        free(output.data);
+        return -1;
     }
-    int ok = !ferror(file);
-    fclose(file);
-    return ok;
+    *out = output.data;
+    return (long)output.size;
 }
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: %s FILE.md\n", argv[0]);
-        return 2;
-    }
-    Buffer input = {0};
-    if (!read_file(argv[1], &input)) {
-        perror(argv[1]);
-        return 1;
-    }
-    Buffer output = {0};
-    reserve(&output, input.size + input.size / 4 + 1);
-    if (md_html(input.data, (MD_SIZE)input.size, append, &output, MD_DIALECT_COMMONMARK, 0) != 0 ||
-        output.failed) {
-        fprintf(stderr, "md4c failed on %s\n", argv[1]);
-        return 1;
-    }
-    int ok = fwrite(output.data, 1, output.size, stdout) == output.size;
-    free(input.data);
-    free(output.data);
-    return ok ? 0 : 1;
-}
+void md4c_release(char* data) { free(data); }

@@ -14,7 +14,7 @@ import sys
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from md_compare import COPIES, DEFAULT_SPEC, best_of  # noqa: E402
+from compare_util import COPIES, DEFAULT_SPEC, best_of  # noqa: E402
 
 
 def main(argv: list[str] | None = None) -> int:

@@ -25,7 +25,7 @@ import tempfile
 from pathlib import Path
 from typing import Callable
 
-from md_compare import Result, print_table, time_command, time_in_process
+from compare_util import Result, print_table, time_command, time_in_process
 
 WORDS = ("river valley city council history century population region museum station "
          "railway bridge church castle island language village market school harbour festival "

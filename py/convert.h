@@ -156,6 +156,8 @@ struct FromPython<std::tuple<Ts...>> {
 
 // Results: new Python objects. Each throws ErrorAlreadySet when the interpreter cannot build it.
 Ref new_str(std::string_view utf8);
+// The same for a whole document's HTML: faster on long text with some non-ASCII characters.
+Ref new_large_str(std::string_view utf8);
 Ref new_unsigned(std::uint64_t value);
 Ref new_signed(std::int64_t value);
 template <std::integral T>

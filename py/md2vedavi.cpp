@@ -60,7 +60,7 @@ Ref md2vedavi(const Call& call) {
     doc = Document{};  // a large tree is freed without holding the lock
     return out;
   });
-  return new_tuple(new_str(html), std::move(warnings), std::move(pairs));
+  return new_tuple(new_large_str(html), std::move(warnings), std::move(pairs));
 }
 
 }  // namespace

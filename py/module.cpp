@@ -12,6 +12,7 @@ namespace vedavi::py {
 #define VEDAVI_NATIVE_MEMBERS(FUNCTION, VALUE) \
   FUNCTION(md2vedavi)                          \
   FUNCTION(frontmatter_meta)                   \
+  FUNCTION(vedavi2md)                          \
   FUNCTION(wrap_md)                            \
   FUNCTION(md_chunks)                          \
   FUNCTION(md_chunks_greedy)                   \

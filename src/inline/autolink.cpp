@@ -192,7 +192,40 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
   at_found_ = pos == std::string_view::npos ? text.size() : pos;
   at_from_ = from;
   at_valid_ = true;
+  // No address reaches an "@" from farther back than the word limit, so neither does the look.
+  const std::size_t floor = at_found_ >= kWordLimit ? at_found_ - kWordLimit + 1 : 0;
+  std::size_t start = at_found_;
+  while (start > floor && is_local_char(static_cast<unsigned char>(text[start - 1]))) --start;
+  local_start_ = start;
   return at_found_;
+}
+
+namespace {
+
+// The answer of a forward search for `needle` from `from`, kept while later searches start at or
+// before the place it found (they find the same place).
+std::size_t remembered_find(std::string_view text, std::string_view needle, std::size_t from,
+                            std::size_t& memo_from, std::size_t& memo_found, bool& valid) {
+  if (!valid || from < memo_from || from > memo_found) {
+    const std::size_t pos = text.find(needle, from);
+    memo_found = pos == std::string_view::npos ? text.size() : pos;
+    memo_from = from;
+    valid = true;
+  }
+  return memo_found;
+}
+
+}  // namespace
+
+std::size_t AutolinkMemo::next_link_start(std::string_view text, std::size_t from) {
+  // A scheme's ":" stands at most six bytes after its start ("mailto:").
+  const std::size_t colon = remembered_find(text, ":", from, colon_from_, colon_found_, colon_valid_);
+  std::size_t bound = colon >= from + 6 ? colon - 6 : from;
+  if (bound == from) return from;
+  bound = std::min(bound, remembered_find(text, "www.", from, www_from_, www_found_, www_valid_));
+  const std::size_t at = next_at_sign(text, from);
+  if (at < text.size()) bound = std::min(bound, std::max(from, local_start_));
+  return bound;
 }
 
 bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p) {
@@ -237,21 +270,24 @@ bool host_ok(std::string_view t) {
     if (sep == std::string_view::npos) return false;
     host_start = sep + 3;
   }
-  std::size_t host_end = t.find_first_of("#/?", host_start);
-  if (host_end == std::string_view::npos) host_end = t.size();
+  std::size_t host_end = host_start;
+  while (host_end < t.size() && t[host_end] != '#' && t[host_end] != '/' && t[host_end] != '?') ++host_end;
   const std::string_view host = t.substr(host_start, host_end - host_start);
   if (host.empty()) return false;
-  std::vector<std::string_view> labels;
+  // Every dot-separated label is non-empty, and the last two hold no "_" and do not end in "-".
+  std::string_view last, before_last;
   for (std::size_t b = 0;;) {
     const std::size_t dot = host.find('.', b);
-    labels.push_back(host.substr(b, dot == std::string_view::npos ? std::string_view::npos : dot - b));
+    const std::string_view label =
+        host.substr(b, dot == std::string_view::npos ? std::string_view::npos : dot - b);
+    if (label.empty()) return false;
+    before_last = last;
+    last = label;
     if (dot == std::string_view::npos) break;
     b = dot + 1;
   }
-  for (std::string_view label : labels)
-    if (label.empty()) return false;
-  for (std::size_t k = labels.size() >= 2 ? labels.size() - 2 : 0; k < labels.size(); ++k) {
-    const std::string_view label = labels[k];
+  for (std::string_view label : {before_last, last}) {
+    if (label.empty()) continue;  // a host of one label
     if (label.find('_') != std::string_view::npos || label.back() == '-') return false;
   }
   return true;
@@ -275,6 +311,7 @@ namespace {
 std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
   const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
   if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
+  if (memo && !memo->local_part_reaches(p)) return std::nullopt;
   if (!boundary_before(text, p)) return std::nullopt;
   const std::string_view word = bounded_autolink_word(text, p);
   if (at >= p + word.size()) return std::nullopt;

@@ -19,12 +19,24 @@ class AutolinkMemo {
     if (at_valid_ && from >= at_from_ && from <= at_found_) return at_found_;
     return find_at_sign(text, from);
   }
+  // Whether an address starting at `p` could reach the "@" that next_at_sign(text, p) just
+  // gave: every byte between must be one of an address's local part, and that run, looked back
+  // from the "@" once, starts at or before `p`.
+  bool local_part_reaches(std::size_t p) const { return p >= local_start_; }
+  // The first offset at or after `from` where a bare link may start: before it no
+  // may_start_bare_autolink holds, as no scheme, "www." or address is near enough. Text up to
+  // there is read without stopping at each word.
+  std::size_t next_link_start(std::string_view text, std::size_t from);
   bool preceded_by_angle_opener(std::string_view text, std::size_t p);
 
  private:
   std::size_t find_at_sign(std::string_view text, std::size_t from);
 
   std::size_t at_from_ = 0, at_found_ = 0;
+  std::size_t local_start_ = 0;  // where the run of local-part bytes before at_found_ starts
+  // The next ":" and "www." found by next_link_start, and where their searches started.
+  std::size_t colon_from_ = 0, colon_found_ = 0, www_from_ = 0, www_found_ = 0;
+  bool colon_valid_ = false, www_valid_ = false;
   bool at_valid_ = false;
   std::size_t angle_pos_ = 0;  // the last offset asked and its answer
   bool angle_answer_ = false;
@@ -50,6 +62,23 @@ inline bool may_start_scheme(char c) {
   return lower == 'm' || lower == 'x' || lower == 'h' || lower == 'f' || lower == 'w';
 }
 
+// Whether a scheme that makes a bare link ("mailto:" or "xmpp:" in any case, "http://",
+// "https://", "ftp://") or "www." starts at `p`. A word that starts otherwise can only be an
+// address.
+inline bool starts_link_prefix(std::string_view text, std::size_t p) {
+  const std::string_view rest = text.substr(p);
+  const auto icase = [&](std::string_view lower) {
+    if (rest.size() < lower.size()) return false;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+      const char c = rest[i];
+      if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c) != lower[i]) return false;
+    }
+    return true;
+  };
+  return icase("mailto:") || icase("xmpp:") || rest.starts_with("http://") ||
+         rest.starts_with("https://") || rest.starts_with("ftp://") || rest.starts_with("www.");
+}
+
 // A bare link starting at `p`. Inside an open "[" (`in_brackets`), a web or xmpp address also
 // ends at the first "]", which is the bracket's to close: "[https://a.io](https://a.io)" stays a
 // link with the address as its text.
@@ -62,9 +91,13 @@ inline bool may_start_bare_autolink(std::string_view text, std::size_t p, Autoli
   if (p >= text.size()) return false;
   const auto first = static_cast<unsigned char>(text[p]);
   if (first >= 0x80 || !kAddressLocalChars[first]) return false;
-  if (may_start_scheme(static_cast<char>(first))) return true;
-  const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
-  return at != std::string_view::npos && at < text.size() && at - p < kBareLinkWordLimit;
+  if (may_start_scheme(static_cast<char>(first)) && starts_link_prefix(text, p)) return true;
+  if (memo == nullptr) {
+    const std::size_t at = text.find('@', p);
+    return at != std::string_view::npos && at - p < kBareLinkWordLimit;
+  }
+  const std::size_t at = memo->next_at_sign(text, p);
+  return at < text.size() && at - p < kBareLinkWordLimit && memo->local_part_reaches(p);
 }
 bool is_email(std::string_view s);
 // The longest e-mail address that starts the word, less trailing punctuation.

@@ -96,7 +96,9 @@ Inlines coalesce(Inlines list) {
     merge_texts(list);
     return list;
   }
-  std::vector<Frame> stack;
+  // The walk's stack keeps its room from one list to the next on this thread.
+  thread_local std::vector<Frame> stack;
+  stack.clear();
   stack.push_back(Frame{&list, 0, nullptr});
   while (!stack.empty()) {
     Frame& frame = stack.back();

@@ -233,6 +233,10 @@ void InlineScanner::kill(std::size_t k) {
 }
 
 void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out) {
+  // Counted first, so the list is allocated once rather than grown node by node.
+  std::size_t count = 0;
+  for (std::size_t k = first; k != stop && k != kNoNode; k = nodes_[k].next) ++count;
+  out.reserve(out.size() + count);
   for (std::size_t k = first; k != stop && k != kNoNode;) {
     const std::size_t next = nodes_[k].next;
     out.push_back(std::move(nodes_[k].value));
@@ -492,32 +496,59 @@ void InlineScanner::line_feed() {
   ++p_;
 }
 
+bool InlineScanner::take_char(std::size_t& q) const {
+  // An ASCII character is its byte, and the table holds which ASCII bytes are boundaries.
+  const auto byte = static_cast<unsigned char>(text_[q]);
+  if (byte < 0x80) {
+    ++q;
+    return kLinkBoundaries[byte];
+  }
+  const utf8::Decoded d = utf8::decode(text_, q);
+  q += d.len;
+  return is_boundary(d.cp);
+}
+
+std::size_t InlineScanner::link_start_bound(std::size_t q) {
+  std::size_t bound = std::min(autolinks_.next_link_start(text_, q), text_.size());
+  while (bound > q && !utf8::is_boundary(text_, bound)) --bound;
+  return bound;
+}
+
 void InlineScanner::literal_run() {
-  const bool bare_links = ctx_.options.bare_autolinks;
   const std::size_t n = text_.size();
   const std::size_t start = p_;
   std::size_t q = p_;
-  do {
-    // An ASCII character is its byte, and the table holds which ASCII bytes are boundaries.
-    const auto byte = static_cast<unsigned char>(text_[q]);
-    bool is_link_boundary;
-    if (byte < 0x80) {
-      ++q;
-      is_link_boundary = kLinkBoundaries[byte];
-    } else {
-      const utf8::Decoded d = utf8::decode(text_, q);
-      q += d.len;
-      is_link_boundary = is_boundary(d.cp);
+  bool after_boundary = take_char(q);
+  const auto at_trigger = [&] { return trigger_[static_cast<unsigned char>(text_[q])]; };
+  if (!ctx_.options.bare_autolinks) {
+    while (q < n && !at_trigger()) ++q;
+  } else {
+    // A bare link starts only after a boundary, where may_start_bare_autolink holds: the run stops
+    // there (or at a trigger) and the dispatch tries it.
+    // Near a place where a link may start, the bound is not looked for again for a few bytes.
+    constexpr std::size_t kNearLinkStart = 8;
+    std::size_t look_again = q;
+    while (q < n && !at_trigger()) {
+      if (after_boundary && may_start_bare_autolink(text_, q, &autolinks_)) break;
+      if (q >= look_again) {
+        // Up to the next place a link may start, only a trigger can stop the run.
+        const std::size_t bound = link_start_bound(q);
+        if (bound > q) {
+          while (q < bound && !at_trigger()) ++q;
+          if (q == bound && q < n) after_boundary = is_boundary(utf8::prev_char(text_, q));
+          continue;
+        }
+        look_again = q + kNearLinkStart;
+      }
+      if (!after_boundary) {
+        // Bytes that are no boundary, no trigger and ASCII lead to no link start either.
+        const std::size_t from = q;
+        while (q < n && !special_[static_cast<unsigned char>(text_[q])]) ++q;
+        if (q != from) continue;
+      }
+      after_boundary = take_char(q);
     }
-    // The characters up to the next byte that may start something are literal too; after a
-    // boundary the next position may start a bare link, so the run stops there.
-    if (!(bare_links && is_link_boundary)) {
-      while (q < n && !special_[static_cast<unsigned char>(text_[q])]) ++q;
-    }
-    // Where the dispatch would find no construct and no bare link, it would come straight back
-    // here: go on instead.
-  } while (bare_links && q < n && !trigger_[static_cast<unsigned char>(text_[q])] &&
-           !may_start_bare_autolink(text_, q, &autolinks_));
+  }
   pending_.append(text_.substr(start, q - start));
   p_ = q;
 }

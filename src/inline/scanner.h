@@ -144,6 +144,10 @@ class InlineScanner {
   void close_bracket();
   void delimiter_run();
   void literal_run();
+  // Steps `q` over one character; whether it is a boundary after which a bare link may start.
+  bool take_char(std::size_t& q) const;
+  // The first character boundary at or after `q` where a bare link may start (at most the end).
+  std::size_t link_start_bound(std::size_t q);
 
   // Nodes.
   void flush_text();

@@ -1,12 +1,19 @@
 // Literal inline text: backslash escapes and character references.
 #include "inline/text.h"
 
+#include <algorithm>
+
 #include "text/entity.h"
 #include "text/scan.h"
 
 namespace vedavi::inl {
 
 void append_inline_text(std::string_view raw, std::string& out) {
+  // Most destinations and titles hold neither escapes nor references: they are taken whole.
+  if (std::none_of(raw.begin(), raw.end(), [](char c) { return c == '\\' || c == '&'; })) {
+    out += raw;
+    return;
+  }
   // Decode the runs between escaped ampersands separately: a reference name holds no "&", so no
   // reference can span one, and the ampersand itself is never read as the start of one.
   std::string run;
@@ -31,6 +38,7 @@ void append_inline_text(std::string_view raw, std::string& out) {
 
 std::string inline_text(std::string_view raw) {
   std::string out;
+  out.reserve(raw.size());
   append_inline_text(raw, out);
   return out;
 }

@@ -259,28 +259,43 @@ void Renderer::definition_list(const Block::DefinitionList& list, std::string& o
   out += "</dl>\n";
 }
 
+namespace {
+
+// The opening tag of a cell without attributes, by tag (th, td) and alignment: a table of many
+// small cells writes each in one piece.
+constexpr std::string_view kPlainCellOpen[2][4] = {
+    {"<th>", "<th align=\"left\">", "<th align=\"center\">", "<th align=\"right\">"},
+    {"<td>", "<td align=\"left\">", "<td align=\"center\">", "<td align=\"right\">"},
+};
+
+}  // namespace
+
 void Renderer::table_row(const TableRow& row, std::span<const Align> column_aligns,
                          std::string_view cell_tag, std::string& out) {
   out += "<tr";
   attrs_html(row.attr, out);
   out += '>';
+  const bool head = cell_tag == "th";
+  const std::string_view close = head ? "</th>" : "</td>";
   for (std::size_t k = 0; k < row.cells.size(); ++k) {
     const TableCell& cell = row.cells[k];
-    out += '<';
-    out += cell_tag;
-    attrs_html(cell.attr, out);
     Align align = cell.align;
     if (align == Align::None && k < column_aligns.size()) align = column_aligns[k];
-    if (align != Align::None) {
-      out += " align=\"";
-      out += align_name(align);
-      out += '"';
+    if (cell.attr.empty()) {
+      out += kPlainCellOpen[head ? 0 : 1][static_cast<std::size_t>(align)];
+    } else {
+      out += '<';
+      out += cell_tag;
+      attrs_html(cell.attr, out);
+      if (align != Align::None) {
+        out += " align=\"";
+        out += align_name(align);
+        out += '"';
+      }
+      out += '>';
     }
-    out += '>';
     inlines(cell.content, out);
-    out += "</";
-    out += cell_tag;
-    out += '>';
+    out += close;
   }
   out += "</tr>\n";
 }

@@ -23,6 +23,24 @@ class TestResult:
     def test_empty(self):
         assert m.md2vedavi("") == ("", [], [])
 
+    @pytest.mark.parametrize("word", ["plain", "caf\u00e9", "\u00ff", "\u2192", "\U0001F600", "a\u00e9\u2192\U0001F600z"])
+    def test_html_str_of_every_width(self, word):
+        # The binding builds the result's str from the UTF-8 itself: each character width, alone
+        # and mixed, at the start, middle and end of long ASCII runs.
+        line = " ".join([word, "x" * 37, word, "y" * 9, word])
+        assert md(f"{line}\n\n{line}\n") == f"<p>{line}</p>\n<p>{line}</p>\n"
+
+    @pytest.mark.parametrize("text", ["\ud800", "caf\u00e9 \udfff", "\u2192\udc80", "\U0001F600\ud800"])
+    def test_lone_surrogate_raises_the_interpreters_unicode_error(self, text):
+        with pytest.raises(UnicodeEncodeError, match="surrogates not allowed"):
+            m.md2vedavi(text)
+
+    def test_str_subclass(self):
+        class Text(str):
+            pass
+
+        assert md(Text("caf\u00e9 *x*")) == "<p>caf\u00e9 <em>x</em></p>\n"
+
     def test_arguments(self):
         with pytest.raises(TypeError):
             m.md2vedavi("x", "on")

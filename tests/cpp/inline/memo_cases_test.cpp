@@ -56,7 +56,8 @@ TEST(InlineMemoCases, AgreeWithPlainSearches) {
   const std::vector<std::string_view> pieces = {
       "<", ">", "<!--", "-->", "span", " ", "a", "=", "\"", "'", "/", ":", "ab:", "x@y.zz", "@",
       "(", ")", "\\", "`", "``", "```", "{", "}", "{:", "#i", ".c", "k=v", "\n", "www.a.bc",
-      "http://a.bc", ".", ";", "&x;", "\xC2\xA0", "b"};
+      "http://a.bc", ".", ";", "&x;", "\xC2\xA0", "b", "a/b", "_", "-", "MailTo:", "xmpp:", "ftp://",
+      "https://a.b_c", "hx", "w"};
   for (int round = 0; round < 3000; ++round) {
     const std::string text = random_text(rng, pieces, 24);
     for (const auto& order : offset_orders(rng, text.size())) {

@@ -1,0 +1,119 @@
+// A large str from UTF-8 in two passes: one that measures (code points, widest character) while
+// skipping ASCII eight bytes at a time, one that writes straight into a str of the right kind.
+// The interpreter's own decoder learns the width as it goes and widens what it has written when
+// a wider character appears, which costs several times more on HTML with a few non-ASCII
+// characters in it.
+#include <cstdint>
+#include <cstring>
+
+#include "convert.h"
+
+namespace vedavi::py {
+namespace {
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// The end of the run of ASCII bytes that starts at `i`.
+std::size_t ascii_run_end(const unsigned char* bytes, std::size_t i, std::size_t n) {
+  while (i + 8 <= n) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if (word & kHighBits) break;
+    i += 8;
+  }
+  while (i < n && bytes[i] < 0x80) ++i;
+  return i;
+}
+
+bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// The code point of the multi-byte sequence at `i` and its length; length 0 when the bytes are
+// not well-formed UTF-8 (truncated, overlong, a surrogate or beyond U+10FFFF).
+struct Sequence {
+  std::uint32_t cp;
+  std::size_t len;
+};
+
+Sequence decode_sequence(const unsigned char* b, std::size_t i, std::size_t n) {
+  const unsigned char lead = b[i];
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    if (i + 1 < n && is_continuation(b[i + 1])) return {std::uint32_t(lead & 0x1F) << 6 | (b[i + 1] & 0x3F), 2};
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    if (i + 2 < n && is_continuation(b[i + 1]) && is_continuation(b[i + 2])) {
+      const std::uint32_t cp = std::uint32_t(lead & 0x0F) << 12 | std::uint32_t(b[i + 1] & 0x3F) << 6 |
+                               (b[i + 2] & 0x3F);
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) return {cp, 3};
+    }
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    if (i + 3 < n && is_continuation(b[i + 1]) && is_continuation(b[i + 2]) && is_continuation(b[i + 3])) {
+      const std::uint32_t cp = std::uint32_t(lead & 0x07) << 18 | std::uint32_t(b[i + 1] & 0x3F) << 12 |
+                               std::uint32_t(b[i + 2] & 0x3F) << 6 | (b[i + 3] & 0x3F);
+      if (cp >= 0x10000 && cp <= 0x10FFFF) return {cp, 4};
+    }
+  }
+  return {0, 0};
+}
+
+struct Measure {
+  std::size_t length = 0;   // code points
+  std::uint32_t widest = 0;
+  bool valid = true;
+};
+
+Measure measure(const unsigned char* bytes, std::size_t n) {
+  Measure m;
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t end = ascii_run_end(bytes, i, n);
+    m.length += end - i;
+    if (end > i) m.widest = std::max<std::uint32_t>(m.widest, 0x7F);
+    i = end;
+    if (i == n) break;
+    const Sequence s = decode_sequence(bytes, i, n);
+    if (s.len == 0) {
+      m.valid = false;
+      return m;
+    }
+    m.widest = std::max(m.widest, s.cp);
+    ++m.length;
+    i += s.len;
+  }
+  return m;
+}
+
+template <class Unit>
+void fill(const unsigned char* bytes, std::size_t n, Unit* out) {
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t end = ascii_run_end(bytes, i, n);
+    for (; i < end; ++i) *out++ = Unit(bytes[i]);
+    if (i == n) break;
+    const Sequence s = decode_sequence(bytes, i, n);
+    *out++ = Unit(s.cp);
+    i += s.len;
+  }
+}
+
+}  // namespace
+
+Ref new_large_str(std::string_view utf8) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+  const Measure m = measure(bytes, utf8.size());
+  // Ill-formed input goes to the interpreter's decoder, which raises its usual error.
+  if (!m.valid) return new_str(utf8);
+  Ref str = check(PyUnicode_New(Py_ssize_t(m.length), Py_UCS4(m.widest)));
+  void* data = PyUnicode_DATA(str.get());
+  switch (PyUnicode_KIND(str.get())) {
+    case PyUnicode_1BYTE_KIND:
+      if (m.widest < 0x80) std::memcpy(data, bytes, utf8.size());
+      else fill(bytes, utf8.size(), static_cast<Py_UCS1*>(data));
+      break;
+    case PyUnicode_2BYTE_KIND:
+      fill(bytes, utf8.size(), static_cast<Py_UCS2*>(data));
+      break;
+    default:
+      fill(bytes, utf8.size(), static_cast<Py_UCS4*>(data));
+      break;
+  }
+  return str;
+}
+
+}  // namespace vedavi::py

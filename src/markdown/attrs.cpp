@@ -1,0 +1,143 @@
+// Attribute groups, fences and the significant children of a node.
+#include "markdown/attrs.h"
+
+#include <algorithm>
+
+#include "text/unicode.h"
+
+namespace vedavi::markdown {
+namespace {
+
+bool listed(Names names, std::string_view name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+void append_pair_value(std::string_view value, std::string& out) {
+  for (char c : value) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+}
+
+}  // namespace
+
+Attr attrs_without_classes(const Dom& dom, NodeId node, Names skip_names, Names skip_classes) {
+  Attr attr;
+  const auto* element = dom.element(node);
+  if (element == nullptr) return attr;
+  for (const auto& attribute : element->attrs) {
+    const std::string_view name = attribute.name.local;
+    if (listed(skip_names, name)) continue;
+    if (name == "class") {
+      for (std::string_view piece : unicode::split_white_space(attribute.value)) {
+        if (!listed(skip_classes, piece)) attr.push_class(piece);
+      }
+    } else if (name == "id") {
+      attr.id = attribute.value;
+    } else {
+      attr.set_pair(name, attribute.value);
+    }
+  }
+  return attr;
+}
+
+bool has_classes(const Dom& dom, NodeId node, std::string_view first, std::string_view second) {
+  return dom.has_class(node, first) && dom.has_class(node, second);
+}
+
+// "." and "#" are escaped too: inside a word they would start another class or an id.
+void append_attr_word(std::string_view text, std::string& out) {
+  for (char c : text) {
+    if (c == '\\' || c == '{' || c == '}' || c == ' ' || c == '.' || c == '#') out += '\\';
+    out += c;
+  }
+}
+
+std::string attrs_body(const Attr& attr) {
+  std::string body;
+  auto separate = [&] {
+    if (!body.empty()) body += ' ';
+  };
+  if (attr.id) {
+    body += '#';
+    append_attr_word(*attr.id, body);
+  }
+  for (const std::string& name : attr.classes) {
+    separate();
+    body += '.';
+    append_attr_word(name, body);
+  }
+  for (const auto& [key, value] : attr.pairs) {
+    separate();
+    append_attr_word(key, body);
+    body += "=\"";
+    append_pair_value(value, body);
+    body += '"';
+  }
+  return body;
+}
+
+void trailing_attrs(const Attr& attr, std::string& out) {
+  if (attr.empty()) return;
+  out += '{';
+  out += attrs_body(attr);
+  out += '}';
+}
+
+void ial(const Attr& attr, std::string& out) {
+  if (attr.empty()) return;
+  out += "{: ";
+  out += attrs_body(attr);
+  out += "}\n";
+}
+
+std::size_t longest_run(std::string_view text, char c) {
+  std::size_t longest = 0;
+  std::size_t run = 0;
+  for (char x : text) {
+    run = x == c ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return longest;
+}
+
+void fenced_block(std::string_view info, std::string_view body, std::string& out) {
+  const std::string fence(std::max<std::size_t>(longest_run(body, '`') + 1, 3), '`');
+  out += fence;
+  out += info;
+  out += '\n';
+  // An empty body gets no line of its own: a blank line would read back as one line feed.
+  out += body;
+  if (!body.empty() && body.back() != '\n') out += '\n';
+  out += fence;
+  out += "\n\n";
+}
+
+void fenced_div(const Attr& attr, std::string_view body, std::string& out) {
+  const std::string fence(std::max<std::size_t>(longest_run(body, ':') + 1, 3), ':');
+  // The reader opens a div only at a fence with something after it: "{}" when there are no
+  // attributes.
+  out += fence;
+  out += " {";
+  out += attrs_body(attr);
+  out += "}\n";
+  out += body;
+  if (body.empty() || body.back() != '\n') out += '\n';
+  out += fence;
+  out += "\n\n";
+}
+
+bool is_blank_text(const Dom& dom, NodeId node) {
+  const auto* text = std::get_if<fast5ever::dom::Text>(&dom.node(node).data);
+  return text != nullptr && unicode::trim(text->text).empty();
+}
+
+std::vector<NodeId> significant_children(const Dom& dom, NodeId node) {
+  std::vector<NodeId> kept;
+  for (NodeId child : dom.walk_children(node)) {
+    if (!is_blank_text(dom, child)) kept.push_back(child);
+  }
+  return kept;
+}
+
+}  // namespace vedavi::markdown

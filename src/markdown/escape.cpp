@@ -1,0 +1,268 @@
+// Escaping of md text: a table of the characters that are always syntax, plus the few that are
+// syntax only at a line start or before a particular neighbour.
+#include "markdown/escape.h"
+
+#include <array>
+#include <cctype>
+#include <cstdint>
+
+#include "markdown/attrs.h"
+#include "text/scan.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
+
+namespace vedavi::markdown {
+namespace {
+
+using scan::is_ascii_alnum;
+using scan::is_ascii_alpha;
+using scan::is_ascii_digit;
+
+constexpr std::array<bool, 256> make_always_escaped() {
+  std::array<bool, 256> table{};
+  for (unsigned char c : std::string_view("#$*+<=>\\]^_`|~")) table[c] = true;
+  return table;
+}
+constexpr std::array<bool, 256> kAlwaysEscaped = make_always_escaped();
+
+// Bytes that need a look at their neighbours before deciding.
+constexpr std::array<bool, 256> make_contextual() {
+  std::array<bool, 256> table{};
+  for (unsigned char c : std::string_view("-&{:!.)[\n ")) table[c] = true;
+  for (unsigned char c = '0'; c <= '9'; ++c) table[c] = true;
+  return table;
+}
+constexpr std::array<bool, 256> kContextual = make_contextual();
+
+bool is_space_like(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+
+std::size_t line_end(std::string_view text, std::size_t pos) {
+  const std::size_t end = text.find('\n', pos);
+  return end == std::string_view::npos ? text.size() : end;
+}
+
+// "&name;", "&#123;" or "&#x1F;" starting at `pos`: would read back as a character reference.
+bool starts_reference(std::string_view text, std::size_t pos) {
+  std::size_t i = pos + 1;
+  if (i < text.size() && text[i] == '#') {
+    ++i;
+    const bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+    if (hex) ++i;
+    const std::size_t digits = i;
+    while (i < text.size() && (hex ? std::isxdigit(static_cast<unsigned char>(text[i])) != 0
+                                   : is_ascii_digit(text[i]))) {
+      ++i;
+    }
+    return i > digits && i < text.size() && text[i] == ';';
+  }
+  const std::size_t name = i;
+  while (i < text.size() && is_ascii_alnum(text[i])) ++i;
+  return i > name && is_ascii_alpha(text[name]) && i < text.size() && text[i] == ';';
+}
+
+// The rest of the line from `pos` holds only "-", spaces and tabs: a setext underline, a
+// thematic break or an empty list item when it starts a line.
+bool dashes_only(std::string_view text, std::size_t pos) {
+  const std::size_t end = line_end(text, pos);
+  for (std::size_t i = pos; i < end; ++i) {
+    if (text[i] != '-' && text[i] != ' ' && text[i] != '\t') return false;
+  }
+  return true;
+}
+
+class TextEscaper {
+ public:
+  TextEscaper(std::string_view text, TextContext context, std::string& out)
+      : text_(text), context_(context), out_(out), line_indent_(context.line_indent) {}
+
+  void run() {
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < text_.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(text_[i]);
+      if (!kAlwaysEscaped[byte] && !kContextual[byte]) {
+        line_indent_ = 4;
+        digits_ = 0;
+        continue;
+      }
+      out_.append(text_, copied, i - copied);
+      copied = i;
+      if (text_[i] == '[') {
+        // "\\[" would open display math in bracket math mode, closed by any later "\\]" of the
+        // paragraph (even one inside a code span): a reference is never syntax.
+        out_ += "&#91;";
+        copied = i + 1;
+      } else if (needs_escape(i)) {
+        out_ += '\\';
+      }
+      track_line(i);
+    }
+    out_.append(text_, copied, text_.size() - copied);
+  }
+
+ private:
+  bool at_line_start() const { return line_indent_ <= 3; }
+
+  bool needs_escape(std::size_t i) {
+    const char c = text_[i];
+    if (kAlwaysEscaped[static_cast<unsigned char>(c)]) return true;
+    switch (c) {
+      case '-':
+        return at_line_start() && ((i + 1 < text_.size() && is_space_like(text_[i + 1])) ||
+                                   dashes_only(text_, i));
+      case '&':
+        return starts_reference(text_, i);
+      case '{':
+        return closes_later(i);
+      case ':':
+        return at_line_start();
+      case '!':
+        return i + 1 == text_.size() && context_.before_link;
+      case '.':
+      case ')':
+        return ordinal_before(i);
+      default:
+        return false;
+    }
+  }
+
+  // A "}" follows in the text, so an attribute group could start here. The position found is
+  // reused until passed, which keeps a run of "{" linear.
+  bool closes_later(std::size_t i) {
+    if (next_close_ == kNoMore) return false;
+    if (next_close_ == std::string_view::npos || next_close_ < i) {
+      next_close_ = text_.find('}', i);
+      if (next_close_ == std::string_view::npos) {
+        next_close_ = kNoMore;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // A list number stands at the line start directly before `i`: "12." or "3)" would open an
+  // ordered list.
+  bool ordinal_before(std::size_t i) const { return digits_ > 0 && digits_ <= 9 && digits_at_start_; }
+
+  void track_line(std::size_t i) {
+    const char c = text_[i];
+    if (c == '\n') {
+      line_indent_ = 0;
+      digits_ = 0;
+      return;
+    }
+    if (c == ' ' && line_indent_ <= 3) {
+      ++line_indent_;
+      return;
+    }
+    if (is_ascii_digit(c)) {
+      if (digits_ == 0) digits_at_start_ = at_line_start();
+      ++digits_;
+      line_indent_ = 4;
+      return;
+    }
+    digits_ = 0;
+    line_indent_ = 4;
+  }
+
+  std::string_view text_;
+  TextContext context_;
+  std::string& out_;
+  int line_indent_;  // spaces since the line start, 4 once anything else was written
+  std::size_t digits_ = 0;
+  bool digits_at_start_ = false;
+  static constexpr std::size_t kNoMore = std::string_view::npos - 1;
+  std::size_t next_close_ = std::string_view::npos;
+};
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+bool delimited_text_fits(std::string_view text, char mark) {
+  if (text.empty() || text.back() == '\\' || text.find(mark) != std::string_view::npos) {
+    return false;
+  }
+  for (std::size_t i = 0; i < text.size();) {
+    const auto decoded = utf8::decode(text, i);
+    if (unicode::is_white_space(decoded.cp)) return false;
+    i += decoded.len;
+  }
+  return true;
+}
+
+void escape_markdown(std::string_view text, TextContext context, std::string& out) {
+  TextEscaper(text, context, out).run();
+}
+
+std::string escape_target(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '\\' || c == '(' || c == ')') out += '\\';
+    if (c == ' ') {
+      out += "%20";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string escape_title(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+void code_span(std::string_view text, bool in_table_cell, std::string& out) {
+  const std::string fence(longest_run(text, '`') + 1, '`');
+  // Content of spaces only is kept whole by the reader, so padding it would grow it each round.
+  const bool all_spaces = text.find_first_not_of(' ') == std::string_view::npos;
+  const bool padded = !text.empty() && !all_spaces &&
+                      (text.front() == '`' || text.front() == ' ' || text.back() == '`' ||
+                       text.back() == ' ');
+  out += fence;
+  if (padded) out += ' ';
+  for (char c : text) {
+    if (c == '|' && in_table_cell) out += '\\';
+    out += c;
+  }
+  if (padded) out += ' ';
+  out += fence;
+}
+
+std::string unescape_fragment(std::string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      const int high = hex_value(text[i + 1]);
+      const int low = hex_value(text[i + 2]);
+      if (high >= 0 && low >= 0) {
+        bytes += static_cast<char>(high * 16 + low);
+        i += 2;
+        continue;
+      }
+    }
+    bytes += text[i];
+  }
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto decoded = utf8::decode(bytes, i);
+    utf8::encode(decoded.cp, out);
+    i += decoded.len;
+  }
+  return out;
+}
+
+}  // namespace vedavi::markdown

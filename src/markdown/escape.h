@@ -1,0 +1,39 @@
+// Escaping of md text, link targets and titles, code spans, and percent-decoding of fragments.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vedavi::markdown {
+
+// Where a piece of text lands, as far as escaping cares.
+struct TextContext {
+  // Spaces on the current output line before the text starts, or 4 when the line holds anything
+  // else (a block marker of the writer's own, such as a list item's, does not count).
+  int line_indent = 4;
+  bool before_link = false;  // a link or bracketed span follows the text directly
+  bool after_break = false;  // a br stands directly before the text
+  bool ends_parent = false;  // nothing but white space or a comment follows before the run ends
+};
+
+// Whether superscript or subscript text can stand as it is between its marks: the reader takes
+// that text literally (a backslash stays), so it must not be empty, hold white space or the mark,
+// or end with a backslash.
+bool delimited_text_fits(std::string_view text, char mark);
+
+// Appends `text` with a backslash before every character that would read back as syntax.
+void escape_markdown(std::string_view text, TextContext context, std::string& out);
+
+// "\\" "(" ")" escaped, spaces as "%20".
+std::string escape_target(std::string_view text);
+// "\\" and "\"" escaped.
+std::string escape_title(std::string_view text);
+
+// `text` as a code span with a fence one backtick longer than its longest backtick run. Inside a
+// pipe-table cell every "|" is escaped, which the table splitter removes again.
+void code_span(std::string_view text, bool in_table_cell, std::string& out);
+
+// "%XX" byte escapes decoded; the bytes then read as UTF-8 with invalid sequences as U+FFFD.
+std::string unescape_fragment(std::string_view text);
+
+}  // namespace vedavi::markdown

@@ -1,0 +1,288 @@
+// Inline nodes: text, comments and the inline elements of VEDAVI as md inline syntax; whatever
+// has no md form as its serialised HTML.
+#include <algorithm>
+#include <variant>
+
+#include "fast5ever/serialize.h"
+#include "markdown/attrs.h"
+#include "markdown/renderer.h"
+#include "text/unicode.h"
+
+namespace vedavi::markdown {
+namespace {
+
+using fast5ever::dom::Text;
+
+// The label of a footnote-reference sup: its one child is an `a.footnote-ref` to "#fn-label".
+std::optional<std::string> footnote_label(const Dom& dom, NodeId sup) {
+  const auto& children = dom.node(sup).children;
+  if (children.size() != 1 || !dom.is_tag(children[0], "a")) return std::nullopt;
+  const auto href = dom.attr(children[0], "href");
+  if (!href || href->size() < 4 || !href->starts_with("#fn-")) return std::nullopt;
+  if (!dom.has_class(children[0], "footnote-ref")) return std::nullopt;
+  return unescape_fragment(href->substr(4));
+}
+
+bool is_void_or_raw_text(std::string_view tag) {
+  static constexpr std::string_view kTags[] = {
+      "area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input",
+      "keygen", "link", "meta", "param", "source", "track", "wbr", "script", "style", "textarea",
+      "title", "xmp", "iframe", "noembed", "noframes", "noscript", "plaintext"};
+  for (std::string_view name : kTags) {
+    if (name == tag) return true;
+  }
+  return false;
+}
+
+// Delimiter runs open and close only next to text that is not white space: empty emphasis, or
+// emphasis whose text starts or ends with a space, keeps its tags.
+char marker_char(const Dom& dom, NodeId node) {
+  const auto tag = dom.tag(node).value_or("");
+  return tag == "em" || tag == "strong" ? '*' : tag == "del" ? '~' : tag == "mark" ? '=' : 0;
+}
+
+// So does emphasis whose first or last child is emphasis of the same character: the two
+// markers would run together.
+bool delimiters_fit(const Dom& dom, NodeId node) {
+  const std::string text = dom.to_text(node);
+  if (text.empty() || unicode::trim(text).size() != text.size()) return false;
+  const auto& children = dom.node(node).children;
+  const char mark = marker_char(dom, node);
+  for (NodeId edge : {children.front(), children.back()}) {
+    if (marker_char(dom, edge) == mark || dom.is_tag(edge, "br")) return false;
+  }
+  return true;
+}
+
+bool writes_brackets(const Dom& dom, NodeId node) {
+  if (dom.is_tag(node, "span")) return !has_classes(dom, node, "math", "inline");
+  return dom.is_tag(node, "a") && dom.attr(node, "href") && !dom.has_class(node, "footnote-backref");
+}
+
+}  // namespace
+
+// What a text child needs to know of its neighbours: whether a br stands before it (its leading
+// line feed is then the break's own) and whether a bracketed link or span follows it.
+TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
+  TextContext context;
+  if (dom_.is_tag(child, "br")) {
+    const NodeId* after = frame.next;
+    while (after != frame.end && is_blank_text(dom_, *after)) ++after;
+    context.ends_parent = after == frame.end || is_block(dom_, *after) ||
+                          std::holds_alternative<fast5ever::dom::Comment>(dom_.node(*after).data);
+    return context;
+  }
+  if (!std::holds_alternative<Text>(dom_.node(child).data)) return context;
+  context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
+  const NodeId* current = frame.next - 1;
+  const auto& siblings = dom_.walk_children(frame.node);
+  context.after_break = current != siblings.begin() && dom_.is_tag(*(current - 1), "br");
+  return context;
+}
+
+void DomRenderer::inline_node(NodeId node, TextContext context) {
+  const auto& data = dom_.node(node).data;
+  if (const auto* text_node = std::get_if<Text>(&data)) {
+    text(text_node->text, context);
+  } else if (const auto* element = std::get_if<fast5ever::dom::Element>(&data)) {
+    if (element->name.ns != html5::Namespace::Html) {
+      html(node);
+    } else if (element->name.local == "br") {
+      // A backslash break needs text before it on its line and text after it on the next
+      // line (a comment there would open an HTML block); otherwise the break keeps its tag.
+      if (context.ends_parent || at_content_line_start()) {
+        html(node);
+      } else {
+        out() += "\\\n";
+      }
+    } else {
+      inline_element(node, element->name.local);
+    }
+  } else {
+    html(node);  // comments, doctypes, processing instructions
+  }
+}
+
+void DomRenderer::text(std::string_view text, TextContext context) {
+  if (context.after_break && !text.empty() && text.front() == '\n') text.remove_prefix(1);
+  context.line_indent = line_indent();
+  // The reader drops white space at a line start, and a line feed there would end the
+  // paragraph; four spaces would even start indented code.
+  if (context.line_indent == 0 && at_content_line_start()) {
+    text.remove_prefix(std::min(text.find_first_not_of(" \t\n\r"), text.size()));
+  }
+  escape_markdown(text, context, out());
+}
+
+void DomRenderer::inline_element(NodeId node, std::string_view tag) {
+  if (tag == "em" || tag == "strong" || tag == "del" || tag == "mark") {
+    const std::string_view marker = tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
+    // Right after a run of the same character the marker would join that run, and inside
+    // emphasis of the same kind the runs could pair otherwise on re-reading.
+    const bool joins_run = !out().empty() && out().back() == marker[0];
+    std::size_t& open = open_marks_[mark_index(marker)];
+    if (joins_run || open > 0 || !delimiters_fit(dom_, node)) {
+      html_with_md_content(node);
+      return;
+    }
+    ++open;
+    out() += marker;
+    push_children(node, Walk::Inlines, Close::Delimited);
+  } else if (tag == "a") {
+    link(node);
+  } else if (tag == "sup") {
+    if (const auto label = footnote_label(dom_, node)) {
+      out() += "[^";
+      out() += *label;
+      out() += ']';
+    } else {
+      text_delimited(node, '^');
+    }
+  } else if (tag == "sub") {
+    text_delimited(node, '~');
+  } else if (tag == "img" && dom_.attr(node, "src")) {
+    image(node);
+  } else if (tag == "code") {
+    code(node);
+  } else if (tag == "span" && has_classes(dom_, node, "math", "inline")) {
+    math_span(node, "\\(", "\\)", "inline");
+  } else if (tag == "span" && has_classes(dom_, node, "math", "display")) {
+    math_span(node, "\\[", "\\]", "display");  // display math inside a paragraph or heading
+  } else if (tag == "span" && dom_.element(node)->attrs.empty()) {
+    html_with_md_content(node);  // "[t]" alone reads back as text
+  } else if (tag == "span") {
+    out() += '[';
+    push_children(node, Walk::Inlines, Close::Span);
+  } else if (tag == "script") {
+    if (!raw_inline(node)) html(node);
+  } else if (tag == "template") {
+    if (!render_template(node)) html(node);
+  } else {
+    html_with_md_content(node);
+  }
+}
+
+void DomRenderer::math_span(NodeId node, std::string_view open, std::string_view close,
+                            std::string_view kind) {
+  out() += open;
+  fast5ever::append_text(dom_, node, out());
+  out() += close;
+  trailing_attrs(attrs_without_classes(dom_, node, {}, {"math", kind}), out());
+}
+
+void DomRenderer::html(NodeId node) { fast5ever::append_html(dom_, node, out()); }
+
+// An element without an md form keeps its tags as inline HTML, while its children are written as
+// md: the reader parses the text between inline tags as md, so raw text there could change
+// meaning. Void elements, raw-text elements and templates are serialised whole.
+void DomRenderer::html_with_md_content(NodeId node) {
+  const auto* element = dom_.element(node);
+  const std::string_view tag = element->name.local;
+  if (is_void_or_raw_text(tag) || element->template_contents) {
+    html(node);
+    return;
+  }
+  std::string& text = out();
+  text += '<';
+  text += tag;
+  for (const auto& attribute : element->attrs) {
+    text += ' ';
+    text += fast5ever::dom::attr_name(attribute);
+    text += "=\"";
+    fast5ever::append_escaped_attr(attribute.value, text);
+    text += '"';
+  }
+  text += '>';
+  push_children(node, Walk::Inlines, Close::HtmlEnd);
+}
+
+// A link whose text is its own address, written "<address>" as the reader's autolinks are;
+// "[url](url)" would read back with a second link inside.
+bool DomRenderer::autolink(NodeId node) {
+  const auto& children = dom_.node(node).children;
+  const auto* element = dom_.element(node);
+  if (children.size() != 1 || element->attrs.size() != 1) return false;
+  const auto* text = std::get_if<Text>(&dom_.node(children[0]).data);
+  const std::string_view href = *dom_.attr(node, "href");
+  if (text == nullptr || (text->text != href && "mailto:" + text->text != href)) return false;
+  if (text->text.find(':') == std::string::npos && text->text.find('@') == std::string::npos) {
+    return false;
+  }
+  if (text->text.find_first_of(" \t\r\n<>") != std::string::npos) return false;
+  out() += '<';
+  out() += text->text;
+  out() += '>';
+  return true;
+}
+
+void DomRenderer::link(NodeId node) {
+  if (dom_.has_class(node, "footnote-backref")) return;  // the renderer rebuilds back-links
+  if (!dom_.attr(node, "href")) {
+    html_with_md_content(node);
+    return;
+  }
+  if (autolink(node)) return;
+  out() += '[';
+  push_children(node, Walk::Inlines, Close::Link);
+}
+
+void DomRenderer::close_link(NodeId node) {
+  target_and_title(*dom_.attr(node, "href"), dom_.attr(node, "title"));
+  trailing_attrs(attrs_without_classes(dom_, node, {"href", "title"}), out());
+}
+
+// "](target \"title\")", closing the bracketed text of a link or an image.
+void DomRenderer::target_and_title(std::string_view url, std::optional<std::string_view> title) {
+  std::string& text = out();
+  text += "](";
+  text += escape_target(url);
+  if (title) {
+    text += " \"";
+    text += escape_title(*title);
+    text += '"';
+  }
+  text += ')';
+}
+
+// Superscript and subscript keep only their text, which the reader takes literally: escaping it
+// would grow it by a backslash each round. Text that cannot stand between the marks keeps the
+// element's tags instead (so does a "~" mark right after another "~", which would not open).
+void DomRenderer::text_delimited(NodeId node, char mark) {
+  std::string content;
+  fast5ever::append_text(dom_, node, content);
+  const bool after_tilde = mark == '~' && !out().empty() && out().back() == '~';
+  if (!delimited_text_fits(content, mark) || after_tilde) {
+    html_with_md_content(node);
+    return;
+  }
+  std::string& text = out();
+  text += mark;
+  text += content;
+  text += mark;
+  trailing_attrs(attrs_without_classes(dom_, node), text);
+}
+
+void DomRenderer::image(NodeId img) {
+  out() += "![";
+  escape_markdown(dom_.attr(img, "alt").value_or(""), TextContext{}, out());
+  image_tail(img);
+}
+
+void DomRenderer::image_tail(NodeId img) {
+  target_and_title(*dom_.attr(img, "src"), dom_.attr(img, "title"));
+  trailing_attrs(attrs_without_classes(dom_, img, {"src", "alt", "title"}), out());
+}
+
+// An empty code span has no md form ("``" reads back as text): it stays HTML.
+void DomRenderer::code(NodeId node) {
+  std::string content;
+  fast5ever::append_text(dom_, node, content);
+  if (content.empty()) {
+    html(node);
+    return;
+  }
+  code_span(content, cells_open_ > 0, out());
+  trailing_attrs(attrs_without_classes(dom_, node), out());
+}
+
+}  // namespace vedavi::markdown

@@ -1,0 +1,131 @@
+// Lists: one marker line per li, continuation lines indented by the marker's width, task boxes,
+// item attribute lines and the list's attribute line.
+#include <algorithm>
+#include <charconv>
+
+#include "markdown/attrs.h"
+#include "markdown/renderer.h"
+#include "text/unicode.h"
+
+namespace vedavi::markdown {
+namespace {
+
+// The list's start: an optional "+" and ASCII digits, as an unsigned 64-bit number; else 1.
+std::uint64_t start_number(const Dom& dom, NodeId list) {
+  std::string_view value = dom.attr(list, "start").value_or("");
+  if (value.starts_with('+')) value.remove_prefix(1);
+  if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos) return 1;
+  std::uint64_t number = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+  return error == std::errc{} && end == value.data() + value.size() ? number : 1;
+}
+
+// The task box an li opens with: its first child is an input of type checkbox.
+std::optional<std::string_view> task_box(const Dom& dom, NodeId li) {
+  const auto& children = dom.node(li).children;
+  if (children.empty() || !dom.is_tag(children[0], "input")) return std::nullopt;
+  if (dom.attr(children[0], "type") != std::optional<std::string_view>("checkbox")) return std::nullopt;
+  return dom.attr(children[0], "checked") ? "[x] " : "[ ] ";
+}
+
+// A list is loose when an item holds a paragraph element: its items are then separated by a
+// blank line, without which they would read back tight.
+bool is_loose(const Dom& dom, NodeId list) {
+  for (NodeId li : dom.node(list).children) {
+    if (!dom.is_tag(li, "li")) continue;
+    for (NodeId child : dom.node(li).children) {
+      if (dom.is_tag(child, "p")) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void DomRenderer::list(NodeId node, bool ordered, char marker) {
+  push_children(node, Walk::ListItems, Close::List);
+  Frame& frame = frames_.back();
+  frame.counter = start_number(dom_, node);
+  frame.width = ordered ? 1 : 0;  // the list frame's width marks an ordered list
+  frame.marker = marker;
+  frame.loose = is_loose(dom_, node);
+}
+
+void DomRenderer::list_item(Frame& list, NodeId li) {
+  if (list.loose && list.has_items) out() += '\n';
+  list.has_items = true;
+  std::string marker = {list.marker, ' '};
+  if (list.width == 1) marker = std::to_string(list.counter++) + list.marker + ' ';
+  const std::size_t width = marker.size();
+  const auto box = task_box(dom_, li);
+  if (box) marker += *box;
+  // The marker is the line start for escaping: item text "- x" must not read as a nested list.
+  push_sink(marker, marker.size());
+  const auto& children = dom_.node(li).children;
+  const NodeId* begin = children.begin() + (box ? 1 : 0);
+  bool any_block = false;
+  for (const NodeId* child = begin; child != children.end() && !any_block; ++child) {
+    any_block = is_block(dom_, *child);
+  }
+  push(li, begin, children.end(), Walk::Inlines, Close::ItemText);
+  frames_.back().width = width;
+  if (!any_block) return;
+  frames_.back().next = frames_.back().end;  // the content goes through the block walk instead
+  push_sink();
+  push(li, begin, children.end(), Walk::ItemBlocks, Close::ItemBlocks);
+  frames_.back().loose = std::any_of(begin, children.end(), [&](NodeId child) {
+    return dom_.is_tag(child, "p");
+  });
+}
+
+void DomRenderer::close_item_blocks(const Frame&) {
+  const std::string body = pop_sink();
+  out() += unicode::trim_end(body);
+}
+
+void DomRenderer::close_item_text(const Frame& frame) {
+  const std::string item = pop_sink();
+  std::string& text = out();
+  const std::string indent(frame.width, ' ');
+  bool first = true;
+  for_each_line(item, [&](std::string_view line) {
+    if (first) {
+      text += unicode::trim_end(line);
+      first = false;
+    } else {
+      text += indent;
+      text += line;
+    }
+    text += '\n';
+  });
+  const Attr attr = attrs_without_classes(dom_, frame.node);
+  if (!attr.empty()) {
+    text += indent;
+    ial(attr, text);
+  }
+}
+
+void DomRenderer::close_list(NodeId node) {
+  ial(attrs_without_classes(dom_, node, {"start"}, {"task-list"}), out());
+  out() += '\n';
+}
+
+// A block may follow a tight item's text on the next line when it can interrupt a paragraph: a
+// block quote, fenced code, an ATX heading, a bullet list, or an ordered list starting at 1,
+// whose first item is not empty.
+bool DomRenderer::interrupts_paragraph(NodeId list) const {
+  const auto tag = dom_.tag(list).value_or("");
+  if (tag == "blockquote" || tag == "pre" ||
+      (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6')) {
+    return true;
+  }
+  const bool ordered = dom_.is_tag(list, "ol");
+  if (!ordered && !dom_.is_tag(list, "ul")) return false;
+  if (ordered && start_number(dom_, list) != 1) return false;
+  for (NodeId child : dom_.node(list).children) {
+    if (dom_.is_tag(child, "li")) return !significant_children(dom_, child).empty();
+  }
+  return false;
+}
+
+}  // namespace vedavi::markdown

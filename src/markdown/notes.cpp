@@ -1,0 +1,120 @@
+// Footnote sections as footnote definitions, and script elements carrying payloads of another
+// format (raw payloads and typed script blocks) as fenced blocks.
+#include "fast5ever/serialize.h"
+#include "markdown/attrs.h"
+#include "markdown/renderer.h"
+#include "resolve/raw_payload.h"
+#include "text/unicode.h"
+
+namespace vedavi::markdown {
+namespace {
+
+constexpr std::string_view kRawType = "application/vnd.vedavi.raw";
+
+// The first ol under the section, in document order.
+std::optional<NodeId> first_list(const Dom& dom, NodeId section) {
+  std::vector<NodeId> stack{section};
+  while (!stack.empty()) {
+    const NodeId node = stack.back();
+    stack.pop_back();
+    if (dom.is_tag(node, "ol")) return node;
+    const auto& children = dom.walk_children(node);
+    stack.insert(stack.end(), children.rbegin(), children.rend());
+  }
+  return std::nullopt;
+}
+
+bool is_note_item(const Dom& dom, NodeId li) {
+  const auto id = dom.attr(li, "id");
+  return id && id->size() >= 3 && id->starts_with("fn-");
+}
+
+std::optional<std::string_view> raw_format(const Dom& dom, NodeId script) {
+  if (dom.attr(script, "type") != std::optional<std::string_view>(kRawType)) return std::nullopt;
+  return dom.attr(script, "data-format");
+}
+
+std::optional<std::string> script_text(const Dom& dom, NodeId script) {
+  return decode_raw(dom.to_text(script), dom.attr(script, "data-encoding")).payload;
+}
+
+}  // namespace
+
+// Every li of the list must name its note ("fn-label"); otherwise the notes cannot be written as
+// definitions and the whole section stays HTML, written once.
+void DomRenderer::footnotes(NodeId section) {
+  const auto list = first_list(dom_, section);
+  bool all_named = list.has_value();
+  if (list) {
+    for (NodeId child : dom_.node(*list).children) {
+      if (dom_.is_tag(child, "li") && !is_note_item(dom_, child)) all_named = false;
+    }
+  }
+  if (!all_named) {
+    raw_block(section);
+    return;
+  }
+  push_children(*list, Walk::Notes, Close::Nothing);
+}
+
+void DomRenderer::footnote(NodeId li) {
+  push_sink();
+  push_children(li, Walk::Blocks, Close::Note);
+}
+
+void DomRenderer::close_note(NodeId li) {
+  const std::string body = pop_sink();
+  std::string& text = out();
+  text += "[^";
+  text += unescape_fragment(dom_.attr(li, "id")->substr(3));
+  text += "]:";
+  bool first = true;
+  for_each_line(unicode::trim(body), [&](std::string_view line) {
+    text += first ? " " : "    ";
+    text += unicode::trim_end(line);
+    text += '\n';
+    first = false;
+  });
+  if (first) text += '\n';
+  text += '\n';
+}
+
+void DomRenderer::script_block(NodeId script) {
+  if (const auto format = raw_format(dom_, script)) {
+    const auto payload = script_text(dom_, script);
+    if (!payload) {
+      raw_block(script);
+      return;
+    }
+    fenced_block("{=" + std::string(*format) + "}", *payload, out());
+    return;
+  }
+  const std::string_view type = dom_.attr(script, "type").value_or("");
+  if (type.size() < 11 || !type.starts_with("text/") || !type.ends_with("-block")) {
+    raw_block(script);
+    return;
+  }
+  const auto payload = script_text(dom_, script);
+  if (!payload) {
+    raw_block(script);
+    return;
+  }
+  std::string_view body = *payload;
+  if (body.starts_with('\n')) body.remove_prefix(1);
+  const std::string_view language = type.substr(5, type.size() - 11);
+  fenced_block("{" + std::string(language) + "}", body, out());
+}
+
+bool DomRenderer::raw_inline(NodeId script) {
+  const auto format = raw_format(dom_, script);
+  if (!format) return false;
+  const auto payload = script_text(dom_, script);
+  if (!payload) return false;
+  code_span(*payload, cells_open_ > 0, out());
+  out() += "{=";
+  out() += *format;
+  out() += '}';
+  return true;
+}
+
+}  // namespace vedavi::markdown

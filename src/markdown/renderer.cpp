@@ -1,0 +1,372 @@
+// The writer's driver (a loop over an explicit frame stack), the block walk and the simple blocks:
+// paragraphs, headings, thematic breaks, block quotes, fenced divs and raw HTML blocks.
+#include "markdown/renderer.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "base/internal_error.h"
+#include "fast5ever/parse.h"
+#include "fast5ever/serialize.h"
+#include "markdown/attrs.h"
+#include "markdown/writer.h"
+#include "text/unicode.h"
+
+namespace vedavi::markdown {
+namespace {
+
+constexpr std::array<std::string_view, 13> kInlineTags = {
+    "a", "br", "em", "del", "img", "sub", "sup", "code", "mark", "span", "input", "strong",
+    "template"};
+
+std::string_view trim_end_view(std::string_view text) { return unicode::trim_end(text); }
+
+}  // namespace
+
+bool is_block(const Dom& dom, NodeId node) {
+  const auto* element = dom.element(node);
+  if (element == nullptr) return false;
+  return std::find(kInlineTags.begin(), kInlineTags.end(), element->name.local) == kInlineTags.end();
+}
+
+DomRenderer::DomRenderer(const Dom& dom) : dom_(dom) { sinks_.emplace_back(); }
+
+void DomRenderer::blocks(NodeId node, std::string& out) {
+  sinks_[0].text = std::move(out);
+  sinks_[0].floor = 0;
+  depth_ = 0;
+  push_children(node, Walk::Blocks, Close::Nothing);
+  run();
+  out = std::move(sinks_[0].text);
+}
+
+// ---- output sinks ----
+
+void DomRenderer::push_sink(std::string_view start, std::size_t floor) {
+  ++depth_;
+  if (depth_ == sinks_.size()) sinks_.emplace_back();
+  sinks_[depth_].text.assign(start);
+  sinks_[depth_].floor = floor;
+}
+
+std::string DomRenderer::pop_sink() {
+  std::string text = std::move(sinks_[depth_].text);
+  sinks_[depth_].text = std::string();
+  --depth_;
+  return text;
+}
+
+// The spaces that open the current line, 4 when it holds anything else. Only the line's tail is
+// scanned, back to its last line feed or the sink's marker.
+int DomRenderer::line_indent() {
+  const Sink& sink = sinks_[depth_];
+  int spaces = 0;
+  for (std::size_t i = sink.text.size(); i > sink.floor; --i) {
+    const char c = sink.text[i - 1];
+    if (c == '\n') break;
+    if (c != ' ' || ++spaces > 3) return 4;
+  }
+  return spaces;
+}
+
+// The output stands at the start of a content line: after a line feed, or at the start of a
+// sink that has no marker of its own.
+bool DomRenderer::at_content_line_start() {
+  const Sink& sink = sinks_[depth_];
+  return sink.text.size() == sink.floor ? sink.floor == 0 : sink.text.back() == '\n';
+}
+
+// ---- the driver ----
+
+void DomRenderer::push(NodeId node, const NodeId* begin, const NodeId* end, Walk walk, Close close) {
+  frames_.push_back(Frame{node, begin, end, walk, close});
+}
+
+void DomRenderer::push_children(NodeId node, Walk walk, Close close) {
+  const auto& children = dom_.walk_children(node);
+  push(node, children.begin(), children.end(), walk, close);
+}
+
+void DomRenderer::run() {
+  while (!frames_.empty()) {
+    Frame& top = frames_.back();
+    if (top.next == top.end) {
+      const Frame done = top;
+      frames_.pop_back();
+      finish(done);
+      continue;
+    }
+    const NodeId child = *top.next++;
+    step(top, child);  // may push frames: `top` is not used after this
+  }
+}
+
+void DomRenderer::step(Frame& frame, NodeId child) {
+  switch (frame.walk) {
+    case Walk::Inlines:
+      inline_node(child, context_of(frame, child));
+      return;
+    case Walk::Blocks:
+    case Walk::ItemBlocks:
+      step_blocks(frame, child);
+      return;
+    case Walk::Panel:
+      if (frame.counter == 0 && child == frame.partner && dom_.is_tag(child, "header")) {
+        frame.counter = 1;
+        panel_title(child);
+      } else {
+        block(child);
+      }
+      return;
+    case Walk::ListItems:
+      if (dom_.is_tag(child, "li")) list_item(frame, child);
+      return;
+    case Walk::Notes:
+      if (dom_.is_tag(child, "li")) footnote(child);
+      return;
+    case Walk::TableRows:
+      if (dom_.is_tag(child, "tr")) table_row(child, Close::Row);
+      return;
+    case Walk::RowCells:
+      out() += ' ';
+      ++cells_open_;
+      push_children(child, Walk::Inlines, Close::Cell);
+      return;
+  }
+}
+
+void DomRenderer::step_blocks(Frame& frame, NodeId child) {
+  const bool starts_run = !frame.in_run;
+  if (is_block(dom_, child)) {
+    if (frame.in_run) finish_run(frame, child);
+    frame.in_run = false;
+    // A bullet list right after another takes the other bullet, or the two would read back as
+    // one list. (Ordered lists split where their numbering restarts.)
+    char marker = 0;
+    if (dom_.is_tag(child, "ul")) marker = frame.marker == '-' ? '*' : '-';
+    frame.marker = marker;
+    frame.after_list = interrupts_paragraph(child);
+    list_marker_ = marker;
+    block(child);
+    list_marker_ = 0;
+    return;
+  }
+  if (starts_run && is_blank_text(dom_, child)) return;
+  // A comment at a line start opens an HTML block, which takes the rest of its line as it
+  // stands: a run opened by one is written as HTML throughout.
+  if (starts_run) {
+    frame.raw_run = std::holds_alternative<fast5ever::dom::Comment>(dom_.node(child).data);
+    // In a tight item, text after a nested block follows on the next line: a blank line there
+    // would make the item loose.
+    if (frame.walk == Walk::ItemBlocks && frame.after_list && !frame.loose) {
+      trim_line_ends();
+      out() += '\n';
+    }
+    frame.after_list = false;
+  }
+  frame.in_run = true;
+  frame.marker = 0;
+  if (frame.raw_run) {
+    fast5ever::append_html(dom_, child, out());
+    return;
+  }
+  inline_node(child, context_of(frame, child));
+}
+
+// Ends an inline run with a blank line. Inside a list item, a run followed directly by a nested
+// list that may interrupt a paragraph ends with one line feed: the item stays tight, as it was.
+void DomRenderer::finish_run(const Frame& frame, std::optional<NodeId> next_block) {
+  trim_line_ends();
+  const bool tight = frame.walk == Walk::ItemBlocks && next_block && interrupts_paragraph(*next_block);
+  out() += tight ? "\n" : "\n\n";
+}
+
+// White space that ends a paragraph is not kept by the reader: dropping it here keeps a second
+// round from writing fewer blank lines than the first.
+void DomRenderer::trim_line_ends() {
+  Sink& sink = sinks_[depth_];
+  std::size_t end = sink.text.size();
+  while (end > sink.floor && std::string_view(" \t\n\r").find(sink.text[end - 1]) != std::string_view::npos) {
+    --end;
+  }
+  sink.text.resize(end);
+}
+
+void DomRenderer::finish(const Frame& frame) {
+  if (frame.in_run) finish_run(frame, std::nullopt);
+  switch (frame.close) {
+    case Close::Nothing: return;
+    case Close::Paragraph:
+      trim_line_ends();
+      out() += '\n';
+      ial(attrs_without_classes(dom_, frame.node), out());
+      out() += '\n';
+      return;
+    case Close::Heading:  // a panel's title too: its group stands on the heading line
+      trim_line_ends();
+      if (const Attr attr = attrs_without_classes(dom_, frame.node); !attr.empty()) {
+        out() += ' ';
+        trailing_attrs(attr, out());
+      }
+      out() += "\n\n";
+      return;
+    case Close::Quote: close_quote(frame.node); return;
+    case Close::Div: close_div(frame.node); return;
+    case Close::Panel: close_panel(frame.node); return;
+    case Close::ItemText: close_item_text(frame); return;
+    case Close::ItemBlocks: close_item_blocks(frame); return;
+    case Close::List: close_list(frame.node); return;
+    case Close::Note: close_note(frame.node); return;
+    case Close::Delimited: {
+      const auto tag = *dom_.tag(frame.node);
+      const std::string_view marker = tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
+      --open_marks_[mark_index(marker)];
+      out() += marker;
+      trailing_attrs(attrs_without_classes(dom_, frame.node), out());
+      return;
+    }
+    case Close::Link: close_link(frame.node); return;
+    case Close::Span:
+      out() += ']';
+      trailing_attrs(attrs_without_classes(dom_, frame.node), out());
+      return;
+    case Close::Figure: close_figure(frame); return;
+    case Close::TemplateInline: close_template(frame.node, false); return;
+    case Close::TemplateBlocks: close_template(frame.node, true); return;
+    case Close::HeaderRow: close_header_row(); return;
+    case Close::BodyRows: close_body_rows(); return;
+    case Close::Caption:
+      out() += '\n';
+      close_table();
+      return;
+    case Close::Row: out() += '\n'; return;
+    case Close::HtmlEnd:
+      out() += "</";
+      out() += *dom_.tag(frame.node);
+      out() += '>';
+      return;
+    case Close::Cell:
+      --cells_open_;
+      out() += " |";
+      return;
+  }
+}
+
+// ---- blocks ----
+
+void DomRenderer::block(NodeId node) {
+  const auto tag = dom_.tag(node);
+  if (!tag || dom_.element(node)->name.ns != html5::Namespace::Html) {
+    if (tag) {
+      raw_block(node);
+    } else {
+      inline_node(node);
+    }
+    return;
+  }
+  element_block(node, *tag);
+}
+
+void DomRenderer::element_block(NodeId node, std::string_view tag) {
+  if (tag == "p") {
+    // An empty paragraph has no md form (a blank line is no paragraph): it stays HTML.
+    if (significant_children(dom_, node).empty()) {
+      raw_block(node);
+      return;
+    }
+    push_children(node, Walk::Inlines, Close::Paragraph);
+  } else if (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6') {
+    heading(node, tag);
+  } else if (tag == "hr") {
+    out() += "---\n";
+    ial(attrs_without_classes(dom_, node), out());
+    out() += '\n';
+  } else if (tag == "ul" || tag == "ol") {
+    const bool ordered = tag == "ol";
+    list(node, ordered, list_marker_ != 0 ? list_marker_ : ordered ? '.' : '-');
+  } else if (tag == "pre") {
+    const auto children = significant_children(dom_, node);
+    if (children.size() == 1 && dom_.is_tag(children[0], "code")) {
+      code_block(node, children[0]);
+    } else {
+      raw_block(node);
+    }
+  } else if (tag == "div") {
+    if (has_classes(dom_, node, "math", "display")) {
+      display_math(node);
+    } else if (dom_.attr(node, "data-panel")) {
+      panel(node);
+    } else {
+      push_sink();
+      push_children(node, Walk::Blocks, Close::Div);
+    }
+  } else if (tag == "blockquote") {
+    push_sink();
+    push_children(node, Walk::Blocks, Close::Quote);
+  } else if (tag == "section" && dom_.has_class(node, "footnotes")) {
+    footnotes(node);
+  } else if (tag == "table") {
+    table(node);
+  } else if (tag == "figure") {
+    if (!figure(node)) raw_block(node);
+  } else if (tag == "script") {
+    script_block(node);
+  } else {
+    raw_block(node);
+  }
+}
+
+void DomRenderer::raw_block(NodeId node) {
+  std::string& text = out();
+  const std::size_t start = text.size();
+  fast5ever::append_html(dom_, node, text);
+  if (text.size() == start || text.back() != '\n') text += '\n';
+  text += '\n';
+}
+
+void DomRenderer::heading(NodeId node, std::string_view tag) {
+  out().append(static_cast<std::size_t>(tag[1] - '0'), '#');
+  out() += ' ';
+  push_children(node, Walk::Inlines, Close::Heading);
+}
+
+// An empty quote still writes its ">" line: without one the quote would be lost.
+void DomRenderer::close_quote(NodeId node) {
+  const std::string body = pop_sink();
+  std::string& text = out();
+  const std::string_view content = trim_end_view(body);
+  if (content.empty()) text += ">\n";
+  for_each_line(content, [&](std::string_view line) {
+    text += '>';
+    if (!line.empty()) {
+      text += ' ';
+      text += line;
+    }
+    text += '\n';
+  });
+  ial(attrs_without_classes(dom_, node), text);
+  text += '\n';
+}
+
+void DomRenderer::close_div(NodeId node) {
+  const std::string body = pop_sink();
+  fenced_div(attrs_without_classes(dom_, node), body, out());
+}
+
+// ---- entries ----
+
+void write_markdown(const Dom& dom, NodeId node, std::string& out) {
+  DomRenderer(dom).blocks(node, out);
+}
+
+std::string vedavi_to_md(std::string_view html) {
+  fault_point(html);
+  const Dom dom = fast5ever::dom::parse_fragment(html);
+  std::string out;
+  out.reserve(html.size());
+  write_markdown(dom, 0, out);
+  return out;
+}
+
+}  // namespace vedavi::markdown

@@ -1,0 +1,161 @@
+// DomRenderer: writes an HTML tree as md with an explicit stack of frames, one per open construct,
+// and a stack of sub-render buffers for the constructs whose text is re-indented or fenced.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fast5ever/dom.h"
+#include "markdown/escape.h"
+#include "markdown/tables.h"
+
+namespace vedavi::markdown {
+
+using fast5ever::dom::Dom;
+using fast5ever::dom::NodeId;
+
+bool is_block(const Dom& dom, NodeId node);
+
+class DomRenderer {
+ public:
+  explicit DomRenderer(const Dom& dom);
+
+  // Appends the children of `node` as blocks to `out`.
+  void blocks(NodeId node, std::string& out);
+
+ private:
+  // How the children of a frame are written, one at a time.
+  enum class Walk : std::uint8_t {
+    Inlines,    // each child inline
+    Blocks,     // block children as blocks, the rest in inline runs ended by a blank line
+    ItemBlocks, // Blocks inside a list item, where a run directly before a nested list stays tight
+    Panel,      // the title header as "## ", every other child with `block`
+    ListItems,  // each li as an item
+    Notes,      // each li as a footnote definition
+    TableRows,  // each tr as a row line
+    RowCells,   // each cell as " content |"
+  };
+  // What a frame writes once its children are done.
+  enum class Close : std::uint8_t {
+    Nothing, Paragraph, Heading, Quote, Div, Panel, ItemText, ItemBlocks, List, Note,
+    Delimited, Link, Span, Figure, TemplateInline, TemplateBlocks, HeaderRow, BodyRows, Caption,
+    Row, Cell, HtmlEnd,
+  };
+  struct Frame {
+    NodeId node;
+    const NodeId* next;
+    const NodeId* end;
+    Walk walk;
+    Close close;
+    bool in_run = false;
+    bool raw_run = false;         // block walk: the run is written as HTML
+    bool after_list = false;      // block walk: the last block may be followed by text directly
+    bool has_items = false;       // list: an item was written
+    bool loose = false;           // list: items are separated by a blank line; item: has a p
+    char marker = 0;              // list: "-" or "*", "." or ")"; block walk: the last list's
+    std::size_t width = 0;        // list item: marker width
+    std::uint64_t counter = 0;    // list: the next item number
+    NodeId partner = 0;           // figure: its img
+  };
+  // One sub-render's text; `floor` bytes at its start belong to the writer's own marker.
+  struct Sink {
+    std::string text;
+    std::size_t floor = 0;
+  };
+
+  // Output.
+  std::string& out() { return sinks_[depth_].text; }
+  void push_sink(std::string_view start = {}, std::size_t floor = 0);
+  std::string pop_sink();
+  int line_indent();
+  bool at_content_line_start();
+  void trim_line_ends();
+
+  // The driver.
+  void push(NodeId node, const NodeId* begin, const NodeId* end, Walk walk, Close close);
+  void push_children(NodeId node, Walk walk, Close close);
+  void run();
+  void step(Frame& frame, NodeId child);
+  void step_blocks(Frame& frame, NodeId child);
+  void finish(const Frame& frame);
+  void finish_run(const Frame& frame, std::optional<NodeId> next_block);
+
+  // Blocks (renderer.cpp).
+  void block(NodeId node);
+  void element_block(NodeId node, std::string_view tag);
+  void raw_block(NodeId node);
+  void heading(NodeId node, std::string_view tag);
+  void close_quote(NodeId node);
+  void close_div(NodeId node);
+
+  // Inlines (inlines.cpp).
+  void inline_node(NodeId node, TextContext context = {});
+  void inline_element(NodeId node, std::string_view tag);
+  void text(std::string_view text, TextContext context);
+  void link(NodeId node);
+  void close_link(NodeId node);
+  void target_and_title(std::string_view url, std::optional<std::string_view> title);
+  void text_delimited(NodeId node, char mark);
+  void image(NodeId img);
+  void image_tail(NodeId img);
+  void code(NodeId node);
+  void html(NodeId node);
+  void math_span(NodeId node, std::string_view open, std::string_view close, std::string_view kind);
+  void html_with_md_content(NodeId node);
+  bool autolink(NodeId node);
+  TextContext context_of(const Frame& frame, NodeId child);
+
+  // Lists (lists.cpp).
+  void list(NodeId node, bool ordered, char marker);
+  void list_item(Frame& list, NodeId li);
+  void close_item_blocks(const Frame& frame);
+  void close_item_text(const Frame& frame);
+  void close_list(NodeId node);
+  bool interrupts_paragraph(NodeId list) const;
+
+  // Tables (tables.cpp).
+  void table(NodeId node);
+  void table_row(NodeId row, Close close);
+  void close_header_row();
+  void close_body_rows();
+  void close_table();
+
+  // Code, math, figures, panels, templates (constructs.cpp).
+  void code_block(NodeId pre, NodeId code);
+  std::optional<std::string> code_info(NodeId pre, NodeId code) const;
+  void display_math(NodeId div);
+  bool figure(NodeId node);
+  void close_figure(const Frame& frame);
+  void panel(NodeId div);
+  void panel_title(NodeId header);
+  void close_panel(NodeId div);
+  bool render_template(NodeId node);
+  void close_template(NodeId node, bool blocks);
+
+  // Footnote definitions and script payloads (notes.cpp).
+  void footnotes(NodeId section);
+  void footnote(NodeId li);
+  void close_note(NodeId li);
+  void script_block(NodeId script);
+  bool raw_inline(NodeId script);
+
+  const Dom& dom_;
+  std::vector<Sink> sinks_;  // [0..depth_] in use; the rest keep their capacity for reuse
+  std::size_t depth_ = 0;
+  std::vector<Frame> frames_;
+  std::vector<PipeTable> tables_;  // the tables being written, innermost last
+  std::size_t cells_open_ = 0;
+  char list_marker_ = 0;
+  // Emphasis written with markers and still open, by marker ("*", "**", "~~", "==").
+  std::array<std::size_t, 4> open_marks_{};
+  static std::size_t mark_index(std::string_view marker) {
+    return marker == "*" ? 0 : marker == "**" ? 1 : marker == "~~" ? 2 : 3;
+  }  // the marker the next list block takes, 0 for its default
+};
+
+}  // namespace vedavi::markdown

@@ -1,0 +1,23 @@
+// Pipe tables: which table elements an md pipe table expresses exactly, and their parts.
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "fast5ever/dom.h"
+
+namespace vedavi::markdown {
+
+struct PipeTable {
+  fast5ever::dom::NodeId table = 0;
+  std::optional<fast5ever::dom::NodeId> caption;
+  fast5ever::dom::NodeId header_row = 0;
+  fast5ever::dom::NodeId body = 0;  // the tbody, whose significant children are the body rows
+  std::vector<std::string_view> alignments;  // "left", "right", "center" or "" per column
+};
+
+// The parts of a table a pipe table can write, or none when it would lose or change anything.
+std::optional<PipeTable> pipe_table(const fast5ever::dom::Dom& dom, fast5ever::dom::NodeId table);
+
+}  // namespace vedavi::markdown
