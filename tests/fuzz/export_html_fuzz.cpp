@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::WideInput input = fuzz::split_wide_input(data, size);
   const std::string src = (input.more_knobs & 64)
                               ? input.text
-                              : render_document(parse(input.text, Options{}), input.text.size());
+                              : render_document(parse(input.text, fuzz::md_options(0)), input.text.size());
   const HtmlExportOptions options = export_options(input.knobs, input.more_knobs);
   const Outcome<ExportOutput> out = export_html(src, options);
   check(out);

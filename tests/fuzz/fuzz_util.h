@@ -129,6 +129,26 @@ inline Input split_input(const std::uint8_t* data, std::size_t size) {
   return input;
 }
 
+// Parse options as the knob byte picks them: every math mode, each flag, a Jinja-like and a
+// block-only template syntax, and small depth limits beside the defaults.
+inline Options md_options(std::uint8_t knobs) {
+  Options options;
+  options.math = static_cast<MathMode>(knobs & 3);
+  options.bare_autolinks = (knobs & 4) != 0;
+  options.implicit_figures = (knobs & 8) != 0;
+  options.frontmatter = (knobs & 16) != 0;
+  if (knobs & 32) {
+    options.templates.push_back(TemplateDelimiter{"jinja", "{{", "}}",
+                                                  TemplateMarkers{"#", "^", "/"},
+                                                  TemplateBalance{U'{', U'}'}, TemplateForm::Auto});
+    options.templates.push_back(TemplateDelimiter{"stmt", "{%", "%}", std::nullopt, std::nullopt,
+                                                  TemplateForm::Block});
+  }
+  options.max_block_depth = (knobs & 64) ? 3 : 128;
+  options.max_link_paren_depth = (knobs & 128) ? 2 : 32;
+  return options;
+}
+
 // For members with more options than one byte picks: two knob bytes, then the text.
 struct WideInput {
   std::uint8_t knobs = 0;
