@@ -283,6 +283,12 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     ial(attrs_without_classes(dom_, node), out());
     out() += '\n';
   } else if (tag == "ul" || tag == "ol") {
+    // A list without items has no md form either (its marker-less source reads as nothing).
+    const auto items = dom_.walk_children(node);
+    if (std::none_of(items.begin(), items.end(), [&](NodeId c) { return dom_.is_tag(c, "li"); })) {
+      raw_block(node);
+      return;
+    }
     const bool ordered = tag == "ol";
     list(node, ordered, list_marker_ != 0 ? list_marker_ : ordered ? '.' : '-');
   } else if (tag == "pre") {

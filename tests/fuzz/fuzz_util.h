@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/options.h"
 
@@ -146,6 +147,37 @@ inline Options md_options(std::uint8_t knobs) {
   options.max_block_depth = (knobs & 64) ? 3 : 128;
   options.max_link_paren_depth = (knobs & 128) ? 2 : 32;
   return options;
+}
+
+// For members with more options than one byte picks: two knob bytes, then the text.
+struct WideInput {
+  std::uint8_t knobs = 0;
+  std::uint8_t more_knobs = 0;
+  std::string text;
+};
+
+inline WideInput split_wide_input(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return WideInput{size == 1 ? data[0] : std::uint8_t(0), 0, {}};
+  Input rest = split_input(data + 1, size - 1);
+  return WideInput{data[0], rest.knobs, std::move(rest.text)};
+}
+
+// Chunks that cut `src` into pieces: each chunk's text is the next piece of the source, after the
+// first chunk possibly behind a breadcrumb (whole lines: heading lines, and a blank line for the
+// block-aware chunkers). Joined, the pieces are the whole source.
+template <class Chunks>
+void require_source_cut(std::string_view src, const Chunks& chunks, const char* what) {
+  std::size_t pos = 0;
+  for (const auto& chunk : chunks) {
+    std::string_view piece = chunk.text;
+    while (!src.substr(pos).starts_with(piece)) {  // drop the breadcrumb's lines
+      const std::size_t line_end = piece.find('\n');
+      require(pos > 0 && line_end != std::string_view::npos, what);
+      piece.remove_prefix(line_end + 1);
+    }
+    pos += piece.size();
+  }
+  require(pos == src.size(), what);
 }
 
 }  // namespace vedavi::fuzz

@@ -25,6 +25,8 @@ TEST(Blocks, WalkAndSimpleBlocks) {
       {"a<em>b</em>", "a*b*\n\n"},
       {"<!--c-->", "<!--c-->\n\n"},
       {"<p></p>", "<p></p>\n\n"},
+      {"<ul>\n</ul>", "<ul>\n</ul>\n\n"},  // a list without items stays HTML
+      {"<ol start=\"3\"></ol>", "<ol start=\"3\"></ol>\n\n"},
       {"<p id=\"x\">t</p>", "t\n{: #x}\n\n"},
       {"<h2 class=\"a b\" data-k=\"v\">T</h2>", "## T {.a .b data-k=\"v\"}\n\n"},
       {"<h3>T</h3>", "### T\n\n"},
