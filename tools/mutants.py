@@ -249,9 +249,7 @@ class Worker:
 
     def prepare(self):
         self.home.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["rsync", "-a", "--delete", "--exclude", "/build/", "--exclude", "/.git",
-                        "--exclude", ".hypothesis", "--exclude", "__pycache__", f"{ROOT}/", f"{self.tree}/"],
-                       check=True)
+        sync_tree(ROOT, self.tree)
         shared = (ROOT / ".." / "shared").resolve()
         link = self.home / "shared"
         if shared.exists() and not link.exists():
@@ -330,6 +328,32 @@ class Worker:
             path.write_bytes(original)
 
 
+SKIP_NAMES = {".git", ".hypothesis", "__pycache__", ".pytest_cache"}
+
+
+def sync_tree(source, target):
+    """Mirrors the working tree (without build/) into `target`, touching only files whose bytes
+    differ so that the copy's incremental build rebuilds only what changed."""
+    wanted = set()
+    for dirpath, dirnames, filenames in os.walk(source):
+        rel_dir = Path(dirpath).relative_to(source)
+        dirnames[:] = [d for d in dirnames if d not in SKIP_NAMES and not (rel_dir == Path(".") and d == "build")]
+        for name in filenames:
+            rel = rel_dir / name
+            wanted.add(rel)
+            src, dst = source / rel, target / rel
+            if dst.is_file() and dst.read_bytes() == src.read_bytes():
+                continue
+            dst.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copy2(src, dst)
+    for dirpath, dirnames, filenames in os.walk(target):
+        dirnames[:] = [d for d in dirnames if d not in SKIP_NAMES]
+        for name in filenames:
+            rel = Path(dirpath).relative_to(target) / name
+            if rel not in wanted:
+                (target / rel).unlink()
+
+
 def digest(path):
     return hashlib.sha1(path.read_bytes()).hexdigest()
 
@@ -386,7 +410,8 @@ def main():
     parser.add_argument("--nice", type=int, default=10)
     parser.add_argument("--timeout", type=int, default=120, help="seconds per C++ program (pytest gets 4x)")
     parser.add_argument("--out", type=Path, help="report file (default build/mutants/seed<seed>.txt)")
-    parser.add_argument("--compare", type=Path, help="a previous run's .json: list kills lost and gained")
+    parser.add_argument("--compare", type=Path, help="a previous run's .json: list kills lost and gained, and keep "
+                        "its 'not compiled' and 'same code' verdicts (they depend on the sources alone)")
     parser.add_argument("--list", action="store_true", help="only print the sampled mutants")
     args = parser.parse_args()
 
@@ -397,7 +422,14 @@ def main():
         return
     out = args.out or ROOT / "build" / "mutants" / f"seed{args.seed}.txt"
     out.parent.mkdir(parents=True, exist_ok=True)
-    previous = json.loads(args.compare.read_text())["results"] if args.compare else None
+    previous, earlier_mutants = None, {}
+    if args.compare:
+        data = json.loads(args.compare.read_text())
+        previous = data["results"]
+        earlier_mutants = {m["ident"]: Mutant(**m) for m in data["mutants"]}
+
+    def unchanged(mutant):
+        return earlier_mutants.get(mutant.ident) == mutant
 
     workers = [Worker(i, args) for i in range(args.workers)]
     with concurrent.futures.ThreadPoolExecutor(len(workers)) as pool:
@@ -409,6 +441,10 @@ def main():
     started = time.time()
 
     def one(mutant):
+        earlier = previous.get(str(mutant.ident)) if previous else None
+        if earlier and earlier[0] in ("not compiled", "same code") and unchanged(mutant):
+            results[mutant.ident] = tuple(earlier)
+            return
         worker = free.get()
         try:
             results[mutant.ident] = worker.try_mutant(mutant)

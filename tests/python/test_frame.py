@@ -9,22 +9,8 @@ import sys
 import pytest
 
 import vedavi._native as native
+from conftest import FAULT_MARKER, GUARD_MESSAGE, needs_fault_injection
 
-FAULT_MARKER = "\x01vedavi-fault\x01"
-GUARD_MESSAGE = "internal error in vedavi while {} (this is a bug, please report it)"
-
-
-def fault_injection_enabled():
-    try:
-        native.math_js(None, FAULT_MARKER)
-    except BaseException as error:  # noqa: BLE001 - PanicException derives from BaseException
-        return type(error).__name__ == "PanicException"
-    return False
-
-
-needs_fault_injection = pytest.mark.skipif(
-    not fault_injection_enabled(), reason="built without VEDAVI_FAULT_INJECTION"
-)
 
 
 class TestArgumentMatching:

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "block/parse.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::block {
 namespace {
@@ -40,6 +40,7 @@ TEST(AttributeLines, GoToTheBlockBeforeOrAfter) {
       {"<div>\n</div>\n{: .c}\npara", "html <div>\\n</div>\\n\np{.c} para\n"},
       {"{: .c}\n<div>\nx\n</div>", "p {: .c}\nhtml <div>\\nx\\n</div>\\n\n"},
       {"{: .c}", "p {: .c}\n"},
+      {"p\n{: #a\\.b.c}", "p{#a.b .c} p\n"},
   });
   expect_spans({
       {"# T\n[x]: /u\n{: .c}", "heading 0-1 d0\nlink_ref 1-2 d0\n"},
@@ -108,6 +109,8 @@ TEST(ContainerLines, LooseItemsAndItemPrefixes) {
       {"- {: bad", "ul tight\n  item\n    p {: bad\n"},
       {"- [x]", "ul tight\n  item\n    p [x]\n"},
       {"- [x]\tdone", "ul tight\n  item\n    p [x]\tdone\n"},
+      // An item whose first content is an html block keeps the indented text after the blank.
+      {"- <div>\n\n  y\n", "ul tight\n  item\n    html <div>\\n\\ny\\n\n"},
   });
   expect_spans({{"a\n> b", "paragraph 0-1 d0\nblock_quote 1-2 d0\nparagraph 1-2 d1\n"},
                 {"a\n- b", "paragraph 0-1 d0\nlist 1-2 d0\nparagraph 1-2 d1\n"}});
@@ -179,6 +182,8 @@ TEST(RawHtml, MarkdownContainers) {
       // Never closed: the opening tag and the content, no closing block.
       {"<div markdown=1>\nx", "splice\n  html <div>\\n\n  p x\n"},
       {"<div markdown=1/>\nx", "html <div markdown=1/>\\nx\\n\n"},
+      // "_" is a name character: a complete open tag on its own line opens a raw block.
+      {"<my-box data_x=\"1\">\n*x*\n\n*y*\n</my-box>", "html <my-box data_x=\"1\">\\n*x*\\n\\n*y*\\n</my-box>\\n\n"},
   });
 }
 

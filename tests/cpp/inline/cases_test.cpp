@@ -8,7 +8,7 @@
 
 #include "inline/parse.h"
 #include "inline/code.h"
-#include "tests/cpp/support/inline_test_util.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
@@ -134,6 +134,8 @@ TEST(InlineCases, EmphasisAndAttributeBlocks) {
       {"=x==y==", R"~("=x" highlight["y"])~"},
       {"x*\xC2\xABa\xC2\xBB*y", "\"x*\xC2\xABa\xC2\xBB*y\""},
       {"*a **b*", R"~("*a *" emph["b"])~"},  // the nearest opener wins
+      // A quoted value past 64 bytes takes the general path of the group scanner.
+      {"**a**{k='" + std::string(80, 'x') + "'}", R"~(strong{k=)~" + std::string(80, 'x') + R"~(}["a"])~"},
   });
 }
 
