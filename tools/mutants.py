@@ -250,6 +250,8 @@ class Worker:
     def prepare(self):
         self.home.mkdir(parents=True, exist_ok=True)
         sync_tree(ROOT, self.tree)
+        if self.args.before:
+            install_earlier_tests(self.args.before, self.tree)
         shared = (ROOT / ".." / "shared").resolve()
         link = self.home / "shared"
         if shared.exists() and not link.exists():
@@ -273,9 +275,13 @@ class Worker:
                 target.symlink_to(so)
         for obj in self.build.rglob("*.o"):
             self.object_hashes[obj] = digest(obj)
-        verdict, detail = self.test(None)
-        if verdict != "survived":
-            sys.exit(f"the unmutated tree fails its tests in {self.tree}:\n{detail}")
+        for suite in self.suites():
+            verdict, detail = self.test(None, suite)
+            if verdict != "survived":
+                sys.exit(f"the unmutated tree fails its tests ({suite or 'current'}) in {self.tree}:\n{detail}")
+
+    def suites(self):
+        return ["", EARLIER] if self.args.before else [""]
 
     def object_of(self, rel):
         for target in ("vedavi_core", "_native"):
@@ -284,11 +290,13 @@ class Worker:
                 return obj
         return None
 
-    def test(self, mutant):
-        """Runs the tests, the mutated module's own program first; stops at the first failure."""
+    def test(self, mutant, suite=""):
+        """Runs one suite (the current tests, or with suite EARLIER those of --before), the mutated
+        module's own program first; stops at the first failure."""
         if mutant is None or not mutant.path.startswith("py/"):
             programs = sorted(p.name[len("test_"):] for p in self.build.glob("test_*") if os.access(p, os.X_OK))
-            own = mutant.folder().split("/")[-1] if mutant else None
+            programs = [name for name in programs if name.startswith(EARLIER) == bool(suite)]
+            own = suite + mutant.folder().split("/")[-1] if mutant else None
             programs.sort(key=lambda name: name != own)
             for name in programs:
                 code, out = self.run([str(self.build / f"test_{name}"), "--gtest_brief=1"],
@@ -298,37 +306,80 @@ class Worker:
         shutil.rmtree(self.tree / ".hypothesis", ignore_errors=True)
         env = dict(os.environ, PYTHONPATH=str(self.pydir), PYTHONDONTWRITEBYTECODE="1")
         code, out = self.run([sys.executable, "-P", "-m", "pytest", "-x", "-q", "-p", "no:cacheprovider",
-                              "--hypothesis-seed=0", "tests/python"],
+                              "--hypothesis-seed=0", "tests_before/python" if suite else "tests/python"],
                              timeout=self.args.timeout * 4, cwd=self.tree, env=env)
         if code != 0:
             failed = re.findall(r"^FAILED (\S+)", out, re.M)
             return "killed", "pytest " + (failed[0] if failed else ("timeout" if code == "timeout" else f"exit {code}"))
         return "survived", ""
 
-    def try_mutant(self, mutant):
+    def try_mutant(self, mutant, known_earlier=None):
+        """The verdict per suite: {"": (verdict, detail), EARLIER: ...}."""
+        suites = self.suites()
+        shared = self.build_mutant(mutant)
+        if shared is not None:
+            return {suite: shared for suite in suites}
+        try:
+            return {suite: known_earlier if suite and known_earlier else self.test(mutant, suite) for suite in suites}
+        finally:
+            self.restore(mutant)
+
+    def build_mutant(self, mutant):
+        """Applies and builds the mutant; a verdict when that already decides (the file restored)."""
         path = self.tree / mutant.path
         original = path.read_bytes()
         lines = original.decode().split("\n")
         assert lines[mutant.line - 1] == mutant.before, f"{mutant.path}:{mutant.line} changed since sampling"
         lines[mutant.line - 1] = mutant.after
-        try:
-            path.write_text("\n".join(lines))
-            obj = self.object_of(mutant.path) if mutant.path.endswith(".cpp") else None
-            if obj is not None:
-                code, out = self.run(["ninja", "-C", str(self.build), str(obj.relative_to(self.build))])
-                if code != 0:
-                    return "not compiled", first_error(out)
-                if digest(obj) == self.object_hashes.get(obj):
-                    return "same code", ""
+        self.original = original
+        path.write_text("\n".join(lines))
+        verdict = None
+        obj = self.object_of(mutant.path) if mutant.path.endswith(".cpp") else None
+        if obj is not None:
+            code, out = self.run(["ninja", "-C", str(self.build), str(obj.relative_to(self.build))])
+            if code != 0:
+                verdict = ("not compiled", first_error(out))
+            elif digest(obj) == self.object_hashes.get(obj):
+                verdict = ("same code", "")
+        if verdict is None:
             code, out = self.run(["cmake", "--build", str(self.build), "-j", str(self.args.jobs)])
             if code != 0:
-                return "not compiled", first_error(out)
-            return self.test(mutant)
-        finally:
-            path.write_bytes(original)
+                verdict = ("not compiled", first_error(out))
+        if verdict is not None:
+            self.restore(mutant)
+        return verdict
+
+    def restore(self, mutant):
+        (self.tree / mutant.path).write_bytes(self.original)
 
 
 SKIP_NAMES = {".git", ".hypothesis", "__pycache__", ".pytest_cache"}
+EARLIER = "before_"  # prefix of the folders holding an earlier revision's tests in a worker's tree
+
+
+def is_earlier_suite(rel):
+    parts = rel.parts
+    return (parts[:1] == ("tests_before",) or
+            (parts[:2] == ("tests", "cpp") and len(parts) > 2 and parts[2].startswith(EARLIER)))
+
+
+def install_earlier_tests(rev, tree):
+    """Puts the tests of revision `rev` beside the current ones: tests/cpp/<x> as tests/cpp/before_<x>
+    (so CMake builds them as programs test_before_<x> against the same mutated core) and
+    tests/python as tests_before/python. Includes of tests/cpp/<x>/ are redirected."""
+    listing = subprocess.run(["git", "-C", str(ROOT), "ls-tree", "-r", "--name-only", rev, "tests"],
+                             check=True, capture_output=True, text=True).stdout.split()
+    for rel in listing:
+        data = subprocess.run(["git", "-C", str(ROOT), "show", f"{rev}:{rel}"], check=True, capture_output=True).stdout
+        parts = Path(rel).parts
+        if parts[1] == "cpp":
+            dest = tree / "tests" / "cpp" / (EARLIER + parts[2]) / Path(*parts[3:])
+            data = re.sub(rb'#include "tests/cpp/([^/"]+)/', rb'#include "tests/cpp/' + EARLIER.encode() + rb'\1/', data)
+        else:
+            dest = tree / "tests_before" / Path(*parts[1:])
+        dest.parent.mkdir(parents=True, exist_ok=True)
+        if not dest.exists() or dest.read_bytes() != data:
+            dest.write_bytes(data)
 
 
 def sync_tree(source, target):
@@ -350,7 +401,7 @@ def sync_tree(source, target):
         dirnames[:] = [d for d in dirnames if d not in SKIP_NAMES]
         for name in filenames:
             rel = Path(dirpath).relative_to(target) / name
-            if rel not in wanted:
+            if rel not in wanted and not is_earlier_suite(rel):
                 (target / rel).unlink()
 
 
@@ -368,8 +419,8 @@ def first_error(out):
 VERDICTS = ("killed", "survived", "same code", "not compiled")
 
 
-def report(mutants, results, args, previous):
-    lines = [f"mutation sample: seed {args.seed}, {len(mutants)} mutants, tree {ROOT}", ""]
+def report(mutants, results, args, previous, suite="the current tests"):
+    lines = [f"mutation sample: seed {args.seed}, {len(mutants)} mutants, {suite} of {ROOT}", ""]
     folders = sorted({m.folder() for m in mutants})
     lines.append(f"{'folder':<16}" + "".join(f"{v:>14}" for v in VERDICTS) + f"{'kill rate':>12}")
     totals = {v: 0 for v in VERDICTS}
@@ -401,6 +452,12 @@ def report(mutants, results, args, previous):
     return "\n".join(lines) + "\n", totals
 
 
+def write_json(out, args, mutants, results):
+    out.with_suffix(".json").write_text(json.dumps(
+        {"seed": args.seed, "results": {str(k): v for k, v in results.items()},
+         "mutants": [dataclasses.asdict(m) for m in mutants]}, indent=1))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--seed", type=int, default=20)
@@ -412,10 +469,18 @@ def main():
     parser.add_argument("--out", type=Path, help="report file (default build/mutants/seed<seed>.txt)")
     parser.add_argument("--compare", type=Path, help="a previous run's .json: list kills lost and gained, and keep "
                         "its 'not compiled' and 'same code' verdicts (they depend on the sources alone)")
+    parser.add_argument("--before", metavar="REV", help="also run the tests of git revision REV against every "
+                        "mutant (built once) and report both, with the kills lost and gained")
+    parser.add_argument("--known-before", type=Path, metavar="LOG", help="the progress log of an earlier run of "
+                        "REV's tests alone: its verdicts stand for the earlier suite")
+    parser.add_argument("--only", metavar="IDS", help="comma-separated mutant numbers to run (the report covers them)")
     parser.add_argument("--list", action="store_true", help="only print the sampled mutants")
     args = parser.parse_args()
 
     mutants = pick_mutants(args.seed, args.count)
+    if args.only:
+        chosen = {int(x) for x in args.only.split(",")}
+        mutants = [m for m in mutants if m.ident in chosen]
     if args.list:
         for m in mutants:
             print(f"#{m.ident:<4}", m.describe())
@@ -431,13 +496,21 @@ def main():
     def unchanged(mutant):
         return earlier_mutants.get(mutant.ident) == mutant
 
+    known = {}
+    if args.known_before:
+        by_text = {m.describe(): m.ident for m in mutants}
+        for line in args.known_before.read_text().splitlines():
+            found = re.match(r"\[\d+/\d+ \d+s\] (killed|survived|same code|not compiled)\s+(.*)$", line)
+            if found and found.group(2) in by_text:
+                known[by_text[found.group(2)]] = (found.group(1), "from " + args.known_before.name)
+
     workers = [Worker(i, args) for i in range(args.workers)]
     with concurrent.futures.ThreadPoolExecutor(len(workers)) as pool:
         list(pool.map(Worker.prepare, workers))
     free = queue.Queue()
     for w in workers:
         free.put(w)
-    results = {}
+    results, earlier_results = {}, {}
     started = time.time()
 
     def one(mutant):
@@ -447,20 +520,29 @@ def main():
             return
         worker = free.get()
         try:
-            results[mutant.ident] = worker.try_mutant(mutant)
+            verdicts = worker.try_mutant(mutant, known.get(mutant.ident))
         finally:
             free.put(worker)
+        results[mutant.ident] = verdicts[""]
+        if EARLIER in verdicts:
+            earlier_results[mutant.ident] = verdicts[EARLIER]
         done = len(results)
-        print(f"[{done}/{len(mutants)} {time.time() - started:.0f}s] {results[mutant.ident][0]:<13} {mutant.describe()}",
-              flush=True)
+        before = f" (before: {verdicts[EARLIER][0]})" if EARLIER in verdicts else ""
+        print(f"[{done}/{len(mutants)} {time.time() - started:.0f}s] {results[mutant.ident][0]:<13} {mutant.describe()}"
+              f"{before}", flush=True)
 
     with concurrent.futures.ThreadPoolExecutor(len(workers)) as pool:
         list(pool.map(one, mutants))
+    if args.before:
+        earlier_out = out.with_name(out.stem + "-before" + out.suffix)
+        earlier_text, _ = report(mutants, earlier_results, args, None, f"tests of {args.before}")
+        earlier_out.write_text(earlier_text)
+        write_json(earlier_out, args, mutants, earlier_results)
+        previous = {str(k): v for k, v in earlier_results.items()}
+        args.compare = earlier_out.with_suffix(".json")
     text, totals = report(mutants, results, args, previous)
     out.write_text(text)
-    out.with_suffix(".json").write_text(json.dumps(
-        {"seed": args.seed, "results": {str(k): v for k, v in results.items()},
-         "mutants": [dataclasses.asdict(m) for m in mutants]}, indent=1))
+    write_json(out, args, mutants, results)
     print(text[:text.index("all mutants:")])
     print(f"report: {out}")
 
