@@ -396,7 +396,9 @@ def sync_tree(source, target):
             if dst.is_file() and dst.read_bytes() == src.read_bytes():
                 continue
             dst.parent.mkdir(parents=True, exist_ok=True)
-            shutil.copy2(src, dst)
+            # A fresh modification time: a copy that kept the source's older one would leave an
+            # object built from a mutant looking up to date.
+            shutil.copy(src, dst)
     for dirpath, dirnames, filenames in os.walk(target):
         dirnames[:] = [d for d in dirnames if d not in SKIP_NAMES]
         for name in filenames:
