@@ -156,6 +156,7 @@ TEST(LeafLines, DivsAndFootnoteDefinitions) {
       {"[^n]:\n    text", "footnote n\n  p text\n"},
       {"[^n]: a\n\n    b", "footnote n\n  p a\n  p b\n"},
       {"[^a\xC2\xA0" "b]: x", "p [^a\xC2\xA0" "b]: x\n"},
+      {"[^ a]: x", "p [^ a]: x\n"},  // white space from the label's first byte on
       {"Term\n:    def", "dl\n  dt Term\n  dd  def\n"},
   });
 }

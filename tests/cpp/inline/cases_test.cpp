@@ -41,6 +41,7 @@ TEST(InlineCases, BreaksEscapesAndScripts) {
       {"^a\xC2\xA0" "b^", "\"^a\xC2\xA0" "b^\""},
       {"^2^{.o}", R"~(superscript{.o}"2")~"},
       {"[^2]", R"~("[^2]")~"},
+      {"![^1]", R"~("!" footnote_ref"1")~"},
       {"![^2]", R"~("![^2]")~"},
       {"[^a[b]", R"~("[^a[b]")~"},
   });
