@@ -320,7 +320,17 @@ class Worker:
         if shared is not None:
             return {suite: shared for suite in suites}
         try:
-            return {suite: known_earlier if suite and known_earlier else self.test(mutant, suite) for suite in suites}
+            verdicts = {"": self.test(mutant, "")}
+            if len(suites) > 1:
+                # A kill of the current tests cannot be a lost one: the earlier suite only runs on
+                # survivors, unless all its verdicts are wanted.
+                if known_earlier:
+                    verdicts[EARLIER] = known_earlier
+                elif verdicts[""][0] == "killed" and not self.args.all_before:
+                    verdicts[EARLIER] = ("not run", "the current tests kill it")
+                else:
+                    verdicts[EARLIER] = self.test(mutant, EARLIER)
+            return verdicts
         finally:
             self.restore(mutant)
 
@@ -418,7 +428,7 @@ def first_error(out):
 
 # --- Report -----------------------------------------------------------------------------------
 
-VERDICTS = ("killed", "survived", "same code", "not compiled")
+VERDICTS = ("killed", "survived", "same code", "not compiled", "not run")
 
 
 def report(mutants, results, args, previous, suite="the current tests"):
@@ -473,8 +483,11 @@ def main():
                         "its 'not compiled' and 'same code' verdicts (they depend on the sources alone)")
     parser.add_argument("--before", metavar="REV", help="also run the tests of git revision REV against every "
                         "mutant (built once) and report both, with the kills lost and gained")
-    parser.add_argument("--known-before", type=Path, metavar="LOG", help="the progress log of an earlier run of "
-                        "REV's tests alone: its verdicts stand for the earlier suite")
+    parser.add_argument("--known-before", type=Path, metavar="LOG", help="the progress log of an earlier run: of "
+                        "REV's tests alone (its verdicts stand for the earlier suite) or of both suites (a mutant "
+                        "logged there is not run again)")
+    parser.add_argument("--all-before", action="store_true", help="run the earlier suite on every mutant, not "
+                        "only on those the current tests leave alive")
     parser.add_argument("--only", metavar="IDS", help="comma-separated mutant numbers to run (the report covers them)")
     parser.add_argument("--list", action="store_true", help="only print the sampled mutants")
     args = parser.parse_args()
@@ -498,13 +511,18 @@ def main():
     def unchanged(mutant):
         return earlier_mutants.get(mutant.ident) == mutant
 
-    known = {}
+    known, done = {}, {}
     if args.known_before:
         by_text = {m.describe(): m.ident for m in mutants}
         for line in args.known_before.read_text().splitlines():
-            found = re.match(r"\[\d+/\d+ \d+s\] (killed|survived|same code|not compiled)\s+(.*)$", line)
+            found = re.match(r"\[\d+/\d+ \d+s\] (killed|survived|same code|not compiled)\s+(.*?)"
+                             r"(?: \(before: (killed|survived|same code|not compiled|not run)\))?$", line)
             if found and found.group(2) in by_text:
-                known[by_text[found.group(2)]] = (found.group(1), "from " + args.known_before.name)
+                source = "from " + args.known_before.name
+                if found.group(3):  # a combined run's line: both verdicts
+                    done[by_text[found.group(2)]] = {"": (found.group(1), source), EARLIER: (found.group(3), source)}
+                else:
+                    known[by_text[found.group(2)]] = (found.group(1), source)
 
     workers = [Worker(i, args) for i in range(args.workers)]
     with concurrent.futures.ThreadPoolExecutor(len(workers)) as pool:
@@ -520,11 +538,14 @@ def main():
         if earlier and earlier[0] in ("not compiled", "same code") and unchanged(mutant):
             results[mutant.ident] = tuple(earlier)
             return
-        worker = free.get()
-        try:
-            verdicts = worker.try_mutant(mutant, known.get(mutant.ident))
-        finally:
-            free.put(worker)
+        if mutant.ident in done:
+            verdicts = done[mutant.ident]
+        else:
+            worker = free.get()
+            try:
+                verdicts = worker.try_mutant(mutant, known.get(mutant.ident))
+            finally:
+                free.put(worker)
         results[mutant.ident] = verdicts[""]
         if EARLIER in verdicts:
             earlier_results[mutant.ident] = verdicts[EARLIER]
