@@ -549,9 +549,9 @@ def main():
         results[mutant.ident] = verdicts[""]
         if EARLIER in verdicts:
             earlier_results[mutant.ident] = verdicts[EARLIER]
-        done = len(results)
+        finished = len(results)
         before = f" (before: {verdicts[EARLIER][0]})" if EARLIER in verdicts else ""
-        print(f"[{done}/{len(mutants)} {time.time() - started:.0f}s] {results[mutant.ident][0]:<13} {mutant.describe()}"
+        print(f"[{finished}/{len(mutants)} {time.time() - started:.0f}s] {results[mutant.ident][0]:<13} {mutant.describe()}"
               f"{before}", flush=True)
 
     with concurrent.futures.ThreadPoolExecutor(len(workers)) as pool:
