@@ -165,6 +165,9 @@ TEST(RawHtml, BlocksAndDepth) {
   expect_drafts({
       {"<div>\n\nafter", "html <div>\\n\\nafter\\n\n"},
       {"<span>\nx", "p <span>\\nx\n"},
+      // Unknown tags and markup-like "<" are escaped, a lone "<" is not.
+      {"<table>\n<foo> a < b\n</table>", "html <table>\\n&lt;foo> a < b\\n</table>\\n\n"},
+      {"<div>\n<?php ?> <!x> </ z>\n</div>", "html <div>\\n&lt;?php ?> &lt;!x> &lt;/ z>\\n</div>\\n\n"},
       {"<!-- a -->\nb", "html <!-- a -->\\n\np b\n"},
       {"</div>\nx", "html </div>\\nx\\n\n"},
       {"<hr>\nx", "html <hr>\\nx\\n\n"},

@@ -170,10 +170,23 @@ TEST(TreeConstruction, Html5libSuite) {
   for (const auto& [id, reason] : known) {
     EXPECT_TRUE(ran.count(id)) << id << " is listed (" << reason << ") but no such case runs";
   }
-  std::cout << "[ tree-construction ] " << passed << " of " << run << " cases pass\n";
+  std::cout << "[ tree-construction ] " << passed << " of " << run << " cases pass, " << agreeing_errors
+            << " with as many parse errors as listed\n";
   EXPECT_EQ(run, 1784);
   EXPECT_GE(passed * 100, run * 99);
   EXPECT_GE(agreeing_errors, 937) << "cases whose parse error count matches the file";
+}
+
+// Only the html doctype without public identifier (and with no or the legacy system one) conforms.
+TEST(TreeConstruction, DoctypeConformance) {
+  const std::pair<const char*, std::size_t> cases[] = {
+      {"<!DOCTYPE html>x", 0}, {"<!DOCTYPE html SYSTEM \"about:legacy-compat\">x", 0},
+      {"<!DOCTYPE foo>x", 1}, {"<!DOCTYPE html PUBLIC \"p\">x", 1}, {"<!DOCTYPE html SYSTEM \"s\">x", 1}};
+  for (const auto& [input, errors] : cases) {
+    ArenaSink sink;
+    parse_document(input, sink);
+    EXPECT_EQ(sink.errors.size(), errors) << input;
+  }
 }
 
 // The few cases written for scripting on: <noscript> content is raw text then.
