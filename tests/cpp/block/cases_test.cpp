@@ -70,6 +70,21 @@ TEST(ListReverting, RunsOfSiblingLists) {
       {"1. a\n\ntext\n\n1. b", "ol start=1 tight\n  item\n    p a\np text\nol start=1 tight\n  item\n    p b\n"},
       {"1. a\n\n# B\n\n2. b", "p 1. a\nh1 B\np 2. b\n"},
       {"> 3. a\n> 4. b", "quote\n  p 3. a\\n4. b\n"},
+      {"1. a\n\ntext\n\n2. b", "ol start=1 tight\n  item\n    p a\np text\nol start=2 tight\n  item\n    p b\n"},
+      {"1. a\n2. b\n\ntext\n\n1. c", "ol start=1 tight\n  item\n    p a\n  item\n    p b\np text\np 1. c\n"},
+      {"# A\n\n1. a\n\n## B\n\n2. b", "h1 A\nol start=1 tight\n  item\n    p a\nh2 B\nol start=2 tight\n  item\n    p b\n"},
+      {"# A\n\n1. a\n\n# B\n\n2. b", "h1 A\np 1. a\nh1 B\np 2. b\n"},
+      {"1. a\n\n- x\n\n2. b", "p 1. a\nul tight\n  item\n    p x\np 2. b\n"},
+      {"- x\n  1. y", "ul tight\n  item\n    p x\\n1. y\n"},
+      {"1. [ ] task", "p 1. [ ] task\n"},
+      // The content shows once: the marker paragraph keeps only the marker.
+      {"1. # Title", "p 1.\nh1 Title\n"},
+      {"1. > q", "p 1.\nquote\n  p q\n"},
+      {"1. - x", "p 1.\nul tight\n  item\n    p x\n"},
+      {"1. {: .c} # T", "p 1. {: .c}\nh1 T\n"},
+      // A definition on the marker line does not swallow the text after it.
+      {"1. [a]: /u\n   hello", "p 1. [a]: /u\\nhello\n"},
+      {"1.\n\n   text", "p 1.\np text\n"},
       {"- x\n\n  1. y", "ul loose\n  item\n    p x\n    p 1. y\n"},
       // The marker line comes back on its own; in a tight list it joins the text after it.
       {"1.\n   > q", "p 1.\nquote\n  p q\n"},
