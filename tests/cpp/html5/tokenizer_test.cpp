@@ -16,6 +16,7 @@
 
 #include "json.h"
 #include "tests/cpp/support/helpers.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -279,6 +280,31 @@ INSTANTIATE_TEST_SUITE_P(Files, Html5libTokenizer,
                            return name;
                          });
 
+// Tokens far apart and close together, newlines on both sides of wide-step boundaries and right
+// at the input's start: every tag's line is one more than the newlines before its end.
+TEST(TokenizerText, LineNumbersAcrossRunLengths) {
+  class TagLineSink : public TokenSink {
+   public:
+    std::vector<std::uint64_t> lines;
+    TokenSinkResult process_token(Token& token, std::uint64_t line) override {
+      if (token.kind == TokenKind::Tag) lines.push_back(line);
+      return {};
+    }
+  };
+  std::string input;
+  std::vector<std::uint64_t> expected;
+  for (int i = 0; i < 300; ++i) {
+    const int gap = (i * 7) % 45;
+    for (int j = 0; j < gap; ++j) input += (i + j) % 5 == 0 ? '\n' : 'x';
+    if (i % 3 == 0) input += "<b\n>";
+    else input += "<b>";
+    expected.push_back(1 + static_cast<std::uint64_t>(std::count(input.begin(), input.end(), '\n')));
+  }
+  TagLineSink sink;
+  html5::tokenize(input, sink);
+  EXPECT_EQ(sink.lines, expected);
+}
+
 // --- inputs that would expose quadratic time or deep recursion ---
 
 using vedavi::test::repeat;
@@ -384,6 +410,117 @@ TEST(TokenizerAdversarial, RawTextNearMisses) {
   const auto script_tokens = run("<script>" + repeat("<!--<script>-->", 100000) + "</script>", {}, script);
   ASSERT_EQ(script_tokens.size(), 4u);
   EXPECT_EQ(script_tokens[2], "EndTag script");
+}
+
+}  // namespace
+
+// --- invariants over random markup ---
+
+namespace {
+
+TokenSinkResult plaintext() {
+  TokenSinkResult r;
+  r.kind = TokenSinkResult::Kind::Plaintext;
+  return r;
+}
+
+class InvariantSink : public TokenSink {
+ public:
+  explicit InvariantSink(std::uint32_t seed) : seed_(seed) {}
+  bool saw_eof = false;
+  bool ended = false;
+  bool all_valid_utf8 = true;
+
+  TokenSinkResult process_token(Token& token, std::uint64_t line) override {
+    EXPECT_FALSE(saw_eof);
+    EXPECT_GE(line, last_line_);
+    last_line_ = line;
+    switch (token.kind) {
+      case TokenKind::Characters:
+        EXPECT_FALSE(token.text.empty());
+        EXPECT_EQ(token.text.find('\0'), std::string_view::npos);
+        check(token.text);
+        break;
+      case TokenKind::Comment:
+        check(token.text);
+        break;
+      case TokenKind::Tag:
+        check(token.tag.name);
+        EXPECT_FALSE(token.tag.name.empty());
+        for (const auto& attr : token.tag.attrs) {
+          check(attr.name.local);
+          check(attr.value);
+        }
+        if (token.tag.kind == html5::TagKind::Start) return reply();
+        break;
+      case TokenKind::Eof:
+        saw_eof = true;
+        break;
+      default:
+        break;
+    }
+    return {};
+  }
+  void end() override {
+    EXPECT_TRUE(saw_eof);
+    ended = true;
+  }
+  bool adjusted_current_node_present_but_not_in_html_namespace() const override { return seed_ % 3 == 0; }
+
+ private:
+  void check(std::string_view s) {
+    if (!vedavi::utf8::is_valid(s)) all_valid_utf8 = false;
+    EXPECT_EQ(s.find('\r'), std::string_view::npos);
+  }
+  TokenSinkResult reply() {
+    seed_ = seed_ * 1103515245 + 12345;
+    switch ((seed_ >> 16) % 8) {
+      case 0: return raw(html5::RawKind::Rcdata);
+      case 1: return raw(html5::RawKind::Rawtext);
+      case 2: return raw(html5::RawKind::ScriptData);
+      case 3: return raw(html5::RawKind::ScriptDataEscaped);
+      case 4: return raw(html5::RawKind::ScriptDataDoubleEscaped);
+      case 5: return plaintext();
+      default: return {};
+    }
+  }
+  std::uint32_t seed_;
+  std::uint64_t last_line_ = 0;
+};
+
+// Random inputs built from the snippets the states care about: every run ends with EOF and
+// end(), sends no NUL or CR in text, and turns valid UTF-8 into valid UTF-8.
+TEST(TokenizerInvariants, RandomMarkup) {
+  static constexpr std::string_view kSnippets[] = {
+      "<", ">", "/", "!", "-", "--", "&", "#", "x", ";", "=", "\"", "'", "`", "?", "]", "]]>", " ", "\n", "\r",
+      "\r\n", "\t", std::string_view("\0", 1), "a", "B", "1", "<!--", "-->", "--!", "<!DOCTYPE", "PUBLIC",
+      "SYSTEM", "<![CDATA[", "<script>", "</script>", "<title>", "</title", "&amp", "&notin;", "&#x1F600;",
+      "&#128", "&#0;", "\xC3\xA9", "\xEF\xBB\xBF", "\xF0\x9F\x98\x80", "<a b=c>", "</a>",
+  };
+  const TokenizerState states[] = {TokenizerState::Data,       TokenizerState::Rcdata,
+                                   TokenizerState::Rawtext,    TokenizerState::ScriptData,
+                                   TokenizerState::Plaintext,  TokenizerState::CdataSection,
+                                   TokenizerState::ScriptDataEscaped, TokenizerState::ScriptDataDoubleEscaped};
+  std::uint32_t rng = 2463534242u;
+  auto next = [&] {
+    rng ^= rng << 13;
+    rng ^= rng >> 17;
+    rng ^= rng << 5;
+    return rng;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string input;
+    const std::uint32_t snippets = next() % 60;
+    for (std::uint32_t i = 0; i < snippets; ++i) input.append(kSnippets[next() % std::size(kSnippets)]);
+    InvariantSink sink(next());
+    TokenizerOptions options;
+    options.initial_state = states[next() % std::size(states)];
+    options.last_start_tag_name = next() % 2 ? "script" : "title";
+    options.exact_errors = next() % 2;
+    ASSERT_TRUE(html5::tokenize(input, sink, options));
+    ASSERT_TRUE(sink.ended) << show(input);
+    ASSERT_TRUE(sink.all_valid_utf8) << show(input);
+  }
 }
 
 }  // namespace
