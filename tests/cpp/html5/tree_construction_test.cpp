@@ -177,15 +177,28 @@ TEST(TreeConstruction, Html5libSuite) {
   EXPECT_GE(agreeing_errors, 937) << "cases whose parse error count matches the file";
 }
 
-// Only the html doctype without public identifier (and with no or the legacy system one) conforms.
-TEST(TreeConstruction, DoctypeConformance) {
-  const std::pair<const char*, std::size_t> cases[] = {
-      {"<!DOCTYPE html>x", 0}, {"<!DOCTYPE html SYSTEM \"about:legacy-compat\">x", 0},
-      {"<!DOCTYPE foo>x", 1}, {"<!DOCTYPE html PUBLIC \"p\">x", 1}, {"<!DOCTYPE html SYSTEM \"s\">x", 1}};
-  for (const auto& [input, errors] : cases) {
+// Only the html doctype without public identifier (and with no or the legacy system one) conforms;
+// the doctype decides the quirks mode.
+TEST(TreeConstruction, DoctypeConformanceAndQuirks) {
+  const struct {
+    const char* input;
+    std::size_t errors;
+    QuirksMode quirks;
+  } cases[] = {
+      {"<!DOCTYPE html>x", 0, QuirksMode::NoQuirks},
+      {"<!DOCTYPE html SYSTEM \"about:legacy-compat\">x", 0, QuirksMode::NoQuirks},
+      {"<!DOCTYPE foo>x", 1, QuirksMode::Quirks},
+      {"<!DOCTYPE html PUBLIC \"p\">x", 1, QuirksMode::NoQuirks},
+      {"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">x", 1, QuirksMode::Quirks},
+      {"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
+       "\"http://www.w3.org/TR/html4/loose.dtd\">x", 1, QuirksMode::LimitedQuirks},
+      {"<!DOCTYPE html PUBLIC \"-//w3c//dtd xhtml 1.0 transitional//en\">x", 1, QuirksMode::LimitedQuirks},
+      {"x", 1, QuirksMode::Quirks}};
+  for (const auto& c : cases) {
     ArenaSink sink;
-    parse_document(input, sink);
-    EXPECT_EQ(sink.errors.size(), errors) << input;
+    parse_document(c.input, sink);
+    EXPECT_EQ(sink.errors.size(), c.errors) << c.input;
+    EXPECT_EQ(sink.quirks, c.quirks) << c.input;
   }
 }
 
