@@ -186,6 +186,7 @@ TEST(InlineCases, AngleConstructs) {
   Parser parse;
   expect_cases(parse, {
       {"<!--->", R"~(html_inline"<!--->")~"},
+      {"<a@b.c>x", R"~(autolink(mailto:a@b.c email)"a@b.c" "x")~"},
       {"</span >", R"~(html_inline"</span >")~"},
       {"</span\n>", "html_inline\"</span\n>\""},
       {"</span", R"~("</span")~"},
