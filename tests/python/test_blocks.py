@@ -5,17 +5,7 @@ import threading
 import pytest
 
 import vedavi._native as native
-
-FAULT_MARKER = "\x01vedavi-fault\x01"
-
-
-def fault_injection_enabled():
-    try:
-        native.math_js(None, FAULT_MARKER)
-    except BaseException as error:  # noqa: BLE001 - PanicException derives from BaseException
-        return type(error).__name__ == "PanicException"
-    return False
-
+from conftest import FAULT_MARKER, needs_fault_injection
 
 def shape(spans):
     return [(s["type"], s["start"], s["end"], s["depth"]) for s in spans]
@@ -86,7 +76,7 @@ class TestSpans:
         thread.join()
         assert out and out[0][0]["type"] == "block_quote"
 
-    @pytest.mark.skipif(not fault_injection_enabled(), reason="built without VEDAVI_FAULT_INJECTION")
+    @needs_fault_injection
     def test_internal_failure_names_the_activity(self):
         with pytest.raises(RuntimeError) as caught:
             native.blocks("x " + FAULT_MARKER)

@@ -7,11 +7,8 @@ import threading
 import pytest
 
 import vedavi._native as m
+from conftest import JINJA, md
 from thread_checks import other_threads_run_during, same_result_on_threads
-
-
-def md(src, **kw):
-    return m.md2vedavi(src, **kw)[0]
 
 
 class TestResult:
@@ -54,25 +51,6 @@ class TestResult:
             m.md2vedavi("x", math="Brackets")
         with pytest.raises(TypeError):
             m.md2vedavi("x", callbacks=lambda n, h: None)
-
-
-class TestAttributeKeys:
-    def test_unsafe_key_is_left_out(self):
-        # The parser keeps the key as written; the renderer must not write it.
-        src = '# h {a"x"><svg/onload=alert(1)// ok=2}\n'
-        keys = []
-        html = md(src, callbacks={"heading": lambda n, h: keys.extend(k for k, _ in n["attrs"]["pairs"])})
-        assert keys == ['a"x"><svg/onload', "ok"]
-        assert html == md(src) == '<h1 ok="2">h</h1>\n'
-
-    def test_tight_paragraph_keeps_its_id(self):
-        html = md("- a\n- b\n  {: #p}\n")
-        assert html == '<ul>\n<li>a</li>\n<li><p id="p">b</p></li>\n</ul>\n'
-        assert {"id": "p", "kind": "block", "text": "b"} in m.anchors("- a\n- b\n  {: #p}\n")
-
-    def test_generated_note_label_skips_authors_label(self):
-        html = md("a^[mine] b[^__note1]\n\n[^__note1]: author\n")
-        assert 'id="fn-__note2"' in html and "<p>mine " in html and "<p>author " in html
 
 
 class TestCallbackOrder:
@@ -210,9 +188,6 @@ class TestNodeDictionaries:
         assert self.capture("a^[b *c*]\n", "note")[0] == {"type": "note", "children": 2}
 
 
-JINJA = [("jinja", "{{", "}}", None, "auto", ("#", "^", "/"))]
-
-
 class TestTemplatesAndFigures:
     def tokens(self, src, result=None):
         seen = []
@@ -292,12 +267,6 @@ class TestNodeDictionaryKinds:
 
 
 class TestAnchors:
-    def test_listing(self):
-        assert m.anchors("no ids\n") == []
-        got = m.anchors("# A *b* `c` {#h}\n")
-        assert got == [{"id": "h", "kind": "block", "text": "A b c"}]
-        assert list(got[0]) == ["id", "kind", "text"]
-
     def test_arguments(self):
         with pytest.raises(ValueError):
             m.anchors("x", math="bad")
@@ -351,10 +320,3 @@ class TestThreads:
     def test_lock_released_while_converting(self):
         big = self.SRC * 20
         assert other_threads_run_during(lambda: m.md2vedavi(big))
-
-
-class TestGuard:
-    def test_internal_failure(self):
-        marker = "\x01vedavi-fault\x01"
-        with pytest.raises(RuntimeError, match="internal error in vedavi while parsing markdown"):
-            m.md2vedavi(marker)

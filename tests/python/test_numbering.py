@@ -50,12 +50,6 @@ class TestBump:
         assert nums.display(0) == ""
         assert nums.full(2) == "2.1."
 
-    def test_legal_full_number(self):
-        nums = HeadingNums(scheme="legal")
-        assert [nums.bump(level) for level in range(4)] == ["", "1.", "(a)", "(i)"]
-        assert nums.full(3) == "1.(a)(i)"
-        assert nums.full(0) == ""
-
     def test_beyond_the_scheme(self):
         nums = HeadingNums("decimal")
         nums.bump(2)
@@ -90,22 +84,6 @@ class TestBump:
             getattr(nums, method)(2**64 - 1)
         with pytest.raises(OverflowError):
             getattr(nums, method)(-1)
-
-    def test_formats(self):
-        nums = HeadingNums({"%1": "upperLetter", "%2": "upperRoman", "%1%3": "lowerLetter"})
-        for _ in range(28):
-            nums.bump(0)
-        for _ in range(1994):
-            nums.bump(1)
-        assert (nums.display(0), nums.display(1)) == ("BB", "MCMXCIV")
-        # A skipped level shows nothing in letters.
-        assert nums.bump(2) == "BBa"
-
-    def test_references_to_missing_levels_show_nothing(self):
-        nums = HeadingNums({"%%9": "decimal", "%0|%1": "decimal"})
-        assert nums.bump(0) == "%"
-        assert nums.bump(1) == "|1"
-        assert nums.full(1) == "%|1"
 
 
 class TestConstruction:

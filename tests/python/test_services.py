@@ -1,4 +1,5 @@
-"""Small services: reference tokens, target kinds, reference groups and raw payloads."""
+"""Small services seen from Python: result types, exceptions and argument rules, and properties
+against the standard library (base64, html.unescape). Their rules are tested in C++ (tests/cpp/resolve)."""
 
 import base64
 import binascii
@@ -13,13 +14,7 @@ import vedavi._native as native
 
 
 class TestRefTokens:
-    @pytest.mark.parametrize(("val", "tokens"), [
-        (None, set()),
-        ("", set()),
-        (" \t\n", set()),
-        ("page  page bare", {"page", "bare"}),
-        ("\u3000leaf\u00a0bare\u2028", {"leaf", "bare"}),
-    ])
+    @pytest.mark.parametrize(("val", "tokens"), [(None, set()), ("\u3000leaf\u00a0bare\u2028", {"leaf", "bare"})])
     def test_token_sets(self, val, tokens):
         result = native.ref_tokens(val)
         assert type(result) is set
@@ -27,9 +22,7 @@ class TestRefTokens:
 
     @pytest.mark.parametrize(("val", "message"), [
         ("rel leaf", "conflicting data-ref tokens: ['leaf', 'rel']"),
-        ("text page nope", "unknown data-ref tokens: ['nope']"),
         ("foo Zed foo", "unknown data-ref tokens: ['Zed', 'foo']"),
-        ("page\u200bbare", "unknown data-ref tokens: ['page\u200bbare']"),
     ])
     def test_failures(self, val, message):
         with pytest.raises(ValueError) as error:
@@ -62,10 +55,7 @@ class TestRefTokens:
 
 
 class TestRefVariant:
-    @pytest.mark.parametrize(("tokens", "variant"), [
-        (frozenset(), "full"), ({"bare"}, "full"), ({"page"}, "page"), ({"text", "bare"}, "text"),
-        ({"nonsense"}, "full"), ({"rel", "leaf", "text", "page"}, "page"),
-    ])
+    @pytest.mark.parametrize(("tokens", "variant"), [(frozenset(), "full"), ({"text", "bare"}, "text")])
     def test_variants(self, tokens, variant):
         assert native.ref_variant(tokens) == variant
 
@@ -82,9 +72,7 @@ class TestRefVariant:
 
 
 class TestTargetKind:
-    @pytest.mark.parametrize(("name", "kind"), [
-        ("h3", "block"), ("figure", "caption"), ("summary", "text"), ("div", None), ("H1", None),
-    ])
+    @pytest.mark.parametrize(("name", "kind"), [("figure", "caption"), ("div", None)])
     def test_kinds(self, name, kind):
         assert native.target_kind(name) == kind
 
@@ -96,9 +84,6 @@ class TestTargetKind:
 class TestGroupPlan:
     @pytest.mark.parametrize(("types", "plan"), [
         ([], []),
-        (["sec"], [("", True, False)]),
-        (["sec", "sec", "sec"], [("", True, True), (", ", False, True), (" and ", False, True)]),
-        (["sec", "fig"], [("", True, False), (" and ", True, False)]),
         (("fig", "fig"), [("", True, True), (" and ", False, True)]),
     ])
     def test_plans(self, types, plan):
@@ -120,17 +105,9 @@ MALFORMED = "malformed base64 VEDAVI raw payload: "
 
 class TestDecodeRaw:
     @pytest.mark.parametrize(("payload", "encoding", "result"), [
-        ("", None, ("", None)),
         ("a &amp; b", None, ("a &amp; b", None)),
-        ("aGk=", "base64", ("hi", None)),
-        ("aG\r\nk=\r\n", "base64", ("hi", None)),
-        (" \t\r\n\f", "base64", ("", None)),
         ("aGk", "base64", (None, MALFORMED + "Invalid padding")),
-        ("aG\u00a0k=", "base64", (None, MALFORMED + "Invalid symbol 194, offset 2.")),
-        ("/w==", "base64", (None, MALFORMED + "invalid utf-8 sequence of 1 bytes from index 0")),
-        ("YcI=", "base64", (None, MALFORMED + "incomplete utf-8 byte sequence from index 1")),
         ("aGk=", "Base64", (None, "unknown VEDAVI raw encoding 'Base64'; payload dropped")),
-        ("x", "", (None, "unknown VEDAVI raw encoding ''; payload dropped")),
     ])
     def test_results(self, payload, encoding, result):
         assert native.decode_raw(payload, encoding) == result
@@ -168,14 +145,14 @@ class TestDecodeRaw:
             assert warning.startswith((MALFORMED + "Invalid last symbol", MALFORMED + "Invalid symbol 61,"))
 
 
-
 NAMED = sorted(name for name in html.entities.html5 if name.endswith(";"))
 # Numeric references where html.unescape keeps the code point as it is (it remaps C1 controls,
 # drops noncharacters and other control characters).
 CODE_POINTS = st.one_of(st.integers(0x20, 0x7E), st.integers(0xA0, 0xD7FF), st.integers(0xE000, 0xFDCF),
                         st.integers(0x10000, 0x1FFFD))
 PIECES = st.one_of(
-    st.text(alphabet=st.characters(blacklist_characters="&"), max_size=5),
+    # Text a str can hold in UTF-8: no lone surrogates, which no md source carries either.
+    st.text(alphabet=st.characters(blacklist_characters="&", blacklist_categories=("Cs",)), max_size=5),
     st.sampled_from(NAMED).map(lambda name: "&" + name),
     CODE_POINTS.map(lambda cp: f"&#{cp};"),
     CODE_POINTS.map(lambda cp: f"&#x{cp:X};"),
@@ -185,15 +162,6 @@ PIECES = st.one_of(
 
 
 class TestDecodeRawHtml:
-    @pytest.mark.parametrize(("payload", "decoded"), [
-        ("a &amp;lt; b", "a &lt; b"),
-        ("&#x41;&#66;&eacute;&unknown; &amp", "AB\u00e9&unknown; &amp"),
-        ("&fjlig;", "fj"),
-        ("", ""),
-    ])
-    def test_examples(self, payload, decoded):
-        assert native.decode_raw(payload, "html") == (decoded, None)
-
     @given(st.lists(PIECES, max_size=12).map("".join))
     def test_agrees_with_python(self, payload):
         assert native.decode_raw(payload, "html") == (html.unescape(payload), None)

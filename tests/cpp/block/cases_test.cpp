@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "block/parse.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::block {
 namespace {
@@ -40,6 +40,7 @@ TEST(AttributeLines, GoToTheBlockBeforeOrAfter) {
       {"<div>\n</div>\n{: .c}\npara", "html <div>\\n</div>\\n\np{.c} para\n"},
       {"{: .c}\n<div>\nx\n</div>", "p {: .c}\nhtml <div>\\nx\\n</div>\\n\n"},
       {"{: .c}", "p {: .c}\n"},
+      {"p\n{: #a\\.b.c}", "p{#a.b .c} p\n"},
   });
   expect_spans({
       {"# T\n[x]: /u\n{: .c}", "heading 0-1 d0\nlink_ref 1-2 d0\n"},
@@ -69,6 +70,21 @@ TEST(ListReverting, RunsOfSiblingLists) {
       {"1. a\n\ntext\n\n1. b", "ol start=1 tight\n  item\n    p a\np text\nol start=1 tight\n  item\n    p b\n"},
       {"1. a\n\n# B\n\n2. b", "p 1. a\nh1 B\np 2. b\n"},
       {"> 3. a\n> 4. b", "quote\n  p 3. a\\n4. b\n"},
+      {"1. a\n\ntext\n\n2. b", "ol start=1 tight\n  item\n    p a\np text\nol start=2 tight\n  item\n    p b\n"},
+      {"1. a\n2. b\n\ntext\n\n1. c", "ol start=1 tight\n  item\n    p a\n  item\n    p b\np text\np 1. c\n"},
+      {"# A\n\n1. a\n\n## B\n\n2. b", "h1 A\nol start=1 tight\n  item\n    p a\nh2 B\nol start=2 tight\n  item\n    p b\n"},
+      {"# A\n\n1. a\n\n# B\n\n2. b", "h1 A\np 1. a\nh1 B\np 2. b\n"},
+      {"1. a\n\n- x\n\n2. b", "p 1. a\nul tight\n  item\n    p x\np 2. b\n"},
+      {"- x\n  1. y", "ul tight\n  item\n    p x\\n1. y\n"},
+      {"1. [ ] task", "p 1. [ ] task\n"},
+      // The content shows once: the marker paragraph keeps only the marker.
+      {"1. # Title", "p 1.\nh1 Title\n"},
+      {"1. > q", "p 1.\nquote\n  p q\n"},
+      {"1. - x", "p 1.\nul tight\n  item\n    p x\n"},
+      {"1. {: .c} # T", "p 1. {: .c}\nh1 T\n"},
+      // A definition on the marker line does not swallow the text after it.
+      {"1. [a]: /u\n   hello", "p 1. [a]: /u\\nhello\n"},
+      {"1.\n\n   text", "p 1.\np text\n"},
       {"- x\n\n  1. y", "ul loose\n  item\n    p x\n    p 1. y\n"},
       // The marker line comes back on its own; in a tight list it joins the text after it.
       {"1.\n   > q", "p 1.\nquote\n  p q\n"},
@@ -108,6 +124,8 @@ TEST(ContainerLines, LooseItemsAndItemPrefixes) {
       {"- {: bad", "ul tight\n  item\n    p {: bad\n"},
       {"- [x]", "ul tight\n  item\n    p [x]\n"},
       {"- [x]\tdone", "ul tight\n  item\n    p [x]\tdone\n"},
+      // An item whose first content is an html block keeps the indented text after the blank.
+      {"- <div>\n\n  y\n", "ul tight\n  item\n    html <div>\\n\\ny\\n\n"},
   });
   expect_spans({{"a\n> b", "paragraph 0-1 d0\nblock_quote 1-2 d0\nparagraph 1-2 d1\n"},
                 {"a\n- b", "paragraph 0-1 d0\nlist 1-2 d0\nparagraph 1-2 d1\n"}});
@@ -153,6 +171,7 @@ TEST(LeafLines, DivsAndFootnoteDefinitions) {
       {"[^n]:\n    text", "footnote n\n  p text\n"},
       {"[^n]: a\n\n    b", "footnote n\n  p a\n  p b\n"},
       {"[^a\xC2\xA0" "b]: x", "p [^a\xC2\xA0" "b]: x\n"},
+      {"[^ a]: x", "p [^ a]: x\n"},  // white space from the label's first byte on
       {"Term\n:    def", "dl\n  dt Term\n  dd  def\n"},
   });
 }
@@ -161,6 +180,9 @@ TEST(RawHtml, BlocksAndDepth) {
   expect_drafts({
       {"<div>\n\nafter", "html <div>\\n\\nafter\\n\n"},
       {"<span>\nx", "p <span>\\nx\n"},
+      // Unknown tags and markup-like "<" are escaped, a lone "<" is not.
+      {"<table>\n<foo> a < b\n</table>", "html <table>\\n&lt;foo> a < b\\n</table>\\n\n"},
+      {"<div>\n<?php ?> <!x> </ z>\n</div>", "html <div>\\n&lt;?php ?> &lt;!x> &lt;/ z>\\n</div>\\n\n"},
       {"<!-- a -->\nb", "html <!-- a -->\\n\np b\n"},
       {"</div>\nx", "html </div>\\nx\\n\n"},
       {"<hr>\nx", "html <hr>\\nx\\n\n"},
@@ -179,6 +201,8 @@ TEST(RawHtml, MarkdownContainers) {
       // Never closed: the opening tag and the content, no closing block.
       {"<div markdown=1>\nx", "splice\n  html <div>\\n\n  p x\n"},
       {"<div markdown=1/>\nx", "html <div markdown=1/>\\nx\\n\n"},
+      // "_" is a name character: a complete open tag on its own line opens a raw block.
+      {"<my-box data_x=\"1\">\n*x*\n\n*y*\n</my-box>", "html <my-box data_x=\"1\">\\n*x*\\n\\n*y*\\n</my-box>\\n\n"},
   });
 }
 

@@ -6,7 +6,7 @@
 
 #include "block/parse.h"
 #include "block/finalize.h"
-#include "tests/cpp/support/inline_test_util.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "block/parse.h"
 #include "block/finalize.h"
-#include "tests/cpp/support/inline_test_util.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
@@ -30,19 +30,6 @@ Document finished(std::string_view source, const Options& o) {
 
 std::string dump(std::string_view source, bool figures = false) {
   return debug_string(finished(source, options(figures)));
-}
-
-TEST(ImplicitFigures, SingleImageParagraphs) {
-  EXPECT_EQ(dump("![A cat](cat.png){#fig-cat .wide}", true),
-            "figure {#fig-cat .wide}\n  caption\n    text \"A cat\"\n  image \"cat.png\"\n"
-            "    text \"A cat\"\n");
-  EXPECT_EQ(dump("{: #outer}\n![A cat](cat.png){#fig-cat .wide}", true).substr(0, 25),
-            "figure {#outer .wide}\n  c");
-  for (std::string_view stays : {"![a](x.png) text", "![a](x.png) ![b](y.png)", "!\\[a\\]"})
-    EXPECT_EQ(dump(stays, true).substr(0, 9), "paragraph") << stays;
-  EXPECT_EQ(dump("![A cat](cat.png)", false).substr(0, 9), "paragraph");
-  EXPECT_EQ(dump("> ![a](x.png)", true), "block_quote\n  figure\n    caption\n      text \"a\"\n"
-                                          "    image \"x.png\"\n      text \"a\"\n");
 }
 
 TEST(FootnoteExtraction, DefinitionsLeaveTheTree) {

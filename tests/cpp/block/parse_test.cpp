@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "block/parse.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::block {
 namespace {
@@ -91,28 +91,6 @@ TEST(IndentedCode, BlankLinesBelongWhenCodeGoesOn) {
   });
 }
 
-TEST(LeafLines, ParagraphsHeadingsBreaks) {
-  run({
-      {"para\n#tag", "p para\np #tag\n"},
-      {"para\n2. x", "p para\\n2. x\n"},
-      {"para\n1. x", "p para\np 1. x\n"},
-      {"para\n1. x\n2. y", "p para\nol start=1 tight\n  item\n    p x\n  item\n    p y\n"},
-      {"para\n- x", "p para\nul tight\n  item\n    p x\n"},
-      {"## Title ##", "h2 Title\n"},
-      {"## Title#", "h2 Title#\n"},
-      {"# #", "h1 \n"},
-      {"####### x", "p ####### x\n"},
-      {"## Title {#t}", "h2{#t} Title\n"},
-      {"---", "hr\n"},
-      {"a\n---", "p a\nhr\n"},
-      {"---  \n", "p ---\n"},
-      {" ---", "p ---\n"},
-      {"----", "p ----\n"},
-      {"***", "p ***\n"},
-      {"a\n===", "p a\\n===\n"},
-  });
-}
-
 TEST(LeafLines, DefinitionLists) {
   run({
       {"Term\n: def\n: more", "dl\n  dt Term\n  dd def\n  dd more\n"},
@@ -122,89 +100,6 @@ TEST(LeafLines, DefinitionLists) {
       {"Term\n: one\n{: .x}\n\nTerm2\n: two", "dl{.x}\n  dt Term\n  dd one\ndl\n  dt Term2\n  dd two\n"},
       {"Term\n: one\n\n^\n\nTerm2\n: two", "dl\n  dt Term\n  dd one\ndl\n  dt Term2\n  dd two\n"},
       {"Term\n: one\n^\nTerm2\n: two", "dl\n  dt Term\n  dd one\n  dt ^\n  dt Term2\n  dd two\n"},
-  });
-}
-
-TEST(LeafLines, DivsAndFootnotes) {
-  run({
-      {"::: note {#x}\nin\n:::", "div{#x .note}\n  p in\n"},
-      {"::: {.a}\nin\n:::", "div{.a}\n  p in\n"},
-      {":::\n", "p :::\n"},
-      {":::::", "p :::::\n"},
-      {"::: a\n- x\n:::\nafter", "div{.a}\n  ul tight\n    item\n      p x\np after\n"},
-      {"::: a\n::::\n:::", "div{.a}\n  p ::::\n"},
-      {"::: a\n> - x\n:::\ny", "div{.a}\n  quote\n    ul tight\n      item\n        p x\np y\n"},
-      {":::: a\n::: b\nx\n::::\ny", "div{.a}\n  div{.b}\n    p x\np y\n"},
-      {"[^n]: text\n    more", "footnote n\n  p text\\nmore\n"},
-      {"[^a b]: x", "p [^a b]: x\n"},
-      {"[^]: x", "p [^]: x\n"},
-  });
-}
-
-TEST(LeafLines, MathBlocksFollowTheMathOption) {
-  Options o = testing::default_options();
-  run({{"$$\nx\n$$", "p $$\\nx\\n$$\n"}}, o);
-  o.math = MathMode::Dollars;
-  run({{"$$\nx\n$$", "math x\n"}, {"\\[\na\n$$\n\\]", "math a\\n$$\n"}}, o);
-  o.math = MathMode::Brackets;
-  run({{"$$\nx\n$$", "math x\n"}}, o);
-}
-
-TEST(Tables, Recognition) {
-  run({
-      {"a | b\n--- | :---:\n1 | 2", "table\n  head |a |b\n  row |1 |2\n"},
-      {"a | b\n--- | :-:", "table{colwidths=3fr 1fr}\n  head |a |b\n"},
-      {"|a|b|\n|-|---|", "table{colwidths=1fr 3fr}\n  head |a |b\n"},
-      {"a | b\n:: | --", "p a | b\\n:: | --\n"},
-      {"a | b\n--- | --- | ---", "p a | b\\n--- | --- | ---\n"},
-      {"|a|b|\n|-|-|\n| x |", "table\n  head |a |b\n  row |x |\n"},
-      {"|a|b|\n|-|-|\nx | y | z", "table\n  head |a |b\n  row |x |y\n"},
-      {"a|b\n-|-\n| a |", "table\n  head |a |b\n  row | |a\n"},
-      {"a|b\n-|-\nx\\|y | z", "table\n  head |a |b\n  row |x|y |z\n"},
-      {"a|b\n-|-\n1|2\n: Sales 2024\n: again", "table caption=Sales 2024\n  head |a |b\n  row |1 |2\n  row |: again |\n"},
-      {"a|b\n-|-\n{: #t}\n# h", "table{#t}\n  head |a |b\nh1 h\n"},
-      {"p\na|b\n-|-", "p p\ntable\n  head |a |b\n"},
-  });
-}
-
-TEST(RawHtml, EndConditions) {
-  run({
-      {"<div>\n<div>\n</div>\nx\n</div>\nafter", "html <div>\\n<div>\\n</div>\\nx\\n</div>\\n\np after\n"},
-      {"<p>\na\n\nb", "html <p>\\na\\n\np b\n"},
-      {"<!-- a\nb -->\nc", "html <!-- a\\nb -->\\n\np c\n"},
-      {"<foo>\n", "p <foo>\n"},
-      {"<table>\n<foo> a < b\n</table>", "html <table>\\n&lt;foo> a < b\\n</table>\\n\n"},
-      {"<div markdown='1'>\n*a*\n</div>", "splice\n  html <div>\\n\n  p *a*\n  html </div>\\n\n"},
-      {"<div class='x' markdown=\"1\">\n- a\n</div>", "splice\n  html <div class='x'>\\n\n  ul tight\n    item\n      p a\n  html </div>\\n\n"},
-      {"<div markdown='0'>\nx\n</div>", "html <div markdown='0'>\\nx\\n</div>\\n\n"},
-      {"<div markdown>\nx\n</div>", "html <div markdown>\\nx\\n</div>\\n\n"},
-      {"<div markdown='1'>text\n</div>", "html <div markdown='1'>text\\n</div>\\n\n"},
-      {"<p markdown='1'>\nx", "html <p markdown='1'>\\nx\\n\n"},
-      {"<br markdown='1'>\nx", "p <br markdown='1'>\\nx\n"},
-      {"<my-widget markdown=1>\n*x*\n</my-widget>", "splice\n  html <my-widget>\\n\n  p *x*\n  html </my-widget>\\n\n"},
-      {"<div markdown=1>\n<div markdown=1>\nx\n</div>\n</div>",
-       "splice\n  html <div>\\n\n  splice\n    html <div>\\n\n    p x\n    html </div>\\n\n  html </div>\\n\n"},
-      {"<div>\n<b <b <b\n</div>", "html <div>\\n<b <b <b\\n</div>\\n\n"},
-      {"<div>\n<x-a y='>'>\n</div>", "html <div>\\n<x-a y='>'>\\n</div>\\n\n"},
-      {"<div>\n<?php ?> <!x> </ z>\n</div>", "html <div>\\n&lt;?php ?> &lt;!x> &lt;/ z>\\n</div>\\n\n"},
-      {"<section>\n<div markdown=\"1\">\n# T\n</div>\n</section>",
-       "html <section>\\n<div>\\n\nsplice\n  h1 T\nhtml </div>\\n</section>\\n\n"},
-  });
-}
-
-TEST(Attributes, DefinitionLinesAndPending) {
-  run({
-      {"{: .note}\npara", "p{.note} para\n"},
-      {"{: .note}\n\npara", "p {: .note}\np para\n"},
-      {"# Title\n{: #top}", "h1{#top} Title\n"},
-      {"{: #a}\n{: #b .c}\npara", "p{#b .c} para\n"},
-      {"{:}\npara", "p {:}\np para\n"},
-      {"Some text\n{:.note}", "p{.note} Some text\n"},
-      {"Some text\n{.note}", "p Some text\\n{.note}\n"},
-      // Chained attribute lines after a blank line all go to the next block.
-      {"A\n\n{: #a}\n{: #b}\nB", "p A\np{#b} B\n"},
-      {"- {: .x} [x] task", "ul tight\n  item{.x} [x]\n    p task\n"},
-      {"- [ ] todo\n- [X] done", "ul tight\n  item [ ]\n    p todo\n  item [x]\n    p done\n"},
   });
 }
 
@@ -263,26 +158,6 @@ TEST(LinkDefinitions, RegisteredAndRemoved) {
   // Two parses of one source agree.
   const char* src = "- a\n\n  b\n\n> q\n\n| t |\n|---|\n";
   EXPECT_EQ(parse_dump(src), parse_dump(src));
-}
-
-TEST(ListReverting, MarkerTextComesBack) {
-  run({
-      {"1. a\n\ntext\n\n2. b", "ol start=1 tight\n  item\n    p a\np text\nol start=2 tight\n  item\n    p b\n"},
-      {"1. a\n2. b\n\ntext\n\n1. c", "ol start=1 tight\n  item\n    p a\n  item\n    p b\np text\np 1. c\n"},
-      {"# A\n\n1. a\n\n## B\n\n2. b", "h1 A\nol start=1 tight\n  item\n    p a\nh2 B\nol start=2 tight\n  item\n    p b\n"},
-      {"# A\n\n1. a\n\n# B\n\n2. b", "h1 A\np 1. a\nh1 B\np 2. b\n"},
-      {"1. a\n\n- x\n\n2. b", "p 1. a\nul tight\n  item\n    p x\np 2. b\n"},
-      {"- x\n  1. y", "ul tight\n  item\n    p x\\n1. y\n"},
-      {"1. [ ] task", "p 1. [ ] task\n"},
-      // The content shows once: the marker paragraph keeps only the marker.
-      {"1. # Title", "p 1.\nh1 Title\n"},
-      {"1. > q", "p 1.\nquote\n  p q\n"},
-      {"1. - x", "p 1.\nul tight\n  item\n    p x\n"},
-      {"1. {: .c} # T", "p 1. {: .c}\nh1 T\n"},
-      // A definition on the marker line does not swallow the text after it.
-      {"1. [a]: /u\n   hello", "p 1. [a]: /u\\nhello\n"},
-      {"1.\n\n   text", "p 1.\np text\n"},
-  });
 }
 
 }  // namespace

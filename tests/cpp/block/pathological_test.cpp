@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "block/parse.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::block {
 namespace {
@@ -14,12 +14,7 @@ Options deep_options() {
   return o;
 }
 
-std::string repeat(std::string_view s, std::size_t n) {
-  std::string out;
-  out.reserve(s.size() * n);
-  for (std::size_t i = 0; i < n; ++i) out += s;
-  return out;
-}
+using vedavi::test::repeat;
 
 // Depth of the chain of last children, walked without recursion.
 std::size_t chain_depth(const Drafts& drafts) {

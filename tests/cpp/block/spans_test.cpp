@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "block/parse.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::block {
 namespace {
@@ -70,29 +70,6 @@ TEST(BlockSpans, ModeZeroHasNoSpansAndNestingFilter) {
   EXPECT_EQ(std::move(p1.trace).into_spans(true).size(), 3u);
 }
 
-TEST(BlockSpans, FactsInModeTwo) {
-  Parsed p = parse_source("```python {.x}\ncode\n```\n\n## T {#t}\n\n$$\ne = mc^2  \n$$\n", [] {
-    Options o = default_options();
-    o.math = MathMode::Dollars;
-    return o;
-  }(), 2);
-  ASSERT_EQ(p.trace.spans.size(), 3u);
-  const BlockSpan& code = p.trace.spans[0];
-  EXPECT_EQ(code.facts().info, "python {.x}");
-  EXPECT_EQ(code.facts().lang, "python");
-  EXPECT_EQ(code.facts().info_has_attrs, true);
-  EXPECT_EQ(code.facts().fence_start, 0u);
-  EXPECT_EQ(code.facts().text, "code\n");
-  EXPECT_EQ(p.trace.spans[1].facts().id, "t");
-  EXPECT_EQ(p.trace.spans[1].facts().text, "T");
-  EXPECT_EQ(p.trace.spans[1].level, 2);
-  EXPECT_EQ(p.trace.spans[2].facts().text, "e = mc^2");
-  // Mode 1 leaves the facts out.
-  Parsed q = parse_source("## T {#t}", default_options(), 1);
-  EXPECT_FALSE(q.trace.spans[0].facts().id);
-  EXPECT_EQ(q.trace.spans[0].level, 2);
-}
-
 TEST(BlockSpans, CaptionedTableIdAgreesWithTheDocument) {
   // The finished table merges the caption's attributes over the table's own.
   Parsed p = parse_source("a|b\n-|-\n{: #t}\n: Sales {#c}", default_options(), 2);
@@ -101,12 +78,6 @@ TEST(BlockSpans, CaptionedTableIdAgreesWithTheDocument) {
   EXPECT_EQ(p.trace.spans[0].facts().caption, "Sales");
   Parsed q = parse_source("a|b\n-|-\n{: #t}\n: Sales", default_options(), 2);
   EXPECT_EQ(q.trace.spans[0].facts().id, "t");
-}
-
-TEST(BlockSpans, DivFences) {
-  Parsed p = parse_source("::: a\nx\n:::", default_options(), 2);
-  EXPECT_EQ(p.trace.spans[0].facts().fence_start, 0u);
-  EXPECT_EQ(p.trace.spans[0].facts().fence_end, 2u);
 }
 
 std::vector<SyntaxRecord> syntax_of(const Trace& t) {
@@ -141,28 +112,6 @@ TEST(ModeThree, ContentOffsets) {
     Parsed p = parse_source(c.src, default_options(), 3);
     EXPECT_EQ(p.trace.line_offsets, c.offsets) << c.src;
   }
-}
-
-TEST(ModeThree, SyntaxScopes) {
-  struct Case {
-    std::string_view src, expected;
-  } cases[] = {
-      {"## T {#t}", "0:0-2 punctuation-special\n0:5-9 attribute\n"},
-      {"> ```js {.a}\n> x\n> ```", "0:2-5 punctuation-special\n0:5-7 label\n0:8-12 attribute\n2:2-5 punctuation-special\n"},
-      {"::: note\n:::", "0:0-3 punctuation-special\n0:4-8 attribute\n1:0-3 punctuation-special\n"},
-      {"---", "0:0-3 punctuation-special\n"},
-      {"[^n]: x", "0:0-5 markup-link-url\n"},
-      {"a|b\n-|-\nc|d", "0:1-2 punctuation-special\n1:0-3 punctuation-special\n2:1-2 punctuation-special\n"},
-      // Indentation left over from a split tab or from spaces after the quote marker.
-      {">\ta|b\n>\t-|-\n>\t| c |",
-       "0:4-5 punctuation-special\n1:3-6 punctuation-special\n2:3-4 punctuation-special\n"
-       "2:7-8 punctuation-special\n"},
-      {">  a|b\n> -|-", "0:4-5 punctuation-special\n1:2-5 punctuation-special\n"},
-      {"t\n: d", "1:0-1 punctuation-special\n"},
-      {"> [a]: /u\n> p\n> {: .c}", "0:2-9 markup-link-url\n2:2-8 attribute\n"},
-      {"[a]: /u", ""},  // top-level definitions are listed as spans
-  };
-  for (const auto& c : cases) EXPECT_EQ(syntax_dump(c.src), c.expected) << c.src;
 }
 
 TEST(ModeThree, EditRegions) {

@@ -1,8 +1,9 @@
-// The html5lib tree-construction suite (scripting off), and the tree builder's behaviour on inputs
-// that are deep, misnested or built to make scope checks expensive.
+// The html5lib tree-construction suite: the trees (scripting off, then the few cases written for
+// scripting on) and the number of parse errors of every case.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -35,6 +36,7 @@ struct TreeCase {
   std::optional<std::string> fragment_context;
   bool script_on = false;
   std::string expected;
+  std::size_t errors = 0;  // lines of #errors and #new-errors
 };
 
 // Splits a .dat file into its cases. A case starts at a "#data" line that opens the file or follows
@@ -77,6 +79,7 @@ std::vector<TreeCase> read_cases(const fs::path& path) {
       if (section == "#data") data.push_back(l);
       if (section == "#document") document.push_back(l);
       if (section == "#document-fragment") tc.fragment_context = l;
+      if ((section == "#errors" || section == "#new-errors") && !l.empty()) ++tc.errors;
     }
     for (std::size_t i = 0; i < data.size(); ++i) tc.data += (i ? "\n" : "") + data[i];
     while (!document.empty() && document.back().empty()) document.pop_back();
@@ -93,8 +96,13 @@ QualName context_name(const std::string& context) {
 }
 
 std::string parse_to_dump(const std::string& input, const std::optional<std::string>& context,
-                          bool scripting = false) {
+                          bool scripting = false, std::size_t* errors = nullptr) {
   ArenaSink sink;
+  struct Count {
+    ArenaSink& sink;
+    std::size_t* errors;
+    ~Count() { if (errors) *errors = sink.errors.size(); }
+  } count{sink, errors};
   TreeBuilderOptions options;
   options.scripting_enabled = scripting;
   if (!context) {
@@ -131,15 +139,24 @@ TEST(TreeConstruction, Html5libSuite) {
   }
   std::sort(files.begin(), files.end());
   auto known = expected_failures();
-  int run = 0, passed = 0;
+  int run = 0, passed = 0, agreeing_errors = 0;
   std::set<std::string> ran;
+  // Cases whose listed errors fall short: a missing doctype goes unlisted in one, and one end tag
+  // in table voodoo is listed once where the rules give two errors.
+  static const std::set<std::string> kMoreErrorsThanListed = {"webkit02.dat:49", "tests1.dat:111"};
   for (const fs::path& file : files) {
     for (const TreeCase& tc : read_cases(file)) {
       if (tc.script_on) continue;
       ++run;
       std::string id = tc.file + ":" + std::to_string(tc.index);
       ran.insert(id);
-      std::string got = parse_to_dump(tc.data, tc.fragment_context);
+      std::size_t errors = 0;
+      std::string got = parse_to_dump(tc.data, tc.fragment_context, false, &errors);
+      // The files list every parse error; the builder leaves some out (the open elements at the end
+      // of input, for one), so it may report fewer, never more, and as many as it does today.
+      agreeing_errors += errors == tc.errors;
+      EXPECT_TRUE(errors <= tc.errors || known.count(id) || kMoreErrorsThanListed.count(id))
+          << id << ": " << errors << " parse errors, the file lists " << tc.errors << "\n" << tc.data;
       if (got == tc.expected) {
         ++passed;
         EXPECT_FALSE(known.count(id)) << id << " passes but is listed as an expected failure";
@@ -153,9 +170,36 @@ TEST(TreeConstruction, Html5libSuite) {
   for (const auto& [id, reason] : known) {
     EXPECT_TRUE(ran.count(id)) << id << " is listed (" << reason << ") but no such case runs";
   }
-  std::cout << "[ tree-construction ] " << passed << " of " << run << " cases pass\n";
+  std::cout << "[ tree-construction ] " << passed << " of " << run << " cases pass, " << agreeing_errors
+            << " with as many parse errors as listed\n";
   EXPECT_EQ(run, 1784);
   EXPECT_GE(passed * 100, run * 99);
+  EXPECT_GE(agreeing_errors, 937) << "cases whose parse error count matches the file";
+}
+
+// Only the html doctype without public identifier (and with no or the legacy system one) conforms;
+// the doctype decides the quirks mode.
+TEST(TreeConstruction, DoctypeConformanceAndQuirks) {
+  const struct {
+    const char* input;
+    std::size_t errors;
+    QuirksMode quirks;
+  } cases[] = {
+      {"<!DOCTYPE html>x", 0, QuirksMode::NoQuirks},
+      {"<!DOCTYPE html SYSTEM \"about:legacy-compat\">x", 0, QuirksMode::NoQuirks},
+      {"<!DOCTYPE foo>x", 1, QuirksMode::Quirks},
+      {"<!DOCTYPE html PUBLIC \"p\">x", 1, QuirksMode::NoQuirks},
+      {"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">x", 1, QuirksMode::Quirks},
+      {"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
+       "\"http://www.w3.org/TR/html4/loose.dtd\">x", 1, QuirksMode::LimitedQuirks},
+      {"<!DOCTYPE html PUBLIC \"-//w3c//dtd xhtml 1.0 transitional//en\">x", 1, QuirksMode::LimitedQuirks},
+      {"x", 1, QuirksMode::Quirks}};
+  for (const auto& c : cases) {
+    ArenaSink sink;
+    parse_document(c.input, sink);
+    EXPECT_EQ(sink.errors.size(), c.errors) << c.input;
+    EXPECT_EQ(sink.quirks, c.quirks) << c.input;
+  }
 }
 
 // The few cases written for scripting on: <noscript> content is raw text then.

@@ -8,7 +8,7 @@
 
 #include "inline/parse.h"
 #include "inline/code.h"
-#include "tests/cpp/support/inline_test_util.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
@@ -41,6 +41,7 @@ TEST(InlineCases, BreaksEscapesAndScripts) {
       {"^a\xC2\xA0" "b^", "\"^a\xC2\xA0" "b^\""},
       {"^2^{.o}", R"~(superscript{.o}"2")~"},
       {"[^2]", R"~("[^2]")~"},
+      {"![^1]", R"~("!" footnote_ref"1")~"},
       {"![^2]", R"~("![^2]")~"},
       {"[^a[b]", R"~("[^a[b]")~"},
   });
@@ -135,6 +136,8 @@ TEST(InlineCases, EmphasisAndAttributeBlocks) {
       // Punctuation outside ASCII flanks as ASCII punctuation does: neither run can pair.
       {"x*\xC2\xAB" "a\xC2\xBB*y", "\"x*\xC2\xAB" "a\xC2\xBB*y\""},
       {"*a **b*", R"~("*a *" emph["b"])~"},  // the nearest opener wins
+      // A quoted value past 64 bytes takes the general path of the group scanner.
+      {"**a**{k='" + std::string(80, 'x') + "'}", R"~(strong{k=)~" + std::string(80, 'x') + R"~(}["a"])~"},
   });
 }
 
@@ -184,6 +187,7 @@ TEST(InlineCases, AngleConstructs) {
   Parser parse;
   expect_cases(parse, {
       {"<!--->", R"~(html_inline"<!--->")~"},
+      {"<a@b.c>x", R"~(autolink(mailto:a@b.c email)"a@b.c" "x")~"},
       {"</span >", R"~(html_inline"</span >")~"},
       {"</span\n>", "html_inline\"</span\n>\""},
       {"</span", R"~("</span")~"},

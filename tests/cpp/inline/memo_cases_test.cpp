@@ -13,7 +13,7 @@
 #include "inline/autolink.h"
 #include "inline/code.h"
 #include "inline/link.h"
-#include "tests/cpp/support/inline_test_util.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "inline/parse.h"
-#include "tests/cpp/support/inline_test_util.h"
+#include "tests/cpp/support/helpers.h"
 #include "render/render.h"
 
 namespace vedavi {
@@ -16,12 +16,7 @@ namespace {
 
 using test::Parser;
 
-std::string repeat(std::string_view unit, std::size_t n) {
-  std::string out;
-  out.reserve(unit.size() * n);
-  for (std::size_t i = 0; i < n; ++i) out += unit;
-  return out;
-}
+using vedavi::test::repeat;
 
 std::size_t count_kind(const Inlines& list, InlineKind kind) {
   std::size_t n = 0;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "inline/parse.h"
-#include "tests/cpp/support/inline_test_util.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
@@ -21,25 +21,6 @@ struct Case {
 
 void expect_cases(const Parser& parse, const std::vector<Case>& cases) {
   for (const Case& c : cases) EXPECT_EQ(parse(c.input), c.expected) << "input: " << c.input;
-}
-
-TEST(InlineScan, LineBreaksEscapesAndEntities) {
-  Parser parse;
-  expect_cases(parse, {
-      {"a  \nb", R"~("a" SB "b")~"},
-      {"a\\\nb", R"~("a" HB "b")~"},
-      {"a\t\nb", "\"a\t\" SB \"b\""},
-      {"\nb", R"~(SB "b")~"},
-      {"\\&amp;", R"~("&amp;")~"},
-      {"&amp;", R"~("&")~"},
-      {"&#65;&copy;", R"~("A©")~"},
-      {"\\*a\\*", R"~("*a*")~"},
-      {"\\a\\", R"~("\a\")~"},
-      {"a\\\\\nb", R"~("a\" SB "b")~"},  // an escaped backslash is text, the break stays soft
-      {"a\\\\\\\nb", R"~("a\" HB "b")~"},
-      {"", R"~("")~"},
-      {"plain text, with (punctuation)!", R"~("plain text, with (punctuation)!")~"},
-  });
 }
 
 TEST(InlineScan, LiteralPrivateUseCharacterSurvives) {
@@ -57,80 +38,6 @@ TEST(InlineScan, EmptyTextWithDefinitions) {
   Parser parse;
   parse.links["x"] = LinkRef{"u", {}, {}};
   EXPECT_EQ(parse(""), "");
-}
-
-TEST(InlineScan, Math) {
-  Parser on;
-  on.options.math = MathMode::On;
-  expect_cases(on, {{"\\(x\\)", R"~("\(x\)")~"}, {"\\[x\\]", R"~("\[x\]")~"}, {"$x$", R"~("$x$")~"}});
-  Parser brackets;
-  expect_cases(brackets, {
-      {"\\(x\\)", R"~(math_inline"x")~"},
-      {"\\[x\\]", R"~(math_inlineD"x")~"},
-      {"$$ x $$", R"~(math_inlineD"x")~"},
-      {"$x$", R"~("$x$")~"},
-      {"\\(x", R"~("(x")~"},
-      {"\\(x\\){.a}", R"~(math_inline{.a}"x")~"},
-  });
-  Parser dollars;
-  dollars.options.math = MathMode::Dollars;
-  expect_cases(dollars, {
-      {"$x$", R"~(math_inline"x")~"},
-      {"$ x$", R"~("$ x$")~"},
-      {"$x $", R"~("$x $")~"},
-      {"$5 and $6", R"~("$5 and $6")~"},
-      {"$a$5 $b$", R"~(math_inline"a$5 $b")~"},
-      {"$a$$ b $c$", R"~("$a$$ b $c$")~"},
-      {"$$x$$ and $y$", R"~(math_inlineD"x" " and " math_inline"y")~"},
-  });
-}
-
-TEST(InlineScan, CodeSpans) {
-  Parser parse;
-  expect_cases(parse, {
-      {"``a``", R"~(code"a")~"},
-      {"`a``b`", R"~(code"a``b")~"},
-      {"`` ` ``", R"~(code"`")~"},
-      {"`  `", R"~(code"  ")~"},
-      {"` a`", R"~(code" a")~"},
-      {"`a\tb`", R"~(code"a b")~"},
-      {"`a\nb`", R"~(code"a b")~"},
-      {"```a``", R"~("```a``")~"},
-      {"`\\*`", R"~(code"\*")~"},
-      {"`&amp;`", R"~(code"&amp;")~"},
-      {"`x`{=html}", R"~(raw_inline(html)"x")~"},
-      {"`x`{.a}{#b}", R"~(code{#b .a}"x")~"},
-      {"`x`{:}", R"~(code"x")~"},
-      {"`x`{}", R"~(code"x" "{}")~"},
-      {"`x`{=a b}", R"~(code"x" "{=a b}")~"},
-      {"a ``` b", R"~("a ``` b")~"},
-  });
-}
-
-TEST(InlineScan, ScriptsNotesAndFootnoteReferences) {
-  Parser parse;
-  parse.footnotes = {"1", "a"};
-  expect_cases(parse, {
-      {"a^2^", R"~("a" superscript"2")~"},
-      {"2^10^", R"~("2" superscript"10")~"},
-      {"a^", R"~("a^")~"},
-      {"^^", R"~("^^")~"},
-      {"^a b^", R"~("^a b^")~"},
-      {"^a\\ b^", R"~(superscript"a\ b")~"},
-      {"~a~", R"~(subscript"a")~"},
-      {"~a~~b~", R"~(subscript"a~~b")~"},
-      {"~~x~~", R"~(strike["x"])~"},
-      {"^2^{ref=page}", R"~(superscript{ref=page}"2")~"},
-      {"x ^[note]", R"~("x " note["note"])~"},
-      {"^[a *b*]", R"~(note["a " emph["b"]])~"},
-      {"[^1]", R"~(footnote_ref"1")~"},
-      {"![^1]", R"~("!" footnote_ref"1")~"},
-      {"[^ 1]", R"~("[^ 1]")~"},
-      {"[^1 2]", R"~("[^1 2]")~"},
-      {"[^]", R"~("[^]")~"},
-      {"[^A]", R"~("[^A]")~"},
-      {"[^1]{.x}", R"~(footnote_ref"1" "{.x}")~"},
-  });
 }
 
 TEST(InlineScan, TemplateTokens) {

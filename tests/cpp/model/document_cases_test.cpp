@@ -64,17 +64,21 @@ TEST(DocumentDiagnostics, UnclosedBlocksPointAtTheirOpeningLine) {
   }
 }
 
-// Labels that normalise alike name one definition: the first in source order.
+// Labels that normalise alike name one definition: the first in source order. A label of the
+// longest length (999 characters of four bytes) still defines and links.
 TEST(DocumentLinkDefinitions, FirstOfEqualLabelsWins) {
   struct Case {
-    const char* source;
+    std::string source;
     const char* url;
   };
+  std::string longest;
+  for (int i = 0; i < 999; ++i) longest += "\xF0\x9F\x98\x80";
   const std::vector<Case> cases = {
       {"[Foo  Bar]: /first\n[foo bar]: /second\n\n[FOO\tBAR]\n", "/first"},
       {"[a]: /one\n\n[A]\n\n[a]: /two\n", "/one"},
       {"[Foo\nBar]: /split\n[foo bar]: /second\n\n[foo bar]\n", "/split"},
       {"[\u0130]: /dot\n\n[i\u0307]\n", "/dot"},
+      {"[" + longest + "]: /longest\n\n[" + longest + "]\n", "/longest"},
   };
   for (const Case& c : cases) {
     const Document doc = parse(c.source, options_with_frontmatter());

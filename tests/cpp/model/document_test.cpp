@@ -72,6 +72,7 @@ TEST(DocumentTree, CopiesAcrossTheWalkDepthAreExact) {
     Blocks blocks = deep_blocks(depth);
     // A wide sibling at the top: more paragraphs beside the chain, each with nested inlines.
     for (int i = 0; i < 3; ++i) blocks.push_back(Block::Paragraph{{}, deep_inlines(depth)});
+    blocks.push_back(Block::Figure{{}, deep_inlines(depth), Inline::Image{"u", std::nullopt, {}, deep_inlines(2)}});
     Inlines inlines = deep_inlines(depth);
     inlines.push_back(text("tail"));
     Blocks block_copy = blocks;

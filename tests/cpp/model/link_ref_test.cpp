@@ -1,4 +1,5 @@
 #include "model/link_ref.h"
+#include "tests/cpp/support/helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,7 @@
 namespace vedavi {
 namespace {
 
-std::string repeat(std::string_view piece, std::size_t n) {
-  std::string out;
-  for (std::size_t i = 0; i < n; ++i) out += piece;
-  return out;
-}
+using vedavi::test::repeat;
 
 TEST(LinkLabel, Scan) {
   auto label = attrs::scan_link_label("[a\\]b] rest");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "block/parse.h"
 #include "build.h"
 
 namespace vedavi {
@@ -9,87 +10,74 @@ namespace {
 
 using namespace test;
 
-std::vector<Anchor> anchors_of(const Blocks& blocks) {
+// The anchors of md source as the binding lists them: the document's blocks, then the footnotes'.
+std::vector<Anchor> anchors_of(std::string_view md, bool jinja) {
+  Options options;
+  options.math = MathMode::Brackets;
+  options.bare_autolinks = true;
+  options.frontmatter = true;
+  options.max_block_depth = 128;
+  options.max_link_paren_depth = 32;
+  if (jinja) options.templates.push_back(TemplateDelimiter{"jinja", "{{", "}}", TemplateMarkers{"#", "^", "/"}});
+  const Document doc = parse(md, options);
   std::vector<Anchor> out;
-  for (const Block& block : blocks) anchor_block(block, out);
+  for (const Block& block : doc.blocks) anchor_block(block, out);
+  for (const Footnote& footnote : doc.footnotes)
+    for (const Block& block : footnote.blocks) anchor_block(block, out);
   return out;
 }
 
 struct AnchorCase {
   const char* name;
-  Blocks blocks;
+  std::string_view md;
+  bool jinja;
   std::vector<Anchor> expected;
 };
 
-std::vector<AnchorCase> anchor_cases() {
-  std::vector<AnchorCase> cases;
-  cases.push_back({"paragraph without text", bls({para(ins({}), id_attr("p"))}), {{"p", "block", ""}}});
-  cases.push_back({"heading text flattened",
-                   bls({Block::Heading{id_attr("h"),
-                                       ins({text("A "), emph(ins({text("b")})), text(" "),
-                                            Inline::Code{{}, "c"}}),
-                                       1}}),
-                   {{"h", "block", "A b c"}}});
-  cases.push_back({"quote gives none, its paragraph does",
-                   bls({quote(bls({para(ins({text("q")}), id_attr("p"))}), id_attr("q"))}),
-                   {{"p", "block", "q"}}});
-  cases.push_back({"heading before its span",
-                   bls({Block::Heading{id_attr("h"),
-                                       ins({text("x "), span(ins({text(" in ")}), id_attr("s"))}),
-                                       2}}),
-                   {{"h", "block", "x in"}, {"s", "text", "in"}}});
-  {
-    Block::Table t;
-    t.attr = id_attr("t");
-    t.rows.push_back(TableRow{{}, {TableCell{{}, ins({span(ins({text("c")}), id_attr("c"))}), Align::None}}});
-    cases.push_back({"table without caption", bls({t}), {{"t", "caption", ""}, {"c", "text", "c"}}});
-  }
-  cases.push_back({"breaks collapse and ends trim",
-                   bls({para(ins({text("  a"), soft(), text("b\t\u3000 ")}), id_attr("p"))}),
-                   {{"p", "block", "a b"}}});
-  {
-    TemplateToken token;
-    token.body = " body ";
-    token.source = "{{ body }}";
-    cases.push_back({"what each inline contributes",
-                     bls({para(ins({text("x"), fnref("f"), Inline::MathInline{{}, "e^x", false},
-                                    Inline::HtmlInline{"<b>"}, Inline(token)}),
-                               id_attr("p"))}),
-                     {{"p", "block", "xe^x body"}}});
-  }
-  cases.push_back({"ids on other inlines give nothing",
-                   bls({para(ins({emph(ins({span(ins({text("s")}), id_attr("s"))}), id_attr("e")),
-                                  Inline::Code{id_attr("c"), "x"}}))}),
-                   {{"s", "text", "s"}}});
-  cases.push_back({"panel title and div",
-                   bls({Block::Div{id_attr("d"), bls({Block::PanelTitle{id_attr("t"), ins({text("T")})}})}}),
-                   {{"t", "text", "T"}}});
-  {
-    Block::List list{{}, {}, 1, false, true};
-    list.items.push_back(ListItem{id_attr("i"), bls({para(ins({text("a")}), id_attr("a"))}), {}});
-    list.items.push_back(ListItem{{}, bls({para(ins({text("b")}), id_attr("b"))}), {}});
-    cases.push_back({"list items in order, item ids give nothing", bls({list}),
-                     {{"a", "block", "a"}, {"b", "block", "b"}}});
-  }
-  {
-    Block::DefinitionList dl;
-    dl.items.push_back(DefinitionItem{
-        {DefinitionTerm{id_attr("t1"), ins({text("one")})}, DefinitionTerm{id_attr("t2"), ins({text("two")})}},
-        {ins({span(ins({text("d")}), id_attr("d"))})}});
-    cases.push_back({"definition terms then definitions", bls({dl}),
-                     {{"t1", "text", "one"}, {"t2", "text", "two"}, {"d", "text", "d"}}});
-  }
-  {
-    Inline image = Inline::Image{"u", std::nullopt, {}, ins({span(ins({text("alt")}), id_attr("s"))})};
-    cases.push_back({"figure caption then image alt",
-                     bls({Block::Figure{id_attr("f"), ins({text("Cap")}), image}}),
-                     {{"f", "caption", "Cap"}, {"s", "text", "alt"}}});
-  }
-  return cases;
-}
-
-TEST(Anchors, EdgeCases) {
-  for (const AnchorCase& c : anchor_cases()) EXPECT_EQ(anchors_of(c.blocks), c.expected) << c.name;
+TEST(Anchors, InDocumentOrder) {
+  const AnchorCase cases[] = {
+    {"no ids", "just text\n", false,
+     {}},
+    {"heading without text", "# {#h}\n", false,
+     {{"h", "block", ""}}},
+    {"heading text flattened", "# A *b* `c` {#h}\n", false,
+     {{"h", "block", "A b c"}}},
+    {"quote gives none, its paragraph does", "> q\n> {: #p}\n", false,
+     {{"p", "block", "q"}}},
+    {"heading before the span inside it", "# x [in]{#s} {#h}\n", false,
+     {{"h", "block", "x in"}, {"s", "text", "in"}}},
+    {"table without caption", "| a |\n|---|\n| 1 |\n{: #t}\n", false,
+     {{"t", "caption", ""}}},
+    {"table caption, then cells", "| a |\n|---|\n| [c]{#c} |\n: Cap *x* {#t}\n", false,
+     {{"t", "caption", "Cap x"}, {"c", "text", "c"}}},
+    {"line break collapses", "a\nb\n{: #p}\n", false,
+     {{"p", "block", "a b"}}},
+    {"Unicode blanks collapse and trim", "\xC2\xA0" "a\xE2\x80\x83" "b\xE3\x80\x80\n{: #u}\n", false,
+     {{"u", "block", "a b"}}},
+    {"footnote reference gives nothing, math its TeX", "# x[^f] \\(t^2\\) y {#h}\n\n[^f]: z\n", false,
+     {{"h", "block", "x t^2 y"}}},
+    {"footnote anchors after the whole document", "# m {#m}\n\na[^f]\n\n[^f]: in\n    {: #fp}\n\n# z {#z}\n", false,
+     {{"m", "block", "m"}, {"z", "block", "z"}, {"fp", "block", "in"}}},
+    {"spans inside links, emphasis and notes", "[l [s]{#s}](u) *[e]{#e}* ^[[n]{#n}]\n", false,
+     {{"s", "text", "s"}, {"e", "text", "e"}, {"n", "text", "n"}}},
+    {"image alt is walked (no implicit figures here)", "![Cap [s]{#s}](u){#f}\n", false,
+     {{"s", "text", "s"}}},
+    {"ids on code and superscript give nothing", "`c`{#c} ^s^{#s}\n", false,
+     {}},
+    {"panel title", "::: {.callout-note #pn}\n## Title {#tt}\nbody\n:::\n", false,
+     {{"tt", "text", "Title"}}},
+    {"list items give nothing, their paragraphs do", "- a\n  {: #a}\n- b\n", false,
+     {{"a", "block", "a"}}},
+    {"definition terms, then definitions", "Term [x]{#s} {#t}\n: def [d]{#d}\n", false,
+     {{"t", "text", "Term x"}, {"s", "text", "x"}, {"d", "text", "d"}}},
+    {"math, code and divs give nothing", "::: {#dv}\n\\[\ny\n\\]\n{: #m}\n\n```{#c}\nx\n```\n:::\n", false,
+     {}},
+    {"what raw html, templates and math contribute", "x <b> {{ body }} \\(e^x\\)\n{: #p}\n", true,
+     {{"p", "block", "x body e^x"}}},
+    {"templates reach the heading text", "# {{ v }} {#h}\n", true,
+     {{"h", "block", "v"}}},
+  };
+  for (const AnchorCase& c : cases) EXPECT_EQ(anchors_of(c.md, c.jinja), c.expected) << c.name;
 }
 
 TEST(Anchors, TextAndPushAnchor) {

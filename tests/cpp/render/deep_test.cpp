@@ -5,6 +5,7 @@
 #include "build.h"
 #include "render/render.h"
 #include "render/renderer.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
@@ -25,12 +26,7 @@ Inlines nested_inlines(bool with_ids) {
   return inner;
 }
 
-std::string repeat(std::string_view s, std::size_t n) {
-  std::string out;
-  out.reserve(s.size() * n);
-  for (std::size_t i = 0; i < n; ++i) out += s;
-  return out;
-}
+using vedavi::test::repeat;
 
 TEST(DeepTrees, InlineNestingRendersWithoutRecursion) {
   const Inlines inlines = nested_inlines(false);
