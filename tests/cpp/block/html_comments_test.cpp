@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "block/parse.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::block {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "block/parse.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::block {
 namespace {

@@ -80,22 +80,6 @@ TEST(BlockSpans, CaptionedTableIdAgreesWithTheDocument) {
   EXPECT_EQ(q.trace.spans[0].facts().id, "t");
 }
 
-std::vector<SyntaxRecord> syntax_of(const Trace& t) {
-  std::vector<SyntaxRecord> out;
-  for (const auto& e : t.records)
-    if (auto* s = std::get_if<SyntaxRecord>(&e)) out.push_back(*s);
-  return out;
-}
-
-std::string syntax_dump(std::string_view src) {
-  Parsed p = parse_source(src, default_options(), 3);
-  std::string out;
-  for (const auto& s : syntax_of(p.trace))
-    out += std::to_string(s.line) + ":" + std::to_string(s.start) + "-" + std::to_string(s.end) +
-           " " + std::string(scope_name(s.scope)) + "\n";
-  return out;
-}
-
 TEST(ModeThree, ContentOffsets) {
   struct Case {
     std::string_view src;

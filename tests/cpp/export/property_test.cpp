@@ -10,7 +10,7 @@
 #include "export_util.h"
 #include "fast5ever/parse.h"
 #include "render/renderer.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::exporter::test {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "highlight/highlight.h"
 #include "highlight/ranges.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::highlight {
 namespace {
@@ -71,11 +72,7 @@ TEST(Highlight, PrefixIsCopiedAsGiven) {
   EXPECT_EQ(highlight_md("*a*", "<x>"), "<span class=\"<x>markup-italic\">*a*</span>");
 }
 
-std::string repeat(std::string_view unit, std::size_t n) {
-  std::string out;
-  for (std::size_t i = 0; i < n; ++i) out += unit;
-  return out;
-}
+using vedavi::test::repeat;
 
 // The text of the output with every tag removed, entities read back; false when the spans are
 // not balanced.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/cpp/support/inline_test_util.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {

@@ -19,15 +19,6 @@ namespace {
 
 using test::Parser;
 
-struct Case {
-  std::string_view input;
-  std::string_view expected;
-};
-
-void expect_cases(const Parser& parse, const std::vector<Case>& cases) {
-  for (const Case& c : cases) EXPECT_EQ(parse(c.input), c.expected) << "input: " << c.input;
-}
-
 TEST(InlineCoalesce, MergesTextAndFlattensStrong) {
   auto text = [](std::string s) { return Inline(Inline::Text{std::move(s)}); };
   auto strong = [](Inlines kids, Attr a = {}) { return Inline(Inline::Strong{std::move(a), std::move(kids)}); };

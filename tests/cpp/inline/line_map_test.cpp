@@ -7,7 +7,7 @@
 #include "base/internal_error.h"
 #include "block/parse.h"
 #include "inline/line_map.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::inl {
 namespace {

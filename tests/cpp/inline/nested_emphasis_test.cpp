@@ -5,19 +5,14 @@
 
 #include <string>
 
-#include "tests/cpp/support/inline_test_util.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
 
 constexpr std::size_t kDepth = 100000;
 
-std::string repeat(std::string_view unit, std::size_t n) {
-  std::string out;
-  out.reserve(unit.size() * n);
-  for (std::size_t i = 0; i < n; ++i) out += unit;
-  return out;
-}
+using vedavi::test::repeat;
 
 // Whether `x` is a strong holding exactly one text equal to `text` (no huge failure output).
 bool is_strong_of_text(const Inline& x, std::string_view text) {

@@ -6,7 +6,7 @@
 
 #include "inline/spans.h"
 #include "render/render.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 #include "text/utf8.h"
 
 namespace vedavi::inl {
@@ -163,11 +163,7 @@ TEST(InlineNodes, AltTextIsThePlainTextOfTheBracketText) {
   EXPECT_GT(nested, 100u);
 }
 
-std::string repeat(std::string_view unit, std::size_t n) {
-  std::string out;
-  for (std::size_t i = 0; i < n; ++i) out += unit;
-  return out;
-}
+using vedavi::test::repeat;
 
 TEST(InlineNodesPathological, NestedImagesReadTheirAltTextOnce) {
   const std::size_t depth = 30000;

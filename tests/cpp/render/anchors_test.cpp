@@ -4,6 +4,7 @@
 
 #include "block/parse.h"
 #include "build.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
@@ -18,7 +19,7 @@ std::vector<Anchor> anchors_of(std::string_view md, bool jinja) {
   options.frontmatter = true;
   options.max_block_depth = 128;
   options.max_link_paren_depth = 32;
-  if (jinja) options.templates.push_back(TemplateDelimiter{"jinja", "{{", "}}", TemplateMarkers{"#", "^", "/"}});
+  if (jinja) options.templates.push_back(test::jinja_delimiter());
   const Document doc = parse(md, options);
   std::vector<Anchor> out;
   for (const Block& block : doc.blocks) anchor_block(block, out);

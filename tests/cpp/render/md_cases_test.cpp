@@ -8,6 +8,7 @@
 
 #include "block/parse.h"
 #include "render/renderer.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
@@ -30,7 +31,7 @@ Options options_for(unsigned flags) {
   o.implicit_figures = flags & kFigures;
   o.max_block_depth = flags & kBlockDepth0 ? 0 : flags & kBlockDepth1 ? 1 : 128;
   o.max_link_paren_depth = flags & kParenDepth0 ? 0 : 32;
-  if (flags & kJinja) o.templates.push_back(TemplateDelimiter{"jinja", "{{", "}}", TemplateMarkers{"#", "^", "/"}});
+  if (flags & kJinja) o.templates.push_back(test::jinja_delimiter());
   return o;
 }
 

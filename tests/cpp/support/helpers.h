@@ -13,6 +13,16 @@
 
 namespace vedavi::test {
 
+// The jinja-like template syntax the md tests configure: "{{ }}" with section markers.
+inline TemplateDelimiter jinja_delimiter() {
+  TemplateDelimiter d;
+  d.syntax = "jinja";
+  d.open = "{{";
+  d.close = "}}";
+  d.markers = TemplateMarkers{"#", "^", "/"};
+  return d;
+}
+
 // `piece` n times: the inputs at which quadratic time would show.
 inline std::string repeat(std::string_view piece, std::size_t n) {
   std::string out;

@@ -17,7 +17,7 @@
 #include "resolve/heading_nums.h"
 #include "resolve/raw_payload.h"
 #include "resolve/resolve.h"
-#include "tests/cpp/support/block_dump.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {

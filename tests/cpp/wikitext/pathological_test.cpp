@@ -1,18 +1,14 @@
 // Adversarial wikitext at sizes where quadratic time or per-level recursion would show: many
 // unclosed openers, very deep nesting, and footnotes inside many spans.
 #include "wikitext_test_util.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::wikitext::test {
 namespace {
 
 constexpr std::size_t kUnits = 50'000;
 
-std::string repeat(std::string_view unit, std::size_t count) {
-  std::string out;
-  out.reserve(unit.size() * count);
-  for (std::size_t i = 0; i < count; ++i) out += unit;
-  return out;
-}
+using vedavi::test::repeat;
 
 std::size_t count(std::string_view haystack, std::string_view needle) {
   std::size_t found = 0;
