@@ -88,8 +88,7 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
   }
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
   const NodeId* current = frame.next - 1;
-  const auto& siblings = dom_.walk_children(frame.node);
-  context.after_break = current != siblings.begin() && dom_.is_tag(*(current - 1), "br");
+  context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");
   return context;
 }
 

@@ -48,6 +48,7 @@ class DomRenderer {
   };
   struct Frame {
     NodeId node;
+    const NodeId* begin;  // the first child walked, not always the node's first child
     const NodeId* next;
     const NodeId* end;
     Walk walk;
