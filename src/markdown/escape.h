@@ -14,6 +14,7 @@ struct TextContext {
   bool before_link = false;  // a link or bracketed span follows the text directly
   bool after_break = false;  // a br stands directly before the text
   bool ends_parent = false;  // nothing but white space or a comment follows before the run ends
+  bool closes_bracket = false;  // an element may end with a bare "]": nothing that reads on follows
 };
 
 // Whether superscript or subscript text can stand as it is between its marks: the reader takes

@@ -59,6 +59,16 @@ bool writes_brackets(const Dom& dom, NodeId node) {
   return dom.is_tag(node, "a") && dom.attr(node, "href") && !dom.has_class(node, "footnote-backref");
 }
 
+// Whether a bare "]" may end the element before `frame.next`: what follows must not read on as
+// a link target, a reference label, attributes or a definition.
+bool closes_bracket(const Dom& dom, const NodeId* next, const NodeId* end) {
+  if (next == end) return true;
+  const auto* text = std::get_if<Text>(&dom.node(*next).data);
+  if (text == nullptr) return false;
+  return text->text.empty() ||
+         std::string_view("([{:").find(text->text.front()) == std::string_view::npos;
+}
+
 }  // namespace
 
 // What a text child needs to know of its neighbours: whether a br stands before it (its leading
@@ -72,11 +82,13 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
                           std::holds_alternative<fast5ever::dom::Comment>(dom_.node(*after).data);
     return context;
   }
-  if (!std::holds_alternative<Text>(dom_.node(child).data)) return context;
+  if (!std::holds_alternative<Text>(dom_.node(child).data)) {
+    context.closes_bracket = closes_bracket(dom_, frame.next, frame.end);
+    return context;
+  }
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
   const NodeId* current = frame.next - 1;
-  const auto& siblings = dom_.walk_children(frame.node);
-  context.after_break = current != siblings.begin() && dom_.is_tag(*(current - 1), "br");
+  context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");
   return context;
 }
 
@@ -96,7 +108,7 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
         out() += "\\\n";
       }
     } else {
-      inline_element(node, element->name.local);
+      inline_element(node, element->name.local, context);
     }
   } else {
     html(node);  // comments, doctypes, processing instructions
@@ -114,7 +126,8 @@ void DomRenderer::text(std::string_view text, TextContext context) {
   escape_markdown(text, context, out());
 }
 
-void DomRenderer::inline_element(NodeId node, std::string_view tag) {
+void DomRenderer::inline_element(NodeId node, std::string_view tag,
+                                 const TextContext& context) {
   if (tag == "em" || tag == "strong" || tag == "del" || tag == "mark") {
     const std::string_view marker = tag == "em" ? "*" : tag == "strong" ? "**" : tag == "del" ? "~~" : "==";
     // Right after a run of the same character the marker would join that run, and inside
@@ -129,7 +142,7 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag) {
     out() += marker;
     push_children(node, Walk::Inlines, Close::Delimited);
   } else if (tag == "a") {
-    link(node);
+    link(node, context);
   } else if (tag == "sup") {
     if (const auto label = footnote_label(dom_, node)) {
       out() += "[^";
@@ -150,6 +163,10 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag) {
     math_span(node, "\\[", "\\]", "display");  // display math inside a paragraph or heading
   } else if (tag == "span" && dom_.element(node)->attrs.empty()) {
     html_with_md_content(node);  // "[t]" alone reads back as text
+  } else if (tag == "span" && xref(node, context)) {
+    return;
+  } else if (tag == "span" && dom_.attr(node, "data-refs")) {
+    html_with_md_content(node);  // "[...]{data-refs=...}" reads back as text
   } else if (tag == "span") {
     out() += '[';
     push_children(node, Walk::Inlines, Close::Span);
@@ -215,13 +232,13 @@ bool DomRenderer::autolink(NodeId node) {
   return true;
 }
 
-void DomRenderer::link(NodeId node) {
+void DomRenderer::link(NodeId node, const TextContext& context) {
   if (dom_.has_class(node, "footnote-backref")) return;  // the renderer rebuilds back-links
   if (!dom_.attr(node, "href")) {
     html_with_md_content(node);
     return;
   }
-  if (autolink(node)) return;
+  if (autolink(node) || xref(node, context)) return;
   out() += '[';
   push_children(node, Walk::Inlines, Close::Link);
 }

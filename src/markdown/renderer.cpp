@@ -80,7 +80,7 @@ bool DomRenderer::at_content_line_start() {
 // ---- the driver ----
 
 void DomRenderer::push(NodeId node, const NodeId* begin, const NodeId* end, Walk walk, Close close) {
-  frames_.push_back(Frame{node, begin, end, walk, close});
+  frames_.push_back(Frame{node, begin, begin, end, walk, close});
 }
 
 void DomRenderer::push_children(NodeId node, Walk walk, Close close) {

@@ -48,6 +48,7 @@ class DomRenderer {
   };
   struct Frame {
     NodeId node;
+    const NodeId* begin;  // the first child walked, not always the node's first child
     const NodeId* next;
     const NodeId* end;
     Walk walk;
@@ -95,9 +96,10 @@ class DomRenderer {
 
   // Inlines (inlines.cpp).
   void inline_node(NodeId node, TextContext context = {});
-  void inline_element(NodeId node, std::string_view tag);
+  void inline_element(NodeId node, std::string_view tag, const TextContext& context);
+  bool xref(NodeId node, const TextContext& context);
   void text(std::string_view text, TextContext context);
-  void link(NodeId node);
+  void link(NodeId node, const TextContext& context);
   void close_link(NodeId node);
   void target_and_title(std::string_view url, std::optional<std::string_view> title);
   void text_delimited(NodeId node, char mark);

@@ -72,6 +72,21 @@ TEST(Inlines, ElementsAndTargets) {
   });
 }
 
+// Cross-references take the reader's bracket forms; where the brackets would not read back, the
+// link keeps its md link form and a group its HTML tags.
+TEST(Inlines, CrossReferences) {
+  expect_cases({
+      {"<p><a href=\"#fig-1\" data-ref=\"\"></a></p>", "[@fig-1]\n\n"},
+      {"<p>x <a href=\"#a\" data-ref=\"bare\">see</a>.</p>", "x [see -@a].\n\n"},
+      {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span></p>",
+       "[@a; -@b]\n\n"},
+      {"<p><a href=\"#a\" data-ref=\"\">x;y</a></p>", "[x;y](#a){data-ref=\"\"}\n\n"},
+      {"<p><a href=\"#a\" data-ref=\"page\"></a></p>", "[](#a){data-ref=\"page\"}\n\n"},
+      {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span>(u)</p>",
+       "<span data-refs=\"\">[](#a){data-ref=\"\"}[-@b]</span>(u)\n\n"},
+  });
+}
+
 // Faults of the plain rules, each of which changed the document on the next read.
 TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
   expect_cases({
