@@ -32,4 +32,4 @@ bash tools/run_hardening.sh
 "$venv/bin/python" -m pip install -q --disable-pip-version-check --no-build-isolation \
   -C build-dir=build/wheel-tests -C cmake.define.VEDAVI_FAULT_INJECTION=ON \
   -C cmake.define.VEDAVI_WERROR=ON .
-"$venv/bin/python" -P -m pytest -q tests/python
+"$venv/bin/python" -P -m pytest -q --hypothesis-profile=ci tests/python

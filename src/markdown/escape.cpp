@@ -114,7 +114,8 @@ class TextEscaper {
       case '{':
         return closes_later(i);
       case ':':
-        return at_line_start();
+        // "[^n]:" at a line start would read back as a footnote definition.
+        return at_line_start() || (i == 0 && context_.after_note_ref);
       case '!':
         return i + 1 == text_.size() && context_.before_link;
       case '.':

@@ -15,6 +15,7 @@ struct TextContext {
   bool after_break = false;  // a br stands directly before the text
   bool ends_parent = false;  // nothing but white space or a comment follows before the run ends
   bool closes_bracket = false;  // an element may end with a bare "]": nothing that reads on follows
+  bool after_note_ref = false;  // a footnote reference stands directly before the text
 };
 
 // Whether superscript or subscript text can stand as it is between its marks: the reader takes

@@ -89,6 +89,8 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
   const NodeId* current = frame.next - 1;
   context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");
+  context.after_note_ref = current != frame.begin && dom_.is_tag(*(current - 1), "sup") &&
+                           footnote_label(dom_, *(current - 1)).has_value();
   return context;
 }
 

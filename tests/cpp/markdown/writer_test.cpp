@@ -99,6 +99,7 @@ TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
       {"<p>--</p>", "\\--\n\n"},
       {"<p>a - b</p>", "a - b\n\n"},
       {"<p>!<a href=\"u\">x</a> a!</p>", "\\![x](u) a!\n\n"},
+      {"<p><sup><a href=\"#fn-n\" class=\"footnote-ref\">1</a></sup>: x</p>", "[^n]\\: x\n\n"},
       {"<p>[x]</p>", "&#91;x\\]\n\n"},
       {"<p><sup>a b</sup><sub></sub></p>", "<sup>a b</sup><sub></sub>\n\n"},
       {"<p><code>  </code><code></code></p>", "`  `<code></code>\n\n"},
