@@ -45,7 +45,10 @@ def test_reference_counts_unchanged(row):
     for _ in range(20):
         call(row, args)
     gc.collect()
-    assert [sys.getrefcount(obj) for obj in objects] == before
+    # A leaked or stolen reference moves a count by one per call, 20 in all; shared objects (an
+    # interned string, a cached float) may move by one or two through work elsewhere.
+    drift = [sys.getrefcount(obj) - b for obj, b in zip(objects, before)]
+    assert all(abs(d) < 10 for d in drift), drift
 
 
 @pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc")
