@@ -42,6 +42,8 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable
 
+from compare_util import best_of
+
 REPO = Path(__file__).resolve().parent.parent
 DEFAULT_SPEC = REPO.parent / "shared" / "testdata" / "commonmark" / "spec.txt"
 INPUT_BYTES = 1_000_000
@@ -247,16 +249,6 @@ class Result:
     seconds: float | None = None  # best time; None when skipped
     output_bytes: int = 0
     note: str = ""
-
-
-def best_of(runs: int, work: Callable[[], object]) -> float:
-    best = float("inf")
-    for _ in range(runs):
-        gc.collect()
-        start = time.perf_counter()
-        work()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 def time_in_process(runs: int, text: str, convert: Callable[[str], object]) -> Result:

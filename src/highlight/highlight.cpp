@@ -7,21 +7,6 @@
 #include "model/line.h"
 
 namespace vedavi::highlight {
-namespace {
-
-// The options the highlighter reads md with, whoever calls it.
-Options highlight_options() {
-  Options options;
-  options.max_block_depth = 128;
-  options.max_link_paren_depth = 32;
-  options.bare_autolinks = true;
-  options.implicit_figures = false;
-  options.frontmatter = true;
-  options.math = MathMode::Brackets;
-  return options;
-}
-
-}  // namespace
 
 std::string highlight_md(std::string_view src, std::string_view class_prefix) {
   std::string normalized;
@@ -30,7 +15,7 @@ std::string highlight_md(std::string_view src, std::string_view class_prefix) {
     normalized = line::normalize_line_ends(src);
     text = normalized;
   }
-  const Options options = highlight_options();
+  const Options options = fixed_tool_options();
   const block::Parsed parsed = block::parse_source(text, options, 3);
   const inl::LineMap map(text, parsed.trace);
   std::string out;

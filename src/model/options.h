@@ -25,4 +25,18 @@ struct Options {
   friend bool operator==(const Options&, const Options&) = default;
 };
 
+// The options of the members that take none (the highlighter, the block-aware chunkers and the
+// re-wrapper): no templates, depth limits 128 and 32, bare autolinks, no implicit figures,
+// frontmatter, math in brackets.
+inline Options fixed_tool_options() {
+  Options o;
+  o.max_block_depth = 128;
+  o.max_link_paren_depth = 32;
+  o.bare_autolinks = true;
+  o.implicit_figures = false;
+  o.frontmatter = true;
+  o.math = MathMode::Brackets;
+  return o;
+}
+
 }  // namespace vedavi
