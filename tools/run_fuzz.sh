@@ -21,6 +21,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-5}
+# The short run stops after a fixed number of inputs as well, so that with its fixed seed it
+# replays the same search whatever the machine's speed (a time limit alone does not).
+runs=${FUZZ_RUNS:-3000}
+if [ -n "${FUZZ_SECONDS:-}" ]; then runs=${FUZZ_RUNS:--1}; fi
 seed=${FUZZ_SEED:-1}
 workers=${FUZZ_WORKERS:-1}
 out=build/fuzz
@@ -50,7 +54,7 @@ for name in "$@"; do
   printf '%-22s %ss on seeds "%s" ... ' "$name" "$seconds" "$kind"
   # The first folder collects what the fuzzer finds; the seeds are only read.
   if (cd "$out/logs" && "../${name}_fuzz" "../corpus/$name" "../seeds/$kind" \
-      -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=4096 -max_len=16384 "${parallel[@]}" \
+      -max_total_time="$seconds" -runs="$runs" -seed="$seed" -timeout=10 -rss_limit_mb=4096 -max_len=16384 "${parallel[@]}" \
       -artifact_prefix="../crashes/$name-" -print_final_stats=1) >"$log" 2>&1; then
     echo "ok ($(grep -ho 'stat::number_of_executed_units: *[0-9]*' "$log" | awk '{s += $2} END {print s}') runs)"
   else
