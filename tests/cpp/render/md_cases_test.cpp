@@ -36,6 +36,9 @@ Options options_for(unsigned flags) {
 }
 
 const MdCase kCases[] = {
+    {"empty document", "", "", 0},
+    {"breaks and strong", "a *b* **c**\\\nd\ne\n",
+     "<p>a <em>b</em> <strong>c</strong><br />\nd\ne</p>\n", 0},
     {"attribute order", "p\n{: #x .a .b k=v}\n",
      "<p id=\"x\" class=\"a b\" k=\"v\">p</p>\n", 0},
     {"attribute value escaped", "p\n{: k=\"a\\\"<&>\"}\n",
@@ -154,6 +157,30 @@ const MdCase kCases[] = {
      "<h1 ok=\"2\">h</h1>\n", 0},
     {"tight item keeps its paragraph for an id", "- a\n- b\n  {: #p}\n",
      "<ul>\n<li>a</li>\n<li><p id=\"p\">b</p></li>\n</ul>\n", 0},
+    {"code block attributes on pre", "```{#c}\nx\n```\n",
+     "<pre id=\"c\"><code>x\n</code></pre>\n", 0},
+    {"html block: tokens become templates, the rest verbatim", "<div>{{ a }}&amp;</div>\n",
+     "<div><template data-op=\"jinja:value\">a</template>&amp;</div>\n", kJinja},
+    {"inverted and end templates", "{{^n}}\n{{/n}}\n",
+     "<template data-op=\"jinja:inverted\">n</template>\n<template data-op=\"jinja:end\">n</template>\n", kJinja},
+    {"script block without comment or script is verbatim", "```{dot}\na->b\n```\n",
+     "<script type=\"text/dot-block\">\na->b\n</script>\n", 0},
+    {"figure title and attributes", "![A cat](c.png \"T\"){#f}\n",
+     "<figure id=\"f\">\n<img src=\"c.png\" alt=\"\" title=\"T\" />\n<figcaption>A cat</figcaption>\n</figure>\n", kFigures},
+    {"heading, quote and break attributes", "# H {#h}\n\n> q\n{: .c}\n\n---\n{: .x}\n",
+     "<h1 id=\"h\">H</h1>\n<blockquote class=\"c\">\n<p>q</p>\n</blockquote>\n<hr class=\"x\" />\n", 0},
+    {"list item attributes", "- {: #i} a\n",
+     "<ul>\n<li id=\"i\">a</li>\n</ul>\n", 0},
+    {"inline template token", "a {{ v }}\n",
+     "<p>a <template data-op=\"jinja:value\">v</template></p>\n", kJinja},
+    {"inline math keeps one math class", "\\(x\\){.math .a}\n",
+     "<p><span class=\"math a inline\">x</span></p>\n", 0},
+    {"raw inline verbatim", "`a&b`{=tex}\n",
+     "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">a&b</script></p>\n", 0},
+    {"html inline verbatim", "x <a title=\"&\">\n",
+     "<p>x <a title=\"&\"></p>\n", 0},
+    {"image title then attributes", "![\"a\"](u \"t\"){#i}\n",
+     "<p><img src=\"u\" alt=\"&quot;a&quot;\" title=\"t\" id=\"i\" /></p>\n", 0},
 };
 
 TEST(MdToVedavi, ByteExact) {

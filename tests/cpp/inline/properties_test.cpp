@@ -1,0 +1,206 @@
+// Properties over random texts and trees: the remembering searches answer as the plain ones, the
+// fast path as the full scan, results stay coalesced, and in-place coalescing equals a rebuild.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "inline/angle.h"
+#include "inline/attrs.h"
+#include "inline/autolink.h"
+#include "inline/code.h"
+#include "inline/link.h"
+#include "inline/parse.h"
+#include "tests/cpp/support/helpers.h"
+
+namespace vedavi {
+namespace {
+
+using test::Parser;
+
+std::string random_text(std::mt19937& rng, const std::vector<std::string_view>& pieces, int max_len) {
+  std::string text;
+  const int len = static_cast<int>(rng() % max_len);
+  for (int i = 0; i < len; ++i) text += pieces[rng() % pieces.size()];
+  return text;
+}
+
+std::string show(const std::optional<inl::InlineMatch>& m) {
+  if (!m) return "none";
+  std::string out;
+  test::append_show(m->inline_, out);
+  return out + " @" + std::to_string(m->end);
+}
+
+std::string show(const std::optional<inl::TrailingAttr>& a) {
+  if (!a) return "none";
+  std::string out;
+  test::append_attr(a->attr, out);
+  return out + " +" + std::to_string(a->consumed);
+}
+
+template <class Span>
+std::string end_of(const std::optional<Span>& s) {
+  return s ? std::to_string(s->end) : "none";
+}
+
+TEST(InlineProperties, MemoSearchesAgreeWithPlainOnesInAnyOrder) {
+  std::mt19937 rng(4242);
+  const std::vector<std::string_view> pieces = {
+      "<", ">", "<!--", "-->", "span", " ", "a", "=", "\"", "'", "/", ":", "ab:", "x@y.zz", "@",
+      "(", ")", "\\", "`", "``", "```", "{", "}", "{:", "#i", ".c", "k=v", "\n", "www.a.bc",
+      "http://a.bc", ".", ";", "&x;", "\xC2\xA0", "b", "a/b", "_", "-", "MailTo:", "xmpp:", "ftp://",
+      "https://a.b_c", "hx", "w"};
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = random_text(rng, pieces, 24);
+    // Offsets ascending, a random ascending subset, and shuffled.
+    std::vector<std::size_t> all(text.size()), subset;
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    for (std::size_t i : all)
+      if (rng() % 3 == 0) subset.push_back(i);
+    std::vector<std::size_t> shuffled = all;
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    for (const auto& order : {all, subset, shuffled}) {
+      inl::AngleMemo angles;
+      inl::AutolinkMemo autolinks;
+      inl::ParenMemo parens;
+      inl::BacktickRuns backticks;
+      inl::BraceMemo braces, colon_braces;
+      for (std::size_t p : order) {
+        const std::string at = text + " at " + std::to_string(p);
+        if (text[p] == '<')
+          ASSERT_EQ(show(inl::angle_or_html(text, p, &angles)), show(inl::angle_or_html(text, p))) << at;
+        ASSERT_EQ(show(inl::bare_autolink(text, p, &autolinks)), show(inl::bare_autolink(text, p))) << at;
+        ASSERT_EQ(end_of(inl::paren_content(text, p, 2, &parens)), end_of(inl::paren_content(text, p, 2))) << at;
+        if (text[p] == '`' && (p == 0 || text[p - 1] != '`'))
+          ASSERT_EQ(end_of(inl::code_span(text, p, &backticks)), end_of(inl::code_span(text, p))) << at;
+        ASSERT_EQ(show(inl::trailing_attr_at(text, p, &braces, false)),
+                  show(inl::trailing_attr_at(text, p, nullptr, false))) << at;
+        ASSERT_EQ(show(inl::trailing_attr_at(text, p, &colon_braces, true)),
+                  show(inl::trailing_attr_at(text, p, nullptr, true))) << at;
+      }
+    }
+  }
+}
+
+TEST(InlineProperties, FastPathAgreesWithScan) {
+  std::mt19937 rng(12345);
+  const std::string alphabet = "ab ,.!?()[]{}@:/w;\"'#-+$=%\t";
+  for (int bare = 0; bare < 2; ++bare) {
+    Parser parse;
+    parse.options.bare_autolinks = bare;
+    Parser scan = parse;  // a link definition forces the full scan
+    scan.links["zzz-never-used"] = LinkRef{"u", {}, {}};
+    for (int round = 0; round < 4000; ++round) {
+      std::string text;
+      const int len = 1 + static_cast<int>(rng() % 12);  // empty differs by design
+      for (int i = 0; i < len; ++i) text += alphabet[rng() % alphabet.size()];
+      EXPECT_EQ(parse(text), scan(text)) << "text: " << text;
+    }
+  }
+}
+
+// No two adjacent texts in any list the parser returns (a note's content aside), at any depth.
+bool coalesced_everywhere(const Inlines& list) {
+  std::vector<const Inlines*> lists{&list};
+  while (!lists.empty()) {
+    const Inlines* current = lists.back();
+    lists.pop_back();
+    for (std::size_t i = 0; i < current->size(); ++i) {
+      const Inline& x = (*current)[i];
+      if (i > 0 && x.kind() == InlineKind::Text && (*current)[i - 1].kind() == InlineKind::Text)
+        return false;
+      if (x.kind() != InlineKind::Note && x.children()) lists.push_back(x.children());
+    }
+  }
+  return true;
+}
+
+TEST(InlineProperties, RandomTextsUnderEveryOption) {
+  std::mt19937 rng(987);
+  const std::vector<std::string_view> pieces = {
+      "*", "_", "~", "=", "^", "[", "]", "(", ")", "{", "}", "<", ">", "!", "`", "\\", "$", "@",
+      "&", ";", ":", "/", "#", ".", "'", "\"", " ", "\n", "a", "b", "x", "www.", "http://",
+      "&amp;", "{.c}", "{=html}", "<!--", "-->", "<b>", "[^1]", "^[", "](u)", "@a", "\xC2\xA0",
+      "\xEE\x80\x80", "{{", "}}", "\x01", "\xFF"};
+  const TemplateDelimiter mustache{"m", "{{", "}}", {}, {}, TemplateForm::Auto};
+  for (int round = 0; round < 3000; ++round) {
+    Parser parse;
+    parse.options.bare_autolinks = round % 2;
+    parse.options.math = static_cast<MathMode>(round % 4);
+    parse.options.max_link_paren_depth = round % 3;
+    if (round % 5 == 0) parse.options.templates.push_back(mustache);
+    if (round % 3 == 0) parse.links["a"] = LinkRef{"/a", {}, {}};
+    parse.footnotes = {"1"};
+    const std::string text = random_text(rng, pieces, 24);
+    EXPECT_TRUE(coalesced_everywhere(parse.parse(text))) << text;
+    for (const InlineEvent& e : parse.events(text)) {
+      EXPECT_LE(e.start, e.end) << text;
+      EXPECT_LE(e.end, text.size()) << text;
+    }
+  }
+}
+
+// Coalescing as a bottom-up rebuild, with recursion (fine at test depths).
+void reference_coalesce(Inlines& list) {
+  Inlines out;
+  for (Inline& item : list) {
+    const InlineKind k = item.kind();
+    if (k != InlineKind::Note && k != InlineKind::SoftBreak && k != InlineKind::Text) {
+      Inlines& kids = *item.children();
+      reference_coalesce(kids);
+      auto plain_strong = [](const Inline& x) { return x.kind() == InlineKind::Strong && x.attr()->empty(); };
+      if (plain_strong(item)) {
+        Inlines flat;
+        for (Inline& kid : kids) {
+          if (!plain_strong(kid)) flat.push_back(std::move(kid));
+          else for (Inline& g : *kid.children()) flat.push_back(std::move(g));
+        }
+        reference_coalesce(flat);
+        kids = std::move(flat);
+      }
+    }
+    auto* t = item.get_if<Inline::Text>();
+    auto* last = t && !out.empty() ? out.back().get_if<Inline::Text>() : nullptr;
+    if (last) last->text += t->text;
+    else out.push_back(std::move(item));
+  }
+  list = std::move(out);
+}
+
+Inlines random_inlines(std::mt19937& rng, int depth) {
+  Inlines list;
+  const int count = static_cast<int>(rng() % 5);
+  for (int i = 0; i < count; ++i) {
+    const unsigned pick = depth > 0 ? rng() % 9 : rng() % 3;
+    Attr attr;
+    if (rng() % 3 == 0) attr.id = "i";
+    switch (pick) {
+      case 0: case 1: list.push_back(Inline::Text{std::string(1, static_cast<char>('a' + rng() % 3))}); break;
+      case 2: list.push_back(Inline::SoftBreak{}); break;
+      case 3: case 4: list.push_back(Inline::Strong{attr, random_inlines(rng, depth - 1)}); break;
+      case 5: list.push_back(Inline::Emph{attr, random_inlines(rng, depth - 1)}); break;
+      case 6: list.push_back(Inline::Note{random_inlines(rng, depth - 1)}); break;
+      case 7: list.push_back(Inline::Link{"u", std::nullopt, attr, random_inlines(rng, depth - 1)}); break;
+      default: list.push_back(Inline::Span{attr, random_inlines(rng, depth - 1)}); break;
+    }
+  }
+  return list;
+}
+
+TEST(InlineProperties, CoalesceInPlaceMatchesRebuild) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 5000; ++round) {
+    Inlines tree = random_inlines(rng, 4);
+    Inlines expected = tree;
+    reference_coalesce(expected);
+    const std::string before = test::show(tree);
+    EXPECT_EQ(test::show(inl::coalesce(std::move(tree))), test::show(expected)) << before;
+  }
+}
+
+}  // namespace
+}  // namespace vedavi
