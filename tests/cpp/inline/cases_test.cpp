@@ -119,6 +119,8 @@ TEST(InlineCases, EmphasisAndAttributeBlocks) {
       // Nested plain strong flattens in the parsed result.
       {"****a****", R"~(strong["a"])~"},
       {"**a **b** c**", R"~(strong["a b c"])~"},
+      {"****x**{#i}**", R"~(strong[strong{#i}["x"]])~"},  // a strong with attributes stays
+      {"**a **b** c**{#i}", R"~(strong{#i}["a " strong["b"] " c"])~"},
       {"~~a~~b~~", R"~(strike["a"] "b~~")~"},
       {"=x==y==", R"~("=x" highlight["y"])~"},
       // Punctuation outside ASCII flanks as ASCII punctuation does: neither run can pair.

@@ -40,6 +40,17 @@ TEST(InlineNodes, KindsRangesAndDepths) {
       {"[x]{.c} ^[n]", "span 0-7 d0, text 1-2 d1, attrs 3-7 d1, text 7-8 d0, footnote 8-12 d0, text 10-11 d1"},
       {"**a\nb**", "strong 0-7 d0, text 2-3 d1, text 4-5 d1"},
       {"", ""},
+      // Every line end counts as written; units by region kind leave markers and prefixes out.
+      {"a\nb\r\nc\rd\r\n\r\n\re\n", "text 0-1 d0, text 2-3 d0, text 5-6 d0, text 7-8 d0, text 13-14 d0"},
+      {"a\r", "text 0-1 d0"},
+      {"# h {#x}\n", "text 1-4 d0"},
+      {"> a\n> b\n> c\n", "text 2-3 d0, text 6-7 d0, text 10-11 d0"},
+      {"| a | b | c |\n|---|---|---|\n| d | e | f |\n",
+       "text 1-4 d0, text 5-8 d0, text 9-12 d0, text 29-32 d0, text 33-36 d0, text 37-40 d0"},
+      {"term\n: def\n", "text 0-4 d0, text 6-10 d0"},
+      {"[x]: /u\n{: .c}\n", ""},
+      {"p\r\nq\r\n\r\n> r\r\n", "text 0-1 d0, text 3-4 d0, text 10-11 d0"},
+      {"<div>\n*a*\n</div>\n", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(show(list_inlines(c.src, options_with())), c.expected) << c.src;
 }

@@ -41,12 +41,6 @@ TEST(Escaping, EachEscaperOnTheSameInputs) {
   }
 }
 
-TEST(Escaping, AppendsToWhatIsThere) {
-  std::string out = "x";
-  escape_text("<", out);
-  EXPECT_EQ(out, "x&lt;");
-}
-
 // Texts are tested in blocks of bytes with a shorter last part: every length up to a few blocks,
 // with each rewritten byte at every offset, against a byte-by-byte escaper.
 TEST(Escaping, EveryOffsetInTextsOfEveryLength) {

@@ -40,15 +40,13 @@ Block::Table full_table() {
   t.head_rows = {row({{"h", Align::None}})};
   t.foot_rows = {row({})};
   t.caption = ins({text("Cap")});
-  t.attr = attr_of("#t");
+  t.attr = id_attr("t");
   return t;
 }
 
 Inline image(std::string url, Inlines alt) { return Inline::Image{std::move(url), std::nullopt, {}, std::move(alt)}; }
 
 TEST(RenderTrees, BlocksByteExact) {
-  Attr empty_id;
-  empty_id.id = "";
   const struct {
     const char* name;
     Block block;
@@ -57,7 +55,7 @@ TEST(RenderTrees, BlocksByteExact) {
       {"id and class pairs never written, values escaped",
        para(ins({}), pairs_attr({{"id", "no"}, {"class", "no"}, {"k", "a\"<&>"}})),
        "<p k=\"a&quot;&lt;&amp;&gt;\"></p>\n"},
-      {"empty id is present", para(ins({}), empty_id), "<p id=\"\"></p>\n"},
+      {"empty id is present", para(ins({}), id_attr("")), "<p id=\"\"></p>\n"},
       {"unsafe keys are left out, the rest written",
        para(ins({text("t")}), pairs_attr({{"a\"x\"><svg/onload", "alert(1)//"}, {"", "e"}, {"b c", "1"},
                                           {"d=e", "2"}, {"f'", "3"}, {"g/", "4"}, {"h<", "5"}, {"i\t", "6"},
