@@ -14,37 +14,29 @@ using namespace test;
 
 constexpr std::size_t kDepth = 100000;
 
-// kDepth spans (each with an id) or emphases, innermost holding "x".
-Inlines nested_inlines(bool with_ids) {
+// `depth` spans (each with an id), emphases or notes, innermost holding "x".
+enum class Wrap { Span, Emph, Note };
+Inlines nested_inlines(Wrap wrap, std::size_t depth = kDepth) {
   Inlines inner = ins({text("x")});
-  for (std::size_t i = 0; i < kDepth; ++i) {
-    Inlines outer;
-    if (with_ids) outer.push_back(span(std::move(inner), id_attr("s")));
-    else outer.push_back(emph(std::move(inner)));
+  for (std::size_t i = 0; i < depth; ++i) {
+    Inlines outer;  // moved in: a copy per level would be quadratic
+    outer.push_back(wrap == Wrap::Span   ? span(std::move(inner), id_attr("s"))
+                    : wrap == Wrap::Emph ? emph(std::move(inner))
+                                         : note(std::move(inner)));
     inner = std::move(outer);
   }
   return inner;
 }
 
-using vedavi::test::repeat;
-
 TEST(DeepTrees, InlineNestingRendersWithoutRecursion) {
-  const Inlines inlines = nested_inlines(false);
+  const Inlines inlines = nested_inlines(Wrap::Emph);
   EXPECT_EQ(render_inlines(inlines), repeat("<em>", kDepth) + "x" + repeat("</em>", kDepth));
   EXPECT_EQ(render::plain(inlines), "x");
   EXPECT_EQ(inlines_text(inlines), "x");
 }
 
 TEST(DeepTrees, NestedNotesAndOperations) {
-  Inlines inner = ins({text("x")});
-  for (std::size_t i = 0; i < 1000; ++i) {
-    Inlines outer;
-    outer.push_back(note(std::move(inner)));
-    inner = std::move(outer);
-  }
-  Document doc;
-  doc.blocks.push_back(para(std::move(inner)));
-  const std::string html = render_document(doc);
+  const std::string html = render_document(doc_of(bls({para(nested_inlines(Wrap::Note, 1000))})));
   EXPECT_NE(html.find("<li id=\"fn-__note1000\">\n<p>x "), std::string::npos);
 
   Inlines value = ins({text("y")});
@@ -61,10 +53,8 @@ TEST(DeepTrees, NestedNotesAndOperations) {
 
 TEST(DeepTrees, AnchorsOfNestedSpansInLinearTime) {
   // Every level is an anchor; computing each level's text afresh would take 10^10 steps.
-  Document doc;
-  doc.blocks.push_back(para(nested_inlines(true)));
   std::vector<Anchor> anchors;
-  anchor_block(doc.blocks[0], anchors);
+  anchor_block(para(nested_inlines(Wrap::Span)), anchors);
   ASSERT_EQ(anchors.size(), kDepth);
   EXPECT_EQ(anchors.front(), (Anchor{"s", "text", "x"}));
   EXPECT_EQ(anchors.back(), (Anchor{"s", "text", "x"}));
@@ -84,8 +74,7 @@ TEST(DeepTrees, BlockNestingRendersWithoutRecursion) {
     }
     inner = std::move(outer);
   }
-  Document doc;
-  doc.blocks = std::move(inner);
+  Document doc = doc_of(std::move(inner));
   const std::string html = render_document(doc);
   EXPECT_TRUE(html.starts_with("<ul>\n<li>\n<blockquote>\n<ul>\n<li>\n<blockquote>"));
   EXPECT_NE(html.find("<blockquote>\n<p>p</p>\n</blockquote>\n"), std::string::npos);
