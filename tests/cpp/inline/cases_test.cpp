@@ -299,31 +299,27 @@ TEST(InlineCases, CrossReferencesAndFootnotes) {
 }
 
 TEST(InlineCases, Events) {
-  Parser parse;
   using K = InlineEventKind;
   auto ev = [](K kind, std::size_t s, std::size_t e, bool image = false, std::size_t be = 0) {
     return InlineEvent{kind, image, be, s, e};
   };
-  EXPECT_EQ(parse.events("`x`{.a}{#b}"),
-            (std::vector<InlineEvent>{ev(K::Code, 0, 3), ev(K::Attrs, 3, 11)}));
-  EXPECT_EQ(parse.events("[a](u){.c}"),
-            (std::vector<InlineEvent>{ev(K::Link, 0, 6, false, 3), ev(K::LinkTail, 3, 6),
-                                      ev(K::Attrs, 6, 10)}));
-  EXPECT_EQ(parse.events("^[a *b*]"),
-            (std::vector<InlineEvent>{ev(K::Note, 0, 8), ev(K::Emph, 4, 7)}));
-  EXPECT_EQ(parse.events("***a***"),
-            (std::vector<InlineEvent>{ev(K::Emph, 0, 7), ev(K::Strong, 1, 6)}));
-  EXPECT_EQ(parse.events("\\[x\\]{.a}"),
-            (std::vector<InlineEvent>{ev(K::MathInline, 0, 5), ev(K::Attrs, 5, 9)}));
-  Parser refs;
-  refs.links["x"] = LinkRef{"/x", {}, {}};
-  EXPECT_EQ(refs.events("![x][]"),
-            (std::vector<InlineEvent>{ev(K::RefLink, 0, 6, true, 4), ev(K::LinkTail, 4, 6)}));
-  // The inner reference is a link, so the outer bracket can no longer make one.
-  EXPECT_EQ(refs.events("[a [x] b](u)"), std::vector<InlineEvent>{ev(K::RefLink, 3, 6, false, 6)});
-  EXPECT_EQ(refs.events("![a [x] b](u)"),
-            (std::vector<InlineEvent>{ev(K::Link, 0, 13, true, 10), ev(K::RefLink, 4, 7, false, 7),
-                                      ev(K::LinkTail, 10, 13)}));
+  Parser parse;
+  parse.links["x"] = LinkRef{"/x", {}, {}};
+  const struct {
+    std::string_view text;
+    std::vector<InlineEvent> expected;
+  } cases[] = {
+      {"`x`{.a}{#b}", {ev(K::Code, 0, 3), ev(K::Attrs, 3, 11)}},
+      {"[a](u){.c}", {ev(K::Link, 0, 6, false, 3), ev(K::LinkTail, 3, 6), ev(K::Attrs, 6, 10)}},
+      {"^[a *b*]", {ev(K::Note, 0, 8), ev(K::Emph, 4, 7)}},
+      {"***a***", {ev(K::Emph, 0, 7), ev(K::Strong, 1, 6)}},
+      {"\\[x\\]{.a}", {ev(K::MathInline, 0, 5), ev(K::Attrs, 5, 9)}},
+      {"![x][]", {ev(K::RefLink, 0, 6, true, 4), ev(K::LinkTail, 4, 6)}},
+      // The inner reference is a link, so the outer bracket can no longer make one.
+      {"[a [x] b](u)", {ev(K::RefLink, 3, 6, false, 6)}},
+      {"![a [x] b](u)", {ev(K::Link, 0, 13, true, 10), ev(K::RefLink, 4, 7, false, 7), ev(K::LinkTail, 10, 13)}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parse.events(c.text), c.expected) << c.text;
 }
 
 }  // namespace

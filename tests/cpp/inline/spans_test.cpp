@@ -128,26 +128,33 @@ TEST(InlineNodes, LineEndsOfEveryKindGiveOffsetsIntoTheSourceAsWritten) {
   }
 }
 
-TEST(SourceNodes, BlocksBeforeInlinesOfTheSameRange) {
+// Every source node as "kind start-end" (inline nodes with their depth), separated by ", ".
+std::string source_nodes(std::string_view src, const Options& options = options_with()) {
   std::string out;
-  for (const SourceNode& node : list_source_nodes("*a*\r\n\r\n- b\n", options_with())) {
+  for (const SourceNode& node : list_source_nodes(src, options)) {
+    out += out.empty() ? "" : ", ";
     if (const auto* b = std::get_if<SourceBlock>(&node))
-      out += std::string(b->span.kind) + " " + std::to_string(b->start) + "-" + std::to_string(b->end) + ", ";
+      out += std::string(b->span.kind) + " " + std::to_string(b->start) + "-" + std::to_string(b->end);
     else
-      out += show({std::get<InlineNode>(node)}) + ", ";
+      out += show({std::get<InlineNode>(node)});
   }
-  EXPECT_EQ(out, "paragraph 0-5, emph 0-3 d0, text 1-2 d1, list 7-11, paragraph 7-11, text 9-10 d0, ");
+  return out;
 }
 
-TEST(SourceNodes, OnlyBlockFormTemplateLinesAreBlocks) {
-  auto kinds = [](std::vector<TemplateDelimiter> templates) {
-    std::string out;
-    for (const SourceNode& node : list_source_nodes("{% x %}\n", options_with(MathMode::Brackets, templates)))
-      if (const auto* b = std::get_if<SourceBlock>(&node)) out += std::string(b->span.kind) + " ";
-    return out;
-  };
-  EXPECT_EQ(kinds({{"t", "{%", "%}", std::nullopt, std::nullopt, TemplateForm::Block}}), "template_token ");
-  EXPECT_EQ(kinds({{"t", "{%", "%}", std::nullopt, std::nullopt, TemplateForm::Auto}}), "");
+TEST(SourceNodes, BlocksBeforeInlinesOfTheSameRange) {
+  EXPECT_EQ(source_nodes("*a*\r\n\r\n- b\n"),
+            "paragraph 0-5, emph 0-3 d0, text 1-2 d1, list 7-11, paragraph 7-11, text 9-10 d0");
+}
+
+// Only lines of the block form are blocks, and they belong to no text unit.
+TEST(SourceNodes, BlockFormTemplateLines) {
+  const TemplateDelimiter t{"t", "{%", "%}", std::nullopt, std::nullopt, TemplateForm::Block};
+  const Options block_form = options_with(MathMode::Brackets, {t});
+  EXPECT_EQ(source_nodes("{% if x %}\ntext\n", block_form), "template_token 0-11, paragraph 11-16, text 11-15 d0");
+  EXPECT_EQ(source_nodes("a\n{% if x %}\n", block_form), "paragraph 0-2, text 0-1 d0, template_token 2-13");
+  TemplateDelimiter auto_form = t;
+  auto_form.form = TemplateForm::Auto;
+  EXPECT_EQ(source_nodes("{% x %}\n", options_with(MathMode::Brackets, {auto_form})), "template_token 0-7 d0");
 }
 
 TEST(InlineNodes, AltTextIsThePlainTextOfTheBracketText) {
@@ -203,18 +210,6 @@ TEST(LineMapSegments, ContentMinusMarkers) {
   const LineMap bare("a\r\n\r\n\rb\n", block::Trace{});  // a trace without offsets
   EXPECT_EQ(bare.line_count(), 4u);
   EXPECT_EQ(bare.line(0), "a");
-}
-
-TEST(LineMapUnits, BlockTemplateLinesBelongToNoUnit) {
-  const Options options = options_with(MathMode::Brackets, {{"t", "{%", "%}", std::nullopt, std::nullopt, TemplateForm::Block}});
-  auto units_of = [&](std::string_view src) {
-    const block::Parsed parsed = block::parse_source(src, options, 3);
-    std::string out;
-    for (const Unit& unit : LineMap(src, parsed.trace).units(parsed.trace)) out += show(unit) + "|";
-    return out;
-  };
-  EXPECT_EQ(units_of("{% if x %}\ntext\n"), "[11,15)|");
-  EXPECT_EQ(units_of("a\n{% if x %}\n"), "[0,1)|");
 }
 
 TEST(LineMapHtml, RegionsToTheEndOfTheirLastLine) {

@@ -44,8 +44,6 @@ Block::Table full_table() {
   return t;
 }
 
-Inline image(std::string url, Inlines alt) { return Inline::Image{std::move(url), std::nullopt, {}, std::move(alt)}; }
-
 TEST(RenderTrees, BlocksByteExact) {
   const struct {
     const char* name;
