@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "build.h"
+#include "render/anchors.h"
 #include "render/render.h"
 #include "render/renderer.h"
 
@@ -120,6 +121,17 @@ TEST(RenderTrees, PlainTextOfEveryKind) {
   Inlines list = ins({text("a"), soft(), Inline::HtmlInline{"<b>"}, fnref("L"), Inline::RawInline{"html", "zzz"},
                       Inline(token), Inline::MathInline{{}, "x^2", false}, Inline::Code{{}, "c"}});
   EXPECT_EQ(render::plain(list), "a <b>L{{ v }}x^2c");
+}
+
+TEST(RenderTrees, AnchorTextAndPushAnchor) {
+  TemplateToken token;
+  token.body = "b";
+  EXPECT_EQ(inlines_text(ins({text(" a "), soft(), Inline(token), fnref("x")})), " a  b");
+  std::vector<Anchor> list;
+  push_anchor(Attr{}, "block", "text", list);
+  EXPECT_TRUE(list.empty());
+  push_anchor(id_attr("i"), "block", " \n a \u00A0 b\n", list);
+  EXPECT_EQ(list, (std::vector<Anchor>{{"i", "block", "a b"}}));
 }
 
 std::string ref(std::string_view id, std::string_view frag, int number) {
