@@ -71,12 +71,14 @@ TEST(InlineProperties, MemoSearchesAgreeWithPlainOnesInAnyOrder) {
       inl::BraceMemo braces, colon_braces;
       for (std::size_t p : order) {
         const std::string at = text + " at " + std::to_string(p);
-        if (text[p] == '<')
+        if (text[p] == '<') {
           ASSERT_EQ(show(inl::angle_or_html(text, p, &angles)), show(inl::angle_or_html(text, p))) << at;
+        }
         ASSERT_EQ(show(inl::bare_autolink(text, p, &autolinks)), show(inl::bare_autolink(text, p))) << at;
         ASSERT_EQ(end_of(inl::paren_content(text, p, 2, &parens)), end_of(inl::paren_content(text, p, 2))) << at;
-        if (text[p] == '`' && (p == 0 || text[p - 1] != '`'))
+        if (text[p] == '`' && (p == 0 || text[p - 1] != '`')) {
           ASSERT_EQ(end_of(inl::code_span(text, p, &backticks)), end_of(inl::code_span(text, p))) << at;
+        }
         ASSERT_EQ(show(inl::trailing_attr_at(text, p, &braces, false)),
                   show(inl::trailing_attr_at(text, p, nullptr, false))) << at;
         ASSERT_EQ(show(inl::trailing_attr_at(text, p, &colon_braces, true)),

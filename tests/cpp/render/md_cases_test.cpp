@@ -169,7 +169,7 @@ TEST(MdToVedavi, ByteExact) {
 
 // The anchors of md source as the binding lists them: the document's blocks, then the footnotes'.
 std::vector<Anchor> anchors_of(std::string_view md, bool jinja) {
-  const Document doc = parse(md, options_for(jinja ? kJinja : 0));
+  const Document doc = parse(md, options_for(jinja ? unsigned{kJinja} : 0u));
   std::vector<Anchor> out;
   for (const Block& block : doc.blocks) anchor_block(block, out);
   for (const Footnote& footnote : doc.footnotes)
