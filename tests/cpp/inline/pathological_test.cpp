@@ -170,8 +170,8 @@ TEST(InlinePathological, DeepNesting) {
 // Python threads run with a smaller stack than the main thread.
 TEST(InlinePathological, DeepNestingOnASmallStack) {
   std::function<void()> work = [] {  // no assertions here: their frames would eat the small stack
-    Inlines copy = Parser{}.parse(repeat("^[", kDepth) + "x" + repeat("]", kDepth));
-    Inlines result = copy;
+    const Inlines result = Parser{}.parse(repeat("^[", kDepth) + "x" + repeat("]", kDepth));
+    Inlines copy = result;
     (void)render::plain(copy);
     (void)inl::coalesce(std::move(copy));
   };
