@@ -4,10 +4,16 @@
 
 #include <string>
 
+#include "tests/cpp/support/helpers.h"
+
 namespace vedavi {
 namespace {
 
-constexpr std::string_view kMalformed = "malformed base64 VEDAVI raw payload: ";
+const std::string kMalformed = "malformed base64 VEDAVI raw payload: ";
+
+std::string unknown(std::string_view encoding) {
+  return "unknown VEDAVI raw encoding '" + std::string(encoding) + "'; payload dropped";
+}
 
 TEST(RawPayload, Encodings) {
   struct Case {
@@ -22,26 +28,39 @@ TEST(RawPayload, Encodings) {
       {"a &amp;lt; b", "html", "a &lt; b", std::nullopt},  // decoded once
       {"&#x41;&#66;&eacute;&unknown; &amp", "html", "AB\xc3\xa9&unknown; &amp", std::nullopt},
       {"aGk=", "html", "aGk=", std::nullopt},
-      {"&amp;", "HTML", std::nullopt, "unknown VEDAVI raw encoding 'HTML'; payload dropped"},
       {"aGk=", "base64", "hi", std::nullopt},
       {"aG\r\nk=\r\n", "base64", "hi", std::nullopt},
       {" \ta\fG\nk\r= ", "base64", "hi", std::nullopt},
       {"", "base64", "", std::nullopt},
       {" \r\n\t\f", "base64", "", std::nullopt},
       {"aMOpbGxvCg==", "base64", "h\xc3\xa9llo\n", std::nullopt},
-      {"aGk", "base64", std::nullopt, std::string(kMalformed) + "Invalid padding"},
+      {"aGk", "base64", std::nullopt, kMalformed + "Invalid padding"},
       // Only ASCII white space is removed: a no-break space or a vertical tab stays.
-      {"aG\xc2\xa0k=", "base64", std::nullopt, std::string(kMalformed) + "Invalid symbol 194, offset 2."},
-      {"aG\vk=", "base64", std::nullopt, std::string(kMalformed) + "Invalid symbol 11, offset 2."},
-      {"aGk=", "Base64", std::nullopt, "unknown VEDAVI raw encoding 'Base64'; payload dropped"},
-      {"x", "", std::nullopt, "unknown VEDAVI raw encoding ''; payload dropped"},
-      {"x", "rot13", std::nullopt, "unknown VEDAVI raw encoding 'rot13'; payload dropped"},
+      {"aG\xc2\xa0k=", "base64", std::nullopt, kMalformed + "Invalid symbol 194, offset 2."},
+      {"aG\vk=", "base64", std::nullopt, kMalformed + "Invalid symbol 11, offset 2."},
+      {"&amp;", "HTML", std::nullopt, unknown("HTML")},
+      {"aGk=", "Base64", std::nullopt, unknown("Base64")},
+      {"x", "", std::nullopt, unknown("")},
+      {"x", "rot13", std::nullopt, unknown("rot13")},
+      // Decoded bytes that are not UTF-8: the first error, as Python's decoder describes it.
+      {"/w==", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 1 bytes from index 0"},  // FF
+      {"wK8=", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 1 bytes from index 0"},  // C0 AF
+      {"7aCA", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 1 bytes from index 0"},  // ED A0 80
+      {"4oJh", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 2 bytes from index 0"},  // E2 82 'a'
+      {"8J+YYQ==", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 3 bytes from index 0"},
+      {"wg==", "base64", std::nullopt, kMalformed + "incomplete utf-8 byte sequence from index 0"},      // C2
+      {"YcI=", "base64", std::nullopt, kMalformed + "incomplete utf-8 byte sequence from index 1"},      // 'a' C2
+      {"4oI=", "base64", std::nullopt, kMalformed + "incomplete utf-8 byte sequence from index 0"},      // E2 82
+      {"b2vwn5g=", "base64", std::nullopt, kMalformed + "incomplete utf-8 byte sequence from index 2"},  // "ok" F0 9F 98
   };
   for (const Case& c : cases) {
     const RawPayload raw = decode_raw(c.text, c.encoding);
     EXPECT_EQ(raw.payload, c.payload) << c.text;
     EXPECT_EQ(raw.warning, c.warning) << c.text;
   }
+  EXPECT_FALSE(utf8_error("h\xc3\xa9llo \xf0\x9f\x98\x80"));
+  const RawPayload large = decode_raw(test::repeat("YWJj", 250000) + "\n", "base64");
+  EXPECT_EQ(large.payload, test::repeat("abc", 250000));
 }
 
 // Each case fails on exactly one check, or on the first of several in the order they are made:
@@ -49,28 +68,17 @@ TEST(RawPayload, Encodings) {
 // padding, its length, its padding count, and the bits its last symbol leaves over.
 TEST(Base64, ErrorsInCheckOrder) {
   const std::pair<std::string_view, std::string_view> cases[] = {
-      {"AAAA!", "Invalid symbol 33, offset 4."},
-      {"!AAA!", "Invalid symbol 33, offset 4."},
-      {"!AAAA", "Invalid symbol 33, offset 0."},
-      {"AAAA!AAA", "Invalid symbol 33, offset 4."},
-      {"AA=AAAAA", "Invalid symbol 61, offset 2."},
-      {"AA==AA==", "Invalid symbol 61, offset 2."},
-      {"AAA==", "Invalid symbol 61, offset 3."},
-      {"AAAA=", "Invalid symbol 61, offset 4."},
-      {"====", "Invalid symbol 61, offset 0."},
-      {"A===", "Invalid symbol 61, offset 1."},
-      {"AAAAA=A=", "Invalid symbol 61, offset 5."},
-      {"AA=A", "Invalid symbol 61, offset 2."},
-      {"AAAAAA!A", "Invalid symbol 33, offset 6."},
-      {"A", "Invalid input length: 1"},
-      {"AAAAA", "Invalid input length: 5"},
-      {"AA", "Invalid padding"},
-      {"AAA", "Invalid padding"},
-      {"AA=", "Invalid padding"},
-      {"AAAAAB=", "Invalid padding"},
-      {"AB==", "Invalid last symbol 66, offset 1."},
-      {"AAB=", "Invalid last symbol 66, offset 2."},
-      {"AAAAAB==", "Invalid last symbol 66, offset 5."},
+      {"AAAA!", "Invalid symbol 33, offset 4."},     {"!AAA!", "Invalid symbol 33, offset 4."},
+      {"!AAAA", "Invalid symbol 33, offset 0."},     {"AAAA!AAA", "Invalid symbol 33, offset 4."},
+      {"AA=AAAAA", "Invalid symbol 61, offset 2."},  {"AA==AA==", "Invalid symbol 61, offset 2."},
+      {"AAA==", "Invalid symbol 61, offset 3."},     {"AAAA=", "Invalid symbol 61, offset 4."},
+      {"====", "Invalid symbol 61, offset 0."},      {"A===", "Invalid symbol 61, offset 1."},
+      {"AAAAA=A=", "Invalid symbol 61, offset 5."},  {"AA=A", "Invalid symbol 61, offset 2."},
+      {"AAAAAA!A", "Invalid symbol 33, offset 6."},  {"A", "Invalid input length: 1"},
+      {"AAAAA", "Invalid input length: 5"},          {"AA", "Invalid padding"},
+      {"AAA", "Invalid padding"},                    {"AA=", "Invalid padding"},
+      {"AAAAAB=", "Invalid padding"},                {"AB==", "Invalid last symbol 66, offset 1."},
+      {"AAB=", "Invalid last symbol 66, offset 2."}, {"AAAAAB==", "Invalid last symbol 66, offset 5."},
   };
   for (const auto& [text, message] : cases) {
     const Outcome<std::string> decoded = decode_base64(text);
@@ -80,57 +88,22 @@ TEST(Base64, ErrorsInCheckOrder) {
 }
 
 TEST(Base64, DecodesEveryByte) {
-  // "AAECAwQF..." is the standard encoding of the bytes 0 to 255 in order.
+  // The standard encoding of the bytes 0 to len - 1, for every len up to 256.
   std::string bytes;
   for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   for (std::size_t len = 0; len <= bytes.size(); ++len) {
     std::string text;
     for (std::size_t i = 0; i < len; i += 3) {
       const std::size_t n = std::min<std::size_t>(3, len - i);
       std::uint32_t quad = 0;
-      for (std::size_t j = 0; j < 3; ++j) {
-        quad = (quad << 8) | (j < n ? static_cast<unsigned char>(bytes[i + j]) : 0u);
-      }
-      for (std::size_t j = 0; j < 4; ++j) {
-        text += j <= n ? kAlphabet[(quad >> (18 - 6 * j)) & 63] : '=';
-      }
+      for (std::size_t j = 0; j < 3; ++j) quad = (quad << 8) | (j < n ? static_cast<unsigned char>(bytes[i + j]) : 0u);
+      for (std::size_t j = 0; j < 4; ++j) text += j <= n ? kAlphabet[(quad >> (18 - 6 * j)) & 63] : '=';
     }
     const Outcome<std::string> decoded = decode_base64(text);
     ASSERT_TRUE(decoded.ok()) << text << ": " << decoded.message();
     EXPECT_EQ(decoded.value(), bytes.substr(0, len));
   }
-}
-
-TEST(Utf8Error, Descriptions) {
-  const std::pair<std::string_view, std::string_view> cases[] = {
-      {"/w==", "invalid utf-8 sequence of 1 bytes from index 0"},    // FF
-      {"wK8=", "invalid utf-8 sequence of 1 bytes from index 0"},    // C0 AF (overlong)
-      {"7aCA", "invalid utf-8 sequence of 1 bytes from index 0"},    // ED A0 80 (surrogate)
-      {"4oJh", "invalid utf-8 sequence of 2 bytes from index 0"},    // E2 82 'a'
-      {"8J+YYQ==", "invalid utf-8 sequence of 3 bytes from index 0"},  // F0 9F 98 'a'
-      {"wg==", "incomplete utf-8 byte sequence from index 0"},       // C2
-      {"YcI=", "incomplete utf-8 byte sequence from index 1"},       // 'a' C2
-      {"4oI=", "incomplete utf-8 byte sequence from index 0"},       // E2 82
-      {"b2vwn5g=", "incomplete utf-8 byte sequence from index 2"},   // "ok" F0 9F 98
-  };
-  for (const auto& [text, message] : cases) {
-    const RawPayload raw = decode_raw(text, "base64");
-    EXPECT_FALSE(raw.payload) << text;
-    EXPECT_EQ(raw.warning, std::string(kMalformed) + std::string(message)) << text;
-  }
-  EXPECT_FALSE(utf8_error("h\xc3\xa9llo \xf0\x9f\x98\x80"));
-}
-
-TEST(Base64, LargePayload) {
-  std::string text;
-  for (int i = 0; i < 250000; ++i) text += "YWJj";
-  text += "\n";
-  const RawPayload raw = decode_raw(text, "base64");
-  ASSERT_TRUE(raw.payload);
-  EXPECT_EQ(raw.payload->size(), 750000u);
-  EXPECT_EQ(raw.payload->substr(0, 6), "abcabc");
 }
 
 }  // namespace
