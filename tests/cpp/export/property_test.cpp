@@ -7,12 +7,12 @@
 #include <sstream>
 #include <unordered_set>
 
-#include "export_util.h"
+#include "export/export.h"
 #include "fast5ever/parse.h"
 #include "render/renderer.h"
 #include "tests/cpp/support/helpers.h"
 
-namespace vedavi::exporter::test {
+namespace vedavi::exporter {
 namespace {
 
 bool ids_unique(const fast5ever::dom::Dom& dom) {
@@ -61,14 +61,14 @@ TEST(ExportedPages, ReadBackUnchangedWithUniqueIds) {
     const std::string vedavi = render_document(parse(md, options));
     const bool has_unique_ids = ids_unique(fast5ever::dom::parse_fragment(vedavi));
     for (const HtmlExportOptions& variant : variants) {
-      const Exported out = run(vedavi, variant);
-      ASSERT_FALSE(out.html.starts_with("error: ")) << out.html;
-      const fast5ever::dom::Dom page = fast5ever::dom::parse_fragment(out.html);
-      EXPECT_EQ(page.to_html(0), out.html) << md.substr(0, 80);
+      const Outcome<ExportOutput> out = export_html(vedavi, variant);
+      ASSERT_TRUE(out) << out.message();
+      const fast5ever::dom::Dom page = fast5ever::dom::parse_fragment(out.value().html);
+      EXPECT_EQ(page.to_html(0), out.value().html) << md.substr(0, 80);
       if (has_unique_ids) { EXPECT_TRUE(ids_unique(page)) << md.substr(0, 80); }
     }
   }
 }
 
 }  // namespace
-}  // namespace vedavi::exporter::test
+}  // namespace vedavi::exporter

@@ -66,39 +66,29 @@ TEST(HeadingCounting, DisplayAndFullAfterAdvances) {
     std::vector<LevelSpec> levels;
     std::vector<std::size_t> advances;
     std::size_t level;
-    std::string display;
-    std::optional<std::string> full;
+    std::string display, full;
   };
   const auto& decimal = schemes()[0].levels;
   const auto& legal = schemes()[1].levels;
   const std::vector<LevelSpec> skipped = {{"%1", "decimal"}, {"%2", "lowerLetter"}, {"%1.%2.%3", "upperRoman"}};
   const Case cases[] = {
-      {decimal, {1}, 1, "1.", "1."},
-      {decimal, {1, 1}, 1, "2.", "2."},
-      {decimal, {1, 1, 2}, 2, "2.1.", "2.1."},  // every decimal level past the first holds its context
-      {decimal, {1, 1, 2}, 1, "2.", "2."},
-      {decimal, {1, 1, 2}, 0, "", ""},
-      {decimal, {1, 1, 2, 1}, 2, "3.0.", "3.0."},  // counting a shallower level restarts the deeper ones
-      {decimal, {3, 7, SIZE_MAX}, 7, "", ""},      // beyond the scheme: not counted, shows nothing
-      {decimal, {3}, SIZE_MAX, "", ""},
-      {legal, {0, 1, 2, 3}, 3, "(i)", "1.(a)(i)"},
-      {legal, {0, 1, 2, 3}, 0, "", ""},
-      {legal, {0, 1, 2, 3}, 1, "1.", "1."},
-      {legal, {0, 1, 2, 3, 4, 5, 5}, 4, "(A)", std::nullopt},
-      {legal, {0, 1, 2, 3, 4, 5, 5}, 5, "(II)", "1.(a)(i)(A)(II)"},
+      // Every decimal level past the first holds its context; counting a shallower level restarts the deeper ones.
+      {decimal, {1}, 1, "1.", "1."}, {decimal, {1, 1}, 1, "2.", "2."}, {decimal, {1, 1, 2}, 2, "2.1.", "2.1."},
+      {decimal, {1, 1, 2}, 1, "2.", "2."}, {decimal, {1, 1, 2}, 0, "", ""}, {decimal, {1, 1, 2, 1}, 2, "3.0.", "3.0."},
+      {decimal, {3, 7, SIZE_MAX}, 7, "", ""}, {decimal, {3}, SIZE_MAX, "", ""},  // beyond: not counted, shows nothing
+      {legal, {0, 1, 2, 3}, 3, "(i)", "1.(a)(i)"}, {legal, {0, 1, 2, 3}, 0, "", ""}, {legal, {0, 1, 2, 3}, 1, "1.", "1."},
+      {legal, {0, 1, 2, 3, 4, 5, 5}, 4, "(A)", "1.(a)(i)(A)"}, {legal, {0, 1, 2, 3, 4, 5, 5}, 5, "(II)", "1.(a)(i)(A)(II)"},
       {{{"%1.", "upperRoman"}, {"x", "decimal"}, {"%3", "lowerLetter"}}, {0, 0, 2}, 2, "a", "II.xa"},  // no context
       // "%%9" passes the check ("%%" takes the "%"), yet shows a reference to a level the scheme lacks.
       {{{"%%9", "decimal"}}, {0}, 0, "%", "%"},
       // A skipped level shows as 0 in decimal and as nothing in letters and Roman numerals.
-      {skipped, {2}, 2, "0..I", "0..I"},
-      {skipped, {2}, 1, "", std::nullopt},
-      {{}, {0}, 0, "", ""},
+      {skipped, {2}, 2, "0..I", "0..I"}, {skipped, {2}, 1, "", ""}, {{}, {0}, 0, "", ""},
   };
   for (const Case& c : cases) {
     HeadingNums nums = make(c.levels);
     for (std::size_t level : c.advances) EXPECT_EQ(nums.advance(level), level < c.levels.size()) << level;
     EXPECT_EQ(nums.display(c.level), c.display) << c.level << " of " << c.levels.size();
-    if (c.full) { EXPECT_EQ(nums.full(c.level), *c.full) << c.level << " of " << c.levels.size(); }
+    EXPECT_EQ(nums.full(c.level), c.full) << c.level << " of " << c.levels.size();
   }
 }
 
@@ -131,27 +121,22 @@ TEST(SchemeValidation, FirstProblemInOrder) {
   std::vector<LevelSpec> nine_ok = eight, eight_bad = eight;
   nine_ok.emplace_back("%9", "decimal");
   eight_bad.back() = {"%9", "decimal"};
+  const auto beyond = [](std::string shown, char digit) {
+    return "lvlText \"" + shown + "\" references level %" + digit + " beyond the scheme";
+  };
   const std::pair<std::vector<LevelSpec>, std::string> cases[] = {  // message empty: accepted
-      {{{"", "decimal"}}, ""},
-      {{{"%3", "decimal"}, {"", "decimal"}, {"", "decimal"}}, ""},
-      {nine_ok, ""},
-      {eight_bad, "lvlText \"%9\" references level %9 beyond the scheme"},
-      {{{"%%9", "decimal"}}, ""},
-      {{{"%0", "decimal"}}, ""},
-      {{{"%12", "decimal"}}, ""},
-      {{{"%2", "decimal"}}, "lvlText \"%2\" references level %2 beyond the scheme"},
+      {{{"", "decimal"}}, ""}, {{{"%3", "decimal"}, {"", "decimal"}, {"", "decimal"}}, ""}, {nine_ok, ""},
+      {{{"%%9", "decimal"}}, ""}, {{{"%0", "decimal"}}, ""}, {{{"%12", "decimal"}}, ""},
+      {eight_bad, beyond("%9", '9')}, {{{"%2", "decimal"}}, beyond("%2", '2')},
       {{{"%5", "Decimal"}}, "unknown numFmt \"Decimal\""},  // a level's numFmt is checked before its lvlText
-      {{{"%3", "decimal"}, {"", "roman"}}, "lvlText \"%3\" references level %3 beyond the scheme"},
-      {{{"", "decimal"}, {"", ""}}, "unknown numFmt \"\""},
-      // The debug form escapes what would not show.
+      {{{"%3", "decimal"}, {"", "roman"}}, beyond("%3", '3')}, {{{"", "decimal"}, {"", ""}}, "unknown numFmt \"\""},
+      // The debug form escapes what would not show, and replaces ill-formed bytes.
       {{{"x", "a\"b\\c\n\t\r"}}, "unknown numFmt \"a\\\"b\\\\c\\n\\t\\r\""},
       {{{std::string("\0\x01\x7f", 3), "?"}}, "unknown numFmt \"?\""},
-      {{{std::string("'\0\x1b\xc2\x85", 5) + "%2", "decimal"}},
-       "lvlText \"'\\0\\u{1b}\\u{85}%2\" references level %2 beyond the scheme"},
-      {{{"\xc3\xa9 \xc2\xa0\xe2\x80\x8b\xee\x80\x80%2", "decimal"}},
-       "lvlText \"\xc3\xa9 \\u{a0}\\u{200b}\\u{e000}%2\" references level %2 beyond the scheme"},
-      {{{"e\xcc\x81%2", "upperRoman"}}, "lvlText \"e\\u{301}%2\" references level %2 beyond the scheme"},
-      {{{"\xff\xf4\x8f\xbf\xbf%2", "decimal"}}, "lvlText \"\xef\xbf\xbd\\u{10ffff}%2\" references level %2 beyond the scheme"},
+      {{{std::string("'\0\x1b\xc2\x85", 5) + "%2", "decimal"}}, beyond("'\\0\\u{1b}\\u{85}%2", '2')},
+      {{{"\xc3\xa9 \xc2\xa0\xe2\x80\x8b\xee\x80\x80%2", "decimal"}}, beyond("\xc3\xa9 \\u{a0}\\u{200b}\\u{e000}%2", '2')},
+      {{{"e\xcc\x81%2", "upperRoman"}}, beyond("e\\u{301}%2", '2')},
+      {{{"\xff\xf4\x8f\xbf\xbf%2", "decimal"}}, beyond("\xef\xbf\xbd\\u{10ffff}%2", '2')},
   };
   for (const auto& [levels, message] : cases) {
     const Outcome<HeadingNums> nums = HeadingNums::create(levels);

@@ -9,58 +9,50 @@
 namespace vedavi {
 namespace {
 
-const std::string kMalformed = "malformed base64 VEDAVI raw payload: ";
+// The payload, or "<none>", then " ! " and the warning if there is one.
+std::string shown(const RawPayload& raw) {
+  return raw.payload.value_or("<none>") + (raw.warning ? " ! " + *raw.warning : "");
+}
+
+std::string bad(std::string_view message) {
+  return "<none> ! malformed base64 VEDAVI raw payload: " + std::string(message);
+}
 
 std::string unknown(std::string_view encoding) {
-  return "unknown VEDAVI raw encoding '" + std::string(encoding) + "'; payload dropped";
+  return "<none> ! unknown VEDAVI raw encoding '" + std::string(encoding) + "'; payload dropped";
 }
 
 TEST(RawPayload, Encodings) {
   struct Case {
     std::string_view text;
     std::optional<std::string_view> encoding;
-    std::optional<std::string> payload;
-    std::optional<std::string> warning;
+    std::string expected;
   };
   const Case cases[] = {
-      {"", std::nullopt, "", std::nullopt},
-      {"a &amp; <b>", std::nullopt, "a &amp; <b>", std::nullopt},
-      {"a &amp;lt; b", "html", "a &lt; b", std::nullopt},  // decoded once
-      {"&#x41;&#66;&eacute;&unknown; &amp", "html", "AB\xc3\xa9&unknown; &amp", std::nullopt},
-      {"aGk=", "html", "aGk=", std::nullopt},
-      {"aGk=", "base64", "hi", std::nullopt},
-      {"aG\r\nk=\r\n", "base64", "hi", std::nullopt},
-      {" \ta\fG\nk\r= ", "base64", "hi", std::nullopt},
-      {"", "base64", "", std::nullopt},
-      {" \r\n\t\f", "base64", "", std::nullopt},
-      {"aMOpbGxvCg==", "base64", "h\xc3\xa9llo\n", std::nullopt},
-      {"aGk", "base64", std::nullopt, kMalformed + "Invalid padding"},
+      {"", std::nullopt, ""}, {"a &amp; <b>", std::nullopt, "a &amp; <b>"}, {"aGk=", "html", "aGk="},
+      {"a &amp;lt; b", "html", "a &lt; b"},  // decoded once
+      {"&#x41;&#66;&eacute;&unknown; &amp", "html", "AB\xc3\xa9&unknown; &amp"}, {"aGk=", "base64", "hi"},
+      {"aG\r\nk=\r\n", "base64", "hi"}, {" \ta\fG\nk\r= ", "base64", "hi"}, {"", "base64", ""},
+      {" \r\n\t\f", "base64", ""}, {"aMOpbGxvCg==", "base64", "h\xc3\xa9llo\n"}, {"aGk", "base64", bad("Invalid padding")},
       // Only ASCII white space is removed: a no-break space or a vertical tab stays.
-      {"aG\xc2\xa0k=", "base64", std::nullopt, kMalformed + "Invalid symbol 194, offset 2."},
-      {"aG\vk=", "base64", std::nullopt, kMalformed + "Invalid symbol 11, offset 2."},
-      {"&amp;", "HTML", std::nullopt, unknown("HTML")},
-      {"aGk=", "Base64", std::nullopt, unknown("Base64")},
-      {"x", "", std::nullopt, unknown("")},
-      {"x", "rot13", std::nullopt, unknown("rot13")},
+      {"aG\xc2\xa0k=", "base64", bad("Invalid symbol 194, offset 2.")},
+      {"aG\vk=", "base64", bad("Invalid symbol 11, offset 2.")},
+      {"&amp;", "HTML", unknown("HTML")}, {"aGk=", "Base64", unknown("Base64")}, {"x", "", unknown("")},
+      {"x", "rot13", unknown("rot13")},
       // Decoded bytes that are not UTF-8: the first error, as Python's decoder describes it.
-      {"/w==", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 1 bytes from index 0"},  // FF
-      {"wK8=", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 1 bytes from index 0"},  // C0 AF
-      {"7aCA", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 1 bytes from index 0"},  // ED A0 80
-      {"4oJh", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 2 bytes from index 0"},  // E2 82 'a'
-      {"8J+YYQ==", "base64", std::nullopt, kMalformed + "invalid utf-8 sequence of 3 bytes from index 0"},
-      {"wg==", "base64", std::nullopt, kMalformed + "incomplete utf-8 byte sequence from index 0"},      // C2
-      {"YcI=", "base64", std::nullopt, kMalformed + "incomplete utf-8 byte sequence from index 1"},      // 'a' C2
-      {"4oI=", "base64", std::nullopt, kMalformed + "incomplete utf-8 byte sequence from index 0"},      // E2 82
-      {"b2vwn5g=", "base64", std::nullopt, kMalformed + "incomplete utf-8 byte sequence from index 2"},  // "ok" F0 9F 98
+      {"/w==", "base64", bad("invalid utf-8 sequence of 1 bytes from index 0")},    // FF
+      {"wK8=", "base64", bad("invalid utf-8 sequence of 1 bytes from index 0")},    // C0 AF
+      {"7aCA", "base64", bad("invalid utf-8 sequence of 1 bytes from index 0")},    // ED A0 80
+      {"4oJh", "base64", bad("invalid utf-8 sequence of 2 bytes from index 0")},    // E2 82 'a'
+      {"8J+YYQ==", "base64", bad("invalid utf-8 sequence of 3 bytes from index 0")},  // F0 9F 98 'a'
+      {"wg==", "base64", bad("incomplete utf-8 byte sequence from index 0")},       // C2
+      {"YcI=", "base64", bad("incomplete utf-8 byte sequence from index 1")},       // 'a' C2
+      {"4oI=", "base64", bad("incomplete utf-8 byte sequence from index 0")},       // E2 82
+      {"b2vwn5g=", "base64", bad("incomplete utf-8 byte sequence from index 2")},   // "ok" F0 9F 98
   };
-  for (const Case& c : cases) {
-    const RawPayload raw = decode_raw(c.text, c.encoding);
-    EXPECT_EQ(raw.payload, c.payload) << c.text;
-    EXPECT_EQ(raw.warning, c.warning) << c.text;
-  }
+  for (const Case& c : cases) EXPECT_EQ(shown(decode_raw(c.text, c.encoding)), c.expected) << c.text;
   EXPECT_FALSE(utf8_error("h\xc3\xa9llo \xf0\x9f\x98\x80"));
-  const RawPayload large = decode_raw(test::repeat("YWJj", 250000) + "\n", "base64");
-  EXPECT_EQ(large.payload, test::repeat("abc", 250000));
+  EXPECT_EQ(shown(decode_raw(test::repeat("YWJj", 250000) + "\n", "base64")), test::repeat("abc", 250000));
 }
 
 // Each case fails on exactly one check, or on the first of several in the order they are made:

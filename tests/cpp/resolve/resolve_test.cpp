@@ -123,18 +123,13 @@ TEST_F(ResolverTest, Prefix) {
     std::string expected;  // prefix, or the failure message
   };
   const Case cases[] = {
-      {"see", "sec-intro", "bare", false, "see "},
-      {"see", "eq-3", "", true, "see "},
-      {"", "sec-intro", "", false, "Section "},
-      {"", "sec-intro", "", true, "Sections "},
-      {"", "sec-intro", "bare", false, ""},
-      {"", "tbl-data", "", false, ""},
-      {"", "term", "", false, ""},
-      {"", "fig-unregistered", "", true, "Figures "},
-      {"", "tbl-x", "leaf", false, "Table "},
+      {"see", "sec-intro", "bare", false, "see "}, {"see", "eq-3", "", true, "see "},
+      {"", "sec-intro", "", false, "Section "},    {"", "sec-intro", "", true, "Sections "},
+      {"", "sec-intro", "bare", false, ""},        {"", "tbl-data", "", false, ""},
+      {"", "term", "", false, ""},                 {"", "fig-unregistered", "", true, "Figures "},
+      {"", "tbl-x", "leaf", false, "Table "},      {"", "eq-3", "bare", false, ""},
       {"", "eq-3", "", false, "unknown reference type 'eq'; pass reftypes= to define its prefix"},
       {"", "intro", "", false, "unknown reference type 'intro'; pass reftypes= to define its prefix"},
-      {"", "eq-3", "bare", false, ""},
   };
   for (const Case& c : cases) {
     const Outcome<std::string> prefix = r.prefix(c.own, c.target, tokens_of(c.tokens), c.plural);
@@ -149,23 +144,12 @@ TEST_F(ResolverTest, Core) {
     std::string expected;  // baked text, or the failure message
   };
   const Case cases[] = {
-      {"sec-intro", "", "2.3"},
-      {"sec-intro", "text", "Introduction"},
-      {"sec-intro", "page", "2.3"},
-      {"sec-deep", "leaf", "(iv)"},
-      {"sec-deep", "", "2.(a)(iv)"},
-      {"sec-deep", "rel bare", "2.(a)(iv)"},
-      {"sec-empty", "", ""},
-      {"tbl-data", "", "Table 2"},
-      {"tbl-data", "bare", "2"},
-      {"tbl-data", "leaf", "2"},
-      {"tbl-data", "rel", "2"},
-      {"tbl-data", "page", "Table 2"},
-      {"tbl-data", "text", "Data"},
-      {"fig-plot", "", "Figure 4"},
-      {"term", "", "Glossary term"},
-      {"term", "bare", "Glossary term"},
-      {"textonly", "text", "Only text"},
+      {"sec-intro", "", "2.3"},       {"sec-intro", "text", "Introduction"}, {"sec-intro", "page", "2.3"},
+      {"sec-deep", "leaf", "(iv)"},   {"sec-deep", "", "2.(a)(iv)"},         {"sec-deep", "rel bare", "2.(a)(iv)"},
+      {"sec-empty", "", ""},          {"tbl-data", "", "Table 2"},           {"tbl-data", "bare", "2"},
+      {"tbl-data", "leaf", "2"},      {"tbl-data", "rel", "2"},              {"tbl-data", "page", "Table 2"},
+      {"tbl-data", "text", "Data"},   {"fig-plot", "", "Figure 4"},          {"term", "", "Glossary term"},
+      {"term", "bare", "Glossary term"}, {"textonly", "text", "Only text"},
       {"para", "", "cross-reference #para" + needs_number},
       {"missing", "leaf", "cross-reference #missing" + needs_number},
       {"fig-plot", "text", "cross-reference #fig-plot needs a text its target does not have"},
