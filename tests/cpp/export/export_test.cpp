@@ -1,15 +1,22 @@
 // The HTML export: code blocks and their hooks, column widths, cross-references and numbers,
-// panels, ids, raw payloads, the table of contents, and nodes that an earlier step cut out.
+// panels, ids, raw payloads, the table of contents, nodes that an earlier step cut out, and
+// pages that read back unchanged.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
+#include <sstream>
+#include <unordered_set>
 
 #include "export/export.h"
 #include "export/number_format.h"
 #include "export/slug.h"
+#include "fast5ever/parse.h"
 #include "highlight/highlight.h"
+#include "render/renderer.h"
 #include "tests/cpp/support/helpers.h"
 
 namespace vedavi::exporter::test {
@@ -57,29 +64,26 @@ struct Hooks {
   std::vector<std::string> calls;
   std::string lang = "-", highlight = "-", wrap = "-";
 
-  static HookResult answer(const std::string& text) {
-    if (text == "\x01") return Failure{"hook failed"};
-    return text.empty() ? HookResult(std::nullopt) : some(text);
+  HookResult log(const std::string& answer, std::string call) {
+    calls.push_back(std::move(call));
+    if (answer == "\x01") return Failure{"hook failed"};
+    return answer.empty() ? HookResult(std::nullopt) : some(answer);
   }
   HtmlExportOptions options(HlMode hl) {
     HtmlExportOptions o;
     o.hl = hl;
+    const auto str = [](std::optional<std::string_view> s) { return std::string(s.value_or("<none>")); };
     if (lang != "-") {
-      o.hl_lang = [this](std::string_view code, std::optional<std::string_view> l) {
-        calls.push_back("lang: " + std::string(code) + "|" + std::string(l.value_or("<none>")));
-        return answer(lang);
-      };
+      o.hl_lang = [=, this](std::string_view code, auto l) { return log(lang, "lang: " + str(code) + "|" + str(l)); };
     }
     if (highlight != "-") {
-      o.hl_fn = [this](std::string_view code, std::string_view l, HlMode mode) {
-        calls.push_back("hl: " + std::string(code) + "|" + std::string(l) + "|" + std::to_string(int(mode)));
-        return answer(highlight);
+      o.hl_fn = [=, this](std::string_view code, std::string_view l, HlMode mode) {
+        return log(highlight, "hl: " + str(code) + "|" + str(l) + "|" + std::to_string(int(mode)));
       };
     }
     if (wrap != "-") {
-      o.code_wrap = [this](std::string_view html, std::optional<std::string_view> l, std::string_view code) {
-        calls.push_back("wrap: " + std::string(html) + "|" + std::string(l.value_or("<none>")) + "|" + std::string(code));
-        return answer(wrap);
+      o.code_wrap = [=, this](std::string_view html, auto l, std::string_view code) {
+        return log(wrap, "wrap: " + str(html) + "|" + str(l) + "|" + str(code));
       };
     }
     return o;
@@ -87,20 +91,17 @@ struct Hooks {
 };
 
 TEST(Code, WithoutHooks) {
-  const std::string src = std::string(kPy) + "<pre><code class=\"language-md\">#</code></pre>";
-  EXPECT_EQ(run(src).html, src);  // highlighting off leaves blocks alone
-  HtmlExportOptions spans;
-  spans.hl = HlMode::Spans;
-  const Exported out = run(std::string(kPy) + std::string(kPy) + "<pre><code class=\"language-\">x</code></pre>", spans);
-  EXPECT_EQ(out.warnings, std::vector<std::string>{std::string(kNoHighlighterWarning)});  // once
-  // md blocks take the dialect highlighter.
-  for (const HlMode mode : {HlMode::Spans, HlMode::Toks}) {
-    HtmlExportOptions options;
-    options.hl = mode;
-    const Exported md = run("<pre><code class=\"language-markdown\"># a &lt;b&gt;</code></pre>", options);
-    EXPECT_EQ(md.html, "<pre><code class=\"language-markdown\">" + highlight::highlight_md("# a <b>", "hl-") + "</code></pre>");
-    EXPECT_TRUE(md.warnings.empty());
-  }
+  const std::string md = "<pre><code class=\"language-markdown\">";
+  const std::string blocks = std::string(kPy) + std::string(kPy) + "<pre><code class=\"language-\">x</code></pre>";
+  const auto hl = [](HlMode mode) { return [mode](HtmlExportOptions& o) { o.hl = mode; }; };
+  check_cases({
+      {std::string(kPy) + "<pre><code class=\"language-md\">#</code></pre>", nullptr,
+       std::string(kPy) + "<pre><code class=\"language-md\">#</code></pre>"},  // off leaves blocks alone
+      {blocks, hl(HlMode::Spans), blocks, {std::string(kNoHighlighterWarning)}},  // warned once
+      // md blocks take the dialect highlighter.
+      {md + "# a &lt;b&gt;</code></pre>", hl(HlMode::Spans), md + highlight::highlight_md("# a <b>", "hl-") + "</code></pre>"},
+      {md + "# a &lt;b&gt;</code></pre>", hl(HlMode::Toks), md + highlight::highlight_md("# a <b>", "hl-") + "</code></pre>"},
+  });
 }
 
 TEST(Code, HooksInOrder) {
@@ -192,13 +193,10 @@ TEST(ColumnWidths, Colgroups) {
            "\n<tbody><tr><td>x</td></tr></tbody></table>"},
       {"colwidths=\"1fr\">\n<tr><td>x", fixed + one_col + "\n<tbody><tr><td>x</td></tr></tbody></table>"},
       // `width` becomes style when it is a length.
-      {"width=50>", "<table style=\"width:50px\"></table>"},
-      {"width=\"50%\">", "<table style=\"width:50%\"></table>"},
+      {"width=50>", "<table style=\"width:50px\"></table>"}, {"width=\"50%\">", "<table style=\"width:50%\"></table>"},
       {"width=\"2.5rem\" style=\"x;\">", "<table style=\"x;width:2.5rem\"></table>"},
-      {"width=auto>", "<table width=\"auto\"></table>"},
-      {"width=-5>", "<table width=\"-5\"></table>"},
-      {"width=\"10 px\">", "<table width=\"10 px\"></table>"},
-      {"width=inf>", "<table width=\"inf\"></table>"},
+      {"width=auto>", "<table width=\"auto\"></table>"}, {"width=-5>", "<table width=\"-5\"></table>"},
+      {"width=\"10 px\">", "<table width=\"10 px\"></table>"}, {"width=inf>", "<table width=\"inf\"></table>"},
       {"width=NaNem>", "<table width=\"NaNem\"></table>"},
   });
 }
@@ -426,6 +424,63 @@ TEST(Linear, EqualSlugsReferencesToOneTargetAndReplacedSiblings) {
   EXPECT_EQ(run(repeat(kRaw + "\"latex\">x</script>" + kRaw + "\"html\">&lt;</script><pre><code class=\"language-py\">c"
                        "</code></pre>", 30'000), toks).html,
             repeat("&lt;<hl-code toks=\"t\"><pre><code class=\"language-py\">c</code></pre></hl-code>", 30'000));
+}
+
+// Every exported page reads back unchanged through the HTML parser (no parse error repairs its
+// tree), and holds each id once when its source did.
+bool ids_unique(const fast5ever::dom::Dom& dom) {
+  std::unordered_set<std::string> seen;
+  for (fast5ever::dom::NodeId id : dom.descendants(0)) {
+    if (auto value = dom.attr(id, "id"); value && !seen.emplace(*value).second) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> corpus() {
+  std::vector<std::string> docs = {
+      "# Intro {#sec-intro}\n\nSee [@sec-intro] and [@sec-a; @fig-b] and [see @tbl-x]{ref=text}.\n\n"
+      "::: {.callout-note}\n## Note\n\nbody\n:::\n\n::: {.details open=\"\"}\ninside\n:::\n\n"
+      "| a | b |\n|---|-------|\n| 1 | 2 |\n: Cap {#tbl-x}\n\n```py\nprint(1)\n```\n\n```md\n# hi *there*\n```\n\n"
+      "![A plot](x.png){#fig-b}\n\n## A {#sec-a}\n\nText[^1] and ^[an inline note].\n\n[^1]: Foot.\n\n"
+      "## A\n\n### Same\n\n### Same\n\n```{=html}\n<b id=\"raw\">raw</b>\n```\n",
+      "# One\n\n# One\n\n#### Deep\n\n## Two\n\n> ## Quoted\n\n- ## In a list\n\n| x |\n|:-:|\n| y |\n",
+  };
+  for (const char* name : {"testdata/commonmark/spec.txt", "testdata/pathological.md"}) {
+    std::ifstream file(std::filesystem::path(VEDAVI_SHARED_DIR) / name);
+    std::stringstream text;
+    if (file && text << file.rdbuf()) docs.push_back(text.str());
+  }
+  return docs;
+}
+
+TEST(ExportedPages, ReadBackUnchangedWithUniqueIds) {
+  std::vector<HtmlExportOptions> variants(3);
+  variants[0].refs = variants[2].refs = RefsMode::Lenient;
+  variants[1].refs = RefsMode::Ids;
+  variants[1].auto_ids = variants[1].toc = true;
+  variants[1].id_prefix = "p-";
+  variants[1].fn_salt = "s";
+  variants[1].hl = HlMode::Spans;
+  variants[2].auto_ids = variants[2].gh_ids = variants[2].toc = true;
+  variants[2].number_headings = SchemeName{"legal"};
+  variants[2].hl = HlMode::Toks;
+  variants[2].hl_fn = [](std::string_view code, std::string_view, HlMode) -> HookResult {
+    return std::optional<std::string>("<pre toks=\"1 2\"><code><span>" + std::string(code) + "</span></code></pre>");
+  };
+  Options options = block::testing::default_options();
+  options.bare_autolinks = options.frontmatter = true;
+  options.math = MathMode::Brackets;
+  for (const std::string& md : corpus()) {
+    const std::string vedavi = render_document(parse(md, options));
+    const bool has_unique_ids = ids_unique(fast5ever::dom::parse_fragment(vedavi));
+    for (const HtmlExportOptions& variant : variants) {
+      const Exported out = run(vedavi, variant);
+      ASSERT_FALSE(out.html.starts_with("error: ")) << out.html;
+      const fast5ever::dom::Dom page = fast5ever::dom::parse_fragment(out.html);
+      EXPECT_EQ(page.to_html(0), out.html) << md.substr(0, 80);
+      if (has_unique_ids) { EXPECT_TRUE(ids_unique(page)) << md.substr(0, 80); }
+    }
+  }
 }
 
 }  // namespace

@@ -1,16 +1,22 @@
-#include "text/utf8.h"
-
+// Bytes and characters: UTF-8 decoding, encoding and boundaries, character references,
+// backslash escapes, and the scanners for unescaped needles and HTML comment ends.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-namespace {
+#include "tests/cpp/support/helpers.h"
+#include "text/entity.h"
+#include "text/scan.h"
+#include "text/utf8.h"
 
-using namespace vedavi;
+namespace vedavi {
+namespace {
 
 TEST(Utf8Decode, WellFormedAndIllFormedSequences) {
   struct Case {
@@ -62,20 +68,16 @@ TEST(Utf8Encode, EveryScalarValueRoundTripsOthersBecomeReplacement) {
 
 // The examples of "U+FFFD Substitution of Maximal Subparts" in chapter 3 of the Unicode standard.
 TEST(Utf8DecodeLossy, OneReplacementPerMaximalSubpart) {
-  const std::pair<std::string_view, std::u32string_view> cases[] = {
-      {"", U""},
-      {"\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80", U"\u00E9t\u00E9 \U0001F600"},
-      {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64", U"a\uFFFD\uFFFD\uFFFDb\uFFFDc\uFFFD\uFFFDd"},
-      {"\xC0\xAF\xE0\x80\xBF\xF0\x81\x82\x41", U"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDA"},  // non-shortest
-      {"\xED\xA0\x80\xED\xBF\xBF\xED\xAF\x41", U"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDA"},  // surrogates
-      {"\xF4\x91\x92\x93\xFF\x41\x80\xBF\x42", U"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDA\uFFFD\uFFFDB"},
-      {"\xE1\x80\xE2\xF0\x91\x92\xF1\xBF\x41", U"\uFFFD\uFFFD\uFFFD\uFFFDA"},  // truncated
-      {"abc\xE2\x82", U"abc\uFFFD"},
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"", ""}, {"\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80", "\u00E9t\u00E9 \U0001F600"}, {"abc\xE2\x82", "abc\uFFFD"},
+      {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64", "a\uFFFD\uFFFD\uFFFDb\uFFFDc\uFFFD\uFFFDd"},
+      {"\xC0\xAF\xE0\x80\xBF\xF0\x81\x82\x41", "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDA"},  // non-shortest
+      {"\xED\xA0\x80\xED\xBF\xBF\xED\xAF\x41", "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDA"},  // surrogates
+      {"\xF4\x91\x92\x93\xFF\x41\x80\xBF\x42", "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDA\uFFFD\uFFFDB"},
+      {"\xE1\x80\xE2\xF0\x91\x92\xF1\xBF\x41", "\uFFFD\uFFFD\uFFFD\uFFFDA"},  // truncated
   };
   for (const auto& [bytes, expected] : cases) {
-    std::string utf8_expected;
-    for (char32_t cp : expected) utf8::encode(cp, utf8_expected);
-    EXPECT_EQ(utf8::decode_lossy(bytes), utf8_expected) << testing::PrintToString(std::string(bytes));
+    EXPECT_EQ(utf8::decode_lossy(bytes), expected) << testing::PrintToString(std::string(bytes));
   }
 }
 
@@ -141,4 +143,72 @@ TEST(Utf8Boundaries, PrevCharOfIllFormedTextIsReplacement) {
   }
 }
 
+TEST(DecodeEntities, NumericAndNamedReferences) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"&#0;", "\uFFFD"}, {"&#x41;&#X41;&#65;", "AAA"}, {"&#65", "&#65"}, {"&#0000065;", "A"},
+      {"&#1234567;", "\uFFFD"},  // seven digits decode; past U+10FFFF
+      {"&#00000000;", "\uFFFD"}, {"&#000000065;", "A"},  // any length, and never U+0000
+      {"&#x10FFFF;", "\U0010FFFF"}, {"&#x110000;", "\uFFFD"}, {"&#xD800;", "\uFFFD"},
+      {"&#xFFFFFFFFFFFFFFFFFFFF;", "\uFFFD"},  // saturates, no overflow
+      {"&#;", "&#;"}, {"&#x;", "&#x;"}, {"&#xg;", "&#xg;"}, {"&#12a;", "&#12a;"},
+      {"&#38;amp;", "&amp;"}, {"&#38;lt;", "&lt;"},  // decoded characters are final
+      {"&amp;", "&"}, {"&copy;", "\u00A9"}, {"&copy", "&copy"} /* legacy forms need the ";" */, {"&amp", "&amp"},
+      {"&nbsp;&NotEqualTilde;", "\u00A0\u2242\u0338"}, {"&ThickSpace;", "\u205F\u200A"},
+      {"&CounterClockwiseContourIntegral;", "\u2233"}, {"&ngE;", "\u2267\u0338"}, {"&fjlig;", "fj"},
+      {"&bogus;", "&bogus;"}, {"&AMP;", "&"}, {"&Amp;", "&Amp;"} /* case-sensitive */,
+      {"R&D &amp;", "R&D &"} /* a failed "&" swallows nothing */, {"a & b; &lt;", "a & b; <"},
+      {"&&amp;;", "&&;"}, {"&", "&"}, {"x&", "x&"}, {"&;", "&;"}, {"&am&amp;", "&am&"},
+      {"no references", "no references"}, {"", ""},
+  };
+  for (const auto& [input, expected] : cases) EXPECT_EQ(entity::decode_entities(input), expected) << input;
+}
+
+TEST(DecodeEntities, LinearOnLongInputs) {
+  // Long runs that start references and never finish them.
+  for (const std::string& text : {test::repeat("&abcd", 200'000), "&#" + std::string(1'000'000, '9'),
+                                  "&" + std::string(1'000'000, 'a') + ";", std::string(1'000'000, '&')}) {
+    EXPECT_EQ(entity::decode_entities(text), text);
+  }
+}
+
+TEST(UnescapePunctuation, Cases) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\\*", "*"}, {"\\a", "\\a"}, {"\\\\", "\\"}, {"\\\\\\*", "\\*"}, {"x\\", "x\\"}, {"\\é", "\\é"},
+      {"\\{\\}\\~\\`", "{}~`"},
+  };
+  for (const auto& [input, expected] : cases) EXPECT_EQ(entity::unescape_backslash_punctuation(input), expected) << input;
+}
+
+TEST(FindUnescaped, Cases) {
+  struct Case {
+    std::string text;
+    std::size_t start;
+    std::string needle;
+    std::optional<std::size_t> expected;
+  };
+  const Case cases[] = {
+      {"\\$$ $$", 0, "$$", 4}, {"\\$$$$", 0, "$$", 2}, {"\\\\]", 0, "\\]", std::nullopt}, {"ab\\]", 0, "\\]", 2},
+      {"$$", 2, "$$", std::nullopt}, {"$$", 5, "$$", std::nullopt}, {"\\\\$$", 0, "$$", 2}, {"é$$", 0, "$$", 2},
+      {"a\\)", 1, "\\)", 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(scan::find_unescaped(c.text, c.start, c.needle), c.expected) << c.text;
+}
+
+// Where an HTML comment ends: as an HTML5 tokenizer ends it, so nothing after it hides inside it.
+TEST(HtmlCommentEnd, EndsWhereAnHtml5TokenizerEndsIt) {
+  struct Case {
+    std::string_view text;
+    std::size_t lt;
+    std::optional<std::size_t> end;
+  };
+  const Case cases[] = {
+      {"<!-->x", 0, 5}, {"<!--->x", 0, 6}, {"x<!-->", 1, 6}, {"<!---->", 0, 7},  // empty comments close at once
+      {"<!-- a -->", 0, 10}, {"<!-- a --!> b -->", 0, 11}, {"<!-- a ---!>", 0, 12},  // "--!>" ends it too
+      {"<!--!> a", 0, std::nullopt}, {"<!---!> a", 0, std::nullopt},  // "--!>" needs its own dashes
+      {"<!-- a -- > b", 0, std::nullopt}, {"<!-- a --\n> b", 0, std::nullopt}, {"<!-- a", 0, std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(scan::html_comment_end(c.text, c.lt), c.end) << c.text;
+}
+
 }  // namespace
+}  // namespace vedavi
