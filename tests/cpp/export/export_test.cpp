@@ -105,12 +105,7 @@ TEST(Code, WithoutHooks) {
 }
 
 TEST(Code, HooksInOrder) {
-  struct Case {
-    HlMode mode;
-    std::string lang, highlight, wrap;
-    std::string_view html;
-    std::vector<std::string_view> calls;  // hook names in order
-  };
+  struct Case { HlMode mode; std::string lang, highlight, wrap; std::string_view html; std::vector<std::string_view> calls; };
   const Case cases[] = {
       {HlMode::Spans, "python", "<pre><code><b>a</b>&lt;b</code></pre>", "",
        "<pre><code class=\"language-python\"><b>a</b>&lt;b</code></pre>", {"lang", "hl", "wrap"}},

@@ -32,20 +32,17 @@ std::string brief(std::string_view src) {
 
 TEST(Highlight, RangesOfEachRecord) {
   const std::pair<std::string_view, std::string_view> cases[] = {
-      {"", ""},
-      {"*a*", "<markup-italic>*a*</>"},
+      {"", ""}, {"*a*", "<markup-italic>*a*</>"}, {"**a\nb**", "<markup-bold>**a</>\n<markup-bold>b**</>"},
       {"# H *a*", "<markup-heading><punctuation-special>#</> H <markup-italic>*a*</></>"},
       {"> - x\n>   `y`", "<punctuation-special>&gt;</> <punctuation-special>-</> x\n"
                         "<punctuation-special>&gt;</>   <markup-raw-block>`y`</>"},
-      {"**a\nb**", "<markup-bold>**a</>\n<markup-bold>b**</>"},
       {"[a](u) [@x]", "[a]<markup-link-url>(u)</> <markup-link-url>[@x]</>"},
       {"---\ntitle: x\n---\nb", "<punctuation-special>---</>\n<attribute>title:</> x\n<punctuation-special>---</>\nb"},
       {"{: .c}\n[d]: /u\n", "<attribute>{: .c}</>\n<markup-link-url>[d]: /u</>\n"},
       {"<div>\n<!-- a\nb", "&lt;div&gt;\n<comment>&lt;!-- a\nb</>"},
       {"<!---->x<!-->", "<comment>&lt;!----&gt;</>x<comment>&lt;!--&gt;</>"},
       {"<!-- a --!>b -->", "<comment>&lt;!-- a --!&gt;</>b --&gt;"},
-      {"a < b & \"c\"", "a &lt; b &amp; \"c\""},
-      {"a\r\nb\rc", "a\nb\nc"},
+      {"a < b & \"c\"", "a &lt; b &amp; \"c\""}, {"a\r\nb\rc", "a\nb\nc"},
   };
   for (const auto& [src, expected] : cases) EXPECT_EQ(brief(src), expected) << src;
   // The class prefix is copied as given.
