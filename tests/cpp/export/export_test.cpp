@@ -27,10 +27,7 @@ using vedavi::test::repeat;
 HookResult some(std::string text) { return std::optional<std::string>(std::move(text)); }
 
 // An export's HTML, or "error: " and the message; warnings apart.
-struct Exported {
-  std::string html;  // or "error: {message}"
-  std::vector<std::string> warnings;
-};
+struct Exported { std::string html; std::vector<std::string> warnings; };
 
 Exported run(std::string_view src, const HtmlExportOptions& options = {}) {
   Outcome<ExportOutput> out = export_html(src, options);
@@ -39,12 +36,7 @@ Exported run(std::string_view src, const HtmlExportOptions& options = {}) {
 }
 
 // One export a case: `set` adjusts the options, `html` and `warnings` are what comes out.
-struct Case {
-  std::string src;
-  std::function<void(HtmlExportOptions&)> set;
-  std::string html;
-  std::vector<std::string> warnings = {};
-};
+struct Case { std::string src; std::function<void(HtmlExportOptions&)> set; std::string html; std::vector<std::string> warnings = {}; };
 
 void check_cases(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
