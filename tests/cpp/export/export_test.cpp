@@ -36,7 +36,12 @@ Exported run(std::string_view src, const HtmlExportOptions& options = {}) {
 }
 
 // One export a case: `set` adjusts the options, `html` and `warnings` are what comes out.
-struct Case { std::string src; std::function<void(HtmlExportOptions&)> set; std::string html; std::vector<std::string> warnings = {}; };
+struct Case {
+  std::string src;
+  std::function<void(HtmlExportOptions&)> set;
+  std::string html;
+  std::vector<std::string> warnings = {};
+};
 
 void check_cases(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
@@ -255,11 +260,9 @@ TEST(HeadingAndCaptionNumbers, SchemesAndCounting) {
       {"<h1>T</h1><h2>A</h2><h6>Z</h6><h3>B</h3>", refs(RefsMode::Ids, SchemeName{"decimal"}),
        "<h1>T</h1><h2><span class=\"heading-number\">1.</span> A</h2>"
        "<h6><span class=\"heading-number\">1.0.0.0.1.</span> Z</h6><h3><span class=\"heading-number\">1.1.</span> B</h3>"},
-      {"<h2>A</h2><h3>B</h3><h2>C</h2>",
-       refs(RefsMode::Ids, SchemeLevels{{{"", "decimal"}, {"%2", "upperRoman"}}}),
+      {"<h2>A</h2><h3>B</h3><h2>C</h2>", refs(RefsMode::Ids, SchemeLevels{{{"", "decimal"}, {"%2", "upperRoman"}}}),
        "<h2><span class=\"heading-number\">I</span> A</h2><h3>B</h3><h2><span class=\"heading-number\">II</span> C</h2>"},
-      {"<h2>A</h2>", refs(RefsMode::Ids, SchemeLevels{{{"", "Decimal"}}}),
-       "error: unknown numFmt \"Decimal\""},
+      {"<h2>A</h2>", refs(RefsMode::Ids, SchemeLevels{{{"", "Decimal"}}}), "error: unknown numFmt \"Decimal\""},
       // Only "text" references: nothing needs a number.
       {"<h2 id=sec-a>A</h2><a href=#sec-a data-ref=text></a>", refs(RefsMode::Strict),
        "<h2 id=\"sec-a\" data-id=\"sec-a\">A</h2><a href=\"#sec-a\">Section A</a>"},

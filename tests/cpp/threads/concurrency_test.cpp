@@ -22,10 +22,9 @@
 namespace vedavi {
 namespace {
 
-// One entry's result as bytes, so that runs compare by equality.
-using Entry = std::function<std::string()>;
-
-std::vector<std::pair<const char*, Entry>> entries(const std::string& md, const std::string& html, const Options& options) {
+// Each entry's result as bytes, so that runs compare by equality.
+std::vector<std::pair<const char*, std::function<std::string()>>> entries(const std::string& md, const std::string& html,
+                                                                         const Options& options) {
   return {
       {"md2vedavi", [=] { return render_document(parse(md, options)); }},
       {"blocks",
@@ -74,9 +73,7 @@ TEST(Concurrency, EightThreadsGiveWhatOneGives) {
     std::vector<std::string> results(8);
     std::vector<std::thread> threads;
     for (std::string& result : results) {
-      threads.emplace_back([&entry, &result] {
-        for (int round = 0; round < 3; ++round) result = entry();
-      });
+      threads.emplace_back([&entry, &result] { for (int round = 0; round < 3; ++round) result = entry(); });
     }
     for (std::thread& thread : threads) thread.join();
     for (const std::string& result : results) EXPECT_EQ(result, expected) << name;
