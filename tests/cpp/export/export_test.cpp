@@ -407,7 +407,6 @@ TEST(Linear, EqualSlugsReferencesToOneTargetAndReplacedSiblings) {
   std::size_t texts = 0;
   for (std::size_t at = 0; (at = out.html.find(">target text</a>", at)) != std::string::npos; ++at) ++texts;
   EXPECT_EQ(texts, 10'000u);
-
   HtmlExportOptions toks;
   toks.hl = HlMode::Toks;
   toks.hl_fn = [](std::string_view, std::string_view, HlMode) { return some("<i toks=t>"); };

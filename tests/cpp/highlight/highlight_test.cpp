@@ -66,10 +66,8 @@ bool text_of(std::string_view html, std::string& text) {
       if (open-- == 0) return false;
       i += 7;
     } else if (html[i] == '&') {
-      const std::size_t semi = html.find(';', i);
-      const std::string_view name = html.substr(i, semi + 1 - i);
-      text += name == "&lt;" ? '<' : name == "&gt;" ? '>' : '&';
-      i = semi + 1;
+      text += html[i + 1] == 'l' ? '<' : html[i + 1] == 'g' ? '>' : '&';  // &lt; &gt; &amp;
+      i = html.find(';', i) + 1;
     } else {
       text += html[i++];
     }

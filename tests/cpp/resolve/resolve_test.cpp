@@ -140,12 +140,6 @@ TEST(SchemeValidation, FirstProblemInOrder) {
   EXPECT_EQ(nums.levels()[1].num_fmt, NumFormat::LowerRoman);
 }
 
-RefTokens tokens_of(std::string_view value) {
-  Outcome<RefTokens> tokens = ref_tokens(value);
-  EXPECT_TRUE(tokens.ok()) << value << ": " << tokens.message();
-  return tokens.ok() ? tokens.value() : RefTokens{};
-}
-
 // The tokens in page, text, leaf, rel, bare order, then the variant; or the failure message.
 std::string shown(const Outcome<RefTokens>& tokens) {
   if (!tokens.ok()) return tokens.message();
@@ -250,7 +244,7 @@ TEST(Resolver, Prefix) {
       {"", "intro", "", false, "unknown reference type 'intro'; pass reftypes= to define its prefix"},
   };
   for (const Case& c : cases) {
-    const Outcome<std::string> prefix = r.prefix(c.own, c.target, tokens_of(c.tokens), c.plural);
+    const Outcome<std::string> prefix = r.prefix(c.own, c.target, ref_tokens(c.tokens).value(), c.plural);
     EXPECT_EQ(prefix.ok() ? prefix.value() : prefix.message(), c.expected) << c.target;
   }
 }
@@ -272,7 +266,7 @@ TEST(Resolver, Core) {
       {"fig-a", "", "cross-reference #fig-a needs a caption number its target does not have"},
   };
   for (const Case& c : cases) {
-    const Outcome<std::string> core = r.core(c.target, tokens_of(c.tokens));
+    const Outcome<std::string> core = r.core(c.target, ref_tokens(c.tokens).value());
     EXPECT_EQ(core.ok() ? core.value() : core.message(), c.expected) << c.target << " " << c.tokens;
   }
 }

@@ -53,11 +53,7 @@ TEST(Utf8Decode, WellFormedAndIllFormedSequences) {
 }
 
 TEST(Utf8Encode, EveryScalarValueRoundTripsOthersBecomeReplacement) {
-  const auto encoded = [](char32_t cp) {
-    std::string out;
-    utf8::encode(cp, out);
-    return out;
-  };
+  const auto encoded = [](char32_t cp) { std::string out; utf8::encode(cp, out); return out; };
   for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;
     const std::string buf = encoded(cp);
@@ -122,22 +118,14 @@ TEST(Utf8Boundaries, StepForwardAndBack) {
   EXPECT_TRUE(utf8::is_boundary(s, s.size() + 5));
   EXPECT_EQ(utf8::char_count(s), 4u);
   EXPECT_EQ(utf8::char_count(""), 0u);
-}
-
-TEST(Utf8Boundaries, PrevCharOfIllFormedTextIsReplacement) {
-  struct Case { std::string_view bytes; std::size_t pos; char32_t expected; };
-  const Case cases[] = {
-      {"", 0, 0xFFFD}, {"\x80", 1, 0xFFFD}, {"a\xE2\x82", 3, 0xFFFD} /* truncated */,
-      {"\x80\x80\x80\x80\x80\x80", 6, 0xFFFD}, {"\xE2\x82\xAC", 2, 0xFFFD} /* inside a character */,
-      {"\xE2\x82\xAC", 3, 0x20AC},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
-    EXPECT_EQ(utf8::prev_char(c.bytes, c.pos), c.expected);
-    if (c.pos > 0) {  // never more than one character's worth back
-      const std::size_t start = utf8::prev_boundary(c.bytes, c.pos);
-      EXPECT_TRUE(start < c.pos && start + 4 >= c.pos) << start;
-    }
+  // In ill-formed text a step back goes at most one character's worth, to a replacement character.
+  const std::tuple<std::string_view, std::size_t, char32_t> ill_formed[] = {
+      {"", 0, 0xFFFD}, {"\x80", 1, 0xFFFD}, {"a\xE2\x82", 3, 0xFFFD} /* truncated */, {"\x80\x80\x80\x80\x80\x80", 6, 0xFFFD},
+      {"\xE2\x82\xAC", 2, 0xFFFD} /* inside a character */, {"\xE2\x82\xAC", 3, 0x20AC}};
+  for (const auto& [bytes, pos, expected] : ill_formed) {
+    EXPECT_EQ(utf8::prev_char(bytes, pos), expected) << testing::PrintToString(std::string(bytes));
+    const std::size_t start = utf8::prev_boundary(bytes, pos);
+    EXPECT_TRUE(pos == 0 || (start < pos && start + 4 >= pos)) << start;
   }
 }
 
@@ -171,8 +159,7 @@ TEST(DecodeEntities, LinearOnLongInputs) {
 
 TEST(UnescapePunctuation, Cases) {
   const std::pair<std::string, std::string> cases[] = {
-      {"\\*", "*"}, {"\\a", "\\a"}, {"\\\\", "\\"}, {"\\\\\\*", "\\*"}, {"x\\", "x\\"}, {"\\é", "\\é"},
-      {"\\{\\}\\~\\`", "{}~`"},
+      {"\\*", "*"}, {"\\a", "\\a"}, {"\\\\", "\\"}, {"\\\\\\*", "\\*"}, {"x\\", "x\\"}, {"\\é", "\\é"}, {"\\{\\}\\~\\`", "{}~`"},
   };
   for (const auto& [input, expected] : cases) EXPECT_EQ(entity::unescape_backslash_punctuation(input), expected) << input;
 }
@@ -255,12 +242,11 @@ TEST(WordCount, RunsOfNonWhiteSpace) {
   }
 }
 
-// --- Against Python's unicodedata (an independent build of the Unicode Character Database). ---
-
-// Prints the general categories as runs ("C first last Xx"), the code points whose str.lower() or
-// str.upper() differ from themselves ("M cp lower upper", dot-separated hex), those of
-// str.isspace() but U+001C to U+001F ("S cp"), and the lowercase of every string of one to four characters over an
-// alphabet of capital sigmas, cased, case-ignorable and other characters ("L lower").
+// Against Python's unicodedata, an independent build of the Unicode Character Database. Prints the
+// general categories as runs ("C first last Xx"), the code points whose str.lower() or str.upper()
+// differ from themselves ("M cp lower upper", dot-separated hex), those of str.isspace() but U+001C
+// to U+001F ("S cp"), and the lowercase of every string of one to four characters over an alphabet
+// of capital sigmas, cased, case-ignorable and other characters ("L lower").
 constexpr char kPythonDump[] = R"(python3 -c '
 import itertools, unicodedata as u
 hx = lambda s: ".".join(format(ord(c), "x") for c in s)
