@@ -22,51 +22,17 @@
 namespace vedavi {
 namespace {
 
-std::string sample_md() {
-  const std::string part =
-      "---\ntitle: T\n---\n# Head {#sec-a}\n\n> quote *em* **strong** ~~s~~ `code` [link](/u \"t\")\n"
-      "- item [x]{.c} <span>raw</span>\n  1. nested ^sup^ ~sub~ ==hl== [@sec-a]\n\n"
-      "| a | b |\n|---|--:|\n| 1 | 2 |\n\n```py {.x}\ncode\n```\n\n::: note\nbody[^n]\n:::\n\n"
-      "[^n]: a note\n\n\\[ x^2 \\] and \\(y\\) https://example.com &amp; &copy;\n\n"
-      "![fig](i.png){#fig-a}\n\nTerm\n: definition\n\n<div>\n<!-- c -->\n</div>\n\n";
-  std::string text;
-  for (int i = 0; i < 20; ++i) text += part;
-  return text;
-}
-
-Options default_options() {
-  Options options = block::testing::default_options();
-  options.bare_autolinks = options.frontmatter = true;
-  options.math = MathMode::Brackets;
-  return options;
-}
-
-// One entry's result as bytes, so that runs compare by equality.
-using Entry = std::function<std::string()>;
-
-std::string spans_text(const std::vector<block::BlockSpan>& spans) {
-  std::string text;
-  for (const block::BlockSpan& span : spans) {
-    text += std::string(span.kind) + ' ' + std::to_string(span.start) + '-' +
-            std::to_string(span.end) + ' ' + std::to_string(span.depth) + '\n';
-  }
-  return text;
-}
-
-std::vector<std::pair<const char*, Entry>> entries(const std::string& md, const std::string& html) {
-  const Options options = default_options();
+// Each entry's result as bytes, so that runs compare by equality.
+std::vector<std::pair<const char*, std::function<std::string()>>> entries(const std::string& md, const std::string& html,
+                                                                         const Options& options) {
   return {
       {"md2vedavi", [=] { return render_document(parse(md, options)); }},
       {"blocks",
-       [=] {
-         block::Parsed parsed = block::parse_source(md, options, 2);
-         return spans_text(block::into_spans(std::move(parsed.trace), true));
-       }},
+       [=] { return block::testing::spans_dump(block::into_spans(block::parse_source(md, options, 2).trace, true)); }},
       {"anchors",
        [=] {
-         const Document doc = parse(md, options);
          std::vector<Anchor> anchors;
-         for (const Block& block : doc.blocks) anchor_block(block, anchors);
+         for (const Block& block : parse(md, options).blocks) anchor_block(block, anchors);
          std::string text;
          for (const Anchor& anchor : anchors) text += anchor.id + ' ' + anchor.text + '\n';
          return text;
@@ -78,7 +44,7 @@ std::vector<std::pair<const char*, Entry>> entries(const std::string& md, const 
          fast5ever::append_html(fast5ever::dom::parse_fragment(html), 0, out);
          return out;
        }},
-      {"decode_raw", [=] { return decode_raw("aGVsbG8gd29ybGQ=", "base64").payload.value_or(""); }},
+      {"decode_raw", [] { return decode_raw("aGVsbG8gd29ybGQ=", "base64").payload.value_or(""); }},
       {"services",
        [] {
          Resolver resolver;
@@ -86,23 +52,28 @@ std::vector<std::pair<const char*, Entry>> entries(const std::string& md, const 
          auto nums = HeadingNums::named("legal");
          nums.value().advance(0);
          nums.value().advance(1);
-         return resolver.core("sec-a", ref_tokens("text").value()).value() +
-                nums.value().full(1) + std::to_string(schemes().size());
+         return resolver.core("sec-a", ref_tokens("text").value()).value() + nums.value().full(1) +
+                std::to_string(schemes().size());
        }},
   };
 }
 
 TEST(Concurrency, EightThreadsGiveWhatOneGives) {
-  const std::string md = sample_md();
-  const std::string html = render_document(parse(md, default_options()));
-  for (const auto& [name, entry] : entries(md, html)) {
+  const std::string md = test::repeat(
+      "---\ntitle: T\n---\n# Head {#sec-a}\n\n> quote *em* **strong** ~~s~~ `code` [link](/u \"t\")\n"
+      "- item [x]{.c} <span>raw</span>\n  1. nested ^sup^ ~sub~ ==hl== [@sec-a]\n\n"
+      "| a | b |\n|---|--:|\n| 1 | 2 |\n\n```py {.x}\ncode\n```\n\n::: note\nbody[^n]\n:::\n\n"
+      "[^n]: a note\n\n\\[ x^2 \\] and \\(y\\) https://example.com &amp; &copy;\n\n"
+      "![fig](i.png){#fig-a}\n\nTerm\n: definition\n\n<div>\n<!-- c -->\n</div>\n\n", 20);
+  Options options = block::testing::default_options();
+  options.bare_autolinks = options.frontmatter = true;
+  options.math = MathMode::Brackets;
+  for (const auto& [name, entry] : entries(md, render_document(parse(md, options)), options)) {
     const std::string expected = entry();
     std::vector<std::string> results(8);
     std::vector<std::thread> threads;
     for (std::string& result : results) {
-      threads.emplace_back([&entry, &result] {
-        for (int round = 0; round < 3; ++round) result = entry();
-      });
+      threads.emplace_back([&entry, &result] { for (int round = 0; round < 3; ++round) result = entry(); });
     }
     for (std::thread& thread : threads) thread.join();
     for (const std::string& result : results) EXPECT_EQ(result, expected) << name;
