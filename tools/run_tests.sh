@@ -28,6 +28,7 @@ cmake --build build/sanitize -j "$jobs"
 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
 bash tools/run_hardening.sh
+bash tools/check_generated.sh
 
 "$venv/bin/python" -m pip install -q --disable-pip-version-check --no-build-isolation \
   -C build-dir=build/wheel-tests -C cmake.define.VEDAVI_FAULT_INJECTION=ON \
