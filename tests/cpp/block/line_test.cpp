@@ -1,4 +1,4 @@
-// Lines and indentation, and the readers that work in place checked against plain copies.
+// Lines, indentation and block markers, and the delimiter-row reader checked against plain copies.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -78,68 +78,6 @@ TEST(Scan, BlockMarkers) {
                            {"    # x", false}, {"<span>", false}, {"", false}, {"text", false}, {"- x", false},
                            {"<div", true}})
     EXPECT_EQ(starts_block(line), yes) << line;
-}
-
-// Removal of indentation on copied strings, step by step, to check the views against.
-std::string reference_strip(std::string_view text, std::size_t column, std::size_t target) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (column >= target) return line::expand_leading_indent(text.substr(i), column);
-    if (text[i] == ' ') {
-      ++column;
-    } else if (text[i] == '\t') {
-      std::size_t end = (column & ~std::size_t{3}) + 4;
-      if (end > target) return std::string(end - target, ' ') + line::expand_leading_indent(text.substr(i + 1), end);
-      column = end;
-    } else {
-      return std::string(text.substr(i));
-    }
-  }
-  return "";
-}
-
-TEST(Line, RestViewsMatchCopiedStrings) {
-  for (const char* text : {"\t\tx", " \t  y", "      z", "\t", "a\tb", "   \t\t q", "  \t"}) {
-    for (std::size_t col = 0; col < 6; ++col) {
-      for (std::size_t target = 0; target < 10; ++target) {
-        const std::string once = reference_strip(text, col, target);
-        const line::Rest r = line::Rest{0, text}.strip_from(col, target);
-        EXPECT_EQ(r.str(), once) << text << " " << col << " " << target;
-        for (std::size_t t2 = 0; t2 < 6; ++t2) EXPECT_EQ(r.strip_to(t2).str(), reference_strip(once, 0, t2)) << text;
-      }
-    }
-  }
-}
-
-// One byte at a time, as the cells were first split.
-std::vector<std::string> reference_cells(std::string_view line) {
-  std::string_view t = line::trim(line);
-  std::vector<std::string> cells;
-  std::string cell;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    if (t[i] == '\\' && i + 1 < t.size()) {
-      if (t[i + 1] != '|') cell.push_back('\\');
-      cell.push_back(t[++i]);
-    } else if (t[i] == '|') {
-      cells.emplace_back(line::trim(cell));
-      cell.clear();
-    } else {
-      cell.push_back(t[i]);
-    }
-  }
-  cells.emplace_back(line::trim(cell));
-  return cells;
-}
-
-TEST(TableCells, RunsMatchByteByByteSplitting) {
-  for (std::string_view s : {"", "|", "a|b", " | a \\| b | ", "\\", "a\\", "\\\\|x", "|\\|\\||",
-                             "x \xC2\xA0|\xC2\xA0 y", "\\a|\\"})
-    EXPECT_EQ(raw_table_cells(s), reference_cells(s)) << s;
-  const std::string_view pieces[] = {"|", "\\", "a", " ", "\t", "\xC2\xA0", "b c", ":", "-"};
-  std::mt19937 rng(99);
-  for (int round = 0; round < 5000; ++round) {
-    const std::string s = random_text(rng, pieces, 12);
-    EXPECT_EQ(raw_table_cells(s), reference_cells(s)) << s;
-  }
 }
 
 // The delimiter row read from copied cells, as it first was.

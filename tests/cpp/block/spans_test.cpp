@@ -15,8 +15,7 @@ TEST(BlockSpans, RangesAndDepths) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"a\nb\n\n# h\n", "paragraph 0-2 d0\nheading 3-4 d0\n"},
       {"> - x\n>   y\n", "block_quote 0-2 d0\nlist 0-2 d1\nparagraph 0-2 d2\n"},
-      {"{: .note}\npara", "paragraph 0-2 d0\n"},
-      {"# Title\n{: #top}", "heading 0-2 d0\n"},
+      {"{: .note}\npara", "paragraph 0-2 d0\n"}, {"# Title\n{: #top}", "heading 0-2 d0\n"},
       {"```\na\n\n\n```\n", "code_block 0-5 d0\n"},
       {"- a\n\n\n- b\n\n\n", "list 0-4 d0\nparagraph 0-1 d1\nparagraph 3-4 d1\n"},
       {"{: #a}\n[x]: /u\npara", "attr_def 0-1 d0\nlink_ref 1-2 d0\nparagraph 2-3 d0\n"},
@@ -24,8 +23,7 @@ TEST(BlockSpans, RangesAndDepths) {
       {"::: a\nx\n:::\n\ny", "div 0-3 d0\nparagraph 1-2 d1\nparagraph 4-5 d0\n"},
       {"::: {.callout-note}\n## Note\ntext\n:::", "panel 0-4 d0\npanel_title 1-2 d1\nparagraph 2-3 d1\n"},
       {"> ::: {.callout-note}\n> ## N\n> :::", "block_quote 0-3 d0\npanel 0-3 d1\npanel_title 1-2 d2\n"},
-      {"1. one", "paragraph 0-1 d0\n"},
-      {"::: a\npara\n\n\n:::", "div 0-5 d0\nparagraph 1-2 d1\n"},
+      {"1. one", "paragraph 0-1 d0\n"}, {"::: a\npara\n\n\n:::", "div 0-5 d0\nparagraph 1-2 d1\n"},
       {"<div markdown=1>\nx\n\n", "html_container 0-2 d0\nhtml_block 0-1 d1\nparagraph 1-2 d1\n"},
       {"- a\n\n  b\n- c", "list 0-4 d0\nparagraph 0-1 d1\nparagraph 2-3 d1\nparagraph 3-4 d1\n"},
   };
@@ -159,8 +157,7 @@ TEST(Diagnostics, UnclosedConstructsInEveryMode) {
       {"<p>\n<!-- a", {"2: unclosed comment (expected '-->')"}},
       {"<section>\n<div markdown=\"1\">\nx",
        {"2: unclosed markdown container (expected '</div>')", "2: unclosed raw HTML block (expected '</section>')"}},
-      {"---\na: b\n---\n```\n", {"4: unclosed fenced code block (expected '```')"}},
-      {"", {}},
+      {"---\na: b\n---\n```\n", {"4: unclosed fenced code block (expected '```')"}}, {"", {}},
   };
   for (const auto& [src, expected] : cases) {
     for (std::uint8_t mode = 0; mode <= 3; ++mode) {

@@ -74,29 +74,5 @@ TEST(AttrBulk, MergeAndClassPairEqualOneAtATime) {
   }
 }
 
-TEST(AttrBulk, BodyEqualsItsTokensOneAtATime) {
-  RandomAttrs random{std::mt19937(99)};
-  for (int round = 0; round < 2000; ++round) {
-    std::string body;
-    Attr expected;
-    for (std::size_t i = random.below(90); i > 0; --i) {
-      const std::size_t pick = random.below(4);
-      if (pick == 0) {
-        const std::string name = random.class_name();
-        body += "." + name + " ";
-        plain_push_class(expected, name);
-      } else if (pick == 1) {
-        expected.id = "i" + std::to_string(random.below(5));
-        body += "#" + *expected.id + " ";
-      } else {
-        const std::string key = random.key(), value = random.pair_value();
-        body += key + "='" + value + "' ";
-        plain_set_pair(expected, key, value);
-      }
-    }
-    ASSERT_EQ(attrs::parse_attrs_body(body), expected) << body;
-  }
-}
-
 }  // namespace
 }  // namespace vedavi

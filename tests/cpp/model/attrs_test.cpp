@@ -64,8 +64,7 @@ TEST(AttrPanel, Examples) {
       {"data-panel=x", "{data-panel= data-disclosure=fixed}"},
       {".callout-tip data-disclosure=maybe", "{data-disclosure=fixed data-panel= data-callout=tip}"},
       {".callout-tip data-callout=''", "{data-callout= data-panel= data-disclosure=fixed}"},
-      {".callout-", "none"},
-      {".callout- .details", "{data-panel= data-disclosure=closed}"},
+      {".callout-", "none"}, {".callout- .details", "{data-panel= data-disclosure=closed}"},
       {"#i .a .callout-warn .b k=v open=''",
        "{#i .a .b k=v data-panel= data-callout=warn data-disclosure=fixed}"},
       {"#i .a k=v", "none"},
@@ -75,28 +74,12 @@ TEST(AttrPanel, Examples) {
 
 TEST(AttrBody, Grammar) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", ""},
-      {"#a #b", "{#b}"},
-      {".a .a .b", "{.a .b}"},
-      {"k=1 k=2", "{k=2}"},
-      {"k=\"a b\"", "{k=a b}"},
-      {"k='a b'", "{k=a b}"},
-      {"k=\"a b", "{k=\"a b}"},
-      {"k=\\\"x\\\"", "{k=\"x\"}"},
-      {"k=&amp;", "{k=&}"},
-      {"&amp;=1", "{&amp;=1}"},
-      {"id=x class='a b' .d", "{#x .a .b .d}"},
-      {"#a\\.b", "{#a.b}"},
-      {"k = v", ""},
-      {".a=b", "{.a=b}"},
-      {"#a.b.d", "{#a .b .d}"},
-      {".x#y#z", "{#z .x}"},
-      {"#.x..y#", "{.x .y}"},
-      {"word k=v other", "{k=v}"},
-      {"k=\"a}b\"\u00A0j=2", "{k=a}b j=2}"},
-      {"k=a\\ b", "{k=a b}"},
-      {"k=\"\"", "{k=}"},
-      {"k=\"", "{k=\"}"},
+      {"", ""}, {"#a #b", "{#b}"}, {".a .a .b", "{.a .b}"}, {"k=1 k=2", "{k=2}"}, {"k=\"a b\"", "{k=a b}"},
+      {"k='a b'", "{k=a b}"}, {"k=\"a b", "{k=\"a b}"}, {"k=\\\"x\\\"", "{k=\"x\"}"}, {"k=&amp;", "{k=&}"},
+      {"&amp;=1", "{&amp;=1}"}, {"id=x class='a b' .d", "{#x .a .b .d}"}, {"#a\\.b", "{#a.b}"}, {"k = v", ""},
+      {".a=b", "{.a=b}"}, {"#a.b.d", "{#a .b .d}"}, {".x#y#z", "{#z .x}"}, {"#.x..y#", "{.x .y}"},
+      {"word k=v other", "{k=v}"}, {"k=\"a}b\"\u00A0j=2", "{k=a}b j=2}"}, {"k=a\\ b", "{k=a b}"},
+      {"k=\"\"", "{k=}"}, {"k=\"", "{k=\"}"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(show(body(text)), expected) << text;
   EXPECT_EQ(attrs::unescape_attr("a\\.b\\\\c\\"), "a.b\\c\\");
@@ -158,23 +141,16 @@ TEST(FenceInfo, Split) {
     const char *raw, *info, *lang, *attr;
     bool has_attrs;
   } cases[] = {
-      {"", "", nullptr, "", false},
-      {"  demo  ", "demo", "demo", "", false},
+      {"", "", nullptr, "", false}, {"  demo  ", "demo", "demo", "", false},
       {"demo {.numberLines startFrom=5}", "demo {.numberLines startFrom=5}", "demo",
        "{.demo .numberLines startFrom=5}", true},
       {"{.sample #main} trailing words", "{.sample #main}", "sample", "{#main .sample}", true},
-      {"{#only}", "{#only}", nullptr, "{#only}", true},
-      {".sample", ".sample", "sample", "{.sample}", true},
-      {".sample extra", ".sample extra", ".sample", "", false},
-      {".a{#b}", ".a{#b}", "a", "{#b .a}", true},
-      {".a{#b}x", ".a{#b}x", ".a{#b}x", "", false},
-      {".a {k=v}", ".a {k=v}", "a", "{.a k=v}", true},
-      {"#i .a", "#i .a", "#i", "", false},
-      {"``py``", "``py``", "py", "", false},
-      {"c\\+\\+ rest", "c\\+\\+ rest", "c++", "", false},
-      {"a&amp;b", "a&amp;b", "a&b", "", false},
-      {"``` {.x}", "``` {.x}", nullptr, "{.x}", true},
-      {"py {word} {.x}", "py {word} {.x}", "py", "", false},
+      {"{#only}", "{#only}", nullptr, "{#only}", true}, {".sample", ".sample", "sample", "{.sample}", true},
+      {".sample extra", ".sample extra", ".sample", "", false}, {".a{#b}", ".a{#b}", "a", "{#b .a}", true},
+      {".a{#b}x", ".a{#b}x", ".a{#b}x", "", false}, {".a {k=v}", ".a {k=v}", "a", "{.a k=v}", true},
+      {"#i .a", "#i .a", "#i", "", false}, {"``py``", "``py``", "py", "", false},
+      {"c\\+\\+ rest", "c\\+\\+ rest", "c++", "", false}, {"a&amp;b", "a&amp;b", "a&b", "", false},
+      {"``` {.x}", "``` {.x}", nullptr, "{.x}", true}, {"py {word} {.x}", "py {word} {.x}", "py", "", false},
   };
   for (const auto& c : cases) {
     attrs::FenceInfo got = attrs::parse_fence_info(c.raw);

@@ -48,19 +48,14 @@ TEST(TemplateTokenAt, DelimitersFormsAndBalance) {
     bool line_start;
     const char* expected;
   } cases[] = {
-      {"a {{ x }} b", 2, ds, false, "s|{{ x }}| x |x|0|9"},
-      {"a {{ x }} b", 1, ds, false, "none"},
-      {"a {{ x }} b", 11, ds, false, "none"},
-      {"{{ x", 0, ds, false, "none"},
-      {"{{ x }}", 0, {}, false, "none"},
-      {"{{x}}", 0, choice, false, "later|{{x}}|x|x|0|5"},
-      {"{% x %}", 0, block, false, "none"},
-      {"{% x %}", 0, block, true, "s|{% x %}| x |x|0|7"},
+      {"a {{ x }} b", 2, ds, false, "s|{{ x }}| x |x|0|9"}, {"a {{ x }} b", 1, ds, false, "none"},
+      {"a {{ x }} b", 11, ds, false, "none"}, {"{{ x", 0, ds, false, "none"},
+      {"{{ x }}", 0, {}, false, "none"}, {"{{x}}", 0, choice, false, "later|{{x}}|x|x|0|5"},
+      {"{% x %}", 0, block, false, "none"}, {"{% x %}", 0, block, true, "s|{% x %}| x |x|0|7"},
       {"{% x %}", 0, inl, false, "s|{% x %}| x |x|0|7"},
       {"f(a(b)d) x)", 1, parens, false, "s|(a(b)d)|a(b)d|a(b)d|0|8"},
       {"(a \")\" b) c)", 0, parens, false, "s|(a \")\" b)|a \")\" b|a \")\" b|0|9"},
-      {"(a \\) b)", 0, parens, false, "s|(a \\) b)|a \\) b|a \\) b|0|8"},
-      {"(a(b)", 0, parens, false, "none"},
+      {"(a \\) b)", 0, parens, false, "s|(a \\) b)|a \\) b|a \\) b|0|8"}, {"(a(b)", 0, parens, false, "none"},
       {"{{!x}}", 0, ds, false, "s|{{!x}}|!x|!x|0|6"},  // without markers punctuation is a value
   };
   for (const auto& c : cases) EXPECT_EQ(show(templates::token_at(c.text, c.pos, c.ds, c.line_start)), c.expected) << c.text;
@@ -86,14 +81,10 @@ TEST(TemplateTokenAt, MarkersGiveKinds) {
   const std::tuple<const char*, TemplateTokenKind, const char*> cases[] = {
       {"{{#items}}", TemplateTokenKind::Open, "items"},
       {"{{ ^ items }}", TemplateTokenKind::OpenInverted, "items"},
-      {"{{/items}}", TemplateTokenKind::Close, "items"},
-      {"{{#}}", TemplateTokenKind::Unknown, ""},
-      {"{{ # }}", TemplateTokenKind::Unknown, ""},
-      {"{{!comment}}", TemplateTokenKind::Unknown, ""},
-      {"{{.}}", TemplateTokenKind::Var, "."},
-      {"{{..}}", TemplateTokenKind::Unknown, ""},
-      {"{{  }}", TemplateTokenKind::Unknown, ""},
-      {"{{ name.x }}", TemplateTokenKind::Var, "name.x"},
+      {"{{/items}}", TemplateTokenKind::Close, "items"}, {"{{#}}", TemplateTokenKind::Unknown, ""},
+      {"{{ # }}", TemplateTokenKind::Unknown, ""}, {"{{!comment}}", TemplateTokenKind::Unknown, ""},
+      {"{{.}}", TemplateTokenKind::Var, "."}, {"{{..}}", TemplateTokenKind::Unknown, ""},
+      {"{{  }}", TemplateTokenKind::Unknown, ""}, {"{{ name.x }}", TemplateTokenKind::Var, "name.x"},
       {"{{ é }}", TemplateTokenKind::Var, "é"},
   };
   for (const auto& [text, kind, name] : cases) {
@@ -154,24 +145,15 @@ TEST(TemplateTokenAt, BalancedIndexMatchesForwardWalk) {
 TEST(TemplateHtml, Tokens) {
   const std::vector<TemplateDelimiter> ds = {delim("{{", "}}")};
   const std::pair<const char*, const char*> cases[] = {  // names, "*" in table context
-      {"<p>{{a}}</p>{{b}}", "a b "},
-      {"<a href=\"{{url}}\">x</a>", ""},
-      {"<!-- {{c}} -->{{d}}", "d "},
+      {"<p>{{a}}</p>{{b}}", "a b "}, {"<a href=\"{{url}}\">x</a>", ""}, {"<!-- {{c}} -->{{d}}", "d "},
       {"<!-- {{c}}", ""},
       // The comment ends where an HTML5 tokenizer ends it.
-      {"<!-->{{a}}", "a "},
-      {"<!-- {{c}} --!>{{d}}", "d "},
-      {"<!--!>{{c}}", ""},
-      {"<![CDATA[{{c}}]]>{{d}}", "d "},
-      {"<script>{{c}}</p>{{x}}</SCRIPT >{{d}}", "d "},
-      {"<scripts>{{c}}</scripts>", "c "},
-      {"<style>{{c}}", ""},
+      {"<!-->{{a}}", "a "}, {"<!-- {{c}} --!>{{d}}", "d "}, {"<!--!>{{c}}", ""},
+      {"<![CDATA[{{c}}]]>{{d}}", "d "}, {"<script>{{c}}</p>{{x}}</SCRIPT >{{d}}", "d "},
+      {"<scripts>{{c}}</scripts>", "c "}, {"<style>{{c}}", ""},
       {"<table>{{a}}<tr><td>{{b}}</td></tr>{{c}}</table>{{d}}", "a* b c* d "},
-      {"<TBODY>{{a}}</Td>{{b}}</TR>{{c}}", "a* b c* "},
-      {"<table>{{a}}<!-- x -->{{b}}<br>{{c}}", "a* b* c "},
-      {"a < b {{x}}", "x "},
-      {"<?pi {{x}} ?>{{y}}", "y "},
-      {"é{{x}}", "x "},
+      {"<TBODY>{{a}}</Td>{{b}}</TR>{{c}}", "a* b c* "}, {"<table>{{a}}<!-- x -->{{b}}<br>{{c}}", "a* b* c "},
+      {"a < b {{x}}", "x "}, {"<?pi {{x}} ?>{{y}}", "y "}, {"é{{x}}", "x "},
   };
   for (const auto& [html, expected] : cases) {
     std::string got;
