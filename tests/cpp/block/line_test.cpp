@@ -30,7 +30,8 @@ TEST(Line, StripBlankAndTrim) {
   EXPECT_EQ(line::expand_leading_indent(" \t x", 0), "     x");
   EXPECT_EQ(line::expand_leading_indent("\t", 2), "  ");
   EXPECT_EQ(line::expand_leading_indent("", 0), "");
-  for (std::string_view blank : {"", " \t\v\f", "\xC2\xA0\xC2\xA0", "\xE3\x80\x80"}) EXPECT_TRUE(line::is_blank(blank));
+  for (std::string_view blank : {"", " \t\v\f", "\xC2\xA0\xC2\xA0", "\xE3\x80\x80"})
+    EXPECT_TRUE(line::is_blank(blank)) << blank;
   EXPECT_FALSE(line::is_blank("\xE2\x80\x8B"));  // zero width space is not White_Space
   EXPECT_EQ(line::trim("\xC2\xA0 a b\xC2\x85"), "a b");
   const std::string_view pieces[] = {" ", "\t", "\n", "\v", "\f", "\r", "\x1F", "a", "\xC2\xA0",
@@ -56,9 +57,10 @@ TEST(Scan, BlockMarkers) {
   };
   for (const auto& [line, expected] : lists) {
     auto m = list_marker(line);
-    EXPECT_EQ(m ? std::to_string(m->number) + " " + std::to_string(m->ordered) + " " + std::to_string(m->marker_column) +
-                      " " + std::to_string(m->content_column)
-                : "none", expected) << line;
+    const std::string got = m ? std::to_string(m->number) + " " + std::to_string(m->ordered) + " " +
+                                    std::to_string(m->marker_column) + " " + std::to_string(m->content_column)
+                              : "none";
+    EXPECT_EQ(got, expected) << line;
   }
   for (auto [line, yes] : {std::pair{"1. x", true}, {"* x", true}, {"2. x", false}, {"-   ", false}, {"-", false}})
     EXPECT_EQ(list_interrupts_paragraph(line), yes) << line;
@@ -68,10 +70,13 @@ TEST(Scan, BlockMarkers) {
   for (auto [line, def] : {std::pair{": def", "def"}, {":    def", " def"}, {"   : d", "d"}, {":def", "none"},
                            {":", "none"}, {"    : d", "none"}, {":\xC2\xA0x", "\xC2\xA0x"}})
     EXPECT_EQ(def_marker(line).value_or("none"), def) << line;
-  for (auto [line, ch, fence] : {std::tuple{"```js", '`', "3 0 js"}, {"``` a`b", '`', "none"}, {"~~~ a`b", '~', "3 0  a`b"},
-                                 {"``", '`', "none"}, {"    ```", '`', "none"}, {"  ````  x ", '`', "4 2   x "}}) {
+  for (auto [line, ch, fence] : {std::tuple{"```js", '`', "3 0 js"}, {"``` a`b", '`', "none"},
+                                 {"~~~ a`b", '~', "3 0  a`b"}, {"``", '`', "none"}, {"    ```", '`', "none"},
+                                 {"  ````  x ", '`', "4 2   x "}}) {
     auto f = fence_start(line, ch);
-    EXPECT_EQ(f ? std::to_string(f->length) + " " + std::to_string(f->indent) + " " + std::string(f->info) : "none", fence);
+    const std::string got = f ? std::to_string(f->length) + " " + std::to_string(f->indent) + " " + std::string(f->info)
+                              : "none";
+    EXPECT_EQ(got, fence) << line;
   }
   for (auto [line, yes] : {std::pair{"#hashtag", true}, {":::", true}, {"<!-- x", true}, {"<DIV>", true}, {"> q", true},
                            {"```", true}, {"~~~", true}, {"---", true}, {" ---", false}, {"--- ", false},

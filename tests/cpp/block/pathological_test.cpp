@@ -45,7 +45,8 @@ TEST(Pathological, DeepContainers) {
 }
 
 TEST(Pathological, RawHtmlDivsAndFootnotes) {
-  for (const std::string& src : {"<div>\n" + repeat("<div <b '", 100000) + "\n", "<p>\n" + repeat("<b <b ", 100000) + "\n"}) {
+  for (const std::string& src :
+       {"<div>\n" + repeat("<div <b '", 100000) + "\n", "<p>\n" + repeat("<b <b ", 100000) + "\n"}) {
     Parsed p = parse_source(src, testing::default_options(), 0);
     ASSERT_EQ(p.drafts.size(), 1u);
     EXPECT_TRUE(std::holds_alternative<draft::HtmlBlock>(p.drafts[0].block));

@@ -96,7 +96,8 @@ TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
       {">\tx", {1}},  // a split tab: the offset of the first tab
       {"- a\n\n\tb", {2, 0, 0}}, {"> a\n>", {2, 1}}, {"    code", {0}},
   };
-  for (const auto& [src, expected] : offsets) EXPECT_EQ(parse_source(src, default_options(), 3).trace.line_offsets, expected) << src;
+  for (const auto& [src, expected] : offsets)
+    EXPECT_EQ(parse_source(src, default_options(), 3).trace.line_offsets, expected) << src;
   const std::pair<std::string_view, std::string_view> scopes[] = {
       {"> ## T", "0:2-4 punctuation-special\n"},
       // No label for an info that opens with a brace, nor for an empty one.

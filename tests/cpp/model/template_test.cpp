@@ -58,7 +58,8 @@ TEST(TemplateTokenAt, DelimitersFormsAndBalance) {
       {"(a \\) b)", 0, parens, false, "s|(a \\) b)|a \\) b|a \\) b|0|8"}, {"(a(b)", 0, parens, false, "none"},
       {"{{!x}}", 0, ds, false, "s|{{!x}}|!x|!x|0|6"},  // without markers punctuation is a value
   };
-  for (const auto& c : cases) EXPECT_EQ(show(templates::token_at(c.text, c.pos, c.ds, c.line_start)), c.expected) << c.text;
+  for (const auto& c : cases)
+    EXPECT_EQ(show(templates::token_at(c.text, c.pos, c.ds, c.line_start)), c.expected) << c.text;
   EXPECT_FALSE(templates::line_token("{% x %}", inl));
   EXPECT_TRUE(templates::line_token("  {% x %}\t", block));
   EXPECT_FALSE(templates::line_token("{% x %} more", block));
