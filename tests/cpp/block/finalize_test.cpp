@@ -1,4 +1,5 @@
-// Implicit figures, footnote extraction and drafts finished into blocks.
+// Finished documents: what implicit figures keep of their image, where figures are found, how
+// md-HTML containers dissolve into their parent, where footnotes go and what cells keep.
 #include <gtest/gtest.h>
 
 #include <pthread.h>
@@ -6,40 +7,100 @@
 #include <functional>
 #include <string>
 
-#include "block/parse.h"
 #include "block/finalize.h"
+#include "block/parse.h"
 #include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
 
-Options options(bool figures) {
+Document finished(std::string_view source, bool figures, std::size_t max_depth = 128) {
   Options o = test::default_options();
-  o.frontmatter = true;
   o.implicit_figures = figures;
-  return o;
-}
-
-Document finished(std::string_view source, const Options& o) {
+  o.max_block_depth = max_depth;
   block::Parsed parsed = block::parse_source(source, o, 0);
   const InlineContext ctx{o, parsed.link_defs, parsed.footnote_labels, nullptr};
-  if (o.implicit_figures) block::decide_figures(parsed.drafts, ctx);
+  if (figures) block::decide_figures(parsed.drafts, ctx);
   block::finish_parse(parsed, o);
   return std::move(parsed.document);
 }
 
-std::string dump(std::string_view source, bool figures = false) {
-  return debug_string(finished(source, options(figures)));
+std::string dump(std::string_view source, bool figures) {
+  const Document doc = finished(source, figures);
+  std::string out = debug_string(doc.blocks);
+  for (const Footnote& f : doc.footnotes) out += "[^" + f.label + "]\n" + debug_string(f.blocks);
+  return out;
 }
 
-TEST(FootnoteExtraction, DefinitionsLeaveTheTree) {
-  const Document doc = finished("- a\n\n  [^n]: in a list\n\n[^x]: one\n\n[^x]: two\n", options(false));
-  ASSERT_EQ(doc.footnotes.size(), 3u);
-  EXPECT_EQ(doc.footnotes[0].label, "n");
-  EXPECT_EQ(doc.footnotes[1].label, "x");
-  EXPECT_EQ(doc.footnotes[2].label, "x");
-  EXPECT_EQ(debug_string(doc.blocks), "list bullet loose\n  item\n    paragraph\n      text \"a\"\n");
+struct Case {
+  std::string_view source;
+  std::string_view expected;
+};
 
+TEST(FinalizeCases, Figures) {
+  const Case cases[] = {
+      // The image keeps its title and pairs; its id gives way to the paragraph's.
+      {"{: #outer}\n![A cat](cat.png \"T\"){#fig-cat .wide k=v}",
+       "figure {#outer .wide}\n  caption\n    text \"A cat\"\n"
+       "  image {k=\"v\"} \"cat.png\" title=\"T\"\n    text \"A cat\"\n"},
+      // A class already on the figure is not added twice.
+      {"{: .wide}\n![a](x.png){.wide .b}",
+       "figure {.wide .b}\n  caption\n    text \"a\"\n  image \"x.png\"\n    text \"a\"\n"},
+      // A reference image is an image too; the definition's classes move to the figure.
+      {"![a][r]\n\n[r]: /u {.c}", "figure {.c}\n  caption\n    text \"a\"\n  image \"/u\"\n    text \"a\"\n"},
+      {"![](x.png)", "figure\n  caption\n  image \"x.png\"\n"},
+      {"![a](x.png)\\", "paragraph\n  image \"x.png\"\n    text \"a\"\n  text \"\\\\\"\n"},
+      {"- ![a](x.png)\n",
+       "list bullet tight\n  item\n    figure\n      caption\n        text \"a\"\n      image \"x.png\"\n        text \"a\"\n"},
+      // Paragraphs inside footnote definitions are covered before the definitions move out.
+      {"x[^n]\n\n[^n]: ![a](x.png)\n",
+       "paragraph\n  text \"x\"\n  footnote_ref \"n\"\n[^n]\nfigure\n  caption\n    text \"a\"\n"
+       "  image \"x.png\"\n    text \"a\"\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(dump(c.source, true), c.expected) << c.source;
+}
+
+TEST(FinalizeCases, SplicesTablesTermsPanelsAndFootnotes) {
+  const Case cases[] = {
+      {"<div markdown=\"1\">\n*a*\n</div>\nafter\n",
+       "html_block \"<div>\\n\"\nparagraph\n  emph\n    text \"a\"\nhtml_block \"</div>\\n\"\n"
+       "paragraph\n  text \"after\"\n"},
+      {"> <section markdown=\"1\">\n> # H\n> </section>\n",
+       "block_quote\n  html_block \"<section>\\n\"\n  heading level=1\n    text \"H\"\n"
+       "  html_block \"</section>\\n\"\n"},
+      {"| a | b |\n|:--|--:|\n| *1* | 2 |\n",
+       "table\n  aligns left right\n  head row\n    cell left\n      text \"a\"\n    cell right\n"
+       "      text \"b\"\n  row\n    cell left\n      emph\n        text \"1\"\n    cell right\n"
+       "      text \"2\"\n"},
+      {"{: #old}\n| a |\n|---|\n| *1* |\n: cap {#tbl-x}\n",
+       "table {#tbl-x}\n  aligns -\n  caption\n    text \"cap\"\n  head row\n    cell\n      text \"a\"\n  row\n    cell\n"
+       "      emph\n        text \"1\"\n"},
+      // Only terms split off a trailing attribute block.
+      {"Apple {.fruit}\n: red {.x}\n",
+       "definition_list\n  item\n    term {.fruit}\n      text \"Apple\"\n    definition\n"
+       "      text \"red {.x}\"\n"},
+      {"Apple {.fruit}\n: red *x*\n",
+       "definition_list\n  item\n    term {.fruit}\n      text \"Apple\"\n    definition\n"
+       "      text \"red \"\n      emph\n        text \"x\"\n"},
+      {"::: {.callout-note}\n## Note {#h}\n:::\n",
+       "div {data-panel=\"\" data-callout=\"note\" data-disclosure=\"fixed\"}\n  panel_title {#h}\n"
+       "    text \"Note\"\n"},
+      {"::: {.callout-note}\n## Note\ntext\n\n## Later\n:::\n",
+       "div {data-panel=\"\" data-callout=\"note\" data-disclosure=\"fixed\"}\n"
+       "  panel_title\n    text \"Note\"\n  paragraph\n    text \"text\"\n  heading level=2\n    text \"Later\"\n"},
+      {"::: {.callout-note}\ntext\n:::\n",
+       "div {data-panel=\"\" data-callout=\"note\" data-disclosure=\"fixed\"}\n  paragraph\n    text \"text\"\n"},
+      {"::: {.plain}\n## H\n:::\n", "div {.plain}\n  heading level=2\n    text \"H\"\n"},
+      // Definitions leave the tree in order; the blocks after them close up at every level.
+      {"- a\n\n  [^n]: in a list\n\n[^x]: one\n\n[^x]: two\n",
+       "list bullet loose\n  item\n    paragraph\n      text \"a\"\n[^n]\nparagraph\n  text \"in a list\"\n[^x]\n"
+       "paragraph\n  text \"one\"\n[^x]\nparagraph\n  text \"two\"\n"},
+      {"a\n\n[^1]: one\n\nb\n\n> c\n>\n> [^2]: two\n>\n> d\n\n[^3]: three\n\ne\n",
+       "paragraph\n  text \"a\"\nparagraph\n  text \"b\"\nblock_quote\n  paragraph\n    text \"c\"\n  paragraph\n"
+       "    text \"d\"\nparagraph\n  text \"e\"\n[^1]\nparagraph\n  text \"one\"\n[^2]\nparagraph\n  text \"two\"\n"
+       "[^3]\nparagraph\n  text \"three\"\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(dump(c.source, false), c.expected) << c.source;
   block::Drafts drafts;
   block::draft::FootnoteDef outer{"outer", {}};
   outer.children.push_back(block::Draft{{}, block::draft::FootnoteDef{"inner", {}}});
@@ -47,44 +108,12 @@ TEST(FootnoteExtraction, DefinitionsLeaveTheTree) {
   std::vector<block::DraftFootnote> out;
   block::take_footnotes(drafts, out);
   ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(out[0].label, "inner");
-  EXPECT_EQ(out[1].label, "outer");
+  EXPECT_EQ(out[0].label + " " + out[1].label, "inner outer");
   EXPECT_TRUE(drafts.empty());
-
-  // Blocks after a removed definition close up in order, at every level.
-  const Document mixed = finished(
-      "a\n\n[^1]: one\n\nb\n\n> c\n>\n> [^2]: two\n>\n> d\n\n[^3]: three\n\ne\n",
-      options(false));
-  ASSERT_EQ(mixed.footnotes.size(), 3u);
-  EXPECT_EQ(mixed.footnotes[0].label, "1");
-  EXPECT_EQ(mixed.footnotes[1].label, "2");
-  EXPECT_EQ(mixed.footnotes[2].label, "3");
-  EXPECT_EQ(debug_string(mixed.blocks),
-            "paragraph\n  text \"a\"\nparagraph\n  text \"b\"\nblock_quote\n  paragraph\n"
-            "    text \"c\"\n  paragraph\n    text \"d\"\nparagraph\n  text \"e\"\n");
-}
-
-TEST(FinalizeBlocks, LeavesPanelsTermsAndTables) {
-  EXPECT_EQ(dump("::: {.callout-note}\n## Note\ntext\n\n## Later\n:::\n"),
-            "div {data-panel=\"\" data-callout=\"note\" data-disclosure=\"fixed\"}\n"
-            "  panel_title\n    text \"Note\"\n  paragraph\n    text \"text\"\n"
-            "  heading level=2\n    text \"Later\"\n");
-  EXPECT_EQ(dump("::: {.callout-note}\ntext\n:::\n").find("panel_title"), std::string::npos);
-  EXPECT_NE(dump("::: {.plain}\n## H\n:::\n").find("  heading level=2"), std::string::npos);
-  EXPECT_EQ(dump("Apple {.fruit}\n: red *x*\n"),
-            "definition_list\n  item\n    term {.fruit}\n      text \"Apple\"\n    definition\n"
-            "      text \"red \"\n      emph\n        text \"x\"\n");
-  const std::string table = dump("{: #old}\n| a |\n|---|\n| *1* |\n: cap {#tbl-x}\n");
-  EXPECT_EQ(table.substr(0, 14), "table {#tbl-x}");
-  EXPECT_NE(table.find("    cell\n      emph\n        text \"1\""), std::string::npos);
 }
 
 TEST(FinalizeBlocks, DeepContainersWithoutRecursion) {
-  Options o = options(false);
-  o.max_block_depth = 1000000;
-  std::string source(60000, '>');
-  source += " *a*";
-  const Document doc = finished(source, o);
+  const Document doc = finished(std::string(60000, '>') + " *a*", false, 1'000'000);
   std::size_t depth = 0;
   for (const Blocks* list = &doc.blocks; !list->empty() && (*list)[0].children(); list = (*list)[0].children())
     ++depth;
@@ -94,13 +123,9 @@ TEST(FinalizeBlocks, DeepContainersWithoutRecursion) {
 // Deep inline nesting in a leaf, finished on a small stack: a figure's caption is a deep copy.
 TEST(FinalizeBlocks, DeepInlinesOnASmallStack) {
   std::function<void()> work = [] {
-    std::string images;
-    for (int i = 0; i < 50000; ++i) images += "![";
-    images += "x";
-    for (int i = 0; i < 50000; ++i) images += "](u)";
-    const Document doc = finished(images + "\n\n" + std::string(100000, '*') + "a " +
-                                      std::string(100000, '*'),
-                                  options(true));
+    const std::string images = test::repeat("![", 50000) + "x" + test::repeat("](u)", 50000);
+    const std::string stars(100000, '*');
+    const Document doc = finished(images + "\n\n" + stars + "a " + stars, true);
     ASSERT_EQ(doc.blocks.size(), 2u);
     EXPECT_EQ(doc.blocks[0].kind(), BlockKind::Figure);
   };

@@ -11,11 +11,34 @@ namespace {
 using testing::default_options;
 using testing::spans_dump;
 
-std::string spans_of(std::string_view src, std::uint8_t mode = 1) {
-  return spans_dump(parse_source(src, default_options(), mode).trace.spans);
+TEST(BlockSpans, RangesAndDepths) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"a\nb\n\n# h\n", "paragraph 0-2 d0\nheading 3-4 d0\n"},
+      {"> - x\n>   y\n", "block_quote 0-2 d0\nlist 0-2 d1\nparagraph 0-2 d2\n"},
+      {"{: .note}\npara", "paragraph 0-2 d0\n"}, {"# Title\n{: #top}", "heading 0-2 d0\n"},
+      {"```\na\n\n\n```\n", "code_block 0-5 d0\n"},
+      {"- a\n\n\n- b\n\n\n", "list 0-4 d0\nparagraph 0-1 d1\nparagraph 3-4 d1\n"},
+      {"{: #a}\n[x]: /u\npara", "attr_def 0-1 d0\nlink_ref 1-2 d0\nparagraph 2-3 d0\n"},
+      {"<div markdown=1>\nx\n</div>", "html_container 0-3 d0\nhtml_block 0-1 d1\nparagraph 1-2 d1\nhtml_block 2-3 d1\n"},
+      {"::: a\nx\n:::\n\ny", "div 0-3 d0\nparagraph 1-2 d1\nparagraph 4-5 d0\n"},
+      {"::: {.callout-note}\n## Note\ntext\n:::", "panel 0-4 d0\npanel_title 1-2 d1\nparagraph 2-3 d1\n"},
+      {"> ::: {.callout-note}\n> ## N\n> :::", "block_quote 0-3 d0\npanel 0-3 d1\npanel_title 1-2 d2\n"},
+      {"1. one", "paragraph 0-1 d0\n"}, {"::: a\npara\n\n\n:::", "div 0-5 d0\nparagraph 1-2 d1\n"},
+      {"<div markdown=1>\nx\n\n", "html_container 0-2 d0\nhtml_block 0-1 d1\nparagraph 1-2 d1\n"},
+      {"- a\n\n  b\n- c", "list 0-4 d0\nparagraph 0-1 d1\nparagraph 2-3 d1\nparagraph 3-4 d1\n"},
+  };
+  for (const auto& [src, expected] : cases)
+    EXPECT_EQ(spans_dump(parse_source(src, default_options(), 1).trace.spans), expected) << src;
+  Parsed p0 = parse_source("> - x", default_options(), 0);
+  EXPECT_TRUE(into_spans(std::move(p0.trace), true).empty());
+  Parsed p1 = parse_source("> - x", default_options(), 1);
+  EXPECT_TRUE(p1.drafts.empty());
+  EXPECT_TRUE(p1.document.blocks.empty());
+  EXPECT_EQ(spans_dump(into_spans(p1.trace, false)), "block_quote 0-1 d0\n");
+  EXPECT_EQ(std::move(p1.trace).into_spans(true).size(), 3u);
 }
 
-TEST(SpanFacts, AttributesOfEveryBlockThatTakesThem) {
+TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   // Blocks that take attributes list them, empty or not; the others list none.
   Parsed p = parse_source("para\n\n# H {#h}\n\n<div>\n</div>", default_options(), 1);
   ASSERT_EQ(p.trace.spans.size(), 3u);
@@ -24,7 +47,6 @@ TEST(SpanFacts, AttributesOfEveryBlockThatTakesThem) {
   EXPECT_FALSE(p.trace.spans[0].facts().id);
   EXPECT_EQ(p.trace.spans[1].facts().attrs->id, "h");
   EXPECT_FALSE(p.trace.spans[2].facts().attrs);
-
   // An empty set survives copies and later facts.
   BlockSpan span = BlockSpan::of("table", 0, 1);
   span.set_attrs(Attr{});
@@ -36,102 +58,96 @@ TEST(SpanFacts, AttributesOfEveryBlockThatTakesThem) {
   EXPECT_FALSE(span.facts().id);
   span.set_attrs(Attr::with_class("c"));
   EXPECT_EQ(span.facts().attrs->classes, std::vector<std::string>{"c"});
-}
-
-TEST(BlockSpans, RangesAndDepths) {
-  struct Case {
-    std::string_view src, expected;
-  } cases[] = {
-      {"a\nb\n\n# h\n", "paragraph 0-2 d0\nheading 3-4 d0\n"},
-      {"> - x\n>   y\n", "block_quote 0-2 d0\nlist 0-2 d1\nparagraph 0-2 d2\n"},
-      {"{: .note}\npara", "paragraph 0-2 d0\n"},
-      {"# Title\n{: #top}", "heading 0-2 d0\n"},
-      {"```\na\n\n\n```\n", "code_block 0-5 d0\n"},
-      {"- a\n\n\n- b\n\n\n", "list 0-4 d0\nparagraph 0-1 d1\nparagraph 3-4 d1\n"},
-      {"{: #a}\n[x]: /u\npara", "attr_def 0-1 d0\nlink_ref 1-2 d0\nparagraph 2-3 d0\n"},
-      {"<div markdown=1>\nx\n</div>", "html_container 0-3 d0\nhtml_block 0-1 d1\nparagraph 1-2 d1\nhtml_block 2-3 d1\n"},
-      {"::: a\nx\n:::\n\ny", "div 0-3 d0\nparagraph 1-2 d1\nparagraph 4-5 d0\n"},
-      {"::: {.callout-note}\n## Note\ntext\n:::", "panel 0-4 d0\npanel_title 1-2 d1\nparagraph 2-3 d1\n"},
-      {"1. one", "paragraph 0-1 d0\n"},
-      {"::: a\npara\n\n\n:::", "div 0-5 d0\nparagraph 1-2 d1\n"},
-      {"<div markdown=1>\nx\n\n", "html_container 0-2 d0\nhtml_block 0-1 d1\nparagraph 1-2 d1\n"},
-      {"- a\n\n  b\n- c", "list 0-4 d0\nparagraph 0-1 d1\nparagraph 2-3 d1\nparagraph 3-4 d1\n"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(spans_of(c.src), c.expected) << c.src;
-}
-
-TEST(BlockSpans, ModeZeroHasNoSpansAndNestingFilter) {
-  Parsed p0 = parse_source("> - x", default_options(), 0);
-  EXPECT_TRUE(into_spans(std::move(p0.trace), true).empty());
-  Parsed p1 = parse_source("> - x", default_options(), 1);
-  EXPECT_TRUE(p1.drafts.empty());
-  EXPECT_TRUE(p1.document.blocks.empty());
-  EXPECT_EQ(spans_dump(into_spans(p1.trace, false)), "block_quote 0-1 d0\n");
-  EXPECT_EQ(std::move(p1.trace).into_spans(true).size(), 3u);
-}
-
-TEST(BlockSpans, CaptionedTableIdAgreesWithTheDocument) {
   // The finished table merges the caption's attributes over the table's own.
-  Parsed p = parse_source("a|b\n-|-\n{: #t}\n: Sales {#c}", default_options(), 2);
-  ASSERT_EQ(p.trace.spans.size(), 1u);
-  EXPECT_EQ(p.trace.spans[0].facts().id, "c");
-  EXPECT_EQ(p.trace.spans[0].facts().caption, "Sales");
-  Parsed q = parse_source("a|b\n-|-\n{: #t}\n: Sales", default_options(), 2);
-  EXPECT_EQ(q.trace.spans[0].facts().id, "t");
+  for (auto [src, id, caption] : {std::tuple{"a|b\n-|-\n{: #t}\n: Sales {#c}", "c", "Sales"},
+                                  {"a|b\n-|-\n{: #t}\n: Sales", "t", "Sales"}}) {
+    Parsed t = parse_source(src, default_options(), 2);
+    ASSERT_EQ(t.trace.spans.size(), 1u);
+    EXPECT_EQ(t.trace.spans[0].facts().id, id);
+    EXPECT_EQ(t.trace.spans[0].facts().caption, caption);
+  }
+  Options o = default_options();
+  o.implicit_figures = true;
+  Parsed fig = parse_source("![A *cat*](cat.png \"T\"){#fig-cat .wide}", o, 2);
+  ASSERT_EQ(fig.trace.spans.size(), 1u);
+  const SpanFacts& f = fig.trace.spans[0].facts();
+  EXPECT_EQ(fig.trace.spans[0].kind, "figure");
+  EXPECT_EQ(f.id, "fig-cat");
+  EXPECT_EQ(f.caption, "A cat");
+  EXPECT_EQ(f.url, "cat.png");
+  EXPECT_EQ(f.title, "T");
+  Parsed outer = parse_source("{: #outer}\n![A](c.png){#f}", o, 2);  // the attribute line's id wins
+  ASSERT_EQ(outer.trace.spans.size(), 1u);
+  EXPECT_EQ(outer.trace.spans[0].facts().id, "outer");
+  EXPECT_EQ(outer.trace.spans[0].start, 0u);
+  EXPECT_EQ(parse_source("![a](x.png) text", o, 2).trace.spans[0].kind, "paragraph");
+  Parsed panel = parse_source("::: {.callout-note}\n## Note\ntext\n:::", default_options(), 2);
+  ASSERT_EQ(panel.trace.spans.size(), 3u);
+  const SpanFacts& pf = panel.trace.spans[0].facts();
+  ASSERT_TRUE(pf.panel);
+  EXPECT_EQ(testing::attr_text(*pf.panel), "{data-panel= data-callout=note data-disclosure=fixed}");
+  EXPECT_EQ(testing::attr_text(*pf.attrs), "{.callout-note}");
+  EXPECT_EQ(pf.title_line, 1u);
 }
 
-TEST(ModeThree, ContentOffsets) {
-  struct Case {
-    std::string_view src;
-    std::vector<std::size_t> offsets;
-  } cases[] = {
-      {"> - x\n>   y", {4, 4}},
-      {"a\n  b", {0, 0}},  // a continuation line keeps its indentation
-      {">\tx", {1}},       // a split tab: the offset of the first tab
-      {"- a\n\n\tb", {2, 0, 0}},
-      {"> a\n>", {2, 1}},
-      {"    code", {0}},
+TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
+  const std::pair<std::string_view, std::vector<std::size_t>> offsets[] = {
+      {"> - x\n>   y", {4, 4}}, {"a\n  b", {0, 0}},  // a continuation line keeps its indentation
+      {">\tx", {1}},  // a split tab: the offset of the first tab
+      {"- a\n\n\tb", {2, 0, 0}}, {"> a\n>", {2, 1}}, {"    code", {0}},
   };
-  for (const auto& c : cases) {
-    Parsed p = parse_source(c.src, default_options(), 3);
-    EXPECT_EQ(p.trace.line_offsets, c.offsets) << c.src;
+  for (const auto& [src, expected] : offsets)
+    EXPECT_EQ(parse_source(src, default_options(), 3).trace.line_offsets, expected) << src;
+  const std::pair<std::string_view, std::string_view> scopes[] = {
+      {"> ## T", "0:2-4 punctuation-special\n"},
+      // No label for an info that opens with a brace, nor for an empty one.
+      {"```{.a}\nx\n```  ", "0:0-3 punctuation-special\n0:3-7 attribute\n2:0-3 punctuation-special\n"},
+      {"```\nx\n```", "0:0-3 punctuation-special\n2:0-3 punctuation-special\n"},
+      {"::: {.a} :::\nx\n:::", "0:0-3 punctuation-special\n0:4-12 attribute\n2:0-3 punctuation-special\n"},
+      {"<div markdown=1>\nx\n</div>", "0:0-16 punctuation-special\n2:0-6 punctuation-special\n"},
+      {"a|b\n-|-\n: cap\n{: #t}",
+       "0:1-2 punctuation-special\n1:0-3 punctuation-special\n2:0-1 punctuation-special\n3:0-6 attribute\n"},
+      {"t\n: d\n{: .c}", "1:0-1 punctuation-special\n2:0-6 attribute\n"},
+      {"- ---", "0:2-5 punctuation-special\n"},
+  };
+  for (const auto& [src, expected] : scopes) {
+    std::string got;
+    for (const auto& e : parse_source(src, default_options(), 3).trace.records)
+      if (auto* s = std::get_if<SyntaxRecord>(&e))
+        got += std::to_string(s->line) + ":" + std::to_string(s->start) + "-" + std::to_string(s->end) + " " +
+               std::string(scope_name(s->scope)) + "\n";
+    EXPECT_EQ(got, expected) << src;
   }
+  Options o = default_options();
+  Parser parser({"abc"}, o, 3);
+  ContainerBuilder builder(parser);
+  builder.note_syntax(2, 2);  // empty ranges are not noted
+  builder.note_syntax(1, 3);
+  ASSERT_EQ(builder.syntax.size(), 1u);
+  EXPECT_EQ(builder.syntax[0].start, 1u);
+  EXPECT_EQ(builder.syntax[0].end, 3u);
+  Parser quiet({"abc"}, o, 2);
+  ContainerBuilder unrecorded(quiet);
+  unrecorded.note_syntax(1, 3);
+  EXPECT_TRUE(unrecorded.syntax.empty());
 }
 
 TEST(ModeThree, EditRegions) {
   Parsed p = parse_source("- > a\n  > b\n\n# H\n\n[x]: /u\ntext\n{: .c}\n\nt|u\n-|-", default_options(), 3);
-  std::vector<EditRegion> regions;
+  std::string got;
   for (const auto& e : p.trace.records)
-    if (auto* r = std::get_if<EditRegion>(&e)) regions.push_back(*r);
-  ASSERT_EQ(regions.size(), 4u);
-  EXPECT_EQ(regions[0].prefix, "  > ");
-  EXPECT_EQ(regions[0].kind, RegionKind::Text);
-  EXPECT_EQ(regions[0].text_start, 0u);
-  EXPECT_EQ(regions[0].text_end, 2u);
-  EXPECT_EQ(regions[1].kind, RegionKind::Text);
-  EXPECT_EQ(regions[1].text_start, 3u);
-  EXPECT_EQ(regions[1].text_end, 4u);
-  // The link definition and the attribute line are not text.
-  EXPECT_EQ(regions[2].text_start, 6u);
-  EXPECT_EQ(regions[2].text_end, 7u);
-  EXPECT_EQ(regions[3].kind, RegionKind::Table);
-}
-
-std::vector<std::string> messages(const Document& d) {
-  std::vector<std::string> out;
-  for (const auto& diag : d.diagnostics)
-    out.push_back(std::to_string(diag.start->line) + ": " + diag.message);
-  return out;
+    if (auto* r = std::get_if<EditRegion>(&e))
+      got += "'" + std::string(r->prefix) + "' " + std::to_string(static_cast<int>(r->kind)) + " " +
+             std::to_string(r->text_start) + "-" + std::to_string(r->text_end) + "\n";
+  // Kinds 0 text, 2 table; the link definition and the attribute line are not text.
+  EXPECT_EQ(got, "'  > ' 0 0-2\n'' 0 3-4\n'' 0 6-7\n'' 2 9-11\n");
 }
 
 TEST(Diagnostics, UnclosedConstructsInEveryMode) {
   Options o = default_options();
   o.math = MathMode::Brackets;
   o.frontmatter = true;
-  struct Case {
-    std::string_view src;
-    std::vector<std::string> expected;
-  } cases[] = {
+  const std::pair<std::string_view, std::vector<std::string>> cases[] = {
       {"```\nx", {"1: unclosed fenced code block (expected '```')"}},
       {"~~~~\nx", {"1: unclosed fenced code block (expected '~~~~')"}},
       {"\\[\nx", {"1: unclosed math block (expected '\\]')"}},
@@ -142,34 +158,24 @@ TEST(Diagnostics, UnclosedConstructsInEveryMode) {
       {"<p>\n<!-- a", {"2: unclosed comment (expected '-->')"}},
       {"<section>\n<div markdown=\"1\">\nx",
        {"2: unclosed markdown container (expected '</div>')", "2: unclosed raw HTML block (expected '</section>')"}},
-      {"---\na: b\n---\n```\n", {"4: unclosed fenced code block (expected '```')"}},
-      {"", {}},
+      {"---\na: b\n---\n```\n", {"4: unclosed fenced code block (expected '```')"}}, {"", {}},
   };
-  for (const auto& c : cases) {
+  for (const auto& [src, expected] : cases) {
     for (std::uint8_t mode = 0; mode <= 3; ++mode) {
-      Parsed p = parse_source(c.src, o, mode);
-      EXPECT_EQ(messages(p.document), c.expected) << c.src << " mode " << int(mode);
+      std::vector<std::string> got;
+      for (const auto& d : parse_source(src, o, mode).document.diagnostics)
+        got.push_back(std::to_string(d.start->line) + ": " + d.message);
+      EXPECT_EQ(got, expected) << src << " mode " << int(mode);
     }
   }
   for (std::uint8_t mode = 0; mode <= 3; ++mode) {
     Parsed fm = parse_source("---\na: b\n---\ntext", o, mode);
-    ASSERT_EQ(fm.document.meta.size(), 1u);
-    EXPECT_EQ(fm.document.meta[0].first, "a");
+    EXPECT_EQ(fm.document.meta, (StringPairs{{"a", "b"}}));
     EXPECT_EQ(fm.body_offset, 13u);
-    if (mode != 0) {
-      EXPECT_EQ(spans_dump(fm.trace.spans), "paragraph 3-4 d0\n");
-    }
+    if (mode != 0) EXPECT_EQ(spans_dump(fm.trace.spans), "paragraph 3-4 d0\n");
   }
-}
-
-TEST(Driver, LineEndsAndEmptyInput) {
   EXPECT_EQ(testing::parse_dump("a\r\nb\rc"), "p a\\nb\\nc\n");
-  Parsed empty = parse_source("", default_options(), 0);
-  EXPECT_TRUE(empty.drafts.empty());
-  EXPECT_TRUE(empty.document.diagnostics.empty());
-  EXPECT_TRUE(empty.document.meta.empty());
-  Options no_fm = default_options();
-  EXPECT_EQ(testing::parse_dump("---\na: b\n---", no_fm), "hr\np a: b\nhr\n");
+  EXPECT_EQ(testing::parse_dump("---\na: b\n---", default_options()), "hr\np a: b\nhr\n");  // frontmatter off
 }
 
 }  // namespace

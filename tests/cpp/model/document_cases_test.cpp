@@ -1,93 +1,66 @@
-// The document a parse hands out: meta pairs and the diagnostics of unclosed blocks.
+// The md entry as a whole: source in, finished document (meta, blocks, footnotes, diagnostics) out.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "block/parse.h"
 #include "model/document.h"
-#include "model/options.h"
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
 namespace {
 
-Options options_with_frontmatter() {
-  Options options;
-  options.max_block_depth = 128;
-  options.max_link_paren_depth = 32;
-  options.frontmatter = true;
-  options.math = MathMode::Brackets;
-  return options;
-}
-
-TEST(DocumentMeta, OnlyALeadingBlockGivesPairs) {
-  struct Case {
-    const char* source;
-    StringPairs meta;
-  };
-  const std::vector<Case> cases = {
-      {"# Title\n\ntext\n", {}},
-      {"", {}},
-      {"text\n---\na: 1\n---\n", {}},
-      {"---\na: 1\n", {}},  // never closed: all of it is content
-      {"---\na: 1\nb: x\n---\ntext\n", {{"a", "1"}, {"b", "x"}}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(parse(c.source, options_with_frontmatter()).meta, c.meta) << c.source;
-}
-
-// Every diagnostic of the block parser points at one place: the line of the opener, column 1.
-TEST(DocumentDiagnostics, UnclosedBlocksPointAtTheirOpeningLine) {
-  struct Case {
-    const char* source;
-    std::vector<std::size_t> lines;
-  };
-  const std::vector<Case> cases = {
-      {"```\ncode", {1}},
-      {"text\n\n~~~\ncode\n", {3}},
-      {"\\[\nx", {1}},
-      {"::: a\n::: b\nx\n", {1, 2}},
-      {"- item\n\n  ```\n  code\n", {3}},
-      {"```\nclosed\n```\n", {}},
-  };
-  for (const Case& c : cases) {
-    const Document doc = parse(c.source, options_with_frontmatter());
-    ASSERT_EQ(doc.diagnostics.size(), c.lines.size()) << c.source;
-    for (std::size_t i = 0; i < c.lines.size(); ++i) {
-      const Diagnostic& d = doc.diagnostics[i];
-      EXPECT_EQ(d.start, (SourcePos{c.lines[i], 1})) << c.source;
-      EXPECT_EQ(d.end, d.start) << c.source;
-      EXPECT_EQ(d.code, "unclosed") << c.source;
-      EXPECT_EQ(d.aux, std::nullopt) << c.source;
-      EXPECT_EQ(d.flags, 0) << c.source;
-      EXPECT_FALSE(d.message.empty()) << c.source;
-    }
-  }
-}
-
-// Labels that normalise alike name one definition: the first in source order. A label of the
-// longest length (999 characters of four bytes) still defines and links.
-TEST(DocumentLinkDefinitions, FirstOfEqualLabelsWins) {
+TEST(Parse, Documents) {
   struct Case {
     std::string source;
-    const char* url;
+    std::string expected;
+    bool figures = false;
+    bool autolinks = true;
   };
-  std::string longest;
-  for (int i = 0; i < 999; ++i) longest += "\xF0\x9F\x98\x80";
-  const std::vector<Case> cases = {
-      {"[Foo  Bar]: /first\n[foo bar]: /second\n\n[FOO\tBAR]\n", "/first"},
-      {"[a]: /one\n\n[A]\n\n[a]: /two\n", "/one"},
-      {"[Foo\nBar]: /split\n[foo bar]: /second\n\n[foo bar]\n", "/split"},
-      {"[\u0130]: /dot\n\n[i\u0307]\n", "/dot"},
-      {"[" + longest + "]: /longest\n\n[" + longest + "]\n", "/longest"},
+  std::string longest = test::repeat("\xF0\x9F\x98\x80", 999);  // the longest label, 4-byte characters
+  const Case cases[] = {
+      {"", ""},
+      {"# Title\n\nSome *text*[^n].\n\n[^n]: The note.\n",
+       "heading level=1\n  text \"Title\"\nparagraph\n  text \"Some \"\n  emph\n    text \"text\"\n"
+       "  footnote_ref \"n\"\n  text \".\"\nfootnote n\n  paragraph\n    text \"The note.\"\n"},
+      {"![cap](a.png)\n", "paragraph\n  image \"a.png\"\n    text \"cap\"\n"},
+      {"a www.b.c://d", "paragraph\n  text \"a www.b.c://d\"\n", false, false},
+      {"![cap](a.png)\n", "figure\n  caption\n    text \"cap\"\n  image \"a.png\"\n    text \"cap\"\n", true},
+      // Only a leading, closed block gives meta pairs.
+      {"---\na: 1\nb: x\n---\ntext\n", "meta a: 1\nmeta b: x\nparagraph\n  text \"text\"\n"},
+      {"text\n---\na: 1\n---\n", "paragraph\n  text \"text\"\nthematic_break\nparagraph\n  text \"a: 1\"\nthematic_break\n"},
+      {"---\na: 1\n", "thematic_break\nparagraph\n  text \"a: 1\"\n"},
+      // Unclosed blocks point at the line of their opener, column 1.
+      {"```\ncode", "code_block info=\"\" \"code\\n\"\ndiagnostic unclosed 1:1 unclosed fenced code block (expected '```')\n"},
+      {"text\n\n~~~\ncode\n",
+       "paragraph\n  text \"text\"\ncode_block info=\"\" \"code\\n\"\n"
+       "diagnostic unclosed 3:1 unclosed fenced code block (expected '~~~')\n"},
+      {"\\[\nx", "math_block \"x\" display\ndiagnostic unclosed 1:1 unclosed math block (expected '\\]')\n"},
+      {"::: a\n::: b\nx\n",
+       "div {.a}\n  div {.b}\n    paragraph\n      text \"x\"\ndiagnostic unclosed 1:1 unclosed fenced div (expected ':::')\n"
+       "diagnostic unclosed 2:1 unclosed fenced div (expected ':::')\n"},
+      {"- item\n\n  ```\n  code\n",
+       "list bullet loose\n  item\n    paragraph\n      text \"item\"\n    code_block info=\"\" \"code\\n\"\n"
+       "diagnostic unclosed 3:1 unclosed fenced code block (expected '```')\n"},
+      // Labels that normalise alike name one definition: the first in source order.
+      {"[Foo  Bar]: /first\n[foo bar]: /second\n\n[FOO\tBAR]\n", "paragraph\n  link \"/first\"\n    text \"FOO\\tBAR\"\n"},
+      {"[a]: /one\n\n[A]\n\n[a]: /two\n", "paragraph\n  link \"/one\"\n    text \"A\"\n"},
+      {"[Foo\nBar]: /split\n[foo bar]: /second\n\n[foo bar]\n", "paragraph\n  link \"/split\"\n    text \"foo bar\"\n"},
+      {"[\u0130]: /dot\n\n[i\u0307]\n", "paragraph\n  link \"/dot\"\n    text \"i\u0307\"\n"},
+      {"[" + longest + "]: /longest\n\n[" + longest + "]\n", "paragraph\n  link \"/longest\"\n    text \"" + longest + "\"\n"},
   };
   for (const Case& c : cases) {
-    const Document doc = parse(c.source, options_with_frontmatter());
-    ASSERT_FALSE(doc.blocks.empty()) << c.source;
-    const Inlines* inlines = doc.blocks.back().inlines();
-    ASSERT_TRUE(inlines && !inlines->empty()) << c.source;
-    const auto* link = inlines->front().get_if<Inline::Link>();
-    ASSERT_TRUE(link) << c.source;
-    EXPECT_EQ(link->url, c.url) << c.source;
+    Options options = test::default_options();
+    options.frontmatter = true;
+    options.implicit_figures = c.figures;
+    options.bare_autolinks = c.autolinks;
+    const Document doc = parse(c.source, options);
+    EXPECT_EQ(debug_string(doc), c.expected) << c.source;
+    for (const Diagnostic& d : doc.diagnostics) {
+      EXPECT_EQ(d.end, d.start) << c.source;
+      EXPECT_EQ(d.aux, std::nullopt) << c.source;
+      EXPECT_EQ(d.flags, 0) << c.source;
+    }
   }
 }
 

@@ -11,61 +11,31 @@ namespace {
 
 using vedavi::test::repeat;
 
-TEST(LinkLabel, Scan) {
-  auto label = attrs::scan_link_label("[a\\]b] rest");
-  ASSERT_TRUE(label);
-  EXPECT_EQ(label->label, "a\\]b");
-  EXPECT_EQ(label->consumed, 6u);
-  auto empty = attrs::scan_link_label("[]");
-  ASSERT_TRUE(empty);
-  EXPECT_EQ(empty->label, "");
-  for (const char* bad : {"[", "x]", "[a", "[a[b]", ""}) EXPECT_FALSE(attrs::scan_link_label(bad)) << bad;
+TEST(LinkLabel, ScanValidateNormalize) {
+  for (auto [text, label, consumed] : {std::tuple{"[a\\]b] rest", "a\\]b", 6u}, {"[]", "", 2u}, {"[", "", 0u},
+                                       {"x]", "", 0u}, {"[a", "", 0u}, {"[a[b]", "", 0u}, {"", "", 0u}}) {
+    auto got = attrs::scan_link_label(text);
+    EXPECT_EQ(got ? got->label : "", label) << text;
+    EXPECT_EQ(got ? got->consumed : 0u, consumed) << text;
+  }
   // 999 characters (two bytes each) fit; 1000 do not.
   EXPECT_TRUE(attrs::scan_link_label("[" + repeat("é", 999) + "]"));
   EXPECT_FALSE(attrs::scan_link_label("[" + repeat("é", 1000) + "]"));
-}
-
-struct ValidCase {
-  std::string label;
-  bool allow_blank;
-  bool valid;
-};
-
-TEST(LinkLabel, Validity) {
-  const std::vector<ValidCase> cases = {
-      {"", true, true},
-      {"", false, false},
-      {" \n\t", false, false},
-      {" \n\t", true, true},
+  const std::tuple<std::string, bool, bool> valid[] = {
+      {"", true, true}, {"", false, false}, {" \n\t", false, false}, {" \n\t", true, true},
       {"\u00A0\u3000", false, false},  // Unicode white space is blank
       {"\\", false, true},             // a backslash is not blank
-      {"\\ ", false, true},
-      {"a", false, true},
-      {"a[b", false, false},
-      {"a]b", false, false},
-      {"a\\[b\\]", false, true},
-      {repeat("é", 999), false, true},
-      {repeat("é", 1000), false, false},
-      {repeat("日", 997) + "\\a", false, true},
-      {repeat("日", 998) + "\\a", false, false},
-      {repeat("日", 999) + "\\", false, false},
-      {repeat(" ", 1000), true, false},
+      {"\\ ", false, true}, {"a", false, true}, {"a[b", false, false}, {"a]b", false, false},
+      {"a\\[b\\]", false, true}, {repeat("é", 999), false, true}, {repeat("é", 1000), false, false},
+      {repeat("日", 997) + "\\a", false, true}, {repeat("日", 998) + "\\a", false, false},
+      {repeat("日", 999) + "\\", false, false}, {repeat(" ", 1000), true, false},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(attrs::valid_link_label(c.label, c.allow_blank), c.valid) << c.label.substr(0, 20);
-}
-
-TEST(LinkLabel, Normalize) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"Foo  Bar", "foo bar"},
-      {" foo\nbar\t", "foo bar"},
-      {"\u00A0A\u3000B\u00A0", "a b"},
-      {"\u0130stanbul", "i\u0307stanbul"},
-      {"ΟΔΟΣ", "οδος"},
-      {"ΟΔΟΣ x", "οδος x"},
-      {"", ""},
-  };
-  for (const auto& [label, key] : cases) EXPECT_EQ(attrs::normalize_label(label), key) << label;
+  for (const auto& [label, allow_blank, ok] : valid)
+    EXPECT_EQ(attrs::valid_link_label(label, allow_blank), ok) << label.substr(0, 20);
+  for (auto [label, key] : {std::pair{"Foo  Bar", "foo bar"}, {" foo\nbar\t", "foo bar"},
+                            {"\u00A0A\u3000B\u00A0", "a b"}, {"\u0130stanbul", "i\u0307stanbul"},
+                            {"ΟΔΟΣ", "οδος"}, {"ΟΔΟΣ x", "οδος x"}, {"", ""}})
+    EXPECT_EQ(attrs::normalize_label(label), key) << label;
 }
 
 struct DefCase {
@@ -90,29 +60,22 @@ TEST(LinkRefDefinition, Parse) {
   const std::vector<DefCase> cases = {
       {"simple", {"[a]: /u"}, 0, true, "a", "/u", std::nullopt, {}, 1},
       {"indented 3", {"   [a]: /u"}, 0, true, "a", "/u", std::nullopt, {}, 1},
-      {"indented 4", {"    [a]: /u"}, 0, false},
-      {"tab indent", {"\t[a]: /u"}, 0, false},
+      {"indented 4", {"    [a]: /u"}, 0, false}, {"tab indent", {"\t[a]: /u"}, 0, false},
       {"label over two lines", {"[Foo", "Bar]: /u"}, 0, true, "Foo\nBar", "/u", std::nullopt, {}, 2},
       {"label opens at line end", {"[", "a]: /u"}, 0, true, "\na", "/u", std::nullopt, {}, 2},
-      {"blank line inside label", {"[Foo", "", "Bar]: /u"}, 0, false},
-      {"blank label", {"[ ]: /u"}, 0, false},
-      {"no colon", {"[a]b: /u"}, 0, false},
-      {"bracket at end", {"[a]", ": /u"}, 0, false},
+      {"blank line inside label", {"[Foo", "", "Bar]: /u"}, 0, false}, {"blank label", {"[ ]: /u"}, 0, false},
+      {"no colon", {"[a]b: /u"}, 0, false}, {"bracket at end", {"[a]", ": /u"}, 0, false},
       {"footnote", {"[^n]: x"}, 0, false},
       {"destination on next line", {"[a]:", "  /u"}, 0, true, "a", "/u", std::nullopt, {}, 2},
-      {"destination past the end", {"[a]:"}, 0, false},
-      {"destination after blank", {"[a]:", " "}, 0, false},
+      {"destination past the end", {"[a]:"}, 0, false}, {"destination after blank", {"[a]:", " "}, 0, false},
       {"empty pointed", {"[a]: <>"}, 0, true, "a", "", std::nullopt, {}, 1},
       {"pointed with space", {"[a]: <b c>"}, 0, true, "a", "b c", std::nullopt, {}, 1},
-      {"unclosed pointed", {"[a]: <b"}, 0, false},
-      {"lt inside bare", {"[a]: x<y"}, 0, false},
+      {"unclosed pointed", {"[a]: <b"}, 0, false}, {"lt inside bare", {"[a]: x<y"}, 0, false},
       {"balanced parens", {"[a]: (x)"}, 0, true, "a", "(x)", std::nullopt, {}, 1},
-      {"unbalanced parens", {"[a]: (x"}, 0, false},
-      {"close paren ends", {"[a]: x)"}, 0, false},
+      {"unbalanced parens", {"[a]: (x"}, 0, false}, {"close paren ends", {"[a]: x)"}, 0, false},
       {"escapes and entities", {"[a]: /\\*x&amp;y"}, 0, true, "a", "/*x&y", std::nullopt, {}, 1},
       {"title then attrs", {"[a]: /u \"t\" {.k}"}, 0, true, "a", "/u", "t", Attr::with_class("k"), 1},
-      {"title then word", {"[a]: /u \"t\" word"}, 0, false},
-      {"junk", {"[a]: /u junk"}, 0, false},
+      {"title then word", {"[a]: /u \"t\" word"}, 0, false}, {"junk", {"[a]: /u junk"}, 0, false},
       {"attrs only", {"[a]: /u {#i}"}, 0, true, "a", "/u", std::nullopt, with_id("i"), 1},
       {"quote inside bare destination", {"[a]: /u\"t\""}, 0, true, "a", "/u\"t\"", std::nullopt, {}, 1},
       {"title on next line", {"[a]: /u", "  'my title' {#i}", "x"}, 0, true, "a", "/u", "my title", with_id("i"), 2},
@@ -152,23 +115,18 @@ TEST(LinkRefDefinition, Parse) {
   }
 }
 
-TEST(LinkRefDefinition, LabelLength) {
+TEST(LinkRefDefinition, LabelLengthAndTitleHelpers) {
   // 999 characters over two lines (the line feed counts) pass; 1000 fail.
-  const std::vector<std::string> fits = {"[" + repeat("é", 500), repeat("ü", 498) + "]: /u"};
-  EXPECT_TRUE(block::parse_link_ref_at(std::span<const std::string>(fits), 0));
-  const std::vector<std::string> over = {"[" + repeat("é", 500), repeat("ü", 499) + "]: /u"};
-  EXPECT_FALSE(block::parse_link_ref_at(std::span<const std::string>(over), 0));
+  for (auto [second, ok] : {std::pair{repeat("ü", 498), true}, {repeat("ü", 499), false}}) {
+    const std::vector<std::string> lines = {"[" + repeat("é", 500), second + "]: /u"};
+    EXPECT_EQ(block::parse_link_ref_at(std::span<const std::string>(lines), 0).has_value(), ok);
+  }
   const std::vector<std::string> long_line = {"[" + repeat("x", 1'000'000) + "]: /u"};
   EXPECT_FALSE(block::parse_link_ref_at(std::span<const std::string>(long_line), 0));
-}
-
-TEST(LinkRefDefinition, TitleHelpers) {
   EXPECT_TRUE(block::starts_definition_title("  (x"));
   EXPECT_FALSE(block::starts_definition_title("x"));
-  EXPECT_TRUE(block::has_closing_definition_title(" 'a'"));
-  EXPECT_FALSE(block::has_closing_definition_title("'"));
-  EXPECT_FALSE(block::has_closing_definition_title("'a\\'"));
-  EXPECT_TRUE(block::has_closing_definition_title("(a)"));
+  for (auto [text, ok] : {std::pair{" 'a'", true}, {"'", false}, {"'a\\'", false}, {"(a)", true}})
+    EXPECT_EQ(block::has_closing_definition_title(text), ok) << text;
   auto title = block::scan_link_ref_title("  \"a\\b\\!\" rest");
   ASSERT_TRUE(title);
   EXPECT_EQ(title->title, "a\\b!");

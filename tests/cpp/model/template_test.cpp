@@ -19,45 +19,47 @@ TemplateDelimiter delim(std::string open, std::string close, TemplateForm form =
   return d;
 }
 
-TemplateDelimiter mustache() {
-  TemplateDelimiter d = delim("{{", "}}", TemplateForm::Auto, "mustache");
-  d.markers = TemplateMarkers{"#", "^", "/"};
+TemplateDelimiter balanced(std::string open, std::string close, TemplateBalance balance) {
+  TemplateDelimiter d = delim(std::move(open), std::move(close));
+  d.balance = balance;
   return d;
 }
 
-TEST(TemplateTokenAt, BasicToken) {
+// A token as "syntax|source|body|name|kind|end", "none" when there is none.
+std::string show(const std::optional<TemplateToken>& t) {
+  if (!t) return "none";
+  return t->syntax + "|" + t->source + "|" + t->body + "|" + t->name + "|" +
+         std::to_string(static_cast<int>(t->kind)) + "|" + std::to_string(t->end);
+}
+
+TEST(TemplateTokenAt, DelimitersFormsAndBalance) {
   const std::vector<TemplateDelimiter> ds = {delim("{{", "}}")};
-  auto token = templates::token_at("a {{ x }} b", 2, ds, false);
-  ASSERT_TRUE(token);
-  EXPECT_EQ(token->syntax, "s");
-  EXPECT_EQ(token->source, "{{ x }}");
-  EXPECT_EQ(token->body, " x ");
-  EXPECT_EQ(token->name, "x");
-  EXPECT_EQ(token->kind, TemplateTokenKind::Var);
-  EXPECT_EQ(token->end, 9u);
-  EXPECT_FALSE(templates::token_at("a {{ x }} b", 1, ds, false));
-  EXPECT_FALSE(templates::token_at("a {{ x }} b", 11, ds, false));
-  EXPECT_FALSE(templates::token_at("{{ x", 0, ds, false));
-  EXPECT_FALSE(templates::token_at("{{ x }}", 0, {}, false));
-}
-
-TEST(TemplateTokenAt, ChoosesDelimiter) {
-  const std::vector<TemplateDelimiter> ds = {delim("{", "}", TemplateForm::Auto, "one"),
-                                             delim("{{", "}}", TemplateForm::Auto, "two"),
-                                             delim("{{", "}}", TemplateForm::Auto, "later"),
-                                             delim("", "}", TemplateForm::Auto, "empty")};
-  auto token = templates::token_at("{{x}}", 0, ds, false);
-  ASSERT_TRUE(token);
-  EXPECT_EQ(token->syntax, "later");
-  EXPECT_EQ(token->body, "x");
-}
-
-TEST(TemplateTokenAt, FormsByContext) {
+  const std::vector<TemplateDelimiter> choice = {delim("{", "}", TemplateForm::Auto, "one"),
+                                                 delim("{{", "}}", TemplateForm::Auto, "two"),
+                                                 delim("{{", "}}", TemplateForm::Auto, "later"),
+                                                 delim("", "}", TemplateForm::Auto, "empty")};
   const std::vector<TemplateDelimiter> block = {delim("{%", "%}", TemplateForm::Block)};
   const std::vector<TemplateDelimiter> inl = {delim("{%", "%}", TemplateForm::Inline)};
-  EXPECT_FALSE(templates::token_at("{% x %}", 0, block, false));
-  EXPECT_TRUE(templates::token_at("{% x %}", 0, block, true));
-  EXPECT_TRUE(templates::token_at("{% x %}", 0, inl, false));
+  const std::vector<TemplateDelimiter> parens = {balanced("(", ")", {'(', ')'})};
+  struct Case {
+    const char* text;
+    std::size_t pos;
+    const std::vector<TemplateDelimiter>& ds;
+    bool line_start;
+    const char* expected;
+  } cases[] = {
+      {"a {{ x }} b", 2, ds, false, "s|{{ x }}| x |x|0|9"}, {"a {{ x }} b", 1, ds, false, "none"},
+      {"a {{ x }} b", 11, ds, false, "none"}, {"{{ x", 0, ds, false, "none"},
+      {"{{ x }}", 0, {}, false, "none"}, {"{{x}}", 0, choice, false, "later|{{x}}|x|x|0|5"},
+      {"{% x %}", 0, block, false, "none"}, {"{% x %}", 0, block, true, "s|{% x %}| x |x|0|7"},
+      {"{% x %}", 0, inl, false, "s|{% x %}| x |x|0|7"},
+      {"f(a(b)d) x)", 1, parens, false, "s|(a(b)d)|a(b)d|a(b)d|0|8"},
+      {"(a \")\" b) c)", 0, parens, false, "s|(a \")\" b)|a \")\" b|a \")\" b|0|9"},
+      {"(a \\) b)", 0, parens, false, "s|(a \\) b)|a \\) b|a \\) b|0|8"}, {"(a(b)", 0, parens, false, "none"},
+      {"{{!x}}", 0, ds, false, "s|{{!x}}|!x|!x|0|6"},  // without markers punctuation is a value
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(show(templates::token_at(c.text, c.pos, c.ds, c.line_start)), c.expected) << c.text;
   EXPECT_FALSE(templates::line_token("{% x %}", inl));
   EXPECT_TRUE(templates::line_token("  {% x %}\t", block));
   EXPECT_FALSE(templates::line_token("{% x %} more", block));
@@ -65,60 +67,6 @@ TEST(TemplateTokenAt, FormsByContext) {
   ASSERT_TRUE(line);
   EXPECT_EQ(line->end, 7u);
   EXPECT_EQ(line->form, TemplateForm::Block);
-}
-
-struct KindCase {
-  const char* text;
-  TemplateTokenKind kind;
-  const char* name;
-};
-
-TEST(TemplateTokenAt, MarkersGiveKinds) {
-  const std::vector<TemplateDelimiter> ds = {mustache()};
-  const std::vector<KindCase> cases = {
-      {"{{#items}}", TemplateTokenKind::Open, "items"},
-      {"{{ ^ items }}", TemplateTokenKind::OpenInverted, "items"},
-      {"{{/items}}", TemplateTokenKind::Close, "items"},
-      {"{{#}}", TemplateTokenKind::Unknown, ""},
-      {"{{ # }}", TemplateTokenKind::Unknown, ""},
-      {"{{!comment}}", TemplateTokenKind::Unknown, ""},
-      {"{{.}}", TemplateTokenKind::Var, "."},
-      {"{{..}}", TemplateTokenKind::Unknown, ""},
-      {"{{  }}", TemplateTokenKind::Unknown, ""},
-      {"{{ name.x }}", TemplateTokenKind::Var, "name.x"},
-      {"{{ é }}", TemplateTokenKind::Var, "é"},
-  };
-  for (const auto& c : cases) {
-    auto token = templates::token_at(c.text, 0, ds, false);
-    ASSERT_TRUE(token) << c.text;
-    EXPECT_EQ(token->kind, c.kind) << c.text;
-    EXPECT_EQ(token->name, c.name) << c.text;
-  }
-  // Without markers every inner text is a value, punctuation included.
-  const std::vector<TemplateDelimiter> plain = {delim("{{", "}}")};
-  auto token = templates::token_at("{{!x}}", 0, plain, false);
-  ASSERT_TRUE(token);
-  EXPECT_EQ(token->kind, TemplateTokenKind::Var);
-  EXPECT_EQ(token->name, "!x");
-}
-
-TEST(TemplateTokenAt, Balanced) {
-  TemplateDelimiter d = delim("(", ")");
-  d.balance = TemplateBalance{'(', ')'};
-  const std::vector<TemplateDelimiter> ds = {d};
-  auto token = templates::token_at("f(a(b)d) x)", 1, ds, false);
-  ASSERT_TRUE(token);
-  EXPECT_EQ(token->body, "a(b)d");
-  auto quoted = templates::token_at("(a \")\" b) c)", 0, ds, false);
-  ASSERT_TRUE(quoted);
-  EXPECT_EQ(quoted->body, "a \")\" b");
-  auto escaped = templates::token_at("(a \\) b)", 0, ds, false);
-  ASSERT_TRUE(escaped);
-  EXPECT_EQ(escaped->body, "a \\) b");
-  EXPECT_FALSE(templates::token_at("(a(b)", 0, ds, false));
-}
-
-TEST(TemplateTokenAt, WordsForKinds) {
   EXPECT_EQ(templates::kind_node_word(TemplateTokenKind::OpenInverted), "open");
   EXPECT_EQ(templates::kind_html_word(TemplateTokenKind::OpenInverted), "inverted");
   EXPECT_EQ(templates::kind_html_word(TemplateTokenKind::Var), "value");
@@ -127,22 +75,41 @@ TEST(TemplateTokenAt, WordsForKinds) {
   EXPECT_EQ(templates::form_from_name("Block"), std::nullopt);
 }
 
-// Every opener tried in turn with no closer anywhere: the close search must not restart at
+TEST(TemplateTokenAt, MarkersGiveKinds) {
+  TemplateDelimiter mustache = delim("{{", "}}");
+  mustache.markers = TemplateMarkers{"#", "^", "/"};
+  const std::vector<TemplateDelimiter> ds = {mustache};
+  const std::tuple<const char*, TemplateTokenKind, const char*> cases[] = {
+      {"{{#items}}", TemplateTokenKind::Open, "items"},
+      {"{{ ^ items }}", TemplateTokenKind::OpenInverted, "items"},
+      {"{{/items}}", TemplateTokenKind::Close, "items"}, {"{{#}}", TemplateTokenKind::Unknown, ""},
+      {"{{ # }}", TemplateTokenKind::Unknown, ""}, {"{{!comment}}", TemplateTokenKind::Unknown, ""},
+      {"{{.}}", TemplateTokenKind::Var, "."}, {"{{..}}", TemplateTokenKind::Unknown, ""},
+      {"{{  }}", TemplateTokenKind::Unknown, ""}, {"{{ name.x }}", TemplateTokenKind::Var, "name.x"},
+      {"{{ é }}", TemplateTokenKind::Var, "é"},
+  };
+  for (const auto& [text, kind, name] : cases) {
+    auto token = templates::token_at(text, 0, ds, false);
+    ASSERT_TRUE(token) << text;
+    EXPECT_EQ(token->kind, kind) << text;
+    EXPECT_EQ(token->name, name) << text;
+  }
+}
+
+// Openers tried in turn with no closer, or one far away: the close search must not restart at
 // every position.
-TEST(TemplateTokenAt, OpenersWithoutCloserStayLinear) {
-  TemplateDelimiter balanced = delim("{{", "}}", TemplateForm::Auto, "b");
-  balanced.balance = TemplateBalance{'{', '}'};
-  for (const auto& d : {delim("{{", "}}"), balanced}) {
+TEST(TemplateTokenAt, OpenersStayLinear) {
+  // Every balanced walk would run to the end: only the opener right before the closer counts.
+  const TemplateDelimiter braces = balanced("{{", "}}", {'{', '}'});
+  for (auto [d, tail] : {std::pair{delim("{{", "}}"), ""}, {braces, ""}, {braces, "}}"}}) {
     const std::vector<TemplateDelimiter> ds = {d};
-    const std::string text(1'000'000, '{');
+    const std::string text = std::string(1'000'000, '{') + tail;
     templates::CloseCache cache;
     std::size_t found = 0;
-    for (std::size_t i = 0; i < text.size(); ++i)
-      if (templates::token_at(text, i, ds, false, cache)) ++found;
-    EXPECT_EQ(found, 0u);
-    EXPECT_TRUE(templates::html_tokens(text, ds).empty());
+    for (std::size_t i = 0; i < text.size(); ++i) found += templates::token_at(text, i, ds, false, cache).has_value();
+    EXPECT_EQ(found, *tail ? 1u : 0u);
+    EXPECT_EQ(templates::html_tokens(text, ds).size(), *tail ? 1u : 0u);
   }
-  // Closers far away: each opener finds the same one.
   const std::vector<TemplateDelimiter> ds = {delim("<%", "%>")};
   std::string text;
   for (int i = 0; i < 200'000; ++i) text += "<% ";
@@ -158,81 +125,41 @@ TEST(TemplateTokenAt, OpenersWithoutCloserStayLinear) {
 // The per-text index of balanced body ends against the plain forward walk, at every offset of
 // many random texts full of openers, closers, quotes and escapes.
 TEST(TemplateTokenAt, BalancedIndexMatchesForwardWalk) {
-  struct Setup {
-    const char* open;
-    const char* close;
-    TemplateBalance balance;
-  };
-  const std::vector<Setup> setups = {
-      {"(", ")", {'(', ')'}},
-      {"{{", "}}", {'{', '}'}},
-      {"<", ">>", {'[', ']'}},
-      {"{", "}", {0x00E9, '}'}},  // a multi-byte opening character
-  };
-  const std::vector<std::string> alphabet = {"(", ")", "{", "}", "[", "]", ">", "<", "\"", "'",
-                                             "\\", "a", " ", "\u00E9"};
+  const TemplateDelimiter setups[] = {balanced("(", ")", {'(', ')'}), balanced("{{", "}}", {'{', '}'}),
+                                      balanced("<", ">>", {'[', ']'}),
+                                      balanced("{", "}", {0x00E9, '}'})};  // a multi-byte opener
+  const char* alphabet[] = {"(", ")", "{", "}", "[", "]", ">", "<", "\"", "'", "\\", "a", " ", "\u00E9"};
   std::mt19937 random(12345);
-  for (const Setup& setup : setups) {
-    TemplateDelimiter d = delim(setup.open, setup.close);
-    d.balance = setup.balance;
+  for (const TemplateDelimiter& d : setups) {
     const std::vector<TemplateDelimiter> ds = {d};
     for (int round = 0; round < 300; ++round) {
       std::string text;
-      const int length = static_cast<int>(random() % 40);
-      for (int i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+      for (int i = static_cast<int>(random() % 40); i > 0; --i) text += alphabet[random() % std::size(alphabet)];
       templates::CloseCache cache;
-      for (std::size_t pos = 0; pos < text.size(); ++pos) {
-        auto walked = templates::token_at(text, pos, ds, false);
-        auto indexed = templates::token_at(text, pos, ds, false, cache);
-        ASSERT_EQ(walked, indexed) << text << " at " << pos;
-      }
+      for (std::size_t pos = 0; pos < text.size(); ++pos)
+        ASSERT_EQ(templates::token_at(text, pos, ds, false), templates::token_at(text, pos, ds, false, cache))
+            << text << " at " << pos;
     }
   }
 }
 
-TEST(TemplateTokenAt, BalancedOpenersBeforeOneCloserStayLinear) {
-  TemplateDelimiter d = delim("{{", "}}");
-  d.balance = TemplateBalance{'{', '}'};
-  const std::vector<TemplateDelimiter> ds = {d};
-  // Every opener's walk would run to the end: depth never returns to 0 at the closer.
-  const std::string text = std::string(1'000'000, '{') + "}}";
-  templates::CloseCache cache;
-  std::size_t found = 0;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (templates::token_at(text, i, ds, false, cache)) ++found;
-  EXPECT_EQ(found, 1u);  // only the opener right before the closer ("{{}}")
-  EXPECT_EQ(templates::html_tokens(text, ds).size(), 1u);
-}
-
-struct HtmlCase {
-  std::string html;
-  std::vector<std::pair<std::string, bool>> tokens;  // name, table context
-};
-
 TEST(TemplateHtml, Tokens) {
   const std::vector<TemplateDelimiter> ds = {delim("{{", "}}")};
-  const std::vector<HtmlCase> cases = {
-      {"<p>{{a}}</p>{{b}}", {{"a", false}, {"b", false}}},
-      {"<a href=\"{{url}}\">x</a>", {}},
-      {"<!-- {{c}} -->{{d}}", {{"d", false}}},
-      {"<!-- {{c}}", {}},
-      {"<![CDATA[{{c}}]]>{{d}}", {{"d", false}}},
-      {"<script>{{c}}</p>{{x}}</SCRIPT >{{d}}", {{"d", false}}},
-      {"<scripts>{{c}}</scripts>", {{"c", false}}},
-      {"<style>{{c}}", {}},
-      {"<table>{{a}}<tr><td>{{b}}</td></tr>{{c}}</table>{{d}}",
-       {{"a", true}, {"b", false}, {"c", true}, {"d", false}}},
-      {"<TBODY>{{a}}</Td>{{b}}</TR>{{c}}", {{"a", true}, {"b", false}, {"c", true}}},
-      {"<table>{{a}}<!-- x -->{{b}}<br>{{c}}", {{"a", true}, {"b", true}, {"c", false}}},
-      {"a < b {{x}}", {{"x", false}}},
-      {"<?pi {{x}} ?>{{y}}", {{"y", false}}},
-      {"é{{x}}", {{"x", false}}},
+  const std::pair<const char*, const char*> cases[] = {  // names, "*" in table context
+      {"<p>{{a}}</p>{{b}}", "a b "}, {"<a href=\"{{url}}\">x</a>", ""}, {"<!-- {{c}} -->{{d}}", "d "},
+      {"<!-- {{c}}", ""},
+      // The comment ends where an HTML5 tokenizer ends it.
+      {"<!-->{{a}}", "a "}, {"<!-- {{c}} --!>{{d}}", "d "}, {"<!--!>{{c}}", ""},
+      {"<![CDATA[{{c}}]]>{{d}}", "d "}, {"<script>{{c}}</p>{{x}}</SCRIPT >{{d}}", "d "},
+      {"<scripts>{{c}}</scripts>", "c "}, {"<style>{{c}}", ""},
+      {"<table>{{a}}<tr><td>{{b}}</td></tr>{{c}}</table>{{d}}", "a* b c* d "},
+      {"<TBODY>{{a}}</Td>{{b}}</TR>{{c}}", "a* b c* "}, {"<table>{{a}}<!-- x -->{{b}}<br>{{c}}", "a* b* c "},
+      {"a < b {{x}}", "x "}, {"<?pi {{x}} ?>{{y}}", "y "}, {"é{{x}}", "x "},
   };
-  for (const auto& c : cases) {
-    auto tokens = templates::html_tokens(c.html, ds);
-    std::vector<std::pair<std::string, bool>> got;
-    for (const auto& t : tokens) got.emplace_back(t.name, t.table_context);
-    EXPECT_EQ(got, c.tokens) << c.html;
+  for (const auto& [html, expected] : cases) {
+    std::string got;
+    for (const auto& t : templates::html_tokens(html, ds)) got += t.name + (t.table_context ? "* " : " ");
+    EXPECT_EQ(got, expected) << html;
   }
   auto tokens = templates::html_tokens("<p>{{ a }}</p>", ds);
   ASSERT_EQ(tokens.size(), 1u);
