@@ -36,6 +36,16 @@ BacktickRuns::Starts* BacktickRuns::starts_of(std::size_t length) {
   return it == long_.end() ? nullptr : &it->second;
 }
 
+void BacktickRuns::reset() {
+  if (!built_) return;
+  built_ = false;
+  for (Starts& s : short_) {
+    s.starts.clear();
+    s.cursor = 0;
+  }
+  long_.clear();
+}
+
 std::optional<std::size_t> BacktickRuns::find(std::string_view text, std::size_t from,
                                               std::size_t length) {
   if (!built_) {

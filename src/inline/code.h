@@ -13,11 +13,14 @@
 namespace vedavi::inl {
 
 // Where the backtick runs of one text lie, by length, so that openers of many different lengths
-// find their closers without rescanning the text. Built on first use; valid for one text only.
+// find their closers without rescanning the text. Built on first use; valid for one text until
+// `reset`, which keeps the lists' room for the next text.
 class BacktickRuns {
  public:
   // The start of the first maximal run of exactly `length` backticks at or after `from`.
   std::optional<std::size_t> find(std::string_view text, std::size_t from, std::size_t length);
+  // Forgets the text, ready for another.
+  void reset();
 
  private:
   struct Starts {

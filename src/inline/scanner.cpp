@@ -117,19 +117,22 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
       delimiters_(buffers_.delimiters),
       brackets_(buffers_.brackets),
       trigger_(buffers_.trigger),
-      special_(buffers_.special) {
+      special_(buffers_.special),
+      backticks_(buffers_.backticks) {
   math_failed_from_.fill(kNoNode);
 }
 
 ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
   // A scan that stopped on an error may have left its state behind, and a scan started inside
   // another must not take the outer one's state.
-  ScanBuffers& b = shared != nullptr && !shared->in_use ? *shared : own_buffers_;
+  const bool owned = shared == nullptr || shared->in_use;
+  ScanBuffers& b = owned ? own_buffers_.emplace() : *shared;
   b.in_use = true;
   b.pending.clear();
   b.nodes.clear();
   b.delimiters.clear();
   b.brackets.clear();
+  b.backticks.reset();
   if (!b.tables_ready) {
     const Options& options = ctx_.options;
     b.trigger = kTriggers;
@@ -141,7 +144,7 @@ ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
       for (std::size_t c = 0; c < b.special.size(); ++c) b.special[c] |= kLinkBoundaries[c];
     b.tables_ready = true;
   }
-  if (&b == &own_buffers_) {
+  if (owned) {
     // Every trigger may push a node and the text before it another: room for that many, within
     // reason, spares a lone scan most of the node list's regrowth. Shared buffers keep the room
     // the earlier texts grew instead.

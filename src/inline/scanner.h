@@ -111,6 +111,7 @@ class ScanBuffers {
   ChunkedArray<ScanNode> nodes;
   std::vector<DelimiterRun> delimiters;
   std::vector<BracketOpener> brackets;
+  BacktickRuns backticks;
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   ByteTable special{};  // those, and with bare links every byte after which one may start
   bool tables_ready = false;
@@ -211,7 +212,9 @@ class InlineScanner {
   const bool events_enabled_;
   std::size_t p_ = 0;
 
-  ScanBuffers own_buffers_;  // used when the caller shares none
+  // Made only when the caller shares none (or a scan inside another holds them): setting up and
+  // tearing down a set per text costs more than many a short text's scan.
+  std::optional<ScanBuffers> own_buffers_;
   ScanBuffers& buffers_;
   PendingText& pending_;
   std::size_t escape_end_ = kNoNode;  // offset just past the last backslash escape
@@ -239,7 +242,7 @@ class InlineScanner {
   const ByteTable& trigger_;
   const ByteTable& special_;
   templates::CloseCache template_closes_;
-  BacktickRuns backticks_;
+  BacktickRuns& backticks_;
   AngleMemo angles_;
   AutolinkMemo autolinks_;
   ParenMemo parens_;
