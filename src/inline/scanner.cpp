@@ -40,8 +40,7 @@ bool is_plain(std::string_view text, const InlineContext& ctx) {
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!mask[bytes[i]]) continue;
+  for (std::size_t i = find_marked(text, 0, n, mask); i < n; i = find_marked(text, i + 1, n, mask)) {
     for (const TemplateDelimiter& d : o.templates)
       if (has_at(text, i, d.open)) return false;
     switch (bytes[i]) {
@@ -524,7 +523,7 @@ void InlineScanner::literal_run() {
   bool after_boundary = take_char(q);
   const auto at_trigger = [&] { return trigger_[static_cast<unsigned char>(text_[q])]; };
   if (!ctx_.options.bare_autolinks) {
-    while (q < n && !at_trigger()) ++q;
+    q = find_marked(text_, q, n, trigger_);
   } else {
     // A bare link starts only after a boundary, where may_start_bare_autolink holds: the run stops
     // there (or at a trigger) and the dispatch tries it.
@@ -537,7 +536,7 @@ void InlineScanner::literal_run() {
         // Up to the next place a link may start, only a trigger can stop the run.
         const std::size_t bound = link_start_bound(q);
         if (bound > q) {
-          while (q < bound && !at_trigger()) ++q;
+          q = find_marked(text_, q, bound, trigger_);
           if (q == bound && q < n) after_boundary = is_boundary(utf8::prev_char(text_, q));
           continue;
         }
@@ -546,7 +545,7 @@ void InlineScanner::literal_run() {
       if (!after_boundary) {
         // Bytes that are no boundary, no trigger and ASCII lead to no link start either.
         const std::size_t from = q;
-        while (q < n && !special_[static_cast<unsigned char>(text_[q])]) ++q;
+        q = find_marked(text_, q, n, special_);
         if (q != from) continue;
       }
       after_boundary = take_char(q);

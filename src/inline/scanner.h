@@ -16,6 +16,7 @@
 #include "inline/angle.h"
 #include "inline/attrs.h"
 #include "inline/autolink.h"
+#include "inline/byte_scan.h"
 #include "inline/code.h"
 #include "inline/link.h"
 #include "inline/text.h"
@@ -93,8 +94,6 @@ struct ScanNode {
   std::size_t next = kNoNode;
   bool live = true;
 };
-
-using ByteTable = std::array<bool, 256>;
 
 // The growable state of a scan and its byte tables, kept from one text to the next: the texts of
 // one document share their options, and each scan starts with the room the earlier ones grew
