@@ -455,7 +455,7 @@ bool InlineScanner::try_angle() {
 }
 
 bool InlineScanner::try_bare_autolink() {
-  if (!ctx_.options.bare_autolinks) return false;
+  if (!ctx_.options.bare_autolinks || p_ < link_free_until_) return false;
   auto match = bare_autolink(text_, p_, &autolinks_, !brackets_.empty());
   if (!match) return false;
   flush_text();
@@ -511,8 +511,10 @@ bool InlineScanner::take_char(std::size_t& q) const {
 }
 
 std::size_t InlineScanner::link_start_bound(std::size_t q) {
+  if (q < link_free_until_) return link_free_until_;
   std::size_t bound = std::min(autolinks_.next_link_start(text_, q), text_.size());
   while (bound > q && !utf8::is_boundary(text_, bound)) --bound;
+  link_free_until_ = bound;
   return bound;
 }
 

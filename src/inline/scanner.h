@@ -147,6 +147,8 @@ class InlineScanner {
   // Steps `q` over one character; whether it is a boundary after which a bare link may start.
   bool take_char(std::size_t& q) const;
   // The first character boundary at or after `q` where a bare link may start (at most the end).
+  // Remembered: asked again from any offset before it, the answer is the same, as the ":",
+  // "www." and "@" it rests on are the first ones after each such offset too.
   std::size_t link_start_bound(std::size_t q);
 
   // Nodes.
@@ -217,6 +219,8 @@ class InlineScanner {
   ScanBuffers& buffers_;
   PendingText& pending_;
   std::size_t escape_end_ = kNoNode;  // offset just past the last backslash escape
+  // No bare link starts before this offset: the last answer of link_start_bound.
+  std::size_t link_free_until_ = 0;
 
   ChunkedArray<Node>& nodes_;
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
