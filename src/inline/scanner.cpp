@@ -203,7 +203,14 @@ Inlines InlineScanner::run() {
   for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) ++live;
   Inlines out;
   out.reserve(live);
-  for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) out.push_back(std::move(nodes_[k].value));
+  // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
+  for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) {
+    Inline& value = nodes_[k].value;
+    Inline::Text* last = out.empty() ? nullptr : out.back().get_if<Inline::Text>();
+    const Inline::Text* text = last ? value.get_if<Inline::Text>() : nullptr;
+    if (text) last->text += text->text;
+    else out.push_back(std::move(value));
+  }
   return coalesce(std::move(out));
 }
 
@@ -216,7 +223,7 @@ void InlineScanner::flush_text() {
 
 std::size_t InlineScanner::push_node(Inline&& value) {
   const std::size_t index = nodes_.size();
-  nodes_.push_back(Node{std::move(value), tail_, kNoNode, true});
+  nodes_.emplace_back(std::move(value), tail_, kNoNode, true);
   if (tail_ != kNoNode) nodes_[tail_].next = index;
   else head_ = index;
   tail_ = index;

@@ -70,15 +70,18 @@ class ChunkedArray {
     rest_.clear();
     size_ = 0;
   }
-  void push_back(T&& value) {
+  // Makes the element in its place from `args`.
+  template <class... Args>
+  void emplace_back(Args&&... args) {
     if (size_ < kChunk) {
-      first_.push_back(std::move(value));
+      first_.emplace_back(std::forward<Args>(args)...);
     } else {
       if ((size_ & (kChunk - 1)) == 0) rest_.emplace_back().reserve(kChunk);
-      rest_.back().push_back(std::move(value));
+      rest_.back().emplace_back(std::forward<Args>(args)...);
     }
     ++size_;
   }
+  void push_back(T&& value) { emplace_back(std::move(value)); }
 
  private:
   std::vector<T> first_;               // the first chunk: most texts need no other
