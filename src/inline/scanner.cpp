@@ -163,12 +163,22 @@ Inlines InlineScanner::run() {
       if (!try_bare_autolink()) literal_run();
       continue;
     }
-    if (try_template() || try_bracket_math() || try_dollar_math() || try_code_span()) continue;
+    // Every rule checks its own first character; checking it here as well spares a call per rule
+    // at each trigger, and a line feed starts nothing but a template token.
+    if (!ctx_.options.templates.empty() && try_template()) continue;
+    if (c == '\n') {
+      line_feed();
+      continue;
+    }
+    if ((c == '\\' || c == '$') && (try_bracket_math() || try_dollar_math())) continue;
+    if (c == '`' && try_code_span()) continue;
     if (c == '^' && p_ + 1 < n && text_[p_ + 1] == '[') {
       push_bracket(BracketKind::Note, p_ + 2);
       continue;
     }
-    if (try_superscript() || try_subscript() || try_footnote_ref()) continue;
+    if ((c == '^' && try_superscript()) || (c == '~' && try_subscript()) ||
+        ((c == '[' || c == '!') && try_footnote_ref()))
+      continue;
     if (c == '!' && p_ + 1 < n && text_[p_ + 1] == '[') {
       push_bracket(BracketKind::Image, p_ + 2);
       continue;
@@ -185,13 +195,9 @@ Inlines InlineScanner::run() {
       delimiter_run();
       continue;
     }
-    if (try_angle() || try_bare_autolink()) continue;
+    if ((c == '<' && try_angle()) || try_bare_autolink()) continue;
     if (c == '\\' && p_ + 1 < n && scan::is_ascii_punctuation(static_cast<unsigned char>(text_[p_ + 1]))) {
       escape();
-      continue;
-    }
-    if (c == '\n') {
-      line_feed();
       continue;
     }
     literal_run();
