@@ -209,6 +209,11 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
   at_found_ = pos == std::string_view::npos ? text.size() : pos;
   at_from_ = from;
   at_valid_ = true;
+  // Without an "@" there is no local part to look back over.
+  if (at_found_ == text.size()) {
+    local_start_ = at_found_;
+    return at_found_;
+  }
   // No address reaches an "@" from farther back than the word limit, so neither does the look.
   const std::size_t floor = at_found_ >= kWordLimit ? at_found_ - kWordLimit + 1 : 0;
   std::size_t start = at_found_;

@@ -468,7 +468,7 @@ bool InlineScanner::try_angle() {
 }
 
 bool InlineScanner::try_bare_autolink() {
-  if (!ctx_.options.bare_autolinks || p_ < link_free_until_) return false;
+  if (!ctx_.options.bare_autolinks || p_ < link_start_bound(p_)) return false;
   auto match = bare_autolink(text_, p_, &autolinks_, !brackets_.empty());
   if (!match) return false;
   flush_text();
