@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -30,10 +31,12 @@ class BacktickRuns {
   Starts* starts_of(std::size_t length);
 
   bool built_ = false;
+  std::uint32_t short_used_ = 0;  // a bit per short length that has starts
   // Short runs, by far the most common, sit in a small table; longer ones in a map.
   static constexpr std::size_t kShort = 16;
   std::array<Starts, kShort> short_;
   std::unordered_map<std::size_t, Starts> long_;
+  static_assert(kShort <= 32, "short_used_ holds a bit per short length");
 };
 
 struct CodeSpan {
