@@ -33,6 +33,23 @@ bool starts_with_icase(std::string_view text, std::size_t p, std::string_view lo
   return true;
 }
 
+// Whether each ASCII character is white space, read once from the Unicode table.
+const std::array<bool, 128> kAsciiWhite = [] {
+  std::array<bool, 128> table{};
+  for (char32_t c = 0; c < 128; ++c) table[c] = unicode::is_white_space(c);
+  return table;
+}();
+
+// The character at `i`: an ASCII byte stands for itself, and addresses are mostly ASCII, so
+// only the rest is decoded.
+utf8::Decoded char_at(std::string_view text, std::size_t i) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  if (byte < 0x80) return {byte, 1, true};
+  return utf8::decode(text, i);
+}
+
+bool is_white(char32_t c) { return c < 0x80 ? kAsciiWhite[c] : unicode::is_white_space(c); }
+
 bool boundary_before(std::string_view text, std::size_t p) {
   return p == 0 || is_boundary(utf8::prev_char(text, p));
 }
@@ -41,8 +58,8 @@ bool boundary_before(std::string_view text, std::size_t p) {
 std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brackets) {
   std::size_t i = from;
   while (i < text.size()) {
-    const utf8::Decoded d = utf8::decode(text, i);
-    if (d.cp == '<' || (in_brackets && d.cp == ']') || unicode::is_white_space(d.cp)) break;
+    const utf8::Decoded d = char_at(text, i);
+    if (d.cp == '<' || (in_brackets && d.cp == ']') || is_white(d.cp)) break;
     i += d.len;
   }
   return i;
@@ -63,9 +80,9 @@ class EmailPrefixes {
     std::size_t label_start = 0;  // start of the current domain label
     bool labels_ok = true;        // every complete domain label so far is well formed
     for (std::size_t i = 0; i < word_.size();) {
-      const utf8::Decoded d = utf8::decode(word_, i);
+      const utf8::Decoded d = char_at(word_, i);
       const char32_t c = d.cp;
-      if (unicode::is_white_space(c) || c < 0x20 || c == 0x7F || c == '<' || c == '>' || c == '\\')
+      if (is_white(c) || c < 0x20 || c == 0x7F || c == '<' || c == '>' || c == '\\')
         break;
       if (at == std::string_view::npos) {
         if (c == '@') {
@@ -136,8 +153,8 @@ std::string_view bounded_autolink_word(std::string_view text, std::size_t start)
   while (limit < text.size() && !utf8::is_boundary(text, limit)) --limit;
   std::size_t i = start;
   while (i < limit) {
-    const utf8::Decoded d = utf8::decode(text, i);
-    if (unicode::is_white_space(d.cp)) break;
+    const utf8::Decoded d = char_at(text, i);
+    if (is_white(d.cp)) break;
     i += d.len;
   }
   return text.substr(start, std::min(i, limit) - start);
@@ -192,6 +209,11 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
   at_found_ = pos == std::string_view::npos ? text.size() : pos;
   at_from_ = from;
   at_valid_ = true;
+  // Without an "@" there is no local part to look back over.
+  if (at_found_ == text.size()) {
+    local_start_ = at_found_;
+    return at_found_;
+  }
   // No address reaches an "@" from farther back than the word limit, so neither does the look.
   const std::size_t floor = at_found_ >= kWordLimit ? at_found_ - kWordLimit + 1 : 0;
   std::size_t start = at_found_;

@@ -36,6 +36,19 @@ BacktickRuns::Starts* BacktickRuns::starts_of(std::size_t length) {
   return it == long_.end() ? nullptr : &it->second;
 }
 
+void BacktickRuns::reset() {
+  if (!built_) return;
+  built_ = false;
+  // Only the lengths that had starts moved their cursors.
+  for (std::uint32_t bits = short_used_; bits != 0; bits &= bits - 1) {
+    Starts& s = short_[static_cast<std::size_t>(__builtin_ctz(bits))];
+    s.starts.clear();
+    s.cursor = 0;
+  }
+  short_used_ = 0;
+  long_.clear();
+}
+
 std::optional<std::size_t> BacktickRuns::find(std::string_view text, std::size_t from,
                                               std::size_t length) {
   if (!built_) {
@@ -43,7 +56,12 @@ std::optional<std::size_t> BacktickRuns::find(std::string_view text, std::size_t
     for (std::size_t i = text.find('`'); i != std::string_view::npos; i = text.find('`', i)) {
       const std::size_t end = run_end(text, i, '`');
       const std::size_t run = end - i;
-      (run < kShort ? short_[run] : long_[run]).starts.push_back(i);
+      if (run < kShort) {
+        short_[run].starts.push_back(i);
+        short_used_ |= std::uint32_t{1} << run;
+      } else {
+        long_[run].starts.push_back(i);
+      }
       i = end;
     }
   }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -13,11 +14,14 @@
 namespace vedavi::inl {
 
 // Where the backtick runs of one text lie, by length, so that openers of many different lengths
-// find their closers without rescanning the text. Built on first use; valid for one text only.
+// find their closers without rescanning the text. Built on first use; valid for one text until
+// `reset`, which keeps the lists' room for the next text.
 class BacktickRuns {
  public:
   // The start of the first maximal run of exactly `length` backticks at or after `from`.
   std::optional<std::size_t> find(std::string_view text, std::size_t from, std::size_t length);
+  // Forgets the text, ready for another.
+  void reset();
 
  private:
   struct Starts {
@@ -27,10 +31,12 @@ class BacktickRuns {
   Starts* starts_of(std::size_t length);
 
   bool built_ = false;
+  std::uint32_t short_used_ = 0;  // a bit per short length that has starts
   // Short runs, by far the most common, sit in a small table; longer ones in a map.
   static constexpr std::size_t kShort = 16;
   std::array<Starts, kShort> short_;
   std::unordered_map<std::size_t, Starts> long_;
+  static_assert(kShort <= 32, "short_used_ holds a bit per short length");
 };
 
 struct CodeSpan {

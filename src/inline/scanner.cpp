@@ -40,8 +40,7 @@ bool is_plain(std::string_view text, const InlineContext& ctx) {
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!mask[bytes[i]]) continue;
+  for (std::size_t i = find_marked(text, 0, n, mask); i < n; i = find_marked(text, i + 1, n, mask)) {
     for (const TemplateDelimiter& d : o.templates)
       if (has_at(text, i, d.open)) return false;
     switch (bytes[i]) {
@@ -117,19 +116,22 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
       delimiters_(buffers_.delimiters),
       brackets_(buffers_.brackets),
       trigger_(buffers_.trigger),
-      special_(buffers_.special) {
+      special_(buffers_.special),
+      backticks_(buffers_.backticks) {
   math_failed_from_.fill(kNoNode);
 }
 
 ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
   // A scan that stopped on an error may have left its state behind, and a scan started inside
   // another must not take the outer one's state.
-  ScanBuffers& b = shared != nullptr && !shared->in_use ? *shared : own_buffers_;
+  const bool owned = shared == nullptr || shared->in_use;
+  ScanBuffers& b = owned ? own_buffers_.emplace() : *shared;
   b.in_use = true;
   b.pending.clear();
   b.nodes.clear();
   b.delimiters.clear();
   b.brackets.clear();
+  b.backticks.reset();
   if (!b.tables_ready) {
     const Options& options = ctx_.options;
     b.trigger = kTriggers;
@@ -141,7 +143,7 @@ ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
       for (std::size_t c = 0; c < b.special.size(); ++c) b.special[c] |= kLinkBoundaries[c];
     b.tables_ready = true;
   }
-  if (&b == &own_buffers_) {
+  if (owned) {
     // Every trigger may push a node and the text before it another: room for that many, within
     // reason, spares a lone scan most of the node list's regrowth. Shared buffers keep the room
     // the earlier texts grew instead.
@@ -161,12 +163,22 @@ Inlines InlineScanner::run() {
       if (!try_bare_autolink()) literal_run();
       continue;
     }
-    if (try_template() || try_bracket_math() || try_dollar_math() || try_code_span()) continue;
+    // Every rule checks its own first character; checking it here as well spares a call per rule
+    // at each trigger, and a line feed starts nothing but a template token.
+    if (!ctx_.options.templates.empty() && try_template()) continue;
+    if (c == '\n') {
+      line_feed();
+      continue;
+    }
+    if ((c == '\\' || c == '$') && (try_bracket_math() || try_dollar_math())) continue;
+    if (c == '`' && try_code_span()) continue;
     if (c == '^' && p_ + 1 < n && text_[p_ + 1] == '[') {
       push_bracket(BracketKind::Note, p_ + 2);
       continue;
     }
-    if (try_superscript() || try_subscript() || try_footnote_ref()) continue;
+    if ((c == '^' && try_superscript()) || (c == '~' && try_subscript()) ||
+        ((c == '[' || c == '!') && try_footnote_ref()))
+      continue;
     if (c == '!' && p_ + 1 < n && text_[p_ + 1] == '[') {
       push_bracket(BracketKind::Image, p_ + 2);
       continue;
@@ -183,13 +195,9 @@ Inlines InlineScanner::run() {
       delimiter_run();
       continue;
     }
-    if (try_angle() || try_bare_autolink()) continue;
+    if ((c == '<' && try_angle()) || try_bare_autolink()) continue;
     if (c == '\\' && p_ + 1 < n && scan::is_ascii_punctuation(static_cast<unsigned char>(text_[p_ + 1]))) {
       escape();
-      continue;
-    }
-    if (c == '\n') {
-      line_feed();
       continue;
     }
     literal_run();
@@ -201,7 +209,14 @@ Inlines InlineScanner::run() {
   for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) ++live;
   Inlines out;
   out.reserve(live);
-  for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) out.push_back(std::move(nodes_[k].value));
+  // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
+  for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) {
+    Inline& value = nodes_[k].value;
+    Inline::Text* last = out.empty() ? nullptr : out.back().get_if<Inline::Text>();
+    const Inline::Text* text = last ? value.get_if<Inline::Text>() : nullptr;
+    if (text) last->text += text->text;
+    else out.push_back(std::move(value));
+  }
   return coalesce(std::move(out));
 }
 
@@ -214,7 +229,7 @@ void InlineScanner::flush_text() {
 
 std::size_t InlineScanner::push_node(Inline&& value) {
   const std::size_t index = nodes_.size();
-  nodes_.push_back(Node{std::move(value), tail_, kNoNode, true});
+  nodes_.emplace_back(std::move(value), tail_, kNoNode, true);
   if (tail_ != kNoNode) nodes_[tail_].next = index;
   else head_ = index;
   tail_ = index;
@@ -453,7 +468,7 @@ bool InlineScanner::try_angle() {
 }
 
 bool InlineScanner::try_bare_autolink() {
-  if (!ctx_.options.bare_autolinks) return false;
+  if (!ctx_.options.bare_autolinks || p_ < link_start_bound(p_)) return false;
   auto match = bare_autolink(text_, p_, &autolinks_, !brackets_.empty());
   if (!match) return false;
   flush_text();
@@ -509,8 +524,10 @@ bool InlineScanner::take_char(std::size_t& q) const {
 }
 
 std::size_t InlineScanner::link_start_bound(std::size_t q) {
+  if (q < link_free_until_) return link_free_until_;
   std::size_t bound = std::min(autolinks_.next_link_start(text_, q), text_.size());
   while (bound > q && !utf8::is_boundary(text_, bound)) --bound;
+  link_free_until_ = bound;
   return bound;
 }
 
@@ -521,7 +538,7 @@ void InlineScanner::literal_run() {
   bool after_boundary = take_char(q);
   const auto at_trigger = [&] { return trigger_[static_cast<unsigned char>(text_[q])]; };
   if (!ctx_.options.bare_autolinks) {
-    while (q < n && !at_trigger()) ++q;
+    q = find_marked(text_, q, n, trigger_);
   } else {
     // A bare link starts only after a boundary, where may_start_bare_autolink holds: the run stops
     // there (or at a trigger) and the dispatch tries it.
@@ -534,7 +551,7 @@ void InlineScanner::literal_run() {
         // Up to the next place a link may start, only a trigger can stop the run.
         const std::size_t bound = link_start_bound(q);
         if (bound > q) {
-          while (q < bound && !at_trigger()) ++q;
+          q = find_marked(text_, q, bound, trigger_);
           if (q == bound && q < n) after_boundary = is_boundary(utf8::prev_char(text_, q));
           continue;
         }
@@ -543,7 +560,7 @@ void InlineScanner::literal_run() {
       if (!after_boundary) {
         // Bytes that are no boundary, no trigger and ASCII lead to no link start either.
         const std::size_t from = q;
-        while (q < n && !special_[static_cast<unsigned char>(text_[q])]) ++q;
+        q = find_marked(text_, q, n, special_);
         if (q != from) continue;
       }
       after_boundary = take_char(q);

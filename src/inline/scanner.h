@@ -16,6 +16,7 @@
 #include "inline/angle.h"
 #include "inline/attrs.h"
 #include "inline/autolink.h"
+#include "inline/byte_scan.h"
 #include "inline/code.h"
 #include "inline/link.h"
 #include "inline/text.h"
@@ -69,15 +70,18 @@ class ChunkedArray {
     rest_.clear();
     size_ = 0;
   }
-  void push_back(T&& value) {
+  // Makes the element in its place from `args`.
+  template <class... Args>
+  void emplace_back(Args&&... args) {
     if (size_ < kChunk) {
-      first_.push_back(std::move(value));
+      first_.emplace_back(std::forward<Args>(args)...);
     } else {
       if ((size_ & (kChunk - 1)) == 0) rest_.emplace_back().reserve(kChunk);
-      rest_.back().push_back(std::move(value));
+      rest_.back().emplace_back(std::forward<Args>(args)...);
     }
     ++size_;
   }
+  void push_back(T&& value) { emplace_back(std::move(value)); }
 
  private:
   std::vector<T> first_;               // the first chunk: most texts need no other
@@ -94,8 +98,6 @@ struct ScanNode {
   bool live = true;
 };
 
-using ByteTable = std::array<bool, 256>;
-
 // The growable state of a scan and its byte tables, kept from one text to the next: the texts of
 // one document share their options, and each scan starts with the room the earlier ones grew
 // instead of allocating and growing it again.
@@ -111,6 +113,7 @@ class ScanBuffers {
   ChunkedArray<ScanNode> nodes;
   std::vector<DelimiterRun> delimiters;
   std::vector<BracketOpener> brackets;
+  BacktickRuns backticks;
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   ByteTable special{};  // those, and with bare links every byte after which one may start
   bool tables_ready = false;
@@ -147,6 +150,8 @@ class InlineScanner {
   // Steps `q` over one character; whether it is a boundary after which a bare link may start.
   bool take_char(std::size_t& q) const;
   // The first character boundary at or after `q` where a bare link may start (at most the end).
+  // Remembered: asked again from any offset before it, the answer is the same, as the ":",
+  // "www." and "@" it rests on are the first ones after each such offset too.
   std::size_t link_start_bound(std::size_t q);
 
   // Nodes.
@@ -211,10 +216,14 @@ class InlineScanner {
   const bool events_enabled_;
   std::size_t p_ = 0;
 
-  ScanBuffers own_buffers_;  // used when the caller shares none
+  // Made only when the caller shares none (or a scan inside another holds them): setting up and
+  // tearing down a set per text costs more than many a short text's scan.
+  std::optional<ScanBuffers> own_buffers_;
   ScanBuffers& buffers_;
   PendingText& pending_;
   std::size_t escape_end_ = kNoNode;  // offset just past the last backslash escape
+  // No bare link starts before this offset: the last answer of link_start_bound.
+  std::size_t link_free_until_ = 0;
 
   ChunkedArray<Node>& nodes_;
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
@@ -239,7 +248,7 @@ class InlineScanner {
   const ByteTable& trigger_;
   const ByteTable& special_;
   templates::CloseCache template_closes_;
-  BacktickRuns backticks_;
+  BacktickRuns& backticks_;
   AngleMemo angles_;
   AutolinkMemo autolinks_;
   ParenMemo parens_;
