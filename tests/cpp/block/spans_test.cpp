@@ -172,7 +172,9 @@ TEST(Diagnostics, UnclosedConstructsInEveryMode) {
     Parsed fm = parse_source("---\na: b\n---\ntext", o, mode);
     EXPECT_EQ(fm.document.meta, (StringPairs{{"a", "b"}}));
     EXPECT_EQ(fm.body_offset, 13u);
-    if (mode != 0) EXPECT_EQ(spans_dump(fm.trace.spans), "paragraph 3-4 d0\n");
+    if (mode != 0) {
+      EXPECT_EQ(spans_dump(fm.trace.spans), "paragraph 3-4 d0\n");
+    }
   }
   EXPECT_EQ(testing::parse_dump("a\r\nb\rc"), "p a\\nb\\nc\n");
   EXPECT_EQ(testing::parse_dump("---\na: b\n---", default_options()), "hr\np a: b\nhr\n");  // frontmatter off
