@@ -21,6 +21,7 @@ inline constexpr Handle kNoNode = 0xFFFFFFFFu;
 
 struct Node {
   enum class Type : std::uint8_t { Document, Doctype, Element, Text, Comment };
+  explicit Node(Type t, std::string_view text = {}) : type(t), text(text) {}
   Type type;
   QualName name;                  // Element
   std::vector<Attribute> attrs;   // Element
@@ -42,18 +43,23 @@ class ArenaSink final : public TreeSink {
   Handle create_element(QualName name, std::vector<Attribute> attrs, ElementFlags) override {
     const bool is_template = name.ns == Namespace::Html && name.local == "template";
     const Handle contents = is_template ? add(Node{Node::Type::Document}) : kNoNode;
-    Node n{Node::Type::Element, std::move(name), std::move(attrs)};
+    Node n{Node::Type::Element};
+    n.name = std::move(name);
+    n.attrs = std::move(attrs);
     n.template_contents = contents;
     return add(std::move(n));
   }
-  Handle create_comment(std::string_view text) override { return add({Node::Type::Comment, {}, {}, std::string(text)}); }
+  Handle create_comment(std::string_view text) override { return add(Node{Node::Type::Comment, text}); }
   void append(Handle parent, NodeOrText child) override { insert(parent, kNoNode, child); }
   void append_before_sibling(Handle sibling, NodeOrText child) override { insert(nodes[sibling].parent, sibling, child); }
   void append_based_on_parent_node(Handle element, Handle prev_element, NodeOrText child) override {
     nodes[element].parent != kNoNode ? append_before_sibling(element, child) : append(prev_element, child);
   }
   void append_doctype_to_document(std::string_view name, std::string_view public_id, std::string_view system_id) override {
-    link(0, kNoNode, add({Node::Type::Doctype, {}, {}, std::string(name), std::string(public_id), std::string(system_id)}));
+    Node n{Node::Type::Doctype, name};
+    n.public_id = public_id;
+    n.system_id = system_id;
+    link(0, kNoNode, add(std::move(n)));
   }
   Handle get_template_contents(Handle target) override { return nodes[target].template_contents; }
   void set_quirks_mode(QuirksMode mode) override { quirks = mode; }
@@ -88,7 +94,7 @@ class ArenaSink final : public TreeSink {
     if (child.is_text) {
       const Handle prev = before == kNoNode ? nodes[parent].last_child : nodes[before].prev;
       if (prev != kNoNode && nodes[prev].type == Node::Type::Text) return void(nodes[prev].text += child.text);
-      return link(parent, before, add({Node::Type::Text, {}, {}, std::string(child.text)}));
+      return link(parent, before, add(Node{Node::Type::Text, child.text}));
     }
     unlink(child.node);
     link(parent, before, child.node);
@@ -173,7 +179,9 @@ std::string dump_tree(Handle root, Describe describe) {
 inline std::string dump_tree(const ArenaSink& sink, Handle root) {
   return dump_tree(root, [&](Handle h) {
     const Node& n = sink.nodes[h];
-    DumpNode d{"", &n.attrs, sink.children(h)};
+    DumpNode d;
+    d.attrs = &n.attrs;
+    d.children = sink.children(h);
     if (n.template_contents != kNoNode) d.contents = n.template_contents;
     switch (n.type) {
       case Node::Type::Document: d.line = "#document"; break;
@@ -231,7 +239,7 @@ inline std::vector<TreeCase> read_tree_cases() {
                               line == "#document-fragment" || line == "#script-on" || line == "#script-off";
       if (line == "#data" && previous.empty()) {
         finish();
-        cases.push_back({file.filename().string() + ":" + std::to_string(++index)});
+        cases.emplace_back().id = file.filename().string() + ":" + std::to_string(++index);
       }
       previous = line;
       if (is_section) {
