@@ -209,54 +209,46 @@ inline std::filesystem::path tree_construction_dir() {
 }
 
 // Every case of every file, files in name order (none when the data is absent). A case starts at a
-// "#data" line that opens the file or follows an empty line.
+// "#data" line that opens the file or follows an empty line; a section runs to the next "#" line.
 inline std::vector<TreeCase> read_tree_cases() {
   namespace fs = std::filesystem;
   std::vector<fs::path> files;
   if (fs::is_directory(tree_construction_dir())) {
-    for (const auto& entry : fs::directory_iterator(tree_construction_dir())) {
-      if (entry.path().extension() == ".dat") files.push_back(entry.path());
-    }
+    for (const auto& entry : fs::directory_iterator(tree_construction_dir())) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   std::vector<TreeCase> cases;
+  auto finish = [&] {  // a section's last line end is not part of it, nor are empty lines ending a tree
+    if (cases.empty()) return;
+    if (!cases.back().data.empty()) cases.back().data.pop_back();
+    while (cases.back().expected.ends_with("\n\n")) cases.back().expected.pop_back();
+    if (cases.back().expected == "\n") cases.back().expected.clear();
+  };
   for (const fs::path& file : files) {
+    if (file.extension() != ".dat") continue;
     std::ifstream in(file, std::ios::binary);
-    std::string line, section, previous = "";
-    std::vector<std::string> data, document;
-    int index = 0;
-    auto finish = [&] {
-      if (!index) return;
-      TreeCase& tc = cases.back();
-      for (std::size_t i = 0; i < data.size(); ++i) tc.data += (i ? "\n" : "") + data[i];
-      while (!document.empty() && document.back().empty()) document.pop_back();
-      for (const std::string& l : document) tc.expected += l + "\n";
-      data.clear();
-      document.clear();
-    };
-    while (std::getline(in, line)) {
-      const bool is_section = line == "#data" || line == "#errors" || line == "#new-errors" || line == "#document" ||
-                              line == "#document-fragment" || line == "#script-on" || line == "#script-off";
+    std::string line, section, previous;
+    for (int index = 0; std::getline(in, line); previous = line) {
+      static const std::string_view kSections[] = {"#data", "#errors", "#new-errors", "#document",
+                                                   "#document-fragment", "#script-on", "#script-off"};
       if (line == "#data" && previous.empty()) {
         finish();
         cases.emplace_back().id = file.filename().string() + ":" + std::to_string(++index);
       }
-      previous = line;
-      if (is_section) {
+      TreeCase& tc = cases.back();
+      if (std::find(std::begin(kSections), std::end(kSections), line) != std::end(kSections)) {
         section = line;
-        cases.back().script_on |= line == "#script-on";
-      } else if (section == "#data") {
-        data.push_back(line);
-      } else if (section == "#document") {
-        document.push_back(line);
+        tc.script_on |= line == "#script-on";
+      } else if (section == "#data" || section == "#document") {
+        (section == "#data" ? tc.data : tc.expected) += line + "\n";
       } else if (section == "#document-fragment") {
-        cases.back().fragment_context = line;
-      } else if (!line.empty() && (section == "#errors" || section == "#new-errors")) {
-        ++cases.back().errors;
+        tc.fragment_context = line;
+      } else if (!line.empty() && section.ends_with("errors")) {
+        ++tc.errors;
       }
     }
-    finish();
   }
+  finish();
   return cases;
 }
 
