@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <random>
 
-#include "tests/cpp/html5/test_sink.h"
 #include "tree_helpers.h"
 
 namespace fast5ever::dom {
@@ -15,25 +14,7 @@ using html5::Namespace;
 using testing_helpers::expect_sound;
 using testing_helpers::kids;
 
-const std::string* text_of(const Dom& dom, NodeId id) {
-  const auto* text = std::get_if<Text>(&dom.node(id).data);
-  return text ? &text->text : nullptr;
-}
-
-// Depth of the deepest element below node 0 (node 0 itself at depth 0).
-std::size_t element_depth(const Dom& dom) {
-  std::size_t deepest = 0;
-  std::vector<std::pair<NodeId, std::size_t>> stack{{0, 0}};
-  while (!stack.empty()) {
-    auto [id, depth] = stack.back();
-    stack.pop_back();
-    deepest = std::max(deepest, depth);
-    for (NodeId child : dom.node(id).children) {
-      if (dom.element(child)) stack.push_back({child, depth + 1});
-    }
-  }
-  return deepest;
-}
+std::string text_of(const Dom& dom, NodeId id) { return std::get<Text>(dom.node(id).data).text; }
 
 TEST(ParseFragment, NodeNumbering) {
   Dom dom = parse_fragment("a<b>c</b>d");
@@ -43,9 +24,9 @@ TEST(ParseFragment, NodeNumbering) {
   EXPECT_FALSE(dom.node(1).parent);
   EXPECT_EQ(dom.to_html(2), "<html></html>");
   ASSERT_EQ(kids(dom, 0).size(), 3u);
-  EXPECT_EQ(*text_of(dom, kids(dom, 0)[0]), "a");
+  EXPECT_EQ(text_of(dom, kids(dom, 0)[0]), "a");
   EXPECT_EQ(dom.to_html(kids(dom, 0)[1]), "<b>c</b>");
-  EXPECT_EQ(*text_of(dom, kids(dom, 0)[2]), "d");
+  EXPECT_EQ(text_of(dom, kids(dom, 0)[2]), "d");
   EXPECT_EQ(dom.quirks_mode, html5::QuirksMode::NoQuirks);
   expect_sound(dom);
 }
@@ -84,7 +65,7 @@ TEST(ParseFragment, Cases) {
 TEST(ParseFragment, TextBetweenTagsIsOneNode) {
   Dom dom = parse_fragment(std::string_view("a&amp;b\0c<!---->d", 17));
   ASSERT_EQ(kids(dom, 0).size(), 3u);
-  EXPECT_EQ(*text_of(dom, kids(dom, 0)[0]), "a&bc");  // the NUL is dropped in body text
+  EXPECT_EQ(text_of(dom, kids(dom, 0)[0]), "a&bc");  // the NUL is dropped in body text
 }
 
 TEST(ParseFragment, TemplateContentsHoldTheChildren) {
@@ -106,9 +87,7 @@ TEST(ParseFragment, DeclarativeShadowRootsStayTemplates) {
     Dom dom = parse_fragment("<div><template shadowrootmode=" + mode + "><i>x</i></template></div>");
     EXPECT_EQ(dom.to_html(0), "<div><template shadowrootmode=\"" + mode + "\"><i>x</i></template></div>");
     std::vector<NodeId> templates;
-    for (NodeId id = 0; id < dom.nodes.size(); ++id) {
-      if (dom.is_tag(id, "template")) templates.push_back(id);
-    }
+    for (NodeId id = 0; id < dom.nodes.size(); ++id) if (dom.is_tag(id, "template")) templates.push_back(id);
     ASSERT_EQ(templates.size(), 2u) << mode;
     const NodeId refused = templates[0], used = templates[1];
     EXPECT_FALSE(dom.node(refused).parent) << mode;
@@ -144,9 +123,12 @@ TEST(NestingCap, ReconstructedFormattingOutgrowsTheCap) {
     input += "</p>x";
   }
   Dom dom = parse_fragment(input);
-  EXPECT_GT(element_depth(dom), 3000u);
-  const std::string html = dom.to_html(0);
-  EXPECT_EQ(parse_fragment(html).to_text(0), std::string(8, 'x'));
+  std::size_t depth = 0;
+  for (NodeId id = 0; !dom.node(id).children.empty() && dom.element(dom.node(id).children.back()); ++depth) {
+    id = dom.node(id).children.back();
+  }
+  EXPECT_GT(depth, 3000u);
+  EXPECT_EQ(parse_fragment(dom.to_html(0)).to_text(0), std::string(8, 'x'));
   EXPECT_EQ(dom.to_text(0), std::string(8, 'x'));
   Dom copy;
   copy.import(dom, 0);
@@ -163,7 +145,7 @@ TEST(ParseFragment, ManyFosterParentedNodesStayLinear) {
   const ChildList& top = dom.node(0).children;
   ASSERT_EQ(top.size(), 2u * kRuns + 1);
   EXPECT_TRUE(dom.is_tag(top.back(), "table"));
-  EXPECT_EQ(*text_of(dom, top[0]), "x");
+  EXPECT_EQ(text_of(dom, top[0]), "x");
   EXPECT_TRUE(dom.is_tag(top[1], "br"));
 }
 
@@ -184,51 +166,14 @@ TEST(ParseFragment, RandomTagSoupGivesSoundTrees) {
       "<form>", "</form>", "<marquee>", "<object>", "<ruby>", "<rt>", "<frame>", "<font color=r>",
       "<em>", "</em>", "<span>", "</span>", "<template shadowrootmode=open>"};
   std::mt19937 rng(11);
-  for (int round = 0; round < 2000; ++round) {
+  for (int round = 0; round < 2000 && !HasFailure(); ++round) {
     std::string input;
     for (int n = rng() % 60; n > 0; --n) input += pieces[rng() % std::size(pieces)];
     Dom dom = parse_fragment(input);
     expect_sound(dom);
-    Dom again = parse_fragment(dom.to_html(0));
-    expect_sound(again);
-    if (testing::Test::HasFailure()) {
-      ADD_FAILURE() << "input: " << input;
-      return;
-    }
+    expect_sound(parse_fragment(dom.to_html(0)));
+    if (HasFailure()) ADD_FAILURE() << "input: " << input;
   }
-}
-
-// What the serialiser writes, the parser reads back into the same tree: a second round changes
-// nothing. (The first round may: the serialisation of some repaired trees reads differently, for
-// example a leading newline in `pre`, nested `a` elements or a carriage return that the parser
-// normalises.) A `plaintext` element is left out: nothing can end it, so its end tag and all that
-// follows become its text, one more time each round.
-TEST(RoundTrip, Html5libInputsSerialiseStably) {
-  const auto cases = html5::testing::read_tree_cases();
-  if (cases.empty()) GTEST_SKIP() << "html5lib tests not found";
-  std::size_t unstable = 0;
-  std::size_t changed_once = 0;
-  for (const auto& tc : cases) {
-    const std::string& input = tc.data;
-    Dom first = parse_fragment(input);
-    expect_sound(first);
-    const std::vector<NodeId> all = first.descendants(0);
-    auto is_plaintext = [&](NodeId id) { return first.is_tag(id, "plaintext"); };
-    if (std::any_of(all.begin(), all.end(), is_plaintext)) continue;
-    const std::string once = first.to_html(0);
-    Dom second = parse_fragment(once);
-    expect_sound(second);
-    const std::string twice = second.to_html(0);
-    const std::string thrice = parse_fragment(twice).to_html(0);
-    changed_once += once != twice;
-    if (twice != thrice) {
-      ++unstable;
-      ADD_FAILURE() << "input: " << input << "\nonce:   " << once << "\ntwice:  " << twice
-                    << "\nthrice: " << thrice;
-    }
-  }
-  EXPECT_EQ(unstable, 0u) << "of " << cases.size();
-  EXPECT_LT(changed_once, cases.size() / 20);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The sink under the real tree builder: every html5lib input parsed as a whole document through
-// the Sink gives the same tree as through the engine's own test sink.
+// the Sink gives the same tree as through the engine's own test sink; and read back serialised.
 #include <gtest/gtest.h>
 
+#include "fast5ever/parse.h"
 #include "fast5ever/sink.h"
 #include "html5/parse.h"
 #include "tests/cpp/html5/test_sink.h"
@@ -33,9 +34,15 @@ std::string dump(const Dom& dom) {
   });
 }
 
-TEST(SinkTrees, MatchTheEngineTestSinkOnHtml5libInputs) {
+// What the serialiser writes, the parser reads back into the same tree: a second round changes
+// nothing. (The first round may: the serialisation of some repaired trees reads differently, for
+// example a leading newline in `pre`, nested `a` elements or a carriage return that the parser
+// normalises.) A `plaintext` element is left out: nothing can end it, so its end tag and all that
+// follows become its text, one more time each round.
+TEST(SinkTrees, Html5libInputsMatchTheEngineTestSinkAndSerialiseStably) {
   const auto cases = t5::read_tree_cases();
   if (cases.empty()) GTEST_SKIP() << "html5lib tests not found";
+  std::size_t changed_once = 0;
   for (const t5::TreeCase& tc : cases) {
     for (bool scripting : {false, true}) {
       html5::TreeBuilderOptions options;
@@ -48,8 +55,19 @@ TEST(SinkTrees, MatchTheEngineTestSinkOnHtml5libInputs) {
       testing_helpers::expect_sound(dom);
       EXPECT_EQ(dump(dom), t5::dump_tree(reference, 0)) << tc.id << "\n" << tc.data;
     }
+    const Dom first = parse_fragment(tc.data);
+    testing_helpers::expect_sound(first);
+    const std::vector<NodeId> all = first.descendants(0);
+    if (std::any_of(all.begin(), all.end(), [&](NodeId id) { return first.is_tag(id, "plaintext"); })) continue;
+    const std::string once = first.to_html(0);
+    const Dom second = parse_fragment(once);
+    testing_helpers::expect_sound(second);
+    const std::string twice = second.to_html(0), thrice = parse_fragment(twice).to_html(0);
+    changed_once += once != twice;
+    EXPECT_EQ(twice, thrice) << tc.id << "\n" << tc.data << "\nonce: " << once;
   }
   EXPECT_GT(cases.size(), 1500u);
+  EXPECT_LT(changed_once, cases.size() / 20);
 }
 
 }  // namespace

@@ -59,44 +59,36 @@ inline std::string decode_u_escapes(std::string_view s) {
   return out;
 }
 
-class Reader {
- public:
-  explicit Reader(std::string_view text) : s_(text) {}
-  std::optional<Value> document() {
-    Value v;
-    if (!value(v) || (space(), pos_ != s_.size())) return std::nullopt;
-    return v;
+// A recursive-descent reader over `s` from `pos`; false on malformed input.
+struct Reader {
+  std::string_view s;
+  std::size_t pos = 0;
+
+  bool eat(char c) {
+    while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
+    return pos < s.size() && s[pos] == c ? (++pos, true) : false;
   }
-
- private:
-  void space() { while (pos_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[pos_]))) ++pos_; }
-  bool eat(char c) { return space(), pos_ < s_.size() && s_[pos_] == c ? (++pos_, true) : false; }
-
   bool string(std::string& out) {
     if (!eat('"')) return false;
-    while (pos_ < s_.size() && s_[pos_] != '"') {
-      char c = s_[pos_++];
-      if (c == '\\' && pos_ < s_.size()) c = s_[pos_++];
-      else { out.push_back(c); continue; }
-      if (c == 'u') {  // with a following escape, which may be a pair's low surrogate
-        const std::size_t len = pos_ + 6 <= s_.size() && s_.substr(pos_ + 4, 2) == "\\u" ? 12 : 6;
-        out += decode_u_escapes(s_.substr(pos_ - 2, len));
-        pos_ += len - 2;
-        continue;
+    while (pos < s.size() && s[pos] != '"') {
+      if (s[pos] != '\\' || pos + 1 >= s.size()) {
+        out.push_back(s[pos++]);
+      } else if (s[pos + 1] == 'u') {  // with a following escape, which may be a pair's low surrogate
+        const std::size_t len = pos + 8 <= s.size() && s.substr(pos + 6, 2) == "\\u" ? 12 : 6;
+        out += decode_u_escapes(s.substr(pos, len));
+        pos += len;
+      } else {
+        const char* escape = std::strchr("n\nt\tr\rb\bf\f", s[pos + 1]);
+        out.push_back(escape ? escape[1] : s[pos + 1]);
+        pos += 2;
       }
-      const char* escape = std::strchr("n\nt\tr\rb\bf\f", c);
-      out.push_back(escape ? escape[1] : c);
     }
-    return pos_++ < s_.size();
+    return pos++ < s.size();
   }
-
   bool value(Value& v) {
-    space();
-    if (pos_ >= s_.size()) return false;
-    const char open = s_[pos_];
-    if (open == '"') return string(v.string);
-    if (open == '[' || open == '{') {
-      ++pos_;
+    if (eat('"')) return --pos, string(v.string);
+    for (const char open : {'[', '{'}) {
+      if (!eat(open)) continue;
       const char close = open == '[' ? ']' : '}';
       if (eat(close)) return true;
       do {
@@ -107,19 +99,21 @@ class Reader {
       } while (eat(','));
       return eat(close);
     }
-    const std::size_t start = pos_;
-    while (pos_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[pos_])) || std::strchr("+-.", s_[pos_]))) ++pos_;
-    const std::string_view word = s_.substr(start, pos_ - start);
+    const std::size_t start = pos;
+    while (pos < s.size() && (std::isalnum(static_cast<unsigned char>(s[pos])) || std::strchr("+-.", s[pos]))) ++pos;
+    const std::string_view word = s.substr(start, pos - start);
     v.boolean = word == "true";
     v.null = word == "null";
     if (!v.boolean && !v.null && word != "false") v.number = std::stod(std::string(word));
     return !word.empty();
   }
-
-  std::string_view s_;
-  std::size_t pos_ = 0;
 };
 
-inline std::optional<Value> parse(std::string_view text) { return Reader(text).document(); }
+inline std::optional<Value> parse(std::string_view text) {
+  Reader reader{text};
+  Value v;
+  if (!reader.value(v) || (reader.eat(' '), reader.pos != text.size())) return std::nullopt;
+  return v;
+}
 
 }  // namespace testjson

@@ -5,53 +5,37 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <string_view>
 
 namespace {
 
-using html5::NamedEntity;
-
 TEST(NamedEntityTable, EveryNameFindsItself) {
-  for (const NamedEntity& row : html5::named_entities()) {
+  for (const html5::NamedEntity& row : html5::named_entities()) {
     ASSERT_EQ(html5::find_named_entity(row.name), &row) << row.name;
     ASSERT_EQ(html5::longest_named_entity_prefix(row.name), &row) << row.name;
     // A legacy form is also the longest prefix of itself followed by other text.
-    if (!row.name.ends_with(';')) {
-      const std::string text = std::string(row.name) + "=x";
-      ASSERT_EQ(html5::longest_named_entity_prefix(text), &row) << row.name;
-    }
+    if (!row.name.ends_with(';')) ASSERT_EQ(html5::longest_named_entity_prefix(std::string(row.name) + "=x"), &row);
   }
-}
-
-TEST(NamedEntityLookup, LongTextIsReadOnlyAsFarAsTheLongestName) {
   const std::string text = "amp" + std::string(1 << 20, 'a');
-  const NamedEntity* found = html5::longest_named_entity_prefix(text);
-  ASSERT_NE(found, nullptr);
-  EXPECT_EQ(found->name, "amp");
+  ASSERT_NE(html5::longest_named_entity_prefix(text), nullptr);
+  EXPECT_EQ(html5::longest_named_entity_prefix(text)->name, "amp");
   EXPECT_EQ(html5::find_named_entity(text), nullptr);
 }
 
-// The committed rows are what their generator writes; the banner line names the Python version
-// that wrote it, so it is left out of the comparison.
+// The banner line names the Python version that wrote the rows, so it is left out.
 TEST(NamedEntityTable, MatchesItsGenerator) {
-  const std::string source = __FILE__;
-  const std::string suffix = "tests/cpp/html5/named_entities_test.cpp";
+  const std::string source = __FILE__, suffix = "tests/cpp/html5/named_entities_test.cpp";
   if (!source.starts_with("/") || !source.ends_with(suffix)) GTEST_SKIP() << "no source path";
-  const std::string root = source.substr(0, source.size() - suffix.size());
   if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is not available";
+  const std::string root = source.substr(0, source.size() - suffix.size());
   char out_path[] = "/tmp/vedavi_named_entities_XXXXXX";
   const int fd = mkstemp(out_path);
   ASSERT_GE(fd, 0);
   close(fd);
-  const std::string command = "python3 " + root + "tools/gen_named_entities.py --out " + out_path +
-                              " 2>/dev/null";
-  const int status = std::system(command.c_str());
+  const int status = std::system(("python3 " + root + "tools/gen_named_entities.py --out " + out_path + " 2>/dev/null").c_str());
   auto body = [](const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     const std::string text(std::istreambuf_iterator<char>(in), {});
