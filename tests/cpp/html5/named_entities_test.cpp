@@ -17,7 +17,7 @@ TEST(NamedEntityTable, EveryNameFindsItself) {
     ASSERT_EQ(html5::find_named_entity(row.name), &row) << row.name;
     ASSERT_EQ(html5::longest_named_entity_prefix(row.name), &row) << row.name;
     // A legacy form is also the longest prefix of itself followed by other text.
-    if (!row.name.ends_with(';')) ASSERT_EQ(html5::longest_named_entity_prefix(std::string(row.name) + "=x"), &row);
+    ASSERT_TRUE(row.name.ends_with(';') || html5::longest_named_entity_prefix(std::string(row.name) + "=x") == &row);
   }
   const std::string text = "amp" + std::string(1 << 20, 'a');
   ASSERT_NE(html5::longest_named_entity_prefix(text), nullptr);
