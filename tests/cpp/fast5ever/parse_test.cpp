@@ -10,9 +10,7 @@
 namespace fast5ever::dom {
 namespace {
 
-using html5::Namespace;
-using testing_helpers::expect_sound;
-using testing_helpers::kids;
+using namespace testing_helpers;
 
 std::string text_of(const Dom& dom, NodeId id) { return std::get<Text>(dom.node(id).data).text; }
 

@@ -8,11 +8,7 @@
 namespace fast5ever::dom {
 namespace {
 
-using html5::Namespace;
-using testing_helpers::make_foreign;
-using testing_helpers::make_node;
-using testing_helpers::make_template;
-using testing_helpers::put;
+using namespace testing_helpers;
 
 NodeId add(Dom& dom, NodeId parent, NodeData data) { return put(dom, parent, make_node(dom, std::move(data))); }
 NodeId add_text(Dom& dom, NodeId parent, std::string_view text) { return put(dom, parent, dom.create_text(text)); }

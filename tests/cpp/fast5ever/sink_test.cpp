@@ -8,9 +8,8 @@
 namespace fast5ever::dom {
 namespace {
 
-using html5::Namespace;
 using html5::NodeOrText;
-using testing_helpers::expect_sound;
+using namespace testing_helpers;
 
 QualName html(std::string local) { return QualName{"", Namespace::Html, std::move(local)}; }
 Attribute plain(std::string name, std::string value) { return {QualName{"", Namespace::None, std::move(name)}, std::move(value)}; }
