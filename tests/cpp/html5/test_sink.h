@@ -21,14 +21,16 @@ inline constexpr Handle kNoNode = 0xFFFFFFFFu;
 
 struct Node {
   enum class Type : std::uint8_t { Document, Doctype, Element, Text, Comment };
-  explicit Node(Type t, std::string_view text = {}) : type(t), text(text) {}
+  explicit Node(Type t, std::string_view text = {}, QualName name = {}, std::vector<Attribute> attrs = {},
+                Handle contents = kNoNode)
+      : type(t), name(std::move(name)), attrs(std::move(attrs)), text(text), template_contents(contents) {}
   Type type;
   QualName name;                  // Element
   std::vector<Attribute> attrs;   // Element
   std::string text;               // Text, Comment; Doctype: the name
   std::string public_id, system_id;  // Doctype
+  Handle template_contents;
   Handle parent = kNoNode, first_child = kNoNode, last_child = kNoNode, prev = kNoNode, next = kNoNode;
-  Handle template_contents = kNoNode;
 };
 
 // Nodes live in one vector and link to each other by index, so every edit is O(1).
@@ -43,11 +45,7 @@ class ArenaSink final : public TreeSink {
   Handle create_element(QualName name, std::vector<Attribute> attrs, ElementFlags) override {
     const bool is_template = name.ns == Namespace::Html && name.local == "template";
     const Handle contents = is_template ? add(Node{Node::Type::Document}) : kNoNode;
-    Node n{Node::Type::Element};
-    n.name = std::move(name);
-    n.attrs = std::move(attrs);
-    n.template_contents = contents;
-    return add(std::move(n));
+    return add(Node{Node::Type::Element, {}, std::move(name), std::move(attrs), contents});
   }
   Handle create_comment(std::string_view text) override { return add(Node{Node::Type::Comment, text}); }
   void append(Handle parent, NodeOrText child) override { insert(parent, kNoNode, child); }
@@ -85,10 +83,7 @@ class ArenaSink final : public TreeSink {
   }
 
  private:
-  Handle add(Node n) {
-    nodes.push_back(std::move(n));
-    return static_cast<Handle>(nodes.size() - 1);
-  }
+  Handle add(Node n) { return nodes.push_back(std::move(n)), static_cast<Handle>(nodes.size() - 1); }
   // Text merges into a text node just before where it goes; a node is moved from where it was.
   void insert(Handle parent, Handle before, NodeOrText child) {
     if (child.is_text) {
@@ -192,6 +187,29 @@ inline std::string dump_tree(const ArenaSink& sink, Handle root) {
     }
     return d;
   });
+}
+
+// Pieces of tag soup over the elements with the most involved rules, for random documents.
+inline constexpr std::string_view kTagSoup[] = {
+    "<a>", "</a>", "<b>", "</b>", "<i>", "</i>", "<nobr>", "</nobr>", "<p>", "</p>", "<div>", "</div>", "<table>",
+    "</table>", "<tr>", "</tr>", "<td>", "</td>", "<th>", "<tbody>", "<caption>", "</caption>", "<colgroup>", "<col>",
+    "<template>", "</template>", "<svg>", "</svg>", "<math>", "</math>", "<mi>", "<foreignObject>",
+    "</foreignObject>", "<desc>", "<annotation-xml encoding=text/html>", "</annotation-xml>", "<select>", "</select>",
+    "<option>", "<optgroup>", "<hr>", "<input>", "<li>", "<dd>", "<ul>", "</ul>", "<form>", "</form>", "<button>",
+    "</button>", "<frameset>", "<frame>", "<head>", "<body>", "</body>", "<html>", "</html>", "<title>", "</title>",
+    "<textarea>", "</textarea>", "<script>", "</script>", "<style>", "<plaintext>", "<noscript>", "<iframe>", "<xmp>",
+    "<ruby>", "<rt>", "<rp>", "<h1>", "<h2>", "</h1>", "<pre>", "<applet>", "</applet>", "<marquee>", "<object>",
+    "<x-y>", "</x-y>", "<br>", "</br>", "<image>", "<font color=red>", "<span>", "</span>", "<![CDATA[c]]>",
+    "<!--c-->", "<!DOCTYPE html>", "x", " ", "\n", "&amp;", std::string_view("\0", 1), "<g/>", "<path>", "</path>",
+    "<a href=x>", "<dt>", "</h2>", "<img>", "<input type=hidden>", "<body x=1>", "<html lang=y>",
+    "\r\n", "&nbsp;", "<em>", "</em>", "<template shadowrootmode=open>",
+};
+
+// A fragment context as the test files write it: "svg x", "math x" or an HTML name.
+inline QualName context_name(std::string_view context) {
+  const bool svg = context.starts_with("svg "), math = context.starts_with("math ");
+  const Namespace ns = svg ? Namespace::Svg : math ? Namespace::MathMl : Namespace::Html;
+  return QualName{"", ns, std::string(context.substr(svg ? 4 : math ? 5 : 0))};
 }
 
 // One case of the html5lib tree-construction files.

@@ -28,9 +28,7 @@ std::string parse_to_dump(const std::string& input, const std::optional<std::str
   if (!context) {
     parse_document(input, sink, options);
   } else {
-    const bool svg = context->starts_with("svg "), math = context->starts_with("math ");
-    const Namespace ns = svg ? Namespace::Svg : math ? Namespace::MathMl : Namespace::Html;
-    parse_fragment(input, sink, QualName{"", ns, context->substr(svg ? 4 : math ? 5 : 0)}, options);
+    parse_fragment(input, sink, testing::context_name(*context), options);
     root = sink.children(root).at(0);
   }
   if (errors) *errors = sink.errors.size();
