@@ -60,12 +60,6 @@ TEST(ParseFragment, Cases) {
   }
 }
 
-TEST(ParseFragment, TextBetweenTagsIsOneNode) {
-  Dom dom = parse_fragment(std::string_view("a&amp;b\0c<!---->d", 17));
-  ASSERT_EQ(kids(dom, 0).size(), 3u);
-  EXPECT_EQ(text_of(dom, kids(dom, 0)[0]), "a&bc");  // the NUL is dropped in body text
-}
-
 TEST(ParseFragment, TemplateContentsHoldTheChildren) {
   Dom dom = parse_fragment("<template><i>x</i></template>");
   ASSERT_EQ(kids(dom, 0).size(), 1u);
@@ -97,18 +91,6 @@ TEST(ParseFragment, DeclarativeShadowRootsStayTemplates) {
     EXPECT_NE(dom.element(used)->template_contents, refused_contents) << mode;
     expect_sound(dom);
   }
-}
-
-TEST(ParseFragment, ForeignNames) {
-  Dom dom = parse_fragment("<svg viewbox='0 0 1 1'><foreignobject/><a xlink:href=u>t</a></svg>");
-  NodeId svg = kids(dom, 0)[0];
-  EXPECT_EQ(dom.element(svg)->name.ns, Namespace::Svg);
-  EXPECT_FALSE(dom.is_tag(svg, "svg"));
-  EXPECT_EQ(dom.attr(svg, "viewBox"), "0 0 1 1");
-  EXPECT_EQ(dom.tag(kids(dom, svg)[0]), "foreignObject");
-  NodeId a = kids(dom, svg)[1];
-  EXPECT_EQ(dom.attr(a, "xlink:href"), "u");
-  EXPECT_FALSE(dom.attr(a, "href"));
 }
 
 // The cap counts tags, not depth: formatting elements that the parser reconstructs for every

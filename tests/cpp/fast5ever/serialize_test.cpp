@@ -88,15 +88,6 @@ TEST(ToHtml, VoidElementsWriteNoEndTagAndNoTagsBelow) {
   EXPECT_EQ(dom.to_html(0), "<br a=\"1\">yx<!--c--><<hr><br>x</br>");
 }
 
-TEST(ToHtml, TemplateWritesItsContents) {
-  Dom dom;
-  NodeId tmpl = put(dom, 0, make_template(dom));
-  NodeId contents = *dom.element(tmpl)->template_contents;
-  add_text(dom, put(dom, contents, dom.create_element("i")), "x");
-  EXPECT_EQ(dom.to_html(tmpl), "<template><i>x</i></template>");
-  EXPECT_EQ(dom.to_html(contents), "<i>x</i>");
-}
-
 TEST(ToHtml, DocumentBelowTheStartIsAnInternalError) {
   Dom dom;
   NodeId p = put(dom, 0, dom.create_element("p"));

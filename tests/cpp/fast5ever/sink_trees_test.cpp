@@ -16,9 +16,7 @@ namespace t5 = html5::testing;
 std::string dump(const Dom& dom) {
   return t5::dump_tree(0, [&](html5::Handle id) {
     const Node& n = dom.node(id);
-    t5::DumpNode d;
-    d.line = "#document";
-    d.children.assign(n.children.begin(), n.children.end());
+    t5::DumpNode d{"#document", nullptr, {n.children.begin(), n.children.end()}};
     if (const auto* doctype = std::get_if<Doctype>(&n.data)) {
       d.line = t5::doctype_line(doctype->name, doctype->public_id, doctype->system_id);
     } else if (const auto* text = std::get_if<Text>(&n.data)) {

@@ -117,8 +117,8 @@ class ArenaSink final : public TreeSink {
 struct DumpNode {
   std::string line;  // after the indent
   const std::vector<Attribute>* attrs = nullptr;
-  std::vector<Handle> children;
-  std::optional<Handle> contents;  // a template's contents
+  std::vector<Handle> children{};
+  std::optional<Handle> contents{};  // a template's contents
 };
 
 inline std::string element_line(const QualName& name) {
@@ -135,38 +135,29 @@ inline std::string doctype_line(const std::string& name, const std::string& publ
 // contents under a "content" line. Walks with an explicit stack: deep trees dump without recursion.
 template <class Describe>  // DumpNode(Handle)
 std::string dump_tree(Handle root, Describe describe) {
-  struct Frame {
-    Handle node;
-    int depth;
-    bool content_line;
-  };
   std::string out;
-  std::vector<Frame> stack;
+  std::vector<std::pair<Handle, int>> stack;  // node and depth; kNoNode: a template's "content" line
   auto push_children = [&](const std::vector<Handle>& kids, int depth) {
-    for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it, depth, false});
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.emplace_back(*it, depth);
   };
   auto line = [&](int depth, const std::string& text) { out += "| " + std::string(2 * depth, ' ') + text + "\n"; };
   push_children(describe(root).children, 0);
   while (!stack.empty()) {
-    const Frame f = stack.back();
+    const auto [node, depth] = stack.back();
     stack.pop_back();
-    if (f.content_line) {
-      line(f.depth, "content");
-      continue;
-    }
-    const DumpNode n = describe(f.node);
-    line(f.depth, n.line);
+    const DumpNode n = node == kNoNode ? DumpNode{"content"} : describe(node);
+    line(depth, n.line);
     std::vector<std::pair<std::string, std::string>> attrs;
     for (const Attribute& a : n.attrs ? *n.attrs : std::vector<Attribute>{}) {
       attrs.emplace_back((a.name.prefix.empty() ? "" : a.name.prefix + " ") + a.name.local, a.value);
     }
     std::sort(attrs.begin(), attrs.end());
-    for (const auto& [name, value] : attrs) line(f.depth + 1, name + "=\"" + value + "\"");
+    for (const auto& [name, value] : attrs) line(depth + 1, name + "=\"" + value + "\"");
     if (n.contents) {  // pushed first, so printed after the children
-      push_children(describe(*n.contents).children, f.depth + 2);
-      stack.push_back({0, f.depth + 1, true});
+      push_children(describe(*n.contents).children, depth + 2);
+      stack.emplace_back(kNoNode, depth + 1);
     }
-    push_children(n.children, f.depth + 1);
+    push_children(n.children, depth + 1);
   }
   return out;
 }
@@ -174,9 +165,7 @@ std::string dump_tree(Handle root, Describe describe) {
 inline std::string dump_tree(const ArenaSink& sink, Handle root) {
   return dump_tree(root, [&](Handle h) {
     const Node& n = sink.nodes[h];
-    DumpNode d;
-    d.attrs = &n.attrs;
-    d.children = sink.children(h);
+    DumpNode d{"", &n.attrs, sink.children(h)};
     if (n.template_contents != kNoNode) d.contents = n.template_contents;
     switch (n.type) {
       case Node::Type::Document: d.line = "#document"; break;
