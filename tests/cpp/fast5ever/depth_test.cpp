@@ -32,9 +32,7 @@ struct Feed : html5::TokenSink {
   TokenSinkResult tag(TagKind kind, std::string name, bool self_closing = false) {
     Token token;
     token.kind = TokenKind::Tag;
-    token.tag.kind = kind;
-    token.tag.name = std::move(name);
-    token.tag.self_closing = self_closing;
+    token.tag = {kind, std::move(name), self_closing, {}};
     return cap.process_token(token, 1);
   }
   void start(const std::string& name, int times = 1) { while (times--) (void)tag(TagKind::Start, name); }
