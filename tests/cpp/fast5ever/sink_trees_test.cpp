@@ -1,11 +1,8 @@
 // The sink under the real tree builder: every html5lib input parsed as a whole document through
-// the Sink gives the same tree as through the engine's own test sink.
+// the Sink gives the same tree as through the engine's own test sink; and read back serialised.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-
+#include "fast5ever/parse.h"
 #include "fast5ever/sink.h"
 #include "html5/parse.h"
 #include "tests/cpp/html5/test_sink.h"
@@ -14,112 +11,61 @@
 namespace fast5ever::dom {
 namespace {
 
-using html5::Namespace;
+namespace t5 = html5::testing;
 
-// The html5lib tree dump of `root`'s children: "| " and two spaces per level; attributes sorted;
-// a template's contents under a "content" line.
-std::string dump(const Dom& dom, NodeId root) {
-  struct Frame {
-    NodeId node;
-    int depth;
-    bool content_line;
-  };
-  std::string out;
-  std::vector<Frame> stack;
-  auto push_children = [&](NodeId parent, int depth) {
-    const ChildList& kids = dom.node(parent).children;
-    for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it, depth, false});
-  };
-  auto line = [&](int depth) {
-    out += "| " + std::string(2 * static_cast<std::size_t>(depth), ' ');
-  };
-  push_children(root, 0);
-  while (!stack.empty()) {
-    const Frame f = stack.back();
-    stack.pop_back();
-    line(f.depth);
-    if (f.content_line) {
-      out += "content\n";
-      continue;
+std::string dump(const Dom& dom) {
+  return t5::dump_tree(0, [&](html5::Handle id) {
+    const Node& n = dom.node(id);
+    t5::DumpNode d{"#document", nullptr, {n.children.begin(), n.children.end()}};
+    if (const auto* doctype = std::get_if<Doctype>(&n.data)) {
+      d.line = t5::doctype_line(doctype->name, doctype->public_id, doctype->system_id);
+    } else if (const auto* text = std::get_if<Text>(&n.data)) {
+      d.line = "\"" + text->text + "\"";
+    } else if (const auto* comment = std::get_if<Comment>(&n.data)) {
+      d.line = "<!-- " + comment->text + " -->";
+    } else if (const auto* el = std::get_if<Element>(&n.data)) {
+      d.line = t5::element_line(el->name);
+      d.attrs = &el->attrs;
+      if (el->template_contents) d.contents = static_cast<html5::Handle>(*el->template_contents);
     }
-    const NodeData& data = dom.node(f.node).data;
-    if (const auto* doctype = std::get_if<Doctype>(&data)) {
-      out += "<!DOCTYPE " + doctype->name;
-      if (!doctype->public_id.empty() || !doctype->system_id.empty()) {
-        out += " \"" + doctype->public_id + "\" \"" + doctype->system_id + "\"";
-      }
-      out += ">\n";
-    } else if (const auto* text = std::get_if<Text>(&data)) {
-      out += "\"" + text->text + "\"\n";
-    } else if (const auto* comment = std::get_if<Comment>(&data)) {
-      out += "<!-- " + comment->text + " -->\n";
-    } else if (const auto* el = std::get_if<Element>(&data)) {
-      out += "<";
-      if (el->name.ns == Namespace::Svg) out += "svg ";
-      if (el->name.ns == Namespace::MathMl) out += "math ";
-      out += el->name.local + ">\n";
-      std::vector<std::pair<std::string, std::string>> attrs;
-      for (const Attribute& a : el->attrs) {
-        attrs.emplace_back((a.name.prefix.empty() ? "" : a.name.prefix + " ") + a.name.local,
-                           a.value);
-      }
-      std::sort(attrs.begin(), attrs.end());
-      for (const auto& [name, value] : attrs) {
-        line(f.depth + 1);
-        out += name + "=\"" + value + "\"\n";
-      }
-      if (el->template_contents) {
-        push_children(*el->template_contents, f.depth + 2);
-        stack.push_back({0, f.depth + 1, true});
-      }
-      push_children(f.node, f.depth + 1);
-    } else {
-      out += "#document\n";
-    }
-  }
-  return out;
+    return d;
+  });
 }
 
-TEST(SinkTrees, MatchTheEngineTestSinkOnHtml5libInputs) {
-  namespace fs = std::filesystem;
-  const fs::path dir =
-      fs::path(VEDAVI_SHARED_DIR) / "testdata" / "html5lib-tests" / "tree-construction";
-  if (!fs::is_directory(dir)) GTEST_SKIP() << "html5lib tests not found";
-  std::size_t compared = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.path().extension() != ".dat") continue;
-    std::ifstream file(entry.path(), std::ios::binary);
-    std::string line, data;
-    bool in_data = false;
-    while (std::getline(file, line)) {
-      if (line == "#data") {
-        in_data = true;
-        data.clear();
-        continue;
-      }
-      if (!in_data) continue;
-      if (line != "#errors") {
-        data += line + "\n";
-        continue;
-      }
-      in_data = false;
-      if (!data.empty()) data.pop_back();
-      for (bool scripting : {false, true}) {
-        html5::TreeBuilderOptions options;
-        options.scripting_enabled = scripting;
-        Sink sink;
-        html5::parse_document(data, sink, options);
-        html5::testing::ArenaSink reference;
-        html5::parse_document(data, reference, options);
-        const Dom dom = sink.finish();
-        testing_helpers::expect_sound(dom);
-        EXPECT_EQ(dump(dom, 0), html5::testing::dump_tree(reference, reference.get_document()))
-            << entry.path().filename() << "\n" << data;
-        ++compared;
-      }
+// What the serialiser writes, the parser reads back into the same tree: a second round changes
+// nothing. (The first round may: the serialisation of some repaired trees reads differently, for
+// example a leading newline in `pre`, nested `a` elements or a carriage return that the parser
+// normalises.) A `plaintext` element is left out: nothing can end it, so its end tag and all that
+// follows become its text, one more time each round.
+TEST(SinkTrees, Html5libInputsMatchTheEngineTestSinkAndSerialiseStably) {
+  const auto cases = t5::read_tree_cases();
+  if (cases.empty()) GTEST_SKIP() << "html5lib tests not found";
+  std::size_t changed_once = 0;
+  for (const t5::TreeCase& tc : cases) {
+    for (bool scripting : {false, true}) {
+      html5::TreeBuilderOptions options;
+      options.scripting_enabled = scripting;
+      Sink sink;
+      html5::parse_document(tc.data, sink, options);
+      t5::ArenaSink reference;
+      html5::parse_document(tc.data, reference, options);
+      const Dom dom = sink.finish();
+      testing_helpers::expect_sound(dom);
+      EXPECT_EQ(dump(dom), t5::dump_tree(reference, 0)) << tc.id << "\n" << tc.data;
     }
+    const Dom first = parse_fragment(tc.data);
+    testing_helpers::expect_sound(first);
+    const std::vector<NodeId> all = first.descendants(0);
+    if (std::any_of(all.begin(), all.end(), [&](NodeId id) { return first.is_tag(id, "plaintext"); })) continue;
+    const std::string once = first.to_html(0);
+    const Dom second = parse_fragment(once);
+    testing_helpers::expect_sound(second);
+    const std::string twice = second.to_html(0), thrice = parse_fragment(twice).to_html(0);
+    changed_once += once != twice;
+    EXPECT_EQ(twice, thrice) << tc.id << "\n" << tc.data << "\nonce: " << once;
   }
-  EXPECT_GT(compared, 3000u);
+  EXPECT_GT(cases.size(), 1500u);
+  EXPECT_LT(changed_once, cases.size() / 20);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -21,10 +20,11 @@ inline NodeId put(Dom& dom, NodeId parent, NodeId child) {
   return child;
 }
 
-inline std::vector<NodeId> kids(const Dom& dom, NodeId id) {
-  const ChildList& list = dom.node(id).children;
-  return {list.begin(), list.end()};
-}
+// "ok", or the name of the error an edit was refused with.
+template <class T>
+std::string refusal(const Result<T>& result) { return result ? "ok" : std::string(to_string(result.error())); }
+
+inline std::vector<NodeId> kids(const Dom& dom, NodeId id) { return {dom.node(id).children.begin(), dom.node(id).children.end()}; }
 
 // A template element with its contents node, as the tree sink makes it.
 inline NodeId make_template(Dom& dom) {
@@ -34,68 +34,52 @@ inline NodeId make_template(Dom& dom) {
   return id;
 }
 
-// An element in another namespace, as the parser makes them.
-inline NodeId make_foreign(Dom& dom, Namespace ns, std::string local,
-                           std::vector<Attribute> attrs = {}) {
-  Element el{QualName{"", ns, std::move(local)}, std::move(attrs), std::nullopt};
-  dom.nodes.push_back(Node{std::nullopt, {}, std::move(el)});
+// A node with any data (an element in another namespace, as the parser makes them, say), detached.
+inline NodeId make_node(Dom& dom, NodeData data) {
+  dom.nodes.push_back(Node{std::nullopt, {}, std::move(data)});
   return dom.nodes.size() - 1;
 }
+inline NodeId make_foreign(Dom& dom, Namespace ns, std::string local, std::vector<Attribute> attrs = {}) {
+  return make_node(dom, Element{QualName{"", ns, std::move(local)}, std::move(attrs), std::nullopt});
+}
 
-// The model's invariants: ids in range, one parent per listed node and matching back links, no
-// Document in a child list, template contents parentless and unlisted, and no cycle through
-// parent links or template contents.
+// The model's invariants: walking from every root (a parentless node that is nobody's template
+// contents) meets each node exactly once, each listed by the node its parent link names, none a
+// Document; template contents are parentless and belong to one template.
 inline void expect_sound(const Dom& dom) {
   const std::size_t size = dom.nodes.size();
-  std::vector<int> listed(size, 0);
-  std::set<NodeId> contents;
-  for (NodeId id = 0; id < size; ++id) {
-    const Node& n = dom.nodes[id];
-    if (n.parent) {
-      ASSERT_LT(*n.parent, size);
-    }
-    for (NodeId child : n.children) {
-      ASSERT_LT(child, size);
-      ++listed[child];
-      EXPECT_EQ(dom.nodes[child].parent, std::optional<NodeId>(id)) << "child " << child;
-      EXPECT_FALSE(std::holds_alternative<Document>(dom.nodes[child].data));
-    }
-    if (const auto* el = std::get_if<Element>(&n.data); el && el->template_contents) {
-      ASSERT_LT(*el->template_contents, size);
-      EXPECT_TRUE(contents.insert(*el->template_contents).second);
-      EXPECT_FALSE(dom.nodes[*el->template_contents].parent);
+  auto contents_of = [&](const Node& n) {
+    const auto* el = std::get_if<Element>(&n.data);
+    return el ? el->template_contents : std::nullopt;
+  };
+  std::vector<bool> is_contents(size), seen(size);
+  for (const Node& n : dom.nodes) {
+    if (const auto contents = contents_of(n)) {
+      ASSERT_LT(*contents, size);
+      EXPECT_FALSE(is_contents[*contents]) << "contents " << *contents << " shared";
+      EXPECT_FALSE(dom.nodes[*contents].parent) << "contents " << *contents;
+      is_contents[*contents] = true;
     }
   }
-  for (NodeId id = 0; id < size; ++id) {
-    EXPECT_LE(listed[id], 1) << "node " << id;
-    if (dom.nodes[id].parent) {
-      EXPECT_EQ(listed[id], 1) << "node " << id;
-    }
-    if (contents.count(id)) {
-      EXPECT_EQ(listed[id], 0);
-    }
-  }
-  // No cycle, through parent links or template contents: walking from every root (a parentless
-  // node that is nobody's contents) meets each node exactly once.
-  std::vector<bool> seen(size, false);
   std::size_t visits = 0;
   for (NodeId root = 0; root < size; ++root) {
-    if (dom.nodes[root].parent || contents.count(root)) continue;
-    std::vector<NodeId> stack{root};
-    while (!stack.empty()) {
-      NodeId id = stack.back();
+    if (dom.nodes[root].parent || is_contents[root]) continue;
+    for (std::vector<NodeId> stack{root}; !stack.empty();) {
+      const NodeId id = stack.back();
       stack.pop_back();
       ASSERT_FALSE(seen[id]) << "node " << id << " reached twice";
       seen[id] = true;
       ++visits;
-      const Node& n = dom.nodes[id];
-      stack.insert(stack.end(), n.children.begin(), n.children.end());
-      if (const auto* el = std::get_if<Element>(&n.data); el && el->template_contents) {
-        stack.push_back(*el->template_contents);
+      for (NodeId child : dom.nodes[id].children) {
+        ASSERT_LT(child, size);
+        EXPECT_EQ(dom.nodes[child].parent, std::optional<NodeId>(id)) << "child " << child;
+        EXPECT_FALSE(std::holds_alternative<Document>(dom.nodes[child].data));
+        stack.push_back(child);
       }
+      if (const auto contents = contents_of(dom.nodes[id])) stack.push_back(*contents);
     }
   }
-  EXPECT_EQ(visits, size);
+  EXPECT_EQ(visits, size) << "nodes unreachable or in a cycle";
 }
 
 }  // namespace fast5ever::dom::testing_helpers
