@@ -12,6 +12,7 @@
 #include <string>
 
 #include "html5/parse.h"
+#include "html5/tree_builder_handle_map.h"
 #include "tests/cpp/html5/test_sink.h"
 #include "tests/cpp/support/helpers.h"
 
@@ -247,6 +248,17 @@ TEST(ParseRandomMarkup, BuildsConsistentTrees) {
       }
     }
   }
+}
+
+// The formatting-element index keeps every entry through its growth and its erasures.
+TEST(HandleMap, KeepsEntriesAcrossGrowthAndErasure) {
+  HandleMap map;
+  for (Handle k = 1; k <= 300; ++k) map.set(k * 7919, static_cast<std::uint32_t>(k));
+  for (Handle k = 1; k <= 300; k += 2) ASSERT_TRUE(map.erase(k * 7919));
+  for (Handle k = 1; k <= 300; ++k) {
+    ASSERT_EQ(map.get(k * 7919), k % 2 ? std::nullopt : std::optional<std::uint32_t>(k)) << k;
+  }
+  EXPECT_FALSE(map.contains(0));
 }
 
 }  // namespace
