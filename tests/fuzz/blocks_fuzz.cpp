@@ -53,13 +53,11 @@ void check_spans(const block::Trace& trace, const std::vector<std::string>& line
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::Input input = fuzz::split_input(data, size);
+VEDAVI_FUZZ_TARGET(input) {
   const Options options = fuzz::md_options(input.knobs);
   const std::vector<std::string> lines = source_lines(input.text);
   for (std::uint8_t mode = 1; mode <= 3; ++mode) {
     const block::Parsed parsed = block::parse_source(input.text, options, mode);
     check_spans(parsed.trace, lines);
   }
-  return 0;
 }

@@ -73,11 +73,9 @@ void registry(const std::vector<std::string_view>& lines, std::uint8_t knobs) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::Input input = fuzz::split_input(data, size);
+VEDAVI_FUZZ_TARGET(input) {
   const std::vector<std::string_view> lines = lines_of(input.text);
   token_services(lines);
   heading_numbers(lines, input.knobs);
   registry(lines, input.knobs);
-  return 0;
 }
