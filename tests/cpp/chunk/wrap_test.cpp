@@ -33,8 +33,8 @@ TEST(WrapMd, Cases) {
       {"aaaa ---", 5, "aaaa ---"}, {"--- a b", 3, "--- a\nb"}, {"a $$ b", 1, "a\n$$ b"},
       {"a |-|-| b", 1, "a\n|-|-| b"}, {"-\n2.\n", kNone, "-\n2.\n"},
       {"-      ---\n\t a\nb\n", kNone, "-      ---\n\t a\nb\n"},
-      {"1. x : d\n  [^n]: note\n", kNone, "1. x : d\n[^n]: note\n"},
-      {"2.\n  \t :\n  ***\n", kNone, "2.\n  \t :\n***\n"}, {"a\n``` `c` d\n", 1, "a\n``` `c` d\n"},
+      {"1. x : d\n  [^n]: note\n", kNone, "1. x : d\n  [^n]: note\n"},
+      {"2.\n  \t :\n  ***\n", kNone, "2.\n  \t :\n  ***\n"}, {"a\n``` `c` d\n", 1, "a\n``` `c` d\n"},
       {"  ---\n", kNone, "  ---\n"}, {"a\\\n---  ", 1, "a\\\n---  "}, {"a \\ b", 1, "a\n\\ b"},
       {"[x]: /u a", 1, "[x]: /u a"}, {"a \\  \nb", kNone, "a \\ b"}, {"{:x} b c", 3, "{:x} b\nc"},
       {"x `a b c` y", 3, "x\n`a b c`\ny"}, {"x `a\nb` y", kNone, "x `a b` y"},
@@ -54,6 +54,8 @@ TEST(WrapMd, Cases) {
       {"\ta b", 4, "\ta b"}, {"- a b\n\n  c d e\n", 3, "- a\n  b\n\n  c\n  d\n  e\n"},
       {"a \xC2\xA0 b", kNone, "a \xC2\xA0 b"}, {"a \xC2\xA0 b", 1, "a \xC2\xA0\nb"},
       {"a\\\n\xC2\xA0", kNone, "a\\\n\xC2\xA0"},
+      // The parser's content offset may fall inside the first line's white space (at a tab).
+      {">  \ta\n> b", kNone, ">  \ta b"}, {"- a\n\n  >  \tb\n  > c", 4, "- a\n\n  >  \tb\n  > c"},
   };
   for (const auto& c : cases) EXPECT_EQ(wrap_md(c.md, c.width), c.expected) << c.md;
 }
