@@ -118,6 +118,8 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ol start=\"2\" id=\"l\"><li>a</li></ol>", "2. a\n{: #l}\n\n"},
       {"<ul> <div>x</div><!--c--><li>a</li></ul>", "- a\n\n"},
       {"<ul><li>- x</li><li>1. y</li></ul>", "- \\- x\n- 1\\. y\n\n"},
+      // Inline HTML elements keep a tight item's text on one line.
+      {"<ul><li>a<kbd>k</kbd></li><li>x <b>y</b> <i>z</i></li></ul>", "- a<kbd>k</kbd>\n- x <b>y</b> <i>z</i>\n\n"},
   });
 }
 
@@ -160,6 +162,8 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
       {"<pre class=\"k\"><code>a</code></pre>", "```{.k}\na\n```\n\n"},
       {"<pre><code>```</code></pre>", "````\n```\n````\n\n"},
       {"<pre><code></code></pre>", "```\n```\n\n"}, {"<pre></pre>", "<pre></pre>\n\n"},
+      // The reader drops a line feed right after these start tags: a leading one is written twice.
+      {"<pre>\n\na</pre><div><textarea>\n\nb</textarea></div>", "<pre>\n\na</pre>\n\n::: {}\n<textarea>\n\nb</textarea>\n\n:::\n\n"},
       {"<div class=\"math display\">x^2</div>", "\\[\nx^2\n\\]\n\n"},
       {"<div class=\"math display\" id=\"m\">x</div>", "\\[\nx\n\\]\n{: #m}\n\n"},
       {"<figure><img src=\"a.png\" alt=\"A\"><figcaption>Cap <em>x</em></figcaption></figure>", "![Cap *x*](a.png)\n\n"},
