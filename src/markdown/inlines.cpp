@@ -227,7 +227,8 @@ bool DomRenderer::autolink(NodeId node) {
   if (text->text.find(':') == std::string::npos && text->text.find('@') == std::string::npos) {
     return false;
   }
-  if (text->text.find_first_of(" \t\r\n<>") != std::string::npos) return false;
+  // The reader's output would percent-encode the address but not the text.
+  if (std::any_of(href.begin(), href.end(), [](char c) { return is_percent_encoded(c); })) return false;
   out() += '<';
   out() += text->text;
   out() += '>';
