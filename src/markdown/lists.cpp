@@ -111,11 +111,11 @@ void DomRenderer::close_list(NodeId node) {
 }
 
 // A block may follow a tight item's text on the next line when it can interrupt a paragraph: a
-// block quote, fenced code, an ATX heading, a bullet list, or an ordered list starting at 1,
-// whose first item is not empty.
+// block quote, fenced code, an ATX heading, a thematic break, a bullet list, or an ordered list
+// starting at 1, whose first item is not empty.
 bool DomRenderer::interrupts_paragraph(NodeId list) const {
   const auto tag = dom_.tag(list).value_or("");
-  if (tag == "blockquote" || tag == "pre" ||
+  if (tag == "blockquote" || tag == "pre" || tag == "hr" ||
       (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6')) {
     return true;
   }

@@ -18,13 +18,11 @@ void expect_cases(const std::vector<Case>& cases) {
 
 TEST(Blocks, WalkAndSimpleBlocks) {
   expect_cases({
-      {"", ""}, {"  \n ", ""}, {"a", "a\n\n"}, {"a<em>b</em>", "a*b*\n\n"},
+      {"  \n ", ""}, {"a<em>b</em>", "a*b*\n\n"},
       {"<!--c-->", "<!--c-->\n\n"}, {"<p></p>", "<p></p>\n\n"},
       {"<ul>\n</ul>", "<ul>\n</ul>\n\n"},  // a list without items stays HTML
-      {"<ol start=\"3\"></ol>", "<ol start=\"3\"></ol>\n\n"},
-      {"<p id=\"x\">t</p>", "t\n{: #x}\n\n"},
       {"<h2 class=\"a b\" data-k=\"v\">T</h2>", "## T {.a .b data-k=\"v\"}\n\n"},
-      {"<h3>T</h3>", "### T\n\n"}, {"<hr>", "---\n\n"}, {"<hr id=\"r\">", "---\n{: #r}\n\n"},
+      {"<hr id=\"r\">", "---\n{: #r}\n\n"},
       {"<blockquote><p>a</p><p>b</p></blockquote>", "> a\n>\n> b\n\n"},
       {"<blockquote></blockquote>", ">\n\n"},
       {"<div class=\"x\"><p>a</p></div>", "::: {.x}\na\n\n:::\n\n"},
@@ -65,7 +63,6 @@ TEST(Inlines, ElementsAndTargets) {
 // link keeps its md link form and a group its HTML tags.
 TEST(Inlines, CrossReferences) {
   expect_cases({
-      {"<p><a href=\"#fig-1\" data-ref=\"\"></a></p>", "[@fig-1]\n\n"},
       {"<p>x <a href=\"#a\" data-ref=\"bare\">see</a>.</p>", "x [see -@a].\n\n"},
       {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span></p>", "[@a; -@b]\n\n"},
       {"<p><a href=\"#a\" data-ref=\"\">x;y</a></p>", "[x;y](#a){data-ref=\"\"}\n\n"},
@@ -96,7 +93,6 @@ TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
 
 TEST(Lists, MarkersItemsAndAttributes) {
   expect_cases({
-      {"<ul><li>a</li><li>b</li></ul>", "- a\n- b\n\n"},
       {"<ol start=\"3\"><li>a</li><li>b</li></ol>", "3. a\n4. b\n\n"},
       {"<ol start=\"x\"><li>a</li></ol><hr><ol start=\"-2\"><li>a</li></ol>", "1. a\n\n---\n\n1. a\n\n"},
       {"<ol start=\" 3\"><li>a</li></ol><hr><ol start=\"\"><li>a</li></ol>", "1. a\n\n---\n\n1. a\n\n"},
@@ -112,6 +108,7 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li>a\nb</li></ul>", "- a\n  b\n\n"},
       // A tight item's text and the blocks that may interrupt it stay on adjacent lines.
       {"<ul><li>a\n<blockquote>\n<p>q</p>\n</blockquote>\nc</li></ul>", "- a\n  > q\n  c\n\n"},
+      {"<ul><li>a\n<hr>\nc</li></ul><p>d</p><hr>", "- a\n  ***\n  c\n\nd\n\n---\n\n"},  // not a heading's underline
       {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" " "checked=\"checked\" /> done</li></ul>", "- [x]  done\n\n"},
       {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ]  done\n- [ ]\n\n"},
       {"<ul><li> <input type=\"checkbox\"></li></ul>", "-  <input type=\"checkbox\">\n\n"},
@@ -157,7 +154,6 @@ TEST(Tables, PipeTables) {
 TEST(Constructs, CodeMathFiguresPanelsTemplates) {
   expect_cases({
       {"<pre><code class=\"language-py\">x = 1\n</code></pre>", "```py\nx = 1\n```\n\n"},
-      {"<pre><code>plain</code></pre>", "```\nplain\n```\n\n"},
       {"<pre id=\"p\" class=\"js\"><code class=\"language-js x\">a</code></pre>", "```{.js #p .x}\na\n```\n\n"},
       // The braced form would add the language to the pre's classes: without it there, HTML.
       {"<pre id=\"p\"><code class=\"language-js\">a</code></pre>", "<pre id=\"p\"><code class=\"language-js\">a</code></pre>\n\n"},
@@ -166,7 +162,6 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
       {"<pre><code></code></pre>", "```\n```\n\n"}, {"<pre></pre>", "<pre></pre>\n\n"},
       // The reader drops a line feed right after these start tags: a leading one is written twice.
       {"<pre>\n\na</pre><div><textarea>\n\nb</textarea></div>", "<pre>\n\na</pre>\n\n::: {}\n<textarea>\n\nb</textarea>\n\n:::\n\n"},
-      {"<div class=\"math display\">x^2</div>", "\\[\nx^2\n\\]\n\n"},
       {"<div class=\"math display\" id=\"m\">x</div>", "\\[\nx\n\\]\n{: #m}\n\n"},
       {"<figure><img src=\"a.png\" alt=\"A\"><figcaption>Cap <em>x</em></figcaption></figure>", "![Cap *x*](a.png)\n\n"},
       {"<figure><img src=\"a.png\" alt=\"A\"></figure>", "![A](a.png)\n\n"},
@@ -175,7 +170,6 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
       {"<div data-panel=\"note\" data-callout=\"tip\"><header>Title</header><p>x</p></div>", "::: {data-panel=\"note\" data-callout=\"tip\"}\n## Title\n\nx\n\n:::\n\n"},
       {"<div data-panel=\"\"><p>x</p></div>", "::: {data-panel=\"\"}\nx\n\n:::\n\n"},
       {"<p><template data-op=\"mustache:value\"></template></p>", "{{value}}\n\n"},
-      {"<p><template data-op=\"m:v\" data-name=\"user\"></template></p>", "{{user}}\n\n"},
       {"<p><template data-op=\"x:\" data-name=\"a}}b\"></template></p>", "{{empty}}\n\n"},
       {"<template data-op=\"x:section\" data-name=\"n\"><div data-content=\"\"><p>t</p></div>" "</template>", "{{#n}}\nt\n{{/n}}\n\n"},
       {"<template data-op=\"x:s\" data-name=\"n\"><div data-content=\"\">t</div></template>", "{{#n}}t{{/n}}\n\n"},
@@ -197,7 +191,6 @@ TEST(Notes, FootnotesAndPayloads) {
       {"<section class=\"footnotes\"><ol></ol></section>", ""},
       // One item without a note id: the whole section stays HTML, no note written twice.
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>", "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>\n\n"},
-      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">x</script>", "```{=tex}\nx\n```\n\n"},
       {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">```</script>", "````{=tex}\n```\n````\n\n"},
       {"<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">eA==</script>", "```{=t}\nx\n```\n\n"},
       {"<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">e</script>", "<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">e</script>\n\n"},
