@@ -18,7 +18,7 @@ void expect_cases(const std::vector<Case>& cases) {
 
 TEST(Blocks, WalkAndSimpleBlocks) {
   expect_cases({
-      {"  \n ", ""}, {"a<em>b</em>", "a*b*\n\n"},
+      {"", ""}, {"  \n ", ""}, {"a<em>b</em>", "a*b*\n\n"},
       {"<!--c-->", "<!--c-->\n\n"}, {"<p></p>", "<p></p>\n\n"},
       {"<ul>\n</ul>", "<ul>\n</ul>\n\n"},  // a list without items stays HTML
       {"<h2 class=\"a b\" data-k=\"v\">T</h2>", "## T {.a .b data-k=\"v\"}\n\n"},
@@ -63,6 +63,7 @@ TEST(Inlines, ElementsAndTargets) {
 // link keeps its md link form and a group its HTML tags.
 TEST(Inlines, CrossReferences) {
   expect_cases({
+      {"<p><a href=\"#fig-1\" data-ref=\"\"></a></p>", "[@fig-1]\n\n"},
       {"<p>x <a href=\"#a\" data-ref=\"bare\">see</a>.</p>", "x [see -@a].\n\n"},
       {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span></p>", "[@a; -@b]\n\n"},
       {"<p><a href=\"#a\" data-ref=\"\">x;y</a></p>", "[x;y](#a){data-ref=\"\"}\n\n"},

@@ -77,6 +77,7 @@ TEST(WikitextTables, Table) {
   static constexpr Case kCases[] = {
     {"{| class=wikitable\n! A !! B\n|-\n| 1 || 2\n|}", "<table class=\"wikitable\">\n<thead>\n<tr><th>A</th><th>B</th></tr>\n</thead>\n<tbody>\n<tr><td>1</td><td>2</td></tr>\n</tbody>\n</table>\n"},
     {"{| class=wikitable style=x\n! A\n|}", "<p>{| class=wikitable style=x\n! A\n|}</p>\n"},
+    {"{|\n|+ Cap\n! A\n|}", "<table>\n<caption>Cap</caption>\n<thead>\n<tr><th>A</th></tr>\n</thead>\n</table>\n"},
     {"{|\n|+ Cap\n|+ Two\n! A\n|}", "<p>{|\n|+ Cap\n|+ Two\n! A\n|}</p>\n"},
     {"{|\n! A !! B\n|-\n| 1\n|}", "<p>{|\n! A !! B\n|-\n| 1\n|}</p>\n"},
     {"{|\n! A\n|-\n| a | b\n|}", "<table>\n<thead>\n<tr><th>A</th></tr>\n</thead>\n<tbody>\n<tr><td>a | b</td></tr>\n</tbody>\n</table>\n"},
