@@ -282,11 +282,7 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
   } else if (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6') {
     heading(node, tag);
   } else if (tag == "hr") {
-    // Right below a line of text (in a tight list item), "---" would underline it as a heading.
-    const std::string& text = out();
-    const bool below_text = text.size() > sinks_[depth_].floor + 1 && text.ends_with('\n') &&
-                            text[text.size() - 2] != '\n';
-    out() += below_text ? "***\n" : "---\n";
+    out() += "---\n";
     ial(attrs_without_classes(dom_, node), out());
     out() += '\n';
   } else if (tag == "ul" || tag == "ol") {

@@ -5,6 +5,7 @@
 // kinds in tools/fuzz_seeds.py) and its body with VEDAVI_FUZZ_TARGET(input) { ... }.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "model/options.h"
 
@@ -73,6 +75,17 @@ inline std::string normalised_line_ends(std::string_view src) {
     if (src[i] == '\r' && i + 1 < src.size() && src[i + 1] == '\n') ++i;
   }
   return text;
+}
+
+// `text` cut at "\n"; an empty last line counts with `empty_last`.
+inline std::vector<std::string_view> lines_of(std::string_view text, bool empty_last) {
+  std::vector<std::string_view> lines;
+  for (std::size_t begin = 0; begin < text.size() || (empty_last && begin == text.size());) {
+    const std::size_t end = std::min(text.find('\n', begin), text.size());
+    lines.push_back(text.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  return lines;
 }
 
 // One fuzz input: the first byte picks options, the rest is the text, every byte that starts no
