@@ -81,6 +81,8 @@ TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
       {"<p>1. x\n2) y 3. z</p>", "1\\. x\n2\\) y 3. z\n\n"},
       {"<p>a\n-\n- x\n---\n----</p>", "a\n\\-\n\\- x\n\\---\n\\----\n\n"},
       {"<p>--</p>", "\\--\n\n"}, {"<p>a - b</p>", "a - b\n\n"},
+      // The reader drops white space that opens a line.
+      {"<p>\u00A0a\n   \t\u00A0b \u00A0c</p>", "&#160;a\n&#160;b \u00A0c\n\n"},
       {"<p>!<a href=\"u\">x</a> a!</p>", "\\![x](u) a!\n\n"},
       {"<p><sup><a href=\"#fn-n\" class=\"footnote-ref\">1</a></sup>: x</p>", "[^n]\\: x\n\n"},
       {"<p>[x]</p>", "&#91;x\\]\n\n"},
