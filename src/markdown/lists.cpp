@@ -128,4 +128,14 @@ bool DomRenderer::interrupts_paragraph(NodeId list) const {
   return false;
 }
 
+// In a tight item a block follows the one before on the next line when that one cannot take it
+// in (a quote would take a quote): a blank line between them would make the item loose.
+bool DomRenderer::follows_tightly(const Frame& frame, NodeId block) const {
+  if (frame.walk != Walk::ItemBlocks || frame.loose || !frame.last_block || !interrupts_paragraph(block))
+    return false;
+  const auto last = dom_.tag(*frame.last_block).value_or("");
+  if (last == "blockquote") return !dom_.is_tag(block, "blockquote");
+  return last == "pre" || last == "hr" || (last.size() == 2 && last[0] == 'h' && last[1] >= '1' && last[1] <= '6');
+}
+
 }  // namespace vedavi::markdown

@@ -142,8 +142,14 @@ void DomRenderer::step(Frame& frame, NodeId child) {
 void DomRenderer::step_blocks(Frame& frame, NodeId child) {
   const bool starts_run = !frame.in_run;
   if (is_block(dom_, child)) {
-    if (frame.in_run) finish_run(frame, child);
+    if (frame.in_run) {
+      finish_run(frame, child);
+    } else if (follows_tightly(frame, child)) {
+      trim_line_ends();
+      out() += '\n';
+    }
     frame.in_run = false;
+    frame.last_block = child;
     // A bullet list right after another takes the other bullet, or the two would read back as
     // one list. (Ordered lists split where their numbering restarts.)
     char marker = 0;
@@ -169,6 +175,7 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     frame.after_list = false;
   }
   frame.in_run = true;
+  frame.last_block.reset();
   frame.marker = 0;
   if (frame.raw_run) {
     fast5ever::append_html(dom_, child, out());

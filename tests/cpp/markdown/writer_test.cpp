@@ -111,6 +111,7 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li>a\nb</li></ul>", "- a\n  b\n\n"},
       // A tight item's text and the blocks that may interrupt it stay on adjacent lines.
       {"<ul><li>a\n<blockquote>\n<p>q</p>\n</blockquote>\nc</li></ul>", "- a\n  > q\n  c\n\n"},
+      {"<ul><li>a<blockquote><p>b</p></blockquote>\n\n<pre><code>c\n</code></pre></li><li>d</li></ul>", "- a\n  > b\n  ```\n  c\n  ```\n- d\n\n"},
       {"<ul><li>a\n<hr>\nc</li></ul><p>d</p><hr>", "- a\n  ---\n  c\n\nd\n\n---\n\n"},
       {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" " "checked=\"checked\" /> done</li></ul>", "- [x]  done\n\n"},
       {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ]  done\n- [ ]\n\n"},
