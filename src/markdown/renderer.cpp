@@ -214,6 +214,7 @@ void DomRenderer::finish(const Frame& frame) {
       out() += '\n';
       return;
     case Close::Heading:  // a panel's title too: its group stands on the heading line
+      --headings_open_;
       trim_line_ends();
       if (const Attr attr = attrs_without_classes(dom_, frame.node); !attr.empty()) {
         out() += ' ';
@@ -344,6 +345,7 @@ void DomRenderer::raw_block(NodeId node) {
 void DomRenderer::heading(NodeId node, std::string_view tag) {
   out().append(static_cast<std::size_t>(tag[1] - '0'), '#');
   out() += ' ';
+  ++headings_open_;
   push_children(node, Walk::Inlines, Close::Heading);
 }
 

@@ -154,6 +154,7 @@ class DomRenderer {
   std::vector<Frame> frames_;
   std::vector<PipeTable> tables_;  // the tables being written, innermost last
   std::size_t cells_open_ = 0;
+  std::size_t headings_open_ = 0;  // a heading is one line: its line feeds are written as spaces
   char list_marker_ = 0;
   // Emphasis written with markers and still open, by marker ("*", "**", "~~", "==").
   std::array<std::size_t, 4> open_marks_{};

@@ -22,6 +22,7 @@ TEST(Blocks, WalkAndSimpleBlocks) {
       {"<!--c-->", "<!--c-->\n\n"}, {"<p></p>", "<p></p>\n\n"},
       {"<ul>\n</ul>", "<ul>\n</ul>\n\n"},  // a list without items stays HTML
       {"<h2 class=\"a b\" data-k=\"v\">T</h2>", "## T {.a .b data-k=\"v\"}\n\n"},
+      {"<h2>a\n<em>b\nc</em><br>d<p>e</p></h2>", "## a *b c*<br>d<p>e</p>\n\n"},  // one line
       {"<hr id=\"r\">", "---\n{: #r}\n\n"},
       {"<blockquote><p>a</p><p>b</p></blockquote>", "> a\n>\n> b\n\n"},
       {"<blockquote></blockquote>", ">\n\n"},
