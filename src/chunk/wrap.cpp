@@ -101,8 +101,13 @@ class Rewrapper {
   std::optional<std::vector<std::string>> fill(const block::EditRegion& region) const {
     for (std::size_t k = region.text_start; k < region.text_end; ++k)
       if (begins_with_tag(content(k))) return std::nullopt;
+    // The first line keeps its white space before the text: the parser's content offset may
+    // fall inside it (at a tab a marker took in part), and a lead cut there would move the
+    // text again on the next run.
     const std::string_view first = lines_[region.text_start];
-    Layout layout{first.substr(0, first.size() - content(region.text_start).size()), region.prefix,
+    const std::string_view first_content = content(region.text_start);
+    const std::size_t text_begin = std::min(first_content.find_first_not_of(" \t"), first_content.size());
+    Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
                   width_, false};
     std::vector<std::string> out;
     std::string segment;

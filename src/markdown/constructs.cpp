@@ -147,6 +147,7 @@ void DomRenderer::panel(NodeId div) {
 
 void DomRenderer::panel_title(NodeId header) {
   out() += "## ";
+  ++headings_open_;
   push_children(header, Walk::Inlines, Close::Heading);
 }
 

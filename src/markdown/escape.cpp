@@ -28,8 +28,9 @@ constexpr std::array<bool, 256> kAlwaysEscaped = make_always_escaped();
 // Bytes that need a look at their neighbours before deciding.
 constexpr std::array<bool, 256> make_contextual() {
   std::array<bool, 256> table{};
-  for (unsigned char c : std::string_view("-&{:!.)[\n ")) table[c] = true;
+  for (unsigned char c : std::string_view("-&{:!.)[\n \t")) table[c] = true;
   for (unsigned char c = '0'; c <= '9'; ++c) table[c] = true;
+  for (unsigned char c : {0xC2, 0xE1, 0xE2, 0xE3}) table[c] = true;  // leads of white space
   return table;
 }
 constexpr std::array<bool, 256> kContextual = make_contextual();
@@ -86,6 +87,24 @@ class TextEscaper {
       }
       out_.append(text_, copied, i - copied);
       copied = i;
+      // The reader drops white space that opens a line: spaces and tabs are dropped here too,
+      // and other white space (a no-break space) is kept as a character reference.
+      if ((byte == ' ' || byte == '\t') && line_indent_ == 0 && i > 0 &&
+          (text_[i - 1] == '\n' || text_[i - 1] == ' ' || text_[i - 1] == '\t')) {
+        copied = i + 1;
+        continue;
+      }
+      if (byte >= 0x80) {
+        const auto decoded = utf8::decode(text_, i);
+        if (at_line_start() && unicode::is_white_space(decoded.cp)) {
+          out_ += "&#" + std::to_string(decoded.cp) + ';';
+          copied = i + decoded.len;
+        }
+        i += decoded.len - 1;
+        line_indent_ = 4;
+        digits_ = 0;
+        continue;
+      }
       if (text_[i] == '[') {
         // "\\[" would open display math in bracket math mode, closed by any later "\\]" of the
         // paragraph (even one inside a code span): a reference is never syntax.
@@ -200,16 +219,22 @@ void escape_markdown(std::string_view text, TextContext context, std::string& ou
   TextEscaper(text, context, out).run();
 }
 
+bool is_percent_encoded(unsigned char byte) {
+  return byte <= 0x20 || byte >= 0x7F || std::string_view("\"<>[\\]`").find(char(byte)) != std::string_view::npos;
+}
+
 std::string escape_target(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    if (c == '\\' || c == '(' || c == ')') out += '\\';
-    if (c == ' ') {
-      out += "%20";
-    } else {
-      out += c;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (is_percent_encoded(byte)) {
+      out += {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+      continue;
     }
+    if (c == '(' || c == ')') out += '\\';
+    out += c;
   }
   return out;
 }

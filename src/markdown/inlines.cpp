@@ -104,7 +104,7 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
     } else if (element->name.local == "br") {
       // A backslash break needs text before it on its line and text after it on the next
       // line (a comment there would open an HTML block); otherwise the break keeps its tag.
-      if (context.ends_parent || at_content_line_start()) {
+      if (context.ends_parent || at_content_line_start() || headings_open_ > 0) {
         html(node);
       } else {
         out() += "\\\n";
@@ -124,6 +124,11 @@ void DomRenderer::text(std::string_view text, TextContext context) {
   // paragraph; four spaces would even start indented code.
   if (context.line_indent == 0 && at_content_line_start()) {
     text.remove_prefix(std::min(text.find_first_not_of(" \t\n\r"), text.size()));
+  }
+  if (headings_open_ > 0 && text.find('\n') != std::string_view::npos) {
+    std::string line(text);
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return escape_markdown(line, context, out());
   }
   escape_markdown(text, context, out());
 }
@@ -227,7 +232,8 @@ bool DomRenderer::autolink(NodeId node) {
   if (text->text.find(':') == std::string::npos && text->text.find('@') == std::string::npos) {
     return false;
   }
-  if (text->text.find_first_of(" \t\r\n<>") != std::string::npos) return false;
+  // The reader's output would percent-encode the address but not the text.
+  if (std::any_of(href.begin(), href.end(), [](char c) { return is_percent_encoded(c); })) return false;
   out() += '<';
   out() += text->text;
   out() += '>';

@@ -111,11 +111,11 @@ void DomRenderer::close_list(NodeId node) {
 }
 
 // A block may follow a tight item's text on the next line when it can interrupt a paragraph: a
-// block quote, fenced code, an ATX heading, a bullet list, or an ordered list starting at 1,
-// whose first item is not empty.
+// block quote, fenced code, an ATX heading, a thematic break, a bullet list, or an ordered list
+// starting at 1, whose first item is not empty.
 bool DomRenderer::interrupts_paragraph(NodeId list) const {
   const auto tag = dom_.tag(list).value_or("");
-  if (tag == "blockquote" || tag == "pre" ||
+  if (tag == "blockquote" || tag == "pre" || tag == "hr" ||
       (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6')) {
     return true;
   }
@@ -126,6 +126,16 @@ bool DomRenderer::interrupts_paragraph(NodeId list) const {
     if (dom_.is_tag(child, "li")) return !significant_children(dom_, child).empty();
   }
   return false;
+}
+
+// In a tight item a block follows the one before on the next line when that one cannot take it
+// in (a quote would take a quote): a blank line between them would make the item loose.
+bool DomRenderer::follows_tightly(const Frame& frame, NodeId block) const {
+  if (frame.walk != Walk::ItemBlocks || frame.loose || !frame.last_block || !interrupts_paragraph(block))
+    return false;
+  const auto last = dom_.tag(*frame.last_block).value_or("");
+  if (last == "blockquote") return !dom_.is_tag(block, "blockquote");
+  return last == "pre" || last == "hr" || (last.size() == 2 && last[0] == 'h' && last[1] >= '1' && last[1] <= '6');
 }
 
 }  // namespace vedavi::markdown

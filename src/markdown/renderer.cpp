@@ -16,9 +16,12 @@
 namespace vedavi::markdown {
 namespace {
 
-constexpr std::array<std::string_view, 13> kInlineTags = {
+// The elements of VEDAVI's inlines, and HTML's phrasing elements an md source may hold as inline
+// HTML: within a list item these keep the item's text on its lines.
+constexpr std::array<std::string_view, 34> kInlineTags = {
     "a", "br", "em", "del", "img", "sub", "sup", "code", "mark", "span", "input", "strong",
-    "template"};
+    "template", "abbr", "b", "bdi", "bdo", "cite", "data", "dfn", "i", "ins", "kbd", "q", "rp",
+    "rt", "ruby", "s", "samp", "small", "time", "u", "var", "wbr"};
 
 std::string_view trim_end_view(std::string_view text) { return unicode::trim_end(text); }
 
@@ -139,8 +142,14 @@ void DomRenderer::step(Frame& frame, NodeId child) {
 void DomRenderer::step_blocks(Frame& frame, NodeId child) {
   const bool starts_run = !frame.in_run;
   if (is_block(dom_, child)) {
-    if (frame.in_run) finish_run(frame, child);
+    if (frame.in_run) {
+      finish_run(frame, child);
+    } else if (follows_tightly(frame, child)) {
+      trim_line_ends();
+      out() += '\n';
+    }
     frame.in_run = false;
+    frame.last_block = child;
     // A bullet list right after another takes the other bullet, or the two would read back as
     // one list. (Ordered lists split where their numbering restarts.)
     char marker = 0;
@@ -166,6 +175,7 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     frame.after_list = false;
   }
   frame.in_run = true;
+  frame.last_block.reset();
   frame.marker = 0;
   if (frame.raw_run) {
     fast5ever::append_html(dom_, child, out());
@@ -204,6 +214,7 @@ void DomRenderer::finish(const Frame& frame) {
       out() += '\n';
       return;
     case Close::Heading:  // a panel's title too: its group stands on the heading line
+      --headings_open_;
       trim_line_ends();
       if (const Attr attr = attrs_without_classes(dom_, frame.node); !attr.empty()) {
         out() += ' ';
@@ -334,6 +345,7 @@ void DomRenderer::raw_block(NodeId node) {
 void DomRenderer::heading(NodeId node, std::string_view tag) {
   out().append(static_cast<std::size_t>(tag[1] - '0'), '#');
   out() += ' ';
+  ++headings_open_;
   push_children(node, Walk::Inlines, Close::Heading);
 }
 
@@ -366,9 +378,28 @@ void write_markdown(const Dom& dom, NodeId node, std::string& out) {
   DomRenderer(dom).blocks(node, out);
 }
 
+namespace {
+
+// The reader drops a line feed right after the start tag of these elements, and the serialiser
+// does not write one back: text opening with a line feed gets a second one, or each round of
+// md would lose one.
+void double_leading_line_feeds(Dom& dom) {
+  for (fast5ever::dom::Node& node : dom.nodes) {
+    const auto* element = std::get_if<fast5ever::dom::Element>(&node.data);
+    if (element == nullptr || element->name.ns != html5::Namespace::Html || node.children.empty()) continue;
+    const std::string_view tag = element->name.local;
+    if (tag != "pre" && tag != "textarea" && tag != "listing") continue;
+    auto* text = std::get_if<fast5ever::dom::Text>(&dom.nodes[node.children[0]].data);
+    if (text != nullptr && text->text.starts_with('\n')) text->text.insert(0, 1, '\n');
+  }
+}
+
+}  // namespace
+
 std::string vedavi_to_md(std::string_view html) {
   fault_point(html);
-  const Dom dom = fast5ever::dom::parse_fragment(html);
+  Dom dom = fast5ever::dom::parse_fragment(html);
+  double_leading_line_feeds(dom);
   std::string out;
   out.reserve(html.size());
   write_markdown(dom, 0, out);

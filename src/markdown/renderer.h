@@ -62,6 +62,7 @@ class DomRenderer {
     std::size_t width = 0;        // list item: marker width
     std::uint64_t counter = 0;    // list: the next item number
     NodeId partner = 0;           // figure: its img
+    std::optional<NodeId> last_block;  // block walk: the block written last, when no run followed
   };
   // One sub-render's text; `floor` bytes at its start belong to the writer's own marker.
   struct Sink {
@@ -119,6 +120,7 @@ class DomRenderer {
   void close_item_text(const Frame& frame);
   void close_list(NodeId node);
   bool interrupts_paragraph(NodeId list) const;
+  bool follows_tightly(const Frame& frame, NodeId block) const;
 
   // Tables (tables.cpp).
   void table(NodeId node);
@@ -152,6 +154,7 @@ class DomRenderer {
   std::vector<Frame> frames_;
   std::vector<PipeTable> tables_;  // the tables being written, innermost last
   std::size_t cells_open_ = 0;
+  std::size_t headings_open_ = 0;  // a heading is one line: its line feeds are written as spaces
   char list_marker_ = 0;
   // Emphasis written with markers and still open, by marker ("*", "**", "~~", "==").
   std::array<std::size_t, 4> open_marks_{};

@@ -4,10 +4,8 @@
 #include "fuzz_util.h"
 #include "render/anchors.h"
 
-using namespace vedavi;
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::Input input = fuzz::split_input(data, size);
+VEDAVI_FUZZ_TARGET(input) {
+  using namespace vedavi;
   const Document doc = parse(input.text, fuzz::md_options(input.knobs));
   std::vector<Anchor> anchors;
   for (const Block& block : doc.blocks) anchor_block(block, anchors);
@@ -22,5 +20,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require_utf8(anchor.text, "anchor texts are valid UTF-8");
     fuzz::require(anchor.text.find("  ") == std::string::npos, "anchor texts are collapsed");
   }
-  return 0;
 }

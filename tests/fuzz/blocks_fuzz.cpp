@@ -1,10 +1,7 @@
 // seeds: md
 // blocks: the block spans of every span mode lie inside the source's lines, and the per-line
 // syntax scopes inside their lines on character boundaries.
-#include <algorithm>
-#include <string>
 #include <variant>
-#include <vector>
 
 #include "block/parse.h"
 #include "block/trace.h"
@@ -14,20 +11,7 @@ using namespace vedavi;
 
 namespace {
 
-// The source's lines as the block parser sees them: "\r\n" and "\r" read as "\n", and a last
-// line without a line end counts.
-std::vector<std::string> source_lines(std::string_view src) {
-  const std::string text = fuzz::normalised_line_ends(src);
-  std::vector<std::string> lines;
-  for (std::size_t begin = 0; begin < text.size();) {
-    const std::size_t end = std::min(text.find('\n', begin), text.size());
-    lines.push_back(text.substr(begin, end - begin));
-    begin = end + 1;
-  }
-  return lines;
-}
-
-void check_spans(const block::Trace& trace, const std::vector<std::string>& lines) {
+void check_spans(const block::Trace& trace, const std::vector<std::string_view>& lines) {
   const std::size_t line_count = lines.size();
   for (const block::BlockSpan& span : trace.spans) {
     fuzz::require(span.start <= span.end && span.end <= line_count + 1,
@@ -53,13 +37,13 @@ void check_spans(const block::Trace& trace, const std::vector<std::string>& line
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::Input input = fuzz::split_input(data, size);
+VEDAVI_FUZZ_TARGET(input) {
   const Options options = fuzz::md_options(input.knobs);
-  const std::vector<std::string> lines = source_lines(input.text);
+  // The source's lines as the block parser sees them: "\r\n" and "\r" read as "\n".
+  const std::string text = fuzz::normalised_line_ends(input.text);
+  const std::vector<std::string_view> lines = fuzz::lines_of(text, false);
   for (std::uint8_t mode = 1; mode <= 3; ++mode) {
     const block::Parsed parsed = block::parse_source(input.text, options, mode);
     check_spans(parsed.trace, lines);
   }
-  return 0;
 }

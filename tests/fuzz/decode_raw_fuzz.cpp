@@ -25,19 +25,15 @@ std::string base64(std::string_view bytes) {
   return out;
 }
 
-void check(const vedavi::RawPayload& raw) {
-  vedavi::fuzz::require(raw.payload.has_value() != raw.warning.has_value(),
-                        "decode_raw gives a payload or a warning");
-  if (raw.payload) vedavi::fuzz::require_utf8(*raw.payload, "payloads are valid UTF-8");
-  if (raw.warning) vedavi::fuzz::require_utf8(*raw.warning, "warnings are valid UTF-8");
-}
-
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const vedavi::fuzz::Input input = vedavi::fuzz::split_input(data, size);
-  check(vedavi::decode_raw(input.text, kEncodings[input.knobs % std::size(kEncodings)]));
-  const vedavi::RawPayload round = vedavi::decode_raw(base64(input.text), "base64");
-  vedavi::fuzz::require(round.payload == input.text, "base64 of a text decodes back to it");
-  return 0;
+VEDAVI_FUZZ_TARGET(input) {
+  using vedavi::fuzz::require;
+  const vedavi::RawPayload raw =
+      vedavi::decode_raw(input.text, kEncodings[input.knobs % std::size(kEncodings)]);
+  require(raw.payload.has_value() != raw.warning.has_value(), "decode_raw gives a payload or a warning");
+  if (raw.payload) vedavi::fuzz::require_utf8(*raw.payload, "payloads are valid UTF-8");
+  if (raw.warning) vedavi::fuzz::require_utf8(*raw.warning, "warnings are valid UTF-8");
+  require(vedavi::decode_raw(base64(input.text), "base64").payload == input.text,
+          "base64 of a text decodes back to it");
 }

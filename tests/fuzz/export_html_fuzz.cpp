@@ -72,12 +72,14 @@ bool same(const Outcome<ExportOutput>& a, const Outcome<ExportOutput>& b) {
 
 }  // namespace
 
+// Two knob bytes, then the text.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::WideInput input = fuzz::split_wide_input(data, size);
-  const std::string src = (input.more_knobs & 64)
-                              ? input.text
-                              : render_document(parse(input.text, fuzz::md_options(0)), input.text.size());
-  const HtmlExportOptions options = export_options(input.knobs, input.more_knobs);
+  const std::uint8_t knobs = size ? data[0] : 0;
+  const fuzz::Input input = fuzz::split_input(data + (size ? 1 : 0), size ? size - 1 : 0);
+  const std::string src = (input.knobs & 64) ? input.text
+                                             : render_document(parse(input.text, fuzz::md_options(0)),
+                                                               input.text.size());
+  const HtmlExportOptions options = export_options(knobs, input.knobs);
   const Outcome<ExportOutput> out = export_html(src, options);
   check(out);
   fuzz::require(same(export_html(src, options), out), "exporting twice gives the same bytes");

@@ -4,16 +4,14 @@
 #include "fuzz_util.h"
 #include "model/frontmatter.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const vedavi::fuzz::Input input = vedavi::fuzz::split_input(data, size);
-  const vedavi::StringPairs pairs = vedavi::frontmatter::meta_pairs(input.text);
+VEDAVI_FUZZ_TARGET(input) {
+  using namespace vedavi;
+  const StringPairs pairs = frontmatter::meta_pairs(input.text);
   for (const auto& [key, value] : pairs) {
-    vedavi::fuzz::require_utf8(key, "frontmatter keys are valid UTF-8");
-    vedavi::fuzz::require_utf8(value, "frontmatter values are valid UTF-8");
+    fuzz::require_utf8(key, "frontmatter keys are valid UTF-8");
+    fuzz::require_utf8(value, "frontmatter values are valid UTF-8");
   }
-  vedavi::Options options = vedavi::fuzz::md_options(input.knobs);
+  Options options = fuzz::md_options(input.knobs);
   options.frontmatter = true;
-  vedavi::fuzz::require(vedavi::parse(input.text, options).meta == pairs,
-                        "frontmatter_meta agrees with the parse");
-  return 0;
+  fuzz::require(parse(input.text, options).meta == pairs, "frontmatter_meta agrees with the parse");
 }

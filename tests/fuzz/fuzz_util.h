@@ -1,13 +1,11 @@
-// What every fuzz harness shares: turning the fuzzer's bytes into a member's input (a knob byte
-// that picks options, then text made valid UTF-8, as the binding always hands over), and the cheap
-// invariants each output is held to. A broken invariant prints what broke and aborts, which
-// libFuzzer reports as a crash with the input that caused it.
-//
-// A harness is one file, tests/fuzz/<member>_fuzz.cpp, whose first line names its seed kind
-// ("// seeds: md"; the kinds are md, html, raw, words and wiki, see tools/fuzz_seeds.py). The
-// build picks it up by its name.
+// What every fuzz harness shares: the fuzzer's bytes as a member's input (a knob byte that picks
+// options, then text made valid UTF-8, as the binding always hands over) and the invariants each
+// output is held to. A broken invariant aborts, which libFuzzer reports with the input.
+// A harness, tests/fuzz/<member>_fuzz.cpp, names its seed kind on its first line ("// seeds: md";
+// kinds in tools/fuzz_seeds.py) and its body with VEDAVI_FUZZ_TARGET(input) { ... }.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,42 +13,29 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "model/options.h"
 
 namespace vedavi::fuzz {
 
-[[noreturn]] inline void fail(const char* what) {
+inline void require(bool holds, const char* what) {
+  if (holds) return;
   std::fprintf(stderr, "invariant broken: %s\n", what);
   std::abort();
 }
 
-inline void require(bool holds, const char* what) {
-  if (!holds) fail(what);
-}
-
-// The length of the well-formed UTF-8 character at `pos`, or 0 when the bytes there are not one
-// (overlong forms, surrogates and values past U+10FFFF are not).
+// The length of the well-formed UTF-8 character at `pos`, or 0 (overlong forms, surrogates and
+// values past U+10FFFF are not well-formed).
 inline std::size_t utf8_char_length(std::string_view s, std::size_t pos) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[pos + i]); };
   const unsigned char lead = byte(0);
   if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (pos + length > s.size()) return 0;
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (length == 0 || pos + length > s.size()) return 0;
+  const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;  // second byte
+  const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
   if (byte(1) < low || byte(1) > high) return 0;
   for (std::size_t i = 2; i < length; ++i) {
     if ((byte(i) & 0xC0) != 0x80) return 0;
@@ -58,64 +43,53 @@ inline std::size_t utf8_char_length(std::string_view s, std::size_t pos) {
   return length;
 }
 
-inline bool is_valid_utf8(std::string_view s) {
-  for (std::size_t pos = 0; pos < s.size();) {
-    const std::size_t length = utf8_char_length(s, pos);
-    if (length == 0) return false;
-    pos += length;
+inline void require_utf8(std::string_view s, const char* what) {
+  for (std::size_t pos = 0, length = 0; pos < s.size(); pos += length) {
+    length = utf8_char_length(s, pos);
+    require(length != 0, what);
   }
-  return true;
-}
-
-// `bytes` with every byte that starts no well-formed character replaced by U+FFFD.
-inline std::string valid_utf8(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (std::size_t pos = 0; pos < bytes.size();) {
-    const std::size_t length = utf8_char_length(bytes, pos);
-    if (length == 0) {
-      text += "\xEF\xBF\xBD";
-      ++pos;
-    } else {
-      text.append(bytes.substr(pos, length));
-      pos += length;
-    }
-  }
-  return text;
-}
-
-inline void require_utf8(std::string_view out, const char* what) {
-  require(is_valid_utf8(out), what);
-}
-
-inline bool is_char_boundary(std::string_view s, std::size_t pos) {
-  return pos == 0 || pos == s.size() ||
-         (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) != 0x80);
 }
 
 // A reported byte range [begin, end) lies inside `src` and starts and ends between characters.
 inline void require_range(std::string_view src, std::size_t begin, std::size_t end,
                           const char* what) {
-  require(begin <= end && end <= src.size(), what);
-  require(is_char_boundary(src, begin) && is_char_boundary(src, end), what);
+  const auto boundary = [&](std::size_t pos) {
+    return pos == src.size() || (static_cast<unsigned char>(src[pos]) & 0xC0) != 0x80;
+  };
+  require(begin <= end && end <= src.size() && boundary(begin) && boundary(end), what);
+}
+
+// `run()`, which must give the same twice.
+template <class Run>
+auto require_stable(Run run, const char* what) {
+  auto first = run();
+  require(run() == first, what);
+  return first;
 }
 
 // `src` with "\r\n" and lone "\r" read as "\n", as every md entry reads line ends.
 inline std::string normalised_line_ends(std::string_view src) {
   std::string text;
-  text.reserve(src.size());
   for (std::size_t i = 0; i < src.size(); ++i) {
-    if (src[i] != '\r') {
-      text += src[i];
-      continue;
-    }
-    text += '\n';
-    if (i + 1 < src.size() && src[i + 1] == '\n') ++i;
+    text += src[i] == '\r' ? '\n' : src[i];
+    if (src[i] == '\r' && i + 1 < src.size() && src[i + 1] == '\n') ++i;
   }
   return text;
 }
 
-// One fuzz input: the first byte picks options, the rest is the text.
+// `text` cut at "\n"; an empty last line counts with `empty_last`.
+inline std::vector<std::string_view> lines_of(std::string_view text, bool empty_last) {
+  std::vector<std::string_view> lines;
+  for (std::size_t begin = 0; begin < text.size() || (empty_last && begin == text.size());) {
+    const std::size_t end = std::min(text.find('\n', begin), text.size());
+    lines.push_back(text.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  return lines;
+}
+
+// One fuzz input: the first byte picks options, the rest is the text, every byte that starts no
+// well-formed character replaced by U+FFFD.
 struct Input {
   std::uint8_t knobs = 0;
   std::string text;
@@ -125,7 +99,12 @@ inline Input split_input(const std::uint8_t* data, std::size_t size) {
   Input input;
   if (size == 0) return input;
   input.knobs = data[0];
-  input.text = valid_utf8(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+  const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    const std::size_t length = utf8_char_length(bytes, pos);
+    input.text += length ? bytes.substr(pos, length) : "\xEF\xBF\xBD";
+    pos += length ? length : 1;
+  }
   return input;
 }
 
@@ -149,35 +128,32 @@ inline Options md_options(std::uint8_t knobs) {
   return options;
 }
 
-// For members with more options than one byte picks: two knob bytes, then the text.
-struct WideInput {
-  std::uint8_t knobs = 0;
-  std::uint8_t more_knobs = 0;
-  std::string text;
-};
-
-inline WideInput split_wide_input(const std::uint8_t* data, std::size_t size) {
-  if (size < 2) return WideInput{size == 1 ? data[0] : std::uint8_t(0), 0, {}};
-  Input rest = split_input(data + 1, size - 1);
-  return WideInput{data[0], rest.knobs, std::move(rest.text)};
-}
-
-// Chunks that cut `src` into pieces: each chunk's text is the next piece of the source, after the
-// first chunk possibly behind a breadcrumb (whole lines: heading lines, and a blank line for the
-// block-aware chunkers). Joined, the pieces are the whole source.
-template <class Chunks>
-void require_source_cut(std::string_view src, const Chunks& chunks, const char* what) {
+// Chunks, the same each time and valid UTF-8. With `cut`, they cut `src` into its pieces: each
+// chunk's text is the next piece, after the first chunk possibly behind a breadcrumb (whole lines).
+template <class Chunker>
+void check_chunks(std::string_view src, Chunker chunker, bool cut) {
+  const auto chunks = require_stable(chunker, "chunking twice gives the same");
   std::size_t pos = 0;
   for (const auto& chunk : chunks) {
+    require_utf8(chunk.text, "chunks are valid UTF-8");
     std::string_view piece = chunk.text;
-    while (!src.substr(pos).starts_with(piece)) {  // drop the breadcrumb's lines
+    while (cut && !src.substr(pos).starts_with(piece)) {  // drop the breadcrumb's lines
       const std::size_t line_end = piece.find('\n');
-      require(pos > 0 && line_end != std::string_view::npos, what);
+      require(pos > 0 && line_end != std::string_view::npos, "chunks cut the source");
       piece.remove_prefix(line_end + 1);
     }
     pos += piece.size();
   }
-  require(pos == src.size(), what);
+  require(!cut || pos == src.size(), "chunks cut the source");
 }
 
 }  // namespace vedavi::fuzz
+
+#define VEDAVI_FUZZ_TARGET(input)                                                         \
+  static void fuzz_one(vedavi::fuzz::Input& input);                                        \
+  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {     \
+    vedavi::fuzz::Input input = vedavi::fuzz::split_input(data, size);                     \
+    fuzz_one(input);                                                                       \
+    return 0;                                                                              \
+  }                                                                                        \
+  static void fuzz_one(vedavi::fuzz::Input& input)

@@ -4,10 +4,8 @@
 #include "fuzz_util.h"
 #include "render/renderer.h"
 
-using namespace vedavi;
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::Input input = fuzz::split_input(data, size);
+VEDAVI_FUZZ_TARGET(input) {
+  using namespace vedavi;
   const Options options = fuzz::md_options(input.knobs);
   const Document doc = parse(input.text, options);
   const std::string html = render_document(doc, input.text.size());
@@ -22,5 +20,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::require(render_document(doc) == html, "rendering a document twice gives the same bytes");
   fuzz::require(render_document(parse(input.text, options)) == html,
                 "parsing and rendering twice gives the same bytes");
-  return 0;
 }

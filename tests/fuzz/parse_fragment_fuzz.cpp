@@ -5,9 +5,4 @@
 #include "fuzz_util.h"
 #include "tree_check.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const vedavi::fuzz::Input input = vedavi::fuzz::split_input(data, size);
-  const fast5ever::dom::Dom dom = fast5ever::dom::parse_fragment(input.text);
-  vedavi::fuzz::check_tree(dom);
-  return 0;
-}
+VEDAVI_FUZZ_TARGET(input) { vedavi::fuzz::check_tree(fast5ever::dom::parse_fragment(input.text)); }

@@ -14,16 +14,6 @@ using namespace vedavi;
 
 namespace {
 
-std::vector<std::string_view> lines_of(std::string_view text) {
-  std::vector<std::string_view> lines;
-  for (std::size_t begin = 0; begin <= text.size();) {
-    const std::size_t end = std::min(text.find('\n', begin), text.size());
-    lines.push_back(text.substr(begin, end - begin));
-    begin = end + 1;
-  }
-  return lines;
-}
-
 void token_services(const std::vector<std::string_view>& lines) {
   for (std::string_view line : lines) {
     const Outcome<RefTokens> tokens = ref_tokens(line);
@@ -73,11 +63,9 @@ void registry(const std::vector<std::string_view>& lines, std::uint8_t knobs) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::Input input = fuzz::split_input(data, size);
-  const std::vector<std::string_view> lines = lines_of(input.text);
+VEDAVI_FUZZ_TARGET(input) {
+  const std::vector<std::string_view> lines = fuzz::lines_of(input.text, true);
   token_services(lines);
   heading_numbers(lines, input.knobs);
   registry(lines, input.knobs);
-  return 0;
 }

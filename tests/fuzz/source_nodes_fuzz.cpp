@@ -4,14 +4,10 @@
 #include "fuzz_util.h"
 #include "inline/spans.h"
 
-using namespace vedavi;
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::Input input = fuzz::split_input(data, size);
-  const std::vector<inl::SourceNode> nodes =
-      inl::list_source_nodes(input.text, fuzz::md_options(input.knobs));
+VEDAVI_FUZZ_TARGET(input) {
+  using namespace vedavi;
   std::size_t last_start = 0, last_end = input.text.size();
-  for (const inl::SourceNode& node : nodes) {
+  for (const inl::SourceNode& node : inl::list_source_nodes(input.text, fuzz::md_options(input.knobs))) {
     const auto [start, end] = std::visit(
         [](const auto& n) { return std::pair<std::size_t, std::size_t>{n.start, n.end}; }, node);
     fuzz::require_range(input.text, start, end, "source node ranges lie on characters");
@@ -20,5 +16,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     last_start = start;
     last_end = end;
   }
-  return 0;
 }

@@ -4,8 +4,7 @@
 #include "fuzz_util.h"
 #include "model/attrs.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const vedavi::fuzz::Input input = vedavi::fuzz::split_input(data, size);
+VEDAVI_FUZZ_TARGET(input) {
   const std::string_view line = input.text;
   if (const auto span = vedavi::attrs::trailing_attr_span(line)) {
     vedavi::fuzz::require_range(line, span->start, span->end, "the span lies inside the line");
@@ -13,5 +12,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               line[span->end - 1] == '}',
                           "the span runs from a { to a }");
   }
-  return 0;
 }

@@ -1,16 +1,15 @@
+// The Markdown writer: VEDAVI HTML to md, as exact output per construct, and deep trees.
 #include "markdown/writer.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include "tests/cpp/support/helpers.h"
 
 namespace vedavi::markdown {
 namespace {
 
 struct Case {
-  const char* html;
-  const char* md;
+  const char *html, *md;
 };
 
 void expect_cases(const std::vector<Case>& cases) {
@@ -19,55 +18,44 @@ void expect_cases(const std::vector<Case>& cases) {
 
 TEST(Blocks, WalkAndSimpleBlocks) {
   expect_cases({
-      {"", ""},
-      {"  \n ", ""},
-      {"a", "a\n\n"},
-      {"a<em>b</em>", "a*b*\n\n"},
-      {"<!--c-->", "<!--c-->\n\n"},
-      {"<p></p>", "<p></p>\n\n"},
+      {"", ""}, {"  \n ", ""}, {"a<em>b</em>", "a*b*\n\n"},
+      {"<!--c-->", "<!--c-->\n\n"}, {"<p></p>", "<p></p>\n\n"},
       {"<ul>\n</ul>", "<ul>\n</ul>\n\n"},  // a list without items stays HTML
-      {"<ol start=\"3\"></ol>", "<ol start=\"3\"></ol>\n\n"},
-      {"<p id=\"x\">t</p>", "t\n{: #x}\n\n"},
       {"<h2 class=\"a b\" data-k=\"v\">T</h2>", "## T {.a .b data-k=\"v\"}\n\n"},
-      {"<h3>T</h3>", "### T\n\n"},
-      {"<hr>", "---\n\n"},
+      {"<h2>a\n<em>b\nc</em><br>d<p>e</p></h2>", "## a *b c*<br>d<p>e</p>\n\n"},  // one line
       {"<hr id=\"r\">", "---\n{: #r}\n\n"},
       {"<blockquote><p>a</p><p>b</p></blockquote>", "> a\n>\n> b\n\n"},
       {"<blockquote></blockquote>", ">\n\n"},
       {"<div class=\"x\"><p>a</p></div>", "::: {.x}\na\n\n:::\n\n"},
-      {"<div><p>:::</p></div>", ":::: {}\n\\:::\n\n::::\n\n"},
-      {"<div></div>", "::: {}\n\n:::\n\n"},
+      {"<div><p>:::</p></div>", ":::: {}\n\\:::\n\n::::\n\n"}, {"<div></div>", "::: {}\n\n:::\n\n"},
       {"<p id=\"a b\">t</p>", "t\n{: #a\\ b}\n\n"},
       {"<p id=\"a.b\" class=\"c#d\">t</p>", "t\n{: #a\\.b .c\\#d}\n\n"},
       {"<p title='say \"x\"'>t</p>", "t\n{: title=\"say \\\"x\\\"\"}\n\n"},
-      {"<dl><dt>t</dt></dl>", "<dl><dt>t</dt></dl>\n\n"},
-      {"<b>x</b>", "<b>x</b>\n\n"},
+      {"<dl><dt>t</dt></dl>", "<dl><dt>t</dt></dl>\n\n"}, {"<b>x</b>", "<b>x</b>\n\n"},
       {"<p>a <b>x</b></p>", "a <b>x</b>\n\n"},
   });
 }
 
 TEST(Inlines, ElementsAndTargets) {
   expect_cases({
-      {"<p>a*b_c</p>", "a\\*b\\_c\n\n"},
-      {"<p>a &amp; b</p>", "a & b\n\n"},
+      {"<p>a*b_c</p>", "a\\*b\\_c\n\n"}, {"<p>a &amp; b</p>", "a & b\n\n"},
       {"<p><a href=\"a b(c)\" title='t \"q\"'>x</a></p>", "[x](a%20b\\(c\\) \"t \\\"q\\\"\")\n\n"},
       {"<p><a href=\"u\" id=\"i\">x</a></p>", "[x](u){#i}\n\n"},
+      // Targets take the percent-encoding the reader's output gives them, or a second round differs.
+      {"<p><a href=\"`\\\xC3\xA9\">x</a> <a href=\"http://x/`\">http://x/`</a></p>", "[x](%60%5C%C3%A9) [http://x/\\`](http://x/%60)\n\n"},
       {"<p>a<a href=\"#fn-1\" class=\"footnote-backref\">x</a></p>", "a\n\n"},
       {"<p><a name=\"n\">x</a></p>", "<a name=\"n\">x</a>\n\n"},
       {"<p><img src=\"i.png\" alt=\"A*\" title=\"T\"></p>", "![A\\*](i.png \"T\")\n\n"},
-      {"<p><img alt=\"x\"></p>", "<img alt=\"x\">\n\n"},
-      {"<p><code>a`b</code></p>", "``a`b``\n\n"},
+      {"<p><img alt=\"x\"></p>", "<img alt=\"x\">\n\n"}, {"<p><code>a`b</code></p>", "``a`b``\n\n"},
       {"<p><code>`x</code></p>", "`` `x ``\n\n"},
       {"<p><span class=\"math inline\">x^2</span></p>", "\\(x^2\\)\n\n"},
       {"<p><span class=\"c\">t</span></p>", "[t]{.c}\n\n"},
       {"<p><sup>2</sup> <sub>i</sub> <sup><em>x</em></sup></p>", "^2^ ~i~ ^x^\n\n"},
       {"<p><em class=\"k\">x</em></p>", "*x*{.k}\n\n"},
-      {"<p><sup id=\"fnref-a\"><a href=\"#fn-a%20b\" class=\"footnote-ref\">1</a></sup></p>",
-       "[^a b]\n\n"},
+      {"<p><sup id=\"fnref-a\"><a href=\"#fn-a%20b\" class=\"footnote-ref\">1</a></sup></p>", "[^a b]\n\n"},
       {"<p><sup><a href=\"#fn-a%4\" class=\"footnote-ref\">1</a></sup></p>", "[^a%4]\n\n"},
       {"<p><em>a</em>\n<em>b</em></p>", "*a*\n*b*\n\n"},
-      {"<p><script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">x</script></p>",
-       "`x`{=tex}\n\n"},
+      {"<p><script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">x</script></p>", "`x`{=tex}\n\n"},
       {"<p><a href=\"http://x.org\">http://x.org</a></p>", "<http://x.org>\n\n"},
   });
 }
@@ -78,12 +66,10 @@ TEST(Inlines, CrossReferences) {
   expect_cases({
       {"<p><a href=\"#fig-1\" data-ref=\"\"></a></p>", "[@fig-1]\n\n"},
       {"<p>x <a href=\"#a\" data-ref=\"bare\">see</a>.</p>", "x [see -@a].\n\n"},
-      {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span></p>",
-       "[@a; -@b]\n\n"},
+      {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span></p>", "[@a; -@b]\n\n"},
       {"<p><a href=\"#a\" data-ref=\"\">x;y</a></p>", "[x;y](#a){data-ref=\"\"}\n\n"},
       {"<p><a href=\"#a\" data-ref=\"page\"></a></p>", "[](#a){data-ref=\"page\"}\n\n"},
-      {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span>(u)</p>",
-       "<span data-refs=\"\">[](#a){data-ref=\"\"}[-@b]</span>(u)\n\n"},
+      {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span>(u)</p>", "<span data-refs=\"\">[](#a){data-ref=\"\"}[-@b]</span>(u)\n\n"},
   });
 }
 
@@ -92,28 +78,25 @@ TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
   expect_cases({
       {"<p>a<br />\nb</p>", "a\\\nb\n\n"},
       {"<p>&amp;amp; &amp;#1; x&amp;y</p>", "\\&amp; \\&\\#1; x&y\n\n"},
-      {"<p>{.c} {a</p>", "\\{.c} {a\n\n"},
-      {"<p>a\n: b\n::: c</p>", "a\n\\: b\n\\::: c\n\n"},
+      {"<p>{.c} {a</p>", "\\{.c} {a\n\n"}, {"<p>a\n: b\n::: c</p>", "a\n\\: b\n\\::: c\n\n"},
       {"<p>1. x\n2) y 3. z</p>", "1\\. x\n2\\) y 3. z\n\n"},
       {"<p>a\n-\n- x\n---\n----</p>", "a\n\\-\n\\- x\n\\---\n\\----\n\n"},
-      {"<p>--</p>", "\\--\n\n"},
-      {"<p>a - b</p>", "a - b\n\n"},
+      {"<p>--</p>", "\\--\n\n"}, {"<p>a - b</p>", "a - b\n\n"},
+      // The reader drops white space that opens a line.
+      {"<p>\u00A0a\n   \t\u00A0b \u00A0c</p>", "&#160;a\n&#160;b \u00A0c\n\n"},
       {"<p>!<a href=\"u\">x</a> a!</p>", "\\![x](u) a!\n\n"},
       {"<p><sup><a href=\"#fn-n\" class=\"footnote-ref\">1</a></sup>: x</p>", "[^n]\\: x\n\n"},
       {"<p>[x]</p>", "&#91;x\\]\n\n"},
       {"<p><sup>a b</sup><sub></sub></p>", "<sup>a b</sup><sub></sub>\n\n"},
       {"<p><code>  </code><code></code></p>", "`  `<code></code>\n\n"},
       {"<p><span>t</span> <b>*</b></p>", "<span>t</span> <b>\\*</b>\n\n"},
-      {"<p><em>a</em><em>b</em> <em> c</em> <em><em>d</em>e</em></p>",
-       "*a*<em>b</em> <em> c</em> <em>*d*e</em>\n\n"},
-      {"<p><strong>a <em>b</em> c</strong> <em>a<em>b</em>c</em></p>",
-       "**a *b* c** *a<em>b</em>c*\n\n"},
+      {"<p><em>a</em><em>b</em> <em> c</em> <em><em>d</em>e</em></p>", "*a*<em>b</em> <em> c</em> <em>*d*e</em>\n\n"},
+      {"<p><strong>a <em>b</em> c</strong> <em>a<em>b</em>c</em></p>", "**a *b* c** *a<em>b</em>c*\n\n"},
   });
 }
 
 TEST(Lists, MarkersItemsAndAttributes) {
   expect_cases({
-      {"<ul><li>a</li><li>b</li></ul>", "- a\n- b\n\n"},
       {"<ol start=\"3\"><li>a</li><li>b</li></ol>", "3. a\n4. b\n\n"},
       {"<ol start=\"x\"><li>a</li></ol><hr><ol start=\"-2\"><li>a</li></ol>", "1. a\n\n---\n\n1. a\n\n"},
       {"<ol start=\" 3\"><li>a</li></ol><hr><ol start=\"\"><li>a</li></ol>", "1. a\n\n---\n\n1. a\n\n"},
@@ -129,17 +112,18 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li>a\nb</li></ul>", "- a\n  b\n\n"},
       // A tight item's text and the blocks that may interrupt it stay on adjacent lines.
       {"<ul><li>a\n<blockquote>\n<p>q</p>\n</blockquote>\nc</li></ul>", "- a\n  > q\n  c\n\n"},
-      {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" "
-       "checked=\"checked\" /> done</li></ul>",
-       "- [x]  done\n\n"},
-      {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>",
-       "- [ ]  done\n- [ ]\n\n"},
+      {"<ul><li>a<blockquote><p>b</p></blockquote>\n\n<pre><code>c\n</code></pre></li><li>d</li></ul>", "- a\n  > b\n  ```\n  c\n  ```\n- d\n\n"},
+      {"<ul><li>a\n<hr>\nc</li></ul><p>d</p><hr>", "- a\n  ---\n  c\n\nd\n\n---\n\n"},
+      {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" " "checked=\"checked\" /> done</li></ul>", "- [x]  done\n\n"},
+      {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ]  done\n- [ ]\n\n"},
       {"<ul><li> <input type=\"checkbox\"></li></ul>", "-  <input type=\"checkbox\">\n\n"},
       {"<ul><li id=\"i\">a</li></ul>", "- a\n  {: #i}\n\n"},
       {"<ul class=\"task-list x\"><li>a</li></ul>", "- a\n{: .x}\n\n"},
       {"<ol start=\"2\" id=\"l\"><li>a</li></ol>", "2. a\n{: #l}\n\n"},
       {"<ul> <div>x</div><!--c--><li>a</li></ul>", "- a\n\n"},
       {"<ul><li>- x</li><li>1. y</li></ul>", "- \\- x\n- 1\\. y\n\n"},
+      // Inline HTML elements keep a tight item's text on one line.
+      {"<ul><li>a<kbd>k</kbd></li><li>x <b>y</b> <i>z</i></li></ul>", "- a<kbd>k</kbd>\n- x <b>y</b> <i>z</i>\n\n"},
   });
 }
 
@@ -175,75 +159,47 @@ TEST(Tables, PipeTables) {
 TEST(Constructs, CodeMathFiguresPanelsTemplates) {
   expect_cases({
       {"<pre><code class=\"language-py\">x = 1\n</code></pre>", "```py\nx = 1\n```\n\n"},
-      {"<pre><code>plain</code></pre>", "```\nplain\n```\n\n"},
-      {"<pre id=\"p\" class=\"js\"><code class=\"language-js x\">a</code></pre>",
-       "```{.js #p .x}\na\n```\n\n"},
+      {"<pre id=\"p\" class=\"js\"><code class=\"language-js x\">a</code></pre>", "```{.js #p .x}\na\n```\n\n"},
       // The braced form would add the language to the pre's classes: without it there, HTML.
-      {"<pre id=\"p\"><code class=\"language-js\">a</code></pre>",
-       "<pre id=\"p\"><code class=\"language-js\">a</code></pre>\n\n"},
+      {"<pre id=\"p\"><code class=\"language-js\">a</code></pre>", "<pre id=\"p\"><code class=\"language-js\">a</code></pre>\n\n"},
       {"<pre class=\"k\"><code>a</code></pre>", "```{.k}\na\n```\n\n"},
       {"<pre><code>```</code></pre>", "````\n```\n````\n\n"},
-      {"<pre><code></code></pre>", "```\n```\n\n"},
-      {"<pre></pre>", "<pre></pre>\n\n"},
-      {"<div class=\"math display\">x^2</div>", "\\[\nx^2\n\\]\n\n"},
+      {"<pre><code></code></pre>", "```\n```\n\n"}, {"<pre></pre>", "<pre></pre>\n\n"},
+      // The reader drops a line feed right after these start tags: a leading one is written twice.
+      {"<pre>\n\na</pre><div><textarea>\n\nb</textarea></div>", "<pre>\n\na</pre>\n\n::: {}\n<textarea>\n\nb</textarea>\n\n:::\n\n"},
       {"<div class=\"math display\" id=\"m\">x</div>", "\\[\nx\n\\]\n{: #m}\n\n"},
-      {"<figure><img src=\"a.png\" alt=\"A\"><figcaption>Cap <em>x</em></figcaption></figure>",
-       "![Cap *x*](a.png)\n\n"},
+      {"<figure><img src=\"a.png\" alt=\"A\"><figcaption>Cap <em>x</em></figcaption></figure>", "![Cap *x*](a.png)\n\n"},
       {"<figure><img src=\"a.png\" alt=\"A\"></figure>", "![A](a.png)\n\n"},
       {"<figure id=\"f\"><img src=\"a.png\"></figure>", "![](a.png)\n{: #f}\n\n"},
       {"<figure><img alt=\"a\"></figure>", "<figure><img alt=\"a\"></figure>\n\n"},
-      {"<div data-panel=\"note\" data-callout=\"tip\"><header>Title</header><p>x</p></div>",
-       "::: {data-panel=\"note\" data-callout=\"tip\"}\n## Title\n\nx\n\n:::\n\n"},
+      {"<div data-panel=\"note\" data-callout=\"tip\"><header>Title</header><p>x</p></div>", "::: {data-panel=\"note\" data-callout=\"tip\"}\n## Title\n\nx\n\n:::\n\n"},
       {"<div data-panel=\"\"><p>x</p></div>", "::: {data-panel=\"\"}\nx\n\n:::\n\n"},
       {"<p><template data-op=\"mustache:value\"></template></p>", "{{value}}\n\n"},
-      {"<p><template data-op=\"m:v\" data-name=\"user\"></template></p>", "{{user}}\n\n"},
       {"<p><template data-op=\"x:\" data-name=\"a}}b\"></template></p>", "{{empty}}\n\n"},
-      {"<template data-op=\"x:section\" data-name=\"n\"><div data-content=\"\"><p>t</p></div>"
-       "</template>",
-       "{{#n}}\nt\n{{/n}}\n\n"},
-      {"<template data-op=\"x:s\" data-name=\"n\"><div data-content=\"\">t</div></template>",
-       "{{#n}}t{{/n}}\n\n"},
-      {"<template data-op=\"x:s\" data-name=\"n\"><div data-arg>t</div></template>",
-       "{{#n}}t{{/n}}\n\n"},
+      {"<template data-op=\"x:section\" data-name=\"n\"><div data-content=\"\"><p>t</p></div>" "</template>", "{{#n}}\nt\n{{/n}}\n\n"},
+      {"<template data-op=\"x:s\" data-name=\"n\"><div data-content=\"\">t</div></template>", "{{#n}}t{{/n}}\n\n"},
+      {"<template data-op=\"x:s\" data-name=\"n\"><div data-arg>t</div></template>", "{{#n}}t{{/n}}\n\n"},
       {"<template data-op=\"x:s\">t</template>", "<template data-op=\"x:s\">t</template>\n\n"},
       // A named lone argument and arguments beside the content have no md form.
-      {"<template data-op=\"x:s\"><div data-arg data-name=\"k\">t</div></template>",
-       "<template data-op=\"x:s\"><div data-arg=\"\" data-name=\"k\">t</div></template>\n\n"},
+      {"<template data-op=\"x:s\"><div data-arg data-name=\"k\">t</div></template>", "<template data-op=\"x:s\"><div data-arg=\"\" data-name=\"k\">t</div></template>\n\n"},
   });
 }
 
 TEST(Notes, FootnotesAndPayloads) {
   expect_cases({
-      {"<section class=\"footnotes\" role=\"doc-endnotes\">\n<ol>\n<li id=\"fn-a\">\n<p>Note <a "
-       "href=\"#fnref-a\" class=\"footnote-backref\" role=\"doc-backlink\">↩</a></p>\n</li>\n</ol>\n"
-       "</section>",
-       "[^a]: Note\n\n"},
-      {"<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>p1</p><p>p2</p></li></ol></section>",
-       "[^a]: p1\n    \n    p2\n\n"},
+      {"<section class=\"footnotes\" role=\"doc-endnotes\">\n<ol>\n<li id=\"fn-a\">\n<p>Note <a " "href=\"#fnref-a\" class=\"footnote-backref\" role=\"doc-backlink\">↩</a></p>\n</li>\n</ol>\n" "</section>", "[^a]: Note\n\n"},
+      {"<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>p1</p><p>p2</p></li></ol></section>", "[^a]: p1\n    \n    p2\n\n"},
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\"></li></ol></section>", "[^a]:\n\n"},
-      {"<section class=\"footnotes\"><ol><li id=\"fn-x%28y%29\">n</li></ol></section>",
-       "[^x(y)]: n\n\n"},
-      {"<section class=\"footnotes\"><p>x</p></section>",
-       "<section class=\"footnotes\"><p>x</p></section>\n\n"},
-      {"<section><ol><li id=\"fn-a\">n</li></ol></section>",
-       "<section><ol><li id=\"fn-a\">n</li></ol></section>\n\n"},
+      {"<section class=\"footnotes\"><ol><li id=\"fn-x%28y%29\">n</li></ol></section>", "[^x(y)]: n\n\n"},
+      {"<section class=\"footnotes\"><p>x</p></section>", "<section class=\"footnotes\"><p>x</p></section>\n\n"},
+      {"<section><ol><li id=\"fn-a\">n</li></ol></section>", "<section><ol><li id=\"fn-a\">n</li></ol></section>\n\n"},
       {"<section class=\"footnotes\"><ol></ol></section>", ""},
       // One item without a note id: the whole section stays HTML, no note written twice.
-      {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>",
-       "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>\n\n"},
-      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">x</script>",
-       "```{=tex}\nx\n```\n\n"},
-      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">```</script>",
-       "````{=tex}\n```\n````\n\n"},
-      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" "
-       "data-encoding=\"base64\">eA==</script>",
-       "```{=t}\nx\n```\n\n"},
-      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" "
-       "data-encoding=\"base64\">e</script>",
-       "<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" "
-       "data-encoding=\"base64\">e</script>\n\n"},
-      {"<script type=\"application/vnd.vedavi.raw\">x</script>",
-       "<script type=\"application/vnd.vedavi.raw\">x</script>\n\n"},
+      {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>", "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>\n\n"},
+      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">```</script>", "````{=tex}\n```\n````\n\n"},
+      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">eA==</script>", "```{=t}\nx\n```\n\n"},
+      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">e</script>", "<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">e</script>\n\n"},
+      {"<script type=\"application/vnd.vedavi.raw\">x</script>", "<script type=\"application/vnd.vedavi.raw\">x</script>\n\n"},
       {"<script type=\"text/mermaid-block\">\ngraph</script>", "```{mermaid}\ngraph\n```\n\n"},
       {"<script type=\"text/-block\">x</script>", "```{}\nx\n```\n\n"},
       {"<script type=\"text/plain\">x</script>", "<script type=\"text/plain\">x</script>\n\n"},
@@ -253,23 +209,15 @@ TEST(Notes, FootnotesAndPayloads) {
 // Deep trees are walked without native recursion and in time linear in the output.
 TEST(Deep, NestedListsQuotesSpansAndReopenedFormatting) {
   constexpr int kDepth = 50000;
-  std::string lists, quotes, spans, formatting;
-  for (int i = 0; i < kDepth; ++i) {
-    lists += "<ul><li>";
-    quotes += "<blockquote>";
-    spans += "<span class=\"c\">";
-    formatting += "<b><i>x<p>";
-  }
-  const std::string list_md = vedavi_to_md(lists + "x");
+  const std::string list_md = vedavi_to_md(test::repeat("<ul><li>", kDepth) + "x");
   EXPECT_NE(list_md.find("- x"), std::string::npos);
-  const std::string quote_md = vedavi_to_md(quotes + "x");
+  const std::string quote_md = vedavi_to_md(test::repeat("<blockquote>", kDepth) + "x");
   EXPECT_EQ(quote_md.back(), '\n');
   EXPECT_NE(quote_md.find("> > x"), std::string::npos);
-  const std::string span_md = vedavi_to_md(spans + "x");
+  const std::string span_md = vedavi_to_md(test::repeat("<span class=\"c\">", kDepth) + "x");
   EXPECT_EQ(span_md.substr(0, 3), "[[[");
   EXPECT_NE(span_md.find("x]{.c}"), std::string::npos);
-  const std::string formatting_md = vedavi_to_md(formatting);
-  EXPECT_NE(formatting_md.find("<b><i>x"), std::string::npos);
+  EXPECT_NE(vedavi_to_md(test::repeat("<b><i>x<p>", kDepth)).find("<b><i>x"), std::string::npos);
   EXPECT_EQ(vedavi_to_md(std::string(kDepth, '{') + "}").substr(0, 4), "\\{\\{");
 }
 
