@@ -62,7 +62,7 @@ class DomRenderer {
     std::size_t width = 0;        // list item: marker width
     std::uint64_t counter = 0;    // list: the next item number
     NodeId partner = 0;           // figure: its img
-    std::optional<NodeId> last_block;  // block walk: the block written last, when no run followed
+    std::optional<NodeId> last_block{};  // block walk: the block written last, when no run followed
   };
   // One sub-render's text; `floor` bytes at its start belong to the writer's own marker.
   struct Sink {
