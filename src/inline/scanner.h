@@ -92,6 +92,9 @@ class ChunkedArray {
 // A scanner node: an inline, whether it still reaches the result, and its neighbours among the
 // live nodes (so a walk over a range skips what earlier constructs took).
 struct ScanNode {
+  // Spelled out so that nodes are built in place by every compiler (clang 14 has no
+  // parenthesised aggregate initialisation).
+  ScanNode(Inline v, std::size_t p, std::size_t n, bool l) : value(std::move(v)), prev(p), next(n), live(l) {}
   Inline value;
   std::size_t prev = kNoNode;
   std::size_t next = kNoNode;
