@@ -16,6 +16,7 @@ struct TextContext {
   bool ends_parent = false;  // nothing but white space or a comment follows before the run ends
   bool closes_bracket = false;  // an element may end with a bare "]": nothing that reads on follows
   bool after_note_ref = false;  // a footnote reference stands directly before the text
+  bool before_word = false;  // text opening with neither white space nor punctuation follows
 };
 
 // Whether superscript or subscript text can stand as it is between its marks: the reader takes

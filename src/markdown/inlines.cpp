@@ -6,7 +6,9 @@
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
 #include "markdown/renderer.h"
+#include "text/scan.h"
 #include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::markdown {
 namespace {
@@ -54,6 +56,33 @@ bool delimiters_fit(const Dom& dom, NodeId node) {
   return true;
 }
 
+// Neither white space nor punctuation, as the reader's flanking rules see characters.
+bool is_word_char(char32_t c) {
+  const bool punct = c < 0x80 ? scan::is_ascii_punctuation(c) : unicode::is_punctuation(c);
+  return !punct && !unicode::is_white_space(c);
+}
+
+bool text_starts_with_word_char(const Dom& dom, NodeId node) {
+  const auto* text = std::get_if<Text>(&dom.node(node).data);
+  return text != nullptr && !text->text.empty() && is_word_char(utf8::decode(text->text, 0).cp);
+}
+
+bool text_ends_with_word_char(const Dom& dom, NodeId node) {
+  const auto* text = std::get_if<Text>(&dom.node(node).data);
+  return text != nullptr && !text->text.empty() &&
+         is_word_char(utf8::prev_char(text->text, text->text.size()));
+}
+
+// Whether marks around `node`'s content open and close there on re-reading: after a word
+// character a mark opens only before one, and before a word character it closes only after one.
+// (An element writes punctuation first, so only text counts inside.)
+bool marks_flank(const Dom& dom, NodeId node, std::string_view written, bool before_word) {
+  const auto& children = dom.node(node).children;
+  const bool after_word = !written.empty() && is_word_char(utf8::prev_char(written, written.size()));
+  if (after_word && !text_starts_with_word_char(dom, children.front())) return false;
+  return !before_word || text_ends_with_word_char(dom, children.back());
+}
+
 bool writes_brackets(const Dom& dom, NodeId node) {
   if (dom.is_tag(node, "span")) return !has_classes(dom, node, "math", "inline");
   return dom.is_tag(node, "a") && dom.attr(node, "href") && !dom.has_class(node, "footnote-backref");
@@ -84,6 +113,7 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
   }
   if (!std::holds_alternative<Text>(dom_.node(child).data)) {
     context.closes_bracket = closes_bracket(dom_, frame.next, frame.end);
+    context.before_word = frame.next != frame.end && text_starts_with_word_char(dom_, *frame.next);
     return context;
   }
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
@@ -141,7 +171,8 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     // emphasis of the same kind the runs could pair otherwise on re-reading.
     const bool joins_run = !out().empty() && out().back() == marker[0];
     std::size_t& open = open_marks_[mark_index(marker)];
-    if (joins_run || open > 0 || !delimiters_fit(dom_, node)) {
+    if (joins_run || open > 0 || !delimiters_fit(dom_, node) ||
+        !marks_flank(dom_, node, out(), context.before_word)) {
       html_with_md_content(node);
       return;
     }

@@ -1,5 +1,4 @@
-"""The chunkers and the re-wrapper from Python: arguments, results, errors, threads, and the
-end-to-end properties of chunk lists and re-wrapped text."""
+"""The chunkers and the re-wrapper: arguments, results, errors, properties of chunks and wrapped text."""
 
 import collections.abc
 import sys
@@ -10,116 +9,70 @@ from hypothesis import strategies as st
 
 import vedavi._native as native
 
-CHUNKERS = [native.md_chunks, native.md_chunks_structural, native.md_chunks_greedy]
 U64_MAX = 2**64 - 1
 
-
-class TestArguments:
-    @pytest.mark.parametrize("chunker", CHUNKERS)
-    def test_counts_are_unsigned_64_bit(self, chunker):
-        assert chunker("a", U64_MAX) == [("a", "body")]
+@pytest.mark.parametrize("chunker", [native.md_chunks, native.md_chunks_structural, native.md_chunks_greedy])
+def test_counts_are_unsigned_64_bit(chunker):
+    assert chunker("a", U64_MAX) == [("a", "body")]
+    for value in [-1, 2**64]:
         with pytest.raises(OverflowError):
-            chunker("a", -1)
-        with pytest.raises(OverflowError):
-            chunker("a", 2**64)
-        with pytest.raises(TypeError, match="^argument 'target_words'"):
-            chunker("a", None)
+            chunker("a", value)
 
-    @pytest.mark.parametrize(
-        ("call", "message"),
-        [
-            (lambda: native.wrap_md("a", 0), "width must be positive"),
-            (lambda: native.md_chunks("a", 0), "target_words must be positive"),
-            (lambda: native.md_chunks_structural("a", 0), "target_words must be positive"),
-            (lambda: native.md_chunks_structural_batch(["a"], 0), "target_words must be positive"),
-            (lambda: native.md_chunks_greedy("a", 0), "target_words and length_scale must be positive"),
-            (lambda: native.md_chunks_greedy("a", 700, 0), "target_words and length_scale must be positive"),
-        ],
-    )
-    def test_zero_counts_raise_value_error(self, call, message):
-        with pytest.raises(ValueError) as caught:
-            call()
-        assert str(caught.value) == message
+@pytest.mark.parametrize(("call", "error", "message"), [
+    (lambda: native.wrap_md("a", 0), ValueError, "width must be positive"),
+    (lambda: native.wrap_md("a", -1), OverflowError, None),
+    (lambda: native.md_chunks("a", 0), ValueError, "target_words must be positive"),
+    (lambda: native.md_chunks_structural("a", 0), ValueError, "target_words must be positive"),
+    (lambda: native.md_chunks_structural_batch(["a"], 0), ValueError, "target_words must be positive"),
+    (lambda: native.md_chunks_greedy("a", 0), ValueError, "target_words and length_scale must be positive"),
+    (lambda: native.md_chunks_greedy("a", 700, 0), ValueError, "target_words and length_scale must be positive"),
+    (lambda: native.md_chunks("a", None), TypeError, "argument 'target_words': 'NoneType' object cannot be interpreted as an integer"),
+    # Type errors win over value errors.
+    (lambda: native.md_chunks_greedy("a", 0, "x"), TypeError, "argument 'length_scale': 'str' object cannot be interpreted as an integer"),
+    (lambda: native.md_chunks_structural_batch(["a", 1], 0), TypeError,
+     "argument 'markdown': 'int' object is not an instance of 'str'"),
+    (lambda: native.md_chunks_structural_batch("# A"), TypeError, "argument 'markdown': Can't extract `str` to `Vec`"),
+])
+def test_errors(call, error, message):
+    with pytest.raises(error) as caught:
+        call()
+    assert type(caught.value) is error and message in (None, str(caught.value))
 
-    def test_width(self):
-        assert native.wrap_md("aaaa bbbb cccc", width=10) == "aaaa bbbb\ncccc"
-        assert native.wrap_md("aaaa\nbbbb", None) == native.wrap_md("aaaa\nbbbb") == "aaaa bbbb"
-        assert native.wrap_md("a b", U64_MAX) == "a b"
-        with pytest.raises(OverflowError):
-            native.wrap_md("a", -1)
+def test_results():
+    assert native.wrap_md("aaaa bbbb cccc", width=10) == "aaaa bbbb\ncccc"
+    assert native.wrap_md("aaaa\nbbbb", None) == native.wrap_md("aaaa\nbbbb") == "aaaa bbbb"
+    assert (native.wrap_md("a b", U64_MAX), native.wrap_md("")) == ("a b", "")
+    assert (native.md_chunks(""), native.md_chunks_structural(""), native.md_chunks_greedy("")) == ([("", "body")], [], [])
+    chunks = native.md_chunks_structural("# Top\n\n" + "w " * 600 + "\n\n### x\n\n" + "w " * 600)
+    assert [kind for _, kind in chunks] == ["h1", "h3"] and chunks[1][0].startswith("# Top\n\n### x")
+    assert all(type(text) is str and type(kind) is str for text, kind in chunks)
+    assert native.md_chunks_structural_batch([]) == []
+    assert native.md_chunks_structural_batch(["", "# A\n"]) == [[], [("# A\n", "h1")]]
+    assert native.md_chunks_structural_batch(("x", "y"), target_words=5) == [[("x", "body")], [("y", "body")]]
 
-    def test_type_errors_win_over_value_errors(self):
-        with pytest.raises(TypeError, match="^argument 'length_scale'"):
-            native.md_chunks_greedy("a", 0, "x")
-        with pytest.raises(TypeError, match="^argument 'markdown'"):
-            native.md_chunks_structural_batch(["a", 1], 0)
+class Texts(collections.abc.Sequence):
+    """Texts made on the fly, each held only by the call; the length may lie."""
+    def __init__(self, count, length, make):
+        self.count, self.length, self.make = count, length, make
 
+    def __len__(self):
+        return self.length
 
-class TestResults:
-    def test_empty_texts(self):
-        assert native.md_chunks("") == [("", "body")]
-        assert native.md_chunks_structural("") == []
-        assert native.md_chunks_greedy("") == []
-        assert native.wrap_md("") == ""
+    def __getitem__(self, index):
+        if index >= self.count:
+            raise IndexError(index)
+        return self.make(index)
 
-    def test_kinds(self):
-        text = "# Top\n\n" + "w " * 600 + "\n\n### x\n\n" + "w " * 600
-        chunks = native.md_chunks_structural(text)
-        assert [kind for _, kind in chunks] == ["h1", "h3"]
-        assert chunks[1][0].startswith("# Top\n\n### x")
-        assert all(type(text) is str and type(kind) is str for text, kind in chunks)
-
-
-class TestBatch:
-    def test_one_list_per_text_in_order(self):
-        assert native.md_chunks_structural_batch([]) == []
-        assert native.md_chunks_structural_batch(["", "# A\n"]) == [[], [("# A\n", "h1")]]
-        assert native.md_chunks_structural_batch(("x", "y"), target_words=5) == [[("x", "body")], [("y", "body")]]
-
-    def test_a_str_is_refused(self):
-        with pytest.raises(TypeError, match="^argument 'markdown': Can't extract `str` to `Vec`$"):
-            native.md_chunks_structural_batch("# A")
-
-    def test_items_must_be_str(self):
-        with pytest.raises(TypeError, match="^argument 'markdown': 'int' object is not an instance of 'str'$"):
-            native.md_chunks_structural_batch(["a", 1])
-
-    def test_texts_made_on_the_fly_are_held_while_chunking(self):
-        # Each item exists only while the call holds it: nothing else refers to it.
-        class Fresh(collections.abc.Sequence):
-            def __len__(self):
-                return 50
-
-            def __getitem__(self, index):
-                if index >= 50:
-                    raise IndexError(index)
-                return "".join(["# H\n\n", "word " * 2000, str(index)])
-
-        results = native.md_chunks_structural_batch(Fresh(), target_words=100)
-        assert len(results) == 50
-        for index, chunks in enumerate(results):
-            assert "".join(text for text, _ in chunks).endswith(f"word {index}")
-
-    def test_a_false_length_is_only_a_hint(self):
-        class Huge(collections.abc.Sequence):
-            def __len__(self):
-                return sys.maxsize
-
-            def __getitem__(self, index):
-                if index >= 2:
-                    raise IndexError(index)
-                return "text"
-
-        assert native.md_chunks_structural_batch(Huge()) == [[("text", "body")]] * 2
-
+def test_batch_items_are_held_while_chunking_and_the_length_is_a_hint():
+    results = native.md_chunks_structural_batch(Texts(50, 50, lambda i: "".join(["# H\n\n", "word " * 2000, str(i)])),
+                                                target_words=100)
+    assert [("".join(text for text, _ in chunks)).endswith(f"word {i}") for i, chunks in enumerate(results)] == [True] * 50
+    assert native.md_chunks_structural_batch(Texts(2, sys.maxsize, lambda i: "text")) == [[("text", "body")]] * 2
 
 PIECES = ["# A", "## B", "### C", "para", "w w", "- item", "> q", "```", "| a |", "|---|", "---",
           "{: .c}", "[x]: /u", "`a b`", "<div>", "\\", "2.", "1. x", ": d", "\u00a0", "\t", "é"]
-markdown = st.lists(
-    st.tuples(st.sampled_from(PIECES), st.sampled_from([" ", "\n", "\n\n", "\r\n", "\n  "])),
-    max_size=30,
-).map(lambda parts: "".join(piece + join for piece, join in parts))
-
+MARKDOWN = st.lists(st.tuples(st.sampled_from(PIECES), st.sampled_from([" ", "\n", "\n\n", "\r\n", "\n  "])),
+                    max_size=30).map(lambda parts: "".join(piece + join for piece, join in parts))
 
 def without_breadcrumbs(chunks, source):
     out = ""
@@ -129,20 +82,18 @@ def without_breadcrumbs(chunks, source):
         out += text
     return out
 
+@settings(max_examples=300, deadline=None)
+@given(MARKDOWN, st.integers(1, 30), st.integers(1, 10))
+def test_block_chunks_give_back_the_source(md, target, scale):
+    assert without_breadcrumbs(native.md_chunks_structural(md, target), md) == md
+    assert without_breadcrumbs(native.md_chunks_greedy(md, target, scale), md) == md
 
-class TestProperties:
-    @settings(max_examples=300, deadline=None)
-    @given(markdown, st.integers(1, 30), st.integers(1, 10))
-    def test_block_chunks_give_back_the_source(self, md, target, scale):
-        assert without_breadcrumbs(native.md_chunks_structural(md, target), md) == md
-        assert without_breadcrumbs(native.md_chunks_greedy(md, target, scale), md) == md
-
-    @settings(max_examples=300, deadline=None)
-    @given(markdown, st.one_of(st.none(), st.integers(1, 30)))
-    def test_wrapping_is_idempotent_and_keeps_crlf(self, md, width):
-        once = native.wrap_md(md, width)
-        assert native.wrap_md(once, width) == once
-        if "\r\n" in md:
-            assert once.count("\n") == once.count("\r\n")
-        kinds = [(b["type"], b["depth"]) for b in native.blocks(md, nested=True)]
-        assert [(b["type"], b["depth"]) for b in native.blocks(once, nested=True)] == kinds
+@settings(max_examples=300, deadline=None)
+@given(MARKDOWN, st.one_of(st.none(), st.integers(1, 30)))
+def test_wrapping_is_idempotent_and_keeps_crlf(md, width):
+    once = native.wrap_md(md, width)
+    assert native.wrap_md(once, width) == once
+    if "\r\n" in md:
+        assert once.count("\n") == once.count("\r\n")
+    kinds = [(b["type"], b["depth"]) for b in native.blocks(md, nested=True)]
+    assert [(b["type"], b["depth"]) for b in native.blocks(once, nested=True)] == kinds

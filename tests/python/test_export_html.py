@@ -3,103 +3,63 @@
 import pytest
 
 import vedavi._native as native
-from test_frame import FAULT_MARKER, needs_fault_injection
+from conftest import FAULT_MARKER, needs_fault_injection
 
 PY_BLOCK = '<pre><code class="language-py">x = 1</code></pre>'
-
+LINK = '<a href="#nope" data-ref=""></a>'
+HEADING = '<h2 id="sec-a">A</h2><a href="#sec-a" data-ref=""></a>'
 
 def export(src, **overrides):
     args = dict(reftypes=None, number_headings=None, hl=None, toc=False, refs="strict", id_prefix="",
                 fn_salt="", hl_lang=None, code_wrap=None, hl_fn=None, auto_ids=False, gh_ids=False)
-    args.update(overrides)
-    return native.export_html(src, **args)
+    return native.export_html(src, **{**args, **overrides})
 
+def test_arguments():
+    with pytest.raises(TypeError, match="^export_html\\(\\) missing 1 required positional argument: 'gh_ids'$"):
+        native.export_html("", None, None, None, False, "", "", "", None, None, None, False)
+    assert export(LINK, refs="ids") == ('<a href="#nope" class="xref">nope</a>', [])
+    assert export(LINK, refs="lenient")[1][0].startswith("cross-reference target #nope not found")
+    assert "1.</span> A" in export(HEADING, number_headings=None)[0]
+    assert export("<h2>A</h2>", number_headings=None)[0] == "<h2>A</h2>"
+    assert export("<h2>A</h2>", number_headings={"": "decimal", "[%2]": "upperLetter"})[0] == \
+        '<h2><span class="heading-number">[A]</span> A</h2>'
+    src = '<p id="eq-1">x</p><a href="#eq-1" data-ref="text"></a>'
+    assert export(src, reftypes={"eq": ("Eq.", "Eqs.")})[0].endswith('<a href="#eq-1">Eq. x</a>')
+    seen = []  # an empty hl is "toks"
+    assert export(PY_BLOCK, hl="", hl_fn=lambda code, lang: seen.append(lang) or '<i toks="t">')[0].startswith(
+        '<hl-code toks="t">')
+    assert seen == ["py"]
 
-class TestArguments:
-    def test_all_thirteen_are_required(self):
-        with pytest.raises(TypeError, match="missing 1 required positional argument: 'gh_ids'"):
-            native.export_html("", None, None, None, False, "", "", "", None, None, None, False)
+@pytest.mark.parametrize(("kw", "error", "message"), [
+    *[({"refs": refs, "src": LINK}, ValueError, "^cross-reference target #nope not found") for refs in ["IDS", "", "Lenient", "strict"]],
+    ({"number_headings": False, "src": HEADING}, ValueError, "needs a number its target does not have"),
+    ({"number_headings": "nope"}, ValueError, "^unknown numbering scheme 'nope'$"),
+    *[({"number_headings": value}, TypeError, "^'.+' object is not an instance of 'dict'$") for value in [True, 0, 2.0, ["decimal"]]],
+    ({"number_headings": {"%1": 1}}, TypeError, "^'int' object is not an instance of 'str'$"),
+    *[({name: 1}, TypeError, f"^argument '{name}'") for name in ["toc", "auto_ids", "gh_ids"]],
+    ({"number_headings": True, "gh_ids": None}, TypeError, "^argument 'gh_ids'"),  # before number_headings
+    ({"reftypes": {"eq": "Eq."}}, TypeError, "^argument 'reftypes'"),
+    ({"code_wrap": 42, "src": PY_BLOCK}, TypeError, "not callable"),
+    *[({hook: lambda *args, r=result: r, "hl": "spans", "src": PY_BLOCK}, TypeError, "object is not an instance of 'str'")
+      for hook in ["hl_lang", "code_wrap", "hl_fn"] for result in [1, b"x", ["x"]]],
+])
+def test_errors(kw, error, message):
+    with pytest.raises(error, match=message):
+        export(kw.pop("src", ""), **kw)
 
-    @pytest.mark.parametrize("refs", ["IDS", "", "Lenient", "strict"])
-    def test_unknown_refs_words_are_strict(self, refs):
-        with pytest.raises(ValueError, match="^cross-reference target #nope not found"):
-            export('<a href="#nope" data-ref=""></a>', refs=refs)
-
-    def test_refs_modes(self):
-        link = '<a href="#nope" data-ref=""></a>'
-        assert export(link, refs="ids") == ('<a href="#nope" class="xref">nope</a>', [])
-        assert export(link, refs="lenient")[1][0].startswith("cross-reference target #nope not found")
-
-    def test_empty_hl_is_toks(self):
-        seen = []
-        export(PY_BLOCK, hl="", hl_fn=lambda code, lang: seen.append(lang) or '<i toks="t">')
-        assert seen == ["py"]
-        assert export(PY_BLOCK, hl="", hl_fn=lambda c, l: '<i toks="t">')[0].startswith('<hl-code toks="t">')
-
-    @pytest.mark.parametrize("value", [True, 0, 1, 2.0, ["decimal"]])
-    def test_number_headings_refuses_other_types(self, value):
-        with pytest.raises(TypeError, match="^'.+' object is not an instance of 'dict'$"):
-            export("", number_headings=value)
-
-    def test_number_headings_forms(self):
-        heading = '<h2 id="sec-a">A</h2><a href="#sec-a" data-ref=""></a>'
-        with pytest.raises(ValueError, match="needs a number its target does not have"):
-            export(heading, number_headings=False)
-        assert "1.</span> A" in export(heading, number_headings=None)[0]
-        assert "<h2>A</h2>" == export("<h2>A</h2>", number_headings=None)[0]
-        levels = export("<h2>A</h2>", number_headings={"": "decimal", "[%2]": "upperLetter"})[0]
-        assert levels == '<h2><span class="heading-number">[A]</span> A</h2>'
-        with pytest.raises(ValueError, match="^unknown numbering scheme 'nope'$"):
-            export("", number_headings="nope")
-
-    def test_number_headings_dict_of_str_only(self):
-        with pytest.raises(TypeError):
-            export("", number_headings={"%1": 1})
-
-    @pytest.mark.parametrize("name", ["toc", "auto_ids", "gh_ids"])
-    def test_flags_refuse_ints(self, name):
-        with pytest.raises(TypeError, match=f"^argument '{name}'"):
-            export("", **{name: 1})
-
-    def test_type_errors_win_over_number_headings(self):
-        with pytest.raises(TypeError, match="^argument 'gh_ids'"):
-            export("", number_headings=True, gh_ids=None)
-
-    def test_reftypes(self):
-        src = '<p id="eq-1">x</p><a href="#eq-1" data-ref="text"></a>'
-        assert export(src, reftypes={"eq": ("Eq.", "Eqs.")})[0].endswith('<a href="#eq-1">Eq. x</a>')
-        with pytest.raises(TypeError, match="^argument 'reftypes'"):
-            export(src, reftypes={"eq": "Eq."})
-
-
-class TestHooks:
-    def test_arguments_and_order(self):
-        calls = []
-        html, _ = export(
-            PY_BLOCK, hl="spans",
-            hl_lang=lambda code, lang: calls.append(("lang", code, lang)) or "python",
-            hl_fn=lambda code, lang: calls.append(("hl", code, lang)) or "<b>x</b>",
-            code_wrap=lambda html, lang, code: calls.append(("wrap", html, lang, code)) or None)
-        assert calls == [("lang", "x = 1", "py"), ("hl", "x = 1", "python"),
-                         ("wrap", '<pre><code class="language-python"><b>x</b></code></pre>', "python", "x = 1")]
-        assert html == '<pre><code class="language-python"><b>x</b></code></pre>'
-
-    def test_missing_language_is_none(self):
-        seen = []
-        export("<pre><code>x</code></pre>", hl_lang=lambda code, lang: seen.append(lang))
-        assert seen == [None]
-
-    @pytest.mark.parametrize("hook", ["hl_lang", "code_wrap", "hl_fn"])
-    @pytest.mark.parametrize("result", [1, b"x", ["x"]])
-    def test_wrong_result_type(self, hook, result):
-        with pytest.raises(TypeError, match="object is not an instance of 'str'"):
-            export(PY_BLOCK, hl="spans", **{hook: lambda *args: result})
-
-    def test_not_callable_fails_only_when_called(self):
-        assert export("<p>no code</p>", code_wrap=42) == ("<p>no code</p>", [])
-        with pytest.raises(TypeError, match="not callable"):
-            export(PY_BLOCK, code_wrap=42)
-
+def test_hooks():
+    calls = []
+    html, _ = export(PY_BLOCK, hl="spans",
+                     hl_lang=lambda code, lang: calls.append(("lang", code, lang)) or "python",
+                     hl_fn=lambda code, lang: calls.append(("hl", code, lang)) or "<b>x</b>",
+                     code_wrap=lambda html, lang, code: calls.append(("wrap", html, lang, code)) or None)
+    assert calls == [("lang", "x = 1", "py"), ("hl", "x = 1", "python"),
+                     ("wrap", '<pre><code class="language-python"><b>x</b></code></pre>', "python", "x = 1")]
+    assert html == '<pre><code class="language-python"><b>x</b></code></pre>'
+    seen = []
+    export("<pre><code>x</code></pre>", hl_lang=lambda code, lang: seen.append(lang))
+    assert seen == [None]
+    assert export("<p>no code</p>", code_wrap=42) == ("<p>no code</p>", [])  # not callable, never called
 
 @needs_fault_injection
 def test_internal_failure_is_a_panic_not_a_runtime_error():

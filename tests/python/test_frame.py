@@ -1,230 +1,136 @@
-"""The calling frame every member shares: argument matching, conversions, failures, references.
-
-Converters are exercised through the members that use them; the failure guard through the fault
-marker, which builds with fault injection turn into an internal failure of the core.
-"""
+"""The calling frame every member shares: argument matching, conversions (a length is only a hint), failures
+and references, through the members that use them and the fault marker."""
 
 import sys
 
 import pytest
 
 import vedavi._native as native
-from conftest import FAULT_MARKER, GUARD_MESSAGE, needs_fault_injection
+from conftest import FAULT_MARKER, GUARD_MESSAGE, JINJA, needs_fault_injection
 
+@pytest.mark.parametrize(("call", "message"), [
+    (lambda: native.math_js(), "math_js() missing 2 required positional arguments: 'func' and 'xtra'"),
+    (lambda: native.math_js(None), "math_js() missing 1 required positional argument: 'xtra'"),
+    (lambda: native.math_js(xtra=""), "math_js() missing 1 required positional argument: 'func'"),
+    (lambda: native.math_js(None, "", *range(10)), "math_js() takes 2 positional arguments but 12 were given"),
+    (lambda: native.dialect_css(True, True), "dialect_css() takes from 0 to 1 positional arguments but 2 were given"),
+    (lambda: native.math_js(None, func=None), "math_js() got multiple values for argument 'func'"),
+    (lambda: native.math_js(None, "", extra=1), "math_js() got an unexpected keyword argument 'extra'"),
+    (lambda: native.dialect_css(Preview=True), "dialect_css() got an unexpected keyword argument 'Preview'"),
+    (lambda: native.dialect_css(**{"\ud800": 1}), "dialect_css() got an unexpected keyword argument '\ud800'"),
+    # Surplus positionals before unknown keywords before missing arguments.
+    (lambda: native.math_js(None, "", 1, extra=1), "math_js() takes 2 positional arguments but 3 were given"),
+    (lambda: native.math_js(extra=1), "math_js() got an unexpected keyword argument 'extra'"),
+    # Arguments convert in signature order, whatever order the keywords came in.
+    (lambda: native.math_js(xtra=1, func=2), "argument 'func': 'int' object is not an instance of 'str'"),
+    (lambda: native.math_js(None, b"x"), "argument 'xtra': 'bytes' object is not an instance of 'str'"),
+    (lambda: native.math_js(0.5, ""), "argument 'func': 'float' object is not an instance of 'str'"),
+    (lambda: native.math_js("f", None), "argument 'xtra': 'NoneType' object is not an instance of 'str'"),
+    (lambda: native.dialect_css(None), "argument 'preview': 'NoneType' object is not an instance of 'bool'"),
+    (lambda: native.dialect_css(1), "argument 'preview': 'int' object is not an instance of 'bool'"),
+])
+def test_mismatch_raises_type_error(call, message):
+    with pytest.raises(TypeError) as caught:
+        call()
+    assert str(caught.value) == message
 
-class TestArgumentMatching:
-    @pytest.mark.parametrize(
-        ("call", "message"),
-        [
-            (lambda: native.math_js(), "math_js() missing 2 required positional arguments: 'func' and 'xtra'"),
-            (lambda: native.math_js(None), "math_js() missing 1 required positional argument: 'xtra'"),
-            (lambda: native.math_js(xtra=""), "math_js() missing 1 required positional argument: 'func'"),
-            (lambda: native.math_js(None, "", *range(10)), "math_js() takes 2 positional arguments but 12 were given"),
-            (lambda: native.dialect_css(True, True), "dialect_css() takes from 0 to 1 positional arguments but 2 were given"),
-            (lambda: native.math_js(None, func=None), "math_js() got multiple values for argument 'func'"),
-            (lambda: native.math_js(None, "", extra=1), "math_js() got an unexpected keyword argument 'extra'"),
-            (lambda: native.dialect_css(Preview=True), "dialect_css() got an unexpected keyword argument 'Preview'"),
-            (lambda: native.dialect_css(**{"\ud800": 1}), "dialect_css() got an unexpected keyword argument '\ud800'"),
-        ],
-    )
-    def test_mismatch_raises_type_error(self, call, message):
-        with pytest.raises(TypeError) as caught:
-            call()
-        assert str(caught.value) == message
-
-    def test_surplus_positional_wins_over_unknown_keyword(self):
-        with pytest.raises(TypeError, match="takes 2 positional arguments but 3 were given"):
-            native.math_js(None, "", 1, extra=1)
-
-    def test_unknown_keyword_wins_over_missing_argument(self):
-        with pytest.raises(TypeError, match="unexpected keyword argument 'extra'"):
-            native.math_js(extra=1)
-
-    def test_arguments_convert_in_signature_order(self):
-        # Both are wrong; the first parameter is reported, whatever order the keywords came in.
-        with pytest.raises(TypeError, match="^argument 'func'"):
-            native.math_js(xtra=1, func=2)
-
-    def test_keyword_arguments_from_a_mapping(self):
-        assert native.math_js(**{"func": None, "xtra": ""}) == native.math_js(None, "")
-
-
-class TestTextConversion:
-    @pytest.mark.parametrize("text", ["", "plain", "é", "😀", "\x00inner\x00nul", "a" * 100_000])
-    def test_text_round_trips(self, text):
-        assert native.math_js(None, text) == native.math_js(None, "").replace("false}", "false" + text + "}")
-
-    def test_str_subclass_is_text(self):
-        class Text(str):
-            pass
-
-        assert native.math_js(Text("f"), Text("")) == native.math_js("f", "")
-
-    @pytest.mark.parametrize("text", ["\ud800", "a\udfffb", "\udc80"])
-    def test_lone_surrogate_raises_the_interpreters_unicode_error(self, text):
-        with pytest.raises(UnicodeEncodeError) as caught:
+def test_text_conversion():
+    empty = native.math_js(None, "")
+    assert empty.startswith("(o => ") and native.math_js("f", "").startswith("const f = ")
+    for text in ["plain", "é", "😀", "\x00inner\x00nul", "a" * 100_000]:
+        assert native.math_js(None, text) == empty.replace("false}", "false" + text + "}")
+    assert native.math_js(type("Text", (str,), {})("f"), "") == native.math_js("f", "")
+    for text in ["\ud800", "a\udfffb", "\udc80"]:  # the interpreter's own error, not renamed
+        with pytest.raises(UnicodeEncodeError, match="surrogates not allowed") as caught:
             native.math_js(None, text)
-        # Not a TypeError, so not reworded to name the parameter.
         assert type(caught.value) is UnicodeEncodeError
-        assert "surrogates not allowed" in str(caught.value)
 
-    @pytest.mark.parametrize("value", [b"x", bytearray(b"x"), 1, ["x"], object()])
-    def test_non_str_raises_type_error(self, value):
-        with pytest.raises(TypeError, match="^argument 'xtra': '.+' object is not an instance of 'str'$"):
-            native.math_js(None, value)
+def numpy_like(name, **slots):
+    return type(name, (), {"__module__": "numpy", **slots})()
 
-
-class TestFlagConversion:
-    def test_booleans(self):
-        assert native.dialect_css(True) != native.dialect_css(False)
-
-    def test_numpy_booleans(self):
-        numpy = pytest.importorskip("numpy")
-        assert native.dialect_css(numpy.True_) == native.dialect_css(True)
-        assert native.dialect_css(numpy.bool_(False)) == native.dialect_css(False)
-
-    def test_numpy_bool_is_recognised_by_its_type_name(self):
-        # A stand-in with NumPy's module and type names, answering through __bool__.
-        for name in ("bool_", "bool"):
-            fake = type(name, (), {"__module__": "numpy", "__bool__": lambda self: True})
-            assert native.dialect_css(fake()) == native.dialect_css(True)
-
-    def test_numpy_named_type_without_truth_slot(self):
-        fake = type("bool_", (), {"__module__": "numpy", "__len__": lambda self: 1})
-        with pytest.raises(TypeError, match="^argument 'preview': object of type .* does not define a '__bool__' conversion$"):
-            native.dialect_css(fake())
-
-    def test_failing_truth_slot_passes_its_exception(self):
-        def fail(self):
-            raise ZeroDivisionError("no truth")
-
-        fake = type("bool", (), {"__module__": "numpy", "__bool__": fail})
-        with pytest.raises(ZeroDivisionError, match="no truth"):
-            native.dialect_css(fake())
-
-    @pytest.mark.parametrize(
-        "value",
-        [0, 1, 2, 0.0, "", "True", None, [], (), type("bool_", (), {"__bool__": lambda self: True})()],
-    )
-    def test_everything_else_raises_type_error(self, value):
+def test_flag_conversion():
+    assert native.dialect_css(True) != native.dialect_css(False)
+    # NumPy's bool scalars are recognised by module and type name and answer through __bool__.
+    for name, value in (("bool_", True), ("bool", False)):
+        assert native.dialect_css(numpy_like(name, __bool__=lambda self, v=value: v)) == native.dialect_css(value)
+    with pytest.raises(TypeError, match="^argument 'preview': object of type .* does not define a '__bool__' conversion$"):
+        native.dialect_css(numpy_like("bool_", __len__=lambda self: 1))
+    with pytest.raises(ZeroDivisionError):
+        native.dialect_css(numpy_like("bool", __bool__=lambda self: 1 / 0))
+    for value in [0, 2, 0.0, "", "True", [], (), type("bool_", (), {"__bool__": lambda self: True})()]:
         with pytest.raises(TypeError, match="^argument 'preview': .* object is not an instance of 'bool'$"):
             native.dialect_css(value)
 
+def fresh(text):
+    """A new str object of its own, not shared with constants or the interning table."""
+    return "".join([text, "\u00e9"])[:-1] + "x"
 
-class TestOptionalConversion:
-    def test_none_is_absent(self):
-        assert native.math_js(None, "").startswith("(o => ")
-
-    def test_a_value_is_converted(self):
-        assert native.math_js("f", "").startswith("const f = ")
-
-    def test_a_value_of_the_wrong_type_names_the_inner_type(self):
-        with pytest.raises(TypeError, match="^argument 'func': 'int' object is not an instance of 'str'$"):
-            native.math_js(0, "")
-
-
-class TestPanicException:
-    @needs_fault_injection
-    def test_internal_failure_outside_a_guard(self, capfd):
+@needs_fault_injection
+def test_internal_failure_outside_a_guard_is_a_panic(capfd):
+    xtra = fresh("before " + FAULT_MARKER + " after")
+    before = sys.getrefcount(xtra)
+    for func in (None, FAULT_MARKER) * 50:
         with pytest.raises(BaseException) as caught:
-            native.math_js(None, "before " + FAULT_MARKER + " after")
+            native.math_js(func, xtra)
         error = caught.value
-        assert type(error).__name__ == "PanicException"
-        assert type(error).__module__ == "vedavi_runtime"
-        assert str(error) == "injected fault"
-        assert issubclass(type(error), BaseException)
+        assert (type(error).__name__, type(error).__module__, str(error)) == ("PanicException", "vedavi_runtime",
+                                                                              "injected fault")
         assert not isinstance(error, Exception)
-        assert "injected fault" in capfd.readouterr().err
+    assert "injected fault" in capfd.readouterr().err
+    assert native.math_js(None, "").endswith("(document);")  # the module keeps working
+    assert sys.getrefcount(xtra) == before  # and the failures released their arguments
 
-    @needs_fault_injection
-    def test_one_exception_type_for_every_failure(self):
-        types = set()
-        for func in (None, FAULT_MARKER):
-            with pytest.raises(BaseException) as caught:
-                native.math_js(func, FAULT_MARKER)
-            types.add(type(caught.value))
-        assert len(types) == 1
-
-    @needs_fault_injection
-    def test_module_keeps_working_after_a_failure(self):
-        with pytest.raises(BaseException):
-            native.math_js(None, FAULT_MARKER)
-        assert native.math_js(None, "").endswith("(document);")
-
-
-# Members whose core work runs inside the failure guard, with an input that reaches the first
-# guarded step and the activity its message names. A member is tested once it is built.
 GUARDED = [
-    ("md2vedavi", (FAULT_MARKER,), "parsing markdown"),
-    ("vedavi2md", (FAULT_MARKER,), "rendering VEDAVI as Markdown"),
-    ("wiki2vedavi", (FAULT_MARKER,), "parsing wikitext"),
-    ("blocks", (FAULT_MARKER,), "parsing markdown"),
-    ("inlines", (FAULT_MARKER,), "parsing markdown inlines"),
-    ("source_nodes", (FAULT_MARKER,), "parsing markdown source nodes"),
-    ("anchors", (FAULT_MARKER,), "parsing markdown"),
-    ("wrap_md", (FAULT_MARKER,), "wrapping Markdown"),
-    ("md_chunks", (FAULT_MARKER,), "chunking Markdown"),
-    ("md_chunks_greedy", (FAULT_MARKER,), "chunking Markdown"),
+    ("md2vedavi", (FAULT_MARKER,), "parsing markdown"), ("vedavi2md", (FAULT_MARKER,), "rendering VEDAVI as Markdown"),
+    ("wiki2vedavi", (FAULT_MARKER,), "parsing wikitext"), ("blocks", ("x " + FAULT_MARKER,), "parsing markdown"),
+    ("inlines", (FAULT_MARKER,), "parsing markdown inlines"), ("anchors", (FAULT_MARKER,), "parsing markdown"),
+    ("source_nodes", (FAULT_MARKER,), "parsing markdown source nodes"), ("wrap_md", (FAULT_MARKER,), "wrapping Markdown"),
+    ("md_chunks", (FAULT_MARKER,), "chunking Markdown"), ("md_chunks_greedy", (FAULT_MARKER,), "chunking Markdown"),
     ("md_chunks_structural", (FAULT_MARKER,), "chunking Markdown"),
     ("md_chunks_structural_batch", ([FAULT_MARKER],), "chunking Markdown"),
 ]
 
+@needs_fault_injection
+@pytest.mark.parametrize(("name", "args", "activity"), GUARDED, ids=[name for name, _, _ in GUARDED])
+def test_internal_failure_in_a_guard_becomes_runtime_error(name, args, activity):
+    with pytest.raises(RuntimeError) as caught:
+        getattr(native, name)(*args)
+    assert type(caught.value) is RuntimeError
+    assert str(caught.value) == GUARD_MESSAGE.format(activity)
 
-class TestFailureGuard:
-    @needs_fault_injection
-    @pytest.mark.parametrize(("name", "args", "activity"), GUARDED, ids=[name for name, _, _ in GUARDED])
-    def test_internal_failure_becomes_runtime_error(self, name, args, activity):
-        if not hasattr(native, name):
-            pytest.skip(f"{name} is not built yet")
-        with pytest.raises(RuntimeError) as caught:
-            getattr(native, name)(*args)
-        assert type(caught.value) is RuntimeError
-        assert str(caught.value) == GUARD_MESSAGE.format(activity)
-
-
-class TestReferenceCounts:
-    def fresh(self, text):
-        # A new str object of its own, not shared with constants or the interning table.
-        return "".join([text, "\u00e9"])[:-1] + "x"
-
-    def test_arguments_are_not_leaked_or_stolen(self):
-        func, xtra = self.fresh("f"), self.fresh(", a: 1")
-        before = sys.getrefcount(func), sys.getrefcount(xtra)
-        for _ in range(1000):
-            native.math_js(func, xtra)
-            native.math_js(func=func, xtra=xtra)
-        assert (sys.getrefcount(func), sys.getrefcount(xtra)) == before
-
-    def test_failed_calls_release_their_arguments(self):
-        func, bad = self.fresh("f"), object()
-        before = sys.getrefcount(func), sys.getrefcount(bad)
-        for _ in range(1000):
+def test_reference_counts_of_arguments_and_results():
+    func, xtra, bad = fresh("f"), fresh(", a: 1"), object()
+    flag = numpy_like("bool_", __bool__=lambda self: True)
+    before = [sys.getrefcount(obj) for obj in (func, xtra, bad, flag)]
+    for _ in range(1000):
+        native.math_js(func, xtra)
+        native.math_js(func=func, xtra=xtra)
+        native.dialect_css(flag)
+        for failing in (lambda: native.math_js(func, bad), lambda: native.math_js(func, "", bad),
+                        lambda: native.dialect_css(bad)):
             with pytest.raises(TypeError):
-                native.math_js(func, bad)
-            with pytest.raises(TypeError):
-                native.math_js(func, "", bad)
-            with pytest.raises(TypeError):
-                native.dialect_css(bad)
-        assert (sys.getrefcount(func), sys.getrefcount(bad)) == before
+                failing()
+    assert [sys.getrefcount(obj) for obj in (func, xtra, bad, flag)] == before
+    css, js = native.dialect_css(), native.math_js(None, "")
+    assert sys.getrefcount(css) == sys.getrefcount(js) == sys.getrefcount(fresh("made in Python"))
 
-    def test_flag_objects_are_not_leaked(self):
-        numpy = pytest.importorskip("numpy")
-        flag = numpy.bool_(True)
-        before = sys.getrefcount(flag)
-        for _ in range(1000):
-            native.dialect_css(flag)
-        assert sys.getrefcount(flag) == before
+def lying(base):
+    return type("Lying" + base.__name__, (base,), {"__len__": lambda self: 2**60})
 
-    @needs_fault_injection
-    def test_internal_failures_release_their_arguments(self):
-        xtra = self.fresh(FAULT_MARKER)
-        before = sys.getrefcount(xtra)
-        for _ in range(100):
-            with pytest.raises(BaseException):
-                native.math_js(None, xtra)
-        assert sys.getrefcount(xtra) == before
+def resolver():
+    r = native.Resolver()
+    r.register("sec-a", "block", "Alpha")
+    r.set_headnum("sec-a", "2.", "2.")
+    return r
 
-    def test_results_are_new_objects_owned_by_the_caller(self):
-        css, js = native.dialect_css(), native.math_js(None, "")
-        baseline = self.fresh("made in Python")
-        assert sys.getrefcount(css) == sys.getrefcount(js) == sys.getrefcount(baseline)
+@pytest.mark.parametrize(("call", "honest", "lying_one"), [
+    (native.group_plan, ["sec", "fig"], lying(list)(["sec", "fig"])),
+    (native.group_plan, ("sec", "sec"), lying(tuple)(("sec", "sec"))),
+    (native.ref_variant, {"page"}, lying(frozenset)({"page"})),
+    (lambda templates: native.md2vedavi("{{a}} b", templates=templates),
+     JINJA, lying(list)([lying(tuple)(JINJA[0][:5] + (lying(tuple)(JINJA[0][5]),))])),
+    (lambda tokens: resolver().core("sec-a", tokens), {"bare"}, lying(frozenset)({"bare"})),
+    (lambda tokens: resolver().prefix("", "sec-a", tokens), set(), lying(frozenset)()),
+])
+def test_a_lying_length_converts_like_an_honest_one(call, honest, lying_one):
+    assert call(lying_one) == call(honest)

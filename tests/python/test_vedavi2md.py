@@ -1,55 +1,52 @@
-"""vedavi2md: the binding's contracts and the round-trip promise of the Markdown writer."""
+"""vedavi2md and wiki2vedavi from Python: results, arguments, the lock, deep input, and the
+round-trip promise of the Markdown writer."""
+
 import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
-from thread_checks import other_threads_run_during
+from conftest import in_thread, other_threads_run_during
 from vedavi import _native as m
-
 
 def html_of(md):
     return m.md2vedavi(md)[0]
 
+def test_results():
+    assert m.vedavi2md("<p>a</p>") == "a\n\n" and m.vedavi2md(vedavi="<h1>T</h1>") == "# T\n\n"
+    assert (m.vedavi2md(""), m.vedavi2md("<hr>")) == ("", "---\n\n")  # not trimmed
+    assert m.vedavi2md("<p>\u00e9\U0001F600 \u2014 x</p>") == "\u00e9\U0001F600 \u2014 x\n\n"
+    # Next to a letter, marks open and close only next to a letter inside; else the tags stay.
+    for html, md in [("x<em>-</em>", "x<em>-</em>"), ("<em>-</em>x", "<em>-</em>x"), ("x<em>a</em>", "x*a*"),
+                     ("a<strong>-b-</strong>c", "a<strong>-b-</strong>c"), ("x <del>-</del> y", "x ~~-~~ y"),
+                     ('a <span class="math display">x</span> b', "a \\[x\\] b"), ('<span class="math">x</span>', "[x]{.math}"),
+                     ('<span id="a#b" class="c.d" data-k="{v} w">x</span>', '[x]{#a\\#b .c\\.d data-k="{v} w"}')]:
+        assert m.vedavi2md(f"<p>{html}</p>\n") == md + "\n\n" and html_of(md) == f"<p>{html}</p>\n"
+    html, warnings = m.wiki2vedavi("== Hi ==\n''text''")
+    assert (html, warnings, type(warnings)) == ("<h2>Hi</h2>\n<p><em>text</em></p>\n", [], list)
+    assert m.wiki2vedavi("") == ("", []) and m.wiki2vedavi(wikitext="x") == m.wiki2vedavi("x")
 
-class TestBinding:
-    def test_positional_and_keyword(self):
-        assert m.vedavi2md("<p>a</p>") == "a\n\n"
-        assert m.vedavi2md(vedavi="<h1>T</h1>") == "# T\n\n"
-
-    @pytest.mark.parametrize("bad", [None, b"<p>a</p>", 1])
-    def test_argument_must_be_str(self, bad):
+@pytest.mark.parametrize(("args", "kwargs"), [((b"x",), {}), ((None,), {}), ((1,), {}), ((), {}), (("x", "y"), {}),
+                                              ((), {"text": "x"})])
+def test_bad_arguments(args, kwargs):
+    for function in (m.vedavi2md, m.wiki2vedavi):
         with pytest.raises(TypeError):
-            m.vedavi2md(bad)
+            function(*args, **kwargs)
 
-    def test_output_is_not_trimmed(self):
-        assert m.vedavi2md("") == ""
-        assert m.vedavi2md("<hr>") == "---\n\n"
+def test_deep_wikitext_on_a_python_thread_and_the_lock():
+    deep = "*" * 100_000 + " a\n" + "{{a|" * 100_000 + "x" + "}}" * 100_000
+    assert in_thread(lambda: m.wiki2vedavi(deep)[0]).count("<ul>") == 100_000
+    wiki = "".join(f"== H{i} ==\n* item [[Page {i}|link]] {{{{T|{i}}}}}<ref>n{i}</ref>\n" for i in range(3000))
+    assert other_threads_run_during(lambda: m.wiki2vedavi(wiki * 20))
+    big = html_of("".join(f"- item *{i}* `c` [l](u)\n" for i in range(20000)))
+    assert other_threads_run_during(lambda: m.vedavi2md(big))
 
-    def test_non_ascii_survives(self):
-        assert m.vedavi2md("<p>\u00e9\U0001F600 \u2014 x</p>") == "\u00e9\U0001F600 \u2014 x\n\n"
-
-    def test_lock_released_while_writing(self):
-        big = html_of("".join(f"- item *{i}* `c` [l](u)\n" for i in range(20000)))
-        assert other_threads_run_during(lambda: m.vedavi2md(big))
-
-
-# ---- the preserved subset of md, built from its constructs ----
-
-# Text of words holding the characters md gives meaning to. Left out: "^" ("^[" would open an
-# inline note, whose empty form has no md spelling) and "*" and "_" (an emphasis nested in one of
-# its kind can come back with its runs paired differently), and "<", raw HTML being foreign.
+# The preserved subset of md, from its constructs. Words hold the characters md gives meaning to,
+# but "^" ("^[" opens a note, whose empty form has no md spelling), "*" and "_" (nested emphasis of
+# one kind may come back paired differently) and "<" (raw HTML is foreign).
 WORD = st.text(alphabet="abcxyz019.-:!&#`~=+>[]{}()|\\$@%'\"/", min_size=1, max_size=6)
 PLAIN = st.text(alphabet="abcdefgh", min_size=1, max_size=6)
-
-
-def join_words(words):
-    return " ".join(words)
-
-
-# Inline constructs the writer preserves, as formats of a plain word (and of a second one).
 INLINE_FORMS = ["*{}*", "**{}**", "`{}`", "[{}](http://e.org/{})", "~~{}~~", "^{}^", "[{}]{{.c{}}}",
                 "\\({}\\)", "![{}](i.png)"]
-
 
 @st.composite
 def inline_piece(draw):
@@ -57,45 +54,30 @@ def inline_piece(draw):
         return "\\" + draw(st.sampled_from("*_`[]#<>!&{}:-+.|~^=$"))
     return draw(st.sampled_from(INLINE_FORMS)).format(draw(PLAIN), draw(PLAIN))
 
-
 @st.composite
-def line(draw):
-    # A line opens with a word, so that it continues the construct it is in.
-    parts = draw(st.lists(st.one_of(WORD, PLAIN, inline_piece()), max_size=6))
-    return join_words([draw(PLAIN)] + parts)
-
+def line(draw):  # opens with a word, so that it continues the construct it is in
+    return " ".join([draw(PLAIN)] + draw(st.lists(st.one_of(WORD, PLAIN, inline_piece()), max_size=6)))
 
 @st.composite
 def paragraph(draw):
     return "\n".join(draw(st.lists(line(), min_size=1, max_size=3)))
 
-
 @st.composite
 def block(draw):
-    kind = draw(st.integers(0, 8))
-    text = draw(line())
+    kind, text = draw(st.integers(0, 8)), draw(line())
     if kind == 0:
         return f"{'#' * draw(st.integers(1, 6))} {text}"
     if kind == 1:
-        # Ordered lists numbered from 1 with two items or more: the reader's list rules look at
-        # the numbers written on earlier lists, which the HTML does not keep.
-        items = draw(st.lists(line(), min_size=2, max_size=4))
+        # Ordered lists from 1 with two items or more: the reader's list rules look at numbers
+        # written on earlier lists, which the HTML does not keep.
         ordered = draw(st.booleans())
-        return "\n".join(f"{f'{i + 1}.' if ordered else '-'} {item}" for i, item in enumerate(items))
-    if kind == 2:
-        return "- " + text + "\n  - " + draw(line())
-    if kind == 3:
-        return "> " + draw(paragraph()).replace("\n", "\n> ")
-    if kind == 4:
-        return "```" + draw(st.sampled_from(["", "py", "{.k #i}"])) + "\n" + draw(WORD) + "\n```"
-    if kind == 5:
-        return f"| {draw(PLAIN)} | {draw(PLAIN)} |\n|---|:-:|\n| {draw(PLAIN)} | `{draw(PLAIN)}|x` |"
-    if kind == 6:
-        return "---"
-    if kind == 7:
-        return f"::: {{.note}}\n{draw(paragraph())}\n:::"
-    return draw(paragraph())
-
+        return "\n".join(f"{f'{i + 1}.' if ordered else '-'} {item}"
+                         for i, item in enumerate(draw(st.lists(line(), min_size=2, max_size=4))))
+    return [None, None, lambda: "- " + text + "\n  - " + draw(line()),
+            lambda: "> " + draw(paragraph()).replace("\n", "\n> "),
+            lambda: "```" + draw(st.sampled_from(["", "py", "{.k #i}"])) + "\n" + draw(WORD) + "\n```",
+            lambda: f"| {draw(PLAIN)} | {draw(PLAIN)} |\n|---|:-:|\n| {draw(PLAIN)} | `{draw(PLAIN)}|x` |",
+            lambda: "---", lambda: f"::: {{.note}}\n{draw(paragraph())}\n:::", lambda: draw(paragraph())][kind]()
 
 @st.composite
 def document(draw):
@@ -104,25 +86,21 @@ def document(draw):
         blocks.append(f"See[^n].\n\n[^n]: {draw(line())}")
     return "\n\n".join(blocks) + "\n"
 
-
-# Any md at all: pieces of syntax in any order, with foreign HTML in well-formed pieces (markup
-# that the HTML parser has to repair, such as a div inside a b, can settle only on a later round).
+# Any md at all, foreign HTML in well-formed pieces (what the HTML parser repairs may settle later).
 PIECES = list("ab -*_`#>[]()!{}:.1|~^=\n<&;\\/@$+\u00e9") + [
     "<b>x</b>", "<em>y</em>", "<br>", "&amp;", "<!-- c -->", "\n\n", "- ", "1. ", "> ", "```",
     ":::", "[^1]", "[^1]: ", "\n|---|\n", "<span>z</span>", "\n\n<p>q</p>\n\n", "\n\n<div>\n\nd\n\n</div>\n\n",
     "<kbd>k</kbd>"]
 ANY_MD = st.lists(st.sampled_from(PIECES), max_size=40).map("".join)
 
+@settings(max_examples=400, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+@given(document())
+def test_preserved_subset_reads_back_the_same(md):
+    first = html_of(md)
+    assert html_of(m.vedavi2md(first)) == first
 
-class TestRoundTrip:
-    @settings(max_examples=400, deadline=None, suppress_health_check=[HealthCheck.too_slow])
-    @given(document())
-    def test_preserved_subset_reads_back_the_same(self, md):
-        first = html_of(md)
-        assert html_of(m.vedavi2md(first)) == first
-
-    @settings(max_examples=600, deadline=None, suppress_health_check=[HealthCheck.too_slow])
-    @given(st.one_of(ANY_MD, document()))
-    def test_second_round_changes_nothing(self, md):
-        md1 = m.vedavi2md(html_of(md))
-        assert m.vedavi2md(html_of(md1)) == md1
+@settings(max_examples=600, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+@given(st.one_of(ANY_MD, document()))
+def test_second_round_changes_nothing(md):
+    md1 = m.vedavi2md(html_of(md))
+    assert m.vedavi2md(html_of(md1)) == md1
