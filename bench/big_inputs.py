@@ -48,7 +48,7 @@ def resident():
 
 
 def build_input(kind, megabytes, md_file):
-    import member_calls
+    import conftest as member_calls  # the members' sample inputs live with the tests
 
     unit = member_calls.RICH_MD if kind != "wiki" else member_calls.WIKI
     if kind == "md" and md_file:
