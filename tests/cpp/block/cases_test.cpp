@@ -165,6 +165,8 @@ TEST(LeafLines, HeadingsFencesCodeMathDivsAndTerms) {
 TEST(RawHtml, BlocksCommentsAndMarkdownContainers) {
   expect_drafts({
       {"<div>\n\nafter", "html <div>\\n\\nafter\\n\n"}, {"<span>\nx", "p <span>\\nx\n"},
+      // A heading tag holds md (it is no balanced container); a section stays raw.
+      {"<h2>\n\n*a*\n\n</h2>", "html <h2>\\n\np *a*\nhtml </h2>\\n\n"},
       // Unknown tags and markup-like "<" are escaped, a lone "<" is not.
       {"<table>\n<foo> a < b\n</table>", "html <table>\\n&lt;foo> a < b\\n</table>\\n\n"},
       {"<div>\n<?php ?> <!x> </ z>\n</div>", "html <div>\\n&lt;?php ?> &lt;!x> &lt;/ z>\\n</div>\\n\n"},

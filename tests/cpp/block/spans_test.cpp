@@ -47,6 +47,12 @@ TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   EXPECT_FALSE(p.trace.spans[0].facts().id);
   EXPECT_EQ(p.trace.spans[1].facts().attrs->id, "h");
   EXPECT_FALSE(p.trace.spans[2].facts().attrs);
+  Options dollars = default_options();
+  dollars.math = MathMode::Dollars;
+  const auto texts = into_spans(parse_source("$$\nx = 1\n$$\n\n    code\n", dollars, 2).trace, false);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].facts().text, "x = 1");
+  EXPECT_EQ(texts[1].facts().text, "code\n");
   // An empty set survives copies and later facts.
   BlockSpan span = BlockSpan::of("table", 0, 1);
   span.set_attrs(Attr{});

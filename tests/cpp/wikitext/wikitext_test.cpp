@@ -38,6 +38,7 @@ TEST(WikitextBlocks, Table) {
     {"----", "<hr />\n"},
     {" ----", "<pre><code>----</code></pre>\n"},
     {"{{x\ny", "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"wikitext\">{{x\ny</script></p>\n"},
+    {"a <ref name=x b", "<p>a <script type=\"application/vnd.vedavi.raw\" data-format=\"wikitext\"><ref name=x b</script></p>\n"},
     {"<ref>a\n\nb", "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"wikitext\"><ref>a\n\nb</script></p>\n"},
     {"<blockquote>\nx\n\n y\n</blockquote>", "<blockquote>\n<p>x</p>\n<p>y</p>\n</blockquote>\n"},
     {"<blockquote>\nx\n\nrest", "<script type=\"application/vnd.vedavi.raw\" data-format=\"wikitext\"><blockquote>\nx\n\nrest</script>\n"},
