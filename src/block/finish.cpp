@@ -225,6 +225,7 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
     if (auto* para = std::get_if<build::Paragraph>(&k)) {
       if (auto d = finish_paragraph(lines_of(*para), std::move(span), p)) f.out.push_back(std::move(*d));
     } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
+      std::string text = code->text.take();
       std::string_view info = line::trim(code->info);
       // Read once: the facts and the code block share it.
       std::optional<attrs::FenceInfo> parsed_info;
@@ -234,25 +235,27 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
         const attrs::FenceInfo& fi = parsed_info.emplace(attrs::parse_fence_info(info));
         span.set().lang = fi.lang;
         span.set().info_has_attrs = fi.has_attrs;
-        span.set().text = code->text;
+        span.set().text = text;
       }
       auto raw = attrs::raw_attr(info);
       if (raw && raw->consumed == info.size()) {
-        f.out.push_back(Draft{std::move(span), draft::RawBlock{std::string(raw->format), std::move(code->text)}});
+        f.out.push_back(Draft{std::move(span), draft::RawBlock{std::string(raw->format), std::move(text)}});
       } else if (is_script_info(info)) {
         f.out.push_back(Draft{std::move(span),
                               draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
-                                                 std::move(code->text)}});
+                                                 std::move(text)}});
       } else {
         attrs::FenceInfo fi = parsed_info ? std::move(*parsed_info) : attrs::parse_fence_info(info);
         f.out.push_back(Draft{std::move(span), draft::CodeBlock{std::move(fi.attr), std::move(fi.info),
-                                                                std::move(code->text), std::move(fi.lang)}});
+                                                                std::move(text), std::move(fi.lang)}});
       }
     } else if (auto* code = std::get_if<build::IndentedCode>(&k)) {
-      if (facts) span.set().text = code->text;
-      f.out.push_back(Draft{std::move(span), draft::CodeBlock{{}, {}, std::move(code->text), std::nullopt}});
+      std::string text = code->text.take();
+      if (facts) span.set().text = text;
+      f.out.push_back(Draft{std::move(span), draft::CodeBlock{{}, {}, std::move(text), std::nullopt}});
     } else if (auto* math = std::get_if<build::MathBlock>(&k)) {
-      std::string tex(line::trim_end(math->text));
+      std::string tex = math->text.take();
+      tex.resize(line::trim_end(tex).size());
       if (facts) span.set().text = tex;
       f.out.push_back(Draft{std::move(span), draft::MathBlock{{}, std::move(tex), true}});
     } else if (auto* h = std::get_if<build::Heading>(&k)) {
