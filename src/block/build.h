@@ -337,6 +337,8 @@ class Parser {
   bool is_blank(std::size_t line) const { return blank_[line] != 0; }
   // The first non-blank line after `line`, or the line count.
   std::size_t next_nonblank(std::size_t line) const { return next_nonblank_[line]; }
+  // The runs of non-blank lines: about the number of top-level blocks, room to reserve for them.
+  std::size_t nonblank_runs() const { return nonblank_runs_; }
   // `end` lowered past the blank lines before it, but not below `start`.
   std::size_t drop_trailing_blanks(std::size_t start, std::size_t end) const;
   std::size_t line_offset(std::size_t line) const {
@@ -350,6 +352,7 @@ class Parser {
   std::vector<std::uint8_t> blank_;
   std::vector<std::size_t> next_nonblank_;
   std::vector<std::size_t> content_end_;  // per end line: the end without trailing blank lines
+  std::size_t nonblank_runs_ = 0;
 };
 
 // The tree of parsed md: document, trace, link definitions and footnote labels.

@@ -53,6 +53,7 @@ class Finisher {
  private:
   void finish_list(Job& job) {
     std::vector<ChildJob> pending;
+    job.dest->reserve(job.drafts.size());  // splices may add more
     // Splice members stand in the splice's place: walk nested splices with a stack of lists.
     std::vector<std::pair<Drafts*, std::size_t>> walk{{&job.drafts, 0}};
     bool first = true;
