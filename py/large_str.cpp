@@ -3,8 +3,11 @@
 // widening ASCII runs a block at a time. The interpreter's own decoder learns the width as it
 // goes and widens what it has written when a wider character appears, which costs several times
 // more on HTML with a few non-ASCII characters in it.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <span>
+#include <string>
 
 #include "convert.h"
 
@@ -122,8 +125,9 @@ Measure measure(const unsigned char* bytes, std::size_t n) {
   return m;
 }
 
+// Writes the code units of well-formed UTF-8; returns the unit after the last written.
 template <class Unit>
-void fill(const unsigned char* bytes, std::size_t n, Unit* out) {
+Unit* fill(const unsigned char* bytes, std::size_t n, Unit* out) {
   for (std::size_t i = 0; i < n;) {
     const std::size_t end = ascii_run_end(bytes, i, n);
     out = widen_ascii(bytes + i, bytes + end, out);
@@ -133,27 +137,54 @@ void fill(const unsigned char* bytes, std::size_t n, Unit* out) {
     *out++ = Unit(s.cp);
     i += s.len;
   }
+  return out;
+}
+
+const unsigned char* bytes_of(std::string_view text) {
+  return reinterpret_cast<const unsigned char*>(text.data());
+}
+
+template <class Unit>
+void fill_pieces(std::span<const std::string_view> pieces, void* data) {
+  auto* out = static_cast<Unit*>(data);
+  for (std::string_view piece : pieces) out = fill(bytes_of(piece), piece.size(), out);
 }
 
 }  // namespace
 
 Ref new_large_str(std::string_view utf8) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-  const Measure m = measure(bytes, utf8.size());
-  // Ill-formed input goes to the interpreter's decoder, which raises its usual error.
-  if (!m.valid) return new_str(utf8);
-  Ref str = check(PyUnicode_New(Py_ssize_t(m.length), Py_UCS4(m.widest)));
+  return new_large_str(std::span<const std::string_view>(&utf8, 1));
+}
+
+Ref new_large_str(std::span<const std::string_view> pieces) {
+  Measure whole;
+  for (std::string_view piece : pieces) {
+    const Measure m = measure(bytes_of(piece), piece.size());
+    if (!m.valid) {
+      // Ill-formed input goes to the interpreter's decoder, which raises its usual error.
+      std::string joined;
+      for (std::string_view p : pieces) joined += p;
+      return new_str(joined);
+    }
+    whole.length += m.length;
+    whole.widest = std::max(whole.widest, m.widest);
+  }
+  Ref str = check(PyUnicode_New(Py_ssize_t(whole.length), Py_UCS4(whole.widest)));
   void* data = PyUnicode_DATA(str.get());
   switch (PyUnicode_KIND(str.get())) {
     case PyUnicode_1BYTE_KIND:
-      if (m.widest < 0x80) std::memcpy(data, bytes, utf8.size());
-      else fill(bytes, utf8.size(), static_cast<Py_UCS1*>(data));
+      if (whole.widest < 0x80) {
+        auto* out = static_cast<char*>(data);
+        for (std::string_view piece : pieces) out = std::copy(piece.begin(), piece.end(), out);
+      } else {
+        fill_pieces<Py_UCS1>(pieces, data);
+      }
       break;
     case PyUnicode_2BYTE_KIND:
-      fill(bytes, utf8.size(), static_cast<Py_UCS2*>(data));
+      fill_pieces<Py_UCS2>(pieces, data);
       break;
     default:
-      fill(bytes, utf8.size(), static_cast<Py_UCS4*>(data));
+      fill_pieces<Py_UCS4>(pieces, data);
       break;
   }
   return str;
