@@ -162,5 +162,16 @@ TEST(MdToVedavi, ByteExact) {
   }
 }
 
+// Written in pieces (here one per top-level block), the same HTML: footnote numbers and notes
+// carry over from piece to piece.
+TEST(MdToVedavi, PiecesJoinToTheWholeDocument) {
+  for (const MdCase& c : kCases) {
+    const Document doc = parse(c.md, options_for(c.flags));
+    std::string joined;
+    for (const std::string& piece : render_document_pieces(doc, 1)) joined += piece;
+    EXPECT_EQ(joined, c.html) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace vedavi
