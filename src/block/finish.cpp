@@ -1,6 +1,8 @@
 // Closing containers into drafts: the build tree becomes a tree of `Draft`s with their spans;
 // paragraph lines give up their link definitions and attribute lines, fences become code, raw
 // or script blocks, raw HTML is escaped.
+#include <algorithm>
+
 #include "block/build.h"
 #include "block/html.h"
 #include "block/scan.h"
@@ -39,23 +41,39 @@ struct ParagraphParts {
   std::size_t attrs_start = 0;  // lines [attrs_start, n) are attribute lines
 };
 
-std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines) {
+namespace {
+
+template <class Line>
+std::vector<LinkRefDefinition> link_defs_at_start(std::span<const Line> lines) {
   std::vector<LinkRefDefinition> defs;
-  // A definition begins with "["; most paragraphs do not, and need no logical copy of their
-  // lines (a definition reads their indentation).
-  if (lines.empty() || !line::trim_start(lines.front().text).starts_with("[")) return defs;
-  std::vector<std::string> logical;
-  logical.reserve(lines.size());
-  for (const line::Rest& l : lines) logical.push_back(l.str());
-  std::span<const std::string> view(logical);
   std::size_t i = 0;
-  while (i < logical.size()) {
-    auto def = parse_link_ref_at(view, i);
+  while (i < lines.size()) {
+    auto def = parse_link_ref_at(lines, i);
     if (!def || def->end <= i) break;
     i = def->end;
     defs.push_back(std::move(*def));
   }
   return defs;
+}
+
+}  // namespace
+
+std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines) {
+  // A definition begins with "["; most paragraphs do not, and need no logical copy of their
+  // lines (a definition reads their indentation).
+  if (lines.empty() || !line::trim_start(lines.front().text).starts_with("[")) return {};
+  // Lines without padding are their text as it stands in the source: read in place.
+  const bool unpadded = std::ranges::all_of(lines, [](const line::Rest& l) { return l.pad == 0; });
+  if (unpadded) {
+    std::vector<std::string_view> texts;
+    texts.reserve(lines.size());
+    for (const line::Rest& l : lines) texts.push_back(l.text);
+    return link_defs_at_start(std::span<const std::string_view>(texts));
+  }
+  std::vector<std::string> logical;
+  logical.reserve(lines.size());
+  for (const line::Rest& l : lines) logical.push_back(l.str());
+  return link_defs_at_start(std::span<const std::string>(logical));
 }
 
 static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser* parser,
