@@ -9,9 +9,11 @@ void LineText::append(const line::Rest& rest, std::string_view line, bool lf_fol
   const char* text = rest.text.data();
   // The logical line is the source itself when it ends where the source line ends, with an LF
   // after it, and its padding stands for spaces just before its text on the same line.
-  bool in_place = text != nullptr && lf_follows && text + rest.text.size() == line.data() + line.size() &&
+  bool in_place = text != nullptr && lf_follows &&
+                  text + rest.text.size() == line.data() + line.size() &&
                   rest.pad <= static_cast<std::size_t>(text - line.data());
-  for (std::size_t i = 1; in_place && i <= rest.pad; ++i) in_place = text[-std::ptrdiff_t(i)] == ' ';
+  for (std::size_t i = 1; in_place && i <= rest.pad; ++i)
+    in_place = text[-static_cast<std::ptrdiff_t>(i)] == ' ';
   if (!in_place) {
     flush();
     rest.append_to(text_);

@@ -87,7 +87,8 @@ std::size_t skip_kept(const unsigned char* bytes, std::size_t i, std::size_t siz
   const __m128i above = _mm_set1_epi8(static_cast<char>(0x7E ^ 0x80));
   const auto url_hits = [&](__m128i chunk) {
     const __m128i flipped = _mm_xor_si128(chunk, flip);
-    const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(flipped, below), _mm_cmpgt_epi8(flipped, above));
+    const __m128i outside =
+        _mm_or_si128(_mm_cmplt_epi8(flipped, below), _mm_cmpgt_epi8(flipped, above));
     const __m128i brackets =
         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('[')),
                                   _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\'))),
