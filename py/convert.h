@@ -11,6 +11,7 @@
 #include <limits>
 #include <optional>
 #include <ranges>
+#include <span>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
@@ -158,6 +159,8 @@ struct FromPython<std::tuple<Ts...>> {
 Ref new_str(std::string_view utf8);
 // The same for a whole document's HTML: faster on long text with some non-ASCII characters.
 Ref new_large_str(std::string_view utf8);
+// The same for HTML written in pieces, each whole UTF-8, joined in order.
+Ref new_large_str(std::span<const std::string_view> pieces);
 Ref new_unsigned(std::uint64_t value);
 Ref new_signed(std::int64_t value);
 template <std::integral T>

@@ -19,6 +19,10 @@ constexpr Signature kMd2Vedavi{
      keyword_only("callbacks"), keyword_only("max_block_depth"),
      keyword_only("max_link_paren_depth")}};
 
+// The HTML is written in pieces of about this size and copied into the str from them: it is
+// never held in one buffer that doubles as it grows.
+constexpr std::size_t kHtmlPieceSize = std::size_t{256} << 10;
+
 Ref warning_list(const std::vector<Diagnostic>& diagnostics) {
   return new_list(diagnostics, [](const Diagnostic& diagnostic) {
     if (!diagnostic.start) return new_str(diagnostic.message);
@@ -52,15 +56,15 @@ Ref md2vedavi(const Call& call) {
     Ref value = new_str(pair.second);
     return new_tuple(std::move(key), std::move(value));
   });
-  const std::string html = released([&] {
-    std::string out = guarded("rendering markdown", [&] {
-      // The VEDAVI of a text is seldom more than a quarter longer than its md.
-      return render_document(doc, markdown.size() + markdown.size() / 4);
+  const std::vector<std::string> pieces = released([&] {
+    std::vector<std::string> out = guarded("rendering markdown", [&] {
+      return render_document_pieces(doc, kHtmlPieceSize);
     });
     doc = Document{};  // a large tree is freed without holding the lock
     return out;
   });
-  return new_tuple(new_large_str(html), std::move(warnings), std::move(pairs));
+  const std::vector<std::string_view> views(pieces.begin(), pieces.end());
+  return new_tuple(new_large_str(views), std::move(warnings), std::move(pairs));
 }
 
 }  // namespace

@@ -39,6 +39,27 @@ struct HtmlEndTag {
 using HtmlEnd = std::variant<HtmlEndBlank, HtmlEndComment, HtmlEndTag>;
 
 namespace build {
+// The text of a code or math block, gathered line by line, each line followed by "\n". Lines
+// that stand in the source exactly as they are written (spaces as padding, an LF after them)
+// and follow each other there are kept as one range of the source and copied once, when the
+// text is taken: a long code block is not copied line by line into a growing string.
+class LineText {
+ public:
+  // Appends `rest`, cut from the source line `line`, and a line end. `lf_follows`: an LF ends
+  // `line` in the source.
+  void append(const line::Rest& rest, std::string_view line, bool lf_follows);
+  bool empty() const { return text_.empty() && run_begin_ == run_end_; }
+  // The whole text; the builder is spent afterwards.
+  std::string take();
+
+ private:
+  void flush();
+  std::string text_;
+  // Source bytes that follow `text_`, not yet copied.
+  const char* run_begin_ = nullptr;
+  const char* run_end_ = nullptr;
+};
+
 struct HtmlContainer {
   std::optional<std::size_t> end_line;
   std::string name;
@@ -73,14 +94,14 @@ struct Div {
 };
 struct FencedCode {
   std::string info;
-  std::string text;
+  LineText text;
   std::size_t fence_length = 3;
   std::size_t fence_indent = 0;
   char fence_char = '`';
   bool closed = false;
 };
 struct MathBlock {
-  std::string text;
+  LineText text;
   std::string_view closer;  // "$$" or "\\]"
   bool closed = false;
 };
@@ -92,7 +113,7 @@ struct Paragraph {
 };
 struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
 struct ThematicBreak { Attr attr; };
-struct IndentedCode { std::string text; };
+struct IndentedCode { LineText text; };
 struct HtmlBlock {
   std::string raw;
   HtmlEnd end;
@@ -205,6 +226,8 @@ class ContainerBuilder {
     ++para.count;
   }
   void append_leaf_inner(line::Rest rest);
+  // Appends `rest`, what is left of the current line, to a code or math block's text.
+  void append_text_line(build::LineText& text, const line::Rest& rest) const;
   bool open_atx_heading(const line::Rest& rest);
   bool open_html_container(const line::Rest& rest);
   bool open_html_block(const line::Rest& rest);
@@ -314,6 +337,8 @@ class Parser {
   bool is_blank(std::size_t line) const { return blank_[line] != 0; }
   // The first non-blank line after `line`, or the line count.
   std::size_t next_nonblank(std::size_t line) const { return next_nonblank_[line]; }
+  // The runs of non-blank lines: about the number of top-level blocks, room to reserve for them.
+  std::size_t nonblank_runs() const { return nonblank_runs_; }
   // `end` lowered past the blank lines before it, but not below `start`.
   std::size_t drop_trailing_blanks(std::size_t start, std::size_t end) const;
   std::size_t line_offset(std::size_t line) const {
@@ -327,6 +352,7 @@ class Parser {
   std::vector<std::uint8_t> blank_;
   std::vector<std::size_t> next_nonblank_;
   std::vector<std::size_t> content_end_;  // per end line: the end without trailing blank lines
+  std::size_t nonblank_runs_ = 0;
 };
 
 // The tree of parsed md: document, trace, link definitions and footnote labels.

@@ -27,7 +27,10 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
   blank_.resize(n);
   next_nonblank_.resize(n + 1, n);
   content_end_.resize(n + 1);
-  for (std::size_t i = 0; i < n; ++i) blank_[i] = line::is_blank(lines[i]) ? 1 : 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    blank_[i] = line::is_blank(lines[i]) ? 1 : 0;
+    if (!blank_[i] && (i == 0 || blank_[i - 1])) ++nonblank_runs_;
+  }
   for (std::size_t i = n; i-- > 0;)
     next_nonblank_[i] = (i + 1 < n && !blank_[i + 1]) ? i + 1 : next_nonblank_[i + 1];
   if (n > 0) next_nonblank_[n - 1] = n;

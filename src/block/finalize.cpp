@@ -53,6 +53,7 @@ class Finisher {
  private:
   void finish_list(Job& job) {
     std::vector<ChildJob> pending;
+    job.dest->reserve(job.drafts.size());  // splices may add more
     // Splice members stand in the splice's place: walk nested splices with a stack of lists.
     std::vector<std::pair<Drafts*, std::size_t>> walk{{&job.drafts, 0}};
     bool first = true;
@@ -70,6 +71,10 @@ class Finisher {
       const bool title = job.panel && first;
       first = false;
       job.dest->push_back(finish_block(std::move(draft.block), job.dest->size(), title, pending));
+      // The spent draft still holds what its block did not take over (a paragraph's text, read
+      // by the inline parse): freed now, not with the whole list, so that the texts of a long
+      // list never stand beside all of its finished blocks.
+      draft.block.emplace<draft::ThematicBreak>();
     }
     // The destination list is complete, so pointers into its blocks stay valid.
     for (ChildJob& c : pending) {

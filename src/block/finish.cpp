@@ -1,6 +1,8 @@
 // Closing containers into drafts: the build tree becomes a tree of `Draft`s with their spans;
 // paragraph lines give up their link definitions and attribute lines, fences become code, raw
 // or script blocks, raw HTML is escaped.
+#include <algorithm>
+
 #include "block/build.h"
 #include "block/html.h"
 #include "block/scan.h"
@@ -39,23 +41,39 @@ struct ParagraphParts {
   std::size_t attrs_start = 0;  // lines [attrs_start, n) are attribute lines
 };
 
-std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines) {
+namespace {
+
+template <class Line>
+std::vector<LinkRefDefinition> link_defs_at_start(std::span<const Line> lines) {
   std::vector<LinkRefDefinition> defs;
-  // A definition begins with "["; most paragraphs do not, and need no logical copy of their
-  // lines (a definition reads their indentation).
-  if (lines.empty() || !line::trim_start(lines.front().text).starts_with("[")) return defs;
-  std::vector<std::string> logical;
-  logical.reserve(lines.size());
-  for (const line::Rest& l : lines) logical.push_back(l.str());
-  std::span<const std::string> view(logical);
   std::size_t i = 0;
-  while (i < logical.size()) {
-    auto def = parse_link_ref_at(view, i);
+  while (i < lines.size()) {
+    auto def = parse_link_ref_at(lines, i);
     if (!def || def->end <= i) break;
     i = def->end;
     defs.push_back(std::move(*def));
   }
   return defs;
+}
+
+}  // namespace
+
+std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines) {
+  // A definition begins with "["; most paragraphs do not, and need no logical copy of their
+  // lines (a definition reads their indentation).
+  if (lines.empty() || !line::trim_start(lines.front().text).starts_with("[")) return {};
+  // Lines without padding are their text as it stands in the source: read in place.
+  const bool unpadded = std::ranges::all_of(lines, [](const line::Rest& l) { return l.pad == 0; });
+  if (unpadded) {
+    std::vector<std::string_view> texts;
+    texts.reserve(lines.size());
+    for (const line::Rest& l : lines) texts.push_back(l.text);
+    return link_defs_at_start(std::span<const std::string_view>(texts));
+  }
+  std::vector<std::string> logical;
+  logical.reserve(lines.size());
+  for (const line::Rest& l : lines) logical.push_back(l.str());
+  return link_defs_at_start(std::span<const std::string>(logical));
 }
 
 static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser* parser,
@@ -225,6 +243,7 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
     if (auto* para = std::get_if<build::Paragraph>(&k)) {
       if (auto d = finish_paragraph(lines_of(*para), std::move(span), p)) f.out.push_back(std::move(*d));
     } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
+      std::string text = code->text.take();
       std::string_view info = line::trim(code->info);
       // Read once: the facts and the code block share it.
       std::optional<attrs::FenceInfo> parsed_info;
@@ -234,25 +253,27 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
         const attrs::FenceInfo& fi = parsed_info.emplace(attrs::parse_fence_info(info));
         span.set().lang = fi.lang;
         span.set().info_has_attrs = fi.has_attrs;
-        span.set().text = code->text;
+        span.set().text = text;
       }
       auto raw = attrs::raw_attr(info);
       if (raw && raw->consumed == info.size()) {
-        f.out.push_back(Draft{std::move(span), draft::RawBlock{std::string(raw->format), std::move(code->text)}});
+        f.out.push_back(Draft{std::move(span), draft::RawBlock{std::string(raw->format), std::move(text)}});
       } else if (is_script_info(info)) {
         f.out.push_back(Draft{std::move(span),
                               draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
-                                                 std::move(code->text)}});
+                                                 std::move(text)}});
       } else {
         attrs::FenceInfo fi = parsed_info ? std::move(*parsed_info) : attrs::parse_fence_info(info);
         f.out.push_back(Draft{std::move(span), draft::CodeBlock{std::move(fi.attr), std::move(fi.info),
-                                                                std::move(code->text), std::move(fi.lang)}});
+                                                                std::move(text), std::move(fi.lang)}});
       }
     } else if (auto* code = std::get_if<build::IndentedCode>(&k)) {
-      if (facts) span.set().text = code->text;
-      f.out.push_back(Draft{std::move(span), draft::CodeBlock{{}, {}, std::move(code->text), std::nullopt}});
+      std::string text = code->text.take();
+      if (facts) span.set().text = text;
+      f.out.push_back(Draft{std::move(span), draft::CodeBlock{{}, {}, std::move(text), std::nullopt}});
     } else if (auto* math = std::get_if<build::MathBlock>(&k)) {
-      std::string tex(line::trim_end(math->text));
+      std::string tex = math->text.take();
+      tex.resize(line::trim_end(tex).size());
       if (facts) span.set().text = tex;
       f.out.push_back(Draft{std::move(span), draft::MathBlock{{}, std::move(tex), true}});
     } else if (auto* h = std::get_if<build::Heading>(&k)) {

@@ -133,8 +133,8 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       }
     }
     if (rest.indent() >= 4) {
-      std::string text = rest.strip_to(4).str();
-      text.push_back('\n');
+      build::LineText text;
+      append_text_line(text, rest.strip_to(4));
       open_node(build::IndentedCode{std::move(text)});
       leaf_open = true;
       return;
@@ -197,7 +197,7 @@ bool ContainerBuilder::open_fence(const Rest& rest) {
                     SyntaxScope::Attribute);
     }
   }
-  open_node(build::FencedCode{std::string(f->info), std::string(), f->length, f->indent,
+  open_node(build::FencedCode{std::string(f->info), {}, f->length, f->indent,
                               f->fence_char, false});
   leaf_open = true;
   return true;
@@ -213,7 +213,7 @@ bool ContainerBuilder::open_math(const Rest& rest) {
     closer = "$$";
   else
     return false;
-  open_node(build::MathBlock{std::string(), closer, false});
+  open_node(build::MathBlock{{}, closer, false});
   leaf_open = true;
   return true;
 }

@@ -80,15 +80,25 @@ void keep_list_attributes(const BlockSpan& list_span, const Attr& attr, Drafts& 
 bool enforce_run(Drafts& drafts) {
   std::vector<std::size_t> revert = lists_to_revert(drafts);
   if (revert.empty()) return false;
+  // The reverted lists first, so that the rebuilt run is allocated once at its size: a large
+  // run grown by doubling would stand twice beside the old one.
+  std::vector<Drafts> reverted;
+  reverted.reserve(revert.size());
+  std::size_t size = drafts.size() - revert.size();
+  for (std::size_t p : revert) {
+    auto& list = std::get<draft::List>(drafts[p].block);
+    Drafts items = revert_list(std::move(list.items), list.tight);
+    keep_list_attributes(drafts[p].span, list.attr, items);
+    size += items.size();
+    reverted.push_back(std::move(items));
+  }
   Drafts rebuilt;
+  rebuilt.reserve(size);
   std::size_t r = 0;
   for (std::size_t p = 0; p < drafts.size(); ++p) {
     if (r < revert.size() && revert[r] == p) {
+      for (Draft& d : reverted[r]) rebuilt.push_back(std::move(d));
       ++r;
-      auto& list = std::get<draft::List>(drafts[p].block);
-      Drafts items = revert_list(std::move(list.items), list.tight);
-      keep_list_attributes(drafts[p].span, list.attr, items);
-      for (Draft& d : items) rebuilt.push_back(std::move(d));
     } else {
       rebuilt.push_back(std::move(drafts[p]));
     }

@@ -86,8 +86,7 @@ bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
       math->closed = true;
       leaf_open = false;
     } else {
-      rest.append_to(math->text);
-      math->text.push_back('\n');
+      append_text_line(math->text, rest);
       leaf_open = true;
     }
     return true;
@@ -99,8 +98,7 @@ bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
       std::size_t s = offset_of(rest, rest.text.data() + *at);
       note_syntax(s, s + code->fence_length);
     } else {
-      rest.strip_to(code->fence_indent).append_to(code->text);
-      code->text.push_back('\n');
+      append_text_line(code->text, rest.strip_to(code->fence_indent));
       leaf_open = true;
     }
     return true;
@@ -221,8 +219,7 @@ bool ContainerBuilder::continue_indented_code(const Rest& rest) {
     take = a && a->matched == stack.size() && a->rest.indent() >= 4;
   }
   if (!take) return false;
-  rest.strip_to(4).append_to(code->text);
-  code->text.push_back('\n');
+  append_text_line(code->text, rest.strip_to(4));
   leaf_open = true;
   return true;
 }

@@ -82,6 +82,26 @@ std::string render_document(const Document& doc, std::size_t expected_size) {
   return out;
 }
 
+std::vector<std::string> render_document_pieces(const Document& doc, std::size_t piece_size) {
+  std::vector<std::string> pieces;
+  std::string piece;
+  piece.reserve(piece_size + piece_size / 4);
+  Renderer renderer(doc);
+  // Top-level blocks are written one by one: the walk of a list of blocks writes each on its own,
+  // so the pieces join to the HTML of the whole list.
+  for (const Block& block : doc.blocks) {
+    renderer.block(block, piece);
+    if (piece.size() >= piece_size) {
+      pieces.push_back(std::move(piece));
+      piece = std::string();
+      piece.reserve(piece_size + piece_size / 4);
+    }
+  }
+  renderer.footnotes(piece);
+  if (!piece.empty()) pieces.push_back(std::move(piece));
+  return pieces;
+}
+
 void Renderer::block(const Block& block, std::string& out) {
   blocks(std::span<const Block>(&block, 1), out);
 }

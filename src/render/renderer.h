@@ -108,6 +108,11 @@ class Renderer {
 // The whole document: every block, then the footnote section. `expected_size` is room reserved
 // for the output up front (the source's size is a fair guess), sparing the regrowth copies.
 std::string render_document(const Document& doc, std::size_t expected_size = 0);
+// The same HTML in consecutive pieces of about `piece_size` bytes, each ending between two
+// top-level blocks and so whole UTF-8. A caller that copies the HTML elsewhere holds it only once,
+// never in one buffer grown by doubling (which holds the old and the new buffer at once, on top
+// of the document, at the peak of a large call).
+std::vector<std::string> render_document_pieces(const Document& doc, std::size_t piece_size);
 // An inline list on its own, with a renderer that knows no footnotes; no section is written.
 std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo = nullptr);
 

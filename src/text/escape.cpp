@@ -61,26 +61,47 @@ void percent_encode_byte(unsigned char byte, std::string& out) {
   out.append(encoded, 3);
 }
 
-enum class Markup : std::uint8_t { None, Text, Attr };
+// Which fast skip an escaper uses: none, the markup bytes of text or attributes, or the bytes a
+// URL attribute rewrites.
+enum class Markup : std::uint8_t { None, Text, Attr, Url };
 
-// The offset of the first byte at or after `i` that the text or attribute table rewrites, or
-// `size` when none does. Text runs are long and these tables rewrite only a few ASCII bytes, so
-// sixteen bytes are tested at once where the target has SSE2; elsewhere the caller's byte loop
-// does the work.
-std::size_t skip_markup_free(const unsigned char* bytes, std::size_t i, std::size_t size,
-                             Markup markup) {
+// The offset of the first byte at or after `i` that the text, attribute or URL table rewrites,
+// or `size` when none does. Runs of bytes kept as they are are long, so sixteen bytes are tested
+// at once where the target has SSE2; elsewhere the caller's byte loop does the work.
+template <Markup markup>
+std::size_t skip_kept(const unsigned char* bytes, std::size_t i, std::size_t size) {
 #if defined(__SSE2__)
   const __m128i amp = _mm_set1_epi8('&');
   const __m128i lt = _mm_set1_epi8('<');
   const __m128i gt = _mm_set1_epi8('>');
   // For text, '&' stands in for '"' so that one loop serves both.
-  const __m128i quot = _mm_set1_epi8(markup == Markup::Attr ? '"' : '&');
+  const __m128i quot = _mm_set1_epi8(markup == Markup::Text ? '&' : '"');
+  const auto markup_hits = [&](__m128i chunk) {
+    return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, amp), _mm_cmpeq_epi8(chunk, lt)),
+                        _mm_or_si128(_mm_cmpeq_epi8(chunk, gt), _mm_cmpeq_epi8(chunk, quot)));
+  };
+  // A URL also rewrites space, "[\\]`", control characters and every byte from 0x7F: outside
+  // 0x21-0x7E, tested as a signed comparison after flipping the top bit.
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i below = _mm_set1_epi8(static_cast<char>(0x21 ^ 0x80));
+  const __m128i above = _mm_set1_epi8(static_cast<char>(0x7E ^ 0x80));
+  const auto url_hits = [&](__m128i chunk) {
+    const __m128i flipped = _mm_xor_si128(chunk, flip);
+    const __m128i outside =
+        _mm_or_si128(_mm_cmplt_epi8(flipped, below), _mm_cmpgt_epi8(flipped, above));
+    const __m128i brackets =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('[')),
+                                  _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\'))),
+                     _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(']')),
+                                  _mm_cmpeq_epi8(chunk, _mm_set1_epi8('`'))));
+    return _mm_or_si128(_mm_or_si128(outside, brackets), markup_hits(chunk));
+  };
   const auto hits_in = [&](const unsigned char* block) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(chunk, amp), _mm_cmpeq_epi8(chunk, lt)),
-        _mm_or_si128(_mm_cmpeq_epi8(chunk, gt), _mm_cmpeq_epi8(chunk, quot)));
-    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    if constexpr (markup == Markup::Url)
+      return static_cast<unsigned>(_mm_movemask_epi8(url_hits(chunk)));
+    else
+      return static_cast<unsigned>(_mm_movemask_epi8(markup_hits(chunk)));
   };
   for (; i + 16 <= size; i += 16) {
     const unsigned mask = hits_in(bytes + i);
@@ -93,8 +114,9 @@ std::size_t skip_markup_free(const unsigned char* bytes, std::size_t i, std::siz
     // The last block of the text, overlapping bytes already tested; they are shifted out.
     mask = hits_in(bytes + size - 16) >> (16 - left);
   } else {
-    // A short text, padded with zeros (never rewritten) to a whole block.
-    unsigned char tail[16] = {};
+    // A short text, padded to a whole block with bytes never rewritten.
+    unsigned char tail[16];
+    std::memset(tail, 'a', sizeof tail);
     std::memcpy(tail, bytes + i, left);
     mask = hits_in(tail);
   }
@@ -102,21 +124,20 @@ std::size_t skip_markup_free(const unsigned char* bytes, std::size_t i, std::siz
 #else
   (void)bytes;
   (void)size;
-  (void)markup;
   return i;
 #endif
 }
 
 // Percent-encoding a character is encoding each byte of its UTF-8 form, so the escapers work
 // byte by byte: a multi-byte character has all of its bytes in the Percent class.
-void escape_with(const ClassTable& table, std::string_view text, std::string& out,
-                 Markup markup = Markup::None) {
+template <Markup markup = Markup::None>
+void escape_with(const ClassTable& table, std::string_view text, std::string& out) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   std::size_t run_begin = 0;
   for (std::size_t i = 0; i < size; ++i) {
-    if (markup != Markup::None) {
-      i = skip_markup_free(bytes, i, size, markup);
+    if constexpr (markup != Markup::None) {
+      i = skip_kept<markup>(bytes, i, size);
       if (i == size) break;
     }
     const Rewrite rewrite = table[bytes[i]];
@@ -138,14 +159,16 @@ void escape_with(const ClassTable& table, std::string_view text, std::string& ou
 }  // namespace
 
 void escape_text(std::string_view text, std::string& out) {
-  escape_with(kText, text, out, Markup::Text);
+  escape_with<Markup::Text>(kText, text, out);
 }
 
 void escape_attr(std::string_view text, std::string& out) {
-  escape_with(kAttr, text, out, Markup::Attr);
+  escape_with<Markup::Attr>(kAttr, text, out);
 }
 
-void escape_url_attr(std::string_view url, std::string& out) { escape_with(kUrl, url, out); }
+void escape_url_attr(std::string_view url, std::string& out) {
+  escape_with<Markup::Url>(kUrl, url, out);
+}
 
 std::string escape_fragment(std::string_view text) {
   std::string out;

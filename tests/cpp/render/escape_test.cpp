@@ -83,5 +83,36 @@ TEST(PercentEncoding, EveryUtf8Length) {
   }
 }
 
+
+// URLs likewise, with every byte value at every offset: the block test must agree with the
+// byte-by-byte rule on each.
+TEST(Escaping, EveryByteAtEveryOffsetInUrls) {
+  const auto expected = [](std::string_view input) {
+    std::string out;
+    for (unsigned char c : input) {
+      if (c == '&') {
+        out += "&amp;";
+      } else if (c <= 0x20 || c >= 0x7F || std::string_view("\"<>[\\]`").find(char(c)) != std::string_view::npos) {
+        constexpr char kHex[] = "0123456789ABCDEF";
+        out += {'%', kHex[c >> 4], kHex[c & 0xF]};
+      } else {
+        out += char(c);
+      }
+    }
+    return out;
+  };
+  for (std::size_t length : {1, 15, 16, 17, 33}) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (int byte = 0; byte < 256; ++byte) {
+        std::string input(length, 'a');
+        input[at] = char(byte);
+        std::string url;
+        escape_url_attr(input, url);
+        ASSERT_EQ(url, expected(input)) << length << " " << at << " " << byte;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vedavi

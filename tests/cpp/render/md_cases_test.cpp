@@ -167,6 +167,17 @@ TEST(MdToVedavi, ByteExact) {
   }
 }
 
+// Written in pieces (here one per top-level block), the same HTML: footnote numbers and notes
+// carry over from piece to piece.
+TEST(MdToVedavi, PiecesJoinToTheWholeDocument) {
+  for (const MdCase& c : kCases) {
+    const Document doc = parse(c.md, options_for(c.flags));
+    std::string joined;
+    for (const std::string& piece : render_document_pieces(doc, 1)) joined += piece;
+    EXPECT_EQ(joined, c.html) << c.name;
+  }
+}
+
 // The anchors of md source as the binding lists them: the document's blocks, then the footnotes'.
 std::vector<Anchor> anchors_of(std::string_view md, bool jinja) {
   const Document doc = parse(md, options_for(jinja ? unsigned{kJinja} : 0u));

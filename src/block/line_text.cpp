@@ -1,0 +1,56 @@
+// The text of code and math blocks: source ranges copied once instead of line by line.
+#include "block/build.h"
+
+namespace vedavi::block {
+
+namespace build {
+
+void LineText::append(const line::Rest& rest, std::string_view line, bool lf_follows) {
+  const char* text = rest.text.data();
+  // The logical line is the source itself when it ends where the source line ends, with an LF
+  // after it, and its padding stands for spaces just before its text on the same line.
+  bool in_place = text != nullptr && lf_follows &&
+                  text + rest.text.size() == line.data() + line.size() &&
+                  rest.pad <= static_cast<std::size_t>(text - line.data());
+  for (std::size_t i = 1; in_place && i <= rest.pad; ++i)
+    in_place = text[-static_cast<std::ptrdiff_t>(i)] == ' ';
+  if (!in_place) {
+    flush();
+    rest.append_to(text_);
+    text_.push_back('\n');
+    return;
+  }
+  const char* begin = text - rest.pad;
+  if (begin != run_end_ || run_begin_ == run_end_) {
+    flush();
+    run_begin_ = begin;
+  }
+  run_end_ = text + rest.text.size() + 1;  // the LF
+}
+
+void LineText::flush() {
+  text_.append(run_begin_, static_cast<std::size_t>(run_end_ - run_begin_));
+  run_begin_ = run_end_ = nullptr;
+}
+
+std::string LineText::take() {
+  if (text_.empty()) {
+    std::string whole(run_begin_, static_cast<std::size_t>(run_end_ - run_begin_));
+    run_begin_ = run_end_ = nullptr;
+    return whole;
+  }
+  flush();
+  return std::move(text_);
+}
+
+}  // namespace build
+
+void ContainerBuilder::append_text_line(build::LineText& text, const line::Rest& rest) const {
+  const std::string_view source_line = parser.lines[line];
+  // Every line but the last is followed by its line end in the source.
+  const bool lf_follows =
+      line + 1 < parser.lines.size() && source_line.data()[source_line.size()] == '\n';
+  text.append(rest, source_line, lf_follows);
+}
+
+}  // namespace vedavi::block
