@@ -6,6 +6,7 @@ import pytest
 
 import vedavi
 import vedavi._native as native
+from conftest import ROWS, text_of
 
 # Every member in registration order: functions and classes by their signature, constants by name.
 MEMBERS = [
@@ -50,3 +51,15 @@ def test_signature_and_docstring(text):
     if name[0].islower():
         assert (member.__module__, member.__name__, member.__doc__) == ("vedavi._native", name, DOCUMENTED.get(name))
         assert member.__text_signature__ is not None
+
+@pytest.mark.parametrize("row", [row for row in ROWS if " " not in row.label], ids=lambda row: row.label)
+def test_the_signature_defaults_are_the_defaults_applied(row):
+    member = getattr(native, row.label)
+    args, kwargs = row.make_args(text_of(row.kind))
+    params = inspect.signature(member).parameters
+    bound = inspect.signature(member).bind(*args, **kwargs)
+    required = {name: value for name, value in bound.arguments.items() if params[name].default is inspect.Parameter.empty}
+    defaults = {name: p.default for name, p in params.items() if p.default is not inspect.Parameter.empty}
+    positional = [required.pop(name) for name, p in params.items()
+                  if p.kind is inspect.Parameter.POSITIONAL_OR_KEYWORD and name in required]
+    assert member(*positional, **required) == member(*positional, **required, **defaults)
