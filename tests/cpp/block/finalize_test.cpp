@@ -2,8 +2,6 @@
 // md-HTML containers dissolve into their parent, where footnotes go and what cells keep.
 #include <gtest/gtest.h>
 
-#include <pthread.h>
-
 #include <functional>
 #include <string>
 
@@ -129,17 +127,7 @@ TEST(FinalizeBlocks, DeepInlinesOnASmallStack) {
     ASSERT_EQ(doc.blocks.size(), 2u);
     EXPECT_EQ(doc.blocks[0].kind(), BlockKind::Figure);
   };
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, 256 * 1024);
-  pthread_t thread;
-  auto run = [](void* arg) -> void* {
-    (*static_cast<std::function<void()>*>(arg))();
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&thread, &attr, run, &work), 0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attr);
+  ASSERT_TRUE(test::run_on_small_stack(work));
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // nesting must neither overflow the stack nor recurse in copying, plain text or teardown.
 #include <gtest/gtest.h>
 
-#include <pthread.h>
-
 #include <functional>
 #include <string>
 
@@ -175,17 +173,7 @@ TEST(InlinePathological, DeepNestingOnASmallStack) {
     (void)render::plain(copy);
     (void)inl::coalesce(std::move(copy));
   };
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, 256 * 1024);
-  pthread_t thread;
-  auto run = [](void* arg) -> void* {
-    (*static_cast<std::function<void()>*>(arg))();
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&thread, &attr, run, &work), 0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attr);
+  ASSERT_TRUE(test::run_on_small_stack(work));
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 // block drafts, and a one-line form of inline lists with a parse under chosen options.
 #pragma once
 
+#include <pthread.h>
+
 #include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -29,6 +32,22 @@ inline std::string repeat(std::string_view piece, std::size_t n) {
   out.reserve(piece.size() * n);
   for (std::size_t i = 0; i < n; ++i) out.append(piece);
   return out;
+}
+
+// Runs `work` on a thread with a 256 KB stack: deep input must be walked, not recursed into.
+inline bool run_on_small_stack(std::function<void()> work) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 256 * 1024);
+  pthread_t thread;
+  auto run = [](void* arg) -> void* {
+    (*static_cast<std::function<void()>*>(arg))();
+    return nullptr;
+  };
+  const bool started = pthread_create(&thread, &attr, run, &work) == 0;
+  if (started) pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+  return started;
 }
 
 }  // namespace vedavi::test
