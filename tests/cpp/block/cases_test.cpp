@@ -108,7 +108,7 @@ TEST(ListReverting, RunsOfSiblingLists) {
 TEST(LeafLines, AttributeAndSeparatorLines) {
   expect_drafts({
       {"{: .a}\n{: .b}\npara", "p{.a .b} para\n"}, {"# Title\n\n{: #top}\npara", "h1 Title\np{#top} para\n"},
-      {"- a\n{: .c}", "ul{.c} tight\n  item\n    p a\n"}, {"```\nx\n```\n{: .c}", "code{.c} x\\n\n"},
+      {"- a\n{: .c}", "ul{.c} tight\n  item\n    p a\n"}, {"- {: .c}text", "ul tight\n  item{.c}\n    p text\n"}, {"```\nx\n```\n{: .c}", "code{.c} x\\n\n"},
       {"{: #a}\n[x]: /u\npara", "p{#a} para\n"}, {"# T\n[x]: /u\n{: .c}", "h1{.c} T\n"},
       // Blocks without attributes leave the line pending for the next block.
       {"<div>\n</div>\n{: .c}\npara", "html <div>\\n</div>\\n\np{.c} para\n"},

@@ -131,7 +131,7 @@ TEST(Utf8Boundaries, StepForwardAndBack) {
 
 TEST(DecodeEntities, NumericAndNamedReferences) {
   const std::pair<std::string, std::string> cases[] = {
-      {"&#0;", "\uFFFD"}, {"&#x41;&#X41;&#65;", "AAA"}, {"&#65", "&#65"}, {"&#0000065;", "A"},
+      {"&#0;", "\uFFFD"}, {"&#x41;&#X41;&#65;", "AAA"}, {"&#x6f;&#xaf;", "o\u00AF"}, {"&#65", "&#65"}, {"&#0000065;", "A"},
       {"&#1234567;", "\uFFFD"},  // seven digits decode; past U+10FFFF
       {"&#00000000;", "\uFFFD"}, {"&#000000065;", "A"},  // any length, and never U+0000
       {"&#x10FFFF;", "\U0010FFFF"}, {"&#x110000;", "\uFFFD"}, {"&#xD800;", "\uFFFD"},
