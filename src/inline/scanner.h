@@ -94,7 +94,8 @@ class ChunkedArray {
 struct ScanNode {
   // Spelled out so that nodes are built in place by every compiler (clang 14 has no
   // parenthesised aggregate initialisation).
-  ScanNode(Inline v, std::size_t p, std::size_t n, bool l) : value(std::move(v)), prev(p), next(n), live(l) {}
+  template <class V>
+  ScanNode(V&& v, std::size_t p, std::size_t n, bool l) : value(std::forward<V>(v)), prev(p), next(n), live(l) {}
   Inline value;
   std::size_t prev = kNoNode;
   std::size_t next = kNoNode;
