@@ -329,12 +329,17 @@ void DomRenderer::image_tail(NodeId img) {
   trailing_attrs(attrs_without_classes(dom_, img, {"src", "alt", "title"}), out());
 }
 
-// An empty code span has no md form ("``" reads back as text): it stays HTML.
+// An empty code span has no md form ("``" reads back as text): it stays HTML. One holding a line
+// end would read back with a space there: it keeps its tags around md text.
 void DomRenderer::code(NodeId node) {
   std::string content;
   fast5ever::append_text(dom_, node, content);
   if (content.empty()) {
     html(node);
+    return;
+  }
+  if (content.find_first_of("\r\n") != std::string::npos) {
+    html_with_md_content(node);
     return;
   }
   code_span(content, cells_open_ > 0, out());

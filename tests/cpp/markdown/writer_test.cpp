@@ -48,6 +48,8 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p><img src=\"i.png\" alt=\"A*\" title=\"T\"></p>", "![A\\*](i.png \"T\")\n\n"},
       {"<p><img alt=\"x\"></p>", "<img alt=\"x\">\n\n"}, {"<p><code>a`b</code></p>", "``a`b``\n\n"},
       {"<p><code>`x</code></p>", "`` `x ``\n\n"},
+      // A line end in a code span would read back as a space: the tags stay, the text is md.
+      {"<p>x <code>a\nb *c*</code></p>", "x <code>a\nb \\*c\\*</code>\n\n"},
       {"<p><span class=\"math inline\">x^2</span></p>", "\\(x^2\\)\n\n"},
       {"<p><span class=\"c\">t</span></p>", "[t]{.c}\n\n"},
       {"<p><sup>2</sup> <sub>i</sub> <sup><em>x</em></sup></p>", "^2^ ~i~ ^x^\n\n"},
