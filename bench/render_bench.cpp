@@ -13,6 +13,7 @@
 
 #include "bench/bench_util.h"
 #include "block/parse.h"
+#include "model/options.h"
 #include "render/renderer.h"
 
 namespace {
@@ -22,18 +23,8 @@ using namespace vedavi;
 using bench::measure;
 std::string repeat(std::string_view piece, std::size_t n) { return bench::repeat_times(piece, n); }
 
-Options default_options() {
-  Options options;
-  options.max_block_depth = 128;
-  options.max_link_paren_depth = 32;
-  options.bare_autolinks = true;
-  options.frontmatter = true;
-  options.math = MathMode::Brackets;
-  return options;
-}
-
 void bench_source(const char* name, const std::string& source) {
-  const Document doc = parse(source, default_options());
+  const Document doc = parse(source, fixed_tool_options());
   const std::size_t out_bytes = render_document(doc).size();
   measure(name, out_bytes, [&] { return render_document(doc).size(); });
 }

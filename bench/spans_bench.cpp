@@ -12,6 +12,7 @@
 
 #include "bench/bench_util.h"
 #include "block/parse.h"
+#include "model/options.h"
 #include "highlight/highlight.h"
 #include "inline/spans.h"
 #include "render/renderer.h"
@@ -20,18 +21,8 @@ namespace {
 
 using namespace vedavi;
 
-Options listing_options() {
-  Options options;
-  options.max_block_depth = 128;
-  options.max_link_paren_depth = 32;
-  options.bare_autolinks = true;
-  options.frontmatter = true;
-  options.math = MathMode::Brackets;
-  return options;
-}
-
 void bench_input(const std::string& name, const std::string& source) {
-  const Options options = listing_options();
+  const Options options = fixed_tool_options();
   std::printf("%s: %zu bytes\n", name.c_str(), source.size());
   bench::measure("  md2vedavi core (parse, render)", source.size(),
                  [&] { return render_document(parse(source, options)).size(); });

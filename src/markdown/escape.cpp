@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "markdown/attrs.h"
+#include "text/escape.h"
 #include "text/scan.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
@@ -219,18 +220,13 @@ void escape_markdown(std::string_view text, TextContext context, std::string& ou
   TextEscaper(text, context, out).run();
 }
 
-bool is_percent_encoded(unsigned char byte) {
-  return byte <= 0x20 || byte >= 0x7F || std::string_view("\"<>[\\]`").find(char(byte)) != std::string_view::npos;
-}
-
 std::string escape_target(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (is_percent_encoded(byte)) {
-      out += {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+    if (url_percent_encodes(byte)) {
+      percent_encode_byte(byte, out);
       continue;
     }
     if (c == '(' || c == ')') out += '\\';

@@ -27,9 +27,6 @@ bool delimited_text_fits(std::string_view text, char mark);
 // Appends `text` with a backslash before every character that would read back as syntax.
 void escape_markdown(std::string_view text, TextContext context, std::string& out);
 
-// Whether the reader's output percent-encodes `byte` in a link target: white space and other
-// controls, non-ASCII bytes and " < > [ \\ ] `.
-bool is_percent_encoded(unsigned char byte);
 // "(" ")" escaped; the bytes the reader's output percent-encodes already so encoded, which keeps
 // a second round's target the same.
 std::string escape_target(std::string_view text);

@@ -6,6 +6,7 @@
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
 #include "markdown/renderer.h"
+#include "text/escape.h"
 #include "text/scan.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
@@ -264,7 +265,7 @@ bool DomRenderer::autolink(NodeId node) {
     return false;
   }
   // The reader's output would percent-encode the address but not the text.
-  if (std::any_of(href.begin(), href.end(), [](char c) { return is_percent_encoded(c); })) return false;
+  if (std::any_of(href.begin(), href.end(), [](char c) { return url_percent_encodes(static_cast<unsigned char>(c)); })) return false;
   out() += '<';
   out() += text->text;
   out() += '>';

@@ -55,12 +55,6 @@ constexpr ClassTable kAttr = text_table(true);
 constexpr ClassTable kUrl = url_table();
 constexpr ClassTable kFragment = fragment_table();
 
-void percent_encode_byte(unsigned char byte, std::string& out) {
-  constexpr char kHex[] = "0123456789ABCDEF";
-  const char encoded[3] = {'%', kHex[byte >> 4], kHex[byte & 0xF]};
-  out.append(encoded, 3);
-}
-
 // Which fast skip an escaper uses: none, the markup bytes of text or attributes, or the bytes a
 // URL attribute rewrites.
 enum class Markup : std::uint8_t { None, Text, Attr, Url };
@@ -157,6 +151,14 @@ void escape_with(const ClassTable& table, std::string_view text, std::string& ou
 }
 
 }  // namespace
+
+void percent_encode_byte(unsigned char byte, std::string& out) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  const char encoded[3] = {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+  out.append(encoded, 3);
+}
+
+bool url_percent_encodes(unsigned char byte) { return kUrl[byte] == Rewrite::Percent; }
 
 void escape_text(std::string_view text, std::string& out) {
   escape_with<Markup::Text>(kText, text, out);

@@ -18,6 +18,10 @@ void escape_url_attr(std::string_view url, std::string& out);
 // A label made safe for an id and a URL fragment: ASCII letters and digits and "()-./_~" are
 // kept, every other character is percent-encoded.
 std::string escape_fragment(std::string_view text);
+// Whether escape_url_attr percent-encodes `byte`.
+bool url_percent_encodes(unsigned char byte);
+// "%XX" (upper-case hex) for one byte.
+void percent_encode_byte(unsigned char byte, std::string& out);
 // "%XX" (upper-case hex) for each byte of the UTF-8 form of `c`.
 void percent_encode_char(char32_t c, std::string& out);
 
