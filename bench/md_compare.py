@@ -13,6 +13,8 @@ Inputs, all built here at run time and never committed:
 Every processor runs in this Python process and is timed around the call that turns the text
 into HTML, best of N runs: vedavi, cmarkgfm, md4c (bench/md4c_driver.c compiled here into a
 shared library against Debian's md4c and called through ctypes), markdown-it-py and mistune.
+md4c and cmarkgfm run twice: as CommonMark, and with their GitHub dialect (pipe tables,
+strikethrough, bare links), which reads the third input's tables and bare URLs as md2vedavi does.
 The `cmark` command, when installed, is timed around the whole process less its best time on
 an empty file.
 
@@ -170,13 +172,21 @@ def make_cmarkgfm() -> Callable[[str], object]:
     return lambda text: cmarkgfm.markdown_to_html(text, options=Options.CMARK_OPT_UNSAFE)
 
 
+def make_cmarkgfm_github() -> Callable[[str], object]:
+    import cmarkgfm  # noqa: PLC0415
+    from cmarkgfm.cmark import Options  # noqa: PLC0415
+
+    return lambda text: cmarkgfm.github_flavored_markdown_to_html(text, options=Options.CMARK_OPT_UNSAFE)
+
+
 class Md4c:
     """md4c through the driver library; the UTF-8 of the last input is made once, by `prepare`."""
 
-    def __init__(self, path: str) -> None:
+    def __init__(self, path: str, entry: str = "md4c_convert") -> None:
         self.lib = ctypes.CDLL(path)
-        self.lib.md4c_convert.restype = ctypes.c_long
-        self.lib.md4c_convert.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_void_p)]
+        self.convert = getattr(self.lib, entry)
+        self.convert.restype = ctypes.c_long
+        self.convert.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_void_p)]
         self.lib.md4c_release.argtypes = [ctypes.c_void_p]
         self.text: str | None = None
         self.data = b""
@@ -188,7 +198,7 @@ class Md4c:
     def __call__(self, text: str) -> bytes:
         self.prepare(text)
         out = ctypes.c_void_p()
-        size = self.lib.md4c_convert(self.data, len(self.data), ctypes.byref(out))
+        size = self.convert(self.data, len(self.data), ctypes.byref(out))
         if size < 0:
             raise RuntimeError("md4c failed")
         html = ctypes.string_at(out, size)
@@ -201,6 +211,13 @@ def make_md4c() -> Callable[[str], object]:
     if not path:
         raise ImportError("md4c driver not built")
     return Md4c(path)
+
+
+def make_md4c_github() -> Callable[[str], object]:
+    path = os.environ.get(MD4C_LIBRARY_ENV)
+    if not path:
+        raise ImportError("md4c driver not built")
+    return Md4c(path, "md4c_convert_github")
 
 
 def make_markdown_it() -> Callable[[str], object]:
@@ -218,7 +235,9 @@ def make_mistune() -> Callable[[str], object]:
 PROCESSORS: dict[str, Callable[[], Callable[[str], object]]] = {
     "vedavi md2vedavi": make_vedavi,
     "md4c (ctypes)": make_md4c,
+    "md4c GFM (ctypes)": make_md4c_github,
     "cmarkgfm (Python)": make_cmarkgfm,
+    "cmarkgfm GFM (Python)": make_cmarkgfm_github,
     "markdown-it-py": make_markdown_it,
     "mistune": make_mistune,
 }
