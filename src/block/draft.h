@@ -125,6 +125,8 @@ void for_each_child_list(DraftBlock& block, F&& f) {
     f(s->members);
   }
 }
+// The child draft list number `k` of `block` in the order of `children_mut`; none past the last.
+Drafts* nth_child_list(DraftBlock& block, std::size_t k);
 // The `Attr` of the kinds that carry one (paragraph, figure, heading, block quote, list,
 // definition list, code block, thematic break, table, div, math block).
 Attr* draft_attr(DraftBlock& block);

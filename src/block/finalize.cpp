@@ -209,11 +209,9 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
   // lists nested in its current draft have been compacted.
   struct Frame {
     Drafts* list;
-    std::size_t i = 0;  // the draft being looked at
-    std::size_t w = 0;  // where the next kept draft goes
-    std::vector<Drafts*> children{};
-    std::size_t next_child = 0;
-    bool children_listed = false;
+    std::size_t i = 0;           // the draft being looked at
+    std::size_t w = 0;           // where the next kept draft goes
+    std::size_t next_child = 0;  // the next child list of draft i to compact
   };
   std::vector<Frame> stack;
   stack.push_back(Frame{&drafts});
@@ -225,13 +223,8 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
       continue;
     }
     Draft& draft = (*f.list)[f.i];
-    if (!f.children_listed) {
-      f.children = children_mut(draft.block);
-      f.next_child = 0;
-      f.children_listed = true;
-    }
-    if (f.next_child < f.children.size()) {
-      Drafts* child = f.children[f.next_child++];
+    if (Drafts* child = nth_child_list(draft.block, f.next_child)) {
+      ++f.next_child;
       stack.push_back(Frame{child});
       continue;
     }
@@ -242,7 +235,7 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
       ++f.w;
     }
     ++f.i;
-    f.children_listed = false;
+    f.next_child = 0;
   }
 }
 
@@ -267,7 +260,9 @@ void finish_parse(Parsed& parsed, const Options& options) {
   inl::ScanBuffers buffers;
   const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr, &buffers};
   std::vector<DraftFootnote> notes;
-  take_footnotes(parsed.drafts, notes);
+  // Every footnote definition registers its label as its draft is made, so a parse without
+  // labels has no definition to move out and the walk over every draft is skipped.
+  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes);
   parsed.document.blocks = finalize_blocks(std::move(parsed.drafts), ctx);
   parsed.drafts = Drafts();
   for (DraftFootnote& note : notes)
