@@ -247,11 +247,13 @@ std::vector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const 
   std::vector<TableRow> out;
   out.reserve(rows.size());
   for (TableRowText& row : rows) {
-    TableRow finished{std::move(row.attr), {}};
+    TableRow& finished = out.emplace_back();
     finished.cells.reserve(row.cells.size());
-    for (auto& cell : row.cells)
-      finished.cells.push_back(TableCell{std::move(cell.attr), parse_leaf(cell.content, ctx), cell.align});
-    out.push_back(std::move(finished));
+    for (const TableRowText::Cell& cell : row.cells)
+      finished.cells.push_back(TableCell{Attr{}, parse_leaf(row.cell_text(cell), ctx), cell.align});
+    // A parsed row's text is spent: freed now, so that a long table's texts never stand beside
+    // all of its parsed cells.
+    row = TableRowText();
   }
   return out;
 }

@@ -14,10 +14,23 @@ using line::Rest;
 
 namespace {
 
-// Calls `f` with each trimmed cell of `line` (an owned string), split at unescaped "|".
+// Calls `f` with each trimmed cell of `line`, split at unescaped "|". Without a backslash the cells
+// are the pieces between the pipes, handed over in place; with one they are rebuilt in a buffer
+// that `f` sees only until it returns.
 template <class F>
 void for_each_cell(std::string_view line, F&& f) {
   std::string_view t = line::trim(line);
+  if (t.find('\\') == std::string_view::npos) {
+    for (std::size_t start = 0;;) {
+      const std::size_t pipe = t.find('|', start);
+      if (pipe == std::string_view::npos) {
+        f(line::trim(t.substr(start)));
+        return;
+      }
+      f(line::trim(t.substr(start, pipe - start)));
+      start = pipe + 1;
+    }
+  }
   std::string cell;
   std::size_t i = 0;
   while (true) {
@@ -29,7 +42,7 @@ void for_each_cell(std::string_view line, F&& f) {
     }
     cell.append(t.substr(i, j - i));
     if (t[j] == '|') {
-      f(std::string(line::trim(cell)));
+      f(line::trim(cell));
       cell.clear();
       i = j + 1;
     } else if (j + 1 < t.size()) {
@@ -41,7 +54,7 @@ void for_each_cell(std::string_view line, F&& f) {
       i = j + 1;
     }
   }
-  f(std::string(line::trim(cell)));
+  f(line::trim(cell));
 }
 
 }  // namespace
@@ -49,7 +62,7 @@ void for_each_cell(std::string_view line, F&& f) {
 std::vector<std::string> raw_table_cells(std::string_view line) {
   std::vector<std::string> cells;
   cells.reserve(static_cast<std::size_t>(std::count(line.begin(), line.end(), '|')) + 1);
-  for_each_cell(line, [&](std::string&& cell) { cells.push_back(std::move(cell)); });
+  for_each_cell(line, [&](std::string_view cell) { cells.emplace_back(cell); });
   return cells;
 }
 
@@ -73,12 +86,15 @@ std::vector<std::size_t> table_pipe_offsets(std::string_view text) {
   return out;
 }
 
-TableRowText draft_inline_table_row(std::vector<std::string> cells,
+TableRowText draft_inline_table_row(const std::vector<std::string>& cells,
                                     const std::vector<Align>& aligns) {
   TableRowText row;
+  std::size_t size = 0;
+  for (const std::string& cell : cells) size += cell.size();
+  row.text.reserve(size);
   row.cells.reserve(cells.size());
   for (std::size_t i = 0; i < cells.size(); ++i)
-    row.cells.push_back({Attr{}, std::move(cells[i]), i < aligns.size() ? aligns[i] : Align::None});
+    row.add_cell(cells[i], i < aligns.size() ? aligns[i] : Align::None);
   return row;
 }
 
@@ -146,7 +162,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
     }
     table->attr.set_pair("colwidths", widths);
   }
-  table->head.push_back(draft_inline_table_row(std::move(*head), delim->aligns));
+  table->head.push_back(draft_inline_table_row(*head, delim->aligns));
   table->aligns = std::move(delim->aligns);
   table->leading_pipe = line::trim_start(header.text).starts_with("|");
 
@@ -214,21 +230,21 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
   const std::size_t width = table.aligns.size();
   TableRowText& row = table.body.emplace_back();
   row.cells.reserve(width);
-  auto add = [&](std::string&& cell) {
-    if (row.cells.size() < width)
-      row.cells.push_back({Attr{}, std::move(cell), table.aligns[row.cells.size()]});
+  row.text.reserve(text.size());  // the cells are pieces of the line, less pipes and escapes
+  auto add = [&](std::string_view cell) {
+    if (row.cells.size() < width) row.add_cell(cell, table.aligns[row.cells.size()]);
   };
   if (has_pipe) {
     bool first = true;
-    for_each_cell(text, [&](std::string&& cell) {
+    for_each_cell(text, [&](std::string_view cell) {
       // An empty cell before a leading pipe is no cell.
-      if (!(first && table.leading_pipe && cell.empty())) add(std::move(cell));
+      if (!(first && table.leading_pipe && cell.empty())) add(cell);
       first = false;
     });
   } else {
-    add(std::string(line::trim(text)));
+    add(line::trim(text));
   }
-  while (row.cells.size() < width) add(std::string());
+  while (row.cells.size() < width) add(std::string_view());
   leaf_open = true;
   return true;
 }
