@@ -259,8 +259,11 @@ std::vector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const 
   for (TableRowText& row : rows) {
     TableRow& finished = out.emplace_back();
     finished.cells.reserve(row.cells.size());
-    for (const TableRowText::Cell& cell : row.cells)
-      finished.cells.push_back(TableCell{Attr{}, parse_leaf(row.cell_text(cell), ctx), cell.align});
+    for (const TableRowText::Cell& cell : row.cells) {
+      TableCell& parsed = finished.cells.emplace_back();
+      parsed.content = parse_leaf(row.cell_text(cell), ctx);
+      parsed.align = cell.align;
+    }
     // A parsed row's text is spent: freed now, so that a long table's texts never stand beside
     // all of its parsed cells.
     row = TableRowText();

@@ -14,6 +14,16 @@ using line::Rest;
 
 namespace {
 
+// `line::trim` of a cell. Cells are mostly padded with spaces: those are stripped here first, so
+// that the full white-space trim finds printable bytes at both ends and decodes nothing.
+std::string_view trim_cell(std::string_view cell) {
+  std::size_t begin = 0;
+  std::size_t end = cell.size();
+  while (begin < end && (cell[begin] == ' ' || cell[begin] == '\t')) ++begin;
+  while (end > begin && (cell[end - 1] == ' ' || cell[end - 1] == '\t')) --end;
+  return line::trim(cell.substr(begin, end - begin));
+}
+
 // Calls `f` with each trimmed cell of `line`, split at unescaped "|". Without a backslash the cells
 // are the pieces between the pipes, handed over in place; with one they are rebuilt in a buffer
 // that `f` sees only until it returns.
@@ -24,10 +34,10 @@ void for_each_cell(std::string_view line, F&& f) {
     for (std::size_t start = 0;;) {
       const std::size_t pipe = t.find('|', start);
       if (pipe == std::string_view::npos) {
-        f(line::trim(t.substr(start)));
+        f(trim_cell(t.substr(start)));
         return;
       }
-      f(line::trim(t.substr(start, pipe - start)));
+      f(trim_cell(t.substr(start, pipe - start)));
       start = pipe + 1;
     }
   }
@@ -42,7 +52,7 @@ void for_each_cell(std::string_view line, F&& f) {
     }
     cell.append(t.substr(i, j - i));
     if (t[j] == '|') {
-      f(line::trim(cell));
+      f(trim_cell(cell));
       cell.clear();
       i = j + 1;
     } else if (j + 1 < t.size()) {
@@ -54,7 +64,7 @@ void for_each_cell(std::string_view line, F&& f) {
       i = j + 1;
     }
   }
-  f(line::trim(cell));
+  f(trim_cell(cell));
 }
 
 }  // namespace
@@ -86,15 +96,15 @@ std::vector<std::size_t> table_pipe_offsets(std::string_view text) {
   return out;
 }
 
-TableRowText draft_inline_table_row(const std::vector<std::string>& cells,
-                                    const std::vector<Align>& aligns) {
+std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns) {
   TableRowText row;
-  std::size_t size = 0;
-  for (const std::string& cell : cells) size += cell.size();
-  row.text.reserve(size);
-  row.cells.reserve(cells.size());
-  for (std::size_t i = 0; i < cells.size(); ++i)
-    row.add_cell(cells[i], i < aligns.size() ? aligns[i] : Align::None);
+  row.text.reserve(line.size());
+  for_each_cell(line, [&](std::string_view cell) { row.add_cell(cell, Align::None); });
+  // As in `split_table_row`: an empty first and an empty last cell are no cells.
+  if (!row.cells.empty() && row.cells.front().size == 0) row.cells.erase(row.cells.begin());
+  if (!row.cells.empty() && row.cells.back().size == 0) row.cells.pop_back();
+  if (row.cells.size() != aligns.size()) return std::nullopt;
+  for (std::size_t i = 0; i < aligns.size(); ++i) row.cells[i].align = aligns[i];
   return row;
 }
 
@@ -148,8 +158,8 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   if (header.text.find('|') == std::string_view::npos) return false;
   auto delim = delimiter_row(rest.text);
   if (!delim) return false;
-  auto head = split_table_row(header.text);
-  if (!head || delim->aligns.size() != head->size()) return false;
+  auto head = header_row(header.text, delim->aligns);
+  if (!head) return false;
 
   auto table = std::make_unique<build::Table>();
   bool equal = true;
@@ -162,7 +172,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
     }
     table->attr.set_pair("colwidths", widths);
   }
-  table->head.push_back(draft_inline_table_row(*head, delim->aligns));
+  table->head.push_back(std::move(*head));
   table->aligns = std::move(delim->aligns);
   table->leading_pipe = line::trim_start(header.text).starts_with("|");
 
