@@ -52,8 +52,7 @@ class Finisher {
 
  private:
   void finish_list(Job& job) {
-    std::vector<ChildJob>& pending = pending_;
-    pending.clear();
+    std::vector<ChildJob> pending;
     job.dest->reserve(job.drafts.size());  // splices may add more
     // Splice members stand in the splice's place: walk nested splices with a stack of lists.
     std::vector<std::pair<Drafts*, std::size_t>>& walk = walk_;
@@ -86,7 +85,6 @@ class Finisher {
       else dest = block.children();
       jobs_.push_back(Job{std::move(c.drafts), dest, c.panel});
     }
-    pending.clear();
   }
 
   // Appends the block finished from `draft` to `dest`, built in place.
@@ -181,8 +179,9 @@ class Finisher {
 
   const InlineContext& ctx_;
   std::vector<Job> jobs_;
-  // The working lists of `finish_list`, kept across calls so that a list costs no allocation.
-  std::vector<ChildJob> pending_;
+  // The splice walk of `finish_list`, kept across calls so that a list costs no allocation for
+  // it. The pending child lists are not kept: that vector grows with the longest list and, kept,
+  // would stand amid the finished tree until the end instead of being freed with its list.
   std::vector<std::pair<Drafts*, std::size_t>> walk_;
 };
 
