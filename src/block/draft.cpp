@@ -41,6 +41,13 @@ std::vector<Drafts*> children_mut(DraftBlock& block) {
   return out;
 }
 
+Drafts* nth_child_list(DraftBlock& block, std::size_t k) {
+  if (auto* l = std::get_if<draft::List>(&block)) return k < l->items.size() ? &l->items[k].children : nullptr;
+  Drafts* only = nullptr;
+  if (k == 0) for_each_child_list(block, [&](Drafts& list) { only = &list; });
+  return only;
+}
+
 Attr* draft_attr(DraftBlock& block) {
   return std::visit(
       [](auto& b) -> Attr* {

@@ -49,7 +49,25 @@ struct DraftDefinitionItem {
   std::vector<std::string> definitions;
 };
 
-using TableRowText = TableRowData<std::string>;
+// A table row before its cells are parsed: the cells' texts back to back in one string, so a
+// row costs one text allocation however many cells it has.
+struct TableRowText {
+  struct Cell {
+    std::size_t begin = 0;  // in `text`
+    std::size_t size = 0;
+    Align align = Align::None;
+  };
+  std::string text;
+  std::vector<Cell> cells;
+
+  void add_cell(std::string_view content, Align align) {
+    cells.push_back(Cell{text.size(), content.size(), align});
+    text.append(content);
+  }
+  std::string_view cell_text(const Cell& cell) const {
+    return std::string_view(text).substr(cell.begin, cell.size);
+  }
+};
 
 namespace draft {
 struct Paragraph {
@@ -125,6 +143,8 @@ void for_each_child_list(DraftBlock& block, F&& f) {
     f(s->members);
   }
 }
+// The child draft list number `k` of `block` in the order of `children_mut`; none past the last.
+Drafts* nth_child_list(DraftBlock& block, std::size_t k);
 // The `Attr` of the kinds that carry one (paragraph, figure, heading, block quote, list,
 // definition list, code block, thematic break, table, div, math block).
 Attr* draft_attr(DraftBlock& block);

@@ -55,7 +55,8 @@ class Finisher {
     std::vector<ChildJob> pending;
     job.dest->reserve(job.drafts.size());  // splices may add more
     // Splice members stand in the splice's place: walk nested splices with a stack of lists.
-    std::vector<std::pair<Drafts*, std::size_t>> walk{{&job.drafts, 0}};
+    std::vector<std::pair<Drafts*, std::size_t>>& walk = walk_;
+    walk.assign(1, {&job.drafts, 0});
     bool first = true;
     while (!walk.empty()) {
       auto& [list, i] = walk.back();
@@ -70,7 +71,7 @@ class Finisher {
       }
       const bool title = job.panel && first;
       first = false;
-      job.dest->push_back(finish_block(std::move(draft.block), job.dest->size(), title, pending));
+      finish_block(std::move(draft.block), *job.dest, title, pending);
       // The spent draft still holds what its block did not take over (a paragraph's text, read
       // by the inline parse): freed now, not with the whole list, so that the texts of a long
       // list never stand beside all of its finished blocks.
@@ -86,21 +87,25 @@ class Finisher {
     }
   }
 
-  Block finish_block(DraftBlock&& draft, std::size_t index, bool panel_title,
-                     std::vector<ChildJob>& pending) {
-    return std::visit(
-        [&](auto&& d) -> Block {
+  // Appends the block finished from `draft` to `dest`, built in place.
+  void finish_block(DraftBlock&& draft, Blocks& dest, bool panel_title,
+                    std::vector<ChildJob>& pending) {
+    const std::size_t index = dest.size();
+    std::visit(
+        [&](auto&& d) {
           using T = std::decay_t<decltype(d)>;
           if constexpr (std::is_same_v<T, draft::Paragraph>) {
-            return Block(Block::Paragraph{std::move(d.attr), parse_leaf(d.text, ctx_)});
+            dest.emplace_back(Block::Paragraph{std::move(d.attr), parse_leaf(d.text, ctx_)});
           } else if constexpr (std::is_same_v<T, draft::Figure>) {
-            return Block(Block::Figure{std::move(d.attr), std::move(d.caption), std::move(d.image)});
+            dest.emplace_back(Block::Figure{std::move(d.attr), std::move(d.caption), std::move(d.image)});
           } else if constexpr (std::is_same_v<T, draft::Heading>) {
-            if (panel_title) return Block(Block::PanelTitle{std::move(d.attr), parse_leaf(d.text, ctx_)});
-            return Block(Block::Heading{std::move(d.attr), parse_leaf(d.text, ctx_), d.level});
+            if (panel_title)
+              dest.emplace_back(Block::PanelTitle{std::move(d.attr), parse_leaf(d.text, ctx_)});
+            else
+              dest.emplace_back(Block::Heading{std::move(d.attr), parse_leaf(d.text, ctx_), d.level});
           } else if constexpr (std::is_same_v<T, draft::BlockQuote>) {
             pending.push_back(ChildJob{index, 0, std::move(d.children), false});
-            return Block(Block::BlockQuote{std::move(d.attr), {}});
+            dest.emplace_back(Block::BlockQuote{std::move(d.attr), {}});
           } else if constexpr (std::is_same_v<T, draft::List>) {
             Block::List list{std::move(d.attr), {}, d.start, d.ordered, d.tight};
             list.items.reserve(d.items.size());
@@ -109,7 +114,7 @@ class Finisher {
               list.items.push_back(ListItem{std::move(item.attr), {}, item.task});
               pending.push_back(ChildJob{index, k, std::move(item.children), false});
             }
-            return Block(std::move(list));
+            dest.emplace_back(std::move(list));
           } else if constexpr (std::is_same_v<T, draft::DefinitionList>) {
             Block::DefinitionList out{std::move(d.attr), {}};
             for (DraftDefinitionItem& item : d.items) {
@@ -122,30 +127,30 @@ class Finisher {
                 finished.definitions.push_back(parse_leaf(definition, ctx_));
               out.items.push_back(std::move(finished));
             }
-            return Block(std::move(out));
+            dest.emplace_back(std::move(out));
           } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
-            return Block(Block::CodeBlock{std::move(d.attr), std::move(d.info), std::move(d.text), std::move(d.lang)});
+            dest.emplace_back(Block::CodeBlock{std::move(d.attr), std::move(d.info), std::move(d.text), std::move(d.lang)});
           } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
-            return Block(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
+            dest.emplace_back(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
           } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {
-            return Block(Block::ThematicBreak{std::move(d.attr)});
+            dest.emplace_back(Block::ThematicBreak{std::move(d.attr)});
           } else if constexpr (std::is_same_v<T, draft::Table>) {
-            return finish_table(std::move(d));
+            dest.emplace_back(finish_table(std::move(d)));
           } else if constexpr (std::is_same_v<T, draft::Div>) {
             std::optional<Attr> panel = d.attr.panel();
             pending.push_back(ChildJob{index, 0, std::move(d.children), panel.has_value()});
-            return Block(Block::Div{panel ? std::move(*panel) : std::move(d.attr), {}});
+            dest.emplace_back(Block::Div{panel ? std::move(*panel) : std::move(d.attr), {}});
           } else if constexpr (std::is_same_v<T, draft::MathBlock>) {
-            return Block(Block::MathBlock{std::move(d.attr), std::move(d.tex), d.display});
+            dest.emplace_back(Block::MathBlock{std::move(d.attr), std::move(d.tex), d.display});
           } else if constexpr (std::is_same_v<T, draft::RawBlock>) {
-            return Block(Block::RawBlock{std::move(d.format), std::move(d.text)});
+            dest.emplace_back(Block::RawBlock{std::move(d.format), std::move(d.text)});
           } else if constexpr (std::is_same_v<T, TemplateToken>) {
             TemplateToken token = std::move(d);
             token.form = TemplateForm::Auto;
             token.end = 0;
-            return Block(std::move(token));
+            dest.emplace_back(std::move(token));
           } else if constexpr (std::is_same_v<T, draft::ScriptBlock>) {
-            return Block(Block::ScriptBlock{std::move(d.lang), std::move(d.text)});
+            dest.emplace_back(Block::ScriptBlock{std::move(d.lang), std::move(d.text)});
           } else {
             // Footnote definitions and splices never get here.
             internal_failure(
@@ -156,7 +161,7 @@ class Finisher {
         std::move(draft));
   }
 
-  Block finish_table(draft::Table&& d) {
+  Block::Table finish_table(draft::Table&& d) {
     Block::Table table;
     table.attr = std::move(d.attr);
     if (d.caption) {
@@ -169,11 +174,15 @@ class Finisher {
     table.foot_rows = finalize_table_rows(std::move(d.foot), ctx_);
     for (auto& [row, token] : d.tokens) table.tokens.push_back(TableToken{row, template_inline(std::move(token))});
     table.aligns = std::move(d.aligns);
-    return Block(std::move(table));
+    return table;
   }
 
   const InlineContext& ctx_;
   std::vector<Job> jobs_;
+  // The splice walk of `finish_list`, kept across calls so that a list costs no allocation for
+  // it. The pending child lists are not kept: that vector grows with the longest list and, kept,
+  // would stand amid the finished tree until the end instead of being freed with its list.
+  std::vector<std::pair<Drafts*, std::size_t>> walk_;
 };
 
 }  // namespace
@@ -209,11 +218,9 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
   // lists nested in its current draft have been compacted.
   struct Frame {
     Drafts* list;
-    std::size_t i = 0;  // the draft being looked at
-    std::size_t w = 0;  // where the next kept draft goes
-    std::vector<Drafts*> children{};
-    std::size_t next_child = 0;
-    bool children_listed = false;
+    std::size_t i = 0;           // the draft being looked at
+    std::size_t w = 0;           // where the next kept draft goes
+    std::size_t next_child = 0;  // the next child list of draft i to compact
   };
   std::vector<Frame> stack;
   stack.push_back(Frame{&drafts});
@@ -225,13 +232,8 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
       continue;
     }
     Draft& draft = (*f.list)[f.i];
-    if (!f.children_listed) {
-      f.children = children_mut(draft.block);
-      f.next_child = 0;
-      f.children_listed = true;
-    }
-    if (f.next_child < f.children.size()) {
-      Drafts* child = f.children[f.next_child++];
+    if (Drafts* child = nth_child_list(draft.block, f.next_child)) {
+      ++f.next_child;
       stack.push_back(Frame{child});
       continue;
     }
@@ -242,7 +244,7 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
       ++f.w;
     }
     ++f.i;
-    f.children_listed = false;
+    f.next_child = 0;
   }
 }
 
@@ -254,11 +256,16 @@ std::vector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const 
   std::vector<TableRow> out;
   out.reserve(rows.size());
   for (TableRowText& row : rows) {
-    TableRow finished{std::move(row.attr), {}};
+    TableRow& finished = out.emplace_back();
     finished.cells.reserve(row.cells.size());
-    for (auto& cell : row.cells)
-      finished.cells.push_back(TableCell{std::move(cell.attr), parse_leaf(cell.content, ctx), cell.align});
-    out.push_back(std::move(finished));
+    for (const TableRowText::Cell& cell : row.cells) {
+      TableCell& parsed = finished.cells.emplace_back();
+      parsed.content = parse_leaf(row.cell_text(cell), ctx);
+      parsed.align = cell.align;
+    }
+    // A parsed row's text is spent: freed now, so that a long table's texts never stand beside
+    // all of its parsed cells.
+    row = TableRowText();
   }
   return out;
 }
@@ -267,7 +274,9 @@ void finish_parse(Parsed& parsed, const Options& options) {
   inl::ScanBuffers buffers;
   const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr, &buffers};
   std::vector<DraftFootnote> notes;
-  take_footnotes(parsed.drafts, notes);
+  // Every footnote definition registers its label as its draft is made, so a parse without
+  // labels has no definition to move out and the walk over every draft is skipped.
+  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes);
   parsed.document.blocks = finalize_blocks(std::move(parsed.drafts), ctx);
   parsed.drafts = Drafts();
   for (DraftFootnote& note : notes)

@@ -14,10 +14,33 @@ using line::Rest;
 
 namespace {
 
-// Calls `f` with each trimmed cell of `line` (an owned string), split at unescaped "|".
+// `line::trim` of a cell. Cells are mostly padded with spaces: those are stripped here first, so
+// that the full white-space trim finds printable bytes at both ends and decodes nothing.
+std::string_view trim_cell(std::string_view cell) {
+  std::size_t begin = 0;
+  std::size_t end = cell.size();
+  while (begin < end && (cell[begin] == ' ' || cell[begin] == '\t')) ++begin;
+  while (end > begin && (cell[end - 1] == ' ' || cell[end - 1] == '\t')) --end;
+  return line::trim(cell.substr(begin, end - begin));
+}
+
+// Calls `f` with each trimmed cell of `line`, split at unescaped "|". Without a backslash the cells
+// are the pieces between the pipes, handed over in place; with one they are rebuilt in a buffer
+// that `f` sees only until it returns.
 template <class F>
 void for_each_cell(std::string_view line, F&& f) {
   std::string_view t = line::trim(line);
+  if (t.find('\\') == std::string_view::npos) {
+    for (std::size_t start = 0;;) {
+      const std::size_t pipe = t.find('|', start);
+      if (pipe == std::string_view::npos) {
+        f(trim_cell(t.substr(start)));
+        return;
+      }
+      f(trim_cell(t.substr(start, pipe - start)));
+      start = pipe + 1;
+    }
+  }
   std::string cell;
   std::size_t i = 0;
   while (true) {
@@ -29,7 +52,7 @@ void for_each_cell(std::string_view line, F&& f) {
     }
     cell.append(t.substr(i, j - i));
     if (t[j] == '|') {
-      f(std::string(line::trim(cell)));
+      f(trim_cell(cell));
       cell.clear();
       i = j + 1;
     } else if (j + 1 < t.size()) {
@@ -41,7 +64,7 @@ void for_each_cell(std::string_view line, F&& f) {
       i = j + 1;
     }
   }
-  f(std::string(line::trim(cell)));
+  f(trim_cell(cell));
 }
 
 }  // namespace
@@ -49,7 +72,7 @@ void for_each_cell(std::string_view line, F&& f) {
 std::vector<std::string> raw_table_cells(std::string_view line) {
   std::vector<std::string> cells;
   cells.reserve(static_cast<std::size_t>(std::count(line.begin(), line.end(), '|')) + 1);
-  for_each_cell(line, [&](std::string&& cell) { cells.push_back(std::move(cell)); });
+  for_each_cell(line, [&](std::string_view cell) { cells.emplace_back(cell); });
   return cells;
 }
 
@@ -73,12 +96,15 @@ std::vector<std::size_t> table_pipe_offsets(std::string_view text) {
   return out;
 }
 
-TableRowText draft_inline_table_row(std::vector<std::string> cells,
-                                    const std::vector<Align>& aligns) {
+std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns) {
   TableRowText row;
-  row.cells.reserve(cells.size());
-  for (std::size_t i = 0; i < cells.size(); ++i)
-    row.cells.push_back({Attr{}, std::move(cells[i]), i < aligns.size() ? aligns[i] : Align::None});
+  row.text.reserve(line.size());
+  for_each_cell(line, [&](std::string_view cell) { row.add_cell(cell, Align::None); });
+  // As in `split_table_row`: an empty first and an empty last cell are no cells.
+  if (!row.cells.empty() && row.cells.front().size == 0) row.cells.erase(row.cells.begin());
+  if (!row.cells.empty() && row.cells.back().size == 0) row.cells.pop_back();
+  if (row.cells.size() != aligns.size()) return std::nullopt;
+  for (std::size_t i = 0; i < aligns.size(); ++i) row.cells[i].align = aligns[i];
   return row;
 }
 
@@ -132,8 +158,8 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   if (header.text.find('|') == std::string_view::npos) return false;
   auto delim = delimiter_row(rest.text);
   if (!delim) return false;
-  auto head = split_table_row(header.text);
-  if (!head || delim->aligns.size() != head->size()) return false;
+  auto head = header_row(header.text, delim->aligns);
+  if (!head) return false;
 
   auto table = std::make_unique<build::Table>();
   bool equal = true;
@@ -146,7 +172,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
     }
     table->attr.set_pair("colwidths", widths);
   }
-  table->head.push_back(draft_inline_table_row(std::move(*head), delim->aligns));
+  table->head.push_back(std::move(*head));
   table->aligns = std::move(delim->aligns);
   table->leading_pipe = line::trim_start(header.text).starts_with("|");
 
@@ -214,21 +240,21 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
   const std::size_t width = table.aligns.size();
   TableRowText& row = table.body.emplace_back();
   row.cells.reserve(width);
-  auto add = [&](std::string&& cell) {
-    if (row.cells.size() < width)
-      row.cells.push_back({Attr{}, std::move(cell), table.aligns[row.cells.size()]});
+  row.text.reserve(text.size());  // the cells are pieces of the line, less pipes and escapes
+  auto add = [&](std::string_view cell) {
+    if (row.cells.size() < width) row.add_cell(cell, table.aligns[row.cells.size()]);
   };
   if (has_pipe) {
     bool first = true;
-    for_each_cell(text, [&](std::string&& cell) {
+    for_each_cell(text, [&](std::string_view cell) {
       // An empty cell before a leading pipe is no cell.
-      if (!(first && table.leading_pipe && cell.empty())) add(std::move(cell));
+      if (!(first && table.leading_pipe && cell.empty())) add(cell);
       first = false;
     });
   } else {
-    add(std::string(line::trim(text)));
+    add(line::trim(text));
   }
-  while (row.cells.size() < width) add(std::string());
+  while (row.cells.size() < width) add(std::string_view());
   leaf_open = true;
   return true;
 }

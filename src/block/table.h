@@ -17,7 +17,9 @@ std::vector<std::string> raw_table_cells(std::string_view line);
 std::optional<std::vector<std::string>> split_table_row(std::string_view line);
 // Offsets of the unescaped "|" of `text`.
 std::vector<std::size_t> table_pipe_offsets(std::string_view text);
-TableRowText draft_inline_table_row(std::vector<std::string> cells, const std::vector<Align>& aligns);
+// The header row of a table: the cells of `line` as `split_table_row` finds them, one per
+// alignment with its alignment; none when the counts differ.
+std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns);
 
 struct DelimiterRow {
   std::vector<Align> aligns;

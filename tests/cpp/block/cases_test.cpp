@@ -196,6 +196,10 @@ TEST(Tables, CellsAlignsAndEnds) {
       {"a|b\n-|-\n> x | y", "table\n  head |a |b\nquote\n  p x | y\n"},
       {"a|b\n-|-\n:x", "table\n  head |a |b\n  row |:x |\n"},
       {"a|b\n-|-\n\nc|d", "table\n  head |a |b\np c|d\n"},
+      // Cells lose tabs and every other white space around them; a header of another width
+      // than the delimiter row is a paragraph.
+      {"|\ta \t|\xC2\xA0 b\xE2\x80\x83|\n|-|-|\n| \t|\xC2\xA0x|", "table\n  head |a |b\n  row | |x\n"},
+      {"|a|b|c|\n|-|-|", "p |a|b|c|\\n|-|-|\n"},
       // "\|" is a pipe inside a cell, any other backslash stays.
       {"| a \\| b |c\\d|\\\\|x\xC2\xA0|\n-|-|-|-\n\\a|\\",
        "table\n  head |a | b |c\\d |\\\\ |x\n  row |\\a |\\ | |\n"},

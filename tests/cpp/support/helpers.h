@@ -130,7 +130,7 @@ inline void dump(const Drafts& drafts, std::string& out, int depth = 0) {
             auto row = [&](const char* tag, const TableRowText& r) {
               pad(depth + 1);
               out += tag;
-              for (const auto& c : r.cells) out += " |" + c.content;
+              for (const auto& c : r.cells) out += " |" + std::string(r.cell_text(c));
               out += "\n";
             };
             for (const auto& r : b.head) row("head", r);
