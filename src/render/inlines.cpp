@@ -82,22 +82,40 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
       inline_stack_.push_back(InlineFrame{arg.value, "</div>"});
       continue;
     }
-    if (top.rest.empty()) {
+    if (auto frame = write_siblings(top.rest, out)) {
+      inline_stack_.push_back(*frame);
+    } else {
       out += top.close;
       inline_stack_.pop_back();
-      continue;
     }
-    const Inline& node = top.rest.front();
-    top.rest = top.rest.subspan(1);
+  }
+}
+
+std::optional<Renderer::InlineFrame> Renderer::write_siblings(std::span<const Inline>& rest,
+                                                              std::string& out) {
+  const Inline* node = rest.data();
+  const Inline* const end = node + rest.size();
+  while (node != end) {
+    const Inline& current = *node++;
     if (memo_ != nullptr && !memo_->empty()) {
-      if (const auto entry = memo_->find(&node); entry != memo_->end()) {
+      if (const auto entry = memo_->find(&current); entry != memo_->end()) {
         out += entry->second;
         memo_->erase(entry);
         continue;
       }
     }
-    if (auto frame = open_inline(node, out)) inline_stack_.push_back(*frame);
+    // Text is most of the nodes: written here, without the call that opens any kind.
+    if (const auto* text = current.get_if<Inline::Text>()) {
+      escape_text(text->text, out);
+      continue;
+    }
+    if (auto frame = open_inline(current, out)) {
+      rest = std::span<const Inline>(node, end);
+      return frame;
+    }
   }
+  rest = {};
+  return std::nullopt;
 }
 
 std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, std::string& out) {

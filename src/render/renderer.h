@@ -88,6 +88,9 @@ class Renderer {
   void definition_list(const Block::DefinitionList& list, std::string& out);
   // Writes a leaf inline whole, or a container's opening; returns the container's frame.
   std::optional<InlineFrame> open_inline(const Inline& inline_node, std::string& out);
+  // Writes the nodes of `rest` in order until one opens a container and returns its frame;
+  // `rest` keeps the nodes after it (none when no container opened).
+  std::optional<InlineFrame> write_siblings(std::span<const Inline>& rest, std::string& out);
   void note(const Inlines& content, std::string& out);
   bool is_label_taken(std::string_view label) const;
   void footnote_body(const std::string& label, const LabelState& state, std::string& out);
