@@ -104,7 +104,7 @@ void escape_bytewise(std::string_view text, std::string& out) {
 
 // A mask of the bytes of a block that the escaper rewrites.
 template <Markup markup>
-__m128i rewritten_bytes(__m128i chunk) {
+[[gnu::always_inline]] inline __m128i rewritten_bytes(__m128i chunk) {
   const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
   const __m128i markup_bytes = _mm_or_si128(_mm_or_si128(is('&'), is('<')), is('>'));
   if constexpr (markup == Markup::Text) {
@@ -126,7 +126,7 @@ __m128i rewritten_bytes(__m128i chunk) {
 }
 
 template <Markup markup>
-unsigned rewritten_mask(__m128i chunk) {
+[[gnu::always_inline]] inline unsigned rewritten_mask(__m128i chunk) {
   return static_cast<unsigned>(_mm_movemask_epi8(rewritten_bytes<markup>(chunk)));
 }
 
@@ -140,9 +140,43 @@ inline __m128i block_at(const unsigned char* bytes, std::size_t i, std::size_t s
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(padded));
 }
 
+// The offset of the first rewritten byte of a text shorter than a block, or `size` when there is
+// none. Its bytes are gathered by two overlapping loads from both ends (or, below four bytes, its
+// first, middle and last byte), so nothing past the text is read and offsets ascend with the bits
+// of the mask.
+template <Markup markup>
+std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size) {
+  constexpr std::uint32_t kKept = 0x61616161;  // "aaaa", never rewritten
+  std::uint32_t parts[4] = {kKept, kKept, kKept, kKept};
+  std::size_t second_part_offset;
+  if (size >= 8) {
+    std::memcpy(&parts[0], bytes, 8);
+    std::memcpy(&parts[2], bytes + size - 8, 8);
+    second_part_offset = size - 8;
+  } else if (size >= 4) {
+    std::memcpy(&parts[0], bytes, 4);
+    std::memcpy(&parts[2], bytes + size - 4, 4);
+    second_part_offset = size - 4;
+  } else {
+    parts[0] = bytes[0] | std::uint32_t(bytes[size / 2]) << 8 | std::uint32_t(bytes[size - 1]) << 16 |
+               kKept << 24;
+    const unsigned mask =
+        rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(parts)));
+    if (mask == 0) return size;
+    const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+    return bit == 0 ? 0 : bit == 1 ? size / 2 : size - 1;
+  }
+  const unsigned mask =
+      rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(parts)));
+  if (mask == 0) return size;
+  const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
+  return bit < 8 ? bit : second_part_offset + (bit - 8);
+}
+
 // The offset of the first byte the escaper rewrites, or `size` when there is none.
 template <Markup markup>
 std::size_t first_rewritten(const unsigned char* bytes, std::size_t size) {
+  if (size < 16) return size == 0 ? 0 : first_rewritten_short<markup>(bytes, size);
   std::size_t i = 0;
   for (; i + 16 <= size; i += 16) {
     const unsigned mask =
@@ -150,17 +184,11 @@ std::size_t first_rewritten(const unsigned char* bytes, std::size_t size) {
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
   if (i == size) return size;
-  const std::size_t left = size - i;
-  unsigned mask;
-  if (size >= 16) {
-    // The last block of the text, overlapping bytes already tested; they are shifted out.
-    mask = rewritten_mask<markup>(
-               _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + size - 16))) >>
-           (16 - left);
-  } else {
-    mask = rewritten_mask<markup>(block_at(bytes, i, size));
-  }
-  return mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : size;
+  // The last block of the text, overlapping bytes already tested; they are shifted out.
+  const unsigned mask =
+      rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + size - 16)));
+  const unsigned left_mask = mask >> (16 - (size - i));
+  return left_mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(left_mask)) : size;
 }
 
 // Writes the escaped text from `i`, a rewritten byte, on. The text is written through a pointer
