@@ -42,7 +42,8 @@ bool starts_with_ascii_nocase(std::string_view text, std::size_t pos, std::strin
 
 }  // namespace
 
-void attrs_html(const Attr& attr, std::string& out) {
+// Flattened: the appends of the pairs' markup become fixed-size stores rather than calls.
+[[gnu::flatten]] void attrs_html(const Attr& attr, std::string& out) {
   if (attr.id) {
     out += " id=\"";
     escape_attr(*attr.id, out);

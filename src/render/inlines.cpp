@@ -91,8 +91,10 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
   }
 }
 
-std::optional<Renderer::InlineFrame> Renderer::write_siblings(std::span<const Inline>& rest,
-                                                              std::string& out) {
+// Flattened: the opening of every kind is inlined here, and the appends of literal markup in it
+// become fixed-size stores rather than calls.
+[[gnu::flatten]] std::optional<Renderer::InlineFrame> Renderer::write_siblings(
+    std::span<const Inline>& rest, std::string& out) {
   const Inline* node = rest.data();
   const Inline* const end = node + rest.size();
   while (node != end) {
