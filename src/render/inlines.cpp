@@ -67,8 +67,13 @@ std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo
 }
 
 void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
+  // Many lists (a table cell, a plain paragraph) hold no container: they are written without
+  // a frame of their own.
+  std::optional<InlineFrame> opened = write_siblings(inlines, out);
+  if (!opened) return;
   const std::size_t base = inline_stack_.size();
   inline_stack_.push_back(InlineFrame{inlines, {}});
+  inline_stack_.push_back(*opened);
   while (inline_stack_.size() > base) {
     InlineFrame& top = inline_stack_.back();
     if (top.operation != nullptr) {
