@@ -67,6 +67,13 @@ std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo
 }
 
 void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
+  // A lone text (a table cell, most headings) is escaped at once.
+  if (inlines.size() == 1 && memo_ == nullptr) {
+    if (const auto* text = inlines.front().get_if<Inline::Text>()) {
+      escape_text(text->text, out);
+      return;
+    }
+  }
   // Many lists (a table cell, a plain paragraph) hold no container: they are written without
   // a frame of their own.
   std::optional<InlineFrame> opened = write_siblings(inlines, out);
