@@ -283,7 +283,8 @@ void percent_encode_char(char32_t c, std::string& out) {
 void append_number(std::size_t value, std::string& out) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
+  // As a view: the pointer-pair overload of append goes through the general replace.
+  out += std::string_view(digits, static_cast<std::size_t>(result.ptr - digits));
 }
 
 }  // namespace vedavi
