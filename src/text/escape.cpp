@@ -106,22 +106,28 @@ void escape_bytewise(std::string_view text, std::string& out) {
 template <Markup markup>
 [[gnu::always_inline]] inline __m128i rewritten_bytes(__m128i chunk) {
   const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
-  const __m128i markup_bytes = _mm_or_si128(_mm_or_si128(is('&'), is('<')), is('>'));
+  // Two bytes one bit apart are tested at once with that bit set: '<' and '>' (0x3C, 0x3E),
+  // '"' and '&' (0x22, 0x26).
+  const auto either = [&](char upper, char bit) {
+    return _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(bit)), _mm_set1_epi8(upper));
+  };
+  const __m128i angles = either('>', 0x02);
   if constexpr (markup == Markup::Text) {
-    return markup_bytes;
+    return _mm_or_si128(angles, is('&'));
   } else if constexpr (markup == Markup::Attr) {
-    return _mm_or_si128(markup_bytes, is('"'));
+    return _mm_or_si128(angles, either('&', 0x04));
   } else {
-    // Outside 0x21-0x7E, tested as signed comparisons after flipping the top bit, or one of
-    // the printable bytes a URL attribute rewrites.
+    // Outside 0x21-0x7E or within "[\\]" (0x5B-0x5D), tested as signed comparisons after
+    // flipping the top bit, or one of the other printable bytes a URL attribute rewrites.
+    const auto flipped_byte = [](int byte) { return _mm_set1_epi8(static_cast<char>(byte ^ 0x80)); };
     const __m128i flipped = _mm_xor_si128(chunk, _mm_set1_epi8(static_cast<char>(0x80)));
-    const __m128i outside =
-        _mm_or_si128(_mm_cmplt_epi8(flipped, _mm_set1_epi8(static_cast<char>(0x21 ^ 0x80))),
-                     _mm_cmpgt_epi8(flipped, _mm_set1_epi8(static_cast<char>(0x7E ^ 0x80))));
+    const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(flipped, flipped_byte(0x21)),
+                                         _mm_cmpgt_epi8(flipped, flipped_byte(0x7E)));
+    const __m128i brackets = _mm_and_si128(_mm_cmpgt_epi8(flipped, flipped_byte('[' - 1)),
+                                           _mm_cmplt_epi8(flipped, flipped_byte(']' + 1)));
     const __m128i printable =
-        _mm_or_si128(_mm_or_si128(is('"'), is('[')),
-                     _mm_or_si128(_mm_or_si128(is('\\'), is(']')), is('`')));
-    return _mm_or_si128(_mm_or_si128(outside, printable), markup_bytes);
+        _mm_or_si128(_mm_or_si128(angles, either('&', 0x04)), _mm_or_si128(brackets, is('`')));
+    return _mm_or_si128(outside, printable);
   }
 }
 
