@@ -119,7 +119,9 @@ template <Markup markup>
   } else {
     // Outside 0x21-0x7E or within "[\\]" (0x5B-0x5D), tested as signed comparisons after
     // flipping the top bit, or one of the other printable bytes a URL attribute rewrites.
-    const auto flipped_byte = [](int byte) { return _mm_set1_epi8(static_cast<char>(byte ^ 0x80)); };
+    const auto flipped_byte = [](int byte) {
+      return _mm_set1_epi8(static_cast<char>(byte ^ 0x80));
+    };
     const __m128i flipped = _mm_xor_si128(chunk, _mm_set1_epi8(static_cast<char>(0x80)));
     const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(flipped, flipped_byte(0x21)),
                                          _mm_cmpgt_epi8(flipped, flipped_byte(0x7E)));
@@ -164,8 +166,8 @@ std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size) 
     std::memcpy(&parts[2], bytes + size - 4, 4);
     second_part_offset = size - 4;
   } else {
-    parts[0] = bytes[0] | std::uint32_t(bytes[size / 2]) << 8 | std::uint32_t(bytes[size - 1]) << 16 |
-               kKept << 24;
+    parts[0] = std::uint32_t{bytes[0]} | std::uint32_t{bytes[size / 2]} << 8 |
+               std::uint32_t{bytes[size - 1]} << 16 | std::uint32_t{'a'} << 24;
     const unsigned mask =
         rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(parts)));
     if (mask == 0) return size;
