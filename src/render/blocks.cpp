@@ -111,8 +111,23 @@ void Renderer::block(const Block& block, std::string& out) {
 // stores rather than calls. Tables, figures and definition lists stay calls of their own, which
 // keeps the walk small.
 [[gnu::flatten]] void Renderer::blocks(std::span<const Block> blocks, std::string& out) {
-  const std::size_t base = block_stack_.size();
-  block_stack_.push_back(BlockFrame{blocks, {}});
+  // Leaf blocks (most top-level ones) are written without a frame on the walk stack, up to the
+  // first container.
+  while (!blocks.empty()) {
+    const Block& block = blocks.front();
+    blocks = blocks.subspan(1);
+    if (auto frame = open_block(block, out)) {
+      const std::size_t base = block_stack_.size();
+      block_stack_.push_back(BlockFrame{blocks, {}});
+      block_stack_.push_back(*frame);
+      walk_blocks(base, out);
+      return;
+    }
+  }
+}
+
+// Flattened as blocks, and a call of its own rather than a second copy inside it.
+[[gnu::flatten, gnu::noinline]] void Renderer::walk_blocks(std::size_t base, std::string& out) {
   while (block_stack_.size() > base) {
     BlockFrame& top = block_stack_.back();
     if (top.list != nullptr) {

@@ -83,6 +83,8 @@ class Renderer {
 
   // Writes a leaf block whole, or a container's opening; returns the container's frame.
   std::optional<BlockFrame> open_block(const Block& block, std::string& out);
+  // Writes the open containers above the stack height `base` to their ends.
+  void walk_blocks(std::size_t base, std::string& out);
   void table(const Block::Table& table, std::string& out);
   void figure(const Block::Figure& figure, std::string& out);
   void definition_list(const Block::DefinitionList& list, std::string& out);
