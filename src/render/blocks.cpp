@@ -54,6 +54,15 @@ void list_open(const Block::List& list, std::string& out) {
   out += ">\n";
 }
 
+// A heading's level, one digit but for levels a tree built by hand may hold.
+void heading_level(std::size_t level, std::string& out) {
+  if (level < 10) {
+    out += static_cast<char>('0' + level);
+  } else {
+    append_number(level, out);
+  }
+}
+
 void math_block(const Block::MathBlock& math, std::string& out) {
   Attr attr = math.attr;
   attr.push_class("math");
@@ -185,12 +194,12 @@ std::optional<Renderer::BlockFrame> Renderer::open_block(const Block& block, std
     case BlockKind::Heading: {
       const auto& heading = *block.get_if<Block::Heading>();
       out += "<h";
-      append_number(heading.level, out);
+      heading_level(heading.level, out);
       attrs_html(heading.attr, out);
       out += '>';
       inlines(heading.inlines, out);
       out += "</h";
-      append_number(heading.level, out);
+      heading_level(heading.level, out);
       out += ">\n";
       return std::nullopt;
     }
