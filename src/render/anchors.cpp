@@ -117,13 +117,40 @@ void walk_inlines(std::span<const Inline> inlines, std::vector<Anchor>& anchors,
   }
 }
 
+using InlineStack = std::vector<std::span<const Inline>>;
+
+// Whether an inline list holds a span with an id at any depth (in the containers walk_inlines
+// enters). Most runs hold none, and without an id of their own they need no text at all.
+// `pending` is the caller's scratch stack, left empty, so that the runs of a block share one
+// allocation.
+bool has_span_anchor(std::span<const Inline> inlines, InlineStack& pending) {
+  std::span<const Inline> rest = inlines;
+  while (true) {
+    for (const Inline& node : rest) {
+      if (node.kind() == InlineKind::Text) continue;
+      if (const auto* span = node.get_if<Inline::Span>(); span != nullptr && span->attr.id) {
+        pending.clear();
+        return true;
+      }
+      if (const Inlines* children = node.children(); children != nullptr && !children->empty()) {
+        pending.push_back(*children);
+      }
+    }
+    if (pending.empty()) return false;
+    rest = pending.back();
+    pending.pop_back();
+  }
+}
+
 // The anchors of one run of inlines that may belong to an anchored node (`attr` with `kind`):
 // the node's anchor, with the text of the whole run, comes first.
 void anchor_run(const Attr* attr, std::string_view kind, std::span<const Inline> inlines,
-                std::vector<Anchor>& anchors) {
+                std::vector<Anchor>& anchors, InlineStack& pending) {
+  const bool has_own = attr != nullptr && attr->id;
+  if (!has_own && !has_span_anchor(inlines, pending)) return;
   CollapsedText text;
   std::size_t own = SIZE_MAX;
-  if (attr != nullptr && attr->id) {
+  if (has_own) {
     own = anchors.size();
     anchors.push_back(Anchor{*attr->id, kind, {}});
   }
@@ -131,27 +158,32 @@ void anchor_run(const Attr* attr, std::string_view kind, std::span<const Inline>
   if (own != SIZE_MAX) anchors[own].text = text.between(0, text.mark());
 }
 
-void anchor_table(const Block::Table& table, std::vector<Anchor>& anchors) {
-  anchor_run(&table.attr, "caption", table.caption, anchors);
+void anchor_table(const Block::Table& table, std::vector<Anchor>& anchors,
+                  InlineStack& pending) {
+  anchor_run(&table.attr, "caption", table.caption, anchors, pending);
   for (const auto* rows : {&table.head_rows, &table.rows, &table.foot_rows}) {
     for (const TableRow& row : *rows) {
-      for (const TableCell& cell : row.cells) anchor_run(nullptr, {}, cell.content, anchors);
+      for (const TableCell& cell : row.cells) {
+        anchor_run(nullptr, {}, cell.content, anchors, pending);
+      }
     }
   }
 }
 
-void anchor_figure(const Block::Figure& figure, std::vector<Anchor>& anchors) {
-  anchor_run(&figure.attr, "caption", figure.caption, anchors);
-  anchor_run(nullptr, {}, std::span<const Inline>(&figure.image, 1), anchors);
+void anchor_figure(const Block::Figure& figure, std::vector<Anchor>& anchors,
+                   InlineStack& pending) {
+  anchor_run(&figure.attr, "caption", figure.caption, anchors, pending);
+  anchor_run(nullptr, {}, std::span<const Inline>(&figure.image, 1), anchors, pending);
 }
 
-void anchor_definition_list(const Block::DefinitionList& list, std::vector<Anchor>& anchors) {
+void anchor_definition_list(const Block::DefinitionList& list, std::vector<Anchor>& anchors,
+                            InlineStack& pending) {
   for (const DefinitionItem& item : list.items) {
     for (const DefinitionTerm& term : item.terms) {
-      anchor_run(&term.attr, "text", term.inlines, anchors);
+      anchor_run(&term.attr, "text", term.inlines, anchors, pending);
     }
     for (const Inlines& definition : item.definitions) {
-      anchor_run(nullptr, {}, definition, anchors);
+      anchor_run(nullptr, {}, definition, anchors, pending);
     }
   }
 }
@@ -161,6 +193,7 @@ void anchor_definition_list(const Block::DefinitionList& list, std::vector<Ancho
 void anchor_block(const Block& root, std::vector<Anchor>& anchors) {
   // Block lists still to walk, innermost last.
   std::vector<std::span<const Block>> stack;
+  InlineStack pending;
   stack.push_back(std::span<const Block>(&root, 1));
   while (!stack.empty()) {
     std::span<const Block>& top = stack.back();
@@ -173,10 +206,10 @@ void anchor_block(const Block& root, std::vector<Anchor>& anchors) {
     switch (block.kind()) {
       case BlockKind::Paragraph:
       case BlockKind::Heading:
-        anchor_run(block.attr(), "block", *block.inlines(), anchors);
+        anchor_run(block.attr(), "block", *block.inlines(), anchors, pending);
         break;
       case BlockKind::PanelTitle:
-        anchor_run(block.attr(), "text", *block.inlines(), anchors);
+        anchor_run(block.attr(), "text", *block.inlines(), anchors, pending);
         break;
       case BlockKind::BlockQuote:
       case BlockKind::Div:
@@ -191,13 +224,13 @@ void anchor_block(const Block& root, std::vector<Anchor>& anchors) {
         break;
       }
       case BlockKind::DefinitionList:
-        anchor_definition_list(*block.get_if<Block::DefinitionList>(), anchors);
+        anchor_definition_list(*block.get_if<Block::DefinitionList>(), anchors, pending);
         break;
       case BlockKind::Table:
-        anchor_table(*block.get_if<Block::Table>(), anchors);
+        anchor_table(*block.get_if<Block::Table>(), anchors, pending);
         break;
       case BlockKind::Figure:
-        anchor_figure(*block.get_if<Block::Figure>(), anchors);
+        anchor_figure(*block.get_if<Block::Figure>(), anchors, pending);
         break;
       case BlockKind::CodeBlock:
       case BlockKind::HtmlBlock:
@@ -212,7 +245,8 @@ void anchor_block(const Block& root, std::vector<Anchor>& anchors) {
 }
 
 void anchor_inlines(std::span<const Inline> inlines, std::vector<Anchor>& anchors) {
-  anchor_run(nullptr, {}, inlines, anchors);
+  InlineStack pending;
+  anchor_run(nullptr, {}, inlines, anchors, pending);
 }
 
 std::string inlines_text(std::span<const Inline> inlines) {

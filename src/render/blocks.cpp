@@ -54,6 +54,15 @@ void list_open(const Block::List& list, std::string& out) {
   out += ">\n";
 }
 
+// A heading's level, one digit but for levels a tree built by hand may hold.
+void heading_level(std::size_t level, std::string& out) {
+  if (level < 10) {
+    out += static_cast<char>('0' + level);
+  } else {
+    append_number(level, out);
+  }
+}
+
 void math_block(const Block::MathBlock& math, std::string& out) {
   Attr attr = math.attr;
   attr.push_class("math");
@@ -106,9 +115,28 @@ void Renderer::block(const Block& block, std::string& out) {
   blocks(std::span<const Block>(&block, 1), out);
 }
 
-void Renderer::blocks(std::span<const Block> blocks, std::string& out) {
-  const std::size_t base = block_stack_.size();
-  block_stack_.push_back(BlockFrame{blocks, {}});
+// The hot paths of the writer are flattened: every call they make within this file, std::string's
+// appends included, is inlined, so the many short pieces of literal markup become fixed-size
+// stores rather than calls. Tables, figures and definition lists stay calls of their own, which
+// keeps the walk small.
+[[gnu::flatten]] void Renderer::blocks(std::span<const Block> blocks, std::string& out) {
+  // Leaf blocks (most top-level ones) are written without a frame on the walk stack, up to the
+  // first container.
+  while (!blocks.empty()) {
+    const Block& block = blocks.front();
+    blocks = blocks.subspan(1);
+    if (auto frame = open_block(block, out)) {
+      const std::size_t base = block_stack_.size();
+      block_stack_.push_back(BlockFrame{blocks, {}});
+      block_stack_.push_back(*frame);
+      walk_blocks(base, out);
+      return;
+    }
+  }
+}
+
+// Flattened as blocks, and a call of its own rather than a second copy inside it.
+[[gnu::flatten, gnu::noinline]] void Renderer::walk_blocks(std::size_t base, std::string& out) {
   while (block_stack_.size() > base) {
     BlockFrame& top = block_stack_.back();
     if (top.list != nullptr) {
@@ -166,12 +194,12 @@ std::optional<Renderer::BlockFrame> Renderer::open_block(const Block& block, std
     case BlockKind::Heading: {
       const auto& heading = *block.get_if<Block::Heading>();
       out += "<h";
-      append_number(heading.level, out);
+      heading_level(heading.level, out);
       attrs_html(heading.attr, out);
       out += '>';
       inlines(heading.inlines, out);
       out += "</h";
-      append_number(heading.level, out);
+      heading_level(heading.level, out);
       out += ">\n";
       return std::nullopt;
     }
@@ -258,7 +286,8 @@ std::optional<Renderer::BlockFrame> Renderer::open_block(const Block& block, std
   return std::nullopt;
 }
 
-void Renderer::definition_list(const Block::DefinitionList& list, std::string& out) {
+[[gnu::noinline]] void Renderer::definition_list(const Block::DefinitionList& list,
+                                                 std::string& out) {
   out += "<dl";
   attrs_html(list.attr, out);
   out += ">\n";
@@ -288,21 +317,34 @@ constexpr std::string_view kPlainCellOpen[2][4] = {
     {"<td>", "<td align=\"left\">", "<td align=\"center\">", "<td align=\"right\">"},
 };
 
+// Both cell tags have two letters, so the length of an opening tag depends on the alignment
+// alone: each case appends a constant number of bytes, which the compiler writes inline.
+void plain_cell_open(bool head, Align align, std::string& out) {
+  const char* open = kPlainCellOpen[head ? 0 : 1][static_cast<std::size_t>(align)].data();
+  switch (align) {
+    case Align::None: out.append(open, kPlainCellOpen[0][0].size()); break;
+    case Align::Left: out.append(open, kPlainCellOpen[0][1].size()); break;
+    case Align::Center: out.append(open, kPlainCellOpen[0][2].size()); break;
+    case Align::Right: out.append(open, kPlainCellOpen[0][3].size()); break;
+  }
+}
+
 }  // namespace
 
-void Renderer::table_row(const TableRow& row, std::span<const Align> column_aligns,
-                         std::string_view cell_tag, std::string& out) {
+// Flattened for its cells' markup, as the block walk.
+[[gnu::flatten]] void Renderer::table_row(const TableRow& row,
+                                          std::span<const Align> column_aligns,
+                                          std::string_view cell_tag, std::string& out) {
   out += "<tr";
   attrs_html(row.attr, out);
   out += '>';
   const bool head = cell_tag == "th";
-  const std::string_view close = head ? "</th>" : "</td>";
   for (std::size_t k = 0; k < row.cells.size(); ++k) {
     const TableCell& cell = row.cells[k];
     Align align = cell.align;
     if (align == Align::None && k < column_aligns.size()) align = column_aligns[k];
     if (cell.attr.empty()) {
-      out += kPlainCellOpen[head ? 0 : 1][static_cast<std::size_t>(align)];
+      plain_cell_open(head, align, out);
     } else {
       out += '<';
       out += cell_tag;
@@ -315,12 +357,16 @@ void Renderer::table_row(const TableRow& row, std::span<const Align> column_alig
       out += '>';
     }
     inlines(cell.content, out);
-    out += close;
+    if (head) {
+      out += "</th>";
+    } else {
+      out += "</td>";
+    }
   }
   out += "</tr>\n";
 }
 
-void Renderer::table(const Block::Table& table, std::string& out) {
+[[gnu::noinline]] void Renderer::table(const Block::Table& table, std::string& out) {
   out += "<table";
   attrs_html(table.attr, out);
   out += ">\n";
@@ -364,7 +410,7 @@ void Renderer::table(const Block::Table& table, std::string& out) {
   out += "</table>\n";
 }
 
-void Renderer::figure(const Block::Figure& figure, std::string& out) {
+[[gnu::noinline]] void Renderer::figure(const Block::Figure& figure, std::string& out) {
   out += "<figure";
   attrs_html(figure.attr, out);
   out += ">\n";

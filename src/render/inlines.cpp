@@ -67,8 +67,20 @@ std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo
 }
 
 void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
+  // A lone text (a table cell, most headings) is escaped at once.
+  if (inlines.size() == 1 && memo_ == nullptr) {
+    if (const auto* text = inlines.front().get_if<Inline::Text>()) {
+      escape_text(text->text, out);
+      return;
+    }
+  }
+  // Many lists (a table cell, a plain paragraph) hold no container: they are written without
+  // a frame of their own.
+  std::optional<InlineFrame> opened = write_siblings(inlines, out);
+  if (!opened) return;
   const std::size_t base = inline_stack_.size();
   inline_stack_.push_back(InlineFrame{inlines, {}});
+  inline_stack_.push_back(*opened);
   while (inline_stack_.size() > base) {
     InlineFrame& top = inline_stack_.back();
     if (top.operation != nullptr) {
@@ -82,22 +94,42 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
       inline_stack_.push_back(InlineFrame{arg.value, "</div>"});
       continue;
     }
-    if (top.rest.empty()) {
+    if (auto frame = write_siblings(top.rest, out)) {
+      inline_stack_.push_back(*frame);
+    } else {
       out += top.close;
       inline_stack_.pop_back();
-      continue;
     }
-    const Inline& node = top.rest.front();
-    top.rest = top.rest.subspan(1);
+  }
+}
+
+// Flattened: the opening of every kind is inlined here, and the appends of literal markup in it
+// become fixed-size stores rather than calls.
+[[gnu::flatten]] std::optional<Renderer::InlineFrame> Renderer::write_siblings(
+    std::span<const Inline>& rest, std::string& out) {
+  const Inline* node = rest.data();
+  const Inline* const end = node + rest.size();
+  while (node != end) {
+    const Inline& current = *node++;
     if (memo_ != nullptr && !memo_->empty()) {
-      if (const auto entry = memo_->find(&node); entry != memo_->end()) {
+      if (const auto entry = memo_->find(&current); entry != memo_->end()) {
         out += entry->second;
         memo_->erase(entry);
         continue;
       }
     }
-    if (auto frame = open_inline(node, out)) inline_stack_.push_back(*frame);
+    // Text is most of the nodes: written here, without the call that opens any kind.
+    if (const auto* text = current.get_if<Inline::Text>()) {
+      escape_text(text->text, out);
+      continue;
+    }
+    if (auto frame = open_inline(current, out)) {
+      rest = std::span<const Inline>(node, end);
+      return frame;
+    }
   }
+  rest = {};
+  return std::nullopt;
 }
 
 std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, std::string& out) {

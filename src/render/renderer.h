@@ -83,11 +83,16 @@ class Renderer {
 
   // Writes a leaf block whole, or a container's opening; returns the container's frame.
   std::optional<BlockFrame> open_block(const Block& block, std::string& out);
+  // Writes the open containers above the stack height `base` to their ends.
+  void walk_blocks(std::size_t base, std::string& out);
   void table(const Block::Table& table, std::string& out);
   void figure(const Block::Figure& figure, std::string& out);
   void definition_list(const Block::DefinitionList& list, std::string& out);
   // Writes a leaf inline whole, or a container's opening; returns the container's frame.
   std::optional<InlineFrame> open_inline(const Inline& inline_node, std::string& out);
+  // Writes the nodes of `rest` in order until one opens a container and returns its frame;
+  // `rest` keeps the nodes after it (none when no container opened).
+  std::optional<InlineFrame> write_siblings(std::span<const Inline>& rest, std::string& out);
   void note(const Inlines& content, std::string& out);
   bool is_label_taken(std::string_view label) const;
   void footnote_body(const std::string& label, const LabelState& state, std::string& out);

@@ -1,5 +1,7 @@
-// Escaping for VEDAVI HTML. Each escaper jumps from one byte that needs rewriting to the next
-// through a 256-entry class table and appends the runs in between whole.
+// Escaping for VEDAVI HTML. Each byte has its replacement in a 256-entry table (itself when it is
+// copied). Where the target has SSE2, text, attribute and URL escaping test sixteen bytes at once
+// and write through a pointer into a buffer on the stack; without SSE2, and for fragments, runs
+// between rewritten bytes are appended whole.
 #include "text/escape.h"
 
 #include <array>
@@ -16,139 +18,246 @@
 namespace vedavi {
 namespace {
 
-// What a byte becomes: copied, an entity, or percent-encoded.
-enum class Rewrite : std::uint8_t { Copy, Amp, Lt, Gt, Quot, Percent };
+// The bytes one input byte is written as, padded to eight so that a single fixed-size copy
+// writes any of them; `size` is 1 for a byte copied as it is.
+struct Replacement {
+  char bytes[7] = {};
+  std::uint8_t size = 1;
+};
 
-using ClassTable = std::array<Rewrite, 256>;
+using ReplacementTable = std::array<Replacement, 256>;
 
-consteval ClassTable text_table(bool is_attr) {
-  ClassTable table{};
-  table['&'] = Rewrite::Amp;
-  table['<'] = Rewrite::Lt;
-  table['>'] = Rewrite::Gt;
-  if (is_attr) table['"'] = Rewrite::Quot;
-  return table;
+enum class Markup : std::uint8_t { Text, Attr, Url, Fragment };
+
+consteval bool is_fragment_kept(int byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+         (byte >= '0' && byte <= '9') ||
+         std::string_view("()-./_~").find(char(byte)) != std::string_view::npos;
 }
 
-consteval ClassTable url_table() {
-  ClassTable table{};
-  for (int byte = 0; byte < 0x20; ++byte) table[byte] = Rewrite::Percent;
-  for (int byte = 0x7F; byte < 0x100; ++byte) table[byte] = Rewrite::Percent;
-  for (unsigned char byte : std::string_view(" \"<>[\\]`")) table[byte] = Rewrite::Percent;
-  table['&'] = Rewrite::Amp;
-  return table;
+consteval bool is_url_percent_encoded(int byte) {
+  return byte < 0x21 || byte >= 0x7F || std::string_view("\"<>[\\]`").find(char(byte)) !=
+                                            std::string_view::npos;
 }
 
-consteval ClassTable fragment_table() {
-  ClassTable table{};
+consteval Replacement spelled(std::string_view text) {
+  Replacement replacement;
+  for (std::size_t i = 0; i < text.size(); ++i) replacement.bytes[i] = text[i];
+  replacement.size = static_cast<std::uint8_t>(text.size());
+  return replacement;
+}
+
+consteval Replacement percent_encoded(int byte) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  const char encoded[3] = {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+  return spelled(std::string_view(encoded, 3));
+}
+
+consteval ReplacementTable replacement_table(Markup markup) {
+  ReplacementTable table{};
   for (int byte = 0; byte < 0x100; ++byte) {
-    const bool is_kept = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                         (byte >= '0' && byte <= '9') ||
-                         std::string_view("()-./_~").find(char(byte)) != std::string_view::npos;
-    table[byte] = is_kept ? Rewrite::Copy : Rewrite::Percent;
+    const char c = static_cast<char>(byte);
+    table[byte] = spelled(std::string_view(&c, 1));
+    const bool is_percent = markup == Markup::Url        ? is_url_percent_encoded(byte)
+                            : markup == Markup::Fragment ? !is_fragment_kept(byte)
+                                                         : false;
+    if (is_percent) table[byte] = percent_encoded(byte);
   }
+  if (markup == Markup::Fragment) return table;
+  table['&'] = spelled("&amp;");
+  if (markup == Markup::Url) return table;
+  table['<'] = spelled("&lt;");
+  table['>'] = spelled("&gt;");
+  if (markup == Markup::Attr) table['"'] = spelled("&quot;");
   return table;
 }
 
-constexpr ClassTable kText = text_table(false);
-constexpr ClassTable kAttr = text_table(true);
-constexpr ClassTable kUrl = url_table();
-constexpr ClassTable kFragment = fragment_table();
+constexpr ReplacementTable kText = replacement_table(Markup::Text);
+constexpr ReplacementTable kAttr = replacement_table(Markup::Attr);
+constexpr ReplacementTable kUrl = replacement_table(Markup::Url);
+constexpr ReplacementTable kFragment = replacement_table(Markup::Fragment);
 
-// Which fast skip an escaper uses: none, the markup bytes of text or attributes, or the bytes a
-// URL attribute rewrites.
-enum class Markup : std::uint8_t { None, Text, Attr, Url };
-
-// The offset of the first byte at or after `i` that the text, attribute or URL table rewrites,
-// or `size` when none does. Runs of bytes kept as they are are long, so sixteen bytes are tested
-// at once where the target has SSE2; elsewhere the caller's byte loop does the work.
 template <Markup markup>
-std::size_t skip_kept(const unsigned char* bytes, std::size_t i, std::size_t size) {
+constexpr const ReplacementTable& table_of() {
+  if constexpr (markup == Markup::Text) return kText;
+  else if constexpr (markup == Markup::Attr) return kAttr;
+  else if constexpr (markup == Markup::Url) return kUrl;
+  else return kFragment;
+}
+
+// Appends runs of copied bytes whole and each rewritten byte's replacement.
+template <Markup markup>
+void escape_bytewise(std::string_view text, std::string& out) {
+  const ReplacementTable& table = table_of<markup>();
+  std::size_t run_begin = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const Replacement& replacement = table[static_cast<unsigned char>(text[i])];
+    if (replacement.size == 1) continue;
+    out.append(text.data() + run_begin, i - run_begin);
+    out.append(replacement.bytes, replacement.size);
+    run_begin = i + 1;
+  }
+  out.append(text.data() + run_begin, text.size() - run_begin);
+}
+
 #if defined(__SSE2__)
-  const __m128i amp = _mm_set1_epi8('&');
-  const __m128i lt = _mm_set1_epi8('<');
-  const __m128i gt = _mm_set1_epi8('>');
-  // For text, '&' stands in for '"' so that one loop serves both.
-  const __m128i quot = _mm_set1_epi8(markup == Markup::Text ? '&' : '"');
-  const auto markup_hits = [&](__m128i chunk) {
-    return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, amp), _mm_cmpeq_epi8(chunk, lt)),
-                        _mm_or_si128(_mm_cmpeq_epi8(chunk, gt), _mm_cmpeq_epi8(chunk, quot)));
+
+// A mask of the bytes of a block that the escaper rewrites.
+template <Markup markup>
+[[gnu::always_inline]] inline __m128i rewritten_bytes(__m128i chunk) {
+  const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
+  // Two bytes one bit apart are tested at once with that bit set: '<' and '>' (0x3C, 0x3E),
+  // '"' and '&' (0x22, 0x26).
+  const auto either = [&](char upper, char bit) {
+    return _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(bit)), _mm_set1_epi8(upper));
   };
-  // A URL also rewrites space, "[\\]`", control characters and every byte from 0x7F: outside
-  // 0x21-0x7E, tested as a signed comparison after flipping the top bit.
-  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-  const __m128i below = _mm_set1_epi8(static_cast<char>(0x21 ^ 0x80));
-  const __m128i above = _mm_set1_epi8(static_cast<char>(0x7E ^ 0x80));
-  const auto url_hits = [&](__m128i chunk) {
-    const __m128i flipped = _mm_xor_si128(chunk, flip);
-    const __m128i outside =
-        _mm_or_si128(_mm_cmplt_epi8(flipped, below), _mm_cmpgt_epi8(flipped, above));
-    const __m128i brackets =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('[')),
-                                  _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\'))),
-                     _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(']')),
-                                  _mm_cmpeq_epi8(chunk, _mm_set1_epi8('`'))));
-    return _mm_or_si128(_mm_or_si128(outside, brackets), markup_hits(chunk));
-  };
-  const auto hits_in = [&](const unsigned char* block) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-    if constexpr (markup == Markup::Url)
-      return static_cast<unsigned>(_mm_movemask_epi8(url_hits(chunk)));
-    else
-      return static_cast<unsigned>(_mm_movemask_epi8(markup_hits(chunk)));
-  };
+  const __m128i angles = either('>', 0x02);
+  if constexpr (markup == Markup::Text) {
+    return _mm_or_si128(angles, is('&'));
+  } else if constexpr (markup == Markup::Attr) {
+    return _mm_or_si128(angles, either('&', 0x04));
+  } else {
+    // Outside 0x21-0x7E or within "[\\]" (0x5B-0x5D), tested as signed comparisons after
+    // flipping the top bit, or one of the other printable bytes a URL attribute rewrites.
+    const auto flipped_byte = [](int byte) {
+      return _mm_set1_epi8(static_cast<char>(byte ^ 0x80));
+    };
+    const __m128i flipped = _mm_xor_si128(chunk, _mm_set1_epi8(static_cast<char>(0x80)));
+    const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(flipped, flipped_byte(0x21)),
+                                         _mm_cmpgt_epi8(flipped, flipped_byte(0x7E)));
+    const __m128i brackets = _mm_and_si128(_mm_cmpgt_epi8(flipped, flipped_byte('[' - 1)),
+                                           _mm_cmplt_epi8(flipped, flipped_byte(']' + 1)));
+    const __m128i printable =
+        _mm_or_si128(_mm_or_si128(angles, either('&', 0x04)), _mm_or_si128(brackets, is('`')));
+    return _mm_or_si128(outside, printable);
+  }
+}
+
+template <Markup markup>
+[[gnu::always_inline]] inline unsigned rewritten_mask(__m128i chunk) {
+  return static_cast<unsigned>(_mm_movemask_epi8(rewritten_bytes<markup>(chunk)));
+}
+
+// The block of sixteen bytes at `i`; past the end of a short remainder it is padded with bytes
+// that are never rewritten.
+inline __m128i block_at(const unsigned char* bytes, std::size_t i, std::size_t size) {
+  if (size - i >= 16) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+  unsigned char padded[16];
+  std::memset(padded, 'a', sizeof padded);
+  std::memcpy(padded, bytes + i, size - i);
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(padded));
+}
+
+// The offset of the first rewritten byte of a text shorter than a block, or `size` when there is
+// none. Its bytes are gathered by two overlapping loads from both ends (or, below four bytes, its
+// first, middle and last byte), so nothing past the text is read and offsets ascend with the bits
+// of the mask.
+template <Markup markup>
+std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size) {
+  constexpr std::uint32_t kKept = 0x61616161;  // "aaaa", never rewritten
+  std::uint32_t parts[4] = {kKept, kKept, kKept, kKept};
+  std::size_t second_part_offset;
+  if (size >= 8) {
+    std::memcpy(&parts[0], bytes, 8);
+    std::memcpy(&parts[2], bytes + size - 8, 8);
+    second_part_offset = size - 8;
+  } else if (size >= 4) {
+    std::memcpy(&parts[0], bytes, 4);
+    std::memcpy(&parts[2], bytes + size - 4, 4);
+    second_part_offset = size - 4;
+  } else {
+    parts[0] = std::uint32_t{bytes[0]} | std::uint32_t{bytes[size / 2]} << 8 |
+               std::uint32_t{bytes[size - 1]} << 16 | std::uint32_t{'a'} << 24;
+    const unsigned mask =
+        rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(parts)));
+    if (mask == 0) return size;
+    const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+    return bit == 0 ? 0 : bit == 1 ? size / 2 : size - 1;
+  }
+  const unsigned mask =
+      rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(parts)));
+  if (mask == 0) return size;
+  const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
+  return bit < 8 ? bit : second_part_offset + (bit - 8);
+}
+
+// The offset of the first byte the escaper rewrites, or `size` when there is none.
+template <Markup markup>
+std::size_t first_rewritten(const unsigned char* bytes, std::size_t size) {
+  if (size < 16) return size == 0 ? 0 : first_rewritten_short<markup>(bytes, size);
+  std::size_t i = 0;
   for (; i + 16 <= size; i += 16) {
-    const unsigned mask = hits_in(bytes + i);
+    const unsigned mask =
+        rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
   if (i == size) return size;
-  const std::size_t left = size - i;
-  unsigned mask;
-  if (size >= 16) {
-    // The last block of the text, overlapping bytes already tested; they are shifted out.
-    mask = hits_in(bytes + size - 16) >> (16 - left);
-  } else {
-    // A short text, padded to a whole block with bytes never rewritten.
-    unsigned char tail[16];
-    std::memset(tail, 'a', sizeof tail);
-    std::memcpy(tail, bytes + i, left);
-    mask = hits_in(tail);
-  }
-  return mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : size;
-#else
-  (void)bytes;
-  (void)size;
-  return i;
-#endif
+  // The last block of the text, overlapping bytes already tested; they are shifted out.
+  const unsigned mask =
+      rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + size - 16)));
+  const unsigned left_mask = mask >> (16 - (size - i));
+  return left_mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(left_mask)) : size;
 }
 
-// Percent-encoding a character is encoding each byte of its UTF-8 form, so the escapers work
-// byte by byte: a multi-byte character has all of its bytes in the Percent class.
-template <Markup markup = Markup::None>
-void escape_with(const ClassTable& table, std::string_view text, std::string& out) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-  std::size_t run_begin = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    if constexpr (markup != Markup::None) {
-      i = skip_kept<markup>(bytes, i, size);
-      if (i == size) break;
+// Writes the escaped text from `i`, a rewritten byte, on. The text is written through a pointer
+// into a buffer on the stack, appended whenever it fills: each block is stored whole and the
+// pointer advanced past its bytes up to the first rewritten one, whose replacement is stored next
+// as eight bytes. A step writes at most 24 bytes (16 kept, or 15 kept and 8 of a replacement).
+// Most texts hold no byte to rewrite, so this part stays out of their way.
+template <Markup markup>
+[[gnu::noinline]] void escape_rest(const unsigned char* bytes, std::size_t i, std::size_t size,
+                                   std::string& out) {
+  const ReplacementTable& table = table_of<markup>();
+  constexpr std::size_t kBufferSize = 1024;
+  constexpr std::size_t kLongestStep = 24;
+  char buffer[kBufferSize];
+  char* write = buffer;
+  while (i < size) {
+    if (write > buffer + (kBufferSize - kLongestStep)) {
+      out.append(buffer, write);
+      write = buffer;
     }
-    const Rewrite rewrite = table[bytes[i]];
-    if (rewrite == Rewrite::Copy) continue;
-    out.append(text.data() + run_begin, i - run_begin);
-    run_begin = i + 1;
-    switch (rewrite) {
-      case Rewrite::Amp: out += "&amp;"; break;
-      case Rewrite::Lt: out += "&lt;"; break;
-      case Rewrite::Gt: out += "&gt;"; break;
-      case Rewrite::Quot: out += "&quot;"; break;
-      case Rewrite::Percent: percent_encode_byte(bytes[i], out); break;
-      case Rewrite::Copy: break;
+    const __m128i chunk = block_at(bytes, i, size);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(write), chunk);
+    const unsigned mask = rewritten_mask<markup>(chunk);
+    if (mask == 0) {
+      const std::size_t step = size - i < 16 ? size - i : 16;
+      i += step;
+      write += step;
+      continue;
     }
+    const auto kept = static_cast<std::size_t>(__builtin_ctz(mask));
+    i += kept;
+    write += kept;
+    const Replacement& replacement = table[bytes[i]];
+    std::memcpy(write, replacement.bytes, 8);
+    write += replacement.size;
+    ++i;
   }
-  out.append(text.data() + run_begin, size - run_begin);
+  out.append(buffer, write);
 }
+
+template <Markup markup>
+void escape_blockwise(std::string_view text, std::string& out) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t first = first_rewritten<markup>(bytes, text.size());
+  out.append(text.data(), first);
+  if (first < text.size()) escape_rest<markup>(bytes, first, text.size(), out);
+}
+
+template <Markup markup>
+void escape(std::string_view text, std::string& out) {
+  escape_blockwise<markup>(text, out);
+}
+
+#else
+
+template <Markup markup>
+void escape(std::string_view text, std::string& out) {
+  escape_bytewise<markup>(text, out);
+}
+
+#endif
 
 }  // namespace
 
@@ -158,24 +267,18 @@ void percent_encode_byte(unsigned char byte, std::string& out) {
   out.append(encoded, 3);
 }
 
-bool url_percent_encodes(unsigned char byte) { return kUrl[byte] == Rewrite::Percent; }
+bool url_percent_encodes(unsigned char byte) { return kUrl[byte].size == 3; }
 
-void escape_text(std::string_view text, std::string& out) {
-  escape_with<Markup::Text>(kText, text, out);
-}
+void escape_text(std::string_view text, std::string& out) { escape<Markup::Text>(text, out); }
 
-void escape_attr(std::string_view text, std::string& out) {
-  escape_with<Markup::Attr>(kAttr, text, out);
-}
+void escape_attr(std::string_view text, std::string& out) { escape<Markup::Attr>(text, out); }
 
-void escape_url_attr(std::string_view url, std::string& out) {
-  escape_with<Markup::Url>(kUrl, url, out);
-}
+void escape_url_attr(std::string_view url, std::string& out) { escape<Markup::Url>(url, out); }
 
 std::string escape_fragment(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  escape_with(kFragment, text, out);
+  escape_bytewise<Markup::Fragment>(text, out);
   return out;
 }
 
@@ -188,7 +291,8 @@ void percent_encode_char(char32_t c, std::string& out) {
 void append_number(std::size_t value, std::string& out) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
+  // As a view: the pointer-pair overload of append goes through the general replace.
+  out += std::string_view(digits, static_cast<std::size_t>(result.ptr - digits));
 }
 
 }  // namespace vedavi

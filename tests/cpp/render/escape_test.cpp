@@ -72,6 +72,24 @@ TEST(Escaping, EveryOffsetInTextsOfEveryLength) {
   }
 }
 
+// Texts whose escaped form is many times longer than what the escaper writes at once: escaping
+// the whole equals escaping each byte on its own, for runs of kept bytes of every length.
+TEST(Escaping, LongTextsJoinTheirBytesEscapedAlone) {
+  const std::string_view rewritten = "&<>\"[\x01\xC3";
+  std::string input;
+  for (std::size_t run = 0; input.size() < 20000; ++run) {
+    input.append(run % 37, 'k');
+    input += rewritten[run % rewritten.size()];
+  }
+  using Escaper = void (*)(std::string_view, std::string&);
+  for (Escaper escaper : {Escaper(escape_text), Escaper(escape_attr), Escaper(escape_url_attr)}) {
+    std::string whole, bytewise;
+    escaper(input, whole);
+    for (std::size_t i = 0; i < input.size(); ++i) escaper(input.substr(i, 1), bytewise);
+    EXPECT_EQ(whole, bytewise);
+  }
+}
+
 TEST(PercentEncoding, EveryUtf8Length) {
   const std::pair<char32_t, std::string_view> cases[] = {
       {U'\n', "%0A"}, {U' ', "%20"}, {U'\u00E9', "%C3%A9"}, {U'\u21A9', "%E2%86%A9"},

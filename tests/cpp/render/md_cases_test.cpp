@@ -213,6 +213,8 @@ TEST(Anchors, InDocumentOrder) {
      {{"h", "block", "x t^2 y"}}},
     {"footnote anchors after the whole document", "# m {#m}\n\na[^f]\n\n[^f]: in\n    {: #fp}\n\n# z {#z}\n", false,
      {{"m", "block", "m"}, {"z", "block", "z"}, {"fp", "block", "in"}}},
+    {"containers without ids give nothing", "*a* [b]{.k} [l](u) **c**\n", false, {}},
+    {"a span with an id inside one without", "x [a *[b]{#b}*]{.k}\n", false, {{"b", "text", "b"}}},
     {"spans inside links, emphasis and notes", "[l [s]{#s}](u) *[e]{#e}* ^[[n]{#n}]\n", false,
      {{"s", "text", "s"}, {"e", "text", "e"}, {"n", "text", "n"}}},
     {"image alt is walked (no implicit figures here)", "![Cap [s]{#s}](u){#f}\n", false, {{"s", "text", "s"}}},
