@@ -27,17 +27,17 @@ void append_attr(const Attr& attr, std::string& out) {
     if (!first) out += ' ';
     first = false;
   };
-  if (attr.id) {
+  if (attr.id()) {
     sep();
     out += '#';
-    out += *attr.id;
+    out += *attr.id();
   }
-  for (const auto& name : attr.classes) {
+  for (const auto& name : attr.classes()) {
     sep();
     out += '.';
     out += name;
   }
-  for (const auto& [key, value] : attr.pairs) {
+  for (const auto& [key, value] : attr.pairs()) {
     sep();
     out += key;
     out += '=';
