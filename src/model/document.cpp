@@ -39,8 +39,27 @@ struct ChildLists {
   }
 };
 
-void collect(Inline& node, ChildLists& out) {
+template <class T> struct IsBoxed : std::false_type {};
+template <class T> struct IsBoxed<Boxed<T>> : std::true_type {};
+
+// Calls `f` with the node's alternative, unboxed; a moved-from box is skipped, so that walks
+// over dying lists neither read nor allocate an empty value.
+template <class Node, class F>
+void visit_held(Node& node, F&& f) {
   std::visit(
+      [&](auto& alternative) {
+        if constexpr (IsBoxed<std::decay_t<decltype(alternative)>>::value) {
+          if (auto* value = alternative.get()) f(*value);
+        } else {
+          f(alternative);
+        }
+      },
+      node.data);
+}
+
+void collect(Inline& node, ChildLists& out) {
+  visit_held(
+      node,
       [&](auto& x) {
         using T = std::decay_t<decltype(x)>;
         if constexpr (std::is_same_v<T, Inline::Operation>) {
@@ -48,8 +67,7 @@ void collect(Inline& node, ChildLists& out) {
         } else if constexpr (requires { x.children; }) {
           out.inlines.push_back(&x.children);
         }
-      },
-      node.data);
+      });
 }
 
 void collect_rows(std::vector<TableRow>& rows, ChildLists& out) {
@@ -58,7 +76,8 @@ void collect_rows(std::vector<TableRow>& rows, ChildLists& out) {
 }
 
 void collect(Block& node, ChildLists& out) {
-  std::visit(
+  visit_held(
+      node,
       [&](auto& x) {
         using T = std::decay_t<decltype(x)>;
         if constexpr (std::is_same_v<T, Block::List>) {
@@ -82,8 +101,7 @@ void collect(Block& node, ChildLists& out) {
         } else if constexpr (requires { x.inlines; }) {
           out.inlines.push_back(&x.inlines);
         }
-      },
-      node.data);
+      });
 }
 
 // Nesting depth of node-list copies running on this thread: up to the limit a list copies its
@@ -273,51 +291,34 @@ std::string_view Block::kind_name() const { return vedavi::kind_name(kind()); }
 
 namespace {
 
-template <class Variant>
-Attr* attr_of(Variant& data) {
-  return std::visit(
-      [](auto& x) -> Attr* {
-        if constexpr (requires { x.attr; }) return &x.attr;
-        else return nullptr;
-      },
-      data);
+// The node's attributes, children or inline list: a pointer of `Result` (const for a const
+// node) to its member `field`, or nullptr for the kinds without it.
+template <class Result, class Node, class Field>
+Result* member_of(Node& node, Field field) {
+  return node.visit([&](auto& x) -> Result* {
+    if constexpr (requires { field(x); }) return &field(x);
+    else return nullptr;
+  });
 }
+
+constexpr auto kAttrField = [](auto& x) -> auto& requires requires { x.attr; } { return x.attr; };
+constexpr auto kChildrenField = [](auto& x) -> auto& requires requires { x.children; } { return x.children; };
+constexpr auto kInlinesField = [](auto& x) -> auto& requires requires { x.inlines; } { return x.inlines; };
 
 }  // namespace
 
-Attr* Inline::attr() { return attr_of(data); }
-const Attr* Inline::attr() const { return attr_of(const_cast<Data&>(data)); }
-Attr* Block::attr() { return attr_of(data); }
-const Attr* Block::attr() const { return attr_of(const_cast<Data&>(data)); }
+Attr* Inline::attr() { return member_of<Attr>(*this, kAttrField); }
+const Attr* Inline::attr() const { return member_of<const Attr>(*this, kAttrField); }
+Attr* Block::attr() { return member_of<Attr>(*this, kAttrField); }
+const Attr* Block::attr() const { return member_of<const Attr>(*this, kAttrField); }
 
-Inlines* Inline::children() {
-  return std::visit(
-      [](auto& x) -> Inlines* {
-        if constexpr (requires { x.children; }) return &x.children;
-        else return nullptr;
-      },
-      data);
-}
-const Inlines* Inline::children() const { return const_cast<Inline*>(this)->children(); }
+Inlines* Inline::children() { return member_of<Inlines>(*this, kChildrenField); }
+const Inlines* Inline::children() const { return member_of<const Inlines>(*this, kChildrenField); }
 
-Inlines* Block::inlines() {
-  return std::visit(
-      [](auto& x) -> Inlines* {
-        if constexpr (requires { x.inlines; }) return &x.inlines;
-        else return nullptr;
-      },
-      data);
-}
-const Inlines* Block::inlines() const { return const_cast<Block*>(this)->inlines(); }
+Inlines* Block::inlines() { return member_of<Inlines>(*this, kInlinesField); }
+const Inlines* Block::inlines() const { return member_of<const Inlines>(*this, kInlinesField); }
 
-Blocks* Block::children() {
-  return std::visit(
-      [](auto& x) -> Blocks* {
-        if constexpr (requires { x.children; }) return &x.children;
-        else return nullptr;
-      },
-      data);
-}
-const Blocks* Block::children() const { return const_cast<Block*>(this)->children(); }
+Blocks* Block::children() { return member_of<Blocks>(*this, kChildrenField); }
+const Blocks* Block::children() const { return member_of<const Blocks>(*this, kChildrenField); }
 
 }  // namespace vedavi
