@@ -134,10 +134,6 @@ class AttrBatch {
   StringPairs pairs_;
 };
 
-const std::optional<std::string> kNoId;
-const std::vector<std::string> kNoClasses;
-const StringPairs kNoPairs;
-
 }  // namespace
 
 Attr::Attr(const Attr& other) {
@@ -153,19 +149,9 @@ Attr& Attr::operator=(const Attr& other) {
   return *this;
 }
 
-Attr::~Attr() = default;
-
 Attr::Data& Attr::data() {
   if (!data_) data_ = std::make_unique<Data>();
   return *data_;
-}
-
-const std::optional<std::string>& Attr::id() const { return data_ ? data_->id : kNoId; }
-const std::vector<std::string>& Attr::classes() const { return data_ ? data_->classes : kNoClasses; }
-const StringPairs& Attr::pairs() const { return data_ ? data_->pairs : kNoPairs; }
-
-bool Attr::empty() const {
-  return !data_ || (!data_->id && data_->classes.empty() && data_->pairs.empty());
 }
 
 bool operator==(const Attr& a, const Attr& b) {

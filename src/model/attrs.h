@@ -28,15 +28,15 @@ class Attr {
   Attr(Attr&& other) noexcept = default;
   Attr& operator=(const Attr& other);
   Attr& operator=(Attr&& other) noexcept = default;
-  ~Attr();
+  ~Attr() = default;
 
   static Attr with_class(std::string_view name);
 
-  const std::optional<std::string>& id() const;
-  const std::vector<std::string>& classes() const;
-  const StringPairs& pairs() const;
+  const std::optional<std::string>& id() const { return held().id; }
+  const std::vector<std::string>& classes() const { return held().classes; }
+  const StringPairs& pairs() const { return held().pairs; }
 
-  bool empty() const;
+  bool empty() const { return !data_ || (!data_->id && data_->classes.empty() && data_->pairs.empty()); }
   bool has_class(std::string_view name) const;
   // The value of the first pair with this key, nullptr when there is none.
   const std::string* find_pair(std::string_view key) const;
@@ -78,10 +78,15 @@ class Attr {
     std::vector<std::string> classes;
     StringPairs pairs;
   };
+  static const Data kNoData;  // what an unset attribute set reads as
+
   Data& data();
+  const Data& held() const { return data_ ? *data_ : kNoData; }
 
   std::unique_ptr<Data> data_;
 };
+
+inline const Attr::Data Attr::kNoData{};
 
 namespace attrs {
 
