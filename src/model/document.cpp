@@ -186,6 +186,47 @@ class DeepCopy {
   ChildLists to_lists_;
 };
 
+// Whether a node of alternative `T` can own node lists: the alternatives `collect` finds lists in.
+template <class T>
+constexpr bool kOwnsLists =
+    requires(T& x) { x.children; } || requires(T& x) { x.inlines; } ||
+    std::is_same_v<T, Inline::Operation> || std::is_same_v<T, Block::List> ||
+    std::is_same_v<T, Block::DefinitionList> || std::is_same_v<T, Block::Table> ||
+    std::is_same_v<T, Block::Figure>;
+
+// One bit per kind (the variant index) that can own node lists.
+template <class Data> struct ListOwners;
+template <class... A>
+struct ListOwners<std::variant<A...>> {
+  static_assert(sizeof...(A) <= 32);
+  static constexpr std::uint32_t kMask = [] {
+    std::uint32_t mask = 0;
+    std::uint32_t bit = 1;
+    ((mask |= kOwnsLists<typename detail::Unboxed<A>::type> ? bit : 0, bit <<= 1), ...);
+    return mask;
+  }();
+};
+
+template <class... Kinds>
+constexpr std::uint32_t kind_bits(Kinds... kinds) {
+  return ((std::uint32_t{1} << static_cast<unsigned>(kinds)) | ...);
+}
+static_assert(ListOwners<Inline::Data>::kMask ==
+              kind_bits(InlineKind::Emph, InlineKind::Strong, InlineKind::Strike, InlineKind::Highlight,
+                        InlineKind::Link, InlineKind::Image, InlineKind::Operation, InlineKind::Note,
+                        InlineKind::Span));
+static_assert(ListOwners<Block::Data>::kMask ==
+              kind_bits(BlockKind::Paragraph, BlockKind::Heading, BlockKind::PanelTitle,
+                        BlockKind::BlockQuote, BlockKind::List, BlockKind::DefinitionList,
+                        BlockKind::Table, BlockKind::Div, BlockKind::Figure));
+
+// A list of one node that owns no lists (the text of an emphasis or a link, mostly): freeing it
+// cannot nest, so it needs no depth count.
+template <class T>
+bool is_single_leaf(const NodeList<T>& list) {
+  return list.size() == 1 && !((ListOwners<typename T::Data>::kMask >> list.front().data.index()) & 1);
+}
+
 // Nesting depth of node-list destructors running on this thread. Up to the limit a list dies the
 // ordinary way, its nodes freeing their own lists inside it; deeper lists are freed by `Teardown`
 // from a flat pile, so no input depth reaches the stack.
@@ -258,6 +299,10 @@ NodeList<T>& NodeList<T>::operator=(const NodeList& other) {
 template <class T>
 NodeList<T>::~NodeList() {
   if (this->empty()) return;
+  if (is_single_leaf(*this)) {
+    this->clear();
+    return;
+  }
   if (t_teardown_depth < kTeardownDepthLimit) {
     ++t_teardown_depth;
     this->clear();
