@@ -63,14 +63,16 @@ class Boxed {
     if (!value_) value_ = std::make_unique<T>();
     return *value_;
   }
-  const T& value() const {
-    static const T kEmpty{};
-    return value_ ? *value_ : kEmpty;
-  }
+  const T& value() const { return value_ ? *value_ : empty(); }
   // The value, nullptr for a moved-from box (for walks that must not allocate).
   T* get() const noexcept { return value_.get(); }
 
  private:
+  static const T& empty() {
+    static const T kEmpty{};
+    return kEmpty;
+  }
+
   std::unique_ptr<T> value_;
 };
 
