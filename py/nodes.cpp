@@ -75,10 +75,10 @@ void set_item(const Ref& dict, const char* key, Ref value) {
 
 Ref attr_node(const Attr& attr) {
   Ref dict = check(PyDict_New());
-  set_item(dict, "id", new_optional_str(attr.id));
+  set_item(dict, "id", new_optional_str(attr.id()));
   set_item(dict, "classes",
-           new_list(attr.classes, [](const std::string& name) { return new_str(name); }));
-  set_item(dict, "pairs", new_pairs(attr.pairs));
+           new_list(attr.classes(), [](const std::string& name) { return new_str(name); }));
+  set_item(dict, "pairs", new_pairs(attr.pairs()));
   return dict;
 }
 

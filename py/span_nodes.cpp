@@ -84,7 +84,7 @@ Ref block_span_node(const block::BlockSpan& span, std::size_t start, std::size_t
   if (f.panel) {
     Ref panel = check(PyDict_New());
     // Keys go in as str objects: a key may hold a NUL that a C string would cut off.
-    for (const auto& [key, value] : f.panel->pairs) {
+    for (const auto& [key, value] : f.panel->pairs()) {
       if (PyDict_SetItem(panel.get(), new_str(key).get(), new_str(value).get()) < 0)
         throw_error_already_set();
     }

@@ -202,10 +202,10 @@ void decide_figures(Drafts& drafts, const InlineContext& ctx) {
       auto& img = *image.get_if<Inline::Image>();
       draft::Figure figure;
       figure.attr = std::move(para->attr);
-      if (img.attr.id && !figure.attr.id) figure.attr.id = std::move(img.attr.id);
-      img.attr.id.reset();
-      for (std::string& c : img.attr.classes) figure.attr.push_class(std::move(c));
-      img.attr.classes.clear();
+      if (img.attr.id() && !figure.attr.id()) figure.attr.set_id(std::move(img.attr.id_mut()));
+      img.attr.set_id(std::nullopt);
+      for (std::string& c : img.attr.classes_mut()) figure.attr.push_class(std::move(c));
+      img.attr.classes_mut().clear();
       figure.caption = img.children;
       figure.image = std::move(image);
       draft.block = std::move(figure);

@@ -279,7 +279,7 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
     } else if (auto* h = std::get_if<build::Heading>(&k)) {
       span.level = h->level;
       if (facts) {
-        span.set().id = h->attr.id;
+        span.set().id = h->attr.id();
         span.set().text = h->text;
       }
       f.out.push_back(Draft{std::move(span), draft::Heading{std::move(h->attr), std::move(h->text), h->level}});
@@ -292,13 +292,13 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
     } else if (auto* boxed = std::get_if<build::TablePtr>(&k)) {
       build::Table* t = boxed->get();
       if (facts) {
-        span.set().id = t->attr.id;
+        span.set().id = t->attr.id();
         if (t->caption) {
           attrs::StrippedAttr cap = attrs::strip_trailing_attr(*t->caption);
           span.set().caption = std::move(cap.text);
           // The finished table merges the caption's attributes over its own, so the caption's
           // id is the one the document shows.
-          if (cap.attr.id) span.set().id = cap.attr.id;
+          if (cap.attr.id()) span.set().id = cap.attr.id();
         }
       }
       f.out.push_back(Draft{std::move(span),

@@ -54,7 +54,7 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
     bool panel_title_child = false;
     if (auto* fig = std::get_if<draft::Figure>(&d.block)) {
       span.kind = "figure";
-      span.set().id = fig->attr.id;
+      span.set().id = fig->attr.id();
       span.set().caption = render::plain(fig->caption);
       if (auto* img = fig->image.get_if<Inline::Image>()) {
         span.set().url = img->url;

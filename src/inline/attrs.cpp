@@ -172,7 +172,7 @@ void apply_ref_variant(Inline& item, std::string_view variant) {
     return;
   }
   if (auto* link = item.get_if<Inline::Link>()) {
-    for (auto& [key, value] : link->attr.pairs) {
+    for (auto& [key, value] : link->attr.pairs_mut()) {
       if (key == "data-ref") {
         if (!value.empty() && !variant.empty()) value += ' ';
         value += variant;

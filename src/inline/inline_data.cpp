@@ -129,7 +129,7 @@ InlineData InlineDataReader::xref(const InlineEvent& e) {
     }
   }
   if (auto group = trailing_attr_at(text_, e.end, &braces_, true)) {
-    for (const auto& [key, value] : group->attr.pairs) {
+    for (const auto& [key, value] : group->attr.pairs()) {
       if (key == "ref") {
         data.tokens = value;
         break;
@@ -151,7 +151,7 @@ InlineData InlineDataReader::attrs(const InlineEvent& e) {
     auto group = trailing_attr_at(text_, p, &braces_, true);
     if (!group || p + group->consumed > e.end) break;
     if (!data) data.emplace();
-    if (group->attr.id) data->id = std::move(group->attr.id);
+    if (group->attr.id()) data->id = std::move(group->attr.id_mut());
     p += group->consumed;
   }
   if (!data) return inline_data::None{};

@@ -287,7 +287,7 @@ std::size_t InlineScanner::apply_trailing_attrs(std::size_t node, std::size_t p)
   if (accepts_attrs(value.kind())) {
     while (auto block = read_attr(q)) {
       std::optional<std::string> variant;
-      auto& pairs = block->attr.pairs;
+      auto& pairs = block->attr.pairs_mut();
       for (auto it = pairs.begin(); it != pairs.end(); ++it) {
         if (it->first == "ref") {
           variant = std::move(it->second);

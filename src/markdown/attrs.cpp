@@ -33,7 +33,7 @@ Attr attrs_without_classes(const Dom& dom, NodeId node, Names skip_names, Names 
         if (!listed(skip_classes, piece)) attr.push_class(piece);
       }
     } else if (name == "id") {
-      attr.id = attribute.value;
+      attr.set_id(attribute.value);
     } else {
       attr.set_pair(name, attribute.value);
     }
@@ -58,16 +58,16 @@ std::string attrs_body(const Attr& attr) {
   auto separate = [&] {
     if (!body.empty()) body += ' ';
   };
-  if (attr.id) {
+  if (attr.id()) {
     body += '#';
-    append_attr_word(*attr.id, body);
+    append_attr_word(*attr.id(), body);
   }
-  for (const std::string& name : attr.classes) {
+  for (const std::string& name : attr.classes()) {
     separate();
     body += '.';
     append_attr_word(name, body);
   }
-  for (const auto& [key, value] : attr.pairs) {
+  for (const auto& [key, value] : attr.pairs()) {
     separate();
     append_attr_word(key, body);
     body += "=\"";

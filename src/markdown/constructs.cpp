@@ -11,13 +11,13 @@ namespace {
 
 // The language of a code element's first "language-" class, removed from `attr` with its twins.
 std::optional<std::string> take_language(Attr& attr) {
-  const auto found = std::find_if(attr.classes.begin(), attr.classes.end(), [](const std::string& c) {
+  const auto found = std::find_if(attr.classes().begin(), attr.classes().end(), [](const std::string& c) {
     return c.size() >= 9 && c.starts_with("language-");
   });
-  if (found == attr.classes.end()) return std::nullopt;
+  if (found == attr.classes().end()) return std::nullopt;
   std::string language = found->substr(9);
   const std::string full = *found;
-  std::erase(attr.classes, full);
+  std::erase(attr.classes_mut(), full);
   return language;
 }
 
@@ -84,7 +84,7 @@ std::optional<std::string> DomRenderer::code_info(NodeId pre, NodeId code) const
   if (!bare_language(*language)) return std::nullopt;
   if (attr.empty()) return *language;
   if (!attr.has_class(*language)) return std::nullopt;
-  std::erase(attr.classes, *language);
+  std::erase(attr.classes_mut(), *language);
   std::string info = "{." + *language;
   if (!attr.empty()) info += " " + attrs_body(attr);
   return info + "}";

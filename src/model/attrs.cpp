@@ -55,9 +55,10 @@ class AttrBatch {
   void set_id(std::string&& id) { id_ = std::move(id); }
 
   void apply(Attr& attr) && {
-    if (id_) attr.id = std::move(id_);
-    apply_classes(attr.classes);
-    apply_pairs(attr.pairs);
+    if (!id_ && classes_.empty() && pairs_.empty()) return;  // an empty set stays unallocated
+    if (id_) attr.id_mut() = std::move(id_);
+    apply_classes(attr.classes_mut());
+    apply_pairs(attr.pairs_mut());
   }
 
  private:
@@ -135,6 +136,32 @@ class AttrBatch {
 
 }  // namespace
 
+Attr::Attr(const Attr& other) {
+  if (!other.empty()) data_ = std::make_unique<Data>(*other.data_);
+}
+
+Attr& Attr::operator=(const Attr& other) {
+  if (this != &other) {
+    if (other.empty()) data_.reset();
+    else if (data_) *data_ = *other.data_;
+    else data_ = std::make_unique<Data>(*other.data_);
+  }
+  return *this;
+}
+
+Attr::Data& Attr::data() {
+  if (!data_) data_ = std::make_unique<Data>();
+  return *data_;
+}
+
+bool operator==(const Attr& a, const Attr& b) {
+  return a.id() == b.id() && a.classes() == b.classes() && a.pairs() == b.pairs();
+}
+
+void Attr::set_id(std::optional<std::string> id) {
+  if (id || data_) data().id = std::move(id);
+}
+
 Attr Attr::with_class(std::string_view name) {
   Attr attr;
   attr.push_class(name);
@@ -142,26 +169,27 @@ Attr Attr::with_class(std::string_view name) {
 }
 
 bool Attr::has_class(std::string_view name) const {
-  return std::find(classes.begin(), classes.end(), name) != classes.end();
+  const auto& names = classes();
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 const std::string* Attr::find_pair(std::string_view key) const {
-  for (const auto& [k, v] : pairs)
+  for (const auto& [k, v] : pairs())
     if (k == key) return &v;
   return nullptr;
 }
 
 void Attr::push_class(std::string_view name) {
-  if (!name.empty() && !has_class(name)) classes.emplace_back(name);
+  if (!name.empty() && !has_class(name)) data().classes.emplace_back(name);
 }
 
 void Attr::push_class(std::string&& name) {
-  if (!name.empty() && !has_class(name)) classes.push_back(std::move(name));
+  if (!name.empty() && !has_class(name)) data().classes.push_back(std::move(name));
 }
 
 void Attr::set_owned_pair(std::string key, std::string value) {
   if (key == "id") {
-    id = std::move(value);
+    data().id = std::move(value);
     return;
   }
   if (key == "class") {
@@ -170,20 +198,22 @@ void Attr::set_owned_pair(std::string key, std::string value) {
     std::move(batch).apply(*this);
     return;
   }
-  for (auto& pair : pairs) {
+  StringPairs& own_pairs = data().pairs;
+  for (auto& pair : own_pairs) {
     if (pair.first == key) {
       pair.second = std::move(value);
       return;
     }
   }
-  pairs.emplace_back(std::move(key), std::move(value));
+  own_pairs.emplace_back(std::move(key), std::move(value));
 }
 
 void Attr::merge(const Attr& other) {
+  if (other.empty()) return;
   AttrBatch batch;
-  if (other.id) batch.set_id(std::string(*other.id));
-  for (const auto& name : other.classes) batch.add_class(std::string(name));
-  for (const auto& [key, value] : other.pairs) batch.set(std::string(key), std::string(value));
+  if (other.id()) batch.set_id(std::string(*other.id()));
+  for (const auto& name : other.classes()) batch.add_class(std::string(name));
+  for (const auto& [key, value] : other.pairs()) batch.set(std::string(key), std::string(value));
   std::move(batch).apply(*this);
 }
 
@@ -193,7 +223,7 @@ std::optional<Attr> Attr::panel() const {
   if (const std::string* value = find_pair("data-callout")) {
     callout = *value;
   } else {
-    for (const auto& name : classes) {
+    for (const auto& name : classes()) {
       if (name.size() > kCallout.size() && name.starts_with(kCallout)) {
         callout = name.substr(kCallout.size());
         break;
@@ -217,11 +247,11 @@ std::optional<Attr> Attr::panel() const {
   if (word != "open" && word != "closed") word = "fixed";
 
   Attr result;
-  result.id = id;
-  for (const auto& name : classes)
-    if (name != "details" && !name.starts_with(kCallout)) result.classes.push_back(name);
-  for (const auto& pair : pairs)
-    if (pair.first != "open" && pair.first != "collapse") result.pairs.push_back(pair);
+  result.set_id(id());
+  for (const auto& name : classes())
+    if (name != "details" && !name.starts_with(kCallout)) result.classes_mut().push_back(name);
+  for (const auto& pair : pairs())
+    if (pair.first != "open" && pair.first != "collapse") result.pairs_mut().push_back(pair);
   result.set_pair("data-panel", "");
   if (callout) result.set_pair(std::string("data-callout"), std::move(*callout));
   result.set_pair(std::string("data-disclosure"), std::move(word));
@@ -523,7 +553,7 @@ FenceInfo parse_fence_info(std::string_view raw_info) {
   if (auto group = parse_braced_attr(info)) {
     FenceInfo result;
     result.info = std::string(unicode::trim(info.substr(0, group->consumed)));
-    if (!group->attr.classes.empty()) result.lang = group->attr.classes.front();
+    if (!group->attr.classes().empty()) result.lang = group->attr.classes().front();
     result.attr = std::move(group->attr);
     result.has_attrs = true;
     return result;
@@ -540,7 +570,7 @@ FenceInfo parse_fence_info(std::string_view raw_info) {
     if (auto attr = fence_shorthand(word, rest)) {
       FenceInfo result;
       result.info = std::string(info);
-      if (!attr->classes.empty()) result.lang = attr->classes.front();
+      if (!attr->classes().empty()) result.lang = attr->classes().front();
       result.attr = std::move(*attr);
       result.has_attrs = true;
       return result;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,19 +17,32 @@ using StringPairs = std::vector<std::pair<std::string, std::string>>;
 
 // Attributes of a node: an optional id, classes (unique, non-empty, in order of first
 // appearance) and key/value pairs (a key at most once, in order of first setting). Fill it
-// through the methods to keep those invariants; the fields are public for reading.
-struct Attr {
-  std::optional<std::string> id;
-  std::vector<std::string> classes;
-  StringPairs pairs;
+// through the methods to keep those invariants.
+//
+// Nearly every node has no attributes, so the set is one pointer, null while nothing was ever
+// set; the readers give empty values then. Copies are deep, equality compares the contents.
+class Attr {
+ public:
+  Attr() = default;
+  Attr(const Attr& other);
+  Attr(Attr&& other) noexcept = default;
+  Attr& operator=(const Attr& other);
+  Attr& operator=(Attr&& other) noexcept = default;
+  ~Attr() = default;
 
   static Attr with_class(std::string_view name);
 
-  bool empty() const { return !id && classes.empty() && pairs.empty(); }
+  const std::optional<std::string>& id() const { return held().id; }
+  const std::vector<std::string>& classes() const { return held().classes; }
+  const StringPairs& pairs() const { return held().pairs; }
+
+  bool empty() const { return !data_ || (!data_->id && data_->classes.empty() && data_->pairs.empty()); }
   bool has_class(std::string_view name) const;
   // The value of the first pair with this key, nullptr when there is none.
   const std::string* find_pair(std::string_view key) const;
 
+  // Sets or clears the id.
+  void set_id(std::optional<std::string> id);
   // Appends a class unless it is empty or already present. One class or pair at a time is a
   // scan of the set; `merge` and `parse_attrs_body` add many at once in O(n log n).
   void push_class(std::string_view name);
@@ -50,8 +64,29 @@ struct Attr {
   // attributes mark no panel.
   std::optional<Attr> panel() const;
 
-  friend bool operator==(const Attr&, const Attr&) = default;
+  // Direct access for the few edits the methods above do not cover (moving the id or classes
+  // to another node, dropping an entry); the caller keeps the invariants.
+  std::optional<std::string>& id_mut() { return data().id; }
+  std::vector<std::string>& classes_mut() { return data().classes; }
+  StringPairs& pairs_mut() { return data().pairs; }
+
+  friend bool operator==(const Attr& a, const Attr& b);
+
+ private:
+  struct Data {
+    std::optional<std::string> id;
+    std::vector<std::string> classes;
+    StringPairs pairs;
+  };
+  static const Data kNoData;  // what an unset attribute set reads as
+
+  Data& data();
+  const Data& held() const { return data_ ? *data_ : kNoData; }
+
+  std::unique_ptr<Data> data_;
 };
+
+inline const Attr::Data Attr::kNoData{};
 
 namespace attrs {
 

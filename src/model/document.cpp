@@ -39,8 +39,27 @@ struct ChildLists {
   }
 };
 
-void collect(Inline& node, ChildLists& out) {
+template <class T> struct IsBoxed : std::false_type {};
+template <class T> struct IsBoxed<Boxed<T>> : std::true_type {};
+
+// Calls `f` with the node's alternative, unboxed; a moved-from box is skipped, so that walks
+// over dying lists neither read nor allocate an empty value.
+template <class Node, class F>
+void visit_held(Node& node, F&& f) {
   std::visit(
+      [&](auto& alternative) {
+        if constexpr (IsBoxed<std::decay_t<decltype(alternative)>>::value) {
+          if (auto* value = alternative.get()) f(*value);
+        } else {
+          f(alternative);
+        }
+      },
+      node.data);
+}
+
+void collect(Inline& node, ChildLists& out) {
+  visit_held(
+      node,
       [&](auto& x) {
         using T = std::decay_t<decltype(x)>;
         if constexpr (std::is_same_v<T, Inline::Operation>) {
@@ -48,8 +67,7 @@ void collect(Inline& node, ChildLists& out) {
         } else if constexpr (requires { x.children; }) {
           out.inlines.push_back(&x.children);
         }
-      },
-      node.data);
+      });
 }
 
 void collect_rows(std::vector<TableRow>& rows, ChildLists& out) {
@@ -58,7 +76,8 @@ void collect_rows(std::vector<TableRow>& rows, ChildLists& out) {
 }
 
 void collect(Block& node, ChildLists& out) {
-  std::visit(
+  visit_held(
+      node,
       [&](auto& x) {
         using T = std::decay_t<decltype(x)>;
         if constexpr (std::is_same_v<T, Block::List>) {
@@ -82,8 +101,7 @@ void collect(Block& node, ChildLists& out) {
         } else if constexpr (requires { x.inlines; }) {
           out.inlines.push_back(&x.inlines);
         }
-      },
-      node.data);
+      });
 }
 
 // Nesting depth of node-list copies running on this thread: up to the limit a list copies its
@@ -168,6 +186,47 @@ class DeepCopy {
   ChildLists to_lists_;
 };
 
+// Whether a node of alternative `T` can own node lists: the alternatives `collect` finds lists in.
+template <class T>
+constexpr bool kOwnsLists =
+    requires(T& x) { x.children; } || requires(T& x) { x.inlines; } ||
+    std::is_same_v<T, Inline::Operation> || std::is_same_v<T, Block::List> ||
+    std::is_same_v<T, Block::DefinitionList> || std::is_same_v<T, Block::Table> ||
+    std::is_same_v<T, Block::Figure>;
+
+// One bit per kind (the variant index) that can own node lists.
+template <class Data> struct ListOwners;
+template <class... A>
+struct ListOwners<std::variant<A...>> {
+  static_assert(sizeof...(A) <= 32);
+  static constexpr std::uint32_t kMask = [] {
+    std::uint32_t mask = 0;
+    std::uint32_t bit = 1;
+    ((mask |= kOwnsLists<typename detail::Unboxed<A>::type> ? bit : 0, bit <<= 1), ...);
+    return mask;
+  }();
+};
+
+template <class... Kinds>
+constexpr std::uint32_t kind_bits(Kinds... kinds) {
+  return ((std::uint32_t{1} << static_cast<unsigned>(kinds)) | ...);
+}
+static_assert(ListOwners<Inline::Data>::kMask ==
+              kind_bits(InlineKind::Emph, InlineKind::Strong, InlineKind::Strike, InlineKind::Highlight,
+                        InlineKind::Link, InlineKind::Image, InlineKind::Operation, InlineKind::Note,
+                        InlineKind::Span));
+static_assert(ListOwners<Block::Data>::kMask ==
+              kind_bits(BlockKind::Paragraph, BlockKind::Heading, BlockKind::PanelTitle,
+                        BlockKind::BlockQuote, BlockKind::List, BlockKind::DefinitionList,
+                        BlockKind::Table, BlockKind::Div, BlockKind::Figure));
+
+// A list of one node that owns no lists (the text of an emphasis or a link, mostly): freeing it
+// cannot nest, so it needs no depth count.
+template <class T>
+bool is_single_leaf(const NodeList<T>& list) {
+  return list.size() == 1 && !((ListOwners<typename T::Data>::kMask >> list.front().data.index()) & 1);
+}
+
 // Nesting depth of node-list destructors running on this thread. Up to the limit a list dies the
 // ordinary way, its nodes freeing their own lists inside it; deeper lists are freed by `Teardown`
 // from a flat pile, so no input depth reaches the stack.
@@ -240,6 +299,10 @@ NodeList<T>& NodeList<T>::operator=(const NodeList& other) {
 template <class T>
 NodeList<T>::~NodeList() {
   if (this->empty()) return;
+  if (is_single_leaf(*this)) {
+    this->clear();
+    return;
+  }
   if (t_teardown_depth < kTeardownDepthLimit) {
     ++t_teardown_depth;
     this->clear();
@@ -273,51 +336,34 @@ std::string_view Block::kind_name() const { return vedavi::kind_name(kind()); }
 
 namespace {
 
-template <class Variant>
-Attr* attr_of(Variant& data) {
-  return std::visit(
-      [](auto& x) -> Attr* {
-        if constexpr (requires { x.attr; }) return &x.attr;
-        else return nullptr;
-      },
-      data);
+// The node's attributes, children or inline list: a pointer of `Result` (const for a const
+// node) to its member `field`, or nullptr for the kinds without it.
+template <class Result, class Node, class Field>
+Result* member_of(Node& node, Field field) {
+  return node.visit([&](auto& x) -> Result* {
+    if constexpr (requires { field(x); }) return &field(x);
+    else return nullptr;
+  });
 }
+
+constexpr auto kAttrField = [](auto& x) -> auto& requires requires { x.attr; } { return x.attr; };
+constexpr auto kChildrenField = [](auto& x) -> auto& requires requires { x.children; } { return x.children; };
+constexpr auto kInlinesField = [](auto& x) -> auto& requires requires { x.inlines; } { return x.inlines; };
 
 }  // namespace
 
-Attr* Inline::attr() { return attr_of(data); }
-const Attr* Inline::attr() const { return attr_of(const_cast<Data&>(data)); }
-Attr* Block::attr() { return attr_of(data); }
-const Attr* Block::attr() const { return attr_of(const_cast<Data&>(data)); }
+Attr* Inline::attr() { return member_of<Attr>(*this, kAttrField); }
+const Attr* Inline::attr() const { return member_of<const Attr>(*this, kAttrField); }
+Attr* Block::attr() { return member_of<Attr>(*this, kAttrField); }
+const Attr* Block::attr() const { return member_of<const Attr>(*this, kAttrField); }
 
-Inlines* Inline::children() {
-  return std::visit(
-      [](auto& x) -> Inlines* {
-        if constexpr (requires { x.children; }) return &x.children;
-        else return nullptr;
-      },
-      data);
-}
-const Inlines* Inline::children() const { return const_cast<Inline*>(this)->children(); }
+Inlines* Inline::children() { return member_of<Inlines>(*this, kChildrenField); }
+const Inlines* Inline::children() const { return member_of<const Inlines>(*this, kChildrenField); }
 
-Inlines* Block::inlines() {
-  return std::visit(
-      [](auto& x) -> Inlines* {
-        if constexpr (requires { x.inlines; }) return &x.inlines;
-        else return nullptr;
-      },
-      data);
-}
-const Inlines* Block::inlines() const { return const_cast<Block*>(this)->inlines(); }
+Inlines* Block::inlines() { return member_of<Inlines>(*this, kInlinesField); }
+const Inlines* Block::inlines() const { return member_of<const Inlines>(*this, kInlinesField); }
 
-Blocks* Block::children() {
-  return std::visit(
-      [](auto& x) -> Blocks* {
-        if constexpr (requires { x.children; }) return &x.children;
-        else return nullptr;
-      },
-      data);
-}
-const Blocks* Block::children() const { return const_cast<Block*>(this)->children(); }
+Blocks* Block::children() { return member_of<Blocks>(*this, kChildrenField); }
+const Blocks* Block::children() const { return member_of<const Blocks>(*this, kChildrenField); }
 
 }  // namespace vedavi

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,76 @@ class NodeList : public std::vector<T> {
 
 using Blocks = NodeList<Block>;
 using Inlines = NodeList<Inline>;
+
+// A node alternative held on the heap. The large, rare kinds (links, tables, code blocks,
+// template tokens, ...) are boxed so that every node, text nodes above all, stays small: one
+// allocation per boxed node, copied deeply. A moved-from box holds nothing; reading it gives an
+// empty value, as a moved-from value would, and writing refills it.
+template <class T>
+class Boxed {
+ public:
+  Boxed() : value_(std::make_unique<T>()) {}
+  Boxed(T&& value) : value_(std::make_unique<T>(std::move(value))) {}
+  Boxed(const T& value) : value_(std::make_unique<T>(value)) {}
+  Boxed(const Boxed& other) : value_(other.value_ ? std::make_unique<T>(*other.value_) : nullptr) {}
+  Boxed(Boxed&& other) noexcept = default;
+  Boxed& operator=(const Boxed& other) {
+    if (this != &other) value_ = other.value_ ? std::make_unique<T>(*other.value_) : nullptr;
+    return *this;
+  }
+  Boxed& operator=(Boxed&& other) noexcept = default;
+
+  T& value() {
+    if (!value_) value_ = std::make_unique<T>();
+    return *value_;
+  }
+  const T& value() const { return value_ ? *value_ : empty(); }
+  // The value, nullptr for a moved-from box (for walks that must not allocate).
+  T* get() const noexcept { return value_.get(); }
+
+ private:
+  static const T& empty() {
+    static const T kEmpty{};
+    return kEmpty;
+  }
+
+  std::unique_ptr<T> value_;
+};
+
+namespace detail {
+
+template <class T> struct Unboxed { using type = T; };
+template <class T> struct Unboxed<Boxed<T>> { using type = T; };
+
+template <class T> T& unbox(T& alternative) { return alternative; }
+template <class T> const T& unbox(const T& alternative) { return alternative; }
+template <class T> T& unbox(Boxed<T>& alternative) { return alternative.value(); }
+template <class T> const T& unbox(const Boxed<T>& alternative) { return alternative.value(); }
+
+// Whether `T` is held boxed in the variant `Data`.
+template <class T, class Data> struct IsBoxedIn;
+template <class T, class... A>
+struct IsBoxedIn<T, std::variant<A...>> : std::bool_constant<(std::is_same_v<Boxed<T>, A> || ...)> {};
+
+// std::visit over a node's variant with every boxed alternative unwrapped.
+template <class Data, class F>
+decltype(auto) visit_unboxed(Data& data, F&& visitor) {
+  return std::visit([&](auto& alternative) -> decltype(auto) { return visitor(unbox(alternative)); },
+                    data);
+}
+
+// std::get_if that reaches through a box.
+template <class T, class Data>
+auto* get_unboxed(Data* data) {
+  if constexpr (IsBoxedIn<T, std::remove_const_t<Data>>::value) {
+    auto* box = std::get_if<Boxed<T>>(data);
+    return box ? &box->value() : nullptr;
+  } else {
+    return std::get_if<T>(data);
+  }
+}
+
+}  // namespace detail
 
 // A column or cell alignment.
 enum class Align : std::uint8_t { None = 0, Left = 1, Center = 2, Right = 3 };
@@ -99,11 +170,12 @@ struct Inline {
   struct Span { Attr attr; Inlines children; };
   struct RawInline { std::string format; std::string text; };
 
-  // Alternatives in kind order: the index is the `InlineKind`.
+  // Alternatives in kind order: the index is the `InlineKind`. Kinds larger than a string and
+  // an attribute set are boxed; read them through `get_if` and `visit`, which unwrap the box.
   using Data = std::variant<Text, SoftBreak, HardBreak, Emph, Strong, Strike, Superscript,
-                            Subscript, Highlight, Code, Link, Image, Autolink, HtmlInline,
-                            Operation, TemplateToken, MathInline, FootnoteRef, Note, Span,
-                            RawInline>;
+                            Subscript, Highlight, Code, Boxed<Link>, Boxed<Image>,
+                            Boxed<Autolink>, HtmlInline, Boxed<Operation>, Boxed<TemplateToken>,
+                            Boxed<MathInline>, FootnoteRef, Note, Span, Boxed<RawInline>>;
   Data data;
 
   Inline() = default;
@@ -122,8 +194,12 @@ struct Inline {
   Inlines* children();
   const Inlines* children() const;
 
-  template <class T> T* get_if() { return std::get_if<T>(&data); }
-  template <class T> const T* get_if() const { return std::get_if<T>(&data); }
+  template <class T> T* get_if() { return detail::get_unboxed<T>(&data); }
+  template <class T> const T* get_if() const { return detail::get_unboxed<T>(&data); }
+  // Calls `visitor` with the node's alternative as its own type (`Inline::Link`, never the
+  // box around it). Use this, not std::visit on `data`.
+  template <class F> decltype(auto) visit(F&& visitor) { return detail::visit_unboxed(data, visitor); }
+  template <class F> decltype(auto) visit(F&& visitor) const { return detail::visit_unboxed(data, visitor); }
 };
 
 // "text", "soft_break", ... in kind order.
@@ -219,9 +295,11 @@ struct Block {
 
   // Alternatives in kind order: the index is the `BlockKind`. A template_token block is a
   // template token that makes up a whole line.
+  // Kinds larger than an html block are boxed, as in `Inline`.
   using Data = std::variant<Paragraph, Heading, PanelTitle, BlockQuote, List, DefinitionList,
-                            CodeBlock, HtmlBlock, ThematicBreak, Table, Div, MathBlock, Figure,
-                            TemplateToken, RawBlock, ScriptBlock>;
+                            Boxed<CodeBlock>, HtmlBlock, ThematicBreak, Boxed<Table>, Div,
+                            MathBlock, Boxed<Figure>, Boxed<TemplateToken>, Boxed<RawBlock>,
+                            Boxed<ScriptBlock>>;
   Data data;
 
   Block() = default;
@@ -242,8 +320,11 @@ struct Block {
   Blocks* children();
   const Blocks* children() const;
 
-  template <class T> T* get_if() { return std::get_if<T>(&data); }
-  template <class T> const T* get_if() const { return std::get_if<T>(&data); }
+  template <class T> T* get_if() { return detail::get_unboxed<T>(&data); }
+  template <class T> const T* get_if() const { return detail::get_unboxed<T>(&data); }
+  // Calls `visitor` with the node's alternative as its own type, as `Inline::visit` does.
+  template <class F> decltype(auto) visit(F&& visitor) { return detail::visit_unboxed(data, visitor); }
+  template <class F> decltype(auto) visit(F&& visitor) const { return detail::visit_unboxed(data, visitor); }
 };
 
 // "paragraph", "heading", ... in kind order.

@@ -27,17 +27,17 @@ void append_attr(const Attr& attr, std::string& out) {
     if (!first) out += ' ';
     first = false;
   };
-  if (attr.id) {
+  if (attr.id()) {
     sep();
     out += '#';
-    out += *attr.id;
+    out += *attr.id();
   }
-  for (const auto& name : attr.classes) {
+  for (const auto& name : attr.classes()) {
     sep();
     out += '.';
     out += name;
   }
-  for (const auto& [key, value] : attr.pairs) {
+  for (const auto& [key, value] : attr.pairs()) {
     sep();
     out += key;
     out += '=';
@@ -94,7 +94,7 @@ class Printer {
   void print(const Inline* node, std::size_t depth) {
     line(depth, node->kind_name());
     if (const Attr* attr = node->attr()) append_attr(*attr, out_);
-    std::visit(
+    node->visit(
         [&](const auto& x) {
           using T = std::decay_t<decltype(x)>;
           if constexpr (requires { x.url; }) {
@@ -138,8 +138,7 @@ class Printer {
           } else if constexpr (requires { x.children; }) {
             push_inlines(x.children, depth + 1);
           }
-        },
-        node->data);
+        });
   }
 
   void push_rows(const std::vector<TableRow>& rows, std::string_view name, std::size_t depth) {
@@ -161,7 +160,7 @@ class Printer {
     line(depth, node->kind_name());
     if (const Attr* attr = node->attr()) append_attr(*attr, out_);
     const std::size_t inner = depth + 1;
-    std::visit(
+    node->visit(
         [&](const auto& x) {
           using T = std::decay_t<decltype(x)>;
           if constexpr (std::is_same_v<T, Block::Heading>) out_ += " level=" + std::to_string(x.level);
@@ -242,8 +241,7 @@ class Printer {
             push_inlines(x.caption, inner + 1);
             push_label("caption", inner);
           }
-        },
-        node->data);
+        });
   }
 
   std::vector<Item> stack_;

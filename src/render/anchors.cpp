@@ -94,10 +94,10 @@ void walk_inlines(std::span<const Inline> inlines, std::vector<Anchor>& anchors,
       case InlineKind::Span: {
         const auto& span = *node.get_if<Inline::Span>();
         Frame frame{span.children};
-        if (span.attr.id) {
+        if (span.attr.id()) {
           frame.anchor = anchors.size();
           frame.begin = text.mark();
-          anchors.push_back(Anchor{*span.attr.id, "text", {}});
+          anchors.push_back(Anchor{*span.attr.id(), "text", {}});
         }
         stack.push_back(frame);
         break;
@@ -128,7 +128,7 @@ bool has_span_anchor(std::span<const Inline> inlines, InlineStack& pending) {
   while (true) {
     for (const Inline& node : rest) {
       if (node.kind() == InlineKind::Text) continue;
-      if (const auto* span = node.get_if<Inline::Span>(); span != nullptr && span->attr.id) {
+      if (const auto* span = node.get_if<Inline::Span>(); span != nullptr && span->attr.id()) {
         pending.clear();
         return true;
       }
@@ -146,13 +146,13 @@ bool has_span_anchor(std::span<const Inline> inlines, InlineStack& pending) {
 // the node's anchor, with the text of the whole run, comes first.
 void anchor_run(const Attr* attr, std::string_view kind, std::span<const Inline> inlines,
                 std::vector<Anchor>& anchors, InlineStack& pending) {
-  const bool has_own = attr != nullptr && attr->id;
+  const bool has_own = attr != nullptr && attr->id();
   if (!has_own && !has_span_anchor(inlines, pending)) return;
   CollapsedText text;
   std::size_t own = SIZE_MAX;
   if (has_own) {
     own = anchors.size();
-    anchors.push_back(Anchor{*attr->id, kind, {}});
+    anchors.push_back(Anchor{*attr->id(), kind, {}});
   }
   walk_inlines(inlines, anchors, text);
   if (own != SIZE_MAX) anchors[own].text = text.between(0, text.mark());
@@ -291,10 +291,10 @@ std::string inlines_text(std::span<const Inline> inlines) {
 
 void push_anchor(const Attr& attr, std::string_view kind, std::string_view raw_text,
                  std::vector<Anchor>& anchors) {
-  if (!attr.id) return;
+  if (!attr.id()) return;
   CollapsedText text;
   text.append(raw_text);
-  anchors.push_back(Anchor{*attr.id, kind, text.between(0, text.mark())});
+  anchors.push_back(Anchor{*attr.id(), kind, text.between(0, text.mark())});
 }
 
 }  // namespace vedavi

@@ -43,20 +43,20 @@ bool starts_with_ascii_nocase(std::string_view text, std::size_t pos, std::strin
 // Flattened: the appends of the pairs' markup become fixed-size stores rather than calls. Kept
 // apart from attrs_html, which most elements leave at once, without this one's register saves.
 [[gnu::flatten, gnu::noinline]] void write_attrs(const Attr& attr, std::string& out) {
-  if (attr.id) {
+  if (attr.id()) {
     out += " id=\"";
-    escape_attr(*attr.id, out);
+    escape_attr(*attr.id(), out);
     out += '"';
   }
-  if (!attr.classes.empty()) {
+  if (!attr.classes().empty()) {
     out += " class=\"";
-    for (std::size_t i = 0; i < attr.classes.size(); ++i) {
+    for (std::size_t i = 0; i < attr.classes().size(); ++i) {
       if (i > 0) out += ' ';
-      escape_attr(attr.classes[i], out);
+      escape_attr(attr.classes()[i], out);
     }
     out += '"';
   }
-  for (const auto& [key, value] : attr.pairs) {
+  for (const auto& [key, value] : attr.pairs()) {
     if (key == "id" || key == "class" || !is_writable_attr_key(key)) continue;
     out += ' ';
     out += key;

@@ -15,7 +15,7 @@ void append_plain(std::span<const Inline> inlines, std::string& out) {
     }
     const Inline& node = top.front();
     top = top.subspan(1);
-    std::visit(
+    node.visit(
         [&](const auto& x) {
           using T = std::decay_t<decltype(x)>;
           if constexpr (std::is_same_v<T, Inline::Text> || std::is_same_v<T, Inline::Superscript> ||
@@ -42,8 +42,7 @@ void append_plain(std::span<const Inline> inlines, std::string& out) {
           } else {
             stack.push_back(std::span<const Inline>(x.children));
           }
-        },
-        node.data);
+        });
   }
 }
 

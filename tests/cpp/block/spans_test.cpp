@@ -45,7 +45,7 @@ TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   ASSERT_TRUE(p.trace.spans[0].facts().attrs);
   EXPECT_TRUE(p.trace.spans[0].facts().attrs->empty());
   EXPECT_FALSE(p.trace.spans[0].facts().id);
-  EXPECT_EQ(p.trace.spans[1].facts().attrs->id, "h");
+  EXPECT_EQ(p.trace.spans[1].facts().attrs->id(), "h");
   EXPECT_FALSE(p.trace.spans[2].facts().attrs);
   Options dollars = default_options();
   dollars.math = MathMode::Dollars;
@@ -63,7 +63,7 @@ TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   EXPECT_EQ(copy.facts().id, "t");
   EXPECT_FALSE(span.facts().id);
   span.set_attrs(Attr::with_class("c"));
-  EXPECT_EQ(span.facts().attrs->classes, std::vector<std::string>{"c"});
+  EXPECT_EQ(span.facts().attrs->classes(), std::vector<std::string>{"c"});
   // The finished table merges the caption's attributes over the table's own.
   for (auto [src, id, caption] : {std::tuple{"a|b\n-|-\n{: #t}\n: Sales {#c}", "c", "Sales"},
                                   {"a|b\n-|-\n{: #t}\n: Sales", "t", "Sales"}}) {

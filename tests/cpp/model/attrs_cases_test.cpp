@@ -12,22 +12,23 @@ namespace vedavi {
 namespace {
 
 void plain_push_class(Attr& attr, const std::string& name) {
-  if (!name.empty() && std::find(attr.classes.begin(), attr.classes.end(), name) == attr.classes.end())
-    attr.classes.push_back(name);
+  if (!name.empty() && std::find(attr.classes().begin(), attr.classes().end(), name) == attr.classes().end())
+    attr.classes_mut().push_back(name);
 }
 
 void plain_set_pair(Attr& attr, const std::string& key, const std::string& value) {
   if (key == "id") {
-    attr.id = value;
+    attr.set_id(value);
   } else if (key == "class") {
     for (std::size_t begin = 0, end; begin < value.size(); begin = end + 1) {
       end = std::min(value.find(' ', begin), value.size());
       plain_push_class(attr, value.substr(begin, end - begin));
     }
   } else {
-    auto it = std::find_if(attr.pairs.begin(), attr.pairs.end(), [&](const auto& p) { return p.first == key; });
-    if (it != attr.pairs.end()) it->second = value;
-    else attr.pairs.emplace_back(key, value);
+    StringPairs& pairs = attr.pairs_mut();
+    auto it = std::find_if(pairs.begin(), pairs.end(), [&](const auto& p) { return p.first == key; });
+    if (it != pairs.end()) it->second = value;
+    else pairs.emplace_back(key, value);
   }
 }
 
@@ -44,10 +45,10 @@ struct RandomAttrs {
   // Up to `size` classes and pairs, some added raw (a key twice) as a caller filling fields may.
   Attr make(std::size_t size) {
     Attr attr;
-    if (below(2)) attr.id = value();
+    if (below(2)) attr.set_id(value());
     for (std::size_t i = below(size + 1); i > 0; --i) {
       if (below(2)) plain_push_class(attr, class_name());
-      else if (below(4) == 0) attr.pairs.emplace_back("k" + std::to_string(below(15)), value());
+      else if (below(4) == 0) attr.pairs_mut().emplace_back("k" + std::to_string(below(15)), value());
       else plain_set_pair(attr, key(), pair_value());
     }
     return attr;
@@ -61,9 +62,9 @@ TEST(AttrBulk, MergeAndClassPairEqualOneAtATime) {
     Attr receiver = random.make(size);
     const Attr other = random.make(size);
     Attr expected = receiver;
-    if (other.id) expected.id = other.id;
-    for (const auto& name : other.classes) plain_push_class(expected, name);
-    for (const auto& [key, value] : other.pairs) plain_set_pair(expected, key, value);
+    if (other.id()) expected.set_id(other.id());
+    for (const auto& name : other.classes()) plain_push_class(expected, name);
+    for (const auto& [key, value] : other.pairs()) plain_set_pair(expected, key, value);
     receiver.merge(other);
     ASSERT_EQ(receiver, expected) << "round " << round;
     std::string words;

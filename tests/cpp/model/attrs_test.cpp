@@ -35,22 +35,25 @@ TEST(AttrOps, PushSetAndMerge) {
   EXPECT_EQ(show(attr), "{#y .a .b .c k=3 j=2 Class=z ID=w}");
   Attr empty_id;
   empty_id.set_pair("id", "");
-  EXPECT_EQ(empty_id.id, std::optional<std::string>(""));
+  EXPECT_EQ(empty_id.id(), std::optional<std::string>(""));
   Attr base = body("#keep .a k=1");
   base.merge(body(".b .a j=2 k=3"));
   EXPECT_EQ(show(base), "{#keep .a .b k=3 j=2}");
-  base.merge(Attr{std::string(""), {}, {}});
-  EXPECT_EQ(base.id, std::optional<std::string>(""));
+  Attr empty_id_only;
+  empty_id_only.set_id(std::string(""));
+  base.merge(empty_id_only);
+  EXPECT_EQ(base.id(), std::optional<std::string>(""));
   // Built directly with a repeated key: only the first pair takes new values, also in bulk.
-  Attr dup{std::nullopt, {}, {{"k", "1"}, {"k", "2"}}};
+  Attr dup;
+  dup.pairs_mut() = {{"k", "1"}, {"k", "2"}};
   dup.set_pair("k", "3");
   EXPECT_EQ(show(dup), "{k=3 k=2}");
   Attr other;
   for (int i = 0; i < 50; ++i) other.set_pair("p" + std::to_string(i), "v");
   other.set_pair("k", "4");
   dup.merge(other);
-  EXPECT_EQ(StringPairs(dup.pairs.begin(), dup.pairs.begin() + 2), (StringPairs{{"k", "4"}, {"k", "2"}}));
-  EXPECT_EQ(dup.pairs.size(), 52u);
+  EXPECT_EQ(StringPairs(dup.pairs().begin(), dup.pairs().begin() + 2), (StringPairs{{"k", "4"}, {"k", "2"}}));
+  EXPECT_EQ(dup.pairs().size(), 52u);
 }
 
 TEST(AttrPanel, Examples) {
@@ -168,18 +171,18 @@ TEST(AttrScale, HundredThousandClassesAndPairs) {
   for (int i = 0; i < kCount; ++i) text += ".c" + std::to_string(i % (kCount / 2)) + ' ';
   for (int i = 0; i < kCount; ++i) text += "k" + std::to_string(i % (kCount / 2)) + '=' + std::to_string(i) + ' ';
   Attr attr = body(text + "class='c7 new'");
-  ASSERT_EQ(attr.classes.size(), static_cast<std::size_t>(kCount / 2 + 1));
-  EXPECT_EQ(attr.classes.front(), "c0");
-  EXPECT_EQ(attr.classes.back(), "new");
-  ASSERT_EQ(attr.pairs.size(), static_cast<std::size_t>(kCount / 2));
-  EXPECT_EQ(attr.pairs[3], (std::pair<std::string, std::string>{"k3", std::to_string(kCount / 2 + 3)}));
+  ASSERT_EQ(attr.classes().size(), static_cast<std::size_t>(kCount / 2 + 1));
+  EXPECT_EQ(attr.classes().front(), "c0");
+  EXPECT_EQ(attr.classes().back(), "new");
+  ASSERT_EQ(attr.pairs().size(), static_cast<std::size_t>(kCount / 2));
+  EXPECT_EQ(attr.pairs()[3], (std::pair<std::string, std::string>{"k3", std::to_string(kCount / 2 + 3)}));
   Attr target = Attr::with_class("c1");
   target.set_pair("k9", "old");
   target.merge(attr);
-  EXPECT_EQ(target.classes.size(), attr.classes.size());
-  EXPECT_EQ(target.classes[0], "c1");
-  EXPECT_EQ(target.pairs[0], (std::pair<std::string, std::string>{"k9", *attr.find_pair("k9")}));
-  EXPECT_EQ(target.pairs.size(), attr.pairs.size());
+  EXPECT_EQ(target.classes().size(), attr.classes().size());
+  EXPECT_EQ(target.classes()[0], "c1");
+  EXPECT_EQ(target.pairs()[0], (std::pair<std::string, std::string>{"k9", *attr.find_pair("k9")}));
+  EXPECT_EQ(target.pairs().size(), attr.pairs().size());
   Attr by_class;
   by_class.set_pair("class", test::repeat("w1 w2 w3 ", 30000));
   EXPECT_EQ(show(by_class), "{.w1 .w2 .w3}");

@@ -176,6 +176,36 @@ TEST(DocumentModel, DebugString) {
             "heading level=2\n  link {.k} \"/u\" title=\"t\"\n    text \"x\"\ndiagnostic unclosed 4:1 m\n");
 }
 
+// The large kinds are held boxed; every reader still meets them as their own type.
+TEST(DocumentModel, BoxedKindsReadDumpAndFreeAsThemselves) {
+  static_assert(sizeof(Inline) <= 48 && sizeof(Block) <= 64);
+  TemplateToken token;
+  token.source = "{{x}}";
+  Blocks blocks{Block::CodeBlock{Attr::with_class("c"), "py", "x = 1\n", "py"}, Block::RawBlock{"html", "<r>"},
+                Block::ScriptBlock{"js", "f()"}, Block(token),
+                Block::Paragraph{{}, Inlines{Inline::Autolink{"http://a", "a", false}, Inline(token),
+                                             Inline::MathInline{{}, "x", true}, Inline::RawInline{"tex", "\\y"}}}};
+  EXPECT_EQ(debug_string(blocks),
+            "code_block {.c} info=\"py\" lang=py \"x = 1\\n\"\nraw_block \"<r>\" format=html\n"
+            "script_block \"f()\" lang=js\ntemplate_token \"{{x}}\"\nparagraph\n  autolink \"http://a\" \"a\"\n"
+            "  template_token \"{{x}}\"\n  math_inline \"x\" display\n  raw_inline \"\\\\y\" format=tex\n");
+  // A moved-from node reads as an empty value of its kind, copies and frees.
+  Inline link = Inline::Link{"/u", "t", Attr::with_class("k"), Inlines{text("x")}};
+  Inline moved = std::move(link);
+  const Inline& left = link;
+  ASSERT_EQ(left.kind(), InlineKind::Link);
+  EXPECT_EQ(left.get_if<Inline::Link>()->url, "");
+  EXPECT_EQ(debug_string(Inlines{left, moved}), "link \"\"\nlink {.k} \"/u\" title=\"t\"\n  text \"x\"\n");
+  link.get_if<Inline::Link>()->url = "/v";
+  EXPECT_EQ(debug_string(Inlines{link}), "link \"/v\"\n");
+  // A chain of a million links, each boxed, copies and frees without recursion.
+  Inlines chain{text("x")};
+  for (std::size_t i = 0; i < 1'000'000; ++i)
+    chain = one<Inlines>(Inline::Link{"u", std::nullopt, {}, std::move(chain)});
+  Inlines chain_copy = chain;
+  EXPECT_EQ(inline_depth(chain_copy), 1'000'000u);
+}
+
 TEST(RenderPlain, EveryKind) {
   Inline::Operation op{"w", "t", "name", {}};
   op.args.push_back(OperationArg{Inlines{text("a")}, std::nullopt});

@@ -52,7 +52,7 @@ struct DefCase {
 
 Attr with_id(std::string id) {
   Attr attr;
-  attr.id = std::move(id);
+  attr.set_id(std::move(id));
   return attr;
 }
 

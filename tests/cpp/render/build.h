@@ -23,7 +23,7 @@ inline Block quote(Blocks children) { return Block::BlockQuote{{}, std::move(chi
 
 inline Attr id_attr(std::string id) {
   Attr attr;
-  attr.id = std::move(id);
+  attr.set_id(std::move(id));
   return attr;
 }
 

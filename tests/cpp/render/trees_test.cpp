@@ -14,7 +14,7 @@ using namespace test;
 
 Attr pairs_attr(std::vector<std::pair<std::string, std::string>> pairs) {
   Attr attr;
-  attr.pairs = std::move(pairs);
+  attr.pairs_mut() = std::move(pairs);
   return attr;
 }
 

@@ -63,9 +63,9 @@ inline Options default_options() {
 
 inline std::string attr_text(const Attr& a) {
   std::string out;
-  if (a.id) out += " #" + *a.id;
-  for (const auto& c : a.classes) out += " ." + c;
-  for (const auto& [k, v] : a.pairs) out += " " + k + "=" + v;
+  if (a.id()) out += " #" + *a.id();
+  for (const auto& c : a.classes()) out += " ." + c;
+  for (const auto& [k, v] : a.pairs()) out += " " + k + "=" + v;
   return out.empty() ? out : "{" + out.substr(1) + "}";
 }
 
@@ -187,9 +187,9 @@ inline void append_attr(const Attr& a, std::string& out) {
   if (a.empty()) return;
   out += '{';
   std::string sep;
-  if (a.id) out += sep + "#" + *a.id, sep = " ";
-  for (const auto& c : a.classes) out += sep + "." + c, sep = " ";
-  for (const auto& [k, v] : a.pairs) out += sep + k + "=" + v, sep = " ";
+  if (a.id()) out += sep + "#" + *a.id(), sep = " ";
+  for (const auto& c : a.classes()) out += sep + "." + c, sep = " ";
+  for (const auto& [k, v] : a.pairs()) out += sep + k + "=" + v, sep = " ";
   out += '}';
 }
 
