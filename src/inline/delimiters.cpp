@@ -76,7 +76,9 @@ void InlineScanner::process_delimiters(std::size_t low) {
   if (start >= delimiters_.size()) return;
   std::array<std::size_t, 24> bottom;
   bottom.fill(start);
-  std::array<std::vector<std::size_t>, 4> openers;
+  // Kept with the scan's buffers: a pass per bracket and text would otherwise allocate its own.
+  auto& openers = opener_stacks_;
+  for (auto& stack : openers) stack.clear();
   auto usable = [&](std::size_t j) {
     const DelimiterRun& d = delimiters_[j];
     return d.active && d.length > 0;

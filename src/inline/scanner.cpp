@@ -33,11 +33,16 @@ constexpr ByteMask kMaybeSyntax = [] {
 bool is_plain(std::string_view text, const InlineContext& ctx) {
   const Options& o = ctx.options;
   if (!ctx.links.empty()) return false;
-  ByteMask mask = kMaybeSyntax;
-  for (const TemplateDelimiter& d : o.templates) {
-    if (d.open.empty()) return false;
-    mask[static_cast<unsigned char>(d.open[0])] = true;
+  // Most documents have no templates: the constant mask serves them without a copy per text.
+  ByteMask with_templates;
+  if (!o.templates.empty()) {
+    with_templates = kMaybeSyntax;
+    for (const TemplateDelimiter& d : o.templates) {
+      if (d.open.empty()) return false;
+      with_templates[static_cast<unsigned char>(d.open[0])] = true;
+    }
   }
+  const ByteMask& mask = o.templates.empty() ? kMaybeSyntax : with_templates;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   for (std::size_t i = find_marked(text, 0, n, mask); i < n; i = find_marked(text, i + 1, n, mask)) {
@@ -115,6 +120,7 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
       nodes_(buffers_.nodes),
       delimiters_(buffers_.delimiters),
       brackets_(buffers_.brackets),
+      opener_stacks_(buffers_.opener_stacks),
       trigger_(buffers_.trigger),
       special_(buffers_.special),
       backticks_(buffers_.backticks) {

@@ -117,6 +117,8 @@ class ScanBuffers {
   ChunkedArray<ScanNode> nodes;
   std::vector<DelimiterRun> delimiters;
   std::vector<BracketOpener> brackets;
+  // The candidate openers of one pairing pass, a stack per delimiter character.
+  std::array<std::vector<std::size_t>, 4> opener_stacks;
   BacktickRuns backticks;
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   ByteTable special{};  // those, and with bare links every byte after which one may start
@@ -233,6 +235,7 @@ class InlineScanner {
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
   std::vector<DelimiterRun>& delimiters_;
   std::vector<BracketOpener>& brackets_;
+  std::array<std::vector<std::size_t>, 4>& opener_stacks_;
   // Link openers below this stack index are inactive: a finished link or cross-reference
   // deactivates every "[" below it at once.
   std::size_t link_openers_dead_below_ = 0;
