@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "inline/byte_scan.h"
 #include "text/scan.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
@@ -54,15 +55,30 @@ bool boundary_before(std::string_view text, std::size_t p) {
   return p == 0 || is_boundary(utf8::prev_char(text, p));
 }
 
+// The bytes at which a link's candidate text may end: ASCII white space, "<" (and "]" inside
+// brackets), and every non-ASCII byte, whose character is decoded to see if it is white space.
+ByteTable candidate_stops(bool in_brackets) {
+  ByteTable stops{};
+  for (int c = 0; c < 0x80; ++c) stops[c] = kAsciiWhite[c];
+  for (int c = 0x80; c < 0x100; ++c) stops[c] = true;
+  stops['<'] = true;
+  stops[']'] = in_brackets;
+  return stops;
+}
+const ByteTable kCandidateStops = candidate_stops(false);
+const ByteTable kCandidateStopsInBrackets = candidate_stops(true);
+
 // The first white space or "<" at or after `from` (or "]" when `in_brackets`), or the end.
 std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brackets) {
+  const ByteTable& stops = in_brackets ? kCandidateStopsInBrackets : kCandidateStops;
   std::size_t i = from;
-  while (i < text.size()) {
-    const utf8::Decoded d = char_at(text, i);
-    if (d.cp == '<' || (in_brackets && d.cp == ']') || is_white(d.cp)) break;
+  for (;;) {
+    i = find_marked(text, i, text.size(), stops);
+    if (i == text.size() || static_cast<unsigned char>(text[i]) < 0x80) return i;
+    const utf8::Decoded d = utf8::decode(text, i);
+    if (unicode::is_white_space(d.cp)) return i;
     i += d.len;
   }
-  return i;
 }
 
 // Validity of every prefix of a word as an e-mail address, in one pass: `valid[m]` tells whether
@@ -169,8 +185,11 @@ std::size_t trim_bare_url_end(std::string_view text, std::size_t start, std::siz
   end = trim_trailing_url_punct(text, start, end);
   bool entity_tail = false;
   if (end > start && text[end - 1] == ';') {
-    const std::size_t amp = text.rfind('&', end - 1);
-    if (amp != std::string_view::npos && amp >= start && amp + 2 < end) {
+    // Only an "&" of the link itself counts: searched within it, so that a text of many links
+    // ending in ";" is not searched back to its start once per link.
+    const std::size_t found = text.substr(start, end - 1 - start).rfind('&');
+    const std::size_t amp = found == std::string_view::npos ? found : start + found;
+    if (amp != std::string_view::npos && amp + 2 < end) {
       bool alnum = true;
       for (std::size_t i = amp + 1; i + 1 < end; ++i) alnum = alnum && scan::is_ascii_alnum(text[i]);
       if (alnum) {
@@ -182,14 +201,18 @@ std::size_t trim_bare_url_end(std::string_view text, std::size_t start, std::siz
   if (!entity_tail) {
     while (end > start && text[end - 1] == ';') --end;
   }
-  std::size_t open = 0, close = 0;
-  for (std::size_t i = start; i < end; ++i) {
-    open += text[i] == '(';
-    close += text[i] == ')';
-  }
-  while (end > start && text[end - 1] == ')' && close > open) {
-    --end;
-    --close;
+  // Unbalanced closing parentheses at the end are not the link's; the count is only needed when
+  // the link ends in one.
+  if (end > start && text[end - 1] == ')') {
+    std::size_t open = 0, close = 0;
+    for (std::size_t i = start; i < end; ++i) {
+      open += text[i] == '(';
+      close += text[i] == ')';
+    }
+    while (end > start && text[end - 1] == ')' && close > open) {
+      --end;
+      --close;
+    }
   }
   return trim_trailing_url_punct(text, start, end);
 }
