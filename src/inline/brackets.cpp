@@ -28,7 +28,7 @@ constexpr std::size_t kMaxLabelBytes = attrs::kMaxLabelChars * 4;
 
 void InlineScanner::push_bracket(BracketKind kind, std::size_t pos) {
   flush_text();
-  const std::size_t node = push_node(Inline(Inline::Text{std::string(opener_text(kind))}));
+  const std::size_t node = push_node(Inline::Text{std::string(opener_text(kind))});
   brackets_.push_back(BracketOpener{node, pos, kind, true});
   p_ = pos;
 }

@@ -51,7 +51,7 @@ void InlineScanner::delimiter_run() {
     can_open = left && (!right || prev_punct);
     can_close = right && (!left || next_punct);
   }
-  const std::size_t node = push_node(Inline(Inline::Text{std::string(n, ch)}));
+  const std::size_t node = push_node(Inline::Text{std::string(n, ch)});
   delimiters_.push_back(DelimiterRun{node, p_, n, ch, can_open, can_close, true});
   p_ = end;
 }

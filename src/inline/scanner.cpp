@@ -230,16 +230,13 @@ Inlines InlineScanner::run() {
 
 void InlineScanner::flush_text() {
   if (pending_.empty()) return;
-  push_node(Inline(Inline::Text{pending_.take()}));
+  push_node(Inline::Text{pending_.take()});
 }
 
-std::size_t InlineScanner::push_node(Inline&& value) {
-  const std::size_t index = nodes_.size();
-  nodes_.emplace_back(std::move(value), tail_, kNoNode, true);
+void InlineScanner::link_last(std::size_t index) {
   if (tail_ != kNoNode) nodes_[tail_].next = index;
   else head_ = index;
   tail_ = index;
-  return index;
 }
 
 void InlineScanner::kill(std::size_t k) {
@@ -399,7 +396,7 @@ bool InlineScanner::try_code_span() {
     emit(InlineEventKind::Attrs, e, end);
     emit(InlineEventKind::RawInline, p_, end);
     auto& code = *span->code.get_if<Inline::Code>();
-    push_node(Inline(Inline::RawInline{std::string(raw->format), std::move(code.text)}));
+    push_node(Inline::RawInline{std::string(raw->format), std::move(code.text)});
     p_ = end;
     return true;
   }
@@ -446,7 +443,7 @@ bool InlineScanner::try_footnote_ref() {
     auto ref = footnote_ref(text_, p_ + 1, ctx_.footnotes);
     if (!ref) return false;
     flush_text();
-    push_node(Inline(Inline::Text{"!"}));
+    push_node(Inline::Text{"!"});
     emit(InlineEventKind::FootnoteRef, p_ + 1, ref->end);
     push_node(std::move(ref->inline_));
     p_ = ref->end;
@@ -501,18 +498,18 @@ void InlineScanner::escape() {
 void InlineScanner::line_feed() {
   const std::string_view pending = pending_.view();
   if (pending.empty()) {
-    push_node(Inline(Inline::SoftBreak{}));
+    push_node(Inline::SoftBreak{});
   } else if (pending.back() == '\\' && text_[p_ - 1] == '\\' && escape_end_ != p_) {
     // A backslash written directly before the line feed; an escaped one ("\\") stays text.
     pending_.drop_back(1);
     flush_text();
-    push_node(Inline(Inline::HardBreak{}));
+    push_node(Inline::HardBreak{});
   } else {
     std::size_t spaces = 0;
     while (spaces < pending.size() && pending[pending.size() - 1 - spaces] == ' ') ++spaces;
     pending_.drop_back(spaces);
     flush_text();
-    push_node(Inline(Inline::SoftBreak{}));
+    push_node(Inline::SoftBreak{});
   }
   ++p_;
 }

@@ -162,7 +162,16 @@ class InlineScanner {
 
   // Nodes.
   void flush_text();
-  std::size_t push_node(Inline&& value);
+  // Appends a live node made from `value`: an inline, or one of its alternatives, which is then
+  // built in the node's place rather than moved there.
+  template <class V>
+  std::size_t push_node(V&& value) {
+    const std::size_t index = nodes_.size();
+    nodes_.emplace_back(std::forward<V>(value), tail_, kNoNode, true);
+    link_last(index);
+    return index;
+  }
+  void link_last(std::size_t index);
   void kill(std::size_t node);
   // Moves the inlines of the live nodes from `first` (a live node) up to `stop` (exclusive, or
   // kNoNode for the end) into `out`, killing those nodes.
