@@ -338,12 +338,21 @@ bool host_ok(std::string_view t) {
   return true;
 }
 
+// `prefix` and `rest` in one string, allocated once.
+std::string joined(std::string_view prefix, std::string_view rest) {
+  std::string out;
+  out.reserve(prefix.size() + rest.size());
+  out += prefix;
+  out += rest;
+  return out;
+}
+
 std::optional<InlineMatch> email_after_prefix(std::string_view text, std::size_t p,
                                               std::size_t prefix_len) {
   const auto e = bare_email_prefix(bounded_autolink_word(text, p + prefix_len));
   if (!e) return std::nullopt;
   const std::size_t end = p + prefix_len + e->size();
-  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e),
+  return InlineMatch{Inline(Inline::Autolink{joined("mailto:", *e),
                                              std::string(text.substr(p, end - p)), true}),
                      end};
 }
@@ -365,7 +374,7 @@ std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, Aut
     return std::nullopt;
   const auto e = bare_email_prefix(word);
   if (!e) return std::nullopt;
-  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e), std::string(*e), true}),
+  return InlineMatch{Inline(Inline::Autolink{joined("mailto:", *e), std::string(*e), true}),
                      p + e->size()};
 }
 
@@ -396,7 +405,7 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
     if (end == p) return std::nullopt;
     const std::string_view t = text.substr(p, end - p);
     if (!host_ok(t)) return std::nullopt;
-    std::string url = t.starts_with("www.") ? "http://" + std::string(t) : std::string(t);
+    std::string url = t.starts_with("www.") ? joined("http://", t) : std::string(t);
     return InlineMatch{Inline(Inline::Autolink{std::move(url), std::string(t), false}), end};
   }
   return plain_email(text, p, memo);
