@@ -83,7 +83,8 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
   fault_point(text);
   if (is_plain(text, ctx)) {
     Inlines out;
-    out.push_back(Inline(Inline::Text{std::string(text)}));
+    out.reserve(1);
+    out.emplace_back(Inline::Text{std::string(text)});
     return out;
   }
   return InlineScanner(text, ctx).run();
