@@ -9,6 +9,13 @@ namespace vedavi::inl {
 
 using ByteTable = std::array<bool, 256>;
 
+// The table that marks exactly `bytes`.
+constexpr ByteTable byte_table(std::string_view bytes) {
+  ByteTable table{};
+  for (char c : bytes) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}
+
 // The first offset in [from, to) whose byte `table` marks, or `to`. Four bytes per step: plain
 // runs are long, and the loop's own bookkeeping per byte costs as much as the lookup.
 inline std::size_t find_marked(std::string_view text, std::size_t from, std::size_t to,

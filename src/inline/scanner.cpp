@@ -92,20 +92,12 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
 
 namespace {
 
-using ByteSet = std::array<bool, 256>;
-
-constexpr ByteSet byte_set(std::string_view bytes) {
-  ByteSet set{};
-  for (char c : bytes) set[static_cast<unsigned char>(c)] = true;
-  return set;
-}
-
 // Bytes that may start a construct other than a bare link.
-constexpr ByteSet kTriggers = byte_set("\\`^~[]!*_=<\n");
+constexpr ByteTable kTriggers = byte_table("\\`^~[]!*_=<\n");
 // With bare links, the boundaries after which one may start, and every non-ASCII byte (some white
 // space is non-ASCII), so the dispatch sees each position that follows one.
-constexpr ByteSet kLinkBoundaries = [] {
-  ByteSet set = byte_set(std::string_view("([{:;'\"/*~ \t\n\v\f\r\0", 18));
+constexpr ByteTable kLinkBoundaries = [] {
+  ByteTable set = byte_table(std::string_view("([{:;'\"/*~ \t\n\v\f\r\0", 18));
   for (int c = 0x80; c < 0x100; ++c) set[c] = true;
   return set;
 }();
