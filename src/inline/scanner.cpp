@@ -135,8 +135,15 @@ ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
     const Options& options = ctx_.options;
     b.trigger = kTriggers;
     if (options.math >= MathMode::Brackets) b.trigger['$'] = true;
-    for (const TemplateDelimiter& d : options.templates)
-      if (!d.open.empty()) b.trigger[static_cast<unsigned char>(d.open[0])] = true;
+    // The fixed triggers are punctuation; only a template may start with a word byte.
+    static_assert(marks_no_word_bytes(kTriggers) && !is_word_byte('$'));
+    b.trigger_skips_words = true;
+    for (const TemplateDelimiter& d : options.templates) {
+      if (d.open.empty()) continue;
+      const auto first = static_cast<unsigned char>(d.open[0]);
+      b.trigger[first] = true;
+      if (is_word_byte(first)) b.trigger_skips_words = false;
+    }
     b.special = b.trigger;
     if (options.bare_autolinks)
       for (std::size_t c = 0; c < b.special.size(); ++c) b.special[c] |= kLinkBoundaries[c];
@@ -534,7 +541,7 @@ void InlineScanner::literal_run() {
   bool after_boundary = take_char(q);
   const auto at_trigger = [&] { return trigger_[static_cast<unsigned char>(text_[q])]; };
   if (!ctx_.options.bare_autolinks) {
-    q = find_marked(text_, q, n, trigger_);
+    q = next_trigger(q, n);
   } else {
     // A bare link starts only after a boundary, where may_start_bare_autolink holds: the run stops
     // there (or at a trigger) and the dispatch tries it.
@@ -547,7 +554,7 @@ void InlineScanner::literal_run() {
         // Up to the next place a link may start, only a trigger can stop the run.
         const std::size_t bound = link_start_bound(q);
         if (bound > q) {
-          q = find_marked(text_, q, bound, trigger_);
+          q = next_trigger(q, bound);
           if (q == bound && q < n) after_boundary = is_boundary(utf8::prev_char(text_, q));
           continue;
         }

@@ -122,6 +122,7 @@ class ScanBuffers {
   BacktickRuns backticks;
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   ByteTable special{};  // those, and with bare links every byte after which one may start
+  bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
   bool tables_ready = false;
   bool in_use = false;  // a scan holds them
 };
@@ -153,6 +154,11 @@ class InlineScanner {
   void close_bracket();
   void delimiter_run();
   void literal_run();
+  // The first trigger in [q, to), or `to`.
+  std::size_t next_trigger(std::size_t q, std::size_t to) const {
+    return buffers_.trigger_skips_words ? find_marked_beyond_words(text_, q, to, trigger_)
+                                        : find_marked(text_, q, to, trigger_);
+  }
   // Steps `q` over one character; whether it is a boundary after which a bare link may start.
   bool take_char(std::size_t& q) const;
   // The first character boundary at or after `q` where a bare link may start (at most the end).
