@@ -18,15 +18,10 @@ bool has_at(std::string_view text, std::size_t i, std::string_view needle) {
   return text.substr(i, needle.size()) == needle;
 }
 
-using ByteMask = std::array<bool, 256>;
-
 // Bytes at which some rule of the scan may begin, whatever the options; the rest are checked
-// where they stand in is_plain.
-constexpr ByteMask kMaybeSyntax = [] {
-  ByteMask mask{};
-  for (char c : std::string_view("&*<\\_`\n~^=]$@:w")) mask[static_cast<unsigned char>(c)] = true;
-  return mask;
-}();
+// where they stand in is_plain. "www." is looked for at its ".", so that no word byte is marked.
+constexpr ByteTable kMaybeSyntax = byte_table("&*<\\_`\n~^=]$@:.");
+static_assert(marks_no_word_bytes(kMaybeSyntax));
 
 // A text that no rule of the scan would change comes back as one text inline, undecoded. One pass
 // over the bytes: only those in the masks are looked at more closely.
@@ -34,18 +29,25 @@ bool is_plain(std::string_view text, const InlineContext& ctx) {
   const Options& o = ctx.options;
   if (!ctx.links.empty()) return false;
   // Most documents have no templates: the constant mask serves them without a copy per text.
-  ByteMask with_templates;
+  ByteTable with_templates;
+  bool skips_words = true;
   if (!o.templates.empty()) {
     with_templates = kMaybeSyntax;
     for (const TemplateDelimiter& d : o.templates) {
       if (d.open.empty()) return false;
-      with_templates[static_cast<unsigned char>(d.open[0])] = true;
+      const auto first = static_cast<unsigned char>(d.open[0]);
+      with_templates[first] = true;
+      if (is_word_byte(first)) skips_words = false;
     }
   }
-  const ByteMask& mask = o.templates.empty() ? kMaybeSyntax : with_templates;
+  const ByteTable& mask = o.templates.empty() ? kMaybeSyntax : with_templates;
+  const auto next_marked = [&](std::size_t from) {
+    return skips_words ? find_marked_beyond_words(text, from, text.size(), mask)
+                       : find_marked(text, from, text.size(), mask);
+  };
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
-  for (std::size_t i = find_marked(text, 0, n, mask); i < n; i = find_marked(text, i + 1, n, mask)) {
+  for (std::size_t i = next_marked(0); i < n; i = next_marked(i + 1)) {
     for (const TemplateDelimiter& d : o.templates)
       if (has_at(text, i, d.open)) return false;
     switch (bytes[i]) {
@@ -67,8 +69,8 @@ bool is_plain(std::string_view text, const InlineContext& ctx) {
       case ':':
         if (o.bare_autolinks && has_at(text, i, "://")) return false;
         break;
-      case 'w':
-        if (o.bare_autolinks && has_at(text, i, "www.")) return false;
+      case '.':
+        if (o.bare_autolinks && i >= 3 && has_at(text, i - 3, "www.")) return false;
         break;
       default:
         break;
