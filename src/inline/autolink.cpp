@@ -219,9 +219,11 @@ std::size_t trim_bare_url_end(std::string_view text, std::size_t start, std::siz
 
 bool preceded_by_angle_opener(std::string_view text, std::size_t p) {
   while (p > 0) {
-    const std::size_t prev = utf8::prev_boundary(text, p);
-    const char32_t c = utf8::decode(text, prev).cp;
-    if (!unicode::is_white_space(c)) return c == '<';
+    // An ASCII byte is a whole character.
+    const std::size_t prev =
+        static_cast<unsigned char>(text[p - 1]) < 0x80 ? p - 1 : utf8::prev_boundary(text, p);
+    const char32_t c = char_at(text, prev).cp;
+    if (!is_white(c)) return c == '<';
     p = prev;
   }
   return false;
@@ -280,8 +282,8 @@ bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p
     std::size_t i = angle_pos_;
     bool all_ws = true;
     while (i < p) {
-      const utf8::Decoded d = utf8::decode(text, i);
-      if (!unicode::is_white_space(d.cp)) {
+      const utf8::Decoded d = char_at(text, i);
+      if (!is_white(d.cp)) {
         all_ws = false;
         break;
       }
