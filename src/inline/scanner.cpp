@@ -273,7 +273,8 @@ void InlineScanner::emit(InlineEventKind kind, std::size_t start, std::size_t en
 
 // ---- Trailing attribute blocks ---------------------------------------------------------------
 
-std::size_t InlineScanner::push_with_attrs(Inline&& value, std::size_t p) {
+std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
+  Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
     while (auto block = read_attr(q)) {
@@ -282,7 +283,6 @@ std::size_t InlineScanner::push_with_attrs(Inline&& value, std::size_t p) {
     }
   }
   if (q > p) emit(InlineEventKind::Attrs, p, q);
-  push_node(std::move(value));
   return q;
 }
 
@@ -351,7 +351,7 @@ bool InlineScanner::try_bracket_math() {
   if (memo == kDoubleDollar) tex = unicode::trim(tex);
   flush_text();
   emit(InlineEventKind::MathInline, p_, *q + 2);
-  p_ = push_with_attrs(Inline(Inline::MathInline{Attr{}, std::string(tex), display}), *q + 2);
+  p_ = push_with_attrs(Inline::MathInline{Attr{}, std::string(tex), display}, *q + 2);
   return true;
 }
 
@@ -370,7 +370,7 @@ bool InlineScanner::try_dollar_math() {
         flush_text();
         emit(InlineEventKind::MathInline, p_, i + 1);
         p_ = push_with_attrs(
-            Inline(Inline::MathInline{Attr{}, std::string(text_.substr(from, i - from)), false}), i + 1);
+            Inline::MathInline{Attr{}, std::string(text_.substr(from, i - from)), false}, i + 1);
         return true;
       }
     }
@@ -382,7 +382,7 @@ bool InlineScanner::try_dollar_math() {
 
 bool InlineScanner::try_code_span() {
   if (text_[p_] != '`') return false;
-  auto span = code_span(text_, p_, &backticks_);
+  auto span = code_span_text(text_, p_, &backticks_);
   if (!span) {
     std::size_t end = p_;
     while (end < text_.size() && text_[end] == '`') ++end;
@@ -397,12 +397,11 @@ bool InlineScanner::try_code_span() {
     const std::size_t end = e + raw->consumed;
     emit(InlineEventKind::Attrs, e, end);
     emit(InlineEventKind::RawInline, p_, end);
-    auto& code = *span->code.get_if<Inline::Code>();
-    push_node(Inline::RawInline{std::string(raw->format), std::move(code.text)});
+    push_node(Inline::RawInline{std::string(raw->format), std::move(span->text)});
     p_ = end;
     return true;
   }
-  p_ = push_with_attrs(std::move(span->code), e);
+  p_ = push_with_attrs(Inline::Code{Attr{}, std::move(span->text)}, e);
   return true;
 }
 
@@ -412,8 +411,8 @@ bool InlineScanner::try_superscript() {
   if (!q) return false;
   flush_text();
   emit(InlineEventKind::Superscript, p_, *q + 1);
-  p_ = push_with_attrs(
-      Inline(Inline::Superscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))}), *q + 1);
+  p_ = push_with_attrs(Inline::Superscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))},
+                       *q + 1);
   return true;
 }
 
@@ -425,8 +424,8 @@ bool InlineScanner::try_subscript() {
   if (!q) return false;
   flush_text();
   emit(InlineEventKind::Subscript, p_, *q + 1);
-  p_ = push_with_attrs(
-      Inline(Inline::Subscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))}), *q + 1);
+  p_ = push_with_attrs(Inline::Subscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))},
+                       *q + 1);
   return true;
 }
 

@@ -186,7 +186,15 @@ class InlineScanner {
             std::size_t bracket_end = 0);
 
   // Trailing attribute blocks.
-  std::size_t push_with_attrs(Inline&& value, std::size_t p);
+  // Pushes `value` (an inline or one of its alternatives, built in place) with the attribute
+  // blocks written from `p` on; returns the offset after them.
+  template <class V>
+  std::size_t push_with_attrs(V&& value, std::size_t p) {
+    return read_attrs_into(push_node(std::forward<V>(value)), p);
+  }
+  // Merges the attribute blocks written from `p` on into the node's inline, when it takes any;
+  // returns the offset after them.
+  std::size_t read_attrs_into(std::size_t node, std::size_t p);
   std::size_t apply_trailing_attrs(std::size_t node, std::size_t p);
   std::optional<TrailingAttr> read_attr(std::size_t p) {
     return trailing_attr_at(text_, p, &braces_, true);
