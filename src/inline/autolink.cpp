@@ -349,14 +349,12 @@ std::string joined(std::string_view prefix, std::string_view rest) {
   return out;
 }
 
-std::optional<InlineMatch> email_after_prefix(std::string_view text, std::size_t p,
-                                              std::size_t prefix_len) {
+std::optional<BareLink> email_after_prefix(std::string_view text, std::size_t p,
+                                           std::size_t prefix_len) {
   const auto e = bare_email_prefix(bounded_autolink_word(text, p + prefix_len));
   if (!e) return std::nullopt;
   const std::size_t end = p + prefix_len + e->size();
-  return InlineMatch{Inline(Inline::Autolink{joined("mailto:", *e),
-                                             std::string(text.substr(p, end - p)), true}),
-                     end};
+  return BareLink{{joined("mailto:", *e), std::string(text.substr(p, end - p)), true}, end};
 }
 
 }  // namespace
@@ -364,7 +362,7 @@ std::optional<InlineMatch> email_after_prefix(std::string_view text, std::size_t
 namespace {
 
 // A plain address at `p`: cheap tests first, as this runs after every boundary of a text.
-std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
   const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
   if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
   if (memo && !memo->local_part_reaches(p)) return std::nullopt;
@@ -376,15 +374,14 @@ std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, Aut
     return std::nullopt;
   const auto e = bare_email_prefix(word);
   if (!e) return std::nullopt;
-  return InlineMatch{Inline(Inline::Autolink{joined("mailto:", *e), std::string(*e), true}),
-                     p + e->size()};
+  return BareLink{{joined("mailto:", *e), std::string(*e), true}, p + e->size()};
 }
 
 }  // namespace
 
 
-std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo,
-                                         bool in_brackets) {
+std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
+                                 bool in_brackets) {
   if (!may_start_bare_autolink(text, p, memo)) return std::nullopt;
   if (!may_start_scheme(text[p])) return plain_email(text, p, memo);
   if (starts_with_icase(text, p, "mailto:")) {
@@ -397,7 +394,7 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
     if (!e) return std::nullopt;
     const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p + 5 + e->size(), in_brackets));
     std::string url(text.substr(p, end - p));
-    return InlineMatch{Inline(Inline::Autolink{url, url, false}), end};
+    return BareLink{{url, url, false}, end};
   }
   const std::string_view rest = text.substr(p);
   if (rest.starts_with("http://") || rest.starts_with("https://") || rest.starts_with("ftp://") ||
@@ -408,9 +405,16 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
     const std::string_view t = text.substr(p, end - p);
     if (!host_ok(t)) return std::nullopt;
     std::string url = t.starts_with("www.") ? joined("http://", t) : std::string(t);
-    return InlineMatch{Inline(Inline::Autolink{std::move(url), std::string(t), false}), end};
+    return BareLink{{std::move(url), std::string(t), false}, end};
   }
   return plain_email(text, p, memo);
+}
+
+std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo,
+                                         bool in_brackets) {
+  auto link = bare_link(text, p, memo, in_brackets);
+  if (!link) return std::nullopt;
+  return InlineMatch{Inline(std::move(link->autolink)), link->end};
 }
 
 }  // namespace vedavi::inl

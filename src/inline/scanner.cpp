@@ -473,12 +473,12 @@ bool InlineScanner::try_angle() {
 
 bool InlineScanner::try_bare_autolink() {
   if (!ctx_.options.bare_autolinks || p_ < link_start_bound(p_)) return false;
-  auto match = bare_autolink(text_, p_, &autolinks_, !brackets_.empty());
+  auto match = bare_link(text_, p_, &autolinks_, !brackets_.empty());
   if (!match) return false;
   flush_text();
   emit(InlineEventKind::Autolink, p_, match->end);
   const std::size_t event = events_enabled_ ? ctx_.events->size() - 1 : kNoNode;
-  note_autolink(push_node(std::move(match->inline_)), true, event);
+  note_autolink(push_node(std::move(match->autolink)), true, event);
   p_ = match->end;
   return true;
 }
