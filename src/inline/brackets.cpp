@@ -149,14 +149,14 @@ void InlineScanner::drop_unlinked_events() {
   events.resize(kept);
 }
 
-void InlineScanner::finish_bracket(const BracketOpener& top, Inline&& made, bool is_link) {
+template <class Made>
+void InlineScanner::finish_bracket(const BracketOpener& top, Made&& made, bool is_link) {
   process_delimiters(top.node + 1);
-  Inlines children;
-  take_nodes(nodes_[top.node].next, kNoNode, children);
-  if (is_link) unlink_bare_autolinks(top.node, children);
-  *made.children() = std::move(children);
+  take_nodes(nodes_[top.node].next, kNoNode, made.children);
+  if (is_link) unlink_bare_autolinks(top.node, made.children);
   drop_delimiters_from(top.node);
-  nodes_[top.node].value = std::move(made);
+  // Assigned as the alternative, the construct is built in the node's place.
+  nodes_[top.node].value.data = std::forward<Made>(made);
   pop_bracket();
   if (is_link) deactivate_link_openers();
 }
@@ -201,9 +201,11 @@ bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
   const std::size_t e = paren->end;
   emit(InlineEventKind::Link, opener_start(top), e, is_image, r + 1);
   emit(InlineEventKind::LinkTail, r + 1, e);
-  Inline made = is_image ? Inline(Inline::Image{std::move(dt->destination), std::move(dt->title), Attr{}, {}})
-                         : Inline(Inline::Link{std::move(dt->destination), std::move(dt->title), Attr{}, {}});
-  finish_bracket(top, std::move(made), !is_image);
+  if (is_image) {
+    finish_bracket(top, Inline::Image{std::move(dt->destination), std::move(dt->title), Attr{}, {}}, false);
+  } else {
+    finish_bracket(top, Inline::Link{std::move(dt->destination), std::move(dt->title), Attr{}, {}}, true);
+  }
   p_ = apply_trailing_attrs(top.node, e);
   return true;
 }
@@ -232,7 +234,7 @@ bool InlineScanner::close_span(const BracketOpener& top, std::size_t r) {
   const std::size_t end = r + 1 + group->consumed;
   emit(InlineEventKind::Attrs, r + 1, end);
   emit(InlineEventKind::Span, opener_start(top), end, false, r + 1);
-  finish_bracket(top, Inline(Inline::Span{std::move(group->attr), {}}), false);
+  finish_bracket(top, Inline::Span{std::move(group->attr), {}}, false);
   p_ = apply_trailing_attrs(top.node, end);
   return true;
 }
@@ -258,7 +260,9 @@ bool InlineScanner::close_reference(const BracketOpener& top, std::size_t r) {
   if (!def) return false;
   if (end > r + 1) emit(InlineEventKind::LinkTail, r + 1, end);
   emit(InlineEventKind::RefLink, opener_start(top), end, is_image, r + 1);
-  finish_bracket(top, link_or_image_shell(is_image, *def), !is_image);
+  // A link or image carrying the definition's destination, title and attributes.
+  if (is_image) finish_bracket(top, Inline::Image{def->destination, def->title, def->attr, {}}, false);
+  else finish_bracket(top, Inline::Link{def->destination, def->title, def->attr, {}}, true);
   p_ = apply_trailing_attrs(top.node, end);
   return true;
 }

@@ -155,9 +155,4 @@ std::optional<DestinationTitle> parse_link_destination_title(std::string_view co
   return result;
 }
 
-Inline link_or_image_shell(bool is_image, const LinkRef& definition) {
-  if (is_image) return Inline(Inline::Image{definition.destination, definition.title, definition.attr, {}});
-  return Inline(Inline::Link{definition.destination, definition.title, definition.attr, {}});
-}
-
 }  // namespace vedavi::inl

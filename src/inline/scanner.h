@@ -216,7 +216,10 @@ class InlineScanner {
   bool opener_active(std::size_t index) const;
   void pop_bracket();
   void deactivate_link_openers() { link_openers_dead_below_ = brackets_.size(); }
-  void finish_bracket(const BracketOpener& top, Inline&& made, bool is_link);
+  // Makes the opener's node the construct `made` (an alternative with children: link, image,
+  // span) holding the bracket's text, and closes the bracket.
+  template <class Made>
+  void finish_bracket(const BracketOpener& top, Made&& made, bool is_link);
   void close_note(const BracketOpener& top, std::size_t r);
   bool close_inline_link(const BracketOpener& top, std::size_t r);
   bool close_cross_reference(const BracketOpener& top, std::size_t r);
