@@ -183,7 +183,7 @@ void InlineScanner::close_note(const BracketOpener& top, std::size_t r) {
   Inlines children;
   take_nodes(nodes_[top.node].next, kNoNode, children);
   drop_delimiters_from(top.node);
-  nodes_[top.node].value = Inline(Inline::Note{std::move(children)});
+  nodes_[top.node].value.data = Inline::Note{std::move(children)};
   pop_bracket();
   emit(InlineEventKind::Note, top.pos - 2, r + 1);
   p_ = r + 1;

@@ -126,17 +126,16 @@ void InlineScanner::process_delimiters(std::size_t low) {
 
       Inlines children;
       take_nodes(first, cl.node, children);
-      Inline made;
-      switch (cl.character) {
-        case '~': made = Inline(Inline::Strike{Attr{}, std::move(children)}); break;
-        case '=': made = Inline(Inline::Highlight{Attr{}, std::move(children)}); break;
-        default:
-          if (use == 2) made = Inline(Inline::Strong{Attr{}, std::move(children)});
-          else made = Inline(Inline::Emph{Attr{}, std::move(children)});
-      }
-      // The first node of the range holds the new inline, between the two runs.
+      // The first node of the range holds the new inline, between the two runs; assigned as the
+      // alternative, it is built in place.
       Node& holder = nodes_[first];
-      holder.value = std::move(made);
+      switch (cl.character) {
+        case '~': holder.value.data = Inline::Strike{Attr{}, std::move(children)}; break;
+        case '=': holder.value.data = Inline::Highlight{Attr{}, std::move(children)}; break;
+        default:
+          if (use == 2) holder.value.data = Inline::Strong{Attr{}, std::move(children)};
+          else holder.value.data = Inline::Emph{Attr{}, std::move(children)};
+      }
       holder.live = true;
       holder.prev = o.node;
       holder.next = cl.node;
