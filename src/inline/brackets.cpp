@@ -124,6 +124,7 @@ void InlineScanner::unlink_bare_autolinks(std::size_t opener_node, Inlines& chil
     if (auto* link = item.get_if<Inline::Autolink>()) {
       if (record->bare) {
         item = Inline(Inline::Text{inline_text(link->text)});
+        needs_coalesce_ = true;  // the text may now stand beside another
         if (record->event != kNoNode) unlinked_events_.push_back(record->event);
       }
       ++record;

@@ -133,8 +133,15 @@ void InlineScanner::process_delimiters(std::size_t low) {
         case '~': holder.value.data = Inline::Strike{Attr{}, std::move(children)}; break;
         case '=': holder.value.data = Inline::Highlight{Attr{}, std::move(children)}; break;
         default:
-          if (use == 2) holder.value.data = Inline::Strong{Attr{}, std::move(children)};
-          else holder.value.data = Inline::Emph{Attr{}, std::move(children)};
+          if (use == 2) {
+            // A strong directly in a strong may be flattened into it.
+            if (std::any_of(children.begin(), children.end(),
+                            [](const Inline& c) { return c.kind() == InlineKind::Strong; }))
+              needs_coalesce_ = true;
+            holder.value.data = Inline::Strong{Attr{}, std::move(children)};
+          } else {
+            holder.value.data = Inline::Emph{Attr{}, std::move(children)};
+          }
       }
       holder.live = true;
       holder.prev = o.node;

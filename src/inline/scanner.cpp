@@ -225,6 +225,7 @@ Inlines InlineScanner::run() {
     if (text) last->text += text->text;
     else out.push_back(std::move(value));
   }
+  if (!needs_coalesce_) return out;
   return coalesce(std::move(out));
 }
 
@@ -259,6 +260,9 @@ void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out
   out.reserve(out.size() + count);
   for (std::size_t k = first; k != stop && k != kNoNode;) {
     const std::size_t next = nodes_[k].next;
+    if (!out.empty() && out.back().kind() == InlineKind::Text &&
+        nodes_[k].value.kind() == InlineKind::Text)
+      needs_coalesce_ = true;
     out.push_back(std::move(nodes_[k].value));
     kill(k);
     k = next;

@@ -273,6 +273,9 @@ class InlineScanner {
   };
   std::vector<AutolinkRecord> bracketed_autolinks_;
   std::vector<std::size_t> unlinked_events_;  // sink indices of the events of unlinked autolinks
+  // Whether some inline list below the top may hold adjacent texts or a strong directly in a
+  // strong: only then does the result need coalescing (the top list is joined on the way out).
+  bool needs_coalesce_ = false;
 
   // Failed math closer searches: the start offset of the failed search, per closer.
   enum MathMemo { kDisplayBracket, kParen, kDoubleDollar, kDollar, kMathMemoCount };
