@@ -55,30 +55,34 @@ bool boundary_before(std::string_view text, std::size_t p) {
   return p == 0 || is_boundary(utf8::prev_char(text, p));
 }
 
-// The bytes at which a link's candidate text may end: ASCII white space, "<" (and "]" inside
-// brackets), and every non-ASCII byte, whose character is decoded to see if it is white space.
-ByteTable candidate_stops(bool in_brackets) {
+// Tables of the bytes at which a scan for white space (and maybe other ASCII bytes) stops: those
+// ASCII bytes, and every non-ASCII byte, whose character is decoded to see if it is white space.
+ByteTable white_stops(std::string_view also) {
   ByteTable stops{};
   for (int c = 0; c < 0x80; ++c) stops[c] = kAsciiWhite[c];
   for (int c = 0x80; c < 0x100; ++c) stops[c] = true;
-  stops['<'] = true;
-  stops[']'] = in_brackets;
+  for (char c : also) stops[static_cast<unsigned char>(c)] = true;
   return stops;
 }
-const ByteTable kCandidateStops = candidate_stops(false);
-const ByteTable kCandidateStopsInBrackets = candidate_stops(true);
+const ByteTable kWhiteStops = white_stops("");
+const ByteTable kCandidateStops = white_stops("<");
+const ByteTable kCandidateStopsInBrackets = white_stops("<]");
 
-// The first white space or "<" at or after `from` (or "]" when `in_brackets`), or the end.
-std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brackets) {
-  const ByteTable& stops = in_brackets ? kCandidateStopsInBrackets : kCandidateStops;
+// The first offset in [from, to) holding white space or an ASCII byte `stops` marks, or `to`.
+std::size_t find_stop(std::string_view text, std::size_t from, std::size_t to, const ByteTable& stops) {
   std::size_t i = from;
   for (;;) {
-    i = find_marked(text, i, text.size(), stops);
-    if (i == text.size() || static_cast<unsigned char>(text[i]) < 0x80) return i;
+    i = find_marked(text, i, to, stops);
+    if (i >= to || static_cast<unsigned char>(text[i]) < 0x80) return i;
     const utf8::Decoded d = utf8::decode(text, i);
     if (unicode::is_white_space(d.cp)) return i;
     i += d.len;
   }
+}
+
+// The first white space or "<" at or after `from` (or "]" when `in_brackets`), or the end.
+std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brackets) {
+  return find_stop(text, from, text.size(), in_brackets ? kCandidateStopsInBrackets : kCandidateStops);
 }
 
 // Validity of every prefix of a word as an e-mail address, in one pass: `valid[m]` tells whether
@@ -167,12 +171,7 @@ std::optional<std::string_view> bare_email_prefix(std::string_view word) {
 std::string_view bounded_autolink_word(std::string_view text, std::size_t start) {
   std::size_t limit = std::min(text.size(), start + kWordLimit);
   while (limit < text.size() && !utf8::is_boundary(text, limit)) --limit;
-  std::size_t i = start;
-  while (i < limit) {
-    const utf8::Decoded d = char_at(text, i);
-    if (is_white(d.cp)) break;
-    i += d.len;
-  }
+  const std::size_t i = find_stop(text, start, limit, kWhiteStops);
   return text.substr(start, std::min(i, limit) - start);
 }
 
