@@ -531,6 +531,12 @@ bool InlineScanner::take_char(std::size_t& q) const {
   return is_boundary(d.cp);
 }
 
+bool InlineScanner::boundary_before(std::size_t q) const {
+  const auto byte = static_cast<unsigned char>(text_[q - 1]);
+  if (byte < 0x80) return kLinkBoundaries[byte];
+  return is_boundary(utf8::prev_char(text_, q));
+}
+
 std::size_t InlineScanner::link_start_bound(std::size_t q) {
   if (q < link_free_until_) return link_free_until_;
   std::size_t bound = std::min(autolinks_.next_link_start(text_, q), text_.size());
@@ -560,7 +566,7 @@ void InlineScanner::literal_run() {
         const std::size_t bound = link_start_bound(q);
         if (bound > q) {
           q = next_trigger(q, bound);
-          if (q == bound && q < n) after_boundary = is_boundary(utf8::prev_char(text_, q));
+          if (q == bound && q < n) after_boundary = boundary_before(q);
           continue;
         }
         look_again = q + kNearLinkStart;

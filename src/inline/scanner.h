@@ -161,6 +161,9 @@ class InlineScanner {
   }
   // Steps `q` over one character; whether it is a boundary after which a bare link may start.
   bool take_char(std::size_t& q) const;
+  // Whether the character before `q` (not the text's start) is a boundary after which a bare
+  // link may start.
+  bool boundary_before(std::size_t q) const;
   // The first character boundary at or after `q` where a bare link may start (at most the end).
   // Remembered: asked again from any offset before it, the answer is the same, as the ":",
   // "www." and "@" it rests on are the first ones after each such offset too.
