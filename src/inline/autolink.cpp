@@ -52,7 +52,10 @@ utf8::Decoded char_at(std::string_view text, std::size_t i) {
 bool is_white(char32_t c) { return c < 0x80 ? kAsciiWhite[c] : unicode::is_white_space(c); }
 
 bool boundary_before(std::string_view text, std::size_t p) {
-  return p == 0 || is_boundary(utf8::prev_char(text, p));
+  if (p == 0) return true;
+  // An ASCII byte is a whole character.
+  const auto byte = static_cast<unsigned char>(text[p - 1]);
+  return is_boundary(byte < 0x80 ? byte : utf8::prev_char(text, p));
 }
 
 // Tables of the bytes at which a scan for white space (and maybe other ASCII bytes) stops: those

@@ -38,8 +38,11 @@ void InlineScanner::delimiter_run() {
   }
   flush_text();
   const bool has_prev = p_ > 0, has_next = end < text_.size();
-  const char32_t prev = has_prev ? utf8::prev_char(text_, p_) : 0;
-  const char32_t next = has_next ? utf8::decode(text_, end).cp : 0;
+  // The neighbours, read from their byte when it is ASCII (most are).
+  const auto prev_byte = has_prev ? static_cast<unsigned char>(text_[p_ - 1]) : 0;
+  const auto next_byte = has_next ? static_cast<unsigned char>(text_[end]) : 0;
+  const char32_t prev = prev_byte < 0x80 ? prev_byte : utf8::prev_char(text_, p_);
+  const char32_t next = next_byte < 0x80 ? next_byte : utf8::decode(text_, end).cp;
   const bool prev_ws = !has_prev || unicode::is_white_space(prev);
   const bool next_ws = !has_next || unicode::is_white_space(next);
   const bool prev_punct = has_prev && is_flanking_punct(prev);
