@@ -58,8 +58,11 @@ namespace {
 bool ends_like_reference(std::string_view text) {
   std::size_t end = text.size();
   while (end > 0) {
-    const std::size_t prev = utf8::prev_boundary(text, end);
-    if (!unicode::is_white_space(utf8::decode(text, prev).cp)) break;
+    // An ASCII byte is a whole character: only other characters are decoded.
+    const auto byte = static_cast<unsigned char>(text[end - 1]);
+    const std::size_t prev = byte < 0x80 ? end - 1 : utf8::prev_boundary(text, end);
+    const char32_t c = byte < 0x80 ? byte : utf8::decode(text, prev).cp;
+    if (!unicode::is_white_space(c)) break;
     end = prev;
   }
   std::size_t i = end;
