@@ -184,8 +184,11 @@ Inlines InlineScanner::run() {
       push_bracket(BracketKind::Note, p_ + 2);
       continue;
     }
+    // A footnote reference starts "[^" or "![^".
+    const std::size_t caret = p_ + (c == '!' ? 2 : 1);
+    const bool footnote_form = (c == '[' || c == '!') && caret < n && text_[caret] == '^';
     if ((c == '^' && try_superscript()) || (c == '~' && try_subscript()) ||
-        ((c == '[' || c == '!') && try_footnote_ref()))
+        (footnote_form && try_footnote_ref()))
       continue;
     if (c == '!' && p_ + 1 < n && text_[p_ + 1] == '[') {
       push_bracket(BracketKind::Image, p_ + 2);
