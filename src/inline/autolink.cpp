@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "inline/byte_scan.h"
 #include "text/scan.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
@@ -51,18 +52,40 @@ utf8::Decoded char_at(std::string_view text, std::size_t i) {
 bool is_white(char32_t c) { return c < 0x80 ? kAsciiWhite[c] : unicode::is_white_space(c); }
 
 bool boundary_before(std::string_view text, std::size_t p) {
-  return p == 0 || is_boundary(utf8::prev_char(text, p));
+  if (p == 0) return true;
+  // An ASCII byte is a whole character.
+  const auto byte = static_cast<unsigned char>(text[p - 1]);
+  return is_boundary(byte < 0x80 ? byte : utf8::prev_char(text, p));
+}
+
+// Tables of the bytes at which a scan for white space (and maybe other ASCII bytes) stops: those
+// ASCII bytes, and every non-ASCII byte, whose character is decoded to see if it is white space.
+ByteTable white_stops(std::string_view also) {
+  ByteTable stops{};
+  for (int c = 0; c < 0x80; ++c) stops[c] = kAsciiWhite[c];
+  for (int c = 0x80; c < 0x100; ++c) stops[c] = true;
+  for (char c : also) stops[static_cast<unsigned char>(c)] = true;
+  return stops;
+}
+const ByteTable kWhiteStops = white_stops("");
+const ByteTable kCandidateStops = white_stops("<");
+const ByteTable kCandidateStopsInBrackets = white_stops("<]");
+
+// The first offset in [from, to) holding white space or an ASCII byte `stops` marks, or `to`.
+std::size_t find_stop(std::string_view text, std::size_t from, std::size_t to, const ByteTable& stops) {
+  std::size_t i = from;
+  for (;;) {
+    i = find_marked(text, i, to, stops);
+    if (i >= to || static_cast<unsigned char>(text[i]) < 0x80) return i;
+    const utf8::Decoded d = utf8::decode(text, i);
+    if (unicode::is_white_space(d.cp)) return i;
+    i += d.len;
+  }
 }
 
 // The first white space or "<" at or after `from` (or "]" when `in_brackets`), or the end.
 std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brackets) {
-  std::size_t i = from;
-  while (i < text.size()) {
-    const utf8::Decoded d = char_at(text, i);
-    if (d.cp == '<' || (in_brackets && d.cp == ']') || is_white(d.cp)) break;
-    i += d.len;
-  }
-  return i;
+  return find_stop(text, from, text.size(), in_brackets ? kCandidateStopsInBrackets : kCandidateStops);
 }
 
 // Validity of every prefix of a word as an e-mail address, in one pass: `valid[m]` tells whether
@@ -151,12 +174,7 @@ std::optional<std::string_view> bare_email_prefix(std::string_view word) {
 std::string_view bounded_autolink_word(std::string_view text, std::size_t start) {
   std::size_t limit = std::min(text.size(), start + kWordLimit);
   while (limit < text.size() && !utf8::is_boundary(text, limit)) --limit;
-  std::size_t i = start;
-  while (i < limit) {
-    const utf8::Decoded d = char_at(text, i);
-    if (is_white(d.cp)) break;
-    i += d.len;
-  }
+  const std::size_t i = find_stop(text, start, limit, kWhiteStops);
   return text.substr(start, std::min(i, limit) - start);
 }
 
@@ -169,8 +187,11 @@ std::size_t trim_bare_url_end(std::string_view text, std::size_t start, std::siz
   end = trim_trailing_url_punct(text, start, end);
   bool entity_tail = false;
   if (end > start && text[end - 1] == ';') {
-    const std::size_t amp = text.rfind('&', end - 1);
-    if (amp != std::string_view::npos && amp >= start && amp + 2 < end) {
+    // Only an "&" of the link itself counts: searched within it, so that a text of many links
+    // ending in ";" is not searched back to its start once per link.
+    const std::size_t found = text.substr(start, end - 1 - start).rfind('&');
+    const std::size_t amp = found == std::string_view::npos ? found : start + found;
+    if (amp != std::string_view::npos && amp + 2 < end) {
       bool alnum = true;
       for (std::size_t i = amp + 1; i + 1 < end; ++i) alnum = alnum && scan::is_ascii_alnum(text[i]);
       if (alnum) {
@@ -182,23 +203,29 @@ std::size_t trim_bare_url_end(std::string_view text, std::size_t start, std::siz
   if (!entity_tail) {
     while (end > start && text[end - 1] == ';') --end;
   }
-  std::size_t open = 0, close = 0;
-  for (std::size_t i = start; i < end; ++i) {
-    open += text[i] == '(';
-    close += text[i] == ')';
-  }
-  while (end > start && text[end - 1] == ')' && close > open) {
-    --end;
-    --close;
+  // Unbalanced closing parentheses at the end are not the link's; the count is only needed when
+  // the link ends in one.
+  if (end > start && text[end - 1] == ')') {
+    std::size_t open = 0, close = 0;
+    for (std::size_t i = start; i < end; ++i) {
+      open += text[i] == '(';
+      close += text[i] == ')';
+    }
+    while (end > start && text[end - 1] == ')' && close > open) {
+      --end;
+      --close;
+    }
   }
   return trim_trailing_url_punct(text, start, end);
 }
 
 bool preceded_by_angle_opener(std::string_view text, std::size_t p) {
   while (p > 0) {
-    const std::size_t prev = utf8::prev_boundary(text, p);
-    const char32_t c = utf8::decode(text, prev).cp;
-    if (!unicode::is_white_space(c)) return c == '<';
+    // An ASCII byte is a whole character.
+    const std::size_t prev =
+        static_cast<unsigned char>(text[p - 1]) < 0x80 ? p - 1 : utf8::prev_boundary(text, p);
+    const char32_t c = char_at(text, prev).cp;
+    if (!is_white(c)) return c == '<';
     p = prev;
   }
   return false;
@@ -257,8 +284,8 @@ bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p
     std::size_t i = angle_pos_;
     bool all_ws = true;
     while (i < p) {
-      const utf8::Decoded d = utf8::decode(text, i);
-      if (!unicode::is_white_space(d.cp)) {
+      const utf8::Decoded d = char_at(text, i);
+      if (!is_white(d.cp)) {
         all_ws = false;
         break;
       }
@@ -315,14 +342,21 @@ bool host_ok(std::string_view t) {
   return true;
 }
 
-std::optional<InlineMatch> email_after_prefix(std::string_view text, std::size_t p,
-                                              std::size_t prefix_len) {
+// `prefix` and `rest` in one string, allocated once.
+std::string joined(std::string_view prefix, std::string_view rest) {
+  std::string out;
+  out.reserve(prefix.size() + rest.size());
+  out += prefix;
+  out += rest;
+  return out;
+}
+
+std::optional<BareLink> email_after_prefix(std::string_view text, std::size_t p,
+                                           std::size_t prefix_len) {
   const auto e = bare_email_prefix(bounded_autolink_word(text, p + prefix_len));
   if (!e) return std::nullopt;
   const std::size_t end = p + prefix_len + e->size();
-  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e),
-                                             std::string(text.substr(p, end - p)), true}),
-                     end};
+  return BareLink{{joined("mailto:", *e), std::string(text.substr(p, end - p)), true}, end};
 }
 
 }  // namespace
@@ -330,7 +364,7 @@ std::optional<InlineMatch> email_after_prefix(std::string_view text, std::size_t
 namespace {
 
 // A plain address at `p`: cheap tests first, as this runs after every boundary of a text.
-std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
   const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
   if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
   if (memo && !memo->local_part_reaches(p)) return std::nullopt;
@@ -342,15 +376,14 @@ std::optional<InlineMatch> plain_email(std::string_view text, std::size_t p, Aut
     return std::nullopt;
   const auto e = bare_email_prefix(word);
   if (!e) return std::nullopt;
-  return InlineMatch{Inline(Inline::Autolink{"mailto:" + std::string(*e), std::string(*e), true}),
-                     p + e->size()};
+  return BareLink{{joined("mailto:", *e), std::string(*e), true}, p + e->size()};
 }
 
 }  // namespace
 
 
-std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo,
-                                         bool in_brackets) {
+std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
+                                 bool in_brackets) {
   if (!may_start_bare_autolink(text, p, memo)) return std::nullopt;
   if (!may_start_scheme(text[p])) return plain_email(text, p, memo);
   if (starts_with_icase(text, p, "mailto:")) {
@@ -363,7 +396,7 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
     if (!e) return std::nullopt;
     const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p + 5 + e->size(), in_brackets));
     std::string url(text.substr(p, end - p));
-    return InlineMatch{Inline(Inline::Autolink{url, url, false}), end};
+    return BareLink{{url, url, false}, end};
   }
   const std::string_view rest = text.substr(p);
   if (rest.starts_with("http://") || rest.starts_with("https://") || rest.starts_with("ftp://") ||
@@ -373,10 +406,17 @@ std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, A
     if (end == p) return std::nullopt;
     const std::string_view t = text.substr(p, end - p);
     if (!host_ok(t)) return std::nullopt;
-    std::string url = t.starts_with("www.") ? "http://" + std::string(t) : std::string(t);
-    return InlineMatch{Inline(Inline::Autolink{std::move(url), std::string(t), false}), end};
+    std::string url = t.starts_with("www.") ? joined("http://", t) : std::string(t);
+    return BareLink{{std::move(url), std::string(t), false}, end};
   }
   return plain_email(text, p, memo);
+}
+
+std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo,
+                                         bool in_brackets) {
+  auto link = bare_link(text, p, memo, in_brackets);
+  if (!link) return std::nullopt;
+  return InlineMatch{Inline(std::move(link->autolink)), link->end};
 }
 
 }  // namespace vedavi::inl

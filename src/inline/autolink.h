@@ -79,6 +79,13 @@ inline bool starts_link_prefix(std::string_view text, std::size_t p) {
          rest.starts_with("https://") || rest.starts_with("ftp://") || rest.starts_with("www.");
 }
 
+struct BareLink {
+  Inline::Autolink autolink;
+  std::size_t end;  // just past the link
+};
+// A bare link starting at `p`, as the autolink it makes (see bare_autolink).
+std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo = nullptr,
+                                  bool in_brackets = false);
 // A bare link starting at `p`. Inside an open "[" (`in_brackets`), a web or xmpp address also
 // ends at the first "]", which is the bracket's to close: "[https://a.io](https://a.io)" stays a
 // link with the address as its text.

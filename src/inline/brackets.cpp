@@ -28,7 +28,7 @@ constexpr std::size_t kMaxLabelBytes = attrs::kMaxLabelChars * 4;
 
 void InlineScanner::push_bracket(BracketKind kind, std::size_t pos) {
   flush_text();
-  const std::size_t node = push_node(Inline(Inline::Text{std::string(opener_text(kind))}));
+  const std::size_t node = push_node(Inline::Text{std::string(opener_text(kind))});
   brackets_.push_back(BracketOpener{node, pos, kind, true});
   p_ = pos;
 }
@@ -58,8 +58,11 @@ namespace {
 bool ends_like_reference(std::string_view text) {
   std::size_t end = text.size();
   while (end > 0) {
-    const std::size_t prev = utf8::prev_boundary(text, end);
-    if (!unicode::is_white_space(utf8::decode(text, prev).cp)) break;
+    // An ASCII byte is a whole character: only other characters are decoded.
+    const auto byte = static_cast<unsigned char>(text[end - 1]);
+    const std::size_t prev = byte < 0x80 ? end - 1 : utf8::prev_boundary(text, end);
+    const char32_t c = byte < 0x80 ? byte : utf8::decode(text, prev).cp;
+    if (!unicode::is_white_space(c)) break;
     end = prev;
   }
   std::size_t i = end;
@@ -124,6 +127,7 @@ void InlineScanner::unlink_bare_autolinks(std::size_t opener_node, Inlines& chil
     if (auto* link = item.get_if<Inline::Autolink>()) {
       if (record->bare) {
         item = Inline(Inline::Text{inline_text(link->text)});
+        needs_coalesce_ = true;  // the text may now stand beside another
         if (record->event != kNoNode) unlinked_events_.push_back(record->event);
       }
       ++record;
@@ -149,14 +153,14 @@ void InlineScanner::drop_unlinked_events() {
   events.resize(kept);
 }
 
-void InlineScanner::finish_bracket(const BracketOpener& top, Inline&& made, bool is_link) {
+template <class Made>
+void InlineScanner::finish_bracket(const BracketOpener& top, Made&& made, bool is_link) {
   process_delimiters(top.node + 1);
-  Inlines children;
-  take_nodes(nodes_[top.node].next, kNoNode, children);
-  if (is_link) unlink_bare_autolinks(top.node, children);
-  *made.children() = std::move(children);
+  take_nodes(nodes_[top.node].next, kNoNode, made.children);
+  if (is_link) unlink_bare_autolinks(top.node, made.children);
   drop_delimiters_from(top.node);
-  nodes_[top.node].value = std::move(made);
+  // Assigned as the alternative, the construct is built in the node's place.
+  nodes_[top.node].value.data = std::forward<Made>(made);
   pop_bracket();
   if (is_link) deactivate_link_openers();
 }
@@ -183,7 +187,7 @@ void InlineScanner::close_note(const BracketOpener& top, std::size_t r) {
   Inlines children;
   take_nodes(nodes_[top.node].next, kNoNode, children);
   drop_delimiters_from(top.node);
-  nodes_[top.node].value = Inline(Inline::Note{std::move(children)});
+  nodes_[top.node].value.data = Inline::Note{std::move(children)};
   pop_bracket();
   emit(InlineEventKind::Note, top.pos - 2, r + 1);
   p_ = r + 1;
@@ -201,9 +205,11 @@ bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
   const std::size_t e = paren->end;
   emit(InlineEventKind::Link, opener_start(top), e, is_image, r + 1);
   emit(InlineEventKind::LinkTail, r + 1, e);
-  Inline made = is_image ? Inline(Inline::Image{std::move(dt->destination), std::move(dt->title), Attr{}, {}})
-                         : Inline(Inline::Link{std::move(dt->destination), std::move(dt->title), Attr{}, {}});
-  finish_bracket(top, std::move(made), !is_image);
+  if (is_image) {
+    finish_bracket(top, Inline::Image{std::move(dt->destination), std::move(dt->title), Attr{}, {}}, false);
+  } else {
+    finish_bracket(top, Inline::Link{std::move(dt->destination), std::move(dt->title), Attr{}, {}}, true);
+  }
   p_ = apply_trailing_attrs(top.node, e);
   return true;
 }
@@ -232,7 +238,7 @@ bool InlineScanner::close_span(const BracketOpener& top, std::size_t r) {
   const std::size_t end = r + 1 + group->consumed;
   emit(InlineEventKind::Attrs, r + 1, end);
   emit(InlineEventKind::Span, opener_start(top), end, false, r + 1);
-  finish_bracket(top, Inline(Inline::Span{std::move(group->attr), {}}), false);
+  finish_bracket(top, Inline::Span{std::move(group->attr), {}}, false);
   p_ = apply_trailing_attrs(top.node, end);
   return true;
 }
@@ -258,7 +264,9 @@ bool InlineScanner::close_reference(const BracketOpener& top, std::size_t r) {
   if (!def) return false;
   if (end > r + 1) emit(InlineEventKind::LinkTail, r + 1, end);
   emit(InlineEventKind::RefLink, opener_start(top), end, is_image, r + 1);
-  finish_bracket(top, link_or_image_shell(is_image, *def), !is_image);
+  // A link or image carrying the definition's destination, title and attributes.
+  if (is_image) finish_bracket(top, Inline::Image{def->destination, def->title, def->attr, {}}, false);
+  else finish_bracket(top, Inline::Link{def->destination, def->title, def->attr, {}}, true);
   p_ = apply_trailing_attrs(top.node, end);
   return true;
 }

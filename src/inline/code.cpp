@@ -74,7 +74,8 @@ std::optional<std::size_t> BacktickRuns::find(std::string_view text, std::size_t
   return s.starts[s.cursor];
 }
 
-std::optional<CodeSpan> code_span(std::string_view text, std::size_t p, BacktickRuns* runs) {
+std::optional<CodeSpanText> code_span_text(std::string_view text, std::size_t p,
+                                           BacktickRuns* runs) {
   const std::size_t open_end = run_end(text, p, '`');
   const std::size_t n = open_end - p;
   if (n == 0 || open_end >= text.size()) return std::nullopt;
@@ -88,7 +89,13 @@ std::optional<CodeSpan> code_span(std::string_view text, std::size_t p, Backtick
     content.pop_back();
     content.erase(0, 1);
   }
-  return CodeSpan{Inline(Inline::Code{Attr{}, std::move(content)}), *close + n};
+  return CodeSpanText{std::move(content), *close + n};
+}
+
+std::optional<CodeSpan> code_span(std::string_view text, std::size_t p, BacktickRuns* runs) {
+  auto span = code_span_text(text, p, runs);
+  if (!span) return std::nullopt;
+  return CodeSpan{Inline(Inline::Code{Attr{}, std::move(span->text)}), span->end};
 }
 
 std::optional<std::size_t> script_end(std::string_view text, std::size_t start, char ch) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -38,6 +39,14 @@ class BacktickRuns {
   std::unordered_map<std::size_t, Starts> long_;
   static_assert(kShort <= 32, "short_used_ holds a bit per short length");
 };
+
+struct CodeSpanText {
+  std::string text;  // the content as the code inline holds it
+  std::size_t end;   // just past the closing run
+};
+// The code span whose opening run starts at `p`, as its text.
+std::optional<CodeSpanText> code_span_text(std::string_view text, std::size_t p,
+                                           BacktickRuns* runs = nullptr);
 
 struct CodeSpan {
   Inline code;      // a `code` inline with an empty attribute set

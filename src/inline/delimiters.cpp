@@ -38,8 +38,11 @@ void InlineScanner::delimiter_run() {
   }
   flush_text();
   const bool has_prev = p_ > 0, has_next = end < text_.size();
-  const char32_t prev = has_prev ? utf8::prev_char(text_, p_) : 0;
-  const char32_t next = has_next ? utf8::decode(text_, end).cp : 0;
+  // The neighbours, read from their byte when it is ASCII (most are).
+  const auto prev_byte = has_prev ? static_cast<unsigned char>(text_[p_ - 1]) : 0;
+  const auto next_byte = has_next ? static_cast<unsigned char>(text_[end]) : 0;
+  const char32_t prev = prev_byte < 0x80 ? prev_byte : utf8::prev_char(text_, p_);
+  const char32_t next = next_byte < 0x80 ? next_byte : utf8::decode(text_, end).cp;
   const bool prev_ws = !has_prev || unicode::is_white_space(prev);
   const bool next_ws = !has_next || unicode::is_white_space(next);
   const bool prev_punct = has_prev && is_flanking_punct(prev);
@@ -51,7 +54,7 @@ void InlineScanner::delimiter_run() {
     can_open = left && (!right || prev_punct);
     can_close = right && (!left || next_punct);
   }
-  const std::size_t node = push_node(Inline(Inline::Text{std::string(n, ch)}));
+  const std::size_t node = push_node(Inline::Text{std::string(n, ch)});
   delimiters_.push_back(DelimiterRun{node, p_, n, ch, can_open, can_close, true});
   p_ = end;
 }
@@ -76,7 +79,9 @@ void InlineScanner::process_delimiters(std::size_t low) {
   if (start >= delimiters_.size()) return;
   std::array<std::size_t, 24> bottom;
   bottom.fill(start);
-  std::array<std::vector<std::size_t>, 4> openers;
+  // Kept with the scan's buffers: a pass per bracket and text would otherwise allocate its own.
+  auto& openers = opener_stacks_;
+  for (auto& stack : openers) stack.clear();
   auto usable = [&](std::size_t j) {
     const DelimiterRun& d = delimiters_[j];
     return d.active && d.length > 0;
@@ -124,17 +129,23 @@ void InlineScanner::process_delimiters(std::size_t low) {
 
       Inlines children;
       take_nodes(first, cl.node, children);
-      Inline made;
-      switch (cl.character) {
-        case '~': made = Inline(Inline::Strike{Attr{}, std::move(children)}); break;
-        case '=': made = Inline(Inline::Highlight{Attr{}, std::move(children)}); break;
-        default:
-          if (use == 2) made = Inline(Inline::Strong{Attr{}, std::move(children)});
-          else made = Inline(Inline::Emph{Attr{}, std::move(children)});
-      }
-      // The first node of the range holds the new inline, between the two runs.
+      // The first node of the range holds the new inline, between the two runs; assigned as the
+      // alternative, it is built in place.
       Node& holder = nodes_[first];
-      holder.value = std::move(made);
+      switch (cl.character) {
+        case '~': holder.value.data = Inline::Strike{Attr{}, std::move(children)}; break;
+        case '=': holder.value.data = Inline::Highlight{Attr{}, std::move(children)}; break;
+        default:
+          if (use == 2) {
+            // A strong directly in a strong may be flattened into it.
+            if (std::any_of(children.begin(), children.end(),
+                            [](const Inline& c) { return c.kind() == InlineKind::Strong; }))
+              needs_coalesce_ = true;
+            holder.value.data = Inline::Strong{Attr{}, std::move(children)};
+          } else {
+            holder.value.data = Inline::Emph{Attr{}, std::move(children)};
+          }
+      }
       holder.live = true;
       holder.prev = o.node;
       holder.next = cl.node;

@@ -1,12 +1,18 @@
 // Inline link destinations and titles, and links built from definitions.
 #include "inline/link.h"
 
+#include "inline/byte_scan.h"
 #include "inline/text.h"
 
 namespace vedavi::inl {
 namespace {
 
 bool is_link_space(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
+// The bytes that matter inside "(...)" after a link's text, and in a destination not in angle
+// brackets: the scans jump over everything else.
+constexpr ByteTable kParenContentStops = byte_table("\\<()");
+constexpr ByteTable kDestinationStops = byte_table("\\\t\n\r ()");
 
 }  // namespace
 
@@ -36,14 +42,12 @@ std::size_t ParenMemo::angle_stop(std::string_view text, std::size_t from) {
 
 std::optional<ParenContent> paren_content(std::string_view text, std::size_t start,
                                           std::size_t max_depth, ParenMemo* memo) {
-  bool escaped = false;
   std::size_t depth = 0;
-  for (std::size_t i = start; i < text.size(); ++i) {
+  const std::size_t n = text.size();
+  for (std::size_t i = start; (i = find_marked(text, i, n, kParenContentStops)) < n; ++i) {
     const char c = text[i];
-    if (escaped) {
-      escaped = false;
-    } else if (c == '\\') {
-      escaped = true;
+    if (c == '\\') {
+      ++i;  // the escaped byte, whatever it is
     } else if (c == '<') {
       std::size_t stop;
       if (memo) {
@@ -94,12 +98,10 @@ std::optional<DestinationSplit> parse_link_destination(std::string_view s, std::
     return std::nullopt;
   }
   std::size_t depth = 0;
-  for (std::size_t i = 0; i < s.size(); ++i) {
+  for (std::size_t i = 0; (i = find_marked(s, i, s.size(), kDestinationStops)) < s.size(); ++i) {
     const char c = s[i];
-    if (escaped) {
-      escaped = false;
-    } else if (c == '\\') {
-      escaped = true;
+    if (c == '\\') {
+      ++i;  // the escaped byte, whatever it is
     } else if (is_link_space(c)) {
       if (depth > 0) return std::nullopt;
       return DestinationSplit{s.substr(0, i), s.substr(i)};
@@ -151,11 +153,6 @@ std::optional<DestinationTitle> parse_link_destination_title(std::string_view co
   std::string title = inline_text(rest.substr(1, close - 1));
   if (!title.empty()) result.title = std::move(title);
   return result;
-}
-
-Inline link_or_image_shell(bool is_image, const LinkRef& definition) {
-  if (is_image) return Inline(Inline::Image{definition.destination, definition.title, definition.attr, {}});
-  return Inline(Inline::Link{definition.destination, definition.title, definition.attr, {}});
 }
 
 }  // namespace vedavi::inl

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "model/document.h"
-#include "model/link_ref.h"
 
 namespace vedavi::inl {
 
@@ -47,8 +46,5 @@ std::optional<DestinationSplit> parse_link_destination(std::string_view s, std::
 
 // Without leading and trailing tab, line feed, carriage return and space.
 std::string_view trim_link_space(std::string_view s);
-
-// A link (or an image) carrying the definition's destination, title and attributes, no children.
-Inline link_or_image_shell(bool is_image, const LinkRef& definition);
 
 }  // namespace vedavi::inl

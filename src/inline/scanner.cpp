@@ -18,29 +18,36 @@ bool has_at(std::string_view text, std::size_t i, std::string_view needle) {
   return text.substr(i, needle.size()) == needle;
 }
 
-using ByteMask = std::array<bool, 256>;
-
 // Bytes at which some rule of the scan may begin, whatever the options; the rest are checked
-// where they stand in is_plain.
-constexpr ByteMask kMaybeSyntax = [] {
-  ByteMask mask{};
-  for (char c : std::string_view("&*<\\_`\n~^=]$@:w")) mask[static_cast<unsigned char>(c)] = true;
-  return mask;
-}();
+// where they stand in is_plain. "www." is looked for at its ".", so that no word byte is marked.
+constexpr ByteTable kMaybeSyntax = byte_table("&*<\\_`\n~^=]$@:.");
+static_assert(marks_no_word_bytes(kMaybeSyntax));
 
 // A text that no rule of the scan would change comes back as one text inline, undecoded. One pass
 // over the bytes: only those in the masks are looked at more closely.
 bool is_plain(std::string_view text, const InlineContext& ctx) {
   const Options& o = ctx.options;
   if (!ctx.links.empty()) return false;
-  ByteMask mask = kMaybeSyntax;
-  for (const TemplateDelimiter& d : o.templates) {
-    if (d.open.empty()) return false;
-    mask[static_cast<unsigned char>(d.open[0])] = true;
+  // Most documents have no templates: the constant mask serves them without a copy per text.
+  ByteTable with_templates;
+  bool skips_words = true;
+  if (!o.templates.empty()) {
+    with_templates = kMaybeSyntax;
+    for (const TemplateDelimiter& d : o.templates) {
+      if (d.open.empty()) return false;
+      const auto first = static_cast<unsigned char>(d.open[0]);
+      with_templates[first] = true;
+      if (is_word_byte(first)) skips_words = false;
+    }
   }
+  const ByteTable& mask = o.templates.empty() ? kMaybeSyntax : with_templates;
+  const auto next_marked = [&](std::size_t from) {
+    return skips_words ? find_marked_beyond_words(text, from, text.size(), mask)
+                       : find_marked(text, from, text.size(), mask);
+  };
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
-  for (std::size_t i = find_marked(text, 0, n, mask); i < n; i = find_marked(text, i + 1, n, mask)) {
+  for (std::size_t i = next_marked(0); i < n; i = next_marked(i + 1)) {
     for (const TemplateDelimiter& d : o.templates)
       if (has_at(text, i, d.open)) return false;
     switch (bytes[i]) {
@@ -62,8 +69,8 @@ bool is_plain(std::string_view text, const InlineContext& ctx) {
       case ':':
         if (o.bare_autolinks && has_at(text, i, "://")) return false;
         break;
-      case 'w':
-        if (o.bare_autolinks && has_at(text, i, "www.")) return false;
+      case '.':
+        if (o.bare_autolinks && i >= 3 && has_at(text, i - 3, "www.")) return false;
         break;
       default:
         break;
@@ -78,7 +85,8 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
   fault_point(text);
   if (is_plain(text, ctx)) {
     Inlines out;
-    out.push_back(Inline(Inline::Text{std::string(text)}));
+    out.reserve(1);
+    out.emplace_back(Inline::Text{std::string(text)});
     return out;
   }
   return InlineScanner(text, ctx).run();
@@ -86,20 +94,12 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
 
 namespace {
 
-using ByteSet = std::array<bool, 256>;
-
-constexpr ByteSet byte_set(std::string_view bytes) {
-  ByteSet set{};
-  for (char c : bytes) set[static_cast<unsigned char>(c)] = true;
-  return set;
-}
-
 // Bytes that may start a construct other than a bare link.
-constexpr ByteSet kTriggers = byte_set("\\`^~[]!*_=<\n");
+constexpr ByteTable kTriggers = byte_table("\\`^~[]!*_=<\n");
 // With bare links, the boundaries after which one may start, and every non-ASCII byte (some white
 // space is non-ASCII), so the dispatch sees each position that follows one.
-constexpr ByteSet kLinkBoundaries = [] {
-  ByteSet set = byte_set(std::string_view("([{:;'\"/*~ \t\n\v\f\r\0", 18));
+constexpr ByteTable kLinkBoundaries = [] {
+  ByteTable set = byte_table(std::string_view("([{:;'\"/*~ \t\n\v\f\r\0", 18));
   for (int c = 0x80; c < 0x100; ++c) set[c] = true;
   return set;
 }();
@@ -115,6 +115,7 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
       nodes_(buffers_.nodes),
       delimiters_(buffers_.delimiters),
       brackets_(buffers_.brackets),
+      opener_stacks_(buffers_.opener_stacks),
       trigger_(buffers_.trigger),
       special_(buffers_.special),
       backticks_(buffers_.backticks) {
@@ -136,8 +137,15 @@ ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
     const Options& options = ctx_.options;
     b.trigger = kTriggers;
     if (options.math >= MathMode::Brackets) b.trigger['$'] = true;
-    for (const TemplateDelimiter& d : options.templates)
-      if (!d.open.empty()) b.trigger[static_cast<unsigned char>(d.open[0])] = true;
+    // The fixed triggers are punctuation; only a template may start with a word byte.
+    static_assert(marks_no_word_bytes(kTriggers) && !is_word_byte('$'));
+    b.trigger_skips_words = true;
+    for (const TemplateDelimiter& d : options.templates) {
+      if (d.open.empty()) continue;
+      const auto first = static_cast<unsigned char>(d.open[0]);
+      b.trigger[first] = true;
+      if (is_word_byte(first)) b.trigger_skips_words = false;
+    }
     b.special = b.trigger;
     if (options.bare_autolinks)
       for (std::size_t c = 0; c < b.special.size(); ++c) b.special[c] |= kLinkBoundaries[c];
@@ -176,8 +184,11 @@ Inlines InlineScanner::run() {
       push_bracket(BracketKind::Note, p_ + 2);
       continue;
     }
+    // A footnote reference starts "[^" or "![^".
+    const std::size_t caret = p_ + (c == '!' ? 2 : 1);
+    const bool footnote_form = (c == '[' || c == '!') && caret < n && text_[caret] == '^';
     if ((c == '^' && try_superscript()) || (c == '~' && try_subscript()) ||
-        ((c == '[' || c == '!') && try_footnote_ref()))
+        (footnote_form && try_footnote_ref()))
       continue;
     if (c == '!' && p_ + 1 < n && text_[p_ + 1] == '[') {
       push_bracket(BracketKind::Image, p_ + 2);
@@ -217,6 +228,7 @@ Inlines InlineScanner::run() {
     if (text) last->text += text->text;
     else out.push_back(std::move(value));
   }
+  if (!needs_coalesce_) return out;
   return coalesce(std::move(out));
 }
 
@@ -224,16 +236,13 @@ Inlines InlineScanner::run() {
 
 void InlineScanner::flush_text() {
   if (pending_.empty()) return;
-  push_node(Inline(Inline::Text{pending_.take()}));
+  push_node(Inline::Text{pending_.take()});
 }
 
-std::size_t InlineScanner::push_node(Inline&& value) {
-  const std::size_t index = nodes_.size();
-  nodes_.emplace_back(std::move(value), tail_, kNoNode, true);
+void InlineScanner::link_last(std::size_t index) {
   if (tail_ != kNoNode) nodes_[tail_].next = index;
   else head_ = index;
   tail_ = index;
-  return index;
 }
 
 void InlineScanner::kill(std::size_t k) {
@@ -254,6 +263,9 @@ void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out
   out.reserve(out.size() + count);
   for (std::size_t k = first; k != stop && k != kNoNode;) {
     const std::size_t next = nodes_[k].next;
+    if (!out.empty() && out.back().kind() == InlineKind::Text &&
+        nodes_[k].value.kind() == InlineKind::Text)
+      needs_coalesce_ = true;
     out.push_back(std::move(nodes_[k].value));
     kill(k);
     k = next;
@@ -268,7 +280,8 @@ void InlineScanner::emit(InlineEventKind kind, std::size_t start, std::size_t en
 
 // ---- Trailing attribute blocks ---------------------------------------------------------------
 
-std::size_t InlineScanner::push_with_attrs(Inline&& value, std::size_t p) {
+std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
+  Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
     while (auto block = read_attr(q)) {
@@ -277,7 +290,6 @@ std::size_t InlineScanner::push_with_attrs(Inline&& value, std::size_t p) {
     }
   }
   if (q > p) emit(InlineEventKind::Attrs, p, q);
-  push_node(std::move(value));
   return q;
 }
 
@@ -346,7 +358,7 @@ bool InlineScanner::try_bracket_math() {
   if (memo == kDoubleDollar) tex = unicode::trim(tex);
   flush_text();
   emit(InlineEventKind::MathInline, p_, *q + 2);
-  p_ = push_with_attrs(Inline(Inline::MathInline{Attr{}, std::string(tex), display}), *q + 2);
+  p_ = push_with_attrs(Inline::MathInline{Attr{}, std::string(tex), display}, *q + 2);
   return true;
 }
 
@@ -365,7 +377,7 @@ bool InlineScanner::try_dollar_math() {
         flush_text();
         emit(InlineEventKind::MathInline, p_, i + 1);
         p_ = push_with_attrs(
-            Inline(Inline::MathInline{Attr{}, std::string(text_.substr(from, i - from)), false}), i + 1);
+            Inline::MathInline{Attr{}, std::string(text_.substr(from, i - from)), false}, i + 1);
         return true;
       }
     }
@@ -377,7 +389,7 @@ bool InlineScanner::try_dollar_math() {
 
 bool InlineScanner::try_code_span() {
   if (text_[p_] != '`') return false;
-  auto span = code_span(text_, p_, &backticks_);
+  auto span = code_span_text(text_, p_, &backticks_);
   if (!span) {
     std::size_t end = p_;
     while (end < text_.size() && text_[end] == '`') ++end;
@@ -392,12 +404,11 @@ bool InlineScanner::try_code_span() {
     const std::size_t end = e + raw->consumed;
     emit(InlineEventKind::Attrs, e, end);
     emit(InlineEventKind::RawInline, p_, end);
-    auto& code = *span->code.get_if<Inline::Code>();
-    push_node(Inline(Inline::RawInline{std::string(raw->format), std::move(code.text)}));
+    push_node(Inline::RawInline{std::string(raw->format), std::move(span->text)});
     p_ = end;
     return true;
   }
-  p_ = push_with_attrs(std::move(span->code), e);
+  p_ = push_with_attrs(Inline::Code{Attr{}, std::move(span->text)}, e);
   return true;
 }
 
@@ -407,8 +418,8 @@ bool InlineScanner::try_superscript() {
   if (!q) return false;
   flush_text();
   emit(InlineEventKind::Superscript, p_, *q + 1);
-  p_ = push_with_attrs(
-      Inline(Inline::Superscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))}), *q + 1);
+  p_ = push_with_attrs(Inline::Superscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))},
+                       *q + 1);
   return true;
 }
 
@@ -420,8 +431,8 @@ bool InlineScanner::try_subscript() {
   if (!q) return false;
   flush_text();
   emit(InlineEventKind::Subscript, p_, *q + 1);
-  p_ = push_with_attrs(
-      Inline(Inline::Subscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))}), *q + 1);
+  p_ = push_with_attrs(Inline::Subscript{Attr{}, std::string(text_.substr(p_ + 1, *q - p_ - 1))},
+                       *q + 1);
   return true;
 }
 
@@ -440,7 +451,7 @@ bool InlineScanner::try_footnote_ref() {
     auto ref = footnote_ref(text_, p_ + 1, ctx_.footnotes);
     if (!ref) return false;
     flush_text();
-    push_node(Inline(Inline::Text{"!"}));
+    push_node(Inline::Text{"!"});
     emit(InlineEventKind::FootnoteRef, p_ + 1, ref->end);
     push_node(std::move(ref->inline_));
     p_ = ref->end;
@@ -469,12 +480,12 @@ bool InlineScanner::try_angle() {
 
 bool InlineScanner::try_bare_autolink() {
   if (!ctx_.options.bare_autolinks || p_ < link_start_bound(p_)) return false;
-  auto match = bare_autolink(text_, p_, &autolinks_, !brackets_.empty());
+  auto match = bare_link(text_, p_, &autolinks_, !brackets_.empty());
   if (!match) return false;
   flush_text();
   emit(InlineEventKind::Autolink, p_, match->end);
   const std::size_t event = events_enabled_ ? ctx_.events->size() - 1 : kNoNode;
-  note_autolink(push_node(std::move(match->inline_)), true, event);
+  note_autolink(push_node(std::move(match->autolink)), true, event);
   p_ = match->end;
   return true;
 }
@@ -495,18 +506,18 @@ void InlineScanner::escape() {
 void InlineScanner::line_feed() {
   const std::string_view pending = pending_.view();
   if (pending.empty()) {
-    push_node(Inline(Inline::SoftBreak{}));
+    push_node(Inline::SoftBreak{});
   } else if (pending.back() == '\\' && text_[p_ - 1] == '\\' && escape_end_ != p_) {
     // A backslash written directly before the line feed; an escaped one ("\\") stays text.
     pending_.drop_back(1);
     flush_text();
-    push_node(Inline(Inline::HardBreak{}));
+    push_node(Inline::HardBreak{});
   } else {
     std::size_t spaces = 0;
     while (spaces < pending.size() && pending[pending.size() - 1 - spaces] == ' ') ++spaces;
     pending_.drop_back(spaces);
     flush_text();
-    push_node(Inline(Inline::SoftBreak{}));
+    push_node(Inline::SoftBreak{});
   }
   ++p_;
 }
@@ -521,6 +532,12 @@ bool InlineScanner::take_char(std::size_t& q) const {
   const utf8::Decoded d = utf8::decode(text_, q);
   q += d.len;
   return is_boundary(d.cp);
+}
+
+bool InlineScanner::boundary_before(std::size_t q) const {
+  const auto byte = static_cast<unsigned char>(text_[q - 1]);
+  if (byte < 0x80) return kLinkBoundaries[byte];
+  return is_boundary(utf8::prev_char(text_, q));
 }
 
 std::size_t InlineScanner::link_start_bound(std::size_t q) {
@@ -538,7 +555,7 @@ void InlineScanner::literal_run() {
   bool after_boundary = take_char(q);
   const auto at_trigger = [&] { return trigger_[static_cast<unsigned char>(text_[q])]; };
   if (!ctx_.options.bare_autolinks) {
-    q = find_marked(text_, q, n, trigger_);
+    q = next_trigger(q, n);
   } else {
     // A bare link starts only after a boundary, where may_start_bare_autolink holds: the run stops
     // there (or at a trigger) and the dispatch tries it.
@@ -551,8 +568,8 @@ void InlineScanner::literal_run() {
         // Up to the next place a link may start, only a trigger can stop the run.
         const std::size_t bound = link_start_bound(q);
         if (bound > q) {
-          q = find_marked(text_, q, bound, trigger_);
-          if (q == bound && q < n) after_boundary = is_boundary(utf8::prev_char(text_, q));
+          q = next_trigger(q, bound);
+          if (q == bound && q < n) after_boundary = boundary_before(q);
           continue;
         }
         look_again = q + kNearLinkStart;

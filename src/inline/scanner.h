@@ -117,9 +117,12 @@ class ScanBuffers {
   ChunkedArray<ScanNode> nodes;
   std::vector<DelimiterRun> delimiters;
   std::vector<BracketOpener> brackets;
+  // The candidate openers of one pairing pass, a stack per delimiter character.
+  std::array<std::vector<std::size_t>, 4> opener_stacks;
   BacktickRuns backticks;
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   ByteTable special{};  // those, and with bare links every byte after which one may start
+  bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
   bool tables_ready = false;
   bool in_use = false;  // a scan holds them
 };
@@ -151,8 +154,16 @@ class InlineScanner {
   void close_bracket();
   void delimiter_run();
   void literal_run();
+  // The first trigger in [q, to), or `to`.
+  std::size_t next_trigger(std::size_t q, std::size_t to) const {
+    return buffers_.trigger_skips_words ? find_marked_beyond_words(text_, q, to, trigger_)
+                                        : find_marked(text_, q, to, trigger_);
+  }
   // Steps `q` over one character; whether it is a boundary after which a bare link may start.
   bool take_char(std::size_t& q) const;
+  // Whether the character before `q` (not the text's start) is a boundary after which a bare
+  // link may start.
+  bool boundary_before(std::size_t q) const;
   // The first character boundary at or after `q` where a bare link may start (at most the end).
   // Remembered: asked again from any offset before it, the answer is the same, as the ":",
   // "www." and "@" it rests on are the first ones after each such offset too.
@@ -160,7 +171,16 @@ class InlineScanner {
 
   // Nodes.
   void flush_text();
-  std::size_t push_node(Inline&& value);
+  // Appends a live node made from `value`: an inline, or one of its alternatives, which is then
+  // built in the node's place rather than moved there.
+  template <class V>
+  std::size_t push_node(V&& value) {
+    const std::size_t index = nodes_.size();
+    nodes_.emplace_back(std::forward<V>(value), tail_, kNoNode, true);
+    link_last(index);
+    return index;
+  }
+  void link_last(std::size_t index);
   void kill(std::size_t node);
   // Moves the inlines of the live nodes from `first` (a live node) up to `stop` (exclusive, or
   // kNoNode for the end) into `out`, killing those nodes.
@@ -169,7 +189,15 @@ class InlineScanner {
             std::size_t bracket_end = 0);
 
   // Trailing attribute blocks.
-  std::size_t push_with_attrs(Inline&& value, std::size_t p);
+  // Pushes `value` (an inline or one of its alternatives, built in place) with the attribute
+  // blocks written from `p` on; returns the offset after them.
+  template <class V>
+  std::size_t push_with_attrs(V&& value, std::size_t p) {
+    return read_attrs_into(push_node(std::forward<V>(value)), p);
+  }
+  // Merges the attribute blocks written from `p` on into the node's inline, when it takes any;
+  // returns the offset after them.
+  std::size_t read_attrs_into(std::size_t node, std::size_t p);
   std::size_t apply_trailing_attrs(std::size_t node, std::size_t p);
   std::optional<TrailingAttr> read_attr(std::size_t p) {
     return trailing_attr_at(text_, p, &braces_, true);
@@ -191,7 +219,10 @@ class InlineScanner {
   bool opener_active(std::size_t index) const;
   void pop_bracket();
   void deactivate_link_openers() { link_openers_dead_below_ = brackets_.size(); }
-  void finish_bracket(const BracketOpener& top, Inline&& made, bool is_link);
+  // Makes the opener's node the construct `made` (an alternative with children: link, image,
+  // span) holding the bracket's text, and closes the bracket.
+  template <class Made>
+  void finish_bracket(const BracketOpener& top, Made&& made, bool is_link);
   void close_note(const BracketOpener& top, std::size_t r);
   bool close_inline_link(const BracketOpener& top, std::size_t r);
   bool close_cross_reference(const BracketOpener& top, std::size_t r);
@@ -233,6 +264,7 @@ class InlineScanner {
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
   std::vector<DelimiterRun>& delimiters_;
   std::vector<BracketOpener>& brackets_;
+  std::array<std::vector<std::size_t>, 4>& opener_stacks_;
   // Link openers below this stack index are inactive: a finished link or cross-reference
   // deactivates every "[" below it at once.
   std::size_t link_openers_dead_below_ = 0;
@@ -244,6 +276,9 @@ class InlineScanner {
   };
   std::vector<AutolinkRecord> bracketed_autolinks_;
   std::vector<std::size_t> unlinked_events_;  // sink indices of the events of unlinked autolinks
+  // Whether some inline list below the top may hold adjacent texts or a strong directly in a
+  // strong: only then does the result need coalescing (the top list is joined on the way out).
+  bool needs_coalesce_ = false;
 
   // Failed math closer searches: the start offset of the failed search, per closer.
   enum MathMemo { kDisplayBracket, kParen, kDoubleDollar, kDollar, kMathMemoCount };

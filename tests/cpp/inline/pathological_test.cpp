@@ -58,6 +58,7 @@ TEST(InlinePathological, LiteralRuns) {
   expect_literal(parse, " ", 200000, "x");
   expect_literal(parse, "a/", 100000, "@");
   expect_literal(parse, "  www.", 50000);
+  EXPECT_EQ(count_kind(parse.parse(repeat("www.a.bc; ", 100000)), InlineKind::Autolink), 100000u);
   expect_literal(parse, "[^", 100000);
   expect_literal(parse, "^a ", 100000);
   expect_literal(parse, std::string("abc\0de\0", 7), 1);
