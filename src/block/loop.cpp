@@ -23,6 +23,15 @@ bool quote_marker_matches(const Rest& rest) {
   return !t.empty() && t[0] == '>';
 }
 
+// Whether a block quote or list item can open on `rest`: its first character after white space is
+// ">" or begins a list marker. Every other line (most lines of text) skips the recognisers.
+bool may_open_container(const Rest& rest) {
+  std::string_view t = rest.trimmed_start();
+  if (t.empty()) return false;
+  const char c = t[0];
+  return c == '>' || c == '-' || c == '+' || c == '*' || (c >= '0' && c <= '9');
+}
+
 // Where a fence of `length` characters `c` closes in `rest`: at most 3 columns of indentation,
 // exactly `length` fence characters, then only white space.
 std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t length) {
@@ -298,7 +307,7 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
 }
 
 bool ContainerBuilder::open_containers(Rest& rest) {
-  while (below_depth_limit()) {
+  while (below_depth_limit() && may_open_container(rest)) {
     if (rest.equals("---")) break;  // a thematic break
     if (quote_marker_matches(rest)) {
       mark_loose_if_blank(*this, innermost());
