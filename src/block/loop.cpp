@@ -35,8 +35,9 @@ bool may_open_container(const Rest& rest) {
 // Where a fence of `length` characters `c` closes in `rest`: at most 3 columns of indentation,
 // exactly `length` fence characters, then only white space.
 std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t length) {
-  if (rest.indent() > 3) return std::nullopt;
   std::string_view t = rest.trimmed_start();
+  // Most lines of code do not begin with the fence character: no indentation to measure.
+  if (t.empty() || t[0] != c || rest.indent() > 3) return std::nullopt;
   std::size_t n = 0;
   while (n < t.size() && t[n] == c) ++n;
   if (n != length || !line::is_blank(t.substr(n))) return std::nullopt;
