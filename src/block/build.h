@@ -215,8 +215,13 @@ class ContainerBuilder {
   }
   void push(std::uint32_t node);
   // Closes the containers at stack positions `depth` and above.
-  void cut(std::size_t depth);
-  void refresh_leaf_open();
+  void cut(std::size_t depth) {
+    if (depth < stack.size()) cut_open(depth);
+  }
+  // Clears `leaf_open` unless the innermost container ends with a leaf that takes more lines.
+  void refresh_leaf_open() {
+    if (leaf_open) leaf_open = last_leaf_takes_lines();
+  }
   std::span<const line::Rest> lines_of(const build::Paragraph& para) const {
     return std::span<const line::Rest>(paragraph_lines).subspan(para.first, para.count);
   }
@@ -254,8 +259,12 @@ class ContainerBuilder {
   void clear_blank_items() { ++blank_gen_; }
   void mark_blank_item(std::uint32_t node) { nodes[node].blank_mark = blank_gen_; }
   void rebuild_blank_items();
-  // Stack positions [1, result) that match the line; `rest` is what is left of it.
-  std::size_t match_containers(line::Rest& rest, std::size_t limit) const;
+  // Stack positions [1, result) that match the line; `rest` is what is left of it. Only the
+  // containers that consume line text are examined: without them every line matches all.
+  std::size_t match_containers(line::Rest& rest, std::size_t limit) const {
+    if (consumers_.empty() || consumers_.front() >= limit) return limit;
+    return match_consumers(rest, limit);
+  }
   bool item_has_content(std::uint32_t item) const;
 
   // Closes the children of `parent` into drafts, moving the nodes' contents out: the tree is
@@ -289,6 +298,9 @@ class ContainerBuilder {
   // finds the div it closes without passing the others.
   std::unordered_map<std::size_t, std::vector<std::size_t>> divs_by_colons_;
   std::vector<FinishFrame> finish_frames_;  // kept between calls for its storage
+  void cut_open(std::size_t depth);
+  bool last_leaf_takes_lines() const;
+  std::size_t match_consumers(line::Rest& rest, std::size_t limit) const;
   std::uint64_t blank_gen_ = 1;
   std::uint64_t stack_version_ = 0;
   std::uint64_t blank_rebuilt_version_ = ~std::uint64_t{0};

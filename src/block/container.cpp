@@ -90,8 +90,7 @@ void ContainerBuilder::push(std::uint32_t node) {
   }
 }
 
-void ContainerBuilder::cut(std::size_t depth) {
-  if (depth >= stack.size()) return;
+void ContainerBuilder::cut_open(std::size_t depth) {
   if (depth == 0) depth = 1;  // the root stays open
   while (!divs_.empty() && divs_.back() >= depth) {
     std::size_t colons = std::get<build::Div>(nodes[stack[divs_.back()]].kind).colons;
@@ -104,22 +103,18 @@ void ContainerBuilder::cut(std::size_t depth) {
     while (!v->empty() && v->back() >= depth) v->pop_back();
 }
 
-void ContainerBuilder::refresh_leaf_open() {
-  if (!leaf_open) return;
+bool ContainerBuilder::last_leaf_takes_lines() const {
   auto c = last_child();
-  if (!c) {
-    leaf_open = false;
-    return;
-  }
+  if (!c) return false;
   const BuildKind& k = nodes[*c].kind;
   if (std::holds_alternative<build::DefinitionList>(k) ||
       std::holds_alternative<build::Paragraph>(k) ||
       std::holds_alternative<build::IndentedCode>(k) || std::holds_alternative<build::TablePtr>(k))
-    return;
-  if (auto* f = std::get_if<build::FencedCode>(&k); f && !f->closed) return;
-  if (auto* m = std::get_if<build::MathBlock>(&k); m && !m->closed) return;
-  if (auto* h = std::get_if<build::HtmlBlock>(&k); h && !h->closed) return;
-  leaf_open = false;
+    return true;
+  if (auto* f = std::get_if<build::FencedCode>(&k)) return !f->closed;
+  if (auto* m = std::get_if<build::MathBlock>(&k)) return !m->closed;
+  if (auto* h = std::get_if<build::HtmlBlock>(&k)) return !h->closed;
+  return false;
 }
 
 void ContainerBuilder::note_syntax(std::size_t start, std::size_t end, SyntaxScope scope) {
@@ -157,7 +152,7 @@ bool quote_marker_matches(const Rest& rest) {
 
 }  // namespace
 
-std::size_t ContainerBuilder::match_containers(Rest& rest, std::size_t limit) const {
+std::size_t ContainerBuilder::match_consumers(Rest& rest, std::size_t limit) const {
   // Lists, divs and md-HTML containers always match, so only the consumers are examined. Once
   // the rest is blank every consumer up to the first block quote matches (an item below the
   // innermost container always has content: the container above it), so a blank line costs
