@@ -101,10 +101,12 @@ static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser*
   return parts;
 }
 
-std::optional<Draft> finish_paragraph(std::span<const line::Rest> lines, BlockSpan span,
-                                     Parser& parser) {
+// Appends the draft of a paragraph to `out`, none when its lines were all link definitions. The
+// draft is built where it stays: a draft is large, and each move of it costs.
+static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, Parser& parser,
+                             Drafts& out) {
   ParagraphParts parts = split_paragraph(lines, &parser, span.start);
-  if (parts.defs_end >= lines.size()) return std::nullopt;
+  if (parts.defs_end >= lines.size()) return;
   Attr attr;
   for (std::size_t k = parts.attrs_start; k < lines.size(); ++k) {
     if (parser.mode == 3) {
@@ -125,11 +127,17 @@ std::optional<Draft> finish_paragraph(std::span<const line::Rest> lines, BlockSp
   }
   text.resize(line::trim_end(text).size());
   if (attr.empty() && !parser.options.templates.empty()) {
-    if (auto tok = templates::line_token(text, parser.options.templates))
-      return Draft{std::move(span), std::move(*tok)};
+    if (auto tok = templates::line_token(text, parser.options.templates)) {
+      out.push_back(Draft{std::move(span), std::move(*tok)});
+      return;
+    }
   }
-  return Draft{std::move(span),
-               draft::Paragraph{std::move(attr), std::move(text), span.start + parts.defs_end, {}}};
+  Draft& draft = out.emplace_back();
+  auto& para = std::get<draft::Paragraph>(draft.block);
+  para.attr = std::move(attr);
+  para.text = std::move(text);
+  para.text_line = span.start + parts.defs_end;
+  draft.span = std::move(span);
 }
 
 Draft draft_raw(std::string_view text, std::size_t line, BlockSpan span, Parser& parser) {
@@ -241,7 +249,7 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
     }
 
     if (auto* para = std::get_if<build::Paragraph>(&k)) {
-      if (auto d = finish_paragraph(lines_of(*para), std::move(span), p)) f.out.push_back(std::move(*d));
+      finish_paragraph(lines_of(*para), std::move(span), p, f.out);
     } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
       std::string text = code->text.take();
       std::string_view info = line::trim(code->info);
