@@ -23,19 +23,26 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
                std::uint8_t span_mode)
     : lines(std::move(source_lines)), options(opts), mode(span_mode) {
   trace.mode = span_mode;
-  std::size_t n = lines.size();
+  const std::size_t n = lines.size();
+  // One pass forward for the blank lines, the runs between them and the content ends, one
+  // backward for the next non-blank line.
   blank_.resize(n);
-  next_nonblank_.resize(n + 1, n);
   content_end_.resize(n + 1);
-  for (std::size_t i = 0; i < n; ++i) {
-    blank_[i] = line::is_blank(lines[i]) ? 1 : 0;
-    if (!blank_[i] && (i == 0 || blank_[i - 1])) ++nonblank_runs_;
-  }
-  for (std::size_t i = n; i-- > 0;)
-    next_nonblank_[i] = (i + 1 < n && !blank_[i + 1]) ? i + 1 : next_nonblank_[i + 1];
-  if (n > 0) next_nonblank_[n - 1] = n;
   content_end_[0] = 0;
-  for (std::size_t e = 1; e <= n; ++e) content_end_[e] = blank_[e - 1] ? content_end_[e - 1] : e;
+  bool after_blank = true;
+  for (std::size_t i = 0; i < n; ++i) {
+    const bool blank = line::is_blank(lines[i]);
+    blank_[i] = blank ? 1 : 0;
+    if (!blank && after_blank) ++nonblank_runs_;
+    after_blank = blank;
+    content_end_[i + 1] = blank ? content_end_[i] : i + 1;
+  }
+  next_nonblank_.resize(n + 1);
+  std::size_t next = n;  // the first non-blank line after `i`
+  for (std::size_t i = n + 1; i-- > 0;) {
+    next_nonblank_[i] = next;
+    if (i < n && !blank_[i]) next = i;
+  }
   if (mode == 3) trace.line_offsets.assign(n, 0);
 }
 
