@@ -158,11 +158,7 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
   auto& tag = std::get<HtmlEndTag>(html->end);
   // The line is copied only when indentation was left as padding.
   std::string padded;
-  std::string_view text = rest.text;
-  if (rest.pad != 0) {
-    padded = rest.str();
-    text = padded;
-  }
+  const std::string_view text = rest.view(padded);
   std::string_view body = line::trim_end(text);
   std::size_t lt = body.rfind('<');
   std::optional<MarkdownOpenTag> open;

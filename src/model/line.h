@@ -67,6 +67,13 @@ struct Rest {
   std::size_t size() const { return pad + text.size(); }
   std::string str() const;
   void append_to(std::string& out) const;
+  // The logical string as one view: `text` itself when there is no padding, else the padded
+  // line written into `storage`.
+  std::string_view view(std::string& storage) const {
+    if (pad == 0) return text;
+    storage = str();
+    return storage;
+  }
   // Equal to the logical string `s`.
   bool equals(std::string_view s) const;
 
