@@ -172,12 +172,13 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
   while (true) {
     Frame& f = frames.back();
     if (f.next == BuildNode::kNone) {
-      Frame done = std::move(frames.back());
-      frames.pop_back();
-      if (frames.empty()) {
-        result.swap(done.out);
+      if (frames.size() == 1) {
+        result.swap(f.out);
+        frames.pop_back();
         return;
       }
+      Frame done = std::move(frames.back());
+      frames.pop_back();
       Frame& up = frames.back();
       BuildKind& k = nodes[done.node].kind;
       const std::size_t start = nodes[done.node].start;
