@@ -304,8 +304,7 @@ bool ContainerBuilder::open_html_block(const Rest& rest) {
       std::size_t after = 1 + *len;
       char c = after < lead.size() ? lead[after] : '>';
       if (is_ascii_ws_byte(c) || c == '\v' || c == '>' || c == '/') {
-        TagEndFinder ends(lead);
-        if (auto gt = ends.find(after)) {
+        if (auto gt = tag_end(lead, after)) {
           std::string name(lead.substr(1, *len));
           for (char& ch : name)
             if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
