@@ -276,10 +276,14 @@ class ContainerBuilder {
   Parser& parser;
 
   // The steps of one line of the loop, in order; a step that returns true has consumed the line.
-  bool continue_fenced_leaf(const line::Rest& rest);
-  bool close_div(const line::Rest& rest);
+  // `leaf`: the last child of the innermost container.
+  bool continue_fenced_leaf(BuildKind& leaf, const line::Rest& rest);
+  // Most lines stand in no div and no md-HTML container: they are not looked at for a closing.
+  bool close_div(const line::Rest& rest) { return !divs_.empty() && close_open_div(rest); }
   bool continue_html_block(const line::Rest& rest);
-  bool close_html_container(const line::Rest& rest);
+  bool close_html_container(const line::Rest& rest) {
+    return !html_containers_.empty() && close_open_html_container(rest);
+  }
   bool continue_indented_code(const line::Rest& rest);
   // At a list that the line did not continue: keeps or closes it. True when a blank line was
   // found to separate two items of the list.
@@ -298,6 +302,8 @@ class ContainerBuilder {
   // finds the div it closes without passing the others.
   std::unordered_map<std::size_t, std::vector<std::size_t>> divs_by_colons_;
   std::vector<FinishFrame> finish_frames_;  // kept between calls for its storage
+  bool close_open_div(const line::Rest& rest);
+  bool close_open_html_container(const line::Rest& rest);
   void cut_open(std::size_t depth);
   bool last_leaf_takes_lines() const;
   std::size_t match_consumers(line::Rest& rest, std::size_t limit) const;

@@ -90,8 +90,8 @@ void ContainerBuilder::record_content_offset(const Rest& rest) {
   if (line < parser.trace.line_offsets.size()) parser.trace.line_offsets[line] = content_offset;
 }
 
-bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
-  if (auto* math = last_child_as<build::MathBlock>(); math && !math->closed) {
+bool ContainerBuilder::continue_fenced_leaf(BuildKind& leaf, const Rest& rest) {
+  if (auto* math = std::get_if<build::MathBlock>(&leaf); math && !math->closed) {
     if (rest.trimmed() == math->closer) {
       math->closed = true;
       leaf_open = false;
@@ -101,7 +101,7 @@ bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
     }
     return true;
   }
-  if (auto* code = last_child_as<build::FencedCode>(); code && !code->closed) {
+  if (auto* code = std::get_if<build::FencedCode>(&leaf); code && !code->closed) {
     if (auto at = closing_fence(rest, code->fence_char, code->fence_length)) {
       code->closed = true;
       leaf_open = false;
@@ -116,8 +116,8 @@ bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
   return false;
 }
 
-bool ContainerBuilder::close_div(const Rest& rest) {
-  if (divs_.empty() || rest.indent() > 3) return false;
+bool ContainerBuilder::close_open_div(const Rest& rest) {
+  if (rest.indent() > 3) return false;
   std::string_view t = rest.trimmed();
   if (t.empty() || t.find_first_not_of(':') != std::string_view::npos) return false;
   // A run of another length passes a div by: the innermost div with this fence closes.
@@ -186,8 +186,7 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
   return true;
 }
 
-bool ContainerBuilder::close_html_container(const Rest& rest) {
-  if (html_containers_.empty()) return false;
+bool ContainerBuilder::close_open_html_container(const Rest& rest) {
   std::size_t pos = html_containers_.back();
   auto& hc = std::get<build::HtmlContainer>(nodes[stack[pos]].kind);
   std::string closing = "</" + hc.name + ">";
@@ -366,8 +365,8 @@ Drafts& Parser::container_block() {
     // The steps for an open leaf run only when the innermost container ends with one of its
     // kind; none of the steps changes the tree unless it consumes the line.
     auto last = b.last_child();
-    const BuildKind* leaf = last ? &b.nodes[*last].kind : nullptr;
-    if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(rest)) ||
+    BuildKind* leaf = last ? &b.nodes[*last].kind : nullptr;
+    if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(*leaf, rest)) ||
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||
         (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)))
