@@ -81,7 +81,11 @@ struct Rest {
   // straddles `target` leaves its surplus columns as spaces. Surviving leading indentation is
   // always expressed as spaces.
   Rest strip_from(std::size_t column, std::size_t target) const;
-  Rest strip_to(std::size_t target) const { return strip_from(0, target); }
+  Rest strip_to(std::size_t target) const {
+    // Nothing to remove and no indentation to write as padding: the rest as it is.
+    if (target == 0 && (text.empty() || (text[0] != ' ' && text[0] != '\t'))) return *this;
+    return strip_from(0, target);
+  }
   // The rest from logical byte `pos` on (`pos` beyond the padding lands in `text`).
   Rest from(std::size_t pos) const;
 };
