@@ -47,12 +47,22 @@ class LineText {
  public:
   // Appends `rest`, cut from the source line `line`, and a line end. `lf_follows`: an LF ends
   // `line` in the source.
-  void append(const line::Rest& rest, std::string_view line, bool lf_follows);
+  void append(const line::Rest& rest, std::string_view line, bool lf_follows) {
+    // Most lines of a block are whole source lines right after the run: the run grows.
+    const char* text = rest.text.data();
+    if (text == run_end_ && run_begin_ != run_end_ && rest.pad == 0 && lf_follows &&
+        text + rest.text.size() == line.data() + line.size()) {
+      run_end_ = text + rest.text.size() + 1;  // the LF
+      return;
+    }
+    append_other(rest, line, lf_follows);
+  }
   bool empty() const { return text_.empty() && run_begin_ == run_end_; }
   // The whole text; the builder is spent afterwards.
   std::string take();
 
  private:
+  void append_other(const line::Rest& rest, std::string_view line, bool lf_follows);
   void flush();
   std::string text_;
   // Source bytes that follow `text_`, not yet copied.
@@ -232,7 +242,7 @@ class ContainerBuilder {
   }
   void append_leaf_inner(line::Rest rest);
   // Appends `rest`, what is left of the current line, to a code or math block's text.
-  void append_text_line(build::LineText& text, const line::Rest& rest) const;
+  inline void append_text_line(build::LineText& text, const line::Rest& rest) const;
   bool open_atx_heading(const line::Rest& rest);
   bool open_html_container(const line::Rest& rest);
   bool open_html_block(const line::Rest& rest);
@@ -372,6 +382,14 @@ class Parser {
   std::vector<std::size_t> content_end_;  // per end line: the end without trailing blank lines
   std::size_t nonblank_runs_ = 0;
 };
+
+void ContainerBuilder::append_text_line(build::LineText& text, const line::Rest& rest) const {
+  const std::string_view source_line = parser.lines[line];
+  // Every line but the last is followed by its line end in the source.
+  const bool lf_follows =
+      line + 1 < parser.lines.size() && source_line.data()[source_line.size()] == '\n';
+  text.append(rest, source_line, lf_follows);
+}
 
 // The tree of parsed md: document, trace, link definitions and footnote labels.
 struct Parsed {
