@@ -29,14 +29,16 @@ inline bool is_plain_ascii(char c) {
 std::string_view trim_start_slow(std::string_view s);
 std::string_view trim_end_slow(std::string_view s);
 inline std::string_view trim_start(std::string_view s) {
-  return !s.empty() && is_plain_ascii(s.front()) ? s : trim_start_slow(s);
+  return s.empty() || is_plain_ascii(s.front()) ? s : trim_start_slow(s);
 }
 inline std::string_view trim_end(std::string_view s) {
-  return !s.empty() && is_plain_ascii(s.back()) ? s : trim_end_slow(s);
+  return s.empty() || is_plain_ascii(s.back()) ? s : trim_end_slow(s);
 }
 inline std::string_view trim(std::string_view s) { return trim_end(trim_start(s)); }
 // Empty after trimming white space.
-inline bool is_blank(std::string_view s) { return trim_start(s).empty(); }
+inline bool is_blank(std::string_view s) {
+  return s.empty() || (!is_plain_ascii(s.front()) && trim_start_slow(s).empty());
+}
 
 // The column after `c` when it stands at `column`: a tab moves to the next multiple of 4.
 inline std::size_t advance_column(std::size_t column, char c) {
