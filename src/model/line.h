@@ -62,7 +62,10 @@ struct Rest {
   bool empty() const { return pad == 0 && text.empty(); }
   bool is_blank() const { return line::is_blank(text); }
   // Leading indentation in columns.
-  std::size_t indent() const { return indent_columns(text, pad); }
+  std::size_t indent() const {
+    // Most rests begin with their text: no indentation to walk.
+    return !text.empty() && (text[0] == ' ' || text[0] == '\t') ? indent_columns(text, pad) : pad;
+  }
   // The text after leading white space (spaces, tabs and the other White_Space characters).
   std::string_view trimmed_start() const { return trim_start(text); }
   std::string_view trimmed() const { return trim(text); }
