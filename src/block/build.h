@@ -378,8 +378,9 @@ class Parser {
   ContainerBuilder builder_{*this};
   Drafts built_;
   std::vector<std::uint8_t> blank_;
-  std::vector<std::size_t> next_nonblank_;
-  std::vector<std::size_t> content_end_;  // per end line: the end without trailing blank lines
+  // One entry per line and one past the last, each written once: arrays left unzeroed at first.
+  std::unique_ptr<std::size_t[]> next_nonblank_;
+  std::unique_ptr<std::size_t[]> content_end_;  // per end line: the end without trailing blank lines
   std::size_t nonblank_runs_ = 0;
 };
 

@@ -27,7 +27,7 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
   // One pass forward for the blank lines, the runs between them and the content ends, one
   // backward for the next non-blank line.
   blank_.resize(n);
-  content_end_.resize(n + 1);
+  content_end_ = std::make_unique_for_overwrite<std::size_t[]>(n + 1);
   content_end_[0] = 0;
   bool after_blank = true;
   for (std::size_t i = 0; i < n; ++i) {
@@ -37,7 +37,7 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
     after_blank = blank;
     content_end_[i + 1] = blank ? content_end_[i] : i + 1;
   }
-  next_nonblank_.resize(n + 1);
+  next_nonblank_ = std::make_unique_for_overwrite<std::size_t[]>(n + 1);
   std::size_t next = n;  // the first non-blank line after `i`
   for (std::size_t i = n + 1; i-- > 0;) {
     next_nonblank_[i] = next;
