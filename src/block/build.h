@@ -277,8 +277,8 @@ class ContainerBuilder {
   }
   bool item_has_content(std::uint32_t item) const;
 
-  // Closes the children of `parent` into drafts, moving the nodes' contents out: the tree is
-  // spent afterwards. `out` is emptied first; its storage is reused.
+  // Closes the children of `parent` into drafts appended to `out`, moving the nodes' contents
+  // out: the tree is spent afterwards.
   void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
   // Appends the edit regions of the tree to `records`.
   void collect_edit_regions(std::vector<TraceEvent>& records, std::size_t end) const;
@@ -358,9 +358,9 @@ class Parser {
   std::unordered_map<std::string, LinkRef> link_defs;
   std::unordered_set<std::string> footnote_labels;
 
-  // Builds the blocks from the current line on until the top level is complete. The drafts are
-  // the parser's until the next call, which empties them and reuses their storage.
-  Drafts& container_block();
+  // Builds the blocks from the current line on until the top level is complete and appends
+  // their drafts to `out`, where they stay: a draft is large, and each move of it costs.
+  void container_block(Drafts& out);
   void add_link_def(const std::string& label, LinkRef def);
   bool is_blank(std::size_t line) const { return blank_[line] != 0; }
   // The first non-blank line after `line`, or the line count.
@@ -376,7 +376,6 @@ class Parser {
  private:
   // One builder serves every call of the loop, so its storage is allocated once per parse.
   ContainerBuilder builder_{*this};
-  Drafts built_;
   std::vector<std::uint8_t> blank_;
   // One entry per line and one past the last, each written once: arrays left unzeroed at first.
   std::unique_ptr<std::size_t[]> next_nonblank_;

@@ -167,7 +167,7 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
   std::vector<Frame>& frames = finish_frames_;
   frames.clear();
   frames.emplace_back(parent, end).next = nodes[parent].first_child;
-  result.clear();
+  // The drafts of `parent` go straight after those already in `result`.
   frames.back().out.swap(result);
   while (true) {
     Frame& f = frames.back();

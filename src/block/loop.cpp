@@ -351,7 +351,7 @@ void ContainerBuilder::report_unclosed(Trace& trace) const {
   }
 }
 
-Drafts& Parser::container_block() {
+void Parser::container_block(Drafts& out) {
   ContainerBuilder& b = builder_;
   b.reset();
   for (; current < lines.size(); ++current) {
@@ -403,8 +403,7 @@ Drafts& Parser::container_block() {
     for (const auto& s : b.syntax) trace.records.emplace_back(s);
   }
   b.report_unclosed(trace);
-  b.finish_children(0, current, built_);
-  return built_;
+  b.finish_children(0, current, out);
 }
 
 }  // namespace vedavi::block
