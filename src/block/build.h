@@ -47,12 +47,22 @@ class LineText {
  public:
   // Appends `rest`, cut from the source line `line`, and a line end. `lf_follows`: an LF ends
   // `line` in the source.
-  void append(const line::Rest& rest, std::string_view line, bool lf_follows);
+  void append(const line::Rest& rest, std::string_view line, bool lf_follows) {
+    // Most lines of a block are whole source lines right after the run: the run grows.
+    const char* text = rest.text.data();
+    if (text == run_end_ && run_begin_ != run_end_ && rest.pad == 0 && lf_follows &&
+        text + rest.text.size() == line.data() + line.size()) {
+      run_end_ = text + rest.text.size() + 1;  // the LF
+      return;
+    }
+    append_other(rest, line, lf_follows);
+  }
   bool empty() const { return text_.empty() && run_begin_ == run_end_; }
   // The whole text; the builder is spent afterwards.
   std::string take();
 
  private:
+  void append_other(const line::Rest& rest, std::string_view line, bool lf_follows);
   void flush();
   std::string text_;
   // Source bytes that follow `text_`, not yet copied.
@@ -215,8 +225,13 @@ class ContainerBuilder {
   }
   void push(std::uint32_t node);
   // Closes the containers at stack positions `depth` and above.
-  void cut(std::size_t depth);
-  void refresh_leaf_open();
+  void cut(std::size_t depth) {
+    if (depth < stack.size()) cut_open(depth);
+  }
+  // Clears `leaf_open` unless the innermost container ends with a leaf that takes more lines.
+  void refresh_leaf_open() {
+    if (leaf_open) leaf_open = last_leaf_takes_lines();
+  }
   std::span<const line::Rest> lines_of(const build::Paragraph& para) const {
     return std::span<const line::Rest>(paragraph_lines).subspan(para.first, para.count);
   }
@@ -227,7 +242,7 @@ class ContainerBuilder {
   }
   void append_leaf_inner(line::Rest rest);
   // Appends `rest`, what is left of the current line, to a code or math block's text.
-  void append_text_line(build::LineText& text, const line::Rest& rest) const;
+  inline void append_text_line(build::LineText& text, const line::Rest& rest) const;
   bool open_atx_heading(const line::Rest& rest);
   bool open_html_container(const line::Rest& rest);
   bool open_html_block(const line::Rest& rest);
@@ -254,12 +269,16 @@ class ContainerBuilder {
   void clear_blank_items() { ++blank_gen_; }
   void mark_blank_item(std::uint32_t node) { nodes[node].blank_mark = blank_gen_; }
   void rebuild_blank_items();
-  // Stack positions [1, result) that match the line; `rest` is what is left of it.
-  std::size_t match_containers(line::Rest& rest, std::size_t limit) const;
+  // Stack positions [1, result) that match the line; `rest` is what is left of it. Only the
+  // containers that consume line text are examined: without them every line matches all.
+  std::size_t match_containers(line::Rest& rest, std::size_t limit) const {
+    if (consumers_.empty() || consumers_.front() >= limit) return limit;
+    return match_consumers(rest, limit);
+  }
   bool item_has_content(std::uint32_t item) const;
 
-  // Closes the children of `parent` into drafts, moving the nodes' contents out: the tree is
-  // spent afterwards. `out` is emptied first; its storage is reused.
+  // Closes the children of `parent` into drafts appended to `out`, moving the nodes' contents
+  // out: the tree is spent afterwards.
   void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
   // Appends the edit regions of the tree to `records`.
   void collect_edit_regions(std::vector<TraceEvent>& records, std::size_t end) const;
@@ -267,10 +286,14 @@ class ContainerBuilder {
   Parser& parser;
 
   // The steps of one line of the loop, in order; a step that returns true has consumed the line.
-  bool continue_fenced_leaf(const line::Rest& rest);
-  bool close_div(const line::Rest& rest);
+  // `leaf`: the last child of the innermost container.
+  bool continue_fenced_leaf(BuildKind& leaf, const line::Rest& rest);
+  // Most lines stand in no div and no md-HTML container: they are not looked at for a closing.
+  bool close_div(const line::Rest& rest) { return !divs_.empty() && close_open_div(rest); }
   bool continue_html_block(const line::Rest& rest);
-  bool close_html_container(const line::Rest& rest);
+  bool close_html_container(const line::Rest& rest) {
+    return !html_containers_.empty() && close_open_html_container(rest);
+  }
   bool continue_indented_code(const line::Rest& rest);
   // At a list that the line did not continue: keeps or closes it. True when a blank line was
   // found to separate two items of the list.
@@ -289,6 +312,11 @@ class ContainerBuilder {
   // finds the div it closes without passing the others.
   std::unordered_map<std::size_t, std::vector<std::size_t>> divs_by_colons_;
   std::vector<FinishFrame> finish_frames_;  // kept between calls for its storage
+  bool close_open_div(const line::Rest& rest);
+  bool close_open_html_container(const line::Rest& rest);
+  void cut_open(std::size_t depth);
+  bool last_leaf_takes_lines() const;
+  std::size_t match_consumers(line::Rest& rest, std::size_t limit) const;
   std::uint64_t blank_gen_ = 1;
   std::uint64_t stack_version_ = 0;
   std::uint64_t blank_rebuilt_version_ = ~std::uint64_t{0};
@@ -330,9 +358,9 @@ class Parser {
   std::unordered_map<std::string, LinkRef> link_defs;
   std::unordered_set<std::string> footnote_labels;
 
-  // Builds the blocks from the current line on until the top level is complete. The drafts are
-  // the parser's until the next call, which empties them and reuses their storage.
-  Drafts& container_block();
+  // Builds the blocks from the current line on until the top level is complete and appends
+  // their drafts to `out`, where they stay: a draft is large, and each move of it costs.
+  void container_block(Drafts& out);
   void add_link_def(const std::string& label, LinkRef def);
   bool is_blank(std::size_t line) const { return blank_[line] != 0; }
   // The first non-blank line after `line`, or the line count.
@@ -348,12 +376,20 @@ class Parser {
  private:
   // One builder serves every call of the loop, so its storage is allocated once per parse.
   ContainerBuilder builder_{*this};
-  Drafts built_;
   std::vector<std::uint8_t> blank_;
-  std::vector<std::size_t> next_nonblank_;
-  std::vector<std::size_t> content_end_;  // per end line: the end without trailing blank lines
+  // One entry per line and one past the last, each written once: arrays left unzeroed at first.
+  std::unique_ptr<std::size_t[]> next_nonblank_;
+  std::unique_ptr<std::size_t[]> content_end_;  // per end line: the end without trailing blank lines
   std::size_t nonblank_runs_ = 0;
 };
+
+void ContainerBuilder::append_text_line(build::LineText& text, const line::Rest& rest) const {
+  const std::string_view source_line = parser.lines[line];
+  // Every line but the last is followed by its line end in the source.
+  const bool lf_follows =
+      line + 1 < parser.lines.size() && source_line.data()[source_line.size()] == '\n';
+  text.append(rest, source_line, lf_follows);
+}
 
 // The tree of parsed md: document, trace, link definitions and footnote labels.
 struct Parsed {

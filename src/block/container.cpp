@@ -23,19 +23,26 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
                std::uint8_t span_mode)
     : lines(std::move(source_lines)), options(opts), mode(span_mode) {
   trace.mode = span_mode;
-  std::size_t n = lines.size();
+  const std::size_t n = lines.size();
+  // One pass forward for the blank lines, the runs between them and the content ends, one
+  // backward for the next non-blank line.
   blank_.resize(n);
-  next_nonblank_.resize(n + 1, n);
-  content_end_.resize(n + 1);
-  for (std::size_t i = 0; i < n; ++i) {
-    blank_[i] = line::is_blank(lines[i]) ? 1 : 0;
-    if (!blank_[i] && (i == 0 || blank_[i - 1])) ++nonblank_runs_;
-  }
-  for (std::size_t i = n; i-- > 0;)
-    next_nonblank_[i] = (i + 1 < n && !blank_[i + 1]) ? i + 1 : next_nonblank_[i + 1];
-  if (n > 0) next_nonblank_[n - 1] = n;
+  content_end_ = std::make_unique_for_overwrite<std::size_t[]>(n + 1);
   content_end_[0] = 0;
-  for (std::size_t e = 1; e <= n; ++e) content_end_[e] = blank_[e - 1] ? content_end_[e - 1] : e;
+  bool after_blank = true;
+  for (std::size_t i = 0; i < n; ++i) {
+    const bool blank = line::is_blank(lines[i]);
+    blank_[i] = blank ? 1 : 0;
+    if (!blank && after_blank) ++nonblank_runs_;
+    after_blank = blank;
+    content_end_[i + 1] = blank ? content_end_[i] : i + 1;
+  }
+  next_nonblank_ = std::make_unique_for_overwrite<std::size_t[]>(n + 1);
+  std::size_t next = n;  // the first non-blank line after `i`
+  for (std::size_t i = n + 1; i-- > 0;) {
+    next_nonblank_[i] = next;
+    if (i < n && !blank_[i]) next = i;
+  }
   if (mode == 3) trace.line_offsets.assign(n, 0);
 }
 
@@ -65,7 +72,9 @@ void ContainerBuilder::reset() {
   quotes_.clear();
   divs_.clear();
   html_containers_.clear();
-  divs_by_colons_.clear();
+  // Clearing a hash map costs a pass over its buckets even when it is empty; most blocks
+  // open no div.
+  if (!divs_by_colons_.empty()) divs_by_colons_.clear();
   // Cached answers about the previous tree compare unequal from here on.
   ++stack_version_;
   ++blank_gen_;
@@ -90,8 +99,7 @@ void ContainerBuilder::push(std::uint32_t node) {
   }
 }
 
-void ContainerBuilder::cut(std::size_t depth) {
-  if (depth >= stack.size()) return;
+void ContainerBuilder::cut_open(std::size_t depth) {
   if (depth == 0) depth = 1;  // the root stays open
   while (!divs_.empty() && divs_.back() >= depth) {
     std::size_t colons = std::get<build::Div>(nodes[stack[divs_.back()]].kind).colons;
@@ -104,22 +112,29 @@ void ContainerBuilder::cut(std::size_t depth) {
     while (!v->empty() && v->back() >= depth) v->pop_back();
 }
 
-void ContainerBuilder::refresh_leaf_open() {
-  if (!leaf_open) return;
-  auto c = last_child();
-  if (!c) {
-    leaf_open = false;
-    return;
+namespace {
+
+// Whether a leaf takes the next line: text leaves always, fenced and raw leaves until closed,
+// containers and finished leaves never. One dispatch on the kind instead of a test per kind.
+struct TakesLines {
+  bool operator()(const build::Paragraph&) const { return true; }
+  bool operator()(const build::DefinitionList&) const { return true; }
+  bool operator()(const build::IndentedCode&) const { return true; }
+  bool operator()(const build::TablePtr&) const { return true; }
+  bool operator()(const build::FencedCode& code) const { return !code.closed; }
+  bool operator()(const build::MathBlock& math) const { return !math.closed; }
+  bool operator()(const build::HtmlBlock& html) const { return !html.closed; }
+  template <class Kind>
+  bool operator()(const Kind&) const {
+    return false;
   }
-  const BuildKind& k = nodes[*c].kind;
-  if (std::holds_alternative<build::DefinitionList>(k) ||
-      std::holds_alternative<build::Paragraph>(k) ||
-      std::holds_alternative<build::IndentedCode>(k) || std::holds_alternative<build::TablePtr>(k))
-    return;
-  if (auto* f = std::get_if<build::FencedCode>(&k); f && !f->closed) return;
-  if (auto* m = std::get_if<build::MathBlock>(&k); m && !m->closed) return;
-  if (auto* h = std::get_if<build::HtmlBlock>(&k); h && !h->closed) return;
-  leaf_open = false;
+};
+
+}  // namespace
+
+bool ContainerBuilder::last_leaf_takes_lines() const {
+  auto c = last_child();
+  return c && std::visit(TakesLines{}, nodes[*c].kind);
 }
 
 void ContainerBuilder::note_syntax(std::size_t start, std::size_t end, SyntaxScope scope) {
@@ -157,7 +172,7 @@ bool quote_marker_matches(const Rest& rest) {
 
 }  // namespace
 
-std::size_t ContainerBuilder::match_containers(Rest& rest, std::size_t limit) const {
+std::size_t ContainerBuilder::match_consumers(Rest& rest, std::size_t limit) const {
   // Lists, divs and md-HTML containers always match, so only the consumers are examined. Once
   // the rest is blank every consumer up to the first block quote matches (an item below the
   // innermost container always has content: the container above it), so a blank line costs

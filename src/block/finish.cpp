@@ -35,6 +35,15 @@ bool is_script_info(std::string_view info) {
 
 }  // namespace
 
+// Appends a draft of `kind` spanning `span` to `out`. Drafts are large variants: each is made in
+// the list it stays in, not built aside and moved there.
+template <class Kind>
+void append_draft(Drafts& out, BlockSpan&& span, Kind&& kind) {
+  Draft& draft = out.emplace_back();
+  draft.span = std::move(span);
+  draft.block.emplace<std::decay_t<Kind>>(std::forward<Kind>(kind));
+}
+
 // Paragraph lines: leading link definitions, trailing attribute lines, then the text.
 struct ParagraphParts {
   std::size_t defs_end = 0;   // lines [0, defs_end) are link definitions
@@ -101,10 +110,12 @@ static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser*
   return parts;
 }
 
-std::optional<Draft> finish_paragraph(std::span<const line::Rest> lines, BlockSpan span,
-                                     Parser& parser) {
+// Appends the draft of a paragraph to `out`, none when its lines were all link definitions. The
+// most frequent draft is filled in place, without even a paragraph built aside.
+static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, Parser& parser,
+                             Drafts& out) {
   ParagraphParts parts = split_paragraph(lines, &parser, span.start);
-  if (parts.defs_end >= lines.size()) return std::nullopt;
+  if (parts.defs_end >= lines.size()) return;
   Attr attr;
   for (std::size_t k = parts.attrs_start; k < lines.size(); ++k) {
     if (parser.mode == 3) {
@@ -125,20 +136,28 @@ std::optional<Draft> finish_paragraph(std::span<const line::Rest> lines, BlockSp
   }
   text.resize(line::trim_end(text).size());
   if (attr.empty() && !parser.options.templates.empty()) {
-    if (auto tok = templates::line_token(text, parser.options.templates))
-      return Draft{std::move(span), std::move(*tok)};
+    if (auto tok = templates::line_token(text, parser.options.templates)) {
+      append_draft(out, std::move(span), std::move(*tok));
+      return;
+    }
   }
-  return Draft{std::move(span),
-               draft::Paragraph{std::move(attr), std::move(text), span.start + parts.defs_end, {}}};
+  Draft& draft = out.emplace_back();
+  auto& para = std::get<draft::Paragraph>(draft.block);
+  para.attr = std::move(attr);
+  para.text = std::move(text);
+  para.text_line = span.start + parts.defs_end;
+  draft.span = std::move(span);
 }
 
-Draft draft_raw(std::string_view text, std::size_t line, BlockSpan span, Parser& parser) {
+// Appends the draft of a raw HTML block to `out`.
+static void append_raw(Drafts& out, std::string_view text, std::size_t line, BlockSpan span,
+                       Parser& parser) {
   RawHtmlText raw = escape_raw_html(text, line);
   for (std::size_t l : raw.unclosed_comment_lines)
     parser.trace.records.emplace_back(UnclosedRecord{"comment", "-->", l});
   std::vector<HtmlToken> tokens;
   if (!parser.options.templates.empty()) tokens = templates::html_tokens(raw.text, parser.options.templates);
-  return Draft{std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)}};
+  append_draft(out, std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)});
 }
 
 void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Drafts& result) {
@@ -148,17 +167,18 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
   std::vector<Frame>& frames = finish_frames_;
   frames.clear();
   frames.emplace_back(parent, end).next = nodes[parent].first_child;
-  result.clear();
+  // The drafts of `parent` go straight after those already in `result`.
   frames.back().out.swap(result);
   while (true) {
     Frame& f = frames.back();
     if (f.next == BuildNode::kNone) {
-      Frame done = std::move(frames.back());
-      frames.pop_back();
-      if (frames.empty()) {
-        result.swap(done.out);
+      if (frames.size() == 1) {
+        result.swap(f.out);
+        frames.pop_back();
         return;
       }
+      Frame done = std::move(frames.back());
+      frames.pop_back();
       Frame& up = frames.back();
       BuildKind& k = nodes[done.node].kind;
       const std::size_t start = nodes[done.node].start;
@@ -177,29 +197,28 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
         up.items.push_back(std::move(di));
         if (item->loose) up.loose = true;
       } else if (auto* list = std::get_if<build::List>(&k)) {
-        up.out.push_back(Draft{std::move(done.span),
-                               draft::List{std::move(list->attr), std::move(done.items),
+        append_draft(up.out, std::move(done.span), draft::List{std::move(list->attr), std::move(done.items),
                                            static_cast<std::size_t>(list->start), list->ordered,
-                                           !done.loose}});
+                                           !done.loose});
       } else if (auto* q = std::get_if<build::BlockQuote>(&k)) {
-        up.out.push_back(Draft{std::move(done.span), draft::BlockQuote{std::move(q->attr), std::move(done.out)}});
+        append_draft(up.out, std::move(done.span), draft::BlockQuote{std::move(q->attr), std::move(done.out)});
       } else if (auto* fn = std::get_if<build::FootnoteDef>(&k)) {
         p.footnote_labels.insert(fn->label);
-        up.out.push_back(Draft{std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)}});
+        append_draft(up.out, std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)});
       } else if (auto* div = std::get_if<build::Div>(&k)) {
-        up.out.push_back(Draft{std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)}});
+        append_draft(up.out, std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)});
       } else if (auto* hc = std::get_if<build::HtmlContainer>(&k)) {
         if (hc->outer_name) {
-          up.out.push_back(Draft{std::move(done.span), draft::Splice{std::move(done.out)}});
+          append_draft(up.out, std::move(done.span), draft::Splice{std::move(done.out)});
         } else {
           Drafts members;
-          members.push_back(draft_raw(hc->open_tag + "\n", start,
-                                      BlockSpan::of("html_block", start, start + 1), p));
+          append_raw(members, hc->open_tag + "\n", start,
+                     BlockSpan::of("html_block", start, start + 1), p);
           for (Draft& d : done.out) members.push_back(std::move(d));
           if (hc->end_line)
-            members.push_back(draft_raw("</" + hc->name + ">\n", *hc->end_line,
-                                        BlockSpan::of("html_block", *hc->end_line, *hc->end_line + 1), p));
-          up.out.push_back(Draft{std::move(done.span), draft::Splice{std::move(members)}});
+            append_raw(members, "</" + hc->name + ">\n", *hc->end_line,
+                       BlockSpan::of("html_block", *hc->end_line, *hc->end_line + 1), p);
+          append_draft(up.out, std::move(done.span), draft::Splice{std::move(members)});
         }
       }
       continue;
@@ -241,7 +260,7 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
     }
 
     if (auto* para = std::get_if<build::Paragraph>(&k)) {
-      if (auto d = finish_paragraph(lines_of(*para), std::move(span), p)) f.out.push_back(std::move(*d));
+      finish_paragraph(lines_of(*para), std::move(span), p, f.out);
     } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
       std::string text = code->text.take();
       std::string_view info = line::trim(code->info);
@@ -257,38 +276,37 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
       }
       auto raw = attrs::raw_attr(info);
       if (raw && raw->consumed == info.size()) {
-        f.out.push_back(Draft{std::move(span), draft::RawBlock{std::string(raw->format), std::move(text)}});
+        append_draft(f.out, std::move(span), draft::RawBlock{std::string(raw->format), std::move(text)});
       } else if (is_script_info(info)) {
-        f.out.push_back(Draft{std::move(span),
-                              draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
-                                                 std::move(text)}});
+        append_draft(f.out, std::move(span), draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
+                                                 std::move(text)});
       } else {
         attrs::FenceInfo fi = parsed_info ? std::move(*parsed_info) : attrs::parse_fence_info(info);
-        f.out.push_back(Draft{std::move(span), draft::CodeBlock{std::move(fi.attr), std::move(fi.info),
-                                                                std::move(text), std::move(fi.lang)}});
+        append_draft(f.out, std::move(span), draft::CodeBlock{std::move(fi.attr), std::move(fi.info),
+                                                                std::move(text), std::move(fi.lang)});
       }
     } else if (auto* code = std::get_if<build::IndentedCode>(&k)) {
       std::string text = code->text.take();
       if (facts) span.set().text = text;
-      f.out.push_back(Draft{std::move(span), draft::CodeBlock{{}, {}, std::move(text), std::nullopt}});
+      append_draft(f.out, std::move(span), draft::CodeBlock{{}, {}, std::move(text), std::nullopt});
     } else if (auto* math = std::get_if<build::MathBlock>(&k)) {
       std::string tex = math->text.take();
       tex.resize(line::trim_end(tex).size());
       if (facts) span.set().text = tex;
-      f.out.push_back(Draft{std::move(span), draft::MathBlock{{}, std::move(tex), true}});
+      append_draft(f.out, std::move(span), draft::MathBlock{{}, std::move(tex), true});
     } else if (auto* h = std::get_if<build::Heading>(&k)) {
       span.level = h->level;
       if (facts) {
         span.set().id = h->attr.id();
         span.set().text = h->text;
       }
-      f.out.push_back(Draft{std::move(span), draft::Heading{std::move(h->attr), std::move(h->text), h->level}});
+      append_draft(f.out, std::move(span), draft::Heading{std::move(h->attr), std::move(h->text), h->level});
     } else if (auto* tb = std::get_if<build::ThematicBreak>(&k)) {
-      f.out.push_back(Draft{std::move(span), draft::ThematicBreak{std::move(tb->attr)}});
+      append_draft(f.out, std::move(span), draft::ThematicBreak{std::move(tb->attr)});
     } else if (auto* dl = std::get_if<build::DefinitionList>(&k)) {
-      f.out.push_back(Draft{std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)}});
+      append_draft(f.out, std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)});
     } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
-      f.out.push_back(draft_raw(html->raw, start, std::move(span), p));
+      append_raw(f.out, html->raw, start, std::move(span), p);
     } else if (auto* boxed = std::get_if<build::TablePtr>(&k)) {
       build::Table* t = boxed->get();
       if (facts) {
@@ -301,10 +319,9 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
           if (cap.attr.id()) span.set().id = cap.attr.id();
         }
       }
-      f.out.push_back(Draft{std::move(span),
-                            draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
+      append_draft(f.out, std::move(span), draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
                                          std::move(t->body), std::move(t->foot),
-                                         std::move(t->tokens), std::move(t->caption)}});
+                                         std::move(t->tokens), std::move(t->caption)});
     }
   }
 }

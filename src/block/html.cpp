@@ -176,6 +176,19 @@ std::optional<MarkdownOpenTag> markdown_open_tag(std::string_view line) {
   return MarkdownOpenTag{std::move(name), std::move(text)};
 }
 
+std::optional<std::size_t> tag_end(std::string_view text, std::size_t from) {
+  for (std::size_t i = from; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '>') return i;
+    if (c == '"' || c == '\'') {
+      const std::size_t close = text.find(c, i + 1);
+      if (close == std::string_view::npos) return std::nullopt;
+      i = close;
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<std::size_t> TagEndFinder::find(std::size_t from) {
   std::size_t n = text_.size();
   if (from >= n) return std::nullopt;

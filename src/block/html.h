@@ -34,9 +34,12 @@ struct MarkdownOpenTag {
 // A trimmed line that is exactly an opening tag of a balanced element with markdown="1".
 std::optional<MarkdownOpenTag> markdown_open_tag(std::string_view line);
 
-// Finds the ">" that ends a tag, skipping quoted attribute values. The answers for every start
-// position of one text are computed together on first use, so asking from each "<" of a text
-// such as "<b <b <b ..." stays linear.
+// Offset of the ">" that ends a tag whose attributes start at `from`, skipping quoted attribute
+// values; none when the tag never ends. One forward scan, for a single question about a text.
+std::optional<std::size_t> tag_end(std::string_view text, std::size_t from);
+
+// The same answers for many start positions of one text: they are computed together on first
+// use, so asking from each "<" of a text such as "<b <b <b ..." stays linear.
 class TagEndFinder {
  public:
   explicit TagEndFinder(std::string_view text) : text_(text) {}

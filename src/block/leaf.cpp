@@ -176,9 +176,9 @@ bool ContainerBuilder::open_fence(const Rest& rest) {
   std::string_view lead = rest.trimmed_start();
   if (lead.empty() || (lead[0] != '`' && lead[0] != '~')) return false;
   // Fences are read on the logical line; its indentation is spaces only here.
-  std::string text = rest.str();
-  auto f = fence_start(text, '`');
-  if (!f) f = fence_start(text, '~');
+  std::string padded;
+  const std::string_view text = rest.view(padded);
+  auto f = fence_start(text, lead[0]);
   if (!f) return false;
   if (record_syntax) {
     std::size_t run = line::trim_start(text).data() - text.data();
@@ -304,8 +304,7 @@ bool ContainerBuilder::open_html_block(const Rest& rest) {
       std::size_t after = 1 + *len;
       char c = after < lead.size() ? lead[after] : '>';
       if (is_ascii_ws_byte(c) || c == '\v' || c == '>' || c == '/') {
-        TagEndFinder ends(lead);
-        if (auto gt = ends.find(after)) {
+        if (auto gt = tag_end(lead, after)) {
           std::string name(lead.substr(1, *len));
           for (char& ch : name)
             if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');

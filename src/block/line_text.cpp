@@ -5,7 +5,7 @@ namespace vedavi::block {
 
 namespace build {
 
-void LineText::append(const line::Rest& rest, std::string_view line, bool lf_follows) {
+void LineText::append_other(const line::Rest& rest, std::string_view line, bool lf_follows) {
   const char* text = rest.text.data();
   // The logical line is the source itself when it ends where the source line ends, with an LF
   // after it, and its padding stands for spaces just before its text on the same line.
@@ -44,13 +44,5 @@ std::string LineText::take() {
 }
 
 }  // namespace build
-
-void ContainerBuilder::append_text_line(build::LineText& text, const line::Rest& rest) const {
-  const std::string_view source_line = parser.lines[line];
-  // Every line but the last is followed by its line end in the source.
-  const bool lf_follows =
-      line + 1 < parser.lines.size() && source_line.data()[source_line.size()] == '\n';
-  text.append(rest, source_line, lf_follows);
-}
 
 }  // namespace vedavi::block

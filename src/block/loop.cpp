@@ -23,11 +23,21 @@ bool quote_marker_matches(const Rest& rest) {
   return !t.empty() && t[0] == '>';
 }
 
+// Whether a block quote or list item can open on `rest`: its first character after white space is
+// ">" or begins a list marker. Every other line (most lines of text) skips the recognisers.
+bool may_open_container(const Rest& rest) {
+  std::string_view t = rest.trimmed_start();
+  if (t.empty()) return false;
+  const char c = t[0];
+  return c == '>' || c == '-' || c == '+' || c == '*' || (c >= '0' && c <= '9');
+}
+
 // Where a fence of `length` characters `c` closes in `rest`: at most 3 columns of indentation,
 // exactly `length` fence characters, then only white space.
 std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t length) {
-  if (rest.indent() > 3) return std::nullopt;
   std::string_view t = rest.trimmed_start();
+  // Most lines of code do not begin with the fence character: no indentation to measure.
+  if (t.empty() || t[0] != c || rest.indent() > 3) return std::nullopt;
   std::size_t n = 0;
   while (n < t.size() && t[n] == c) ++n;
   if (n != length || !line::is_blank(t.substr(n))) return std::nullopt;
@@ -80,8 +90,8 @@ void ContainerBuilder::record_content_offset(const Rest& rest) {
   if (line < parser.trace.line_offsets.size()) parser.trace.line_offsets[line] = content_offset;
 }
 
-bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
-  if (auto* math = last_child_as<build::MathBlock>(); math && !math->closed) {
+bool ContainerBuilder::continue_fenced_leaf(BuildKind& leaf, const Rest& rest) {
+  if (auto* math = std::get_if<build::MathBlock>(&leaf); math && !math->closed) {
     if (rest.trimmed() == math->closer) {
       math->closed = true;
       leaf_open = false;
@@ -91,7 +101,7 @@ bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
     }
     return true;
   }
-  if (auto* code = last_child_as<build::FencedCode>(); code && !code->closed) {
+  if (auto* code = std::get_if<build::FencedCode>(&leaf); code && !code->closed) {
     if (auto at = closing_fence(rest, code->fence_char, code->fence_length)) {
       code->closed = true;
       leaf_open = false;
@@ -106,8 +116,8 @@ bool ContainerBuilder::continue_fenced_leaf(const Rest& rest) {
   return false;
 }
 
-bool ContainerBuilder::close_div(const Rest& rest) {
-  if (divs_.empty() || rest.indent() > 3) return false;
+bool ContainerBuilder::close_open_div(const Rest& rest) {
+  if (rest.indent() > 3) return false;
   std::string_view t = rest.trimmed();
   if (t.empty() || t.find_first_not_of(':') != std::string_view::npos) return false;
   // A run of another length passes a div by: the innermost div with this fence closes.
@@ -148,11 +158,7 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
   auto& tag = std::get<HtmlEndTag>(html->end);
   // The line is copied only when indentation was left as padding.
   std::string padded;
-  std::string_view text = rest.text;
-  if (rest.pad != 0) {
-    padded = rest.str();
-    text = padded;
-  }
+  const std::string_view text = rest.view(padded);
   std::string_view body = line::trim_end(text);
   std::size_t lt = body.rfind('<');
   std::optional<MarkdownOpenTag> open;
@@ -180,8 +186,7 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
   return true;
 }
 
-bool ContainerBuilder::close_html_container(const Rest& rest) {
-  if (html_containers_.empty()) return false;
+bool ContainerBuilder::close_open_html_container(const Rest& rest) {
   std::size_t pos = html_containers_.back();
   auto& hc = std::get<build::HtmlContainer>(nodes[stack[pos]].kind);
   std::string closing = "</" + hc.name + ">";
@@ -298,7 +303,7 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
 }
 
 bool ContainerBuilder::open_containers(Rest& rest) {
-  while (below_depth_limit()) {
+  while (below_depth_limit() && may_open_container(rest)) {
     if (rest.equals("---")) break;  // a thematic break
     if (quote_marker_matches(rest)) {
       mark_loose_if_blank(*this, innermost());
@@ -346,7 +351,7 @@ void ContainerBuilder::report_unclosed(Trace& trace) const {
   }
 }
 
-Drafts& Parser::container_block() {
+void Parser::container_block(Drafts& out) {
   ContainerBuilder& b = builder_;
   b.reset();
   for (; current < lines.size(); ++current) {
@@ -360,8 +365,8 @@ Drafts& Parser::container_block() {
     // The steps for an open leaf run only when the innermost container ends with one of its
     // kind; none of the steps changes the tree unless it consumes the line.
     auto last = b.last_child();
-    const BuildKind* leaf = last ? &b.nodes[*last].kind : nullptr;
-    if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(rest)) ||
+    BuildKind* leaf = last ? &b.nodes[*last].kind : nullptr;
+    if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(*leaf, rest)) ||
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||
         (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)))
@@ -398,8 +403,7 @@ Drafts& Parser::container_block() {
     for (const auto& s : b.syntax) trace.records.emplace_back(s);
   }
   b.report_unclosed(trace);
-  b.finish_children(0, current, built_);
-  return built_;
+  b.finish_children(0, current, out);
 }
 
 }  // namespace vedavi::block

@@ -77,7 +77,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   // either side stay apart.
   bool separated = false;
 
-  auto literalize_pending = [&] {
+  // The pending lines as a paragraph, at `at` in the drafts (their end unless given).
+  auto literalize_pending = [&](std::size_t at = ~std::size_t{0}) {
     if (pending.lines.empty()) return;
     std::string joined;
     for (std::size_t k = 0; k < pending.lines.size(); ++k) {
@@ -85,7 +86,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       joined += line::trim(src[pending.lines[k]]);
     }
     BlockSpan span = BlockSpan::of("paragraph", pending.lines.front(), pending.lines.back() + 1);
-    drafts.push_back(Draft{std::move(span), draft::Paragraph{{}, std::move(joined), pending.lines.front(), {}}});
+    drafts.insert(drafts.begin() + static_cast<std::ptrdiff_t>(std::min(at, drafts.size())),
+                  Draft{std::move(span), draft::Paragraph{{}, std::move(joined), pending.lines.front(), {}}});
     pending.reset();
   };
 
@@ -131,29 +133,37 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       continue;
     }
 
-    Drafts& built = parser.container_block();
+    // The new drafts are built in place at the end of the list: [first, end).
+    std::size_t first = drafts.size();
+    parser.container_block(drafts);
     after_definition = false;
-    if (!pending.attr.empty() && !built.empty() && takes_attributes(built.front().block)) {
-      draft_attr(built.front().block)->merge(pending.attr);
-      if (pending.flag) built.front().span.start = pending.first;
+    if (!pending.attr.empty() && first < drafts.size() && takes_attributes(drafts[first].block)) {
+      draft_attr(drafts[first].block)->merge(pending.attr);
+      if (pending.flag) drafts[first].span.start = pending.first;
       pending.reset();
-    } else {
-      literalize_pending();
+    } else if (!pending.lines.empty()) {
+      literalize_pending(first);
+      ++first;
     }
-    for (Draft& d : built) {
-      if (!separated && !drafts.empty()) {
-        // Definition lists with equal attributes join across blank lines.
-        auto* prev = std::get_if<draft::DefinitionList>(&drafts.back().block);
+    // Definition lists with equal attributes join across blank lines: a joined list's items go
+    // to the one before it, and the lists after it close up.
+    std::size_t kept = first;
+    for (std::size_t k = first; k < drafts.size(); ++k) {
+      Draft& d = drafts[k];
+      if (!separated && kept > 0) {
+        auto* prev = std::get_if<draft::DefinitionList>(&drafts[kept - 1].block);
         auto* next = std::get_if<draft::DefinitionList>(&d.block);
         if (prev && next && prev->attr == next->attr) {
           for (auto& item : next->items) prev->items.push_back(std::move(item));
-          drafts.back().span.end = d.span.end;
+          drafts[kept - 1].span.end = d.span.end;
           continue;
         }
       }
-      drafts.push_back(std::move(d));
+      if (kept != k) drafts[kept] = std::move(d);
+      ++kept;
       separated = false;
     }
+    drafts.erase(drafts.begin() + static_cast<std::ptrdiff_t>(kept), drafts.end());
     separated = false;
   }
   literalize_pending();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "model/line.h"
 #include "text/entity.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
@@ -408,6 +409,12 @@ std::string strip_backticks(std::string_view word) {
 // The first white-space character of `text`: its offset and length; none without one.
 std::optional<std::pair<std::size_t, std::size_t>> first_white_space(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
+    // An ASCII byte is a whole character: no decoding needed to classify it.
+    if (const auto b = static_cast<unsigned char>(text[i]); b < 0x80) {
+      if (b == ' ' || (b >= '\t' && b <= '\r')) return std::pair{i, std::size_t{1}};
+      ++i;
+      continue;
+    }
     utf8::Decoded d = utf8::decode(text, i);
     if (unicode::is_white_space(d.cp)) return std::pair{i, d.len};
     i += d.len;
@@ -548,7 +555,8 @@ StrippedAttr strip_trailing_attr(std::string_view text) {
 }
 
 FenceInfo parse_fence_info(std::string_view raw_info) {
-  const std::string_view info = unicode::trim(raw_info);
+  // line::trim is unicode::trim with a shortcut for a printable ASCII end.
+  const std::string_view info = line::trim(raw_info);
   if (info.empty()) return {};
   if (auto group = parse_braced_attr(info)) {
     FenceInfo result;
@@ -564,7 +572,7 @@ FenceInfo parse_fence_info(std::string_view raw_info) {
     word_raw = info.substr(0, space->first);
     rest = unicode::trim(info.substr(space->first + space->second));
   }
-  const std::string word = strip_backticks(unicode::trim(word_raw));
+  std::string word = strip_backticks(line::trim(word_raw));
 
   if (!word.empty() && (word.front() == '.' || word.front() == '#')) {
     if (auto attr = fence_shorthand(word, rest)) {
@@ -577,7 +585,10 @@ FenceInfo parse_fence_info(std::string_view raw_info) {
     }
   }
 
-  std::string lang = entity::decode_entities(entity::unescape_backslash_punctuation(word));
+  // Most languages are a plain word: neither escapes nor references to resolve.
+  std::string lang = word.find_first_of("\\&") == std::string::npos
+                         ? std::move(word)
+                         : entity::decode_entities(entity::unescape_backslash_punctuation(word));
   FenceInfo result;
   result.info = std::string(info);
   if (auto group = parse_braced_attr(rest)) {

@@ -1,17 +1,42 @@
 // Lines of md source: white space, indentation columns and removal of indentation.
 #include "model/line.h"
 
+#include <cstring>
+
 #include "text/unicode.h"
 
 namespace vedavi::line {
 
+namespace {
+
+// The lines of a text without CR: each ends at the LF a byte search finds.
+void split_at_lf(std::string_view text, std::vector<std::string_view>& lines) {
+  const char* begin = text.data();
+  const char* const end = begin + text.size();
+  while (begin < end) {
+    const auto* lf =
+        static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+    if (!lf) {
+      lines.emplace_back(begin, static_cast<std::size_t>(end - begin));
+      return;
+    }
+    lines.emplace_back(begin, static_cast<std::size_t>(lf - begin));
+    begin = lf + 1;
+  }
+}
+
+}  // namespace
+
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
   // Most texts hold no CR: their line ends are found by the fast single-byte search.
-  const bool has_cr = text.find('\r') != std::string_view::npos;
+  if (text.find('\r') == std::string_view::npos) {
+    split_at_lf(text, lines);
+    return lines;
+  }
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = has_cr ? text.find_first_of("\r\n", start) : text.find('\n', start);
+    std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
     lines.push_back(text.substr(start, end - start));
     if (end == text.size()) break;
@@ -107,6 +132,7 @@ namespace {
 
 // Leading spaces and tabs of `text` at `column`, written as padding.
 Rest expanded(std::size_t pad, std::string_view text, std::size_t column) {
+  if (text.empty() || (text[0] != ' ' && text[0] != '\t')) return Rest{pad, text};
   std::size_t n = indent_bytes(text);
   std::size_t end = indent_columns(text.substr(0, n), column);
   return Rest{pad + (end - column), text.substr(n)};

@@ -29,14 +29,16 @@ inline bool is_plain_ascii(char c) {
 std::string_view trim_start_slow(std::string_view s);
 std::string_view trim_end_slow(std::string_view s);
 inline std::string_view trim_start(std::string_view s) {
-  return !s.empty() && is_plain_ascii(s.front()) ? s : trim_start_slow(s);
+  return s.empty() || is_plain_ascii(s.front()) ? s : trim_start_slow(s);
 }
 inline std::string_view trim_end(std::string_view s) {
-  return !s.empty() && is_plain_ascii(s.back()) ? s : trim_end_slow(s);
+  return s.empty() || is_plain_ascii(s.back()) ? s : trim_end_slow(s);
 }
 inline std::string_view trim(std::string_view s) { return trim_end(trim_start(s)); }
 // Empty after trimming white space.
-inline bool is_blank(std::string_view s) { return trim_start(s).empty(); }
+inline bool is_blank(std::string_view s) {
+  return s.empty() || (!is_plain_ascii(s.front()) && trim_start_slow(s).empty());
+}
 
 // The column after `c` when it stands at `column`: a tab moves to the next multiple of 4.
 inline std::size_t advance_column(std::size_t column, char c) {
@@ -60,13 +62,23 @@ struct Rest {
   bool empty() const { return pad == 0 && text.empty(); }
   bool is_blank() const { return line::is_blank(text); }
   // Leading indentation in columns.
-  std::size_t indent() const { return indent_columns(text, pad); }
+  std::size_t indent() const {
+    // Most rests begin with their text: no indentation to walk.
+    return !text.empty() && (text[0] == ' ' || text[0] == '\t') ? indent_columns(text, pad) : pad;
+  }
   // The text after leading white space (spaces, tabs and the other White_Space characters).
   std::string_view trimmed_start() const { return trim_start(text); }
   std::string_view trimmed() const { return trim(text); }
   std::size_t size() const { return pad + text.size(); }
   std::string str() const;
   void append_to(std::string& out) const;
+  // The logical string as one view: `text` itself when there is no padding, else the padded
+  // line written into `storage`.
+  std::string_view view(std::string& storage) const {
+    if (pad == 0) return text;
+    storage = str();
+    return storage;
+  }
   // Equal to the logical string `s`.
   bool equals(std::string_view s) const;
 
@@ -74,7 +86,11 @@ struct Rest {
   // straddles `target` leaves its surplus columns as spaces. Surviving leading indentation is
   // always expressed as spaces.
   Rest strip_from(std::size_t column, std::size_t target) const;
-  Rest strip_to(std::size_t target) const { return strip_from(0, target); }
+  Rest strip_to(std::size_t target) const {
+    // Nothing to remove and no indentation to write as padding: the rest as it is.
+    if (target == 0 && (text.empty() || (text[0] != ' ' && text[0] != '\t'))) return *this;
+    return strip_from(0, target);
+  }
   // The rest from logical byte `pos` on (`pos` beyond the padding lands in `text`).
   Rest from(std::size_t pos) const;
 };

@@ -1,8 +1,10 @@
-// Lines, indentation and block markers, and the delimiter-row reader checked against plain copies.
+// Lines, indentation and block markers, the delimiter-row reader checked against plain copies and
+// the one-scan tag end against the table of all tag ends.
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "block/html.h"
 #include "block/scan.h"
 #include "block/table.h"
 #include "model/line.h"
@@ -83,6 +85,17 @@ TEST(Scan, BlockMarkers) {
                            {"    # x", false}, {"<span>", false}, {"", false}, {"text", false}, {"- x", false},
                            {"<div", true}})
     EXPECT_EQ(starts_block(line), yes) << line;
+}
+
+TEST(TagEnd, OneScanMatchesTheTableFromEveryStart) {
+  const std::string_view pieces[] = {">", "\"", "'", "a", " ", "=\"x>\"", "='>'"};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 2000; ++round) {
+    const std::string text = random_text(rng, pieces, 12);
+    TagEndFinder table(text);
+    for (std::size_t from = 0; from <= text.size() + 1; ++from)
+      EXPECT_EQ(tag_end(text, from), table.find(from)) << text << " from " << from;
+  }
 }
 
 // The delimiter row read from copied cells, as it first was.
