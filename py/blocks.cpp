@@ -31,6 +31,7 @@ Ref blocks(const Call& call) {
     });
   });
   SpanDicts dicts;
+  const CollectorPause pause;
   return new_list(spans, [&](const block::BlockSpan& span) {
     return dicts.block(span, span.start, span.end);
   });

@@ -25,6 +25,7 @@ Ref inlines(const Call& call) {
     return guarded("parsing markdown inlines", [&] { return inl::list_inlines(markdown, options); });
   });
   SpanDicts dicts;
+  const CollectorPause pause;
   return new_list(nodes, [&](const inl::InlineNode& node) { return dicts.inline_node(node, markdown); });
 }
 

@@ -26,6 +26,7 @@ Ref source_nodes(const Call& call) {
                    [&] { return inl::list_source_nodes(markdown, options); });
   });
   SpanDicts dicts;
+  const CollectorPause pause;
   return new_list(nodes, [&](const inl::SourceNode& node) {
     if (const auto* block = std::get_if<inl::SourceBlock>(&node))
       return dicts.block(block->span, block->start, block->end);
