@@ -30,8 +30,10 @@ Ref blocks(const Call& call) {
       return block::into_spans(std::move(parsed.trace), options.nested);
     });
   });
-  return new_list(spans, [](const block::BlockSpan& span) {
-    return block_span_node(span, span.start, span.end);
+  SpanDicts dicts;
+  const CollectorPause pause;
+  return new_list(spans, [&](const block::BlockSpan& span) {
+    return dicts.block(span, span.start, span.end);
   });
 }
 

@@ -115,4 +115,30 @@ Ref new_bool(bool value) { return Ref::borrow(value ? Py_True : Py_False); }
 
 Ref new_none() { return Ref::borrow(Py_None); }
 
+Ref WordStrs::get(std::string_view word) {
+  // FNV-1a over the word's bytes; the vocabularies are a few dozen short words.
+  std::size_t hash = 14695981039346656037ull;
+  for (const char c : word) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  for (std::size_t probe = 0; probe < kCapacity; ++probe) {
+    Slot& slot = slots_[(hash + probe) % kCapacity];
+    if (!slot.str) {
+      if (2 * used_ >= kCapacity) break;
+      slot.str = new_str(word);
+      slot.word = word;
+      ++used_;
+      return Ref::borrow(slot.str.get());
+    }
+    if (slot.word == word) return Ref::borrow(slot.str.get());
+  }
+  return new_str(word);
+}
+
+Ref new_str_pairs(std::span<const std::pair<std::string, std::string>> pairs) {
+  return new_list(pairs, [](const auto& pair) {
+    Ref key = new_str(pair.first);
+    Ref value = new_str(pair.second);
+    return new_tuple(std::move(key), std::move(value));
+  });
+}
+
 }  // namespace vedavi::py

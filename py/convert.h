@@ -6,12 +6,14 @@
 // their items alive themselves, and a tuple keeps its elements.
 #pragma once
 
+#include <array>
 #include <concepts>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <ranges>
 #include <span>
+#include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
@@ -171,6 +173,63 @@ Ref new_int(T value) {
 }
 Ref new_bool(bool value);
 Ref new_none();
+
+// Interned str objects for a fixed list of names, made once when the table is built: dict keys
+// that many dicts share then cost neither a decoding nor an intern lookup per dict.
+template <std::size_t N>
+class InternedNames {
+ public:
+  explicit InternedNames(const std::array<const char*, N>& names) {
+    for (std::size_t i = 0; i < N; ++i) strs_[i] = check(PyUnicode_InternFromString(names[i]));
+  }
+  PyObject* operator[](std::size_t index) const { return strs_[index].get(); }
+
+ private:
+  std::array<Ref, N> strs_;
+};
+
+// str objects for the words of a small vocabulary (kind names and the like), each made once and
+// then shared: a str is immutable, so equal words may be one object. Past kCapacity / 2 distinct
+// words a word is made afresh each time, so an open vocabulary costs nothing extra.
+class WordStrs {
+ public:
+  Ref get(std::string_view word);
+
+ private:
+  static constexpr std::size_t kCapacity = 64;
+  struct Slot {
+    std::string word;
+    Ref str;
+  };
+  std::array<Slot, kCapacity> slots_;
+  std::size_t used_ = 0;
+};
+
+// Holds the cyclic garbage collector off while one result of many containers is built, and puts
+// back the state it found. Every dict and list of such a result is reachable from the result, so
+// a collection meanwhile frees none of them and only walks them again each time the young
+// generation fills. The build holds the lock and calls no Python code, so no one sees the pause.
+// A free-threaded interpreter runs other threads meanwhile, which might switch the collector
+// themselves: there it stays as it is.
+class CollectorPause {
+ public:
+#ifdef Py_GIL_DISABLED
+  CollectorPause() = default;
+#else
+  CollectorPause() : was_enabled_(PyGC_Disable() != 0) {}
+  ~CollectorPause() {
+    if (was_enabled_) PyGC_Enable();
+  }
+  CollectorPause(const CollectorPause&) = delete;
+  CollectorPause& operator=(const CollectorPause&) = delete;
+
+ private:
+  bool was_enabled_;
+#endif
+};
+
+// [(key, value), ...] of str pairs.
+Ref new_str_pairs(std::span<const std::pair<std::string, std::string>> pairs);
 
 // A tuple of the given objects.
 template <class... Refs>

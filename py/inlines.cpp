@@ -24,7 +24,9 @@ Ref inlines(const Call& call) {
   const std::vector<inl::InlineNode> nodes = released([&] {
     return guarded("parsing markdown inlines", [&] { return inl::list_inlines(markdown, options); });
   });
-  return new_list(nodes, [&](const inl::InlineNode& node) { return inline_span_node(node, markdown); });
+  SpanDicts dicts;
+  const CollectorPause pause;
+  return new_list(nodes, [&](const inl::InlineNode& node) { return dicts.inline_node(node, markdown); });
 }
 
 }  // namespace

@@ -25,10 +25,12 @@ Ref source_nodes(const Call& call) {
     return guarded("parsing markdown source nodes",
                    [&] { return inl::list_source_nodes(markdown, options); });
   });
+  SpanDicts dicts;
+  const CollectorPause pause;
   return new_list(nodes, [&](const inl::SourceNode& node) {
     if (const auto* block = std::get_if<inl::SourceBlock>(&node))
-      return block_span_node(block->span, block->start, block->end);
-    return inline_span_node(std::get<inl::InlineNode>(node), markdown);
+      return dicts.block(block->span, block->start, block->end);
+    return dicts.inline_node(std::get<inl::InlineNode>(node), markdown);
   });
 }
 

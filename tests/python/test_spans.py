@@ -1,5 +1,6 @@
 """blocks, inlines, source_nodes, anchors, highlight_md: dict keys in order, ranges, parse options, properties."""
 
+import gc
 import html
 import re
 
@@ -144,6 +145,29 @@ def test_deep_input_and_threads():
     out = in_thread(lambda: native.blocks(">" * 20000 + " x", nested=True))
     assert out[0]["type"] == "block_quote"
     assert other_threads_run_during(lambda: native.blocks("- a\n" * 200_000, nested=True))
+
+def containers(value):
+    stack, found = [value], []
+    while stack:
+        item = stack.pop()
+        if isinstance(item, (dict, list)):
+            found.append(item)
+            stack.extend(item.values() if isinstance(item, dict) else item)
+    return found
+
+@pytest.mark.parametrize("function", [native.blocks, native.inlines, native.source_nodes])
+def test_collector_state_kept_and_every_container_fresh(function):
+    source = "# A {.c}\n\n[x]{#i} [@a; @b] [y](/u)\n\n# B {.c}\n\n::: panel {k=v}\n:::\n"
+    for enabled in (True, False):
+        gc.enable() if enabled else gc.disable()
+        try:
+            first, second = function(source), function(source)
+            assert gc.isenabled() == enabled
+        finally:
+            gc.enable()
+        assert first == second
+        found = containers(first) + containers(second)
+        assert len({id(c) for c in found}) == len(found)
 
 FRAGMENTS = ["a", "é", "€ ", "𝄞", " ", "\u00a0", "\u3000", "\t", "*", "**", "_", "~~", "==", "`", "[", "]", "(",
              ")", "![", "^[", "<", ">", "{.c}", "{#i}", "$$", "\\(", "\\)", "[@x]", "[^1]", "www.a.b", "<!--",
