@@ -67,6 +67,14 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   for (const NodeId* child = begin; child != children.end() && !any_block; ++child) {
     any_block = is_block(dom_, *child);
   }
+  // Item text that starts with a comment would open an HTML block on the marker's line, which
+  // takes the rest of the line as it stands: the block walk writes such a run as HTML.
+  const NodeId* first = std::find_if(begin, children.end(), [&](NodeId child) {
+    return !is_blank_text(dom_, child);
+  });
+  if (first != children.end() && std::holds_alternative<fast5ever::dom::Comment>(dom_.node(*first).data)) {
+    any_block = true;
+  }
   push(li, begin, children.end(), Walk::Inlines, Close::ItemText);
   frames_.back().width = width;
   if (!any_block) return;

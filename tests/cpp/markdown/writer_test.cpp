@@ -123,6 +123,8 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul class=\"task-list x\"><li>a</li></ul>", "- a\n{: .x}\n\n"},
       {"<ol start=\"2\" id=\"l\"><li>a</li></ol>", "2. a\n{: #l}\n\n"},
       {"<ul> <div>x</div><!--c--><li>a</li></ul>", "- a\n\n"},
+      // Item text opened by a comment is an HTML block's line: what follows stays as HTML.
+      {"<ul><li>\n<!-- c -->$ &lt;\n</li><li>a<!-- c -->$</li></ul>", "- <!-- c -->$ &lt;\n- a<!-- c -->\\$\n\n"},
       {"<ul><li>- x</li><li>1. y</li></ul>", "- \\- x\n- 1\\. y\n\n"},
       // Inline HTML elements keep a tight item's text on one line.
       {"<ul><li>a<kbd>k</kbd></li><li>x <b>y</b> <i>z</i></li></ul>", "- a<kbd>k</kbd>\n- x <b>y</b> <i>z</i>\n\n"},
