@@ -15,17 +15,31 @@ bool starts_with_white_space(std::string_view text) {
   return !text.empty() && unicode::is_white_space(utf8::decode(text, 0).cp);
 }
 
-// A label read character by character, keeping what `valid_link_label` checks (length,
-// blankness) up to date so the check never rescans the label.
-class LabelScan {
+// ASCII white space; the same bytes `unicode::is_white_space` accepts below 0x80.
+bool is_ascii_white_space(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }
+
+// The character starting at byte `i`: an ASCII byte is a whole character, so only the others
+// are decoded.
+utf8::Decoded char_at(std::string_view text, std::size_t i) {
+  const auto b = static_cast<unsigned char>(text[i]);
+  if (b < 0x80) return utf8::Decoded{b, 1, true};
+  return utf8::decode(text, i);
+}
+
+bool is_white_space(char32_t cp) {
+  return cp < 0x80 ? is_ascii_white_space(static_cast<unsigned char>(cp)) : unicode::is_white_space(cp);
+}
+
+// What `valid_link_label` checks (brackets, length, blankness), one character at a time, so a
+// label is checked in the same pass that reads it and never copied for it.
+class LabelCheck {
  public:
   enum class Step { Continue, Close, Fail };
 
-  // Reads one character (`ch`, decoded as `cp`) of the label.
-  Step feed(std::string_view ch, char32_t cp) {
+  Step feed(char32_t cp) {
     if (escaped_) {
       escaped_ = false;
-      if (!unicode::is_white_space(cp)) blank_ = false;
+      if (!is_white_space(cp)) blank_ = false;
     } else if (cp == '\\') {
       escaped_ = true;
       blank_ = false;
@@ -33,28 +47,90 @@ class LabelScan {
       return Step::Fail;
     } else if (cp == ']') {
       return Step::Close;
-    } else if (!unicode::is_white_space(cp)) {
+    } else if (!is_white_space(cp)) {
       blank_ = false;
     }
-    label_ += ch;
     return ++chars_ > attrs::kMaxLabelChars ? Step::Fail : Step::Continue;
   }
   // A line feed joining two lines of a label; it takes any pending escape.
   bool feed_line_break() {
     escaped_ = false;
-    label_ += '\n';
     return ++chars_ <= attrs::kMaxLabelChars;
   }
-
   bool blank() const { return blank_; }
-  std::string take() { return std::move(label_); }
 
  private:
-  std::string label_;
   std::size_t chars_ = 0;
   bool escaped_ = false;
   bool blank_ = true;
 };
+
+// A definition's label read character by character: checked as it goes and kept.
+class LabelScan {
+ public:
+  using Step = LabelCheck::Step;
+
+  // Reads one character (`ch`, decoded as `cp`) of the label.
+  Step feed(std::string_view ch, char32_t cp) {
+    const Step step = check_.feed(cp);
+    if (step != Step::Close) label_ += ch;
+    return step;
+  }
+  bool feed_line_break() {
+    label_ += '\n';
+    return check_.feed_line_break();
+  }
+
+  bool blank() const { return check_.blank(); }
+  std::string take() { return std::move(label_); }
+
+ private:
+  LabelCheck check_;
+  std::string label_;
+};
+
+// The key of a label made only of ASCII bytes: white-space runs collapsed and trimmed, A-Z
+// lowered. Lowercasing maps each ASCII byte on its own, whatever surrounds it, so this equals
+// the Unicode route below without decoding. Gives nothing at the first byte past ASCII.
+std::optional<std::string> normalize_ascii_label(std::string_view label) {
+  std::string key(label.size(), '\0');
+  std::size_t length = 0;
+  bool pending_space = false;
+  for (const char ch : label) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b >= 0x80) return std::nullopt;
+    if (is_ascii_white_space(b)) {
+      pending_space = length != 0;
+      continue;
+    }
+    if (pending_space) key[length++] = ' ';
+    pending_space = false;
+    key[length++] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+  }
+  key.resize(length);
+  return key;
+}
+
+// The key of any label: decoded character by character, lowered with the Unicode mappings
+// (which look at neighbouring characters, e.g. for a word-final sigma).
+std::string normalize_unicode_label(std::string_view label) {
+  std::string collapsed;
+  collapsed.reserve(label.size());
+  std::size_t i = 0;
+  bool pending_space = false;
+  while (i < label.size()) {
+    const utf8::Decoded d = utf8::decode(label, i);
+    if (unicode::is_white_space(d.cp)) {
+      pending_space = !collapsed.empty();
+    } else {
+      if (pending_space) collapsed += ' ';
+      pending_space = false;
+      collapsed.append(label, i, d.len);
+    }
+    i += d.len;
+  }
+  return unicode::to_lowercase(collapsed);
+}
 
 char32_t title_closer(char32_t opener) { return opener == '(' ? ')' : opener; }
 bool is_title_opener(char c) { return c == '"' || c == '\'' || c == '('; }
@@ -144,7 +220,7 @@ std::optional<block::LinkRefDefinition> parse_definition(std::span<const Line> l
       if (!label.feed_line_break()) return std::nullopt;
       continue;
     }
-    const utf8::Decoded d = utf8::decode(text, pos);
+    const utf8::Decoded d = char_at(text, pos);
     const LabelScan::Step step = label.feed(text.substr(pos, d.len), d.cp);
     pos += d.len;
     if (step == LabelScan::Step::Fail) return std::nullopt;
@@ -202,7 +278,7 @@ std::optional<LinkLabel> scan_link_label(std::string_view text) {
   bool escaped = false;
   std::size_t chars = 0;
   for (std::size_t i = 1; i < text.size();) {
-    const utf8::Decoded d = utf8::decode(text, i);
+    const utf8::Decoded d = char_at(text, i);
     if (escaped) {
       escaped = false;
     } else if (d.cp == '\\') {
@@ -220,32 +296,18 @@ std::optional<LinkLabel> scan_link_label(std::string_view text) {
 
 bool valid_link_label(std::string_view label, bool allow_blank) {
   if (label.empty()) return allow_blank;
-  LabelScan scan;
+  LabelCheck check;
   for (std::size_t i = 0; i < label.size();) {
-    const utf8::Decoded d = utf8::decode(label, i);
-    if (scan.feed(label.substr(i, d.len), d.cp) != LabelScan::Step::Continue) return false;
+    const utf8::Decoded d = char_at(label, i);
+    if (check.feed(d.cp) != LabelCheck::Step::Continue) return false;
     i += d.len;
   }
-  return scan.blank() ? allow_blank : true;
+  return check.blank() ? allow_blank : true;
 }
 
 std::string normalize_label(std::string_view label) {
-  std::string collapsed;
-  collapsed.reserve(label.size());
-  std::size_t i = 0;
-  bool pending_space = false;
-  while (i < label.size()) {
-    const utf8::Decoded d = utf8::decode(label, i);
-    if (unicode::is_white_space(d.cp)) {
-      pending_space = !collapsed.empty();
-    } else {
-      if (pending_space) collapsed += ' ';
-      pending_space = false;
-      collapsed.append(label, i, d.len);
-    }
-    i += d.len;
-  }
-  return unicode::to_lowercase(collapsed);
+  if (auto key = normalize_ascii_label(label)) return std::move(*key);
+  return normalize_unicode_label(label);
 }
 
 }  // namespace attrs
