@@ -342,13 +342,13 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
     std::size_t depth = 0;
     std::size_t i = 0;
     while (i < text.size()) {
-      const utf8::Decoded d = utf8::decode(text, i);
+      const utf8::Decoded d = char_at(text, i);
       if (d.cp == '\\') {
         i += d.len;
-        if (i < text.size()) i += utf8::decode(text, i).len;
+        if (i < text.size()) i += char_at(text, i).len;
         continue;
       }
-      if (unicode::is_white_space(d.cp)) break;
+      if (is_white_space(d.cp)) break;
       if (d.cp == '<') return std::nullopt;
       if (d.cp == '(') {
         ++depth;
@@ -362,8 +362,11 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
     raw = text.substr(0, i);
     taken = i;
   }
-  return LinkRefDestination{
-      entity::decode_entities(entity::unescape_backslash_punctuation(raw)), taken};
+  // Without a backslash there is nothing to unescape: the copy for it is skipped.
+  std::string destination = raw.find('\\') == std::string_view::npos
+                                ? entity::decode_entities(raw)
+                                : entity::decode_entities(entity::unescape_backslash_punctuation(raw));
+  return LinkRefDestination{std::move(destination), taken};
 }
 
 bool starts_definition_title(std::string_view text) {
