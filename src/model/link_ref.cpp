@@ -1,6 +1,7 @@
 // Link labels and link reference definitions.
 #include "model/link_ref.h"
 
+#include "model/line.h"
 #include "text/entity.h"
 #include "text/scan.h"
 #include "text/unicode.h"
@@ -8,12 +9,6 @@
 
 namespace vedavi {
 namespace {
-
-bool is_blank(std::string_view text) { return unicode::trim_start(text).empty(); }
-
-bool starts_with_white_space(std::string_view text) {
-  return !text.empty() && unicode::is_white_space(utf8::decode(text, 0).cp);
-}
 
 // ASCII white space; the same bytes `unicode::is_white_space` accepts below 0x80.
 bool is_ascii_white_space(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }
@@ -28,6 +23,10 @@ utf8::Decoded char_at(std::string_view text, std::size_t i) {
 
 bool is_white_space(char32_t cp) {
   return cp < 0x80 ? is_ascii_white_space(static_cast<unsigned char>(cp)) : unicode::is_white_space(cp);
+}
+
+bool starts_with_white_space(std::string_view text) {
+  return !text.empty() && is_white_space(char_at(text, 0).cp);
 }
 
 // What `valid_link_label` checks (brackets, length, blankness), one character at a time, so a
@@ -63,30 +62,6 @@ class LabelCheck {
   std::size_t chars_ = 0;
   bool escaped_ = false;
   bool blank_ = true;
-};
-
-// A definition's label read character by character: checked as it goes and kept.
-class LabelScan {
- public:
-  using Step = LabelCheck::Step;
-
-  // Reads one character (`ch`, decoded as `cp`) of the label.
-  Step feed(std::string_view ch, char32_t cp) {
-    const Step step = check_.feed(cp);
-    if (step != Step::Close) label_ += ch;
-    return step;
-  }
-  bool feed_line_break() {
-    label_ += '\n';
-    return check_.feed_line_break();
-  }
-
-  bool blank() const { return check_.blank(); }
-  std::string take() { return std::move(label_); }
-
- private:
-  LabelCheck check_;
-  std::string label_;
 };
 
 // The key of a label made only of ASCII bytes: white-space runs collapsed and trimmed, A-Z
@@ -175,25 +150,62 @@ std::size_t indentation(std::string_view line) {
 template <class Line>
 std::optional<block::LinkRefTitleLines> title_lines(std::string_view first,
                                                     std::span<const Line> lines, std::size_t next) {
-  const std::string_view start = unicode::trim_start(first);
+  const std::string_view start = line::trim_start(first);
   if (start.empty() || !is_title_opener(start.front())) return std::nullopt;
   TitleCloseScan scan(static_cast<char>(title_closer(static_cast<unsigned char>(start.front()))));
   std::string text(first);
   scan.feed(start.substr(1));
   while (!scan.closed() && next < lines.size()) {
-    const std::string_view line = line_at(lines, next);
-    if (is_blank(line)) return std::nullopt;
+    const std::string_view following = line_at(lines, next);
+    if (line::is_blank(following)) return std::nullopt;
     const std::size_t joined = text.size();
     text += '\n';
-    text += unicode::trim_end(line);
+    text += line::trim_end(following);
     scan.feed(std::string_view(text).substr(joined));
     ++next;
   }
   auto title = block::scan_link_ref_title(text);
   if (!title) return std::nullopt;
-  const std::size_t lead = text.size() - unicode::trim_start(text).size();
+  const std::size_t lead = text.size() - line::trim_start(text).size();
   return block::LinkRefTitleLines{entity::decode_entities(title->title),
                                   text.substr(lead + title->end), next};
+}
+
+struct DefinitionLabel {
+  std::string label;      // backslashes kept, lines joined by line feeds
+  std::size_t line;       // index of the line holding the closing bracket
+  std::string_view rest;  // that line after the closing bracket
+  bool blank;
+};
+
+// The label of a definition, from just after its opening bracket in line `index` (`text`) on,
+// possibly over several lines. Each line's part is copied whole once the label is known to go on.
+template <class Line>
+std::optional<DefinitionLabel> definition_label(std::span<const Line> lines, std::size_t index,
+                                                std::string_view text) {
+  LabelCheck check;
+  std::string label;
+  std::size_t pos = 0;
+  while (true) {
+    if (pos >= text.size()) {
+      if (index + 1 >= lines.size() || line::is_blank(line_at(lines, index + 1))) return std::nullopt;
+      if (!check.feed_line_break()) return std::nullopt;
+      label += text;
+      label += '\n';
+      ++index;
+      text = line::trim_start(line_at(lines, index));
+      pos = 0;
+      continue;
+    }
+    const utf8::Decoded d = char_at(text, pos);
+    const LabelCheck::Step step = check.feed(d.cp);
+    if (step == LabelCheck::Step::Fail) return std::nullopt;
+    if (step == LabelCheck::Step::Close) {
+      label.append(text, 0, pos);
+      return DefinitionLabel{std::move(label), index, text.substr(pos + d.len), check.blank()};
+    }
+    pos += d.len;
+  }
 }
 
 template <class Line>
@@ -201,48 +213,31 @@ std::optional<block::LinkRefDefinition> parse_definition(std::span<const Line> l
                                                          std::size_t start) {
   const std::size_t n = lines.size();
   if (start >= n) return std::nullopt;
-  std::string_view line = line_at(lines, start);
-  if (indentation(line) > 3) return std::nullopt;
-  line = unicode::trim_start(line);
-  if (!line.starts_with("[") || line.starts_with("[^")) return std::nullopt;
-
-  // The label, possibly over several lines.
-  LabelScan label;
-  std::size_t index = start;
-  std::string_view text = line.substr(1);
-  std::size_t pos = 0;
-  while (true) {
-    if (pos >= text.size()) {
-      if (index + 1 >= n || is_blank(line_at(lines, index + 1))) return std::nullopt;
-      ++index;
-      text = unicode::trim_start(line_at(lines, index));
-      pos = 0;
-      if (!label.feed_line_break()) return std::nullopt;
-      continue;
-    }
-    const utf8::Decoded d = char_at(text, pos);
-    const LabelScan::Step step = label.feed(text.substr(pos, d.len), d.cp);
-    pos += d.len;
-    if (step == LabelScan::Step::Fail) return std::nullopt;
-    if (step == LabelScan::Step::Close) break;
-  }
-  if (pos >= text.size() || text[pos] != ':' || label.blank()) return std::nullopt;
+  const std::string_view first = line_at(lines, start);
+  if (indentation(first) > 3) return std::nullopt;
+  const std::string_view opener = line::trim_start(first);
+  if (!opener.starts_with("[") || opener.starts_with("[^")) return std::nullopt;
+  auto label = definition_label(lines, start, opener.substr(1));
+  if (!label) return std::nullopt;
+  const std::string_view text = label->rest;
+  if (text.empty() || text.front() != ':' || label->blank) return std::nullopt;
+  std::size_t index = label->line;
 
   // The destination, on this line or the next.
-  std::string_view dest_text = unicode::trim_start(text.substr(pos + 1));
+  std::string_view dest_text = line::trim_start(text.substr(1));
   if (dest_text.empty()) {
-    if (index + 1 >= n || is_blank(line_at(lines, index + 1))) return std::nullopt;
+    if (index + 1 >= n || line::is_blank(line_at(lines, index + 1))) return std::nullopt;
     ++index;
-    dest_text = unicode::trim_start(line_at(lines, index));
+    dest_text = line::trim_start(line_at(lines, index));
   }
   const std::size_t next = index + 1;
   auto dest = block::scan_link_ref_destination(dest_text);
   if (!dest) return std::nullopt;
   const std::string_view after = dest_text.substr(dest->consumed);
   if (!after.empty() && !starts_with_white_space(after)) return std::nullopt;
-  const std::string_view tail = unicode::trim_start(after);
+  const std::string_view tail = line::trim_start(after);
 
-  block::LinkRefDefinition result{label.take(), LinkRef{std::move(dest->destination), {}, {}}, next};
+  block::LinkRefDefinition result{std::move(label->label), LinkRef{std::move(dest->destination), {}, {}}, next};
   if (block::starts_definition_title(tail)) {
     auto title = title_lines(tail, lines, next);
     if (!title) return std::nullopt;
@@ -255,10 +250,10 @@ std::optional<block::LinkRefDefinition> parse_definition(std::span<const Line> l
     auto attr = block::parse_link_ref_attrs(tail);
     if (!attr) return std::nullopt;
     result.def.attr = std::move(*attr);
-  } else if (next < n && !is_blank(line_at(lines, next)) &&
+  } else if (next < n && !line::is_blank(line_at(lines, next)) &&
              block::starts_definition_title(line_at(lines, next))) {
     // A title on the following line is optional: when it fails, the definition stands alone.
-    if (auto title = title_lines(unicode::trim_start(line_at(lines, next)), lines, next + 1)) {
+    if (auto title = title_lines(line::trim_start(line_at(lines, next)), lines, next + 1)) {
       if (auto attr = block::parse_link_ref_attrs(title->rest)) {
         result.def.title = std::move(title->title);
         result.def.attr = std::move(*attr);
@@ -370,19 +365,19 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
 }
 
 bool starts_definition_title(std::string_view text) {
-  text = unicode::trim_start(text);
+  text = line::trim_start(text);
   return !text.empty() && is_title_opener(text.front());
 }
 
 bool has_closing_definition_title(std::string_view text) {
-  text = unicode::trim_start(text);
+  text = line::trim_start(text);
   if (text.size() < 2 || !is_title_opener(text.front())) return false;
   TitleCloseScan scan(static_cast<char>(title_closer(static_cast<unsigned char>(text.front()))));
   return scan.feed(text.substr(1));
 }
 
 std::optional<LinkRefTitle> scan_link_ref_title(std::string_view text) {
-  text = unicode::trim_start(text);
+  text = line::trim_start(text);
   if (text.empty() || !is_title_opener(text.front())) return std::nullopt;
   const char closer = static_cast<char>(title_closer(static_cast<unsigned char>(text.front())));
   std::string title;
@@ -417,10 +412,10 @@ std::optional<LinkRefTitleLines> scan_link_ref_title_lines(std::string_view firs
 }
 
 std::optional<Attr> parse_link_ref_attrs(std::string_view text) {
-  text = unicode::trim(text);
+  text = line::trim(text);
   if (text.empty()) return Attr{};
   auto group = attrs::parse_braced_attr(text);
-  if (!group || !is_blank(text.substr(group->consumed))) return std::nullopt;
+  if (!group || !line::is_blank(text.substr(group->consumed))) return std::nullopt;
   return std::move(group->attr);
 }
 
