@@ -29,12 +29,44 @@ bool starts_with_white_space(std::string_view text) {
   return !text.empty() && is_white_space(char_at(text, 0).cp);
 }
 
-// What `valid_link_label` checks (brackets, length, blankness), one character at a time, so a
-// label is checked in the same pass that reads it and never copied for it.
+// Printable ASCII other than a backslash or a bracket: in a label such a byte is one non-blank
+// character and nothing more.
+bool is_plain_label_byte(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b > 0x20 && b < 0x80 && b != '\\' && b != '[' && b != ']';
+}
+
+// What `valid_link_label` checks (brackets, length, blankness), read in the same pass that reads
+// the label, so a label is never copied for it.
 class LabelCheck {
  public:
   enum class Step { Continue, Close, Fail };
 
+  // Reads from `pos` on (`pos < text.size()`): a run of plain bytes at once, else one character;
+  // moves `pos` past what it read (the closing bracket included).
+  Step read(std::string_view text, std::size_t& pos) {
+    std::size_t end = pos;
+    if (!escaped_) {
+      while (end < text.size() && is_plain_label_byte(text[end])) ++end;
+    }
+    if (end == pos) {
+      const utf8::Decoded d = char_at(text, pos);
+      pos += d.len;
+      return feed(d.cp);
+    }
+    chars_ += end - pos;
+    pos = end;
+    blank_ = false;
+    return chars_ > attrs::kMaxLabelChars ? Step::Fail : Step::Continue;
+  }
+  // A line feed joining two lines of a label; it takes any pending escape.
+  bool feed_line_break() {
+    escaped_ = false;
+    return ++chars_ <= attrs::kMaxLabelChars;
+  }
+  bool blank() const { return blank_; }
+
+ private:
   Step feed(char32_t cp) {
     if (escaped_) {
       escaped_ = false;
@@ -51,14 +83,7 @@ class LabelCheck {
     }
     return ++chars_ > attrs::kMaxLabelChars ? Step::Fail : Step::Continue;
   }
-  // A line feed joining two lines of a label; it takes any pending escape.
-  bool feed_line_break() {
-    escaped_ = false;
-    return ++chars_ <= attrs::kMaxLabelChars;
-  }
-  bool blank() const { return blank_; }
 
- private:
   std::size_t chars_ = 0;
   bool escaped_ = false;
   bool blank_ = true;
@@ -197,14 +222,12 @@ std::optional<DefinitionLabel> definition_label(std::span<const Line> lines, std
       pos = 0;
       continue;
     }
-    const utf8::Decoded d = char_at(text, pos);
-    const LabelCheck::Step step = check.feed(d.cp);
+    const LabelCheck::Step step = check.read(text, pos);
     if (step == LabelCheck::Step::Fail) return std::nullopt;
     if (step == LabelCheck::Step::Close) {
-      label.append(text, 0, pos);
-      return DefinitionLabel{std::move(label), index, text.substr(pos + d.len), check.blank()};
+      label.append(text, 0, pos - 1);  // without the closing bracket
+      return DefinitionLabel{std::move(label), index, text.substr(pos), check.blank()};
     }
-    pos += d.len;
   }
 }
 
@@ -293,9 +316,7 @@ bool valid_link_label(std::string_view label, bool allow_blank) {
   if (label.empty()) return allow_blank;
   LabelCheck check;
   for (std::size_t i = 0; i < label.size();) {
-    const utf8::Decoded d = char_at(label, i);
-    if (check.feed(d.cp) != LabelCheck::Step::Continue) return false;
-    i += d.len;
+    if (check.read(label, i) != LabelCheck::Step::Continue) return false;
   }
   return check.blank() ? allow_blank : true;
 }
