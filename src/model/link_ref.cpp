@@ -95,18 +95,20 @@ class LabelCheck {
 std::optional<std::string> normalize_ascii_label(std::string_view label) {
   std::string key(label.size(), '\0');
   std::size_t length = 0;
-  bool pending_space = false;
   for (const char ch : label) {
     const auto b = static_cast<unsigned char>(ch);
-    if (b >= 0x80) return std::nullopt;
-    if (is_ascii_white_space(b)) {
-      pending_space = length != 0;
-      continue;
+    if (b > ' ' && b < 0x80) {
+      key[length++] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+    } else if (b >= 0x80) {
+      return std::nullopt;
+    } else if (is_ascii_white_space(b)) {
+      // Only separators are spaces in the key: a run gives one, a leading run none.
+      if (length != 0 && key[length - 1] != ' ') key[length++] = ' ';
+    } else {
+      key[length++] = ch;  // a control character stays as it is
     }
-    if (pending_space) key[length++] = ' ';
-    pending_space = false;
-    key[length++] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
   }
+  if (length != 0 && key[length - 1] == ' ') --length;  // a trailing run gives none
   key.resize(length);
   return key;
 }
