@@ -1,6 +1,7 @@
 // Link labels and link reference definitions.
 #include "model/link_ref.h"
 
+#include "model/line.h"
 #include "text/entity.h"
 #include "text/scan.h"
 #include "text/unicode.h"
@@ -9,23 +10,67 @@
 namespace vedavi {
 namespace {
 
-bool is_blank(std::string_view text) { return unicode::trim_start(text).empty(); }
+// ASCII white space; the same bytes `unicode::is_white_space` accepts below 0x80.
+bool is_ascii_white_space(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }
 
-bool starts_with_white_space(std::string_view text) {
-  return !text.empty() && unicode::is_white_space(utf8::decode(text, 0).cp);
+// The character starting at byte `i`: an ASCII byte is a whole character, so only the others
+// are decoded.
+utf8::Decoded char_at(std::string_view text, std::size_t i) {
+  const auto b = static_cast<unsigned char>(text[i]);
+  if (b < 0x80) return utf8::Decoded{b, 1, true};
+  return utf8::decode(text, i);
 }
 
-// A label read character by character, keeping what `valid_link_label` checks (length,
-// blankness) up to date so the check never rescans the label.
-class LabelScan {
+bool is_white_space(char32_t cp) {
+  return cp < 0x80 ? is_ascii_white_space(static_cast<unsigned char>(cp)) : unicode::is_white_space(cp);
+}
+
+bool starts_with_white_space(std::string_view text) {
+  return !text.empty() && is_white_space(char_at(text, 0).cp);
+}
+
+// Printable ASCII other than a backslash or a bracket: in a label such a byte is one non-blank
+// character and nothing more.
+bool is_plain_label_byte(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b > 0x20 && b < 0x80 && b != '\\' && b != '[' && b != ']';
+}
+
+// What `valid_link_label` checks (brackets, length, blankness), read in the same pass that reads
+// the label, so a label is never copied for it.
+class LabelCheck {
  public:
   enum class Step { Continue, Close, Fail };
 
-  // Reads one character (`ch`, decoded as `cp`) of the label.
-  Step feed(std::string_view ch, char32_t cp) {
+  // Reads from `pos` on (`pos < text.size()`): a run of plain bytes at once, else one character;
+  // moves `pos` past what it read (the closing bracket included).
+  Step read(std::string_view text, std::size_t& pos) {
+    std::size_t end = pos;
+    if (!escaped_) {
+      while (end < text.size() && is_plain_label_byte(text[end])) ++end;
+    }
+    if (end == pos) {
+      const utf8::Decoded d = char_at(text, pos);
+      pos += d.len;
+      return feed(d.cp);
+    }
+    chars_ += end - pos;
+    pos = end;
+    blank_ = false;
+    return chars_ > attrs::kMaxLabelChars ? Step::Fail : Step::Continue;
+  }
+  // A line feed joining two lines of a label; it takes any pending escape.
+  bool feed_line_break() {
+    escaped_ = false;
+    return ++chars_ <= attrs::kMaxLabelChars;
+  }
+  bool blank() const { return blank_; }
+
+ private:
+  Step feed(char32_t cp) {
     if (escaped_) {
       escaped_ = false;
-      if (!unicode::is_white_space(cp)) blank_ = false;
+      if (!is_white_space(cp)) blank_ = false;
     } else if (cp == '\\') {
       escaped_ = true;
       blank_ = false;
@@ -33,28 +78,61 @@ class LabelScan {
       return Step::Fail;
     } else if (cp == ']') {
       return Step::Close;
-    } else if (!unicode::is_white_space(cp)) {
+    } else if (!is_white_space(cp)) {
       blank_ = false;
     }
-    label_ += ch;
     return ++chars_ > attrs::kMaxLabelChars ? Step::Fail : Step::Continue;
   }
-  // A line feed joining two lines of a label; it takes any pending escape.
-  bool feed_line_break() {
-    escaped_ = false;
-    label_ += '\n';
-    return ++chars_ <= attrs::kMaxLabelChars;
-  }
 
-  bool blank() const { return blank_; }
-  std::string take() { return std::move(label_); }
-
- private:
-  std::string label_;
   std::size_t chars_ = 0;
   bool escaped_ = false;
   bool blank_ = true;
 };
+
+// The key of a label made only of ASCII bytes: white-space runs collapsed and trimmed, A-Z
+// lowered. Lowercasing maps each ASCII byte on its own, whatever surrounds it, so this equals
+// the Unicode route below without decoding. Gives nothing at the first byte past ASCII.
+std::optional<std::string> normalize_ascii_label(std::string_view label) {
+  std::string key(label.size(), '\0');
+  std::size_t length = 0;
+  for (const char ch : label) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b > ' ' && b < 0x80) {
+      key[length++] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+    } else if (b >= 0x80) {
+      return std::nullopt;
+    } else if (is_ascii_white_space(b)) {
+      // Only separators are spaces in the key: a run gives one, a leading run none.
+      if (length != 0 && key[length - 1] != ' ') key[length++] = ' ';
+    } else {
+      key[length++] = ch;  // a control character stays as it is
+    }
+  }
+  if (length != 0 && key[length - 1] == ' ') --length;  // a trailing run gives none
+  key.resize(length);
+  return key;
+}
+
+// The key of any label: decoded character by character, lowered with the Unicode mappings
+// (which look at neighbouring characters, e.g. for a word-final sigma).
+std::string normalize_unicode_label(std::string_view label) {
+  std::string collapsed;
+  collapsed.reserve(label.size());
+  std::size_t i = 0;
+  bool pending_space = false;
+  while (i < label.size()) {
+    const utf8::Decoded d = utf8::decode(label, i);
+    if (unicode::is_white_space(d.cp)) {
+      pending_space = !collapsed.empty();
+    } else {
+      if (pending_space) collapsed += ' ';
+      pending_space = false;
+      collapsed.append(label, i, d.len);
+    }
+    i += d.len;
+  }
+  return unicode::to_lowercase(collapsed);
+}
 
 char32_t title_closer(char32_t opener) { return opener == '(' ? ')' : opener; }
 bool is_title_opener(char c) { return c == '"' || c == '\'' || c == '('; }
@@ -99,25 +177,60 @@ std::size_t indentation(std::string_view line) {
 template <class Line>
 std::optional<block::LinkRefTitleLines> title_lines(std::string_view first,
                                                     std::span<const Line> lines, std::size_t next) {
-  const std::string_view start = unicode::trim_start(first);
+  const std::string_view start = line::trim_start(first);
   if (start.empty() || !is_title_opener(start.front())) return std::nullopt;
   TitleCloseScan scan(static_cast<char>(title_closer(static_cast<unsigned char>(start.front()))));
   std::string text(first);
   scan.feed(start.substr(1));
   while (!scan.closed() && next < lines.size()) {
-    const std::string_view line = line_at(lines, next);
-    if (is_blank(line)) return std::nullopt;
+    const std::string_view following = line_at(lines, next);
+    if (line::is_blank(following)) return std::nullopt;
     const std::size_t joined = text.size();
     text += '\n';
-    text += unicode::trim_end(line);
+    text += line::trim_end(following);
     scan.feed(std::string_view(text).substr(joined));
     ++next;
   }
   auto title = block::scan_link_ref_title(text);
   if (!title) return std::nullopt;
-  const std::size_t lead = text.size() - unicode::trim_start(text).size();
+  const std::size_t lead = text.size() - line::trim_start(text).size();
   return block::LinkRefTitleLines{entity::decode_entities(title->title),
                                   text.substr(lead + title->end), next};
+}
+
+struct DefinitionLabel {
+  std::string label;      // backslashes kept, lines joined by line feeds
+  std::size_t line;       // index of the line holding the closing bracket
+  std::string_view rest;  // that line after the closing bracket
+  bool blank;
+};
+
+// The label of a definition, from just after its opening bracket in line `index` (`text`) on,
+// possibly over several lines. Each line's part is copied whole once the label is known to go on.
+template <class Line>
+std::optional<DefinitionLabel> definition_label(std::span<const Line> lines, std::size_t index,
+                                                std::string_view text) {
+  LabelCheck check;
+  std::string label;
+  std::size_t pos = 0;
+  while (true) {
+    if (pos >= text.size()) {
+      if (index + 1 >= lines.size() || line::is_blank(line_at(lines, index + 1))) return std::nullopt;
+      if (!check.feed_line_break()) return std::nullopt;
+      label += text;
+      label += '\n';
+      ++index;
+      text = line::trim_start(line_at(lines, index));
+      pos = 0;
+      continue;
+    }
+    const LabelCheck::Step step = check.read(text, pos);
+    if (step == LabelCheck::Step::Fail) return std::nullopt;
+    if (step == LabelCheck::Step::Close) {
+      label.append(text, 0, pos - 1);  // without the closing bracket
+      return DefinitionLabel{std::move(label), index, text.substr(pos), check.blank()};
+    }
+  }
 }
 
 template <class Line>
@@ -125,48 +238,31 @@ std::optional<block::LinkRefDefinition> parse_definition(std::span<const Line> l
                                                          std::size_t start) {
   const std::size_t n = lines.size();
   if (start >= n) return std::nullopt;
-  std::string_view line = line_at(lines, start);
-  if (indentation(line) > 3) return std::nullopt;
-  line = unicode::trim_start(line);
-  if (!line.starts_with("[") || line.starts_with("[^")) return std::nullopt;
-
-  // The label, possibly over several lines.
-  LabelScan label;
-  std::size_t index = start;
-  std::string_view text = line.substr(1);
-  std::size_t pos = 0;
-  while (true) {
-    if (pos >= text.size()) {
-      if (index + 1 >= n || is_blank(line_at(lines, index + 1))) return std::nullopt;
-      ++index;
-      text = unicode::trim_start(line_at(lines, index));
-      pos = 0;
-      if (!label.feed_line_break()) return std::nullopt;
-      continue;
-    }
-    const utf8::Decoded d = utf8::decode(text, pos);
-    const LabelScan::Step step = label.feed(text.substr(pos, d.len), d.cp);
-    pos += d.len;
-    if (step == LabelScan::Step::Fail) return std::nullopt;
-    if (step == LabelScan::Step::Close) break;
-  }
-  if (pos >= text.size() || text[pos] != ':' || label.blank()) return std::nullopt;
+  const std::string_view first = line_at(lines, start);
+  if (indentation(first) > 3) return std::nullopt;
+  const std::string_view opener = line::trim_start(first);
+  if (!opener.starts_with("[") || opener.starts_with("[^")) return std::nullopt;
+  auto label = definition_label(lines, start, opener.substr(1));
+  if (!label) return std::nullopt;
+  const std::string_view text = label->rest;
+  if (text.empty() || text.front() != ':' || label->blank) return std::nullopt;
+  std::size_t index = label->line;
 
   // The destination, on this line or the next.
-  std::string_view dest_text = unicode::trim_start(text.substr(pos + 1));
+  std::string_view dest_text = line::trim_start(text.substr(1));
   if (dest_text.empty()) {
-    if (index + 1 >= n || is_blank(line_at(lines, index + 1))) return std::nullopt;
+    if (index + 1 >= n || line::is_blank(line_at(lines, index + 1))) return std::nullopt;
     ++index;
-    dest_text = unicode::trim_start(line_at(lines, index));
+    dest_text = line::trim_start(line_at(lines, index));
   }
   const std::size_t next = index + 1;
   auto dest = block::scan_link_ref_destination(dest_text);
   if (!dest) return std::nullopt;
   const std::string_view after = dest_text.substr(dest->consumed);
   if (!after.empty() && !starts_with_white_space(after)) return std::nullopt;
-  const std::string_view tail = unicode::trim_start(after);
+  const std::string_view tail = line::trim_start(after);
 
-  block::LinkRefDefinition result{label.take(), LinkRef{std::move(dest->destination), {}, {}}, next};
+  block::LinkRefDefinition result{std::move(label->label), LinkRef{std::move(dest->destination), {}, {}}, next};
   if (block::starts_definition_title(tail)) {
     auto title = title_lines(tail, lines, next);
     if (!title) return std::nullopt;
@@ -179,10 +275,10 @@ std::optional<block::LinkRefDefinition> parse_definition(std::span<const Line> l
     auto attr = block::parse_link_ref_attrs(tail);
     if (!attr) return std::nullopt;
     result.def.attr = std::move(*attr);
-  } else if (next < n && !is_blank(line_at(lines, next)) &&
+  } else if (next < n && !line::is_blank(line_at(lines, next)) &&
              block::starts_definition_title(line_at(lines, next))) {
     // A title on the following line is optional: when it fails, the definition stands alone.
-    if (auto title = title_lines(unicode::trim_start(line_at(lines, next)), lines, next + 1)) {
+    if (auto title = title_lines(line::trim_start(line_at(lines, next)), lines, next + 1)) {
       if (auto attr = block::parse_link_ref_attrs(title->rest)) {
         result.def.title = std::move(title->title);
         result.def.attr = std::move(*attr);
@@ -202,7 +298,7 @@ std::optional<LinkLabel> scan_link_label(std::string_view text) {
   bool escaped = false;
   std::size_t chars = 0;
   for (std::size_t i = 1; i < text.size();) {
-    const utf8::Decoded d = utf8::decode(text, i);
+    const utf8::Decoded d = char_at(text, i);
     if (escaped) {
       escaped = false;
     } else if (d.cp == '\\') {
@@ -220,32 +316,16 @@ std::optional<LinkLabel> scan_link_label(std::string_view text) {
 
 bool valid_link_label(std::string_view label, bool allow_blank) {
   if (label.empty()) return allow_blank;
-  LabelScan scan;
+  LabelCheck check;
   for (std::size_t i = 0; i < label.size();) {
-    const utf8::Decoded d = utf8::decode(label, i);
-    if (scan.feed(label.substr(i, d.len), d.cp) != LabelScan::Step::Continue) return false;
-    i += d.len;
+    if (check.read(label, i) != LabelCheck::Step::Continue) return false;
   }
-  return scan.blank() ? allow_blank : true;
+  return check.blank() ? allow_blank : true;
 }
 
 std::string normalize_label(std::string_view label) {
-  std::string collapsed;
-  collapsed.reserve(label.size());
-  std::size_t i = 0;
-  bool pending_space = false;
-  while (i < label.size()) {
-    const utf8::Decoded d = utf8::decode(label, i);
-    if (unicode::is_white_space(d.cp)) {
-      pending_space = !collapsed.empty();
-    } else {
-      if (pending_space) collapsed += ' ';
-      pending_space = false;
-      collapsed.append(label, i, d.len);
-    }
-    i += d.len;
-  }
-  return unicode::to_lowercase(collapsed);
+  if (auto key = normalize_ascii_label(label)) return std::move(*key);
+  return normalize_unicode_label(label);
 }
 
 }  // namespace attrs
@@ -280,13 +360,13 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
     std::size_t depth = 0;
     std::size_t i = 0;
     while (i < text.size()) {
-      const utf8::Decoded d = utf8::decode(text, i);
+      const utf8::Decoded d = char_at(text, i);
       if (d.cp == '\\') {
         i += d.len;
-        if (i < text.size()) i += utf8::decode(text, i).len;
+        if (i < text.size()) i += char_at(text, i).len;
         continue;
       }
-      if (unicode::is_white_space(d.cp)) break;
+      if (is_white_space(d.cp)) break;
       if (d.cp == '<') return std::nullopt;
       if (d.cp == '(') {
         ++depth;
@@ -300,24 +380,27 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
     raw = text.substr(0, i);
     taken = i;
   }
-  return LinkRefDestination{
-      entity::decode_entities(entity::unescape_backslash_punctuation(raw)), taken};
+  // Without a backslash there is nothing to unescape: the copy for it is skipped.
+  std::string destination = raw.find('\\') == std::string_view::npos
+                                ? entity::decode_entities(raw)
+                                : entity::decode_entities(entity::unescape_backslash_punctuation(raw));
+  return LinkRefDestination{std::move(destination), taken};
 }
 
 bool starts_definition_title(std::string_view text) {
-  text = unicode::trim_start(text);
+  text = line::trim_start(text);
   return !text.empty() && is_title_opener(text.front());
 }
 
 bool has_closing_definition_title(std::string_view text) {
-  text = unicode::trim_start(text);
+  text = line::trim_start(text);
   if (text.size() < 2 || !is_title_opener(text.front())) return false;
   TitleCloseScan scan(static_cast<char>(title_closer(static_cast<unsigned char>(text.front()))));
   return scan.feed(text.substr(1));
 }
 
 std::optional<LinkRefTitle> scan_link_ref_title(std::string_view text) {
-  text = unicode::trim_start(text);
+  text = line::trim_start(text);
   if (text.empty() || !is_title_opener(text.front())) return std::nullopt;
   const char closer = static_cast<char>(title_closer(static_cast<unsigned char>(text.front())));
   std::string title;
@@ -352,10 +435,10 @@ std::optional<LinkRefTitleLines> scan_link_ref_title_lines(std::string_view firs
 }
 
 std::optional<Attr> parse_link_ref_attrs(std::string_view text) {
-  text = unicode::trim(text);
+  text = line::trim(text);
   if (text.empty()) return Attr{};
   auto group = attrs::parse_braced_attr(text);
-  if (!group || !is_blank(text.substr(group->consumed))) return std::nullopt;
+  if (!group || !line::is_blank(text.substr(group->consumed))) return std::nullopt;
   return std::move(group->attr);
 }
 

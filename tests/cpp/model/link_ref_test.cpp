@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vedavi {
@@ -36,6 +38,25 @@ TEST(LinkLabel, ScanValidateNormalize) {
                             {"\u00A0A\u3000B\u00A0", "a b"}, {"\u0130stanbul", "i\u0307stanbul"},
                             {"ΟΔΟΣ", "οδος"}, {"ΟΔΟΣ x", "οδος x"}, {"", ""}})
     EXPECT_EQ(attrs::normalize_label(label), key) << label;
+}
+
+// ASCII labels take a byte route, the others a decoding one: both must give the same key and
+// verdict, including where the two kinds of character meet.
+TEST(LinkLabel, AsciiAndUnicodeRoutesAgree) {
+  for (auto [label, key] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"ABC xyz", "abc xyz"}, {" \t\n\v\f\r Foo \r\n  BAR\t", "foo bar"}, {"a\\]B", "a\\]b"},
+           {"\\ A", "\\ a"}, {"[@#Z_~]\x01\x7f", "[@#z_~]\x01\x7f"}, {"Foo \u00E9 BAR", "foo \u00E9 bar"},
+           {"\u00C0B  c", "\u00E0b c"}, {"A\u00A0\u0085B", "a b"}, {"\u0085X ", "x"},
+           {"\u0391\u03A3 B", "\u03B1\u03C2 b"},  // a sigma before a space is word-final
+           {"\u0391\u03A3B", "\u03B1\u03C3b"},    // before an ASCII letter it is not
+           {"\u0130A", "i\u0307a"}, {"\xFF\x41", "\xFF\x61"}, {"   ", ""}})
+    EXPECT_EQ(attrs::normalize_label(label), key) << label;
+  for (auto [label, ok] : std::initializer_list<std::pair<std::string, bool>>{
+           {repeat("a", 999), true}, {repeat("a", 1000), false}, {repeat("a", 998) + "\u00E9", true},
+           {repeat("a", 999) + "\u00E9", false}, {repeat("a", 998) + "\\", true},
+           {repeat("a", 997) + "\\]", true}, {"\u3000\t\u00A0", false}, {"\\\u00A0", true},
+           {"a\u00E9[", false}, {"\u00E9\\[", true}})
+    EXPECT_EQ(attrs::valid_link_label(label, false), ok) << label.substr(0, 20);
 }
 
 struct DefCase {
@@ -117,9 +138,16 @@ TEST(LinkRefDefinition, Parse) {
 
 TEST(LinkRefDefinition, LabelLengthAndTitleHelpers) {
   // 999 characters over two lines (the line feed counts) pass; 1000 fail.
-  for (auto [second, ok] : {std::pair{repeat("ü", 498), true}, {repeat("ü", 499), false}}) {
-    const std::vector<std::string> lines = {"[" + repeat("é", 500), second + "]: /u"};
-    EXPECT_EQ(block::parse_link_ref_at(std::span<const std::string>(lines), 0).has_value(), ok);
+  for (auto [first, second, ok] : {std::tuple{repeat("é", 500), repeat("ü", 498), true},
+                                   {repeat("é", 500), repeat("ü", 499), false},
+                                   {repeat("e", 500), repeat("u", 498), true},
+                                   {repeat("e", 500), repeat("u", 499), false}}) {
+    const std::vector<std::string> lines = {"[" + first, second + "]: /u"};
+    const auto def = block::parse_link_ref_at(std::span<const std::string>(lines), 0);
+    EXPECT_EQ(def.has_value(), ok);
+    if (def) {
+      EXPECT_EQ(def->label, first + "\n" + second);
+    }
   }
   const std::vector<std::string> long_line = {"[" + repeat("x", 1'000'000) + "]: /u"};
   EXPECT_FALSE(block::parse_link_ref_at(std::span<const std::string>(long_line), 0));
