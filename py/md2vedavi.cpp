@@ -15,9 +15,10 @@ namespace vedavi::py {
 namespace {
 
 // From this size of input on, a call gives memory back as soon as it is done with it: the
-// input's UTF-8 after the parse, the tree's pages before the output str is written. Below it,
-// what the interpreter and the allocator keep serves the next call: giving it back costs a few
-// percent of a call's time for a saving that is small in bytes.
+// input's UTF-8 after the parse, the tree's pages before the output str is written. That lowers
+// the peak by several times the input, and costs the next call the encoding and the faulting in
+// of fresh pages; below this size, what the interpreter and the allocator keep serves the next
+// call better than the few bytes saved.
 constexpr std::size_t kLargeInput = std::size_t{4} << 20;
 
 // The markdown argument's UTF-8. A small str, an ASCII one, or one that already carries its UTF-8
