@@ -1,5 +1,10 @@
 // md2vedavi(markdown, ...): md source to VEDAVI HTML, with node callbacks, warnings and the
 // frontmatter pairs.
+#include <cstdlib>  // defines __GLIBC__ on glibc
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "block/parse.h"
 #include "callbacks.h"
 #include "frame.h"
@@ -7,6 +12,57 @@
 #include "render/renderer.h"
 
 namespace vedavi::py {
+namespace {
+
+// From this size of input on, a call gives memory back as soon as it is done with it: the
+// input's UTF-8 after the parse, the tree's pages before the output str is written. That lowers
+// the peak by several times the input, and costs the next call the encoding and the faulting in
+// of fresh pages; below this size, what the interpreter and the allocator keep serves the next
+// call better than the few bytes saved.
+constexpr std::size_t kLargeInput = std::size_t{4} << 20;
+
+// The markdown argument's UTF-8. A small str, an ASCII one, or one that already carries its UTF-8
+// form is read in place. A large one is encoded into a bytes object of our own, released as soon
+// as the tree (which owns its text) is built: reading it in place would attach a copy as large as
+// the input to the caller's str, for as long as that str lives, and keep it while the output is
+// made.
+class TransientUtf8 {
+ public:
+  TransientUtf8(std::string_view text, Ref owner) : text_(text), owner_(std::move(owner)) {}
+  std::string_view text() const { return text_; }
+  void release() {
+    text_ = {};
+    owner_ = Ref();
+  }
+
+ private:
+  std::string_view text_;
+  Ref owner_;  // the bytes object that holds `text_`, when encoded for this call
+};
+
+// Whether to read the str in place. ASCII is its own UTF-8, and a copy made earlier is there
+// already. (A str of the old non-compact layout is read in place too.)
+bool reads_in_place(PyObject* str) {
+  if (PyUnicode_IS_COMPACT_ASCII(str) || !PyUnicode_IS_COMPACT(str)) return true;
+  if (std::size_t(PyUnicode_GET_LENGTH(str)) < kLargeInput) return true;
+  return reinterpret_cast<PyCompactUnicodeObject*>(str)->utf8 != nullptr;
+}
+
+}  // namespace
+
+template <>
+struct FromPython<TransientUtf8> {
+  static TransientUtf8 convert(Borrowed obj) {
+    PyObject* str = obj.get();
+    if (!PyUnicode_Check(str) || reads_in_place(str))
+      return TransientUtf8(FromPython<std::string_view>::convert(obj), Ref());
+    Ref bytes = check(PyUnicode_AsUTF8String(str));
+    const std::string_view text(PyBytes_AS_STRING(bytes.get()),
+                                std::size_t(PyBytes_GET_SIZE(bytes.get())));
+    return TransientUtf8(text, std::move(bytes));
+  }
+};
+
 namespace {
 
 constexpr Signature kMd2Vedavi{
@@ -23,6 +79,15 @@ constexpr Signature kMd2Vedavi{
 // never held in one buffer that doubles as it grows.
 constexpr std::size_t kHtmlPieceSize = std::size_t{256} << 10;
 
+// Gives the heap's free pages back to the system. The output str is a fresh mapping of its own,
+// so the freed tree's heap (several times the input) would otherwise stay resident beside it and
+// set the call's peak.
+void return_freed_memory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
 Ref warning_list(const std::vector<Diagnostic>& diagnostics) {
   return new_list(diagnostics, [](const Diagnostic& diagnostic) {
     if (!diagnostic.start) return new_str(diagnostic.message);
@@ -32,7 +97,7 @@ Ref warning_list(const std::vector<Diagnostic>& diagnostics) {
 
 Ref md2vedavi(const Call& call) {
   const auto args = match(kMd2Vedavi, call);
-  const auto markdown = args.get<std::string_view>(0);
+  auto markdown = args.get<TransientUtf8>(0);
   const auto math = args.get_or<std::string_view>(1, "brackets");
   const auto bare_autolinks = args.get_or<bool>(2, true);
   const auto implicit_figures = args.get_or<bool>(3, false);
@@ -47,8 +112,10 @@ Ref md2vedavi(const Call& call) {
                    md2vedavi_flags(bare_autolinks, implicit_figures, frontmatter, max_block_depth,
                                    max_link_paren_depth));
 
+  const bool large = markdown.text().size() >= kLargeInput;
   Document doc = released(
-      [&] { return guarded("parsing markdown", [&] { return parse(markdown, options); }); });
+      [&] { return guarded("parsing markdown", [&] { return parse(markdown.text(), options); }); });
+  markdown.release();
   if (callbacks) run_callbacks(doc, callbacks->obj);
   Ref warnings = warning_list(doc.diagnostics);
   Ref pairs = new_list(doc.meta, [](const auto& pair) {
@@ -61,6 +128,7 @@ Ref md2vedavi(const Call& call) {
       return render_document_pieces(doc, kHtmlPieceSize);
     });
     doc = Document{};  // a large tree is freed without holding the lock
+    if (large) return_freed_memory();
     return out;
   });
   const std::vector<std::string_view> views(pieces.begin(), pieces.end());

@@ -1,5 +1,7 @@
 """md2vedavi: the result, arguments, callbacks and their node dicts and default HTML, deep input, threads."""
 
+import sys
+
 import pytest
 from hypothesis import given, settings, strategies as st
 
@@ -21,6 +23,14 @@ def test_result():
     assert md("[a](<b c>) [d]() [x]{}\n") == '<p><a href="b%20c">a</a> <a href="">d</a> [x]{}</p>\n'
     assert md("| a |\n|---|\n| 1 |\n:\n") == ("<table>\n<thead>\n<tr><th>a</th></tr>\n</thead>\n<tbody>\n"
                                            "<tr><td>1</td></tr>\n<tr><td>:</td></tr>\n</tbody>\n</table>\n")
+
+def test_a_large_str_keeps_no_utf8_copy():
+    for word in ["caf\u00e9", "\u2192", "\U0001F600"]:
+        rest = "y" * (4 << 20)
+        text = f"{word} *x* {rest}\n"
+        size = sys.getsizeof(text)
+        assert m.md2vedavi(text)[0] == f"<p>{word} <em>x</em> {rest}</p>\n"
+        assert sys.getsizeof(text) == size
 
 @pytest.mark.parametrize(("args", "kw", "error", "message"), [
     (("x", "on"), {}, TypeError, "md2vedavi() takes 1 positional arguments but 2 were given"),
