@@ -99,6 +99,7 @@ std::vector<std::size_t> table_pipe_offsets(std::string_view text) {
 std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns) {
   TableRowText row;
   row.text.reserve(line.size());
+  row.cells.reserve(aligns.size() + 2);  // the cells and an empty first and last one
   for_each_cell(line, [&](std::string_view cell) { row.add_cell(cell, Align::None); });
   // As in `split_table_row`: an empty first and an empty last cell are no cells.
   if (!row.cells.empty() && row.cells.front().size == 0) row.cells.erase(row.cells.begin());
@@ -108,42 +109,50 @@ std::optional<TableRowText> header_row(std::string_view line, const std::vector<
   return row;
 }
 
+namespace {
+
+// The alignment and dash count of one delimiter cell (":--", "-:", ":-:", "---": dashes between
+// colons), none for a cell that is not one.
+std::optional<std::pair<Align, std::size_t>> delimiter_cell(std::string_view c) {
+  const std::size_t b = c.find_first_not_of(':');
+  if (b == std::string_view::npos) return std::nullopt;
+  const std::string_view dashes = c.substr(b, c.find_last_not_of(':') + 1 - b);
+  if (dashes.find_first_not_of('-') != std::string_view::npos) return std::nullopt;
+  const bool left = c.front() == ':';
+  const bool right = c.back() == ':';
+  const Align align = left && right ? Align::Center
+                      : left        ? Align::Left
+                      : right       ? Align::Right
+                                    : Align::None;
+  return std::pair{align, dashes.size()};
+}
+
+}  // namespace
+
 std::optional<DelimiterRow> delimiter_row(std::string_view line) {
   // A backslash stays in its cell (or turns an escaped pipe into one), where only colons and
   // dashes may stand: it rules the row out. Without one the cells are the pieces between the
-  // pipes, read in place.
+  // pipes, read in place in one pass.
   if (line.find('|') == std::string_view::npos || line.find('\\') != std::string_view::npos)
     return std::nullopt;
   std::string_view t = line::trim(line);
-  std::vector<std::string_view> cells;
-  cells.reserve(static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1);
-  for (std::size_t start = 0;;) {
-    std::size_t pipe = t.find('|', start);
-    std::size_t len = pipe == std::string_view::npos ? t.npos : pipe - start;
-    cells.push_back(line::trim(t.substr(start, len)));
-    if (pipe == std::string_view::npos) break;
-    start = pipe + 1;
-  }
-  if (!cells.empty() && cells.front().empty()) cells.erase(cells.begin());
-  if (!cells.empty() && cells.back().empty()) cells.pop_back();
-  if (cells.empty()) return std::nullopt;
+  const std::size_t pieces = static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1;
   DelimiterRow row;
-  row.aligns.reserve(cells.size());
-  row.widths.reserve(cells.size());
-  for (std::string_view c : cells) {
-    bool left = !c.empty() && c.front() == ':';
-    bool right = !c.empty() && c.back() == ':';
-    std::size_t b = c.find_first_not_of(':');
-    if (b == std::string_view::npos) return std::nullopt;
-    std::size_t e = c.find_last_not_of(':');
-    std::string_view dashes = c.substr(b, e + 1 - b);
-    if (dashes.find_first_not_of('-') != std::string_view::npos) return std::nullopt;
-    row.widths.push_back(dashes.size());
-    row.aligns.push_back(left && right ? Align::Center
-                         : left       ? Align::Left
-                         : right      ? Align::Right
-                                      : Align::None);
+  row.aligns.reserve(pieces);
+  row.widths.reserve(pieces);
+  std::size_t start = 0;
+  for (std::size_t k = 0; k < pieces; ++k) {
+    const std::size_t pipe = k + 1 < pieces ? t.find('|', start) : t.size();
+    const std::string_view c = line::trim(t.substr(start, pipe - start));
+    start = pipe + 1;
+    // An empty first and an empty last piece are no cells; an empty cell between is no delimiter.
+    if (c.empty() && (k == 0 || k + 1 == pieces)) continue;
+    const auto cell = delimiter_cell(c);
+    if (!cell) return std::nullopt;
+    row.aligns.push_back(cell->first);
+    row.widths.push_back(cell->second);
   }
+  if (row.aligns.empty()) return std::nullopt;
   return row;
 }
 
