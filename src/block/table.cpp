@@ -14,6 +14,8 @@ using line::Rest;
 
 namespace {
 
+constexpr std::size_t kFirstBodyRows = 8;
+
 // `line::trim` of a cell. Cells are mostly padded with spaces: those are stripped here first, so
 // that the full white-space trim finds printable bytes at both ends and decodes nothing.
 std::string_view trim_cell(std::string_view cell) {
@@ -65,6 +67,29 @@ void for_each_cell(std::string_view line, F&& f) {
     }
   }
   f(trim_cell(cell));
+}
+
+// Fills `row` with the cells of the body line `text`: as many as `aligns` has, extra cells dropped
+// and missing ones empty.
+void add_body_row(TableRowText& row, std::string_view text, bool has_pipe,
+                  const std::vector<Align>& aligns, bool leading_pipe) {
+  const std::size_t width = aligns.size();
+  row.cells.reserve(width);
+  row.text.reserve(text.size());  // the cells are pieces of the line, less pipes and escapes
+  auto add = [&](std::string_view cell) {
+    if (row.cells.size() < width) row.add_cell(cell, aligns[row.cells.size()]);
+  };
+  if (has_pipe) {
+    bool first = true;
+    for_each_cell(text, [&](std::string_view cell) {
+      // An empty cell before a leading pipe is no cell.
+      if (!(first && leading_pipe && cell.empty())) add(cell);
+      first = false;
+    });
+  } else {
+    add(line::trim(text));
+  }
+  while (row.cells.size() < width) add(std::string_view());
 }
 
 }  // namespace
@@ -224,7 +249,8 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
   }
   std::string_view text = rest.text;  // the padding is white space that every use trims
   if (!options.templates.empty()) {
-    if (auto tok = templates::line_token(rest.str(), options.templates)) {
+    std::string padded;
+    if (auto tok = templates::line_token(rest.view(padded), options.templates)) {
       if (tok->kind == TemplateTokenKind::Open || tok->kind == TemplateTokenKind::OpenInverted ||
           tok->kind == TemplateTokenKind::Close) {
         table.tokens.emplace_back(table.body.size(), std::move(*tok));
@@ -232,9 +258,9 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
       }
     }
   }
-  bool has_pipe = text.find('|') != std::string_view::npos;
-  if (starts_block(rest) && !has_pipe) return false;
-  if (is_attribute_line(text)) {
+  const bool has_pipe = text.find('|') != std::string_view::npos;
+  if (!has_pipe && starts_block(rest)) return false;
+  if (lead.starts_with("{:") && is_attribute_line(text)) {
     table.attr.merge(attrs::parse_attrs_body(attribute_line_body(text)));
     std::string_view t = rest.trimmed();
     std::size_t s = offset_of(rest, t.data());
@@ -245,25 +271,10 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
     std::size_t base = content_offset + rest.pad;
     for (std::size_t p : table_pipe_offsets(text)) note_syntax(base + p, base + p + 1);
   }
-  // The row has as many cells as the header: extra cells are dropped, missing ones empty.
-  const std::size_t width = table.aligns.size();
-  TableRowText& row = table.body.emplace_back();
-  row.cells.reserve(width);
-  row.text.reserve(text.size());  // the cells are pieces of the line, less pipes and escapes
-  auto add = [&](std::string_view cell) {
-    if (row.cells.size() < width) row.add_cell(cell, table.aligns[row.cells.size()]);
-  };
-  if (has_pipe) {
-    bool first = true;
-    for_each_cell(text, [&](std::string_view cell) {
-      // An empty cell before a leading pipe is no cell.
-      if (!(first && table.leading_pipe && cell.empty())) add(cell);
-      first = false;
-    });
-  } else {
-    add(line::trim(text));
-  }
-  while (row.cells.size() < width) add(std::string_view());
+  // Most tables run to a handful of rows: room for several from the first one on spares the
+  // body the regrowths (each moving every row) of doubling from one.
+  if (table.body.empty()) table.body.reserve(kFirstBodyRows);
+  add_body_row(table.body.emplace_back(), text, has_pipe, table.aligns, table.leading_pipe);
   leaf_open = true;
   return true;
 }
