@@ -3,6 +3,8 @@
 #include "block/table.h"
 
 #include <algorithm>
+#include <charconv>
+#include <functional>
 
 #include "block/build.h"
 #include "block/scan.h"
@@ -90,6 +92,20 @@ void add_body_row(TableRowText& row, std::string_view text, bool has_pipe,
     add(line::trim(text));
   }
   while (row.cells.size() < width) add(std::string_view());
+}
+
+// The dash counts of a delimiter row as relative column widths: "3fr 1fr 2fr".
+std::string column_widths(const std::vector<std::size_t>& widths) {
+  std::string out;
+  out.reserve(widths.size() * 5);
+  char digits[24];
+  for (std::size_t w : widths) {
+    if (!out.empty()) out.push_back(' ');
+    const auto end = std::to_chars(digits, digits + sizeof digits, w).ptr;
+    out.append(digits, end);
+    out.append("fr");
+  }
+  return out;
 }
 
 }  // namespace
@@ -196,16 +212,9 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   if (!head) return false;
 
   auto table = std::make_unique<build::Table>();
-  bool equal = true;
-  for (std::size_t w : delim->widths) equal = equal && w == delim->widths.front();
-  if (!equal) {
-    std::string widths;
-    for (std::size_t i = 0; i < delim->widths.size(); ++i) {
-      if (i) widths.push_back(' ');
-      widths += std::to_string(delim->widths[i]) + "fr";
-    }
-    table->attr.set_pair("colwidths", widths);
-  }
+  const auto& widths = delim->widths;
+  if (std::adjacent_find(widths.begin(), widths.end(), std::not_equal_to<>()) != widths.end())
+    table->attr.set_owned_pair("colwidths", column_widths(widths));
   table->head.push_back(std::move(*head));
   table->aligns = std::move(delim->aligns);
   table->leading_pipe = line::trim_start(header.text).starts_with("|");
