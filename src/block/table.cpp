@@ -3,6 +3,8 @@
 #include "block/table.h"
 
 #include <algorithm>
+#include <charconv>
+#include <functional>
 
 #include "block/build.h"
 #include "block/scan.h"
@@ -14,9 +16,12 @@ using line::Rest;
 
 namespace {
 
+constexpr std::size_t kFirstBodyRows = 8;
+
 // `line::trim` of a cell. Cells are mostly padded with spaces: those are stripped here first, so
-// that the full white-space trim finds printable bytes at both ends and decodes nothing.
-std::string_view trim_cell(std::string_view cell) {
+// that the full white-space trim finds printable bytes at both ends and decodes nothing. It runs
+// once per cell and does about as much work as a call costs, so it is folded into the cell loops.
+[[gnu::always_inline]] inline std::string_view trim_cell(std::string_view cell) {
   std::size_t begin = 0;
   std::size_t end = cell.size();
   while (begin < end && (cell[begin] == ' ' || cell[begin] == '\t')) ++begin;
@@ -67,6 +72,43 @@ void for_each_cell(std::string_view line, F&& f) {
   f(trim_cell(cell));
 }
 
+// Fills `row` with the cells of the body line `text`: as many as `aligns` has, extra cells dropped
+// and missing ones empty.
+void add_body_row(TableRowText& row, std::string_view text, bool has_pipe,
+                  const std::vector<Align>& aligns, bool leading_pipe) {
+  const std::size_t width = aligns.size();
+  row.cells.reserve(width);
+  row.text.reserve(text.size());  // the cells are pieces of the line, less pipes and escapes
+  auto add = [&](std::string_view cell) {
+    if (row.cells.size() < width) row.add_cell(cell, aligns[row.cells.size()]);
+  };
+  if (has_pipe) {
+    bool first = true;
+    for_each_cell(text, [&](std::string_view cell) {
+      // An empty cell before a leading pipe is no cell.
+      if (!(first && leading_pipe && cell.empty())) add(cell);
+      first = false;
+    });
+  } else {
+    add(line::trim(text));
+  }
+  while (row.cells.size() < width) add(std::string_view());
+}
+
+// The dash counts of a delimiter row as relative column widths: "3fr 1fr 2fr".
+std::string column_widths(const std::vector<std::size_t>& widths) {
+  std::string out;
+  out.reserve(widths.size() * 5);
+  char digits[24];
+  for (std::size_t w : widths) {
+    if (!out.empty()) out.push_back(' ');
+    const auto end = std::to_chars(digits, digits + sizeof digits, w).ptr;
+    out.append(digits, end);
+    out.append("fr");
+  }
+  return out;
+}
+
 }  // namespace
 
 std::vector<std::string> raw_table_cells(std::string_view line) {
@@ -99,6 +141,7 @@ std::vector<std::size_t> table_pipe_offsets(std::string_view text) {
 std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns) {
   TableRowText row;
   row.text.reserve(line.size());
+  row.cells.reserve(aligns.size() + 2);  // the cells and an empty first and last one
   for_each_cell(line, [&](std::string_view cell) { row.add_cell(cell, Align::None); });
   // As in `split_table_row`: an empty first and an empty last cell are no cells.
   if (!row.cells.empty() && row.cells.front().size == 0) row.cells.erase(row.cells.begin());
@@ -108,42 +151,50 @@ std::optional<TableRowText> header_row(std::string_view line, const std::vector<
   return row;
 }
 
+namespace {
+
+// The alignment and dash count of one delimiter cell (":--", "-:", ":-:", "---": dashes between
+// colons), none for a cell that is not one.
+std::optional<std::pair<Align, std::size_t>> delimiter_cell(std::string_view c) {
+  const std::size_t b = c.find_first_not_of(':');
+  if (b == std::string_view::npos) return std::nullopt;
+  const std::string_view dashes = c.substr(b, c.find_last_not_of(':') + 1 - b);
+  if (dashes.find_first_not_of('-') != std::string_view::npos) return std::nullopt;
+  const bool left = c.front() == ':';
+  const bool right = c.back() == ':';
+  const Align align = left && right ? Align::Center
+                      : left        ? Align::Left
+                      : right       ? Align::Right
+                                    : Align::None;
+  return std::pair{align, dashes.size()};
+}
+
+}  // namespace
+
 std::optional<DelimiterRow> delimiter_row(std::string_view line) {
   // A backslash stays in its cell (or turns an escaped pipe into one), where only colons and
   // dashes may stand: it rules the row out. Without one the cells are the pieces between the
-  // pipes, read in place.
+  // pipes, read in place in one pass.
   if (line.find('|') == std::string_view::npos || line.find('\\') != std::string_view::npos)
     return std::nullopt;
   std::string_view t = line::trim(line);
-  std::vector<std::string_view> cells;
-  cells.reserve(static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1);
-  for (std::size_t start = 0;;) {
-    std::size_t pipe = t.find('|', start);
-    std::size_t len = pipe == std::string_view::npos ? t.npos : pipe - start;
-    cells.push_back(line::trim(t.substr(start, len)));
-    if (pipe == std::string_view::npos) break;
-    start = pipe + 1;
-  }
-  if (!cells.empty() && cells.front().empty()) cells.erase(cells.begin());
-  if (!cells.empty() && cells.back().empty()) cells.pop_back();
-  if (cells.empty()) return std::nullopt;
+  const std::size_t pieces = static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1;
   DelimiterRow row;
-  row.aligns.reserve(cells.size());
-  row.widths.reserve(cells.size());
-  for (std::string_view c : cells) {
-    bool left = !c.empty() && c.front() == ':';
-    bool right = !c.empty() && c.back() == ':';
-    std::size_t b = c.find_first_not_of(':');
-    if (b == std::string_view::npos) return std::nullopt;
-    std::size_t e = c.find_last_not_of(':');
-    std::string_view dashes = c.substr(b, e + 1 - b);
-    if (dashes.find_first_not_of('-') != std::string_view::npos) return std::nullopt;
-    row.widths.push_back(dashes.size());
-    row.aligns.push_back(left && right ? Align::Center
-                         : left       ? Align::Left
-                         : right      ? Align::Right
-                                      : Align::None);
+  row.aligns.reserve(pieces);
+  row.widths.reserve(pieces);
+  std::size_t start = 0;
+  for (std::size_t k = 0; k < pieces; ++k) {
+    const std::size_t pipe = k + 1 < pieces ? t.find('|', start) : t.size();
+    const std::string_view c = line::trim(t.substr(start, pipe - start));
+    start = pipe + 1;
+    // An empty first and an empty last piece are no cells; an empty cell between is no delimiter.
+    if (c.empty() && (k == 0 || k + 1 == pieces)) continue;
+    const auto cell = delimiter_cell(c);
+    if (!cell) return std::nullopt;
+    row.aligns.push_back(cell->first);
+    row.widths.push_back(cell->second);
   }
+  if (row.aligns.empty()) return std::nullopt;
   return row;
 }
 
@@ -162,16 +213,9 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   if (!head) return false;
 
   auto table = std::make_unique<build::Table>();
-  bool equal = true;
-  for (std::size_t w : delim->widths) equal = equal && w == delim->widths.front();
-  if (!equal) {
-    std::string widths;
-    for (std::size_t i = 0; i < delim->widths.size(); ++i) {
-      if (i) widths.push_back(' ');
-      widths += std::to_string(delim->widths[i]) + "fr";
-    }
-    table->attr.set_pair("colwidths", widths);
-  }
+  const auto& widths = delim->widths;
+  if (std::adjacent_find(widths.begin(), widths.end(), std::not_equal_to<>()) != widths.end())
+    table->attr.set_owned_pair("colwidths", column_widths(widths));
   table->head.push_back(std::move(*head));
   table->aligns = std::move(delim->aligns);
   table->leading_pipe = line::trim_start(header.text).starts_with("|");
@@ -215,7 +259,8 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
   }
   std::string_view text = rest.text;  // the padding is white space that every use trims
   if (!options.templates.empty()) {
-    if (auto tok = templates::line_token(rest.str(), options.templates)) {
+    std::string padded;
+    if (auto tok = templates::line_token(rest.view(padded), options.templates)) {
       if (tok->kind == TemplateTokenKind::Open || tok->kind == TemplateTokenKind::OpenInverted ||
           tok->kind == TemplateTokenKind::Close) {
         table.tokens.emplace_back(table.body.size(), std::move(*tok));
@@ -223,9 +268,9 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
       }
     }
   }
-  bool has_pipe = text.find('|') != std::string_view::npos;
-  if (starts_block(rest) && !has_pipe) return false;
-  if (is_attribute_line(text)) {
+  const bool has_pipe = text.find('|') != std::string_view::npos;
+  if (!has_pipe && starts_block(rest)) return false;
+  if (lead.starts_with("{:") && is_attribute_line(text)) {
     table.attr.merge(attrs::parse_attrs_body(attribute_line_body(text)));
     std::string_view t = rest.trimmed();
     std::size_t s = offset_of(rest, t.data());
@@ -236,25 +281,10 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
     std::size_t base = content_offset + rest.pad;
     for (std::size_t p : table_pipe_offsets(text)) note_syntax(base + p, base + p + 1);
   }
-  // The row has as many cells as the header: extra cells are dropped, missing ones empty.
-  const std::size_t width = table.aligns.size();
-  TableRowText& row = table.body.emplace_back();
-  row.cells.reserve(width);
-  row.text.reserve(text.size());  // the cells are pieces of the line, less pipes and escapes
-  auto add = [&](std::string_view cell) {
-    if (row.cells.size() < width) row.add_cell(cell, table.aligns[row.cells.size()]);
-  };
-  if (has_pipe) {
-    bool first = true;
-    for_each_cell(text, [&](std::string_view cell) {
-      // An empty cell before a leading pipe is no cell.
-      if (!(first && table.leading_pipe && cell.empty())) add(cell);
-      first = false;
-    });
-  } else {
-    add(line::trim(text));
-  }
-  while (row.cells.size() < width) add(std::string_view());
+  // Most tables run to a handful of rows: room for several from the first one on spares the
+  // body the regrowths (each moving every row) of doubling from one.
+  if (table.body.empty()) table.body.reserve(kFirstBodyRows);
+  add_body_row(table.body.emplace_back(), text, has_pipe, table.aligns, table.leading_pipe);
   leaf_open = true;
   return true;
 }

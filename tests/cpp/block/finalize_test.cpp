@@ -73,6 +73,10 @@ TEST(FinalizeCases, SplicesTablesTermsPanelsAndFootnotes) {
       {"{: #old}\n| a |\n|---|\n| *1* |\n: cap {#tbl-x}\n",
        "table {#tbl-x}\n  aligns -\n  caption\n    text \"cap\"\n  head row\n    cell\n      text \"a\"\n  row\n    cell\n"
        "      emph\n        text \"1\"\n"},
+      // Unequal dash counts become relative column widths.
+      {"| a | b | c |\n|:--|----------:|-|\n",
+       "table {colwidths=\"2fr 10fr 1fr\"}\n  aligns left right -\n  head row\n    cell left\n"
+       "      text \"a\"\n    cell right\n      text \"b\"\n    cell\n      text \"c\"\n"},
       // Only terms split off a trailing attribute block.
       {"Apple {.fruit}\n: red {.x}\n",
        "definition_list\n  item\n    term {.fruit}\n      text \"Apple\"\n    definition\n"
