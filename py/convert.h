@@ -214,7 +214,7 @@ class WordStrs {
 class CollectorPause {
  public:
 #ifdef Py_GIL_DISABLED
-  CollectorPause() = default;
+  CollectorPause() {}  // user-provided: a pause that does nothing is still no unused variable
 #else
   CollectorPause() : was_enabled_(PyGC_Disable() != 0) {}
   ~CollectorPause() {
