@@ -76,12 +76,32 @@ void keep_list_attributes(const BlockSpan& list_span, const Attr& attr, Drafts& 
   reverted.back().span.end = std::max(reverted.back().span.end, list_span.end);
 }
 
+// Puts each reverted list's drafts where the list stood, in place. A top-level run is the
+// largest list of the parse; a second copy beside it would be the peak of the whole parse. Every
+// item yields at least one draft, so the run never shrinks and filling it from the back writes
+// only slots already read.
+void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
+                     std::vector<Drafts>& reverted, std::size_t size) {
+  const std::size_t old_size = drafts.size();
+  if (size > drafts.capacity()) drafts.reserve(size);
+  drafts.resize(size);
+  std::size_t to = size;
+  std::size_t r = revert.size();
+  for (std::size_t p = old_size; p-- > 0;) {
+    if (r > 0 && revert[r - 1] == p) {
+      Drafts& items = reverted[--r];
+      for (std::size_t i = items.size(); i-- > 0;) drafts[--to] = std::move(items[i]);
+      items = Drafts();
+    } else if (--to != p) {
+      drafts[to] = std::move(drafts[p]);
+    }
+  }
+}
+
 // Whether a list of the run was reverted.
 bool enforce_run(Drafts& drafts) {
   std::vector<std::size_t> revert = lists_to_revert(drafts);
   if (revert.empty()) return false;
-  // The reverted lists first, so that the rebuilt run is allocated once at its size: a large
-  // run grown by doubling would stand twice beside the old one.
   std::vector<Drafts> reverted;
   reverted.reserve(revert.size());
   std::size_t size = drafts.size() - revert.size();
@@ -92,18 +112,7 @@ bool enforce_run(Drafts& drafts) {
     size += items.size();
     reverted.push_back(std::move(items));
   }
-  Drafts rebuilt;
-  rebuilt.reserve(size);
-  std::size_t r = 0;
-  for (std::size_t p = 0; p < drafts.size(); ++p) {
-    if (r < revert.size() && revert[r] == p) {
-      for (Draft& d : reverted[r]) rebuilt.push_back(std::move(d));
-      ++r;
-    } else {
-      rebuilt.push_back(std::move(drafts[p]));
-    }
-  }
-  drafts = std::move(rebuilt);
+  splice_reverted(drafts, revert, reverted, size);
   return true;
 }
 
