@@ -115,6 +115,10 @@ Ref new_bool(bool value) { return Ref::borrow(value ? Py_True : Py_False); }
 
 Ref new_none() { return Ref::borrow(Py_None); }
 
+Ref optional_str(const std::optional<std::string>& value) {
+  return value ? new_str(*value) : new_none();
+}
+
 Ref WordStrs::get(std::string_view word) {
   // FNV-1a over the word's bytes; the vocabularies are a few dozen short words.
   std::size_t hash = 14695981039346656037ull;

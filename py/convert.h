@@ -173,6 +173,8 @@ Ref new_int(T value) {
 }
 Ref new_bool(bool value);
 Ref new_none();
+// A str, or None for an absent value.
+Ref optional_str(const std::optional<std::string>& value);
 
 // Interned str objects for a fixed list of names, made once when the table is built: dict keys
 // that many dicts share then cost neither a decoding nor an intern lookup per dict.

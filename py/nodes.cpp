@@ -11,18 +11,6 @@
 namespace vedavi::py {
 namespace {
 
-Ref new_optional_str(const std::optional<std::string>& value) {
-  return value ? new_str(*value) : new_none();
-}
-
-Ref new_pairs(const StringPairs& pairs) {
-  return new_list(pairs, [](const auto& pair) {
-    Ref key = new_str(pair.first);
-    Ref value = new_str(pair.second);
-    return new_tuple(std::move(key), std::move(value));
-  });
-}
-
 Ref new_dict_of_type(std::string_view type) {
   Ref dict = check(PyDict_New());
   set_item(dict, "type", new_str(type));
@@ -51,7 +39,7 @@ void set_template_entries(const Ref& dict, const TemplateToken& token, const cha
 void set_image_entries(const Ref& dict, const Inline::Image& image) {
   set_item(dict, "alt", new_str(render::plain(image.children)));
   set_item(dict, "url", new_str(image.url));
-  set_item(dict, "title", new_optional_str(image.title));
+  set_item(dict, "title", optional_str(image.title));
 }
 
 void set_table_entries(const Ref& dict, const Block::Table& table) {
@@ -75,10 +63,10 @@ void set_item(const Ref& dict, const char* key, Ref value) {
 
 Ref attr_node(const Attr& attr) {
   Ref dict = check(PyDict_New());
-  set_item(dict, "id", new_optional_str(attr.id()));
+  set_item(dict, "id", optional_str(attr.id()));
   set_item(dict, "classes",
            new_list(attr.classes(), [](const std::string& name) { return new_str(name); }));
-  set_item(dict, "pairs", new_pairs(attr.pairs()));
+  set_item(dict, "pairs", new_str_pairs(attr.pairs()));
   return dict;
 }
 
@@ -121,7 +109,7 @@ Ref block_node(const Block& block) {
       const auto& code = *block.get_if<Block::CodeBlock>();
       set_attrs(dict, code.attr);
       set_item(dict, "info", new_str(code.info));
-      set_item(dict, "lang", new_optional_str(code.lang));
+      set_item(dict, "lang", optional_str(code.lang));
       set_item(dict, "text", new_str(code.text));
       set_item(dict, "open", new_str(code_block_open(code.attr, code.lang)));
       set_item(dict, "close", new_str("</code></pre>\n"));
@@ -211,7 +199,7 @@ Ref inline_node(const Inline& node) {
       set_attrs(dict, link.attr);
       set_count(dict, "children", link.children.size());
       set_item(dict, "url", new_str(link.url));
-      set_item(dict, "title", new_optional_str(link.title));
+      set_item(dict, "title", optional_str(link.title));
       break;
     }
     case InlineKind::Image: {

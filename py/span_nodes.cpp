@@ -20,10 +20,6 @@ Ref optional_int(const std::optional<std::size_t>& value) {
   return value ? new_int(*value) : new_none();
 }
 
-Ref optional_str(const std::optional<std::string>& value) {
-  return value ? new_str(*value) : new_none();
-}
-
 // The keys of each data variant, after "type", "start", "end" and "depth".
 struct DataKeys {
   SpanDicts& dicts;

@@ -8,6 +8,7 @@
 #include "base/internal_error.h"
 #include "block/parse.h"
 #include "block/trace.h"
+#include "model/line.h"
 #include "model/link_ref.h"
 #include "chunk/options.h"
 #include "chunk/wrap_layout.h"
@@ -106,7 +107,7 @@ class Rewrapper {
     // text again on the next run.
     const std::string_view first = lines_[region.text_start];
     const std::string_view first_content = content(region.text_start);
-    const std::size_t text_begin = std::min(first_content.find_first_not_of(" \t"), first_content.size());
+    const std::size_t text_begin = line::indent_bytes(first_content);
     Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
                   width_, false};
     std::vector<std::string> out;

@@ -71,16 +71,6 @@ void flatten_strong(Inlines& children) {
 
 }  // namespace
 
-void push_coalesced(Inlines& list, Inline&& item) {
-  if (auto* text = item.get_if<Inline::Text>(); text && !list.empty()) {
-    if (auto* last = list.back().get_if<Inline::Text>()) {
-      last->text += text->text;
-      return;
-    }
-  }
-  list.push_back(std::move(item));
-}
-
 Inlines coalesce(Inlines list) {
   // Lists are finished in place after their containers' children (post-order), one frame per
   // list being walked, innermost last: no recursion on nesting depth, no node moved twice.

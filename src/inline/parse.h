@@ -10,6 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "model/document.h"
@@ -61,8 +62,17 @@ namespace inl {
 // The inlines of one leaf's text, coalesced. Never fails: what does not complete stays text.
 Inlines parse_inner(std::string_view text, const InlineContext& ctx);
 
-// Appends `item`, merging it into the last element when both are text.
-void push_coalesced(Inlines& list, Inline&& item);
+// Appends `item`, merging it into the last element when both are text. Inline: the scanner's
+// result is built through it, one call per node.
+inline void push_coalesced(Inlines& list, Inline&& item) {
+  if (auto* text = item.get_if<Inline::Text>(); text && !list.empty()) {
+    if (auto* last = list.back().get_if<Inline::Text>()) {
+      last->text += text->text;
+      return;
+    }
+  }
+  list.push_back(std::move(item));
+}
 // No two adjacent texts at any depth (note contents excepted), and a strong without attributes
 // directly inside a strong without attributes flattened. Walks without recursion.
 Inlines coalesce(Inlines list);

@@ -222,11 +222,7 @@ Inlines InlineScanner::run() {
   out.reserve(live);
   // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
   for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) {
-    Inline& value = nodes_[k].value;
-    Inline::Text* last = out.empty() ? nullptr : out.back().get_if<Inline::Text>();
-    const Inline::Text* text = last ? value.get_if<Inline::Text>() : nullptr;
-    if (text) last->text += text->text;
-    else out.push_back(std::move(value));
+    push_coalesced(out, std::move(nodes_[k].value));
   }
   if (!needs_coalesce_) return out;
   return coalesce(std::move(out));

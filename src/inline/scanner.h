@@ -81,7 +81,6 @@ class ChunkedArray {
     }
     ++size_;
   }
-  void push_back(T&& value) { emplace_back(std::move(value)); }
 
  private:
   std::vector<T> first_;               // the first chunk: most texts need no other

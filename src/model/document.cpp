@@ -39,16 +39,14 @@ struct ChildLists {
   }
 };
 
-template <class T> struct IsBoxed : std::false_type {};
-template <class T> struct IsBoxed<Boxed<T>> : std::true_type {};
-
 // Calls `f` with the node's alternative, unboxed; a moved-from box is skipped, so that walks
 // over dying lists neither read nor allocate an empty value.
 template <class Node, class F>
 void visit_held(Node& node, F&& f) {
   std::visit(
       [&](auto& alternative) {
-        if constexpr (IsBoxed<std::decay_t<decltype(alternative)>>::value) {
+        using Held = std::decay_t<decltype(alternative)>;
+        if constexpr (!std::is_same_v<typename detail::Unboxed<Held>::type, Held>) {
           if (auto* value = alternative.get()) f(*value);
         } else {
           f(alternative);

@@ -59,14 +59,6 @@ std::string normalize_line_ends(std::string_view text) {
   return out;
 }
 
-bool is_white_space(char32_t cp) { return unicode::is_white_space(cp); }
-
-namespace {
-
-bool is_ascii_white_space(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }
-
-}  // namespace
-
 // ASCII white space is skipped here; only a non-ASCII byte needs the Unicode tables.
 std::string_view trim_start_slow(std::string_view s) {
   std::size_t i = 0;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/unicode.h"
+
 namespace vedavi::line {
 
 // The lines of a text, each without its line end. A line ends at LF, at CR LF or at a lone CR;
@@ -17,8 +19,12 @@ std::vector<std::string_view> split_lines(std::string_view text);
 // The text with every CR LF and every lone CR written as LF.
 std::string normalize_line_ends(std::string_view text);
 
-// Unicode White_Space (25 code points), and trimming by it.
-bool is_white_space(char32_t cp);
+// The ASCII bytes that are Unicode White_Space: TAB, LF, VT, FF, CR and space.
+inline bool is_ascii_white_space(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }
+// Unicode White_Space (25 code points), and trimming by it. ASCII needs no table.
+inline bool is_white_space(char32_t cp) {
+  return cp < 0x80 ? is_ascii_white_space(static_cast<unsigned char>(cp)) : unicode::is_white_space(cp);
+}
 
 // A byte that is printable ASCII cannot begin or end white space; most lines begin and end with
 // one, so trimming them decodes nothing.

@@ -10,9 +10,6 @@
 namespace vedavi {
 namespace {
 
-// ASCII white space; the same bytes `unicode::is_white_space` accepts below 0x80.
-bool is_ascii_white_space(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }
-
 // The character starting at byte `i`: an ASCII byte is a whole character, so only the others
 // are decoded.
 utf8::Decoded char_at(std::string_view text, std::size_t i) {
@@ -21,12 +18,8 @@ utf8::Decoded char_at(std::string_view text, std::size_t i) {
   return utf8::decode(text, i);
 }
 
-bool is_white_space(char32_t cp) {
-  return cp < 0x80 ? is_ascii_white_space(static_cast<unsigned char>(cp)) : unicode::is_white_space(cp);
-}
-
 bool starts_with_white_space(std::string_view text) {
-  return !text.empty() && is_white_space(char_at(text, 0).cp);
+  return !text.empty() && line::is_white_space(char_at(text, 0).cp);
 }
 
 // Printable ASCII other than a backslash or a bracket: in a label such a byte is one non-blank
@@ -70,7 +63,7 @@ class LabelCheck {
   Step feed(char32_t cp) {
     if (escaped_) {
       escaped_ = false;
-      if (!is_white_space(cp)) blank_ = false;
+      if (!line::is_white_space(cp)) blank_ = false;
     } else if (cp == '\\') {
       escaped_ = true;
       blank_ = false;
@@ -78,7 +71,7 @@ class LabelCheck {
       return Step::Fail;
     } else if (cp == ']') {
       return Step::Close;
-    } else if (!is_white_space(cp)) {
+    } else if (!line::is_white_space(cp)) {
       blank_ = false;
     }
     return ++chars_ > attrs::kMaxLabelChars ? Step::Fail : Step::Continue;
@@ -101,7 +94,7 @@ std::optional<std::string> normalize_ascii_label(std::string_view label) {
       key[length++] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
     } else if (b >= 0x80) {
       return std::nullopt;
-    } else if (is_ascii_white_space(b)) {
+    } else if (line::is_ascii_white_space(b)) {
       // Only separators are spaces in the key: a run gives one, a leading run none.
       if (length != 0 && key[length - 1] != ' ') key[length++] = ' ';
     } else {
@@ -366,7 +359,7 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
         if (i < text.size()) i += char_at(text, i).len;
         continue;
       }
-      if (is_white_space(d.cp)) break;
+      if (line::is_white_space(d.cp)) break;
       if (d.cp == '<') return std::nullopt;
       if (d.cp == '(') {
         ++depth;
