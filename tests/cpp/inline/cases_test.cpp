@@ -231,6 +231,7 @@ TEST(InlineCases, BareLinks) {
       {"*a@b.bc*", R"~(emph[autolink(mailto:a@b.bc email)"a@b.bc"])~"},
       {"x@y", R"~("x@y")~"},
       {"a.b@c.de,", R"~(autolink(mailto:a.b@c.de email)"a.b@c.de" ",")~"},
+      {"(a@b.cd)", R"~("(" autolink(mailto:a@b.cd email)"a@b.cd" ")")~"},
       {"<www.a.bc>", R"~("<www.a.bc>")~"},
       {"http://a.bc/x?", R"~(autolink(http://a.bc/x)"http://a.bc/x" "?")~"},
       {"http://a.bc<b>", R"~(autolink(http://a.bc)"http://a.bc" html_inline"<b>")~"},
