@@ -15,6 +15,8 @@
 namespace vedavi {
 namespace {
 
+using namespace std::string_view_literals;
+
 enum : unsigned { kJinja = 1, kFigures = 2, kBlockDepth0 = 4, kBlockDepth1 = 8, kParenDepth0 = 16 };
 
 struct MdCase {
@@ -159,6 +161,9 @@ const MdCase kCases[] = {
     {"html inline verbatim", "x <a title=\"&\">\n", "<p>x <a title=\"&\"></p>\n", 0},
     {"image title then attributes", "![\"a\"](u \"t\"){#i}\n",
      "<p><img src=\"u\" alt=\"&quot;a&quot;\" title=\"t\" id=\"i\" /></p>\n", 0},
+    {"NUL as U+FFFD in text, raw HTML, payloads and attributes",
+     "<div>\0</div>\n\na\0 <b title=\"\0\"> `\0`{=tex} [x]{k=\"\0\"}\n"sv,
+     "<div>\xEF\xBF\xBD</div>\n<p>a\xEF\xBF\xBD <b title=\"\xEF\xBF\xBD\"> <script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">\xEF\xBF\xBD</script> <span k=\"\xEF\xBF\xBD\">x</span></p>\n", 0},
 };
 
 TEST(MdToVedavi, ByteExact) {
