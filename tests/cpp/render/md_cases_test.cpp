@@ -183,14 +183,10 @@ TEST(MdToVedavi, PiecesJoinToTheWholeDocument) {
   }
 }
 
-// The anchors of md source as the binding lists them: the document's blocks, then the footnotes'.
+// The anchors of md source as the binding lists them: the document's blocks, then the rendered
+// footnotes'.
 std::vector<Anchor> anchors_of(std::string_view md, bool jinja) {
-  const Document doc = parse(md, options_for(jinja ? unsigned{kJinja} : 0u));
-  std::vector<Anchor> out;
-  for (const Block& block : doc.blocks) anchor_block(block, out);
-  for (const Footnote& footnote : doc.footnotes)
-    for (const Block& block : footnote.blocks) anchor_block(block, out);
-  return out;
+  return document_anchors(parse(md, options_for(jinja ? unsigned{kJinja} : 0u)));
 }
 
 struct AnchorCase {
@@ -232,6 +228,16 @@ TEST(Anchors, InDocumentOrder) {
     {"what raw html, templates and math contribute", "x <b> {{ body }} \\(e^x\\)\n{: #p}\n", true,
      {{"p", "block", "x body e^x"}}},
     {"templates reach the heading text", "# {{ v }} {#h}\n", true, {{"h", "block", "v"}}},
+    {"a formula with an id is shown by its TeX", "E \\(m  c^2\\){#m} [x \\(y\\){#n}]{#s}\n", false,
+     {{"m", "text", "m c^2"}, {"s", "text", "x y"}, {"n", "text", "y"}}},
+    {"an unreferenced footnote is not rendered", "See [@x].\n\n[^1]: note [t]{#x}\n", false, {}},
+    {"a footnote reached through another", "a[^x]\n\n[^x]: see[^y]\n[^y]: [t]{#t}\n[^z]: [u]{#u}\n", false,
+     {{"t", "text", "t"}}},
+    {"image alt renders no reference", "![a[^f]](u)\n\n[^f]: [t]{#t}\n", false, {}},
+    {"the later definition of a label is rendered", "a[^f]\n\n[^f]: [one]{#one}\n\n[^f]: [two]{#two}\n", false,
+     {{"two", "text", "two"}}},
+    {"references in cells, captions and terms", "| [^a] |\n|---|\n: [^b]\n\n[^c]\n: d\n\n[^a]: [a]{#a}\n[^b]: [b]{#b}\n[^c]: [c]{#c}\n",
+     false, {{"a", "text", "a"}, {"b", "text", "b"}, {"c", "text", "c"}}},
   };
   for (const AnchorCase& c : cases) EXPECT_EQ(anchors_of(c.md, c.jinja), c.expected) << c.name;
 }
