@@ -169,6 +169,7 @@ TEST(ColumnWidths, Colgroups) {
   const std::string one_col = "<colgroup><col style=\"width:100%\"></colgroup>";
   check_tables({
       {"colwidths=\"1fr 3fr\">", fixed + "<colgroup><col style=\"width:25%\"><col style=\"width:75%\"></colgroup></table>"},
+      {"colwidths=\"-0fr 1fr\">", fixed + "<colgroup><col style=\"width:0%\"><col style=\"width:100%\"></colgroup></table>"},
       {"colwidths=\"120px 1fr 1fr\">",
        fixed + "<colgroup><col style=\"width:120px\"><col style=\"width:calc((100% - 120px) * 0.5)\">"
                "<col style=\"width:calc((100% - 120px) * 0.5)\"></colgroup></table>"},
@@ -195,14 +196,20 @@ TEST(ColumnWidths, Colgroups) {
 
 TEST(ColumnWidths, RefusedWeights) {
   const std::pair<std::string_view, std::string_view> cases[] = {
-      {"xfr 1fr", "xfr"}, {"fr", "fr"}, {"a\"\\fr", "a\\\"\\\\fr"},
+      {"xfr 1fr", "\"xfr\""}, {"fr", "\"fr\""}, {"a\"\\fr", "\"a\\\"\\\\fr\""},
       // Not finite, or a share that is not: never written as "NaN" or "inf".
-      {"inffr", "inffr"}, {"1fr nanfr", "nanfr"}, {"1e999fr", "1e999fr"}, {"1e308fr 1e308fr", "1e308fr"},
-      {"0fr 0fr", "0fr"}, {"1fr -1fr", "1fr"},
+      {"inffr", "\"inffr\""}, {"1fr nanfr", "\"nanfr\""}, {"1e999fr", "\"1e999fr\""},
+      {"1e308fr 1e308fr", "\"1e308fr\""},
+      // Negative or adding up to zero: the table's value and the reason.
+      {"0fr 0fr", "\"0fr 0fr\": the weights add up to zero"},
+      {"120px -0fr", "\"120px -0fr\": the weights add up to zero"},
+      {"1fr -1fr", "\"1fr -1fr\": the weight \"-1fr\" is negative"},
+      {"-1fr 2fr", "\"-1fr 2fr\": the weight \"-1fr\" is negative"},
+      {"2fr -1e-300fr", "\"2fr -1e-300fr\": the weight \"-1e-300fr\" is negative"},
   };
-  for (const auto& [colwidths, shown] : cases) {
+  for (const auto& [colwidths, message] : cases) {
     EXPECT_EQ(run("<table colwidths='" + std::string(colwidths) + "'></table>").html,
-              "error: bad colwidths value \"" + std::string(shown) + "\"") << colwidths;
+              "error: bad colwidths value " + std::string(message)) << colwidths;
   }
 }
 
