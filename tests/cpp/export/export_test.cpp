@@ -343,6 +343,16 @@ TEST(Ids, CopiesGeneratedIdsAndPrefixes) {
   const std::pair<std::string_view, std::string_view> gh[] = {{"Hello, World!", "hello-world"}, {"C++ & C#", "c--c"},
       {"!!!", ""}, {"a\tb\xc2\xa0" "c  d", "abc--d"}, {"1. Intro", "1-intro"}};
   for (const auto& [text, slug] : gh) EXPECT_EQ(gh_slug(text), slug) << text;
+  // Unreserved, the taken set grows while series run: a taken id is skipped, and ids taken
+  // before the growth are still found after it.
+  SlugSeries series;
+  series.take("a-3");
+  std::vector<std::string> ids;
+  for (int i = 0; i < 40; ++i) ids.push_back(series.next("a"));
+  EXPECT_EQ(std::vector<std::string>(ids.begin(), ids.begin() + 4), (std::vector<std::string>{"a", "a-1", "a-2", "a-4"}));
+  EXPECT_EQ(ids.back(), "a-40");
+  EXPECT_EQ(series.next("a-3"), "a-3-1");
+  EXPECT_EQ(series.next("a"), "a-41");
 }
 
 TEST(RawPayloadsAndToc, Cases) {
