@@ -322,6 +322,9 @@ TEST(Ids, CopiesGeneratedIdsAndPrefixes) {
        "<h2 id=\"intro\">Intro</h2><h2 id=\"intro-1\">Intro</h2><h2 id=\"intro-1-1\">Intro 1</h2>"},
       {"<p id=intro>x</p><h2>Intro</h2>", auto_ids, "<p id=\"intro\" data-id=\"intro\">x</p><h2 id=\"intro-1\">Intro</h2>"},
       {"<h2>!!!</h2><h2>!!!</h2>", [](auto& o) { o.auto_ids = o.gh_ids = true; }, "<h2>!!!</h2><h2 id=\"-1\">!!!</h2>"},
+      // The rule follows gh_ids: the two slugs of this text differ.
+      {"<h2>1. Intro</h2>", auto_ids, "<h2 id=\"intro\">1. Intro</h2>"},
+      {"<h2>1. Intro</h2>", [](auto& o) { o.auto_ids = o.gh_ids = true; }, "<h2 id=\"1-intro\">1. Intro</h2>"},
       {"<h2 id=x>A</h2><h2 id=x>B</h2>", auto_ids, "<h2 id=\"x\" data-id=\"x\">A</h2><h2 id=\"x\" data-id=\"x\">B</h2>"},
       // The kindless div registered last replaces the span's text, as any later registration does.
       {"<span id=t>first</span><div id=t>second</div><a href=\"#t\" data-ref=\"\"></a>",
