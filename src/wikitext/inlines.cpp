@@ -343,15 +343,15 @@ bool Converter::math() {
   Frame& f = top();
   if (!f.source->starts_with_fold(f.pos, f.end, "<math")) return false;
   const auto gt = f.source->find(Needle::Gt, f.pos, f.end);
-  const auto close = gt ? f.source->find(Needle::MathClose, *gt + 1, f.end) : std::nullopt;
+  const auto close = gt ? f.source->find_range(Needle::MathClose, *gt + 1, f.end) : std::nullopt;
   if (!close) {
     emit_rest_raw();
     return true;
   }
   Inline::MathInline math;
   math.display = is_display_math(text().substr(f.pos + 5, *gt - f.pos - 5));
-  math.tex = std::string(text().substr(*gt + 1, *close - *gt - 1));
-  f.pos = *close + needle_text(Needle::MathClose).size();
+  math.tex = std::string(text().substr(*gt + 1, close->begin - *gt - 1));
+  f.pos = close->end;
   emit(std::move(math));
   return true;
 }
@@ -527,9 +527,9 @@ void Converter::html_tag() {
       if (kind >= 2 && given_up_tags_.contains({&source, p})) break;
       const auto closer = source.tag_closer(static_cast<NestTag>(kind), tag->end, f.end);
       if (!closer) break;
-      const std::size_t resume = *closer + tag->name.size() + 3;
       const bool is_script = kind >= 2;
-      Frame& child = open(is_script ? Wrap::Script : Wrap::Span, Range{tag->end, *closer}, resume);
+      Frame& child =
+          open(is_script ? Wrap::Script : Wrap::Span, Range{tag->end, closer->begin}, closer->end);
       child.attr = std::move(tag->attr);
       if (kind == 1) child.attr.push_class("small");
       child.is_subscript = kind == 3;
