@@ -199,7 +199,28 @@ bool html_container(Walk& walk, std::string_view t) {
   return false;
 }
 
+// The range without the comments and white space at its ends. An unclosed comment runs to the
+// end, as it does in inline text.
+Range without_edge_comments(const Source& source, Range range) {
+  const std::string_view text = source.text().substr(0, range.end);
+  std::optional<Range> content;
+  for (std::size_t pos = range.begin; pos < range.end;) {
+    const std::size_t open = text.find("<!--", pos);
+    const Range piece =
+        trim_range(source, Range{pos, open == std::string_view::npos ? range.end : open});
+    if (!piece.empty()) content = Range{content ? content->begin : piece.begin, piece.end};
+    if (open == std::string_view::npos) break;
+    const std::size_t close = text.find("-->", open + 2);
+    if (close == std::string_view::npos) break;
+    pos = close + 3;
+  }
+  return content.value_or(Range{range.begin, range.begin});
+}
+
+// Comments do not count when a line is tested as a heading ("== H ==<!-- note -->").
 bool heading(Walk& walk, Range trimmed) {
+  if (walk.source.slice(trimmed).find("<!--") != std::string_view::npos)
+    trimmed = without_edge_comments(walk.source, trimmed);
   const std::string_view t = walk.source.slice(trimmed);
   const std::size_t opening = std::min(t.find_first_not_of('='), t.size());
   const std::size_t last_other = t.find_last_not_of('=');

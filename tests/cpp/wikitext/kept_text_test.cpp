@@ -67,6 +67,75 @@ TEST(WikitextClosingTags, WhiteSpaceBeforeGreaterThan) {
   expect_cases(kCases);
 }
 
+constexpr std::string_view kNoteRef =
+    "<sup id=\"fnref-__note1\"><a href=\"#fn-__note1\" class=\"footnote-ref\" role=\"doc-noteref\">1</a></sup>";
+
+// The output never holds a link inside a link: footnote references and category links of a
+// label go right after the link, an inner link's label (or a bare URL) stays text of the outer
+// one. A template's content is a document of its own, so links inside it stay links.
+TEST(WikitextLinkLabels, NeverHoldALink) {
+  const std::string note = std::string(kNoteRef);
+  const std::pair<std::string_view, std::string> cases[] = {
+    {"[[A|x<ref>n</ref>]] y", "<a href=\"./A\">x</a>" + note + " y"},
+    {"[http://e.org x<ref>n</ref>]", "<a href=\"http://e.org\">x</a>" + note},
+    {"[[A|''x<ref>n</ref>'' <span>s</span>]]", "<a href=\"./A\"><em>x</em> <span>s</span></a>" + note},
+    {"[[Datei:x.jpg|mini|a [[B]] c]]", "<a href=\"./Datei:x.jpg\">mini|a B c</a>"},
+    {"[[A|x [http://b c] y [http://d] z]]", "<a href=\"./A\">x c y http://d z</a>"},
+    {"[[A|[[B|[[C|deep<ref>n</ref>]]]]]]", "<a href=\"./A\">deep</a>" + note},
+    {"[[A|t [[Category:B|k]]]]", "<a href=\"./A\">t </a><a href=\"./Category:B\" data-mediawiki-category=\"k\"></a>"},
+    {"[[A|x<ref>[[B]]</ref>]]", "<a href=\"./A\">x</a>" + note},
+    {"[[A|{{t|[[c]]}}]]", "<a href=\"./A\"><template data-op=\"mediawiki:transclude\" data-name=\"t\"><div data-arg><a href=\"./c\">c</a></div></template></a>"},
+    {"[[A|[[File:x.png|c]]]]", "<a href=\"./A\"><img src=\"./File:x.png\" alt=\"c\" data-mediawiki-source=\"[[File:x.png|c]]\" /></a>"},
+  };
+  for (const auto& [wikitext, paragraph] : cases) {
+    const std::string html = to_html(wikitext);
+    EXPECT_EQ(html.substr(0, html.find("\n")), "<p>" + paragraph + "</p>") << wikitext;
+  }
+}
+
+// A named reference whose body is empty or blank reuses the label, as "<ref name=n/>" does: a
+// later body still defines the footnote.
+TEST(WikitextNamedReferences, BlankBodyIsReuse) {
+  static constexpr std::string_view kDefined =
+      "<li id=\"fn-n\">\n<p>body <a href=\"#fnref-n\" class=\"footnote-backref\" role=\"doc-backlink\">↩</a> "
+      "<a href=\"#fnref-n-2\" class=\"footnote-backref\" role=\"doc-backlink\">↩<sup>2</sup></a></p>";
+  for (std::string_view first : {"<ref name=n></ref>", "<ref name=n> \n </ref>", "<ref name=n><!-- c --></ref>",
+                                 "<ref name=n/>"}) {
+    const std::string wikitext = "a" + std::string(first) + " b<ref name=n>body</ref>";
+    EXPECT_NE(to_html(wikitext).find(kDefined), std::string::npos) << wikitext;
+  }
+  // The first definition with a body still wins.
+  EXPECT_EQ(to_html("<ref name=n>one</ref><ref name=n>two</ref>").find("two"), std::string::npos);
+}
+
+// Comments at either end of a line do not count when it is tested as a heading.
+TEST(WikitextHeadings, CommentsDoNotCount) {
+  static constexpr Case kCases[] = {
+    {"==Heading==<!-- c -->", "<h2>Heading</h2>\n"},
+    {"<!-- a -->== H == <!-- b --> <!-- c -->", "<h2>H</h2>\n"},
+    {"== H ==<!-- open", "<h2>H</h2>\n"},
+    {"== A <!-- x -->B ==", "<h2>A B</h2>\n"},
+    {"== H ==<!-- c --> x", "<p>== H == x</p>\n"},
+  };
+  expect_cases(kCases);
+}
+
+// "<nowiki>" content is literal text; "<nowiki/>" is nothing. A "<" that no tag name, "/", "!"
+// or "?" follows is text.
+TEST(WikitextNowiki, ContentIsLiteralText) {
+  static constexpr Case kCases[] = {
+    {"<nowiki>[[x]] ''y'' {{t}}</nowiki>", "<p>[[x]] ''y'' {{t}}</p>\n"},
+    {"<nowiki><br/></nowiki>", "<p>&lt;br/&gt;</p>\n"},
+    {"<NOWIKI>&amp; a\nb</nowiki >", "<p>&amp; a\nb</p>\n"},
+    {"[[x]]<nowiki />s", "<p><a href=\"./x\">x</a>s</p>\n"},
+    {"<nowiki>[[x]]", "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"html\"><nowiki></script><a href=\"./x\">x</a></p>\n"},
+    {"<pre>x < y</pre>", "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"html\"><pre></script>x &lt; y<script type=\"application/vnd.vedavi.raw\" data-format=\"html\"></pre></script></p>\n"},
+    {"a <3 b < br> <sup>x < y</sup>", "<p>a &lt;3 b &lt; br&gt; <sup>x &lt; y</sup></p>\n"},
+    {"a</ x><!DOCTYPE y>", "<p>a<script type=\"application/vnd.vedavi.raw\" data-format=\"html\"></ x></script><script type=\"application/vnd.vedavi.raw\" data-format=\"html\"><!DOCTYPE y></script></p>\n"},
+  };
+  expect_cases(kCases);
+}
+
 // NUL reads as U+FFFD, as an HTML parser reads it, in text and attribute values alike.
 TEST(WikitextNul, BecomesReplacementCharacter) {
   using namespace std::string_view_literals;

@@ -177,20 +177,27 @@ TEST(WikitextPathological, LongRunsOfOpeners) {
 }
 
 TEST(WikitextPathological, DeepNestingConvertsWithoutRecursion) {
-  const std::pair<std::string, std::string_view> cases[] = {
-      {repeat("*", kUnits) + " a", "<ul>"},
-      {repeat("#", kUnits) + " a", "<ol>"},
-      {repeat("<span>", kUnits) + "x" + repeat("</span>", kUnits), "<span>"},
-      {repeat("{{a|", kUnits) + "x" + repeat("}}", kUnits), "<template"},
-      {repeat("[[a|", kUnits) + "x" + repeat("]]", kUnits), "<a href"},
-      {repeat("<ref>", kUnits) + "x" + repeat("</ref>", kUnits), "<script"},
-      // Each failed superscript is converted once, not again inside every enclosing one.
-      {repeat("<sup>", kUnits) + "x" + repeat("</sup>", kUnits), "<script"},
-      // A parser function's first argument is not copied again by each enclosing function.
-      {repeat("{{#if:<!---->", kUnits) + "x" + repeat("}}", kUnits), "<template"},
+  struct Nested {
+    std::string input;
+    std::string_view opener;
+    std::size_t at_least;
   };
-  for (const auto& [input, opener] : cases)
-    EXPECT_GE(count(to_html(input), opener), opener == "<script" ? 1u : kUnits) << opener;
+  const Nested cases[] = {
+      {repeat("*", kUnits) + " a", "<ul>", kUnits},
+      {repeat("#", kUnits) + " a", "<ol>", kUnits},
+      {repeat("<span>", kUnits) + "x" + repeat("</span>", kUnits), "<span>", kUnits},
+      {repeat("{{a|", kUnits) + "x" + repeat("}}", kUnits), "<template", kUnits},
+      // Links inside a label are its text: one link.
+      {repeat("[[a|", kUnits) + "x" + repeat("]]", kUnits), "<a href=\"./a\">x</a>", 1},
+      {repeat("[[a|''", kUnits) + "x" + repeat("'']]", kUnits), "<em>", kUnits},
+      {repeat("<ref>", kUnits) + "x" + repeat("</ref>", kUnits), "<script", 1},
+      // Each failed superscript is converted once, not again inside every enclosing one.
+      {repeat("<sup>", kUnits) + "x" + repeat("</sup>", kUnits), "<script", 1},
+      // A parser function's first argument is not copied again by each enclosing function.
+      {repeat("{{#if:<!---->", kUnits) + "x" + repeat("}}", kUnits), "<template", kUnits},
+  };
+  for (const auto& [input, opener, at_least] : cases)
+    EXPECT_GE(count(to_html(input), opener), at_least) << opener;
   std::string notes;
   for (std::size_t i = 0; i < kUnits; ++i) notes += "<span><ref name=n" + std::to_string(i) + ">x</ref></span>";
   // A failed table rolls back nothing of the paragraph before it.
