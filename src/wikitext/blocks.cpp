@@ -16,20 +16,24 @@ namespace {
 // Line ends become "\n", and NUL becomes U+FFFD as an HTML parser reads it, so no NUL reaches
 // the text, attribute values or raw payloads written from this text.
 std::string normalise(std::string_view text) {
+  constexpr std::size_t kNone = std::string_view::npos;
   std::string out;
   out.reserve(text.size());
   std::size_t begin = 0;
-  for (std::size_t stop = text.find_first_of(std::string_view("\r\0", 2));
-       stop != std::string_view::npos;
-       stop = text.find_first_of(std::string_view("\r\0", 2), begin)) {
+  std::size_t cr = text.find('\r');
+  std::size_t nul = text.find('\0');
+  while (cr != kNone || nul != kNone) {
+    const std::size_t stop = std::min(cr, nul);
     out.append(text, begin, stop - begin);
-    if (text[stop] == '\0') {
+    if (stop == nul) {
       out += "\xEF\xBF\xBD";
       begin = stop + 1;
-      continue;
+      nul = text.find('\0', begin);
+    } else {
+      out += '\n';
+      begin = stop + 1 < text.size() && text[stop + 1] == '\n' ? stop + 2 : stop + 1;
+      cr = text.find('\r', begin);
     }
-    out += '\n';
-    begin = stop + 1 < text.size() && text[stop + 1] == '\n' ? stop + 2 : stop + 1;
   }
   out.append(text, begin);
   return out;

@@ -181,7 +181,7 @@ class Converter {
   explicit Converter(Notes& notes) : notes_(notes) {}
 
   Inlines run(Source& source, Range range) {
-    push_frame(Frame{&source, range.begin, range.end, Wrap::Root});
+    push_frame(&source, range.begin, range.end, Wrap::Root);
     for (;;) {
       Frame& top = stack_.back();
       if (top.wrap == Wrap::Operation) {
@@ -200,10 +200,10 @@ class Converter {
   Frame& top() { return stack_.back(); }
   Inlines& out() { return stack_[top().target].out; }
   std::string_view text() { return top().source->text(); }
-  Frame& push_frame(Frame frame) {
-    frame.target = stack_.size();
-    stack_.push_back(std::move(frame));
-    return stack_.back();
+  Frame& push_frame(Source* source, std::size_t begin, std::size_t end, Wrap wrap) {
+    Frame& frame = stack_.emplace_back(source, begin, end, wrap);
+    frame.target = stack_.size() - 1;
+    return frame;
   }
   void emit(Inline node) {
     if (script_frame_ != kNoFrame && !is_plain_kind(node.kind())) is_script_doomed_ = true;
@@ -226,7 +226,7 @@ class Converter {
     top().pos = resume;
     note_opening(wrap);
     const std::size_t parent = stack_.size() - 1;
-    Frame& child = push_frame(Frame{source, content.begin, content.end, wrap});
+    Frame& child = push_frame(source, content.begin, content.end, wrap);
     const std::size_t label_of = stack_[parent].label_of;
     if (wrap == Wrap::Link && label_of != kNoFrame) {
       child.wrap = Wrap::InnerLink;
@@ -459,7 +459,7 @@ bool Converter::brace() {
     return true;
   }
   note_opening(Wrap::Operation);
-  push_frame(Frame{&source, 0, 0, Wrap::Operation});
+  push_frame(&source, 0, 0, Wrap::Operation);
   top().operation = std::move(plan.operation);
   top().args = std::move(plan.args);
   return true;
@@ -468,10 +468,8 @@ bool Converter::brace() {
 void Converter::next_argument() {
   Frame& f = top();
   if (f.next_arg < f.args.size()) {
-    ArgText& arg = f.args[f.next_arg++];
-    Frame child{arg.source, arg.value.begin, arg.value.end, Wrap::Arg};
-    child.arg_name = std::move(arg.name);
-    push_frame(std::move(child));
+    ArgText arg = std::move(f.args[f.next_arg++]);  // the push may move `f`
+    push_frame(arg.source, arg.value.begin, arg.value.end, Wrap::Arg).arg_name = std::move(arg.name);
     return;
   }
   Inline::Operation operation = std::move(f.operation);
