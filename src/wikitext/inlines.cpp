@@ -283,7 +283,7 @@ bool is_plain_kind(InlineKind kind) {
          kind == InlineKind::Strong || kind == InlineKind::Span;
 }
 
-// A label of nothing but white space: a named reference with such a body reuses the label.
+// Inlines of nothing but white space: a named reference with such a body reuses its label.
 bool is_blank(const Inlines& inlines) {
   for (const Inline& node : inlines) {
     if (node.kind() == InlineKind::SoftBreak) continue;

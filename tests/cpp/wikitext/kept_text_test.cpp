@@ -120,8 +120,7 @@ TEST(WikitextHeadings, CommentsDoNotCount) {
   expect_cases(kCases);
 }
 
-// "<nowiki>" content is literal text; "<nowiki/>" is nothing. A "<" that no tag name, "/", "!"
-// or "?" follows is text.
+// "<nowiki>" content is literal text; "<nowiki/>" is nothing.
 TEST(WikitextNowiki, ContentIsLiteralText) {
   static constexpr Case kCases[] = {
     {"<nowiki>[[x]] ''y'' {{t}}</nowiki>", "<p>[[x]] ''y'' {{t}}</p>\n"},
@@ -129,6 +128,13 @@ TEST(WikitextNowiki, ContentIsLiteralText) {
     {"<NOWIKI>&amp; a\nb</nowiki >", "<p>&amp; a\nb</p>\n"},
     {"[[x]]<nowiki />s", "<p><a href=\"./x\">x</a>s</p>\n"},
     {"<nowiki>[[x]]", "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"html\"><nowiki></script><a href=\"./x\">x</a></p>\n"},
+  };
+  expect_cases(kCases);
+}
+
+// A "<" that no tag name, "/", "!" or "?" follows is text, never the start of a raw tag.
+TEST(WikitextLessThan, TextUnlessMarkupFollows) {
+  static constexpr Case kCases[] = {
     {"<pre>x < y</pre>", "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"html\"><pre></script>x &lt; y<script type=\"application/vnd.vedavi.raw\" data-format=\"html\"></pre></script></p>\n"},
     {"a <3 b < br> <sup>x < y</sup>", "<p>a &lt;3 b &lt; br&gt; <sup>x &lt; y</sup></p>\n"},
     {"a</ x><!DOCTYPE y>", "<p>a<script type=\"application/vnd.vedavi.raw\" data-format=\"html\"></ x></script><script type=\"application/vnd.vedavi.raw\" data-format=\"html\"><!DOCTYPE y></script></p>\n"},
