@@ -21,12 +21,11 @@ Ref inlines(const Call& call) {
   const auto bare_autolinks = args.get_or<bool>(2, true);
   const auto templates = args.get_or<TemplatesArg>(3, std::nullopt);
   const Options options = make_options(math, templates, inlines_flags(bare_autolinks));
-  const std::vector<inl::InlineNode> nodes = released([&] {
-    return guarded("parsing markdown inlines", [&] { return inl::list_inlines(markdown, options); });
+  SpanList list(markdown);
+  inl::ListingOrder order = released([&] {
+    return guarded("parsing markdown inlines", [&] { return inl::stream_inlines(markdown, options, list); });
   });
-  SpanDicts dicts;
-  const CollectorPause pause;
-  return new_list(nodes, [&](const inl::InlineNode& node) { return dicts.inline_node(node, markdown); });
+  return std::move(list).finish(std::move(order));
 }
 
 }  // namespace

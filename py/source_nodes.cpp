@@ -21,17 +21,12 @@ Ref source_nodes(const Call& call) {
   const auto implicit_figures = args.get_or<bool>(2, false);
   const auto templates = args.get_or<TemplatesArg>(3, std::nullopt);
   const Options options = make_options(math, templates, source_nodes_flags(implicit_figures));
-  const std::vector<inl::SourceNode> nodes = released([&] {
+  SpanList list(markdown);
+  inl::ListingOrder order = released([&] {
     return guarded("parsing markdown source nodes",
-                   [&] { return inl::list_source_nodes(markdown, options); });
+                   [&] { return inl::stream_source_nodes(markdown, options, list); });
   });
-  SpanDicts dicts;
-  const CollectorPause pause;
-  return new_list(nodes, [&](const inl::SourceNode& node) {
-    if (const auto* block = std::get_if<inl::SourceBlock>(&node))
-      return dicts.block(block->span, block->start, block->end);
-    return dicts.inline_node(std::get<inl::InlineNode>(node), markdown);
-  });
+  return std::move(list).finish(std::move(order));
 }
 
 }  // namespace

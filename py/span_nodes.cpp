@@ -1,7 +1,14 @@
 // Span dictionaries of block spans, inline nodes and cross-reference items.
 #include "span_nodes.h"
 
+#include <cassert>
+#include <cstdlib>  // defines __GLIBC__ on glibc
+
 #include "model/template.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace vedavi::py {
 namespace {
@@ -67,6 +74,16 @@ struct DataKeys {
   }
   void operator()(const inl::inline_data::Autolink& link) const { put(K::Url, new_str(link.url)); }
 };
+
+// Below this input size the parse's heap is small, and what the allocator keeps serves the next
+// call better than the pages saved.
+constexpr std::size_t kGiveBackFrom = std::size_t{4} << 20;
+
+void give_back_freed_memory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
 
 }  // namespace
 
@@ -149,6 +166,65 @@ Ref SpanDicts::xref_refs(std::span<const inl::XrefSeg> refs) const {
     set(dict, K::Prefix, optional_str(seg.prefix));
     return dict;
   });
+}
+
+SpanList::SpanList(std::string_view markdown)
+    : markdown_(markdown), thread_(PyThreadState_Get()), made_(check(PyList_New(0))) {}
+
+template <class Build>
+void SpanList::locked(Build&& build) {
+  PyEval_RestoreThread(thread_);
+  // Let go of the lock again also when building fails: the stream's caller takes it back.
+  struct Release {
+    ~Release() { PyEval_SaveThread(); }
+  } release;
+  const CollectorPause pause;
+  build();
+}
+
+void SpanList::take_blocks(std::span<inl::SourceBlock> batch) {
+  locked([&] {
+    for (const inl::SourceBlock& block : batch) {
+      if (PyList_Append(made_.get(), dicts_.block(block.span, block.start, block.end).get()) < 0)
+        throw_error_already_set();
+    }
+  });
+}
+
+void SpanList::take_inlines(std::span<inl::InlineNode> batch) {
+  locked([&] {
+    for (const inl::InlineNode& node : batch) {
+      if (PyList_Append(made_.get(), dicts_.inline_node(node, markdown_).get()) < 0)
+        throw_error_already_set();
+    }
+  });
+}
+
+void SpanList::parse_released() {
+  // The dicts come from the interpreter's own arenas, not from the heap the parse has freed, so
+  // its pages would otherwise stay resident beside the whole result.
+  if (markdown_.size() >= kGiveBackFrom) give_back_freed_memory();
+}
+
+Ref SpanList::finish(inl::ListingOrder order) && {
+  // Moves the dicts into listing order in place, place i taking the one made at order[i]: each
+  // cycle of the order is followed once, and a place done is marked as order[i] == i.
+  assert(order.empty() || order.size() == std::size_t(PyList_GET_SIZE(made_.get())));
+  PyObject** items = PySequence_Fast_ITEMS(made_.get());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (order[i] == i) continue;
+    PyObject* const first = items[i];
+    std::size_t place = i;
+    while (order[place] != i) {
+      const std::size_t from = order[place];
+      items[place] = items[from];
+      order[place] = place;
+      place = from;
+    }
+    items[place] = first;
+    order[place] = place;
+  }
+  return std::move(made_);
 }
 
 }  // namespace vedavi::py

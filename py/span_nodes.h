@@ -50,4 +50,29 @@ class SpanDicts {
   WordStrs words_;
 };
 
+// The list a span listing returns, filled while the core works: the core hands its items over
+// in batches with the interpreter lock released, each batch becomes dicts with the lock taken
+// back, and the core's C++ items die batch by batch, so the call holds little beside its result.
+// Made with the lock held, by the thread that then releases it around the core's stream.
+class SpanList final : public inl::ListingSink {
+ public:
+  explicit SpanList(std::string_view markdown);
+
+  void take_blocks(std::span<inl::SourceBlock> batch) override;
+  void take_inlines(std::span<inl::InlineNode> batch) override;
+  void parse_released() override;
+  // The list in the order the stream gave, once the lock is held again.
+  Ref finish(inl::ListingOrder order) &&;
+
+ private:
+  // Runs `build` with the lock held, from inside the released stream.
+  template <class Build>
+  void locked(Build&& build);
+
+  std::string_view markdown_;
+  PyThreadState* thread_;
+  SpanDicts dicts_;
+  Ref made_;  // the dicts in the order made
+};
+
 }  // namespace vedavi::py

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -96,5 +97,35 @@ std::vector<InlineNode> list_inlines(std::string_view source, const Options& opt
 // inline node of md source, sorted by start ascending and end descending, a block span before
 // an inline node of the same range.
 std::vector<SourceNode> list_source_nodes(std::string_view source, const Options& options);
+
+// ---- The same listings, streamed ----
+// A listing can be many times its source, so a caller that turns every item into something
+// larger (a Python dict) takes them as they are made instead: in batches of at most
+// kListingBatch items, in the order made, which is not yet listing order. At the end the stream
+// says where each item goes.
+
+inline constexpr std::size_t kListingBatch = 4096;
+
+// Receives the items of a streamed listing. A batch lives for the call only; the receiver may
+// move from its items. Whatever the receiver throws ends the stream and reaches its caller.
+class ListingSink {
+ public:
+  virtual void take_blocks(std::span<SourceBlock> batch) = 0;
+  virtual void take_inlines(std::span<InlineNode> batch) = 0;
+  // Called once, before the first inline batch: the parse's trace and line map, often larger
+  // than the listing's input many times over, have been let go.
+  virtual void parse_released() {}
+
+ protected:
+  ~ListingSink() = default;
+};
+
+// Listing order of the items streamed: for each place, the index of its item in the order made
+// (blocks and inline nodes counted together). Empty when the two orders are the same.
+using ListingOrder = std::vector<std::size_t>;
+
+// list_inlines and list_source_nodes, streamed to `sink`.
+ListingOrder stream_inlines(std::string_view source, const Options& options, ListingSink& sink);
+ListingOrder stream_source_nodes(std::string_view source, const Options& options, ListingSink& sink);
 
 }  // namespace vedavi::inl

@@ -167,6 +167,20 @@ def test_deep_input_and_threads():
     assert out[0]["type"] == "block_quote"
     assert other_threads_run_during(lambda: native.blocks("- a\n" * 200_000, nested=True))
 
+# A document whose copies, one after another, read as copies: no definitions, nothing open at its end.
+COPY = ("# Head *x* {{ t }}\n\n> quote **b** [l](/u \"t\") `c` \\(m\\) www.a.b \u00e9\r\n> ~~s~~\n\n"
+        "- item ![i](p.png)\n  - [s]{.k} ^[n]\n\n<div>\n{{ v }} *no*\n</div>\n\n")
+BYTE_OFFSETS = ("start", "end", "url_start", "url_end")
+
+@pytest.mark.parametrize("function", [native.inlines, native.source_nodes])
+def test_a_long_listing_lists_each_copy_of_a_document_shifted(function):
+    # Long enough to cross from one batch of the core's items into the next several times.
+    one = function(COPY, templates=TEMPLATES)
+    copies, size = 12_000 // len(one) + 2, len(COPY.encode())
+    expected = [[(k, v + i * size if k in BYTE_OFFSETS and v is not None else v) for k, v in node.items()]
+                for i in range(copies) for node in one]
+    assert [list(node.items()) for node in function(COPY * copies, templates=TEMPLATES)] == expected
+
 def containers(value):
     stack, found = [value], []
     while stack:

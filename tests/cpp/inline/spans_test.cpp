@@ -2,6 +2,9 @@
 // with any line ends; the line map under them; linear time on nested and adversarial inputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <stdexcept>
 #include <string>
 
 #include "base/internal_error.h"
@@ -13,6 +16,8 @@
 
 namespace vedavi::inl {
 namespace {
+
+using vedavi::test::repeat;
 
 Options options_with(MathMode math = MathMode::Brackets, std::vector<TemplateDelimiter> templates = {}) {
   Options o = block::testing::default_options();
@@ -157,6 +162,86 @@ TEST(SourceNodes, BlockFormTemplateLines) {
   EXPECT_EQ(source_nodes("{% x %}\n", options_with(MathMode::Brackets, {auto_form})), "template_token 0-7 d0");
 }
 
+// Keeps what a stream hands over, and when: one letter per call, b (blocks), i (inlines) and
+// r (the parse let go).
+class Recorder final : public ListingSink {
+ public:
+  struct Made {
+    std::string shown;
+    std::size_t start, end;
+  };
+  std::vector<Made> made;
+  std::string calls;
+  std::size_t largest_batch = 0, smallest_batch = ~std::size_t{0};
+
+  void take_blocks(std::span<SourceBlock> batch) override {
+    note('b', batch.size());
+    for (const SourceBlock& b : batch)
+      made.push_back({std::string(b.span.kind) + " " + std::to_string(b.start) + "-" + std::to_string(b.end), b.start, b.end});
+  }
+  void take_inlines(std::span<InlineNode> batch) override {
+    note('i', batch.size());
+    for (const InlineNode& n : batch) made.push_back({show({n}), n.start, n.end});
+  }
+  void parse_released() override { calls += 'r'; }
+
+ private:
+  void note(char call, std::size_t size) {
+    calls += call;
+    largest_batch = std::max(largest_batch, size);
+    smallest_batch = std::min(smallest_batch, size);
+  }
+};
+
+TEST(ListingStream, BoundedBatchesThenTheOrderOfAStableSort) {
+  const TemplateDelimiter moustache{"m", "{{", "}}", std::nullopt, std::nullopt, TemplateForm::Auto};
+  const Options options = options_with(MathMode::Brackets, {moustache});
+  struct Case {
+    std::string name, src;
+    bool with_blocks;
+    std::string_view calls;  // the calls of the stream, in order
+  } cases[] = {
+      {"one unit of many nodes", repeat("*a* `b` [c](d)\n", 1500), false, "riii"},
+      {"tokens of raw HTML between units", "a {{ x }}\n\n<div>\n{{ y }}\n</div>\n\nb {{ z }}\n", false, "rii"},
+      {"many blocks", repeat("*a* `b`\n\n", 5000), true, "bbriiiii"},
+      {"empty", "", true, "r"},
+  };
+  for (const auto& c : cases) {
+    Recorder sink;
+    const ListingOrder order = c.with_blocks ? stream_source_nodes(c.src, options, sink) : stream_inlines(c.src, options, sink);
+    EXPECT_EQ(sink.calls, c.calls) << c.name;
+    EXPECT_LE(sink.largest_batch, kListingBatch) << c.name;
+    EXPECT_GT(sink.smallest_batch, 0u) << c.name;
+    // The listing: the items made, sorted stably by start and then by end descending.
+    std::vector<std::size_t> expected(sink.made.size());
+    std::iota(expected.begin(), expected.end(), std::size_t{0});
+    std::stable_sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
+      const auto &x = sink.made[a], &y = sink.made[b];
+      return x.start != y.start ? x.start < y.start : x.end > y.end;
+    });
+    const bool as_made = std::is_sorted(expected.begin(), expected.end());
+    EXPECT_EQ(order.empty(), as_made) << c.name;
+    if (!as_made) {
+      EXPECT_EQ(order, expected) << c.name;
+    }
+    std::string streamed;
+    for (const std::size_t i : expected) streamed += (streamed.empty() ? "" : ", ") + sink.made[i].shown;
+    EXPECT_EQ(c.with_blocks ? source_nodes(c.src, options) : show(list_inlines(c.src, options)), streamed) << c.name;
+  }
+}
+
+TEST(ListingStream, WhatTheSinkThrowsEndsTheStream) {
+  struct Full final : ListingSink {
+    int batches = 0;
+    void take_blocks(std::span<SourceBlock>) override {}
+    void take_inlines(std::span<InlineNode>) override {
+      if (++batches == 2) throw std::length_error("full");
+    }
+  } sink;
+  EXPECT_THROW(stream_inlines(repeat("*a* ", 5000), options_with(), sink), std::length_error);
+  EXPECT_EQ(sink.batches, 2);
+}
+
 TEST(InlineNodes, AltTextIsThePlainTextOfTheBracketText) {
   // Each image's alt text equals reading its bracket text on its own, however the images nest.
   const std::string_view pieces[] = {"![", "](u)", "![", "](u)", "]", "[", "a", "*", " ", "`", "[@x]", " @x", "[r]", "\\]", "&amp;"};
@@ -231,7 +316,6 @@ TEST(JoinedTextMapping, OffsetsBackToTheSource) {
   EXPECT_EQ(show(parts), "[3,4) [8,10)");
 }
 
-using vedavi::test::repeat;
 
 TEST(InlineNodesPathological, NestedImagesReadTheirAltTextOnce) {
   const std::size_t depth = 30000;
