@@ -107,10 +107,10 @@ bool breaking_before_is_refused(std::string_view candidate) {
 // must hold no backtick. A paragraph line cut short after "---", "}", "$$" or a fence run (before
 // "`code`") would become one, and the paragraph would lose its text.
 // Below another line of the paragraph, a delimiter row ("|---|---|") would make that line a
-// table's head.
+// table's head. A line of "^" alone separates blocks: the paragraph would lose it.
 bool ending_line_is_refused(std::string_view content, bool is_continuation) {
   const std::string_view t = unicode::trim(content);
-  return content == "---" || t == "\\[" || t == "$$" || is_attribute_line_shape(content) ||
+  return content == "---" || t == "\\[" || t == "$$" || t == "^" || is_attribute_line_shape(content) ||
          t.starts_with("```") || t.starts_with("~~~") ||
          (is_continuation && block::delimiter_row(content));
 }
