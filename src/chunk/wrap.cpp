@@ -13,6 +13,7 @@
 #include "chunk/options.h"
 #include "chunk/wrap_check.h"
 #include "chunk/wrap_layout.h"
+#include "inline/scanner.h"
 #include "model/line.h"
 #include "text/unicode.h"
 
@@ -144,7 +145,7 @@ class Rewrapper {
   Rewrapper(const block::Parsed& parsed, const std::vector<std::string_view>& lines,
             std::optional<std::uint64_t> width)
       : parsed_(parsed), lines_(lines), width_(width), options_(parse_options()),
-        scope_{options_, parsed.link_defs, parsed.footnote_labels} {}
+        scope_{options_, parsed.link_defs, parsed.footnote_labels, &buffers_} {}
 
   std::string_view content(std::size_t line) const {
     const std::vector<std::size_t>& offsets = parsed_.trace.line_offsets;
@@ -168,10 +169,23 @@ class Rewrapper {
     Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
                   width_, false};
     std::vector<std::string> out;
+    // A paragraph of one segment, whose lines lose only spaces and tabs before their text, is
+    // parsed once: its inlines give both its tokens and the rendering the refill is checked
+    // against. The lines keep their white space at the end, as the parser reads them, so that
+    // a code span's text keeps it too.
+    std::optional<Inlines> old_inlines;
+    if (std::string text; is_plain_segment(region, layout, text)) {
+      std::vector<InlineEvent> events;
+      const InlineContext ctx{options_, parsed_.link_defs, parsed_.footnote_labels, &events, &buffers_};
+      old_inlines = inl::parse_inner(text, ctx);
+      inl::sort_events(events);
+      const Tokens tokens = tokens_of(text, events);
+      if (tokens.size() != 0) lay_out(tokens, layout, out);
+    }
     std::string segment;
-    for (std::size_t k = region.text_start; k < region.text_end; ++k) {
+    for (std::size_t k = old_inlines ? region.text_end : region.text_start; k < region.text_end; ++k) {
       const std::string_view text =
-          trim_spaces_tabs(k == region.text_start ? first.substr(layout.lead.size()) : content(k));
+          trim_spaces_tabs(piece(region, layout, k));
       if (!segment.empty()) segment += '\n';
       segment += text;
       // Only a backslash right before the line end is a hard break; one followed by spaces or
@@ -197,7 +211,7 @@ class Rewrapper {
     if (changes_item_start(old_first, line::trim_start(new_first))) return std::nullopt;
     // The safety net: a paragraph whose inline rendering would change (soft line breaks aside)
     // stays as it is, whatever the tests above missed.
-    if (!says_the_same(region, out, layout)) return std::nullopt;
+    if (!says_the_same(region, out, layout, old_inlines ? &*old_inlines : nullptr)) return std::nullopt;
     return out;
   }
 
@@ -207,21 +221,54 @@ class Rewrapper {
   }
 
   bool says_the_same(const block::EditRegion& region, const std::vector<std::string>& out,
-                     const Layout& layout) const {
+                     const Layout& layout, const Inlines* old_inlines) const {
     std::vector<std::string_view> before;
-    for (std::size_t k = region.text_start; k < region.text_end; ++k)
-      before.push_back(k == region.text_start ? lines_[k].substr(layout.lead.size()) : content(k));
+    bool is_plain = true;
+    for (std::size_t k = region.text_start; k < region.text_end; ++k) {
+      before.push_back(piece(region, layout, k));
+      // White space other than spaces and tabs before a line's text is dropped where the line
+      // starts, and kept where a refill joins it to the line before.
+      const std::string_view line = before.back();
+      const std::size_t begin = std::min(line.find_first_not_of(" \t"), line.size());
+      is_plain = is_plain && !may_read_white_space(line) &&
+                 line::trim_start(line).size() == line.size() - begin;
+    }
+    if (is_plain) return true;
+    const std::string before_rendering =
+        old_inlines ? paragraph_rendering(*old_inlines) : paragraph_rendering(before, scope_);
     std::vector<std::string_view> after;
     for (std::size_t k = 0; k < out.size(); ++k)
       after.push_back(std::string_view(out[k]).substr(k == 0 ? layout.lead.size() : layout.prefix.size()));
-    return paragraph_rendering(before, scope_) == paragraph_rendering(after, scope_);
+    return before_rendering == paragraph_rendering(after, scope_);
   }
 
  private:
+  // The line's text after the region's lead (the first line) or its content offset.
+  std::string_view piece(const block::EditRegion& region, const Layout& layout, std::size_t k) const {
+    return k == region.text_start ? lines_[k].substr(layout.lead.size()) : content(k);
+  }
+
+  // Whether the region is one segment (no line but the last ends in a backslash) whose lines
+  // start with no white space but spaces and tabs; `text` is then its lines, each from its text
+  // on, joined by "\n".
+  bool is_plain_segment(const block::EditRegion& region, const Layout& layout, std::string& text) const {
+    for (std::size_t k = region.text_start; k < region.text_end; ++k) {
+      const std::string_view line = piece(region, layout, k);
+      const std::size_t begin = std::min(line.find_first_not_of(" \t"), line.size());
+      if (line::trim_start(line).size() != line.size() - begin) return false;
+      if (k + 1 < region.text_end && content(k).ends_with('\\')) return false;
+      if (k > region.text_start) text += '\n';
+      text += line.substr(begin);
+    }
+    return true;
+  }
+
   const block::Parsed& parsed_;
   const std::vector<std::string_view>& lines_;
   std::optional<std::uint64_t> width_;
   Options options_;
+  // The inline parses of every paragraph share their scan state: fewer allocations.
+  mutable inl::ScanBuffers buffers_;
   InlineScope scope_;
 };
 

@@ -1,6 +1,8 @@
 // The rendering a refilled paragraph is checked against.
 #include "chunk/wrap_check.h"
 
+#include <array>
+
 #include "inline/parse.h"
 #include "model/line.h"
 #include "render/renderer.h"
@@ -8,32 +10,73 @@
 namespace vedavi::chunk {
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+// What a byte is to the normalisation: text, a space or tab, a line feed, or a tag's start.
+enum ByteKind : unsigned char { kText = 0, kSpace = 1, kLineFeed = 2, kTag = 3 };
+
+constexpr std::array<unsigned char, 256> kByteKinds = [] {
+  std::array<unsigned char, 256> kinds{};
+  kinds[' '] = kSpace;
+  kinds['\t'] = kSpace;
+  kinds['\n'] = kLineFeed;
+  kinds['<'] = kTag;
+  return kinds;
+}();
+
+// Bytes of inline constructs whose reading depends on the white space they hold or stand next to.
+constexpr std::array<bool, 256> kReadsWhiteSpace = [] {
+  std::array<bool, 256> bytes{};
+  for (unsigned char c : std::string_view("`\\<[{^~$")) bytes[c] = true;
+  return bytes;
+}();
 
 }  // namespace
 
 std::string alike_rendering(std::string_view html) {
   std::string out;
   out.reserve(html.size());
-  std::size_t code_depth = 0;  // code elements do not nest, but a stray closing tag must not count
-  bool pending_space = false;
-  for (std::size_t i = 0; i < html.size(); ++i) {
-    const char c = html[i];
-    if (code_depth == 0 && is_space(c)) {
-      pending_space = true;
+  bool in_code = false;
+  bool pending_space = false;  // white space seen outside code, not yet written
+  std::size_t i = 0;
+  const std::size_t n = html.size();
+  while (i < n) {
+    // A run of bytes copied as they are: up to the next tag, or the next white space outside
+    // code (a line feed inside).
+    std::size_t end = i;
+    if (in_code) {
+      while (end < n && kByteKinds[static_cast<unsigned char>(html[end])] < kLineFeed) ++end;
+    } else {
+      while (end < n && kByteKinds[static_cast<unsigned char>(html[end])] == kText) ++end;
+    }
+    if (end > i) {
+      if (pending_space && !out.empty()) out += ' ';
+      pending_space = false;
+      out.append(html, i, end - i);
+      i = end;
       continue;
     }
-    if (pending_space && !(c == '<' && i + 1 < html.size() && html[i + 1] == '/') && !out.empty())
-      out += ' ';
-    pending_space = false;
-    if (c == '<') {
-      const std::string_view rest = html.substr(i);
-      if (rest.starts_with("<code>") || rest.starts_with("<code ")) ++code_depth;
-      else if (rest.starts_with("</code>") && code_depth > 0) --code_depth;
+    if (html[i] != '<') {
+      in_code = false;
+      pending_space = true;
+      ++i;
+      continue;
     }
-    out += c;
+    const std::string_view rest = html.substr(i);
+    if (pending_space && !rest.starts_with("</") && !out.empty()) out += ' ';
+    pending_space = false;
+    if (rest.starts_with("<code>") || rest.starts_with("<code "))
+      in_code = true;
+    else if (rest.starts_with("</code>"))
+      in_code = false;
+    out += '<';
+    ++i;
   }
   return out;
+}
+
+bool may_read_white_space(std::string_view text) {
+  for (char c : text)
+    if (kReadsWhiteSpace[static_cast<unsigned char>(c)]) return true;
+  return false;
 }
 
 std::string paragraph_rendering(std::span<const std::string_view> lines, const InlineScope& scope) {
@@ -42,8 +85,12 @@ std::string paragraph_rendering(std::span<const std::string_view> lines, const I
     if (k) text += '\n';
     text += line::trim_start(lines[k]);
   }
-  const InlineContext ctx{scope.options, scope.links, scope.footnotes};
-  return alike_rendering(render_inlines(inl::parse_inner(text, ctx)));
+  const InlineContext ctx{scope.options, scope.links, scope.footnotes, nullptr, scope.buffers};
+  return paragraph_rendering(inl::parse_inner(text, ctx));
+}
+
+std::string paragraph_rendering(std::span<const Inline> inlines) {
+  return alike_rendering(render_inlines(inlines));
 }
 
 }  // namespace vedavi::chunk

@@ -37,9 +37,9 @@ using Interval = std::pair<std::size_t, std::size_t>;
 
 // The union of the atomic constructs' ranges, as disjoint intervals by start (events come sorted
 // by start).
-std::vector<Interval> atomic_ranges(std::string_view segment, const InlineScope& scope) {
+std::vector<Interval> atomic_ranges(std::span<const InlineEvent> events) {
   std::vector<Interval> merged;
-  for (const InlineEvent& e : inl::inline_events(segment, scope.options, scope.links, scope.footnotes)) {
+  for (const InlineEvent& e : events) {
     if (!is_atomic(e.kind) || e.start >= e.end) continue;
     if (!merged.empty() && e.start <= merged.back().second)
       merged.back().second = std::max(merged.back().second, e.end);
@@ -54,7 +54,12 @@ bool is_break_space(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 }  // namespace
 
 Tokens tokens_of(std::string_view segment, const InlineScope& scope) {
-  const std::vector<Interval> atomic = atomic_ranges(segment, scope);
+  const InlineContext ctx{scope.options, scope.links, scope.footnotes, nullptr, scope.buffers};
+  return tokens_of(segment, inl::inline_events(segment, ctx));
+}
+
+Tokens tokens_of(std::string_view segment, std::span<const InlineEvent> events) {
+  const std::vector<Interval> atomic = atomic_ranges(events);
   Tokens tokens;
   tokens.text.reserve(segment.size());
   std::size_t next_range = 0;

@@ -73,7 +73,7 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       // superscript or subscript), a code span's leading space and line feed.
       {"- [  ] not a todo\n", kNone, "- [  ] not a todo\n"},
       {"x ^a\\  b^ y\n", kNone, "x ^a\\  b^ y\n"}, {"~a\\  b~\n", kNone, "~a\\  b~\n"},
-      {"` \na\t`\n", kNone, "` \na\t`\n"}, {"- [ ] a\n  b\n", kNone, "- [ ] a b\n"},
+      {"` \na\t`\n", kNone, "`  a `\n"}, {"`a  \nb` c\n", kNone, "`a   b` c\n"}, {"- [ ] a\n  b\n", kNone, "- [ ] a b\n"},
       // Joined lines that make a link or an item's attribute block.
       {"[foo](<\nbar>)\n", kNone, "[foo](<\nbar>)\n"}, {"- {:\n  .c} x\n", kNone, "- {:\n  .c} x\n"},
       {"- {: .c} a\n  b\n", kNone, "- {: .c} a b\n"},
@@ -84,6 +84,8 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       // A footnote's label stays with the first word after it.
       {"x[^1]\n\n[^1]: --- | a\n", 8, "x[^1]\n\n[^1]: --- |\n    a\n"},
       {"x[^1]\n\n[^1]: aaa | a\n", 8, "x[^1]\n\n[^1]: aaa\n    | a\n"},
+      // White space the parser drops where a line starts would show once joined to the line before.
+      {"a\n\x0b" "b\n", kNone, "a\n\x0b" "b\n"}, {"a\n\xC2\xA0" "b\n", kNone, "a\n\xC2\xA0" "b\n"},
       // The content offset before a marker a tab split: the markers stay where they are.
       {"  >\t-  >  \t\x01- `\t", 4, "  >\t-  >  \t\x01- `\t"},
   };
