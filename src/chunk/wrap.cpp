@@ -107,7 +107,8 @@ bool starts_container(std::string_view text) {
   return (text[1] == ' ' || text[1] == '\t') && !trim_spaces_tabs(text.substr(2)).empty();
 }
 
-// "[^label]:" and the white space after it, at the start of `text`; 0 when it starts otherwise.
+// "[^label]:" and the white space after it, at the start of `text` and followed by more text; 0
+// when it starts otherwise.
 std::size_t footnote_label_size(std::string_view text) {
   if (!text.starts_with("[^")) return 0;
   const std::size_t close = text.find_first_of("[]", 2);
@@ -117,7 +118,7 @@ std::size_t footnote_label_size(std::string_view text) {
   std::size_t end = close + 2;
   if (end < text.size() && text[end] != ' ' && text[end] != '\t') return 0;
   while (end < text.size() && (text[end] == ' ' || text[end] == '\t')) ++end;
-  return end;
+  return end < text.size() ? end : 0;  // a label alone on its line leaves the text to the next
 }
 
 struct Region {

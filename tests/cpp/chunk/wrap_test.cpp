@@ -84,6 +84,7 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       // A footnote's label stays with the first word after it.
       {"x[^1]\n\n[^1]: --- | a\n", 8, "x[^1]\n\n[^1]: --- |\n    a\n"},
       {"x[^1]\n\n[^1]: aaa | a\n", 8, "x[^1]\n\n[^1]: aaa\n    | a\n"},
+      {"[^a b]:\nc d\n", 1, "[^a\nb]:\nc\nd\n"},
       // White space the parser drops where a line starts would show once joined to the line before.
       {"a\n\x0b" "b\n", kNone, "a\n\x0b" "b\n"}, {"a\n\xC2\xA0" "b\n", kNone, "a\n\xC2\xA0" "b\n"},
       // The content offset before a marker a tab split: the markers stay where they are.
