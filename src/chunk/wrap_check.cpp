@@ -6,6 +6,7 @@
 #include "inline/parse.h"
 #include "model/line.h"
 #include "render/renderer.h"
+#include "text/unicode.h"
 
 namespace vedavi::chunk {
 namespace {
@@ -61,7 +62,13 @@ std::string alike_rendering(std::string_view html) {
       continue;
     }
     const std::string_view rest = html.substr(i);
-    if (pending_space && !rest.starts_with("</") && !out.empty()) out += ' ';
+    if (rest.starts_with("</")) {
+      // Other white space at the end of an element reads as none too (the parser trims it from a
+      // paragraph's last line, but not from a reverted list item's marker line).
+      if (!in_code) out.resize(unicode::trim_end(out).size());
+    } else if (pending_space && !out.empty()) {
+      out += ' ';
+    }
     pending_space = false;
     if (rest.starts_with("<code>") || rest.starts_with("<code "))
       in_code = true;

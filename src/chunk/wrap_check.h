@@ -12,7 +12,7 @@ namespace vedavi::chunk {
 
 // `html` with each run of spaces, tabs and line feeds outside `code` elements made one space, and
 // none before a closing tag or at the end: a soft line break and the spaces around it read as one
-// space, and the white space at a paragraph's end as none. Inside code every byte counts, up to
+// space, and the white space at a paragraph's end (any Unicode white space) as none. Inside code every byte counts, up to
 // its closing tag or a line feed (a code span's text holds none; a "<code>" tag of raw HTML must
 // not make the rest of the document count).
 std::string alike_rendering(std::string_view html);

@@ -97,6 +97,24 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
   }
 }
 
+// What a refill may change in the rendering: white space between words and at an element's end,
+// never inside a code span.
+TEST(AlikeRendering, SoftBreaksAsideCodeExact) {
+  struct Case {
+    std::string_view a, b;
+    bool alike;
+  } cases[] = {
+      {"<p>a\nb</p>\n", "<p>a  b</p>", true}, {"<p>a b\t</p>", "<p>a b</p>", true},
+      {"<p>a b\xE2\x80\xA8</p>", "<p>a b</p>", true}, {"<p>a<em>b</em></p>", "<p>a <em>b</em></p>", false},
+      {"<p>a\xC2\xA0" "b</p>", "<p>a b</p>", false}, {"<p><code> a</code></p>", "<p><code>a</code></p>", false},
+      {"<p><code>a  b</code></p>", "<p><code>a b</code></p>", false},
+      // A raw "<code>" tag counts up to the end of its line only.
+      {"<p><code>a\nb  c</p>", "<p><code>a\nb c</p>", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(alike_rendering(c.a) == alike_rendering(c.b), c.alike) << c.a << " | " << c.b;
+}
+
 TEST(WrapMd, LongParagraphStaysLinear) {
   const std::string md = test::repeat("word `code span` [link](/u) more\n", (2u << 20) / 33 + 1);
   const std::string wrapped = wrap_md(md, 80);
