@@ -166,7 +166,8 @@ class Rewrapper {
     std::size_t text_begin = line::indent_bytes(first_content);
     // A footnote definition's label stays on its line: the first line's content may start before
     // it, and a label broken off would read as text on the next run.
-    text_begin += footnote_label_size(first_content.substr(text_begin));
+    const std::size_t label_size = footnote_label_size(first_content.substr(text_begin));
+    text_begin += label_size;
     Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
                   width_, false};
     std::vector<std::string> out;
@@ -175,7 +176,7 @@ class Rewrapper {
     // against. The lines keep their white space at the end, as the parser reads them, so that
     // a code span's text keeps it too.
     std::optional<Inlines> old_inlines;
-    if (std::string text; is_plain_segment(region, layout, text)) {
+    if (std::string text; label_size == 0 && is_plain_segment(region, layout, text)) {
       std::vector<InlineEvent> events;
       const InlineContext ctx{options_, parsed_.link_defs, parsed_.footnote_labels, &events, &buffers_};
       old_inlines = inl::parse_inner(text, ctx);
@@ -226,7 +227,9 @@ class Rewrapper {
     std::vector<std::string_view> before;
     bool is_plain = true;
     for (std::size_t k = region.text_start; k < region.text_end; ++k) {
-      before.push_back(piece(region, layout, k));
+      // The paragraph's text from each line's content offset: a label kept in the lead may be
+      // text all the same.
+      before.push_back(content(k));
       // White space other than spaces and tabs before a line's text is dropped where the line
       // starts, and kept where a refill joins it to the line before.
       const std::string_view line = before.back();
@@ -237,9 +240,11 @@ class Rewrapper {
     if (is_plain) return true;
     const std::string before_rendering =
         old_inlines ? paragraph_rendering(*old_inlines) : paragraph_rendering(before, scope_);
+    // The new first line keeps the old one's markers, so its text starts at the same offset.
+    const std::size_t first_offset = lines_[region.text_start].size() - content(region.text_start).size();
     std::vector<std::string_view> after;
     for (std::size_t k = 0; k < out.size(); ++k)
-      after.push_back(std::string_view(out[k]).substr(k == 0 ? layout.lead.size() : layout.prefix.size()));
+      after.push_back(std::string_view(out[k]).substr(k == 0 ? first_offset : layout.prefix.size()));
     return before_rendering == paragraph_rendering(after, scope_);
   }
 
