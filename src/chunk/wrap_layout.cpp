@@ -129,9 +129,11 @@ bool opens_block(std::string_view content) {
 }
 
 // Besides, a backslash ending a line is a hard break: breaking after a token that ends in one
-// would add a break the text did not have.
+// would add a break the text did not have; and a line of white space alone (no-break spaces) is
+// blank to the parser, which would end the paragraph there.
 bool breaking_after_is_refused(std::string_view content, bool is_continuation) {
-  return content.ends_with('\\') || ending_line_is_refused(content, is_continuation);
+  return content.ends_with('\\') || unicode::trim(content).empty() ||
+         ending_line_is_refused(content, is_continuation);
 }
 
 namespace {
