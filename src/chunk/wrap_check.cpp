@@ -2,6 +2,7 @@
 #include "chunk/wrap_check.h"
 
 #include <array>
+#include <vector>
 
 #include "inline/parse.h"
 #include "model/line.h"
@@ -97,7 +98,24 @@ std::string paragraph_rendering(std::span<const std::string_view> lines, const I
 }
 
 std::string paragraph_rendering(std::span<const Inline> inlines) {
-  return alike_rendering(render_inlines(inlines));
+  std::string html = render_inlines(inlines);
+  // An inline note shows only its reference in place, its text where the document's notes go:
+  // that text counts too. Every list of the tree is visited once, in a fixed order.
+  std::vector<std::span<const Inline>> lists{inlines};
+  for (std::size_t next = 0; next < lists.size(); ++next) {
+    const std::span<const Inline> list = lists[next];  // `lists` grows below
+    for (const Inline& node : list) {
+      const Inlines* children = node.children();
+      if (children == nullptr) continue;
+      if (node.get_if<Inline::Note>() != nullptr) {
+        html += "\n<p>";
+        html += render_inlines(*children);
+        html += "</p>";
+      }
+      lists.emplace_back(*children);
+    }
+  }
+  return alike_rendering(html);
 }
 
 }  // namespace vedavi::chunk

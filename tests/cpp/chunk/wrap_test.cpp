@@ -88,7 +88,7 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       // A label-like start that is text: its backtick pairs with the ones after it.
       {"[^a`b]: c`\n`  `\n", kNone, "[^a`b]: c`\n`  `\n"},
       // White space the parser drops where a line starts would show once joined to the line before.
-      {"a\n\x0b" "b\n", kNone, "a\n\x0b" "b\n"}, {"\xC2\xA0 |---| [  ] ", 1, "\xC2\xA0 |---|\n[\n]"}, {"a\n\xC2\xA0" "b\n", kNone, "a\n\xC2\xA0" "b\n"},
+      {"a\n\x0b" "b\n", kNone, "a\n\x0b" "b\n"}, {"x ^[a\n\x0b" "b] y\n", kNone, "x ^[a\n\x0b" "b] y\n"}, {"\xC2\xA0 |---| [  ] ", 1, "\xC2\xA0 |---|\n[\n]"}, {"a\n\xC2\xA0" "b\n", kNone, "a\n\xC2\xA0" "b\n"},
       // The content offset before a marker a tab split: the markers stay where they are.
       {"  >\t-  >  \t\x01- `\t", 4, "  >\t-  >  \t\x01- `\t"},
   };
