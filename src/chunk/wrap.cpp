@@ -127,17 +127,29 @@ struct Region {
   std::vector<std::string> lines;  // what replaces lines [text_start, text_end)
 };
 
-// A block's kind and depth: what a refill must leave as it was.
+// A block's kind and depth, and the number of its lines for a block that holds no paragraph:
+// what a refill must leave as it was. (A paragraph line taken in as a link definition's title
+// leaves every kind as it was, but not the definition's lines.)
 struct BlockShape {
   std::string_view kind;
   std::size_t depth = 0;
+  std::size_t lines = 0;
   friend bool operator==(const BlockShape&, const BlockShape&) = default;
 };
+
+bool may_hold_paragraph(std::string_view kind) {
+  static constexpr std::string_view kKinds[] = {"paragraph", "block_quote", "list", "div", "panel",
+                                                "html_container", "footnote_def", "figure",
+                                                "panel_title"};
+  return std::find(std::begin(kKinds), std::end(kKinds), kind) != std::end(kKinds);
+}
 
 std::vector<BlockShape> block_shapes(const std::vector<block::BlockSpan>& spans) {
   std::vector<BlockShape> shapes;
   shapes.reserve(spans.size());
-  for (const block::BlockSpan& span : spans) shapes.push_back(BlockShape{span.kind, span.depth});
+  for (const block::BlockSpan& span : spans)
+    shapes.push_back(BlockShape{span.kind, span.depth,
+                                may_hold_paragraph(span.kind) ? 0 : span.end - span.start});
   return shapes;
 }
 

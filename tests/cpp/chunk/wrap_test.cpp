@@ -75,7 +75,7 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       {"x ^a\\  b^ y\n", kNone, "x ^a\\  b^ y\n"}, {"~a\\  b~\n", kNone, "~a\\  b~\n"},
       {"` \na\t`\n", kNone, "`  a `\n"}, {"`a  \nb` c\n", kNone, "`a   b` c\n"}, {"- [ ] a\n  b\n", kNone, "- [ ] a b\n"},
       // Joined lines that make a link or an item's attribute block.
-      {"[foo](<\nbar>)\n", kNone, "[foo](<\nbar>)\n"}, {"- {:\n  .c} x\n", kNone, "- {:\n  .c} x\n"},
+      {"[foo](<\nbar>)\n", kNone, "[foo](<\nbar>)\n"}, {"[x]: /u\n\"t\" a\n", 1, "[x]: /u\n\"t\" a\n"}, {"- {:\n  .c} x\n", kNone, "- {:\n  .c} x\n"},
       {"- {: .c} a\n  b\n", kNone, "- {: .c} a b\n"},
       // A "^" left alone on the first line would separate blocks.
       {"^ https://example.com/a/very/long/path/that/does/not/fit/in/forty/columns\n", 40,
