@@ -158,7 +158,11 @@ class Rewrapper {
   Rewrapper(const block::Parsed& parsed, const std::vector<std::string_view>& lines,
             std::optional<std::uint64_t> width)
       : parsed_(parsed), lines_(lines), width_(width), options_(parse_options()),
-        scope_{options_, parsed.link_defs, parsed.footnote_labels, &buffers_} {}
+        scope_{options_, parsed.link_defs, parsed.footnote_labels, &buffers_} {
+    for (const block::BlockSpan& span : parsed.trace.spans)
+      if (span.kind == "footnote_def") footnote_starts_.push_back(span.start);
+    std::sort(footnote_starts_.begin(), footnote_starts_.end());
+  }
 
   std::string_view content(std::size_t line) const {
     const std::vector<std::size_t>& offsets = parsed_.trace.line_offsets;
@@ -178,7 +182,8 @@ class Rewrapper {
     std::size_t text_begin = line::indent_bytes(first_content);
     // A footnote definition's label stays on its line: the first line's content may start before
     // it, and a label broken off would read as text on the next run.
-    const std::size_t label_size = footnote_label_size(first_content.substr(text_begin));
+    const std::size_t label_size =
+        is_footnote_start(region.text_start) ? footnote_label_size(first_content.substr(text_begin)) : 0;
     text_begin += label_size;
     Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
                   width_, false};
@@ -261,6 +266,12 @@ class Rewrapper {
   }
 
  private:
+  // Whether a footnote definition starts on `line`: only there is a "[^label]:" start a label
+  // (elsewhere it is text, and joining lines may make one).
+  bool is_footnote_start(std::size_t line) const {
+    return std::binary_search(footnote_starts_.begin(), footnote_starts_.end(), line);
+  }
+
   // The line's text after the region's lead (the first line) or its content offset.
   std::string_view piece(const block::EditRegion& region, const Layout& layout, std::size_t k) const {
     return k == region.text_start ? lines_[k].substr(layout.lead.size()) : content(k);
@@ -284,6 +295,7 @@ class Rewrapper {
   const block::Parsed& parsed_;
   const std::vector<std::string_view>& lines_;
   std::optional<std::uint64_t> width_;
+  std::vector<std::size_t> footnote_starts_;
   Options options_;
   // The inline parses of every paragraph share their scan state: fewer allocations.
   mutable inl::ScanBuffers buffers_;

@@ -85,6 +85,8 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       {"x[^1]\n\n[^1]: --- | a\n", 8, "x[^1]\n\n[^1]: --- |\n    a\n"},
       {"x[^1]\n\n[^1]: aaa | a\n", 8, "x[^1]\n\n[^1]: aaa\n    | a\n"},
       {"[^a b]:\nc d\n", 1, "[^a\nb]:\nc\nd\n"},
+      // Only a footnote definition's label is one: joined lines that start like one are text.
+      {"[^ `^\nCCCCCf]: C` &#4; &#]x\n", 20, "[^ `^ CCCCCf]: C`\n&#4; &#]x\n"},
       // A label-like start that is text: its backtick pairs with the ones after it.
       {"[^a`b]: c`\n`  `\n", kNone, "[^a`b]: c`\n`  `\n"},
       // White space the parser drops where a line starts would show once joined to the line before.
