@@ -1,20 +1,23 @@
 #!/usr/bin/env python3
 """Peak memory and time of every whole-document member on big inputs (10 MB and 100 MB).
 
-    python3 bench/big_inputs.py [--sizes 10,100] [--md FILE] [MEMBER ...]
+    python3 bench/big_inputs.py [--sizes 10,100] [--md FILE | --shape NAME] [--py DIR ...] [MEMBER ...]
 
 Each (member, size) runs in a process of its own, one after another, so that a peak is the
 member's alone: the input is built first (by repetition, which allocates nothing beyond the input
 itself), then the member is called once. The md input repeats a dense sample that touches most
-constructs (the worst case for the size of the tree), or the file given with --md (prose, such as
-the CommonMark spec text beside the repository, gives a truer picture of ordinary documents); the
-VEDAVI input repeats the sample's VEDAVI. "peak" is the process's resident high-water mark during
+constructs (the worst case for the size of the tree), the file given with --md (prose, such as
+the CommonMark spec text beside the repository, gives a truer picture of ordinary documents), or
+one of the SHAPES, short units whose every line is a block of its own; the VEDAVI input repeats
+the sample's VEDAVI. With --py given more than once, each directory is put first on the module
+path of a run in turn, so two builds are compared in one run, row by row. "peak" is the process's resident high-water mark during
 the call less its resident size just before it; "x input" is that over the input's size in bytes.
 Members the module does not have yet are skipped. Uses whichever vedavi is importable.
 """
 
 import argparse
 import json
+import os
 import resource
 import subprocess
 import sys
@@ -41,28 +44,38 @@ MEMBERS = {
     "wiki2vedavi": ("wiki", lambda m, t: m.wiki2vedavi(t)),
 }
 
+# Units whose lines are many small blocks: what a per-block record costs shows at its worst.
+SHAPES = {
+    "headings": "# h\n",
+    "list": "- item\n",
+    "nested-list": "- a\n  - b\n    1. c\n",
+    "quote": "> q\n>\n",
+}
+
 
 def resident():
     with open("/proc/self/statm") as statm:
         return int(statm.read().split()[1]) * resource.getpagesize()
 
 
-def build_input(kind, megabytes, md_file):
+def build_input(kind, megabytes, md_file, shape=""):
     import conftest as member_calls  # the members' sample inputs live with the tests
 
     unit = member_calls.RICH_MD if kind != "wiki" else member_calls.WIKI
     if kind == "md" and md_file:
         unit = Path(md_file).read_text(encoding="utf-8")
+    elif kind == "md" and shape:
+        unit = SHAPES[shape]
     if kind == "vedavi":
         unit = member_calls.native.md2vedavi(unit)[0]
     return unit * (megabytes * 1_000_000 // len(unit.encode()) + 1)
 
 
-def run_one(member, megabytes, md_file):
+def run_one(member, megabytes, md_file, shape):
     import vedavi._native as native
 
     kind, call = MEMBERS[member]
-    text = build_input(kind, megabytes, md_file)
+    text = build_input(kind, megabytes, md_file, shape)
     before = resident()
     start = time.perf_counter()
     call(native, text)
@@ -77,27 +90,40 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--sizes", default="10,100")
     parser.add_argument("--md", default="")
+    parser.add_argument("--shape", default="", choices=[""] + list(SHAPES))
+    parser.add_argument("--py", action="append", default=[],
+                        help="a directory holding a vedavi build, put first on the module path")
     parser.add_argument("--one", nargs=2, help=argparse.SUPPRESS)
     parser.add_argument("members", nargs="*")
     args = parser.parse_args()
     if args.one:
-        run_one(args.one[0], int(args.one[1]), args.md)
+        run_one(args.one[0], int(args.one[1]), args.md, args.shape)
         return
+    builds = args.py or [""]
+    if args.py:
+        sys.path.insert(0, args.py[0])
     import vedavi._native as native
 
     members = args.members or [name for name in MEMBERS if hasattr(native, name)]
-    print(f"{'member':<22}{'input':>8}{'peak MB':>10}{'x input':>9}{'seconds':>9}")
+    label = max([len(b) for b in builds] + [5])
+    print(f"{'member':<22}{'input':>8}  {'build':<{label}}{'peak MB':>10}{'x input':>9}{'seconds':>9}")
     for member in members:
         for megabytes in map(int, args.sizes.split(",")):
-            done = subprocess.run([sys.executable, __file__, "--md", args.md, "--one", member,
-                                   str(megabytes)],
-                                  capture_output=True, text=True)
-            if done.returncode != 0:
-                print(f"{member:<22}{megabytes:>6}MB  failed: {done.stderr.strip().splitlines()[-1:]}")
-                continue
-            r = json.loads(done.stdout)
-            print(f"{member:<22}{megabytes:>6}MB{r['peak'] / 1e6:>10.0f}{r['peak'] / r['size']:>9.1f}"
-                  f"{r['seconds']:>9.2f}", flush=True)
+            for build in builds:
+                env = dict(os.environ)
+                if build:
+                    env["PYTHONPATH"] = os.pathsep.join(
+                        [build] + [p for p in env.get("PYTHONPATH", "").split(os.pathsep) if p])
+                done = subprocess.run([sys.executable, "-P", __file__, "--md", args.md, "--shape",
+                                       args.shape, "--one", member, str(megabytes)],
+                                      capture_output=True, text=True, env=env)
+                head = f"{member:<22}{megabytes:>6}MB  {build or '-':<{label}}"
+                if done.returncode != 0:
+                    print(f"{head}  failed: {done.stderr.strip().splitlines()[-1:]}", flush=True)
+                    continue
+                r = json.loads(done.stdout)
+                print(f"{head}{r['peak'] / 1e6:>10.0f}{r['peak'] / r['size']:>9.1f}"
+                      f"{r['seconds']:>9.2f}", flush=True)
 
 
 if __name__ == "__main__":

@@ -127,7 +127,12 @@ void show_marker_line(draft::Paragraph& para, std::string_view marker_line, std:
     }
     para.text_line = line;
   }
-  // An earlier marker line was the first line of the text: the wider view replaces it.
+  // An earlier marker line was the first line of the text: the wider view replaces it, ending
+  // where that one ended, so a line cut short for a nested block is not shown in full.
+  if (para.marker_line && para.marker_line->data() >= marker_line.data() &&
+      para.marker_line->data() + para.marker_line->size() <= marker_line.data() + marker_line.size())
+    marker_line = std::string_view(marker_line.data(),
+                                   para.marker_line->data() + para.marker_line->size() - marker_line.data());
   para.marker_line = marker_line;
 }
 
@@ -213,8 +218,10 @@ Drafts revert_item(DraftListItem item) {
   if (!item.children.empty() && item.children.front().span.start == item.line)
     shown = shown.substr(0, std::min(item.content_offset, shown.size()));
   while (!shown.empty() && (shown.back() == ' ' || shown.back() == '\t')) shown.remove_suffix(1);
+  // The paragraph keeps the view, so that an outer item reverted in turn widens it rather than
+  // showing its whole line.
   BlockSpan span = BlockSpan::of("paragraph", item.line, item.line + 1);
-  out.push_back(Draft{std::move(span), draft::Paragraph{{}, std::string(shown), item.line, {}}});
+  out.push_back(Draft{std::move(span), draft::Paragraph{{}, std::string(), item.line, shown}});
   for (Draft& d : item.children) out.push_back(std::move(d));
   return out;
 }

@@ -2,6 +2,7 @@
 #include "chunk/boundaries.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "block/parse.h"
 #include "block/trace.h"
@@ -59,8 +60,11 @@ class HeadingSlots {
 
   // The breadcrumb of the filled slots above `level` (all six for 7).
   std::size_t above(std::uint8_t level) {
-    if (level > 6 || deepest_ < level) return current_;
-    return make(level);
+    if (level <= 6 && deepest_ >= level) return make(level);
+    // The breadcrumb of all six slots is made when a block first asks for it: a run of headings
+    // makes none.
+    if (!current_) current_ = make(7);
+    return *current_;
   }
 
   void set(std::uint8_t level, std::string_view line) {
@@ -68,7 +72,7 @@ class HeadingSlots {
     slot_words_[level - 1] = words(line);
     for (std::uint8_t l = level; l < 6; ++l) slots_[l] = {};
     deepest_ = level;
-    current_ = make(7);
+    current_.reset();
   }
 
  private:
@@ -88,7 +92,7 @@ class HeadingSlots {
   std::array<std::string_view, 6> slots_{};  // a heading's text is never empty
   std::array<std::size_t, 6> slot_words_{};
   std::uint8_t deepest_ = 0;  // the deepest filled slot
-  std::size_t current_ = 0;   // the breadcrumb of all six slots
+  std::optional<std::size_t> current_ = 0;  // the breadcrumb of all six slots, once made
 };
 
 Boundary boundary_of_start(std::string_view md) {

@@ -11,7 +11,10 @@
 #include "model/line.h"
 #include "model/link_ref.h"
 #include "chunk/options.h"
+#include "chunk/wrap_check.h"
 #include "chunk/wrap_layout.h"
+#include "inline/scanner.h"
+#include "model/line.h"
 #include "text/unicode.h"
 
 namespace vedavi::chunk {
@@ -80,17 +83,86 @@ bool starts_link_definition(const std::vector<std::string>& lines, const Layout&
   return def && def->end > 0;
 }
 
+// "[ ]", "[x]" or "[X]" and then a space, a tab or nothing: an item's task box.
+bool starts_with_task_box(std::string_view text) {
+  return text.size() >= 3 && text[0] == '[' && (text[1] == ' ' || text[1] == 'x' || text[1] == 'X') &&
+         text[2] == ']' && (text.size() == 3 || text[3] == ' ' || text[3] == '\t');
+}
+
+// Whether the new first line starts what the old one did not, read where a list item starts: a
+// task box ("[  ]" made "[ ]") or an attribute block ("{:" joined to ".c} x" on the next line).
+bool changes_item_start(std::string_view old_first, std::string_view new_first) {
+  if (starts_with_task_box(new_first) &&
+      !(starts_with_task_box(old_first) && old_first.substr(0, 3) == new_first.substr(0, 3)))
+    return true;
+  if (!new_first.starts_with('{')) return false;
+  const std::size_t close = new_first.find('}');
+  return close != std::string_view::npos && !old_first.starts_with(new_first.substr(0, close + 1));
+}
+
+// A quote marker, or a bullet ("-", "+", "*") followed by white space and more.
+bool starts_container(std::string_view text) {
+  if (text.starts_with('>')) return true;
+  if (text.size() < 3 || (text[0] != '-' && text[0] != '+' && text[0] != '*')) return false;
+  return (text[1] == ' ' || text[1] == '\t') && !trim_spaces_tabs(text.substr(2)).empty();
+}
+
+// "[^label]:" and the white space after it, at the start of `text` and followed by more text; 0
+// when it starts otherwise.
+std::size_t footnote_label_size(std::string_view text) {
+  if (!text.starts_with("[^")) return 0;
+  const std::size_t close = text.find_first_of("[]", 2);
+  if (close == std::string_view::npos || close == 2 || text[close] != ']' ||
+      close + 1 == text.size() || text[close + 1] != ':')
+    return 0;
+  std::size_t end = close + 2;
+  if (end < text.size() && text[end] != ' ' && text[end] != '\t') return 0;
+  while (end < text.size() && (text[end] == ' ' || text[end] == '\t')) ++end;
+  return end < text.size() ? end : 0;  // a label alone on its line leaves the text to the next
+}
+
 struct Region {
-  const block::EditRegion* edit;
+  std::size_t text_start = 0;
+  std::size_t text_end = 0;
   std::vector<std::string> lines;  // what replaces lines [text_start, text_end)
 };
 
+// A block's kind and depth, and the number of its lines for a block that holds no paragraph:
+// what a refill must leave as it was. (A paragraph line taken in as a link definition's title
+// leaves every kind as it was, but not the definition's lines.)
+struct BlockShape {
+  std::string_view kind;
+  std::size_t depth = 0;
+  std::size_t lines = 0;
+  friend bool operator==(const BlockShape&, const BlockShape&) = default;
+};
+
+bool may_hold_paragraph(std::string_view kind) {
+  static constexpr std::string_view kKinds[] = {"paragraph", "block_quote", "list", "div", "panel",
+                                                "html_container", "footnote_def", "figure",
+                                                "panel_title"};
+  return std::find(std::begin(kKinds), std::end(kKinds), kind) != std::end(kKinds);
+}
+
+std::vector<BlockShape> block_shapes(const std::vector<block::BlockSpan>& spans) {
+  std::vector<BlockShape> shapes;
+  shapes.reserve(spans.size());
+  for (const block::BlockSpan& span : spans)
+    shapes.push_back(BlockShape{span.kind, span.depth,
+                                may_hold_paragraph(span.kind) ? 0 : span.end - span.start});
+  return shapes;
+}
+
 class Rewrapper {
  public:
-  Rewrapper(const block::Parsed& parsed, std::vector<std::string_view> lines,
+  Rewrapper(const block::Parsed& parsed, const std::vector<std::string_view>& lines,
             std::optional<std::uint64_t> width)
-      : parsed_(parsed), lines_(std::move(lines)), width_(width), options_(parse_options()),
-        scope_{options_, parsed.link_defs, parsed.footnote_labels} {}
+      : parsed_(parsed), lines_(lines), width_(width), options_(parse_options()),
+        scope_{options_, parsed.link_defs, parsed.footnote_labels, &buffers_} {
+    for (const block::BlockSpan& span : parsed.trace.spans)
+      if (span.kind == "footnote_def") footnote_starts_.push_back(span.start);
+    std::sort(footnote_starts_.begin(), footnote_starts_.end());
+  }
 
   std::string_view content(std::size_t line) const {
     const std::vector<std::size_t>& offsets = parsed_.trace.line_offsets;
@@ -107,13 +179,32 @@ class Rewrapper {
     // text again on the next run.
     const std::string_view first = lines_[region.text_start];
     const std::string_view first_content = content(region.text_start);
-    const std::size_t text_begin = line::indent_bytes(first_content);
+    std::size_t text_begin = line::indent_bytes(first_content);
+    // A footnote definition's label stays on its line: the first line's content may start before
+    // it, and a label broken off would read as text on the next run.
+    const std::size_t label_size =
+        is_footnote_start(region.text_start) ? footnote_label_size(first_content.substr(text_begin)) : 0;
+    text_begin += label_size;
     Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
                   width_, false};
     std::vector<std::string> out;
+    // A paragraph of one segment, whose lines lose only spaces and tabs before their text, is
+    // parsed once: its inlines give both its tokens and the rendering the refill is checked
+    // against. The lines keep their white space at the end, as the parser reads them, so that
+    // a code span's text keeps it too.
+    std::optional<Inlines> old_inlines;
+    if (std::string text; label_size == 0 && is_plain_segment(region, layout, text)) {
+      std::vector<InlineEvent> events;
+      const InlineContext ctx{options_, parsed_.link_defs, parsed_.footnote_labels, &events, &buffers_};
+      old_inlines = inl::parse_inner(text, ctx);
+      inl::sort_events(events);
+      const Tokens tokens = tokens_of(text, events);
+      if (tokens.size() != 0) lay_out(tokens, layout, out);
+    }
     std::string segment;
-    for (std::size_t k = region.text_start; k < region.text_end; ++k) {
-      const std::string_view text = trim_spaces_tabs(content(k));
+    for (std::size_t k = old_inlines ? region.text_end : region.text_start; k < region.text_end; ++k) {
+      const std::string_view text =
+          trim_spaces_tabs(piece(region, layout, k));
       if (!segment.empty()) segment += '\n';
       segment += text;
       // Only a backslash right before the line end is a hard break; one followed by spaces or
@@ -128,19 +219,86 @@ class Rewrapper {
     }
     if (out.empty() || layout.is_unsafe || starts_link_definition(out, layout)) return std::nullopt;
     // Words joined onto the first line must not turn it into the start of another block.
-    if (opens_block(std::string_view(out[0]).substr(layout.lead.size())) &&
-        !opens_block(trim_spaces_tabs(content(region.text_start))))
-      return std::nullopt;
+    const std::string_view new_first = std::string_view(out[0]).substr(layout.lead.size());
+    const std::string_view old_first = trim_spaces_tabs(content(region.text_start));
+    if (opens_block(new_first) && !opens_block(old_first)) return std::nullopt;
+    // A paragraph's text never starts with a quote marker or a bullet item: the content offset
+    // fell before the marker of a container inside (a tab split between markers), and the marker
+    // would move.
+    if (starts_container(old_first)) return std::nullopt;
+    if (is_unchanged(region, out)) return out;
+    if (changes_item_start(old_first, line::trim_start(new_first))) return std::nullopt;
+    // The safety net: a paragraph whose inline rendering would change (soft line breaks aside)
+    // stays as it is, whatever the tests above missed.
+    if (!says_the_same(region, out, layout, old_inlines ? &*old_inlines : nullptr)) return std::nullopt;
     return out;
   }
 
-  const std::vector<std::string_view>& lines() const { return lines_; }
+  bool is_unchanged(const block::EditRegion& region, const std::vector<std::string>& out) const {
+    return out.size() == region.text_end - region.text_start &&
+           std::equal(out.begin(), out.end(), lines_.begin() + std::ptrdiff_t(region.text_start));
+  }
+
+  bool says_the_same(const block::EditRegion& region, const std::vector<std::string>& out,
+                     const Layout& layout, const Inlines* old_inlines) const {
+    std::vector<std::string_view> before;
+    bool is_plain = true;
+    for (std::size_t k = region.text_start; k < region.text_end; ++k) {
+      // The paragraph's text from each line's content offset: a label kept in the lead may be
+      // text all the same.
+      before.push_back(content(k));
+      // White space other than spaces and tabs before a line's text is dropped where the line
+      // starts, and kept where a refill joins it to the line before.
+      const std::string_view line = before.back();
+      const std::size_t begin = std::min(line.find_first_not_of(" \t"), line.size());
+      is_plain = is_plain && !may_read_white_space(line) &&
+                 line::trim_start(line).size() == line.size() - begin;
+    }
+    if (is_plain) return true;
+    const std::string before_rendering =
+        old_inlines ? paragraph_rendering(*old_inlines) : paragraph_rendering(before, scope_);
+    // The new first line keeps the old one's markers, so its text starts at the same offset.
+    const std::size_t first_offset = lines_[region.text_start].size() - content(region.text_start).size();
+    std::vector<std::string_view> after;
+    for (std::size_t k = 0; k < out.size(); ++k)
+      after.push_back(std::string_view(out[k]).substr(k == 0 ? first_offset : layout.prefix.size()));
+    return before_rendering == paragraph_rendering(after, scope_);
+  }
 
  private:
+  // Whether a footnote definition starts on `line`: only there is a "[^label]:" start a label
+  // (elsewhere it is text, and joining lines may make one).
+  bool is_footnote_start(std::size_t line) const {
+    return std::binary_search(footnote_starts_.begin(), footnote_starts_.end(), line);
+  }
+
+  // The line's text after the region's lead (the first line) or its content offset.
+  std::string_view piece(const block::EditRegion& region, const Layout& layout, std::size_t k) const {
+    return k == region.text_start ? lines_[k].substr(layout.lead.size()) : content(k);
+  }
+
+  // Whether the region is one segment (no line but the last ends in a backslash) whose lines
+  // start with no white space but spaces and tabs; `text` is then its lines, each from its text
+  // on, joined by "\n".
+  bool is_plain_segment(const block::EditRegion& region, const Layout& layout, std::string& text) const {
+    for (std::size_t k = region.text_start; k < region.text_end; ++k) {
+      const std::string_view line = piece(region, layout, k);
+      const std::size_t begin = std::min(line.find_first_not_of(" \t"), line.size());
+      if (line::trim_start(line).size() != line.size() - begin) return false;
+      if (k + 1 < region.text_end && content(k).ends_with('\\')) return false;
+      if (k > region.text_start) text += '\n';
+      text += line.substr(begin);
+    }
+    return true;
+  }
+
   const block::Parsed& parsed_;
-  std::vector<std::string_view> lines_;
+  const std::vector<std::string_view>& lines_;
   std::optional<std::uint64_t> width_;
+  std::vector<std::size_t> footnote_starts_;
   Options options_;
+  // The inline parses of every paragraph share their scan state: fewer allocations.
+  mutable inl::ScanBuffers buffers_;
   InlineScope scope_;
 };
 
@@ -187,9 +345,9 @@ std::string assemble(const std::vector<std::string_view>& lines, const std::vect
   };
   std::size_t next = 0;
   for (auto it = filled.rbegin(); it != filled.rend(); ++it) {
-    for (; next < it->edit->text_start; ++next) append_line(lines[next]);
+    for (; next < it->text_start; ++next) append_line(lines[next]);
     for (const std::string& line : it->lines) append_line(line);
-    next = it->edit->text_end;
+    next = it->text_end;
   }
   for (; next < lines.size(); ++next) append_line(lines[next]);
   if (ends_with_newline) out += line_end;
@@ -197,12 +355,8 @@ std::string assemble(const std::vector<std::string_view>& lines, const std::vect
 }
 
 // Whether `text` parses into blocks of the same kinds at the same depths, in the same order.
-bool has_same_blocks(const std::vector<block::BlockSpan>& before, std::string_view text) {
-  const std::vector<block::BlockSpan> after = block::parse_source(text, parse_options(), 1).trace.spans;
-  return std::equal(before.begin(), before.end(), after.begin(), after.end(),
-                    [](const block::BlockSpan& a, const block::BlockSpan& b) {
-                      return a.kind == b.kind && a.depth == b.depth;
-                    });
+bool has_same_blocks(const std::vector<BlockShape>& before, std::string_view text) {
+  return before == block_shapes(block::parse_source(text, parse_options(), 1).trace.spans);
 }
 
 }  // namespace
@@ -212,25 +366,31 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
   const bool has_crlf = md.find("\r\n") != std::string_view::npos;
   const std::string text = normalize_line_ends(md);
   const bool ends_with_newline = !text.empty() && text.back() == '\n';
-  const block::Parsed parsed = block::parse_source(text, parse_options(), 3);
-  const Rewrapper rewrapper(parsed, split_lines(text), width);
-  const std::vector<std::string_view>& lines = rewrapper.lines();
-
-  // Regions are treated from the last to the first, each replacing lines the later ones left
-  // alone; a region reaching into lines already replaced is skipped.
-  const std::vector<const block::EditRegion*> regions = paragraph_regions(parsed.trace, lines.size());
+  const std::vector<std::string_view> lines = split_lines(text);
   std::vector<Region> filled;
-  std::size_t limit = lines.size();
-  for (auto it = regions.rbegin(); it != regions.rend(); ++it) {
-    if ((*it)->text_end > limit) continue;
-    if (auto out = rewrapper.fill(**it)) {
-      filled.push_back(Region{*it, std::move(*out)});
-      limit = (*it)->text_start;
+  std::vector<BlockShape> shapes;
+  {
+    // The parse is dropped before the check below parses the result.
+    const block::Parsed parsed = block::parse_source(text, parse_options(), 3);
+    const Rewrapper rewrapper(parsed, lines, width);
+    // Regions are treated from the last to the first, each replacing lines the later ones left
+    // alone; a region reaching into lines already replaced is skipped. Only regions whose lines
+    // change are kept.
+    const std::vector<const block::EditRegion*> regions = paragraph_regions(parsed.trace, lines.size());
+    std::size_t limit = lines.size();
+    for (auto it = regions.rbegin(); it != regions.rend(); ++it) {
+      if ((*it)->text_end > limit) continue;
+      if (auto out = rewrapper.fill(**it)) {
+        limit = (*it)->text_start;
+        if (!rewrapper.is_unchanged(**it, *out))
+          filled.push_back(Region{(*it)->text_start, (*it)->text_end, std::move(*out)});
+      }
     }
+    if (!filled.empty()) shapes = block_shapes(parsed.trace.spans);
   }
 
   std::string out = assemble(lines, filled, ends_with_newline, "\n");
-  if (!filled.empty() && !has_same_blocks(parsed.trace.spans, out)) {
+  if (!filled.empty() && !has_same_blocks(shapes, out)) {
     // The paragraph tests above cannot foresee every way the containers around a paragraph read
     // its new lines; the text is then returned with its line ends only.
     filled.clear();

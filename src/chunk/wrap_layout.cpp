@@ -37,9 +37,9 @@ using Interval = std::pair<std::size_t, std::size_t>;
 
 // The union of the atomic constructs' ranges, as disjoint intervals by start (events come sorted
 // by start).
-std::vector<Interval> atomic_ranges(std::string_view segment, const InlineScope& scope) {
+std::vector<Interval> atomic_ranges(std::span<const InlineEvent> events) {
   std::vector<Interval> merged;
-  for (const InlineEvent& e : inl::inline_events(segment, scope.options, scope.links, scope.footnotes)) {
+  for (const InlineEvent& e : events) {
     if (!is_atomic(e.kind) || e.start >= e.end) continue;
     if (!merged.empty() && e.start <= merged.back().second)
       merged.back().second = std::max(merged.back().second, e.end);
@@ -54,7 +54,12 @@ bool is_break_space(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 }  // namespace
 
 Tokens tokens_of(std::string_view segment, const InlineScope& scope) {
-  const std::vector<Interval> atomic = atomic_ranges(segment, scope);
+  const InlineContext ctx{scope.options, scope.links, scope.footnotes, nullptr, scope.buffers};
+  return tokens_of(segment, inl::inline_events(segment, ctx));
+}
+
+Tokens tokens_of(std::string_view segment, std::span<const InlineEvent> events) {
+  const std::vector<Interval> atomic = atomic_ranges(events);
   Tokens tokens;
   tokens.text.reserve(segment.size());
   std::size_t next_range = 0;
@@ -107,10 +112,10 @@ bool breaking_before_is_refused(std::string_view candidate) {
 // must hold no backtick. A paragraph line cut short after "---", "}", "$$" or a fence run (before
 // "`code`") would become one, and the paragraph would lose its text.
 // Below another line of the paragraph, a delimiter row ("|---|---|") would make that line a
-// table's head.
+// table's head. A line of "^" alone separates blocks: the paragraph would lose it.
 bool ending_line_is_refused(std::string_view content, bool is_continuation) {
   const std::string_view t = unicode::trim(content);
-  return content == "---" || t == "\\[" || t == "$$" || is_attribute_line_shape(content) ||
+  return content == "---" || t == "\\[" || t == "$$" || t == "^" || is_attribute_line_shape(content) ||
          t.starts_with("```") || t.starts_with("~~~") ||
          (is_continuation && block::delimiter_row(content));
 }
@@ -124,9 +129,11 @@ bool opens_block(std::string_view content) {
 }
 
 // Besides, a backslash ending a line is a hard break: breaking after a token that ends in one
-// would add a break the text did not have.
+// would add a break the text did not have; and a line of white space alone (no-break spaces) is
+// blank to the parser, which would end the paragraph there.
 bool breaking_after_is_refused(std::string_view content, bool is_continuation) {
-  return content.ends_with('\\') || ending_line_is_refused(content, is_continuation);
+  return content.ends_with('\\') || unicode::trim(content).empty() ||
+         ending_line_is_refused(content, is_continuation);
 }
 
 namespace {

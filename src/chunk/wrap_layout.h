@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +30,12 @@ struct InlineScope {
   const Options& options;
   const LinkMap& links;
   const FootnoteLabels& footnotes;
+  inl::ScanBuffers* buffers = nullptr;  // shared by the inline parses of one call
 };
 
 Tokens tokens_of(std::string_view segment, const InlineScope& scope);
+// The same from the segment's inline events (sorted by start), when its parse is at hand.
+Tokens tokens_of(std::string_view segment, std::span<const InlineEvent> events);
 
 // Columns: characters, a tab advancing to the next multiple of 4.
 std::uint64_t display_width(std::string_view text, std::uint64_t column = 0);

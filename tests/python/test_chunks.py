@@ -1,6 +1,7 @@
 """The chunkers and the re-wrapper: arguments, results, errors, properties of chunks and wrapped text."""
 
 import collections.abc
+import re
 import sys
 
 import pytest
@@ -97,3 +98,24 @@ def test_wrapping_is_idempotent_and_keeps_crlf(md, width):
         assert once.count("\n") == once.count("\r\n")
     kinds = [(b["type"], b["depth"]) for b in native.blocks(md, nested=True)]
     assert [(b["type"], b["depth"]) for b in native.blocks(once, nested=True)] == kinds
+
+def alike(html):
+    """The HTML with white space outside code elements made one space, none before a closing tag:
+    soft line breaks and the spaces around them read alike."""
+    out = []
+    for k, part in enumerate(re.split(r"(<code[ >].*?</code>)", html, flags=re.S)):
+        out.append(part if k % 2 else re.sub(r"\s*(?=</)", "", re.sub(r"[ \t\n]+", " ", part)))
+    return "".join(out).strip()
+
+SYNTAX = ["[  ]", "[ ]", "^", "^a\\", "~a\\", "b^", "b~", "{:", ".c}", "[foo](<", "bar>)", "[^1]",
+          "[^1]:", "`", "` ", "-", ">", "*", "x", "word", "\\", "https://e.org/a/b"]
+SYNTAX_MD = st.lists(st.tuples(st.sampled_from(SYNTAX + PIECES),
+                               st.sampled_from([" ", "  ", "\n", "\n\n", "\t", "\n  ", "\n    "])),
+                     max_size=20).map(lambda parts: "".join(piece + join for piece, join in parts))
+
+@settings(max_examples=500, deadline=None)
+@given(SYNTAX_MD, st.one_of(st.none(), st.integers(1, 12)))
+def test_wrapping_keeps_the_rendered_document(md, width):
+    once = native.wrap_md(md, width)
+    assert native.wrap_md(once, width) == once
+    assert alike(native.md2vedavi(once)[0]) == alike(native.md2vedavi(md)[0])

@@ -100,6 +100,9 @@ TEST(ListReverting, RunsOfSiblingLists) {
       // Link definitions took the item's line: it comes back once, before the text after it.
       {"1. [a]: /u\n   b", "p 1. [a]: /u\\nb\n"}, {"1. 1. [a]: /u\n      b", "p 1. 1. [a]: /u\\nb\n"},
       {"1. 1. 1. x\n      y", "p 1. 1. 1. x\\ny\n"},
+      // Reverted items nested on one line show the line up to the block the innermost one held.
+      {"1. 2. - a", "p 1. 2.\nul tight\n  item\n    p a\n"}, {"1. 2. # h", "p 1. 2.\nh1 h\n"},
+      {"1. 2. 3. > q", "p 1. 2. 3.\nquote\n  p q\n"},
   });
   expect_spans({{"3. a\n4. b", "paragraph 0-2 d0\n"}, {"{: #i}\n1. a\n{: .c}", "paragraph 0-3 d0\n"},
                 {"3. a\n\n4. b", "paragraph 0-1 d0\nparagraph 2-3 d0\n"}});

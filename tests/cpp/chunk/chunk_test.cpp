@@ -137,6 +137,25 @@ TEST(LevelChunker, SeparatorsMergingBreadcrumbsAndKinds) {
             (Texts{"# Old\n" + w300, "# Old\n\n## A\n" + w300 + "\n# New\n", "# Old\n" + tail}));
 }
 
+// A later stage splits no breadcrumb from the text it heads, so no chunk is a breadcrumb alone.
+TEST(LevelChunker, BreadcrumbStaysWithItsText) {
+  struct Case {
+    std::string_view md;
+    std::uint64_t target;
+    Texts expected;
+  } cases[] = {
+      {"# A\n\npara\n\n## B\n\ntext\n", 1,
+       {"# A", "# A\n\n\npara\n", "# A\n\n## B", "# A\n## B\n\n\ntext\n"}},
+      {"# A\n\n## B\n\n### C\n\nx y\n\nz\n", 1,
+       {"# A\n", "# A\n\n## B\n", "# A\n## B\n\n### C", "# A\n## B\n### C\n\n\nx y",
+        "# A\n## B\n### C\n\n\nz\n"}},
+  };
+  for (const auto& c : cases) {
+    const Chunks chunks = md_chunks(c.md, c.target);
+    EXPECT_EQ(texts(chunks), c.expected) << c.md;
+  }
+}
+
 TEST(LevelChunker, ManyHeadingsStayLinear) {
   const auto chunks = md_chunks(test::repeat("\n## h\nsome words here\n\n### k\nmore\n", 100000), 50);
   ASSERT_GT(chunks.size(), 1000u);

@@ -8,6 +8,7 @@
 #include "block/parse.h"
 #include "chunk/options.h"
 #include "chunk/wrap.h"
+#include "chunk/wrap_check.h"
 #include "render/renderer.h"
 #include "tests/cpp/support/helpers.h"
 
@@ -58,6 +59,64 @@ TEST(WrapMd, Cases) {
       {">  \ta\n> b", kNone, ">  \ta b"}, {"- a\n\n  >  \tb\n  > c", 4, "- a\n\n  >  \tb\n  > c"},
   };
   for (const auto& c : cases) EXPECT_EQ(wrap_md(c.md, c.width), c.expected) << c.md;
+}
+
+// A refill that would change what the text says leaves its paragraph as it was: white space that
+// is syntax, lines whose joining makes a construct, a separator line, an item's start.
+TEST(WrapMd, KeepsWhatTheTextSays) {
+  struct Case {
+    std::string_view md;
+    std::optional<std::uint64_t> width;
+    std::string_view expected;
+  } cases[] = {
+      // Runs of white space that are syntax: not a task box, an escaped space then a space (no
+      // superscript or subscript), a code span's leading space and line feed.
+      {"- [  ] not a todo\n", kNone, "- [  ] not a todo\n"},
+      {"x ^a\\  b^ y\n", kNone, "x ^a\\  b^ y\n"}, {"~a\\  b~\n", kNone, "~a\\  b~\n"},
+      {"` \na\t`\n", kNone, "`  a `\n"}, {"`a  \nb` c\n", kNone, "`a   b` c\n"}, {"- [ ] a\n  b\n", kNone, "- [ ] a b\n"},
+      // Joined lines that make a link or an item's attribute block.
+      {"[foo](<\nbar>)\n", kNone, "[foo](<\nbar>)\n"}, {"[x]: /u\n\"t\" a\n", 1, "[x]: /u\n\"t\" a\n"}, {"- {:\n  .c} x\n", kNone, "- {:\n  .c} x\n"},
+      {"- {: .c} a\n  b\n", kNone, "- {: .c} a b\n"},
+      // A "^" left alone on the first line would separate blocks.
+      {"^ https://example.com/a/very/long/path/that/does/not/fit/in/forty/columns\n", 40,
+       "^ https://example.com/a/very/long/path/that/does/not/fit/in/forty/columns\n"},
+      {"^ bbbb\n", 1, "^ bbbb\n"}, {"a ^ b", 1, "a\n^ b"},
+      // A footnote's label stays with the first word after it.
+      {"x[^1]\n\n[^1]: --- | a\n", 8, "x[^1]\n\n[^1]: --- |\n    a\n"},
+      {"x[^1]\n\n[^1]: aaa | a\n", 8, "x[^1]\n\n[^1]: aaa\n    | a\n"},
+      {"[^a b]:\nc d\n", 1, "[^a\nb]:\nc\nd\n"},
+      // Only a footnote definition's label is one: joined lines that start like one are text.
+      {"[^ `^\nCCCCCf]: C` &#4; &#]x\n", 20, "[^ `^ CCCCCf]: C`\n&#4; &#]x\n"},
+      // A label-like start that is text: its backtick pairs with the ones after it.
+      {"[^a`b]: c`\n`  `\n", kNone, "[^a`b]: c`\n`  `\n"},
+      // White space the parser drops where a line starts would show once joined to the line before.
+      {"a\n\x0b" "b\n", kNone, "a\n\x0b" "b\n"}, {"x ^[a\n\x0b" "b] y\n", kNone, "x ^[a\n\x0b" "b] y\n"}, {"\xC2\xA0 |---| [  ] ", 1, "\xC2\xA0 |---|\n[\n]"}, {"a\n\xC2\xA0" "b\n", kNone, "a\n\xC2\xA0" "b\n"},
+      // The content offset before a marker a tab split: the markers stay where they are.
+      {"  >\t-  >  \t\x01- `\t", 4, "  >\t-  >  \t\x01- `\t"},
+  };
+  for (const auto& c : cases) {
+    const std::string once = wrap_md(c.md, c.width);
+    EXPECT_EQ(once, c.expected) << c.md;
+    EXPECT_EQ(wrap_md(once, c.width), once) << c.md;
+  }
+}
+
+// What a refill may change in the rendering: white space between words and at an element's end,
+// never inside a code span.
+TEST(AlikeRendering, SoftBreaksAsideCodeExact) {
+  struct Case {
+    std::string_view a, b;
+    bool alike;
+  } cases[] = {
+      {"<p>a\nb</p>\n", "<p>a  b</p>", true}, {"<p>a b\t</p>", "<p>a b</p>", true},
+      {"<p>a b\xE2\x80\xA8</p>", "<p>a b</p>", true}, {"<p>a<em>b</em></p>", "<p>a <em>b</em></p>", false},
+      {"<p>a\xC2\xA0" "b</p>", "<p>a b</p>", false}, {"<p><code> a</code></p>", "<p><code>a</code></p>", false},
+      {"<p><code>a  b</code></p>", "<p><code>a b</code></p>", false},
+      // A raw "<code>" tag counts up to the end of its line only.
+      {"<p><code>a\nb  c</p>", "<p><code>a\nb c</p>", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(alike_rendering(c.a) == alike_rendering(c.b), c.alike) << c.a << " | " << c.b;
 }
 
 TEST(WrapMd, LongParagraphStaysLinear) {
@@ -127,6 +186,9 @@ TEST(WrapMd, RandomDocumentsKeepWhatTheyAre) {
       ASSERT_TRUE(at > 0 && once[at - 1] == '\r') << md;
     ASSERT_EQ(kept_blocks(once), kept_blocks(md)) << md;
     ASSERT_EQ(rendered(once), rendered(md)) << md << "\n-- width " << width.value_or(0) << ":\n" << once;
+    ASSERT_EQ(alike_rendering(render_document(parse(once, parse_options()))),
+              alike_rendering(render_document(parse(md, parse_options()))))
+        << md << "\n-- width " << width.value_or(0) << ":\n" << once;
   }
 }
 

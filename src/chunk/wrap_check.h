@@ -1,0 +1,33 @@
+// What a paragraph says, to check a refill against: its inline rendering with the white space
+// that line breaks may add or take away made one space.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "chunk/wrap_layout.h"
+
+namespace vedavi::chunk {
+
+// `html` with each run of spaces, tabs and line feeds outside `code` elements made one space, and
+// none before a closing tag or at the end: a soft line break and the spaces around it read as one
+// space, and the white space at a paragraph's end (any Unicode white space) as none. Inside code every byte counts, up to
+// its closing tag or a line feed (a code span's text holds none; a "<code>" tag of raw HTML must
+// not make the rest of the document count).
+std::string alike_rendering(std::string_view html);
+
+// Whether `text` holds a byte of an inline construct whose reading depends on how much white space
+// stands where, or whether it is a line feed: code spans, escapes, angle brackets, links and
+// labels, attribute blocks, superscript, subscript and math. Elsewhere any white space between
+// two characters reads as any other (emphasis asks only whether there is some), so a refill that
+// keeps the text's other bytes in order cannot change its rendering.
+bool may_read_white_space(std::string_view text);
+
+// The inline rendering of a paragraph's text, given as its lines after their container markers
+// (leading white space is not part of a line's text), made comparable by `alike_rendering`.
+std::string paragraph_rendering(std::span<const std::string_view> lines, const InlineScope& scope);
+// The same from the paragraph's inlines, when its parse is at hand.
+std::string paragraph_rendering(std::span<const Inline> inlines);
+
+}  // namespace vedavi::chunk
