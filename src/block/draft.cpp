@@ -23,11 +23,14 @@ void take_children(Draft& d, std::vector<Draft>& work) {
 
 }  // namespace
 
-Drafts::~Drafts() {
+Drafts::~Drafts() { clear_keeping_room(); }
+
+void Drafts::clear_keeping_room() {
   // Nested drafts are moved into one work list before their parent is destroyed, so no draft is
   // destroyed while it still owns a nested list. Drafts without children are destroyed in place.
   std::vector<Draft> work;
   for (Draft& d : *this) take_children(d, work);
+  std::vector<Draft>::clear();
   while (!work.empty()) {
     Draft d = std::move(work.back());
     work.pop_back();

@@ -30,6 +30,8 @@ class Drafts : public std::vector<Draft> {
   Drafts(const Drafts&) = delete;
   Drafts& operator=(const Drafts&) = delete;
   ~Drafts();
+  // Destroys every draft as the destructor does, never recursing, and keeps the list's room.
+  void clear_keeping_room();
 };
 
 struct DraftListItem {

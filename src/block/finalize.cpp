@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "block/warm.h"
 #include "inline/scanner.h"
 #include "base/internal_error.h"
 
@@ -42,10 +43,14 @@ class Finisher {
   Blocks run(Drafts drafts) {
     Blocks root;
     jobs_.push_back(Job{std::move(drafts), &root, false});
+    bool top = true;
     while (!jobs_.empty()) {
       Job job = std::move(jobs_.back());
       jobs_.pop_back();
       finish_list(job);
+      // The top-level list is the parse's largest: its room serves the thread's next parse.
+      if (top) warm::give_drafts(std::move(job.drafts));
+      top = false;
     }
     return root;
   }
