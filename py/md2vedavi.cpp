@@ -91,7 +91,7 @@ void return_freed_memory() {
 // The HTML pieces of the calls on this thread, kept between calls with their room, so that a call
 // made after other work in the process writes its HTML into pages it holds already rather than
 // into fresh ones the allocator has to fault in. Beyond this much room they are let go.
-constexpr std::size_t kWarmHtmlRoom = std::size_t{8} << 20;
+constexpr std::size_t kWarmHtmlRoom = std::size_t{4} << 20;
 thread_local std::vector<std::string> t_html_pieces;
 
 // Takes the thread's pieces for one call and gives them back when it ends, trimmed to

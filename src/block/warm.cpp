@@ -8,7 +8,7 @@ namespace {
 
 // Beyond this room a list is freed when given back: a thread that once parsed a huge document
 // does not hold its tables for good.
-constexpr std::size_t kMaxRoomBytes = std::size_t{8} << 20;
+constexpr std::size_t kMaxRoomBytes = std::size_t{2} << 20;
 
 thread_local std::vector<std::string_view> t_lines;
 thread_local Drafts t_drafts;
