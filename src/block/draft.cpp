@@ -59,9 +59,11 @@ Attr* draft_attr(DraftBlock& block) {
                       std::is_same_v<T, draft::Heading> || std::is_same_v<T, draft::BlockQuote> ||
                       std::is_same_v<T, draft::List> || std::is_same_v<T, draft::DefinitionList> ||
                       std::is_same_v<T, draft::CodeBlock> ||
-                      std::is_same_v<T, draft::ThematicBreak> || std::is_same_v<T, draft::Table> ||
+                      std::is_same_v<T, draft::ThematicBreak> ||
                       std::is_same_v<T, draft::Div> || std::is_same_v<T, draft::MathBlock>)
           return &b.attr;
+        else if constexpr (std::is_same_v<T, Boxed<draft::Table>>)
+          return &b.value().attr;
         else
           return nullptr;
       },

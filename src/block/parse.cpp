@@ -23,7 +23,7 @@ bool takes_attributes(const DraftBlock& b) {
          std::holds_alternative<draft::Heading>(b) || std::holds_alternative<draft::BlockQuote>(b) ||
          std::holds_alternative<draft::List>(b) || std::holds_alternative<draft::DefinitionList>(b) ||
          std::holds_alternative<draft::CodeBlock>(b) ||
-         std::holds_alternative<draft::ThematicBreak>(b) || std::holds_alternative<draft::Table>(b) ||
+         std::holds_alternative<draft::ThematicBreak>(b) || std::holds_alternative<Boxed<draft::Table>>(b) ||
          std::holds_alternative<draft::Div>(b) || std::holds_alternative<draft::MathBlock>(b);
 }
 
