@@ -12,6 +12,10 @@ its VEDAVI from md2vedavi. Rows, best of N runs each:
   (`-f commonmark_x -t html -s --number-sections --toc`; its start-up subtracted as in
   md_compare.py). pandoc's reader is its own CommonMark dialect, so the two read the same text,
   but not identically.
+
+Then generated ids on their own: VEDAVI of n `h2` headings without ids (n = 10,000, 40,000 and
+160,000; all of one text, then each its own), exported with and without `auto_ids` (no numbering, no
+table of contents). The time per heading that `auto_ids` adds should stay about the same as n grows.
 """
 
 from __future__ import annotations
@@ -57,6 +61,26 @@ def print_table(results: list[Result], input_bytes: int, base: Result, runs: int
     print(f"MB/s over the {mb:.2f} MB of md; x base: the time over '{base.name}'; best of {runs} runs")
 
 
+HEADING_COUNTS = (10_000, 40_000, 160_000)
+
+
+def print_auto_ids(runs: int) -> None:
+    from vedavi._native import export_html  # noqa: PLC0415
+
+    options = {**OPTIONS, "number_headings": None, "toc": False}
+    print()
+    header = f"{'auto_ids over n headings':<26}{'n':>9}{'without ms':>12}{'with ms':>10}{'added ns/heading':>18}"
+    print(header)
+    print("-" * len(header))
+    for texts, text_of in (("one text", lambda i: "Intro"), ("distinct texts", lambda i: f"Heading {i}")):
+        for n in HEADING_COUNTS:
+            src = "".join(f"<h2>{text_of(i)}</h2>\n" for i in range(n))
+            without = best_of(runs, lambda: export_html(src, **{**options, "auto_ids": False}))
+            with_ids = best_of(runs, lambda: export_html(src, **{**options, "auto_ids": True}))
+            print(f"{texts:<26}{n:>9}{without * 1e3:>12.1f}{with_ids * 1e3:>10.1f}"
+                  f"{(with_ids - without) / n * 1e9:>18.0f}")
+
+
 def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--runs", type=int, default=10, help="runs per row; the best counts")
@@ -87,6 +111,7 @@ def main(argv: list[str] | None = None) -> int:
             results.append(time_command("pandoc (command)", max(1, args.runs // 3), argv, input_path, empty_path))
     print(f"input: CommonMark spec x{COPIES}, {len(text.encode())} bytes of md, {len(vedavi.encode())} bytes of VEDAVI")
     print_table(results, len(text.encode()), export, args.runs)
+    print_auto_ids(max(3, args.runs // 2))
     return 0
 
 

@@ -16,9 +16,11 @@ using dom::NodeId;
 namespace {
 
 // Bytes that may start something to escape: 1 in text mode, 2 in attribute mode, 3 in both.
-// 0xC2 is the lead byte of U+00A0; it is escaped only when 0xA0 follows.
+// 0xC2 is the lead byte of U+00A0; it is escaped only when 0xA0 follows. A parsed tree holds no
+// NUL, but text an editor put in may: it is written as U+FFFD, since a reader would drop it.
 constexpr std::array<std::uint8_t, 256> kEscapeClass = [] {
   std::array<std::uint8_t, 256> table{};
+  table['\0'] = 3;
   table['&'] = 3;
   table['<'] = 3;
   table['>'] = 3;
@@ -38,6 +40,7 @@ void append_escaped(std::string_view s, std::uint8_t mode, std::string& out) {
       case '<': replacement = "&lt;"; break;
       case '>': replacement = "&gt;"; break;
       case '"': replacement = "&quot;"; break;
+      case '\0': replacement = "\xEF\xBF\xBD"; break;
       default:
         if (i + 1 >= s.size() || static_cast<unsigned char>(s[i + 1]) != 0xA0) continue;
         replacement = "&nbsp;";

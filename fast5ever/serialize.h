@@ -18,8 +18,8 @@ void append_html(const dom::Dom& dom, dom::NodeId id, std::string& out);
 // template contents.
 void append_text(const dom::Dom& dom, dom::NodeId id, std::string& out);
 
-// Escaping as the serialiser does it: "&", U+00A0, "<" and ">" in text; in attribute values also
-// the double quote.
+// Escaping as the serialiser does it: "&", U+00A0, "<" and ">" in text, and NUL as U+FFFD; in
+// attribute values also the double quote.
 void append_escaped_text(std::string_view text, std::string& out);
 void append_escaped_attr(std::string_view value, std::string& out);
 

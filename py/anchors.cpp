@@ -22,15 +22,8 @@ Ref anchors(const Call& call) {
 
   const Options options = make_options(math, templates, anchors_flags());
 
-  const std::vector<Anchor> found = guarded("parsing markdown", [&] {
-    const Document doc = parse(markdown, options);
-    std::vector<Anchor> list;
-    for (const Block& block : doc.blocks) anchor_block(block, list);
-    for (const Footnote& footnote : doc.footnotes) {
-      for (const Block& block : footnote.blocks) anchor_block(block, list);
-    }
-    return list;
-  });
+  const std::vector<Anchor> found =
+      guarded("parsing markdown", [&] { return document_anchors(parse(markdown, options)); });
   return new_list(found, [](const Anchor& anchor) {
     Ref dict = check(PyDict_New());
     set_item(dict, "id", new_str(anchor.id));

@@ -31,19 +31,38 @@ struct ColumnWidth {
   std::optional<double> weight;
 };
 
-[[gnu::cold]] Failure bad_colwidths(std::string_view item) {
-  std::string message = "bad colwidths value \"";
-  for (const char c : item) {
-    if (c == '"' || c == '\\') message += '\\';
-    message += c;
+void append_quoted(std::string_view text, std::string& out) {
+  out += '"';
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
   }
-  message += '"';
+  out += '"';
+}
+
+// `value` is the item that cannot be read, or the table's whole value when `reason` says what is
+// wrong with it.
+[[gnu::cold]] Failure bad_colwidths(std::string_view value, std::string_view reason = {}) {
+  std::string message = "bad colwidths value ";
+  append_quoted(value, message);
+  if (!reason.empty()) {
+    message += ": ";
+    message += reason;
+  }
   return Failure{std::move(message)};
 }
 
+[[gnu::cold]] Failure negative_weight(std::string_view colwidths, std::string_view item) {
+  std::string reason = "the weight ";
+  append_quoted(item, reason);
+  reason += " is negative";
+  return bad_colwidths(colwidths, reason);
+}
+
 // The `width:` value of each column. A weight that is not a finite number, or whose share of
-// the total is not (a zero or overflowing total), is refused: it would write "NaN" or "inf" into
-// the style.
+// the total is not (an overflowing total), is refused: it would write "NaN" or "inf" into the
+// style. So are a negative weight, which would make a negative width or a share above the whole,
+// and weights that add up to zero, which leave no share at all.
 Outcome<std::vector<std::string>> column_styles(std::string_view colwidths) {
   std::vector<ColumnWidth> columns;
   double sum = 0;
@@ -53,6 +72,7 @@ Outcome<std::vector<std::string>> column_styles(std::string_view colwidths) {
     if (item.size() >= 2 && item.ends_with("fr")) {
       column.weight = parse_float(item.substr(0, item.size() - 2));
       if (!column.weight || !std::isfinite(*column.weight)) return bad_colwidths(item);
+      if (*column.weight < 0) return negative_weight(colwidths, item);
       sum += *column.weight;
       if (!std::isfinite(sum)) return bad_colwidths(item);
     } else {
@@ -61,6 +81,8 @@ Outcome<std::vector<std::string>> column_styles(std::string_view colwidths) {
     }
     columns.push_back(column);
   }
+  const bool has_weights = std::ranges::any_of(columns, [](const ColumnWidth& c) { return c.weight.has_value(); });
+  if (has_weights && sum == 0) return bad_colwidths(colwidths, "the weights add up to zero");
   std::vector<std::string> styles;
   styles.reserve(columns.size());
   for (const ColumnWidth& column : columns) {

@@ -77,7 +77,7 @@ struct ExportOutput {
 };
 
 // Never fails on malformed HTML; fails only for the reasons the options can cause (a strict
-// reference, a numbering scheme, a colwidths weight, a hook's message).
+// reference, a numbering scheme, colwidths weights, a hook's message).
 Outcome<ExportOutput> export_html(std::string_view src, const HtmlExportOptions& options);
 
 // The text the highlighter-missing warning reads; added at most once per export.

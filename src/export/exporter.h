@@ -6,10 +6,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "base/outcome.h"
+#include "base/seeded_hash.h"
 #include "export/export.h"
 #include "export/splices.h"
 #include "fast5ever/dom.h"
@@ -70,7 +72,9 @@ class Exporter {
   void copy_data_ids();
   void generate_ids();
   void register_targets();
+  bool is_referenced(std::string_view id) const { return referenced_.contains(id); }
   // Steps 6 and 7: xrefs.cpp, numbering.cpp.
+  void find_refs();
   std::optional<Failure> rewrite_refs();
   void bake_ids();
   std::optional<Failure> resolve_refs();
@@ -111,6 +115,8 @@ class Exporter {
   std::vector<NodeId> groups_;
   std::vector<std::vector<NodeId>> group_links_;
   std::vector<NodeId> singles_;
+  // Step 5: the target of every reference (the ids the registry is asked about).
+  std::unordered_set<std::string, SeededHash, std::equal_to<>> referenced_;
   bool has_highlighter_warning_ = false;
   Splices splices_;  // the replacements of the running step
 };

@@ -33,10 +33,14 @@ void Exporter::copy_data_ids() {
 }
 
 void Exporter::generate_ids() {
-  SlugSeries series;
+  // Sized once: regrowing a table of this many strings costs more than filling it.
+  std::vector<std::string_view> ids;
   for (const NodeId element : elements_) {
-    if (const auto id = dom_.attr(element, "id")) series.take(*id);
+    if (const auto id = dom_.attr(element, "id")) ids.push_back(*id);
   }
+  SlugSeries series;
+  series.reserve(ids.size() + headings_.size());
+  for (const std::string_view id : ids) series.take(id);
   for (const NodeId heading : headings_) {
     if (dom_.attr(heading, "id")) continue;
     const std::string slug =
@@ -47,9 +51,17 @@ void Exporter::generate_ids() {
 }
 
 void Exporter::register_targets() {
+  // Only references read the registry, so only the targets they name are registered: a large
+  // document with few references (the usual case) fills no table with every id it holds.
+  for (const std::vector<NodeId>& links : group_links_) {
+    for (const NodeId link : links) referenced_.emplace(link_target(dom_, link));
+  }
+  for (const NodeId link : singles_) referenced_.emplace(link_target(dom_, link));
+  if (referenced_.empty()) return;
+  resolver_.reserve_targets(referenced_.size());
   for (const NodeId element : elements_) {
     const auto id = dom_.attr(element, "id");
-    if (!id) continue;
+    if (!id || !referenced_.contains(*id)) continue;
     const std::optional<std::string_view> kind = target_kind(*dom_.tag(element));
     // Only the text of a target with a kind is ever read. A kindless element records its text
     // only to replace the text of an earlier element with the same id, which spares copying the

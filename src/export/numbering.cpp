@@ -62,7 +62,10 @@ std::optional<Failure> Exporter::number_headings(const std::vector<ParsedRef>& r
     const std::string display = nums.display(level);
     if (display.empty()) continue;
     insert_label(dom_, heading, span_with_text(dom_, "heading-number", display), " ");
-    if (const auto id = dom_.attr(heading, "id")) resolver_.set_headnum(*id, display, nums.full(level));
+    // Numbers are recorded for references to read, so only for the targets they name.
+    if (const auto id = dom_.attr(heading, "id"); id && is_referenced(*id)) {
+      resolver_.set_headnum(*id, display, nums.full(level));
+    }
   }
   return std::nullopt;
 }
@@ -80,7 +83,7 @@ void Exporter::number_captions() {
     const std::string_view key = is_figure ? "fig" : "tbl";
     const std::string label = resolver_.reftypes().find(key)->second.singular;
     const std::uint32_t n = ++(is_figure ? figures : tables);
-    if (id) resolver_.set_capnum(*id, label, n);
+    if (id && is_referenced(*id)) resolver_.set_capnum(*id, label, n);
     std::string text = label + " ";
     append_number(n, text);
     const NodeId span = span_with_text(dom_, "caption-label", text);

@@ -84,6 +84,9 @@ std::optional<Failure> Exporter::run() {
   take_elements();
   copy_data_ids();
   if (options_.auto_ids) generate_ids();
+  // The references are found before the targets are registered, which looks only for theirs;
+  // finding them changes nothing.
+  find_refs();
   register_targets();
   if (auto failure = rewrite_refs()) return failure;
   if (!options_.id_prefix.empty() || !options_.fn_salt.empty()) prefix_ids();

@@ -43,16 +43,50 @@ std::string gh_slug(std::string_view text) {
   return out;
 }
 
+void SlugSeries::reserve(std::size_t ids) {
+  ids_.reserve(ids);
+  resume_at_.reserve(ids);
+  std::size_t slot_count = 16;
+  while (slot_count < ids * 2) slot_count *= 2;
+  if (slot_count > slots_.size()) rehash(slot_count);
+}
+
+void SlugSeries::rehash(std::size_t slot_count) {
+  std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(slot_count));
+  const std::size_t mask = slot_count - 1;
+  for (const Slot& slot : old) {
+    if (slot.index == kEmpty) continue;
+    std::size_t i = slot.hash & mask;
+    while (slots_[i].index != kEmpty) i = (i + 1) & mask;
+    slots_[i] = slot;
+  }
+}
+
+std::pair<std::size_t, bool> SlugSeries::find_or_add(std::string_view id) {
+  if ((ids_.size() + 1) * 2 > slots_.size()) rehash(slots_.empty() ? 16 : slots_.size() * 2);
+  const std::size_t hash = hash_(id);
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hash & mask;
+  for (; slots_[i].index != kEmpty; i = (i + 1) & mask) {
+    if (slots_[i].hash == hash && ids_[slots_[i].index] == id) return {slots_[i].index, false};
+  }
+  slots_[i] = Slot{hash, ids_.size()};
+  ids_.emplace_back(id);
+  resume_at_.push_back(0);
+  return {ids_.size() - 1, true};
+}
+
 std::string SlugSeries::next(const std::string& slug) {
-  auto [resume, is_new] = resume_at_.try_emplace(slug, 0);
-  std::size_t n = resume->second;
-  std::string candidate = n == 0 ? slug : slug + "-" + std::to_string(n);
-  while (taken_.contains(candidate)) {
+  const auto [index, is_new] = find_or_add(slug);
+  if (is_new) return slug;
+  // Taken: slug-n from where the last series of this slug stopped.
+  std::size_t n = resume_at_[index];
+  std::string candidate;
+  do {
     ++n;
     candidate = slug + "-" + std::to_string(n);
-  }
-  resume->second = n;
-  taken_.insert(candidate);
+  } while (!find_or_add(candidate).second);
+  resume_at_[index] = n;
   return candidate;
 }
 

@@ -21,7 +21,7 @@ void collect_text(Dom& dom, std::string_view text, std::vector<NodeId>& out) {
 
 }  // namespace
 
-std::optional<Failure> Exporter::rewrite_refs() {
+void Exporter::find_refs() {
   std::unordered_set<NodeId> grouped;
   for (const NodeId element : elements_) {
     if (!dom_.attr(element, "data-refs")) continue;
@@ -37,6 +37,9 @@ std::optional<Failure> Exporter::rewrite_refs() {
       singles_.push_back(element);
     }
   }
+}
+
+std::optional<Failure> Exporter::rewrite_refs() {
   if (options_.refs != RefsMode::Ids) return resolve_refs();
   // Nothing is looked up, so no reference needs a number: only a scheme given numbers headings.
   if (auto failure = number_headings({})) return failure;

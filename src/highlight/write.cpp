@@ -41,7 +41,7 @@ void render(std::string_view text, std::span<const ClassedRange> ranges, std::st
     if (!open_ends.empty() && r.end > open_ends.back()) continue;
     escape_text(text.substr(written, r.start - written), out);
     out += "<span class=\"";
-    out += prefix;
+    append_markup(prefix, out);
     out += r.scope;
     out += "\">";
     open_ends.push_back(r.end);

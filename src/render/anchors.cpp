@@ -7,6 +7,8 @@
 // text is that stretch with at most one space trimmed from either end.
 #include "render/anchors.h"
 
+#include <unordered_map>
+
 #include "text/unicode.h"
 #include "text/utf8.h"
 
@@ -90,7 +92,14 @@ void walk_inlines(std::span<const Inline> inlines, std::vector<Anchor>& anchors,
       case InlineKind::Code: text.append(node.get_if<Inline::Code>()->text); break;
       case InlineKind::Autolink: text.append(node.get_if<Inline::Autolink>()->text); break;
       case InlineKind::TemplateToken: text.append(node.get_if<TemplateToken>()->body); break;
-      case InlineKind::MathInline: text.append(node.get_if<Inline::MathInline>()->tex); break;
+      case InlineKind::MathInline: {
+        // Written as a span, so a formula with an id is a target shown by its TeX.
+        const auto& math = *node.get_if<Inline::MathInline>();
+        const std::size_t begin = text.mark();
+        text.append(math.tex);
+        if (math.attr.id()) anchors.push_back(Anchor{*math.attr.id(), "text", text.between(begin, text.mark())});
+        break;
+      }
       case InlineKind::Span: {
         const auto& span = *node.get_if<Inline::Span>();
         Frame frame{span.children};
@@ -119,8 +128,8 @@ void walk_inlines(std::span<const Inline> inlines, std::vector<Anchor>& anchors,
 
 using InlineStack = std::vector<std::span<const Inline>>;
 
-// Whether an inline list holds a span with an id at any depth (in the containers walk_inlines
-// enters). Most runs hold none, and without an id of their own they need no text at all.
+// Whether an inline list holds a span or a formula with an id at any depth (in the containers
+// walk_inlines enters). Most runs hold none, and without an id of their own they need no text at all.
 // `pending` is the caller's scratch stack, left empty, so that the runs of a block share one
 // allocation.
 bool has_span_anchor(std::span<const Inline> inlines, InlineStack& pending) {
@@ -128,7 +137,10 @@ bool has_span_anchor(std::span<const Inline> inlines, InlineStack& pending) {
   while (true) {
     for (const Inline& node : rest) {
       if (node.kind() == InlineKind::Text) continue;
-      if (const auto* span = node.get_if<Inline::Span>(); span != nullptr && span->attr.id()) {
+      const Attr* attr = node.kind() == InlineKind::Span         ? &node.get_if<Inline::Span>()->attr
+                         : node.kind() == InlineKind::MathInline ? &node.get_if<Inline::MathInline>()->attr
+                                                                 : nullptr;
+      if (attr != nullptr && attr->id()) {
         pending.clear();
         return true;
       }
@@ -188,7 +200,80 @@ void anchor_definition_list(const Block::DefinitionList& list, std::vector<Ancho
   }
 }
 
+// Appends the labels of the footnote references that rendering `blocks` writes. An image's alt
+// text is written as plain text, references and all, so none inside it counts; a figure writes
+// its caption, not its image's alt.
+void rendered_references(std::span<const Block> blocks, std::vector<std::string_view>& labels) {
+  std::vector<std::span<const Block>> block_stack{blocks};
+  std::vector<std::span<const Inline>> inline_stack;
+  const auto push_rows = [&](const std::vector<TableRow>& rows) {
+    for (const TableRow& row : rows)
+      for (const TableCell& cell : row.cells) inline_stack.push_back(cell.content);
+  };
+  while (!block_stack.empty()) {
+    const std::span<const Block> list = block_stack.back();
+    block_stack.pop_back();
+    for (const Block& block : list) {
+      if (const Inlines* inlines = block.inlines()) inline_stack.push_back(*inlines);
+      if (const Blocks* children = block.children()) block_stack.push_back(*children);
+      if (const auto* items = block.get_if<Block::List>()) {
+        for (const ListItem& item : items->items) block_stack.push_back(item.children);
+      } else if (const auto* definitions = block.get_if<Block::DefinitionList>()) {
+        for (const DefinitionItem& item : definitions->items) {
+          for (const DefinitionTerm& term : item.terms) inline_stack.push_back(term.inlines);
+          for (const Inlines& definition : item.definitions) inline_stack.push_back(definition);
+        }
+      } else if (const auto* table = block.get_if<Block::Table>()) {
+        inline_stack.push_back(table->caption);
+        push_rows(table->head_rows);
+        push_rows(table->rows);
+        push_rows(table->foot_rows);
+      } else if (const auto* figure = block.get_if<Block::Figure>()) {
+        inline_stack.push_back(figure->caption);
+      }
+    }
+    while (!inline_stack.empty()) {
+      const std::span<const Inline> inlines = inline_stack.back();
+      inline_stack.pop_back();
+      for (const Inline& node : inlines) {
+        if (const auto* ref = node.get_if<Inline::FootnoteRef>()) {
+          labels.push_back(ref->label);
+        } else if (const auto* operation = node.get_if<Inline::Operation>()) {
+          for (const OperationArg& arg : operation->args) inline_stack.push_back(arg.value);
+        } else if (node.kind() != InlineKind::Image) {
+          if (const Inlines* children = node.children()) inline_stack.push_back(*children);
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
+
+std::vector<Anchor> document_anchors(const Document& doc) {
+  std::vector<Anchor> anchors;
+  for (const Block& block : doc.blocks) anchor_block(block, anchors);
+  if (doc.footnotes.empty()) return anchors;
+  // A footnote reaches the rendered document when the text, or a footnote that reaches it,
+  // references its label, and no later definition takes the label over.
+  std::unordered_map<std::string_view, std::size_t> definition_of;
+  for (std::size_t i = 0; i < doc.footnotes.size(); ++i) definition_of[doc.footnotes[i].label] = i;
+  std::vector<bool> is_rendered(doc.footnotes.size(), false);
+  std::vector<std::string_view> labels;
+  rendered_references(doc.blocks, labels);
+  while (!labels.empty()) {
+    const auto found = definition_of.find(labels.back());
+    labels.pop_back();
+    if (found == definition_of.end() || is_rendered[found->second]) continue;
+    is_rendered[found->second] = true;
+    rendered_references(doc.footnotes[found->second].blocks, labels);
+  }
+  for (std::size_t i = 0; i < doc.footnotes.size(); ++i) {
+    if (!is_rendered[i]) continue;
+    for (const Block& block : doc.footnotes[i].blocks) anchor_block(block, anchors);
+  }
+  return anchors;
+}
 
 void anchor_block(const Block& root, std::vector<Anchor>& anchors) {
   // Block lists still to walk, innermost last.

@@ -13,15 +13,19 @@ namespace vedavi {
 
 struct Anchor {
   std::string id;
-  std::string_view kind;  // "block", "caption" or "text"
+  std::string_view kind;  // "block", "caption" or "text", as the exporter's target kinds
   std::string text;       // white space collapsed to single spaces, trimmed
   friend bool operator==(const Anchor&, const Anchor&) = default;
 };
 
+// The anchors of a document as it renders: its blocks', then those of each footnote that the
+// rendered document holds (one its text references, directly or through another such footnote),
+// in the order of definition.
+std::vector<Anchor> document_anchors(const Document& doc);
 // Appends the anchors of `block` and of everything inside it: a node's own anchor before those
 // found inside it.
 void anchor_block(const Block& block, std::vector<Anchor>& anchors);
-// Appends the anchors found in an inline list (spans with an id, at any depth).
+// Appends the anchors found in an inline list (spans and formulas with an id, at any depth).
 void anchor_inlines(std::span<const Inline> inlines, std::vector<Anchor>& anchors);
 // The plain text of an inline list as anchors see it: template tokens as their body; raw HTML,
 // operations, footnote references and raw inlines contribute nothing.

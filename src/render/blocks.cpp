@@ -17,11 +17,11 @@ void html_block(const Block::HtmlBlock& html, std::string& out) {
     if (token.start < pos || token.end < token.start || token.end > raw.size()) {
       internal_failure("template tokens of an HTML block out of order");
     }
-    out.append(raw.substr(pos, token.start - pos));
+    append_markup(raw.substr(pos, token.start - pos), out);
     template_html(token.syntax, token.body, token.kind, token.name, out);
     pos = token.end;
   }
-  out.append(raw.substr(pos));
+  append_markup(raw.substr(pos), out);
 }
 
 void list_item_open(const ListItem& item, std::string& out) {

@@ -107,7 +107,7 @@ void raw_payload(std::string_view payload, std::string& out) {
   if (raw_data_needs_encoding(payload)) {
     escape_text(payload, out);
   } else {
-    out += payload;
+    append_markup(payload, out);
   }
 }
 

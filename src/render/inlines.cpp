@@ -201,7 +201,7 @@ std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, s
       return std::nullopt;
     }
     case InlineKind::HtmlInline:
-      out += node.get_if<Inline::HtmlInline>()->raw;
+      append_markup(node.get_if<Inline::HtmlInline>()->raw, out);
       return std::nullopt;
     case InlineKind::Operation: {
       const auto& operation = *node.get_if<Inline::Operation>();

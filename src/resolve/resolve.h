@@ -93,6 +93,11 @@ class Resolver {
   // The default types sec, fig and tbl, with `reftypes` laid over them.
   explicit Resolver(const std::vector<std::pair<std::string, RefTypeWords>>& reftypes = {});
 
+  // Room for `ids` targets in the kind and text records, so that registering them never regrows.
+  void reserve_targets(std::size_t ids) {
+    kinds_.reserve(ids);
+    idtext_.reserve(ids);
+  }
   // Records the kind and the text that are given.
   void register_target(std::string_view id, std::optional<std::string_view> kind,
                        std::optional<std::string_view> text);

@@ -1,5 +1,6 @@
 // Escaping for VEDAVI HTML. Each byte has its replacement in a 256-entry table (itself when it is
-// copied). Where the target has SSE2, text, attribute and URL escaping test sixteen bytes at once
+// copied). Text and attribute values write NUL as U+FFFD: an HTML reader drops a NUL in text, so
+// a NUL written as it is would change the text on its way through HTML. Where the target has SSE2, text, attribute and URL escaping test sixteen bytes at once
 // and write through a pointer into a buffer on the stack; without SSE2, and for fragments, runs
 // between rewritten bytes are appended whole.
 #include "text/escape.h"
@@ -28,6 +29,8 @@ struct Replacement {
 using ReplacementTable = std::array<Replacement, 256>;
 
 enum class Markup : std::uint8_t { Text, Attr, Url, Fragment };
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";  // U+FFFD
 
 consteval bool is_fragment_kept(int byte) {
   return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
@@ -66,6 +69,7 @@ consteval ReplacementTable replacement_table(Markup markup) {
   if (markup == Markup::Fragment) return table;
   table['&'] = spelled("&amp;");
   if (markup == Markup::Url) return table;
+  table['\0'] = spelled(kReplacementCharacter);
   table['<'] = spelled("&lt;");
   table['>'] = spelled("&gt;");
   if (markup == Markup::Attr) table['"'] = spelled("&quot;");
@@ -113,9 +117,9 @@ template <Markup markup>
   };
   const __m128i angles = either('>', 0x02);
   if constexpr (markup == Markup::Text) {
-    return _mm_or_si128(angles, is('&'));
+    return _mm_or_si128(_mm_or_si128(angles, is('&')), is('\0'));
   } else if constexpr (markup == Markup::Attr) {
-    return _mm_or_si128(angles, either('&', 0x04));
+    return _mm_or_si128(_mm_or_si128(angles, either('&', 0x04)), is('\0'));
   } else {
     // Outside 0x21-0x7E or within "[\\]" (0x5B-0x5D), tested as signed comparisons after
     // flipping the top bit, or one of the other printable bytes a URL attribute rewrites.
@@ -280,6 +284,16 @@ std::string escape_fragment(std::string_view text) {
   out.reserve(text.size());
   escape_bytewise<Markup::Fragment>(text, out);
   return out;
+}
+
+void append_markup(std::string_view markup, std::string& out) {
+  for (std::size_t nul = markup.find('\0'); nul != std::string_view::npos;
+       nul = markup.find('\0')) {
+    out.append(markup.data(), nul);
+    out += kReplacementCharacter;
+    markup.remove_prefix(nul + 1);
+  }
+  out += markup;
 }
 
 void percent_encode_char(char32_t c, std::string& out) {

@@ -7,7 +7,8 @@
 
 namespace vedavi {
 
-// "&", "<" and ">" become entities; everything else, quotes included, is copied.
+// "&", "<" and ">" become entities and NUL becomes U+FFFD; everything else, quotes included, is
+// copied.
 void escape_text(std::string_view text, std::string& out);
 // As escape_text, and '"' becomes "&quot;" (VEDAVI attributes are always double-quoted).
 void escape_attr(std::string_view text, std::string& out);
@@ -18,6 +19,9 @@ void escape_url_attr(std::string_view url, std::string& out);
 // A label made safe for an id and a URL fragment: ASCII letters and digits and "()-./_~" are
 // kept, every other character is percent-encoded.
 std::string escape_fragment(std::string_view text);
+// Markup written as it stands (raw HTML, payloads kept verbatim), except that NUL becomes U+FFFD
+// as in escape_text.
+void append_markup(std::string_view markup, std::string& out);
 // Whether escape_url_attr percent-encodes `byte`.
 bool url_percent_encodes(unsigned char byte);
 // "%XX" (upper-case hex) for one byte.

@@ -13,14 +13,27 @@
 namespace vedavi::wikitext {
 namespace {
 
-std::string normalise_line_ends(std::string_view text) {
+// Line ends become "\n", and NUL becomes U+FFFD as an HTML parser reads it, so no NUL reaches
+// the text, attribute values or raw payloads written from this text.
+std::string normalise(std::string_view text) {
+  constexpr std::size_t kNone = std::string_view::npos;
   std::string out;
   out.reserve(text.size());
   std::size_t begin = 0;
-  for (std::size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', begin)) {
-    out.append(text, begin, cr - begin);
-    out += '\n';
-    begin = cr + 1 < text.size() && text[cr + 1] == '\n' ? cr + 2 : cr + 1;
+  std::size_t cr = text.find('\r');
+  std::size_t nul = text.find('\0');
+  while (cr != kNone || nul != kNone) {
+    const std::size_t stop = std::min(cr, nul);
+    out.append(text, begin, stop - begin);
+    if (stop == nul) {
+      out += "\xEF\xBF\xBD";
+      begin = stop + 1;
+      nul = text.find('\0', begin);
+    } else {
+      out += '\n';
+      begin = stop + 1 < text.size() && text[stop + 1] == '\n' ? stop + 2 : stop + 1;
+      cr = text.find('\r', begin);
+    }
   }
   out.append(text, begin);
   return out;
@@ -48,9 +61,9 @@ std::optional<std::size_t> construct_end(Source& source, std::size_t pos) {
       const auto gt = source.find(Needle::Gt, pos, end);
       if (!gt) return std::nullopt;
       if (text[*gt - 1] == '/') return *gt + 1;
-      const auto close = source.find(closer, *gt + 1, end);
+      const auto close = source.find_range(closer, *gt + 1, end);
       if (!close) return std::nullopt;
-      return *close + needle_text(closer).size();
+      return close->end;
     }
     return std::nullopt;
   }
@@ -127,36 +140,32 @@ Blocks quote_paragraphs(const std::vector<std::string_view>& lines, Notes& notes
   return paragraphs;
 }
 
-// "<blockquote ...>": through the line holding "</blockquote>". The text after the opening tag
-// is the quote's first line, and a quote may close on its opening line.
+// "<blockquote ...>": through the first "</blockquote>", which may close it on its opening line
+// or stand anywhere on a later one. The text after the opening tag is the quote's first line,
+// and the text after the closer opens the paragraph that follows.
 bool block_quote(Walk& walk, Range trimmed) {
   auto tag = html_open(walk.source, trimmed.begin, trimmed.end);
   if (!tag || tag->name != "blockquote" || tag->closed) return false;
   flush_para(walk);
-  const std::string_view first = walk.source.slice(Range{tag->end, walk.lines[walk.index].end});
   std::vector<std::string_view> content;
-  if (const std::size_t close = find_fold(first, "</blockquote>"); close != std::string_view::npos) {
-    content.push_back(first.substr(0, close));
-    walk.blocks.push_back(Block::BlockQuote{std::move(tag->attr), quote_paragraphs(content, walk.notes)});
-    const Range after =
-        trim_range(walk.source, Range{tag->end + close + 13, walk.lines[walk.index].end});
+  for (std::size_t i = walk.index; i < walk.lines.size(); ++i) {
+    const Range line{i == walk.index ? tag->end : walk.lines[i].begin, walk.lines[i].end};
+    const std::string_view text = walk.source.slice(line);
+    const auto closer = find_closing_tag(text, "blockquote");
+    if (!closer) {
+      content.push_back(text);
+      continue;
+    }
+    content.push_back(text.substr(0, closer->begin));
+    walk.blocks.push_back(
+        Block::BlockQuote{std::move(tag->attr), quote_paragraphs(content, walk.notes)});
+    const Range after = trim_range(walk.source, Range{line.begin + closer->end, line.end});
     if (!after.empty()) walk.paragraph.push_back(after);
-    ++walk.index;
+    walk.index = i + 1;
     return true;
   }
-  std::size_t closing = walk.index + 1;
-  while (closing < walk.lines.size() &&
-         !scan::ascii_iequals(unicode::trim(walk.line_text(closing)), "</blockquote>"))
-    ++closing;
-  if (closing == walk.lines.size()) {
-    walk.blocks.push_back(raw(walk.source.slice(walk.span(walk.index, walk.lines.size() - 1))));
-    walk.is_done = true;
-    return true;
-  }
-  if (!unicode::trim(first).empty()) content.push_back(first);
-  for (std::size_t i = walk.index + 1; i < closing; ++i) content.push_back(walk.line_text(i));
-  walk.blocks.push_back(Block::BlockQuote{std::move(tag->attr), quote_paragraphs(content, walk.notes)});
-  walk.index = closing + 1;
+  walk.blocks.push_back(raw(walk.source.slice(walk.span(walk.index, walk.lines.size() - 1))));
+  walk.is_done = true;
   return true;
 }
 
@@ -194,7 +203,28 @@ bool html_container(Walk& walk, std::string_view t) {
   return false;
 }
 
+// The range without the comments and white space at its ends. An unclosed comment runs to the
+// end, as it does in inline text.
+Range without_edge_comments(const Source& source, Range range) {
+  const std::string_view text = source.text().substr(0, range.end);
+  std::optional<Range> content;
+  for (std::size_t pos = range.begin; pos < range.end;) {
+    const std::size_t open = text.find("<!--", pos);
+    const Range piece =
+        trim_range(source, Range{pos, open == std::string_view::npos ? range.end : open});
+    if (!piece.empty()) content = Range{content ? content->begin : piece.begin, piece.end};
+    if (open == std::string_view::npos) break;
+    const std::size_t close = text.find("-->", open + 2);
+    if (close == std::string_view::npos) break;
+    pos = close + 3;
+  }
+  return content.value_or(Range{range.begin, range.begin});
+}
+
+// Comments do not count when a line is tested as a heading ("== H ==<!-- note -->").
 bool heading(Walk& walk, Range trimmed) {
+  if (walk.source.slice(trimmed).find("<!--") != std::string_view::npos)
+    trimmed = without_edge_comments(walk.source, trimmed);
   const std::string_view t = walk.source.slice(trimmed);
   const std::size_t opening = std::min(t.find_first_not_of('='), t.size());
   const std::size_t last_other = t.find_last_not_of('=');
@@ -240,11 +270,9 @@ bool extension_block(Walk& walk, std::string_view t) {
     return false;
   flush_para(walk);
   const std::size_t name_end = std::min(find_white_space(t, 1), std::min(t.find('>', 1), t.size()));
-  const std::string closer = "</" + std::string(t.substr(1, name_end - 1)) + ">";
+  const std::string_view name = t.substr(1, name_end - 1);
   std::size_t last = walk.index;
-  while (last + 1 < walk.lines.size() &&
-         find_fold(walk.line_text(last), closer) == std::string_view::npos)
-    ++last;
+  while (last + 1 < walk.lines.size() && !find_closing_tag(walk.line_text(last), name)) ++last;
   walk.blocks.push_back(raw(walk.source.slice(walk.span(walk.index, last))));
   walk.index = last + 1;
   return true;
@@ -293,7 +321,7 @@ namespace document {
 
 Document parse(std::string_view text) {
   fault_point(text);
-  const std::string normalised = normalise_line_ends(text);
+  const std::string normalised = normalise(text);
   Source source(normalised);
   Walk walk(source);
   walk.lines = logical_lines(source);

@@ -95,6 +95,8 @@ namespace {
 // What a frame's inline list becomes when its range is done.
 enum class Wrap : std::uint8_t {
   Root, Emph, Strong, StrongEmph, Link, Image, Span, Script, Note, NamedRef, Arg, Operation,
+  // A link inside another link's label: its label stays text of the outer label.
+  InnerLink,
 };
 
 struct Frame {
@@ -106,6 +108,14 @@ struct Frame {
   std::size_t end;
   Wrap wrap;
   Inlines out;
+  // The frame whose `out` receives this frame's nodes: itself, or for an inner link the frame
+  // that receives its parent's.
+  std::size_t target = 0;
+  // The link whose label this frame's nodes belong to, if any, and (on that link's frame) the
+  // footnote references and category links of its label, which go right after the link: the
+  // output never holds a link inside a link.
+  std::size_t label_of = SIZE_MAX;
+  Inlines after_link;
   std::string text;   // link and image URL, footnote label
   Attr attr;          // span, superscript, subscript and image attributes
   bool is_subscript = false;
@@ -171,7 +181,7 @@ class Converter {
   explicit Converter(Notes& notes) : notes_(notes) {}
 
   Inlines run(Source& source, Range range) {
-    stack_.push_back(Frame{&source, range.begin, range.end, Wrap::Root});
+    push_frame(&source, range.begin, range.end, Wrap::Root);
     for (;;) {
       Frame& top = stack_.back();
       if (top.wrap == Wrap::Operation) {
@@ -188,13 +198,21 @@ class Converter {
 
  private:
   Frame& top() { return stack_.back(); }
+  Inlines& out() { return stack_[top().target].out; }
   std::string_view text() { return top().source->text(); }
+  Frame& push_frame(Source* source, std::size_t begin, std::size_t end, Wrap wrap) {
+    Frame& frame = stack_.emplace_back(source, begin, end, wrap);
+    frame.target = stack_.size() - 1;
+    return frame;
+  }
   void emit(Inline node) {
     if (script_frame_ != kNoFrame && !is_plain_kind(node.kind())) is_script_doomed_ = true;
-    top().out.push_back(std::move(node));
+    else if (top().label_of != kNoFrame && keep_out_of_label(node)) return;
+    out().push_back(std::move(node));
   }
+  bool keep_out_of_label(Inline& node);
   void emit_text(std::size_t begin, std::size_t end) {
-    push_text(top().out, text().substr(begin, end - begin));
+    push_text(out(), text().substr(begin, end - begin));
   }
   // The rest of the frame's range as one raw wikitext inline, ending the frame.
   void emit_rest_raw() {
@@ -207,9 +225,20 @@ class Converter {
     Source* source = top().source;
     top().pos = resume;
     note_opening(wrap);
-    stack_.push_back(Frame{source, content.begin, content.end, wrap});
+    const std::size_t parent = stack_.size() - 1;
+    Frame& child = push_frame(source, content.begin, content.end, wrap);
+    const std::size_t label_of = stack_[parent].label_of;
+    if (wrap == Wrap::Link && label_of != kNoFrame) {
+      child.wrap = Wrap::InnerLink;
+      child.target = stack_[parent].target;
+      child.label_of = label_of;
+    } else if (wrap == Wrap::Link) {
+      child.label_of = parent + 1;
+    } else if (wrap != Wrap::Image && wrap != Wrap::Note && wrap != Wrap::NamedRef) {
+      child.label_of = label_of;  // emphasis, spans and scripts inside a label
+    }
     if (wrap == Wrap::Script && script_frame_ == kNoFrame) script_frame_ = stack_.size() - 1;
-    return stack_.back();
+    return child;
   }
   // Inside a superscript or subscript only plain text and its wrappers may open.
   void note_opening(Wrap wrap) {
@@ -222,6 +251,7 @@ class Converter {
   bool comment();
   bool reference();
   bool math();
+  bool nowiki();
   bool brace();
   bool internal_link();
   bool external_link();
@@ -253,6 +283,37 @@ bool is_plain_kind(InlineKind kind) {
          kind == InlineKind::Strong || kind == InlineKind::Span;
 }
 
+// Inlines of nothing but white space: a named reference with such a body reuses its label.
+bool is_blank(const Inlines& inlines) {
+  for (const Inline& node : inlines) {
+    if (node.kind() == InlineKind::SoftBreak) continue;
+    const auto* text = node.get_if<Inline::Text>();
+    if (!text || !unicode::trim(text->text).empty()) return false;
+  }
+  return true;
+}
+
+// A node bound for a link's label that would write a link of its own: a bare URL stays its
+// text, footnote references and category links wait for the end of the link. Links with a
+// label of their own never get here; their frames write into the outer label.
+bool Converter::keep_out_of_label(Inline& node) {
+  switch (node.kind()) {
+    case InlineKind::Autolink: {
+      const std::string url = std::move(node.get_if<Inline::Autolink>()->text);
+      auto* last = out().empty() ? nullptr : out().back().get_if<Inline::Text>();
+      if (last) last->text += url;
+      else out().push_back(Inline::Text{url});
+      return true;
+    }
+    case InlineKind::FootnoteRef:
+    case InlineKind::Note:
+    case InlineKind::Link:
+      stack_[top().label_of].after_link.push_back(std::move(node));
+      return true;
+    default: return false;
+  }
+}
+
 // The superscript cannot hold its content: its opening tag stays raw HTML, its footnotes go,
 // and the scan goes on after the tag in the frame below.
 void Converter::give_up_script() {
@@ -271,7 +332,7 @@ void Converter::give_up_script() {
 void Converter::step() {
   switch (text()[top().pos]) {
     case '<':
-      if (comment() || reference() || math()) return;
+      if (comment() || reference() || math() || nowiki()) return;
       html_tag();
       return;
     case '{':
@@ -343,16 +404,37 @@ bool Converter::math() {
   Frame& f = top();
   if (!f.source->starts_with_fold(f.pos, f.end, "<math")) return false;
   const auto gt = f.source->find(Needle::Gt, f.pos, f.end);
-  const auto close = gt ? f.source->find(Needle::MathClose, *gt + 1, f.end) : std::nullopt;
+  const auto close = gt ? f.source->find_range(Needle::MathClose, *gt + 1, f.end) : std::nullopt;
   if (!close) {
     emit_rest_raw();
     return true;
   }
   Inline::MathInline math;
   math.display = is_display_math(text().substr(f.pos + 5, *gt - f.pos - 5));
-  math.tex = std::string(text().substr(*gt + 1, *close - *gt - 1));
-  f.pos = *close + needle_text(Needle::MathClose).size();
+  math.tex = std::string(text().substr(*gt + 1, close->begin - *gt - 1));
+  f.pos = close->end;
   emit(std::move(math));
+  return true;
+}
+
+// "<nowiki>...</nowiki>": its content is text, its markup never read; "<nowiki/>" is nothing.
+bool Converter::nowiki() {
+  Frame& f = top();
+  Source& source = *f.source;
+  constexpr std::size_t kOpenerSize = std::string_view("<nowiki").size();
+  if (!source.starts_with_fold(f.pos, f.end, "<nowiki") || f.pos + kOpenerSize >= f.end ||
+      !is_tag_delimiter(text()[f.pos + kOpenerSize]))
+    return false;
+  const auto gt = source.find(Needle::Gt, f.pos, f.end);
+  if (!gt) return false;
+  if (text()[*gt - 1] == '/') {
+    f.pos = *gt + 1;
+    return true;
+  }
+  const auto close = source.find_range(Needle::NowikiClose, *gt + 1, f.end);
+  if (!close) return false;
+  emit_text(*gt + 1, close->begin);
+  f.pos = close->end;
   return true;
 }
 
@@ -377,7 +459,7 @@ bool Converter::brace() {
     return true;
   }
   note_opening(Wrap::Operation);
-  stack_.push_back(Frame{&source, 0, 0, Wrap::Operation});
+  push_frame(&source, 0, 0, Wrap::Operation);
   top().operation = std::move(plan.operation);
   top().args = std::move(plan.args);
   return true;
@@ -386,10 +468,8 @@ bool Converter::brace() {
 void Converter::next_argument() {
   Frame& f = top();
   if (f.next_arg < f.args.size()) {
-    ArgText& arg = f.args[f.next_arg++];
-    Frame child{arg.source, arg.value.begin, arg.value.end, Wrap::Arg};
-    child.arg_name = std::move(arg.name);
-    stack_.push_back(std::move(child));
+    ArgText arg = std::move(f.args[f.next_arg++]);  // the push may move `f`
+    push_frame(arg.source, arg.value.begin, arg.value.end, Wrap::Arg).arg_name = std::move(arg.name);
     return;
   }
   Inline::Operation operation = std::move(f.operation);
@@ -516,6 +596,13 @@ void Converter::html_tag() {
   Frame& f = top();
   Source& source = *f.source;
   const std::size_t p = f.pos;
+  // Only a name, "/", "!" or "?" after "<" makes markup of it; "x < y" is text.
+  const char next = p + 1 < f.end ? text()[p + 1] : ' ';
+  if (!scan::is_ascii_alpha(next) && next != '/' && next != '!' && next != '?') {
+    emit_text(p, p + 1);
+    f.pos = p + 1;
+    return;
+  }
   if (auto tag = html_open(source, p, f.end)) {
     if (tag->name == "br") {
       f.pos = tag->end;
@@ -527,9 +614,9 @@ void Converter::html_tag() {
       if (kind >= 2 && given_up_tags_.contains({&source, p})) break;
       const auto closer = source.tag_closer(static_cast<NestTag>(kind), tag->end, f.end);
       if (!closer) break;
-      const std::size_t resume = *closer + tag->name.size() + 3;
       const bool is_script = kind >= 2;
-      Frame& child = open(is_script ? Wrap::Script : Wrap::Span, Range{tag->end, *closer}, resume);
+      Frame& child =
+          open(is_script ? Wrap::Script : Wrap::Span, Range{tag->end, closer->begin}, closer->end);
       child.attr = std::move(tag->attr);
       if (kind == 1) child.attr.push_class("small");
       child.is_subscript = kind == 3;
@@ -582,9 +669,15 @@ void Converter::finish() {
       node = Inline::Strong{{}, std::move(emph)};
       break;
     }
-    case Wrap::Link:
-      node = Inline::Link{std::move(done.text), std::nullopt, {}, std::move(children)};
-      break;
+    case Wrap::Link: {
+      Inline link = Inline::Link{std::move(done.text), std::nullopt, {}, std::move(children)};
+      Inlines after_link = std::move(done.after_link);
+      stack_.pop_back();
+      emit(std::move(link));
+      for (Inline& lifted : after_link) emit(std::move(lifted));
+      return;
+    }
+    case Wrap::InnerLink: stack_.pop_back(); return;
     case Wrap::Image:
       node = Inline::Image{std::move(done.text), std::nullopt, std::move(done.attr),
                            std::move(children)};
@@ -596,8 +689,9 @@ void Converter::finish() {
       return;
     case Wrap::Note: node = Inline::Note{std::move(children)}; break;
     case Wrap::NamedRef:
-      // The first definition of a label wins; a later body is dropped.
-      if (!notes_.has(done.text)) {
+      // The first definition of a label wins; a later body is dropped. A blank body defines
+      // nothing: it reuses the label, as "<ref name=n/>" does.
+      if (!notes_.has(done.text) && !is_blank(children)) {
         Blocks body;
         body.push_back(Block::Paragraph{{}, std::move(children)});
         notes_.add(Footnote{done.text, std::move(body)});

@@ -24,25 +24,17 @@ bool starts_with_fold(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && scan::ascii_iequals(text.substr(0, prefix.size()), prefix);
 }
 
-// The first case-insensitive occurrence of "</math>".
-std::size_t find_math_close(std::string_view text, std::size_t from) {
-  for (std::size_t pos = text.find('<', from); pos != std::string_view::npos;
-       pos = text.find('<', pos + 1))
-    if (starts_with_fold(text.substr(pos), "</math>")) return pos;
-  return std::string_view::npos;
-}
-
 // ": <math>x</math>." as a display formula: the TeX with the trailing punctuation.
 std::optional<std::string> indented_formula(std::string_view content) {
   if (content.size() < 5 || !starts_with_fold(content, "<math")) return std::nullopt;
   const std::size_t gt = content.find('>');
   if (gt == std::string_view::npos) return std::nullopt;
-  const std::size_t close = find_math_close(content, gt + 1);
-  if (close == std::string_view::npos) return std::nullopt;
-  const std::string_view tail = unicode::trim(content.substr(close + 7));
+  const auto close = find_closing_tag(content, "math", gt + 1);
+  if (!close) return std::nullopt;
+  const std::string_view tail = unicode::trim(content.substr(close->end));
   for (char c : tail)
     if (!scan::is_ascii_punctuation(static_cast<unsigned char>(c))) return std::nullopt;
-  std::string tex(content.substr(gt + 1, close - gt - 1));
+  std::string tex(content.substr(gt + 1, close->begin - gt - 1));
   tex += tail;
   return tex;
 }
@@ -205,15 +197,15 @@ std::optional<Range> html_list_item(const Source& source, Range line) {
   if (gt == std::string_view::npos) return std::nullopt;
   Range content = trim_range(source, Range{trimmed.begin + gt + 1, trimmed.end});
   const std::string_view inner = source.slice(content);
-  for (std::string_view closer : {std::string_view("</li>"), std::string_view("<li>")}) {
-    if (inner.size() < closer.size() ||
-        !scan::ascii_iequals(inner.substr(inner.size() - closer.size()), closer))
-      continue;
-    content.end -= closer.size();
-    content = Range{content.begin, content.begin + unicode::trim_end(source.slice(content)).size()};
-    break;
-  }
-  return content;
+  std::size_t cut = inner.size();
+  if (const std::size_t closer = inner.rfind("</");
+      closer != std::string_view::npos && closing_tag_end(inner, closer, "li") == inner.size())
+    cut = closer;
+  else if (inner.size() >= 4 && scan::ascii_iequals(inner.substr(inner.size() - 4), "<li>"))
+    cut = inner.size() - 4;
+  if (cut == inner.size()) return content;
+  content.end = content.begin + cut;
+  return Range{content.begin, content.begin + unicode::trim_end(source.slice(content)).size()};
 }
 
 void html_list_run(Walk& walk) {

@@ -18,8 +18,11 @@ constexpr std::size_t kFirstFoldedNeedle = static_cast<std::size_t>(Needle::RefC
 constexpr std::array<std::string_view, 3> kBraceOpeners = {"{{", "{{{", "[["};
 constexpr std::array<std::string_view, 3> kBraceClosers = {"}}", "}}}", "]]"};
 constexpr std::array<std::string_view, 4> kTagOpeners = {"<span", "<small", "<sup", "<sub"};
-constexpr std::array<std::string_view, 4> kTagClosers = {"</span>", "</small>", "</sup>",
-                                                         "</sub>"};
+constexpr std::array<std::string_view, 4> kTagNames = {"span", "small", "sup", "sub"};
+
+bool is_html_white_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
 
 bool is_brace_byte(char c) { return c == '{' || c == '}' || c == '[' || c == ']'; }
 
@@ -33,36 +36,69 @@ std::size_t slot_hash(std::size_t key) { return (key * 0x9E3779B97F4A7C15ull) >>
 
 }  // namespace
 
-const Source::Match* Source::MatchMap::find(std::size_t inside) const {
-  if (slots_.empty()) return nullptr;
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = slot_hash(inside) & mask;; i = (i + 1) & mask) {
-    if (slots_[i].first == inside) return &slots_[i].second;
-    if (slots_[i].first == SIZE_MAX) return nullptr;
+std::optional<Source::Match> Source::MatchMap::get(std::size_t inside) const {
+  if (!by_position_.empty()) {
+    const Packed packed = by_position_[inside];
+    if (packed.closer == UINT32_MAX && packed.horizon == 0) return std::nullopt;
+    return Match{packed.closer == UINT32_MAX ? SIZE_MAX : packed.closer, packed.horizon};
   }
-}
-
-Source::Match& Source::MatchMap::operator[](std::size_t inside) {
-  if ((used_ + 1) * 2 > slots_.size()) grow();
+  if (slots_.empty()) return std::nullopt;
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = slot_hash(inside) & mask;; i = (i + 1) & mask) {
     if (slots_[i].first == inside) return slots_[i].second;
-    if (slots_[i].first == SIZE_MAX) {
-      ++used_;
-      slots_[i].first = inside;
-      return slots_[i].second;
+    if (slots_[i].first == SIZE_MAX) return std::nullopt;
+  }
+}
+
+void Source::MatchMap::set(std::size_t inside, Match match) {
+  if (by_position_.empty() && (used_ + 1) * 2 > slots_.size()) grow();
+  if (!by_position_.empty()) {
+    by_position_[inside] = Packed{
+        match.closer == SIZE_MAX ? UINT32_MAX : static_cast<std::uint32_t>(match.closer),
+        static_cast<std::uint32_t>(match.horizon)};
+    return;
+  }
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = slot_hash(inside) & mask;; i = (i + 1) & mask) {
+    if (slots_[i].first == SIZE_MAX) ++used_;
+    if (slots_[i].first == SIZE_MAX || slots_[i].first == inside) {
+      slots_[i] = {inside, match};
+      return;
     }
   }
 }
 
 void Source::MatchMap::grow() {
-  std::vector<std::pair<std::size_t, Match>> old =
-      std::exchange(slots_, std::vector<std::pair<std::size_t, Match>>(
-                                std::max<std::size_t>(64, slots_.size() * 2),
-                                {SIZE_MAX, Match{}}));
+  using Slot = std::pair<std::size_t, Match>;
+  const std::size_t size = std::max<std::size_t>(64, slots_.size() * 2);
+  std::vector<Slot> old = std::exchange(slots_, {});
   used_ = 0;
+  if (key_limit_ < UINT32_MAX && size * sizeof(Slot) >= key_limit_ * sizeof(Packed)) {
+    by_position_.resize(key_limit_);
+  } else {
+    slots_.assign(size, {SIZE_MAX, Match{}});
+  }
   for (const auto& [key, match] : old)
-    if (key != SIZE_MAX) (*this)[key] = match;
+    if (key != SIZE_MAX) set(key, match);
+}
+
+std::optional<std::size_t> closing_tag_end(std::string_view text, std::size_t pos,
+                                           std::string_view name) {
+  if (text.size() - std::min(pos, text.size()) < name.size() + 3 || text[pos] != '<' ||
+      text[pos + 1] != '/' || !scan::ascii_iequals(text.substr(pos + 2, name.size()), name))
+    return std::nullopt;
+  std::size_t end = pos + 2 + name.size();
+  while (end < text.size() && is_html_white_space(text[end])) ++end;
+  if (end == text.size() || text[end] != '>') return std::nullopt;
+  return end + 1;
+}
+
+std::optional<Range> find_closing_tag(std::string_view text, std::string_view name,
+                                      std::size_t from) {
+  for (std::size_t pos = text.find("</", from); pos != std::string_view::npos;
+       pos = text.find("</", pos + 1))
+    if (const auto end = closing_tag_end(text, pos, name)) return Range{pos, *end};
+  return std::nullopt;
 }
 
 std::string_view needle_text(Needle needle) { return kNeedles[static_cast<std::size_t>(needle)]; }
@@ -78,43 +114,41 @@ bool Source::starts_with_fold(std::size_t pos, std::size_t limit,
          scan::ascii_iequals(text_.substr(pos, prefix.size()), prefix);
 }
 
-std::optional<std::size_t> Source::scan_next(Needle needle, std::size_t from,
-                                             std::size_t stop) const {
+std::optional<Range> Source::scan_next(Needle needle, std::size_t from, std::size_t stop) const {
   const std::string_view target = needle_text(needle);
-  // Only occurrences that start before `stop` count.
-  const std::size_t end = std::min(text_.size(), stop + target.size() - 1);
-  if (from >= end) return std::nullopt;
-  const std::string_view window = text_.substr(0, end);
   if (static_cast<std::size_t>(needle) < kFirstFoldedNeedle) {
-    const std::size_t at = window.find(target, from);
+    // Only occurrences that start before `stop` count.
+    const std::size_t end = std::min(text_.size(), stop + target.size() - 1);
+    if (from >= end) return std::nullopt;
+    const std::size_t at = text_.substr(0, end).find(target, from);
     if (at == std::string_view::npos) return std::nullopt;
-    return at;
+    return Range{at, at + target.size()};
   }
-  // Folded needles all open with "<", which has no case.
+  // Closing tags all open with "<", which has no case.
+  const std::string_view name = target.substr(2, target.size() - 3);
+  const std::size_t end = std::min(text_.size(), stop);
   for (std::size_t pos = from; pos < end;) {
     const void* hit = std::memchr(text_.data() + pos, '<', end - pos);
     if (!hit) return std::nullopt;
     pos = static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
-    if (starts_with_fold(pos, end, target)) return pos;
+    if (const auto close = closing_tag_end(text_, pos, name)) return Range{pos, *close};
     ++pos;
   }
   return std::nullopt;
 }
 
-std::optional<std::size_t> Source::find(Needle needle, std::size_t from, std::size_t limit) {
+std::optional<Range> Source::find_range(Needle needle, std::size_t from, std::size_t limit) {
   Found& memo = found_[static_cast<std::size_t>(needle)];
-  std::size_t at;
-  if (memo.from <= from && (memo.at == SIZE_MAX || memo.at >= from)) {
-    at = memo.at;
-  } else {
+  if (!(memo.from <= from && (memo.at == SIZE_MAX || memo.at >= from))) {
     // A search that starts before the remembered one only has to look up to where that began.
     const bool before_memo = from < memo.from && memo.from != SIZE_MAX;
     const auto next = scan_next(needle, from, before_memo ? memo.from : SIZE_MAX - 16);
-    at = next ? *next : (before_memo ? memo.at : SIZE_MAX);
-    memo = Found{from, at};
+    if (next) memo = Found{from, next->begin, next->end};
+    else if (before_memo) memo.from = from;
+    else memo = Found{from, SIZE_MAX, 0};
   }
-  if (at == SIZE_MAX || at + needle_text(needle).size() > limit) return std::nullopt;
-  return at;
+  if (memo.at == SIZE_MAX || memo.end > limit) return std::nullopt;
+  return Range{memo.at, memo.end};
 }
 
 std::optional<Brace> Source::brace_at(std::size_t pos, std::size_t limit) const {
@@ -124,25 +158,25 @@ std::optional<Brace> Source::brace_at(std::size_t pos, std::size_t limit) const 
   return std::nullopt;
 }
 
-std::optional<std::optional<std::size_t>> Source::recall(const MatchMap& map, std::size_t inside,
-                                                         std::size_t limit,
-                                                         std::size_t closer_size) {
-  const Match* found = map.find(inside);
+std::optional<std::optional<Range>> Source::recall(const MatchMap& map, std::size_t inside,
+                                                   std::size_t limit) {
+  const auto found = map.get(inside);
   if (!found) return std::nullopt;
   const Match& match = *found;
   if (match.closer != SIZE_MAX) {
-    if (match.closer + closer_size <= limit) return std::optional<std::size_t>(match.closer);
-    return std::optional<std::size_t>();
+    if (match.horizon <= limit) return std::optional<Range>(Range{match.closer, match.horizon});
+    return std::optional<Range>();
   }
-  if (limit <= match.horizon) return std::optional<std::size_t>();
+  if (limit <= match.horizon) return std::optional<Range>();
   return std::nullopt;
 }
 
 void Source::fail_open(std::vector<MatchMap>& maps, std::size_t limit) {
+  // Each open construct was pushed because nothing was known of it under this limit.
   for (const Open& open : open_) {
-    Match& match = maps[open.kind][open.inside];
-    match.closer = SIZE_MAX;
-    match.horizon = std::max(match.horizon, limit);
+    MatchMap& map = maps[open.kind];
+    const std::size_t known = map.get(open.inside).value_or(Match{}).horizon;
+    map.set(open.inside, Match{SIZE_MAX, std::max(known, limit)});
   }
   open_.clear();
 }
@@ -151,8 +185,10 @@ std::optional<std::size_t> Source::balanced(std::size_t inside, std::size_t limi
   limit = std::min(limit, text_.size());
   if (inside >= limit) return std::nullopt;
   const auto kind = static_cast<std::uint8_t>(brace);
-  if (auto known = recall(brace_matches_[kind], inside, limit, kBraceClosers[kind].size()))
-    return *known;
+  if (auto known = recall(brace_matches_[kind], inside, limit)) {
+    if (!*known) return std::nullopt;
+    return (*known)->begin;
+  }
   open_.clear();
   open_.push_back(Open{kind, inside});
   std::size_t pos = inside;
@@ -165,7 +201,7 @@ std::optional<std::size_t> Source::balanced(std::size_t inside, std::size_t limi
     const Open top = open_.back();
     const std::string_view closer = kBraceClosers[top.kind];
     if (starts_with(pos, limit, closer)) {
-      brace_matches_[top.kind][top.inside] = Match{pos, 0};
+      brace_matches_[top.kind].set(top.inside, Match{pos, pos + closer.size()});
       open_.pop_back();
       if (open_.empty()) return pos;
       pos += closer.size();
@@ -174,13 +210,12 @@ std::optional<std::size_t> Source::balanced(std::size_t inside, std::size_t limi
     if (auto inner = brace_at(pos, limit)) {
       const auto inner_kind = static_cast<std::uint8_t>(*inner);
       const std::size_t inner_inside = pos + kBraceOpeners[inner_kind].size();
-      const std::size_t inner_closer = kBraceClosers[inner_kind].size();
-      if (auto known = recall(brace_matches_[inner_kind], inner_inside, limit, inner_closer)) {
+      if (auto known = recall(brace_matches_[inner_kind], inner_inside, limit)) {
         if (!*known) {
           fail_open(brace_matches_, limit);
           return std::nullopt;
         }
-        pos = **known + inner_closer;
+        pos = (*known)->end;
         continue;
       }
       open_.push_back(Open{inner_kind, inner_inside});
@@ -225,13 +260,13 @@ std::vector<Range> Source::split_top(Range range, std::string_view separator) {
   return pieces;
 }
 
-std::optional<std::size_t> Source::tag_closer(NestTag tag, std::size_t inside, std::size_t limit) {
+std::optional<Range> Source::tag_closer(NestTag tag, std::size_t inside, std::size_t limit) {
   limit = std::min(limit, text_.size());
   const auto kind = static_cast<std::uint8_t>(tag);
   const std::string_view opener = kTagOpeners[kind];
-  const std::string_view closer = kTagClosers[kind];
+  const std::string_view within = text_.substr(0, limit);
   auto& matches = tag_matches_[kind];
-  if (auto known = recall(matches, inside, limit, closer.size())) return *known;
+  if (auto known = recall(matches, inside, limit)) return *known;
   open_.clear();
   open_.push_back(Open{kind, inside});
   std::size_t pos = inside;
@@ -244,12 +279,12 @@ std::optional<std::size_t> Source::tag_closer(NestTag tag, std::size_t inside, s
       fail_open(tag_matches_, limit);
       return std::nullopt;
     }
-    if (starts_with_fold(pos, limit, closer)) {
+    if (const auto close = closing_tag_end(within, pos, kTagNames[kind])) {
       const Open top = open_.back();
-      matches[top.inside] = Match{pos, 0};
+      matches.set(top.inside, Match{pos, *close});
       open_.pop_back();
-      if (open_.empty()) return pos;
-      pos += closer.size();
+      if (open_.empty()) return Range{pos, *close};
+      pos = *close;
       continue;
     }
     if (starts_with_fold(pos, limit, opener) && pos + opener.size() < limit &&
@@ -260,12 +295,12 @@ std::optional<std::size_t> Source::tag_closer(NestTag tag, std::size_t inside, s
         return std::nullopt;
       }
       const std::size_t nested = *gt + 1;
-      if (auto known = recall(matches, nested, limit, closer.size())) {
+      if (auto known = recall(matches, nested, limit)) {
         if (!*known) {
           fail_open(tag_matches_, limit);
           return std::nullopt;
         }
-        pos = **known + closer.size();
+        pos = (*known)->end;
         continue;
       }
       open_.push_back(Open{kind, nested});

@@ -120,6 +120,11 @@ void table_rule(Walk& walk) {
     table = build_table(walk, closing, std::move(*attr));
   if (table) {
     walk.blocks.push_back(std::move(*table));
+    // Text after "|}" on the closing line opens the paragraph that follows the table.
+    const Range closing_line = walk.lines[closing];
+    const std::size_t bar = closing_line.end - unicode::trim_start(walk.line_text(closing)).size();
+    const Range after = trim_range(walk.source, Range{bar + 2, closing_line.end});
+    if (!after.empty()) walk.paragraph.push_back(after);
   } else {
     walk.notes.rollback(notes_mark);
     walk.blocks.push_back(Block::Paragraph{{}, walk.inlines(walk.span(walk.index, closing))});

@@ -107,9 +107,9 @@ std::size_t ref_len(Source& source, std::size_t pos, std::size_t limit) {
   if (!gt) return whole;
   if (*gt > pos && source.text()[*gt - 1] == '/') return *gt + 1 - pos;
   if (whole < 6) return whole;
-  const auto close = source.find(Needle::RefClose, pos, limit);
+  const auto close = source.find_range(Needle::RefClose, pos, limit);
   if (!close) return whole;
-  return *close + needle_text(Needle::RefClose).size() - pos;
+  return close->end - pos;
 }
 
 }  // namespace vedavi::wikitext

@@ -6,12 +6,7 @@
 
 VEDAVI_FUZZ_TARGET(input) {
   using namespace vedavi;
-  const Document doc = parse(input.text, fuzz::md_options(input.knobs));
-  std::vector<Anchor> anchors;
-  for (const Block& block : doc.blocks) anchor_block(block, anchors);
-  for (const Footnote& footnote : doc.footnotes) {
-    for (const Block& block : footnote.blocks) anchor_block(block, anchors);
-  }
+  const std::vector<Anchor> anchors = document_anchors(parse(input.text, fuzz::md_options(input.knobs)));
   for (const Anchor& anchor : anchors) {
     fuzz::require(!anchor.id.empty(), "anchors carry an id");
     fuzz::require(anchor.kind == "block" || anchor.kind == "caption" || anchor.kind == "text",

@@ -184,6 +184,15 @@ def test_callbacks_keeping_every_node_change_nothing(figures):
     assert m.md2vedavi(EVERY_CONSTRUCT, callbacks=callbacks, **kw) == m.md2vedavi(EVERY_CONSTRUCT, **kw)
     assert seen == set(KIND_NAMES) - {"operation"} - (set() if figures else {"figure"})
 
+def test_nul_reaches_the_html_as_the_replacement_character():
+    # An HTML reader drops NUL from text, so the text would change on its way through the HTML.
+    assert md("abc\0de") == "<p>abc\ufffdde</p>\n" and m.vedavi2md(md("abc\0de")) == "abc\ufffdde\n\n"
+    every = EVERY_CONSTRUCT.replace(" ", "\0 ")  # in text, attributes, raw HTML and payloads
+    assert "\0" not in m.md2vedavi(every, templates=JINJA)[0]
+    assert md("x", callbacks={"text": lambda node, html: "<b>\0</b>"}) == "<p><b>\ufffd</b></p>\n"
+    # The spans keep their byte offsets into the caller's text.
+    assert [(n["type"], n["start"]) for n in m.inlines("\0 *b*")] == [("text", 0), ("emph", 2), ("text", 3)]
+
 # The HTML offered to a callback does not depend on which other callbacks ran below it.
 DOC = ("# T *a [b **c [d]{.x}** e]{.y}*\n\np [x ^[n1] [y ^[n2] [z[^f]]{.in}]{.mid}]{.out} *em `code` [l](/u) ~~s~~*\n\n"
        "- [q *r [s]{.t}*]{.u} ==h== ^sup^ <b>raw</b>\n\n| [a *b*]{.c} | [^f] |\n|---|---|\n\n"

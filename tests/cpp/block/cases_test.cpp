@@ -137,6 +137,7 @@ TEST(LeafLines, HeadingsFencesCodeMathDivsAndTerms) {
       {"~~~\n```\n~~~", "code ```\\n\n"}, {"```\n\tx\n```", "code     x\\n\n"},
       {"```\na\n```  ", "code a\\n\n"}, {"```\na\n``` x\n```", "code a\\n``` x\\n\n"},
       {"```{=html}\n<b>\n```", "raw=html <b>\\n\n"}, {"```{dot}\na\n```", "script=dot a\\n\n"},
+      {"```#a{x\ncode\n```", "code lang=#a{x code\\n\n"},  // an unclosed brace is part of the word
       {"```{do t}\na\n```", "code lang={do a\\n\n"}, {"    a\n\n    more", "code a\\n\\nmore\\n\n"},
       {"    a\n      \n    b", "code a\\n  \\nb\\n\n"}, {"    a\n\ntext", "code a\\n\np text\n"},
       {"para\n    more", "p para\\nmore\n"}, {"para\n\n    code", "p para\ncode code\\n\n"},
@@ -167,6 +168,7 @@ TEST(RawHtml, BlocksCommentsAndMarkdownContainers) {
       {"<div>\n\nafter", "html <div>\\n\\nafter\\n\n"}, {"<span>\nx", "p <span>\\nx\n"},
       // A heading tag holds md (it is no balanced container); a section stays raw.
       {"<h2>\n\n*a*\n\n</h2>", "html <h2>\\n\np *a*\nhtml </h2>\\n\n"},
+      {"<h1>a\n\nb</h1>", "html <h1>a\\n\np b</h1>\n"},
       // Unknown tags and markup-like "<" are escaped, a lone "<" is not.
       {"<table>\n<foo> a < b\n</table>", "html <table>\\n&lt;foo> a < b\\n</table>\\n\n"},
       {"<div>\n<?php ?> <!x> </ z>\n</div>", "html <div>\\n&lt;?php ?> &lt;!x> &lt;/ z>\\n</div>\\n\n"},
@@ -191,7 +193,7 @@ TEST(RawHtml, BlocksCommentsAndMarkdownContainers) {
 
 TEST(Tables, CellsAlignsAndEnds) {
   expect_drafts({
-      {"a | b\n:-x-: | --", "p a | b\\n:-x-: | --\n"}, {"a|b\n-|-\n# h", "table\n  head |a |b\nh1 h\n"},
+      {"a | b\n:-x-: | --", "p a | b\\n:-x-: | --\n"}, {"a | b\n:-- | --:", "table\n  head |a |b\n"}, {"a|b\n-|-\n# h", "table\n  head |a |b\nh1 h\n"},
       {"a|b\n-|-\n# x | y", "table\n  head |a |b\n  row |# x |y\n"},
       {"a|b\n-|-\n> x | y", "table\n  head |a |b\nquote\n  p x | y\n"},
       {"a|b\n-|-\n:x", "table\n  head |a |b\n  row |:x |\n"},

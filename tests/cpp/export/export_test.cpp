@@ -169,6 +169,7 @@ TEST(ColumnWidths, Colgroups) {
   const std::string one_col = "<colgroup><col style=\"width:100%\"></colgroup>";
   check_tables({
       {"colwidths=\"1fr 3fr\">", fixed + "<colgroup><col style=\"width:25%\"><col style=\"width:75%\"></colgroup></table>"},
+      {"colwidths=\"-0fr 1fr\">", fixed + "<colgroup><col style=\"width:0%\"><col style=\"width:100%\"></colgroup></table>"},
       {"colwidths=\"120px 1fr 1fr\">",
        fixed + "<colgroup><col style=\"width:120px\"><col style=\"width:calc((100% - 120px) * 0.5)\">"
                "<col style=\"width:calc((100% - 120px) * 0.5)\"></colgroup></table>"},
@@ -195,14 +196,20 @@ TEST(ColumnWidths, Colgroups) {
 
 TEST(ColumnWidths, RefusedWeights) {
   const std::pair<std::string_view, std::string_view> cases[] = {
-      {"xfr 1fr", "xfr"}, {"fr", "fr"}, {"a\"\\fr", "a\\\"\\\\fr"},
+      {"xfr 1fr", "\"xfr\""}, {"fr", "\"fr\""}, {"a\"\\fr", "\"a\\\"\\\\fr\""},
       // Not finite, or a share that is not: never written as "NaN" or "inf".
-      {"inffr", "inffr"}, {"1fr nanfr", "nanfr"}, {"1e999fr", "1e999fr"}, {"1e308fr 1e308fr", "1e308fr"},
-      {"0fr 0fr", "0fr"}, {"1fr -1fr", "1fr"},
+      {"inffr", "\"inffr\""}, {"1fr nanfr", "\"nanfr\""}, {"1e999fr", "\"1e999fr\""},
+      {"1e308fr 1e308fr", "\"1e308fr\""},
+      // Negative or adding up to zero: the table's value and the reason.
+      {"0fr 0fr", "\"0fr 0fr\": the weights add up to zero"},
+      {"120px -0fr", "\"120px -0fr\": the weights add up to zero"},
+      {"1fr -1fr", "\"1fr -1fr\": the weight \"-1fr\" is negative"},
+      {"-1fr 2fr", "\"-1fr 2fr\": the weight \"-1fr\" is negative"},
+      {"2fr -1e-300fr", "\"2fr -1e-300fr\": the weight \"-1e-300fr\" is negative"},
   };
-  for (const auto& [colwidths, shown] : cases) {
+  for (const auto& [colwidths, message] : cases) {
     EXPECT_EQ(run("<table colwidths='" + std::string(colwidths) + "'></table>").html,
-              "error: bad colwidths value \"" + std::string(shown) + "\"") << colwidths;
+              "error: bad colwidths value " + std::string(message)) << colwidths;
   }
 }
 
@@ -315,6 +322,9 @@ TEST(Ids, CopiesGeneratedIdsAndPrefixes) {
        "<h2 id=\"intro\">Intro</h2><h2 id=\"intro-1\">Intro</h2><h2 id=\"intro-1-1\">Intro 1</h2>"},
       {"<p id=intro>x</p><h2>Intro</h2>", auto_ids, "<p id=\"intro\" data-id=\"intro\">x</p><h2 id=\"intro-1\">Intro</h2>"},
       {"<h2>!!!</h2><h2>!!!</h2>", [](auto& o) { o.auto_ids = o.gh_ids = true; }, "<h2>!!!</h2><h2 id=\"-1\">!!!</h2>"},
+      // The rule follows gh_ids: the two slugs of this text differ.
+      {"<h2>1. Intro</h2>", auto_ids, "<h2 id=\"intro\">1. Intro</h2>"},
+      {"<h2>1. Intro</h2>", [](auto& o) { o.auto_ids = o.gh_ids = true; }, "<h2 id=\"1-intro\">1. Intro</h2>"},
       {"<h2 id=x>A</h2><h2 id=x>B</h2>", auto_ids, "<h2 id=\"x\" data-id=\"x\">A</h2><h2 id=\"x\" data-id=\"x\">B</h2>"},
       // The kindless div registered last replaces the span's text, as any later registration does.
       {"<span id=t>first</span><div id=t>second</div><a href=\"#t\" data-ref=\"\"></a>",
@@ -336,6 +346,16 @@ TEST(Ids, CopiesGeneratedIdsAndPrefixes) {
   const std::pair<std::string_view, std::string_view> gh[] = {{"Hello, World!", "hello-world"}, {"C++ & C#", "c--c"},
       {"!!!", ""}, {"a\tb\xc2\xa0" "c  d", "abc--d"}, {"1. Intro", "1-intro"}};
   for (const auto& [text, slug] : gh) EXPECT_EQ(gh_slug(text), slug) << text;
+  // Unreserved, the taken set grows while series run: a taken id is skipped, and ids taken
+  // before the growth are still found after it.
+  SlugSeries series;
+  series.take("a-3");
+  std::vector<std::string> ids;
+  for (int i = 0; i < 40; ++i) ids.push_back(series.next("a"));
+  EXPECT_EQ(std::vector<std::string>(ids.begin(), ids.begin() + 4), (std::vector<std::string>{"a", "a-1", "a-2", "a-4"}));
+  EXPECT_EQ(ids.back(), "a-40");
+  EXPECT_EQ(series.next("a-3"), "a-3-1");
+  EXPECT_EQ(series.next("a"), "a-41");
 }
 
 TEST(RawPayloadsAndToc, Cases) {

@@ -63,6 +63,17 @@ TEST(ChildList, ComparesByIds) {
   EXPECT_TRUE(a == b);
   b = a;  // copy-assigning a long list over a long one
   EXPECT_TRUE(a == b);
+  // Over lists that differ, short and long, each way.
+  ChildList longer;
+  for (NodeId id = 0; id < 40; ++id) longer.push_back(id);
+  ChildList shorter;
+  shorter.push_back(7);
+  for (ChildList* target : {&a, &b}) {
+    *target = longer;
+    EXPECT_EQ(ids(*target), ids(longer));
+    *target = shorter;
+    EXPECT_EQ(ids(*target), std::vector<NodeId>{7});
+  }
   a.clear();
   a.reserve(10);
   EXPECT_TRUE(a.empty() && a.capacity() >= 10u && a == ChildList{});

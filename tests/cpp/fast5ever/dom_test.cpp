@@ -352,6 +352,7 @@ TEST(Escaping, TextAndAttributeModes) {
       {"\u00c2\u00a1 \u00e9 '", "\u00c2\u00a1 \u00e9 '", "\u00c2\u00a1 \u00e9 '"},
       {"\xc2", "\xc2", "\xc2"},
       {"", "", ""},
+      {std::string_view("a\0\"", 3), "a\xEF\xBF\xBD\"", "a\xEF\xBF\xBD&quot;"},
   };
   for (const auto& c : cases) {
     std::string text, attr;

@@ -13,6 +13,7 @@ namespace vedavi::highlight {
 namespace {
 
 using vedavi::test::repeat;
+using namespace std::string_view_literals;
 
 // The output with "<span class=\"hl-X\">" written as "<X>" and "</span>" as "</>".
 std::string brief(std::string_view src) {
@@ -33,6 +34,7 @@ TEST(Highlight, RangesOfEachRecord) {
       {"<!---->x<!-->", "<comment>&lt;!----&gt;</>x<comment>&lt;!--&gt;</>"},
       {"<!-- a --!>b -->", "<comment>&lt;!-- a --!&gt;</>b --&gt;"},
       {"a < b & \"c\"", "a &lt; b &amp; \"c\""}, {"a\r\nb\rc", "a\nb\nc"},
+      {"*\0*\0"sv, "<markup-italic>*\xEF\xBF\xBD*</>\xEF\xBF\xBD"},
   };
   for (const auto& [src, expected] : cases) EXPECT_EQ(brief(src), expected) << src;
   // The class prefix is copied as given.

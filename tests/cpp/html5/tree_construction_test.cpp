@@ -126,6 +126,12 @@ TEST(TreeConstruction, ExactErrorsAndTrees) {
       // A NUL in table text is dropped with an error of its own.
       {"<!DOCTYPE html><table>\0</table>"s, "| <!DOCTYPE html>\n| <html>\n|   <head>\n|   <body>\n|     <table>\n",
        "unexpected-null-character\nUnexpected null character\n"},
+      // In body a NUL is dropped before the open formatting is rebuilt: no empty <b> for it.
+      {"<!DOCTYPE html><p><b>x</p>\0<p>z</p>"s,
+       "| <!DOCTYPE html>\n| <html>\n|   <head>\n|   <body>\n|     <p>\n|       <b>\n|         \"x\"\n|     <p>\n"
+       "|       <b>\n|         \"z\"\n",
+       "Unclosed elements before p end\nunexpected-null-character\nUnexpected null character\n"
+       "Unclosed elements before p end\n"},
   };
   for (const auto& c : cases) {
     ArenaSink sink;

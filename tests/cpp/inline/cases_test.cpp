@@ -128,6 +128,10 @@ TEST(InlineCases, EmphasisAndAttributeBlocks) {
       {"*a **b*", R"~("*a *" emph["b"])~"},  // the nearest opener wins
       // A quoted value past 64 bytes takes the general path of the group scanner.
       {"**a**{k='" + std::string(80, 'x') + "'}", R"~(strong{k=)~" + std::string(80, 'x') + R"~(}["a"])~"},
+      // So does a bare value past 64 bytes, its escapes and the class before it kept.
+      {"*a*{.c title=" + std::string(70, 'x') + "\\.y}", R"~(emph{.c title=)~" + std::string(70, 'x') + R"~(.y}["a"])~"},
+      // The closer's run is cut to what the opener can take; the rest stays text.
+      {"**x a*b c*****d", R"~(strong["x a*b c"] "***d")~"},
   });
 }
 
@@ -153,6 +157,8 @@ TEST(InlineCases, BracketsAndReferences) {
       {"[a]{ref=p}", R"~(span{ref=p}["a"])~"},
       {"[a]{.s}{ref=p}", R"~(span{.s ref=p}["a"])~"},
       {"![a](u){ref=p}", R"~(image{ref=p}(u)["a"])~"},
+      {"[a](u){ref=leaf}", R"~(link{ref=leaf}(u)["a"])~"},
+      {"[y]{:}", R"~("[y]{:}")~"},  // braces holding only a colon make no span
       {"<ab:c>{.x}", R"~(autolink(ab:c)"ab:c" "{.x}")~"},
   });
 }

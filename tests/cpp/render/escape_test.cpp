@@ -5,6 +5,8 @@
 namespace vedavi {
 namespace {
 
+using namespace std::string_view_literals;
+
 struct EscapeCase {
   std::string_view input;
   std::string_view text;
@@ -26,6 +28,7 @@ const EscapeCase kEscapeCases[] = {
     {"Note_1.a-(b)/~", "Note_1.a-(b)/~", "Note_1.a-(b)/~", "Note_1.a-(b)/~", "Note_1.a-(b)/~"},
     {"\xC3\xA9 x", "\xC3\xA9 x", "\xC3\xA9 x", "%C3%A9%20x", "%C3%A9%20x"},
     {"", "", "", "", ""},
+    {"a\0b\0"sv, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD", "a%00b%00", "a%00b%00"},
 };
 
 TEST(Escaping, EachEscaperOnTheSameInputs) {
@@ -48,6 +51,7 @@ TEST(Escaping, EveryOffsetInTextsOfEveryLength) {
     std::string out;
     for (char c : input) {
       if (c == '&') out += "&amp;";
+      else if (c == '\0') out += "\xEF\xBF\xBD";
       else if (c == '<') out += "&lt;";
       else if (c == '>') out += "&gt;";
       else if (c == '"' && is_attr) out += "&quot;";
@@ -57,7 +61,7 @@ TEST(Escaping, EveryOffsetInTextsOfEveryLength) {
   };
   for (std::size_t length = 1; length <= 50; ++length) {
     for (std::size_t at = 0; at < length; ++at) {
-      for (char special : std::string_view("&<>\"")) {
+      for (char special : "&<>\"\0"sv) {
         std::string input(length, '\xC3');
         for (std::size_t i = 1; i < length; i += 2) input[i] = '\xA9';
         input[at] = special;
@@ -75,7 +79,7 @@ TEST(Escaping, EveryOffsetInTextsOfEveryLength) {
 // Texts whose escaped form is many times longer than what the escaper writes at once: escaping
 // the whole equals escaping each byte on its own, for runs of kept bytes of every length.
 TEST(Escaping, LongTextsJoinTheirBytesEscapedAlone) {
-  const std::string_view rewritten = "&<>\"[\x01\xC3";
+  const std::string_view rewritten = "&<>\"[\x01\xC3\0"sv;
   std::string input;
   for (std::size_t run = 0; input.size() < 20000; ++run) {
     input.append(run % 37, 'k');

@@ -15,6 +15,8 @@
 namespace vedavi {
 namespace {
 
+using namespace std::string_view_literals;
+
 enum : unsigned { kJinja = 1, kFigures = 2, kBlockDepth0 = 4, kBlockDepth1 = 8, kParenDepth0 = 16 };
 
 struct MdCase {
@@ -154,11 +156,18 @@ const MdCase kCases[] = {
      "<p>a <template data-op=\"jinja:value\">v</template></p>\n", kJinja},
     {"inline math keeps one math class", "\\(x\\){.math .a}\n",
      "<p><span class=\"math a inline\">x</span></p>\n", 0},
+    {"raw payload ending in part of a script tag is verbatim", "`x<scr`{=html}\n",
+     "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"html\">x<scr</script></p>\n", 0},
+    {"raw payload ending in a whole script tag is escaped", "`x<SCRIPT`{=html}\n",
+     "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"html\" data-encoding=\"html\">x&lt;SCRIPT</script></p>\n", 0},
     {"raw inline verbatim", "`a&b`{=tex}\n",
      "<p><script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">a&b</script></p>\n", 0},
     {"html inline verbatim", "x <a title=\"&\">\n", "<p>x <a title=\"&\"></p>\n", 0},
     {"image title then attributes", "![\"a\"](u \"t\"){#i}\n",
      "<p><img src=\"u\" alt=\"&quot;a&quot;\" title=\"t\" id=\"i\" /></p>\n", 0},
+    {"NUL as U+FFFD in text, raw HTML, payloads and attributes",
+     "<div>\0</div>\n\na\0 <b title=\"\0\"> `\0`{=tex} [x]{k=\"\0\"}\n"sv,
+     "<div>\xEF\xBF\xBD</div>\n<p>a\xEF\xBF\xBD <b title=\"\xEF\xBF\xBD\"> <script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">\xEF\xBF\xBD</script> <span k=\"\xEF\xBF\xBD\">x</span></p>\n", 0},
 };
 
 TEST(MdToVedavi, ByteExact) {
@@ -198,14 +207,10 @@ TEST(MdToVedavi, ReusedPiecesHoldOnlyTheLastDocument) {
   }
 }
 
-// The anchors of md source as the binding lists them: the document's blocks, then the footnotes'.
+// The anchors of md source as the binding lists them: the document's blocks, then the rendered
+// footnotes'.
 std::vector<Anchor> anchors_of(std::string_view md, bool jinja) {
-  const Document doc = parse(md, options_for(jinja ? unsigned{kJinja} : 0u));
-  std::vector<Anchor> out;
-  for (const Block& block : doc.blocks) anchor_block(block, out);
-  for (const Footnote& footnote : doc.footnotes)
-    for (const Block& block : footnote.blocks) anchor_block(block, out);
-  return out;
+  return document_anchors(parse(md, options_for(jinja ? unsigned{kJinja} : 0u)));
 }
 
 struct AnchorCase {
@@ -247,6 +252,16 @@ TEST(Anchors, InDocumentOrder) {
     {"what raw html, templates and math contribute", "x <b> {{ body }} \\(e^x\\)\n{: #p}\n", true,
      {{"p", "block", "x body e^x"}}},
     {"templates reach the heading text", "# {{ v }} {#h}\n", true, {{"h", "block", "v"}}},
+    {"a formula with an id is shown by its TeX", "E \\(m  c^2\\){#m} [x \\(y\\){#n}]{#s}\n", false,
+     {{"m", "text", "m c^2"}, {"s", "text", "x y"}, {"n", "text", "y"}}},
+    {"an unreferenced footnote is not rendered", "See [@x].\n\n[^1]: note [t]{#x}\n", false, {}},
+    {"a footnote reached through another", "a[^x]\n\n[^x]: see[^y]\n[^y]: [t]{#t}\n[^z]: [u]{#u}\n", false,
+     {{"t", "text", "t"}}},
+    {"image alt renders no reference", "![a[^f]](u)\n\n[^f]: [t]{#t}\n", false, {}},
+    {"the later definition of a label is rendered", "a[^f]\n\n[^f]: [one]{#one}\n\n[^f]: [two]{#two}\n", false,
+     {{"two", "text", "two"}}},
+    {"references in cells, captions and terms", "| [^a] |\n|---|\n: [^b]\n\n[^c]\n: d\n\n[^a]: [a]{#a}\n[^b]: [b]{#b}\n[^c]: [c]{#c}\n",
+     false, {{"a", "text", "a"}, {"b", "text", "b"}, {"c", "text", "c"}}},
   };
   for (const AnchorCase& c : cases) EXPECT_EQ(anchors_of(c.md, c.jinja), c.expected) << c.name;
 }
