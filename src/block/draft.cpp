@@ -23,7 +23,10 @@ void take_children(Draft& d, std::vector<Draft>& work) {
 
 }  // namespace
 
-Drafts::~Drafts() { clear_keeping_room(); }
+Drafts::~Drafts() {
+  // Most lists die empty (moved from, or spent): they take no walk at all.
+  if (!empty()) clear_keeping_room();
+}
 
 void Drafts::clear_keeping_room() {
   // Nested drafts are moved into one work list before their parent is destroyed, so no draft is
