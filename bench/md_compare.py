@@ -19,11 +19,15 @@ The `cmark` command, when installed, is timed around the whole process less its 
 an empty file.
 
 Then, unless --no-memory, each in-process processor runs in a fresh subprocess: on each input
-the times of its first and second call, and on a 10 MB input (the three inputs repeated) the
+the times of its first and second call, then the page faults and time of a call made right after
+other allocation in the same process (as in a pipeline converting one document at a time), and
+on 10 MB inputs (the three inputs repeated; prose alone; the dense lists/tables/links alone) the
 growth of the process's peak resident size over the call (VmHWM, its mark lowered through
 /proc/self/clear_refs once the input is read), as a multiple of the input's size: the HTML made
-counts, the input does not. A processor that is not installed, or whose driver does not build,
-is skipped. bench/README.md says what to install.
+counts, the input does not. Unless --no-allocations, and when valgrind is installed, the heap
+allocations of one call are counted: each processor runs under valgrind's DHAT once with one
+call per input and once with three, and the difference is halved. A processor that is not
+installed, or whose driver does not build, is skipped. bench/README.md says what to install.
 """
 
 from __future__ import annotations
@@ -50,6 +54,7 @@ REPO = Path(__file__).resolve().parent.parent
 DEFAULT_SPEC = REPO.parent / "shared" / "testdata" / "commonmark" / "spec.txt"
 INPUT_BYTES = 1_000_000
 MEMORY_INPUT_BYTES = 10_000_000
+INTERLEAVED_ROUNDS = 5  # calls after other allocation, in a child; the best time and fewest faults count
 PROSE_ROOTS = ["/usr/share/doc", "/usr/lib/python3/dist-packages", *sys.path]
 MD4C_LIBRARY_ENV = "MD_COMPARE_MD4C"  # the built driver's path, for the subprocesses
 
@@ -145,10 +150,17 @@ def generated_input(seed: int = 19) -> str:
 
 
 def memory_input(inputs: list[tuple[str, str]]) -> str:
-    """The three inputs repeated, cut at a line end near MEMORY_INPUT_BYTES."""
+    """The inputs repeated, cut at a line end near MEMORY_INPUT_BYTES."""
     mixed = "".join(text for _, text in inputs)
     whole = mixed * (MEMORY_INPUT_BYTES // len(mixed) + 1)
     return whole[: whole.index("\n", MEMORY_INPUT_BYTES) + 1]
+
+
+def memory_inputs(inputs: list[tuple[str, str]]) -> list[tuple[str, str]]:
+    """The 10 MB inputs of the peak measure: all three mixed, prose alone, dense markup alone."""
+    by_label = dict(inputs)
+    return [("mixed", memory_input(inputs)), ("prose", memory_input([("prose", by_label["prose"])])),
+            ("dense", memory_input([("dense", by_label["lists/tables/links"])]))]
 
 
 def build_inputs(spec: Path) -> list[tuple[str, str]]:
@@ -313,8 +325,22 @@ def peak_resident() -> int:
     return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
 
 
+def minor_faults() -> int:
+    return resource.getrusage(resource.RUSAGE_SELF).ru_minflt
+
+
+def other_work() -> None:
+    """Allocates and frees about 20 MB in blocks large and small, as a program's own work
+    between two conversions would: the allocator may hand the freed heap back to the system."""
+    blocks = [bytearray(200_000) for _ in range(100)]
+    words = [str(i) * 10 for i in range(200_000)]
+    del blocks, words
+    gc.collect()
+
+
 def child_main(name: str, path: str) -> int:
-    """In a fresh process: first and second call times and the peak resident growth (bytes)."""
+    """In a fresh process: first and second call times, the peak resident growth (bytes), and
+    the time and minor page faults of a call right after other allocation."""
     text = Path(path).read_text(encoding="utf-8")
     convert = PROCESSORS[name]()
     if hasattr(convert, "prepare"):
@@ -330,8 +356,50 @@ def child_main(name: str, path: str) -> int:
     start = time.perf_counter()
     convert(text)
     second = time.perf_counter() - start
-    print(json.dumps({"first": first, "second": second, "peak_growth": after - before}))
+    interleaved, faults = float("inf"), None
+    for _ in range(INTERLEAVED_ROUNDS):
+        other_work()
+        faults_before = minor_faults()
+        start = time.perf_counter()
+        out = convert(text)
+        interleaved = min(interleaved, time.perf_counter() - start)
+        got = minor_faults() - faults_before
+        faults = got if faults is None else min(faults, got)
+        del out
+    print(json.dumps({"first": first, "second": second, "peak_growth": after - before,
+                      "interleaved": interleaved, "interleaved_faults": faults}))
     return 0
+
+
+def count_main(name: str, calls: int, paths: list[str]) -> int:
+    """Runs the processor `calls` times on each file, for the allocation count under valgrind."""
+    convert = PROCESSORS[name]()
+    for path in paths:
+        text = Path(path).read_text(encoding="utf-8")
+        if hasattr(convert, "prepare"):
+            convert.prepare(text)
+        convert(text)  # the first call sets up what later calls reuse; it counts on both sides
+        for _ in range(calls - 1):
+            convert(text)
+    return 0
+
+
+def count_allocations(name: str, path: Path) -> int | None:
+    """Heap allocations of one call on the file: DHAT's block count with three calls, less that
+    with one, halved. None when valgrind is missing or a run fails."""
+    valgrind = shutil.which("valgrind")
+    if valgrind is None:
+        return None
+    totals = []
+    for calls in (1, 3):
+        done = subprocess.run([valgrind, "--tool=dhat", "--dhat-out-file=/dev/null", sys.executable,
+                               __file__, "--count", name, str(calls), str(path)],
+                              capture_output=True, text=True)
+        found = [line for line in done.stderr.splitlines() if "Total:" in line and "blocks" in line]
+        if done.returncode != 0 or not found:
+            return None
+        totals.append(int(found[-1].split(" in ")[-1].split()[0].replace(",", "")))
+    return (totals[1] - totals[0]) // 2
 
 
 def run_child(name: str, path: Path) -> dict | None:
@@ -364,18 +432,48 @@ def print_speed_table(inputs: list[tuple[str, str]], names: list[str], table: di
     print("\nx md2vedavi: the processor's time over md2vedavi's (above 1: md2vedavi is faster)\n")
 
 
-def print_child_table(inputs: list[tuple[str, str]], names: list[str], children: dict, memory_mb: float) -> None:
-    print("## First and second call in a fresh process (ms), peak resident growth on "
-          f"{memory_mb:.1f} MB (x input)\n")
-    print("| processor | " + " | ".join(f"{label} 1st / 2nd" for label, _ in inputs) + " | peak x input |")
-    print("|---|" + "---|" * (len(inputs) + 1))
+def print_child_table(inputs: list[tuple[str, str]], names: list[str], children: dict,
+                      memory: list[tuple[str, str]]) -> None:
+    print("## First and second call in a fresh process (ms)\n")
+    print("| processor | " + " | ".join(f"{label} 1st / 2nd" for label, _ in inputs) + " |")
+    print("|---|" + "---|" * len(inputs))
     for name in names:
         cells = []
         for label, _ in inputs:
             got = children.get((name, label))
             cells.append(f"{got['first'] * 1e3:.1f} / {got['second'] * 1e3:.1f}" if got else "-")
-        peak = children.get((name, "memory"))
-        cells.append(f"{peak['peak_growth'] / (memory_mb * 1e6):.1f}" if peak else "-")
+        print(f"| {name} | " + " | ".join(cells) + " |")
+    print(f"\n## A call right after other allocation (best of {INTERLEAVED_ROUNDS}): ms, minor page "
+          "faults, and its time over the second call's\n")
+    print("| processor | " + " | ".join(f"{label} ms / faults / x 2nd" for label, _ in inputs) + " |")
+    print("|---|" + "---|" * len(inputs))
+    for name in names:
+        cells = []
+        for label, _ in inputs:
+            got = children.get((name, label))
+            cells.append(f"{got['interleaved'] * 1e3:.1f} / {got['interleaved_faults']} / "
+                         f"{got['interleaved'] / got['second']:.2f}" if got else "-")
+        print(f"| {name} | " + " | ".join(cells) + " |")
+    sizes = ", ".join(f"{label} {len(text.encode()) / 1e6:.1f} MB" for label, text in memory)
+    print(f"\n## Peak resident growth of one call, x input ({sizes})\n")
+    print("| processor | " + " | ".join(label for label, _ in memory) + " |")
+    print("|---|" + "---|" * len(memory))
+    for name in names:
+        cells = []
+        for label, text in memory:
+            got = children.get((name, f"memory {label}"))
+            cells.append(f"{got['peak_growth'] / len(text.encode()):.1f}" if got else "-")
+        print(f"| {name} | " + " | ".join(cells) + " |")
+    print()
+
+
+def print_allocation_table(inputs: list[tuple[str, str]], names: list[str], counts: dict) -> None:
+    print("## Heap allocations per call (valgrind DHAT; three calls less one, halved)\n")
+    print("| processor | " + " | ".join(label for label, _ in inputs) + " |")
+    print("|---|" + "---|" * len(inputs))
+    for name in names:
+        cells = [f"{counts[(name, label)]:,}" if counts.get((name, label)) is not None else "-"
+                 for label, _ in inputs]
         print(f"| {name} | " + " | ".join(cells) + " |")
     print()
 
@@ -385,11 +483,15 @@ def main(argv: list[str] | None = None) -> int:
     parser.add_argument("--runs", type=int, default=10, help="runs per processor; the best counts")
     parser.add_argument("--spec", type=Path, default=DEFAULT_SPEC, help="the CommonMark spec text")
     parser.add_argument("--no-memory", action="store_true", help="skip the fresh-process measurements")
+    parser.add_argument("--no-allocations", action="store_true", help="skip the allocation counts")
     parser.add_argument("--only", nargs="+", choices=list(PROCESSORS), help="these processors only")
     parser.add_argument("--child", nargs=2, metavar=("NAME", "FILE"), help=argparse.SUPPRESS)
+    parser.add_argument("--count", nargs=3, metavar=("NAME", "CALLS", "FILE"), help=argparse.SUPPRESS)
     args = parser.parse_args(argv)
     if args.child:
         return child_main(*args.child)
+    if args.count:
+        return count_main(args.count[0], int(args.count[1]), [args.count[2]])
     if args.runs < 1:
         parser.error("--runs must be at least 1")
     try:
@@ -433,23 +535,27 @@ def main(argv: list[str] | None = None) -> int:
                 table[label]["cmark (command)"] = time_command(args.runs, [cmark, "--unsafe"], *paths)
         print_speed_table(inputs, names + (["cmark (command)"] if cmark else []), table, args.runs)
 
+        files = {label: workdir / f"input{i}.md" for i, (label, _) in enumerate(inputs)}
+        for label, text in inputs:
+            files[label].write_text(text, encoding="utf-8")
+        present = [n for n in names if not isinstance(converters[n], str)]
         if not args.no_memory:
             children: dict[tuple[str, str], dict] = {}
-            memory_text = memory_input(inputs)
-            files = {label: workdir / f"input{i}.md" for i, (label, _) in enumerate(inputs)}
-            for label, text in inputs:
-                files[label].write_text(text, encoding="utf-8")
-            files["memory"] = workdir / "memory.md"
-            files["memory"].write_text(memory_text, encoding="utf-8")
-            for name in names:
-                if isinstance(converters[name], str):
-                    continue
-                for key, path in files.items():
+            memory = memory_inputs(inputs)
+            child_files = dict(files)
+            for i, (label, text) in enumerate(memory):
+                child_files[f"memory {label}"] = workdir / f"memory{i}.md"
+                child_files[f"memory {label}"].write_text(text, encoding="utf-8")
+            for name in present:
+                for key, path in child_files.items():
                     got = run_child(name, path)
                     if got:
                         children[(name, key)] = got
-            print_child_table(inputs, [n for n in names if not isinstance(converters[n], str)], children,
-                              len(memory_text.encode()) / 1e6)
+            print_child_table(inputs, present, children, memory)
+        if not args.no_allocations:
+            counts = {(name, label): count_allocations(name, files[label])
+                      for name in present if name not in SLOW for label, _ in inputs}
+            print_allocation_table(inputs, [n for n in present if n not in SLOW], counts)
     return 0
 
 

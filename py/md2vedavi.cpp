@@ -88,6 +88,33 @@ void return_freed_memory() {
 #endif
 }
 
+// The HTML pieces of the calls on this thread, kept between calls with their room, so that a call
+// made after other work in the process writes its HTML into pages it holds already rather than
+// into fresh ones the allocator has to fault in. Beyond this much room they are let go.
+constexpr std::size_t kWarmHtmlRoom = std::size_t{4} << 20;
+thread_local std::vector<std::string> t_html_pieces;
+
+// Takes the thread's pieces for one call and gives them back when it ends, trimmed to
+// kWarmHtmlRoom. A call nested in another on the thread (from a callback) finds none and makes its
+// own, so the two never share a piece.
+class WarmPieces {
+ public:
+  WarmPieces() : pieces_(std::move(t_html_pieces)) { t_html_pieces.clear(); }
+  ~WarmPieces() {
+    std::size_t room = 0, kept = 0;
+    while (kept < pieces_.size() && room + pieces_[kept].capacity() <= kWarmHtmlRoom)
+      room += pieces_[kept++].capacity();
+    pieces_.resize(kept);
+    if (pieces_.size() > t_html_pieces.size()) t_html_pieces = std::move(pieces_);
+  }
+  WarmPieces(const WarmPieces&) = delete;
+  WarmPieces& operator=(const WarmPieces&) = delete;
+  std::vector<std::string>& get() { return pieces_; }
+
+ private:
+  std::vector<std::string> pieces_;
+};
+
 Ref warning_list(const std::vector<Diagnostic>& diagnostics) {
   return new_list(diagnostics, [](const Diagnostic& diagnostic) {
     if (!diagnostic.start) return new_str(diagnostic.message);
@@ -123,15 +150,16 @@ Ref md2vedavi(const Call& call) {
     Ref value = new_str(pair.second);
     return new_tuple(std::move(key), std::move(value));
   });
-  const std::vector<std::string> pieces = released([&] {
-    std::vector<std::string> out = guarded("rendering markdown", [&] {
-      return render_document_pieces(doc, kHtmlPieceSize);
+  WarmPieces pieces;
+  const std::size_t used = released([&] {
+    const std::size_t count = guarded("rendering markdown", [&] {
+      return render_document_pieces(doc, kHtmlPieceSize, pieces.get());
     });
     doc = Document{};  // a large tree is freed without holding the lock
     if (large) return_freed_memory();
-    return out;
+    return count;
   });
-  const std::vector<std::string_view> views(pieces.begin(), pieces.end());
+  const std::vector<std::string_view> views(pieces.get().begin(), pieces.get().begin() + std::ptrdiff_t(used));
   return new_tuple(new_large_str(views), std::move(warnings), std::move(pairs));
 }
 

@@ -24,10 +24,16 @@ void take_children(Draft& d, std::vector<Draft>& work) {
 }  // namespace
 
 Drafts::~Drafts() {
+  // Most lists die empty (moved from, or spent): they take no walk at all.
+  if (!empty()) clear_keeping_room();
+}
+
+void Drafts::clear_keeping_room() {
   // Nested drafts are moved into one work list before their parent is destroyed, so no draft is
   // destroyed while it still owns a nested list. Drafts without children are destroyed in place.
   std::vector<Draft> work;
   for (Draft& d : *this) take_children(d, work);
+  std::vector<Draft>::clear();
   while (!work.empty()) {
     Draft d = std::move(work.back());
     work.pop_back();
@@ -56,9 +62,11 @@ Attr* draft_attr(DraftBlock& block) {
                       std::is_same_v<T, draft::Heading> || std::is_same_v<T, draft::BlockQuote> ||
                       std::is_same_v<T, draft::List> || std::is_same_v<T, draft::DefinitionList> ||
                       std::is_same_v<T, draft::CodeBlock> ||
-                      std::is_same_v<T, draft::ThematicBreak> || std::is_same_v<T, draft::Table> ||
+                      std::is_same_v<T, draft::ThematicBreak> ||
                       std::is_same_v<T, draft::Div> || std::is_same_v<T, draft::MathBlock>)
           return &b.attr;
+        else if constexpr (std::is_same_v<T, Boxed<draft::Table>>)
+          return &b.value().attr;
         else
           return nullptr;
       },

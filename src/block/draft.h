@@ -30,6 +30,8 @@ class Drafts : public std::vector<Draft> {
   Drafts(const Drafts&) = delete;
   Drafts& operator=(const Drafts&) = delete;
   ~Drafts();
+  // Destroys every draft as the destructor does, never recursing, and keeps the list's room.
+  void clear_keeping_room();
 };
 
 struct DraftListItem {
@@ -112,11 +114,13 @@ struct FootnoteDef { std::string label; Drafts children; };
 struct Splice { Drafts members; };
 }  // namespace draft
 
-// Alternatives in tag order.
+// Alternatives in tag order. Tables and whole-line template tokens, the two kinds over twice the
+// size of a paragraph, are boxed: a draft slot is reserved for every run of non-blank lines, and
+// their size would set every slot's.
 using DraftBlock =
     std::variant<draft::Paragraph, draft::Figure, draft::Heading, draft::BlockQuote, draft::List,
                  draft::DefinitionList, draft::CodeBlock, draft::HtmlBlock, draft::ThematicBreak,
-                 draft::Table, draft::Div, draft::MathBlock, draft::RawBlock, TemplateToken,
+                 Boxed<draft::Table>, draft::Div, draft::MathBlock, draft::RawBlock, Boxed<TemplateToken>,
                  draft::ScriptBlock, draft::FootnoteDef, draft::Splice>;
 
 struct Draft {

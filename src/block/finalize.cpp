@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "block/warm.h"
 #include "inline/scanner.h"
 #include "base/internal_error.h"
 
@@ -42,10 +43,14 @@ class Finisher {
   Blocks run(Drafts drafts) {
     Blocks root;
     jobs_.push_back(Job{std::move(drafts), &root, false});
+    bool top = true;
     while (!jobs_.empty()) {
       Job job = std::move(jobs_.back());
       jobs_.pop_back();
       finish_list(job);
+      // The top-level list is the parse's largest: its room serves the thread's next parse.
+      if (top) warm::give_drafts(std::move(job.drafts));
+      top = false;
     }
     return root;
   }
@@ -134,8 +139,8 @@ class Finisher {
             dest.emplace_back(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
           } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {
             dest.emplace_back(Block::ThematicBreak{std::move(d.attr)});
-          } else if constexpr (std::is_same_v<T, draft::Table>) {
-            dest.emplace_back(finish_table(std::move(d)));
+          } else if constexpr (std::is_same_v<T, Boxed<draft::Table>>) {
+            dest.emplace_back(finish_table(std::move(d.value())));
           } else if constexpr (std::is_same_v<T, draft::Div>) {
             std::optional<Attr> panel = d.attr.panel();
             pending.push_back(ChildJob{index, 0, std::move(d.children), panel.has_value()});
@@ -144,8 +149,8 @@ class Finisher {
             dest.emplace_back(Block::MathBlock{std::move(d.attr), std::move(d.tex), d.display});
           } else if constexpr (std::is_same_v<T, draft::RawBlock>) {
             dest.emplace_back(Block::RawBlock{std::move(d.format), std::move(d.text)});
-          } else if constexpr (std::is_same_v<T, TemplateToken>) {
-            TemplateToken token = std::move(d);
+          } else if constexpr (std::is_same_v<T, Boxed<TemplateToken>>) {
+            TemplateToken token = std::move(d.value());
             token.form = TemplateForm::Auto;
             token.end = 0;
             dest.emplace_back(std::move(token));

@@ -41,7 +41,11 @@ template <class Kind>
 void append_draft(Drafts& out, BlockSpan&& span, Kind&& kind) {
   Draft& draft = out.emplace_back();
   draft.span = std::move(span);
-  draft.block.emplace<std::decay_t<Kind>>(std::forward<Kind>(kind));
+  using Held = std::decay_t<Kind>;
+  if constexpr (detail::IsBoxedIn<Held, DraftBlock>::value)
+    draft.block.emplace<Boxed<Held>>(std::forward<Kind>(kind));
+  else
+    draft.block.emplace<Held>(std::forward<Kind>(kind));
 }
 
 // Paragraph lines: leading link definitions, trailing attribute lines, then the text.

@@ -9,6 +9,7 @@
 #include "block/finalize.h"
 #include "block/lists.h"
 #include "block/scan.h"
+#include "block/warm.h"
 #include "model/frontmatter.h"
 #include "base/internal_error.h"
 #include "model/line.h"
@@ -22,7 +23,7 @@ bool takes_attributes(const DraftBlock& b) {
          std::holds_alternative<draft::Heading>(b) || std::holds_alternative<draft::BlockQuote>(b) ||
          std::holds_alternative<draft::List>(b) || std::holds_alternative<draft::DefinitionList>(b) ||
          std::holds_alternative<draft::CodeBlock>(b) ||
-         std::holds_alternative<draft::ThematicBreak>(b) || std::holds_alternative<draft::Table>(b) ||
+         std::holds_alternative<draft::ThematicBreak>(b) || std::holds_alternative<Boxed<draft::Table>>(b) ||
          std::holds_alternative<draft::Div>(b) || std::holds_alternative<draft::MathBlock>(b);
 }
 
@@ -62,12 +63,13 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       frontmatter_lines = line::split_lines(head).size();
     }
   }
-  std::vector<std::string_view> lines = line::split_lines(text);
+  std::vector<std::string_view> lines = warm::take_lines();
+  line::split_lines(text, lines);
   for (std::size_t i = 0; i < frontmatter_lines && i < lines.size(); ++i) lines[i] = std::string_view();
 
   Parser parser(std::move(lines), options, mode);
   const std::vector<std::string_view>& src = parser.lines;
-  Drafts drafts;
+  Drafts drafts = warm::take_drafts();
   // Moving a draft is dear (a variant of large kinds): growing the list by doubling would move
   // every draft about twice more.
   drafts.reserve(parser.nonblank_runs());
@@ -205,9 +207,11 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   // In span mode 0 the drafts are what the document is finished from, once their text is parsed
   // as inlines; in the other modes nothing reads them any more.
   if (mode == 0) result.drafts = std::move(drafts);
+  else warm::give_drafts(std::move(drafts));
   result.trace = std::move(parser.trace);
   result.link_defs = std::move(parser.link_defs);
   result.footnote_labels = std::move(parser.footnote_labels);
+  warm::give_lines(std::move(parser.lines));
   return result;
 }
 

@@ -69,7 +69,8 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
           panel_title_child = true;
         }
       }
-    } else if (auto* tok = std::get_if<TemplateToken>(&d.block)) {
+    } else if (auto* box = std::get_if<Boxed<TemplateToken>>(&d.block)) {
+      const TemplateToken* tok = &box->value();
       span.kind = "template_token";
       span.set().syntax = tok->syntax;
       span.set().body = tok->body;

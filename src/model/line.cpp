@@ -29,10 +29,16 @@ void split_at_lf(std::string_view text, std::vector<std::string_view>& lines) {
 
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
+  split_lines(text, lines);
+  return lines;
+}
+
+void split_lines(std::string_view text, std::vector<std::string_view>& lines) {
+  lines.clear();
   // Most texts hold no CR: their line ends are found by the fast single-byte search.
   if (text.find('\r') == std::string_view::npos) {
     split_at_lf(text, lines);
-    return lines;
+    return;
   }
   std::size_t start = 0;
   while (start < text.size()) {
@@ -42,7 +48,6 @@ std::vector<std::string_view> split_lines(std::string_view text) {
     if (end == text.size()) break;
     start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
-  return lines;
 }
 
 std::string normalize_line_ends(std::string_view text) {

@@ -16,6 +16,8 @@ namespace vedavi::line {
 // lines. The views point into `text`, so a line's offset is its view's distance from the text's
 // start. The block parser and the source line map both split with this.
 std::vector<std::string_view> split_lines(std::string_view text);
+// The same into `lines`, which is emptied first; its room is reused.
+void split_lines(std::string_view text, std::vector<std::string_view>& lines);
 // The text with every CR LF and every lone CR written as LF.
 std::string normalize_line_ends(std::string_view text);
 

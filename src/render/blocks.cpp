@@ -93,22 +93,36 @@ std::string render_document(const Document& doc, std::size_t expected_size) {
 
 std::vector<std::string> render_document_pieces(const Document& doc, std::size_t piece_size) {
   std::vector<std::string> pieces;
-  std::string piece;
-  piece.reserve(piece_size + piece_size / 4);
+  pieces.resize(render_document_pieces(doc, piece_size, pieces));
+  return pieces;
+}
+
+std::size_t render_document_pieces(const Document& doc, std::size_t piece_size,
+                                   std::vector<std::string>& pieces) {
+  std::size_t used = 0;
+  // The next piece to write: one held already, emptied with its room kept, or a new one.
+  const auto next_piece = [&]() -> std::string& {
+    if (used == pieces.size()) pieces.emplace_back();
+    std::string& piece = pieces[used];
+    piece.clear();
+    piece.reserve(piece_size + piece_size / 4);
+    return piece;
+  };
+  std::string* piece = &next_piece();
   Renderer renderer(doc);
   // Top-level blocks are written one by one: the walk of a list of blocks writes each on its own,
   // so the pieces join to the HTML of the whole list.
   for (const Block& block : doc.blocks) {
-    renderer.block(block, piece);
-    if (piece.size() >= piece_size) {
-      pieces.push_back(std::move(piece));
-      piece = std::string();
-      piece.reserve(piece_size + piece_size / 4);
+    renderer.block(block, *piece);
+    if (piece->size() >= piece_size) {
+      ++used;
+      piece = &next_piece();
     }
   }
-  renderer.footnotes(piece);
-  if (!piece.empty()) pieces.push_back(std::move(piece));
-  return pieces;
+  renderer.footnotes(*piece);
+  if (!piece->empty()) ++used;
+  for (std::size_t i = used; i < pieces.size(); ++i) pieces[i].clear();
+  return used;
 }
 
 void Renderer::block(const Block& block, std::string& out) {

@@ -118,6 +118,11 @@ std::string render_document(const Document& doc, std::size_t expected_size = 0);
 // never in one buffer grown by doubling (which holds the old and the new buffer at once, on top
 // of the document, at the peak of a large call).
 std::vector<std::string> render_document_pieces(const Document& doc, std::size_t piece_size);
+// The same into `pieces`, reusing the strings it holds and their room: the first pieces hold the
+// HTML and their number is returned; any beyond are left empty. A caller that keeps `pieces`
+// between documents writes into memory it holds already.
+std::size_t render_document_pieces(const Document& doc, std::size_t piece_size,
+                                   std::vector<std::string>& pieces);
 // An inline list on its own, with a renderer that knows no footnotes; no section is written.
 std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo = nullptr);
 

@@ -32,6 +32,16 @@ def test_a_large_str_keeps_no_utf8_copy():
         assert m.md2vedavi(text)[0] == f"<p>{word} <em>x</em> {rest}</p>\n"
         assert sys.getsizeof(text) == size
 
+def test_successive_calls_show_only_their_own_html():
+    # The HTML is written in pieces a thread keeps between calls: a document of many pieces, one of
+    # a single piece and an empty one, in turn, on two threads.
+    big = "".join(f"p{i}\n\n" for i in range(60_000))
+    big_html = "".join(f"<p>p{i}</p>\n" for i in range(60_000))
+    calls = [(big, big_html), ("x\n", "<p>x</p>\n"), ("", ""), (big, big_html), ("y\n", "<p>y</p>\n")]
+    for text, html in calls:
+        assert md(text) == html
+    assert in_thread(lambda: [md(text) for text, _ in calls]) == [html for _, html in calls]
+
 @pytest.mark.parametrize(("args", "kw", "error", "message"), [
     (("x", "on"), {}, TypeError, "md2vedavi() takes 1 positional arguments but 2 were given"),
     *[((text,), {}, UnicodeEncodeError, None) for text in ["\ud800", "caf\u00e9 \udfff", "\u2192\udc80", "\U0001F600\ud800"]],

@@ -211,7 +211,7 @@ TEST(Tables, CellsAlignsAndEnds) {
   });
   auto p = parse_source("a | b | c | d\n--- | :---: | :-- | --:", default_options(), 0);
   ASSERT_EQ(p.drafts.size(), 1u);
-  const auto& table = std::get<draft::Table>(p.drafts[0].block);
+  const auto& table = std::get<Boxed<draft::Table>>(p.drafts[0].block).value();
   EXPECT_EQ(table.aligns, (std::vector<Align>{Align::None, Align::Center, Align::Left, Align::Right}));
   EXPECT_EQ(table.head.at(0).cells[1].align, Align::Center);
   expect_spans({{"p\na|b\n-|-\nc|d", "paragraph 0-1 d0\ntable 1-4 d0\n"}});
@@ -229,7 +229,7 @@ TEST(Templates, WholeLineTokens) {
       {"a|b\n-|-\n{{#rows}}\n1|2\n{{/rows}}\n{{x}}", "table\n  head |a |b\n  row |1 |2\n  row |{{x}} |\n"},
   }, o);
   auto p = parse_source("a|b\n-|-\n{{#rows}}\n1|2\n{{/rows}}", o, 0);
-  auto& table = std::get<draft::Table>(p.drafts.at(0).block);
+  auto& table = std::get<Boxed<draft::Table>>(p.drafts.at(0).block).value();
   ASSERT_EQ(table.tokens.size(), 2u);
   EXPECT_EQ(table.tokens[0].first, 0u);
   EXPECT_EQ(table.tokens[1].first, 1u);

@@ -187,6 +187,26 @@ TEST(MdToVedavi, PiecesJoinToTheWholeDocument) {
   }
 }
 
+// One set of pieces written into again and again, by documents of more and of fewer pieces: the
+// first pieces hold the HTML, those beyond are left empty, and nothing of an earlier document shows.
+TEST(MdToVedavi, ReusedPiecesHoldOnlyTheLastDocument) {
+  std::vector<std::string> pieces;
+  for (const MdCase& c : kCases) {
+    const Document doc = parse(c.md, options_for(c.flags));
+    const std::size_t used = render_document_pieces(doc, 1, pieces);
+    std::string joined;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      if (i < used) {
+        EXPECT_FALSE(pieces[i].empty()) << c.name;
+      } else {
+        EXPECT_TRUE(pieces[i].empty()) << c.name;
+      }
+      joined += pieces[i];
+    }
+    EXPECT_EQ(joined, c.html) << c.name;
+  }
+}
+
 // The anchors of md source as the binding lists them: the document's blocks, then the rendered
 // footnotes'.
 std::vector<Anchor> anchors_of(std::string_view md, bool jinja) {

@@ -80,12 +80,18 @@ inline std::string escape(std::string_view s) {
   return out;
 }
 
+// std::visit over a draft with its boxed kinds unwrapped.
+template <class F>
+void visit_draft(F&& f, const DraftBlock& block) {
+  detail::visit_unboxed(block, f);
+}
+
 // One draft a line, two spaces per level: "kind{attrs} payload".
 inline void dump(const Drafts& drafts, std::string& out, int depth = 0) {
   auto pad = [&](int d) { out.append(static_cast<std::size_t>(2 * d), ' '); };
   for (const Draft& d : drafts) {
     pad(depth);
-    std::visit(
+    visit_draft(
         [&](const auto& b) {
           using T = std::decay_t<decltype(b)>;
           if constexpr (std::is_same_v<T, draft::Paragraph>) {
