@@ -25,19 +25,23 @@ Attr attrs_without_classes(const Dom& dom, NodeId node, Names skip_names, Names 
   Attr attr;
   const auto* element = dom.element(node);
   if (element == nullptr) return attr;
+  // Classes and pairs are gathered as they come and merged at once: adding them one by one
+  // would scan the set for each, quadratic in an element with thousands of them.
+  Attr gathered;
   for (const auto& attribute : element->attrs) {
     const std::string_view name = attribute.name.local;
     if (listed(skip_names, name)) continue;
     if (name == "class") {
       for (std::string_view piece : unicode::split_white_space(attribute.value)) {
-        if (!listed(skip_classes, piece)) attr.push_class(piece);
+        if (!listed(skip_classes, piece)) gathered.classes_mut().emplace_back(piece);
       }
     } else if (name == "id") {
       attr.set_id(attribute.value);
     } else {
-      attr.set_pair(name, attribute.value);
+      gathered.pairs_mut().emplace_back(name, attribute.value);
     }
   }
+  attr.merge(gathered);
   return attr;
 }
 

@@ -5,6 +5,7 @@
 
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
+#include "markdown/html.h"
 #include "markdown/renderer.h"
 #include "text/escape.h"
 #include "text/scan.h"
@@ -131,7 +132,7 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
     text(text_node->text, context);
   } else if (const auto* element = std::get_if<fast5ever::dom::Element>(&data)) {
     if (element->name.ns != html5::Namespace::Html) {
-      html(node);
+      payload_inline(dom_, node, cells_open_ > 0, out());
     } else if (element->name.local == "br") {
       // A backslash break needs text before it on its line and text after it on the next
       // line (a comment there would open an HTML block); otherwise the break keeps its tag.
@@ -226,7 +227,7 @@ void DomRenderer::math_span(NodeId node, std::string_view open, std::string_view
   trailing_attrs(attrs_without_classes(dom_, node, {}, {"math", kind}), out());
 }
 
-void DomRenderer::html(NodeId node) { fast5ever::append_html(dom_, node, out()); }
+void DomRenderer::html(NodeId node) { append_reader_html(dom_, node, out()); }
 
 // An element without an md form keeps its tags as inline HTML, while its children are written as
 // md: the reader parses the text between inline tags as md, so raw text there could change
@@ -234,21 +235,28 @@ void DomRenderer::html(NodeId node) { fast5ever::append_html(dom_, node, out());
 void DomRenderer::html_with_md_content(NodeId node) {
   const auto* element = dom_.element(node);
   const std::string_view tag = element->name.local;
+  switch (html_kind(dom_, node)) {
+    case HtmlKind::Hidden:
+      payload_inline(dom_, node, cells_open_ > 0, out());
+      return;
+    case HtmlKind::Content:
+      // The reader would show the tags as text: the content stays, in a bracketed span when
+      // there are attributes to keep.
+      if (element->attrs.empty()) {
+        push_children(node, Walk::Inlines, Close::Nothing);
+      } else {
+        out() += '[';
+        push_children(node, Walk::Inlines, Close::Span);
+      }
+      return;
+    case HtmlKind::Dialect:
+      break;
+  }
   if (is_void_or_raw_text(tag) || element->template_contents) {
     html(node);
     return;
   }
-  std::string& text = out();
-  text += '<';
-  text += tag;
-  for (const auto& attribute : element->attrs) {
-    text += ' ';
-    text += fast5ever::dom::attr_name(attribute);
-    text += "=\"";
-    fast5ever::append_escaped_attr(attribute.value, text);
-    text += '"';
-  }
-  text += '>';
+  append_start_tag(dom_, node, out());
   push_children(node, Walk::Inlines, Close::HtmlEnd);
 }
 

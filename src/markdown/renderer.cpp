@@ -10,6 +10,7 @@
 #include "fast5ever/parse.h"
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
+#include "markdown/html.h"
 #include "markdown/writer.h"
 #include "text/unicode.h"
 
@@ -18,10 +19,11 @@ namespace {
 
 // The elements of VEDAVI's inlines, and HTML's phrasing elements an md source may hold as inline
 // HTML: within a list item these keep the item's text on its lines.
-constexpr std::array<std::string_view, 34> kInlineTags = {
+constexpr std::array<std::string_view, 46> kInlineTags = {
     "a", "br", "em", "del", "img", "sub", "sup", "code", "mark", "span", "input", "strong",
     "template", "abbr", "b", "bdi", "bdo", "cite", "data", "dfn", "i", "ins", "kbd", "q", "rp",
-    "rt", "ruby", "s", "samp", "small", "time", "u", "var", "wbr"};
+    "rt", "ruby", "s", "samp", "small", "time", "u", "var", "wbr", "acronym", "big", "button",
+    "font", "label", "nobr", "output", "strike", "tt", "svg", "math", "picture"};
 
 std::string_view trim_end_view(std::string_view text) { return unicode::trim_end(text); }
 
@@ -178,7 +180,7 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
   frame.last_block.reset();
   frame.marker = 0;
   if (frame.raw_run) {
-    fast5ever::append_html(dom_, child, out());
+    append_reader_html(dom_, child, out());
     return;
   }
   inline_node(child, context_of(frame, child));
@@ -270,7 +272,7 @@ void DomRenderer::block(NodeId node) {
   const auto tag = dom_.tag(node);
   if (!tag || dom_.element(node)->name.ns != html5::Namespace::Html) {
     if (tag) {
-      raw_block(node);
+      payload_block(dom_, node, out());
     } else {
       inline_node(node);
     }
@@ -334,12 +336,37 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
   }
 }
 
+// An element md cannot express, as HTML the reader keeps: a dialect element with its tags, a
+// hidden one as a raw HTML payload, any other by its content.
 void DomRenderer::raw_block(NodeId node) {
+  if (dom_.element(node) != nullptr) {
+    switch (html_kind(dom_, node)) {
+      case HtmlKind::Hidden:
+        payload_block(dom_, node, out());
+        return;
+      case HtmlKind::Content:
+        content_block(node);
+        return;
+      case HtmlKind::Dialect:
+        break;
+    }
+  }
   std::string& text = out();
   const std::size_t start = text.size();
-  fast5ever::append_html(dom_, node, text);
+  append_reader_html(dom_, node, text);
   if (text.size() == start || text.back() != '\n') text += '\n';
   text += '\n';
+}
+
+// An element whose tags the reader would show as text: its content as blocks, in a fenced div
+// when it has attributes to keep.
+void DomRenderer::content_block(NodeId node) {
+  if (dom_.element(node)->attrs.empty()) {
+    push_children(node, Walk::Blocks, Close::Nothing);
+  } else {
+    push_sink();
+    push_children(node, Walk::Blocks, Close::Div);
+  }
 }
 
 void DomRenderer::heading(NodeId node, std::string_view tag) {

@@ -91,6 +91,7 @@ class DomRenderer {
   void block(NodeId node);
   void element_block(NodeId node, std::string_view tag);
   void raw_block(NodeId node);
+  void content_block(NodeId node);
   void heading(NodeId node, std::string_view tag);
   void close_quote(NodeId node);
   void close_div(NodeId node);

@@ -170,7 +170,7 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
       {"<pre><code>```</code></pre>", "````\n```\n````\n\n"},
       {"<pre><code></code></pre>", "```\n```\n\n"}, {"<pre></pre>", "<pre></pre>\n\n"},
       // The reader drops a line feed right after these start tags: a leading one is written twice.
-      {"<pre>\n\na</pre><div><textarea>\n\nb</textarea></div>", "<pre>\n\na</pre>\n\n::: {}\n<textarea>\n\nb</textarea>\n\n:::\n\n"},
+      {"<pre>\n\na</pre><div><pre>\n\nb</pre></div>", "<pre>\n\na</pre>\n\n::: {}\n<pre>\n\nb</pre>\n\n:::\n\n"},
       {"<div class=\"math display\" id=\"m\">x</div>", "\\[\nx\n\\]\n{: #m}\n\n"},
       {"<figure><img src=\"a.png\" alt=\"A\"><figcaption>Cap <em>x</em></figcaption></figure>", "![Cap *x*](a.png)\n\n"},
       {"<figure><img src=\"a.png\" alt=\"A\"></figure>", "![A](a.png)\n\n"},
@@ -202,11 +202,11 @@ TEST(Notes, FootnotesAndPayloads) {
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>", "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>\n\n"},
       {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">```</script>", "````{=tex}\n```\n````\n\n"},
       {"<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">eA==</script>", "```{=t}\nx\n```\n\n"},
-      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">e</script>", "<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">e</script>\n\n"},
-      {"<script type=\"application/vnd.vedavi.raw\">x</script>", "<script type=\"application/vnd.vedavi.raw\">x</script>\n\n"},
+      {"<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">e</script>", "```{=html}\n<script type=\"application/vnd.vedavi.raw\" data-format=\"t\" " "data-encoding=\"base64\">e</script>\n```\n\n"},
+      {"<script type=\"application/vnd.vedavi.raw\">x</script>", "```{=html}\n<script type=\"application/vnd.vedavi.raw\">x</script>\n```\n\n"},
       {"<script type=\"text/mermaid-block\">\ngraph</script>", "```{mermaid}\ngraph\n```\n\n"},
       {"<script type=\"text/-block\">x</script>", "```{}\nx\n```\n\n"},
-      {"<script type=\"text/plain\">x</script>", "<script type=\"text/plain\">x</script>\n\n"},
+      {"<script type=\"text/plain\">x</script>", "```{=html}\n<script type=\"text/plain\">x</script>\n```\n\n"},
   });
 }
 
