@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "text/scan.h"
 #include "text/unicode.h"
 
 namespace vedavi::markdown {
@@ -12,10 +13,21 @@ bool listed(Names names, std::string_view name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// A value is unescaped and then has its character references decoded: "&" that could start one
+// and line ends (which would end the attribute line) are written as references.
 void append_pair_value(std::string_view value, std::string& out) {
-  for (char c : value) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (c == '\n') {
+      out += "&#10;";
+    } else if (c == '\r') {
+      out += "&#13;";
+    } else if (c == '&' && i + 1 < value.size() && (value[i + 1] == '#' || scan::is_ascii_alnum(value[i + 1]))) {
+      out += "&amp;";
+    } else {
+      if (c == '\\' || c == '"') out += '\\';
+      out += c;
+    }
   }
 }
 
@@ -49,10 +61,11 @@ bool has_classes(const Dom& dom, NodeId node, std::string_view first, std::strin
   return dom.has_class(node, first) && dom.has_class(node, second);
 }
 
-// "." and "#" are escaped too: inside a word they would start another class or an id.
+// "." and "#" are escaped too: inside a word they would start another class or an id; so are
+// quotes, which would open a quoted run, and tabs, which would end the word.
 void append_attr_word(std::string_view text, std::string& out) {
   for (char c : text) {
-    if (c == '\\' || c == '{' || c == '}' || c == ' ' || c == '.' || c == '#') out += '\\';
+    if (std::string_view("\\{} \t.#\"'").find(c) != std::string_view::npos) out += '\\';
     out += c;
   }
 }
@@ -62,7 +75,9 @@ std::string attrs_body(const Attr& attr) {
   auto separate = [&] {
     if (!body.empty()) body += ' ';
   };
-  if (attr.id()) {
+  if (attr.id() && attr.id()->empty()) {
+    body += "id=\"\"";  // "#" alone sets no id
+  } else if (attr.id()) {
     body += '#';
     append_attr_word(*attr.id(), body);
   }
@@ -73,12 +88,16 @@ std::string attrs_body(const Attr& attr) {
   }
   for (const auto& [key, value] : attr.pairs()) {
     separate();
-    append_attr_word(key, body);
+    body += key;  // a key is read as it stands, backslashes and all
     body += "=\"";
     append_pair_value(value, body);
     body += '"';
   }
   return body;
+}
+
+bool sayable(const Attr& attr) {
+  return attr.empty() || attrs::parse_attrs_body(attrs_body(attr)) == attr;
 }
 
 void trailing_attrs(const Attr& attr, std::string& out) {

@@ -27,6 +27,9 @@ bool has_classes(const Dom& dom, NodeId node, std::string_view first, std::strin
 // "#id .class key=\"value\"" pieces joined by single spaces; "" for the empty Attr.
 std::string attrs_body(const Attr& attr);
 void append_attr_word(std::string_view text, std::string& out);
+// Whether md can say the attributes: their body reads back as the same set. Otherwise the element
+// is written as HTML.
+bool sayable(const Attr& attr);
 // "{body}" after an inline or on a heading line; nothing for an empty Attr.
 void trailing_attrs(const Attr& attr, std::string& out);
 // The attribute line "{: body}\n" after a block; nothing for an empty Attr.

@@ -80,6 +80,7 @@ std::optional<std::string> DomRenderer::code_info(NodeId pre, NodeId code) const
   Attr code_attr = attrs_without_classes(dom_, code);
   const auto language = take_language(code_attr);
   attr.merge(code_attr);
+  if (!sayable(attr)) return std::nullopt;
   if (!language) return attr.empty() ? "" : "{" + attrs_body(attr) + "}";
   if (!bare_language(*language)) return std::nullopt;
   if (attr.empty()) return *language;
@@ -102,6 +103,10 @@ void DomRenderer::code_block(NodeId pre, NodeId code) {
 }
 
 void DomRenderer::display_math(NodeId div) {
+  if (!attribute_line_reads_back(attrs_without_classes(dom_, div, {}, {"math", "display"}))) {
+    raw_block(div);
+    return;
+  }
   std::string& text = out();
   text += "\\[\n";
   fast5ever::append_text(dom_, div, text);
@@ -115,6 +120,10 @@ bool DomRenderer::figure(NodeId node) {
   if (children.empty() || children.size() > 2) return false;
   if (!dom_.is_tag(children[0], "img") || !dom_.attr(children[0], "src")) return false;
   if (children.size() == 2 && !dom_.is_tag(children[1], "figcaption")) return false;
+  if (!sayable(attrs_without_classes(dom_, node)) ||
+      !sayable(attrs_without_classes(dom_, children[0], {"src", "alt", "title"}))) {
+    return false;
+  }
   out() += "![";
   if (children.size() == 1) {
     escape_markdown(dom_.attr(children[0], "alt").value_or(""), TextContext{}, out());

@@ -174,7 +174,7 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     const bool joins_run = !out().empty() && out().back() == marker[0];
     std::size_t& open = open_marks_[mark_index(marker)];
     if (joins_run || open > 0 || !delimiters_fit(dom_, node) ||
-        !marks_flank(dom_, node, out(), context.before_word)) {
+        !marks_flank(dom_, node, out(), context.before_word) || !sayable(attrs_without_classes(dom_, node))) {
       html_with_md_content(node);
       return;
     }
@@ -193,7 +193,8 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     }
   } else if (tag == "sub") {
     text_delimited(node, '~');
-  } else if (tag == "img" && dom_.attr(node, "src")) {
+  } else if (tag == "img" && dom_.attr(node, "src") &&
+             sayable(attrs_without_classes(dom_, node, {"src", "alt", "title"}))) {
     image(node);
   } else if (tag == "code") {
     code(node);
@@ -207,6 +208,8 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     return;
   } else if (tag == "span" && dom_.attr(node, "data-refs")) {
     html_with_md_content(node);  // "[...]{data-refs=...}" reads back as text
+  } else if (tag == "span" && !sayable(attrs_without_classes(dom_, node))) {
+    html_with_md_content(node);
   } else if (tag == "span") {
     out() += '[';
     push_children(node, Walk::Inlines, Close::Span);
@@ -242,7 +245,7 @@ void DomRenderer::html_with_md_content(NodeId node) {
     case HtmlKind::Content:
       // The reader would show the tags as text: the content stays, in a bracketed span when
       // there are attributes to keep.
-      if (element->attrs.empty()) {
+      if (element->attrs.empty() || !sayable(attrs_without_classes(dom_, node))) {
         push_children(node, Walk::Inlines, Close::Nothing);
       } else {
         out() += '[';
@@ -287,6 +290,10 @@ void DomRenderer::link(NodeId node, const TextContext& context) {
     return;
   }
   if (autolink(node) || xref(node, context)) return;
+  if (!sayable(attrs_without_classes(dom_, node, {"href", "title"}))) {
+    html_with_md_content(node);
+    return;
+  }
   out() += '[';
   push_children(node, Walk::Inlines, Close::Link);
 }
@@ -316,7 +323,7 @@ void DomRenderer::text_delimited(NodeId node, char mark) {
   std::string content;
   fast5ever::append_text(dom_, node, content);
   const bool after_tilde = mark == '~' && !out().empty() && out().back() == '~';
-  if (!delimited_text_fits(content, mark) || after_tilde) {
+  if (!delimited_text_fits(content, mark) || after_tilde || !sayable(attrs_without_classes(dom_, node))) {
     html_with_md_content(node);
     return;
   }
@@ -347,7 +354,7 @@ void DomRenderer::code(NodeId node) {
     html(node);
     return;
   }
-  if (content.find_first_of("\r\n") != std::string::npos) {
+  if (content.find_first_of("\r\n") != std::string::npos || !sayable(attrs_without_classes(dom_, node))) {
     html_with_md_content(node);
     return;
   }

@@ -221,11 +221,14 @@ void DomRenderer::finish(const Frame& frame) {
       if (const Attr attr = attrs_without_classes(dom_, frame.node); !attr.empty()) {
         out() += ' ';
         trailing_attrs(attr, out());
+      } else if (out().ends_with('}')) {
+        out() += " #";  // a closing sequence keeps the content's own group from reading as the heading's
       }
       out() += "\n\n";
       return;
     case Close::Quote: close_quote(frame.node); return;
     case Close::Div: close_div(frame.node); return;
+    case Close::HtmlContainer: close_html_container(frame.node); return;
     case Close::Panel: close_panel(frame.node); return;
     case Close::ItemText: close_item_text(frame); return;
     case Close::ItemBlocks: close_item_blocks(frame); return;
@@ -284,14 +287,22 @@ void DomRenderer::block(NodeId node) {
 void DomRenderer::element_block(NodeId node, std::string_view tag) {
   if (tag == "p") {
     // An empty paragraph has no md form (a blank line is no paragraph): it stays HTML.
-    if (significant_children(dom_, node).empty()) {
+    if (significant_children(dom_, node).empty() || !sayable(attrs_without_classes(dom_, node))) {
       raw_block(node);
       return;
     }
     push_children(node, Walk::Inlines, Close::Paragraph);
   } else if (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6') {
+    if (!sayable(attrs_without_classes(dom_, node))) {
+      raw_block(node);
+      return;
+    }
     heading(node, tag);
   } else if (tag == "hr") {
+    if (!attribute_line_reads_back(attrs_without_classes(dom_, node))) {
+      raw_block(node);
+      return;
+    }
     out() += "---\n";
     ial(attrs_without_classes(dom_, node), out());
     out() += '\n';
@@ -299,6 +310,10 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     // A list without items has no md form either (its marker-less source reads as nothing).
     const auto items = dom_.walk_children(node);
     if (std::none_of(items.begin(), items.end(), [&](NodeId c) { return dom_.is_tag(c, "li"); })) {
+      raw_block(node);
+      return;
+    }
+    if (!attribute_line_reads_back(attrs_without_classes(dom_, node, {"start"}, {"task-list"}))) {
       raw_block(node);
       return;
     }
@@ -318,11 +333,12 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
       panel(node);
     } else {
       push_sink();
-      push_children(node, Walk::Blocks, Close::Div);
+      push_children(node, Walk::Blocks, sayable(attrs_without_classes(dom_, node)) ? Close::Div : Close::HtmlContainer);
     }
   } else if (tag == "blockquote") {
     push_sink();
-    push_children(node, Walk::Blocks, Close::Quote);
+    const bool md = attribute_line_reads_back(attrs_without_classes(dom_, node));
+    push_children(node, Walk::Blocks, md ? Close::Quote : Close::HtmlContainer);
   } else if (tag == "section" && dom_.has_class(node, "footnotes")) {
     footnotes(node);
   } else if (tag == "table") {
@@ -361,7 +377,7 @@ void DomRenderer::raw_block(NodeId node) {
 // An element whose tags the reader would show as text: its content as blocks, in a fenced div
 // when it has attributes to keep.
 void DomRenderer::content_block(NodeId node) {
-  if (dom_.element(node)->attrs.empty()) {
+  if (dom_.element(node)->attrs.empty() || !sayable(attrs_without_classes(dom_, node))) {
     push_children(node, Walk::Blocks, Close::Nothing);
   } else {
     push_sink();
@@ -392,6 +408,25 @@ void DomRenderer::close_quote(NodeId node) {
   });
   ial(attrs_without_classes(dom_, node), text);
   text += '\n';
+}
+
+// A block whose attributes md cannot say, or whose attribute line is read only at the top level,
+// as an md-HTML container: its tags on lines of their own around its content as md.
+void DomRenderer::close_html_container(NodeId node) {
+  const std::string body = pop_sink();
+  std::string& text = out();
+  append_start_tag(dom_, node, text, true);
+  text += '\n';
+  text += trim_end_view(body);
+  text += "\n\n</";
+  text += dom_.element(node)->name.local;
+  text += ">\n\n";
+}
+
+// The reader takes an attribute line after a thematic break, a list, a quote or display math
+// only between top-level blocks.
+bool DomRenderer::attribute_line_reads_back(const Attr& attr) const {
+  return attr.empty() || (depth_ == 0 && sayable(attr));
 }
 
 void DomRenderer::close_div(NodeId node) {

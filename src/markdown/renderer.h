@@ -12,6 +12,7 @@
 
 #include "fast5ever/dom.h"
 #include "markdown/escape.h"
+#include "model/attrs.h"
 #include "markdown/tables.h"
 
 namespace vedavi::markdown {
@@ -42,7 +43,7 @@ class DomRenderer {
   };
   // What a frame writes once its children are done.
   enum class Close : std::uint8_t {
-    Nothing, Paragraph, Heading, Quote, Div, Panel, ItemText, ItemBlocks, List, Note,
+    Nothing, Paragraph, Heading, Quote, Div, HtmlContainer, Panel, ItemText, ItemBlocks, List, Note,
     Delimited, Link, Span, Figure, TemplateInline, TemplateBlocks, HeaderRow, BodyRows, Caption,
     Row, Cell, HtmlEnd,
   };
@@ -95,6 +96,8 @@ class DomRenderer {
   void heading(NodeId node, std::string_view tag);
   void close_quote(NodeId node);
   void close_div(NodeId node);
+  void close_html_container(NodeId node);
+  bool attribute_line_reads_back(const Attr& attr) const;
 
   // Inlines (inlines.cpp).
   void inline_node(NodeId node, TextContext context = {});
