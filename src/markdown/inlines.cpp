@@ -154,7 +154,7 @@ void DomRenderer::text(std::string_view text, TextContext context) {
   context.line_indent = line_indent();
   // The reader drops white space at a line start, and a line feed there would end the
   // paragraph; four spaces would even start indented code.
-  if (context.line_indent == 0 && at_content_line_start()) {
+  if ((context.line_indent == 0 && at_content_line_start()) || at_item_content_start()) {
     text.remove_prefix(std::min(text.find_first_not_of(" \t\n\r"), text.size()));
   }
   if (headings_open_ > 0 && text.find('\n') != std::string_view::npos) {

@@ -57,6 +57,13 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   std::string marker = {list.marker, ' '};
   if (list.width == 1) marker = std::to_string(list.counter++) + list.marker + ' ';
   const std::size_t width = marker.size();
+  // The item's attributes stand right after its marker: a line after the item's text would go
+  // to its paragraph.
+  if (const Attr attr = attrs_without_classes(dom_, li); !attr.empty()) {
+    marker += "{: ";
+    marker += attrs_body(attr);
+    marker += "} ";
+  }
   const auto box = task_box(dom_, li);
   if (box) marker += *box;
   // The marker is the line start for escaping: item text "- x" must not read as a nested list.
@@ -106,11 +113,17 @@ void DomRenderer::close_item_text(const Frame& frame) {
     }
     text += '\n';
   });
-  const Attr attr = attrs_without_classes(dom_, frame.node);
-  if (!attr.empty()) {
-    text += indent;
-    ial(attr, text);
+}
+
+// The attribute group after an item's marker ends at its first "}": attributes holding one, or
+// that md cannot say, keep the list in HTML.
+bool DomRenderer::items_sayable(NodeId list) const {
+  for (NodeId li : dom_.node(list).children) {
+    if (!dom_.is_tag(li, "li")) continue;
+    const Attr attr = attrs_without_classes(dom_, li);
+    if (!attr.empty() && (!sayable(attr) || attrs_body(attr).find('}') != std::string::npos)) return false;
   }
+  return true;
 }
 
 void DomRenderer::close_list(NodeId node) {

@@ -180,7 +180,21 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
   frame.last_block.reset();
   frame.marker = 0;
   if (frame.raw_run) {
-    append_reader_html(dom_, child, out());
+    // The HTML block that the comment opens ends with the comment's line: what follows it in
+    // the run stays on that line, unless it is another comment, which opens a block again.
+    const auto is_comment = [&](NodeId node) {
+      return std::holds_alternative<fast5ever::dom::Comment>(dom_.node(node).data);
+    };
+    if (starts_run || is_comment(child) ||
+        (is_blank_text(dom_, child) && frame.next != frame.end && is_comment(*frame.next))) {
+      append_reader_html(dom_, child, out());
+    } else {
+      std::string html;
+      append_reader_html(dom_, child, html);
+      std::replace(html.begin(), html.end(), '\n', ' ');
+      std::replace(html.begin(), html.end(), '\r', ' ');
+      out() += html;
+    }
     return;
   }
   inline_node(child, context_of(frame, child));
@@ -196,6 +210,13 @@ void DomRenderer::finish_run(const Frame& frame, std::optional<NodeId> next_bloc
 
 // White space that ends a paragraph is not kept by the reader: dropping it here keeps a second
 // round from writing fewer blank lines than the first.
+// Nothing has been written yet after a list item's marker: white space there would be dropped by
+// the reader, and a line feed would leave the item's first line empty.
+bool DomRenderer::at_item_content_start() {
+  const Sink& sink = sinks_[depth_];
+  return sink.floor > 0 && sink.text.size() == sink.floor;
+}
+
 void DomRenderer::trim_line_ends() {
   Sink& sink = sinks_[depth_];
   std::size_t end = sink.text.size();
@@ -286,8 +307,11 @@ void DomRenderer::block(NodeId node) {
 
 void DomRenderer::element_block(NodeId node, std::string_view tag) {
   if (tag == "p") {
-    // An empty paragraph has no md form (a blank line is no paragraph): it stays HTML.
-    if (significant_children(dom_, node).empty() || !sayable(attrs_without_classes(dom_, node))) {
+    // An empty paragraph has no md form (a blank line is no paragraph): it stays HTML. So does
+    // one that opens with a comment, which would open an HTML block of its own.
+    const auto children = significant_children(dom_, node);
+    if (children.empty() || std::holds_alternative<fast5ever::dom::Comment>(dom_.node(children[0]).data) ||
+        !sayable(attrs_without_classes(dom_, node))) {
       raw_block(node);
       return;
     }
@@ -313,7 +337,8 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
       raw_block(node);
       return;
     }
-    if (!attribute_line_reads_back(attrs_without_classes(dom_, node, {"start"}, {"task-list"}))) {
+    if (!attribute_line_reads_back(attrs_without_classes(dom_, node, {"start"}, {"task-list"})) ||
+        !items_sayable(node)) {
       raw_block(node);
       return;
     }

@@ -77,6 +77,7 @@ class DomRenderer {
   std::string pop_sink();
   int line_indent();
   bool at_content_line_start();
+  bool at_item_content_start();
   void trim_line_ends();
 
   // The driver.
@@ -123,6 +124,7 @@ class DomRenderer {
   void close_item_blocks(const Frame& frame);
   void close_item_text(const Frame& frame);
   void close_list(NodeId node);
+  bool items_sayable(NodeId list) const;
   bool interrupts_paragraph(NodeId list) const;
   bool follows_tightly(const Frame& frame, NodeId block) const;
 
