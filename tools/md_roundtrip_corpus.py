@@ -37,6 +37,10 @@ HTML_ROOTS = ["/usr/share/doc", "/usr/lib/node_modules", "/usr/lib/google-cloud-
 MAX_BYTES = 2_000_000
 HIDDEN = {"head", "title", "meta", "style", "script", "template", "noscript", "link", "base"}
 VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source", "track", "wbr"}
+# Elements inside a word: no word break at their tags.
+PHRASING = {"a", "abbr", "b", "bdi", "bdo", "cite", "code", "data", "del", "dfn", "em", "font", "i", "ins",
+            "kbd", "mark", "q", "s", "samp", "small", "span", "strong", "sub", "sup", "time", "tt", "u",
+            "var", "wbr", "big", "label", "strike", "acronym", "nobr"}
 MARKUP = re.compile(r"<[a-zA-Z/!]|\{:")
 
 
@@ -75,14 +79,17 @@ class Reader(html.parser.HTMLParser):
 
     def handle_starttag(self, tag, attrs):
         self.tokens.append(("<", tag, tuple(attrs)))
+        self.visible.append("" if tag in PHRASING else " ")
         if tag in HIDDEN and tag not in VOID:
             self.hidden += 1
 
     def handle_startendtag(self, tag, attrs):
         self.tokens.append(("<", tag, tuple(attrs)))
+        self.visible.append("" if tag in PHRASING else " ")
 
     def handle_endtag(self, tag):
         self.tokens.append(("/", tag))
+        self.visible.append("" if tag in PHRASING else " ")
         if tag in HIDDEN and tag not in VOID and self.hidden:
             self.hidden -= 1
 
@@ -102,20 +109,21 @@ def read_html(text):
     reader = Reader()
     reader.feed(text)
     reader.close()
-    visible = " ".join(reader.visible)
+    visible = "".join(reader.visible)
     return reader.tokens, visible, visible.split()
 
 
 def tree(text):
-    """Tokens with white space between tags and at text ends set aside."""
+    """Tokens with white space between tags and at text ends set aside, attributes in name order,
+    and the tbody tags that an HTML parser supplies where they are left out."""
     tokens = []
     for token in read_html(text)[0]:
         if token[0] == "t":
             words = " ".join(token[1].split())
             if words:
                 tokens.append(("t", words))
-        else:
-            tokens.append(token)
+        elif token[1] != "tbody":
+            tokens.append((token[0], token[1], tuple(sorted(token[2])) if len(token) > 2 else ()))
     return tokens
 
 

@@ -354,7 +354,14 @@ void DomRenderer::code(NodeId node) {
     html(node);
     return;
   }
-  if (content.find_first_of("\r\n") != std::string::npos || !sayable(attrs_without_classes(dom_, node))) {
+  // So does one holding markup (the HTML parser reopens an unclosed code element around the
+  // next paragraph's links and emphasis).
+  const auto& children = dom_.node(node).children;
+  const bool markup = std::any_of(children.begin(), children.end(), [&](NodeId child) {
+    return dom_.element(child) != nullptr;
+  });
+  if (markup || content.find_first_of("\r\n") != std::string::npos ||
+      !sayable(attrs_without_classes(dom_, node))) {
     html_with_md_content(node);
     return;
   }

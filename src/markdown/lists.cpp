@@ -58,13 +58,16 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   if (list.width == 1) marker = std::to_string(list.counter++) + list.marker + ' ';
   const std::size_t width = marker.size();
   // The item's attributes stand right after its marker: a line after the item's text would go
-  // to its paragraph.
+  // to its paragraph. Alone on the marker's line, or the reader would take a text ending in "}"
+  // as part of the group; a task box must follow them on that line.
+  const auto box = task_box(dom_, li);
+  std::size_t head = 0;
   if (const Attr attr = attrs_without_classes(dom_, li); !attr.empty()) {
     marker += "{: ";
     marker += attrs_body(attr);
-    marker += "} ";
+    marker += box ? "} " : "}";
+    if (!box) head = marker.size();
   }
-  const auto box = task_box(dom_, li);
   if (box) marker += *box;
   // The marker is the line start for escaping: item text "- x" must not read as a nested list.
   push_sink(marker, marker.size());
@@ -84,6 +87,7 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   }
   push(li, begin, children.end(), Walk::Inlines, Close::ItemText);
   frames_.back().width = width;
+  frames_.back().head = head;
   if (!any_block) return;
   frames_.back().next = frames_.back().end;  // the content goes through the block walk instead
   push_sink();
@@ -99,7 +103,8 @@ void DomRenderer::close_item_blocks(const Frame&) {
 }
 
 void DomRenderer::close_item_text(const Frame& frame) {
-  const std::string item = pop_sink();
+  std::string item = pop_sink();
+  if (frame.head > 0 && item.size() > frame.head) item.insert(frame.head, 1, '\n');
   std::string& text = out();
   const std::string indent(frame.width, ' ');
   bool first = true;

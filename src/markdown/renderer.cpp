@@ -185,8 +185,9 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     const auto is_comment = [&](NodeId node) {
       return std::holds_alternative<fast5ever::dom::Comment>(dom_.node(node).data);
     };
-    if (starts_run || is_comment(child) ||
-        (is_blank_text(dom_, child) && frame.next != frame.end && is_comment(*frame.next))) {
+    if (is_blank_text(dom_, child) && frame.next != frame.end && is_comment(*frame.next)) {
+      out() += '\n';  // white space between comments: the reader keeps no more of it
+    } else if (starts_run || is_comment(child)) {
       append_reader_html(dom_, child, out());
     } else {
       std::string html;
@@ -356,6 +357,9 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
       display_math(node);
     } else if (dom_.attr(node, "data-panel")) {
       panel(node);
+    } else if (has_inline_content(node)) {
+      // A fenced div would wrap the text in a paragraph.
+      raw_block(node);
     } else {
       push_sink();
       push_children(node, Walk::Blocks, sayable(attrs_without_classes(dom_, node)) ? Close::Div : Close::HtmlContainer);
@@ -415,6 +419,15 @@ void DomRenderer::heading(NodeId node, std::string_view tag) {
   out() += ' ';
   ++headings_open_;
   push_children(node, Walk::Inlines, Close::Heading);
+}
+
+// Text or an inline element that is not blank stands directly in the node.
+bool DomRenderer::has_inline_content(NodeId node) const {
+  const auto& children = dom_.walk_children(node);
+  return std::any_of(children.begin(), children.end(), [&](NodeId child) {
+    if (std::holds_alternative<fast5ever::dom::Text>(dom_.node(child).data)) return !is_blank_text(dom_, child);
+    return dom_.element(child) != nullptr && !is_block(dom_, child);
+  });
 }
 
 // An empty quote still writes its ">" line: without one the quote would be lost.

@@ -61,6 +61,8 @@ class DomRenderer {
     bool loose = false;           // list: items are separated by a blank line; item: has a p
     char marker = 0;              // list: "-" or "*", "." or ")"; block walk: the last list's
     std::size_t width = 0;        // list item: marker width
+    std::size_t head = 0;         // list item: the bytes of its marker line when its content
+                                  // starts on the next line, else 0
     std::uint64_t counter = 0;    // list: the next item number
     NodeId partner = 0;           // figure: its img
     std::optional<NodeId> last_block{};  // block walk: the block written last, when no run followed
@@ -94,6 +96,7 @@ class DomRenderer {
   void element_block(NodeId node, std::string_view tag);
   void raw_block(NodeId node);
   void content_block(NodeId node);
+  bool has_inline_content(NodeId node) const;
   void heading(NodeId node, std::string_view tag);
   void close_quote(NodeId node);
   void close_div(NodeId node);

@@ -119,7 +119,7 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" " "checked=\"checked\" /> done</li></ul>", "- [x] done\n\n"},
       {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ] done\n- [ ]\n\n"},
       {"<ul><li> <input type=\"checkbox\"></li></ul>", "- <input type=\"checkbox\">\n\n"},
-      {"<ul><li id=\"i\">a</li></ul>", "- {: #i} a\n\n"},
+      {"<ul><li id=\"i\">a</li><li class=\"c\"><input type=\"checkbox\"> b</li></ul>", "- {: #i}\n  a\n- {: .c} [ ] b\n\n"},
       {"<ul class=\"task-list x\"><li>a</li></ul>", "- a\n{: .x}\n\n"},
       {"<ol start=\"2\" id=\"l\"><li>a</li></ol>", "2. a\n{: #l}\n\n"},
       {"<ul> <div>x</div><!--c--><li>a</li></ul>", "- a\n\n"},
