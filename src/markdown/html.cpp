@@ -44,30 +44,6 @@ void append_attr_value(std::string_view value, std::string& out) {
   fast5ever::append_escaped_attr(value.substr(copied), out);
 }
 
-// Text as HTML text; white space holding a blank line becomes one line feed.
-void append_text_without_blank_lines(std::string_view text, std::string& out) {
-  std::string joined;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const std::size_t space = text.find_first_of(" \t\r\n", i);
-    if (space == std::string_view::npos) {
-      joined.append(text.substr(i));
-      break;
-    }
-    joined.append(text.substr(i, space - i));
-    std::size_t end = text.find_first_not_of(" \t\r\n", space);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view run = text.substr(space, end - space);
-    if (std::count(run.begin(), run.end(), '\n') >= 2) {
-      joined += '\n';
-    } else {
-      joined.append(run);
-    }
-    i = end;
-  }
-  fast5ever::append_escaped_text(joined, out);
-}
-
 class ReaderHtml {
  public:
   ReaderHtml(const Dom& dom, std::string& out) : dom_(dom), out_(out) {}
@@ -83,6 +59,7 @@ class ReaderHtml {
           out_ += "</";
           out_ += dom_.element(done.node)->name.local;
           out_ += '>';
+          line_blank_ = false;
         }
         if (done.preformatted) --preformatted_;
         continue;
@@ -105,18 +82,21 @@ class ReaderHtml {
     if (const auto* text = std::get_if<fast5ever::dom::Text>(&data)) {
       if (preformatted_ > 0) {
         fast5ever::append_escaped_text(text->text, out_);
+        line_blank_ = false;
       } else {
-        append_text_without_blank_lines(text->text, out_);
+        append_text_without_blank_lines(text->text);
       }
       return;
     }
     if (std::holds_alternative<fast5ever::dom::Comment>(data)) {
       fast5ever::append_html(dom_, node, out_);
+      line_blank_ = false;
       return;
     }
     if (!std::holds_alternative<Element>(data)) return;  // doctypes, processing instructions
     const HtmlKind kind = html_kind(dom_, node);
     if (kind == HtmlKind::Hidden) return;
+    if (kind == HtmlKind::Dialect) line_blank_ = false;
     const std::string_view tag = dom_.element(node)->name.local;
     const bool tagged = kind == HtmlKind::Dialect;
     if (tagged) {
@@ -129,10 +109,28 @@ class ReaderHtml {
     frames_.push_back(Frame{node, children.begin(), children.end(), tagged, preformatted});
   }
 
+  // Text as HTML text, leaving out a line feed that would end a line holding only white space
+  // (text nodes meet once hidden elements between them are left out, so this spans nodes).
+  void append_text_without_blank_lines(std::string_view text) {
+    std::string kept;
+    kept.reserve(text.size());
+    for (const char c : text) {
+      if (c == '\n' || c == '\r') {
+        if (line_blank_) continue;
+        line_blank_ = true;
+      } else if (c != ' ' && c != '\t') {
+        line_blank_ = false;
+      }
+      kept += c;
+    }
+    fast5ever::append_escaped_text(kept, out_);
+  }
+
   const Dom& dom_;
   std::string& out_;
   std::vector<Frame> frames_;
   std::size_t preformatted_ = 0;
+  bool line_blank_ = false;  // the line written last holds only spaces and tabs so far
 };
 
 }  // namespace
