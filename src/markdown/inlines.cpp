@@ -155,7 +155,16 @@ void DomRenderer::text(std::string_view text, TextContext context) {
   // The reader drops white space at a line start, and a line feed there would end the
   // paragraph; four spaces would even start indented code.
   if ((context.line_indent == 0 && at_content_line_start()) || at_item_content_start()) {
-    text.remove_prefix(std::min(text.find_first_not_of(" \t\n\r"), text.size()));
+    // Tabs and carriage returns that open the text (not indentation after a line feed) are
+    // the text's own: written as references, which the reader does not drop.
+    while (!text.empty() && (text.front() == '\t' || text.front() == '\r')) {
+      out() += text.front() == '\t' ? "&#9;" : "&#13;";
+      text.remove_prefix(1);
+      context.line_indent = 4;
+    }
+    if (context.line_indent == 0 || at_item_content_start()) {
+      text.remove_prefix(std::min(text.find_first_not_of(" \t\n\r"), text.size()));
+    }
   }
   if (headings_open_ > 0 && text.find('\n') != std::string_view::npos) {
     std::string line(text);

@@ -104,13 +104,15 @@ void DomRenderer::close_item_blocks(const Frame&) {
 
 void DomRenderer::close_item_text(const Frame& frame) {
   std::string item = pop_sink();
+  item.resize(item.find_last_not_of(" \t\r\n") + 1);
+  protect_trailing_space(item, 0);
   if (frame.head > 0 && item.size() > frame.head) item.insert(frame.head, 1, '\n');
   std::string& text = out();
   const std::string indent(frame.width, ' ');
   bool first = true;
   for_each_line(item, [&](std::string_view line) {
     if (first) {
-      text += unicode::trim_end(line);
+      text += line.substr(0, line.find_last_not_of(" \t") + 1);
       first = false;
     } else {
       text += indent;

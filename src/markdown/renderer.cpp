@@ -13,6 +13,7 @@
 #include "markdown/html.h"
 #include "markdown/writer.h"
 #include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::markdown {
 namespace {
@@ -225,6 +226,19 @@ void DomRenderer::trim_line_ends() {
     --end;
   }
   sink.text.resize(end);
+  protect_trailing_space(sink.text, sink.floor);
+}
+
+// Other white space (a no-break space) that ends a block is dropped by the reader too: it is
+// written as a character reference.
+void protect_trailing_space(std::string& text, std::size_t floor) {
+  if (text.size() <= floor || static_cast<unsigned char>(text.back()) < 0x80) return;
+  const char32_t last = utf8::prev_char(text, text.size());
+  if (!unicode::is_white_space(last)) return;
+  std::size_t start = text.size() - 1;
+  while (start > floor && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+  text.resize(start);
+  text += "&#" + std::to_string(static_cast<std::uint32_t>(last)) + ';';
 }
 
 void DomRenderer::finish(const Frame& frame) {
@@ -286,6 +300,7 @@ void DomRenderer::finish(const Frame& frame) {
       return;
     case Close::Cell:
       --cells_open_;
+      protect_trailing_space(out(), 0);
       out() += " |";
       return;
   }

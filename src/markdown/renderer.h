@@ -21,6 +21,8 @@ using fast5ever::dom::Dom;
 using fast5ever::dom::NodeId;
 
 bool is_block(const Dom& dom, NodeId node);
+// Writes a non-ASCII white-space character that ends `text` (after `floor`) as a reference.
+void protect_trailing_space(std::string& text, std::size_t floor);
 
 class DomRenderer {
  public:

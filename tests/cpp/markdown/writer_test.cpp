@@ -42,7 +42,7 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p><a href=\"a b(c)\" title='t \"q\"'>x</a></p>", "[x](a%20b\\(c\\) \"t \\\"q\\\"\")\n\n"},
       {"<p><a href=\"u\" id=\"i\">x</a></p>", "[x](u){#i}\n\n"},
       // Targets take the percent-encoding the reader's output gives them, or a second round differs.
-      {"<p><a href=\"`\\\xC3\xA9\">x</a> <a href=\"http://x/`\">http://x/`</a></p>", "[x](%60%5C%C3%A9) [http://x/\\`](http://x/%60)\n\n"},
+      {"<p><a href=\"`\\\xC3\xA9\">x</a> <a href=\"http://x/`\">http://x/`</a></p>", "[x](%60%5C%C3%A9) [http\\://x/\\`](http://x/%60)\n\n"},
       {"<p>a<a href=\"#fn-1\" class=\"footnote-backref\">x</a></p>", "a\n\n"},
       {"<p><a name=\"n\">x</a></p>", "<a name=\"n\">x</a>\n\n"},
       {"<p><img src=\"i.png\" alt=\"A*\" title=\"T\"></p>", "![A\\*](i.png \"T\")\n\n"},
