@@ -10,6 +10,8 @@
 namespace vedavi::markdown {
 namespace {
 
+}  // namespace
+
 // The list's start: an optional "+" and ASCII digits, as an unsigned 64-bit number; else 1.
 std::uint64_t start_number(const Dom& dom, NodeId list) {
   std::string_view value = dom.attr(list, "start").value_or("");
@@ -19,6 +21,8 @@ std::uint64_t start_number(const Dom& dom, NodeId list) {
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
   return error == std::errc{} && end == value.data() + value.size() ? number : 1;
 }
+
+namespace {
 
 // The task box an li opens with: its first child is an input of type checkbox.
 std::optional<std::string_view> task_box(const Dom& dom, NodeId li) {
@@ -163,6 +167,9 @@ bool DomRenderer::follows_tightly(const Frame& frame, NodeId block) const {
     return false;
   const auto last = dom_.tag(*frame.last_block).value_or("");
   if (last == "blockquote") return !dom_.is_tag(block, "blockquote");
+  // After a nested list, a block that is no list starts below the list's items; a list would
+  // join it.
+  if (last == "ul" || last == "ol") return !dom_.is_tag(block, "ul") && !dom_.is_tag(block, "ol");
   return last == "pre" || last == "hr" || (last.size() == 2 && last[0] == 'h' && last[1] >= '1' && last[1] <= '6');
 }
 

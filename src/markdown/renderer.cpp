@@ -153,15 +153,27 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     }
     frame.in_run = false;
     frame.last_block = child;
-    // A bullet list right after another takes the other bullet, or the two would read back as
-    // one list. (Ordered lists split where their numbering restarts.)
+    // A list right after another of its kind takes the other marker, or the two would read back
+    // as one list.
     char marker = 0;
     if (dom_.is_tag(child, "ul")) marker = frame.marker == '-' ? '*' : '-';
+    ordered_after_ordered_ = false;
+    if (dom_.is_tag(child, "ol")) {
+      ordered_after_ordered_ = frame.marker == '.';
+      marker = '.';
+    }
     frame.marker = marker;
     frame.after_list = interrupts_paragraph(child);
-    list_marker_ = marker;
-    block(child);
+    list_marker_ = marker == '.' ? 0 : marker;
+    previous_ordered_last_ = frame.ordered_last;
+    written_ordered_last_ = 0;
+    // The reader's numbering rules look back along the run of sibling blocks: a bullet list or
+    // a heading may end that run, after which no list continues an earlier one.
+    if (dom_.is_tag(child, "ul") || is_heading(child)) frame.ordered_last = 0;
+    const std::size_t index = static_cast<std::size_t>(&frame - frames_.data());
+    block(child);  // may push frames: `frame` is not used after this
     list_marker_ = 0;
+    if (written_ordered_last_ != 0) frames_[index].ordered_last = written_ordered_last_;
     return;
   }
   if (starts_run && is_blank_text(dom_, child)) return;
@@ -359,6 +371,19 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
       return;
     }
     const bool ordered = tag == "ol";
+    if (ordered && !ordered_list_reads_back(node)) {
+      raw_block(node);
+      return;
+    }
+    // Ordered lists have one marker: one right after another is set apart by a separator line,
+    // which the reader takes only between top-level blocks.
+    if (ordered && ordered_after_ordered_) {
+      if (depth_ > 0) {
+        raw_block(node);
+        return;
+      }
+      out() += "^\n\n";
+    }
     list(node, ordered, list_marker_ != 0 ? list_marker_ : ordered ? '.' : '-');
   } else if (tag == "pre") {
     const auto children = significant_children(dom_, node);
@@ -434,6 +459,27 @@ void DomRenderer::heading(NodeId node, std::string_view tag) {
   out() += ' ';
   ++headings_open_;
   push_children(node, Walk::Inlines, Close::Heading);
+}
+
+bool DomRenderer::is_heading(NodeId node) const {
+  const auto tag = dom_.tag(node).value_or("");
+  return tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6';
+}
+
+// The reader keeps an ordered list that starts at 1 with two items or more, or one that
+// continues the numbering of the list written before it in the same run of blocks (its first
+// number that list's last, or the next); it turns any other back into paragraphs. Those are
+// written as HTML.
+bool DomRenderer::ordered_list_reads_back(NodeId list) {
+  std::uint64_t items = 0;
+  for (NodeId child : dom_.node(list).children) items += dom_.is_tag(child, "li") ? 1 : 0;
+  const std::uint64_t first = start_number(dom_, list);
+  const std::uint64_t previous = previous_ordered_last_;
+  previous_ordered_last_ = 0;
+  const bool continues = previous != 0 && (first == previous || first == previous + 1);
+  if (!(first == 1 && items >= 2) && !continues) return false;
+  written_ordered_last_ = first + items - 1;
+  return true;
 }
 
 // Text or an inline element that is not blank stands directly in the node.

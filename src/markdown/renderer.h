@@ -21,6 +21,8 @@ using fast5ever::dom::Dom;
 using fast5ever::dom::NodeId;
 
 bool is_block(const Dom& dom, NodeId node);
+// An ordered list's start attribute: an optional "+" and ASCII digits; 1 otherwise.
+std::uint64_t start_number(const Dom& dom, NodeId list);
 // Writes a non-ASCII white-space character that ends `text` (after `floor`) as a reference.
 void protect_trailing_space(std::string& text, std::size_t floor);
 
@@ -66,6 +68,8 @@ class DomRenderer {
     std::size_t head = 0;         // list item: the bytes of its marker line when its content
                                   // starts on the next line, else 0
     std::uint64_t counter = 0;    // list: the next item number
+    std::uint64_t ordered_last = 0;  // block walk: the last number of the ordered list written
+                                     // last in this run of blocks, 0 for none
     NodeId partner = 0;           // figure: its img
     std::optional<NodeId> last_block{};  // block walk: the block written last, when no run followed
   };
@@ -99,6 +103,8 @@ class DomRenderer {
   void raw_block(NodeId node);
   void content_block(NodeId node);
   bool has_inline_content(NodeId node) const;
+  bool is_heading(NodeId node) const;
+  bool ordered_list_reads_back(NodeId list);
   void heading(NodeId node, std::string_view tag);
   void close_quote(NodeId node);
   void close_div(NodeId node);
@@ -167,6 +173,9 @@ class DomRenderer {
   std::size_t cells_open_ = 0;
   std::size_t headings_open_ = 0;  // a heading is one line: its line feeds are written as spaces
   char list_marker_ = 0;
+  std::uint64_t previous_ordered_last_ = 0;  // for the block being written: its run's last number
+  std::uint64_t written_ordered_last_ = 0;   // set when that block is an ordered list in md
+  bool ordered_after_ordered_ = false;       // that block is an ordered list right after another
   // Emphasis written with markers and still open, by marker ("*", "**", "~~", "==").
   std::array<std::size_t, 4> open_marks_{};
   static std::size_t mark_index(std::string_view marker) {

@@ -99,18 +99,23 @@ TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
 
 TEST(Lists, MarkersItemsAndAttributes) {
   expect_cases({
-      {"<ol start=\"3\"><li>a</li><li>b</li></ol>", "3. a\n4. b\n\n"},
-      {"<ol start=\"x\"><li>a</li></ol><hr><ol start=\"-2\"><li>a</li></ol>", "1. a\n\n---\n\n1. a\n\n"},
-      {"<ol start=\" 3\"><li>a</li></ol><hr><ol start=\"\"><li>a</li></ol>", "1. a\n\n---\n\n1. a\n\n"},
+      // Ordered lists the reader would turn back into paragraphs stay HTML: a single item, or a
+      // start that continues no list before it in the same run of blocks.
+      {"<ol start=\"3\"><li>a</li><li>b</li></ol>", "<ol start=\"3\"><li>a</li><li>b</li></ol>\n\n"},
+      {"<ol><li>a</li><li>b</li></ol><p>x</p><ol start=\"3\"><li>c\nd</li></ol><h2>h</h2><ol start=\"4\"><li>e</li></ol>",
+       "1. a\n2. b\n\nx\n\n3. c\n   d\n\n## h\n\n<ol start=\"4\"><li>e</li></ol>\n\n"},
+      {"<ol><li>a</li><li>b</li></ol><ol><li>c</li><li>d</li></ol>", "1. a\n2. b\n\n^\n\n1. c\n2. d\n\n"},
+      {"<ol start=\"x\"><li>a</li></ol><hr><ol start=\"-2\"><li>a</li></ol>", "<ol start=\"x\"><li>a</li></ol>\n\n---\n\n<ol start=\"-2\"><li>a</li></ol>\n\n"},
+      {"<ol start=\"x\"><li>a</li><li>b</li></ol><hr><ol start=\" 3\"><li>a</li><li>b</li></ol>", "1. a\n2. b\n\n---\n\n1. a\n2. b\n\n"},
       // Loose lists keep their blank lines; a list after one of its kind takes the other marker.
       {"<ul><li><p>a</p></li><li><p>b</p></li></ul>", "- a\n\n- b\n\n"},
       {"<ul><li>a</li></ul><ul><li>b</li></ul><ul><li>c</li></ul>", "- a\n\n* b\n\n- c\n\n"},
-      {"<ol start=\"+5\"><li>a</li></ol>", "5. a\n\n"},
-      {"<ol start=\"10\"><li>a\nb</li></ol>", "10. a\n    b\n\n"},
-      {"<ul><li></li></ul><ol><li></li></ol>", "-\n\n1.\n\n"},
+      {"<ol><li>a</li><li>b</li></ol><ol start=\"+3\"><li>c</li></ol>", "1. a\n2. b\n\n^\n\n3. c\n\n"},
+      {"<ol><li>a</li><li>b</li></ol><ol start=\"2\"><li>a\nb</li></ol>", "1. a\n2. b\n\n^\n\n2. a\n   b\n\n"},
+      {"<ul><li></li></ul><ol><li></li><li></li></ol>", "-\n\n1.\n2.\n\n"},
       {"<ul><li><p>a</p><p>b</p></li></ul>", "- a\n  \n  b\n\n"},
       {"<ul><li>a\n<ul>\n<li>b</li>\n</ul>\n</li></ul>", "- a\n  - b\n\n"},
-      {"<ul><li>a\n<ol start=\"2\">\n<li>b</li>\n</ol>\n</li></ul>", "- a\n  \n  2. b\n\n"},
+      {"<ul><li>a\n<ol start=\"2\">\n<li>b</li>\n</ol>\n</li></ul>", "- a\n  \n  <ol start=\"2\">\n  <li>b</li>\n  </ol>\n\n"},
       {"<ul><li>a\nb</li></ul>", "- a\n  b\n\n"},
       // A tight item's text and the blocks that may interrupt it stay on adjacent lines.
       {"<ul><li>a\n<blockquote>\n<p>q</p>\n</blockquote>\nc</li></ul>", "- a\n  > q\n  c\n\n"},
@@ -121,7 +126,7 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li> <input type=\"checkbox\"></li></ul>", "- <input type=\"checkbox\">\n\n"},
       {"<ul><li id=\"i\">a</li><li class=\"c\"><input type=\"checkbox\"> b</li></ul>", "- {: #i}\n  a\n- {: .c} [ ] b\n\n"},
       {"<ul class=\"task-list x\"><li>a</li></ul>", "- a\n{: .x}\n\n"},
-      {"<ol start=\"2\" id=\"l\"><li>a</li></ol>", "2. a\n{: #l}\n\n"},
+      {"<ol id=\"l\"><li>a</li><li>b</li></ol>", "1. a\n2. b\n{: #l}\n\n"},
       {"<ul> <div>x</div><!--c--><li>a</li></ul>", "- a\n\n"},
       // Item text opened by a comment is an HTML block's line: what follows stays as HTML.
       {"<ul><li>\n<!-- c -->$ &lt;\n</li><li>a<!-- c -->$</li></ul>", "- <!-- c -->$ &lt;\n- a<!-- c -->\\$\n\n"},
