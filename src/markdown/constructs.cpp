@@ -157,6 +157,7 @@ void DomRenderer::panel(NodeId div) {
 void DomRenderer::panel_title(NodeId header) {
   out() += "## ";
   ++headings_open_;
+  heading_start_ = out().size();
   push_children(header, Walk::Inlines, Close::Heading);
 }
 

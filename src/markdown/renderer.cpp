@@ -28,12 +28,23 @@ constexpr std::array<std::string_view, 46> kInlineTags = {
 
 std::string_view trim_end_view(std::string_view text) { return unicode::trim_end(text); }
 
+bool is_inline_tag(std::string_view name) {
+  return std::find(kInlineTags.begin(), kInlineTags.end(), name) != kInlineTags.end();
+}
+
 }  // namespace
 
+// An inline element holding a block (the HTML parser reopens an unclosed inline tag around the
+// paragraphs after it) is written as a block too: its tags around blocks would not read back.
 bool is_block(const Dom& dom, NodeId node) {
   const auto* element = dom.element(node);
   if (element == nullptr) return false;
-  return std::find(kInlineTags.begin(), kInlineTags.end(), element->name.local) == kInlineTags.end();
+  if (!is_inline_tag(element->name.local)) return true;
+  const auto& children = dom.node(node).children;
+  return std::any_of(children.begin(), children.end(), [&](NodeId child) {
+    const auto* inner = dom.element(child);
+    return inner != nullptr && !is_inline_tag(inner->name.local);
+  });
 }
 
 DomRenderer::DomRenderer(const Dom& dom) : dom_(dom) { sinks_.emplace_back(); }
@@ -228,7 +239,8 @@ void DomRenderer::finish_run(const Frame& frame, std::optional<NodeId> next_bloc
 // the reader, and a line feed would leave the item's first line empty.
 bool DomRenderer::at_item_content_start() {
   const Sink& sink = sinks_[depth_];
-  return sink.floor > 0 && sink.text.size() == sink.floor;
+  return (sink.floor > 0 && sink.text.size() == sink.floor) ||
+         (headings_open_ > 0 && sink.text.size() == heading_start_);  // after "## " likewise
 }
 
 void DomRenderer::trim_line_ends() {
@@ -416,6 +428,8 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     if (!figure(node)) raw_block(node);
   } else if (tag == "script") {
     script_block(node);
+  } else if (is_inline_tag(tag)) {
+    content_block(node);  // an inline element holding blocks
   } else {
     raw_block(node);
   }
@@ -458,6 +472,7 @@ void DomRenderer::heading(NodeId node, std::string_view tag) {
   out().append(static_cast<std::size_t>(tag[1] - '0'), '#');
   out() += ' ';
   ++headings_open_;
+  heading_start_ = out().size();
   push_children(node, Walk::Inlines, Close::Heading);
 }
 

@@ -171,7 +171,8 @@ class DomRenderer {
   std::vector<Frame> frames_;
   std::vector<PipeTable> tables_;  // the tables being written, innermost last
   std::size_t cells_open_ = 0;
-  std::size_t headings_open_ = 0;  // a heading is one line: its line feeds are written as spaces
+  std::size_t headings_open_ = 0;
+  std::size_t heading_start_ = 0;  // where the open heading's content starts in its sink  // a heading is one line: its line feeds are written as spaces
   char list_marker_ = 0;
   std::uint64_t previous_ordered_last_ = 0;  // for the block being written: its run's last number
   std::uint64_t written_ordered_last_ = 0;   // set when that block is an ordered list in md
