@@ -26,6 +26,21 @@ bool bare_language(std::string_view language) {
   return !language.empty() && language.find_first_of(" \t\n\r\f\v{}`~") == std::string_view::npos;
 }
 
+// The language as the info string's word: the reader unescapes backslashes and decodes
+// character references in it, and reads a word opening with "." or "#" as attributes.
+std::string info_word(std::string_view language) {
+  std::string word;
+  for (const char c : language) {
+    if (c == '&') {
+      word += "&amp;";
+      continue;
+    }
+    if (c == '\\' || (word.empty() && (c == '.' || c == '#'))) word += '\\';
+    word += c;
+  }
+  return word;
+}
+
 std::optional<std::string> usable_template_name(std::string_view text) {
   const std::string_view trimmed = unicode::trim(text);
   if (trimmed.empty() || trimmed.find_first_of("\r\n") != std::string_view::npos ||
@@ -83,7 +98,7 @@ std::optional<std::string> DomRenderer::code_info(NodeId pre, NodeId code) const
   if (!sayable(attr)) return std::nullopt;
   if (!language) return attr.empty() ? "" : "{" + attrs_body(attr) + "}";
   if (!bare_language(*language)) return std::nullopt;
-  if (attr.empty()) return *language;
+  if (attr.empty()) return info_word(*language);
   if (!attr.has_class(*language)) return std::nullopt;
   std::erase(attr.classes_mut(), *language);
   std::string info = "{." + *language;

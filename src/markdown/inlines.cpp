@@ -374,6 +374,11 @@ void DomRenderer::code(NodeId node) {
     html_with_md_content(node);
     return;
   }
+  // A span of three backticks or more at a line start would open a fenced code block.
+  if (longest_run(content, '`') >= 2 && line_indent() <= 3) {
+    html_with_md_content(node);
+    return;
+  }
   code_span(content, cells_open_ > 0, out());
   trailing_attrs(attrs_without_classes(dom_, node), out());
 }
