@@ -74,7 +74,7 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   }
   if (box) marker += *box;
   // The marker is the line start for escaping: item text "- x" must not read as a nested list.
-  push_sink(marker, marker.size());
+  push_shared_sink(marker);
   const auto& children = dom_.node(li).children;
   const NodeId* begin = children.begin() + (box ? 1 : 0);
   bool any_block = false;
@@ -94,36 +94,32 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   frames_.back().head = head;
   if (!any_block) return;
   frames_.back().next = frames_.back().end;  // the content goes through the block walk instead
-  push_sink();
+  push_shared_sink({});
   push(li, begin, children.end(), Walk::ItemBlocks, Close::ItemBlocks);
   frames_.back().loose = std::any_of(begin, children.end(), [&](NodeId child) {
     return dom_.is_tag(child, "p");
   });
 }
 
-void DomRenderer::close_item_blocks(const Frame&) {
-  const std::string body = pop_sink();
-  out() += unicode::trim_end(body);
-}
+void DomRenderer::close_item_blocks(const Frame&) { trim_end_from(pop_shared_sink()); }
 
+// The item's text stands in the enclosing sink's text from `begin`: its first line ends without
+// white space, and its further lines get the marker's width as indent once that text is done.
 void DomRenderer::close_item_text(const Frame& frame) {
-  std::string item = pop_sink();
-  item.resize(item.find_last_not_of(" \t\r\n") + 1);
-  protect_trailing_space(item, 0);
-  if (frame.head > 0 && item.size() > frame.head) item.insert(frame.head, 1, '\n');
+  const std::size_t begin = pop_shared_sink();
+  trim_end_from(begin);
   std::string& text = out();
-  const std::string indent(frame.width, ' ');
-  bool first = true;
-  for_each_line(item, [&](std::string_view line) {
-    if (first) {
-      text += line.substr(0, line.find_last_not_of(" \t") + 1);
-      first = false;
-    } else {
-      text += indent;
-      text += line;
-    }
-    text += '\n';
-  });
+  if (frame.head > 0 && text.size() > begin + frame.head) text.insert(begin + frame.head, 1, '\n');
+  const std::size_t first_end = text.find('\n', begin);
+  if (first_end != std::string::npos) {
+    std::size_t kept = first_end;
+    while (kept > begin && (text[kept - 1] == ' ' || text[kept - 1] == '\t')) --kept;
+    if (kept < first_end) text.erase(kept, first_end - kept);
+  }
+  text += '\n';
+  if (text.find('\n', begin) + 1 < text.size()) {
+    sinks_[sinks_[depth_].owner].indents.push_back(Indent{begin, text.size() - 1, frame.width});
+  }
 }
 
 // The attribute group after an item's marker ends at its first "}": attributes holding one, or

@@ -55,6 +55,7 @@ void DomRenderer::blocks(NodeId node, std::string& out) {
   depth_ = 0;
   push_children(node, Walk::Blocks, Close::Nothing);
   run();
+  apply_indents(sinks_[0]);
   out = std::move(sinks_[0].text);
 }
 
@@ -63,24 +64,85 @@ void DomRenderer::blocks(NodeId node, std::string& out) {
 void DomRenderer::push_sink(std::string_view start, std::size_t floor) {
   ++depth_;
   if (depth_ == sinks_.size()) sinks_.emplace_back();
-  sinks_[depth_].text.assign(start);
-  sinks_[depth_].floor = floor;
+  Sink& sink = sinks_[depth_];
+  sink.text.assign(start);
+  sink.floor = floor;
+  sink.owner = depth_;
+  sink.begin = 0;
+  sink.marker = floor > 0;
+  sink.indents.clear();
 }
 
 std::string DomRenderer::pop_sink() {
+  apply_indents(sinks_[depth_]);
   std::string text = std::move(sinks_[depth_].text);
   sinks_[depth_].text = std::string();
   --depth_;
   return text;
 }
 
+// A list item writes into the text of the sink it stands in, so that nesting copies nothing;
+// its continuation lines are indented once, when that text is done.
+void DomRenderer::push_shared_sink(std::string_view marker) {
+  const std::size_t owner = sinks_[depth_].owner;
+  ++depth_;
+  if (depth_ == sinks_.size()) sinks_.emplace_back();
+  std::string& text = sinks_[owner].text;
+  Sink& sink = sinks_[depth_];
+  sink.owner = owner;
+  sink.begin = text.size();
+  text += marker;
+  sink.floor = text.size();
+  sink.marker = !marker.empty();
+  sink.indents.clear();
+}
+
+std::size_t DomRenderer::pop_shared_sink() {
+  return sinks_[depth_--].begin;
+}
+
+// Writes the pending continuation indents into the sink's text in one pass: every line that
+// starts after a line feed inside an indented range gets the widths of all ranges around it.
+void DomRenderer::apply_indents(Sink& sink) {
+  if (sink.indents.empty()) return;
+  struct Event {
+    std::size_t at;
+    std::ptrdiff_t width;
+  };
+  std::vector<Event> events;
+  events.reserve(sink.indents.size() * 2);
+  for (const Indent& indent : sink.indents) {
+    const auto width = static_cast<std::ptrdiff_t>(indent.width);
+    events.push_back({indent.begin, width});
+    events.push_back({indent.end, -width});
+  }
+  std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
+  const std::string& text = sink.text;
+  std::string indented;
+  indented.reserve(text.size() + text.size() / 4);
+  std::size_t next_event = 0;
+  std::ptrdiff_t width = 0;
+  std::size_t copied = 0;
+  for (std::size_t line_end = text.find('\n'); line_end != std::string::npos; line_end = text.find('\n', line_end + 1)) {
+    while (next_event < events.size() && events[next_event].at <= line_end) width += events[next_event++].width;
+    if (width == 0) continue;
+    indented.append(text, copied, line_end + 1 - copied);
+    indented.append(static_cast<std::size_t>(width), ' ');
+    copied = line_end + 1;
+  }
+  indented.append(text, copied, std::string::npos);
+  sink.text = std::move(indented);
+  sink.indents.clear();
+}
+
 // The spaces that open the current line, 4 when it holds anything else. Only the line's tail is
 // scanned, back to its last line feed or the sink's marker.
 int DomRenderer::line_indent() {
   const Sink& sink = sinks_[depth_];
+  const std::string& text = out();
   int spaces = 0;
-  for (std::size_t i = sink.text.size(); i > sink.floor; --i) {
-    const char c = sink.text[i - 1];
+  for (std::size_t i = text.size(); i > sink.floor; --i) {
+    const char c = text[i - 1];
     if (c == '\n') break;
     if (c != ' ' || ++spaces > 3) return 4;
   }
@@ -91,7 +153,8 @@ int DomRenderer::line_indent() {
 // sink that has no marker of its own.
 bool DomRenderer::at_content_line_start() {
   const Sink& sink = sinks_[depth_];
-  return sink.text.size() == sink.floor ? sink.floor == 0 : sink.text.back() == '\n';
+  const std::string& text = out();
+  return text.size() == sink.floor ? !sink.marker : text.back() == '\n';
 }
 
 // ---- the driver ----
@@ -239,18 +302,22 @@ void DomRenderer::finish_run(const Frame& frame, std::optional<NodeId> next_bloc
 // the reader, and a line feed would leave the item's first line empty.
 bool DomRenderer::at_item_content_start() {
   const Sink& sink = sinks_[depth_];
-  return (sink.floor > 0 && sink.text.size() == sink.floor) ||
-         (headings_open_ > 0 && sink.text.size() == heading_start_);  // after "## " likewise
+  const std::size_t size = out().size();
+  return (sink.marker && size == sink.floor) ||
+         (headings_open_ > 0 && size == heading_start_);  // after "## " likewise
 }
 
-void DomRenderer::trim_line_ends() {
-  Sink& sink = sinks_[depth_];
-  std::size_t end = sink.text.size();
-  while (end > sink.floor && std::string_view(" \t\n\r").find(sink.text[end - 1]) != std::string_view::npos) {
+void DomRenderer::trim_line_ends() { trim_end_from(sinks_[depth_].floor); }
+
+// Drops spaces, tabs and line ends that end the output, back to `floor` at most.
+void DomRenderer::trim_end_from(std::size_t floor) {
+  std::string& text = out();
+  std::size_t end = text.size();
+  while (end > floor && std::string_view(" \t\n\r").find(text[end - 1]) != std::string_view::npos) {
     --end;
   }
-  sink.text.resize(end);
-  protect_trailing_space(sink.text, sink.floor);
+  text.resize(end);
+  protect_trailing_space(text, floor);
 }
 
 // Other white space (a no-break space) that ends a block is dropped by the reader too: it is

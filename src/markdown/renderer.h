@@ -73,16 +73,29 @@ class DomRenderer {
     NodeId partner = 0;           // figure: its img
     std::optional<NodeId> last_block{};  // block walk: the block written last, when no run followed
   };
-  // One sub-render's text; `floor` bytes at its start belong to the writer's own marker.
+  // Lines that start after a line feed in [begin, end) of a text get `width` more spaces.
+  struct Indent {
+    std::size_t begin, end, width;
+  };
+  // One sub-render. A sink owns its text, or writes into the text of an enclosing sink (a list
+  // item's); the text before `floor` belongs to the writer's own marker or to enclosing sinks.
   struct Sink {
-    std::string text;
+    std::string text;             // the owner's text
     std::size_t floor = 0;
+    std::size_t owner = 0;        // the sink whose text this one writes into
+    std::size_t begin = 0;        // a shared sink's start in that text
+    bool marker = false;          // a marker of the writer's own ends at `floor`
+    std::vector<Indent> indents;  // the owner's continuation indents, applied when it is done
   };
 
   // Output.
-  std::string& out() { return sinks_[depth_].text; }
+  std::string& out() { return sinks_[sinks_[depth_].owner].text; }
   void push_sink(std::string_view start = {}, std::size_t floor = 0);
   std::string pop_sink();
+  void push_shared_sink(std::string_view marker);
+  std::size_t pop_shared_sink();
+  static void apply_indents(Sink& sink);
+  void trim_end_from(std::size_t floor);
   int line_indent();
   bool at_content_line_start();
   bool at_item_content_start();
