@@ -96,6 +96,11 @@ class ReaderHtml {
     if (!std::holds_alternative<Element>(data)) return;  // doctypes, processing instructions
     const HtmlKind kind = html_kind(dom_, node);
     if (kind == HtmlKind::Hidden) return;
+    // The renderer writes a note's back-link itself, and the space before it.
+    if (dom_.is_tag(node, "a") && dom_.has_class(node, "footnote-backref")) {
+      while (!out_.empty() && out_.back() == ' ') out_.pop_back();
+      return;
+    }
     if (kind == HtmlKind::Dialect) line_blank_ = false;
     const std::string_view tag = dom_.element(node)->name.local;
     const bool tagged = kind == HtmlKind::Dialect;

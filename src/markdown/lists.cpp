@@ -44,6 +44,26 @@ bool is_loose(const Dom& dom, NodeId list) {
   return false;
 }
 
+// The first item of a list, or none.
+std::optional<NodeId> first_item(const Dom& dom, NodeId list) {
+  for (NodeId child : dom.node(list).children) {
+    if (dom.is_tag(child, "li")) return child;
+  }
+  return std::nullopt;
+}
+
+// An item whose content opens with a list whose first item is empty: that list starts on the
+// line after the marker, or the empty item's marker would read as the item's text.
+bool opens_with_empty_line(const Dom& dom, NodeId li) {
+  for (NodeId child : dom.node(li).children) {
+    if (is_blank_text(dom, child)) continue;
+    if (!dom.is_tag(child, "ul") && !dom.is_tag(child, "ol")) return false;
+    const auto item = first_item(dom, child);
+    return item && significant_children(dom, *item).empty();
+  }
+  return false;
+}
+
 }  // namespace
 
 void DomRenderer::list(NodeId node, bool ordered, char marker) {
@@ -89,6 +109,7 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   if (first != children.end() && std::holds_alternative<fast5ever::dom::Comment>(dom_.node(*first).data)) {
     any_block = true;
   }
+  if (head == 0 && opens_with_empty_line(dom_, li)) head = marker.size();
   push(li, begin, children.end(), Walk::Inlines, Close::ItemText);
   frames_.back().width = width;
   frames_.back().head = head;
@@ -150,10 +171,8 @@ bool DomRenderer::interrupts_paragraph(NodeId list) const {
   const bool ordered = dom_.is_tag(list, "ol");
   if (!ordered && !dom_.is_tag(list, "ul")) return false;
   if (ordered && start_number(dom_, list) != 1) return false;
-  for (NodeId child : dom_.node(list).children) {
-    if (dom_.is_tag(child, "li")) return !significant_children(dom_, child).empty();
-  }
-  return false;
+  const auto item = first_item(dom_, list);
+  return item && !significant_children(dom_, *item).empty() && !opens_with_empty_line(dom_, *item);
 }
 
 // In a tight item a block follows the one before on the next line when that one cannot take it

@@ -430,7 +430,8 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     }
     heading(node, tag);
   } else if (tag == "hr") {
-    if (!attribute_line_reads_back(attrs_without_classes(dom_, node))) {
+    // "---" opening the document would open frontmatter, closed by any later "---".
+    if (!attribute_line_reads_back(attrs_without_classes(dom_, node)) || (depth_ == 0 && out().empty())) {
       raw_block(node);
       return;
     }

@@ -23,7 +23,8 @@ TEST(Blocks, WalkAndSimpleBlocks) {
       {"<ul>\n</ul>", "<ul>\n</ul>\n\n"},  // a list without items stays HTML
       {"<h2 class=\"a b\" data-k=\"v\">T</h2>", "## T {.a .b data-k=\"v\"}\n\n"},
       {"<h2>a\n<em>b\nc</em><br>d<p>e</p></h2>", "## a *b c*<br>d<p>e</p>\n\n"},  // one line
-      {"<hr id=\"r\">", "---\n{: #r}\n\n"},
+      {"<p>a</p><hr id=\"r\">", "a\n\n---\n{: #r}\n\n"},
+      {"<hr>", "<hr>\n\n"},  // "---" opening the document would open frontmatter
       {"<blockquote><p>a</p><p>b</p></blockquote>", "> a\n>\n> b\n\n"},
       {"<blockquote></blockquote>", ">\n\n"},
       {"<div class=\"x\"><p>a</p></div>", "::: {.x}\na\n\n:::\n\n"},
