@@ -29,7 +29,7 @@ constexpr std::array<bool, 256> kAlwaysEscaped = make_always_escaped();
 // Bytes that need a look at their neighbours before deciding.
 constexpr std::array<bool, 256> make_contextual() {
   std::array<bool, 256> table{};
-  for (unsigned char c : std::string_view("-&{:!.)[\n\r \t@")) table[c] = true;
+  for (unsigned char c : std::string_view("-&{:!.)[\n\r \t@\f\v")) table[c] = true;
   for (unsigned char c = '0'; c <= '9'; ++c) table[c] = true;
   for (unsigned char c : {0xC2, 0xE1, 0xE2, 0xE3}) table[c] = true;  // leads of white space
   return table;
@@ -105,6 +105,13 @@ class TextEscaper {
         i += decoded.len - 1;
         line_indent_ = 4;
         digits_ = 0;
+        line_blank_ = false;
+        continue;
+      }
+      if ((byte == '\f' || byte == '\v') && at_line_start()) {
+        out_ += byte == '\f' ? "&#12;" : "&#11;";  // white space the reader drops there
+        copied = i + 1;
+        line_indent_ = 4;
         line_blank_ = false;
         continue;
       }

@@ -375,7 +375,8 @@ void DomRenderer::code(NodeId node) {
     return;
   }
   // A span of three backticks or more at a line start would open a fenced code block.
-  if (longest_run(content, '`') >= 2 && line_indent() <= 3) {
+  // So does one right after a backtick, whose fence would join that backtick's run.
+  if ((longest_run(content, '`') >= 2 && line_indent() <= 3) || out().ends_with('`')) {
     html_with_md_content(node);
     return;
   }

@@ -323,6 +323,12 @@ void DomRenderer::trim_end_from(std::size_t floor) {
 // Other white space (a no-break space) that ends a block is dropped by the reader too: it is
 // written as a character reference.
 void protect_trailing_space(std::string& text, std::size_t floor) {
+  if (text.size() > floor && (text.back() == '\f' || text.back() == '\v')) {
+    const char last = text.back();
+    text.back() = '&';
+    text += last == '\f' ? "#12;" : "#11;";
+    return;
+  }
   if (text.size() <= floor || static_cast<unsigned char>(text.back()) < 0x80) return;
   const char32_t last = utf8::prev_char(text, text.size());
   if (!unicode::is_white_space(last)) return;
