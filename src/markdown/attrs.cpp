@@ -33,6 +33,13 @@ void append_pair_value(std::string_view value, std::string& out) {
 
 }  // namespace
 
+bool readable_attr_name(std::string_view name) {
+  if (name.empty() || !(scan::is_ascii_alpha(name[0]) || name[0] == '_' || name[0] == ':')) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return scan::is_ascii_alnum(c) || c == '_' || c == '.' || c == ':' || c == '-';
+  });
+}
+
 Attr attrs_without_classes(const Dom& dom, NodeId node, Names skip_names, Names skip_classes) {
   Attr attr;
   const auto* element = dom.element(node);
@@ -42,7 +49,7 @@ Attr attrs_without_classes(const Dom& dom, NodeId node, Names skip_names, Names 
   Attr gathered;
   for (const auto& attribute : element->attrs) {
     const std::string_view name = attribute.name.local;
-    if (listed(skip_names, name)) continue;
+    if (listed(skip_names, name) || !readable_attr_name(name)) continue;
     if (name == "class") {
       for (std::string_view piece : unicode::split_white_space(attribute.value)) {
         if (!listed(skip_classes, piece)) gathered.classes_mut().emplace_back(piece);

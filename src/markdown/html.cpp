@@ -24,15 +24,6 @@ constexpr std::array<std::string_view, 23> kHiddenTags = {
     "object", "embed", "iframe", "video",  "audio",  "canvas",   "source",  "track",
     "param", "area",  "map",    "frame",  "frameset", "noframes", "noembed"};
 
-// What the reader's inline HTML accepts as an attribute name: a letter, "_" or ":", then
-// letters, digits, "_", ".", ":" and "-".
-bool readable_attr_name(std::string_view name) {
-  if (name.empty() || !(scan::is_ascii_alpha(name[0]) || name[0] == '_' || name[0] == ':')) return false;
-  return std::all_of(name.begin(), name.end(), [](char c) {
-    return scan::is_ascii_alnum(c) || c == '_' || c == '.' || c == ':' || c == '-';
-  });
-}
-
 void append_attr_value(std::string_view value, std::string& out) {
   std::size_t copied = 0;
   for (std::size_t i = 0; i < value.size(); ++i) {
