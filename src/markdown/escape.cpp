@@ -75,7 +75,7 @@ bool dashes_only(std::string_view text, std::size_t pos) {
 class TextEscaper {
  public:
   TextEscaper(std::string_view text, TextContext context, std::string& out)
-      : text_(text), context_(context), out_(out), line_indent_(context.line_indent) {}
+      : text_(text), context_(context), out_(out), start_(out.size()), line_indent_(context.line_indent) {}
 
   void run() {
     std::size_t copied = 0;
@@ -121,6 +121,11 @@ class TextEscaper {
         line_indent_ = 4;
         line_blank_ = false;
         continue;
+      }
+      if (byte == '\n') {
+        // Spaces and tabs that end a line are dropped by the reader (two spaces would even
+        // make a break): they are left out here.
+        while (out_.size() > start_ && (out_.back() == ' ' || out_.back() == '\t')) out_.pop_back();
       }
       if (byte == '\n' && line_blank_) {
         // A blank line would end the paragraph: the line feed is written as a reference.
@@ -235,6 +240,7 @@ class TextEscaper {
   std::string_view text_;
   TextContext context_;
   std::string& out_;
+  std::size_t start_;  // where this text's output begins
   int line_indent_;  // spaces since the line start, 4 once anything else was written
   std::size_t digits_ = 0;
   bool digits_at_start_ = false;
