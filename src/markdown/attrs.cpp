@@ -25,7 +25,8 @@ void append_pair_value(std::string_view value, std::string& out) {
     } else if (c == '&' && i + 1 < value.size() && (value[i + 1] == '#' || scan::is_ascii_alnum(value[i + 1]))) {
       out += "&amp;";
     } else {
-      if (c == '\\' || c == '"') out += '\\';
+      // Delimiter characters are escaped too: emphasis around the group would pair with them.
+      if (std::string_view("\\\"*_~^`").find(c) != std::string_view::npos) out += '\\';
       out += c;
     }
   }
@@ -72,7 +73,7 @@ bool has_classes(const Dom& dom, NodeId node, std::string_view first, std::strin
 // quotes, which would open a quoted run, and tabs, which would end the word.
 void append_attr_word(std::string_view text, std::string& out) {
   for (char c : text) {
-    if (std::string_view("\\{} \t.#\"'").find(c) != std::string_view::npos) out += '\\';
+    if (std::string_view("\\{} \t.#\"'*_~^`").find(c) != std::string_view::npos) out += '\\';
     out += c;
   }
 }
