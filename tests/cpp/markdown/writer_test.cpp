@@ -216,6 +216,70 @@ TEST(Notes, FootnotesAndPayloads) {
   });
 }
 
+// What would read back as something else, by fault class: each row's md reads back as its HTML.
+TEST(ReadsBack, TextTheReaderWouldTakeOtherwise) {
+  expect_cases({
+      // Bare links: the scanner stops at an escaped ":", "." or "@".
+      {"<p>a@b.c</p>", "a\\@b.c\n\n"}, {"<p>www.a.org</p>", "www\\.a.org\n\n"},
+      {"<p>https://a.org/x_y</p>", "https\\://a.org/x\\_y\n\n"},
+      // White space the reader drops at a block's end or a line's start, and blank lines.
+      {"<p>a\u00A0</p>", "a&#160;\n\n"}, {"<h1>a\u2003</h1>", "# a&#8195;\n\n"},
+      {"<ul><li>a\u00A0</li></ul>", "- a&#160;\n\n"}, {"<p>a\fb\f</p>", "a\fb&#12;\n\n"},
+      {"<p>foo\n\nbar</p>", "foo\n&#10;bar\n\n"}, {"<p>\tfoo</p>", "&#9;foo\n\n"},
+      {"<p>a  \nb</p>", "a\nb\n\n"},
+      // Code: a language read as attributes, and spans whose fences would join or open a block.
+      {"<pre><code class=\"language-#^\"></code></pre>", "```\\#^\n```\n\n"},
+      {"<pre id=\"[^1]:\"><code></code></pre>", "```{#[\\^1]:}\n```\n\n"},
+      {"<p><code>a</code><code>b</code></p>", "`a`<code>b</code>\n\n"},
+      {"<p>x</p><p><code>```</code></p>", "x\n\n<code>\\`\\`\\`</code>\n\n"},
+      {"<hr>", "<hr>\n\n"},  // "---" opening the document would open frontmatter
+      {"<h2>a <span class=\"c\">x</span></h2>", "## a [x]{.c} #\n\n"},
+  });
+}
+
+TEST(ReadsBack, TightItemsStayTight) {
+  expect_cases({
+      {"<ul><li>a<ul><li>b</li></ul><hr></li></ul>", "- a\n  - b\n  ---\n\n"},
+      {"<ul><li>a<ul><li>b</li></ul><pre><code>x\n</code></pre></li></ul>", "- a\n  - b\n  ```\n  x\n  ```\n\n"},
+      {"<ul><li><ul><li></li></ul></li></ul>", "-\n  -\n\n"},
+      {"<ul><li>\n   <a href=\"g\">x</a></li><li class=\"r\">y{z}</li></ul>", "- [x](g)\n- {: .r}\n  y\\{z}\n\n"},
+  });
+}
+
+// Attributes md cannot say, or whose attribute line the reader takes only between top-level
+// blocks, go out as HTML that reads back.
+TEST(ReadsBack, Attributes) {
+  expect_cases({
+      {"<div style=\"a\nb\"><p>x</p></div>", "::: {style=\"a&#10;b\"}\nx\n\n:::\n\n"},
+      {"<p id=\"\">t</p>", "t\n{: id=\"\"}\n\n"},
+      {"<p x.y=\"1\" _z=\"2\" a\"b=\"3\">t</p>", "t\n{: x.y=\"1\" _z=\"2\"}\n\n"},
+      {"<p><em f='p\"*'>a</em></p>", "*a*{f=\"p\\\"\\*\"}\n\n"},
+      {"<div><hr class=\"line\"></div>", "::: {}\n<hr class=\"line\">\n\n:::\n\n"},
+      {"<blockquote><ul class=\"x\"><li>a</li></ul></blockquote>", "> <ul class=\"x\"><li>a</li></ul>\n\n"},
+      {"<div><blockquote class=\"q\"><p>a</p></blockquote></div>",
+       "::: {}\n<blockquote class=\"q\" markdown=\"1\">\na\n\n</blockquote>\n\n:::\n\n"},
+      {"<figure id=\"f\"><img src=\"a.png\"><figcaption>cap</figcaption></figure>", "![cap](a.png)\n{: #f}\n\n"},
+  });
+}
+
+// Markup the reader would escape is never written bare: hidden elements go out as a raw HTML
+// payload, others by their content; comments opening a run keep its HTML on their line.
+TEST(ReadsBack, HtmlTheReaderKeeps) {
+  expect_cases({
+      {"<p><cite>#</cite>*</p>", "\\#\\*\n\n"}, {"<p>a <small class=\"x\">b</small></p>", "a [b]{.x}\n\n"},
+      {"<title>T</title>", "```{=html}\n<title>T</title>\n```\n\n"},
+      {"<p>x<svg><circle r=\"1\"/></svg></p>", "x`<svg><circle r=\"1\"></circle></svg>`{=html}\n\n"},
+      {"<nav id=\"n\"><p>a</p></nav>", "::: {#n}\na\n\n:::\n\n"},
+      {"<dl><dt>a<cite>b</cite></dt><script>x</script></dl>", "<dl><dt>ab</dt></dl>\n\n"},
+      {"<div>t<script>x</script>\n\n<b>y</b></div>", "<div>t\n<b>y</b></div>\n\n"},
+      {"<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>", "<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>\n\n"},
+      {"<!-- c -->\n <b>x</b>\n<!-- d -->", "<!-- c -->  <b>x</b>\n<!-- d -->\n\n"},
+      // An unclosed inline tag the HTML parser reopened around later blocks.
+      {"<code><p>b</p></code>", "b\n\n"}, {"<p><code>b <a href=\"u\">x</a></code></p>", "<code>b [x](u)</code>\n\n"},
+      {"<ol><li>a<ol><li>b</li></ol></li></ol>", "<ol><li>a<ol><li>b</li></ol></li></ol>\n\n"},
+  });
+}
+
 // Deep trees are walked without native recursion and in time linear in the output.
 TEST(Deep, NestedListsQuotesSpansAndReopenedFormatting) {
   constexpr int kDepth = 50000;
@@ -229,6 +293,21 @@ TEST(Deep, NestedListsQuotesSpansAndReopenedFormatting) {
   EXPECT_NE(span_md.find("x]{.c}"), std::string::npos);
   EXPECT_NE(vedavi_to_md(test::repeat("<b><i>x<p>", kDepth)).find("<b><i>x"), std::string::npos);
   EXPECT_EQ(vedavi_to_md(std::string(kDepth, '{') + "}").substr(0, 4), "\\{\\{");
+}
+
+// Thousands of classes or attributes on one element are merged at once, not one by one.
+TEST(Deep, ManyClassesAndAttributes) {
+  constexpr int kCount = 40000;
+  std::string classes, attributes;
+  for (int i = 0; i < kCount; ++i) {
+    classes += " c" + std::to_string(i);
+    attributes += " a" + std::to_string(i) + "=\"1\"";
+  }
+  const std::string class_md = vedavi_to_md("<p class=\"" + classes + " c0\">x</p>");
+  EXPECT_EQ(class_md.substr(0, 12), "x\n{: .c0 .c1");
+  EXPECT_EQ(class_md.substr(class_md.size() - 11), " .c39999}\n\n");
+  const std::string pair_md = vedavi_to_md("<p" + attributes + ">x</p>");
+  EXPECT_EQ(pair_md.substr(pair_md.size() - 14), " a39999=\"1\"}\n\n");
 }
 
 }  // namespace
