@@ -277,13 +277,15 @@ void escape_markdown(std::string_view text, TextContext context, std::string& ou
 std::string escape_target(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
     if (url_percent_encodes(byte)) {
       percent_encode_byte(byte, out);
       continue;
     }
-    if (c == '(' || c == ')') out += '\\';
+    // A character reference would be decoded: its "&" is escaped.
+    if (c == '(' || c == ')' || (c == '&' && starts_reference(text, i))) out += '\\';
     out += c;
   }
   return out;
@@ -293,7 +295,8 @@ std::string escape_title(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
+    // "<" too: "<!--" or a tag there would be read as HTML before the link.
+    if (c == '\\' || c == '"' || c == '<') out += '\\';
     out += c;
   }
   return out;

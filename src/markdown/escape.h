@@ -30,7 +30,7 @@ void escape_markdown(std::string_view text, TextContext context, std::string& ou
 // "(" ")" escaped; the bytes the reader's output percent-encodes already so encoded, which keeps
 // a second round's target the same.
 std::string escape_target(std::string_view text);
-// "\\" and "\"" escaped.
+// "\\", "\"" and "<" escaped.
 std::string escape_title(std::string_view text);
 
 // `text` as a code span with a fence one backtick longer than its longest backtick run. Inside a

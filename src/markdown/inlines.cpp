@@ -145,6 +145,17 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
       inline_element(node, element->name.local, context);
     }
   } else {
+    // A comment at a line start would open an HTML block, ending the paragraph: the line feed
+    // before it is written as a space.
+    std::string& text = out();
+    const std::size_t floor = sinks_[depth_].floor;
+    std::size_t end = text.size();
+    while (end > floor && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    if (end > floor && text[end - 1] == '\n' && std::holds_alternative<fast5ever::dom::Comment>(data)) {
+      while (end > floor && std::string_view(" \t\n").find(text[end - 1]) != std::string_view::npos) --end;
+      text.resize(end);
+      text += ' ';
+    }
     html(node);  // comments, doctypes, processing instructions
   }
 }
@@ -211,7 +222,7 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     math_span(node, "\\(", "\\)", "inline");
   } else if (tag == "span" && has_classes(dom_, node, "math", "display")) {
     math_span(node, "\\[", "\\]", "display");  // display math inside a paragraph or heading
-  } else if (tag == "span" && dom_.element(node)->attrs.empty()) {
+  } else if (tag == "span" && attrs_without_classes(dom_, node).empty()) {
     html_with_md_content(node);  // "[t]" alone reads back as text
   } else if (tag == "span" && xref(node, context)) {
     return;
@@ -254,7 +265,7 @@ void DomRenderer::html_with_md_content(NodeId node) {
     case HtmlKind::Content:
       // The reader would show the tags as text: the content stays, in a bracketed span when
       // there are attributes to keep.
-      if (element->attrs.empty() || !sayable(attrs_without_classes(dom_, node))) {
+      if (const Attr attr = attrs_without_classes(dom_, node); attr.empty() || !sayable(attr)) {
         push_children(node, Walk::Inlines, Close::Nothing);
       } else {
         out() += '[';

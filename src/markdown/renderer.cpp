@@ -397,6 +397,10 @@ void DomRenderer::finish(const Frame& frame) {
       return;
     case Close::Cell:
       --cells_open_;
+      if (out().back() == '\t') {  // the reader trims a cell
+        out().pop_back();
+        out() += "&#9;";
+      }
       protect_trailing_space(out(), 0);
       out() += " |";
       return;
@@ -534,7 +538,7 @@ void DomRenderer::raw_block(NodeId node) {
 // An element whose tags the reader would show as text: its content as blocks, in a fenced div
 // when it has attributes to keep.
 void DomRenderer::content_block(NodeId node) {
-  if (dom_.element(node)->attrs.empty() || !sayable(attrs_without_classes(dom_, node))) {
+  if (const Attr attr = attrs_without_classes(dom_, node); attr.empty() || !sayable(attr)) {
     push_children(node, Walk::Blocks, Close::Nothing);
   } else {
     push_sink();
