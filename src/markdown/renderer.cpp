@@ -440,11 +440,12 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     }
     heading(node, tag);
   } else if (tag == "hr") {
-    // "---" opening the document would open frontmatter, closed by any later "---".
-    if (!attribute_line_reads_back(attrs_without_classes(dom_, node)) || (depth_ == 0 && out().empty())) {
+    if (!attribute_line_reads_back(attrs_without_classes(dom_, node))) {
       raw_block(node);
       return;
     }
+    // "---" opening the document would open frontmatter, closed by any later "---".
+    if (depth_ == 0 && out().empty()) out() += '\n';
     out() += "---\n";
     ial(attrs_without_classes(dom_, node), out());
     out() += '\n';

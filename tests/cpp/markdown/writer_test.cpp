@@ -24,7 +24,6 @@ TEST(Blocks, WalkAndSimpleBlocks) {
       {"<h2 class=\"a b\" data-k=\"v\">T</h2>", "## T {.a .b data-k=\"v\"}\n\n"},
       {"<h2>a\n<em>b\nc</em><br>d<p>e</p></h2>", "## a *b c*<br>d<p>e</p>\n\n"},  // one line
       {"<p>a</p><hr id=\"r\">", "a\n\n---\n{: #r}\n\n"},
-      {"<hr>", "<hr>\n\n"},  // "---" opening the document would open frontmatter
       {"<blockquote><p>a</p><p>b</p></blockquote>", "> a\n>\n> b\n\n"},
       {"<blockquote></blockquote>", ">\n\n"},
       {"<div class=\"x\"><p>a</p></div>", "::: {.x}\na\n\n:::\n\n"},
@@ -232,7 +231,7 @@ TEST(ReadsBack, TextTheReaderWouldTakeOtherwise) {
       {"<pre id=\"[^1]:\"><code></code></pre>", "```{#[\\^1]:}\n```\n\n"},
       {"<p><code>a</code><code>b</code></p>", "`a`<code>b</code>\n\n"},
       {"<p>x</p><p><code>```</code></p>", "x\n\n<code>\\`\\`\\`</code>\n\n"},
-      {"<hr>", "<hr>\n\n"},  // "---" opening the document would open frontmatter
+      {"<hr>", "\n---\n\n"},  // "---" opening the document would open frontmatter
       {"<h2>a <span class=\"c\">x</span></h2>", "## a [x]{.c} #\n\n"},
   });
 }
