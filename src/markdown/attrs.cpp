@@ -46,7 +46,27 @@ Attr attrs_without_classes(const Dom& dom, NodeId node, Names skip_names, Names 
   const auto* element = dom.element(node);
   if (element == nullptr) return attr;
   // Classes and pairs are gathered as they come and merged at once: adding them one by one
-  // would scan the set for each, quadratic in an element with thousands of them.
+  // would scan the set for each, quadratic in an element with thousands of them. A few are
+  // added directly.
+  const bool few = element->attrs.size() <= 8 && std::none_of(element->attrs.begin(), element->attrs.end(), [](const auto& a) {
+    return a.name.local == "class" && a.value.size() > 256;
+  });
+  if (few) {
+    for (const auto& attribute : element->attrs) {
+      const std::string_view name = attribute.name.local;
+      if (listed(skip_names, name) || !readable_attr_name(name)) continue;
+      if (name == "class") {
+        for (std::string_view piece : unicode::split_white_space(attribute.value)) {
+          if (!listed(skip_classes, piece)) attr.push_class(piece);
+        }
+      } else if (name == "id") {
+        attr.set_id(attribute.value);
+      } else {
+        attr.set_pair(name, attribute.value);
+      }
+    }
+    return attr;
+  }
   Attr gathered;
   for (const auto& attribute : element->attrs) {
     const std::string_view name = attribute.name.local;
@@ -104,8 +124,26 @@ std::string attrs_body(const Attr& attr) {
   return body;
 }
 
+namespace {
+
+// Text that every part of a group holds as it stands: nothing escaped, quoted or decoded.
+bool plain(std::string_view text, bool value) {
+  if (text.empty()) return value;
+  return std::all_of(text.begin(), text.end(), [&](char c) {
+    return scan::is_ascii_alnum(c) || c == '-' || c == ':' || c == '/' || (value && (c == ' ' || c == '.' || c == ',' || c == ';'));
+  });
+}
+
+}  // namespace
+
 bool sayable(const Attr& attr) {
-  return attr.empty() || attrs::parse_attrs_body(attrs_body(attr)) == attr;
+  if (attr.empty()) return true;
+  const bool simple = (!attr.id() || plain(*attr.id(), false)) &&
+                      std::all_of(attr.classes().begin(), attr.classes().end(), [](const std::string& c) { return plain(c, false); }) &&
+                      std::all_of(attr.pairs().begin(), attr.pairs().end(), [](const auto& pair) {
+                        return plain(pair.first, false) && pair.first != "id" && pair.first != "class" && plain(pair.second, true);
+                      });
+  return simple || attrs::parse_attrs_body(attrs_body(attr)) == attr;
 }
 
 void trailing_attrs(const Attr& attr, std::string& out) {
