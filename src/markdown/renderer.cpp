@@ -33,6 +33,25 @@ bool is_inline_tag(std::string_view name) {
   return std::binary_search(kInlineTags.begin(), kInlineTags.end(), name);
 }
 
+// Inline too, in an item or a cell: a custom element (a name with "-", which md holds as inline
+// HTML), and a raw payload from a span (`x`{=tex}), whose text, unlike a fenced payload's, ends
+// without a line feed.
+bool is_inline_extra(const Dom& dom, NodeId node) {
+  const auto parent = dom.node(node).parent;
+  if (!parent || !(dom.is_tag(*parent, "li") || dom.is_tag(*parent, "td") || dom.is_tag(*parent, "th"))) {
+    return false;
+  }
+  const std::string_view name = dom.element(node)->name.local;
+  if (name.find('-') != std::string_view::npos) return true;
+  if (name != "script" || dom.attr(node, "type") != std::optional<std::string_view>("application/vnd.vedavi.raw")) {
+    return false;
+  }
+  const auto& children = dom.node(node).children;
+  if (children.size() != 1) return false;
+  const auto* text = std::get_if<fast5ever::dom::Text>(&dom.node(children[0]).data);
+  return text != nullptr && !text->text.empty() && text->text.back() != '\n';
+}
+
 }  // namespace
 
 // An inline element holding a block (the HTML parser reopens an unclosed inline tag around the
@@ -40,7 +59,7 @@ bool is_inline_tag(std::string_view name) {
 bool is_block(const Dom& dom, NodeId node) {
   const auto* element = dom.element(node);
   if (element == nullptr) return false;
-  if (!is_inline_tag(element->name.local)) return true;
+  if (!is_inline_tag(element->name.local) && !is_inline_extra(dom, node)) return true;
   const auto& children = dom.node(node).children;
   return std::any_of(children.begin(), children.end(), [&](NodeId child) {
     const auto* inner = dom.element(child);

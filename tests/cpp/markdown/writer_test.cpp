@@ -242,6 +242,9 @@ TEST(ReadsBack, TightItemsStayTight) {
       {"<ul><li>a<ul><li>b</li></ul><pre><code>x\n</code></pre></li></ul>", "- a\n  - b\n  ```\n  x\n  ```\n\n"},
       {"<ul><li><ul><li></li></ul></li></ul>", "-\n  -\n\n"},
       {"<ul><li>\n   <a href=\"g\">x</a></li><li class=\"r\">y{z}</li></ul>", "- [x](g)\n- {: .r}\n  y\\{z}\n\n"},
+      // Custom elements and raw payloads from spans are inline in an item or a cell.
+      {"<ul><li>a <x-foo>x</x-foo> b</li><li>c</li></ul>", "- a <x-foo>x</x-foo> b\n- c\n\n"},
+      {"<ul><li><script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">x</script> y</li></ul>", "- `x`{=tex} y\n\n"},
   });
 }
 
