@@ -101,7 +101,8 @@ std::optional<std::string> DomRenderer::code_info(NodeId pre, NodeId code) const
   if (attr.empty()) return info_word(*language);
   if (!attr.has_class(*language)) return std::nullopt;
   std::erase(attr.classes_mut(), *language);
-  std::string info = "{." + *language;
+  std::string info = "{.";
+  append_attr_word(*language, info);
   if (!attr.empty()) info += " " + attrs_body(attr);
   return info + "}";
 }

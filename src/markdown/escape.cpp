@@ -127,6 +127,11 @@ class TextEscaper {
         // make a break): they are left out here.
         while (out_.size() > start_ && (out_.back() == ' ' || out_.back() == '\t')) out_.pop_back();
       }
+      if (byte == '\n' && context_.ends_parent &&
+          text_.find_first_not_of(" \t\n", i) == std::string_view::npos) {
+        copied = text_.size();  // white space that ends the block: the reader drops it
+        break;
+      }
       if (byte == '\n' && line_blank_) {
         // A blank line would end the paragraph: the line feed is written as a reference.
         out_ += "&#10;";

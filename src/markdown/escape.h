@@ -13,7 +13,8 @@ struct TextContext {
   int line_indent = 4;
   bool before_link = false;  // a link or bracketed span follows the text directly
   bool after_break = false;  // a br stands directly before the text
-  bool ends_parent = false;  // nothing but white space or a comment follows before the run ends
+  bool ends_parent = false;  // br: nothing but white space or a comment follows before the run
+                             // ends; text: nothing follows it in its parent
   bool closes_bracket = false;  // an element may end with a bare "]": nothing that reads on follows
   bool after_note_ref = false;  // a footnote reference stands directly before the text
   bool before_word = false;  // text opening with neither white space nor punctuation follows

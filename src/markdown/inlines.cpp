@@ -119,6 +119,7 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
     return context;
   }
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
+  context.ends_parent = frame.next == frame.end && is_block(dom_, frame.node);
   const NodeId* current = frame.next - 1;
   context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");
   context.after_note_ref = current != frame.begin && dom_.is_tag(*(current - 1), "sup") &&
@@ -136,7 +137,8 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
     } else if (element->name.local == "br") {
       // A backslash break needs text before it on its line and text after it on the next
       // line (a comment there would open an HTML block); otherwise the break keeps its tag.
-      if (context.ends_parent || at_content_line_start() || headings_open_ > 0) {
+      break_as_html_ = context.ends_parent || at_content_line_start() || headings_open_ > 0;
+      if (break_as_html_) {
         html(node);
       } else {
         out() += "\\\n";
@@ -161,7 +163,12 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
 }
 
 void DomRenderer::text(std::string_view text, TextContext context) {
-  if (context.after_break && !text.empty() && text.front() == '\n') text.remove_prefix(1);
+  // The line feed after a backslash break is the break's own (spaces before it are dropped on
+  // reading); after a break kept as a tag it is text.
+  if (context.after_break && !break_as_html_) {
+    const std::size_t line_feed = text.find_first_not_of(" \t");
+    if (line_feed != std::string_view::npos && text[line_feed] == '\n') text.remove_prefix(line_feed + 1);
+  }
   context.line_indent = line_indent();
   // The reader drops white space at a line start, and a line feed there would end the
   // paragraph; four spaces would even start indented code.

@@ -94,6 +94,8 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   }
   if (box) marker += *box;
   // The marker is the line start for escaping: item text "- x" must not read as a nested list.
+  if (head == 0 && opens_with_empty_line(dom_, li)) head = marker.size();
+  if (head > 0) marker += '\n';
   push_shared_sink(marker);
   const auto& children = dom_.node(li).children;
   const NodeId* begin = children.begin() + (box ? 1 : 0);
@@ -109,10 +111,8 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   if (first != children.end() && std::holds_alternative<fast5ever::dom::Comment>(dom_.node(*first).data)) {
     any_block = true;
   }
-  if (head == 0 && opens_with_empty_line(dom_, li)) head = marker.size();
   push(li, begin, children.end(), Walk::Inlines, Close::ItemText);
   frames_.back().width = width;
-  frames_.back().head = head;
   if (!any_block) return;
   frames_.back().next = frames_.back().end;  // the content goes through the block walk instead
   push_shared_sink({});
@@ -130,17 +130,22 @@ void DomRenderer::close_item_text(const Frame& frame) {
   const std::size_t begin = pop_shared_sink();
   trim_end_from(begin);
   std::string& text = out();
-  if (frame.head > 0 && text.size() > begin + frame.head) text.insert(begin + frame.head, 1, '\n');
+  std::vector<Indent>& indents = sinks_[sinks_[depth_].owner].indents;
   const std::size_t first_end = text.find('\n', begin);
   if (first_end != std::string::npos) {
     std::size_t kept = first_end;
     while (kept > begin && (text[kept - 1] == ' ' || text[kept - 1] == '\t')) --kept;
-    if (kept < first_end) text.erase(kept, first_end - kept);
+    if (kept < first_end) {
+      text.erase(kept, first_end - kept);
+      // The nested items' ranges, recorded since `begin`, move with the text.
+      for (auto indent = indents.rbegin(); indent != indents.rend() && indent->end >= kept; ++indent) {
+        if (indent->begin >= first_end) indent->begin -= first_end - kept;
+        indent->end -= first_end - kept;
+      }
+    }
   }
   text += '\n';
-  if (text.find('\n', begin) + 1 < text.size()) {
-    sinks_[sinks_[depth_].owner].indents.push_back(Indent{begin, text.size() - 1, frame.width});
-  }
+  if (text.find('\n', begin) + 1 < text.size()) indents.push_back(Indent{begin, text.size() - 1, frame.width});
 }
 
 // The attribute group after an item's marker ends at its first "}": attributes holding one, or

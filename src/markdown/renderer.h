@@ -65,8 +65,6 @@ class DomRenderer {
     bool loose = false;           // list: items are separated by a blank line; item: has a p
     char marker = 0;              // list: "-" or "*", "." or ")"; block walk: the last list's
     std::size_t width = 0;        // list item: marker width
-    std::size_t head = 0;         // list item: the bytes of its marker line when its content
-                                  // starts on the next line, else 0
     std::uint64_t counter = 0;    // list: the next item number
     std::uint64_t ordered_last = 0;  // block walk: the last number of the ordered list written
                                      // last in this run of blocks, 0 for none
@@ -185,7 +183,8 @@ class DomRenderer {
   std::vector<PipeTable> tables_;  // the tables being written, innermost last
   std::size_t cells_open_ = 0;
   std::size_t headings_open_ = 0;
-  std::size_t heading_start_ = 0;  // where the open heading's content starts in its sink  // a heading is one line: its line feeds are written as spaces
+  std::size_t heading_start_ = 0;
+  bool break_as_html_ = false;  // the last br was written as its tag, not as "\" and a line feed  // where the open heading's content starts in its sink  // a heading is one line: its line feeds are written as spaces
   char list_marker_ = 0;
   std::uint64_t previous_ordered_last_ = 0;  // for the block being written: its run's last number
   std::uint64_t written_ordered_last_ = 0;   // set when that block is an ordered list in md
