@@ -119,7 +119,8 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
     return context;
   }
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
-  context.ends_parent = frame.next == frame.end && is_block(dom_, frame.node);
+  context.ends_parent = (frame.next == frame.end || is_block(dom_, *frame.next)) &&
+                       (dom_.element(frame.node) == nullptr || is_block(dom_, frame.node));
   const NodeId* current = frame.next - 1;
   context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");
   context.after_note_ref = current != frame.begin && dom_.is_tag(*(current - 1), "sup") &&
