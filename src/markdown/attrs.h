@@ -18,8 +18,13 @@ using fast5ever::dom::NodeId;
 
 using Names = std::initializer_list<std::string_view>;
 
-// An element's attributes as an Attr, leaving out the attributes named in `skip_names` and the
-// classes in `skip_classes`; the empty Attr for any other node.
+// What the reader accepts as an attribute name in HTML, and so in md: a letter, "_" or ":",
+// then letters, digits, "_", ".", ":" and "-".
+bool readable_attr_name(std::string_view name);
+
+// An element's attributes as an Attr, leaving out the attributes named in `skip_names`, those
+// whose names the reader cannot read, and the classes in `skip_classes`; the empty Attr for any
+// other node.
 Attr attrs_without_classes(const Dom& dom, NodeId node, Names skip_names = {},
                            Names skip_classes = {});
 bool has_classes(const Dom& dom, NodeId node, std::string_view first, std::string_view second);
@@ -27,6 +32,9 @@ bool has_classes(const Dom& dom, NodeId node, std::string_view first, std::strin
 // "#id .class key=\"value\"" pieces joined by single spaces; "" for the empty Attr.
 std::string attrs_body(const Attr& attr);
 void append_attr_word(std::string_view text, std::string& out);
+// Whether md can say the attributes: their body reads back as the same set. Otherwise the element
+// is written as HTML.
+bool sayable(const Attr& attr);
 // "{body}" after an inline or on a heading line; nothing for an empty Attr.
 void trailing_attrs(const Attr& attr, std::string& out);
 // The attribute line "{: body}\n" after a block; nothing for an empty Attr.

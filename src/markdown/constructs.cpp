@@ -26,6 +26,21 @@ bool bare_language(std::string_view language) {
   return !language.empty() && language.find_first_of(" \t\n\r\f\v{}`~") == std::string_view::npos;
 }
 
+// The language as the info string's word: the reader unescapes backslashes and decodes
+// character references in it, and reads a word opening with "." or "#" as attributes.
+std::string info_word(std::string_view language) {
+  std::string word;
+  for (const char c : language) {
+    if (c == '&') {
+      word += "&amp;";
+      continue;
+    }
+    if (c == '\\' || (word.empty() && (c == '.' || c == '#'))) word += '\\';
+    word += c;
+  }
+  return word;
+}
+
 std::optional<std::string> usable_template_name(std::string_view text) {
   const std::string_view trimmed = unicode::trim(text);
   if (trimmed.empty() || trimmed.find_first_of("\r\n") != std::string_view::npos ||
@@ -80,12 +95,14 @@ std::optional<std::string> DomRenderer::code_info(NodeId pre, NodeId code) const
   Attr code_attr = attrs_without_classes(dom_, code);
   const auto language = take_language(code_attr);
   attr.merge(code_attr);
+  if (!sayable(attr)) return std::nullopt;
   if (!language) return attr.empty() ? "" : "{" + attrs_body(attr) + "}";
   if (!bare_language(*language)) return std::nullopt;
-  if (attr.empty()) return *language;
+  if (attr.empty()) return info_word(*language);
   if (!attr.has_class(*language)) return std::nullopt;
   std::erase(attr.classes_mut(), *language);
-  std::string info = "{." + *language;
+  std::string info = "{.";
+  append_attr_word(*language, info);
   if (!attr.empty()) info += " " + attrs_body(attr);
   return info + "}";
 }
@@ -102,6 +119,10 @@ void DomRenderer::code_block(NodeId pre, NodeId code) {
 }
 
 void DomRenderer::display_math(NodeId div) {
+  if (!attribute_line_reads_back(attrs_without_classes(dom_, div, {}, {"math", "display"}))) {
+    raw_block(div);
+    return;
+  }
   std::string& text = out();
   text += "\\[\n";
   fast5ever::append_text(dom_, div, text);
@@ -115,6 +136,10 @@ bool DomRenderer::figure(NodeId node) {
   if (children.empty() || children.size() > 2) return false;
   if (!dom_.is_tag(children[0], "img") || !dom_.attr(children[0], "src")) return false;
   if (children.size() == 2 && !dom_.is_tag(children[1], "figcaption")) return false;
+  if (!sayable(attrs_without_classes(dom_, node)) ||
+      !sayable(attrs_without_classes(dom_, children[0], {"src", "alt", "title"}))) {
+    return false;
+  }
   out() += "![";
   if (children.size() == 1) {
     escape_markdown(dom_.attr(children[0], "alt").value_or(""), TextContext{}, out());
@@ -148,6 +173,7 @@ void DomRenderer::panel(NodeId div) {
 void DomRenderer::panel_title(NodeId header) {
   out() += "## ";
   ++headings_open_;
+  heading_start_ = out().size();
   push_children(header, Walk::Inlines, Close::Heading);
 }
 

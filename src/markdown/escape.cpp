@@ -29,7 +29,7 @@ constexpr std::array<bool, 256> kAlwaysEscaped = make_always_escaped();
 // Bytes that need a look at their neighbours before deciding.
 constexpr std::array<bool, 256> make_contextual() {
   std::array<bool, 256> table{};
-  for (unsigned char c : std::string_view("-&{:!.)[\n \t")) table[c] = true;
+  for (unsigned char c : std::string_view("-&{:!.)[\n\r \t@\f\v")) table[c] = true;
   for (unsigned char c = '0'; c <= '9'; ++c) table[c] = true;
   for (unsigned char c : {0xC2, 0xE1, 0xE2, 0xE3}) table[c] = true;  // leads of white space
   return table;
@@ -75,7 +75,7 @@ bool dashes_only(std::string_view text, std::size_t pos) {
 class TextEscaper {
  public:
   TextEscaper(std::string_view text, TextContext context, std::string& out)
-      : text_(text), context_(context), out_(out), line_indent_(context.line_indent) {}
+      : text_(text), context_(context), out_(out), start_(out.size()), line_indent_(context.line_indent) {}
 
   void run() {
     std::size_t copied = 0;
@@ -84,6 +84,7 @@ class TextEscaper {
       if (!kAlwaysEscaped[byte] && !kContextual[byte]) {
         line_indent_ = 4;
         digits_ = 0;
+        line_blank_ = false;
         continue;
       }
       out_.append(text_, copied, i - copied);
@@ -104,6 +105,39 @@ class TextEscaper {
         i += decoded.len - 1;
         line_indent_ = 4;
         digits_ = 0;
+        line_blank_ = false;
+        continue;
+      }
+      if ((byte == '\f' || byte == '\v') && at_line_start()) {
+        out_ += byte == '\f' ? "&#12;" : "&#11;";  // white space the reader drops there
+        copied = i + 1;
+        line_indent_ = 4;
+        line_blank_ = false;
+        continue;
+      }
+      if (byte == '\r') {
+        out_ += "&#13;";  // the reader reads a carriage return as a line end
+        copied = i + 1;
+        line_indent_ = 4;
+        line_blank_ = false;
+        continue;
+      }
+      if (byte == '\n') {
+        // Spaces and tabs that end a line are dropped by the reader (two spaces would even
+        // make a break): they are left out here.
+        while (out_.size() > start_ && (out_.back() == ' ' || out_.back() == '\t')) out_.pop_back();
+      }
+      if (byte == '\n' && context_.ends_parent &&
+          text_.find_first_not_of(" \t\n", i) == std::string_view::npos) {
+        copied = text_.size();  // white space that ends the block: the reader drops it
+        break;
+      }
+      if (byte == '\n' && line_blank_) {
+        // A blank line would end the paragraph: the line feed is written as a reference.
+        out_ += "&#10;";
+        copied = i + 1;
+        line_indent_ = 4;
+        line_blank_ = false;
         continue;
       }
       if (text_[i] == '[') {
@@ -134,11 +168,16 @@ class TextEscaper {
       case '{':
         return closes_later(i);
       case ':':
-        // "[^n]:" at a line start would read back as a footnote definition.
-        return at_line_start() || (i == 0 && context_.after_note_ref);
+        // "[^n]:" at a line start would read back as a footnote definition; "http:" and the
+        // like would start a bare link, which the reader takes with any backslashes in it.
+        return at_line_start() || (i == 0 && context_.after_note_ref) || link_scheme_before(i);
+      case '@':
+        // An address would read back as a bare e-mail link.
+        return i + 1 < text_.size() && !is_space_like(text_[i + 1]);
       case '!':
         return i + 1 == text_.size() && context_.before_link;
       case '.':
+        return ordinal_before(i) || (i >= 3 && text_.substr(i - 3, 3) == "www");
       case ')':
         return ordinal_before(i);
       default:
@@ -160,6 +199,19 @@ class TextEscaper {
     return true;
   }
 
+  // A scheme the reader's bare links start with ends right before the ":" at `i`.
+  bool link_scheme_before(std::size_t i) const {
+    const auto ends_with = [&](std::string_view scheme) {
+      if (i < scheme.size()) return false;
+      for (std::size_t k = 0; k < scheme.size(); ++k) {
+        if (std::tolower(static_cast<unsigned char>(text_[i - scheme.size() + k])) != scheme[k]) return false;
+      }
+      return true;
+    };
+    return ends_with("http") || ends_with("https") || ends_with("ftp") || ends_with("mailto") ||
+           ends_with("xmpp");
+  }
+
   // A list number stands at the line start directly before `i`: "12." or "3)" would open an
   // ordered list.
   bool ordinal_before(std::size_t i) const { return digits_ > 0 && digits_ <= 9 && digits_at_start_; }
@@ -169,11 +221,16 @@ class TextEscaper {
     if (c == '\n') {
       line_indent_ = 0;
       digits_ = 0;
+      line_blank_ = true;
       return;
     }
-    if (c == ' ' && line_indent_ <= 3) {
-      ++line_indent_;
-      return;
+    if (c == ' ' || c == '\t') {
+      if (c == ' ' && line_indent_ <= 3) {
+        ++line_indent_;
+        return;
+      }
+    } else {
+      line_blank_ = false;
     }
     if (is_ascii_digit(c)) {
       if (digits_ == 0) digits_at_start_ = at_line_start();
@@ -188,9 +245,11 @@ class TextEscaper {
   std::string_view text_;
   TextContext context_;
   std::string& out_;
+  std::size_t start_;  // where this text's output begins
   int line_indent_;  // spaces since the line start, 4 once anything else was written
   std::size_t digits_ = 0;
   bool digits_at_start_ = false;
+  bool line_blank_ = false;  // a line feed was written and nothing but spaces and tabs since
   static constexpr std::size_t kNoMore = std::string_view::npos - 1;
   std::size_t next_close_ = std::string_view::npos;
 };
@@ -223,13 +282,15 @@ void escape_markdown(std::string_view text, TextContext context, std::string& ou
 std::string escape_target(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
     if (url_percent_encodes(byte)) {
       percent_encode_byte(byte, out);
       continue;
     }
-    if (c == '(' || c == ')') out += '\\';
+    // A character reference would be decoded: its "&" is escaped.
+    if (c == '(' || c == ')' || (c == '&' && starts_reference(text, i))) out += '\\';
     out += c;
   }
   return out;
@@ -239,7 +300,8 @@ std::string escape_title(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
+    // "<" too: "<!--" or a tag there would be read as HTML before the link.
+    if (c == '\\' || c == '"' || c == '<') out += '\\';
     out += c;
   }
   return out;

@@ -13,7 +13,8 @@ struct TextContext {
   int line_indent = 4;
   bool before_link = false;  // a link or bracketed span follows the text directly
   bool after_break = false;  // a br stands directly before the text
-  bool ends_parent = false;  // nothing but white space or a comment follows before the run ends
+  bool ends_parent = false;  // br: nothing but white space or a comment follows before the run
+                             // ends; text: nothing follows it in its parent
   bool closes_bracket = false;  // an element may end with a bare "]": nothing that reads on follows
   bool after_note_ref = false;  // a footnote reference stands directly before the text
   bool before_word = false;  // text opening with neither white space nor punctuation follows
@@ -30,7 +31,7 @@ void escape_markdown(std::string_view text, TextContext context, std::string& ou
 // "(" ")" escaped; the bytes the reader's output percent-encodes already so encoded, which keeps
 // a second round's target the same.
 std::string escape_target(std::string_view text);
-// "\\" and "\"" escaped.
+// "\\", "\"" and "<" escaped.
 std::string escape_title(std::string_view text);
 
 // `text` as a code span with a fence one backtick longer than its longest backtick run. Inside a

@@ -5,6 +5,7 @@
 
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
+#include "markdown/html.h"
 #include "markdown/renderer.h"
 #include "text/escape.h"
 #include "text/scan.h"
@@ -118,6 +119,8 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
     return context;
   }
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
+  context.ends_parent = (frame.next == frame.end || is_block(dom_, *frame.next)) &&
+                       (dom_.element(frame.node) == nullptr || is_block(dom_, frame.node));
   const NodeId* current = frame.next - 1;
   context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");
   context.after_note_ref = current != frame.begin && dom_.is_tag(*(current - 1), "sup") &&
@@ -131,11 +134,12 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
     text(text_node->text, context);
   } else if (const auto* element = std::get_if<fast5ever::dom::Element>(&data)) {
     if (element->name.ns != html5::Namespace::Html) {
-      html(node);
+      payload_inline(dom_, node, cells_open_ > 0, out());
     } else if (element->name.local == "br") {
       // A backslash break needs text before it on its line and text after it on the next
       // line (a comment there would open an HTML block); otherwise the break keeps its tag.
-      if (context.ends_parent || at_content_line_start() || headings_open_ > 0) {
+      break_as_html_ = context.ends_parent || at_content_line_start() || headings_open_ > 0;
+      if (break_as_html_) {
         html(node);
       } else {
         out() += "\\\n";
@@ -144,17 +148,42 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
       inline_element(node, element->name.local, context);
     }
   } else {
+    // A comment at a line start would open an HTML block, ending the paragraph: the line feed
+    // before it is written as a space.
+    std::string& text = out();
+    const std::size_t floor = sinks_[depth_].floor;
+    std::size_t end = text.size();
+    while (end > floor && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    if (end > floor && text[end - 1] == '\n' && std::holds_alternative<fast5ever::dom::Comment>(data)) {
+      while (end > floor && std::string_view(" \t\n").find(text[end - 1]) != std::string_view::npos) --end;
+      text.resize(end);
+      text += ' ';
+    }
     html(node);  // comments, doctypes, processing instructions
   }
 }
 
 void DomRenderer::text(std::string_view text, TextContext context) {
-  if (context.after_break && !text.empty() && text.front() == '\n') text.remove_prefix(1);
+  // The line feed after a backslash break is the break's own (spaces before it are dropped on
+  // reading); after a break kept as a tag it is text.
+  if (context.after_break && !break_as_html_) {
+    const std::size_t line_feed = text.find_first_not_of(" \t");
+    if (line_feed != std::string_view::npos && text[line_feed] == '\n') text.remove_prefix(line_feed + 1);
+  }
   context.line_indent = line_indent();
   // The reader drops white space at a line start, and a line feed there would end the
   // paragraph; four spaces would even start indented code.
-  if (context.line_indent == 0 && at_content_line_start()) {
-    text.remove_prefix(std::min(text.find_first_not_of(" \t\n\r"), text.size()));
+  if ((context.line_indent == 0 && at_content_line_start()) || at_item_content_start()) {
+    // Tabs and carriage returns that open the text (not indentation after a line feed) are
+    // the text's own: written as references, which the reader does not drop.
+    while (!text.empty() && (text.front() == '\t' || text.front() == '\r')) {
+      out() += text.front() == '\t' ? "&#9;" : "&#13;";
+      text.remove_prefix(1);
+      context.line_indent = 4;
+    }
+    if (context.line_indent == 0 || at_item_content_start()) {
+      text.remove_prefix(std::min(text.find_first_not_of(" \t\n\r"), text.size()));
+    }
   }
   if (headings_open_ > 0 && text.find('\n') != std::string_view::npos) {
     std::string line(text);
@@ -173,7 +202,7 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     const bool joins_run = !out().empty() && out().back() == marker[0];
     std::size_t& open = open_marks_[mark_index(marker)];
     if (joins_run || open > 0 || !delimiters_fit(dom_, node) ||
-        !marks_flank(dom_, node, out(), context.before_word)) {
+        !marks_flank(dom_, node, out(), context.before_word) || !sayable(attrs_without_classes(dom_, node))) {
       html_with_md_content(node);
       return;
     }
@@ -192,7 +221,8 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     }
   } else if (tag == "sub") {
     text_delimited(node, '~');
-  } else if (tag == "img" && dom_.attr(node, "src")) {
+  } else if (tag == "img" && dom_.attr(node, "src") &&
+             sayable(attrs_without_classes(dom_, node, {"src", "alt", "title"}))) {
     image(node);
   } else if (tag == "code") {
     code(node);
@@ -200,12 +230,14 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     math_span(node, "\\(", "\\)", "inline");
   } else if (tag == "span" && has_classes(dom_, node, "math", "display")) {
     math_span(node, "\\[", "\\]", "display");  // display math inside a paragraph or heading
-  } else if (tag == "span" && dom_.element(node)->attrs.empty()) {
+  } else if (tag == "span" && attrs_without_classes(dom_, node).empty()) {
     html_with_md_content(node);  // "[t]" alone reads back as text
   } else if (tag == "span" && xref(node, context)) {
     return;
   } else if (tag == "span" && dom_.attr(node, "data-refs")) {
     html_with_md_content(node);  // "[...]{data-refs=...}" reads back as text
+  } else if (tag == "span" && !sayable(attrs_without_classes(dom_, node))) {
+    html_with_md_content(node);
   } else if (tag == "span") {
     out() += '[';
     push_children(node, Walk::Inlines, Close::Span);
@@ -226,7 +258,7 @@ void DomRenderer::math_span(NodeId node, std::string_view open, std::string_view
   trailing_attrs(attrs_without_classes(dom_, node, {}, {"math", kind}), out());
 }
 
-void DomRenderer::html(NodeId node) { fast5ever::append_html(dom_, node, out()); }
+void DomRenderer::html(NodeId node) { append_reader_html(dom_, node, out()); }
 
 // An element without an md form keeps its tags as inline HTML, while its children are written as
 // md: the reader parses the text between inline tags as md, so raw text there could change
@@ -234,21 +266,28 @@ void DomRenderer::html(NodeId node) { fast5ever::append_html(dom_, node, out());
 void DomRenderer::html_with_md_content(NodeId node) {
   const auto* element = dom_.element(node);
   const std::string_view tag = element->name.local;
+  switch (html_kind(dom_, node)) {
+    case HtmlKind::Hidden:
+      payload_inline(dom_, node, cells_open_ > 0, out());
+      return;
+    case HtmlKind::Content:
+      // The reader would show the tags as text: the content stays, in a bracketed span when
+      // there are attributes to keep.
+      if (const Attr attr = attrs_without_classes(dom_, node); attr.empty() || !sayable(attr)) {
+        push_children(node, Walk::Inlines, Close::Nothing);
+      } else {
+        out() += '[';
+        push_children(node, Walk::Inlines, Close::Span);
+      }
+      return;
+    case HtmlKind::Dialect:
+      break;
+  }
   if (is_void_or_raw_text(tag) || element->template_contents) {
     html(node);
     return;
   }
-  std::string& text = out();
-  text += '<';
-  text += tag;
-  for (const auto& attribute : element->attrs) {
-    text += ' ';
-    text += fast5ever::dom::attr_name(attribute);
-    text += "=\"";
-    fast5ever::append_escaped_attr(attribute.value, text);
-    text += '"';
-  }
-  text += '>';
+  append_start_tag(dom_, node, out());
   push_children(node, Walk::Inlines, Close::HtmlEnd);
 }
 
@@ -279,6 +318,10 @@ void DomRenderer::link(NodeId node, const TextContext& context) {
     return;
   }
   if (autolink(node) || xref(node, context)) return;
+  if (!sayable(attrs_without_classes(dom_, node, {"href", "title"}))) {
+    html_with_md_content(node);
+    return;
+  }
   out() += '[';
   push_children(node, Walk::Inlines, Close::Link);
 }
@@ -308,7 +351,7 @@ void DomRenderer::text_delimited(NodeId node, char mark) {
   std::string content;
   fast5ever::append_text(dom_, node, content);
   const bool after_tilde = mark == '~' && !out().empty() && out().back() == '~';
-  if (!delimited_text_fits(content, mark) || after_tilde) {
+  if (!delimited_text_fits(content, mark) || after_tilde || !sayable(attrs_without_classes(dom_, node))) {
     html_with_md_content(node);
     return;
   }
@@ -339,7 +382,20 @@ void DomRenderer::code(NodeId node) {
     html(node);
     return;
   }
-  if (content.find_first_of("\r\n") != std::string::npos) {
+  // So does one holding markup (the HTML parser reopens an unclosed code element around the
+  // next paragraph's links and emphasis).
+  const auto& children = dom_.node(node).children;
+  const bool markup = std::any_of(children.begin(), children.end(), [&](NodeId child) {
+    return dom_.element(child) != nullptr;
+  });
+  if (markup || content.find_first_of("\r\n") != std::string::npos ||
+      !sayable(attrs_without_classes(dom_, node))) {
+    html_with_md_content(node);
+    return;
+  }
+  // A span of three backticks or more at a line start would open a fenced code block.
+  // So does one right after a backtick, whose fence would join that backtick's run.
+  if ((longest_run(content, '`') >= 2 && line_indent() <= 3) || out().ends_with('`')) {
     html_with_md_content(node);
     return;
   }

@@ -10,6 +10,8 @@
 namespace vedavi::markdown {
 namespace {
 
+}  // namespace
+
 // The list's start: an optional "+" and ASCII digits, as an unsigned 64-bit number; else 1.
 std::uint64_t start_number(const Dom& dom, NodeId list) {
   std::string_view value = dom.attr(list, "start").value_or("");
@@ -19,6 +21,8 @@ std::uint64_t start_number(const Dom& dom, NodeId list) {
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
   return error == std::errc{} && end == value.data() + value.size() ? number : 1;
 }
+
+namespace {
 
 // The task box an li opens with: its first child is an input of type checkbox.
 std::optional<std::string_view> task_box(const Dom& dom, NodeId li) {
@@ -40,6 +44,26 @@ bool is_loose(const Dom& dom, NodeId list) {
   return false;
 }
 
+// The first item of a list, or none.
+std::optional<NodeId> first_item(const Dom& dom, NodeId list) {
+  for (NodeId child : dom.node(list).children) {
+    if (dom.is_tag(child, "li")) return child;
+  }
+  return std::nullopt;
+}
+
+// An item whose content opens with a list whose first item is empty: that list starts on the
+// line after the marker, or the empty item's marker would read as the item's text.
+bool opens_with_empty_line(const Dom& dom, NodeId li) {
+  for (NodeId child : dom.node(li).children) {
+    if (is_blank_text(dom, child)) continue;
+    if (!dom.is_tag(child, "ul") && !dom.is_tag(child, "ol")) return false;
+    const auto item = first_item(dom, child);
+    return item && significant_children(dom, *item).empty();
+  }
+  return false;
+}
+
 }  // namespace
 
 void DomRenderer::list(NodeId node, bool ordered, char marker) {
@@ -57,10 +81,22 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   std::string marker = {list.marker, ' '};
   if (list.width == 1) marker = std::to_string(list.counter++) + list.marker + ' ';
   const std::size_t width = marker.size();
+  // The item's attributes stand right after its marker: a line after the item's text would go
+  // to its paragraph. Alone on the marker's line, or the reader would take a text ending in "}"
+  // as part of the group; a task box must follow them on that line.
   const auto box = task_box(dom_, li);
+  std::size_t head = 0;
+  if (const Attr attr = attrs_without_classes(dom_, li); !attr.empty()) {
+    marker += "{: ";
+    marker += attrs_body(attr);
+    marker += box ? "} " : "}";
+    if (!box) head = marker.size();
+  }
   if (box) marker += *box;
   // The marker is the line start for escaping: item text "- x" must not read as a nested list.
-  push_sink(marker, marker.size());
+  if (head == 0 && opens_with_empty_line(dom_, li)) head = marker.size();
+  if (head > 0) marker += '\n';
+  push_shared_sink(marker);
   const auto& children = dom_.node(li).children;
   const NodeId* begin = children.begin() + (box ? 1 : 0);
   bool any_block = false;
@@ -79,38 +115,48 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   frames_.back().width = width;
   if (!any_block) return;
   frames_.back().next = frames_.back().end;  // the content goes through the block walk instead
-  push_sink();
+  push_shared_sink({});
   push(li, begin, children.end(), Walk::ItemBlocks, Close::ItemBlocks);
   frames_.back().loose = std::any_of(begin, children.end(), [&](NodeId child) {
     return dom_.is_tag(child, "p");
   });
 }
 
-void DomRenderer::close_item_blocks(const Frame&) {
-  const std::string body = pop_sink();
-  out() += unicode::trim_end(body);
+void DomRenderer::close_item_blocks(const Frame&) { trim_end_from(pop_shared_sink()); }
+
+// The item's text stands in the enclosing sink's text from `begin`: its first line ends without
+// white space, and its further lines get the marker's width as indent once that text is done.
+void DomRenderer::close_item_text(const Frame& frame) {
+  const std::size_t begin = pop_shared_sink();
+  trim_end_from(begin);
+  std::string& text = out();
+  std::vector<Indent>& indents = sinks_[sinks_[depth_].owner].indents;
+  const std::size_t first_end = text.find('\n', begin);
+  if (first_end != std::string::npos) {
+    std::size_t kept = first_end;
+    while (kept > begin && (text[kept - 1] == ' ' || text[kept - 1] == '\t')) --kept;
+    if (kept < first_end) {
+      text.erase(kept, first_end - kept);
+      // The nested items' ranges, recorded since `begin`, move with the text.
+      for (auto indent = indents.rbegin(); indent != indents.rend() && indent->end >= kept; ++indent) {
+        if (indent->begin >= first_end) indent->begin -= first_end - kept;
+        indent->end -= first_end - kept;
+      }
+    }
+  }
+  text += '\n';
+  if (text.find('\n', begin) + 1 < text.size()) indents.push_back(Indent{begin, text.size() - 1, frame.width});
 }
 
-void DomRenderer::close_item_text(const Frame& frame) {
-  const std::string item = pop_sink();
-  std::string& text = out();
-  const std::string indent(frame.width, ' ');
-  bool first = true;
-  for_each_line(item, [&](std::string_view line) {
-    if (first) {
-      text += unicode::trim_end(line);
-      first = false;
-    } else {
-      text += indent;
-      text += line;
-    }
-    text += '\n';
-  });
-  const Attr attr = attrs_without_classes(dom_, frame.node);
-  if (!attr.empty()) {
-    text += indent;
-    ial(attr, text);
+// The attribute group after an item's marker ends at its first "}": attributes holding one, or
+// that md cannot say, keep the list in HTML.
+bool DomRenderer::items_sayable(NodeId list) const {
+  for (NodeId li : dom_.node(list).children) {
+    if (!dom_.is_tag(li, "li")) continue;
+    const Attr attr = attrs_without_classes(dom_, li);
+    if (!attr.empty() && (!sayable(attr) || attrs_body(attr).find('}') != std::string::npos)) return false;
   }
+  return true;
 }
 
 void DomRenderer::close_list(NodeId node) {
@@ -130,10 +176,8 @@ bool DomRenderer::interrupts_paragraph(NodeId list) const {
   const bool ordered = dom_.is_tag(list, "ol");
   if (!ordered && !dom_.is_tag(list, "ul")) return false;
   if (ordered && start_number(dom_, list) != 1) return false;
-  for (NodeId child : dom_.node(list).children) {
-    if (dom_.is_tag(child, "li")) return !significant_children(dom_, child).empty();
-  }
-  return false;
+  const auto item = first_item(dom_, list);
+  return item && !significant_children(dom_, *item).empty() && !opens_with_empty_line(dom_, *item);
 }
 
 // In a tight item a block follows the one before on the next line when that one cannot take it
@@ -143,6 +187,9 @@ bool DomRenderer::follows_tightly(const Frame& frame, NodeId block) const {
     return false;
   const auto last = dom_.tag(*frame.last_block).value_or("");
   if (last == "blockquote") return !dom_.is_tag(block, "blockquote");
+  // After a nested list, a block that is no list starts below the list's items; a list would
+  // join it.
+  if (last == "ul" || last == "ol") return !dom_.is_tag(block, "ul") && !dom_.is_tag(block, "ol");
   return last == "pre" || last == "hr" || (last.size() == 2 && last[0] == 'h' && last[1] >= '1' && last[1] <= '6');
 }
 

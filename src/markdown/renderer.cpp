@@ -10,27 +10,61 @@
 #include "fast5ever/parse.h"
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
+#include "markdown/html.h"
 #include "markdown/writer.h"
 #include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::markdown {
 namespace {
 
 // The elements of VEDAVI's inlines, and HTML's phrasing elements an md source may hold as inline
-// HTML: within a list item these keep the item's text on its lines.
-constexpr std::array<std::string_view, 34> kInlineTags = {
-    "a", "br", "em", "del", "img", "sub", "sup", "code", "mark", "span", "input", "strong",
-    "template", "abbr", "b", "bdi", "bdo", "cite", "data", "dfn", "i", "ins", "kbd", "q", "rp",
-    "rt", "ruby", "s", "samp", "small", "time", "u", "var", "wbr"};
+// HTML: within a list item these keep the item's text on its lines. Sorted, for a binary search.
+constexpr std::array<std::string_view, 46> kInlineTags = {
+    "a", "abbr", "acronym", "b", "bdi", "bdo", "big", "br", "button", "cite", "code", "data",
+    "del", "dfn", "em", "font", "i", "img", "input", "ins", "kbd", "label", "mark", "math",
+    "nobr", "output", "picture", "q", "rp", "rt", "ruby", "s", "samp", "small", "span", "strike",
+    "strong", "sub", "sup", "svg", "template", "time", "tt", "u", "var", "wbr"};
+static_assert(std::is_sorted(kInlineTags.begin(), kInlineTags.end()));
 
 std::string_view trim_end_view(std::string_view text) { return unicode::trim_end(text); }
 
+bool is_inline_tag(std::string_view name) {
+  return std::binary_search(kInlineTags.begin(), kInlineTags.end(), name);
+}
+
+// Inline too, in an item or a cell: a custom element (a name with "-", which md holds as inline
+// HTML), and a raw payload from a span (`x`{=tex}), whose text, unlike a fenced payload's, ends
+// without a line feed.
+bool is_inline_extra(const Dom& dom, NodeId node) {
+  const auto parent = dom.node(node).parent;
+  if (!parent || !(dom.is_tag(*parent, "li") || dom.is_tag(*parent, "td") || dom.is_tag(*parent, "th"))) {
+    return false;
+  }
+  const std::string_view name = dom.element(node)->name.local;
+  if (name.find('-') != std::string_view::npos) return true;
+  if (name != "script" || dom.attr(node, "type") != std::optional<std::string_view>("application/vnd.vedavi.raw")) {
+    return false;
+  }
+  const auto& children = dom.node(node).children;
+  if (children.size() != 1) return false;
+  const auto* text = std::get_if<fast5ever::dom::Text>(&dom.node(children[0]).data);
+  return text != nullptr && !text->text.empty() && text->text.back() != '\n';
+}
+
 }  // namespace
 
+// An inline element holding a block (the HTML parser reopens an unclosed inline tag around the
+// paragraphs after it) is written as a block too: its tags around blocks would not read back.
 bool is_block(const Dom& dom, NodeId node) {
   const auto* element = dom.element(node);
   if (element == nullptr) return false;
-  return std::find(kInlineTags.begin(), kInlineTags.end(), element->name.local) == kInlineTags.end();
+  if (!is_inline_tag(element->name.local) && !is_inline_extra(dom, node)) return true;
+  const auto& children = dom.node(node).children;
+  return std::any_of(children.begin(), children.end(), [&](NodeId child) {
+    const auto* inner = dom.element(child);
+    return inner != nullptr && !is_inline_tag(inner->name.local);
+  });
 }
 
 DomRenderer::DomRenderer(const Dom& dom) : dom_(dom) { sinks_.emplace_back(); }
@@ -41,6 +75,7 @@ void DomRenderer::blocks(NodeId node, std::string& out) {
   depth_ = 0;
   push_children(node, Walk::Blocks, Close::Nothing);
   run();
+  apply_indents(sinks_[0]);
   out = std::move(sinks_[0].text);
 }
 
@@ -49,24 +84,85 @@ void DomRenderer::blocks(NodeId node, std::string& out) {
 void DomRenderer::push_sink(std::string_view start, std::size_t floor) {
   ++depth_;
   if (depth_ == sinks_.size()) sinks_.emplace_back();
-  sinks_[depth_].text.assign(start);
-  sinks_[depth_].floor = floor;
+  Sink& sink = sinks_[depth_];
+  sink.text.assign(start);
+  sink.floor = floor;
+  sink.owner = depth_;
+  sink.begin = 0;
+  sink.marker = floor > 0;
+  sink.indents.clear();
 }
 
 std::string DomRenderer::pop_sink() {
+  apply_indents(sinks_[depth_]);
   std::string text = std::move(sinks_[depth_].text);
   sinks_[depth_].text = std::string();
   --depth_;
   return text;
 }
 
+// A list item writes into the text of the sink it stands in, so that nesting copies nothing;
+// its continuation lines are indented once, when that text is done.
+void DomRenderer::push_shared_sink(std::string_view marker) {
+  const std::size_t owner = sinks_[depth_].owner;
+  ++depth_;
+  if (depth_ == sinks_.size()) sinks_.emplace_back();
+  std::string& text = sinks_[owner].text;
+  Sink& sink = sinks_[depth_];
+  sink.owner = owner;
+  sink.begin = text.size();
+  text += marker;
+  sink.floor = text.size();
+  sink.marker = !marker.empty();
+  sink.indents.clear();
+}
+
+std::size_t DomRenderer::pop_shared_sink() {
+  return sinks_[depth_--].begin;
+}
+
+// Writes the pending continuation indents into the sink's text in one pass: every line that
+// starts after a line feed inside an indented range gets the widths of all ranges around it.
+void DomRenderer::apply_indents(Sink& sink) {
+  if (sink.indents.empty()) return;
+  struct Event {
+    std::size_t at;
+    std::ptrdiff_t width;
+  };
+  std::vector<Event> events;
+  events.reserve(sink.indents.size() * 2);
+  for (const Indent& indent : sink.indents) {
+    const auto width = static_cast<std::ptrdiff_t>(indent.width);
+    events.push_back({indent.begin, width});
+    events.push_back({indent.end, -width});
+  }
+  std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
+  const std::string& text = sink.text;
+  std::string indented;
+  indented.reserve(text.size() + text.size() / 4);
+  std::size_t next_event = 0;
+  std::ptrdiff_t width = 0;
+  std::size_t copied = 0;
+  for (std::size_t line_end = text.find('\n'); line_end != std::string::npos; line_end = text.find('\n', line_end + 1)) {
+    while (next_event < events.size() && events[next_event].at <= line_end) width += events[next_event++].width;
+    if (width == 0) continue;
+    indented.append(text, copied, line_end + 1 - copied);
+    indented.append(static_cast<std::size_t>(width), ' ');
+    copied = line_end + 1;
+  }
+  indented.append(text, copied, std::string::npos);
+  sink.text = std::move(indented);
+  sink.indents.clear();
+}
+
 // The spaces that open the current line, 4 when it holds anything else. Only the line's tail is
 // scanned, back to its last line feed or the sink's marker.
 int DomRenderer::line_indent() {
   const Sink& sink = sinks_[depth_];
+  const std::string& text = out();
   int spaces = 0;
-  for (std::size_t i = sink.text.size(); i > sink.floor; --i) {
-    const char c = sink.text[i - 1];
+  for (std::size_t i = text.size(); i > sink.floor; --i) {
+    const char c = text[i - 1];
     if (c == '\n') break;
     if (c != ' ' || ++spaces > 3) return 4;
   }
@@ -77,7 +173,8 @@ int DomRenderer::line_indent() {
 // sink that has no marker of its own.
 bool DomRenderer::at_content_line_start() {
   const Sink& sink = sinks_[depth_];
-  return sink.text.size() == sink.floor ? sink.floor == 0 : sink.text.back() == '\n';
+  const std::string& text = out();
+  return text.size() == sink.floor ? !sink.marker : text.back() == '\n';
 }
 
 // ---- the driver ----
@@ -150,15 +247,27 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     }
     frame.in_run = false;
     frame.last_block = child;
-    // A bullet list right after another takes the other bullet, or the two would read back as
-    // one list. (Ordered lists split where their numbering restarts.)
+    // A list right after another of its kind takes the other marker, or the two would read back
+    // as one list.
     char marker = 0;
     if (dom_.is_tag(child, "ul")) marker = frame.marker == '-' ? '*' : '-';
+    ordered_after_ordered_ = false;
+    if (dom_.is_tag(child, "ol")) {
+      ordered_after_ordered_ = frame.marker == '.';
+      marker = '.';
+    }
     frame.marker = marker;
     frame.after_list = interrupts_paragraph(child);
-    list_marker_ = marker;
-    block(child);
+    list_marker_ = marker == '.' ? 0 : marker;
+    previous_ordered_last_ = frame.ordered_last;
+    written_ordered_last_ = 0;
+    // The reader's numbering rules look back along the run of sibling blocks: a bullet list or
+    // a heading may end that run, after which no list continues an earlier one.
+    if (dom_.is_tag(child, "ul") || is_heading(child)) frame.ordered_last = 0;
+    const std::size_t index = static_cast<std::size_t>(&frame - frames_.data());
+    block(child);  // may push frames: `frame` is not used after this
     list_marker_ = 0;
+    if (written_ordered_last_ != 0) frames_[index].ordered_last = written_ordered_last_;
     return;
   }
   if (starts_run && is_blank_text(dom_, child)) return;
@@ -178,7 +287,22 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
   frame.last_block.reset();
   frame.marker = 0;
   if (frame.raw_run) {
-    fast5ever::append_html(dom_, child, out());
+    // The HTML block that the comment opens ends with the comment's line: what follows it in
+    // the run stays on that line, unless it is another comment, which opens a block again.
+    const auto is_comment = [&](NodeId node) {
+      return std::holds_alternative<fast5ever::dom::Comment>(dom_.node(node).data);
+    };
+    if (is_blank_text(dom_, child) && frame.next != frame.end && is_comment(*frame.next)) {
+      out() += '\n';  // white space between comments: the reader keeps no more of it
+    } else if (starts_run || is_comment(child)) {
+      append_reader_html(dom_, child, out());
+    } else {
+      std::string html;
+      append_reader_html(dom_, child, html);
+      std::replace(html.begin(), html.end(), '\n', ' ');
+      std::replace(html.begin(), html.end(), '\r', ' ');
+      out() += html;
+    }
     return;
   }
   inline_node(child, context_of(frame, child));
@@ -194,13 +318,44 @@ void DomRenderer::finish_run(const Frame& frame, std::optional<NodeId> next_bloc
 
 // White space that ends a paragraph is not kept by the reader: dropping it here keeps a second
 // round from writing fewer blank lines than the first.
-void DomRenderer::trim_line_ends() {
-  Sink& sink = sinks_[depth_];
-  std::size_t end = sink.text.size();
-  while (end > sink.floor && std::string_view(" \t\n\r").find(sink.text[end - 1]) != std::string_view::npos) {
+// Nothing has been written yet after a list item's marker: white space there would be dropped by
+// the reader, and a line feed would leave the item's first line empty.
+bool DomRenderer::at_item_content_start() {
+  const Sink& sink = sinks_[depth_];
+  const std::size_t size = out().size();
+  return (sink.marker && size == sink.floor) ||
+         (headings_open_ > 0 && size == heading_start_);  // after "## " likewise
+}
+
+void DomRenderer::trim_line_ends() { trim_end_from(sinks_[depth_].floor); }
+
+// Drops spaces, tabs and line ends that end the output, back to `floor` at most.
+void DomRenderer::trim_end_from(std::size_t floor) {
+  std::string& text = out();
+  std::size_t end = text.size();
+  while (end > floor && std::string_view(" \t\n\r").find(text[end - 1]) != std::string_view::npos) {
     --end;
   }
-  sink.text.resize(end);
+  text.resize(end);
+  protect_trailing_space(text, floor);
+}
+
+// Other white space (a no-break space) that ends a block is dropped by the reader too: it is
+// written as a character reference.
+void protect_trailing_space(std::string& text, std::size_t floor) {
+  if (text.size() > floor && (text.back() == '\f' || text.back() == '\v')) {
+    const char last = text.back();
+    text.back() = '&';
+    text += last == '\f' ? "#12;" : "#11;";
+    return;
+  }
+  if (text.size() <= floor || static_cast<unsigned char>(text.back()) < 0x80) return;
+  const char32_t last = utf8::prev_char(text, text.size());
+  if (!unicode::is_white_space(last)) return;
+  std::size_t start = text.size() - 1;
+  while (start > floor && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+  text.resize(start);
+  text += "&#" + std::to_string(static_cast<std::uint32_t>(last)) + ';';
 }
 
 void DomRenderer::finish(const Frame& frame) {
@@ -219,11 +374,14 @@ void DomRenderer::finish(const Frame& frame) {
       if (const Attr attr = attrs_without_classes(dom_, frame.node); !attr.empty()) {
         out() += ' ';
         trailing_attrs(attr, out());
+      } else if (out().ends_with('}')) {
+        out() += " #";  // a closing sequence keeps the content's own group from reading as the heading's
       }
       out() += "\n\n";
       return;
     case Close::Quote: close_quote(frame.node); return;
     case Close::Div: close_div(frame.node); return;
+    case Close::HtmlContainer: close_html_container(frame.node); return;
     case Close::Panel: close_panel(frame.node); return;
     case Close::ItemText: close_item_text(frame); return;
     case Close::ItemBlocks: close_item_blocks(frame); return;
@@ -259,6 +417,11 @@ void DomRenderer::finish(const Frame& frame) {
       return;
     case Close::Cell:
       --cells_open_;
+      if (out().back() == '\t') {  // the reader trims a cell
+        out().pop_back();
+        out() += "&#9;";
+      }
+      protect_trailing_space(out(), 0);
       out() += " |";
       return;
   }
@@ -270,7 +433,7 @@ void DomRenderer::block(NodeId node) {
   const auto tag = dom_.tag(node);
   if (!tag || dom_.element(node)->name.ns != html5::Namespace::Html) {
     if (tag) {
-      raw_block(node);
+      payload_block(dom_, node, out());
     } else {
       inline_node(node);
     }
@@ -281,15 +444,28 @@ void DomRenderer::block(NodeId node) {
 
 void DomRenderer::element_block(NodeId node, std::string_view tag) {
   if (tag == "p") {
-    // An empty paragraph has no md form (a blank line is no paragraph): it stays HTML.
-    if (significant_children(dom_, node).empty()) {
+    // An empty paragraph has no md form (a blank line is no paragraph): it stays HTML. So does
+    // one that opens with a comment, which would open an HTML block of its own.
+    const auto children = significant_children(dom_, node);
+    if (children.empty() || std::holds_alternative<fast5ever::dom::Comment>(dom_.node(children[0]).data) ||
+        !sayable(attrs_without_classes(dom_, node))) {
       raw_block(node);
       return;
     }
     push_children(node, Walk::Inlines, Close::Paragraph);
   } else if (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6') {
+    if (!sayable(attrs_without_classes(dom_, node))) {
+      raw_block(node);
+      return;
+    }
     heading(node, tag);
   } else if (tag == "hr") {
+    if (!attribute_line_reads_back(attrs_without_classes(dom_, node))) {
+      raw_block(node);
+      return;
+    }
+    // "---" opening the document would open frontmatter, closed by any later "---".
+    if (depth_ == 0 && out().empty()) out() += '\n';
     out() += "---\n";
     ial(attrs_without_classes(dom_, node), out());
     out() += '\n';
@@ -300,7 +476,25 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
       raw_block(node);
       return;
     }
+    if (!attribute_line_reads_back(attrs_without_classes(dom_, node, {"start"}, {"task-list"})) ||
+        !items_sayable(node)) {
+      raw_block(node);
+      return;
+    }
     const bool ordered = tag == "ol";
+    if (ordered && !ordered_list_reads_back(node)) {
+      raw_block(node);
+      return;
+    }
+    // Ordered lists have one marker: one right after another is set apart by a separator line,
+    // which the reader takes only between top-level blocks.
+    if (ordered && ordered_after_ordered_) {
+      if (depth_ > 0) {
+        raw_block(node);
+        return;
+      }
+      out() += "^\n\n";
+    }
     list(node, ordered, list_marker_ != 0 ? list_marker_ : ordered ? '.' : '-');
   } else if (tag == "pre") {
     const auto children = significant_children(dom_, node);
@@ -314,13 +508,17 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
       display_math(node);
     } else if (dom_.attr(node, "data-panel")) {
       panel(node);
+    } else if (has_inline_content(node)) {
+      // A fenced div would wrap the text in a paragraph.
+      raw_block(node);
     } else {
       push_sink();
-      push_children(node, Walk::Blocks, Close::Div);
+      push_children(node, Walk::Blocks, sayable(attrs_without_classes(dom_, node)) ? Close::Div : Close::HtmlContainer);
     }
   } else if (tag == "blockquote") {
     push_sink();
-    push_children(node, Walk::Blocks, Close::Quote);
+    const bool md = attribute_line_reads_back(attrs_without_classes(dom_, node));
+    push_children(node, Walk::Blocks, md ? Close::Quote : Close::HtmlContainer);
   } else if (tag == "section" && dom_.has_class(node, "footnotes")) {
     footnotes(node);
   } else if (tag == "table") {
@@ -329,24 +527,82 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     if (!figure(node)) raw_block(node);
   } else if (tag == "script") {
     script_block(node);
+  } else if (is_inline_tag(tag)) {
+    content_block(node);  // an inline element holding blocks
   } else {
     raw_block(node);
   }
 }
 
+// An element md cannot express, as HTML the reader keeps: a dialect element with its tags, a
+// hidden one as a raw HTML payload, any other by its content.
 void DomRenderer::raw_block(NodeId node) {
+  if (dom_.element(node) != nullptr) {
+    switch (html_kind(dom_, node)) {
+      case HtmlKind::Hidden:
+        payload_block(dom_, node, out());
+        return;
+      case HtmlKind::Content:
+        content_block(node);
+        return;
+      case HtmlKind::Dialect:
+        break;
+    }
+  }
   std::string& text = out();
   const std::size_t start = text.size();
-  fast5ever::append_html(dom_, node, text);
+  append_reader_html(dom_, node, text);
   if (text.size() == start || text.back() != '\n') text += '\n';
   text += '\n';
+}
+
+// An element whose tags the reader would show as text: its content as blocks, in a fenced div
+// when it has attributes to keep.
+void DomRenderer::content_block(NodeId node) {
+  if (const Attr attr = attrs_without_classes(dom_, node); attr.empty() || !sayable(attr)) {
+    push_children(node, Walk::Blocks, Close::Nothing);
+  } else {
+    push_sink();
+    push_children(node, Walk::Blocks, Close::Div);
+  }
 }
 
 void DomRenderer::heading(NodeId node, std::string_view tag) {
   out().append(static_cast<std::size_t>(tag[1] - '0'), '#');
   out() += ' ';
   ++headings_open_;
+  heading_start_ = out().size();
   push_children(node, Walk::Inlines, Close::Heading);
+}
+
+bool DomRenderer::is_heading(NodeId node) const {
+  const auto tag = dom_.tag(node).value_or("");
+  return tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6';
+}
+
+// The reader keeps an ordered list that starts at 1 with two items or more, or one that
+// continues the numbering of the list written before it in the same run of blocks (its first
+// number that list's last, or the next); it turns any other back into paragraphs. Those are
+// written as HTML.
+bool DomRenderer::ordered_list_reads_back(NodeId list) {
+  std::uint64_t items = 0;
+  for (NodeId child : dom_.node(list).children) items += dom_.is_tag(child, "li") ? 1 : 0;
+  const std::uint64_t first = start_number(dom_, list);
+  const std::uint64_t previous = previous_ordered_last_;
+  previous_ordered_last_ = 0;
+  const bool continues = previous != 0 && (first == previous || first == previous + 1);
+  if (!(first == 1 && items >= 2) && !continues) return false;
+  written_ordered_last_ = first + items - 1;
+  return true;
+}
+
+// Text or an inline element that is not blank stands directly in the node.
+bool DomRenderer::has_inline_content(NodeId node) const {
+  const auto& children = dom_.walk_children(node);
+  return std::any_of(children.begin(), children.end(), [&](NodeId child) {
+    if (std::holds_alternative<fast5ever::dom::Text>(dom_.node(child).data)) return !is_blank_text(dom_, child);
+    return dom_.element(child) != nullptr && !is_block(dom_, child);
+  });
 }
 
 // An empty quote still writes its ">" line: without one the quote would be lost.
@@ -365,6 +621,25 @@ void DomRenderer::close_quote(NodeId node) {
   });
   ial(attrs_without_classes(dom_, node), text);
   text += '\n';
+}
+
+// A block whose attributes md cannot say, or whose attribute line is read only at the top level,
+// as an md-HTML container: its tags on lines of their own around its content as md.
+void DomRenderer::close_html_container(NodeId node) {
+  const std::string body = pop_sink();
+  std::string& text = out();
+  append_start_tag(dom_, node, text, true);
+  text += '\n';
+  text += trim_end_view(body);
+  text += "\n\n</";
+  text += dom_.element(node)->name.local;
+  text += ">\n\n";
+}
+
+// The reader takes an attribute line after a thematic break, a list, a quote or display math
+// only between top-level blocks.
+bool DomRenderer::attribute_line_reads_back(const Attr& attr) const {
+  return attr.empty() || (depth_ == 0 && sayable(attr));
 }
 
 void DomRenderer::close_div(NodeId node) {

@@ -12,6 +12,7 @@
 
 #include "fast5ever/dom.h"
 #include "markdown/escape.h"
+#include "model/attrs.h"
 #include "markdown/tables.h"
 
 namespace vedavi::markdown {
@@ -20,6 +21,10 @@ using fast5ever::dom::Dom;
 using fast5ever::dom::NodeId;
 
 bool is_block(const Dom& dom, NodeId node);
+// An ordered list's start attribute: an optional "+" and ASCII digits; 1 otherwise.
+std::uint64_t start_number(const Dom& dom, NodeId list);
+// Writes a non-ASCII white-space character that ends `text` (after `floor`) as a reference.
+void protect_trailing_space(std::string& text, std::size_t floor);
 
 class DomRenderer {
  public:
@@ -42,7 +47,7 @@ class DomRenderer {
   };
   // What a frame writes once its children are done.
   enum class Close : std::uint8_t {
-    Nothing, Paragraph, Heading, Quote, Div, Panel, ItemText, ItemBlocks, List, Note,
+    Nothing, Paragraph, Heading, Quote, Div, HtmlContainer, Panel, ItemText, ItemBlocks, List, Note,
     Delimited, Link, Span, Figure, TemplateInline, TemplateBlocks, HeaderRow, BodyRows, Caption,
     Row, Cell, HtmlEnd,
   };
@@ -61,21 +66,37 @@ class DomRenderer {
     char marker = 0;              // list: "-" or "*", "." or ")"; block walk: the last list's
     std::size_t width = 0;        // list item: marker width
     std::uint64_t counter = 0;    // list: the next item number
+    std::uint64_t ordered_last = 0;  // block walk: the last number of the ordered list written
+                                     // last in this run of blocks, 0 for none
     NodeId partner = 0;           // figure: its img
     std::optional<NodeId> last_block{};  // block walk: the block written last, when no run followed
   };
-  // One sub-render's text; `floor` bytes at its start belong to the writer's own marker.
+  // Lines that start after a line feed in [begin, end) of a text get `width` more spaces.
+  struct Indent {
+    std::size_t begin, end, width;
+  };
+  // One sub-render. A sink owns its text, or writes into the text of an enclosing sink (a list
+  // item's); the text before `floor` belongs to the writer's own marker or to enclosing sinks.
   struct Sink {
-    std::string text;
+    std::string text;             // the owner's text
     std::size_t floor = 0;
+    std::size_t owner = 0;        // the sink whose text this one writes into
+    std::size_t begin = 0;        // a shared sink's start in that text
+    bool marker = false;          // a marker of the writer's own ends at `floor`
+    std::vector<Indent> indents;  // the owner's continuation indents, applied when it is done
   };
 
   // Output.
-  std::string& out() { return sinks_[depth_].text; }
+  std::string& out() { return sinks_[sinks_[depth_].owner].text; }
   void push_sink(std::string_view start = {}, std::size_t floor = 0);
   std::string pop_sink();
+  void push_shared_sink(std::string_view marker);
+  std::size_t pop_shared_sink();
+  static void apply_indents(Sink& sink);
+  void trim_end_from(std::size_t floor);
   int line_indent();
   bool at_content_line_start();
+  bool at_item_content_start();
   void trim_line_ends();
 
   // The driver.
@@ -91,9 +112,15 @@ class DomRenderer {
   void block(NodeId node);
   void element_block(NodeId node, std::string_view tag);
   void raw_block(NodeId node);
+  void content_block(NodeId node);
+  bool has_inline_content(NodeId node) const;
+  bool is_heading(NodeId node) const;
+  bool ordered_list_reads_back(NodeId list);
   void heading(NodeId node, std::string_view tag);
   void close_quote(NodeId node);
   void close_div(NodeId node);
+  void close_html_container(NodeId node);
+  bool attribute_line_reads_back(const Attr& attr) const;
 
   // Inlines (inlines.cpp).
   void inline_node(NodeId node, TextContext context = {});
@@ -119,6 +146,7 @@ class DomRenderer {
   void close_item_blocks(const Frame& frame);
   void close_item_text(const Frame& frame);
   void close_list(NodeId node);
+  bool items_sayable(NodeId list) const;
   bool interrupts_paragraph(NodeId list) const;
   bool follows_tightly(const Frame& frame, NodeId block) const;
 
@@ -154,8 +182,13 @@ class DomRenderer {
   std::vector<Frame> frames_;
   std::vector<PipeTable> tables_;  // the tables being written, innermost last
   std::size_t cells_open_ = 0;
-  std::size_t headings_open_ = 0;  // a heading is one line: its line feeds are written as spaces
+  std::size_t headings_open_ = 0;
+  std::size_t heading_start_ = 0;
+  bool break_as_html_ = false;  // the last br was written as its tag, not as "\" and a line feed  // where the open heading's content starts in its sink  // a heading is one line: its line feeds are written as spaces
   char list_marker_ = 0;
+  std::uint64_t previous_ordered_last_ = 0;  // for the block being written: its run's last number
+  std::uint64_t written_ordered_last_ = 0;   // set when that block is an ordered list in md
+  bool ordered_after_ordered_ = false;       // that block is an ordered list right after another
   // Emphasis written with markers and still open, by marker ("*", "**", "~~", "==").
   std::array<std::size_t, 4> open_marks_{};
   static std::size_t mark_index(std::string_view marker) {

@@ -103,7 +103,7 @@ std::optional<PipeTable> pipe_table(const Dom& dom, NodeId table) {
 
 void DomRenderer::table(NodeId node) {
   auto accepted = pipe_table(dom_, node);
-  if (!accepted) {
+  if (!accepted || !sayable(attrs_without_classes(dom_, node))) {
     raw_block(node);
     return;
   }

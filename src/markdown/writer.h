@@ -1,8 +1,8 @@
 // The Markdown writer's entries: an HTML tree, or HTML text, back to md source.
 //
 // Takes a fast5ever Dom (normally parsed from VEDAVI HTML) and gives md text that the block and
-// inline parsers read back to the same document; what md cannot express stays as its HTML
-// serialisation. May use base, text, model, resolve and fast5ever.
+// inline parsers read back to the same document; what md cannot express goes out as HTML the
+// reader keeps. May use base, text, model, resolve, block, inline and fast5ever.
 #pragma once
 
 #include <string>

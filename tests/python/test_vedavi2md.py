@@ -13,7 +13,7 @@ def html_of(md):
 
 def test_results():
     assert m.vedavi2md("<p>a</p>") == "a\n\n" and m.vedavi2md(vedavi="<h1>T</h1>") == "# T\n\n"
-    assert (m.vedavi2md(""), m.vedavi2md("<hr>")) == ("", "---\n\n")  # not trimmed
+    assert (m.vedavi2md(""), m.vedavi2md("<hr>")) == ("", "\n---\n\n")  # not trimmed
     assert m.vedavi2md("<p>\u00e9\U0001F600 \u2014 x</p>") == "\u00e9\U0001F600 \u2014 x\n\n"
     # Next to a letter, marks open and close only next to a letter inside; else the tags stay.
     for html, md in [("x<em>-</em>", "x<em>-</em>"), ("<em>-</em>x", "<em>-</em>x"), ("x<em>a</em>", "x*a*"),
@@ -90,7 +90,8 @@ def document(draw):
 PIECES = list("ab -*_`#>[]()!{}:.1|~^=\n<&;\\/@$+\u00e9") + [
     "<b>x</b>", "<em>y</em>", "<br>", "&amp;", "<!-- c -->", "\n\n", "- ", "1. ", "> ", "```",
     ":::", "[^1]", "[^1]: ", "\n|---|\n", "<span>z</span>", "\n\n<p>q</p>\n\n", "\n\n<div>\n\nd\n\n</div>\n\n",
-    "<kbd>k</kbd>"]
+    "<kbd>k</kbd>", "www.a.org", "https://a.org/x_y", "&nbsp;", "&#10;", "&#9;", "  - ", "{: .c}",
+    "\n---\n", "\u00a0", "\t"]
 ANY_MD = st.lists(st.sampled_from(PIECES), max_size=40).map("".join)
 
 @settings(max_examples=400, deadline=None, suppress_health_check=[HealthCheck.too_slow])

@@ -1,0 +1,179 @@
+// HTML the md reader keeps: the element kinds and a serialiser that leaves out what the reader
+// would escape, walked with an explicit stack.
+#include "markdown/html.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "block/html.h"
+#include "fast5ever/serialize.h"
+#include "markdown/attrs.h"
+#include "markdown/escape.h"
+#include "text/scan.h"
+
+namespace vedavi::markdown {
+namespace {
+
+using fast5ever::dom::Element;
+
+// Elements whose text a browser does not show as text: document metadata, scripts and the
+// embedded media whose content is fallback or data.
+constexpr std::array<std::string_view, 23> kHiddenTags = {
+    "head",  "title", "meta",   "style",  "script", "link",     "base",    "noscript",
+    "object", "embed", "iframe", "video",  "audio",  "canvas",   "source",  "track",
+    "param", "area",  "map",    "frame",  "frameset", "noframes", "noembed"};
+
+void append_attr_value(std::string_view value, std::string& out) {
+  std::size_t copied = 0;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\n' && value[i] != '\r') continue;
+    fast5ever::append_escaped_attr(value.substr(copied, i - copied), out);
+    out += value[i] == '\n' ? "&#10;" : "&#13;";
+    copied = i + 1;
+  }
+  fast5ever::append_escaped_attr(value.substr(copied), out);
+}
+
+class ReaderHtml {
+ public:
+  ReaderHtml(const Dom& dom, std::string& out) : dom_(dom), out_(out) {}
+
+  void run(NodeId start) {
+    write(start);
+    while (!frames_.empty()) {
+      Frame& top = frames_.back();
+      if (top.next == top.end) {
+        const Frame done = top;
+        frames_.pop_back();
+        if (done.tagged) {
+          out_ += "</";
+          out_ += dom_.element(done.node)->name.local;
+          out_ += '>';
+          line_blank_ = false;
+        }
+        if (done.preformatted) --preformatted_;
+        continue;
+      }
+      write(*top.next++);  // may push: `top` is not used after this
+    }
+  }
+
+ private:
+  struct Frame {
+    NodeId node;
+    const NodeId* next;
+    const NodeId* end;
+    bool tagged;
+    bool preformatted;
+  };
+
+  void write(NodeId node) {
+    const auto& data = dom_.node(node).data;
+    if (const auto* text = std::get_if<fast5ever::dom::Text>(&data)) {
+      if (preformatted_ > 0) {
+        fast5ever::append_escaped_text(text->text, out_);
+        line_blank_ = false;
+      } else {
+        append_text_without_blank_lines(text->text);
+      }
+      return;
+    }
+    if (std::holds_alternative<fast5ever::dom::Comment>(data)) {
+      fast5ever::append_html(dom_, node, out_);
+      line_blank_ = false;
+      return;
+    }
+    if (!std::holds_alternative<Element>(data)) return;  // doctypes, processing instructions
+    const HtmlKind kind = html_kind(dom_, node);
+    if (kind == HtmlKind::Hidden) return;
+    // The renderer writes a note's back-link itself, and the space before it.
+    if (dom_.is_tag(node, "a") && dom_.has_class(node, "footnote-backref")) {
+      while (!out_.empty() && out_.back() == ' ') out_.pop_back();
+      return;
+    }
+    if (kind == HtmlKind::Dialect) line_blank_ = false;
+    const std::string_view tag = dom_.element(node)->name.local;
+    const bool tagged = kind == HtmlKind::Dialect;
+    if (tagged) {
+      append_start_tag(dom_, node, out_);
+      if (block::is_void_html_tag(tag)) return;
+    }
+    const bool preformatted = tag == "pre" || tag == "textarea" || tag == "listing";
+    if (preformatted) ++preformatted_;
+    const auto& children = dom_.walk_children(node);
+    frames_.push_back(Frame{node, children.begin(), children.end(), tagged, preformatted});
+  }
+
+  // Text as HTML text, leaving out a line feed that would end a line holding only white space
+  // (text nodes meet once hidden elements between them are left out, so this spans nodes).
+  void append_text_without_blank_lines(std::string_view text) {
+    std::string kept;
+    kept.reserve(text.size());
+    for (const char c : text) {
+      if (c == '\n' || c == '\r') {
+        if (line_blank_) continue;
+        line_blank_ = true;
+      } else if (c != ' ' && c != '\t') {
+        line_blank_ = false;
+      }
+      kept += c;
+    }
+    fast5ever::append_escaped_text(kept, out_);
+  }
+
+  const Dom& dom_;
+  std::string& out_;
+  std::vector<Frame> frames_;
+  std::size_t preformatted_ = 0;
+  bool line_blank_ = false;  // the line written last holds only spaces and tabs so far
+};
+
+}  // namespace
+
+HtmlKind html_kind(const Dom& dom, NodeId node) {
+  const Element* element = dom.element(node);
+  if (element->name.ns != html5::Namespace::Html) return HtmlKind::Hidden;
+  const std::string_view tag = element->name.local;
+  if (block::is_md_html_tag(tag)) return HtmlKind::Dialect;
+  if (std::find(kHiddenTags.begin(), kHiddenTags.end(), tag) != kHiddenTags.end()) return HtmlKind::Hidden;
+  return HtmlKind::Content;
+}
+
+void append_start_tag(const Dom& dom, NodeId node, std::string& out, bool markdown) {
+  const Element* element = dom.element(node);
+  out += '<';
+  out += element->name.local;
+  for (const auto& attribute : element->attrs) {
+    const std::string name = fast5ever::dom::attr_name(attribute);
+    if (!readable_attr_name(name)) continue;
+    out += ' ';
+    out += name;
+    out += "=\"";
+    append_attr_value(attribute.value, out);
+    out += '"';
+  }
+  if (markdown) out += " markdown=\"1\"";
+  out += '>';
+}
+
+void append_reader_html(const Dom& dom, NodeId node, std::string& out) {
+  ReaderHtml(dom, out).run(node);
+}
+
+void payload_block(const Dom& dom, NodeId node, std::string& out) {
+  std::string html;
+  fast5ever::append_html(dom, node, html);
+  fenced_block("{=html}", html, out);
+}
+
+void payload_inline(const Dom& dom, NodeId node, bool in_table_cell, std::string& out) {
+  std::string html;
+  fast5ever::append_html(dom, node, html);
+  std::replace(html.begin(), html.end(), '\n', ' ');
+  std::replace(html.begin(), html.end(), '\r', ' ');
+  code_span(html, in_table_cell, out);
+  out += "{=html}";
+}
+
+}  // namespace vedavi::markdown
