@@ -87,6 +87,19 @@ bool may_read_white_space(std::string_view text) {
   return false;
 }
 
+bool reads_white_space_only_in_code(std::string_view text, std::span<const InlineEvent> events) {
+  std::size_t outside = 0;  // where the text after the last code span starts
+  for (const InlineEvent& e : events) {
+    if (e.kind != InlineEventKind::Code) continue;
+    if (e.start < outside || e.end > text.size()) return false;
+    if (may_read_white_space(text.substr(outside, e.start - outside))) return false;
+    const std::string_view code = text.substr(e.start, e.end - e.start);
+    if (code.find_first_of("\t\n") != std::string_view::npos) return false;
+    outside = e.end;
+  }
+  return !may_read_white_space(text.substr(outside));
+}
+
 std::string paragraph_rendering(std::span<const std::string_view> lines, const InlineScope& scope) {
   std::string text;
   for (std::size_t k = 0; k < lines.size(); ++k) {
