@@ -232,7 +232,7 @@ class Rewrapper {
     // The safety net: a paragraph whose inline rendering would change (soft line breaks aside)
     // stays as it is, whatever the tests above missed. Where its parse shows that no construct
     // reads the white space a refill changes, the renderings need not be made.
-    if (old_inlines && reads_white_space_only_in_code(old_text, events)) return out;
+    if (old_inlines && reads_white_space_only_in_whole_constructs(old_text, events)) return out;
     if (!says_the_same(region, out, layout, old_inlines ? &*old_inlines : nullptr)) return std::nullopt;
     return out;
   }

@@ -87,14 +87,17 @@ bool may_read_white_space(std::string_view text) {
   return false;
 }
 
-bool reads_white_space_only_in_code(std::string_view text, std::span<const InlineEvent> events) {
-  std::size_t outside = 0;  // where the text after the last code span starts
+bool reads_white_space_only_in_whole_constructs(std::string_view text, std::span<const InlineEvent> events) {
+  std::size_t outside = 0;  // where the text after the last whole construct starts
   for (const InlineEvent& e : events) {
-    if (e.kind != InlineEventKind::Code) continue;
+    if (e.kind != InlineEventKind::Code && e.kind != InlineEventKind::Link &&
+        e.kind != InlineEventKind::Autolink)
+      continue;
+    if (e.end <= outside) continue;  // within a construct already passed (a code span in a link)
     if (e.start < outside || e.end > text.size()) return false;
     if (may_read_white_space(text.substr(outside, e.start - outside))) return false;
-    const std::string_view code = text.substr(e.start, e.end - e.start);
-    if (code.find_first_of("\t\n") != std::string_view::npos) return false;
+    const std::string_view whole = text.substr(e.start, e.end - e.start);
+    if (whole.find_first_of("\t\n") != std::string_view::npos) return false;
     outside = e.end;
   }
   return !may_read_white_space(text.substr(outside));
