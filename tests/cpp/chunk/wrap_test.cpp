@@ -121,7 +121,7 @@ TEST(AlikeRendering, SoftBreaksAsideCodeExact) {
 
 // Where a refill is known to say the same without rendering it: every byte that may read white
 // space sits in a code span, an inline link or an autolink holding spaces alone, which a refill
-// keeps whole and as it was.
+// keeps whole and as it was, or is a backslash before a byte that is no break space.
 TEST(ReadsWhiteSpaceOnlyInWholeConstructs, CodeSpansHoldingSpacesAlone) {
   constexpr auto kCode = InlineEventKind::Code;
   constexpr auto kLink = InlineEventKind::Link;
@@ -141,6 +141,9 @@ TEST(ReadsWhiteSpaceOnlyInWholeConstructs, CodeSpansHoldingSpacesAlone) {
       {"[a](u \"t\tt\")", {{kLink, false, 3, 0, 12}}, false},
       {"x <http://e.org> y", {{InlineEventKind::Autolink, false, 0, 2, 16}}, true},
       {"[a] b", {{InlineEventKind::RefLink, false, 3, 0, 3}}, false},
+      // A backslash before a byte other than a break space: an escape, math not closed.
+      {"\\[a \\` \\\\ \\(b", {}, true}, {"a\\ b", {}, false}, {"a \\", {}, false},
+      {"\\`a`", {{kCode, false, 0, 1, 4}}, false},
   };
   for (const auto& c : cases) EXPECT_EQ(reads_white_space_only_in_whole_constructs(c.text, c.events), c.expected) << c.text;
 }
@@ -155,6 +158,7 @@ TEST(WrapMd, CodeSpansStayWhole) {
       {"x `a  b` *c* d e\n", 5, "x\n`a  b`\n*c* d\ne\n"}, {"`a\nb` c\nd\n", kNone, "`a b` c d\n"},
       {"`` a ` b ``\nc `\n", kNone, "`` a ` b `` c `\n"}, {"x `\\` [y\nz\n", kNone, "x `\\` [y z\n"},
       {"x [a `b`](u \"t t\") <http://e.org>\ny\n", 3, "x\n[a `b`](u \"t t\")\n<http://e.org>\ny\n"},
+      {"\\[`a`](u) \\(x\ny\n", 3, "\\[`a`](u)\n\\(x\ny\n"},
       {"x `a\tb` y\nz\n", kNone, "x `a b` y z\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(wrap_md(c.md, c.width), c.expected) << c.md;
