@@ -193,12 +193,13 @@ class Rewrapper {
     // against. The lines keep their white space at the end, as the parser reads them, so that
     // a code span's text keeps it too.
     std::optional<Inlines> old_inlines;
-    if (std::string text; label_size == 0 && is_plain_segment(region, layout, text)) {
-      std::vector<InlineEvent> events;
+    std::string old_text;
+    std::vector<InlineEvent> events;
+    if (label_size == 0 && is_plain_segment(region, layout, old_text)) {
       const InlineContext ctx{options_, parsed_.link_defs, parsed_.footnote_labels, &events, &buffers_};
-      old_inlines = inl::parse_inner(text, ctx);
+      old_inlines = inl::parse_inner(old_text, ctx);
       inl::sort_events(events);
-      const Tokens tokens = tokens_of(text, events);
+      const Tokens tokens = tokens_of(old_text, events);
       if (tokens.size() != 0) lay_out(tokens, layout, out);
     }
     std::string segment;
@@ -229,7 +230,9 @@ class Rewrapper {
     if (is_unchanged(region, out)) return out;
     if (changes_item_start(old_first, line::trim_start(new_first))) return std::nullopt;
     // The safety net: a paragraph whose inline rendering would change (soft line breaks aside)
-    // stays as it is, whatever the tests above missed.
+    // stays as it is, whatever the tests above missed. Where its parse shows that no construct
+    // reads the white space a refill changes, the renderings need not be made.
+    if (old_inlines && reads_white_space_only_in_whole_constructs(old_text, events)) return out;
     if (!says_the_same(region, out, layout, old_inlines ? &*old_inlines : nullptr)) return std::nullopt;
     return out;
   }

@@ -87,6 +87,41 @@ bool may_read_white_space(std::string_view text) {
   return false;
 }
 
+namespace {
+
+// Whether `text`, which lies outside the constructs a refill keeps whole, holds a byte that may read
+// white space. A backslash and the byte it stands before (not a break space) read none: an escape,
+// or a backslash and a character, whatever white space stands around them.
+bool may_read_white_space_outside(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!kReadsWhiteSpace[c]) continue;
+    if (c != '\\' || i + 1 == text.size() || text[i + 1] == ' ' || text[i + 1] == '\t' ||
+        text[i + 1] == '\n')
+      return true;
+    ++i;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool reads_white_space_only_in_whole_constructs(std::string_view text, std::span<const InlineEvent> events) {
+  std::size_t outside = 0;  // where the text after the last whole construct starts
+  for (const InlineEvent& e : events) {
+    if (e.kind != InlineEventKind::Code && e.kind != InlineEventKind::Link &&
+        e.kind != InlineEventKind::Autolink)
+      continue;
+    if (e.end <= outside) continue;  // within a construct already passed (a code span in a link)
+    if (e.start < outside || e.end > text.size()) return false;
+    if (may_read_white_space_outside(text.substr(outside, e.start - outside))) return false;
+    const std::string_view whole = text.substr(e.start, e.end - e.start);
+    if (whole.find_first_of("\t\n") != std::string_view::npos) return false;
+    outside = e.end;
+  }
+  return !may_read_white_space_outside(text.substr(outside));
+}
+
 std::string paragraph_rendering(std::span<const std::string_view> lines, const InlineScope& scope) {
   std::string text;
   for (std::size_t k = 0; k < lines.size(); ++k) {

@@ -23,6 +23,13 @@ std::string alike_rendering(std::string_view html);
 // two characters reads as any other (emphasis asks only whether there is some), so a refill that
 // keeps the text's other bytes in order cannot change its rendering.
 bool may_read_white_space(std::string_view text);
+// Whether every such byte of `text` lies inside a code span, an inline link or an autolink (the
+// `events` of its parse, sorted by start) that holds no white space but spaces, or is a backslash
+// before a byte other than a space, tab or line feed. A refill keeps each of these whole and its
+// bytes as they were, and changes only white space outside, where nothing reads more of it than
+// whether there is some: the same constructs are found again and the rendering stays the same,
+// soft breaks aside.
+bool reads_white_space_only_in_whole_constructs(std::string_view text, std::span<const InlineEvent> events);
 
 // The inline rendering of a paragraph's text, given as its lines after their container markers
 // (leading white space is not part of a line's text), made comparable by `alike_rendering`.

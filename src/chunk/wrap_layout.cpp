@@ -62,33 +62,47 @@ Tokens tokens_of(std::string_view segment, std::span<const InlineEvent> events) 
   const std::vector<Interval> atomic = atomic_ranges(events);
   Tokens tokens;
   tokens.text.reserve(segment.size());
-  std::size_t next_range = 0;
+  tokens.ends.reserve(segment.size() / 4 + 1);
   auto close_token = [&] {
     const std::size_t begin = tokens.ends.empty() ? 0 : tokens.ends.back();
     if (tokens.text.size() > begin) tokens.ends.push_back(tokens.text.size());
   };
-  for (std::size_t i = 0; i < segment.size(); ++i) {
-    while (next_range < atomic.size() && atomic[next_range].second <= i) ++next_range;
-    const bool inside = next_range < atomic.size() && atomic[next_range].first <= i;
-    const char c = segment[i];
-    if (!is_break_space(c)) {
-      tokens.text += c;
-    } else if (inside) {
-      tokens.text += ' ';
-    } else {
+  // Whole runs are appended at a time: between atomic ranges each run of other bytes, and each
+  // range whole, with its break spaces then made spaces in place.
+  const std::size_t n = segment.size();
+  std::size_t i = 0;
+  for (std::size_t next_range = 0; i < n; ++next_range) {
+    const bool has_range = next_range < atomic.size();
+    const std::size_t outside_end = has_range ? std::min(std::max(atomic[next_range].first, i), n) : n;
+    while (i < outside_end) {
+      std::size_t end = i;
+      while (end < outside_end && !is_break_space(segment[end])) ++end;
+      tokens.text.append(segment, i, end - i);
+      if (end == outside_end) {
+        i = end;
+        break;
+      }
       close_token();
+      i = end + 1;
     }
+    if (!has_range) break;
+    const std::size_t inside_end = std::min(std::max(atomic[next_range].second, i), n);
+    const std::size_t from = tokens.text.size();
+    tokens.text.append(segment, i, inside_end - i);
+    for (std::size_t k = from; k < tokens.text.size(); ++k)
+      if (is_break_space(tokens.text[k])) tokens.text[k] = ' ';
+    i = inside_end;
   }
   close_token();
   return tokens;
 }
 
 std::uint64_t display_width(std::string_view text, std::uint64_t column) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\t')
+  for (const char c : text) {
+    if (c == '\t')
       column = column / 4 * 4 + 4;
-    else if (!utf8::is_continuation(static_cast<unsigned char>(text[i])))
-      ++column;
+    else
+      column += !utf8::is_continuation(static_cast<unsigned char>(c));
   }
   return column;
 }

@@ -119,6 +119,51 @@ TEST(AlikeRendering, SoftBreaksAsideCodeExact) {
     EXPECT_EQ(alike_rendering(c.a) == alike_rendering(c.b), c.alike) << c.a << " | " << c.b;
 }
 
+// Where a refill is known to say the same without rendering it: every byte that may read white
+// space sits in a code span, an inline link or an autolink holding spaces alone, which a refill
+// keeps whole and as it was, or is a backslash before a byte that is no break space.
+TEST(ReadsWhiteSpaceOnlyInWholeConstructs, CodeSpansHoldingSpacesAlone) {
+  constexpr auto kCode = InlineEventKind::Code;
+  constexpr auto kLink = InlineEventKind::Link;
+  struct Case {
+    std::string_view text;
+    std::vector<InlineEvent> events;
+    bool expected;
+  } cases[] = {
+      {"a *b*\nc", {}, true},
+      {"x `a  [b` y", {{kCode, false, 0, 2, 9}}, true},
+      {"`a` <b> `c`", {{kCode, false, 0, 0, 3}, {kCode, false, 0, 8, 11}}, false},
+      {"`a` b `", {{kCode, false, 0, 0, 3}}, false},
+      {"x `a\tb` y", {{kCode, false, 0, 2, 7}}, false},
+      {"x `a\nb` y", {{kCode, false, 0, 2, 7}}, false},
+      // A link holding a code span, an autolink; a reference link is not whole.
+      {"[`a`](u) b", {{kLink, false, 5, 0, 8}, {kCode, false, 0, 1, 4}}, true},
+      {"[a](u \"t\tt\")", {{kLink, false, 3, 0, 12}}, false},
+      {"x <http://e.org> y", {{InlineEventKind::Autolink, false, 0, 2, 16}}, true},
+      {"[a] b", {{InlineEventKind::RefLink, false, 3, 0, 3}}, false},
+      // A backslash before a byte other than a break space: an escape, math not closed.
+      {"\\[a \\` \\\\ \\(b", {}, true}, {"a\\ b", {}, false}, {"a \\", {}, false},
+      {"\\`a`", {{kCode, false, 0, 1, 4}}, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(reads_white_space_only_in_whole_constructs(c.text, c.events), c.expected) << c.text;
+}
+
+// The refills that skip the rendering check are the ones it accepts.
+TEST(WrapMd, CodeSpansStayWhole) {
+  struct Case {
+    std::string_view md;
+    std::optional<std::uint64_t> width;
+    std::string_view expected;
+  } cases[] = {
+      {"x `a  b` *c* d e\n", 5, "x\n`a  b`\n*c* d\ne\n"}, {"`a\nb` c\nd\n", kNone, "`a b` c d\n"},
+      {"`` a ` b ``\nc `\n", kNone, "`` a ` b `` c `\n"}, {"x `\\` [y\nz\n", kNone, "x `\\` [y z\n"},
+      {"x [a `b`](u \"t t\") <http://e.org>\ny\n", 3, "x\n[a `b`](u \"t t\")\n<http://e.org>\ny\n"},
+      {"\\[`a`](u) \\(x\ny\n", 3, "\\[`a`](u)\n\\(x\ny\n"},
+      {"x `a\tb` y\nz\n", kNone, "x `a b` y z\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(wrap_md(c.md, c.width), c.expected) << c.md;
+}
+
 TEST(WrapMd, LongParagraphStaysLinear) {
   const std::string md = test::repeat("word `code span` [link](/u) more\n", (2u << 20) / 33 + 1);
   const std::string wrapped = wrap_md(md, 80);
