@@ -172,8 +172,11 @@ class Rewrapper {
 
   // The region's new lines; none when it stays as it is.
   std::optional<std::vector<std::string>> fill(const block::EditRegion& region) const {
+    // A paragraph's text never starts a line with a quote marker or a bullet item: the content
+    // offset fell before the marker of a container (a tab split between markers), and joining
+    // the line to the one before would make its marker text.
     for (std::size_t k = region.text_start; k < region.text_end; ++k)
-      if (begins_with_tag(content(k))) return std::nullopt;
+      if (begins_with_tag(content(k)) || starts_container(trim_spaces_tabs(content(k)))) return std::nullopt;
     // The first line keeps its white space before the text: the parser's content offset may
     // fall inside it (at a tab a marker took in part), and a lead cut there would move the
     // text again on the next run.
@@ -223,10 +226,6 @@ class Rewrapper {
     const std::string_view new_first = std::string_view(out[0]).substr(layout.lead.size());
     const std::string_view old_first = trim_spaces_tabs(content(region.text_start));
     if (opens_block(new_first) && !opens_block(old_first)) return std::nullopt;
-    // A paragraph's text never starts with a quote marker or a bullet item: the content offset
-    // fell before the marker of a container inside (a tab split between markers), and the marker
-    // would move.
-    if (starts_container(old_first)) return std::nullopt;
     if (is_unchanged(region, out)) return out;
     if (changes_item_start(old_first, line::trim_start(new_first))) return std::nullopt;
     // The safety net: a paragraph whose inline rendering would change (soft line breaks aside)

@@ -93,6 +93,7 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       {"a\n\x0b" "b\n", kNone, "a\n\x0b" "b\n"}, {"x ^[a\n\x0b" "b] y\n", kNone, "x ^[a\n\x0b" "b] y\n"}, {"\xC2\xA0 |---| [  ] ", 1, "\xC2\xA0 |---|\n[\n]"}, {"a\n\xC2\xA0" "b\n", kNone, "a\n\xC2\xA0" "b\n"},
       // The content offset before a marker a tab split: the markers stay where they are.
       {"  >\t-  >  \t\x01- `\t", 4, "  >\t-  >  \t\x01- `\t"},
+      {"# T\n>  \n> q\n> > q\n>\t>\t\t2\t \t > v\n", 122, "# T\n>  \n> q\n> > q\n>\t>\t\t2\t \t > v\n"},
   };
   for (const auto& c : cases) {
     const std::string once = wrap_md(c.md, c.width);
