@@ -83,10 +83,11 @@ bool starts_link_definition(const std::vector<std::string>& lines, const Layout&
   return def && def->end > 0;
 }
 
-// "[ ]", "[x]" or "[X]" and then a space, a tab or nothing: an item's task box.
+// "[ ]", "[x]" or "[X]" and then a space: an item's task box, as the block parser reads it (a tab
+// or a line end after the box leaves it text).
 bool starts_with_task_box(std::string_view text) {
-  return text.size() >= 3 && text[0] == '[' && (text[1] == ' ' || text[1] == 'x' || text[1] == 'X') &&
-         text[2] == ']' && (text.size() == 3 || text[3] == ' ' || text[3] == '\t');
+  return text.size() >= 4 && text[0] == '[' && (text[1] == ' ' || text[1] == 'x' || text[1] == 'X') &&
+         text[2] == ']' && text[3] == ' ';
 }
 
 // Whether the new first line starts what the old one did not, read where a list item starts: a

@@ -72,6 +72,7 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       // Runs of white space that are syntax: not a task box, an escaped space then a space (no
       // superscript or subscript), a code span's leading space and line feed.
       {"- [  ] not a todo\n", kNone, "- [  ] not a todo\n"},
+      {"- [ ]\t[  ] \n", kNone, "- [ ]\t[  ] \n"}, {"- [ ]\n  x\n", kNone, "- [ ]\n  x\n"},
       {"x ^a\\  b^ y\n", kNone, "x ^a\\  b^ y\n"}, {"~a\\  b~\n", kNone, "~a\\  b~\n"},
       {"` \na\t`\n", kNone, "`  a `\n"}, {"`a  \nb` c\n", kNone, "`a   b` c\n"}, {"- [ ] a\n  b\n", kNone, "- [ ] a b\n"},
       // Joined lines that make a link or an item's attribute block.
