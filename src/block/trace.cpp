@@ -31,9 +31,9 @@ std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
   return std::move(trace).into_spans(nested);
 }
 
-void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans) {
+void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans) {
   struct Level {
-    const Drafts* list;
+    Drafts* list;
     std::size_t next;
     std::size_t depth;
     bool panel_title;  // the first draft of this list is a panel's title heading
@@ -46,11 +46,11 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
       continue;
     }
     std::size_t index = lv.next++;
-    const Draft& d = (*lv.list)[index];
+    Draft& d = (*lv.list)[index];
     std::size_t level_depth = lv.depth;
-    BlockSpan span = d.span;
+    BlockSpan span = std::move(d.span);
     span.depth = level_depth;
-    if (const Attr* a = draft_attr(const_cast<DraftBlock&>(d.block))) span.set_attrs(*a);
+    if (const Attr* a = draft_attr(d.block)) span.set_attrs(*a);
     bool panel_title_child = false;
     if (auto* fig = std::get_if<draft::Figure>(&d.block)) {
       span.kind = "figure";
@@ -81,7 +81,7 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
     spans.push_back(std::move(span));
     // Child lists are pushed, then reversed so that they are visited in order.
     std::size_t first = stack.size();
-    for_each_child_list(const_cast<DraftBlock&>(d.block), [&](Drafts& list) {
+    for_each_child_list(d.block, [&](Drafts& list) {
       if (!list.empty()) stack.push_back(Level{&list, 0, level_depth + 1, panel_title_child});
     });
     std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
