@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,25 +30,79 @@ std::string_view scope_name(SyntaxScope scope);
 // What an edit region holds.
 enum class RegionKind : std::uint8_t { Text = 0, DefinitionList = 1, Table = 2, HtmlBlock = 3 };
 
+// An optional text held in one pointer: absent, or one heap block with the size and then the
+// bytes. A span's facts hold ten such fields and most spans set one or two, so eight bytes a
+// field keep a heading's facts small where a std::optional<std::string> would take forty.
+class FactText {
+ public:
+  FactText() = default;
+  FactText(const FactText& other) { *this = other; }
+  FactText(FactText&&) noexcept = default;
+  FactText& operator=(const FactText& other) {
+    if (this != &other) {
+      if (other)
+        assign(*other);
+      else
+        data_.reset();
+    }
+    return *this;
+  }
+  FactText& operator=(FactText&&) noexcept = default;
+  FactText& operator=(std::string_view text) {
+    assign(text);
+    return *this;
+  }
+  FactText& operator=(const std::string& text) { return *this = std::string_view(text); }
+  FactText& operator=(const char* text) { return *this = std::string_view(text); }
+  FactText& operator=(const std::optional<std::string>& text) {
+    if (text)
+      assign(*text);
+    else
+      data_.reset();
+    return *this;
+  }
+
+  explicit operator bool() const { return data_ != nullptr; }
+  // The text; only when present.
+  std::string_view operator*() const {
+    std::size_t size = 0;
+    std::memcpy(&size, data_.get(), sizeof size);
+    return std::string_view(data_.get() + sizeof size, size);
+  }
+  friend bool operator==(const FactText& a, std::string_view b) { return a && *a == b; }
+  friend bool operator==(const FactText& a, const char* b) { return a == std::string_view(b); }
+
+ private:
+  void assign(std::string_view text) {
+    std::unique_ptr<char[]> data(new char[sizeof(std::size_t) + text.size()]);
+    const std::size_t size = text.size();
+    std::memcpy(data.get(), &size, sizeof size);
+    if (size) std::memcpy(data.get() + sizeof size, text.data(), size);
+    data_ = std::move(data);
+  }
+
+  std::unique_ptr<char[]> data_;
+};
+
 // The facts of a block beyond its range, each absent unless set. Most blocks carry few of them,
 // so they live out of line and a span stays small while drafts move around.
 struct SpanFacts {
   std::optional<Attr> attrs;  // the block's own attributes
   std::optional<Attr> panel;  // a panel div's panel attributes
-  std::optional<std::string> info;
-  std::optional<bool> info_has_attrs;
+  FactText info;
+  FactText lang;
+  FactText text;  // code text, tex or heading text
+  FactText id;
+  FactText caption;
+  FactText url;  // a figure's image
+  FactText title;
+  FactText syntax;  // template token facts
+  FactText body;
+  FactText name;
   std::optional<std::size_t> fence_start;
   std::optional<std::size_t> fence_end;
-  std::optional<std::string> lang;
-  std::optional<std::string> text;  // code text, tex or heading text
-  std::optional<std::string> id;
-  std::optional<std::string> caption;
   std::optional<std::size_t> title_line;  // a panel's title heading
-  std::optional<std::string> url;         // a figure's image
-  std::optional<std::string> title;
-  std::optional<std::string> syntax;  // template token facts
-  std::optional<std::string> body;
-  std::optional<std::string> name;
+  std::optional<bool> info_has_attrs;
   std::optional<TemplateForm> form;
   std::optional<TemplateTokenKind> token_kind;
 };
