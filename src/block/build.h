@@ -280,8 +280,8 @@ class ContainerBuilder {
   // Closes the children of `parent` into drafts appended to `out`, moving the nodes' contents
   // out: the tree is spent afterwards.
   void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
-  // Appends the edit regions of the tree to `records`.
-  void collect_edit_regions(std::vector<TraceEvent>& records, std::size_t end) const;
+  // Appends the edit regions of the tree to the trace's records.
+  void collect_edit_regions(Trace& trace, std::size_t end) const;
 
   Parser& parser;
 

@@ -19,6 +19,19 @@ std::string_view scope_name(SyntaxScope scope) {
   return "punctuation-special";
 }
 
+Trace::Trace(const Trace& other)
+    : records(other.records), spans(other.spans), line_offsets(other.line_offsets), mode(other.mode) {
+  for (TraceEvent& e : records)
+    if (auto* region = std::get_if<EditRegion>(&e); region && !region->prefix.empty())
+      region->prefix = hold_prefix(region->prefix);
+}
+
+std::string_view Trace::hold_prefix(std::string_view prefix) {
+  if (prefix.empty()) return {};
+  if (prefixes.empty() || prefixes.back() != prefix) prefixes.emplace_back(prefix);
+  return prefixes.back();
+}
+
 std::vector<BlockSpan> Trace::into_spans(bool nested) && {
   if (nested) return std::move(spans);
   std::vector<BlockSpan> out;
@@ -88,8 +101,7 @@ void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& span
   }
 }
 
-void ContainerBuilder::collect_edit_regions(std::vector<TraceEvent>& records,
-                                            std::size_t end) const {
+void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const {
   struct Level {
     std::uint32_t node;
     std::size_t end;
@@ -112,7 +124,7 @@ void ContainerBuilder::collect_edit_regions(std::vector<TraceEvent>& records,
     std::size_t child_end = lv.next != BuildNode::kNone ? nodes[lv.next].start : lv.end;
     const BuildKind& k = nodes[child].kind;
     auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
-      records.emplace_back(EditRegion{prefix, start, child_end, ts, te, kind});
+      trace.records.emplace_back(EditRegion{trace.hold_prefix(prefix), start, child_end, ts, te, kind});
     };
     std::size_t content_end = p.drop_trailing_blanks(start, child_end);
     if (std::holds_alternative<build::BlockQuote>(k)) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -172,7 +173,9 @@ struct BlockSpan {
 };
 
 struct EditRegion {
-  std::string prefix;  // what every line inside the region's containers begins with
+  // What every line inside the region's containers begins with: held by the trace's
+  // `prefixes`, so a record stays small when one is stored per paragraph or heading.
+  std::string_view prefix;
   std::size_t start = 0;
   std::size_t end = 0;
   std::size_t text_start = 0;
@@ -197,9 +200,24 @@ using TraceEvent = std::variant<EditRegion, UnclosedRecord, SyntaxRecord>;
 
 struct Trace {
   std::vector<TraceEvent> records;
+  // The edit regions' prefixes, one per run of regions that share it. A deque keeps each in
+  // place as more come and as the trace moves; a copy holds its own.
+  std::deque<std::string> prefixes;
   std::vector<BlockSpan> spans;
   std::vector<std::size_t> line_offsets;  // span mode 3: per source line, where content starts
   std::uint8_t mode = 0;
+
+  Trace() = default;
+  Trace(Trace&&) = default;
+  Trace& operator=(Trace&&) = default;
+  Trace(const Trace& other);
+  Trace& operator=(const Trace& other) {
+    if (this != &other) *this = Trace(other);
+    return *this;
+  }
+
+  // `prefix` as held by `prefixes`, for an edit region to keep.
+  std::string_view hold_prefix(std::string_view prefix);
 
   // The spans, all of them when `nested`, else those of depth 0; the rest of the trace is
   // dropped.
