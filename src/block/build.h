@@ -153,8 +153,8 @@ using BuildKind =
 // The link definitions that begin the lines of a paragraph, in order.
 std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines);
 
-// The span kind name of a build node.
-std::string_view span_kind_name(const BuildKind& kind);
+// The span kind of a build node.
+SpanKind span_kind_name(const BuildKind& kind);
 
 // A node of the build tree. Children are linked by index, first to last, so that no node
 // allocates a child list.

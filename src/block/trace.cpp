@@ -2,9 +2,11 @@
 #include "block/trace.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "block/build.h"
 #include "block/scan.h"
+#include "base/internal_error.h"
 #include "render/render.h"
 
 namespace vedavi::block {
@@ -17,6 +19,16 @@ std::string_view scope_name(SyntaxScope scope) {
     case SyntaxScope::MarkupLinkUrl: return "markup-link-url";
   }
   return "punctuation-special";
+}
+
+SpanKind::SpanKind(std::string_view name) {
+  for (std::size_t k = 0; k < std::size(kSpanKindNames); ++k) {
+    if (kSpanKindNames[k] == name) {
+      index_ = static_cast<std::uint8_t>(k);
+      return;
+    }
+  }
+  internal_failure("internal error: a block span kind outside the table of kinds");
 }
 
 Trace::Trace(const Trace& other)

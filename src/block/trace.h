@@ -108,12 +108,37 @@ struct SpanFacts {
   std::optional<TemplateTokenKind> token_kind;
 };
 
+// A block span's kind, read as its name ("paragraph", "list", "attr_def", ...): one byte
+// naming an entry of `kSpanKindNames`, since a span is made per block and a view took sixteen.
+inline constexpr std::string_view kSpanKindNames[] = {
+    "",           "paragraph",      "heading",        "block_quote", "list",
+    "footnote_def", "definition_list", "div",         "code_block",  "math_block",
+    "thematic_break", "html_block",  "html_container", "table",      "panel",
+    "panel_title", "figure",        "template_token", "attr_def",    "link_ref"};
+
+class SpanKind {
+ public:
+  constexpr SpanKind() = default;
+  // A name of the table; any other is an internal fault.
+  SpanKind(std::string_view name);
+  SpanKind(const char* name) : SpanKind(std::string_view(name)) {}
+
+  operator std::string_view() const { return kSpanKindNames[index_]; }
+
+  friend bool operator==(SpanKind a, SpanKind b) { return a.index_ == b.index_; }
+  friend bool operator==(SpanKind a, std::string_view b) { return std::string_view(a) == b; }
+  friend bool operator==(SpanKind a, const char* b) { return std::string_view(a) == b; }
+
+ private:
+  std::uint8_t index_ = 0;
+};
+
 // One block's source range and the facts the block listing reports.
 struct BlockSpan {
-  std::string_view kind;  // "paragraph", "list", "attr_def", ...
   std::size_t start = 0;  // first line, 0-based
   std::size_t end = 0;    // exclusive, trailing blank lines excluded
   std::size_t depth = 0;
+  SpanKind kind;
   std::optional<std::uint8_t> level;  // a heading's level
 
  private:
@@ -123,7 +148,7 @@ struct BlockSpan {
  public:
   BlockSpan() = default;
   BlockSpan(const BlockSpan& other)
-      : kind(other.kind), start(other.start), end(other.end), depth(other.depth),
+      : start(other.start), end(other.end), depth(other.depth), kind(other.kind),
         level(other.level), empty_attrs_(other.empty_attrs_),
         facts_(other.facts_ ? std::make_unique<SpanFacts>(*other.facts_) : nullptr) {}
   BlockSpan(BlockSpan&&) noexcept = default;
@@ -133,7 +158,7 @@ struct BlockSpan {
   }
   BlockSpan& operator=(BlockSpan&&) noexcept = default;
 
-  static BlockSpan of(std::string_view kind, std::size_t start, std::size_t end) {
+  static BlockSpan of(SpanKind kind, std::size_t start, std::size_t end) {
     BlockSpan s;
     s.kind = kind;
     s.start = start;
