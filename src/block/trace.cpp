@@ -40,8 +40,10 @@ Trace::Trace(const Trace& other)
 
 std::string_view Trace::hold_prefix(std::string_view prefix) {
   if (prefix.empty()) return {};
-  if (prefixes.empty() || prefixes.back() != prefix) prefixes.emplace_back(prefix);
-  return prefixes.back();
+  std::string key(prefix);
+  auto held = prefixes.find(key);
+  if (held == prefixes.end()) held = prefixes.insert(std::move(key)).first;
+  return *held;
 }
 
 std::vector<BlockSpan> Trace::into_spans(bool nested) && {

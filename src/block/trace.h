@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -225,9 +225,9 @@ using TraceEvent = std::variant<EditRegion, UnclosedRecord, SyntaxRecord>;
 
 struct Trace {
   std::vector<TraceEvent> records;
-  // The edit regions' prefixes, one per run of regions that share it. A deque keeps each in
-  // place as more come and as the trace moves; a copy holds its own.
-  std::deque<std::string> prefixes;
+  // The edit regions' prefixes, each once. The set's nodes stay in place as more come and as
+  // the trace moves; a copy holds its own.
+  std::unordered_set<std::string> prefixes;
   std::vector<BlockSpan> spans;
   std::vector<std::size_t> line_offsets;  // span mode 3: per source line, where content starts
   std::uint8_t mode = 0;
