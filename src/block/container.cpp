@@ -11,7 +11,7 @@ namespace vedavi::block {
 using line::Rest;
 
 SpanKind span_kind_name(const BuildKind& kind) {
-  static const SpanKind kNames[] = {
+  static constexpr SpanKind kNames[] = {
       "html_container", "paragraph",  "block_quote",    "list",      "list",
       "footnote_def",   "definition_list", "div",       "code_block", "math_block",
       "paragraph",      "heading",    "thematic_break", "code_block", "html_block",

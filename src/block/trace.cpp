@@ -2,7 +2,6 @@
 #include "block/trace.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "block/build.h"
 #include "block/scan.h"
@@ -21,13 +20,7 @@ std::string_view scope_name(SyntaxScope scope) {
   return "punctuation-special";
 }
 
-SpanKind::SpanKind(std::string_view name) {
-  for (std::size_t k = 0; k < std::size(kSpanKindNames); ++k) {
-    if (kSpanKindNames[k] == name) {
-      index_ = static_cast<std::uint8_t>(k);
-      return;
-    }
-  }
+void SpanKind::unknown_kind() {
   internal_failure("internal error: a block span kind outside the table of kinds");
 }
 

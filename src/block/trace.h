@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -120,8 +121,16 @@ class SpanKind {
  public:
   constexpr SpanKind() = default;
   // A name of the table; any other is an internal fault.
-  SpanKind(std::string_view name);
-  SpanKind(const char* name) : SpanKind(std::string_view(name)) {}
+  constexpr SpanKind(std::string_view name) {
+    for (std::size_t k = 0; k < std::size(kSpanKindNames); ++k) {
+      if (kSpanKindNames[k] == name) {
+        index_ = static_cast<std::uint8_t>(k);
+        return;
+      }
+    }
+    unknown_kind();
+  }
+  constexpr SpanKind(const char* name) : SpanKind(std::string_view(name)) {}
 
   operator std::string_view() const { return kSpanKindNames[index_]; }
 
@@ -130,6 +139,8 @@ class SpanKind {
   friend bool operator==(SpanKind a, const char* b) { return std::string_view(a) == b; }
 
  private:
+  [[noreturn, gnu::cold]] static void unknown_kind();
+
   std::uint8_t index_ = 0;
 };
 
