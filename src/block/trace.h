@@ -86,6 +86,32 @@ class FactText {
   std::unique_ptr<char[]> data_;
 };
 
+// An optional line number in eight bytes: no line is numbered ~0.
+class FactLine {
+ public:
+  FactLine() = default;
+  FactLine& operator=(std::size_t line) {
+    line_ = line;
+    return *this;
+  }
+  FactLine& operator=(const std::optional<std::size_t>& line) {
+    line_ = line.value_or(kNone);
+    return *this;
+  }
+
+  explicit operator bool() const { return line_ != kNone; }
+  // The line; only when present.
+  std::size_t operator*() const { return line_; }
+  operator std::optional<std::size_t>() const {
+    return line_ != kNone ? std::optional<std::size_t>(line_) : std::nullopt;
+  }
+  friend bool operator==(FactLine a, std::size_t b) { return a && *a == b; }
+
+ private:
+  static constexpr std::size_t kNone = ~std::size_t{0};
+  std::size_t line_ = kNone;
+};
+
 // The facts of a block beyond its range, each absent unless set. Most blocks carry few of them,
 // so they live out of line and a span stays small while drafts move around.
 struct SpanFacts {
@@ -101,9 +127,9 @@ struct SpanFacts {
   FactText syntax;  // template token facts
   FactText body;
   FactText name;
-  std::optional<std::size_t> fence_start;
-  std::optional<std::size_t> fence_end;
-  std::optional<std::size_t> title_line;  // a panel's title heading
+  FactLine fence_start;
+  FactLine fence_end;
+  FactLine title_line;  // a panel's title heading
   std::optional<bool> info_has_attrs;
   std::optional<TemplateForm> form;
   std::optional<TemplateTokenKind> token_kind;

@@ -175,6 +175,13 @@ TEST(SpanRecords, CompactFieldsReadAsSet) {
     EXPECT_EQ(*g.text, text);
     EXPECT_FALSE(f.text);
   }
+  for (std::optional<std::size_t> line : {std::optional<std::size_t>(), std::optional<std::size_t>(0),
+                                          std::optional<std::size_t>(7)}) {
+    SpanFacts f;
+    f.fence_end = line;
+    EXPECT_EQ(static_cast<std::optional<std::size_t>>(f.fence_end), line);
+    EXPECT_EQ(static_cast<bool>(f.fence_end), line.has_value());
+  }
   for (std::string_view name : kSpanKindNames) {
     const BlockSpan span = BlockSpan::of(name, 1, 2);
     EXPECT_EQ(std::string_view(span.kind), name);
