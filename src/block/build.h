@@ -153,8 +153,8 @@ using BuildKind =
 // The link definitions that begin the lines of a paragraph, in order.
 std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines);
 
-// The span kind name of a build node.
-std::string_view span_kind_name(const BuildKind& kind);
+// The span kind of a build node.
+SpanKind span_kind_name(const BuildKind& kind);
 
 // A node of the build tree. Children are linked by index, first to last, so that no node
 // allocates a child list.
@@ -280,8 +280,8 @@ class ContainerBuilder {
   // Closes the children of `parent` into drafts appended to `out`, moving the nodes' contents
   // out: the tree is spent afterwards.
   void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
-  // Appends the edit regions of the tree to `records`.
-  void collect_edit_regions(std::vector<TraceEvent>& records, std::size_t end) const;
+  // Appends the edit regions of the tree to the trace's records.
+  void collect_edit_regions(Trace& trace, std::size_t end) const;
 
   Parser& parser;
 

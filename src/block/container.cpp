@@ -10,8 +10,8 @@ namespace vedavi::block {
 
 using line::Rest;
 
-std::string_view span_kind_name(const BuildKind& kind) {
-  static constexpr std::string_view kNames[] = {
+SpanKind span_kind_name(const BuildKind& kind) {
+  static constexpr SpanKind kNames[] = {
       "html_container", "paragraph",  "block_quote",    "list",      "list",
       "footnote_def",   "definition_list", "div",       "code_block", "math_block",
       "paragraph",      "heading",    "thematic_break", "code_block", "html_block",

@@ -399,7 +399,7 @@ void Parser::container_block(Drafts& out) {
   }
 
   if (mode == 3) {
-    b.collect_edit_regions(trace.records, current);
+    b.collect_edit_regions(trace, current);
     for (const auto& s : b.syntax) trace.records.emplace_back(s);
   }
   b.report_unclosed(trace);

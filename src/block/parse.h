@@ -15,8 +15,10 @@ namespace vedavi::block {
 // 3 as 2, plus per-line content offsets, syntax scopes and edit regions.
 Parsed parse_source(std::string_view source, const Options& options, std::uint8_t mode);
 
-// Appends the spans of a draft tree in pre-order, children one level deeper.
-void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans);
+// Appends the spans of a draft tree in pre-order, children one level deeper. Each draft's span
+// moves into the listing (its facts are not copied): the drafts keep their ranges, not their
+// facts.
+void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans);
 
 }  // namespace vedavi::block
 

@@ -5,6 +5,7 @@
 
 #include "block/build.h"
 #include "block/scan.h"
+#include "base/internal_error.h"
 #include "render/render.h"
 
 namespace vedavi::block {
@@ -19,6 +20,25 @@ std::string_view scope_name(SyntaxScope scope) {
   return "punctuation-special";
 }
 
+void SpanKind::unknown_kind() {
+  internal_failure("internal error: a block span kind outside the table of kinds");
+}
+
+Trace::Trace(const Trace& other)
+    : records(other.records), spans(other.spans), line_offsets(other.line_offsets), mode(other.mode) {
+  for (TraceEvent& e : records)
+    if (auto* region = std::get_if<EditRegion>(&e); region && !region->prefix.empty())
+      region->prefix = hold_prefix(region->prefix);
+}
+
+std::string_view Trace::hold_prefix(std::string_view prefix) {
+  if (prefix.empty()) return {};
+  std::string key(prefix);
+  auto held = prefixes.find(key);
+  if (held == prefixes.end()) held = prefixes.insert(std::move(key)).first;
+  return *held;
+}
+
 std::vector<BlockSpan> Trace::into_spans(bool nested) && {
   if (nested) return std::move(spans);
   std::vector<BlockSpan> out;
@@ -31,9 +51,9 @@ std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
   return std::move(trace).into_spans(nested);
 }
 
-void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans) {
+void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans) {
   struct Level {
-    const Drafts* list;
+    Drafts* list;
     std::size_t next;
     std::size_t depth;
     bool panel_title;  // the first draft of this list is a panel's title heading
@@ -46,11 +66,11 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
       continue;
     }
     std::size_t index = lv.next++;
-    const Draft& d = (*lv.list)[index];
+    Draft& d = (*lv.list)[index];
     std::size_t level_depth = lv.depth;
-    BlockSpan span = d.span;
+    BlockSpan span = std::move(d.span);
     span.depth = level_depth;
-    if (const Attr* a = draft_attr(const_cast<DraftBlock&>(d.block))) span.set_attrs(*a);
+    if (const Attr* a = draft_attr(d.block)) span.set_attrs(*a);
     bool panel_title_child = false;
     if (auto* fig = std::get_if<draft::Figure>(&d.block)) {
       span.kind = "figure";
@@ -82,15 +102,14 @@ void draft_spans(const Drafts& drafts, std::size_t depth, std::vector<BlockSpan>
     spans.push_back(std::move(span));
     // Child lists are pushed, then reversed so that they are visited in order.
     std::size_t first = stack.size();
-    for_each_child_list(const_cast<DraftBlock&>(d.block), [&](Drafts& list) {
+    for_each_child_list(d.block, [&](Drafts& list) {
       if (!list.empty()) stack.push_back(Level{&list, 0, level_depth + 1, panel_title_child});
     });
     std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
   }
 }
 
-void ContainerBuilder::collect_edit_regions(std::vector<TraceEvent>& records,
-                                            std::size_t end) const {
+void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const {
   struct Level {
     std::uint32_t node;
     std::size_t end;
@@ -113,7 +132,7 @@ void ContainerBuilder::collect_edit_regions(std::vector<TraceEvent>& records,
     std::size_t child_end = lv.next != BuildNode::kNone ? nodes[lv.next].start : lv.end;
     const BuildKind& k = nodes[child].kind;
     auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
-      records.emplace_back(EditRegion{prefix, start, child_end, ts, te, kind});
+      trace.records.emplace_back(EditRegion{trace.hold_prefix(prefix), start, child_end, ts, te, kind});
     };
     std::size_t content_end = p.drop_trailing_blanks(start, child_end);
     if (std::holds_alternative<build::BlockQuote>(k)) {

@@ -4,10 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -29,35 +32,150 @@ std::string_view scope_name(SyntaxScope scope);
 // What an edit region holds.
 enum class RegionKind : std::uint8_t { Text = 0, DefinitionList = 1, Table = 2, HtmlBlock = 3 };
 
+// An optional text held in one pointer: absent, or one heap block with the size and then the
+// bytes. A span's facts hold ten such fields and most spans set one or two, so eight bytes a
+// field keep a heading's facts small where a std::optional<std::string> would take forty.
+class FactText {
+ public:
+  FactText() = default;
+  FactText(const FactText& other) { *this = other; }
+  FactText(FactText&&) noexcept = default;
+  FactText& operator=(const FactText& other) {
+    if (this != &other) {
+      if (other)
+        assign(*other);
+      else
+        data_.reset();
+    }
+    return *this;
+  }
+  FactText& operator=(FactText&&) noexcept = default;
+  FactText& operator=(std::string_view text) {
+    assign(text);
+    return *this;
+  }
+  FactText& operator=(const std::string& text) { return *this = std::string_view(text); }
+  FactText& operator=(const char* text) { return *this = std::string_view(text); }
+  FactText& operator=(const std::optional<std::string>& text) {
+    if (text)
+      assign(*text);
+    else
+      data_.reset();
+    return *this;
+  }
+
+  explicit operator bool() const { return data_ != nullptr; }
+  // The text; only when present.
+  std::string_view operator*() const {
+    std::size_t size = 0;
+    std::memcpy(&size, data_.get(), sizeof size);
+    return std::string_view(data_.get() + sizeof size, size);
+  }
+  friend bool operator==(const FactText& a, std::string_view b) { return a && *a == b; }
+  friend bool operator==(const FactText& a, const char* b) { return a == std::string_view(b); }
+
+ private:
+  void assign(std::string_view text) {
+    std::unique_ptr<char[]> data(new char[sizeof(std::size_t) + text.size()]);
+    const std::size_t size = text.size();
+    std::memcpy(data.get(), &size, sizeof size);
+    if (size) std::memcpy(data.get() + sizeof size, text.data(), size);
+    data_ = std::move(data);
+  }
+
+  std::unique_ptr<char[]> data_;
+};
+
+// An optional line number in eight bytes: no line is numbered ~0.
+class FactLine {
+ public:
+  FactLine() = default;
+  FactLine& operator=(std::size_t line) {
+    line_ = line;
+    return *this;
+  }
+  FactLine& operator=(const std::optional<std::size_t>& line) {
+    line_ = line.value_or(kNone);
+    return *this;
+  }
+
+  explicit operator bool() const { return line_ != kNone; }
+  // The line; only when present.
+  std::size_t operator*() const { return line_; }
+  operator std::optional<std::size_t>() const {
+    return line_ != kNone ? std::optional<std::size_t>(line_) : std::nullopt;
+  }
+  friend bool operator==(FactLine a, std::size_t b) { return a && *a == b; }
+
+ private:
+  static constexpr std::size_t kNone = ~std::size_t{0};
+  std::size_t line_ = kNone;
+};
+
 // The facts of a block beyond its range, each absent unless set. Most blocks carry few of them,
 // so they live out of line and a span stays small while drafts move around.
 struct SpanFacts {
   std::optional<Attr> attrs;  // the block's own attributes
   std::optional<Attr> panel;  // a panel div's panel attributes
-  std::optional<std::string> info;
+  FactText info;
+  FactText lang;
+  FactText text;  // code text, tex or heading text
+  FactText id;
+  FactText caption;
+  FactText url;  // a figure's image
+  FactText title;
+  FactText syntax;  // template token facts
+  FactText body;
+  FactText name;
+  FactLine fence_start;
+  FactLine fence_end;
+  FactLine title_line;  // a panel's title heading
   std::optional<bool> info_has_attrs;
-  std::optional<std::size_t> fence_start;
-  std::optional<std::size_t> fence_end;
-  std::optional<std::string> lang;
-  std::optional<std::string> text;  // code text, tex or heading text
-  std::optional<std::string> id;
-  std::optional<std::string> caption;
-  std::optional<std::size_t> title_line;  // a panel's title heading
-  std::optional<std::string> url;         // a figure's image
-  std::optional<std::string> title;
-  std::optional<std::string> syntax;  // template token facts
-  std::optional<std::string> body;
-  std::optional<std::string> name;
   std::optional<TemplateForm> form;
   std::optional<TemplateTokenKind> token_kind;
 };
 
+// A block span's kind, read as its name ("paragraph", "list", "attr_def", ...): one byte
+// naming an entry of `kSpanKindNames`, since a span is made per block and a view took sixteen.
+inline constexpr std::string_view kSpanKindNames[] = {
+    "",           "paragraph",      "heading",        "block_quote", "list",
+    "footnote_def", "definition_list", "div",         "code_block",  "math_block",
+    "thematic_break", "html_block",  "html_container", "table",      "panel",
+    "panel_title", "figure",        "template_token", "attr_def",    "link_ref"};
+
+class SpanKind {
+ public:
+  constexpr SpanKind() = default;
+  // A name of the table; any other is an internal fault.
+  constexpr SpanKind(std::string_view name) {
+    for (std::size_t k = 0; k < std::size(kSpanKindNames); ++k) {
+      if (kSpanKindNames[k] == name) {
+        index_ = static_cast<std::uint8_t>(k);
+        return;
+      }
+    }
+    unknown_kind();
+  }
+  constexpr SpanKind(const char* name) : SpanKind(std::string_view(name)) {}
+
+  operator std::string_view() const { return kSpanKindNames[index_]; }
+
+  friend bool operator==(SpanKind a, SpanKind b) { return a.index_ == b.index_; }
+  friend bool operator==(SpanKind a, std::string_view b) { return std::string_view(a) == b; }
+  friend bool operator==(SpanKind a, const char* b) { return std::string_view(a) == b; }
+
+ private:
+  [[noreturn, gnu::cold]] static void unknown_kind();
+
+  std::uint8_t index_ = 0;
+};
+
 // One block's source range and the facts the block listing reports.
 struct BlockSpan {
-  std::string_view kind;  // "paragraph", "list", "attr_def", ...
   std::size_t start = 0;  // first line, 0-based
   std::size_t end = 0;    // exclusive, trailing blank lines excluded
   std::size_t depth = 0;
+  SpanKind kind;
   std::optional<std::uint8_t> level;  // a heading's level
 
  private:
@@ -67,7 +185,7 @@ struct BlockSpan {
  public:
   BlockSpan() = default;
   BlockSpan(const BlockSpan& other)
-      : kind(other.kind), start(other.start), end(other.end), depth(other.depth),
+      : start(other.start), end(other.end), depth(other.depth), kind(other.kind),
         level(other.level), empty_attrs_(other.empty_attrs_),
         facts_(other.facts_ ? std::make_unique<SpanFacts>(*other.facts_) : nullptr) {}
   BlockSpan(BlockSpan&&) noexcept = default;
@@ -77,7 +195,7 @@ struct BlockSpan {
   }
   BlockSpan& operator=(BlockSpan&&) noexcept = default;
 
-  static BlockSpan of(std::string_view kind, std::size_t start, std::size_t end) {
+  static BlockSpan of(SpanKind kind, std::size_t start, std::size_t end) {
     BlockSpan s;
     s.kind = kind;
     s.start = start;
@@ -117,7 +235,9 @@ struct BlockSpan {
 };
 
 struct EditRegion {
-  std::string prefix;  // what every line inside the region's containers begins with
+  // What every line inside the region's containers begins with: held by the trace's
+  // `prefixes`, so a record stays small when one is stored per paragraph or heading.
+  std::string_view prefix;
   std::size_t start = 0;
   std::size_t end = 0;
   std::size_t text_start = 0;
@@ -142,9 +262,24 @@ using TraceEvent = std::variant<EditRegion, UnclosedRecord, SyntaxRecord>;
 
 struct Trace {
   std::vector<TraceEvent> records;
+  // The edit regions' prefixes, each once. The set's nodes stay in place as more come and as
+  // the trace moves; a copy holds its own.
+  std::unordered_set<std::string> prefixes;
   std::vector<BlockSpan> spans;
   std::vector<std::size_t> line_offsets;  // span mode 3: per source line, where content starts
   std::uint8_t mode = 0;
+
+  Trace() = default;
+  Trace(Trace&&) = default;
+  Trace& operator=(Trace&&) = default;
+  Trace(const Trace& other);
+  Trace& operator=(const Trace& other) {
+    if (this != &other) *this = Trace(other);
+    return *this;
+  }
+
+  // `prefix` as held by `prefixes`, for an edit region to keep.
+  std::string_view hold_prefix(std::string_view prefix);
 
   // The spans, all of them when `nested`, else those of depth 0; the rest of the trace is
   // dropped.

@@ -2,6 +2,9 @@
 // ranges gathered from it, then the source written as escaped text with the ranges as spans.
 #include "highlight/highlight.h"
 
+#include <utility>
+#include <vector>
+
 #include "block/parse.h"
 #include "highlight/ranges.h"
 #include "model/line.h"
@@ -16,10 +19,16 @@ std::string highlight_md(std::string_view src, std::string_view class_prefix) {
     text = normalized;
   }
   const Options options = fixed_tool_options();
-  const block::Parsed parsed = block::parse_source(text, options, 3);
-  const inl::LineMap map(text, parsed.trace);
+  std::vector<ClassedRange> ranges;
+  {
+    // The parse goes once its ranges are gathered (their scopes are static names), so the
+    // output is not written beside it.
+    const block::Parsed parsed = block::parse_source(text, options, 3);
+    const inl::LineMap map(text, parsed.trace);
+    ranges = gather_ranges(text, options, parsed, map);
+  }
   std::string out;
-  write_ranges(text, gather_ranges(text, options, parsed, map), class_prefix, out);
+  write_ranges(text, std::move(ranges), class_prefix, out);
   return out;
 }
 

@@ -149,6 +149,46 @@ TEST(ModeThree, EditRegions) {
   EXPECT_EQ(got, "'  > ' 0 0-2\n'' 0 3-4\n'' 0 6-7\n'' 2 9-11\n");
 }
 
+// Regions share their prefixes through the trace; a copy of the trace must read its own.
+TEST(ModeThree, EditRegionPrefixesOutliveTheirParse) {
+  std::optional<Trace> copy;
+  {
+    Parsed p = parse_source("- a\n  - b\n\n    c\n- d\n> e\n", default_options(), 3);
+    copy.emplace(p.trace);
+  }
+  std::string got;
+  for (const auto& e : copy->records)
+    if (auto* r = std::get_if<EditRegion>(&e)) got += "'" + std::string(r->prefix) + "' ";
+  EXPECT_EQ(got, "'  ' '    ' '    ' '  ' '> ' ");
+  EXPECT_EQ(copy->prefixes.size(), 3u);
+}
+
+// The span records' compact fields read back what was put in them.
+TEST(SpanRecords, CompactFieldsReadAsSet) {
+  for (std::string_view text : {std::string_view(""), std::string_view("h"),
+                                std::string_view("a\0b", 3), std::string_view("x\ny\n")}) {
+    SpanFacts f;
+    f.text = text;
+    SpanFacts g = f;
+    f.text = std::optional<std::string>();
+    ASSERT_TRUE(g.text) << text;
+    EXPECT_EQ(*g.text, text);
+    EXPECT_FALSE(f.text);
+  }
+  for (std::optional<std::size_t> line : {std::optional<std::size_t>(), std::optional<std::size_t>(0),
+                                          std::optional<std::size_t>(7)}) {
+    SpanFacts f;
+    f.fence_end = line;
+    EXPECT_EQ(static_cast<std::optional<std::size_t>>(f.fence_end), line);
+    EXPECT_EQ(static_cast<bool>(f.fence_end), line.has_value());
+  }
+  for (std::string_view name : kSpanKindNames) {
+    const BlockSpan span = BlockSpan::of(name, 1, 2);
+    EXPECT_EQ(std::string_view(span.kind), name);
+    EXPECT_EQ(span.kind, SpanKind(name));
+  }
+}
+
 TEST(Diagnostics, UnclosedConstructsInEveryMode) {
   Options o = default_options();
   o.math = MathMode::Brackets;
