@@ -58,14 +58,14 @@ Attr* draft_attr(DraftBlock& block) {
   return std::visit(
       [](auto& b) -> Attr* {
         using T = std::decay_t<decltype(b)>;
-        if constexpr (std::is_same_v<T, draft::Paragraph> || std::is_same_v<T, draft::Figure> ||
+        if constexpr (std::is_same_v<T, draft::Paragraph> ||
                       std::is_same_v<T, draft::Heading> || std::is_same_v<T, draft::BlockQuote> ||
                       std::is_same_v<T, draft::List> || std::is_same_v<T, draft::DefinitionList> ||
                       std::is_same_v<T, draft::CodeBlock> ||
                       std::is_same_v<T, draft::ThematicBreak> ||
                       std::is_same_v<T, draft::Div> || std::is_same_v<T, draft::MathBlock>)
           return &b.attr;
-        else if constexpr (std::is_same_v<T, Boxed<draft::Table>>)
+        else if constexpr (std::is_same_v<T, Boxed<draft::Table>> || std::is_same_v<T, Boxed<draft::Figure>>)
           return &b.value().attr;
         else
           return nullptr;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,6 +72,28 @@ struct TableRowText {
   }
 };
 
+// An optional string held on the heap: one pointer in a draft, and no allocation when absent.
+// Reads like std::optional<std::string>.
+class SpareText {
+ public:
+  SpareText() = default;
+  SpareText(std::optional<std::string>&& value) {
+    if (value) text_ = std::make_unique<std::string>(std::move(*value));
+  }
+  explicit operator bool() const noexcept { return text_ != nullptr; }
+  const std::string& operator*() const { return *text_; }
+  // The value, leaving none behind.
+  std::optional<std::string> take() {
+    std::optional<std::string> out;
+    if (text_) out = std::move(*text_);
+    text_.reset();
+    return out;
+  }
+
+ private:
+  std::unique_ptr<std::string> text_;
+};
+
 namespace draft {
 struct Paragraph {
   Attr attr;
@@ -93,7 +116,14 @@ struct List {
   bool tight = true;
 };
 struct DefinitionList { Attr attr; std::vector<DraftDefinitionItem> items; };
-struct CodeBlock { Attr attr; std::string info; std::string text; std::optional<std::string> lang; };
+struct CodeBlock {
+  Attr attr;
+  std::string text;
+  // The fence's info string and language: most code blocks have neither, so each is one pointer
+  // here and an allocation only when present. An empty info string is held as none.
+  SpareText info_text;
+  SpareText lang;
+};
 struct HtmlBlock { std::string raw; std::vector<HtmlToken> tokens; };
 struct ThematicBreak { Attr attr; };
 struct Table {
@@ -114,11 +144,11 @@ struct FootnoteDef { std::string label; Drafts children; };
 struct Splice { Drafts members; };
 }  // namespace draft
 
-// Alternatives in tag order. Tables and whole-line template tokens, the two kinds over twice the
-// size of a paragraph, are boxed: a draft slot is reserved for every run of non-blank lines, and
-// their size would set every slot's.
+// Alternatives in tag order. Figures, tables and whole-line template tokens, the kinds larger than
+// a paragraph, are boxed: a draft slot is reserved for every run of non-blank lines, and their
+// size would set every slot's. Code blocks keep their rare fence strings out of line instead.
 using DraftBlock =
-    std::variant<draft::Paragraph, draft::Figure, draft::Heading, draft::BlockQuote, draft::List,
+    std::variant<draft::Paragraph, Boxed<draft::Figure>, draft::Heading, draft::BlockQuote, draft::List,
                  draft::DefinitionList, draft::CodeBlock, draft::HtmlBlock, draft::ThematicBreak,
                  Boxed<draft::Table>, draft::Div, draft::MathBlock, draft::RawBlock, Boxed<TemplateToken>,
                  draft::ScriptBlock, draft::FootnoteDef, draft::Splice>;

@@ -101,8 +101,9 @@ class Finisher {
           using T = std::decay_t<decltype(d)>;
           if constexpr (std::is_same_v<T, draft::Paragraph>) {
             dest.emplace_back(Block::Paragraph{std::move(d.attr), parse_leaf(d.text, ctx_)});
-          } else if constexpr (std::is_same_v<T, draft::Figure>) {
-            dest.emplace_back(Block::Figure{std::move(d.attr), std::move(d.caption), std::move(d.image)});
+          } else if constexpr (std::is_same_v<T, Boxed<draft::Figure>>) {
+            draft::Figure& f = d.value();
+            dest.emplace_back(Block::Figure{std::move(f.attr), std::move(f.caption), std::move(f.image)});
           } else if constexpr (std::is_same_v<T, draft::Heading>) {
             if (panel_title)
               dest.emplace_back(Block::PanelTitle{std::move(d.attr), parse_leaf(d.text, ctx_)});
@@ -134,7 +135,9 @@ class Finisher {
             }
             dest.emplace_back(std::move(out));
           } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
-            dest.emplace_back(Block::CodeBlock{std::move(d.attr), std::move(d.info), std::move(d.text), std::move(d.lang)});
+            std::optional<std::string> info = d.info_text.take();
+            dest.emplace_back(Block::CodeBlock{std::move(d.attr), info ? std::move(*info) : std::string(),
+                                               std::move(d.text), d.lang.take()});
           } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
             dest.emplace_back(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
           } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {
@@ -213,7 +216,7 @@ void decide_figures(Drafts& drafts, const InlineContext& ctx) {
       img.attr.classes_mut().clear();
       figure.caption = img.children;
       figure.image = std::move(image);
-      draft.block = std::move(figure);
+      draft.block.emplace<Boxed<draft::Figure>>(std::move(figure));
     }
   }
 }

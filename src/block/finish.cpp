@@ -33,6 +33,13 @@ bool is_script_info(std::string_view info) {
   return true;
 }
 
+draft::CodeBlock make_code_block(Attr&& attr, std::string&& info, std::string&& text,
+                                 std::optional<std::string>&& lang) {
+  draft::CodeBlock out{std::move(attr), std::move(text), {}, std::move(lang)};
+  if (!info.empty()) out.info_text = std::optional<std::string>(std::move(info));
+  return out;
+}
+
 }  // namespace
 
 // Appends a draft of `kind` spanning `span` to `out`. Drafts are large variants: each is made in
@@ -286,13 +293,13 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
                                                  std::move(text)});
       } else {
         attrs::FenceInfo fi = parsed_info ? std::move(*parsed_info) : attrs::parse_fence_info(info);
-        append_draft(f.out, std::move(span), draft::CodeBlock{std::move(fi.attr), std::move(fi.info),
-                                                                std::move(text), std::move(fi.lang)});
+        append_draft(f.out, std::move(span), make_code_block(std::move(fi.attr), std::move(fi.info),
+                                                               std::move(text), std::move(fi.lang)));
       }
     } else if (auto* code = std::get_if<build::IndentedCode>(&k)) {
       std::string text = code->text.take();
       if (facts) span.set().text = text;
-      append_draft(f.out, std::move(span), draft::CodeBlock{{}, {}, std::move(text), std::nullopt});
+      append_draft(f.out, std::move(span), make_code_block({}, {}, std::move(text), std::nullopt));
     } else if (auto* math = std::get_if<build::MathBlock>(&k)) {
       std::string tex = math->text.take();
       tex.resize(line::trim_end(tex).size());

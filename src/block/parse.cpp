@@ -19,7 +19,7 @@ namespace vedavi::block {
 namespace {
 
 bool takes_attributes(const DraftBlock& b) {
-  return std::holds_alternative<draft::Paragraph>(b) || std::holds_alternative<draft::Figure>(b) ||
+  return std::holds_alternative<draft::Paragraph>(b) || std::holds_alternative<Boxed<draft::Figure>>(b) ||
          std::holds_alternative<draft::Heading>(b) || std::holds_alternative<draft::BlockQuote>(b) ||
          std::holds_alternative<draft::List>(b) || std::holds_alternative<draft::DefinitionList>(b) ||
          std::holds_alternative<draft::CodeBlock>(b) ||

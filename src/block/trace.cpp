@@ -72,7 +72,8 @@ void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& span
     span.depth = level_depth;
     if (const Attr* a = draft_attr(d.block)) span.set_attrs(*a);
     bool panel_title_child = false;
-    if (auto* fig = std::get_if<draft::Figure>(&d.block)) {
+    if (auto* boxed_fig = std::get_if<Boxed<draft::Figure>>(&d.block)) {
+      const draft::Figure* fig = &boxed_fig->value();
       span.kind = "figure";
       span.set().id = fig->attr.id();
       span.set().caption = render::plain(fig->caption);
