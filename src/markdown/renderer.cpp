@@ -232,6 +232,7 @@ void DomRenderer::step(Frame& frame, NodeId child) {
       out() += ' ';
       ++cells_open_;
       push_children(child, Walk::Inlines, Close::Cell);
+      frames_.back().cell_begin = out().size();
       return;
   }
 }
@@ -358,6 +359,24 @@ void protect_trailing_space(std::string& text, std::size_t floor) {
   text += "&#" + std::to_string(static_cast<std::uint32_t>(last)) + ';';
 }
 
+// White space other than a space that opens a cell is trimmed by the reader as well: a tab, a
+// form feed, a vertical tab or a no-break space there is written as a character reference.
+void protect_leading_space(std::string& text, std::size_t begin) {
+  if (begin >= text.size()) return;
+  const auto first = static_cast<unsigned char>(text[begin]);
+  std::uint32_t cp = first;
+  std::size_t len = 1;
+  if (first >= 0x80) {
+    const auto decoded = utf8::decode(text, begin);
+    cp = static_cast<std::uint32_t>(decoded.cp);
+    len = decoded.len;
+    if (!unicode::is_white_space(decoded.cp)) return;
+  } else if (first != '\t' && first != '\f' && first != '\v') {
+    return;
+  }
+  text.replace(begin, len, "&#" + std::to_string(cp) + ';');
+}
+
 void DomRenderer::finish(const Frame& frame) {
   if (frame.in_run) finish_run(frame, std::nullopt);
   switch (frame.close) {
@@ -422,6 +441,7 @@ void DomRenderer::finish(const Frame& frame) {
         out() += "&#9;";
       }
       protect_trailing_space(out(), 0);
+      protect_leading_space(out(), frame.cell_begin);
       out() += " |";
       return;
   }

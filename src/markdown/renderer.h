@@ -25,6 +25,7 @@ bool is_block(const Dom& dom, NodeId node);
 std::uint64_t start_number(const Dom& dom, NodeId list);
 // Writes a non-ASCII white-space character that ends `text` (after `floor`) as a reference.
 void protect_trailing_space(std::string& text, std::size_t floor);
+void protect_leading_space(std::string& text, std::size_t begin);
 
 class DomRenderer {
  public:
@@ -69,6 +70,7 @@ class DomRenderer {
     std::uint64_t ordered_last = 0;  // block walk: the last number of the ordered list written
                                      // last in this run of blocks, 0 for none
     NodeId partner = 0;           // figure: its img
+    std::size_t cell_begin = 0;   // table cell: where its text starts in the output
     std::optional<NodeId> last_block{};  // block walk: the block written last, when no run followed
   };
   // Lines that start after a line feed in [begin, end) of a text get `width` more spaces.

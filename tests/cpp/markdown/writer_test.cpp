@@ -226,6 +226,8 @@ TEST(ReadsBack, TextTheReaderWouldTakeOtherwise) {
       {"<ul><li>a\u00A0</li></ul>", "- a&#160;\n\n"}, {"<p>a\fb\f</p>", "a\fb&#12;\n\n"},
       {"<p>foo\n\nbar</p>", "foo\n&#10;bar\n\n"}, {"<p>\tfoo</p>", "&#9;foo\n\n"},
       {"<p>a  \nb</p>", "a\nb\n\n"},
+      {"<table><thead><tr><th>\u00A0a</th><th>\tb</th></tr></thead><tbody><tr><td>c</td><td>d</td></tr></tbody></table>",
+       "| &#160;a | &#9;b |\n|--- |--- |\n| c | d |\n\n"},
       // Code: a language read as attributes, and spans whose fences would join or open a block.
       {"<pre><code class=\"language-#^\"></code></pre>", "```\\#^\n```\n\n"},
       {"<pre id=\"[^1]:\"><code></code></pre>", "```{#[\\^1]:}\n```\n\n"},
