@@ -300,8 +300,9 @@ std::string escape_title(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
-    // "<" too: "<!--" or a tag there would be read as HTML before the link.
-    if (c == '\\' || c == '"' || c == '<') out += '\\';
+    // "<" too: "<!--" or a tag there would be read as HTML before the link; and parentheses,
+    // which the reader balances across the title when it looks for the link's end.
+    if (c == '\\' || c == '"' || c == '<' || c == '(' || c == ')') out += '\\';
     out += c;
   }
   return out;

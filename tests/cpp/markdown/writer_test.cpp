@@ -221,6 +221,8 @@ TEST(ReadsBack, TextTheReaderWouldTakeOtherwise) {
       // Bare links: the scanner stops at an escaped ":", "." or "@".
       {"<p>a@b.c</p>", "a\\@b.c\n\n"}, {"<p>www.a.org</p>", "www\\.a.org\n\n"},
       {"<p>https://a.org/x_y</p>", "https\\://a.org/x\\_y\n\n"},
+      // A title's parentheses: the reader balances them when it looks for the link's end.
+      {"<p><a href=\"/u\" title=\"ti)le\">x</a></p>", "[x](/u \"ti\\)le\")\n\n"},
       // White space the reader drops at a block's end or a line's start, and blank lines.
       {"<p>a\u00A0</p>", "a&#160;\n\n"}, {"<h1>a\u2003</h1>", "# a&#8195;\n\n"},
       {"<ul><li>a\u00A0</li></ul>", "- a&#160;\n\n"}, {"<p>a\fb\f</p>", "a\fb&#12;\n\n"},
