@@ -99,7 +99,7 @@ class TextEscaper {
       if (byte >= 0x80) {
         const auto decoded = utf8::decode(text_, i);
         if (at_line_start() && unicode::is_white_space(decoded.cp)) {
-          out_ += "&#" + std::to_string(decoded.cp) + ';';
+          out_ += char_reference(decoded.cp);
           copied = i + decoded.len;
         }
         i += decoded.len - 1;
@@ -294,6 +294,10 @@ std::string escape_target(std::string_view text) {
     out += c;
   }
   return out;
+}
+
+std::string char_reference(char32_t cp) {
+  return "&#" + std::to_string(static_cast<std::uint32_t>(cp)) + ';';
 }
 
 std::string escape_title(std::string_view text) {

@@ -33,6 +33,8 @@ void escape_markdown(std::string_view text, TextContext context, std::string& ou
 std::string escape_target(std::string_view text);
 // "\\", "\"" and "<" escaped.
 std::string escape_title(std::string_view text);
+// "&#N;": how a character the reader would drop where it stands is written instead.
+std::string char_reference(char32_t cp);
 
 // `text` as a code span with a fence one backtick longer than its longest backtick run. Inside a
 // pipe-table cell every "|" is escaped, which the table splitter removes again.

@@ -346,8 +346,8 @@ void DomRenderer::trim_end_from(std::size_t floor) {
 void protect_trailing_space(std::string& text, std::size_t floor) {
   if (text.size() > floor && (text.back() == '\f' || text.back() == '\v')) {
     const char last = text.back();
-    text.back() = '&';
-    text += last == '\f' ? "#12;" : "#11;";
+    text.pop_back();
+    text += char_reference(static_cast<char32_t>(last));
     return;
   }
   if (text.size() <= floor || static_cast<unsigned char>(text.back()) < 0x80) return;
@@ -356,7 +356,7 @@ void protect_trailing_space(std::string& text, std::size_t floor) {
   std::size_t start = text.size() - 1;
   while (start > floor && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
   text.resize(start);
-  text += "&#" + std::to_string(static_cast<std::uint32_t>(last)) + ';';
+  text += char_reference(last);
 }
 
 // White space other than a space that opens a cell is trimmed by the reader as well: a tab, a
@@ -364,17 +364,17 @@ void protect_trailing_space(std::string& text, std::size_t floor) {
 void protect_leading_space(std::string& text, std::size_t begin) {
   if (begin >= text.size()) return;
   const auto first = static_cast<unsigned char>(text[begin]);
-  std::uint32_t cp = first;
+  char32_t cp = first;
   std::size_t len = 1;
   if (first >= 0x80) {
     const auto decoded = utf8::decode(text, begin);
-    cp = static_cast<std::uint32_t>(decoded.cp);
+    cp = decoded.cp;
     len = decoded.len;
-    if (!unicode::is_white_space(decoded.cp)) return;
+    if (!unicode::is_white_space(cp)) return;
   } else if (first != '\t' && first != '\f' && first != '\v') {
     return;
   }
-  text.replace(begin, len, "&#" + std::to_string(cp) + ';');
+  text.replace(begin, len, char_reference(cp));
 }
 
 void DomRenderer::finish(const Frame& frame) {
