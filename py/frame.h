@@ -63,6 +63,7 @@
 
 #include "convert.h"
 #include "errors.h"
+#include "model/arena.h"
 #include "pyref.h"
 
 namespace vedavi::py {
@@ -241,10 +242,13 @@ decltype(auto) guarded(const char* activity, Step&& step) {
 [[gnu::cold]] void set_exception_from_current();
 
 // Runs a member's body and hands its result to the interpreter; no C++ exception crosses into
-// the interpreter.
+// the interpreter. What the body builds in an arena (document trees, attribute sets) lives in the
+// call's arena, freed at once when the call returns; a call made from inside another (a callback
+// calling back into vedavi) builds into its caller's.
 template <class Body>
 PyObject* entry(Body&& body) noexcept {
   try {
+    ArenaScope arena;
     Ref result = std::forward<Body>(body)();
     assert((result || PyErr_Occurred()) && "a member returns an object or throws");
     return result.release();

@@ -181,7 +181,7 @@ class Finisher {
     table.rows = finalize_table_rows(std::move(d.body), ctx_);
     table.foot_rows = finalize_table_rows(std::move(d.foot), ctx_);
     for (auto& [row, token] : d.tokens) table.tokens.push_back(TableToken{row, template_inline(std::move(token))});
-    table.aligns = std::move(d.aligns);
+    table.aligns.assign(d.aligns.begin(), d.aligns.end());
     return table;
   }
 
@@ -260,8 +260,8 @@ Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx) {
   return Finisher(ctx).run(std::move(drafts));
 }
 
-std::vector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const InlineContext& ctx) {
-  std::vector<TableRow> out;
+ArenaVector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const InlineContext& ctx) {
+  ArenaVector<TableRow> out;
   out.reserve(rows.size());
   for (TableRowText& row : rows) {
     TableRow& finished = out.emplace_back();

@@ -47,7 +47,11 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 #ifdef VEDAVI_FAULT_INJECTION
   fault_point(source);
 #endif
+  // The tree's memory, freed when the document goes (or, inside a call that opened its own scope,
+  // with the call's).
+  ArenaScope arena;
   Parsed result;
+  result.document.arena = arena.handle();
   std::string normalized;
   std::string_view text = source;
   if (source.find('\r') != std::string_view::npos) {
@@ -220,6 +224,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 namespace vedavi {
 
 Document parse(std::string_view source, const Options& options) {
+  // The document's own arena: its memory goes with it, not with the call that made it.
+  ArenaScope arena{ArenaScope::Fresh{}};
   block::Parsed parsed = block::parse_source(source, options, 0);
   block::finish_parse(parsed, options);
   return std::move(parsed.document);

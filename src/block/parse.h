@@ -24,7 +24,8 @@ void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& span
 
 namespace vedavi {
 
-// The document of md source (span mode 0).
+// The document of md source (span mode 0), in an arena of its own: nothing in it may be moved
+// into a tree that outlives it.
 Document parse(std::string_view source, const Options& options);
 
 }  // namespace vedavi

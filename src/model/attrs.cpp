@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "model/arena.h"
 #include "model/line.h"
 #include "text/entity.h"
 #include "text/unicode.h"
@@ -138,20 +139,20 @@ class AttrBatch {
 }  // namespace
 
 Attr::Attr(const Attr& other) {
-  if (!other.empty()) data_ = std::make_unique<Data>(*other.data_);
+  if (!other.empty()) data_ = current_arena().make<Data>(*other.data_);
 }
 
 Attr& Attr::operator=(const Attr& other) {
   if (this != &other) {
-    if (other.empty()) data_.reset();
+    if (other.empty()) data_ = nullptr;
     else if (data_) *data_ = *other.data_;
-    else data_ = std::make_unique<Data>(*other.data_);
+    else data_ = current_arena().make<Data>(*other.data_);
   }
   return *this;
 }
 
 Attr::Data& Attr::data() {
-  if (!data_) data_ = std::make_unique<Data>();
+  if (!data_) data_ = current_arena().make<Data>();
   return *data_;
 }
 

@@ -20,14 +20,19 @@ using StringPairs = std::vector<std::pair<std::string, std::string>>;
 // through the methods to keep those invariants.
 //
 // Nearly every node has no attributes, so the set is one pointer, null while nothing was ever
-// set; the readers give empty values then. Copies are deep, equality compares the contents.
+// set; the readers give empty values then. The contents live in the arena current when they were
+// first set (model/arena.h), which destroys them at its reset: the set itself needs no
+// destructor, as a node in the arena must not. Copies are deep, equality compares the contents.
 class Attr {
  public:
   Attr() = default;
   Attr(const Attr& other);
-  Attr(Attr&& other) noexcept = default;
+  Attr(Attr&& other) noexcept : data_(std::exchange(other.data_, nullptr)) {}
   Attr& operator=(const Attr& other);
-  Attr& operator=(Attr&& other) noexcept = default;
+  Attr& operator=(Attr&& other) noexcept {
+    if (this != &other) data_ = std::exchange(other.data_, nullptr);
+    return *this;
+  }
   ~Attr() = default;
 
   static Attr with_class(std::string_view name);
@@ -83,7 +88,7 @@ class Attr {
   Data& data();
   const Data& held() const { return data_ ? *data_ : kNoData; }
 
-  std::unique_ptr<Data> data_;
+  Data* data_ = nullptr;
 };
 
 inline const Attr::Data Attr::kNoData{};

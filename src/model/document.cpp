@@ -1,5 +1,4 @@
-// The document tree: kind names, attribute access, and the non-recursive copy and teardown of
-// node lists.
+// The document tree: kind names, attribute access, and the non-recursive copy of node lists.
 #include "model/document.h"
 
 #include <array>
@@ -27,6 +26,9 @@ static_assert(std::variant_size_v<Block::Data> == kBlockKindCount);
 static_assert(std::variant_size_v<Inline::Data> == kInlineKindCount);
 static_assert(std::is_nothrow_move_constructible_v<Block>);
 static_assert(std::is_nothrow_move_constructible_v<Inline>);
+// Nodes live in an arena that is freed without visiting them.
+static_assert(std::is_trivially_destructible_v<Block>);
+static_assert(std::is_trivially_destructible_v<Inline>);
 
 // The child lists that hang directly off one node (without passing through another list), in a
 // fixed order, so that a node and its copy yield corresponding lists.
@@ -68,7 +70,7 @@ void collect(Inline& node, ChildLists& out) {
       });
 }
 
-void collect_rows(std::vector<TableRow>& rows, ChildLists& out) {
+void collect_rows(ArenaVector<TableRow>& rows, ChildLists& out) {
   for (auto& row : rows)
     for (auto& cell : row.cells) out.inlines.push_back(&cell.content);
 }
@@ -184,97 +186,10 @@ class DeepCopy {
   ChildLists to_lists_;
 };
 
-// Whether a node of alternative `T` can own node lists: the alternatives `collect` finds lists in.
-template <class T>
-constexpr bool kOwnsLists =
-    requires(T& x) { x.children; } || requires(T& x) { x.inlines; } ||
-    std::is_same_v<T, Inline::Operation> || std::is_same_v<T, Block::List> ||
-    std::is_same_v<T, Block::DefinitionList> || std::is_same_v<T, Block::Table> ||
-    std::is_same_v<T, Block::Figure>;
-
-// One bit per kind (the variant index) that can own node lists.
-template <class Data> struct ListOwners;
-template <class... A>
-struct ListOwners<std::variant<A...>> {
-  static_assert(sizeof...(A) <= 32);
-  static constexpr std::uint32_t kMask = [] {
-    std::uint32_t mask = 0;
-    std::uint32_t bit = 1;
-    ((mask |= kOwnsLists<typename detail::Unboxed<A>::type> ? bit : 0, bit <<= 1), ...);
-    return mask;
-  }();
-};
-
-template <class... Kinds>
-constexpr std::uint32_t kind_bits(Kinds... kinds) {
-  return ((std::uint32_t{1} << static_cast<unsigned>(kinds)) | ...);
-}
-static_assert(ListOwners<Inline::Data>::kMask ==
-              kind_bits(InlineKind::Emph, InlineKind::Strong, InlineKind::Strike, InlineKind::Highlight,
-                        InlineKind::Link, InlineKind::Image, InlineKind::Operation, InlineKind::Note,
-                        InlineKind::Span));
-static_assert(ListOwners<Block::Data>::kMask ==
-              kind_bits(BlockKind::Paragraph, BlockKind::Heading, BlockKind::PanelTitle,
-                        BlockKind::BlockQuote, BlockKind::List, BlockKind::DefinitionList,
-                        BlockKind::Table, BlockKind::Div, BlockKind::Figure));
-
-// A list of one node that owns no lists (the text of an emphasis or a link, mostly): freeing it
-// cannot nest, so it needs no depth count.
-template <class T>
-bool is_single_leaf(const NodeList<T>& list) {
-  return list.size() == 1 && !((ListOwners<typename T::Data>::kMask >> list.front().data.index()) & 1);
-}
-
-// Nesting depth of node-list destructors running on this thread. Up to the limit a list dies the
-// ordinary way, its nodes freeing their own lists inside it; deeper lists are freed by `Teardown`
-// from a flat pile, so no input depth reaches the stack.
-thread_local std::size_t t_teardown_depth = 0;
-constexpr std::size_t kTeardownDepthLimit = 64;
-
-// Frees a subtree without recursion: every non-empty child list is moved (a pointer move, not a
-// node move) onto a pile before its owner dies, so no destructor meets a non-empty list.
-class Teardown {
- public:
-  template <class T>
-  void run(NodeList<T>& list) {
-    release(list);
-    while (!blocks_.empty() || !inlines_.empty()) {
-      if (!blocks_.empty()) {
-        Blocks next = std::move(blocks_.back());
-        blocks_.pop_back();
-        release(next);
-      } else {
-        Inlines next = std::move(inlines_.back());
-        inlines_.pop_back();
-        release(next);
-      }
-    }
-  }
-
- private:
-  // Detaches the child lists of every node of `list`, then frees the nodes.
-  template <class T>
-  void release(NodeList<T>& list) {
-    for (T& node : list) {
-      lists_.clear();
-      collect(node, lists_);
-      for (Blocks* children : lists_.blocks)
-        if (!children->empty()) blocks_.push_back(std::move(*children));
-      for (Inlines* children : lists_.inlines)
-        if (!children->empty()) inlines_.push_back(std::move(*children));
-    }
-    list.clear();
-  }
-
-  std::vector<Blocks> blocks_;
-  std::vector<Inlines> inlines_;
-  ChildLists lists_;
-};
-
 }  // namespace
 
 template <class T>
-NodeList<T>::NodeList(const NodeList& other) : std::vector<T>() {
+NodeList<T>::NodeList(const NodeList& other) : ArenaVector<T>() {
   if (t_shallow_copy || other.empty()) return;
   if (t_copy_depth < kCopyDepthLimit) {
     // Shallow trees, nearly all of them, copy the ordinary way, node by node.
@@ -292,22 +207,6 @@ NodeList<T>& NodeList<T>::operator=(const NodeList& other) {
     this->swap(copy);
   }
   return *this;
-}
-
-template <class T>
-NodeList<T>::~NodeList() {
-  if (this->empty()) return;
-  if (is_single_leaf(*this)) {
-    this->clear();
-    return;
-  }
-  if (t_teardown_depth < kTeardownDepthLimit) {
-    ++t_teardown_depth;
-    this->clear();
-    --t_teardown_depth;
-    return;
-  }
-  Teardown().run(*this);
 }
 
 template class NodeList<Block>;

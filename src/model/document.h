@@ -1,9 +1,11 @@
 // The document tree every md parse produces and every later stage reads: `Document`, its
 // `Block`s and `Inline`s, and their parts.
 //
-// The tree is a plain value tree. Nodes own their children through `NodeList`, whose copy and
-// destruction go the ordinary way for the first levels and walk anything deeper with an explicit
-// stack, so a tree nested a million levels deep is copied and freed without deep recursion.
+// The tree lives in an arena (model/arena.h): its lists, texts and boxed nodes are allocated
+// there, no node needs a destructor, and the tree is freed in one reset of the arena when the
+// document that holds it goes. Copying a list copies its nodes into the arena current at the
+// time, the first levels the ordinary way and anything deeper with an explicit stack, so a tree
+// nested a million levels deep is copied without deep recursion.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "model/arena.h"
 #include "model/attrs.h"
 #include "model/template.h"
 
@@ -25,47 +28,50 @@ namespace vedavi {
 struct Block;
 struct Inline;
 
-// An owned list of child nodes (a std::vector with a non-recursive deep copy and teardown).
+// A list of child nodes in the arena, with a non-recursive deep copy.
 template <class T>
-class NodeList : public std::vector<T> {
+class NodeList : public ArenaVector<T> {
  public:
-  using std::vector<T>::vector;
+  using ArenaVector<T>::ArenaVector;
   NodeList() = default;
   NodeList(const NodeList& other);
   NodeList(NodeList&& other) noexcept = default;
   NodeList& operator=(const NodeList& other);
   NodeList& operator=(NodeList&& other) noexcept = default;
-  ~NodeList();
 };
 
 using Blocks = NodeList<Block>;
 using Inlines = NodeList<Inline>;
 
-// A node alternative held on the heap. The large, rare kinds (links, tables, code blocks,
-// template tokens, ...) are boxed so that every node, text nodes above all, stays small: one
-// allocation per boxed node, copied deeply. A moved-from box holds nothing; reading it gives an
-// empty value, as a moved-from value would, and writing refills it.
+// A node alternative held out of line, in the arena. The large, rare kinds (links, tables, code
+// blocks, template tokens, ...) are boxed so that every node, text nodes above all, stays small;
+// a boxed value that owns memory of its own is destroyed when the arena is reset. Copies are
+// deep. A moved-from box holds nothing; reading it gives an empty value, as a moved-from value
+// would, and writing refills it.
 template <class T>
 class Boxed {
  public:
-  Boxed() : value_(std::make_unique<T>()) {}
-  Boxed(T&& value) : value_(std::make_unique<T>(std::move(value))) {}
-  Boxed(const T& value) : value_(std::make_unique<T>(value)) {}
-  Boxed(const Boxed& other) : value_(other.value_ ? std::make_unique<T>(*other.value_) : nullptr) {}
-  Boxed(Boxed&& other) noexcept = default;
+  Boxed() : value_(current_arena().make<T>()) {}
+  Boxed(T&& value) : value_(current_arena().make<T>(std::move(value))) {}
+  Boxed(const T& value) : value_(current_arena().make<T>(value)) {}
+  Boxed(const Boxed& other) : value_(other.value_ ? current_arena().make<T>(*other.value_) : nullptr) {}
+  Boxed(Boxed&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
   Boxed& operator=(const Boxed& other) {
-    if (this != &other) value_ = other.value_ ? std::make_unique<T>(*other.value_) : nullptr;
+    if (this != &other) value_ = other.value_ ? current_arena().make<T>(*other.value_) : nullptr;
     return *this;
   }
-  Boxed& operator=(Boxed&& other) noexcept = default;
+  Boxed& operator=(Boxed&& other) noexcept {
+    if (this != &other) value_ = std::exchange(other.value_, nullptr);
+    return *this;
+  }
 
   T& value() {
-    if (!value_) value_ = std::make_unique<T>();
+    if (!value_) value_ = current_arena().make<T>();
     return *value_;
   }
   const T& value() const { return value_ ? *value_ : empty(); }
   // The value, nullptr for a moved-from box (for walks that must not allocate).
-  T* get() const noexcept { return value_.get(); }
+  T* get() const noexcept { return value_; }
 
  private:
   static const T& empty() {
@@ -73,7 +79,7 @@ class Boxed {
     return kEmpty;
   }
 
-  std::unique_ptr<T> value_;
+  T* value_;
 };
 
 namespace detail {
@@ -118,7 +124,7 @@ std::string_view align_name(Align align);
 
 struct OperationArg {
   Inlines value;
-  std::optional<std::string> name;  // set for a named argument
+  std::optional<Str> name;  // set for a named argument
 };
 
 enum class InlineKind : std::uint8_t {
@@ -129,34 +135,34 @@ enum class InlineKind : std::uint8_t {
 inline constexpr std::size_t kInlineKindCount = 21;
 
 struct Inline {
-  struct Text { std::string text; };
+  struct Text { Str text; };
   struct SoftBreak {};
   struct HardBreak {};
   struct Emph { Attr attr; Inlines children; };
   struct Strong { Attr attr; Inlines children; };
   struct Strike { Attr attr; Inlines children; };
-  struct Superscript { Attr attr; std::string text; };
-  struct Subscript { Attr attr; std::string text; };
+  struct Superscript { Attr attr; Str text; };
+  struct Subscript { Attr attr; Str text; };
   struct Highlight { Attr attr; Inlines children; };
-  struct Code { Attr attr; std::string text; };
+  struct Code { Attr attr; Str text; };
   struct Link {
-    std::string url;
-    std::optional<std::string> title;
+    Str url;
+    std::optional<Str> title;
     Attr attr;
     Inlines children;  // the link text
   };
   struct Image {
-    std::string url;
-    std::optional<std::string> title;
+    Str url;
+    std::optional<Str> title;
     Attr attr;
     Inlines children;  // the alternative text
   };
   struct Autolink {
-    std::string url;   // the target ("mailto:" included for e-mail)
-    std::string text;  // as written
+    Str url;   // the target ("mailto:" included for e-mail)
+    Str text;  // as written
     bool email = false;
   };
-  struct HtmlInline { std::string raw; };
+  struct HtmlInline { Str raw; };
   // Made only by the wikitext converter.
   struct Operation {
     std::string syntax;
@@ -165,7 +171,7 @@ struct Inline {
     std::vector<OperationArg> args;
   };
   struct MathInline { Attr attr; std::string tex; bool display = false; };
-  struct FootnoteRef { std::string label; };
+  struct FootnoteRef { Str label; };
   struct Note { Inlines children; };  // an inline footnote
   struct Span { Attr attr; Inlines children; };
   struct RawInline { std::string format; std::string text; };
@@ -217,8 +223,8 @@ struct DefinitionTerm {
 };
 
 struct DefinitionItem {
-  std::vector<DefinitionTerm> terms;
-  std::vector<Inlines> definitions;  // each definition is one inline run
+  ArenaVector<DefinitionTerm> terms;
+  ArenaVector<Inlines> definitions;  // each definition is one inline run
 };
 
 template <class T>
@@ -231,7 +237,7 @@ struct TableCellData {
 template <class T>
 struct TableRowData {
   Attr attr;
-  std::vector<TableCellData<T>> cells;
+  ArenaVector<TableCellData<T>> cells;
 };
 
 using TableCell = TableCellData<Inlines>;
@@ -257,12 +263,12 @@ struct Block {
   struct BlockQuote { Attr attr; Blocks children; };
   struct List {
     Attr attr;
-    std::vector<ListItem> items;  // never empty
+    ArenaVector<ListItem> items;  // never empty
     std::size_t start = 1;        // the number on the first item; 1 for a bullet list
     bool ordered = false;
     bool tight = true;
   };
-  struct DefinitionList { Attr attr; std::vector<DefinitionItem> items; };
+  struct DefinitionList { Attr attr; ArenaVector<DefinitionItem> items; };
   struct CodeBlock {
     Attr attr;
     std::string info;  // the fence info
@@ -276,15 +282,15 @@ struct Block {
   struct ThematicBreak { Attr attr; };
   struct Table {
     Attr attr;
-    std::vector<Align> aligns;  // one per column
-    std::vector<TableRow> head_rows;
-    std::vector<TableRow> rows;
-    std::vector<TableRow> foot_rows;
+    ArenaVector<Align> aligns;  // one per column
+    ArenaVector<TableRow> head_rows;
+    ArenaVector<TableRow> rows;
+    ArenaVector<TableRow> foot_rows;
     Inlines caption;  // empty without a caption
-    std::vector<TableToken> tokens;
+    ArenaVector<TableToken> tokens;
   };
   struct Div { Attr attr; Blocks children; };
-  struct MathBlock { Attr attr; std::string tex; bool display = false; };
+  struct MathBlock { Attr attr; Str tex; bool display = false; };
   struct Figure {
     Attr attr;
     Inlines caption;  // a copy of the image's alternative text
@@ -295,9 +301,10 @@ struct Block {
 
   // Alternatives in kind order: the index is the `BlockKind`. A template_token block is a
   // template token that makes up a whole line.
-  // Kinds larger than an html block are boxed, as in `Inline`.
-  using Data = std::variant<Paragraph, Heading, PanelTitle, BlockQuote, List, DefinitionList,
-                            Boxed<CodeBlock>, HtmlBlock, ThematicBreak, Boxed<Table>, Div,
+  // Kinds larger than a list, and those whose parts keep memory of their own (html blocks with
+  // their token list, definition lists), are boxed, as in `Inline`.
+  using Data = std::variant<Paragraph, Heading, PanelTitle, BlockQuote, List, Boxed<DefinitionList>,
+                            Boxed<CodeBlock>, Boxed<HtmlBlock>, ThematicBreak, Boxed<Table>, Div,
                             MathBlock, Boxed<Figure>, Boxed<TemplateToken>, Boxed<RawBlock>,
                             Boxed<ScriptBlock>>;
   Data data;
@@ -353,6 +360,7 @@ struct Diagnostic {
 };
 
 struct Document {
+  ArenaHandle arena;  // where the tree lives; declared first, so it goes last
   Blocks blocks;
   std::vector<Footnote> footnotes;
   std::vector<Diagnostic> diagnostics;  // sorted by line

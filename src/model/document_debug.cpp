@@ -141,7 +141,7 @@ class Printer {
         });
   }
 
-  void push_rows(const std::vector<TableRow>& rows, std::string_view name, std::size_t depth) {
+  void push_rows(const ArenaVector<TableRow>& rows, std::string_view name, std::size_t depth) {
     for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
       for (auto cell = row->cells.rbegin(); cell != row->cells.rend(); ++cell) {
         push_inlines(cell->content, depth + 2);

@@ -206,7 +206,7 @@ void anchor_definition_list(const Block::DefinitionList& list, std::vector<Ancho
 void rendered_references(std::span<const Block> blocks, std::vector<std::string_view>& labels) {
   std::vector<std::span<const Block>> block_stack{blocks};
   std::vector<std::span<const Inline>> inline_stack;
-  const auto push_rows = [&](const std::vector<TableRow>& rows) {
+  const auto push_rows = [&](const ArenaVector<TableRow>& rows) {
     for (const TableRow& row : rows)
       for (const TableCell& cell : row.cells) inline_stack.push_back(cell.content);
   };

@@ -321,6 +321,7 @@ namespace document {
 
 Document parse(std::string_view text) {
   fault_point(text);
+  ArenaScope arena{ArenaScope::Fresh{}};  // the tree's memory, freed when the document goes
   const std::string normalised = normalise(text);
   Source source(normalised);
   Walk walk(source);
@@ -328,6 +329,7 @@ Document parse(std::string_view text) {
   while (!walk.is_done && walk.index < walk.lines.size()) block_rule(walk);
   flush_para(walk);
   Document doc;
+  doc.arena = arena.handle();
   doc.blocks = std::move(walk.blocks);
   doc.footnotes = std::move(walk.notes).take();
   return doc;

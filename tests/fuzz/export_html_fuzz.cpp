@@ -74,6 +74,7 @@ bool same(const Outcome<ExportOutput>& a, const Outcome<ExportOutput>& b) {
 
 // Two knob bytes, then the text.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  ArenaScope arena;
   const std::uint8_t knobs = size ? data[0] : 0;
   const fuzz::Input input = fuzz::split_input(data + (size ? 1 : 0), size ? size - 1 : 0);
   const std::string src = (input.knobs & 64) ? input.text

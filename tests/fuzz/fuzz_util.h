@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/arena.h"
 #include "model/options.h"
 
 namespace vedavi::fuzz {
@@ -152,6 +153,7 @@ void check_chunks(std::string_view src, Chunker chunker, bool cut) {
 #define VEDAVI_FUZZ_TARGET(input)                                                         \
   static void fuzz_one(vedavi::fuzz::Input& input);                                        \
   extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {     \
+    vedavi::ArenaScope arena; /* each input's trees go with it, as in a call */           \
     vedavi::fuzz::Input input = vedavi::fuzz::split_input(data, size);                     \
     fuzz_one(input);                                                                       \
     return 0;                                                                              \

@@ -32,7 +32,7 @@ Blocks deep_blocks(std::size_t depth) {
   for (std::size_t i = 0; i < depth; ++i) {
     if (i % 3 == 0) root = one<Blocks>(Block::BlockQuote{{}, std::move(root)});
     else if (i % 3 == 1) root = one<Blocks>(Block::Div{{}, std::move(root)});
-    else root = one<Blocks>(Block::List{{}, one<std::vector<ListItem>>(ListItem{{}, std::move(root), std::nullopt})});
+    else root = one<Blocks>(Block::List{{}, one<ArenaVector<ListItem>>(ListItem{{}, std::move(root), std::nullopt})});
   }
   return root;
 }

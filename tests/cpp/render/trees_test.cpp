@@ -30,8 +30,8 @@ TableToken row_token(std::size_t index, std::string name) {
 
 Block::Table table_of(std::vector<TableRow> rows, std::vector<TableToken> tokens = {}) {
   Block::Table t;
-  t.rows = std::move(rows);
-  t.tokens = std::move(tokens);
+  t.rows.assign(rows.begin(), rows.end());
+  t.tokens.assign(tokens.begin(), tokens.end());
   return t;
 }
 

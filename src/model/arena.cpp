@@ -1,0 +1,167 @@
+// The arena: blocks of memory taken from the system in growing sizes, bumped through, and given
+// back at a reset but for one kept warm for the next tree on the thread.
+#include "model/arena.h"
+
+#include <bit>
+#include <cstdlib>
+
+namespace vedavi {
+namespace {
+
+constexpr std::size_t kFirstBlockBytes = std::size_t{64} << 10;
+constexpr std::size_t kLargestStepBytes = std::size_t{64} << 20;
+// An arena whose last owner goes keeps its largest block up to this size for the next tree on
+// the thread; a thread that once built a huge tree does not hold its memory for good.
+constexpr std::size_t kKeepBytes = std::size_t{8} << 20;
+constexpr std::size_t kSmallestRoom = 16;
+
+// The thread's arena for the trees built outside any scope: never reset, freed with the thread.
+Arena& loose_arena() {
+  thread_local Arena arena;
+  return arena;
+}
+
+thread_local Arena* t_current = nullptr;
+
+// The thread's reset arenas, waiting for the next scopes: a call and the document it builds take
+// one each, so that both find their memory in place the next time.
+struct WarmArenas {
+  static constexpr std::size_t kMax = 4;
+  Arena* arenas[kMax] = {};
+  std::size_t count = 0;
+  ~WarmArenas() {
+    while (count) delete arenas[--count];
+  }
+  Arena* take() { return count ? arenas[--count] : new Arena(); }
+  bool give(Arena* arena) {
+    if (count == kMax) return false;
+    arenas[count++] = arena;
+    return true;
+  }
+};
+thread_local WarmArenas t_warm;
+
+int room_class(std::size_t bytes) { return std::bit_width(std::max(bytes, kSmallestRoom) - 1); }
+
+}  // namespace
+
+Arena& current_arena() { return t_current ? *t_current : loose_arena(); }
+
+Arena::~Arena() {
+  reset(0);
+}
+
+void Arena::add_block(std::size_t at_least) {
+  std::size_t size = std::max({at_least, next_block_, kFirstBlockBytes});
+  auto* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+  if (!block) throw std::bad_alloc();
+  block->next = blocks_;
+  block->size = size;
+  blocks_ = block;
+  reserved_ += size;
+  cur_ = reinterpret_cast<char*>(block + 1);
+  end_ = cur_ + size;
+  next_block_ = std::min(reserved_, kLargestStepBytes);
+}
+
+void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
+  add_block(bytes + align);
+  return allocate(bytes, align);
+}
+
+void* Arena::allocate_room(std::size_t& bytes) {
+  const int k = room_class(bytes);
+  bytes = std::size_t{1} << k;
+  if (k < kRoomClasses) {
+    if (void* room = free_room_[k]) {
+      std::memcpy(&free_room_[k], room, sizeof(void*));
+      return room;
+    }
+  }
+  return allocate(bytes, alignof(std::max_align_t));
+}
+
+void Arena::release_room(void* room, std::size_t bytes) {
+  // `bytes` may be less than the room given (a list uses whole elements of it), never so much
+  // less that it falls into a smaller class.
+  const int k = room_class(bytes);
+  // Only this arena's own room is kept for reuse: a list built in another arena that grows here
+  // leaves its old room where it was.
+  if (k >= kRoomClasses) return;
+  bool own = false;
+  for (const Block* block = blocks_; block && !own; block = block->next) {
+    const char* begin = reinterpret_cast<const char*>(block + 1);
+    own = static_cast<const char*>(room) >= begin && static_cast<const char*>(room) < begin + block->size;
+  }
+  if (!own) return;
+  std::memcpy(room, &free_room_[k], sizeof(void*));
+  free_room_[k] = room;
+}
+
+void Arena::on_reset(void (*destroy)(void*), void* value) {
+  auto* cleanup = static_cast<Cleanup*>(allocate(sizeof(Cleanup), alignof(Cleanup)));
+  *cleanup = Cleanup{destroy, value, cleanups_};
+  cleanups_ = cleanup;
+}
+
+void Arena::reset(std::size_t keep_bytes) {
+  // Values registered later may refer to earlier ones, never the other way: newest first.
+  for (Cleanup* c = cleanups_; c; c = c->next) c->destroy(c->value);
+  cleanups_ = nullptr;
+  std::fill(std::begin(free_room_), std::end(free_room_), nullptr);
+  Block* kept = nullptr;
+  for (Block* block = blocks_; block;) {
+    Block* next = block->next;
+    if (block->size <= keep_bytes && (!kept || block->size > kept->size)) std::swap(kept, block);
+    if (block) std::free(block);
+    block = next;
+  }
+  if (kept) kept->next = nullptr;
+  blocks_ = kept;
+  reserved_ = kept ? kept->size : 0;
+  cur_ = kept ? reinterpret_cast<char*>(kept + 1) : nullptr;
+  end_ = kept ? cur_ + kept->size : nullptr;
+  next_block_ = reserved_;
+}
+
+void Arena::release() noexcept {
+  if (refs_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  reset(kKeepBytes);
+  // A current arena always has an owner: the scope that made it current.
+  assert(t_current != this);
+  if (!t_warm.give(this)) delete this;
+}
+
+Str& Str::append(std::string_view more) {
+  if (more.empty()) return *this;
+  Arena& arena = current_arena();
+  if (!empty() && arena.extend_last(data(), size(), size() + more.size())) {
+    std::memcpy(const_cast<char*>(data()) + size(), more.data(), more.size());
+    static_cast<std::string_view&>(*this) = std::string_view(data(), size() + more.size());
+    return *this;
+  }
+  char* p = static_cast<char*>(arena.allocate(size() + more.size(), 1));
+  if (!empty()) std::memcpy(p, data(), size());
+  std::memcpy(p + size(), more.data(), more.size());
+  static_cast<std::string_view&>(*this) = std::string_view(p, size() + more.size());
+  return *this;
+}
+
+ArenaScope::ArenaScope() : saved_(t_current) {
+  if (t_current) {
+    handle_ = ArenaHandle(t_current);
+  } else {
+    handle_ = ArenaHandle(t_warm.take());
+    t_current = handle_.get();
+  }
+}
+
+ArenaScope::ArenaScope(Fresh) : handle_(t_warm.take()), saved_(t_current) { t_current = handle_.get(); }
+
+ArenaScope::ArenaScope(const ArenaHandle& arena) : handle_(arena), saved_(t_current) {
+  if (handle_.get()) t_current = handle_.get();
+}
+
+ArenaScope::~ArenaScope() { t_current = saved_; }
+
+}  // namespace vedavi
