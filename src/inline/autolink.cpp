@@ -342,13 +342,17 @@ bool host_ok(std::string_view t) {
   return true;
 }
 
-// `prefix` and `rest` in one string, allocated once.
-std::string joined(std::string_view prefix, std::string_view rest) {
-  std::string out;
-  out.reserve(prefix.size() + rest.size());
-  out += prefix;
+// `prefix` and `rest` in one text, allocated once (the append extends the text in place).
+Str joined(std::string_view prefix, std::string_view rest) {
+  Str out(prefix);
   out += rest;
   return out;
+}
+
+// A "mailto:" link to `address`, its text the address: both share the link's bytes.
+Inline::Autolink mail_link(std::string_view address) {
+  const Str url = joined("mailto:", address);
+  return {url, Str::borrowed(url.substr(7)), true};
 }
 
 std::optional<BareLink> email_after_prefix(std::string_view text, std::size_t p,
@@ -356,7 +360,7 @@ std::optional<BareLink> email_after_prefix(std::string_view text, std::size_t p,
   const auto e = bare_email_prefix(bounded_autolink_word(text, p + prefix_len));
   if (!e) return std::nullopt;
   const std::size_t end = p + prefix_len + e->size();
-  return BareLink{{joined("mailto:", *e), std::string(text.substr(p, end - p)), true}, end};
+  return BareLink{{joined("mailto:", *e), Str(text.substr(p, end - p)), true}, end};
 }
 
 }  // namespace
@@ -376,7 +380,7 @@ std::optional<BareLink> plain_email(std::string_view text, std::size_t p, Autoli
     return std::nullopt;
   const auto e = bare_email_prefix(word);
   if (!e) return std::nullopt;
-  return BareLink{{joined("mailto:", *e), std::string(*e), true}, p + e->size()};
+  return BareLink{mail_link(*e), p + e->size()};
 }
 
 }  // namespace
@@ -395,7 +399,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     const auto e = bare_email_prefix(bounded_autolink_word(text, p + 5));
     if (!e) return std::nullopt;
     const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p + 5 + e->size(), in_brackets));
-    std::string url(text.substr(p, end - p));
+    const Str url(text.substr(p, end - p));
     return BareLink{{url, url, false}, end};
   }
   const std::string_view rest = text.substr(p);
@@ -406,8 +410,12 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     if (end == p) return std::nullopt;
     const std::string_view t = text.substr(p, end - p);
     if (!host_ok(t)) return std::nullopt;
-    std::string url = t.starts_with("www.") ? joined("http://", t) : std::string(t);
-    return BareLink{{std::move(url), std::string(t), false}, end};
+    if (t.starts_with("www.")) {
+      const Str url = joined("http://", t);
+      return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
+    }
+    const Str url(t);
+    return BareLink{{url, url, false}, end};
   }
   return plain_email(text, p, memo);
 }

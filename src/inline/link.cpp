@@ -150,8 +150,8 @@ std::optional<DestinationTitle> parse_link_destination_title(std::string_view co
   }
   if (close == std::string_view::npos) return std::nullopt;
   if (!trim_link_space(rest.substr(close + 1)).empty()) return std::nullopt;
-  std::string title = inline_text(rest.substr(1, close - 1));
-  if (!title.empty()) result.title = std::move(title);
+  Str title = inline_text(rest.substr(1, close - 1));
+  if (!title.empty()) result.title = title;
   return result;
 }
 

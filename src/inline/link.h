@@ -32,8 +32,8 @@ std::optional<ParenContent> paren_content(std::string_view text, std::size_t sta
                                           std::size_t max_depth, ParenMemo* memo = nullptr);
 
 struct DestinationTitle {
-  std::string destination;
-  std::optional<std::string> title;
+  Str destination;
+  std::optional<Str> title;
 };
 std::optional<DestinationTitle> parse_link_destination_title(std::string_view content,
                                                              std::size_t max_depth);

@@ -86,7 +86,7 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
   if (is_plain(text, ctx)) {
     Inlines out;
     out.reserve(1);
-    out.emplace_back(Inline::Text{std::string(text)});
+    out.emplace_back(Inline::Text{Str(text)});
     return out;
   }
   return InlineScanner(text, ctx).run();

@@ -36,11 +36,12 @@ void append_inline_text(std::string_view raw, std::string& out) {
   entity::append_decoded_entities(run, out);
 }
 
-std::string inline_text(std::string_view raw) {
-  std::string out;
-  out.reserve(raw.size());
-  append_inline_text(raw, out);
-  return out;
+Str inline_text(std::string_view raw) {
+  if (std::none_of(raw.begin(), raw.end(), [](char c) { return c == '\\' || c == '&'; })) return Str(raw);
+  thread_local std::string decoded;
+  decoded.clear();
+  append_inline_text(raw, decoded);
+  return Str(decoded);
 }
 
 void PendingText::drop_back(std::size_t n) {
@@ -49,21 +50,22 @@ void PendingText::drop_back(std::size_t n) {
     literal_ampersands_.pop_back();
 }
 
-std::string PendingText::take() {
-  std::string out;
+Str PendingText::take() {
+  Str out;
   if (text_.find('&') == std::string::npos) {
-    // A copy of exactly the run's size; the pending buffer keeps its capacity for the next run
+    // Copied straight into the tree; the pending buffer keeps its capacity for the next run
     // instead of growing again from nothing.
-    out.assign(text_);
+    out = Str(text_);
   } else {
-    out.reserve(text_.size());
+    decoded_.clear();
     std::size_t from = 0;
     for (std::size_t amp : literal_ampersands_) {
-      entity::append_decoded_entities(std::string_view(text_).substr(from, amp - from), out);
-      out += '&';
+      entity::append_decoded_entities(std::string_view(text_).substr(from, amp - from), decoded_);
+      decoded_ += '&';
       from = amp + 1;
     }
-    entity::append_decoded_entities(std::string_view(text_).substr(from), out);
+    entity::append_decoded_entities(std::string_view(text_).substr(from), decoded_);
+    out = Str(decoded_);
   }
   text_.clear();
   literal_ampersands_.clear();

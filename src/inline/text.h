@@ -7,13 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "model/arena.h"
+
 namespace vedavi::inl {
 
 // Appends `raw` as inline text reads it: a backslash before ASCII punctuation is dropped, other
 // backslashes stay, then character references are decoded. An escaped "&" stays a literal "&"
 // that never starts a reference.
 void append_inline_text(std::string_view raw, std::string& out);
-std::string inline_text(std::string_view raw);
+Str inline_text(std::string_view raw);
 
 // Literal characters waiting to become a text node. Character references are decoded only when
 // the whole run is taken, so a reference split by nothing but literal characters still decodes.
@@ -35,10 +37,11 @@ class PendingText {
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
   void drop_back(std::size_t n);
   // The decoded run; leaves the pending text empty.
-  std::string take();
+  Str take();
 
  private:
   std::string text_;
+  std::string decoded_;  // room for a run with references, kept between runs
   std::vector<std::size_t> literal_ampersands_;  // offsets into text_, ascending
 };
 

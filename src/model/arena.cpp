@@ -108,6 +108,8 @@ void Arena::reset(std::size_t keep_bytes) {
   // Values registered later may refer to earlier ones, never the other way: newest first.
   for (Cleanup* c = cleanups_; c; c = c->next) c->destroy(c->value);
   cleanups_ = nullptr;
+  grown_ = nullptr;
+  grown_size_ = grown_room_ = 0;
   std::fill(std::begin(free_room_), std::end(free_room_), nullptr);
   Block* kept = nullptr;
   for (Block* block = blocks_; block;) {
@@ -132,18 +134,30 @@ void Arena::release() noexcept {
   if (!t_warm.give(this)) delete this;
 }
 
+const char* Arena::append(std::string_view text, std::string_view more) {
+  const std::size_t size = text.size() + more.size();
+  char* at = const_cast<char*>(text.data());
+  // Bytes past a text's end belong to no text that shares its start: another text with the same
+  // bytes is never longer than the one that grew last, so writing there changes none of them.
+  if (!text.empty() && text.data() + text.size() == cur_ && more.size() <= std::size_t(end_ - cur_)) {
+    cur_ += more.size();
+  } else if (!text.empty() && text.data() == grown_ && text.size() == grown_size_ && size <= grown_room_) {
+  } else {
+    const std::size_t room = std::max<std::size_t>(2 * size, 32);
+    at = static_cast<char*>(allocate(room, 1));
+    std::memcpy(at, text.data(), text.size());
+    grown_ = at;
+    grown_room_ = room;
+  }
+  std::memcpy(at + text.size(), more.data(), more.size());
+  if (at == grown_) grown_size_ = size;
+  return at;
+}
+
 Str& Str::append(std::string_view more) {
   if (more.empty()) return *this;
-  Arena& arena = current_arena();
-  if (!empty() && arena.extend_last(data(), size(), size() + more.size())) {
-    std::memcpy(const_cast<char*>(data()) + size(), more.data(), more.size());
-    static_cast<std::string_view&>(*this) = std::string_view(data(), size() + more.size());
-    return *this;
-  }
-  char* p = static_cast<char*>(arena.allocate(size() + more.size(), 1));
-  if (!empty()) std::memcpy(p, data(), size());
-  std::memcpy(p + size(), more.data(), more.size());
-  static_cast<std::string_view&>(*this) = std::string_view(p, size() + more.size());
+  const std::size_t size = this->size() + more.size();
+  static_cast<std::string_view&>(*this) = std::string_view(current_arena().append(view(), more), size);
   return *this;
 }
 

@@ -48,14 +48,10 @@ class Arena {
   void* allocate_room(std::size_t& bytes);
   void release_room(void* room, std::size_t bytes);
 
-  // Grows the last allocation made, `old_size` bytes at `p`, to `new_size` in place when nothing
-  // was allocated after it and the room allows.
-  bool extend_last(const char* p, std::size_t old_size, std::size_t new_size) {
-    if (p + old_size != cur_ || new_size < old_size) return false;
-    if (new_size - old_size > std::size_t(end_ - cur_)) return false;
-    cur_ += new_size - old_size;
-    return true;
-  }
+  // The bytes of `text` followed by `more`, where the text's own bytes are when they can grow in
+  // place: the last allocation made, or the text last grown here (which got room to spare, so that
+  // a text appended to again and again, as runs of text are joined, costs linear time).
+  const char* append(std::string_view text, std::string_view more);
 
   // A copy of `text` in the arena (nullptr for an empty text).
   const char* copy(std::string_view text) {
@@ -104,6 +100,10 @@ class Arena {
 
   char* cur_ = nullptr;
   char* end_ = nullptr;
+  // The text last grown by `append`, and the room it has.
+  const char* grown_ = nullptr;
+  std::size_t grown_size_ = 0;
+  std::size_t grown_room_ = 0;
   Block* blocks_ = nullptr;
   Cleanup* cleanups_ = nullptr;
   std::size_t reserved_ = 0;
