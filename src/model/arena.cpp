@@ -41,7 +41,10 @@ struct WarmArenas {
 };
 thread_local WarmArenas t_warm;
 
-int room_class(std::size_t bytes) { return std::bit_width(std::max(bytes, kSmallestRoom) - 1); }
+// The class of rooms of at least 2^k bytes: a request of `bytes` looks in the class that
+// rounds it up, a room given back goes to the class that rounds it down.
+int class_up(std::size_t bytes) { return std::bit_width(std::max(bytes, kSmallestRoom) - 1); }
+int class_down(std::size_t bytes) { return std::bit_width(bytes) - 1; }
 
 }  // namespace
 
@@ -69,25 +72,41 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
   return allocate(bytes, align);
 }
 
-void* Arena::allocate_room(std::size_t& bytes) {
-  const int k = room_class(bytes);
-  bytes = std::size_t{1} << k;
-  if (k < kRoomClasses) {
-    if (void* room = free_room_[k]) {
-      std::memcpy(&free_room_[k], room, sizeof(void*));
-      return room;
-    }
+void* Arena::allocate_room(std::size_t& bytes, bool exact) {
+  if (bytes > kLargeRoomBytes) {
+    auto* room = static_cast<LargeRoom*>(std::malloc(sizeof(LargeRoom) + bytes));
+    if (!room) throw std::bad_alloc();
+    *room = LargeRoom{this, nullptr, large_};
+    if (large_) large_->prev = room;
+    large_ = room;
+    return room + 1;
   }
-  return allocate(bytes, alignof(std::max_align_t));
+  const int k = class_up(bytes);
+  if (void* room = free_room_[k]) {
+    std::memcpy(&free_room_[k], room, sizeof(void*));
+    bytes = std::size_t{1} << k;
+    return room;
+  }
+  if (!exact) bytes = std::size_t{1} << k;
+  return allocate(std::max(bytes, kSmallestRoom), alignof(std::max_align_t));
 }
 
 void Arena::release_room(void* room, std::size_t bytes) {
-  // `bytes` may be less than the room given (a list uses whole elements of it), never so much
-  // less that it falls into a smaller class.
-  const int k = room_class(bytes);
+  // Rooms are large exactly when their size is: a large room's list uses all of it, and a small
+  // room's size is a power of two up to the limit, or its list's exact size.
+  if (bytes > kLargeRoomBytes) {
+    LargeRoom* large = static_cast<LargeRoom*>(room) - 1;
+    Arena* owner = large->owner;
+    if (large->prev) large->prev->next = large->next;
+    else owner->large_ = large->next;
+    if (large->next) large->next->prev = large->prev;
+    std::free(large);
+    return;
+  }
+  if (bytes < kSmallestRoom) return;
+  const int k = class_down(bytes);
   // Only this arena's own room is kept for reuse: a list built in another arena that grows here
   // leaves its old room where it was.
-  if (k >= kRoomClasses) return;
   bool own = false;
   for (const Block* block = blocks_; block && !own; block = block->next) {
     const char* begin = reinterpret_cast<const char*>(block + 1);
@@ -108,6 +127,7 @@ void Arena::reset(std::size_t keep_bytes) {
   // Values registered later may refer to earlier ones, never the other way: newest first.
   for (Cleanup* c = cleanups_; c; c = c->next) c->destroy(c->value);
   cleanups_ = nullptr;
+  while (large_) std::free(std::exchange(large_, large_->next));
   grown_ = nullptr;
   grown_size_ = grown_room_ = 0;
   std::fill(std::begin(free_room_), std::end(free_room_), nullptr);

@@ -43,9 +43,11 @@ class Arena {
     return reinterpret_cast<void*>(p);
   }
 
-  // Room for a list: at least `bytes` (updated to what was given, a power of two), reused from
-  // lists that grew out of their room before.
-  void* allocate_room(std::size_t& bytes);
+  // Room for a list: at least `bytes` (updated to what may be used), reused from lists that grew
+  // out of their room before. A list that grows one element at a time gets a power of two; one
+  // whose size is known (`exact`) gets no more than it asks for, when no old room fits.
+  void* allocate_room(std::size_t& bytes, bool exact);
+  // Gives back a list's room, `bytes` of it in use (at most what it was given).
   void release_room(void* room, std::size_t bytes);
 
   // The bytes of `text` followed by `more`, where the text's own bytes are when they can grow in
@@ -92,7 +94,16 @@ class Arena {
     void* value;
     Cleanup* next;
   };
-  static constexpr int kRoomClasses = 48;
+  // A large list's room, taken from the system on its own and given back as soon as the list
+  // outgrows it, as a std::vector's would be: a long list that grows by doubling leaves no trail
+  // of old rooms behind in the arena.
+  struct alignas(std::max_align_t) LargeRoom {
+    Arena* owner;
+    LargeRoom* prev;
+    LargeRoom* next;
+  };
+  static constexpr std::size_t kLargeRoomBytes = std::size_t{64} << 10;
+  static constexpr int kRoomClasses = 17;  // rooms up to kLargeRoomBytes
 
   void* allocate_slow(std::size_t bytes, std::size_t align);
   void on_reset(void (*destroy)(void*), void* value);
@@ -105,6 +116,7 @@ class Arena {
   std::size_t grown_size_ = 0;
   std::size_t grown_room_ = 0;
   Block* blocks_ = nullptr;
+  LargeRoom* large_ = nullptr;
   Cleanup* cleanups_ = nullptr;
   std::size_t reserved_ = 0;
   std::size_t next_block_ = 0;
@@ -304,7 +316,7 @@ class ArenaVector {
   const T& back() const { return data_[size_ - 1]; }
 
   void reserve(size_type n) {
-    if (n > capacity_) grow_to(n);
+    if (n > capacity_) grow_to(n, true);
   }
   void push_back(const T& value) { emplace_back(value); }
   void push_back(T&& value) { emplace_back(std::move(value)); }
@@ -313,7 +325,7 @@ class ArenaVector {
     if (size_ == capacity_) {
       // The argument may live in this list: make the element before the room moves.
       T value(std::forward<A>(args)...);
-      grow_to(size_ + 1);
+      grow_to(size_ + 1, false);
       return *::new (data_ + size_++) T(std::move(value));
     }
     return *::new (data_ + size_++) T(std::forward<A>(args)...);
@@ -372,11 +384,11 @@ class ArenaVector {
   }
 
  private:
-  void grow_to(size_type n) {
+  void grow_to(size_type n, bool exact) {
     static_assert(std::is_trivially_destructible_v<T>, "arena list elements are never destroyed");
     Arena& arena = current_arena();
-    std::size_t bytes = std::max(n, capacity_ ? capacity_ * 2 : size_type(1)) * sizeof(T);
-    T* room = static_cast<T*>(arena.allocate_room(bytes));
+    std::size_t bytes = (exact ? n : std::max(n, capacity_ ? capacity_ * 2 : size_type(1))) * sizeof(T);
+    T* room = static_cast<T*>(arena.allocate_room(bytes, exact));
     for (size_type i = 0; i < size_; ++i) ::new (room + i) T(std::move(data_[i]));
     if (data_) arena.release_room(data_, capacity_ * sizeof(T));
     data_ = room;
