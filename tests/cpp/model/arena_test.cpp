@@ -1,0 +1,122 @@
+#include "model/arena.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/document.h"
+
+namespace vedavi {
+namespace {
+
+// Texts share their bytes, yet each keeps its own value however the others grow.
+TEST(Str, CopiesKeepTheirValueWhileOthersGrow) {
+  ArenaScope scope;
+  Str a("abc");
+  Str shared = a;
+  a += "def";  // the last allocation: grows in place
+  Str b = a;
+  b += "g";
+  a += "h";  // b grew past a's end: a moves
+  EXPECT_EQ(a, "abcdefh");
+  EXPECT_EQ(b, "abcdefg");
+  EXPECT_EQ(shared, "abc");
+  a.resize(2);
+  a += "Z";
+  EXPECT_EQ(a, "abZ");
+  EXPECT_EQ(b, "abcdefg");
+  Str c("0123456789");
+  c.erase(2, 3);
+  EXPECT_EQ(c, "0156789");
+  c.erase(0, 1);
+  EXPECT_EQ(c, "156789");
+  EXPECT_TRUE(Str().empty());
+  EXPECT_EQ(std::string("x") + Str("y"), "xy");
+}
+
+// A text joined with many others, while other allocations come between the joins, is copied a
+// bounded number of times in all: joining stays linear.
+TEST(Str, RepeatedAppendsAreAmortised) {
+  ArenaScope scope;
+  Arena& arena = current_arena();
+  const std::size_t before = arena.reserved_bytes();
+  Str joined("x");
+  for (int i = 0; i < 200000; ++i) {
+    Str other("spacer");  // allocates after the joined text
+    joined += "ab";
+  }
+  EXPECT_EQ(joined.size(), 400001u);
+  // The joined text's copies, doubling, plus the spacers: far below the quadratic sum.
+  EXPECT_LT(arena.reserved_bytes() - before, std::size_t{16} << 20);
+}
+
+TEST(ArenaVector, ReadsAndGrowsLikeAVector) {
+  ArenaScope scope;
+  ArenaVector<int> v{1, 2, 3};
+  v.insert(v.begin() + 1, 9);
+  EXPECT_EQ(std::vector<int>(v.begin(), v.end()), (std::vector<int>{1, 9, 2, 3}));
+  const std::vector<int> more{7, 8};
+  v.insert(v.end(), more.begin(), more.end());
+  v.erase(v.begin(), v.begin() + 2);
+  EXPECT_EQ(std::vector<int>(v.begin(), v.end()), (std::vector<int>{2, 3, 7, 8}));
+  for (int i = 0; i < 100000; ++i) v.push_back(i);  // past the large-room limit
+  EXPECT_EQ(v.size(), 100004u);
+  EXPECT_EQ(v.back(), 99999);
+  ArenaVector<int> copy = v;
+  copy[0] = -1;
+  EXPECT_EQ(v[0], 2);
+  ArenaVector<int> moved = std::move(copy);
+  EXPECT_TRUE(copy.empty());
+  EXPECT_EQ(moved[0], -1);
+  v.assign(3, 5);
+  EXPECT_EQ(std::vector<int>(v.begin(), v.end()), (std::vector<int>{5, 5, 5}));
+}
+
+// An attribute set's contents are destroyed when its arena is reset, not before, and a document
+// keeps its arena for as long as it lives, whatever scope made it.
+TEST(ArenaScope, DocumentsKeepTheirArenaAndNestedScopesShareIt) {
+  Document doc;
+  {
+    ArenaScope outer;
+    {
+      ArenaScope inner;
+      EXPECT_EQ(inner.handle().get(), outer.handle().get());
+      ArenaScope fresh{ArenaScope::Fresh{}};
+      EXPECT_NE(fresh.handle().get(), outer.handle().get());
+      EXPECT_EQ(&current_arena(), fresh.handle().get());
+    }
+    EXPECT_EQ(&current_arena(), outer.handle().get());
+    doc.arena = outer.handle();
+    Block::Paragraph p;
+    p.attr.set_id(std::string(100, 'i'));  // long enough to own heap memory
+    p.inlines.push_back(Inline::Text{std::string(1000, 't')});
+    doc.blocks.push_back(std::move(p));
+  }
+  // The scope is gone; the document still reads its tree.
+  ASSERT_EQ(doc.blocks.size(), 1u);
+  const auto* p = doc.blocks[0].get_if<Block::Paragraph>();
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(*p->attr.id(), std::string(100, 'i'));
+  EXPECT_EQ(p->inlines[0].get_if<Inline::Text>()->text, std::string(1000, 't'));
+}
+
+// A list made in one arena may grow while another is current (both outliving it): its old room
+// is never handed out by the other arena.
+TEST(ArenaScope, AListMayGrowInAnotherArena) {
+  ArenaHandle keep_second;
+  ArenaScope first{ArenaScope::Fresh{}};
+  ArenaVector<std::uint64_t> list;
+  for (std::uint64_t i = 0; i < 64; ++i) list.push_back(i);
+  {
+    ArenaScope second{ArenaScope::Fresh{}};
+    keep_second = second.handle();
+    for (std::uint64_t i = 64; i < 20000; ++i) list.push_back(i);
+    ArenaVector<std::uint64_t> other(100);
+    for (std::uint64_t& x : other) x = 7;
+  }
+  for (std::uint64_t i = 0; i < 20000; i += 997) EXPECT_EQ(list[i], i);
+}
+
+}  // namespace
+}  // namespace vedavi
