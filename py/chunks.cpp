@@ -29,11 +29,12 @@ using Chunks = chunk::ChunkList;
 // source as its str is made, so the texts are never all held in C++ beside their strs.
 Ref chunk_list(const Chunks& chunks) {
   Ref list = check(PyList_New(Py_ssize_t(chunks.size())));
+  WordStrs kinds;  // the few kinds, each one str shared by the chunks
   for (std::size_t i = 0; i < chunks.size(); ++i) {
     const std::string_view pieces[] = {chunks.prefix(i), chunks.body(i)};
     Ref text = pieces[0].empty() ? new_str(pieces[1]) : new_large_str(pieces);
     const chunk::Start start = chunks.start(i);
-    Ref kind = new_str(start.is_body ? std::string("body") : "h" + std::to_string(start.level));
+    Ref kind = kinds.get(start.is_body ? std::string("body") : "h" + std::to_string(start.level));
     PyList_SET_ITEM(list.get(), Py_ssize_t(i), new_tuple(std::move(text), std::move(kind)).release());
   }
   return list;
