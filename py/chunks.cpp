@@ -23,15 +23,21 @@ constexpr Signature kMdChunksStructuralBatch{
     "md_chunks_structural_batch", "md_chunks_structural_batch(markdown, target_words=700)\n--\n\n",
     {required("markdown"), with_default("target_words")}};
 
-using Chunks = std::vector<chunk::MdChunk>;
+using Chunks = chunk::ChunkList;
 
-// (text, "body") or (text, "h2").
+// (text, "body") or (text, "h2"). Each text is made from its breadcrumb and its stretch of the
+// source as its str is made, so the texts are never all held in C++ beside their strs.
 Ref chunk_list(const Chunks& chunks) {
-  return new_list(chunks, [](const chunk::MdChunk& c) {
-    Ref text = new_str(c.text);
-    Ref kind = new_str(c.is_body ? std::string("body") : "h" + std::to_string(c.level));
-    return new_tuple(std::move(text), std::move(kind));
-  });
+  Ref list = check(PyList_New(Py_ssize_t(chunks.size())));
+  WordStrs kinds;  // the few kinds, each one str shared by the chunks
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    const std::string_view pieces[] = {chunks.prefix(i), chunks.body(i)};
+    Ref text = pieces[0].empty() ? new_str(pieces[1]) : new_large_str(pieces);
+    const chunk::Start start = chunks.start(i);
+    Ref kind = kinds.get(start.is_body ? std::string("body") : "h" + std::to_string(start.level));
+    PyList_SET_ITEM(list.get(), Py_ssize_t(i), new_tuple(std::move(text), std::move(kind)).release());
+  }
+  return list;
 }
 
 template <std::size_t N>
@@ -46,7 +52,7 @@ Ref md_chunks(const Call& call) {
   const auto markdown = args.get<std::string_view>(0);
   const std::uint64_t target_words = target_words_of(args);
   const Chunks chunks = released(
-      [&] { return guarded(kActivity, [&] { return chunk::md_chunks(markdown, target_words); }); });
+      [&] { return guarded(kActivity, [&] { return chunk::md_chunk_list(markdown, target_words); }); });
   return chunk_list(chunks);
 }
 
@@ -59,7 +65,7 @@ Ref md_chunks_greedy(const Call& call) {
     raise(PyExc_ValueError, "target_words and length_scale must be positive");
   const Chunks chunks = released([&] {
     return guarded(kActivity,
-                   [&] { return chunk::md_chunks_greedy(markdown, target_words, length_scale); });
+                   [&] { return chunk::md_chunk_list_greedy(markdown, target_words, length_scale); });
   });
   return chunk_list(chunks);
 }
@@ -69,7 +75,7 @@ Ref md_chunks_structural(const Call& call) {
   const auto markdown = args.get<std::string_view>(0);
   const std::uint64_t target_words = target_words_of(args);
   const Chunks chunks = released([&] {
-    return guarded(kActivity, [&] { return chunk::md_chunks_structural(markdown, target_words); });
+    return guarded(kActivity, [&] { return chunk::md_chunk_list_structural(markdown, target_words); });
   });
   return chunk_list(chunks);
 }
@@ -85,7 +91,7 @@ Ref md_chunks_structural_batch(const Call& call) {
       std::vector<Chunks> out;
       out.reserve(texts.items.size());
       for (std::string_view text : texts.items)
-        out.push_back(chunk::md_chunks_structural(text, target_words));
+        out.push_back(chunk::md_chunk_list_structural(text, target_words));
       return out;
     });
   });

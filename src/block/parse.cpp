@@ -186,13 +186,15 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     auto by_start = [](const BlockSpan& a, const BlockSpan& b) { return a.start < b.start; };
     if (!std::is_sorted(tree.begin(), tree.end(), by_start))
       std::stable_sort(tree.begin(), tree.end(), by_start);
+    // Merged into `tree` from its back, so that the listing is not held twice.
     std::vector<BlockSpan>& own = parser.trace.spans;
-    std::vector<BlockSpan> merged;
-    merged.reserve(own.size() + tree.size());
-    std::merge(std::make_move_iterator(own.begin()), std::make_move_iterator(own.end()),
-               std::make_move_iterator(tree.begin()), std::make_move_iterator(tree.end()),
-               std::back_inserter(merged), by_start);
-    own = std::move(merged);
+    std::size_t t = tree.size(), o = own.size();
+    tree.resize(t + o);
+    for (std::size_t k = t + o; o > 0;) {
+      if (t > 0 && !by_start(tree[t - 1], own[o - 1])) tree[--k] = std::move(tree[--t]);
+      else tree[--k] = std::move(own[--o]);
+    }
+    own = std::move(tree);
   }
 
   std::vector<const UnclosedRecord*> unclosed;

@@ -43,13 +43,33 @@ std::string with_lone_cr_as_lf(std::string_view md) {
   return copy;
 }
 
-// Byte offset of each line's start: 0, then after every "\n".
-std::vector<std::size_t> line_starts(std::string_view text) {
-  std::vector<std::size_t> starts{0};
-  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
-    starts.push_back(at + 1);
-  return starts;
-}
+// Byte offsets of line starts (0, then after every "\n"; a line past the last one starts at the
+// end of the text), found by walking forward: spans come in the order of their first lines, so
+// the walk crosses the text once and keeps no table of lines.
+class LineCursor {
+ public:
+  explicit LineCursor(std::string_view text) : text_(text) {}
+
+  std::size_t start_of(std::size_t line) {
+    if (line < line_) *this = LineCursor(text_);  // never met in order; correct all the same
+    while (line_ < line && !is_last_) {
+      const std::size_t lf = text_.find('\n', offset_);
+      if (lf == std::string_view::npos) {
+        is_last_ = true;
+        break;
+      }
+      offset_ = lf + 1;
+      ++line_;
+    }
+    return line_ < line ? text_.size() : offset_;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t line_ = 0;
+  std::size_t offset_ = 0;  // where line `line_` starts
+  bool is_last_ = false;    // `line_` is the text's last line
+};
 
 // The six heading slots and the breadcrumbs they give.
 class HeadingSlots {
@@ -112,21 +132,26 @@ Boundaries boundaries(std::string_view md) {
   }();
   const std::string copy = has_lone_cr ? with_lone_cr_as_lf(md) : std::string();
   const std::string_view lines_text = has_lone_cr ? std::string_view(copy) : md;
+  // The spans of every depth, read in place: the top-level ones are not copied out.
   const std::vector<block::BlockSpan> spans =
-      block::into_spans(block::parse_source(lines_text, parse_options(), 1).trace, false);
+      std::move(block::parse_source(lines_text, parse_options(), 1).trace.spans);
+  result.list.reserve(1 + static_cast<std::size_t>(std::count_if(
+                              spans.begin(), spans.end(),
+                              [](const block::BlockSpan& span) { return span.depth == 0; })));
 
-  const std::vector<std::size_t> starts = line_starts(lines_text);
-  auto line_start = [&](std::size_t line) { return line < starts.size() ? starts[line] : md.size(); };
+  LineCursor starts(lines_text);
   HeadingSlots slots(result.breadcrumbs);
   for (const block::BlockSpan& span : spans) {
+    if (span.depth != 0) continue;
     const std::uint8_t level = span.level.value_or(0);
     const bool is_heading = level >= 1 && level <= 6;
-    const std::size_t offset = line_start(span.start);
+    const std::size_t offset = starts.start_of(span.start);
     const std::size_t crumb = slots.above(is_heading ? level : 7);
     if (result.list.empty() || result.list.back().offset != offset)
       result.list.push_back(Boundary{offset, crumb, !is_heading, is_heading ? level : std::uint8_t(0)});
     if (is_heading) {
-      const std::size_t end = std::max(offset, line_start(span.end));
+      LineCursor ends = starts;  // a heading's lines are few: walked from its first
+      const std::size_t end = span.end > span.start ? ends.start_of(span.end) : offset;
       slots.set(level, unicode::trim_end(md.substr(offset, end - offset)));
     }
   }
@@ -135,20 +160,20 @@ Boundaries boundaries(std::string_view md) {
   return result;
 }
 
-// A chunk's text: the breadcrumb of its first boundary and a blank line (after the first chunk),
-// then the source from its first boundary to its end.
-MdChunk chunk_of(const Boundaries& bounds, std::size_t first, std::size_t end, bool is_first) {
-  MdChunk chunk;
-  const Breadcrumb& crumb = bounds.breadcrumb_of(first);
-  const std::size_t begin = bounds.offset(first);
-  if (!is_first && !crumb.empty()) {
-    crumb.append_to(chunk.text);
-    chunk.text += "\n\n";
+void ChunkAppender::add(std::size_t first, std::size_t end) {
+  const std::size_t crumb = bounds_.list[first].breadcrumb;
+  std::size_t prefix = 0;
+  if (list_.size() != 0 && !bounds_.breadcrumbs[crumb].empty()) {
+    if (prefix_ == 0 || crumb != crumb_) {
+      std::string text = bounds_.breadcrumbs[crumb].text();
+      text += "\n\n";
+      crumb_ = crumb;
+      prefix_ = list_.add_prefix(std::move(text));
+    }
+    prefix = prefix_;
   }
-  chunk.text += bounds.source.substr(begin, bounds.offset(end) - begin);
-  chunk.is_body = bounds.list[first].is_body;
-  chunk.level = bounds.list[first].level;
-  return chunk;
+  const Boundary& b = bounds_.list[first];
+  list_.add(prefix, bounds_.offset(first), bounds_.offset(end), Start{b.is_body, b.level});
 }
 
 }  // namespace vedavi::chunk

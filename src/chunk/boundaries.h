@@ -50,9 +50,21 @@ struct Boundaries {
   std::vector<std::uint64_t> cumulative_words() const;
 };
 
-// The chunk of boundaries [first, end): the breadcrumb of boundary `first` and a blank line
-// (unless it is the first chunk or the breadcrumb is empty), then the source they cover.
-MdChunk chunk_of(const Boundaries& bounds, std::size_t first, std::size_t end, bool is_first);
+// Appends the chunks of boundary ranges to a list. The chunk of boundaries [first, end) is the
+// breadcrumb of boundary `first` and a blank line (unless it is the list's first chunk or the
+// breadcrumb is empty), then the source they cover; consecutive chunks under one breadcrumb
+// share its prefix.
+class ChunkAppender {
+ public:
+  ChunkAppender(const Boundaries& bounds, ChunkList& list) : bounds_(bounds), list_(list) {}
+  void add(std::size_t first, std::size_t end);
+
+ private:
+  const Boundaries& bounds_;
+  ChunkList& list_;
+  std::size_t crumb_ = 0;   // the breadcrumb last made a prefix
+  std::size_t prefix_ = 0;  // that prefix
+};
 
 // The boundaries of a non-empty md source (the parse uses the chunkers' fixed options). A source
 // whose first block does not start at offset 0 gets a first boundary at 0.

@@ -73,23 +73,29 @@ std::size_t GreedyEnds::best_end(std::size_t start) const {
   return best == none ? w_.size() - 1 : best;
 }
 
-std::vector<MdChunk> md_chunks_greedy(std::string_view md, std::uint64_t target_words,
-                                      std::uint64_t length_scale) {
+ChunkList md_chunk_list_greedy(std::string_view md, std::uint64_t target_words,
+                               std::uint64_t length_scale) {
   fault_point(md);
-  if (md.empty()) return {};
+  ChunkList chunks(md);
+  if (md.empty()) return chunks;
   const Boundaries bounds = boundaries(md);
   const std::size_t n = bounds.list.size();
   std::vector<EndClass> classes(n);
   for (std::size_t j = 0; j < n; ++j)
     classes[j] = end_class(bounds.list[j].is_body, bounds.list[j].level);
   const GreedyEnds ends(bounds.cumulative_words(), classes, target_words, length_scale);
-  std::vector<MdChunk> chunks;
+  ChunkAppender append(bounds, chunks);
   for (std::size_t start = 0; start < n;) {
     const std::size_t end = ends.best_end(start);
-    chunks.push_back(chunk_of(bounds, start, end, chunks.empty()));
+    append.add(start, end);
     start = end;
   }
   return chunks;
+}
+
+std::vector<MdChunk> md_chunks_greedy(std::string_view md, std::uint64_t target_words,
+                                      std::uint64_t length_scale) {
+  return md_chunk_list_greedy(md, target_words, length_scale).chunks();
 }
 
 }  // namespace vedavi::chunk

@@ -80,17 +80,24 @@ class StructuralSplit {
 
 }  // namespace
 
-std::vector<MdChunk> md_chunks_structural(std::string_view md, std::uint64_t target_words) {
+ChunkList md_chunk_list_structural(std::string_view md, std::uint64_t target_words) {
   fault_point(md);
-  if (md.empty()) return {};
+  ChunkList chunks(md);
+  if (md.empty()) return chunks;
   const Boundaries bounds = boundaries(md);
-  const StructuralSplit split(bounds);
-  std::vector<Range> ranges{Range{0, bounds.list.size(), 0}};
-  for (const Stage& stage : stages(target_words)) ranges = split.stage(ranges, stage);
-  std::vector<MdChunk> chunks;
-  chunks.reserve(ranges.size());
-  for (const Range& r : ranges) chunks.push_back(chunk_of(bounds, r.first, r.end, chunks.empty()));
+  std::vector<Range> ranges;
+  {
+    const StructuralSplit split(bounds);
+    ranges.push_back(Range{0, bounds.list.size(), 0});
+    for (const Stage& stage : stages(target_words)) ranges = split.stage(ranges, stage);
+  }
+  ChunkAppender append(bounds, chunks);
+  for (const Range& r : ranges) append.add(r.first, r.end);
   return chunks;
+}
+
+std::vector<MdChunk> md_chunks_structural(std::string_view md, std::uint64_t target_words) {
+  return md_chunk_list_structural(md, target_words).chunks();
 }
 
 }  // namespace vedavi::chunk

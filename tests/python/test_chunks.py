@@ -51,6 +51,20 @@ def test_results():
     assert native.md_chunks_structural_batch(["", "# A\n"]) == [[], [("# A\n", "h1")]]
     assert native.md_chunks_structural_batch(("x", "y"), target_words=5) == [[("x", "body")], [("y", "body")]]
 
+WORDS = "w " * 600
+
+@pytest.mark.parametrize(("md", "second"), [
+    # The breadcrumb and the text it heads are made into one str though their widest characters
+    # differ: Latin-1 before an emoji, CJK before Latin-1, ASCII before CJK.
+    ("# Tête\n\n" + WORDS + "\n\n## 😀 x\n\n" + WORDS, "# Tête\n\n## 😀 x\n\n" + WORDS),
+    ("# 日本\n" + WORDS + "\n## é\n" + WORDS, "# 日本\n\n## é\n" + WORDS),
+    ("# A\n" + WORDS + "\n## B\n" + WORDS + "日本", "# A\n\n## B\n" + WORDS + "日本"),
+])
+def test_breadcrumb_and_text_make_one_str(md, second):
+    for chunks in (native.md_chunks(md), native.md_chunks_structural(md), native.md_chunks_greedy(md, 600)):
+        assert len(chunks) == 2 and chunks[0][0] == md[:len(chunks[0][0])]
+        assert chunks[1] == (second, "h2")
+
 class Texts(collections.abc.Sequence):
     """Texts made on the fly, each held only by the call; the length may lie."""
     def __init__(self, count, length, make):

@@ -19,6 +19,10 @@ TEST(BlockSpans, RangesAndDepths) {
       {"```\na\n\n\n```\n", "code_block 0-5 d0\n"},
       {"- a\n\n\n- b\n\n\n", "list 0-4 d0\nparagraph 0-1 d1\nparagraph 3-4 d1\n"},
       {"{: #a}\n[x]: /u\npara", "attr_def 0-1 d0\nlink_ref 1-2 d0\nparagraph 2-3 d0\n"},
+      // The driver's spans fall between the blocks' in line order, before a block of their line.
+      {"a\n\n[x]: /u\n\n> b\n\n{: #c}\n[y]: /v\n[z]: /w\n\nc",
+       "paragraph 0-1 d0\nlink_ref 2-3 d0\nblock_quote 4-5 d0\nparagraph 4-5 d1\nattr_def 6-7 d0\n"
+       "paragraph 6-7 d0\nlink_ref 7-8 d0\nlink_ref 8-9 d0\nparagraph 10-11 d0\n"},
       {"<div markdown=1>\nx\n</div>", "html_container 0-3 d0\nhtml_block 0-1 d1\nparagraph 1-2 d1\nhtml_block 2-3 d1\n"},
       {"::: a\nx\n:::\n\ny", "div 0-3 d0\nparagraph 1-2 d1\nparagraph 4-5 d0\n"},
       {"::: {.callout-note}\n## Note\ntext\n:::", "panel 0-4 d0\npanel_title 1-2 d1\nparagraph 2-3 d1\n"},
