@@ -7,6 +7,7 @@
 
 #include "block/parse.h"
 #include "highlight/ranges.h"
+#include "model/arena.h"
 #include "model/line.h"
 
 namespace vedavi::highlight {
@@ -22,7 +23,8 @@ std::string highlight_md(std::string_view src, std::string_view class_prefix) {
   std::vector<ClassedRange> ranges;
   {
     // The parse goes once its ranges are gathered (their scopes are static names), so the
-    // output is not written beside it.
+    // output is not written beside it: it is built in an arena of its own, freed here.
+    ArenaScope arena{ArenaScope::Fresh{}};
     const block::Parsed parsed = block::parse_source(text, options, 3);
     const inl::LineMap map(text, parsed.trace);
     ranges = gather_ranges(text, options, parsed, map);
