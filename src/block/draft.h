@@ -97,7 +97,9 @@ class SpareText {
 namespace draft {
 struct Paragraph {
   Attr attr;
-  std::string text;
+  // In the parse's arena, so that the inline parse may leave its runs of plain text in place
+  // rather than copy them into the tree.
+  Str text;
   std::size_t text_line = 0;  // the line of the first text line (after link definitions)
   // While the ordered-list pass runs: the marker line of the reverted list items this paragraph
   // began in, a view into the source standing before `text` (which then holds only the lines
@@ -106,7 +108,7 @@ struct Paragraph {
   std::optional<std::string_view> marker_line;
 };
 struct Figure { Attr attr; Inlines caption; Inline image; };
-struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
+struct Heading { Attr attr; Str text; std::uint8_t level = 1; };  // text: as a paragraph's
 struct BlockQuote { Attr attr; Drafts children; };
 struct List {
   Attr attr;

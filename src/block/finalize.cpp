@@ -38,7 +38,7 @@ struct ChildJob {
 
 class Finisher {
  public:
-  explicit Finisher(const InlineContext& ctx) : ctx_(ctx) {}
+  explicit Finisher(const InlineContext& ctx) : ctx_(ctx), kept_ctx_(with_kept_text(ctx)) {}
 
   Blocks run(Drafts drafts) {
     Blocks root;
@@ -77,9 +77,9 @@ class Finisher {
       const bool title = job.panel && first;
       first = false;
       finish_block(std::move(draft.block), *job.dest, title, pending);
-      // The spent draft still holds what its block did not take over (a paragraph's text, read
-      // by the inline parse): freed now, not with the whole list, so that the texts of a long
-      // list never stand beside all of its finished blocks.
+      // The spent draft still holds what its block did not take over (a code block's text, a
+      // table's rows): freed now, not with the whole list, so that the texts of a long list
+      // never stand beside all of its finished blocks.
       draft.block.emplace<draft::ThematicBreak>();
     }
     // The destination list is complete, so pointers into its blocks stay valid.
@@ -100,15 +100,15 @@ class Finisher {
         [&](auto&& d) {
           using T = std::decay_t<decltype(d)>;
           if constexpr (std::is_same_v<T, draft::Paragraph>) {
-            dest.emplace_back(Block::Paragraph{std::move(d.attr), parse_leaf(d.text, ctx_)});
+            dest.emplace_back(Block::Paragraph{std::move(d.attr), parse_leaf(d.text, kept_ctx_)});
           } else if constexpr (std::is_same_v<T, Boxed<draft::Figure>>) {
             draft::Figure& f = d.value();
             dest.emplace_back(Block::Figure{std::move(f.attr), std::move(f.caption), std::move(f.image)});
           } else if constexpr (std::is_same_v<T, draft::Heading>) {
             if (panel_title)
-              dest.emplace_back(Block::PanelTitle{std::move(d.attr), parse_leaf(d.text, ctx_)});
+              dest.emplace_back(Block::PanelTitle{std::move(d.attr), parse_leaf(d.text, kept_ctx_)});
             else
-              dest.emplace_back(Block::Heading{std::move(d.attr), parse_leaf(d.text, ctx_), d.level});
+              dest.emplace_back(Block::Heading{std::move(d.attr), parse_leaf(d.text, kept_ctx_), d.level});
           } else if constexpr (std::is_same_v<T, draft::BlockQuote>) {
             pending.push_back(ChildJob{index, 0, std::move(d.children), false});
             dest.emplace_back(Block::BlockQuote{std::move(d.attr), {}});
@@ -185,7 +185,15 @@ class Finisher {
     return table;
   }
 
+  static InlineContext with_kept_text(const InlineContext& ctx) {
+    InlineContext kept = ctx;
+    kept.text_outlives_tree = true;
+    return kept;
+  }
+
   const InlineContext& ctx_;
+  // For paragraphs and headings, whose texts the drafts hold in the tree's arena.
+  const InlineContext kept_ctx_;
   std::vector<Job> jobs_;
   // The splice walk of `finish_list`, kept across calls so that a list costs no allocation for
   // it. The pending child lists are not kept: that vector grows with the longest list and, kept,

@@ -55,6 +55,9 @@ struct InlineContext {
   std::vector<InlineEvent>* events = nullptr;
   // Scan state shared by the texts of one document (optional): spares each text its allocations.
   inl::ScanBuffers* buffers = nullptr;
+  // The text parsed lives in the tree's arena (a paragraph's or heading's, held by its draft):
+  // runs of it that read as written become views of it, not copies.
+  bool text_outlives_tree = false;
 };
 
 namespace inl {

@@ -86,7 +86,7 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
   if (is_plain(text, ctx)) {
     Inlines out;
     out.reserve(1);
-    out.emplace_back(Inline::Text{Str(text)});
+    out.emplace_back(Inline::Text{ctx.text_outlives_tree ? Str::borrowed(text) : Str(text)});
     return out;
   }
   return InlineScanner(text, ctx).run();
@@ -232,7 +232,7 @@ Inlines InlineScanner::run() {
 
 void InlineScanner::flush_text() {
   if (pending_.empty()) return;
-  push_node(Inline::Text{pending_.take()});
+  push_node(Inline::Text{pending_.take(ctx_.text_outlives_tree ? text_ : std::string_view())});
 }
 
 void InlineScanner::link_last(std::size_t index) {

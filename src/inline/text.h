@@ -23,10 +23,18 @@ class PendingText {
  public:
   bool empty() const { return text_.empty(); }
   std::string_view view() const { return text_; }
-  void append(std::string_view s) { text_ += s; }
-  void append(char c) { text_ += c; }
+  void append(std::string_view s) {
+    if (text_.empty()) run_ = s.data();
+    else if (run_ + text_.size() != s.data()) run_ = nullptr;
+    text_ += s;
+  }
+  void append(char c) {
+    run_ = nullptr;
+    text_ += c;
+  }
   // An "&" written as "\&": literal, never the start of a reference.
   void append_escaped_ampersand() {
+    run_ = nullptr;
     literal_ampersands_.push_back(text_.size());
     text_ += '&';
   }
@@ -36,10 +44,13 @@ class PendingText {
   }
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
   void drop_back(std::size_t n);
-  // The decoded run; leaves the pending text empty.
-  Str take();
+  // The decoded run; leaves the pending text empty. When the run is a stretch of `kept`, a text
+  // that outlives the tree, written as it reads, the result is a view of it, not a copy.
+  Str take(std::string_view kept = {});
 
  private:
+  // Where the run stands in the text appended from, while it is one unbroken stretch of it.
+  const char* run_ = nullptr;
   std::string text_;
   std::string decoded_;  // room for a run with references, kept between runs
   std::vector<std::size_t> literal_ampersands_;  // offsets into text_, ascending

@@ -11,8 +11,20 @@ namespace {
 constexpr std::size_t kFirstBlockBytes = std::size_t{64} << 10;
 constexpr std::size_t kLargestStepBytes = std::size_t{64} << 20;
 // An arena whose last owner goes keeps its largest block up to this size for the next tree on
-// the thread; a thread that once built a huge tree does not hold its memory for good.
+// the thread; a thread that once built a huge tree does not hold its memory for good. Under
+// AddressSanitizer nothing is kept, so that a tree read after its arena went is reported.
+#if defined(__SANITIZE_ADDRESS__)
+#define VEDAVI_ARENA_KEEPS_NOTHING 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VEDAVI_ARENA_KEEPS_NOTHING 1
+#endif
+#endif
+#ifdef VEDAVI_ARENA_KEEPS_NOTHING
+constexpr std::size_t kKeepBytes = 0;
+#else
 constexpr std::size_t kKeepBytes = std::size_t{8} << 20;
+#endif
 constexpr std::size_t kSmallestRoom = 16;
 
 // The thread's arena for the trees built outside any scope: never reset, freed with the thread.
