@@ -52,23 +52,24 @@ struct DraftDefinitionItem {
   std::vector<std::string> definitions;
 };
 
-// A table row before its cells are parsed: the cells' texts back to back in one string, so a
-// row costs one text allocation however many cells it has.
+// A table row before its cells are parsed: the cells' texts back to back in one text, in the
+// parse's arena, so a row costs no allocation of its own however many cells it has, and the
+// parsed cells' runs of plain text may stay where they are.
 struct TableRowText {
   struct Cell {
     std::size_t begin = 0;  // in `text`
     std::size_t size = 0;
     Align align = Align::None;
   };
-  std::string text;
-  std::vector<Cell> cells;
+  ArenaVector<char> text;
+  ArenaVector<Cell> cells;
 
   void add_cell(std::string_view content, Align align) {
     cells.push_back(Cell{text.size(), content.size(), align});
-    text.append(content);
+    text.append(content.data(), content.size());
   }
   std::string_view cell_text(const Cell& cell) const {
-    return std::string_view(text).substr(cell.begin, cell.size);
+    return std::string_view(text.data(), text.size()).substr(cell.begin, cell.size);
   }
 };
 

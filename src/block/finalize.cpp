@@ -269,19 +269,19 @@ Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx) {
 }
 
 ArenaVector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const InlineContext& ctx) {
+  // The rows' texts are in the parse's arena, as the tree is.
+  InlineContext kept = ctx;
+  kept.text_outlives_tree = true;
   ArenaVector<TableRow> out;
   out.reserve(rows.size());
-  for (TableRowText& row : rows) {
+  for (const TableRowText& row : rows) {
     TableRow& finished = out.emplace_back();
     finished.cells.reserve(row.cells.size());
     for (const TableRowText::Cell& cell : row.cells) {
       TableCell& parsed = finished.cells.emplace_back();
-      parsed.content = parse_leaf(row.cell_text(cell), ctx);
+      parsed.content = parse_leaf(row.cell_text(cell), kept);
       parsed.align = cell.align;
     }
-    // A parsed row's text is spent: freed now, so that a long table's texts never stand beside
-    // all of its parsed cells.
-    row = TableRowText();
   }
   return out;
 }

@@ -320,6 +320,13 @@ class ArenaVector {
   }
   void push_back(const T& value) { emplace_back(value); }
   void push_back(T&& value) { emplace_back(std::move(value)); }
+  // Appends `n` elements copied from `items` (which must not lie in this list), growing as
+  // push_back does.
+  void append(const T* items, size_type n) {
+    if (size_ + n > capacity_) grow_to(size_ + n, false);
+    std::uninitialized_copy(items, items + n, data_ + size_);
+    size_ += std::uint32_t(n);
+  }
   template <class... A>
   T& emplace_back(A&&... args) {
     if (size_ == capacity_) {
@@ -387,7 +394,7 @@ class ArenaVector {
   void grow_to(size_type n, bool exact) {
     static_assert(std::is_trivially_destructible_v<T>, "arena list elements are never destroyed");
     Arena& arena = current_arena();
-    std::size_t bytes = (exact ? n : std::max(n, capacity_ ? capacity_ * 2 : size_type(1))) * sizeof(T);
+    std::size_t bytes = (exact ? n : std::max(n, capacity_ ? size_type(capacity_) * 2 : size_type(1))) * sizeof(T);
     T* room = static_cast<T*>(arena.allocate_room(bytes, exact));
     for (size_type i = 0; i < size_; ++i) ::new (room + i) T(std::move(data_[i]));
     if (data_) arena.release_room(data_, capacity_ * sizeof(T));
