@@ -3,6 +3,8 @@
 
 #include "inline/parse.h"
 
+#include "model/arena.h"
+
 namespace vedavi::inl {
 namespace {
 
@@ -121,6 +123,8 @@ void sort_events(std::vector<InlineEvent>& events) {
 std::vector<InlineEvent> inline_events(std::string_view text, const InlineContext& ctx) {
   std::vector<InlineEvent> events;
   const InlineContext own{ctx.options, ctx.links, ctx.footnotes, &events, ctx.buffers};
+  // Only the events are kept: the tree goes with an arena of its own, not with the caller's.
+  ArenaScope scratch{ArenaScope::Fresh{}};
   parse_inner(text, own);
   sort_events(events);
   return events;
