@@ -107,9 +107,11 @@ template <char... Bytes>
 
 // find_marked for the table of a few bytes, which SSE2 compares sixteen bytes at a time, one
 // comparison per byte value: destinations, hosts and parenthesised link tails are mostly bytes
-// that no table entry marks, and often longer than a block.
+// that no table entry marks, and often longer than a block. As find_marked, a start past the
+// end (a scan that stepped over an escaped last byte) comes back as it is.
 template <char... Bytes>
 inline std::size_t find_any_of(std::string_view text, std::size_t from, std::size_t to) {
+  if (from >= to) return from;
 #if defined(__SSE2__)
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t i = from;

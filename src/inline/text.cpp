@@ -1,8 +1,6 @@
 // Literal inline text: backslash escapes and character references.
 #include "inline/text.h"
 
-#include <algorithm>
-
 #include "inline/byte_scan.h"
 #include "text/entity.h"
 #include "text/scan.h"
