@@ -209,6 +209,7 @@ Ref new_large_str(std::span<const std::string_view> pieces) {
 
 namespace {
 
+#if defined(__SSE2__)
 // The set bits of a block's byte mask, by table: the target need not have a population count
 // instruction, and the library's routine is a call.
 constexpr std::array<std::uint8_t, 256> kSetBits = [] {
@@ -220,6 +221,7 @@ constexpr std::array<std::uint8_t, 256> kSetBits = [] {
 std::size_t set_bits(int mask) {
   return std::size_t{kSetBits[unsigned(mask) & 0xFF]} + kSetBits[(unsigned(mask) >> 8) & 0xFF];
 }
+#endif
 
 // The UTF-8 length of `units`, or nothing when one is a surrogate (which has no UTF-8 form).
 template <class Unit>
