@@ -1,11 +1,19 @@
-// A large str from UTF-8 in two passes: one that measures (code points, widest character) while
+// Large strs to and from UTF-8.
+//
+// A str from UTF-8 in two passes: one that measures (code points, widest character) while
 // skipping ASCII sixteen bytes at a time, one that writes straight into a str of the right kind,
 // widening ASCII runs a block at a time. The interpreter's own decoder learns the width as it
 // goes and widens what it has written when a wider character appears, which costs several times
 // more on HTML with a few non-ASCII characters in it.
+//
+// The UTF-8 of a str likewise: one pass measures it, one writes it into a bytes object of that
+// size, narrowing ASCII runs a block at a time. The interpreter's encoder takes each code unit
+// on its own.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -23,6 +31,15 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 // The end of the run of ASCII bytes that starts at `i`.
 std::size_t ascii_run_end(const unsigned char* bytes, std::size_t i, std::size_t n) {
 #if defined(__SSE2__)
+  // HTML is mostly ASCII: four blocks are tested with one mask, and the block that ends the run
+  // is found below.
+  while (i + 64 <= n) {
+    const auto* at = reinterpret_cast<const __m128i*>(bytes + i);
+    const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(at), _mm_loadu_si128(at + 1)),
+                                     _mm_or_si128(_mm_loadu_si128(at + 2), _mm_loadu_si128(at + 3)));
+    if (_mm_movemask_epi8(any) != 0) break;
+    i += 64;
+  }
   while (i + 16 <= n) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
     const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
@@ -188,6 +205,144 @@ Ref new_large_str(std::span<const std::string_view> pieces) {
       break;
   }
   return str;
+}
+
+namespace {
+
+#if defined(__SSE2__)
+// The set bits of a block's byte mask, by table: the target need not have a population count
+// instruction, and the library's routine is a call.
+constexpr std::array<std::uint8_t, 256> kSetBits = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int b = 0; b < 256; ++b)
+    for (int v = b; v != 0; v &= v - 1) ++table[std::size_t(b)];
+  return table;
+}();
+std::size_t set_bits(int mask) {
+  return std::size_t{kSetBits[unsigned(mask) & 0xFF]} + kSetBits[(unsigned(mask) >> 8) & 0xFF];
+}
+#endif
+
+// The UTF-8 length of `units`, or nothing when one is a surrogate (which has no UTF-8 form).
+template <class Unit>
+std::optional<std::size_t> utf8_length(const Unit* units, std::size_t n) {
+  std::size_t length = n;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  if constexpr (sizeof(Unit) == 1) {
+    // Each byte from 0x80 up takes two.
+    for (; i + 16 <= n; i += 16) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+      length += set_bits(_mm_movemask_epi8(chunk));
+    }
+  } else if constexpr (sizeof(Unit) == 2) {
+    // A unit above 0x7F takes one byte more, above 0x7FF two; the mask has two bits per unit.
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+      const __m128i high = _mm_and_si128(chunk, _mm_set1_epi16(short(0xFF80)));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, zero)) == 0xFFFF) continue;  // all ASCII
+      const __m128i surrogate = _mm_cmpeq_epi16(_mm_and_si128(chunk, _mm_set1_epi16(short(0xF800))),
+                                                _mm_set1_epi16(short(0xD800)));
+      if (_mm_movemask_epi8(surrogate) != 0) return std::nullopt;
+      const auto above = [&](int top) {
+        const __m128i at_most = _mm_cmpeq_epi16(_mm_subs_epu16(chunk, _mm_set1_epi16(short(top))), zero);
+        return (16 - set_bits(_mm_movemask_epi8(at_most))) / 2;
+      };
+      length += above(0x7F) + above(0x7FF);
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    const std::uint32_t c = units[i];
+    if (c < 0x80) continue;
+    if (c >= 0xD800 && c <= 0xDFFF) return std::nullopt;
+    length += c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  }
+  return length;
+}
+
+char* put_utf8(std::uint32_t c, char* out) {
+  if (c < 0x80) {
+    *out++ = char(c);
+  } else if (c < 0x800) {
+    *out++ = char(0xC0 | c >> 6);
+    *out++ = char(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out++ = char(0xE0 | c >> 12);
+    *out++ = char(0x80 | (c >> 6 & 0x3F));
+    *out++ = char(0x80 | (c & 0x3F));
+  } else {
+    *out++ = char(0xF0 | c >> 18);
+    *out++ = char(0x80 | (c >> 12 & 0x3F));
+    *out++ = char(0x80 | (c >> 6 & 0x3F));
+    *out++ = char(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
+// Writes the UTF-8 of `units` (no surrogate among them); returns the byte after the last written.
+template <class Unit>
+char* write_utf8(const Unit* units, std::size_t n, char* out) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  if constexpr (sizeof(Unit) <= 2) {
+    // A block of units is narrowed to bytes and stored whole, and the output advanced past its
+    // ASCII units up to the first other one, which is written on its own; the next block starts
+    // after it. Each unit writes at least one byte, so what is stored stays within the output.
+    constexpr std::size_t kBlock = 16 / sizeof(Unit);
+    while (i + kBlock <= n) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+      unsigned wide;  // sizeof(Unit) bits per unit that is not ASCII
+      if constexpr (sizeof(Unit) == 1) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chunk);
+        wide = unsigned(_mm_movemask_epi8(chunk));
+      } else {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(chunk, chunk));
+        const __m128i high = _mm_and_si128(chunk, _mm_set1_epi16(short(0xFF80)));
+        wide = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128()))) ^ 0xFFFFu;
+      }
+      if (wide == 0) {
+        i += kBlock;
+        out += kBlock;
+        continue;
+      }
+      const std::size_t ascii = std::size_t(__builtin_ctz(wide)) / sizeof(Unit);
+      i += ascii;
+      out = put_utf8(units[i], out + ascii);
+      ++i;
+    }
+  }
+#endif
+  for (; i < n; ++i) out = put_utf8(units[i], out);
+  return out;
+}
+
+template <class Unit>
+Ref bytes_of_units(const void* data, std::size_t n) {
+  const auto* units = static_cast<const Unit*>(data);
+  const auto length = utf8_length(units, n);
+  if (!length) return Ref();
+  Ref bytes = check(PyBytes_FromStringAndSize(nullptr, Py_ssize_t(*length)));
+  write_utf8(units, n, PyBytes_AS_STRING(bytes.get()));
+  return bytes;
+}
+
+}  // namespace
+
+Ref large_str_utf8(Borrowed str) {
+  PyObject* obj = str.get();
+  const auto n = std::size_t(PyUnicode_GET_LENGTH(obj));
+  const void* data = PyUnicode_DATA(obj);
+  Ref bytes;
+  switch (PyUnicode_KIND(obj)) {
+    case PyUnicode_1BYTE_KIND: bytes = bytes_of_units<Py_UCS1>(data, n); break;
+    case PyUnicode_2BYTE_KIND: bytes = bytes_of_units<Py_UCS2>(data, n); break;
+    default: bytes = bytes_of_units<Py_UCS4>(data, n); break;
+  }
+  // A surrogate goes to the interpreter's encoder, which raises its usual error.
+  if (!bytes) bytes = check(PyUnicode_AsUTF8String(obj));
+  return bytes;
 }
 
 }  // namespace vedavi::py

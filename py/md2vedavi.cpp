@@ -56,7 +56,7 @@ struct FromPython<TransientUtf8> {
     PyObject* str = obj.get();
     if (!PyUnicode_Check(str) || reads_in_place(str))
       return TransientUtf8(FromPython<std::string_view>::convert(obj), Ref());
-    Ref bytes = check(PyUnicode_AsUTF8String(str));
+    Ref bytes = large_str_utf8(obj);
     const std::string_view text(PyBytes_AS_STRING(bytes.get()),
                                 std::size_t(PyBytes_GET_SIZE(bytes.get())));
     return TransientUtf8(text, std::move(bytes));

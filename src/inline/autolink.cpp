@@ -2,6 +2,7 @@
 #include "inline/autolink.h"
 
 #include <array>
+#include <cassert>
 #include <string>
 
 #include "inline/byte_scan.h"
@@ -73,9 +74,11 @@ const ByteTable kCandidateStopsInBrackets = white_stops("<]");
 
 // The first offset in [from, to) holding white space or an ASCII byte `stops` marks, or `to`.
 std::size_t find_stop(std::string_view text, std::size_t from, std::size_t to, const ByteTable& stops) {
+  // ASCII white space is control bytes and the space, so only "<" and "]" are printable stops.
+  assert((marks_no_printable_but<'<', ']'>(stops)));
   std::size_t i = from;
   for (;;) {
-    i = find_marked(text, i, to, stops);
+    i = find_marked_beyond_printable<'<', ']'>(text, i, to, stops);
     if (i >= to || static_cast<unsigned char>(text[i]) < 0x80) return i;
     const utf8::Decoded d = utf8::decode(text, i);
     if (unicode::is_white_space(d.cp)) return i;
@@ -319,8 +322,7 @@ bool host_ok(std::string_view t) {
     if (sep == std::string_view::npos) return false;
     host_start = sep + 3;
   }
-  std::size_t host_end = host_start;
-  while (host_end < t.size() && t[host_end] != '#' && t[host_end] != '/' && t[host_end] != '?') ++host_end;
+  const std::size_t host_end = find_any_of<'#', '/', '?'>(t, host_start, t.size());
   const std::string_view host = t.substr(host_start, host_end - host_start);
   if (host.empty()) return false;
   // Every dot-separated label is non-empty, and the last two hold no "_" and do not end in "-".

@@ -87,4 +87,87 @@ inline std::size_t find_marked_beyond_words(std::string_view text, std::size_t f
 #endif
 }
 
+// The table that marks exactly `Bytes`.
+template <char... Bytes>
+inline constexpr ByteTable kBytesTable = [] {
+  ByteTable table{};
+  ((table[static_cast<unsigned char>(Bytes)] = true), ...);
+  return table;
+}();
+
+#if defined(__SSE2__)
+// The bytes of a block equal to one of `Bytes`.
+template <char... Bytes>
+[[gnu::always_inline]] inline __m128i equal_to_any(__m128i chunk) {
+  __m128i hits = _mm_setzero_si128();
+  ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(Bytes)))), ...);
+  return hits;
+}
+#endif
+
+// find_marked for the table of a few bytes, which SSE2 compares sixteen bytes at a time, one
+// comparison per byte value: destinations, hosts and parenthesised link tails are mostly bytes
+// that no table entry marks, and often longer than a block. As find_marked, a start past the
+// end (a scan that stepped over an escaped last byte) comes back as it is.
+template <char... Bytes>
+inline std::size_t find_any_of(std::string_view text, std::size_t from, std::size_t to) {
+  if (from >= to) return from;
+#if defined(__SSE2__)
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t i = from;
+  for (; i + 16 <= to; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(equal_to_any<Bytes...>(chunk)));
+    if (hits != 0) return i + static_cast<std::size_t>(__builtin_ctz(hits));
+  }
+  if (i == to || to - from < 16) return find_marked(text, i, to, kBytesTable<Bytes...>);
+  // The range's last block, overlapping bytes already looked at, which are shifted out.
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + to - 16));
+  const auto hits = static_cast<unsigned>(_mm_movemask_epi8(equal_to_any<Bytes...>(chunk))) >>
+                    (16 - (to - i));
+  return hits != 0 ? i + static_cast<std::size_t>(__builtin_ctz(hits)) : to;
+#else
+  return find_marked(text, from, to, kBytesTable<Bytes...>);
+#endif
+}
+
+// Whether `table` marks no printable ASCII byte ("!" to "~") other than `Extra`.
+template <char... Extra>
+constexpr bool marks_no_printable_but(const ByteTable& table) {
+  for (int c = 0x21; c < 0x7F; ++c)
+    if (table[c] && !kBytesTable<Extra...>[c]) return false;
+  return true;
+}
+
+// find_marked for a table of which marks_no_printable_but<Extra...> holds (white space, control
+// bytes, the bytes of non-ASCII characters and a few punctuation marks). Where the target has
+// SSE2, sixteen bytes are checked at once for being printable ASCII other than `Extra`, and only
+// the others are looked up.
+template <char... Extra>
+inline std::size_t find_marked_beyond_printable(std::string_view text, std::size_t from,
+                                                std::size_t to, const ByteTable& table) {
+#if defined(__SSE2__)
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  // Bytes from 0x80 up are negative as signed bytes, so one signed range test leaves them out.
+  const __m128i below = _mm_set1_epi8(0x21);
+  const __m128i above = _mm_set1_epi8(0x7E);
+  std::size_t i = from;
+  for (; i + 16 <= to; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const __m128i printable =
+        _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi8(chunk, below), _mm_cmpgt_epi8(chunk, above)),
+                         _mm_cmpeq_epi8(chunk, chunk));
+    const auto plain = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_andnot_si128(equal_to_any<Extra...>(chunk), printable)));
+    for (unsigned others = ~plain & 0xFFFFu; others != 0; others &= others - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(others));
+      if (table[bytes[at]]) return at;
+    }
+  }
+  return find_marked(text, i, to, table);
+#else
+  return find_marked(text, from, to, table);
+#endif
+}
+
 }  // namespace vedavi::inl

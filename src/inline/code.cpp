@@ -51,6 +51,15 @@ void BacktickRuns::reset() {
 
 std::optional<std::size_t> BacktickRuns::find(std::string_view text, std::size_t from,
                                               std::size_t length) {
+  // Most code spans close at the next run: when `from` holds no backtick, the first run after it
+  // is whole, and when it has the length it is the answer, found without the index. Only the
+  // bytes up to it are read, and a span that closes there consumes them, so the texts of many
+  // spans are still read once; the index is built at the first span that does not close so.
+  if (!built_ && from < text.size() && text[from] != '`') {
+    const std::size_t next = text.find('`', from);
+    if (next == std::string_view::npos) return std::nullopt;
+    if (run_end(text, next, '`') - next == length) return next;
+  }
   if (!built_) {
     built_ = true;
     for (std::size_t i = text.find('`'); i != std::string_view::npos; i = text.find('`', i)) {

@@ -147,6 +147,7 @@ void InlineScanner::process_delimiters(std::size_t low) {
           }
       }
       holder.live = true;
+      ++live_nodes_;
       holder.prev = o.node;
       holder.next = cl.node;
       nodes_[o.node].next = first;

@@ -9,10 +9,14 @@ namespace {
 
 bool is_link_space(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 
-// The bytes that matter inside "(...)" after a link's text, and in a destination not in angle
-// brackets: the scans jump over everything else.
-constexpr ByteTable kParenContentStops = byte_table("\\<()");
-constexpr ByteTable kDestinationStops = byte_table("\\\t\n\r ()");
+// The first byte that matters inside "(...)" after a link's text, and in a destination not in
+// angle brackets: the scans jump over everything else.
+std::size_t next_paren_content_stop(std::string_view text, std::size_t from, std::size_t to) {
+  return find_any_of<'\\', '<', '(', ')'>(text, from, to);
+}
+std::size_t next_destination_stop(std::string_view text, std::size_t from, std::size_t to) {
+  return find_any_of<'\\', '\t', '\n', '\r', ' ', '(', ')'>(text, from, to);
+}
 
 }  // namespace
 
@@ -44,7 +48,7 @@ std::optional<ParenContent> paren_content(std::string_view text, std::size_t sta
                                           std::size_t max_depth, ParenMemo* memo) {
   std::size_t depth = 0;
   const std::size_t n = text.size();
-  for (std::size_t i = start; (i = find_marked(text, i, n, kParenContentStops)) < n; ++i) {
+  for (std::size_t i = start; (i = next_paren_content_stop(text, i, n)) < n; ++i) {
     const char c = text[i];
     if (c == '\\') {
       ++i;  // the escaped byte, whatever it is
@@ -98,7 +102,7 @@ std::optional<DestinationSplit> parse_link_destination(std::string_view s, std::
     return std::nullopt;
   }
   std::size_t depth = 0;
-  for (std::size_t i = 0; (i = find_marked(s, i, s.size(), kDestinationStops)) < s.size(); ++i) {
+  for (std::size_t i = 0; (i = next_destination_stop(s, i, s.size())) < s.size(); ++i) {
     const char c = s[i];
     if (c == '\\') {
       ++i;  // the escaped byte, whatever it is

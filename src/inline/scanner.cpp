@@ -216,10 +216,8 @@ Inlines InlineScanner::run() {
   flush_text();
   process_delimiters(0);
   drop_unlinked_events();
-  std::size_t live = 0;
-  for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) ++live;
   Inlines out;
-  out.reserve(live);
+  out.reserve(live_nodes_);
   // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
   for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) {
     push_coalesced(out, std::move(nodes_[k].value));
@@ -239,12 +237,14 @@ void InlineScanner::link_last(std::size_t index) {
   if (tail_ != kNoNode) nodes_[tail_].next = index;
   else head_ = index;
   tail_ = index;
+  ++live_nodes_;
 }
 
 void InlineScanner::kill(std::size_t k) {
   Node& node = nodes_[k];
   if (!node.live) return;
   node.live = false;
+  --live_nodes_;
   if (node.prev != kNoNode) nodes_[node.prev].next = node.next;
   else head_ = node.next;
   if (node.next != kNoNode) nodes_[node.next].prev = node.prev;

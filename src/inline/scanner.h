@@ -261,6 +261,7 @@ class InlineScanner {
 
   ChunkedArray<Node>& nodes_;
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
+  std::size_t live_nodes_ = 0;  // how many, so the result is sized without a walk
   std::vector<DelimiterRun>& delimiters_;
   std::vector<BracketOpener>& brackets_;
   std::array<std::vector<std::size_t>, 4>& opener_stacks_;

@@ -1,8 +1,7 @@
 // Literal inline text: backslash escapes and character references.
 #include "inline/text.h"
 
-#include <algorithm>
-
+#include "inline/byte_scan.h"
 #include "text/entity.h"
 #include "text/scan.h"
 
@@ -10,7 +9,7 @@ namespace vedavi::inl {
 
 void append_inline_text(std::string_view raw, std::string& out) {
   // Most destinations and titles hold neither escapes nor references: they are taken whole.
-  if (std::none_of(raw.begin(), raw.end(), [](char c) { return c == '\\' || c == '&'; })) {
+  if (find_any_of<'\\', '&'>(raw, 0, raw.size()) == raw.size()) {
     out += raw;
     return;
   }

@@ -142,44 +142,41 @@ template <Markup markup>
   return static_cast<unsigned>(_mm_movemask_epi8(rewritten_bytes<markup>(chunk)));
 }
 
-// The block of sixteen bytes at `i`; past the end of a short remainder it is padded with bytes
-// that are never rewritten.
-inline __m128i block_at(const unsigned char* bytes, std::size_t i, std::size_t size) {
-  if (size - i >= 16) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-  unsigned char padded[16];
-  std::memset(padded, 'a', sizeof padded);
-  std::memcpy(padded, bytes + i, size - i);
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(padded));
-}
-
 // The offset of the first rewritten byte of a text shorter than a block, or `size` when there is
 // none. Its bytes are gathered by two overlapping loads from both ends (or, below four bytes, its
 // first, middle and last byte), so nothing past the text is read and offsets ascend with the bits
-// of the mask.
+// of the mask. The block is put together in registers: built in memory from narrower stores, it
+// would be read back only once the stores had drained, which costs more than the test.
 template <Markup markup>
 std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size) {
   constexpr std::uint32_t kKept = 0x61616161;  // "aaaa", never rewritten
-  std::uint32_t parts[4] = {kKept, kKept, kKept, kKept};
+  const auto load32 = [](const unsigned char* at) {
+    std::uint32_t word;
+    std::memcpy(&word, at, 4);
+    return _mm_cvtsi32_si128(static_cast<int>(word));
+  };
+  __m128i block;
   std::size_t second_part_offset;
   if (size >= 8) {
-    std::memcpy(&parts[0], bytes, 8);
-    std::memcpy(&parts[2], bytes + size - 8, 8);
+    block = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + size - 8)));
     second_part_offset = size - 8;
   } else if (size >= 4) {
-    std::memcpy(&parts[0], bytes, 4);
-    std::memcpy(&parts[2], bytes + size - 4, 4);
+    // The words after each part hold kept bytes.
+    block = _mm_or_si128(_mm_unpacklo_epi64(load32(bytes), load32(bytes + size - 4)),
+                         _mm_set_epi32(int{kKept}, 0, int{kKept}, 0));
     second_part_offset = size - 4;
   } else {
-    parts[0] = std::uint32_t{bytes[0]} | std::uint32_t{bytes[size / 2]} << 8 |
-               std::uint32_t{bytes[size - 1]} << 16 | std::uint32_t{'a'} << 24;
-    const unsigned mask =
-        rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(parts)));
+    const std::uint32_t gathered = std::uint32_t{bytes[0]} | std::uint32_t{bytes[size / 2]} << 8 |
+                                   std::uint32_t{bytes[size - 1]} << 16 | std::uint32_t{'a'} << 24;
+    block = _mm_or_si128(_mm_cvtsi32_si128(static_cast<int>(gathered)),
+                         _mm_set_epi32(int{kKept}, int{kKept}, int{kKept}, 0));
+    const unsigned mask = rewritten_mask<markup>(block);
     if (mask == 0) return size;
     const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
     return bit == 0 ? 0 : bit == 1 ? size / 2 : size - 1;
   }
-  const unsigned mask =
-      rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(parts)));
+  const unsigned mask = rewritten_mask<markup>(block);
   if (mask == 0) return size;
   const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
   return bit < 8 ? bit : second_part_offset + (bit - 8);
@@ -207,27 +204,31 @@ std::size_t first_rewritten(const unsigned char* bytes, std::size_t size) {
 // into a buffer on the stack, appended whenever it fills: each block is stored whole and the
 // pointer advanced past its bytes up to the first rewritten one, whose replacement is stored next
 // as eight bytes. A step writes at most 24 bytes (16 kept, or 15 kept and 8 of a replacement).
-// Most texts hold no byte to rewrite, so this part stays out of their way.
+// The last bytes, fewer than a block, are written one at a time as their replacements (a byte
+// kept is its own), each stored as eight bytes. Most texts hold no byte to rewrite, so this part
+// stays out of their way.
 template <Markup markup>
 [[gnu::noinline]] void escape_rest(const unsigned char* bytes, std::size_t i, std::size_t size,
                                    std::string& out) {
   const ReplacementTable& table = table_of<markup>();
   constexpr std::size_t kBufferSize = 1024;
   constexpr std::size_t kLongestStep = 24;
+  // The tail writes at most 15 replacements of up to six bytes, the last stored as eight.
+  constexpr std::size_t kLongestTail = 15 * 6 + 8;
+  static_assert(kLongestTail <= kBufferSize);
   char buffer[kBufferSize];
   char* write = buffer;
-  while (i < size) {
+  while (i + 16 <= size) {
     if (write > buffer + (kBufferSize - kLongestStep)) {
       out.append(buffer, write);
       write = buffer;
     }
-    const __m128i chunk = block_at(bytes, i, size);
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(write), chunk);
     const unsigned mask = rewritten_mask<markup>(chunk);
     if (mask == 0) {
-      const std::size_t step = size - i < 16 ? size - i : 16;
-      i += step;
-      write += step;
+      i += 16;
+      write += 16;
       continue;
     }
     const auto kept = static_cast<std::size_t>(__builtin_ctz(mask));
@@ -237,6 +238,15 @@ template <Markup markup>
     std::memcpy(write, replacement.bytes, 8);
     write += replacement.size;
     ++i;
+  }
+  if (write > buffer + (kBufferSize - kLongestTail)) {
+    out.append(buffer, write);
+    write = buffer;
+  }
+  for (; i < size; ++i) {
+    const Replacement& replacement = table[bytes[i]];
+    std::memcpy(write, replacement.bytes, 8);
+    write += replacement.size;
   }
   out.append(buffer, write);
 }

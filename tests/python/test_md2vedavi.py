@@ -32,6 +32,21 @@ def test_a_large_str_keeps_no_utf8_copy():
         assert m.md2vedavi(text)[0] == f"<p>{word} <em>x</em> {rest}</p>\n"
         assert sys.getsizeof(text) == size
 
+@pytest.mark.parametrize("alphabet", [
+    "ab \u0080\u00e9\u00ff",
+    "ab \u00e9\u0100\u07ff\u0800\u4e2d\u7fff\u8000\uac00\ufffd",
+    "ab \u00e9\u07ff\u0800\uac00\U0001f600\U0010fffd",
+])
+def test_a_large_str_of_every_width_reads_as_its_utf8(alphabet):
+    # Encoded a block at a time: characters of every UTF-8 length, at every offset of a block.
+    rng = __import__("random").Random(5)
+    pattern = "".join(rng.choices(alphabet, k=997))
+    text = "a" + pattern * ((4 << 20) // len(pattern) + 1) + "a"
+    assert m.md2vedavi(text + "\n")[0] == f"<p>{text}</p>\n"
+    with pytest.raises(UnicodeEncodeError) as caught:
+        m.md2vedavi(text + "\ud800")
+    assert caught.value.start == len(text) and "surrogates not allowed" in str(caught.value)
+
 def test_successive_calls_show_only_their_own_html():
     # The HTML is written in pieces a thread keeps between calls: a document of many pieces, one of
     # a single piece and an empty one, in turn, on two threads.

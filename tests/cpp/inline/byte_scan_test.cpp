@@ -1,5 +1,5 @@
-// The word-skipping search finds what the plain byte-table search finds, wherever the marked and
-// unmarked bytes fall around its sixteen-byte steps.
+// The block-wise searches find what the plain byte-table search finds, wherever the marked and
+// unmarked bytes fall around their sixteen-byte steps.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -24,6 +24,39 @@ TEST(InlineByteScan, WordSkippingMatchesThePlainSearch) {
       for (std::size_t to : {text.size(), from + (text.size() - from) / 2}) {
         ASSERT_EQ(inl::find_marked_beyond_words(text, from, to, kMarked),
                   inl::find_marked(text, from, to, kMarked))
+            << text << " [" << from << ", " << to << ")";
+      }
+    }
+  }
+}
+
+// The block-wise searches for a few bytes and for the stops among non-printable bytes find what
+// the plain byte-table search finds, at every start and end around their sixteen-byte steps.
+TEST(InlineByteScan, BlockSearchesMatchThePlainSearch) {
+  constexpr inl::ByteTable kStops = [] {
+    inl::ByteTable table = inl::byte_table(" \t\n<]");
+    for (int c = 0x80; c < 0x100; ++c) table[c] = true;
+    return table;
+  }();
+  static_assert(inl::marks_no_printable_but<'<', ']'>(kStops));
+  static_assert(!inl::marks_no_printable_but<'<'>(kStops));
+  constexpr std::string_view kAlphabet = "ab/:.#?()<>]\\ \t\n\r\x7f\x01\xc3\xa9";
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    std::string text(rng() % 60, 'a');
+    for (char& c : text) c = rng() % 5 ? "abc/.:-_"[rng() % 8] : kAlphabet[rng() % kAlphabet.size()];
+    for (std::size_t from = 0; from <= text.size(); ++from) {
+      // Ends before the start too: a scan may step past the end over an escaped last byte.
+      for (std::size_t to : {text.size(), from + (text.size() - from) / 2, from + (text.size() - from) / 3,
+                             from - (from > 0)}) {
+        ASSERT_EQ((inl::find_any_of<'#', '/', '?'>(text, from, to)),
+                  inl::find_marked(text, from, to, inl::byte_table("#/?")))
+            << text << " [" << from << ", " << to << ")";
+        ASSERT_EQ((inl::find_any_of<'\\', '\t', '\n', '\r', ' ', '(', ')'>(text, from, to)),
+                  inl::find_marked(text, from, to, inl::byte_table("\\\t\n\r ()")))
+            << text << " [" << from << ", " << to << ")";
+        ASSERT_EQ((inl::find_marked_beyond_printable<'<', ']'>(text, from, to, kStops)),
+                  inl::find_marked(text, from, to, kStops))
             << text << " [" << from << ", " << to << ")";
       }
     }
