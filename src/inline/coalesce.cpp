@@ -2,7 +2,6 @@
 #include <algorithm>
 
 #include "inline/parse.h"
-
 #include "model/arena.h"
 
 namespace vedavi::inl {
