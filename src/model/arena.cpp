@@ -143,6 +143,10 @@ void Arena::reset(std::size_t keep_bytes) {
   grown_ = nullptr;
   grown_size_ = grown_room_ = 0;
   std::fill(std::begin(free_room_), std::end(free_room_), nullptr);
+  // A tree that outgrew the limit keeps nothing: its largest block within the limit would stand
+  // resident beside whatever the call makes next (md2vedavi's output, above all), and a call that
+  // large pays little for taking its memory afresh.
+  if (reserved_ > keep_bytes) keep_bytes = 0;
   Block* kept = nullptr;
   for (Block* block = blocks_; block;) {
     Block* next = block->next;

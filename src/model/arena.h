@@ -72,8 +72,8 @@ class Arena {
     return value;
   }
 
-  // Destroys the registered values, then frees every block of memory but the largest when it is
-  // within `keep_bytes`, which stays for the next tree.
+  // Destroys the registered values, then frees every block of memory, but for the largest when
+  // all of them together are within `keep_bytes`: that one stays for the next tree.
   void reset(std::size_t keep_bytes);
   // Bytes taken from the system, for tests and measurements.
   std::size_t reserved_bytes() const { return reserved_; }
