@@ -299,6 +299,7 @@ class ContainerBuilder {
   std::uint32_t open_node(K&& k) {
     auto index = static_cast<std::uint32_t>(nodes.size());
     const std::uint32_t slot = add_kind(std::forward<K>(k));
+    make_room(nodes);
     nodes.emplace_back(kTagOf<K>, slot, line);
     BuildNode& parent = nodes[stack.back()];
     if (parent.has_children())
@@ -325,6 +326,7 @@ class ContainerBuilder {
   }
   void append_line(build::Paragraph& para, const line::Rest& rest) {
     assert(para.first + para.count == paragraph_lines.size());
+    make_room(paragraph_lines);
     paragraph_lines.push_back(rest);
     ++para.count;
   }
@@ -400,9 +402,19 @@ class ContainerBuilder {
   std::uint32_t add_kind(K&& k) {
     auto& table = std::get<std::vector<std::decay_t<K>>>(kinds);
     used_kinds_ |= 1u << static_cast<unsigned>(kTagOf<K>);
+    make_room(table);
     table.push_back(std::forward<K>(k));
     return static_cast<std::uint32_t>(table.size() - 1);
   }
+  // Grows a full list of the tree by the rate the block has shown so far (an item's two nodes a
+  // line, say) over the lines left, at most doubling it: near the end of a huge block the room
+  // fits it, where doubling would leave up to half of it unused.
+  template <class List>
+  void make_room(List& list) {
+    if (list.size() == list.capacity()) list.reserve(room_for(list.size()));
+  }
+  std::size_t room_for(std::size_t size) const;
+  std::size_t first_line_ = 0;  // of the block being built
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
   // and of md-HTML containers, so that no line walks containers it cannot concern.
   std::vector<std::size_t> consumers_, quotes_, divs_, html_containers_;

@@ -89,6 +89,7 @@ void ContainerBuilder::reset() {
   syntax.clear();
   paragraph_lines.clear();
   line = 0;
+  first_line_ = parser.current;
   content_offset = 0;
   leaf_open = false;
   record_syntax = parser.mode == 3;
@@ -102,6 +103,15 @@ void ContainerBuilder::reset() {
   // Cached answers about the previous tree compare unequal from here on.
   ++stack_version_;
   ++blank_gen_;
+}
+
+std::size_t ContainerBuilder::room_for(std::size_t size) const {
+  const std::size_t done = line + 1 - std::min(line, first_line_);  // lines of the block so far
+  const std::size_t total = parser.lines.size();
+  const std::size_t left = total > line + 1 ? total - line - 1 : 0;
+  // The projection `size * left / done`, which only counts once it is below doubling.
+  const std::size_t extra = left >= done ? size : size / done * left + size % done * left / done + 1;
+  return size + std::clamp(extra, size / 4 + 8, size + 8);
 }
 
 void ContainerBuilder::trim_room() {
