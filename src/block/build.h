@@ -121,8 +121,8 @@ struct MathBlock {
 // A range of the builder's paragraph lines (views into the source): a paragraph copies its text
 // once, when it is finished.
 struct Paragraph {
-  std::size_t first = 0;
-  std::size_t count = 0;
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
 };
 struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
 struct ThematicBreak { Attr attr; };
@@ -185,25 +185,51 @@ template <class K>
 inline constexpr BuildTag kTagOf =
     static_cast<BuildTag>(build::TagOf<std::decay_t<K>, BuildTables>::value);
 
+// A node of the build tree. Children are linked by index, first to last, so that no node
+// allocates a child list; its contents are in the table of its kind.
+struct BuildNode {
+  static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+
+  BuildNode(BuildTag t, std::uint32_t s, std::size_t first_line) : slot(s), tag(t), start(first_line) {}
+  BuildNode(const build::Paragraph& p, std::size_t first_line)
+      : tag(BuildTag::Paragraph), para(p), start(first_line) {}
+
+  bool has_children() const { return first_child != kNone; }
+
+  std::uint32_t first_child = kNone;
+  std::uint32_t last_child = kNone;
+  std::uint32_t next_sibling = kNone;
+  std::uint32_t child_count = 0;
+  std::uint32_t slot = 0;  // in the table of its kind
+  BuildTag tag = BuildTag::None;
+  // A paragraph, the most frequent kind, is held in the node itself rather than in a table.
+  build::Paragraph para;
+  std::size_t start = 0;
+};
+
 // A build node's kind and contents, read through the tables: reads like a variant of the kinds
 // (`get_if<build::List>(kind)`, `holds<build::Div>(kind)`). None when it names no node.
 class BuildKind {
  public:
   BuildKind() = default;
-  BuildKind(BuildTables& tables, BuildTag tag, std::uint32_t slot)
-      : tables_(&tables), slot_(slot), tag_(tag) {}
+  BuildKind(BuildTables& tables, BuildNode& node) : tables_(&tables), node_(&node) {}
 
-  BuildTag tag() const { return tag_; }
-  std::size_t index() const { return static_cast<std::size_t>(tag_); }
+  BuildTag tag() const { return node_->tag; }
+  std::size_t index() const { return static_cast<std::size_t>(tag()); }
   template <class K>
   K* get_if() const {
-    return tag_ == kTagOf<K> ? &std::get<std::vector<K>>(*tables_)[slot_] : nullptr;
+    if (tag() != kTagOf<K>) return nullptr;
+    if constexpr (std::is_same_v<K, build::Paragraph>)
+      return &node_->para;
+    else
+      return &std::get<std::vector<K>>(*tables_)[node_->slot];
   }
 
  private:
+  // A handle to no node reads the tag of a node of none, so that no read tests for it.
+  inline static BuildNode no_node_{BuildTag::None, 0, 0};
   BuildTables* tables_ = nullptr;
-  std::uint32_t slot_ = 0;
-  BuildTag tag_ = BuildTag::None;
+  BuildNode* node_ = &no_node_;
 };
 
 template <class K>
@@ -226,24 +252,6 @@ std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lin
 
 // The span kind of a build node.
 SpanKind span_kind_name(BuildKind kind);
-
-// A node of the build tree. Children are linked by index, first to last, so that no node
-// allocates a child list; its contents are in the table of its kind.
-struct BuildNode {
-  static constexpr std::uint32_t kNone = ~std::uint32_t{0};
-
-  BuildNode(BuildTag t, std::uint32_t s, std::size_t first_line) : slot(s), tag(t), start(first_line) {}
-
-  bool has_children() const { return first_child != kNone; }
-
-  std::uint32_t first_child = kNone;
-  std::uint32_t last_child = kNone;
-  std::uint32_t next_sibling = kNone;
-  std::uint32_t child_count = 0;
-  std::uint32_t slot = 0;  // in the table of its kind
-  BuildTag tag = BuildTag::None;
-  std::size_t start = 0;
-};
 
 class Parser;
 
@@ -286,21 +294,26 @@ class ContainerBuilder {
   bool record_syntax = false;
 
   // Appends a node of `kind` (a build kind alternative) to the innermost container.
+  // A handle, valid until a node is added. The builder owns its nodes: handles read from a
+  // const builder may still write to them, as the tree's passes need.
   BuildKind kind(std::uint32_t node) const {
-    return BuildKind(kinds, nodes[node].tag, nodes[node].slot);
+    return BuildKind(kinds, const_cast<BuildNode&>(nodes[node]));
   }
   // Gives `node` the kind `k` in place of its own (a paragraph that becomes a table).
   template <class K>
   void set_kind(std::uint32_t node, K&& k) {
+    static_assert(!std::is_same_v<std::decay_t<K>, build::Paragraph>, "paragraphs open as nodes");
     nodes[node].slot = add_kind(std::forward<K>(k));
     nodes[node].tag = kTagOf<K>;
   }
   template <class K>
   std::uint32_t open_node(K&& k) {
     auto index = static_cast<std::uint32_t>(nodes.size());
-    const std::uint32_t slot = add_kind(std::forward<K>(k));
     make_room(nodes);
-    nodes.emplace_back(kTagOf<K>, slot, line);
+    if constexpr (std::is_same_v<std::decay_t<K>, build::Paragraph>)
+      nodes.emplace_back(k, line);
+    else
+      nodes.emplace_back(kTagOf<K>, add_kind(std::forward<K>(k)), line);
     BuildNode& parent = nodes[stack.back()];
     if (parent.has_children())
       nodes[parent.last_child].next_sibling = index;

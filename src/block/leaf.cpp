@@ -165,7 +165,7 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
 }
 
 void ContainerBuilder::open_paragraph(const Rest& rest) {
-  build::Paragraph para{paragraph_lines.size(), 0};
+  build::Paragraph para{static_cast<std::uint32_t>(paragraph_lines.size()), 0};
   append_line(para, rest);
   open_node(para);
   leaf_open = true;
