@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <tuple>
+#include <type_traits>
 #include <unordered_set>
 #include <variant>
 #include <vector>
@@ -92,6 +94,7 @@ struct ListItem {
   std::size_t content_offset = 0;  // where the content starts in `source`
   std::size_t content_column = 0;
   std::uint64_t number = 1;
+  std::uint64_t blank_mark = 0;  // equals the builder's generation while in `blank_items`
   bool loose = false;
   std::optional<bool> task;
 };
@@ -118,8 +121,8 @@ struct MathBlock {
 // A range of the builder's paragraph lines (views into the source): a paragraph copies its text
 // once, when it is finished.
 struct Paragraph {
-  std::size_t first = 0;
-  std::size_t count = 0;
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
 };
 struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
 struct ThematicBreak { Attr attr; };
@@ -144,26 +147,52 @@ struct Table {
 using TablePtr = std::unique_ptr<Table>;
 }  // namespace build
 
-using BuildKind =
-    std::variant<build::HtmlContainer, build::Root, build::BlockQuote, build::List,
-                 build::ListItem, build::FootnoteDef, build::DefinitionList, build::Div,
-                 build::FencedCode, build::MathBlock, build::Paragraph, build::Heading,
-                 build::ThematicBreak, build::IndentedCode, build::HtmlBlock, build::TablePtr>;
+// The kinds of build nodes, in the order of `BuildTables`.
+enum class BuildTag : std::uint8_t {
+  HtmlContainer, Root, BlockQuote, List, ListItem, FootnoteDef, DefinitionList, Div, FencedCode,
+  MathBlock, Paragraph, Heading, ThematicBreak, IndentedCode, HtmlBlock, Table, None
+};
 
-// The link definitions that begin the lines of a paragraph, in order.
-std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines);
+// The contents of the build nodes, one table per kind, so that a node is a few indices and the
+// most frequent kinds (paragraphs, list items) take only their own size.
+using BuildTables =
+    std::tuple<std::vector<build::HtmlContainer>, std::vector<build::Root>,
+               std::vector<build::BlockQuote>, std::vector<build::List>,
+               std::vector<build::ListItem>, std::vector<build::FootnoteDef>,
+               std::vector<build::DefinitionList>, std::vector<build::Div>,
+               std::vector<build::FencedCode>, std::vector<build::MathBlock>,
+               std::vector<build::Paragraph>, std::vector<build::Heading>,
+               std::vector<build::ThematicBreak>, std::vector<build::IndentedCode>,
+               std::vector<build::HtmlBlock>, std::vector<build::TablePtr>>;
 
-// The span kind of a build node.
-SpanKind span_kind_name(const BuildKind& kind);
+namespace build {
+template <class K, class Tables>
+struct TagOf;
+template <class K, class... Ks>
+struct TagOf<K, std::tuple<std::vector<Ks>...>> {
+  static constexpr std::uint8_t value = [] {
+    std::uint8_t i = 0;
+    bool found = false;
+    ((found = found || std::is_same_v<K, Ks>, i = static_cast<std::uint8_t>(i + (found ? 0 : 1))), ...);
+    return i;
+  }();
+  static_assert(value < sizeof...(Ks), "not a build kind");
+};
+}  // namespace build
+
+// The tag of the build kind `K`.
+template <class K>
+inline constexpr BuildTag kTagOf =
+    static_cast<BuildTag>(build::TagOf<std::decay_t<K>, BuildTables>::value);
 
 // A node of the build tree. Children are linked by index, first to last, so that no node
-// allocates a child list.
+// allocates a child list; its contents are in the table of its kind.
 struct BuildNode {
   static constexpr std::uint32_t kNone = ~std::uint32_t{0};
 
-  // `k` is a build kind or one of its alternatives, constructed in place.
-  template <class K>
-  BuildNode(K&& k, std::size_t first_line) : kind(std::forward<K>(k)), start(first_line) {}
+  BuildNode(BuildTag t, std::uint32_t s, std::size_t first_line) : slot(s), tag(t), start(first_line) {}
+  BuildNode(const build::Paragraph& p, std::size_t first_line)
+      : tag(BuildTag::Paragraph), para(p), start(first_line) {}
 
   bool has_children() const { return first_child != kNone; }
 
@@ -171,10 +200,58 @@ struct BuildNode {
   std::uint32_t last_child = kNone;
   std::uint32_t next_sibling = kNone;
   std::uint32_t child_count = 0;
-  BuildKind kind;
+  std::uint32_t slot = 0;  // in the table of its kind
+  BuildTag tag = BuildTag::None;
+  // A paragraph, the most frequent kind, is held in the node itself rather than in a table.
+  build::Paragraph para;
   std::size_t start = 0;
-  std::uint64_t blank_mark = 0;  // equals the builder's generation while in `blank_items`
 };
+
+// A build node's kind and contents, read through the tables: reads like a variant of the kinds
+// (`get_if<build::List>(kind)`, `holds<build::Div>(kind)`). None when it names no node.
+class BuildKind {
+ public:
+  BuildKind() = default;
+  BuildKind(BuildTables& tables, BuildNode& node) : tables_(&tables), node_(&node) {}
+
+  BuildTag tag() const { return node_->tag; }
+  std::size_t index() const { return static_cast<std::size_t>(tag()); }
+  template <class K>
+  K* get_if() const {
+    if (tag() != kTagOf<K>) return nullptr;
+    if constexpr (std::is_same_v<K, build::Paragraph>)
+      return &node_->para;
+    else
+      return &std::get<std::vector<K>>(*tables_)[node_->slot];
+  }
+
+ private:
+  // A handle to no node reads the tag of a node of none, so that no read tests for it.
+  inline static BuildNode no_node_{BuildTag::None, 0, 0};
+  BuildTables* tables_ = nullptr;
+  BuildNode* node_ = &no_node_;
+};
+
+template <class K>
+K* get_if(BuildKind kind) {
+  return kind.get_if<K>();
+}
+template <class K>
+K& get(BuildKind kind) {
+  K* k = kind.get_if<K>();
+  assert(k);
+  return *k;
+}
+template <class K>
+bool holds(BuildKind kind) {
+  return kind.tag() == kTagOf<K>;
+}
+
+// The link definitions that begin the lines of a paragraph, in order.
+std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines);
+
+// The span kind of a build node.
+SpanKind span_kind_name(BuildKind kind);
 
 class Parser;
 
@@ -196,8 +273,15 @@ class ContainerBuilder {
   explicit ContainerBuilder(Parser& parser);
   // Back to a lone root for the next top-level block; the storage is kept for reuse.
   void reset();
+  // Lets go of the room a huge block left behind (a list of a million items), so that it is not
+  // held through the rest of the parse beside the drafts made from it. Worth a call only when
+  // the tree grew beyond `kKeptNodes`.
+  void trim_room();
+  static constexpr std::size_t kKeptNodes = std::size_t{1} << 15;
 
   std::vector<BuildNode> nodes;
+  // The contents of the nodes, by kind.
+  mutable BuildTables kinds;
   std::vector<std::uint32_t> stack;  // open containers, the root first
   std::vector<SyntaxRecord> syntax;
   // The lines of every paragraph of the tree, one paragraph after the other: lines are only
@@ -210,10 +294,26 @@ class ContainerBuilder {
   bool record_syntax = false;
 
   // Appends a node of `kind` (a build kind alternative) to the innermost container.
+  // A handle, valid until a node is added. The builder owns its nodes: handles read from a
+  // const builder may still write to them, as the tree's passes need.
+  BuildKind kind(std::uint32_t node) const {
+    return BuildKind(kinds, const_cast<BuildNode&>(nodes[node]));
+  }
+  // Gives `node` the kind `k` in place of its own (a paragraph that becomes a table).
   template <class K>
-  std::uint32_t open_node(K&& kind) {
+  void set_kind(std::uint32_t node, K&& k) {
+    static_assert(!std::is_same_v<std::decay_t<K>, build::Paragraph>, "paragraphs open as nodes");
+    nodes[node].slot = add_kind(std::forward<K>(k));
+    nodes[node].tag = kTagOf<K>;
+  }
+  template <class K>
+  std::uint32_t open_node(K&& k) {
     auto index = static_cast<std::uint32_t>(nodes.size());
-    nodes.emplace_back(std::forward<K>(kind), line);
+    make_room(nodes);
+    if constexpr (std::is_same_v<std::decay_t<K>, build::Paragraph>)
+      nodes.emplace_back(k, line);
+    else
+      nodes.emplace_back(kTagOf<K>, add_kind(std::forward<K>(k)), line);
     BuildNode& parent = nodes[stack.back()];
     if (parent.has_children())
       nodes[parent.last_child].next_sibling = index;
@@ -224,6 +324,8 @@ class ContainerBuilder {
     return index;
   }
   void push(std::uint32_t node);
+  // The root node, alone in the tree.
+  void open_root() { nodes.emplace_back(BuildTag::Root, 0, 0); }  // a root has no contents
   // Closes the containers at stack positions `depth` and above.
   void cut(std::size_t depth) {
     if (depth < stack.size()) cut_open(depth);
@@ -237,6 +339,7 @@ class ContainerBuilder {
   }
   void append_line(build::Paragraph& para, const line::Rest& rest) {
     assert(para.first + para.count == paragraph_lines.size());
+    make_room(paragraph_lines);
     paragraph_lines.push_back(rest);
     ++para.count;
   }
@@ -262,12 +365,15 @@ class ContainerBuilder {
   template <class T>
   T* last_child_as() {
     auto c = last_child();
-    return c ? std::get_if<T>(&nodes[*c].kind) : nullptr;
+    return c ? kind(*c).get_if<T>() : nullptr;
   }
 
-  bool in_blank_items(std::uint32_t node) const { return nodes[node].blank_mark == blank_gen_; }
+  bool in_blank_items(const build::ListItem& item) const { return item.blank_mark == blank_gen_; }
   void clear_blank_items() { ++blank_gen_; }
-  void mark_blank_item(std::uint32_t node) { nodes[node].blank_mark = blank_gen_; }
+  // `node`: a list item.
+  void mark_blank_item(std::uint32_t node) {
+    if (auto* item = kind(node).get_if<build::ListItem>()) item->blank_mark = blank_gen_;
+  }
   void rebuild_blank_items();
   // Stack positions [1, result) that match the line; `rest` is what is left of it. Only the
   // containers that consume line text are examined: without them every line matches all.
@@ -287,7 +393,7 @@ class ContainerBuilder {
 
   // The steps of one line of the loop, in order; a step that returns true has consumed the line.
   // `leaf`: the last child of the innermost container.
-  bool continue_fenced_leaf(BuildKind& leaf, const line::Rest& rest);
+  bool continue_fenced_leaf(BuildKind leaf, const line::Rest& rest);
   // Most lines stand in no div and no md-HTML container: they are not looked at for a closing.
   bool close_div(const line::Rest& rest) { return !divs_.empty() && close_open_div(rest); }
   bool continue_html_block(const line::Rest& rest);
@@ -305,6 +411,23 @@ class ContainerBuilder {
   void report_unclosed(Trace& trace) const;
 
  private:
+  template <class K>
+  std::uint32_t add_kind(K&& k) {
+    auto& table = std::get<std::vector<std::decay_t<K>>>(kinds);
+    used_kinds_ |= 1u << static_cast<unsigned>(kTagOf<K>);
+    make_room(table);
+    table.push_back(std::forward<K>(k));
+    return static_cast<std::uint32_t>(table.size() - 1);
+  }
+  // Grows a full list of the tree by the rate the block has shown so far (an item's two nodes a
+  // line, say) over the lines left, at most doubling it: near the end of a huge block the room
+  // fits it, where doubling would leave up to half of it unused.
+  template <class List>
+  void make_room(List& list) {
+    if (list.size() == list.capacity()) list.reserve(room_for(list.size()));
+  }
+  std::size_t room_for(std::size_t size) const;
+  std::size_t first_line_ = 0;  // of the block being built
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
   // and of md-HTML containers, so that no line walks containers it cannot concern.
   std::vector<std::size_t> consumers_, quotes_, divs_, html_containers_;
@@ -317,6 +440,8 @@ class ContainerBuilder {
   void cut_open(std::size_t depth);
   bool last_leaf_takes_lines() const;
   std::size_t match_consumers(line::Rest& rest, std::size_t limit) const;
+  // The kinds whose tables hold entries: a new block clears only those.
+  std::uint32_t used_kinds_ = 0;
   std::uint64_t blank_gen_ = 1;
   std::uint64_t stack_version_ = 0;
   std::uint64_t blank_rebuilt_version_ = ~std::uint64_t{0};

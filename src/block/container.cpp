@@ -1,6 +1,9 @@
 // The open containers of the line loop: the build tree's stack, matching a line against it, the
 // items a blank line was seen in, and the per-parse line tables.
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <utility>
 
 #include "block/build.h"
 #include "block/html.h"
@@ -10,7 +13,7 @@ namespace vedavi::block {
 
 using line::Rest;
 
-SpanKind span_kind_name(const BuildKind& kind) {
+SpanKind span_kind_name(BuildKind kind) {
   static constexpr SpanKind kNames[] = {
       "html_container", "paragraph",  "block_quote",    "list",      "list",
       "footnote_def",   "definition_list", "div",       "code_block", "math_block",
@@ -56,15 +59,37 @@ void Parser::add_link_def(const std::string& label, LinkRef def) {
   link_defs.try_emplace(attrs::normalize_label(label), std::move(def));
 }
 
+namespace {
+
+using ClearTable = void (*)(BuildTables&);
+
+template <std::size_t... I>
+constexpr std::array<ClearTable, sizeof...(I)> table_clearers(std::index_sequence<I...>) {
+  return {+[](BuildTables& tables) { std::get<I>(tables).clear(); }...};
+}
+
+// Empties the table number `index`, keeping its room.
+void clear_table(BuildTables& tables, std::size_t index) {
+  static constexpr auto kClearers =
+      table_clearers(std::make_index_sequence<std::tuple_size_v<BuildTables>>());
+  kClearers[index](tables);
+}
+
+}  // namespace
+
 ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) { reset(); }
 
 void ContainerBuilder::reset() {
   nodes.clear();
-  nodes.emplace_back(build::Root{}, 0);
+  // Most blocks use a kind or two: only their tables are cleared.
+  for (; used_kinds_ != 0; used_kinds_ &= used_kinds_ - 1)
+    clear_table(kinds, static_cast<std::size_t>(std::countr_zero(used_kinds_)));
+  open_root();
   stack.assign(1, 0);
   syntax.clear();
   paragraph_lines.clear();
   line = 0;
+  first_line_ = parser.current;
   content_offset = 0;
   leaf_open = false;
   record_syntax = parser.mode == 3;
@@ -80,21 +105,42 @@ void ContainerBuilder::reset() {
   ++blank_gen_;
 }
 
+std::size_t ContainerBuilder::room_for(std::size_t size) const {
+  const std::size_t done = line + 1 - std::min(line, first_line_);  // lines of the block so far
+  const std::size_t total = parser.lines.size();
+  const std::size_t left = total > line + 1 ? total - line - 1 : 0;
+  // The projection `size * left / done`, which only counts once it is below doubling.
+  const std::size_t extra = left >= done ? size : size / done * left + size % done * left / done + 1;
+  return size + std::clamp(extra, size / 4 + 8, size + 8);
+}
+
+void ContainerBuilder::trim_room() {
+  constexpr std::size_t kKeptBytes = kKeptNodes * sizeof(BuildNode);
+  auto trim = [](auto& list) {
+    using List = std::decay_t<decltype(list)>;
+    if (list.capacity() * sizeof(typename List::value_type) > kKeptBytes) List().swap(list);
+  };
+  trim(nodes);
+  trim(paragraph_lines);
+  trim(syntax);
+  std::apply([&](auto&... table) { (trim(table), ...); }, kinds);
+}
+
 void ContainerBuilder::push(std::uint32_t node) {
   std::size_t pos = stack.size();
   stack.push_back(node);
   ++stack_version_;
-  const BuildKind& k = nodes[node].kind;
-  if (std::holds_alternative<build::BlockQuote>(k)) {
+  const BuildKind k = kind(node);
+  if (holds<build::BlockQuote>(k)) {
     consumers_.push_back(pos);
     quotes_.push_back(pos);
-  } else if (std::holds_alternative<build::ListItem>(k) ||
-             std::holds_alternative<build::FootnoteDef>(k)) {
+  } else if (holds<build::ListItem>(k) ||
+             holds<build::FootnoteDef>(k)) {
     consumers_.push_back(pos);
-  } else if (std::holds_alternative<build::Div>(k)) {
+  } else if (holds<build::Div>(k)) {
     divs_.push_back(pos);
-    divs_by_colons_[std::get<build::Div>(k).colons].push_back(pos);
-  } else if (std::holds_alternative<build::HtmlContainer>(k)) {
+    divs_by_colons_[get<build::Div>(k).colons].push_back(pos);
+  } else if (holds<build::HtmlContainer>(k)) {
     html_containers_.push_back(pos);
   }
 }
@@ -102,7 +148,7 @@ void ContainerBuilder::push(std::uint32_t node) {
 void ContainerBuilder::cut_open(std::size_t depth) {
   if (depth == 0) depth = 1;  // the root stays open
   while (!divs_.empty() && divs_.back() >= depth) {
-    std::size_t colons = std::get<build::Div>(nodes[stack[divs_.back()]].kind).colons;
+    std::size_t colons = get<build::Div>(kind(stack[divs_.back()])).colons;
     divs_by_colons_[colons].pop_back();
     divs_.pop_back();
   }
@@ -115,26 +161,27 @@ void ContainerBuilder::cut_open(std::size_t depth) {
 namespace {
 
 // Whether a leaf takes the next line: text leaves always, fenced and raw leaves until closed,
-// containers and finished leaves never. One dispatch on the kind instead of a test per kind.
-struct TakesLines {
-  bool operator()(const build::Paragraph&) const { return true; }
-  bool operator()(const build::DefinitionList&) const { return true; }
-  bool operator()(const build::IndentedCode&) const { return true; }
-  bool operator()(const build::TablePtr&) const { return true; }
-  bool operator()(const build::FencedCode& code) const { return !code.closed; }
-  bool operator()(const build::MathBlock& math) const { return !math.closed; }
-  bool operator()(const build::HtmlBlock& html) const { return !html.closed; }
-  template <class Kind>
-  bool operator()(const Kind&) const {
-    return false;
-  }
-};
+// containers and finished leaves never.
+constexpr std::uint32_t bit(BuildTag tag) { return std::uint32_t{1} << static_cast<unsigned>(tag); }
+
+bool takes_lines(BuildKind k) {
+  constexpr std::uint32_t kAlways = bit(BuildTag::Paragraph) | bit(BuildTag::DefinitionList) |
+                                    bit(BuildTag::IndentedCode) | bit(BuildTag::Table);
+  constexpr std::uint32_t kUntilClosed =
+      bit(BuildTag::FencedCode) | bit(BuildTag::MathBlock) | bit(BuildTag::HtmlBlock);
+  const std::uint32_t b = bit(k.tag());
+  if (b & kAlways) return true;
+  if (!(b & kUntilClosed)) return false;
+  if (auto* code = k.get_if<build::FencedCode>()) return !code->closed;
+  if (auto* math = k.get_if<build::MathBlock>()) return !math->closed;
+  return !get<build::HtmlBlock>(k).closed;
+}
 
 }  // namespace
 
 bool ContainerBuilder::last_leaf_takes_lines() const {
   auto c = last_child();
-  return c && std::visit(TakesLines{}, nodes[*c].kind);
+  return c && takes_lines(kind(*c));
 }
 
 void ContainerBuilder::note_syntax(std::size_t start, std::size_t end, SyntaxScope scope) {
@@ -147,12 +194,12 @@ std::size_t ContainerBuilder::offset_of(const Rest& rest, const char* at) const 
 
 bool ContainerBuilder::item_has_content(std::uint32_t item) const {
   for (std::uint32_t c = nodes[item].first_child; c != BuildNode::kNone; c = nodes[c].next_sibling) {
-    const BuildKind& k = nodes[c].kind;
-    if (auto* code = std::get_if<build::IndentedCode>(&k)) {
+    const BuildKind k = kind(c);
+    if (auto* code = get_if<build::IndentedCode>(k)) {
       if (!code->text.empty()) return true;
-    } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
+    } else if (auto* html = get_if<build::HtmlBlock>(k)) {
       if (!html->raw.empty()) return true;
-    } else if (auto* p = std::get_if<build::Paragraph>(&k)) {
+    } else if (auto* p = get_if<build::Paragraph>(k)) {
       for (const line::Rest& l : lines_of(*p))
         if (!l.is_blank()) return true;
     } else {
@@ -185,17 +232,17 @@ std::size_t ContainerBuilder::match_consumers(Rest& rest, std::size_t limit) con
       std::size_t cutpos = (q != quotes_.end() && *q < limit) ? *q : limit;
       std::size_t top = stack.size() - 1;
       if (top >= pos && top < cutpos &&
-          std::holds_alternative<build::ListItem>(nodes[stack[top]].kind) &&
+          holds<build::ListItem>(kind(stack[top])) &&
           !item_has_content(stack[top]))
         cutpos = top;
       if (cutpos > pos) rest = Rest{};
       return cutpos;
     }
-    const BuildKind& k = nodes[stack[pos]].kind;
-    if (std::holds_alternative<build::BlockQuote>(k)) {
+    const BuildKind k = kind(stack[pos]);
+    if (holds<build::BlockQuote>(k)) {
       if (!quote_marker_matches(rest)) return pos;
       rest = strip_quote_marker(rest);
-    } else if (auto* item = std::get_if<build::ListItem>(&k)) {
+    } else if (auto* item = get_if<build::ListItem>(k)) {
       if (rest.indent() < item->content_column) return pos;
       rest = rest.strip_to(item->content_column);
     } else {  // footnote definition
@@ -210,10 +257,10 @@ void ContainerBuilder::rebuild_blank_items() {
   if (blank_rebuilt_version_ == stack_version_ && blank_rebuilt_gen_ == blank_gen_) return;
   clear_blank_items();
   for (std::size_t pos = stack.size() - 1; pos > 0; --pos) {
-    const BuildKind& k = nodes[stack[pos]].kind;
-    if (std::holds_alternative<build::ListItem>(k))
+    const BuildKind k = kind(stack[pos]);
+    if (holds<build::ListItem>(k))
       mark_blank_item(stack[pos]);
-    else if (!std::holds_alternative<build::List>(k))
+    else if (!holds<build::List>(k))
       break;
   }
   blank_rebuilt_version_ = stack_version_;

@@ -95,6 +95,22 @@ class SpareText {
   std::unique_ptr<std::string> text_;
 };
 
+// An optional view in the room of a view: absent while its data is null, so that a present empty
+// view keeps a data pointer. Reads like std::optional<std::string_view>, which takes a word more
+// in every draft slot.
+class OptionalView {
+ public:
+  OptionalView() = default;
+  OptionalView(std::string_view view) : view_(view.data() ? view : std::string_view("", 0)) {}
+  explicit operator bool() const noexcept { return view_.data() != nullptr; }
+  const std::string_view& operator*() const { return view_; }
+  const std::string_view* operator->() const { return &view_; }
+  void reset() { view_ = std::string_view(); }
+
+ private:
+  std::string_view view_;
+};
+
 namespace draft {
 struct Paragraph {
   Attr attr;
@@ -106,7 +122,7 @@ struct Paragraph {
   // began in, a view into the source standing before `text` (which then holds only the lines
   // after it). Items nested on one line each widen the view instead of copying the rest of the
   // line once per level; the pass folds it into `text` before it returns.
-  std::optional<std::string_view> marker_line;
+  OptionalView marker_line;
 };
 struct Figure { Attr attr; Inlines caption; Inline image; };
 struct Heading { Attr attr; Str text; std::uint8_t level = 1; };  // text: as a paragraph's

@@ -13,16 +13,16 @@ namespace vedavi::block {
 
 namespace {
 
-bool is_container(const BuildKind& k) {
-  return std::holds_alternative<build::HtmlContainer>(k) ||
-         std::holds_alternative<build::BlockQuote>(k) || std::holds_alternative<build::List>(k) ||
-         std::holds_alternative<build::ListItem>(k) ||
-         std::holds_alternative<build::FootnoteDef>(k) || std::holds_alternative<build::Div>(k);
+bool is_container(const BuildKind k) {
+  return holds<build::HtmlContainer>(k) ||
+         holds<build::BlockQuote>(k) || holds<build::List>(k) ||
+         holds<build::ListItem>(k) ||
+         holds<build::FootnoteDef>(k) || holds<build::Div>(k);
 }
 
-std::optional<std::size_t> closing_line(const BuildKind& k) {
-  if (auto* d = std::get_if<build::Div>(&k)) return d->end_line;
-  if (auto* h = std::get_if<build::HtmlContainer>(&k)) return h->end_line;
+std::optional<std::size_t> closing_line(const BuildKind k) {
+  if (auto* d = get_if<build::Div>(k)) return d->end_line;
+  if (auto* h = get_if<build::HtmlContainer>(k)) return h->end_line;
   return std::nullopt;
 }
 
@@ -191,13 +191,13 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
       Frame done = std::move(frames.back());
       frames.pop_back();
       Frame& up = frames.back();
-      BuildKind& k = nodes[done.node].kind;
+      BuildKind k = kind(done.node);
       const std::size_t start = nodes[done.node].start;
-      if (auto* item = std::get_if<build::ListItem>(&k)) {
+      if (auto* item = get_if<build::ListItem>(k)) {
         DraftListItem di;
         di.attr = std::move(item->attr);
         std::uint32_t list_node = up.node;
-        if (std::get<build::List>(nodes[list_node].kind).ordered) {
+        if (get<build::List>(kind(list_node)).ordered) {
           di.source = item->source;
           di.content_offset = item->content_offset;
         }
@@ -207,18 +207,18 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
         di.task = item->task;
         up.items.push_back(std::move(di));
         if (item->loose) up.loose = true;
-      } else if (auto* list = std::get_if<build::List>(&k)) {
+      } else if (auto* list = get_if<build::List>(k)) {
         append_draft(up.out, std::move(done.span), draft::List{std::move(list->attr), std::move(done.items),
                                            static_cast<std::size_t>(list->start), list->ordered,
                                            !done.loose});
-      } else if (auto* q = std::get_if<build::BlockQuote>(&k)) {
+      } else if (auto* q = get_if<build::BlockQuote>(k)) {
         append_draft(up.out, std::move(done.span), draft::BlockQuote{std::move(q->attr), std::move(done.out)});
-      } else if (auto* fn = std::get_if<build::FootnoteDef>(&k)) {
+      } else if (auto* fn = get_if<build::FootnoteDef>(k)) {
         p.footnote_labels.insert(fn->label);
         append_draft(up.out, std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)});
-      } else if (auto* div = std::get_if<build::Div>(&k)) {
+      } else if (auto* div = get_if<build::Div>(k)) {
         append_draft(up.out, std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)});
-      } else if (auto* hc = std::get_if<build::HtmlContainer>(&k)) {
+      } else if (auto* hc = get_if<build::HtmlContainer>(k)) {
         if (hc->outer_name) {
           append_draft(up.out, std::move(done.span), draft::Splice{std::move(done.out)});
         } else {
@@ -237,7 +237,7 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
 
     std::uint32_t child = f.next;
     f.next = nodes[child].next_sibling;
-    BuildKind& k = nodes[child].kind;
+    BuildKind k = kind(child);
     const std::size_t start = nodes[child].start;
     std::size_t child_end = f.next != BuildNode::kNone ? nodes[f.next].start : f.child_end;
     std::size_t pass_down = child_end;
@@ -249,13 +249,13 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
 
     if (is_container(k)) {
       if (facts) {
-        if (auto* div = std::get_if<build::Div>(&k)) {
+        if (auto* div = get_if<build::Div>(k)) {
           span.set().fence_start = start;
           span.set().fence_end = div->end_line;
         }
       }
-      if (std::holds_alternative<build::ListItem>(k) !=
-          std::holds_alternative<build::List>(nodes[f.node].kind))
+      if (holds<build::ListItem>(k) !=
+          holds<build::List>(kind(f.node)))
         internal_failure(
             "internal error: entered unreachable code: `finish` takes the root and the List arm "
             "takes its items");
@@ -263,16 +263,16 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
       opened.next = nodes[child].first_child;
       // A child gives at most one draft or item, so one allocation holds them all.
       std::size_t n = nodes[child].child_count;
-      if (std::holds_alternative<build::List>(k))
+      if (holds<build::List>(k))
         opened.items.reserve(n);
       else
         opened.out.reserve(n);
       continue;
     }
 
-    if (auto* para = std::get_if<build::Paragraph>(&k)) {
+    if (auto* para = get_if<build::Paragraph>(k)) {
       finish_paragraph(lines_of(*para), std::move(span), p, f.out);
-    } else if (auto* code = std::get_if<build::FencedCode>(&k)) {
+    } else if (auto* code = get_if<build::FencedCode>(k)) {
       std::string text = code->text.take();
       std::string_view info = line::trim(code->info);
       // Read once: the facts and the code block share it.
@@ -296,29 +296,29 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
         append_draft(f.out, std::move(span), make_code_block(std::move(fi.attr), std::move(fi.info),
                                                                std::move(text), std::move(fi.lang)));
       }
-    } else if (auto* code = std::get_if<build::IndentedCode>(&k)) {
+    } else if (auto* code = get_if<build::IndentedCode>(k)) {
       std::string text = code->text.take();
       if (facts) span.set().text = text;
       append_draft(f.out, std::move(span), make_code_block({}, {}, std::move(text), std::nullopt));
-    } else if (auto* math = std::get_if<build::MathBlock>(&k)) {
+    } else if (auto* math = get_if<build::MathBlock>(k)) {
       std::string tex = math->text.take();
       tex.resize(line::trim_end(tex).size());
       if (facts) span.set().text = tex;
       append_draft(f.out, std::move(span), draft::MathBlock{{}, std::move(tex), true});
-    } else if (auto* h = std::get_if<build::Heading>(&k)) {
+    } else if (auto* h = get_if<build::Heading>(k)) {
       span.level = h->level;
       if (facts) {
         span.set().id = h->attr.id();
         span.set().text = h->text;
       }
       append_draft(f.out, std::move(span), draft::Heading{std::move(h->attr), std::move(h->text), h->level});
-    } else if (auto* tb = std::get_if<build::ThematicBreak>(&k)) {
+    } else if (auto* tb = get_if<build::ThematicBreak>(k)) {
       append_draft(f.out, std::move(span), draft::ThematicBreak{std::move(tb->attr)});
-    } else if (auto* dl = std::get_if<build::DefinitionList>(&k)) {
+    } else if (auto* dl = get_if<build::DefinitionList>(k)) {
       append_draft(f.out, std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)});
-    } else if (auto* html = std::get_if<build::HtmlBlock>(&k)) {
+    } else if (auto* html = get_if<build::HtmlBlock>(k)) {
       append_raw(f.out, html->raw, start, std::move(span), p);
-    } else if (auto* boxed = std::get_if<build::TablePtr>(&k)) {
+    } else if (auto* boxed = get_if<build::TablePtr>(k)) {
       build::Table* t = boxed->get();
       if (facts) {
         span.set().id = t->attr.id();

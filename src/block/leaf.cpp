@@ -73,8 +73,8 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
           dl->items.back().definitions.push_back(def->str());
           return;
         }
-      } else if (auto c = last_child(); c && std::holds_alternative<build::Paragraph>(nodes[*c].kind)) {
-        auto& para = std::get<build::Paragraph>(nodes[*c].kind);
+      } else if (auto c = last_child(); c && holds<build::Paragraph>(kind(*c))) {
+        auto& para = get<build::Paragraph>(kind(*c));
         if (!letter && para.count != 0 && start_table(para, *c, rest)) return;
         if (!letter && para.count != 0) {
           if (auto def = def_marker(rest)) {
@@ -86,7 +86,7 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
               if (!l.is_blank()) item.terms.emplace_back(line::trim(l.text));
             item.definitions.push_back(def->str());
             dl.items.push_back(std::move(item));
-            nodes[*c].kind = std::move(dl);
+            set_kind(*c, std::move(dl));
             leaf_open = true;
             return;
           }
@@ -165,7 +165,7 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
 }
 
 void ContainerBuilder::open_paragraph(const Rest& rest) {
-  build::Paragraph para{paragraph_lines.size(), 0};
+  build::Paragraph para{static_cast<std::uint32_t>(paragraph_lines.size()), 0};
   append_line(para, rest);
   open_node(para);
   leaf_open = true;

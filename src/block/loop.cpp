@@ -45,12 +45,12 @@ std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t l
 }
 
 template <class... Kinds>
-bool is_any(const BuildKind* kind) {
-  return kind && (std::holds_alternative<Kinds>(*kind) || ...);
+bool is_any(BuildKind kind) {
+  return (holds<Kinds>(kind) || ...);
 }
 
 void mark_loose_if_blank(ContainerBuilder& b, std::uint32_t node) {
-  if (auto* item = std::get_if<build::ListItem>(&b.nodes[node].kind); item && b.in_blank_items(node))
+  if (auto* item = get_if<build::ListItem>(b.kind(node)); item && b.in_blank_items(*item))
     item->loose = true;
 }
 
@@ -90,8 +90,8 @@ void ContainerBuilder::record_content_offset(const Rest& rest) {
   if (line < parser.trace.line_offsets.size()) parser.trace.line_offsets[line] = content_offset;
 }
 
-bool ContainerBuilder::continue_fenced_leaf(BuildKind& leaf, const Rest& rest) {
-  if (auto* math = std::get_if<build::MathBlock>(&leaf); math && !math->closed) {
+bool ContainerBuilder::continue_fenced_leaf(BuildKind leaf, const Rest& rest) {
+  if (auto* math = get_if<build::MathBlock>(leaf); math && !math->closed) {
     if (rest.trimmed() == math->closer) {
       math->closed = true;
       leaf_open = false;
@@ -101,7 +101,7 @@ bool ContainerBuilder::continue_fenced_leaf(BuildKind& leaf, const Rest& rest) {
     }
     return true;
   }
-  if (auto* code = std::get_if<build::FencedCode>(&leaf); code && !code->closed) {
+  if (auto* code = get_if<build::FencedCode>(leaf); code && !code->closed) {
     if (auto at = closing_fence(rest, code->fence_char, code->fence_length)) {
       code->closed = true;
       leaf_open = false;
@@ -124,7 +124,7 @@ bool ContainerBuilder::close_open_div(const Rest& rest) {
   auto same = divs_by_colons_.find(t.size());
   if (same == divs_by_colons_.end() || same->second.empty()) return false;
   std::size_t pos = same->second.back();
-  std::get<build::Div>(nodes[stack[pos]].kind).end_line = line;
+  get<build::Div>(kind(stack[pos])).end_line = line;
   std::size_t s = offset_of(rest, t.data());
   cut(pos);
   note_syntax(s, s + t.size());
@@ -188,7 +188,7 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
 
 bool ContainerBuilder::close_open_html_container(const Rest& rest) {
   std::size_t pos = html_containers_.back();
-  auto& hc = std::get<build::HtmlContainer>(nodes[stack[pos]].kind);
+  auto& hc = get<build::HtmlContainer>(kind(stack[pos]));
   std::string closing = "</" + hc.name + ">";
   std::string_view lead = rest.trimmed_start();
   bool closes = hc.outer_name ? lead.starts_with(closing) : rest.trimmed() == closing;
@@ -231,7 +231,7 @@ bool ContainerBuilder::continue_indented_code(const Rest& rest) {
 
 bool ContainerBuilder::settle_list(const Rest& rest) {
   std::uint32_t list_node = innermost();
-  auto& list = std::get<build::List>(nodes[list_node].kind);
+  auto& list = get<build::List>(kind(list_node));
   bool keep = false;
   bool blank_between_items = false;
   if (rest.is_blank()) {
@@ -256,12 +256,12 @@ bool ContainerBuilder::settle_list(const Rest& rest) {
 
 void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
   std::uint32_t in = innermost();
-  auto* list = std::get_if<build::List>(&nodes[in].kind);
+  auto* list = get_if<build::List>(kind(in));
   if (!(list && marker_fits(*list, m))) {
     mark_loose_if_blank(*this, in);
     push(open_node(build::List{{}, m.number, m.number, m.marker, m.ordered}));
     in = innermost();
-    list = &std::get<build::List>(nodes[in].kind);
+    list = &get<build::List>(kind(in));
   }
   if (nodes[in].has_children()) mark_loose_if_blank(*this, nodes[in].last_child);
   clear_blank_items();
@@ -315,7 +315,7 @@ bool ContainerBuilder::open_containers(Rest& rest) {
     auto m = list_marker(rest);
     if (!m) break;
     if (leaf_open && !list_interrupts_paragraph(rest)) break;
-    auto* list = std::get_if<build::List>(&nodes[innermost()].kind);
+    auto* list = get_if<build::List>(kind(innermost()));
     bool reuse = list && marker_fits(*list, *m);
     if (!reuse && stack.size() == 1 && nodes[0].has_children()) return false;
     open_list_item(rest, *m);
@@ -329,9 +329,10 @@ void ContainerBuilder::report_unclosed(Trace& trace) const {
   };
   for (std::size_t pos = 1; pos < stack.size(); ++pos) {
     const BuildNode& node = nodes[stack[pos]];
-    if (auto* div = std::get_if<build::Div>(&node.kind)) {
+    const BuildKind k = kind(stack[pos]);
+    if (auto* div = get_if<build::Div>(k)) {
       record("fenced div", std::string(div->colons, ':'), node.start);
-    } else if (auto* hc = std::get_if<build::HtmlContainer>(&node.kind)) {
+    } else if (auto* hc = get_if<build::HtmlContainer>(k)) {
       record("markdown container", "</" + hc->name + ">", node.start);
       if (hc->outer_name) record("raw HTML block", "</" + *hc->outer_name + ">", node.start);
     }
@@ -339,14 +340,15 @@ void ContainerBuilder::report_unclosed(Trace& trace) const {
   auto c = last_child();
   if (!c) return;
   const BuildNode& node = nodes[*c];
-  if (auto* html = std::get_if<build::HtmlBlock>(&node.kind); html && !html->closed) {
+  const BuildKind k = kind(*c);
+  if (auto* html = get_if<build::HtmlBlock>(k); html && !html->closed) {
     if (std::holds_alternative<HtmlEndComment>(html->end))
       record("raw HTML block", "-->", node.start);
     else if (auto* tag = std::get_if<HtmlEndTag>(&html->end))
       record("raw HTML block", "</" + tag->name + ">", node.start);
-  } else if (auto* math = std::get_if<build::MathBlock>(&node.kind); math && !math->closed) {
+  } else if (auto* math = get_if<build::MathBlock>(k); math && !math->closed) {
     record("math block", std::string(math->closer), node.start);
-  } else if (auto* code = std::get_if<build::FencedCode>(&node.kind); code && !code->closed) {
+  } else if (auto* code = get_if<build::FencedCode>(k); code && !code->closed) {
     record("fenced code block", std::string(code->fence_length, code->fence_char), node.start);
   }
 }
@@ -365,15 +367,15 @@ void Parser::container_block(Drafts& out) {
     // The steps for an open leaf run only when the innermost container ends with one of its
     // kind; none of the steps changes the tree unless it consumes the line.
     auto last = b.last_child();
-    BuildKind* leaf = last ? &b.nodes[*last].kind : nullptr;
-    if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(*leaf, rest)) ||
+    const BuildKind leaf = last ? b.kind(*last) : BuildKind();
+    if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(leaf, rest)) ||
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||
         (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)))
       continue;
 
     bool blank_between_items = false;
-    if (std::holds_alternative<build::List>(b.nodes[b.innermost()].kind))
+    if (holds<build::List>(b.kind(b.innermost())))
       blank_between_items = b.settle_list(rest);
 
     // Stop rules at the top level.
@@ -404,6 +406,7 @@ void Parser::container_block(Drafts& out) {
   }
   b.report_unclosed(trace);
   b.finish_children(0, current, out);
+  if (b.nodes.capacity() > ContainerBuilder::kKeptNodes) b.trim_room();
 }
 
 }  // namespace vedavi::block

@@ -233,7 +233,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   }
 
   if (para.count == 1) {
-    nodes[para_node].kind = std::move(table);
+    set_kind(para_node, std::move(table));
   } else {
     // The header line leaves the paragraph, whose range ends the paragraph lines.
     assert(para.first + para.count == paragraph_lines.size());

@@ -131,29 +131,29 @@ void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const
     lv.next = nodes[child].next_sibling;
     std::size_t start = nodes[child].start;
     std::size_t child_end = lv.next != BuildNode::kNone ? nodes[lv.next].start : lv.end;
-    const BuildKind& k = nodes[child].kind;
+    const BuildKind k = kind(child);
     auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
       trace.records.emplace_back(EditRegion{trace.hold_prefix(prefix), start, child_end, ts, te, kind});
     };
     std::size_t content_end = p.drop_trailing_blanks(start, child_end);
-    if (std::holds_alternative<build::BlockQuote>(k)) {
+    if (holds<build::BlockQuote>(k)) {
       prefix += "> ";
-    } else if (auto* item = std::get_if<build::ListItem>(&k)) {
+    } else if (auto* item = get_if<build::ListItem>(k)) {
       prefix.append(item->content_column, ' ');
-    } else if (std::holds_alternative<build::FootnoteDef>(k)) {
+    } else if (holds<build::FootnoteDef>(k)) {
       prefix.append(4, ' ');
-    } else if (std::holds_alternative<build::HtmlContainer>(k) ||
-               std::holds_alternative<build::List>(k) || std::holds_alternative<build::Div>(k)) {
+    } else if (holds<build::HtmlContainer>(k) ||
+               holds<build::List>(k) || holds<build::Div>(k)) {
     } else {
-      if (std::holds_alternative<build::DefinitionList>(k)) {
+      if (holds<build::DefinitionList>(k)) {
         region(start, content_end, RegionKind::DefinitionList);
-      } else if (std::holds_alternative<build::TablePtr>(k)) {
+      } else if (holds<build::TablePtr>(k)) {
         region(start, content_end, RegionKind::Table);
-      } else if (std::holds_alternative<build::HtmlBlock>(k)) {
+      } else if (holds<build::HtmlBlock>(k)) {
         region(start, content_end, RegionKind::HtmlBlock);
-      } else if (std::holds_alternative<build::Heading>(k)) {
+      } else if (holds<build::Heading>(k)) {
         region(start, start + 1, RegionKind::Text);
-      } else if (auto* para = std::get_if<build::Paragraph>(&k)) {
+      } else if (auto* para = get_if<build::Paragraph>(k)) {
         std::span<const line::Rest> lines = lines_of(*para);
         std::vector<LinkRefDefinition> defs = leading_link_defs(lines);
         std::size_t i = defs.empty() ? 0 : defs.back().end;
