@@ -25,7 +25,7 @@ class PendingText {
   std::string_view view() const { return text_; }
   void append(std::string_view s) {
     if (text_.empty()) run_ = s.data();
-    else if (run_ + text_.size() != s.data()) run_ = nullptr;
+    else if (run_ && run_ + text_.size() != s.data()) run_ = nullptr;
     text_ += s;
   }
   void append(char c) {
