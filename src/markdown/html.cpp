@@ -131,11 +131,19 @@ class ReaderHtml {
 
 }  // namespace
 
+bool is_readable_tag_name(std::string_view name) {
+  return !name.empty() && scan::is_ascii_alpha(name[0]) &&
+         std::all_of(name.begin(), name.end(),
+                     [](char c) { return scan::is_ascii_alnum(c) || c == '-'; });
+}
+
 HtmlKind html_kind(const Dom& dom, NodeId node) {
   const Element* element = dom.element(node);
   if (element->name.ns != html5::Namespace::Html) return HtmlKind::Hidden;
   const std::string_view tag = element->name.local;
-  if (block::is_md_html_tag(tag)) return HtmlKind::Dialect;
+  // The HTML parser takes a name up to white space, "/" or ">": `<a-b="">` is an element the
+  // reader, which takes letters, digits and "-" only, would show as text.
+  if (is_readable_tag_name(tag) && block::is_md_html_tag(tag)) return HtmlKind::Dialect;
   if (std::find(kHiddenTags.begin(), kHiddenTags.end(), tag) != kHiddenTags.end()) return HtmlKind::Hidden;
   return HtmlKind::Content;
 }

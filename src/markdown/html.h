@@ -22,6 +22,8 @@ enum class HtmlKind : std::uint8_t {
             // is written
 };
 HtmlKind html_kind(const Dom& dom, NodeId element);
+// Whether the reader takes `name` as a tag name: an ASCII letter, then letters, digits and "-".
+bool is_readable_tag_name(std::string_view name);
 
 // The start tag of an element as the reader accepts it: attribute names it cannot read are left
 // out, and line ends in values are written as character references, so the tag stays on its line.

@@ -283,6 +283,9 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       // An unclosed inline tag the HTML parser reopened around later blocks.
       {"<code><p>b</p></code>", "b\n\n"}, {"<p><code>b <a href=\"u\">x</a></code></p>", "<code>b [x](u)</code>\n\n"},
       {"<ol><li>a<ol><li>b</li></ol></li></ol>", "<ol><li>a<ol><li>b</li></ol></li></ol>\n\n"},
+      // A name with "-" the reader takes no tag for (the HTML parser read `<a-b="">` as one name).
+      {"<h2>A<a-b=\"\"> x</a-b=\"\"></h2>", "## A x\n\n"},
+      {"<ul><li>a<a-b=\"\">x</a-b=\"\"></li></ul>", "- ax\n\n"},
   });
 }
 
