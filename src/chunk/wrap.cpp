@@ -122,6 +122,13 @@ std::size_t footnote_label_size(std::string_view text) {
   return end < text.size() ? end : 0;  // a label alone on its line leaves the text to the next
 }
 
+// A paragraph region, and whether the paragraph over its lines holds the text of later regions as
+// well.
+struct TextRegion {
+  const block::EditRegion* region = nullptr;
+  bool shares_paragraph = false;
+};
+
 struct Region {
   std::size_t text_start = 0;
   std::size_t text_end = 0;
@@ -171,8 +178,9 @@ class Rewrapper {
     return lines_[line].substr(std::min(offset, lines_[line].size()));
   }
 
-  // The region's new lines; none when it stays as it is.
-  std::optional<std::vector<std::string>> fill(const block::EditRegion& region) const {
+  // The region's new lines; none when it stays as it is. `shares_paragraph` when the paragraph
+  // over the region goes on with the text of later regions.
+  std::optional<std::vector<std::string>> fill(const block::EditRegion& region, bool shares_paragraph) const {
     // A paragraph's text never starts a line with a quote marker or a bullet item: the content
     // offset fell before the marker of a container (a tab split between markers), and joining
     // the line to the one before would make its marker text.
@@ -229,6 +237,15 @@ class Rewrapper {
     if (opens_block(new_first) && !opens_block(old_first)) return std::nullopt;
     if (is_unchanged(region, out)) return out;
     if (changes_item_start(old_first, line::trim_start(new_first))) return std::nullopt;
+    // The region's own rendering cannot tell what a construct running on into the paragraph's
+    // later lines reads ("`b\t" closed by a backtick on the next item's line keeps the tab): there
+    // the refill is kept only when no construct but those whole in the region reads its white
+    // space, and nothing before its text opens one.
+    if (shares_paragraph)
+      return old_inlines && reads_white_space_only_in_whole_constructs(old_text, events) &&
+                     !opens_before_text(region, layout)
+                 ? std::optional(std::move(out))
+                 : std::nullopt;
     // The safety net: a paragraph whose inline rendering would change (soft line breaks aside)
     // stays as it is, whatever the tests above missed. Where its parse shows that no construct
     // reads the white space a refill changes, the renderings need not be made.
@@ -275,6 +292,15 @@ class Rewrapper {
     return std::binary_search(footnote_starts_.begin(), footnote_starts_.end(), line);
   }
 
+  // Whether the region's lead or a line before its text (its link definitions, or a list item's
+  // marker line shown as text) holds a byte of a construct that may read white space.
+  bool opens_before_text(const block::EditRegion& region, const Layout& layout) const {
+    if (may_read_white_space(layout.lead)) return true;
+    for (std::size_t k = region.start; k < region.text_start; ++k)
+      if (may_read_white_space(lines_[k])) return true;
+    return false;
+  }
+
   // The line's text after the region's lead (the first line) or its content offset.
   std::string_view piece(const block::EditRegion& region, const Layout& layout, std::size_t k) const {
     return k == region.text_start ? lines_[k].substr(layout.lead.size()) : content(k);
@@ -307,9 +333,9 @@ class Rewrapper {
 
 // The paragraph regions (kind 0 but not headings), by first editable line. A region is taken only
 // where the document has a paragraph over its lines: the line loop's regions are drawn before the
-// after-passes, which may still move a line from one paragraph to another.
-std::vector<const block::EditRegion*> paragraph_regions(const block::Trace& trace,
-                                                       std::size_t line_count) {
+// after-passes, which may still move a line from one paragraph to another, or join the items of a
+// tight list turned back into text into one paragraph (then marked as sharing it).
+std::vector<TextRegion> paragraph_regions(const block::Trace& trace, std::size_t line_count) {
   std::vector<bool> heading_start(line_count + 1, false);
   std::vector<std::size_t> paragraph_end(line_count + 1, 0);  // by start line
   for (const block::BlockSpan& span : trace.spans) {
@@ -318,17 +344,26 @@ std::vector<const block::EditRegion*> paragraph_regions(const block::Trace& trac
     if (span.kind == "paragraph")
       paragraph_end[span.start] = std::max(paragraph_end[span.start], span.end);
   }
-  std::vector<const block::EditRegion*> regions;
+  std::vector<TextRegion> regions;
+  std::vector<std::size_t> text_starts;  // of every region that holds text, taken or not
   for (const block::TraceEvent& record : trace.records) {
     const auto* region = std::get_if<block::EditRegion>(&record);
     if (region == nullptr || region->kind != block::RegionKind::Text) continue;
+    if (region->text_start < region->text_end) text_starts.push_back(region->text_start);
     if (region->start > line_count || heading_start[region->start]) continue;
     if (paragraph_end[region->start] < region->text_end) continue;
     if (region->text_start < region->text_end && region->text_end <= line_count)
-      regions.push_back(region);
+      regions.push_back(TextRegion{region, false});
   }
-  std::stable_sort(regions.begin(), regions.end(), [](const auto* a, const auto* b) {
-    return a->text_start < b->text_start;
+  // Regions do not overlap: the first one starting at or after a region's end is the one that
+  // would lie in the rest of its paragraph.
+  std::sort(text_starts.begin(), text_starts.end());
+  for (TextRegion& r : regions) {
+    const auto next = std::lower_bound(text_starts.begin(), text_starts.end(), r.region->text_end);
+    r.shares_paragraph = next != text_starts.end() && *next < paragraph_end[r.region->start];
+  }
+  std::stable_sort(regions.begin(), regions.end(), [](const TextRegion& a, const TextRegion& b) {
+    return a.region->text_start < b.region->text_start;
   });
   return regions;
 }
@@ -379,14 +414,15 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
     // Regions are treated from the last to the first, each replacing lines the later ones left
     // alone; a region reaching into lines already replaced is skipped. Only regions whose lines
     // change are kept.
-    const std::vector<const block::EditRegion*> regions = paragraph_regions(parsed.trace, lines.size());
+    const std::vector<TextRegion> regions = paragraph_regions(parsed.trace, lines.size());
     std::size_t limit = lines.size();
     for (auto it = regions.rbegin(); it != regions.rend(); ++it) {
-      if ((*it)->text_end > limit) continue;
-      if (auto out = rewrapper.fill(**it)) {
-        limit = (*it)->text_start;
-        if (!rewrapper.is_unchanged(**it, *out))
-          filled.push_back(Region{(*it)->text_start, (*it)->text_end, std::move(*out)});
+      const block::EditRegion& region = *it->region;
+      if (region.text_end > limit) continue;
+      if (auto out = rewrapper.fill(region, it->shares_paragraph)) {
+        limit = region.text_start;
+        if (!rewrapper.is_unchanged(region, *out))
+          filled.push_back(Region{region.text_start, region.text_end, std::move(*out)});
       }
     }
     if (!filled.empty()) shapes = block_shapes(parsed.trace.spans);

@@ -95,6 +95,9 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       // The content offset before a marker a tab split: the markers stay where they are.
       {"  >\t-  >  \t\x01- `\t", 4, "  >\t-  >  \t\x01- `\t"},
       {"# T\n>  \n> q\n> > q\n>\t>\t\t2\t \t > v\n", 122, "# T\n>  \n> q\n> > q\n>\t>\t\t2\t \t > v\n"},
+      // The items of a tight list turned back into text make one paragraph: a backtick of one
+      // item closes a code span opened in the item before, which keeps that item's tab.
+      {"3. a `b\t\n4. c`\n", kNone, "3. a `b\t\n4. c`\n"}, {"3. a\t b `c`\n4. d\n", kNone, "3. a b `c`\n4. d\n"},
   };
   for (const auto& c : cases) {
     const std::string once = wrap_md(c.md, c.width);
