@@ -14,8 +14,8 @@
 #include "chunk/wrap_check.h"
 #include "chunk/wrap_layout.h"
 #include "inline/scanner.h"
-#include "model/line.h"
 #include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::chunk {
 namespace {
@@ -90,6 +90,26 @@ bool starts_with_task_box(std::string_view text) {
          text[2] == ']' && text[3] == ' ';
 }
 
+// The attribute block a list item's first line gives the item, read as the block parser reads it:
+// the whole line when it is "{:" ... "}", else "{:" up to the first "}" (the rest is text).
+std::string_view item_attribute_block(std::string_view first) {
+  const std::string_view lead = line::trim_start(first);
+  if (!lead.starts_with("{:")) return {};
+  const std::string_view whole = line::trim(first);
+  if (whole.size() >= 3 && whole.back() == '}') return whole;
+  const std::size_t close = lead.find('}');
+  return close == std::string_view::npos ? std::string_view() : lead.substr(0, close + 1);
+}
+
+// Whether a list item's attribute block would read otherwise on the region's new first line: "{:"
+// joined to ".c} x" on the next line, or "{:}} x" (block "{:}", text "} x") cut to the whole-line
+// block "{:}}". The block may already stand in the lead, before the paragraph's text.
+bool changes_item_attributes(std::string_view old_line, std::string_view new_line, std::string_view lead) {
+  std::size_t from = lead.rfind("{:");
+  if (from == std::string_view::npos) from = lead.size();
+  return item_attribute_block(old_line.substr(from)) != item_attribute_block(new_line.substr(from));
+}
+
 // Whether the new first line starts what the old one did not, read where a list item starts: a
 // task box ("[  ]" made "[ ]") or an attribute block ("{:" joined to ".c} x" on the next line).
 bool changes_item_start(std::string_view old_first, std::string_view new_first) {
@@ -108,26 +128,40 @@ bool starts_container(std::string_view text) {
   return (text[1] == ' ' || text[1] == '\t') && !trim_spaces_tabs(text.substr(2)).empty();
 }
 
-// "[^label]:" and the white space after it, at the start of `text` and followed by more text; 0
-// when it starts otherwise.
+// The footnote labels at the start of `text` with the white space after each, as the block parser
+// reads them where a footnote definition starts: "[^", a label without white space, "]:", and
+// the text may follow at once (it reads on after one, so that several may open on one line). 0
+// when none does, or when no text follows: a label alone on its line leaves the text to the next.
 std::size_t footnote_label_size(std::string_view text) {
-  if (!text.starts_with("[^")) return 0;
-  const std::size_t close = text.find_first_of("[]", 2);
-  if (close == std::string_view::npos || close == 2 || text[close] != ']' ||
-      close + 1 == text.size() || text[close + 1] != ':')
-    return 0;
-  std::size_t end = close + 2;
-  if (end < text.size() && text[end] != ' ' && text[end] != '\t') return 0;
-  while (end < text.size() && (text[end] == ' ' || text[end] == '\t')) ++end;
-  return end < text.size() ? end : 0;  // a label alone on its line leaves the text to the next
+  std::size_t end = 0;
+  for (std::string_view t = text; t.starts_with("[^"); t = text.substr(end)) {
+    const std::size_t close = t.find("]:");
+    if (close == std::string_view::npos || close == 2) break;
+    const std::string_view label = t.substr(2, close - 2);
+    bool has_white_space = false;
+    for (std::size_t i = 0; !has_white_space && i < label.size();) {
+      const utf8::Decoded d = utf8::decode(label, i);
+      has_white_space = line::is_white_space(d.cp);
+      i += d.len;
+    }
+    if (has_white_space) break;
+    end = text.size() - line::trim_start(t.substr(close + 2)).size();
+  }
+  return end < text.size() ? end : 0;
 }
 
-// A paragraph region, and whether the paragraph over its lines holds the text of later regions as
-// well.
+// A paragraph region, and whether the paragraph over its lines goes on after its block (with
+// another item's marker line, or an attribute line of the list it stood in).
 struct TextRegion {
   const block::EditRegion* region = nullptr;
   bool shares_paragraph = false;
 };
+
+// Whether a lead may hold an ordered list item's marker, whose list the parser may turn back into
+// text.
+bool may_show_marker_line(std::string_view lead) {
+  return lead.find_first_of("0123456789") != std::string_view::npos;
+}
 
 struct Region {
   std::size_t text_start = 0;
@@ -179,7 +213,7 @@ class Rewrapper {
   }
 
   // The region's new lines; none when it stays as it is. `shares_paragraph` when the paragraph
-  // over the region goes on with the text of later regions.
+  // over the region goes on after its block.
   std::optional<std::vector<std::string>> fill(const block::EditRegion& region, bool shares_paragraph) const {
     // A paragraph's text never starts a line with a quote marker or a bullet item: the content
     // offset fell before the marker of a container (a tab split between markers), and joining
@@ -199,6 +233,10 @@ class Rewrapper {
     text_begin += label_size;
     Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
                   width_, false};
+    if (may_show_marker_line(layout.lead) && ends_in_shown_white_space(region)) return std::nullopt;
+    // An attribute line below a line of "^" alone is the next block's, below any other line the
+    // block's before it: the paragraph's last line must stay what it is.
+    if (line::trim(lines_[region.text_end - 1]) == "^") return std::nullopt;
     std::vector<std::string> out;
     // A paragraph of one segment, whose lines lose only spaces and tabs before their text, is
     // parsed once: its inlines give both its tokens and the rendering the refill is checked
@@ -236,7 +274,9 @@ class Rewrapper {
     const std::string_view old_first = trim_spaces_tabs(content(region.text_start));
     if (opens_block(new_first) && !opens_block(old_first)) return std::nullopt;
     if (is_unchanged(region, out)) return out;
-    if (changes_item_start(old_first, line::trim_start(new_first))) return std::nullopt;
+    if (changes_item_start(old_first, line::trim_start(new_first)) ||
+        changes_item_attributes(first, out[0], layout.lead))
+      return std::nullopt;
     // The region's own rendering cannot tell what a construct running on into the paragraph's
     // later lines reads ("`b\t" closed by a backtick on the next item's line keeps the tab): there
     // the refill is kept only when no construct but those whole in the region reads its white
@@ -292,6 +332,18 @@ class Rewrapper {
     return std::binary_search(footnote_starts_.begin(), footnote_starts_.end(), line);
   }
 
+  // Whether white space at the end of the region's text may show: an ordered list item turned back
+  // into text shows its marker line as it was, white space at its end included, when its
+  // paragraph has that line alone, and the parser trims the last line of a longer one. Trimming
+  // that line, or joining or breaking lines there, would change what the paragraph says where
+  // the text of a next item is joined to it, or a next paragraph of a tight item follows at once.
+  bool ends_in_shown_white_space(const block::EditRegion& region) const {
+    const std::string_view last = content(region.text_end - 1);
+    if (region.text_end - region.text_start == 1) return line::trim_end(last).size() != last.size();
+    const std::string_view text = trim_spaces_tabs(last);
+    return line::trim_end(text).size() != text.size();  // white space other than spaces and tabs
+  }
+
   // Whether the region's lead or a line before its text (its link definitions, or a list item's
   // marker line shown as text) holds a byte of a construct that may read white space.
   bool opens_before_text(const block::EditRegion& region, const Layout& layout) const {
@@ -334,7 +386,8 @@ class Rewrapper {
 // The paragraph regions (kind 0 but not headings), by first editable line. A region is taken only
 // where the document has a paragraph over its lines: the line loop's regions are drawn before the
 // after-passes, which may still move a line from one paragraph to another, or join the items of a
-// tight list turned back into text into one paragraph (then marked as sharing it).
+// tight list turned back into text into one paragraph. A region whose paragraph runs on past its
+// block is marked as sharing it.
 std::vector<TextRegion> paragraph_regions(const block::Trace& trace, std::size_t line_count) {
   std::vector<bool> heading_start(line_count + 1, false);
   std::vector<std::size_t> paragraph_end(line_count + 1, 0);  // by start line
@@ -345,22 +398,13 @@ std::vector<TextRegion> paragraph_regions(const block::Trace& trace, std::size_t
       paragraph_end[span.start] = std::max(paragraph_end[span.start], span.end);
   }
   std::vector<TextRegion> regions;
-  std::vector<std::size_t> text_starts;  // of every region that holds text, taken or not
   for (const block::TraceEvent& record : trace.records) {
     const auto* region = std::get_if<block::EditRegion>(&record);
     if (region == nullptr || region->kind != block::RegionKind::Text) continue;
-    if (region->text_start < region->text_end) text_starts.push_back(region->text_start);
     if (region->start > line_count || heading_start[region->start]) continue;
     if (paragraph_end[region->start] < region->text_end) continue;
     if (region->text_start < region->text_end && region->text_end <= line_count)
-      regions.push_back(TextRegion{region, false});
-  }
-  // Regions do not overlap: the first one starting at or after a region's end is the one that
-  // would lie in the rest of its paragraph.
-  std::sort(text_starts.begin(), text_starts.end());
-  for (TextRegion& r : regions) {
-    const auto next = std::lower_bound(text_starts.begin(), text_starts.end(), r.region->text_end);
-    r.shares_paragraph = next != text_starts.end() && *next < paragraph_end[r.region->start];
+      regions.push_back(TextRegion{region, paragraph_end[region->start] > region->end});
   }
   std::stable_sort(regions.begin(), regions.end(), [](const TextRegion& a, const TextRegion& b) {
     return a.region->text_start < b.region->text_start;

@@ -98,6 +98,20 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       // The items of a tight list turned back into text make one paragraph: a backtick of one
       // item closes a code span opened in the item before, which keeps that item's tab.
       {"3. a `b\t\n4. c`\n", kNone, "3. a `b\t\n4. c`\n"}, {"3. a\t b `c`\n4. d\n", kNone, "3. a b `c`\n4. d\n"},
+      // ... and a line ending in a backslash becomes a hard break there.
+      {"1. \\\t\n   1. {:}\n", kNone, "1. \\\t\n   1. {:}\n"},
+      // An item turned back into text shows white space at the end of its only line: before the
+      // next item's text, or before the next paragraph of a tight item.
+      {"2. a\n   a\xC2\xA0\n3.\n", kNone, "2. a\n   a\xC2\xA0\n3.\n"},
+      {"- 1. a\t\n  [^a]:\n  a\n", kNone, "- 1. a\t\n  [^a]:\n  a\n"},
+      // A marker followed by white space the parser reads past (a vertical tab) and text.
+      {"aaaa 1. \x0b a\n   1. a\n", 6, "aaaa 1. \x0b\na\n   1. a\n"},
+      // An item's attribute block "{:}" before "} a" would become the whole line "{:}}".
+      {"- {:}} a\n", 1, "- {:}} a\n"},
+      // A footnote label needs no white space after it: "[l]:a" would become a link definition.
+      {"[l]\n>[^a]:[l]:a a\n", 1, "[l]\n>[^a]:[l]:a a\n"}, {"[^a]:b c\n", 1, "[^a]:b\n    c\n"},
+      // An attribute line below a line of "^" alone is the next block's.
+      {"- a\n  ^\n{:.a}\na\n", kNone, "- a\n  ^\n{:.a}\na\n"},
   };
   for (const auto& c : cases) {
     const std::string once = wrap_md(c.md, c.width);
