@@ -232,8 +232,11 @@ TEST(WrapMd, RandomDocumentsKeepWhatTheyAre) {
       "<https://e.org>", "\\(x y\\)", "#", "# h", ">", "-", "- item", "1.", "1. x", "2.", ":",
       ": d", "{: .c}", "{.c}", "---", "```", "| a | b |", "|---|---|", "<span a=b>", "<div>",
       "[x]: /u", "a\xC2\xA0" "z", "\\", "\t", "  ", "    ", "$x$", "[^n]", "[^n]: note", "***", "===",
+      // Lists the parser turns back into text, and what their paragraphs may show.
+      "`", "3.", "\x0b", "{:}", "^", "[^a]:",
   };
-  const std::string_view joins[] = {" ", " ", " ", "\n", "\n", "\n\n", "\r\n", "\n> ", "\n  "};
+  const std::string_view joins[] = {" ", " ", " ", "\n", "\n", "\n\n", "\r\n", "\n> ", "\n  ",
+                                    "\n3. ", "\n   1. ", "\t\n"};
   std::mt19937 rng(2024);
   for (int round = 0; round < 4000; ++round) {
     std::string md;
