@@ -166,16 +166,18 @@ class NextText {
  public:
   explicit NextText(const Tokens& tokens) : tokens_(tokens) {}
   std::size_t from(std::size_t k) {
-    if (next_ < k) {
-      next_ = k;
+    if (!has_scanned_ || next_ < k) {
+      next_ = std::max(next_, k);
       while (next_ < tokens_.size() && line::is_blank(tokens_[next_])) ++next_;
+      has_scanned_ = true;
     }
     return next_;
   }
 
  private:
   const Tokens& tokens_;
-  std::size_t next_ = 0;
+  std::size_t next_ = 0;  // the first token of text at or after every start asked so far
+  bool has_scanned_ = false;
 };
 
 // `tokens[k]` followed by one space and the next token, when there is one, and when that one is
