@@ -112,6 +112,8 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       {"[l]\n>[^a]:[l]:a a\n", 1, "[l]\n>[^a]:[l]:a a\n"}, {"[^a]:b c\n", 1, "[^a]:b\n    c\n"},
       // An attribute line below a line of "^" alone is the next block's.
       {"- a\n  ^\n{:.a}\na\n", kNone, "- a\n  ^\n{:.a}\na\n"},
+      // An inline note's text ends before a link back: white space at its end shows.
+      {"x ^[a\n\x0b]\n", kNone, "x ^[a\n\x0b]\n"},
   };
   for (const auto& c : cases) {
     const std::string once = wrap_md(c.md, c.width);
