@@ -150,11 +150,12 @@ std::size_t footnote_label_size(std::string_view text) {
   return end < text.size() ? end : 0;
 }
 
-// A paragraph region, and whether the paragraph over its lines goes on after its block (with
-// another item's marker line, or an attribute line of the list it stood in).
-struct TextRegion {
-  const block::EditRegion* region = nullptr;
-  bool shares_paragraph = false;
+// The paragraph regions by first editable line, and for each whether the paragraph over its lines
+// goes on after its block (with another item's marker line, or an attribute line of the list it
+// stood in): a bit a region, since a long list has one region per item.
+struct TextRegions {
+  std::vector<const block::EditRegion*> regions;
+  std::vector<bool> shares_paragraph;
 };
 
 // Whether a lead may hold an ordered list item's marker, whose list the parser may turn back into
@@ -388,7 +389,7 @@ class Rewrapper {
 // after-passes, which may still move a line from one paragraph to another, or join the items of a
 // tight list turned back into text into one paragraph. A region whose paragraph runs on past its
 // block is marked as sharing it.
-std::vector<TextRegion> paragraph_regions(const block::Trace& trace, std::size_t line_count) {
+TextRegions paragraph_regions(const block::Trace& trace, std::size_t line_count) {
   std::vector<bool> heading_start(line_count + 1, false);
   std::vector<std::size_t> paragraph_end(line_count + 1, 0);  // by start line
   for (const block::BlockSpan& span : trace.spans) {
@@ -397,19 +398,23 @@ std::vector<TextRegion> paragraph_regions(const block::Trace& trace, std::size_t
     if (span.kind == "paragraph")
       paragraph_end[span.start] = std::max(paragraph_end[span.start], span.end);
   }
-  std::vector<TextRegion> regions;
+  TextRegions out;
+  std::vector<const block::EditRegion*>& regions = out.regions;
   for (const block::TraceEvent& record : trace.records) {
     const auto* region = std::get_if<block::EditRegion>(&record);
     if (region == nullptr || region->kind != block::RegionKind::Text) continue;
     if (region->start > line_count || heading_start[region->start]) continue;
     if (paragraph_end[region->start] < region->text_end) continue;
     if (region->text_start < region->text_end && region->text_end <= line_count)
-      regions.push_back(TextRegion{region, paragraph_end[region->start] > region->end});
+      regions.push_back(region);
   }
-  std::stable_sort(regions.begin(), regions.end(), [](const TextRegion& a, const TextRegion& b) {
-    return a.region->text_start < b.region->text_start;
+  std::stable_sort(regions.begin(), regions.end(), [](const auto* a, const auto* b) {
+    return a->text_start < b->text_start;
   });
-  return regions;
+  out.shares_paragraph.reserve(regions.size());
+  for (const block::EditRegion* region : regions)
+    out.shares_paragraph.push_back(paragraph_end[region->start] > region->end);
+  return out;
 }
 
 // The lines with the filled regions (last first) put in, joined by `line_end`.
@@ -458,12 +463,12 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
     // Regions are treated from the last to the first, each replacing lines the later ones left
     // alone; a region reaching into lines already replaced is skipped. Only regions whose lines
     // change are kept.
-    const std::vector<TextRegion> regions = paragraph_regions(parsed.trace, lines.size());
+    const TextRegions regions = paragraph_regions(parsed.trace, lines.size());
     std::size_t limit = lines.size();
-    for (auto it = regions.rbegin(); it != regions.rend(); ++it) {
-      const block::EditRegion& region = *it->region;
+    for (std::size_t k = regions.regions.size(); k-- > 0;) {
+      const block::EditRegion& region = *regions.regions[k];
       if (region.text_end > limit) continue;
-      if (auto out = rewrapper.fill(region, it->shares_paragraph)) {
+      if (auto out = rewrapper.fill(region, regions.shares_paragraph[k])) {
         limit = region.text_start;
         if (!rewrapper.is_unchanged(region, *out))
           filled.push_back(Region{region.text_start, region.text_end, std::move(*out)});
