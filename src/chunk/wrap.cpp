@@ -234,6 +234,7 @@ class Rewrapper {
     text_begin += label_size;
     Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
                   width_, false};
+    // An ordered item the parser turns back into text may show the white space its text ends in.
     if (may_show_marker_line(layout.lead) && ends_in_shown_white_space(region)) return std::nullopt;
     // An attribute line below a line of "^" alone is the next block's, below any other line the
     // block's before it: the paragraph's last line must stay what it is.
