@@ -14,8 +14,8 @@
 #include "chunk/wrap_check.h"
 #include "chunk/wrap_layout.h"
 #include "inline/scanner.h"
-#include "model/line.h"
 #include "text/unicode.h"
+#include "text/utf8.h"
 
 namespace vedavi::chunk {
 namespace {
@@ -90,6 +90,26 @@ bool starts_with_task_box(std::string_view text) {
          text[2] == ']' && text[3] == ' ';
 }
 
+// The attribute block a list item's first line gives the item, read as the block parser reads it:
+// the whole line when it is "{:" ... "}", else "{:" up to the first "}" (the rest is text).
+std::string_view item_attribute_block(std::string_view first) {
+  const std::string_view lead = line::trim_start(first);
+  if (!lead.starts_with("{:")) return {};
+  const std::string_view whole = line::trim(first);
+  if (whole.size() >= 3 && whole.back() == '}') return whole;
+  const std::size_t close = lead.find('}');
+  return close == std::string_view::npos ? std::string_view() : lead.substr(0, close + 1);
+}
+
+// Whether a list item's attribute block would read otherwise on the region's new first line: "{:"
+// joined to ".c} x" on the next line, or "{:}} x" (block "{:}", text "} x") cut to the whole-line
+// block "{:}}". The block may already stand in the lead, before the paragraph's text.
+bool changes_item_attributes(std::string_view old_line, std::string_view new_line, std::string_view lead) {
+  std::size_t from = lead.rfind("{:");
+  if (from == std::string_view::npos) from = lead.size();
+  return item_attribute_block(old_line.substr(from)) != item_attribute_block(new_line.substr(from));
+}
+
 // Whether the new first line starts what the old one did not, read where a list item starts: a
 // task box ("[  ]" made "[ ]") or an attribute block ("{:" joined to ".c} x" on the next line).
 bool changes_item_start(std::string_view old_first, std::string_view new_first) {
@@ -108,18 +128,40 @@ bool starts_container(std::string_view text) {
   return (text[1] == ' ' || text[1] == '\t') && !trim_spaces_tabs(text.substr(2)).empty();
 }
 
-// "[^label]:" and the white space after it, at the start of `text` and followed by more text; 0
-// when it starts otherwise.
+// The footnote labels at the start of `text` with the white space after each, as the block parser
+// reads them where a footnote definition starts: "[^", a label without white space, "]:", and
+// the text may follow at once (it reads on after one, so that several may open on one line). 0
+// when none does, or when no text follows: a label alone on its line leaves the text to the next.
 std::size_t footnote_label_size(std::string_view text) {
-  if (!text.starts_with("[^")) return 0;
-  const std::size_t close = text.find_first_of("[]", 2);
-  if (close == std::string_view::npos || close == 2 || text[close] != ']' ||
-      close + 1 == text.size() || text[close + 1] != ':')
-    return 0;
-  std::size_t end = close + 2;
-  if (end < text.size() && text[end] != ' ' && text[end] != '\t') return 0;
-  while (end < text.size() && (text[end] == ' ' || text[end] == '\t')) ++end;
-  return end < text.size() ? end : 0;  // a label alone on its line leaves the text to the next
+  std::size_t end = 0;
+  for (std::string_view t = text; t.starts_with("[^"); t = text.substr(end)) {
+    const std::size_t close = t.find("]:");
+    if (close == std::string_view::npos || close == 2) break;
+    const std::string_view label = t.substr(2, close - 2);
+    bool has_white_space = false;
+    for (std::size_t i = 0; !has_white_space && i < label.size();) {
+      const utf8::Decoded d = utf8::decode(label, i);
+      has_white_space = line::is_white_space(d.cp);
+      i += d.len;
+    }
+    if (has_white_space) break;
+    end = text.size() - line::trim_start(t.substr(close + 2)).size();
+  }
+  return end < text.size() ? end : 0;
+}
+
+// The paragraph regions by first editable line, and for each whether the paragraph over its lines
+// goes on after its block (with another item's marker line, or an attribute line of the list it
+// stood in): a bit a region, since a long list has one region per item.
+struct TextRegions {
+  std::vector<const block::EditRegion*> regions;
+  std::vector<bool> shares_paragraph;
+};
+
+// Whether a lead may hold an ordered list item's marker, whose list the parser may turn back into
+// text.
+bool may_show_marker_line(std::string_view lead) {
+  return lead.find_first_of("0123456789") != std::string_view::npos;
 }
 
 struct Region {
@@ -171,8 +213,9 @@ class Rewrapper {
     return lines_[line].substr(std::min(offset, lines_[line].size()));
   }
 
-  // The region's new lines; none when it stays as it is.
-  std::optional<std::vector<std::string>> fill(const block::EditRegion& region) const {
+  // The region's new lines; none when it stays as it is. `shares_paragraph` when the paragraph
+  // over the region goes on after its block.
+  std::optional<std::vector<std::string>> fill(const block::EditRegion& region, bool shares_paragraph) const {
     // A paragraph's text never starts a line with a quote marker or a bullet item: the content
     // offset fell before the marker of a container (a tab split between markers), and joining
     // the line to the one before would make its marker text.
@@ -191,6 +234,11 @@ class Rewrapper {
     text_begin += label_size;
     Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
                   width_, false};
+    // An ordered item the parser turns back into text may show the white space its text ends in.
+    if (may_show_marker_line(layout.lead) && ends_in_shown_white_space(region)) return std::nullopt;
+    // An attribute line below a line of "^" alone is the next block's, below any other line the
+    // block's before it: the paragraph's last line must stay what it is.
+    if (line::trim(lines_[region.text_end - 1]) == "^") return std::nullopt;
     std::vector<std::string> out;
     // A paragraph of one segment, whose lines lose only spaces and tabs before their text, is
     // parsed once: its inlines give both its tokens and the rendering the refill is checked
@@ -228,7 +276,18 @@ class Rewrapper {
     const std::string_view old_first = trim_spaces_tabs(content(region.text_start));
     if (opens_block(new_first) && !opens_block(old_first)) return std::nullopt;
     if (is_unchanged(region, out)) return out;
-    if (changes_item_start(old_first, line::trim_start(new_first))) return std::nullopt;
+    if (changes_item_start(old_first, line::trim_start(new_first)) ||
+        changes_item_attributes(first, out[0], layout.lead))
+      return std::nullopt;
+    // The region's own rendering cannot tell what a construct running on into the paragraph's
+    // later lines reads ("`b\t" closed by a backtick on the next item's line keeps the tab): there
+    // the refill is kept only when no construct but those whole in the region reads its white
+    // space, and nothing before its text opens one.
+    if (shares_paragraph)
+      return old_inlines && reads_white_space_only_in_whole_constructs(old_text, events) &&
+                     !opens_before_text(region, layout)
+                 ? std::optional(std::move(out))
+                 : std::nullopt;
     // The safety net: a paragraph whose inline rendering would change (soft line breaks aside)
     // stays as it is, whatever the tests above missed. Where its parse shows that no construct
     // reads the white space a refill changes, the renderings need not be made.
@@ -275,6 +334,27 @@ class Rewrapper {
     return std::binary_search(footnote_starts_.begin(), footnote_starts_.end(), line);
   }
 
+  // Whether white space at the end of the region's text may show: an ordered list item turned back
+  // into text shows its marker line as it was, white space at its end included, when its
+  // paragraph has that line alone, and the parser trims the last line of a longer one. Trimming
+  // that line, or joining or breaking lines there, would change what the paragraph says where
+  // the text of a next item is joined to it, or a next paragraph of a tight item follows at once.
+  bool ends_in_shown_white_space(const block::EditRegion& region) const {
+    const std::string_view last = content(region.text_end - 1);
+    if (region.text_end - region.text_start == 1) return line::trim_end(last).size() != last.size();
+    const std::string_view text = trim_spaces_tabs(last);
+    return line::trim_end(text).size() != text.size();  // white space other than spaces and tabs
+  }
+
+  // Whether the region's lead or a line before its text (its link definitions, or a list item's
+  // marker line shown as text) holds a byte of a construct that may read white space.
+  bool opens_before_text(const block::EditRegion& region, const Layout& layout) const {
+    if (may_read_white_space(layout.lead)) return true;
+    for (std::size_t k = region.start; k < region.text_start; ++k)
+      if (may_read_white_space(lines_[k])) return true;
+    return false;
+  }
+
   // The line's text after the region's lead (the first line) or its content offset.
   std::string_view piece(const block::EditRegion& region, const Layout& layout, std::size_t k) const {
     return k == region.text_start ? lines_[k].substr(layout.lead.size()) : content(k);
@@ -307,9 +387,10 @@ class Rewrapper {
 
 // The paragraph regions (kind 0 but not headings), by first editable line. A region is taken only
 // where the document has a paragraph over its lines: the line loop's regions are drawn before the
-// after-passes, which may still move a line from one paragraph to another.
-std::vector<const block::EditRegion*> paragraph_regions(const block::Trace& trace,
-                                                       std::size_t line_count) {
+// after-passes, which may still move a line from one paragraph to another, or join the items of a
+// tight list turned back into text into one paragraph. A region whose paragraph runs on past its
+// block is marked as sharing it.
+TextRegions paragraph_regions(const block::Trace& trace, std::size_t line_count) {
   std::vector<bool> heading_start(line_count + 1, false);
   std::vector<std::size_t> paragraph_end(line_count + 1, 0);  // by start line
   for (const block::BlockSpan& span : trace.spans) {
@@ -318,7 +399,8 @@ std::vector<const block::EditRegion*> paragraph_regions(const block::Trace& trac
     if (span.kind == "paragraph")
       paragraph_end[span.start] = std::max(paragraph_end[span.start], span.end);
   }
-  std::vector<const block::EditRegion*> regions;
+  TextRegions out;
+  std::vector<const block::EditRegion*>& regions = out.regions;
   for (const block::TraceEvent& record : trace.records) {
     const auto* region = std::get_if<block::EditRegion>(&record);
     if (region == nullptr || region->kind != block::RegionKind::Text) continue;
@@ -330,7 +412,10 @@ std::vector<const block::EditRegion*> paragraph_regions(const block::Trace& trac
   std::stable_sort(regions.begin(), regions.end(), [](const auto* a, const auto* b) {
     return a->text_start < b->text_start;
   });
-  return regions;
+  out.shares_paragraph.reserve(regions.size());
+  for (const block::EditRegion* region : regions)
+    out.shares_paragraph.push_back(paragraph_end[region->start] > region->end);
+  return out;
 }
 
 // The lines with the filled regions (last first) put in, joined by `line_end`.
@@ -379,14 +464,15 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
     // Regions are treated from the last to the first, each replacing lines the later ones left
     // alone; a region reaching into lines already replaced is skipped. Only regions whose lines
     // change are kept.
-    const std::vector<const block::EditRegion*> regions = paragraph_regions(parsed.trace, lines.size());
+    const TextRegions regions = paragraph_regions(parsed.trace, lines.size());
     std::size_t limit = lines.size();
-    for (auto it = regions.rbegin(); it != regions.rend(); ++it) {
-      if ((*it)->text_end > limit) continue;
-      if (auto out = rewrapper.fill(**it)) {
-        limit = (*it)->text_start;
-        if (!rewrapper.is_unchanged(**it, *out))
-          filled.push_back(Region{(*it)->text_start, (*it)->text_end, std::move(*out)});
+    for (std::size_t k = regions.regions.size(); k-- > 0;) {
+      const block::EditRegion& region = *regions.regions[k];
+      if (region.text_end > limit) continue;
+      if (auto out = rewrapper.fill(region, regions.shares_paragraph[k])) {
+        limit = region.text_start;
+        if (!rewrapper.is_unchanged(region, *out))
+          filled.push_back(Region{region.text_start, region.text_end, std::move(*out)});
       }
     }
     if (!filled.empty()) shapes = block_shapes(parsed.trace.spans);

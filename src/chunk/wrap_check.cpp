@@ -135,7 +135,8 @@ std::string paragraph_rendering(std::span<const std::string_view> lines, const I
 std::string paragraph_rendering(std::span<const Inline> inlines) {
   std::string html = render_inlines(inlines);
   // An inline note shows only its reference in place, its text where the document's notes go:
-  // that text counts too. Every list of the tree is visited once, in a fixed order.
+  // that text counts too, followed by a link back as there, so that white space at its end counts
+  // as it does before that link. Every list of the tree is visited once, in a fixed order.
   std::vector<std::span<const Inline>> lists{inlines};
   for (std::size_t next = 0; next < lists.size(); ++next) {
     const std::span<const Inline> list = lists[next];  // `lists` grows below
@@ -145,7 +146,7 @@ std::string paragraph_rendering(std::span<const Inline> inlines) {
       if (node.get_if<Inline::Note>() != nullptr) {
         html += "\n<p>";
         html += render_inlines(*children);
-        html += "</p>";
+        html += " <a></a></p>";
       }
       lists.emplace_back(*children);
     }

@@ -7,6 +7,7 @@
 #include "block/scan.h"
 #include "block/table.h"
 #include "chunk/stages.h"
+#include "model/line.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
 
@@ -158,13 +159,40 @@ bool starts_with_white_space(std::string_view token) {
   return !token.empty() && unicode::is_white_space(utf8::decode(token, 0).cp);
 }
 
-// `tokens[k]` followed by one space and the next token, when there is one: what a line starting at
-// token k would start with.
-void line_start_at(const Tokens& tokens, std::size_t k, std::string& candidate) {
+// Where the tokens of a layout go on with text: the first token from a given one on that is not
+// white space alone (a no-break space, a vertical tab), which the block parser reads past when it
+// asks whether a list marker has content. Asked with rising starts, it reads each token once.
+class NextText {
+ public:
+  explicit NextText(const Tokens& tokens) : tokens_(tokens) {}
+  std::size_t from(std::size_t k) {
+    if (!has_scanned_ || next_ < k) {
+      next_ = std::max(next_, k);
+      while (next_ < tokens_.size() && line::is_blank(tokens_[next_])) ++next_;
+      has_scanned_ = true;
+    }
+    return next_;
+  }
+
+ private:
+  const Tokens& tokens_;
+  std::size_t next_ = 0;  // the first token of text at or after every start asked so far
+  bool has_scanned_ = false;
+};
+
+// `tokens[k]` followed by one space and the next token, when there is one, and when that one is
+// white space alone, by one more space and the next token of text: what a line starting at token
+// k would start with.
+void line_start_at(const Tokens& tokens, std::size_t k, NextText& next_text, std::string& candidate) {
   candidate.assign(tokens[k]);
   if (k + 1 < tokens.size()) {
     candidate += ' ';
     candidate += tokens[k + 1];
+    const std::size_t text = next_text.from(k + 1);
+    if (text > k + 1 && text < tokens.size()) {
+      candidate += ' ';
+      candidate += tokens[text];
+    }
   }
 }
 
@@ -172,11 +200,12 @@ void line_start_at(const Tokens& tokens, std::size_t k, std::string& candidate) 
 
 void lay_out(const Tokens& tokens, Layout& layout, std::vector<std::string>& lines) {
   std::string candidate;
+  NextText next_text(tokens);
   bool is_continuation = layout.has_line;
   if (is_continuation) {
     // After a hard break the segment starts a line of its own, whatever it starts with; it must
     // not start what a line of the text did not ("-" and "[^n]" joined to "- [^n]").
-    line_start_at(tokens, 0, candidate);
+    line_start_at(tokens, 0, next_text, candidate);
     if (breaking_before_is_refused(candidate)) layout.is_unsafe = true;
   }
   std::string line(is_continuation ? layout.prefix : layout.lead);
@@ -190,7 +219,7 @@ void lay_out(const Tokens& tokens, Layout& layout, std::vector<std::string>& lin
     const std::string_view token = tokens[k];
     const std::uint64_t w = display_width(token);
     if (layout.width && Wide(column) + 1 + w > *layout.width) {
-      line_start_at(tokens, k, candidate);
+      line_start_at(tokens, k, next_text, candidate);
       const std::string_view content = std::string_view(line).substr(content_begin);
       if (!breaking_before_is_refused(candidate) && !starts_with_white_space(token) &&
           !breaking_after_is_refused(content, is_continuation)) {

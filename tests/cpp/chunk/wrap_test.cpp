@@ -95,6 +95,25 @@ TEST(WrapMd, KeepsWhatTheTextSays) {
       // The content offset before a marker a tab split: the markers stay where they are.
       {"  >\t-  >  \t\x01- `\t", 4, "  >\t-  >  \t\x01- `\t"},
       {"# T\n>  \n> q\n> > q\n>\t>\t\t2\t \t > v\n", 122, "# T\n>  \n> q\n> > q\n>\t>\t\t2\t \t > v\n"},
+      // The items of a tight list turned back into text make one paragraph: a backtick of one
+      // item closes a code span opened in the item before, which keeps that item's tab.
+      {"3. a `b\t\n4. c`\n", kNone, "3. a `b\t\n4. c`\n"}, {"3. a\t b `c`\n4. d\n", kNone, "3. a b `c`\n4. d\n"},
+      // ... and a line ending in a backslash becomes a hard break there.
+      {"1. \\\t\n   1. {:}\n", kNone, "1. \\\t\n   1. {:}\n"},
+      // An item turned back into text shows white space at the end of its only line: before the
+      // next item's text, or before the next paragraph of a tight item.
+      {"2. a\n   a\xC2\xA0\n3.\n", kNone, "2. a\n   a\xC2\xA0\n3.\n"},
+      {"- 1. a\t\n  [^a]:\n  a\n", kNone, "- 1. a\t\n  [^a]:\n  a\n"},
+      // A marker followed by white space the parser reads past (a vertical tab) and text.
+      {"aaaa 1. \x0b a\n   1. a\n", 6, "aaaa 1. \x0b\na\n   1. a\n"},
+      // An item's attribute block "{:}" before "} a" would become the whole line "{:}}".
+      {"- {:}} a\n", 1, "- {:}} a\n"},
+      // A footnote label needs no white space after it: "[l]:a" would become a link definition.
+      {"[l]\n>[^a]:[l]:a a\n", 1, "[l]\n>[^a]:[l]:a a\n"}, {"[^a]:b c\n", 1, "[^a]:b\n    c\n"},
+      // An attribute line below a line of "^" alone is the next block's.
+      {"- a\n  ^\n{:.a}\na\n", kNone, "- a\n  ^\n{:.a}\na\n"},
+      // An inline note's text ends before a link back: white space at its end shows.
+      {"x ^[a\n\x0b]\n", kNone, "x ^[a\n\x0b]\n"},
   };
   for (const auto& c : cases) {
     const std::string once = wrap_md(c.md, c.width);
@@ -215,8 +234,11 @@ TEST(WrapMd, RandomDocumentsKeepWhatTheyAre) {
       "<https://e.org>", "\\(x y\\)", "#", "# h", ">", "-", "- item", "1.", "1. x", "2.", ":",
       ": d", "{: .c}", "{.c}", "---", "```", "| a | b |", "|---|---|", "<span a=b>", "<div>",
       "[x]: /u", "a\xC2\xA0" "z", "\\", "\t", "  ", "    ", "$x$", "[^n]", "[^n]: note", "***", "===",
+      // Lists the parser turns back into text, and what their paragraphs may show.
+      "`", "3.", "\x0b", "{:}", "^", "[^a]:",
   };
-  const std::string_view joins[] = {" ", " ", " ", "\n", "\n", "\n\n", "\r\n", "\n> ", "\n  "};
+  const std::string_view joins[] = {" ", " ", " ", "\n", "\n", "\n\n", "\r\n", "\n> ", "\n  ",
+                                    "\n3. ", "\n   1. ", "\t\n"};
   std::mt19937 rng(2024);
   for (int round = 0; round < 4000; ++round) {
     std::string md;
