@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "model/line.h"
+
 namespace vedavi::block {
 
 namespace {
@@ -136,10 +138,11 @@ void show_marker_line(draft::Paragraph& para, std::string_view marker_line, std:
   para.marker_line = marker_line;
 }
 
-// Writes the marker line into the paragraph's text.
+// Writes the marker line into the paragraph's text. A marker line that is the paragraph's only line
+// is its last line, trimmed at the end as a paragraph's last line always is.
 void settle_marker_line(draft::Paragraph& para) {
   if (!para.marker_line) return;
-  std::string text(*para.marker_line);
+  std::string text(para.text.empty() ? line::trim_end(*para.marker_line) : *para.marker_line);
   if (!para.text.empty()) {
     text.push_back('\n');
     text += para.text;

@@ -116,6 +116,9 @@ TEST(ListReverting, RunsOfSiblingLists) {
       // Reverted items nested on one line show the line up to the block the innermost one held.
       {"1. 2. - a", "p 1. 2.\nul tight\n  item\n    p a\n"}, {"1. 2. # h", "p 1. 2.\nh1 h\n"},
       {"1. 2. 3. > q", "p 1. 2. 3.\nquote\n  p q\n"},
+      // A marker line that is its paragraph's last line is trimmed at the end, as any last line.
+      {"1. 2. a \t", "p 1. 2. a\n"}, {"2. a a\u00a0\n3.", "p 2. a a\\n3.\n"},
+      {"1. a\t\n[^a]:\na", "p 1. a\nfootnote a\np a\n"},
   });
   expect_spans({{"3. a\n4. b", "paragraph 0-2 d0\n"}, {"{: #i}\n1. a\n{: .c}", "paragraph 0-3 d0\n"},
                 {"3. a\n\n4. b", "paragraph 0-1 d0\nparagraph 2-3 d0\n"}});
