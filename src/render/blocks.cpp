@@ -176,10 +176,15 @@ void Renderer::block(const Block& block, std::string& out) {
     if (top.is_tight_item) {
       if (const auto* paragraph = block.get_if<Block::Paragraph>()) {
         // A tight item shows its paragraphs bare, unless the paragraph has attributes to keep
-        // (an id that anchors lists must still exist in the HTML).
+        // (an id that anchors lists must still exist in the HTML). Two bare paragraphs in a row
+        // (a footnote definition between them moved out) are set apart by a line break, so that
+        // the last word of one and the first of the next stay two words.
         if (paragraph->attr.empty()) {
+          if (top.after_bare_paragraph) out += '\n';
+          top.after_bare_paragraph = true;
           inlines(paragraph->inlines, out);
         } else {
+          top.after_bare_paragraph = false;
           out += "<p";
           attrs_html(paragraph->attr, out);
           out += '>';
@@ -188,6 +193,7 @@ void Renderer::block(const Block& block, std::string& out) {
         }
         continue;
       }
+      top.after_bare_paragraph = false;
       out += '\n';
     }
     if (auto frame = open_block(block, out)) block_stack_.push_back(*frame);

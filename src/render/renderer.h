@@ -61,6 +61,7 @@ class Renderer {
     const Block::List* list = nullptr;
     std::size_t next_item = 0;
     bool is_tight_item = false;  // paragraphs bare, other blocks after a line break
+    bool after_bare_paragraph = false;  // the item's last block written was a bare paragraph
   };
   // One open container of the inline walk: children still to write, or an operation whose
   // arguments are written one at a time; `close` ends it.

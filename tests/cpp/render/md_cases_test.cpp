@@ -140,6 +140,8 @@ const MdCase kCases[] = {
     {"unsafe attribute key left out", "# h {a\"x\"><svg/onload=alert(1)// ok=2}\n", "<h1 ok=\"2\">h</h1>\n", 0},
     {"tight item keeps its paragraph for an id", "- a\n- b\n  {: #p}\n",
      "<ul>\n<li>a</li>\n<li><p id=\"p\">b</p></li>\n</ul>\n", 0},
+    {"tight item: two bare paragraphs stay two words", "- 1. a\n  [^n]:\n  b\n",
+     "<ul>\n<li>1. a\nb</li>\n</ul>\n", 0},
     {"code block attributes on pre", "```{#c}\nx\n```\n", "<pre id=\"c\"><code>x\n</code></pre>\n", 0},
     {"html block: tokens become templates, the rest verbatim", "<div>{{ a }}&amp;</div>\n",
      "<div><template data-op=\"jinja:value\">a</template>&amp;</div>\n", kJinja},
