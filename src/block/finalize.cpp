@@ -21,6 +21,13 @@ Inline template_inline(TemplateToken token) {
   return Inline(std::move(token));
 }
 
+// The context for texts the drafts hold in the tree's arena (paragraphs, headings, table rows).
+InlineContext with_kept_text(const InlineContext& ctx) {
+  InlineContext kept = ctx;
+  kept.text_outlives_tree = true;
+  return kept;
+}
+
 // One list of drafts waiting to be finished into the block list at `dest`.
 struct Job {
   Drafts drafts;
@@ -185,12 +192,6 @@ class Finisher {
     return table;
   }
 
-  static InlineContext with_kept_text(const InlineContext& ctx) {
-    InlineContext kept = ctx;
-    kept.text_outlives_tree = true;
-    return kept;
-  }
-
   const InlineContext& ctx_;
   // For paragraphs and headings, whose texts the drafts hold in the tree's arena.
   const InlineContext kept_ctx_;
@@ -270,8 +271,7 @@ Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx) {
 
 ArenaVector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const InlineContext& ctx) {
   // The rows' texts are in the parse's arena, as the tree is.
-  InlineContext kept = ctx;
-  kept.text_outlives_tree = true;
+  const InlineContext kept = with_kept_text(ctx);
   ArenaVector<TableRow> out;
   out.reserve(rows.size());
   for (const TableRowText& row : rows) {

@@ -52,9 +52,10 @@ void PendingText::drop_back(std::size_t n) {
 Str PendingText::take(std::string_view kept) {
   Str out;
   const bool in_kept = run_ && run_ >= kept.data() && run_ + text_.size() <= kept.data() + kept.size();
-  if (in_kept && text_.find('&') == std::string::npos) {
+  const bool plain = text_.find('&') == std::string::npos;
+  if (in_kept && plain) {
     out = Str::borrowed(std::string_view(run_, text_.size()));
-  } else if (text_.find('&') == std::string::npos) {
+  } else if (plain) {
     // Copied straight into the tree; the pending buffer keeps its capacity for the next run
     // instead of growing again from nothing.
     out = Str(text_);

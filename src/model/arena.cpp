@@ -208,10 +208,6 @@ ArenaScope::ArenaScope() : saved_(t_current) {
 
 ArenaScope::ArenaScope(Fresh) : handle_(t_warm.take()), saved_(t_current) { t_current = handle_.get(); }
 
-ArenaScope::ArenaScope(const ArenaHandle& arena) : handle_(arena), saved_(t_current) {
-  if (handle_.get()) t_current = handle_.get();
-}
-
 ArenaScope::~ArenaScope() { t_current = saved_; }
 
 }  // namespace vedavi

@@ -1,6 +1,6 @@
 // The memory a document tree lives in: an `Arena` that hands out memory by bumping a pointer and
-// frees it all at once, and the types the tree is made of on top of it: `Str` (text), `ArenaVector`
-// (a growable list), `ArenaBox` (one value held out of line).
+// frees it all at once, and the types the tree is made of on top of it: `Str` (text) and
+// `ArenaVector` (a growable list); model/document.h's `Boxed` holds one value out of line in it.
 //
 // A tree is built while an arena is current on the thread (`ArenaScope`); everything it allocates
 // comes from that arena, so its nodes need no destructor and the whole tree goes in one reset.
@@ -149,13 +149,12 @@ class ArenaHandle {
   Arena* arena_ = nullptr;
 };
 
-// Makes an arena current on this thread while it lives: the given one, or else the current one
-// when a scope is open already (a nested parse builds into its caller's arena), or else a fresh
-// one (one of the thread's warm arenas when there is one).
+// Makes an arena current on this thread while it lives: the current one when a scope is open
+// already (a nested parse builds into its caller's arena), or else a fresh one (one of the
+// thread's warm arenas when there is one).
 class ArenaScope {
  public:
   ArenaScope();
-  explicit ArenaScope(const ArenaHandle& arena);
   // A fresh arena even inside another scope: for a tree whose memory should go as soon as it is
   // done with, before the call that builds it ends. Nothing it holds may be moved into a longer
   // lived tree.
@@ -197,7 +196,8 @@ class Str : public std::string_view {
   std::string str() const { return std::string(view()); }
   operator std::string() const { return str(); }
 
-  // Appending copies the text unless it is the arena's last allocation.
+  // Appending grows the text in place when it is the arena's last allocation or the text last
+  // grown there (see Arena::append); otherwise it copies.
   Str& append(std::string_view more);
   Str& operator+=(std::string_view more) { return append(more); }
   Str& operator+=(char c) { return append(std::string_view(&c, 1)); }
