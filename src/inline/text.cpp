@@ -52,10 +52,9 @@ void PendingText::drop_back(std::size_t n) {
 Str PendingText::take(std::string_view kept) {
   Str out;
   const bool in_kept = run_ && run_ >= kept.data() && run_ + text_.size() <= kept.data() + kept.size();
-  const bool plain = text_.find('&') == std::string::npos;
-  if (in_kept && plain) {
+  if (in_kept && text_.find('&') == std::string::npos) {
     out = Str::borrowed(std::string_view(run_, text_.size()));
-  } else if (plain) {
+  } else if (text_.find('&') == std::string::npos) {
     // Copied straight into the tree; the pending buffer keeps its capacity for the next run
     // instead of growing again from nothing.
     out = Str(text_);
