@@ -47,8 +47,9 @@ struct Sections {
   std::optional<NodeId> thead, tbody, caption;
 };
 
-// Exactly one thead and one tbody and at most one caption, and nothing else: a second section
-// would be lost in a pipe table, so such a table is refused.
+// Exactly one thead, at most one tbody and at most one caption, and nothing else: a second
+// section would be lost in a pipe table, so such a table is refused. A header row without a body
+// is what a pipe table of a header and a delimiter row reads as.
 std::optional<Sections> table_sections(const Dom& dom, NodeId table) {
   const auto children = significant_children(dom, table);
   if (children.empty()) return std::nullopt;
@@ -61,7 +62,7 @@ std::optional<Sections> table_sections(const Dom& dom, NodeId table) {
     if (slot == nullptr || slot->has_value()) return std::nullopt;
     *slot = child;
   }
-  if (!sections.thead || !sections.tbody) return std::nullopt;
+  if (!sections.thead) return std::nullopt;
   if (sections.caption && unicode::trim(dom.to_text(*sections.caption)).empty()) {
     return std::nullopt;
   }
@@ -74,16 +75,18 @@ std::optional<PipeTable> pipe_table(const Dom& dom, NodeId table) {
   const auto sections = table_sections(dom, table);
   if (!sections) return std::nullopt;
   if (sections->caption && !has_no_attrs(dom, *sections->caption)) return std::nullopt;
-  if (!has_no_attrs(dom, *sections->thead) || !has_no_attrs(dom, *sections->tbody)) {
+  if (!has_no_attrs(dom, *sections->thead) ||
+      (sections->tbody && !has_no_attrs(dom, *sections->tbody))) {
     return std::nullopt;
   }
   const auto head_rows = significant_children(dom, *sections->thead);
   if (head_rows.size() != 1 || !dom.is_tag(head_rows[0], "tr")) return std::nullopt;
   const std::size_t width = dom.node(head_rows[0]).children.size();
   if (width == 0 || !all_cells_named(dom, head_rows[0], "th", width)) return std::nullopt;
-  PipeTable result{table, sections->caption, head_rows[0], *sections->tbody,
+  PipeTable result{table, sections->caption, head_rows[0], sections->tbody,
                    std::vector<std::string_view>(width)};
-  const auto body_rows = significant_children(dom, *sections->tbody);
+  const auto body_rows =
+      sections->tbody ? significant_children(dom, *sections->tbody) : std::vector<NodeId>{};
   for (NodeId row : body_rows) {
     if (!dom.is_tag(row, "tr") || !all_cells_named(dom, row, "td", width)) return std::nullopt;
   }
@@ -124,7 +127,10 @@ void DomRenderer::close_header_row() {
     text += align == "left" ? ":--- |" : align == "right" ? "---: |" : align == "center" ? ":---: |" : "--- |";
   }
   text += '\n';
-  push_children(tables_.back().body, Walk::TableRows, Close::BodyRows);
+  if (const auto body = tables_.back().body)
+    push_children(*body, Walk::TableRows, Close::BodyRows);
+  else
+    close_body_rows();
 }
 
 void DomRenderer::close_body_rows() {

@@ -13,7 +13,8 @@ struct PipeTable {
   fast5ever::dom::NodeId table = 0;
   std::optional<fast5ever::dom::NodeId> caption;
   fast5ever::dom::NodeId header_row = 0;
-  fast5ever::dom::NodeId body = 0;  // the tbody, whose significant children are the body rows
+  // The tbody, whose significant children are the body rows; none in a table of a header alone.
+  std::optional<fast5ever::dom::NodeId> body;
   std::vector<std::string_view> alignments;  // "left", "right", "center" or "" per column
 };
 

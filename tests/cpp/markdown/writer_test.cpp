@@ -144,11 +144,15 @@ TEST(Tables, PipeTables) {
   EXPECT_EQ(vedavi_to_md("<table id=\"t\"><caption>Cap</caption>" + head + body + "</table>"),
             "| a | b |\n|--- |---: |\n| 1 | 2 |\n: Cap\n{: #t}\n\n");
   EXPECT_EQ(vedavi_to_md("<table>" + head + "<tbody></tbody></table>"), "| a | b |\n|--- |---: |\n\n");
+  // A header alone is what a table of a header and a delimiter row reads as.
+  EXPECT_EQ(vedavi_to_md("<table>" + head + "</table>"), "| a | b |\n|--- |---: |\n\n");
+  EXPECT_EQ(vedavi_to_md("<table><caption>Cap</caption>" + head + "</table>"),
+            "| a | b |\n|--- |---: |\n: Cap\n\n");
   EXPECT_EQ(vedavi_to_md("<table><thead><tr><th></th></tr></thead><tbody><tr><td>a|b</td></tr>"
                          "<tr><td><code>x|y</code></td></tr></tbody></table>"),
             "|  |\n|--- |\n| a\\|b |\n| `x\\|y` |\n\n");
   for (const std::string& refused : {
-           "<table>" + head + "</table>",
+           "<table>" + head + "<tfoot></tfoot></table>",
            "<table>" + head + body + "<tfoot></tfoot></table>",
            "<table>" + head + body + body + "</table>",
            "<table>" + head + head + body + "</table>",
