@@ -1,5 +1,7 @@
 // Footnote sections as footnote definitions, and script elements carrying payloads of another
 // format (raw payloads and typed script blocks) as fenced blocks.
+#include <algorithm>
+
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
 #include "markdown/renderer.h"
@@ -38,19 +40,36 @@ std::optional<std::string> script_text(const Dom& dom, NodeId script) {
   return decode_raw(dom.to_text(script), dom.attr(script, "data-encoding")).payload;
 }
 
+// The list of notes a footnote section is written from, when every li of it names its note
+// ("fn-label"); otherwise the notes cannot be written as definitions.
+std::optional<NodeId> note_list(const Dom& dom, NodeId section) {
+  const auto list = first_list(dom, section);
+  if (!list) return std::nullopt;
+  for (NodeId child : dom.node(*list).children) {
+    if (dom.is_tag(child, "li") && !is_note_item(dom, child)) return std::nullopt;
+  }
+  return list;
+}
+
+bool is_note_section(const Dom& dom, NodeId node) {
+  return dom.is_tag(node, "section") && dom.has_class(node, "footnotes") && note_list(dom, node);
+}
+
 }  // namespace
 
-// Every li of the list must name its note ("fn-label"); otherwise the notes cannot be written as
-// definitions and the whole section stays HTML, written once.
+// The reader gathers the notes after every other block, wherever their definitions stand; blocks
+// after a section of notes (an inline tag the HTML parser reopened after it, say) come before the
+// notes when the md is read. Written in that order from the start, a second round writes the same.
+void notes_last(Dom& dom, NodeId root) {
+  auto& children = dom.nodes[root].children;
+  std::stable_partition(children.begin(), children.end(),
+                        [&](NodeId child) { return !is_note_section(dom, child); });
+}
+
+// A section whose notes cannot be written as definitions stays HTML, written once.
 void DomRenderer::footnotes(NodeId section) {
-  const auto list = first_list(dom_, section);
-  bool all_named = list.has_value();
-  if (list) {
-    for (NodeId child : dom_.node(*list).children) {
-      if (dom_.is_tag(child, "li") && !is_note_item(dom_, child)) all_named = false;
-    }
-  }
-  if (!all_named) {
+  const auto list = note_list(dom_, section);
+  if (!list) {
     raw_block(section);
     return;
   }

@@ -695,6 +695,7 @@ std::string vedavi_to_md(std::string_view html) {
   fault_point(html);
   Dom dom = fast5ever::dom::parse_fragment(html);
   double_leading_line_feeds(dom);
+  notes_last(dom, 0);
   std::string out;
   out.reserve(html.size());
   write_markdown(dom, 0, out);

@@ -26,6 +26,9 @@ std::uint64_t start_number(const Dom& dom, NodeId list);
 // Writes a non-ASCII white-space character that ends `text` (after `floor`) as a reference.
 void protect_trailing_space(std::string& text, std::size_t floor);
 void protect_leading_space(std::string& text, std::size_t begin);
+// Moves the children of `root` that are footnote sections written as definitions after its other
+// children, in the order the reader puts them.
+void notes_last(Dom& dom, NodeId root);
 
 class DomRenderer {
  public:

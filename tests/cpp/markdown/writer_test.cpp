@@ -207,6 +207,8 @@ TEST(Notes, FootnotesAndPayloads) {
       {"<section class=\"footnotes\"><p>x</p></section>", "<section class=\"footnotes\"><p>x</p></section>\n\n"},
       {"<section><ol><li id=\"fn-a\">n</li></ol></section>", "<section><ol><li id=\"fn-a\">n</li></ol></section>\n\n"},
       {"<section class=\"footnotes\"><ol></ol></section>", ""},
+      // The reader puts the notes after every other block: so does the writer.
+      {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n<b>x</b>", "<b>x</b>\n\n[^a]: n\n\n"},
       // One item without a note id: the whole section stays HTML, no note written twice.
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>", "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>\n\n"},
       {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">```</script>", "````{=tex}\n```\n````\n\n"},
