@@ -227,30 +227,67 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
 
 namespace {
 
-// The answer of a forward search for `needle` from `from`, kept while later searches start at or
-// before the place it found (they find the same place).
-std::size_t remembered_find(std::string_view text, std::string_view needle, std::size_t from,
-                            std::size_t& memo_from, std::size_t& memo_found, bool& valid) {
-  if (!valid || from < memo_from || from > memo_found) {
-    const std::size_t pos = text.find(needle, from);
-    memo_found = pos == std::string_view::npos ? text.size() : pos;
-    memo_from = from;
-    valid = true;
+// Whether a scheme that makes a bare link ends with the ":" at `colon` and starts `back` bytes
+// before it: only one scheme has each length.
+bool scheme_ends_at(std::string_view text, std::size_t colon, std::size_t back) {
+  const std::string_view rest = text.substr(colon - back);
+  switch (back) {
+    case 6: return starts_with_icase(text, colon - back, "mailto:");
+    case 5: return rest.starts_with("https://");
+    case 4: return rest.starts_with("http://") || starts_with_icase(text, colon - back, "xmpp:");
+    default: return rest.starts_with("ftp://");
   }
-  return memo_found;
 }
+
+// Which ASCII characters are boundaries after which a bare link may start.
+const std::array<bool, 128> kAsciiBoundary = [] {
+  std::array<bool, 128> table{};
+  for (char32_t c = 0; c < 128; ++c) table[c] = is_boundary(c);
+  return table;
+}();
 
 }  // namespace
 
-std::size_t AutolinkMemo::next_link_start(std::string_view text, std::size_t from) {
-  // A scheme's ":" stands at most six bytes after its start ("mailto:").
-  const std::size_t colon = remembered_find(text, ":", from, colon_from_, colon_found_, colon_valid_);
-  std::size_t bound = colon >= from + 6 ? colon - 6 : from;
-  if (bound == from) return from;
-  bound = std::min(bound, remembered_find(text, "www.", from, www_from_, www_found_, www_valid_));
-  const std::size_t at = next_at_sign(text, from);
-  if (at < text.size()) bound = std::min(bound, std::max(from, local_start_));
-  return bound;
+std::size_t AutolinkMemo::find_scheme_start(std::string_view text, std::size_t from) {
+  scheme_.from = from;
+  // A scheme's ":" stands three ("ftp:") to six ("mailto:") bytes after its start, and no ":"
+  // comes before it, so the colons are tried in order, each for the starts it may end.
+  for (std::size_t colon = text.find(':', from + 3); colon != std::string_view::npos;
+       colon = text.find(':', colon + 1)) {
+    for (std::size_t back = 6; back >= 3; --back) {
+      if (colon >= from + back && scheme_ends_at(text, colon, back))
+        return scheme_.found = colon - back;
+    }
+  }
+  return scheme_.found = text.size();
+}
+
+std::size_t AutolinkMemo::find_address_start(std::string_view text, std::size_t from) {
+  address_.from = from;
+  for (std::size_t q = from;;) {
+    const std::size_t at = next_at_sign(text, q);
+    if (at >= text.size()) return address_.found = text.size();
+    // An address starts in the run of local-part bytes before its "@" (all ASCII), after a
+    // boundary: at the run's start or after a boundary byte inside it.
+    const std::size_t start = std::max(q, local_start_);
+    if (start < at) {
+      if (boundary_before(text, start)) return address_.found = start;
+      for (std::size_t i = start; i + 1 < at; ++i)
+        if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) return address_.found = i + 1;
+    }
+    q = at + 1;
+  }
+}
+
+std::size_t AutolinkMemo::find_link_candidate(std::string_view text, std::size_t from) {
+  if (!scheme_.holds(from)) find_scheme_start(text, from);
+  if (!www_.holds(from)) {
+    const std::size_t pos = text.find("www.", from);
+    www_ = {from, pos == std::string_view::npos ? text.size() : pos};
+  }
+  if (!address_.holds(from)) find_address_start(text, from);
+  candidate_ = {from, std::min({scheme_.found, www_.found, address_.found})};
+  return candidate_.found;
 }
 
 bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p) {

@@ -120,7 +120,6 @@ class ScanBuffers {
   std::array<std::vector<std::size_t>, 4> opener_stacks;
   BacktickRuns backticks;
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
-  ByteTable special{};  // those, and with bare links every byte after which one may start
   bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
   bool tables_ready = false;
   bool in_use = false;  // a scan holds them
@@ -158,15 +157,11 @@ class InlineScanner {
     return buffers_.trigger_skips_words ? find_marked_beyond_words(text_, q, to, trigger_)
                                         : find_marked(text_, q, to, trigger_);
   }
-  // Steps `q` over one character; whether it is a boundary after which a bare link may start.
-  bool take_char(std::size_t& q) const;
+  // Steps `q` over one character.
+  void step_char(std::size_t& q) const;
   // Whether the character before `q` (not the text's start) is a boundary after which a bare
   // link may start.
   bool boundary_before(std::size_t q) const;
-  // The first character boundary at or after `q` where a bare link may start (at most the end).
-  // Remembered: asked again from any offset before it, the answer is the same, as the ":",
-  // "www." and "@" it rests on are the first ones after each such offset too.
-  std::size_t link_start_bound(std::size_t q);
 
   // Nodes.
   void flush_text();
@@ -256,8 +251,6 @@ class InlineScanner {
   ScanBuffers& buffers_;
   PendingText& pending_;
   std::size_t escape_end_ = kNoNode;  // offset just past the last backslash escape
-  // No bare link starts before this offset: the last answer of link_start_bound.
-  std::size_t link_free_until_ = 0;
 
   ChunkedArray<Node>& nodes_;
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
@@ -285,7 +278,6 @@ class InlineScanner {
   std::array<std::size_t, kMathMemoCount> math_failed_from_;
 
   const ByteTable& trigger_;
-  const ByteTable& special_;
   templates::CloseCache template_closes_;
   BacktickRuns& backticks_;
   AngleMemo angles_;
