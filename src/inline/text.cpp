@@ -36,7 +36,7 @@ void append_inline_text(std::string_view raw, std::string& out) {
 }
 
 Str inline_text(std::string_view raw) {
-  if (std::none_of(raw.begin(), raw.end(), [](char c) { return c == '\\' || c == '&'; })) return Str(raw);
+  if (find_any_of<'\\', '&'>(raw, 0, raw.size()) == raw.size()) return Str(raw);
   thread_local std::string decoded;
   decoded.clear();
   append_inline_text(raw, decoded);
