@@ -391,7 +391,7 @@ bool InlineScanner::try_code_span() {
     const std::size_t end = e + raw->consumed;
     emit(InlineEventKind::Attrs, e, end);
     emit(InlineEventKind::RawInline, p_, end);
-    push_node(Inline::RawInline{std::string(raw->format), std::move(span->text)});
+    push_node(Inline::RawInline{std::string(raw->format), std::string(span->text)});
     p_ = end;
     return true;
   }
