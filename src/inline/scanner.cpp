@@ -95,7 +95,9 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
 namespace {
 
 // Bytes that may start a construct other than a bare link.
-constexpr ByteTable kTriggers = byte_table("\\`^~[]!*_=<\n");
+// "&" starts nothing, but a literal run stops before it, so that only runs starting with one may
+// hold a character reference.
+constexpr ByteTable kTriggers = byte_table("\\`^~[]!*_=<\n&");
 // The ASCII characters after which a bare link may start (`is_boundary` of each).
 constexpr ByteTable kLinkBoundaries = byte_table(std::string_view("([{:;'\"/*~ \t\n\v\f\r\0", 18));
 
@@ -380,7 +382,7 @@ bool InlineScanner::try_code_span() {
   if (!span) {
     std::size_t end = p_;
     while (end < text_.size() && text_[end] == '`') ++end;
-    pending_.append(text_.substr(p_, end - p_));
+    pending_.append(text_.substr(p_, end - p_), false);
     p_ = end;
     return true;
   }
@@ -480,7 +482,7 @@ bool InlineScanner::try_bare_autolink() {
 void InlineScanner::escape() {
   const char c = text_[p_ + 1];
   if (ctx_.options.math == MathMode::On && (c == '(' || c == ')' || c == '[' || c == ']')) {
-    pending_.append(text_.substr(p_, 2));
+    pending_.append(text_.substr(p_, 2), false);
   } else if (c == '&') {
     pending_.append_escaped_ampersand();
   } else {
@@ -540,7 +542,7 @@ void InlineScanner::literal_run() {
       ++q;  // a candidate is an ASCII byte
     }
   }
-  pending_.append(text_.substr(start, q - start));
+  pending_.append(text_.substr(start, q - start), text_[start] == '&');
   p_ = q;
 }
 

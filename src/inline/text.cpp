@@ -54,7 +54,7 @@ void PendingText::drop_back(std::size_t n) {
 Str PendingText::take(std::string_view kept) {
   const std::string_view run = view();
   Str out;
-  if (run.find('&') == std::string_view::npos) {
+  if (!has_ampersand_ || run.find('&') == std::string_view::npos) {
     const bool in_kept = !copied_ && run.data() >= kept.data() &&
                          run.data() + run.size() <= kept.data() + kept.size();
     // Copied straight into the tree when it is no stretch of `kept`.

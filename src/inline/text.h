@@ -2,6 +2,7 @@
 // out of band so that a written U+E000 survives as itself.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -25,7 +26,10 @@ class PendingText {
   std::string_view view() const { return copied_ ? std::string_view(text_) : std::string_view(run_, size_); }
   // `s` is a stretch of the text being scanned, which outlives the pending run. Most runs are one
   // such stretch, or several that follow each other: they are kept as a view and copied nowhere.
-  void append(std::string_view s) {
+  // `s` holds an "&" only where `may_hold_ampersand` says so.
+  void append(std::string_view s, bool may_hold_ampersand = true) {
+    assert(may_hold_ampersand || s.find('&') == std::string_view::npos);
+    has_ampersand_ = has_ampersand_ || may_hold_ampersand;
     if (size_ == 0) {
       run_ = s.data();
     } else if (copied_ || run_ + size_ != s.data()) {
@@ -35,12 +39,14 @@ class PendingText {
     size_ += s.size();
   }
   void append(char c) {
+    has_ampersand_ = has_ampersand_ || c == '&';
     copy_run();
     text_ += c;
     ++size_;
   }
   // An "&" written as "\&": literal, never the start of a reference.
   void append_escaped_ampersand() {
+    has_ampersand_ = true;
     copy_run();
     literal_ampersands_.push_back(size_);
     text_ += '&';
@@ -51,6 +57,7 @@ class PendingText {
     literal_ampersands_.clear();
     size_ = 0;
     copied_ = false;
+    has_ampersand_ = false;
   }
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
   void drop_back(std::size_t n);
@@ -70,6 +77,7 @@ class PendingText {
   const char* run_ = nullptr;
   std::size_t size_ = 0;
   bool copied_ = false;
+  bool has_ampersand_ = false;  // the run may hold an "&": references are looked for when taken
   std::string text_;
   std::string decoded_;  // room for a run with references, kept between runs
   std::vector<std::size_t> literal_ampersands_;  // offsets into the run, ascending
