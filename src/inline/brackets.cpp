@@ -28,7 +28,8 @@ constexpr std::size_t kMaxLabelBytes = attrs::kMaxLabelChars * 4;
 
 void InlineScanner::push_bracket(BracketKind kind, std::size_t pos) {
   flush_text();
-  const std::size_t node = push_node(Inline::Text{std::string(opener_text(kind))});
+  // The opener's text is a literal that outlives any tree: a view, not a copy.
+  const std::size_t node = push_node(Inline::Text{Str::borrowed(opener_text(kind))});
   brackets_.push_back(BracketOpener{node, pos, kind, true});
   p_ = pos;
 }
