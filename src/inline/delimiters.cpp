@@ -54,7 +54,10 @@ void InlineScanner::delimiter_run() {
     can_open = left && (!right || prev_punct);
     can_close = right && (!left || next_punct);
   }
-  const std::size_t node = push_node(Inline::Text{std::string(n, ch)});
+  // The run's text is its stretch of the source (pairing only shortens it).
+  const std::string_view run = text_.substr(p_, n);
+  const std::size_t node =
+      push_node(Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(run) : Str(run)});
   delimiters_.push_back(DelimiterRun{node, p_, n, ch, can_open, can_close, true});
   p_ = end;
 }
