@@ -200,7 +200,7 @@ bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
   const std::size_t depth = ctx_.options.max_link_paren_depth;
   const auto paren = paren_content(text_, r + 2, depth, &parens_);
   if (!paren) return false;
-  auto dt = parse_link_destination_title(paren->content, depth);
+  auto dt = parse_link_destination_title(paren->content, depth, ctx_.text_outlives_tree);
   if (!dt) return false;
   const bool is_image = top.kind == BracketKind::Image;
   const std::size_t e = paren->end;

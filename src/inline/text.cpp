@@ -35,8 +35,9 @@ void append_inline_text(std::string_view raw, std::string& out) {
   entity::append_decoded_entities(run, out);
 }
 
-Str inline_text(std::string_view raw) {
-  if (find_any_of<'\\', '&'>(raw, 0, raw.size()) == raw.size()) return Str(raw);
+Str inline_text(std::string_view raw, bool borrow) {
+  if (find_any_of<'\\', '&'>(raw, 0, raw.size()) == raw.size())
+    return borrow ? Str::borrowed(raw) : Str(raw);
   thread_local std::string decoded;
   decoded.clear();
   append_inline_text(raw, decoded);

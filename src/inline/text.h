@@ -16,7 +16,9 @@ namespace vedavi::inl {
 // backslashes stay, then character references are decoded. An escaped "&" stays a literal "&"
 // that never starts a reference.
 void append_inline_text(std::string_view raw, std::string& out);
-Str inline_text(std::string_view raw);
+// The same as a text. With `borrow`, a text that reads as written is a view of `raw`, which then
+// must outlive it.
+Str inline_text(std::string_view raw, bool borrow = false);
 
 // Literal characters waiting to become a text node. Character references are decoded only when
 // the whole run is taken, so a reference split by nothing but literal characters still decodes.
