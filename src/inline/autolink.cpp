@@ -114,7 +114,8 @@ std::optional<std::size_t> longest_email_prefix(std::string_view word) {
     }
     if (!is_label_char(static_cast<char>(c))) break;
     // The prefix [0, i] is an address when its last label is well formed so far.
-    if (dot_seen && scan::is_ascii_alnum(c) && scan::is_ascii_alnum(bytes[label_start])) best = i + 1;
+    if (dot_seen && scan::is_ascii_alnum(c) && scan::is_ascii_alnum(bytes[label_start]))
+      best = i + 1;
   }
   return best;
 }

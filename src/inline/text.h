@@ -25,7 +25,9 @@ Str inline_text(std::string_view raw, bool borrow = false);
 class PendingText {
  public:
   bool empty() const { return size_ == 0; }
-  std::string_view view() const { return copied_ ? std::string_view(text_) : std::string_view(run_, size_); }
+  std::string_view view() const {
+    return copied_ ? std::string_view(text_) : std::string_view(run_, size_);
+  }
   // `s` is a stretch of the text being scanned, which outlives the pending run. Most runs are one
   // such stretch, or several that follow each other: they are kept as a view and copied nowhere.
   // `s` holds an "&" only where `may_hold_ampersand` says so.
