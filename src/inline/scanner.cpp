@@ -467,8 +467,7 @@ bool InlineScanner::try_angle() {
   return true;
 }
 
-bool InlineScanner::try_bare_autolink() {
-  if (!ctx_.options.bare_autolinks || autolinks_.next_link_candidate(text_, p_) != p_) return false;
+bool InlineScanner::take_bare_autolink() {
   auto match = bare_link(text_, p_, &autolinks_, !brackets_.empty());
   if (!match) return false;
   flush_text();

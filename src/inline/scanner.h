@@ -146,7 +146,13 @@ class InlineScanner {
   bool try_subscript();
   bool try_footnote_ref();
   bool try_angle();
-  bool try_bare_autolink();
+  // Most offsets are no link candidate: that answer comes without a call.
+  bool try_bare_autolink() {
+    return ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, p_) == p_ &&
+           take_bare_autolink();
+  }
+  // The bare link at a candidate offset, when one starts there.
+  bool take_bare_autolink();
   void escape();
   void line_feed();
   void close_bracket();
