@@ -139,8 +139,7 @@ void InlineScanner::unlink_bare_autolinks(std::size_t opener_node, Inlines& chil
   bracketed_autolinks_.erase(first, bracketed_autolinks_.end());
 }
 
-void InlineScanner::drop_unlinked_events() {
-  if (unlinked_events_.empty()) return;
+void InlineScanner::drop_events_of_unlinked() {
   std::sort(unlinked_events_.begin(), unlinked_events_.end());
   std::vector<InlineEvent>& events = *ctx_.events;
   std::size_t kept = unlinked_events_.front();

@@ -207,8 +207,12 @@ class InlineScanner {
     return trailing_attr_at(text_, p, &braces_, false);
   }
 
-  // Delimiters.
-  void process_delimiters(std::size_t low);
+  // Delimiters. Pairs the runs whose nodes come at or after `low`; most texts and brackets hold
+  // none, which is told inline (runs are pushed in node order, so the last has the largest).
+  void process_delimiters(std::size_t low) {
+    if (!delimiters_.empty() && delimiters_.back().node >= low) pair_delimiters(low);
+  }
+  void pair_delimiters(std::size_t low);
   void attach_closer_attrs(std::size_t new_node, const DelimiterRun& closer);
   // Index of the first delimiter whose node is at least `node`.
   std::size_t first_delimiter_from(std::size_t node) const;
@@ -243,7 +247,10 @@ class InlineScanner {
   // is `opener_node`) become text again; angle-bracket ones were written as links and stay.
   void unlink_bare_autolinks(std::size_t opener_node, Inlines& children);
   // Removes the events of the autolinks that became text.
-  void drop_unlinked_events();
+  void drop_unlinked_events() {
+    if (!unlinked_events_.empty()) drop_events_of_unlinked();
+  }
+  void drop_events_of_unlinked();
   const LinkRef* find_definition(std::string_view label) const;
 
   std::string_view text_;
