@@ -221,8 +221,7 @@ Inlines InlineScanner::run() {
 
 // ---- Nodes and events ------------------------------------------------------------------------
 
-void InlineScanner::flush_text() {
-  if (pending_.empty()) return;
+void InlineScanner::push_pending_text() {
   push_node(Inline::Text{pending_.take(ctx_.text_outlives_tree ? text_ : std::string_view())});
 }
 

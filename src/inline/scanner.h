@@ -170,7 +170,11 @@ class InlineScanner {
   bool boundary_before(std::size_t q) const;
 
   // Nodes.
-  void flush_text();
+  // The pending text as a text node; often there is none, which is told inline.
+  void flush_text() {
+    if (!pending_.empty()) push_pending_text();
+  }
+  void push_pending_text();
   // Appends a live node made from `value`: an inline, or one of its alternatives, which is then
   // built in the node's place rather than moved there.
   template <class V>
