@@ -269,6 +269,7 @@ void InlineScanner::emit(InlineEventKind kind, std::size_t start, std::size_t en
 // ---- Trailing attribute blocks ---------------------------------------------------------------
 
 std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
+  if (!attr_block_at(p)) return p;
   Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
@@ -282,6 +283,7 @@ std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
 }
 
 std::size_t InlineScanner::apply_trailing_attrs(std::size_t node, std::size_t p) {
+  if (!attr_block_at(p)) return p;
   Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {

@@ -203,6 +203,8 @@ class InlineScanner {
   // returns the offset after them.
   std::size_t read_attrs_into(std::size_t node, std::size_t p);
   std::size_t apply_trailing_attrs(std::size_t node, std::size_t p);
+  // Whether an attribute block may start at `p`: most constructs have none after them.
+  bool attr_block_at(std::size_t p) const { return p < text_.size() && text_[p] == '{'; }
   std::optional<TrailingAttr> read_attr(std::size_t p) {
     return trailing_attr_at(text_, p, &braces_, true);
   }
