@@ -260,12 +260,6 @@ void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out
   }
 }
 
-void InlineScanner::emit(InlineEventKind kind, std::size_t start, std::size_t end, bool is_image,
-                         std::size_t bracket_end) {
-  if (!events_enabled_) return;
-  ctx_.events->push_back(InlineEvent{kind, is_image, bracket_end, start, end});
-}
-
 // ---- Trailing attribute blocks ---------------------------------------------------------------
 
 std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {

@@ -189,8 +189,12 @@ class InlineScanner {
   // Moves the inlines of the live nodes from `first` (a live node) up to `stop` (exclusive, or
   // kNoNode for the end) into `out`, killing those nodes.
   void take_nodes(std::size_t first, std::size_t stop, Inlines& out);
+  // Most parses ask for no events: that is told inline.
   void emit(InlineEventKind kind, std::size_t start, std::size_t end, bool is_image = false,
-            std::size_t bracket_end = 0);
+            std::size_t bracket_end = 0) {
+    if (events_enabled_)
+      ctx_.events->push_back(InlineEvent{kind, is_image, bracket_end, start, end});
+  }
 
   // Trailing attribute blocks.
   // Pushes `value` (an inline or one of its alternatives, built in place) with the attribute
