@@ -38,6 +38,13 @@ bool is_scheme(std::string_view s) {
 
 bool is_uri_rest(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
+    // An ASCII byte is a whole character, and ASCII white space lies below "!".
+    const auto byte = static_cast<unsigned char>(s[i]);
+    if (byte < 0x80) {
+      if (byte < 0x21 || byte == 0x7F || byte == '<' || byte == '>') return false;
+      ++i;
+      continue;
+    }
     const utf8::Decoded d = utf8::decode(s, i);
     if (d.cp < 0x21 || d.cp == 0x7F || d.cp == '<' || d.cp == '>' || unicode::is_white_space(d.cp))
       return false;
@@ -54,11 +61,14 @@ std::optional<InlineMatch> autolink_at(std::string_view text, std::size_t p, std
   const std::size_t colon = inner.find(':');
   if (colon != std::string_view::npos && colon >= 1 && is_scheme(inner.substr(0, colon)) &&
       is_uri_rest(inner.substr(colon + 1))) {
-    return InlineMatch{Inline(Inline::Autolink{std::string(inner), std::string(inner), false}), q + 1};
+    // The target and the text are one copy of the address.
+    const Str url(inner);
+    return InlineMatch{Inline(Inline::Autolink{url, url, false}), q + 1};
   }
   if (is_email(inner)) {
-    return InlineMatch{
-        Inline(Inline::Autolink{"mailto:" + std::string(inner), std::string(inner), true}), q + 1};
+    Str url("mailto:");
+    url += inner;
+    return InlineMatch{Inline(Inline::Autolink{url, Str::borrowed(url.substr(7)), true}), q + 1};
   }
   return std::nullopt;
 }
@@ -120,7 +130,7 @@ std::optional<InlineMatch> html_at(std::string_view text, std::size_t p, std::si
   const std::size_t n = window_end - p;
   auto result = [&](std::size_t e) -> std::optional<InlineMatch> {
     if (e - p >= kAngleLimit) return std::nullopt;
-    return InlineMatch{Inline(Inline::HtmlInline{std::string(text.substr(p, e - p))}), e};
+    return InlineMatch{Inline(Inline::HtmlInline{Str(text.substr(p, e - p))}), e};
   };
   if (n >= 4 && window.substr(p, 4) == "<!--") {
     // Where an HTML5 tokenizer ends the comment; what follows is text again.

@@ -19,9 +19,6 @@ bool is_url_trailing_punct(char c) {
   return c == '!' || c == '"' || c == '\'' || c == '*' || c == ',' || c == '.' || c == ':' ||
          c == '?' || c == '~';
 }
-bool is_email_trailing_punct(char c) {
-  return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == ')';
-}
 bool is_local_char(char32_t c) { return c < 0x80 && kAddressLocalChars[c]; }
 bool is_label_char(char c) { return scan::is_ascii_alnum(c) || c == '-' || c == '_'; }
 
@@ -91,60 +88,37 @@ std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brack
   return find_stop(text, from, text.size(), in_brackets ? kCandidateStopsInBrackets : kCandidateStops);
 }
 
-// Validity of every prefix of a word as an e-mail address, in one pass: `valid[m]` tells whether
-// the first m bytes form an address. Prefix properties (no bad character, a valid local part, no
-// second "@", well-formed complete domain labels) stop the pass early once broken.
-class EmailPrefixes {
- public:
-  explicit EmailPrefixes(std::string_view word) : word_(word) {}
-
-  // The largest m at a character boundary, after trimming trailing punctuation, that is valid.
-  std::optional<std::size_t> longest() {
-    std::optional<std::size_t> best;
-    std::size_t at = std::string_view::npos;  // offset of the "@"
-    bool dot_seen = false;
-    std::size_t label_start = 0;  // start of the current domain label
-    bool labels_ok = true;        // every complete domain label so far is well formed
-    for (std::size_t i = 0; i < word_.size();) {
-      const utf8::Decoded d = char_at(word_, i);
-      const char32_t c = d.cp;
-      if (is_white(c) || c < 0x20 || c == 0x7F || c == '<' || c == '>' || c == '\\')
+// The longest prefix of `word` that is an e-mail address, less trailing punctuation: a local
+// part, "@", and dot-separated domain labels of letters, digits, "-" and "_", each starting and
+// ending with a letter or digit, at least two of them. One pass; every character outside ASCII
+// ends the address, so bytes are read as they are.
+std::optional<std::size_t> longest_email_prefix(std::string_view word) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(word.data());
+  const std::size_t n = word.size();
+  std::size_t at = 0;
+  while (at < n && bytes[at] < 0x80 && kAddressLocalChars[bytes[at]]) ++at;
+  if (at == 0 || at == n || bytes[at] != '@') return std::nullopt;
+  std::optional<std::size_t> best;
+  bool dot_seen = false;
+  std::size_t label_start = at + 1;  // start of the current domain label
+  for (std::size_t i = at + 1; i < n; ++i) {
+    const unsigned char c = bytes[i];
+    if (c == '.') {
+      // A label ends here: it must be whole, and the address cannot end on the dot.
+      if (i == label_start || !scan::is_ascii_alnum(bytes[label_start]) ||
+          !scan::is_ascii_alnum(bytes[i - 1]))
         break;
-      if (at == std::string_view::npos) {
-        if (c == '@') {
-          if (i == 0) break;
-          at = i;
-          label_start = i + 1;
-        } else if (!is_local_char(c)) {
-          break;
-        }
-      } else {
-        if (c == '@') break;
-        if (c == '.') {
-          if (!label_ok(label_start, i)) labels_ok = false;
-          dot_seen = true;
-          label_start = i + 1;
-        } else if (c >= 0x80 || !is_label_char(static_cast<char>(c))) {
-          break;
-        }
-      }
-      i += d.len;
-      // The prefix [0, i) as the candidate remainder when its last byte is not trimmed away.
-      if (at != std::string_view::npos && labels_ok && dot_seen &&
-          !is_email_trailing_punct(word_[i - 1]) && label_ok(label_start, i)) {
-        best = i;
-      }
-      if (!labels_ok) break;
+      dot_seen = true;
+      label_start = i + 1;
+      continue;
     }
-    return best;
+    if (!is_label_char(static_cast<char>(c))) break;
+    // The prefix [0, i] is an address when its last label is well formed so far.
+    if (dot_seen && scan::is_ascii_alnum(c) && scan::is_ascii_alnum(bytes[label_start]))
+      best = i + 1;
   }
-
- private:
-  bool label_ok(std::size_t b, std::size_t e) const {
-    return e > b && scan::is_ascii_alnum(word_[b]) && scan::is_ascii_alnum(word_[e - 1]);
-  }
-  std::string_view word_;
-};
+  return best;
+}
 
 }  // namespace
 
@@ -160,7 +134,7 @@ bool is_boundary(char32_t c) {
 
 bool is_email(std::string_view s) {
   if (s.empty()) return false;
-  const auto longest = EmailPrefixes(s).longest();
+  const auto longest = longest_email_prefix(s);
   if (longest == s.size()) return true;
   // A final trailing-punctuation byte is trimmed by the prefix search but belongs to `s` here:
   // an address never ends in one of these (its last label ends with a letter or digit).
@@ -168,7 +142,7 @@ bool is_email(std::string_view s) {
 }
 
 std::optional<std::string_view> bare_email_prefix(std::string_view word) {
-  const auto m = EmailPrefixes(word).longest();
+  const auto m = longest_email_prefix(word);
   if (!m) return std::nullopt;
   if (*m < word.size() && (word[*m] == '_' || word[*m] == '-')) return std::nullopt;
   return word.substr(0, *m);
@@ -254,30 +228,67 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
 
 namespace {
 
-// The answer of a forward search for `needle` from `from`, kept while later searches start at or
-// before the place it found (they find the same place).
-std::size_t remembered_find(std::string_view text, std::string_view needle, std::size_t from,
-                            std::size_t& memo_from, std::size_t& memo_found, bool& valid) {
-  if (!valid || from < memo_from || from > memo_found) {
-    const std::size_t pos = text.find(needle, from);
-    memo_found = pos == std::string_view::npos ? text.size() : pos;
-    memo_from = from;
-    valid = true;
+// Whether a scheme that makes a bare link ends with the ":" at `colon` and starts `back` bytes
+// before it: only one scheme has each length.
+bool scheme_ends_at(std::string_view text, std::size_t colon, std::size_t back) {
+  const std::string_view rest = text.substr(colon - back);
+  switch (back) {
+    case 6: return starts_with_icase(text, colon - back, "mailto:");
+    case 5: return rest.starts_with("https://");
+    case 4: return rest.starts_with("http://") || starts_with_icase(text, colon - back, "xmpp:");
+    default: return rest.starts_with("ftp://");
   }
-  return memo_found;
 }
+
+// Which ASCII characters are boundaries after which a bare link may start.
+const std::array<bool, 128> kAsciiBoundary = [] {
+  std::array<bool, 128> table{};
+  for (char32_t c = 0; c < 128; ++c) table[c] = is_boundary(c);
+  return table;
+}();
 
 }  // namespace
 
-std::size_t AutolinkMemo::next_link_start(std::string_view text, std::size_t from) {
-  // A scheme's ":" stands at most six bytes after its start ("mailto:").
-  const std::size_t colon = remembered_find(text, ":", from, colon_from_, colon_found_, colon_valid_);
-  std::size_t bound = colon >= from + 6 ? colon - 6 : from;
-  if (bound == from) return from;
-  bound = std::min(bound, remembered_find(text, "www.", from, www_from_, www_found_, www_valid_));
-  const std::size_t at = next_at_sign(text, from);
-  if (at < text.size()) bound = std::min(bound, std::max(from, local_start_));
-  return bound;
+std::size_t AutolinkMemo::find_scheme_start(std::string_view text, std::size_t from) {
+  scheme_.from = from;
+  // A scheme's ":" stands three ("ftp:") to six ("mailto:") bytes after its start, and no ":"
+  // comes before it, so the colons are tried in order, each for the starts it may end.
+  for (std::size_t colon = text.find(':', from + 3); colon != std::string_view::npos;
+       colon = text.find(':', colon + 1)) {
+    for (std::size_t back = 6; back >= 3; --back) {
+      if (colon >= from + back && scheme_ends_at(text, colon, back))
+        return scheme_.found = colon - back;
+    }
+  }
+  return scheme_.found = text.size();
+}
+
+std::size_t AutolinkMemo::find_address_start(std::string_view text, std::size_t from) {
+  address_.from = from;
+  for (std::size_t q = from;;) {
+    const std::size_t at = next_at_sign(text, q);
+    if (at >= text.size()) return address_.found = text.size();
+    // An address starts in the run of local-part bytes before its "@" (all ASCII), after a
+    // boundary: at the run's start or after a boundary byte inside it.
+    const std::size_t start = std::max(q, local_start_);
+    if (start < at) {
+      if (boundary_before(text, start)) return address_.found = start;
+      for (std::size_t i = start; i + 1 < at; ++i)
+        if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) return address_.found = i + 1;
+    }
+    q = at + 1;
+  }
+}
+
+std::size_t AutolinkMemo::find_link_candidate(std::string_view text, std::size_t from) {
+  if (!scheme_.holds(from)) find_scheme_start(text, from);
+  if (!www_.holds(from)) {
+    const std::size_t pos = text.find("www.", from);
+    www_ = {from, pos == std::string_view::npos ? text.size() : pos};
+  }
+  if (!address_.holds(from)) find_address_start(text, from);
+  candidate_ = {from, std::min({scheme_.found, www_.found, address_.found})};
+  return candidate_.found;
 }
 
 bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p) {
@@ -323,25 +334,23 @@ bool host_ok(std::string_view t) {
     host_start = sep + 3;
   }
   const std::size_t host_end = find_any_of<'#', '/', '?'>(t, host_start, t.size());
-  const std::string_view host = t.substr(host_start, host_end - host_start);
-  if (host.empty()) return false;
   // Every dot-separated label is non-empty, and the last two hold no "_" and do not end in "-".
-  std::string_view last, before_last;
-  for (std::size_t b = 0;;) {
-    const std::size_t dot = host.find('.', b);
-    const std::string_view label =
-        host.substr(b, dot == std::string_view::npos ? std::string_view::npos : dot - b);
-    if (label.empty()) return false;
-    before_last = last;
-    last = label;
-    if (dot == std::string_view::npos) break;
-    b = dot + 1;
+  // Hosts are short: one pass over their bytes.
+  std::size_t label_start = host_start;
+  bool underscore = false;        // the current label holds "_"
+  bool before_last_bad = false;   // the label before it holds "_" or ends in "-"
+  for (std::size_t i = host_start; i < host_end; ++i) {
+    const char c = t[i];
+    if (c == '.') {
+      if (i == label_start) return false;
+      before_last_bad = underscore || t[i - 1] == '-';
+      underscore = false;
+      label_start = i + 1;
+    } else if (c == '_') {
+      underscore = true;
+    }
   }
-  for (std::string_view label : {before_last, last}) {
-    if (label.empty()) continue;  // a host of one label
-    if (label.find('_') != std::string_view::npos || label.back() == '-') return false;
-  }
-  return true;
+  return label_start < host_end && !underscore && t[host_end - 1] != '-' && !before_last_bad;
 }
 
 // `prefix` and `rest` in one text, allocated once (the append extends the text in place).

@@ -23,20 +23,33 @@ class AutolinkMemo {
   // gave: every byte between must be one of an address's local part, and that run, looked back
   // from the "@" once, starts at or before `p`.
   bool local_part_reaches(std::size_t p) const { return p >= local_start_; }
-  // The first offset at or after `from` where a bare link may start: before it no
-  // may_start_bare_autolink holds, as no scheme, "www." or address is near enough. Text up to
-  // there is read without stopping at each word.
-  std::size_t next_link_start(std::string_view text, std::size_t from);
+  // The first offset at or after `from` (or the text's size) that may start a bare link: where
+  // a scheme or "www." starts, or where an address's local part may start after a boundary.
+  // Every offset where a boundary precedes and may_start_bare_autolink holds is one, so a scan
+  // reads the text up to the next one without stopping at each word.
+  std::size_t next_link_candidate(std::string_view text, std::size_t from) {
+    return candidate_.holds(from) ? candidate_.found : find_link_candidate(text, from);
+  }
   bool preceded_by_angle_opener(std::string_view text, std::size_t p);
 
  private:
   std::size_t find_at_sign(std::string_view text, std::size_t from);
+  std::size_t find_link_candidate(std::string_view text, std::size_t from);
+  // The candidates of one kind: the first at or after `from`.
+  std::size_t find_scheme_start(std::string_view text, std::size_t from);
+  std::size_t find_address_start(std::string_view text, std::size_t from);
+
+  // The first candidate of a kind at or after `from`. It is the first after every offset up to
+  // it too; nothing holds before the first search.
+  struct Found {
+    std::size_t from = 1, found = 0;
+    bool holds(std::size_t offset) const { return offset >= from && offset <= found; }
+  };
 
   std::size_t at_from_ = 0, at_found_ = 0;
   std::size_t local_start_ = 0;  // where the run of local-part bytes before at_found_ starts
-  // The next ":" and "www." found by next_link_start, and where their searches started.
-  std::size_t colon_from_ = 0, colon_found_ = 0, www_from_ = 0, www_found_ = 0;
-  bool colon_valid_ = false, www_valid_ = false;
+  // Each kind's last candidate, and the first of them all.
+  Found scheme_, www_, address_, candidate_;
   bool at_valid_ = false;
   std::size_t angle_pos_ = 0;  // the last offset asked and its answer
   bool angle_answer_ = false;

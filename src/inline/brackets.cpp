@@ -28,7 +28,8 @@ constexpr std::size_t kMaxLabelBytes = attrs::kMaxLabelChars * 4;
 
 void InlineScanner::push_bracket(BracketKind kind, std::size_t pos) {
   flush_text();
-  const std::size_t node = push_node(Inline::Text{std::string(opener_text(kind))});
+  // The opener's text is a literal that outlives any tree: a view, not a copy.
+  const std::size_t node = push_node(Inline::Text{Str::borrowed(opener_text(kind))});
   brackets_.push_back(BracketOpener{node, pos, kind, true});
   p_ = pos;
 }
@@ -138,8 +139,7 @@ void InlineScanner::unlink_bare_autolinks(std::size_t opener_node, Inlines& chil
   bracketed_autolinks_.erase(first, bracketed_autolinks_.end());
 }
 
-void InlineScanner::drop_unlinked_events() {
-  if (unlinked_events_.empty()) return;
+void InlineScanner::drop_events_of_unlinked() {
   std::sort(unlinked_events_.begin(), unlinked_events_.end());
   std::vector<InlineEvent>& events = *ctx_.events;
   std::size_t kept = unlinked_events_.front();
@@ -199,7 +199,7 @@ bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
   const std::size_t depth = ctx_.options.max_link_paren_depth;
   const auto paren = paren_content(text_, r + 2, depth, &parens_);
   if (!paren) return false;
-  auto dt = parse_link_destination_title(paren->content, depth);
+  auto dt = parse_link_destination_title(paren->content, depth, ctx_.text_outlives_tree);
   if (!dt) return false;
   const bool is_image = top.kind == BracketKind::Image;
   const std::size_t e = paren->end;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "inline/byte_scan.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
 
@@ -91,14 +92,18 @@ std::optional<CodeSpanText> code_span_text(std::string_view text, std::size_t p,
   // The run after the opener starts at a non-backtick, so every run met from there is maximal.
   const auto close = runs ? runs->find(text, open_end, n) : find_closer_by_scan(text, open_end, n);
   if (!close) return std::nullopt;
-  std::string content(text.substr(open_end, *close - open_end));
-  std::replace_if(content.begin(), content.end(), [](char c) { return c == '\t' || c == '\n'; }, ' ');
-  if (content.size() >= 2 && content.front() == ' ' && content.back() == ' ' &&
-      content.find_first_not_of(' ') != std::string::npos) {
-    content.pop_back();
-    content.erase(0, 1);
-  }
-  return CodeSpanText{std::move(content), *close + n};
+  // Tabs and line feeds read as spaces; one space is stripped from each end when both ends are
+  // spaces and something else stands between. Most spans hold neither: their text is the source's.
+  std::string_view content = text.substr(open_end, *close - open_end);
+  const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
+  if (content.size() >= 2 && is_space(content.front()) && is_space(content.back()) &&
+      !std::all_of(content.begin(), content.end(), is_space))
+    content = content.substr(1, content.size() - 2);
+  if (find_any_of<'\t', '\n'>(content, 0, content.size()) == content.size())
+    return CodeSpanText{Str(content), *close + n};
+  std::string spaced(content);
+  std::replace_if(spaced.begin(), spaced.end(), [](char c) { return c == '\t' || c == '\n'; }, ' ');
+  return CodeSpanText{Str(spaced), *close + n};
 }
 
 std::optional<CodeSpan> code_span(std::string_view text, std::size_t p, BacktickRuns* runs) {

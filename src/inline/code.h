@@ -41,7 +41,7 @@ class BacktickRuns {
 };
 
 struct CodeSpanText {
-  std::string text;  // the content as the code inline holds it
+  Str text;          // the content as the code inline holds it
   std::size_t end;   // just past the closing run
 };
 // The code span whose opening run starts at `p`, as its text.

@@ -54,7 +54,10 @@ void InlineScanner::delimiter_run() {
     can_open = left && (!right || prev_punct);
     can_close = right && (!left || next_punct);
   }
-  const std::size_t node = push_node(Inline::Text{std::string(n, ch)});
+  // The run's text is its stretch of the source (pairing only shortens it).
+  const std::string_view run = text_.substr(p_, n);
+  const std::size_t node =
+      push_node(Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(run) : Str(run)});
   delimiters_.push_back(DelimiterRun{node, p_, n, ch, can_open, can_close, true});
   p_ = end;
 }
@@ -71,10 +74,10 @@ void InlineScanner::drop_delimiters_from(std::size_t node) {
   delimiters_.resize(first_delimiter_from(node));
 }
 
-// Pairs the runs whose nodes come at or after `low`. Candidate openers wait on one stack per
-// character, nearest on top; a pair spends everything between its two runs, so those entries
-// leave the stacks at once and no later closer walks over them again.
-void InlineScanner::process_delimiters(std::size_t low) {
+// Candidate openers wait on one stack per character, nearest on top; a pair spends everything
+// between its two runs, so those entries leave the stacks at once and no later closer walks over
+// them again.
+void InlineScanner::pair_delimiters(std::size_t low) {
   const std::size_t start = first_delimiter_from(low);
   if (start >= delimiters_.size()) return;
   std::array<std::size_t, 24> bottom;

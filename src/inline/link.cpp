@@ -121,13 +121,13 @@ std::optional<DestinationSplit> parse_link_destination(std::string_view s, std::
 }
 
 std::optional<DestinationTitle> parse_link_destination_title(std::string_view content,
-                                                             std::size_t max_depth) {
+                                                             std::size_t max_depth, bool borrow) {
   const std::string_view t = trim_link_space(content);
   if (t.empty()) return DestinationTitle{};
   const auto split = parse_link_destination(t, max_depth);
   if (!split) return std::nullopt;
   DestinationTitle result;
-  result.destination = inline_text(split->destination);
+  result.destination = inline_text(split->destination, borrow);
   std::string_view rest = split->rest;
   while (!rest.empty() && is_link_space(rest.front())) rest.remove_prefix(1);
   if (rest.empty()) return result;
@@ -154,7 +154,7 @@ std::optional<DestinationTitle> parse_link_destination_title(std::string_view co
   }
   if (close == std::string_view::npos) return std::nullopt;
   if (!trim_link_space(rest.substr(close + 1)).empty()) return std::nullopt;
-  Str title = inline_text(rest.substr(1, close - 1));
+  Str title = inline_text(rest.substr(1, close - 1), borrow);
   if (!title.empty()) result.title = title;
   return result;
 }

@@ -35,8 +35,11 @@ struct DestinationTitle {
   Str destination;
   std::optional<Str> title;
 };
+// With `borrow`, a destination or title that reads as written is a view of `content`, which then
+// must outlive the result.
 std::optional<DestinationTitle> parse_link_destination_title(std::string_view content,
-                                                             std::size_t max_depth);
+                                                             std::size_t max_depth,
+                                                             bool borrow = false);
 
 struct DestinationSplit {
   std::string_view destination;  // backslashes kept

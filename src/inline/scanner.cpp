@@ -95,14 +95,11 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
 namespace {
 
 // Bytes that may start a construct other than a bare link.
-constexpr ByteTable kTriggers = byte_table("\\`^~[]!*_=<\n");
-// With bare links, the boundaries after which one may start, and every non-ASCII byte (some white
-// space is non-ASCII), so the dispatch sees each position that follows one.
-constexpr ByteTable kLinkBoundaries = [] {
-  ByteTable set = byte_table(std::string_view("([{:;'\"/*~ \t\n\v\f\r\0", 18));
-  for (int c = 0x80; c < 0x100; ++c) set[c] = true;
-  return set;
-}();
+// "&" starts nothing, but a literal run stops before it, so that only runs starting with one may
+// hold a character reference.
+constexpr ByteTable kTriggers = byte_table("\\`^~[]!*_=<\n&");
+// The ASCII characters after which a bare link may start (`is_boundary` of each).
+constexpr ByteTable kLinkBoundaries = byte_table(std::string_view("([{:;'\"/*~ \t\n\v\f\r\0", 18));
 
 }  // namespace
 
@@ -117,7 +114,6 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
       brackets_(buffers_.brackets),
       opener_stacks_(buffers_.opener_stacks),
       trigger_(buffers_.trigger),
-      special_(buffers_.special),
       backticks_(buffers_.backticks) {
   math_failed_from_.fill(kNoNode);
 }
@@ -146,9 +142,6 @@ ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
       b.trigger[first] = true;
       if (is_word_byte(first)) b.trigger_skips_words = false;
     }
-    b.special = b.trigger;
-    if (options.bare_autolinks)
-      for (std::size_t c = 0; c < b.special.size(); ++c) b.special[c] |= kLinkBoundaries[c];
     b.tables_ready = true;
   }
   if (owned) {
@@ -228,8 +221,7 @@ Inlines InlineScanner::run() {
 
 // ---- Nodes and events ------------------------------------------------------------------------
 
-void InlineScanner::flush_text() {
-  if (pending_.empty()) return;
+void InlineScanner::push_pending_text() {
   push_node(Inline::Text{pending_.take(ctx_.text_outlives_tree ? text_ : std::string_view())});
 }
 
@@ -268,15 +260,10 @@ void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out
   }
 }
 
-void InlineScanner::emit(InlineEventKind kind, std::size_t start, std::size_t end, bool is_image,
-                         std::size_t bracket_end) {
-  if (!events_enabled_) return;
-  ctx_.events->push_back(InlineEvent{kind, is_image, bracket_end, start, end});
-}
-
 // ---- Trailing attribute blocks ---------------------------------------------------------------
 
 std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
+  if (!attr_block_at(p)) return p;
   Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
@@ -290,6 +277,7 @@ std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
 }
 
 std::size_t InlineScanner::apply_trailing_attrs(std::size_t node, std::size_t p) {
+  if (!attr_block_at(p)) return p;
   Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
@@ -389,7 +377,7 @@ bool InlineScanner::try_code_span() {
   if (!span) {
     std::size_t end = p_;
     while (end < text_.size() && text_[end] == '`') ++end;
-    pending_.append(text_.substr(p_, end - p_));
+    pending_.append(text_.substr(p_, end - p_), false);
     p_ = end;
     return true;
   }
@@ -400,7 +388,7 @@ bool InlineScanner::try_code_span() {
     const std::size_t end = e + raw->consumed;
     emit(InlineEventKind::Attrs, e, end);
     emit(InlineEventKind::RawInline, p_, end);
-    push_node(Inline::RawInline{std::string(raw->format), std::move(span->text)});
+    push_node(Inline::RawInline{std::string(raw->format), std::string(span->text)});
     p_ = end;
     return true;
   }
@@ -474,8 +462,7 @@ bool InlineScanner::try_angle() {
   return true;
 }
 
-bool InlineScanner::try_bare_autolink() {
-  if (!ctx_.options.bare_autolinks || p_ < link_start_bound(p_)) return false;
+bool InlineScanner::take_bare_autolink() {
   auto match = bare_link(text_, p_, &autolinks_, !brackets_.empty());
   if (!match) return false;
   flush_text();
@@ -489,7 +476,7 @@ bool InlineScanner::try_bare_autolink() {
 void InlineScanner::escape() {
   const char c = text_[p_ + 1];
   if (ctx_.options.math == MathMode::On && (c == '(' || c == ')' || c == '[' || c == ']')) {
-    pending_.append(text_.substr(p_, 2));
+    pending_.append(text_.substr(p_, 2), false);
   } else if (c == '&') {
     pending_.append_escaped_ampersand();
   } else {
@@ -518,16 +505,9 @@ void InlineScanner::line_feed() {
   ++p_;
 }
 
-bool InlineScanner::take_char(std::size_t& q) const {
-  // An ASCII character is its byte, and the table holds which ASCII bytes are boundaries.
+void InlineScanner::step_char(std::size_t& q) const {
   const auto byte = static_cast<unsigned char>(text_[q]);
-  if (byte < 0x80) {
-    ++q;
-    return kLinkBoundaries[byte];
-  }
-  const utf8::Decoded d = utf8::decode(text_, q);
-  q += d.len;
-  return is_boundary(d.cp);
+  q += byte < 0x80 ? 1 : utf8::decode(text_, q).len;
 }
 
 bool InlineScanner::boundary_before(std::size_t q) const {
@@ -536,50 +516,27 @@ bool InlineScanner::boundary_before(std::size_t q) const {
   return is_boundary(utf8::prev_char(text_, q));
 }
 
-std::size_t InlineScanner::link_start_bound(std::size_t q) {
-  if (q < link_free_until_) return link_free_until_;
-  std::size_t bound = std::min(autolinks_.next_link_start(text_, q), text_.size());
-  while (bound > q && !utf8::is_boundary(text_, bound)) --bound;
-  link_free_until_ = bound;
-  return bound;
-}
-
 void InlineScanner::literal_run() {
   const std::size_t n = text_.size();
   const std::size_t start = p_;
   std::size_t q = p_;
-  bool after_boundary = take_char(q);
-  const auto at_trigger = [&] { return trigger_[static_cast<unsigned char>(text_[q])]; };
+  step_char(q);  // the dispatch tried this offset
   if (!ctx_.options.bare_autolinks) {
     q = next_trigger(q, n);
   } else {
-    // A bare link starts only after a boundary, where may_start_bare_autolink holds: the run stops
-    // there (or at a trigger) and the dispatch tries it.
-    // Near a place where a link may start, the bound is not looked for again for a few bytes.
-    constexpr std::size_t kNearLinkStart = 8;
-    std::size_t look_again = q;
-    while (q < n && !at_trigger()) {
-      if (after_boundary && may_start_bare_autolink(text_, q, &autolinks_)) break;
-      if (q >= look_again) {
-        // Up to the next place a link may start, only a trigger can stop the run.
-        const std::size_t bound = link_start_bound(q);
-        if (bound > q) {
-          q = next_trigger(q, bound);
-          if (q == bound && q < n) after_boundary = boundary_before(q);
-          continue;
-        }
-        look_again = q + kNearLinkStart;
-      }
-      if (!after_boundary) {
-        // Bytes that are no boundary, no trigger and ASCII lead to no link start either.
-        const std::size_t from = q;
-        q = find_marked(text_, q, n, special_);
-        if (q != from) continue;
-      }
-      after_boundary = take_char(q);
+    // A bare link starts only at a candidate the memo names, after a boundary, where
+    // may_start_bare_autolink holds: the run stops there (or at a trigger) and the dispatch
+    // tries it. Up to the next candidate only a trigger can stop the run.
+    while (q < n) {
+      const std::size_t candidate = autolinks_.next_link_candidate(text_, q);
+      q = next_trigger(q, candidate);
+      if (q < candidate || q == n) break;
+      if (trigger_[static_cast<unsigned char>(text_[q])]) break;
+      if (boundary_before(q) && may_start_bare_autolink(text_, q, &autolinks_)) break;
+      ++q;  // a candidate is an ASCII byte
     }
   }
-  pending_.append(text_.substr(start, q - start));
+  pending_.append(text_.substr(start, q - start), text_[start] == '&');
   p_ = q;
 }
 

@@ -120,7 +120,6 @@ class ScanBuffers {
   std::array<std::vector<std::size_t>, 4> opener_stacks;
   BacktickRuns backticks;
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
-  ByteTable special{};  // those, and with bare links every byte after which one may start
   bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
   bool tables_ready = false;
   bool in_use = false;  // a scan holds them
@@ -147,7 +146,13 @@ class InlineScanner {
   bool try_subscript();
   bool try_footnote_ref();
   bool try_angle();
-  bool try_bare_autolink();
+  // Most offsets are no link candidate: that answer comes without a call.
+  bool try_bare_autolink() {
+    return ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, p_) == p_ &&
+           take_bare_autolink();
+  }
+  // The bare link at a candidate offset, when one starts there.
+  bool take_bare_autolink();
   void escape();
   void line_feed();
   void close_bracket();
@@ -158,18 +163,18 @@ class InlineScanner {
     return buffers_.trigger_skips_words ? find_marked_beyond_words(text_, q, to, trigger_)
                                         : find_marked(text_, q, to, trigger_);
   }
-  // Steps `q` over one character; whether it is a boundary after which a bare link may start.
-  bool take_char(std::size_t& q) const;
+  // Steps `q` over one character.
+  void step_char(std::size_t& q) const;
   // Whether the character before `q` (not the text's start) is a boundary after which a bare
   // link may start.
   bool boundary_before(std::size_t q) const;
-  // The first character boundary at or after `q` where a bare link may start (at most the end).
-  // Remembered: asked again from any offset before it, the answer is the same, as the ":",
-  // "www." and "@" it rests on are the first ones after each such offset too.
-  std::size_t link_start_bound(std::size_t q);
 
   // Nodes.
-  void flush_text();
+  // The pending text as a text node; often there is none, which is told inline.
+  void flush_text() {
+    if (!pending_.empty()) push_pending_text();
+  }
+  void push_pending_text();
   // Appends a live node made from `value`: an inline, or one of its alternatives, which is then
   // built in the node's place rather than moved there.
   template <class V>
@@ -184,8 +189,12 @@ class InlineScanner {
   // Moves the inlines of the live nodes from `first` (a live node) up to `stop` (exclusive, or
   // kNoNode for the end) into `out`, killing those nodes.
   void take_nodes(std::size_t first, std::size_t stop, Inlines& out);
+  // Most parses ask for no events: that is told inline.
   void emit(InlineEventKind kind, std::size_t start, std::size_t end, bool is_image = false,
-            std::size_t bracket_end = 0);
+            std::size_t bracket_end = 0) {
+    if (events_enabled_)
+      ctx_.events->push_back(InlineEvent{kind, is_image, bracket_end, start, end});
+  }
 
   // Trailing attribute blocks.
   // Pushes `value` (an inline or one of its alternatives, built in place) with the attribute
@@ -198,6 +207,8 @@ class InlineScanner {
   // returns the offset after them.
   std::size_t read_attrs_into(std::size_t node, std::size_t p);
   std::size_t apply_trailing_attrs(std::size_t node, std::size_t p);
+  // Whether an attribute block may start at `p`: most constructs have none after them.
+  bool attr_block_at(std::size_t p) const { return p < text_.size() && text_[p] == '{'; }
   std::optional<TrailingAttr> read_attr(std::size_t p) {
     return trailing_attr_at(text_, p, &braces_, true);
   }
@@ -206,8 +217,12 @@ class InlineScanner {
     return trailing_attr_at(text_, p, &braces_, false);
   }
 
-  // Delimiters.
-  void process_delimiters(std::size_t low);
+  // Delimiters. Pairs the runs whose nodes come at or after `low`; most texts and brackets hold
+  // none, which is told inline (runs are pushed in node order, so the last has the largest).
+  void process_delimiters(std::size_t low) {
+    if (!delimiters_.empty() && delimiters_.back().node >= low) pair_delimiters(low);
+  }
+  void pair_delimiters(std::size_t low);
   void attach_closer_attrs(std::size_t new_node, const DelimiterRun& closer);
   // Index of the first delimiter whose node is at least `node`.
   std::size_t first_delimiter_from(std::size_t node) const;
@@ -242,7 +257,10 @@ class InlineScanner {
   // is `opener_node`) become text again; angle-bracket ones were written as links and stay.
   void unlink_bare_autolinks(std::size_t opener_node, Inlines& children);
   // Removes the events of the autolinks that became text.
-  void drop_unlinked_events();
+  void drop_unlinked_events() {
+    if (!unlinked_events_.empty()) drop_events_of_unlinked();
+  }
+  void drop_events_of_unlinked();
   const LinkRef* find_definition(std::string_view label) const;
 
   std::string_view text_;
@@ -256,8 +274,6 @@ class InlineScanner {
   ScanBuffers& buffers_;
   PendingText& pending_;
   std::size_t escape_end_ = kNoNode;  // offset just past the last backslash escape
-  // No bare link starts before this offset: the last answer of link_start_bound.
-  std::size_t link_free_until_ = 0;
 
   ChunkedArray<Node>& nodes_;
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
@@ -285,7 +301,6 @@ class InlineScanner {
   std::array<std::size_t, kMathMemoCount> math_failed_from_;
 
   const ByteTable& trigger_;
-  const ByteTable& special_;
   templates::CloseCache template_closes_;
   BacktickRuns& backticks_;
   AngleMemo angles_;

@@ -35,8 +35,9 @@ void append_inline_text(std::string_view raw, std::string& out) {
   entity::append_decoded_entities(run, out);
 }
 
-Str inline_text(std::string_view raw) {
-  if (std::none_of(raw.begin(), raw.end(), [](char c) { return c == '\\' || c == '&'; })) return Str(raw);
+Str inline_text(std::string_view raw, bool borrow) {
+  if (find_any_of<'\\', '&'>(raw, 0, raw.size()) == raw.size())
+    return borrow ? Str::borrowed(raw) : Str(raw);
   thread_local std::string decoded;
   decoded.clear();
   append_inline_text(raw, decoded);
@@ -44,33 +45,33 @@ Str inline_text(std::string_view raw) {
 }
 
 void PendingText::drop_back(std::size_t n) {
-  text_.resize(text_.size() - n);
-  while (!literal_ampersands_.empty() && literal_ampersands_.back() >= text_.size())
+  size_ -= n;
+  if (!copied_) return;
+  text_.resize(size_);
+  while (!literal_ampersands_.empty() && literal_ampersands_.back() >= size_)
     literal_ampersands_.pop_back();
 }
 
 Str PendingText::take(std::string_view kept) {
+  const std::string_view run = view();
   Str out;
-  const bool in_kept = run_ && run_ >= kept.data() && run_ + text_.size() <= kept.data() + kept.size();
-  if (in_kept && text_.find('&') == std::string::npos) {
-    out = Str::borrowed(std::string_view(run_, text_.size()));
-  } else if (text_.find('&') == std::string::npos) {
-    // Copied straight into the tree; the pending buffer keeps its capacity for the next run
-    // instead of growing again from nothing.
-    out = Str(text_);
+  if (!has_ampersand_ || run.find('&') == std::string_view::npos) {
+    const bool in_kept = !copied_ && run.data() >= kept.data() &&
+                         run.data() + run.size() <= kept.data() + kept.size();
+    // Copied straight into the tree when it is no stretch of `kept`.
+    out = in_kept ? Str::borrowed(run) : Str(run);
   } else {
     decoded_.clear();
     std::size_t from = 0;
     for (std::size_t amp : literal_ampersands_) {
-      entity::append_decoded_entities(std::string_view(text_).substr(from, amp - from), decoded_);
+      entity::append_decoded_entities(run.substr(from, amp - from), decoded_);
       decoded_ += '&';
       from = amp + 1;
     }
-    entity::append_decoded_entities(std::string_view(text_).substr(from), decoded_);
+    entity::append_decoded_entities(run.substr(from), decoded_);
     out = Str(decoded_);
   }
-  text_.clear();
-  literal_ampersands_.clear();
+  clear();
   return out;
 }
 

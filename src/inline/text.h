@@ -2,6 +2,7 @@
 // out of band so that a written U+E000 survives as itself.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -15,32 +16,52 @@ namespace vedavi::inl {
 // backslashes stay, then character references are decoded. An escaped "&" stays a literal "&"
 // that never starts a reference.
 void append_inline_text(std::string_view raw, std::string& out);
-Str inline_text(std::string_view raw);
+// The same as a text. With `borrow`, a text that reads as written is a view of `raw`, which then
+// must outlive it.
+Str inline_text(std::string_view raw, bool borrow = false);
 
 // Literal characters waiting to become a text node. Character references are decoded only when
 // the whole run is taken, so a reference split by nothing but literal characters still decodes.
 class PendingText {
  public:
-  bool empty() const { return text_.empty(); }
-  std::string_view view() const { return text_; }
-  void append(std::string_view s) {
-    if (text_.empty()) run_ = s.data();
-    else if (run_ && run_ + text_.size() != s.data()) run_ = nullptr;
-    text_ += s;
+  bool empty() const { return size_ == 0; }
+  std::string_view view() const {
+    return copied_ ? std::string_view(text_) : std::string_view(run_, size_);
+  }
+  // `s` is a stretch of the text being scanned, which outlives the pending run. Most runs are one
+  // such stretch, or several that follow each other: they are kept as a view and copied nowhere.
+  // `s` holds an "&" only where `may_hold_ampersand` says so.
+  void append(std::string_view s, bool may_hold_ampersand = true) {
+    assert(may_hold_ampersand || s.find('&') == std::string_view::npos);
+    has_ampersand_ = has_ampersand_ || may_hold_ampersand;
+    if (size_ == 0) {
+      run_ = s.data();
+    } else if (copied_ || run_ + size_ != s.data()) {
+      copy_run();
+      text_ += s;
+    }
+    size_ += s.size();
   }
   void append(char c) {
-    run_ = nullptr;
+    has_ampersand_ = has_ampersand_ || c == '&';
+    copy_run();
     text_ += c;
+    ++size_;
   }
   // An "&" written as "\&": literal, never the start of a reference.
   void append_escaped_ampersand() {
-    run_ = nullptr;
-    literal_ampersands_.push_back(text_.size());
+    has_ampersand_ = true;
+    copy_run();
+    literal_ampersands_.push_back(size_);
     text_ += '&';
+    ++size_;
   }
   void clear() {
     text_.clear();
     literal_ampersands_.clear();
+    size_ = 0;
+    copied_ = false;
+    has_ampersand_ = false;
   }
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
   void drop_back(std::size_t n);
@@ -49,11 +70,21 @@ class PendingText {
   Str take(std::string_view kept = {});
 
  private:
-  // Where the run stands in the text appended from, while it is one unbroken stretch of it.
+  // From now on the run is held in text_ (it is no longer one unbroken stretch of the text).
+  void copy_run() {
+    if (copied_) return;
+    text_.assign(run_, size_);
+    copied_ = true;
+  }
+
+  // The run: [run_, run_ + size_) of the text appended from, until copied_; then text_.
   const char* run_ = nullptr;
+  std::size_t size_ = 0;
+  bool copied_ = false;
+  bool has_ampersand_ = false;  // the run may hold an "&": references are looked for when taken
   std::string text_;
   std::string decoded_;  // room for a run with references, kept between runs
-  std::vector<std::size_t> literal_ampersands_;  // offsets into text_, ascending
+  std::vector<std::size_t> literal_ampersands_;  // offsets into the run, ascending
 };
 
 }  // namespace vedavi::inl

@@ -88,6 +88,35 @@ TEST(InlineProperties, MemoSearchesAgreeWithPlainOnesInAnyOrder) {
   }
 }
 
+// The scanner reads text up to the memo's next link candidate without looking for bare links:
+// no link may start before it, from any offset, in any order of asking.
+TEST(InlineProperties, LinkCandidatesMissNoBareLink) {
+  std::mt19937 rng(777);
+  const std::vector<std::string_view> pieces = {
+      " ", "a", "b", ":", "::", "ab:", "x@y.zz", "@", "a.b@c.de", "'", "/", "*", "~", "(", "{",
+      "www.a.bc", "wwww.", "http://a.bc", "https://a.b", "HTTP://a.b", "ftp://", "MailTo:x@y.zz",
+      "xmpp:a@b.cd", "mailto:", ".", "\xC2\xA0", "\xE2\x80\x83", "h", "w", "-", "_"};
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = random_text(rng, pieces, 20);
+    // first_link[p]: the first offset at or after p where a bare link starts (or the size).
+    std::vector<std::size_t> first_link(text.size() + 1, text.size());
+    for (std::size_t p = text.size(); p-- > 0;)
+      first_link[p] = inl::bare_autolink(text, p) ? p : first_link[p + 1];
+    std::vector<std::size_t> offsets(text.size() + 1);
+    for (std::size_t i = 0; i < offsets.size(); ++i) offsets[i] = i;
+    std::vector<std::size_t> shuffled = offsets;
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    for (const auto& order : {offsets, shuffled}) {
+      inl::AutolinkMemo memo;
+      for (std::size_t p : order) {
+        const std::size_t candidate = memo.next_link_candidate(text, p);
+        ASSERT_GE(candidate, p) << text << " from " << p;
+        ASSERT_LE(candidate, first_link[p]) << text << " from " << p;
+      }
+    }
+  }
+}
+
 TEST(InlineProperties, FastPathAgreesWithScan) {
   std::mt19937 rng(12345);
   const std::string alphabet = "ab ,.!?()[]{}@:/w;\"'#-+$=%\t";
