@@ -165,10 +165,11 @@ void DomRenderer::close_list(NodeId node) {
 }
 
 // A block may follow a tight item's text on the next line when it can interrupt a paragraph: a
-// block quote, fenced code, an ATX heading, a thematic break, a bullet list, or an ordered list
-// starting at 1, whose first item is not empty.
+// block quote, fenced code, a div (but display math), an ATX heading, a thematic break, a bullet
+// list, or an ordered list starting at 1, whose first item is not empty.
 bool DomRenderer::interrupts_paragraph(NodeId list) const {
   const auto tag = dom_.tag(list).value_or("");
+  if (tag == "div") return div_form(list) != DivForm::Math;
   if (tag == "blockquote" || tag == "pre" || tag == "hr" ||
       (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6')) {
     return true;
@@ -190,6 +191,8 @@ bool DomRenderer::follows_tightly(const Frame& frame, NodeId block) const {
   // After a nested list, a block that is no list starts below the list's items; a list would
   // join it.
   if (last == "ul" || last == "ol") return !dom_.is_tag(block, "ul") && !dom_.is_tag(block, "ol");
+  // A fenced div ends at its closing fence; a div written as HTML ends only at a blank line.
+  if (last == "div") return div_form(*frame.last_block) == DivForm::Fenced;
   return last == "pre" || last == "hr" || (last.size() == 2 && last[0] == 'h' && last[1] >= '1' && last[1] <= '6');
 }
 

@@ -1,7 +1,5 @@
 // Footnote sections as footnote definitions, and script elements carrying payloads of another
 // format (raw payloads and typed script blocks) as fenced blocks.
-#include <algorithm>
-
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
 #include "markdown/renderer.h"
@@ -57,13 +55,24 @@ bool is_note_section(const Dom& dom, NodeId node) {
 
 }  // namespace
 
-// The reader gathers the notes after every other block, wherever their definitions stand; blocks
-// after a section of notes (an inline tag the HTML parser reopened after it, say) come before the
-// notes when the md is read. Written in that order from the start, a second round writes the same.
+// The reader gathers the notes after every other block, wherever their definitions stand: a
+// section of notes the HTML parser put inside a block left open before it, or blocks after it (a
+// tag it reopened there), would come out elsewhere on the second round. Written where the reader
+// puts them from the start, a second round writes the same.
 void notes_last(Dom& dom, NodeId root) {
-  auto& children = dom.nodes[root].children;
-  std::stable_partition(children.begin(), children.end(),
-                        [&](NodeId child) { return !is_note_section(dom, child); });
+  std::vector<NodeId> sections;
+  std::vector<NodeId> stack{root};
+  while (!stack.empty()) {
+    const NodeId node = stack.back();
+    stack.pop_back();
+    if (node != root && is_note_section(dom, node)) {
+      sections.push_back(node);  // with any sections inside it
+      continue;
+    }
+    const auto& children = dom.walk_children(node);
+    stack.insert(stack.end(), children.rbegin(), children.rend());
+  }
+  for (NodeId section : sections) (void)dom.insert_before(root, section);  // never an ancestor of root
 }
 
 // A section whose notes cannot be written as definitions stays HTML, written once.

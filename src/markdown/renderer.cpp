@@ -524,16 +524,15 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
       raw_block(node);
     }
   } else if (tag == "div") {
-    if (has_classes(dom_, node, "math", "display")) {
-      display_math(node);
-    } else if (dom_.attr(node, "data-panel")) {
-      panel(node);
-    } else if (has_inline_content(node)) {
-      // A fenced div would wrap the text in a paragraph.
-      raw_block(node);
-    } else {
-      push_sink();
-      push_children(node, Walk::Blocks, sayable(attrs_without_classes(dom_, node)) ? Close::Div : Close::HtmlContainer);
+    switch (div_form(node)) {
+      case DivForm::Math: display_math(node); return;
+      case DivForm::Panel: panel(node); return;
+      case DivForm::Html: raw_block(node); return;
+      case DivForm::Fenced:
+      case DivForm::HtmlContainer:
+        push_sink();
+        push_children(node, Walk::Blocks, div_form(node) == DivForm::Fenced ? Close::Div : Close::HtmlContainer);
+        return;
     }
   } else if (tag == "blockquote") {
     push_sink();
@@ -552,6 +551,13 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
   } else {
     raw_block(node);
   }
+}
+
+DomRenderer::DivForm DomRenderer::div_form(NodeId div) const {
+  if (has_classes(dom_, div, "math", "display")) return DivForm::Math;
+  if (dom_.attr(div, "data-panel")) return DivForm::Panel;
+  if (has_inline_content(div)) return DivForm::Html;  // a fenced div would wrap the text in a paragraph
+  return sayable(attrs_without_classes(dom_, div)) ? DivForm::Fenced : DivForm::HtmlContainer;
 }
 
 // An element md cannot express, as HTML the reader keeps: a dialect element with its tags, a

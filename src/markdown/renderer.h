@@ -26,8 +26,8 @@ std::uint64_t start_number(const Dom& dom, NodeId list);
 // Writes a non-ASCII white-space character that ends `text` (after `floor`) as a reference.
 void protect_trailing_space(std::string& text, std::size_t floor);
 void protect_leading_space(std::string& text, std::size_t begin);
-// Moves the children of `root` that are footnote sections written as definitions after its other
-// children, in the order the reader puts them.
+// Moves the footnote sections under `root` that are written as definitions after everything
+// else, in document order: where the reader puts the notes.
 void notes_last(Dom& dom, NodeId root);
 
 class DomRenderer {
@@ -119,6 +119,10 @@ class DomRenderer {
   void raw_block(NodeId node);
   void content_block(NodeId node);
   bool has_inline_content(NodeId node) const;
+  // How a div is written: display math, a panel, HTML, a fenced div, or an HTML container whose
+  // content is md.
+  enum class DivForm : std::uint8_t { Math, Panel, Html, Fenced, HtmlContainer };
+  DivForm div_form(NodeId div) const;
   bool is_heading(NodeId node) const;
   bool ordered_list_reads_back(NodeId list);
   void heading(NodeId node, std::string_view tag);

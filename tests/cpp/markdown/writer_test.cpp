@@ -209,6 +209,7 @@ TEST(Notes, FootnotesAndPayloads) {
       {"<section class=\"footnotes\"><ol></ol></section>", ""},
       // The reader puts the notes after every other block: so does the writer.
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n<b>x</b>", "<b>x</b>\n\n[^a]: n\n\n"},
+      {"<div><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section></div>", "::: {}\n\n:::\n\n[^a]: n\n\n"},
       // One item without a note id: the whole section stays HTML, no note written twice.
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>", "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>\n\n"},
       {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">```</script>", "````{=tex}\n```\n````\n\n"},
@@ -251,6 +252,9 @@ TEST(ReadsBack, TightItemsStayTight) {
       {"<ul><li>a<ul><li>b</li></ul><hr></li></ul>", "- a\n  - b\n  ---\n\n"},
       {"<ul><li>a<ul><li>b</li></ul><pre><code>x\n</code></pre></li></ul>", "- a\n  - b\n  ```\n  x\n  ```\n\n"},
       {"<ul><li><ul><li></li></ul></li></ul>", "-\n  -\n\n"},
+      // A fenced div may follow the item's text directly, and a block its closing fence.
+      {"<ul><li>a</li><li>x<div></div></li></ul>", "- a\n- x\n  ::: {}\n  \n  :::\n\n"},
+      {"<ul><li>a</li><li><div class=\"c\"><p>y</p></div><hr></li></ul>", "- a\n- ::: {.c}\n  y\n  \n  :::\n  ---\n\n"},
       {"<ul><li>\n   <a href=\"g\">x</a></li><li class=\"r\">y{z}</li></ul>", "- [x](g)\n- {: .r}\n  y\\{z}\n\n"},
       // Custom elements and raw payloads from spans are inline in an item or a cell.
       {"<ul><li>a <x-foo>x</x-foo> b</li><li>c</li></ul>", "- a <x-foo>x</x-foo> b\n- c\n\n"},
