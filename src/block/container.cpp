@@ -46,7 +46,7 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
     next_nonblank_[i] = next;
     if (i < n && !blank_[i]) next = i;
   }
-  if (mode == 3) trace.line_offsets.assign(n, 0);
+  if (records_layout(mode)) trace.line_offsets.assign(n, 0);
 }
 
 std::size_t Parser::drop_trailing_blanks(std::size_t start, std::size_t end) const {
@@ -92,7 +92,7 @@ void ContainerBuilder::reset() {
   first_line_ = parser.current;
   content_offset = 0;
   leaf_open = false;
-  record_syntax = parser.mode == 3;
+  record_syntax = records_layout(parser.mode);
   consumers_.clear();
   quotes_.clear();
   divs_.clear();

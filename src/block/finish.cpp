@@ -102,7 +102,7 @@ static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser*
   std::size_t i = 0;
   for (LinkRefDefinition& def : leading_link_defs(lines)) {
     if (parser) {
-      if (parser->mode == 3)
+      if (records_layout(parser->mode))
         for (std::size_t k = i; k < def.end; ++k) {
           std::size_t l = first_line + k;
           std::size_t off = parser->line_offset(l);
@@ -129,7 +129,7 @@ static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, 
   if (parts.defs_end >= lines.size()) return;
   Attr attr;
   for (std::size_t k = parts.attrs_start; k < lines.size(); ++k) {
-    if (parser.mode == 3) {
+    if (records_layout(parser.mode)) {
       std::size_t l = span.start + k;
       std::size_t off = parser.line_offset(l);
       std::size_t len = l < parser.lines.size() ? parser.lines[l].size() : 0;
@@ -174,7 +174,7 @@ static void append_raw(Drafts& out, std::string_view text, std::size_t line, Blo
 void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Drafts& result) {
   using Frame = FinishFrame;
   Parser& p = parser;
-  bool facts = p.mode >= 2;
+  bool facts = records_facts(p.mode);
   std::vector<Frame>& frames = finish_frames_;
   frames.clear();
   frames.emplace_back(parent, end).next = nodes[parent].first_child;

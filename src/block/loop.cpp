@@ -400,7 +400,7 @@ void Parser::container_block(Drafts& out) {
     b.append_leaf_inner(rest);
   }
 
-  if (mode == 3) {
+  if (records_layout(mode)) {
     b.collect_edit_regions(trace, current);
     for (const auto& s : b.syntax) trace.records.emplace_back(s);
   }

@@ -195,7 +195,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     // The draft spans come in pre-order, already sorted by start line; the driver's own spans
     // (attribute definitions, link definitions) are merged in before spans of the same line.
     std::vector<BlockSpan> tree;
-    draft_spans(drafts, 0, tree);
+    draft_spans(drafts, 0, tree, mode);
     auto by_start = [](const BlockSpan& a, const BlockSpan& b) { return a.start < b.start; };
     if (!std::is_sorted(tree.begin(), tree.end(), by_start))
       std::stable_sort(tree.begin(), tree.end(), by_start);

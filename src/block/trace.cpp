@@ -51,7 +51,9 @@ std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
   return std::move(trace).into_spans(nested);
 }
 
-void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans) {
+void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans, std::uint8_t mode) {
+  const bool facts = records_facts(mode);
+  const bool form = mode >= 2;
   struct Level {
     Drafts* list;
     std::size_t next;
@@ -70,34 +72,38 @@ void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& span
     std::size_t level_depth = lv.depth;
     BlockSpan span = std::move(d.span);
     span.depth = level_depth;
-    if (const Attr* a = draft_attr(d.block)) span.set_attrs(*a);
+    if (const Attr* a = draft_attr(d.block); a && facts) span.set_attrs(*a);
     bool panel_title_child = false;
     if (auto* boxed_fig = std::get_if<Boxed<draft::Figure>>(&d.block)) {
       const draft::Figure* fig = &boxed_fig->value();
       span.kind = "figure";
-      span.set().id = fig->attr.id();
-      span.set().caption = render::plain(fig->caption);
-      if (auto* img = fig->image.get_if<Inline::Image>()) {
+      if (facts) {
+        span.set().id = fig->attr.id();
+        span.set().caption = render::plain(fig->caption);
+      }
+      if (auto* img = fig->image.get_if<Inline::Image>(); img && facts) {
         span.set().url = img->url;
         span.set().title = img->title;
       }
     } else if (auto* div = std::get_if<draft::Div>(&d.block)) {
       if (auto panel = div->attr.panel()) {
         span.kind = "panel";
-        span.set().panel = std::move(panel);
+        if (facts) span.set().panel = std::move(panel);
         if (!div->children.empty() && std::holds_alternative<draft::Heading>(div->children.front().block)) {
-          span.set().title_line = div->children.front().span.start;
+          if (facts) span.set().title_line = div->children.front().span.start;
           panel_title_child = true;
         }
       }
     } else if (auto* box = std::get_if<Boxed<TemplateToken>>(&d.block)) {
       const TemplateToken* tok = &box->value();
       span.kind = "template_token";
-      span.set().syntax = tok->syntax;
-      span.set().body = tok->body;
-      span.set().name = tok->name;
-      span.set().form = tok->form;
-      span.set().token_kind = tok->kind;
+      if (facts) {
+        span.set().syntax = tok->syntax;
+        span.set().body = tok->body;
+        span.set().name = tok->name;
+        span.set().token_kind = tok->kind;
+      }
+      if (form) span.set().form = tok->form;
     }
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
     spans.push_back(std::move(span));

@@ -260,13 +260,20 @@ struct SyntaxRecord {
 
 using TraceEvent = std::variant<EditRegion, UnclosedRecord, SyntaxRecord>;
 
+// What a span mode records beyond block spans: per-line layout (content offsets, syntax scopes,
+// edit regions) in modes 3 and 4; every kind's facts in modes 2 and 4. Mode 3's readers (the
+// highlighter, wrap_md, the inline listing) read no fact but a template token's form, which
+// every mode from 2 on keeps.
+inline bool records_layout(std::uint8_t mode) { return mode >= 3; }
+inline bool records_facts(std::uint8_t mode) { return mode == 2 || mode == 4; }
+
 struct Trace {
   std::vector<TraceEvent> records;
   // The edit regions' prefixes, each once. The set's nodes stay in place as more come and as
   // the trace moves; a copy holds its own.
   std::unordered_set<std::string> prefixes;
   std::vector<BlockSpan> spans;
-  std::vector<std::size_t> line_offsets;  // span mode 3: per source line, where content starts
+  std::vector<std::size_t> line_offsets;  // span modes 3-4: per source line, where content starts
   std::uint8_t mode = 0;
 
   Trace() = default;

@@ -325,7 +325,7 @@ ListingOrder stream_inlines(std::string_view source, const Options& options, Lis
 }
 
 ListingOrder stream_source_nodes(std::string_view source, const Options& options, ListingSink& sink) {
-  block::Parsed parsed = block::parse_source(source, options, 3);
+  block::Parsed parsed = block::parse_source(source, options, 4);
   Stream out(sink);
   InlineTexts texts;
   {

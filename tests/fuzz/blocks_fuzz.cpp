@@ -27,7 +27,7 @@ void check_spans(const block::Trace& trace, const std::vector<std::string_view>&
     fuzz::require_range(lines[syntax->line], syntax->start, syntax->end,
                         "syntax scopes lie inside their line on character boundaries");
   }
-  if (trace.mode == 3) {
+  if (block::records_layout(trace.mode)) {
     fuzz::require(trace.line_offsets.size() <= line_count + 1, "one content offset per line");
     for (std::size_t i = 0; i < trace.line_offsets.size() && i < line_count; ++i) {
       fuzz::require(trace.line_offsets[i] <= lines[i].size(), "content offsets lie inside their line");
@@ -42,7 +42,7 @@ VEDAVI_FUZZ_TARGET(input) {
   // The source's lines as the block parser sees them: "\r\n" and "\r" read as "\n".
   const std::string text = fuzz::normalised_line_ends(input.text);
   const std::vector<std::string_view> lines = fuzz::lines_of(text, false);
-  for (std::uint8_t mode = 1; mode <= 3; ++mode) {
+  for (std::uint8_t mode = 1; mode <= 4; ++mode) {
     const block::Parsed parsed = block::parse_source(input.text, options, mode);
     check_spans(parsed.trace, lines);
   }

@@ -44,7 +44,7 @@ TEST(BlockSpans, RangesAndDepths) {
 
 TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   // Blocks that take attributes list them, empty or not; the others list none.
-  Parsed p = parse_source("para\n\n# H {#h}\n\n<div>\n</div>", default_options(), 1);
+  Parsed p = parse_source("para\n\n# H {#h}\n\n<div>\n</div>", default_options(), 2);
   ASSERT_EQ(p.trace.spans.size(), 3u);
   ASSERT_TRUE(p.trace.spans[0].facts().attrs);
   EXPECT_TRUE(p.trace.spans[0].facts().attrs->empty());
@@ -98,6 +98,27 @@ TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   EXPECT_EQ(testing::attr_text(*pf.panel), "{data-panel= data-callout=note data-disclosure=fixed}");
   EXPECT_EQ(testing::attr_text(*pf.attrs), "{.callout-note}");
   EXPECT_EQ(pf.title_line, 1u);
+}
+
+TEST(SpanFacts, OnlyTheModesThatReportThem) {
+  // Modes 2 and 4 record every fact; mode 3 only a template token's form, which its readers
+  // need to tell a token's lines from text; mode 1 none.
+  Options o = default_options();
+  o.implicit_figures = true;
+  o.templates.push_back(test::jinja_delimiter());
+  const std::string_view src = "# H {#h}\n\n![A](c.png)\n\n::: {.callout-note}\n## N\n:::\n\n{{#rows}}\n";
+  for (std::uint8_t mode = 1; mode <= 4; ++mode) {
+    const Parsed p = parse_source(src, o, mode);
+    ASSERT_EQ(spans_dump(p.trace.spans),
+              "heading 0-1 d0\nfigure 2-3 d0\npanel 4-7 d0\npanel_title 5-6 d1\ntemplate_token 8-9 d0\n");
+    const bool all = mode == 2 || mode == 4;
+    EXPECT_EQ(bool(p.trace.spans[0].facts().id), all) << int(mode);
+    EXPECT_EQ(bool(p.trace.spans[0].facts().attrs), all) << int(mode);
+    EXPECT_EQ(bool(p.trace.spans[1].facts().url), all) << int(mode);
+    EXPECT_EQ(bool(p.trace.spans[2].facts().panel), all) << int(mode);
+    EXPECT_EQ(bool(p.trace.spans[4].facts().name), all) << int(mode);
+    EXPECT_EQ(p.trace.spans[4].facts().form.has_value(), mode >= 2) << int(mode);
+  }
 }
 
 TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
@@ -211,14 +232,14 @@ TEST(Diagnostics, UnclosedConstructsInEveryMode) {
       {"---\na: b\n---\n```\n", {"4: unclosed fenced code block (expected '```')"}}, {"", {}},
   };
   for (const auto& [src, expected] : cases) {
-    for (std::uint8_t mode = 0; mode <= 3; ++mode) {
+    for (std::uint8_t mode = 0; mode <= 4; ++mode) {
       std::vector<std::string> got;
       for (const auto& d : parse_source(src, o, mode).document.diagnostics)
         got.push_back(std::to_string(d.start->line) + ": " + d.message);
       EXPECT_EQ(got, expected) << src << " mode " << int(mode);
     }
   }
-  for (std::uint8_t mode = 0; mode <= 3; ++mode) {
+  for (std::uint8_t mode = 0; mode <= 4; ++mode) {
     Parsed fm = parse_source("---\na: b\n---\ntext", o, mode);
     EXPECT_EQ(fm.document.meta, (StringPairs{{"a", "b"}}));
     EXPECT_EQ(fm.body_offset, 13u);
