@@ -39,6 +39,72 @@ void reserve_projected(Drafts& drafts, std::size_t done, std::size_t lines) {
   drafts.reserve(size + std::min(std::max(projected, size / 4 + 16), left + 16));
 }
 
+// Whether a paragraph of the draft's tree may become an implicit figure.
+bool may_hold_figure(Draft& top) {
+  std::vector<Draft*> work{&top};
+  while (!work.empty()) {
+    Draft* d = work.back();
+    work.pop_back();
+    if (auto* para = std::get_if<draft::Paragraph>(&d->block); para && para->text.starts_with("![")) return true;
+    for_each_child_list(d->block, [&](Drafts& c) {
+      for (Draft& child : c) work.push_back(&child);
+    });
+  }
+  return false;
+}
+
+// In the span modes the drafts are read only for their spans: each top-level draft that no
+// later line can change becomes its spans while the lines are read, and goes, so that the draft
+// list stays short however many blocks the source has. Later lines change the last draft (an
+// attribute line after it, a definition list joining it), the ordered-list rule's decision on a
+// pending single-item list, and whether a paragraph is an implicit figure (its image may use a
+// link definition further on); such drafts, and all after them, wait.
+class SpanStream {
+ public:
+  SpanStream(std::uint8_t mode, bool figures) : mode_(mode), figures_(figures) {}
+
+  // The spans of the settled drafts at the front of `drafts`, which go.
+  void take_settled(Drafts& drafts) {
+    if (drafts.size() < 2) return;
+    std::size_t n = read(drafts, drafts.size() - 1);
+    n = std::min(n, scan_.decided() - taken_);
+    if (figures_)
+      for (std::size_t k = 0; k < n; ++k)
+        if (may_hold_figure(drafts[k])) n = k;
+    if (n == 0) return;
+    const std::size_t m = enforce_front(drafts, n, taken_, scan_);
+    taken_ += n;
+    draft_spans(std::span<Draft>(drafts.data(), m), 0, spans, mode_);
+    drafts.erase(drafts.begin(), drafts.begin() + static_cast<std::ptrdiff_t>(m));
+  }
+
+  // The spans of the drafts left once every line is read, figures decided.
+  void take_rest(Drafts& drafts, const InlineContext& ctx) {
+    read(drafts, drafts.size());
+    scan_.end();
+    enforce_front(drafts, drafts.size(), taken_, scan_);
+    if (figures_) decide_figures(drafts, ctx);
+    draft_spans(drafts, 0, spans, mode_);
+  }
+
+  std::vector<BlockSpan> spans;
+
+ private:
+  // The ordered-list scan reads the first `n` drafts; returns `n`.
+  std::size_t read(const Drafts& drafts, std::size_t n) {
+    for (std::size_t k = scan_.read_count() - taken_; k < n; ++k) scan_.read(drafts[k].block);
+    return n;
+  }
+
+  RevertScan scan_;
+  std::size_t taken_ = 0;  // drafts read and gone, counted before any list turned into text
+  std::uint8_t mode_;
+  bool figures_;
+};
+
+// Drafts kept at once while a span mode streams them.
+constexpr std::size_t kStreamBatch = 256;
+
 // Attribute-definition lines waiting for the next block.
 struct Pending {
   Attr attr;
@@ -85,10 +151,11 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 
   Parser parser(std::move(lines), options, mode);
   const std::vector<std::string_view>& src = parser.lines;
-  Drafts drafts = warm::take_drafts();
   // Moving a draft is dear (a variant of large kinds): growing the list by doubling would move
-  // every draft about twice more.
-  drafts.reserve(parser.nonblank_runs());
+  // every draft about twice more. The span modes keep few; the list's room sets how many.
+  Drafts drafts = mode == 0 ? warm::take_drafts() : Drafts();
+  drafts.reserve(mode == 0 ? parser.nonblank_runs() : kStreamBatch);
+  SpanStream stream(mode, options.implicit_figures);
   Pending pending;
   bool after_definition = false;
   // A "^" line since the last block: it ends the block before it, so the definition lists on
@@ -152,7 +219,15 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     }
 
     // The new drafts are built in place at the end of the list: [first, end).
-    if (drafts.size() == drafts.capacity()) reserve_projected(drafts, i, src.size());
+    if (drafts.size() == drafts.capacity()) {
+      if (mode == 0) {
+        reserve_projected(drafts, i, src.size());
+      } else {
+        stream.take_settled(drafts);
+        // Drafts wait: the list grows as any list does.
+        if (drafts.size() > drafts.capacity() / 2) drafts.reserve(2 * drafts.capacity());
+      }
+    }
     std::size_t first = drafts.size();
     parser.container_block(drafts);
     after_definition = false;
@@ -187,15 +262,16 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   }
   literalize_pending();
 
-  enforce_ordered_lists(drafts);
   // Implicit figures need the inline parser; they are decided here, before the spans are taken.
-  if (options.implicit_figures)
-    decide_figures(drafts, InlineContext{options, parser.link_defs, parser.footnote_labels, nullptr});
-  if (mode != 0) {
+  if (mode == 0) {
+    enforce_ordered_lists(drafts);
+    if (options.implicit_figures)
+      decide_figures(drafts, InlineContext{options, parser.link_defs, parser.footnote_labels, nullptr});
+  } else {
     // The draft spans come in pre-order, already sorted by start line; the driver's own spans
     // (attribute definitions, link definitions) are merged in before spans of the same line.
-    std::vector<BlockSpan> tree;
-    draft_spans(drafts, 0, tree, mode);
+    stream.take_rest(drafts, InlineContext{options, parser.link_defs, parser.footnote_labels, nullptr});
+    std::vector<BlockSpan> tree = std::move(stream.spans);
     auto by_start = [](const BlockSpan& a, const BlockSpan& b) { return a.start < b.start; };
     if (!std::is_sorted(tree.begin(), tree.end(), by_start))
       std::stable_sort(tree.begin(), tree.end(), by_start);
@@ -226,7 +302,6 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   // In span mode 0 the drafts are what the document is finished from, once their text is parsed
   // as inlines; in the other modes nothing reads them any more.
   if (mode == 0) result.drafts = std::move(drafts);
-  else warm::give_drafts(std::move(drafts));
   result.trace = std::move(parser.trace);
   result.link_defs = std::move(parser.link_defs);
   result.footnote_labels = std::move(parser.footnote_labels);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "block/build.h"
@@ -20,7 +21,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 // moves into the listing (its facts are not copied): the drafts keep their ranges, not their
 // facts. The facts the drafts decide (attributes, figures, panels, template tokens) are those
 // span mode `mode` records.
-void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans, std::uint8_t mode = 4);
+void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSpan>& spans, std::uint8_t mode = 4);
 
 }  // namespace vedavi::block
 

@@ -51,24 +51,24 @@ std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
   return std::move(trace).into_spans(nested);
 }
 
-void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans, std::uint8_t mode) {
+void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSpan>& spans, std::uint8_t mode) {
   const bool facts = records_facts(mode);
   const bool form = mode >= 2;
   struct Level {
-    Drafts* list;
+    std::span<Draft> list;
     std::size_t next;
     std::size_t depth;
     bool panel_title;  // the first draft of this list is a panel's title heading
   };
-  std::vector<Level> stack{{&drafts, 0, depth, false}};
+  std::vector<Level> stack{{drafts, 0, depth, false}};
   while (!stack.empty()) {
     Level& lv = stack.back();
-    if (lv.next == lv.list->size()) {
+    if (lv.next == lv.list.size()) {
       stack.pop_back();
       continue;
     }
     std::size_t index = lv.next++;
-    Draft& d = (*lv.list)[index];
+    Draft& d = lv.list[index];
     std::size_t level_depth = lv.depth;
     BlockSpan span = std::move(d.span);
     span.depth = level_depth;
@@ -110,7 +110,7 @@ void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& span
     // Child lists are pushed, then reversed so that they are visited in order.
     std::size_t first = stack.size();
     for_each_child_list(d.block, [&](Drafts& list) {
-      if (!list.empty()) stack.push_back(Level{&list, 0, level_depth + 1, panel_title_child});
+      if (!list.empty()) stack.push_back(Level{list, 0, level_depth + 1, panel_title_child});
     });
     std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
   }

@@ -42,6 +42,48 @@ TEST(BlockSpans, RangesAndDepths) {
   EXPECT_EQ(std::move(p1.trace).into_spans(true).size(), 3u);
 }
 
+// The span modes turn a top-level draft into its spans as soon as no later line can change it.
+// On sources long enough for that to happen many times over, where later lines do change earlier
+// blocks, every mode lists the blocks of the drafts of the whole parse.
+TEST(BlockSpans, LaterLinesChangeEarlierBlocks) {
+  struct Row {
+    std::string_view head, unit, tail;
+    std::size_t repeat;
+  };
+  const Row rows[] = {
+      // An attribute line goes to the block before it.
+      {"", "# h\n{: .c}\n", "", 700}, {"", "> q\n{: .c}\n\n", "", 700}, {"", "# h\n^\n{: .c}\n", "", 700},
+      // Definition lists with equal attributes join across blank lines (three blocks a unit, so
+      // that the draft list fills up at each place in the unit).
+      {"", "Term\n: d\n\nTerm\n: e\n\n# h\n\np\n\n", "", 300}, {"T\n: d\n\n", "T\n: e\n\n", "", 700},
+      // Implicit figures whose images are defined at the end.
+      {"", "![a][r]\n\np\n\n", "[r]: /u\n", 400}, {"", "- ![b][r]\n\n> ![c][r]\n", "[r]: /u\n", 400},
+      // Each single ordered list turns back into text when the next one starts at 1.
+      {"", "1. a\n\np\n\n", "2. b\n", 400},
+      // A single ordered list pending over many blocks, then continued or ended by a heading.
+      {"1. a\n\n", "p\n\n", "2. b\n", 700}, {"1. a\n\n", "p\n\n", "# h\n", 700},
+      {"", "3. x\n\n- y\n\n", "", 400}, {"", "1. a\n2. b\n\n## s\n\n1. c\n\n# t\n\n", "", 200},
+      // Nested lists turned back into text inside their blocks.
+      {"", "- 1. 2. a\n\n> 1. b\n> 3. c\n\n", "", 400},
+  };
+  Options o = default_options();
+  o.implicit_figures = true;
+  for (const Row& row : rows) {
+    std::string src(row.head);
+    for (std::size_t k = 0; k < row.repeat; ++k) src += row.unit;
+    src += row.tail;
+    Parsed whole = parse_source(src, o, 0);
+    std::vector<BlockSpan> expected;
+    draft_spans(whole.drafts, 0, expected);
+    for (std::uint8_t mode = 1; mode <= 4; ++mode) {
+      std::vector<BlockSpan> got;
+      for (BlockSpan& s : parse_source(src, o, mode).trace.spans)
+        if (s.kind != "attr_def" && s.kind != "link_ref") got.push_back(std::move(s));
+      EXPECT_EQ(spans_dump(got), spans_dump(expected)) << "mode " << int(mode) << ": " << row.unit;
+    }
+  }
+}
+
 TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   // Blocks that take attributes list them, empty or not; the others list none.
   Parsed p = parse_source("para\n\n# H {#h}\n\n<div>\n</div>", default_options(), 2);
