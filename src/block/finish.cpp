@@ -108,7 +108,7 @@ static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser*
           std::size_t off = parser->line_offset(l);
           std::size_t len = l < parser->lines.size() ? parser->lines[l].size() : 0;
           if (off < len)
-            parser->trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::MarkupLinkUrl});
+            parser->trace.syntax.emplace_back(l, off, len, SyntaxScope::MarkupLinkUrl);
         }
       parser->add_link_def(def.label, std::move(def.def));
     }
@@ -133,7 +133,7 @@ static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, 
       std::size_t l = span.start + k;
       std::size_t off = parser.line_offset(l);
       std::size_t len = l < parser.lines.size() ? parser.lines[l].size() : 0;
-      if (off < len) parser.trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::Attribute});
+      if (off < len) parser.trace.syntax.emplace_back(l, off, len, SyntaxScope::Attribute);
     }
     attr.merge(attrs::parse_attrs_body(attribute_line_body(lines[k].text)));
   }
@@ -165,7 +165,7 @@ static void append_raw(Drafts& out, std::string_view text, std::size_t line, Blo
                        Parser& parser) {
   RawHtmlText raw = escape_raw_html(text, line);
   for (std::size_t l : raw.unclosed_comment_lines)
-    parser.trace.records.emplace_back(UnclosedRecord{"comment", "-->", l});
+    parser.trace.unclosed.push_back(UnclosedRecord{"comment", "-->", l});
   std::vector<HtmlToken> tokens;
   if (!parser.options.templates.empty()) tokens = templates::html_tokens(raw.text, parser.options.templates);
   append_draft(out, std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)});

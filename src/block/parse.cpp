@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
+#include <new>
 
 #include "block/finalize.h"
 #include "block/lists.h"
@@ -136,6 +138,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     normalized = line::normalize_line_ends(source);
     text = normalized;
   }
+  // The layout's records hold lines and offsets in 32 bits.
+  if (records_layout(mode) && text.size() >= std::numeric_limits<TraceIndex>::max()) throw std::bad_alloc();
   std::size_t frontmatter_lines = 0;
   if (options.frontmatter) {
     if (auto fm = frontmatter::extract(text)) {
@@ -287,8 +291,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   }
 
   std::vector<const UnclosedRecord*> unclosed;
-  for (const TraceEvent& e : parser.trace.records)
-    if (auto* u = std::get_if<UnclosedRecord>(&e)) unclosed.push_back(u);
+  for (const UnclosedRecord& u : parser.trace.unclosed) unclosed.push_back(&u);
   std::stable_sort(unclosed.begin(), unclosed.end(),
                    [](const UnclosedRecord* a, const UnclosedRecord* b) { return a->line < b->line; });
   for (const UnclosedRecord* u : unclosed) {

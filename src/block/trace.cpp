@@ -25,10 +25,10 @@ void SpanKind::unknown_kind() {
 }
 
 Trace::Trace(const Trace& other)
-    : records(other.records), spans(other.spans), line_offsets(other.line_offsets), mode(other.mode) {
-  for (TraceEvent& e : records)
-    if (auto* region = std::get_if<EditRegion>(&e); region && !region->prefix.empty())
-      region->prefix = hold_prefix(region->prefix);
+    : regions(other.regions), syntax(other.syntax), unclosed(other.unclosed), spans(other.spans),
+      line_offsets(other.line_offsets), mode(other.mode) {
+  for (EditRegion& region : regions)
+    if (!region.prefix.empty()) region.prefix = hold_prefix(region.prefix);
 }
 
 std::string_view Trace::hold_prefix(std::string_view prefix) {
@@ -139,7 +139,7 @@ void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const
     std::size_t child_end = lv.next != BuildNode::kNone ? nodes[lv.next].start : lv.end;
     const BuildKind k = kind(child);
     auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
-      trace.records.emplace_back(EditRegion{trace.hold_prefix(prefix), start, child_end, ts, te, kind});
+      trace.regions.emplace_back(trace.hold_prefix(prefix), start, child_end, ts, te, kind);
     };
     std::size_t content_end = p.drop_trailing_blanks(start, child_end);
     if (holds<build::BlockQuote>(k)) {

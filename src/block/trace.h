@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
-#include <variant>
 #include <vector>
 
 #include "model/attrs.h"
@@ -234,15 +233,27 @@ struct BlockSpan {
   std::unique_ptr<SpanFacts> facts_;
 };
 
+// Edit regions and syntax records are made per paragraph, heading or marker, so their line
+// numbers and offsets are held in 32 bits: a parse that records them takes a source below 4 GiB
+// (`parse_source` refuses a larger one as too large to hold).
+using TraceIndex = std::uint32_t;
+
 struct EditRegion {
   // What every line inside the region's containers begins with: held by the trace's
   // `prefixes`, so a record stays small when one is stored per paragraph or heading.
   std::string_view prefix;
-  std::size_t start = 0;
-  std::size_t end = 0;
-  std::size_t text_start = 0;
-  std::size_t text_end = 0;
+  TraceIndex start = 0;
+  TraceIndex end = 0;
+  TraceIndex text_start = 0;
+  TraceIndex text_end = 0;
   RegionKind kind = RegionKind::Text;
+
+  EditRegion() = default;
+  EditRegion(std::string_view prefix_, std::size_t start_, std::size_t end_, std::size_t text_start_,
+             std::size_t text_end_, RegionKind kind_)
+      : prefix(prefix_), start(static_cast<TraceIndex>(start_)), end(static_cast<TraceIndex>(end_)),
+        text_start(static_cast<TraceIndex>(text_start_)), text_end(static_cast<TraceIndex>(text_end_)),
+        kind(kind_) {}
 };
 
 struct UnclosedRecord {
@@ -252,13 +263,16 @@ struct UnclosedRecord {
 };
 
 struct SyntaxRecord {
-  std::size_t line = 0;
-  std::size_t start = 0;  // byte offsets in the source line
-  std::size_t end = 0;
+  TraceIndex line = 0;
+  TraceIndex start = 0;  // byte offsets in the source line
+  TraceIndex end = 0;
   SyntaxScope scope = SyntaxScope::PunctuationSpecial;
-};
 
-using TraceEvent = std::variant<EditRegion, UnclosedRecord, SyntaxRecord>;
+  SyntaxRecord() = default;
+  SyntaxRecord(std::size_t line_, std::size_t start_, std::size_t end_, SyntaxScope scope_)
+      : line(static_cast<TraceIndex>(line_)), start(static_cast<TraceIndex>(start_)),
+        end(static_cast<TraceIndex>(end_)), scope(scope_) {}
+};
 
 // What a span mode records beyond block spans: per-line layout (content offsets, syntax scopes,
 // edit regions) in modes 3 and 4; every kind's facts in modes 2 and 4. Mode 3's readers (the
@@ -268,12 +282,15 @@ inline bool records_layout(std::uint8_t mode) { return mode >= 3; }
 inline bool records_facts(std::uint8_t mode) { return mode == 2 || mode == 4; }
 
 struct Trace {
-  std::vector<TraceEvent> records;
+  // Each kind of record in the order it was made.
+  std::vector<EditRegion> regions;
+  std::vector<SyntaxRecord> syntax;
+  std::vector<UnclosedRecord> unclosed;
   // The edit regions' prefixes, each once. The set's nodes stay in place as more come and as
   // the trace moves; a copy holds its own.
   std::unordered_set<std::string> prefixes;
   std::vector<BlockSpan> spans;
-  std::vector<std::size_t> line_offsets;  // span modes 3-4: per source line, where content starts
+  std::vector<TraceIndex> line_offsets;  // span modes 3-4: per source line, where content starts
   std::uint8_t mode = 0;
 
   Trace() = default;

@@ -208,7 +208,7 @@ class Rewrapper {
   }
 
   std::string_view content(std::size_t line) const {
-    const std::vector<std::size_t>& offsets = parsed_.trace.line_offsets;
+    const std::vector<block::TraceIndex>& offsets = parsed_.trace.line_offsets;
     const std::size_t offset = line < offsets.size() ? offsets[line] : 0;
     return lines_[line].substr(std::min(offset, lines_[line].size()));
   }
@@ -401,9 +401,9 @@ TextRegions paragraph_regions(const block::Trace& trace, std::size_t line_count)
   }
   TextRegions out;
   std::vector<const block::EditRegion*>& regions = out.regions;
-  for (const block::TraceEvent& record : trace.records) {
-    const auto* region = std::get_if<block::EditRegion>(&record);
-    if (region == nullptr || region->kind != block::RegionKind::Text) continue;
+  for (const block::EditRegion& record : trace.regions) {
+    const block::EditRegion* region = &record;
+    if (region->kind != block::RegionKind::Text) continue;
     if (region->start > line_count || heading_start[region->start]) continue;
     if (paragraph_end[region->start] < region->text_end) continue;
     if (region->text_start < region->text_end && region->text_end <= line_count)

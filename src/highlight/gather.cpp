@@ -102,7 +102,7 @@ void add_inline_constructs(std::string_view text, const Options& options, const 
 // HTML comments in raw HTML blocks; an unclosed one runs to the end of its block.
 void add_html_comments(std::string_view text, const block::Trace& trace, const inl::LineMap& map,
                        std::vector<ClassedRange>& out) {
-  for (const inl::ByteRange& region : map.html_ranges(trace.records)) {
+  for (const inl::ByteRange& region : map.html_ranges(trace.regions)) {
     const std::string_view html = text.substr(region.begin, region.end - region.begin);
     for (std::size_t at = html.find("<!--"); at != std::string_view::npos; at = html.find("<!--", at)) {
       // Ends where an HTML5 tokenizer ends it ("-->", "--!>", "<!-->", "<!--->"), as the parser does.

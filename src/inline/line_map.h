@@ -59,7 +59,7 @@ class LineMap {
   std::vector<Unit> units(const block::Trace& trace) const;
   // The raw HTML block regions, from the first byte of the first line to the end of the last
   // line's text, in record order.
-  std::vector<ByteRange> html_ranges(std::span<const block::TraceEvent> records) const;
+  std::vector<ByteRange> html_ranges(std::span<const block::EditRegion> regions) const;
   // The pieces of the lines a range covers, each without its line end: what, joined with LF,
   // gives the range's text as the block parser reads it.
   Unit line_pieces(ByteRange range) const;

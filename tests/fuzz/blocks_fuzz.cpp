@@ -1,7 +1,6 @@
 // seeds: md
 // blocks: the block spans of every span mode lie inside the source's lines, and the per-line
 // syntax scopes inside their lines on character boundaries.
-#include <variant>
 
 #include "block/parse.h"
 #include "block/trace.h"
@@ -20,9 +19,8 @@ void check_spans(const block::Trace& trace, const std::vector<std::string_view>&
     if (facts.text) fuzz::require_utf8(*facts.text, "span texts are valid UTF-8");
     if (facts.info) fuzz::require_utf8(*facts.info, "span info strings are valid UTF-8");
   }
-  for (const block::TraceEvent& event : trace.records) {
-    const auto* syntax = std::get_if<block::SyntaxRecord>(&event);
-    if (syntax == nullptr) continue;
+  for (const block::SyntaxRecord& record : trace.syntax) {
+    const block::SyntaxRecord* syntax = &record;
     fuzz::require(syntax->line < line_count, "syntax scopes name a line of the source");
     fuzz::require_range(lines[syntax->line], syntax->start, syntax->end,
                         "syntax scopes lie inside their line on character boundaries");

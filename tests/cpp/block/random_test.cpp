@@ -46,12 +46,10 @@ void check_modes(std::string_view src, const Options& options) {
     if (mode < 3) continue;
     ASSERT_EQ(p.trace.line_offsets.size(), lines.size()) << src;
     for (std::size_t l = 0; l < lines.size(); ++l) EXPECT_LE(p.trace.line_offsets[l], lines[l].size()) << src;
-    for (const auto& e : p.trace.records) {
-      if (auto* s = std::get_if<SyntaxRecord>(&e)) {
-        ASSERT_LT(s->line, lines.size()) << src;
-        EXPECT_LT(s->start, s->end) << src;
-        EXPECT_LE(s->end, lines[s->line].size()) << src;
-      }
+    for (const SyntaxRecord& s : p.trace.syntax) {
+      ASSERT_LT(s.line, lines.size()) << src;
+      EXPECT_LT(s.start, s.end) << src;
+      EXPECT_LE(s.end, lines[s.line].size()) << src;
     }
   }
 }

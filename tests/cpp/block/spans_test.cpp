@@ -164,7 +164,7 @@ TEST(SpanFacts, OnlyTheModesThatReportThem) {
 }
 
 TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
-  const std::pair<std::string_view, std::vector<std::size_t>> offsets[] = {
+  const std::pair<std::string_view, std::vector<TraceIndex>> offsets[] = {
       {"> - x\n>   y", {4, 4}}, {"a\n  b", {0, 0}},  // a continuation line keeps its indentation
       {">\tx", {1}},  // a split tab: the offset of the first tab
       {"- a\n\n\tb", {2, 0, 0}}, {"> a\n>", {2, 1}}, {"    code", {0}},
@@ -185,10 +185,9 @@ TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
   };
   for (const auto& [src, expected] : scopes) {
     std::string got;
-    for (const auto& e : parse_source(src, default_options(), 3).trace.records)
-      if (auto* s = std::get_if<SyntaxRecord>(&e))
-        got += std::to_string(s->line) + ":" + std::to_string(s->start) + "-" + std::to_string(s->end) + " " +
-               std::string(scope_name(s->scope)) + "\n";
+    for (const SyntaxRecord& s : parse_source(src, default_options(), 3).trace.syntax)
+      got += std::to_string(s.line) + ":" + std::to_string(s.start) + "-" + std::to_string(s.end) + " " +
+             std::string(scope_name(s.scope)) + "\n";
     EXPECT_EQ(got, expected) << src;
   }
   Options o = default_options();
@@ -208,10 +207,9 @@ TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
 TEST(ModeThree, EditRegions) {
   Parsed p = parse_source("- > a\n  > b\n\n# H\n\n[x]: /u\ntext\n{: .c}\n\nt|u\n-|-", default_options(), 3);
   std::string got;
-  for (const auto& e : p.trace.records)
-    if (auto* r = std::get_if<EditRegion>(&e))
-      got += "'" + std::string(r->prefix) + "' " + std::to_string(static_cast<int>(r->kind)) + " " +
-             std::to_string(r->text_start) + "-" + std::to_string(r->text_end) + "\n";
+  for (const EditRegion& r : p.trace.regions)
+    got += "'" + std::string(r.prefix) + "' " + std::to_string(static_cast<int>(r.kind)) + " " +
+           std::to_string(r.text_start) + "-" + std::to_string(r.text_end) + "\n";
   // Kinds 0 text, 2 table; the link definition and the attribute line are not text.
   EXPECT_EQ(got, "'  > ' 0 0-2\n'' 0 3-4\n'' 0 6-7\n'' 2 9-11\n");
 }
@@ -224,8 +222,7 @@ TEST(ModeThree, EditRegionPrefixesOutliveTheirParse) {
     copy.emplace(p.trace);
   }
   std::string got;
-  for (const auto& e : copy->records)
-    if (auto* r = std::get_if<EditRegion>(&e)) got += "'" + std::string(r->prefix) + "' ";
+  for (const EditRegion& r : copy->regions) got += "'" + std::string(r.prefix) + "' ";
   EXPECT_EQ(got, "'  ' '    ' '    ' '  ' '> ' ");
   EXPECT_EQ(copy->prefixes.size(), 3u);
 }
