@@ -65,8 +65,9 @@ class SpanStream {
  public:
   SpanStream(std::uint8_t mode, bool figures) : mode_(mode), figures_(figures) {}
 
-  // The spans of the settled drafts at the front of `drafts`, which go.
-  void take_settled(Drafts& drafts) {
+  // The spans of the settled drafts at the front of `drafts`, which go; `done` of `lines` lines
+  // are read.
+  void take_settled(Drafts& drafts, std::size_t done, std::size_t lines) {
     if (drafts.size() < 2) return;
     std::size_t n = read(drafts, drafts.size() - 1);
     n = std::min(n, scan_.decided() - taken_);
@@ -76,6 +77,7 @@ class SpanStream {
     if (n == 0) return;
     const std::size_t m = enforce_front(drafts, n, taken_, scan_);
     taken_ += n;
+    reserve_at_rate(spans, span_count(std::span<Draft>(drafts.data(), m)), done, lines);
     draft_spans(std::span<Draft>(drafts.data(), m), 0, spans, mode_);
     drafts.erase(drafts.begin(), drafts.begin() + static_cast<std::ptrdiff_t>(m));
   }
@@ -86,6 +88,7 @@ class SpanStream {
     scan_.end();
     enforce_front(drafts, drafts.size(), taken_, scan_);
     if (figures_) decide_figures(drafts, ctx);
+    reserve_at_rate(spans, span_count(drafts), 1, 1);
     draft_spans(drafts, 0, spans, mode_);
   }
 
@@ -96,6 +99,23 @@ class SpanStream {
   std::size_t read(const Drafts& drafts, std::size_t n) {
     for (std::size_t k = scan_.read_count() - taken_; k < n; ++k) scan_.read(drafts[k].block);
     return n;
+  }
+
+  // How many spans the drafts give: one a draft, at every depth.
+  static std::size_t span_count(std::span<Draft> drafts) {
+    std::size_t count = drafts.size();
+    std::vector<Drafts*> work;
+    auto push = [&](Drafts& c) {
+      count += c.size();
+      work.push_back(&c);
+    };
+    for (Draft& d : drafts) for_each_child_list(d.block, push);
+    while (!work.empty()) {
+      Drafts* list = work.back();
+      work.pop_back();
+      for (Draft& d : *list) for_each_child_list(d.block, push);
+    }
+    return count;
   }
 
   RevertScan scan_;
@@ -150,6 +170,9 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     }
   }
   std::vector<std::string_view> lines = warm::take_lines();
+  // The span modes' other lists are short now: the line table, grown by doubling, would be the
+  // largest at its last step.
+  if (mode != 0) lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   line::split_lines(text, lines);
   for (std::size_t i = 0; i < frontmatter_lines && i < lines.size(); ++i) lines[i] = std::string_view();
 
@@ -227,7 +250,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       if (mode == 0) {
         reserve_projected(drafts, i, src.size());
       } else {
-        stream.take_settled(drafts);
+        stream.take_settled(drafts, i, src.size());
         // Drafts wait: the list grows as any list does.
         if (drafts.size() > drafts.capacity() / 2) drafts.reserve(2 * drafts.capacity());
       }

@@ -126,6 +126,7 @@ void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const
   std::string prefix;
   std::vector<Level> stack{{0, end, nodes[0].first_child, 0}};
   const Parser& p = parser;
+
   while (!stack.empty()) {
     Level& lv = stack.back();
     if (lv.next == BuildNode::kNone) {
@@ -139,6 +140,7 @@ void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const
     std::size_t child_end = lv.next != BuildNode::kNone ? nodes[lv.next].start : lv.end;
     const BuildKind k = kind(child);
     auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
+      reserve_at_rate(trace.regions, 1, start, p.lines.size());
       trace.regions.emplace_back(trace.hold_prefix(prefix), start, child_end, ts, te, kind);
     };
     std::size_t content_end = p.drop_trailing_blanks(start, child_end);

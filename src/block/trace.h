@@ -173,7 +173,9 @@ class SpanKind {
 struct BlockSpan {
   std::size_t start = 0;  // first line, 0-based
   std::size_t end = 0;    // exclusive, trailing blank lines excluded
-  std::size_t depth = 0;
+  // Nesting is bounded far below 2^32 (a level takes at least a byte of every line it holds);
+  // with the kind, level and flag it fills one word, and a span is made per block.
+  std::uint32_t depth = 0;
   SpanKind kind;
   std::optional<std::uint8_t> level;  // a heading's level
 
@@ -273,6 +275,21 @@ struct SyntaxRecord {
       : line(static_cast<TraceIndex>(line_)), start(static_cast<TraceIndex>(start_)),
         end(static_cast<TraceIndex>(end_)), scope(scope_) {}
 };
+
+// Room in `list` for `more` items, and for those of the lines after `done` of `lines` at the
+// rate so far, with a little to spare. A source whose every line is a block (a million headings)
+// then gets a record list's room about once, instead of by doubling, which at its last step
+// holds the old room and twice it; near the end the rate creeping up does not make it grow again.
+template <class T>
+void reserve_at_rate(std::vector<T>& list, std::size_t more, std::size_t done, std::size_t lines) {
+  if (list.capacity() - list.size() >= more) return;
+  const std::size_t size = list.size() + more;
+  const std::size_t left = lines - (done < lines ? done : lines);
+  std::size_t projected = done == 0 ? 0 : size * left / done;
+  if (projected != 0) projected += projected / 32 + 16;
+  if (left != 0 && projected < size / 4 + 16) projected = size / 4 + 16;
+  list.reserve(size + projected);
+}
 
 // What a span mode records beyond block spans: per-line layout (content offsets, syntax scopes,
 // edit regions) in modes 3 and 4; every kind's facts in modes 2 and 4. Mode 3's readers (the

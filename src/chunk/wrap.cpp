@@ -38,6 +38,9 @@ std::string normalize_line_ends(std::string_view md) {
 // Lines split at "\n"; a final "\n" adds no empty line.
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
+  // Counted first: grown by doubling, the table of a text of short lines would be the largest
+  // list of the call at its last step.
+  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t begin = 0;
   while (begin < text.size()) {
     const std::size_t end = std::min(text.find('\n', begin), text.size());
