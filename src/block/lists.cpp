@@ -13,10 +13,57 @@ namespace {
 
 // One sibling run: which ordered lists to revert.
 std::vector<std::size_t> lists_to_revert(const Drafts& drafts) {
-  RevertScan scan;
-  for (const Draft& d : drafts) scan.read(d.block);
-  scan.end();
-  std::vector<std::size_t> revert = std::move(scan.reverts());
+  enum class State { Idle, Pending, Continuing } state = State::Idle;
+  std::size_t prev_last = 0, current = 0;
+  unsigned section_level = 255, last_heading = 255;
+  std::vector<std::size_t> revert;
+  auto single = [&](std::size_t pos) {
+    return std::get<draft::List>(drafts[pos].block).items.size() == 1;
+  };
+  auto drop_pending_single = [&] {
+    if (state == State::Pending && single(current)) revert.push_back(current);
+  };
+  for (std::size_t p = 0; p < drafts.size(); ++p) {
+    const DraftBlock& b = drafts[p].block;
+    if (auto* h = std::get_if<draft::Heading>(&b)) {
+      if (state != State::Idle && h->level <= section_level) {
+        drop_pending_single();
+        state = State::Idle;
+      }
+      last_heading = h->level;
+    } else if (auto* list = std::get_if<draft::List>(&b)) {
+      if (!list->ordered) {
+        drop_pending_single();
+        state = State::Idle;
+        continue;
+      }
+      std::size_t f = list->items.front().number;
+      std::size_t l = list->items.back().number;
+      if (state == State::Idle) {
+        if (f == 1) {
+          state = State::Pending;
+          current = p;
+          prev_last = l;
+          section_level = last_heading;
+        } else {
+          revert.push_back(p);
+        }
+      } else if (f == prev_last || f == prev_last + 1) {
+        state = State::Continuing;
+        current = p;
+        prev_last = l;
+      } else if (f != 1) {
+        revert.push_back(p);
+      } else {
+        drop_pending_single();
+        state = State::Pending;
+        current = p;
+        prev_last = l;
+        section_level = last_heading;
+      }
+    }
+  }
+  drop_pending_single();
   std::sort(revert.begin(), revert.end());
   return revert;
 }
@@ -233,8 +280,29 @@ std::size_t enforce_front(Drafts& drafts, std::size_t n, std::size_t base, Rever
 }
 
 void enforce_ordered_lists(Drafts& drafts) {
-  bool reverted = enforce_nested(drafts);
-  reverted = enforce_run(drafts) || reverted;
+  // Every child list is handled before the list that holds its parent: the lists are collected
+  // parents first, then handled in reverse.
+  struct Run {
+    Drafts* drafts;
+    bool in_tight_list;  // the children of an item of a tight list
+  };
+  std::vector<Run> runs;
+  std::vector<Run> work{{&drafts, false}};
+  while (!work.empty()) {
+    Run run = work.back();
+    work.pop_back();
+    runs.push_back(run);
+    for (Draft& d : *run.drafts) {
+      auto* list = std::get_if<draft::List>(&d.block);
+      bool tight = list && list->tight;
+      for_each_child_list(d.block, [&](Drafts& c) { work.push_back(Run{&c, tight}); });
+    }
+  }
+  bool reverted = false;
+  for (std::size_t i = runs.size(); i-- > 0;) {
+    reverted = enforce_run(*runs[i].drafts) || reverted;
+    if (runs[i].in_tight_list) merge_adjacent_paragraphs(*runs[i].drafts);
+  }
   if (reverted) settle_marker_lines(drafts);
 }
 

@@ -403,14 +403,7 @@ void Parser::container_block(Drafts& out) {
 
   if (records_layout(mode)) {
     b.collect_edit_regions(trace, current);
-    // A block's records are the first, or few beside those before (a huge block is rarely one
-    // of many): the first are taken over, not copied.
-    if (trace.syntax.empty()) {
-      trace.syntax.swap(b.syntax);
-    } else {
-      reserve_at_rate(trace.syntax, b.syntax.size(), current, lines.size());
-      trace.syntax.insert(trace.syntax.end(), b.syntax.begin(), b.syntax.end());
-    }
+    trace.take_syntax(b.syntax, current, lines.size());
   }
   b.report_unclosed(trace);
   b.finish_children(0, current, out);

@@ -170,9 +170,6 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     }
   }
   std::vector<std::string_view> lines = warm::take_lines();
-  // The span modes' other lists are short now: the line table, grown by doubling, would be the
-  // largest at its last step.
-  if (mode != 0) lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   line::split_lines(text, lines);
   for (std::size_t i = 0; i < frontmatter_lines && i < lines.size(); ++i) lines[i] = std::string_view();
 

@@ -24,19 +24,22 @@ void SpanKind::unknown_kind() {
   internal_failure("internal error: a block span kind outside the table of kinds");
 }
 
-Trace::Trace(const Trace& other)
-    : regions(other.regions), syntax(other.syntax), unclosed(other.unclosed), spans(other.spans),
-      line_offsets(other.line_offsets), mode(other.mode) {
-  for (EditRegion& region : regions)
-    if (!region.prefix.empty()) region.prefix = hold_prefix(region.prefix);
+void Trace::take_syntax(std::vector<SyntaxRecord>& block, std::size_t done, std::size_t lines) {
+  // A huge block's records are most often the first, or far more than those before it: the
+  // first are taken over, not copied.
+  if (syntax.empty()) {
+    syntax.swap(block);
+    return;
+  }
+  reserve_at_rate(syntax, block.size(), done, lines);
+  syntax.insert(syntax.end(), block.begin(), block.end());
 }
 
-std::string_view Trace::hold_prefix(std::string_view prefix) {
-  if (prefix.empty()) return {};
-  std::string key(prefix);
-  auto held = prefixes.find(key);
-  if (held == prefixes.end()) held = prefixes.insert(std::move(key)).first;
-  return *held;
+TraceIndex Trace::hold_prefix(std::string_view prefix) {
+  if (prefix.empty()) return 0;
+  auto [held, added] = prefix_numbers_.try_emplace(std::string(prefix), static_cast<TraceIndex>(prefixes.size()));
+  if (added) prefixes.emplace_back(prefix);
+  return held->second;
 }
 
 std::vector<BlockSpan> Trace::into_spans(bool nested) && {

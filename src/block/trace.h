@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "model/attrs.h"
@@ -241,9 +241,10 @@ struct BlockSpan {
 using TraceIndex = std::uint32_t;
 
 struct EditRegion {
-  // What every line inside the region's containers begins with: held by the trace's
-  // `prefixes`, so a record stays small when one is stored per paragraph or heading.
-  std::string_view prefix;
+  // What every line inside the region's containers begins with, numbered in the trace's
+  // `prefixes` (read with `Trace::prefix`), so a record stays small when one is stored per
+  // paragraph or heading.
+  TraceIndex prefix = 0;
   TraceIndex start = 0;
   TraceIndex end = 0;
   TraceIndex text_start = 0;
@@ -251,7 +252,7 @@ struct EditRegion {
   RegionKind kind = RegionKind::Text;
 
   EditRegion() = default;
-  EditRegion(std::string_view prefix_, std::size_t start_, std::size_t end_, std::size_t text_start_,
+  EditRegion(TraceIndex prefix_, std::size_t start_, std::size_t end_, std::size_t text_start_,
              std::size_t text_end_, RegionKind kind_)
       : prefix(prefix_), start(static_cast<TraceIndex>(start_)), end(static_cast<TraceIndex>(end_)),
         text_start(static_cast<TraceIndex>(text_start_)), text_end(static_cast<TraceIndex>(text_end_)),
@@ -303,24 +304,21 @@ struct Trace {
   std::vector<EditRegion> regions;
   std::vector<SyntaxRecord> syntax;
   std::vector<UnclosedRecord> unclosed;
-  // The edit regions' prefixes, each once. The set's nodes stay in place as more come and as
-  // the trace moves; a copy holds its own.
-  std::unordered_set<std::string> prefixes;
+  // The edit regions' prefixes, each once, by number; the first is the empty one.
+  std::vector<std::string> prefixes{std::string()};
   std::vector<BlockSpan> spans;
   std::vector<TraceIndex> line_offsets;  // span modes 3-4: per source line, where content starts
   std::uint8_t mode = 0;
 
-  Trace() = default;
-  Trace(Trace&&) = default;
-  Trace& operator=(Trace&&) = default;
-  Trace(const Trace& other);
-  Trace& operator=(const Trace& other) {
-    if (this != &other) *this = Trace(other);
-    return *this;
-  }
+ private:
+  std::unordered_map<std::string, TraceIndex> prefix_numbers_;
 
-  // `prefix` as held by `prefixes`, for an edit region to keep.
-  std::string_view hold_prefix(std::string_view prefix);
+ public:
+  // Appends a block's syntax records, `done` of `lines` lines read; `block` may be left empty.
+  void take_syntax(std::vector<SyntaxRecord>& block, std::size_t done, std::size_t lines);
+  // The number of `prefix` in `prefixes`, for an edit region to keep; added when new.
+  TraceIndex hold_prefix(std::string_view prefix);
+  std::string_view prefix(const EditRegion& region) const { return prefixes[region.prefix]; }
 
   // The spans, all of them when `nested`, else those of depth 0; the rest of the trace is
   // dropped.

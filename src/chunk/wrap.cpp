@@ -38,9 +38,6 @@ std::string normalize_line_ends(std::string_view md) {
 // Lines split at "\n"; a final "\n" adds no empty line.
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
-  // Counted first: grown by doubling, the table of a text of short lines would be the largest
-  // list of the call at its last step.
-  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t begin = 0;
   while (begin < text.size()) {
     const std::size_t end = std::min(text.find('\n', begin), text.size());
@@ -235,7 +232,7 @@ class Rewrapper {
     const std::size_t label_size =
         is_footnote_start(region.text_start) ? footnote_label_size(first_content.substr(text_begin)) : 0;
     text_begin += label_size;
-    Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
+    Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), parsed_.trace.prefix(region),
                   width_, false};
     // An ordered item the parser turns back into text may show the white space its text ends in.
     if (may_show_marker_line(layout.lead) && ends_in_shown_white_space(region)) return std::nullopt;
