@@ -454,12 +454,15 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
   const bool has_crlf = md.find("\r\n") != std::string_view::npos;
   const std::string text = normalize_line_ends(md);
   const bool ends_with_newline = !text.empty() && text.back() == '\n';
-  const std::vector<std::string_view> lines = split_lines(text);
+  std::vector<std::string_view> lines;
   std::vector<Region> filled;
   std::vector<BlockShape> shapes;
   {
-    // The parse is dropped before the check below parses the result.
-    const block::Parsed parsed = block::parse_source(text, parse_options(), 3);
+    // The parse is dropped before the check below parses the result. The line table is made
+    // once the parser's own is gone, and the syntax scopes, which nothing here reads, go first.
+    block::Parsed parsed = block::parse_source(text, parse_options(), 3);
+    parsed.trace.syntax = {};
+    lines = split_lines(text);
     const Rewrapper rewrapper(parsed, lines, width);
     // Regions are treated from the last to the first, each replacing lines the later ones left
     // alone; a region reaching into lines already replaced is skipped. Only regions whose lines
