@@ -87,7 +87,7 @@ void add_inline_constructs(std::string_view text, const Options& options, const 
   inl::ScanBuffers buffers;
   const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr, &buffers};
   inl::JoinedText joined;
-  for (const inl::Unit& unit : map.units(parsed.trace)) {
+  map.for_each_unit(parsed.trace, [&](const inl::Unit& unit) {
     joined.assign(text, unit);
     for (const InlineEvent& e : inl::inline_events(joined.text(), ctx)) {
       const std::string_view scope = event_scope(e.kind);
@@ -96,7 +96,7 @@ void add_inline_constructs(std::string_view text, const Options& options, const 
         out.push_back(ClassedRange{part.begin, part.end, scope});
       });
     }
-  }
+  });
 }
 
 // HTML comments in raw HTML blocks; an unclosed one runs to the end of its block.
@@ -135,6 +135,9 @@ void add_block_lines(const block::Trace& trace, const inl::LineMap& map, std::ve
 std::vector<ClassedRange> gather_ranges(std::string_view text, const Options& options,
                                         const block::Parsed& parsed, const inl::LineMap& map) {
   std::vector<ClassedRange> out;
+  // A range a marker and one a heading or definition line at least: a source of short blocks
+  // gets its room at once rather than by doubling.
+  out.reserve(parsed.trace.syntax.size() + parsed.trace.spans.size());
   if (parsed.body_offset > 0) add_frontmatter(text, parsed.body_offset, out);
   add_line_scopes(map, out);
   add_container_markers(map, out);

@@ -97,6 +97,12 @@ std::vector<ByteRange> LineMap::segments(std::size_t i) const {
 }
 
 std::vector<Unit> LineMap::units(const block::Trace& trace) const {
+  std::vector<Unit> units;
+  for_each_unit(trace, [&](Unit& unit) { units.push_back(std::move(unit)); });
+  return units;
+}
+
+void LineMap::for_each_unit(const block::Trace& trace, const std::function<void(Unit&)>& take) const {
   const std::size_t n = lines_.size();
   // Lines of whole-line template tokens of the block form: markup of the host language.
   std::vector<bool> excluded(n, false);
@@ -104,7 +110,12 @@ std::vector<Unit> LineMap::units(const block::Trace& trace) const {
     if (span.kind != "template_token" || span.facts().form != TemplateForm::Block) continue;
     for (std::size_t l = span.start; l < std::min(span.end, n); ++l) excluded[l] = true;
   }
-  std::vector<Unit> units;
+  // One unit at a time, its room kept from one to the next unless `take` moves it away.
+  Unit unit;
+  auto give = [&] {
+    if (!unit.empty()) take(unit);
+    unit.clear();
+  };
   std::vector<ByteRange> pieces;
   for (const block::EditRegion& record : trace.regions) {
     const block::EditRegion* region = &record;
@@ -112,29 +123,30 @@ std::vector<Unit> LineMap::units(const block::Trace& trace) const {
     const std::size_t end = std::min<std::size_t>(region->end, n);
     switch (region->kind) {
       case block::RegionKind::Text: {
-        Unit unit;
         for (std::size_t l = region->start; l < end; ++l) append_segments(l, unit);
-        if (!unit.empty()) units.push_back(std::move(unit));
+        give();
         break;
       }
       case block::RegionKind::DefinitionList:
         for (std::size_t l = region->start; l < end; ++l) {
-          Unit unit = segments(l);
-          if (!unit.empty()) units.push_back(std::move(unit));
+          append_segments(l, unit);
+          give();
         }
         break;
       case block::RegionKind::Table:
         for (std::size_t l = region->start; l < end; ++l) {
           pieces.clear();
           append_segments(l, pieces);
-          for (const ByteRange& piece : pieces) units.push_back(Unit{piece});
+          for (const ByteRange& piece : pieces) {
+            unit.push_back(piece);
+            give();
+          }
         }
         break;
       case block::RegionKind::HtmlBlock:
         break;
     }
   }
-  return units;
 }
 
 std::vector<ByteRange> LineMap::html_ranges(std::span<const block::EditRegion> regions) const {
