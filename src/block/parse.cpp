@@ -55,6 +55,9 @@ bool may_hold_figure(Draft& top) {
   return false;
 }
 
+// Drafts kept at once while a span mode streams them.
+constexpr std::size_t kStreamBatch = 256;
+
 // In the span modes the drafts are read only for their spans: each top-level draft that no
 // later line can change becomes its spans while the lines are read, and goes, so that the draft
 // list stays short however many blocks the source has. Later lines change the last draft (an
@@ -65,21 +68,13 @@ class SpanStream {
  public:
   SpanStream(std::uint8_t mode, bool figures) : mode_(mode), figures_(figures) {}
 
-  // The spans of the settled drafts at the front of `drafts`, which go; `done` of `lines` lines
-  // are read.
+  // Once enough drafts have come, the spans of the settled ones at the front of `drafts`, which
+  // go; `done` of `lines` lines are read.
   void take_settled(Drafts& drafts, std::size_t done, std::size_t lines) {
-    if (drafts.size() < 2) return;
-    std::size_t n = read(drafts, drafts.size() - 1);
-    n = std::min(n, scan_.decided() - taken_);
-    if (figures_)
-      for (std::size_t k = 0; k < n; ++k)
-        if (may_hold_figure(drafts[k])) n = k;
-    if (n == 0) return;
-    const std::size_t m = enforce_front(drafts, n, taken_, scan_);
-    taken_ += n;
-    reserve_at_rate(spans, span_count(std::span<Draft>(drafts.data(), m)), done, lines);
-    draft_spans(std::span<Draft>(drafts.data(), m), 0, spans, mode_);
-    drafts.erase(drafts.begin(), drafts.begin() + static_cast<std::ptrdiff_t>(m));
+    if (drafts.size() < next_) return;
+    take_front(drafts, done, lines);
+    // Drafts that wait are looked at again once as many more have come.
+    next_ = std::max(kStreamBatch * 3 / 4, 2 * drafts.size());
   }
 
   // The spans of the drafts left once every line is read, figures decided.
@@ -95,6 +90,21 @@ class SpanStream {
   std::vector<BlockSpan> spans;
 
  private:
+  void take_front(Drafts& drafts, std::size_t done, std::size_t lines) {
+    if (drafts.size() < 2) return;
+    std::size_t n = read(drafts, drafts.size() - 1);
+    n = std::min(n, scan_.decided() - taken_);
+    if (figures_)
+      for (std::size_t k = 0; k < n; ++k)
+        if (may_hold_figure(drafts[k])) n = k;
+    if (n == 0) return;
+    const std::size_t m = enforce_front(drafts, n, taken_, scan_);
+    taken_ += n;
+    reserve_at_rate(spans, span_count(std::span<Draft>(drafts.data(), m)), done, lines);
+    draft_spans(std::span<Draft>(drafts.data(), m), 0, spans, mode_);
+    drafts.erase(drafts.begin(), drafts.begin() + static_cast<std::ptrdiff_t>(m));
+  }
+
   // The ordered-list scan reads the first `n` drafts; returns `n`.
   std::size_t read(const Drafts& drafts, std::size_t n) {
     for (std::size_t k = scan_.read_count() - taken_; k < n; ++k) scan_.read(drafts[k].block);
@@ -119,13 +129,11 @@ class SpanStream {
   }
 
   RevertScan scan_;
+  std::size_t next_ = kStreamBatch * 3 / 4;  // the size of the draft list that calls for a take
   std::size_t taken_ = 0;  // drafts read and gone, counted before any list turned into text
   std::uint8_t mode_;
   bool figures_;
 };
-
-// Drafts kept at once while a span mode streams them.
-constexpr std::size_t kStreamBatch = 256;
 
 // Attribute-definition lines waiting for the next block.
 struct Pending {
@@ -243,15 +251,10 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     }
 
     // The new drafts are built in place at the end of the list: [first, end).
-    if (drafts.size() == drafts.capacity()) {
-      if (mode == 0) {
-        reserve_projected(drafts, i, src.size());
-      } else {
-        stream.take_settled(drafts, i, src.size());
-        // Drafts wait: the list grows as any list does.
-        if (drafts.size() > drafts.capacity() / 2) drafts.reserve(2 * drafts.capacity());
-      }
-    }
+    if (mode != 0)
+      stream.take_settled(drafts, i, src.size());
+    else if (drafts.size() == drafts.capacity())
+      reserve_projected(drafts, i, src.size());
     std::size_t first = drafts.size();
     parser.container_block(drafts);
     after_definition = false;

@@ -53,8 +53,7 @@ TEST(BlockSpans, LaterLinesChangeEarlierBlocks) {
   const Row rows[] = {
       // An attribute line goes to the block before it.
       {"", "# h\n{: .c}\n", "", 700}, {"", "> q\n{: .c}\n\n", "", 700}, {"", "# h\n^\n{: .c}\n", "", 700},
-      // Definition lists with equal attributes join across blank lines (three blocks a unit, so
-      // that the draft list fills up at each place in the unit).
+      // Definition lists with equal attributes join across blank lines (more below).
       {"", "Term\n: d\n\nTerm\n: e\n\n# h\n\np\n\n", "", 300}, {"T\n: d\n\n", "T\n: e\n\n", "", 700},
       // Implicit figures whose images are defined at the end.
       {"", "![a][r]\n\np\n\n", "[r]: /u\n", 400}, {"", "- ![b][r]\n\n> ![c][r]\n", "[r]: /u\n", 400},
@@ -66,9 +65,15 @@ TEST(BlockSpans, LaterLinesChangeEarlierBlocks) {
       // Nested lists turned back into text inside their blocks.
       {"", "- 1. 2. a\n\n> 1. b\n> 3. c\n\n", "", 400},
   };
+  // Definition lists joined across a blank line with one to six blocks between the pairs: the draft
+  // list fills up at every place in the unit.
+  std::vector<std::string> joined;
+  for (std::string between; between.size() < 18; between += "p\n\n") joined.push_back("T\n: d\n\nT\n: e\n\n" + between);
+  std::vector<Row> all(std::begin(rows), std::end(rows));
+  for (const std::string& unit : joined) all.push_back(Row{"", unit, "", 300});
   Options o = default_options();
   o.implicit_figures = true;
-  for (const Row& row : rows) {
+  for (const Row& row : all) {
     std::string src(row.head);
     for (std::size_t k = 0; k < row.repeat; ++k) src += row.unit;
     src += row.tail;
