@@ -171,10 +171,11 @@ class SpanKind {
 
 // One block's source range and the facts the block listing reports.
 struct BlockSpan {
-  std::size_t start = 0;  // first line, 0-based
-  std::size_t end = 0;    // exclusive, trailing blank lines excluded
-  // Nesting is bounded far below 2^32 (a level takes at least a byte of every line it holds);
-  // with the kind, level and flag it fills one word, and a span is made per block.
+  // Line numbers in 32 bits, as the parser's are (it refuses a source of 2^32 lines); nesting is
+  // bounded far below 2^32. A span is made per block: with the kind, level and flag they fill two
+  // words.
+  std::uint32_t start = 0;  // first line, 0-based
+  std::uint32_t end = 0;    // exclusive, trailing blank lines excluded
   std::uint32_t depth = 0;
   SpanKind kind;
   std::optional<std::uint8_t> level;  // a heading's level
@@ -199,8 +200,8 @@ struct BlockSpan {
   static BlockSpan of(SpanKind kind, std::size_t start, std::size_t end) {
     BlockSpan s;
     s.kind = kind;
-    s.start = start;
-    s.end = end;
+    s.start = static_cast<std::uint32_t>(start);
+    s.end = static_cast<std::uint32_t>(end);
     return s;
   }
 

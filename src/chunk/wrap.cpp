@@ -192,7 +192,7 @@ std::vector<BlockShape> block_shapes(const std::vector<block::BlockSpan>& spans)
   shapes.reserve(spans.size());
   for (const block::BlockSpan& span : spans)
     shapes.push_back(BlockShape{span.kind, span.depth,
-                                may_hold_paragraph(span.kind) ? 0 : span.end - span.start});
+                                may_hold_paragraph(span.kind) ? 0 : std::size_t{span.end} - span.start});
   return shapes;
 }
 
@@ -397,7 +397,7 @@ TextRegions paragraph_regions(const block::Trace& trace, std::size_t line_count)
     if (span.start > line_count) continue;
     if (span.kind == "heading") heading_start[span.start] = true;
     if (span.kind == "paragraph")
-      paragraph_end[span.start] = std::max(paragraph_end[span.start], span.end);
+      paragraph_end[span.start] = std::max<std::size_t>(paragraph_end[span.start], span.end);
   }
   TextRegions out;
   std::vector<const block::EditRegion*>& regions = out.regions;

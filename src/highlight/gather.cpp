@@ -118,7 +118,7 @@ void add_block_lines(const block::Trace& trace, const inl::LineMap& map, std::ve
   const std::size_t lines = map.line_count();
   auto line_end = [&](std::size_t i) { return map.start(i) + map.line(i).size(); };
   for (const block::BlockSpan& span : trace.spans) {
-    const std::size_t end = std::min(span.end, lines);
+    const std::size_t end = std::min<std::size_t>(span.end, lines);
     if (span.start >= end) continue;
     if (span.kind == "heading" || span.kind == "panel_title") {
       out.push_back(ClassedRange{map.start(span.start), line_end(end - 1), "markup-heading"});

@@ -108,7 +108,7 @@ void LineMap::for_each_unit(const block::Trace& trace, const std::function<void(
   std::vector<bool> excluded(n, false);
   for (const block::BlockSpan& span : trace.spans) {
     if (span.kind != "template_token" || span.facts().form != TemplateForm::Block) continue;
-    for (std::size_t l = span.start; l < std::min(span.end, n); ++l) excluded[l] = true;
+    for (std::size_t l = span.start; l < std::min<std::size_t>(span.end, n); ++l) excluded[l] = true;
   }
   // One unit at a time, its room kept from one to the next unless `take` moves it away.
   Unit unit;
