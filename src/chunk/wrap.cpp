@@ -35,9 +35,10 @@ std::string normalize_line_ends(std::string_view md) {
   return out;
 }
 
-// Lines split at "\n"; a final "\n" adds no empty line.
-std::vector<std::string_view> split_lines(std::string_view text) {
+// Lines split at "\n"; a final "\n" adds no empty line. `count` is room to reserve.
+std::vector<std::string_view> split_lines(std::string_view text, std::size_t count = 0) {
   std::vector<std::string_view> lines;
+  lines.reserve(count);
   std::size_t begin = 0;
   while (begin < text.size()) {
     const std::size_t end = std::min(text.find('\n', begin), text.size());
@@ -462,7 +463,8 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
     // once the parser's own is gone, and the syntax scopes, which nothing here reads, go first.
     block::Parsed parsed = block::parse_source(text, parse_options(), 3);
     parsed.trace.syntax = {};
-    lines = split_lines(text);
+    // The parse has a content offset for every line: as many as the table will hold.
+    lines = split_lines(text, parsed.trace.line_offsets.size());
     const Rewrapper rewrapper(parsed, lines, width);
     // Regions are treated from the last to the first, each replacing lines the later ones left
     // alone; a region reaching into lines already replaced is skipped. Only regions whose lines
