@@ -55,15 +55,16 @@ bool may_hold_figure(Draft& top) {
   return false;
 }
 
-// Drafts kept at once while a span mode streams them.
+// The draft list's room in the span modes; the settled drafts are taken at three quarters of it.
 constexpr std::size_t kStreamBatch = 256;
 
 // In the span modes the drafts are read only for their spans: each top-level draft that no
 // later line can change becomes its spans while the lines are read, and goes, so that the draft
-// list stays short however many blocks the source has. Later lines change the last draft (an
-// attribute line after it, a definition list joining it), the ordered-list rule's decision on a
-// pending single-item list, and whether a paragraph is an implicit figure (its image may use a
-// link definition further on); such drafts, and all after them, wait.
+// list stays short however many blocks the source has. Later lines may change the last draft (a
+// definition list after blank lines joins it; the attribute lines after it are read by the time
+// the drafts are taken), the ordered-list rule's decision on a pending single-item list, and
+// whether a paragraph is an implicit figure (its image may use a link definition further on);
+// such drafts, and all after them, wait.
 class SpanStream {
  public:
   SpanStream(std::uint8_t mode, bool figures) : mode_(mode), figures_(figures) {}
