@@ -75,15 +75,15 @@ int main() {
   }
   const std::string quotes = repeat("> ", 25000) + "a";
   measure("25 000 nested quotes", quotes.size(),
-          [&] { return parse_source(quotes, deep, 0).trace.records.size(); });
+          [&] { return parse_source(quotes, deep, 0).trace.unclosed.size(); });
   const std::string blanks = repeat("- ", 30000) + "x\n" + std::string(30000, '\n');
   measure("30 000 nested items + blank lines", blanks.size(),
-          [&] { return parse_source(blanks, deep, 0).trace.records.size(); });
+          [&] { return parse_source(blanks, deep, 0).trace.unclosed.size(); });
   const std::string quoted = "> " + repeat("- ", 30000) + "x\n" + repeat(">\n", 30000);
   measure("same inside a quote", quoted.size(),
-          [&] { return parse_source(quoted, deep, 0).trace.records.size(); });
+          [&] { return parse_source(quoted, deep, 0).trace.unclosed.size(); });
   const std::string angle = "<div>\n" + repeat("<div <b '", 100000) + "\n";
   measure("raw HTML of unclosed tags", angle.size(),
-          [&] { return parse_source(angle, options, 0).trace.records.size(); });
+          [&] { return parse_source(angle, options, 0).trace.unclosed.size(); });
   return 0;
 }

@@ -503,8 +503,10 @@ class Parser {
   ContainerBuilder builder_{*this};
   std::vector<std::uint8_t> blank_;
   // One entry per line and one past the last, each written once: arrays left unzeroed at first.
-  std::unique_ptr<std::size_t[]> next_nonblank_;
-  std::unique_ptr<std::size_t[]> content_end_;  // per end line: the end without trailing blank lines
+  // Line numbers in 32 bits, as the build tree's node numbers are: a source of 2^32 lines is
+  // refused as too large to hold.
+  std::unique_ptr<std::uint32_t[]> next_nonblank_;
+  std::unique_ptr<std::uint32_t[]> content_end_;  // per end line: the end without trailing blank lines
   std::size_t nonblank_runs_ = 0;
 };
 

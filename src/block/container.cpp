@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <limits>
+#include <new>
 #include <utility>
 
 #include "block/build.h"
@@ -27,10 +29,11 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
     : lines(std::move(source_lines)), options(opts), mode(span_mode) {
   trace.mode = span_mode;
   const std::size_t n = lines.size();
+  if (n >= std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
   // One pass forward for the blank lines, the runs between them and the content ends, one
   // backward for the next non-blank line.
   blank_.resize(n);
-  content_end_ = std::make_unique_for_overwrite<std::size_t[]>(n + 1);
+  content_end_ = std::make_unique_for_overwrite<std::uint32_t[]>(n + 1);
   content_end_[0] = 0;
   bool after_blank = true;
   for (std::size_t i = 0; i < n; ++i) {
@@ -38,21 +41,21 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
     blank_[i] = blank ? 1 : 0;
     if (!blank && after_blank) ++nonblank_runs_;
     after_blank = blank;
-    content_end_[i + 1] = blank ? content_end_[i] : i + 1;
+    content_end_[i + 1] = blank ? content_end_[i] : static_cast<std::uint32_t>(i + 1);
   }
-  next_nonblank_ = std::make_unique_for_overwrite<std::size_t[]>(n + 1);
-  std::size_t next = n;  // the first non-blank line after `i`
+  next_nonblank_ = std::make_unique_for_overwrite<std::uint32_t[]>(n + 1);
+  std::uint32_t next = static_cast<std::uint32_t>(n);  // the first non-blank line after `i`
   for (std::size_t i = n + 1; i-- > 0;) {
     next_nonblank_[i] = next;
-    if (i < n && !blank_[i]) next = i;
+    if (i < n && !blank_[i]) next = static_cast<std::uint32_t>(i);
   }
-  if (mode == 3) trace.line_offsets.assign(n, 0);
+  if (records_layout(mode)) trace.line_offsets.assign(n, 0);
 }
 
 std::size_t Parser::drop_trailing_blanks(std::size_t start, std::size_t end) const {
   if (end > lines.size()) end = lines.size();
   if (end <= start) return end;
-  return std::max(start, content_end_[end]);
+  return std::max<std::size_t>(start, content_end_[end]);
 }
 
 void Parser::add_link_def(const std::string& label, LinkRef def) {
@@ -92,7 +95,7 @@ void ContainerBuilder::reset() {
   first_line_ = parser.current;
   content_offset = 0;
   leaf_open = false;
-  record_syntax = parser.mode == 3;
+  record_syntax = records_layout(parser.mode);
   consumers_.clear();
   quotes_.clear();
   divs_.clear();

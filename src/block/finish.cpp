@@ -102,13 +102,13 @@ static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser*
   std::size_t i = 0;
   for (LinkRefDefinition& def : leading_link_defs(lines)) {
     if (parser) {
-      if (parser->mode == 3)
+      if (records_layout(parser->mode))
         for (std::size_t k = i; k < def.end; ++k) {
           std::size_t l = first_line + k;
           std::size_t off = parser->line_offset(l);
           std::size_t len = l < parser->lines.size() ? parser->lines[l].size() : 0;
           if (off < len)
-            parser->trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::MarkupLinkUrl});
+            parser->trace.syntax.emplace_back(l, off, len, SyntaxScope::MarkupLinkUrl);
         }
       parser->add_link_def(def.label, std::move(def.def));
     }
@@ -129,11 +129,11 @@ static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, 
   if (parts.defs_end >= lines.size()) return;
   Attr attr;
   for (std::size_t k = parts.attrs_start; k < lines.size(); ++k) {
-    if (parser.mode == 3) {
+    if (records_layout(parser.mode)) {
       std::size_t l = span.start + k;
       std::size_t off = parser.line_offset(l);
       std::size_t len = l < parser.lines.size() ? parser.lines[l].size() : 0;
-      if (off < len) parser.trace.records.emplace_back(SyntaxRecord{l, off, len, SyntaxScope::Attribute});
+      if (off < len) parser.trace.syntax.emplace_back(l, off, len, SyntaxScope::Attribute);
     }
     attr.merge(attrs::parse_attrs_body(attribute_line_body(lines[k].text)));
   }
@@ -165,7 +165,7 @@ static void append_raw(Drafts& out, std::string_view text, std::size_t line, Blo
                        Parser& parser) {
   RawHtmlText raw = escape_raw_html(text, line);
   for (std::size_t l : raw.unclosed_comment_lines)
-    parser.trace.records.emplace_back(UnclosedRecord{"comment", "-->", l});
+    parser.trace.unclosed.push_back(UnclosedRecord{"comment", "-->", l});
   std::vector<HtmlToken> tokens;
   if (!parser.options.templates.empty()) tokens = templates::html_tokens(raw.text, parser.options.templates);
   append_draft(out, std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)});
@@ -174,7 +174,7 @@ static void append_raw(Drafts& out, std::string_view text, std::size_t line, Blo
 void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Drafts& result) {
   using Frame = FinishFrame;
   Parser& p = parser;
-  bool facts = p.mode >= 2;
+  bool facts = records_facts(p.mode);
   std::vector<Frame>& frames = finish_frames_;
   frames.clear();
   frames.emplace_back(parent, end).next = nodes[parent].first_child;

@@ -2,6 +2,8 @@
 #include "block/lists.h"
 
 #include <algorithm>
+#include <iterator>
+#include <span>
 
 #include "model/line.h"
 
@@ -100,10 +102,8 @@ void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
   }
 }
 
-// Whether a list of the run was reverted.
-bool enforce_run(Drafts& drafts) {
-  std::vector<std::size_t> revert = lists_to_revert(drafts);
-  if (revert.empty()) return false;
+// Turns the lists at `revert` (ascending positions in `drafts`) back into text.
+void revert_lists(Drafts& drafts, const std::vector<std::size_t>& revert) {
   std::vector<Drafts> reverted;
   reverted.reserve(revert.size());
   std::size_t size = drafts.size() - revert.size();
@@ -115,6 +115,13 @@ bool enforce_run(Drafts& drafts) {
     reverted.push_back(std::move(items));
   }
   splice_reverted(drafts, revert, reverted, size);
+}
+
+// Whether a list of the run was reverted.
+bool enforce_run(Drafts& drafts) {
+  std::vector<std::size_t> revert = lists_to_revert(drafts);
+  if (revert.empty()) return false;
+  revert_lists(drafts, revert);
   return true;
 }
 
@@ -164,7 +171,113 @@ void settle_marker_lines(Drafts& drafts) {
   }
 }
 
+// Applies the rules to every run nested in `drafts`, children before parents; whether a list
+// was reverted.
+bool enforce_nested(std::span<Draft> drafts) {
+  // Every child list is handled before the list that holds its parent: the lists are collected
+  // parents first, then handled in reverse.
+  struct Run {
+    Drafts* drafts;
+    bool in_tight_list;  // the children of an item of a tight list
+  };
+  std::vector<Run> runs;
+  std::vector<Run> work;
+  auto push_children = [&](Draft& d) {
+    auto* list = std::get_if<draft::List>(&d.block);
+    bool tight = list && list->tight;
+    for_each_child_list(d.block, [&](Drafts& c) { work.push_back(Run{&c, tight}); });
+  };
+  for (Draft& d : drafts) push_children(d);
+  while (!work.empty()) {
+    Run run = work.back();
+    work.pop_back();
+    runs.push_back(run);
+    for (Draft& d : *run.drafts) push_children(d);
+  }
+  bool reverted = false;
+  for (std::size_t i = runs.size(); i-- > 0;) {
+    reverted = enforce_run(*runs[i].drafts) || reverted;
+    if (runs[i].in_tight_list) merge_adjacent_paragraphs(*runs[i].drafts);
+  }
+  return reverted;
+}
+
 }  // namespace
+
+void RevertScan::read(const DraftBlock& b) {
+  const std::size_t p = read_++;
+  if (auto* h = std::get_if<draft::Heading>(&b)) {
+    if (state_ != State::Idle && h->level <= section_level_) {
+      drop_pending_single();
+      state_ = State::Idle;
+    }
+    last_heading_ = h->level;
+  } else if (auto* list = std::get_if<draft::List>(&b)) {
+    if (!list->ordered) {
+      drop_pending_single();
+      state_ = State::Idle;
+      return;
+    }
+    std::size_t f = list->items.front().number;
+    std::size_t l = list->items.back().number;
+    auto pend = [&] {
+      state_ = State::Pending;
+      current_ = p;
+      current_single_ = list->items.size() == 1;
+      prev_last_ = l;
+      section_level_ = last_heading_;
+    };
+    if (state_ == State::Idle) {
+      if (f == 1)
+        pend();
+      else
+        revert_.push_back(p);
+    } else if (f == prev_last_ || f == prev_last_ + 1) {
+      state_ = State::Continuing;
+      current_ = p;
+      prev_last_ = l;
+    } else if (f != 1) {
+      revert_.push_back(p);
+    } else {
+      drop_pending_single();
+      pend();
+    }
+  }
+}
+
+std::size_t enforce_front(Drafts& drafts, std::size_t n, std::size_t base, RevertScan& scan) {
+  bool reverted = enforce_nested(std::span<Draft>(drafts.data(), n));
+  // The scan's reverts among the `n`, taken out of its list.
+  std::vector<std::size_t> here;
+  std::vector<std::size_t>& all = scan.reverts();
+  std::size_t kept = 0;
+  for (std::size_t pos : all) {
+    if (pos >= base && pos - base < n)
+      here.push_back(pos - base);
+    else
+      all[kept++] = pos;
+  }
+  all.resize(kept);
+  std::size_t m = n;
+  if (!here.empty()) {
+    std::sort(here.begin(), here.end());
+    // The front as a run of its own, reverted, put back in place of the `n`.
+    Drafts front(std::make_move_iterator(drafts.begin()),
+                 std::make_move_iterator(drafts.begin() + static_cast<std::ptrdiff_t>(n)));
+    revert_lists(front, here);
+    m = front.size();
+    drafts.erase(drafts.begin(), drafts.begin() + static_cast<std::ptrdiff_t>(n));
+    drafts.insert(drafts.begin(), std::make_move_iterator(front.begin()), std::make_move_iterator(front.end()));
+    reverted = true;
+  }
+  if (reverted) {
+    for (std::size_t i = 0; i < m; ++i) {
+      if (auto* para = std::get_if<draft::Paragraph>(&drafts[i].block)) settle_marker_line(*para);
+      for_each_child_list(drafts[i].block, [](Drafts& c) { settle_marker_lines(c); });
+    }
+  }
+  return m;
+}
 
 void enforce_ordered_lists(Drafts& drafts) {
   // Every child list is handled before the list that holds its parent: the lists are collected

@@ -87,7 +87,8 @@ void ContainerBuilder::record_content_offset(const Rest& rest) {
     }
   }
   // The last offset recorded for a line is the one that stays.
-  if (line < parser.trace.line_offsets.size()) parser.trace.line_offsets[line] = content_offset;
+  if (line < parser.trace.line_offsets.size())
+    parser.trace.line_offsets[line] = static_cast<TraceIndex>(content_offset);
 }
 
 bool ContainerBuilder::continue_fenced_leaf(BuildKind leaf, const Rest& rest) {
@@ -325,7 +326,7 @@ bool ContainerBuilder::open_containers(Rest& rest) {
 
 void ContainerBuilder::report_unclosed(Trace& trace) const {
   auto record = [&](std::string_view construct, std::string expected, std::size_t at) {
-    trace.records.emplace_back(UnclosedRecord{construct, std::move(expected), at});
+    trace.unclosed.push_back(UnclosedRecord{construct, std::move(expected), at});
   };
   for (std::size_t pos = 1; pos < stack.size(); ++pos) {
     const BuildNode& node = nodes[stack[pos]];
@@ -400,9 +401,9 @@ void Parser::container_block(Drafts& out) {
     b.append_leaf_inner(rest);
   }
 
-  if (mode == 3) {
+  if (records_layout(mode)) {
     b.collect_edit_regions(trace, current);
-    for (const auto& s : b.syntax) trace.records.emplace_back(s);
+    trace.take_syntax(b.syntax, current, lines.size());
   }
   b.report_unclosed(trace);
   b.finish_children(0, current, out);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
+#include <new>
 
 #include "block/finalize.h"
 #include "block/lists.h"
@@ -39,6 +41,101 @@ void reserve_projected(Drafts& drafts, std::size_t done, std::size_t lines) {
   drafts.reserve(size + std::min(std::max(projected, size / 4 + 16), left + 16));
 }
 
+// Whether a paragraph of the draft's tree may become an implicit figure.
+bool may_hold_figure(Draft& top) {
+  std::vector<Draft*> work{&top};
+  while (!work.empty()) {
+    Draft* d = work.back();
+    work.pop_back();
+    if (auto* para = std::get_if<draft::Paragraph>(&d->block); para && para->text.starts_with("![")) return true;
+    for_each_child_list(d->block, [&](Drafts& c) {
+      for (Draft& child : c) work.push_back(&child);
+    });
+  }
+  return false;
+}
+
+// The draft list's room in the span modes; the settled drafts are taken at three quarters of it.
+constexpr std::size_t kStreamBatch = 256;
+
+// In the span modes the drafts are read only for their spans: each top-level draft that no
+// later line can change becomes its spans while the lines are read, and goes, so that the draft
+// list stays short however many blocks the source has. Later lines may change the last draft (a
+// definition list after blank lines joins it; the attribute lines after it are read by the time
+// the drafts are taken), the ordered-list rule's decision on a pending single-item list, and
+// whether a paragraph is an implicit figure (its image may use a link definition further on);
+// such drafts, and all after them, wait.
+class SpanStream {
+ public:
+  SpanStream(std::uint8_t mode, bool figures) : mode_(mode), figures_(figures) {}
+
+  // Once enough drafts have come, the spans of the settled ones at the front of `drafts`, which
+  // go; `done` of `lines` lines are read.
+  void take_settled(Drafts& drafts, std::size_t done, std::size_t lines) {
+    if (drafts.size() < next_) return;
+    take_front(drafts, done, lines);
+    // Drafts that wait are looked at again once as many more have come.
+    next_ = std::max(kStreamBatch * 3 / 4, 2 * drafts.size());
+  }
+
+  // The spans of the drafts left once every line is read, figures decided.
+  void take_rest(Drafts& drafts, const InlineContext& ctx) {
+    read(drafts, drafts.size());
+    scan_.end();
+    enforce_front(drafts, drafts.size(), taken_, scan_);
+    if (figures_) decide_figures(drafts, ctx);
+    reserve_at_rate(spans, span_count(drafts), 1, 1);
+    draft_spans(drafts, 0, spans, mode_);
+  }
+
+  std::vector<BlockSpan> spans;
+
+ private:
+  void take_front(Drafts& drafts, std::size_t done, std::size_t lines) {
+    if (drafts.size() < 2) return;
+    std::size_t n = read(drafts, drafts.size() - 1);
+    n = std::min(n, scan_.decided() - taken_);
+    if (figures_)
+      for (std::size_t k = 0; k < n; ++k)
+        if (may_hold_figure(drafts[k])) n = k;
+    if (n == 0) return;
+    const std::size_t m = enforce_front(drafts, n, taken_, scan_);
+    taken_ += n;
+    reserve_at_rate(spans, span_count(std::span<Draft>(drafts.data(), m)), done, lines);
+    draft_spans(std::span<Draft>(drafts.data(), m), 0, spans, mode_);
+    drafts.erase(drafts.begin(), drafts.begin() + static_cast<std::ptrdiff_t>(m));
+  }
+
+  // The ordered-list scan reads the first `n` drafts; returns `n`.
+  std::size_t read(const Drafts& drafts, std::size_t n) {
+    for (std::size_t k = scan_.read_count() - taken_; k < n; ++k) scan_.read(drafts[k].block);
+    return n;
+  }
+
+  // How many spans the drafts give: one a draft, at every depth.
+  static std::size_t span_count(std::span<Draft> drafts) {
+    std::size_t count = drafts.size();
+    std::vector<Drafts*> work;
+    auto push = [&](Drafts& c) {
+      count += c.size();
+      work.push_back(&c);
+    };
+    for (Draft& d : drafts) for_each_child_list(d.block, push);
+    while (!work.empty()) {
+      Drafts* list = work.back();
+      work.pop_back();
+      for (Draft& d : *list) for_each_child_list(d.block, push);
+    }
+    return count;
+  }
+
+  RevertScan scan_;
+  std::size_t next_ = kStreamBatch * 3 / 4;  // the size of the draft list that calls for a take
+  std::size_t taken_ = 0;  // drafts read and gone, counted before any list turned into text
+  std::uint8_t mode_;
+  bool figures_;
+};
+
 // Attribute-definition lines waiting for the next block.
 struct Pending {
   Attr attr;
@@ -70,6 +167,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     normalized = line::normalize_line_ends(source);
     text = normalized;
   }
+  // The layout's records hold lines and offsets in 32 bits.
+  if (records_layout(mode) && text.size() >= std::numeric_limits<TraceIndex>::max()) throw std::bad_alloc();
   std::size_t frontmatter_lines = 0;
   if (options.frontmatter) {
     if (auto fm = frontmatter::extract(text)) {
@@ -85,10 +184,11 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 
   Parser parser(std::move(lines), options, mode);
   const std::vector<std::string_view>& src = parser.lines;
-  Drafts drafts = warm::take_drafts();
   // Moving a draft is dear (a variant of large kinds): growing the list by doubling would move
-  // every draft about twice more.
-  drafts.reserve(parser.nonblank_runs());
+  // every draft about twice more. The span modes keep few; the list's room sets how many.
+  Drafts drafts = mode == 0 ? warm::take_drafts() : Drafts();
+  drafts.reserve(mode == 0 ? parser.nonblank_runs() : kStreamBatch);
+  SpanStream stream(mode, options.implicit_figures);
   Pending pending;
   bool after_definition = false;
   // A "^" line since the last block: it ends the block before it, so the definition lists on
@@ -152,7 +252,10 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     }
 
     // The new drafts are built in place at the end of the list: [first, end).
-    if (drafts.size() == drafts.capacity()) reserve_projected(drafts, i, src.size());
+    if (mode != 0)
+      stream.take_settled(drafts, i, src.size());
+    else if (drafts.size() == drafts.capacity())
+      reserve_projected(drafts, i, src.size());
     std::size_t first = drafts.size();
     parser.container_block(drafts);
     after_definition = false;
@@ -187,15 +290,16 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   }
   literalize_pending();
 
-  enforce_ordered_lists(drafts);
   // Implicit figures need the inline parser; they are decided here, before the spans are taken.
-  if (options.implicit_figures)
-    decide_figures(drafts, InlineContext{options, parser.link_defs, parser.footnote_labels, nullptr});
-  if (mode != 0) {
+  if (mode == 0) {
+    enforce_ordered_lists(drafts);
+    if (options.implicit_figures)
+      decide_figures(drafts, InlineContext{options, parser.link_defs, parser.footnote_labels, nullptr});
+  } else {
     // The draft spans come in pre-order, already sorted by start line; the driver's own spans
     // (attribute definitions, link definitions) are merged in before spans of the same line.
-    std::vector<BlockSpan> tree;
-    draft_spans(drafts, 0, tree);
+    stream.take_rest(drafts, InlineContext{options, parser.link_defs, parser.footnote_labels, nullptr});
+    std::vector<BlockSpan> tree = std::move(stream.spans);
     auto by_start = [](const BlockSpan& a, const BlockSpan& b) { return a.start < b.start; };
     if (!std::is_sorted(tree.begin(), tree.end(), by_start))
       std::stable_sort(tree.begin(), tree.end(), by_start);
@@ -211,8 +315,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   }
 
   std::vector<const UnclosedRecord*> unclosed;
-  for (const TraceEvent& e : parser.trace.records)
-    if (auto* u = std::get_if<UnclosedRecord>(&e)) unclosed.push_back(u);
+  for (const UnclosedRecord& u : parser.trace.unclosed) unclosed.push_back(&u);
   std::stable_sort(unclosed.begin(), unclosed.end(),
                    [](const UnclosedRecord* a, const UnclosedRecord* b) { return a->line < b->line; });
   for (const UnclosedRecord* u : unclosed) {
@@ -226,7 +329,6 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   // In span mode 0 the drafts are what the document is finished from, once their text is parsed
   // as inlines; in the other modes nothing reads them any more.
   if (mode == 0) result.drafts = std::move(drafts);
-  else warm::give_drafts(std::move(drafts));
   result.trace = std::move(parser.trace);
   result.link_defs = std::move(parser.link_defs);
   result.footnote_labels = std::move(parser.footnote_labels);

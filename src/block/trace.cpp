@@ -24,19 +24,22 @@ void SpanKind::unknown_kind() {
   internal_failure("internal error: a block span kind outside the table of kinds");
 }
 
-Trace::Trace(const Trace& other)
-    : records(other.records), spans(other.spans), line_offsets(other.line_offsets), mode(other.mode) {
-  for (TraceEvent& e : records)
-    if (auto* region = std::get_if<EditRegion>(&e); region && !region->prefix.empty())
-      region->prefix = hold_prefix(region->prefix);
+void Trace::take_syntax(std::vector<SyntaxRecord>& block, std::size_t done, std::size_t lines) {
+  // A huge block's records are most often the first, or far more than those before it: the
+  // first are taken over, not copied.
+  if (syntax.empty()) {
+    syntax.swap(block);
+    return;
+  }
+  reserve_at_rate(syntax, block.size(), done, lines);
+  syntax.insert(syntax.end(), block.begin(), block.end());
 }
 
-std::string_view Trace::hold_prefix(std::string_view prefix) {
-  if (prefix.empty()) return {};
-  std::string key(prefix);
-  auto held = prefixes.find(key);
-  if (held == prefixes.end()) held = prefixes.insert(std::move(key)).first;
-  return *held;
+TraceIndex Trace::hold_prefix(std::string_view prefix) {
+  if (prefix.empty()) return 0;
+  auto [held, added] = prefix_numbers_.try_emplace(std::string(prefix), static_cast<TraceIndex>(prefixes.size()));
+  if (added) prefixes.emplace_back(prefix);
+  return held->second;
 }
 
 std::vector<BlockSpan> Trace::into_spans(bool nested) && {
@@ -51,60 +54,66 @@ std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
   return std::move(trace).into_spans(nested);
 }
 
-void draft_spans(Drafts& drafts, std::size_t depth, std::vector<BlockSpan>& spans) {
+void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSpan>& spans, std::uint8_t mode) {
+  const bool facts = records_facts(mode);
+  const bool form = mode >= 2;
   struct Level {
-    Drafts* list;
+    std::span<Draft> list;
     std::size_t next;
     std::size_t depth;
     bool panel_title;  // the first draft of this list is a panel's title heading
   };
-  std::vector<Level> stack{{&drafts, 0, depth, false}};
+  std::vector<Level> stack{{drafts, 0, depth, false}};
   while (!stack.empty()) {
     Level& lv = stack.back();
-    if (lv.next == lv.list->size()) {
+    if (lv.next == lv.list.size()) {
       stack.pop_back();
       continue;
     }
     std::size_t index = lv.next++;
-    Draft& d = (*lv.list)[index];
+    Draft& d = lv.list[index];
     std::size_t level_depth = lv.depth;
     BlockSpan span = std::move(d.span);
     span.depth = level_depth;
-    if (const Attr* a = draft_attr(d.block)) span.set_attrs(*a);
+    if (const Attr* a = draft_attr(d.block); a && facts) span.set_attrs(*a);
     bool panel_title_child = false;
     if (auto* boxed_fig = std::get_if<Boxed<draft::Figure>>(&d.block)) {
       const draft::Figure* fig = &boxed_fig->value();
       span.kind = "figure";
-      span.set().id = fig->attr.id();
-      span.set().caption = render::plain(fig->caption);
-      if (auto* img = fig->image.get_if<Inline::Image>()) {
+      if (facts) {
+        span.set().id = fig->attr.id();
+        span.set().caption = render::plain(fig->caption);
+      }
+      if (auto* img = fig->image.get_if<Inline::Image>(); img && facts) {
         span.set().url = img->url;
         span.set().title = img->title;
       }
     } else if (auto* div = std::get_if<draft::Div>(&d.block)) {
       if (auto panel = div->attr.panel()) {
         span.kind = "panel";
-        span.set().panel = std::move(panel);
+        if (facts) span.set().panel = std::move(panel);
         if (!div->children.empty() && std::holds_alternative<draft::Heading>(div->children.front().block)) {
-          span.set().title_line = div->children.front().span.start;
+          if (facts) span.set().title_line = div->children.front().span.start;
           panel_title_child = true;
         }
       }
     } else if (auto* box = std::get_if<Boxed<TemplateToken>>(&d.block)) {
       const TemplateToken* tok = &box->value();
       span.kind = "template_token";
-      span.set().syntax = tok->syntax;
-      span.set().body = tok->body;
-      span.set().name = tok->name;
-      span.set().form = tok->form;
-      span.set().token_kind = tok->kind;
+      if (facts) {
+        span.set().syntax = tok->syntax;
+        span.set().body = tok->body;
+        span.set().name = tok->name;
+        span.set().token_kind = tok->kind;
+      }
+      if (form) span.set().form = tok->form;
     }
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
     spans.push_back(std::move(span));
     // Child lists are pushed, then reversed so that they are visited in order.
     std::size_t first = stack.size();
     for_each_child_list(d.block, [&](Drafts& list) {
-      if (!list.empty()) stack.push_back(Level{&list, 0, level_depth + 1, panel_title_child});
+      if (!list.empty()) stack.push_back(Level{list, 0, level_depth + 1, panel_title_child});
     });
     std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
   }
@@ -120,6 +129,7 @@ void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const
   std::string prefix;
   std::vector<Level> stack{{0, end, nodes[0].first_child, 0}};
   const Parser& p = parser;
+
   while (!stack.empty()) {
     Level& lv = stack.back();
     if (lv.next == BuildNode::kNone) {
@@ -133,7 +143,8 @@ void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const
     std::size_t child_end = lv.next != BuildNode::kNone ? nodes[lv.next].start : lv.end;
     const BuildKind k = kind(child);
     auto region = [&](std::size_t ts, std::size_t te, RegionKind kind) {
-      trace.records.emplace_back(EditRegion{trace.hold_prefix(prefix), start, child_end, ts, te, kind});
+      reserve_at_rate(trace.regions, 1, start, p.lines.size());
+      trace.regions.emplace_back(trace.hold_prefix(prefix), start, child_end, ts, te, kind);
     };
     std::size_t content_end = p.drop_trailing_blanks(start, child_end);
     if (holds<build::BlockQuote>(k)) {

@@ -10,8 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
-#include <variant>
+#include <unordered_map>
 #include <vector>
 
 #include "model/attrs.h"
@@ -172,9 +171,12 @@ class SpanKind {
 
 // One block's source range and the facts the block listing reports.
 struct BlockSpan {
-  std::size_t start = 0;  // first line, 0-based
-  std::size_t end = 0;    // exclusive, trailing blank lines excluded
-  std::size_t depth = 0;
+  // Line numbers in 32 bits, as the parser's are (it refuses a source of 2^32 lines); nesting is
+  // bounded far below 2^32. A span is made per block: with the kind, level and flag they fill two
+  // words.
+  std::uint32_t start = 0;  // first line, 0-based
+  std::uint32_t end = 0;    // exclusive, trailing blank lines excluded
+  std::uint32_t depth = 0;
   SpanKind kind;
   std::optional<std::uint8_t> level;  // a heading's level
 
@@ -198,8 +200,8 @@ struct BlockSpan {
   static BlockSpan of(SpanKind kind, std::size_t start, std::size_t end) {
     BlockSpan s;
     s.kind = kind;
-    s.start = start;
-    s.end = end;
+    s.start = static_cast<std::uint32_t>(start);
+    s.end = static_cast<std::uint32_t>(end);
     return s;
   }
 
@@ -234,15 +236,28 @@ struct BlockSpan {
   std::unique_ptr<SpanFacts> facts_;
 };
 
+// Edit regions and syntax records are made per paragraph, heading or marker, so their line
+// numbers and offsets are held in 32 bits: a parse that records them takes a source below 4 GiB
+// (`parse_source` refuses a larger one as too large to hold).
+using TraceIndex = std::uint32_t;
+
 struct EditRegion {
-  // What every line inside the region's containers begins with: held by the trace's
-  // `prefixes`, so a record stays small when one is stored per paragraph or heading.
-  std::string_view prefix;
-  std::size_t start = 0;
-  std::size_t end = 0;
-  std::size_t text_start = 0;
-  std::size_t text_end = 0;
+  // What every line inside the region's containers begins with, numbered in the trace's
+  // `prefixes` (read with `Trace::prefix`), so a record stays small when one is stored per
+  // paragraph or heading.
+  TraceIndex prefix = 0;
+  TraceIndex start = 0;
+  TraceIndex end = 0;
+  TraceIndex text_start = 0;
+  TraceIndex text_end = 0;
   RegionKind kind = RegionKind::Text;
+
+  EditRegion() = default;
+  EditRegion(TraceIndex prefix_, std::size_t start_, std::size_t end_, std::size_t text_start_,
+             std::size_t text_end_, RegionKind kind_)
+      : prefix(prefix_), start(static_cast<TraceIndex>(start_)), end(static_cast<TraceIndex>(end_)),
+        text_start(static_cast<TraceIndex>(text_start_)), text_end(static_cast<TraceIndex>(text_end_)),
+        kind(kind_) {}
 };
 
 struct UnclosedRecord {
@@ -252,34 +267,59 @@ struct UnclosedRecord {
 };
 
 struct SyntaxRecord {
-  std::size_t line = 0;
-  std::size_t start = 0;  // byte offsets in the source line
-  std::size_t end = 0;
+  TraceIndex line = 0;
+  TraceIndex start = 0;  // byte offsets in the source line
+  TraceIndex end = 0;
   SyntaxScope scope = SyntaxScope::PunctuationSpecial;
+
+  SyntaxRecord() = default;
+  SyntaxRecord(std::size_t line_, std::size_t start_, std::size_t end_, SyntaxScope scope_)
+      : line(static_cast<TraceIndex>(line_)), start(static_cast<TraceIndex>(start_)),
+        end(static_cast<TraceIndex>(end_)), scope(scope_) {}
 };
 
-using TraceEvent = std::variant<EditRegion, UnclosedRecord, SyntaxRecord>;
+// Room in `list` for `more` items, and for those of the lines after `done` of `lines` at the
+// rate so far, with a little to spare. A source whose every line is a block (a million headings)
+// then gets a record list's room about once, instead of by doubling, which at its last step
+// holds the old room and twice it; near the end the rate creeping up does not make it grow again.
+template <class T>
+void reserve_at_rate(std::vector<T>& list, std::size_t more, std::size_t done, std::size_t lines) {
+  if (list.capacity() - list.size() >= more) return;
+  const std::size_t size = list.size() + more;
+  const std::size_t left = lines - (done < lines ? done : lines);
+  std::size_t projected = done == 0 ? 0 : size * left / done;
+  if (projected != 0) projected += projected / 32 + 16;
+  if (left != 0 && projected < size / 4 + 16) projected = size / 4 + 16;
+  list.reserve(size + projected);
+}
+
+// What a span mode records beyond block spans: per-line layout (content offsets, syntax scopes,
+// edit regions) in modes 3 and 4; every kind's facts in modes 2 and 4. Mode 3's readers (the
+// highlighter, wrap_md, the inline listing) read no fact but a template token's form, which
+// every mode from 2 on keeps.
+inline bool records_layout(std::uint8_t mode) { return mode >= 3; }
+inline bool records_facts(std::uint8_t mode) { return mode == 2 || mode == 4; }
 
 struct Trace {
-  std::vector<TraceEvent> records;
-  // The edit regions' prefixes, each once. The set's nodes stay in place as more come and as
-  // the trace moves; a copy holds its own.
-  std::unordered_set<std::string> prefixes;
+  // Each kind of record in the order it was made.
+  std::vector<EditRegion> regions;
+  std::vector<SyntaxRecord> syntax;
+  std::vector<UnclosedRecord> unclosed;
+  // The edit regions' prefixes, each once, by number; the first is the empty one.
+  std::vector<std::string> prefixes{std::string()};
   std::vector<BlockSpan> spans;
-  std::vector<std::size_t> line_offsets;  // span mode 3: per source line, where content starts
+  std::vector<TraceIndex> line_offsets;  // span modes 3-4: per source line, where content starts
   std::uint8_t mode = 0;
 
-  Trace() = default;
-  Trace(Trace&&) = default;
-  Trace& operator=(Trace&&) = default;
-  Trace(const Trace& other);
-  Trace& operator=(const Trace& other) {
-    if (this != &other) *this = Trace(other);
-    return *this;
-  }
+ private:
+  std::unordered_map<std::string, TraceIndex> prefix_numbers_;
 
-  // `prefix` as held by `prefixes`, for an edit region to keep.
-  std::string_view hold_prefix(std::string_view prefix);
+ public:
+  // Appends a block's syntax records, `done` of `lines` lines read; `block` may be left empty.
+  void take_syntax(std::vector<SyntaxRecord>& block, std::size_t done, std::size_t lines);
+  // The number of `prefix` in `prefixes`, for an edit region to keep; added when new.
+  TraceIndex hold_prefix(std::string_view prefix);
+  std::string_view prefix(const EditRegion& region) const { return prefixes[region.prefix]; }
 
   // The spans, all of them when `nested`, else those of depth 0; the rest of the trace is
   // dropped.

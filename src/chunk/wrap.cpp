@@ -35,9 +35,10 @@ std::string normalize_line_ends(std::string_view md) {
   return out;
 }
 
-// Lines split at "\n"; a final "\n" adds no empty line.
-std::vector<std::string_view> split_lines(std::string_view text) {
+// Lines split at "\n"; a final "\n" adds no empty line. `count` is room to reserve.
+std::vector<std::string_view> split_lines(std::string_view text, std::size_t count = 0) {
   std::vector<std::string_view> lines;
+  lines.reserve(count);
   std::size_t begin = 0;
   while (begin < text.size()) {
     const std::size_t end = std::min(text.find('\n', begin), text.size());
@@ -192,7 +193,7 @@ std::vector<BlockShape> block_shapes(const std::vector<block::BlockSpan>& spans)
   shapes.reserve(spans.size());
   for (const block::BlockSpan& span : spans)
     shapes.push_back(BlockShape{span.kind, span.depth,
-                                may_hold_paragraph(span.kind) ? 0 : span.end - span.start});
+                                may_hold_paragraph(span.kind) ? 0 : std::size_t{span.end} - span.start});
   return shapes;
 }
 
@@ -208,7 +209,7 @@ class Rewrapper {
   }
 
   std::string_view content(std::size_t line) const {
-    const std::vector<std::size_t>& offsets = parsed_.trace.line_offsets;
+    const std::vector<block::TraceIndex>& offsets = parsed_.trace.line_offsets;
     const std::size_t offset = line < offsets.size() ? offsets[line] : 0;
     return lines_[line].substr(std::min(offset, lines_[line].size()));
   }
@@ -232,7 +233,7 @@ class Rewrapper {
     const std::size_t label_size =
         is_footnote_start(region.text_start) ? footnote_label_size(first_content.substr(text_begin)) : 0;
     text_begin += label_size;
-    Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), region.prefix,
+    Layout layout{first.substr(0, first.size() - first_content.size() + text_begin), parsed_.trace.prefix(region),
                   width_, false};
     // An ordered item the parser turns back into text may show the white space its text ends in.
     if (may_show_marker_line(layout.lead) && ends_in_shown_white_space(region)) return std::nullopt;
@@ -397,13 +398,13 @@ TextRegions paragraph_regions(const block::Trace& trace, std::size_t line_count)
     if (span.start > line_count) continue;
     if (span.kind == "heading") heading_start[span.start] = true;
     if (span.kind == "paragraph")
-      paragraph_end[span.start] = std::max(paragraph_end[span.start], span.end);
+      paragraph_end[span.start] = std::max<std::size_t>(paragraph_end[span.start], span.end);
   }
   TextRegions out;
   std::vector<const block::EditRegion*>& regions = out.regions;
-  for (const block::TraceEvent& record : trace.records) {
-    const auto* region = std::get_if<block::EditRegion>(&record);
-    if (region == nullptr || region->kind != block::RegionKind::Text) continue;
+  for (const block::EditRegion& record : trace.regions) {
+    const block::EditRegion* region = &record;
+    if (region->kind != block::RegionKind::Text) continue;
     if (region->start > line_count || heading_start[region->start]) continue;
     if (paragraph_end[region->start] < region->text_end) continue;
     if (region->text_start < region->text_end && region->text_end <= line_count)
@@ -454,12 +455,16 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
   const bool has_crlf = md.find("\r\n") != std::string_view::npos;
   const std::string text = normalize_line_ends(md);
   const bool ends_with_newline = !text.empty() && text.back() == '\n';
-  const std::vector<std::string_view> lines = split_lines(text);
+  std::vector<std::string_view> lines;
   std::vector<Region> filled;
   std::vector<BlockShape> shapes;
   {
-    // The parse is dropped before the check below parses the result.
-    const block::Parsed parsed = block::parse_source(text, parse_options(), 3);
+    // The parse is dropped before the check below parses the result. The line table is made
+    // once the parser's own is gone, and the syntax scopes, which nothing here reads, go first.
+    block::Parsed parsed = block::parse_source(text, parse_options(), 3);
+    parsed.trace.syntax = {};
+    // The parse has a content offset for every line: as many as the table will hold.
+    lines = split_lines(text, parsed.trace.line_offsets.size());
     const Rewrapper rewrapper(parsed, lines, width);
     // Regions are treated from the last to the first, each replacing lines the later ones left
     // alone; a region reaching into lines already replaced is skipped. Only regions whose lines

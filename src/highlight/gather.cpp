@@ -87,7 +87,7 @@ void add_inline_constructs(std::string_view text, const Options& options, const 
   inl::ScanBuffers buffers;
   const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr, &buffers};
   inl::JoinedText joined;
-  for (const inl::Unit& unit : map.units(parsed.trace)) {
+  map.for_each_unit(parsed.trace, [&](const inl::Unit& unit) {
     joined.assign(text, unit);
     for (const InlineEvent& e : inl::inline_events(joined.text(), ctx)) {
       const std::string_view scope = event_scope(e.kind);
@@ -96,13 +96,13 @@ void add_inline_constructs(std::string_view text, const Options& options, const 
         out.push_back(ClassedRange{part.begin, part.end, scope});
       });
     }
-  }
+  });
 }
 
 // HTML comments in raw HTML blocks; an unclosed one runs to the end of its block.
 void add_html_comments(std::string_view text, const block::Trace& trace, const inl::LineMap& map,
                        std::vector<ClassedRange>& out) {
-  for (const inl::ByteRange& region : map.html_ranges(trace.records)) {
+  for (const inl::ByteRange& region : map.html_ranges(trace.regions)) {
     const std::string_view html = text.substr(region.begin, region.end - region.begin);
     for (std::size_t at = html.find("<!--"); at != std::string_view::npos; at = html.find("<!--", at)) {
       // Ends where an HTML5 tokenizer ends it ("-->", "--!>", "<!-->", "<!--->"), as the parser does.
@@ -118,7 +118,7 @@ void add_block_lines(const block::Trace& trace, const inl::LineMap& map, std::ve
   const std::size_t lines = map.line_count();
   auto line_end = [&](std::size_t i) { return map.start(i) + map.line(i).size(); };
   for (const block::BlockSpan& span : trace.spans) {
-    const std::size_t end = std::min(span.end, lines);
+    const std::size_t end = std::min<std::size_t>(span.end, lines);
     if (span.start >= end) continue;
     if (span.kind == "heading" || span.kind == "panel_title") {
       out.push_back(ClassedRange{map.start(span.start), line_end(end - 1), "markup-heading"});
@@ -135,6 +135,9 @@ void add_block_lines(const block::Trace& trace, const inl::LineMap& map, std::ve
 std::vector<ClassedRange> gather_ranges(std::string_view text, const Options& options,
                                         const block::Parsed& parsed, const inl::LineMap& map) {
   std::vector<ClassedRange> out;
+  // A range a marker and one a heading or definition line at least: a source of short blocks
+  // gets its room at once rather than by doubling.
+  out.reserve(parsed.trace.syntax.size() + parsed.trace.spans.size());
   if (parsed.body_offset > 0) add_frontmatter(text, parsed.body_offset, out);
   add_line_scopes(map, out);
   add_container_markers(map, out);

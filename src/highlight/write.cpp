@@ -1,5 +1,7 @@
 // Writing the escaped source with the classed ranges as nested spans.
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "highlight/ranges.h"
 #include "text/escape.h"
@@ -51,12 +53,30 @@ void render(std::string_view text, std::span<const ClassedRange> ranges, std::st
   escape_text(text.substr(written), out);
 }
 
+// How many bytes escaping `text` adds: "&amp;", "&lt;", "&gt;", and U+FFFD for NUL. Found by
+// a byte search for each, since most sources hold few of them.
+std::size_t escape_growth(std::string_view text) {
+  std::size_t growth = 0;
+  for (const auto& [byte, added] : {std::pair{'&', 4}, {'<', 3}, {'>', 3}, {'\0', 2}}) {
+    const char* const end = text.data() + text.size();
+    for (const char* at = text.data();
+         (at = static_cast<const char*>(std::memchr(at, byte, static_cast<std::size_t>(end - at)))) != nullptr; ++at)
+      growth += static_cast<std::size_t>(added);
+  }
+  return growth;
+}
+
 }  // namespace
 
 void write_ranges(std::string_view text, std::vector<ClassedRange> ranges, std::string_view prefix,
                   std::string& out) {
   settle(text, ranges);
-  out.reserve(out.size() + text.size() + text.size() / 4 + ranges.size() * (prefix.size() + 32));
+  // Room for the output at once: short of it the output would grow by doubling, and a source
+  // whose every line is a heading is five times its size in spans, a quote twice in escapes.
+  std::size_t markup = 0;
+  for (const ClassedRange& r : ranges)
+    markup += std::string_view("<span class=\"\"></span>").size() + prefix.size() + r.scope.size();
+  out.reserve(out.size() + text.size() + escape_growth(text) + markup);
   render(text, ranges, prefix, out);
 }
 

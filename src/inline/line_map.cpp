@@ -45,20 +45,19 @@ LineMap::LineMap(std::string_view source, const block::Trace& trace)
   scope_starts_.assign(n + 1, 0);
   // A syntax record cut to its line, or none when it names no line or nothing is left of it.
   using LineAndScope = std::pair<std::size_t, LineScope>;
-  auto clamped = [&](const block::TraceEvent& record) -> std::optional<LineAndScope> {
-    const auto* s = std::get_if<block::SyntaxRecord>(&record);
-    if (!s || s->line >= n) return std::nullopt;
-    const std::size_t length = lines_[s->line].size();
-    const std::size_t start = std::min(s->start, length), end = std::min(s->end, length);
+  auto clamped = [&](const block::SyntaxRecord& s) -> std::optional<LineAndScope> {
+    if (s.line >= n) return std::nullopt;
+    const std::size_t length = lines_[s.line].size();
+    const std::size_t start = std::min<std::size_t>(s.start, length), end = std::min<std::size_t>(s.end, length);
     if (start >= end) return std::nullopt;
-    return LineAndScope{s->line, LineScope{start, end, s->scope}};
+    return LineAndScope{s.line, LineScope{start, end, s.scope}};
   };
-  for (const block::TraceEvent& record : trace.records)
+  for (const block::SyntaxRecord& record : trace.syntax)
     if (auto scope = clamped(record)) ++scope_starts_[scope->first + 1];
   for (std::size_t i = 0; i < n; ++i) scope_starts_[i + 1] += scope_starts_[i];
   scopes_.resize(scope_starts_[n]);
   std::vector<std::size_t> fill(scope_starts_.begin(), scope_starts_.end() - 1);
-  for (const block::TraceEvent& record : trace.records)
+  for (const block::SyntaxRecord& record : trace.syntax)
     if (auto scope = clamped(record)) scopes_[fill[scope->first]++] = scope->second;
   for (std::size_t i = 0; i < n; ++i) sort_by_start(line_scopes(i));
 }
@@ -98,52 +97,64 @@ std::vector<ByteRange> LineMap::segments(std::size_t i) const {
 }
 
 std::vector<Unit> LineMap::units(const block::Trace& trace) const {
+  std::vector<Unit> units;
+  for_each_unit(trace, [&](Unit& unit) { units.push_back(std::move(unit)); });
+  return units;
+}
+
+void LineMap::for_each_unit(const block::Trace& trace, const std::function<void(Unit&)>& take) const {
   const std::size_t n = lines_.size();
   // Lines of whole-line template tokens of the block form: markup of the host language.
   std::vector<bool> excluded(n, false);
   for (const block::BlockSpan& span : trace.spans) {
     if (span.kind != "template_token" || span.facts().form != TemplateForm::Block) continue;
-    for (std::size_t l = span.start; l < std::min(span.end, n); ++l) excluded[l] = true;
+    for (std::size_t l = span.start; l < std::min<std::size_t>(span.end, n); ++l) excluded[l] = true;
   }
-  std::vector<Unit> units;
+  // One unit at a time, its room kept from one to the next unless `take` moves it away.
+  Unit unit;
+  auto give = [&] {
+    if (!unit.empty()) take(unit);
+    unit.clear();
+  };
   std::vector<ByteRange> pieces;
-  for (const block::TraceEvent& record : trace.records) {
-    const auto* region = std::get_if<block::EditRegion>(&record);
-    if (!region || (region->start < n && excluded[region->start])) continue;
-    const std::size_t end = std::min(region->end, n);
+  for (const block::EditRegion& record : trace.regions) {
+    const block::EditRegion* region = &record;
+    if (region->start < n && excluded[region->start]) continue;
+    const std::size_t end = std::min<std::size_t>(region->end, n);
     switch (region->kind) {
       case block::RegionKind::Text: {
-        Unit unit;
         for (std::size_t l = region->start; l < end; ++l) append_segments(l, unit);
-        if (!unit.empty()) units.push_back(std::move(unit));
+        give();
         break;
       }
       case block::RegionKind::DefinitionList:
         for (std::size_t l = region->start; l < end; ++l) {
-          Unit unit = segments(l);
-          if (!unit.empty()) units.push_back(std::move(unit));
+          append_segments(l, unit);
+          give();
         }
         break;
       case block::RegionKind::Table:
         for (std::size_t l = region->start; l < end; ++l) {
           pieces.clear();
           append_segments(l, pieces);
-          for (const ByteRange& piece : pieces) units.push_back(Unit{piece});
+          for (const ByteRange& piece : pieces) {
+            unit.push_back(piece);
+            give();
+          }
         }
         break;
       case block::RegionKind::HtmlBlock:
         break;
     }
   }
-  return units;
 }
 
-std::vector<ByteRange> LineMap::html_ranges(std::span<const block::TraceEvent> records) const {
+std::vector<ByteRange> LineMap::html_ranges(std::span<const block::EditRegion> regions) const {
   std::vector<ByteRange> out;
-  for (const block::TraceEvent& record : records) {
-    const auto* region = std::get_if<block::EditRegion>(&record);
-    if (!region || region->kind != block::RegionKind::HtmlBlock) continue;
-    const std::size_t end = std::min(region->end, lines_.size());
+  for (const block::EditRegion& record : regions) {
+    const block::EditRegion* region = &record;
+    if (region->kind != block::RegionKind::HtmlBlock) continue;
+    const std::size_t end = std::min<std::size_t>(region->end, lines_.size());
     if (region->start >= end) continue;
     out.push_back(ByteRange{starts_[region->start], starts_[end - 1] + lines_[end - 1].size()});
   }

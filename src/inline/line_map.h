@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,9 +58,11 @@ class LineMap {
   // The text units of the document, in record order and within a record in line order. Lines
   // of whole-line template tokens of the block form belong to none.
   std::vector<Unit> units(const block::Trace& trace) const;
+  // The same units one at a time, none held beside the others; `take` may move a unit away.
+  void for_each_unit(const block::Trace& trace, const std::function<void(Unit&)>& take) const;
   // The raw HTML block regions, from the first byte of the first line to the end of the last
   // line's text, in record order.
-  std::vector<ByteRange> html_ranges(std::span<const block::TraceEvent> records) const;
+  std::vector<ByteRange> html_ranges(std::span<const block::EditRegion> regions) const;
   // The pieces of the lines a range covers, each without its line end: what, joined with LF,
   // gives the range's text as the block parser reads it.
   Unit line_pieces(ByteRange range) const;

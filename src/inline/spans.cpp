@@ -193,7 +193,7 @@ struct InlineTexts {
 InlineTexts inline_texts(const Options& options, const block::Trace& trace, const LineMap& map) {
   InlineTexts texts{map.units(trace), {}};
   if (!options.templates.empty()) {
-    for (const ByteRange& range : map.html_ranges(trace.records))
+    for (const ByteRange& range : map.html_ranges(trace.regions))
       texts.html_blocks.push_back(map.line_pieces(range));
   }
   return texts;
@@ -325,7 +325,7 @@ ListingOrder stream_inlines(std::string_view source, const Options& options, Lis
 }
 
 ListingOrder stream_source_nodes(std::string_view source, const Options& options, ListingSink& sink) {
-  block::Parsed parsed = block::parse_source(source, options, 3);
+  block::Parsed parsed = block::parse_source(source, options, 4);
   Stream out(sink);
   InlineTexts texts;
   {

@@ -1,7 +1,6 @@
 // seeds: md
 // blocks: the block spans of every span mode lie inside the source's lines, and the per-line
 // syntax scopes inside their lines on character boundaries.
-#include <variant>
 
 #include "block/parse.h"
 #include "block/trace.h"
@@ -20,14 +19,13 @@ void check_spans(const block::Trace& trace, const std::vector<std::string_view>&
     if (facts.text) fuzz::require_utf8(*facts.text, "span texts are valid UTF-8");
     if (facts.info) fuzz::require_utf8(*facts.info, "span info strings are valid UTF-8");
   }
-  for (const block::TraceEvent& event : trace.records) {
-    const auto* syntax = std::get_if<block::SyntaxRecord>(&event);
-    if (syntax == nullptr) continue;
+  for (const block::SyntaxRecord& record : trace.syntax) {
+    const block::SyntaxRecord* syntax = &record;
     fuzz::require(syntax->line < line_count, "syntax scopes name a line of the source");
     fuzz::require_range(lines[syntax->line], syntax->start, syntax->end,
                         "syntax scopes lie inside their line on character boundaries");
   }
-  if (trace.mode == 3) {
+  if (block::records_layout(trace.mode)) {
     fuzz::require(trace.line_offsets.size() <= line_count + 1, "one content offset per line");
     for (std::size_t i = 0; i < trace.line_offsets.size() && i < line_count; ++i) {
       fuzz::require(trace.line_offsets[i] <= lines[i].size(), "content offsets lie inside their line");
@@ -42,7 +40,7 @@ VEDAVI_FUZZ_TARGET(input) {
   // The source's lines as the block parser sees them: "\r\n" and "\r" read as "\n".
   const std::string text = fuzz::normalised_line_ends(input.text);
   const std::vector<std::string_view> lines = fuzz::lines_of(text, false);
-  for (std::uint8_t mode = 1; mode <= 3; ++mode) {
+  for (std::uint8_t mode = 1; mode <= 4; ++mode) {
     const block::Parsed parsed = block::parse_source(input.text, options, mode);
     check_spans(parsed.trace, lines);
   }

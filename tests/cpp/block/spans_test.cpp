@@ -42,9 +42,56 @@ TEST(BlockSpans, RangesAndDepths) {
   EXPECT_EQ(std::move(p1.trace).into_spans(true).size(), 3u);
 }
 
+// The span modes turn a top-level draft into its spans as soon as no later line can change it.
+// On sources long enough for that to happen many times over, where later lines do change earlier
+// blocks, every mode lists the blocks of the drafts of the whole parse.
+TEST(BlockSpans, LaterLinesChangeEarlierBlocks) {
+  struct Row {
+    std::string_view head, unit, tail;
+    std::size_t repeat;
+  };
+  const Row rows[] = {
+      // An attribute line goes to the block before it.
+      {"", "# h\n{: .c}\n", "", 700}, {"", "> q\n{: .c}\n\n", "", 700}, {"", "# h\n^\n{: .c}\n", "", 700},
+      // Definition lists with equal attributes join across blank lines (more below).
+      {"", "Term\n: d\n\nTerm\n: e\n\n# h\n\np\n\n", "", 300}, {"T\n: d\n\n", "T\n: e\n\n", "", 700},
+      // Implicit figures whose images are defined at the end.
+      {"", "![a][r]\n\np\n\n", "[r]: /u\n", 400}, {"", "- ![b][r]\n\n> ![c][r]\n", "[r]: /u\n", 400},
+      // Each single ordered list turns back into text when the next one starts at 1.
+      {"", "1. a\n\np\n\n", "2. b\n", 400},
+      // A single ordered list pending over many blocks, then continued or ended by a heading.
+      {"1. a\n\n", "p\n\n", "2. b\n", 700}, {"1. a\n\n", "p\n\n", "# h\n", 700},
+      {"", "3. x\n\n- y\n\n", "", 400}, {"", "1. a\n2. b\n\n## s\n\n1. c\n\n# t\n\n", "", 200},
+      // Nested lists turned back into text inside their blocks.
+      {"", "- 1. 2. a\n\n> 1. b\n> 3. c\n\n", "", 400},
+  };
+  // Definition lists joined across a blank line with one to six blocks between the pairs: the draft
+  // list fills up at every place in the unit.
+  std::vector<std::string> joined;
+  for (std::string between; between.size() < 18; between += "p\n\n") joined.push_back("T\n: d\n\nT\n: e\n\n" + between);
+  std::vector<Row> all(std::begin(rows), std::end(rows));
+  for (const std::string& unit : joined) all.push_back(Row{"", unit, "", 300});
+  Options o = default_options();
+  o.implicit_figures = true;
+  for (const Row& row : all) {
+    std::string src(row.head);
+    for (std::size_t k = 0; k < row.repeat; ++k) src += row.unit;
+    src += row.tail;
+    Parsed whole = parse_source(src, o, 0);
+    std::vector<BlockSpan> expected;
+    draft_spans(whole.drafts, 0, expected);
+    for (std::uint8_t mode = 1; mode <= 4; ++mode) {
+      std::vector<BlockSpan> got;
+      for (BlockSpan& s : parse_source(src, o, mode).trace.spans)
+        if (s.kind != "attr_def" && s.kind != "link_ref") got.push_back(std::move(s));
+      EXPECT_EQ(spans_dump(got), spans_dump(expected)) << "mode " << int(mode) << ": " << row.unit;
+    }
+  }
+}
+
 TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   // Blocks that take attributes list them, empty or not; the others list none.
-  Parsed p = parse_source("para\n\n# H {#h}\n\n<div>\n</div>", default_options(), 1);
+  Parsed p = parse_source("para\n\n# H {#h}\n\n<div>\n</div>", default_options(), 2);
   ASSERT_EQ(p.trace.spans.size(), 3u);
   ASSERT_TRUE(p.trace.spans[0].facts().attrs);
   EXPECT_TRUE(p.trace.spans[0].facts().attrs->empty());
@@ -100,8 +147,29 @@ TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   EXPECT_EQ(pf.title_line, 1u);
 }
 
+TEST(SpanFacts, OnlyTheModesThatReportThem) {
+  // Modes 2 and 4 record every fact; mode 3 only a template token's form, which its readers
+  // need to tell a token's lines from text; mode 1 none.
+  Options o = default_options();
+  o.implicit_figures = true;
+  o.templates.push_back(test::jinja_delimiter());
+  const std::string_view src = "# H {#h}\n\n![A](c.png)\n\n::: {.callout-note}\n## N\n:::\n\n{{#rows}}\n";
+  for (std::uint8_t mode = 1; mode <= 4; ++mode) {
+    const Parsed p = parse_source(src, o, mode);
+    ASSERT_EQ(spans_dump(p.trace.spans),
+              "heading 0-1 d0\nfigure 2-3 d0\npanel 4-7 d0\npanel_title 5-6 d1\ntemplate_token 8-9 d0\n");
+    const bool all = mode == 2 || mode == 4;
+    EXPECT_EQ(bool(p.trace.spans[0].facts().id), all) << int(mode);
+    EXPECT_EQ(bool(p.trace.spans[0].facts().attrs), all) << int(mode);
+    EXPECT_EQ(bool(p.trace.spans[1].facts().url), all) << int(mode);
+    EXPECT_EQ(bool(p.trace.spans[2].facts().panel), all) << int(mode);
+    EXPECT_EQ(bool(p.trace.spans[4].facts().name), all) << int(mode);
+    EXPECT_EQ(p.trace.spans[4].facts().form.has_value(), mode >= 2) << int(mode);
+  }
+}
+
 TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
-  const std::pair<std::string_view, std::vector<std::size_t>> offsets[] = {
+  const std::pair<std::string_view, std::vector<TraceIndex>> offsets[] = {
       {"> - x\n>   y", {4, 4}}, {"a\n  b", {0, 0}},  // a continuation line keeps its indentation
       {">\tx", {1}},  // a split tab: the offset of the first tab
       {"- a\n\n\tb", {2, 0, 0}}, {"> a\n>", {2, 1}}, {"    code", {0}},
@@ -122,10 +190,9 @@ TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
   };
   for (const auto& [src, expected] : scopes) {
     std::string got;
-    for (const auto& e : parse_source(src, default_options(), 3).trace.records)
-      if (auto* s = std::get_if<SyntaxRecord>(&e))
-        got += std::to_string(s->line) + ":" + std::to_string(s->start) + "-" + std::to_string(s->end) + " " +
-               std::string(scope_name(s->scope)) + "\n";
+    for (const SyntaxRecord& s : parse_source(src, default_options(), 3).trace.syntax)
+      got += std::to_string(s.line) + ":" + std::to_string(s.start) + "-" + std::to_string(s.end) + " " +
+             std::string(scope_name(s.scope)) + "\n";
     EXPECT_EQ(got, expected) << src;
   }
   Options o = default_options();
@@ -145,10 +212,9 @@ TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
 TEST(ModeThree, EditRegions) {
   Parsed p = parse_source("- > a\n  > b\n\n# H\n\n[x]: /u\ntext\n{: .c}\n\nt|u\n-|-", default_options(), 3);
   std::string got;
-  for (const auto& e : p.trace.records)
-    if (auto* r = std::get_if<EditRegion>(&e))
-      got += "'" + std::string(r->prefix) + "' " + std::to_string(static_cast<int>(r->kind)) + " " +
-             std::to_string(r->text_start) + "-" + std::to_string(r->text_end) + "\n";
+  for (const EditRegion& r : p.trace.regions)
+    got += "'" + std::string(p.trace.prefix(r)) + "' " + std::to_string(static_cast<int>(r.kind)) + " " +
+           std::to_string(r.text_start) + "-" + std::to_string(r.text_end) + "\n";
   // Kinds 0 text, 2 table; the link definition and the attribute line are not text.
   EXPECT_EQ(got, "'  > ' 0 0-2\n'' 0 3-4\n'' 0 6-7\n'' 2 9-11\n");
 }
@@ -161,10 +227,9 @@ TEST(ModeThree, EditRegionPrefixesOutliveTheirParse) {
     copy.emplace(p.trace);
   }
   std::string got;
-  for (const auto& e : copy->records)
-    if (auto* r = std::get_if<EditRegion>(&e)) got += "'" + std::string(r->prefix) + "' ";
+  for (const EditRegion& r : copy->regions) got += "'" + std::string(copy->prefix(r)) + "' ";
   EXPECT_EQ(got, "'  ' '    ' '    ' '  ' '> ' ");
-  EXPECT_EQ(copy->prefixes.size(), 3u);
+  EXPECT_EQ(copy->prefixes.size(), 4u);  // and the empty one
 }
 
 // The span records' compact fields read back what was put in them.
@@ -211,14 +276,14 @@ TEST(Diagnostics, UnclosedConstructsInEveryMode) {
       {"---\na: b\n---\n```\n", {"4: unclosed fenced code block (expected '```')"}}, {"", {}},
   };
   for (const auto& [src, expected] : cases) {
-    for (std::uint8_t mode = 0; mode <= 3; ++mode) {
+    for (std::uint8_t mode = 0; mode <= 4; ++mode) {
       std::vector<std::string> got;
       for (const auto& d : parse_source(src, o, mode).document.diagnostics)
         got.push_back(std::to_string(d.start->line) + ": " + d.message);
       EXPECT_EQ(got, expected) << src << " mode " << int(mode);
     }
   }
-  for (std::uint8_t mode = 0; mode <= 3; ++mode) {
+  for (std::uint8_t mode = 0; mode <= 4; ++mode) {
     Parsed fm = parse_source("---\na: b\n---\ntext", o, mode);
     EXPECT_EQ(fm.document.meta, (StringPairs{{"a", "b"}}));
     EXPECT_EQ(fm.body_offset, 13u);

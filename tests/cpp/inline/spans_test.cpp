@@ -280,7 +280,7 @@ TEST(LineMapSegments, ContentMinusMarkers) {
   block::Trace trace;
   trace.line_offsets = {2, 0, 9};
   // Line 1: one scope starts past the line and is dropped, one reaches past it and is cut.
-  trace.records = {block::SyntaxRecord{1, 7, 9, block::SyntaxScope::Label},
+  trace.syntax = {block::SyntaxRecord{1, 7, 9, block::SyntaxScope::Label},
                    block::SyntaxRecord{1, 2, 40, block::SyntaxScope::Attribute},
                    block::SyntaxRecord{2, 0, 1, block::SyntaxScope::PunctuationSpecial},
                    block::SyntaxRecord{7, 0, 1, block::SyntaxScope::PunctuationSpecial}};
@@ -301,7 +301,7 @@ TEST(LineMapHtml, RegionsToTheEndOfTheirLastLine) {
   const std::string src = "<div>\r\n<!-- x -->\r\n</div>\r\n\r\npara\r\n";
   const block::Parsed parsed = block::parse_source(src, options_with(), 3);
   const LineMap map(src, parsed.trace);
-  EXPECT_EQ(show(map.html_ranges(parsed.trace.records)), "[0,25)");
+  EXPECT_EQ(show(map.html_ranges(parsed.trace.regions)), "[0,25)");
   EXPECT_EQ(show(map.line_pieces(ByteRange{0, 25})), "[0,5) [7,17) [19,25)");
 }
 
