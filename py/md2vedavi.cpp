@@ -14,8 +14,8 @@
 namespace vedavi::py {
 namespace {
 
-// From this size of input on, a call gives memory back as soon as it is done with it: the
-// input's UTF-8 after the parse, the tree's pages before the output str is written. That lowers
+// From this size of input on, a call gives memory back as soon as it is done with it: the tree's
+// pages and the input's UTF-8 before the output str is written. That lowers
 // the peak by several times the input, and costs the next call the encoding and the faulting in
 // of fresh pages; below this size, what the interpreter and the allocator keep serves the next
 // call better than the few bytes saved.
@@ -23,9 +23,9 @@ constexpr std::size_t kLargeInput = std::size_t{4} << 20;
 
 // The markdown argument's UTF-8. A small str, an ASCII one, or one that already carries its UTF-8
 // form is read in place. A large one is encoded into a bytes object of our own, released as soon
-// as the tree (which owns its text) is built: reading it in place would attach a copy as large as
-// the input to the caller's str, for as long as that str lives, and keep it while the output is
-// made.
+// as the tree (whose texts may point into it) is freed: reading it in place would attach a copy
+// as large as the input to the caller's str, for as long as that str lives, and keep it while the
+// output str is made.
 class TransientUtf8 {
  public:
   TransientUtf8(std::string_view text, Ref owner) : text_(text), owner_(std::move(owner)) {}
@@ -140,9 +140,10 @@ Ref md2vedavi(const Call& call) {
                                    max_link_paren_depth));
 
   const bool large = markdown.text().size() >= kLargeInput;
-  Document doc = released(
-      [&] { return guarded("parsing markdown", [&] { return parse(markdown.text(), options); }); });
-  markdown.release();
+  // The input's UTF-8 outlives the tree: the tree may keep its texts where they stand in it.
+  Document doc = released([&] {
+    return guarded("parsing markdown", [&] { return parse_kept_source(markdown.text(), options); });
+  });
   if (callbacks) run_callbacks(doc, callbacks->obj);
   Ref warnings = warning_list(doc.diagnostics);
   Ref pairs = new_list(doc.meta, [](const auto& pair) {
@@ -156,9 +157,10 @@ Ref md2vedavi(const Call& call) {
       return render_document_pieces(doc, kHtmlPieceSize, pieces.get());
     });
     doc = Document{};  // a large tree is freed without holding the lock
-    if (large) return_freed_memory();
     return count;
   });
+  markdown.release();
+  if (large) released(return_freed_memory);
   const std::vector<std::string_view> views(pieces.get().begin(), pieces.get().begin() + std::ptrdiff_t(used));
   return new_tuple(new_large_str(views), std::move(warnings), std::move(pairs));
 }

@@ -12,8 +12,10 @@
 namespace vedavi::block {
 
 // Span modes: 0 the document's drafts; 1 block spans; 2 block spans with each kind's facts;
-// 3 as 2, plus per-line content offsets, syntax scopes and edit regions.
-Parsed parse_source(std::string_view source, const Options& options, std::uint8_t mode);
+// 3 as 2, plus per-line content offsets, syntax scopes and edit regions. With `source_outlives`
+// the drafts may keep views of `source` (see `parse_kept_source`).
+Parsed parse_source(std::string_view source, const Options& options, std::uint8_t mode,
+                    bool source_outlives = false);
 
 // Appends the spans of a draft tree in pre-order, children one level deeper. Each draft's span
 // moves into the listing (its facts are not copied): the drafts keep their ranges, not their
@@ -27,5 +29,9 @@ namespace vedavi {
 // The document of md source (span mode 0), in an arena of its own: nothing in it may be moved
 // into a tree that outlives it.
 Document parse(std::string_view source, const Options& options);
+// As `parse`, but the document may point into `source` where its text stands there as written,
+// instead of holding a copy: the caller promises that the bytes of `source` stay, unchanged, as
+// long as the document (and every copy of its texts) does.
+Document parse_kept_source(std::string_view source, const Options& options);
 
 }  // namespace vedavi
