@@ -4,6 +4,10 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "block/parse.h"
 #include "callbacks.h"
@@ -94,12 +98,30 @@ void return_freed_memory() {
 constexpr std::size_t kWarmHtmlRoom = std::size_t{4} << 20;
 thread_local std::vector<std::string> t_html_pieces;
 
+// Frees a piece, giving its pages back to the system first: freed into the heap they would stay
+// resident in the allocator's free lists, beside the str the HTML is being copied into.
+void free_piece(std::string& piece) {
+#if defined(__linux__)
+  static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<std::uintptr_t>(piece.data()) + page - 1) & ~(page - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(piece.data()) + piece.capacity()) & ~(page - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+#endif
+  std::string().swap(piece);
+}
+
 // Takes the thread's pieces for one call and gives them back when it ends, trimmed to
 // kWarmHtmlRoom. A call nested in another on the thread (from a callback) finds none and makes its
 // own, so the two never share a piece.
 class WarmPieces {
  public:
   WarmPieces() : pieces_(std::move(t_html_pieces)) { t_html_pieces.clear(); }
+  // Piece `i` is in the output str now, the pieces before it too: one beyond the room kept warm
+  // goes at once, so that the HTML is never held twice over.
+  void written(std::size_t i) {
+    if (written_room_ + pieces_[i].capacity() <= kWarmHtmlRoom) written_room_ += pieces_[i].capacity();
+    else free_piece(pieces_[i]);
+  }
   ~WarmPieces() {
     std::size_t room = 0, kept = 0;
     while (kept < pieces_.size() && room + pieces_[kept].capacity() <= kWarmHtmlRoom)
@@ -113,6 +135,7 @@ class WarmPieces {
 
  private:
   std::vector<std::string> pieces_;
+  std::size_t written_room_ = 0;  // of the pieces kept so far by `written`
 };
 
 Ref warning_list(const std::vector<Diagnostic>& diagnostics) {
@@ -162,7 +185,8 @@ Ref md2vedavi(const Call& call) {
   markdown.release();
   if (large) released(return_freed_memory);
   const std::vector<std::string_view> views(pieces.get().begin(), pieces.get().begin() + std::ptrdiff_t(used));
-  return new_tuple(new_large_str(views), std::move(warnings), std::move(pairs));
+  Ref html = new_large_str(views, [&](std::size_t i) { pieces.written(i); });
+  return new_tuple(std::move(html), std::move(warnings), std::move(pairs));
 }
 
 }  // namespace
