@@ -18,11 +18,11 @@
 namespace vedavi::py {
 namespace {
 
-// From this size of input on, a call gives memory back as soon as it is done with it: the tree's
-// pages and the input's UTF-8 before the output str is written. That lowers
-// the peak by several times the input, and costs the next call the encoding and the faulting in
-// of fresh pages; below this size, what the interpreter and the allocator keep serves the next
-// call better than the few bytes saved.
+// From this size of input on, a call gives memory back as soon as it is done with it: what the
+// parse freed before the HTML is written, the tree's pages and the input's UTF-8 before the
+// output str is made. That lowers the peak by several times the input, and costs the next call
+// the encoding and the faulting in of fresh pages; below this size, what the interpreter and the
+// allocator keep serves the next call better than the few bytes saved.
 constexpr std::size_t kLargeInput = std::size_t{4} << 20;
 
 // The markdown argument's UTF-8. A small str, an ASCII one, or one that already carries its UTF-8
@@ -83,9 +83,10 @@ constexpr Signature kMd2Vedavi{
 // never held in one buffer that doubles as it grows.
 constexpr std::size_t kHtmlPieceSize = std::size_t{256} << 10;
 
-// Gives the heap's free pages back to the system. The output str is a fresh mapping of its own,
-// so the freed tree's heap (several times the input) would otherwise stay resident beside it and
-// set the call's peak.
+// Gives the heap's free pages back to the system. Before the HTML is written: what the parse
+// freed (its line table, its drafts) would otherwise stay resident beside the tree and the HTML,
+// which the allocator places only partly in it. Before the output str is made: the str is a fresh
+// mapping of its own, so the freed tree's heap would stay resident beside it.
 void return_freed_memory() {
 #if defined(__GLIBC__)
   malloc_trim(0);
@@ -176,6 +177,7 @@ Ref md2vedavi(const Call& call) {
   });
   WarmPieces pieces;
   const std::size_t used = released([&] {
+    if (large) return_freed_memory();
     const std::size_t count = guarded("rendering markdown", [&] {
       return render_document_pieces(doc, kHtmlPieceSize, pieces.get());
     });
