@@ -1,6 +1,9 @@
 // md2vedavi(markdown, ...): md source to VEDAVI HTML, with node callbacks, warnings and the
 // frontmatter pairs.
 #include <cstdlib>  // defines __GLIBC__ on glibc
+#include <optional>
+#include <string>
+#include <vector>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -139,6 +142,52 @@ class WarmPieces {
   std::size_t written_room_ = 0;  // of the pieces kept so far by `written`
 };
 
+// Writes a document's HTML into pieces as its top-level blocks come from a streamed parse, as
+// render_document_pieces does for a whole tree: a piece is full once a block ends past
+// kHtmlPieceSize.
+class HtmlPieceSink : public BlockSink {
+ public:
+  explicit HtmlPieceSink(std::vector<std::string>& pieces) : pieces_(pieces) {}
+  void start(const Document& doc) override {
+    renderer_.emplace(doc);
+    piece_ = &next_piece();
+  }
+  bool block(const Block& block) override {
+    const std::size_t notes = renderer_->notes_written();
+    renderer_->block(block, *piece_);
+    if (piece_->size() >= kHtmlPieceSize) {
+      ++used_;
+      piece_ = &next_piece();
+    }
+    // The footnote section reads an inline note's content again.
+    return renderer_->notes_written() != notes;
+  }
+  void keep(ArenaHandle blocks) override { kept_ = std::move(blocks); }
+  // Writes the footnote section; returns the number of pieces written.
+  std::size_t finish() {
+    renderer_->footnotes(*piece_);
+    if (!piece_->empty()) ++used_;
+    for (std::size_t i = used_; i < pieces_.size(); ++i) pieces_[i].clear();
+    return used_;
+  }
+
+ private:
+  // The next piece to write: one held already, emptied with its room kept, or a new one.
+  std::string& next_piece() {
+    if (used_ == pieces_.size()) pieces_.emplace_back();
+    std::string& piece = pieces_[used_];
+    piece.clear();
+    piece.reserve(kHtmlPieceSize + kHtmlPieceSize / 4);
+    return piece;
+  }
+
+  std::vector<std::string>& pieces_;
+  ArenaHandle kept_;  // declared before the renderer, which refers into it, so it goes after
+  std::optional<Renderer> renderer_;
+  std::string* piece_ = nullptr;
+  std::size_t used_ = 0;
+};
+
 Ref warning_list(const std::vector<Diagnostic>& diagnostics) {
   return new_list(diagnostics, [](const Diagnostic& diagnostic) {
     if (!diagnostic.start) return new_str(diagnostic.message);
@@ -164,9 +213,17 @@ Ref md2vedavi(const Call& call) {
                                    max_link_paren_depth));
 
   const bool large = markdown.text().size() >= kLargeInput;
+  WarmPieces pieces;
   // The input's UTF-8 outlives the tree: the tree may keep its texts where they stand in it.
+  // Without callbacks, which read the whole tree, a large document's top-level blocks are
+  // written as they are finished: the tree never stands whole beside the HTML.
+  std::optional<HtmlPieceSink> sink;
+  if (large && !callbacks) sink.emplace(pieces.get());
   Document doc = released([&] {
-    return guarded("parsing markdown", [&] { return parse_kept_source(markdown.text(), options); });
+    return guarded("parsing markdown", [&] {
+      return sink ? parse_kept_source_streamed(markdown.text(), options, *sink)
+                  : parse_kept_source(markdown.text(), options);
+    });
   });
   if (callbacks) run_callbacks(doc, callbacks->obj);
   Ref warnings = warning_list(doc.diagnostics);
@@ -175,11 +232,10 @@ Ref md2vedavi(const Call& call) {
     Ref value = new_str(pair.second);
     return new_tuple(std::move(key), std::move(value));
   });
-  WarmPieces pieces;
   const std::size_t used = released([&] {
-    if (large) return_freed_memory();
+    if (large && !sink) return_freed_memory();
     const std::size_t count = guarded("rendering markdown", [&] {
-      return render_document_pieces(doc, kHtmlPieceSize, pieces.get());
+      return sink ? sink->finish() : render_document_pieces(doc, kHtmlPieceSize, pieces.get());
     });
     doc = Document{};  // a large tree is freed without holding the lock
     return count;

@@ -261,4 +261,11 @@ Document parse_kept_source(std::string_view source, const Options& options) {
   return parse_document(source, options, true);
 }
 
+Document parse_kept_source_streamed(std::string_view source, const Options& options, BlockSink& sink) {
+  ArenaScope arena{ArenaScope::Fresh{}};
+  block::Parsed parsed = block::parse_source(source, options, 0, true);
+  block::finish_parse_streamed(parsed, options, sink);
+  return std::move(parsed.document);
+}
+
 }  // namespace vedavi

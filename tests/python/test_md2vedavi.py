@@ -59,6 +59,13 @@ def test_a_large_document_reads_the_same_through_its_whole_call():
     # A smaller call after it, then one as large again.
     assert md("".join(paragraphs[:150_000])) == "".join(htmls[:150_000])
     assert md(text) == html
+    # Without callbacks a large document is written block by block as it is finished; with them
+    # (even none) from the whole tree. Footnotes and inline notes come out the same either way.
+    notes = ("x[^a] caf\u00e9^[note *{i}*]\n\n- item {i}^[in a list]\n\n> [^b]\n\n"
+             "[^a]: a {i}\n\n[^b]: b\n\n| c | d |\n|---|---|\n| {i} | ^[cell] |\n\n")
+    text = "".join(notes.format(i=i) for i in range(40_000))
+    assert len(text.encode()) > 4 << 20
+    assert m.md2vedavi(text) == m.md2vedavi(text, callbacks={})
 
 def test_successive_calls_show_only_their_own_html():
     # The HTML is written in pieces a thread keeps between calls: a document of many pieces, one of

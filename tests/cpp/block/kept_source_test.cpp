@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "block/parse.h"
+#include "render/renderer.h"
 #include "tests/cpp/support/helpers.h"
 
 namespace vedavi {
@@ -82,6 +84,49 @@ TEST(KeptSource, AnOrdinaryParseOutlivesItsSource) {
     source->assign(source->size(), '#');
     source.reset();
     EXPECT_EQ(debug_string(doc), expected) << text;
+  }
+}
+
+// Renders the blocks of a streamed parse as they come, and counts those it was handed.
+class RenderingSink : public BlockSink {
+ public:
+  void start(const Document& doc) override { renderer.emplace(doc); }
+  bool block(const Block& block) override {
+    ++blocks;
+    const std::size_t notes = renderer->notes_written();
+    renderer->block(block, html);
+    return renderer->notes_written() != notes;
+  }
+  void keep(ArenaHandle blocks) override { kept = std::move(blocks); }
+
+  ArenaHandle kept;
+  std::optional<Renderer> renderer;
+  std::string html;
+  std::size_t blocks = 0;
+};
+
+TEST(KeptSource, AStreamedParseWritesWhatTheWholeTreeWrites) {
+  // Each source at a size where the scratch memory of the blocks is cleared many times over.
+  const std::string_view sources[] = {
+      "para *one* [r]\n\n- item\n  continued\n\n> quote\n\n| a | b |\n|---|---|\n| 1 | 2 |\n\n"
+      "[r]: /url\n\n",
+      // Footnote references numbered as they come; definitions finished before any block.
+      "x[^a] and y[^b]\n\n[^b]: bee *b*\n\n[^a]: a\n\n",
+      // Inline notes: their content is read again for the footnote section, after every block.
+      "plain words\n\ntext^[an *inline* note] more\n\n- item^[in a list]\n\n",
+      // Containers that dissolve into their parent, panels, implicit structure.
+      "<div>\n\ninner *md*\n\n</div>\n\n::: note\n# Title\nbody\n:::\n\n1. a\n2. b\n\n",
+  };
+  const Options options = test::default_options();
+  for (std::string_view piece : sources) {
+    const std::string source = test::repeat(piece, 20000);
+    const std::string expected = render_document(parse(source, options), 0);
+    RenderingSink sink;
+    const Document doc = parse_kept_source_streamed(source, options, sink);
+    sink.renderer->footnotes(sink.html);
+    EXPECT_TRUE(doc.blocks.empty());
+    EXPECT_GE(sink.blocks, std::size_t{20000});
+    EXPECT_EQ(sink.html, expected) << piece;
   }
 }
 
