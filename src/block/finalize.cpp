@@ -57,7 +57,7 @@ class Finisher {
   }
 
   // Finishes the top-level blocks one at a time, each with everything in it, into `scratch`,
-  // and hands each to `emit`. `scratch` is cleared now and then, until `emit` answers that it
+  // and hands each to `emit`. `scratch` is recycled now and then, until `emit` answers that it
   // still refers to a block: from then on everything stays.
   template <class Emit>
   bool stream(Drafts& drafts, Arena& scratch, Emit&& emit) {
@@ -69,15 +69,15 @@ class Finisher {
         finish_jobs();
         for (const Block& block : finished) keep = emit(block) || keep;
       }
-      if (!keep && scratch.reserved_bytes() > kScratchBytes / 8) scratch.reset(kScratchBytes);
+      // Recycled once a block of it is full, not after each top-level block, which would cost
+      // more than the finishing of a short paragraph.
+      if (!keep && scratch.past_one_block()) scratch.recycle();
     }
     warm::give_drafts(std::move(drafts));
     return keep;
   }
 
  private:
-  static constexpr std::size_t kScratchBytes = std::size_t{8} << 20;
-
   void finish_jobs() {
     while (!jobs_.empty()) {
       Job job = std::move(jobs_.back());
