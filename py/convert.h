@@ -8,6 +8,7 @@
 
 #include <array>
 #include <concepts>
+#include <functional>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -161,8 +162,11 @@ struct FromPython<std::tuple<Ts...>> {
 Ref new_str(std::string_view utf8);
 // The same for a whole document's HTML: faster on long text with some non-ASCII characters.
 Ref new_large_str(std::string_view utf8);
-// The same for HTML written in pieces, each whole UTF-8, joined in order.
-Ref new_large_str(std::span<const std::string_view> pieces);
+// The same for HTML written in pieces, each whole UTF-8, joined in order. `written`, when given,
+// is called with each piece's index as soon as the str holds it, so that the caller may let go of
+// the piece while the rest are written.
+Ref new_large_str(std::span<const std::string_view> pieces,
+                  const std::function<void(std::size_t)>& written = nullptr);
 // The UTF-8 of a large str (compact, not ASCII) as a new bytes object, faster than the
 // interpreter's encoder on long text.
 Ref large_str_utf8(Borrowed str);

@@ -162,18 +162,22 @@ const unsigned char* bytes_of(std::string_view text) {
 }
 
 template <class Unit>
-void fill_pieces(std::span<const std::string_view> pieces, void* data) {
+void fill_pieces(std::span<const std::string_view> pieces, void* data,
+                 const std::function<void(std::size_t)>& written) {
   auto* out = static_cast<Unit*>(data);
-  for (std::string_view piece : pieces) out = fill(bytes_of(piece), piece.size(), out);
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    out = fill(bytes_of(pieces[i]), pieces[i].size(), out);
+    if (written) written(i);
+  }
 }
 
 }  // namespace
 
 Ref new_large_str(std::string_view utf8) {
-  return new_large_str(std::span<const std::string_view>(&utf8, 1));
+  return new_large_str(std::span<const std::string_view>(&utf8, 1), nullptr);
 }
 
-Ref new_large_str(std::span<const std::string_view> pieces) {
+Ref new_large_str(std::span<const std::string_view> pieces, const std::function<void(std::size_t)>& written) {
   Measure whole;
   for (std::string_view piece : pieces) {
     const Measure m = measure(bytes_of(piece), piece.size());
@@ -192,16 +196,19 @@ Ref new_large_str(std::span<const std::string_view> pieces) {
     case PyUnicode_1BYTE_KIND:
       if (whole.widest < 0x80) {
         auto* out = static_cast<char*>(data);
-        for (std::string_view piece : pieces) out = std::copy(piece.begin(), piece.end(), out);
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+          out = std::copy(pieces[i].begin(), pieces[i].end(), out);
+          if (written) written(i);
+        }
       } else {
-        fill_pieces<Py_UCS1>(pieces, data);
+        fill_pieces<Py_UCS1>(pieces, data, written);
       }
       break;
     case PyUnicode_2BYTE_KIND:
-      fill_pieces<Py_UCS2>(pieces, data);
+      fill_pieces<Py_UCS2>(pieces, data, written);
       break;
     default:
-      fill_pieces<Py_UCS4>(pieces, data);
+      fill_pieces<Py_UCS4>(pieces, data, written);
       break;
   }
   return str;

@@ -1,8 +1,15 @@
 // md2vedavi(markdown, ...): md source to VEDAVI HTML, with node callbacks, warnings and the
 // frontmatter pairs.
 #include <cstdlib>  // defines __GLIBC__ on glibc
+#include <optional>
+#include <string>
+#include <vector>
 #if defined(__GLIBC__)
 #include <malloc.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 #include "block/parse.h"
@@ -14,18 +21,18 @@
 namespace vedavi::py {
 namespace {
 
-// From this size of input on, a call gives memory back as soon as it is done with it: the
-// input's UTF-8 after the parse, the tree's pages before the output str is written. That lowers
-// the peak by several times the input, and costs the next call the encoding and the faulting in
-// of fresh pages; below this size, what the interpreter and the allocator keep serves the next
-// call better than the few bytes saved.
+// From this size of input on, a call gives memory back as soon as it is done with it: what the
+// parse freed before the HTML is written, the tree's pages and the input's UTF-8 before the
+// output str is made. That lowers the peak by several times the input, and costs the next call
+// the encoding and the faulting in of fresh pages; below this size, what the interpreter and the
+// allocator keep serves the next call better than the few bytes saved.
 constexpr std::size_t kLargeInput = std::size_t{4} << 20;
 
 // The markdown argument's UTF-8. A small str, an ASCII one, or one that already carries its UTF-8
 // form is read in place. A large one is encoded into a bytes object of our own, released as soon
-// as the tree (which owns its text) is built: reading it in place would attach a copy as large as
-// the input to the caller's str, for as long as that str lives, and keep it while the output is
-// made.
+// as the tree (whose texts may point into it) is freed: reading it in place would attach a copy
+// as large as the input to the caller's str, for as long as that str lives, and keep it while the
+// output str is made.
 class TransientUtf8 {
  public:
   TransientUtf8(std::string_view text, Ref owner) : text_(text), owner_(std::move(owner)) {}
@@ -79,9 +86,10 @@ constexpr Signature kMd2Vedavi{
 // never held in one buffer that doubles as it grows.
 constexpr std::size_t kHtmlPieceSize = std::size_t{256} << 10;
 
-// Gives the heap's free pages back to the system. The output str is a fresh mapping of its own,
-// so the freed tree's heap (several times the input) would otherwise stay resident beside it and
-// set the call's peak.
+// Gives the heap's free pages back to the system. Before the HTML is written: what the parse
+// freed (its line table, its drafts) would otherwise stay resident beside the tree and the HTML,
+// which the allocator places only partly in it. Before the output str is made: the str is a fresh
+// mapping of its own, so the freed tree's heap would stay resident beside it.
 void return_freed_memory() {
 #if defined(__GLIBC__)
   malloc_trim(0);
@@ -94,12 +102,30 @@ void return_freed_memory() {
 constexpr std::size_t kWarmHtmlRoom = std::size_t{4} << 20;
 thread_local std::vector<std::string> t_html_pieces;
 
+// Frees a piece, giving its pages back to the system first: freed into the heap they would stay
+// resident in the allocator's free lists, beside the str the HTML is being copied into.
+void free_piece(std::string& piece) {
+#if defined(__linux__)
+  static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<std::uintptr_t>(piece.data()) + page - 1) & ~(page - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(piece.data()) + piece.capacity()) & ~(page - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+#endif
+  std::string().swap(piece);
+}
+
 // Takes the thread's pieces for one call and gives them back when it ends, trimmed to
 // kWarmHtmlRoom. A call nested in another on the thread (from a callback) finds none and makes its
 // own, so the two never share a piece.
 class WarmPieces {
  public:
   WarmPieces() : pieces_(std::move(t_html_pieces)) { t_html_pieces.clear(); }
+  // Piece `i` is in the output str now, the pieces before it too: one beyond the room kept warm
+  // goes at once, so that the HTML is never held twice over.
+  void written(std::size_t i) {
+    if (written_room_ + pieces_[i].capacity() <= kWarmHtmlRoom) written_room_ += pieces_[i].capacity();
+    else free_piece(pieces_[i]);
+  }
   ~WarmPieces() {
     std::size_t room = 0, kept = 0;
     while (kept < pieces_.size() && room + pieces_[kept].capacity() <= kWarmHtmlRoom)
@@ -113,6 +139,53 @@ class WarmPieces {
 
  private:
   std::vector<std::string> pieces_;
+  std::size_t written_room_ = 0;  // of the pieces kept so far by `written`
+};
+
+// Writes a document's HTML into pieces as its top-level blocks come from a streamed parse, as
+// render_document_pieces does for a whole tree: a piece is full once a block ends past
+// kHtmlPieceSize.
+class HtmlPieceSink : public BlockSink {
+ public:
+  explicit HtmlPieceSink(std::vector<std::string>& pieces) : pieces_(pieces) {}
+  void start(const Document& doc) override {
+    renderer_.emplace(doc);
+    piece_ = &next_piece();
+  }
+  bool block(const Block& block) override {
+    const std::size_t notes = renderer_->notes_written();
+    renderer_->block(block, *piece_);
+    if (piece_->size() >= kHtmlPieceSize) {
+      ++used_;
+      piece_ = &next_piece();
+    }
+    // The footnote section reads an inline note's content again.
+    return renderer_->notes_written() != notes;
+  }
+  void keep(ArenaHandle blocks) override { kept_ = std::move(blocks); }
+  // Writes the footnote section; returns the number of pieces written.
+  std::size_t finish() {
+    renderer_->footnotes(*piece_);
+    if (!piece_->empty()) ++used_;
+    for (std::size_t i = used_; i < pieces_.size(); ++i) pieces_[i].clear();
+    return used_;
+  }
+
+ private:
+  // The next piece to write: one held already, emptied with its room kept, or a new one.
+  std::string& next_piece() {
+    if (used_ == pieces_.size()) pieces_.emplace_back();
+    std::string& piece = pieces_[used_];
+    piece.clear();
+    piece.reserve(kHtmlPieceSize + kHtmlPieceSize / 4);
+    return piece;
+  }
+
+  std::vector<std::string>& pieces_;
+  ArenaHandle kept_;  // declared before the renderer, which refers into it, so it goes after
+  std::optional<Renderer> renderer_;
+  std::string* piece_ = nullptr;
+  std::size_t used_ = 0;
 };
 
 Ref warning_list(const std::vector<Diagnostic>& diagnostics) {
@@ -140,9 +213,18 @@ Ref md2vedavi(const Call& call) {
                                    max_link_paren_depth));
 
   const bool large = markdown.text().size() >= kLargeInput;
-  Document doc = released(
-      [&] { return guarded("parsing markdown", [&] { return parse(markdown.text(), options); }); });
-  markdown.release();
+  WarmPieces pieces;
+  // The input's UTF-8 outlives the tree: the tree may keep its texts where they stand in it.
+  // Without callbacks, which read the whole tree, a large document's top-level blocks are
+  // written as they are finished: the tree never stands whole beside the HTML.
+  std::optional<HtmlPieceSink> sink;
+  if (large && !callbacks) sink.emplace(pieces.get());
+  Document doc = released([&] {
+    return guarded("parsing markdown", [&] {
+      return sink ? parse_kept_source_streamed(markdown.text(), options, *sink)
+                  : parse_kept_source(markdown.text(), options);
+    });
+  });
   if (callbacks) run_callbacks(doc, callbacks->obj);
   Ref warnings = warning_list(doc.diagnostics);
   Ref pairs = new_list(doc.meta, [](const auto& pair) {
@@ -150,17 +232,19 @@ Ref md2vedavi(const Call& call) {
     Ref value = new_str(pair.second);
     return new_tuple(std::move(key), std::move(value));
   });
-  WarmPieces pieces;
   const std::size_t used = released([&] {
+    if (large && !sink) return_freed_memory();
     const std::size_t count = guarded("rendering markdown", [&] {
-      return render_document_pieces(doc, kHtmlPieceSize, pieces.get());
+      return sink ? sink->finish() : render_document_pieces(doc, kHtmlPieceSize, pieces.get());
     });
     doc = Document{};  // a large tree is freed without holding the lock
-    if (large) return_freed_memory();
     return count;
   });
+  markdown.release();
+  if (large) released(return_freed_memory);
   const std::vector<std::string_view> views(pieces.get().begin(), pieces.get().begin() + std::ptrdiff_t(used));
-  return new_tuple(new_large_str(views), std::move(warnings), std::move(pairs));
+  Ref html = new_large_str(views, [&](std::size_t i) { pieces.written(i); });
+  return new_tuple(std::move(html), std::move(warnings), std::move(pairs));
 }
 
 }  // namespace

@@ -479,6 +479,9 @@ class Parser {
   std::size_t current = 0;
   Options options;
   std::uint8_t mode = 0;
+  // The source when it outlives the document (see `parse_kept_source`): paragraph texts may be
+  // views of it. Empty otherwise.
+  std::string_view kept_source;
   Trace trace;
   std::unordered_map<std::string, LinkRef> link_defs;
   std::unordered_set<std::string> footnote_labels;

@@ -1,6 +1,8 @@
 // Drafts: non-recursive teardown and access to child lists and attributes.
 #include "block/draft.h"
 
+#include <cstring>
+
 namespace vedavi::block {
 
 namespace {
@@ -52,6 +54,52 @@ Drafts* nth_child_list(DraftBlock& block, std::size_t k) {
   Drafts* only = nullptr;
   if (k == 0) for_each_child_list(block, [&](Drafts& list) { only = &list; });
   return only;
+}
+
+namespace {
+
+// Whether `lines`, from the first one's text on, are one stretch of `source` as the paragraph
+// text joins them: each line after the first begins at its line's start, one line end after the
+// line before it.
+bool stands_in_source(std::span<const line::Rest> lines, std::string_view source) {
+  const char* begin = source.data();
+  const char* end = begin + source.size();
+  const auto in_source = [&](std::string_view s) { return s.data() >= begin && s.data() + s.size() <= end; };
+  if (source.empty() || !in_source(lines.front().text)) return false;
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    const std::string_view before = lines[k - 1].text;
+    const std::string_view text = lines[k].text;
+    const char* line_end = before.data() + before.size();
+    if (text.data() != line_end + 1 || !in_source(text) || *line_end != '\n' ||
+        line::trim_start(text).data() != text.data())
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Str paragraph_text(std::span<const line::Rest> lines, std::string_view kept_source) {
+  if (lines.empty()) return Str();
+  if (stands_in_source(lines, kept_source)) {
+    const std::string_view first = line::trim_start(lines.front().text);
+    const std::string_view last = lines.back().text;
+    const std::string_view whole(first.data(), std::size_t(last.data() + last.size() - first.data()));
+    const std::string_view text = line::trim_end(whole);
+    return text.empty() ? Str() : Str::borrowed(text);
+  }
+  std::size_t size = lines.size() - 1;
+  for (const line::Rest& l : lines) size += l.text.size();
+  char* out = static_cast<char*>(current_arena().allocate(size, 1));
+  char* at = out;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    if (k) *at++ = '\n';
+    const std::string_view text = line::trim_start(lines[k].text);
+    std::memcpy(at, text.data(), text.size());
+    at += text.size();
+  }
+  const std::string_view text = line::trim_end(std::string_view(out, std::size_t(at - out)));
+  return text.empty() ? Str() : Str::borrowed(text);
 }
 
 Attr* draft_attr(DraftBlock& block) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "model/attrs.h"
 #include "block/trace.h"
 #include "model/document.h"
+#include "model/line.h"
 #include "model/template.h"
 
 namespace vedavi::block {
@@ -198,6 +200,12 @@ void for_each_child_list(DraftBlock& block, F&& f) {
 }
 // The child draft list number `k` of `block` in the order of `children_mut`; none past the last.
 Drafts* nth_child_list(DraftBlock& block, std::size_t k);
+// The text of a paragraph's lines: each from its first non-white character, joined by line ends,
+// with the white space at its end trimmed. When the lines stand back to back in `kept_source` (no
+// indentation or container markers before any but the first), that is a stretch of it, and the
+// text is a view of it; otherwise it is written into the current arena. `kept_source` is empty
+// unless the source outlives the document.
+Str paragraph_text(std::span<const line::Rest> lines, std::string_view kept_source);
 // The `Attr` of the kinds that carry one (paragraph, figure, heading, block quote, list,
 // definition list, code block, thematic break, table, div, math block).
 Attr* draft_attr(DraftBlock& block);

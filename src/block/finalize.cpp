@@ -49,30 +49,54 @@ class Finisher {
 
   Blocks run(Drafts drafts) {
     Blocks root;
-    jobs_.push_back(Job{std::move(drafts), &root, false});
-    bool top = true;
-    while (!jobs_.empty()) {
-      Job job = std::move(jobs_.back());
-      jobs_.pop_back();
-      finish_list(job);
-      // The top-level list is the parse's largest: its room serves the thread's next parse.
-      if (top) warm::give_drafts(std::move(job.drafts));
-      top = false;
-    }
+    finish_range(drafts, 0, drafts.size(), root, false);
+    // The top-level list is the parse's largest: its room serves the thread's next parse.
+    warm::give_drafts(std::move(drafts));
+    finish_jobs();
     return root;
   }
 
+  // Finishes the top-level blocks one at a time, each with everything in it, into `scratch`,
+  // and hands each to `emit`. `scratch` is recycled now and then, until `emit` answers that it
+  // still refers to a block: from then on everything stays.
+  template <class Emit>
+  bool stream(Drafts& drafts, Arena& scratch, Emit&& emit) {
+    bool keep = false;
+    for (std::size_t i = 0; i < drafts.size(); ++i) {
+      {
+        Blocks finished;
+        finish_range(drafts, i, i + 1, finished, false);
+        finish_jobs();
+        for (const Block& block : finished) keep = emit(block) || keep;
+      }
+      // Recycled once a block of it is full, not after each top-level block, which would cost
+      // more than the finishing of a short paragraph.
+      if (!keep && scratch.past_one_block()) scratch.recycle();
+    }
+    warm::give_drafts(std::move(drafts));
+    return keep;
+  }
+
  private:
-  void finish_list(Job& job) {
+  void finish_jobs() {
+    while (!jobs_.empty()) {
+      Job job = std::move(jobs_.back());
+      jobs_.pop_back();
+      finish_range(job.drafts, 0, job.drafts.size(), *job.dest, job.panel);
+    }
+  }
+
+  // Finishes drafts [begin, end) of `drafts` onto `dest`; their child lists wait in `jobs_`.
+  void finish_range(Drafts& drafts, std::size_t begin, std::size_t end, Blocks& dest, bool panel) {
     std::vector<ChildJob> pending;
-    job.dest->reserve(job.drafts.size());  // splices may add more
+    dest.reserve(dest.size() + (end - begin));  // splices may add more
     // Splice members stand in the splice's place: walk nested splices with a stack of lists.
     std::vector<std::pair<Drafts*, std::size_t>>& walk = walk_;
-    walk.assign(1, {&job.drafts, 0});
+    walk.assign(1, {&drafts, begin});
     bool first = true;
     while (!walk.empty()) {
       auto& [list, i] = walk.back();
-      if (i == list->size()) {
+      if (i == (walk.size() == 1 ? end : list->size())) {
         walk.pop_back();
         continue;
       }
@@ -81,9 +105,9 @@ class Finisher {
         walk.emplace_back(&splice->members, 0);
         continue;
       }
-      const bool title = job.panel && first;
+      const bool title = panel && first;
       first = false;
-      finish_block(std::move(draft.block), *job.dest, title, pending);
+      finish_block(std::move(draft.block), dest, title, pending);
       // The spent draft still holds what its block did not take over (a code block's text, a
       // table's rows): freed now, not with the whole list, so that the texts of a long list
       // never stand beside all of its finished blocks.
@@ -91,11 +115,11 @@ class Finisher {
     }
     // The destination list is complete, so pointers into its blocks stay valid.
     for (ChildJob& c : pending) {
-      Block& block = (*job.dest)[c.index];
-      Blocks* dest = nullptr;
-      if (auto* list = block.get_if<Block::List>()) dest = &list->items[c.item].children;
-      else dest = block.children();
-      jobs_.push_back(Job{std::move(c.drafts), dest, c.panel});
+      Block& block = dest[c.index];
+      Blocks* to = nullptr;
+      if (auto* list = block.get_if<Block::List>()) to = &list->items[c.item].children;
+      else to = block.children();
+      jobs_.push_back(Job{std::move(c.drafts), to, c.panel});
     }
   }
 
@@ -284,6 +308,22 @@ ArenaVector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const 
     }
   }
   return out;
+}
+
+void finish_parse_streamed(Parsed& parsed, const Options& options, BlockSink& sink) {
+  inl::ScanBuffers buffers;
+  const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr, &buffers};
+  std::vector<DraftFootnote> notes;
+  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes);
+  // The footnotes first: the blocks' footnote references are numbered against them as they go.
+  for (DraftFootnote& note : notes)
+    parsed.document.footnotes.push_back(Footnote{std::move(note.label), finalize_blocks(std::move(note.drafts), ctx)});
+  sink.start(parsed.document);
+  ArenaScope scratch{ArenaScope::Fresh{}};
+  if (Finisher(ctx).stream(parsed.drafts, *scratch.handle().get(),
+                           [&](const Block& block) { return sink.block(block); }))
+    sink.keep(scratch.handle());
+  parsed.drafts = Drafts();
 }
 
 void finish_parse(Parsed& parsed, const Options& options) {

@@ -7,6 +7,7 @@
 
 #include "block/build.h"
 #include "block/draft.h"
+#include "block/parse.h"
 #include "model/document.h"
 #include "inline/parse.h"
 #include "model/options.h"
@@ -35,5 +36,9 @@ ArenaVector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const 
 // each footnote's drafts into `document.blocks` and `document.footnotes`. Figures are decided
 // before, by `decide_figures`, while spans are still collected.
 void finish_parse(Parsed& parsed, const Options& options);
+// As `finish_parse`, but the top-level blocks go to `sink` one at a time instead of into
+// `document.blocks`, each built in a scratch arena and gone once `sink` has it (see
+// `parse_kept_source_streamed`).
+void finish_parse_streamed(Parsed& parsed, const Options& options, BlockSink& sink);
 
 }  // namespace vedavi::block

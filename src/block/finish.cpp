@@ -137,15 +137,8 @@ static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, 
     }
     attr.merge(attrs::parse_attrs_body(attribute_line_body(lines[k].text)));
   }
-  std::string text;
-  std::size_t size = 0;
-  for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) size += lines[k].text.size() + 1;
-  text.reserve(size);
-  for (std::size_t k = parts.defs_end; k < parts.attrs_start; ++k) {
-    if (k > parts.defs_end) text.push_back('\n');
-    text += line::trim_start(lines[k].text);
-  }
-  text.resize(line::trim_end(text).size());
+  const Str text = paragraph_text(lines.subspan(parts.defs_end, parts.attrs_start - parts.defs_end),
+                                  parser.kept_source);
   if (attr.empty() && !parser.options.templates.empty()) {
     if (auto tok = templates::line_token(text, parser.options.templates)) {
       append_draft(out, std::move(span), std::move(*tok));
@@ -155,7 +148,7 @@ static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, 
   Draft& draft = out.emplace_back();
   auto& para = std::get<draft::Paragraph>(draft.block);
   para.attr = std::move(attr);
-  para.text = std::move(text);
+  para.text = text;
   para.text_line = span.start + parts.defs_end;
   draft.span = std::move(span);
 }

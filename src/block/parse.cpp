@@ -152,7 +152,8 @@ struct Pending {
 
 }  // namespace
 
-Parsed parse_source(std::string_view source, const Options& options, std::uint8_t mode) {
+Parsed parse_source(std::string_view source, const Options& options, std::uint8_t mode,
+                    bool source_outlives) {
 #ifdef VEDAVI_FAULT_INJECTION
   fault_point(source);
 #endif
@@ -183,6 +184,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   for (std::size_t i = 0; i < frontmatter_lines && i < lines.size(); ++i) lines[i] = std::string_view();
 
   Parser parser(std::move(lines), options, mode);
+  // Line ends rewritten into a copy of the source: that copy goes with the parse.
+  if (source_outlives && normalized.empty()) parser.kept_source = source;
   const std::vector<std::string_view>& src = parser.lines;
   // Moving a draft is dear (a variant of large kinds): growing the list by doubling would move
   // every draft about twice more. The span modes keep few; the list's room sets how many.
@@ -340,11 +343,30 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 
 namespace vedavi {
 
-Document parse(std::string_view source, const Options& options) {
+namespace {
+
+Document parse_document(std::string_view source, const Options& options, bool source_outlives) {
   // The document's own arena: its memory goes with it, not with the call that made it.
   ArenaScope arena{ArenaScope::Fresh{}};
-  block::Parsed parsed = block::parse_source(source, options, 0);
+  block::Parsed parsed = block::parse_source(source, options, 0, source_outlives);
   block::finish_parse(parsed, options);
+  return std::move(parsed.document);
+}
+
+}  // namespace
+
+Document parse(std::string_view source, const Options& options) {
+  return parse_document(source, options, false);
+}
+
+Document parse_kept_source(std::string_view source, const Options& options) {
+  return parse_document(source, options, true);
+}
+
+Document parse_kept_source_streamed(std::string_view source, const Options& options, BlockSink& sink) {
+  ArenaScope arena{ArenaScope::Fresh{}};
+  block::Parsed parsed = block::parse_source(source, options, 0, true);
+  block::finish_parse_streamed(parsed, options, sink);
   return std::move(parsed.document);
 }
 

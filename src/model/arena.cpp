@@ -67,16 +67,24 @@ Arena::~Arena() {
 }
 
 void Arena::add_block(std::size_t at_least) {
-  std::size_t size = std::max({at_least, next_block_, kFirstBlockBytes});
-  auto* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
-  if (!block) throw std::bad_alloc();
+  // A spare block that is large enough serves first: its pages are resident already.
+  Block** spare = &spare_;
+  while (*spare && (*spare)->size < at_least) spare = &(*spare)->next;
+  Block* block = *spare;
+  if (block) {
+    *spare = block->next;
+  } else {
+    const std::size_t size = std::max({at_least, next_block_, kFirstBlockBytes});
+    block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+    if (!block) throw std::bad_alloc();
+    block->size = size;
+    reserved_ += size;
+    next_block_ = std::min(reserved_, kLargestStepBytes);
+  }
   block->next = blocks_;
-  block->size = size;
   blocks_ = block;
-  reserved_ += size;
   cur_ = reinterpret_cast<char*>(block + 1);
-  end_ = cur_ + size;
-  next_block_ = std::min(reserved_, kLargestStepBytes);
+  end_ = cur_ + block->size;
 }
 
 void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
@@ -135,7 +143,7 @@ void Arena::on_reset(void (*destroy)(void*), void* value) {
   cleanups_ = cleanup;
 }
 
-void Arena::reset(std::size_t keep_bytes) {
+void Arena::clear_values() {
   // Values registered later may refer to earlier ones, never the other way: newest first.
   for (Cleanup* c = cleanups_; c; c = c->next) c->destroy(c->value);
   cleanups_ = nullptr;
@@ -143,6 +151,34 @@ void Arena::reset(std::size_t keep_bytes) {
   grown_ = nullptr;
   grown_size_ = grown_room_ = 0;
   std::fill(std::begin(free_room_), std::end(free_room_), nullptr);
+}
+
+void Arena::recycle() {
+#ifdef VEDAVI_ARENA_KEEPS_NOTHING
+  reset(0);
+#else
+  clear_values();
+  cur_ = end_ = nullptr;
+  for (Block* block = blocks_; block;) {
+    Block* next = block->next;
+    Block** at = &spare_;
+    while (*at && (*at)->size >= block->size) at = &(*at)->next;
+    block->next = *at;
+    *at = block;
+    block = next;
+  }
+  blocks_ = nullptr;
+#endif
+}
+
+void Arena::reset(std::size_t keep_bytes) {
+  clear_values();
+  // Spare blocks count as blocks here.
+  while (spare_) {
+    Block* block = std::exchange(spare_, spare_->next);
+    block->next = blocks_;
+    blocks_ = block;
+  }
   // A tree that outgrew the limit keeps nothing: its largest block within the limit would stand
   // resident beside whatever the call makes next (md2vedavi's output, above all), and a call that
   // large pays little for taking its memory afresh.

@@ -75,6 +75,12 @@ class Arena {
   // Destroys the registered values, then frees every block of memory, but for the largest when
   // all of them together are within `keep_bytes`: that one stays for the next tree.
   void reset(std::size_t keep_bytes);
+  // Destroys the registered values and empties the arena, keeping every block for what is made
+  // next: for scratch memory cleared again and again, which then takes no block from the system
+  // (whose pages would be faulted in afresh) once it has its size.
+  void recycle();
+  // Whether more than one block is in use.
+  bool past_one_block() const { return blocks_ && blocks_->next; }
   // Bytes taken from the system, for tests and measurements.
   std::size_t reserved_bytes() const { return reserved_; }
 
@@ -107,6 +113,8 @@ class Arena {
 
   void* allocate_slow(std::size_t bytes, std::size_t align);
   void on_reset(void (*destroy)(void*), void* value);
+  // Destroys the registered values and lets go of the large rooms and list rooms.
+  void clear_values();
   void add_block(std::size_t at_least);
 
   char* cur_ = nullptr;
@@ -115,10 +123,11 @@ class Arena {
   const char* grown_ = nullptr;
   std::size_t grown_size_ = 0;
   std::size_t grown_room_ = 0;
-  Block* blocks_ = nullptr;
+  Block* blocks_ = nullptr;  // in use, the current one first
+  Block* spare_ = nullptr;   // kept by `recycle`, not in use again yet; largest first
   LargeRoom* large_ = nullptr;
   Cleanup* cleanups_ = nullptr;
-  std::size_t reserved_ = 0;
+  std::size_t reserved_ = 0;  // in use and spare
   std::size_t next_block_ = 0;
   void* free_room_[kRoomClasses] = {};
   std::atomic<std::uint32_t> refs_{0};

@@ -51,6 +51,9 @@ class Renderer {
   // The footnote section for every label referenced so far (nothing when there is none). Call
   // once, after all content.
   void footnotes(std::string& out);
+  // Grows with every inline note written: the footnote section reads a note's content again, so
+  // its nodes must stay until then.
+  std::size_t notes_written() const { return last_note_serial_; }
 
  private:
   // One open container of the block walk: a block list still to write, or a list whose items

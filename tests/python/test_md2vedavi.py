@@ -47,6 +47,26 @@ def test_a_large_str_of_every_width_reads_as_its_utf8(alphabet):
         m.md2vedavi(text + "\ud800")
     assert caught.value.start == len(text) and "surrogates not allowed" in str(caught.value)
 
+def test_a_large_document_reads_the_same_through_its_whole_call():
+    # Over 4 MB of non-ASCII source in many paragraphs: the tree points into the source's UTF-8
+    # until the HTML is written, and the HTML pieces beyond those a thread keeps go one by one as
+    # the output str takes them.
+    paragraphs = [f"caf\u00e9 {i}\nnext *{i}*\n\n" for i in range(200_000)]
+    htmls = [f"<p>caf\u00e9 {i}\nnext <em>{i}</em></p>\n" for i in range(200_000)]
+    text, html = "".join(paragraphs), "".join(htmls)
+    assert len(text.encode()) > 4 << 20 and len(html) > 6 << 20
+    assert md(text) == html
+    # A smaller call after it, then one as large again.
+    assert md("".join(paragraphs[:150_000])) == "".join(htmls[:150_000])
+    assert md(text) == html
+    # Without callbacks a large document is written block by block as it is finished; with them
+    # (even none) from the whole tree. Footnotes and inline notes come out the same either way.
+    notes = ("x[^a] caf\u00e9^[note *{i}*]\n\n- item {i}^[in a list]\n\n> [^b]\n\n"
+             "[^a]: a {i}\n\n[^b]: b\n\n| c | d |\n|---|---|\n| {i} | ^[cell] |\n\n")
+    text = "".join(notes.format(i=i) for i in range(40_000))
+    assert len(text.encode()) > 4 << 20
+    assert m.md2vedavi(text) == m.md2vedavi(text, callbacks={})
+
 def test_successive_calls_show_only_their_own_html():
     # The HTML is written in pieces a thread keeps between calls: a document of many pieces, one of
     # a single piece and an empty one, in turn, on two threads.
