@@ -85,9 +85,21 @@ void DomRenderer::footnotes(NodeId section) {
   push_children(*list, Walk::Notes, Close::Nothing);
 }
 
+// The reader puts a note's back-link in its last paragraph, and the writer leaves back-links
+// out: an empty paragraph ending a note (a stray "</p>" makes one) would take the back-link on
+// the way back and then be left out with it, so it is left out from the start.
 void DomRenderer::footnote(NodeId li) {
   push_sink();
-  push_children(li, Walk::Blocks, Close::Note);
+  const auto& children = dom_.walk_children(li);
+  const NodeId* end = children.end();
+  const NodeId* last = end;
+  while (last != children.begin() && is_blank_text(dom_, *(last - 1))) --last;
+  if (last != children.begin()) {
+    const NodeId p = *(last - 1);
+    if (dom_.is_tag(p, "p") && dom_.element(p)->attrs.empty() && significant_children(dom_, p).empty())
+      end = last - 1;
+  }
+  push(li, children.begin(), end, Walk::Blocks, Close::Note);
 }
 
 void DomRenderer::close_note(NodeId li) {

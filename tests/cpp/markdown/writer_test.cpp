@@ -210,6 +210,8 @@ TEST(Notes, FootnotesAndPayloads) {
       // The reader puts the notes after every other block: so does the writer.
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n<b>x</b>", "<b>x</b>\n\n[^a]: n\n\n"},
       {"<div><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section></div>", "::: {}\n\n:::\n\n[^a]: n\n\n"},
+      // An empty paragraph ending a note would take the back-link on the way back, and go with it.
+      {"<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>a</p><p></p>\n</li></ol></section>", "[^a]: a\n\n"},
       // One item without a note id: the whole section stays HTML, no note written twice.
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>", "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>\n\n"},
       {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">```</script>", "````{=tex}\n```\n````\n\n"},
