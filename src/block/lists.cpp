@@ -13,57 +13,10 @@ namespace {
 
 // One sibling run: which ordered lists to revert.
 std::vector<std::size_t> lists_to_revert(const Drafts& drafts) {
-  enum class State { Idle, Pending, Continuing } state = State::Idle;
-  std::size_t prev_last = 0, current = 0;
-  unsigned section_level = 255, last_heading = 255;
-  std::vector<std::size_t> revert;
-  auto single = [&](std::size_t pos) {
-    return std::get<draft::List>(drafts[pos].block).items.size() == 1;
-  };
-  auto drop_pending_single = [&] {
-    if (state == State::Pending && single(current)) revert.push_back(current);
-  };
-  for (std::size_t p = 0; p < drafts.size(); ++p) {
-    const DraftBlock& b = drafts[p].block;
-    if (auto* h = std::get_if<draft::Heading>(&b)) {
-      if (state != State::Idle && h->level <= section_level) {
-        drop_pending_single();
-        state = State::Idle;
-      }
-      last_heading = h->level;
-    } else if (auto* list = std::get_if<draft::List>(&b)) {
-      if (!list->ordered) {
-        drop_pending_single();
-        state = State::Idle;
-        continue;
-      }
-      std::size_t f = list->items.front().number;
-      std::size_t l = list->items.back().number;
-      if (state == State::Idle) {
-        if (f == 1) {
-          state = State::Pending;
-          current = p;
-          prev_last = l;
-          section_level = last_heading;
-        } else {
-          revert.push_back(p);
-        }
-      } else if (f == prev_last || f == prev_last + 1) {
-        state = State::Continuing;
-        current = p;
-        prev_last = l;
-      } else if (f != 1) {
-        revert.push_back(p);
-      } else {
-        drop_pending_single();
-        state = State::Pending;
-        current = p;
-        prev_last = l;
-        section_level = last_heading;
-      }
-    }
-  }
-  drop_pending_single();
+  RevertScan scan;
+  for (const Draft& d : drafts) scan.read(d.block);
+  scan.end();
+  std::vector<std::size_t> revert = std::move(scan.reverts());
   std::sort(revert.begin(), revert.end());
   return revert;
 }
@@ -204,7 +157,7 @@ bool enforce_nested(std::span<Draft> drafts) {
 
 }  // namespace
 
-void RevertScan::read(const DraftBlock& b) {
+void RevertScan::read_heading_or_list(const DraftBlock& b) {
   const std::size_t p = read_++;
   if (auto* h = std::get_if<draft::Heading>(&b)) {
     if (state_ != State::Idle && h->level <= section_level_) {

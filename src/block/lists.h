@@ -2,6 +2,7 @@
 // list of its run; lists that fail turn back into the text they were written as.
 #pragma once
 
+#include <variant>
 #include <vector>
 
 #include "block/draft.h"
@@ -16,7 +17,13 @@ void enforce_ordered_lists(Drafts& drafts);
 // pending until a later list continues its numbering or the run's section ends.
 class RevertScan {
  public:
-  void read(const DraftBlock& block);
+  void read(const DraftBlock& block) {
+    // Only headings and lists move the state; most drafts are neither.
+    if (std::holds_alternative<draft::Heading>(block) || std::holds_alternative<draft::List>(block))
+      read_heading_or_list(block);
+    else
+      ++read_;
+  }
   // The run ends: a pending single-item list turns back into text.
   void end() { drop_pending_single(); }
   // How many drafts were read.
@@ -28,6 +35,7 @@ class RevertScan {
 
  private:
   enum class State : std::uint8_t { Idle, Pending, Continuing };
+  void read_heading_or_list(const DraftBlock& block);
   void drop_pending_single() {
     if (state_ == State::Pending && current_single_) revert_.push_back(current_);
   }
