@@ -181,15 +181,29 @@ bool DomRenderer::interrupts_paragraph(NodeId list) const {
   return item && !significant_children(dom_, *item).empty() && !opens_with_empty_line(dom_, *item);
 }
 
+// A list written with md markers: one with items, whose attributes and items md can say (an ordered
+// one has numbering rules of its own besides).
+bool DomRenderer::list_sayable(NodeId list) const {
+  // A list without items has no md form (its marker-less source reads as nothing).
+  const auto items = dom_.walk_children(list);
+  if (std::none_of(items.begin(), items.end(), [&](NodeId c) { return dom_.is_tag(c, "li"); })) return false;
+  return attribute_line_reads_back(attrs_without_classes(dom_, list, {"start"}, {"task-list"})) &&
+         items_sayable(list);
+}
+
 // In a tight item a block follows the one before on the next line when that one cannot take it
 // in (a quote would take a quote): a blank line between them would make the item loose.
 bool DomRenderer::follows_tightly(const Frame& frame, NodeId block) const {
-  if (frame.walk != Walk::ItemBlocks || frame.loose || !frame.last_block || !interrupts_paragraph(block))
-    return false;
+  if (frame.walk != Walk::ItemBlocks || frame.loose || !frame.last_block) return false;
   const auto last = dom_.tag(*frame.last_block).value_or("");
+  // A bullet list right after another takes the other marker, which starts a list of its own
+  // below the other's items, even one whose first item is empty (which interrupts no paragraph).
+  if (last == "ul" && dom_.is_tag(block, "ul") && list_sayable(*frame.last_block) && list_sayable(block))
+    return true;
+  if (!interrupts_paragraph(block)) return false;
   if (last == "blockquote") return !dom_.is_tag(block, "blockquote");
-  // After a nested list, a block that is no list starts below the list's items; a list would
-  // join it.
+  // After a nested list, a block that is no list starts below the list's items; a list of its
+  // marker would join it.
   if (last == "ul" || last == "ol") return !dom_.is_tag(block, "ul") && !dom_.is_tag(block, "ol");
   // A fenced div ends at its closing fence; a div written as HTML ends only at a blank line.
   if (last == "div") return div_form(*frame.last_block) == DivForm::Fenced;

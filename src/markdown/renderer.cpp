@@ -490,14 +490,7 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     ial(attrs_without_classes(dom_, node), out());
     out() += '\n';
   } else if (tag == "ul" || tag == "ol") {
-    // A list without items has no md form either (its marker-less source reads as nothing).
-    const auto items = dom_.walk_children(node);
-    if (std::none_of(items.begin(), items.end(), [&](NodeId c) { return dom_.is_tag(c, "li"); })) {
-      raw_block(node);
-      return;
-    }
-    if (!attribute_line_reads_back(attrs_without_classes(dom_, node, {"start"}, {"task-list"})) ||
-        !items_sayable(node)) {
+    if (!list_sayable(node)) {
       raw_block(node);
       return;
     }

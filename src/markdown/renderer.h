@@ -156,6 +156,7 @@ class DomRenderer {
   void close_item_text(const Frame& frame);
   void close_list(NodeId node);
   bool items_sayable(NodeId list) const;
+  bool list_sayable(NodeId list) const;
   bool interrupts_paragraph(NodeId list) const;
   bool follows_tightly(const Frame& frame, NodeId block) const;
 

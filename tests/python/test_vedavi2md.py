@@ -107,6 +107,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("-\n  foo\n-\n  x <div>\n")  # a div in a tight item
 @example("- x ^[n]\n\n<div>\n")  # the notes inside a div left open
 @example("^[a</p>]")  # a note ending in an empty paragraph
+@example("- r\n  - z\n  *")  # two bullet lists in a row in a tight item
 def test_second_round_changes_nothing(md):
     md1 = m.vedavi2md(html_of(md))
     assert m.vedavi2md(html_of(md1)) == md1

@@ -254,6 +254,8 @@ TEST(ReadsBack, TightItemsStayTight) {
       {"<ul><li>a<ul><li>b</li></ul><hr></li></ul>", "- a\n  - b\n  ---\n\n"},
       {"<ul><li>a<ul><li>b</li></ul><pre><code>x\n</code></pre></li></ul>", "- a\n  - b\n  ```\n  x\n  ```\n\n"},
       {"<ul><li><ul><li></li></ul></li></ul>", "-\n  -\n\n"},
+      // A bullet list right after another, in the other marker, even with an empty first item.
+      {"<ul><li>r<ul><li>z</li></ul><ul><li></li></ul></li></ul>", "- r\n  - z\n  *\n\n"},
       // A fenced div may follow the item's text directly, and a block its closing fence.
       {"<ul><li>a</li><li>x<div></div></li></ul>", "- a\n- x\n  ::: {}\n  \n  :::\n\n"},
       {"<ul><li>a</li><li><div class=\"c\"><p>y</p></div><hr></li></ul>", "- a\n- ::: {.c}\n  y\n  \n  :::\n  ---\n\n"},
