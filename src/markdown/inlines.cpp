@@ -152,14 +152,19 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
     // before it is written as a space.
     std::string& text = out();
     const std::size_t floor = sinks_[depth_].floor;
+    const bool comment = std::holds_alternative<fast5ever::dom::Comment>(data);
     std::size_t end = text.size();
     while (end > floor && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-    if (end > floor && text[end - 1] == '\n' && std::holds_alternative<fast5ever::dom::Comment>(data)) {
+    if (end > floor && text[end - 1] == '\n' && comment) {
       while (end > floor && std::string_view(" \t\n").find(text[end - 1]) != std::string_view::npos) --end;
       text.resize(end);
       text += ' ';
     }
+    const std::size_t begin = out().size();
     html(node);  // comments, doctypes, processing instructions
+    // Likewise a line inside the comment could open a block of its own ("<tr", "# ..."): the
+    // comment is kept on one line, its line feeds written as spaces.
+    if (comment) std::replace(out().begin() + static_cast<std::ptrdiff_t>(begin), out().end(), '\n', ' ');
   }
 }
 

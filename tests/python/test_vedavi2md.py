@@ -108,6 +108,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("- x ^[n]\n\n<div>\n")  # the notes inside a div left open
 @example("^[a</p>]")  # a note ending in an empty paragraph
 @example("- r\n  - z\n  *")  # two bullet lists in a row in a tight item
+@example("<td>/<!--\n<tr")  # a comment in a run holding a line that opens an HTML block
 def test_second_round_changes_nothing(md):
     md1 = m.vedavi2md(html_of(md))
     assert m.vedavi2md(html_of(md1)) == md1

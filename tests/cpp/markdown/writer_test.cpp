@@ -294,6 +294,8 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<div>t<script>x</script>\n\n<b>y</b></div>", "<div>t\n<b>y</b></div>\n\n"},
       {"<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>", "<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>\n\n"},
       {"<!-- c -->\n <b>x</b>\n<!-- d -->", "<!-- c -->  <b>x</b>\n<!-- d -->\n\n"},
+      // A comment in a run keeps to one line: a line in it could open a block.
+      {"<p>/<!--\n<tr\n--></p>", "/<!-- <tr -->\n\n"},
       // An unclosed inline tag the HTML parser reopened around later blocks.
       {"<code><p>b</p></code>", "b\n\n"}, {"<p><code>b <a href=\"u\">x</a></code></p>", "<code>b [x](u)</code>\n\n"},
       {"<ol><li>a<ol><li>b</li></ol></li></ol>", "<ol><li>a<ol><li>b</li></ol></li></ol>\n\n"},
