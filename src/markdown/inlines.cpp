@@ -387,6 +387,9 @@ void DomRenderer::code(NodeId node) {
     html(node);
     return;
   }
+  // In a heading or a table cell, which are one line, a line end comes back as a space whatever
+  // form the span takes: written as one from the start, the second round writes the same.
+  if (headings_open_ > 0 || cells_open_ > 0) std::replace(content.begin(), content.end(), '\n', ' ');
   // So does one holding markup (the HTML parser reopens an unclosed code element around the
   // next paragraph's links and emphasis).
   const auto& children = dom_.node(node).children;

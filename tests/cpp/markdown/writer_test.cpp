@@ -243,6 +243,7 @@ TEST(ReadsBack, TextTheReaderWouldTakeOtherwise) {
       {"<pre><code class=\"language-#^\"></code></pre>", "```\\#^\n```\n\n"},
       {"<pre id=\"[^1]:\"><code></code></pre>", "```{#[\\^1]:}\n```\n\n"},
       {"<p><code>a</code><code>b</code></p>", "`a`<code>b</code>\n\n"},
+      {"<h1><code>t\n</code></h1>", "# ` t  `\n\n"},  // a heading's line end is a space
       {"<p>x</p><p><code>```</code></p>", "x\n\n<code>\\`\\`\\`</code>\n\n"},
       {"<hr>", "\n---\n\n"},  // "---" opening the document would open frontmatter
       {"<h2>a <span class=\"c\">x</span></h2>", "## a [x]{.c} #\n\n"},
