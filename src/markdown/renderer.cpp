@@ -382,6 +382,13 @@ void DomRenderer::finish(const Frame& frame) {
   switch (frame.close) {
     case Close::Nothing: return;
     case Close::Paragraph:
+      // Content that writes nothing (an element whose tag name md cannot hold, say) leaves an
+      // empty paragraph, which has no md form: it stays HTML, as one without content does.
+      if (out().find_first_not_of(" \t\n", frame.text_begin) == std::string::npos) {
+        out().resize(frame.text_begin);
+        raw_block(frame.node);
+        return;
+      }
       trim_line_ends();
       out() += '\n';
       ial(attrs_without_classes(dom_, frame.node), out());
@@ -473,6 +480,7 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
       return;
     }
     push_children(node, Walk::Inlines, Close::Paragraph);
+    frames_.back().text_begin = out().size();
   } else if (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6') {
     if (!sayable(attrs_without_classes(dom_, node))) {
       raw_block(node);

@@ -74,6 +74,7 @@ class DomRenderer {
                                      // last in this run of blocks, 0 for none
     NodeId partner = 0;           // figure: its img
     std::size_t cell_begin = 0;   // table cell: where its text starts in the output
+    std::size_t text_begin = 0;   // paragraph: where its text starts in the output
     std::optional<NodeId> last_block{};  // block walk: the block written last, when no run followed
   };
   // Lines that start after a line feed in [begin, end) of a text get `width` more spaces.

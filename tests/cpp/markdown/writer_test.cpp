@@ -303,6 +303,7 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       // A name with "-" the reader takes no tag for (the HTML parser read `<a-b="">` as one name).
       {"<h2>A<a-b=\"\"> x</a-b=\"\"></h2>", "## A x\n\n"},
       {"<ul><li>a<a-b=\"\">x</a-b=\"\"></li></ul>", "- ax\n\n"},
+      {"<p><a-b=\"\"></a-b=\"\"></p>", "<p></p>\n\n"},  // nothing left: an empty paragraph
   });
 }
 
