@@ -127,9 +127,12 @@ void DomRenderer::close_item_blocks(const Frame&) { trim_end_from(pop_shared_sin
 // The item's text stands in the enclosing sink's text from `begin`: its first line ends without
 // white space, and its further lines get the marker's width as indent once that text is done.
 void DomRenderer::close_item_text(const Frame& frame) {
+  const std::size_t content = sinks_[depth_].floor;
   const std::size_t begin = pop_shared_sink();
   trim_end_from(begin);
   std::string& text = out();
+  // A task box reads as one only with white space after it, which an empty item's trimming took.
+  if (text.size() < content && task_box(dom_, frame.node)) text += ' ';
   std::vector<Indent>& indents = sinks_[sinks_[depth_].owner].indents;
   const std::size_t first_end = text.find('\n', begin);
   if (first_end != std::string::npos) {

@@ -111,6 +111,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("<td>/<!--\n<tr")  # a comment in a run holding a line that opens an HTML block
 @example("<h1\n\n    t")  # code holding a line end in a heading
 @example("<p><a$>")  # a paragraph whose content writes nothing
+@example("- [x] ")  # an empty task item
 def test_second_round_changes_nothing(md):
     md1 = m.vedavi2md(html_of(md))
     assert m.vedavi2md(html_of(md1)) == md1

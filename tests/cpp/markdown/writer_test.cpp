@@ -122,7 +122,8 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li>a<blockquote><p>b</p></blockquote>\n\n<pre><code>c\n</code></pre></li><li>d</li></ul>", "- a\n  > b\n  ```\n  c\n  ```\n- d\n\n"},
       {"<ul><li>a\n<hr>\nc</li></ul><p>d</p><hr>", "- a\n  ---\n  c\n\nd\n\n---\n\n"},
       {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" " "checked=\"checked\" /> done</li></ul>", "- [x] done\n\n"},
-      {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ] done\n- [ ]\n\n"},
+      // An empty item's box keeps the space after it, without which it reads back as text.
+      {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ] done\n- [ ] \n\n"},
       {"<ul><li> <input type=\"checkbox\"></li></ul>", "- <input type=\"checkbox\">\n\n"},
       {"<ul><li id=\"i\">a</li><li class=\"c\"><input type=\"checkbox\"> b</li></ul>", "- {: #i}\n  a\n- {: .c} [ ] b\n\n"},
       {"<ul class=\"task-list x\"><li>a</li></ul>", "- a\n{: .x}\n\n"},
