@@ -525,14 +525,15 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
       raw_block(node);
     }
   } else if (tag == "div") {
-    switch (div_form(node)) {
+    const DivForm form = div_form(node);
+    switch (form) {
       case DivForm::Math: display_math(node); return;
       case DivForm::Panel: panel(node); return;
       case DivForm::Html: raw_block(node); return;
       case DivForm::Fenced:
       case DivForm::HtmlContainer:
         push_sink();
-        push_children(node, Walk::Blocks, div_form(node) == DivForm::Fenced ? Close::Div : Close::HtmlContainer);
+        push_children(node, Walk::Blocks, form == DivForm::Fenced ? Close::Div : Close::HtmlContainer);
         return;
     }
   } else if (tag == "blockquote") {
