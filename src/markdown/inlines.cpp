@@ -93,7 +93,7 @@ bool writes_brackets(const Dom& dom, NodeId node) {
 // Whether a bare "]" may end the element before `frame.next`: what follows must not read on as
 // a link target, a reference label, attributes or a definition.
 bool closes_bracket(const Dom& dom, const NodeId* next, const NodeId* end) {
-  if (next == end) return true;
+  if (next == end || is_block(dom, *next)) return true;  // the paragraph ends there
   const auto* text = std::get_if<Text>(&dom.node(*next).data);
   if (text == nullptr) return false;
   return text->text.empty() ||
@@ -160,11 +160,11 @@ void DomRenderer::inline_node(NodeId node, TextContext context) {
       text.resize(end);
       text += ' ';
     }
-    const std::size_t begin = out().size();
-    html(node);  // comments, doctypes, processing instructions
-    // Likewise a line inside the comment could open a block of its own ("<tr", "# ..."): the
-    // comment is kept on one line, its line feeds written as spaces.
-    if (comment) std::replace(out().begin() + static_cast<std::ptrdiff_t>(begin), out().end(), '\n', ' ');
+    if (comment) {
+      html_on_one_line(node);
+    } else {
+      html(node);  // doctypes, processing instructions
+    }
   }
 }
 
@@ -249,7 +249,7 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
   } else if (tag == "script") {
     if (!raw_inline(node)) html(node);
   } else if (tag == "template") {
-    if (!render_template(node)) html(node);
+    if (!render_template(node)) html_on_one_line(node);
   } else {
     html_with_md_content(node);
   }
@@ -264,6 +264,15 @@ void DomRenderer::math_span(NodeId node, std::string_view open, std::string_view
 }
 
 void DomRenderer::html(NodeId node) { append_reader_html(dom_, node, out()); }
+
+// HTML serialised whole in a run of text (a comment, a template): a line inside it could open a
+// block of its own ("<tr", "# ...", "<blockquote>") and end the paragraph on the way back, so it
+// is kept on one line, its line feeds written as spaces.
+void DomRenderer::html_on_one_line(NodeId node) {
+  const std::size_t begin = out().size();
+  html(node);
+  std::replace(out().begin() + static_cast<std::ptrdiff_t>(begin), out().end(), '\n', ' ');
+}
 
 // An element without an md form keeps its tags as inline HTML, while its children are written as
 // md: the reader parses the text between inline tags as md, so raw text there could change

@@ -72,6 +72,8 @@ TEST(Inlines, CrossReferences) {
       {"<p><a href=\"#a\" data-ref=\"\">x;y</a></p>", "[x;y](#a){data-ref=\"\"}\n\n"},
       {"<p><a href=\"#a\" data-ref=\"page\"></a></p>", "[](#a){data-ref=\"page\"}\n\n"},
       {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span>(u)</p>", "<span data-refs=\"\">[](#a){data-ref=\"\"}[-@b]</span>(u)\n\n"},
+      // A block after the link ends the paragraph: nothing reads on after the bracket.
+      {"<a href=\"#s\" data-ref=\"\"></a><a><p></p></a>", "[@s]\n\n<p></p>\n\n"},
   });
 }
 
@@ -296,8 +298,9 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<div>t<script>x</script>\n\n<b>y</b></div>", "<div>t\n<b>y</b></div>\n\n"},
       {"<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>", "<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>\n\n"},
       {"<!-- c -->\n <b>x</b>\n<!-- d -->", "<!-- c -->  <b>x</b>\n<!-- d -->\n\n"},
-      // A comment in a run keeps to one line: a line in it could open a block.
+      // A comment or template in a run keeps to one line: a line in it could open a block.
       {"<p>/<!--\n<tr\n--></p>", "/<!-- <tr -->\n\n"},
+      {"<p>x<template>\n# h\n</template></p>", "x<template> # h </template>\n\n"},
       // An unclosed inline tag the HTML parser reopened around later blocks.
       {"<code><p>b</p></code>", "b\n\n"}, {"<p><code>b <a href=\"u\">x</a></code></p>", "<code>b [x](u)</code>\n\n"},
       {"<ol><li>a<ol><li>b</li></ol></li></ol>", "<ol><li>a<ol><li>b</li></ol></li></ol>\n\n"},
