@@ -85,6 +85,22 @@ bool marks_flank(const Dom& dom, NodeId node, std::string_view written, bool bef
   return !before_word || text_ends_with_word_char(dom, children.back());
 }
 
+// Whether a link stands anywhere inside `node`: the reader deactivates every "[" before a link's
+// own, so a bracketed span around one would read back as text. (The HTML parser caps nesting, so
+// asking this of every span of a nest stays linear.)
+bool holds_link(const Dom& dom, NodeId node) {
+  std::vector<NodeId> stack(dom.node(node).children.begin(), dom.node(node).children.end());
+  while (!stack.empty()) {
+    const NodeId current = stack.back();
+    stack.pop_back();
+    if (dom.element(current) == nullptr) continue;
+    if (dom.is_tag(current, "a") && dom.attr(current, "href")) return true;
+    const auto& children = dom.node(current).children;
+    stack.insert(stack.end(), children.begin(), children.end());
+  }
+  return false;
+}
+
 bool writes_brackets(const Dom& dom, NodeId node) {
   if (dom.is_tag(node, "span")) return !has_classes(dom, node, "math", "inline");
   return dom.is_tag(node, "a") && dom.attr(node, "href") && !dom.has_class(node, "footnote-backref");
@@ -241,7 +257,7 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     return;
   } else if (tag == "span" && dom_.attr(node, "data-refs")) {
     html_with_md_content(node);  // "[...]{data-refs=...}" reads back as text
-  } else if (tag == "span" && !sayable(attrs_without_classes(dom_, node))) {
+  } else if (tag == "span" && (!sayable(attrs_without_classes(dom_, node)) || holds_link(dom_, node))) {
     html_with_md_content(node);
   } else if (tag == "span") {
     out() += '[';

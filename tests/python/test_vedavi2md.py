@@ -111,6 +111,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("<td>/<!--\n<tr")  # a comment in a run holding a line that opens an HTML block
 @example("<template>\n>")  # a template in a run holding a line that opens a block
 @example('<h2></h2><a href="#s" data-ref=""><a>')  # a cross-reference before a block
+@example('<span class="w"><a href="u">x</a></span>')  # a span around a link
 @example("<h1\n\n    t")  # code holding a line end in a heading
 @example("<p><a$>")  # a paragraph whose content writes nothing
 @example("- [x] ")  # an empty task item

@@ -52,6 +52,8 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p>x <code>a\nb *c*</code></p>", "x <code>a\nb \\*c\\*</code>\n\n"},
       {"<p><span class=\"math inline\">x^2</span></p>", "\\(x^2\\)\n\n"},
       {"<p><span class=\"c\">t</span></p>", "[t]{.c}\n\n"},
+      // A link inside would make the reader take the span's "[" as text.
+      {"<p><span class=\"c\">t <b><a href=\"u\">x</a></b></span></p>", "<span class=\"c\">t <b>[x](u)</b></span>\n\n"},
       {"<p><sup>2</sup> <sub>i</sub> <sup><em>x</em></sup></p>", "^2^ ~i~ ^x^\n\n"},
       {"<p><em class=\"k\">x</em></p>", "*x*{.k}\n\n"},
       {"<p><sup id=\"fnref-a\"><a href=\"#fn-a%20b\" class=\"footnote-ref\">1</a></sup></p>", "[^a b]\n\n"},
