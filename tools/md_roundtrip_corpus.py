@@ -59,6 +59,8 @@ def sample(paths, limit):
     """At most `limit` paths, spread evenly over the sorted list (one tree may hold thousands)."""
     if len(paths) <= limit:
         return paths
+    if limit <= 0:
+        return []
     step = len(paths) / limit
     return [paths[int(i * step)] for i in range(limit)]
 
