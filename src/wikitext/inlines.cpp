@@ -517,8 +517,10 @@ bool Converter::internal_link() {
     return true;
   }
   // A plain link's label is everything after the first bar: a label may hold bars of its own.
-  const Range label =
-      first_bar ? trim_range(source, Range{*first_bar + 1, inner.end}) : target_range;
+  Range label = first_bar ? trim_range(source, Range{*first_bar + 1, inner.end}) : target_range;
+  // A link inside another's label leaves only its label behind: an empty one would take the
+  // target's words with it, so the target stands in for it.
+  if (f.label_of != kNoFrame && label.begin == label.end) label = target_range;
   open(Wrap::Link, label, whole.end).text = link_target(target);
   return true;
 }

@@ -71,8 +71,8 @@ constexpr std::string_view kNoteRef =
     "<sup id=\"fnref-__note1\"><a href=\"#fn-__note1\" class=\"footnote-ref\" role=\"doc-noteref\">1</a></sup>";
 
 // The output never holds a link inside a link: footnote references and category links of a
-// label go right after the link, an inner link's label (or a bare URL) stays text of the outer
-// one. A template's content is a document of its own, so links inside it stay links.
+// label go right after the link, an inner link's label (its target when empty, or a bare URL)
+// stays text of the outer one. A template's content is a document of its own, so links inside it stay links.
 TEST(WikitextLinkLabels, NeverHoldALink) {
   const std::string note = std::string(kNoteRef);
   const std::pair<std::string_view, std::string> cases[] = {
@@ -82,6 +82,7 @@ TEST(WikitextLinkLabels, NeverHoldALink) {
     {"[[Datei:x.jpg|mini|a [[B]] c]]", "<a href=\"./Datei:x.jpg\">mini|a B c</a>"},
     {"[[A|x [http://b c] y [http://d] z]]", "<a href=\"./A\">x c y http://d z</a>"},
     {"[[A|[[B|[[C|deep<ref>n</ref>]]]]]]", "<a href=\"./A\">deep</a>" + note},
+    {"[[A|[[B|]] [[\nC\n|]]]]", "<a href=\"./A\">B C</a>"},  // an empty inner label keeps the target's words
     {"[[A|t [[Category:B|k]]]]", "<a href=\"./A\">t </a><a href=\"./Category:B\" data-mediawiki-category=\"k\"></a>"},
     {"[[A|x<ref>[[B]]</ref>]]", "<a href=\"./A\">x</a>" + note},
     {"[[A|{{t|[[c]]}}]]", "<a href=\"./A\"><template data-op=\"mediawiki:transclude\" data-name=\"t\"><div data-arg><a href=\"./c\">c</a></div></template></a>"},
