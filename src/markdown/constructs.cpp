@@ -192,7 +192,7 @@ bool DomRenderer::render_template(NodeId node) {
   if (!parts->body) return true;
   const auto& children = dom_.node(*parts->body).children;
   const bool has_block = std::any_of(children.begin(), children.end(),
-                                     [&](NodeId child) { return is_block(dom_, child); });
+                                     [&](NodeId child) { return is_block(child); });
   if (has_block) {
     text += '\n';
     push_sink();

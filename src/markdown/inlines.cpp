@@ -101,15 +101,19 @@ bool holds_link(const Dom& dom, NodeId node) {
   return false;
 }
 
+bool is_back_link(const Dom& dom, NodeId node) {
+  return dom.is_tag(node, "a") && dom.has_class(node, "footnote-backref");
+}
+
 bool writes_brackets(const Dom& dom, NodeId node) {
   if (dom.is_tag(node, "span")) return !has_classes(dom, node, "math", "inline");
-  return dom.is_tag(node, "a") && dom.attr(node, "href") && !dom.has_class(node, "footnote-backref");
+  return dom.is_tag(node, "a") && dom.attr(node, "href") && !is_back_link(dom, node);
 }
 
 // Whether a bare "]" may end the element before `frame.next`: what follows must not read on as
 // a link target, a reference label, attributes or a definition.
-bool closes_bracket(const Dom& dom, const NodeId* next, const NodeId* end) {
-  if (next == end || is_block(dom, *next)) return true;  // the paragraph ends there
+bool closes_bracket(const Dom& dom, const BlockNodes& is_block, const NodeId* next, const NodeId* end) {
+  if (next == end || is_block(*next)) return true;  // the paragraph ends there
   const auto* text = std::get_if<Text>(&dom.node(*next).data);
   if (text == nullptr) return false;
   return text->text.empty() ||
@@ -123,20 +127,21 @@ bool closes_bracket(const Dom& dom, const NodeId* next, const NodeId* end) {
 TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
   TextContext context;
   if (dom_.is_tag(child, "br")) {
+    // A note's back-link after the break writes nothing: the break ends the note's text.
     const NodeId* after = frame.next;
-    while (after != frame.end && is_blank_text(dom_, *after)) ++after;
-    context.ends_parent = after == frame.end || is_block(dom_, *after) ||
+    while (after != frame.end && (is_blank_text(dom_, *after) || is_back_link(dom_, *after))) ++after;
+    context.ends_parent = after == frame.end || is_block(*after) ||
                           std::holds_alternative<fast5ever::dom::Comment>(dom_.node(*after).data);
     return context;
   }
   if (!std::holds_alternative<Text>(dom_.node(child).data)) {
-    context.closes_bracket = closes_bracket(dom_, frame.next, frame.end);
+    context.closes_bracket = closes_bracket(dom_, block_nodes_, frame.next, frame.end);
     context.before_word = frame.next != frame.end && text_starts_with_word_char(dom_, *frame.next);
     return context;
   }
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
-  context.ends_parent = (frame.next == frame.end || is_block(dom_, *frame.next)) &&
-                       (dom_.element(frame.node) == nullptr || is_block(dom_, frame.node));
+  context.ends_parent = (frame.next == frame.end || is_block(*frame.next)) &&
+                       (dom_.element(frame.node) == nullptr || is_block(frame.node));
   const NodeId* current = frame.next - 1;
   context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");
   context.after_note_ref = current != frame.begin && dom_.is_tag(*(current - 1), "sup") &&
@@ -404,7 +409,7 @@ void DomRenderer::image_tail(NodeId img) {
 }
 
 // An empty code span has no md form ("``" reads back as text): it stays HTML. One holding a line
-// end would read back with a space there: it keeps its tags around md text.
+// end or a tab would read back with a space there: it keeps its tags around md text.
 void DomRenderer::code(NodeId node) {
   std::string content;
   fast5ever::append_text(dom_, node, content);
@@ -421,7 +426,7 @@ void DomRenderer::code(NodeId node) {
   const bool markup = std::any_of(children.begin(), children.end(), [&](NodeId child) {
     return dom_.element(child) != nullptr;
   });
-  if (markup || content.find_first_of("\r\n") != std::string::npos ||
+  if (markup || content.find_first_of("\r\n\t") != std::string::npos ||
       !sayable(attrs_without_classes(dom_, node))) {
     html_with_md_content(node);
     return;

@@ -101,7 +101,7 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   const NodeId* begin = children.begin() + (box ? 1 : 0);
   bool any_block = false;
   for (const NodeId* child = begin; child != children.end() && !any_block; ++child) {
-    any_block = is_block(dom_, *child);
+    any_block = is_block(*child);
   }
   // Item text that starts with a comment would open an HTML block on the marker's line, which
   // takes the rest of the line as it stands: the block walk writes such a run as HTML.

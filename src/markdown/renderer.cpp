@@ -54,20 +54,48 @@ bool is_inline_extra(const Dom& dom, NodeId node) {
 
 }  // namespace
 
-// An inline element holding a block (the HTML parser reopens an unclosed inline tag around the
-// paragraphs after it) is written as a block too: its tags around blocks would not read back.
-bool is_block(const Dom& dom, NodeId node) {
-  const auto* element = dom.element(node);
-  if (element == nullptr) return false;
-  if (!is_inline_tag(element->name.local) && !is_inline_extra(dom, node)) return true;
-  const auto& children = dom.node(node).children;
-  return std::any_of(children.begin(), children.end(), [&](NodeId child) {
-    const auto* inner = dom.element(child);
-    return inner != nullptr && !is_inline_tag(inner->name.local);
-  });
+// The elements the HTML parser reopens when a block interrupts them: a block may stand below a
+// nest of them however deep. Sorted, for a binary search.
+constexpr std::array<std::string_view, 14> kReopenedTags = {
+    "a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"};
+static_assert(std::is_sorted(kReopenedTags.begin(), kReopenedTags.end()));
+
+BlockNodes::BlockNodes(const Dom& dom) : blocks_(dom.nodes.size(), false) {
+  // holds[n]: a block stands below element n, as its child or below a chain of reopened elements.
+  std::vector<bool> holds(dom.nodes.size(), false);
+  std::vector<std::uint8_t> seen(dom.nodes.size(), 0);  // 1: children pushed, 2: done
+  std::vector<NodeId> stack;
+  for (NodeId root = 0; root < dom.nodes.size(); ++root) {
+    if (seen[root] != 0) continue;
+    stack.push_back(root);
+    while (!stack.empty()) {
+      const NodeId node = stack.back();
+      const auto& children = dom.node(node).children;
+      if (seen[node] == 0) {
+        seen[node] = 1;
+        for (NodeId child : children) {
+          if (seen[child] == 0) stack.push_back(child);
+        }
+        continue;
+      }
+      stack.pop_back();
+      if (seen[node] == 2) continue;
+      seen[node] = 2;
+      const auto* element = dom.element(node);
+      if (element == nullptr) continue;
+      holds[node] = std::any_of(children.begin(), children.end(), [&](NodeId child) {
+        const auto* inner = dom.element(child);
+        if (inner == nullptr) return false;
+        if (!is_inline_tag(inner->name.local)) return true;
+        return holds[child] && inner->name.ns == html5::Namespace::Html &&
+               std::binary_search(kReopenedTags.begin(), kReopenedTags.end(), inner->name.local);
+      });
+      blocks_[node] = holds[node] || (!is_inline_tag(element->name.local) && !is_inline_extra(dom, node));
+    }
+  }
 }
 
-DomRenderer::DomRenderer(const Dom& dom) : dom_(dom) { sinks_.emplace_back(); }
+DomRenderer::DomRenderer(const Dom& dom) : dom_(dom), block_nodes_(dom) { sinks_.emplace_back(); }
 
 void DomRenderer::blocks(NodeId node, std::string& out) {
   sinks_[0].text = std::move(out);
@@ -239,7 +267,7 @@ void DomRenderer::step(Frame& frame, NodeId child) {
 
 void DomRenderer::step_blocks(Frame& frame, NodeId child) {
   const bool starts_run = !frame.in_run;
-  if (is_block(dom_, child)) {
+  if (is_block(child)) {
     if (frame.in_run) {
       finish_run(frame, child);
     } else if (follows_tightly(frame, child)) {
@@ -629,7 +657,7 @@ bool DomRenderer::has_inline_content(NodeId node) const {
   const auto& children = dom_.walk_children(node);
   return std::any_of(children.begin(), children.end(), [&](NodeId child) {
     if (std::holds_alternative<fast5ever::dom::Text>(dom_.node(child).data)) return !is_blank_text(dom_, child);
-    return dom_.element(child) != nullptr && !is_block(dom_, child);
+    return dom_.element(child) != nullptr && !is_block(child);
   });
 }
 

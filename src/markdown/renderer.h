@@ -20,7 +20,20 @@ namespace vedavi::markdown {
 using fast5ever::dom::Dom;
 using fast5ever::dom::NodeId;
 
-bool is_block(const Dom& dom, NodeId node);
+// Which nodes md writes as blocks: an element md has no inline form for, and an inline element
+// holding one anywhere below it through inline elements (the HTML parser reopens an unclosed
+// inline tag around the blocks after it, and its tags around blocks would not read back). Worked
+// out once for the whole tree: asked of every node at every depth, a walk each time would be
+// quadratic in the depth.
+class BlockNodes {
+ public:
+  explicit BlockNodes(const Dom& dom);
+  bool operator()(NodeId node) const { return blocks_[node]; }
+
+ private:
+  std::vector<bool> blocks_;
+};
+
 // An ordered list's start attribute: an optional "+" and ASCII digits; 1 otherwise.
 std::uint64_t start_number(const Dom& dom, NodeId list);
 // Writes a non-ASCII white-space character that ends `text` (after `floor`) as a reference.
@@ -188,7 +201,10 @@ class DomRenderer {
   void script_block(NodeId script);
   bool raw_inline(NodeId script);
 
+  bool is_block(NodeId node) const { return block_nodes_(node); }
+
   const Dom& dom_;
+  const BlockNodes block_nodes_;
   std::vector<Sink> sinks_;  // [0..depth_] in use; the rest keep their capacity for reuse
   std::size_t depth_ = 0;
   std::vector<Frame> frames_;

@@ -12,10 +12,10 @@ bool has_no_attrs(const Dom& dom, NodeId node) { return attrs_without_classes(do
 
 // A cell a pipe-table line holds whole: no attribute but align, no block, nothing that would
 // break the line.
-bool cell_fits(const Dom& dom, NodeId cell) {
+bool cell_fits(const Dom& dom, const BlockNodes& is_block, NodeId cell) {
   if (!attrs_without_classes(dom, cell, {"align"}).empty()) return false;
   for (NodeId child : dom.node(cell).children) {
-    if (is_block(dom, child)) return false;
+    if (is_block(child)) return false;
   }
   for (NodeId inner : dom.descendants(cell)) {
     if (dom.is_tag(inner, "br")) return false;
@@ -71,7 +71,7 @@ std::optional<Sections> table_sections(const Dom& dom, NodeId table) {
 
 }  // namespace
 
-std::optional<PipeTable> pipe_table(const Dom& dom, NodeId table) {
+std::optional<PipeTable> pipe_table(const Dom& dom, const BlockNodes& is_block, NodeId table) {
   const auto sections = table_sections(dom, table);
   if (!sections) return std::nullopt;
   if (sections->caption && !has_no_attrs(dom, *sections->caption)) return std::nullopt;
@@ -93,7 +93,7 @@ std::optional<PipeTable> pipe_table(const Dom& dom, NodeId table) {
   auto column_fits = [&](NodeId row) {
     for (std::size_t k = 0; k < width; ++k) {
       const NodeId cell = dom.node(row).children[k];
-      if (!cell_fits(dom, cell) || !merge_alignment(dom, cell, result.alignments[k])) return false;
+      if (!cell_fits(dom, is_block, cell) || !merge_alignment(dom, cell, result.alignments[k])) return false;
     }
     return true;
   };
@@ -105,7 +105,7 @@ std::optional<PipeTable> pipe_table(const Dom& dom, NodeId table) {
 }
 
 void DomRenderer::table(NodeId node) {
-  auto accepted = pipe_table(dom_, node);
+  auto accepted = pipe_table(dom_, block_nodes_, node);
   if (!accepted || !sayable(attrs_without_classes(dom_, node))) {
     raw_block(node);
     return;

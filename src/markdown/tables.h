@@ -19,6 +19,8 @@ struct PipeTable {
 };
 
 // The parts of a table a pipe table can write, or none when it would lose or change anything.
-std::optional<PipeTable> pipe_table(const fast5ever::dom::Dom& dom, fast5ever::dom::NodeId table);
+class BlockNodes;
+std::optional<PipeTable> pipe_table(const fast5ever::dom::Dom& dom, const BlockNodes& is_block,
+                                    fast5ever::dom::NodeId table);
 
 }  // namespace vedavi::markdown

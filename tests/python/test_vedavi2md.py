@@ -112,6 +112,9 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("<template>\n>")  # a template in a run holding a line that opens a block
 @example('<h2></h2><a href="#s" data-ref=""><a>')  # a cross-reference before a block
 @example('<span class="w"><a href="u">x</a></span>')  # a span around a link
+@example("<a><em>\n>")  # inline tags the HTML parser reopens around a block
+@example("<code>x\ty")  # a tab in code
+@example("x[^1]\n\n[^1]: k<br>")  # a break ending a note
 @example("<h1\n\n    t")  # code holding a line end in a heading
 @example("<p><a$>")  # a paragraph whose content writes nothing
 @example("- [x] ")  # an empty task item

@@ -48,8 +48,9 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p><img src=\"i.png\" alt=\"A*\" title=\"T\"></p>", "![A\\*](i.png \"T\")\n\n"},
       {"<p><img alt=\"x\"></p>", "<img alt=\"x\">\n\n"}, {"<p><code>a`b</code></p>", "``a`b``\n\n"},
       {"<p><code>`x</code></p>", "`` `x ``\n\n"},
-      // A line end in a code span would read back as a space: the tags stay, the text is md.
+      // A line end or tab in a code span would read back as a space: the tags stay, the text is md.
       {"<p>x <code>a\nb *c*</code></p>", "x <code>a\nb \\*c\\*</code>\n\n"},
+      {"<p><code>a\tb</code></p>", "<code>a\tb</code>\n\n"},  // and a tab
       {"<p><span class=\"math inline\">x^2</span></p>", "\\(x^2\\)\n\n"},
       {"<p><span class=\"c\">t</span></p>", "[t]{.c}\n\n"},
       // A link inside would make the reader take the span's "[" as text.
@@ -206,6 +207,8 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
 TEST(Notes, FootnotesAndPayloads) {
   expect_cases({
       {"<section class=\"footnotes\" role=\"doc-endnotes\">\n<ol>\n<li id=\"fn-a\">\n<p>Note <a " "href=\"#fnref-a\" class=\"footnote-backref\" role=\"doc-backlink\">↩</a></p>\n</li>\n</ol>\n" "</section>", "[^a]: Note\n\n"},
+      // A break before the back-link ends the note's text: a backslash there would read as text.
+      {"<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>k<br> <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a></p></li></ol></section>", "[^a]: k<br>\n\n"},
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>p1</p><p>p2</p></li></ol></section>", "[^a]: p1\n    \n    p2\n\n"},
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\"></li></ol></section>", "[^a]:\n\n"},
       {"<section class=\"footnotes\"><ol><li id=\"fn-x%28y%29\">n</li></ol></section>", "[^x(y)]: n\n\n"},
@@ -304,7 +307,9 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<p>/<!--\n<tr\n--></p>", "/<!-- <tr -->\n\n"},
       {"<p>x<template>\n# h\n</template></p>", "x<template> # h </template>\n\n"},
       // An unclosed inline tag the HTML parser reopened around later blocks.
-      {"<code><p>b</p></code>", "b\n\n"}, {"<p><code>b <a href=\"u\">x</a></code></p>", "<code>b [x](u)</code>\n\n"},
+      {"<code><p>b</p></code>", "b\n\n"}, {"<a><em><blockquote><p>x</p></blockquote></em></a>", "> x\n\n"},
+      // Only the elements the parser reopens: an icon's drawing in a link is no block.
+      {"<p><a href=\"u\"><svg><path d=\"M0\"></path></svg> T</a></p>", "[`<svg><path d=\"M0\"></path></svg>`{=html} T](u)\n\n"}, {"<p><code>b <a href=\"u\">x</a></code></p>", "<code>b [x](u)</code>\n\n"},
       {"<ol><li>a<ol><li>b</li></ol></li></ol>", "<ol><li>a<ol><li>b</li></ol></li></ol>\n\n"},
       // A name with "-" the reader takes no tag for (the HTML parser read `<a-b="">` as one name).
       {"<h2>A<a-b=\"\"> x</a-b=\"\"></h2>", "## A x\n\n"},
