@@ -57,8 +57,9 @@ std::size_t reference_end(std::string_view text, std::size_t from) {
 }
 
 // Bytes that markup may hold without writing them out: comments (an unclosed one runs to the
-// end), references (a named one may repeat a label whose first body wins) and the inside of
-// tags (from a "<" to the next ">"). Each region reaches at least as far as the converter's.
+// end), references (a named one may repeat a label whose first body wins), the inside of tags
+// (from a "<" to the next ">") and links inside a link's label (only their labels stay, as text
+// of the outer one). Each region reaches at least as far as the converter's.
 std::vector<bool> markup_bytes(std::string_view text) {
   std::vector<bool> held(text.size(), false);
   auto hold = [&](std::size_t begin, std::size_t end) {
@@ -77,6 +78,15 @@ std::vector<bool> markup_bytes(std::string_view text) {
     hold(pos, end);
     if (end == text.size()) break;
     pos = end - 1;
+  }
+  std::size_t link_depth = 0;
+  for (std::size_t pos = 0; pos + 1 < text.size(); ++pos) {
+    if (text[pos] == '[' && text[pos + 1] == '[') {
+      ++link_depth;
+    } else if (text[pos] == ']' && text[pos + 1] == ']' && link_depth > 0) {
+      --link_depth;
+    }
+    if (link_depth >= 2) held[pos] = held[pos + 1] = true;
   }
   bool in_tag = false;
   for (std::size_t pos = 0; pos < text.size(); ++pos) {
