@@ -89,13 +89,15 @@ std::optional<TemplateParts> template_parts(const Dom& dom, NodeId node) {
 
 // The info string of a code block, or none when md cannot spell it. The reader turns "```py" into
 // a code element of class language-py alone, and "```{.py ...}" into the same code element in a
-// pre that also has class py: so the braced form is used only when the pre has that class.
+// pre that also has class py: so the braced form is used only when the pre has that class. Without
+// a language the reader still makes the first class one, which must then be one md can spell.
 std::optional<std::string> DomRenderer::code_info(NodeId pre, NodeId code) const {
   Attr attr = attrs_without_classes(dom_, pre);
   Attr code_attr = attrs_without_classes(dom_, code);
   const auto language = take_language(code_attr);
   attr.merge(code_attr);
   if (!sayable(attr)) return std::nullopt;
+  if (!language && !attr.classes().empty() && !bare_language(attr.classes().front())) return std::nullopt;
   if (!language) return attr.empty() ? "" : "{" + attrs_body(attr) + "}";
   if (!bare_language(*language)) return std::nullopt;
   if (attr.empty()) return info_word(*language);

@@ -166,7 +166,8 @@ class TextEscaper {
       case '&':
         return starts_reference(text_, i);
       case '{':
-        return closes_later(i);
+        // The "}" closing an attribute group may also come after the markup that follows.
+        return context_.before_inline || closes_later(i);
       case ':':
         // "[^n]:" at a line start would read back as a footnote definition; "http:" and the
         // like would start a bare link, which the reader takes with any backslashes in it.

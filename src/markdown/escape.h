@@ -18,6 +18,7 @@ struct TextContext {
   bool closes_bracket = false;  // an element may end with a bare "]": nothing that reads on follows
   bool after_note_ref = false;  // a footnote reference stands directly before the text
   bool before_word = false;  // text opening with neither white space nor punctuation follows
+  bool before_inline = false;  // text: an inline node follows it in its parent
 };
 
 // Whether superscript or subscript text can stand as it is between its marks: the reader takes

@@ -140,6 +140,7 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
     return context;
   }
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
+  context.before_inline = frame.next != frame.end && !is_block(*frame.next);
   context.ends_parent = (frame.next == frame.end || is_block(*frame.next)) &&
                        (dom_.element(frame.node) == nullptr || is_block(frame.node));
   const NodeId* current = frame.next - 1;

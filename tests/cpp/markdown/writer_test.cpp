@@ -85,7 +85,7 @@ TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
   expect_cases({
       {"<p>a<br />\nb</p>", "a\\\nb\n\n"},
       {"<p>&amp;amp; &amp;#1; x&amp;y</p>", "\\&amp; \\&\\#1; x&y\n\n"},
-      {"<p>{.c} {a</p>", "\\{.c} {a\n\n"}, {"<p>a\n: b\n::: c</p>", "a\n\\: b\n\\::: c\n\n"},
+      {"<p>{.c} {a</p>", "\\{.c} {a\n\n"}, {"<p><code>x</code>{=<em>y</em>}</p>", "`x`\\{\\=*y*}\n\n"}, {"<p>a\n: b\n::: c</p>", "a\n\\: b\n\\::: c\n\n"},
       {"<p>1. x\n2) y 3. z</p>", "1\\. x\n2\\) y 3. z\n\n"},
       {"<p>a\n-\n- x\n---\n----</p>", "a\n\\-\n\\- x\n\\---\n\\----\n\n"},
       {"<p>--</p>", "\\--\n\n"}, {"<p>a - b</p>", "a - b\n\n"},
@@ -181,6 +181,8 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
       {"<pre id=\"p\" class=\"js\"><code class=\"language-js x\">a</code></pre>", "```{.js #p .x}\na\n```\n\n"},
       // The braced form would add the language to the pre's classes: without it there, HTML.
       {"<pre id=\"p\"><code class=\"language-js\">a</code></pre>", "<pre id=\"p\"><code class=\"language-js\">a</code></pre>\n\n"},
+      // Without a language the reader makes the first class one: it must be one md can spell.
+      {"<pre><code class=\"{\">x</code></pre>", "<pre><code class=\"{\">x</code></pre>\n\n"},
       {"<pre class=\"k\"><code>a</code></pre>", "```{.k}\na\n```\n\n"},
       {"<pre><code>```</code></pre>", "````\n```\n````\n\n"},
       {"<pre><code></code></pre>", "```\n```\n\n"}, {"<pre></pre>", "<pre></pre>\n\n"},
