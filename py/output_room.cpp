@@ -23,7 +23,7 @@ struct RoomState {
   std::size_t room = 0;  // bytes; 0 before the first call
   std::size_t gap = 0;
   void* cap = nullptr;   // untouched, above the room and the gap
-  bool retake = true;    // the next call takes its layout afresh
+  bool settled = false;  // the layout stands; when not, the next call takes it afresh
   ~RoomState() { std::free(cap); }
 };
 thread_local RoomState t_state;
@@ -57,14 +57,14 @@ OutputRoom::OutputRoom(std::size_t input_bytes) : faults_(thread_page_faults()) 
   if (!room_) return;
   begin_ = reinterpret_cast<std::uintptr_t>(room_);
   end_ = begin_ + state.room;
-  if (!state.retake) return;
+  if (state.settled) return;
   // As large as the room: when the room came from the top of the heap, no free memory could
   // hold it, so none holds the cap either, which comes from the top too.
   void* gap = kept(std::malloc(state.gap));
   void* cap = kept(std::malloc(state.room));
   std::free(gap);
   std::free(std::exchange(state.cap, cap));
-  state.retake = false;
+  state.settled = true;
   fresh_ = true;
 }
 
@@ -77,7 +77,7 @@ void OutputRoom::made(const void* data, std::size_t bytes) {
   const auto at = reinterpret_cast<std::uintptr_t>(data);
   const long faults = thread_page_faults() - faults_;
   if (at >= begin_ && at < end_ && (fresh_ || faults <= kFaultsToRetake)) return;
-  state.retake = true;
+  state.settled = false;
   state.room = std::min(std::max(state.room, bytes + bytes / 4 + kPageBytes), kMaxRoomBytes);
   if (!fresh_) state.gap = std::min(state.gap + std::size_t(faults) * kPageBytes, kMaxGapBytes);
 }

@@ -28,9 +28,12 @@ constexpr std::size_t kKeepBytes = std::size_t{8} << 20;
 constexpr std::size_t kSmallestRoom = 16;
 
 // The thread's arena for the trees built outside any scope: never reset, freed with the thread.
+// Held by pointer: the module's thread-locals must stay few bytes in all, or the loader gives
+// them no room beside the program's own, and every read of one becomes a call into it.
 Arena& loose_arena() {
-  thread_local Arena arena;
-  return arena;
+  thread_local std::unique_ptr<Arena> arena;
+  if (!arena) arena = std::make_unique<Arena>();
+  return *arena;
 }
 
 thread_local Arena* t_current = nullptr;
