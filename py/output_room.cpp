@@ -12,7 +12,7 @@
 namespace vedavi::py {
 namespace {
 
-// Beyond these sizes nothing is kept: a call that makes such a str gives its memory back.
+// The room and the gap grow to these sizes at most: the cap holds what lies below it resident.
 constexpr std::size_t kMaxRoomBytes = std::size_t{32} << 20;
 constexpr std::size_t kMaxGapBytes = std::size_t{8} << 20;
 constexpr std::size_t kPageBytes = 4096;
