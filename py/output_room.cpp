@@ -30,7 +30,9 @@ thread_local RoomState t_state;
 
 // Keeps the compiler from pairing an allocation with its free and dropping both.
 void* kept(void* p) {
+#if defined(__GNUC__)
   asm volatile("" : : "g"(p) : "memory");
+#endif
   return p;
 }
 
