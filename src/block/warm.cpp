@@ -1,7 +1,13 @@
 // The thread's kept line table and draft list.
 #include "block/warm.h"
 
+#include <cstdint>
 #include <utility>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace vedavi::block::warm {
 namespace {
@@ -22,12 +28,31 @@ List take(List& kept) {
   return out;
 }
 
-// Keeps `list` (empty by now) if its room is within the limit and larger than what is kept.
+// Gives the pages of a room about to be freed back to the system: freed into the heap they would
+// stay resident, below whatever the parse holds, while the rest of the call runs.
+void give_back_pages(const void* room, std::size_t bytes) {
+#if defined(__linux__)
+  static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<std::uintptr_t>(room) + page - 1) & ~(page - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(room) + bytes) & ~(page - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+#else
+  (void)room;
+  (void)bytes;
+#endif
+}
+
+// Keeps `list` (empty by now) if its room is within the limit and larger than what is kept; a
+// room beyond the limit goes, its pages given back first.
 template <class List>
 void keep(List& kept, List&& list) {
-  if (list.capacity() * sizeof(typename List::value_type) <= kMaxRoomBytes &&
-      list.capacity() > kept.capacity())
+  const std::size_t bytes = list.capacity() * sizeof(typename List::value_type);
+  if (bytes > kMaxRoomBytes) {
+    give_back_pages(list.data(), bytes);
+    List().swap(list);
+  } else if (list.capacity() > kept.capacity()) {
     kept = std::move(list);
+  }
 }
 
 }  // namespace

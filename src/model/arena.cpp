@@ -1,5 +1,5 @@
-// The arena: blocks of memory taken from the system in growing sizes, bumped through, and given
-// back at a reset but for one kept warm for the next tree on the thread.
+// The arena: blocks of memory taken from the system in growing sizes, bumped through, and kept
+// warm at a reset for the next tree on the thread, up to a limit.
 #include "model/arena.h"
 
 #include <bit>
@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::size_t kFirstBlockBytes = std::size_t{64} << 10;
 constexpr std::size_t kLargestStepBytes = std::size_t{64} << 20;
-// An arena whose last owner goes keeps its largest block up to this size for the next tree on
+// An arena whose last owner goes keeps its blocks, up to this size in all, for the next tree on
 // the thread; a thread that once built a huge tree does not hold its memory for good. Under
 // AddressSanitizer nothing is kept, so that a tree read after its arena went is reported.
 #if defined(__SANITIZE_ADDRESS__)
@@ -28,9 +28,12 @@ constexpr std::size_t kKeepBytes = std::size_t{8} << 20;
 constexpr std::size_t kSmallestRoom = 16;
 
 // The thread's arena for the trees built outside any scope: never reset, freed with the thread.
+// Held by pointer: the module's thread-locals must stay few bytes in all, or the loader gives
+// them no room beside the program's own, and every read of one becomes a call into it.
 Arena& loose_arena() {
-  thread_local Arena arena;
-  return arena;
+  thread_local std::unique_ptr<Arena> arena;
+  if (!arena) arena = std::make_unique<Arena>();
+  return *arena;
 }
 
 thread_local Arena* t_current = nullptr;
@@ -172,30 +175,28 @@ void Arena::recycle() {
 }
 
 void Arena::reset(std::size_t keep_bytes) {
+  if (keep_bytes != 0 && reserved_ <= keep_bytes) {
+    // The next tree on the thread finds every block in place, the largest in use: one as large
+    // as this one takes no memory from the system, whose pages would be faulted in afresh.
+    recycle();
+    if (spare_) {
+      blocks_ = std::exchange(spare_, spare_->next);
+      blocks_->next = nullptr;
+      cur_ = reinterpret_cast<char*>(blocks_ + 1);
+      end_ = cur_ + blocks_->size;
+    }
+    return;
+  }
+  // A tree that outgrew the limit keeps nothing: its blocks would stand resident beside whatever
+  // the call makes next (md2vedavi's output, above all), and a call that large pays little for
+  // taking its memory afresh.
   clear_values();
-  // Spare blocks count as blocks here.
-  while (spare_) {
-    Block* block = std::exchange(spare_, spare_->next);
-    block->next = blocks_;
-    blocks_ = block;
+  for (Block* list : {blocks_, spare_}) {
+    while (list) std::free(std::exchange(list, list->next));
   }
-  // A tree that outgrew the limit keeps nothing: its largest block within the limit would stand
-  // resident beside whatever the call makes next (md2vedavi's output, above all), and a call that
-  // large pays little for taking its memory afresh.
-  if (reserved_ > keep_bytes) keep_bytes = 0;
-  Block* kept = nullptr;
-  for (Block* block = blocks_; block;) {
-    Block* next = block->next;
-    if (block->size <= keep_bytes && (!kept || block->size > kept->size)) std::swap(kept, block);
-    if (block) std::free(block);
-    block = next;
-  }
-  if (kept) kept->next = nullptr;
-  blocks_ = kept;
-  reserved_ = kept ? kept->size : 0;
-  cur_ = kept ? reinterpret_cast<char*>(kept + 1) : nullptr;
-  end_ = kept ? cur_ + kept->size : nullptr;
-  next_block_ = reserved_;
+  blocks_ = spare_ = nullptr;
+  cur_ = end_ = nullptr;
+  reserved_ = next_block_ = 0;
 }
 
 void Arena::release() noexcept {

@@ -72,8 +72,8 @@ class Arena {
     return value;
   }
 
-  // Destroys the registered values, then frees every block of memory, but for the largest when
-  // all of them together are within `keep_bytes`: that one stays for the next tree.
+  // Destroys the registered values and empties the arena. Its blocks stay for the next tree when
+  // all of them together are within `keep_bytes` (not 0); otherwise all are freed.
   void reset(std::size_t keep_bytes);
   // Destroys the registered values and empties the arena, keeping every block for what is made
   // next: for scratch memory cleared again and again, which then takes no block from the system

@@ -63,3 +63,22 @@ def test_the_signature_defaults_are_the_defaults_applied(row):
     positional = [required.pop(name) for name, p in params.items()
                   if p.kind is inspect.Parameter.POSITIONAL_OR_KEYWORD and name in required]
     assert member(*positional, **required) == member(*positional, **required, **defaults)
+
+def test_the_modules_thread_locals_fit_the_loaders_static_room():
+    # Built for thread-locals read through descriptors, a library loaded at run time reads them in
+    # a few instructions only while they fit the room the loader keeps beside the program's own
+    # (512 bytes by glibc's default); past it, every read of the current arena is a call into the
+    # loader.
+    import struct
+    import sys
+
+    if not sys.platform.startswith("linux"):
+        pytest.skip("ELF shared objects only")
+    with open(native.__file__, "rb") as f:
+        image = f.read(1 << 16)
+    assert image[:4] == b"\x7fELF" and image[4] == 2  # 64-bit
+    (phoff,) = struct.unpack_from("<Q", image, 32)
+    phentsize, phnum = struct.unpack_from("<HH", image, 54)
+    sizes = [struct.unpack_from("<Q", image, phoff + i * phentsize + 40)[0]
+             for i in range(phnum) if struct.unpack_from("<I", image, phoff + i * phentsize)[0] == 7]
+    assert len(sizes) <= 1 and sum(sizes) <= 512

@@ -91,6 +91,49 @@ TEST(Arena, RecyclingKeepsItsBlocksAndDestroysItsValues) {
   EXPECT_EQ(arena.reserved_bytes(), 0u);
 }
 
+// A reset keeps every block for the next tree while all of them together are within the limit,
+// so that a tree as large as the last takes no memory from the system; past the limit, or with
+// none, it keeps nothing. Its values are destroyed either way.
+TEST(Arena, AResetKeepsEveryBlockWithinTheLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr bool kKeeps = false;
+#elif defined(__has_feature)
+  constexpr bool kKeeps = !__has_feature(address_sanitizer);
+#else
+  constexpr bool kKeeps = true;
+#endif
+  struct Row {
+    std::ptrdiff_t limit_over_reserved;  // the limit, less the bytes the arena took
+    bool keeps;
+  };
+  for (const Row row : {Row{0, true}, Row{1 << 20, true}, Row{-1, false}}) {
+    Arena arena;
+    int destroyed = 0;
+    struct Counted {
+      int* count;
+      ~Counted() { ++*count; }
+    };
+    const auto fill = [&] {
+      for (int i = 0; i < 5000; ++i) std::fill_n(static_cast<char*>(arena.allocate(100, 8)), 100, 'x');
+      arena.make<Counted>(&destroyed);
+    };
+    fill();
+    const std::size_t reserved = arena.reserved_bytes();
+    ASSERT_TRUE(arena.past_one_block());
+    arena.reset(std::size_t(std::ptrdiff_t(reserved) + row.limit_over_reserved));
+    EXPECT_EQ(destroyed, 1);
+    const bool kept = kKeeps && row.keeps;
+    EXPECT_EQ(arena.reserved_bytes(), kept ? reserved : 0) << row.limit_over_reserved;
+    fill();
+    if (kept) {
+      EXPECT_EQ(arena.reserved_bytes(), reserved) << row.limit_over_reserved;
+    }
+    arena.reset(0);
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_EQ(arena.reserved_bytes(), 0u);
+  }
+}
+
 TEST(ArenaVector, ReadsAndGrowsLikeAVector) {
   ArenaScope scope;
   ArenaVector<int> v{1, 2, 3};
