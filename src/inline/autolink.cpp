@@ -399,13 +399,18 @@ std::optional<BareLink> plain_email(std::string_view text, std::size_t p, Autoli
 
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
                                  bool in_brackets) {
-  if (!may_start_bare_autolink(text, p, memo)) return std::nullopt;
-  if (!may_start_scheme(text[p])) return plain_email(text, p, memo);
-  if (starts_with_icase(text, p, "mailto:")) {
+  if (p >= text.size()) return std::nullopt;
+  const auto first = static_cast<unsigned char>(text[p]);
+  if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
+  // Without a prefix only an address may start here; plain_email asks what
+  // may_start_bare_autolink would (the next "@" within reach), so neither is asked twice.
+  const LinkPrefix prefix = link_prefix_at(text, p);
+  if (prefix == LinkPrefix::None) return plain_email(text, p, memo);
+  if (prefix == LinkPrefix::Mailto) {
     if (!boundary_before(text, p)) return std::nullopt;
     return email_after_prefix(text, p, 7);
   }
-  if (starts_with_icase(text, p, "xmpp:")) {
+  if (prefix == LinkPrefix::Xmpp) {
     if (!boundary_before(text, p)) return std::nullopt;
     const auto e = bare_email_prefix(bounded_autolink_word(text, p + 5));
     if (!e) return std::nullopt;
@@ -413,22 +418,17 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     const Str url(text.substr(p, end - p));
     return BareLink{{url, url, false}, end};
   }
-  const std::string_view rest = text.substr(p);
-  if (rest.starts_with("http://") || rest.starts_with("https://") || rest.starts_with("ftp://") ||
-      rest.starts_with("www.")) {
-    if (!web_checks(text, p, memo)) return std::nullopt;
-    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p, in_brackets));
-    if (end == p) return std::nullopt;
-    const std::string_view t = text.substr(p, end - p);
-    if (!host_ok(t)) return std::nullopt;
-    if (t.starts_with("www.")) {
-      const Str url = joined("http://", t);
-      return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
-    }
-    const Str url(t);
-    return BareLink{{url, url, false}, end};
+  if (!web_checks(text, p, memo)) return std::nullopt;
+  const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p, in_brackets));
+  if (end == p) return std::nullopt;
+  const std::string_view t = text.substr(p, end - p);
+  if (!host_ok(t)) return std::nullopt;
+  if (t.starts_with("www.")) {
+    const Str url = joined("http://", t);
+    return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
   }
-  return plain_email(text, p, memo);
+  const Str url(t);
+  return BareLink{{url, url, false}, end};
 }
 
 std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo,
