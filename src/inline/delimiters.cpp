@@ -27,10 +27,13 @@ const std::array<std::uint8_t, 128> kAsciiClasses = [] {
   return table;
 }();
 
-std::uint8_t neighbour_class(char32_t c) {
-  if (c < 0x80) return kAsciiClasses[c];
+[[gnu::noinline]] std::uint8_t non_ascii_class(char32_t c) {
   return static_cast<std::uint8_t>((unicode::is_white_space(c) ? kWhite : 0) |
                                    (is_flanking_punct(c) ? kPunct : 0));
+}
+
+inline std::uint8_t neighbour_class(char32_t c) {
+  return c < 0x80 ? kAsciiClasses[c] : non_ascii_class(c);
 }
 
 int character_slot(char c) {
