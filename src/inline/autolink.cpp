@@ -49,11 +49,18 @@ utf8::Decoded char_at(std::string_view text, std::size_t i) {
 
 bool is_white(char32_t c) { return c < 0x80 ? kAsciiWhite[c] : unicode::is_white_space(c); }
 
+// Which ASCII characters are boundaries after which a bare link may start.
+const std::array<bool, 128> kAsciiBoundary = [] {
+  std::array<bool, 128> table{};
+  for (char32_t c = 0; c < 128; ++c) table[c] = is_boundary(c);
+  return table;
+}();
+
 bool boundary_before(std::string_view text, std::size_t p) {
   if (p == 0) return true;
   // An ASCII byte is a whole character.
   const auto byte = static_cast<unsigned char>(text[p - 1]);
-  return is_boundary(byte < 0x80 ? byte : utf8::prev_char(text, p));
+  return byte < 0x80 ? kAsciiBoundary[byte] : is_boundary(utf8::prev_char(text, p));
 }
 
 // Tables of the bytes at which a scan for white space (and maybe other ASCII bytes) stops: those
@@ -240,13 +247,6 @@ bool scheme_ends_at(std::string_view text, std::size_t colon, std::size_t back) 
   }
 }
 
-// Which ASCII characters are boundaries after which a bare link may start.
-const std::array<bool, 128> kAsciiBoundary = [] {
-  std::array<bool, 128> table{};
-  for (char32_t c = 0; c < 128; ++c) table[c] = is_boundary(c);
-  return table;
-}();
-
 }  // namespace
 
 std::size_t AutolinkMemo::find_scheme_start(std::string_view text, std::size_t from) {
@@ -318,10 +318,25 @@ bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p
 
 namespace {
 
+// preceded_by_angle_opener, answered first from the ASCII bytes just before `p`: most links
+// follow a word and a space or two. A longer or non-ASCII stretch of white space is left to the
+// full walk (and the memo, which keeps that walk linear).
+bool angle_opener_before(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  constexpr std::size_t kQuickLook = 8;
+  std::size_t i = p;
+  for (std::size_t k = 0; k < kQuickLook && i > 0; ++k, --i) {
+    const auto byte = static_cast<unsigned char>(text[i - 1]);
+    if (byte >= 0x80) break;
+    if (!kAsciiWhite[byte]) return byte == '<';
+  }
+  if (i == 0) return false;
+  return memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p);
+}
+
 bool web_checks(std::string_view text, std::size_t p, AutolinkMemo* memo) {
   if (!boundary_before(text, p)) return false;
   if (p >= 2 && text.substr(p - 2, 2) == "![") return false;
-  return !(memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p));
+  return !angle_opener_before(text, p, memo);
 }
 
 bool host_ok(std::string_view t) {
@@ -387,8 +402,7 @@ std::optional<BareLink> plain_email(std::string_view text, std::size_t p, Autoli
   const std::string_view word = bounded_autolink_word(text, p);
   if (at >= p + word.size()) return std::nullopt;
   if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
-  if (memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p))
-    return std::nullopt;
+  if (angle_opener_before(text, p, memo)) return std::nullopt;
   const auto e = bare_email_prefix(word);
   if (!e) return std::nullopt;
   return BareLink{mail_link(*e), p + e->size()};
@@ -399,13 +413,18 @@ std::optional<BareLink> plain_email(std::string_view text, std::size_t p, Autoli
 
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
                                  bool in_brackets) {
-  if (!may_start_bare_autolink(text, p, memo)) return std::nullopt;
-  if (!may_start_scheme(text[p])) return plain_email(text, p, memo);
-  if (starts_with_icase(text, p, "mailto:")) {
+  if (p >= text.size()) return std::nullopt;
+  const auto first = static_cast<unsigned char>(text[p]);
+  if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
+  // Without a prefix only an address may start here; plain_email asks what
+  // may_start_bare_autolink would (the next "@" within reach), so neither is asked twice.
+  const LinkPrefix prefix = link_prefix_at(text, p);
+  if (prefix == LinkPrefix::None) return plain_email(text, p, memo);
+  if (prefix == LinkPrefix::Mailto) {
     if (!boundary_before(text, p)) return std::nullopt;
     return email_after_prefix(text, p, 7);
   }
-  if (starts_with_icase(text, p, "xmpp:")) {
+  if (prefix == LinkPrefix::Xmpp) {
     if (!boundary_before(text, p)) return std::nullopt;
     const auto e = bare_email_prefix(bounded_autolink_word(text, p + 5));
     if (!e) return std::nullopt;
@@ -413,22 +432,17 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     const Str url(text.substr(p, end - p));
     return BareLink{{url, url, false}, end};
   }
-  const std::string_view rest = text.substr(p);
-  if (rest.starts_with("http://") || rest.starts_with("https://") || rest.starts_with("ftp://") ||
-      rest.starts_with("www.")) {
-    if (!web_checks(text, p, memo)) return std::nullopt;
-    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p, in_brackets));
-    if (end == p) return std::nullopt;
-    const std::string_view t = text.substr(p, end - p);
-    if (!host_ok(t)) return std::nullopt;
-    if (t.starts_with("www.")) {
-      const Str url = joined("http://", t);
-      return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
-    }
-    const Str url(t);
-    return BareLink{{url, url, false}, end};
+  if (!web_checks(text, p, memo)) return std::nullopt;
+  const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p, in_brackets));
+  if (end == p) return std::nullopt;
+  const std::string_view t = text.substr(p, end - p);
+  if (!host_ok(t)) return std::nullopt;
+  if (t.starts_with("www.")) {
+    const Str url = joined("http://", t);
+    return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
   }
-  return plain_email(text, p, memo);
+  const Str url(t);
+  return BareLink{{url, url, false}, end};
 }
 
 std::optional<InlineMatch> bare_autolink(std::string_view text, std::size_t p, AutolinkMemo* memo,

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -75,10 +76,13 @@ inline bool may_start_scheme(char c) {
   return lower == 'm' || lower == 'x' || lower == 'h' || lower == 'f' || lower == 'w';
 }
 
-// Whether a scheme that makes a bare link ("mailto:" or "xmpp:" in any case, "http://",
-// "https://", "ftp://") or "www." starts at `p`. A word that starts otherwise can only be an
-// address.
-inline bool starts_link_prefix(std::string_view text, std::size_t p) {
+// The prefixes that make a bare link: "mailto:" or "xmpp:" in any case, a web scheme
+// ("http://", "https://", "ftp://") or "www.".
+enum class LinkPrefix : std::uint8_t { None, Mailto, Xmpp, Web };
+
+// The prefix that starts at `p`; a word that starts with none can only be an address. Each first
+// character begins at most one prefix, so one comparison decides.
+inline LinkPrefix link_prefix_at(std::string_view text, std::size_t p) {
   const std::string_view rest = text.substr(p);
   const auto icase = [&](std::string_view lower) {
     if (rest.size() < lower.size()) return false;
@@ -88,8 +92,23 @@ inline bool starts_link_prefix(std::string_view text, std::size_t p) {
     }
     return true;
   };
-  return icase("mailto:") || icase("xmpp:") || rest.starts_with("http://") ||
-         rest.starts_with("https://") || rest.starts_with("ftp://") || rest.starts_with("www.");
+  if (rest.empty()) return LinkPrefix::None;
+  switch (rest[0] | 0x20) {
+    case 'm': return icase("mailto:") ? LinkPrefix::Mailto : LinkPrefix::None;
+    case 'x': return icase("xmpp:") ? LinkPrefix::Xmpp : LinkPrefix::None;
+    // The web prefixes are matched as written: an upper-case first letter begins none.
+    case 'h':
+      return rest.starts_with("http://") || rest.starts_with("https://") ? LinkPrefix::Web
+                                                                         : LinkPrefix::None;
+    case 'f': return rest.starts_with("ftp://") ? LinkPrefix::Web : LinkPrefix::None;
+    case 'w': return rest.starts_with("www.") ? LinkPrefix::Web : LinkPrefix::None;
+    default: return LinkPrefix::None;
+  }
+}
+
+// Whether a prefix that makes a bare link starts at `p`.
+inline bool starts_link_prefix(std::string_view text, std::size_t p) {
+  return link_prefix_at(text, p) != LinkPrefix::None;
 }
 
 struct BareLink {

@@ -2,6 +2,7 @@
 // strikethrough and highlight.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "inline/scanner.h"
 #include "text/scan.h"
@@ -13,6 +14,26 @@ namespace {
 
 bool is_flanking_punct(char32_t c) {
   return c < 0x80 ? scan::is_ascii_punctuation(c) : unicode::is_punctuation(c);
+}
+
+// White space and punctuation around a run, as bits: most neighbours are ASCII, whose classes
+// are read from one table rather than asked of the Unicode tables.
+constexpr std::uint8_t kWhite = 1, kPunct = 2;
+const std::array<std::uint8_t, 128> kAsciiClasses = [] {
+  std::array<std::uint8_t, 128> table{};
+  for (char32_t c = 0; c < 128; ++c)
+    table[c] = static_cast<std::uint8_t>((unicode::is_white_space(c) ? kWhite : 0) |
+                                         (is_flanking_punct(c) ? kPunct : 0));
+  return table;
+}();
+
+[[gnu::noinline]] std::uint8_t non_ascii_class(char32_t c) {
+  return static_cast<std::uint8_t>((unicode::is_white_space(c) ? kWhite : 0) |
+                                   (is_flanking_punct(c) ? kPunct : 0));
+}
+
+inline std::uint8_t neighbour_class(char32_t c) {
+  return c < 0x80 ? kAsciiClasses[c] : non_ascii_class(c);
 }
 
 int character_slot(char c) {
@@ -43,10 +64,11 @@ void InlineScanner::delimiter_run() {
   const auto next_byte = has_next ? static_cast<unsigned char>(text_[end]) : 0;
   const char32_t prev = prev_byte < 0x80 ? prev_byte : utf8::prev_char(text_, p_);
   const char32_t next = next_byte < 0x80 ? next_byte : utf8::decode(text_, end).cp;
-  const bool prev_ws = !has_prev || unicode::is_white_space(prev);
-  const bool next_ws = !has_next || unicode::is_white_space(next);
-  const bool prev_punct = has_prev && is_flanking_punct(prev);
-  const bool next_punct = has_next && is_flanking_punct(next);
+  // The text's edges count as white space and as no punctuation.
+  const std::uint8_t prev_class = has_prev ? neighbour_class(prev) : kWhite;
+  const std::uint8_t next_class = has_next ? neighbour_class(next) : kWhite;
+  const bool prev_ws = prev_class & kWhite, next_ws = next_class & kWhite;
+  const bool prev_punct = prev_class & kPunct, next_punct = next_class & kPunct;
   const bool left = !next_ws && (!next_punct || prev_ws || prev_punct);
   const bool right = !prev_ws && (!prev_punct || next_ws || next_punct);
   bool can_open = left, can_close = right;
@@ -194,6 +216,8 @@ void InlineScanner::pair_delimiters(std::size_t low) {
 // were read as text, so each is matched against the start of the text node that follows.
 void InlineScanner::attach_closer_attrs(std::size_t made, const DelimiterRun& closer) {
   const std::size_t closer_end = closer.pos;
+  // Most closers have no "{" after them: no block can follow.
+  if (!attr_block_at(closer_end)) return;
   std::size_t t = closer_end;
   const std::size_t after = closer.node + 1;
   while (after < nodes_.size() && nodes_[after].live) {

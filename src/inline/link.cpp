@@ -124,6 +124,14 @@ std::optional<DestinationTitle> parse_link_destination_title(std::string_view co
                                                              std::size_t max_depth, bool borrow) {
   const std::string_view t = trim_link_space(content);
   if (t.empty()) return DestinationTitle{};
+  // Most destinations stand alone as written: no title, parenthesis, escape or reference. One scan
+  // tells, instead of the destination's scan and then its decoding's.
+  if (t.front() != '<' &&
+      find_any_of<'\\', '\t', '\n', '\r', ' ', '(', ')', '&'>(t, 0, t.size()) == t.size()) {
+    DestinationTitle result;
+    result.destination = borrow ? Str::borrowed(t) : Str(t);
+    return result;
+  }
   const auto split = parse_link_destination(t, max_depth);
   if (!split) return std::nullopt;
   DestinationTitle result;

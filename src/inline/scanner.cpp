@@ -6,7 +6,6 @@
 #include <string>
 
 #include "inline/xref.h"
-#include "base/internal_error.h"
 #include "text/scan.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
@@ -82,7 +81,6 @@ bool is_plain(std::string_view text, const InlineContext& ctx) {
 }  // namespace
 
 Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
-  fault_point(text);
   if (is_plain(text, ctx)) {
     Inlines out;
     out.reserve(1);

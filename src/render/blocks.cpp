@@ -163,6 +163,15 @@ void Renderer::block(const Block& block, std::string& out) {
       const bool is_tight = top.list->tight;
       list_item_open(item, out);
       if (!is_tight) out += '\n';
+      // Most tight items hold one bare paragraph: written here, as the item's frame would.
+      if (is_tight && item.children.size() == 1) {
+        const auto* paragraph = item.children.front().get_if<Block::Paragraph>();
+        if (paragraph != nullptr && paragraph->attr.empty()) {
+          inlines(paragraph->inlines, out);
+          out += "</li>\n";
+          continue;
+        }
+      }
       block_stack_.push_back(BlockFrame{item.children, "</li>\n", nullptr, 0, is_tight});
       continue;
     }

@@ -1,4 +1,6 @@
 // VEDAVI HTML of inlines: the inline walk and every inline kind.
+#include <algorithm>
+
 #include "text/escape.h"
 #include "render/render.h"
 #include "render/renderer.h"
@@ -132,6 +134,19 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
   return std::nullopt;
 }
 
+std::optional<Renderer::InlineFrame> Renderer::children_frame(std::span<const Inline> children,
+                                                              std::string_view close,
+                                                              std::string& out) {
+  // With a memo a child may have HTML of its own: the walk writes it.
+  if (memo_ == nullptr &&
+      std::ranges::all_of(children, [](const Inline& c) { return c.kind() == InlineKind::Text; })) {
+    for (const Inline& child : children) escape_text(child.get_if<Inline::Text>()->text, out);
+    out += close;
+    return std::nullopt;
+  }
+  return InlineFrame{children, close};
+}
+
 std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, std::string& out) {
   switch (node.kind()) {
     case InlineKind::Text:
@@ -146,17 +161,17 @@ std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, s
     case InlineKind::Emph: {
       const auto& emph = *node.get_if<Inline::Emph>();
       open_element("em", emph.attr, out);
-      return InlineFrame{emph.children, "</em>"};
+      return children_frame(emph.children, "</em>", out);
     }
     case InlineKind::Strong: {
       const auto& strong = *node.get_if<Inline::Strong>();
       open_element("strong", strong.attr, out);
-      return InlineFrame{strong.children, "</strong>"};
+      return children_frame(strong.children, "</strong>", out);
     }
     case InlineKind::Strike: {
       const auto& strike = *node.get_if<Inline::Strike>();
       open_element("del", strike.attr, out);
-      return InlineFrame{strike.children, "</del>"};
+      return children_frame(strike.children, "</del>", out);
     }
     case InlineKind::Superscript: {
       const auto& sup = *node.get_if<Inline::Superscript>();
@@ -171,7 +186,7 @@ std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, s
     case InlineKind::Highlight: {
       const auto& mark = *node.get_if<Inline::Highlight>();
       open_element("mark", mark.attr, out);
-      return InlineFrame{mark.children, "</mark>"};
+      return children_frame(mark.children, "</mark>", out);
     }
     case InlineKind::Code: {
       const auto& code = *node.get_if<Inline::Code>();
@@ -186,7 +201,7 @@ std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, s
       title_attr(link.title, out);
       attrs_html(link.attr, out);
       out += '>';
-      return InlineFrame{link.children, "</a>"};
+      return children_frame(link.children, "</a>", out);
     }
     case InlineKind::Image:
       image(*node.get_if<Inline::Image>(), out);
@@ -231,7 +246,7 @@ std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, s
     case InlineKind::Span: {
       const auto& span = *node.get_if<Inline::Span>();
       open_element("span", span.attr, out);
-      return InlineFrame{span.children, "</span>"};
+      return children_frame(span.children, "</span>", out);
     }
     case InlineKind::RawInline: {
       const auto& raw = *node.get_if<Inline::RawInline>();

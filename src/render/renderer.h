@@ -94,6 +94,10 @@ class Renderer {
   void definition_list(const Block::DefinitionList& list, std::string& out);
   // Writes a leaf inline whole, or a container's opening; returns the container's frame.
   std::optional<InlineFrame> open_inline(const Inline& inline_node, std::string& out);
+  // A container's frame for `children` closed by `close`; none when the children are all texts
+  // (most emphasis and link texts), which are then written here with the close.
+  std::optional<InlineFrame> children_frame(std::span<const Inline> children, std::string_view close,
+                                            std::string& out);
   // Writes the nodes of `rest` in order until one opens a container and returns its frame;
   // `rest` keeps the nodes after it (none when no container opened).
   std::optional<InlineFrame> write_siblings(std::span<const Inline>& rest, std::string& out);

@@ -117,6 +117,36 @@ TEST(InlineProperties, LinkCandidatesMissNoBareLink) {
   }
 }
 
+// Only white space between an "<" and the start of a web link or a plain address keeps the link
+// from being made (it may be the start of an angle autolink; a "mailto:" link is made anyway). The
+// few ASCII bytes before the start are looked at first, the rest by a walk that decodes: both must
+// find the same "<", with and without the memo.
+TEST(InlineProperties, NoBareLinkAfterAnAngleOpener) {
+  std::mt19937 rng(31);
+  const std::vector<std::string_view> pieces = {
+      "<", " ", "\t", "         ", "\xC2\xA0", "\xE3\x80\x80", "a", "(", "www.a.bc", "x@y.zz",
+      "https://a.bc", "mailto:x@y.zz"};
+  std::size_t links = 0, kept_out = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = random_text(rng, pieces, 12);
+    inl::AutolinkMemo memo;
+    for (std::size_t p = 0; p < text.size(); ++p) {
+      const bool with_memo = inl::bare_autolink(text, p, &memo).has_value();
+      const bool plain = inl::bare_autolink(text, p).has_value();
+      ASSERT_EQ(with_memo, plain) << text << " at " << p;
+      const bool after_angle =
+          inl::preceded_by_angle_opener(text, p) && !text.substr(p).starts_with("mailto:");
+      if (after_angle) {
+        EXPECT_FALSE(plain) << text << " at " << p;
+      }
+      links += plain;
+      kept_out += after_angle && text.substr(p).starts_with("www.");
+    }
+  }
+  EXPECT_GT(links, 1000u);     // the pieces make links
+  EXPECT_GT(kept_out, 100u);   // and place many of them after an opener
+}
+
 TEST(InlineProperties, FastPathAgreesWithScan) {
   std::mt19937 rng(12345);
   const std::string alphabet = "ab ,.!?()[]{}@:/w;\"'#-+$=%\t";
