@@ -277,11 +277,20 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
   }
 }
 
+// The reader ends math at the first closer no backslash escapes: TeX holding one, or ending in a
+// backslash that would escape it, keeps its tags around md text.
 void DomRenderer::math_span(NodeId node, std::string_view open, std::string_view close,
                             std::string_view kind) {
+  std::string tex;
+  fast5ever::append_text(dom_, node, tex);
+  const std::size_t end = tex.size();
+  tex += close;
+  if (scan::find_unescaped(tex, 0, close) != end) {
+    html_with_md_content(node);
+    return;
+  }
   out() += open;
-  fast5ever::append_text(dom_, node, out());
-  out() += close;
+  out() += tex;
   trailing_attrs(attrs_without_classes(dom_, node, {}, {"math", kind}), out());
 }
 

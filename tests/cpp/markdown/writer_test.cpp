@@ -54,6 +54,8 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p>x <code>a\nb *c*</code></p>", "x <code>a\nb \\*c\\*</code>\n\n"},
       {"<p><code>a\tb</code></p>", "<code>a\tb</code>\n\n"},  // and a tab
       {"<p><span class=\"math inline\">x^2</span></p>", "\\(x^2\\)\n\n"},
+      // TeX that would end the math early keeps its tags.
+      {"<p><span class=\"math inline\">a\\</span></p>", "<span class=\"math inline\">a\\\\</span>\n\n"},
       {"<p><span class=\"c\">t</span></p>", "[t]{.c}\n\n"},
       // A link inside would make the reader take the span's "[" as text.
       {"<p><span class=\"c\">t <b><a href=\"u\">x</a></b></span></p>", "<span class=\"c\">t <b>[x](u)</b></span>\n\n"},
