@@ -240,9 +240,13 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
     link(node, context);
   } else if (tag == "sup") {
     if (const auto label = footnote_label(dom_, node)) {
-      out() += "[^";
-      out() += *label;
-      out() += ']';
+      if (std::binary_search(note_labels_.begin(), note_labels_.end(), *label)) {
+        out() += "[^";
+        out() += *label;
+        out() += ']';
+      } else {
+        html(node);  // no definition is written for it: "[^label]" would read back as text
+      }
     } else {
       text_delimited(node, '^');
     }

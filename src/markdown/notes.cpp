@@ -1,5 +1,7 @@
 // Footnote sections as footnote definitions, and script elements carrying payloads of another
 // format (raw payloads and typed script blocks) as fenced blocks.
+#include <algorithm>
+
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
 #include "markdown/renderer.h"
@@ -73,6 +75,18 @@ void notes_last(Dom& dom, NodeId root) {
     stack.insert(stack.end(), children.rbegin(), children.rend());
   }
   for (NodeId section : sections) (void)dom.insert_before(root, section);  // never an ancestor of root
+}
+
+std::vector<std::string> defined_note_labels(const Dom& dom) {
+  std::vector<std::string> labels;
+  for (NodeId node = 0; node < dom.nodes.size(); ++node) {
+    if (!is_note_section(dom, node)) continue;
+    for (NodeId li : dom.node(*note_list(dom, node)).children) {
+      if (dom.is_tag(li, "li")) labels.push_back(unescape_fragment(dom.attr(li, "id")->substr(3)));
+    }
+  }
+  std::sort(labels.begin(), labels.end());
+  return labels;
 }
 
 // A section whose notes cannot be written as definitions stays HTML, written once.

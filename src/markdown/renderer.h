@@ -42,6 +42,9 @@ void protect_leading_space(std::string& text, std::size_t begin);
 // Moves the footnote sections under `root` that are written as definitions after everything
 // else, in document order: where the reader puts the notes.
 void notes_last(Dom& dom, NodeId root);
+// The labels of the notes written as definitions, sorted: a reference to any other note would
+// read back as text.
+std::vector<std::string> defined_note_labels(const Dom& dom);
 
 class DomRenderer {
  public:
@@ -205,6 +208,7 @@ class DomRenderer {
 
   const Dom& dom_;
   const BlockNodes block_nodes_;
+  const std::vector<std::string> note_labels_;
   std::vector<Sink> sinks_;  // [0..depth_] in use; the rest keep their capacity for reuse
   std::size_t depth_ = 0;
   std::vector<Frame> frames_;

@@ -61,8 +61,12 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p><span class=\"c\">t <b><a href=\"u\">x</a></b></span></p>", "<span class=\"c\">t <b>[x](u)</b></span>\n\n"},
       {"<p><sup>2</sup> <sub>i</sub> <sup><em>x</em></sup></p>", "^2^ ~i~ ^x^\n\n"},
       {"<p><em class=\"k\">x</em></p>", "*x*{.k}\n\n"},
-      {"<p><sup id=\"fnref-a\"><a href=\"#fn-a%20b\" class=\"footnote-ref\">1</a></sup></p>", "[^a b]\n\n"},
-      {"<p><sup><a href=\"#fn-a%4\" class=\"footnote-ref\">1</a></sup></p>", "[^a%4]\n\n"},
+      {"<p><sup id=\"fnref-a\"><a href=\"#fn-a%20b\" class=\"footnote-ref\">1</a></sup></p>"
+       "<section class=\"footnotes\"><ol><li id=\"fn-a%20b\">n</li></ol></section>", "[^a b]\n\n[^a b]: n\n\n"},
+      {"<p><sup><a href=\"#fn-a%4\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a%4\">n</li></ol></section>",
+       "[^a%4]\n\n[^a%4]: n\n\n"},
+      // A reference whose note is not written as a definition would read back as text.
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p>", "<sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup>\n\n"},
       {"<p><em>a</em>\n<em>b</em></p>", "*a*\n*b*\n\n"},
       {"<p><script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">x</script></p>", "`x`{=tex}\n\n"},
       {"<p><a href=\"http://x.org\">http://x.org</a></p>", "<http://x.org>\n\n"},
@@ -96,7 +100,8 @@ TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
       // The reader drops white space that opens a line.
       {"<p>\u00A0a\n   \t\u00A0b \u00A0c</p>", "&#160;a\n&#160;b \u00A0c\n\n"},
       {"<p>!<a href=\"u\">x</a> a!</p>", "\\![x](u) a!\n\n"},
-      {"<p><sup><a href=\"#fn-n\" class=\"footnote-ref\">1</a></sup>: x</p>", "[^n]\\: x\n\n"},
+      {"<p><sup><a href=\"#fn-n\" class=\"footnote-ref\">1</a></sup>: x</p><section class=\"footnotes\"><ol><li id=\"fn-n\">n</li></ol></section>",
+       "[^n]\\: x\n\n[^n]: n\n\n"},
       {"<p>[x]</p>", "&#91;x\\]\n\n"},
       {"<p><sup>a b</sup><sub></sub></p>", "<sup>a b</sup><sub></sub>\n\n"},
       {"<p><code>  </code><code></code></p>", "`  `<code></code>\n\n"},
