@@ -501,9 +501,12 @@ void DomRenderer::block(NodeId node) {
 void DomRenderer::element_block(NodeId node, std::string_view tag) {
   if (tag == "p") {
     // An empty paragraph has no md form (a blank line is no paragraph): it stays HTML. So does
-    // one that opens with a comment, which would open an HTML block of its own.
+    // one that opens with a comment or a custom element, which would open an HTML block of its
+    // own.
     const auto children = significant_children(dom_, node);
+    const auto* first = children.empty() ? nullptr : dom_.element(children[0]);
     if (children.empty() || std::holds_alternative<fast5ever::dom::Comment>(dom_.node(children[0]).data) ||
+        (first != nullptr && first->name.local.find('-') != std::string_view::npos) ||
         !sayable(attrs_without_classes(dom_, node))) {
       raw_block(node);
       return;

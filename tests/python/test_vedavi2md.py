@@ -119,6 +119,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example('<h2 id=" ">')  # an id ending in a space
 @example("# a $$ \\ $$")  # math ending in a backslash
 @example("^[]\n<div")  # a note reference whose notes the HTML parser put in a div
+@example("<p t><e->")  # a paragraph opening with a custom element
 @example("<h1\n\n    t")  # code holding a line end in a heading
 @example("<p><a$>")  # a paragraph whose content writes nothing
 @example("- [x] ")  # an empty task item

@@ -314,6 +314,8 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<div>t<script>x</script>\n\n<b>y</b></div>", "<div>t\n<b>y</b></div>\n\n"},
       {"<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>", "<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>\n\n"},
       {"<!-- c -->\n <b>x</b>\n<!-- d -->", "<!-- c -->  <b>x</b>\n<!-- d -->\n\n"},
+      // A custom element opening a paragraph would open an HTML block: the p keeps its tags.
+      {"<p><x-y>a</x-y> b</p>", "<p><x-y>a</x-y> b</p>\n\n"},
       // A comment or template in a run keeps to one line: a line in it could open a block.
       {"<p>/<!--\n<tr\n--></p>", "/<!-- <tr -->\n\n"},
       {"<p>x<template>\n# h\n</template></p>", "x<template> # h </template>\n\n"},
