@@ -17,16 +17,6 @@ namespace {
 
 using fast5ever::dom::Text;
 
-// The label of a footnote-reference sup: its one child is an `a.footnote-ref` to "#fn-label".
-std::optional<std::string> footnote_label(const Dom& dom, NodeId sup) {
-  const auto& children = dom.node(sup).children;
-  if (children.size() != 1 || !dom.is_tag(children[0], "a")) return std::nullopt;
-  const auto href = dom.attr(children[0], "href");
-  if (!href || href->size() < 4 || !href->starts_with("#fn-")) return std::nullopt;
-  if (!dom.has_class(children[0], "footnote-ref")) return std::nullopt;
-  return unescape_fragment(href->substr(4));
-}
-
 bool is_void_or_raw_text(std::string_view tag) {
   static constexpr std::string_view kTags[] = {
       "area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input",

@@ -40,34 +40,61 @@ std::optional<std::string> script_text(const Dom& dom, NodeId script) {
   return decode_raw(dom.to_text(script), dom.attr(script, "data-encoding")).payload;
 }
 
+std::string note_item_label(const Dom& dom, NodeId li) { return unescape_fragment(dom.attr(li, "id")->substr(3)); }
+
 // The list of notes a footnote section is written from, when every li of it names its note
-// ("fn-label"); otherwise the notes cannot be written as definitions.
-std::optional<NodeId> note_list(const Dom& dom, NodeId section) {
+// ("fn-label") and a reference points to each: the reader reads no definition without one.
+// Otherwise the notes cannot be written as definitions.
+std::optional<NodeId> note_list(const Dom& dom, NodeId section, const std::vector<std::string>& referenced) {
   const auto list = first_list(dom, section);
   if (!list) return std::nullopt;
   for (NodeId child : dom.node(*list).children) {
-    if (dom.is_tag(child, "li") && !is_note_item(dom, child)) return std::nullopt;
+    if (!dom.is_tag(child, "li")) continue;
+    if (!is_note_item(dom, child) ||
+        !std::binary_search(referenced.begin(), referenced.end(), note_item_label(dom, child))) {
+      return std::nullopt;
+    }
   }
   return list;
 }
 
-bool is_note_section(const Dom& dom, NodeId node) {
-  return dom.is_tag(node, "section") && dom.has_class(node, "footnotes") && note_list(dom, node);
+bool is_note_section(const Dom& dom, NodeId node, const std::vector<std::string>& referenced) {
+  return dom.is_tag(node, "section") && dom.has_class(node, "footnotes") && note_list(dom, node, referenced);
 }
 
 }  // namespace
+
+std::optional<std::string> footnote_label(const Dom& dom, NodeId sup) {
+  const auto& children = dom.node(sup).children;
+  if (children.size() != 1 || !dom.is_tag(children[0], "a")) return std::nullopt;
+  const auto href = dom.attr(children[0], "href");
+  if (!href || href->size() < 4 || !href->starts_with("#fn-")) return std::nullopt;
+  if (!dom.has_class(children[0], "footnote-ref")) return std::nullopt;
+  return unescape_fragment(href->substr(4));
+}
+
+std::vector<std::string> referenced_note_labels(const Dom& dom) {
+  std::vector<std::string> labels;
+  for (NodeId node = 0; node < dom.nodes.size(); ++node) {
+    if (!dom.is_tag(node, "sup")) continue;
+    if (auto label = footnote_label(dom, node)) labels.push_back(std::move(*label));
+  }
+  std::sort(labels.begin(), labels.end());
+  return labels;
+}
 
 // The reader gathers the notes after every other block, wherever their definitions stand: a
 // section of notes the HTML parser put inside a block left open before it, or blocks after it (a
 // tag it reopened there), would come out elsewhere on the second round. Written where the reader
 // puts them from the start, a second round writes the same.
 void notes_last(Dom& dom, NodeId root) {
+  const std::vector<std::string> referenced = referenced_note_labels(dom);
   std::vector<NodeId> sections;
   std::vector<NodeId> stack{root};
   while (!stack.empty()) {
     const NodeId node = stack.back();
     stack.pop_back();
-    if (node != root && is_note_section(dom, node)) {
+    if (node != root && is_note_section(dom, node, referenced)) {
       sections.push_back(node);  // with any sections inside it
       continue;
     }
@@ -77,12 +104,12 @@ void notes_last(Dom& dom, NodeId root) {
   for (NodeId section : sections) (void)dom.insert_before(root, section);  // never an ancestor of root
 }
 
-std::vector<std::string> defined_note_labels(const Dom& dom) {
+std::vector<std::string> defined_note_labels(const Dom& dom, const std::vector<std::string>& referenced) {
   std::vector<std::string> labels;
   for (NodeId node = 0; node < dom.nodes.size(); ++node) {
-    if (!is_note_section(dom, node)) continue;
-    for (NodeId li : dom.node(*note_list(dom, node)).children) {
-      if (dom.is_tag(li, "li")) labels.push_back(unescape_fragment(dom.attr(li, "id")->substr(3)));
+    if (!is_note_section(dom, node, referenced)) continue;
+    for (NodeId li : dom.node(*note_list(dom, node, referenced)).children) {
+      if (dom.is_tag(li, "li")) labels.push_back(note_item_label(dom, li));
     }
   }
   std::sort(labels.begin(), labels.end());
@@ -91,7 +118,7 @@ std::vector<std::string> defined_note_labels(const Dom& dom) {
 
 // A section whose notes cannot be written as definitions stays HTML, written once.
 void DomRenderer::footnotes(NodeId section) {
-  const auto list = note_list(dom_, section);
+  const auto list = note_list(dom_, section, note_refs_);
   if (!list) {
     raw_block(section);
     return;
@@ -120,7 +147,7 @@ void DomRenderer::close_note(NodeId li) {
   const std::string body = pop_sink();
   std::string& text = out();
   text += "[^";
-  text += unescape_fragment(dom_.attr(li, "id")->substr(3));
+  text += note_item_label(dom_, li);
   text += "]:";
   bool first = true;
   for_each_line(unicode::trim(body), [&](std::string_view line) {

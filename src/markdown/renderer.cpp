@@ -96,7 +96,10 @@ BlockNodes::BlockNodes(const Dom& dom) : blocks_(dom.nodes.size(), false) {
 }
 
 DomRenderer::DomRenderer(const Dom& dom)
-    : dom_(dom), block_nodes_(dom), note_labels_(defined_note_labels(dom)) { sinks_.emplace_back(); }
+    : dom_(dom),
+      block_nodes_(dom),
+      note_refs_(referenced_note_labels(dom)),
+      note_labels_(defined_note_labels(dom, note_refs_)) { sinks_.emplace_back(); }
 
 void DomRenderer::blocks(NodeId node, std::string& out) {
   sinks_[0].text = std::move(out);

@@ -42,9 +42,13 @@ void protect_leading_space(std::string& text, std::size_t begin);
 // Moves the footnote sections under `root` that are written as definitions after everything
 // else, in document order: where the reader puts the notes.
 void notes_last(Dom& dom, NodeId root);
+// The label of a footnote-reference sup: its one child is an `a.footnote-ref` to "#fn-label".
+std::optional<std::string> footnote_label(const Dom& dom, NodeId sup);
+// The labels the footnote references of the tree point to, sorted.
+std::vector<std::string> referenced_note_labels(const Dom& dom);
 // The labels of the notes written as definitions, sorted: a reference to any other note would
 // read back as text.
-std::vector<std::string> defined_note_labels(const Dom& dom);
+std::vector<std::string> defined_note_labels(const Dom& dom, const std::vector<std::string>& referenced);
 
 class DomRenderer {
  public:
@@ -208,7 +212,8 @@ class DomRenderer {
 
   const Dom& dom_;
   const BlockNodes block_nodes_;
-  const std::vector<std::string> note_labels_;
+  const std::vector<std::string> note_refs_;    // referenced_note_labels
+  const std::vector<std::string> note_labels_;  // defined_note_labels
   std::vector<Sink> sinks_;  // [0..depth_] in use; the rest keep their capacity for reuse
   std::size_t depth_ = 0;
   std::vector<Frame> frames_;

@@ -217,20 +217,22 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
 
 TEST(Notes, FootnotesAndPayloads) {
   expect_cases({
-      {"<section class=\"footnotes\" role=\"doc-endnotes\">\n<ol>\n<li id=\"fn-a\">\n<p>Note <a " "href=\"#fnref-a\" class=\"footnote-backref\" role=\"doc-backlink\">↩</a></p>\n</li>\n</ol>\n" "</section>", "[^a]: Note\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\" role=\"doc-endnotes\">\n<ol>\n<li id=\"fn-a\">\n<p>Note <a " "href=\"#fnref-a\" class=\"footnote-backref\" role=\"doc-backlink\">↩</a></p>\n</li>\n</ol>\n" "</section>", "[^a]\n\n[^a]: Note\n\n"},
       // A break before the back-link ends the note's text: a backslash there would read as text.
-      {"<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>k<br> <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a></p></li></ol></section>", "[^a]: k<br>\n\n"},
-      {"<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>p1</p><p>p2</p></li></ol></section>", "[^a]: p1\n    \n    p2\n\n"},
-      {"<section class=\"footnotes\"><ol><li id=\"fn-a\"></li></ol></section>", "[^a]:\n\n"},
-      {"<section class=\"footnotes\"><ol><li id=\"fn-x%28y%29\">n</li></ol></section>", "[^x(y)]: n\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>k<br> <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a></p></li></ol></section>", "[^a]\n\n[^a]: k<br>\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>p1</p><p>p2</p></li></ol></section>", "[^a]\n\n[^a]: p1\n    \n    p2\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"></li></ol></section>", "[^a]\n\n[^a]:\n\n"},
+      {"<p><sup><a href=\"#fn-x%28y%29\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-x%28y%29\">n</li></ol></section>", "[^x(y)]\n\n[^x(y)]: n\n\n"},
       {"<section class=\"footnotes\"><p>x</p></section>", "<section class=\"footnotes\"><p>x</p></section>\n\n"},
       {"<section><ol><li id=\"fn-a\">n</li></ol></section>", "<section><ol><li id=\"fn-a\">n</li></ol></section>\n\n"},
       {"<section class=\"footnotes\"><ol></ol></section>", ""},
       // The reader puts the notes after every other block: so does the writer.
-      {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n<b>x</b>", "<b>x</b>\n\n[^a]: n\n\n"},
-      {"<div><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section></div>", "::: {}\n\n:::\n\n[^a]: n\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n<b>x</b>", "[^a]\n\n<b>x</b>\n\n[^a]: n\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><div><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section></div>", "[^a]\n\n::: {}\n\n:::\n\n[^a]: n\n\n"},
       // An empty paragraph ending a note would take the back-link on the way back, and go with it.
-      {"<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>a</p><p></p>\n</li></ol></section>", "[^a]: a\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>a</p><p></p>\n</li></ol></section>", "[^a]\n\n[^a]: a\n\n"},
+      // A note no reference points to: the reader would drop its definition.
+      {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>", "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n\n"},
       // One item without a note id: the whole section stays HTML, no note written twice.
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>", "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li><li>m</li></ol></section>\n\n"},
       {"<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">```</script>", "````{=tex}\n```\n````\n\n"},
