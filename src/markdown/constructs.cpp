@@ -144,7 +144,7 @@ bool DomRenderer::figure(NodeId node) {
   }
   out() += "![";
   if (children.size() == 1) {
-    escape_markdown(dom_.attr(children[0], "alt").value_or(""), TextContext{}, out());
+    alt_text(children[0]);
     Frame frame{node, nullptr, nullptr, nullptr, Walk::Inlines, Close::Figure};
     frame.partner = children[0];
     close_figure(frame);

@@ -403,8 +403,20 @@ void DomRenderer::text_delimited(NodeId node, char mark) {
 
 void DomRenderer::image(NodeId img) {
   out() += "![";
-  escape_markdown(dom_.attr(img, "alt").value_or(""), TextContext{}, out());
+  alt_text(img);
   image_tail(img);
+}
+
+// A line feed in the alt text would read back as a space: it is written as a reference.
+void DomRenderer::alt_text(NodeId img) {
+  const std::string_view alt = dom_.attr(img, "alt").value_or("");
+  std::size_t begin = 0;
+  for (std::size_t end = alt.find('\n'); end != std::string_view::npos; end = alt.find('\n', begin)) {
+    escape_markdown(alt.substr(begin, end - begin), TextContext{}, out());
+    out() += "&#10;";
+    begin = end + 1;
+  }
+  escape_markdown(alt.substr(begin), TextContext{}, out());
 }
 
 void DomRenderer::image_tail(NodeId img) {

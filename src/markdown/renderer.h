@@ -166,6 +166,7 @@ class DomRenderer {
   void code(NodeId node);
   void html(NodeId node);
   void html_on_one_line(NodeId node);
+  void alt_text(NodeId img);
   void math_span(NodeId node, std::string_view open, std::string_view close, std::string_view kind);
   void html_with_md_content(NodeId node);
   bool autolink(NodeId node);

@@ -120,6 +120,8 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("# a $$ \\ $$")  # math ending in a backslash
 @example("^[]\n<div")  # a note reference whose notes the HTML parser put in a div
 @example("<p t><e->")  # a paragraph opening with a custom element
+@example("![&#10;]()")  # a line feed in alt text
+@example("<a>^[]")  # a note whose reference the HTML parser took apart
 @example("<h1\n\n    t")  # code holding a line end in a heading
 @example("<p><a$>")  # a paragraph whose content writes nothing
 @example("- [x] ")  # an empty task item

@@ -48,7 +48,7 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p>a<a href=\"#fn-1\" class=\"footnote-backref\">x</a></p>", "a\n\n"},
       {"<p><a name=\"n\">x</a></p>", "<a name=\"n\">x</a>\n\n"},
       {"<p><img src=\"i.png\" alt=\"A*\" title=\"T\"></p>", "![A\\*](i.png \"T\")\n\n"},
-      {"<p><img alt=\"x\"></p>", "<img alt=\"x\">\n\n"}, {"<p><code>a`b</code></p>", "``a`b``\n\n"},
+      {"<p><img alt=\"x\"></p>", "<img alt=\"x\">\n\n"}, {"<p><img src=\"u\" alt=\"a\nb\"></p>", "![a&#10;b](u)\n\n"}, {"<p><code>a`b</code></p>", "``a`b``\n\n"},
       {"<p><code>`x</code></p>", "`` `x ``\n\n"},
       // A line end or tab in a code span would read back as a space: the tags stay, the text is md.
       {"<p>x <code>a\nb *c*</code></p>", "x <code>a\nb \\*c\\*</code>\n\n"},
