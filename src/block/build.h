@@ -3,6 +3,7 @@
 // (`Parser`) one parse shares between the loop calls.
 #pragma once
 
+#include <array>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -386,8 +387,8 @@ class ContainerBuilder {
   // Closes the children of `parent` into drafts appended to `out`, moving the nodes' contents
   // out: the tree is spent afterwards.
   void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
-  // Appends the edit regions of the tree to the trace's records.
-  void collect_edit_regions(Trace& trace, std::size_t end) const;
+  // Appends the edit regions of the subtrees of `parent`'s children to the trace's records.
+  void collect_edit_regions(Trace& trace, std::uint32_t parent, std::size_t end) const;
 
   Parser& parser;
 
@@ -407,6 +408,9 @@ class ContainerBuilder {
   // Opens the containers the line begins with; false when the call must stop before the line.
   bool open_containers(line::Rest& rest);
   void open_list_item(line::Rest& rest, const ListMarker& marker);
+  // Once the top-level block is built: the records that its closed items, finished early, left
+  // aside so that they follow the block's own as when the whole block is finished at once.
+  void add_late_records(Trace& trace);
   void record_content_offset(const line::Rest& rest);
   void report_unclosed(Trace& trace) const;
 
@@ -428,6 +432,34 @@ class ContainerBuilder {
   }
   std::size_t room_for(std::size_t size) const;
   std::size_t first_line_ = 0;  // of the block being built
+
+  // A top-level list holds the whole block until its last line: each of its items is finished
+  // as soon as the next one opens, when no later line can change it any more (its looseness is
+  // settled by then), and its nodes, table entries and paragraph lines, the tails of their
+  // lists, go. In the span modes an item of an unordered list (never turned back into text)
+  // becomes its children's spans at once, unless a paragraph of it may become a figure; from
+  // such an item on, and in an ordered list, the items wait as drafts.
+  struct ListStream {
+    std::uint32_t list = BuildNode::kNone;
+    std::vector<DraftListItem> items;
+    std::unique_ptr<StreamedSpans> spans;
+    bool loose = false;
+    // The sizes of the tree's lists when the open item began.
+    std::uint32_t nodes = 0;
+    std::uint32_t lines = 0;
+    std::array<std::uint32_t, std::tuple_size_v<BuildTables>> tables{};
+  } list_stream_;
+  // Records the closed items' finishing made, which go after the block's own.
+  std::vector<SyntaxRecord> late_syntax_;
+  std::vector<UnclosedRecord> late_unclosed_;
+  void mark_item_start();
+  // Finishes the only child of the top-level list `list_node`, the item before the one opening.
+  void stream_closed_item(std::uint32_t list_node);
+  // The list's items and spans finished early, before `items`, the rest.
+  void take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items, bool& loose,
+                     std::unique_ptr<StreamedSpans>& spans);
+  // Runs the finish frames until the bottom one has no child left.
+  void run_finish();
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
   // and of md-HTML containers, so that no line walks containers it cannot concern.
   std::vector<std::size_t> consumers_, quotes_, divs_, html_containers_;

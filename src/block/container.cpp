@@ -100,6 +100,12 @@ void ContainerBuilder::reset() {
   quotes_.clear();
   divs_.clear();
   html_containers_.clear();
+  if (list_stream_.list != BuildNode::kNone) {
+    list_stream_.items.clear();
+    list_stream_.spans.reset();
+    list_stream_.loose = false;
+    list_stream_.list = BuildNode::kNone;
+  }
   // Clearing a hash map costs a pass over its buckets even when it is empty; most blocks
   // open no div.
   if (!divs_by_colons_.empty()) divs_by_colons_.clear();

@@ -232,6 +232,12 @@ std::size_t enforce_front(Drafts& drafts, std::size_t n, std::size_t base, Rever
   return m;
 }
 
+void enforce_item(Drafts& children) {
+  bool reverted = enforce_nested(children);
+  reverted = enforce_run(children) || reverted;
+  if (reverted) settle_marker_lines(children);
+}
+
 void enforce_ordered_lists(Drafts& drafts) {
   // Every child list is handled before the list that holds its parent: the lists are collected
   // parents first, then handled in reverse.

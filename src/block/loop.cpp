@@ -267,6 +267,11 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
   if (nodes[in].has_children()) mark_loose_if_blank(*this, nodes[in].last_child);
   clear_blank_items();
   list->last = m.number;
+  if (stack.size() == 2) {
+    // An item of a top-level list: the one before it is closed for good.
+    if (nodes[in].has_children()) stream_closed_item(in);
+    mark_item_start();
+  }
 
   build::ListItem item;
   item.content_column = m.content_column;
@@ -402,10 +407,11 @@ void Parser::container_block(Drafts& out) {
   }
 
   if (records_layout(mode)) {
-    b.collect_edit_regions(trace, current);
+    b.collect_edit_regions(trace, 0, current);
     trace.take_syntax(b.syntax, current, lines.size());
   }
   b.report_unclosed(trace);
+  b.add_late_records(trace);
   b.finish_children(0, current, out);
   if (b.nodes.capacity() > ContainerBuilder::kKeptNodes) b.trim_room();
 }

@@ -41,20 +41,6 @@ void reserve_projected(Drafts& drafts, std::size_t done, std::size_t lines) {
   drafts.reserve(size + std::min(std::max(projected, size / 4 + 16), left + 16));
 }
 
-// Whether a paragraph of the draft's tree may become an implicit figure.
-bool may_hold_figure(Draft& top) {
-  std::vector<Draft*> work{&top};
-  while (!work.empty()) {
-    Draft* d = work.back();
-    work.pop_back();
-    if (auto* para = std::get_if<draft::Paragraph>(&d->block); para && para->text.starts_with("![")) return true;
-    for_each_child_list(d->block, [&](Drafts& c) {
-      for (Draft& child : c) work.push_back(&child);
-    });
-  }
-  return false;
-}
-
 // The draft list's room in the span modes; the settled drafts are taken at three quarters of it.
 constexpr std::size_t kStreamBatch = 256;
 
@@ -97,7 +83,7 @@ class SpanStream {
     n = std::min(n, scan_.decided() - taken_);
     if (figures_)
       for (std::size_t k = 0; k < n; ++k)
-        if (may_hold_figure(drafts[k])) n = k;
+        if (may_hold_figure(std::span<Draft>(&drafts[k], 1))) n = k;
     if (n == 0) return;
     const std::size_t m = enforce_front(drafts, n, taken_, scan_);
     taken_ += n;
@@ -110,23 +96,6 @@ class SpanStream {
   std::size_t read(const Drafts& drafts, std::size_t n) {
     for (std::size_t k = scan_.read_count() - taken_; k < n; ++k) scan_.read(drafts[k].block);
     return n;
-  }
-
-  // How many spans the drafts give: one a draft, at every depth.
-  static std::size_t span_count(std::span<Draft> drafts) {
-    std::size_t count = drafts.size();
-    std::vector<Drafts*> work;
-    auto push = [&](Drafts& c) {
-      count += c.size();
-      work.push_back(&c);
-    };
-    for (Draft& d : drafts) for_each_child_list(d.block, push);
-    while (!work.empty()) {
-      Drafts* list = work.back();
-      work.pop_back();
-      for (Draft& d : *list) for_each_child_list(d.block, push);
-    }
-    return count;
   }
 
   RevertScan scan_;

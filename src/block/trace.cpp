@@ -54,6 +54,30 @@ std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
   return std::move(trace).into_spans(nested);
 }
 
+namespace {
+
+// The spans of a list's items finished early, after the list's own: a tight list joins each
+// paragraph that follows a paragraph of its item into that one, as it joins the drafts.
+void append_streamed(draft::List& list, std::size_t list_depth, std::vector<BlockSpan>& spans) {
+  StreamedSpans& streamed = *list.streamed;
+  auto join = streamed.joins.begin();
+  for (std::size_t k = 0; k < streamed.spans.size(); ++k) {
+    BlockSpan& s = streamed.spans[k];
+    if (join != streamed.joins.end() && *join == k) {
+      ++join;
+      if (list.tight) {
+        spans.back().end = s.end;
+        continue;
+      }
+    }
+    s.depth += static_cast<std::uint32_t>(list_depth);
+    spans.push_back(std::move(s));
+  }
+  list.streamed.reset();
+}
+
+}  // namespace
+
 void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSpan>& spans, std::uint8_t mode) {
   const bool facts = records_facts(mode);
   const bool form = mode >= 2;
@@ -110,6 +134,8 @@ void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSp
     }
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
     spans.push_back(std::move(span));
+    if (auto* list = std::get_if<draft::List>(&d.block); list && list->streamed)
+      append_streamed(*list, level_depth, spans);
     // Child lists are pushed, then reversed so that they are visited in order.
     std::size_t first = stack.size();
     for_each_child_list(d.block, [&](Drafts& list) {
@@ -119,7 +145,7 @@ void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSp
   }
 }
 
-void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const {
+void ContainerBuilder::collect_edit_regions(Trace& trace, std::uint32_t parent, std::size_t end) const {
   struct Level {
     std::uint32_t node;
     std::size_t end;
@@ -127,7 +153,7 @@ void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const
     std::size_t prefix_len;
   };
   std::string prefix;
-  std::vector<Level> stack{{0, end, nodes[0].first_child, 0}};
+  std::vector<Level> stack{{parent, end, nodes[parent].first_child, 0}};
   const Parser& p = parser;
 
   while (!stack.empty()) {
