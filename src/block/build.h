@@ -21,6 +21,7 @@
 
 #include "model/attrs.h"
 #include "block/draft.h"
+#include "block/lists.h"
 #include "block/trace.h"
 #include "model/line.h"
 #include "model/link_ref.h"
@@ -309,6 +310,9 @@ class ContainerBuilder {
   }
   template <class K>
   std::uint32_t open_node(K&& k) {
+    // A table that takes a paragraph's last line as its header starts on that line.
+    if (stack.back() == quote_stream_.quote) [[unlikely]]
+      begin_quote_child(std::is_same_v<std::decay_t<K>, build::TablePtr> ? line - 1 : line);
     auto index = static_cast<std::uint32_t>(nodes.size());
     make_room(nodes);
     if constexpr (std::is_same_v<std::decay_t<K>, build::Paragraph>)
@@ -388,7 +392,9 @@ class ContainerBuilder {
   // out: the tree is spent afterwards.
   void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
   // Appends the edit regions of the subtrees of `parent`'s children to the trace's records.
-  void collect_edit_regions(Trace& trace, std::uint32_t parent, std::size_t end) const;
+  // `prefix`: what the containers above `parent` add to a line.
+  void collect_edit_regions(Trace& trace, std::uint32_t parent, std::size_t end,
+                            std::string_view prefix = {}) const;
 
   Parser& parser;
 
@@ -433,28 +439,53 @@ class ContainerBuilder {
   std::size_t room_for(std::size_t size) const;
   std::size_t first_line_ = 0;  // of the block being built
 
-  // A top-level list holds the whole block until its last line: each of its items is finished
-  // as soon as the next one opens, when no later line can change it any more (its looseness is
-  // settled by then), and its nodes, table entries and paragraph lines, the tails of their
-  // lists, go. In the span modes an item of an unordered list (never turned back into text)
-  // becomes its children's spans at once, unless a paragraph of it may become a figure; from
-  // such an item on, and in an ordered list, the items wait as drafts.
+  // The sizes of the tree's lists when a node began: the node's subtree is their tails as long
+  // as it is the last one opened in the tree.
+  struct TreeMark {
+    std::uint32_t nodes = 0;
+    std::uint32_t lines = 0;
+    std::array<std::uint32_t, std::tuple_size_v<BuildTables>> tables{};
+  };
+  TreeMark mark_tree() const;
+  // Drops the subtree that began at `mark`, the only child of `parent`.
+  void drop_subtree(const TreeMark& mark, std::uint32_t parent);
+  // Closes the only child of `parent`, which ends before `end`, into the bottom finish frame.
+  void finish_only_child(std::uint32_t parent, std::size_t end);
+
+  // A top-level list or quote holds the whole block until its last line: each of its children is
+  // finished as soon as the next one opens, when no later line can change it any more (an item's
+  // looseness is settled by then), and its nodes, table entries and paragraph lines, the tails
+  // of their lists, go. In the span modes an item of an unordered list (never turned back into
+  // text) becomes its children's spans at once, and a quote's children once the ordered-list
+  // rules have decided them, unless a paragraph of them may become a figure; from such a child
+  // on, and in an ordered list, the children wait as drafts.
   struct ListStream {
     std::uint32_t list = BuildNode::kNone;
     std::vector<DraftListItem> items;
     std::unique_ptr<StreamedSpans> spans;
     bool loose = false;
-    // The sizes of the tree's lists when the open item began.
-    std::uint32_t nodes = 0;
-    std::uint32_t lines = 0;
-    std::array<std::uint32_t, std::tuple_size_v<BuildTables>> tables{};
+    TreeMark mark;  // where the open item began
   } list_stream_;
-  // Records the closed items' finishing made, which go after the block's own.
+  struct QuoteStream {
+    std::uint32_t quote = BuildNode::kNone;
+    Drafts drafts;  // finished, not yet spans (all of them in span mode 0)
+    RevertScan scan;
+    std::size_t taken = 0;  // drafts the scan read that went
+    std::unique_ptr<StreamedSpans> spans;
+    bool waits = false;  // a child that may become a figure came: the rest waits as drafts
+    TreeMark mark;  // where the last child began
+  } quote_stream_;
+  // Records the closed children's finishing made, which go after the block's own.
   std::vector<SyntaxRecord> late_syntax_;
   std::vector<UnclosedRecord> late_unclosed_;
-  void mark_item_start();
   // Finishes the only child of the top-level list `list_node`, the item before the one opening.
   void stream_closed_item(std::uint32_t list_node);
+  // A child of the top-level quote opens at `start`: the one before it is finished.
+  void begin_quote_child(std::size_t start);
+  // Turns the quote's finished children the ordered-list rules have decided into spans.
+  void take_decided_quote_children();
+  // The quote's children finished early and their spans, before `children`, the rest.
+  void take_streamed_quote(Drafts& children, std::unique_ptr<StreamedSpans>& spans, bool& enforced);
   // The list's items and spans finished early, before `items`, the rest.
   void take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items, bool& loose,
                      std::unique_ptr<StreamedSpans>& spans);

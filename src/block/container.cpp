@@ -106,6 +106,7 @@ void ContainerBuilder::reset() {
     list_stream_.loose = false;
     list_stream_.list = BuildNode::kNone;
   }
+  if (quote_stream_.quote != BuildNode::kNone) quote_stream_ = QuoteStream();
   // Clearing a hash map costs a pass over its buckets even when it is empty; most blocks
   // open no div.
   if (!divs_by_colons_.empty()) divs_by_colons_.clear();

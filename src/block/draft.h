@@ -113,9 +113,10 @@ class OptionalView {
   std::string_view view_;
 };
 
-// The spans of a list's items that were finished while its lines were still read (span modes):
-// their children's spans in order, one level below the list, and the positions of the
-// paragraphs among them that join the paragraph before them when the list turns out tight.
+// The spans of a list's items or a quote's children that were finished while its lines were
+// still read (span modes): in order, one level below the list or quote, and for a list the
+// positions of the paragraphs among them that join the paragraph before them when the list
+// turns out tight.
 struct StreamedSpans {
   std::vector<BlockSpan> spans;
   std::vector<std::uint32_t> joins;
@@ -136,7 +137,14 @@ struct Paragraph {
 };
 struct Figure { Attr attr; Inlines caption; Inline image; };
 struct Heading { Attr attr; Str text; std::uint8_t level = 1; };  // text: as a paragraph's
-struct BlockQuote { Attr attr; Drafts children; };
+struct BlockQuote {
+  Attr attr;
+  Drafts children;
+  // The spans of the children finished early, which stood before `children` (span modes only).
+  std::unique_ptr<StreamedSpans> streamed = nullptr;
+  // The ordered-list rules were applied to `children` as the lines were read: not again.
+  bool enforced = false;
+};
 struct List {
   Attr attr;
   std::vector<DraftListItem> items;

@@ -210,7 +210,11 @@ void ContainerBuilder::run_finish() {
                                            static_cast<std::size_t>(list->start), list->ordered,
                                            !done.loose, std::move(streamed)});
       } else if (auto* q = get_if<build::BlockQuote>(k)) {
-        append_draft(up.out, std::move(done.span), draft::BlockQuote{std::move(q->attr), std::move(done.out)});
+        std::unique_ptr<StreamedSpans> streamed;
+        bool enforced = false;
+        if (done.node == quote_stream_.quote) take_streamed_quote(done.out, streamed, enforced);
+        append_draft(up.out, std::move(done.span),
+                     draft::BlockQuote{std::move(q->attr), std::move(done.out), std::move(streamed), enforced});
       } else if (auto* fn = get_if<build::FootnoteDef>(k)) {
         p.footnote_labels.insert(fn->label);
         append_draft(up.out, std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)});

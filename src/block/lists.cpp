@@ -136,6 +136,8 @@ bool enforce_nested(std::span<Draft> drafts) {
   std::vector<Run> runs;
   std::vector<Run> work;
   auto push_children = [&](Draft& d) {
+    // A quote whose children were decided as its lines were read.
+    if (auto* quote = std::get_if<draft::BlockQuote>(&d.block); quote && quote->enforced) return;
     auto* list = std::get_if<draft::List>(&d.block);
     bool tight = list && list->tight;
     for_each_child_list(d.block, [&](Drafts& c) { work.push_back(Run{&c, tight}); });

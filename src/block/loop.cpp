@@ -270,7 +270,7 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
   if (stack.size() == 2) {
     // An item of a top-level list: the one before it is closed for good.
     if (nodes[in].has_children()) stream_closed_item(in);
-    mark_item_start();
+    list_stream_.mark = mark_tree();
   }
 
   build::ListItem item;
@@ -315,6 +315,10 @@ bool ContainerBuilder::open_containers(Rest& rest) {
       mark_loose_if_blank(*this, innermost());
       clear_blank_items();
       push(open_node(build::BlockQuote{}));
+      if (stack.size() == 2) {
+        quote_stream_.quote = stack[1];
+        quote_stream_.mark = mark_tree();
+      }
       rest = strip_quote_marker(rest);
       continue;
     }

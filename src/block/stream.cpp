@@ -8,13 +8,37 @@
 
 namespace vedavi::block {
 
-void ContainerBuilder::mark_item_start() {
-  ListStream& s = list_stream_;
-  s.nodes = static_cast<std::uint32_t>(nodes.size());
-  s.lines = static_cast<std::uint32_t>(paragraph_lines.size());
+ContainerBuilder::TreeMark ContainerBuilder::mark_tree() const {
+  TreeMark mark;
+  mark.nodes = static_cast<std::uint32_t>(nodes.size());
+  mark.lines = static_cast<std::uint32_t>(paragraph_lines.size());
   std::size_t k = 0;
-  std::apply([&](auto&... table) { ((s.tables[k++] = static_cast<std::uint32_t>(table.size())), ...); },
+  std::apply([&](const auto&... table) { ((mark.tables[k++] = static_cast<std::uint32_t>(table.size())), ...); },
              kinds);
+  return mark;
+}
+
+void ContainerBuilder::drop_subtree(const TreeMark& mark, std::uint32_t parent) {
+  nodes.erase(nodes.begin() + mark.nodes, nodes.end());
+  paragraph_lines.erase(paragraph_lines.begin() + mark.lines, paragraph_lines.end());
+  std::size_t k = 0;
+  std::apply([&](auto&... table) { ((table.erase(table.begin() + mark.tables[k++], table.end())), ...); }, kinds);
+  BuildNode& emptied = nodes[parent];
+  emptied.first_child = emptied.last_child = BuildNode::kNone;
+  emptied.child_count = 0;
+}
+
+void ContainerBuilder::finish_only_child(std::uint32_t parent, std::size_t end) {
+  Trace& trace = parser.trace;
+  // What finishing records goes aside, to follow the records of the lines still to come.
+  std::swap(trace.syntax, late_syntax_);
+  std::swap(trace.unclosed, late_unclosed_);
+  std::vector<FinishFrame>& frames = finish_frames_;
+  frames.clear();
+  frames.emplace_back(parent, end).next = nodes[parent].first_child;
+  run_finish();
+  std::swap(trace.syntax, late_syntax_);
+  std::swap(trace.unclosed, late_unclosed_);
 }
 
 void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
@@ -25,34 +49,16 @@ void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
     s.loose = false;
     s.list = list_node;
   }
-  BuildNode& list = nodes[list_node];
+  const BuildNode& list = nodes[list_node];
   // The item began at the mark, and every node after it is its own: the earlier items went.
-  if (list.first_child != s.nodes || list.last_child != s.nodes) return;
-  Trace& trace = parser.trace;
-  if (record_syntax) collect_edit_regions(trace, list_node, line);
-
-  // What finishing records goes aside, to follow the records of the lines still to come.
-  std::swap(trace.syntax, late_syntax_);
-  std::swap(trace.unclosed, late_unclosed_);
-  std::vector<FinishFrame>& frames = finish_frames_;
-  frames.clear();
-  frames.emplace_back(list_node, line).next = list.first_child;
-  run_finish();
-  std::swap(trace.syntax, late_syntax_);
-  std::swap(trace.unclosed, late_unclosed_);
-  FinishFrame& bottom = frames.back();
+  if (list.first_child != s.mark.nodes || list.last_child != s.mark.nodes) return;
+  if (record_syntax) collect_edit_regions(parser.trace, list_node, line);
+  finish_only_child(list_node, line);
+  FinishFrame& bottom = finish_frames_.back();
   s.loose = s.loose || bottom.loose;
   DraftListItem item = std::move(bottom.items.front());
-  frames.pop_back();
-
-  // The item's nodes, table entries and paragraph lines are the tails of their lists.
-  nodes.erase(nodes.begin() + s.nodes, nodes.end());
-  paragraph_lines.erase(paragraph_lines.begin() + s.lines, paragraph_lines.end());
-  std::size_t k = 0;
-  std::apply([&](auto&... table) { ((table.erase(table.begin() + s.tables[k++], table.end())), ...); }, kinds);
-  BuildNode& emptied = nodes[list_node];
-  emptied.first_child = emptied.last_child = BuildNode::kNone;
-  emptied.child_count = 0;
+  finish_frames_.pop_back();
+  drop_subtree(s.mark, list_node);
 
   const bool ordered = get<build::List>(kind(list_node)).ordered;
   if (parser.mode == 0 || ordered || !s.items.empty() ||
@@ -73,6 +79,76 @@ void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
       s.spans->joins.push_back(static_cast<std::uint32_t>(spans.size()));
     draft_spans(std::span<Draft>(&item.children[c], 1), 1, spans, parser.mode);
   }
+}
+
+namespace {
+
+// Finished quote children gathered before their spans are taken: one call of the rules a batch.
+constexpr std::size_t kQuoteBatch = 64;
+
+}  // namespace
+
+void ContainerBuilder::begin_quote_child(std::size_t start) {
+  QuoteStream& s = quote_stream_;
+  const std::uint32_t quote = s.quote;
+  const BuildNode& node = nodes[quote];
+  if (node.has_children() && node.first_child == s.mark.nodes && node.last_child == s.mark.nodes) {
+    if (record_syntax) collect_edit_regions(parser.trace, quote, start, "> ");
+    finish_only_child(quote, start);
+    Drafts& out = finish_frames_.back().out;
+    if (s.drafts.size() == s.drafts.capacity()) reserve_at_rate(s.drafts, 1, line, parser.lines.size());
+    for (Draft& d : out) {
+      if (parser.mode != 0) s.scan.read(d.block);
+      s.drafts.push_back(std::move(d));
+    }
+    finish_frames_.pop_back();
+    drop_subtree(s.mark, quote);
+    if (parser.mode != 0 && !s.waits && s.drafts.size() >= kQuoteBatch) take_decided_quote_children();
+  }
+  s.mark = mark_tree();
+}
+
+void ContainerBuilder::take_decided_quote_children() {
+  QuoteStream& s = quote_stream_;
+  std::size_t n = std::min(s.drafts.size(), s.scan.decided() - s.taken);
+  if (parser.options.implicit_figures)
+    for (std::size_t k = 0; k < n; ++k)
+      if (may_hold_figure(std::span<Draft>(&s.drafts[k], 1))) {
+        n = k;
+        s.waits = true;
+      }
+  if (n == 0) return;
+  const std::size_t m = enforce_front(s.drafts, n, s.taken, s.scan);
+  s.taken += n;
+  if (!s.spans) s.spans = std::make_unique<StreamedSpans>();
+  std::span<Draft> front(s.drafts.data(), m);
+  reserve_at_rate(s.spans->spans, span_count(front), line, parser.lines.size());
+  draft_spans(front, 1, s.spans->spans, parser.mode);
+  s.drafts.erase(s.drafts.begin(), s.drafts.begin() + static_cast<std::ptrdiff_t>(m));
+}
+
+void ContainerBuilder::take_streamed_quote(Drafts& children, std::unique_ptr<StreamedSpans>& spans,
+                                           bool& enforced) {
+  QuoteStream& s = quote_stream_;
+  if (!s.drafts.empty() || parser.mode != 0) {
+    s.drafts.reserve(s.drafts.size() + children.size());
+    for (Draft& d : children) {
+      if (parser.mode != 0) s.scan.read(d.block);
+      s.drafts.push_back(std::move(d));
+    }
+    children = std::move(s.drafts);
+  }
+  if (parser.mode != 0) {
+    // Every line is read: the rules decide the rest, figures aside, whose children wait decided.
+    s.scan.end();
+    s.drafts = std::move(children);
+    if (!s.waits) take_decided_quote_children();
+    enforce_front(s.drafts, s.drafts.size(), s.taken, s.scan);
+    children = std::move(s.drafts);
+    spans = std::move(s.spans);
+    enforced = true;
+  }
+  s = QuoteStream();
 }
 
 void ContainerBuilder::take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items,

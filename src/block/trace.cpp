@@ -58,22 +58,23 @@ namespace {
 
 // The spans of a list's items finished early, after the list's own: a tight list joins each
 // paragraph that follows a paragraph of its item into that one, as it joins the drafts.
-void append_streamed(draft::List& list, std::size_t list_depth, std::vector<BlockSpan>& spans) {
-  StreamedSpans& streamed = *list.streamed;
+void append_streamed(std::unique_ptr<StreamedSpans>& held, bool tight, std::size_t depth,
+                     std::vector<BlockSpan>& spans) {
+  StreamedSpans& streamed = *held;
   auto join = streamed.joins.begin();
   for (std::size_t k = 0; k < streamed.spans.size(); ++k) {
     BlockSpan& s = streamed.spans[k];
     if (join != streamed.joins.end() && *join == k) {
       ++join;
-      if (list.tight) {
+      if (tight) {
         spans.back().end = s.end;
         continue;
       }
     }
-    s.depth += static_cast<std::uint32_t>(list_depth);
+    s.depth += static_cast<std::uint32_t>(depth);
     spans.push_back(std::move(s));
   }
-  list.streamed.reset();
+  held.reset();
 }
 
 }  // namespace
@@ -135,7 +136,9 @@ void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSp
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
     spans.push_back(std::move(span));
     if (auto* list = std::get_if<draft::List>(&d.block); list && list->streamed)
-      append_streamed(*list, level_depth, spans);
+      append_streamed(list->streamed, list->tight, level_depth, spans);
+    else if (auto* quote = std::get_if<draft::BlockQuote>(&d.block); quote && quote->streamed)
+      append_streamed(quote->streamed, false, level_depth, spans);
     // Child lists are pushed, then reversed so that they are visited in order.
     std::size_t first = stack.size();
     for_each_child_list(d.block, [&](Drafts& list) {
@@ -145,15 +148,16 @@ void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSp
   }
 }
 
-void ContainerBuilder::collect_edit_regions(Trace& trace, std::uint32_t parent, std::size_t end) const {
+void ContainerBuilder::collect_edit_regions(Trace& trace, std::uint32_t parent, std::size_t end,
+                                            std::string_view outer) const {
   struct Level {
     std::uint32_t node;
     std::size_t end;
     std::uint32_t next;  // the next child to visit
     std::size_t prefix_len;
   };
-  std::string prefix;
-  std::vector<Level> stack{{parent, end, nodes[parent].first_child, 0}};
+  std::string prefix(outer);
+  std::vector<Level> stack{{parent, end, nodes[parent].first_child, prefix.size()}};
   const Parser& p = parser;
 
   while (!stack.empty()) {
