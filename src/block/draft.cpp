@@ -58,9 +58,9 @@ std::size_t span_count(std::span<Draft> drafts) {
   };
   auto visit = [&](Draft& d) {
     if (auto* list = std::get_if<draft::List>(&d.block); list && list->streamed)
-      count += list->streamed->spans.size();
+      count += list->streamed->spans.size() - 1;
     if (auto* quote = std::get_if<draft::BlockQuote>(&d.block); quote && quote->streamed)
-      count += quote->streamed->spans.size();
+      count += quote->streamed->spans.size() - 1;
     for_each_child_list(d.block, push);
   };
   for (Draft& d : drafts) visit(d);

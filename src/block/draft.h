@@ -116,7 +116,8 @@ class OptionalView {
 // The spans of a list's items or a quote's children that were finished while its lines were
 // still read (span modes): in order, one level below the list or quote, and for a list the
 // positions of the paragraphs among them that join the paragraph before them when the list
-// turns out tight.
+// turns out tight. The first span is room for the list's or quote's own, so that a listing made
+// of it alone takes these spans over instead of copying them.
 struct StreamedSpans {
   std::vector<BlockSpan> spans;
   std::vector<std::uint32_t> joins;

@@ -153,8 +153,12 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   for (std::size_t i = 0; i < frontmatter_lines && i < lines.size(); ++i) lines[i] = std::string_view();
 
   Parser parser(std::move(lines), options, mode);
-  // Line ends rewritten into a copy of the source: that copy goes with the parse.
-  if (source_outlives && normalized.empty()) parser.kept_source = source;
+  // Line ends rewritten into a copy of the source: that copy goes with the parse. In the span
+  // modes the drafts go with it too, so their texts may be views of what it reads.
+  if (mode != 0)
+    parser.kept_source = text;
+  else if (source_outlives && normalized.empty())
+    parser.kept_source = source;
   const std::vector<std::string_view>& src = parser.lines;
   // Moving a draft is dear (a variant of large kinds): growing the list by doubling would move
   // every draft about twice more. The span modes keep few; the list's room sets how many.

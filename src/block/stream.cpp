@@ -1,5 +1,6 @@
 // A top-level list finished an item at a time while its lines are read, so that a list of a
 // million items never stands whole as a build tree beside the drafts made from it.
+#include <algorithm>
 #include <utility>
 
 #include "block/build.h"
@@ -70,7 +71,7 @@ void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
   // The item's runs are decided now, all but the joining of its paragraphs, which the list's
   // tightness decides at its end: the paragraphs that would join are noted.
   enforce_item(item.children);
-  if (!s.spans) s.spans = std::make_unique<StreamedSpans>();
+  if (!s.spans) s.spans = std::make_unique<StreamedSpans>(StreamedSpans{{BlockSpan()}, {}});
   std::vector<BlockSpan>& spans = s.spans->spans;
   reserve_at_rate(spans, span_count(item.children), line, parser.lines.size());
   for (std::size_t c = 0; c < item.children.size(); ++c) {
@@ -96,7 +97,13 @@ void ContainerBuilder::begin_quote_child(std::size_t start) {
     if (record_syntax) collect_edit_regions(parser.trace, quote, start, "> ");
     finish_only_child(quote, start);
     Drafts& out = finish_frames_.back().out;
-    if (s.drafts.size() == s.drafts.capacity()) reserve_at_rate(s.drafts, 1, line, parser.lines.size());
+    // Span mode 0 keeps every child; the others a batch, unless the rules or a figure wait.
+    if (s.drafts.size() == s.drafts.capacity()) {
+      if (parser.mode == 0)
+        reserve_at_rate(s.drafts, 1, line, parser.lines.size());
+      else
+        s.drafts.reserve(std::max(2 * s.drafts.size(), kQuoteBatch));
+    }
     for (Draft& d : out) {
       if (parser.mode != 0) s.scan.read(d.block);
       s.drafts.push_back(std::move(d));
@@ -120,7 +127,7 @@ void ContainerBuilder::take_decided_quote_children() {
   if (n == 0) return;
   const std::size_t m = enforce_front(s.drafts, n, s.taken, s.scan);
   s.taken += n;
-  if (!s.spans) s.spans = std::make_unique<StreamedSpans>();
+  if (!s.spans) s.spans = std::make_unique<StreamedSpans>(StreamedSpans{{BlockSpan()}, {}});
   std::span<Draft> front(s.drafts.data(), m);
   reserve_at_rate(s.spans->spans, span_count(front), line, parser.lines.size());
   draft_spans(front, 1, s.spans->spans, parser.mode);

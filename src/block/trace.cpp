@@ -58,21 +58,45 @@ namespace {
 
 // The spans of a list's items finished early, after the list's own: a tight list joins each
 // paragraph that follows a paragraph of its item into that one, as it joins the drafts.
+// `spans` ends with the list's or quote's own span.
 void append_streamed(std::unique_ptr<StreamedSpans>& held, bool tight, std::size_t depth,
                      std::vector<BlockSpan>& spans) {
   StreamedSpans& streamed = *held;
+  std::vector<BlockSpan>& from = streamed.spans;
+  const auto shift = static_cast<std::uint32_t>(depth);
   auto join = streamed.joins.begin();
-  for (std::size_t k = 0; k < streamed.spans.size(); ++k) {
-    BlockSpan& s = streamed.spans[k];
-    if (join != streamed.joins.end() && *join == k) {
-      ++join;
-      if (tight) {
-        spans.back().end = s.end;
-        continue;
+  if (spans.size() == 1) {
+    // The listing is this block's alone so far: it takes the streamed spans over, with its own
+    // span in their first place, and they move up in place over the joined ones.
+    from.front() = std::move(spans.front());
+    spans.swap(from);
+    std::size_t to = 1;
+    for (std::size_t k = 1; k < spans.size(); ++k) {
+      if (join != streamed.joins.end() && *join == k) {
+        ++join;
+        if (tight) {
+          spans[to - 1].end = spans[k].end;
+          continue;
+        }
       }
+      spans[k].depth += shift;
+      if (to != k) spans[to] = std::move(spans[k]);
+      ++to;
     }
-    s.depth += static_cast<std::uint32_t>(depth);
-    spans.push_back(std::move(s));
+    spans.erase(spans.begin() + static_cast<std::ptrdiff_t>(to), spans.end());
+  } else {
+    reserve_at_rate(spans, from.size() - 1, 1, 1);
+    for (std::size_t k = 1; k < from.size(); ++k) {
+      if (join != streamed.joins.end() && *join == k) {
+        ++join;
+        if (tight) {
+          spans.back().end = from[k].end;
+          continue;
+        }
+      }
+      from[k].depth += shift;
+      spans.push_back(std::move(from[k]));
+    }
   }
   held.reset();
 }
