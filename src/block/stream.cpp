@@ -64,7 +64,7 @@ void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
   const bool ordered = get<build::List>(kind(list_node)).ordered;
   if (parser.mode == 0 || ordered || !s.items.empty() ||
       (parser.options.implicit_figures && may_hold_figure(item.children))) {
-    reserve_at_rate(s.items, 1, line, parser.lines.size());
+    reserve_at_rate(s.items, 1, line + 1 - first_line_, parser.lines.size() - first_line_);
     s.items.push_back(std::move(item));
     return;
   }
@@ -73,7 +73,7 @@ void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
   enforce_item(item.children);
   if (!s.spans) s.spans = std::make_unique<StreamedSpans>(StreamedSpans{{BlockSpan()}, {}});
   std::vector<BlockSpan>& spans = s.spans->spans;
-  reserve_at_rate(spans, span_count(item.children), line, parser.lines.size());
+  reserve_at_rate(spans, span_count(item.children), line + 1 - first_line_, parser.lines.size() - first_line_);
   for (std::size_t c = 0; c < item.children.size(); ++c) {
     if (c > 0 && std::holds_alternative<draft::Paragraph>(item.children[c - 1].block) &&
         std::holds_alternative<draft::Paragraph>(item.children[c].block))
@@ -100,7 +100,7 @@ void ContainerBuilder::begin_quote_child(std::size_t start) {
     // Span mode 0 keeps every child; the others a batch, unless the rules or a figure wait.
     if (s.drafts.size() == s.drafts.capacity()) {
       if (parser.mode == 0)
-        reserve_at_rate(s.drafts, 1, line, parser.lines.size());
+        reserve_at_rate(s.drafts, 1, line + 1 - first_line_, parser.lines.size() - first_line_);
       else
         s.drafts.reserve(std::max(2 * s.drafts.size(), kQuoteBatch));
     }
@@ -129,7 +129,7 @@ void ContainerBuilder::take_decided_quote_children() {
   s.taken += n;
   if (!s.spans) s.spans = std::make_unique<StreamedSpans>(StreamedSpans{{BlockSpan()}, {}});
   std::span<Draft> front(s.drafts.data(), m);
-  reserve_at_rate(s.spans->spans, span_count(front), line, parser.lines.size());
+  reserve_at_rate(s.spans->spans, span_count(front), line + 1 - first_line_, parser.lines.size() - first_line_);
   draft_spans(front, 1, s.spans->spans, parser.mode);
   s.drafts.erase(s.drafts.begin(), s.drafts.begin() + static_cast<std::ptrdiff_t>(m));
 }
