@@ -89,6 +89,65 @@ TEST(BlockSpans, LaterLinesChangeEarlierBlocks) {
   }
 }
 
+// A top-level list or quote finishes each child as the next one opens, and in the span modes
+// turns it into its spans unless a later line may still change it. Held one level down, in a div,
+// the same blocks are finished only at the end: every mode lists the same spans there, one line
+// later and one level deeper.
+TEST(BlockSpans, ChildrenOfATopLevelBlockFinishedEarly) {
+  auto times = [](std::string_view unit, std::size_t n) {
+    std::string out;
+    for (std::size_t k = 0; k < n; ++k) out += unit;
+    return out;
+  };
+  const std::string sources[] = {
+      // Nested single lists turn back into text beside their item's paragraph and join it while
+      // the list is tight, unless a blank line between its last items makes it loose.
+      times("- a\n  1. b\n", 400), times("- a\n  1. b\n", 400) + "\n- c\n",
+      times("- a\n\n  1. b\n", 300) + "- c\n", times("- a\n  - b\n    1. c\n", 300),
+      // An image whose definition comes at the end; from it on the items wait.
+      times("- ![a][r]\n- p\n", 300) + "\n[r]: /u\n",
+      times("- p\n", 300) + "- ![a][r]\n" + times("- q\n  1. r\n", 300) + "\n[r]: /u\n",
+      // Ordered lists, kept or turned back into text with their nested lists.
+      times("1. a\n", 400), times("3. x\n   1. y\n", 300), times("1. x\n   4. y\n", 300),
+      // Link definitions, code and raw HTML inside items; items of several blocks.
+      times("- [r]: /u\n  text\n", 300), times("- ```\n  c\n  ```\n- <!-- h\n", 300),
+      times("* a\n\n  > b\n", 300) + "* c\n",
+      // Quotes: single ordered lists pending across many children, continued or not.
+      times("> q\n>\n", 400), "> 1. a\n>\n" + times("> p\n>\n", 300) + "> 2. b\n",
+      "> 1. a\n>\n" + times("> p\n>\n", 300), "> 1. a\n>\n" + times("> p\n>\n", 300) + "> # h\n>\n> 2. b\n",
+      times("> 1. a\n>\n> p\n>\n", 300), times("> 3. x\n>\n> # h\n>\n", 300),
+      times("> ![a][r]\n>\n> p\n>\n", 300) + "\n[r]: /u\n",
+      // A table whose header was a paragraph's last line; nested quotes and lists.
+      times("> p\n> a|b\n> -|-\n>\n", 300), times("> > a\n>\n> - b\n>   1. c\n", 300),
+  };
+  Options o = default_options();
+  o.implicit_figures = true;
+  for (const std::string& src : sources) {
+    const std::string wrapped = "::: w\n" + src + ":::\n";
+    for (std::uint8_t mode = 0; mode <= 4; ++mode) {
+      auto listing = [&](const std::string& text) {
+        Parsed p = parse_source(text, o, mode);
+        std::vector<BlockSpan> spans;
+        if (mode == 0) draft_spans(p.drafts, 0, spans);
+        else spans = std::move(p.trace.spans);
+        std::vector<BlockSpan> out;
+        for (BlockSpan& s : spans)
+          if (s.kind != "attr_def" && s.kind != "link_ref") out.push_back(std::move(s));
+        return out;
+      };
+      std::vector<BlockSpan> expected;
+      for (BlockSpan& s : listing(wrapped)) {
+        if (s.depth == 0) continue;  // the div
+        --s.start;
+        --s.end;
+        --s.depth;
+        expected.push_back(std::move(s));
+      }
+      EXPECT_EQ(spans_dump(listing(src)), spans_dump(expected)) << "mode " << int(mode) << ": " << src.substr(0, 40);
+    }
+  }
+}
+
 TEST(SpanFacts, AttributesCaptionsFiguresAndPanels) {
   // Blocks that take attributes list them, empty or not; the others list none.
   Parsed p = parse_source("para\n\n# H {#h}\n\n<div>\n</div>", default_options(), 2);
