@@ -3,6 +3,7 @@
 // (`Parser`) one parse shares between the loop calls.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstddef>
@@ -489,6 +490,11 @@ class ContainerBuilder {
   // The list's items and spans finished early, before `items`, the rest.
   void take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items, bool& loose,
                      std::unique_ptr<StreamedSpans>& spans);
+  // Room for `more` in a list that gathers a streamed block's children or spans: doubling while
+  // the list is small (most blocks are), then at the rate the block has shown, a sample large
+  // enough to project its rest from, so that a huge block's list fits it rather than doubling.
+  template <class T>
+  void make_stream_room(std::vector<T>& list, std::size_t more);
   // Runs the finish frames until the bottom one has no child left.
   void run_finish();
   // Positions on the stack of the containers that consume line text, of block quotes, of divs

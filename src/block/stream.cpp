@@ -9,6 +9,16 @@
 
 namespace vedavi::block {
 
+template <class T>
+void ContainerBuilder::make_stream_room(std::vector<T>& list, std::size_t more) {
+  if (list.capacity() - list.size() >= more) return;
+  constexpr std::size_t kSample = 4096;
+  if (list.size() < kSample)
+    list.reserve(std::max(list.size() + more, 2 * list.capacity()));
+  else
+    reserve_at_rate(list, more, line + 1 - first_line_, parser.lines.size() - first_line_);
+}
+
 ContainerBuilder::TreeMark ContainerBuilder::mark_tree() const {
   TreeMark mark;
   mark.nodes = static_cast<std::uint32_t>(nodes.size());
@@ -64,7 +74,7 @@ void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
   const bool ordered = get<build::List>(kind(list_node)).ordered;
   if (parser.mode == 0 || ordered || !s.items.empty() ||
       (parser.options.implicit_figures && may_hold_figure(item.children))) {
-    reserve_at_rate(s.items, 1, line + 1 - first_line_, parser.lines.size() - first_line_);
+    make_stream_room(s.items, 1);
     s.items.push_back(std::move(item));
     return;
   }
@@ -73,7 +83,7 @@ void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
   enforce_item(item.children);
   if (!s.spans) s.spans = std::make_unique<StreamedSpans>(StreamedSpans{{BlockSpan()}, {}});
   std::vector<BlockSpan>& spans = s.spans->spans;
-  reserve_at_rate(spans, span_count(item.children), line + 1 - first_line_, parser.lines.size() - first_line_);
+  make_stream_room(spans, span_count(item.children));
   for (std::size_t c = 0; c < item.children.size(); ++c) {
     if (c > 0 && std::holds_alternative<draft::Paragraph>(item.children[c - 1].block) &&
         std::holds_alternative<draft::Paragraph>(item.children[c].block))
@@ -98,12 +108,10 @@ void ContainerBuilder::begin_quote_child(std::size_t start) {
     finish_only_child(quote, start);
     Drafts& out = finish_frames_.back().out;
     // Span mode 0 keeps every child; the others a batch, unless the rules or a figure wait.
-    if (s.drafts.size() == s.drafts.capacity()) {
-      if (parser.mode == 0)
-        reserve_at_rate(s.drafts, 1, line + 1 - first_line_, parser.lines.size() - first_line_);
-      else
-        s.drafts.reserve(std::max(2 * s.drafts.size(), kQuoteBatch));
-    }
+    if (parser.mode == 0)
+      make_stream_room(s.drafts, 1);
+    else if (s.drafts.size() == s.drafts.capacity())
+      s.drafts.reserve(std::max(2 * s.drafts.size(), kQuoteBatch));
     for (Draft& d : out) {
       if (parser.mode != 0) s.scan.read(d.block);
       s.drafts.push_back(std::move(d));
@@ -129,7 +137,7 @@ void ContainerBuilder::take_decided_quote_children() {
   s.taken += n;
   if (!s.spans) s.spans = std::make_unique<StreamedSpans>(StreamedSpans{{BlockSpan()}, {}});
   std::span<Draft> front(s.drafts.data(), m);
-  reserve_at_rate(s.spans->spans, span_count(front), line + 1 - first_line_, parser.lines.size() - first_line_);
+  make_stream_room(s.spans->spans, span_count(front));
   draft_spans(front, 1, s.spans->spans, parser.mode);
   s.drafts.erase(s.drafts.begin(), s.drafts.begin() + static_cast<std::ptrdiff_t>(m));
 }
