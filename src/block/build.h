@@ -440,32 +440,36 @@ class ContainerBuilder {
   std::size_t room_for(std::size_t size) const;
   std::size_t first_line_ = 0;  // of the block being built
 
-  // The sizes of the tree's lists when a node began: the node's subtree is their tails as long
-  // as it is the last one opened in the tree.
+  // The sizes of the tree's lists when a node began: while it is open, its descendants are their
+  // tails.
   struct TreeMark {
     std::uint32_t nodes = 0;
     std::uint32_t lines = 0;
     std::array<std::uint32_t, std::tuple_size_v<BuildTables>> tables{};
   };
   TreeMark mark_tree() const;
-  // Drops the subtree that began at `mark`, the only child of `parent`.
-  void drop_subtree(const TreeMark& mark, std::uint32_t parent);
-  // Closes the only child of `parent`, which ends before `end`, into the bottom finish frame.
-  void finish_only_child(std::uint32_t parent, std::size_t end);
+  // Drops the descendants of `parent`, all made since `mark`.
+  void drop_children(const TreeMark& mark, std::uint32_t parent);
+  // Closes the children of `parent`, the last ending before `end`, into the bottom finish frame.
+  void finish_closed_children(std::uint32_t parent, std::size_t end);
+  // A streamed block's closed children are finished once they hold this many nodes: small blocks
+  // never are, and a huge one keeps at most a few such batches.
+  static constexpr std::size_t kStreamNodes = 1024;
+  bool worth_streaming(const TreeMark& base) const { return nodes.size() - base.nodes >= kStreamNodes; }
 
-  // A top-level list or quote holds the whole block until its last line: each of its children is
-  // finished as soon as the next one opens, when no later line can change it any more (an item's
-  // looseness is settled by then), and its nodes, table entries and paragraph lines, the tails
-  // of their lists, go. In the span modes an item of an unordered list (never turned back into
-  // text) becomes its children's spans at once, and a quote's children once the ordered-list
-  // rules have decided them, unless a paragraph of them may become a figure; from such a child
-  // on, and in an ordered list, the children wait as drafts.
+  // A top-level list or quote holds the whole block until its last line: once its closed children
+  // make a batch, they are finished, when no later line can change them any more (an item's
+  // looseness is settled once the next item opens), and their nodes, table entries and paragraph
+  // lines, the tails of their lists, go. In the span modes an item of an unordered list (never
+  // turned back into text) becomes its children's spans at once, and a quote's children once
+  // the ordered-list rules have decided them, unless a paragraph of them may become a figure;
+  // from such a child on, and in an ordered list, the children wait as drafts.
   struct ListStream {
     std::uint32_t list = BuildNode::kNone;
     std::vector<DraftListItem> items;
     std::unique_ptr<StreamedSpans> spans;
     bool loose = false;
-    TreeMark mark;  // where the open item began
+    TreeMark base;  // just after the list's node
   } list_stream_;
   struct QuoteStream {
     std::uint32_t quote = BuildNode::kNone;
@@ -474,25 +478,24 @@ class ContainerBuilder {
     std::size_t taken = 0;  // drafts the scan read that went
     std::unique_ptr<StreamedSpans> spans;
     bool waits = false;  // a child that may become a figure came: the rest waits as drafts
-    TreeMark mark;  // where the last child began
+    TreeMark base;  // just after the quote's node
   } quote_stream_;
   // Records the closed children's finishing made, which go after the block's own.
   std::vector<SyntaxRecord> late_syntax_;
   std::vector<UnclosedRecord> late_unclosed_;
-  // Finishes the only child of the top-level list `list_node`, the item before the one opening.
-  void stream_closed_item(std::uint32_t list_node);
-  // A child of the top-level quote opens at `start`: the one before it is finished.
+  // Finishes the items of the top-level list `list_node`, all closed as the next one opens.
+  void stream_closed_items(std::uint32_t list_node);
+  // The list's items and spans finished early, before `items`, the rest.
+  void take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items, bool& loose,
+                     std::unique_ptr<StreamedSpans>& spans);
+  // The span modes' reading of one closed item of an unordered list.
+  void stream_item(DraftListItem& item);
+  // A child of the top-level quote opens at `start`: the ones before it may be finished.
   void begin_quote_child(std::size_t start);
   // Turns the quote's finished children the ordered-list rules have decided into spans.
   void take_decided_quote_children();
   // The quote's children finished early and their spans, before `children`, the rest.
   void take_streamed_quote(Drafts& children, std::unique_ptr<StreamedSpans>& spans, bool& enforced);
-  // The list's items and spans finished early, before `items`, the rest.
-  void take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items, bool& loose,
-                     std::unique_ptr<StreamedSpans>& spans);
-  // Room for `more` in a list that gathers a streamed block's children or spans: doubling while
-  // the list is small (most blocks are), then at the rate the block has shown, a sample large
-  // enough to project its rest from, so that a huge block's list fits it rather than doubling.
   template <class T>
   void make_stream_room(std::vector<T>& list, std::size_t more);
   // Runs the finish frames until the bottom one has no child left.

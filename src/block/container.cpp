@@ -100,12 +100,7 @@ void ContainerBuilder::reset() {
   quotes_.clear();
   divs_.clear();
   html_containers_.clear();
-  if (list_stream_.list != BuildNode::kNone) {
-    list_stream_.items.clear();
-    list_stream_.spans.reset();
-    list_stream_.loose = false;
-    list_stream_.list = BuildNode::kNone;
-  }
+  if (list_stream_.list != BuildNode::kNone) list_stream_ = ListStream();
   if (quote_stream_.quote != BuildNode::kNone) quote_stream_ = QuoteStream();
   // Clearing a hash map costs a pass over its buckets even when it is empty; most blocks
   // open no div.

@@ -1,5 +1,6 @@
-// A top-level list finished an item at a time while its lines are read, so that a list of a
-// million items never stands whole as a build tree beside the drafts made from it.
+// A top-level list or quote finished a batch of children at a time while its lines are read, so
+// that a list of a million items never stands whole as a build tree beside the drafts made from
+// it.
 #include <algorithm>
 #include <utility>
 
@@ -29,7 +30,7 @@ ContainerBuilder::TreeMark ContainerBuilder::mark_tree() const {
   return mark;
 }
 
-void ContainerBuilder::drop_subtree(const TreeMark& mark, std::uint32_t parent) {
+void ContainerBuilder::drop_children(const TreeMark& mark, std::uint32_t parent) {
   nodes.erase(nodes.begin() + mark.nodes, nodes.end());
   paragraph_lines.erase(paragraph_lines.begin() + mark.lines, paragraph_lines.end());
   std::size_t k = 0;
@@ -39,7 +40,7 @@ void ContainerBuilder::drop_subtree(const TreeMark& mark, std::uint32_t parent) 
   emptied.child_count = 0;
 }
 
-void ContainerBuilder::finish_only_child(std::uint32_t parent, std::size_t end) {
+void ContainerBuilder::finish_closed_children(std::uint32_t parent, std::size_t end) {
   Trace& trace = parser.trace;
   // What finishing records goes aside, to follow the records of the lines still to come.
   std::swap(trace.syntax, late_syntax_);
@@ -47,39 +48,41 @@ void ContainerBuilder::finish_only_child(std::uint32_t parent, std::size_t end) 
   std::vector<FinishFrame>& frames = finish_frames_;
   frames.clear();
   frames.emplace_back(parent, end).next = nodes[parent].first_child;
+  if (nodes[parent].tag == BuildTag::List)
+    frames.back().items.reserve(nodes[parent].child_count);
+  else
+    frames.back().out.reserve(nodes[parent].child_count);
   run_finish();
   std::swap(trace.syntax, late_syntax_);
   std::swap(trace.unclosed, late_unclosed_);
 }
 
-void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
+void ContainerBuilder::stream_closed_items(std::uint32_t list_node) {
   ListStream& s = list_stream_;
-  if (s.list != list_node) {
-    s.items.clear();
-    s.spans.reset();
-    s.loose = false;
-    s.list = list_node;
-  }
-  const BuildNode& list = nodes[list_node];
-  // The item began at the mark, and every node after it is its own: the earlier items went.
-  if (list.first_child != s.mark.nodes || list.last_child != s.mark.nodes) return;
   if (record_syntax) collect_edit_regions(parser.trace, list_node, line);
-  finish_only_child(list_node, line);
+  finish_closed_children(list_node, line);
   FinishFrame& bottom = finish_frames_.back();
   s.loose = s.loose || bottom.loose;
-  DraftListItem item = std::move(bottom.items.front());
+  std::vector<DraftListItem> items = std::move(bottom.items);
   finish_frames_.pop_back();
-  drop_subtree(s.mark, list_node);
+  drop_children(s.base, list_node);
 
   const bool ordered = get<build::List>(kind(list_node)).ordered;
-  if (parser.mode == 0 || ordered || !s.items.empty() ||
-      (parser.options.implicit_figures && may_hold_figure(item.children))) {
-    make_stream_room(s.items, 1);
-    s.items.push_back(std::move(item));
-    return;
+  for (DraftListItem& item : items) {
+    if (parser.mode == 0 || ordered || !s.items.empty() ||
+        (parser.options.implicit_figures && may_hold_figure(item.children))) {
+      make_stream_room(s.items, 1);
+      s.items.push_back(std::move(item));
+    } else {
+      stream_item(item);
+    }
   }
+}
+
+void ContainerBuilder::stream_item(DraftListItem& item) {
   // The item's runs are decided now, all but the joining of its paragraphs, which the list's
   // tightness decides at its end: the paragraphs that would join are noted.
+  ListStream& s = list_stream_;
   enforce_item(item.children);
   if (!s.spans) s.spans = std::make_unique<StreamedSpans>(StreamedSpans{{BlockSpan()}, {}});
   std::vector<BlockSpan>& spans = s.spans->spans;
@@ -92,35 +95,24 @@ void ContainerBuilder::stream_closed_item(std::uint32_t list_node) {
   }
 }
 
-namespace {
-
-// Finished quote children gathered before their spans are taken: one call of the rules a batch.
-constexpr std::size_t kQuoteBatch = 64;
-
-}  // namespace
-
 void ContainerBuilder::begin_quote_child(std::size_t start) {
   QuoteStream& s = quote_stream_;
   const std::uint32_t quote = s.quote;
-  const BuildNode& node = nodes[quote];
-  if (node.has_children() && node.first_child == s.mark.nodes && node.last_child == s.mark.nodes) {
-    if (record_syntax) collect_edit_regions(parser.trace, quote, start, "> ");
-    finish_only_child(quote, start);
-    Drafts& out = finish_frames_.back().out;
-    // Span mode 0 keeps every child; the others a batch, unless the rules or a figure wait.
-    if (parser.mode == 0)
-      make_stream_room(s.drafts, 1);
-    else if (s.drafts.size() == s.drafts.capacity())
-      s.drafts.reserve(std::max(2 * s.drafts.size(), kQuoteBatch));
-    for (Draft& d : out) {
-      if (parser.mode != 0) s.scan.read(d.block);
-      s.drafts.push_back(std::move(d));
-    }
-    finish_frames_.pop_back();
-    drop_subtree(s.mark, quote);
-    if (parser.mode != 0 && !s.waits && s.drafts.size() >= kQuoteBatch) take_decided_quote_children();
+  if (!worth_streaming(s.base)) return;
+  if (record_syntax) collect_edit_regions(parser.trace, quote, start, "> ");
+  finish_closed_children(quote, start);
+  Drafts& out = finish_frames_.back().out;
+  if (parser.mode == 0)
+    make_stream_room(s.drafts, out.size());
+  else if (s.drafts.capacity() - s.drafts.size() < out.size())
+    s.drafts.reserve(std::max(2 * s.drafts.size(), s.drafts.size() + out.size()));
+  for (Draft& d : out) {
+    if (parser.mode != 0) s.scan.read(d.block);
+    s.drafts.push_back(std::move(d));
   }
-  s.mark = mark_tree();
+  finish_frames_.pop_back();
+  drop_children(s.base, quote);
+  if (parser.mode != 0 && !s.waits) take_decided_quote_children();
 }
 
 void ContainerBuilder::take_decided_quote_children() {
@@ -145,7 +137,11 @@ void ContainerBuilder::take_decided_quote_children() {
 void ContainerBuilder::take_streamed_quote(Drafts& children, std::unique_ptr<StreamedSpans>& spans,
                                            bool& enforced) {
   QuoteStream& s = quote_stream_;
-  if (!s.drafts.empty() || parser.mode != 0) {
+  if (s.drafts.empty() && !s.spans && s.taken == 0) {  // none went early: a small quote
+    s = QuoteStream();
+    return;
+  }
+  {
     s.drafts.reserve(s.drafts.size() + children.size());
     for (Draft& d : children) {
       if (parser.mode != 0) s.scan.read(d.block);

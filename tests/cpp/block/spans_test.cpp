@@ -102,23 +102,23 @@ TEST(BlockSpans, ChildrenOfATopLevelBlockFinishedEarly) {
   const std::string sources[] = {
       // Nested single lists turn back into text beside their item's paragraph and join it while
       // the list is tight, unless a blank line between its last items makes it loose.
-      times("- a\n  1. b\n", 400), times("- a\n  1. b\n", 400) + "\n- c\n",
-      times("- a\n\n  1. b\n", 300) + "- c\n", times("- a\n  - b\n    1. c\n", 300),
+      times("- a\n  1. b\n", 2000), times("- a\n  1. b\n", 2000) + "\n- c\n",
+      times("- a\n\n  1. b\n", 1500) + "- c\n", times("- a\n  - b\n    1. c\n", 1500),
       // An image whose definition comes at the end; from it on the items wait.
-      times("- ![a][r]\n- p\n", 300) + "\n[r]: /u\n",
-      times("- p\n", 300) + "- ![a][r]\n" + times("- q\n  1. r\n", 300) + "\n[r]: /u\n",
+      times("- ![a][r]\n- p\n", 1500) + "\n[r]: /u\n",
+      times("- p\n", 1500) + "- ![a][r]\n" + times("- q\n  1. r\n", 1500) + "\n[r]: /u\n",
       // Ordered lists, kept or turned back into text with their nested lists.
-      times("1. a\n", 400), times("3. x\n   1. y\n", 300), times("1. x\n   4. y\n", 300),
+      times("1. a\n", 2000), times("3. x\n   1. y\n", 1500), times("1. x\n   4. y\n", 1500),
       // Link definitions, code and raw HTML inside items; items of several blocks.
-      times("- [r]: /u\n  text\n", 300), times("- ```\n  c\n  ```\n- <!-- h\n", 300),
-      times("* a\n\n  > b\n", 300) + "* c\n",
+      times("- [r]: /u\n  text\n", 1500), times("- ```\n  c\n  ```\n- <!-- h\n", 1500),
+      times("* a\n\n  > b\n", 1500) + "* c\n",
       // Quotes: single ordered lists pending across many children, continued or not.
-      times("> q\n>\n", 400), "> 1. a\n>\n" + times("> p\n>\n", 300) + "> 2. b\n",
-      "> 1. a\n>\n" + times("> p\n>\n", 300), "> 1. a\n>\n" + times("> p\n>\n", 300) + "> # h\n>\n> 2. b\n",
-      times("> 1. a\n>\n> p\n>\n", 300), times("> 3. x\n>\n> # h\n>\n", 300),
-      times("> ![a][r]\n>\n> p\n>\n", 300) + "\n[r]: /u\n",
+      times("> q\n>\n", 2000), "> 1. a\n>\n" + times("> p\n>\n", 1500) + "> 2. b\n",
+      "> 1. a\n>\n" + times("> p\n>\n", 1500), "> 1. a\n>\n" + times("> p\n>\n", 1500) + "> # h\n>\n> 2. b\n",
+      times("> 1. a\n>\n> p\n>\n", 1500), times("> 3. x\n>\n> # h\n>\n", 1500),
+      times("> ![a][r]\n>\n> p\n>\n", 1500) + "\n[r]: /u\n",
       // A table whose header was a paragraph's last line; nested quotes and lists.
-      times("> p\n> a|b\n> -|-\n>\n", 300), times("> > a\n>\n> - b\n>   1. c\n", 300),
+      times("> p\n> a|b\n> -|-\n>\n", 1500), times("> > a\n>\n> - b\n>   1. c\n", 1500),
   };
   Options o = default_options();
   o.implicit_figures = true;
