@@ -103,7 +103,8 @@ TEST(BlockSpans, ChildrenOfATopLevelBlockFinishedEarly) {
       // Nested single lists turn back into text beside their item's paragraph and join it while
       // the list is tight, unless a blank line between its last items makes it loose.
       times("- a\n  1. b\n", 2000), times("- a\n  1. b\n", 2000) + "\n- c\n",
-      times("- a\n\n  1. b\n", 1500) + "- c\n", times("- a\n  - b\n    1. c\n", 1500),
+      times("- a\n\n  1. b\n", 1500) + "- c\n", "- a\n\n- b\n" + times("- c\n  1. d\n", 1500),
+      times("- a\n  - b\n    1. c\n", 1500),
       // An image whose definition comes at the end; from it on the items wait.
       times("- ![a][r]\n- p\n", 1500) + "\n[r]: /u\n",
       times("- p\n", 1500) + "- ![a][r]\n" + times("- q\n  1. r\n", 1500) + "\n[r]: /u\n",
@@ -118,7 +119,7 @@ TEST(BlockSpans, ChildrenOfATopLevelBlockFinishedEarly) {
       times("> 1. a\n>\n> p\n>\n", 1500), times("> 3. x\n>\n> # h\n>\n", 1500),
       times("> ![a][r]\n>\n> p\n>\n", 1500) + "\n[r]: /u\n",
       // A table whose header was a paragraph's last line; nested quotes and lists.
-      times("> p\n> a|b\n> -|-\n>\n", 1500), times("> > a\n>\n> - b\n>   1. c\n", 1500),
+      times("> p\n> a|b\n> -|-\n>\n> q\n>\n", 1500), times("> > a\n>\n> - b\n>   1. c\n", 1500),
   };
   Options o = default_options();
   o.implicit_figures = true;
