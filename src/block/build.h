@@ -440,22 +440,18 @@ class ContainerBuilder {
   std::size_t room_for(std::size_t size) const;
   std::size_t first_line_ = 0;  // of the block being built
 
-  // The sizes of the tree's lists when a node began: while it is open, its descendants are their
-  // tails.
-  struct TreeMark {
-    std::uint32_t nodes = 0;
-    std::uint32_t lines = 0;
-    std::array<std::uint32_t, std::tuple_size_v<BuildTables>> tables{};
-  };
-  TreeMark mark_tree() const;
-  // Drops the descendants of `parent`, all made since `mark`.
-  void drop_children(const TreeMark& mark, std::uint32_t parent);
+  // Drops the descendants of `container`, the block's first node after the root: the tree's
+  // lists are cut back to what they held when it opened, itself alone.
+  void drop_children(std::uint32_t container);
   // Closes the children of `parent`, the last ending before `end`, into the bottom finish frame.
   void finish_closed_children(std::uint32_t parent, std::size_t end);
   // A streamed block's closed children are finished once they hold this many nodes: small blocks
-  // never are, and a huge one keeps at most a few such batches.
+  // never are, and a huge one keeps at most a few such batches. Only a block that opened with
+  // the container (its node the first after the root) is streamed.
   static constexpr std::size_t kStreamNodes = 1024;
-  bool worth_streaming(const TreeMark& base) const { return nodes.size() - base.nodes >= kStreamNodes; }
+  bool worth_streaming(std::uint32_t container) const {
+    return container == 1 && nodes.size() - 2 >= kStreamNodes;
+  }
 
   // A top-level list or quote holds the whole block until its last line: once its closed children
   // make a batch, they are finished, when no later line can change them any more (an item's
@@ -469,7 +465,6 @@ class ContainerBuilder {
     std::vector<DraftListItem> items;
     std::unique_ptr<StreamedSpans> spans;
     bool loose = false;
-    TreeMark base;  // just after the list's node
   } list_stream_;
   struct QuoteStream {
     std::uint32_t quote = BuildNode::kNone;
@@ -478,7 +473,6 @@ class ContainerBuilder {
     std::size_t taken = 0;  // drafts the scan read that went
     std::unique_ptr<StreamedSpans> spans;
     bool waits = false;  // a child that may become a figure came: the rest waits as drafts
-    TreeMark base;  // just after the quote's node
   } quote_stream_;
   // Records the closed children's finishing made, which go after the block's own.
   std::vector<SyntaxRecord> late_syntax_;

@@ -263,17 +263,13 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
     push(open_node(build::List{{}, m.number, m.number, m.marker, m.ordered}));
     in = innermost();
     list = &get<build::List>(kind(in));
-    if (stack.size() == 2) {
-      list_stream_ = ListStream();
-      list_stream_.list = in;
-      list_stream_.base = mark_tree();
-    }
+    if (stack.size() == 2) list_stream_.list = in;
   }
   if (nodes[in].has_children()) mark_loose_if_blank(*this, nodes[in].last_child);
   clear_blank_items();
   list->last = m.number;
   // An item of a top-level list: those before it are closed for good.
-  if (in == list_stream_.list && worth_streaming(list_stream_.base)) stream_closed_items(in);
+  if (in == list_stream_.list && worth_streaming(in)) stream_closed_items(in);
 
   build::ListItem item;
   item.content_column = m.content_column;
@@ -317,11 +313,7 @@ bool ContainerBuilder::open_containers(Rest& rest) {
       mark_loose_if_blank(*this, innermost());
       clear_blank_items();
       push(open_node(build::BlockQuote{}));
-      if (stack.size() == 2) {
-        quote_stream_ = QuoteStream();
-        quote_stream_.quote = stack[1];
-        quote_stream_.base = mark_tree();
-      }
+      if (stack.size() == 2) quote_stream_.quote = stack[1];
       rest = strip_quote_marker(rest);
       continue;
     }

@@ -20,22 +20,13 @@ void ContainerBuilder::make_stream_room(std::vector<T>& list, std::size_t more) 
     reserve_at_rate(list, more, line + 1 - first_line_, parser.lines.size() - first_line_);
 }
 
-ContainerBuilder::TreeMark ContainerBuilder::mark_tree() const {
-  TreeMark mark;
-  mark.nodes = static_cast<std::uint32_t>(nodes.size());
-  mark.lines = static_cast<std::uint32_t>(paragraph_lines.size());
+void ContainerBuilder::drop_children(std::uint32_t container) {
+  nodes.erase(nodes.begin() + container + 1, nodes.end());
+  paragraph_lines.clear();
+  const auto own = static_cast<std::size_t>(nodes[container].tag);
   std::size_t k = 0;
-  std::apply([&](const auto&... table) { ((mark.tables[k++] = static_cast<std::uint32_t>(table.size())), ...); },
-             kinds);
-  return mark;
-}
-
-void ContainerBuilder::drop_children(const TreeMark& mark, std::uint32_t parent) {
-  nodes.erase(nodes.begin() + mark.nodes, nodes.end());
-  paragraph_lines.erase(paragraph_lines.begin() + mark.lines, paragraph_lines.end());
-  std::size_t k = 0;
-  std::apply([&](auto&... table) { ((table.erase(table.begin() + mark.tables[k++], table.end())), ...); }, kinds);
-  BuildNode& emptied = nodes[parent];
+  std::apply([&](auto&... table) { ((table.erase(table.begin() + (k++ == own ? 1 : 0), table.end())), ...); }, kinds);
+  BuildNode& emptied = nodes[container];
   emptied.first_child = emptied.last_child = BuildNode::kNone;
   emptied.child_count = 0;
 }
@@ -65,7 +56,7 @@ void ContainerBuilder::stream_closed_items(std::uint32_t list_node) {
   s.loose = s.loose || bottom.loose;
   std::vector<DraftListItem> items = std::move(bottom.items);
   finish_frames_.pop_back();
-  drop_children(s.base, list_node);
+  drop_children(list_node);
 
   const bool ordered = get<build::List>(kind(list_node)).ordered;
   for (DraftListItem& item : items) {
@@ -98,7 +89,7 @@ void ContainerBuilder::stream_item(DraftListItem& item) {
 void ContainerBuilder::begin_quote_child(std::size_t start) {
   QuoteStream& s = quote_stream_;
   const std::uint32_t quote = s.quote;
-  if (!worth_streaming(s.base)) return;
+  if (!worth_streaming(quote)) return;
   if (record_syntax) collect_edit_regions(parser.trace, quote, start, "> ");
   finish_closed_children(quote, start);
   Drafts& out = finish_frames_.back().out;
@@ -111,7 +102,7 @@ void ContainerBuilder::begin_quote_child(std::size_t start) {
     s.drafts.push_back(std::move(d));
   }
   finish_frames_.pop_back();
-  drop_children(s.base, quote);
+  drop_children(quote);
   if (parser.mode != 0 && !s.waits) take_decided_quote_children();
 }
 
@@ -138,7 +129,7 @@ void ContainerBuilder::take_streamed_quote(Drafts& children, std::unique_ptr<Str
                                            bool& enforced) {
   QuoteStream& s = quote_stream_;
   if (s.drafts.empty() && !s.spans && s.taken == 0) {  // none went early: a small quote
-    s = QuoteStream();
+    s.quote = BuildNode::kNone;
     return;
   }
   {
@@ -165,7 +156,8 @@ void ContainerBuilder::take_streamed_quote(Drafts& children, std::unique_ptr<Str
 void ContainerBuilder::take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items,
                                      bool& loose, std::unique_ptr<StreamedSpans>& spans) {
   ListStream& s = list_stream_;
-  if (s.list != list_node) return;
+  s.list = BuildNode::kNone;
+  if (s.items.empty() && !s.spans && !s.loose) return;  // none went early: a small list
   loose = loose || s.loose;
   spans = std::move(s.spans);
   if (!s.items.empty()) {
