@@ -2,6 +2,8 @@
 // diagnostics of every span mode.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "block/parse.h"
 #include "tests/cpp/support/helpers.h"
 
@@ -145,6 +147,50 @@ TEST(BlockSpans, ChildrenOfATopLevelBlockFinishedEarly) {
         expected.push_back(std::move(s));
       }
       EXPECT_EQ(spans_dump(listing(src)), spans_dump(expected)) << "mode " << int(mode) << ": " << src.substr(0, 40);
+    }
+  }
+}
+
+// The edit regions, syntax scopes and unclosed constructs of children finished early come in the
+// order a whole finish gives them, as one level down in a div (whose own lines are left out: its
+// last child's region reaches over its closing line).
+TEST(BlockSpans, RecordsOfChildrenFinishedEarly) {
+  auto times = [](std::string_view unit, std::size_t n) {
+    std::string out;
+    for (std::size_t k = 0; k < n; ++k) out += unit;
+    return out;
+  };
+  const std::string sources[] = {
+      times("- [r]: /u\n  text\n  {: .c}\n", 1500), times("- <!-- h\n- ```\n  c\n  ```\n", 1500),
+      times("> p\n> a|b\n> -|-\n>\n> q\n> {: #i}\n>\n", 1500),
+      times("> > a\n>\n> - b\n>   <!-- c\n", 1500) + "> end\n",
+  };
+  auto dump = [](const Trace& trace, std::size_t shift, std::size_t last) {
+    std::string out;
+    for (const EditRegion& r : trace.regions)
+      out += "region '" + std::string(trace.prefix(r)) + "' " + std::to_string(r.start - shift) + "-" +
+             std::to_string(std::min<std::size_t>(r.end, last) - shift) + " " + std::to_string(r.text_start - shift) + "-" +
+             std::to_string(std::min<std::size_t>(r.text_end, last) - shift) + " " + std::to_string(int(r.kind)) + "\n";
+    for (const SyntaxRecord& r : trace.syntax)
+      if (r.line >= shift && r.line < last)
+        out += "syntax " + std::to_string(r.line - shift) + " " + std::to_string(r.start) + "-" +
+               std::to_string(r.end) + " " + std::string(scope_name(r.scope)) + "\n";
+    for (const UnclosedRecord& u : trace.unclosed)
+      out += "unclosed " + std::string(u.construct) + " " + u.expected + " " + std::to_string(u.line - shift) + "\n";
+    return out;
+  };
+  for (const std::string& src : sources) {
+    const std::string wrapped = "::: w\n" + src + ":::\n";
+    const std::size_t lines = static_cast<std::size_t>(std::count(src.begin(), src.end(), '\n'));
+    for (std::uint8_t mode = 3; mode <= 4; ++mode) {
+      const std::string got = dump(parse_source(src, default_options(), mode).trace, 0, lines);
+      const std::string want = dump(parse_source(wrapped, default_options(), mode).trace, 1, lines + 1);
+      // The first line that differs, not the whole listing.
+      const std::size_t at = static_cast<std::size_t>(
+          std::mismatch(got.begin(), got.begin() + std::min(got.size(), want.size()), want.begin()).first - got.begin());
+      const std::size_t line_start = got.rfind('\n', at == 0 ? 0 : at - 1) + 1;
+      EXPECT_EQ(got.substr(line_start, 120), want.substr(line_start, 120))
+          << "mode " << int(mode) << ": " << src.substr(0, 40);
     }
   }
 }
