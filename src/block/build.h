@@ -3,6 +3,8 @@
 // (`Parser`) one parse shares between the loop calls.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +22,7 @@
 
 #include "model/attrs.h"
 #include "block/draft.h"
+#include "block/lists.h"
 #include "block/trace.h"
 #include "model/line.h"
 #include "model/link_ref.h"
@@ -308,6 +311,9 @@ class ContainerBuilder {
   }
   template <class K>
   std::uint32_t open_node(K&& k) {
+    // A table that takes a paragraph's last line as its header starts on that line.
+    if (stack.back() == quote_stream_.quote) [[unlikely]]
+      begin_quote_child(std::is_same_v<std::decay_t<K>, build::TablePtr> ? line - 1 : line);
     auto index = static_cast<std::uint32_t>(nodes.size());
     make_room(nodes);
     if constexpr (std::is_same_v<std::decay_t<K>, build::Paragraph>)
@@ -386,8 +392,10 @@ class ContainerBuilder {
   // Closes the children of `parent` into drafts appended to `out`, moving the nodes' contents
   // out: the tree is spent afterwards.
   void finish_children(std::uint32_t parent, std::size_t end, Drafts& out);
-  // Appends the edit regions of the tree to the trace's records.
-  void collect_edit_regions(Trace& trace, std::size_t end) const;
+  // Appends the edit regions of the subtrees of `parent`'s children to the trace's records.
+  // `prefix`: what the containers above `parent` add to a line.
+  void collect_edit_regions(Trace& trace, std::uint32_t parent, std::size_t end,
+                            std::string_view prefix = {}) const;
 
   Parser& parser;
 
@@ -407,6 +415,9 @@ class ContainerBuilder {
   // Opens the containers the line begins with; false when the call must stop before the line.
   bool open_containers(line::Rest& rest);
   void open_list_item(line::Rest& rest, const ListMarker& marker);
+  // Once the top-level block is built: the records that its closed items, finished early, left
+  // aside so that they follow the block's own as when the whole block is finished at once.
+  void add_late_records(Trace& trace);
   void record_content_offset(const line::Rest& rest);
   void report_unclosed(Trace& trace) const;
 
@@ -428,6 +439,61 @@ class ContainerBuilder {
   }
   std::size_t room_for(std::size_t size) const;
   std::size_t first_line_ = 0;  // of the block being built
+
+  // Drops the descendants of `container`, the block's first node after the root: the tree's
+  // lists are cut back to what they held when it opened, itself alone.
+  void drop_children(std::uint32_t container);
+  // Closes the children of `parent`, the last ending before `end`, into the bottom finish frame.
+  void finish_closed_children(std::uint32_t parent, std::size_t end);
+  // A streamed block's closed children are finished once they hold this many nodes: small blocks
+  // never are, and a huge one keeps at most a few such batches. Only a block that opened with
+  // the container (its node the first after the root) is streamed.
+  static constexpr std::size_t kStreamNodes = 1024;
+  bool worth_streaming(std::uint32_t container) const {
+    return container == 1 && nodes.size() - 2 >= kStreamNodes;
+  }
+
+  // A top-level list or quote holds the whole block until its last line: once its closed children
+  // make a batch, they are finished, when no later line can change them any more (an item's
+  // looseness is settled once the next item opens), and their nodes, table entries and paragraph
+  // lines, the tails of their lists, go. In the span modes an item of an unordered list (never
+  // turned back into text) becomes its children's spans at once, and a quote's children once
+  // the ordered-list rules have decided them, unless a paragraph of them may become a figure;
+  // from such a child on, and in an ordered list, the children wait as drafts.
+  struct ListStream {
+    std::uint32_t list = BuildNode::kNone;
+    std::vector<DraftListItem> items;
+    std::unique_ptr<StreamedSpans> spans;
+    bool loose = false;
+  } list_stream_;
+  struct QuoteStream {
+    std::uint32_t quote = BuildNode::kNone;
+    Drafts drafts;  // finished, not yet spans (all of them in span mode 0)
+    RevertScan scan;
+    std::size_t taken = 0;  // drafts the scan read that went
+    std::unique_ptr<StreamedSpans> spans;
+    bool waits = false;  // a child that may become a figure came: the rest waits as drafts
+  } quote_stream_;
+  // Records the closed children's finishing made, which go after the block's own.
+  std::vector<SyntaxRecord> late_syntax_;
+  std::vector<UnclosedRecord> late_unclosed_;
+  // Finishes the items of the top-level list `list_node`, all closed as the next one opens.
+  void stream_closed_items(std::uint32_t list_node);
+  // The list's items and spans finished early, before `items`, the rest.
+  void take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items, bool& loose,
+                     std::unique_ptr<StreamedSpans>& spans);
+  // The span modes' reading of one closed item of an unordered list.
+  void stream_item(DraftListItem& item);
+  // A child of the top-level quote opens at `start`: the ones before it may be finished.
+  void begin_quote_child(std::size_t start);
+  // Turns the quote's finished children the ordered-list rules have decided into spans.
+  void take_decided_quote_children();
+  // The quote's children finished early and their spans, before `children`, the rest.
+  void take_streamed_quote(Drafts& children, std::unique_ptr<StreamedSpans>& spans, bool& enforced);
+  template <class T>
+  void make_stream_room(std::vector<T>& list, std::size_t more);
+  // Runs the finish frames until the bottom one has no child left.
+  void run_finish();
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
   // and of md-HTML containers, so that no line walks containers it cannot concern.
   std::vector<std::size_t> consumers_, quotes_, divs_, html_containers_;

@@ -100,6 +100,8 @@ void ContainerBuilder::reset() {
   quotes_.clear();
   divs_.clear();
   html_containers_.clear();
+  if (list_stream_.list != BuildNode::kNone) list_stream_ = ListStream();
+  if (quote_stream_.quote != BuildNode::kNone) quote_stream_ = QuoteStream();
   // Clearing a hash map costs a pass over its buckets even when it is empty; most blocks
   // open no div.
   if (!divs_by_colons_.empty()) divs_by_colons_.clear();

@@ -49,6 +49,43 @@ std::vector<Drafts*> children_mut(DraftBlock& block) {
   return out;
 }
 
+std::size_t span_count(std::span<Draft> drafts) {
+  std::size_t count = drafts.size();
+  std::vector<Drafts*> work;
+  auto push = [&](Drafts& c) {
+    count += c.size();
+    work.push_back(&c);
+  };
+  auto visit = [&](Draft& d) {
+    if (auto* list = std::get_if<draft::List>(&d.block); list && list->streamed)
+      count += list->streamed->spans.size() - 1;
+    if (auto* quote = std::get_if<draft::BlockQuote>(&d.block); quote && quote->streamed)
+      count += quote->streamed->spans.size() - 1;
+    for_each_child_list(d.block, push);
+  };
+  for (Draft& d : drafts) visit(d);
+  while (!work.empty()) {
+    Drafts* list = work.back();
+    work.pop_back();
+    for (Draft& d : *list) visit(d);
+  }
+  return count;
+}
+
+bool may_hold_figure(std::span<Draft> drafts) {
+  std::vector<Draft*> work;
+  for (Draft& d : drafts) work.push_back(&d);
+  while (!work.empty()) {
+    Draft* d = work.back();
+    work.pop_back();
+    if (auto* para = std::get_if<draft::Paragraph>(&d->block); para && para->text.starts_with("![")) return true;
+    for_each_child_list(d->block, [&](Drafts& c) {
+      for (Draft& child : c) work.push_back(&child);
+    });
+  }
+  return false;
+}
+
 Drafts* nth_child_list(DraftBlock& block, std::size_t k) {
   if (auto* l = std::get_if<draft::List>(&block)) return k < l->items.size() ? &l->items[k].children : nullptr;
   Drafts* only = nullptr;

@@ -113,6 +113,16 @@ class OptionalView {
   std::string_view view_;
 };
 
+// The spans of a list's items or a quote's children that were finished while its lines were
+// still read (span modes): in order, one level below the list or quote, and for a list the
+// positions of the paragraphs among them that join the paragraph before them when the list
+// turns out tight. The first span is room for the list's or quote's own, so that a listing made
+// of it alone takes these spans over instead of copying them.
+struct StreamedSpans {
+  std::vector<BlockSpan> spans;
+  std::vector<std::uint32_t> joins;
+};
+
 namespace draft {
 struct Paragraph {
   Attr attr;
@@ -128,13 +138,22 @@ struct Paragraph {
 };
 struct Figure { Attr attr; Inlines caption; Inline image; };
 struct Heading { Attr attr; Str text; std::uint8_t level = 1; };  // text: as a paragraph's
-struct BlockQuote { Attr attr; Drafts children; };
+struct BlockQuote {
+  Attr attr;
+  Drafts children;
+  // The spans of the children finished early, which stood before `children` (span modes only).
+  std::unique_ptr<StreamedSpans> streamed = nullptr;
+  // The ordered-list rules were applied to `children` as the lines were read: not again.
+  bool enforced = false;
+};
 struct List {
   Attr attr;
   std::vector<DraftListItem> items;
   std::size_t start = 1;
   bool ordered = false;
   bool tight = true;
+  // The spans of the items finished early, which stood before `items`; none in span mode 0.
+  std::unique_ptr<StreamedSpans> streamed = nullptr;
 };
 struct DefinitionList { Attr attr; std::vector<DraftDefinitionItem> items; };
 struct CodeBlock {
@@ -206,6 +225,11 @@ Drafts* nth_child_list(DraftBlock& block, std::size_t k);
 // text is a view of it; otherwise it is written into the current arena. `kept_source` is empty
 // unless the source outlives the document.
 Str paragraph_text(std::span<const line::Rest> lines, std::string_view kept_source);
+// How many spans the drafts give: one a draft, at every depth, and a list's streamed ones.
+std::size_t span_count(std::span<Draft> drafts);
+// Whether a paragraph of the drafts' trees may become an implicit figure: its text begins with
+// an image, which may use a link definition further on.
+bool may_hold_figure(std::span<Draft> drafts);
 // The `Attr` of the kinds that carry one (paragraph, figure, heading, block quote, list,
 // definition list, code block, thematic break, table, div, math block).
 Attr* draft_attr(DraftBlock& block);

@@ -165,22 +165,25 @@ static void append_raw(Drafts& out, std::string_view text, std::size_t line, Blo
 }
 
 void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Drafts& result) {
-  using Frame = FinishFrame;
-  Parser& p = parser;
-  bool facts = records_facts(p.mode);
-  std::vector<Frame>& frames = finish_frames_;
+  std::vector<FinishFrame>& frames = finish_frames_;
   frames.clear();
   frames.emplace_back(parent, end).next = nodes[parent].first_child;
   // The drafts of `parent` go straight after those already in `result`.
   frames.back().out.swap(result);
+  run_finish();
+  result.swap(frames.back().out);
+  frames.pop_back();
+}
+
+void ContainerBuilder::run_finish() {
+  using Frame = FinishFrame;
+  Parser& p = parser;
+  bool facts = records_facts(p.mode);
+  std::vector<Frame>& frames = finish_frames_;
   while (true) {
     Frame& f = frames.back();
     if (f.next == BuildNode::kNone) {
-      if (frames.size() == 1) {
-        result.swap(f.out);
-        frames.pop_back();
-        return;
-      }
+      if (frames.size() == 1) return;
       Frame done = std::move(frames.back());
       frames.pop_back();
       Frame& up = frames.back();
@@ -201,11 +204,17 @@ void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Dr
         up.items.push_back(std::move(di));
         if (item->loose) up.loose = true;
       } else if (auto* list = get_if<build::List>(k)) {
+        std::unique_ptr<StreamedSpans> streamed;
+        if (done.node == list_stream_.list) take_streamed(done.node, done.items, done.loose, streamed);
         append_draft(up.out, std::move(done.span), draft::List{std::move(list->attr), std::move(done.items),
                                            static_cast<std::size_t>(list->start), list->ordered,
-                                           !done.loose});
+                                           !done.loose, std::move(streamed)});
       } else if (auto* q = get_if<build::BlockQuote>(k)) {
-        append_draft(up.out, std::move(done.span), draft::BlockQuote{std::move(q->attr), std::move(done.out)});
+        std::unique_ptr<StreamedSpans> streamed;
+        bool enforced = false;
+        if (done.node == quote_stream_.quote) take_streamed_quote(done.out, streamed, enforced);
+        append_draft(up.out, std::move(done.span),
+                     draft::BlockQuote{std::move(q->attr), std::move(done.out), std::move(streamed), enforced});
       } else if (auto* fn = get_if<build::FootnoteDef>(k)) {
         p.footnote_labels.insert(fn->label);
         append_draft(up.out, std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)});

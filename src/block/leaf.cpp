@@ -165,9 +165,11 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
 }
 
 void ContainerBuilder::open_paragraph(const Rest& rest) {
-  build::Paragraph para{static_cast<std::uint32_t>(paragraph_lines.size()), 0};
+  // Opened first: opening may let the closed sibling's paragraph lines go.
+  const std::uint32_t node = open_node(build::Paragraph{});
+  build::Paragraph& para = nodes[node].para;
+  para.first = static_cast<std::uint32_t>(paragraph_lines.size());
   append_line(para, rest);
-  open_node(para);
   leaf_open = true;
 }
 

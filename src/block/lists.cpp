@@ -136,6 +136,8 @@ bool enforce_nested(std::span<Draft> drafts) {
   std::vector<Run> runs;
   std::vector<Run> work;
   auto push_children = [&](Draft& d) {
+    // A quote whose children were decided as its lines were read.
+    if (auto* quote = std::get_if<draft::BlockQuote>(&d.block); quote && quote->enforced) return;
     auto* list = std::get_if<draft::List>(&d.block);
     bool tight = list && list->tight;
     for_each_child_list(d.block, [&](Drafts& c) { work.push_back(Run{&c, tight}); });
@@ -230,6 +232,12 @@ std::size_t enforce_front(Drafts& drafts, std::size_t n, std::size_t base, Rever
     }
   }
   return m;
+}
+
+void enforce_item(Drafts& children) {
+  bool reverted = enforce_nested(children);
+  reverted = enforce_run(children) || reverted;
+  if (reverted) settle_marker_lines(children);
 }
 
 void enforce_ordered_lists(Drafts& drafts) {

@@ -52,6 +52,10 @@ class RevertScan {
 // reverts among them, which it takes. The run after them is left as it is. Returns how many
 // drafts the `n` became: a list turned back into text stands as the drafts of its items.
 std::size_t enforce_front(Drafts& drafts, std::size_t n, std::size_t base, RevertScan& scan);
+// Applies the rules to the runs of a list item closed before the rest of its list is read: the
+// runs nested in `children`, then `children` as a run. What is left is the joining of its
+// adjacent paragraphs, which waits for the list's tightness.
+void enforce_item(Drafts& children);
 // A reverted item's paragraph may hold its marker line as a view (`Paragraph::marker_line`) until
 // `enforce_ordered_lists` writes it out.
 Drafts revert_list(std::vector<DraftListItem> items, bool tight);

@@ -263,10 +263,13 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
     push(open_node(build::List{{}, m.number, m.number, m.marker, m.ordered}));
     in = innermost();
     list = &get<build::List>(kind(in));
+    if (stack.size() == 2) list_stream_.list = in;
   }
   if (nodes[in].has_children()) mark_loose_if_blank(*this, nodes[in].last_child);
   clear_blank_items();
   list->last = m.number;
+  // An item of a top-level list: those before it are closed for good.
+  if (in == list_stream_.list && worth_streaming(in)) stream_closed_items(in);
 
   build::ListItem item;
   item.content_column = m.content_column;
@@ -310,6 +313,7 @@ bool ContainerBuilder::open_containers(Rest& rest) {
       mark_loose_if_blank(*this, innermost());
       clear_blank_items();
       push(open_node(build::BlockQuote{}));
+      if (stack.size() == 2) quote_stream_.quote = stack[1];
       rest = strip_quote_marker(rest);
       continue;
     }
@@ -402,10 +406,11 @@ void Parser::container_block(Drafts& out) {
   }
 
   if (records_layout(mode)) {
-    b.collect_edit_regions(trace, current);
+    b.collect_edit_regions(trace, 0, current);
     trace.take_syntax(b.syntax, current, lines.size());
   }
   b.report_unclosed(trace);
+  b.add_late_records(trace);
   b.finish_children(0, current, out);
   if (b.nodes.capacity() > ContainerBuilder::kKeptNodes) b.trim_room();
 }

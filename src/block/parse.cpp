@@ -41,20 +41,6 @@ void reserve_projected(Drafts& drafts, std::size_t done, std::size_t lines) {
   drafts.reserve(size + std::min(std::max(projected, size / 4 + 16), left + 16));
 }
 
-// Whether a paragraph of the draft's tree may become an implicit figure.
-bool may_hold_figure(Draft& top) {
-  std::vector<Draft*> work{&top};
-  while (!work.empty()) {
-    Draft* d = work.back();
-    work.pop_back();
-    if (auto* para = std::get_if<draft::Paragraph>(&d->block); para && para->text.starts_with("![")) return true;
-    for_each_child_list(d->block, [&](Drafts& c) {
-      for (Draft& child : c) work.push_back(&child);
-    });
-  }
-  return false;
-}
-
 // The draft list's room in the span modes; the settled drafts are taken at three quarters of it.
 constexpr std::size_t kStreamBatch = 256;
 
@@ -97,7 +83,7 @@ class SpanStream {
     n = std::min(n, scan_.decided() - taken_);
     if (figures_)
       for (std::size_t k = 0; k < n; ++k)
-        if (may_hold_figure(drafts[k])) n = k;
+        if (may_hold_figure(std::span<Draft>(&drafts[k], 1))) n = k;
     if (n == 0) return;
     const std::size_t m = enforce_front(drafts, n, taken_, scan_);
     taken_ += n;
@@ -110,23 +96,6 @@ class SpanStream {
   std::size_t read(const Drafts& drafts, std::size_t n) {
     for (std::size_t k = scan_.read_count() - taken_; k < n; ++k) scan_.read(drafts[k].block);
     return n;
-  }
-
-  // How many spans the drafts give: one a draft, at every depth.
-  static std::size_t span_count(std::span<Draft> drafts) {
-    std::size_t count = drafts.size();
-    std::vector<Drafts*> work;
-    auto push = [&](Drafts& c) {
-      count += c.size();
-      work.push_back(&c);
-    };
-    for (Draft& d : drafts) for_each_child_list(d.block, push);
-    while (!work.empty()) {
-      Drafts* list = work.back();
-      work.pop_back();
-      for (Draft& d : *list) for_each_child_list(d.block, push);
-    }
-    return count;
   }
 
   RevertScan scan_;
@@ -184,8 +153,12 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   for (std::size_t i = 0; i < frontmatter_lines && i < lines.size(); ++i) lines[i] = std::string_view();
 
   Parser parser(std::move(lines), options, mode);
-  // Line ends rewritten into a copy of the source: that copy goes with the parse.
-  if (source_outlives && normalized.empty()) parser.kept_source = source;
+  // Line ends rewritten into a copy of the source: that copy goes with the parse. In the span
+  // modes the drafts go with it too, so their texts may be views of what it reads.
+  if (mode != 0)
+    parser.kept_source = text;
+  else if (source_outlives && normalized.empty())
+    parser.kept_source = source;
   const std::vector<std::string_view>& src = parser.lines;
   // Moving a draft is dear (a variant of large kinds): growing the list by doubling would move
   // every draft about twice more. The span modes keep few; the list's room sets how many.

@@ -54,6 +54,55 @@ std::vector<BlockSpan> into_spans(Trace trace, bool nested) {
   return std::move(trace).into_spans(nested);
 }
 
+namespace {
+
+// The spans of a list's items finished early, after the list's own: a tight list joins each
+// paragraph that follows a paragraph of its item into that one, as it joins the drafts.
+// `spans` ends with the list's or quote's own span.
+void append_streamed(std::unique_ptr<StreamedSpans>& held, bool tight, std::size_t depth,
+                     std::vector<BlockSpan>& spans) {
+  StreamedSpans& streamed = *held;
+  std::vector<BlockSpan>& from = streamed.spans;
+  const auto shift = static_cast<std::uint32_t>(depth);
+  auto join = streamed.joins.begin();
+  if (spans.size() == 1) {
+    // The listing is this block's alone so far: it takes the streamed spans over, with its own
+    // span in their first place, and they move up in place over the joined ones.
+    from.front() = std::move(spans.front());
+    spans.swap(from);
+    std::size_t to = 1;
+    for (std::size_t k = 1; k < spans.size(); ++k) {
+      if (join != streamed.joins.end() && *join == k) {
+        ++join;
+        if (tight) {
+          spans[to - 1].end = spans[k].end;
+          continue;
+        }
+      }
+      spans[k].depth += shift;
+      if (to != k) spans[to] = std::move(spans[k]);
+      ++to;
+    }
+    spans.erase(spans.begin() + static_cast<std::ptrdiff_t>(to), spans.end());
+  } else {
+    reserve_at_rate(spans, from.size() - 1, 1, 1);
+    for (std::size_t k = 1; k < from.size(); ++k) {
+      if (join != streamed.joins.end() && *join == k) {
+        ++join;
+        if (tight) {
+          spans.back().end = from[k].end;
+          continue;
+        }
+      }
+      from[k].depth += shift;
+      spans.push_back(std::move(from[k]));
+    }
+  }
+  held.reset();
+}
+
+}  // namespace
+
 void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSpan>& spans, std::uint8_t mode) {
   const bool facts = records_facts(mode);
   const bool form = mode >= 2;
@@ -110,6 +159,10 @@ void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSp
     }
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
     spans.push_back(std::move(span));
+    if (auto* list = std::get_if<draft::List>(&d.block); list && list->streamed)
+      append_streamed(list->streamed, list->tight, level_depth, spans);
+    else if (auto* quote = std::get_if<draft::BlockQuote>(&d.block); quote && quote->streamed)
+      append_streamed(quote->streamed, false, level_depth, spans);
     // Child lists are pushed, then reversed so that they are visited in order.
     std::size_t first = stack.size();
     for_each_child_list(d.block, [&](Drafts& list) {
@@ -119,15 +172,16 @@ void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSp
   }
 }
 
-void ContainerBuilder::collect_edit_regions(Trace& trace, std::size_t end) const {
+void ContainerBuilder::collect_edit_regions(Trace& trace, std::uint32_t parent, std::size_t end,
+                                            std::string_view outer) const {
   struct Level {
     std::uint32_t node;
     std::size_t end;
     std::uint32_t next;  // the next child to visit
     std::size_t prefix_len;
   };
-  std::string prefix;
-  std::vector<Level> stack{{0, end, nodes[0].first_child, 0}};
+  std::string prefix(outer);
+  std::vector<Level> stack{{parent, end, nodes[parent].first_child, prefix.size()}};
   const Parser& p = parser;
 
   while (!stack.empty()) {

@@ -245,11 +245,13 @@ class Rewrapper {
     // parsed once: its inlines give both its tokens and the rendering the refill is checked
     // against. The lines keep their white space at the end, as the parser reads them, so that
     // a code span's text keeps it too.
-    std::optional<Inlines> old_inlines;
     std::string old_text;
+    std::optional<Inlines> old_inlines;
     std::vector<InlineEvent> events;
     if (label_size == 0 && is_plain_segment(region, layout, old_text)) {
-      const InlineContext ctx{options_, parsed_.link_defs, parsed_.footnote_labels, &events, &buffers_};
+      // The inlines go before their text: its runs are read in place, not copied into the arena,
+      // where every paragraph's copy would stay until the call ends.
+      const InlineContext ctx{options_, parsed_.link_defs, parsed_.footnote_labels, &events, &buffers_, true};
       old_inlines = inl::parse_inner(old_text, ctx);
       inl::sort_events(events);
       const Tokens tokens = tokens_of(old_text, events);
@@ -471,9 +473,18 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
     // change are kept.
     const TextRegions regions = paragraph_regions(parsed.trace, lines.size());
     std::size_t limit = lines.size();
+    // A paragraph's inlines are gone when its fill returns: each batch of paragraphs builds
+    // them in an arena of its own, let go at the batch's end, so that they do not pile up.
+    constexpr std::size_t kArenaBatch = 1024;
+    std::optional<ArenaScope> batch;
+    std::size_t in_batch = 0;
     for (std::size_t k = regions.regions.size(); k-- > 0;) {
       const block::EditRegion& region = *regions.regions[k];
       if (region.text_end > limit) continue;
+      if (in_batch++ % kArenaBatch == 0) {
+        batch.reset();
+        batch.emplace(ArenaScope::Fresh{});
+      }
       if (auto out = rewrapper.fill(region, regions.shares_paragraph[k])) {
         limit = region.text_start;
         if (!rewrapper.is_unchanged(region, *out))

@@ -2,6 +2,8 @@
 // diagnostics of every span mode.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "block/parse.h"
 #include "tests/cpp/support/helpers.h"
 
@@ -85,6 +87,110 @@ TEST(BlockSpans, LaterLinesChangeEarlierBlocks) {
       for (BlockSpan& s : parse_source(src, o, mode).trace.spans)
         if (s.kind != "attr_def" && s.kind != "link_ref") got.push_back(std::move(s));
       EXPECT_EQ(spans_dump(got), spans_dump(expected)) << "mode " << int(mode) << ": " << row.unit;
+    }
+  }
+}
+
+// A top-level list or quote finishes each child as the next one opens, and in the span modes
+// turns it into its spans unless a later line may still change it. Held one level down, in a div,
+// the same blocks are finished only at the end: every mode lists the same spans there, one line
+// later and one level deeper.
+TEST(BlockSpans, ChildrenOfATopLevelBlockFinishedEarly) {
+  auto times = [](std::string_view unit, std::size_t n) {
+    std::string out;
+    for (std::size_t k = 0; k < n; ++k) out += unit;
+    return out;
+  };
+  const std::string sources[] = {
+      // Nested single lists turn back into text beside their item's paragraph and join it while
+      // the list is tight, unless a blank line between its last items makes it loose.
+      times("- a\n  1. b\n", 2000), times("- a\n  1. b\n", 2000) + "\n- c\n",
+      times("- a\n\n  1. b\n", 1500) + "- c\n", "- a\n\n- b\n" + times("- c\n  1. d\n", 1500),
+      times("- a\n  - b\n    1. c\n", 1500),
+      // An image whose definition comes at the end; from it on the items wait.
+      times("- ![a][r]\n- p\n", 1500) + "\n[r]: /u\n",
+      times("- p\n", 1500) + "- ![a][r]\n" + times("- q\n  1. r\n", 1500) + "\n[r]: /u\n",
+      // Ordered lists, kept or turned back into text with their nested lists.
+      times("1. a\n", 2000), times("3. x\n   1. y\n", 1500), times("1. x\n   4. y\n", 1500),
+      // Link definitions, code and raw HTML inside items; items of several blocks.
+      times("- [r]: /u\n  text\n", 1500), times("- ```\n  c\n  ```\n- <!-- h\n", 1500),
+      times("* a\n\n  > b\n", 1500) + "* c\n",
+      // Quotes: single ordered lists pending across many children, continued or not.
+      times("> q\n>\n", 2000), "> 1. a\n>\n" + times("> p\n>\n", 1500) + "> 2. b\n",
+      "> 1. a\n>\n" + times("> p\n>\n", 1500), "> 1. a\n>\n" + times("> p\n>\n", 1500) + "> # h\n>\n> 2. b\n",
+      times("> 1. a\n>\n> p\n>\n", 1500), times("> 3. x\n>\n> # h\n>\n", 1500),
+      times("> ![a][r]\n>\n> p\n>\n", 1500) + "\n[r]: /u\n",
+      // A table whose header was a paragraph's last line; nested quotes and lists.
+      times("> p\n> a|b\n> -|-\n>\n> q\n>\n", 1500), times("> > a\n>\n> - b\n>   1. c\n", 1500),
+  };
+  Options o = default_options();
+  o.implicit_figures = true;
+  for (const std::string& src : sources) {
+    const std::string wrapped = "::: w\n" + src + ":::\n";
+    for (std::uint8_t mode = 0; mode <= 4; ++mode) {
+      auto listing = [&](const std::string& text) {
+        Parsed p = parse_source(text, o, mode);
+        std::vector<BlockSpan> spans;
+        if (mode == 0) draft_spans(p.drafts, 0, spans);
+        else spans = std::move(p.trace.spans);
+        std::vector<BlockSpan> out;
+        for (BlockSpan& s : spans)
+          if (s.kind != "attr_def" && s.kind != "link_ref") out.push_back(std::move(s));
+        return out;
+      };
+      std::vector<BlockSpan> expected;
+      for (BlockSpan& s : listing(wrapped)) {
+        if (s.depth == 0) continue;  // the div
+        --s.start;
+        --s.end;
+        --s.depth;
+        expected.push_back(std::move(s));
+      }
+      EXPECT_EQ(spans_dump(listing(src)), spans_dump(expected)) << "mode " << int(mode) << ": " << src.substr(0, 40);
+    }
+  }
+}
+
+// The edit regions, syntax scopes and unclosed constructs of children finished early come in the
+// order a whole finish gives them, as one level down in a div (whose own lines are left out: its
+// last child's region reaches over its closing line).
+TEST(BlockSpans, RecordsOfChildrenFinishedEarly) {
+  auto times = [](std::string_view unit, std::size_t n) {
+    std::string out;
+    for (std::size_t k = 0; k < n; ++k) out += unit;
+    return out;
+  };
+  const std::string sources[] = {
+      times("- [r]: /u\n  text\n  {: .c}\n", 1500), times("- <!-- h\n- ```\n  c\n  ```\n", 1500),
+      times("> p\n> a|b\n> -|-\n>\n> q\n> {: #i}\n>\n", 1500),
+      times("> > a\n>\n> - b\n>   <!-- c\n", 1500) + "> end\n",
+  };
+  auto dump = [](const Trace& trace, std::size_t shift, std::size_t last) {
+    std::string out;
+    for (const EditRegion& r : trace.regions)
+      out += "region '" + std::string(trace.prefix(r)) + "' " + std::to_string(r.start - shift) + "-" +
+             std::to_string(std::min<std::size_t>(r.end, last) - shift) + " " + std::to_string(r.text_start - shift) + "-" +
+             std::to_string(std::min<std::size_t>(r.text_end, last) - shift) + " " + std::to_string(int(r.kind)) + "\n";
+    for (const SyntaxRecord& r : trace.syntax)
+      if (r.line >= shift && r.line < last)
+        out += "syntax " + std::to_string(r.line - shift) + " " + std::to_string(r.start) + "-" +
+               std::to_string(r.end) + " " + std::string(scope_name(r.scope)) + "\n";
+    for (const UnclosedRecord& u : trace.unclosed)
+      out += "unclosed " + std::string(u.construct) + " " + u.expected + " " + std::to_string(u.line - shift) + "\n";
+    return out;
+  };
+  for (const std::string& src : sources) {
+    const std::string wrapped = "::: w\n" + src + ":::\n";
+    const std::size_t lines = static_cast<std::size_t>(std::count(src.begin(), src.end(), '\n'));
+    for (std::uint8_t mode = 3; mode <= 4; ++mode) {
+      const std::string got = dump(parse_source(src, default_options(), mode).trace, 0, lines);
+      const std::string want = dump(parse_source(wrapped, default_options(), mode).trace, 1, lines + 1);
+      // The first line that differs, not the whole listing.
+      const std::size_t at = static_cast<std::size_t>(
+          std::mismatch(got.begin(), got.begin() + std::min(got.size(), want.size()), want.begin()).first - got.begin());
+      const std::size_t line_start = got.rfind('\n', at == 0 ? 0 : at - 1) + 1;
+      EXPECT_EQ(got.substr(line_start, 120), want.substr(line_start, 120))
+          << "mode " << int(mode) << ": " << src.substr(0, 40);
     }
   }
 }
