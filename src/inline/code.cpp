@@ -85,7 +85,7 @@ std::optional<std::size_t> BacktickRuns::find(std::string_view text, std::size_t
 }
 
 std::optional<CodeSpanText> code_span_text(std::string_view text, std::size_t p,
-                                           BacktickRuns* runs) {
+                                           BacktickRuns* runs, bool borrow) {
   const std::size_t open_end = run_end(text, p, '`');
   const std::size_t n = open_end - p;
   if (n == 0 || open_end >= text.size()) return std::nullopt;
@@ -100,7 +100,7 @@ std::optional<CodeSpanText> code_span_text(std::string_view text, std::size_t p,
       !std::all_of(content.begin(), content.end(), is_space))
     content = content.substr(1, content.size() - 2);
   if (find_any_of<'\t', '\n'>(content, 0, content.size()) == content.size())
-    return CodeSpanText{Str(content), *close + n};
+    return CodeSpanText{borrow ? Str::borrowed(content) : Str(content), *close + n};
   std::string spaced(content);
   std::replace_if(spaced.begin(), spaced.end(), [](char c) { return c == '\t' || c == '\n'; }, ' ');
   return CodeSpanText{Str(spaced), *close + n};

@@ -44,9 +44,10 @@ struct CodeSpanText {
   Str text;          // the content as the code inline holds it
   std::size_t end;   // just past the closing run
 };
-// The code span whose opening run starts at `p`, as its text.
+// The code span whose opening run starts at `p`, as its text. With `borrow` (the text outlives the
+// tree), content taken as it stands is a view of `text` rather than a copy.
 std::optional<CodeSpanText> code_span_text(std::string_view text, std::size_t p,
-                                           BacktickRuns* runs = nullptr);
+                                           BacktickRuns* runs = nullptr, bool borrow = false);
 
 struct CodeSpan {
   Inline code;      // a `code` inline with an empty attribute set

@@ -371,7 +371,7 @@ bool InlineScanner::try_dollar_math() {
 
 bool InlineScanner::try_code_span() {
   if (text_[p_] != '`') return false;
-  auto span = code_span_text(text_, p_, &backticks_);
+  auto span = code_span_text(text_, p_, &backticks_, ctx_.text_outlives_tree);
   if (!span) {
     std::size_t end = p_;
     while (end < text_.size() && text_[end] == '`') ++end;
