@@ -5,10 +5,15 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vedavi::highlight {
 
 // The source as escaped HTML text with classed spans. Never fails.
 std::string highlight_md(std::string_view src, std::string_view class_prefix);
+// The same output in pieces of about `piece_bytes` or more, each whole UTF-8, in order: a caller
+// copying it elsewhere may let each go once copied, so the whole never stands twice.
+std::vector<std::string> highlight_md_pieces(std::string_view src, std::string_view class_prefix,
+                                             std::size_t piece_bytes);
 
 }  // namespace vedavi::highlight

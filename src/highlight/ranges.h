@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,10 +14,16 @@
 
 namespace vedavi::highlight {
 
-// A range [start, end) of the source and the theme scope it shows as ("markup-italic", ...).
+// A range [start, end) of the source and the theme scope it shows as ("markup-italic", ...). The
+// offsets take 32 bits (the span-mode parse refuses a source of 4 GiB or more): a source of
+// short lines has a few ranges a line, and they stand beside the output as it is written.
 struct ClassedRange {
-  std::size_t start = 0;
-  std::size_t end = 0;
+  ClassedRange(std::size_t range_start, std::size_t range_end, std::string_view range_scope)
+      : start(static_cast<std::uint32_t>(range_start)),
+        end(static_cast<std::uint32_t>(range_end)),
+        scope(range_scope) {}
+  std::uint32_t start;
+  std::uint32_t end;
   std::string_view scope;
   friend bool operator==(const ClassedRange&, const ClassedRange&) = default;
 };
@@ -32,5 +39,10 @@ std::vector<ClassedRange> gather_ranges(std::string_view text, const Options& op
 // render once); a range that would cross the end of the span around it is left out.
 void write_ranges(std::string_view text, std::vector<ClassedRange> ranges, std::string_view prefix,
                   std::string& out);
+// The same, cut into pieces of about `piece_bytes` or more, each whole UTF-8 and in order, so that
+// a caller copying the output elsewhere may let each go once it is copied. The ranges are freed
+// before it returns.
+std::vector<std::string> write_ranges_in_pieces(std::string_view text, std::vector<ClassedRange> ranges,
+                                                std::string_view prefix, std::size_t piece_bytes);
 
 }  // namespace vedavi::highlight

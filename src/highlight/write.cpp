@@ -24,10 +24,53 @@ void settle(std::string_view text, std::vector<ClassedRange>& ranges) {
   ranges.erase(std::unique(ranges.begin(), ranges.end()), ranges.end());
 }
 
+// The output as one string.
+class WholeOutput {
+ public:
+  explicit WholeOutput(std::string& out) : out_(out) {}
+  std::string& text() { return out_; }
+  void boundary() {}
+
+ private:
+  std::string& out_;
+};
+
+// The output as pieces, cut between two writes once the current piece is full.
+class PieceOutput {
+ public:
+  PieceOutput(std::vector<std::string>& pieces, std::size_t piece_bytes)
+      : pieces_(pieces), piece_bytes_(piece_bytes) {
+    start_piece();
+  }
+  std::string& text() { return current_; }
+  void boundary() {
+    if (current_.size() < piece_bytes_) return;
+    pieces_.push_back(std::move(current_));
+    start_piece();
+  }
+  void finish() {
+    if (!current_.empty()) pieces_.push_back(std::move(current_));
+  }
+
+ private:
+  // Room for a full piece and the range written past its end, at once: grown by doubling, the
+  // pieces would hold up to twice their text.
+  void start_piece() {
+    current_ = std::string();
+    current_.reserve(piece_bytes_ + piece_bytes_ / 8);
+  }
+
+  std::vector<std::string>& pieces_;
+  std::size_t piece_bytes_;
+  std::string current_;
+};
+
 // Writes the text with each range wrapped in a span. A range that starts inside an open span
 // and ends after it would cross it: it is left out, never split.
+template <class Output>
 void render(std::string_view text, std::span<const ClassedRange> ranges, std::string_view prefix,
-            std::string& out) {
+            Output& output) {
+  std::string& out = output.text();
   std::vector<std::size_t> open_ends;
   std::size_t written = 0;
   auto close_until = [&](std::size_t limit) {
@@ -39,6 +82,7 @@ void render(std::string_view text, std::span<const ClassedRange> ranges, std::st
     }
   };
   for (const ClassedRange& r : ranges) {
+    output.boundary();
     close_until(r.start);
     if (!open_ends.empty() && r.end > open_ends.back()) continue;
     escape_text(text.substr(written, r.start - written), out);
@@ -77,7 +121,19 @@ void write_ranges(std::string_view text, std::vector<ClassedRange> ranges, std::
   for (const ClassedRange& r : ranges)
     markup += std::string_view("<span class=\"\"></span>").size() + prefix.size() + r.scope.size();
   out.reserve(out.size() + text.size() + escape_growth(text) + markup);
-  render(text, ranges, prefix, out);
+  WholeOutput output(out);
+  render(text, ranges, prefix, output);
+}
+
+std::vector<std::string> write_ranges_in_pieces(std::string_view text, std::vector<ClassedRange> ranges,
+                                                std::string_view prefix, std::size_t piece_bytes) {
+  settle(text, ranges);
+  std::vector<std::string> pieces;
+  PieceOutput output(pieces, piece_bytes);
+  render(text, ranges, prefix, output);
+  std::vector<ClassedRange>().swap(ranges);
+  output.finish();
+  return pieces;
 }
 
 }  // namespace vedavi::highlight

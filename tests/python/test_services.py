@@ -37,6 +37,11 @@ def test_results(call, expected):
     result = call()
     assert result == expected and type(result) is type(expected)
 
+@pytest.mark.parametrize("unit", ["# h\u00e9 *a*\n\n", "- `x` \U0001F600 & <b>\n\n"])
+def test_highlight_md_of_a_large_source(unit):
+    # Large sources take the str in pieces: the same characters as a small one's, whatever their width.
+    assert native.highlight_md(unit * 20000) == native.highlight_md(unit) * 20000
+
 @pytest.mark.parametrize(("call", "error", "message"), [
     (lambda: native.ref_tokens("rel leaf"), ValueError, "conflicting data-ref tokens: ['leaf', 'rel']"),
     (lambda: native.ref_tokens("foo Zed foo"), ValueError, "unknown data-ref tokens: ['Zed', 'foo']"),

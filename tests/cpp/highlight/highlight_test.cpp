@@ -4,9 +4,11 @@
 
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "highlight/highlight.h"
 #include "highlight/ranges.h"
+#include "text/utf8.h"
 #include "tests/cpp/support/helpers.h"
 
 namespace vedavi::highlight {
@@ -75,6 +77,26 @@ bool text_of(std::string_view html, std::string& text) {
     }
   }
   return open == 0;
+}
+
+// Written in pieces, the output is the same bytes, cut only between whole characters, and each
+// piece but the last reaches the size asked for.
+TEST(HighlightWrite, PiecesJoinToTheWhole) {
+  const std::string src = repeat("# h\xC3\xA9 *a* `b`\n> - [x](u) <!-- c -->\n\n\xE2\x82\xAC & x\r\n", 200);
+  const std::string whole = highlight_md(src, "hl-");
+  for (const std::size_t piece_bytes : {std::size_t{1}, std::size_t{7}, std::size_t{4096}, std::size_t{1} << 20}) {
+    const std::vector<std::string> pieces = highlight_md_pieces(src, "hl-", piece_bytes);
+    std::string joined;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      EXPECT_TRUE(utf8::is_valid(pieces[i])) << piece_bytes;
+      if (i + 1 < pieces.size()) {
+        EXPECT_GE(pieces[i].size(), piece_bytes);
+      }
+      joined += pieces[i];
+    }
+    EXPECT_EQ(joined, whole) << piece_bytes;
+  }
+  EXPECT_TRUE(highlight_md_pieces("", "hl-", 7).empty());
 }
 
 TEST(HighlightPathological, DeepNestingStaysWellFormed) {
