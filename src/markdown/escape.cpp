@@ -304,10 +304,20 @@ std::string char_reference(char32_t cp) {
 std::string escape_title(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    // A line end is written as a reference: the title would go on on a line of its own, whose
+    // leading white space the reader drops and which may open a block ("# ", "- ", a blank line).
+    if (c == '\n' || c == '\r') {
+      out += c == '\n' ? "&#10;" : "&#13;";
+      continue;
+    }
     // "<" too: "<!--" or a tag there would be read as HTML before the link; and parentheses,
-    // which the reader balances across the title when it looks for the link's end.
-    if (c == '\\' || c == '"' || c == '<' || c == '(' || c == ')') out += '\\';
+    // which the reader balances across the title when it looks for the link's end. An "&" that
+    // starts a reference would be decoded.
+    if (c == '\\' || c == '"' || c == '<' || c == '(' || c == ')' || (c == '&' && starts_reference(text, i))) {
+      out += '\\';
+    }
     out += c;
   }
   return out;

@@ -32,7 +32,8 @@ void escape_markdown(std::string_view text, TextContext context, std::string& ou
 // "(" ")" escaped; the bytes the reader's output percent-encodes already so encoded, which keeps
 // a second round's target the same.
 std::string escape_target(std::string_view text);
-// "\\", "\"" and "<" escaped.
+// "\\", "\"", "<", parentheses and an "&" that starts a reference escaped; line ends
+// written as references.
 std::string escape_title(std::string_view text);
 // "&#N;": how a character the reader would drop where it stands is written instead.
 std::string char_reference(char32_t cp);

@@ -122,6 +122,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("<p t><e->")  # a paragraph opening with a custom element
 @example("![&#10;]()")  # a line feed in alt text
 @example("<a>^[]")  # a note whose reference the HTML parser took apart
+@example("[foo]:l '\n '\n[foo]")  # a title holding a line end
 @example("<h1\n\n    t")  # code holding a line end in a heading
 @example("<p><a$>")  # a paragraph whose content writes nothing
 @example("- [x] ")  # an empty task item

@@ -48,6 +48,9 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p>a<a href=\"#fn-1\" class=\"footnote-backref\">x</a></p>", "a\n\n"},
       {"<p><a name=\"n\">x</a></p>", "<a name=\"n\">x</a>\n\n"},
       {"<p><img src=\"i.png\" alt=\"A*\" title=\"T\"></p>", "![A\\*](i.png \"T\")\n\n"},
+      // A title's line ends are references (a line of its own would lose its indent or open a
+      // block), and a reference's "&" is escaped.
+      {"<p><a href=\"u\" title=\"a\n# b &amp;amp; c\">x</a></p>", "[x](u \"a&#10;# b \\&amp; c\")\n\n"},
       {"<p><img alt=\"x\"></p>", "<img alt=\"x\">\n\n"}, {"<p><img src=\"u\" alt=\"a\nb\"></p>", "![a&#10;b](u)\n\n"}, {"<p><code>a`b</code></p>", "``a`b``\n\n"},
       {"<p><code>`x</code></p>", "`` `x ``\n\n"},
       // A line end or tab in a code span would read back as a space: the tags stay, the text is md.
