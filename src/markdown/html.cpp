@@ -3,6 +3,7 @@
 #include "markdown/html.h"
 
 #include <algorithm>
+#include <optional>
 #include <array>
 #include <vector>
 
@@ -71,6 +72,12 @@ class ReaderHtml {
   void write(NodeId node) {
     const auto& data = dom_.node(node).data;
     if (const auto* text = std::get_if<fast5ever::dom::Text>(&data)) {
+      // The HTML parser drops a line feed right after a pre's start tag: text opening one that
+      // comes first through an element left out needs a second (a direct child has it already).
+      if (out_.size() == preformatted_start_ && text->text.starts_with('\n') &&
+          dom_.node(node).parent != preformatted_node_) {
+        out_ += '\n';
+      }
       if (preformatted_ > 0) {
         fast5ever::append_escaped_text(text->text, out_);
         line_blank_ = false;
@@ -101,6 +108,10 @@ class ReaderHtml {
     }
     const bool preformatted = tag == "pre" || tag == "textarea" || tag == "listing";
     if (preformatted) ++preformatted_;
+    if (preformatted && tagged) {
+      preformatted_start_ = out_.size();
+      preformatted_node_ = node;
+    }
     const auto& children = dom_.walk_children(node);
     frames_.push_back(Frame{node, children.begin(), children.end(), tagged, preformatted});
   }
@@ -126,6 +137,9 @@ class ReaderHtml {
   std::string& out_;
   std::vector<Frame> frames_;
   std::size_t preformatted_ = 0;
+  // Where the content of the preformatted element written last starts, and that element.
+  std::size_t preformatted_start_ = std::string::npos;
+  std::optional<NodeId> preformatted_node_;
   bool line_blank_ = false;  // the line written last holds only spaces and tabs so far
 };
 

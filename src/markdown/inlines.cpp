@@ -234,6 +234,7 @@ void DomRenderer::inline_element(NodeId node, std::string_view tag,
         out() += "[^";
         out() += *label;
         out() += ']';
+        written_refs_.push_back(*label);
       } else {
         html(node);  // no definition is written for it: "[^label]" would read back as text
       }

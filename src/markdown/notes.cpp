@@ -87,8 +87,7 @@ std::vector<std::string> referenced_note_labels(const Dom& dom) {
 // section of notes the HTML parser put inside a block left open before it, or blocks after it (a
 // tag it reopened there), would come out elsewhere on the second round. Written where the reader
 // puts them from the start, a second round writes the same.
-void notes_last(Dom& dom, NodeId root) {
-  const std::vector<std::string> referenced = referenced_note_labels(dom);
+void notes_last(Dom& dom, NodeId root, const std::vector<std::string>& referenced) {
   std::vector<NodeId> sections;
   std::vector<NodeId> stack{root};
   while (!stack.empty()) {
@@ -114,6 +113,18 @@ std::vector<std::string> defined_note_labels(const Dom& dom, const std::vector<s
   }
   std::sort(labels.begin(), labels.end());
   return labels;
+}
+
+bool DomRenderer::every_note_referenced() const {
+  const std::vector<std::string> written = written_note_refs();
+  return std::includes(written.begin(), written.end(), note_labels_.begin(), note_labels_.end());
+}
+
+std::vector<std::string> DomRenderer::written_note_refs() const {
+  std::vector<std::string> written = written_refs_;
+  std::sort(written.begin(), written.end());
+  written.erase(std::unique(written.begin(), written.end()), written.end());
+  return written;
 }
 
 // A section whose notes cannot be written as definitions stays HTML, written once.

@@ -95,10 +95,10 @@ BlockNodes::BlockNodes(const Dom& dom) : blocks_(dom.nodes.size(), false) {
   }
 }
 
-DomRenderer::DomRenderer(const Dom& dom)
+DomRenderer::DomRenderer(const Dom& dom, std::vector<std::string> referenced)
     : dom_(dom),
       block_nodes_(dom),
-      note_refs_(referenced_note_labels(dom)),
+      note_refs_(std::move(referenced)),
       note_labels_(defined_note_labels(dom, note_refs_)) { sinks_.emplace_back(); }
 
 void DomRenderer::blocks(NodeId node, std::string& out) {
@@ -712,8 +712,41 @@ void DomRenderer::close_div(NodeId node) {
 
 // ---- entries ----
 
+namespace {
+
+// The md of `node`'s children, taking the notes `referenced` names as referenced. Whether a
+// reference is written "[^label]" depends on where it stands (inside an element kept as HTML it
+// stays HTML), so a note counted as referenced may still lack one: `referenced` then becomes the
+// labels that were written, for the next writing.
+std::string write_once(const Dom& dom, NodeId node, std::vector<std::string>& referenced, bool& agrees,
+                       std::size_t room = 0) {
+  std::string out;
+  out.reserve(room);
+  DomRenderer renderer(dom, referenced);
+  renderer.blocks(node, out);
+  agrees = renderer.every_note_referenced();
+  if (!agrees) referenced = renderer.written_note_refs();
+  return out;
+}
+
+// A definition no "[^label]" reference points to reads back as nothing. The first writing takes
+// every reference in the tree as written; when one stayed HTML, the second takes only those it
+// wrote; the third takes none (no definition, no "[^label]"), which always agrees.
+constexpr int kNoteWritings = 3;
+
+}  // namespace
+
 void write_markdown(const Dom& dom, NodeId node, std::string& out) {
-  DomRenderer(dom).blocks(node, out);
+  std::vector<std::string> referenced = referenced_note_labels(dom);
+  for (int writing = 1;; ++writing) {
+    bool agrees = false;
+    std::string md = write_once(dom, node, referenced, agrees);
+    if (agrees || writing == kNoteWritings) {
+      out += md;
+      return;
+    }
+    if (writing + 1 == kNoteWritings) referenced.clear();
+  }
 }
 
 namespace {
@@ -738,11 +771,18 @@ std::string vedavi_to_md(std::string_view html) {
   fault_point(html);
   Dom dom = fast5ever::dom::parse_fragment(html);
   double_leading_line_feeds(dom);
-  notes_last(dom, 0);
-  std::string out;
-  out.reserve(html.size());
-  write_markdown(dom, 0, out);
-  return out;
+  std::vector<std::string> referenced = referenced_note_labels(dom);
+  // As write_markdown, but the sections of notes written as definitions move to the end first,
+  // where the reader puts them: another writing starts from the tree as parsed.
+  for (int writing = 1;; ++writing) {
+    notes_last(dom, 0, referenced);
+    bool agrees = false;
+    std::string md = write_once(dom, 0, referenced, agrees, html.size());
+    if (agrees || writing == kNoteWritings) return md;
+    if (writing + 1 == kNoteWritings) referenced.clear();
+    dom = fast5ever::dom::parse_fragment(html);
+    double_leading_line_feeds(dom);
+  }
 }
 
 }  // namespace vedavi::markdown

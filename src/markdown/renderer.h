@@ -41,7 +41,7 @@ void protect_trailing_space(std::string& text, std::size_t floor);
 void protect_leading_space(std::string& text, std::size_t begin);
 // Moves the footnote sections under `root` that are written as definitions after everything
 // else, in document order: where the reader puts the notes.
-void notes_last(Dom& dom, NodeId root);
+void notes_last(Dom& dom, NodeId root, const std::vector<std::string>& referenced);
 // The label of a footnote-reference sup: its one child is an `a.footnote-ref` to "#fn-label".
 std::optional<std::string> footnote_label(const Dom& dom, NodeId sup);
 // The labels the footnote references of the tree point to, sorted.
@@ -52,10 +52,16 @@ std::vector<std::string> defined_note_labels(const Dom& dom, const std::vector<s
 
 class DomRenderer {
  public:
-  explicit DomRenderer(const Dom& dom);
+  // `referenced`: the labels of the notes taken as referenced (sorted); only those are written as
+  // definitions, and only references to them as "[^label]".
+  DomRenderer(const Dom& dom, std::vector<std::string> referenced);
 
   // Appends the children of `node` as blocks to `out`.
   void blocks(NodeId node, std::string& out);
+  // Whether every note written as a definition had a reference written as "[^label]"; when not,
+  // the labels of those written, sorted, for the next writing.
+  bool every_note_referenced() const;
+  std::vector<std::string> written_note_refs() const;
 
  private:
   // How the children of a frame are written, one at a time.
@@ -213,8 +219,9 @@ class DomRenderer {
 
   const Dom& dom_;
   const BlockNodes block_nodes_;
-  const std::vector<std::string> note_refs_;    // referenced_note_labels
+  const std::vector<std::string> note_refs_;    // as given
   const std::vector<std::string> note_labels_;  // defined_note_labels
+  std::vector<std::string> written_refs_;       // labels written as "[^label]", in order
   std::vector<Sink> sinks_;  // [0..depth_] in use; the rest keep their capacity for reuse
   std::size_t depth_ = 0;
   std::vector<Frame> frames_;

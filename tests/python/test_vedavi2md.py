@@ -123,6 +123,8 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("![&#10;]()")  # a line feed in alt text
 @example("<a>^[]")  # a note whose reference the HTML parser took apart
 @example("[foo]:l '\n '\n[foo]")  # a title holding a line end
+@example("|\n: ^[]")  # a note referenced only from HTML
+@example("<prE><code\ufffd>")  # a pre's line feed through an element whose tags go
 @example("<h1\n\n    t")  # code holding a line end in a heading
 @example("<p><a$>")  # a paragraph whose content writes nothing
 @example("- [x] ")  # an empty task item

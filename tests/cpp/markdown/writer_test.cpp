@@ -234,6 +234,9 @@ TEST(Notes, FootnotesAndPayloads) {
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><div><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section></div>", "[^a]\n\n::: {}\n\n:::\n\n[^a]: n\n\n"},
       // An empty paragraph ending a note would take the back-link on the way back, and go with it.
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>a</p><p></p>\n</li></ol></section>", "[^a]\n\n[^a]: a\n\n"},
+      // A reference kept as HTML (in a list of definitions) is none: its note stays HTML too.
+      {"<dl><dt>t</dt><dd><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></dd></dl><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>",
+       "<dl><dt>t</dt><dd><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></dd></dl>\n\n<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n\n"},
       // A note no reference points to: the reader would drop its definition.
       {"<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>", "<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n\n"},
       // One item without a note id: the whole section stays HTML, no note written twice.
@@ -321,6 +324,8 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<!-- c -->\n <b>x</b>\n<!-- d -->", "<!-- c -->  <b>x</b>\n<!-- d -->\n\n"},
       // A custom element opening a paragraph would open an HTML block: the p keeps its tags.
       {"<p><x-y>a</x-y> b</p>", "<p><x-y>a</x-y> b</p>\n\n"},
+      // A pre's text opening with a line feed, through an element whose tags go, keeps it.
+      {"<pre><font>\nx</font></pre>", "<pre>\n\nx</pre>\n\n"},
       // A comment or template in a run keeps to one line: a line in it could open a block.
       {"<p>/<!--\n<tr\n--></p>", "/<!-- <tr -->\n\n"},
       {"<p>x<template>\n# h\n</template></p>", "x<template> # h </template>\n\n"},
