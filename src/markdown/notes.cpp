@@ -88,6 +88,7 @@ std::vector<std::string> referenced_note_labels(const Dom& dom) {
 // tag it reopened there), would come out elsewhere on the second round. Written where the reader
 // puts them from the start, a second round writes the same.
 void notes_last(Dom& dom, NodeId root, const std::vector<std::string>& referenced) {
+  if (referenced.empty()) return;  // no section can be written as definitions
   std::vector<NodeId> sections;
   std::vector<NodeId> stack{root};
   while (!stack.empty()) {
@@ -105,6 +106,7 @@ void notes_last(Dom& dom, NodeId root, const std::vector<std::string>& reference
 
 std::vector<std::string> defined_note_labels(const Dom& dom, const std::vector<std::string>& referenced) {
   std::vector<std::string> labels;
+  if (referenced.empty()) return labels;
   for (NodeId node = 0; node < dom.nodes.size(); ++node) {
     if (!is_note_section(dom, node, referenced)) continue;
     for (NodeId li : dom.node(*note_list(dom, node, referenced)).children) {

@@ -52,47 +52,57 @@ bool is_inline_extra(const Dom& dom, NodeId node) {
   return text != nullptr && !text->text.empty() && text->text.back() != '\n';
 }
 
-}  // namespace
-
 // The elements the HTML parser reopens when a block interrupts them: a block may stand below a
 // nest of them however deep. Sorted, for a binary search.
 constexpr std::array<std::string_view, 14> kReopenedTags = {
     "a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"};
 static_assert(std::is_sorted(kReopenedTags.begin(), kReopenedTags.end()));
 
-BlockNodes::BlockNodes(const Dom& dom) : blocks_(dom.nodes.size(), false) {
-  // holds[n]: a block stands below element n, as its child or below a chain of reopened elements.
-  std::vector<bool> holds(dom.nodes.size(), false);
-  std::vector<std::uint8_t> seen(dom.nodes.size(), 0);  // 1: children pushed, 2: done
-  std::vector<NodeId> stack;
-  for (NodeId root = 0; root < dom.nodes.size(); ++root) {
-    if (seen[root] != 0) continue;
-    stack.push_back(root);
-    while (!stack.empty()) {
-      const NodeId node = stack.back();
-      const auto& children = dom.node(node).children;
-      if (seen[node] == 0) {
-        seen[node] = 1;
-        for (NodeId child : children) {
-          if (seen[child] == 0) stack.push_back(child);
-        }
-        continue;
+bool is_reopened(const fast5ever::dom::Element& element) {
+  return element.name.ns == html5::Namespace::Html &&
+         std::binary_search(kReopenedTags.begin(), kReopenedTags.end(), element.name.local);
+}
+
+}  // namespace
+
+bool BlockNodes::operator()(NodeId node) const {
+  if (blocks_[node] != kUnknown) return blocks_[node] == kYes;
+  const auto* element = dom_.element(node);
+  const bool block = element != nullptr &&
+                     ((!is_inline_tag(element->name.local) && !is_inline_extra(dom_, node)) || holds_block(node));
+  blocks_[node] = block ? kYes : kNo;
+  return block;
+}
+
+// Depth first with a stack of its own; a frame looks at its children in order, goes down into a
+// reopened one not yet known, and on coming back looks at that child again, known now.
+bool BlockNodes::holds_block(NodeId element) const {
+  if (holds_[element] != kUnknown) return holds_[element] == kYes;
+  stack_.assign(1, Step{element, 0});
+  while (!stack_.empty()) {
+    Step& step = stack_.back();
+    const auto& children = dom_.node(step.node).children;
+    bool found = false;
+    bool down = false;
+    for (; step.next < children.size(); ++step.next) {
+      const NodeId child = children[step.next];
+      const auto* inner = dom_.element(child);
+      if (inner == nullptr) continue;
+      if (!is_inline_tag(inner->name.local) || holds_[child] == kYes) {
+        found = true;
+        break;
       }
-      stack.pop_back();
-      if (seen[node] == 2) continue;
-      seen[node] = 2;
-      const auto* element = dom.element(node);
-      if (element == nullptr) continue;
-      holds[node] = std::any_of(children.begin(), children.end(), [&](NodeId child) {
-        const auto* inner = dom.element(child);
-        if (inner == nullptr) return false;
-        if (!is_inline_tag(inner->name.local)) return true;
-        return holds[child] && inner->name.ns == html5::Namespace::Html &&
-               std::binary_search(kReopenedTags.begin(), kReopenedTags.end(), inner->name.local);
-      });
-      blocks_[node] = holds[node] || (!is_inline_tag(element->name.local) && !is_inline_extra(dom, node));
+      if (holds_[child] == kUnknown && is_reopened(*inner)) {
+        stack_.push_back(Step{child, 0});
+        down = true;
+        break;
+      }
     }
+    if (down) continue;
+    holds_[step.node] = found ? kYes : kNo;
+    stack_.pop_back();
   }
+  return holds_[element] == kYes;
 }
 
 DomRenderer::DomRenderer(const Dom& dom, std::vector<std::string> referenced)

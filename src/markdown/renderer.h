@@ -21,17 +21,28 @@ using fast5ever::dom::Dom;
 using fast5ever::dom::NodeId;
 
 // Which nodes md writes as blocks: an element md has no inline form for, and an inline element
-// holding one anywhere below it through inline elements (the HTML parser reopens an unclosed
-// inline tag around the blocks after it, and its tags around blocks would not read back). Worked
-// out once for the whole tree: asked of every node at every depth, a walk each time would be
-// quadratic in the depth.
+// holding one anywhere below it through elements the HTML parser reopens (it reopens an unclosed
+// inline tag around the blocks after it, and its tags around blocks would not read back). What
+// an element holds is remembered once found: asked of every node at every depth, a walk each time
+// would be quadratic in the depth.
 class BlockNodes {
  public:
-  explicit BlockNodes(const Dom& dom);
-  bool operator()(NodeId node) const { return blocks_[node]; }
+  explicit BlockNodes(const Dom& dom)
+      : dom_(dom), holds_(dom.nodes.size(), kUnknown), blocks_(dom.nodes.size(), kUnknown) {}
+  bool operator()(NodeId node) const;
 
  private:
-  std::vector<bool> blocks_;
+  enum : std::uint8_t { kUnknown, kNo, kYes };
+  bool holds_block(NodeId element) const;
+
+  struct Step {
+    NodeId node;
+    std::size_t next;  // the child to look at
+  };
+  const Dom& dom_;
+  mutable std::vector<std::uint8_t> holds_;   // a block stands below the element
+  mutable std::vector<std::uint8_t> blocks_;  // the answer, once asked
+  mutable std::vector<Step> stack_;
 };
 
 // An ordered list's start attribute: an optional "+" and ASCII digits; 1 otherwise.
