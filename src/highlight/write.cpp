@@ -131,7 +131,6 @@ std::vector<std::string> write_ranges_in_pieces(std::string_view text, std::vect
   std::vector<std::string> pieces;
   PieceOutput output(pieces, piece_bytes);
   render(text, ranges, prefix, output);
-  std::vector<ClassedRange>().swap(ranges);
   output.finish();
   return pieces;
 }

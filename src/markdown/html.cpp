@@ -95,7 +95,7 @@ class ReaderHtml {
     const HtmlKind kind = html_kind(dom_, node);
     if (kind == HtmlKind::Hidden) return;
     // The renderer writes a note's back-link itself, and the space before it.
-    if (dom_.is_tag(node, "a") && dom_.has_class(node, "footnote-backref")) {
+    if (is_back_link(dom_, node)) {
       while (!out_.empty() && out_.back() == ' ') out_.pop_back();
       return;
     }
@@ -144,6 +144,10 @@ class ReaderHtml {
 };
 
 }  // namespace
+
+bool is_back_link(const Dom& dom, NodeId node) {
+  return dom.is_tag(node, "a") && dom.has_class(node, "footnote-backref");
+}
 
 bool is_readable_tag_name(std::string_view name) {
   return !name.empty() && scan::is_ascii_alpha(name[0]) &&

@@ -22,6 +22,8 @@ enum class HtmlKind : std::uint8_t {
             // is written
 };
 HtmlKind html_kind(const Dom& dom, NodeId element);
+// A note's back-link, which the writer leaves out (the reader's renderer writes it again).
+bool is_back_link(const Dom& dom, NodeId node);
 // Whether the reader takes `name` as a tag name: an ASCII letter, then letters, digits and "-".
 bool is_readable_tag_name(std::string_view name);
 

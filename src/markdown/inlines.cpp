@@ -91,10 +91,6 @@ bool holds_link(const Dom& dom, NodeId node) {
   return false;
 }
 
-bool is_back_link(const Dom& dom, NodeId node) {
-  return dom.is_tag(node, "a") && dom.has_class(node, "footnote-backref");
-}
-
 bool writes_brackets(const Dom& dom, NodeId node) {
   if (dom.is_tag(node, "span")) return !has_classes(dom, node, "math", "inline");
   return dom.is_tag(node, "a") && dom.attr(node, "href") && !is_back_link(dom, node);
@@ -352,7 +348,7 @@ bool DomRenderer::autolink(NodeId node) {
 }
 
 void DomRenderer::link(NodeId node, const TextContext& context) {
-  if (dom_.has_class(node, "footnote-backref")) return;  // the renderer rebuilds back-links
+  if (is_back_link(dom_, node)) return;  // the renderer rebuilds back-links
   if (!dom_.attr(node, "href")) {
     html_with_md_content(node);
     return;

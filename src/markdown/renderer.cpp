@@ -724,39 +724,30 @@ void DomRenderer::close_div(NodeId node) {
 
 namespace {
 
-// The md of `node`'s children, taking the notes `referenced` names as referenced. Whether a
-// reference is written "[^label]" depends on where it stands (inside an element kept as HTML it
-// stays HTML), so a note counted as referenced may still lack one: `referenced` then becomes the
-// labels that were written, for the next writing.
-std::string write_once(const Dom& dom, NodeId node, std::vector<std::string>& referenced, bool& agrees,
-                       std::size_t room = 0) {
-  std::string out;
-  out.reserve(room);
+// A definition no "[^label]" reference points to reads back as nothing, and whether a reference
+// is written so depends on where it stands (inside an element kept as HTML it stays HTML). The
+// first writing takes every reference in the tree as written; when one stayed HTML, the second
+// takes only those it wrote; the third takes none (no definition, no "[^label]"), which always
+// agrees.
+constexpr int kNoteWritings = 3;
+
+// Appends the md of `node`'s children, taking the notes `referenced` names as referenced; true
+// when this writing is the last. Otherwise `referenced` holds what the next one takes.
+bool write_once(const Dom& dom, NodeId node, std::vector<std::string>& referenced, int writing,
+                std::string& out) {
   DomRenderer renderer(dom, referenced);
   renderer.blocks(node, out);
-  agrees = renderer.every_note_referenced();
-  if (!agrees) referenced = renderer.written_note_refs();
-  return out;
+  if (writing == kNoteWritings || renderer.every_note_referenced()) return true;
+  referenced = writing + 1 == kNoteWritings ? std::vector<std::string>{} : renderer.written_note_refs();
+  return false;
 }
-
-// A definition no "[^label]" reference points to reads back as nothing. The first writing takes
-// every reference in the tree as written; when one stayed HTML, the second takes only those it
-// wrote; the third takes none (no definition, no "[^label]"), which always agrees.
-constexpr int kNoteWritings = 3;
 
 }  // namespace
 
 void write_markdown(const Dom& dom, NodeId node, std::string& out) {
   std::vector<std::string> referenced = referenced_note_labels(dom);
-  for (int writing = 1;; ++writing) {
-    bool agrees = false;
-    std::string md = write_once(dom, node, referenced, agrees);
-    if (agrees || writing == kNoteWritings) {
-      out += md;
-      return;
-    }
-    if (writing + 1 == kNoteWritings) referenced.clear();
-  }
+  const std::size_t start = out.size();
+  for (int writing = 1; !write_once(dom, node, referenced, writing, out); ++writing) out.resize(start);
 }
 
 namespace {
@@ -782,14 +773,14 @@ std::string vedavi_to_md(std::string_view html) {
   Dom dom = fast5ever::dom::parse_fragment(html);
   double_leading_line_feeds(dom);
   std::vector<std::string> referenced = referenced_note_labels(dom);
+  std::string out;
+  out.reserve(html.size());
   // As write_markdown, but the sections of notes written as definitions move to the end first,
   // where the reader puts them: another writing starts from the tree as parsed.
   for (int writing = 1;; ++writing) {
     notes_last(dom, 0, referenced);
-    bool agrees = false;
-    std::string md = write_once(dom, 0, referenced, agrees, html.size());
-    if (agrees || writing == kNoteWritings) return md;
-    if (writing + 1 == kNoteWritings) referenced.clear();
+    if (write_once(dom, 0, referenced, writing, out)) return out;
+    out.clear();
     dom = fast5ever::dom::parse_fragment(html);
     double_leading_line_feeds(dom);
   }

@@ -12,6 +12,7 @@ namespace {
 
 using testing::default_options;
 using testing::spans_dump;
+using vedavi::test::repeat;
 
 TEST(BlockSpans, RangesAndDepths) {
   const std::pair<std::string_view, std::string_view> cases[] = {
@@ -96,32 +97,27 @@ TEST(BlockSpans, LaterLinesChangeEarlierBlocks) {
 // the same blocks are finished only at the end: every mode lists the same spans there, one line
 // later and one level deeper.
 TEST(BlockSpans, ChildrenOfATopLevelBlockFinishedEarly) {
-  auto times = [](std::string_view unit, std::size_t n) {
-    std::string out;
-    for (std::size_t k = 0; k < n; ++k) out += unit;
-    return out;
-  };
   const std::string sources[] = {
       // Nested single lists turn back into text beside their item's paragraph and join it while
       // the list is tight, unless a blank line between its last items makes it loose.
-      times("- a\n  1. b\n", 2000), times("- a\n  1. b\n", 2000) + "\n- c\n",
-      times("- a\n\n  1. b\n", 1500) + "- c\n", "- a\n\n- b\n" + times("- c\n  1. d\n", 1500),
-      times("- a\n  - b\n    1. c\n", 1500),
+      repeat("- a\n  1. b\n", 2000), repeat("- a\n  1. b\n", 2000) + "\n- c\n",
+      repeat("- a\n\n  1. b\n", 1500) + "- c\n", "- a\n\n- b\n" + repeat("- c\n  1. d\n", 1500),
+      repeat("- a\n  - b\n    1. c\n", 1500),
       // An image whose definition comes at the end; from it on the items wait.
-      times("- ![a][r]\n- p\n", 1500) + "\n[r]: /u\n",
-      times("- p\n", 1500) + "- ![a][r]\n" + times("- q\n  1. r\n", 1500) + "\n[r]: /u\n",
+      repeat("- ![a][r]\n- p\n", 1500) + "\n[r]: /u\n",
+      repeat("- p\n", 1500) + "- ![a][r]\n" + repeat("- q\n  1. r\n", 1500) + "\n[r]: /u\n",
       // Ordered lists, kept or turned back into text with their nested lists.
-      times("1. a\n", 2000), times("3. x\n   1. y\n", 1500), times("1. x\n   4. y\n", 1500),
+      repeat("1. a\n", 2000), repeat("3. x\n   1. y\n", 1500), repeat("1. x\n   4. y\n", 1500),
       // Link definitions, code and raw HTML inside items; items of several blocks.
-      times("- [r]: /u\n  text\n", 1500), times("- ```\n  c\n  ```\n- <!-- h\n", 1500),
-      times("* a\n\n  > b\n", 1500) + "* c\n",
+      repeat("- [r]: /u\n  text\n", 1500), repeat("- ```\n  c\n  ```\n- <!-- h\n", 1500),
+      repeat("* a\n\n  > b\n", 1500) + "* c\n",
       // Quotes: single ordered lists pending across many children, continued or not.
-      times("> q\n>\n", 2000), "> 1. a\n>\n" + times("> p\n>\n", 1500) + "> 2. b\n",
-      "> 1. a\n>\n" + times("> p\n>\n", 1500), "> 1. a\n>\n" + times("> p\n>\n", 1500) + "> # h\n>\n> 2. b\n",
-      times("> 1. a\n>\n> p\n>\n", 1500), times("> 3. x\n>\n> # h\n>\n", 1500),
-      times("> ![a][r]\n>\n> p\n>\n", 1500) + "\n[r]: /u\n",
+      repeat("> q\n>\n", 2000), "> 1. a\n>\n" + repeat("> p\n>\n", 1500) + "> 2. b\n",
+      "> 1. a\n>\n" + repeat("> p\n>\n", 1500), "> 1. a\n>\n" + repeat("> p\n>\n", 1500) + "> # h\n>\n> 2. b\n",
+      repeat("> 1. a\n>\n> p\n>\n", 1500), repeat("> 3. x\n>\n> # h\n>\n", 1500),
+      repeat("> ![a][r]\n>\n> p\n>\n", 1500) + "\n[r]: /u\n",
       // A table whose header was a paragraph's last line; nested quotes and lists.
-      times("> p\n> a|b\n> -|-\n>\n> q\n>\n", 1500), times("> > a\n>\n> - b\n>   1. c\n", 1500),
+      repeat("> p\n> a|b\n> -|-\n>\n> q\n>\n", 1500), repeat("> > a\n>\n> - b\n>   1. c\n", 1500),
   };
   Options o = default_options();
   o.implicit_figures = true;
@@ -155,15 +151,10 @@ TEST(BlockSpans, ChildrenOfATopLevelBlockFinishedEarly) {
 // order a whole finish gives them, as one level down in a div (whose own lines are left out: its
 // last child's region reaches over its closing line).
 TEST(BlockSpans, RecordsOfChildrenFinishedEarly) {
-  auto times = [](std::string_view unit, std::size_t n) {
-    std::string out;
-    for (std::size_t k = 0; k < n; ++k) out += unit;
-    return out;
-  };
   const std::string sources[] = {
-      times("- [r]: /u\n  text\n  {: .c}\n", 1500), times("- <!-- h\n- ```\n  c\n  ```\n", 1500),
-      times("> p\n> a|b\n> -|-\n>\n> q\n> {: #i}\n>\n", 1500),
-      times("> > a\n>\n> - b\n>   <!-- c\n", 1500) + "> end\n",
+      repeat("- [r]: /u\n  text\n  {: .c}\n", 1500), repeat("- <!-- h\n- ```\n  c\n  ```\n", 1500),
+      repeat("> p\n> a|b\n> -|-\n>\n> q\n> {: #i}\n>\n", 1500),
+      repeat("> > a\n>\n> - b\n>   <!-- c\n", 1500) + "> end\n",
   };
   auto dump = [](const Trace& trace, std::size_t shift, std::size_t last) {
     std::string out;

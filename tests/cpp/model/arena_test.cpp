@@ -12,6 +12,16 @@ namespace vedavi {
 namespace {
 
 // Texts share their bytes, yet each keeps its own value however the others grow.
+// Whether an arena keeps blocks between uses: under AddressSanitizer it keeps none, so that memory
+// read after it went is reported.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kKeeps = false;
+#elif defined(__has_feature)
+constexpr bool kKeeps = !__has_feature(address_sanitizer);
+#else
+constexpr bool kKeeps = true;
+#endif
+
 TEST(Str, CopiesKeepTheirValueWhileOthersGrow) {
   ArenaScope scope;
   Str a("abc");
@@ -56,13 +66,6 @@ TEST(Str, RepeatedAppendsAreAmortised) {
 // values registered with it are destroyed at each recycling, and a reset frees what it keeps.
 // (Under AddressSanitizer an arena keeps no block, so that memory read after it went is reported.)
 TEST(Arena, RecyclingKeepsItsBlocksAndDestroysItsValues) {
-#if defined(__SANITIZE_ADDRESS__)
-  constexpr bool kKeeps = false;
-#elif defined(__has_feature)
-  constexpr bool kKeeps = !__has_feature(address_sanitizer);
-#else
-  constexpr bool kKeeps = true;
-#endif
   Arena arena;
   int destroyed = 0;
   struct Counted {
@@ -95,13 +98,6 @@ TEST(Arena, RecyclingKeepsItsBlocksAndDestroysItsValues) {
 // so that a tree as large as the last takes no memory from the system; past the limit, or with
 // none, it keeps nothing. Its values are destroyed either way.
 TEST(Arena, AResetKeepsEveryBlockWithinTheLimit) {
-#if defined(__SANITIZE_ADDRESS__)
-  constexpr bool kKeeps = false;
-#elif defined(__has_feature)
-  constexpr bool kKeeps = !__has_feature(address_sanitizer);
-#else
-  constexpr bool kKeeps = true;
-#endif
   struct Row {
     std::ptrdiff_t limit_over_reserved;  // the limit, less the bytes the arena took
     bool keeps;
