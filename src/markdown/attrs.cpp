@@ -172,7 +172,10 @@ std::size_t longest_run(std::string_view text, char c) {
 }
 
 void fenced_block(std::string_view info, std::string_view body, std::string& out) {
-  const std::string fence(std::max<std::size_t>(longest_run(body, '`') + 1, 3), '`');
+  // A backtick fence's info may not hold a backtick (the line would read as text): a tilde
+  // fence's may.
+  const char mark = info.find('`') == std::string_view::npos ? '`' : '~';
+  const std::string fence(std::max<std::size_t>(longest_run(body, mark) + 1, 3), mark);
   out += fence;
   out += info;
   out += '\n';

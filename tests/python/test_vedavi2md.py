@@ -128,6 +128,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("<h1\n\n    t")  # code holding a line end in a heading
 @example("<p><a$>")  # a paragraph whose content writes nothing
 @example("- [x] ")  # an empty task item
+@example("<pre><code c=`>")  # a code block whose attributes hold a backtick
 def test_second_round_changes_nothing(md):
     md1 = m.vedavi2md(html_of(md))
     assert m.vedavi2md(html_of(md1)) == md1
