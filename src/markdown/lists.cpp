@@ -32,18 +32,6 @@ std::optional<std::string_view> task_box(const Dom& dom, NodeId li) {
   return dom.attr(children[0], "checked") ? "[x] " : "[ ] ";
 }
 
-// A list is loose when an item holds a paragraph element: its items are then separated by a
-// blank line, without which they would read back tight.
-bool is_loose(const Dom& dom, NodeId list) {
-  for (NodeId li : dom.node(list).children) {
-    if (!dom.is_tag(li, "li")) continue;
-    for (NodeId child : dom.node(li).children) {
-      if (dom.is_tag(child, "p")) return true;
-    }
-  }
-  return false;
-}
-
 // The first item of a list, or none.
 std::optional<NodeId> first_item(const Dom& dom, NodeId list) {
   for (NodeId child : dom.node(list).children) {
@@ -72,11 +60,60 @@ void DomRenderer::list(NodeId node, bool ordered, char marker) {
   frame.counter = start_number(dom_, node);
   frame.width = ordered ? 1 : 0;  // the list frame's width marks an ordered list
   frame.marker = marker;
-  frame.loose = is_loose(dom_, node);
+  frame.loose = is_loose(node);
+}
+
+// A list is loose when an item holds a paragraph element, or when an item's blocks are written
+// with a blank line between two of them: its items are then separated by a blank line, without
+// which they would read back tight.
+// An inline element holding blocks counts by what it holds: its tags go, its blocks are written
+// one after another as at the top level.
+bool DomRenderer::is_loose(NodeId list) const {
+  std::vector<NodeId> pending;
+  for (NodeId li : dom_.node(list).children) {
+    if (!dom_.is_tag(li, "li")) continue;
+    if (item_needs_blank_line(li)) return true;
+    pending.assign(dom_.node(li).children.begin(), dom_.node(li).children.end());
+    while (!pending.empty()) {
+      const NodeId child = pending.back();
+      pending.pop_back();
+      if (dom_.is_tag(child, "p")) return true;
+      if (!is_content_wrapper(child)) continue;
+      if (significant_children(dom_, child).size() > 1) return true;
+      pending.insert(pending.end(), dom_.node(child).children.begin(), dom_.node(child).children.end());
+    }
+  }
+  return false;
+}
+
+// Whether writing the item tight would still put a blank line between two of its blocks, or
+// between a block and a run of text, as the block walk does (a table cannot follow text on the
+// next line, text cannot follow a code block): the reader makes such a list loose.
+bool DomRenderer::item_needs_blank_line(NodeId li) const {
+  const auto& children = dom_.node(li).children;
+  std::optional<NodeId> last_block;
+  bool in_run = false;
+  bool after_list = false;
+  for (const NodeId* child = children.begin() + (task_box(dom_, li) ? 1 : 0); child != children.end(); ++child) {
+    if (is_block(*child)) {
+      if (in_run ? !interrupts_paragraph(*child) : last_block && !follows_tightly_after(*last_block, *child))
+        return true;
+      in_run = false;
+      last_block = *child;
+      after_list = interrupts_paragraph(*child);
+      continue;
+    }
+    if (!in_run && is_blank_text(dom_, *child)) continue;
+    if (!in_run && last_block && !after_list) return true;
+    in_run = true;
+    last_block.reset();
+  }
+  return false;
 }
 
 void DomRenderer::list_item(Frame& list, NodeId li) {
-  if (list.loose && list.has_items) out() += '\n';
+  const bool loose = list.loose;  // `list` is not used once frames are pushed
+  if (loose && list.has_items) out() += '\n';
   list.has_items = true;
   std::string marker = {list.marker, ' '};
   if (list.width == 1) marker = std::to_string(list.counter++) + list.marker + ' ';
@@ -117,9 +154,8 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   frames_.back().next = frames_.back().end;  // the content goes through the block walk instead
   push_shared_sink({});
   push(li, begin, children.end(), Walk::ItemBlocks, Close::ItemBlocks);
-  frames_.back().loose = std::any_of(begin, children.end(), [&](NodeId child) {
-    return dom_.is_tag(child, "p");
-  });
+  // In a loose list every item's text reads back as paragraphs.
+  frames_.back().loose = loose;
 }
 
 void DomRenderer::close_item_blocks(const Frame&) { trim_end_from(pop_shared_sink()); }
@@ -198,10 +234,14 @@ bool DomRenderer::list_sayable(NodeId list) const {
 // in (a quote would take a quote): a blank line between them would make the item loose.
 bool DomRenderer::follows_tightly(const Frame& frame, NodeId block) const {
   if (frame.walk != Walk::ItemBlocks || frame.loose || !frame.last_block) return false;
-  const auto last = dom_.tag(*frame.last_block).value_or("");
+  return follows_tightly_after(*frame.last_block, block);
+}
+
+bool DomRenderer::follows_tightly_after(NodeId last_block, NodeId block) const {
+  const auto last = dom_.tag(last_block).value_or("");
   // A bullet list right after another takes the other marker, which starts a list of its own
   // below the other's items, even one whose first item is empty (which interrupts no paragraph).
-  if (last == "ul" && dom_.is_tag(block, "ul") && list_sayable(*frame.last_block) && list_sayable(block))
+  if (last == "ul" && dom_.is_tag(block, "ul") && list_sayable(last_block) && list_sayable(block))
     return true;
   if (!interrupts_paragraph(block)) return false;
   if (last == "blockquote") return !dom_.is_tag(block, "blockquote");
@@ -209,7 +249,7 @@ bool DomRenderer::follows_tightly(const Frame& frame, NodeId block) const {
   // marker would join it.
   if (last == "ul" || last == "ol") return !dom_.is_tag(block, "ul") && !dom_.is_tag(block, "ol");
   // A fenced div ends at its closing fence; a div written as HTML ends only at a blank line.
-  if (last == "div") return div_form(*frame.last_block) == DivForm::Fenced;
+  if (last == "div") return div_form(last_block) == DivForm::Fenced;
   return last == "pre" || last == "hr" || (last.size() == 2 && last[0] == 'h' && last[1] >= '1' && last[1] <= '6');
 }
 

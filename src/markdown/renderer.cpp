@@ -355,7 +355,8 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
 // list that may interrupt a paragraph ends with one line feed: the item stays tight, as it was.
 void DomRenderer::finish_run(const Frame& frame, std::optional<NodeId> next_block) {
   trim_line_ends();
-  const bool tight = frame.walk == Walk::ItemBlocks && next_block && interrupts_paragraph(*next_block);
+  const bool tight =
+      frame.walk == Walk::ItemBlocks && !frame.loose && next_block && interrupts_paragraph(*next_block);
   out() += tight ? "\n" : "\n\n";
 }
 
@@ -627,6 +628,12 @@ void DomRenderer::raw_block(NodeId node) {
   append_reader_html(dom_, node, text);
   if (text.size() == start || text.back() != '\n') text += '\n';
   text += '\n';
+}
+
+bool DomRenderer::is_content_wrapper(NodeId node) const {
+  const auto* element = dom_.element(node);
+  return element != nullptr && element->name.ns == html5::Namespace::Html && is_inline_tag(*dom_.tag(node)) &&
+         is_block(node);
 }
 
 // An element whose tags the reader would show as text: its content as blocks, in a fenced div

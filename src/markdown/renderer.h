@@ -199,6 +199,11 @@ class DomRenderer {
   bool list_sayable(NodeId list) const;
   bool interrupts_paragraph(NodeId list) const;
   bool follows_tightly(const Frame& frame, NodeId block) const;
+  bool follows_tightly_after(NodeId last_block, NodeId block) const;
+  bool is_loose(NodeId list) const;
+  bool item_needs_blank_line(NodeId li) const;
+  // An inline element holding blocks, whose content is written as blocks without its tags.
+  bool is_content_wrapper(NodeId node) const;
 
   // Tables (tables.cpp).
   void table(NodeId node);

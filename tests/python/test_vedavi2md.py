@@ -129,6 +129,8 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("<p><a$>")  # a paragraph whose content writes nothing
 @example("- [x] ")  # an empty task item
 @example("<pre><code c=`>")  # a code block whose attributes hold a backtick
+@example("-\n  >\n  <table>d")  # a blank line inside one item: the list reads back loose
+@example("-\n- <em><p>")  # a paragraph inside an inline element in an item
 def test_second_round_changes_nothing(md):
     md1 = m.vedavi2md(html_of(md))
     assert m.vedavi2md(html_of(md1)) == md1

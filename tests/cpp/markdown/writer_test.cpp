@@ -138,6 +138,14 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li>a\n<blockquote>\n<p>q</p>\n</blockquote>\nc</li></ul>", "- a\n  > q\n  c\n\n"},
       {"<ul><li>a<blockquote><p>b</p></blockquote>\n\n<pre><code>c\n</code></pre></li><li>d</li></ul>", "- a\n  > b\n  ```\n  c\n  ```\n- d\n\n"},
       {"<ul><li>a\n<hr>\nc</li></ul><p>d</p><hr>", "- a\n  ---\n  c\n\nd\n\n---\n\n"},
+      // A blank line inside one item makes the whole list loose on reading: every item is
+      // written loose then, and so is an item that holds paragraphs only through an inline
+      // element whose tags go.
+      {"<ul><li>a<table><tr><td>1</td></tr></table></li><li>x</li></ul>", "- a\n  \n  <table><tbody><tr><td>1</td></tr></tbody></table>\n\n- x\n\n"},
+      {"<ul><li><blockquote>a</blockquote><blockquote>b</blockquote></li><li>x</li></ul>", "- > a\n  \n  > b\n\n- x\n\n"},
+      {"<ul><li><p>a</p></li><li>c<blockquote>d</blockquote></li></ul>", "- a\n\n- c\n  \n  > d\n\n"},
+      {"<ul><li><em><p>x</p></em></li><li>y</li></ul>", "- x\n\n- y\n\n"},
+      {"<ul><li><em>a<p>x</p></em></li><li>y</li></ul>", "- a\n  \n  x\n\n- y\n\n"},
       {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" " "checked=\"checked\" /> done</li></ul>", "- [x] done\n\n"},
       // An empty item's box keeps the space after it, without which it reads back as text.
       {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ] done\n- [ ] \n\n"},
