@@ -126,8 +126,11 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
     return context;
   }
   context.before_link = frame.next != frame.end && writes_brackets(dom_, *frame.next);
-  context.before_inline = frame.next != frame.end && !is_block(*frame.next);
-  context.ends_parent = (frame.next == frame.end || is_block(*frame.next)) &&
+  // A note's back-link writes nothing: what follows it is what the text stands before.
+  const NodeId* after = frame.next;
+  while (after != frame.end && is_back_link(dom_, *after)) ++after;
+  context.before_inline = after != frame.end && !is_block(*after);
+  context.ends_parent = (after == frame.end || is_block(*after)) &&
                        (dom_.element(frame.node) == nullptr || is_block(frame.node));
   const NodeId* current = frame.next - 1;
   context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");

@@ -46,6 +46,8 @@ TEST(Inlines, ElementsAndTargets) {
       // Targets take the percent-encoding the reader's output gives them, or a second round differs.
       {"<p><a href=\"`\\\xC3\xA9\">x</a> <a href=\"http://x/`\">http://x/`</a></p>", "[x](%60%5C%C3%A9) [http\\://x/\\`](http://x/%60)\n\n"},
       {"<p>a<a href=\"#fn-1\" class=\"footnote-backref\">x</a></p>", "a\n\n"},
+      // A "{" before a back-link stands at its text's end, as it will on reading back.
+      {"<p>a {<a href=\"#fn-1\" class=\"footnote-backref\">x</a></p>", "a {\n\n"},
       {"<p><a name=\"n\">x</a></p>", "<a name=\"n\">x</a>\n\n"},
       {"<p><img src=\"i.png\" alt=\"A*\" title=\"T\"></p>", "![A\\*](i.png \"T\")\n\n"},
       // A title's line ends are references (a line of its own would lose its indent or open a
