@@ -72,7 +72,6 @@ bool DomRenderer::is_loose(NodeId list) const {
   std::vector<NodeId> pending;
   for (NodeId li : dom_.node(list).children) {
     if (!dom_.is_tag(li, "li")) continue;
-    if (item_needs_blank_line(li)) return true;
     pending.assign(dom_.node(li).children.begin(), dom_.node(li).children.end());
     while (!pending.empty()) {
       const NodeId child = pending.back();
@@ -83,7 +82,10 @@ bool DomRenderer::is_loose(NodeId list) const {
       pending.insert(pending.end(), dom_.node(child).children.begin(), dom_.node(child).children.end());
     }
   }
-  return false;
+  const auto& items = dom_.node(list).children;
+  return std::any_of(items.begin(), items.end(), [&](NodeId li) {
+    return dom_.is_tag(li, "li") && item_needs_blank_line(li);
+  });
 }
 
 // Whether writing the item tight would still put a blank line between two of its blocks, or
