@@ -132,6 +132,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("-\n  >\n  <table>d")  # a blank line inside one item: the list reads back loose
 @example("-\n- <em><p>")  # a paragraph inside an inline element in an item
 @example("^[<h2>{]")  # a "{" before a note's back-link
+@example("- <table\n-")  # an item fostered into another
 def test_second_round_changes_nothing(md):
     md1 = m.vedavi2md(html_of(md))
     assert m.vedavi2md(html_of(md1)) == md1
