@@ -18,22 +18,33 @@ bool has_at(std::string_view text, std::size_t i, std::string_view needle) {
 }
 
 // Bytes at which some rule of the scan may begin, whatever the options; the rest are checked
-// where they stand in is_plain. "www." is looked for at its ".", so that no word byte is marked.
+// where they stand in text_shape. "www." is looked for at its ".", so that no word byte is marked.
 constexpr ByteTable kMaybeSyntax = byte_table("&*<\\_`\n~^=]$@:.");
 static_assert(marks_no_word_bytes(kMaybeSyntax));
 
-// A text that no rule of the scan would change comes back as one text inline, undecoded. One pass
-// over the bytes: only those in the masks are looked at more closely.
-bool is_plain(std::string_view text, const InlineContext& ctx) {
+// What the scan would make of a text: nothing but the text (Plain), or its lines as texts between
+// soft breaks (Lines), or more (Scan).
+enum class TextShape : std::uint8_t { Plain, Lines, Scan };
+
+// The shape of a text, in one pass over its bytes: only those in the masks are looked at more
+// closely. A line feed is no reason to scan: most paragraphs of prose hold nothing else. Counts
+// the line feeds into `line_feeds` as it goes.
+TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_t& line_feeds) {
+  constexpr TextShape Scan = TextShape::Scan;
   const Options& o = ctx.options;
-  if (!ctx.links.empty()) return false;
+  // With definitions, any "]" may close a reference ("[label]"); without, only "](", "][" or "]{"
+  // starts something.
+  const bool has_definitions = !ctx.links.empty();
+  // The scan makes no inline of an empty text; where labels are defined, callers have always
+  // seen that answer, and elsewhere an empty text inline.
+  if (has_definitions && text.empty()) return Scan;
   // Most documents have no templates: the constant mask serves them without a copy per text.
   ByteTable with_templates;
   bool skips_words = true;
   if (!o.templates.empty()) {
     with_templates = kMaybeSyntax;
     for (const TemplateDelimiter& d : o.templates) {
-      if (d.open.empty()) return false;
+      if (d.open.empty()) return Scan;
       const auto first = static_cast<unsigned char>(d.open[0]);
       with_templates[first] = true;
       if (is_word_byte(first)) skips_words = false;
@@ -48,44 +59,75 @@ bool is_plain(std::string_view text, const InlineContext& ctx) {
   const std::size_t n = text.size();
   for (std::size_t i = next_marked(0); i < n; i = next_marked(i + 1)) {
     for (const TemplateDelimiter& d : o.templates)
-      if (has_at(text, i, d.open)) return false;
+      if (has_at(text, i, d.open)) return Scan;
     switch (bytes[i]) {
-      case '&': case '*': case '<': case '\\': case '_': case '`': case '\n': case '~': case '^':
-        return false;
+      case '\n':
+        ++line_feeds;
+        break;
+      case '&': case '*': case '<': case '\\': case '_': case '`': case '~': case '^':
+        return Scan;
       case '=':
-        if (has_at(text, i, "==")) return false;
+        if (has_at(text, i, "==")) return Scan;
         break;
       case ']':
-        if (has_at(text, i, "](") || has_at(text, i, "][") || has_at(text, i, "]{")) return false;
+        if (has_definitions || has_at(text, i, "](") || has_at(text, i, "][") || has_at(text, i, "]{")) return Scan;
         break;
       case '$':
-        if (o.math == MathMode::Dollars) return false;
-        if (o.math == MathMode::Brackets && has_at(text, i, "$$")) return false;
+        if (o.math == MathMode::Dollars) return Scan;
+        if (o.math == MathMode::Brackets && has_at(text, i, "$$")) return Scan;
         break;
       // "@" always needs the scan: it may make a cross-reference, whatever the autolink setting.
       case '@':
-        return false;
+        return Scan;
       case ':':
-        if (o.bare_autolinks && has_at(text, i, "://")) return false;
+        if (o.bare_autolinks && has_at(text, i, "://")) return Scan;
         break;
       case '.':
-        if (o.bare_autolinks && i >= 3 && has_at(text, i - 3, "www.")) return false;
+        if (o.bare_autolinks && i >= 3 && has_at(text, i - 3, "www.")) return Scan;
         break;
       default:
         break;
     }
   }
-  return true;
+  return line_feeds != 0 ? TextShape::Lines : TextShape::Plain;
+}
+
+// The inlines of a text of TextShape::Lines: each line less its trailing spaces, as a text when
+// any is left, then a soft break.
+Inlines line_inlines(std::string_view text, std::size_t line_feeds, bool borrow) {
+  const auto make_text = [&](std::string_view line) {
+    return Inline::Text{borrow ? Str::borrowed(line) : Str(line)};
+  };
+  Inlines out;
+  out.reserve(2 * line_feeds + 1);
+  std::size_t start = 0;
+  for (std::size_t feed = text.find('\n'); feed != std::string_view::npos;
+       feed = text.find('\n', start)) {
+    std::size_t end = feed;
+    while (end > start && text[end - 1] == ' ') --end;
+    if (end > start) out.emplace_back(make_text(text.substr(start, end - start)));
+    out.emplace_back(Inline::SoftBreak{});
+    start = feed + 1;
+  }
+  if (start < text.size()) out.emplace_back(make_text(text.substr(start)));
+  return out;
 }
 
 }  // namespace
 
 Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
-  if (is_plain(text, ctx)) {
-    Inlines out;
-    out.reserve(1);
-    out.emplace_back(Inline::Text{ctx.text_outlives_tree ? Str::borrowed(text) : Str(text)});
-    return out;
+  std::size_t line_feeds = 0;
+  switch (text_shape(text, ctx, line_feeds)) {
+    case TextShape::Plain: {
+      Inlines out;
+      out.reserve(1);
+      out.emplace_back(Inline::Text{ctx.text_outlives_tree ? Str::borrowed(text) : Str(text)});
+      return out;
+    }
+    case TextShape::Lines:
+      return line_inlines(text, line_feeds, ctx.text_outlives_tree);
+    case TextShape::Scan:
+      break;
   }
   return InlineScanner(text, ctx).run();
 }

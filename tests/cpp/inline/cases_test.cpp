@@ -52,6 +52,34 @@ TEST(InlineCases, BreaksEscapesAndScripts) {
   });
 }
 
+// Texts that read as written or as lines between soft breaks, which are made without a scan,
+// beside near misses that need one.
+TEST(InlineCases, PlainTextsAndLines) {
+  Parser parse;
+  expect_cases(parse, {
+      {"", R"~("")~"},
+      {"a  \nb  ", R"~("a" SB "b  ")~"},
+      {"\n\n a\n", R"~(SB SB " a" SB)~"},
+      {"   \nb", R"~(SB "b")~"},
+      {"a\tb \t\nc", "\"a\tb \t\" SB \"c\""},
+      {"x [y\nz] w", R"~("x [y" SB "z] w")~"},
+      {"x [y\nz](u)", R"~("x " link(u)["y" SB "z"])~"},
+      {"a.b: c\nd", R"~("a.b: c" SB "d")~"},
+      {"a\nb_c", R"~("a" SB "b_c")~"},
+  });
+  parse.options.bare_autolinks = true;
+  EXPECT_EQ(parse("a\nwww.b.c"), R"~("a" SB autolink(http://www.b.c)"www.b.c")~");
+  Parser defined;
+  defined.links["y"] = LinkRef{"/y", {}, {}};
+  EXPECT_EQ(defined(""), "");
+  expect_cases(defined, {
+      {"a b", R"~("a b")~"},
+      {"a\nb", R"~("a" SB "b")~"},
+      {"x [y]\nz", R"~("x " link(/y)["y"] SB "z")~"},
+      {"x [w]\nz", R"~("x [w]" SB "z")~"},
+  });
+}
+
 TEST(InlineCases, TemplateTokens) {
   Parser parse;
   parse.options.templates.push_back(TemplateDelimiter{"mustache", "{{", "}}", {}, {}, TemplateForm::Auto});
