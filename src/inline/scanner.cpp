@@ -22,14 +22,14 @@ bool has_at(std::string_view text, std::size_t i, std::string_view needle) {
 constexpr ByteTable kMaybeSyntax = byte_table("&*<\\_`\n~^=]$@:.");
 static_assert(marks_no_word_bytes(kMaybeSyntax));
 
-// What the scan would make of a text: nothing but the text (Plain), or its lines as texts between
-// soft breaks (Lines), or more (Scan).
+// What the scan would make of a text: nothing but the text (Plain); its lines as texts between
+// soft breaks, with code spans among them (Lines); or more (Scan).
 enum class TextShape : std::uint8_t { Plain, Lines, Scan };
 
 // The shape of a text, in one pass over its bytes: only those in the masks are looked at more
-// closely. A line feed is no reason to scan: most paragraphs of prose hold nothing else. Counts
-// the line feeds into `line_feeds` as it goes.
-TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_t& line_feeds) {
+// closely. Line feeds and backticks are no reason to scan: most paragraphs of prose hold nothing
+// else. Counts them into `breaks` as it goes.
+TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_t& breaks) {
   constexpr TextShape Scan = TextShape::Scan;
   const Options& o = ctx.options;
   // With definitions, any "]" may close a reference ("[label]"); without, only "](", "][" or "]{"
@@ -62,9 +62,10 @@ TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_
       if (has_at(text, i, d.open)) return Scan;
     switch (bytes[i]) {
       case '\n':
-        ++line_feeds;
+      case '`':
+        ++breaks;
         break;
-      case '&': case '*': case '<': case '\\': case '_': case '`': case '~': case '^':
+      case '&': case '*': case '<': case '\\': case '_': case '~': case '^':
         return Scan;
       case '=':
         if (has_at(text, i, "==")) return Scan;
@@ -89,35 +90,56 @@ TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_
         break;
     }
   }
-  return line_feeds != 0 ? TextShape::Lines : TextShape::Plain;
+  return breaks != 0 ? TextShape::Lines : TextShape::Plain;
 }
 
 // The inlines of a text of TextShape::Lines: each line less its trailing spaces, as a text when
-// any is left, then a soft break.
-Inlines line_inlines(std::string_view text, std::size_t line_feeds, bool borrow) {
-  const auto make_text = [&](std::string_view line) {
-    return Inline::Text{borrow ? Str::borrowed(line) : Str(line)};
-  };
+// any is left, then a soft break; code spans as the scan makes them. None when a backtick run
+// opens no span or attributes follow one, which only the scan reads (a backtick run that opens
+// none is a scan's first search to the end, so a text costs at most that once).
+std::optional<Inlines> line_inlines(std::string_view text, std::size_t breaks,
+                                    const InlineContext& ctx) {
+  const bool borrow = ctx.text_outlives_tree;
+  const std::size_t events_before = ctx.events != nullptr ? ctx.events->size() : 0;
   Inlines out;
-  out.reserve(2 * line_feeds + 1);
+  out.reserve(2 * breaks + 1);
+  const auto push_text = [&](std::size_t from, std::size_t to) {
+    if (to > from) {
+      const std::string_view line = text.substr(from, to - from);
+      out.emplace_back(Inline::Text{borrow ? Str::borrowed(line) : Str(line)});
+    }
+  };
   std::size_t start = 0;
-  for (std::size_t feed = text.find('\n'); feed != std::string_view::npos;
-       feed = text.find('\n', start)) {
-    std::size_t end = feed;
-    while (end > start && text[end - 1] == ' ') --end;
-    if (end > start) out.emplace_back(make_text(text.substr(start, end - start)));
-    out.emplace_back(Inline::SoftBreak{});
-    start = feed + 1;
+  for (std::size_t at = find_any_of<'\n', '`'>(text, 0, text.size()); at < text.size();
+       at = find_any_of<'\n', '`'>(text, at, text.size())) {
+    if (text[at] == '\n') {
+      std::size_t end = at;
+      while (end > start && text[end - 1] == ' ') --end;
+      push_text(start, end);
+      out.emplace_back(Inline::SoftBreak{});
+      start = at = at + 1;
+      continue;
+    }
+    auto span = code_span_text(text, at, nullptr, borrow);
+    if (!span || (span->end < text.size() && text[span->end] == '{')) {
+      if (ctx.events != nullptr) ctx.events->resize(events_before);  // the scan records its own
+      return std::nullopt;
+    }
+    push_text(start, at);
+    if (ctx.events != nullptr)
+      ctx.events->push_back(InlineEvent{InlineEventKind::Code, false, 0, at, span->end});
+    out.emplace_back(Inline::Code{Attr{}, std::move(span->text)});
+    start = at = span->end;
   }
-  if (start < text.size()) out.emplace_back(make_text(text.substr(start)));
+  push_text(start, text.size());
   return out;
 }
 
 }  // namespace
 
 Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
-  std::size_t line_feeds = 0;
-  switch (text_shape(text, ctx, line_feeds)) {
+  std::size_t breaks = 0;
+  switch (text_shape(text, ctx, breaks)) {
     case TextShape::Plain: {
       Inlines out;
       out.reserve(1);
@@ -125,7 +147,8 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
       return out;
     }
     case TextShape::Lines:
-      return line_inlines(text, line_feeds, ctx.text_outlives_tree);
+      if (auto lines = line_inlines(text, breaks, ctx)) return std::move(*lines);
+      break;
     case TextShape::Scan:
       break;
   }

@@ -66,6 +66,9 @@ TEST(InlineCases, PlainTextsAndLines) {
       {"x [y\nz](u)", R"~("x " link(u)["y" SB "z"])~"},
       {"a.b: c\nd", R"~("a.b: c" SB "d")~"},
       {"a\nb_c", R"~("a" SB "b_c")~"},
+      {"a `b` \n`c\nd`  \ne", R"~("a " code"b" SB code"c d" SB "e")~"},
+      {"a ``b` c\nd", R"~("a ``b` c" SB "d")~"},
+      {"`a`{.c} `b`", R"~(code{.c}"a" " " code"b")~"},
   });
   parse.options.bare_autolinks = true;
   EXPECT_EQ(parse("a\nwww.b.c"), R"~("a" SB autolink(http://www.b.c)"www.b.c")~");
@@ -345,6 +348,8 @@ TEST(InlineCases, Events) {
     std::vector<InlineEvent> expected;
   } cases[] = {
       {"`x`{.a}{#b}", {ev(K::Code, 0, 3), ev(K::Attrs, 3, 11)}},
+      {"`x`\n`y`", {ev(K::Code, 0, 3), ev(K::Code, 4, 7)}},
+      {"`x` `y`{.a}", {ev(K::Code, 0, 3), ev(K::Code, 4, 7), ev(K::Attrs, 7, 11)}},
       {"[a](u){.c}", {ev(K::Link, 0, 6, false, 3), ev(K::LinkTail, 3, 6), ev(K::Attrs, 6, 10)}},
       {"^[a *b*]", {ev(K::Note, 0, 8), ev(K::Emph, 4, 7)}},
       {"***a***", {ev(K::Emph, 0, 7), ev(K::Strong, 1, 6)}},
