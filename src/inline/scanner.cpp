@@ -65,7 +65,18 @@ TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_
       case '`':
         ++breaks;
         break;
-      case '&': case '*': case '<': case '\\': case '_': case '~': case '^':
+      case '_': {
+        // A run of "_" between two ASCII letters or digits ("snake_case") neither opens nor
+        // closes: it reads as written (unless a template might start inside it).
+        std::size_t end = i + 1;
+        while (end < n && bytes[end] == '_') ++end;
+        if (!o.templates.empty() || i == 0 || end == n || !scan::is_ascii_alnum(text[i - 1]) ||
+            !scan::is_ascii_alnum(text[end]))
+          return Scan;
+        i = end - 1;
+        break;
+      }
+      case '&': case '*': case '<': case '\\': case '~': case '^':
         return Scan;
       case '=':
         if (has_at(text, i, "==")) return Scan;
