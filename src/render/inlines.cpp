@@ -139,7 +139,8 @@ std::string_view Renderer::joined_lines(std::string_view text, const Inline*& ne
   // Each line is a text of its own and the soft break between two writes the line feed the source
   // holds there, so a paragraph's lines, read where they stand, are one stretch of the source:
   // written as one, with one escape and one append. The byte after a text is read only when the
-  // next text starts right after it, within the same buffer as that text.
+  // next text starts one byte on, so it lies between the two; whoever's byte it is, a line feed
+  // there writes what the soft break would.
   if (text.empty() || (memo_ != nullptr && !memo_->empty())) return text;
   while (end - next >= 2 && next[0].kind() == InlineKind::SoftBreak) {
     const auto* line = next[1].get_if<Inline::Text>();
