@@ -253,10 +253,20 @@ std::size_t AutolinkMemo::find_scheme_start(std::string_view text, std::size_t f
   scheme_.from = from;
   // A scheme's ":" stands three ("ftp:") to six ("mailto:") bytes after its start, and no ":"
   // comes before it, so the colons are tried in order, each for the starts it may end.
+  // Most colons end no scheme: the first letter a length needs rules each out without a compare.
+  const auto may_start_at = [&](std::size_t colon, std::size_t back) {
+    const char c = text[colon - back];
+    switch (back) {
+      case 6: return (c | 0x20) == 'm';
+      case 5: return c == 'h';
+      case 4: return c == 'h' || (c | 0x20) == 'x';
+      default: return c == 'f';
+    }
+  };
   for (std::size_t colon = text.find(':', from + 3); colon != std::string_view::npos;
        colon = text.find(':', colon + 1)) {
     for (std::size_t back = 6; back >= 3; --back) {
-      if (colon >= from + back && scheme_ends_at(text, colon, back))
+      if (colon >= from + back && may_start_at(colon, back) && scheme_ends_at(text, colon, back))
         return scheme_.found = colon - back;
     }
   }

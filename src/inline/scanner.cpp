@@ -13,27 +13,44 @@
 namespace vedavi::inl {
 namespace {
 
-bool has_at(std::string_view text, std::size_t i, std::string_view needle) {
-  return text.substr(i, needle.size()) == needle;
+// Inlined: with a literal needle the comparison becomes a few byte tests, and "." and ":", which
+// prose is full of, are tested at each of theirs.
+[[gnu::always_inline]] inline bool has_at(std::string_view text, std::size_t i,
+                                          std::string_view needle) {
+  if (i > text.size() || text.size() - i < needle.size()) return false;
+  for (std::size_t k = 0; k < needle.size(); ++k)
+    if (text[i + k] != needle[k]) return false;
+  return true;
 }
 
 // Bytes at which some rule of the scan may begin, whatever the options; the rest are checked
-// where they stand in is_plain. "www." is looked for at its ".", so that no word byte is marked.
+// where they stand in text_shape. "www." is looked for at its ".", so that no word byte is marked.
 constexpr ByteTable kMaybeSyntax = byte_table("&*<\\_`\n~^=]$@:.");
 static_assert(marks_no_word_bytes(kMaybeSyntax));
 
-// A text that no rule of the scan would change comes back as one text inline, undecoded. One pass
-// over the bytes: only those in the masks are looked at more closely.
-bool is_plain(std::string_view text, const InlineContext& ctx) {
+// What the scan would make of a text: nothing but the text (Plain); its lines as texts between
+// soft breaks, with code spans among them (Lines); or more (Scan).
+enum class TextShape : std::uint8_t { Plain, Lines, Scan };
+
+// The shape of a text, in one pass over its bytes: only those in the masks are looked at more
+// closely. Line feeds and backticks are no reason to scan: most paragraphs of prose hold nothing
+// else. Counts them into `breaks` as it goes.
+TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_t& breaks) {
+  constexpr TextShape Scan = TextShape::Scan;
   const Options& o = ctx.options;
-  if (!ctx.links.empty()) return false;
+  // With definitions, any "]" may close a reference ("[label]"); without, only "](", "][" or "]{"
+  // starts something.
+  const bool has_definitions = !ctx.links.empty();
+  // The scan makes no inline of an empty text; where labels are defined, callers have always
+  // seen that answer, and elsewhere an empty text inline.
+  if (has_definitions && text.empty()) return Scan;
   // Most documents have no templates: the constant mask serves them without a copy per text.
   ByteTable with_templates;
   bool skips_words = true;
   if (!o.templates.empty()) {
     with_templates = kMaybeSyntax;
     for (const TemplateDelimiter& d : o.templates) {
-      if (d.open.empty()) return false;
+      if (d.open.empty()) return Scan;
       const auto first = static_cast<unsigned char>(d.open[0]);
       with_templates[first] = true;
       if (is_word_byte(first)) skips_words = false;
@@ -48,44 +65,109 @@ bool is_plain(std::string_view text, const InlineContext& ctx) {
   const std::size_t n = text.size();
   for (std::size_t i = next_marked(0); i < n; i = next_marked(i + 1)) {
     for (const TemplateDelimiter& d : o.templates)
-      if (has_at(text, i, d.open)) return false;
+      if (has_at(text, i, d.open)) return Scan;
     switch (bytes[i]) {
-      case '&': case '*': case '<': case '\\': case '_': case '`': case '\n': case '~': case '^':
-        return false;
+      case '\n':
+      case '`':
+        ++breaks;
+        break;
+      case '_': {
+        // A run of "_" between two ASCII letters or digits ("snake_case") neither opens nor
+        // closes: it reads as written (unless a template might start inside it).
+        std::size_t end = i + 1;
+        while (end < n && bytes[end] == '_') ++end;
+        if (!o.templates.empty() || i == 0 || end == n || !scan::is_ascii_alnum(text[i - 1]) ||
+            !scan::is_ascii_alnum(text[end]))
+          return Scan;
+        i = end - 1;
+        break;
+      }
+      case '&': case '*': case '<': case '\\': case '~': case '^':
+        return Scan;
       case '=':
-        if (has_at(text, i, "==")) return false;
+        if (has_at(text, i, "==")) return Scan;
         break;
       case ']':
-        if (has_at(text, i, "](") || has_at(text, i, "][") || has_at(text, i, "]{")) return false;
+        if (has_definitions || has_at(text, i, "](") || has_at(text, i, "][") || has_at(text, i, "]{")) return Scan;
         break;
       case '$':
-        if (o.math == MathMode::Dollars) return false;
-        if (o.math == MathMode::Brackets && has_at(text, i, "$$")) return false;
+        if (o.math == MathMode::Dollars) return Scan;
+        if (o.math == MathMode::Brackets && has_at(text, i, "$$")) return Scan;
         break;
       // "@" always needs the scan: it may make a cross-reference, whatever the autolink setting.
       case '@':
-        return false;
+        return Scan;
       case ':':
-        if (o.bare_autolinks && has_at(text, i, "://")) return false;
+        if (o.bare_autolinks && has_at(text, i, "://")) return Scan;
         break;
       case '.':
-        if (o.bare_autolinks && i >= 3 && has_at(text, i - 3, "www.")) return false;
+        if (o.bare_autolinks && i >= 3 && has_at(text, i - 3, "www.")) return Scan;
         break;
       default:
         break;
     }
   }
-  return true;
+  return breaks != 0 ? TextShape::Lines : TextShape::Plain;
+}
+
+// The inlines of a text of TextShape::Lines: each line less its trailing spaces, as a text when
+// any is left, then a soft break; code spans as the scan makes them. None when a backtick run
+// opens no span or attributes follow one, which only the scan reads (a backtick run that opens
+// none is a scan's first search to the end, so a text costs at most that once).
+std::optional<Inlines> line_inlines(std::string_view text, std::size_t breaks,
+                                    const InlineContext& ctx) {
+  const bool borrow = ctx.text_outlives_tree;
+  const std::size_t events_before = ctx.events != nullptr ? ctx.events->size() : 0;
+  Inlines out;
+  out.reserve(2 * breaks + 1);
+  const auto push_text = [&](std::size_t from, std::size_t to) {
+    if (to > from) {
+      const std::string_view line = text.substr(from, to - from);
+      out.emplace_back(Inline::Text{borrow ? Str::borrowed(line) : Str(line)});
+    }
+  };
+  std::size_t start = 0;
+  for (std::size_t at = find_any_of<'\n', '`'>(text, 0, text.size()); at < text.size();
+       at = find_any_of<'\n', '`'>(text, at, text.size())) {
+    if (text[at] == '\n') {
+      std::size_t end = at;
+      while (end > start && text[end - 1] == ' ') --end;
+      push_text(start, end);
+      out.emplace_back(Inline::SoftBreak{});
+      start = at = at + 1;
+      continue;
+    }
+    auto span = code_span_text(text, at, nullptr, borrow);
+    if (!span || (span->end < text.size() && text[span->end] == '{')) {
+      if (ctx.events != nullptr) ctx.events->resize(events_before);  // the scan records its own
+      return std::nullopt;
+    }
+    push_text(start, at);
+    if (ctx.events != nullptr)
+      ctx.events->push_back(InlineEvent{InlineEventKind::Code, false, 0, at, span->end});
+    out.emplace_back(Inline::Code{Attr{}, std::move(span->text)});
+    start = at = span->end;
+  }
+  push_text(start, text.size());
+  return out;
 }
 
 }  // namespace
 
 Inlines parse_inner(std::string_view text, const InlineContext& ctx) {
-  if (is_plain(text, ctx)) {
-    Inlines out;
-    out.reserve(1);
-    out.emplace_back(Inline::Text{ctx.text_outlives_tree ? Str::borrowed(text) : Str(text)});
-    return out;
+  std::size_t breaks = 0;
+  switch (text_shape(text, ctx, breaks)) {
+    case TextShape::Plain: {
+      Inlines out;
+      out.reserve(1);
+      out.emplace_back(Inline::Text{ctx.text_outlives_tree ? Str::borrowed(text) : Str(text)});
+      return out;
+    }
+    case TextShape::Lines:
+      if (auto lines = line_inlines(text, breaks, ctx)) return std::move(*lines);
+      break;
+    case TextShape::Scan:
+      break;
   }
   return InlineScanner(text, ctx).run();
 }

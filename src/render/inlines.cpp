@@ -122,7 +122,7 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
     }
     // Text is most of the nodes: written here, without the call that opens any kind.
     if (const auto* text = current.get_if<Inline::Text>()) {
-      escape_text(text->text, out);
+      escape_text(joined_lines(text->text, node, end), out);
       continue;
     }
     if (auto frame = open_inline(current, out)) {
@@ -132,6 +132,25 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
   }
   rest = {};
   return std::nullopt;
+}
+
+std::string_view Renderer::joined_lines(std::string_view text, const Inline*& next,
+                                        const Inline* end) const {
+  // Each line is a text of its own and the soft break between two writes the line feed the source
+  // holds there, so a paragraph's lines, read where they stand, are one stretch of the source:
+  // written as one, with one escape and one append. The byte after a text is read only when the
+  // next text starts one byte on, so it lies between the two; whoever's byte it is, a line feed
+  // there writes what the soft break would.
+  if (text.empty() || (memo_ != nullptr && !memo_->empty())) return text;
+  while (end - next >= 2 && next[0].kind() == InlineKind::SoftBreak) {
+    const auto* line = next[1].get_if<Inline::Text>();
+    const char* stop = text.data() + text.size();
+    if (line == nullptr || line->text.empty() || line->text.data() != stop + 1 || *stop != '\n')
+      break;
+    text = std::string_view(text.data(), text.size() + 1 + line->text.size());
+    next += 2;
+  }
+  return text;
 }
 
 std::optional<Renderer::InlineFrame> Renderer::children_frame(std::span<const Inline> children,

@@ -98,6 +98,9 @@ class Renderer {
   // (most emphasis and link texts), which are then written here with the close.
   std::optional<InlineFrame> children_frame(std::span<const Inline> children, std::string_view close,
                                             std::string& out);
+  // `text` (a text node's) together with the soft breaks and texts from `next` on that stand in
+  // the source right after it, line feed and all; `next` is moved past those.
+  std::string_view joined_lines(std::string_view text, const Inline*& next, const Inline* end) const;
   // Writes the nodes of `rest` in order until one opens a container and returns its frame;
   // `rest` keeps the nodes after it (none when no container opened).
   std::optional<InlineFrame> write_siblings(std::span<const Inline>& rest, std::string& out);

@@ -52,6 +52,40 @@ TEST(InlineCases, BreaksEscapesAndScripts) {
   });
 }
 
+// Texts that read as written or as lines between soft breaks, which are made without a scan,
+// beside near misses that need one.
+TEST(InlineCases, PlainTextsAndLines) {
+  Parser parse;
+  expect_cases(parse, {
+      {"", R"~("")~"},
+      {"a  \nb  ", R"~("a" SB "b  ")~"},
+      {"\n\n a\n", R"~(SB SB " a" SB)~"},
+      {"   \nb", R"~(SB "b")~"},
+      {"a\tb \t\nc", "\"a\tb \t\" SB \"c\""},
+      {"x [y\nz] w", R"~("x [y" SB "z] w")~"},
+      {"x [y\nz](u)", R"~("x " link(u)["y" SB "z"])~"},
+      {"a.b: c\nd", R"~("a.b: c" SB "d")~"},
+      {"a\nb_c", R"~("a" SB "b_c")~"},
+      {"a__b\n_c", R"~("a__b" SB "_c")~"},
+      {"a_b_\nc", R"~("a_b_" SB "c")~"},
+      {"_a_b_", R"~(emph["a_b"])~"},
+      {"a `b` \n`c\nd`  \ne", R"~("a " code"b" SB code"c d" SB "e")~"},
+      {"a ``b` c\nd", R"~("a ``b` c" SB "d")~"},
+      {"`a`{.c} `b`", R"~(code{.c}"a" " " code"b")~"},
+  });
+  parse.options.bare_autolinks = true;
+  EXPECT_EQ(parse("a\nwww.b.c"), R"~("a" SB autolink(http://www.b.c)"www.b.c")~");
+  Parser defined;
+  defined.links["y"] = LinkRef{"/y", {}, {}};
+  EXPECT_EQ(defined(""), "");
+  expect_cases(defined, {
+      {"a b", R"~("a b")~"},
+      {"a\nb", R"~("a" SB "b")~"},
+      {"x [y]\nz", R"~("x " link(/y)["y"] SB "z")~"},
+      {"x [w]\nz", R"~("x [w]" SB "z")~"},
+  });
+}
+
 TEST(InlineCases, TemplateTokens) {
   Parser parse;
   parse.options.templates.push_back(TemplateDelimiter{"mustache", "{{", "}}", {}, {}, TemplateForm::Auto});
@@ -317,6 +351,8 @@ TEST(InlineCases, Events) {
     std::vector<InlineEvent> expected;
   } cases[] = {
       {"`x`{.a}{#b}", {ev(K::Code, 0, 3), ev(K::Attrs, 3, 11)}},
+      {"`x`\n`y`", {ev(K::Code, 0, 3), ev(K::Code, 4, 7)}},
+      {"`x` `y`{.a}", {ev(K::Code, 0, 3), ev(K::Code, 4, 7), ev(K::Attrs, 7, 11)}},
       {"[a](u){.c}", {ev(K::Link, 0, 6, false, 3), ev(K::LinkTail, 3, 6), ev(K::Attrs, 6, 10)}},
       {"^[a *b*]", {ev(K::Note, 0, 8), ev(K::Emph, 4, 7)}},
       {"***a***", {ev(K::Emph, 0, 7), ev(K::Strong, 1, 6)}},

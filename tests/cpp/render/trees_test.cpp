@@ -106,6 +106,24 @@ TEST(RenderTrees, MemoEntriesStandInForTheirNodesOnce) {
   EXPECT_EQ(render_inlines(list, &memo), "a<em>b</em>c");
 }
 
+// Lines that stand in one buffer with their line feeds between them are written as one stretch;
+// what the nodes write must not change with that, nor with which lines qualify.
+TEST(RenderTrees, LinesOfOneStretch) {
+  const std::string_view source = "a<\nb &\n\nc  \nd\ne>";
+  const auto view = [&](std::size_t at, std::size_t n) {
+    return Inline(Inline::Text{Str::borrowed(source.substr(at, n))});
+  };
+  // "a<" "b &" | "c" (its spaces trimmed) "d" "e>"
+  Inlines lines = ins({view(0, 2), soft(), view(3, 3), soft(), soft(), view(8, 1), soft(),
+                       view(12, 1), soft(), view(14, 2), soft()});
+  EXPECT_EQ(render_inlines(lines), "a&lt;\nb &amp;\n\nc\nd\ne&gt;\n");
+  // Texts of other buffers, and a soft break the memo writes, keep their own nodes.
+  Inlines apart = ins({text("x"), soft(), view(3, 3)});
+  EXPECT_EQ(render_inlines(apart), "x\nb &amp;");
+  InlineHtmlMemo memo{{&lines[1], "<br>"}};
+  EXPECT_EQ(render_inlines(lines, &memo), "a&lt;<br>b &amp;\n\nc\nd\ne&gt;\n");
+}
+
 TEST(RenderTrees, RawPayloadNeedsEncoding) {
   const std::pair<std::string_view, bool> cases[] = {
       {"", false},         {"<!--", true},      {"x<!-", false},     {"<script", true},
