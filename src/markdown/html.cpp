@@ -42,6 +42,13 @@ class ReaderHtml {
   ReaderHtml(const Dom& dom, std::string& out) : dom_(dom), out_(out) {}
 
   void run(NodeId start) {
+    // A raw block opened by a balanced container's tag ends where the reader's count of that
+    // tag comes back to zero, a count that takes no notice of comments.
+    if (const Element* element = dom_.element(start);
+        element != nullptr && html_kind(dom_, start) == HtmlKind::Dialect &&
+        block::is_balanced_html_container_tag(element->name.local)) {
+      counted_tag_ = element->name.local;
+    }
     write(start);
     while (!frames_.empty()) {
       Frame& top = frames_.back();
@@ -88,7 +95,7 @@ class ReaderHtml {
       return;
     }
     if (std::holds_alternative<fast5ever::dom::Comment>(data)) {
-      fast5ever::append_html(dom_, node, out_);
+      append_comment(node);
       line_blank_ = false;
       return;
     }
@@ -117,6 +124,24 @@ class ReaderHtml {
     frames_.push_back(Frame{node, children.begin(), children.end(), tagged, preformatted});
   }
 
+  // A comment, with the "<" of each start or end tag of the counted tag in its text written as a
+  // reference: as a tag it would end the raw block early or keep it open past its end.
+  void append_comment(NodeId node) {
+    const std::size_t start = out_.size();
+    fast5ever::append_html(dom_, node, out_);
+    if (counted_tag_.empty()) return;
+    for (std::size_t i = out_.find('<', start + 1); i != std::string::npos; i = out_.find('<', i + 1)) {
+      const std::size_t name = i + 1 + (i + 1 < out_.size() && out_[i + 1] == '/');
+      const std::string_view rest = std::string_view(out_).substr(name);
+      if (rest.size() < counted_tag_.size() || !scan::ascii_iequals(rest.substr(0, counted_tag_.size()), counted_tag_))
+        continue;
+      const std::size_t after = name + counted_tag_.size();
+      if (after < out_.size() && std::string_view(" \t\n\r\f/>").find(out_[after]) == std::string_view::npos)
+        continue;
+      out_.replace(i, 1, "&lt;");
+    }
+  }
+
   // Text as HTML text, leaving out a line feed that would end a line holding only white space
   // (text nodes meet once hidden elements between them are left out, so this spans nodes).
   void append_text_without_blank_lines(std::string_view text) {
@@ -142,6 +167,7 @@ class ReaderHtml {
   std::size_t preformatted_start_ = std::string::npos;
   std::optional<NodeId> preformatted_node_;
   bool line_blank_ = false;  // the line written last holds only spaces and tabs so far
+  std::string_view counted_tag_;  // the raw block's tag whose nesting the reader counts, if any
 };
 
 // A list item start tag closes an open li that it reaches through elements that are not special

@@ -336,6 +336,9 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<div>t<script>x</script>\n\n<b>y</b></div>", "<div>t\n<b>y</b></div>\n\n"},
       {"<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>", "<p align=\"center\">\n<!-- c -->\n<a href=\"u\">x</a>\n</p>\n\n"},
       {"<!-- c -->\n <b>x</b>\n<!-- d -->", "<!-- c -->  <b>x</b>\n<!-- d -->\n\n"},
+      // A raw block's tag in a comment inside it would be counted by the reader.
+      {"<table><!--\n</table>\n--></table>", "<table><!--\n&lt;/table>\n--></table>\n\n"},
+      {"<div class=\"c\"><!-- <DIV x -->a</div>", "<div class=\"c\"><!-- &lt;DIV x -->a</div>\n\n"},
       // A custom element opening a paragraph would open an HTML block: the p keeps its tags.
       {"<p><x-y>a</x-y> b</p>", "<p><x-y>a</x-y> b</p>\n\n"},
       // A pre's text opening with a line feed, through an element whose tags go, keeps it.
