@@ -170,21 +170,22 @@ class ReaderHtml {
   std::string_view counted_tag_;  // the raw block's tag whose nesting the reader counts, if any
 };
 
-// A list item start tag closes an open li that it reaches through elements that are not special
-// (and address, div and p): an li standing below another that way (one a table fostered into an
-// item) would be read back as the other's sibling. The walk up is bounded, so that many items
-// below one long chain of wrappers cost no time quadratic in its length: an item below more
-// wrappers than that is taken as closing one.
+// A list item start tag closes an open li (a dd or dt tag an open dd or dt) that it reaches
+// through elements that are not special (and address, div and p): an item standing below another
+// that way (one a table fostered into an item) would be read back as the other's sibling. The
+// walk up is bounded, so that many items below one long chain of wrappers cost no time quadratic
+// in its length: an item below more wrappers than that is taken as closing one.
 constexpr std::size_t kItemWalkLimit = 256;
 
-bool closes_item_above(const Dom& dom, NodeId li) {
+bool closes_item_above(const Dom& dom, NodeId item, html5::Kind item_kind) {
+  const bool definition = item_kind != html5::Kind::Li;
   std::size_t steps = 0;
-  for (auto parent = dom.node(li).parent; parent; parent = dom.node(*parent).parent) {
+  for (auto parent = dom.node(item).parent; parent; parent = dom.node(*parent).parent) {
     if (++steps > kItemWalkLimit) return true;
     const Element* element = dom.element(*parent);
     if (element == nullptr || element->name.ns != html5::Namespace::Html) return false;
     const html5::Kind kind = html5::html_kind(element->name.local);
-    if (kind == html5::Kind::Li) return true;
+    if (definition ? kind == html5::Kind::Dd || kind == html5::Kind::Dt : kind == html5::Kind::Li) return true;
     if (html5::has_flag(kind, html5::kSpecial) && kind != html5::Kind::Address && kind != html5::Kind::Div &&
         kind != html5::Kind::P) {
       return false;
@@ -209,7 +210,11 @@ HtmlKind html_kind(const Dom& dom, NodeId node) {
   const Element* element = dom.element(node);
   if (element->name.ns != html5::Namespace::Html) return HtmlKind::Hidden;
   const std::string_view tag = element->name.local;
-  if (tag == "li" && closes_item_above(dom, node)) return HtmlKind::Content;
+  if (const html5::Kind kind = html5::html_kind(tag);
+      (kind == html5::Kind::Li || kind == html5::Kind::Dd || kind == html5::Kind::Dt) &&
+      closes_item_above(dom, node, kind)) {
+    return HtmlKind::Content;
+  }
   // The HTML parser takes a name up to white space, "/" or ">": `<a-b="">` is an element the
   // reader, which takes letters, digits and "-" only, would show as text.
   if (is_readable_tag_name(tag) && block::is_md_html_tag(tag)) return HtmlKind::Dialect;

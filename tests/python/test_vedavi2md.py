@@ -133,6 +133,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("-\n- <em><p>")  # a paragraph inside an inline element in an item
 @example("^[<h2>{]")  # a "{" before a note's back-link
 @example("- <table\n-")  # an item fostered into another
+@example("x<table>\n: ")  # a definition fostered into a term
 @example("<table><!--\n</table>")  # a raw block's end tag in a comment inside it
 def test_second_round_changes_nothing(md):
     md1 = m.vedavi2md(html_of(md))

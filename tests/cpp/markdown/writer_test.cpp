@@ -149,8 +149,10 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li><em><p>x</p></em></li><li>y</li></ul>", "- x\n\n- y\n\n"},
       {"<ul><li><em>a<p>x</p></em></li><li>y</li></ul>", "- a\n  \n  x\n\n- y\n\n"},
       // An item a table fostered into another keeps its content only: its tags would close the
-      // other item.
+      // other item. (A div between does not close one.)
       {"<ul><li><table><li>a</li></table></li></ul>", "- a\n  \n  <table></table>\n\n"},
+      {"<dl><dt>x<table><dd>y</dd></table></dt></dl>", "<dl><dt>xy<table></table></dt></dl>\n\n"},
+      {"<dl><div><dt>a</dt><dd>b</dd></div></dl>", "<dl><div><dt>a</dt><dd>b</dd></div></dl>\n\n"},
       {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" " "checked=\"checked\" /> done</li></ul>", "- [x] done\n\n"},
       // An empty item's box keeps the space after it, without which it reads back as text.
       {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ] done\n- [ ] \n\n"},
