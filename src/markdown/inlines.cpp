@@ -129,7 +129,12 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
   // A note's back-link writes nothing: what follows it is what the text stands before.
   const NodeId* after = frame.next;
   while (after != frame.end && is_back_link(dom_, *after)) ++after;
-  context.before_inline = after != frame.end && !is_block(*after);
+  // Nor does white space bring an inline node: a block may follow it (a notes section moved to
+  // the end leaves its white space behind).
+  const NodeId* inline_after = after;
+  while (inline_after != frame.end && (is_blank_text(dom_, *inline_after) || is_back_link(dom_, *inline_after)))
+    ++inline_after;
+  context.before_inline = inline_after != frame.end && !is_block(*inline_after);
   context.ends_parent = (after == frame.end || is_block(*after)) &&
                        (dom_.element(frame.node) == nullptr || is_block(frame.node));
   const NodeId* current = frame.next - 1;

@@ -48,6 +48,9 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p>a<a href=\"#fn-1\" class=\"footnote-backref\">x</a></p>", "a\n\n"},
       // A "{" before a back-link stands at its text's end, as it will on reading back.
       {"<p>a {<a href=\"#fn-1\" class=\"footnote-backref\">x</a></p>", "a {\n\n"},
+      {"{<!-- c -->x", "\\{<!-- c -->x\n\n"},
+      // The notes section moves to the end, leaving its white space behind the "{".
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p>{\n<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>x</p></li></ol></section>\n", "[^a]\n\n{\n\n[^a]: x\n\n"},
       {"<p><a name=\"n\">x</a></p>", "<a name=\"n\">x</a>\n\n"},
       {"<p><img src=\"i.png\" alt=\"A*\" title=\"T\"></p>", "![A\\*](i.png \"T\")\n\n"},
       // A title's line ends are references (a line of its own would lose its indent or open a
