@@ -109,7 +109,7 @@ struct Div {
   std::size_t colons = 3;
 };
 struct FencedCode {
-  std::string info;
+  std::string_view info;  // a view into the fence's source line
   LineText text;
   std::size_t fence_length = 3;
   std::size_t fence_indent = 0;

@@ -166,9 +166,9 @@ class Finisher {
             }
             dest.emplace_back(std::move(out));
           } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
-            std::optional<std::string> info = d.info_text.take();
-            dest.emplace_back(Block::CodeBlock{std::move(d.attr), info ? std::move(*info) : std::string(),
-                                               std::move(d.text), d.lang.take()});
+            attrs::FenceInfo fi = read_fence_info(d.fence_info, std::move(d.attr));
+            dest.emplace_back(Block::CodeBlock{std::move(fi.attr), std::move(fi.info), std::move(d.text),
+                                               std::move(fi.lang)});
           } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
             dest.emplace_back(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
           } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {

@@ -33,12 +33,6 @@ bool is_script_info(std::string_view info) {
   return true;
 }
 
-draft::CodeBlock make_code_block(Attr&& attr, std::string&& info, std::string&& text,
-                                 std::optional<std::string>&& lang) {
-  draft::CodeBlock out{std::move(attr), std::move(text), {}, std::move(lang)};
-  if (!info.empty()) out.info_text = std::optional<std::string>(std::move(info));
-  return out;
-}
 
 }  // namespace
 
@@ -293,15 +287,20 @@ void ContainerBuilder::run_finish() {
       } else if (is_script_info(info)) {
         append_draft(f.out, std::move(span), draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
                                                  std::move(text)});
+      } else if (parsed_info) {
+        append_draft(f.out, std::move(span), draft::CodeBlock{std::move(parsed_info->attr), std::move(text), {}});
       } else {
-        attrs::FenceInfo fi = parsed_info ? std::move(*parsed_info) : attrs::parse_fence_info(info);
-        append_draft(f.out, std::move(span), make_code_block(std::move(fi.attr), std::move(fi.info),
-                                                               std::move(text), std::move(fi.lang)));
+        // The source outlives the drafts only when it is kept: otherwise the info is copied into
+        // the tree's arena.
+        const bool in_source = !p.kept_source.empty() && info.data() >= p.kept_source.data() &&
+                               info.data() + info.size() <= p.kept_source.data() + p.kept_source.size();
+        append_draft(f.out, std::move(span),
+                     draft::CodeBlock{{}, std::move(text), in_source ? Str::borrowed(info) : Str(info)});
       }
     } else if (auto* code = get_if<build::IndentedCode>(k)) {
       std::string text = code->text.take();
       if (facts) span.set().text = text;
-      append_draft(f.out, std::move(span), make_code_block({}, {}, std::move(text), std::nullopt));
+      append_draft(f.out, std::move(span), draft::CodeBlock{{}, std::move(text), {}});
     } else if (auto* math = get_if<build::MathBlock>(k)) {
       std::string tex = math->text.take();
       tex.resize(line::trim_end(tex).size());

@@ -199,8 +199,12 @@ bool ContainerBuilder::open_fence(const Rest& rest) {
                     SyntaxScope::Attribute);
     }
   }
-  open_node(build::FencedCode{std::string(f->info), {}, f->length, f->indent,
-                              f->fence_char, false});
+  // The info follows the fence characters, so it lies in the source line even when the line was
+  // written out with its padding.
+  std::string_view info = f->info;
+  if (rest.pad != 0)
+    info = rest.text.substr(static_cast<std::size_t>(info.data() - text.data()) - rest.pad, info.size());
+  open_node(build::FencedCode{info, {}, f->length, f->indent, f->fence_char, false});
   leaf_open = true;
   return true;
 }
