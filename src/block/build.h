@@ -556,7 +556,6 @@ class Parser {
   // their drafts to `out`, where they stay: a draft is large, and each move of it costs.
   void container_block(Drafts& out);
   void add_link_def(const std::string& label, LinkRef def);
-  bool is_blank(std::size_t line) const { return blank_[line] != 0; }
   // The first non-blank line after `line`, or the line count.
   std::size_t next_nonblank(std::size_t line) const { return next_nonblank_[line]; }
   // The runs of non-blank lines: about the number of top-level blocks, room to reserve for them.
@@ -570,7 +569,6 @@ class Parser {
  private:
   // One builder serves every call of the loop, so its storage is allocated once per parse.
   ContainerBuilder builder_{*this};
-  std::vector<std::uint8_t> blank_;
   // One entry per line and one past the last, each written once: arrays left unzeroed at first.
   // Line numbers in 32 bits, as the build tree's node numbers are: a source of 2^32 lines is
   // refused as too large to hold.
