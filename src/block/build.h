@@ -62,6 +62,11 @@ class LineText {
     }
     append_other(rest, line, lf_follows);
   }
+  // Appends `s` as it is, a copy.
+  void append_copy(std::string_view s) {
+    flush();
+    text_.append(s);
+  }
   bool empty() const { return text_.empty() && run_begin_ == run_end_; }
   // The whole text; the builder is spent afterwards.
   std::string take();
@@ -131,7 +136,7 @@ struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
 struct ThematicBreak { Attr attr; };
 struct IndentedCode { LineText text; };
 struct HtmlBlock {
-  std::string raw;
+  LineText raw;
   HtmlEnd end;
   bool closed = false;
 };

@@ -318,7 +318,7 @@ void ContainerBuilder::run_finish() {
     } else if (auto* dl = get_if<build::DefinitionList>(k)) {
       append_draft(f.out, std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)});
     } else if (auto* html = get_if<build::HtmlBlock>(k)) {
-      append_raw(f.out, html->raw, start, std::move(span), p);
+      append_raw(f.out, html->raw.take(), start, std::move(span), p);
     } else if (auto* boxed = get_if<build::TablePtr>(k)) {
       build::Table* t = boxed->get();
       if (facts) {

@@ -302,9 +302,15 @@ bool ContainerBuilder::open_html_container(const Rest& rest) {
 bool ContainerBuilder::open_html_block(const Rest& rest) {
   std::string_view t = rest.trimmed_start();
   if (t.empty() || t[0] != '<') return false;
-  std::string raw = rest.str();
-  std::string_view whole = raw;
+  // Read on the logical line; its text is kept only for a block that opens.
+  std::string padded;
+  const std::string_view whole = rest.view(padded);
   std::string_view lead = line::trim_start(whole);
+  const auto raw = [&] {
+    build::LineText text;
+    append_text_line(text, rest);
+    return text;
+  };
   if (lead.size() > 1 && lead[1] != '!' && lead[1] != '/' && lead[1] != '?') {
     if (auto len = tag_name_end(lead.substr(1))) {
       std::size_t after = 1 + *len;
@@ -319,8 +325,7 @@ bool ContainerBuilder::open_html_block(const Rest& rest) {
               !is_void_html_tag(name) && is_balanced_html_container_tag(name)) {
             std::size_t depth = update_html_tag_depth(whole, name, 0);
             bool closed = depth == 0;
-            raw.push_back('\n');
-            open_node(build::HtmlBlock{std::move(raw), HtmlEndTag{std::move(name), depth}, closed});
+            open_node(build::HtmlBlock{raw(), HtmlEndTag{std::move(name), depth}, closed});
             return true;
           }
         }
@@ -330,14 +335,12 @@ bool ContainerBuilder::open_html_block(const Rest& rest) {
   bool comment = lead.size() >= 4 && lead.substr(0, 4) == "<!--";
   if (comment) {
     bool closed = scan::html_comment_end(lead, 0).has_value();
-    raw.push_back('\n');
-    open_node(build::HtmlBlock{std::move(raw), HtmlEndComment{}, closed});
+    open_node(build::HtmlBlock{raw(), HtmlEndComment{}, closed});
     return true;
   }
   auto name = html_tag_name(lead);
   if (name && is_md_block_html_tag(*name)) {
-    raw.push_back('\n');
-    open_node(build::HtmlBlock{std::move(raw), HtmlEndBlank{}, false});
+    open_node(build::HtmlBlock{raw(), HtmlEndBlank{}, false});
     return true;
   }
   return false;

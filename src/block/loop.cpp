@@ -143,16 +143,14 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
       leaf_open = false;
       return false;
     }
-    rest.append_to(html->raw);
-    html->raw.push_back('\n');
+    append_text_line(html->raw, rest);
     leaf_open = true;
     return true;
   }
   if (std::holds_alternative<HtmlEndComment>(html->end)) {
-    std::size_t before = html->raw.size();
-    rest.append_to(html->raw);
-    html->raw.push_back('\n');
-    html->closed = scan::find_comment_close(html->raw, before).has_value();
+    append_text_line(html->raw, rest);
+    // A close ("-->", "--!>") stands within one line, and never in its padding.
+    html->closed = scan::find_comment_close(rest.text, 0).has_value();
     leaf_open = !html->closed;
     return true;
   }
@@ -170,8 +168,8 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
     std::string piece(body.substr(0, lt));
     piece += open->text;
     tag.depth = update_html_tag_depth(piece, tag.name, tag.depth);
-    html->raw += piece;
-    html->raw.push_back('\n');
+    piece.push_back('\n');
+    html->raw.append_copy(piece);
     html->closed = true;
     build::HtmlContainer container{std::nullopt, std::move(open->name), std::string(), tag.name,
                                    tag.depth};
@@ -180,8 +178,7 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
     return true;
   }
   tag.depth = update_html_tag_depth(text, tag.name, tag.depth);
-  html->raw += text;
-  html->raw.push_back('\n');
+  append_text_line(html->raw, rest);
   html->closed = tag.depth == 0;
   leaf_open = !html->closed;
   return true;
@@ -203,10 +200,12 @@ bool ContainerBuilder::close_open_html_container(const Rest& rest) {
   leaf_open = false;
   if (outer) {
     // The rest of the line goes back to the raw block the container was opened in.
-    std::string raw(lead);
-    raw.push_back('\n');
-    std::size_t depth = update_html_tag_depth(raw, *outer, outer_depth);
+    std::string text(lead);
+    text.push_back('\n');
+    std::size_t depth = update_html_tag_depth(text, *outer, outer_depth);
     bool done = depth == 0;
+    build::LineText raw;
+    raw.append_copy(text);
     open_node(build::HtmlBlock{std::move(raw), HtmlEndTag{*outer, depth}, done});
     leaf_open = !done;
   }
