@@ -103,11 +103,14 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       open_paragraph(rest);
       return;
     }
-    if (open_fence(rest)) return;
-    if (open_math(rest)) return;
-    if (open_div(rest)) return;
-    if (below_depth_limit() && rest.indent() <= 3) {
-      std::string_view t = rest.trimmed_start();
+    // Each opener begins with its own character: only the one the line begins with is tried.
+    const std::string_view lead = rest.trimmed_start();
+    const char first = lead.empty() ? '\0' : lead[0];
+    if ((first == '`' || first == '~') && open_fence(rest)) return;
+    if ((first == '\\' || first == '$') && open_math(rest)) return;
+    if (first == ':' && open_div(rest)) return;
+    if (first == '[' && below_depth_limit() && rest.indent() <= 3) {
+      std::string_view t = lead;
       if (t.starts_with("[^")) {
         std::size_t close = t.find("]:");
         if (close != std::string_view::npos && close > 2) {
@@ -139,16 +142,16 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       leaf_open = true;
       return;
     }
-    if (open_html_container(rest)) {
+    if (first == '<' && open_html_container(rest)) {
       leaf_open = false;
       return;
     }
-    if (open_html_block(rest)) {
+    if (first == '<' && open_html_block(rest)) {
       leaf_open = true;
       refresh_leaf_open();
       return;
     }
-    if (open_atx_heading(rest)) {
+    if (first == '#' && open_atx_heading(rest)) {
       leaf_open = false;
       return;
     }
