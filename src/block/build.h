@@ -132,7 +132,11 @@ struct Paragraph {
   std::uint32_t first = 0;
   std::uint32_t count = 0;
 };
-struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
+struct Heading {
+  Attr attr;
+  std::string_view text;  // a view into the heading's source line
+  std::uint8_t level = 1;
+};
 struct ThematicBreak { Attr attr; };
 struct IndentedCode { LineText text; };
 struct HtmlBlock {

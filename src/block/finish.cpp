@@ -13,6 +13,15 @@ namespace vedavi::block {
 
 namespace {
 
+// `text`, a view into the source lines, as a draft keeps it: still a view when the source outlives
+// the drafts, else copied into the tree's arena.
+Str kept_text(std::string_view text, const Parser& p) {
+  const std::string_view source = p.kept_source;
+  const bool in_source = !source.empty() && text.data() >= source.data() &&
+                         text.data() + text.size() <= source.data() + source.size();
+  return in_source ? Str::borrowed(text) : Str(text);
+}
+
 bool is_container(const BuildKind k) {
   return holds<build::HtmlContainer>(k) ||
          holds<build::BlockQuote>(k) || holds<build::List>(k) ||
@@ -290,12 +299,7 @@ void ContainerBuilder::run_finish() {
       } else if (parsed_info) {
         append_draft(f.out, std::move(span), draft::CodeBlock{std::move(parsed_info->attr), std::move(text), {}});
       } else {
-        // The source outlives the drafts only when it is kept: otherwise the info is copied into
-        // the tree's arena.
-        const bool in_source = !p.kept_source.empty() && info.data() >= p.kept_source.data() &&
-                               info.data() + info.size() <= p.kept_source.data() + p.kept_source.size();
-        append_draft(f.out, std::move(span),
-                     draft::CodeBlock{{}, std::move(text), in_source ? Str::borrowed(info) : Str(info)});
+        append_draft(f.out, std::move(span), draft::CodeBlock{{}, std::move(text), kept_text(info, p)});
       }
     } else if (auto* code = get_if<build::IndentedCode>(k)) {
       std::string text = code->text.take();
@@ -310,9 +314,9 @@ void ContainerBuilder::run_finish() {
       span.level = h->level;
       if (facts) {
         span.set().id = h->attr.id();
-        span.set().text = h->text;
+        span.set().text = std::string(h->text);
       }
-      append_draft(f.out, std::move(span), draft::Heading{std::move(h->attr), std::move(h->text), h->level});
+      append_draft(f.out, std::move(span), draft::Heading{std::move(h->attr), kept_text(h->text, p), h->level});
     } else if (auto* tb = get_if<build::ThematicBreak>(k)) {
       append_draft(f.out, std::move(span), draft::ThematicBreak{std::move(tb->attr)});
     } else if (auto* dl = get_if<build::DefinitionList>(k)) {

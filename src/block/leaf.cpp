@@ -266,17 +266,24 @@ bool ContainerBuilder::open_atx_heading(const Rest& rest) {
   while (n < t.size() && t[n] == '#') ++n;
   if (n < 1 || n > 6) return false;
   if (n < t.size() && !is_ascii_ws_byte(t[n])) return false;
-  auto split = attrs::strip_trailing_attr(line::trim(t.substr(n)));
-  std::string text = std::move(split.text);
+  // The text is a view of the line: an attribute group at its end and a closing sequence only
+  // shorten it.
+  const std::string_view body = line::trim(t.substr(n));
+  std::string_view text = body;
+  Attr attr;
+  if (!body.empty() && body.back() == '}') {
+    attrs::StrippedAttr split = attrs::strip_trailing_attr(body);
+    attr = std::move(split.attr);
+    text = body.substr(0, split.text.size());  // what precedes the group
+  }
   // Closing sequence.
   std::size_t end = text.size();
   std::size_t run = end;
   while (run > 0 && text[run - 1] == '#') --run;
   if (run == 0) {
-    text.clear();
+    text = std::string_view();
   } else if (run < end && is_ascii_ws_byte(text[run - 1])) {
-    text.resize(run);
-    text.resize(line::trim_end(text).size());
+    text = line::trim_end(text.substr(0, run));
   }
   if (record_syntax) {
     std::size_t s = offset_of(rest, t.data());
@@ -286,7 +293,7 @@ bool ContainerBuilder::open_atx_heading(const Rest& rest) {
       note_syntax(base + span->start, base + span->end, SyntaxScope::Attribute);
     }
   }
-  open_node(build::Heading{std::move(split.attr), std::move(text), static_cast<std::uint8_t>(n)});
+  open_node(build::Heading{std::move(attr), text, static_cast<std::uint8_t>(n)});
   return true;
 }
 
