@@ -259,6 +259,22 @@ bool holds(BuildKind kind) {
   return kind.tag() == kTagOf<K>;
 }
 
+// Whether a leaf takes the next line: text leaves always, fenced and raw leaves until closed,
+// containers and finished leaves never. Asked once a line: inline.
+inline bool takes_lines(BuildKind k) {
+  constexpr auto bit = [](BuildTag tag) { return std::uint32_t{1} << static_cast<unsigned>(tag); };
+  constexpr std::uint32_t kAlways = bit(BuildTag::Paragraph) | bit(BuildTag::DefinitionList) |
+                                    bit(BuildTag::IndentedCode) | bit(BuildTag::Table);
+  constexpr std::uint32_t kUntilClosed =
+      bit(BuildTag::FencedCode) | bit(BuildTag::MathBlock) | bit(BuildTag::HtmlBlock);
+  const std::uint32_t b = bit(k.tag());
+  if (b & kAlways) return true;
+  if (!(b & kUntilClosed)) return false;
+  if (auto* code = k.get_if<build::FencedCode>()) return !code->closed;
+  if (auto* math = k.get_if<build::MathBlock>()) return !math->closed;
+  return !get<build::HtmlBlock>(k).closed;
+}
+
 // The link definitions that begin the lines of a paragraph, in order.
 std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines);
 
@@ -427,7 +443,11 @@ class ContainerBuilder {
   // Once the top-level block is built: the records that its closed items, finished early, left
   // aside so that they follow the block's own as when the whole block is finished at once.
   void add_late_records(Trace& trace);
-  void record_content_offset(const line::Rest& rest);
+  // Where the line's content starts, for the layout records of the span modes.
+  void record_content_offset(const line::Rest& rest) {
+    if (record_syntax) write_content_offset(rest);
+  }
+  void write_content_offset(const line::Rest& rest);
   void report_unclosed(Trace& trace) const;
 
  private:
@@ -513,7 +533,10 @@ class ContainerBuilder {
   bool close_open_div(const line::Rest& rest);
   bool close_open_html_container(const line::Rest& rest);
   void cut_open(std::size_t depth);
-  bool last_leaf_takes_lines() const;
+  bool last_leaf_takes_lines() const {
+    auto c = last_child();
+    return c && takes_lines(kind(*c));
+  }
   std::size_t match_consumers(line::Rest& rest, std::size_t limit) const;
   // The kinds whose tables hold entries: a new block clears only those.
   std::uint32_t used_kinds_ = 0;

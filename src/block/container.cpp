@@ -170,32 +170,6 @@ void ContainerBuilder::cut_open(std::size_t depth) {
     while (!v->empty() && v->back() >= depth) v->pop_back();
 }
 
-namespace {
-
-// Whether a leaf takes the next line: text leaves always, fenced and raw leaves until closed,
-// containers and finished leaves never.
-constexpr std::uint32_t bit(BuildTag tag) { return std::uint32_t{1} << static_cast<unsigned>(tag); }
-
-bool takes_lines(BuildKind k) {
-  constexpr std::uint32_t kAlways = bit(BuildTag::Paragraph) | bit(BuildTag::DefinitionList) |
-                                    bit(BuildTag::IndentedCode) | bit(BuildTag::Table);
-  constexpr std::uint32_t kUntilClosed =
-      bit(BuildTag::FencedCode) | bit(BuildTag::MathBlock) | bit(BuildTag::HtmlBlock);
-  const std::uint32_t b = bit(k.tag());
-  if (b & kAlways) return true;
-  if (!(b & kUntilClosed)) return false;
-  if (auto* code = k.get_if<build::FencedCode>()) return !code->closed;
-  if (auto* math = k.get_if<build::MathBlock>()) return !math->closed;
-  return !get<build::HtmlBlock>(k).closed;
-}
-
-}  // namespace
-
-bool ContainerBuilder::last_leaf_takes_lines() const {
-  auto c = last_child();
-  return c && takes_lines(kind(*c));
-}
-
 void ContainerBuilder::note_syntax(std::size_t start, std::size_t end, SyntaxScope scope) {
   if (record_syntax && start < end) syntax.push_back(SyntaxRecord{line, start, end, scope});
 }

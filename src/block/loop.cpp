@@ -68,8 +68,7 @@ const ContainerBuilder::Lookahead* ContainerBuilder::match_ahead() {
   return &ahead_;
 }
 
-void ContainerBuilder::record_content_offset(const Rest& rest) {
-  if (!record_syntax) return;
+void ContainerBuilder::write_content_offset(const Rest& rest) {
   std::string_view src = parser.lines[line];
   if (rest.empty()) {
     content_offset = src.size();
