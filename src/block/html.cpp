@@ -22,9 +22,14 @@ std::string lowercase(std::string_view s) {
   return out;
 }
 
+// Whether `name` is one of `set`. The names are short and many share a length: the first byte is
+// compared before the rest, so that most names of the set cost no comparison call.
 template <std::size_t N>
 bool in(std::string_view name, const std::array<std::string_view, N>& set) {
-  return std::find(set.begin(), set.end(), name) != set.end();
+  if (name.empty()) return false;
+  for (std::string_view e : set)
+    if (e.size() == name.size() && e[0] == name[0] && e == name) return true;
+  return false;
 }
 
 constexpr std::array<std::string_view, 28> kBlockTags = {
