@@ -38,8 +38,7 @@ std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t l
   std::string_view t = rest.trimmed_start();
   // Most lines of code do not begin with the fence character: no indentation to measure.
   if (t.empty() || t[0] != c || rest.indent() > 3) return std::nullopt;
-  std::size_t n = 0;
-  while (n < t.size() && t[n] == c) ++n;
+  const std::size_t n = run_length(t, c);
   if (n != length || !line::is_blank(t.substr(n))) return std::nullopt;
   return static_cast<std::size_t>(t.data() - rest.text.data());
 }

@@ -101,8 +101,7 @@ std::optional<FenceStart> fence_start(std::string_view line, char ch) {
   if (indent > 3 || line::is_blank(line)) return std::nullopt;
   std::string_view t = line::trim_start(line);
   char f = ch == '`' ? '`' : '~';
-  std::size_t n = 0;
-  while (n < t.size() && t[n] == f) ++n;
+  const std::size_t n = run_length(t, f);
   if (n < 3) return std::nullopt;
   std::string_view info = t.substr(n);
   if (f == '`' && info.find('`') != std::string_view::npos) return std::nullopt;

@@ -100,6 +100,18 @@ TEST(LineTables, NextNonBlankContentEndAndRuns) {
   }
 }
 
+// Fence runs of every length up to past two words, then another byte or the end.
+TEST(Scan, RunLengthAcrossWords) {
+  for (std::size_t n = 0; n <= 20; ++n) {
+    const std::string run(n, '`');
+    EXPECT_EQ(run_length(run, '`'), n);
+    EXPECT_EQ(run_length(run + "~``", '`'), n);
+    EXPECT_EQ(run_length(run + " info", '`'), n);
+    EXPECT_EQ(run_length(run, '~'), 0u);
+  }
+  EXPECT_EQ(run_length("~~~~~~~~~x", '~'), 9u);
+}
+
 // Markers as "number ordered marker_column content_column", or "none".
 TEST(Scan, BlockMarkers) {
   const std::pair<std::string_view, std::string_view> lists[] = {
