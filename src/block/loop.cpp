@@ -363,13 +363,13 @@ void Parser::container_block(Drafts& out) {
     Rest rest{0, lines[current]};
 
     b.cut(b.match_containers(rest, b.stack.size()));
-    b.refresh_leaf_open();
-    b.record_content_offset(rest);
-
-    // The steps for an open leaf run only when the innermost container ends with one of its
-    // kind; none of the steps changes the tree unless it consumes the line.
+    // The last child of the innermost container: whether the leaf is still open, and the steps
+    // for an open leaf, which run only when the container ends with one of their kind; none of
+    // the steps changes the tree unless it consumes the line.
     auto last = b.last_child();
     const BuildKind leaf = last ? b.kind(*last) : BuildKind();
+    if (b.leaf_open) b.leaf_open = last && takes_lines(leaf);
+    b.record_content_offset(rest);
     if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(leaf, rest)) ||
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||
