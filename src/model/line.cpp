@@ -150,8 +150,10 @@ namespace {
 // Leading spaces and tabs of `text` at `column`, written as padding.
 Rest expanded(std::size_t pad, std::string_view text, std::size_t column) {
   if (text.empty() || (text[0] != ' ' && text[0] != '\t')) return Rest{pad, text};
-  std::size_t n = indent_bytes(text);
-  std::size_t end = indent_columns(text.substr(0, n), column);
+  // The indentation's bytes and columns in one pass.
+  std::size_t n = 0;
+  std::size_t end = column;
+  for (; n < text.size() && (text[n] == ' ' || text[n] == '\t'); ++n) end = advance_column(end, text[n]);
   return Rest{pad + (end - column), text.substr(n)};
 }
 
