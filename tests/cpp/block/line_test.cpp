@@ -112,6 +112,28 @@ TEST(Scan, RunLengthAcrossWords) {
   EXPECT_EQ(run_length("~~~~~~~~~x", '~'), 9u);
 }
 
+// The tag vocabularies: every name in, and names that differ by a byte, a length or a case out.
+TEST(Html, TagVocabularies) {
+  const std::tuple<std::string_view, bool, bool, bool> names[] = {
+      // name, block, md (block, inline or custom), void
+      {"p", true, true, false},           {"blockquote", true, true, false},
+      {"figcaption", true, true, false},  {"h6", true, true, false},
+      {"tr", true, true, false},          {"a", false, true, false},
+      {"template", false, true, false},   {"br", false, true, true},
+      {"input", false, true, true},       {"source", false, false, true},
+      {"wbr", false, false, true},        {"my-tag", false, true, false},
+      {"h7", false, false, false},        {"P", false, false, false},
+      {"div ", false, false, false},      {"di", false, false, false},
+      {"", false, false, false},          {std::string_view("p\0", 2), false, false, false},
+      {"blockquoteblockquote", false, false, false},
+  };
+  for (const auto& [name, block, md, void_tag] : names) {
+    EXPECT_EQ(is_md_block_html_tag(name), block) << name;
+    EXPECT_EQ(is_md_html_tag(name), md) << name;
+    EXPECT_EQ(is_void_html_tag(name), void_tag) << name;
+  }
+}
+
 // Markers as "number ordered marker_column content_column", or "none".
 TEST(Scan, BlockMarkers) {
   const std::pair<std::string_view, std::string_view> lists[] = {
