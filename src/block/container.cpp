@@ -39,17 +39,19 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
   const std::string_view* const texts = lines.data();
   const auto count = static_cast<std::uint32_t>(n);
   std::uint32_t last = 0;  // the content end so far
+  std::size_t runs = 0;
   bool after_blank = true;
   content_end[0] = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     const bool blank = line::is_blank(texts[i]);
     if (!blank) {
-      nonblank_runs_ += after_blank;
+      runs += after_blank;
       last = i + 1;
     }
     after_blank = blank;
     content_end[i + 1] = last;
   }
+  nonblank_runs_ = runs;
   std::uint32_t next = count;  // the first non-blank line after `i`
   next_nonblank[count] = count;
   for (std::uint32_t i = count; i-- > 0;) {
