@@ -23,6 +23,7 @@
 #include "model/attrs.h"
 #include "block/draft.h"
 #include "block/lists.h"
+#include "block/scan.h"
 #include "block/trace.h"
 #include "model/line.h"
 #include "model/link_ref.h"
@@ -554,6 +555,19 @@ class ContainerBuilder {
   } ahead_;
   // The lookahead match of the next non-blank line after the current one, none at the end.
   const Lookahead* match_ahead();
+
+  // The list marker that begins `rest`, none without one. The last answer is kept: settling a
+  // list and opening containers ask about the same rest of a line.
+  const std::optional<ListMarker>& marker_of(const line::Rest& rest) const {
+    if (rest.text.data() != marker_rest_.text.data() || rest.text.size() != marker_rest_.text.size() ||
+        rest.pad != marker_rest_.pad) {
+      marker_rest_ = rest;
+      marker_ = list_marker(rest);
+    }
+    return marker_;
+  }
+  mutable line::Rest marker_rest_;
+  mutable std::optional<ListMarker> marker_;
 
   bool continue_table(const line::Rest& rest);
   bool start_table(build::Paragraph& para, std::uint32_t para_node, const line::Rest& rest);

@@ -41,7 +41,8 @@ std::size_t word_length(std::string_view s, char stop = '\0') {
 
 bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest) const {
   if (!begins_with_letter(rest) &&
-      (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)))
+      (starts_block(rest) || (marker_of(rest) && list_interrupts_paragraph(rest, *marker_of(rest))) ||
+       def_marker(rest)))
     return false;
   if (!options.templates.empty()) {
     if (has_line_token(rest.str(), options)) return false;

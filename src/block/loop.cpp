@@ -244,7 +244,7 @@ bool ContainerBuilder::settle_list(const Rest& rest) {
       }
     }
   } else if (!rest.equals("---")) {
-    auto m = list_marker(rest);
+    const auto& m = marker_of(rest);
     keep = m && marker_fits(list, *m);
   }
   if (!keep) cut(stack.size() - 1);
@@ -314,9 +314,9 @@ bool ContainerBuilder::open_containers(Rest& rest) {
       rest = strip_quote_marker(rest);
       continue;
     }
-    auto m = list_marker(rest);
+    const std::optional<ListMarker> m = marker_of(rest);
     if (!m) break;
-    if (leaf_open && !list_interrupts_paragraph(rest)) break;
+    if (leaf_open && !list_interrupts_paragraph(rest, *m)) break;
     auto* list = get_if<build::List>(kind(innermost()));
     bool reuse = list && marker_fits(*list, *m);
     if (!reuse && stack.size() == 1 && nodes[0].has_children()) return false;

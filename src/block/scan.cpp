@@ -57,9 +57,12 @@ Rest list_item_rest(const Rest& rest, const ListMarker& marker) {
 
 bool list_interrupts_paragraph(const Rest& rest) {
   auto m = list_marker(rest);
-  if (!m) return false;
-  if (list_item_rest(rest, *m).is_blank()) return false;
-  return !m->ordered || m->number == 1;
+  return m && list_interrupts_paragraph(rest, *m);
+}
+
+bool list_interrupts_paragraph(const Rest& rest, const ListMarker& m) {
+  if (list_item_rest(rest, m).is_blank()) return false;
+  return !m.ordered || m.number == 1;
 }
 
 bool list_interrupts_paragraph(std::string_view line) {

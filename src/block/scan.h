@@ -42,6 +42,8 @@ std::optional<ListMarker> list_marker(const line::Rest& rest);
 line::Rest list_item_rest(const line::Rest& rest, const ListMarker& marker);
 bool list_interrupts_paragraph(std::string_view line);
 bool list_interrupts_paragraph(const line::Rest& rest);
+// The same for the marker `m` that begins `rest`.
+bool list_interrupts_paragraph(const line::Rest& rest, const ListMarker& m);
 // The definition text after ": ".
 std::optional<std::string> def_marker(std::string_view line);
 std::optional<line::Rest> def_marker(const line::Rest& rest);
