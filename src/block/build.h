@@ -23,6 +23,7 @@
 #include "model/attrs.h"
 #include "block/draft.h"
 #include "block/lists.h"
+#include "block/scan.h"
 #include "block/trace.h"
 #include "model/line.h"
 #include "model/link_ref.h"
@@ -61,6 +62,11 @@ class LineText {
       return;
     }
     append_other(rest, line, lf_follows);
+  }
+  // Appends `s` as it is, a copy.
+  void append_copy(std::string_view s) {
+    flush();
+    text_.append(s);
   }
   bool empty() const { return text_.empty() && run_begin_ == run_end_; }
   // The whole text; the builder is spent afterwards.
@@ -109,7 +115,7 @@ struct Div {
   std::size_t colons = 3;
 };
 struct FencedCode {
-  std::string info;
+  std::string_view info;  // a view into the fence's source line
   LineText text;
   std::size_t fence_length = 3;
   std::size_t fence_indent = 0;
@@ -127,11 +133,15 @@ struct Paragraph {
   std::uint32_t first = 0;
   std::uint32_t count = 0;
 };
-struct Heading { Attr attr; std::string text; std::uint8_t level = 1; };
+struct Heading {
+  Attr attr;
+  std::string_view text;  // a view into the heading's source line
+  std::uint8_t level = 1;
+};
 struct ThematicBreak { Attr attr; };
 struct IndentedCode { LineText text; };
 struct HtmlBlock {
-  std::string raw;
+  LineText raw;
   HtmlEnd end;
   bool closed = false;
 };
@@ -248,6 +258,22 @@ K& get(BuildKind kind) {
 template <class K>
 bool holds(BuildKind kind) {
   return kind.tag() == kTagOf<K>;
+}
+
+// Whether a leaf takes the next line: text leaves always, fenced and raw leaves until closed,
+// containers and finished leaves never. Asked once a line: inline.
+inline bool takes_lines(BuildKind k) {
+  constexpr auto bit = [](BuildTag tag) { return std::uint32_t{1} << static_cast<unsigned>(tag); };
+  constexpr std::uint32_t kAlways = bit(BuildTag::Paragraph) | bit(BuildTag::DefinitionList) |
+                                    bit(BuildTag::IndentedCode) | bit(BuildTag::Table);
+  constexpr std::uint32_t kUntilClosed =
+      bit(BuildTag::FencedCode) | bit(BuildTag::MathBlock) | bit(BuildTag::HtmlBlock);
+  const std::uint32_t b = bit(k.tag());
+  if (b & kAlways) return true;
+  if (!(b & kUntilClosed)) return false;
+  if (auto* code = k.get_if<build::FencedCode>()) return !code->closed;
+  if (auto* math = k.get_if<build::MathBlock>()) return !math->closed;
+  return !get<build::HtmlBlock>(k).closed;
 }
 
 // The link definitions that begin the lines of a paragraph, in order.
@@ -418,7 +444,11 @@ class ContainerBuilder {
   // Once the top-level block is built: the records that its closed items, finished early, left
   // aside so that they follow the block's own as when the whole block is finished at once.
   void add_late_records(Trace& trace);
-  void record_content_offset(const line::Rest& rest);
+  // Where the line's content starts, for the layout records of the span modes.
+  void record_content_offset(const line::Rest& rest) {
+    if (record_syntax) write_content_offset(rest);
+  }
+  void write_content_offset(const line::Rest& rest);
   void report_unclosed(Trace& trace) const;
 
  private:
@@ -504,7 +534,10 @@ class ContainerBuilder {
   bool close_open_div(const line::Rest& rest);
   bool close_open_html_container(const line::Rest& rest);
   void cut_open(std::size_t depth);
-  bool last_leaf_takes_lines() const;
+  bool last_leaf_takes_lines() const {
+    auto c = last_child();
+    return c && takes_lines(kind(*c));
+  }
   std::size_t match_consumers(line::Rest& rest, std::size_t limit) const;
   // The kinds whose tables hold entries: a new block clears only those.
   std::uint32_t used_kinds_ = 0;
@@ -522,6 +555,19 @@ class ContainerBuilder {
   } ahead_;
   // The lookahead match of the next non-blank line after the current one, none at the end.
   const Lookahead* match_ahead();
+
+  // The list marker that begins `rest`, none without one. The last answer is kept: settling a
+  // list and opening containers ask about the same rest of a line.
+  const std::optional<ListMarker>& marker_of(const line::Rest& rest) const {
+    if (rest.text.data() != marker_rest_.text.data() || rest.text.size() != marker_rest_.text.size() ||
+        rest.pad != marker_rest_.pad) {
+      marker_rest_ = rest;
+      marker_ = list_marker(rest);
+    }
+    return marker_;
+  }
+  mutable line::Rest marker_rest_;
+  mutable std::optional<ListMarker> marker_;
 
   bool continue_table(const line::Rest& rest);
   bool start_table(build::Paragraph& para, std::uint32_t para_node, const line::Rest& rest);
@@ -556,7 +602,6 @@ class Parser {
   // their drafts to `out`, where they stay: a draft is large, and each move of it costs.
   void container_block(Drafts& out);
   void add_link_def(const std::string& label, LinkRef def);
-  bool is_blank(std::size_t line) const { return blank_[line] != 0; }
   // The first non-blank line after `line`, or the line count.
   std::size_t next_nonblank(std::size_t line) const { return next_nonblank_[line]; }
   // The runs of non-blank lines: about the number of top-level blocks, room to reserve for them.
@@ -570,7 +615,6 @@ class Parser {
  private:
   // One builder serves every call of the loop, so its storage is allocated once per parse.
   ContainerBuilder builder_{*this};
-  std::vector<std::uint8_t> blank_;
   // One entry per line and one past the last, each written once: arrays left unzeroed at first.
   // Line numbers in 32 bits, as the build tree's node numbers are: a source of 2^32 lines is
   // refused as too large to hold.

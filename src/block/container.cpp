@@ -30,24 +30,33 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
   trace.mode = span_mode;
   const std::size_t n = lines.size();
   if (n >= std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
-  // One pass forward for the blank lines, the runs between them and the content ends, one
-  // backward for the next non-blank line.
-  blank_.resize(n);
+  // One pass forward for the content ends and the runs of non-blank lines, one backward for the
+  // next non-blank line, which reads the blank lines off the content ends.
   content_end_ = std::make_unique_for_overwrite<std::uint32_t[]>(n + 1);
-  content_end_[0] = 0;
-  bool after_blank = true;
-  for (std::size_t i = 0; i < n; ++i) {
-    const bool blank = line::is_blank(lines[i]);
-    blank_[i] = blank ? 1 : 0;
-    if (!blank && after_blank) ++nonblank_runs_;
-    after_blank = blank;
-    content_end_[i + 1] = blank ? content_end_[i] : static_cast<std::uint32_t>(i + 1);
-  }
   next_nonblank_ = std::make_unique_for_overwrite<std::uint32_t[]>(n + 1);
-  std::uint32_t next = static_cast<std::uint32_t>(n);  // the first non-blank line after `i`
-  for (std::size_t i = n + 1; i-- > 0;) {
-    next_nonblank_[i] = next;
-    if (i < n && !blank_[i]) next = static_cast<std::uint32_t>(i);
+  std::uint32_t* const content_end = content_end_.get();
+  std::uint32_t* const next_nonblank = next_nonblank_.get();
+  const std::string_view* const texts = lines.data();
+  const auto count = static_cast<std::uint32_t>(n);
+  std::uint32_t last = 0;  // the content end so far
+  std::size_t runs = 0;
+  bool after_blank = true;
+  content_end[0] = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const bool blank = line::is_blank(texts[i]);
+    if (!blank) {
+      runs += after_blank;
+      last = i + 1;
+    }
+    after_blank = blank;
+    content_end[i + 1] = last;
+  }
+  nonblank_runs_ = runs;
+  std::uint32_t next = count;  // the first non-blank line after `i`
+  next_nonblank[count] = count;
+  for (std::uint32_t i = count; i-- > 0;) {
+    next_nonblank[i] = next;
+    if (content_end[i + 1] == i + 1) next = i;
   }
   if (records_layout(mode)) trace.line_offsets.assign(n, 0);
 }
@@ -161,32 +170,6 @@ void ContainerBuilder::cut_open(std::size_t depth) {
   ++stack_version_;
   for (auto* v : {&consumers_, &quotes_, &html_containers_})
     while (!v->empty() && v->back() >= depth) v->pop_back();
-}
-
-namespace {
-
-// Whether a leaf takes the next line: text leaves always, fenced and raw leaves until closed,
-// containers and finished leaves never.
-constexpr std::uint32_t bit(BuildTag tag) { return std::uint32_t{1} << static_cast<unsigned>(tag); }
-
-bool takes_lines(BuildKind k) {
-  constexpr std::uint32_t kAlways = bit(BuildTag::Paragraph) | bit(BuildTag::DefinitionList) |
-                                    bit(BuildTag::IndentedCode) | bit(BuildTag::Table);
-  constexpr std::uint32_t kUntilClosed =
-      bit(BuildTag::FencedCode) | bit(BuildTag::MathBlock) | bit(BuildTag::HtmlBlock);
-  const std::uint32_t b = bit(k.tag());
-  if (b & kAlways) return true;
-  if (!(b & kUntilClosed)) return false;
-  if (auto* code = k.get_if<build::FencedCode>()) return !code->closed;
-  if (auto* math = k.get_if<build::MathBlock>()) return !math->closed;
-  return !get<build::HtmlBlock>(k).closed;
-}
-
-}  // namespace
-
-bool ContainerBuilder::last_leaf_takes_lines() const {
-  auto c = last_child();
-  return c && takes_lines(kind(*c));
 }
 
 void ContainerBuilder::note_syntax(std::size_t start, std::size_t end, SyntaxScope scope) {

@@ -139,6 +139,13 @@ Str paragraph_text(std::span<const line::Rest> lines, std::string_view kept_sour
   return text.empty() ? Str() : Str::borrowed(text);
 }
 
+attrs::FenceInfo read_fence_info(std::string_view fence_info, Attr&& later) {
+  if (fence_info.empty()) return attrs::FenceInfo{std::string(), std::move(later), std::nullopt, false};
+  attrs::FenceInfo fi = attrs::parse_fence_info(fence_info);
+  fi.attr.merge(later);
+  return fi;
+}
+
 Attr* draft_attr(DraftBlock& block) {
   return std::visit(
       [](auto& b) -> Attr* {

@@ -75,28 +75,6 @@ struct TableRowText {
   }
 };
 
-// An optional string held on the heap: one pointer in a draft, and no allocation when absent.
-// Reads like std::optional<std::string>.
-class SpareText {
- public:
-  SpareText() = default;
-  SpareText(std::optional<std::string>&& value) {
-    if (value) text_ = std::make_unique<std::string>(std::move(*value));
-  }
-  explicit operator bool() const noexcept { return text_ != nullptr; }
-  const std::string& operator*() const { return *text_; }
-  // The value, leaving none behind.
-  std::optional<std::string> take() {
-    std::optional<std::string> out;
-    if (text_) out = std::move(*text_);
-    text_.reset();
-    return out;
-  }
-
- private:
-  std::unique_ptr<std::string> text_;
-};
-
 // An optional view in the room of a view: absent while its data is null, so that a present empty
 // view keeps a data pointer. Reads like std::optional<std::string_view>, which takes a word more
 // in every draft slot.
@@ -157,12 +135,14 @@ struct List {
 };
 struct DefinitionList { Attr attr; std::vector<DraftDefinitionItem> items; };
 struct CodeBlock {
+  // Only the attributes from attribute lines after the block while `fence_info` is unread: the
+  // fence's own go before them when the block is finished.
   Attr attr;
   std::string text;
-  // The fence's info string and language: most code blocks have neither, so each is one pointer
-  // here and an allocation only when present. An empty info string is held as none.
-  SpareText info_text;
-  SpareText lang;
+  // The fence's info string (trimmed), read for its language and attributes only when the block
+  // is finished, so that a draft holds no strings of its own for them. Empty without one, and
+  // once read (the span modes read it as the draft is made, their spans show its attributes).
+  Str fence_info;
 };
 struct HtmlBlock { std::string raw; std::vector<HtmlToken> tokens; };
 struct ThematicBreak { Attr attr; };
@@ -230,6 +210,9 @@ std::size_t span_count(std::span<Draft> drafts);
 // Whether a paragraph of the drafts' trees may become an implicit figure: its text begins with
 // an image, which may use a link definition further on.
 bool may_hold_figure(std::span<Draft> drafts);
+// A code block's fence info as the finished block holds it: the info string, the language and
+// the attributes, the fence's own first and then `later`, those of the attribute lines after it.
+attrs::FenceInfo read_fence_info(std::string_view fence_info, Attr&& later);
 // The `Attr` of the kinds that carry one (paragraph, figure, heading, block quote, list,
 // definition list, code block, thematic break, table, div, math block).
 Attr* draft_attr(DraftBlock& block);

@@ -166,9 +166,9 @@ class Finisher {
             }
             dest.emplace_back(std::move(out));
           } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
-            std::optional<std::string> info = d.info_text.take();
-            dest.emplace_back(Block::CodeBlock{std::move(d.attr), info ? std::move(*info) : std::string(),
-                                               std::move(d.text), d.lang.take()});
+            attrs::FenceInfo fi = read_fence_info(d.fence_info, std::move(d.attr));
+            dest.emplace_back(Block::CodeBlock{std::move(fi.attr), std::move(fi.info), std::move(d.text),
+                                               std::move(fi.lang)});
           } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
             dest.emplace_back(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
           } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {
@@ -255,20 +255,19 @@ void decide_figures(Drafts& drafts, const InlineContext& ctx) {
 }
 
 void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
-  // An explicit stack in place of recursion: each frame compacts one list in place, after the
-  // lists nested in its current draft have been compacted.
+  // An explicit stack in place of recursion: the lists nested in a draft are walked before the
+  // draft itself. A definition taken out leaves an empty splice, which finishes into nothing, so
+  // that no list closes up behind it (moving every later draft).
   struct Frame {
     Drafts* list;
     std::size_t i = 0;           // the draft being looked at
-    std::size_t w = 0;           // where the next kept draft goes
-    std::size_t next_child = 0;  // the next child list of draft i to compact
+    std::size_t next_child = 0;  // the next child list of draft i to walk
   };
   std::vector<Frame> stack;
   stack.push_back(Frame{&drafts});
   while (!stack.empty()) {
     Frame& f = stack.back();
     if (f.i == f.list->size()) {
-      f.list->erase(f.list->begin() + static_cast<std::ptrdiff_t>(f.w), f.list->end());
       stack.pop_back();
       continue;
     }
@@ -280,9 +279,7 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
     }
     if (auto* note = std::get_if<draft::FootnoteDef>(&draft.block)) {
       out.push_back(DraftFootnote{std::move(note->label), std::move(note->children)});
-    } else {
-      if (f.w != f.i) (*f.list)[f.w] = std::move(draft);
-      ++f.w;
+      draft.block.emplace<draft::Splice>();
     }
     ++f.i;
     f.next_child = 0;

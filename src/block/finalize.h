@@ -24,7 +24,7 @@ struct DraftFootnote {
 void decide_figures(Drafts& drafts, const InlineContext& ctx);
 
 // Moves every footnote definition, at any depth, into `out`: in document order, except that a
-// definition nested in another comes before it.
+// definition nested in another comes before it. Each leaves an empty splice in its place.
 void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out);
 
 // Drafts into blocks: leaves get their inlines, splices dissolve into their parent, panel divs

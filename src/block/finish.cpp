@@ -13,6 +13,15 @@ namespace vedavi::block {
 
 namespace {
 
+// `text`, a view into the source lines, as a draft keeps it: still a view when the source outlives
+// the drafts, else copied into the tree's arena.
+Str kept_text(std::string_view text, const Parser& p) {
+  const std::string_view source = p.kept_source;
+  const bool in_source = !source.empty() && text.data() >= source.data() &&
+                         text.data() + text.size() <= source.data() + source.size();
+  return in_source ? Str::borrowed(text) : Str(text);
+}
+
 bool is_container(const BuildKind k) {
   return holds<build::HtmlContainer>(k) ||
          holds<build::BlockQuote>(k) || holds<build::List>(k) ||
@@ -33,12 +42,6 @@ bool is_script_info(std::string_view info) {
   return true;
 }
 
-draft::CodeBlock make_code_block(Attr&& attr, std::string&& info, std::string&& text,
-                                 std::optional<std::string>&& lang) {
-  draft::CodeBlock out{std::move(attr), std::move(text), {}, std::move(lang)};
-  if (!info.empty()) out.info_text = std::optional<std::string>(std::move(info));
-  return out;
-}
 
 }  // namespace
 
@@ -293,15 +296,15 @@ void ContainerBuilder::run_finish() {
       } else if (is_script_info(info)) {
         append_draft(f.out, std::move(span), draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
                                                  std::move(text)});
+      } else if (parsed_info) {
+        append_draft(f.out, std::move(span), draft::CodeBlock{std::move(parsed_info->attr), std::move(text), {}});
       } else {
-        attrs::FenceInfo fi = parsed_info ? std::move(*parsed_info) : attrs::parse_fence_info(info);
-        append_draft(f.out, std::move(span), make_code_block(std::move(fi.attr), std::move(fi.info),
-                                                               std::move(text), std::move(fi.lang)));
+        append_draft(f.out, std::move(span), draft::CodeBlock{{}, std::move(text), kept_text(info, p)});
       }
     } else if (auto* code = get_if<build::IndentedCode>(k)) {
       std::string text = code->text.take();
       if (facts) span.set().text = text;
-      append_draft(f.out, std::move(span), make_code_block({}, {}, std::move(text), std::nullopt));
+      append_draft(f.out, std::move(span), draft::CodeBlock{{}, std::move(text), {}});
     } else if (auto* math = get_if<build::MathBlock>(k)) {
       std::string tex = math->text.take();
       tex.resize(line::trim_end(tex).size());
@@ -311,15 +314,15 @@ void ContainerBuilder::run_finish() {
       span.level = h->level;
       if (facts) {
         span.set().id = h->attr.id();
-        span.set().text = h->text;
+        span.set().text = std::string(h->text);
       }
-      append_draft(f.out, std::move(span), draft::Heading{std::move(h->attr), std::move(h->text), h->level});
+      append_draft(f.out, std::move(span), draft::Heading{std::move(h->attr), kept_text(h->text, p), h->level});
     } else if (auto* tb = get_if<build::ThematicBreak>(k)) {
       append_draft(f.out, std::move(span), draft::ThematicBreak{std::move(tb->attr)});
     } else if (auto* dl = get_if<build::DefinitionList>(k)) {
       append_draft(f.out, std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)});
     } else if (auto* html = get_if<build::HtmlBlock>(k)) {
-      append_raw(f.out, html->raw, start, std::move(span), p);
+      append_raw(f.out, html->raw.take(), start, std::move(span), p);
     } else if (auto* boxed = get_if<build::TablePtr>(k)) {
       build::Table* t = boxed->get();
       if (facts) {

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 
 #include "text/scan.h"
 
@@ -22,11 +24,6 @@ std::string lowercase(std::string_view s) {
   return out;
 }
 
-template <std::size_t N>
-bool in(std::string_view name, const std::array<std::string_view, N>& set) {
-  return std::find(set.begin(), set.end(), name) != set.end();
-}
-
 constexpr std::array<std::string_view, 28> kBlockTags = {
     "p",     "dd",    "dl",    "dt",     "h1",      "h2",      "h3",        "h4",
     "h5",    "h6",    "hr",    "li",     "ol",      "td",      "th",        "tr",
@@ -38,6 +35,39 @@ constexpr std::array<std::string_view, 20> kInlineTags = {
 constexpr std::array<std::string_view, 14> kVoidTags = {
     "br",   "hr",   "col",  "img",   "wbr",   "area",  "base",
     "link", "meta", "embed", "input", "param", "track", "source"};
+
+// A name of at most 15 bytes as two words: its bytes, zeros, and its length in the last byte.
+// Names of the vocabularies are compared as keys, two integer comparisons each, instead of byte
+// strings.
+using TagKey = std::array<std::uint64_t, 2>;
+constexpr std::size_t kMaxKeyed = 15;
+
+constexpr TagKey tag_key(std::string_view name) {
+  std::array<char, 16> bytes{};
+  for (std::size_t i = 0; i < name.size(); ++i) bytes[i] = name[i];
+  bytes[15] = static_cast<char>(name.size());
+  return std::bit_cast<TagKey>(bytes);
+}
+
+// The keys of `names`, sorted for a binary search.
+template <std::size_t N>
+constexpr std::array<TagKey, N> tag_keys(const std::array<std::string_view, N>& names) {
+  std::array<TagKey, N> keys{};
+  for (std::size_t i = 0; i < N; ++i) keys[i] = tag_key(names[i]);
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
+constexpr auto kBlockKeys = tag_keys(kBlockTags);
+constexpr auto kInlineKeys = tag_keys(kInlineTags);
+constexpr auto kVoidKeys = tag_keys(kVoidTags);
+
+// Whether `name` is one of the names `keys` were made of (none is longer than `kMaxKeyed`).
+template <std::size_t N>
+bool in(std::string_view name, const std::array<TagKey, N>& keys) {
+  if (name.size() > kMaxKeyed) return false;
+  return std::binary_search(keys.begin(), keys.end(), tag_key(name));
+}
 
 }  // namespace
 
@@ -59,20 +89,20 @@ std::optional<std::string> html_tag_name(std::string_view line) {
   return lowercase(line.substr(start, *end));
 }
 
-bool is_md_block_html_tag(std::string_view name) { return in(name, kBlockTags); }
+bool is_md_block_html_tag(std::string_view name) { return in(name, kBlockKeys); }
 
 bool is_md_html_tag(std::string_view name) {
-  return name.find('-') != std::string_view::npos || in(name, kBlockTags) || in(name, kInlineTags);
+  return name.find('-') != std::string_view::npos || in(name, kBlockKeys) || in(name, kInlineKeys);
 }
 
-bool is_void_html_tag(std::string_view name) { return in(name, kVoidTags); }
+bool is_void_html_tag(std::string_view name) { return in(name, kVoidKeys); }
 
 bool is_balanced_html_container_tag(std::string_view name) {
   if (name.find('-') != std::string_view::npos) return true;
   if (name == "p" || name == "hr" || (name.size() == 2 && name[0] == 'h' && name[1] >= '1' &&
                                       name[1] <= '6'))
     return false;
-  return in(name, kBlockTags);
+  return in(name, kBlockKeys);
 }
 
 std::optional<std::size_t> parse_html_attr_value(std::string_view text, std::size_t pos) {

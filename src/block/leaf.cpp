@@ -41,7 +41,8 @@ std::size_t word_length(std::string_view s, char stop = '\0') {
 
 bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest) const {
   if (!begins_with_letter(rest) &&
-      (starts_block(rest) || list_interrupts_paragraph(rest) || def_marker(rest)))
+      (starts_block(rest) || (marker_of(rest) && list_interrupts_paragraph(rest, *marker_of(rest))) ||
+       def_marker(rest)))
     return false;
   if (!options.templates.empty()) {
     if (has_line_token(rest.str(), options)) return false;
@@ -103,11 +104,14 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       open_paragraph(rest);
       return;
     }
-    if (open_fence(rest)) return;
-    if (open_math(rest)) return;
-    if (open_div(rest)) return;
-    if (below_depth_limit() && rest.indent() <= 3) {
-      std::string_view t = rest.trimmed_start();
+    // Each opener begins with its own character: only the one the line begins with is tried.
+    const std::string_view lead = rest.trimmed_start();
+    const char first = lead.empty() ? '\0' : lead[0];
+    if ((first == '`' || first == '~') && open_fence(rest)) return;
+    if ((first == '\\' || first == '$') && open_math(rest)) return;
+    if (first == ':' && open_div(rest)) return;
+    if (first == '[' && below_depth_limit() && rest.indent() <= 3) {
+      std::string_view t = lead;
       if (t.starts_with("[^")) {
         std::size_t close = t.find("]:");
         if (close != std::string_view::npos && close > 2) {
@@ -139,16 +143,16 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
       leaf_open = true;
       return;
     }
-    if (open_html_container(rest)) {
+    if (first == '<' && open_html_container(rest)) {
       leaf_open = false;
       return;
     }
-    if (open_html_block(rest)) {
+    if (first == '<' && open_html_block(rest)) {
       leaf_open = true;
       refresh_leaf_open();
       return;
     }
-    if (open_atx_heading(rest)) {
+    if (first == '#' && open_atx_heading(rest)) {
       leaf_open = false;
       return;
     }
@@ -199,8 +203,12 @@ bool ContainerBuilder::open_fence(const Rest& rest) {
                     SyntaxScope::Attribute);
     }
   }
-  open_node(build::FencedCode{std::string(f->info), {}, f->length, f->indent,
-                              f->fence_char, false});
+  // The info follows the fence characters, so it lies in the source line even when the line was
+  // written out with its padding.
+  std::string_view info = f->info;
+  if (rest.pad != 0)
+    info = rest.text.substr(static_cast<std::size_t>(info.data() - text.data()) - rest.pad, info.size());
+  open_node(build::FencedCode{info, {}, f->length, f->indent, f->fence_char, false});
   leaf_open = true;
   return true;
 }
@@ -259,17 +267,24 @@ bool ContainerBuilder::open_atx_heading(const Rest& rest) {
   while (n < t.size() && t[n] == '#') ++n;
   if (n < 1 || n > 6) return false;
   if (n < t.size() && !is_ascii_ws_byte(t[n])) return false;
-  auto split = attrs::strip_trailing_attr(line::trim(t.substr(n)));
-  std::string text = std::move(split.text);
+  // The text is a view of the line: an attribute group at its end and a closing sequence only
+  // shorten it.
+  const std::string_view body = line::trim(t.substr(n));
+  std::string_view text = body;
+  Attr attr;
+  if (!body.empty() && body.back() == '}') {
+    attrs::StrippedAttr split = attrs::strip_trailing_attr(body);
+    attr = std::move(split.attr);
+    text = body.substr(0, split.text.size());  // what precedes the group
+  }
   // Closing sequence.
   std::size_t end = text.size();
   std::size_t run = end;
   while (run > 0 && text[run - 1] == '#') --run;
   if (run == 0) {
-    text.clear();
+    text = std::string_view();
   } else if (run < end && is_ascii_ws_byte(text[run - 1])) {
-    text.resize(run);
-    text.resize(line::trim_end(text).size());
+    text = line::trim_end(text.substr(0, run));
   }
   if (record_syntax) {
     std::size_t s = offset_of(rest, t.data());
@@ -279,7 +294,7 @@ bool ContainerBuilder::open_atx_heading(const Rest& rest) {
       note_syntax(base + span->start, base + span->end, SyntaxScope::Attribute);
     }
   }
-  open_node(build::Heading{std::move(split.attr), std::move(text), static_cast<std::uint8_t>(n)});
+  open_node(build::Heading{std::move(attr), text, static_cast<std::uint8_t>(n)});
   return true;
 }
 
@@ -298,9 +313,15 @@ bool ContainerBuilder::open_html_container(const Rest& rest) {
 bool ContainerBuilder::open_html_block(const Rest& rest) {
   std::string_view t = rest.trimmed_start();
   if (t.empty() || t[0] != '<') return false;
-  std::string raw = rest.str();
-  std::string_view whole = raw;
+  // Read on the logical line; its text is kept only for a block that opens.
+  std::string padded;
+  const std::string_view whole = rest.view(padded);
   std::string_view lead = line::trim_start(whole);
+  const auto raw = [&] {
+    build::LineText text;
+    append_text_line(text, rest);
+    return text;
+  };
   if (lead.size() > 1 && lead[1] != '!' && lead[1] != '/' && lead[1] != '?') {
     if (auto len = tag_name_end(lead.substr(1))) {
       std::size_t after = 1 + *len;
@@ -315,8 +336,7 @@ bool ContainerBuilder::open_html_block(const Rest& rest) {
               !is_void_html_tag(name) && is_balanced_html_container_tag(name)) {
             std::size_t depth = update_html_tag_depth(whole, name, 0);
             bool closed = depth == 0;
-            raw.push_back('\n');
-            open_node(build::HtmlBlock{std::move(raw), HtmlEndTag{std::move(name), depth}, closed});
+            open_node(build::HtmlBlock{raw(), HtmlEndTag{std::move(name), depth}, closed});
             return true;
           }
         }
@@ -326,14 +346,12 @@ bool ContainerBuilder::open_html_block(const Rest& rest) {
   bool comment = lead.size() >= 4 && lead.substr(0, 4) == "<!--";
   if (comment) {
     bool closed = scan::html_comment_end(lead, 0).has_value();
-    raw.push_back('\n');
-    open_node(build::HtmlBlock{std::move(raw), HtmlEndComment{}, closed});
+    open_node(build::HtmlBlock{raw(), HtmlEndComment{}, closed});
     return true;
   }
   auto name = html_tag_name(lead);
   if (name && is_md_block_html_tag(*name)) {
-    raw.push_back('\n');
-    open_node(build::HtmlBlock{std::move(raw), HtmlEndBlank{}, false});
+    open_node(build::HtmlBlock{raw(), HtmlEndBlank{}, false});
     return true;
   }
   return false;

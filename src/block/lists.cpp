@@ -72,6 +72,12 @@ void revert_lists(Drafts& drafts, const std::vector<std::size_t>& revert) {
 
 // Whether a list of the run was reverted.
 bool enforce_run(Drafts& drafts) {
+  // Only ordered lists are ever turned back: most runs hold none and need no scan.
+  if (std::none_of(drafts.begin(), drafts.end(), [](const Draft& d) {
+        const auto* list = std::get_if<draft::List>(&d.block);
+        return list && list->ordered;
+      }))
+    return false;
   std::vector<std::size_t> revert = lists_to_revert(drafts);
   if (revert.empty()) return false;
   revert_lists(drafts, revert);

@@ -38,8 +38,7 @@ std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t l
   std::string_view t = rest.trimmed_start();
   // Most lines of code do not begin with the fence character: no indentation to measure.
   if (t.empty() || t[0] != c || rest.indent() > 3) return std::nullopt;
-  std::size_t n = 0;
-  while (n < t.size() && t[n] == c) ++n;
+  const std::size_t n = run_length(t, c);
   if (n != length || !line::is_blank(t.substr(n))) return std::nullopt;
   return static_cast<std::size_t>(t.data() - rest.text.data());
 }
@@ -68,8 +67,7 @@ const ContainerBuilder::Lookahead* ContainerBuilder::match_ahead() {
   return &ahead_;
 }
 
-void ContainerBuilder::record_content_offset(const Rest& rest) {
-  if (!record_syntax) return;
+void ContainerBuilder::write_content_offset(const Rest& rest) {
   std::string_view src = parser.lines[line];
   if (rest.empty()) {
     content_offset = src.size();
@@ -143,16 +141,14 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
       leaf_open = false;
       return false;
     }
-    rest.append_to(html->raw);
-    html->raw.push_back('\n');
+    append_text_line(html->raw, rest);
     leaf_open = true;
     return true;
   }
   if (std::holds_alternative<HtmlEndComment>(html->end)) {
-    std::size_t before = html->raw.size();
-    rest.append_to(html->raw);
-    html->raw.push_back('\n');
-    html->closed = scan::find_comment_close(html->raw, before).has_value();
+    append_text_line(html->raw, rest);
+    // A close ("-->", "--!>") stands within one line, and never in its padding.
+    html->closed = scan::find_comment_close(rest.text, 0).has_value();
     leaf_open = !html->closed;
     return true;
   }
@@ -170,8 +166,8 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
     std::string piece(body.substr(0, lt));
     piece += open->text;
     tag.depth = update_html_tag_depth(piece, tag.name, tag.depth);
-    html->raw += piece;
-    html->raw.push_back('\n');
+    piece.push_back('\n');
+    html->raw.append_copy(piece);
     html->closed = true;
     build::HtmlContainer container{std::nullopt, std::move(open->name), std::string(), tag.name,
                                    tag.depth};
@@ -180,8 +176,7 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
     return true;
   }
   tag.depth = update_html_tag_depth(text, tag.name, tag.depth);
-  html->raw += text;
-  html->raw.push_back('\n');
+  append_text_line(html->raw, rest);
   html->closed = tag.depth == 0;
   leaf_open = !html->closed;
   return true;
@@ -203,10 +198,12 @@ bool ContainerBuilder::close_open_html_container(const Rest& rest) {
   leaf_open = false;
   if (outer) {
     // The rest of the line goes back to the raw block the container was opened in.
-    std::string raw(lead);
-    raw.push_back('\n');
-    std::size_t depth = update_html_tag_depth(raw, *outer, outer_depth);
+    std::string text(lead);
+    text.push_back('\n');
+    std::size_t depth = update_html_tag_depth(text, *outer, outer_depth);
     bool done = depth == 0;
+    build::LineText raw;
+    raw.append_copy(text);
     open_node(build::HtmlBlock{std::move(raw), HtmlEndTag{*outer, depth}, done});
     leaf_open = !done;
   }
@@ -247,7 +244,7 @@ bool ContainerBuilder::settle_list(const Rest& rest) {
       }
     }
   } else if (!rest.equals("---")) {
-    auto m = list_marker(rest);
+    const auto& m = marker_of(rest);
     keep = m && marker_fits(list, *m);
   }
   if (!keep) cut(stack.size() - 1);
@@ -317,9 +314,9 @@ bool ContainerBuilder::open_containers(Rest& rest) {
       rest = strip_quote_marker(rest);
       continue;
     }
-    auto m = list_marker(rest);
+    const std::optional<ListMarker> m = marker_of(rest);
     if (!m) break;
-    if (leaf_open && !list_interrupts_paragraph(rest)) break;
+    if (leaf_open && !list_interrupts_paragraph(rest, *m)) break;
     auto* list = get_if<build::List>(kind(innermost()));
     bool reuse = list && marker_fits(*list, *m);
     if (!reuse && stack.size() == 1 && nodes[0].has_children()) return false;
@@ -366,13 +363,13 @@ void Parser::container_block(Drafts& out) {
     Rest rest{0, lines[current]};
 
     b.cut(b.match_containers(rest, b.stack.size()));
-    b.refresh_leaf_open();
-    b.record_content_offset(rest);
-
-    // The steps for an open leaf run only when the innermost container ends with one of its
-    // kind; none of the steps changes the tree unless it consumes the line.
+    // The last child of the innermost container: whether the leaf is still open, and the steps
+    // for an open leaf, which run only when the container ends with one of their kind; none of
+    // the steps changes the tree unless it consumes the line.
     auto last = b.last_child();
     const BuildKind leaf = last ? b.kind(*last) : BuildKind();
+    if (b.leaf_open) b.leaf_open = last && takes_lines(leaf);
+    b.record_content_offset(rest);
     if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(leaf, rest)) ||
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||

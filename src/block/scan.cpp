@@ -57,9 +57,12 @@ Rest list_item_rest(const Rest& rest, const ListMarker& marker) {
 
 bool list_interrupts_paragraph(const Rest& rest) {
   auto m = list_marker(rest);
-  if (!m) return false;
-  if (list_item_rest(rest, *m).is_blank()) return false;
-  return !m->ordered || m->number == 1;
+  return m && list_interrupts_paragraph(rest, *m);
+}
+
+bool list_interrupts_paragraph(const Rest& rest, const ListMarker& m) {
+  if (list_item_rest(rest, m).is_blank()) return false;
+  return !m.ordered || m.number == 1;
 }
 
 bool list_interrupts_paragraph(std::string_view line) {
@@ -101,8 +104,7 @@ std::optional<FenceStart> fence_start(std::string_view line, char ch) {
   if (indent > 3 || line::is_blank(line)) return std::nullopt;
   std::string_view t = line::trim_start(line);
   char f = ch == '`' ? '`' : '~';
-  std::size_t n = 0;
-  while (n < t.size() && t[n] == f) ++n;
+  const std::size_t n = run_length(t, f);
   if (n < 3) return std::nullopt;
   std::string_view info = t.substr(n);
   if (f == '`' && info.find('`') != std::string_view::npos) return std::nullopt;

@@ -2,8 +2,10 @@
 // block. Each recogniser reads one line (or what containers left of it) once.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +42,8 @@ std::optional<ListMarker> list_marker(const line::Rest& rest);
 line::Rest list_item_rest(const line::Rest& rest, const ListMarker& marker);
 bool list_interrupts_paragraph(std::string_view line);
 bool list_interrupts_paragraph(const line::Rest& rest);
+// The same for the marker `m` that begins `rest`.
+bool list_interrupts_paragraph(const line::Rest& rest, const ListMarker& m);
 // The definition text after ": ".
 std::optional<std::string> def_marker(std::string_view line);
 std::optional<line::Rest> def_marker(const line::Rest& rest);
@@ -47,6 +51,22 @@ std::string strip_quote_marker(std::string_view line);
 line::Rest strip_quote_marker(const line::Rest& rest);
 // `ch` is a backtick for backtick fences; any other character means tildes.
 std::optional<FenceStart> fence_start(std::string_view line, char ch);
+// How many bytes `c` begin `text`. Fences may be long runs: where the target is little-endian they
+// are compared eight bytes at a time.
+inline std::size_t run_length(std::string_view text, char c) {
+  std::size_t n = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    const std::uint64_t pattern = 0x0101010101010101ULL * static_cast<unsigned char>(c);
+    for (; n + 8 <= text.size(); n += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + n, 8);
+      if (const std::uint64_t diff = word ^ pattern; diff != 0)
+        return n + static_cast<std::size_t>(std::countr_zero(diff)) / 8;
+    }
+  }
+  while (n < text.size() && text[n] == c) ++n;
+  return n;
+}
 bool starts_block(std::string_view line);
 bool starts_block(const line::Rest& rest);
 

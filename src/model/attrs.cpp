@@ -8,6 +8,7 @@
 #include "model/arena.h"
 #include "model/line.h"
 #include "text/entity.h"
+#include "text/scan.h"
 #include "text/unicode.h"
 #include "text/utf8.h"
 
@@ -559,6 +560,12 @@ FenceInfo parse_fence_info(std::string_view raw_info) {
   // line::trim is unicode::trim with a shortcut for a printable ASCII end.
   const std::string_view info = line::trim(raw_info);
   if (info.empty()) return {};
+  // Most infos are a plain language word ("python", "c++", "example"): no white space,
+  // attributes, backticks, escapes or references to look for. The word is the language.
+  if (std::ranges::all_of(info, [](char c) {
+        return scan::is_ascii_alnum(c) || c == '-' || c == '_' || c == '+';
+      }))
+    return FenceInfo{std::string(info), Attr(), std::string(info), false};
   if (auto group = parse_braced_attr(info)) {
     FenceInfo result;
     result.info = std::string(unicode::trim(info.substr(0, group->consumed)));

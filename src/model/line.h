@@ -37,7 +37,12 @@ inline bool is_plain_ascii(char c) {
 std::string_view trim_start_slow(std::string_view s);
 std::string_view trim_end_slow(std::string_view s);
 inline std::string_view trim_start(std::string_view s) {
-  return s.empty() || is_plain_ascii(s.front()) ? s : trim_start_slow(s);
+  if (s.empty() || is_plain_ascii(s.front())) return s;
+  // Spaces, the most frequent lead, are skipped here; a printable byte after them ends the trim.
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  if (i == s.size() || is_plain_ascii(s[i])) return s.substr(i);
+  return trim_start_slow(s.substr(i));
 }
 inline std::string_view trim_end(std::string_view s) {
   return s.empty() || is_plain_ascii(s.back()) ? s : trim_end_slow(s);
@@ -45,7 +50,7 @@ inline std::string_view trim_end(std::string_view s) {
 inline std::string_view trim(std::string_view s) { return trim_end(trim_start(s)); }
 // Empty after trimming white space.
 inline bool is_blank(std::string_view s) {
-  return s.empty() || (!is_plain_ascii(s.front()) && trim_start_slow(s).empty());
+  return s.empty() || (!is_plain_ascii(s.front()) && trim_start(s).empty());
 }
 
 // The column after `c` when it stands at `column`: a tab moves to the next multiple of 4.

@@ -111,7 +111,24 @@ TEST(FinalizeCases, SplicesTablesTermsPanelsAndFootnotes) {
   block::take_footnotes(drafts, out);
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[0].label + " " + out[1].label, "inner outer");
-  EXPECT_TRUE(drafts.empty());
+  ASSERT_EQ(drafts.size(), 1u);  // the outer one's place: a splice of nothing
+  auto* left = std::get_if<block::draft::Splice>(&drafts[0].block);
+  ASSERT_TRUE(left);
+  EXPECT_TRUE(left->members.empty());
+}
+
+// A fence's info is read when its block is finished: its attributes come first, then those of
+// the attribute lines after the block, later ones winning, as if each had been merged in turn.
+TEST(FinalizeCases, FenceInfoBeforeAttributeLines) {
+  const Case cases[] = {
+      {"```py {#i .a k=1}\nx\n```\n{: .b #j k=2 m=3}\n",
+       "code_block {#j .py .a .b k=\"2\" m=\"3\"} info=\"py {#i .a k=1}\" lang=py \"x\\n\"\n"},
+      {"```{.c #d}\nx\n```\n{: .c .e}\n{: #f}\n",
+       "code_block {#f .c .e} info=\"{.c #d}\" lang=c \"x\\n\"\n"},
+      {"``` example\nz\n```\n", "code_block info=\"example\" lang=example \"z\\n\"\n"},
+      {"```\nz\n```\n{: .only}\n", "code_block {.only} info=\"\" \"z\\n\"\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(dump(c.source, false), c.expected) << c.source;
 }
 
 TEST(FinalizeBlocks, DeepContainersWithoutRecursion) {

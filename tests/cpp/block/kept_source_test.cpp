@@ -52,12 +52,14 @@ TEST(KeptSource, ParagraphsStandingAsWrittenAreViewsOfIt) {
       {"text before an attribute line\n{: .c}\n", true},
       // A lazy continuation line follows its item's text at the start of its own line.
       {"- item\nlazy\n", true},
+      // A heading's text is a piece of its line.
+      {"# a heading\n", true},
+      {"## closed heading ## {.c}\n", true},
       // Indentation, container markers and rewritten line ends stand between the lines.
       {"first\n  second indented\n", false},
       {"> quoted\n> lines\n", false},
       {"- item\n  continued\n", false},
       {"a\r\nb\r\n", false},
-      {"# a heading\n", false},
       {"| a | b |\n|---|---|\n| 1 | 2 |\n", false},
   };
   const Options options = test::default_options();

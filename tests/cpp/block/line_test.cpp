@@ -4,10 +4,12 @@
 
 #include <random>
 
+#include "block/build.h"
 #include "block/html.h"
 #include "block/scan.h"
 #include "block/table.h"
 #include "model/line.h"
+#include "tests/cpp/support/helpers.h"
 #include "text/unicode.h"
 
 namespace vedavi::block {
@@ -44,6 +46,91 @@ TEST(Line, StripBlankAndTrim) {
     EXPECT_EQ(line::trim_start(s), unicode::trim_start(s)) << s;
     EXPECT_EQ(line::trim_end(s), unicode::trim_end(s)) << s;
     EXPECT_EQ(line::trim(s), unicode::trim(s)) << s;
+  }
+}
+
+// Lines split at the LFs as one search per line finds them, over texts whose lines end on every
+// side of the 64-byte steps of the wide search; CR texts go the other way and are not made here.
+TEST(Line, SplitMatchesALineByLineSearch) {
+  const std::string x62(62, 'x'), y63(63, 'y'), z64(64, 'z');
+  const std::string_view pieces[] = {"\n", "\n", "a", "bb", " ", x62, y63, z64};
+  std::mt19937 rng(9);
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = random_text(rng, pieces, 12);
+    std::vector<std::string_view> expected;
+    for (std::size_t start = 0; start < text.size();) {
+      const std::size_t lf = std::min(text.find('\n', start), text.size());
+      expected.push_back(std::string_view(text).substr(start, lf - start));
+      start = lf + 1;
+    }
+    std::vector<std::string_view> got{"left over"};
+    line::split_lines(text, got);
+    ASSERT_EQ(got.size(), expected.size()) << text;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+      EXPECT_EQ(got[k], expected[k]) << text;
+      EXPECT_EQ(got[k].data(), expected[k].data()) << text;  // views into the text
+    }
+  }
+}
+
+// The parser's line tables: the first non-blank line after each line, a block's end without its
+// trailing blank lines, and the runs of non-blank lines.
+TEST(LineTables, NextNonBlankContentEndAndRuns) {
+  const Options options = testing::default_options();
+  std::mt19937 rng(3);
+  for (int round = 0; round < 500; ++round) {
+    std::vector<std::string_view> lines;
+    for (std::size_t k = rng() % 12; k > 0; --k) lines.push_back(rng() % 2 ? "" : rng() % 2 ? " \t" : "x");
+    const Parser parser(lines, options, 0);
+    const std::size_t n = lines.size();
+    std::size_t runs = 0;
+    for (std::size_t i = 0; i < n; ++i)
+      runs += !line::is_blank(lines[i]) && (i == 0 || line::is_blank(lines[i - 1]));
+    EXPECT_EQ(parser.nonblank_runs(), runs);
+    for (std::size_t i = 0; i <= n; ++i) {
+      std::size_t next = i + 1;
+      while (next < n && line::is_blank(lines[next])) ++next;
+      EXPECT_EQ(parser.next_nonblank(i), std::min(next, n)) << round << " " << i;
+      for (std::size_t start = 0; start <= i; ++start) {
+        std::size_t end = i;
+        while (end > start && line::is_blank(lines[end - 1])) --end;
+        EXPECT_EQ(parser.drop_trailing_blanks(start, i), end) << round << " " << start << " " << i;
+      }
+    }
+  }
+}
+
+// Fence runs of every length up to past two words, then another byte or the end.
+TEST(Scan, RunLengthAcrossWords) {
+  for (std::size_t n = 0; n <= 20; ++n) {
+    const std::string run(n, '`');
+    EXPECT_EQ(run_length(run, '`'), n);
+    EXPECT_EQ(run_length(run + "~``", '`'), n);
+    EXPECT_EQ(run_length(run + " info", '`'), n);
+    EXPECT_EQ(run_length(run, '~'), 0u);
+  }
+  EXPECT_EQ(run_length("~~~~~~~~~x", '~'), 9u);
+}
+
+// The tag vocabularies: every name in, and names that differ by a byte, a length or a case out.
+TEST(Html, TagVocabularies) {
+  const std::tuple<std::string_view, bool, bool, bool> names[] = {
+      // name, block, md (block, inline or custom), void
+      {"p", true, true, false},           {"blockquote", true, true, false},
+      {"figcaption", true, true, false},  {"h6", true, true, false},
+      {"tr", true, true, false},          {"a", false, true, false},
+      {"template", false, true, false},   {"br", false, true, true},
+      {"input", false, true, true},       {"source", false, false, true},
+      {"wbr", false, false, true},        {"my-tag", false, true, false},
+      {"h7", false, false, false},        {"P", false, false, false},
+      {"div ", false, false, false},      {"di", false, false, false},
+      {"", false, false, false},          {std::string_view("p\0", 2), false, false, false},
+      {"blockquoteblockquote", false, false, false},
+  };
+  for (const auto& [name, block, md, void_tag] : names) {
+    EXPECT_EQ(is_md_block_html_tag(name), block) << name;
+    EXPECT_EQ(is_md_html_tag(name), md) << name;
+    EXPECT_EQ(is_void_html_tag(name), void_tag) << name;
   }
 }
 

@@ -125,7 +125,8 @@ inline void dump(const Drafts& drafts, std::string& out, int depth = 0) {
               }
             }
           } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
-            out += "code" + attr_text(b.attr) + (b.lang ? " lang=" + *b.lang : std::string()) +
+            const attrs::FenceInfo fi = read_fence_info(b.fence_info, Attr(b.attr));
+            out += "code" + attr_text(fi.attr) + (fi.lang ? " lang=" + *fi.lang : std::string()) +
                    " " + escape(b.text) + "\n";
           } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
             out += "html " + escape(b.raw) + "\n";
