@@ -481,6 +481,9 @@ bool has_same_blocks(const std::vector<BlockShape>& before, std::string_view tex
   return before == block_shapes(block::parse_source(text, parse_options(), 1).trace.spans);
 }
 
+// The span mode of the layout read here: no syntax scopes, no regions of headings.
+constexpr std::uint8_t kWrapLayout = 5;
+
 }  // namespace
 
 std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
@@ -499,9 +502,9 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
   std::vector<BlockShape> shapes;
   {
     // The parse is dropped before the check below parses the result. The line table is made
-    // once the parser's own is gone, and the syntax scopes, which nothing here reads, go first.
-    block::Parsed parsed = block::parse_source(text, parse_options(), 3);
-    parsed.trace.syntax = {};
+    // once the parser's own is gone. The parse records neither syntax scopes nor the regions of
+    // headings: nothing here reads them.
+    block::Parsed parsed = block::parse_source(text, parse_options(), kWrapLayout);
     // The parse has a content offset for every line: as many as the table will hold.
     lines.emplace(text, parsed.trace.line_offsets.size());
     const Rewrapper rewrapper(parsed, *lines, width);
