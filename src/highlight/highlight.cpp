@@ -25,7 +25,7 @@ std::vector<ClassedRange> ranges_of(std::string_view src, std::string& normalize
   // The parse goes once its ranges are gathered (their scopes are static names), so the output
   // is not written beside it: it is built in an arena of its own, freed here.
   ArenaScope arena{ArenaScope::Fresh{}};
-  const block::Parsed parsed = block::parse_source(text, options, 3);
+  block::Parsed parsed = block::parse_source(text, options, 3);
   const inl::LineMap map(text, parsed.trace);
   return gather_ranges(text, options, parsed, map);
 }
