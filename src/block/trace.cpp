@@ -162,7 +162,7 @@ void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSp
       if (form) span.set().form = tok->form;
     }
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
-    spans.push_back(std::move(span));
+    if (keeps_span(mode, span.kind)) spans.push_back(std::move(span));
     if (auto* list = std::get_if<draft::List>(&d.block); list && list->streamed)
       append_streamed(list->streamed, list->tight, level_depth, spans);
     else if (auto* quote = std::get_if<draft::BlockQuote>(&d.block); quote && quote->streamed)

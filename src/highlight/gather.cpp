@@ -137,32 +137,20 @@ void add_block_lines(const block::Trace& trace, const inl::LineMap& map, std::ve
 
 void Scope::unknown_scope() { internal_failure("internal error: a highlight scope outside the table of scopes"); }
 
-std::vector<ClassedRange> gather_ranges(std::string_view text, const Options& options, block::Parsed& parsed,
-                                        const inl::LineMap& map) {
-  // The block spans are read for a few kinds of lines, whose ranges come last; the rest of the
-  // spans go before the ranges are made (the ranges may take their room), but for the template
-  // tokens the text units leave out.
-  std::vector<ClassedRange> block_lines;
-  add_block_lines(parsed.trace, map, block_lines);
+std::vector<ClassedRange> gather_ranges(std::string_view text, const Options& options,
+                                        const block::Parsed& parsed, const inl::LineMap& map) {
+  std::vector<ClassedRange> out;
   // A range a marker, a container prefix and a heading or definition line at least: a source of
   // short blocks gets its room at once rather than by doubling.
   std::size_t prefixed = 0;
   for (const block::TraceIndex offset : parsed.trace.line_offsets) prefixed += offset != 0 ? 1 : 0;
-  const std::size_t room = parsed.trace.syntax.size() + parsed.trace.spans.size() + prefixed;
-  std::vector<block::BlockSpan>& spans = parsed.trace.spans;
-  std::erase_if(spans, [](const block::BlockSpan& span) { return span.kind != "template_token"; });
-  spans.shrink_to_fit();
-  // The map holds the lines' scopes and content offsets: the trace's go too.
-  parsed.trace.syntax = {};
-  parsed.trace.line_offsets = {};
-  std::vector<ClassedRange> out;
-  out.reserve(room);
+  out.reserve(parsed.trace.syntax.size() + parsed.trace.spans.size() + prefixed);
   if (parsed.body_offset > 0) add_frontmatter(text, parsed.body_offset, out);
   add_line_scopes(map, out);
   add_container_markers(map, out);
   add_inline_constructs(text, options, parsed, map, out);
   add_html_comments(text, parsed.trace, map, out);
-  out.insert(out.end(), block_lines.begin(), block_lines.end());
+  add_block_lines(parsed.trace, map, out);
   return out;
 }
 

@@ -68,12 +68,9 @@ struct ClassedRange {
 };
 
 // The ranges of `text` (LF line ends only) in collection order, which decides between ranges
-// of equal start and end. Unfiltered: a range may be empty or cut a character. What the ranges
-// need of the parse no more goes before they are made (a source of short blocks has several
-// records a line): its block spans but those of template tokens, and the syntax scopes and content
-// offsets that `map` holds.
-std::vector<ClassedRange> gather_ranges(std::string_view text, const Options& options, block::Parsed& parsed,
-                                        const inl::LineMap& map);
+// of equal start and end. Unfiltered: a range may be empty or cut a character.
+std::vector<ClassedRange> gather_ranges(std::string_view text, const Options& options,
+                                        const block::Parsed& parsed, const inl::LineMap& map);
 
 // Appends `text` escaped, with each range wrapped in a span of class `prefix` + scope. Empty
 // ranges, ranges past the text or off character boundaries are dropped; the rest are sorted by

@@ -303,6 +303,36 @@ TEST(ModeFive, LayoutWithoutScopesOrHeadingRegions) {
   }
 }
 
+// Mode 6 is mode 3 with the spans of headings, panel titles, link and attribute definitions and
+// template tokens alone, in mode 3's order, also where a list's tight paragraphs join as its items
+// are finished early; every other record is mode 3's.
+TEST(ModeSix, SpansOfTheLinesShownWhole) {
+  Options o = default_options();
+  o.templates.push_back(test::jinja_delimiter());
+  const std::string sources[] = {
+      "# H\n\n[r]: /u\n{: .c}\n\npara\n\n::: {.callout-note}\n## N\ntext\n:::\n\n{{#rows}}\n",
+      repeat("- a\n  # h\n  b\n\n  c\n", 1500), repeat("- a\n  1. b\n  # h\n", 1500),
+      repeat("- a\n  b\n  - c\n\n    d\n\n  ## v\n", 1500),
+      repeat("> ## q\n> p\n>\n> {{#x}}\n", 1500), repeat("1. a\n   ## b\n", 1500) + "\n# end\n",
+  };
+  for (const std::string& src : sources) {
+    const Parsed three = parse_source(src, o, 3);
+    const Parsed six = parse_source(src, o, 6);
+    std::vector<BlockSpan> kept;
+    for (const BlockSpan& span : three.trace.spans)
+      if (span.kind == "heading" || span.kind == "panel_title" || span.kind == "link_ref" ||
+          span.kind == "attr_def" || span.kind == "template_token")
+        kept.push_back(span);
+    EXPECT_FALSE(kept.empty()) << src.substr(0, 40);
+    EXPECT_EQ(spans_dump(six.trace.spans), spans_dump(kept)) << src.substr(0, 40);
+    for (std::size_t k = 0; k < kept.size() && k < six.trace.spans.size(); ++k)
+      EXPECT_EQ(six.trace.spans[k].facts().form, kept[k].facts().form) << src.substr(0, 40);
+    EXPECT_EQ(six.trace.line_offsets, three.trace.line_offsets) << src.substr(0, 40);
+    EXPECT_EQ(six.trace.regions.size(), three.trace.regions.size()) << src.substr(0, 40);
+    EXPECT_EQ(six.trace.syntax.size(), three.trace.syntax.size()) << src.substr(0, 40);
+  }
+}
+
 TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
   const std::pair<std::string_view, std::vector<TraceIndex>> offsets[] = {
       {"> - x\n>   y", {4, 4}}, {"a\n  b", {0, 0}},  // a continuation line keeps its indentation
