@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -55,6 +57,9 @@ void for_each_line(std::string_view source, Line line) {
 }  // namespace
 
 LineMap::LineMap(std::string_view source, const block::Trace& trace) : source_(source) {
+  // Offsets take 32 bits. The parse a trace comes from refuses such a source already, but its
+  // text may be shorter than the source given here (CR LF read as LF).
+  if (source.size() >= std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
   // The parse has a content offset for every line: as many as the tables will hold.
   const std::size_t room = trace.line_offsets.size();
   starts_.reserve(room);

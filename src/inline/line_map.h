@@ -38,6 +38,7 @@ struct LineScope {
 // Built from the source and the trace of a span-mode-3 parse of it. Lines end where the block
 // parser ends them (LF, CR LF, lone CR, see line::split_lines), and every offset is into the
 // source as given: for "\r\n" sources a line start lies past both bytes of the line end before.
+// A source of 4 GiB or more is refused with std::bad_alloc, as the parse refuses it.
 class LineMap {
  public:
   LineMap(std::string_view source, const block::Trace& trace);
