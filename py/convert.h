@@ -167,6 +167,12 @@ Ref new_large_str(std::string_view utf8);
 // the piece while the rest are written.
 Ref new_large_str(std::span<const std::string_view> pieces,
                   const std::function<void(std::size_t)>& written = nullptr);
+// Frees a piece of output once it is copied, giving its pages back to the system first: freed
+// into the heap they would stay resident in the allocator's free lists, beside the str the output
+// is being copied into.
+void free_piece(std::string& piece);
+// Gives the heap's free pages back to the system.
+void return_freed_memory();
 // The UTF-8 of a large str (compact, not ASCII) as a new bytes object, faster than the
 // interpreter's encoder on long text.
 Ref large_str_utf8(Borrowed str);

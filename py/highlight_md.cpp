@@ -30,7 +30,10 @@ Ref highlight_md(const Call& call) {
   if (src.size() < kPiecesFrom) return new_str(highlight::highlight_md(src, class_prefix));
   std::vector<std::string> pieces = highlight::highlight_md_pieces(src, class_prefix, kPieceBytes);
   const std::vector<std::string_view> views(pieces.begin(), pieces.end());
-  return new_large_str(views, [&](std::size_t i) { std::string().swap(pieces[i]); });
+  // The str is a fresh mapping: what the call freed, and each piece once copied, would otherwise
+  // stay resident beside it.
+  return_freed_memory();
+  return new_large_str(views, [&](std::size_t i) { free_piece(pieces[i]); });
 }
 
 }  // namespace

@@ -19,6 +19,15 @@
 
 #include "convert.h"
 
+#include <cstdlib>  // defines __GLIBC__ on glibc
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -336,6 +345,22 @@ Ref bytes_of_units(const void* data, std::size_t n) {
 }
 
 }  // namespace
+
+void free_piece(std::string& piece) {
+#if defined(__linux__)
+  static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<std::uintptr_t>(piece.data()) + page - 1) & ~(page - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(piece.data()) + piece.capacity()) & ~(page - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+#endif
+  std::string().swap(piece);
+}
+
+void return_freed_memory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
 
 Ref large_str_utf8(Borrowed str) {
   PyObject* obj = str.get();

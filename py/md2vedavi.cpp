@@ -1,16 +1,8 @@
 // md2vedavi(markdown, ...): md source to VEDAVI HTML, with node callbacks, warnings and the
 // frontmatter pairs.
-#include <cstdlib>  // defines __GLIBC__ on glibc
 #include <optional>
 #include <string>
 #include <vector>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 #include "block/parse.h"
 #include "callbacks.h"
@@ -93,33 +85,16 @@ constexpr Signature kMd2Vedavi{
 // 128 KB pieces, 4.03x with 256 KB ones.
 constexpr std::size_t kHtmlPieceSize = std::size_t{128} << 10;
 
-// Gives the heap's free pages back to the system. Before the HTML is written: what the parse
-// freed (its line table, its drafts) would otherwise stay resident beside the tree and the HTML,
-// which the allocator places only partly in it. Before the output str is made: the str is a fresh
+// return_freed_memory (convert.h) runs before the HTML is written: what the parse freed (its line
+// table, its drafts) would otherwise stay resident beside the tree and the HTML, which the
+// allocator places only partly in it. And before the output str is made: the str is a fresh
 // mapping of its own, so the freed tree's heap would stay resident beside it.
-void return_freed_memory() {
-#if defined(__GLIBC__)
-  malloc_trim(0);
-#endif
-}
 
 // The HTML pieces of the calls on this thread, kept between calls with their room, so that a call
 // made after other work in the process writes its HTML into pages it holds already rather than
 // into fresh ones the allocator has to fault in. Beyond this much room they are let go.
 constexpr std::size_t kWarmHtmlRoom = std::size_t{4} << 20;
 thread_local std::vector<std::string> t_html_pieces;
-
-// Frees a piece, giving its pages back to the system first: freed into the heap they would stay
-// resident in the allocator's free lists, beside the str the HTML is being copied into.
-void free_piece(std::string& piece) {
-#if defined(__linux__)
-  static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
-  const auto begin = (reinterpret_cast<std::uintptr_t>(piece.data()) + page - 1) & ~(page - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(piece.data()) + piece.capacity()) & ~(page - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
-#endif
-  std::string().swap(piece);
-}
 
 // Takes the thread's pieces for one call and gives them back when it ends, trimmed to
 // kWarmHtmlRoom. A call nested in another on the thread (from a callback) finds none and makes its

@@ -305,6 +305,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   // In span mode 0 the drafts are what the document is finished from, once their text is parsed
   // as inlines; in the other modes nothing reads them any more.
   if (mode == 0) result.drafts = std::move(drafts);
+  // The few scopes of whole lines that finishing a block records go too.
+  if (!records_full_layout(mode)) parser.trace.syntax = {};
   result.trace = std::move(parser.trace);
   result.link_defs = std::move(parser.link_defs);
   result.footnote_labels = std::move(parser.footnote_labels);

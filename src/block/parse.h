@@ -14,7 +14,9 @@ namespace vedavi::block {
 
 // Span modes: 0 the document's drafts; 1 block spans; 2 block spans with each kind's facts;
 // 3 block spans with per-line content offsets, syntax scopes and edit regions, facts only where
-// a template token's form needs them; 4 as 3, with every kind's facts. With `source_outlives`
+// a template token's form needs them; 4 as 3, with every kind's facts; 5 as 3 without syntax
+// scopes and without the edit regions of headings; 6 as 3 with the spans of headings, panel
+// titles, link and attribute definitions and template tokens alone. With `source_outlives`
 // the drafts may keep views of `source` (see `parse_kept_source`).
 Parsed parse_source(std::string_view source, const Options& options, std::uint8_t mode,
                     bool source_outlives = false);

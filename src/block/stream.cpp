@@ -79,7 +79,8 @@ void ContainerBuilder::stream_item(DraftListItem& item) {
   std::vector<BlockSpan>& spans = s.spans->spans;
   make_stream_room(spans, span_count(item.children));
   for (std::size_t c = 0; c < item.children.size(); ++c) {
-    if (c > 0 && std::holds_alternative<draft::Paragraph>(item.children[c - 1].block) &&
+    if (c > 0 && keeps_span(parser.mode, "paragraph") &&
+        std::holds_alternative<draft::Paragraph>(item.children[c - 1].block) &&
         std::holds_alternative<draft::Paragraph>(item.children[c].block))
       s.spans->joins.push_back(static_cast<std::uint32_t>(spans.size()));
     draft_spans(std::span<Draft>(&item.children[c], 1), 1, spans, parser.mode);

@@ -25,6 +25,10 @@ void SpanKind::unknown_kind() {
 }
 
 void Trace::take_syntax(std::vector<SyntaxRecord>& block, std::size_t done, std::size_t lines) {
+  if (!records_full_layout(mode)) {
+    block.clear();
+    return;
+  }
   // A huge block's records are most often the first, or far more than those before it: the
   // first are taken over, not copied.
   if (syntax.empty()) {
@@ -158,7 +162,7 @@ void draft_spans(std::span<Draft> drafts, std::size_t depth, std::vector<BlockSp
       if (form) span.set().form = tok->form;
     }
     if (index == 0 && lv.panel_title) span.kind = "panel_title";
-    spans.push_back(std::move(span));
+    if (keeps_span(mode, span.kind)) spans.push_back(std::move(span));
     if (auto* list = std::get_if<draft::List>(&d.block); list && list->streamed)
       append_streamed(list->streamed, list->tight, level_depth, spans);
     else if (auto* quote = std::get_if<draft::BlockQuote>(&d.block); quote && quote->streamed)
@@ -217,7 +221,7 @@ void ContainerBuilder::collect_edit_regions(Trace& trace, std::uint32_t parent, 
       } else if (holds<build::HtmlBlock>(k)) {
         region(start, content_end, RegionKind::HtmlBlock);
       } else if (holds<build::Heading>(k)) {
-        region(start, start + 1, RegionKind::Text);
+        if (records_full_layout(p.mode)) region(start, start + 1, RegionKind::Text);
       } else if (auto* para = get_if<build::Paragraph>(k)) {
         std::span<const line::Rest> lines = lines_of(*para);
         std::vector<LinkRefDefinition> defs = leading_link_defs(lines);

@@ -295,10 +295,19 @@ void reserve_at_rate(std::vector<T>& list, std::size_t more, std::size_t done, s
 
 // What a span mode records beyond block spans: per-line layout (content offsets, syntax scopes,
 // edit regions) in modes 3 and 4; every kind's facts in modes 2 and 4. Mode 3's readers (the
-// highlighter, wrap_md, the inline listing) read no fact but a template token's form, which
-// every mode from 2 on keeps.
+// highlighter, the inline listing) read no fact but a template token's form, which every mode
+// from 2 on keeps. Mode 5 is the layout a re-wrapper reads, which leaves headings and markers as
+// they are: no syntax scopes and no heading regions, so that a source whose every line is a
+// block (a million headings) holds no record of them beside its spans. Mode 6 is mode 3 for the
+// highlighter, which reads the spans of a few kinds of lines alone (`keeps_span`): a list of a
+// million items holds no span of them.
 inline bool records_layout(std::uint8_t mode) { return mode >= 3; }
+inline bool records_full_layout(std::uint8_t mode) { return mode == 3 || mode == 4 || mode == 6; }
 inline bool records_facts(std::uint8_t mode) { return mode == 2 || mode == 4; }
+inline bool keeps_span(std::uint8_t mode, SpanKind kind) {
+  return mode != 6 || kind == "heading" || kind == "panel_title" || kind == "link_ref" || kind == "attr_def" ||
+         kind == "template_token";
+}
 
 struct Trace {
   // Each kind of record in the order it was made.

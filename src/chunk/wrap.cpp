@@ -35,18 +35,32 @@ std::string normalize_line_ends(std::string_view md) {
   return out;
 }
 
-// Lines split at "\n"; a final "\n" adds no empty line. `count` is room to reserve.
-std::vector<std::string_view> split_lines(std::string_view text, std::size_t count = 0) {
-  std::vector<std::string_view> lines;
-  lines.reserve(count);
-  std::size_t begin = 0;
-  while (begin < text.size()) {
-    const std::size_t end = std::min(text.find('\n', begin), text.size());
-    lines.push_back(text.substr(begin, end - begin));
-    begin = end + 1;
+// The lines of a text split at "\n", a final "\n" adding no empty line, held as where each
+// starts: a document of short lines has about as many lines as words. The offsets take 32 bits:
+// the parse the table goes with refuses a text of 4 GiB.
+class LineTable {
+ public:
+  // `count` is room to reserve.
+  LineTable(std::string_view text, std::size_t count) : text_(text) {
+    starts_.reserve(count + 1);
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+      starts_.push_back(static_cast<std::uint32_t>(begin));
+      begin = std::min(text.find('\n', begin), text.size()) + 1;
+    }
+    // One past the last line's end: where its "\n" is, or would be.
+    starts_.push_back(static_cast<std::uint32_t>(begin));
   }
-  return lines;
-}
+
+  std::size_t size() const { return starts_.size() - 1; }
+  std::string_view operator[](std::size_t i) const {
+    return text_.substr(starts_[i], starts_[i + 1] - 1 - starts_[i]);
+  }
+
+ private:
+  std::string_view text_;
+  std::vector<std::uint32_t> starts_;
+};
 
 bool is_tag_name_char(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
@@ -155,7 +169,7 @@ std::size_t footnote_label_size(std::string_view text) {
 // goes on after its block (with another item's marker line, or an attribute line of the list it
 // stood in): a bit a region, since a long list has one region per item.
 struct TextRegions {
-  std::vector<const block::EditRegion*> regions;
+  std::vector<block::TraceIndex> regions;  // numbers in the trace's regions
   std::vector<bool> shares_paragraph;
 };
 
@@ -199,7 +213,7 @@ std::vector<BlockShape> block_shapes(const std::vector<block::BlockSpan>& spans)
 
 class Rewrapper {
  public:
-  Rewrapper(const block::Parsed& parsed, const std::vector<std::string_view>& lines,
+  Rewrapper(const block::Parsed& parsed, const LineTable& lines,
             std::optional<std::uint64_t> width)
       : parsed_(parsed), lines_(lines), width_(width), options_(parse_options()),
         scope_{options_, parsed.link_defs, parsed.footnote_labels, &buffers_} {
@@ -300,8 +314,10 @@ class Rewrapper {
   }
 
   bool is_unchanged(const block::EditRegion& region, const std::vector<std::string>& out) const {
-    return out.size() == region.text_end - region.text_start &&
-           std::equal(out.begin(), out.end(), lines_.begin() + std::ptrdiff_t(region.text_start));
+    if (out.size() != region.text_end - region.text_start) return false;
+    for (std::size_t k = 0; k < out.size(); ++k)
+      if (out[k] != lines_[region.text_start + k]) return false;
+    return true;
   }
 
   bool says_the_same(const block::EditRegion& region, const std::vector<std::string>& out,
@@ -379,7 +395,7 @@ class Rewrapper {
   }
 
   const block::Parsed& parsed_;
-  const std::vector<std::string_view>& lines_;
+  const LineTable& lines_;
   std::optional<std::uint64_t> width_;
   std::vector<std::size_t> footnote_starts_;
   Options options_;
@@ -394,39 +410,41 @@ class Rewrapper {
 // tight list turned back into text into one paragraph. A region whose paragraph runs on past its
 // block is marked as sharing it.
 TextRegions paragraph_regions(const block::Trace& trace, std::size_t line_count) {
-  std::vector<bool> heading_start(line_count + 1, false);
-  std::vector<std::size_t> paragraph_end(line_count + 1, 0);  // by start line
+  // By start line: where the paragraph starting there ends, or kHeading when a heading starts
+  // there. 32 bits a line, as the trace's line numbers.
+  constexpr block::TraceIndex kHeading = ~block::TraceIndex{0};
+  std::vector<block::TraceIndex> paragraph_end(line_count + 1, 0);
   for (const block::BlockSpan& span : trace.spans) {
     if (span.start > line_count) continue;
-    if (span.kind == "heading") heading_start[span.start] = true;
-    if (span.kind == "paragraph")
-      paragraph_end[span.start] = std::max<std::size_t>(paragraph_end[span.start], span.end);
+    block::TraceIndex& end = paragraph_end[span.start];
+    if (span.kind == "heading") end = kHeading;
+    if (span.kind == "paragraph" && end != kHeading) end = std::max(end, span.end);
   }
   TextRegions out;
-  std::vector<const block::EditRegion*>& regions = out.regions;
-  for (const block::EditRegion& record : trace.regions) {
-    const block::EditRegion* region = &record;
-    if (region->kind != block::RegionKind::Text) continue;
-    if (region->start > line_count || heading_start[region->start]) continue;
-    if (paragraph_end[region->start] < region->text_end) continue;
-    if (region->text_start < region->text_end && region->text_end <= line_count)
-      regions.push_back(region);
+  std::vector<block::TraceIndex>& regions = out.regions;
+  for (std::size_t k = 0; k < trace.regions.size(); ++k) {
+    const block::EditRegion& region = trace.regions[k];
+    if (region.kind != block::RegionKind::Text) continue;
+    if (region.start > line_count || paragraph_end[region.start] == kHeading) continue;
+    if (paragraph_end[region.start] < region.text_end) continue;
+    if (region.text_start < region.text_end && region.text_end <= line_count)
+      regions.push_back(static_cast<block::TraceIndex>(k));
   }
-  std::stable_sort(regions.begin(), regions.end(), [](const auto* a, const auto* b) {
-    return a->text_start < b->text_start;
+  std::stable_sort(regions.begin(), regions.end(), [&](block::TraceIndex a, block::TraceIndex b) {
+    return trace.regions[a].text_start < trace.regions[b].text_start;
   });
   out.shares_paragraph.reserve(regions.size());
-  for (const block::EditRegion* region : regions)
-    out.shares_paragraph.push_back(paragraph_end[region->start] > region->end);
+  for (const block::TraceIndex k : regions)
+    out.shares_paragraph.push_back(paragraph_end[trace.regions[k].start] > trace.regions[k].end);
   return out;
 }
 
 // The lines with the filled regions (last first) put in, joined by `line_end`.
-std::string assemble(const std::vector<std::string_view>& lines, const std::vector<Region>& filled,
-                     bool ends_with_newline, std::string_view line_end) {
+std::string assemble(const LineTable& lines, const std::vector<Region>& filled, bool ends_with_newline) {
+  constexpr std::string_view line_end = "\n";
   std::string out;
   std::size_t size = 0;
-  for (std::string_view line : lines) size += line.size() + line_end.size();
+  for (std::size_t k = 0; k < lines.size(); ++k) size += lines[k].size() + line_end.size();
   out.reserve(size + size / 16);
   bool is_first = true;
   auto append_line = [&](std::string_view line) {
@@ -445,41 +463,63 @@ std::string assemble(const std::vector<std::string_view>& lines, const std::vect
   return out;
 }
 
+// The text with every "\n" written as "\r\n".
+std::string with_crlf(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+  for (std::size_t begin = 0; begin < text.size();) {
+    const std::size_t lf = std::min(text.find('\n', begin), text.size());
+    out.append(text.substr(begin, lf - begin));
+    if (lf < text.size()) out += "\r\n";
+    begin = lf + 1;
+  }
+  return out;
+}
+
 // Whether `text` parses into blocks of the same kinds at the same depths, in the same order.
 bool has_same_blocks(const std::vector<BlockShape>& before, std::string_view text) {
   return before == block_shapes(block::parse_source(text, parse_options(), 1).trace.spans);
 }
+
+// The span mode of the layout read here: no syntax scopes, no regions of headings.
+constexpr std::uint8_t kWrapLayout = 5;
 
 }  // namespace
 
 std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
   fault_point(md);
   const bool has_crlf = md.find("\r\n") != std::string_view::npos;
-  const std::string text = normalize_line_ends(md);
+  // The source is read in place unless it has line ends to rewrite.
+  std::string normalized;
+  std::string_view text = md;
+  if (md.find('\r') != std::string_view::npos) {
+    normalized = normalize_line_ends(md);
+    text = normalized;
+  }
   const bool ends_with_newline = !text.empty() && text.back() == '\n';
-  std::vector<std::string_view> lines;
+  std::optional<LineTable> lines;
   std::vector<Region> filled;
   std::vector<BlockShape> shapes;
   {
     // The parse is dropped before the check below parses the result. The line table is made
-    // once the parser's own is gone, and the syntax scopes, which nothing here reads, go first.
-    block::Parsed parsed = block::parse_source(text, parse_options(), 3);
-    parsed.trace.syntax = {};
+    // once the parser's own is gone. The parse records neither syntax scopes nor the regions of
+    // headings: nothing here reads them.
+    block::Parsed parsed = block::parse_source(text, parse_options(), kWrapLayout);
     // The parse has a content offset for every line: as many as the table will hold.
-    lines = split_lines(text, parsed.trace.line_offsets.size());
-    const Rewrapper rewrapper(parsed, lines, width);
+    lines.emplace(text, parsed.trace.line_offsets.size());
+    const Rewrapper rewrapper(parsed, *lines, width);
     // Regions are treated from the last to the first, each replacing lines the later ones left
     // alone; a region reaching into lines already replaced is skipped. Only regions whose lines
     // change are kept.
-    const TextRegions regions = paragraph_regions(parsed.trace, lines.size());
-    std::size_t limit = lines.size();
+    const TextRegions regions = paragraph_regions(parsed.trace, lines->size());
+    std::size_t limit = lines->size();
     // A paragraph's inlines are gone when its fill returns: each batch of paragraphs builds
     // them in an arena of its own, let go at the batch's end, so that they do not pile up.
     constexpr std::size_t kArenaBatch = 1024;
     std::optional<ArenaScope> batch;
     std::size_t in_batch = 0;
     for (std::size_t k = regions.regions.size(); k-- > 0;) {
-      const block::EditRegion& region = *regions.regions[k];
+      const block::EditRegion& region = parsed.trace.regions[regions.regions[k]];
       if (region.text_end > limit) continue;
       if (in_batch++ % kArenaBatch == 0) {
         batch.reset();
@@ -494,14 +534,12 @@ std::string wrap_md(std::string_view md, std::optional<std::uint64_t> width) {
     if (!filled.empty()) shapes = block_shapes(parsed.trace.spans);
   }
 
-  std::string out = assemble(lines, filled, ends_with_newline, "\n");
-  if (!filled.empty() && !has_same_blocks(shapes, out)) {
-    // The paragraph tests above cannot foresee every way the containers around a paragraph read
-    // its new lines; the text is then returned with its line ends only.
-    filled.clear();
-    out = assemble(lines, filled, ends_with_newline, "\n");
-  }
-  if (has_crlf) out = assemble(split_lines(out), {}, ends_with_newline, "\r\n");
+  std::string out;
+  // The paragraph tests above cannot foresee every way the containers around a paragraph read
+  // its new lines; the text is then returned with its line ends only.
+  if (!filled.empty()) out = assemble(*lines, filled, ends_with_newline);
+  if (filled.empty() || !has_same_blocks(shapes, out)) out = text;
+  if (has_crlf) out = with_crlf(out);
   return out;
 }
 

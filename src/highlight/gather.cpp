@@ -1,6 +1,9 @@
 // Gathering the classed ranges of md source, one step per kind of record.
 #include "highlight/ranges.h"
 
+#include <optional>
+
+#include "base/internal_error.h"
 #include "inline/parse.h"
 #include "inline/scanner.h"
 #include "model/line.h"
@@ -10,27 +13,27 @@
 namespace vedavi::highlight {
 namespace {
 
-constexpr std::string_view kPunctuation = "punctuation-special";
-constexpr std::string_view kAttribute = "attribute";
-constexpr std::string_view kLinkUrl = "markup-link-url";
+constexpr Scope kPunctuation{"punctuation-special"};
+constexpr Scope kAttribute{"attribute"};
+constexpr Scope kLinkUrl{"markup-link-url"};
 
 // The scope an inline construct shows as; empty for the constructs shown only through their
 // parts.
-std::string_view event_scope(InlineEventKind kind) {
+std::optional<Scope> event_scope(InlineEventKind kind) {
   switch (kind) {
-    case InlineEventKind::Emph: return "markup-italic";
-    case InlineEventKind::Strong: return "markup-bold";
-    case InlineEventKind::Strike: return "markup-strikethrough";
-    case InlineEventKind::Highlight: return "markup-highlight";
-    case InlineEventKind::Code: return "markup-raw-block";
+    case InlineEventKind::Emph: return Scope("markup-italic");
+    case InlineEventKind::Strong: return Scope("markup-bold");
+    case InlineEventKind::Strike: return Scope("markup-strikethrough");
+    case InlineEventKind::Highlight: return Scope("markup-highlight");
+    case InlineEventKind::Code: return Scope("markup-raw-block");
     case InlineEventKind::LinkTail:
     case InlineEventKind::Autolink:
     case InlineEventKind::Xref:
     case InlineEventKind::FootnoteRef: return kLinkUrl;
     case InlineEventKind::Attrs:
     case InlineEventKind::TemplateToken: return kAttribute;
-    case InlineEventKind::Comment: return "comment";
-    default: return {};
+    case InlineEventKind::Comment: return Scope("comment");
+    default: return std::nullopt;
   }
 }
 
@@ -55,7 +58,7 @@ void add_line_scopes(const inl::LineMap& map, std::vector<ClassedRange>& out) {
   for (std::size_t i = 0; i < map.line_count(); ++i) {
     const std::size_t base = map.start(i);
     for (const inl::LineScope& s : map.scopes(i))
-      out.push_back(ClassedRange{base + s.start, base + s.end, block::scope_name(s.scope)});
+      out.push_back(ClassedRange{base + s.start, base + s.end, Scope(s.scope)});
   }
 }
 
@@ -90,10 +93,10 @@ void add_inline_constructs(std::string_view text, const Options& options, const 
   map.for_each_unit(parsed.trace, [&](const inl::Unit& unit) {
     joined.assign(text, unit);
     for (const InlineEvent& e : inl::inline_events(joined.text(), ctx)) {
-      const std::string_view scope = event_scope(e.kind);
-      if (scope.empty()) continue;
+      const std::optional<Scope> scope = event_scope(e.kind);
+      if (!scope) continue;
       joined.for_each_part(e.start, e.end, [&](inl::ByteRange part) {
-        out.push_back(ClassedRange{part.begin, part.end, scope});
+        out.push_back(ClassedRange{part.begin, part.end, *scope});
       });
     }
   });
@@ -107,7 +110,7 @@ void add_html_comments(std::string_view text, const block::Trace& trace, const i
     for (std::size_t at = html.find("<!--"); at != std::string_view::npos; at = html.find("<!--", at)) {
       // Ends where an HTML5 tokenizer ends it ("-->", "--!>", "<!-->", "<!--->"), as the parser does.
       const std::size_t end = scan::html_comment_end(html, at).value_or(html.size());
-      out.push_back(ClassedRange{region.begin + at, region.begin + end, "comment"});
+      out.push_back(ClassedRange{region.begin + at, region.begin + end, Scope("comment")});
       at = end;
     }
   }
@@ -121,9 +124,9 @@ void add_block_lines(const block::Trace& trace, const inl::LineMap& map, std::ve
     const std::size_t end = std::min<std::size_t>(span.end, lines);
     if (span.start >= end) continue;
     if (span.kind == "heading" || span.kind == "panel_title") {
-      out.push_back(ClassedRange{map.start(span.start), line_end(end - 1), "markup-heading"});
+      out.push_back(ClassedRange{map.start(span.start), line_end(end - 1), Scope("markup-heading")});
     } else if (span.kind == "link_ref" || span.kind == "attr_def") {
-      const std::string_view scope = span.kind == "link_ref" ? kLinkUrl : kAttribute;
+      const Scope scope = span.kind == "link_ref" ? kLinkUrl : kAttribute;
       for (std::size_t i = span.start; i < end; ++i)
         out.push_back(ClassedRange{map.start(i), line_end(i), scope});
     }
@@ -132,12 +135,16 @@ void add_block_lines(const block::Trace& trace, const inl::LineMap& map, std::ve
 
 }  // namespace
 
+void Scope::unknown_scope() { internal_failure("internal error: a highlight scope outside the table of scopes"); }
+
 std::vector<ClassedRange> gather_ranges(std::string_view text, const Options& options,
                                         const block::Parsed& parsed, const inl::LineMap& map) {
   std::vector<ClassedRange> out;
-  // A range a marker and one a heading or definition line at least: a source of short blocks
-  // gets its room at once rather than by doubling.
-  out.reserve(parsed.trace.syntax.size() + parsed.trace.spans.size());
+  // A range a marker, a container prefix and a heading or definition line at least: a source of
+  // short blocks gets its room at once rather than by doubling.
+  std::size_t prefixed = 0;
+  for (const block::TraceIndex offset : parsed.trace.line_offsets) prefixed += offset != 0 ? 1 : 0;
+  out.reserve(parsed.trace.syntax.size() + parsed.trace.spans.size() + prefixed);
   if (parsed.body_offset > 0) add_frontmatter(text, parsed.body_offset, out);
   add_line_scopes(map, out);
   add_container_markers(map, out);

@@ -14,6 +14,10 @@ namespace vedavi::highlight {
 
 namespace {
 
+// The span mode of the per-line layout with the spans of the lines shown whole (headings, link
+// and attribute definitions) and of template tokens alone: no other span is read here.
+constexpr std::uint8_t kHighlightLayout = 6;
+
 // The source with LF line ends (`normalized` holds it when the source had CRs) and its ranges.
 std::vector<ClassedRange> ranges_of(std::string_view src, std::string& normalized, std::string_view& text) {
   text = src;
@@ -25,7 +29,7 @@ std::vector<ClassedRange> ranges_of(std::string_view src, std::string& normalize
   // The parse goes once its ranges are gathered (their scopes are static names), so the output
   // is not written beside it: it is built in an arena of its own, freed here.
   ArenaScope arena{ArenaScope::Fresh{}};
-  const block::Parsed parsed = block::parse_source(text, options, 3);
+  const block::Parsed parsed = block::parse_source(text, options, kHighlightLayout);
   const inl::LineMap map(text, parsed.trace);
   return gather_ranges(text, options, parsed, map);
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,17 +15,55 @@
 
 namespace vedavi::highlight {
 
+// The theme scopes a range may show as, numbered so that a range holds one byte for its scope.
+inline constexpr std::string_view kScopeNames[] = {
+    "punctuation-special", "label",        "attribute",        "markup-link-url",
+    "markup-italic",       "markup-bold",  "markup-strikethrough", "markup-highlight",
+    "markup-raw-block",    "comment",      "markup-heading"};
+
+// A theme scope, held as its number in `kScopeNames`.
+class Scope {
+ public:
+  // A name of the table; any other is an internal fault.
+  constexpr Scope(std::string_view name) {
+    for (std::size_t k = 0; k < std::size(kScopeNames); ++k) {
+      if (kScopeNames[k] == name) {
+        index_ = static_cast<std::uint8_t>(k);
+        return;
+      }
+    }
+    unknown_scope();
+  }
+  constexpr Scope(const char* name) : Scope(std::string_view(name)) {}
+  // The scope the block parser gave a consumed marker: its scopes lead the table, in its order.
+  constexpr explicit Scope(block::SyntaxScope scope) : index_(static_cast<std::uint8_t>(scope)) {}
+
+  std::string_view name() const { return kScopeNames[index_]; }
+  friend constexpr bool operator==(Scope, Scope) = default;
+
+ private:
+  [[noreturn, gnu::cold]] static void unknown_scope();
+
+  std::uint8_t index_ = 0;
+};
+
+static_assert(Scope(block::SyntaxScope::PunctuationSpecial) == Scope("punctuation-special") &&
+              Scope(block::SyntaxScope::Label) == Scope("label") &&
+              Scope(block::SyntaxScope::Attribute) == Scope("attribute") &&
+              Scope(block::SyntaxScope::MarkupLinkUrl) == Scope("markup-link-url"));
+
 // A range [start, end) of the source and the theme scope it shows as ("markup-italic", ...). The
-// offsets take 32 bits (the span-mode parse refuses a source of 4 GiB or more): a source of
-// short lines has a few ranges a line, and they stand beside the output as it is written.
+// offsets take 32 bits (the span-mode parse refuses a source of 4 GiB or more) and the scope a
+// byte: a source of short lines has a few ranges a line, and they stand beside the output as it
+// is written.
 struct ClassedRange {
-  ClassedRange(std::size_t range_start, std::size_t range_end, std::string_view range_scope)
+  ClassedRange(std::size_t range_start, std::size_t range_end, Scope range_scope)
       : start(static_cast<std::uint32_t>(range_start)),
         end(static_cast<std::uint32_t>(range_end)),
         scope(range_scope) {}
   std::uint32_t start;
   std::uint32_t end;
-  std::string_view scope;
+  Scope scope;
   friend bool operator==(const ClassedRange&, const ClassedRange&) = default;
 };
 

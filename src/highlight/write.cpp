@@ -88,7 +88,7 @@ void render(std::string_view text, std::span<const ClassedRange> ranges, std::st
     escape_text(text.substr(written, r.start - written), out);
     out += "<span class=\"";
     append_markup(prefix, out);
-    out += r.scope;
+    out += r.scope.name();
     out += "\">";
     open_ends.push_back(r.end);
     written = r.start;
@@ -119,7 +119,7 @@ void write_ranges(std::string_view text, std::vector<ClassedRange> ranges, std::
   // whose every line is a heading is five times its size in spans, a quote twice in escapes.
   std::size_t markup = 0;
   for (const ClassedRange& r : ranges)
-    markup += std::string_view("<span class=\"\"></span>").size() + prefix.size() + r.scope.size();
+    markup += std::string_view("<span class=\"\"></span>").size() + prefix.size() + r.scope.name().size();
   out.reserve(out.size() + text.size() + escape_growth(text) + markup);
   WholeOutput output(out);
   render(text, ranges, prefix, output);

@@ -3,6 +3,9 @@
 #include "inline/line_map.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -28,18 +31,48 @@ void sort_by_start(std::span<LineScope> list) {
   }
 }
 
+// Calls `line(begin, end)` with the bounds of each line's text, the lines ending where
+// line::split_lines ends them (LF, CR LF, lone CR).
+template <class Line>
+void for_each_line(std::string_view source, Line line) {
+  const char* const data = source.data();
+  const std::size_t n = source.size();
+  if (source.find('\r') == std::string_view::npos) {
+    for (std::size_t begin = 0; begin < n;) {
+      const auto* lf = static_cast<const char*>(std::memchr(data + begin, '\n', n - begin));
+      const std::size_t end = lf ? static_cast<std::size_t>(lf - data) : n;
+      line(begin, end);
+      begin = end + 1;
+    }
+    return;
+  }
+  for (std::size_t begin = 0; begin < n;) {
+    const std::size_t end = std::min(source.find_first_of("\r\n", begin), n);
+    line(begin, end);
+    if (end == n) break;
+    begin = end + (source[end] == '\r' && end + 1 < n && source[end + 1] == '\n' ? 2 : 1);
+  }
+}
+
 }  // namespace
 
-LineMap::LineMap(std::string_view source, const block::Trace& trace)
-    : source_(source), lines_(line::split_lines(source)) {
-  const std::size_t n = lines_.size();
-  starts_.reserve(n);
-  content_offsets_.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    starts_.push_back(static_cast<std::size_t>(lines_[i].data() - source.data()));
+LineMap::LineMap(std::string_view source, const block::Trace& trace) : source_(source) {
+  // Offsets take 32 bits. The parse a trace comes from refuses such a source already, but its
+  // text may be shorter than the source given here (CR LF read as LF).
+  if (source.size() >= std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+  // The parse has a content offset for every line: as many as the tables will hold.
+  const std::size_t room = trace.line_offsets.size();
+  starts_.reserve(room);
+  ends_.reserve(room);
+  content_offsets_.reserve(room);
+  for_each_line(source, [&](std::size_t begin, std::size_t end) {
+    const std::size_t i = starts_.size();
+    starts_.push_back(static_cast<std::uint32_t>(begin));
+    ends_.push_back(static_cast<std::uint32_t>(end));
     const std::size_t table = i < trace.line_offsets.size() ? trace.line_offsets[i] : 0;
-    content_offsets_.push_back(std::min(lines_[i].size(), table));
-  }
+    content_offsets_.push_back(static_cast<std::uint32_t>(std::min(end - begin, table)));
+  });
+  const std::size_t n = starts_.size();
   // The syntax records go to their lines in one counting pass (keeping trace order), then each
   // line's list is sorted by start.
   scope_starts_.assign(n + 1, 0);
@@ -47,8 +80,8 @@ LineMap::LineMap(std::string_view source, const block::Trace& trace)
   using LineAndScope = std::pair<std::size_t, LineScope>;
   auto clamped = [&](const block::SyntaxRecord& s) -> std::optional<LineAndScope> {
     if (s.line >= n) return std::nullopt;
-    const std::size_t length = lines_[s.line].size();
-    const std::size_t start = std::min<std::size_t>(s.start, length), end = std::min<std::size_t>(s.end, length);
+    const std::uint32_t length = ends_[s.line] - starts_[s.line];
+    const std::uint32_t start = std::min(s.start, length), end = std::min(s.end, length);
     if (start >= end) return std::nullopt;
     return LineAndScope{s.line, LineScope{start, end, s.scope}};
   };
@@ -56,9 +89,12 @@ LineMap::LineMap(std::string_view source, const block::Trace& trace)
     if (auto scope = clamped(record)) ++scope_starts_[scope->first + 1];
   for (std::size_t i = 0; i < n; ++i) scope_starts_[i + 1] += scope_starts_[i];
   scopes_.resize(scope_starts_[n]);
-  std::vector<std::size_t> fill(scope_starts_.begin(), scope_starts_.end() - 1);
+  // Each line's next free entry: its start, moved along as the line's scopes are placed, so that
+  // every entry ends at the next line's start, and then moved back.
   for (const block::SyntaxRecord& record : trace.syntax)
-    if (auto scope = clamped(record)) scopes_[fill[scope->first]++] = scope->second;
+    if (auto scope = clamped(record)) scopes_[scope_starts_[scope->first]++] = scope->second;
+  for (std::size_t i = n; i > 0; --i) scope_starts_[i] = scope_starts_[i - 1];
+  scope_starts_[0] = 0;
   for (std::size_t i = 0; i < n; ++i) sort_by_start(line_scopes(i));
 }
 
@@ -67,9 +103,9 @@ std::span<LineScope> LineMap::line_scopes(std::size_t i) {
 }
 
 std::size_t LineMap::checked(std::size_t i) const {
-  if (i >= lines_.size())
+  if (i >= starts_.size())
     internal_failure("inline_spans: line " + std::to_string(i) + " out of range of " +
-                     std::to_string(lines_.size()) + " lines");
+                     std::to_string(starts_.size()) + " lines");
   return i;
 }
 
@@ -81,11 +117,11 @@ std::span<const LineScope> LineMap::scopes(std::size_t i) const {
 
 void LineMap::append_segments(std::size_t i, std::vector<ByteRange>& out) const {
   const std::size_t base = start(i);
-  const std::size_t length = lines_[i].size();
+  const std::size_t length = ends_[i] - starts_[i];
   std::size_t p = content_offsets_[i];
   for (const LineScope& scope : scopes(i)) {
     if (scope.start > p) out.push_back(ByteRange{base + p, base + scope.start});
-    p = std::max(p, scope.end);
+    p = std::max<std::size_t>(p, scope.end);
   }
   if (p < length) out.push_back(ByteRange{base + p, base + length});
 }
@@ -103,7 +139,7 @@ std::vector<Unit> LineMap::units(const block::Trace& trace) const {
 }
 
 void LineMap::for_each_unit(const block::Trace& trace, const std::function<void(Unit&)>& take) const {
-  const std::size_t n = lines_.size();
+  const std::size_t n = starts_.size();
   // Lines of whole-line template tokens of the block form: markup of the host language.
   std::vector<bool> excluded(n, false);
   for (const block::BlockSpan& span : trace.spans) {
@@ -154,9 +190,9 @@ std::vector<ByteRange> LineMap::html_ranges(std::span<const block::EditRegion> r
   for (const block::EditRegion& record : regions) {
     const block::EditRegion* region = &record;
     if (region->kind != block::RegionKind::HtmlBlock) continue;
-    const std::size_t end = std::min<std::size_t>(region->end, lines_.size());
+    const std::size_t end = std::min<std::size_t>(region->end, starts_.size());
     if (region->start >= end) continue;
-    out.push_back(ByteRange{starts_[region->start], starts_[end - 1] + lines_[end - 1].size()});
+    out.push_back(ByteRange{starts_[region->start], ends_[end - 1]});
   }
   return out;
 }
@@ -167,9 +203,9 @@ Unit LineMap::line_pieces(ByteRange range) const {
   auto after = std::upper_bound(starts_.begin(), starts_.end(), range.begin);
   if (after == starts_.begin()) return pieces;
   for (std::size_t i = static_cast<std::size_t>(after - starts_.begin()) - 1;
-       i < lines_.size() && starts_[i] < range.end; ++i) {
-    const ByteRange piece{std::max(starts_[i], range.begin),
-                          std::min(starts_[i] + lines_[i].size(), range.end)};
+       i < starts_.size() && starts_[i] < range.end; ++i) {
+    const ByteRange piece{std::max<std::size_t>(starts_[i], range.begin),
+                          std::min<std::size_t>(ends_[i], range.end)};
     if (piece.begin <= piece.end) pieces.push_back(piece);
   }
   return pieces;

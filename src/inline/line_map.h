@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -26,26 +27,31 @@ struct ByteRange {
 // inline text (the text of a paragraph, a heading, a table cell, a definition line).
 using Unit = std::vector<ByteRange>;
 
-// A consumed marker of one line, as offsets within the line.
+// A consumed marker of one line, as offsets within the line. Offsets take 32 bits, as the trace's
+// do: the map is made per line of a document, so its records stay small.
 struct LineScope {
-  std::size_t start = 0;
-  std::size_t end = 0;
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;
   block::SyntaxScope scope = block::SyntaxScope::PunctuationSpecial;
 };
 
 // Built from the source and the trace of a span-mode-3 parse of it. Lines end where the block
 // parser ends them (LF, CR LF, lone CR, see line::split_lines), and every offset is into the
 // source as given: for "\r\n" sources a line start lies past both bytes of the line end before.
+// A source of 4 GiB or more is refused with std::bad_alloc, as the parse refuses it.
 class LineMap {
  public:
   LineMap(std::string_view source, const block::Trace& trace);
 
-  std::size_t line_count() const { return lines_.size(); }
-  std::string_view line(std::size_t i) const { return lines_[checked(i)]; }
+  std::size_t line_count() const { return starts_.size(); }
+  std::string_view line(std::size_t i) const {
+    checked(i);
+    return source_.substr(starts_[i], ends_[i] - starts_[i]);
+  }
   std::size_t start(std::size_t i) const { return starts_[checked(i)]; }
   // The start of line `i`, or the source's length when `i` is past the last line.
   std::size_t start_or_end(std::size_t i) const {
-    return i < lines_.size() ? starts_[i] : source_.size();
+    return i < starts_.size() ? starts_[i] : source_.size();
   }
   // Where line `i`'s content starts after its container markers, never past its end.
   std::size_t content_offset(std::size_t i) const { return content_offsets_[checked(i)]; }
@@ -71,12 +77,14 @@ class LineMap {
   std::size_t checked(std::size_t i) const;
   std::span<LineScope> line_scopes(std::size_t i);
 
+  // Per line, in 32 bits (the span-mode parse that the trace comes from refuses a source of 4 GiB
+  // or more): a document of short lines has about as many lines as it has words.
   std::string_view source_;
-  std::vector<std::string_view> lines_;
-  std::vector<std::size_t> starts_;
-  std::vector<std::size_t> content_offsets_;
-  std::vector<LineScope> scopes_;          // every line's, by line
-  std::vector<std::size_t> scope_starts_;  // per line and one past: its first entry in scopes_
+  std::vector<std::uint32_t> starts_;
+  std::vector<std::uint32_t> ends_;  // of the line's text, before its line end
+  std::vector<std::uint32_t> content_offsets_;
+  std::vector<LineScope> scopes_;            // every line's, by line
+  std::vector<std::uint32_t> scope_starts_;  // per line and one past: its first entry in scopes_
 };
 
 // The text of a unit: its ranges' texts joined with one LF between them, as the inline parser

@@ -265,6 +265,74 @@ TEST(SpanFacts, OnlyTheModesThatReportThem) {
   }
 }
 
+// Mode 5 is mode 3 less what a re-wrapper does not read: the same spans, content offsets and
+// regions, but no syntax scope and no region of a heading, also where a block is finished early
+// or a whole line is a link definition or an attribute line.
+TEST(ModeFive, LayoutWithoutScopesOrHeadingRegions) {
+  const std::string sources[] = {
+      "# H\n\npara\ntext\n{: .c}\n\n[r]: /u\nafter\n\nSet\n===\n\n```\ncode\n```\n",
+      "> ## Q\n> a\n\n- # I\n  b\n\n| a | b |\n|---|---|\n| 1 | 2 |\n\nt\n: d\n\n<div>\nx\n</div>\n",
+      repeat("- # h\n  text\n", 1500), repeat("> ## h\n> p\n>\n", 1500), repeat("# h\n", 3000),
+  };
+  auto regions = [](const Trace& trace, bool headings) {
+    std::string out;
+    for (const EditRegion& r : trace.regions)
+      out += std::string(trace.prefix(r)) + "|" + std::to_string(r.start) + "-" + std::to_string(r.end) + " " +
+             std::to_string(r.text_start) + "-" + std::to_string(r.text_end) + " " + std::to_string(int(r.kind)) + "\n";
+    if (headings) return out;
+    // Mode 3's heading regions left out: a heading's is its first line alone.
+    std::string kept;
+    for (const EditRegion& r : trace.regions) {
+      const bool heading = std::any_of(trace.spans.begin(), trace.spans.end(), [&](const BlockSpan& span) {
+        return (span.kind == "heading" || span.kind == "panel_title") && span.start == r.start;
+      });
+      if (!heading)
+        kept += std::string(trace.prefix(r)) + "|" + std::to_string(r.start) + "-" + std::to_string(r.end) + " " +
+                std::to_string(r.text_start) + "-" + std::to_string(r.text_end) + " " + std::to_string(int(r.kind)) + "\n";
+    }
+    return kept;
+  };
+  for (const std::string& src : sources) {
+    const Parsed three = parse_source(src, default_options(), 3);
+    const Parsed five = parse_source(src, default_options(), 5);
+    EXPECT_FALSE(three.trace.syntax.empty()) << src.substr(0, 40);
+    EXPECT_TRUE(five.trace.syntax.empty()) << src.substr(0, 40);
+    EXPECT_EQ(spans_dump(five.trace.spans), spans_dump(three.trace.spans)) << src.substr(0, 40);
+    EXPECT_EQ(five.trace.line_offsets, three.trace.line_offsets) << src.substr(0, 40);
+    EXPECT_EQ(regions(five.trace, true), regions(three.trace, false)) << src.substr(0, 40);
+  }
+}
+
+// Mode 6 is mode 3 with the spans of headings, panel titles, link and attribute definitions and
+// template tokens alone, in mode 3's order, also where a list's tight paragraphs join as its items
+// are finished early; every other record is mode 3's.
+TEST(ModeSix, SpansOfTheLinesShownWhole) {
+  Options o = default_options();
+  o.templates.push_back(test::jinja_delimiter());
+  const std::string sources[] = {
+      "# H\n\n[r]: /u\n{: .c}\n\npara\n\n::: {.callout-note}\n## N\ntext\n:::\n\n{{#rows}}\n",
+      repeat("- a\n  # h\n  b\n\n  c\n", 1500), repeat("- a\n  1. b\n  # h\n", 1500),
+      repeat("- a\n  b\n  - c\n\n    d\n\n  ## v\n", 1500),
+      repeat("> ## q\n> p\n>\n> {{#x}}\n", 1500), repeat("1. a\n   ## b\n", 1500) + "\n# end\n",
+  };
+  for (const std::string& src : sources) {
+    const Parsed three = parse_source(src, o, 3);
+    const Parsed six = parse_source(src, o, 6);
+    std::vector<BlockSpan> kept;
+    for (const BlockSpan& span : three.trace.spans)
+      if (span.kind == "heading" || span.kind == "panel_title" || span.kind == "link_ref" ||
+          span.kind == "attr_def" || span.kind == "template_token")
+        kept.push_back(span);
+    EXPECT_FALSE(kept.empty()) << src.substr(0, 40);
+    EXPECT_EQ(spans_dump(six.trace.spans), spans_dump(kept)) << src.substr(0, 40);
+    for (std::size_t k = 0; k < kept.size() && k < six.trace.spans.size(); ++k)
+      EXPECT_EQ(six.trace.spans[k].facts().form, kept[k].facts().form) << src.substr(0, 40);
+    EXPECT_EQ(six.trace.line_offsets, three.trace.line_offsets) << src.substr(0, 40);
+    EXPECT_EQ(six.trace.regions.size(), three.trace.regions.size()) << src.substr(0, 40);
+    EXPECT_EQ(six.trace.syntax.size(), three.trace.syntax.size()) << src.substr(0, 40);
+  }
+}
+
 TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
   const std::pair<std::string_view, std::vector<TraceIndex>> offsets[] = {
       {"> - x\n>   y", {4, 4}}, {"a\n  b", {0, 0}},  // a continuation line keeps its indentation

@@ -51,12 +51,13 @@ TEST(HighlightWrite, NestingOrderAndCrossing) {
     return out;
   };
   // A longer range opens first; equal ranges nest in the given order; a repeat renders once.
-  EXPECT_EQ(write("ab", {{0, 1, "z"}, {0, 2, "x"}, {0, 2, "x"}, {0, 2, "y"}}),
-            "<span class=\"x\"><span class=\"y\"><span class=\"z\">a</span>b</span></span>");
+  EXPECT_EQ(write("ab", {{0, 1, "comment"}, {0, 2, "markup-bold"}, {0, 2, "markup-bold"}, {0, 2, "markup-italic"}}),
+            "<span class=\"markup-bold\"><span class=\"markup-italic\"><span class=\"comment\">a</span>b</span></span>");
   // A range crossing the end of the span around it is left out; the span still renders.
-  EXPECT_EQ(write("abcd", {{0, 2, "x"}, {1, 3, "y"}, {2, 4, "z"}}), "<span class=\"x\">ab</span><span class=\"z\">cd</span>");
+  EXPECT_EQ(write("abcd", {{0, 2, "markup-bold"}, {1, 3, "markup-italic"}, {2, 4, "comment"}}),
+            "<span class=\"markup-bold\">ab</span><span class=\"comment\">cd</span>");
   // Empty, past the end, inside a character.
-  EXPECT_EQ(write("\xC3\xA9", {{1, 1, "x"}, {0, 3, "y"}, {0, 1, "z"}, {1, 2, "w"}}), "\xC3\xA9");
+  EXPECT_EQ(write("\xC3\xA9", {{1, 1, "markup-bold"}, {0, 3, "markup-italic"}, {0, 1, "comment"}, {1, 2, "label"}}), "\xC3\xA9");
 }
 
 // The text of the output with every tag removed and entities read back; false when the spans are

@@ -10,6 +10,7 @@
 #include "base/internal_error.h"
 #include "inline/line_map.h"
 #include "inline/spans.h"
+#include "model/line.h"
 #include "render/render.h"
 #include "tests/cpp/support/helpers.h"
 #include "text/utf8.h"
@@ -295,6 +296,39 @@ TEST(LineMapSegments, ContentMinusMarkers) {
   const LineMap bare("a\r\n\r\n\rb\n", block::Trace{});  // a trace without offsets
   EXPECT_EQ(bare.line_count(), 4u);
   EXPECT_EQ(bare.line(0), "a");
+}
+
+// The map's lines are the block parser's, whatever the line ends, and each line's markers are
+// sorted by start, equal starts in trace order, however the trace interleaves the lines.
+TEST(LineMapLines, TheParsersLinesAndTheirMarkers) {
+  for (std::string_view src : {"", "a", "a\n", "a\nb", "a\r\nb\rc\n\n", "\r\r\n\n", "x\ry", "\n\n"}) {
+    const std::vector<std::string_view> lines = line::split_lines(src);
+    const LineMap map(src, block::Trace{});
+    ASSERT_EQ(map.line_count(), lines.size()) << src;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_EQ(map.line(i), lines[i]) << src << " " << i;
+      EXPECT_EQ(map.start(i), static_cast<std::size_t>(lines[i].data() - src.data())) << src << " " << i;
+    }
+    EXPECT_EQ(map.start_or_end(lines.size()), src.size()) << src;
+  }
+  block::Trace trace;
+  trace.line_offsets = {0, 0, 0};
+  using block::SyntaxScope;
+  trace.syntax = {{2, 3, 4, SyntaxScope::Label},      {0, 5, 6, SyntaxScope::Label},
+                  {2, 0, 1, SyntaxScope::Attribute},  {0, 1, 2, SyntaxScope::Label},
+                  {1, 0, 3, SyntaxScope::Label},      {0, 1, 4, SyntaxScope::Attribute},
+                  {0, 0, 1, SyntaxScope::MarkupLinkUrl}};
+  const LineMap map("abcdefg\nhijk\nlmnop", trace);
+  auto listed = [&](std::size_t i) {
+    std::string out;
+    for (const LineScope& s : map.scopes(i))
+      out += std::to_string(s.start) + "-" + std::to_string(s.end) + ":" + std::to_string(int(s.scope)) + " ";
+    return out;
+  };
+  EXPECT_EQ(listed(0), "0-1:3 1-2:1 1-4:2 5-6:1 ");
+  EXPECT_EQ(listed(1), "0-3:1 ");
+  EXPECT_EQ(listed(2), "0-1:2 3-4:1 ");
+  EXPECT_EQ(show(map.segments(0)), "[4,5) [6,7)");
 }
 
 TEST(LineMapHtml, RegionsToTheEndOfTheirLastLine) {
