@@ -177,6 +177,10 @@ class ReaderHtml {
 // in its length: an item below more wrappers than that is taken as closing one.
 constexpr std::size_t kItemWalkLimit = 256;
 
+bool is_heading_tag(std::string_view tag) {
+  return tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6';
+}
+
 bool closes_item_above(const Dom& dom, NodeId item, html5::Kind item_kind) {
   const bool definition = item_kind != html5::Kind::Li;
   std::size_t steps = 0;
@@ -213,6 +217,11 @@ HtmlKind html_kind(const Dom& dom, NodeId node) {
   if (const html5::Kind kind = html5::html_kind(tag);
       (kind == html5::Kind::Li || kind == html5::Kind::Dd || kind == html5::Kind::Dt) &&
       closes_item_above(dom, node, kind)) {
+    return HtmlKind::Content;
+  }
+  // A heading's start tag closes a heading it is put in: one a table fostered into another is
+  // written by its content.
+  if (is_heading_tag(tag) && dom.node(node).parent && is_heading_tag(dom.tag(*dom.node(node).parent).value_or(""))) {
     return HtmlKind::Content;
   }
   // The HTML parser takes a name up to white space, "/" or ">": `<a-b="">` is an element the

@@ -156,6 +156,7 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li><table><li>a</li></table></li></ul>", "- a\n  \n  <table></table>\n\n"},
       {"<dl><dt>x<table><dd>y</dd></table></dt></dl>", "<dl><dt>xy<table></table></dt></dl>\n\n"},
       {"<dl><div><dt>a</dt><dd>b</dd></div></dl>", "<dl><div><dt>a</dt><dd>b</dd></div></dl>\n\n"},
+      {"<h1>a<table><h2>b</h2></table></h1>", "# ab<table></table>\n\n"},
       {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" " "checked=\"checked\" /> done</li></ul>", "- [x] done\n\n"},
       // An empty item's box keeps the space after it, without which it reads back as text.
       {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ] done\n- [ ] \n\n"},
