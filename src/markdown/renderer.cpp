@@ -564,9 +564,8 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     }
     list(node, ordered, list_marker_ != 0 ? list_marker_ : ordered ? '.' : '-');
   } else if (tag == "pre") {
-    const auto children = significant_children(dom_, node);
-    if (children.size() == 1 && dom_.is_tag(children[0], "code")) {
-      code_block(node, children[0]);
+    if (const auto code = sole_code(node)) {
+      code_block(node, *code);
     } else {
       raw_block(node);
     }
@@ -598,6 +597,19 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     content_block(node);  // an inline element holding blocks
   } else {
     raw_block(node);
+  }
+}
+
+// The code element a pre holds alone, reached through elements whose tags are left out (the
+// pre's HTML would hold it alone just the same, and read back as a code block).
+std::optional<NodeId> DomRenderer::sole_code(NodeId pre) const {
+  NodeId node = pre;
+  for (;;) {
+    const auto children = significant_children(dom_, node);
+    if (children.size() != 1 || dom_.element(children[0]) == nullptr) return std::nullopt;
+    if (dom_.is_tag(children[0], "code")) return children[0];
+    if (html_kind(dom_, children[0]) != HtmlKind::Content) return std::nullopt;
+    node = children[0];
   }
 }
 

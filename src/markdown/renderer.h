@@ -204,6 +204,7 @@ class DomRenderer {
   bool item_needs_blank_line(NodeId li) const;
   // An inline element holding blocks, whose content is written as blocks without its tags.
   bool is_content_wrapper(NodeId node) const;
+  std::optional<NodeId> sole_code(NodeId pre) const;
 
   // Tables (tables.cpp).
   void table(NodeId node);

@@ -217,6 +217,7 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
       {"<pre class=\"k\"><code>a</code></pre>", "```{.k}\na\n```\n\n"},
       {"<pre><code>```</code></pre>", "````\n```\n````\n\n"},
       {"<pre><code c=\"`\">~~~\n</code></pre>", "~~~~{c=\"\\`\"}\n~~~\n~~~~\n\n"},
+      {"<pre><code$><code>x\n</code></code$></pre>", "```\nx\n```\n\n"},
       {"<pre><code></code></pre>", "```\n```\n\n"}, {"<pre></pre>", "<pre></pre>\n\n"},
       // The reader drops a line feed right after these start tags: a leading one is written twice.
       {"<pre>\n\na</pre><div><pre>\n\nb</pre></div>", "<pre>\n\na</pre>\n\n::: {}\n<pre>\n\nb</pre>\n\n:::\n\n"},
