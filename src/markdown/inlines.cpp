@@ -431,6 +431,21 @@ void DomRenderer::image_tail(NodeId img) {
 
 // An empty code span has no md form ("``" reads back as text): it stays HTML. One holding a line
 // end or a tab would read back with a space there: it keeps its tags around md text.
+// An element below `node` written with its tags, looked for through those whose tags are left
+// out (their content alone is written).
+bool DomRenderer::holds_tagged_element(NodeId node) const {
+  const auto& children = dom_.node(node).children;
+  std::vector<NodeId> pending(children.begin(), children.end());
+  while (!pending.empty()) {
+    const NodeId child = pending.back();
+    pending.pop_back();
+    if (dom_.element(child) == nullptr) continue;
+    if (html_kind(dom_, child) != HtmlKind::Content) return true;
+    pending.insert(pending.end(), dom_.node(child).children.begin(), dom_.node(child).children.end());
+  }
+  return false;
+}
+
 void DomRenderer::code(NodeId node) {
   std::string content;
   fast5ever::append_text(dom_, node, content);
@@ -443,11 +458,7 @@ void DomRenderer::code(NodeId node) {
   if (headings_open_ > 0 || cells_open_ > 0) std::replace(content.begin(), content.end(), '\n', ' ');
   // So does one holding markup (the HTML parser reopens an unclosed code element around the
   // next paragraph's links and emphasis).
-  const auto& children = dom_.node(node).children;
-  const bool markup = std::any_of(children.begin(), children.end(), [&](NodeId child) {
-    return dom_.element(child) != nullptr;
-  });
-  if (markup || content.find_first_of("\r\n\t") != std::string::npos ||
+  if (holds_tagged_element(node) || content.find_first_of("\r\n\t") != std::string::npos ||
       !sayable(attrs_without_classes(dom_, node))) {
     html_with_md_content(node);
     return;

@@ -205,6 +205,7 @@ class DomRenderer {
   // An inline element holding blocks, whose content is written as blocks without its tags.
   bool is_content_wrapper(NodeId node) const;
   std::optional<NodeId> sole_code(NodeId pre) const;
+  bool holds_tagged_element(NodeId node) const;
 
   // Tables (tables.cpp).
   void table(NodeId node);

@@ -136,6 +136,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("x<table>\n: ")  # a definition fostered into a term
 @example("# <table>\n#")  # a heading fostered into a heading
 @example("<pre><code$><code>")  # a pre's code inside an element whose tags go
+@example("<h1><code><p~>")  # code holding only an element whose tags go
 @example("^[]\n<thead>{")  # a "{" before white space and the notes
 @example("<table><!--\n</table>")  # a raw block's end tag in a comment inside it
 def test_second_round_changes_nothing(md):

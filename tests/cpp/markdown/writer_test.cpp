@@ -218,6 +218,7 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
       {"<pre><code>```</code></pre>", "````\n```\n````\n\n"},
       {"<pre><code c=\"`\">~~~\n</code></pre>", "~~~~{c=\"\\`\"}\n~~~\n~~~~\n\n"},
       {"<pre><code$><code>x\n</code></code$></pre>", "```\nx\n```\n\n"},
+      {"<p><code><b$>x</b$></code></p>", "`x`\n\n"},
       {"<pre><code></code></pre>", "```\n```\n\n"}, {"<pre></pre>", "<pre></pre>\n\n"},
       // The reader drops a line feed right after these start tags: a leading one is written twice.
       {"<pre>\n\na</pre><div><pre>\n\nb</pre></div>", "<pre>\n\na</pre>\n\n::: {}\n<pre>\n\nb</pre>\n\n:::\n\n"},
