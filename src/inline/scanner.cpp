@@ -363,6 +363,10 @@ ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
     // The fixed triggers are punctuation; only a template may start with a word byte.
     static_assert(marks_no_word_bytes(kTriggers) && !is_word_byte('$'));
     b.trigger_skips_words = true;
+    static_assert(kTriggerTable<false> == kTriggers);
+    b.fixed_triggers = !options.templates.empty()          ? ScanBuffers::FixedTriggers::None
+                       : options.math >= MathMode::Brackets ? ScanBuffers::FixedTriggers::WithDollar
+                                                            : ScanBuffers::FixedTriggers::Plain;
     for (const TemplateDelimiter& d : options.templates) {
       if (d.open.empty()) continue;
       const auto first = static_cast<unsigned char>(d.open[0]);
