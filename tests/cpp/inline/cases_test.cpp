@@ -87,7 +87,7 @@ TEST(InlineCases, PlainTextsAndLines) {
 }
 
 // The pass that tells plain texts from the rest reads sixteen bytes at a time, a text shorter
-// than that in pieces gathered from both ends: each construct, at every offset of texts from a
+// than that as bytes gathered from both ends: each construct, at every offset of texts from a
 // few bytes to a few blocks long, is found exactly where a byte-by-byte reading finds it.
 TEST(InlineCases, ConstructsAtEveryOffset) {
   Parser parse;
