@@ -105,29 +105,88 @@ template <char... Bytes>
 }
 #endif
 
+#if defined(__SSE2__)
+// The first offset in [from, to) whose bit `mask_of` sets in the mask of its block of sixteen
+// bytes, or `to`; `table` marks the same bytes. The first block is the one that starts at `from`
+// (near the text's end, the text's last block, its bytes before `from` shifted out), whatever the
+// range's length, its bits past `to` cleared: a short range, as most are between the marked bytes
+// of prose, costs no branch on its length before that block is tested. Longer ranges go on a
+// block at a time, the last overlapping bytes already looked at, which are shifted out. Only a
+// text shorter than a block is read byte by byte. As find_marked, a start past the end comes
+// back as it is.
+template <typename MaskOf>
+[[gnu::always_inline]] inline std::size_t find_by_mask(std::string_view text, std::size_t from,
+                                                       std::size_t to, const ByteTable& table,
+                                                       MaskOf mask_of) {
+  if (from >= to) return from;
+  const std::size_t size = text.size();
+  if (size < 16) return find_marked(text, from, to, table);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const auto block_at = [&](std::size_t at) {
+    return static_cast<unsigned>(
+        mask_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at))));
+  };
+  const std::size_t length = to - from;
+  const unsigned in_range = length >= 16 ? 0xFFFFu : (1u << length) - 1;
+  const unsigned first = from + 16 <= size ? block_at(from)
+                                           : block_at(size - 16) >> (from - (size - 16));
+  if ((first & in_range) != 0) return from + static_cast<std::size_t>(__builtin_ctz(first & in_range));
+  if (length <= 16) return to;
+  std::size_t i = from + 16;
+  for (; i + 16 <= to; i += 16) {
+    const unsigned mask = block_at(i);
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+  }
+  if (i == to) return to;
+  const unsigned mask = block_at(to - 16) >> (16 - (to - i));
+  return mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : to;
+}
+#endif
+
 // find_marked for the table of a few bytes, which SSE2 compares sixteen bytes at a time, one
 // comparison per byte value: destinations, hosts and parenthesised link tails are mostly bytes
-// that no table entry marks, and often longer than a block. As find_marked, a start past the
-// end (a scan that stepped over an escaped last byte) comes back as it is.
+// that no table entry marks, and often longer than a block.
 template <char... Bytes>
 inline std::size_t find_any_of(std::string_view text, std::size_t from, std::size_t to) {
-  if (from >= to) return from;
 #if defined(__SSE2__)
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t i = from;
-  for (; i + 16 <= to; i += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(equal_to_any<Bytes...>(chunk)));
-    if (hits != 0) return i + static_cast<std::size_t>(__builtin_ctz(hits));
-  }
-  if (i == to || to - from < 16) return find_marked(text, i, to, kBytesTable<Bytes...>);
-  // The range's last block, overlapping bytes already looked at, which are shifted out.
-  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + to - 16));
-  const auto hits = static_cast<unsigned>(_mm_movemask_epi8(equal_to_any<Bytes...>(chunk))) >>
-                    (16 - (to - i));
-  return hits != 0 ? i + static_cast<std::size_t>(__builtin_ctz(hits)) : to;
+  return find_by_mask(text, from, to, kBytesTable<Bytes...>, [](__m128i chunk) {
+    return static_cast<unsigned>(_mm_movemask_epi8(equal_to_any<Bytes...>(chunk)));
+  });
 #else
   return find_marked(text, from, to, kBytesTable<Bytes...>);
+#endif
+}
+
+// The bytes at which an inline construct other than a bare link may start, with "$" where math
+// may open with it: "[", "\\", "]", "^", "_" (0x5B-0x5F), "<", "=", "&", "!", "*", "`", "~" and
+// the line feed.
+template <bool kDollar>
+inline constexpr ByteTable kTriggerTable = kDollar ? kBytesTable<'\\', '`', '^', '~', '[', ']', '!', '*', '_', '=', '<', '\n', '&', '$'>
+                                                   : kBytesTable<'\\', '`', '^', '~', '[', ']', '!', '*', '_', '=', '<', '\n', '&'>;
+
+// The first byte of kTriggerTable<kDollar> in [from, to), or `to`. Sixteen bytes are tested in
+// a few comparisons: a range test for 0x5B-0x5F, and pairs one bit apart ("<" and "=", "$" and
+// "&") with that bit set.
+template <bool kDollar>
+[[gnu::always_inline]] inline std::size_t find_trigger(std::string_view text, std::size_t from, std::size_t to) {
+#if defined(__SSE2__)
+  return find_by_mask(text, from, to, kTriggerTable<kDollar>, [](__m128i chunk) {
+    const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
+    const __m128i above_bracket = _mm_sub_epi8(chunk, _mm_set1_epi8('['));
+    const __m128i brackets =
+        _mm_cmpeq_epi8(_mm_min_epu8(above_bracket, _mm_set1_epi8(4)), above_bracket);
+    const __m128i angle_equals =
+        _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x01)), _mm_set1_epi8('='));
+    const __m128i ampersand =
+        kDollar ? _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x02)), _mm_set1_epi8('&'))
+                : is('&');
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_or_si128(brackets, angle_equals), _mm_or_si128(ampersand, is('!'))),
+        _mm_or_si128(_mm_or_si128(is('*'), is('`')), _mm_or_si128(is('~'), is('\n'))));
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+  });
+#else
+  return find_marked(text, from, to, kTriggerTable<kDollar>);
 #endif
 }
 

@@ -17,11 +17,8 @@ std::size_t run_end(std::string_view text, std::size_t p, char c) {
 
 std::optional<std::size_t> find_closer_by_scan(std::string_view text, std::size_t from,
                                                std::size_t length) {
-  for (std::size_t i = from; i < text.size();) {
-    if (text[i] != '`') {
-      ++i;
-      continue;
-    }
+  for (std::size_t i = find_any_of<'`'>(text, from, text.size()); i < text.size();
+       i = find_any_of<'`'>(text, i, text.size())) {
     const std::size_t end = run_end(text, i, '`');
     if (end - i == length) return i;
     i = end;
@@ -94,12 +91,17 @@ std::optional<CodeSpanText> code_span_text(std::string_view text, std::size_t p,
   if (!close) return std::nullopt;
   // Tabs and line feeds read as spaces; one space is stripped from each end when both ends are
   // spaces and something else stands between. Most spans hold neither: their text is the source's.
-  std::string_view content = text.substr(open_end, *close - open_end);
+  std::size_t begin = open_end;
+  std::size_t end = *close;
   const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
-  if (content.size() >= 2 && is_space(content.front()) && is_space(content.back()) &&
-      !std::all_of(content.begin(), content.end(), is_space))
-    content = content.substr(1, content.size() - 2);
-  if (find_any_of<'\t', '\n'>(content, 0, content.size()) == content.size())
+  if (end - begin >= 2 && is_space(text[begin]) && is_space(text[end - 1]) &&
+      !std::all_of(text.begin() + begin, text.begin() + end, is_space)) {
+    ++begin;
+    --end;
+  }
+  const std::string_view content = text.substr(begin, end - begin);
+  // Searched within the whole text, so that a short span is read as one block of it.
+  if (find_any_of<'\t', '\n'>(text, begin, end) == end)
     return CodeSpanText{borrow ? Str::borrowed(content) : Str(content), *close + n};
   std::string spaced(content);
   std::replace_if(spaced.begin(), spaced.end(), [](char c) { return c == '\t' || c == '\n'; }, ' ');

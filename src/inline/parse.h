@@ -67,12 +67,22 @@ Inlines parse_inner(std::string_view text, const InlineContext& ctx);
 
 // Appends `item`, merging it into the last element when both are text. Inline: the scanner's
 // result is built through it, one call per node.
+// Texts and soft breaks, most of the nodes, are built as their own kind rather than moved as a
+// whole variant, whose move goes through a table of every kind.
 inline void push_coalesced(Inlines& list, Inline&& item) {
-  if (auto* text = item.get_if<Inline::Text>(); text && !list.empty()) {
-    if (auto* last = list.back().get_if<Inline::Text>()) {
-      last->text += text->text;
-      return;
+  if (auto* text = item.get_if<Inline::Text>()) {
+    if (!list.empty()) {
+      if (auto* last = list.back().get_if<Inline::Text>()) {
+        last->text += text->text;
+        return;
+      }
     }
+    list.emplace_back(Inline::Text{std::move(text->text)});
+    return;
+  }
+  if (item.kind() == InlineKind::SoftBreak) {
+    list.emplace_back(Inline::SoftBreak{});
+    return;
   }
   list.push_back(std::move(item));
 }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "inline/xref.h"
@@ -32,6 +34,148 @@ static_assert(marks_no_word_bytes(kMaybeSyntax));
 // soft breaks, with code spans among them (Lines); or more (Scan).
 enum class TextShape : std::uint8_t { Plain, Lines, Scan };
 
+#if defined(__SSE2__)
+
+// The marked bytes of sixteen, as bit masks by what they ask of text_shape: `scan` bytes send the
+// text to the scan wherever they stand, line feeds and backticks (`breaks`) are counted, and the
+// rest (`look`) depend on their neighbours. Which class "]" and "$" fall in depends on the
+// options, given as all-ones or all-zero masks. Prose marks a byte in most blocks, so the classes
+// are told apart here, without a branch per byte.
+struct ShapeMasks {
+  unsigned scan, breaks, look;
+};
+
+struct ShapeOptions {
+  unsigned close_scans, close_looks, dollar_scans, dollar_looks, links;
+};
+
+[[gnu::always_inline]] inline ShapeMasks shape_masks(__m128i chunk, const ShapeOptions& o) {
+  const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
+  const auto bits = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
+  const unsigned always = bits(_mm_or_si128(
+      _mm_or_si128(_mm_or_si128(is('&'), is('*')), _mm_or_si128(is('<'), is('\\'))),
+      _mm_or_si128(_mm_or_si128(is('~'), is('^')), is('@'))));
+  const unsigned close = bits(is(']'));
+  const unsigned dollar = bits(is('$'));
+  return ShapeMasks{always | (close & o.close_scans) | (dollar & o.dollar_scans),
+                    bits(_mm_or_si128(is('\n'), is('`'))),
+                    bits(_mm_or_si128(is('_'), is('='))) | (close & o.close_looks) |
+                        (dollar & o.dollar_looks) | (bits(_mm_or_si128(is(':'), is('.'))) & o.links)};
+}
+
+// shape_masks of a text shorter than a block, by offset. Its bytes are gathered by two
+// overlapping loads from both ends (or, below four bytes, its first, middle and last byte), so
+// nothing past the text is read; the rest of the block is NUL, which no class holds. A byte read
+// twice sets its bit twice.
+ShapeMasks short_shape_masks(const unsigned char* bytes, std::size_t size, const ShapeOptions& o) {
+  const auto load32 = [](const unsigned char* at) {
+    std::uint32_t word;
+    std::memcpy(&word, at, 4);
+    return _mm_cvtsi32_si128(static_cast<int>(word));
+  };
+  // Each maps a mask of the gathered block to offsets.
+  ShapeMasks m;
+  if (size >= 8) {
+    m = shape_masks(
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)),
+                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + size - 8))),
+        o);
+    const auto at = [&](unsigned mask) { return (mask & 0xFFu) | (mask >> 8) << (size - 8); };
+    return ShapeMasks{at(m.scan), at(m.breaks), at(m.look)};
+  }
+  if (size >= 4) {
+    m = shape_masks(_mm_unpacklo_epi32(load32(bytes), load32(bytes + size - 4)), o);
+    const auto at = [&](unsigned mask) { return (mask & 0xFu) | (mask >> 4) << (size - 4); };
+    return ShapeMasks{at(m.scan), at(m.breaks), at(m.look)};
+  }
+  const std::uint32_t gathered = std::uint32_t{bytes[0]} | std::uint32_t{bytes[size / 2]} << 8 |
+                                 std::uint32_t{bytes[size - 1]} << 16;
+  m = shape_masks(_mm_cvtsi32_si128(static_cast<int>(gathered)), o);
+  const auto at = [&](unsigned mask) {
+    return (mask & 1u) | (mask >> 1 & 1u) << (size / 2) | (mask >> 2 & 1u) << (size - 1);
+  };
+  return ShapeMasks{at(m.scan), at(m.breaks), at(m.look)};
+}
+
+// The number of bits set in a block's mask, without a call (the baseline target has no popcount
+// instruction).
+inline unsigned count_bits16(unsigned mask) {
+  mask = mask - (mask >> 1 & 0x5555u);
+  mask = (mask & 0x3333u) + (mask >> 2 & 0x3333u);
+  mask = (mask + (mask >> 4)) & 0x0F0Fu;
+  return (mask + (mask >> 8)) & 0x1Fu;
+}
+
+// Whether the byte of a `look` mask at offset `i` of a text asks for the scan.
+bool looked_at_needs_scan(std::string_view text, std::size_t i) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  const std::size_t next = i + 1 < n ? bytes[i + 1] : 0;
+  switch (bytes[i]) {
+    case '_': {
+      // A run of "_" between two ASCII letters or digits ("snake_case") neither opens nor
+      // closes: it reads as written. The run is judged at its first "_".
+      if (i > 0 && bytes[i - 1] == '_') return false;
+      if (i == 0 || !scan::is_ascii_alnum(text[i - 1])) return true;
+      std::size_t end = i + 1;
+      while (end < n && bytes[end] == '_') ++end;
+      return end == n || !scan::is_ascii_alnum(text[end]);
+    }
+    case '=':
+      return next == '=';
+    case ']':
+      return next == '(' || next == '[' || next == '{';
+    case '$':
+      return next == '$';
+    case ':':
+      return has_at(text, i, "://");
+    default:  // '.'
+      return i >= 3 && has_at(text, i - 3, "www.");
+  }
+}
+
+// text_shape without templates, a block at a time. The answer does not depend on the order in
+// which bytes are looked at, so each block's classes are taken whole.
+TextShape text_shape_blockwise(std::string_view text, const InlineContext& ctx,
+                               std::size_t& breaks) {
+  const Options& o = ctx.options;
+  const bool has_definitions = !ctx.links.empty();
+  const auto all = [](bool b) { return b ? ~0u : 0u; };
+  const ShapeOptions options{all(has_definitions), all(!has_definitions),
+                             all(o.math == MathMode::Dollars), all(o.math == MathMode::Brackets),
+                             all(o.bare_autolinks)};
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  const auto needs_scan = [&](const ShapeMasks& m, std::size_t base) {
+    if (m.scan != 0) return true;
+    breaks += count_bits16(m.breaks);
+    for (unsigned look = m.look; look != 0; look &= look - 1)
+      if (looked_at_needs_scan(text, base + static_cast<std::size_t>(__builtin_ctz(look)))) return true;
+    return false;
+  };
+  if (n < 16) {
+    if (n != 0 && needs_scan(short_shape_masks(bytes, n, options), 0)) return TextShape::Scan;
+    return breaks != 0 ? TextShape::Lines : TextShape::Plain;
+  }
+  std::size_t i = 0;
+  for (; i + 16 <= n; i += 16)
+    if (needs_scan(shape_masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)),
+                               options),
+                   i))
+      return TextShape::Scan;
+  if (i < n) {
+    // The text's last block, overlapping bytes already looked at, which are shifted out.
+    const ShapeMasks m =
+        shape_masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + n - 16)), options);
+    const auto shift = static_cast<unsigned>(16 - (n - i));
+    if (needs_scan(ShapeMasks{m.scan >> shift, m.breaks >> shift, m.look >> shift}, i))
+      return TextShape::Scan;
+  }
+  return breaks != 0 ? TextShape::Lines : TextShape::Plain;
+}
+
+#endif
+
 // The shape of a text, in one pass over its bytes: only those in the masks are looked at more
 // closely. Line feeds and backticks are no reason to scan: most paragraphs of prose hold nothing
 // else. Counts them into `breaks` as it goes.
@@ -44,6 +188,9 @@ TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_
   // The scan makes no inline of an empty text; where labels are defined, callers have always
   // seen that answer, and elsewhere an empty text inline.
   if (has_definitions && text.empty()) return Scan;
+#if defined(__SSE2__)
+  if (o.templates.empty()) return text_shape_blockwise(text, ctx, breaks);
+#endif
   // Most documents have no templates: the constant mask serves them without a copy per text.
   ByteTable with_templates;
   bool skips_words = true;
@@ -216,6 +363,10 @@ ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
     // The fixed triggers are punctuation; only a template may start with a word byte.
     static_assert(marks_no_word_bytes(kTriggers) && !is_word_byte('$'));
     b.trigger_skips_words = true;
+    static_assert(kTriggerTable<false> == kTriggers);
+    b.fixed_triggers = !options.templates.empty()          ? ScanBuffers::FixedTriggers::None
+                       : options.math >= MathMode::Brackets ? ScanBuffers::FixedTriggers::WithDollar
+                                                            : ScanBuffers::FixedTriggers::Plain;
     for (const TemplateDelimiter& d : options.templates) {
       if (d.open.empty()) continue;
       const auto first = static_cast<unsigned char>(d.open[0]);

@@ -121,6 +121,9 @@ class ScanBuffers {
   BacktickRuns backticks;
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
+  // Which fixed set `trigger` holds, when no template adds to it: "$" is in it or not.
+  enum class FixedTriggers : std::uint8_t { None, Plain, WithDollar };
+  FixedTriggers fixed_triggers = FixedTriggers::None;
   bool tables_ready = false;
   bool in_use = false;  // a scan holds them
 };
@@ -160,6 +163,9 @@ class InlineScanner {
   void literal_run();
   // The first trigger in [q, to), or `to`.
   std::size_t next_trigger(std::size_t q, std::size_t to) const {
+    using Fixed = ScanBuffers::FixedTriggers;
+    if (buffers_.fixed_triggers == Fixed::WithDollar) return find_trigger<true>(text_, q, to);
+    if (buffers_.fixed_triggers == Fixed::Plain) return find_trigger<false>(text_, q, to);
     return buffers_.trigger_skips_words ? find_marked_beyond_words(text_, q, to, trigger_)
                                         : find_marked(text_, q, to, trigger_);
   }

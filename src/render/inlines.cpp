@@ -125,6 +125,11 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
       escape_text(joined_lines(text->text, node, end), out);
       continue;
     }
+    // So are the soft breaks between lines that are not joined.
+    if (current.kind() == InlineKind::SoftBreak) {
+      out += '\n';
+      continue;
+    }
     if (auto frame = open_inline(current, out)) {
       rest = std::span<const Inline>(node, end);
       return frame;

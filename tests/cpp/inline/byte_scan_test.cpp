@@ -2,6 +2,7 @@
 // unmarked bytes fall around their sixteen-byte steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -57,6 +58,32 @@ TEST(InlineByteScan, BlockSearchesMatchThePlainSearch) {
             << text << " [" << from << ", " << to << ")";
         ASSERT_EQ((inl::find_marked_beyond_printable<'<', ']'>(text, from, to, kStops)),
                   inl::find_marked(text, from, to, kStops))
+            << text << " [" << from << ", " << to << ")";
+      }
+    }
+  }
+}
+
+// The trigger search, by ranges and pairs of bytes one bit apart, finds the bytes of its table
+// and no neighbour of theirs ("Z" and "`" around "[" to "_", ";" and ">" around "<" and "=",
+// "%" and "'" beside "$" and "&"), from every start to ends short of a block, a block and beyond,
+// near the text's end too.
+TEST(InlineByteScan, TriggerSearchMatchesThePlainSearch) {
+  constexpr std::string_view kAlphabet =
+      "aZ`[\\]^_@;<=>?$%&'!\"*)+}~\x7f\n\r\t\x0b\xc3\xa9\xdb\xbc\xfe";
+  std::mt19937 rng(13);
+  for (int round = 0; round < 300; ++round) {
+    std::string text(rng() % 60, 'a');
+    for (char& c : text) c = rng() % 3 ? "abc XY 12"[rng() % 9] : kAlphabet[rng() % kAlphabet.size()];
+    for (std::size_t from = 0; from <= text.size(); ++from) {
+      for (std::size_t to : {text.size(), from + (text.size() - from) / 2, from + 16, from + 17,
+                             from - (from > 0)}) {
+        to = std::min(to, text.size());
+        ASSERT_EQ(inl::find_trigger<false>(text, from, to),
+                  inl::find_marked(text, from, to, inl::byte_table("\\`^~[]!*_=<\n&")))
+            << text << " [" << from << ", " << to << ")";
+        ASSERT_EQ(inl::find_trigger<true>(text, from, to),
+                  inl::find_marked(text, from, to, inl::byte_table("\\`^~[]!*_=<\n&$")))
             << text << " [" << from << ", " << to << ")";
       }
     }

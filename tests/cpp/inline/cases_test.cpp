@@ -86,6 +86,55 @@ TEST(InlineCases, PlainTextsAndLines) {
   });
 }
 
+// The pass that tells plain texts from the rest reads sixteen bytes at a time, a text shorter
+// than that as bytes gathered from both ends: each construct, at every offset of texts from a
+// few bytes to a few blocks long, is found exactly where a byte-by-byte reading finds it.
+TEST(InlineCases, ConstructsAtEveryOffset) {
+  Parser parse;
+  parse.options.bare_autolinks = true;
+  parse.options.math = MathMode::Brackets;
+  Parser defined = parse;
+  defined.links["y"] = LinkRef{"/y", {}, {}};
+  struct Row {
+    const Parser* parser;
+    std::string construct;
+    std::string expected;  // a part of the parsed tree; none: the input is one plain text
+  };
+  const std::vector<Row> rows = {
+      {&parse, "*b*", R"~(emph["b"])~"},
+      {&parse, "\\*b*", R"~(*b*)~"},
+      {&parse, "a`c`", R"~(code"c")~"},
+      {&parse, "\nb", R"~(SB "b)~"},
+      {&parse, "www.b.c", R"~(autolink(http://www.b.c)"www.b.c")~"},
+      {&parse, "ww.b", ""},
+      {&parse, "http://b.c", R"~(autolink(http://b.c)"http://b.c")~"},
+      {&parse, "b:/c", ""},
+      {&parse, "a_b__c", ""},
+      {&parse, "_b_", R"~(emph["b"])~"},
+      {&parse, "==b==", R"~(highlight["b"])~"},
+      {&parse, "a=b", ""},
+      {&parse, "[b](u)", R"~(link(u)["b"])~"},
+      {&parse, "[b] c", ""},
+      {&defined, "[y]", R"~(link(/y)["y"])~"},
+      {&parse, "$$x$$", R"~(math_inline)~"},
+      {&parse, "a$b", ""},
+  };
+  for (const Row& row : rows) {
+    for (std::size_t before = 0; before <= 34; ++before) {
+      for (std::size_t after : {0, 1, 17}) {
+        const std::string input =
+            std::string(before, 'x') + (before != 0 ? " " : "") + row.construct +
+            (after != 0 ? " " + std::string(after - 1, 'y') : "");
+        const std::string got = (*row.parser)(input);
+        if (row.expected.empty())
+          EXPECT_EQ(got, "\"" + input + "\"") << "input: " << input;
+        else
+          EXPECT_NE(got.find(row.expected), std::string::npos) << "input: " << input << "\ngot: " << got;
+      }
+    }
+  }
+}
+
 TEST(InlineCases, TemplateTokens) {
   Parser parse;
   parse.options.templates.push_back(TemplateDelimiter{"mustache", "{{", "}}", {}, {}, TemplateForm::Auto});
