@@ -440,6 +440,8 @@ void DomRenderer::finish(const Frame& frame) {
     case Close::Heading:  // a panel's title too: its group stands on the heading line
       --headings_open_;
       trim_line_ends();
+      // The reader trims the content's white space at both ends, as in a cell.
+      protect_leading_space(out(), heading_start_);
       if (const Attr attr = attrs_without_classes(dom_, frame.node); !attr.empty()) {
         out() += ' ';
         trailing_attrs(attr, out());

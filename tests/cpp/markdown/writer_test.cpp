@@ -296,6 +296,7 @@ TEST(ReadsBack, TextTheReaderWouldTakeOtherwise) {
       {"<p>x</p><p><code>```</code></p>", "x\n\n<code>\\`\\`\\`</code>\n\n"},
       {"<hr>", "\n---\n\n"},  // "---" opening the document would open frontmatter
       {"<h2>a <span class=\"c\">x</span></h2>", "## a [x]{.c} #\n\n"},
+      {"<h2>\u3000a</h2><h3>\f\f</h3>", "## &#12288;a\n\n### &#12;&#12;\n\n"},  // trimmed by the reader
   });
 }
 
