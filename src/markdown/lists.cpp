@@ -209,6 +209,12 @@ void DomRenderer::close_list(NodeId node) {
 // block quote, fenced code, a div (but display math), an ATX heading, a thematic break, a bullet
 // list, or an ordered list starting at 1, whose first item is not empty.
 bool DomRenderer::interrupts_paragraph(NodeId list) const {
+  // An inline element holding blocks, written without its tags, starts with its first block.
+  while (is_content_wrapper(list) && attrs_without_classes(dom_, list).empty()) {
+    const auto children = significant_children(dom_, list);
+    if (children.empty() || !is_block(children.front())) return false;
+    list = children.front();
+  }
   const auto tag = dom_.tag(list).value_or("");
   if (tag == "div") return div_form(list) != DivForm::Math;
   if (tag == "blockquote" || tag == "pre" || tag == "hr" ||

@@ -138,6 +138,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("<pre><code$><code>")  # a pre's code inside an element whose tags go
 @example("<h1><code><p~>")  # code holding only an element whose tags go
 @example("<h3>\x0c\x0c")  # a heading opening with white space the reader trims
+@example("- # <s>\n  ---")  # a block inside a reopened inline element in an item
 @example("^[]\n<thead>{")  # a "{" before white space and the notes
 @example("<table><!--\n</table>")  # a raw block's end tag in a comment inside it
 def test_second_round_changes_nothing(md):

@@ -151,6 +151,7 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<ul><li><p>a</p></li><li>c<blockquote>d</blockquote></li></ul>", "- a\n\n- c\n  \n  > d\n\n"},
       {"<ul><li><em><p>x</p></em></li><li>y</li></ul>", "- x\n\n- y\n\n"},
       {"<ul><li><em>a<p>x</p></em></li><li>y</li></ul>", "- a\n  \n  x\n\n- y\n\n"},
+      {"<ul><li><h1>a</h1><s><hr></s></li></ul>", "- # a\n  ---\n\n"},  // a wrapper's tags go
       // An item a table fostered into another keeps its content only: its tags would close the
       // other item. (A div between does not close one.)
       {"<ul><li><table><li>a</li></table></li></ul>", "- a\n  \n  <table></table>\n\n"},
