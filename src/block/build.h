@@ -582,12 +582,12 @@ class ContainerBuilder {
 // The state of one parse, shared by the calls of the container line loop.
 class Parser {
  public:
-  Parser(std::vector<std::string_view> lines, const Options& options, std::uint8_t mode);
+  Parser(line::SourceLines lines, const Options& options, std::uint8_t mode);
   // The builder refers back to its parser.
   Parser(const Parser&) = delete;
   Parser& operator=(const Parser&) = delete;
 
-  std::vector<std::string_view> lines;
+  line::SourceLines lines;
   std::size_t current = 0;
   Options options;
   std::uint8_t mode = 0;

@@ -24,7 +24,7 @@ SpanKind span_kind_name(BuildKind kind) {
   return kNames[kind.index()];
 }
 
-Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
+Parser::Parser(line::SourceLines source_lines, const Options& opts,
                std::uint8_t span_mode)
     : lines(std::move(source_lines)), options(opts), mode(span_mode) {
   trace.mode = span_mode;
@@ -36,7 +36,7 @@ Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
   next_nonblank_ = std::make_unique_for_overwrite<std::uint32_t[]>(n + 1);
   std::uint32_t* const content_end = content_end_.get();
   std::uint32_t* const next_nonblank = next_nonblank_.get();
-  const std::string_view* const texts = lines.data();
+  const line::SourceLines& texts = lines;
   const auto count = static_cast<std::uint32_t>(n);
   std::uint32_t last = 0;  // the content end so far
   std::size_t runs = 0;

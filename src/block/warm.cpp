@@ -16,7 +16,7 @@ namespace {
 // does not hold its tables for good.
 constexpr std::size_t kMaxRoomBytes = std::size_t{2} << 20;
 
-thread_local std::vector<std::string_view> t_lines;
+thread_local std::vector<std::uint64_t> t_lines;
 thread_local Drafts t_drafts;
 
 // The kept list, emptied, leaving an empty one in its place (a parse nested in another on the
@@ -57,13 +57,13 @@ void keep(List& kept, List&& list) {
 
 }  // namespace
 
-std::vector<std::string_view> take_lines() {
-  std::vector<std::string_view> lines = take(t_lines);
+std::vector<std::uint64_t> take_lines() {
+  std::vector<std::uint64_t> lines = take(t_lines);
   lines.clear();
   return lines;
 }
 
-void give_lines(std::vector<std::string_view>&& lines) {
+void give_lines(std::vector<std::uint64_t>&& lines) {
   lines.clear();
   keep(t_lines, std::move(lines));
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "model/attrs.h"
+#include "model/line.h"
 
 namespace vedavi {
 
@@ -49,6 +50,7 @@ std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string_v
                                                    std::size_t start);
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string> lines,
                                                    std::size_t start);
+std::optional<LinkRefDefinition> parse_link_ref_at(const line::SourceLines& lines, std::size_t start);
 
 struct LinkRefDestination {
   std::string destination;  // unescaped and entity-decoded

@@ -81,7 +81,9 @@ TEST(LineTables, NextNonBlankContentEndAndRuns) {
   for (int round = 0; round < 500; ++round) {
     std::vector<std::string_view> lines;
     for (std::size_t k = rng() % 12; k > 0; --k) lines.push_back(rng() % 2 ? "" : rng() % 2 ? " \t" : "x");
-    const Parser parser(lines, options, 0);
+    std::string text;
+    for (std::string_view l : lines) (text += l) += '\n';
+    const Parser parser(line::SourceLines(text), options, 0);
     const std::size_t n = lines.size();
     std::size_t runs = 0;
     for (std::size_t i = 0; i < n; ++i)
