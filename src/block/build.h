@@ -632,11 +632,8 @@ class Parser {
 };
 
 void ContainerBuilder::append_text_line(build::LineText& text, const line::Rest& rest) const {
-  const std::string_view source_line = parser.lines[line];
-  // Every line but the last is followed by its line end in the source.
-  const bool lf_follows =
-      line + 1 < parser.lines.size() && source_line.data()[source_line.size()] == '\n';
-  text.append(rest, source_line, lf_follows);
+  // Every line but the last is followed by its LF in the source (the parser's text has no CR).
+  text.append(rest, parser.lines[line], line + 1 < parser.lines.size());
 }
 
 // The tree of parsed md: document, trace, link definitions and footnote labels.

@@ -93,6 +93,7 @@ SourceLines::SourceLines(std::string_view text, std::vector<std::uint64_t> room)
     if (*at == '\n') ends_.push_back(static_cast<std::uint64_t>(at - begin));
   // A last line without a line end.
   if (ends_.back() + 1 < text.size()) ends_.push_back(text.size());
+  size_ = ends_.size() - 1;
 }
 
 void SourceLines::blank_first(std::size_t count) {

@@ -32,7 +32,7 @@ class SourceLines {
   // `room`: storage to reuse, emptied first.
   explicit SourceLines(std::string_view text, std::vector<std::uint64_t> room = {});
 
-  std::size_t size() const { return ends_.size() - 1; }
+  std::size_t size() const { return size_; }
   bool empty() const { return size() == 0; }
   std::string_view operator[](std::size_t i) const {
     const std::uint64_t begin = ends_[i] + 1;
@@ -42,13 +42,17 @@ class SourceLines {
   // their views stand at the end of the last of them.
   void blank_first(std::size_t count);
   // The storage, for reuse; the table is spent.
-  std::vector<std::uint64_t> take_room() && { return std::move(ends_); }
+  std::vector<std::uint64_t> take_room() && {
+    size_ = 0;
+    return std::move(ends_);
+  }
 
  private:
   const char* text_ = nullptr;
   // ends_[i + 1]: the end of line i; ends_[0] is one byte before the text, so that line 0 starts
   // at 0 (unsigned arithmetic wraps it).
   std::vector<std::uint64_t> ends_{~std::uint64_t{0}};
+  std::size_t size_ = 0;
 };
 
 // The ASCII bytes that are Unicode White_Space: TAB, LF, VT, FF, CR and space.
