@@ -45,7 +45,7 @@ struct LinkRefDefinition {
   std::size_t end;  // index of the first line after the definition
 };
 
-// A definition starting at line `start`. Both overloads behave identically.
+// A definition starting at line `start`. The overloads behave identically.
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string_view> lines,
                                                    std::size_t start);
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string> lines,
