@@ -582,12 +582,12 @@ class ContainerBuilder {
 // The state of one parse, shared by the calls of the container line loop.
 class Parser {
  public:
-  Parser(std::vector<std::string_view> lines, const Options& options, std::uint8_t mode);
+  Parser(line::SourceLines lines, const Options& options, std::uint8_t mode);
   // The builder refers back to its parser.
   Parser(const Parser&) = delete;
   Parser& operator=(const Parser&) = delete;
 
-  std::vector<std::string_view> lines;
+  line::SourceLines lines;
   std::size_t current = 0;
   Options options;
   std::uint8_t mode = 0;
@@ -603,7 +603,13 @@ class Parser {
   void container_block(Drafts& out);
   void add_link_def(const std::string& label, LinkRef def);
   // The first non-blank line after `line`, or the line count.
-  std::size_t next_nonblank(std::size_t line) const { return next_nonblank_[line]; }
+  std::size_t next_nonblank(std::size_t line) const {
+    const std::size_t count = lines.size();
+    if (line >= count) return count;
+    const std::uint32_t next = runs_[line + 1];
+    // A blank line names the first line of its run, which names the run's end.
+    return next >= line + 1 ? next : runs_[next];
+  }
   // The runs of non-blank lines: about the number of top-level blocks, room to reserve for them.
   std::size_t nonblank_runs() const { return nonblank_runs_; }
   // `end` lowered past the blank lines before it, but not below `start`.
@@ -615,20 +621,19 @@ class Parser {
  private:
   // One builder serves every call of the loop, so its storage is allocated once per parse.
   ContainerBuilder builder_{*this};
-  // One entry per line and one past the last, each written once: arrays left unzeroed at first.
-  // Line numbers in 32 bits, as the build tree's node numbers are: a source of 2^32 lines is
-  // refused as too large to hold.
-  std::unique_ptr<std::uint32_t[]> next_nonblank_;
-  std::unique_ptr<std::uint32_t[]> content_end_;  // per end line: the end without trailing blank lines
+  // The runs of blank lines, one entry per line and one past the last (the line count): a
+  // non-blank line holds its own number, the first line of a blank run where the run ends (the
+  // next non-blank line, or the line count), any other blank line the run's first line. Both the
+  // next non-blank line and an end without its trailing blank lines are then read in one or two
+  // steps from one table. Line numbers in 32 bits, as the build tree's node numbers are: a source
+  // of 2^32 lines is refused as too large to hold.
+  std::unique_ptr<std::uint32_t[]> runs_;
   std::size_t nonblank_runs_ = 0;
 };
 
 void ContainerBuilder::append_text_line(build::LineText& text, const line::Rest& rest) const {
-  const std::string_view source_line = parser.lines[line];
-  // Every line but the last is followed by its line end in the source.
-  const bool lf_follows =
-      line + 1 < parser.lines.size() && source_line.data()[source_line.size()] == '\n';
-  text.append(rest, source_line, lf_follows);
+  // Every line but the last is followed by its LF in the source (the parser's text has no CR).
+  text.append(rest, parser.lines[line], line + 1 < parser.lines.size());
 }
 
 // The tree of parsed md: document, trace, link definitions and footnote labels.

@@ -24,47 +24,47 @@ SpanKind span_kind_name(BuildKind kind) {
   return kNames[kind.index()];
 }
 
-Parser::Parser(std::vector<std::string_view> source_lines, const Options& opts,
+Parser::Parser(line::SourceLines source_lines, const Options& opts,
                std::uint8_t span_mode)
     : lines(std::move(source_lines)), options(opts), mode(span_mode) {
   trace.mode = span_mode;
   const std::size_t n = lines.size();
   if (n >= std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
-  // One pass forward for the content ends and the runs of non-blank lines, one backward for the
-  // next non-blank line, which reads the blank lines off the content ends.
-  content_end_ = std::make_unique_for_overwrite<std::uint32_t[]>(n + 1);
-  next_nonblank_ = std::make_unique_for_overwrite<std::uint32_t[]>(n + 1);
-  std::uint32_t* const content_end = content_end_.get();
-  std::uint32_t* const next_nonblank = next_nonblank_.get();
-  const std::string_view* const texts = lines.data();
+  // Written once, forward: each entry is set before it is read.
+  runs_ = std::make_unique_for_overwrite<std::uint32_t[]>(n + 1);
+  std::uint32_t* const runs = runs_.get();
+  const line::SourceLines& texts = lines;
   const auto count = static_cast<std::uint32_t>(n);
-  std::uint32_t last = 0;  // the content end so far
-  std::size_t runs = 0;
+  std::uint32_t run_start = 0;  // of the blank run `i` is in
+  std::size_t nonblank_runs = 0;
   bool after_blank = true;
-  content_end[0] = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
-    const bool blank = line::is_blank(texts[i]);
-    if (!blank) {
-      runs += after_blank;
-      last = i + 1;
+    if (!line::is_blank(texts[i])) {
+      // The blank run before this line, if any, ends here.
+      if (after_blank && i > 0) runs[run_start] = i;
+      nonblank_runs += after_blank;
+      after_blank = false;
+      runs[i] = i;
+      continue;
     }
-    after_blank = blank;
-    content_end[i + 1] = last;
+    if (!after_blank || i == 0) run_start = i;
+    after_blank = true;
+    runs[i] = run_start;
   }
-  nonblank_runs_ = runs;
-  std::uint32_t next = count;  // the first non-blank line after `i`
-  next_nonblank[count] = count;
-  for (std::uint32_t i = count; i-- > 0;) {
-    next_nonblank[i] = next;
-    if (content_end[i + 1] == i + 1) next = i;
-  }
+  if (after_blank && count > 0) runs[run_start] = count;
+  runs[count] = count;
+  nonblank_runs_ = nonblank_runs;
   if (records_layout(mode)) trace.line_offsets.assign(n, 0);
 }
 
 std::size_t Parser::drop_trailing_blanks(std::size_t start, std::size_t end) const {
   if (end > lines.size()) end = lines.size();
   if (end <= start) return end;
-  return std::max<std::size_t>(start, content_end_[end]);
+  // Line `end - 1`: non-blank, the first of a blank run (it names the run's end, after it) or a
+  // later one (it names the first).
+  const std::size_t last = end - 1;
+  const std::size_t named = runs_[last];
+  return std::max(start, named == last ? end : std::min(named, last));
 }
 
 void Parser::add_link_def(const std::string& label, LinkRef def) {

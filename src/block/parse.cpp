@@ -148,9 +148,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       frontmatter_lines = line::split_lines(head).size();
     }
   }
-  std::vector<std::string_view> lines = warm::take_lines();
-  line::split_lines(text, lines);
-  for (std::size_t i = 0; i < frontmatter_lines && i < lines.size(); ++i) lines[i] = std::string_view();
+  line::SourceLines lines(text, warm::take_lines());
+  lines.blank_first(frontmatter_lines);
 
   Parser parser(std::move(lines), options, mode);
   // Line ends rewritten into a copy of the source: that copy goes with the parse. In the span
@@ -159,7 +158,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
     parser.kept_source = text;
   else if (source_outlives && normalized.empty())
     parser.kept_source = source;
-  const std::vector<std::string_view>& src = parser.lines;
+  const line::SourceLines& src = parser.lines;
   // Moving a draft is dear (a variant of large kinds): growing the list by doubling would move
   // every draft about twice more. The span modes keep few; the list's room sets how many.
   Drafts drafts = mode == 0 ? warm::take_drafts() : Drafts();
@@ -215,7 +214,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
       ++i;
       continue;
     }
-    if (auto def = parse_link_ref_at(std::span<const std::string_view>(src), i); def && def->end > i) {
+    if (auto def = parse_link_ref_at(src, i); def && def->end > i) {
       parser.add_link_def(def->label, std::move(def->def));
       if (pending.flag) {
         pending.flag = false;
@@ -310,7 +309,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   result.trace = std::move(parser.trace);
   result.link_defs = std::move(parser.link_defs);
   result.footnote_labels = std::move(parser.footnote_labels);
-  warm::give_lines(std::move(parser.lines));
+  warm::give_lines(std::move(parser.lines).take_room());
   return result;
 }
 

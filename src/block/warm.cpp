@@ -15,8 +15,12 @@ namespace {
 // Beyond this room a list is freed when given back: a thread that once parsed a huge document
 // does not hold its tables for good.
 constexpr std::size_t kMaxRoomBytes = std::size_t{2} << 20;
+// A line table takes eight bytes a line: kept up to 2^17 lines, as many as before its lines
+// shrank from sixteen bytes (a table kept resident beside a big parse's later stages raises its
+// peak).
+constexpr std::size_t kMaxLineRoomBytes = std::size_t{1} << 20;
 
-thread_local std::vector<std::string_view> t_lines;
+thread_local std::vector<std::uint64_t> t_lines;
 thread_local Drafts t_drafts;
 
 // The kept list, emptied, leaving an empty one in its place (a parse nested in another on the
@@ -45,9 +49,9 @@ void give_back_pages(const void* room, std::size_t bytes) {
 // Keeps `list` (empty by now) if its room is within the limit and larger than what is kept; a
 // room beyond the limit goes, its pages given back first.
 template <class List>
-void keep(List& kept, List&& list) {
+void keep(List& kept, List&& list, std::size_t max_bytes = kMaxRoomBytes) {
   const std::size_t bytes = list.capacity() * sizeof(typename List::value_type);
-  if (bytes > kMaxRoomBytes) {
+  if (bytes > max_bytes) {
     give_back_pages(list.data(), bytes);
     List().swap(list);
   } else if (list.capacity() > kept.capacity()) {
@@ -57,15 +61,15 @@ void keep(List& kept, List&& list) {
 
 }  // namespace
 
-std::vector<std::string_view> take_lines() {
-  std::vector<std::string_view> lines = take(t_lines);
+std::vector<std::uint64_t> take_lines() {
+  std::vector<std::uint64_t> lines = take(t_lines);
   lines.clear();
   return lines;
 }
 
-void give_lines(std::vector<std::string_view>&& lines) {
+void give_lines(std::vector<std::uint64_t>&& lines) {
   lines.clear();
-  keep(t_lines, std::move(lines));
+  keep(t_lines, std::move(lines), kMaxLineRoomBytes);
 }
 
 Drafts take_drafts() { return take(t_drafts); }

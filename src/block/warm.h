@@ -4,6 +4,7 @@
 // than into fresh ones the allocator has to fault in. Room above a limit is let go, not kept.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -11,8 +12,9 @@
 
 namespace vedavi::block::warm {
 
-std::vector<std::string_view> take_lines();
-void give_lines(std::vector<std::string_view>&& lines);
+// The room of a line table (`line::SourceLines`).
+std::vector<std::uint64_t> take_lines();
+void give_lines(std::vector<std::uint64_t>&& lines);
 
 Drafts take_drafts();
 // Destroys what the drafts still hold (without recursing) and keeps their room.

@@ -70,6 +70,40 @@ void split_lines(std::string_view text, std::vector<std::string_view>& lines) {
   }
 }
 
+SourceLines::SourceLines(std::string_view text, std::vector<std::uint64_t> room)
+    : text_(text.data()), ends_(std::move(room)) {
+  ends_.clear();
+  ends_.push_back(~std::uint64_t{0});
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* at = begin;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const auto lfs = [&](const char* p) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf))));
+  };
+  for (; end - at >= 64; at += 64) {
+    std::uint64_t mask = lfs(at) | lfs(at + 16) << 16 | lfs(at + 32) << 32 | lfs(at + 48) << 48;
+    const auto base = static_cast<std::uint64_t>(at - begin);
+    for (; mask != 0; mask &= mask - 1) ends_.push_back(base + static_cast<unsigned>(std::countr_zero(mask)));
+  }
+#endif
+  for (; at < end; ++at)
+    if (*at == '\n') ends_.push_back(static_cast<std::uint64_t>(at - begin));
+  // A last line without a line end.
+  if (ends_.back() + 1 < text.size()) ends_.push_back(text.size());
+  size_ = ends_.size() - 1;
+}
+
+void SourceLines::blank_first(std::size_t count) {
+  if (count > size()) count = size();
+  if (count == 0) return;
+  // Line k of the first `count` starts where it ends: one byte past the end of line k - 1.
+  const std::uint64_t last_end = ends_[count];
+  for (std::size_t k = 0; k < count; ++k) ends_[k] = last_end - (count - k);
+}
+
 std::string normalize_line_ends(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,39 @@ std::vector<std::string_view> split_lines(std::string_view text);
 void split_lines(std::string_view text, std::vector<std::string_view>& lines);
 // The text with every CR LF and every lone CR written as LF.
 std::string normalize_line_ends(std::string_view text);
+
+// The lines of a text without CR, split at LF as `split_lines` splits, held as where each ends:
+// a line starts one byte past the end of the one before, so a line takes eight bytes where a view
+// takes sixteen (the block parser holds a table of a source's every line through its parse).
+// Offsets are 64-bit: a source of any size is held.
+class SourceLines {
+ public:
+  SourceLines() = default;
+  // `room`: storage to reuse, emptied first.
+  explicit SourceLines(std::string_view text, std::vector<std::uint64_t> room = {});
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size() == 0; }
+  std::string_view operator[](std::size_t i) const {
+    const std::uint64_t begin = ends_[i] + 1;
+    return std::string_view(text_ + begin, static_cast<std::size_t>(ends_[i + 1] - begin));
+  }
+  // Lines [0, count) read as empty (a frontmatter the body's lines keep their numbers after);
+  // their views stand at the end of the last of them.
+  void blank_first(std::size_t count);
+  // The storage, for reuse; the table is spent.
+  std::vector<std::uint64_t> take_room() && {
+    size_ = 0;
+    return std::move(ends_);
+  }
+
+ private:
+  const char* text_ = nullptr;
+  // ends_[i + 1]: the end of line i; ends_[0] is one byte before the text, so that line 0 starts
+  // at 0 (unsigned arithmetic wraps it).
+  std::vector<std::uint64_t> ends_{~std::uint64_t{0}};
+  std::size_t size_ = 0;
+};
 
 // The ASCII bytes that are Unicode White_Space: TAB, LF, VT, FF, CR and space.
 inline bool is_ascii_white_space(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }

@@ -152,8 +152,8 @@ class TitleCloseScan {
 };
 
 // Line access shared by the two kinds of line lists.
-template <class Line>
-std::string_view line_at(std::span<const Line> lines, std::size_t i) {
+template <class Lines>
+std::string_view line_at(const Lines& lines, std::size_t i) {
   return std::string_view(lines[i]);
 }
 
@@ -167,9 +167,9 @@ std::size_t indentation(std::string_view line) {
   return columns;
 }
 
-template <class Line>
-std::optional<block::LinkRefTitleLines> title_lines(std::string_view first,
-                                                    std::span<const Line> lines, std::size_t next) {
+template <class Lines>
+std::optional<block::LinkRefTitleLines> title_lines(std::string_view first, const Lines& lines,
+                                                    std::size_t next) {
   const std::string_view start = line::trim_start(first);
   if (start.empty() || !is_title_opener(start.front())) return std::nullopt;
   TitleCloseScan scan(static_cast<char>(title_closer(static_cast<unsigned char>(start.front()))));
@@ -200,8 +200,8 @@ struct DefinitionLabel {
 
 // The label of a definition, from just after its opening bracket in line `index` (`text`) on,
 // possibly over several lines. Each line's part is copied whole once the label is known to go on.
-template <class Line>
-std::optional<DefinitionLabel> definition_label(std::span<const Line> lines, std::size_t index,
+template <class Lines>
+std::optional<DefinitionLabel> definition_label(const Lines& lines, std::size_t index,
                                                 std::string_view text) {
   LabelCheck check;
   std::string label;
@@ -226,9 +226,8 @@ std::optional<DefinitionLabel> definition_label(std::span<const Line> lines, std
   }
 }
 
-template <class Line>
-std::optional<block::LinkRefDefinition> parse_definition(std::span<const Line> lines,
-                                                         std::size_t start) {
+template <class Lines>
+std::optional<block::LinkRefDefinition> parse_definition(const Lines& lines, std::size_t start) {
   const std::size_t n = lines.size();
   if (start >= n) return std::nullopt;
   const std::string_view first = line_at(lines, start);
@@ -332,6 +331,10 @@ std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string_v
 
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string> lines,
                                                    std::size_t start) {
+  return parse_definition(lines, start);
+}
+
+std::optional<LinkRefDefinition> parse_link_ref_at(const line::SourceLines& lines, std::size_t start) {
   return parse_definition(lines, start);
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "model/attrs.h"
+#include "model/line.h"
 
 namespace vedavi {
 
@@ -44,11 +45,12 @@ struct LinkRefDefinition {
   std::size_t end;  // index of the first line after the definition
 };
 
-// A definition starting at line `start`. Both overloads behave identically.
+// A definition starting at line `start`. The overloads behave identically.
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string_view> lines,
                                                    std::size_t start);
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string> lines,
                                                    std::size_t start);
+std::optional<LinkRefDefinition> parse_link_ref_at(const line::SourceLines& lines, std::size_t start);
 
 struct LinkRefDestination {
   std::string destination;  // unescaped and entity-decoded

@@ -73,6 +73,38 @@ TEST(Line, SplitMatchesALineByLineSearch) {
   }
 }
 
+// The parser's line table, held as line ends, reads the same lines as the split, from reused room
+// too; the lines a frontmatter takes read as empty and the others stay as they were.
+TEST(Line, SourceLinesReadTheSplitLines) {
+  const std::string x62(62, 'x'), y63(63, 'y'), z64(64, 'z');
+  const std::string_view pieces[] = {"\n", "\n", "a", "bb", " ", x62, y63, z64};
+  std::mt19937 rng(11);
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = random_text(rng, pieces, 12);
+    const std::vector<std::string_view> expected = line::split_lines(text);
+    line::SourceLines lines(text, std::vector<std::uint64_t>{7, 8, 9});
+    ASSERT_EQ(lines.size(), expected.size()) << text;
+    EXPECT_EQ(lines.empty(), expected.empty()) << text;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      EXPECT_EQ(lines[k], expected[k]) << text;
+      EXPECT_EQ(lines[k].data(), expected[k].data()) << text;
+    }
+    const std::size_t blanked = expected.empty() ? 0 : rng() % (expected.size() + 2);
+    lines.blank_first(blanked);
+    ASSERT_EQ(lines.size(), expected.size()) << text;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      if (k < blanked) {
+        EXPECT_TRUE(lines[k].empty()) << text << " " << blanked << " " << k;
+      } else {
+        EXPECT_EQ(lines[k], expected[k]) << text;
+        EXPECT_EQ(lines[k].data(), expected[k].data()) << text;
+      }
+    }
+  }
+  EXPECT_EQ(line::SourceLines("").size(), 0u);
+  EXPECT_EQ(line::SourceLines("\n").size(), 1u);
+}
+
 // The parser's line tables: the first non-blank line after each line, a block's end without its
 // trailing blank lines, and the runs of non-blank lines.
 TEST(LineTables, NextNonBlankContentEndAndRuns) {
@@ -81,7 +113,9 @@ TEST(LineTables, NextNonBlankContentEndAndRuns) {
   for (int round = 0; round < 500; ++round) {
     std::vector<std::string_view> lines;
     for (std::size_t k = rng() % 12; k > 0; --k) lines.push_back(rng() % 2 ? "" : rng() % 2 ? " \t" : "x");
-    const Parser parser(lines, options, 0);
+    std::string text;
+    for (std::string_view l : lines) (text += l) += '\n';
+    const Parser parser(line::SourceLines(text), options, 0);
     const std::size_t n = lines.size();
     std::size_t runs = 0;
     for (std::size_t i = 0; i < n; ++i)

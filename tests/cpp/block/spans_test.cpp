@@ -361,14 +361,14 @@ TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
     EXPECT_EQ(got, expected) << src;
   }
   Options o = default_options();
-  Parser parser({"abc"}, o, 3);
+  Parser parser(line::SourceLines("abc"), o, 3);
   ContainerBuilder builder(parser);
   builder.note_syntax(2, 2);  // empty ranges are not noted
   builder.note_syntax(1, 3);
   ASSERT_EQ(builder.syntax.size(), 1u);
   EXPECT_EQ(builder.syntax[0].start, 1u);
   EXPECT_EQ(builder.syntax[0].end, 3u);
-  Parser quiet({"abc"}, o, 2);
+  Parser quiet(line::SourceLines("abc"), o, 2);
   ContainerBuilder unrecorded(quiet);
   unrecorded.note_syntax(1, 3);
   EXPECT_TRUE(unrecorded.syntax.empty());
