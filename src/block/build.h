@@ -71,6 +71,8 @@ class LineText {
   bool empty() const { return text_.empty() && run_begin_ == run_end_; }
   // The whole text; the builder is spent afterwards.
   std::string take();
+  // As `take`, in the current arena: a view of `kept_source` when the text is one stretch of it.
+  Str take_str(std::string_view kept_source);
 
  private:
   void append_other(const line::Rest& rest, std::string_view line, bool lf_follows);

@@ -138,7 +138,7 @@ struct CodeBlock {
   // Only the attributes from attribute lines after the block while `fence_info` is unread: the
   // fence's own go before them when the block is finished.
   Attr attr;
-  std::string text;
+  Str text;  // a view of the source when the lines stand there as they are, else in the arena
   // The fence's info string (trimmed), read for its language and attributes only when the block
   // is finished, so that a draft holds no strings of its own for them. Empty without one, and
   // once read (the span modes read it as the draft is made, their spans show its attributes).

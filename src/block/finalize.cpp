@@ -167,8 +167,14 @@ class Finisher {
             dest.emplace_back(std::move(out));
           } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
             attrs::FenceInfo fi = read_fence_info(d.fence_info, std::move(d.attr));
-            dest.emplace_back(Block::CodeBlock{std::move(fi.attr), std::move(fi.info), std::move(d.text),
-                                               std::move(fi.lang)});
+            // The info and the language are most often the fence's own text, already kept.
+            const Str info = fi.info == d.fence_info.view() ? d.fence_info : Str(fi.info);
+            std::optional<Str> lang;
+            if (fi.lang) {
+              const std::size_t at = info.find(*fi.lang);
+              lang = at != std::string_view::npos ? Str::borrowed(info.substr(at, fi.lang->size())) : Str(*fi.lang);
+            }
+            dest.emplace_back(Block::CodeBlock{std::move(fi.attr), info, d.text, lang});
           } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
             dest.emplace_back(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
           } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {
