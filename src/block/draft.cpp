@@ -7,7 +7,23 @@ namespace vedavi::block {
 
 namespace {
 
+template <class T, std::size_t I = 0>
+constexpr std::size_t variant_index() {
+  if constexpr (std::is_same_v<std::variant_alternative_t<I, DraftBlock>, T>) return I;
+  else return variant_index<T, I + 1>();
+}
+
+// Whether a draft of this kind may hold child drafts: quotes, lists, divs, footnotes, splices.
+bool may_nest(const DraftBlock& block) {
+  constexpr auto bit = [](std::size_t index) { return std::uint32_t{1} << index; };
+  constexpr std::uint32_t nesting = bit(variant_index<draft::BlockQuote>()) | bit(variant_index<draft::List>()) |
+                                    bit(variant_index<draft::Div>()) | bit(variant_index<draft::FootnoteDef>()) |
+                                    bit(variant_index<draft::Splice>());
+  return block.index() < 32 && ((nesting >> block.index()) & 1);
+}
+
 bool has_nested(DraftBlock& block) {
+  if (!may_nest(block)) return false;
   bool nested = false;
   for_each_child_list(block, [&](Drafts& list) { nested = nested || !list.empty(); });
   return nested;
@@ -16,10 +32,11 @@ bool has_nested(DraftBlock& block) {
 // Moves the drafts nested in `d` that have children of their own into `work` and empties its
 // child lists; the others are destroyed in place.
 void take_children(Draft& d, std::vector<Draft>& work) {
+  if (!may_nest(d.block)) return;
   for_each_child_list(d.block, [&](Drafts& list) {
     for (Draft& c : list)
       if (has_nested(c.block)) work.push_back(std::move(c));
-    list.std::vector<Draft>::clear();
+    list.Drafts::Base::clear();
   });
 }
 
@@ -35,7 +52,7 @@ void Drafts::clear_keeping_room() {
   // destroyed while it still owns a nested list. Drafts without children are destroyed in place.
   std::vector<Draft> work;
   for (Draft& d : *this) take_children(d, work);
-  std::vector<Draft>::clear();
+  Base::clear();
   while (!work.empty()) {
     Draft d = std::move(work.back());
     work.pop_back();

@@ -23,16 +23,50 @@ namespace vedavi::block {
 
 struct Draft;
 
+// Room for the draft lists of a parse, in the arena current when the list was made: a list that
+// goes or grows gives its room back to the arena for the next list, and none costs a heap
+// allocation of its own. Made with no arena, from the heap (the thread's kept top-level list,
+// which outlives every parse).
+template <class T>
+struct DraftAlloc {
+  using value_type = T;
+  using propagate_on_container_move_assignment = std::true_type;
+  using propagate_on_container_swap = std::true_type;
+  using propagate_on_container_copy_assignment = std::true_type;
+
+  DraftAlloc() : arena(&current_arena()) {}
+  explicit DraftAlloc(Arena* on) : arena(on) {}
+  template <class U>
+  DraftAlloc(const DraftAlloc<U>& other) : arena(other.arena) {}
+
+  T* allocate(std::size_t n) {
+    if (!arena) return std::allocator<T>().allocate(n);
+    std::size_t bytes = n * sizeof(T);
+    return static_cast<T*>(arena->allocate_room(bytes, true));
+  }
+  void deallocate(T* p, std::size_t n) {
+    if (!arena) return std::allocator<T>().deallocate(p, n);
+    arena->release_room(p, n * sizeof(T));
+  }
+  friend bool operator==(const DraftAlloc& a, const DraftAlloc& b) { return a.arena == b.arena; }
+
+  Arena* arena;
+};
+
 // An owned list of drafts whose teardown never recurses, however deep the tree.
-class Drafts : public std::vector<Draft> {
+class Drafts : public std::vector<Draft, DraftAlloc<Draft>> {
  public:
-  using std::vector<Draft>::vector;
+  using Base = std::vector<Draft, DraftAlloc<Draft>>;
+  using Base::vector;
   Drafts() = default;
   Drafts(Drafts&&) noexcept = default;
   Drafts& operator=(Drafts&&) noexcept = default;
   Drafts(const Drafts&) = delete;
   Drafts& operator=(const Drafts&) = delete;
   ~Drafts();
+  // An empty list whose room comes from the heap, not from the current arena.
+  static Drafts on_heap() { return Drafts(DraftAlloc<Draft>(nullptr)); }
+  bool is_on_heap() const { return get_allocator().arena == nullptr; }
   // Destroys every draft as the destructor does, never recursing, and keeps the list's room.
   void clear_keeping_room();
 };
