@@ -599,6 +599,8 @@ class Parser {
   Trace trace;
   std::unordered_map<std::string, LinkRef> link_defs;
   std::unordered_set<std::string> footnote_labels;
+  // A footnote definition was drafted inside another block.
+  bool nested_footnotes = false;
 
   // Builds the blocks from the current line on until the top level is complete and appends
   // their drafts to `out`, where they stay: a draft is large, and each move of it costs.
@@ -639,6 +641,7 @@ struct Parsed {
   Trace trace;
   std::unordered_map<std::string, LinkRef> link_defs;
   std::unordered_set<std::string> footnote_labels;
+  bool nested_footnotes = false;  // as the parser's
   std::size_t body_offset = 0;
   // Span mode 0: the top-level drafts after the ordered-list rules, which become
   // `document.blocks` once their text is parsed as inlines.

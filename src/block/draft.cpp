@@ -7,21 +7,6 @@ namespace vedavi::block {
 
 namespace {
 
-template <class T, std::size_t I = 0>
-constexpr std::size_t variant_index() {
-  if constexpr (std::is_same_v<std::variant_alternative_t<I, DraftBlock>, T>) return I;
-  else return variant_index<T, I + 1>();
-}
-
-// Whether a draft of this kind may hold child drafts: quotes, lists, divs, footnotes, splices.
-bool may_nest(const DraftBlock& block) {
-  constexpr auto bit = [](std::size_t index) { return std::uint32_t{1} << index; };
-  constexpr std::uint32_t nesting = bit(variant_index<draft::BlockQuote>()) | bit(variant_index<draft::List>()) |
-                                    bit(variant_index<draft::Div>()) | bit(variant_index<draft::FootnoteDef>()) |
-                                    bit(variant_index<draft::Splice>());
-  return block.index() < 32 && ((nesting >> block.index()) & 1);
-}
-
 bool has_nested(DraftBlock& block) {
   if (!may_nest(block)) return false;
   bool nested = false;
@@ -104,6 +89,7 @@ bool may_hold_figure(std::span<Draft> drafts) {
 }
 
 Drafts* nth_child_list(DraftBlock& block, std::size_t k) {
+  if (!may_nest(block)) return nullptr;
   if (auto* l = std::get_if<draft::List>(&block)) return k < l->items.size() ? &l->items[k].children : nullptr;
   Drafts* only = nullptr;
   if (k == 0) for_each_child_list(block, [&](Drafts& list) { only = &list; });

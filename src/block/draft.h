@@ -212,6 +212,24 @@ struct Draft {
   DraftBlock block;
 };
 
+// The tag of alternative `T` in `DraftBlock`.
+template <class T, std::size_t I = 0>
+constexpr std::size_t draft_index() {
+  if constexpr (std::is_same_v<std::variant_alternative_t<I, DraftBlock>, T>) return I;
+  else return draft_index<T, I + 1>();
+}
+
+// Whether a draft of this kind may hold child drafts: quotes, lists, divs, footnotes, splices.
+// One test of the kind, before the walks look for the lists themselves.
+inline bool may_nest(const DraftBlock& block) {
+  constexpr auto bit = [](std::size_t index) { return std::uint32_t{1} << index; };
+  constexpr std::uint32_t nesting =
+      bit(draft_index<draft::BlockQuote>()) | bit(draft_index<draft::List>()) |
+      bit(draft_index<draft::Div>()) | bit(draft_index<draft::FootnoteDef>()) |
+      bit(draft_index<draft::Splice>());
+  return block.index() < 32 && ((nesting >> block.index()) & 1);
+}
+
 // The child draft lists of a block: quote, div, footnote and splice children, and each list
 // item's children in item order.
 std::vector<Drafts*> children_mut(DraftBlock& block);
@@ -219,6 +237,7 @@ std::vector<Drafts*> children_mut(DraftBlock& block);
 // collecting them first.
 template <class F>
 void for_each_child_list(DraftBlock& block, F&& f) {
+  if (!may_nest(block)) return;
   if (auto* q = std::get_if<draft::BlockQuote>(&block)) {
     f(q->children);
   } else if (auto* d = std::get_if<draft::Div>(&block)) {

@@ -30,10 +30,8 @@ InlineContext with_kept_text(const InlineContext& ctx) {
 
 // Spent drafts of these kinds own no memory, nor anything the finished block took over.
 static_assert(std::is_trivially_destructible_v<draft::Paragraph> && std::is_trivially_destructible_v<draft::Heading>);
-constexpr std::size_t kParagraph = 0;
-constexpr std::size_t kHeading = 2;
-static_assert(std::is_same_v<std::variant_alternative_t<kParagraph, DraftBlock>, draft::Paragraph> &&
-              std::is_same_v<std::variant_alternative_t<kHeading, DraftBlock>, draft::Heading>);
+constexpr std::size_t kParagraph = draft_index<draft::Paragraph>();
+constexpr std::size_t kHeading = draft_index<draft::Heading>();
 
 // One list of drafts waiting to be finished into the block list at `dest`.
 struct Job {
@@ -268,7 +266,15 @@ void decide_figures(Drafts& drafts, const InlineContext& ctx) {
   }
 }
 
-void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
+void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested) {
+  if (!nested) {
+    for (Draft& draft : drafts)
+      if (auto* note = std::get_if<draft::FootnoteDef>(&draft.block)) {
+        out.push_back(DraftFootnote{std::move(note->label), std::move(note->children)});
+        draft.block.emplace<draft::Splice>();
+      }
+    return;
+  }
   // An explicit stack in place of recursion: the lists nested in a draft are walked before the
   // draft itself. A definition taken out leaves an empty splice, which finishes into nothing, so
   // that no list closes up behind it (moving every later draft).
@@ -325,7 +331,7 @@ void finish_parse_streamed(Parsed& parsed, const Options& options, BlockSink& si
   inl::ScanBuffers buffers;
   const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr, &buffers};
   std::vector<DraftFootnote> notes;
-  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes);
+  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes, parsed.nested_footnotes);
   // The footnotes first: the blocks' footnote references are numbered against them as they go.
   for (DraftFootnote& note : notes)
     parsed.document.footnotes.push_back(Footnote{std::move(note.label), finalize_blocks(std::move(note.drafts), ctx)});
@@ -343,7 +349,7 @@ void finish_parse(Parsed& parsed, const Options& options) {
   std::vector<DraftFootnote> notes;
   // Every footnote definition registers its label as its draft is made, so a parse without
   // labels has no definition to move out and the walk over every draft is skipped.
-  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes);
+  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes, parsed.nested_footnotes);
   parsed.document.blocks = finalize_blocks(std::move(parsed.drafts), ctx);
   parsed.drafts = Drafts();
   for (DraftFootnote& note : notes)

@@ -220,6 +220,7 @@ void ContainerBuilder::run_finish() {
                      draft::BlockQuote{std::move(q->attr), std::move(done.out), std::move(streamed), enforced});
       } else if (auto* fn = get_if<build::FootnoteDef>(k)) {
         p.footnote_labels.insert(fn->label);
+        if (frames.size() > 1 || up.node != 0) p.nested_footnotes = true;
         append_draft(up.out, std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)});
       } else if (auto* div = get_if<build::Div>(k)) {
         append_draft(up.out, std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)});
