@@ -23,10 +23,16 @@ namespace vedavi::block {
 
 struct Draft;
 
-// Room for the draft lists of a parse, in the arena current when the list was made: a list that
-// goes or grows gives its room back to the arena for the next list, and none costs a heap
-// allocation of its own. Made with no arena, from the heap (the thread's kept top-level list,
-// which outlives every parse).
+// A tag no arena has, one for every list type: the address of a byte standing for the heap.
+inline Arena* draft_heap_tag() {
+  static char tag;
+  return reinterpret_cast<Arena*>(&tag);
+}
+
+// Room for the draft lists of a parse, in the arena current when the list first takes room: a
+// list that goes or grows gives its room back to that arena for the next list, and none costs a
+// heap allocation of its own. A heap list (the thread's kept top-level list, which outlives every
+// parse) takes its room from the heap.
 template <class T>
 struct DraftAlloc {
   using value_type = T;
@@ -34,23 +40,31 @@ struct DraftAlloc {
   using propagate_on_container_swap = std::true_type;
   using propagate_on_container_copy_assignment = std::true_type;
 
-  DraftAlloc() : arena(&current_arena()) {}
-  explicit DraftAlloc(Arena* on) : arena(on) {}
+  struct Heap {};
+  DraftAlloc() = default;
+  explicit DraftAlloc(Heap) : arena(heap()) {}
   template <class U>
   DraftAlloc(const DraftAlloc<U>& other) : arena(other.arena) {}
 
   T* allocate(std::size_t n) {
-    if (!arena) return std::allocator<T>().allocate(n);
+    if (arena == heap()) return std::allocator<T>().allocate(n);
+    // Bound when the list first takes room: most lists are made and dropped empty.
+    if (!arena) arena = &current_arena();
     std::size_t bytes = n * sizeof(T);
     return static_cast<T*>(arena->allocate_room(bytes, true));
   }
   void deallocate(T* p, std::size_t n) {
-    if (!arena) return std::allocator<T>().deallocate(p, n);
-    arena->release_room(p, n * sizeof(T));
+    if (arena == heap()) return std::allocator<T>().deallocate(p, n);
+    arena->release_own_room(p, n * sizeof(T));
   }
   friend bool operator==(const DraftAlloc& a, const DraftAlloc& b) { return a.arena == b.arena; }
+  bool on_heap() const { return arena == heap(); }
 
-  Arena* arena;
+  // The arena, null until the first room is taken, or `heap()`.
+  Arena* arena = nullptr;
+
+ private:
+  static Arena* heap() { return draft_heap_tag(); }
 };
 
 // An owned list of drafts whose teardown never recurses, however deep the tree.
@@ -65,8 +79,8 @@ class Drafts : public std::vector<Draft, DraftAlloc<Draft>> {
   Drafts& operator=(const Drafts&) = delete;
   ~Drafts();
   // An empty list whose room comes from the heap, not from the current arena.
-  static Drafts on_heap() { return Drafts(DraftAlloc<Draft>(nullptr)); }
-  bool is_on_heap() const { return get_allocator().arena == nullptr; }
+  static Drafts on_heap() { return Drafts(DraftAlloc<Draft>(DraftAlloc<Draft>::Heap{})); }
+  bool is_on_heap() const { return get_allocator().on_heap(); }
   // Destroys every draft as the destructor does, never recursing, and keeps the list's room.
   void clear_keeping_room();
 };
