@@ -50,12 +50,14 @@ struct DraftAlloc {
     if (arena == heap()) return std::allocator<T>().allocate(n);
     // Bound when the list first takes room: most lists are made and dropped empty.
     if (!arena) arena = &current_arena();
+    // A room of a size class, given back whole to that class, so the next list of its size
+    // takes it again.
     std::size_t bytes = n * sizeof(T);
-    return static_cast<T*>(arena->allocate_room(bytes, true));
+    return static_cast<T*>(arena->allocate_room(bytes, false));
   }
   void deallocate(T* p, std::size_t n) {
     if (arena == heap()) return std::allocator<T>().deallocate(p, n);
-    arena->release_own_room(p, n * sizeof(T));
+    arena->release_own_room(p, Arena::room_size(n * sizeof(T)));
   }
   friend bool operator==(const DraftAlloc& a, const DraftAlloc& b) { return a.arena == b.arena; }
   bool on_heap() const { return arena == heap(); }

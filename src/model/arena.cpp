@@ -95,6 +95,10 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
   return allocate(bytes, align);
 }
 
+std::size_t Arena::room_size(std::size_t bytes) {
+  return bytes > kLargeRoomBytes ? bytes : std::size_t{1} << class_up(bytes);
+}
+
 void* Arena::allocate_room(std::size_t& bytes, bool exact) {
   if (bytes > kLargeRoomBytes) {
     auto* room = static_cast<LargeRoom*>(std::malloc(sizeof(LargeRoom) + bytes));

@@ -52,6 +52,9 @@ class Arena {
   // As `release_room`, for a room the caller knows this arena gave: kept without looking for it
   // among the arena's blocks.
   void release_own_room(void* room, std::size_t bytes) { release_room(room, bytes, true); }
+  // The size of the room `allocate_room(bytes, false)` gives: what a list that cannot keep the
+  // size it was given hands back, so that its room goes to the class it was taken from.
+  static std::size_t room_size(std::size_t bytes);
 
   // The bytes of `text` followed by `more`, where the text's own bytes are when they can grow in
   // place: the last allocation made, or the text last grown here (which got room to spare, so that
