@@ -109,7 +109,7 @@ Ref block_node(const Block& block) {
       const auto& code = *block.get_if<Block::CodeBlock>();
       set_attrs(dict, code.attr);
       set_item(dict, "info", new_str(code.info));
-      set_item(dict, "lang", optional_str(code.lang));
+      set_item(dict, "lang", code.lang ? new_str(*code.lang) : new_none());
       set_item(dict, "text", new_str(code.text));
       set_item(dict, "open", new_str(code_block_open(code.attr, code.lang)));
       set_item(dict, "close", new_str("</code></pre>\n"));

@@ -71,6 +71,8 @@ class LineText {
   bool empty() const { return text_.empty() && run_begin_ == run_end_; }
   // The whole text; the builder is spent afterwards.
   std::string take();
+  // As `take`, in the current arena: a view of `kept_source` when the text is one stretch of it.
+  Str take_str(std::string_view kept_source);
 
  private:
   void append_other(const line::Rest& rest, std::string_view line, bool lf_follows);
@@ -520,8 +522,8 @@ class ContainerBuilder {
   void take_decided_quote_children();
   // The quote's children finished early and their spans, before `children`, the rest.
   void take_streamed_quote(Drafts& children, std::unique_ptr<StreamedSpans>& spans, bool& enforced);
-  template <class T>
-  void make_stream_room(std::vector<T>& list, std::size_t more);
+  template <class T, class A>
+  void make_stream_room(std::vector<T, A>& list, std::size_t more);
   // Runs the finish frames until the bottom one has no child left.
   void run_finish();
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
@@ -597,6 +599,8 @@ class Parser {
   Trace trace;
   std::unordered_map<std::string, LinkRef> link_defs;
   std::unordered_set<std::string> footnote_labels;
+  // A footnote definition was drafted inside another block.
+  bool nested_footnotes = false;
 
   // Builds the blocks from the current line on until the top level is complete and appends
   // their drafts to `out`, where they stay: a draft is large, and each move of it costs.
@@ -642,6 +646,7 @@ struct Parsed {
   Trace trace;
   std::unordered_map<std::string, LinkRef> link_defs;
   std::unordered_set<std::string> footnote_labels;
+  bool nested_footnotes = false;  // as the parser's
   std::size_t body_offset = 0;
   // Span mode 0: the top-level drafts after the ordered-list rules, which become
   // `document.blocks` once their text is parsed as inlines.

@@ -8,6 +8,7 @@ namespace vedavi::block {
 namespace {
 
 bool has_nested(DraftBlock& block) {
+  if (!may_nest(block)) return false;
   bool nested = false;
   for_each_child_list(block, [&](Drafts& list) { nested = nested || !list.empty(); });
   return nested;
@@ -16,10 +17,11 @@ bool has_nested(DraftBlock& block) {
 // Moves the drafts nested in `d` that have children of their own into `work` and empties its
 // child lists; the others are destroyed in place.
 void take_children(Draft& d, std::vector<Draft>& work) {
+  if (!may_nest(d.block)) return;
   for_each_child_list(d.block, [&](Drafts& list) {
     for (Draft& c : list)
       if (has_nested(c.block)) work.push_back(std::move(c));
-    list.std::vector<Draft>::clear();
+    list.Drafts::Base::clear();
   });
 }
 
@@ -35,7 +37,7 @@ void Drafts::clear_keeping_room() {
   // destroyed while it still owns a nested list. Drafts without children are destroyed in place.
   std::vector<Draft> work;
   for (Draft& d : *this) take_children(d, work);
-  std::vector<Draft>::clear();
+  Base::clear();
   while (!work.empty()) {
     Draft d = std::move(work.back());
     work.pop_back();
@@ -87,6 +89,7 @@ bool may_hold_figure(std::span<Draft> drafts) {
 }
 
 Drafts* nth_child_list(DraftBlock& block, std::size_t k) {
+  if (!may_nest(block)) return nullptr;
   if (auto* l = std::get_if<draft::List>(&block)) return k < l->items.size() ? &l->items[k].children : nullptr;
   Drafts* only = nullptr;
   if (k == 0) for_each_child_list(block, [&](Drafts& list) { only = &list; });

@@ -23,16 +23,66 @@ namespace vedavi::block {
 
 struct Draft;
 
+// A tag no arena has, one for every list type: the address of a byte standing for the heap.
+inline Arena* draft_heap_tag() {
+  static char tag;
+  return reinterpret_cast<Arena*>(&tag);
+}
+
+// Room for the draft lists of a parse, in the arena current when the list first takes room: a
+// list that goes or grows gives its room back to that arena for the next list, and none costs a
+// heap allocation of its own. A heap list (the thread's kept top-level list, which outlives every
+// parse) takes its room from the heap.
+template <class T>
+struct DraftAlloc {
+  using value_type = T;
+  using propagate_on_container_move_assignment = std::true_type;
+  using propagate_on_container_swap = std::true_type;
+  using propagate_on_container_copy_assignment = std::true_type;
+
+  struct Heap {};
+  DraftAlloc() = default;
+  explicit DraftAlloc(Heap) : arena(heap()) {}
+  template <class U>
+  DraftAlloc(const DraftAlloc<U>& other) : arena(other.arena) {}
+
+  T* allocate(std::size_t n) {
+    if (arena == heap()) return std::allocator<T>().allocate(n);
+    // Bound when the list first takes room: most lists are made and dropped empty.
+    if (!arena) arena = &current_arena();
+    // A room of a size class, given back whole to that class, so the next list of its size
+    // takes it again.
+    std::size_t bytes = n * sizeof(T);
+    return static_cast<T*>(arena->allocate_room(bytes, false));
+  }
+  void deallocate(T* p, std::size_t n) {
+    if (arena == heap()) return std::allocator<T>().deallocate(p, n);
+    arena->release_own_room(p, Arena::room_size(n * sizeof(T)));
+  }
+  friend bool operator==(const DraftAlloc& a, const DraftAlloc& b) { return a.arena == b.arena; }
+  bool on_heap() const { return arena == heap(); }
+
+  // The arena, null until the first room is taken, or `heap()`.
+  Arena* arena = nullptr;
+
+ private:
+  static Arena* heap() { return draft_heap_tag(); }
+};
+
 // An owned list of drafts whose teardown never recurses, however deep the tree.
-class Drafts : public std::vector<Draft> {
+class Drafts : public std::vector<Draft, DraftAlloc<Draft>> {
  public:
-  using std::vector<Draft>::vector;
+  using Base = std::vector<Draft, DraftAlloc<Draft>>;
+  using Base::vector;
   Drafts() = default;
   Drafts(Drafts&&) noexcept = default;
   Drafts& operator=(Drafts&&) noexcept = default;
   Drafts(const Drafts&) = delete;
   Drafts& operator=(const Drafts&) = delete;
   ~Drafts();
+  // An empty list whose room comes from the heap, not from the current arena.
+  static Drafts on_heap() { return Drafts(DraftAlloc<Draft>(DraftAlloc<Draft>::Heap{})); }
+  bool is_on_heap() const { return get_allocator().on_heap(); }
   // Destroys every draft as the destructor does, never recursing, and keeps the list's room.
   void clear_keeping_room();
 };
@@ -138,7 +188,7 @@ struct CodeBlock {
   // Only the attributes from attribute lines after the block while `fence_info` is unread: the
   // fence's own go before them when the block is finished.
   Attr attr;
-  std::string text;
+  Str text;  // a view of the source when the lines stand there as they are, else in the arena
   // The fence's info string (trimmed), read for its language and attributes only when the block
   // is finished, so that a draft holds no strings of its own for them. Empty without one, and
   // once read (the span modes read it as the draft is made, their spans show its attributes).
@@ -178,6 +228,24 @@ struct Draft {
   DraftBlock block;
 };
 
+// The tag of alternative `T` in `DraftBlock`.
+template <class T, std::size_t I = 0>
+constexpr std::size_t draft_index() {
+  if constexpr (std::is_same_v<std::variant_alternative_t<I, DraftBlock>, T>) return I;
+  else return draft_index<T, I + 1>();
+}
+
+// Whether a draft of this kind may hold child drafts: quotes, lists, divs, footnotes, splices.
+// One test of the kind, before the walks look for the lists themselves.
+inline bool may_nest(const DraftBlock& block) {
+  constexpr auto bit = [](std::size_t index) { return std::uint32_t{1} << index; };
+  constexpr std::uint32_t nesting =
+      bit(draft_index<draft::BlockQuote>()) | bit(draft_index<draft::List>()) |
+      bit(draft_index<draft::Div>()) | bit(draft_index<draft::FootnoteDef>()) |
+      bit(draft_index<draft::Splice>());
+  return block.index() < 32 && ((nesting >> block.index()) & 1);
+}
+
 // The child draft lists of a block: quote, div, footnote and splice children, and each list
 // item's children in item order.
 std::vector<Drafts*> children_mut(DraftBlock& block);
@@ -185,6 +253,7 @@ std::vector<Drafts*> children_mut(DraftBlock& block);
 // collecting them first.
 template <class F>
 void for_each_child_list(DraftBlock& block, F&& f) {
+  if (!may_nest(block)) return;
   if (auto* q = std::get_if<draft::BlockQuote>(&block)) {
     f(q->children);
   } else if (auto* d = std::get_if<draft::Div>(&block)) {

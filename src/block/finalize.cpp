@@ -28,6 +28,11 @@ InlineContext with_kept_text(const InlineContext& ctx) {
   return kept;
 }
 
+// Spent drafts of these kinds own no memory, nor anything the finished block took over.
+static_assert(std::is_trivially_destructible_v<draft::Paragraph> && std::is_trivially_destructible_v<draft::Heading>);
+constexpr std::size_t kParagraph = draft_index<draft::Paragraph>();
+constexpr std::size_t kHeading = draft_index<draft::Heading>();
+
 // One list of drafts waiting to be finished into the block list at `dest`.
 struct Job {
   Drafts drafts;
@@ -107,11 +112,12 @@ class Finisher {
       }
       const bool title = panel && first;
       first = false;
+      // The spent draft still holds what its block did not take over (a table's rows, an HTML
+      // block's tokens): freed now, not with the whole list, so that the texts of a long list
+      // never stand beside all of its finished blocks. Paragraphs and headings hold nothing.
+      const std::size_t kind = draft.block.index();
       finish_block(std::move(draft.block), dest, title, pending);
-      // The spent draft still holds what its block did not take over (a code block's text, a
-      // table's rows): freed now, not with the whole list, so that the texts of a long list
-      // never stand beside all of its finished blocks.
-      draft.block.emplace<draft::ThematicBreak>();
+      if (kind != kParagraph && kind != kHeading) draft.block.emplace<draft::ThematicBreak>();
     }
     // The destination list is complete, so pointers into its blocks stay valid.
     for (ChildJob& c : pending) {
@@ -167,8 +173,14 @@ class Finisher {
             dest.emplace_back(std::move(out));
           } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
             attrs::FenceInfo fi = read_fence_info(d.fence_info, std::move(d.attr));
-            dest.emplace_back(Block::CodeBlock{std::move(fi.attr), std::move(fi.info), std::move(d.text),
-                                               std::move(fi.lang)});
+            // The info and the language are most often the fence's own text, already kept.
+            const Str info = fi.info == d.fence_info.view() ? d.fence_info : Str(fi.info);
+            std::optional<Str> lang;
+            if (fi.lang) {
+              const std::size_t at = info.find(*fi.lang);
+              lang = at != std::string_view::npos ? Str::borrowed(info.substr(at, fi.lang->size())) : Str(*fi.lang);
+            }
+            dest.emplace_back(Block::CodeBlock{std::move(fi.attr), info, d.text, lang});
           } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
             dest.emplace_back(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
           } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {
@@ -254,7 +266,15 @@ void decide_figures(Drafts& drafts, const InlineContext& ctx) {
   }
 }
 
-void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out) {
+void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested) {
+  if (!nested) {
+    for (Draft& draft : drafts)
+      if (auto* note = std::get_if<draft::FootnoteDef>(&draft.block)) {
+        out.push_back(DraftFootnote{std::move(note->label), std::move(note->children)});
+        draft.block.emplace<draft::Splice>();
+      }
+    return;
+  }
   // An explicit stack in place of recursion: the lists nested in a draft are walked before the
   // draft itself. A definition taken out leaves an empty splice, which finishes into nothing, so
   // that no list closes up behind it (moving every later draft).
@@ -311,7 +331,7 @@ void finish_parse_streamed(Parsed& parsed, const Options& options, BlockSink& si
   inl::ScanBuffers buffers;
   const InlineContext ctx{options, parsed.link_defs, parsed.footnote_labels, nullptr, &buffers};
   std::vector<DraftFootnote> notes;
-  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes);
+  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes, parsed.nested_footnotes);
   // The footnotes first: the blocks' footnote references are numbered against them as they go.
   for (DraftFootnote& note : notes)
     parsed.document.footnotes.push_back(Footnote{std::move(note.label), finalize_blocks(std::move(note.drafts), ctx)});
@@ -329,7 +349,7 @@ void finish_parse(Parsed& parsed, const Options& options) {
   std::vector<DraftFootnote> notes;
   // Every footnote definition registers its label as its draft is made, so a parse without
   // labels has no definition to move out and the walk over every draft is skipped.
-  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes);
+  if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes, parsed.nested_footnotes);
   parsed.document.blocks = finalize_blocks(std::move(parsed.drafts), ctx);
   parsed.drafts = Drafts();
   for (DraftFootnote& note : notes)

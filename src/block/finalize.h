@@ -25,7 +25,9 @@ void decide_figures(Drafts& drafts, const InlineContext& ctx);
 
 // Moves every footnote definition, at any depth, into `out`: in document order, except that a
 // definition nested in another comes before it. Each leaves an empty splice in its place.
-void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out);
+// `nested`: whether any definition may stand below the top level; when none does, only the
+// top-level list is looked at.
+void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested = true);
 
 // Drafts into blocks: leaves get their inlines, splices dissolve into their parent, panel divs
 // get their panel attributes and title. Walks without recursion on the tree's depth.

@@ -220,6 +220,7 @@ void ContainerBuilder::run_finish() {
                      draft::BlockQuote{std::move(q->attr), std::move(done.out), std::move(streamed), enforced});
       } else if (auto* fn = get_if<build::FootnoteDef>(k)) {
         p.footnote_labels.insert(fn->label);
+        if (frames.size() > 1 || up.node != 0) p.nested_footnotes = true;
         append_draft(up.out, std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)});
       } else if (auto* div = get_if<build::Div>(k)) {
         append_draft(up.out, std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)});
@@ -278,7 +279,7 @@ void ContainerBuilder::run_finish() {
     if (auto* para = get_if<build::Paragraph>(k)) {
       finish_paragraph(lines_of(*para), std::move(span), p, f.out);
     } else if (auto* code = get_if<build::FencedCode>(k)) {
-      std::string text = code->text.take();
+      const Str text = code->text.take_str(p.kept_source);
       std::string_view info = line::trim(code->info);
       // Read once: the facts and the code block share it.
       std::optional<attrs::FenceInfo> parsed_info;
@@ -288,23 +289,23 @@ void ContainerBuilder::run_finish() {
         const attrs::FenceInfo& fi = parsed_info.emplace(attrs::parse_fence_info(info));
         span.set().lang = fi.lang;
         span.set().info_has_attrs = fi.has_attrs;
-        span.set().text = text;
+        span.set().text = std::string(text);
       }
       auto raw = attrs::raw_attr(info);
       if (raw && raw->consumed == info.size()) {
-        append_draft(f.out, std::move(span), draft::RawBlock{std::string(raw->format), std::move(text)});
+        append_draft(f.out, std::move(span), draft::RawBlock{std::string(raw->format), std::string(text)});
       } else if (is_script_info(info)) {
         append_draft(f.out, std::move(span), draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
-                                                 std::move(text)});
+                                                 std::string(text)});
       } else if (parsed_info) {
-        append_draft(f.out, std::move(span), draft::CodeBlock{std::move(parsed_info->attr), std::move(text), {}});
+        append_draft(f.out, std::move(span), draft::CodeBlock{std::move(parsed_info->attr), text, {}});
       } else {
-        append_draft(f.out, std::move(span), draft::CodeBlock{{}, std::move(text), kept_text(info, p)});
+        append_draft(f.out, std::move(span), draft::CodeBlock{{}, text, kept_text(info, p)});
       }
     } else if (auto* code = get_if<build::IndentedCode>(k)) {
-      std::string text = code->text.take();
-      if (facts) span.set().text = text;
-      append_draft(f.out, std::move(span), draft::CodeBlock{{}, std::move(text), {}});
+      const Str text = code->text.take_str(p.kept_source);
+      if (facts) span.set().text = std::string(text);
+      append_draft(f.out, std::move(span), draft::CodeBlock{{}, text, {}});
     } else if (auto* math = get_if<build::MathBlock>(k)) {
       std::string tex = math->text.take();
       tex.resize(line::trim_end(tex).size());

@@ -43,6 +43,20 @@ std::string LineText::take() {
   return std::move(text_);
 }
 
+Str LineText::take_str(std::string_view kept_source) {
+  if (!text_.empty()) {
+    flush();
+    Str copied(text_);
+    text_ = std::string();
+    return copied;
+  }
+  const std::string_view whole(run_begin_, static_cast<std::size_t>(run_end_ - run_begin_));
+  run_begin_ = run_end_ = nullptr;
+  const bool in_source = !kept_source.empty() && whole.data() >= kept_source.data() &&
+                         whole.data() + whole.size() <= kept_source.data() + kept_source.size();
+  return in_source ? Str::borrowed(whole) : Str(whole);
+}
+
 }  // namespace build
 
 }  // namespace vedavi::block

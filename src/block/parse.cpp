@@ -309,6 +309,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   result.trace = std::move(parser.trace);
   result.link_defs = std::move(parser.link_defs);
   result.footnote_labels = std::move(parser.footnote_labels);
+  result.nested_footnotes = parser.nested_footnotes;
   warm::give_lines(std::move(parser.lines).take_room());
   return result;
 }

@@ -271,9 +271,9 @@ struct Block {
   struct DefinitionList { Attr attr; ArenaVector<DefinitionItem> items; };
   struct CodeBlock {
     Attr attr;
-    std::string info;  // the fence info
-    std::string text;  // the code
-    std::optional<std::string> lang;
+    Str info;  // the fence info
+    Str text;  // the code
+    std::optional<Str> lang;
   };
   struct HtmlBlock {
     std::string raw;

@@ -72,7 +72,7 @@ void attrs_html(const Attr& attr, std::string& out) {
   if (!attr.empty()) write_attrs(attr, out);
 }
 
-void append_code_block_open(const Attr& attr, const std::optional<std::string>& lang,
+void append_code_block_open(const Attr& attr, const std::optional<Str>& lang,
                             std::string& out) {
   out += "<pre";
   attrs_html(attr, out);
@@ -85,7 +85,7 @@ void append_code_block_open(const Attr& attr, const std::optional<std::string>& 
   out += '>';
 }
 
-std::string code_block_open(const Attr& attr, const std::optional<std::string>& lang) {
+std::string code_block_open(const Attr& attr, const std::optional<Str>& lang) {
   std::string out;
   append_code_block_open(attr, lang, out);
   return out;

@@ -142,8 +142,8 @@ std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo
 // `" ' < > / =`) is left out, so that no key can open markup of its own.
 void attrs_html(const Attr& attr, std::string& out);
 // "<pre" A "><code" with the language class when a language is given, then ">".
-std::string code_block_open(const Attr& attr, const std::optional<std::string>& lang);
-void append_code_block_open(const Attr& attr, const std::optional<std::string>& lang,
+std::string code_block_open(const Attr& attr, const std::optional<Str>& lang);
+void append_code_block_open(const Attr& attr, const std::optional<Str>& lang,
                             std::string& out);
 // The opening tag of a raw-payload script element.
 void raw_data_open(std::string_view format, std::string_view payload, std::string& out);

@@ -101,6 +101,13 @@ TEST(FinalizeCases, SplicesTablesTermsPanelsAndFootnotes) {
        "paragraph\n  text \"a\"\nparagraph\n  text \"b\"\nblock_quote\n  paragraph\n    text \"c\"\n  paragraph\n"
        "    text \"d\"\nparagraph\n  text \"e\"\n[^1]\nparagraph\n  text \"one\"\n[^2]\nparagraph\n  text \"two\"\n"
        "[^3]\nparagraph\n  text \"three\"\n"},
+      // Below the top level in a div, an md-HTML container and another definition.
+      {"::: d\n[^1]: in a div\n:::\n\n<div markdown=\"1\">\n\n[^2]: in html\n\n</div>\n\n[^3]: outer\n\n    [^4]: inner\n",
+       "div {.d}\nhtml_block \"<div>\\n\"\nhtml_block \"</div>\\n\"\n[^1]\nparagraph\n  text \"in a div\"\n"
+       "[^2]\nparagraph\n  text \"in html\"\n[^4]\nparagraph\n  text \"inner\"\n[^3]\nparagraph\n  text \"outer\"\n"},
+      // All at the top level: in document order.
+      {"[^b]: two\n\na\n\n[^a]: one\n",
+       "paragraph\n  text \"a\"\n[^b]\nparagraph\n  text \"two\"\n[^a]\nparagraph\n  text \"one\"\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(dump(c.source, false), c.expected) << c.source;
   block::Drafts drafts;

@@ -1,4 +1,4 @@
-// Documents parsed from a source the caller keeps: their paragraph texts may point into it where
+// Documents parsed from a source the caller keeps: their paragraph and code texts may point into it where
 // the lines stand there as written, and read the same as a copying parse's; the ordinary parse
 // keeps nothing of its source.
 #include <gtest/gtest.h>
@@ -29,6 +29,10 @@ bool points_into(const Inlines& inlines, std::string_view source) {
 
 bool points_into(const Blocks& blocks, std::string_view source) {
   for (const Block& block : blocks) {
+    if (const auto* code = block.get_if<Block::CodeBlock>())
+      if (!code->text.empty() && code->text.data() >= source.data() &&
+          code->text.data() + code->text.size() <= source.data() + source.size())
+        return true;
     if (const Inlines* inlines = block.inlines(); inlines && points_into(*inlines, source)) return true;
     if (const Blocks* children = block.children(); children && points_into(*children, source)) return true;
     if (const auto* list = block.get_if<Block::List>())
@@ -55,6 +59,11 @@ TEST(KeptSource, ParagraphsStandingAsWrittenAreViewsOfIt) {
       // A heading's text is a piece of its line.
       {"# a heading\n", true},
       {"## closed heading ## {.c}\n", true},
+      // Code lines standing whole in the source, an LF after each, are a piece of it.
+      {"```py {.c}\ncode\n  lines\n```\n", true},
+      {"    two indented\n    code lines\n", false},
+      {"> ```\n> quoted\n> code\n> ```\n", false},
+      {"~~~\nunclosed code without a final line end", false},
       // Indentation, container markers and rewritten line ends stand between the lines.
       {"first\n  second indented\n", false},
       {"> quoted\n> lines\n", false},
@@ -76,6 +85,7 @@ TEST(KeptSource, AnOrdinaryParseOutlivesItsSource) {
       "one paragraph\nof two lines *and* emphasis\n",
       "- item\nlazy\n\n[r]: /u\ntext after a definition, [r]\n",
       "plain words only\n",
+      "```py {.c}\ncode\n```\n\n    indented\n",
   };
   const Options options = test::default_options();
   for (std::string_view text : sources) {
