@@ -522,8 +522,8 @@ class ContainerBuilder {
   void take_decided_quote_children();
   // The quote's children finished early and their spans, before `children`, the rest.
   void take_streamed_quote(Drafts& children, std::unique_ptr<StreamedSpans>& spans, bool& enforced);
-  template <class T, class A>
-  void make_stream_room(std::vector<T, A>& list, std::size_t more);
+  template <class T>
+  void make_stream_room(std::vector<T>& list, std::size_t more);
   // Runs the finish frames until the bottom one has no child left.
   void run_finish();
   // Positions on the stack of the containers that consume line text, of block quotes, of divs

@@ -8,7 +8,6 @@ namespace vedavi::block {
 namespace {
 
 bool has_nested(DraftBlock& block) {
-  if (!may_nest(block)) return false;
   bool nested = false;
   for_each_child_list(block, [&](Drafts& list) { nested = nested || !list.empty(); });
   return nested;
@@ -17,11 +16,10 @@ bool has_nested(DraftBlock& block) {
 // Moves the drafts nested in `d` that have children of their own into `work` and empties its
 // child lists; the others are destroyed in place.
 void take_children(Draft& d, std::vector<Draft>& work) {
-  if (!may_nest(d.block)) return;
   for_each_child_list(d.block, [&](Drafts& list) {
     for (Draft& c : list)
       if (has_nested(c.block)) work.push_back(std::move(c));
-    list.Drafts::Base::clear();
+    list.std::vector<Draft>::clear();
   });
 }
 
@@ -37,7 +35,7 @@ void Drafts::clear_keeping_room() {
   // destroyed while it still owns a nested list. Drafts without children are destroyed in place.
   std::vector<Draft> work;
   for (Draft& d : *this) take_children(d, work);
-  Base::clear();
+  std::vector<Draft>::clear();
   while (!work.empty()) {
     Draft d = std::move(work.back());
     work.pop_back();

@@ -23,66 +23,16 @@ namespace vedavi::block {
 
 struct Draft;
 
-// A tag no arena has, one for every list type: the address of a byte standing for the heap.
-inline Arena* draft_heap_tag() {
-  static char tag;
-  return reinterpret_cast<Arena*>(&tag);
-}
-
-// Room for the draft lists of a parse, in the arena current when the list first takes room: a
-// list that goes or grows gives its room back to that arena for the next list, and none costs a
-// heap allocation of its own. A heap list (the thread's kept top-level list, which outlives every
-// parse) takes its room from the heap.
-template <class T>
-struct DraftAlloc {
-  using value_type = T;
-  using propagate_on_container_move_assignment = std::true_type;
-  using propagate_on_container_swap = std::true_type;
-  using propagate_on_container_copy_assignment = std::true_type;
-
-  struct Heap {};
-  DraftAlloc() = default;
-  explicit DraftAlloc(Heap) : arena(heap()) {}
-  template <class U>
-  DraftAlloc(const DraftAlloc<U>& other) : arena(other.arena) {}
-
-  T* allocate(std::size_t n) {
-    if (arena == heap()) return std::allocator<T>().allocate(n);
-    // Bound when the list first takes room: most lists are made and dropped empty.
-    if (!arena) arena = &current_arena();
-    // A room of a size class, given back whole to that class, so the next list of its size
-    // takes it again.
-    std::size_t bytes = n * sizeof(T);
-    return static_cast<T*>(arena->allocate_room(bytes, false));
-  }
-  void deallocate(T* p, std::size_t n) {
-    if (arena == heap()) return std::allocator<T>().deallocate(p, n);
-    arena->release_own_room(p, Arena::room_size(n * sizeof(T)));
-  }
-  friend bool operator==(const DraftAlloc& a, const DraftAlloc& b) { return a.arena == b.arena; }
-  bool on_heap() const { return arena == heap(); }
-
-  // The arena, null until the first room is taken, or `heap()`.
-  Arena* arena = nullptr;
-
- private:
-  static Arena* heap() { return draft_heap_tag(); }
-};
-
 // An owned list of drafts whose teardown never recurses, however deep the tree.
-class Drafts : public std::vector<Draft, DraftAlloc<Draft>> {
+class Drafts : public std::vector<Draft> {
  public:
-  using Base = std::vector<Draft, DraftAlloc<Draft>>;
-  using Base::vector;
+  using std::vector<Draft>::vector;
   Drafts() = default;
   Drafts(Drafts&&) noexcept = default;
   Drafts& operator=(Drafts&&) noexcept = default;
   Drafts(const Drafts&) = delete;
   Drafts& operator=(const Drafts&) = delete;
   ~Drafts();
-  // An empty list whose room comes from the heap, not from the current arena.
-  static Drafts on_heap() { return Drafts(DraftAlloc<Draft>(DraftAlloc<Draft>::Heap{})); }
-  bool is_on_heap() const { return get_allocator().on_heap(); }
   // Destroys every draft as the destructor does, never recursing, and keeps the list's room.
   void clear_keeping_room();
 };

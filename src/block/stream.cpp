@@ -10,8 +10,8 @@
 
 namespace vedavi::block {
 
-template <class T, class A>
-void ContainerBuilder::make_stream_room(std::vector<T, A>& list, std::size_t more) {
+template <class T>
+void ContainerBuilder::make_stream_room(std::vector<T>& list, std::size_t more) {
   if (list.capacity() - list.size() >= more) return;
   constexpr std::size_t kSample = 4096;
   if (list.size() < kSample)

@@ -282,8 +282,8 @@ struct SyntaxRecord {
 // rate so far, with a little to spare. A source whose every line is a block (a million headings)
 // then gets a record list's room about once, instead of by doubling, which at its last step
 // holds the old room and twice it; near the end the rate creeping up does not make it grow again.
-template <class T, class A>
-void reserve_at_rate(std::vector<T, A>& list, std::size_t more, std::size_t done, std::size_t lines) {
+template <class T>
+void reserve_at_rate(std::vector<T>& list, std::size_t more, std::size_t done, std::size_t lines) {
   if (list.capacity() - list.size() >= more) return;
   const std::size_t size = list.size() + more;
   const std::size_t left = lines - (done < lines ? done : lines);

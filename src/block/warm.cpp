@@ -21,7 +21,7 @@ constexpr std::size_t kMaxRoomBytes = std::size_t{2} << 20;
 constexpr std::size_t kMaxLineRoomBytes = std::size_t{1} << 20;
 
 thread_local std::vector<std::uint64_t> t_lines;
-thread_local Drafts t_drafts = Drafts::on_heap();
+thread_local Drafts t_drafts;
 
 // The kept list, emptied, leaving an empty one in its place (a parse nested in another on the
 // same thread, should there ever be one, then starts from nothing rather than sharing).
@@ -72,16 +72,11 @@ void give_lines(std::vector<std::uint64_t>&& lines) {
   keep(t_lines, std::move(lines), kMaxLineRoomBytes);
 }
 
-Drafts take_drafts() {
-  Drafts out = std::move(t_drafts);
-  t_drafts = Drafts::on_heap();
-  return out;
-}
+Drafts take_drafts() { return take(t_drafts); }
 
 void give_drafts(Drafts&& drafts) {
   drafts.clear_keeping_room();
-  // A list in an arena goes with the arena's reset: only a heap list may outlive the parse.
-  if (drafts.is_on_heap()) keep(t_drafts, std::move(drafts));
+  keep(t_drafts, std::move(drafts));
 }
 
 }  // namespace vedavi::block::warm

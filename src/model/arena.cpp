@@ -95,10 +95,6 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
   return allocate(bytes, align);
 }
 
-std::size_t Arena::room_size(std::size_t bytes) {
-  return bytes > kLargeRoomBytes ? bytes : std::size_t{1} << class_up(bytes);
-}
-
 void* Arena::allocate_room(std::size_t& bytes, bool exact) {
   if (bytes > kLargeRoomBytes) {
     auto* room = static_cast<LargeRoom*>(std::malloc(sizeof(LargeRoom) + bytes));
@@ -118,7 +114,7 @@ void* Arena::allocate_room(std::size_t& bytes, bool exact) {
   return allocate(std::max(bytes, kSmallestRoom), alignof(std::max_align_t));
 }
 
-void Arena::release_room(void* room, std::size_t bytes, bool known_own) {
+void Arena::release_room(void* room, std::size_t bytes) {
   // Rooms are large exactly when their size is: a large room's list uses all of it, and a small
   // room's size is a power of two up to the limit, or its list's exact size.
   if (bytes > kLargeRoomBytes) {
@@ -134,7 +130,7 @@ void Arena::release_room(void* room, std::size_t bytes, bool known_own) {
   const int k = class_down(bytes);
   // Only this arena's own room is kept for reuse: a list built in another arena that grows here
   // leaves its old room where it was.
-  bool own = known_own;
+  bool own = false;
   for (const Block* block = blocks_; block && !own; block = block->next) {
     const char* begin = reinterpret_cast<const char*>(block + 1);
     own = static_cast<const char*>(room) >= begin && static_cast<const char*>(room) < begin + block->size;

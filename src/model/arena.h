@@ -48,13 +48,7 @@ class Arena {
   // whose size is known (`exact`) gets no more than it asks for, when no old room fits.
   void* allocate_room(std::size_t& bytes, bool exact);
   // Gives back a list's room, `bytes` of it in use (at most what it was given).
-  void release_room(void* room, std::size_t bytes) { release_room(room, bytes, false); }
-  // As `release_room`, for a room the caller knows this arena gave: kept without looking for it
-  // among the arena's blocks.
-  void release_own_room(void* room, std::size_t bytes) { release_room(room, bytes, true); }
-  // The size of the room `allocate_room(bytes, false)` gives: what a list that cannot keep the
-  // size it was given hands back, so that its room goes to the class it was taken from.
-  static std::size_t room_size(std::size_t bytes);
+  void release_room(void* room, std::size_t bytes);
 
   // The bytes of `text` followed by `more`, where the text's own bytes are when they can grow in
   // place: the last allocation made, or the text last grown here (which got room to spare, so that
@@ -118,7 +112,6 @@ class Arena {
   static constexpr int kRoomClasses = 17;  // rooms up to kLargeRoomBytes
 
   void* allocate_slow(std::size_t bytes, std::size_t align);
-  void release_room(void* room, std::size_t bytes, bool known_own);
   void on_reset(void (*destroy)(void*), void* value);
   // Destroys the registered values and lets go of the large rooms and list rooms.
   void clear_values();

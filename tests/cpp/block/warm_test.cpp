@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "block/parse.h"
-#include "block/warm.h"
 #include "tests/cpp/support/helpers.h"
 
 namespace vedavi::block {
@@ -39,33 +38,6 @@ TEST(WarmScratch, AParseIsTheSameWhateverCameBefore) {
   for (const std::string& src : sources) first.push_back(results(src));
   for (std::size_t i = sources.size(); i-- > 0;) EXPECT_EQ(results(sources[i]), first[i]) << i;
   for (std::size_t i = 0; i < sources.size(); ++i) EXPECT_EQ(results(sources[i]), first[i]) << i;
-}
-
-// Child draft lists take their room from the parse's arena and give it back for the next list;
-// the kept top-level list is on the heap, so that it outlives the arena.
-TEST(DraftRoom, ArenaListsReuseTheirRoomAndTheKeptListIsOnTheHeap) {
-  ArenaScope scope{ArenaScope::Fresh{}};
-  Arena& arena = *scope.handle().get();
-  auto fill = [](Drafts& list, std::size_t n) {
-    for (std::size_t k = 0; k < n; ++k) list.emplace_back();
-  };
-  { Drafts warmup; fill(warmup, 100); }
-  const std::size_t reserved = arena.reserved_bytes();
-  for (int round = 0; round < 1000; ++round) {
-    Drafts list;
-    fill(list, 100);
-    EXPECT_FALSE(list.is_on_heap());
-  }
-  EXPECT_EQ(arena.reserved_bytes(), reserved);
-
-  Drafts kept = warm::take_drafts();
-  EXPECT_TRUE(kept.is_on_heap());
-  fill(kept, 10);
-  warm::give_drafts(std::move(kept));
-  Drafts in_arena;
-  fill(in_arena, 10);
-  warm::give_drafts(std::move(in_arena));  // not kept: its room is the arena's
-  EXPECT_TRUE(warm::take_drafts().is_on_heap());
 }
 
 }  // namespace
