@@ -181,6 +181,26 @@ bool is_heading_tag(std::string_view tag) {
   return tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6';
 }
 
+// Elements the reader does not know, whose tags the writer leaves out.
+bool tags_go(const Element& element) {
+  const std::string_view tag = element.name.local;
+  return element.name.ns == html5::Namespace::Html && !(is_readable_tag_name(tag) && block::is_md_html_tag(tag)) &&
+         std::find(kHiddenTags.begin(), kHiddenTags.end(), tag) == kHiddenTags.end();
+}
+
+// Whether a heading stands right inside another, but for elements whose tags go (bounded as the
+// walk for items is).
+bool in_heading(const Dom& dom, NodeId node) {
+  std::size_t steps = 0;
+  for (auto parent = dom.node(node).parent; parent && ++steps <= kItemWalkLimit; parent = dom.node(*parent).parent) {
+    const Element* element = dom.element(*parent);
+    if (element == nullptr) return false;
+    if (element->name.ns == html5::Namespace::Html && is_heading_tag(element->name.local)) return true;
+    if (!tags_go(*element)) return false;
+  }
+  return false;
+}
+
 bool closes_item_above(const Dom& dom, NodeId item, html5::Kind item_kind) {
   const bool definition = item_kind != html5::Kind::Li;
   std::size_t steps = 0;
@@ -219,11 +239,9 @@ HtmlKind html_kind(const Dom& dom, NodeId node) {
       closes_item_above(dom, node, kind)) {
     return HtmlKind::Content;
   }
-  // A heading's start tag closes a heading it is put in: one a table fostered into another is
-  // written by its content.
-  if (is_heading_tag(tag) && dom.node(node).parent && is_heading_tag(dom.tag(*dom.node(node).parent).value_or(""))) {
-    return HtmlKind::Content;
-  }
+  // A heading's start tag closes a heading it is put in: one a table fostered into another, or
+  // one inside elements whose tags go, is written by its content.
+  if (is_heading_tag(tag) && in_heading(dom, node)) return HtmlKind::Content;
   // The HTML parser takes a name up to white space, "/" or ">": `<a-b="">` is an element the
   // reader, which takes letters, digits and "-" only, would show as text.
   if (is_readable_tag_name(tag) && block::is_md_html_tag(tag)) return HtmlKind::Dialect;

@@ -135,6 +135,7 @@ def test_preserved_subset_reads_back_the_same(md):
 @example("- <table\n-")  # an item fostered into another
 @example("x<table>\n: ")  # a definition fostered into a term
 @example("# <table>\n#")  # a heading fostered into a heading
+@example("<h1><h2\ufffd><h3>")  # a heading in a heading through an element whose tags go
 @example("<pre><code$><code>")  # a pre's code inside an element whose tags go
 @example("<h1><code><p~>")  # code holding only an element whose tags go
 @example("<h3>\x0c\x0c")  # a heading opening with white space the reader trims

@@ -158,6 +158,7 @@ TEST(Lists, MarkersItemsAndAttributes) {
       {"<dl><dt>x<table><dd>y</dd></table></dt></dl>", "<dl><dt>xy<table></table></dt></dl>\n\n"},
       {"<dl><div><dt>a</dt><dd>b</dd></div></dl>", "<dl><div><dt>a</dt><dd>b</dd></div></dl>\n\n"},
       {"<h1>a<table><h2>b</h2></table></h1>", "# ab<table></table>\n\n"},
+      {"<h1>a<b$><h3>c</h3></b$></h1>", "# ac\n\n"},
       {"<ul class=\"task-list\"><li><input type=\"checkbox\" disabled=\"disabled\" " "checked=\"checked\" /> done</li></ul>", "- [x] done\n\n"},
       // An empty item's box keeps the space after it, without which it reads back as text.
       {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ] done\n- [ ] \n\n"},
