@@ -15,13 +15,14 @@ namespace vedavi::line {
 
 namespace {
 
-// The lines of a text without CR. Where the target has SSE2 the LFs of 64 bytes are found at once
-// and taken from a bit mask: most lines are short, and a search call per line costs more than
-// its bytes.
-void split_at_lf(std::string_view text, std::vector<std::string_view>& lines) {
-  const char* line = text.data();
-  const char* const end = line + text.size();
-  const char* at = line;
+// Calls `at_lf(offset)` for each LF of `text`, in order. Where the target has SSE2 the LFs of 64
+// bytes are found at once and taken from a bit mask: most lines are short, and a search call per
+// line costs more than its bytes.
+template <class AtLf>
+void for_each_lf(std::string_view text, AtLf&& at_lf) {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* at = begin;
 #if defined(__SSE2__)
   const __m128i lf = _mm_set1_epi8('\n');
   const auto lfs = [&](const char* p) {
@@ -30,19 +31,22 @@ void split_at_lf(std::string_view text, std::vector<std::string_view>& lines) {
   };
   for (; end - at >= 64; at += 64) {
     std::uint64_t mask = lfs(at) | lfs(at + 16) << 16 | lfs(at + 32) << 32 | lfs(at + 48) << 48;
-    for (; mask != 0; mask &= mask - 1) {
-      const char* const stop = at + std::countr_zero(mask);
-      lines.emplace_back(line, static_cast<std::size_t>(stop - line));
-      line = stop + 1;
-    }
+    const auto base = static_cast<std::size_t>(at - begin);
+    for (; mask != 0; mask &= mask - 1) at_lf(base + static_cast<unsigned>(std::countr_zero(mask)));
   }
 #endif
-  for (; at < end; ++at) {
-    if (*at != '\n') continue;
-    lines.emplace_back(line, static_cast<std::size_t>(at - line));
-    line = at + 1;
-  }
-  if (line < end) lines.emplace_back(line, static_cast<std::size_t>(end - line));
+  for (; at < end; ++at)
+    if (*at == '\n') at_lf(static_cast<std::size_t>(at - begin));
+}
+
+// The lines of a text without CR.
+void split_at_lf(std::string_view text, std::vector<std::string_view>& lines) {
+  std::size_t line = 0;
+  for_each_lf(text, [&](std::size_t lf) {
+    lines.emplace_back(text.data() + line, lf - line);
+    line = lf + 1;
+  });
+  if (line < text.size()) lines.emplace_back(text.data() + line, text.size() - line);
 }
 
 }  // namespace
@@ -74,23 +78,7 @@ SourceLines::SourceLines(std::string_view text, std::vector<std::uint64_t> room)
     : text_(text.data()), ends_(std::move(room)) {
   ends_.clear();
   ends_.push_back(~std::uint64_t{0});
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  const char* at = begin;
-#if defined(__SSE2__)
-  const __m128i lf = _mm_set1_epi8('\n');
-  const auto lfs = [&](const char* p) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf))));
-  };
-  for (; end - at >= 64; at += 64) {
-    std::uint64_t mask = lfs(at) | lfs(at + 16) << 16 | lfs(at + 32) << 32 | lfs(at + 48) << 48;
-    const auto base = static_cast<std::uint64_t>(at - begin);
-    for (; mask != 0; mask &= mask - 1) ends_.push_back(base + static_cast<unsigned>(std::countr_zero(mask)));
-  }
-#endif
-  for (; at < end; ++at)
-    if (*at == '\n') ends_.push_back(static_cast<std::uint64_t>(at - begin));
+  for_each_lf(text, [&](std::size_t lf) { ends_.push_back(lf); });
   // A last line without a line end.
   if (ends_.back() + 1 < text.size()) ends_.push_back(text.size());
   size_ = ends_.size() - 1;
