@@ -181,11 +181,15 @@ bool is_heading_tag(std::string_view tag) {
   return tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6';
 }
 
-// Elements the reader does not know, whose tags the writer leaves out.
-bool tags_go(const Element& element) {
+// An element's kind by its name alone.
+HtmlKind kind_by_name(const Element& element) {
+  if (element.name.ns != html5::Namespace::Html) return HtmlKind::Hidden;
   const std::string_view tag = element.name.local;
-  return element.name.ns == html5::Namespace::Html && !(is_readable_tag_name(tag) && block::is_md_html_tag(tag)) &&
-         std::find(kHiddenTags.begin(), kHiddenTags.end(), tag) == kHiddenTags.end();
+  // The HTML parser takes a name up to white space, "/" or ">": `<a-b="">` is an element the
+  // reader, which takes letters, digits and "-" only, would show as text.
+  if (is_readable_tag_name(tag) && block::is_md_html_tag(tag)) return HtmlKind::Dialect;
+  if (std::find(kHiddenTags.begin(), kHiddenTags.end(), tag) != kHiddenTags.end()) return HtmlKind::Hidden;
+  return HtmlKind::Content;
 }
 
 // Whether a heading stands right inside another, but for elements whose tags go (bounded as the
@@ -196,7 +200,7 @@ bool in_heading(const Dom& dom, NodeId node) {
     const Element* element = dom.element(*parent);
     if (element == nullptr) return false;
     if (element->name.ns == html5::Namespace::Html && is_heading_tag(element->name.local)) return true;
-    if (!tags_go(*element)) return false;
+    if (kind_by_name(*element) != HtmlKind::Content) return false;
   }
   return false;
 }
@@ -242,11 +246,7 @@ HtmlKind html_kind(const Dom& dom, NodeId node) {
   // A heading's start tag closes a heading it is put in: one a table fostered into another, or
   // one inside elements whose tags go, is written by its content.
   if (is_heading_tag(tag) && in_heading(dom, node)) return HtmlKind::Content;
-  // The HTML parser takes a name up to white space, "/" or ">": `<a-b="">` is an element the
-  // reader, which takes letters, digits and "-" only, would show as text.
-  if (is_readable_tag_name(tag) && block::is_md_html_tag(tag)) return HtmlKind::Dialect;
-  if (std::find(kHiddenTags.begin(), kHiddenTags.end(), tag) != kHiddenTags.end()) return HtmlKind::Hidden;
-  return HtmlKind::Content;
+  return kind_by_name(*element);
 }
 
 void append_start_tag(const Dom& dom, NodeId node, std::string& out, bool markdown) {
