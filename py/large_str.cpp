@@ -66,6 +66,26 @@ std::size_t ascii_run_end(const unsigned char* bytes, std::size_t i, std::size_t
   return i;
 }
 
+#if defined(__SSE2__)
+// Stores an ASCII block as sixteen wider units; returns the unit after them.
+template <class Unit>
+[[gnu::always_inline]] inline Unit* widen_block(__m128i chunk, Unit* out) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i low = _mm_unpacklo_epi8(chunk, zero);
+  const __m128i high = _mm_unpackhi_epi8(chunk, zero);
+  if constexpr (sizeof(Unit) == 2) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), high);
+  } else {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(low, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(low, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpacklo_epi16(high, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm_unpackhi_epi16(high, zero));
+  }
+  return out + 16;
+}
+#endif
+
 // Copies the ASCII bytes [begin, end) into code units; returns the unit after the last written.
 template <class Unit>
 Unit* widen_ascii(const unsigned char* begin, const unsigned char* end, Unit* out) {
@@ -74,22 +94,8 @@ Unit* widen_ascii(const unsigned char* begin, const unsigned char* end, Unit* ou
     return out + (end - begin);
   } else {
 #if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    for (; end - begin >= 16; begin += 16) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
-      const __m128i low = _mm_unpacklo_epi8(chunk, zero);
-      const __m128i high = _mm_unpackhi_epi8(chunk, zero);
-      if constexpr (sizeof(Unit) == 2) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), high);
-      } else {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(low, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(low, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpacklo_epi16(high, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm_unpackhi_epi16(high, zero));
-      }
-      out += 16;
-    }
+    for (; end - begin >= 16; begin += 16)
+      out = widen_block(_mm_loadu_si128(reinterpret_cast<const __m128i*>(begin)), out);
 #endif
     for (; begin < end; ++begin) *out++ = Unit(*begin);
     return out;
@@ -155,6 +161,19 @@ Measure measure(const unsigned char* bytes, std::size_t n) {
 template <class Unit>
 Unit* fill(const unsigned char* bytes, std::size_t n, Unit* out) {
   for (std::size_t i = 0; i < n;) {
+#if defined(__SSE2__)
+    if constexpr (sizeof(Unit) > 1) {
+      // Wider units: four blocks are widened as soon as they are found to be ASCII, in the one
+      // pass; the blocks that end the run are left to the run's end below.
+      for (; i + 64 <= n; i += 64) {
+        const auto* at = reinterpret_cast<const __m128i*>(bytes + i);
+        const __m128i a = _mm_loadu_si128(at), b = _mm_loadu_si128(at + 1);
+        const __m128i c = _mm_loadu_si128(at + 2), d = _mm_loadu_si128(at + 3);
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
+        out = widen_block(d, widen_block(c, widen_block(b, widen_block(a, out))));
+      }
+    }
+#endif
     const std::size_t end = ascii_run_end(bytes, i, n);
     out = widen_ascii(bytes + i, bytes + end, out);
     i = end;
