@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "convert.h"
 
@@ -205,7 +206,43 @@ Ref new_large_str(std::string_view utf8) {
   return new_large_str(std::span<const std::string_view>(&utf8, 1), nullptr);
 }
 
-Ref new_large_str(std::span<const std::string_view> pieces, const std::function<void(std::size_t)>& written) {
+namespace {
+
+// Copies ASCII bytes from the start of [0, n) up to the first byte from 0x80 up; returns how many
+// it copied (n when every byte is ASCII).
+std::size_t copy_ascii(const unsigned char* bytes, std::size_t n, char* out) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 64 <= n; i += 64) {
+    const auto* at = reinterpret_cast<const __m128i*>(bytes + i);
+    const __m128i a = _mm_loadu_si128(at), b = _mm_loadu_si128(at + 1);
+    const __m128i c = _mm_loadu_si128(at + 2), d = _mm_loadu_si128(at + 3);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
+    auto* to = reinterpret_cast<__m128i*>(out + i);
+    _mm_storeu_si128(to, a);
+    _mm_storeu_si128(to + 1, b);
+    _mm_storeu_si128(to + 2, c);
+    _mm_storeu_si128(to + 3, d);
+  }
+  for (; i + 16 <= n; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    if (_mm_movemask_epi8(chunk) != 0) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), chunk);
+  }
+#endif
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if (word & kHighBits) break;
+    std::memcpy(out + i, &word, 8);
+  }
+  for (; i < n && bytes[i] < 0x80; ++i) out[i] = char(bytes[i]);
+  return i;
+}
+
+// A str of the UTF-8 pieces in two passes: one measures them all, one writes them.
+Ref new_measured_str(std::span<const std::string_view> pieces,
+                     const std::function<void(std::size_t)>& written) {
   Measure whole;
   for (std::string_view piece : pieces) {
     const Measure m = measure(bytes_of(piece), piece.size());
@@ -240,6 +277,38 @@ Ref new_large_str(std::span<const std::string_view> pieces, const std::function<
       break;
   }
   return str;
+}
+
+}  // namespace
+
+Ref new_large_str(std::span<const std::string_view> pieces, const std::function<void(std::size_t)>& written) {
+  // HTML is often ASCII throughout: it is copied into an ASCII str as it is tested, in one pass.
+  // At the first piece that is not, the pieces copied whole (which `written` may have let go of)
+  // are taken back from that str and joined to the rest, which is measured and written.
+  std::size_t total = 0;
+  for (std::string_view piece : pieces) total += piece.size();
+  Ref ascii = check(PyUnicode_New(Py_ssize_t(total), 0x7F));
+  auto* out = static_cast<char*>(PyUnicode_DATA(ascii.get()));
+  std::size_t done = 0;
+  std::size_t copied = 0;  // the bytes of the pieces before `done`
+  for (; done < pieces.size(); ++done) {
+    const std::string_view piece = pieces[done];
+    if (copy_ascii(bytes_of(piece), piece.size(), out + copied) < piece.size()) break;
+    copied += piece.size();
+    if (written) written(done);
+  }
+  if (done == pieces.size()) return ascii;
+  // The ASCII str goes before the other is made, which may then take its place.
+  std::string prefix(out, copied);
+  ascii = Ref();
+  std::vector<std::string_view> rest;
+  rest.reserve(pieces.size() - done + 1);
+  rest.push_back(prefix);
+  rest.insert(rest.end(), pieces.begin() + std::ptrdiff_t(done), pieces.end());
+  if (!written) return new_measured_str(rest, nullptr);
+  return new_measured_str(rest, [&](std::size_t i) {
+    if (i > 0) written(done + i - 1);
+  });
 }
 
 namespace {

@@ -47,6 +47,17 @@ def test_a_large_str_of_every_width_reads_as_its_utf8(alphabet):
         m.md2vedavi(text + "\ud800")
     assert caught.value.start == len(text) and "surrogates not allowed" in str(caught.value)
 
+@pytest.mark.parametrize("char", ["\u00e9", "\u2192", "\U0001F600"])
+@pytest.mark.parametrize("where", [0.5, 1.0])
+def test_html_ascii_up_to_a_late_piece_reads_whole(char, where):
+    # ASCII HTML is copied into its str as it is tested; the pieces before the first that is not
+    # (those past the room a thread keeps are gone by then) come back from that copy.
+    count = 400_000
+    at = min(int(count * where), count - 1)
+    words = [f"w{i}" for i in range(count)]
+    words[at] += char
+    assert md("\n\n".join(words)) == "".join(f"<p>{w}</p>\n" for w in words)
+
 def test_a_large_document_reads_the_same_through_its_whole_call():
     # Over 4 MB of non-ASCII source in many paragraphs: the tree points into the source's UTF-8
     # until the HTML is written, and the HTML pieces beyond those a thread keeps go one by one as
