@@ -190,7 +190,12 @@ class InlineScanner {
     link_last(index);
     return index;
   }
-  void link_last(std::size_t index);
+  void link_last(std::size_t index) {
+    if (tail_ != kNoNode) nodes_[tail_].next = index;
+    else head_ = index;
+    tail_ = index;
+    ++live_nodes_;
+  }
   void kill(std::size_t node);
   // Moves the inlines of the live nodes from `first` (a live node) up to `stop` (exclusive, or
   // kNoNode for the end) into `out`, killing those nodes.
