@@ -196,13 +196,28 @@ void InlineScanner::close_note(const BracketOpener& top, std::size_t r) {
 // "](destination "title")" after the bracket text.
 bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
   if (r + 1 >= text_.size() || text_[r + 1] != '(') return false;
-  const std::size_t depth = ctx_.options.max_link_paren_depth;
-  const auto paren = paren_content(text_, r + 2, depth, &parens_);
-  if (!paren) return false;
-  auto dt = parse_link_destination_title(paren->content, depth, ctx_.text_outlives_tree);
-  if (!dt) return false;
+  const std::size_t from = r + 2;
+  // Most link tails are a bare destination: no space, title, parenthesis, angle bracket, escape
+  // or reference before the ")". One search tells, and the destination is the text up to it,
+  // as the tail's and the destination's own scans would find.
+  const std::size_t stop =
+      find_any_of<'\\', '<', '(', ')', ' ', '\t', '\n', '\r', '&'>(text_, from, text_.size());
+  std::optional<DestinationTitle> dt;
+  std::size_t e;
+  if (stop < text_.size() && text_[stop] == ')' && stop > from) {
+    const std::string_view destination = text_.substr(from, stop - from);
+    dt.emplace();
+    dt->destination = ctx_.text_outlives_tree ? Str::borrowed(destination) : Str(destination);
+    e = stop + 1;
+  } else {
+    const std::size_t depth = ctx_.options.max_link_paren_depth;
+    const auto paren = paren_content(text_, from, depth, &parens_);
+    if (!paren) return false;
+    dt = parse_link_destination_title(paren->content, depth, ctx_.text_outlives_tree);
+    if (!dt) return false;
+    e = paren->end;
+  }
   const bool is_image = top.kind == BracketKind::Image;
-  const std::size_t e = paren->end;
   emit(InlineEventKind::Link, opener_start(top), e, is_image, r + 1);
   emit(InlineEventKind::LinkTail, r + 1, e);
   if (is_image) {
