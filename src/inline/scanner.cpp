@@ -419,7 +419,7 @@ Inlines InlineScanner::run() {
       continue;
     }
     if (c == '[') {
-      push_bracket(BracketKind::Link, p_ + 1);
+      if (!try_plain_link()) push_bracket(BracketKind::Link, p_ + 1);
       continue;
     }
     if (c == ']') {

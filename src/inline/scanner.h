@@ -159,6 +159,15 @@ class InlineScanner {
   void escape();
   void line_feed();
   void close_bracket();
+  // "[text](destination)" at a "[" outside any bracket, whose text holds nothing but literal
+  // characters and whose destination is bare (see bare_destination_end): the link made at once,
+  // as the bracket's opener, text and closing would make it.
+  bool try_plain_link();
+  // The ")" that ends a link tail starting at `from` (just past "(") when the tail is a bare
+  // destination: no space, title, parenthesis, angle bracket, escape or reference before the
+  // ")"; kNoNode otherwise. The destination is then the text up to it, as the tail's and the
+  // destination's own scans would find.
+  std::size_t bare_destination_end(std::size_t from) const;
   void delimiter_run();
   void literal_run();
   // The first trigger in [q, to), or `to`.

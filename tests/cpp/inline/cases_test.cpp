@@ -246,6 +246,32 @@ TEST(InlineCases, BracketsAndReferences) {
   });
 }
 
+// "[text](destination)" whose text is literal and whose destination is bare is made at its "[";
+// each near miss below goes through the bracket stack and must come out the same.
+TEST(InlineCases, PlainLinksAndNearMisses) {
+  Parser parse;
+  parse.options.bare_autolinks = true;
+  expect_cases(parse, {
+      {"x [a b](u/v?w=1) y", R"~("x " link(u/v?w=1)["a b"] " y")~"},
+      {"*a*[b](u)*c*", R"~(emph["a"] link(u)["b"] emph["c"])~"},
+      {"[a](u){.c}", R"~(link{.c}(u)["a"])~"},
+      {"[](u)", R"~(link(u)[])~"},
+      {"[a]()", R"~(link()["a"])~"},
+      {"[a](u", R"~("[a](u")~"},
+      {"[a](", R"~("[a](")~"},
+      {"[a]", R"~("[a]")~"},
+      {"[*a*](u)", R"~(link(u)[emph["a"]])~"},
+      {"[a\\]](u)", R"~(link(u)["a]"])~"},
+      {"[www.b.c](u)", R"~(link(u)["www.b.c"])~"},
+      {"[x a@b.co](u)", R"~(link(u)["x a@b.co"])~"},
+      {"[a](u v)", R"~("[a](u v)")~"},
+      {"[a](u&amp;)", R"~(link(u&)["a"])~"},
+      {"[a](u(v))", R"~(link(u(v))["a"])~"},
+      {"[o [a](u) p](v)", R"~("[o " link(u)["a"] " p](v)")~"},
+      {"[é](ü)", R"~(link(ü)["é"])~"},
+  });
+}
+
 TEST(InlineCases, DestinationsAndTitles) {
   Parser parse;
   expect_cases(parse, {
