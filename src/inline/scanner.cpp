@@ -427,6 +427,7 @@ Inlines InlineScanner::run() {
       continue;
     }
     if (c == '*' || c == '_' || c == '=' || c == '~') {
+      if ((c == '*' || c == '_') && try_plain_emphasis()) continue;
       delimiter_run();
       continue;
     }

@@ -272,6 +272,29 @@ TEST(InlineCases, PlainLinksAndNearMisses) {
   });
 }
 
+// "*text*" and "_text_" with literal text between two single runs are made at the opener; each
+// near miss below goes through the pairing and must come out the same.
+TEST(InlineCases, PlainEmphasisAndNearMisses) {
+  Parser parse;
+  parse.options.bare_autolinks = true;
+  expect_cases(parse, {
+      {"a *b c* d", R"~("a " emph["b c"] " d")~"},
+      {"*a*b", R"~(emph["a"] "b")~"},
+      {"a*b*c", R"~("a" emph["b"] "c")~"},
+      {"*a *b*", R"~("*a " emph["b"])~"},
+      {"**a *b* c**", R"~(strong["a " emph["b"] " c"])~"},
+      {"*a*{.x}", R"~(emph{.x}["a"])~"},
+      {"*a**", R"~(emph["a"] "*")~"},
+      {"_a_b", R"~("_a_b")~"},
+      {"a_b_ c", R"~("a_b_ c")~"},
+      {"*a [b](u)*", R"~(emph["a " link(u)["b"]])~"},
+      {"*www.b.c*", R"~(emph[autolink(http://www.b.c)"www.b.c"])~"},
+      {"* a*", R"~("* a*")~"},
+      {"*é*", R"~(emph["é"])~"},
+      {"(*a*)", R"~("(" emph["a"] ")")~"},
+  });
+}
+
 TEST(InlineCases, DestinationsAndTitles) {
   Parser parse;
   expect_cases(parse, {
