@@ -95,23 +95,27 @@ bool InlineScanner::try_plain_emphasis() {
   if (events_enabled_ || !ctx_.options.templates.empty()) return false;
   const char ch = text_[p_];
   const std::size_t n = text_.size();
-  const std::size_t from = p_ + 1;
+  // The run's length: one or two.
+  const std::size_t length = p_ + 1 < n && text_[p_ + 1] == ch ? 2 : 1;
+  const std::size_t from = p_ + length;
   if (from >= n || text_[from] == ch) return false;
   const std::size_t q = next_trigger(from, n);
-  if (q >= n || text_[q] != ch) return false;
+  const std::size_t after = q + length;
+  if (after > n || text_[q] != ch || text_[after - 1] != ch) return false;
   // A longer closing run, or attribute blocks after it, are the pairing's to read.
-  if (q + 1 < n && (text_[q + 1] == ch || text_[q + 1] == '{')) return false;
+  if (after < n && (text_[after] == ch || text_[after] == '{')) return false;
   // An opener that may also close might pair with a run before it instead.
   const RunSides opener = run_sides(text_, p_, from, ch);
-  if (!opener.can_open || opener.can_close || !run_sides(text_, q, q + 1, ch).can_close) return false;
+  if (!opener.can_open || opener.can_close || !run_sides(text_, q, after, ch).can_close) return false;
   if (ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, from) < q) return false;
   flush_text();
   const std::string_view inner = text_.substr(from, q - from);
-  Inline::Emph emph{Attr{}, {}};
-  emph.children.reserve(1);
-  emph.children.emplace_back(Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(inner) : Str(inner)});
-  push_node(std::move(emph));
-  p_ = q + 1;
+  Inlines children;
+  children.reserve(1);
+  children.emplace_back(Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(inner) : Str(inner)});
+  if (length == 2) push_node(Inline::Strong{Attr{}, std::move(children)});
+  else push_node(Inline::Emph{Attr{}, std::move(children)});
+  p_ = after;
   return true;
 }
 

@@ -169,10 +169,10 @@ class InlineScanner {
   // destination's own scans would find.
   std::size_t bare_destination_end(std::size_t from) const;
   void delimiter_run();
-  // "*text*" or "_text_" whose text holds nothing but literal characters, at a single "*" or "_"
-  // that may open and not close, its closer a single one that may close: the emphasis made at
-  // once, as the pairing of the two runs would make it (a pair of single runs, with nothing
-  // between them, pairs with each other whatever comes before or after).
+  // "*text*" or "**text**" (or with "_") whose text holds nothing but literal characters, at a run
+  // of one or two that may open and not close, its closer a run as long that may close: the
+  // emphasis made at once, as the pairing of the two runs would make it (two such runs, with
+  // nothing between them, pair with each other whatever comes before or after).
   bool try_plain_emphasis();
   void literal_run();
   // The first trigger in [q, to), or `to`.

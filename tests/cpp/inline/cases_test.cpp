@@ -292,6 +292,13 @@ TEST(InlineCases, PlainEmphasisAndNearMisses) {
       {"* a*", R"~("* a*")~"},
       {"*é*", R"~(emph["é"])~"},
       {"(*a*)", R"~("(" emph["a"] ")")~"},
+      {"a **b c** d", R"~("a " strong["b c"] " d")~"},
+      {"**a*", R"~("*" emph["a"])~"},
+      {"**a***", R"~(strong["a"] "*")~"},
+      {"__a__b", R"~("__a__b")~"},
+      {"**a**{.x}", R"~(strong{.x}["a"])~"},
+      {"*a **b** c*", R"~(emph["a " strong["b"] " c"])~"},
+      {"**a **b** c**", R"~(strong["a b c"])~"},
   });
 }
 
