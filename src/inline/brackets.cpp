@@ -196,13 +196,24 @@ void InlineScanner::close_note(const BracketOpener& top, std::size_t r) {
 // "](destination "title")" after the bracket text.
 bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
   if (r + 1 >= text_.size() || text_[r + 1] != '(') return false;
-  const std::size_t depth = ctx_.options.max_link_paren_depth;
-  const auto paren = paren_content(text_, r + 2, depth, &parens_);
-  if (!paren) return false;
-  auto dt = parse_link_destination_title(paren->content, depth, ctx_.text_outlives_tree);
-  if (!dt) return false;
+  const std::size_t from = r + 2;
+  const std::size_t stop = bare_destination_end(from);
+  std::optional<DestinationTitle> dt;
+  std::size_t e;
+  if (stop != kNoNode) {
+    const std::string_view destination = text_.substr(from, stop - from);
+    dt.emplace();
+    dt->destination = ctx_.text_outlives_tree ? Str::borrowed(destination) : Str(destination);
+    e = stop + 1;
+  } else {
+    const std::size_t depth = ctx_.options.max_link_paren_depth;
+    const auto paren = paren_content(text_, from, depth, &parens_);
+    if (!paren) return false;
+    dt = parse_link_destination_title(paren->content, depth, ctx_.text_outlives_tree);
+    if (!dt) return false;
+    e = paren->end;
+  }
   const bool is_image = top.kind == BracketKind::Image;
-  const std::size_t e = paren->end;
   emit(InlineEventKind::Link, opener_start(top), e, is_image, r + 1);
   emit(InlineEventKind::LinkTail, r + 1, e);
   if (is_image) {
@@ -211,6 +222,36 @@ bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
     finish_bracket(top, Inline::Link{std::move(dt->destination), std::move(dt->title), Attr{}, {}}, true);
   }
   p_ = apply_trailing_attrs(top.node, e);
+  return true;
+}
+
+std::size_t InlineScanner::bare_destination_end(std::size_t from) const {
+  const std::size_t stop =
+      find_any_of<'\\', '<', '(', ')', ' ', '\t', '\n', '\r', '&'>(text_, from, text_.size());
+  return stop < text_.size() && text_[stop] == ')' && stop > from ? stop : kNoNode;
+}
+
+bool InlineScanner::try_plain_link() {
+  // Inside another bracket a link would deactivate the link openers around it.
+  if (!brackets_.empty()) return false;
+  const std::size_t n = text_.size();
+  const std::size_t from = p_ + 1;
+  const std::size_t r = next_trigger(from, n);
+  if (r == from || r + 1 >= n || text_[r] != ']' || text_[r + 1] != '(') return false;
+  if (ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, from) < r) return false;
+  const std::size_t stop = bare_destination_end(r + 2);
+  if (stop == kNoNode) return false;
+  flush_text();
+  const std::size_t e = stop + 1;
+  emit(InlineEventKind::Link, p_, e, false, r + 1);
+  emit(InlineEventKind::LinkTail, r + 1, e);
+  const bool borrow = ctx_.text_outlives_tree;
+  const std::string_view label = text_.substr(from, r - from);
+  const std::string_view destination = text_.substr(r + 2, stop - r - 2);
+  Inline::Link link{borrow ? Str::borrowed(destination) : Str(destination), std::nullopt, Attr{}, {}};
+  link.children.reserve(1);
+  link.children.emplace_back(Inline::Text{borrow ? Str::borrowed(label) : Str(label)});
+  p_ = apply_trailing_attrs(push_node(std::move(link)), e);
   return true;
 }
 

@@ -36,6 +36,28 @@ inline std::uint8_t neighbour_class(char32_t c) {
   return c < 0x80 ? kAsciiClasses[c] : non_ascii_class(c);
 }
 
+// Whether the run of `ch` at [start, end) of `text` may open and close emphasis, by its neighbours.
+struct RunSides {
+  bool can_open, can_close;
+};
+RunSides run_sides(std::string_view text, std::size_t start, std::size_t end, char ch) {
+  const bool has_prev = start > 0, has_next = end < text.size();
+  // The neighbours, read from their byte when it is ASCII (most are).
+  const auto prev_byte = has_prev ? static_cast<unsigned char>(text[start - 1]) : 0;
+  const auto next_byte = has_next ? static_cast<unsigned char>(text[end]) : 0;
+  const char32_t prev = prev_byte < 0x80 ? prev_byte : utf8::prev_char(text, start);
+  const char32_t next = next_byte < 0x80 ? next_byte : utf8::decode(text, end).cp;
+  // The text's edges count as white space and as no punctuation.
+  const std::uint8_t prev_class = has_prev ? neighbour_class(prev) : kWhite;
+  const std::uint8_t next_class = has_next ? neighbour_class(next) : kWhite;
+  const bool prev_ws = prev_class & kWhite, next_ws = next_class & kWhite;
+  const bool prev_punct = prev_class & kPunct, next_punct = next_class & kPunct;
+  const bool left = !next_ws && (!next_punct || prev_ws || prev_punct);
+  const bool right = !prev_ws && (!prev_punct || next_ws || next_punct);
+  if (ch == '_') return RunSides{left && (!right || prev_punct), right && (!left || next_punct)};
+  return RunSides{left, right};
+}
+
 int character_slot(char c) {
   switch (c) {
     case '*': return 0;
@@ -58,30 +80,43 @@ void InlineScanner::delimiter_run() {
     return;
   }
   flush_text();
-  const bool has_prev = p_ > 0, has_next = end < text_.size();
-  // The neighbours, read from their byte when it is ASCII (most are).
-  const auto prev_byte = has_prev ? static_cast<unsigned char>(text_[p_ - 1]) : 0;
-  const auto next_byte = has_next ? static_cast<unsigned char>(text_[end]) : 0;
-  const char32_t prev = prev_byte < 0x80 ? prev_byte : utf8::prev_char(text_, p_);
-  const char32_t next = next_byte < 0x80 ? next_byte : utf8::decode(text_, end).cp;
-  // The text's edges count as white space and as no punctuation.
-  const std::uint8_t prev_class = has_prev ? neighbour_class(prev) : kWhite;
-  const std::uint8_t next_class = has_next ? neighbour_class(next) : kWhite;
-  const bool prev_ws = prev_class & kWhite, next_ws = next_class & kWhite;
-  const bool prev_punct = prev_class & kPunct, next_punct = next_class & kPunct;
-  const bool left = !next_ws && (!next_punct || prev_ws || prev_punct);
-  const bool right = !prev_ws && (!prev_punct || next_ws || next_punct);
-  bool can_open = left, can_close = right;
-  if (ch == '_') {
-    can_open = left && (!right || prev_punct);
-    can_close = right && (!left || next_punct);
-  }
+  const auto [can_open, can_close] = run_sides(text_, p_, end, ch);
   // The run's text is its stretch of the source (pairing only shortens it).
   const std::string_view run = text_.substr(p_, n);
   const std::size_t node =
       push_node(Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(run) : Str(run)});
   delimiters_.push_back(DelimiterRun{node, p_, n, ch, can_open, can_close, true});
   p_ = end;
+}
+
+bool InlineScanner::try_plain_emphasis() {
+  // With events, pairs are told in the order the pairing makes them, at the text's end or its
+  // bracket's closing; a template may start at any trigger.
+  if (events_enabled_ || !ctx_.options.templates.empty()) return false;
+  const char ch = text_[p_];
+  const std::size_t n = text_.size();
+  // The run's length: one or two.
+  const std::size_t length = p_ + 1 < n && text_[p_ + 1] == ch ? 2 : 1;
+  const std::size_t from = p_ + length;
+  if (from >= n || text_[from] == ch) return false;
+  const std::size_t q = next_trigger(from, n);
+  const std::size_t after = q + length;
+  if (after > n || text_[q] != ch || text_[after - 1] != ch) return false;
+  // A longer closing run, or attribute blocks after it, are the pairing's to read.
+  if (after < n && (text_[after] == ch || text_[after] == '{')) return false;
+  // An opener that may also close might pair with a run before it instead.
+  const RunSides opener = run_sides(text_, p_, from, ch);
+  if (!opener.can_open || opener.can_close || !run_sides(text_, q, after, ch).can_close) return false;
+  if (ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, from) < q) return false;
+  flush_text();
+  const std::string_view inner = text_.substr(from, q - from);
+  Inlines children;
+  children.reserve(1);
+  children.emplace_back(Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(inner) : Str(inner)});
+  if (length == 2) push_node(Inline::Strong{Attr{}, std::move(children)});
+  else push_node(Inline::Emph{Attr{}, std::move(children)});
+  p_ = after;
+  return true;
 }
 
 std::size_t InlineScanner::first_delimiter_from(std::size_t node) const {

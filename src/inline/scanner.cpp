@@ -419,7 +419,7 @@ Inlines InlineScanner::run() {
       continue;
     }
     if (c == '[') {
-      push_bracket(BracketKind::Link, p_ + 1);
+      if (!try_plain_link()) push_bracket(BracketKind::Link, p_ + 1);
       continue;
     }
     if (c == ']') {
@@ -427,6 +427,7 @@ Inlines InlineScanner::run() {
       continue;
     }
     if (c == '*' || c == '_' || c == '=' || c == '~') {
+      if ((c == '*' || c == '_') && try_plain_emphasis()) continue;
       delimiter_run();
       continue;
     }
@@ -456,13 +457,6 @@ void InlineScanner::push_pending_text() {
   push_node(Inline::Text{pending_.take(ctx_.text_outlives_tree ? text_ : std::string_view())});
 }
 
-void InlineScanner::link_last(std::size_t index) {
-  if (tail_ != kNoNode) nodes_[tail_].next = index;
-  else head_ = index;
-  tail_ = index;
-  ++live_nodes_;
-}
-
 void InlineScanner::kill(std::size_t k) {
   Node& node = nodes_[k];
   if (!node.live) return;
@@ -476,19 +470,31 @@ void InlineScanner::kill(std::size_t k) {
 }
 
 void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out) {
+  if (first == stop || first == kNoNode) return;
   // Counted first, so the list is allocated once rather than grown node by node.
   std::size_t count = 0;
   for (std::size_t k = first; k != stop && k != kNoNode; k = nodes_[k].next) ++count;
   out.reserve(out.size() + count);
-  for (std::size_t k = first; k != stop && k != kNoNode;) {
-    const std::size_t next = nodes_[k].next;
-    if (!out.empty() && out.back().kind() == InlineKind::Text &&
-        nodes_[k].value.kind() == InlineKind::Text)
-      needs_coalesce_ = true;
-    out.push_back(std::move(nodes_[k].value));
-    kill(k);
-    k = next;
+  // The taken nodes are one stretch of the live list: it is cut out once, at its ends, rather
+  // than node by node.
+  const std::size_t before = nodes_[first].prev;
+  bool last_is_text = !out.empty() && out.back().kind() == InlineKind::Text;
+  std::size_t k = first;
+  while (k != stop && k != kNoNode) {
+    Node& node = nodes_[k];
+    const bool is_text = node.value.kind() == InlineKind::Text;
+    if (last_is_text && is_text) needs_coalesce_ = true;
+    last_is_text = is_text;
+    out.push_back(std::move(node.value));
+    k = node.next;
+    node.live = false;
+    node.prev = node.next = kNoNode;
   }
+  if (before != kNoNode) nodes_[before].next = k;
+  else head_ = k;
+  if (k != kNoNode) nodes_[k].prev = before;
+  else tail_ = before;
+  live_nodes_ -= count;
 }
 
 // ---- Trailing attribute blocks ---------------------------------------------------------------

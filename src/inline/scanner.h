@@ -159,7 +159,21 @@ class InlineScanner {
   void escape();
   void line_feed();
   void close_bracket();
+  // "[text](destination)" at a "[" outside any bracket, whose text holds nothing but literal
+  // characters and whose destination is bare (see bare_destination_end): the link made at once,
+  // as the bracket's opener, text and closing would make it.
+  bool try_plain_link();
+  // The ")" that ends a link tail starting at `from` (just past "(") when the tail is a bare
+  // destination: no space, title, parenthesis, angle bracket, escape or reference before the
+  // ")"; kNoNode otherwise. The destination is then the text up to it, as the tail's and the
+  // destination's own scans would find.
+  std::size_t bare_destination_end(std::size_t from) const;
   void delimiter_run();
+  // "*text*" or "**text**" (or with "_") whose text holds nothing but literal characters, at a run
+  // of one or two that may open and not close, its closer a run as long that may close: the
+  // emphasis made at once, as the pairing of the two runs would make it (two such runs, with
+  // nothing between them, pair with each other whatever comes before or after).
+  bool try_plain_emphasis();
   void literal_run();
   // The first trigger in [q, to), or `to`.
   std::size_t next_trigger(std::size_t q, std::size_t to) const {
@@ -190,7 +204,12 @@ class InlineScanner {
     link_last(index);
     return index;
   }
-  void link_last(std::size_t index);
+  void link_last(std::size_t index) {
+    if (tail_ != kNoNode) nodes_[tail_].next = index;
+    else head_ = index;
+    tail_ = index;
+    ++live_nodes_;
+  }
   void kill(std::size_t node);
   // Moves the inlines of the live nodes from `first` (a live node) up to `stop` (exclusive, or
   // kNoNode for the end) into `out`, killing those nodes.

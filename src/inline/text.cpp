@@ -52,7 +52,7 @@ void PendingText::drop_back(std::size_t n) {
     literal_ampersands_.pop_back();
 }
 
-Str PendingText::take(std::string_view kept) {
+Str PendingText::take_held(std::string_view kept) {
   const std::string_view run = view();
   Str out;
   if (!has_ampersand_ || run.find('&') == std::string_view::npos) {

@@ -246,6 +246,62 @@ TEST(InlineCases, BracketsAndReferences) {
   });
 }
 
+// "[text](destination)" whose text is literal and whose destination is bare is made at its "[";
+// each near miss below goes through the bracket stack and must come out the same.
+TEST(InlineCases, PlainLinksAndNearMisses) {
+  Parser parse;
+  parse.options.bare_autolinks = true;
+  expect_cases(parse, {
+      {"x [a b](u/v?w=1) y", R"~("x " link(u/v?w=1)["a b"] " y")~"},
+      {"*a*[b](u)*c*", R"~(emph["a"] link(u)["b"] emph["c"])~"},
+      {"[a](u){.c}", R"~(link{.c}(u)["a"])~"},
+      {"[](u)", R"~(link(u)[])~"},
+      {"[a]()", R"~(link()["a"])~"},
+      {"[a](u", R"~("[a](u")~"},
+      {"[a](", R"~("[a](")~"},
+      {"[a]", R"~("[a]")~"},
+      {"[*a*](u)", R"~(link(u)[emph["a"]])~"},
+      {"[a\\]](u)", R"~(link(u)["a]"])~"},
+      {"[www.b.c](u)", R"~(link(u)["www.b.c"])~"},
+      {"[x a@b.co](u)", R"~(link(u)["x a@b.co"])~"},
+      {"[a](u v)", R"~("[a](u v)")~"},
+      {"[a](u&amp;)", R"~(link(u&)["a"])~"},
+      {"[a](u(v))", R"~(link(u(v))["a"])~"},
+      {"[o [a](u) p](v)", R"~("[o " link(u)["a"] " p](v)")~"},
+      {"[é](ü)", R"~(link(ü)["é"])~"},
+  });
+}
+
+// "*text*" and "_text_" with literal text between two single runs are made at the opener; each
+// near miss below goes through the pairing and must come out the same.
+TEST(InlineCases, PlainEmphasisAndNearMisses) {
+  Parser parse;
+  parse.options.bare_autolinks = true;
+  expect_cases(parse, {
+      {"a *b c* d", R"~("a " emph["b c"] " d")~"},
+      {"*a*b", R"~(emph["a"] "b")~"},
+      {"a*b*c", R"~("a" emph["b"] "c")~"},
+      {"*a *b*", R"~("*a " emph["b"])~"},
+      {"**a *b* c**", R"~(strong["a " emph["b"] " c"])~"},
+      {"*a*{.x}", R"~(emph{.x}["a"])~"},
+      {"*a**", R"~(emph["a"] "*")~"},
+      {"_a_b", R"~("_a_b")~"},
+      {"a_b_ c", R"~("a_b_ c")~"},
+      {"*a [b](u)*", R"~(emph["a " link(u)["b"]])~"},
+      {"*www.b.c*", R"~(emph[autolink(http://www.b.c)"www.b.c"])~"},
+      {"* a*", R"~("* a*")~"},
+      {"*é*", R"~(emph["é"])~"},
+      {"(*a*)", R"~("(" emph["a"] ")")~"},
+      {"a **b c** d", R"~("a " strong["b c"] " d")~"},
+      {"**a*", R"~("*" emph["a"])~"},
+      {"**a***", R"~(strong["a"] "*")~"},
+      {"__a__b", R"~("__a__b")~"},
+      {"**a**{.x}", R"~(strong{.x}["a"])~"},
+      {"*a **b** c*", R"~(emph["a " strong["b"] " c"])~"},
+      {"**a **b** c**", R"~(strong["a b c"])~"},
+  });
+}
+
 TEST(InlineCases, DestinationsAndTitles) {
   Parser parse;
   expect_cases(parse, {
