@@ -1,6 +1,7 @@
 // Bare autolinks and the e-mail address grammar.
 #include "inline/autolink.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <string>
@@ -247,58 +248,163 @@ bool scheme_ends_at(std::string_view text, std::size_t colon, std::size_t back) 
   }
 }
 
-}  // namespace
-
-std::size_t AutolinkMemo::find_scheme_start(std::string_view text, std::size_t from) {
-  scheme_.from = from;
-  // A scheme's ":" stands three ("ftp:") to six ("mailto:") bytes after its start, and no ":"
-  // comes before it, so the colons are tried in order, each for the starts it may end.
-  // Most colons end no scheme: the first letter a length needs rules each out without a compare.
-  const auto may_start_at = [&](std::size_t colon, std::size_t back) {
-    const char c = text[colon - back];
-    switch (back) {
-      case 6: return (c | 0x20) == 'm';
-      case 5: return c == 'h';
-      case 4: return c == 'h' || (c | 0x20) == 'x';
-      default: return c == 'f';
-    }
+// The start of the scheme that makes a bare link and ends with the ":" at `colon`, at or after
+// `floor`, or npos. The letter before the ":" tells "https" ("s"), "mailto" ("o" in any case)
+// and the rest ("p"), whose first letters tell them apart but for "ftp" inside another word.
+std::size_t scheme_start(std::string_view text, std::size_t colon, std::size_t floor) {
+  constexpr std::size_t none = std::string_view::npos;
+  if (colon < floor + 3) return none;
+  const auto starts = [&](std::size_t back) {
+    return scheme_ends_at(text, colon, back) ? colon - back : none;
   };
-  for (std::size_t colon = text.find(':', from + 3); colon != std::string_view::npos;
-       colon = text.find(':', colon + 1)) {
-    for (std::size_t back = 6; back >= 3; --back) {
-      if (colon >= from + back && may_start_at(colon, back) && scheme_ends_at(text, colon, back))
-        return scheme_.found = colon - back;
-    }
+  switch (text[colon - 1] | 0x20) {
+    case 's': return colon >= floor + 5 && text[colon - 5] == 'h' ? starts(5) : none;
+    case 'o': return colon >= floor + 6 && (text[colon - 6] | 0x20) == 'm' ? starts(6) : none;
+    case 'p':
+      if (colon >= floor + 4) {
+        const char first = text[colon - 4];
+        if (first == 'h' || (first | 0x20) == 'x') {
+          const std::size_t start = starts(4);
+          if (start != none) return start;
+        }
+      }
+      return text[colon - 3] == 'f' ? starts(3) : none;
+    default: return none;
   }
-  return scheme_.found = text.size();
 }
 
-std::size_t AutolinkMemo::find_address_start(std::string_view text, std::size_t from) {
-  address_.from = from;
-  for (std::size_t q = from;;) {
-    const std::size_t at = next_at_sign(text, q);
-    if (at >= text.size()) return address_.found = text.size();
-    // An address starts in the run of local-part bytes before its "@" (all ASCII), after a
-    // boundary: at the run's start or after a boundary byte inside it.
-    const std::size_t start = std::max(q, local_start_);
-    if (start < at) {
-      if (boundary_before(text, start)) return address_.found = start;
-      for (std::size_t i = start; i + 1 < at; ++i)
-        if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) return address_.found = i + 1;
+// The bytes from which the candidates are found: ":" ends a scheme, "@" follows an address's
+// local part, and "w" followed by "." may end a "www.".
+bool is_candidate_mark(std::string_view text, std::size_t i) {
+  const char c = text[i];
+  return c == ':' || c == '@' || (c == 'w' && i + 1 < text.size() && text[i + 1] == '.');
+}
+
+}  // namespace
+
+void AutolinkMemo::mark_address(std::string_view text, std::size_t at) {
+  // An address starts in the run of local-part bytes before its "@" (all ASCII, at most a word's
+  // length back), after a boundary: at the run's start or after a boundary byte inside it. Only
+  // the window's part of the run is walked.
+  const std::size_t floor = std::max(at >= kWordLimit ? at - kWordLimit + 1 : 0, base_);
+  std::size_t start = at;
+  while (start > floor && is_local_char(static_cast<unsigned char>(text[start - 1]))) --start;
+  if (start == at) return;
+  if (boundary_before(text, start)) mark(start);
+  for (std::size_t i = start; i + 1 < at; ++i)
+    if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) mark(i + 1);
+}
+
+[[gnu::always_inline]] inline void AutolinkMemo::mark_from(std::string_view text, std::size_t at) {
+  const char c = text[at];
+  if (c == ':') {
+    const std::size_t start = scheme_start(text, at, base_);
+    if (start != std::string_view::npos) mark(start);
+  } else if (c == '@') {
+    mark_address(text, at);
+  } else if (at >= base_ + 2 && text[at - 1] == 'w' && text[at - 2] == 'w') {  // "w" and "."
+    mark(at - 2);
+  }
+}
+
+void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
+  const std::size_t n = text.size();
+  base_ = base;
+  window_end_ = std::min(n, base + kWindowBits);
+  std::fill_n(window_.begin(), (window_end_ - base_ + 63) / 64, std::uint64_t{0});
+  // A scheme or "www." starts at most six bytes before the byte that marks it; an address up to
+  // a word's length before its "@".
+  const std::size_t marks_end = std::min(n, window_end_ + 6);
+  std::size_t i = base;
+  const auto mark_all = [&](std::size_t at, unsigned found) {
+    for (; found != 0; found &= found - 1) mark_from(text, at + static_cast<std::size_t>(__builtin_ctz(found)));
+  };
+#if defined(__SSE2__)
+  if (n >= 16) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const auto marks = [](__m128i chunk, __m128i next) {
+      const auto is = [](__m128i c, char b) { return _mm_cmpeq_epi8(c, _mm_set1_epi8(b)); };
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+          _mm_or_si128(is(chunk, ':'), is(chunk, '@')), _mm_and_si128(is(chunk, 'w'), is(next, '.')))));
+    };
+    const auto load = [&](std::size_t at) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+    };
+    // Each block is read with the block one byte on.
+    for (; i + 17 <= marks_end; i += 16) {
+      const unsigned found = marks(load(i), load(i + 1));
+      if (found != 0) mark_all(i, found);
     }
-    q = at + 1;
+    if (i < marks_end) {
+      unsigned found;
+      if (i + 17 <= n) {
+        found = marks(load(i), load(i + 1));
+      } else {
+        // The text's last block stands in (no byte follows its last), its bytes before `i`
+        // shifted out.
+        const __m128i last = load(n - 16);
+        found = marks(last, _mm_srli_si128(last, 1)) >> (i - (n - 16));
+      }
+      found &= (1u << (marks_end - i)) - 1;
+      mark_all(i, found);
+      i = marks_end;
+    }
+  }
+#endif
+  for (; i < marks_end; ++i)
+    if (is_candidate_mark(text, i)) mark_from(text, i);
+  // An "@" past those bytes may still have its local part start inside the window.
+  const std::size_t at_end = std::min(n, window_end_ + kWordLimit - 1);
+  for (std::size_t at = marks_end; at < at_end; ++at) {
+    at = text.find('@', at);
+    if (at >= at_end) break;
+    mark_address(text, at);
   }
 }
 
 std::size_t AutolinkMemo::find_link_candidate(std::string_view text, std::size_t from) {
-  if (!scheme_.holds(from)) find_scheme_start(text, from);
-  if (!www_.holds(from)) {
-    const std::size_t pos = text.find("www.", from);
-    www_ = {from, pos == std::string_view::npos ? text.size() : pos};
+  // Within the window, the next set bit; only past its end is another window read.
+  const std::size_t offset = from - base_;
+  if (offset < window_end_ - base_) {
+    const std::size_t words = (window_end_ - base_ + 63) / 64;
+    std::size_t w = offset >> 6;
+    std::uint64_t bits = window_[w] & (~std::uint64_t{0} << (offset & 63));
+    while (bits == 0 && ++w < words) bits = window_[w];
+    if (bits != 0) {
+      const std::size_t found = base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+      candidate_ = {from, found};
+      return found;
+    }
+    if (window_end_ == text.size()) {
+      candidate_ = {from, text.size()};
+      return text.size();
+    }
   }
-  if (!address_.holds(from)) find_address_start(text, from);
-  candidate_ = {from, std::min({scheme_.found, www_.found, address_.found})};
-  return candidate_.found;
+  return find_in_windows(text, from);
+}
+
+std::size_t AutolinkMemo::find_in_windows(std::string_view text, std::size_t from) {
+  const std::size_t n = text.size();
+  if (from >= n) {
+    candidate_ = {from, n};
+    return n;
+  }
+  // Past the window (or before it: the offsets asked went back) a window starts at `from`.
+  fill_window(text, from < base_ || from >= window_end_ ? from : window_end_);
+  for (;;) {
+    const std::size_t words = (window_end_ - base_ + 63) / 64;
+    for (std::size_t w = 0; w < words; ++w) {
+      if (window_[w] != 0) {
+        const std::size_t found = base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(window_[w]));
+        candidate_ = {from, found};
+        return found;
+      }
+    }
+    if (window_end_ == n) break;
+    fill_window(text, window_end_);
+  }
+  candidate_ = {from, n};
+  return n;
 }
 
 bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p) {

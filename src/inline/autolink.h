@@ -12,8 +12,9 @@
 
 namespace vedavi::inl {
 
-// Per-text memory of the scanner's bare-link attempts, which come at ascending offsets: the next
-// "@" and the angle-opener answer of the last white-space run, so a long text costs linear time.
+// Per-text memory of the scanner's bare-link attempts, which come at ascending offsets: where
+// links may start, the next "@" and the angle-opener answer of the last white-space run, so a long
+// text costs linear time.
 class AutolinkMemo {
  public:
   std::size_t next_at_sign(std::string_view text, std::size_t from) {
@@ -36,21 +37,36 @@ class AutolinkMemo {
  private:
   std::size_t find_at_sign(std::string_view text, std::size_t from);
   std::size_t find_link_candidate(std::string_view text, std::size_t from);
-  // The candidates of one kind: the first at or after `from`.
-  std::size_t find_scheme_start(std::string_view text, std::size_t from);
-  std::size_t find_address_start(std::string_view text, std::size_t from);
+  [[gnu::noinline]] std::size_t find_in_windows(std::string_view text, std::size_t from);
+  // Marks the candidates of the window of offsets that starts at `base`, from one pass over its
+  // bytes (and the few after it whose links may start inside it).
+  void fill_window(std::string_view text, std::size_t base);
+  // The candidates that a ":", "@" or "w" followed by "." at `at` gives.
+  void mark_from(std::string_view text, std::size_t at);
+  void mark_address(std::string_view text, std::size_t at);
+  void mark(std::size_t offset) {
+    if (offset >= base_ && offset < window_end_) {
+      const std::size_t bit = offset - base_;
+      window_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    }
+  }
 
-  // The first candidate of a kind at or after `from`. It is the first after every offset up to
-  // it too; nothing holds before the first search.
+  // The first candidate at or after `from`. It is the first after every offset up to it too;
+  // nothing holds before the first search.
   struct Found {
     std::size_t from = 1, found = 0;
     bool holds(std::size_t offset) const { return offset >= from && offset <= found; }
   };
 
+  // The candidates in [base_, window_end_), a bit each; a text longer than the window is read a
+  // window at a time. Words past the window's end are never read, so none is set up front.
+  static constexpr std::size_t kWindowBits = 1024;
+  std::size_t base_ = 0, window_end_ = 0;
+  std::array<std::uint64_t, kWindowBits / 64> window_;
+  Found candidate_;
+
   std::size_t at_from_ = 0, at_found_ = 0;
   std::size_t local_start_ = 0;  // where the run of local-part bytes before at_found_ starts
-  // Each kind's last candidate, and the first of them all.
-  Found scheme_, www_, address_, candidate_;
   bool at_valid_ = false;
   std::size_t angle_pos_ = 0;  // the last offset asked and its answer
   bool angle_answer_ = false;
