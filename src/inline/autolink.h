@@ -154,11 +154,8 @@ inline bool may_start_bare_autolink(std::string_view text, std::size_t p, Autoli
   const std::size_t at = memo->next_at_sign(text, p);
   return at < text.size() && at - p < kBareLinkWordLimit && memo->local_part_reaches(p);
 }
+// Whether all of `s` is an e-mail address.
 bool is_email(std::string_view s);
-// The longest e-mail address that starts the word, less trailing punctuation.
-std::optional<std::string_view> bare_email_prefix(std::string_view word);
-// The text from `start` up to the first white space, at most 255 bytes.
-std::string_view bounded_autolink_word(std::string_view text, std::size_t start);
 std::size_t trim_bare_url_end(std::string_view text, std::size_t start, std::size_t end);
 std::size_t trim_trailing_url_punct(std::string_view text, std::size_t start, std::size_t end);
 bool preceded_by_angle_opener(std::string_view text, std::size_t p);
