@@ -27,8 +27,9 @@ class AutolinkMemo {
   bool local_part_reaches(std::size_t p) const { return p >= local_start_; }
   // The first offset at or after `from` (or the text's size) that may start a bare link: where
   // a scheme or "www." starts, or where an address's local part may start after a boundary.
-  // Every offset where a boundary precedes and may_start_bare_autolink holds is one, so a scan
-  // reads the text up to the next one without stopping at each word.
+  // Every offset where a boundary precedes and may_start_bare_autolink holds is one, and that
+  // holds at every one, so a scan reads the text up to the next one without stopping at each
+  // word, and tries a link there when a boundary precedes.
   std::size_t next_link_candidate(std::string_view text, std::size_t from) {
     return candidate_.holds(from) ? candidate_.found : find_link_candidate(text, from);
   }

@@ -91,7 +91,7 @@ TEST(InlineProperties, MemoSearchesAgreeWithPlainOnesInAnyOrder) {
 // The scanner reads text up to the memo's next link candidate without looking for bare links:
 // no link may start before it, from any offset, in any order of asking.
 // No candidate past the first offset where a bare link starts, from any offset of `text`,
-// asked in ascending and in shuffled order.
+// asked in ascending and in shuffled order, and every candidate one where a link may start.
 void expect_candidates_miss_no_link(const std::string& text, std::mt19937& rng) {
   // first_link[p]: the first offset at or after p where a bare link starts (or the size).
   std::vector<std::size_t> first_link(text.size() + 1, text.size());
@@ -107,6 +107,10 @@ void expect_candidates_miss_no_link(const std::string& text, std::mt19937& rng) 
       const std::size_t candidate = memo.next_link_candidate(text, p);
       ASSERT_GE(candidate, p) << text << " from " << p;
       ASSERT_LE(candidate, first_link[p]) << text << " from " << p;
+      // The scanner tries a link at every candidate after a boundary, asking nothing more.
+      if (candidate < text.size()) {
+        ASSERT_TRUE(inl::may_start_bare_autolink(text, candidate, &memo)) << text << " at " << candidate;
+      }
     }
   }
 }
