@@ -141,15 +141,13 @@ std::size_t local_part_end(std::string_view text, std::size_t start, std::size_t
 }
 
 // The end of the e-mail address that starts a word at `start` (the longest, less trailing
-// punctuation, within a word's length), or npos; `at` is its "@" when the caller knows that
-// only local-part bytes come before it. An address followed by "_" or "-" is none: it would
-// have gone on.
-std::size_t email_end(std::string_view text, std::size_t start,
-                      std::size_t at = std::string_view::npos) {
+// punctuation, within a word's length), or npos. An address followed by "_" or "-" is none: it
+// would have gone on.
+std::size_t email_end(std::string_view text, std::size_t start) {
   // A word ends at white space or after kWordLimit bytes, before a character that limit cuts;
   // white space and such characters end an address anyway.
   const std::size_t limit = std::min(text.size(), start + kWordLimit);
-  if (at == std::string_view::npos) at = local_part_end(text, start, limit);
+  const std::size_t at = local_part_end(text, start, limit);
   if (at == std::string_view::npos) return at;
   const std::size_t end = domain_end(text, at, limit);
   if (end != std::string_view::npos && end < limit && (text[end] == '_' || text[end] == '-'))
@@ -533,16 +531,13 @@ Inline::Autolink mail_link(std::string_view address) {
   return {url, Str::borrowed(url.substr(7)), true};
 }
 
-// A plain address at `p`: cheap tests first, as this runs after every boundary of a text.
+// A plain address at `p`. Its local part is read forward from `p` to its "@" (the bytes between
+// are all local-part bytes, so no "@" is searched for and no run looked back over).
 std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
-  const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
-  if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
-  if (memo && !memo->local_part_reaches(p)) return std::nullopt;
   if (!boundary_before(text, p)) return std::nullopt;
   if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
   if (angle_opener_before(text, p, memo)) return std::nullopt;
-  // With the memo, only local-part bytes stand between `p` and the "@".
-  const std::size_t end = email_end(text, p, memo ? at : std::string_view::npos);
+  const std::size_t end = email_end(text, p);
   if (end == std::string_view::npos) return std::nullopt;
   return BareLink{mail_link(text.substr(p, end - p)), end};
 }
@@ -554,8 +549,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
   if (p >= text.size()) return std::nullopt;
   const auto first = static_cast<unsigned char>(text[p]);
   if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
-  // Without a prefix only an address may start here; plain_email asks what
-  // may_start_bare_autolink would (the next "@" within reach), so neither is asked twice.
+  // Without a prefix only an address may start here.
   const LinkPrefix prefix = link_prefix_at(text, p);
   if (prefix == LinkPrefix::None) return plain_email(text, p, memo);
   if (prefix == LinkPrefix::Mailto) {
