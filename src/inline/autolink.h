@@ -17,6 +17,10 @@ namespace vedavi::inl {
 // text costs linear time.
 class AutolinkMemo {
  public:
+  AutolinkMemo() = default;
+  // The window's words are set up only as a window is read, so a memo is never copied.
+  AutolinkMemo(const AutolinkMemo&) = delete;
+  AutolinkMemo& operator=(const AutolinkMemo&) = delete;
   std::size_t next_at_sign(std::string_view text, std::size_t from) {
     if (at_valid_ && from >= at_from_ && from <= at_found_) return at_found_;
     return find_at_sign(text, from);
