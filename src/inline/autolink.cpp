@@ -327,15 +327,17 @@ void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
   const std::size_t marks_end = std::min(n, window_end_ + 6);
   std::size_t i = base;
   const auto mark_all = [&](std::size_t at, unsigned found) {
-    for (; found != 0; found &= found - 1) mark_from(text, at + static_cast<std::size_t>(__builtin_ctz(found)));
+    for (; found != 0; found &= found - 1)
+      mark_from(text, at + static_cast<std::size_t>(__builtin_ctz(found)));
   };
 #if defined(__SSE2__)
   if (n >= 16) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const auto marks = [](__m128i chunk, __m128i next) {
       const auto is = [](__m128i c, char b) { return _mm_cmpeq_epi8(c, _mm_set1_epi8(b)); };
-      return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-          _mm_or_si128(is(chunk, ':'), is(chunk, '@')), _mm_and_si128(is(chunk, 'w'), is(next, '.')))));
+      const __m128i www_end = _mm_and_si128(is(chunk, 'w'), is(next, '.'));
+      return static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(is(chunk, ':'), is(chunk, '@')), www_end)));
     };
     const auto load = [&](std::size_t at) {
       return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
@@ -405,7 +407,8 @@ std::size_t AutolinkMemo::find_in_windows(std::string_view text, std::size_t fro
     const std::size_t words = (window_end_ - base_ + 63) / 64;
     for (std::size_t w = 0; w < words; ++w) {
       if (window_[w] != 0) {
-        const std::size_t found = base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(window_[w]));
+        const std::size_t found =
+            base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(window_[w]));
         candidate_ = {from, found};
         return found;
       }
@@ -472,7 +475,8 @@ bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
 #if defined(__SSE2__)
   // Most hosts fit in a block: its dots, underscores and hyphens as bits answer at once.
   if (host_start + 16 <= text.size()) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + host_start));
+    const __m128i chunk =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + host_start));
     const auto bits = [&](char c) {
       return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(c))));
     };
@@ -492,7 +496,9 @@ bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
       if ((hyphens >> (last_dot - 1) & 1u) != 0) return false;
       // The last two labels start after the dot before the last one (or at the host's start).
       const unsigned earlier = dots & ~(1u << last_dot);
-      const unsigned last_two = earlier == 0 ? in_host : in_host & ~0u << (32u - static_cast<unsigned>(__builtin_clz(earlier)));
+      const unsigned last_two =
+          earlier == 0 ? in_host
+                       : in_host & ~0u << (32u - static_cast<unsigned>(__builtin_clz(earlier)));
       return (bits('_') & last_two) == 0;
     }
   }
@@ -556,13 +562,15 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     if (!boundary_before(text, p)) return std::nullopt;
     const std::size_t end = email_end(text, p + 7);
     if (end == std::string_view::npos) return std::nullopt;
-    return BareLink{{joined("mailto:", text.substr(p + 7, end - p - 7)), Str(text.substr(p, end - p)), true}, end};
+    const Str url = joined("mailto:", text.substr(p + 7, end - p - 7));
+    return BareLink{{url, Str(text.substr(p, end - p)), true}, end};
   }
   if (prefix == LinkPrefix::Xmpp) {
     if (!boundary_before(text, p)) return std::nullopt;
     const std::size_t address_end = email_end(text, p + 5);
     if (address_end == std::string_view::npos) return std::nullopt;
-    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, address_end, in_brackets));
+    const std::size_t end =
+        trim_bare_url_end(text, p, candidate_end(text, address_end, in_brackets));
     const Str url(text.substr(p, end - p));
     return BareLink{{url, url, false}, end};
   }

@@ -42,6 +42,7 @@ class AutolinkMemo {
  private:
   std::size_t find_at_sign(std::string_view text, std::size_t from);
   std::size_t find_link_candidate(std::string_view text, std::size_t from);
+  // Reads the next window (kept out of the common call, which finds the next bit).
   [[gnu::noinline]] std::size_t find_in_windows(std::string_view text, std::size_t from);
   // Marks the candidates of the window of offsets that starts at `base`, from one pass over its
   // bytes (and the few after it whose links may start inside it).

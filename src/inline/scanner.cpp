@@ -700,7 +700,8 @@ bool InlineScanner::take_bare_autolink() {
   emit(InlineEventKind::Autolink, p_, match->end);
   const std::size_t node = push_node(std::move(match->autolink));
   // Only an open bracket records it (as note_autolink would tell after a call).
-  if (!brackets_.empty()) note_autolink(node, true, events_enabled_ ? ctx_.events->size() - 1 : kNoNode);
+  if (!brackets_.empty())
+    note_autolink(node, true, events_enabled_ ? ctx_.events->size() - 1 : kNoNode);
   p_ = match->end;
   return true;
 }

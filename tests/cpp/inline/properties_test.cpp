@@ -109,7 +109,8 @@ void expect_candidates_miss_no_link(const std::string& text, std::mt19937& rng) 
       ASSERT_LE(candidate, first_link[p]) << text << " from " << p;
       // The scanner tries a link at every candidate after a boundary, asking nothing more.
       if (candidate < text.size()) {
-        ASSERT_TRUE(inl::may_start_bare_autolink(text, candidate, &memo)) << text << " at " << candidate;
+        ASSERT_TRUE(inl::may_start_bare_autolink(text, candidate, &memo))
+            << text << " at " << candidate;
       }
     }
   }
