@@ -1,8 +1,10 @@
 // Bare autolinks and the e-mail address grammar.
 #include "inline/autolink.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
+#include <cstring>
 #include <string>
 
 #include "inline/byte_scan.h"
@@ -20,7 +22,6 @@ bool is_url_trailing_punct(char c) {
          c == '?' || c == '~';
 }
 bool is_local_char(char32_t c) { return c < 0x80 && kAddressLocalChars[c]; }
-bool is_label_char(char c) { return scan::is_ascii_alnum(c) || c == '-' || c == '_'; }
 
 bool starts_with_icase(std::string_view text, std::size_t p, std::string_view lower) {
   if (text.size() - p < lower.size()) return false;
@@ -72,7 +73,6 @@ ByteTable white_stops(std::string_view also) {
   for (char c : also) stops[static_cast<unsigned char>(c)] = true;
   return stops;
 }
-const ByteTable kWhiteStops = white_stops("");
 const ByteTable kCandidateStops = white_stops("<");
 const ByteTable kCandidateStopsInBrackets = white_stops("<]");
 
@@ -95,36 +95,64 @@ std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brack
   return find_stop(text, from, text.size(), in_brackets ? kCandidateStopsInBrackets : kCandidateStops);
 }
 
-// The longest prefix of `word` that is an e-mail address, less trailing punctuation: a local
-// part, "@", and dot-separated domain labels of letters, digits, "-" and "_", each starting and
-// ending with a letter or digit, at least two of them. One pass; every character outside ASCII
-// ends the address, so bytes are read as they are.
-std::optional<std::size_t> longest_email_prefix(std::string_view word) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(word.data());
-  const std::size_t n = word.size();
-  std::size_t at = 0;
-  while (at < n && bytes[at] < 0x80 && kAddressLocalChars[bytes[at]]) ++at;
-  if (at == 0 || at == n || bytes[at] != '@') return std::nullopt;
-  std::optional<std::size_t> best;
-  bool dot_seen = false;
-  std::size_t label_start = at + 1;  // start of the current domain label
-  for (std::size_t i = at + 1; i < n; ++i) {
-    const unsigned char c = bytes[i];
-    if (c == '.') {
-      // A label ends here: it must be whole, and the address cannot end on the dot.
-      if (i == label_start || !scan::is_ascii_alnum(bytes[label_start]) ||
-          !scan::is_ascii_alnum(bytes[i - 1]))
-        break;
-      dot_seen = true;
-      label_start = i + 1;
-      continue;
-    }
-    if (!is_label_char(static_cast<char>(c))) break;
-    // The prefix [0, i] is an address when its last label is well formed so far.
-    if (dot_seen && scan::is_ascii_alnum(c) && scan::is_ascii_alnum(bytes[label_start]))
-      best = i + 1;
+// Which ASCII bytes a domain label holds (letters, digits, "-", "_"), and which of them are
+// letters or digits.
+enum : std::uint8_t { kLabelByte = 1, kAlnumByte = 2 };
+constexpr std::array<std::uint8_t, 256> kDomainBytes = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = 0; c < 128; ++c) {
+    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (alnum) table[c] = kLabelByte | kAlnumByte;
+    if (c == '-' || c == '_') table[c] = kLabelByte;
   }
-  return best;
+  return table;
+}();
+
+// The end of the longest address whose "@" is at `at`, within `limit`, less trailing
+// punctuation: dot-separated domain labels of letters, digits, "-" and "_", each starting and
+// ending with a letter or digit, at least two of them, the last cut after its last letter or
+// digit; npos without one. A label at a time; every character outside ASCII ends the address,
+// so bytes are read as they are.
+std::size_t domain_end(std::string_view text, std::size_t at, std::size_t limit) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const auto alnum = [&](std::size_t i) { return (kDomainBytes[bytes[i]] & kAlnumByte) != 0; };
+  std::size_t best = std::string_view::npos;
+  bool dot_seen = false;
+  for (std::size_t label_start = at + 1;;) {
+    std::size_t end = label_start;
+    while (end < limit && (kDomainBytes[bytes[end]] & kLabelByte) != 0) ++end;
+    const bool starts_well = end > label_start && alnum(label_start);
+    if (dot_seen && starts_well) {
+      best = end;
+      while (!alnum(best - 1)) --best;
+    }
+    // A label ends at a dot: it must be whole, and the address cannot end on the dot.
+    if (end == limit || bytes[end] != '.' || !starts_well || !alnum(end - 1)) return best;
+    dot_seen = true;
+    label_start = end + 1;
+  }
+}
+
+// The end of the run of local-part bytes from `start` when an "@" ends it within `limit`, or npos.
+std::size_t local_part_end(std::string_view text, std::size_t start, std::size_t limit) {
+  std::size_t at = start;
+  while (at < limit && is_local_char(static_cast<unsigned char>(text[at]))) ++at;
+  return at == start || at == limit || text[at] != '@' ? std::string_view::npos : at;
+}
+
+// The end of the e-mail address that starts a word at `start` (the longest, less trailing
+// punctuation, within a word's length), or npos. An address followed by "_" or "-" is none: it
+// would have gone on.
+std::size_t email_end(std::string_view text, std::size_t start) {
+  // A word ends at white space or after kWordLimit bytes, before a character that limit cuts;
+  // white space and such characters end an address anyway.
+  const std::size_t limit = std::min(text.size(), start + kWordLimit);
+  const std::size_t at = local_part_end(text, start, limit);
+  if (at == std::string_view::npos) return at;
+  const std::size_t end = domain_end(text, at, limit);
+  if (end != std::string_view::npos && end < limit && (text[end] == '_' || text[end] == '-'))
+    return std::string_view::npos;
+  return end;
 }
 
 }  // namespace
@@ -140,26 +168,10 @@ bool is_boundary(char32_t c) {
 }
 
 bool is_email(std::string_view s) {
-  if (s.empty()) return false;
-  const auto longest = longest_email_prefix(s);
-  if (longest == s.size()) return true;
-  // A final trailing-punctuation byte is trimmed by the prefix search but belongs to `s` here:
-  // an address never ends in one of these (its last label ends with a letter or digit).
-  return false;
-}
-
-std::optional<std::string_view> bare_email_prefix(std::string_view word) {
-  const auto m = longest_email_prefix(word);
-  if (!m) return std::nullopt;
-  if (*m < word.size() && (word[*m] == '_' || word[*m] == '-')) return std::nullopt;
-  return word.substr(0, *m);
-}
-
-std::string_view bounded_autolink_word(std::string_view text, std::size_t start) {
-  std::size_t limit = std::min(text.size(), start + kWordLimit);
-  while (limit < text.size() && !utf8::is_boundary(text, limit)) --limit;
-  const std::size_t i = find_stop(text, start, limit, kWhiteStops);
-  return text.substr(start, std::min(i, limit) - start);
+  // The whole of `s` is the longest address it starts with: an address never ends in trailing
+  // punctuation (its last label ends with a letter or digit).
+  const std::size_t at = local_part_end(s, 0, s.size());
+  return at != std::string_view::npos && domain_end(s, at, s.size()) == s.size();
 }
 
 std::size_t trim_trailing_url_punct(std::string_view text, std::size_t start, std::size_t end) {
@@ -168,6 +180,8 @@ std::size_t trim_trailing_url_punct(std::string_view text, std::size_t start, st
 }
 
 std::size_t trim_bare_url_end(std::string_view text, std::size_t start, std::size_t end) {
+  // Most links end in a letter, digit or "/", which nothing here trims.
+  if (end > start && scan::is_ascii_alnum(text[end - 1])) return end;
   end = trim_trailing_url_punct(text, start, end);
   bool entity_tail = false;
   if (end > start && text[end - 1] == ';') {
@@ -247,58 +261,163 @@ bool scheme_ends_at(std::string_view text, std::size_t colon, std::size_t back) 
   }
 }
 
-}  // namespace
-
-std::size_t AutolinkMemo::find_scheme_start(std::string_view text, std::size_t from) {
-  scheme_.from = from;
-  // A scheme's ":" stands three ("ftp:") to six ("mailto:") bytes after its start, and no ":"
-  // comes before it, so the colons are tried in order, each for the starts it may end.
-  // Most colons end no scheme: the first letter a length needs rules each out without a compare.
-  const auto may_start_at = [&](std::size_t colon, std::size_t back) {
-    const char c = text[colon - back];
-    switch (back) {
-      case 6: return (c | 0x20) == 'm';
-      case 5: return c == 'h';
-      case 4: return c == 'h' || (c | 0x20) == 'x';
-      default: return c == 'f';
-    }
+// The start of the scheme that makes a bare link and ends with the ":" at `colon`, at or after
+// `floor`, or npos. The letter before the ":" tells "https" ("s"), "mailto" ("o" in any case)
+// and the rest ("p"), whose first letters tell them apart.
+std::size_t scheme_start(std::string_view text, std::size_t colon, std::size_t floor) {
+  constexpr std::size_t none = std::string_view::npos;
+  if (colon < floor + 3) return none;
+  const auto starts = [&](std::size_t back) {
+    return scheme_ends_at(text, colon, back) ? colon - back : none;
   };
-  for (std::size_t colon = text.find(':', from + 3); colon != std::string_view::npos;
-       colon = text.find(':', colon + 1)) {
-    for (std::size_t back = 6; back >= 3; --back) {
-      if (colon >= from + back && may_start_at(colon, back) && scheme_ends_at(text, colon, back))
-        return scheme_.found = colon - back;
+  switch (text[colon - 1] | 0x20) {
+    case 's': return colon >= floor + 5 && text[colon - 5] == 'h' ? starts(5) : none;
+    case 'o': return colon >= floor + 6 && (text[colon - 6] | 0x20) == 'm' ? starts(6) : none;
+    case 'p': {
+      // An "ftp" after "h" or "x" follows a letter, so no link starts with it.
+      const char first = colon >= floor + 4 ? text[colon - 4] : '\0';
+      if (first == 'h' || (first | 0x20) == 'x') return starts(4);
+      return text[colon - 3] == 'f' ? starts(3) : none;
     }
+    default: return none;
   }
-  return scheme_.found = text.size();
 }
 
-std::size_t AutolinkMemo::find_address_start(std::string_view text, std::size_t from) {
-  address_.from = from;
-  for (std::size_t q = from;;) {
-    const std::size_t at = next_at_sign(text, q);
-    if (at >= text.size()) return address_.found = text.size();
-    // An address starts in the run of local-part bytes before its "@" (all ASCII), after a
-    // boundary: at the run's start or after a boundary byte inside it.
-    const std::size_t start = std::max(q, local_start_);
-    if (start < at) {
-      if (boundary_before(text, start)) return address_.found = start;
-      for (std::size_t i = start; i + 1 < at; ++i)
-        if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) return address_.found = i + 1;
+// The bytes from which the candidates are found: ":" ends a scheme, "@" follows an address's
+// local part, and "w" followed by "." may end a "www.".
+bool is_candidate_mark(std::string_view text, std::size_t i) {
+  const char c = text[i];
+  return c == ':' || c == '@' || (c == 'w' && i + 1 < text.size() && text[i + 1] == '.');
+}
+
+}  // namespace
+
+void AutolinkMemo::mark_address(std::string_view text, std::size_t at) {
+  // An address starts in the run of local-part bytes before its "@" (all ASCII, at most a word's
+  // length back), after a boundary: at the run's start or after a boundary byte inside it. Only
+  // the window's part of the run is walked.
+  const std::size_t floor = std::max(at >= kWordLimit ? at - kWordLimit + 1 : 0, base_);
+  std::size_t start = at;
+  while (start > floor && is_local_char(static_cast<unsigned char>(text[start - 1]))) --start;
+  if (start == at) return;
+  if (boundary_before(text, start)) mark(start);
+  for (std::size_t i = start; i + 1 < at; ++i)
+    if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) mark(i + 1);
+}
+
+[[gnu::always_inline]] inline void AutolinkMemo::mark_from(std::string_view text, std::size_t at) {
+  const char c = text[at];
+  if (c == ':') {
+    const std::size_t start = scheme_start(text, at, base_);
+    if (start != std::string_view::npos) mark(start);
+  } else if (c == '@') {
+    mark_address(text, at);
+  } else if (at >= base_ + 2 && text[at - 1] == 'w' && text[at - 2] == 'w') {  // "w" and "."
+    mark(at - 2);
+  }
+}
+
+void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
+  const std::size_t n = text.size();
+  base_ = base;
+  window_end_ = std::min(n, base + kWindowBits);
+  std::fill_n(window_.begin(), (window_end_ - base_ + 63) / 64, std::uint64_t{0});
+  // A scheme or "www." starts at most six bytes before the byte that marks it; an address up to
+  // a word's length before its "@".
+  const std::size_t marks_end = std::min(n, window_end_ + 6);
+  std::size_t i = base;
+  const auto mark_all = [&](std::size_t at, unsigned found) {
+    for (; found != 0; found &= found - 1)
+      mark_from(text, at + static_cast<std::size_t>(__builtin_ctz(found)));
+  };
+#if defined(__SSE2__)
+  if (n >= 16) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const auto marks = [](__m128i chunk, __m128i next) {
+      const auto is = [](__m128i c, char b) { return _mm_cmpeq_epi8(c, _mm_set1_epi8(b)); };
+      const __m128i www_end = _mm_and_si128(is(chunk, 'w'), is(next, '.'));
+      return static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(is(chunk, ':'), is(chunk, '@')), www_end)));
+    };
+    const auto load = [&](std::size_t at) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+    };
+    // Each block is read with the block one byte on.
+    for (; i + 17 <= marks_end; i += 16) {
+      const unsigned found = marks(load(i), load(i + 1));
+      if (found != 0) mark_all(i, found);
     }
-    q = at + 1;
+    if (i < marks_end) {
+      unsigned found;
+      if (i + 17 <= n) {
+        found = marks(load(i), load(i + 1));
+      } else {
+        // The text's last block stands in (no byte follows its last), its bytes before `i`
+        // shifted out.
+        const __m128i last = load(n - 16);
+        found = marks(last, _mm_srli_si128(last, 1)) >> (i - (n - 16));
+      }
+      found &= (1u << (marks_end - i)) - 1;
+      mark_all(i, found);
+      i = marks_end;
+    }
+  }
+#endif
+  for (; i < marks_end; ++i)
+    if (is_candidate_mark(text, i)) mark_from(text, i);
+  // An "@" past those bytes may still have its local part start inside the window.
+  const std::size_t at_end = std::min(n, window_end_ + kWordLimit - 1);
+  for (std::size_t at = marks_end; at < at_end; ++at) {
+    at = text.find('@', at);
+    if (at >= at_end) break;
+    mark_address(text, at);
   }
 }
 
 std::size_t AutolinkMemo::find_link_candidate(std::string_view text, std::size_t from) {
-  if (!scheme_.holds(from)) find_scheme_start(text, from);
-  if (!www_.holds(from)) {
-    const std::size_t pos = text.find("www.", from);
-    www_ = {from, pos == std::string_view::npos ? text.size() : pos};
+  // Within the window, the next set bit; only past its end is another window read.
+  const std::size_t offset = from - base_;
+  if (offset < window_end_ - base_) {
+    const std::size_t words = (window_end_ - base_ + 63) / 64;
+    std::size_t w = offset >> 6;
+    std::uint64_t bits = window_[w] & (~std::uint64_t{0} << (offset & 63));
+    while (bits == 0 && ++w < words) bits = window_[w];
+    if (bits != 0) {
+      const std::size_t found = base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+      candidate_ = {from, found};
+      return found;
+    }
+    if (window_end_ == text.size()) {
+      candidate_ = {from, text.size()};
+      return text.size();
+    }
   }
-  if (!address_.holds(from)) find_address_start(text, from);
-  candidate_ = {from, std::min({scheme_.found, www_.found, address_.found})};
-  return candidate_.found;
+  return find_in_windows(text, from);
+}
+
+std::size_t AutolinkMemo::find_in_windows(std::string_view text, std::size_t from) {
+  const std::size_t n = text.size();
+  if (from >= n) {
+    candidate_ = {from, n};
+    return n;
+  }
+  // Past the window (or before it: the offsets asked went back) a window starts at `from`.
+  fill_window(text, from < base_ || from >= window_end_ ? from : window_end_);
+  for (;;) {
+    const std::size_t words = (window_end_ - base_ + 63) / 64;
+    for (std::size_t w = 0; w < words; ++w) {
+      if (window_[w] != 0) {
+        const std::size_t found =
+            base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(window_[w]));
+        candidate_ = {from, found};
+        return found;
+      }
+    }
+    if (window_end_ == n) break;
+    fill_window(text, window_end_);
+  }
+  candidate_ = {from, n};
+  return n;
 }
 
 bool AutolinkMemo::preceded_by_angle_opener(std::string_view text, std::size_t p) {
@@ -349,18 +468,43 @@ bool web_checks(std::string_view text, std::size_t p, AutolinkMemo* memo) {
   return !angle_opener_before(text, p, memo);
 }
 
-bool host_ok(std::string_view t) {
-  std::size_t host_start;
-  if (t.starts_with("www.")) {
-    host_start = 0;
-  } else {
-    const std::size_t sep = t.find("://");
-    if (sep == std::string_view::npos) return false;
-    host_start = sep + 3;
+// Whether the host that starts at `host_start` and ends before `end` or the first "#", "/" or
+// "?" is well formed: every dot-separated label is non-empty, and the last two hold no "_" and do
+// not end in "-".
+bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
+#if defined(__SSE2__)
+  // Most hosts fit in a block: its dots, underscores and hyphens as bits answer at once.
+  if (host_start + 16 <= text.size()) {
+    const __m128i chunk =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + host_start));
+    const auto bits = [&](char c) {
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(c))));
+    };
+    const unsigned past_end = end - host_start >= 16 ? 0 : ~0u << (end - host_start);
+    const unsigned stops = (bits('#') | bits('/') | bits('?') | past_end) & 0xFFFFu;
+    if (stops != 0) {
+      const unsigned length = static_cast<unsigned>(__builtin_ctz(stops));
+      if (length == 0) return false;
+      const unsigned in_host = (1u << length) - 1;
+      const unsigned dots = bits('.') & in_host;
+      // No dot first, last or after another.
+      if ((dots & (1u | 1u << (length - 1))) != 0 || (dots & dots >> 1) != 0) return false;
+      const unsigned hyphens = bits('-') & in_host;
+      if ((hyphens >> (length - 1)) != 0) return false;
+      if (dots == 0) return (bits('_') & in_host) == 0;
+      const unsigned last_dot = 31u - static_cast<unsigned>(__builtin_clz(dots));
+      if ((hyphens >> (last_dot - 1) & 1u) != 0) return false;
+      // The last two labels start after the dot before the last one (or at the host's start).
+      const unsigned earlier = dots & ~(1u << last_dot);
+      const unsigned last_two =
+          earlier == 0 ? in_host
+                       : in_host & ~0u << (32u - static_cast<unsigned>(__builtin_clz(earlier)));
+      return (bits('_') & last_two) == 0;
+    }
   }
+#endif
+  const std::string_view t = text.substr(0, end);
   const std::size_t host_end = find_any_of<'#', '/', '?'>(t, host_start, t.size());
-  // Every dot-separated label is non-empty, and the last two hold no "_" and do not end in "-".
-  // Hosts are short: one pass over their bytes.
   std::size_t label_start = host_start;
   bool underscore = false;        // the current label holds "_"
   bool before_last_bad = false;   // the label before it holds "_" or ends in "-"
@@ -378,11 +522,13 @@ bool host_ok(std::string_view t) {
   return label_start < host_end && !underscore && t[host_end - 1] != '-' && !before_last_bad;
 }
 
-// `prefix` and `rest` in one text, allocated once (the append extends the text in place).
+// `prefix` and `rest` in one text of the arena.
 Str joined(std::string_view prefix, std::string_view rest) {
-  Str out(prefix);
-  out += rest;
-  return out;
+  const std::size_t size = prefix.size() + rest.size();
+  auto* bytes = static_cast<char*>(current_arena().allocate(size, 1));
+  std::memcpy(bytes, prefix.data(), prefix.size());
+  std::memcpy(bytes + prefix.size(), rest.data(), rest.size());
+  return Str::borrowed(std::string_view(bytes, size));
 }
 
 // A "mailto:" link to `address`, its text the address: both share the link's bytes.
@@ -391,63 +537,52 @@ Inline::Autolink mail_link(std::string_view address) {
   return {url, Str::borrowed(url.substr(7)), true};
 }
 
-std::optional<BareLink> email_after_prefix(std::string_view text, std::size_t p,
-                                           std::size_t prefix_len) {
-  const auto e = bare_email_prefix(bounded_autolink_word(text, p + prefix_len));
-  if (!e) return std::nullopt;
-  const std::size_t end = p + prefix_len + e->size();
-  return BareLink{{joined("mailto:", *e), Str(text.substr(p, end - p)), true}, end};
-}
-
-}  // namespace
-
-namespace {
-
-// A plain address at `p`: cheap tests first, as this runs after every boundary of a text.
+// A plain address at `p`. Its local part is read forward from `p` to its "@" (the bytes between
+// are all local-part bytes, so no "@" is searched for and no run looked back over).
 std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
-  const std::size_t at = memo ? memo->next_at_sign(text, p) : text.find('@', p);
-  if (at == std::string_view::npos || at >= text.size() || at - p >= kWordLimit) return std::nullopt;
-  if (memo && !memo->local_part_reaches(p)) return std::nullopt;
   if (!boundary_before(text, p)) return std::nullopt;
-  const std::string_view word = bounded_autolink_word(text, p);
-  if (at >= p + word.size()) return std::nullopt;
   if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
   if (angle_opener_before(text, p, memo)) return std::nullopt;
-  const auto e = bare_email_prefix(word);
-  if (!e) return std::nullopt;
-  return BareLink{mail_link(*e), p + e->size()};
+  const std::size_t end = email_end(text, p);
+  if (end == std::string_view::npos) return std::nullopt;
+  return BareLink{mail_link(text.substr(p, end - p)), end};
 }
 
 }  // namespace
-
 
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
                                  bool in_brackets) {
   if (p >= text.size()) return std::nullopt;
   const auto first = static_cast<unsigned char>(text[p]);
   if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
-  // Without a prefix only an address may start here; plain_email asks what
-  // may_start_bare_autolink would (the next "@" within reach), so neither is asked twice.
+  // Without a prefix only an address may start here.
   const LinkPrefix prefix = link_prefix_at(text, p);
   if (prefix == LinkPrefix::None) return plain_email(text, p, memo);
   if (prefix == LinkPrefix::Mailto) {
     if (!boundary_before(text, p)) return std::nullopt;
-    return email_after_prefix(text, p, 7);
+    const std::size_t end = email_end(text, p + 7);
+    if (end == std::string_view::npos) return std::nullopt;
+    const Str url = joined("mailto:", text.substr(p + 7, end - p - 7));
+    return BareLink{{url, Str(text.substr(p, end - p)), true}, end};
   }
   if (prefix == LinkPrefix::Xmpp) {
     if (!boundary_before(text, p)) return std::nullopt;
-    const auto e = bare_email_prefix(bounded_autolink_word(text, p + 5));
-    if (!e) return std::nullopt;
-    const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p + 5 + e->size(), in_brackets));
+    const std::size_t address_end = email_end(text, p + 5);
+    if (address_end == std::string_view::npos) return std::nullopt;
+    const std::size_t end =
+        trim_bare_url_end(text, p, candidate_end(text, address_end, in_brackets));
     const Str url(text.substr(p, end - p));
     return BareLink{{url, url, false}, end};
   }
   if (!web_checks(text, p, memo)) return std::nullopt;
   const std::size_t end = trim_bare_url_end(text, p, candidate_end(text, p, in_brackets));
-  if (end == p) return std::nullopt;
   const std::string_view t = text.substr(p, end - p);
-  if (!host_ok(t)) return std::nullopt;
-  if (t.starts_with("www.")) {
+  // The host follows the scheme, or is all of a "www." link, whose "." the trimming may have cut.
+  const bool www = first == 'w';
+  if (www && t.size() < 4) return std::nullopt;
+  const std::size_t host_start = www ? 0 : first == 'f' ? 6 : text[p + 4] == 's' ? 8 : 7;
+  if (!host_ok(text, p + host_start, end)) return std::nullopt;
+  if (www) {
     const Str url = joined("http://", t);
     return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
   }

@@ -12,10 +12,15 @@
 
 namespace vedavi::inl {
 
-// Per-text memory of the scanner's bare-link attempts, which come at ascending offsets: the next
-// "@" and the angle-opener answer of the last white-space run, so a long text costs linear time.
+// Per-text memory of the scanner's bare-link attempts, which come at ascending offsets: where
+// links may start, the next "@" and the angle-opener answer of the last white-space run, so a long
+// text costs linear time.
 class AutolinkMemo {
  public:
+  AutolinkMemo() = default;
+  // The window's words are set up only as a window is read, so a memo is never copied.
+  AutolinkMemo(const AutolinkMemo&) = delete;
+  AutolinkMemo& operator=(const AutolinkMemo&) = delete;
   std::size_t next_at_sign(std::string_view text, std::size_t from) {
     if (at_valid_ && from >= at_from_ && from <= at_found_) return at_found_;
     return find_at_sign(text, from);
@@ -26,8 +31,9 @@ class AutolinkMemo {
   bool local_part_reaches(std::size_t p) const { return p >= local_start_; }
   // The first offset at or after `from` (or the text's size) that may start a bare link: where
   // a scheme or "www." starts, or where an address's local part may start after a boundary.
-  // Every offset where a boundary precedes and may_start_bare_autolink holds is one, so a scan
-  // reads the text up to the next one without stopping at each word.
+  // Every offset where a boundary precedes and may_start_bare_autolink holds is one, and that
+  // holds at every one, so a scan reads the text up to the next one without stopping at each
+  // word, and tries a link there when a boundary precedes.
   std::size_t next_link_candidate(std::string_view text, std::size_t from) {
     return candidate_.holds(from) ? candidate_.found : find_link_candidate(text, from);
   }
@@ -36,21 +42,37 @@ class AutolinkMemo {
  private:
   std::size_t find_at_sign(std::string_view text, std::size_t from);
   std::size_t find_link_candidate(std::string_view text, std::size_t from);
-  // The candidates of one kind: the first at or after `from`.
-  std::size_t find_scheme_start(std::string_view text, std::size_t from);
-  std::size_t find_address_start(std::string_view text, std::size_t from);
+  // Reads the next window (kept out of the common call, which finds the next bit).
+  [[gnu::noinline]] std::size_t find_in_windows(std::string_view text, std::size_t from);
+  // Marks the candidates of the window of offsets that starts at `base`, from one pass over its
+  // bytes (and the few after it whose links may start inside it).
+  void fill_window(std::string_view text, std::size_t base);
+  // The candidates that a ":", "@" or "w" followed by "." at `at` gives.
+  void mark_from(std::string_view text, std::size_t at);
+  void mark_address(std::string_view text, std::size_t at);
+  void mark(std::size_t offset) {
+    if (offset >= base_ && offset < window_end_) {
+      const std::size_t bit = offset - base_;
+      window_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    }
+  }
 
-  // The first candidate of a kind at or after `from`. It is the first after every offset up to
-  // it too; nothing holds before the first search.
+  // The first candidate at or after `from`. It is the first after every offset up to it too;
+  // nothing holds before the first search.
   struct Found {
     std::size_t from = 1, found = 0;
     bool holds(std::size_t offset) const { return offset >= from && offset <= found; }
   };
 
+  // The candidates in [base_, window_end_), a bit each; a text longer than the window is read a
+  // window at a time. Words past the window's end are never read, so none is set up front.
+  static constexpr std::size_t kWindowBits = 1024;
+  std::size_t base_ = 0, window_end_ = 0;
+  std::array<std::uint64_t, kWindowBits / 64> window_;
+  Found candidate_;
+
   std::size_t at_from_ = 0, at_found_ = 0;
   std::size_t local_start_ = 0;  // where the run of local-part bytes before at_found_ starts
-  // Each kind's last candidate, and the first of them all.
-  Found scheme_, www_, address_, candidate_;
   bool at_valid_ = false;
   std::size_t angle_pos_ = 0;  // the last offset asked and its answer
   bool angle_answer_ = false;
@@ -138,11 +160,8 @@ inline bool may_start_bare_autolink(std::string_view text, std::size_t p, Autoli
   const std::size_t at = memo->next_at_sign(text, p);
   return at < text.size() && at - p < kBareLinkWordLimit && memo->local_part_reaches(p);
 }
+// Whether all of `s` is an e-mail address.
 bool is_email(std::string_view s);
-// The longest e-mail address that starts the word, less trailing punctuation.
-std::optional<std::string_view> bare_email_prefix(std::string_view word);
-// The text from `start` up to the first white space, at most 255 bytes.
-std::string_view bounded_autolink_word(std::string_view text, std::size_t start);
 std::size_t trim_bare_url_end(std::string_view text, std::size_t start, std::size_t end);
 std::size_t trim_trailing_url_punct(std::string_view text, std::size_t start, std::size_t end);
 bool preceded_by_angle_opener(std::string_view text, std::size_t p);

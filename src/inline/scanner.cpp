@@ -704,8 +704,10 @@ bool InlineScanner::take_bare_autolink() {
   if (!match) return false;
   flush_text();
   emit(InlineEventKind::Autolink, p_, match->end);
-  const std::size_t event = events_enabled_ ? ctx_.events->size() - 1 : kNoNode;
-  note_autolink(push_node(std::move(match->autolink)), true, event);
+  const std::size_t node = push_node(std::move(match->autolink));
+  // Only an open bracket records it (as note_autolink would tell after a call).
+  if (!brackets_.empty())
+    note_autolink(node, true, events_enabled_ ? ctx_.events->size() - 1 : kNoNode);
   p_ = match->end;
   return true;
 }
@@ -761,15 +763,15 @@ void InlineScanner::literal_run() {
   if (!ctx_.options.bare_autolinks) {
     q = next_trigger(q, n);
   } else {
-    // A bare link starts only at a candidate the memo names, after a boundary, where
-    // may_start_bare_autolink holds: the run stops there (or at a trigger) and the dispatch
-    // tries it. Up to the next candidate only a trigger can stop the run.
+    // A bare link starts only at a candidate the memo names (where may_start_bare_autolink
+    // holds), after a boundary: the run stops there (or at a trigger) and the dispatch tries it.
+    // Up to the next candidate only a trigger can stop the run.
     while (q < n) {
       const std::size_t candidate = autolinks_.next_link_candidate(text_, q);
       q = next_trigger(q, candidate);
       if (q < candidate || q == n) break;
       if (trigger_[static_cast<unsigned char>(text_[q])]) break;
-      if (boundary_before(q) && may_start_bare_autolink(text_, q, &autolinks_)) break;
+      if (boundary_before(q)) break;
       ++q;  // a candidate is an ASCII byte
     }
   }

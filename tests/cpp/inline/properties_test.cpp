@@ -90,30 +90,57 @@ TEST(InlineProperties, MemoSearchesAgreeWithPlainOnesInAnyOrder) {
 
 // The scanner reads text up to the memo's next link candidate without looking for bare links:
 // no link may start before it, from any offset, in any order of asking.
+// No candidate past the first offset where a bare link starts, from any offset of `text`,
+// asked in ascending and in shuffled order, and every candidate one where a link may start.
+void expect_candidates_miss_no_link(const std::string& text, std::mt19937& rng) {
+  // first_link[p]: the first offset at or after p where a bare link starts (or the size).
+  std::vector<std::size_t> first_link(text.size() + 1, text.size());
+  for (std::size_t p = text.size(); p-- > 0;)
+    first_link[p] = inl::bare_autolink(text, p) ? p : first_link[p + 1];
+  std::vector<std::size_t> offsets(text.size() + 1);
+  for (std::size_t i = 0; i < offsets.size(); ++i) offsets[i] = i;
+  std::vector<std::size_t> shuffled = offsets;
+  std::shuffle(shuffled.begin(), shuffled.end(), rng);
+  for (const auto& order : {offsets, shuffled}) {
+    inl::AutolinkMemo memo;
+    for (std::size_t p : order) {
+      const std::size_t candidate = memo.next_link_candidate(text, p);
+      ASSERT_GE(candidate, p) << text << " from " << p;
+      ASSERT_LE(candidate, first_link[p]) << text << " from " << p;
+      // The scanner tries a link at every candidate after a boundary, asking nothing more.
+      if (candidate < text.size()) {
+        ASSERT_TRUE(inl::may_start_bare_autolink(text, candidate, &memo))
+            << text << " at " << candidate;
+      }
+    }
+  }
+}
+
 TEST(InlineProperties, LinkCandidatesMissNoBareLink) {
   std::mt19937 rng(777);
   const std::vector<std::string_view> pieces = {
       " ", "a", "b", ":", "::", "ab:", "x@y.zz", "@", "a.b@c.de", "'", "/", "*", "~", "(", "{",
       "www.a.bc", "wwww.", "http://a.bc", "https://a.b", "HTTP://a.b", "ftp://", "MailTo:x@y.zz",
-      "xmpp:a@b.cd", "mailto:", ".", "\xC2\xA0", "\xE2\x80\x83", "h", "w", "-", "_"};
+      "xmpp:a@b.cd", "mailto:", ".", "\xC2\xA0", "\xE2\x80\x83", "h", "w", "-", "_", "hftp://a.b",
+      "XMPP:c@d.ef", "w."};
   for (int round = 0; round < 3000; ++round) {
-    const std::string text = random_text(rng, pieces, 20);
-    // first_link[p]: the first offset at or after p where a bare link starts (or the size).
-    std::vector<std::size_t> first_link(text.size() + 1, text.size());
-    for (std::size_t p = text.size(); p-- > 0;)
-      first_link[p] = inl::bare_autolink(text, p) ? p : first_link[p + 1];
-    std::vector<std::size_t> offsets(text.size() + 1);
-    for (std::size_t i = 0; i < offsets.size(); ++i) offsets[i] = i;
-    std::vector<std::size_t> shuffled = offsets;
-    std::shuffle(shuffled.begin(), shuffled.end(), rng);
-    for (const auto& order : {offsets, shuffled}) {
-      inl::AutolinkMemo memo;
-      for (std::size_t p : order) {
-        const std::size_t candidate = memo.next_link_candidate(text, p);
-        ASSERT_GE(candidate, p) << text << " from " << p;
-        ASSERT_LE(candidate, first_link[p]) << text << " from " << p;
-      }
-    }
+    expect_candidates_miss_no_link(random_text(rng, pieces, 20), rng);
+  }
+}
+
+// Texts longer than the memo reads at once (a window of 1024 bytes): links and the local parts
+// of addresses across the windows' edges, the longest local part an address may have.
+TEST(InlineProperties, LinkCandidatesMissNoBareLinkInLongTexts) {
+  std::mt19937 rng(778);
+  const std::string long_run(250, 'a'), longest_local(254, 'b');
+  const std::string long_address = long_run + "@c.de", longest_address = longest_local + "@f.gh";
+  const std::string too_long = "x" + longest_address;
+  const std::string starred = std::string(120, 'c') + "*" + std::string(120, 'd') + "@e.fg";
+  const std::vector<std::string_view> pieces = {
+      " ", "a", "x@y.zz", "@", "*", "/", "www.a.bc", "https://a.b", "mailto:d@e.fg", "xmpp:a@b.cd",
+      "\xC2\xA0", "w", ".", ":", long_run, long_address, longest_address, too_long, starred};
+  for (int round = 0; round < 150; ++round) {
+    expect_candidates_miss_no_link(random_text(rng, pieces, 120), rng);
   }
 }
 
