@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <functional>
 
 #include "block/build.h"
@@ -29,13 +30,28 @@ constexpr std::size_t kFirstBodyRows = 8;
   return line::trim(cell.substr(begin, end - begin));
 }
 
-// Calls `f` with each trimmed cell of `line`, split at unescaped "|". Without a backslash the cells
-// are the pieces between the pipes, handed over in place; with one they are rebuilt in a buffer
-// that `f` sees only until it returns.
-template <class F>
-void for_each_cell(std::string_view line, F&& f) {
+// Room for `n` bytes of a row's text in the parse's arena.
+char* arena_room(std::size_t n) { return static_cast<char*>(current_arena().allocate(n, 1)); }
+
+// Whether `text` lies in `source` (empty when the parse keeps no source).
+bool lies_in(std::string_view text, std::string_view source) {
+  return !source.empty() && text.data() >= source.data() &&
+         text.data() + text.size() <= source.data() + source.size();
+}
+
+// Calls `f` with each trimmed cell of `line`, split at unescaped "|". Without a backslash the
+// cells are pieces of the trimmed line, or of its copy in `room(n)` (n bytes) unless `in_place`;
+// with one they are rebuilt back to back in such a room, which they never outgrow: an escape keeps
+// its two bytes, or one for "\|".
+template <class Room, class F>
+void for_each_cell(std::string_view line, bool in_place, Room&& room, F&& f) {
   std::string_view t = line::trim(line);
   if (t.find('\\') == std::string_view::npos) {
+    if (!in_place && !t.empty()) {
+      char* copy = room(t.size());
+      std::memcpy(copy, t.data(), t.size());
+      t = std::string_view(copy, t.size());
+    }
     for (std::size_t start = 0;;) {
       const std::size_t pipe = t.find('|', start);
       if (pipe == std::string_view::npos) {
@@ -46,51 +62,56 @@ void for_each_cell(std::string_view line, F&& f) {
       start = pipe + 1;
     }
   }
-  std::string cell;
+  char* const out = room(t.size());
+  char* at = out;    // the end of the text rebuilt so far
+  char* cell = out;  // where the current cell starts in it
   std::size_t i = 0;
   while (true) {
     std::size_t j = i;
     while (j < t.size() && t[j] != '|' && t[j] != '\\') ++j;
-    if (j == t.size()) {
-      cell.append(t.substr(i));
-      break;
-    }
-    cell.append(t.substr(i, j - i));
+    std::memcpy(at, t.data() + i, j - i);
+    at += j - i;
+    if (j == t.size()) break;
     if (t[j] == '|') {
-      f(trim_cell(cell));
-      cell.clear();
+      f(trim_cell(std::string_view(cell, std::size_t(at - cell))));
+      cell = at;
       i = j + 1;
     } else if (j + 1 < t.size()) {
-      if (t[j + 1] != '|') cell.push_back('\\');
-      cell.push_back(t[j + 1]);
+      if (t[j + 1] != '|') *at++ = '\\';
+      *at++ = t[j + 1];
       i = j + 2;
     } else {
-      cell.push_back('\\');
+      *at++ = '\\';
       i = j + 1;
     }
   }
-  f(trim_cell(cell));
+  f(trim_cell(std::string_view(cell, std::size_t(at - cell))));
 }
 
 // Fills `row` with the cells of the body line `text`: as many as `aligns` has, extra cells dropped
-// and missing ones empty.
+// and missing ones empty. `in_place`: `text` outlives the tree, and cells may be views of it.
 void add_body_row(TableRowText& row, std::string_view text, bool has_pipe,
-                  const std::vector<Align>& aligns, bool leading_pipe) {
+                  const std::vector<Align>& aligns, bool leading_pipe, bool in_place) {
   const std::size_t width = aligns.size();
   row.cells.reserve(width);
-  row.text.reserve(text.size());  // the cells are pieces of the line, less pipes and escapes
   auto add = [&](std::string_view cell) {
     if (row.cells.size() < width) row.add_cell(cell, aligns[row.cells.size()]);
   };
   if (has_pipe) {
     bool first = true;
-    for_each_cell(text, [&](std::string_view cell) {
+    for_each_cell(text, in_place, arena_room, [&](std::string_view cell) {
       // An empty cell before a leading pipe is no cell.
       if (!(first && leading_pipe && cell.empty())) add(cell);
       first = false;
     });
   } else {
-    add(line::trim(text));
+    std::string_view cell = line::trim(text);
+    if (!in_place && !cell.empty()) {
+      char* copy = arena_room(cell.size());
+      std::memcpy(copy, cell.data(), cell.size());
+      cell = std::string_view(copy, cell.size());
+    }
+    add(cell);
   }
   while (row.cells.size() < width) add(std::string_view());
 }
@@ -114,7 +135,12 @@ std::string column_widths(const std::vector<std::size_t>& widths) {
 std::vector<std::string> raw_table_cells(std::string_view line) {
   std::vector<std::string> cells;
   cells.reserve(static_cast<std::size_t>(std::count(line.begin(), line.end(), '|')) + 1);
-  for_each_cell(line, [&](std::string_view cell) { cells.emplace_back(cell); });
+  std::string rebuilt;
+  const auto room = [&](std::size_t n) {
+    rebuilt.resize(n);
+    return rebuilt.data();
+  };
+  for_each_cell(line, true, room, [&](std::string_view cell) { cells.emplace_back(cell); });
   return cells;
 }
 
@@ -138,11 +164,11 @@ std::vector<std::size_t> table_pipe_offsets(std::string_view text) {
   return out;
 }
 
-std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns) {
+std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns,
+                                       bool in_place) {
   TableRowText row;
-  row.text.reserve(line.size());
   row.cells.reserve(aligns.size() + 2);  // the cells and an empty first and last one
-  for_each_cell(line, [&](std::string_view cell) { row.add_cell(cell, Align::None); });
+  for_each_cell(line, in_place, arena_room, [&](std::string_view cell) { row.add_cell(cell, Align::None); });
   // As in `split_table_row`: an empty first and an empty last cell are no cells.
   if (!row.cells.empty() && row.cells.front().size == 0) row.cells.erase(row.cells.begin());
   if (!row.cells.empty() && row.cells.back().size == 0) row.cells.pop_back();
@@ -209,7 +235,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   if (header.text.find('|') == std::string_view::npos) return false;
   auto delim = delimiter_row(rest.text);
   if (!delim) return false;
-  auto head = header_row(header.text, delim->aligns);
+  auto head = header_row(header.text, delim->aligns, lies_in(header.text, parser.kept_source));
   if (!head) return false;
 
   auto table = std::make_unique<build::Table>();
@@ -284,7 +310,8 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
   // Most tables run to a handful of rows: room for several from the first one on spares the
   // body the regrowths (each moving every row) of doubling from one.
   if (table.body.empty()) table.body.reserve(kFirstBodyRows);
-  add_body_row(table.body.emplace_back(), text, has_pipe, table.aligns, table.leading_pipe);
+  add_body_row(table.body.emplace_back(), text, has_pipe, table.aligns, table.leading_pipe,
+               lies_in(text, parser.kept_source));
   leaf_open = true;
   return true;
 }
