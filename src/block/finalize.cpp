@@ -314,7 +314,7 @@ ArenaVector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const 
     finished.cells.reserve(row.cells.size());
     for (const TableRowText::Cell& cell : row.cells) {
       TableCell& parsed = finished.cells.emplace_back();
-      parsed.content = parse_leaf(row.cell_text(cell), kept);
+      parsed.content = inl::parse_cell(row.cell_text(cell), kept);
       parsed.align = cell.align;
     }
   }
