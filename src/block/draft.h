@@ -56,19 +56,17 @@ struct DraftDefinitionItem {
 
 // A table row before its cells are parsed: a view per cell, of the source when the parse keeps
 // it and the line needs no rewriting, else of the row's one copy in the parse's arena. Either
-// outlives the tree, so the parsed cells' runs of plain text may stay where they are, and a row
-// costs one allocation however many cells it has.
+// outlives the tree, so the parsed cells' runs of plain text may stay where they are. The cells
+// themselves stand in the parse's arena too, made at their final number when the row is read, so
+// a row costs one bump of the arena however many cells it has.
 struct TableRowText {
   struct Cell {
     const char* data = nullptr;
     std::size_t size = 0;
     Align align = Align::None;
   };
-  ArenaVector<Cell> cells;
+  std::span<const Cell> cells;
 
-  void add_cell(std::string_view content, Align align) {
-    cells.push_back(Cell{content.data(), content.size(), align});
-  }
   std::string_view cell_text(const Cell& cell) const { return std::string_view(cell.data, cell.size); }
 };
 

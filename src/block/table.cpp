@@ -134,9 +134,14 @@ void for_each_cell(std::string_view line, bool in_place, Room&& room, F&& f) {
 void add_body_row(TableRowText& row, std::string_view text, bool has_pipe,
                   const std::vector<Align>& aligns, bool leading_pipe, bool in_place) {
   const std::size_t width = aligns.size();
-  row.cells.reserve(width);
+  auto* const cells = static_cast<TableRowText::Cell*>(
+      current_arena().allocate(width * sizeof(TableRowText::Cell), alignof(TableRowText::Cell)));
+  std::size_t count = 0;
   auto add = [&](std::string_view cell) {
-    if (row.cells.size() < width) row.add_cell(cell, aligns[row.cells.size()]);
+    if (count < width) {
+      cells[count] = TableRowText::Cell{cell.data(), cell.size(), aligns[count]};
+      ++count;
+    }
   };
   if (has_pipe) {
     bool first = true;
@@ -154,7 +159,8 @@ void add_body_row(TableRowText& row, std::string_view text, bool has_pipe,
     }
     add(cell);
   }
-  while (row.cells.size() < width) add(std::string_view());
+  while (count < width) add(std::string_view());
+  row.cells = std::span<const TableRowText::Cell>(cells, width);
 }
 
 // The dash counts of a delimiter row as relative column widths: "3fr 1fr 2fr".
@@ -207,14 +213,24 @@ std::vector<std::size_t> table_pipe_offsets(std::string_view text) {
 
 std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns,
                                        bool in_place) {
-  TableRowText row;
-  row.cells.reserve(aligns.size() + 2);  // the cells and an empty first and last one
-  for_each_cell(line, in_place, arena_room, [&](std::string_view cell) { row.add_cell(cell, Align::None); });
+  // Room for the cells and an empty first and last one; a line with more is no header.
+  const std::size_t room = aligns.size() + 2;
+  auto* const cells = static_cast<TableRowText::Cell*>(
+      current_arena().allocate(room * sizeof(TableRowText::Cell), alignof(TableRowText::Cell)));
+  std::size_t count = 0;
+  for_each_cell(line, in_place, arena_room, [&](std::string_view cell) {
+    if (count < room) cells[count] = TableRowText::Cell{cell.data(), cell.size(), Align::None};
+    ++count;
+  });
+  if (count > room) return std::nullopt;
   // As in `split_table_row`: an empty first and an empty last cell are no cells.
-  if (!row.cells.empty() && row.cells.front().size == 0) row.cells.erase(row.cells.begin());
-  if (!row.cells.empty() && row.cells.back().size == 0) row.cells.pop_back();
-  if (row.cells.size() != aligns.size()) return std::nullopt;
-  for (std::size_t i = 0; i < aligns.size(); ++i) row.cells[i].align = aligns[i];
+  std::size_t first = 0;
+  if (count != 0 && cells[0].size == 0) first = 1;
+  if (count > first && cells[count - 1].size == 0) --count;
+  if (count - first != aligns.size()) return std::nullopt;
+  for (std::size_t i = 0; i < aligns.size(); ++i) cells[first + i].align = aligns[i];
+  TableRowText row;
+  row.cells = std::span<const TableRowText::Cell>(cells + first, aligns.size());
   return row;
 }
 
@@ -335,7 +351,8 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
       }
     }
   }
-  const bool has_pipe = text.find('|') != std::string_view::npos;
+  // Most rows begin with a pipe.
+  const bool has_pipe = lead.starts_with('|') || text.find('|') != std::string_view::npos;
   if (!has_pipe && starts_block(rest)) return false;
   if (lead.starts_with("{:") && is_attribute_line(text)) {
     table.attr.merge(attrs::parse_attrs_body(attribute_line_body(text)));
