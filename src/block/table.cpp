@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <functional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -163,20 +162,6 @@ void add_body_row(TableRowText& row, std::string_view text, bool has_pipe,
   row.cells = std::span<const TableRowText::Cell>(cells, width);
 }
 
-// The dash counts of a delimiter row as relative column widths: "3fr 1fr 2fr".
-std::string column_widths(const std::vector<std::size_t>& widths) {
-  std::string out;
-  out.reserve(widths.size() * 5);
-  char digits[24];
-  for (std::size_t w : widths) {
-    if (!out.empty()) out.push_back(' ');
-    const auto end = std::to_chars(digits, digits + sizeof digits, w).ptr;
-    out.append(digits, end);
-    out.append("fr");
-  }
-  return out;
-}
-
 }  // namespace
 
 std::vector<std::string> raw_table_cells(std::string_view line) {
@@ -239,45 +224,68 @@ namespace {
 // The alignment and dash count of one delimiter cell (":--", "-:", ":-:", "---": dashes between
 // colons), none for a cell that is not one.
 std::optional<std::pair<Align, std::size_t>> delimiter_cell(std::string_view c) {
-  const std::size_t b = c.find_first_not_of(':');
-  if (b == std::string_view::npos) return std::nullopt;
-  const std::string_view dashes = c.substr(b, c.find_last_not_of(':') + 1 - b);
-  if (dashes.find_first_not_of('-') != std::string_view::npos) return std::nullopt;
-  const bool left = c.front() == ':';
-  const bool right = c.back() == ':';
+  std::size_t begin = 0;
+  std::size_t end = c.size();
+  while (begin < end && c[begin] == ':') ++begin;
+  if (begin == end) return std::nullopt;
+  while (c[end - 1] == ':') --end;
+  for (std::size_t i = begin; i < end; ++i)
+    if (c[i] != '-') return std::nullopt;
+  const bool left = begin != 0;
+  const bool right = end != c.size();
   const Align align = left && right ? Align::Center
                       : left        ? Align::Left
                       : right       ? Align::Right
                                     : Align::None;
-  return std::pair{align, dashes.size()};
+  return std::pair{align, end - begin};
+}
+
+// Calls `cell(align, dashes)` for each cell of the delimiter row `line`, in order; false when the
+// line is none, which may come after some calls.
+template <class F>
+bool read_delimiter_row(std::string_view line, F&& cell) {
+  // A backslash stays in its cell (or turns an escaped pipe into one), where only colons and
+  // dashes may stand: it rules the row out. Without one the cells are the pieces between the
+  // pipes, read in place in one pass.
+  if (line.find('\\') != std::string_view::npos) return false;
+  const std::string_view t = line::trim(line);
+  std::size_t pieces = 0;
+  std::size_t cells = 0;
+  bool empty_before = false;  // an empty piece after the first: the last, or the row is none
+  bool ok = true;
+  for_each_piece(t, [&](std::size_t begin, std::size_t end) {
+    const std::size_t k = pieces++;
+    if (!ok) return;
+    // An empty first and an empty last piece are no cells; an empty cell between is no delimiter.
+    if (empty_before) {
+      ok = false;
+      return;
+    }
+    const std::string_view c = line::trim(t.substr(begin, end - begin));
+    if (c.empty()) {
+      empty_before = k != 0;
+      return;
+    }
+    const auto read = delimiter_cell(c);
+    if (!read) {
+      ok = false;
+      return;
+    }
+    cell(read->first, read->second);
+    ++cells;
+  });
+  return ok && pieces > 1 && cells != 0;
 }
 
 }  // namespace
 
 std::optional<DelimiterRow> delimiter_row(std::string_view line) {
-  // A backslash stays in its cell (or turns an escaped pipe into one), where only colons and
-  // dashes may stand: it rules the row out. Without one the cells are the pieces between the
-  // pipes, read in place in one pass.
-  if (line.find('|') == std::string_view::npos || line.find('\\') != std::string_view::npos)
-    return std::nullopt;
-  std::string_view t = line::trim(line);
-  const std::size_t pieces = static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1;
   DelimiterRow row;
-  row.aligns.reserve(pieces);
-  row.widths.reserve(pieces);
-  std::size_t start = 0;
-  for (std::size_t k = 0; k < pieces; ++k) {
-    const std::size_t pipe = k + 1 < pieces ? t.find('|', start) : t.size();
-    const std::string_view c = line::trim(t.substr(start, pipe - start));
-    start = pipe + 1;
-    // An empty first and an empty last piece are no cells; an empty cell between is no delimiter.
-    if (c.empty() && (k == 0 || k + 1 == pieces)) continue;
-    const auto cell = delimiter_cell(c);
-    if (!cell) return std::nullopt;
-    row.aligns.push_back(cell->first);
-    row.widths.push_back(cell->second);
-  }
-  if (row.aligns.empty()) return std::nullopt;
+  if (!read_delimiter_row(line, [&](Align align, std::size_t dashes) {
+        row.aligns.push_back(align);
+        row.widths.push_back(dashes);
+      }))
+    return std::nullopt;
   return row;
 }
 
@@ -290,17 +298,30 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   if (lead.empty() || (lead[0] != '|' && lead[0] != ':' && lead[0] != '-')) return false;
   const Rest header = lines_of(para).back();
   if (header.text.find('|') == std::string_view::npos) return false;
-  auto delim = delimiter_row(rest.text);
-  if (!delim) return false;
-  auto head = header_row(header.text, delim->aligns, lies_in(header.text, parser.kept_source));
+  // The alignments, and the dash counts as relative column widths ("3fr 1fr 2fr"), which the
+  // table takes only when they differ.
+  std::vector<Align> aligns;
+  aligns.reserve(8);
+  std::string widths;
+  std::size_t first_width = 0;
+  bool same_widths = true;
+  const bool delimiter = read_delimiter_row(rest.text, [&](Align align, std::size_t dashes) {
+    if (aligns.empty()) first_width = dashes;
+    same_widths = same_widths && dashes == first_width;
+    if (!aligns.empty()) widths.push_back(' ');
+    char digits[24];
+    widths.append(digits, std::to_chars(digits, digits + sizeof digits, dashes).ptr);
+    widths.append("fr");
+    aligns.push_back(align);
+  });
+  if (!delimiter) return false;
+  auto head = header_row(header.text, aligns, lies_in(header.text, parser.kept_source));
   if (!head) return false;
 
   auto table = std::make_unique<build::Table>();
-  const auto& widths = delim->widths;
-  if (std::adjacent_find(widths.begin(), widths.end(), std::not_equal_to<>()) != widths.end())
-    table->attr.set_owned_pair("colwidths", column_widths(widths));
+  if (!same_widths) table->attr.set_owned_pair("colwidths", std::move(widths));
   table->head.push_back(std::move(*head));
-  table->aligns = std::move(delim->aligns);
+  table->aligns = std::move(aligns);
   table->leading_pipe = line::trim_start(header.text).starts_with("|");
 
   if (record_syntax && line > 0) {
