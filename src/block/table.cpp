@@ -353,7 +353,8 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
 bool ContainerBuilder::continue_table(const Rest& rest) {
   build::Table& table = **last_child_as<build::TablePtr>();
   std::string_view lead = rest.trimmed_start();
-  if (!table.caption) {
+  // A caption begins with ":"; most rows begin with "|" and are told apart without a call.
+  if (!table.caption && lead.starts_with(':')) {
     if (auto after = caption_marker(lead)) {
       table.caption = std::string(line::trim(*after));
       std::size_t s = offset_of(rest, lead.data());
