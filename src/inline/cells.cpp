@@ -15,17 +15,26 @@ constexpr ByteTable kSyntaxBytes = byte_table("&*<\\_`\n~^=]$@:.");
 
 #if defined(__SSE2__)
 
-// The bytes of `chunk` that kSyntaxBytes marks, as a bit mask.
-[[gnu::always_inline]] inline unsigned syntax_bits(__m128i chunk) {
-  const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
-  // "\\", "]", "^", "_" and "`" are 0x5C-0x60: one range, taken unsigned from its start.
-  const __m128i from_backslash = _mm_sub_epi8(chunk, _mm_set1_epi8('\\'));
-  const __m128i range = _mm_cmpeq_epi8(_mm_min_epu8(from_backslash, _mm_set1_epi8(4)), from_backslash);
-  const __m128i marked = _mm_or_si128(
-      _mm_or_si128(_mm_or_si128(_mm_or_si128(is('&'), is('*')), _mm_or_si128(is('<'), is('\n'))),
-                   _mm_or_si128(_mm_or_si128(is('~'), is('=')), _mm_or_si128(is('$'), is('@')))),
-      _mm_or_si128(_mm_or_si128(is(':'), is('.')), range));
-  return static_cast<unsigned>(_mm_movemask_epi8(marked));
+// Whether `chunk` holds a syntax byte. Cells are mostly words: only the bytes that are no ASCII
+// letter, digit or space (nor from 0x80 up, none of which is a syntax byte) are looked up.
+// `valid`: the bits of the bytes that belong to the text.
+[[gnu::always_inline]] inline bool chunk_holds_syntax_byte(__m128i chunk, unsigned valid = 0xFFFFu) {
+  // A byte is in a range when its distance above the range's start, taken unsigned, is at most
+  // the range's width.
+  const __m128i letter = _mm_sub_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+  const __m128i digit = _mm_sub_epi8(chunk, _mm_set1_epi8('0'));
+  const __m128i word =
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(letter, _mm_set1_epi8(25)), letter),
+                                _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit)),
+                   _mm_cmpeq_epi8(chunk, _mm_set1_epi8(' ')));
+  // The sign bit of a chunk byte marks 0x80 and up.
+  unsigned others = ~static_cast<unsigned>(_mm_movemask_epi8(word) | _mm_movemask_epi8(chunk)) & valid;
+  if (others == 0) return false;
+  alignas(16) unsigned char bytes[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(bytes), chunk);
+  for (; others != 0; others &= others - 1)
+    if (kSyntaxBytes[bytes[__builtin_ctz(others)]]) return true;
+  return false;
 }
 
 #endif
@@ -35,22 +44,23 @@ bool holds_syntax_byte(std::string_view text) {
   const std::size_t n = text.size();
 #if defined(__SSE2__)
   // A text shorter than a block is gathered by two overlapping loads from its ends, so nothing
-  // past it is read; the rest of the block is NUL, which is no syntax byte.
+  // past it is read.
   if (n >= 16) {
     std::size_t i = 0;
     for (; i + 16 <= n; i += 16)
-      if (syntax_bits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i))) != 0) return true;
-    return i < n && syntax_bits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + n - 16))) != 0;
+      if (chunk_holds_syntax_byte(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)))) return true;
+    return i < n && chunk_holds_syntax_byte(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + n - 16)));
   }
   if (n >= 8)
-    return syntax_bits(_mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)),
-                                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + n - 8)))) != 0;
+    return chunk_holds_syntax_byte(_mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)),
+                                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + n - 8))));
   if (n >= 4) {
     std::uint32_t first, last;
     std::memcpy(&first, bytes, 4);
     std::memcpy(&last, bytes + n - 4, 4);
-    return syntax_bits(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(first)),
-                                          _mm_cvtsi32_si128(static_cast<int>(last)))) != 0;
+    return chunk_holds_syntax_byte(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(first)),
+                                                      _mm_cvtsi32_si128(static_cast<int>(last))),
+                                   0xFFu);
   }
 #endif
   return find_marked(text, 0, n, kSyntaxBytes) != n;
