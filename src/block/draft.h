@@ -54,25 +54,20 @@ struct DraftDefinitionItem {
   std::vector<std::string> definitions;
 };
 
-// A table row before its cells are parsed: the cells' texts back to back in one text, in the
-// parse's arena, so a row costs no allocation of its own however many cells it has, and the
-// parsed cells' runs of plain text may stay where they are.
+// A table row before its cells are parsed: a view per cell, of the source when the parse keeps
+// it and the line needs no rewriting, else of the row's one copy in the parse's arena. Either
+// outlives the tree, so the parsed cells' runs of plain text may stay where they are. The cells
+// themselves stand in the parse's arena too, made at their final number when the row is read, so
+// a row costs one bump of the arena however many cells it has.
 struct TableRowText {
   struct Cell {
-    std::size_t begin = 0;  // in `text`
+    const char* data = nullptr;
     std::size_t size = 0;
     Align align = Align::None;
   };
-  ArenaVector<char> text;
-  ArenaVector<Cell> cells;
+  std::span<const Cell> cells;
 
-  void add_cell(std::string_view content, Align align) {
-    cells.push_back(Cell{text.size(), content.size(), align});
-    text.append(content.data(), content.size());
-  }
-  std::string_view cell_text(const Cell& cell) const {
-    return std::string_view(text.data(), text.size()).substr(cell.begin, cell.size);
-  }
+  std::string_view cell_text(const Cell& cell) const { return std::string_view(cell.data, cell.size); }
 };
 
 // An optional view in the room of a view: absent while its data is null, so that a present empty

@@ -312,11 +312,8 @@ ArenaVector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const 
   for (const TableRowText& row : rows) {
     TableRow& finished = out.emplace_back();
     finished.cells.reserve(row.cells.size());
-    for (const TableRowText::Cell& cell : row.cells) {
-      TableCell& parsed = finished.cells.emplace_back();
-      parsed.content = parse_leaf(row.cell_text(cell), kept);
-      parsed.align = cell.align;
-    }
+    for (const TableRowText::Cell& cell : row.cells)
+      finished.cells.emplace_back(TableCell{Attr(), inl::parse_cell(row.cell_text(cell), kept), cell.align});
   }
   return out;
 }

@@ -18,8 +18,10 @@ std::optional<std::vector<std::string>> split_table_row(std::string_view line);
 // Offsets of the unescaped "|" of `text`.
 std::vector<std::size_t> table_pipe_offsets(std::string_view text);
 // The header row of a table: the cells of `line` as `split_table_row` finds them, one per
-// alignment with its alignment; none when the counts differ.
-std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns);
+// alignment with its alignment; none when the counts differ. The cells are views of `line` when
+// `in_place` (it outlives the tree) and it holds no backslash, else of text in the current arena.
+std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns,
+                                       bool in_place = false);
 
 struct DelimiterRow {
   std::vector<Align> aligns;

@@ -339,22 +339,33 @@ std::optional<Renderer::BlockFrame> Renderer::open_block(const Block& block, std
 
 namespace {
 
-// The opening tag of a cell without attributes, by tag (th, td) and alignment: a table of many
-// small cells writes each in one piece.
-constexpr std::string_view kPlainCellOpen[2][4] = {
-    {"<th>", "<th align=\"left\">", "<th align=\"center\">", "<th align=\"right\">"},
-    {"<td>", "<td align=\"left\">", "<td align=\"center\">", "<td align=\"right\">"},
+// The markup before a cell without attributes, as one piece: what stands before its opening tag
+// (nothing, the row's "<tr>" or the previous cell's close), then the tag, by tag (th, td) and
+// alignment. A table of many small cells writes the markup between two of them in one piece.
+enum CellLead : std::size_t { kAfterNothing, kAfterRowOpen, kAfterCell };
+constexpr std::string_view kPlainCellOpen[3][2][4] = {
+    {{"<th>", "<th align=\"left\">", "<th align=\"center\">", "<th align=\"right\">"},
+     {"<td>", "<td align=\"left\">", "<td align=\"center\">", "<td align=\"right\">"}},
+    {{"<tr><th>", "<tr><th align=\"left\">", "<tr><th align=\"center\">", "<tr><th align=\"right\">"},
+     {"<tr><td>", "<tr><td align=\"left\">", "<tr><td align=\"center\">", "<tr><td align=\"right\">"}},
+    {{"</th><th>", "</th><th align=\"left\">", "</th><th align=\"center\">", "</th><th align=\"right\">"},
+     {"</td><td>", "</td><td align=\"left\">", "</td><td align=\"center\">", "</td><td align=\"right\">"}},
 };
+// What stands before a cell with attributes, and the row's end after the last cell, by lead.
+constexpr std::string_view kCellLead[3][2] = {{"", ""}, {"<tr>", "<tr>"}, {"</th>", "</td>"}};
+constexpr std::string_view kRowEnd[3][2] = {
+    {"</tr>\n", "</tr>\n"}, {"<tr></tr>\n", "<tr></tr>\n"}, {"</th></tr>\n", "</td></tr>\n"}};
 
-// Both cell tags have two letters, so the length of an opening tag depends on the alignment
+// Both cell tags have two letters, so the length of a piece depends on the lead and the alignment
 // alone: each case appends a constant number of bytes, which the compiler writes inline.
-void plain_cell_open(bool head, Align align, std::string& out) {
-  const char* open = kPlainCellOpen[head ? 0 : 1][static_cast<std::size_t>(align)].data();
+template <CellLead Lead>
+void plain_cell_open(std::size_t tag, Align align, std::string& out) {
+  const auto& pieces = kPlainCellOpen[Lead];
   switch (align) {
-    case Align::None: out.append(open, kPlainCellOpen[0][0].size()); break;
-    case Align::Left: out.append(open, kPlainCellOpen[0][1].size()); break;
-    case Align::Center: out.append(open, kPlainCellOpen[0][2].size()); break;
-    case Align::Right: out.append(open, kPlainCellOpen[0][3].size()); break;
+    case Align::None: out.append(pieces[tag][0].data(), pieces[0][0].size()); break;
+    case Align::Left: out.append(pieces[tag][1].data(), pieces[0][1].size()); break;
+    case Align::Center: out.append(pieces[tag][2].data(), pieces[0][2].size()); break;
+    case Align::Right: out.append(pieces[tag][3].data(), pieces[0][3].size()); break;
   }
 }
 
@@ -364,17 +375,26 @@ void plain_cell_open(bool head, Align align, std::string& out) {
 [[gnu::flatten]] void Renderer::table_row(const TableRow& row,
                                           std::span<const Align> column_aligns,
                                           std::string_view cell_tag, std::string& out) {
-  out += "<tr";
-  attrs_html(row.attr, out);
-  out += '>';
-  const bool head = cell_tag == "th";
+  const std::size_t tag = cell_tag == "th" ? 0 : 1;
+  CellLead lead = kAfterRowOpen;  // the markup owed before the next cell
+  if (!row.attr.empty()) {
+    out += "<tr";
+    attrs_html(row.attr, out);
+    out += '>';
+    lead = kAfterNothing;
+  }
   for (std::size_t k = 0; k < row.cells.size(); ++k) {
     const TableCell& cell = row.cells[k];
     Align align = cell.align;
     if (align == Align::None && k < column_aligns.size()) align = column_aligns[k];
     if (cell.attr.empty()) {
-      plain_cell_open(head, align, out);
+      switch (lead) {
+        case kAfterNothing: plain_cell_open<kAfterNothing>(tag, align, out); break;
+        case kAfterRowOpen: plain_cell_open<kAfterRowOpen>(tag, align, out); break;
+        case kAfterCell: plain_cell_open<kAfterCell>(tag, align, out); break;
+      }
     } else {
+      out += kCellLead[lead][tag];
       out += '<';
       out += cell_tag;
       attrs_html(cell.attr, out);
@@ -385,14 +405,22 @@ void plain_cell_open(bool head, Align align, std::string& out) {
       }
       out += '>';
     }
-    inlines(cell.content, out);
-    if (head) {
-      out += "</th>";
+    lead = kAfterCell;
+    // Most cells are one text.
+    const Inline::Text* text = cell.content.size() == 1 && memo_ == nullptr
+                                   ? cell.content.front().get_if<Inline::Text>()
+                                   : nullptr;
+    if (text != nullptr) {
+      escape_text(text->text, out);
     } else {
-      out += "</td>";
+      inlines(cell.content, out);
     }
   }
-  out += "</tr>\n";
+  switch (lead) {
+    case kAfterNothing: out.append(kRowEnd[kAfterNothing][tag].data(), kRowEnd[kAfterNothing][0].size()); break;
+    case kAfterRowOpen: out.append(kRowEnd[kAfterRowOpen][tag].data(), kRowEnd[kAfterRowOpen][0].size()); break;
+    case kAfterCell: out.append(kRowEnd[kAfterCell][tag].data(), kRowEnd[kAfterCell][0].size()); break;
+  }
 }
 
 [[gnu::noinline]] void Renderer::table(const Block::Table& table, std::string& out) {

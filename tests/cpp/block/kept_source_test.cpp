@@ -35,6 +35,11 @@ bool points_into(const Blocks& blocks, std::string_view source) {
         return true;
     if (const Inlines* inlines = block.inlines(); inlines && points_into(*inlines, source)) return true;
     if (const Blocks* children = block.children(); children && points_into(*children, source)) return true;
+    if (const auto* table = block.get_if<Block::Table>())
+      for (const auto* rows : {&table->head_rows, &table->rows})
+        for (const TableRow& row : *rows)
+          for (const TableCell& cell : row.cells)
+            if (points_into(cell.content, source)) return true;
     if (const auto* list = block.get_if<Block::List>())
       for (const ListItem& item : list->items)
         if (points_into(item.children, source)) return true;
@@ -69,7 +74,10 @@ TEST(KeptSource, ParagraphsStandingAsWrittenAreViewsOfIt) {
       {"> quoted\n> lines\n", false},
       {"- item\n  continued\n", false},
       {"a\r\nb\r\n", false},
-      {"| a | b |\n|---|---|\n| 1 | 2 |\n", false},
+      // Table cells are pieces of their lines, unless a backslash makes the line rewritten.
+      {"| a | b |\n|---|---|\n| 1 | 2 |\n", true},
+      {"> | a | b |\n> |---|---|\n> | 1 *2* |\n", true},
+      {"| a\\|b |\n|---|\n| \\*1\\* |\n| \\ |\n", false},
   };
   const Options options = test::default_options();
   for (const Case& c : cases) {
@@ -86,6 +94,7 @@ TEST(KeptSource, AnOrdinaryParseOutlivesItsSource) {
       "- item\nlazy\n\n[r]: /u\ntext after a definition, [r]\n",
       "plain words only\n",
       "```py {.c}\ncode\n```\n\n    indented\n",
+      "| a | b *c* |\n|---|---|\n| 1 | two\\|three |\nlast\n",
   };
   const Options options = test::default_options();
   for (std::string_view text : sources) {

@@ -254,5 +254,34 @@ TEST(TableCells, DelimiterRowsReadInPlaceMatchCopiedCells) {
   EXPECT_GT(rows, 100u);  // the pieces make enough valid rows to compare
 }
 
+// The cells of a line read a byte at a time, as they first were.
+std::vector<std::string> reference_cells(std::string_view line) {
+  const std::string_view t = line::trim(line);
+  std::vector<std::string> cells(1);
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == '|') {
+      cells.emplace_back();
+    } else if (t[i] == '\\' && i + 1 < t.size()) {
+      if (t[i + 1] != '|') cells.back() += '\\';
+      cells.back() += t[++i];
+    } else {
+      cells.back() += t[i];
+    }
+  }
+  for (std::string& cell : cells) cell = std::string(line::trim(cell));
+  return cells;
+}
+
+TEST(TableCells, SplitMatchesAByteByByteReading) {
+  // Lines across the 16-byte blocks the split reads, with pipes at every offset of a block.
+  const std::string_view pieces[] = {"|", "|", "a", " ", "  ", "\t", "\\", "\\|", "\xC3\xA9", "\xC2\xA0",
+                                     "bb", "word and word", "abcdefghijklmno"};
+  std::mt19937 rng(11);
+  for (int round = 0; round < 20000; ++round) {
+    const std::string s = random_text(rng, pieces, 16);
+    EXPECT_EQ(raw_table_cells(s), reference_cells(s)) << s;
+  }
+}
+
 }  // namespace
 }  // namespace vedavi::block

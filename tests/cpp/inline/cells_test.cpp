@@ -1,0 +1,50 @@
+// Table cells: the quick look that takes a cell of plain words as it stands gives what the full
+// parse gives, for every length around the block sizes it reads and under every option.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "inline/parse.h"
+#include "tests/cpp/support/helpers.h"
+
+namespace vedavi {
+namespace {
+
+TEST(TableCells, QuickLookAgreesWithTheFullParse) {
+  std::mt19937 rng(4242);
+  // Word bytes and near misses (bytes the parse reads in some other place, or not at all).
+  const std::vector<std::string_view> words = {
+      "a", "b", "Z", "9", " ", " ", "\t", "[", "!", "{", "}", "(", ")", "|", "#", "%", "-", "+",
+      ",", ";", "/", "?", "'", "\"", "[", ">", "\x01", "\x7F", "\xC3\xA9", "\xE2\x80\x83", "www",
+      "http"};
+  // Syntax made by one kind of syntax byte each (under some options), so that a byte the look
+  // misses shows.
+  const std::vector<std::string_view> syntax = {
+      "www.ab", "http://ab", " _ab_ ", "==ab==", "[ab](cd)", "[a]", "$ab$", "$$ab$$", "[@ab]",
+      "ab@cd", "&amp;", "*ab*", "<b>", "\\!", "`ab`", "a\nb", "~~ab~~", "~ab~", "^ab^"};
+  const TemplateDelimiter mustache{"m", "{{", "}}", {}, {}, TemplateForm::Auto};
+  for (int round = 0; round < 6000; ++round) {
+    test::Parser parse;
+    parse.options.bare_autolinks = rng() % 2;
+    parse.options.math = static_cast<MathMode>(rng() % 4);
+    if (rng() % 7 == 0) parse.options.templates.push_back(mustache);
+    if (rng() % 3 == 0) parse.links["a"] = LinkRef{"/a", {}, {}};
+    // Words of every length around the blocks the look reads; half of them with some syntax.
+    std::string text;
+    const std::size_t len = rng() % 40;
+    while (text.size() < len) text += words[rng() % words.size()];
+    if (rng() % 2) text.insert(rng() % (text.size() + 1), syntax[rng() % syntax.size()]);
+    for (bool kept : {false, true}) {
+      InlineContext ctx{parse.options, parse.links, parse.footnotes, nullptr};
+      ctx.text_outlives_tree = kept;
+      EXPECT_EQ(test::show(inl::parse_cell(text, ctx)), test::show(inl::parse_inner(text, ctx)))
+          << "text: " << text << " round " << round;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vedavi
