@@ -85,6 +85,10 @@ std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lin
   // A definition begins with "["; most paragraphs do not, and need no logical copy of their
   // lines (a definition reads their indentation).
   if (lines.empty() || !line::trim_start(lines.front().text).starts_with("[")) return {};
+  // A definition's label closes with "]:" on one line: most paragraphs that begin with a link
+  // have none, and are not read as definitions at all.
+  if (std::ranges::none_of(lines, [](const line::Rest& l) { return l.text.find("]:") != std::string_view::npos; }))
+    return {};
   // Lines without padding are their text as it stands in the source: read in place.
   const bool unpadded = std::ranges::all_of(lines, [](const line::Rest& l) { return l.pad == 0; });
   if (unpadded) {
