@@ -28,6 +28,11 @@ InlineContext with_kept_text(const InlineContext& ctx) {
   return kept;
 }
 
+// Spent drafts of these kinds own no memory, nor anything the finished block took over.
+static_assert(std::is_trivially_destructible_v<draft::Paragraph> && std::is_trivially_destructible_v<draft::Heading>);
+constexpr std::size_t kParagraph = draft_index<draft::Paragraph>();
+constexpr std::size_t kHeading = draft_index<draft::Heading>();
+
 // One list of drafts waiting to be finished into the block list at `dest`.
 struct Job {
   Drafts drafts;
@@ -107,11 +112,12 @@ class Finisher {
       }
       const bool title = panel && first;
       first = false;
+      // The spent draft still holds what its block did not take over (a table's rows, an HTML
+      // block's tokens): freed now, not with the whole list, so that the texts of a long list
+      // never stand beside all of its finished blocks. Paragraphs and headings hold nothing.
+      const std::size_t kind = draft.block.index();
       finish_block(std::move(draft.block), dest, title, pending);
-      // The spent draft still holds what its block did not take over (a code block's text, a
-      // table's rows): freed now, not with the whole list, so that the texts of a long list
-      // never stand beside all of its finished blocks.
-      draft.block.emplace<draft::ThematicBreak>();
+      if (kind != kParagraph && kind != kHeading) draft.block.emplace<draft::ThematicBreak>();
     }
     // The destination list is complete, so pointers into its blocks stay valid.
     for (ChildJob& c : pending) {
