@@ -40,7 +40,22 @@ void keep_list_attributes(const BlockSpan& list_span, const Attr& attr, Drafts& 
 void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
                      std::vector<Drafts>& reverted, std::size_t size) {
   const std::size_t old_size = drafts.size();
-  if (size > drafts.capacity()) drafts.reserve(size);
+  if (size > drafts.capacity()) {
+    // New room is needed anyway: each draft moves once, straight to its place in it.
+    Drafts out;
+    out.reserve(size);
+    std::size_t r = 0;
+    for (std::size_t p = 0; p < old_size; ++p) {
+      if (r < revert.size() && revert[r] == p) {
+        for (Draft& d : reverted[r]) out.push_back(std::move(d));
+        reverted[r++] = Drafts();
+      } else {
+        out.push_back(std::move(drafts[p]));
+      }
+    }
+    drafts = std::move(out);
+    return;
+  }
   drafts.resize(size);
   std::size_t to = size;
   std::size_t r = revert.size();
