@@ -297,6 +297,7 @@ struct FinishFrame {
   Drafts out;
   std::vector<DraftListItem> items;
   bool loose = false;
+  bool rules_below = false;  // the ordered-list rules may change a draft made so far (`draft::List`)
 };
 
 class ContainerBuilder {
@@ -497,6 +498,7 @@ class ContainerBuilder {
     std::vector<DraftListItem> items;
     std::unique_ptr<StreamedSpans> spans;
     bool loose = false;
+    bool rules_below = false;
   } list_stream_;
   struct QuoteStream {
     std::uint32_t quote = BuildNode::kNone;
@@ -513,7 +515,7 @@ class ContainerBuilder {
   void stream_closed_items(std::uint32_t list_node);
   // The list's items and spans finished early, before `items`, the rest.
   void take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items, bool& loose,
-                     std::unique_ptr<StreamedSpans>& spans);
+                     bool& rules_below, std::unique_ptr<StreamedSpans>& spans);
   // The span modes' reading of one closed item of an unordered list.
   void stream_item(DraftListItem& item);
   // A child of the top-level quote opens at `start`: the ones before it may be finished.

@@ -132,6 +132,9 @@ struct List {
   bool tight = true;
   // The spans of the items finished early, which stood before `items`; none in span mode 0.
   std::unique_ptr<StreamedSpans> streamed = nullptr;
+  // The ordered-list rules may change something below the items: an ordered list stands there (this
+  // one too), or an item with two paragraphs in a row. Without, the rules' walks pass it by.
+  bool rules_below = true;
 };
 struct DefinitionList { Attr attr; std::vector<DraftDefinitionItem> items; };
 struct CodeBlock {

@@ -194,6 +194,7 @@ void ContainerBuilder::run_finish() {
       Frame done = std::move(frames.back());
       frames.pop_back();
       Frame& up = frames.back();
+      up.rules_below = up.rules_below || done.rules_below;
       BuildKind k = kind(done.node);
       const std::size_t start = nodes[done.node].start;
       if (auto* item = get_if<build::ListItem>(k)) {
@@ -204,6 +205,9 @@ void ContainerBuilder::run_finish() {
           di.source = item->source;
           di.content_offset = item->content_offset;
         }
+        for (std::size_t c = 1; c < done.out.size() && !up.rules_below; ++c)
+          up.rules_below = std::holds_alternative<draft::Paragraph>(done.out[c - 1].block) &&
+                           std::holds_alternative<draft::Paragraph>(done.out[c].block);
         di.children = std::move(done.out);
         di.number = static_cast<std::size_t>(item->number);
         di.line = start;
@@ -212,10 +216,13 @@ void ContainerBuilder::run_finish() {
         if (item->loose) up.loose = true;
       } else if (auto* list = get_if<build::List>(k)) {
         std::unique_ptr<StreamedSpans> streamed;
-        if (done.node == list_stream_.list) take_streamed(done.node, done.items, done.loose, streamed);
+        bool rules_below = done.rules_below || list->ordered;
+        if (done.node == list_stream_.list)
+          take_streamed(done.node, done.items, done.loose, rules_below, streamed);
+        up.rules_below = up.rules_below || rules_below;
         append_draft(up.out, std::move(done.span), draft::List{std::move(list->attr), std::move(done.items),
                                            static_cast<std::size_t>(list->start), list->ordered,
-                                           !done.loose, std::move(streamed)});
+                                           !done.loose, std::move(streamed), rules_below});
       } else if (auto* q = get_if<build::BlockQuote>(k)) {
         std::unique_ptr<StreamedSpans> streamed;
         bool enforced = false;

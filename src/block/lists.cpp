@@ -132,14 +132,17 @@ void settle_marker_line(draft::Paragraph& para) {
   para.marker_line.reset();
 }
 
-// Every paragraph of the tree with its marker line written out.
-void settle_marker_lines(Drafts& drafts) {
+// Every paragraph of the tree with its marker line written out. `pass_quiet_lists`: lists that no
+// rule could change hold no marker line and are not walked.
+void settle_marker_lines(Drafts& drafts, bool pass_quiet_lists = false) {
   std::vector<Drafts*> work{&drafts};
   while (!work.empty()) {
     Drafts* run = work.back();
     work.pop_back();
     for (Draft& d : *run) {
       if (auto* para = std::get_if<draft::Paragraph>(&d.block)) settle_marker_line(*para);
+      if (auto* list = std::get_if<draft::List>(&d.block); pass_quiet_lists && list && !list->rules_below)
+        continue;
       for_each_child_list(d.block, [&](Drafts& c) { work.push_back(&c); });
     }
   }
@@ -276,6 +279,9 @@ void enforce_ordered_lists(Drafts& drafts) {
     runs.push_back(run);
     for (Draft& d : *run.drafts) {
       auto* list = std::get_if<draft::List>(&d.block);
+      // A list with no ordered list below it and no item holding two paragraphs in a row: the
+      // rules change none of its runs.
+      if (list && !list->rules_below) continue;
       bool tight = list && list->tight;
       for_each_child_list(d.block, [&](Drafts& c) { work.push_back(Run{&c, tight}); });
     }
@@ -285,7 +291,7 @@ void enforce_ordered_lists(Drafts& drafts) {
     reverted = enforce_run(*runs[i].drafts) || reverted;
     if (runs[i].in_tight_list) merge_adjacent_paragraphs(*runs[i].drafts);
   }
-  if (reverted) settle_marker_lines(drafts);
+  if (reverted) settle_marker_lines(drafts, true);
 }
 
 Drafts revert_list(std::vector<DraftListItem> items, bool tight) {
