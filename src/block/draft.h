@@ -130,11 +130,11 @@ struct List {
   std::size_t start = 1;
   bool ordered = false;
   bool tight = true;
-  // The spans of the items finished early, which stood before `items`; none in span mode 0.
-  std::unique_ptr<StreamedSpans> streamed = nullptr;
   // The ordered-list rules may change something below the items: an ordered list stands there (this
   // one too), or an item with two paragraphs in a row. Without, the rules' walks pass it by.
   bool rules_below = true;
+  // The spans of the items finished early, which stood before `items`; none in span mode 0.
+  std::unique_ptr<StreamedSpans> streamed = nullptr;
 };
 struct DefinitionList { Attr attr; std::vector<DraftDefinitionItem> items; };
 struct CodeBlock {
@@ -167,14 +167,15 @@ struct FootnoteDef { std::string label; Drafts children; };
 struct Splice { Drafts members; };
 }  // namespace draft
 
-// Alternatives in tag order. Figures, tables and whole-line template tokens, the kinds larger than
-// a paragraph, are boxed: a draft slot is reserved for every run of non-blank lines, and their
-// size would set every slot's. Code blocks keep their rare fence strings out of line instead.
+// Alternatives in tag order. Figures, tables, whole-line template tokens, raw and script blocks,
+// the kinds larger than a paragraph or a list, are boxed: a draft slot is reserved for every run
+// of non-blank lines, and their size would set every slot's. Code blocks keep their rare fence
+// strings out of line instead.
 using DraftBlock =
     std::variant<draft::Paragraph, Boxed<draft::Figure>, draft::Heading, draft::BlockQuote, draft::List,
                  draft::DefinitionList, draft::CodeBlock, draft::HtmlBlock, draft::ThematicBreak,
-                 Boxed<draft::Table>, draft::Div, draft::MathBlock, draft::RawBlock, Boxed<TemplateToken>,
-                 draft::ScriptBlock, draft::FootnoteDef, draft::Splice>;
+                 Boxed<draft::Table>, draft::Div, draft::MathBlock, Boxed<draft::RawBlock>, Boxed<TemplateToken>,
+                 Boxed<draft::ScriptBlock>, draft::FootnoteDef, draft::Splice>;
 
 struct Draft {
   BlockSpan span;

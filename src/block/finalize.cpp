@@ -193,15 +193,15 @@ class Finisher {
             dest.emplace_back(Block::Div{panel ? std::move(*panel) : std::move(d.attr), {}});
           } else if constexpr (std::is_same_v<T, draft::MathBlock>) {
             dest.emplace_back(Block::MathBlock{std::move(d.attr), std::move(d.tex), d.display});
-          } else if constexpr (std::is_same_v<T, draft::RawBlock>) {
-            dest.emplace_back(Block::RawBlock{std::move(d.format), std::move(d.text)});
+          } else if constexpr (std::is_same_v<T, Boxed<draft::RawBlock>>) {
+            dest.emplace_back(Block::RawBlock{std::move(d.value().format), std::move(d.value().text)});
           } else if constexpr (std::is_same_v<T, Boxed<TemplateToken>>) {
             TemplateToken token = std::move(d.value());
             token.form = TemplateForm::Auto;
             token.end = 0;
             dest.emplace_back(std::move(token));
-          } else if constexpr (std::is_same_v<T, draft::ScriptBlock>) {
-            dest.emplace_back(Block::ScriptBlock{std::move(d.lang), std::move(d.text)});
+          } else if constexpr (std::is_same_v<T, Boxed<draft::ScriptBlock>>) {
+            dest.emplace_back(Block::ScriptBlock{std::move(d.value().lang), std::move(d.value().text)});
           } else {
             // Footnote definitions and splices never get here.
             internal_failure(

@@ -222,7 +222,7 @@ void ContainerBuilder::run_finish() {
         up.rules_below = up.rules_below || rules_below;
         append_draft(up.out, std::move(done.span), draft::List{std::move(list->attr), std::move(done.items),
                                            static_cast<std::size_t>(list->start), list->ordered,
-                                           !done.loose, std::move(streamed), rules_below});
+                                           !done.loose, rules_below, std::move(streamed)});
       } else if (auto* q = get_if<build::BlockQuote>(k)) {
         std::unique_ptr<StreamedSpans> streamed;
         bool enforced = false;
