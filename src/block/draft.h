@@ -127,7 +127,7 @@ struct BlockQuote {
 struct List {
   Attr attr;
   std::vector<DraftListItem> items;
-  std::size_t start = 1;
+  std::uint32_t start = 1;  // at most nine digits
   bool ordered = false;
   bool tight = true;
   // The ordered-list rules may change something below the items: an ordered list stands there (this
@@ -147,7 +147,12 @@ struct CodeBlock {
   // once read (the span modes read it as the draft is made, their spans show its attributes).
   Str fence_info;
 };
-struct HtmlBlock { std::string raw; std::vector<HtmlToken> tokens; };
+struct HtmlBlock {
+  std::string raw;
+  // The template tokens of the raw text, none without templates: held out of line, as most blocks
+  // have none.
+  std::unique_ptr<std::vector<HtmlToken>> tokens;
+};
 struct ThematicBreak { Attr attr; };
 struct Table {
   Attr attr;
@@ -162,7 +167,7 @@ struct Div { Attr attr; Drafts children; };
 struct MathBlock { Attr attr; std::string tex; bool display = true; };
 struct RawBlock { std::string format; std::string text; };
 struct ScriptBlock { std::string lang; std::string text; };
-struct FootnoteDef { std::string label; Drafts children; };
+struct FootnoteDef { Str label; Drafts children; };
 // Members that take its place among its siblings when blocks are finished.
 struct Splice { Drafts members; };
 }  // namespace draft

@@ -182,7 +182,7 @@ class Finisher {
             }
             dest.emplace_back(Block::CodeBlock{std::move(fi.attr), info, d.text, lang});
           } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
-            dest.emplace_back(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
+            dest.emplace_back(Block::HtmlBlock{std::move(d.raw), d.tokens ? std::move(*d.tokens) : std::vector<HtmlToken>()});
           } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {
             dest.emplace_back(Block::ThematicBreak{std::move(d.attr)});
           } else if constexpr (std::is_same_v<T, Boxed<draft::Table>>) {
@@ -270,7 +270,7 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested
   if (!nested) {
     for (Draft& draft : drafts)
       if (auto* note = std::get_if<draft::FootnoteDef>(&draft.block)) {
-        out.push_back(DraftFootnote{std::move(note->label), std::move(note->children)});
+        out.push_back(DraftFootnote{std::string(note->label), std::move(note->children)});
         draft.block.emplace<draft::Splice>();
       }
     return;
@@ -298,7 +298,7 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested
       continue;
     }
     if (auto* note = std::get_if<draft::FootnoteDef>(&draft.block)) {
-      out.push_back(DraftFootnote{std::move(note->label), std::move(note->children)});
+      out.push_back(DraftFootnote{std::string(note->label), std::move(note->children)});
       draft.block.emplace<draft::Splice>();
     }
     ++f.i;

@@ -166,8 +166,11 @@ static void append_raw(Drafts& out, std::string_view text, std::size_t line, Blo
   RawHtmlText raw = escape_raw_html(text, line);
   for (std::size_t l : raw.unclosed_comment_lines)
     parser.trace.unclosed.push_back(UnclosedRecord{"comment", "-->", l});
-  std::vector<HtmlToken> tokens;
-  if (!parser.options.templates.empty()) tokens = templates::html_tokens(raw.text, parser.options.templates);
+  std::unique_ptr<std::vector<HtmlToken>> tokens;
+  if (!parser.options.templates.empty()) {
+    std::vector<HtmlToken> found = templates::html_tokens(raw.text, parser.options.templates);
+    if (!found.empty()) tokens = std::make_unique<std::vector<HtmlToken>>(std::move(found));
+  }
   append_draft(out, std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)});
 }
 
@@ -221,7 +224,7 @@ void ContainerBuilder::run_finish() {
           take_streamed(done.node, done.items, done.loose, rules_below, streamed);
         up.rules_below = up.rules_below || rules_below;
         append_draft(up.out, std::move(done.span), draft::List{std::move(list->attr), std::move(done.items),
-                                           static_cast<std::size_t>(list->start), list->ordered,
+                                           static_cast<std::uint32_t>(list->start), list->ordered,
                                            !done.loose, rules_below, std::move(streamed)});
       } else if (auto* q = get_if<build::BlockQuote>(k)) {
         std::unique_ptr<StreamedSpans> streamed;
@@ -232,7 +235,7 @@ void ContainerBuilder::run_finish() {
       } else if (auto* fn = get_if<build::FootnoteDef>(k)) {
         p.footnote_labels.insert(fn->label);
         if (frames.size() > 1 || up.node != 0) p.nested_footnotes = true;
-        append_draft(up.out, std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)});
+        append_draft(up.out, std::move(done.span), draft::FootnoteDef{Str(fn->label), std::move(done.out)});
       } else if (auto* div = get_if<build::Div>(k)) {
         append_draft(up.out, std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)});
       } else if (auto* hc = get_if<build::HtmlContainer>(k)) {
