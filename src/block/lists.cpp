@@ -2,6 +2,7 @@
 #include "block/lists.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <span>
 
@@ -123,12 +124,18 @@ void show_marker_line(draft::Paragraph& para, std::string_view marker_line, std:
 // is its last line, trimmed at the end as a paragraph's last line always is.
 void settle_marker_line(draft::Paragraph& para) {
   if (!para.marker_line) return;
-  std::string text(para.text.empty() ? line::trim_end(*para.marker_line) : *para.marker_line);
-  if (!para.text.empty()) {
-    text.push_back('\n');
-    text += para.text;
+  if (para.text.empty()) {
+    para.text = Str(line::trim_end(*para.marker_line));
+  } else {
+    // Written once, straight into the arena the text lives in.
+    const std::string_view head = *para.marker_line;
+    const std::size_t size = head.size() + 1 + para.text.size();
+    char* out = static_cast<char*>(current_arena().allocate(size, 1));
+    std::memcpy(out, head.data(), head.size());
+    out[head.size()] = '\n';
+    std::memcpy(out + head.size() + 1, para.text.data(), para.text.size());
+    para.text = Str::borrowed(std::string_view(out, size));
   }
-  para.text = std::move(text);
   para.marker_line.reset();
 }
 
@@ -336,12 +343,14 @@ void merge_adjacent_paragraphs(Drafts& drafts) {
     adjacent = std::holds_alternative<draft::Paragraph>(drafts[i - 1].block) &&
                std::holds_alternative<draft::Paragraph>(drafts[i].block);
   if (!adjacent) return;
-  Drafts out;
+  // Closed up in place: the kept drafts move down over the joined ones, and no second list is made.
+  std::size_t kept_count = 0;
   bool last_kept_paragraph = false;
-  for (Draft& d : drafts) {
+  for (std::size_t i = 0; i < drafts.size(); ++i) {
+    Draft& d = drafts[i];
     auto* para = std::get_if<draft::Paragraph>(&d.block);
     if (para && last_kept_paragraph) {
-      Draft& kept = out.back();
+      Draft& kept = drafts[kept_count - 1];
       auto& kp = std::get<draft::Paragraph>(kept.block);
       settle_marker_line(kp);
       settle_marker_line(*para);
@@ -351,9 +360,10 @@ void merge_adjacent_paragraphs(Drafts& drafts) {
       continue;
     }
     last_kept_paragraph = para != nullptr;
-    out.push_back(std::move(d));
+    if (kept_count != i) drafts[kept_count] = std::move(d);
+    ++kept_count;
   }
-  drafts = std::move(out);
+  drafts.erase(drafts.begin() + static_cast<std::ptrdiff_t>(kept_count), drafts.end());
 }
 
 }  // namespace vedavi::block
