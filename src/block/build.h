@@ -446,13 +446,21 @@ class ContainerBuilder {
   void open_list_item(line::Rest& rest, const ListMarker& marker);
   // Once the top-level block is built: the records that its closed items, finished early, left
   // aside so that they follow the block's own as when the whole block is finished at once.
-  void add_late_records(Trace& trace);
+  // Most blocks leave none: only a streamed block finishes children early.
+  void add_late_records(Trace& trace) {
+    if (!late_syntax_.empty() || !late_unclosed_.empty()) add_late_records_now(trace);
+  }
+  void add_late_records_now(Trace& trace);
   // Where the line's content starts, for the layout records of the span modes.
   void record_content_offset(const line::Rest& rest) {
     if (record_syntax) write_content_offset(rest);
   }
   void write_content_offset(const line::Rest& rest);
-  void report_unclosed(Trace& trace) const;
+  // Only a container left open or a fenced, math or raw HTML leaf may be unclosed at the end.
+  void report_unclosed(Trace& trace) const {
+    if (stack.size() > 1 || (leaf_open && nodes[0].has_children())) report_open(trace);
+  }
+  void report_open(Trace& trace) const;
 
  private:
   template <class K>

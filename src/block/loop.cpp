@@ -325,7 +325,7 @@ bool ContainerBuilder::open_containers(Rest& rest) {
   return true;
 }
 
-void ContainerBuilder::report_unclosed(Trace& trace) const {
+void ContainerBuilder::report_open(Trace& trace) const {
   auto record = [&](std::string_view construct, std::string expected, std::size_t at) {
     trace.unclosed.push_back(UnclosedRecord{construct, std::move(expected), at});
   };

@@ -174,7 +174,7 @@ void ContainerBuilder::take_streamed(std::uint32_t list_node, std::vector<DraftL
   s.loose = false;
 }
 
-void ContainerBuilder::add_late_records(Trace& trace) {
+void ContainerBuilder::add_late_records_now(Trace& trace) {
   if (!late_syntax_.empty()) {
     trace.syntax.insert(trace.syntax.end(), late_syntax_.begin(), late_syntax_.end());
     late_syntax_ = {};
