@@ -161,9 +161,9 @@ static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, 
 }
 
 // Appends the draft of a raw HTML block to `out`.
-static void append_raw(Drafts& out, std::string_view text, std::size_t line, BlockSpan span,
+static void append_raw(Drafts& out, std::string text, std::size_t line, BlockSpan span,
                        Parser& parser) {
-  RawHtmlText raw = escape_raw_html(text, line);
+  RawHtmlText raw = escape_raw_html(std::move(text), line);
   for (std::size_t l : raw.unclosed_comment_lines)
     parser.trace.unclosed.push_back(UnclosedRecord{"comment", "-->", l});
   std::unique_ptr<std::vector<HtmlToken>> tokens;
