@@ -213,6 +213,8 @@ TEST(RawHtml, BlocksCommentsAndMarkdownContainers) {
       {"<!-- a\nb --!>\nc", "html <!-- a\\nb --!>\\n\np c\n"},
       {"<div>\n<!--></div>\nx", "html <div>\\n<!--></div>\\n\np x\n"},
       {"<!--!>\nb", "html <!--!>\\nb\\n-->\\n\n"},
+      // The first change may follow the first tag at once, and an unclosed comment may follow one.
+      {"<div><x>\n\ny", "html <div>&lt;x>\\n\\ny\\n\n"}, {"<div>\n<x> <!-- a", "html <div>\\n&lt;x> <!-- a\\n-->\\n\n"},
       {"<div markdown=1 class=x>\n*a*\n</div>", "splice\n  html <div class=x>\\n\n  p *a*\n  html </div>\\n\n"},
       {"<div markdown=1>\na\n  </div>  ", "splice\n  html <div>\\n\n  p a\n  html </div>\\n\n"},
       {"<div markdown=1>\nx", "splice\n  html <div>\\n\n  p x\n"},  // never closed: no closing block
