@@ -166,6 +166,7 @@ TEST(LeafLines, HeadingsFencesCodeMathDivsAndTerms) {
       {"````\na\n```\n`````\n    ````\n````", "code a\\n```\\n`````\\n    ````\\n\n"},
       {"```js\nx\n```", "code lang=js x\\n\n"}, {"  ```\n  a\n b\nc\n```", "code a\\nb\\nc\\n\n"},
       {"~~~\n```\n~~~", "code ```\\n\n"}, {"```\n\tx\n```", "code     x\\n\n"},
+      {"```\n  \tx\n   y\n```", "code     x\\n   y\\n\n"},  // spaces before a tab still expand it
       {"```\na\n```  ", "code a\\n\n"}, {"```\na\n``` x\n```", "code a\\n``` x\\n\n"},
       {"```{=html}\n<b>\n```", "raw=html <b>\\n\n"}, {"```{dot}\na\n```", "script=dot a\\n\n"},
       {"```#a{x\ncode\n```", "code lang=#a{x code\\n\n"},  // an unclosed brace is part of the word
