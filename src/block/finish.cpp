@@ -175,6 +175,15 @@ static void append_raw(Drafts& out, std::string text, std::size_t line, BlockSpa
 }
 
 void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Drafts& result) {
+  // Most top-level blocks are one leaf: no frame to run.
+  const BuildNode& node = nodes[parent];
+  if (node.child_count == 1 && !is_container(kind(node.first_child))) {
+    const std::uint32_t child = node.first_child;
+    const std::size_t start = nodes[child].start;
+    finish_leaf(child, BlockSpan::of(span_kind_name(kind(child)), start, parser.drop_trailing_blanks(start, end)),
+                result);
+    return;
+  }
   std::vector<FinishFrame>& frames = finish_frames_;
   frames.clear();
   frames.emplace_back(parent, end).next = nodes[parent].first_child;
@@ -290,70 +299,78 @@ void ContainerBuilder::run_finish() {
       continue;
     }
 
-    if (auto* para = get_if<build::Paragraph>(k)) {
-      finish_paragraph(lines_of(*para), std::move(span), p, f.out);
-    } else if (auto* code = get_if<build::FencedCode>(k)) {
-      const Str text = code->text.take_str(p.kept_source);
-      std::string_view info = line::trim(code->info);
-      // Read once: the facts and the code block share it.
-      std::optional<attrs::FenceInfo> parsed_info;
-      if (facts) {
-        span.set().fence_start = start;
-        span.set().info = std::string(info);
-        const attrs::FenceInfo& fi = parsed_info.emplace(attrs::parse_fence_info(info));
-        span.set().lang = fi.lang;
-        span.set().info_has_attrs = fi.has_attrs;
-        span.set().text = std::string(text);
-      }
-      auto raw = attrs::raw_attr(info);
-      if (raw && raw->consumed == info.size()) {
-        append_draft(f.out, std::move(span), draft::RawBlock{std::string(raw->format), std::string(text)});
-      } else if (is_script_info(info)) {
-        append_draft(f.out, std::move(span), draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
-                                                 std::string(text)});
-      } else if (parsed_info) {
-        append_draft(f.out, std::move(span), draft::CodeBlock{std::move(parsed_info->attr), text, {}});
-      } else {
-        append_draft(f.out, std::move(span), draft::CodeBlock{{}, text, kept_text(info, p)});
-      }
-    } else if (auto* code = get_if<build::IndentedCode>(k)) {
-      const Str text = code->text.take_str(p.kept_source);
-      if (facts) span.set().text = std::string(text);
-      append_draft(f.out, std::move(span), draft::CodeBlock{{}, text, {}});
-    } else if (auto* math = get_if<build::MathBlock>(k)) {
-      std::string tex = math->text.take();
-      tex.resize(line::trim_end(tex).size());
-      if (facts) span.set().text = tex;
-      append_draft(f.out, std::move(span), draft::MathBlock{{}, std::move(tex), true});
-    } else if (auto* h = get_if<build::Heading>(k)) {
-      span.level = h->level;
-      if (facts) {
-        span.set().id = h->attr.id();
-        span.set().text = std::string(h->text);
-      }
-      append_draft(f.out, std::move(span), draft::Heading{std::move(h->attr), kept_text(h->text, p), h->level});
-    } else if (auto* tb = get_if<build::ThematicBreak>(k)) {
-      append_draft(f.out, std::move(span), draft::ThematicBreak{std::move(tb->attr)});
-    } else if (auto* dl = get_if<build::DefinitionList>(k)) {
-      append_draft(f.out, std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)});
-    } else if (auto* html = get_if<build::HtmlBlock>(k)) {
-      append_raw(f.out, html->raw.take(), start, std::move(span), p);
-    } else if (auto* boxed = get_if<build::TablePtr>(k)) {
-      build::Table* t = boxed->get();
-      if (facts) {
-        span.set().id = t->attr.id();
-        if (t->caption) {
-          attrs::StrippedAttr cap = attrs::strip_trailing_attr(*t->caption);
-          span.set().caption = std::move(cap.text);
-          // The finished table merges the caption's attributes over its own, so the caption's
-          // id is the one the document shows.
-          if (cap.attr.id()) span.set().id = cap.attr.id();
-        }
-      }
-      append_draft(f.out, std::move(span), draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
-                                         std::move(t->body), std::move(t->foot),
-                                         std::move(t->tokens), std::move(t->caption)});
+    finish_leaf(child, std::move(span), f.out);
+  }
+}
+
+void ContainerBuilder::finish_leaf(std::uint32_t child, BlockSpan span, Drafts& out) {
+  Parser& p = parser;
+  const bool facts = records_facts(p.mode);
+  const BuildKind k = kind(child);
+  const std::size_t start = nodes[child].start;
+  if (auto* para = get_if<build::Paragraph>(k)) {
+    finish_paragraph(lines_of(*para), std::move(span), p, out);
+  } else if (auto* code = get_if<build::FencedCode>(k)) {
+    const Str text = code->text.take_str(p.kept_source);
+    std::string_view info = line::trim(code->info);
+    // Read once: the facts and the code block share it.
+    std::optional<attrs::FenceInfo> parsed_info;
+    if (facts) {
+      span.set().fence_start = start;
+      span.set().info = std::string(info);
+      const attrs::FenceInfo& fi = parsed_info.emplace(attrs::parse_fence_info(info));
+      span.set().lang = fi.lang;
+      span.set().info_has_attrs = fi.has_attrs;
+      span.set().text = std::string(text);
     }
+    auto raw = attrs::raw_attr(info);
+    if (raw && raw->consumed == info.size()) {
+      append_draft(out, std::move(span), draft::RawBlock{std::string(raw->format), std::string(text)});
+    } else if (is_script_info(info)) {
+      append_draft(out, std::move(span), draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
+                                               std::string(text)});
+    } else if (parsed_info) {
+      append_draft(out, std::move(span), draft::CodeBlock{std::move(parsed_info->attr), text, {}});
+    } else {
+      append_draft(out, std::move(span), draft::CodeBlock{{}, text, kept_text(info, p)});
+    }
+  } else if (auto* code = get_if<build::IndentedCode>(k)) {
+    const Str text = code->text.take_str(p.kept_source);
+    if (facts) span.set().text = std::string(text);
+    append_draft(out, std::move(span), draft::CodeBlock{{}, text, {}});
+  } else if (auto* math = get_if<build::MathBlock>(k)) {
+    std::string tex = math->text.take();
+    tex.resize(line::trim_end(tex).size());
+    if (facts) span.set().text = tex;
+    append_draft(out, std::move(span), draft::MathBlock{{}, std::move(tex), true});
+  } else if (auto* h = get_if<build::Heading>(k)) {
+    span.level = h->level;
+    if (facts) {
+      span.set().id = h->attr.id();
+      span.set().text = std::string(h->text);
+    }
+    append_draft(out, std::move(span), draft::Heading{std::move(h->attr), kept_text(h->text, p), h->level});
+  } else if (auto* tb = get_if<build::ThematicBreak>(k)) {
+    append_draft(out, std::move(span), draft::ThematicBreak{std::move(tb->attr)});
+  } else if (auto* dl = get_if<build::DefinitionList>(k)) {
+    append_draft(out, std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)});
+  } else if (auto* html = get_if<build::HtmlBlock>(k)) {
+    append_raw(out, html->raw.take(), start, std::move(span), p);
+  } else if (auto* boxed = get_if<build::TablePtr>(k)) {
+    build::Table* t = boxed->get();
+    if (facts) {
+      span.set().id = t->attr.id();
+      if (t->caption) {
+        attrs::StrippedAttr cap = attrs::strip_trailing_attr(*t->caption);
+        span.set().caption = std::move(cap.text);
+        // The finished table merges the caption's attributes over its own, so the caption's
+        // id is the one the document shows.
+        if (cap.attr.id()) span.set().id = cap.attr.id();
+      }
+    }
+    append_draft(out, std::move(span), draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
+                                       std::move(t->body), std::move(t->foot),
+                                       std::move(t->tokens), std::move(t->caption)});
   }
 }
 
