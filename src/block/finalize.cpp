@@ -1,11 +1,13 @@
 // Implicit figures, footnote extraction and the finishing of drafts into blocks.
 #include "block/finalize.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "block/warm.h"
 #include "inline/scanner.h"
 #include "base/internal_error.h"
+#include "text/scan.h"
 
 namespace vedavi::block {
 namespace {
@@ -26,6 +28,14 @@ InlineContext with_kept_text(const InlineContext& ctx) {
   InlineContext kept = ctx;
   kept.text_outlives_tree = true;
   return kept;
+}
+
+// A fence info that is one word of ASCII letters, digits, "-", "_" and "+": the language itself,
+// with no attributes (as the fence info parser reads it).
+bool is_plain_word(std::string_view info) {
+  return !info.empty() && std::ranges::all_of(info, [](char c) {
+    return scan::is_ascii_alnum(c) || c == '-' || c == '_' || c == '+';
+  });
 }
 
 // Spent drafts of these kinds own no memory, nor anything the finished block took over.
@@ -172,6 +182,12 @@ class Finisher {
             }
             dest.emplace_back(std::move(out));
           } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
+            // Most infos are one plain language word and most blocks have no attribute lines: the
+            // word is the info and the language as it stands, and there are no attributes.
+            if (d.attr.empty() && is_plain_word(d.fence_info)) {
+              dest.emplace_back(Block::CodeBlock{Attr(), d.fence_info, d.text, d.fence_info});
+              return;
+            }
             attrs::FenceInfo fi = read_fence_info(d.fence_info, std::move(d.attr));
             // The info and the language are most often the fence's own text, already kept.
             const Str info = fi.info == d.fence_info.view() ? d.fence_info : Str(fi.info);
