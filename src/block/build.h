@@ -297,6 +297,7 @@ struct FinishFrame {
   Drafts out;
   std::vector<DraftListItem> items;
   bool loose = false;
+  bool rules_below = false;  // the ordered-list rules may change a draft made so far (`draft::List`)
 };
 
 class ContainerBuilder {
@@ -445,13 +446,21 @@ class ContainerBuilder {
   void open_list_item(line::Rest& rest, const ListMarker& marker);
   // Once the top-level block is built: the records that its closed items, finished early, left
   // aside so that they follow the block's own as when the whole block is finished at once.
-  void add_late_records(Trace& trace);
+  // Most blocks leave none: only a streamed block finishes children early.
+  void add_late_records(Trace& trace) {
+    if (!late_syntax_.empty() || !late_unclosed_.empty()) add_late_records_now(trace);
+  }
+  void add_late_records_now(Trace& trace);
   // Where the line's content starts, for the layout records of the span modes.
   void record_content_offset(const line::Rest& rest) {
     if (record_syntax) write_content_offset(rest);
   }
   void write_content_offset(const line::Rest& rest);
-  void report_unclosed(Trace& trace) const;
+  // Only a container left open or a fenced, math or raw HTML leaf may be unclosed at the end.
+  void report_unclosed(Trace& trace) const {
+    if (stack.size() > 1 || (leaf_open && nodes[0].has_children())) report_open(trace);
+  }
+  void report_open(Trace& trace) const;
 
  private:
   template <class K>
@@ -497,6 +506,7 @@ class ContainerBuilder {
     std::vector<DraftListItem> items;
     std::unique_ptr<StreamedSpans> spans;
     bool loose = false;
+    bool rules_below = false;
   } list_stream_;
   struct QuoteStream {
     std::uint32_t quote = BuildNode::kNone;
@@ -513,7 +523,7 @@ class ContainerBuilder {
   void stream_closed_items(std::uint32_t list_node);
   // The list's items and spans finished early, before `items`, the rest.
   void take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items, bool& loose,
-                     std::unique_ptr<StreamedSpans>& spans);
+                     bool& rules_below, std::unique_ptr<StreamedSpans>& spans);
   // The span modes' reading of one closed item of an unordered list.
   void stream_item(DraftListItem& item);
   // A child of the top-level quote opens at `start`: the ones before it may be finished.
@@ -526,6 +536,8 @@ class ContainerBuilder {
   void make_stream_room(std::vector<T>& list, std::size_t more);
   // Runs the finish frames until the bottom one has no child left.
   void run_finish();
+  // Appends the draft of the leaf `child`, spanning `span`, to `out`.
+  void finish_leaf(std::uint32_t child, BlockSpan span, Drafts& out);
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
   // and of md-HTML containers, so that no line walks containers it cannot concern.
   std::vector<std::size_t> consumers_, quotes_, divs_, html_containers_;

@@ -122,9 +122,12 @@ struct BlockQuote {
 struct List {
   Attr attr;
   std::vector<DraftListItem> items;
-  std::size_t start = 1;
+  std::uint32_t start = 1;  // at most nine digits
   bool ordered = false;
   bool tight = true;
+  // The ordered-list rules may change something below the items: an ordered list stands there (this
+  // one too), or an item with two paragraphs in a row. Without, the rules' walks pass it by.
+  bool rules_below = true;
   // The spans of the items finished early, which stood before `items`; none in span mode 0.
   std::unique_ptr<StreamedSpans> streamed = nullptr;
 };
@@ -139,7 +142,12 @@ struct CodeBlock {
   // once read (the span modes read it as the draft is made, their spans show its attributes).
   Str fence_info;
 };
-struct HtmlBlock { std::string raw; std::vector<HtmlToken> tokens; };
+struct HtmlBlock {
+  std::string raw;
+  // The template tokens of the raw text, none without templates: held out of line, as most blocks
+  // have none.
+  std::unique_ptr<std::vector<HtmlToken>> tokens;
+};
 struct ThematicBreak { Attr attr; };
 struct Table {
   Attr attr;
@@ -154,19 +162,20 @@ struct Div { Attr attr; Drafts children; };
 struct MathBlock { Attr attr; std::string tex; bool display = true; };
 struct RawBlock { std::string format; std::string text; };
 struct ScriptBlock { std::string lang; std::string text; };
-struct FootnoteDef { std::string label; Drafts children; };
+struct FootnoteDef { Str label; Drafts children; };
 // Members that take its place among its siblings when blocks are finished.
 struct Splice { Drafts members; };
 }  // namespace draft
 
-// Alternatives in tag order. Figures, tables and whole-line template tokens, the kinds larger than
-// a paragraph, are boxed: a draft slot is reserved for every run of non-blank lines, and their
-// size would set every slot's. Code blocks keep their rare fence strings out of line instead.
+// Alternatives in tag order. Figures, tables, whole-line template tokens, raw and script blocks,
+// the kinds larger than a paragraph or a list, are boxed: a draft slot is reserved for every run
+// of non-blank lines, and their size would set every slot's. Code blocks keep their rare fence
+// strings out of line instead.
 using DraftBlock =
     std::variant<draft::Paragraph, Boxed<draft::Figure>, draft::Heading, draft::BlockQuote, draft::List,
                  draft::DefinitionList, draft::CodeBlock, draft::HtmlBlock, draft::ThematicBreak,
-                 Boxed<draft::Table>, draft::Div, draft::MathBlock, draft::RawBlock, Boxed<TemplateToken>,
-                 draft::ScriptBlock, draft::FootnoteDef, draft::Splice>;
+                 Boxed<draft::Table>, draft::Div, draft::MathBlock, Boxed<draft::RawBlock>, Boxed<TemplateToken>,
+                 Boxed<draft::ScriptBlock>, draft::FootnoteDef, draft::Splice>;
 
 struct Draft {
   BlockSpan span;

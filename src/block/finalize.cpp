@@ -1,11 +1,13 @@
 // Implicit figures, footnote extraction and the finishing of drafts into blocks.
 #include "block/finalize.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "block/warm.h"
 #include "inline/scanner.h"
 #include "base/internal_error.h"
+#include "text/scan.h"
 
 namespace vedavi::block {
 namespace {
@@ -27,6 +29,19 @@ InlineContext with_kept_text(const InlineContext& ctx) {
   kept.text_outlives_tree = true;
   return kept;
 }
+
+// A fence info that is one word of ASCII letters, digits, "-", "_" and "+": the language itself,
+// with no attributes (as the fence info parser reads it).
+bool is_plain_word(std::string_view info) {
+  return !info.empty() && std::ranges::all_of(info, [](char c) {
+    return scan::is_ascii_alnum(c) || c == '-' || c == '_' || c == '+';
+  });
+}
+
+// Spent drafts of these kinds own no memory, nor anything the finished block took over.
+static_assert(std::is_trivially_destructible_v<draft::Paragraph> && std::is_trivially_destructible_v<draft::Heading>);
+constexpr std::size_t kParagraph = draft_index<draft::Paragraph>();
+constexpr std::size_t kHeading = draft_index<draft::Heading>();
 
 // One list of drafts waiting to be finished into the block list at `dest`.
 struct Job {
@@ -107,11 +122,12 @@ class Finisher {
       }
       const bool title = panel && first;
       first = false;
+      // The spent draft still holds what its block did not take over (a table's rows, an HTML
+      // block's tokens): freed now, not with the whole list, so that the texts of a long list
+      // never stand beside all of its finished blocks. Paragraphs and headings hold nothing.
+      const std::size_t kind = draft.block.index();
       finish_block(std::move(draft.block), dest, title, pending);
-      // The spent draft still holds what its block did not take over (a code block's text, a
-      // table's rows): freed now, not with the whole list, so that the texts of a long list
-      // never stand beside all of its finished blocks.
-      draft.block.emplace<draft::ThematicBreak>();
+      if (kind != kParagraph && kind != kHeading) draft.block.emplace<draft::ThematicBreak>();
     }
     // The destination list is complete, so pointers into its blocks stay valid.
     for (ChildJob& c : pending) {
@@ -166,6 +182,12 @@ class Finisher {
             }
             dest.emplace_back(std::move(out));
           } else if constexpr (std::is_same_v<T, draft::CodeBlock>) {
+            // Most infos are one plain language word and most blocks have no attribute lines: the
+            // word is the info and the language as it stands, and there are no attributes.
+            if (d.attr.empty() && is_plain_word(d.fence_info)) {
+              dest.emplace_back(Block::CodeBlock{Attr(), d.fence_info, d.text, d.fence_info});
+              return;
+            }
             attrs::FenceInfo fi = read_fence_info(d.fence_info, std::move(d.attr));
             // The info and the language are most often the fence's own text, already kept.
             const Str info = fi.info == d.fence_info.view() ? d.fence_info : Str(fi.info);
@@ -176,7 +198,7 @@ class Finisher {
             }
             dest.emplace_back(Block::CodeBlock{std::move(fi.attr), info, d.text, lang});
           } else if constexpr (std::is_same_v<T, draft::HtmlBlock>) {
-            dest.emplace_back(Block::HtmlBlock{std::move(d.raw), std::move(d.tokens)});
+            dest.emplace_back(Block::HtmlBlock{std::move(d.raw), d.tokens ? std::move(*d.tokens) : std::vector<HtmlToken>()});
           } else if constexpr (std::is_same_v<T, draft::ThematicBreak>) {
             dest.emplace_back(Block::ThematicBreak{std::move(d.attr)});
           } else if constexpr (std::is_same_v<T, Boxed<draft::Table>>) {
@@ -187,15 +209,15 @@ class Finisher {
             dest.emplace_back(Block::Div{panel ? std::move(*panel) : std::move(d.attr), {}});
           } else if constexpr (std::is_same_v<T, draft::MathBlock>) {
             dest.emplace_back(Block::MathBlock{std::move(d.attr), std::move(d.tex), d.display});
-          } else if constexpr (std::is_same_v<T, draft::RawBlock>) {
-            dest.emplace_back(Block::RawBlock{std::move(d.format), std::move(d.text)});
+          } else if constexpr (std::is_same_v<T, Boxed<draft::RawBlock>>) {
+            dest.emplace_back(Block::RawBlock{std::move(d.value().format), std::move(d.value().text)});
           } else if constexpr (std::is_same_v<T, Boxed<TemplateToken>>) {
             TemplateToken token = std::move(d.value());
             token.form = TemplateForm::Auto;
             token.end = 0;
             dest.emplace_back(std::move(token));
-          } else if constexpr (std::is_same_v<T, draft::ScriptBlock>) {
-            dest.emplace_back(Block::ScriptBlock{std::move(d.lang), std::move(d.text)});
+          } else if constexpr (std::is_same_v<T, Boxed<draft::ScriptBlock>>) {
+            dest.emplace_back(Block::ScriptBlock{std::move(d.value().lang), std::move(d.value().text)});
           } else {
             // Footnote definitions and splices never get here.
             internal_failure(
@@ -264,7 +286,7 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested
   if (!nested) {
     for (Draft& draft : drafts)
       if (auto* note = std::get_if<draft::FootnoteDef>(&draft.block)) {
-        out.push_back(DraftFootnote{std::move(note->label), std::move(note->children)});
+        out.push_back(DraftFootnote{std::string(note->label), std::move(note->children)});
         draft.block.emplace<draft::Splice>();
       }
     return;
@@ -292,7 +314,7 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested
       continue;
     }
     if (auto* note = std::get_if<draft::FootnoteDef>(&draft.block)) {
-      out.push_back(DraftFootnote{std::move(note->label), std::move(note->children)});
+      out.push_back(DraftFootnote{std::string(note->label), std::move(note->children)});
       draft.block.emplace<draft::Splice>();
     }
     ++f.i;

@@ -85,6 +85,10 @@ std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lin
   // A definition begins with "["; most paragraphs do not, and need no logical copy of their
   // lines (a definition reads their indentation).
   if (lines.empty() || !line::trim_start(lines.front().text).starts_with("[")) return {};
+  // A definition's label closes with "]:" on one line: most paragraphs that begin with a link
+  // have none, and are not read as definitions at all.
+  if (std::ranges::none_of(lines, [](const line::Rest& l) { return l.text.find("]:") != std::string_view::npos; }))
+    return {};
   // Lines without padding are their text as it stands in the source: read in place.
   const bool unpadded = std::ranges::all_of(lines, [](const line::Rest& l) { return l.pad == 0; });
   if (unpadded) {
@@ -157,17 +161,29 @@ static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, 
 }
 
 // Appends the draft of a raw HTML block to `out`.
-static void append_raw(Drafts& out, std::string_view text, std::size_t line, BlockSpan span,
+static void append_raw(Drafts& out, std::string text, std::size_t line, BlockSpan span,
                        Parser& parser) {
-  RawHtmlText raw = escape_raw_html(text, line);
+  RawHtmlText raw = escape_raw_html(std::move(text), line);
   for (std::size_t l : raw.unclosed_comment_lines)
     parser.trace.unclosed.push_back(UnclosedRecord{"comment", "-->", l});
-  std::vector<HtmlToken> tokens;
-  if (!parser.options.templates.empty()) tokens = templates::html_tokens(raw.text, parser.options.templates);
+  std::unique_ptr<std::vector<HtmlToken>> tokens;
+  if (!parser.options.templates.empty()) {
+    std::vector<HtmlToken> found = templates::html_tokens(raw.text, parser.options.templates);
+    if (!found.empty()) tokens = std::make_unique<std::vector<HtmlToken>>(std::move(found));
+  }
   append_draft(out, std::move(span), draft::HtmlBlock{std::move(raw.text), std::move(tokens)});
 }
 
 void ContainerBuilder::finish_children(std::uint32_t parent, std::size_t end, Drafts& result) {
+  // Most top-level blocks are one leaf: no frame to run.
+  const BuildNode& node = nodes[parent];
+  if (node.child_count == 1 && !is_container(kind(node.first_child))) {
+    const std::uint32_t child = node.first_child;
+    const std::size_t start = nodes[child].start;
+    finish_leaf(child, BlockSpan::of(span_kind_name(kind(child)), start, parser.drop_trailing_blanks(start, end)),
+                result);
+    return;
+  }
   std::vector<FinishFrame>& frames = finish_frames_;
   frames.clear();
   frames.emplace_back(parent, end).next = nodes[parent].first_child;
@@ -190,6 +206,7 @@ void ContainerBuilder::run_finish() {
       Frame done = std::move(frames.back());
       frames.pop_back();
       Frame& up = frames.back();
+      up.rules_below = up.rules_below || done.rules_below;
       BuildKind k = kind(done.node);
       const std::size_t start = nodes[done.node].start;
       if (auto* item = get_if<build::ListItem>(k)) {
@@ -200,6 +217,9 @@ void ContainerBuilder::run_finish() {
           di.source = item->source;
           di.content_offset = item->content_offset;
         }
+        for (std::size_t c = 1; c < done.out.size() && !up.rules_below; ++c)
+          up.rules_below = std::holds_alternative<draft::Paragraph>(done.out[c - 1].block) &&
+                           std::holds_alternative<draft::Paragraph>(done.out[c].block);
         di.children = std::move(done.out);
         di.number = static_cast<std::size_t>(item->number);
         di.line = start;
@@ -208,10 +228,13 @@ void ContainerBuilder::run_finish() {
         if (item->loose) up.loose = true;
       } else if (auto* list = get_if<build::List>(k)) {
         std::unique_ptr<StreamedSpans> streamed;
-        if (done.node == list_stream_.list) take_streamed(done.node, done.items, done.loose, streamed);
+        bool rules_below = done.rules_below || list->ordered;
+        if (done.node == list_stream_.list)
+          take_streamed(done.node, done.items, done.loose, rules_below, streamed);
+        up.rules_below = up.rules_below || rules_below;
         append_draft(up.out, std::move(done.span), draft::List{std::move(list->attr), std::move(done.items),
-                                           static_cast<std::size_t>(list->start), list->ordered,
-                                           !done.loose, std::move(streamed)});
+                                           static_cast<std::uint32_t>(list->start), list->ordered,
+                                           !done.loose, rules_below, std::move(streamed)});
       } else if (auto* q = get_if<build::BlockQuote>(k)) {
         std::unique_ptr<StreamedSpans> streamed;
         bool enforced = false;
@@ -221,7 +244,7 @@ void ContainerBuilder::run_finish() {
       } else if (auto* fn = get_if<build::FootnoteDef>(k)) {
         p.footnote_labels.insert(fn->label);
         if (frames.size() > 1 || up.node != 0) p.nested_footnotes = true;
-        append_draft(up.out, std::move(done.span), draft::FootnoteDef{std::move(fn->label), std::move(done.out)});
+        append_draft(up.out, std::move(done.span), draft::FootnoteDef{Str(fn->label), std::move(done.out)});
       } else if (auto* div = get_if<build::Div>(k)) {
         append_draft(up.out, std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)});
       } else if (auto* hc = get_if<build::HtmlContainer>(k)) {
@@ -276,70 +299,78 @@ void ContainerBuilder::run_finish() {
       continue;
     }
 
-    if (auto* para = get_if<build::Paragraph>(k)) {
-      finish_paragraph(lines_of(*para), std::move(span), p, f.out);
-    } else if (auto* code = get_if<build::FencedCode>(k)) {
-      const Str text = code->text.take_str(p.kept_source);
-      std::string_view info = line::trim(code->info);
-      // Read once: the facts and the code block share it.
-      std::optional<attrs::FenceInfo> parsed_info;
-      if (facts) {
-        span.set().fence_start = start;
-        span.set().info = std::string(info);
-        const attrs::FenceInfo& fi = parsed_info.emplace(attrs::parse_fence_info(info));
-        span.set().lang = fi.lang;
-        span.set().info_has_attrs = fi.has_attrs;
-        span.set().text = std::string(text);
-      }
-      auto raw = attrs::raw_attr(info);
-      if (raw && raw->consumed == info.size()) {
-        append_draft(f.out, std::move(span), draft::RawBlock{std::string(raw->format), std::string(text)});
-      } else if (is_script_info(info)) {
-        append_draft(f.out, std::move(span), draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
-                                                 std::string(text)});
-      } else if (parsed_info) {
-        append_draft(f.out, std::move(span), draft::CodeBlock{std::move(parsed_info->attr), text, {}});
-      } else {
-        append_draft(f.out, std::move(span), draft::CodeBlock{{}, text, kept_text(info, p)});
-      }
-    } else if (auto* code = get_if<build::IndentedCode>(k)) {
-      const Str text = code->text.take_str(p.kept_source);
-      if (facts) span.set().text = std::string(text);
-      append_draft(f.out, std::move(span), draft::CodeBlock{{}, text, {}});
-    } else if (auto* math = get_if<build::MathBlock>(k)) {
-      std::string tex = math->text.take();
-      tex.resize(line::trim_end(tex).size());
-      if (facts) span.set().text = tex;
-      append_draft(f.out, std::move(span), draft::MathBlock{{}, std::move(tex), true});
-    } else if (auto* h = get_if<build::Heading>(k)) {
-      span.level = h->level;
-      if (facts) {
-        span.set().id = h->attr.id();
-        span.set().text = std::string(h->text);
-      }
-      append_draft(f.out, std::move(span), draft::Heading{std::move(h->attr), kept_text(h->text, p), h->level});
-    } else if (auto* tb = get_if<build::ThematicBreak>(k)) {
-      append_draft(f.out, std::move(span), draft::ThematicBreak{std::move(tb->attr)});
-    } else if (auto* dl = get_if<build::DefinitionList>(k)) {
-      append_draft(f.out, std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)});
-    } else if (auto* html = get_if<build::HtmlBlock>(k)) {
-      append_raw(f.out, html->raw.take(), start, std::move(span), p);
-    } else if (auto* boxed = get_if<build::TablePtr>(k)) {
-      build::Table* t = boxed->get();
-      if (facts) {
-        span.set().id = t->attr.id();
-        if (t->caption) {
-          attrs::StrippedAttr cap = attrs::strip_trailing_attr(*t->caption);
-          span.set().caption = std::move(cap.text);
-          // The finished table merges the caption's attributes over its own, so the caption's
-          // id is the one the document shows.
-          if (cap.attr.id()) span.set().id = cap.attr.id();
-        }
-      }
-      append_draft(f.out, std::move(span), draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
-                                         std::move(t->body), std::move(t->foot),
-                                         std::move(t->tokens), std::move(t->caption)});
+    finish_leaf(child, std::move(span), f.out);
+  }
+}
+
+void ContainerBuilder::finish_leaf(std::uint32_t child, BlockSpan span, Drafts& out) {
+  Parser& p = parser;
+  const bool facts = records_facts(p.mode);
+  const BuildKind k = kind(child);
+  const std::size_t start = nodes[child].start;
+  if (auto* para = get_if<build::Paragraph>(k)) {
+    finish_paragraph(lines_of(*para), std::move(span), p, out);
+  } else if (auto* code = get_if<build::FencedCode>(k)) {
+    const Str text = code->text.take_str(p.kept_source);
+    std::string_view info = line::trim(code->info);
+    // Read once: the facts and the code block share it.
+    std::optional<attrs::FenceInfo> parsed_info;
+    if (facts) {
+      span.set().fence_start = start;
+      span.set().info = std::string(info);
+      const attrs::FenceInfo& fi = parsed_info.emplace(attrs::parse_fence_info(info));
+      span.set().lang = fi.lang;
+      span.set().info_has_attrs = fi.has_attrs;
+      span.set().text = std::string(text);
     }
+    auto raw = attrs::raw_attr(info);
+    if (raw && raw->consumed == info.size()) {
+      append_draft(out, std::move(span), draft::RawBlock{std::string(raw->format), std::string(text)});
+    } else if (is_script_info(info)) {
+      append_draft(out, std::move(span), draft::ScriptBlock{std::string(info.substr(1, info.size() - 2)),
+                                               std::string(text)});
+    } else if (parsed_info) {
+      append_draft(out, std::move(span), draft::CodeBlock{std::move(parsed_info->attr), text, {}});
+    } else {
+      append_draft(out, std::move(span), draft::CodeBlock{{}, text, kept_text(info, p)});
+    }
+  } else if (auto* code = get_if<build::IndentedCode>(k)) {
+    const Str text = code->text.take_str(p.kept_source);
+    if (facts) span.set().text = std::string(text);
+    append_draft(out, std::move(span), draft::CodeBlock{{}, text, {}});
+  } else if (auto* math = get_if<build::MathBlock>(k)) {
+    std::string tex = math->text.take();
+    tex.resize(line::trim_end(tex).size());
+    if (facts) span.set().text = tex;
+    append_draft(out, std::move(span), draft::MathBlock{{}, std::move(tex), true});
+  } else if (auto* h = get_if<build::Heading>(k)) {
+    span.level = h->level;
+    if (facts) {
+      span.set().id = h->attr.id();
+      span.set().text = std::string(h->text);
+    }
+    append_draft(out, std::move(span), draft::Heading{std::move(h->attr), kept_text(h->text, p), h->level});
+  } else if (auto* tb = get_if<build::ThematicBreak>(k)) {
+    append_draft(out, std::move(span), draft::ThematicBreak{std::move(tb->attr)});
+  } else if (auto* dl = get_if<build::DefinitionList>(k)) {
+    append_draft(out, std::move(span), draft::DefinitionList{std::move(dl->attr), std::move(dl->items)});
+  } else if (auto* html = get_if<build::HtmlBlock>(k)) {
+    append_raw(out, html->raw.take(), start, std::move(span), p);
+  } else if (auto* boxed = get_if<build::TablePtr>(k)) {
+    build::Table* t = boxed->get();
+    if (facts) {
+      span.set().id = t->attr.id();
+      if (t->caption) {
+        attrs::StrippedAttr cap = attrs::strip_trailing_attr(*t->caption);
+        span.set().caption = std::move(cap.text);
+        // The finished table merges the caption's attributes over its own, so the caption's
+        // id is the one the document shows.
+        if (cap.attr.id()) span.set().id = cap.attr.id();
+      }
+    }
+    append_draft(out, std::move(span), draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
+                                       std::move(t->body), std::move(t->foot),
+                                       std::move(t->tokens), std::move(t->caption)});
   }
 }
 

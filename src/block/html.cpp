@@ -277,9 +277,27 @@ std::size_t update_html_tag_depth(std::string_view line, std::string_view name,
   return depth;
 }
 
-RawHtmlText escape_raw_html(std::string_view text, std::size_t first_line) {
+RawHtmlText escape_raw_html(std::string source, std::size_t first_line) {
+  const std::string_view text = source;
   RawHtmlText out;
-  out.text.reserve(text.size() + 8);
+  // The output is written only from the first change on: until then, text[0, kept) is the output.
+  std::size_t kept = 0;
+  bool changed = false;
+  auto append = [&](std::string_view piece) {
+    if (!changed) {
+      kept += piece.size();
+      return;
+    }
+    out.text.append(piece);
+  };
+  auto change = [&](std::string_view replacement) {
+    if (!changed) {
+      changed = true;
+      out.text.reserve(text.size() + 8);
+      out.text.append(text.substr(0, kept));
+    }
+    out.text.append(replacement);
+  };
   TagEndFinder ends(text);
   std::size_t line = first_line;
   std::size_t counted = 0;  // line breaks before `counted` are in `line`
@@ -287,10 +305,10 @@ RawHtmlText escape_raw_html(std::string_view text, std::size_t first_line) {
   while (i < text.size()) {
     std::size_t lt = text.find('<', i);
     if (lt == std::string_view::npos) {
-      out.text.append(text.substr(i));
+      append(text.substr(i));
       break;
     }
-    out.text.append(text.substr(i, lt - i));
+    append(text.substr(i, lt - i));
     std::string_view at = text.substr(lt);
     if (at.starts_with("<!--")) {
       // Only the comment itself passes through: what follows its end is text again.
@@ -299,10 +317,10 @@ RawHtmlText escape_raw_html(std::string_view text, std::size_t first_line) {
         line += static_cast<std::size_t>(std::count(text.begin() + counted, text.begin() + lt, '\n'));
         counted = lt;
         out.unclosed_comment_lines.push_back(line);
-        out.text.append(at);
+        append(at);
         break;
       }
-      out.text.append(text.substr(lt, *close - lt));
+      append(text.substr(lt, *close - lt));
       i = *close;
       continue;
     }
@@ -311,13 +329,16 @@ RawHtmlText escape_raw_html(std::string_view text, std::size_t first_line) {
     auto len = tag_name_end(text.substr(std::min(name_start, text.size())));
     if (!len) {
       bool tag_like = at.size() > 1 && (at[1] == '!' || at[1] == '?' || at[1] == '/');
-      out.text.append(tag_like ? "&lt;" : "<");
+      if (tag_like)
+        change("&lt;");
+      else
+        append("<");
       i = lt + 1;
       continue;
     }
     std::string name = lowercase(text.substr(name_start, *len));
     if (!is_md_html_tag(name)) {
-      out.text.append("&lt;");
+      change("&lt;");
       i = lt + 1;
       continue;
     }
@@ -329,10 +350,15 @@ RawHtmlText escape_raw_html(std::string_view text, std::size_t first_line) {
       auto gt = ends.find(name_start + *len);
       end = gt ? *gt + 1 : lt + 1;
     }
-    out.text.append(text.substr(lt, end - lt));
+    append(text.substr(lt, end - lt));
     i = end;
   }
-  if (!out.unclosed_comment_lines.empty()) out.text.append("-->\n");
+  if (!out.unclosed_comment_lines.empty()) change("-->\n");
+  if (!changed) {
+    // Every byte read passed as it was: the output is the source up to where reading stopped.
+    source.resize(kept);
+    out.text = std::move(source);
+  }
   return out;
 }
 

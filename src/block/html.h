@@ -59,7 +59,8 @@ struct RawHtmlText {
   std::vector<std::size_t> unclosed_comment_lines;  // 0-based source lines
 };
 // Raw HTML passed through: tags of the dialect and comments stay, any other "<" that starts
-// something tag-like becomes "&lt;"; unclosed comments are closed.
-RawHtmlText escape_raw_html(std::string_view text, std::size_t first_line);
+// something tag-like becomes "&lt;"; unclosed comments are closed. Most raw HTML passes through
+// unchanged: then `source` itself is the result, not a copy of it.
+RawHtmlText escape_raw_html(std::string source, std::size_t first_line);
 
 }  // namespace vedavi::block

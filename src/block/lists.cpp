@@ -2,6 +2,7 @@
 #include "block/lists.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <span>
 
@@ -40,7 +41,22 @@ void keep_list_attributes(const BlockSpan& list_span, const Attr& attr, Drafts& 
 void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
                      std::vector<Drafts>& reverted, std::size_t size) {
   const std::size_t old_size = drafts.size();
-  if (size > drafts.capacity()) drafts.reserve(size);
+  if (size > drafts.capacity()) {
+    // New room is needed anyway: each draft moves once, straight to its place in it.
+    Drafts out;
+    out.reserve(size);
+    std::size_t r = 0;
+    for (std::size_t p = 0; p < old_size; ++p) {
+      if (r < revert.size() && revert[r] == p) {
+        for (Draft& d : reverted[r]) out.push_back(std::move(d));
+        reverted[r++] = Drafts();
+      } else {
+        out.push_back(std::move(drafts[p]));
+      }
+    }
+    drafts = std::move(out);
+    return;
+  }
   drafts.resize(size);
   std::size_t to = size;
   std::size_t r = revert.size();
@@ -108,23 +124,32 @@ void show_marker_line(draft::Paragraph& para, std::string_view marker_line, std:
 // is its last line, trimmed at the end as a paragraph's last line always is.
 void settle_marker_line(draft::Paragraph& para) {
   if (!para.marker_line) return;
-  std::string text(para.text.empty() ? line::trim_end(*para.marker_line) : *para.marker_line);
-  if (!para.text.empty()) {
-    text.push_back('\n');
-    text += para.text;
+  if (para.text.empty()) {
+    para.text = Str(line::trim_end(*para.marker_line));
+  } else {
+    // Written once, straight into the arena the text lives in.
+    const std::string_view head = *para.marker_line;
+    const std::size_t size = head.size() + 1 + para.text.size();
+    char* out = static_cast<char*>(current_arena().allocate(size, 1));
+    std::memcpy(out, head.data(), head.size());
+    out[head.size()] = '\n';
+    std::memcpy(out + head.size() + 1, para.text.data(), para.text.size());
+    para.text = Str::borrowed(std::string_view(out, size));
   }
-  para.text = std::move(text);
   para.marker_line.reset();
 }
 
-// Every paragraph of the tree with its marker line written out.
-void settle_marker_lines(Drafts& drafts) {
+// Every paragraph of the tree with its marker line written out. `pass_quiet_lists`: lists that no
+// rule could change hold no marker line and are not walked.
+void settle_marker_lines(Drafts& drafts, bool pass_quiet_lists = false) {
   std::vector<Drafts*> work{&drafts};
   while (!work.empty()) {
     Drafts* run = work.back();
     work.pop_back();
     for (Draft& d : *run) {
       if (auto* para = std::get_if<draft::Paragraph>(&d.block)) settle_marker_line(*para);
+      if (auto* list = std::get_if<draft::List>(&d.block); pass_quiet_lists && list && !list->rules_below)
+        continue;
       for_each_child_list(d.block, [&](Drafts& c) { work.push_back(&c); });
     }
   }
@@ -261,6 +286,9 @@ void enforce_ordered_lists(Drafts& drafts) {
     runs.push_back(run);
     for (Draft& d : *run.drafts) {
       auto* list = std::get_if<draft::List>(&d.block);
+      // A list with no ordered list below it and no item holding two paragraphs in a row: the
+      // rules change none of its runs.
+      if (list && !list->rules_below) continue;
       bool tight = list && list->tight;
       for_each_child_list(d.block, [&](Drafts& c) { work.push_back(Run{&c, tight}); });
     }
@@ -270,7 +298,7 @@ void enforce_ordered_lists(Drafts& drafts) {
     reverted = enforce_run(*runs[i].drafts) || reverted;
     if (runs[i].in_tight_list) merge_adjacent_paragraphs(*runs[i].drafts);
   }
-  if (reverted) settle_marker_lines(drafts);
+  if (reverted) settle_marker_lines(drafts, true);
 }
 
 Drafts revert_list(std::vector<DraftListItem> items, bool tight) {
@@ -315,12 +343,14 @@ void merge_adjacent_paragraphs(Drafts& drafts) {
     adjacent = std::holds_alternative<draft::Paragraph>(drafts[i - 1].block) &&
                std::holds_alternative<draft::Paragraph>(drafts[i].block);
   if (!adjacent) return;
-  Drafts out;
+  // Closed up in place: the kept drafts move down over the joined ones, and no second list is made.
+  std::size_t kept_count = 0;
   bool last_kept_paragraph = false;
-  for (Draft& d : drafts) {
+  for (std::size_t i = 0; i < drafts.size(); ++i) {
+    Draft& d = drafts[i];
     auto* para = std::get_if<draft::Paragraph>(&d.block);
     if (para && last_kept_paragraph) {
-      Draft& kept = out.back();
+      Draft& kept = drafts[kept_count - 1];
       auto& kp = std::get<draft::Paragraph>(kept.block);
       settle_marker_line(kp);
       settle_marker_line(*para);
@@ -330,9 +360,10 @@ void merge_adjacent_paragraphs(Drafts& drafts) {
       continue;
     }
     last_kept_paragraph = para != nullptr;
-    out.push_back(std::move(d));
+    if (kept_count != i) drafts[kept_count] = std::move(d);
+    ++kept_count;
   }
-  drafts = std::move(out);
+  drafts.erase(drafts.begin() + static_cast<std::ptrdiff_t>(kept_count), drafts.end());
 }
 
 }  // namespace vedavi::block

@@ -107,7 +107,14 @@ bool ContainerBuilder::continue_fenced_leaf(BuildKind leaf, const Rest& rest) {
       std::size_t s = offset_of(rest, rest.text.data() + *at);
       note_syntax(s, s + code->fence_length);
     } else {
-      append_text_line(code->text, rest.strip_to(code->fence_indent));
+      // An unindented fence keeps its lines as they are, but for tabs in their indentation,
+      // which become spaces: lines indented with spaces alone (most code) skip the stripping.
+      bool as_is = code->fence_indent == 0 && rest.pad == 0;
+      if (as_is) {
+        const std::size_t lead = rest.text.find_first_not_of(' ');
+        as_is = lead == std::string_view::npos || rest.text[lead] != '\t';
+      }
+      append_text_line(code->text, as_is ? rest : rest.strip_to(code->fence_indent));
       leaf_open = true;
     }
     return true;
@@ -325,7 +332,7 @@ bool ContainerBuilder::open_containers(Rest& rest) {
   return true;
 }
 
-void ContainerBuilder::report_unclosed(Trace& trace) const {
+void ContainerBuilder::report_open(Trace& trace) const {
   auto record = [&](std::string_view construct, std::string expected, std::size_t at) {
     trace.unclosed.push_back(UnclosedRecord{construct, std::move(expected), at});
   };

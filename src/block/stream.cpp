@@ -54,6 +54,7 @@ void ContainerBuilder::stream_closed_items(std::uint32_t list_node) {
   finish_closed_children(list_node, line);
   FinishFrame& bottom = finish_frames_.back();
   s.loose = s.loose || bottom.loose;
+  s.rules_below = s.rules_below || bottom.rules_below;
   std::vector<DraftListItem> items = std::move(bottom.items);
   finish_frames_.pop_back();
   drop_children(list_node);
@@ -155,9 +156,11 @@ void ContainerBuilder::take_streamed_quote(Drafts& children, std::unique_ptr<Str
 }
 
 void ContainerBuilder::take_streamed(std::uint32_t list_node, std::vector<DraftListItem>& items,
-                                     bool& loose, std::unique_ptr<StreamedSpans>& spans) {
+                                     bool& loose, bool& rules_below, std::unique_ptr<StreamedSpans>& spans) {
   ListStream& s = list_stream_;
   s.list = BuildNode::kNone;
+  rules_below = rules_below || s.rules_below;
+  s.rules_below = false;
   if (s.items.empty() && !s.spans && !s.loose) return;  // none went early: a small list
   loose = loose || s.loose;
   spans = std::move(s.spans);
@@ -171,7 +174,7 @@ void ContainerBuilder::take_streamed(std::uint32_t list_node, std::vector<DraftL
   s.loose = false;
 }
 
-void ContainerBuilder::add_late_records(Trace& trace) {
+void ContainerBuilder::add_late_records_now(Trace& trace) {
   if (!late_syntax_.empty()) {
     trace.syntax.insert(trace.syntax.end(), late_syntax_.begin(), late_syntax_.end());
     late_syntax_ = {};

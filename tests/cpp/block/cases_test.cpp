@@ -69,6 +69,12 @@ TEST(Containers, BlocksAfterAHugeBlockParseAsAlone) {
     EXPECT_TRUE(parse_dump(huge + std::string(tail)) == parse_dump(huge) + parse_dump(tail)) << tail;
 }
 
+TEST(Containers, AHugeListFinishedInBatchesStillRevertsTheListsInItsFirstItems) {
+  std::string huge = "- a\n\n  3. x\n";
+  for (int i = 0; i < 3000; ++i) huge += "- item\n";
+  EXPECT_TRUE(parse_dump(huge).starts_with("ul loose\n  item\n    p a\n    p 3. x\n  item\n"));
+}
+
 TEST(Containers, DepthLimitLeavesMarkersAsText) {
   Options o = default_options();
   o.max_block_depth = 2;
@@ -119,6 +125,12 @@ TEST(ListReverting, RunsOfSiblingLists) {
       // A marker line that is its paragraph's last line is trimmed at the end, as any last line.
       {"1. 2. a \t", "p 1. 2. a\n"}, {"2. a a\u00a0\n3.", "p 2. a a\\n3.\n"},
       {"1. a\t\n[^a]:\na", "p 1. a\nfootnote a\np a\n"},
+      // Lists below unordered ones, at any depth, are still looked at; a tight item's paragraphs
+      // join once the list between them turns back.
+      {"- > 3. a\n  > 4. b", "ul tight\n  item\n    quote\n      p 3. a\\n4. b\n"},
+      {"- x\n  - y\n    3. z", "ul tight\n  item\n    p x\n    ul tight\n      item\n        p y\\n3. z\n"},
+      {"- x\n\n  - y\n    3. z", "ul loose\n  item\n    p x\n    ul tight\n      item\n        p y\\n3. z\n"},
+      {"* a\n* ::: d\n  2. b\n  :::", "ul tight\n  item\n    p a\n  item\n    div{.d}\n      p 2. b\n"},
   });
   expect_spans({{"3. a\n4. b", "paragraph 0-2 d0\n"}, {"{: #i}\n1. a\n{: .c}", "paragraph 0-3 d0\n"},
                 {"3. a\n\n4. b", "paragraph 0-1 d0\nparagraph 2-3 d0\n"}});
@@ -154,6 +166,7 @@ TEST(LeafLines, HeadingsFencesCodeMathDivsAndTerms) {
       {"````\na\n```\n`````\n    ````\n````", "code a\\n```\\n`````\\n    ````\\n\n"},
       {"```js\nx\n```", "code lang=js x\\n\n"}, {"  ```\n  a\n b\nc\n```", "code a\\nb\\nc\\n\n"},
       {"~~~\n```\n~~~", "code ```\\n\n"}, {"```\n\tx\n```", "code     x\\n\n"},
+      {"```\n  \tx\n   y\n```", "code     x\\n   y\\n\n"},  // spaces before a tab still expand it
       {"```\na\n```  ", "code a\\n\n"}, {"```\na\n``` x\n```", "code a\\n``` x\\n\n"},
       {"```{=html}\n<b>\n```", "raw=html <b>\\n\n"}, {"```{dot}\na\n```", "script=dot a\\n\n"},
       {"```#a{x\ncode\n```", "code lang=#a{x code\\n\n"},  // an unclosed brace is part of the word
@@ -201,6 +214,8 @@ TEST(RawHtml, BlocksCommentsAndMarkdownContainers) {
       {"<!-- a\nb --!>\nc", "html <!-- a\\nb --!>\\n\np c\n"},
       {"<div>\n<!--></div>\nx", "html <div>\\n<!--></div>\\n\np x\n"},
       {"<!--!>\nb", "html <!--!>\\nb\\n-->\\n\n"},
+      // The first change may follow the first tag at once, and an unclosed comment may follow one.
+      {"<div><x>\n\ny", "html <div>&lt;x>\\n\\ny\\n\n"}, {"<div>\n<x> <!-- a", "html <div>\\n&lt;x> <!-- a\\n-->\\n\n"},
       {"<div markdown=1 class=x>\n*a*\n</div>", "splice\n  html <div class=x>\\n\n  p *a*\n  html </div>\\n\n"},
       {"<div markdown=1>\na\n  </div>  ", "splice\n  html <div>\\n\n  p a\n  html </div>\\n\n"},
       {"<div markdown=1>\nx", "splice\n  html <div>\\n\n  p x\n"},  // never closed: no closing block

@@ -134,6 +134,10 @@ TEST(FinalizeCases, FenceInfoBeforeAttributeLines) {
        "code_block {#f .c .e} info=\"{.c #d}\" lang=c \"x\\n\"\n"},
       {"``` example\nz\n```\n", "code_block info=\"example\" lang=example \"z\\n\"\n"},
       {"```\nz\n```\n{: .only}\n", "code_block {.only} info=\"\" \"z\\n\"\n"},
+      // A plain word with attribute lines after the block, and words that are not plain.
+      {"```c++\nz\n```\n{: .b}\n", "code_block {.b} info=\"c++\" lang=c++ \"z\\n\"\n"},
+      {"```a.b\nz\n```\n", "code_block info=\"a.b\" lang=a.b \"z\\n\"\n"},
+      {"```a&amp;b\nz\n```\n", "code_block info=\"a&amp;b\" lang=a&b \"z\\n\"\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(dump(c.source, false), c.expected) << c.source;
 }

@@ -154,7 +154,7 @@ inline void dump(const Drafts& drafts, std::string& out, int depth = 0) {
           } else if constexpr (std::is_same_v<T, TemplateToken>) {
             out += "token " + b.source + "\n";
           } else if constexpr (std::is_same_v<T, draft::FootnoteDef>) {
-            out += "footnote " + b.label + "\n";
+            out += "footnote " + std::string(b.label) + "\n";
             dump(b.children, out, depth + 1);
           } else if constexpr (std::is_same_v<T, draft::Splice>) {
             out += "splice\n";
