@@ -438,7 +438,10 @@ void Parser::container_block(Drafts& out) {
     b.collect_edit_regions(trace, 0, current);
     trace.take_syntax(b.syntax, current, lines.size());
   }
-  b.report_unclosed(trace);
+  // Most blocks end with the root alone and a leaf that cannot be left open: nothing to report.
+  if (b.stack.size() > 1 || is_any<build::HtmlBlock, build::MathBlock, build::FencedCode>(
+                                   b.last_child() ? b.kind(*b.last_child()) : BuildKind()))
+    b.report_unclosed(trace);
   b.add_late_records(trace);
   b.finish_children(0, current, out);
   if (b.nodes.capacity() > ContainerBuilder::kKeptNodes) b.trim_room();
