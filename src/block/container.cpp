@@ -97,7 +97,8 @@ void ContainerBuilder::reset() {
   for (; used_kinds_ != 0; used_kinds_ &= used_kinds_ - 1)
     clear_table(kinds, static_cast<std::size_t>(std::countr_zero(used_kinds_)));
   open_root();
-  stack.assign(1, 0);
+  stack.clear();
+  stack.push_back(0);
   syntax.clear();
   paragraph_lines.clear();
   line = 0;

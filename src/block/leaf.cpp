@@ -181,6 +181,8 @@ bool ContainerBuilder::open_fence(const Rest& rest) {
   if (rest.indent() > 3) return false;
   std::string_view lead = rest.trimmed_start();
   if (lead.empty() || (lead[0] != '`' && lead[0] != '~')) return false;
+  // A fence is a run of at least three: most lines that begin with a backtick begin a code span.
+  if (lead.size() < 3 || lead[1] != lead[0] || lead[2] != lead[0]) return false;
   // Fences are read on the logical line; its indentation is spaces only here.
   std::string padded;
   const std::string_view text = rest.view(padded);

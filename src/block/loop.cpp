@@ -43,6 +43,13 @@ std::optional<std::size_t> closing_fence(const Rest& rest, char c, std::size_t l
   return static_cast<std::size_t>(t.data() - rest.text.data());
 }
 
+// A line whose text begins with an ASCII letter: it opens no block and no container and bears
+// no marker, so an open paragraph takes it as it is.
+bool continues_as_text(const Rest& rest) {
+  std::string_view lead = rest.trimmed_start();
+  return !lead.empty() && scan::is_ascii_alpha(lead[0]);
+}
+
 template <class... Kinds>
 bool is_any(BuildKind kind) {
   return (holds<Kinds>(kind) || ...);
@@ -101,6 +108,19 @@ bool ContainerBuilder::continue_fenced_leaf(BuildKind leaf, const Rest& rest) {
     return true;
   }
   if (auto* code = get_if<build::FencedCode>(leaf); code && !code->closed) {
+    if (code->fence_indent == 0 && rest.pad == 0) {
+      // Most lines of code: the fence took no indentation, so a line indented by spaces only
+      // and not beginning with the fence character (within 3 columns) is taken as it stands,
+      // the same bytes stripping would give.
+      const std::string_view t = rest.text;
+      std::size_t i = 0;
+      while (i < t.size() && t[i] == ' ') ++i;
+      if (i == t.size() || (line::is_plain_ascii(t[i]) && (t[i] != code->fence_char || i > 3))) {
+        append_text_line(code->text, rest);
+        leaf_open = true;
+        return true;
+      }
+    }
     if (auto at = closing_fence(rest, code->fence_char, code->fence_length)) {
       code->closed = true;
       leaf_open = false;
@@ -377,6 +397,18 @@ void Parser::container_block(Drafts& out) {
     const BuildKind leaf = last ? b.kind(*last) : BuildKind();
     if (b.leaf_open) b.leaf_open = last && takes_lines(leaf);
     b.record_content_offset(rest);
+    // A line of prose that goes on with an open paragraph: it closes no div or md-HTML
+    // container, opens no container, interrupts nothing and starts no table or definition, so it
+    // is appended without the steps below.
+    // (A paragraph that stands in a list itself, at the depth limit, is left to the list's
+    // settling.)
+    if (b.leaf_open && holds<build::Paragraph>(leaf) && continues_as_text(rest) &&
+        b.options.templates.empty() && !holds<build::List>(b.kind(b.innermost()))) {
+      mark_loose_if_blank(b, b.innermost());
+      b.clear_blank_items();
+      b.append_line(*get_if<build::Paragraph>(leaf), rest);
+      continue;
+    }
     if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(leaf, rest)) ||
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||
@@ -413,7 +445,10 @@ void Parser::container_block(Drafts& out) {
     b.collect_edit_regions(trace, 0, current);
     trace.take_syntax(b.syntax, current, lines.size());
   }
-  b.report_unclosed(trace);
+  // Most blocks end with the root alone and a leaf that cannot be left open: nothing to report.
+  if (b.stack.size() > 1 || is_any<build::HtmlBlock, build::MathBlock, build::FencedCode>(
+                                   b.last_child() ? b.kind(*b.last_child()) : BuildKind()))
+    b.report_unclosed(trace);
   b.add_late_records(trace);
   b.finish_children(0, current, out);
   if (b.nodes.capacity() > ContainerBuilder::kKeptNodes) b.trim_room();

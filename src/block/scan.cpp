@@ -52,6 +52,13 @@ std::optional<ListMarker> list_marker(const Rest& rest) {
 std::optional<ListMarker> list_marker(std::string_view line) { return list_marker(Rest{0, line}); }
 
 Rest list_item_rest(const Rest& rest, const ListMarker& marker) {
+  // Most items: the marker stands in the text and one space follows it before the content.
+  if (rest.pad < marker.marker_end && marker.content_column == marker.marker_column + 1) {
+    const std::size_t at = marker.marker_end - rest.pad;
+    if (at + 1 < rest.text.size() && rest.text[at] == ' ' && rest.text[at + 1] != ' ' &&
+        rest.text[at + 1] != '\t')
+      return Rest{0, rest.text.substr(at + 1)};
+  }
   return rest.from(marker.marker_end).strip_from(marker.marker_column, marker.content_column);
 }
 

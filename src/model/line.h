@@ -110,8 +110,15 @@ struct Rest {
   bool is_blank() const { return line::is_blank(text); }
   // Leading indentation in columns.
   std::size_t indent() const {
-    // Most rests begin with their text: no indentation to walk.
-    return !text.empty() && (text[0] == ' ' || text[0] == '\t') ? indent_columns(text, pad) : pad;
+    // Most rests begin with their text or with spaces: only a tab needs the column walk.
+    const std::size_t n = leading_spaces();
+    return n < text.size() && text[n] == '\t' ? indent_columns(text, pad) : pad + n;
+  }
+  // The number of spaces `text` begins with.
+  std::size_t leading_spaces() const {
+    std::size_t n = 0;
+    while (n < text.size() && text[n] == ' ') ++n;
+    return n;
   }
   // The text after leading white space (spaces, tabs and the other White_Space characters).
   std::string_view trimmed_start() const { return trim_start(text); }
@@ -136,6 +143,11 @@ struct Rest {
   Rest strip_to(std::size_t target) const {
     // Nothing to remove and no indentation to write as padding: the rest as it is.
     if (target == 0 && (text.empty() || (text[0] != ' ' && text[0] != '\t'))) return *this;
+    // Indentation of spaces only that reaches `target`, before the text: the spaces beyond it
+    // become padding, as the general walk makes them.
+    const std::size_t n = leading_spaces();
+    if (n < text.size() && text[n] != '\t' && pad + n >= target)
+      return Rest{pad + n - target, text.substr(n)};
     return strip_from(0, target);
   }
   // The rest from logical byte `pos` on (`pos` beyond the padding lands in `text`).
