@@ -238,7 +238,7 @@ bool InlineScanner::try_plain_link() {
   const std::size_t from = p_ + 1;
   const std::size_t r = next_trigger(from, n);
   if (r == from || r + 1 >= n || text_[r] != ']' || text_[r + 1] != '(') return false;
-  if (ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, from) < r) return false;
+  if (bare_autolinks_ && autolinks_.next_link_candidate(text_, from) < r) return false;
   const std::size_t stop = bare_destination_end(r + 2);
   if (stop == kNoNode) return false;
   flush_text();

@@ -346,6 +346,7 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
     : text_(text),
       ctx_(ctx),
       events_enabled_(ctx.events != nullptr),
+      bare_autolinks_(ctx.options.bare_autolinks),
       buffers_(pick_buffers(ctx.buffers)),
       pending_(buffers_.pending),
       nodes_(buffers_.nodes),
@@ -511,8 +512,7 @@ void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out
 
 // ---- Trailing attribute blocks ---------------------------------------------------------------
 
-std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
-  if (!attr_block_at(p)) return p;
+std::size_t InlineScanner::read_attrs_at(std::size_t node, std::size_t p) {
   Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
@@ -525,8 +525,7 @@ std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
   return q;
 }
 
-std::size_t InlineScanner::apply_trailing_attrs(std::size_t node, std::size_t p) {
-  if (!attr_block_at(p)) return p;
+std::size_t InlineScanner::apply_attrs_at(std::size_t node, std::size_t p) {
   Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
@@ -770,7 +769,7 @@ void InlineScanner::literal_run() {
   const std::size_t start = p_;
   std::size_t q = p_;
   step_char(q);  // the dispatch tried this offset
-  if (!ctx_.options.bare_autolinks) {
+  if (!bare_autolinks_) {
     q = next_trigger(q, n);
   } else {
     // A bare link starts only at a candidate the memo names, after a boundary, where

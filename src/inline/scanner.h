@@ -151,7 +151,7 @@ class InlineScanner {
   bool try_angle();
   // Most offsets are no link candidate: that answer comes without a call.
   bool try_bare_autolink() {
-    return ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, p_) == p_ &&
+    return bare_autolinks_ && autolinks_.next_link_candidate(text_, p_) == p_ &&
            take_bare_autolink();
   }
   // The bare link at a candidate offset, when one starts there.
@@ -230,8 +230,16 @@ class InlineScanner {
   }
   // Merges the attribute blocks written from `p` on into the node's inline, when it takes any;
   // returns the offset after them.
-  std::size_t read_attrs_into(std::size_t node, std::size_t p);
-  std::size_t apply_trailing_attrs(std::size_t node, std::size_t p);
+  // Most constructs have none after them: that is told inline.
+  std::size_t read_attrs_into(std::size_t node, std::size_t p) {
+    return attr_block_at(p) ? read_attrs_at(node, p) : p;
+  }
+  std::size_t apply_trailing_attrs(std::size_t node, std::size_t p) {
+    return attr_block_at(p) ? apply_attrs_at(node, p) : p;
+  }
+  // The two above where a "{" stands at `p`.
+  std::size_t read_attrs_at(std::size_t node, std::size_t p);
+  std::size_t apply_attrs_at(std::size_t node, std::size_t p);
   // Whether an attribute block may start at `p`: most constructs have none after them.
   bool attr_block_at(std::size_t p) const { return p < text_.size() && text_[p] == '{'; }
   std::optional<TrailingAttr> read_attr(std::size_t p) {
@@ -291,6 +299,7 @@ class InlineScanner {
   std::string_view text_;
   const InlineContext& ctx_;
   const bool events_enabled_;
+  const bool bare_autolinks_;  // the option, read at each offset that starts no other construct
   std::size_t p_ = 0;
 
   // Made only when the caller shares none (or a scan inside another holds them): setting up and
