@@ -1,6 +1,7 @@
 // Brackets: "[", "![" and "^[" openers and their closing "]" as links, images, cross-references,
 // spans, reference links and notes.
 #include <algorithm>
+#include <string>
 
 #include "inline/scanner.h"
 #include "inline/xref.h"
@@ -46,9 +47,36 @@ void InlineScanner::pop_bracket() {
   if (brackets_.empty()) bracketed_autolinks_.clear();
 }
 
+namespace {
+
+// The key of a label of printable ASCII words between single spaces, without a bracket or a
+// backslash, as most labels are: such a label is valid, and its key is the label lowered (what
+// the general check and normalisation give it, in one pass). False for any other label.
+bool plain_label_key(std::string_view label, std::string& key) {
+  if (label.empty() || label.size() > attrs::kMaxLabelChars || label.front() == ' ' ||
+      label.back() == ' ')
+    return false;
+  key.resize(label.size());
+  char previous = 'a';
+  for (std::size_t i = 0; i < label.size(); ++i) {
+    const auto b = static_cast<unsigned char>(label[i]);
+    if (b < 0x20 || b > 0x7E || b == '\\' || b == '[' || b == ']' || (b == ' ' && previous == ' '))
+      return false;
+    key[i] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+    previous = static_cast<char>(b);
+  }
+  return true;
+}
+
+}  // namespace
+
 const LinkRef* InlineScanner::find_definition(std::string_view label) const {
-  if (label.size() > kMaxLabelBytes || !attrs::valid_link_label(label, false)) return nullptr;
-  auto it = ctx_.links.find(attrs::normalize_label(label));
+  std::string key;
+  if (!plain_label_key(label, key)) {
+    if (label.size() > kMaxLabelBytes || !attrs::valid_link_label(label, false)) return nullptr;
+    key = attrs::normalize_label(label);
+  }
+  auto it = ctx_.links.find(key);
   return it == ctx_.links.end() ? nullptr : &it->second;
 }
 

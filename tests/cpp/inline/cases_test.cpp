@@ -246,6 +246,29 @@ TEST(InlineCases, BracketsAndReferences) {
   });
 }
 
+// A label of printable ASCII words between single spaces is looked up by its lowered text in one
+// pass; every other label goes through the general check and normalisation. Both must agree.
+TEST(InlineCases, ReferenceLabelKeys) {
+  Parser parse;
+  parse.links["a b"] = LinkRef{"/ab", {}, {}};
+  parse.links["x-y!"] = LinkRef{"/xy", {}, {}};
+  parse.links["ä b"] = LinkRef{"/ae", {}, {}};
+  expect_cases(parse, {
+      {"[A B]", R"~(link(/ab)["A B"])~"},
+      {"[X-Y!]", R"~(link(/xy)["X-Y!"])~"},
+      {"[a  b]", R"~(link(/ab)["a  b"])~"},
+      {"[ a b]", R"~(link(/ab)[" a b"])~"},
+      {"[a b ]", R"~(link(/ab)["a b "])~"},
+      {"[a\tb]", "link(/ab)[\"a\tb\"]"},
+      {"[c][A\nb]", R"~(link(/ab)["c"])~"},
+      {"[Ä B]", R"~(link(/ae)["Ä B"])~"},
+      {"[a\\ b]", "\"[a\\ b]\""},
+      {"[x-y!\x7f]", "\"[x-y!\x7f]\""},
+      {"[ ]", R"~("[ ]")~"},
+      {"[c][" + std::string(1000, 'a') + "]", R"~("[c][)~" + std::string(1000, 'a') + "]\""},
+  });
+}
+
 // "[text](destination)" whose text is literal and whose destination is bare is made at its "[";
 // each near miss below goes through the bracket stack and must come out the same.
 TEST(InlineCases, PlainLinksAndNearMisses) {
