@@ -770,14 +770,14 @@ void InlineScanner::literal_run() {
   std::size_t q = p_;
   step_char(q);  // the dispatch tried this offset
   if (!bare_autolinks_) {
-    q = next_trigger(q, n);
+    q = next_trigger_here(q, n);
   } else {
     // A bare link starts only at a candidate the memo names, after a boundary, where
     // may_start_bare_autolink holds: the run stops there (or at a trigger) and the dispatch
     // tries it. Up to the next candidate only a trigger can stop the run.
     while (q < n) {
       const std::size_t candidate = autolinks_.next_link_candidate(text_, q);
-      q = next_trigger(q, candidate);
+      q = next_trigger_here(q, candidate);
       if (q < candidate || q == n) break;
       if (trigger_[static_cast<unsigned char>(text_[q])]) break;
       if (boundary_before(q) && may_start_bare_autolink(text_, q, &autolinks_)) break;
