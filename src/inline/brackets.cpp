@@ -1,6 +1,7 @@
 // Brackets: "[", "![" and "^[" openers and their closing "]" as links, images, cross-references,
 // spans, reference links and notes.
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "inline/scanner.h"
@@ -52,6 +53,15 @@ namespace {
 // The key of a label of printable ASCII words between single spaces, without a bracket or a
 // backslash, as most labels are: such a label is valid, and its key is the label lowered (what
 // the general check and normalisation give it, in one pass). False for any other label.
+// Each byte of such a label lowered, or 0 for a byte that no such label holds.
+constexpr std::array<char, 256> kPlainLabelLower = [] {
+  std::array<char, 256> table{};
+  for (int b = 0x20; b <= 0x7E; ++b)
+    if (b != '\\' && b != '[' && b != ']')
+      table[static_cast<std::size_t>(b)] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+  return table;
+}();
+
 bool plain_label_key(std::string_view label, std::string& key) {
   if (label.empty() || label.size() > attrs::kMaxLabelChars || label.front() == ' ' ||
       label.back() == ' ')
@@ -59,11 +69,9 @@ bool plain_label_key(std::string_view label, std::string& key) {
   key.resize(label.size());
   char previous = 'a';
   for (std::size_t i = 0; i < label.size(); ++i) {
-    const auto b = static_cast<unsigned char>(label[i]);
-    if (b < 0x20 || b > 0x7E || b == '\\' || b == '[' || b == ']' || (b == ' ' && previous == ' '))
-      return false;
-    key[i] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
-    previous = static_cast<char>(b);
+    const char lowered = kPlainLabelLower[static_cast<unsigned char>(label[i])];
+    if (lowered == 0 || (lowered == ' ' && previous == ' ')) return false;
+    key[i] = previous = lowered;
   }
   return true;
 }
