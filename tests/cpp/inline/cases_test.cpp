@@ -157,6 +157,15 @@ TEST(InlineCases, CodeSpanEdges) {
       {"``a`b``", R"~(code"a`b")~"},
       {"`x`{=html}{.a}", R"~(raw_inline(html)"x" "{.a}")~"},
       {"`x` {.a}", R"~(code"x" " {.a}")~"},
+      // The next backtick run closes most spans; a run of another length, a tab or a line feed
+      // before it sends the span the long way.
+      {"`   `", R"~(code"   ")~"},
+      {"`a\tb`", R"~(code"a b")~"},
+      {"` a\t`", R"~(code"a")~"},
+      {"`a``b`", R"~(code"a``b")~"},
+      {"` `` `", R"~(code"``")~"},
+      {"``a``b`", R"~(code"a" "b`")~"},
+      {"`a``", R"~("`a``")~"},
   });
 }
 
