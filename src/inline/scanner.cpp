@@ -353,8 +353,11 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
       delimiters_(buffers_.delimiters),
       brackets_(buffers_.brackets),
       opener_stacks_(buffers_.opener_stacks),
+      bracketed_autolinks_(buffers_.bracketed_autolinks),
+      unlinked_events_(buffers_.unlinked_events),
       trigger_(buffers_.trigger),
-      backticks_(buffers_.backticks) {
+      backticks_(buffers_.backticks),
+      braces_(buffers_.braces) {
   math_failed_from_.fill(kNoNode);
 }
 
@@ -368,6 +371,9 @@ ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
   b.nodes.clear();
   b.delimiters.clear();
   b.brackets.clear();
+  b.bracketed_autolinks.clear();
+  b.unlinked_events.clear();
+  b.braces.reset();
   b.backticks.reset();
   if (!b.tables_ready) {
     const Options& options = ctx_.options;

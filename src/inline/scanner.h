@@ -101,6 +101,14 @@ struct ScanNode {
   bool live = true;
 };
 
+// An autolink made while a bracket was open. `event`: the index of its Autolink event in the
+// sink, kNoNode without one.
+struct AutolinkRecord {
+  std::size_t node;
+  std::size_t event;
+  bool bare;
+};
+
 // The growable state of a scan and its byte tables, kept from one text to the next: the texts of
 // one document share their options, and each scan starts with the room the earlier ones grew
 // instead of allocating and growing it again.
@@ -119,6 +127,9 @@ class ScanBuffers {
   // The candidate openers of one pairing pass, a stack per delimiter character.
   std::array<std::vector<std::size_t>, 4> opener_stacks;
   BacktickRuns backticks;
+  std::vector<AutolinkRecord> bracketed_autolinks;
+  std::vector<std::size_t> unlinked_events;
+  BraceMemo braces;
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
   // Which fixed set `trigger` holds, when no template adds to it: "$" is in it or not.
@@ -321,13 +332,8 @@ class InlineScanner {
   // deactivates every "[" below it at once.
   std::size_t link_openers_dead_below_ = 0;
   // The autolinks made while a bracket was open, in node order (which is their source order).
-  struct AutolinkRecord {
-    std::size_t node;
-    std::size_t event;
-    bool bare;
-  };
-  std::vector<AutolinkRecord> bracketed_autolinks_;
-  std::vector<std::size_t> unlinked_events_;  // sink indices of the events of unlinked autolinks
+  std::vector<AutolinkRecord>& bracketed_autolinks_;
+  std::vector<std::size_t>& unlinked_events_;  // sink indices of the events of unlinked autolinks
   // Whether some inline list below the top may hold adjacent texts or a strong directly in a
   // strong: only then does the result need coalescing (the top list is joined on the way out).
   bool needs_coalesce_ = false;
@@ -342,7 +348,7 @@ class InlineScanner {
   AngleMemo angles_;
   AutolinkMemo autolinks_;
   ParenMemo parens_;
-  BraceMemo braces_;
+  BraceMemo& braces_;
 };
 
 }  // namespace vedavi::inl
