@@ -79,7 +79,8 @@ bool plain_label_key(std::string_view label, std::string& key) {
 }  // namespace
 
 const LinkRef* InlineScanner::find_definition(std::string_view label) const {
-  std::string key;
+  // The key is made in room kept from one lookup to the next.
+  std::string& key = buffers_.label_key;
   if (!plain_label_key(label, key)) {
     if (label.size() > kMaxLabelBytes || !attrs::valid_link_label(label, false)) return nullptr;
     key = attrs::normalize_label(label);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -130,6 +131,7 @@ class ScanBuffers {
   std::vector<AutolinkRecord> bracketed_autolinks;
   std::vector<std::size_t> unlinked_events;
   BraceMemo braces;
+  std::string label_key;  // the key of the label last looked up
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
   // Which fixed set `trigger` holds, when no template adds to it: "$" is in it or not.
