@@ -50,10 +50,7 @@ void InlineScanner::pop_bracket() {
 
 namespace {
 
-// The key of a label of printable ASCII words between single spaces, without a bracket or a
-// backslash, as most labels are: such a label is valid, and its key is the label lowered (what
-// the general check and normalisation give it, in one pass). False for any other label.
-// Each byte of such a label lowered, or 0 for a byte that no such label holds.
+// Each byte of a plain label (below) lowered, or 0 for a byte that no such label holds.
 constexpr std::array<char, 256> kPlainLabelLower = [] {
   std::array<char, 256> table{};
   for (int b = 0x20; b <= 0x7E; ++b)
@@ -62,6 +59,9 @@ constexpr std::array<char, 256> kPlainLabelLower = [] {
   return table;
 }();
 
+// The key of a label of printable ASCII words between single spaces, without a bracket or a
+// backslash, as most labels are: such a label is valid, and its key is the label lowered (what
+// the general check and normalisation give it, in one pass). False for any other label.
 bool plain_label_key(std::string_view label, std::string& key) {
   if (label.empty() || label.size() > attrs::kMaxLabelChars || label.front() == ' ' ||
       label.back() == ' ')

@@ -157,8 +157,8 @@ TextShape text_shape_blockwise(std::string_view text, const InlineContext& ctx,
     if (n != 0 && needs_scan(short_shape_masks(bytes, n, options), 0)) return TextShape::Scan;
     return breaks != 0 ? TextShape::Lines : TextShape::Plain;
   }
-  // The line feeds and backticks of whole blocks are summed in the vector unit, a block's count
-  // in one instruction, and added to `breaks` once at the end.
+  // The line feeds and backticks of whole blocks are summed in the vector unit (a block's count
+  // in a few instructions, no bit count of its mask) and added to `breaks` once at the end.
   __m128i counted = _mm_setzero_si128();
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
