@@ -26,6 +26,12 @@ class BraceMemo {
   // block: the colon form, or after white space "#" or ".", or a first word with "=" after its
   // first byte.
   bool may_be_attr_body(std::string_view text, std::size_t open, std::size_t close);
+  // Forgets the text, for the next one: the tables keep their room.
+  void reset() {
+    equals_.valid = space_.valid = non_space_.valid = false;
+    built_ = false;
+    close_valid_ = false;
+  }
 
  private:
   // The first offset at or after `from` whose character passes a test, or the text's end.

@@ -1,6 +1,8 @@
 // Brackets: "[", "![" and "^[" openers and their closing "]" as links, images, cross-references,
 // spans, reference links and notes.
 #include <algorithm>
+#include <array>
+#include <string>
 
 #include "inline/scanner.h"
 #include "inline/xref.h"
@@ -46,9 +48,44 @@ void InlineScanner::pop_bracket() {
   if (brackets_.empty()) bracketed_autolinks_.clear();
 }
 
+namespace {
+
+// Each byte of a plain label (below) lowered, or 0 for a byte that no such label holds.
+constexpr std::array<char, 256> kPlainLabelLower = [] {
+  std::array<char, 256> table{};
+  for (int b = 0x20; b <= 0x7E; ++b)
+    if (b != '\\' && b != '[' && b != ']')
+      table[static_cast<std::size_t>(b)] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+  return table;
+}();
+
+// The key of a label of printable ASCII words between single spaces, without a bracket or a
+// backslash, as most labels are: such a label is valid, and its key is the label lowered (what
+// the general check and normalisation give it, in one pass). False for any other label.
+bool plain_label_key(std::string_view label, std::string& key) {
+  if (label.empty() || label.size() > attrs::kMaxLabelChars || label.front() == ' ' ||
+      label.back() == ' ')
+    return false;
+  key.resize(label.size());
+  char previous = 'a';
+  for (std::size_t i = 0; i < label.size(); ++i) {
+    const char lowered = kPlainLabelLower[static_cast<unsigned char>(label[i])];
+    if (lowered == 0 || (lowered == ' ' && previous == ' ')) return false;
+    key[i] = previous = lowered;
+  }
+  return true;
+}
+
+}  // namespace
+
 const LinkRef* InlineScanner::find_definition(std::string_view label) const {
-  if (label.size() > kMaxLabelBytes || !attrs::valid_link_label(label, false)) return nullptr;
-  auto it = ctx_.links.find(attrs::normalize_label(label));
+  // The key is made in room kept from one lookup to the next.
+  std::string& key = buffers_.label_key;
+  if (!plain_label_key(label, key)) {
+    if (label.size() > kMaxLabelBytes || !attrs::valid_link_label(label, false)) return nullptr;
+    key = attrs::normalize_label(label);
+  }
+  auto it = ctx_.links.find(key);
   return it == ctx_.links.end() ? nullptr : &it->second;
 }
 
@@ -238,7 +275,7 @@ bool InlineScanner::try_plain_link() {
   const std::size_t from = p_ + 1;
   const std::size_t r = next_trigger(from, n);
   if (r == from || r + 1 >= n || text_[r] != ']' || text_[r + 1] != '(') return false;
-  if (ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, from) < r) return false;
+  if (bare_autolinks_ && autolinks_.next_link_candidate(text_, from) < r) return false;
   const std::size_t stop = bare_destination_end(r + 2);
   if (stop == kNoNode) return false;
   flush_text();

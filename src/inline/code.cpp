@@ -86,6 +86,23 @@ std::optional<CodeSpanText> code_span_text(std::string_view text, std::size_t p,
   const std::size_t open_end = run_end(text, p, '`');
   const std::size_t n = open_end - p;
   if (n == 0 || open_end >= text.size()) return std::nullopt;
+  // Most spans close at the next backtick run, with no tab or line feed before it: one search
+  // finds the closer and tells that the text is the source's. The run found is maximal (the
+  // opener's run ends before it), so it is what the searches below would find.
+  const std::size_t next = find_any_of<'`', '\t', '\n'>(text, open_end, text.size());
+  if (next < text.size() && text[next] == '`' && run_end(text, next, '`') - next == n) {
+    std::size_t begin = open_end;
+    std::size_t end = next;
+    // One space is stripped from each end when both ends are spaces and something else stands
+    // between.
+    if (end - begin >= 2 && text[begin] == ' ' && text[end - 1] == ' ' &&
+        text.find_first_not_of(' ', begin) < end) {
+      ++begin;
+      --end;
+    }
+    const std::string_view content = text.substr(begin, end - begin);
+    return CodeSpanText{borrow ? Str::borrowed(content) : Str(content), next + n};
+  }
   // The run after the opener starts at a non-backtick, so every run met from there is maximal.
   const auto close = runs ? runs->find(text, open_end, n) : find_closer_by_scan(text, open_end, n);
   if (!close) return std::nullopt;

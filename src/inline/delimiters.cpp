@@ -107,7 +107,7 @@ bool InlineScanner::try_plain_emphasis() {
   // An opener that may also close might pair with a run before it instead.
   const RunSides opener = run_sides(text_, p_, from, ch);
   if (!opener.can_open || opener.can_close || !run_sides(text_, q, after, ch).can_close) return false;
-  if (ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, from) < q) return false;
+  if (bare_autolinks_ && autolinks_.next_link_candidate(text_, from) < q) return false;
   flush_text();
   const std::string_view inner = text_.substr(from, q - from);
   Inlines children;

@@ -157,12 +157,24 @@ TextShape text_shape_blockwise(std::string_view text, const InlineContext& ctx,
     if (n != 0 && needs_scan(short_shape_masks(bytes, n, options), 0)) return TextShape::Scan;
     return breaks != 0 ? TextShape::Lines : TextShape::Plain;
   }
+  // The line feeds and backticks of whole blocks are summed in the vector unit (a block's count
+  // in a few instructions, no bit count of its mask) and added to `breaks` once at the end.
+  __m128i counted = _mm_setzero_si128();
   std::size_t i = 0;
-  for (; i + 16 <= n; i += 16)
-    if (needs_scan(shape_masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)),
-                               options),
-                   i))
-      return TextShape::Scan;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const ShapeMasks m = shape_masks(chunk, options);
+    if (m.scan != 0) return TextShape::Scan;
+    for (unsigned look = m.look; look != 0; look &= look - 1)
+      if (looked_at_needs_scan(text, i + static_cast<std::size_t>(__builtin_ctz(look))))
+        return TextShape::Scan;
+    const __m128i break_bytes = _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n')),
+                                             _mm_cmpeq_epi8(chunk, _mm_set1_epi8('`')));
+    counted = _mm_add_epi64(counted, _mm_sad_epu8(_mm_and_si128(break_bytes, _mm_set1_epi8(1)),
+                                                  _mm_setzero_si128()));
+  }
+  breaks += static_cast<std::size_t>(_mm_cvtsi128_si64(counted)) +
+            static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(counted, counted)));
   if (i < n) {
     // The text's last block, overlapping bytes already looked at, which are shifted out.
     const ShapeMasks m =
@@ -334,14 +346,18 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
     : text_(text),
       ctx_(ctx),
       events_enabled_(ctx.events != nullptr),
+      bare_autolinks_(ctx.options.bare_autolinks),
       buffers_(pick_buffers(ctx.buffers)),
       pending_(buffers_.pending),
       nodes_(buffers_.nodes),
       delimiters_(buffers_.delimiters),
       brackets_(buffers_.brackets),
       opener_stacks_(buffers_.opener_stacks),
+      bracketed_autolinks_(buffers_.bracketed_autolinks),
+      unlinked_events_(buffers_.unlinked_events),
       trigger_(buffers_.trigger),
-      backticks_(buffers_.backticks) {
+      backticks_(buffers_.backticks),
+      braces_(buffers_.braces) {
   math_failed_from_.fill(kNoNode);
 }
 
@@ -355,6 +371,9 @@ ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
   b.nodes.clear();
   b.delimiters.clear();
   b.brackets.clear();
+  b.bracketed_autolinks.clear();
+  b.unlinked_events.clear();
+  b.braces.reset();
   b.backticks.reset();
   if (!b.tables_ready) {
     const Options& options = ctx_.options;
@@ -499,8 +518,7 @@ void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out
 
 // ---- Trailing attribute blocks ---------------------------------------------------------------
 
-std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
-  if (!attr_block_at(p)) return p;
+std::size_t InlineScanner::read_attrs_at(std::size_t node, std::size_t p) {
   Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
@@ -513,8 +531,7 @@ std::size_t InlineScanner::read_attrs_into(std::size_t node, std::size_t p) {
   return q;
 }
 
-std::size_t InlineScanner::apply_trailing_attrs(std::size_t node, std::size_t p) {
-  if (!attr_block_at(p)) return p;
+std::size_t InlineScanner::apply_attrs_at(std::size_t node, std::size_t p) {
   Inline& value = nodes_[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
@@ -760,15 +777,15 @@ void InlineScanner::literal_run() {
   const std::size_t start = p_;
   std::size_t q = p_;
   step_char(q);  // the dispatch tried this offset
-  if (!ctx_.options.bare_autolinks) {
-    q = next_trigger(q, n);
+  if (!bare_autolinks_) {
+    q = next_trigger_here(q, n);
   } else {
     // A bare link starts only at a candidate the memo names (where may_start_bare_autolink
     // holds), after a boundary: the run stops there (or at a trigger) and the dispatch tries it.
     // Up to the next candidate only a trigger can stop the run.
     while (q < n) {
       const std::size_t candidate = autolinks_.next_link_candidate(text_, q);
-      q = next_trigger(q, candidate);
+      q = next_trigger_here(q, candidate);
       if (q < candidate || q == n) break;
       if (trigger_[static_cast<unsigned char>(text_[q])]) break;
       if (boundary_before(q)) break;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -101,6 +102,14 @@ struct ScanNode {
   bool live = true;
 };
 
+// An autolink made while a bracket was open. `event`: the index of its Autolink event in the
+// sink, kNoNode without one.
+struct AutolinkRecord {
+  std::size_t node;
+  std::size_t event;
+  bool bare;
+};
+
 // The growable state of a scan and its byte tables, kept from one text to the next: the texts of
 // one document share their options, and each scan starts with the room the earlier ones grew
 // instead of allocating and growing it again.
@@ -119,6 +128,10 @@ class ScanBuffers {
   // The candidate openers of one pairing pass, a stack per delimiter character.
   std::array<std::vector<std::size_t>, 4> opener_stacks;
   BacktickRuns backticks;
+  std::vector<AutolinkRecord> bracketed_autolinks;
+  std::vector<std::size_t> unlinked_events;
+  BraceMemo braces;
+  std::string label_key;  // the key of the label last looked up
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
   // Which fixed set `trigger` holds, when no template adds to it: "$" is in it or not.
@@ -151,7 +164,7 @@ class InlineScanner {
   bool try_angle();
   // Most offsets are no link candidate: that answer comes without a call.
   bool try_bare_autolink() {
-    return ctx_.options.bare_autolinks && autolinks_.next_link_candidate(text_, p_) == p_ &&
+    return bare_autolinks_ && autolinks_.next_link_candidate(text_, p_) == p_ &&
            take_bare_autolink();
   }
   // The bare link at a candidate offset, when one starts there.
@@ -176,7 +189,9 @@ class InlineScanner {
   bool try_plain_emphasis();
   void literal_run();
   // The first trigger in [q, to), or `to`.
-  std::size_t next_trigger(std::size_t q, std::size_t to) const {
+  std::size_t next_trigger(std::size_t q, std::size_t to) const { return next_trigger_here(q, to); }
+  // The same, built into the caller: literal runs, the most frequent search, spare the call.
+  [[gnu::always_inline]] std::size_t next_trigger_here(std::size_t q, std::size_t to) const {
     using Fixed = ScanBuffers::FixedTriggers;
     if (buffers_.fixed_triggers == Fixed::WithDollar) return find_trigger<true>(text_, q, to);
     if (buffers_.fixed_triggers == Fixed::Plain) return find_trigger<false>(text_, q, to);
@@ -230,8 +245,16 @@ class InlineScanner {
   }
   // Merges the attribute blocks written from `p` on into the node's inline, when it takes any;
   // returns the offset after them.
-  std::size_t read_attrs_into(std::size_t node, std::size_t p);
-  std::size_t apply_trailing_attrs(std::size_t node, std::size_t p);
+  // Most constructs have none after them: that is told inline.
+  std::size_t read_attrs_into(std::size_t node, std::size_t p) {
+    return attr_block_at(p) ? read_attrs_at(node, p) : p;
+  }
+  std::size_t apply_trailing_attrs(std::size_t node, std::size_t p) {
+    return attr_block_at(p) ? apply_attrs_at(node, p) : p;
+  }
+  // The two above where a "{" stands at `p`.
+  std::size_t read_attrs_at(std::size_t node, std::size_t p);
+  std::size_t apply_attrs_at(std::size_t node, std::size_t p);
   // Whether an attribute block may start at `p`: most constructs have none after them.
   bool attr_block_at(std::size_t p) const { return p < text_.size() && text_[p] == '{'; }
   std::optional<TrailingAttr> read_attr(std::size_t p) {
@@ -291,6 +314,7 @@ class InlineScanner {
   std::string_view text_;
   const InlineContext& ctx_;
   const bool events_enabled_;
+  const bool bare_autolinks_;  // the option, read at each offset that starts no other construct
   std::size_t p_ = 0;
 
   // Made only when the caller shares none (or a scan inside another holds them): setting up and
@@ -310,13 +334,8 @@ class InlineScanner {
   // deactivates every "[" below it at once.
   std::size_t link_openers_dead_below_ = 0;
   // The autolinks made while a bracket was open, in node order (which is their source order).
-  struct AutolinkRecord {
-    std::size_t node;
-    std::size_t event;
-    bool bare;
-  };
-  std::vector<AutolinkRecord> bracketed_autolinks_;
-  std::vector<std::size_t> unlinked_events_;  // sink indices of the events of unlinked autolinks
+  std::vector<AutolinkRecord>& bracketed_autolinks_;
+  std::vector<std::size_t>& unlinked_events_;  // sink indices of the events of unlinked autolinks
   // Whether some inline list below the top may hold adjacent texts or a strong directly in a
   // strong: only then does the result need coalescing (the top list is joined on the way out).
   bool needs_coalesce_ = false;
@@ -331,7 +350,7 @@ class InlineScanner {
   AngleMemo angles_;
   AutolinkMemo autolinks_;
   ParenMemo parens_;
-  BraceMemo braces_;
+  BraceMemo& braces_;
 };
 
 }  // namespace vedavi::inl

@@ -157,6 +157,15 @@ TEST(InlineCases, CodeSpanEdges) {
       {"``a`b``", R"~(code"a`b")~"},
       {"`x`{=html}{.a}", R"~(raw_inline(html)"x" "{.a}")~"},
       {"`x` {.a}", R"~(code"x" " {.a}")~"},
+      // The next backtick run closes most spans; a run of another length, a tab or a line feed
+      // before it sends the span the long way.
+      {"`   `", R"~(code"   ")~"},
+      {"`a\tb`", R"~(code"a b")~"},
+      {"` a\t`", R"~(code"a")~"},
+      {"`a``b`", R"~(code"a``b")~"},
+      {"` `` `", R"~(code"``")~"},
+      {"``a``b`", R"~(code"a" "b`")~"},
+      {"`a``", R"~("`a``")~"},
   });
 }
 
@@ -243,6 +252,29 @@ TEST(InlineCases, BracketsAndReferences) {
       {"[a](u){ref=leaf}", R"~(link{ref=leaf}(u)["a"])~"},
       {"[y]{:}", R"~("[y]{:}")~"},  // braces holding only a colon make no span
       {"<ab:c>{.x}", R"~(autolink(ab:c)"ab:c" "{.x}")~"},
+  });
+}
+
+// A label of printable ASCII words between single spaces is looked up by its lowered text in one
+// pass; every other label goes through the general check and normalisation. Both must agree.
+TEST(InlineCases, ReferenceLabelKeys) {
+  Parser parse;
+  parse.links["a b"] = LinkRef{"/ab", {}, {}};
+  parse.links["x-y!"] = LinkRef{"/xy", {}, {}};
+  parse.links["ä b"] = LinkRef{"/ae", {}, {}};
+  expect_cases(parse, {
+      {"[A B]", R"~(link(/ab)["A B"])~"},
+      {"[X-Y!]", R"~(link(/xy)["X-Y!"])~"},
+      {"[a  b]", R"~(link(/ab)["a  b"])~"},
+      {"[ a b]", R"~(link(/ab)[" a b"])~"},
+      {"[a b ]", R"~(link(/ab)["a b "])~"},
+      {"[a\tb]", "link(/ab)[\"a\tb\"]"},
+      {"[c][A\nb]", R"~(link(/ab)["c"])~"},
+      {"[Ä B]", R"~(link(/ae)["Ä B"])~"},
+      {"[a\\ b]", "\"[a\\ b]\""},
+      {"[x-y!\x7f]", "\"[x-y!\x7f]\""},
+      {"[ ]", R"~("[ ]")~"},
+      {"[c][" + std::string(1000, 'a') + "]", R"~("[c][)~" + std::string(1000, 'a') + "]\""},
   });
 }
 
