@@ -149,10 +149,10 @@ struct HtmlBlock {
 };
 struct Table {
   Attr attr;
-  std::vector<Align> aligns;
-  std::vector<TableRowText> head;
-  std::vector<TableRowText> body;
-  std::vector<TableRowText> foot;
+  ArenaVector<Align> aligns;
+  ArenaVector<TableRowText> head;  // these three and `aligns` in the parse's arena, as the cells
+  ArenaVector<TableRowText> body;
+  ArenaVector<TableRowText> foot;
   std::vector<std::pair<std::size_t, TemplateToken>> tokens;
   std::optional<std::string> caption;
   bool leading_pipe = false;

@@ -149,12 +149,14 @@ struct HtmlBlock {
   std::unique_ptr<std::vector<HtmlToken>> tokens;
 };
 struct ThematicBreak { Attr attr; };
+// The alignments and rows stand in the parse's arena, as the rows' cells do: a table costs no
+// allocation for them.
 struct Table {
   Attr attr;
-  std::vector<Align> aligns;
-  std::vector<TableRowText> head;
-  std::vector<TableRowText> body;
-  std::vector<TableRowText> foot;
+  ArenaVector<Align> aligns;
+  ArenaVector<TableRowText> head;
+  ArenaVector<TableRowText> body;
+  ArenaVector<TableRowText> foot;
   std::vector<std::pair<std::size_t, TemplateToken>> tokens;
   std::optional<std::string> caption;
 };

@@ -236,9 +236,9 @@ class Finisher {
       table.caption = parse_leaf(split.text, ctx_);
       table.attr.merge(split.attr);
     }
-    table.head_rows = finalize_table_rows(std::move(d.head), ctx_);
-    table.rows = finalize_table_rows(std::move(d.body), ctx_);
-    table.foot_rows = finalize_table_rows(std::move(d.foot), ctx_);
+    table.head_rows = finalize_table_rows(d.head, ctx_);
+    table.rows = finalize_table_rows(d.body, ctx_);
+    table.foot_rows = finalize_table_rows(d.foot, ctx_);
     for (auto& [row, token] : d.tokens) table.tokens.push_back(TableToken{row, template_inline(std::move(token))});
     table.aligns.assign(d.aligns.begin(), d.aligns.end());
     return table;
@@ -326,7 +326,7 @@ Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx) {
   return Finisher(ctx).run(std::move(drafts));
 }
 
-ArenaVector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const InlineContext& ctx) {
+ArenaVector<TableRow> finalize_table_rows(std::span<const TableRowText> rows, const InlineContext& ctx) {
   // The rows' texts are in the parse's arena, as the tree is.
   const InlineContext kept = with_kept_text(ctx);
   ArenaVector<TableRow> out;

@@ -2,6 +2,7 @@
 // tree, and drafts finished into the document's blocks with every leaf's inlines parsed.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,7 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested
 // Drafts into blocks: leaves get their inlines, splices dissolve into their parent, panel divs
 // get their panel attributes and title. Walks without recursion on the tree's depth.
 Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx);
-ArenaVector<TableRow> finalize_table_rows(std::vector<TableRowText> rows, const InlineContext& ctx);
+ArenaVector<TableRow> finalize_table_rows(std::span<const TableRowText> rows, const InlineContext& ctx);
 
 // Finishes a parse of span mode 0: footnote definitions out of the drafts, then the drafts and
 // each footnote's drafts into `document.blocks` and `document.footnotes`. Figures are decided

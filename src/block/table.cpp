@@ -97,8 +97,9 @@ void for_each_cell(std::string_view line, bool in_place, Room&& room, F&& f) {
       std::memcpy(copy, t.data(), t.size());
       t = std::string_view(copy, t.size());
     }
+    // Each piece lies in `t`: taken without substr's bounds check.
     for_each_piece(t, [&](std::size_t begin, std::size_t end) __attribute__((always_inline)) {
-      f(trim_cell(t.substr(begin, end - begin)));
+      f(trim_cell(std::string_view(t.data() + begin, end - begin)));
     });
     return;
   }
@@ -131,7 +132,7 @@ void for_each_cell(std::string_view line, bool in_place, Room&& room, F&& f) {
 // Fills `row` with the cells of the body line `text`: as many as `aligns` has, extra cells dropped
 // and missing ones empty. `in_place`: `text` outlives the tree, and cells may be views of it.
 void add_body_row(TableRowText& row, std::string_view text, bool has_pipe,
-                  const std::vector<Align>& aligns, bool leading_pipe, bool in_place) {
+                  std::span<const Align> aligns, bool leading_pipe, bool in_place) {
   const std::size_t width = aligns.size();
   auto* const cells = static_cast<TableRowText::Cell*>(
       current_arena().allocate(width * sizeof(TableRowText::Cell), alignof(TableRowText::Cell)));
@@ -196,7 +197,7 @@ std::vector<std::size_t> table_pipe_offsets(std::string_view text) {
   return out;
 }
 
-std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns,
+std::optional<TableRowText> header_row(std::string_view line, std::span<const Align> aligns,
                                        bool in_place) {
   // Room for the cells and an empty first and last one; a line with more is no header.
   const std::size_t room = aligns.size() + 2;
@@ -261,7 +262,7 @@ bool read_delimiter_row(std::string_view line, F&& cell) {
       ok = false;
       return;
     }
-    const std::string_view c = line::trim(t.substr(begin, end - begin));
+    const std::string_view c = line::trim(std::string_view(t.data() + begin, end - begin));
     if (c.empty()) {
       empty_before = k != 0;
       return;
@@ -300,7 +301,7 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   if (header.text.find('|') == std::string_view::npos) return false;
   // The alignments, and the dash counts as relative column widths ("3fr 1fr 2fr"), which the
   // table takes only when they differ.
-  std::vector<Align> aligns;
+  ArenaVector<Align> aligns;
   aligns.reserve(8);
   std::string widths;
   std::size_t first_width = 0;

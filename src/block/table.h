@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +21,7 @@ std::vector<std::size_t> table_pipe_offsets(std::string_view text);
 // The header row of a table: the cells of `line` as `split_table_row` finds them, one per
 // alignment with its alignment; none when the counts differ. The cells are views of `line` when
 // `in_place` (it outlives the tree) and it holds no backslash, else of text in the current arena.
-std::optional<TableRowText> header_row(std::string_view line, const std::vector<Align>& aligns,
+std::optional<TableRowText> header_row(std::string_view line, std::span<const Align> aligns,
                                        bool in_place = false);
 
 struct DelimiterRow {
