@@ -69,6 +69,14 @@ bool in(std::string_view name, const std::array<TagKey, N>& keys) {
   return std::binary_search(keys.begin(), keys.end(), tag_key(name));
 }
 
+// Whether "markdown", in any case, stands somewhere in `s`.
+bool mentions_markdown(std::string_view s) {
+  constexpr std::string_view kWord = "markdown";
+  for (std::size_t i = 0; i + kWord.size() <= s.size(); ++i)
+    if ((s[i] | 0x20) == 'm' && scan::ascii_iequals(s.substr(i, kWord.size()), kWord)) return true;
+  return false;
+}
+
 }  // namespace
 
 std::optional<std::size_t> tag_name_end(std::string_view text) {
@@ -162,6 +170,8 @@ bool valid_open_tag_attrs(std::string_view text) {
 std::optional<MarkdownOpenTag> markdown_open_tag(std::string_view line) {
   if (line.size() < 2 || line[0] != '<' || line[1] == '!' || line[1] == '/' || line[1] == '?')
     return std::nullopt;
+  // The tag needs a "markdown" attribute and ends the line: most tags are turned down here.
+  if (line.back() != '>' || !mentions_markdown(line)) return std::nullopt;
   auto name_end = tag_name_end(line.substr(1));
   if (!name_end) return std::nullopt;
   std::string name = lowercase(line.substr(1, *name_end));
@@ -223,6 +233,23 @@ std::optional<std::size_t> TagEndFinder::find(std::size_t from) {
   std::size_t n = text_.size();
   if (from >= n) return std::nullopt;
   if (end_.empty()) {
+    // Most tags end a few bytes on: read forward within a bounded window before building the
+    // table, so that each call costs at most the window and a block with one tag or two builds
+    // none.
+    constexpr std::size_t kWindow = 256;
+    const std::size_t limit = n - from > kWindow ? from + kWindow : n;
+    std::size_t i = from;
+    while (i < limit) {
+      const char c = text_[i];
+      if (c == '>') return i;
+      if (c == '"' || c == '\'') {
+        const std::size_t close = text_.substr(0, limit).find(c, i + 1);
+        if (close == std::string_view::npos) break;
+        i = close;
+      }
+      ++i;
+    }
+    if (limit == n) return std::nullopt;
     // Right to left: the end from i is i at ">", the end after the closing quote at a quote,
     // else the end from i + 1.
     end_.assign(n + 1, n);
