@@ -68,6 +68,10 @@ bool in(std::string_view name, const std::array<TagKey, N>& keys) {
   if (name.size() > kMaxKeyed) return false;
   return std::binary_search(keys.begin(), keys.end(), tag_key(name));
 }
+template <std::size_t N>
+bool in(const TagKey& key, const std::array<TagKey, N>& keys) {
+  return std::binary_search(keys.begin(), keys.end(), key);
+}
 
 // Whether "markdown", in any case, stands somewhere in `s`.
 bool mentions_markdown(std::string_view s) {
@@ -100,7 +104,13 @@ std::optional<std::string> html_tag_name(std::string_view line) {
 bool is_md_block_html_tag(std::string_view name) { return in(name, kBlockKeys); }
 
 bool is_md_html_tag(std::string_view name) {
-  return name.find('-') != std::string_view::npos || in(name, kBlockKeys) || in(name, kInlineKeys);
+  // Most names asked about are in a vocabulary: the key is built once and the search for "-"
+  // left for the others.
+  if (name.size() <= kMaxKeyed) {
+    const TagKey key = tag_key(name);
+    if (in(key, kBlockKeys) || in(key, kInlineKeys)) return true;
+  }
+  return name.find('-') != std::string_view::npos;
 }
 
 bool is_void_html_tag(std::string_view name) { return in(name, kVoidKeys); }
