@@ -39,10 +39,11 @@ std::size_t word_length(std::string_view s, char stop = '\0') {
 
 }  // namespace
 
-bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest) const {
+bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest,
+                                           bool no_def_marker) const {
   if (!begins_with_letter(rest) &&
       (starts_block(rest) || (marker_of(rest) && list_interrupts_paragraph(rest, *marker_of(rest))) ||
-       def_marker(rest)))
+       (!no_def_marker && def_marker(rest))))
     return false;
   if (!options.templates.empty()) {
     if (has_line_token(rest.str(), options)) return false;
@@ -92,7 +93,8 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
             return;
           }
         }
-        if (paragraph_continues(para, rest)) {
+        // A line that is not a letter's was looked at for a definition marker just above.
+        if (paragraph_continues(para, rest, !letter && para.count != 0)) {
           append_line(para, rest);
           return;
         }
