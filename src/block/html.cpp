@@ -373,7 +373,15 @@ RawHtmlText escape_raw_html(std::string source, std::size_t first_line) {
       i = lt + 1;
       continue;
     }
-    std::string name = lowercase(text.substr(name_start, *len));
+    // Lowercased in place on the stack: names longer than any of the vocabularies' are md-HTML
+    // only by their "-", which case does not change.
+    const std::string_view raw_name = text.substr(name_start, *len);
+    char lowered[kMaxKeyed];
+    std::string_view name = raw_name;
+    if (raw_name.size() <= kMaxKeyed) {
+      for (std::size_t k = 0; k < raw_name.size(); ++k) lowered[k] = lower(raw_name[k]);
+      name = std::string_view(lowered, raw_name.size());
+    }
     if (!is_md_html_tag(name)) {
       change("&lt;");
       i = lt + 1;
