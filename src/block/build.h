@@ -590,7 +590,9 @@ class ContainerBuilder {
   bool open_math(const line::Rest& rest);
   bool open_div(const line::Rest& rest);
   bool open_footnote(const line::Rest& rest);
-  bool paragraph_continues(const build::Paragraph& para, const line::Rest& rest) const;
+  // `no_def_marker`: the line is known to bear no definition marker.
+  bool paragraph_continues(const build::Paragraph& para, const line::Rest& rest,
+                           bool no_def_marker = false) const;
 };
 
 // The state of one parse, shared by the calls of the container line loop.

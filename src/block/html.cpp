@@ -68,6 +68,18 @@ bool in(std::string_view name, const std::array<TagKey, N>& keys) {
   if (name.size() > kMaxKeyed) return false;
   return std::binary_search(keys.begin(), keys.end(), tag_key(name));
 }
+template <std::size_t N>
+bool in(const TagKey& key, const std::array<TagKey, N>& keys) {
+  return std::binary_search(keys.begin(), keys.end(), key);
+}
+
+// Whether "markdown", in any case, stands somewhere in `s`.
+bool mentions_markdown(std::string_view s) {
+  constexpr std::string_view kWord = "markdown";
+  for (std::size_t i = 0; i + kWord.size() <= s.size(); ++i)
+    if ((s[i] | 0x20) == 'm' && scan::ascii_iequals(s.substr(i, kWord.size()), kWord)) return true;
+  return false;
+}
 
 }  // namespace
 
@@ -92,7 +104,13 @@ std::optional<std::string> html_tag_name(std::string_view line) {
 bool is_md_block_html_tag(std::string_view name) { return in(name, kBlockKeys); }
 
 bool is_md_html_tag(std::string_view name) {
-  return name.find('-') != std::string_view::npos || in(name, kBlockKeys) || in(name, kInlineKeys);
+  // Most names asked about are in a vocabulary: the key is built once and the search for "-"
+  // left for the others.
+  if (name.size() <= kMaxKeyed) {
+    const TagKey key = tag_key(name);
+    if (in(key, kBlockKeys) || in(key, kInlineKeys)) return true;
+  }
+  return name.find('-') != std::string_view::npos;
 }
 
 bool is_void_html_tag(std::string_view name) { return in(name, kVoidKeys); }
@@ -162,6 +180,8 @@ bool valid_open_tag_attrs(std::string_view text) {
 std::optional<MarkdownOpenTag> markdown_open_tag(std::string_view line) {
   if (line.size() < 2 || line[0] != '<' || line[1] == '!' || line[1] == '/' || line[1] == '?')
     return std::nullopt;
+  // The tag needs a "markdown" attribute and ends the line: most tags are turned down here.
+  if (line.back() != '>' || !mentions_markdown(line)) return std::nullopt;
   auto name_end = tag_name_end(line.substr(1));
   if (!name_end) return std::nullopt;
   std::string name = lowercase(line.substr(1, *name_end));
@@ -223,6 +243,23 @@ std::optional<std::size_t> TagEndFinder::find(std::size_t from) {
   std::size_t n = text_.size();
   if (from >= n) return std::nullopt;
   if (end_.empty()) {
+    // Most tags end a few bytes on: read forward within a bounded window before building the
+    // table, so that each call costs at most the window and a block with one tag or two builds
+    // none.
+    constexpr std::size_t kWindow = 256;
+    const std::size_t limit = n - from > kWindow ? from + kWindow : n;
+    std::size_t i = from;
+    while (i < limit) {
+      const char c = text_[i];
+      if (c == '>') return i;
+      if (c == '"' || c == '\'') {
+        const std::size_t close = text_.substr(0, limit).find(c, i + 1);
+        if (close == std::string_view::npos) break;
+        i = close;
+      }
+      ++i;
+    }
+    if (limit == n) return std::nullopt;
     // Right to left: the end from i is i at ">", the end after the closing quote at a quote,
     // else the end from i + 1.
     end_.assign(n + 1, n);
@@ -336,7 +373,15 @@ RawHtmlText escape_raw_html(std::string source, std::size_t first_line) {
       i = lt + 1;
       continue;
     }
-    std::string name = lowercase(text.substr(name_start, *len));
+    // Lowercased in place on the stack: names longer than any of the vocabularies' are md-HTML
+    // only by their "-", which case does not change.
+    const std::string_view raw_name = text.substr(name_start, *len);
+    char lowered[kMaxKeyed];
+    std::string_view name = raw_name;
+    if (raw_name.size() <= kMaxKeyed) {
+      for (std::size_t k = 0; k < raw_name.size(); ++k) lowered[k] = lower(raw_name[k]);
+      name = std::string_view(lowered, raw_name.size());
+    }
     if (!is_md_html_tag(name)) {
       change("&lt;");
       i = lt + 1;

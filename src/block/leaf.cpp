@@ -39,10 +39,11 @@ std::size_t word_length(std::string_view s, char stop = '\0') {
 
 }  // namespace
 
-bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest) const {
+bool ContainerBuilder::paragraph_continues(const build::Paragraph& para, const Rest& rest,
+                                           bool no_def_marker) const {
   if (!begins_with_letter(rest) &&
       (starts_block(rest) || (marker_of(rest) && list_interrupts_paragraph(rest, *marker_of(rest))) ||
-       def_marker(rest)))
+       (!no_def_marker && def_marker(rest))))
     return false;
   if (!options.templates.empty()) {
     if (has_line_token(rest.str(), options)) return false;
@@ -92,7 +93,8 @@ void ContainerBuilder::append_leaf_inner(Rest rest) {
             return;
           }
         }
-        if (paragraph_continues(para, rest)) {
+        // A line that is not a letter's was looked at for a definition marker just above.
+        if (paragraph_continues(para, rest, !letter && para.count != 0)) {
           append_line(para, rest);
           return;
         }
@@ -324,22 +326,26 @@ bool ContainerBuilder::open_html_block(const Rest& rest) {
     append_text_line(text, rest);
     return text;
   };
+  // The name of an opening tag, lowercased, read once for both kinds of block it may open.
+  std::optional<std::string> open_name;
   if (lead.size() > 1 && lead[1] != '!' && lead[1] != '/' && lead[1] != '?') {
     if (auto len = tag_name_end(lead.substr(1))) {
       std::size_t after = 1 + *len;
       char c = after < lead.size() ? lead[after] : '>';
       if (is_ascii_ws_byte(c) || c == '\v' || c == '>' || c == '/') {
-        if (auto gt = tag_end(lead, after)) {
-          std::string name(lead.substr(1, *len));
-          for (char& ch : name)
-            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-          bool self_closing = *gt > 0 && lead[*gt - 1] == '/';
-          if (valid_open_tag_attrs(lead.substr(after, *gt - after)) && !self_closing &&
-              !is_void_html_tag(name) && is_balanced_html_container_tag(name)) {
-            std::size_t depth = update_html_tag_depth(whole, name, 0);
-            bool closed = depth == 0;
-            open_node(build::HtmlBlock{raw(), HtmlEndTag{std::move(name), depth}, closed});
-            return true;
+        std::string& name = open_name.emplace(lead.substr(1, *len));
+        for (char& ch : name)
+          if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        // The name decides first: most tags that begin a line cannot hold a balanced block.
+        if (is_balanced_html_container_tag(name) && !is_void_html_tag(name)) {
+          if (auto gt = tag_end(lead, after)) {
+            bool self_closing = *gt > 0 && lead[*gt - 1] == '/';
+            if (!self_closing && valid_open_tag_attrs(lead.substr(after, *gt - after))) {
+              std::size_t depth = update_html_tag_depth(whole, name, 0);
+              bool closed = depth == 0;
+              open_node(build::HtmlBlock{raw(), HtmlEndTag{std::move(name), depth}, closed});
+              return true;
+            }
           }
         }
       }
@@ -351,7 +357,8 @@ bool ContainerBuilder::open_html_block(const Rest& rest) {
     open_node(build::HtmlBlock{raw(), HtmlEndComment{}, closed});
     return true;
   }
-  auto name = html_tag_name(lead);
+  // An opening tag's name was read above; a closing tag's is read here.
+  auto name = open_name ? std::move(open_name) : html_tag_name(lead);
   if (name && is_md_block_html_tag(*name)) {
     open_node(build::HtmlBlock{raw(), HtmlEndBlank{}, false});
     return true;

@@ -175,7 +175,9 @@ bool ContainerBuilder::continue_html_block(const Rest& rest) {
   if (std::holds_alternative<HtmlEndComment>(html->end)) {
     append_text_line(html->raw, rest);
     // A close ("-->", "--!>") stands within one line, and never in its padding.
-    html->closed = scan::find_comment_close(rest.text, 0).has_value();
+    // Most lines of a comment hold no ">" at all: no close is looked for on them.
+    html->closed = rest.text.find('>') != std::string_view::npos &&
+                   scan::find_comment_close(rest.text, 0).has_value();
     leaf_open = !html->closed;
     return true;
   }

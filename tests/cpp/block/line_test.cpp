@@ -219,6 +219,24 @@ TEST(TagEnd, OneScanMatchesTheTableFromEveryStart) {
   }
 }
 
+TEST(TagEnd, LongTextsMatchTheScanAcrossTheForwardWindow) {
+  // Texts of several hundred bytes, quotes and ">" on either side of the finder's forward window;
+  // starts asked in a random order, so that answers come both from the window and from the table.
+  const std::string filler(100, 'a');
+  const std::string_view pieces[] = {">", "\"", "'", filler, " ", "=\"x>\"", "='>'"};
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    const std::string text = random_text(rng, pieces, 10);
+    TagEndFinder finder(text);
+    for (int ask = 0; ask < 8; ++ask) {
+      const std::size_t from = std::uniform_int_distribution<std::size_t>(0, text.size())(rng);
+      EXPECT_EQ(tag_end(text, from), finder.find(from)) << text.size() << " from " << from;
+    }
+    for (std::size_t from = 0; from <= text.size(); from += 7)
+      EXPECT_EQ(tag_end(text, from), finder.find(from)) << text.size() << " from " << from;
+  }
+}
+
 // The delimiter row read from copied cells, as it first was.
 std::optional<DelimiterRow> reference_delimiter_row(std::string_view line) {
   auto cells = split_table_row(line);
