@@ -34,8 +34,7 @@ BacktickRuns::Starts* BacktickRuns::starts_of(std::size_t length) {
   return it == long_.end() ? nullptr : &it->second;
 }
 
-void BacktickRuns::reset() {
-  if (!built_) return;
+void BacktickRuns::forget() {
   built_ = false;
   // Only the lengths that had starts moved their cursors.
   for (std::uint32_t bits = short_used_; bits != 0; bits &= bits - 1) {

@@ -21,8 +21,10 @@ class BacktickRuns {
  public:
   // The start of the first maximal run of exactly `length` backticks at or after `from`.
   std::optional<std::size_t> find(std::string_view text, std::size_t from, std::size_t length);
-  // Forgets the text, ready for another.
-  void reset();
+  // Forgets the text, ready for another. Most texts never built the runs: told inline.
+  void reset() {
+    if (built_) forget();
+  }
 
  private:
   struct Starts {
@@ -30,6 +32,7 @@ class BacktickRuns {
     std::size_t cursor = 0;           // queries come in ascending `from`
   };
   Starts* starts_of(std::size_t length);
+  void forget();
 
   bool built_ = false;
   std::uint32_t short_used_ = 0;  // a bit per short length that has starts

@@ -361,20 +361,12 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
   math_failed_from_.fill(kNoNode);
 }
 
-ScanBuffers& InlineScanner::pick_buffers(ScanBuffers* shared) {
+ScanBuffers& InlineScanner::pick_buffers_slow(ScanBuffers* shared) {
   // A scan that stopped on an error may have left its state behind, and a scan started inside
   // another must not take the outer one's state.
   const bool owned = shared == nullptr || shared->in_use;
   ScanBuffers& b = owned ? own_buffers_.emplace() : *shared;
-  b.in_use = true;
-  b.pending.clear();
-  b.nodes.clear();
-  b.delimiters.clear();
-  b.brackets.clear();
-  b.bracketed_autolinks.clear();
-  b.unlinked_events.clear();
-  b.braces.reset();
-  b.backticks.reset();
+  b.start_scan();
   if (!b.tables_ready) {
     const Options& options = ctx_.options;
     b.trigger = kTriggers;
@@ -560,7 +552,8 @@ bool InlineScanner::try_template() {
   const auto& templates = ctx_.options.templates;
   if (templates.empty() || text_[p_] == '`')
     return false;
-  auto token = templates::token_at(text_, p_, templates, false, template_closes_);
+  if (!template_closes_) template_closes_.emplace();
+  auto token = templates::token_at(text_, p_, templates, false, *template_closes_);
   if (!token) return false;
   flush_text();
   const std::size_t end = token->end;

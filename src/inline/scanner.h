@@ -139,6 +139,19 @@ class ScanBuffers {
   FixedTriggers fixed_triggers = FixedTriggers::None;
   bool tables_ready = false;
   bool in_use = false;  // a scan holds them
+
+  // Takes them for a scan: the state of the text before is forgotten, its room kept.
+  void start_scan() {
+    in_use = true;
+    pending.clear();
+    nodes.clear();
+    delimiters.clear();
+    brackets.clear();
+    bracketed_autolinks.clear();
+    unlinked_events.clear();
+    braces.reset();
+    backticks.reset();
+  }
 };
 
 class InlineScanner {
@@ -151,7 +164,16 @@ class InlineScanner {
 
  private:
   using Node = ScanNode;
-  ScanBuffers& pick_buffers(ScanBuffers* shared);
+  // The caller's buffers, cleared for this text, when they are free and set up (the common case,
+  // told inline); else pick_buffers_slow.
+  ScanBuffers& pick_buffers(ScanBuffers* shared) {
+    if (shared != nullptr && !shared->in_use && shared->tables_ready) [[likely]] {
+      shared->start_scan();
+      return *shared;
+    }
+    return pick_buffers_slow(shared);
+  }
+  ScanBuffers& pick_buffers_slow(ScanBuffers* shared);
 
   // Dispatch at the current offset; each returns true when it consumed something.
   bool try_template();
@@ -345,7 +367,8 @@ class InlineScanner {
   std::array<std::size_t, kMathMemoCount> math_failed_from_;
 
   const ByteTable& trigger_;
-  templates::CloseCache template_closes_;
+  // Made at the first template token tried: most documents have no templates.
+  std::optional<templates::CloseCache> template_closes_;
   BacktickRuns& backticks_;
   AngleMemo angles_;
   AutolinkMemo autolinks_;
