@@ -32,20 +32,20 @@ void InlineScanner::push_bracket(BracketKind kind, std::size_t pos) {
   flush_text();
   // The opener's text is a literal that outlives any tree: a view, not a copy.
   const std::size_t node = push_node(Inline::Text{Str::borrowed(opener_text(kind))});
-  brackets_.push_back(BracketOpener{node, pos, kind, true});
+  buffers_.brackets.push_back(BracketOpener{node, pos, kind, true});
   p_ = pos;
 }
 
 bool InlineScanner::opener_active(std::size_t index) const {
-  const BracketOpener& b = brackets_[index];
+  const BracketOpener& b = buffers_.brackets[index];
   return b.active && !(b.kind == BracketKind::Link && index < link_openers_dead_below_);
 }
 
 void InlineScanner::pop_bracket() {
-  brackets_.pop_back();
-  link_openers_dead_below_ = std::min(link_openers_dead_below_, brackets_.size());
+  buffers_.brackets.pop_back();
+  link_openers_dead_below_ = std::min(link_openers_dead_below_, buffers_.brackets.size());
   // A later opener comes after every node there is now: no link can take these autolinks.
-  if (brackets_.empty()) bracketed_autolinks_.clear();
+  if (buffers_.brackets.empty()) buffers_.bracketed_autolinks.clear();
 }
 
 namespace {
@@ -133,20 +133,22 @@ std::optional<Inline> InlineScanner::cross_reference(std::string_view bracket_te
 
 void InlineScanner::note_autolink(std::size_t node, bool bare, std::size_t event) {
   // Only an open bracket can later become a link around it.
-  if (brackets_.empty()) return;
-  bracketed_autolinks_.push_back(AutolinkRecord{node, event, bare});
+  if (buffers_.brackets.empty()) return;
+  buffers_.bracketed_autolinks.push_back(AutolinkRecord{node, event, bare});
 }
 
 void InlineScanner::drop_autolinks_from(std::size_t node) {
-  auto first = std::partition_point(bracketed_autolinks_.begin(), bracketed_autolinks_.end(),
+  auto& records = buffers_.bracketed_autolinks;
+  auto first = std::partition_point(records.begin(), records.end(),
                                     [node](const AutolinkRecord& r) { return r.node < node; });
-  bracketed_autolinks_.erase(first, bracketed_autolinks_.end());
+  records.erase(first, records.end());
 }
 
 void InlineScanner::unlink_bare_autolinks(std::size_t opener_node, Inlines& children) {
-  auto first = std::partition_point(bracketed_autolinks_.begin(), bracketed_autolinks_.end(),
+  auto& records = buffers_.bracketed_autolinks;
+  auto first = std::partition_point(records.begin(), records.end(),
                                     [opener_node](const AutolinkRecord& r) { return r.node <= opener_node; });
-  if (first == bracketed_autolinks_.end()) return;
+  if (first == records.end()) return;
   // The recorded autolinks after the opener are exactly the autolinks of the link's text, and a
   // walk in document order meets them in node order.
   auto record = first;
@@ -155,7 +157,7 @@ void InlineScanner::unlink_bare_autolinks(std::size_t opener_node, Inlines& chil
     std::size_t next;
   };
   std::vector<Level> levels{{&children, 0}};
-  while (!levels.empty() && record != bracketed_autolinks_.end()) {
+  while (!levels.empty() && record != buffers_.bracketed_autolinks.end()) {
     Level& level = levels.back();
     if (level.next == level.list->size()) {
       levels.pop_back();
@@ -166,22 +168,22 @@ void InlineScanner::unlink_bare_autolinks(std::size_t opener_node, Inlines& chil
       if (record->bare) {
         item = Inline(Inline::Text{inline_text(link->text)});
         needs_coalesce_ = true;  // the text may now stand beside another
-        if (record->event != kNoNode) unlinked_events_.push_back(record->event);
+        if (record->event != kNoNode) buffers_.unlinked_events.push_back(record->event);
       }
       ++record;
     } else if (Inlines* inner = item.children()) {
       levels.push_back(Level{inner, 0});
     }
   }
-  bracketed_autolinks_.erase(first, bracketed_autolinks_.end());
+  buffers_.bracketed_autolinks.erase(first, buffers_.bracketed_autolinks.end());
 }
 
 void InlineScanner::drop_events_of_unlinked() {
-  std::sort(unlinked_events_.begin(), unlinked_events_.end());
+  std::sort(buffers_.unlinked_events.begin(), buffers_.unlinked_events.end());
   std::vector<InlineEvent>& events = *ctx_.events;
-  std::size_t kept = unlinked_events_.front();
+  std::size_t kept = buffers_.unlinked_events.front();
   for (std::size_t i = kept, k = 0; i < events.size(); ++i) {
-    if (k < unlinked_events_.size() && unlinked_events_[k] == i) {
+    if (k < buffers_.unlinked_events.size() && buffers_.unlinked_events[k] == i) {
       ++k;
       continue;
     }
@@ -193,11 +195,11 @@ void InlineScanner::drop_events_of_unlinked() {
 template <class Made>
 void InlineScanner::finish_bracket(const BracketOpener& top, Made&& made, bool is_link) {
   process_delimiters(top.node + 1);
-  take_nodes(nodes_[top.node].next, kNoNode, made.children);
+  take_nodes(buffers_.nodes[top.node].next, kNoNode, made.children);
   if (is_link) unlink_bare_autolinks(top.node, made.children);
   drop_delimiters_from(top.node);
   // Assigned as the alternative, the construct is built in the node's place.
-  nodes_[top.node].value.data = std::forward<Made>(made);
+  buffers_.nodes[top.node].value.data = std::forward<Made>(made);
   pop_bracket();
   if (is_link) deactivate_link_openers();
 }
@@ -207,24 +209,24 @@ void InlineScanner::finish_bracket(const BracketOpener& top, Made&& made, bool i
 void InlineScanner::close_bracket() {
   const std::size_t r = p_;
   flush_text();
-  if (!brackets_.empty() && opener_active(brackets_.size() - 1)) {
-    const BracketOpener top = brackets_.back();
+  if (!buffers_.brackets.empty() && opener_active(buffers_.brackets.size() - 1)) {
+    const BracketOpener top = buffers_.brackets.back();
     if (top.kind == BracketKind::Note) return close_note(top, r);
     if (close_inline_link(top, r)) return;
     if (top.kind == BracketKind::Link && (close_cross_reference(top, r) || close_span(top, r))) return;
     if (close_reference(top, r)) return;
   }
-  if (!brackets_.empty()) pop_bracket();
-  pending_.append(']');
+  if (!buffers_.brackets.empty()) pop_bracket();
+  buffers_.pending.append(']');
   p_ = r + 1;
 }
 
 void InlineScanner::close_note(const BracketOpener& top, std::size_t r) {
   process_delimiters(top.node + 1);
   Inlines children;
-  take_nodes(nodes_[top.node].next, kNoNode, children);
+  take_nodes(buffers_.nodes[top.node].next, kNoNode, children);
   drop_delimiters_from(top.node);
-  nodes_[top.node].value.data = Inline::Note{std::move(children)};
+  buffers_.nodes[top.node].value.data = Inline::Note{std::move(children)};
   pop_bracket();
   emit(InlineEventKind::Note, top.pos - 2, r + 1);
   p_ = r + 1;
@@ -270,7 +272,7 @@ std::size_t InlineScanner::bare_destination_end(std::size_t from) const {
 
 bool InlineScanner::try_plain_link() {
   // Inside another bracket a link would deactivate the link openers around it.
-  if (!brackets_.empty()) return false;
+  if (!buffers_.brackets.empty()) return false;
   const std::size_t n = text_.size();
   const std::size_t from = p_ + 1;
   const std::size_t r = next_trigger(from, n);
@@ -297,10 +299,10 @@ bool InlineScanner::close_cross_reference(const BracketOpener& top, std::size_t 
   auto xref = cross_reference(text_.substr(top.pos, r - top.pos));
   if (!xref) return false;
   Inlines discarded;
-  take_nodes(nodes_[top.node].next, kNoNode, discarded);
+  take_nodes(buffers_.nodes[top.node].next, kNoNode, discarded);
   drop_autolinks_from(top.node);
   drop_delimiters_from(top.node);
-  nodes_[top.node].value = std::move(*xref);
+  buffers_.nodes[top.node].value = std::move(*xref);
   pop_bracket();
   deactivate_link_openers();
   emit(InlineEventKind::Xref, opener_start(top), r + 1);

@@ -75,7 +75,7 @@ void InlineScanner::delimiter_run() {
   while (end < text_.size() && text_[end] == ch) ++end;
   const std::size_t n = end - p_;
   if ((ch == '~' || ch == '=') && n == 1) {
-    pending_.append(ch);
+    buffers_.pending.append(ch);
     ++p_;
     return;
   }
@@ -85,7 +85,7 @@ void InlineScanner::delimiter_run() {
   const std::string_view run = text_.substr(p_, n);
   const std::size_t node =
       push_node(Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(run) : Str(run)});
-  delimiters_.push_back(DelimiterRun{node, p_, n, ch, can_open, can_close, true});
+  buffers_.delimiters.push_back(DelimiterRun{node, p_, n, ch, can_open, can_close, true});
   p_ = end;
 }
 
@@ -121,14 +121,14 @@ bool InlineScanner::try_plain_emphasis() {
 
 std::size_t InlineScanner::first_delimiter_from(std::size_t node) const {
   return static_cast<std::size_t>(
-      std::partition_point(delimiters_.begin(), delimiters_.end(),
+      std::partition_point(buffers_.delimiters.begin(), buffers_.delimiters.end(),
                            [node](const DelimiterRun& d) { return d.node < node; }) -
-      delimiters_.begin());
+      buffers_.delimiters.begin());
 }
 
 void InlineScanner::drop_delimiters_from(std::size_t node) {
   // Every run from a finished construct's opener on is spent: nothing after it pairs again.
-  delimiters_.resize(first_delimiter_from(node));
+  buffers_.delimiters.resize(first_delimiter_from(node));
 }
 
 // Candidate openers wait on one stack per character, nearest on top; a pair spends everything
@@ -136,20 +136,20 @@ void InlineScanner::drop_delimiters_from(std::size_t node) {
 // them again.
 void InlineScanner::pair_delimiters(std::size_t low) {
   const std::size_t start = first_delimiter_from(low);
-  if (start >= delimiters_.size()) return;
+  if (start >= buffers_.delimiters.size()) return;
   std::array<std::size_t, 24> bottom;
   bottom.fill(start);
   // Kept with the scan's buffers: a pass per bracket and text would otherwise allocate its own.
-  auto& openers = opener_stacks_;
+  auto& openers = buffers_.opener_stacks;
   for (auto& stack : openers) stack.clear();
   auto usable = [&](std::size_t j) {
-    const DelimiterRun& d = delimiters_[j];
+    const DelimiterRun& d = buffers_.delimiters[j];
     return d.active && d.length > 0;
   };
 
-  for (std::size_t i = start; i < delimiters_.size(); ++i) {
+  for (std::size_t i = start; i < buffers_.delimiters.size(); ++i) {
     for (;;) {
-      DelimiterRun& cl = delimiters_[i];
+      DelimiterRun& cl = buffers_.delimiters[i];
       if (!cl.active || !cl.can_close || cl.length == 0) break;
       const int slot = character_slot(cl.character);
       std::size_t& floor = bottom[slot * 6 + (cl.can_open ? 3 : 0) + cl.length % 3];
@@ -161,7 +161,7 @@ void InlineScanner::pair_delimiters(std::size_t low) {
           const std::size_t j = stack[k];
           if (j < floor) break;
           if (!usable(j)) continue;
-          const DelimiterRun& o = delimiters_[j];
+          const DelimiterRun& o = buffers_.delimiters[j];
           if ((cl.character == '*' || cl.character == '_') && (o.can_close || cl.can_open) &&
               (o.length + cl.length) % 3 == 0 && !(o.length % 3 == 0 && cl.length % 3 == 0))
             continue;
@@ -173,7 +173,7 @@ void InlineScanner::pair_delimiters(std::size_t low) {
         floor = i;
         break;
       }
-      DelimiterRun& o = delimiters_[found];
+      DelimiterRun& o = buffers_.delimiters[found];
       std::size_t use;
       if (cl.character == '~') {
         if (o.length != cl.length || o.length > 2) break;
@@ -184,14 +184,14 @@ void InlineScanner::pair_delimiters(std::size_t low) {
       } else {
         use = o.length >= 2 && cl.length >= 2 ? 2 : 1;
       }
-      const std::size_t first = nodes_[o.node].next;
+      const std::size_t first = buffers_.nodes[o.node].next;
       if (first == cl.node) break;
 
       Inlines children;
       take_nodes(first, cl.node, children);
       // The first node of the range holds the new inline, between the two runs; assigned as the
       // alternative, it is built in place.
-      Node& holder = nodes_[first];
+      Node& holder = buffers_.nodes[first];
       switch (cl.character) {
         case '~': holder.value.data = Inline::Strike{Attr{}, std::move(children)}; break;
         case '=': holder.value.data = Inline::Highlight{Attr{}, std::move(children)}; break;
@@ -210,8 +210,8 @@ void InlineScanner::pair_delimiters(std::size_t low) {
       ++live_nodes_;
       holder.prev = o.node;
       holder.next = cl.node;
-      nodes_[o.node].next = first;
-      nodes_[cl.node].prev = first;
+      buffers_.nodes[o.node].next = first;
+      buffers_.nodes[cl.node].prev = first;
 
       const InlineEventKind kind = cl.character == '~'   ? InlineEventKind::Strike
                                    : cl.character == '=' ? InlineEventKind::Highlight
@@ -220,7 +220,7 @@ void InlineScanner::pair_delimiters(std::size_t low) {
       emit(kind, o.pos + o.length - use, cl.pos + use);
 
       o.length -= use;
-      nodes_[o.node].value.get_if<Inline::Text>()->text.resize(o.length);
+      buffers_.nodes[o.node].value.get_if<Inline::Text>()->text.resize(o.length);
       if (o.length == 0) {
         kill(o.node);
         o.active = false;
@@ -230,7 +230,7 @@ void InlineScanner::pair_delimiters(std::size_t low) {
       // A run is one character repeated: dropping from the end leaves the same text as dropping
       // from the start, without moving what stays (a long closing run loses two characters
       // per level of nesting it closes).
-      nodes_[cl.node].value.get_if<Inline::Text>()->text.resize(cl.length);
+      buffers_.nodes[cl.node].value.get_if<Inline::Text>()->text.resize(cl.length);
       const bool closer_spent = cl.length == 0;
       if (closer_spent) {
         kill(cl.node);
@@ -242,7 +242,7 @@ void InlineScanner::pair_delimiters(std::size_t low) {
         while (!s.empty() && s.back() > found) s.pop_back();
       if (closer_spent) break;
     }
-    const DelimiterRun& d = delimiters_[i];
+    const DelimiterRun& d = buffers_.delimiters[i];
     if (d.active && d.can_open && d.length > 0) openers[character_slot(d.character)].push_back(i);
   }
 }
@@ -255,14 +255,14 @@ void InlineScanner::attach_closer_attrs(std::size_t made, const DelimiterRun& cl
   if (!attr_block_at(closer_end)) return;
   std::size_t t = closer_end;
   const std::size_t after = closer.node + 1;
-  while (after < nodes_.size() && nodes_[after].live) {
-    auto* text = nodes_[after].value.get_if<Inline::Text>();
+  while (after < buffers_.nodes.size() && buffers_.nodes[after].live) {
+    auto* text = buffers_.nodes[after].value.get_if<Inline::Text>();
     if (!text) break;
     auto block = read_attr(t);
     if (!block) break;
     const std::string formed = inline_text(text_.substr(t, block->consumed));
     if (!text->text.starts_with(formed)) break;
-    nodes_[made].value.attr()->merge(block->attr);
+    buffers_.nodes[made].value.attr()->merge(block->attr);
     text->text.erase(0, formed.size());
     t += block->consumed;
     if (text->text.empty()) {

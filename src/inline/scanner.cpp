@@ -347,17 +347,7 @@ InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
       ctx_(ctx),
       events_enabled_(ctx.events != nullptr),
       bare_autolinks_(ctx.options.bare_autolinks),
-      buffers_(pick_buffers(ctx.buffers)),
-      pending_(buffers_.pending),
-      nodes_(buffers_.nodes),
-      delimiters_(buffers_.delimiters),
-      brackets_(buffers_.brackets),
-      opener_stacks_(buffers_.opener_stacks),
-      bracketed_autolinks_(buffers_.bracketed_autolinks),
-      unlinked_events_(buffers_.unlinked_events),
-      trigger_(buffers_.trigger),
-      backticks_(buffers_.backticks),
-      braces_(buffers_.braces) {
+      buffers_(pick_buffers(ctx.buffers)) {
   math_failed_from_.fill(kNoNode);
 }
 
@@ -401,7 +391,7 @@ Inlines InlineScanner::run() {
   const std::size_t n = text_.size();
   while (p_ < n) {
     const char c = text_[p_];
-    if (!trigger_[static_cast<unsigned char>(c)]) {
+    if (!buffers_.trigger[static_cast<unsigned char>(c)]) {
       // Only a bare link can start here.
       if (!try_bare_autolink()) literal_run();
       continue;
@@ -455,8 +445,8 @@ Inlines InlineScanner::run() {
   Inlines out;
   out.reserve(live_nodes_);
   // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
-  for (std::size_t k = head_; k != kNoNode; k = nodes_[k].next) {
-    push_coalesced(out, std::move(nodes_[k].value));
+  for (std::size_t k = head_; k != kNoNode; k = buffers_.nodes[k].next) {
+    push_coalesced(out, std::move(buffers_.nodes[k].value));
   }
   if (!needs_coalesce_) return out;
   return coalesce(std::move(out));
@@ -465,17 +455,18 @@ Inlines InlineScanner::run() {
 // ---- Nodes and events ------------------------------------------------------------------------
 
 void InlineScanner::push_pending_text() {
-  push_node(Inline::Text{pending_.take(ctx_.text_outlives_tree ? text_ : std::string_view())});
+  const std::string_view scanned = ctx_.text_outlives_tree ? text_ : std::string_view();
+  push_node(Inline::Text{buffers_.pending.take(scanned)});
 }
 
 void InlineScanner::kill(std::size_t k) {
-  Node& node = nodes_[k];
+  Node& node = buffers_.nodes[k];
   if (!node.live) return;
   node.live = false;
   --live_nodes_;
-  if (node.prev != kNoNode) nodes_[node.prev].next = node.next;
+  if (node.prev != kNoNode) buffers_.nodes[node.prev].next = node.next;
   else head_ = node.next;
-  if (node.next != kNoNode) nodes_[node.next].prev = node.prev;
+  if (node.next != kNoNode) buffers_.nodes[node.next].prev = node.prev;
   else tail_ = node.prev;
   node.prev = node.next = kNoNode;
 }
@@ -484,15 +475,15 @@ void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out
   if (first == stop || first == kNoNode) return;
   // Counted first, so the list is allocated once rather than grown node by node.
   std::size_t count = 0;
-  for (std::size_t k = first; k != stop && k != kNoNode; k = nodes_[k].next) ++count;
+  for (std::size_t k = first; k != stop && k != kNoNode; k = buffers_.nodes[k].next) ++count;
   out.reserve(out.size() + count);
   // The taken nodes are one stretch of the live list: it is cut out once, at its ends, rather
   // than node by node.
-  const std::size_t before = nodes_[first].prev;
+  const std::size_t before = buffers_.nodes[first].prev;
   bool last_is_text = !out.empty() && out.back().kind() == InlineKind::Text;
   std::size_t k = first;
   while (k != stop && k != kNoNode) {
-    Node& node = nodes_[k];
+    Node& node = buffers_.nodes[k];
     const bool is_text = node.value.kind() == InlineKind::Text;
     if (last_is_text && is_text) needs_coalesce_ = true;
     last_is_text = is_text;
@@ -501,9 +492,9 @@ void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out
     node.live = false;
     node.prev = node.next = kNoNode;
   }
-  if (before != kNoNode) nodes_[before].next = k;
+  if (before != kNoNode) buffers_.nodes[before].next = k;
   else head_ = k;
-  if (k != kNoNode) nodes_[k].prev = before;
+  if (k != kNoNode) buffers_.nodes[k].prev = before;
   else tail_ = before;
   live_nodes_ -= count;
 }
@@ -511,7 +502,7 @@ void InlineScanner::take_nodes(std::size_t first, std::size_t stop, Inlines& out
 // ---- Trailing attribute blocks ---------------------------------------------------------------
 
 std::size_t InlineScanner::read_attrs_at(std::size_t node, std::size_t p) {
-  Inline& value = nodes_[node].value;
+  Inline& value = buffers_.nodes[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
     while (auto block = read_attr(q)) {
@@ -524,7 +515,7 @@ std::size_t InlineScanner::read_attrs_at(std::size_t node, std::size_t p) {
 }
 
 std::size_t InlineScanner::apply_attrs_at(std::size_t node, std::size_t p) {
-  Inline& value = nodes_[node].value;
+  Inline& value = buffers_.nodes[node].value;
   std::size_t q = p;
   if (accepts_attrs(value.kind())) {
     while (auto block = read_attr(q)) {
@@ -620,11 +611,11 @@ bool InlineScanner::try_dollar_math() {
 
 bool InlineScanner::try_code_span() {
   if (text_[p_] != '`') return false;
-  auto span = code_span_text(text_, p_, &backticks_, ctx_.text_outlives_tree);
+  auto span = code_span_text(text_, p_, &buffers_.backticks, ctx_.text_outlives_tree);
   if (!span) {
     std::size_t end = p_;
     while (end < text_.size() && text_[end] == '`') ++end;
-    pending_.append(text_.substr(p_, end - p_), false);
+    buffers_.pending.append(text_.substr(p_, end - p_), false);
     p_ = end;
     return true;
   }
@@ -710,13 +701,13 @@ bool InlineScanner::try_angle() {
 }
 
 bool InlineScanner::take_bare_autolink() {
-  auto match = bare_link(text_, p_, &autolinks_, !brackets_.empty());
+  auto match = bare_link(text_, p_, &autolinks_, !buffers_.brackets.empty());
   if (!match) return false;
   flush_text();
   emit(InlineEventKind::Autolink, p_, match->end);
   const std::size_t node = push_node(std::move(match->autolink));
   // Only an open bracket records it (as note_autolink would tell after a call).
-  if (!brackets_.empty())
+  if (!buffers_.brackets.empty())
     note_autolink(node, true, events_enabled_ ? ctx_.events->size() - 1 : kNoNode);
   p_ = match->end;
   return true;
@@ -725,29 +716,29 @@ bool InlineScanner::take_bare_autolink() {
 void InlineScanner::escape() {
   const char c = text_[p_ + 1];
   if (ctx_.options.math == MathMode::On && (c == '(' || c == ')' || c == '[' || c == ']')) {
-    pending_.append(text_.substr(p_, 2), false);
+    buffers_.pending.append(text_.substr(p_, 2), false);
   } else if (c == '&') {
-    pending_.append_escaped_ampersand();
+    buffers_.pending.append_escaped_ampersand();
   } else {
-    pending_.append(c);
+    buffers_.pending.append(c);
   }
   p_ += 2;
   escape_end_ = p_;
 }
 
 void InlineScanner::line_feed() {
-  const std::string_view pending = pending_.view();
+  const std::string_view pending = buffers_.pending.view();
   if (pending.empty()) {
     push_node(Inline::SoftBreak{});
   } else if (pending.back() == '\\' && text_[p_ - 1] == '\\' && escape_end_ != p_) {
     // A backslash written directly before the line feed; an escaped one ("\\") stays text.
-    pending_.drop_back(1);
+    buffers_.pending.drop_back(1);
     flush_text();
     push_node(Inline::HardBreak{});
   } else {
     std::size_t spaces = 0;
     while (spaces < pending.size() && pending[pending.size() - 1 - spaces] == ' ') ++spaces;
-    pending_.drop_back(spaces);
+    buffers_.pending.drop_back(spaces);
     flush_text();
     push_node(Inline::SoftBreak{});
   }
@@ -780,12 +771,12 @@ void InlineScanner::literal_run() {
       const std::size_t candidate = autolinks_.next_link_candidate(text_, q);
       q = next_trigger_here(q, candidate);
       if (q < candidate || q == n) break;
-      if (trigger_[static_cast<unsigned char>(text_[q])]) break;
+      if (buffers_.trigger[static_cast<unsigned char>(text_[q])]) break;
       if (boundary_before(q)) break;
       ++q;  // a candidate is an ASCII byte
     }
   }
-  pending_.append(text_.substr(start, q - start), text_[start] == '&');
+  buffers_.pending.append(text_.substr(start, q - start), text_[start] == '&');
   p_ = q;
 }
 

@@ -128,8 +128,9 @@ class ScanBuffers {
   // The candidate openers of one pairing pass, a stack per delimiter character.
   std::array<std::vector<std::size_t>, 4> opener_stacks;
   BacktickRuns backticks;
+  // The autolinks made while a bracket was open, in node order (which is their source order).
   std::vector<AutolinkRecord> bracketed_autolinks;
-  std::vector<std::size_t> unlinked_events;
+  std::vector<std::size_t> unlinked_events;  // sink indices of the events of unlinked autolinks
   BraceMemo braces;
   std::string label_key;  // the key of the label last looked up
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
@@ -217,8 +218,8 @@ class InlineScanner {
     using Fixed = ScanBuffers::FixedTriggers;
     if (buffers_.fixed_triggers == Fixed::WithDollar) return find_trigger<true>(text_, q, to);
     if (buffers_.fixed_triggers == Fixed::Plain) return find_trigger<false>(text_, q, to);
-    return buffers_.trigger_skips_words ? find_marked_beyond_words(text_, q, to, trigger_)
-                                        : find_marked(text_, q, to, trigger_);
+    return buffers_.trigger_skips_words ? find_marked_beyond_words(text_, q, to, buffers_.trigger)
+                                        : find_marked(text_, q, to, buffers_.trigger);
   }
   // Steps `q` over one character.
   void step_char(std::size_t& q) const;
@@ -229,20 +230,20 @@ class InlineScanner {
   // Nodes.
   // The pending text as a text node; often there is none, which is told inline.
   void flush_text() {
-    if (!pending_.empty()) push_pending_text();
+    if (!buffers_.pending.empty()) push_pending_text();
   }
   void push_pending_text();
   // Appends a live node made from `value`: an inline, or one of its alternatives, which is then
   // built in the node's place rather than moved there.
   template <class V>
   std::size_t push_node(V&& value) {
-    const std::size_t index = nodes_.size();
-    nodes_.emplace_back(std::forward<V>(value), tail_, kNoNode, true);
+    const std::size_t index = buffers_.nodes.size();
+    buffers_.nodes.emplace_back(std::forward<V>(value), tail_, kNoNode, true);
     link_last(index);
     return index;
   }
   void link_last(std::size_t index) {
-    if (tail_ != kNoNode) nodes_[tail_].next = index;
+    if (tail_ != kNoNode) buffers_.nodes[tail_].next = index;
     else head_ = index;
     tail_ = index;
     ++live_nodes_;
@@ -280,17 +281,18 @@ class InlineScanner {
   // Whether an attribute block may start at `p`: most constructs have none after them.
   bool attr_block_at(std::size_t p) const { return p < text_.size() && text_[p] == '{'; }
   std::optional<TrailingAttr> read_attr(std::size_t p) {
-    return trailing_attr_at(text_, p, &braces_, true);
+    return trailing_attr_at(text_, p, &buffers_.braces, true);
   }
   // A plain attribute block at `p` (the colon form only with content).
   std::optional<TrailingAttr> read_braced_attr(std::size_t p) {
-    return trailing_attr_at(text_, p, &braces_, false);
+    return trailing_attr_at(text_, p, &buffers_.braces, false);
   }
 
   // Delimiters. Pairs the runs whose nodes come at or after `low`; most texts and brackets hold
   // none, which is told inline (runs are pushed in node order, so the last has the largest).
   void process_delimiters(std::size_t low) {
-    if (!delimiters_.empty() && delimiters_.back().node >= low) pair_delimiters(low);
+    const auto& runs = buffers_.delimiters;
+    if (!runs.empty() && runs.back().node >= low) pair_delimiters(low);
   }
   void pair_delimiters(std::size_t low);
   void attach_closer_attrs(std::size_t new_node, const DelimiterRun& closer);
@@ -302,7 +304,7 @@ class InlineScanner {
   void push_bracket(BracketKind kind, std::size_t pos);
   bool opener_active(std::size_t index) const;
   void pop_bracket();
-  void deactivate_link_openers() { link_openers_dead_below_ = brackets_.size(); }
+  void deactivate_link_openers() { link_openers_dead_below_ = buffers_.brackets.size(); }
   // Makes the opener's node the construct `made` (an alternative with children: link, image,
   // span) holding the bracket's text, and closes the bracket.
   template <class Made>
@@ -328,7 +330,7 @@ class InlineScanner {
   void unlink_bare_autolinks(std::size_t opener_node, Inlines& children);
   // Removes the events of the autolinks that became text.
   void drop_unlinked_events() {
-    if (!unlinked_events_.empty()) drop_events_of_unlinked();
+    if (!buffers_.unlinked_events.empty()) drop_events_of_unlinked();
   }
   void drop_events_of_unlinked();
   const LinkRef* find_definition(std::string_view label) const;
@@ -342,22 +344,15 @@ class InlineScanner {
   // Made only when the caller shares none (or a scan inside another holds them): setting up and
   // tearing down a set per text costs more than many a short text's scan.
   std::optional<ScanBuffers> own_buffers_;
+  // The scan's growable state (its lists, stacks and memos) is read through this one reference.
   ScanBuffers& buffers_;
-  PendingText& pending_;
   std::size_t escape_end_ = kNoNode;  // offset just past the last backslash escape
 
-  ChunkedArray<Node>& nodes_;
   std::size_t head_ = kNoNode, tail_ = kNoNode;  // first and last live node
   std::size_t live_nodes_ = 0;  // how many, so the result is sized without a walk
-  std::vector<DelimiterRun>& delimiters_;
-  std::vector<BracketOpener>& brackets_;
-  std::array<std::vector<std::size_t>, 4>& opener_stacks_;
   // Link openers below this stack index are inactive: a finished link or cross-reference
   // deactivates every "[" below it at once.
   std::size_t link_openers_dead_below_ = 0;
-  // The autolinks made while a bracket was open, in node order (which is their source order).
-  std::vector<AutolinkRecord>& bracketed_autolinks_;
-  std::vector<std::size_t>& unlinked_events_;  // sink indices of the events of unlinked autolinks
   // Whether some inline list below the top may hold adjacent texts or a strong directly in a
   // strong: only then does the result need coalescing (the top list is joined on the way out).
   bool needs_coalesce_ = false;
@@ -366,14 +361,11 @@ class InlineScanner {
   enum MathMemo { kDisplayBracket, kParen, kDoubleDollar, kDollar, kMathMemoCount };
   std::array<std::size_t, kMathMemoCount> math_failed_from_;
 
-  const ByteTable& trigger_;
   // Made at the first template token tried: most documents have no templates.
   std::optional<templates::CloseCache> template_closes_;
-  BacktickRuns& backticks_;
   AngleMemo angles_;
   AutolinkMemo autolinks_;
   ParenMemo parens_;
-  BraceMemo& braces_;
 };
 
 }  // namespace vedavi::inl
