@@ -65,7 +65,8 @@ namespace inl {
 // The inlines of one leaf's text, coalesced. Never fails: what does not complete stays text.
 Inlines parse_inner(std::string_view text, const InlineContext& ctx);
 // As parse_inner, for table cells: most are a few words, which are taken as they stand after a
-// quick look for any byte at which syntax may begin (cells.cpp).
+// quick look for any byte at which syntax may begin; a cell whose first such byte by itself asks
+// for the scan goes to it without parse_inner's own look (cells.cpp).
 Inlines parse_cell(std::string_view text, const InlineContext& ctx);
 
 // Appends `item`, merging it into the last element when both are text. Inline: the scanner's
