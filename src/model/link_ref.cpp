@@ -1,6 +1,8 @@
 // Link labels and link reference definitions.
 #include "model/link_ref.h"
 
+#include <array>
+
 #include "model/line.h"
 #include "text/entity.h"
 #include "text/scan.h"
@@ -126,6 +128,15 @@ std::string normalize_unicode_label(std::string_view label) {
   }
   return unicode::to_lowercase(collapsed);
 }
+
+// ASCII bytes that a bare destination takes as they are: not white space, a control byte, a
+// backslash, an angle bracket opener or a parenthesis (those are read one by one).
+constexpr std::array<unsigned char, 256> kDestinationByte = [] {
+  std::array<unsigned char, 256> table{};
+  for (int b = 0x21; b < 0x80; ++b)
+    if (b != '\\' && b != '<' && b != '(' && b != ')') table[static_cast<std::size_t>(b)] = 1;
+  return table;
+}();
 
 char32_t title_closer(char32_t opener) { return opener == '(' ? ')' : opener; }
 bool is_title_opener(char c) { return c == '"' || c == '\'' || c == '('; }
@@ -353,11 +364,19 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
     raw = text.substr(1, i - 1);
     taken = i + 1;
   } else {
-    std::size_t depth = 0;
+    // Bytes that only extend a bare destination are skipped a run at a time; the loop below
+    // reads what stops the run (and the rest) as before.
     std::size_t i = 0;
+    bool plain = true;  // no backslash and no "&" seen: the text is the destination as it stands
+    while (i < text.size() && kDestinationByte[static_cast<unsigned char>(text[i])] != 0) {
+      plain &= text[i] != '&';
+      ++i;
+    }
+    std::size_t depth = 0;
     while (i < text.size()) {
       const utf8::Decoded d = char_at(text, i);
       if (d.cp == '\\') {
+        plain = false;
         i += d.len;
         if (i < text.size()) i += char_at(text, i).len;
         continue;
@@ -369,12 +388,15 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
       } else if (d.cp == ')') {
         if (depth == 0) break;
         --depth;
+      } else if (d.cp == '&') {
+        plain = false;
       }
       i += d.len;
     }
     if (depth != 0 || i == 0) return std::nullopt;
     raw = text.substr(0, i);
     taken = i;
+    if (plain) return LinkRefDestination{std::string(raw), taken};
   }
   // Without a backslash there is nothing to unescape: the copy for it is skipped.
   std::string destination = raw.find('\\') == std::string_view::npos
