@@ -237,6 +237,15 @@ std::optional<DefinitionLabel> definition_label(const Lines& lines, std::size_t 
   }
 }
 
+// Whether line `start` exists and may open a definition as far as its first byte tells: most
+// block starts begin with a printable byte other than "[", and are turned down without a call.
+template <class Lines>
+bool may_open_definition(const Lines& lines, std::size_t start) {
+  if (start >= lines.size()) return false;
+  const std::string_view first = line_at(lines, start);
+  return first.empty() || first.front() == '[' || !line::is_plain_ascii(first.front());
+}
+
 template <class Lines>
 std::optional<block::LinkRefDefinition> parse_definition(const Lines& lines, std::size_t start) {
   const std::size_t n = lines.size();
@@ -337,15 +346,18 @@ namespace block {
 
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string_view> lines,
                                                    std::size_t start) {
+  if (!may_open_definition(lines, start)) return std::nullopt;
   return parse_definition(lines, start);
 }
 
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string> lines,
                                                    std::size_t start) {
+  if (!may_open_definition(lines, start)) return std::nullopt;
   return parse_definition(lines, start);
 }
 
 std::optional<LinkRefDefinition> parse_link_ref_at(const line::SourceLines& lines, std::size_t start) {
+  if (!may_open_definition(lines, start)) return std::nullopt;
   return parse_definition(lines, start);
 }
 
