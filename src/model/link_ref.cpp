@@ -87,8 +87,28 @@ class LabelCheck {
 // The key of a label made only of ASCII bytes: white-space runs collapsed and trimmed, A-Z
 // lowered. Lowercasing maps each ASCII byte on its own, whatever surrounds it, so this equals
 // the Unicode route below without decoding. Gives nothing at the first byte past ASCII.
+// Each printable ASCII byte or space lowered; 0 for any other byte.
+constexpr std::array<char, 256> kPrintableLower = [] {
+  std::array<char, 256> table{};
+  for (int b = 0x20; b <= 0x7E; ++b)
+    table[static_cast<std::size_t>(b)] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+  return table;
+}();
+
 std::optional<std::string> normalize_ascii_label(std::string_view label) {
   std::string key(label.size(), '\0');
+  // Most labels are printable words between single spaces: their key is the label lowered,
+  // made in one pass without the checks below.
+  if (!label.empty() && label.front() != ' ' && label.back() != ' ') {
+    char previous = 'a';
+    std::size_t i = 0;
+    for (; i < label.size(); ++i) {
+      const char lowered = kPrintableLower[static_cast<unsigned char>(label[i])];
+      if (lowered == 0 || (lowered == ' ' && previous == ' ')) break;
+      key[i] = previous = lowered;
+    }
+    if (i == label.size()) return key;
+  }
   std::size_t length = 0;
   for (const char ch : label) {
     const auto b = static_cast<unsigned char>(ch);
