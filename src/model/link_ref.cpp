@@ -26,10 +26,12 @@ bool starts_with_white_space(std::string_view text) {
 
 // Printable ASCII other than a backslash or a bracket: in a label such a byte is one non-blank
 // character and nothing more.
-bool is_plain_label_byte(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  return b > 0x20 && b < 0x80 && b != '\\' && b != '[' && b != ']';
-}
+constexpr std::array<bool, 256> kPlainLabelByte = [] {
+  std::array<bool, 256> table{};
+  for (int b = 0x21; b < 0x80; ++b) table[static_cast<std::size_t>(b)] = b != '\\' && b != '[' && b != ']';
+  return table;
+}();
+bool is_plain_label_byte(char c) { return kPlainLabelByte[static_cast<unsigned char>(c)]; }
 
 // What `valid_link_label` checks (brackets, length, blankness), read in the same pass that reads
 // the label, so a label is never copied for it.
@@ -150,11 +152,11 @@ std::string normalize_unicode_label(std::string_view label) {
 }
 
 // ASCII bytes that a bare destination takes as they are: not white space, a control byte, a
-// backslash, an angle bracket opener or a parenthesis (those are read one by one).
+// backslash, an angle bracket opener, a parenthesis or an ampersand (those are read one by one).
 constexpr std::array<unsigned char, 256> kDestinationByte = [] {
   std::array<unsigned char, 256> table{};
   for (int b = 0x21; b < 0x80; ++b)
-    if (b != '\\' && b != '<' && b != '(' && b != ')') table[static_cast<std::size_t>(b)] = 1;
+    if (b != '\\' && b != '<' && b != '(' && b != ')' && b != '&') table[static_cast<std::size_t>(b)] = 1;
   return table;
 }();
 
@@ -400,10 +402,7 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
     // reads what stops the run (and the rest) as before.
     std::size_t i = 0;
     bool plain = true;  // no backslash and no "&" seen: the text is the destination as it stands
-    while (i < text.size() && kDestinationByte[static_cast<unsigned char>(text[i])] != 0) {
-      plain &= text[i] != '&';
-      ++i;
-    }
+    while (i < text.size() && kDestinationByte[static_cast<unsigned char>(text[i])] != 0) ++i;
     std::size_t depth = 0;
     while (i < text.size()) {
       const utf8::Decoded d = char_at(text, i);
