@@ -406,8 +406,7 @@ std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string> 
   return parse_definition(lines, start);
 }
 
-std::optional<LinkRefDefinition> parse_link_ref_at(const line::SourceLines& lines, std::size_t start) {
-  if (!may_open_definition(lines, start)) return std::nullopt;
+std::optional<LinkRefDefinition> read_link_ref_at(const line::SourceLines& lines, std::size_t start) {
   return parse_definition(lines, start);
 }
 
