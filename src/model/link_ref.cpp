@@ -1,6 +1,13 @@
 // Link labels and link reference definitions.
 #include "model/link_ref.h"
 
+#include <array>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "model/line.h"
 #include "text/entity.h"
 #include "text/scan.h"
@@ -24,10 +31,12 @@ bool starts_with_white_space(std::string_view text) {
 
 // Printable ASCII other than a backslash or a bracket: in a label such a byte is one non-blank
 // character and nothing more.
-bool is_plain_label_byte(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  return b > 0x20 && b < 0x80 && b != '\\' && b != '[' && b != ']';
-}
+constexpr std::array<bool, 256> kPlainLabelByte = [] {
+  std::array<bool, 256> table{};
+  for (int b = 0x21; b < 0x80; ++b) table[static_cast<std::size_t>(b)] = b != '\\' && b != '[' && b != ']';
+  return table;
+}();
+bool is_plain_label_byte(char c) { return kPlainLabelByte[static_cast<unsigned char>(c)]; }
 
 // What `valid_link_label` checks (brackets, length, blankness), read in the same pass that reads
 // the label, so a label is never copied for it.
@@ -85,8 +94,28 @@ class LabelCheck {
 // The key of a label made only of ASCII bytes: white-space runs collapsed and trimmed, A-Z
 // lowered. Lowercasing maps each ASCII byte on its own, whatever surrounds it, so this equals
 // the Unicode route below without decoding. Gives nothing at the first byte past ASCII.
+// Each printable ASCII byte or space lowered; 0 for any other byte.
+constexpr std::array<char, 256> kPrintableLower = [] {
+  std::array<char, 256> table{};
+  for (int b = 0x20; b <= 0x7E; ++b)
+    table[static_cast<std::size_t>(b)] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+  return table;
+}();
+
 std::optional<std::string> normalize_ascii_label(std::string_view label) {
   std::string key(label.size(), '\0');
+  // Most labels are printable words between single spaces: their key is the label lowered,
+  // made in one pass without the checks below.
+  if (!label.empty() && label.front() != ' ' && label.back() != ' ') {
+    char previous = 'a';
+    std::size_t i = 0;
+    for (; i < label.size(); ++i) {
+      const char lowered = kPrintableLower[static_cast<unsigned char>(label[i])];
+      if (lowered == 0 || (lowered == ' ' && previous == ' ')) break;
+      key[i] = previous = lowered;
+    }
+    if (i == label.size()) return key;
+  }
   std::size_t length = 0;
   for (const char ch : label) {
     const auto b = static_cast<unsigned char>(ch);
@@ -125,6 +154,38 @@ std::string normalize_unicode_label(std::string_view label) {
     i += d.len;
   }
   return unicode::to_lowercase(collapsed);
+}
+
+// ASCII bytes that a bare destination takes as they are: not white space, a control byte, a
+// backslash, an angle bracket opener, a parenthesis or an ampersand (those are read one by one).
+constexpr std::array<unsigned char, 256> kDestinationByte = [] {
+  std::array<unsigned char, 256> table{};
+  for (int b = 0x21; b < 0x80; ++b)
+    if (b != '\\' && b != '<' && b != '(' && b != ')' && b != '&') table[static_cast<std::size_t>(b)] = 1;
+  return table;
+}();
+
+// How many bytes from the start of `text` kDestinationByte takes, sixteen at a time where
+// SSE2 is at hand.
+std::size_t plain_destination_run(std::string_view text) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  while (i + 16 <= text.size()) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
+    // Compared as signed bytes, those from 0x80 on are below 0x21 with the controls and space.
+    __m128i stop = _mm_cmplt_epi8(chunk, _mm_set1_epi8(0x21));
+    stop = _mm_or_si128(stop, _mm_or_si128(is('\\'), is('<')));
+    // "(" and ")" (0x28, 0x29) at once, with their low bit set.
+    stop = _mm_or_si128(stop, _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x01)), _mm_set1_epi8(')')));
+    stop = _mm_or_si128(stop, is('&'));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
+    if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
+    i += 16;
+  }
+#endif
+  while (i < text.size() && kDestinationByte[static_cast<unsigned char>(text[i])] != 0) ++i;
+  return i;
 }
 
 char32_t title_closer(char32_t opener) { return opener == '(' ? ')' : opener; }
@@ -224,6 +285,15 @@ std::optional<DefinitionLabel> definition_label(const Lines& lines, std::size_t 
       return DefinitionLabel{std::move(label), index, text.substr(pos), check.blank()};
     }
   }
+}
+
+// Whether line `start` exists and may open a definition as far as its first byte tells: most
+// block starts begin with a printable byte other than "[", and are turned down without a call.
+template <class Lines>
+bool may_open_definition(const Lines& lines, std::size_t start) {
+  if (start >= lines.size()) return false;
+  const std::string_view first = line_at(lines, start);
+  return first.empty() || first.front() == '[' || !line::is_plain_ascii(first.front());
 }
 
 template <class Lines>
@@ -326,15 +396,17 @@ namespace block {
 
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string_view> lines,
                                                    std::size_t start) {
+  if (!may_open_definition(lines, start)) return std::nullopt;
   return parse_definition(lines, start);
 }
 
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string> lines,
                                                    std::size_t start) {
+  if (!may_open_definition(lines, start)) return std::nullopt;
   return parse_definition(lines, start);
 }
 
-std::optional<LinkRefDefinition> parse_link_ref_at(const line::SourceLines& lines, std::size_t start) {
+std::optional<LinkRefDefinition> read_link_ref_at(const line::SourceLines& lines, std::size_t start) {
   return parse_definition(lines, start);
 }
 
@@ -353,11 +425,15 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
     raw = text.substr(1, i - 1);
     taken = i + 1;
   } else {
+    // Bytes that only extend a bare destination are skipped a run at a time; the loop below
+    // reads what stops the run (and the rest) as before.
+    bool plain = true;  // no backslash and no "&" seen: the text is the destination as it stands
+    std::size_t i = plain_destination_run(text);
     std::size_t depth = 0;
-    std::size_t i = 0;
     while (i < text.size()) {
       const utf8::Decoded d = char_at(text, i);
       if (d.cp == '\\') {
+        plain = false;
         i += d.len;
         if (i < text.size()) i += char_at(text, i).len;
         continue;
@@ -369,12 +445,15 @@ std::optional<LinkRefDestination> scan_link_ref_destination(std::string_view tex
       } else if (d.cp == ')') {
         if (depth == 0) break;
         --depth;
+      } else if (d.cp == '&') {
+        plain = false;
       }
       i += d.len;
     }
     if (depth != 0 || i == 0) return std::nullopt;
     raw = text.substr(0, i);
     taken = i;
+    if (plain) return LinkRefDestination{std::string(raw), taken};
   }
   // Without a backslash there is nothing to unescape: the copy for it is skipped.
   std::string destination = raw.find('\\') == std::string_view::npos

@@ -50,7 +50,17 @@ std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string_v
                                                    std::size_t start);
 std::optional<LinkRefDefinition> parse_link_ref_at(std::span<const std::string> lines,
                                                    std::size_t start);
-std::optional<LinkRefDefinition> parse_link_ref_at(const line::SourceLines& lines, std::size_t start);
+// The reading behind the overload below, once the first byte has not turned the line down.
+std::optional<LinkRefDefinition> read_link_ref_at(const line::SourceLines& lines, std::size_t start);
+inline std::optional<LinkRefDefinition> parse_link_ref_at(const line::SourceLines& lines, std::size_t start) {
+  // Most block starts begin with a printable byte other than "[": they are turned down here,
+  // without a call.
+  if (start < lines.size()) {
+    const std::string_view first = lines[start];
+    if (!first.empty() && first.front() != '[' && line::is_plain_ascii(first.front())) return std::nullopt;
+  }
+  return read_link_ref_at(lines, start);
+}
 
 struct LinkRefDestination {
   std::string destination;  // unescaped and entity-decoded

@@ -49,7 +49,7 @@ TEST(LinkLabel, AsciiAndUnicodeRoutesAgree) {
            {"\u00C0B  c", "\u00E0b c"}, {"A\u00A0\u0085B", "a b"}, {"\u0085X ", "x"},
            {"\u0391\u03A3 B", "\u03B1\u03C2 b"},  // a sigma before a space is word-final
            {"\u0391\u03A3B", "\u03B1\u03C3b"},    // before an ASCII letter it is not
-           {"\u0130A", "i\u0307a"}, {"\xFF\x41", "\xFF\x61"}, {"   ", ""}})
+           {"\u0130A", "i\u0307a"}, {"\xFF\x41", "\xFF\x61"}, {"   ", ""}, {"Ab \tC", "ab c"}})
     EXPECT_EQ(attrs::normalize_label(label), key) << label;
   for (auto [label, ok] : std::initializer_list<std::pair<std::string, bool>>{
            {repeat("a", 999), true}, {repeat("a", 1000), false}, {repeat("a", 998) + "\u00E9", true},
@@ -57,6 +57,38 @@ TEST(LinkLabel, AsciiAndUnicodeRoutesAgree) {
            {repeat("a", 997) + "\\]", true}, {"\u3000\t\u00A0", false}, {"\\\u00A0", true},
            {"a\u00E9[", false}, {"\u00E9\\[", true}})
     EXPECT_EQ(attrs::valid_link_label(label, false), ok) << label.substr(0, 20);
+}
+
+// A bare destination's plain bytes are skipped in blocks of sixteen: whatever stops the run must
+// be read as before wherever it falls, at a block's edge or in the shorter tail.
+TEST(LinkRefDestination, StopByteAtAnyPosition) {
+  struct Stop {
+    std::string text;
+    std::optional<std::string> taken;  // what the destination takes from the stop on; none: it ends there
+    std::string decoded;               // those bytes as they end up in the destination
+    bool fails;
+  };
+  const Stop stops[] = {
+      {" b", std::nullopt, "", false},  {"\tb", std::nullopt, "", false},
+      {")b", std::nullopt, "", false},  {"<b", std::nullopt, "", true},
+      {"(x)b", "(x)b", "(x)b", false},  {"\\.b", "\\.b", ".b", false},
+      {"&amp;b", "&amp;b", "&b", false}, {"\u00E9b", "\u00E9b", "\u00E9b", false},
+      {"\x01" "b", "\x01" "b", "\x01" "b", false}, {"\x7f(b", std::nullopt, "", true},
+  };
+  for (const Stop& stop : stops) {
+    for (std::size_t pos : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u}) {
+      const std::string text = repeat("a", pos) + stop.text;
+      const auto got = block::scan_link_ref_destination(text);
+      const std::string taken = stop.taken.value_or("");
+      if (stop.fails || (pos == 0 && taken.empty())) {
+        EXPECT_FALSE(got) << text;
+        continue;
+      }
+      ASSERT_TRUE(got) << text;
+      EXPECT_EQ(got->destination, repeat("a", pos) + stop.decoded) << text;
+      EXPECT_EQ(got->consumed, pos + taken.size()) << text;
+    }
+  }
 }
 
 struct DefCase {
