@@ -48,40 +48,10 @@ void InlineScanner::pop_bracket() {
   if (buffers_.brackets.empty()) buffers_.bracketed_autolinks.clear();
 }
 
-namespace {
-
-// Each byte of a plain label (below) lowered, or 0 for a byte that no such label holds.
-constexpr std::array<char, 256> kPlainLabelLower = [] {
-  std::array<char, 256> table{};
-  for (int b = 0x20; b <= 0x7E; ++b)
-    if (b != '\\' && b != '[' && b != ']')
-      table[static_cast<std::size_t>(b)] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
-  return table;
-}();
-
-// The key of a label of printable ASCII words between single spaces, without a bracket or a
-// backslash, as most labels are: such a label is valid, and its key is the label lowered (what
-// the general check and normalisation give it, in one pass). False for any other label.
-bool plain_label_key(std::string_view label, std::string& key) {
-  if (label.empty() || label.size() > attrs::kMaxLabelChars || label.front() == ' ' ||
-      label.back() == ' ')
-    return false;
-  key.resize(label.size());
-  char previous = 'a';
-  for (std::size_t i = 0; i < label.size(); ++i) {
-    const char lowered = kPlainLabelLower[static_cast<unsigned char>(label[i])];
-    if (lowered == 0 || (lowered == ' ' && previous == ' ')) return false;
-    key[i] = previous = lowered;
-  }
-  return true;
-}
-
-}  // namespace
-
 const LinkRef* InlineScanner::find_definition(std::string_view label) const {
   // The key is made in room kept from one lookup to the next.
   std::string& key = buffers_.label_key;
-  if (!plain_label_key(label, key)) {
+  if (label.size() > attrs::kMaxLabelChars || !attrs::plain_label_key(label, key, true)) {
     if (label.size() > kMaxLabelBytes || !attrs::valid_link_label(label, false)) return nullptr;
     key = attrs::normalize_label(label);
   }

@@ -91,31 +91,43 @@ class LabelCheck {
   bool blank_ = true;
 };
 
+// Each printable ASCII byte or space lowered; 0 for any other byte. The bracket-free table also
+// has 0 for "[", "]" and "\\".
+constexpr std::array<char, 256> printable_lower_table(bool bracket_free) {
+  std::array<char, 256> table{};
+  for (int b = 0x20; b <= 0x7E; ++b)
+    if (!bracket_free || (b != '\\' && b != '[' && b != ']'))
+      table[static_cast<std::size_t>(b)] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+  return table;
+}
+constexpr std::array<char, 256> kPrintableLower = printable_lower_table(false);
+constexpr std::array<char, 256> kBracketFreeLower = printable_lower_table(true);
+
+}  // namespace
+
+bool attrs::plain_label_key(std::string_view label, std::string& key, bool bracket_free) {
+  if (label.empty() || label.front() == ' ' || label.back() == ' ') return false;
+  const std::array<char, 256>& lower = bracket_free ? kBracketFreeLower : kPrintableLower;
+  key.resize(label.size());
+  char previous = 'a';
+  for (std::size_t i = 0; i < label.size(); ++i) {
+    const char lowered = lower[static_cast<unsigned char>(label[i])];
+    if (lowered == 0 || (lowered == ' ' && previous == ' ')) return false;
+    key[i] = previous = lowered;
+  }
+  return true;
+}
+
+namespace {
+
 // The key of a label made only of ASCII bytes: white-space runs collapsed and trimmed, A-Z
 // lowered. Lowercasing maps each ASCII byte on its own, whatever surrounds it, so this equals
 // the Unicode route below without decoding. Gives nothing at the first byte past ASCII.
-// Each printable ASCII byte or space lowered; 0 for any other byte.
-constexpr std::array<char, 256> kPrintableLower = [] {
-  std::array<char, 256> table{};
-  for (int b = 0x20; b <= 0x7E; ++b)
-    table[static_cast<std::size_t>(b)] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
-  return table;
-}();
-
 std::optional<std::string> normalize_ascii_label(std::string_view label) {
-  std::string key(label.size(), '\0');
-  // Most labels are printable words between single spaces: their key is the label lowered,
-  // made in one pass without the checks below.
-  if (!label.empty() && label.front() != ' ' && label.back() != ' ') {
-    char previous = 'a';
-    std::size_t i = 0;
-    for (; i < label.size(); ++i) {
-      const char lowered = kPrintableLower[static_cast<unsigned char>(label[i])];
-      if (lowered == 0 || (lowered == ' ' && previous == ' ')) break;
-      key[i] = previous = lowered;
-    }
-    if (i == label.size()) return key;
-  }
+  std::string key;
+  // Most labels are printable words between single spaces: their key is the label lowered.
+  if (attrs::plain_label_key(label, key, false)) return key;
+  key.resize(label.size());
   std::size_t length = 0;
   for (const char ch : label) {
     const auto b = static_cast<unsigned char>(ch);

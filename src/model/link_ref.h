@@ -34,6 +34,10 @@ std::optional<LinkLabel> scan_link_label(std::string_view text);
 bool valid_link_label(std::string_view label, bool allow_blank);
 // The map key: white-space runs collapsed to one space, trimmed, full Unicode lowercase.
 std::string normalize_label(std::string_view label);
+// The key of a label of printable ASCII words between single spaces, as most labels are: the
+// label lowered, in one pass into `key`. False for any other label. With `bracket_free`, a label
+// holding "[", "]" or a backslash is other too: one that is not is valid if short enough.
+bool plain_label_key(std::string_view label, std::string& key, bool bracket_free);
 
 }  // namespace attrs
 
