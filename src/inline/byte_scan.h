@@ -50,6 +50,13 @@ constexpr bool marks_no_word_bytes(const ByteTable& table) {
   return true;
 }
 
+// Bytes at which some rule of the scan may begin, whatever the options but templates: the bytes
+// that may start a construct, a line feed, and those after which a bare link may begin or by
+// which a "_" run, a "]" or a "$" is judged ("www." is looked for at its ".", so that no word
+// byte is marked). A text without any reads as written.
+inline constexpr ByteTable kMaybeSyntax = byte_table("&*<\\_`\n~^=]$@:.");
+static_assert(marks_no_word_bytes(kMaybeSyntax));
+
 // find_marked for a table of which marks_no_word_bytes holds. Where the target has SSE2, sixteen
 // bytes are checked at once for being word bytes, and only the others are looked up.
 inline std::size_t find_marked_beyond_words(std::string_view text, std::size_t from,

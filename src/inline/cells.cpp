@@ -9,11 +9,6 @@
 namespace vedavi::inl {
 namespace {
 
-// Every byte at which the parse may see more than text, whatever the options but templates: the
-// bytes that may start a construct, a line feed, and those after which a bare link may begin or
-// by which a "_" run, a "]" or a "$" is judged. A text without any reads as written.
-constexpr ByteTable kSyntaxBytes = byte_table("&*<\\_`\n~^=]$@:.");
-
 #if defined(__SSE2__)
 
 // The bit of the first byte of `chunk` that is a syntax byte, or 16 when none is. Cells are
@@ -35,7 +30,7 @@ constexpr ByteTable kSyntaxBytes = byte_table("&*<\\_`\n~^=]$@:.");
   _mm_store_si128(reinterpret_cast<__m128i*>(bytes), chunk);
   for (; others != 0; others &= others - 1) {
     const auto bit = static_cast<unsigned>(__builtin_ctz(others));
-    if (kSyntaxBytes[bytes[bit]]) return bit;
+    if (kMaybeSyntax[bytes[bit]]) return bit;
   }
   return 16;
 }
@@ -76,7 +71,7 @@ std::size_t find_syntax_byte(std::string_view text) {
     return bit == 16 ? n : bit < 4 ? bit : n - 8 + bit;
   }
 #endif
-  return find_marked(text, 0, n, kSyntaxBytes);
+  return find_marked(text, 0, n, kMaybeSyntax);
 }
 
 // Whether the syntax byte at `at` alone sends the text to the scan, as the first pass would judge

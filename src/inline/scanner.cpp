@@ -25,11 +25,6 @@ namespace {
   return true;
 }
 
-// Bytes at which some rule of the scan may begin, whatever the options; the rest are checked
-// where they stand in text_shape. "www." is looked for at its ".", so that no word byte is marked.
-constexpr ByteTable kMaybeSyntax = byte_table("&*<\\_`\n~^=]$@:.");
-static_assert(marks_no_word_bytes(kMaybeSyntax));
-
 // What the scan would make of a text: nothing but the text (Plain); its lines as texts between
 // soft breaks, with code spans among them (Lines); or more (Scan).
 enum class TextShape : std::uint8_t { Plain, Lines, Scan };
