@@ -367,8 +367,11 @@ void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
     if (is_candidate_mark(text, i)) mark_from(text, i);
   // An "@" past those bytes may still have its local part start inside the window.
   const std::size_t at_end = std::min(n, window_end_ + kWordLimit - 1);
+  // The search stops there: one running to the text's end would read the rest again for every
+  // window of a text without an "@".
+  const std::string_view near = text.substr(0, at_end);
   for (std::size_t at = marks_end; at < at_end; ++at) {
-    at = text.find('@', at);
+    at = near.find('@', at);
     if (at >= at_end) break;
     mark_address(text, at);
   }
