@@ -22,8 +22,10 @@ Ref anchors(const Call& call) {
 
   const Options options = make_options(math, templates, anchors_flags());
 
-  const std::vector<Anchor> found =
-      guarded("parsing markdown", [&] { return document_anchors(parse(markdown, options)); });
+  // `markdown` outlives the document, which is gone before this returns: its texts may stay views
+  // of the source, which keeps the parse's peak near md2vedavi's.
+  const std::vector<Anchor> found = guarded(
+      "parsing markdown", [&] { return document_anchors(parse_kept_source(markdown, options)); });
   return new_list(found, [](const Anchor& anchor) {
     Ref dict = check(PyDict_New());
     set_item(dict, "id", new_str(anchor.id));
