@@ -226,6 +226,40 @@ Status Dom::replace_child(NodeId parent, NodeId new_child, NodeId old_child) {
   return inserted;
 }
 
+Status Dom::append_all(NodeId parent, std::span<const NodeId> nodes) {
+  node(parent);
+  if (nodes.empty()) return Ok{};
+  for (const NodeId id : nodes) {
+    if (is_document(id) || would_cycle(parent, id)) return DomError::WouldCycle;
+  }
+  // A node listed twice ends where its last move puts it.
+  std::vector<bool> moving(this->nodes.size(), false);
+  std::vector<NodeId> order;
+  for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) {
+    if (!moving[*it]) order.push_back(*it);
+    moving[*it] = true;
+  }
+  std::reverse(order.begin(), order.end());
+  for (const NodeId id : order) {
+    const std::optional<NodeId> from = node(id).parent;
+    if (!from || !moving[id]) continue;  // unlinked, or taken out with a sibling before it
+    ChildList& siblings = node_mut(*from).children;
+    siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
+                                  [&](NodeId child) {
+                                    if (!moving[child]) return false;
+                                    moving[child] = false;
+                                    return true;
+                                  }),
+                   siblings.end());
+  }
+  ChildList& children = node_mut(parent).children;
+  for (const NodeId id : order) {
+    node_mut(id).parent = parent;
+    children.push_back(id);
+  }
+  return Ok{};
+}
+
 void Dom::detach(NodeId id) {
   Node& n = node_mut(id);
   if (!n.parent) return;

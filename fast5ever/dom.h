@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -123,6 +124,11 @@ struct Dom {
   // Puts `new_child` (a Document: its children) where `old_child` is and unlinks `old_child`;
   // nothing happens when the two are the same node.
   Status replace_child(NodeId parent, NodeId new_child, NodeId old_child);
+  // Moves each of `nodes`, in order, last under `parent`: as `insert_before(parent, node)` for
+  // one node after the other, with each former parent's child list passed over once instead of
+  // once for each node taken from it. None of `nodes` may be a Document node, nor `parent` or an
+  // ancestor of it (checked: WouldCycle, with nothing changed).
+  Status append_all(NodeId parent, std::span<const NodeId> nodes);
   void detach(NodeId id);
   void clear_children(NodeId id);
   Status set_attr(NodeId id, std::string_view name, std::string_view value);

@@ -101,7 +101,7 @@ void notes_last(Dom& dom, NodeId root, const std::vector<std::string>& reference
     const auto& children = dom.walk_children(node);
     stack.insert(stack.end(), children.rbegin(), children.rend());
   }
-  for (NodeId section : sections) (void)dom.insert_before(root, section);  // never an ancestor of root
+  (void)dom.append_all(root, sections);  // never an ancestor of root
 }
 
 std::vector<std::string> defined_note_labels(const Dom& dom, const std::vector<std::string>& referenced) {

@@ -164,6 +164,34 @@ TEST(InsertBefore, CyclesAreRefusedUnchanged) {
   expect_sound(t.dom);
 }
 
+TEST(AppendAll, EndsAsMovingOneNodeAfterTheOther) {
+  // <p>x<y><a></a><b></b></y>z</p> and a detached <c>: each list moved at once and one by one.
+  const std::vector<std::vector<char>> cases = {
+      {},  {'x'}, {'z', 'x'}, {'a', 'x', 'b'}, {'y', 'a'}, {'a', 'y'}, {'c', 'z'}, {'x', 'a', 'x'},
+  };
+  for (const auto& names : cases) {
+    Abc bulk, single;
+    std::vector<NodeId> nodes;
+    for (Abc* t : {&bulk, &single}) {
+      const NodeId a = put(t->dom, t->y, t->dom.create_element("a"));
+      const NodeId b = put(t->dom, t->y, t->dom.create_element("b"));
+      const NodeId c = t->dom.create_element("c");
+      nodes.clear();
+      for (char n : names) nodes.push_back(n == 'x' ? t->x : n == 'y' ? t->y : n == 'z' ? t->z : n == 'a' ? a : n == 'b' ? b : c);
+    }
+    ASSERT_TRUE(bulk.dom.append_all(bulk.p, nodes));
+    for (NodeId n : nodes) ASSERT_TRUE(single.dom.insert_before(single.p, n));
+    EXPECT_EQ(links(bulk.dom), links(single.dom)) << std::string(names.begin(), names.end());
+    expect_sound(bulk.dom);
+  }
+  // An ancestor of the new parent, or a document, moves nothing.
+  Abc t;
+  const std::string before = links(t.dom);
+  EXPECT_EQ(refusal(t.dom.append_all(t.y, std::vector<NodeId>{t.x, t.p})), "WouldCycle");
+  EXPECT_EQ(refusal(t.dom.append_all(t.p, std::vector<NodeId>{t.x, 0})), "WouldCycle");
+  EXPECT_EQ(links(t.dom), before);
+}
+
 TEST(InsertBefore, TemplateInsideItsOwnContentsIsRefused) {
   Dom dom;
   NodeId tmpl = put(dom, 0, make_template(dom));
