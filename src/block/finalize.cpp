@@ -331,7 +331,10 @@ ArenaVector<TableRow> finalize_table_rows(std::span<const TableRowText> rows, co
   const InlineContext kept = with_kept_text(ctx);
   ArenaVector<TableRow> out;
   out.reserve(rows.size());
-  for (const TableRowText& row : rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const TableRowText& row = rows[i];
+    // The next row's cells, read long before, are asked for while this row's are parsed.
+    if (i + 1 < rows.size()) __builtin_prefetch(rows[i + 1].cells.data());
     TableRow& finished = out.emplace_back();
     finished.cells.reserve(row.cells.size());
     for (const TableRowText::Cell& cell : row.cells)
