@@ -333,7 +333,9 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   auto head = header_row(header.text, aligns, lies_in(header.text, parser.kept_source));
   if (!head) return false;
 
-  auto table = std::make_unique<build::Table>();
+  // Every member has its own initializer: made without make_unique's zeroing of the whole table
+  // first.
+  build::TablePtr table(new build::Table);
   if (!same_widths) table->attr.set_owned_pair("colwidths", widths_text(widths));
   table->head.push_back(std::move(*head));
   table->aligns = std::move(aligns);
