@@ -1,6 +1,9 @@
 // Table cells: the many short texts of a table, most of them words alone.
+#include "inline/cells.h"
+
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "inline/byte_scan.h"
 #include "inline/parse.h"
@@ -95,20 +98,41 @@ bool byte_needs_scan(std::string_view text, std::size_t at, const InlineContext&
   }
 }
 
-}  // namespace
+// A cell with a byte at `at` at which syntax may begin: to the scan at once when that byte alone
+// asks for it, else through parse_inner's own look. Out of line: the scanner is large, and most
+// cells are plain text, which should not pay for its frame.
+[[gnu::noinline]] Inlines parse_syntax_cell(std::string_view text, std::size_t at, const InlineContext& ctx) {
+  if (byte_needs_scan(text, at, ctx)) return InlineScanner(text, ctx).run();
+  return parse_inner(text, ctx);
+}
 
-Inlines parse_cell(std::string_view text, const InlineContext& ctx) {
+// parse_cell, with `plain(node)` making the list of a plain text's one node.
+template <class Plain>
+[[gnu::always_inline]] inline Inlines parse_cell_with(std::string_view text, const InlineContext& ctx,
+                                                      Plain&& plain) {
   // An empty text and templates are the first pass's to judge.
   if (text.empty() || !ctx.options.templates.empty()) return parse_inner(text, ctx);
   const std::size_t at = find_syntax_byte(text);
-  if (at != text.size()) {
-    if (byte_needs_scan(text, at, ctx)) return InlineScanner(text, ctx).run();
-    return parse_inner(text, ctx);
-  }
-  Inlines out;
-  out.reserve(1);
-  out.emplace_back(Inline::Text{ctx.text_outlives_tree ? Str::borrowed(text) : Str(text)});
-  return out;
+  if (at != text.size()) return parse_syntax_cell(text, at, ctx);
+  return plain(Inline::Text{ctx.text_outlives_tree ? Str::borrowed(text) : Str(text)});
+}
+
+}  // namespace
+
+Inlines parse_cell(std::string_view text, const InlineContext& ctx) {
+  return parse_cell_with(text, ctx, [](Inline::Text&& node) {
+    Inlines out;
+    out.reserve(1);
+    out.emplace_back(std::move(node));
+    return out;
+  });
+}
+
+Inlines parse_cell(std::string_view text, const InlineContext& ctx, Inline* text_room) {
+  return parse_cell_with(text, ctx, [&](Inline::Text&& node) {
+    ::new (text_room) Inline(std::move(node));
+    return Inlines(text_room, 1, 1);
+  });
 }
 
 }  // namespace vedavi::inl
