@@ -42,7 +42,7 @@ namespace {
 
 // The offset of a syntax byte of the text (the first of the first block holding any), or the
 // text's size when it holds none.
-std::size_t find_syntax_byte(std::string_view text) {
+[[gnu::always_inline]] inline std::size_t find_syntax_byte(std::string_view text) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
 #if defined(__SSE2__)
