@@ -351,8 +351,6 @@ ArenaVector<TableRow> finalize_table_rows(std::span<const TableRowText> rows, co
   auto* texts = static_cast<Inline*>(arena.allocate(total * sizeof(Inline), alignof(std::max_align_t)));
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const TableRowText& row = rows[i];
-    // The next row's cells, read long before, are asked for while this row's are parsed.
-    if (i + 1 < rows.size()) __builtin_prefetch(rows[i + 1].cells.data());
     TableCell* const first = cells;
     for (const TableRowText::Cell& cell : row.cells)
       ::new (cells++) TableCell{Attr(), inl::parse_cell(row.cell_text(cell), kept, texts++), cell.align};
