@@ -463,8 +463,6 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
     };
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
       write_tokens_at(i);
-      // The next row's cells, made long before, are asked for while this row is written.
-      if (i + 1 < table.rows.size()) __builtin_prefetch(table.rows[i + 1].cells.data());
       table_row(table.rows[i], table.aligns, "td", out);
     }
     write_tokens_at(table.rows.size());
