@@ -2,9 +2,12 @@
 #include "block/finalize.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <new>
 #include <utility>
 
 #include "block/warm.h"
+#include "inline/cells.h"
 #include "inline/scanner.h"
 #include "base/internal_error.h"
 #include "text/scan.h"
@@ -331,11 +334,28 @@ ArenaVector<TableRow> finalize_table_rows(std::span<const TableRowText> rows, co
   const InlineContext kept = with_kept_text(ctx);
   ArenaVector<TableRow> out;
   out.reserve(rows.size());
-  for (const TableRowText& row : rows) {
-    TableRow& finished = out.emplace_back();
-    finished.cells.reserve(row.cells.size());
+  // The table's cells in one room, row after row, and beside them a slot for each cell's text
+  // node, which a plain cell fills: no room of their own for each row's cells and each plain
+  // cell's one node, and a table written later reads them in order. Each slice is aligned as a
+  // list's room, which it becomes.
+  static_assert(sizeof(TableCell) % alignof(std::max_align_t) == 0 &&
+                sizeof(Inline) % alignof(std::max_align_t) == 0);
+  std::size_t total = 0;
+  for (const TableRowText& row : rows) total += row.cells.size();
+  if (total == 0) {
+    for (std::size_t i = 0; i < rows.size(); ++i) out.emplace_back();
+    return out;
+  }
+  Arena& arena = current_arena();
+  auto* cells = static_cast<TableCell*>(arena.allocate(total * sizeof(TableCell), alignof(std::max_align_t)));
+  auto* texts = static_cast<Inline*>(arena.allocate(total * sizeof(Inline), alignof(std::max_align_t)));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const TableRowText& row = rows[i];
+    TableCell* const first = cells;
     for (const TableRowText::Cell& cell : row.cells)
-      finished.cells.emplace_back(TableCell{Attr(), inl::parse_cell(row.cell_text(cell), kept), cell.align});
+      ::new (cells++) TableCell{Attr(), inl::parse_cell(row.cell_text(cell), kept, texts++), cell.align};
+    const std::size_t n = row.cells.size();
+    out.emplace_back().cells = ArenaVector<TableCell>(first, n, n);
   }
   return out;
 }

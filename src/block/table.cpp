@@ -278,6 +278,24 @@ bool read_delimiter_row(std::string_view line, F&& cell) {
   return ok && pieces > 1 && cells != 0;
 }
 
+// The dash counts of a delimiter row as relative column widths: "3fr 1fr 2fr", written once
+// into a string of its final size.
+std::string widths_text(std::span<const std::size_t> widths) {
+  char digits[24];
+  std::size_t size = widths.size() * 3 - 1;  // "fr" and a separating space each, digits below
+  for (std::size_t w : widths)
+    size += static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, w).ptr - digits);
+  std::string text(size, ' ');
+  char* at = text.data();
+  for (std::size_t w : widths) {
+    at = std::to_chars(at, text.data() + size, w).ptr;
+    *at++ = 'f';
+    *at++ = 'r';
+    ++at;  // the space before the next width, or one past the end
+  }
+  return text;
+}
+
 }  // namespace
 
 std::optional<DelimiterRow> delimiter_row(std::string_view line) {
@@ -303,24 +321,22 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   // table takes only when they differ.
   ArenaVector<Align> aligns;
   aligns.reserve(8);
-  std::string widths;
-  std::size_t first_width = 0;
+  ArenaVector<std::size_t> widths;
+  widths.reserve(8);
   bool same_widths = true;
   const bool delimiter = read_delimiter_row(rest.text, [&](Align align, std::size_t dashes) {
-    if (aligns.empty()) first_width = dashes;
-    same_widths = same_widths && dashes == first_width;
-    if (!aligns.empty()) widths.push_back(' ');
-    char digits[24];
-    widths.append(digits, std::to_chars(digits, digits + sizeof digits, dashes).ptr);
-    widths.append("fr");
+    same_widths = same_widths && (widths.empty() || dashes == widths[0]);
+    widths.push_back(dashes);
     aligns.push_back(align);
   });
   if (!delimiter) return false;
   auto head = header_row(header.text, aligns, lies_in(header.text, parser.kept_source));
   if (!head) return false;
 
-  auto table = std::make_unique<build::Table>();
-  if (!same_widths) table->attr.set_owned_pair("colwidths", std::move(widths));
+  // Every member has its own initializer: made without make_unique's zeroing of the whole table
+  // first.
+  build::TablePtr table(new build::Table);
+  if (!same_widths) table->attr.set_owned_pair("colwidths", widths_text(widths));
   table->head.push_back(std::move(*head));
   table->aligns = std::move(aligns);
   table->leading_pipe = line::trim_start(header.text).starts_with("|");

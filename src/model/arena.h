@@ -300,6 +300,12 @@ class ArenaVector {
     assign(first, last);
   }
   explicit ArenaVector(size_type n) { resize(n); }
+  // The `size` elements made in `room`, which holds `capacity`: memory of the current arena that
+  // no other list uses, aligned as any list's room (alignof(std::max_align_t)). Many short lists
+  // made together may share one allocation so; each slice is its list's own room from then on,
+  // given back as any other when the list grows.
+  ArenaVector(T* room, size_type size, size_type capacity) noexcept
+      : data_(room), size_(std::uint32_t(size)), capacity_(std::uint32_t(capacity)) {}
 
   iterator begin() noexcept { return data_; }
   iterator end() noexcept { return data_ + size_; }

@@ -376,25 +376,19 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
                                           std::span<const Align> column_aligns,
                                           std::string_view cell_tag, std::string& out) {
   const std::size_t tag = cell_tag == "th" ? 0 : 1;
-  CellLead lead = kAfterRowOpen;  // the markup owed before the next cell
-  if (!row.attr.empty()) {
-    out += "<tr";
-    attrs_html(row.attr, out);
-    out += '>';
-    lead = kAfterNothing;
-  }
-  for (std::size_t k = 0; k < row.cells.size(); ++k) {
+  // Most cells are one text, written straight from it unless a memo may stand for it.
+  const bool texts_direct = memo_ == nullptr;
+  // One cell after `lead`, the markup owed before it.
+  const auto cell_html = [&]<CellLead Lead>(std::size_t k) __attribute__((always_inline)) {
     const TableCell& cell = row.cells[k];
-    Align align = cell.align;
-    if (align == Align::None && k < column_aligns.size()) align = column_aligns[k];
-    if (cell.attr.empty()) {
-      switch (lead) {
-        case kAfterNothing: plain_cell_open<kAfterNothing>(tag, align, out); break;
-        case kAfterRowOpen: plain_cell_open<kAfterRowOpen>(tag, align, out); break;
-        case kAfterCell: plain_cell_open<kAfterCell>(tag, align, out); break;
-      }
+    // The cell's own alignment, else its column's; chosen without a branch, as both vary from
+    // cell to cell.
+    const Align column = k < column_aligns.size() ? column_aligns[k] : Align::None;
+    const Align align = cell.align == Align::None ? column : cell.align;
+    if (cell.attr.empty()) [[likely]] {
+      plain_cell_open<Lead>(tag, align, out);
     } else {
-      out += kCellLead[lead][tag];
+      out += kCellLead[Lead][tag];
       out += '<';
       out += cell_tag;
       attrs_html(cell.attr, out);
@@ -405,9 +399,7 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
       }
       out += '>';
     }
-    lead = kAfterCell;
-    // Most cells are one text.
-    const Inline::Text* text = cell.content.size() == 1 && memo_ == nullptr
+    const Inline::Text* text = texts_direct && cell.content.size() == 1
                                    ? cell.content.front().get_if<Inline::Text>()
                                    : nullptr;
     if (text != nullptr) {
@@ -415,12 +407,29 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
     } else {
       inlines(cell.content, out);
     }
+  };
+  const std::size_t cells = row.cells.size();
+  const bool row_attr = !row.attr.empty();
+  if (row_attr) {
+    out += "<tr";
+    attrs_html(row.attr, out);
+    out += '>';
   }
-  switch (lead) {
-    case kAfterNothing: out.append(kRowEnd[kAfterNothing][tag].data(), kRowEnd[kAfterNothing][0].size()); break;
-    case kAfterRowOpen: out.append(kRowEnd[kAfterRowOpen][tag].data(), kRowEnd[kAfterRowOpen][0].size()); break;
-    case kAfterCell: out.append(kRowEnd[kAfterCell][tag].data(), kRowEnd[kAfterCell][0].size()); break;
+  if (cells == 0) {
+    if (row_attr) {
+      out.append(kRowEnd[kAfterNothing][tag].data(), kRowEnd[kAfterNothing][0].size());
+    } else {
+      out.append(kRowEnd[kAfterRowOpen][tag].data(), kRowEnd[kAfterRowOpen][0].size());
+    }
+    return;
   }
+  if (row_attr) {
+    cell_html.template operator()<kAfterNothing>(0);
+  } else {
+    cell_html.template operator()<kAfterRowOpen>(0);
+  }
+  for (std::size_t k = 1; k < cells; ++k) cell_html.template operator()<kAfterCell>(k);
+  out.append(kRowEnd[kAfterCell][tag].data(), kRowEnd[kAfterCell][0].size());
 }
 
 [[gnu::noinline]] void Renderer::table(const Block::Table& table, std::string& out) {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "block/finalize.h"
 #include "block/parse.h"
@@ -140,6 +141,48 @@ TEST(FinalizeCases, FenceInfoBeforeAttributeLines) {
       {"```a&amp;b\nz\n```\n", "code_block info=\"a&amp;b\" lang=a&b \"z\\n\"\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(dump(c.source, false), c.expected) << c.source;
+}
+
+TEST(FinalizeCases, TableCellsGrowApartFromTheRoomsTheyShare) {
+  // A table's cells, and the text nodes of its plain cells, are made in rooms the table's lists
+  // share: a list that grows later leaves its slice without touching its neighbours', and lists
+  // made after that may take the slices left behind.
+  Document doc = finished("| a | *b* | c |\n|---|---|---|\n| d | e | `f` |\n| g | h |\n| i |\n", false);
+  auto* table = doc.blocks[0].get_if<Block::Table>();
+  ASSERT_NE(table, nullptr);
+  std::vector<ArenaVector<TableRow>*> parts = {&table->head_rows, &table->rows};
+  std::vector<std::vector<std::string>> before;
+  for (auto* rows : parts)
+    for (const TableRow& row : *rows) {
+      before.emplace_back();
+      for (const TableCell& cell : row.cells) before.back().push_back(test::show(cell.content));
+    }
+  const std::string plus = test::show(Inlines{Inline(Inline::Text{Str("+")})});
+  const std::string fresh = test::show(Inlines{Inline(Inline::Text{Str("new")})});
+  // Every cell gains a node and every row a cell, in turns, and short lists are made between.
+  std::vector<Inlines> made;
+  for (auto* rows : parts)
+    for (TableRow& row : *rows) {
+      for (TableCell& cell : row.cells) {
+        cell.content.push_back(Inline(Inline::Text{Str("+")}));
+        made.emplace_back().push_back(Inline(Inline::Text{Str("new")}));
+      }
+      row.cells.push_back(TableCell{Attr(), {}, Align::None});
+      made.emplace_back().push_back(Inline(Inline::Text{Str("new")}));
+    }
+  std::size_t r = 0;
+  for (auto* rows : parts)
+    for (const TableRow& row : *rows) {
+      ASSERT_EQ(row.cells.size(), before[r].size() + 1);
+      for (std::size_t c = 0; c < before[r].size(); ++c) {
+        const Inlines& content = row.cells[c].content;
+        ASSERT_FALSE(content.empty());
+        EXPECT_EQ(test::show(Inlines(content.begin(), content.end() - 1)), before[r][c]) << r << " " << c;
+        EXPECT_EQ(test::show(Inlines(content.end() - 1, content.end())), plus) << r << " " << c;
+      }
+      ++r;
+    }
+  for (const Inlines& list : made) EXPECT_EQ(test::show(list), fresh);
 }
 
 TEST(FinalizeBlocks, DeepContainersWithoutRecursion) {
