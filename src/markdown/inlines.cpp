@@ -371,21 +371,28 @@ void DomRenderer::link(NodeId node, const TextContext& context) {
 }
 
 void DomRenderer::close_link(NodeId node) {
-  target_and_title(*dom_.attr(node, "href"), dom_.attr(node, "title"));
-  trailing_attrs(attrs_without_classes(dom_, node, {"href", "title"}), out());
+  target_and_title(*dom_.attr(node, "href"), dom_.attr(node, "title"),
+                   attrs_without_classes(dom_, node, {"href", "title"}));
 }
 
-// "](target \"title\")", closing the bracketed text of a link or an image.
-void DomRenderer::target_and_title(std::string_view url, std::optional<std::string_view> title) {
+// "](target \"title\")" and the trailing attributes, closing the bracketed text of a link or an
+// image. The reader takes an empty quoted title for none, so an empty one goes with the
+// attributes, where it stays.
+void DomRenderer::target_and_title(std::string_view url, std::optional<std::string_view> title, Attr attrs) {
   std::string& text = out();
   text += "](";
   text += escape_target(url);
-  if (title) {
+  if (title && !title->empty()) {
     text += " \"";
     text += escape_title(*title);
     text += '"';
   }
   text += ')';
+  if (title && title->empty()) {
+    // First among the pairs, where the reader puts a title of its own.
+    attrs.pairs_mut().emplace(attrs.pairs_mut().begin(), "title", "");
+  }
+  trailing_attrs(attrs, text);
 }
 
 // Superscript and subscript keep only their text, which the reader takes literally: escaping it
@@ -425,8 +432,8 @@ void DomRenderer::alt_text(NodeId img) {
 }
 
 void DomRenderer::image_tail(NodeId img) {
-  target_and_title(*dom_.attr(img, "src"), dom_.attr(img, "title"));
-  trailing_attrs(attrs_without_classes(dom_, img, {"src", "alt", "title"}), out());
+  target_and_title(*dom_.attr(img, "src"), dom_.attr(img, "title"),
+                   attrs_without_classes(dom_, img, {"src", "alt", "title"}));
 }
 
 // An empty code span has no md form ("``" reads back as text): it stays HTML. One holding a line

@@ -176,7 +176,7 @@ class DomRenderer {
   void text(std::string_view text, TextContext context);
   void link(NodeId node, const TextContext& context);
   void close_link(NodeId node);
-  void target_and_title(std::string_view url, std::optional<std::string_view> title);
+  void target_and_title(std::string_view url, std::optional<std::string_view> title, Attr attrs);
   void text_delimited(NodeId node, char mark);
   void image(NodeId img);
   void image_tail(NodeId img);

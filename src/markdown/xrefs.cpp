@@ -1,10 +1,12 @@
 // Cross-references and reference groups as the reader's bracket forms: "[@a]", "[see -@a]",
 // "[@a; -@b]". A reference the reader could not give back unchanged is left to the link or span
 // writing that called here.
+#include <algorithm>
 #include <cctype>
 #include <string>
 
 #include "inline/xref.h"
+#include "markdown/attrs.h"
 #include "markdown/renderer.h"
 
 namespace vedavi::markdown {
@@ -24,9 +26,18 @@ bool plain_prefix(std::string_view prefix) {
   return true;
 }
 
+// The attributes of an element the writer can give back: the others are dropped wherever it
+// stands, so they must not keep it from the bracket form either (written as a link without them,
+// it would read back as a reference, and come out in that form the second time).
+std::size_t written_attrs(const Dom& dom, NodeId element) {
+  const auto& attrs = dom.element(element)->attrs;
+  return std::size_t(std::count_if(attrs.begin(), attrs.end(),
+                                    [](const auto& attr) { return readable_attr_name(attr.name.local); }));
+}
+
 // The item text of a reference link, checked against the reader's own item grammar.
 std::optional<std::string> xref_item(const Dom& dom, NodeId link, bool allow_prefix) {
-  if (!dom.is_tag(link, "a") || dom.element(link)->attrs.size() != 2) return std::nullopt;
+  if (!dom.is_tag(link, "a") || written_attrs(dom, link) != 2) return std::nullopt;
   const auto href = dom.attr(link, "href");
   const auto tokens = dom.attr(link, "data-ref");
   if (!href || !tokens || !href->starts_with('#') || (*tokens != "" && *tokens != "bare")) {
@@ -52,9 +63,8 @@ std::optional<std::string> xref_item(const Dom& dom, NodeId link, bool allow_pre
 
 // The items of a reference group: two or more reference links without prefix and nothing else.
 std::optional<std::string> group_items(const Dom& dom, NodeId span) {
-  const auto* element = dom.element(span);
   const auto value = dom.attr(span, "data-refs");
-  if (element->attrs.size() != 1 || !value || !value->empty()) return std::nullopt;
+  if (written_attrs(dom, span) != 1 || !value || !value->empty()) return std::nullopt;
   const auto& children = dom.node(span).children;
   if (children.size() < 2) return std::nullopt;
   std::string items;

@@ -53,6 +53,9 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p>{\n<section class=\"footnotes\"><ol><li id=\"fn-a\"><p>x</p></li></ol></section>\n", "[^a]\n\n{\n\n[^a]: x\n\n"},
       {"<p><a name=\"n\">x</a></p>", "<a name=\"n\">x</a>\n\n"},
       {"<p><img src=\"i.png\" alt=\"A*\" title=\"T\"></p>", "![A\\*](i.png \"T\")\n\n"},
+      // An empty title, which the quoted form would lose, goes first among the attributes.
+      {"<p><a href=\"u\" title=\"\" id=\"i\">x</a> <img src=\"i\" alt=\"a\" title=\"\" k=\"v\"></p>",
+       "[x](u){#i title=\"\"} ![a](i){title=\"\" k=\"v\"}\n\n"},
       // A title's line ends are references (a line of its own would lose its indent or open a
       // block), and a reference's "&" is escaped.
       {"<p><a href=\"u\" title=\"a\n# b &amp;amp; c\">x</a></p>", "[x](u \"a&#10;# b \\&amp; c\")\n\n"},
@@ -90,6 +93,9 @@ TEST(Inlines, CrossReferences) {
       {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span></p>", "[@a; -@b]\n\n"},
       {"<p><a href=\"#a\" data-ref=\"\">x;y</a></p>", "[x;y](#a){data-ref=\"\"}\n\n"},
       {"<p><a href=\"#a\" data-ref=\"page\"></a></p>", "[](#a){data-ref=\"page\"}\n\n"},
+      // An attribute the writer drops cannot keep a reference from its bracket form.
+      {"<p><a href=\"#a\" data-ref=\"\" \xC3\xBF=\"\"></a> <span data-refs=\"\" \xC3\xBF><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"\"></a></span></p>",
+       "[@a] [@a; @b]\n\n"},
       {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span>(u)</p>", "<span data-refs=\"\">[](#a){data-ref=\"\"}[-@b]</span>(u)\n\n"},
       // A block after the link ends the paragraph: nothing reads on after the bracket.
       {"<a href=\"#s\" data-ref=\"\"></a><a><p></p></a>", "[@s]\n\n<p></p>\n\n"},
