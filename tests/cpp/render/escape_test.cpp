@@ -86,7 +86,8 @@ TEST(Escaping, LongTextsJoinTheirBytesEscapedAlone) {
     input += rewritten[run % rewritten.size()];
   }
   using Escaper = void (*)(std::string_view, std::string&);
-  for (Escaper escaper : {Escaper(escape_text), Escaper(escape_attr), Escaper(escape_url_attr)}) {
+  const Escaper url_escaper = [](std::string_view text, std::string& out) { escape_url_attr(text, out); };
+  for (Escaper escaper : {Escaper(escape_text), Escaper(escape_attr), url_escaper}) {
     std::string whole, bytewise;
     escaper(input, whole);
     for (std::size_t i = 0; i < input.size(); ++i) escaper(input.substr(i, 1), bytewise);
@@ -129,8 +130,9 @@ TEST(Escaping, EveryByteAtEveryOffsetInUrls) {
         std::string input(length, 'a');
         input[at] = char(byte);
         std::string url;
-        escape_url_attr(input, url);
+        const bool kept = escape_url_attr(input, url);
         ASSERT_EQ(url, expected(input)) << length << " " << at << " " << byte;
+        ASSERT_EQ(kept, url == input) << length << " " << at << " " << byte;
       }
     }
   }
