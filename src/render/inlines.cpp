@@ -221,7 +221,7 @@ std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, s
     case InlineKind::Link: {
       const auto& link = *node.get_if<Inline::Link>();
       out += "<a href=\"";
-      escape_url_attr(link.url, out);
+      escape_url_attr_inline(link.url, out);
       out += '"';
       title_attr(link.title, out);
       attrs_html(link.attr, out);
@@ -234,7 +234,7 @@ std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, s
     case InlineKind::Autolink: {
       const auto& autolink = *node.get_if<Inline::Autolink>();
       out += "<a href=\"";
-      const bool url_kept = escape_url_attr(autolink.url, out);
+      const bool url_kept = escape_url_attr_inline(autolink.url, out);
       out += "\">";
       // Most texts are the url's last bytes (the url itself, or after "http://" or "mailto:"). A
       // url copied as it stands holds none of the bytes text escaping rewrites, so neither do they.

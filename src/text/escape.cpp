@@ -202,6 +202,14 @@ void escape_text_from(std::string_view text, std::size_t first, std::string& out
 #endif
 }
 
+void escape_url_attr_from(std::string_view url, std::size_t first, std::string& out) {
+#if defined(__SSE2__)
+  escape_rest<Markup::Url>(reinterpret_cast<const unsigned char*>(url.data()), first, url.size(), out);
+#else
+  escape_bytewise<Markup::Url>(url.substr(first), out);
+#endif
+}
+
 void escape_attr(std::string_view text, std::string& out) { escape<Markup::Attr>(text, out); }
 
 bool escape_url_attr(std::string_view url, std::string& out) { return escape<Markup::Url>(url, out); }

@@ -64,7 +64,7 @@ template <Markup markup>
 // of the mask. The block is put together in registers: built in memory from narrower stores, it
 // would be read back only once the stores had drained, which costs more than the test.
 template <Markup markup>
-std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size) {
+[[gnu::always_inline]] inline std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size) {
   constexpr std::uint32_t kKept = 0x61616161;  // "aaaa", never rewritten
   const auto load32 = [](const unsigned char* at) {
     std::uint32_t word;
@@ -100,7 +100,7 @@ std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size) 
 
 // The offset of the first byte the escaper rewrites, or `size` when there is none.
 template <Markup markup>
-std::size_t first_rewritten(const unsigned char* bytes, std::size_t size) {
+[[gnu::always_inline]] inline std::size_t first_rewritten(const unsigned char* bytes, std::size_t size) {
   if (size < 16) return size == 0 ? 0 : first_rewritten_short<markup>(bytes, size);
   std::size_t i = 0;
   for (; i + 16 <= size; i += 16) {
@@ -120,8 +120,10 @@ std::size_t first_rewritten(const unsigned char* bytes, std::size_t size) {
 
 }  // namespace escape_scan
 
-// Writes the text from `first`, a byte escaping rewrites, on, as escape_text does.
+// Write the text from `first`, a byte escaping rewrites, on, as escape_text and escape_url_attr
+// do.
 void escape_text_from(std::string_view text, std::size_t first, std::string& out);
+void escape_url_attr_from(std::string_view url, std::size_t first, std::string& out);
 
 // escape_text, inlined into the caller.
 [[gnu::always_inline]] inline void escape_text_inline(std::string_view text, std::string& out) {
@@ -132,6 +134,20 @@ void escape_text_from(std::string_view text, std::size_t first, std::string& out
   if (first < text.size()) escape_text_from(text, first, out);
 #else
   escape_text(text, out);
+#endif
+}
+
+// escape_url_attr, inlined into the caller.
+[[gnu::always_inline]] inline bool escape_url_attr_inline(std::string_view url, std::string& out) {
+#if defined(__SSE2__)
+  const std::size_t first = escape_scan::first_rewritten<escape_scan::Markup::Url>(
+      reinterpret_cast<const unsigned char*>(url.data()), url.size());
+  out.append(url.data(), first);
+  if (first == url.size()) return true;
+  escape_url_attr_from(url, first, out);
+  return false;
+#else
+  return escape_url_attr(url, out);
 #endif
 }
 
