@@ -17,8 +17,10 @@ namespace vedavi {
 namespace {
 
 using escape_scan::Markup;
+#if defined(__SSE2__)
 using escape_scan::first_rewritten;
 using escape_scan::rewritten_mask;
+#endif
 
 // The bytes one input byte is written as, padded to eight so that a single fixed-size copy
 // writes any of them; `size` is 1 for a byte copied as it is.
