@@ -40,9 +40,10 @@ bool starts_with_ascii_nocase(std::string_view text, std::size_t pos, std::strin
   return true;
 }
 
-// Flattened: the appends of the pairs' markup become fixed-size stores rather than calls. Kept
-// apart from attrs_html, which most elements leave at once, without this one's register saves.
-[[gnu::flatten, gnu::noinline]] void write_attrs(const Attr& attr, std::string& out) {
+}  // namespace
+
+// Flattened: the appends of the pairs' markup become fixed-size stores rather than calls.
+[[gnu::flatten]] void write_attrs(const Attr& attr, std::string& out) {
   if (attr.id()) {
     out += " id=\"";
     escape_attr(*attr.id(), out);
@@ -64,12 +65,6 @@ bool starts_with_ascii_nocase(std::string_view text, std::size_t pos, std::strin
     escape_attr(value, out);
     out += '"';
   }
-}
-
-}  // namespace
-
-void attrs_html(const Attr& attr, std::string& out) {
-  if (!attr.empty()) write_attrs(attr, out);
 }
 
 void append_code_block_open(const Attr& attr, const std::optional<Str>& lang,

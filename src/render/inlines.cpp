@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "text/escape.h"
+#include "text/escape_scan.h"
 #include "render/render.h"
 #include "render/renderer.h"
 
@@ -122,7 +123,7 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
     }
     // Text is most of the nodes: written here, without the call that opens any kind.
     if (const auto* text = current.get_if<Inline::Text>()) {
-      escape_text(joined_lines(text->text, node, end), out);
+      escape_text_inline(joined_lines(text->text, node, end), out);
       continue;
     }
     // So are the soft breaks between lines that are not joined.
@@ -164,7 +165,7 @@ std::optional<Renderer::InlineFrame> Renderer::children_frame(std::span<const In
   // With a memo a child may have HTML of its own: the walk writes it.
   if (memo_ == nullptr &&
       std::ranges::all_of(children, [](const Inline& c) { return c.kind() == InlineKind::Text; })) {
-    for (const Inline& child : children) escape_text(child.get_if<Inline::Text>()->text, out);
+    for (const Inline& child : children) escape_text_inline(child.get_if<Inline::Text>()->text, out);
     out += close;
     return std::nullopt;
   }
@@ -220,7 +221,7 @@ std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, s
     case InlineKind::Link: {
       const auto& link = *node.get_if<Inline::Link>();
       out += "<a href=\"";
-      escape_url_attr(link.url, out);
+      escape_url_attr_inline(link.url, out);
       out += '"';
       title_attr(link.title, out);
       attrs_html(link.attr, out);
@@ -233,9 +234,16 @@ std::optional<Renderer::InlineFrame> Renderer::open_inline(const Inline& node, s
     case InlineKind::Autolink: {
       const auto& autolink = *node.get_if<Inline::Autolink>();
       out += "<a href=\"";
-      escape_url_attr(autolink.url, out);
+      const bool url_kept = escape_url_attr_inline(autolink.url, out);
       out += "\">";
-      escape_text(autolink.text, out);
+      // Most texts are the url's last bytes (the url itself, or after "http://" or "mailto:"). A
+      // url copied as it stands holds none of the bytes text escaping rewrites, so neither do they.
+      const std::string_view url = autolink.url, text = autolink.text;
+      if (url_kept && text.size() <= url.size() && text.data() + text.size() == url.data() + url.size()) {
+        out += text;
+      } else {
+        escape_text(text, out);
+      }
       out += "</a>";
       return std::nullopt;
     }

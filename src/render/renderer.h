@@ -139,8 +139,12 @@ std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo
 
 // " id=\"…\"", " class=\"…\"" and the other pairs, each after one space. A pair whose key could
 // not stand as an attribute name (empty, or holding white space, a control character or one of
-// `" ' < > / =`) is left out, so that no key can open markup of its own.
-void attrs_html(const Attr& attr, std::string& out);
+// `" ' < > / =`) is left out, so that no key can open markup of its own. Inline: most elements
+// have no attributes and leave at once, without a call.
+void write_attrs(const Attr& attr, std::string& out);
+inline void attrs_html(const Attr& attr, std::string& out) {
+  if (!attr.empty()) write_attrs(attr, out);
+}
 // "<pre" A "><code" with the language class when a language is given, then ">".
 std::string code_block_open(const Attr& attr, const std::optional<Str>& lang);
 void append_code_block_open(const Attr& attr, const std::optional<Str>& lang,

@@ -10,14 +10,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/escape_scan.h"
 #include "text/utf8.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace vedavi {
 namespace {
+
+using escape_scan::Markup;
+#if defined(__SSE2__)
+using escape_scan::first_rewritten;
+using escape_scan::rewritten_mask;
+#endif
 
 // The bytes one input byte is written as, padded to eight so that a single fixed-size copy
 // writes any of them; `size` is 1 for a byte copied as it is.
@@ -27,8 +30,6 @@ struct Replacement {
 };
 
 using ReplacementTable = std::array<Replacement, 256>;
-
-enum class Markup : std::uint8_t { Text, Attr, Url, Fragment };
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";  // U+FFFD
 
@@ -106,100 +107,6 @@ void escape_bytewise(std::string_view text, std::string& out) {
 
 #if defined(__SSE2__)
 
-// A mask of the bytes of a block that the escaper rewrites.
-template <Markup markup>
-[[gnu::always_inline]] inline __m128i rewritten_bytes(__m128i chunk) {
-  const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
-  // Two bytes one bit apart are tested at once with that bit set: '<' and '>' (0x3C, 0x3E),
-  // '"' and '&' (0x22, 0x26).
-  const auto either = [&](char upper, char bit) {
-    return _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(bit)), _mm_set1_epi8(upper));
-  };
-  const __m128i angles = either('>', 0x02);
-  if constexpr (markup == Markup::Text) {
-    return _mm_or_si128(_mm_or_si128(angles, is('&')), is('\0'));
-  } else if constexpr (markup == Markup::Attr) {
-    return _mm_or_si128(_mm_or_si128(angles, either('&', 0x04)), is('\0'));
-  } else {
-    // Outside 0x21-0x7E or within "[\\]" (0x5B-0x5D), tested as signed comparisons after
-    // flipping the top bit, or one of the other printable bytes a URL attribute rewrites.
-    const auto flipped_byte = [](int byte) {
-      return _mm_set1_epi8(static_cast<char>(byte ^ 0x80));
-    };
-    const __m128i flipped = _mm_xor_si128(chunk, _mm_set1_epi8(static_cast<char>(0x80)));
-    const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(flipped, flipped_byte(0x21)),
-                                         _mm_cmpgt_epi8(flipped, flipped_byte(0x7E)));
-    const __m128i brackets = _mm_and_si128(_mm_cmpgt_epi8(flipped, flipped_byte('[' - 1)),
-                                           _mm_cmplt_epi8(flipped, flipped_byte(']' + 1)));
-    const __m128i printable =
-        _mm_or_si128(_mm_or_si128(angles, either('&', 0x04)), _mm_or_si128(brackets, is('`')));
-    return _mm_or_si128(outside, printable);
-  }
-}
-
-template <Markup markup>
-[[gnu::always_inline]] inline unsigned rewritten_mask(__m128i chunk) {
-  return static_cast<unsigned>(_mm_movemask_epi8(rewritten_bytes<markup>(chunk)));
-}
-
-// The offset of the first rewritten byte of a text shorter than a block, or `size` when there is
-// none. Its bytes are gathered by two overlapping loads from both ends (or, below four bytes, its
-// first, middle and last byte), so nothing past the text is read and offsets ascend with the bits
-// of the mask. The block is put together in registers: built in memory from narrower stores, it
-// would be read back only once the stores had drained, which costs more than the test.
-template <Markup markup>
-std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size) {
-  constexpr std::uint32_t kKept = 0x61616161;  // "aaaa", never rewritten
-  const auto load32 = [](const unsigned char* at) {
-    std::uint32_t word;
-    std::memcpy(&word, at, 4);
-    return _mm_cvtsi32_si128(static_cast<int>(word));
-  };
-  __m128i block;
-  std::size_t second_part_offset;
-  if (size >= 8) {
-    block = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)),
-                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + size - 8)));
-    second_part_offset = size - 8;
-  } else if (size >= 4) {
-    // The words after each part hold kept bytes.
-    block = _mm_or_si128(_mm_unpacklo_epi64(load32(bytes), load32(bytes + size - 4)),
-                         _mm_set_epi32(int{kKept}, 0, int{kKept}, 0));
-    second_part_offset = size - 4;
-  } else {
-    const std::uint32_t gathered = std::uint32_t{bytes[0]} | std::uint32_t{bytes[size / 2]} << 8 |
-                                   std::uint32_t{bytes[size - 1]} << 16 | std::uint32_t{'a'} << 24;
-    block = _mm_or_si128(_mm_cvtsi32_si128(static_cast<int>(gathered)),
-                         _mm_set_epi32(int{kKept}, int{kKept}, int{kKept}, 0));
-    const unsigned mask = rewritten_mask<markup>(block);
-    if (mask == 0) return size;
-    const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-    return bit == 0 ? 0 : bit == 1 ? size / 2 : size - 1;
-  }
-  const unsigned mask = rewritten_mask<markup>(block);
-  if (mask == 0) return size;
-  const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
-  return bit < 8 ? bit : second_part_offset + (bit - 8);
-}
-
-// The offset of the first byte the escaper rewrites, or `size` when there is none.
-template <Markup markup>
-std::size_t first_rewritten(const unsigned char* bytes, std::size_t size) {
-  if (size < 16) return size == 0 ? 0 : first_rewritten_short<markup>(bytes, size);
-  std::size_t i = 0;
-  for (; i + 16 <= size; i += 16) {
-    const unsigned mask =
-        rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
-    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
-  }
-  if (i == size) return size;
-  // The last block of the text, overlapping bytes already tested; they are shifted out.
-  const unsigned mask =
-      rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + size - 16)));
-  const unsigned left_mask = mask >> (16 - (size - i));
-  return left_mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(left_mask)) : size;
-}
-
 // Writes the escaped text from `i`, a rewritten byte, on. The text is written through a pointer
 // into a buffer on the stack, appended whenever it fills: each block is stored whole and the
 // pointer advanced past its bytes up to the first rewritten one, whose replacement is stored next
@@ -252,23 +159,27 @@ template <Markup markup>
 }
 
 template <Markup markup>
-void escape_blockwise(std::string_view text, std::string& out) {
+bool escape_blockwise(std::string_view text, std::string& out) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t first = first_rewritten<markup>(bytes, text.size());
   out.append(text.data(), first);
-  if (first < text.size()) escape_rest<markup>(bytes, first, text.size(), out);
+  if (first == text.size()) return true;
+  escape_rest<markup>(bytes, first, text.size(), out);
+  return false;
 }
 
 template <Markup markup>
-void escape(std::string_view text, std::string& out) {
-  escape_blockwise<markup>(text, out);
+bool escape(std::string_view text, std::string& out) {
+  return escape_blockwise<markup>(text, out);
 }
 
 #else
 
 template <Markup markup>
-void escape(std::string_view text, std::string& out) {
+bool escape(std::string_view text, std::string& out) {
+  const std::size_t before = out.size();
   escape_bytewise<markup>(text, out);
+  return out.size() - before == text.size();
 }
 
 #endif
@@ -285,9 +196,25 @@ bool url_percent_encodes(unsigned char byte) { return kUrl[byte].size == 3; }
 
 void escape_text(std::string_view text, std::string& out) { escape<Markup::Text>(text, out); }
 
+void escape_text_from(std::string_view text, std::size_t first, std::string& out) {
+#if defined(__SSE2__)
+  escape_rest<Markup::Text>(reinterpret_cast<const unsigned char*>(text.data()), first, text.size(), out);
+#else
+  escape_bytewise<Markup::Text>(text.substr(first), out);
+#endif
+}
+
+void escape_url_attr_from(std::string_view url, std::size_t first, std::string& out) {
+#if defined(__SSE2__)
+  escape_rest<Markup::Url>(reinterpret_cast<const unsigned char*>(url.data()), first, url.size(), out);
+#else
+  escape_bytewise<Markup::Url>(url.substr(first), out);
+#endif
+}
+
 void escape_attr(std::string_view text, std::string& out) { escape<Markup::Attr>(text, out); }
 
-void escape_url_attr(std::string_view url, std::string& out) { escape<Markup::Url>(url, out); }
+bool escape_url_attr(std::string_view url, std::string& out) { return escape<Markup::Url>(url, out); }
 
 std::string escape_fragment(std::string_view text) {
   std::string out;

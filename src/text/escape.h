@@ -14,8 +14,8 @@ void escape_text(std::string_view text, std::string& out);
 void escape_attr(std::string_view text, std::string& out);
 // For href and src values: space, '"', '<', '>', '[', '\', ']', '`', control characters and
 // every non-ASCII character are percent-encoded, '&' becomes "&amp;", and the rest (an existing
-// "%XX" included) is copied.
-void escape_url_attr(std::string_view url, std::string& out);
+// "%XX" included) is copied. Returns whether every byte was copied as it stands.
+bool escape_url_attr(std::string_view url, std::string& out);
 // A label made safe for an id and a URL fragment: ASCII letters and digits and "()-./_~" are
 // kept, every other character is percent-encoded.
 std::string escape_fragment(std::string_view text);

@@ -1,4 +1,5 @@
 #include "text/escape.h"
+#include "text/escape_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -66,11 +67,13 @@ TEST(Escaping, EveryOffsetInTextsOfEveryLength) {
         for (std::size_t i = 1; i < length; i += 2) input[i] = '\xA9';
         input[at] = special;
         input[length - 1 - at] = '>';
-        std::string text, attr;
+        std::string text, attr, inlined = "x";
         escape_text(input, text);
         escape_attr(input, attr);
+        escape_text_inline(input, inlined);
         EXPECT_EQ(text, expected(input, false)) << length << " " << at;
         EXPECT_EQ(attr, expected(input, true)) << length << " " << at;
+        EXPECT_EQ(inlined, "x" + text) << length << " " << at;
       }
     }
   }
@@ -86,7 +89,8 @@ TEST(Escaping, LongTextsJoinTheirBytesEscapedAlone) {
     input += rewritten[run % rewritten.size()];
   }
   using Escaper = void (*)(std::string_view, std::string&);
-  for (Escaper escaper : {Escaper(escape_text), Escaper(escape_attr), Escaper(escape_url_attr)}) {
+  const Escaper url_escaper = [](std::string_view text, std::string& out) { escape_url_attr(text, out); };
+  for (Escaper escaper : {Escaper(escape_text), Escaper(escape_attr), url_escaper}) {
     std::string whole, bytewise;
     escaper(input, whole);
     for (std::size_t i = 0; i < input.size(); ++i) escaper(input.substr(i, 1), bytewise);
@@ -129,8 +133,13 @@ TEST(Escaping, EveryByteAtEveryOffsetInUrls) {
         std::string input(length, 'a');
         input[at] = char(byte);
         std::string url;
-        escape_url_attr(input, url);
+        std::string inlined = "x";
+        const bool kept = escape_url_attr(input, url);
+        const bool inlined_kept = escape_url_attr_inline(input, inlined);
         ASSERT_EQ(url, expected(input)) << length << " " << at << " " << byte;
+        ASSERT_EQ(kept, url == input) << length << " " << at << " " << byte;
+        ASSERT_EQ(inlined, "x" + url) << length << " " << at << " " << byte;
+        ASSERT_EQ(inlined_kept, kept) << length << " " << at << " " << byte;
       }
     }
   }

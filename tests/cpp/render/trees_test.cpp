@@ -124,6 +124,28 @@ TEST(RenderTrees, LinesOfOneStretch) {
   EXPECT_EQ(render_inlines(lines, &memo), "a&lt;<br>b &amp;\n\nc\nd\ne&gt;\n");
 }
 
+// An autolink's text that is the last bytes of a url written as it stands is copied; any other
+// text is escaped, even where the url needed nothing.
+TEST(RenderTrees, AutolinkTextsBesideTheirUrl) {
+  const std::string_view kept = "https://a.b/x?q=1";
+  const std::string_view rewritten = "http://www.a.b/?q=1&r=<2>";
+  const auto autolink = [](std::string_view url, Str text) {
+    return Inline(Inline::Autolink{Str::borrowed(url), text, false});
+  };
+  const struct {
+    Inline link;
+    std::string_view html;
+  } cases[] = {
+      {autolink(kept, Str::borrowed(kept)), "<a href=\"https://a.b/x?q=1\">https://a.b/x?q=1</a>"},
+      {autolink(kept, Str::borrowed(kept.substr(8))), "<a href=\"https://a.b/x?q=1\">a.b/x?q=1</a>"},
+      {autolink(rewritten, Str::borrowed(rewritten.substr(7))),
+       "<a href=\"http://www.a.b/?q=1&amp;r=%3C2%3E\">www.a.b/?q=1&amp;r=&lt;2&gt;</a>"},
+      {autolink(kept, Str("a&b<c")), "<a href=\"https://a.b/x?q=1\">a&amp;b&lt;c</a>"},
+      {autolink(kept, Str("x")), "<a href=\"https://a.b/x?q=1\">x</a>"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(render_inlines(ins({c.link})), c.html);
+}
+
 TEST(RenderTrees, RawPayloadNeedsEncoding) {
   const std::pair<std::string_view, bool> cases[] = {
       {"", false},         {"<!--", true},      {"x<!-", false},     {"<script", true},
