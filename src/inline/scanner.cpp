@@ -440,8 +440,15 @@ Inlines InlineScanner::run() {
   Inlines out;
   out.reserve(live_nodes_);
   // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
-  for (std::size_t k = head_; k != kNoNode; k = buffers_.nodes[k].next) {
-    push_coalesced(out, std::move(buffers_.nodes[k].value));
+  // Nodes are only ever appended, and a construct that takes some puts back at most one where
+  // they stood, so the live list runs in index order: when no node died (most texts) it is the
+  // array itself, read straight through rather than link by link.
+  if (live_nodes_ == buffers_.nodes.size()) {
+    for (std::size_t k = 0; k < live_nodes_; ++k)
+      push_coalesced(out, std::move(buffers_.nodes[k].value));
+  } else {
+    for (std::size_t k = head_; k != kNoNode; k = buffers_.nodes[k].next)
+      push_coalesced(out, std::move(buffers_.nodes[k].value));
   }
   if (!needs_coalesce_) return out;
   return coalesce(std::move(out));
