@@ -46,7 +46,7 @@ class AutolinkMemo {
   [[gnu::noinline]] std::size_t find_in_windows(std::string_view text, std::size_t from);
   // Marks the candidates of the window of offsets that starts at `base`, from one pass over its
   // bytes (and the few after it whose links may start inside it).
-  void fill_window(std::string_view text, std::size_t base);
+  [[gnu::always_inline]] void fill_window(std::string_view text, std::size_t base);
   // The candidates that a ":", "@" or "w" followed by "." at `at` gives.
   void mark_from(std::string_view text, std::size_t at);
   void mark_address(std::string_view text, std::size_t at);
