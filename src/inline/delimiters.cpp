@@ -40,7 +40,7 @@ inline std::uint8_t neighbour_class(char32_t c) {
 struct RunSides {
   bool can_open, can_close;
 };
-RunSides sides_of(std::uint8_t prev_class, std::uint8_t next_class, char ch) {
+inline RunSides sides_of(std::uint8_t prev_class, std::uint8_t next_class, char ch) {
   const bool prev_ws = prev_class & kWhite, next_ws = next_class & kWhite;
   const bool prev_punct = prev_class & kPunct, next_punct = next_class & kPunct;
   const bool left = !next_ws && (!next_punct || prev_ws || prev_punct);
