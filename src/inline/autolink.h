@@ -71,11 +71,13 @@ class AutolinkMemo {
   std::array<std::uint64_t, kWindowBits / 64> window_;
   Found candidate_;
 
-  std::size_t at_from_ = 0, at_found_ = 0;
-  std::size_t local_start_ = 0;  // where the run of local-part bytes before at_found_ starts
+  // Set by their first search, which at_valid_ and angle_valid_ tell (the memo is set up per
+  // text: only those two are set before).
+  std::size_t at_from_, at_found_;
+  std::size_t local_start_;  // where the run of local-part bytes before at_found_ starts
   bool at_valid_ = false;
-  std::size_t angle_pos_ = 0;  // the last offset asked and its answer
-  bool angle_answer_ = false;
+  std::size_t angle_pos_;  // the last offset asked and its answer
+  bool angle_answer_;
   bool angle_valid_ = false;
 };
 
