@@ -104,14 +104,17 @@ void* Arena::allocate_room(std::size_t& bytes, bool exact) {
     large_ = room;
     return room + 1;
   }
+  // A list whose size is known is made once and seldom grows: it takes fresh room, and the
+  // rooms given back serve the lists that grow.
+  if (exact) return allocate(std::max(bytes, kSmallestRoom), alignof(std::max_align_t));
   const int k = class_up(bytes);
   if (void* room = free_room_[k]) {
     std::memcpy(&free_room_[k], room, sizeof(void*));
     bytes = std::size_t{1} << k;
     return room;
   }
-  if (!exact) bytes = std::size_t{1} << k;
-  return allocate(std::max(bytes, kSmallestRoom), alignof(std::max_align_t));
+  bytes = std::size_t{1} << k;
+  return allocate(bytes, alignof(std::max_align_t));
 }
 
 void Arena::release_room(void* room, std::size_t bytes) {
