@@ -43,9 +43,9 @@ class Arena {
     return reinterpret_cast<void*>(p);
   }
 
-  // Room for a list: at least `bytes` (updated to what may be used), reused from lists that grew
-  // out of their room before. A list that grows one element at a time gets a power of two; one
-  // whose size is known (`exact`) gets no more than it asks for, when no old room fits.
+  // Room for a list: at least `bytes` (updated to what may be used). A list that grows one
+  // element at a time gets a power of two, reused from lists that grew out of their room before
+  // when there is one; one whose size is known (`exact`) gets fresh room, no more than it asks for.
   void* allocate_room(std::size_t& bytes, bool exact);
   // Gives back a list's room, `bytes` of it in use (at most what it was given).
   void release_room(void* room, std::size_t bytes);
