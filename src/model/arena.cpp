@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 namespace vedavi {
+using arena_detail::t_current;
 namespace {
 
 constexpr std::size_t kFirstBlockBytes = std::size_t{64} << 10;
@@ -27,16 +28,20 @@ constexpr std::size_t kKeepBytes = std::size_t{8} << 20;
 #endif
 constexpr std::size_t kSmallestRoom = 16;
 
+}  // namespace
+
 // The thread's arena for the trees built outside any scope: never reset, freed with the thread.
 // Held by pointer: the module's thread-locals must stay few bytes in all, or the loader gives
 // them no room beside the program's own, and every read of one becomes a call into it.
-Arena& loose_arena() {
+Arena& arena_detail::loose_arena() {
   thread_local std::unique_ptr<Arena> arena;
   if (!arena) arena = std::make_unique<Arena>();
   return *arena;
 }
 
-thread_local Arena* t_current = nullptr;
+constinit thread_local Arena* arena_detail::t_current = nullptr;
+
+namespace {
 
 // The thread's reset arenas, waiting for the next scopes: a call and the document it builds take
 // one each, so that both find their memory in place the next time.
@@ -63,7 +68,6 @@ int class_down(std::size_t bytes) { return std::bit_width(bytes) - 1; }
 
 }  // namespace
 
-Arena& current_arena() { return t_current ? *t_current : loose_arena(); }
 
 Arena::~Arena() {
   reset(0);

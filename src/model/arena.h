@@ -133,8 +133,18 @@ class Arena {
   std::atomic<std::uint32_t> refs_{0};
 };
 
+namespace arena_detail {
+// The arena made current by the innermost scope on this thread; null outside any scope.
+extern constinit thread_local Arena* t_current;
+Arena& loose_arena();
+}  // namespace arena_detail
+
 // The arena this thread's trees are built in now (never null: the thread-wide one without a scope).
-Arena& current_arena();
+// Inline: most of a tree's allocations ask for it.
+inline Arena& current_arena() {
+  Arena* arena = arena_detail::t_current;
+  return arena ? *arena : arena_detail::loose_arena();
+}
 
 // A shared owner of an arena.
 class ArenaHandle {
