@@ -26,7 +26,6 @@ constexpr std::size_t kKeepBytes = 0;
 #else
 constexpr std::size_t kKeepBytes = std::size_t{8} << 20;
 #endif
-constexpr std::size_t kSmallestRoom = 16;
 
 }  // namespace
 
@@ -63,7 +62,7 @@ thread_local WarmArenas t_warm;
 
 // The class of rooms of at least 2^k bytes: a request of `bytes` looks in the class that
 // rounds it up, a room given back goes to the class that rounds it down.
-int class_up(std::size_t bytes) { return std::bit_width(std::max(bytes, kSmallestRoom) - 1); }
+int class_up(std::size_t bytes) { return std::bit_width(std::max(bytes, Arena::kSmallestRoom) - 1); }
 int class_down(std::size_t bytes) { return std::bit_width(bytes) - 1; }
 
 }  // namespace
@@ -99,7 +98,7 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
   return allocate(bytes, align);
 }
 
-void* Arena::allocate_room(std::size_t& bytes, bool exact) {
+void* Arena::allocate_room_slow(std::size_t& bytes, bool exact) {
   if (bytes > kLargeRoomBytes) {
     auto* room = static_cast<LargeRoom*>(std::malloc(sizeof(LargeRoom) + bytes));
     if (!room) throw std::bad_alloc();
@@ -108,8 +107,8 @@ void* Arena::allocate_room(std::size_t& bytes, bool exact) {
     large_ = room;
     return room + 1;
   }
-  // A list whose size is known is made once and seldom grows: it takes fresh room, and the
-  // rooms given back serve the lists that grow.
+  // A list whose size is known is made once and seldom grows: it takes fresh room (see
+  // allocate_room), and the rooms given back serve the lists that grow.
   if (exact) return allocate(std::max(bytes, kSmallestRoom), alignof(std::max_align_t));
   const int k = class_up(bytes);
   if (void* room = free_room_[k]) {

@@ -46,7 +46,14 @@ class Arena {
   // Room for a list: at least `bytes` (updated to what may be used). A list that grows one
   // element at a time gets a power of two, reused from lists that grew out of their room before
   // when there is one; one whose size is known (`exact`) gets fresh room, no more than it asks for.
-  void* allocate_room(std::size_t& bytes, bool exact);
+  // Inline: most lists are made at their size, whose room is a bump of the pointer.
+  void* allocate_room(std::size_t& bytes, bool exact) {
+    if (exact && bytes <= kLargeRoomBytes)
+      return allocate(std::max(bytes, kSmallestRoom), alignof(std::max_align_t));
+    return allocate_room_slow(bytes, exact);
+  }
+  // The least room a list is given.
+  static constexpr std::size_t kSmallestRoom = 16;
   // Gives back a list's room, `bytes` of it in use (at most what it was given).
   void release_room(void* room, std::size_t bytes);
 
@@ -110,6 +117,9 @@ class Arena {
   };
   static constexpr std::size_t kLargeRoomBytes = std::size_t{64} << 10;
   static constexpr int kRoomClasses = 17;  // rooms up to kLargeRoomBytes
+
+  // allocate_room of a large room or one for a growing list.
+  void* allocate_room_slow(std::size_t& bytes, bool exact);
 
   void* allocate_slow(std::size_t bytes, std::size_t align);
   void on_reset(void (*destroy)(void*), void* value);
