@@ -20,12 +20,13 @@ class AngleMemo {
   std::optional<std::size_t> next_comment_close(std::string_view text, std::size_t from);
 
  private:
-  // One remembered search: its start, where its match begins and just past it.
+  // One remembered search: its start, where its match begins and just past it. Set up per
+  // text, so only `valid` is set before a search fills the rest.
   struct Next {
-    std::size_t from = 0;
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    bool found = false;
+    std::size_t from;
+    std::size_t begin;
+    std::size_t end;
+    bool found;
     bool valid = false;
     // Queries come in ascending order; one answer covers every start up to its match.
     bool covers(std::size_t at) const { return valid && at >= from && at <= begin; }

@@ -317,7 +317,7 @@ void AutolinkMemo::mark_address(std::string_view text, std::size_t at) {
   }
 }
 
-void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
+inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
   const std::size_t n = text.size();
   base_ = base;
   window_end_ = std::min(n, base + kWindowBits);
@@ -405,8 +405,10 @@ std::size_t AutolinkMemo::find_in_windows(std::string_view text, std::size_t fro
     return n;
   }
   // Past the window (or before it: the offsets asked went back) a window starts at `from`.
-  fill_window(text, from < base_ || from >= window_end_ ? from : window_end_);
+  // One call of fill_window, which is then built in here.
+  std::size_t base = from < base_ || from >= window_end_ ? from : window_end_;
   for (;;) {
+    fill_window(text, base);
     const std::size_t words = (window_end_ - base_ + 63) / 64;
     for (std::size_t w = 0; w < words; ++w) {
       if (window_[w] != 0) {
@@ -417,7 +419,7 @@ std::size_t AutolinkMemo::find_in_windows(std::string_view text, std::size_t fro
       }
     }
     if (window_end_ == n) break;
-    fill_window(text, window_end_);
+    base = window_end_;
   }
   candidate_ = {from, n};
   return n;

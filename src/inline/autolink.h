@@ -46,7 +46,7 @@ class AutolinkMemo {
   [[gnu::noinline]] std::size_t find_in_windows(std::string_view text, std::size_t from);
   // Marks the candidates of the window of offsets that starts at `base`, from one pass over its
   // bytes (and the few after it whose links may start inside it).
-  void fill_window(std::string_view text, std::size_t base);
+  [[gnu::always_inline]] void fill_window(std::string_view text, std::size_t base);
   // The candidates that a ":", "@" or "w" followed by "." at `at` gives.
   void mark_from(std::string_view text, std::size_t at);
   void mark_address(std::string_view text, std::size_t at);
@@ -71,11 +71,13 @@ class AutolinkMemo {
   std::array<std::uint64_t, kWindowBits / 64> window_;
   Found candidate_;
 
-  std::size_t at_from_ = 0, at_found_ = 0;
-  std::size_t local_start_ = 0;  // where the run of local-part bytes before at_found_ starts
+  // Set by their first search, which at_valid_ and angle_valid_ tell (the memo is set up per
+  // text: only those two are set before).
+  std::size_t at_from_, at_found_;
+  std::size_t local_start_;  // where the run of local-part bytes before at_found_ starts
   bool at_valid_ = false;
-  std::size_t angle_pos_ = 0;  // the last offset asked and its answer
-  bool angle_answer_ = false;
+  std::size_t angle_pos_;  // the last offset asked and its answer
+  bool angle_answer_;
   bool angle_valid_ = false;
 };
 

@@ -40,9 +40,19 @@ inline std::uint8_t neighbour_class(char32_t c) {
 struct RunSides {
   bool can_open, can_close;
 };
-RunSides run_sides(std::string_view text, std::size_t start, std::size_t end, char ch) {
+inline RunSides sides_of(std::uint8_t prev_class, std::uint8_t next_class, char ch) {
+  const bool prev_ws = prev_class & kWhite, next_ws = next_class & kWhite;
+  const bool prev_punct = prev_class & kPunct, next_punct = next_class & kPunct;
+  const bool left = !next_ws && (!next_punct || prev_ws || prev_punct);
+  const bool right = !prev_ws && (!prev_punct || next_ws || next_punct);
+  if (ch == '_') return RunSides{left && (!right || prev_punct), right && (!left || next_punct)};
+  return RunSides{left, right};
+}
+
+// run_sides where a neighbour is not ASCII.
+[[gnu::noinline]] RunSides run_sides_decoded(std::string_view text, std::size_t start,
+                                             std::size_t end, char ch) {
   const bool has_prev = start > 0, has_next = end < text.size();
-  // The neighbours, read from their byte when it is ASCII (most are).
   const auto prev_byte = has_prev ? static_cast<unsigned char>(text[start - 1]) : 0;
   const auto next_byte = has_next ? static_cast<unsigned char>(text[end]) : 0;
   const char32_t prev = prev_byte < 0x80 ? prev_byte : utf8::prev_char(text, start);
@@ -50,12 +60,17 @@ RunSides run_sides(std::string_view text, std::size_t start, std::size_t end, ch
   // The text's edges count as white space and as no punctuation.
   const std::uint8_t prev_class = has_prev ? neighbour_class(prev) : kWhite;
   const std::uint8_t next_class = has_next ? neighbour_class(next) : kWhite;
-  const bool prev_ws = prev_class & kWhite, next_ws = next_class & kWhite;
-  const bool prev_punct = prev_class & kPunct, next_punct = next_class & kPunct;
-  const bool left = !next_ws && (!next_punct || prev_ws || prev_punct);
-  const bool right = !prev_ws && (!prev_punct || next_ws || next_punct);
-  if (ch == '_') return RunSides{left && (!right || prev_punct), right && (!left || next_punct)};
-  return RunSides{left, right};
+  return sides_of(prev_class, next_class, ch);
+}
+
+inline RunSides run_sides(std::string_view text, std::size_t start, std::size_t end, char ch) {
+  // The text's edges read as a space: white, no punctuation. Most neighbours are ASCII, whose
+  // classes one table gives.
+  const unsigned prev = start > 0 ? static_cast<unsigned char>(text[start - 1]) : ' ';
+  const unsigned next = end < text.size() ? static_cast<unsigned char>(text[end]) : ' ';
+  if ((prev | next) >= 0x80) [[unlikely]]
+    return run_sides_decoded(text, start, end, ch);
+  return sides_of(kAsciiClasses[prev], kAsciiClasses[next], ch);
 }
 
 int character_slot(char c) {

@@ -20,7 +20,7 @@ class ParenMemo {
   std::size_t angle_stop(std::string_view text, std::size_t from);
 
  private:
-  std::size_t from_ = 0, found_ = 0;
+  std::size_t from_, found_;  // set by the first search, which valid_ tells
   bool valid_ = false;
 };
 

@@ -394,40 +394,58 @@ Inlines InlineScanner::run() {
     // Every rule checks its own first character; checking it here as well spares a call per rule
     // at each trigger, and a line feed starts nothing but a template token.
     if (!ctx_.options.templates.empty() && try_template()) continue;
-    if (c == '\n') {
-      line_feed();
-      continue;
+    // One jump on the trigger; the rules tried at each are those that may start with it, in
+    // the order they take precedence.
+    switch (c) {
+      case '\n':
+        line_feed();
+        continue;
+      case '\\':
+      case '$':
+        if (try_bracket_math() || try_dollar_math()) continue;
+        break;
+      case '`':
+        if (try_code_span()) continue;
+        break;
+      case '^':
+        if (p_ + 1 < n && text_[p_ + 1] == '[') {
+          push_bracket(BracketKind::Note, p_ + 2);
+          continue;
+        }
+        if (try_superscript()) continue;
+        break;
+      case '~':
+        if (!try_subscript()) delimiter_run();
+        continue;
+      case '[':
+        // A footnote reference starts "[^" (or "![^").
+        if (p_ + 1 < n && text_[p_ + 1] == '^' && try_footnote_ref()) continue;
+        if (!try_plain_link()) push_bracket(BracketKind::Link, p_ + 1);
+        continue;
+      case '!':
+        if (p_ + 2 < n && text_[p_ + 2] == '^' && try_footnote_ref()) continue;
+        if (p_ + 1 < n && text_[p_ + 1] == '[') {
+          push_bracket(BracketKind::Image, p_ + 2);
+          continue;
+        }
+        break;
+      case ']':
+        close_bracket();
+        continue;
+      case '*':
+      case '_':
+        if (!try_plain_emphasis()) delimiter_run();
+        continue;
+      case '=':
+        delimiter_run();
+        continue;
+      case '<':
+        if (try_angle()) continue;
+        break;
+      default:
+        break;
     }
-    if ((c == '\\' || c == '$') && (try_bracket_math() || try_dollar_math())) continue;
-    if (c == '`' && try_code_span()) continue;
-    if (c == '^' && p_ + 1 < n && text_[p_ + 1] == '[') {
-      push_bracket(BracketKind::Note, p_ + 2);
-      continue;
-    }
-    // A footnote reference starts "[^" or "![^".
-    const std::size_t caret = p_ + (c == '!' ? 2 : 1);
-    const bool footnote_form = (c == '[' || c == '!') && caret < n && text_[caret] == '^';
-    if ((c == '^' && try_superscript()) || (c == '~' && try_subscript()) ||
-        (footnote_form && try_footnote_ref()))
-      continue;
-    if (c == '!' && p_ + 1 < n && text_[p_ + 1] == '[') {
-      push_bracket(BracketKind::Image, p_ + 2);
-      continue;
-    }
-    if (c == '[') {
-      if (!try_plain_link()) push_bracket(BracketKind::Link, p_ + 1);
-      continue;
-    }
-    if (c == ']') {
-      close_bracket();
-      continue;
-    }
-    if (c == '*' || c == '_' || c == '=' || c == '~') {
-      if ((c == '*' || c == '_') && try_plain_emphasis()) continue;
-      delimiter_run();
-      continue;
-    }
-    if ((c == '<' && try_angle()) || try_bare_autolink()) continue;
+    if (try_bare_autolink()) continue;
     if (c == '\\' && p_ + 1 < n && scan::is_ascii_punctuation(static_cast<unsigned char>(text_[p_ + 1]))) {
       escape();
       continue;
@@ -440,8 +458,15 @@ Inlines InlineScanner::run() {
   Inlines out;
   out.reserve(live_nodes_);
   // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
-  for (std::size_t k = head_; k != kNoNode; k = buffers_.nodes[k].next) {
-    push_coalesced(out, std::move(buffers_.nodes[k].value));
+  // Nodes are only ever appended, and a construct that takes some puts back at most one where
+  // they stood, so the live list runs in index order: when no node died (most texts) it is the
+  // array itself, read straight through rather than link by link.
+  if (live_nodes_ == buffers_.nodes.size()) {
+    for (std::size_t k = 0; k < live_nodes_; ++k)
+      push_coalesced(out, std::move(buffers_.nodes[k].value));
+  } else {
+    for (std::size_t k = head_; k != kNoNode; k = buffers_.nodes[k].next)
+      push_coalesced(out, std::move(buffers_.nodes[k].value));
   }
   if (!needs_coalesce_) return out;
   return coalesce(std::move(out));

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 namespace vedavi {
+using arena_detail::t_current;
 namespace {
 
 constexpr std::size_t kFirstBlockBytes = std::size_t{64} << 10;
@@ -25,18 +26,21 @@ constexpr std::size_t kKeepBytes = 0;
 #else
 constexpr std::size_t kKeepBytes = std::size_t{8} << 20;
 #endif
-constexpr std::size_t kSmallestRoom = 16;
+
+}  // namespace
 
 // The thread's arena for the trees built outside any scope: never reset, freed with the thread.
 // Held by pointer: the module's thread-locals must stay few bytes in all, or the loader gives
 // them no room beside the program's own, and every read of one becomes a call into it.
-Arena& loose_arena() {
+Arena& arena_detail::loose_arena() {
   thread_local std::unique_ptr<Arena> arena;
   if (!arena) arena = std::make_unique<Arena>();
   return *arena;
 }
 
-thread_local Arena* t_current = nullptr;
+constinit thread_local Arena* arena_detail::t_current = nullptr;
+
+namespace {
 
 // The thread's reset arenas, waiting for the next scopes: a call and the document it builds take
 // one each, so that both find their memory in place the next time.
@@ -58,12 +62,11 @@ thread_local WarmArenas t_warm;
 
 // The class of rooms of at least 2^k bytes: a request of `bytes` looks in the class that
 // rounds it up, a room given back goes to the class that rounds it down.
-int class_up(std::size_t bytes) { return std::bit_width(std::max(bytes, kSmallestRoom) - 1); }
+int class_up(std::size_t bytes) { return std::bit_width(std::max(bytes, Arena::kSmallestRoom) - 1); }
 int class_down(std::size_t bytes) { return std::bit_width(bytes) - 1; }
 
 }  // namespace
 
-Arena& current_arena() { return t_current ? *t_current : loose_arena(); }
 
 Arena::~Arena() {
   reset(0);
@@ -95,7 +98,7 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
   return allocate(bytes, align);
 }
 
-void* Arena::allocate_room(std::size_t& bytes, bool exact) {
+void* Arena::allocate_room_slow(std::size_t& bytes, bool exact) {
   if (bytes > kLargeRoomBytes) {
     auto* room = static_cast<LargeRoom*>(std::malloc(sizeof(LargeRoom) + bytes));
     if (!room) throw std::bad_alloc();
@@ -104,14 +107,17 @@ void* Arena::allocate_room(std::size_t& bytes, bool exact) {
     large_ = room;
     return room + 1;
   }
+  // A list whose size is known is made once and seldom grows: it takes fresh room (see
+  // allocate_room), and the rooms given back serve the lists that grow.
+  if (exact) return allocate(std::max(bytes, kSmallestRoom), alignof(std::max_align_t));
   const int k = class_up(bytes);
   if (void* room = free_room_[k]) {
     std::memcpy(&free_room_[k], room, sizeof(void*));
     bytes = std::size_t{1} << k;
     return room;
   }
-  if (!exact) bytes = std::size_t{1} << k;
-  return allocate(std::max(bytes, kSmallestRoom), alignof(std::max_align_t));
+  bytes = std::size_t{1} << k;
+  return allocate(bytes, alignof(std::max_align_t));
 }
 
 void Arena::release_room(void* room, std::size_t bytes) {

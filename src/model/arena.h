@@ -43,10 +43,17 @@ class Arena {
     return reinterpret_cast<void*>(p);
   }
 
-  // Room for a list: at least `bytes` (updated to what may be used), reused from lists that grew
-  // out of their room before. A list that grows one element at a time gets a power of two; one
-  // whose size is known (`exact`) gets no more than it asks for, when no old room fits.
-  void* allocate_room(std::size_t& bytes, bool exact);
+  // Room for a list: at least `bytes` (updated to what may be used). A list that grows one
+  // element at a time gets a power of two, reused from lists that grew out of their room before
+  // when there is one; one whose size is known (`exact`) gets fresh room, no more than it asks for.
+  // Inline: most lists are made at their size, whose room is a bump of the pointer.
+  void* allocate_room(std::size_t& bytes, bool exact) {
+    if (exact && bytes <= kLargeRoomBytes)
+      return allocate(std::max(bytes, kSmallestRoom), alignof(std::max_align_t));
+    return allocate_room_slow(bytes, exact);
+  }
+  // The least room a list is given.
+  static constexpr std::size_t kSmallestRoom = 16;
   // Gives back a list's room, `bytes` of it in use (at most what it was given).
   void release_room(void* room, std::size_t bytes);
 
@@ -111,6 +118,9 @@ class Arena {
   static constexpr std::size_t kLargeRoomBytes = std::size_t{64} << 10;
   static constexpr int kRoomClasses = 17;  // rooms up to kLargeRoomBytes
 
+  // allocate_room of a large room or one for a growing list.
+  void* allocate_room_slow(std::size_t& bytes, bool exact);
+
   void* allocate_slow(std::size_t bytes, std::size_t align);
   void on_reset(void (*destroy)(void*), void* value);
   // Destroys the registered values and lets go of the large rooms and list rooms.
@@ -133,8 +143,18 @@ class Arena {
   std::atomic<std::uint32_t> refs_{0};
 };
 
+namespace arena_detail {
+// The arena made current by the innermost scope on this thread; null outside any scope.
+extern constinit thread_local Arena* t_current;
+Arena& loose_arena();
+}  // namespace arena_detail
+
 // The arena this thread's trees are built in now (never null: the thread-wide one without a scope).
-Arena& current_arena();
+// Inline: most of a tree's allocations ask for it.
+inline Arena& current_arena() {
+  Arena* arena = arena_detail::t_current;
+  return arena ? *arena : arena_detail::loose_arena();
+}
 
 // A shared owner of an arena.
 class ArenaHandle {

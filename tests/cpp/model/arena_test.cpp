@@ -152,6 +152,23 @@ TEST(ArenaVector, ReadsAndGrowsLikeAVector) {
   EXPECT_EQ(std::vector<int>(v.begin(), v.end()), (std::vector<int>{5, 5, 5}));
 }
 
+// A list made at its size takes fresh room (a large one on its own past the large-room limit);
+// growing out of it gives that room back, and the lists that grow after reuse it.
+TEST(ArenaVector, ListsMadeAtTheirSizeGrowAndGiveBackTheirRoom) {
+  ArenaScope scope;
+  for (std::size_t size : {1u, 15u, 16u, 17u, 65535u, 65536u, 65537u, 200000u}) {
+    ArenaVector<char> exact;
+    exact.reserve(size);
+    EXPECT_EQ(exact.capacity(), size) << size;  // no more than it asks for
+    for (std::size_t i = 0; i <= size; ++i) exact.push_back(static_cast<char>(i % 251));
+    ArenaVector<char> grown;
+    for (std::size_t i = 0; i < size; ++i) grown.push_back(static_cast<char>(i % 251));
+    ASSERT_EQ(exact.size(), size + 1) << size;
+    for (std::size_t i = 0; i <= size; ++i) ASSERT_EQ(exact[i], static_cast<char>(i % 251)) << size;
+    for (std::size_t i = 0; i < size; ++i) ASSERT_EQ(grown[i], static_cast<char>(i % 251)) << size;
+  }
+}
+
 // An attribute set's contents are destroyed when its arena is reset, not before, and a document
 // keeps its arena for as long as it lives, whatever scope made it.
 TEST(ArenaScope, DocumentsKeepTheirArenaAndNestedScopesShareIt) {
