@@ -65,6 +65,7 @@ class Finisher {
   Blocks run(Drafts drafts) {
     Blocks root;
     finish_range(drafts, 0, drafts.size(), root, false);
+    drafts.clear_spent();
     // The top-level list is the parse's largest: its room serves the thread's next parse.
     warm::give_drafts(std::move(drafts));
     finish_jobs();
@@ -98,6 +99,7 @@ class Finisher {
       Job job = std::move(jobs_.back());
       jobs_.pop_back();
       finish_range(job.drafts, 0, job.drafts.size(), *job.dest, job.panel);
+      job.drafts.clear_spent();
     }
   }
 
@@ -113,6 +115,9 @@ class Finisher {
     while (!walk.empty()) {
       auto& [list, i] = walk.back();
       if (i == (walk.size() == 1 ? end : list->size())) {
+        // A splice's members are all spent, and so are those of any splice among them, whose
+        // lists were emptied when they were left: the list holds no children.
+        if (walk.size() > 1) list->clear_spent();
         walk.pop_back();
         continue;
       }
