@@ -105,6 +105,7 @@ class LineText {
     run_begin_ = run_end_ = nullptr;
   }
   void put(std::string_view s) {
+    if (s.empty()) return;  // an empty view may have no bytes at all to copy from
     if (s.size() > room_size_ - size_) grow(s.size());
     std::memcpy(room_ + size_, s.data(), s.size());
     size_ += s.size();
