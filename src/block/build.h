@@ -8,6 +8,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -17,6 +18,7 @@
 #include <tuple>
 #include <type_traits>
 #include <unordered_set>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -51,6 +53,28 @@ namespace build {
 // text is taken: a long code block is not copied line by line into a growing string.
 class LineText {
  public:
+  LineText() = default;
+  // The copied bytes stand in a room of the current arena, which one text owns: moved, never
+  // copied.
+  LineText(LineText&& other) noexcept
+      : room_(std::exchange(other.room_, nullptr)),
+        size_(std::exchange(other.size_, 0)),
+        room_size_(std::exchange(other.room_size_, 0)),
+        run_begin_(std::exchange(other.run_begin_, nullptr)),
+        run_end_(std::exchange(other.run_end_, nullptr)) {}
+  LineText& operator=(LineText&& other) noexcept {
+    if (this != &other) {
+      room_ = std::exchange(other.room_, nullptr);
+      size_ = std::exchange(other.size_, 0);
+      room_size_ = std::exchange(other.room_size_, 0);
+      run_begin_ = std::exchange(other.run_begin_, nullptr);
+      run_end_ = std::exchange(other.run_end_, nullptr);
+    }
+    return *this;
+  }
+  LineText(const LineText&) = delete;
+  LineText& operator=(const LineText&) = delete;
+
   // Appends `rest`, cut from the source line `line`, and a line end. `lf_follows`: an LF ends
   // `line` in the source.
   void append(const line::Rest& rest, std::string_view line, bool lf_follows) {
@@ -66,9 +90,9 @@ class LineText {
   // Appends `s` as it is, a copy.
   void append_copy(std::string_view s) {
     flush();
-    text_.append(s);
+    put(s);
   }
-  bool empty() const { return text_.empty() && run_begin_ == run_end_; }
+  bool empty() const { return size_ == 0 && run_begin_ == run_end_; }
   // The whole text; the builder is spent afterwards.
   std::string take();
   // As `take`, in the current arena: a view of `kept_source` when the text is one stretch of it.
@@ -76,9 +100,23 @@ class LineText {
 
  private:
   void append_other(const line::Rest& rest, std::string_view line, bool lf_follows);
-  void flush();
-  std::string text_;
-  // Source bytes that follow `text_`, not yet copied.
+  void flush() {
+    if (run_begin_ != run_end_) put(std::string_view(run_begin_, static_cast<std::size_t>(run_end_ - run_begin_)));
+    run_begin_ = run_end_ = nullptr;
+  }
+  void put(std::string_view s) {
+    if (s.empty()) return;  // an empty view may have no bytes at all to copy from
+    if (s.size() > room_size_ - size_) grow(s.size());
+    std::memcpy(room_ + size_, s.data(), s.size());
+    size_ += s.size();
+  }
+  void grow(std::size_t more);
+  // Bytes copied so far, in a room of the current arena (not a heap string: most copied texts,
+  // code in list items, are lines cut short by the items' indentation, one copy a line).
+  char* room_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t room_size_ = 0;
+  // Source bytes that follow the copied ones, not yet copied.
   const char* run_begin_ = nullptr;
   const char* run_end_ = nullptr;
 };

@@ -68,6 +68,7 @@ class Finisher {
   Blocks run(Drafts drafts) {
     Blocks root;
     finish_range(drafts, 0, drafts.size(), root, false);
+    drafts.clear_spent();
     // The top-level list is the parse's largest: its room serves the thread's next parse.
     warm::give_drafts(std::move(drafts));
     finish_jobs();
@@ -101,12 +102,14 @@ class Finisher {
       Job job = std::move(jobs_.back());
       jobs_.pop_back();
       finish_range(job.drafts, 0, job.drafts.size(), *job.dest, job.panel);
+      job.drafts.clear_spent();
     }
   }
 
   // Finishes drafts [begin, end) of `drafts` onto `dest`; their child lists wait in `jobs_`.
   void finish_range(Drafts& drafts, std::size_t begin, std::size_t end, Blocks& dest, bool panel) {
-    std::vector<ChildJob> pending;
+    std::vector<ChildJob>& pending = pending_;
+    pending.clear();
     dest.reserve(dest.size() + (end - begin));  // splices may add more
     // Splice members stand in the splice's place: walk nested splices with a stack of lists.
     std::vector<std::pair<Drafts*, std::size_t>>& walk = walk_;
@@ -115,6 +118,9 @@ class Finisher {
     while (!walk.empty()) {
       auto& [list, i] = walk.back();
       if (i == (walk.size() == 1 ? end : list->size())) {
+        // A splice's members are all spent, and so are those of any splice among them, whose
+        // lists were emptied when they were left: the list holds no children.
+        if (walk.size() > 1) list->clear_spent();
         walk.pop_back();
         continue;
       }
@@ -140,6 +146,8 @@ class Finisher {
       else to = block.children();
       jobs_.push_back(Job{std::move(c.drafts), to, c.panel});
     }
+    pending.clear();
+    if (pending.capacity() > kKeptPending) std::vector<ChildJob>().swap(pending);
   }
 
   // Appends the block finished from `draft` to `dest`, built in place.
@@ -252,9 +260,13 @@ class Finisher {
   const InlineContext kept_ctx_;
   std::vector<Job> jobs_;
   // The splice walk of `finish_list`, kept across calls so that a list costs no allocation for
-  // it. The pending child lists are not kept: that vector grows with the longest list and, kept,
-  // would stand amid the finished tree until the end instead of being freed with its list.
+  // it.
   std::vector<std::pair<Drafts*, std::size_t>> walk_;
+  // The child lists of the range being finished, kept across calls as long as it is small: it
+  // grows with the longest list and, kept at that size, would stand amid the finished tree
+  // until the end instead of being freed with its list.
+  static constexpr std::size_t kKeptPending = 256;
+  std::vector<ChildJob> pending_;
 };
 
 }  // namespace

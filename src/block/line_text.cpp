@@ -1,4 +1,7 @@
 // The text of code and math blocks: source ranges copied once instead of line by line.
+#include <algorithm>
+#include <cstring>
+
 #include "block/build.h"
 
 namespace vedavi::block {
@@ -16,8 +19,14 @@ void LineText::append_other(const line::Rest& rest, std::string_view line, bool 
     in_place = text[-static_cast<std::ptrdiff_t>(i)] == ' ';
   if (!in_place) {
     flush();
-    rest.append_to(text_);
-    text_.push_back('\n');
+    static constexpr std::string_view kSpaces = "                ";
+    for (std::size_t pad = rest.pad; pad > 0;) {
+      const std::size_t n = std::min(pad, kSpaces.size());
+      put(kSpaces.substr(0, n));
+      pad -= n;
+    }
+    put(rest.text);
+    put("\n");
     return;
   }
   const char* begin = text - rest.pad;
@@ -28,26 +37,38 @@ void LineText::append_other(const line::Rest& rest, std::string_view line, bool 
   run_end_ = text + rest.text.size() + 1;  // the LF
 }
 
-void LineText::flush() {
-  text_.append(run_begin_, static_cast<std::size_t>(run_end_ - run_begin_));
-  run_begin_ = run_end_ = nullptr;
+void LineText::grow(std::size_t more) {
+  Arena& arena = current_arena();
+  std::size_t bytes = std::max({2 * room_size_, size_ + more, std::size_t{64}});
+  char* room = static_cast<char*>(arena.allocate_room(bytes, false));
+  if (size_ > 0) std::memcpy(room, room_, size_);
+  if (room_) arena.release_room(room_, room_size_);
+  room_ = room;
+  room_size_ = bytes;
 }
 
 std::string LineText::take() {
-  if (text_.empty()) {
+  if (size_ == 0) {
     std::string whole(run_begin_, static_cast<std::size_t>(run_end_ - run_begin_));
     run_begin_ = run_end_ = nullptr;
     return whole;
   }
   flush();
-  return std::move(text_);
+  std::string whole(room_, size_);
+  current_arena().release_room(room_, room_size_);
+  room_ = nullptr;
+  size_ = room_size_ = 0;
+  return whole;
 }
 
 Str LineText::take_str(std::string_view kept_source) {
-  if (!text_.empty()) {
+  if (size_ > 0) {
+    // The tree keeps an exact copy; the room, sized for growth, serves the next text.
     flush();
-    Str copied(text_);
-    text_ = std::string();
+    const Str copied(std::string_view(room_, size_));
+    current_arena().release_room(room_, room_size_);
+    room_ = nullptr;
+    size_ = room_size_ = 0;
     return copied;
   }
   const std::string_view whole(run_begin_, static_cast<std::size_t>(run_end_ - run_begin_));

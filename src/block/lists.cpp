@@ -302,24 +302,25 @@ void enforce_ordered_lists(Drafts& drafts) {
 }
 
 Drafts revert_list(std::vector<DraftListItem> items, bool tight) {
+  // Every item gives its children and at most one paragraph more: one room for all of them.
+  std::size_t size = 0;
+  for (const DraftListItem& item : items) size += item.children.size() + 1;
   Drafts out;
-  for (DraftListItem& item : items) {
-    Drafts part = revert_item(std::move(item));
-    for (Draft& d : part) out.push_back(std::move(d));
-  }
+  out.reserve(size);
+  for (DraftListItem& item : items) revert_item(item, out);
   if (tight) merge_adjacent_paragraphs(out);
   return out;
 }
 
-Drafts revert_item(DraftListItem item) {
-  Drafts out;
+void revert_item(DraftListItem& item, Drafts& out) {
   if (!item.children.empty()) {
     Draft& first = item.children.front();
     auto* para = std::get_if<draft::Paragraph>(&first.block);
     if (para && first.span.start == item.line) {
       show_marker_line(*para, item.source, item.line);
       for (Draft& d : item.children) out.push_back(std::move(d));
-      return out;
+      item.children = Drafts();  // the emptied room goes now, not with the whole list
+      return;
     }
   }
   // The marker line becomes a paragraph of its own. When a child shows the rest of that line
@@ -334,7 +335,7 @@ Drafts revert_item(DraftListItem item) {
   BlockSpan span = BlockSpan::of("paragraph", item.line, item.line + 1);
   out.push_back(Draft{std::move(span), draft::Paragraph{{}, std::string(), item.line, shown}});
   for (Draft& d : item.children) out.push_back(std::move(d));
-  return out;
+  item.children = Drafts();
 }
 
 void merge_adjacent_paragraphs(Drafts& drafts) {

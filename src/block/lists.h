@@ -59,7 +59,8 @@ void enforce_item(Drafts& children);
 // A reverted item's paragraph may hold its marker line as a view (`Paragraph::marker_line`) until
 // `enforce_ordered_lists` writes it out.
 Drafts revert_list(std::vector<DraftListItem> items, bool tight);
-Drafts revert_item(DraftListItem item);
+// Appends the drafts `item` turns back into to `out`; the item's children are moved from.
+void revert_item(DraftListItem& item, Drafts& out);
 // Joins each paragraph that directly follows a paragraph into it.
 void merge_adjacent_paragraphs(Drafts& drafts);
 

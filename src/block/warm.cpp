@@ -20,7 +20,7 @@ constexpr std::size_t kMaxRoomBytes = std::size_t{2} << 20;
 // peak).
 constexpr std::size_t kMaxLineRoomBytes = std::size_t{1} << 20;
 
-thread_local std::vector<std::uint64_t> t_lines;
+thread_local line::LineEnds t_lines;
 thread_local Drafts t_drafts;
 
 // The kept list, emptied, leaving an empty one in its place (a parse nested in another on the
@@ -61,13 +61,13 @@ void keep(List& kept, List&& list, std::size_t max_bytes = kMaxRoomBytes) {
 
 }  // namespace
 
-std::vector<std::uint64_t> take_lines() {
-  std::vector<std::uint64_t> lines = take(t_lines);
+line::LineEnds take_lines() {
+  line::LineEnds lines = take(t_lines);
   lines.clear();
   return lines;
 }
 
-void give_lines(std::vector<std::uint64_t>&& lines) {
+void give_lines(line::LineEnds&& lines) {
   lines.clear();
   keep(t_lines, std::move(lines), kMaxLineRoomBytes);
 }

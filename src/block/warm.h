@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "block/draft.h"
+#include "model/line.h"
 
 namespace vedavi::block::warm {
 
 // The room of a line table (`line::SourceLines`).
-std::vector<std::uint64_t> take_lines();
-void give_lines(std::vector<std::uint64_t>&& lines);
+line::LineEnds take_lines();
+void give_lines(line::LineEnds&& lines);
 
 Drafts take_drafts();
 // Destroys what the drafts still hold (without recursing) and keeps their room.

@@ -1,6 +1,7 @@
 // Lines of md source: white space, indentation columns and removal of indentation.
 #include "model/line.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -74,14 +75,54 @@ void split_lines(std::string_view text, std::vector<std::string_view>& lines) {
   }
 }
 
-SourceLines::SourceLines(std::string_view text, std::vector<std::uint64_t> room)
-    : text_(text.data()), ends_(std::move(room)) {
-  ends_.clear();
-  ends_.push_back(~std::uint64_t{0});
-  for_each_lf(text, [&](std::size_t lf) { ends_.push_back(lf); });
-  // A last line without a line end.
-  if (ends_.back() + 1 < text.size()) ends_.push_back(text.size());
-  size_ = ends_.size() - 1;
+SourceLines::SourceLines(std::string_view text, LineEnds room) : text_(text.data()), ends_(std::move(room)) {
+  // The ends are written through a pointer held in a register, not pushed one by one: room for
+  // as many ends as the next bytes can hold is made before they are searched.
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* at = begin;
+  constexpr std::size_t kStep = 64;
+  ends_.resize(std::max(ends_.capacity(), 2 * kStep + 2));
+  std::uint64_t* out = ends_.data();
+  std::size_t n = 0;
+  const auto make_room = [&](std::size_t more) {
+    if (ends_.size() - n < more) {
+      const std::size_t size = std::max(2 * ends_.size(), n + more);
+      ends_.resize(n);  // only the ends written move
+      ends_.resize(size);
+      out = ends_.data();
+    }
+  };
+  out[n++] = ~std::uint64_t{0};
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const auto lfs = [&](const char* p) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf))));
+  };
+  for (; end - at >= static_cast<std::ptrdiff_t>(kStep); at += kStep) {
+    std::uint64_t mask = lfs(at) | lfs(at + 16) << 16 | lfs(at + 32) << 32 | lfs(at + 48) << 48;
+    make_room(kStep);
+    const auto base = static_cast<std::uint64_t>(at - begin);
+    // The first four ends are written whether or not there are as many (the room is there, and
+    // a slot written past the last end is written again by the next): how many ends 64 bytes
+    // hold varies from step to step, and a loop over them alone would mispredict its exit at
+    // most steps.
+    for (int k = 0; k < 4; ++k) {
+      out[n] = base + static_cast<unsigned>(std::countr_zero(mask));
+      n += mask != 0;
+      mask &= mask - 1;
+    }
+    for (; mask != 0; mask &= mask - 1) out[n++] = base + static_cast<unsigned>(std::countr_zero(mask));
+  }
+#endif
+  // The bytes left (fewer than a step where SSE2 searched) and a last line without a line end.
+  make_room(static_cast<std::size_t>(end - at) + 1);
+  for (; at < end; ++at)
+    if (*at == '\n') out[n++] = static_cast<std::uint64_t>(at - begin);
+  if (out[n - 1] + 1 < text.size()) out[n++] = text.size();
+  ends_.resize(n);
+  size_ = n - 1;
 }
 
 void SourceLines::blank_first(std::size_t count) {

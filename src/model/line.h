@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/unicode.h"
@@ -22,6 +24,29 @@ void split_lines(std::string_view text, std::vector<std::string_view>& lines);
 // The text with every CR LF and every lone CR written as LF.
 std::string normalize_line_ends(std::string_view text);
 
+// An allocator whose elements are left uninitialised when a vector grows by `resize`: a table
+// whose entries are all written before they are read need not be written twice.
+template <class T>
+struct UninitAlloc : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitAlloc<U>;
+  };
+  UninitAlloc() = default;
+  template <class U>
+  UninitAlloc(const UninitAlloc<U>&) noexcept {}
+  template <class U>
+  void construct(U* at) noexcept {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <class U, class... A>
+  void construct(U* at, A&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<A>(args)...);
+  }
+};
+// The storage of a line table.
+using LineEnds = std::vector<std::uint64_t, UninitAlloc<std::uint64_t>>;
+
 // The lines of a text without CR, split at LF as `split_lines` splits, held as where each ends:
 // a line starts one byte past the end of the one before, so a line takes eight bytes where a view
 // takes sixteen (the block parser holds a table of a source's every line through its parse).
@@ -30,7 +55,7 @@ class SourceLines {
  public:
   SourceLines() = default;
   // `room`: storage to reuse, emptied first.
-  explicit SourceLines(std::string_view text, std::vector<std::uint64_t> room = {});
+  explicit SourceLines(std::string_view text, LineEnds room = {});
 
   std::size_t size() const { return size_; }
   bool empty() const { return size() == 0; }
@@ -42,7 +67,7 @@ class SourceLines {
   // their views stand at the end of the last of them.
   void blank_first(std::size_t count);
   // The storage, for reuse; the table is spent.
-  std::vector<std::uint64_t> take_room() && {
+  LineEnds take_room() && {
     size_ = 0;
     return std::move(ends_);
   }
@@ -51,7 +76,7 @@ class SourceLines {
   const char* text_ = nullptr;
   // ends_[i + 1]: the end of line i; ends_[0] is one byte before the text, so that line 0 starts
   // at 0 (unsigned arithmetic wraps it).
-  std::vector<std::uint64_t> ends_{~std::uint64_t{0}};
+  LineEnds ends_{~std::uint64_t{0}};
   std::size_t size_ = 0;
 };
 

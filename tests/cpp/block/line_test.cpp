@@ -73,16 +73,64 @@ TEST(Line, SplitMatchesALineByLineSearch) {
   }
 }
 
+// A code text gathered from lines as the builder cuts them (whole source lines that follow each
+// other, lines cut short by indentation, padded lines, copied pieces) reads as the lines written
+// one after the other, through every growth of its room, taken as a string or into the arena.
+TEST(LineText, GathersTheLinesAcrossGrowth) {
+  ArenaScope arena{ArenaScope::Fresh{}};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 300; ++round) {
+    const std::string source = [&] {
+      std::string s;
+      for (int k = 0, n = static_cast<int>(rng() % 200) + 1; k < n; ++k)
+        s += std::string(rng() % 6, ' ') + std::string(rng() % 40, static_cast<char>('a' + k % 26)) + "\n";
+      return s;
+    }();
+    const std::vector<std::string_view> lines = line::split_lines(source);
+    build::LineText text;
+    std::string expected;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      const std::string_view l = lines[k];
+      switch (rng() % 4) {
+        case 0:  // the whole line
+          text.append(line::Rest{0, l}, l, true);
+          expected += std::string(l) + "\n";
+          break;
+        case 1: {  // cut after its indentation, some of it left as padding
+          const std::size_t cut = std::min(l.find_first_not_of(' '), l.size());
+          const std::size_t pad = cut > 0 ? rng() % (cut + 1) : 0;
+          text.append(line::Rest{pad, l.substr(cut)}, l, true);
+          expected += std::string(pad, ' ') + std::string(l.substr(cut)) + "\n";
+          break;
+        }
+        case 2:  // padding that stands for no spaces of the line
+          text.append(line::Rest{20, l}, l, true);
+          expected += std::string(20, ' ') + std::string(l) + "\n";
+          break;
+        default:
+          text.append_copy("<piece>\n");
+          expected += "<piece>\n";
+      }
+    }
+    if (round % 2 == 0) {
+      EXPECT_EQ(text.take(), expected);
+    } else {
+      EXPECT_EQ(text.take_str({}).view(), expected);
+    }
+  }
+}
+
 // The parser's line table, held as line ends, reads the same lines as the split, from reused room
-// too; the lines a frontmatter takes read as empty and the others stay as they were.
+// too, and from texts of more lines than its first room holds; the lines a frontmatter takes read
+// as empty and the others stay as they were.
 TEST(Line, SourceLinesReadTheSplitLines) {
   const std::string x62(62, 'x'), y63(63, 'y'), z64(64, 'z');
   const std::string_view pieces[] = {"\n", "\n", "a", "bb", " ", x62, y63, z64};
   std::mt19937 rng(11);
   for (int round = 0; round < 3000; ++round) {
-    const std::string text = random_text(rng, pieces, 12);
+    const std::string text = random_text(rng, pieces, round % 8 == 0 ? 1200 : 12);
     const std::vector<std::string_view> expected = line::split_lines(text);
-    line::SourceLines lines(text, std::vector<std::uint64_t>{7, 8, 9});
+    line::SourceLines lines(text, line::LineEnds{7, 8, 9});
     ASSERT_EQ(lines.size(), expected.size()) << text;
     EXPECT_EQ(lines.empty(), expected.empty()) << text;
     for (std::size_t k = 0; k < lines.size(); ++k) {
