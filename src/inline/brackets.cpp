@@ -33,6 +33,7 @@ void InlineScanner::push_bracket(BracketKind kind, std::size_t pos) {
   // The opener's text is a literal that outlives any tree: a view, not a copy.
   const std::size_t node = push_node(Inline::Text{Str::borrowed(opener_text(kind))});
   buffers_.brackets.push_back(BracketOpener{node, pos, kind, true});
+  buffers_.stacks_used = true;
   p_ = pos;
 }
 

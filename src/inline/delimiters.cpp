@@ -101,6 +101,7 @@ void InlineScanner::delimiter_run() {
   const std::size_t node =
       push_node(Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(run) : Str(run)});
   buffers_.delimiters.push_back(DelimiterRun{node, p_, n, ch, can_open, can_close, true});
+  buffers_.stacks_used = true;
   p_ = end;
 }
 

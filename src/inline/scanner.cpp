@@ -337,15 +337,6 @@ constexpr ByteTable kLinkBoundaries = byte_table(std::string_view("([{:;'\"/*~ \
 
 }  // namespace
 
-InlineScanner::InlineScanner(std::string_view text, const InlineContext& ctx)
-    : text_(text),
-      ctx_(ctx),
-      events_enabled_(ctx.events != nullptr),
-      bare_autolinks_(ctx.options.bare_autolinks),
-      buffers_(pick_buffers(ctx.buffers)) {
-  math_failed_from_.fill(kNoNode);
-}
-
 ScanBuffers& InlineScanner::pick_buffers_slow(ScanBuffers* shared) {
   // A scan that stopped on an error may have left its state behind, and a scan started inside
   // another must not take the outer one's state.

@@ -140,16 +140,23 @@ class ScanBuffers {
   FixedTriggers fixed_triggers = FixedTriggers::None;
   bool tables_ready = false;
   bool in_use = false;  // a scan holds them
+  // Whether a bracket or delimiter run was pushed since the stacks were last emptied: most short
+  // texts push neither, and their scan then spares emptying the stacks (the autolink and event
+  // records below are only ever pushed while a bracket is open).
+  bool stacks_used = true;
 
   // Takes them for a scan: the state of the text before is forgotten, its room kept.
   void start_scan() {
     in_use = true;
     pending.clear();
     nodes.clear();
-    delimiters.clear();
-    brackets.clear();
-    bracketed_autolinks.clear();
-    unlinked_events.clear();
+    if (stacks_used) {
+      delimiters.clear();
+      brackets.clear();
+      bracketed_autolinks.clear();
+      unlinked_events.clear();
+      stacks_used = false;
+    }
     braces.reset();
     backticks.reset();
   }
@@ -157,7 +164,15 @@ class ScanBuffers {
 
 class InlineScanner {
  public:
-  InlineScanner(std::string_view text, const InlineContext& ctx);
+  // Inline: most texts are short, and a call's own cost is a good part of their set-up.
+  InlineScanner(std::string_view text, const InlineContext& ctx)
+      : text_(text),
+        ctx_(ctx),
+        events_enabled_(ctx.events != nullptr),
+        bare_autolinks_(ctx.options.bare_autolinks),
+        buffers_(pick_buffers(ctx.buffers)) {
+    math_failed_from_.fill(kNoNode);
+  }
   ~InlineScanner() { buffers_.in_use = false; }
   InlineScanner(const InlineScanner&) = delete;
   InlineScanner& operator=(const InlineScanner&) = delete;

@@ -57,11 +57,15 @@ class PendingText {
     ++size_;
   }
   void clear() {
-    text_.clear();
-    literal_ampersands_.clear();
     size_ = 0;
-    copied_ = false;
-    has_ampersand_ = false;
+    // The copy and the escaped ampersands are only ever held while these flags say so: most runs
+    // set neither, and their clear is then one store.
+    if (copied_ || has_ampersand_) {
+      text_.clear();
+      literal_ampersands_.clear();
+      copied_ = false;
+      has_ampersand_ = false;
+    }
   }
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
   void drop_back(std::size_t n);
