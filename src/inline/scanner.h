@@ -8,9 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "inline/parse.h"
@@ -49,15 +52,30 @@ struct BracketOpener {
 };
 
 // A growing array kept in fixed-size chunks: growth moves at most the first chunk's elements, so
-// a scan that makes hundreds of thousands of large nodes never copies them all again.
+// a scan that makes hundreds of thousands of large nodes never copies them all again. The first
+// chunk is held as plain room, so that adding to it (nearly every node of every text) is a test
+// and a construction in place, with the growth out of line.
 template <class T>
 class ChunkedArray {
+  // Clearing forgets the elements without destroying them, and growth moves them bytewise.
+  static_assert(std::is_trivially_destructible_v<T> && std::is_nothrow_move_constructible_v<T>);
+
  public:
   static constexpr std::size_t kChunkBits = 10;
   static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
 
+  ChunkedArray() = default;
+  ChunkedArray(const ChunkedArray&) = delete;
+  ChunkedArray& operator=(const ChunkedArray&) = delete;
+  ~ChunkedArray() {
+    if (first_ != nullptr) std::allocator<T>().deallocate(first_, capacity_);
+  }
+
   // Room for `n` elements (at most one chunk) before the first chunk grows.
-  void reserve_first(std::size_t n) { first_.reserve(std::min(n, kChunk)); }
+  void reserve_first(std::size_t n) {
+    n = std::min(n, kChunk);
+    if (n > capacity_) grow_first(n);
+  }
   std::size_t size() const { return size_; }
   T& operator[](std::size_t i) {
     return i < kChunk ? first_[i] : rest_[(i >> kChunkBits) - 1][i & (kChunk - 1)];
@@ -67,26 +85,47 @@ class ChunkedArray {
   }
   // Empties the array, keeping the first chunk's room for the next scan.
   void clear() {
-    first_.clear();
-    rest_.clear();
+    if (size_ > kChunk) rest_.clear();
     size_ = 0;
   }
-  // Makes the element in its place from `args`.
+  // Makes the element in its place from `args` (which refer to no element of the array).
   template <class... Args>
-  void emplace_back(Args&&... args) {
+  [[gnu::always_inline]] void emplace_back(Args&&... args) {
+    // The first chunk's room never exceeds a chunk, so an array past it takes the other way.
+    if (size_ < capacity_) [[likely]] {
+      ::new (static_cast<void*>(first_ + size_)) T(std::forward<Args>(args)...);
+      ++size_;
+      return;
+    }
+    emplace_back_slow(std::forward<Args>(args)...);
+  }
+
+ private:
+  template <class... Args>
+  [[gnu::noinline]] void emplace_back_slow(Args&&... args) {
     if (size_ < kChunk) {
-      first_.emplace_back(std::forward<Args>(args)...);
+      grow_first(std::min(std::max<std::size_t>(2 * capacity_, 16), kChunk));
+      ::new (static_cast<void*>(first_ + size_)) T(std::forward<Args>(args)...);
     } else {
       if ((size_ & (kChunk - 1)) == 0) rest_.emplace_back().reserve(kChunk);
       rest_.back().emplace_back(std::forward<Args>(args)...);
     }
     ++size_;
   }
+  // The first chunk's room made `n` elements (more than it holds), its elements moved there.
+  [[gnu::noinline]] void grow_first(std::size_t n) {
+    T* room = std::allocator<T>().allocate(n);
+    const std::size_t held = std::min(size_, kChunk);
+    for (std::size_t i = 0; i < held; ++i) ::new (static_cast<void*>(room + i)) T(std::move(first_[i]));
+    if (first_ != nullptr) std::allocator<T>().deallocate(first_, capacity_);
+    first_ = room;
+    capacity_ = n;
+  }
 
- private:
-  std::vector<T> first_;               // the first chunk: most texts need no other
-  std::vector<std::vector<T>> rest_;  // full chunks after it, the last one filling
+  T* first_ = nullptr;                // the first chunk: most texts need no other
+  std::size_t capacity_ = 0;          // its room, in elements (at most a chunk)
   std::size_t size_ = 0;
+  std::vector<std::vector<T>> rest_;  // full chunks after it, the last one filling
 };
 
 // A scanner node: an inline, whether it still reaches the result, and its neighbours among the
