@@ -68,6 +68,7 @@ class ChunkedArray {
   ChunkedArray(const ChunkedArray&) = delete;
   ChunkedArray& operator=(const ChunkedArray&) = delete;
   ~ChunkedArray() {
+    drop_rest();
     if (first_ != nullptr) std::allocator<T>().deallocate(first_, capacity_);
   }
 
@@ -85,32 +86,28 @@ class ChunkedArray {
   }
   // Empties the array, keeping the first chunk's room for the next scan.
   void clear() {
-    if (size_ > kChunk) rest_.clear();
+    if (size_ > kChunk) drop_rest();
     size_ = 0;
   }
-  // Makes the element in its place from `args` (which refer to no element of the array).
+  // Makes the element in its place from `args`. The room comes first, so that the arguments
+  // reach no call: a value built for them by the caller then stays in registers.
   template <class... Args>
   [[gnu::always_inline]] void emplace_back(Args&&... args) {
     // The first chunk's room never exceeds a chunk, so an array past it takes the other way.
-    if (size_ < capacity_) [[likely]] {
-      ::new (static_cast<void*>(first_ + size_)) T(std::forward<Args>(args)...);
-      ++size_;
-      return;
-    }
-    emplace_back_slow(std::forward<Args>(args)...);
+    T* slot = size_ < capacity_ ? first_ + size_ : next_slot_slow();
+    ::new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
+    ++size_;
   }
 
  private:
-  template <class... Args>
-  [[gnu::noinline]] void emplace_back_slow(Args&&... args) {
+  // The room of the element at size_ when the first chunk has none left.
+  [[gnu::noinline]] T* next_slot_slow() {
     if (size_ < kChunk) {
       grow_first(std::min(std::max<std::size_t>(2 * capacity_, 16), kChunk));
-      ::new (static_cast<void*>(first_ + size_)) T(std::forward<Args>(args)...);
-    } else {
-      if ((size_ & (kChunk - 1)) == 0) rest_.emplace_back().reserve(kChunk);
-      rest_.back().emplace_back(std::forward<Args>(args)...);
+      return first_ + size_;
     }
-    ++size_;
+    if ((size_ & (kChunk - 1)) == 0) rest_.push_back(std::allocator<T>().allocate(kChunk));
+    return rest_.back() + (size_ & (kChunk - 1));
   }
   // The first chunk's room made `n` elements (more than it holds), its elements moved there.
   [[gnu::noinline]] void grow_first(std::size_t n) {
@@ -121,11 +118,15 @@ class ChunkedArray {
     first_ = room;
     capacity_ = n;
   }
+  void drop_rest() {
+    for (T* chunk : rest_) std::allocator<T>().deallocate(chunk, kChunk);
+    rest_.clear();
+  }
 
-  T* first_ = nullptr;                // the first chunk: most texts need no other
-  std::size_t capacity_ = 0;          // its room, in elements (at most a chunk)
+  T* first_ = nullptr;        // the first chunk: most texts need no other
+  std::size_t capacity_ = 0;  // its room, in elements (at most a chunk)
   std::size_t size_ = 0;
-  std::vector<std::vector<T>> rest_;  // full chunks after it, the last one filling
+  std::vector<T*> rest_;      // full chunks after it, the last one filling
 };
 
 // A scanner node: an inline, whether it still reaches the result, and its neighbours among the
