@@ -106,7 +106,11 @@ class ChunkedArray {
       grow_first(std::min(std::max<std::size_t>(2 * capacity_, 16), kChunk));
       return first_ + size_;
     }
-    if ((size_ & (kChunk - 1)) == 0) rest_.push_back(std::allocator<T>().allocate(kChunk));
+    if ((size_ & (kChunk - 1)) == 0) {
+      // Room for the chunk's pointer first, so that a failure leaks no chunk.
+      if (rest_.size() == rest_.capacity()) rest_.reserve(2 * rest_.size() + 4);
+      rest_.push_back(std::allocator<T>().allocate(kChunk));
+    }
     return rest_.back() + (size_ & (kChunk - 1));
   }
   // The first chunk's room made `n` elements (more than it holds), its elements moved there.
