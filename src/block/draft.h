@@ -37,7 +37,7 @@ class Drafts : public std::vector<Draft> {
   void clear_keeping_room();
   // As `clear_keeping_room` for drafts that hold no child list (a finished range: its drafts
   // are spent): no walk over them for children.
-  void clear_spent() { std::vector<Draft>::clear(); }
+  void clear_spent();
 };
 
 struct DraftListItem {
@@ -186,6 +186,9 @@ struct Draft {
   BlockSpan span;
   DraftBlock block;
 };
+
+// Defined where a draft is a complete type, which clearing the list needs.
+inline void Drafts::clear_spent() { std::vector<Draft>::clear(); }
 
 // The tag of alternative `T` in `DraftBlock`.
 template <class T, std::size_t I = 0>
