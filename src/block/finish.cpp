@@ -6,6 +6,7 @@
 #include "block/build.h"
 #include "block/html.h"
 #include "block/scan.h"
+#include "block/warm.h"
 #include "base/internal_error.h"
 #include "text/scan.h"
 
@@ -293,9 +294,9 @@ void ContainerBuilder::run_finish() {
       // A child gives at most one draft or item, so one allocation holds them all.
       std::size_t n = nodes[child].child_count;
       if (holds<build::List>(k))
-        opened.items.reserve(n);
+        opened.items = rooms_->items.take(n);
       else
-        opened.out.reserve(n);
+        opened.out = rooms_->children.take(n);
       continue;
     }
 
