@@ -588,6 +588,8 @@ class ContainerBuilder {
   std::unordered_map<std::size_t, std::vector<std::size_t>> divs_by_colons_;
   std::vector<FinishFrame> finish_frames_;  // kept between calls for its storage
   warm::KeptRooms* rooms_;  // the thread's, looked up once
+  // The box of the last table finished, emptied, for the next table to take.
+  build::TablePtr spare_table_;
   bool close_open_div(const line::Rest& rest);
   bool close_open_html_container(const line::Rest& rest);
   void cut_open(std::size_t depth);
