@@ -50,7 +50,8 @@ void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
     for (std::size_t p = 0; p < old_size; ++p) {
       if (r < revert.size() && revert[r] == p) {
         for (Draft& d : reverted[r]) out.push_back(std::move(d));
-        reverted[r++] = Drafts();
+        reverted[r].clear();
+        warm::kept_rooms().children.give(std::move(reverted[r++]));
       } else {
         out.push_back(std::move(drafts[p]));
       }
@@ -65,7 +66,8 @@ void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
     if (r > 0 && revert[r - 1] == p) {
       Drafts& items = reverted[--r];
       for (std::size_t i = items.size(); i-- > 0;) drafts[--to] = std::move(items[i]);
-      items = Drafts();
+      items.clear();
+      warm::kept_rooms().children.give(std::move(items));
     } else if (--to != p) {
       drafts[to] = std::move(drafts[p]);
     }
@@ -306,8 +308,7 @@ Drafts revert_list(std::vector<DraftListItem> items, bool tight) {
   // Every item gives its children and at most one paragraph more: one room for all of them.
   std::size_t size = 0;
   for (const DraftListItem& item : items) size += item.children.size() + 1;
-  Drafts out;
-  out.reserve(size);
+  Drafts out = warm::kept_rooms().children.take(size);
   for (DraftListItem& item : items) revert_item(item, out);
   items.clear();
   warm::kept_rooms().items.give(std::move(items));
