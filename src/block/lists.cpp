@@ -50,8 +50,7 @@ void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
     for (std::size_t p = 0; p < old_size; ++p) {
       if (r < revert.size() && revert[r] == p) {
         for (Draft& d : reverted[r]) out.push_back(std::move(d));
-        reverted[r].clear();
-        warm::kept_rooms().children.give(std::move(reverted[r++]));
+        reverted[r++] = Drafts();
       } else {
         out.push_back(std::move(drafts[p]));
       }
@@ -66,8 +65,7 @@ void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
     if (r > 0 && revert[r - 1] == p) {
       Drafts& items = reverted[--r];
       for (std::size_t i = items.size(); i-- > 0;) drafts[--to] = std::move(items[i]);
-      items.clear();
-      warm::kept_rooms().children.give(std::move(items));
+      items = Drafts();
     } else if (--to != p) {
       drafts[to] = std::move(drafts[p]);
     }
@@ -308,7 +306,8 @@ Drafts revert_list(std::vector<DraftListItem> items, bool tight) {
   // Every item gives its children and at most one paragraph more: one room for all of them.
   std::size_t size = 0;
   for (const DraftListItem& item : items) size += item.children.size() + 1;
-  Drafts out = warm::kept_rooms().children.take(size);
+  Drafts out;
+  out.reserve(size);
   for (DraftListItem& item : items) revert_item(item, out);
   items.clear();
   warm::kept_rooms().items.give(std::move(items));
