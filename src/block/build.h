@@ -338,6 +338,10 @@ struct FinishFrame {
   bool rules_below = false;  // the ordered-list rules may change a draft made so far (`draft::List`)
 };
 
+namespace warm {
+struct KeptRooms;
+}
+
 class ContainerBuilder {
  public:
   explicit ContainerBuilder(Parser& parser);
@@ -583,6 +587,9 @@ class ContainerBuilder {
   // finds the div it closes without passing the others.
   std::unordered_map<std::size_t, std::vector<std::size_t>> divs_by_colons_;
   std::vector<FinishFrame> finish_frames_;  // kept between calls for its storage
+  warm::KeptRooms* rooms_;  // the thread's, looked up once
+  // The box of the last table finished, emptied, for the next table to take.
+  build::TablePtr spare_table_;
   bool close_open_div(const line::Rest& rest);
   bool close_open_html_container(const line::Rest& rest);
   void cut_open(std::size_t depth);

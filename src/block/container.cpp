@@ -10,6 +10,7 @@
 #include "block/build.h"
 #include "block/html.h"
 #include "block/scan.h"
+#include "block/warm.h"
 
 namespace vedavi::block {
 
@@ -89,7 +90,10 @@ void clear_table(BuildTables& tables, std::size_t index) {
 
 }  // namespace
 
-ContainerBuilder::ContainerBuilder(Parser& p) : options(p.options), parser(p) { reset(); }
+ContainerBuilder::ContainerBuilder(Parser& p)
+    : options(p.options), parser(p), rooms_(&warm::kept_rooms()) {
+  reset();
+}
 
 void ContainerBuilder::reset() {
   nodes.clear();

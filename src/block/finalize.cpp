@@ -63,7 +63,8 @@ struct ChildJob {
 
 class Finisher {
  public:
-  explicit Finisher(const InlineContext& ctx) : ctx_(ctx), kept_ctx_(with_kept_text(ctx)) {}
+  explicit Finisher(const InlineContext& ctx)
+      : ctx_(ctx), kept_ctx_(with_kept_text(ctx)), rooms_(warm::kept_rooms()) {}
 
   Blocks run(Drafts drafts) {
     Blocks root;
@@ -103,6 +104,7 @@ class Finisher {
       jobs_.pop_back();
       finish_range(job.drafts, 0, job.drafts.size(), *job.dest, job.panel);
       job.drafts.clear_spent();
+      rooms_.children.give(std::move(job.drafts));
     }
   }
 
@@ -178,6 +180,8 @@ class Finisher {
               list.items.push_back(ListItem{std::move(item.attr), {}, item.task});
               pending.push_back(ChildJob{index, k, std::move(item.children), false});
             }
+            d.items.clear();  // each item's own was moved out
+            rooms_.items.give(std::move(d.items));
             dest.emplace_back(std::move(list));
           } else if constexpr (std::is_same_v<T, draft::DefinitionList>) {
             Block::DefinitionList out{std::move(d.attr), {}};
@@ -258,6 +262,8 @@ class Finisher {
   const InlineContext& ctx_;
   // For paragraphs and headings, whose texts the drafts hold in the tree's arena.
   const InlineContext kept_ctx_;
+  // Spent child and item lists leave their room here for the thread's next parse.
+  warm::KeptRooms& rooms_;
   std::vector<Job> jobs_;
   // The splice walk of `finish_list`, kept across calls so that a list costs no allocation for
   // it.

@@ -6,6 +6,7 @@
 #include "block/build.h"
 #include "block/html.h"
 #include "block/scan.h"
+#include "block/warm.h"
 #include "base/internal_error.h"
 #include "text/scan.h"
 
@@ -293,9 +294,9 @@ void ContainerBuilder::run_finish() {
       // A child gives at most one draft or item, so one allocation holds them all.
       std::size_t n = nodes[child].child_count;
       if (holds<build::List>(k))
-        opened.items.reserve(n);
+        opened.items = rooms_->items.take(n);
       else
-        opened.out.reserve(n);
+        opened.out = rooms_->children.take(n);
       continue;
     }
 
@@ -371,6 +372,7 @@ void ContainerBuilder::finish_leaf(std::uint32_t child, BlockSpan span, Drafts& 
     append_draft(out, std::move(span), draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
                                        std::move(t->body), std::move(t->foot),
                                        std::move(t->tokens), std::move(t->caption)});
+    spare_table_ = std::move(*boxed);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <span>
 
+#include "block/warm.h"
 #include "model/line.h"
 
 namespace vedavi::block {
@@ -308,6 +309,8 @@ Drafts revert_list(std::vector<DraftListItem> items, bool tight) {
   Drafts out;
   out.reserve(size);
   for (DraftListItem& item : items) revert_item(item, out);
+  items.clear();
+  warm::kept_rooms().items.give(std::move(items));
   if (tight) merge_adjacent_paragraphs(out);
   return out;
 }
@@ -319,7 +322,8 @@ void revert_item(DraftListItem& item, Drafts& out) {
     if (para && first.span.start == item.line) {
       show_marker_line(*para, item.source, item.line);
       for (Draft& d : item.children) out.push_back(std::move(d));
-      item.children = Drafts();  // the emptied room goes now, not with the whole list
+      item.children.clear();  // the emptied room goes now, not with the whole list
+      warm::kept_rooms().children.give(std::move(item.children));
       return;
     }
   }
@@ -335,7 +339,8 @@ void revert_item(DraftListItem& item, Drafts& out) {
   BlockSpan span = BlockSpan::of("paragraph", item.line, item.line + 1);
   out.push_back(Draft{std::move(span), draft::Paragraph{{}, std::string(), item.line, shown}});
   for (Draft& d : item.children) out.push_back(std::move(d));
-  item.children = Drafts();
+  item.children.clear();
+  warm::kept_rooms().children.give(std::move(item.children));
 }
 
 void merge_adjacent_paragraphs(Drafts& drafts) {

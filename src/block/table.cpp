@@ -334,8 +334,14 @@ bool ContainerBuilder::start_table(build::Paragraph& para, std::uint32_t para_no
   if (!head) return false;
 
   // Every member has its own initializer: made without make_unique's zeroing of the whole table
-  // first.
-  build::TablePtr table(new build::Table);
+  // first. A finished table's box is taken again, emptied.
+  build::TablePtr table;
+  if (spare_table_) {
+    table = std::move(spare_table_);
+    *table = build::Table();
+  } else {
+    table.reset(new build::Table);
+  }
   if (!same_widths) table->attr.set_owned_pair("colwidths", widths_text(widths));
   table->head.push_back(std::move(*head));
   table->aligns = std::move(aligns);

@@ -2,6 +2,7 @@
 #include "block/warm.h"
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 #if defined(__linux__)
@@ -22,6 +23,10 @@ constexpr std::size_t kMaxLineRoomBytes = std::size_t{1} << 20;
 
 thread_local line::LineEnds t_lines;
 thread_local Drafts t_drafts;
+// Held out of line: the module's thread-local storage must stay small enough for the static
+// room the loader sets aside for modules opened late, or every thread-local read (the arena's
+// on every allocation) takes the slow dynamic path.
+thread_local std::unique_ptr<KeptRooms> t_kept_rooms;
 
 // The kept list, emptied, leaving an empty one in its place (a parse nested in another on the
 // same thread, should there ever be one, then starts from nothing rather than sharing).
@@ -73,6 +78,11 @@ void give_lines(line::LineEnds&& lines) {
 }
 
 Drafts take_drafts() { return take(t_drafts); }
+
+KeptRooms& kept_rooms() {
+  if (!t_kept_rooms) t_kept_rooms = std::make_unique<KeptRooms>();
+  return *t_kept_rooms;
+}
 
 void give_drafts(Drafts&& drafts) {
   drafts.clear_keeping_room();

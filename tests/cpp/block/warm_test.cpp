@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "block/parse.h"
+#include "block/warm.h"
 #include "tests/cpp/support/helpers.h"
 
 namespace vedavi::block {
@@ -33,11 +34,38 @@ TEST(WarmScratch, AParseIsTheSameWhateverCameBefore) {
       repeated("> ", 2000) + "deep\n",
       repeated("w\n", 5000) + "\n# h\n",
       "a\r\nb\r\n\r\n- c\r\n",
+      repeated("1. a\n\n7. b\n   > c\n\n- d\n  - e\n\n    f\n", 400),
   };
   std::vector<std::string> first;
   for (const std::string& src : sources) first.push_back(results(src));
   for (std::size_t i = sources.size(); i-- > 0;) EXPECT_EQ(results(sources[i]), first[i]) << i;
   for (std::size_t i = 0; i < sources.size(); ++i) EXPECT_EQ(results(sources[i]), first[i]) << i;
+}
+
+// A kept room is handed out again only for a list of its exact size; rooms of no kept size are
+// let go.
+TEST(WarmScratch, KeptRoomsServeListsOfTheirSizeOnly) {
+  struct Row {
+    std::size_t given;   // room of the list given back
+    std::size_t wanted;  // room asked for next
+    bool same_room;
+  };
+  const Row rows[] = {
+      {1, 1, true}, {2, 2, true}, {8, 8, true}, {3, 2, false}, {2, 3, false}, {9, 9, false}, {0, 1, false},
+  };
+  for (const Row& row : rows) {
+    warm::Rooms<Drafts> rooms;
+    Drafts given;
+    given.reserve(row.given);
+    const Draft* room = given.data();
+    rooms.give(std::move(given));
+    Drafts taken = rooms.take(row.wanted);
+    EXPECT_EQ(taken.capacity(), row.same_room ? row.given : row.wanted) << row.given << " " << row.wanted;
+    if (row.same_room) {
+      EXPECT_EQ(taken.data(), room) << row.given;
+    }
+    EXPECT_TRUE(taken.empty());
+  }
 }
 
 }  // namespace
