@@ -166,8 +166,9 @@ class TextEscaper {
       case '&':
         return starts_reference(text_, i);
       case '{':
-        // The "}" closing an attribute group may also come after the markup that follows.
-        return context_.before_inline || closes_later(i);
+        // The "}" closing an attribute group may also come after the markup that follows, or
+        // after the parent's end when the group would follow an element directly.
+        return context_.before_inline || (i == 0 && context_.after_element) || closes_later(i);
       case ':':
         // "[^n]:" at a line start would read back as a footnote definition; "http:" and the
         // like would start a bare link, which the reader takes with any backslashes in it.

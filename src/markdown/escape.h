@@ -19,6 +19,7 @@ struct TextContext {
   bool after_note_ref = false;  // a footnote reference stands directly before the text
   bool before_word = false;  // text opening with neither white space nor punctuation follows
   bool before_inline = false;  // text: an inline node follows it in its parent
+  bool after_element = false;  // text: an element stands directly before it in its parent
 };
 
 // Whether superscript or subscript text can stand as it is between its marks: the reader takes

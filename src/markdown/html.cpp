@@ -135,9 +135,9 @@ class ReaderHtml {
       const std::string_view rest = std::string_view(out_).substr(name);
       if (rest.size() < counted_tag_.size() || !scan::ascii_iequals(rest.substr(0, counted_tag_.size()), counted_tag_))
         continue;
+      // The reader's name ends at the first byte that is no letter, digit or "-".
       const std::size_t after = name + counted_tag_.size();
-      if (after < out_.size() && std::string_view(" \t\n\r\f/>").find(out_[after]) == std::string_view::npos)
-        continue;
+      if (after < out_.size() && (scan::is_ascii_alnum(out_[after]) || out_[after] == '-')) continue;
       out_.replace(i, 1, "&lt;");
     }
   }

@@ -134,11 +134,15 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
   const NodeId* inline_after = after;
   while (inline_after != frame.end && (is_blank_text(dom_, *inline_after) || is_back_link(dom_, *inline_after)))
     ++inline_after;
-  context.before_inline = inline_after != frame.end && !is_block(*inline_after);
+  // In an inline walk every node is written inline, a raw payload (`x`{=tex}) too.
+  context.before_inline =
+      inline_after != frame.end && (frame.walk == Walk::Inlines || !is_block(*inline_after));
   context.ends_parent = (after == frame.end || is_block(*after)) &&
                        (dom_.element(frame.node) == nullptr || is_block(frame.node));
   const NodeId* current = frame.next - 1;
   context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");
+  context.after_element = current != frame.begin && dom_.element(*(current - 1)) != nullptr &&
+                          (frame.walk == Walk::Inlines || !is_block(*(current - 1)));
   context.after_note_ref = current != frame.begin && dom_.is_tag(*(current - 1), "sup") &&
                            footnote_label(dom_, *(current - 1)).has_value();
   return context;
@@ -362,7 +366,9 @@ void DomRenderer::link(NodeId node, const TextContext& context) {
     return;
   }
   if (autolink(node) || xref(node, context)) return;
-  if (!sayable(attrs_without_classes(dom_, node, {"href", "title"}))) {
+  // The reader adds a "ref" pair to a link's "data-ref": the two together have no md form.
+  if (const Attr attr = attrs_without_classes(dom_, node, {"href", "title"});
+      !sayable(attr) || (attr.find_pair("ref") && attr.find_pair("data-ref"))) {
     html_with_md_content(node);
     return;
   }

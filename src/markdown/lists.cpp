@@ -169,8 +169,9 @@ void DomRenderer::close_item_text(const Frame& frame) {
   const std::size_t begin = pop_shared_sink();
   trim_end_from(begin);
   std::string& text = out();
-  // A task box reads as one only with white space after it, which an empty item's trimming took.
-  if (text.size() < content && task_box(dom_, frame.node)) text += ' ';
+  // A task box reads as one only with white space after it, which an empty item's trimming took
+  // (and the trimming of every enclosing item and quote would take again).
+  if (text.size() < content && task_box(dom_, frame.node)) text += kKeptSpace;
   std::vector<Indent>& indents = sinks_[sinks_[depth_].owner].indents;
   const std::size_t first_end = text.find('\n', begin);
   if (first_end != std::string::npos) {

@@ -63,6 +63,34 @@ bool is_reopened(const fast5ever::dom::Element& element) {
          std::binary_search(kReopenedTags.begin(), kReopenedTags.end(), element.name.local);
 }
 
+// Whether a paragraph's md would open with a comment or a custom element's tag, or be empty.
+// Elements whose names the reader takes no tag for are written by their content, so their
+// content is looked through (with a stack: they may nest however deep).
+bool opens_html_block(const Dom& dom, NodeId paragraph) {
+  std::vector<std::pair<const NodeId*, const NodeId*>> stack;
+  const auto& top = dom.walk_children(paragraph);
+  stack.emplace_back(top.begin(), top.end());
+  while (!stack.empty()) {
+    auto& [next, end] = stack.back();
+    if (next == end) {
+      stack.pop_back();
+      continue;
+    }
+    const NodeId child = *next++;
+    if (is_blank_text(dom, child)) continue;
+    if (std::holds_alternative<fast5ever::dom::Comment>(dom.node(child).data)) return true;
+    const auto* element = dom.element(child);
+    if (element == nullptr) return false;
+    if (element->name.ns == html5::Namespace::Html && !is_readable_tag_name(element->name.local)) {
+      const auto& children = dom.walk_children(child);
+      stack.emplace_back(children.begin(), children.end());
+      continue;
+    }
+    return element->name.local.find('-') != std::string_view::npos;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool BlockNodes::operator()(NodeId node) const {
@@ -112,6 +140,7 @@ DomRenderer::DomRenderer(const Dom& dom, std::vector<std::string> referenced)
       note_labels_(defined_note_labels(dom, note_refs_)) { sinks_.emplace_back(); }
 
 void DomRenderer::blocks(NodeId node, std::string& out) {
+  const std::size_t start = out.size();
   sinks_[0].text = std::move(out);
   sinks_[0].floor = 0;
   depth_ = 0;
@@ -119,6 +148,7 @@ void DomRenderer::blocks(NodeId node, std::string& out) {
   run();
   apply_indents(sinks_[0]);
   out = std::move(sinks_[0].text);
+  std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), kKeptSpace, ' ');
 }
 
 // ---- output sinks ----
@@ -293,6 +323,7 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     // A list right after another of its kind takes the other marker, or the two would read back
     // as one list.
     char marker = 0;
+    previous_marker_ = frame.marker;
     if (dom_.is_tag(child, "ul")) marker = frame.marker == '-' ? '*' : '-';
     ordered_after_ordered_ = false;
     if (dom_.is_tag(child, "ol")) {
@@ -310,6 +341,7 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     const std::size_t index = static_cast<std::size_t>(&frame - frames_.data());
     block(child);  // may push frames: `frame` is not used after this
     list_marker_ = 0;
+    previous_marker_ = 0;
     if (written_ordered_last_ != 0) frames_[index].ordered_last = written_ordered_last_;
     return;
   }
@@ -338,6 +370,14 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     if (is_blank_text(dom_, child) && frame.next != frame.end && is_comment(*frame.next)) {
       out() += '\n';  // white space between comments: the reader keeps no more of it
     } else if (starts_run || is_comment(child)) {
+      // The block ends with the line holding the first "-->": a comment going on past its line
+      // starts a line of its own, where it opens a block again.
+      const auto& comment = dom_.node(child).data;
+      if (!starts_run && !out().ends_with('\n') &&
+          std::get<fast5ever::dom::Comment>(comment).text.find_first_of("\n\r") != std::string::npos) {
+        while (out().ends_with(' ') || out().ends_with('\t')) out().pop_back();
+        out() += '\n';
+      }
       append_reader_html(dom_, child, out());
     } else {
       std::string html;
@@ -452,6 +492,10 @@ void DomRenderer::finish(const Frame& frame) {
       return;
     case Close::Quote: close_quote(frame.node); return;
     case Close::Div: close_div(frame.node); return;
+    case Close::Content:
+      frames_.back().marker = frame.marker;
+      frames_.back().ordered_last = frame.ordered_last;
+      return;
     case Close::HtmlContainer: close_html_container(frame.node); return;
     case Close::Panel: close_panel(frame.node); return;
     case Close::ItemText: close_item_text(frame); return;
@@ -519,11 +563,7 @@ void DomRenderer::element_block(NodeId node, std::string_view tag) {
     // An empty paragraph has no md form (a blank line is no paragraph): it stays HTML. So does
     // one that opens with a comment or a custom element, which would open an HTML block of its
     // own.
-    const auto children = significant_children(dom_, node);
-    const auto* first = children.empty() ? nullptr : dom_.element(children[0]);
-    if (children.empty() || std::holds_alternative<fast5ever::dom::Comment>(dom_.node(children[0]).data) ||
-        (first != nullptr && first->name.local.find('-') != std::string_view::npos) ||
-        !sayable(attrs_without_classes(dom_, node))) {
+    if (opens_html_block(dom_, node) || !sayable(attrs_without_classes(dom_, node))) {
       raw_block(node);
       return;
     }
@@ -654,7 +694,12 @@ bool DomRenderer::is_content_wrapper(NodeId node) const {
 // when it has attributes to keep.
 void DomRenderer::content_block(NodeId node) {
   if (const Attr attr = attrs_without_classes(dom_, node); attr.empty() || !sayable(attr)) {
-    push_children(node, Walk::Blocks, Close::Nothing);
+    // Its blocks read back as the enclosing walk's own: a list there continues that walk's
+    // alternation of markers and numbering, and hands them back when done.
+    const std::uint64_t ordered_last = frames_.back().ordered_last;
+    push_children(node, Walk::Blocks, Close::Content);
+    frames_.back().marker = previous_marker_;
+    frames_.back().ordered_last = ordered_last;
   } else {
     push_sink();
     push_children(node, Walk::Blocks, Close::Div);

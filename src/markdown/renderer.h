@@ -61,6 +61,10 @@ std::vector<std::string> referenced_note_labels(const Dom& dom);
 // read back as text.
 std::vector<std::string> defined_note_labels(const Dom& dom, const std::vector<std::string>& referenced);
 
+// A space no trimming of line ends takes: written as this byte, which valid UTF-8 never holds,
+// and made a space once the whole output is written.
+inline constexpr char kKeptSpace = '\xFF';
+
 class DomRenderer {
  public:
   // `referenced`: the labels of the notes taken as referenced (sorted); only those are written as
@@ -90,7 +94,7 @@ class DomRenderer {
   enum class Close : std::uint8_t {
     Nothing, Paragraph, Heading, Quote, Div, HtmlContainer, Panel, ItemText, ItemBlocks, List, Note,
     Delimited, Link, Span, Figure, TemplateInline, TemplateBlocks, HeaderRow, BodyRows, Caption,
-    Row, Cell, HtmlEnd,
+    Row, Cell, HtmlEnd, Content,
   };
   struct Frame {
     NodeId node;
@@ -249,6 +253,7 @@ class DomRenderer {
   std::size_t heading_start_ = 0;
   bool break_as_html_ = false;  // the last br was written as its tag, not as "\" and a line feed  // where the open heading's content starts in its sink  // a heading is one line: its line feeds are written as spaces
   char list_marker_ = 0;
+  char previous_marker_ = 0;  // for the block being written: the marker of the block walk's last list
   std::uint64_t previous_ordered_last_ = 0;  // for the block being written: its run's last number
   std::uint64_t written_ordered_last_ = 0;   // set when that block is an ordered list in md
   bool ordered_after_ordered_ = false;       // that block is an ordered list right after another

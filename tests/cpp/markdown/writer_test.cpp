@@ -88,6 +88,8 @@ TEST(Inlines, ElementsAndTargets) {
 // link keeps its md link form and a group its HTML tags.
 TEST(Inlines, CrossReferences) {
   expect_cases({
+      // The reader adds "ref" to a link's "data-ref": both stay HTML.
+      {"<p><a href=\"#e\" data-ref=\"t\" ref=\"t\">x</a></p>", "<a href=\"#e\" data-ref=\"t\" ref=\"t\">x</a>\n\n"},
       {"<p><a href=\"#fig-1\" data-ref=\"\"></a></p>", "[@fig-1]\n\n"},
       {"<p>x <a href=\"#a\" data-ref=\"bare\">see</a>.</p>", "x [see -@a].\n\n"},
       {"<p><span data-refs=\"\"><a href=\"#a\" data-ref=\"\"></a><a href=\"#b\" data-ref=\"bare\"></a></span></p>", "[@a; -@b]\n\n"},
@@ -169,6 +171,9 @@ TEST(Lists, MarkersItemsAndAttributes) {
       // An empty item's box keeps the space after it, without which it reads back as text.
       {"<ul><li><input type=\"checkbox\"> done</li><li><input type=\"checkbox\"></li></ul>", "- [ ] done\n- [ ] \n\n"},
       {"<ul><li> <input type=\"checkbox\"></li></ul>", "- <input type=\"checkbox\">\n\n"},
+      // An empty task item keeps the space after its box through the trimming of enclosing lines.
+      {"<ul><li><input type=\"checkbox\"><ul><li><input type=\"checkbox\"></li></ul></li></ul>", "- [ ] - [ ] \n\n"},
+      {"<blockquote><ul><li><input type=\"checkbox\"></li></ul></blockquote>", "> - [ ] \n\n"},
       {"<ul><li id=\"i\">a</li><li class=\"c\"><input type=\"checkbox\"> b</li></ul>", "- {: #i}\n  a\n- {: .c} [ ] b\n\n"},
       {"<ul class=\"task-list x\"><li>a</li></ul>", "- a\n{: .x}\n\n"},
       {"<ol id=\"l\"><li>a</li><li>b</li></ol>", "1. a\n2. b\n{: #l}\n\n"},
@@ -305,6 +310,11 @@ TEST(ReadsBack, TextTheReaderWouldTakeOtherwise) {
       {"<hr>", "\n---\n\n"},  // "---" opening the document would open frontmatter
       {"<h2>a <span class=\"c\">x</span></h2>", "## a [x]{.c} #\n\n"},
       {"<h2>\u3000a</h2><h3>\f\f</h3>", "## &#12288;a\n\n### &#12;&#12;\n\n"},  // trimmed by the reader
+      // A "{" right after an element, closed later in the paragraph, would open its attributes.
+      {"<p><em>a<code>c</code>{=o</em>\nb}</p>", "*a`c`\\{\\=o*\nb}\n\n"},
+      // A "{" whose "}" comes from the raw payload after it would open attributes of the code.
+      {"<p><code>c</code>{=t<script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">x</script></p>",
+       "`c`\\{\\=t`x`{=tex}\n\n"},
   });
 }
 
@@ -316,6 +326,9 @@ TEST(ReadsBack, TightItemsStayTight) {
       // A bullet list right after another, in the other marker, even with an empty first item.
       {"<ul><li>r<ul><li>z</li></ul><ul><li></li></ul></li></ul>", "- r\n  - z\n  *\n\n"},
       // A fenced div may follow the item's text directly, and a block its closing fence.
+      // A list inside an element the parser reopened reads back as a sibling of the lists before.
+      {"<ul><li>a<b></li></ul>\n<ul><li>c</li></ul><ul><li>d</li></ul>", "- a<b></b>\n\n* c\n\n- d\n\n"},
+      {"<ol><li>a</li><li>b<b></li></ol>\n<ol start=\"3\"><li>c</li></ol>", "1. a\n2. b<b></b>\n\n^\n\n3. c\n\n"},
       {"<ul><li>a</li><li>x<div></div></li></ul>", "- a\n- x\n  ::: {}\n  \n  :::\n\n"},
       {"<ul><li>a</li><li><div class=\"c\"><p>y</p></div><hr></li></ul>", "- a\n- ::: {.c}\n  y\n  \n  :::\n  ---\n\n"},
       {"<ul><li>\n   <a href=\"g\">x</a></li><li class=\"r\">y{z}</li></ul>", "- [x](g)\n- {: .r}\n  y\\{z}\n\n"},
@@ -355,6 +368,9 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<!-- c -->\n <b>x</b>\n<!-- d -->", "<!-- c -->  <b>x</b>\n<!-- d -->\n\n"},
       // A raw block's tag in a comment inside it would be counted by the reader.
       {"<table><!--\n</table>\n--></table>", "<table><!--\n&lt;/table>\n--></table>\n\n"},
+      {"<table><!--\n</table\u00e9\n--></table>", "<table><!--\n&lt;/table\u00e9\n--></table>\n\n"},
+      // The HTML block ends with the line of the first "-->": a comment going on past it starts a line.
+      {"<!-- a --><!--\nb\n-->", "<!-- a -->\n<!--\nb\n-->\n\n"},
       {"<div class=\"c\"><!-- <DIV x -->a</div>", "<div class=\"c\"><!-- &lt;DIV x -->a</div>\n\n"},
       // A custom element opening a paragraph would open an HTML block: the p keeps its tags.
       {"<p><x-y>a</x-y> b</p>", "<p><x-y>a</x-y> b</p>\n\n"},
@@ -372,6 +388,8 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<h2>A<a-b=\"\"> x</a-b=\"\"></h2>", "## A x\n\n"},
       {"<ul><li>a<a-b=\"\">x</a-b=\"\"></li></ul>", "- ax\n\n"},
       {"<p><a-b=\"\"></a-b=\"\"></p>", "<p></p>\n\n"},  // nothing left: an empty paragraph
+      {"<p><a-b=\"\"><!----></a-b=\"\"> x</p>", "<p><!----> x</p>\n\n"},
+      {"<p><a-b=\"\">x</a-b=\"\"> y</p>", "x y\n\n"},  // no custom element opens it
   });
 }
 
