@@ -91,6 +91,22 @@ bool holds_link(const Dom& dom, NodeId node) {
   return false;
 }
 
+// The text below `node` as written: a note's back-link (an unclosed code element may hold it)
+// is left to the reader's renderer.
+std::string text_without_back_links(const Dom& dom, NodeId node) {
+  std::string text;
+  std::vector<NodeId> stack{node};
+  while (!stack.empty()) {
+    const NodeId current = stack.back();
+    stack.pop_back();
+    if (const auto* piece = std::get_if<Text>(&dom.node(current).data)) text += piece->text;
+    if (is_back_link(dom, current)) continue;
+    const auto& children = dom.walk_children(current);
+    stack.insert(stack.end(), children.rbegin(), children.rend());
+  }
+  return text;
+}
+
 bool writes_brackets(const Dom& dom, NodeId node) {
   if (dom.is_tag(node, "span")) return !has_classes(dom, node, "math", "inline");
   return dom.is_tag(node, "a") && dom.attr(node, "href") && !is_back_link(dom, node);
@@ -137,7 +153,7 @@ TextContext DomRenderer::context_of(const Frame& frame, NodeId child) {
   // In an inline walk every node is written inline, a raw payload (`x`{=tex}) too.
   context.before_inline =
       inline_after != frame.end && (frame.walk == Walk::Inlines || !is_block(*inline_after));
-  context.ends_parent = (after == frame.end || is_block(*after)) &&
+  context.ends_parent = (inline_after == frame.end || is_block(*inline_after)) &&
                        (dom_.element(frame.node) == nullptr || is_block(frame.node));
   const NodeId* current = frame.next - 1;
   context.after_break = current != frame.begin && dom_.is_tag(*(current - 1), "br");
@@ -452,7 +468,7 @@ bool DomRenderer::holds_tagged_element(NodeId node) const {
   while (!pending.empty()) {
     const NodeId child = pending.back();
     pending.pop_back();
-    if (dom_.element(child) == nullptr) continue;
+    if (dom_.element(child) == nullptr || is_back_link(dom_, child)) continue;  // no back-link is written
     if (html_kind(dom_, child) != HtmlKind::Content) return true;
     pending.insert(pending.end(), dom_.node(child).children.begin(), dom_.node(child).children.end());
   }
@@ -460,8 +476,7 @@ bool DomRenderer::holds_tagged_element(NodeId node) const {
 }
 
 void DomRenderer::code(NodeId node) {
-  std::string content;
-  fast5ever::append_text(dom_, node, content);
+  std::string content = text_without_back_links(dom_, node);
   if (content.empty()) {
     html(node);
     return;

@@ -832,12 +832,65 @@ void double_leading_line_feeds(Dom& dom) {
   }
 }
 
+// An element whose name the reader takes no tag for (the HTML parser read `<a-b="">` as one name)
+// and that has no attributes to keep writes only its content.
+bool is_nameless(const Dom& dom, NodeId node) {
+  const auto* element = dom.element(node);
+  return element != nullptr && element->name.ns == html5::Namespace::Html &&
+         !is_readable_tag_name(element->name.local) && attrs_without_classes(dom, node).empty();
+}
+
+// Takes the nameless elements out of the tree, their content put in their place and texts that
+// meet there joined: every choice the writer makes then sees the tree the reader builds from its
+// output. Each node's children are gathered once, through nameless ones with a stack.
+void unwrap_nameless(Dom& dom) {
+  std::vector<NodeId> kept;
+  std::vector<std::pair<const NodeId*, const NodeId*>> stack;
+  for (NodeId node = 0; node < dom.nodes.size(); ++node) {
+    const auto& children = dom.nodes[node].children;
+    if (is_nameless(dom, node) ||
+        std::none_of(children.begin(), children.end(), [&](NodeId child) { return is_nameless(dom, child); })) {
+      continue;
+    }
+    kept.clear();
+    stack.assign(1, {children.begin(), children.end()});
+    while (!stack.empty()) {
+      auto& [next, end] = stack.back();
+      if (next == end) {
+        stack.pop_back();
+        continue;
+      }
+      const NodeId child = *next++;
+      if (is_nameless(dom, child)) {
+        const auto& inner = dom.nodes[child].children;
+        stack.emplace_back(inner.begin(), inner.end());
+        continue;
+      }
+      const auto* text = std::get_if<fast5ever::dom::Text>(&dom.nodes[child].data);
+      auto* last = kept.empty() ? nullptr : std::get_if<fast5ever::dom::Text>(&dom.nodes[kept.back()].data);
+      if (text != nullptr && last != nullptr) {
+        last->text += text->text;
+        continue;
+      }
+      kept.push_back(child);
+    }
+    for (NodeId child : kept) dom.nodes[child].parent = node;
+    dom.nodes[node].children.clear();
+    dom.nodes[node].children.insert(dom.nodes[node].children.end(), kept.begin(), kept.end());
+  }
+}
+
+void prepare(Dom& dom) {
+  unwrap_nameless(dom);
+  double_leading_line_feeds(dom);
+}
+
 }  // namespace
 
 std::string vedavi_to_md(std::string_view html) {
   fault_point(html);
   Dom dom = fast5ever::dom::parse_fragment(html);
-  double_leading_line_feeds(dom);
+  prepare(dom);
   std::vector<std::string> referenced = referenced_note_labels(dom);
   std::string out;
   out.reserve(html.size());
@@ -848,7 +901,7 @@ std::string vedavi_to_md(std::string_view html) {
     if (write_once(dom, 0, referenced, writing, out)) return out;
     out.clear();
     dom = fast5ever::dom::parse_fragment(html);
-    double_leading_line_feeds(dom);
+    prepare(dom);
   }
 }
 

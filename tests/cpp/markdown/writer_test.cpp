@@ -264,6 +264,9 @@ TEST(Notes, FootnotesAndPayloads) {
       {"<section class=\"footnotes\"><p>x</p></section>", "<section class=\"footnotes\"><p>x</p></section>\n\n"},
       {"<section><ol><li id=\"fn-a\">n</li></ol></section>", "<section><ol><li id=\"fn-a\">n</li></ol></section>\n\n"},
       {"<section class=\"footnotes\"><ol></ol></section>", ""},
+      // An unclosed code element holding the back-link, and text the moved section leaves before white space.
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>n<code> <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a></p></li></ol></section>", "[^a]\n\n[^a]: n` `\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p>x\n\n<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n", "[^a]\n\nx\n\n[^a]: n\n\n"},
       // The reader puts the notes after every other block: so does the writer.
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n<b>x</b>", "[^a]\n\n<b>x</b>\n\n[^a]: n\n\n"},
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><div><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section></div>", "[^a]\n\n::: {}\n\n:::\n\n[^a]: n\n\n"},
@@ -390,6 +393,8 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<p><a-b=\"\"></a-b=\"\"></p>", "<p></p>\n\n"},  // nothing left: an empty paragraph
       {"<p><a-b=\"\"><!----></a-b=\"\"> x</p>", "<p><!----> x</p>\n\n"},
       {"<p><a-b=\"\">x</a-b=\"\"> y</p>", "x y\n\n"},  // no custom element opens it
+      // Taken out of the tree first: what is written around them sees the tree read back.
+      {"<p>a <em>b<p<>c</p<></em></p>", "a *bc*\n\n"}, {"<h1>a{b<p~></p~></h1>", "# a{b\n\n"},
   });
 }
 
