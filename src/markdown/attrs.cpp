@@ -121,6 +121,8 @@ std::string attrs_body(const Attr& attr) {
     append_pair_value(value, body);
     body += '"';
   }
+  // "{:" opens the colon form of a group, which reads the rest without the ":".
+  if (body.starts_with(':')) body.insert(0, 1, ' ');
   return body;
 }
 

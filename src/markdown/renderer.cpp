@@ -880,7 +880,32 @@ void unwrap_nameless(Dom& dom) {
   }
 }
 
+// The reader's HTML holds a carriage return as it stands, which the HTML parser reads as a line
+// end ("\r\n" as one): a tree holding one (from a reference) is written as the tree read back.
+void carriage_returns_as_line_ends(std::string& text) {
+  if (text.find('\r') == std::string::npos) return;
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      text[out++] = '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      text[out++] = text[i];
+    }
+  }
+  text.resize(out);
+}
+
 void prepare(Dom& dom) {
+  for (fast5ever::dom::Node& node : dom.nodes) {
+    if (auto* text = std::get_if<fast5ever::dom::Text>(&node.data)) {
+      carriage_returns_as_line_ends(text->text);
+    } else if (auto* comment = std::get_if<fast5ever::dom::Comment>(&node.data)) {
+      carriage_returns_as_line_ends(comment->text);
+    } else if (auto* element = std::get_if<fast5ever::dom::Element>(&node.data)) {
+      for (auto& attribute : element->attrs) carriage_returns_as_line_ends(attribute.value);
+    }
+  }
   unwrap_nameless(dom);
   double_leading_line_feeds(dom);
 }

@@ -302,6 +302,8 @@ TEST(ReadsBack, TextTheReaderWouldTakeOtherwise) {
       {"<ul><li>a\u00A0</li></ul>", "- a&#160;\n\n"}, {"<p>a\fb\f</p>", "a\fb&#12;\n\n"},
       {"<p>foo\n\nbar</p>", "foo\n&#10;bar\n\n"}, {"<p>\tfoo</p>", "&#9;foo\n\n"},
       {"<p>a  \nb</p>", "a\nb\n\n"},
+      // The HTML parser reads the carriage return of the reader's HTML as a line end, "\r\n" as one.
+      {"<p>a&#13;b&#13;\nc</p>", "a\nb\nc\n\n"}, {"<p><em :b=\"1\">a</em></p>", "*a*{ :b=\"1\"}\n\n"},
       {"<table><thead><tr><th>\u00A0a</th><th>\tb</th></tr></thead><tbody><tr><td>c</td><td>d</td></tr></tbody></table>",
        "| &#160;a | &#9;b |\n|--- |--- |\n| c | d |\n\n"},
       // Code: a language read as attributes, and spans whose fences would join or open a block.
