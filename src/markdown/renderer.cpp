@@ -818,20 +818,6 @@ void write_markdown(const Dom& dom, NodeId node, std::string& out) {
 
 namespace {
 
-// The reader drops a line feed right after the start tag of these elements, and the serialiser
-// does not write one back: text opening with a line feed gets a second one, or each round of
-// md would lose one.
-void double_leading_line_feeds(Dom& dom) {
-  for (fast5ever::dom::Node& node : dom.nodes) {
-    const auto* element = std::get_if<fast5ever::dom::Element>(&node.data);
-    if (element == nullptr || element->name.ns != html5::Namespace::Html || node.children.empty()) continue;
-    const std::string_view tag = element->name.local;
-    if (tag != "pre" && tag != "textarea" && tag != "listing") continue;
-    auto* text = std::get_if<fast5ever::dom::Text>(&dom.nodes[node.children[0]].data);
-    if (text != nullptr && text->text.starts_with('\n')) text->text.insert(0, 1, '\n');
-  }
-}
-
 // An element whose name the reader takes no tag for (the HTML parser read `<a-b="">` as one name)
 // and that has no attributes to keep writes only its content.
 bool is_nameless(const Dom& dom, NodeId node) {
@@ -896,18 +882,34 @@ void carriage_returns_as_line_ends(std::string& text) {
   text.resize(out);
 }
 
+// The tree as the writer takes it, in one pass over the nodes (the rare nameless elements take a
+// second): carriage returns as line ends, nameless elements unwrapped, and a line feed opening
+// the text of a pre, textarea or listing doubled: the reader drops one right after the start tag,
+// and the serialiser does not write one back, so each round of md would lose one.
 void prepare(Dom& dom) {
-  for (fast5ever::dom::Node& node : dom.nodes) {
+  bool nameless = false;
+  std::vector<NodeId> preformatted;
+  for (NodeId id = 0; id < dom.nodes.size(); ++id) {
+    fast5ever::dom::Node& node = dom.nodes[id];
     if (auto* text = std::get_if<fast5ever::dom::Text>(&node.data)) {
       carriage_returns_as_line_ends(text->text);
     } else if (auto* comment = std::get_if<fast5ever::dom::Comment>(&node.data)) {
       carriage_returns_as_line_ends(comment->text);
     } else if (auto* element = std::get_if<fast5ever::dom::Element>(&node.data)) {
       for (auto& attribute : element->attrs) carriage_returns_as_line_ends(attribute.value);
+      if (element->name.ns != html5::Namespace::Html) continue;
+      const std::string_view tag = element->name.local;
+      if (tag == "pre" || tag == "textarea" || tag == "listing") preformatted.push_back(id);
+      nameless = nameless || is_nameless(dom, id);
     }
   }
-  unwrap_nameless(dom);
-  double_leading_line_feeds(dom);
+  if (nameless) unwrap_nameless(dom);
+  for (NodeId id : preformatted) {
+    const auto& children = dom.nodes[id].children;
+    if (children.empty()) continue;
+    auto* text = std::get_if<fast5ever::dom::Text>(&dom.nodes[children[0]].data);
+    if (text != nullptr && text->text.starts_with('\n')) text->text.insert(0, 1, '\n');
+  }
 }
 
 }  // namespace
