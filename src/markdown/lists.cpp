@@ -142,12 +142,13 @@ void DomRenderer::list_item(Frame& list, NodeId li) {
   for (const NodeId* child = begin; child != children.end() && !any_block; ++child) {
     any_block = is_block(*child);
   }
-  // Item text that starts with a comment would open an HTML block on the marker's line, which
-  // takes the rest of the line as it stands: the block walk writes such a run as HTML.
+  // Item text that starts with a comment or a custom element would open an HTML block on the
+  // marker's line, which takes the rest of the line as it stands: the block walk writes such a
+  // run as HTML.
   const NodeId* first = std::find_if(begin, children.end(), [&](NodeId child) {
     return !is_blank_text(dom_, child);
   });
-  if (first != children.end() && std::holds_alternative<fast5ever::dom::Comment>(dom_.node(*first).data)) {
+  if (first != children.end() && opens_html_block_line(dom_, *first)) {
     any_block = true;
   }
   push(li, begin, children.end(), Walk::Inlines, Close::ItemText);

@@ -93,6 +93,13 @@ bool opens_html_block(const Dom& dom, NodeId paragraph) {
 
 }  // namespace
 
+bool opens_html_block_line(const Dom& dom, NodeId node) {
+  if (std::holds_alternative<fast5ever::dom::Comment>(dom.node(node).data)) return true;
+  const auto* element = dom.element(node);
+  return element != nullptr && element->name.ns == html5::Namespace::Html &&
+         element->name.local.find('-') != std::string_view::npos && is_readable_tag_name(element->name.local);
+}
+
 bool BlockNodes::operator()(NodeId node) const {
   if (blocks_[node] != kUnknown) return blocks_[node] == kYes;
   const auto* element = dom_.element(node);
@@ -346,10 +353,10 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     return;
   }
   if (starts_run && is_blank_text(dom_, child)) return;
-  // A comment at a line start opens an HTML block, which takes the rest of its line as it
-  // stands: a run opened by one is written as HTML throughout.
+  // A comment or a custom element at a line start opens an HTML block, which takes the rest of
+  // its line as it stands: a run opened by one is written as HTML throughout.
   if (starts_run) {
-    frame.raw_run = std::holds_alternative<fast5ever::dom::Comment>(dom_.node(child).data);
+    frame.raw_run = opens_html_block_line(dom_, child);
     // In a tight item, text after a nested block follows on the next line: a blank line there
     // would make the item loose.
     if (frame.walk == Walk::ItemBlocks && frame.after_list && !frame.loose) {

@@ -45,6 +45,8 @@ class BlockNodes {
   mutable std::vector<Step> stack_;
 };
 
+// A comment or a custom element: at a line start, either opens an HTML block.
+bool opens_html_block_line(const Dom& dom, NodeId node);
 // An ordered list's start attribute: an optional "+" and ASCII digits; 1 otherwise.
 std::uint64_t start_number(const Dom& dom, NodeId list);
 // Writes a non-ASCII white-space character that ends `text` (after `floor`) as a reference.

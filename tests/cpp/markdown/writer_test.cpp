@@ -339,6 +339,8 @@ TEST(ReadsBack, TightItemsStayTight) {
       {"<ul><li>\n   <a href=\"g\">x</a></li><li class=\"r\">y{z}</li></ul>", "- [x](g)\n- {: .r}\n  y\\{z}\n\n"},
       // Custom elements and raw payloads from spans are inline in an item or a cell.
       {"<ul><li>a <x-foo>x</x-foo> b</li><li>c</li></ul>", "- a <x-foo>x</x-foo> b\n- c\n\n"},
+      // One opening the item opens an HTML block, which reads its text as it stands.
+      {"<ul><li><x-y>&lt; a</x-y> b</li></ul>", "- <x-y>&lt; a</x-y> b\n\n"},
       {"<ul><li><script type=\"application/vnd.vedavi.raw\" data-format=\"tex\">x</script> y</li></ul>", "- `x`{=tex} y\n\n"},
   });
 }
