@@ -107,6 +107,18 @@ std::string text_without_back_links(const Dom& dom, NodeId node) {
   return text;
 }
 
+// TeX is written as it stands, so a line of it that could open a block ("---", "# x", "> x", a
+// blank line...) would end the paragraph: only lines opening with a letter or a backslash (after
+// spaces, which the reader drops) are taken to go on in it.
+bool lines_stay_in_paragraph(std::string_view tex) {
+  for (std::size_t end = tex.find('\n'); end != std::string_view::npos; end = tex.find('\n', end + 1)) {
+    std::size_t start = end + 1;
+    while (start < tex.size() && (tex[start] == ' ' || tex[start] == '\t')) ++start;
+    if (start == tex.size() || (!scan::is_ascii_alpha(tex[start]) && tex[start] != '\\')) return false;
+  }
+  return true;
+}
+
 bool writes_brackets(const Dom& dom, NodeId node) {
   if (dom.is_tag(node, "span")) return !has_classes(dom, node, "math", "inline");
   return dom.is_tag(node, "a") && dom.attr(node, "href") && !is_back_link(dom, node);
@@ -304,7 +316,7 @@ void DomRenderer::math_span(NodeId node, std::string_view open, std::string_view
   fast5ever::append_text(dom_, node, tex);
   const std::size_t end = tex.size();
   tex += close;
-  if (scan::find_unescaped(tex, 0, close) != end) {
+  if (scan::find_unescaped(tex, 0, close) != end || !lines_stay_in_paragraph(tex)) {
     html_with_md_content(node);
     return;
   }

@@ -65,6 +65,9 @@ TEST(Inlines, ElementsAndTargets) {
       {"<p>x <code>a\nb *c*</code></p>", "x <code>a\nb \\*c\\*</code>\n\n"},
       {"<p><code>a\tb</code></p>", "<code>a\tb</code>\n\n"},  // and a tab
       {"<p><span class=\"math inline\">x^2</span></p>", "\\(x^2\\)\n\n"},
+      // A line of TeX that would open a block keeps the tags.
+      {"<p>a <span class=\"math inline\">x\n- y</span></p>", "a <span class=\"math inline\">x\n\\- y</span>\n\n"},
+      {"<p>a <span class=\"math inline\">x\n\\y</span></p>", "a \\(x\n\\y\\)\n\n"},
       // TeX that would end the math early keeps its tags.
       {"<p><span class=\"math inline\">a\\</span></p>", "<span class=\"math inline\">a\\\\</span>\n\n"},
       {"<p><span class=\"c\">t</span></p>", "[t]{.c}\n\n"},
