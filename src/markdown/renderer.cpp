@@ -747,7 +747,8 @@ bool DomRenderer::has_inline_content(NodeId node) const {
   const auto& children = dom_.walk_children(node);
   return std::any_of(children.begin(), children.end(), [&](NodeId child) {
     if (std::holds_alternative<fast5ever::dom::Text>(dom_.node(child).data)) return !is_blank_text(dom_, child);
-    return dom_.element(child) != nullptr && !is_block(child);
+    // A note's back-link writes nothing.
+    return dom_.element(child) != nullptr && !is_block(child) && !is_back_link(dom_, child);
   });
 }
 

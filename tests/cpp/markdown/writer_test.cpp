@@ -269,6 +269,7 @@ TEST(Notes, FootnotesAndPayloads) {
       {"<section class=\"footnotes\"><ol></ol></section>", ""},
       // An unclosed code element holding the back-link, and text the moved section leaves before white space.
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>n<code> <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a></p></li></ol></section>", "[^a]\n\n[^a]: n` `\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>n</p><div><p>d</p> <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a></div></li></ol></section>", "[^a]\n\n[^a]: n\n    \n    ::: {}\n    d\n    \n    :::\n\n"},
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p>x\n\n<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n", "[^a]\n\nx\n\n[^a]: n\n\n"},
       // The reader puts the notes after every other block: so does the writer.
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n<b>x</b>", "[^a]\n\n<b>x</b>\n\n[^a]: n\n\n"},
