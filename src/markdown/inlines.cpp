@@ -28,6 +28,34 @@ bool is_void_or_raw_text(std::string_view tag) {
   return false;
 }
 
+// The text below `node` as written: a note's back-link (an unclosed code element may hold it)
+// is left to the reader's renderer.
+std::string text_without_back_links(const Dom& dom, NodeId node) {
+  std::string text;
+  std::vector<NodeId> stack{node};
+  while (!stack.empty()) {
+    const NodeId current = stack.back();
+    stack.pop_back();
+    if (const auto* piece = std::get_if<Text>(&dom.node(current).data)) text += piece->text;
+    if (is_back_link(dom, current)) continue;
+    const auto& children = dom.walk_children(current);
+    stack.insert(stack.end(), children.rbegin(), children.rend());
+  }
+  return text;
+}
+
+// TeX is written as it stands, so a line of it that could open a block ("---", "# x", "> x", a
+// blank line...) would end the paragraph: only lines opening with a letter or a backslash (after
+// spaces, which the reader drops) are taken to go on in it.
+bool lines_stay_in_paragraph(std::string_view tex) {
+  for (std::size_t end = tex.find('\n'); end != std::string_view::npos; end = tex.find('\n', end + 1)) {
+    std::size_t start = end + 1;
+    while (start < tex.size() && (tex[start] == ' ' || tex[start] == '\t')) ++start;
+    if (start == tex.size() || (!scan::is_ascii_alpha(tex[start]) && tex[start] != '\\')) return false;
+  }
+  return true;
+}
+
 // Delimiter runs open and close only next to text that is not white space: empty emphasis, or
 // emphasis whose text starts or ends with a space, keeps its tags.
 char marker_char(const Dom& dom, NodeId node) {
@@ -38,7 +66,7 @@ char marker_char(const Dom& dom, NodeId node) {
 // So does emphasis whose first or last child is emphasis of the same character: the two
 // markers would run together.
 bool delimiters_fit(const Dom& dom, NodeId node) {
-  const std::string text = dom.to_text(node);
+  const std::string text = text_without_back_links(dom, node);
   if (text.empty() || unicode::trim(text).size() != text.size()) return false;
   const auto& children = dom.node(node).children;
   const char mark = marker_char(dom, node);
@@ -89,34 +117,6 @@ bool holds_link(const Dom& dom, NodeId node) {
     stack.insert(stack.end(), children.begin(), children.end());
   }
   return false;
-}
-
-// The text below `node` as written: a note's back-link (an unclosed code element may hold it)
-// is left to the reader's renderer.
-std::string text_without_back_links(const Dom& dom, NodeId node) {
-  std::string text;
-  std::vector<NodeId> stack{node};
-  while (!stack.empty()) {
-    const NodeId current = stack.back();
-    stack.pop_back();
-    if (const auto* piece = std::get_if<Text>(&dom.node(current).data)) text += piece->text;
-    if (is_back_link(dom, current)) continue;
-    const auto& children = dom.walk_children(current);
-    stack.insert(stack.end(), children.rbegin(), children.rend());
-  }
-  return text;
-}
-
-// TeX is written as it stands, so a line of it that could open a block ("---", "# x", "> x", a
-// blank line...) would end the paragraph: only lines opening with a letter or a backslash (after
-// spaces, which the reader drops) are taken to go on in it.
-bool lines_stay_in_paragraph(std::string_view tex) {
-  for (std::size_t end = tex.find('\n'); end != std::string_view::npos; end = tex.find('\n', end + 1)) {
-    std::size_t start = end + 1;
-    while (start < tex.size() && (tex[start] == ' ' || tex[start] == '\t')) ++start;
-    if (start == tex.size() || (!scan::is_ascii_alpha(tex[start]) && tex[start] != '\\')) return false;
-  }
-  return true;
 }
 
 bool writes_brackets(const Dom& dom, NodeId node) {
@@ -349,7 +349,9 @@ void DomRenderer::html_with_md_content(NodeId node) {
     case HtmlKind::Content:
       // The reader would show the tags as text: the content stays, in a bracketed span when
       // there are attributes to keep.
-      if (const Attr attr = attrs_without_classes(dom_, node); attr.empty() || !sayable(attr)) {
+      // (A bracketed span holding a link would read back as text: its attributes have no form.)
+      if (const Attr attr = attrs_without_classes(dom_, node);
+          attr.empty() || !sayable(attr) || holds_link(dom_, node)) {
         push_children(node, Walk::Inlines, Close::Nothing);
       } else {
         out() += '[';

@@ -270,6 +270,7 @@ TEST(Notes, FootnotesAndPayloads) {
       // An unclosed code element holding the back-link, and text the moved section leaves before white space.
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>n<code> <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a></p></li></ol></section>", "[^a]\n\n[^a]: n` `\n\n"},
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>n</p><div><p>d</p> <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a></div></li></ol></section>", "[^a]\n\n[^a]: n\n    \n    ::: {}\n    d\n    \n    :::\n\n"},
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p><em>x <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a></em></p></li></ol></section>", "[^a]\n\n[^a]: <em>x </em>\n\n"},
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p>x\n\n<section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n", "[^a]\n\nx\n\n[^a]: n\n\n"},
       // The reader puts the notes after every other block: so does the writer.
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section>\n<b>x</b>", "[^a]\n\n<b>x</b>\n\n[^a]: n\n\n"},
@@ -401,6 +402,8 @@ TEST(ReadsBack, HtmlTheReaderKeeps) {
       {"<p><a-b=\"\"></a-b=\"\"></p>", "<p></p>\n\n"},  // nothing left: an empty paragraph
       {"<p><a-b=\"\"><!----></a-b=\"\"> x</p>", "<p><!----> x</p>\n\n"},
       {"<p><a-b=\"\">x</a-b=\"\"> y</p>", "x y\n\n"},  // no custom element opens it
+      // With attributes, a bracketed span; one holding a link would read back as text.
+      {"<p><a-b= class=\"k\">a <a href=\"v\">d</a></a-b=></p>", "a [d](v)\n\n"},
       // Taken out of the tree first: what is written around them sees the tree read back.
       {"<p>a <em>b<p<>c</p<></em></p>", "a *bc*\n\n"}, {"<h1>a{b<p~></p~></h1>", "# a{b\n\n"},
   });
