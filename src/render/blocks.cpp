@@ -113,7 +113,14 @@ std::size_t render_document_pieces(const Document& doc, std::size_t piece_size,
   Renderer renderer(doc);
   // Top-level blocks are written one by one: the walk of a list of blocks writes each on its own,
   // so the pieces join to the HTML of the whole list.
-  for (const Block& block : doc.blocks) {
+  for (std::size_t i = 0; i < doc.blocks.size(); ++i) {
+    const Block& block = doc.blocks[i];
+    // The tree has left the caches since it was made. A table's box is asked for while the block
+    // before it is written, so that its first read does not stall the table's start; the block
+    // after that is asked for too, so that looking at its kind then does not stall either.
+    if (i + 2 < doc.blocks.size()) __builtin_prefetch(&doc.blocks[i + 2]);
+    if (i + 1 < doc.blocks.size())
+      if (const auto* next = doc.blocks[i + 1].get_if<Block::Table>()) __builtin_prefetch(next);
     renderer.block(block, *piece);
     if (piece->size() >= piece_size) {
       ++used;
