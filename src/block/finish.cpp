@@ -204,9 +204,10 @@ void ContainerBuilder::run_finish() {
     Frame& f = frames.back();
     if (f.next == BuildNode::kNone) {
       if (frames.size() == 1) return;
-      Frame done = std::move(frames.back());
-      frames.pop_back();
-      Frame& up = frames.back();
+      // Read in place and popped once its parts are taken: a frame is large, and moving it out
+      // first costs a copy of every member.
+      Frame& done = f;
+      Frame& up = frames[frames.size() - 2];
       up.rules_below = up.rules_below || done.rules_below;
       BuildKind k = kind(done.node);
       const std::size_t start = nodes[done.node].start;
@@ -244,7 +245,7 @@ void ContainerBuilder::run_finish() {
                      draft::BlockQuote{std::move(q->attr), std::move(done.out), std::move(streamed), enforced});
       } else if (auto* fn = get_if<build::FootnoteDef>(k)) {
         p.footnote_labels.insert(fn->label);
-        if (frames.size() > 1 || up.node != 0) p.nested_footnotes = true;
+        if (frames.size() > 2 || up.node != 0) p.nested_footnotes = true;  // `done` is still on top
         append_draft(up.out, std::move(done.span), draft::FootnoteDef{Str(fn->label), std::move(done.out)});
       } else if (auto* div = get_if<build::Div>(k)) {
         append_draft(up.out, std::move(done.span), draft::Div{std::move(div->attr), std::move(done.out)});
@@ -262,6 +263,7 @@ void ContainerBuilder::run_finish() {
           append_draft(up.out, std::move(done.span), draft::Splice{std::move(members)});
         }
       }
+      frames.pop_back();
       continue;
     }
 

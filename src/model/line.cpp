@@ -100,20 +100,35 @@ SourceLines::SourceLines(std::string_view text, LineEnds room) : text_(text.data
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf))));
   };
-  for (; end - at >= static_cast<std::ptrdiff_t>(kStep); at += kStep) {
-    std::uint64_t mask = lfs(at) | lfs(at + 16) << 16 | lfs(at + 32) << 32 | lfs(at + 48) << 48;
-    make_room(kStep);
-    const auto base = static_cast<std::uint64_t>(at - begin);
-    // The first four ends are written whether or not there are as many (the room is there, and
-    // a slot written past the last end is written again by the next): how many ends 64 bytes
-    // hold varies from step to step, and a loop over them alone would mispredict its exit at
-    // most steps.
-    for (int k = 0; k < 4; ++k) {
-      out[n] = base + static_cast<unsigned>(std::countr_zero(mask));
-      n += mask != 0;
-      mask &= mask - 1;
+  // The first `kFirst` ends of each step are written whether or not there are as many (the room
+  // is there, and a slot written past the last end is written again by the next): how many ends
+  // 64 bytes hold varies from step to step, and a loop over them alone would mispredict its exit
+  // at most steps. Short lines take four such writes; long lines, with at most one or two ends a
+  // step, take two, and the loop after them is rarely entered.
+  const auto steps = [&]<int kFirst>(const char* const stop) {
+    for (; at != stop; at += kStep) {
+      std::uint64_t mask = lfs(at) | lfs(at + 16) << 16 | lfs(at + 32) << 32 | lfs(at + 48) << 48;
+      make_room(kStep);
+      const auto base = static_cast<std::uint64_t>(at - begin);
+      for (int k = 0; k < kFirst; ++k) {
+        out[n] = base + static_cast<unsigned>(std::countr_zero(mask));
+        n += mask != 0;
+        mask &= mask - 1;
+      }
+      for (; mask != 0; mask &= mask - 1) out[n++] = base + static_cast<unsigned>(std::countr_zero(mask));
     }
-    for (; mask != 0; mask &= mask - 1) out[n++] = base + static_cast<unsigned>(std::countr_zero(mask));
+  };
+  // Steps go in runs of 64; each run takes the writes its previous run's line lengths called for.
+  constexpr std::size_t kRun = 64;
+  bool long_lines = false;
+  while (static_cast<std::size_t>(end - at) >= kStep) {
+    const std::size_t run = std::min(kRun, static_cast<std::size_t>(end - at) / kStep);
+    const std::size_t before = n;
+    if (long_lines)
+      steps.template operator()<2>(at + run * kStep);
+    else
+      steps.template operator()<4>(at + run * kStep);
+    long_lines = 2 * (n - before) < 3 * run;  // fewer than 1.5 ends a step
   }
 #endif
   // The bytes left (fewer than a step where SSE2 searched) and a last line without a line end.

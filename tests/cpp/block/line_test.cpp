@@ -151,6 +151,30 @@ TEST(Line, SourceLinesReadTheSplitLines) {
   }
   EXPECT_EQ(line::SourceLines("").size(), 0u);
   EXPECT_EQ(line::SourceLines("\n").size(), 1u);
+  // Stretches of long lines and of short ones, several KB each, so that the search changes its
+  // pace between them, and meets a step of many ends amid long lines.
+  const std::string_view short_lines[] = {"\n", "\n", "a", "bb"};
+  const std::string_view long_lines[] = {"\n", x62, y63, z64, z64, z64, z64, "\n\n\n\n\n"};
+  for (int round = 0; round < 40; ++round) {
+    std::string text;
+    for (int stretch = 0; stretch < 6; ++stretch) {
+      const bool short_stretch = rng() % 2 == 0;
+      for (std::size_t k = 2000 + rng() % 6000; k > 0;)
+        if (short_stretch) {
+          text += short_lines[rng() % 4];
+          --k;
+        } else {
+          const std::string_view piece = long_lines[rng() % 8];
+          text += piece;
+          k -= std::min(k, piece.size());
+        }
+    }
+    const std::vector<std::string_view> expected = line::split_lines(text);
+    const line::SourceLines lines(text);
+    ASSERT_EQ(lines.size(), expected.size());
+    for (std::size_t k = 0; k < lines.size(); ++k) ASSERT_EQ(lines[k].data(), expected[k].data()) << k;
+    for (std::size_t k = 0; k < lines.size(); ++k) ASSERT_EQ(lines[k], expected[k]) << k;
+  }
 }
 
 // The parser's line tables: the first non-blank line after each line, a block's end without its
