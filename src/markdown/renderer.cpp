@@ -63,13 +63,13 @@ bool is_reopened(const fast5ever::dom::Element& element) {
          std::binary_search(kReopenedTags.begin(), kReopenedTags.end(), element.name.local);
 }
 
-// Whether a paragraph's md would open with a comment or a custom element's tag, or be empty.
-// Elements whose names the reader takes no tag for are written by their content, so their
-// content is looked through (with a stack: they may nest however deep).
-bool opens_html_block(const Dom& dom, NodeId paragraph) {
+// Visits `children` in order, going into the children of each one `through` accepts instead of
+// visiting it (with a stack: such elements may nest however deep), until `visit` returns true.
+// Returns whether it did.
+template <class Through, class Visit>
+bool visit_through(const Dom& dom, const fast5ever::dom::ChildList& children, Through through, Visit visit) {
   std::vector<std::pair<const NodeId*, const NodeId*>> stack;
-  const auto& top = dom.walk_children(paragraph);
-  stack.emplace_back(top.begin(), top.end());
+  stack.emplace_back(children.begin(), children.end());
   while (!stack.empty()) {
     auto& [next, end] = stack.back();
     if (next == end) {
@@ -77,18 +77,34 @@ bool opens_html_block(const Dom& dom, NodeId paragraph) {
       continue;
     }
     const NodeId child = *next++;
-    if (is_blank_text(dom, child)) continue;
-    if (std::holds_alternative<fast5ever::dom::Comment>(dom.node(child).data)) return true;
-    const auto* element = dom.element(child);
-    if (element == nullptr) return false;
-    if (element->name.ns == html5::Namespace::Html && !is_readable_tag_name(element->name.local)) {
-      const auto& children = dom.walk_children(child);
-      stack.emplace_back(children.begin(), children.end());
-      continue;
+    if (through(child)) {
+      const auto& inner = dom.walk_children(child);
+      stack.emplace_back(inner.begin(), inner.end());
+    } else if (visit(child)) {
+      return true;
     }
-    return element->name.local.find('-') != std::string_view::npos;
   }
-  return true;
+  return false;
+}
+
+// Whether a paragraph's md would open with a comment or a custom element's tag, or be empty.
+// Elements whose names the reader takes no tag for are written by their content, so their
+// content is looked through.
+bool opens_html_block(const Dom& dom, NodeId paragraph) {
+  std::optional<bool> opens;
+  const auto nameless = [&](NodeId child) {
+    const auto* element = dom.element(child);
+    return element != nullptr && element->name.ns == html5::Namespace::Html &&
+           !is_readable_tag_name(element->name.local);
+  };
+  visit_through(dom, dom.walk_children(paragraph), nameless, [&](NodeId child) {
+    if (is_blank_text(dom, child)) return false;
+    const auto* element = dom.element(child);
+    opens = std::holds_alternative<fast5ever::dom::Comment>(dom.node(child).data) ||
+            (element != nullptr && element->name.local.find('-') != std::string_view::npos);
+    return true;
+  });
+  return opens.value_or(true);
 }
 
 }  // namespace
@@ -839,35 +855,21 @@ bool is_nameless(const Dom& dom, NodeId node) {
 // output. Each node's children are gathered once, through nameless ones with a stack.
 void unwrap_nameless(Dom& dom) {
   std::vector<NodeId> kept;
-  std::vector<std::pair<const NodeId*, const NodeId*>> stack;
+  const auto nameless = [&](NodeId node) { return is_nameless(dom, node); };
   for (NodeId node = 0; node < dom.nodes.size(); ++node) {
     const auto& children = dom.nodes[node].children;
-    if (is_nameless(dom, node) ||
-        std::none_of(children.begin(), children.end(), [&](NodeId child) { return is_nameless(dom, child); })) {
-      continue;
-    }
+    if (nameless(node) || std::none_of(children.begin(), children.end(), nameless)) continue;
     kept.clear();
-    stack.assign(1, {children.begin(), children.end()});
-    while (!stack.empty()) {
-      auto& [next, end] = stack.back();
-      if (next == end) {
-        stack.pop_back();
-        continue;
-      }
-      const NodeId child = *next++;
-      if (is_nameless(dom, child)) {
-        const auto& inner = dom.nodes[child].children;
-        stack.emplace_back(inner.begin(), inner.end());
-        continue;
-      }
+    visit_through(dom, children, nameless, [&](NodeId child) {
       const auto* text = std::get_if<fast5ever::dom::Text>(&dom.nodes[child].data);
       auto* last = kept.empty() ? nullptr : std::get_if<fast5ever::dom::Text>(&dom.nodes[kept.back()].data);
       if (text != nullptr && last != nullptr) {
         last->text += text->text;
-        continue;
+      } else {
+        kept.push_back(child);
       }
-      kept.push_back(child);
-    }
+      return false;
+    });
     for (NodeId child : kept) dom.nodes[child].parent = node;
     dom.nodes[node].children.clear();
     dom.nodes[node].children.insert(dom.nodes[node].children.end(), kept.begin(), kept.end());
