@@ -63,6 +63,14 @@ bool is_reopened(const fast5ever::dom::Element& element) {
          std::binary_search(kReopenedTags.begin(), kReopenedTags.end(), element.name.local);
 }
 
+// An HTML element whose name the reader takes no tag for: the HTML parser read `<a-b="">` as
+// one name.
+bool has_unreadable_name(const Dom& dom, NodeId node) {
+  const auto* element = dom.element(node);
+  return element != nullptr && element->name.ns == html5::Namespace::Html &&
+         !is_readable_tag_name(element->name.local);
+}
+
 // Visits `children` in order, going into the children of each one `through` accepts instead of
 // visiting it (with a stack: such elements may nest however deep), until `visit` returns true.
 // Returns whether it did.
@@ -92,16 +100,10 @@ bool visit_through(const Dom& dom, const fast5ever::dom::ChildList& children, Th
 // content is looked through.
 bool opens_html_block(const Dom& dom, NodeId paragraph) {
   std::optional<bool> opens;
-  const auto nameless = [&](NodeId child) {
-    const auto* element = dom.element(child);
-    return element != nullptr && element->name.ns == html5::Namespace::Html &&
-           !is_readable_tag_name(element->name.local);
-  };
-  visit_through(dom, dom.walk_children(paragraph), nameless, [&](NodeId child) {
+  const auto unreadable = [&](NodeId child) { return has_unreadable_name(dom, child); };
+  visit_through(dom, dom.walk_children(paragraph), unreadable, [&](NodeId child) {
     if (is_blank_text(dom, child)) return false;
-    const auto* element = dom.element(child);
-    opens = std::holds_alternative<fast5ever::dom::Comment>(dom.node(child).data) ||
-            (element != nullptr && element->name.local.find('-') != std::string_view::npos);
+    opens = opens_html_block_line(dom, child);
     return true;
   });
   return opens.value_or(true);
@@ -842,12 +844,10 @@ void write_markdown(const Dom& dom, NodeId node, std::string& out) {
 
 namespace {
 
-// An element whose name the reader takes no tag for (the HTML parser read `<a-b="">` as one name)
-// and that has no attributes to keep writes only its content.
+// An element with a name the reader takes no tag for and no attributes to keep writes only its
+// content.
 bool is_nameless(const Dom& dom, NodeId node) {
-  const auto* element = dom.element(node);
-  return element != nullptr && element->name.ns == html5::Namespace::Html &&
-         !is_readable_tag_name(element->name.local) && attrs_without_classes(dom, node).empty();
+  return has_unreadable_name(dom, node) && attrs_without_classes(dom, node).empty();
 }
 
 // Takes the nameless elements out of the tree, their content put in their place and texts that

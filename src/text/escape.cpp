@@ -196,20 +196,26 @@ bool url_percent_encodes(unsigned char byte) { return kUrl[byte].size == 3; }
 
 void escape_text(std::string_view text, std::string& out) { escape<Markup::Text>(text, out); }
 
-void escape_text_from(std::string_view text, std::size_t first, std::string& out) {
+namespace {
+
+// Escapes `text` from `first` on, its first byte to escape: what comes before it was copied.
+template <Markup M>
+void escape_from(std::string_view text, std::size_t first, std::string& out) {
 #if defined(__SSE2__)
-  escape_rest<Markup::Text>(reinterpret_cast<const unsigned char*>(text.data()), first, text.size(), out);
+  escape_rest<M>(reinterpret_cast<const unsigned char*>(text.data()), first, text.size(), out);
 #else
-  escape_bytewise<Markup::Text>(text.substr(first), out);
+  escape_bytewise<M>(text.substr(first), out);
 #endif
 }
 
+}  // namespace
+
+void escape_text_from(std::string_view text, std::size_t first, std::string& out) {
+  escape_from<Markup::Text>(text, first, out);
+}
+
 void escape_url_attr_from(std::string_view url, std::size_t first, std::string& out) {
-#if defined(__SSE2__)
-  escape_rest<Markup::Url>(reinterpret_cast<const unsigned char*>(url.data()), first, url.size(), out);
-#else
-  escape_bytewise<Markup::Url>(url.substr(first), out);
-#endif
+  escape_from<Markup::Url>(url, first, out);
 }
 
 void escape_attr(std::string_view text, std::string& out) { escape<Markup::Attr>(text, out); }
