@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "markdown/attrs.h"
+#include "markdown/html.h"
 #include "markdown/renderer.h"
 #include "text/unicode.h"
 
@@ -105,7 +106,7 @@ bool DomRenderer::item_needs_blank_line(NodeId li) const {
       after_list = interrupts_paragraph(*child);
       continue;
     }
-    if (!in_run && is_blank_text(dom_, *child)) continue;
+    if (!in_run && (is_blank_text(dom_, *child) || is_back_link(dom_, *child))) continue;
     if (!in_run && last_block && !after_list) return true;
     in_run = true;
     last_block.reset();

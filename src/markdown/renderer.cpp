@@ -370,7 +370,9 @@ void DomRenderer::step_blocks(Frame& frame, NodeId child) {
     if (written_ordered_last_ != 0) frames_[index].ordered_last = written_ordered_last_;
     return;
   }
-  if (starts_run && is_blank_text(dom_, child)) return;
+  // A note's back-link writes nothing (the renderer rebuilds it): alone, it must not open a run,
+  // whose blank line would read back as nothing.
+  if (starts_run && (is_blank_text(dom_, child) || is_back_link(dom_, child))) return;
   // A comment or a custom element at a line start opens an HTML block, which takes the rest of
   // its line as it stands: a run opened by one is written as HTML throughout.
   if (starts_run) {
