@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "text/escape.h"
+#include "text/escape_scan.h"
 #include "base/internal_error.h"
 #include "render/renderer.h"
 
@@ -411,7 +412,7 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
                                    ? cell.content.front().get_if<Inline::Text>()
                                    : nullptr;
     if (text != nullptr) {
-      escape_text(text->text, out);
+      escape_text_inline(text->text, out);
     } else {
       inlines(cell.content, out);
     }

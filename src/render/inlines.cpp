@@ -20,7 +20,7 @@ void open_element(std::string_view tag, const Attr& attr, std::string& out) {
 void text_element(std::string_view tag, const Attr& attr, std::string_view text,
                   std::string_view close, std::string& out) {
   open_element(tag, attr, out);
-  escape_text(text, out);
+  escape_text_inline(text, out);
   out += close;
 }
 
@@ -73,7 +73,7 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
   // A lone text (a table cell, most headings) is escaped at once.
   if (inlines.size() == 1 && memo_ == nullptr) {
     if (const auto* text = inlines.front().get_if<Inline::Text>()) {
-      escape_text(text->text, out);
+      escape_text_inline(text->text, out);
       return;
     }
   }
