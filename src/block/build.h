@@ -189,7 +189,7 @@ struct Table {
   Attr attr;
   ArenaVector<Align> aligns;
   ArenaVector<TableRowText> head;  // these three and `aligns` in the parse's arena, as the cells
-  ArenaVector<TableRowText> body;
+  ArenaVector<std::string_view> body;
   ArenaVector<TableRowText> foot;
   std::vector<std::pair<std::size_t, TemplateToken>> tokens;
   std::optional<std::string> caption;
