@@ -421,6 +421,9 @@ class ContainerBuilder {
     ++para.count;
   }
   void append_leaf_inner(line::Rest rest);
+  // A row, caption, section token or attribute line of the open table (the last child of the
+  // innermost container); false when the line is none and ends the table.
+  bool continue_table(const line::Rest& rest);
   // Appends `rest`, what is left of the current line, to a code or math block's text.
   inline void append_text_line(build::LineText& text, const line::Rest& rest) const;
   bool open_atx_heading(const line::Rest& rest);
@@ -628,7 +631,6 @@ class ContainerBuilder {
   mutable line::Rest marker_rest_;
   mutable std::optional<ListMarker> marker_;
 
-  bool continue_table(const line::Rest& rest);
   bool start_table(build::Paragraph& para, std::uint32_t para_node, const line::Rest& rest);
   void open_paragraph(const line::Rest& rest);
   bool open_fence(const line::Rest& rest);
