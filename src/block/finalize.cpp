@@ -2,6 +2,7 @@
 #include "block/finalize.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <new>
 #include <utility>
@@ -396,9 +397,16 @@ ArenaVector<TableRow> finalize_table_body(std::span<const std::string_view> line
   auto* texts = static_cast<Inline*>(arena.allocate(total * sizeof(Inline), alignof(std::max_align_t)));
   // A line with a backslash is rebuilt next to the cells, which its parsed text may point into.
   const auto room = [&arena](std::size_t n) { return static_cast<char*>(arena.allocate(n, 1)); };
-  // Each line's cells are cut first, into room kept for the table, then parsed: the cutting loop
-  // stays small.
-  std::vector<std::string_view> cut(width);
+  // Each line's cells are cut first, then parsed: the cutting loop stays small. The cuts of a
+  // line stand on the stack unless the table is unusually wide.
+  constexpr std::size_t kColumnsOnStack = 32;
+  std::array<std::string_view, kColumnsOnStack> cut_on_stack;
+  std::vector<std::string_view> cut_on_heap;
+  std::string_view* cut = cut_on_stack.data();
+  if (width > kColumnsOnStack) {
+    cut_on_heap.resize(width);
+    cut = cut_on_heap.data();
+  }
   for (const std::string_view line : lines) {
     TableCell* const first = cells;
     table_cells::for_each_body_cell(line, width, leading_pipe, room,
