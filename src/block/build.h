@@ -424,6 +424,8 @@ class ContainerBuilder {
   // A row, caption, section token or attribute line of the open table (the last child of the
   // innermost container); false when the line is none and ends the table.
   bool continue_table(const line::Rest& rest);
+  // Appends `rest` to `table` as a body row: a line that is one, whatever else it might be.
+  void add_table_row(build::Table& table, const line::Rest& rest);
   // Appends `rest`, what is left of the current line, to a code or math block's text.
   inline void append_text_line(build::LineText& text, const line::Rest& rest) const;
   bool open_atx_heading(const line::Rest& rest);

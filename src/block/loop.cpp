@@ -68,14 +68,14 @@ void mark_loose_if_blank(ContainerBuilder& b, std::uint32_t node) {
 // in the loop: a line beginning with "|" closes no div or md-HTML container, opens no container
 // and interrupts nothing, so the steps after this one would all pass it to the table. False,
 // and nothing done, for any other line.
-bool take_table_row(ContainerBuilder& b, const Rest& rest) {
+bool take_table_row(ContainerBuilder& b, BuildKind leaf, const Rest& rest) {
   if (!b.leaf_open || !continues_as_row(rest) || !b.options.templates.empty() ||
       holds<build::List>(b.kind(b.innermost())))
     return false;
   mark_loose_if_blank(b, b.innermost());
   b.clear_blank_items();
-  [[maybe_unused]] const bool taken = b.continue_table(rest);
-  assert(taken);
+  // No caption, section token or attribute line begins with "|": the line is a row.
+  b.add_table_row(*get<build::TablePtr>(leaf), rest);
   return true;
 }
 
@@ -434,7 +434,7 @@ void Parser::container_block(Drafts& out) {
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||
         (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)) ||
-        (is_any<build::TablePtr>(leaf) && take_table_row(b, rest)))
+        (is_any<build::TablePtr>(leaf) && take_table_row(b, leaf, rest)))
       continue;
 
     bool blank_between_items = false;

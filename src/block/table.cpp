@@ -273,6 +273,12 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
     note_syntax(s, s + t.size(), SyntaxScope::Attribute);
     return true;
   }
+  add_table_row(table, rest);
+  return true;
+}
+
+void ContainerBuilder::add_table_row(build::Table& table, const Rest& rest) {
+  std::string_view text = rest.text;  // the padding is white space that every use trims
   if (record_syntax) {
     std::size_t base = content_offset + rest.pad;
     for (std::size_t p : table_pipe_offsets(text)) note_syntax(base + p, base + p + 1);
@@ -288,7 +294,6 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
   }
   table.body.push_back(text);
   leaf_open = true;
-  return true;
 }
 
 }  // namespace vedavi::block
