@@ -189,7 +189,7 @@ struct Table {
   Attr attr;
   ArenaVector<Align> aligns;
   ArenaVector<TableRowText> head;  // these three and `aligns` in the parse's arena, as the cells
-  ArenaVector<TableRowText> body;
+  ArenaVector<std::string_view> body;
   ArenaVector<TableRowText> foot;
   std::vector<std::pair<std::size_t, TemplateToken>> tokens;
   std::optional<std::string> caption;
@@ -421,6 +421,11 @@ class ContainerBuilder {
     ++para.count;
   }
   void append_leaf_inner(line::Rest rest);
+  // A row, caption, section token or attribute line of the open table (the last child of the
+  // innermost container); false when the line is none and ends the table.
+  bool continue_table(const line::Rest& rest);
+  // Appends `rest` to `table` as a body row: a line that is one, whatever else it might be.
+  void add_table_row(build::Table& table, const line::Rest& rest);
   // Appends `rest`, what is left of the current line, to a code or math block's text.
   inline void append_text_line(build::LineText& text, const line::Rest& rest) const;
   bool open_atx_heading(const line::Rest& rest);
@@ -628,7 +633,6 @@ class ContainerBuilder {
   mutable line::Rest marker_rest_;
   mutable std::optional<ListMarker> marker_;
 
-  bool continue_table(const line::Rest& rest);
   bool start_table(build::Paragraph& para, std::uint32_t para_node, const line::Rest& rest);
   void open_paragraph(const line::Rest& rest);
   bool open_fence(const line::Rest& rest);

@@ -57,7 +57,7 @@ struct DraftDefinitionItem {
   std::vector<std::string> definitions;
 };
 
-// A table row before its cells are parsed: a view per cell, of the source when the parse keeps
+// A header row before its cells are parsed: a view per cell, of the source when the parse keeps
 // it and the line needs no rewriting, else of the row's one copy in the parse's arena. Either
 // outlives the tree, so the parsed cells' runs of plain text may stay where they are. The cells
 // themselves stand in the parse's arena too, made at their final number when the row is read, so
@@ -153,15 +153,19 @@ struct HtmlBlock {
 };
 struct ThematicBreak { Attr attr; };
 // The alignments and rows stand in the parse's arena, as the rows' cells do: a table costs no
-// allocation for them.
+// allocation for them. A body row is its line, split into cells only as it is finished (by
+// `table_cells::for_each_body_cell`), where each cell is parsed as soon as it is cut: the cells'
+// views are made and read while the line is at hand, not kept from the line loop to the end.
+// The line is a view of the source when the parse keeps it, else of its copy in the parse's arena.
 struct Table {
   Attr attr;
   ArenaVector<Align> aligns;
   ArenaVector<TableRowText> head;
-  ArenaVector<TableRowText> body;
+  ArenaVector<std::string_view> body;
   ArenaVector<TableRowText> foot;
   std::vector<std::pair<std::size_t, TemplateToken>> tokens;
   std::optional<std::string> caption;
+  bool leading_pipe = false;  // the header row begins with "|": so may each body row
 };
 struct Div { Attr attr; Drafts children; };
 struct MathBlock { Attr attr; std::string tex; bool display = true; };

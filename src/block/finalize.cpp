@@ -2,10 +2,12 @@
 #include "block/finalize.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <new>
 #include <utility>
 
+#include "block/table_cells.h"
 #include "block/warm.h"
 #include "inline/cells.h"
 #include "inline/scanner.h"
@@ -252,7 +254,7 @@ class Finisher {
       table.attr.merge(split.attr);
     }
     table.head_rows = finalize_table_rows(d.head, ctx_);
-    table.rows = finalize_table_rows(d.body, ctx_);
+    table.rows = finalize_table_body(d.body, d.aligns, d.leading_pipe, ctx_);
     table.foot_rows = finalize_table_rows(d.foot, ctx_);
     for (auto& [row, token] : d.tokens) table.tokens.push_back(TableToken{row, template_inline(std::move(token))});
     table.aligns.assign(d.aligns.begin(), d.aligns.end());
@@ -374,6 +376,44 @@ ArenaVector<TableRow> finalize_table_rows(std::span<const TableRowText> rows, co
       ::new (cells++) TableCell{Attr(), inl::parse_cell(row.cell_text(cell), kept, texts++), cell.align};
     const std::size_t n = row.cells.size();
     out.emplace_back().cells = ArenaVector<TableCell>(first, n, n);
+  }
+  return out;
+}
+
+ArenaVector<TableRow> finalize_table_body(std::span<const std::string_view> lines, std::span<const Align> aligns,
+                                          bool leading_pipe, const InlineContext& ctx) {
+  // As the rows of `finalize_table_rows`, with every row `aligns.size()` cells wide.
+  const InlineContext kept = with_kept_text(ctx);
+  ArenaVector<TableRow> out;
+  out.reserve(lines.size());
+  const std::size_t width = aligns.size();
+  if (width == 0) {
+    for (std::size_t i = 0; i < lines.size(); ++i) out.emplace_back();
+    return out;
+  }
+  Arena& arena = current_arena();
+  const std::size_t total = lines.size() * width;
+  auto* cells = static_cast<TableCell*>(arena.allocate(total * sizeof(TableCell), alignof(std::max_align_t)));
+  auto* texts = static_cast<Inline*>(arena.allocate(total * sizeof(Inline), alignof(std::max_align_t)));
+  // A line with a backslash is rebuilt next to the cells, which its parsed text may point into.
+  const auto room = [&arena](std::size_t n) { return static_cast<char*>(arena.allocate(n, 1)); };
+  // Each line's cells are cut first, then parsed: the cutting loop stays small. The cuts of a
+  // line stand on the stack unless the table is unusually wide.
+  constexpr std::size_t kColumnsOnStack = 32;
+  std::array<std::string_view, kColumnsOnStack> cut_on_stack;
+  std::vector<std::string_view> cut_on_heap;
+  std::string_view* cut = cut_on_stack.data();
+  if (width > kColumnsOnStack) {
+    cut_on_heap.resize(width);
+    cut = cut_on_heap.data();
+  }
+  for (const std::string_view line : lines) {
+    TableCell* const first = cells;
+    table_cells::for_each_body_cell(line, width, leading_pipe, room,
+                                    [&](std::string_view cell, std::size_t column) { cut[column] = cell; });
+    for (std::size_t column = 0; column < width; ++column)
+      ::new (cells++) TableCell{Attr(), inl::parse_cell(cut[column], kept, texts++), aligns[column]};
+    out.emplace_back().cells = ArenaVector<TableCell>(first, width, width);
   }
   return out;
 }

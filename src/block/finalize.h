@@ -34,6 +34,9 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested
 // get their panel attributes and title. Walks without recursion on the tree's depth.
 Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx);
 ArenaVector<TableRow> finalize_table_rows(std::span<const TableRowText> rows, const InlineContext& ctx);
+// The body rows of a table of `aligns.size()` columns, from their lines (see draft::Table).
+ArenaVector<TableRow> finalize_table_body(std::span<const std::string_view> lines, std::span<const Align> aligns,
+                                          bool leading_pipe, const InlineContext& ctx);
 
 // Finishes a parse of span mode 0: footnote definitions out of the drafts, then the drafts and
 // each footnote's drafts into `document.blocks` and `document.footnotes`. Figures are decided

@@ -373,7 +373,7 @@ void ContainerBuilder::finish_leaf(std::uint32_t child, BlockSpan span, Drafts& 
     }
     append_draft(out, std::move(span), draft::Table{std::move(t->attr), std::move(t->aligns), std::move(t->head),
                                        std::move(t->body), std::move(t->foot),
-                                       std::move(t->tokens), std::move(t->caption)});
+                                       std::move(t->tokens), std::move(t->caption), t->leading_pipe});
     spare_table_ = std::move(*boxed);
   }
 }

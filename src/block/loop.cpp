@@ -50,6 +50,10 @@ bool continues_as_text(const Rest& rest) {
   return !lead.empty() && scan::is_ascii_alpha(lead[0]);
 }
 
+// A line whose text begins with "|": no container, block or marker begins so, and an open
+// table takes it as a row.
+bool continues_as_row(const Rest& rest) { return rest.trimmed_start().starts_with('|'); }
+
 template <class... Kinds>
 bool is_any(BuildKind kind) {
   return (holds<Kinds>(kind) || ...);
@@ -58,6 +62,21 @@ bool is_any(BuildKind kind) {
 void mark_loose_if_blank(ContainerBuilder& b, std::uint32_t node) {
   if (auto* item = get_if<build::ListItem>(b.kind(node)); item && b.in_blank_items(*item))
     item->loose = true;
+}
+
+// A row that goes on with the open table `b` ends with, taken as a paragraph's line of prose is
+// in the loop: a line beginning with "|" closes no div or md-HTML container, opens no container
+// and interrupts nothing, so the steps after this one would all pass it to the table. False,
+// and nothing done, for any other line.
+bool take_table_row(ContainerBuilder& b, BuildKind leaf, const Rest& rest) {
+  if (!b.leaf_open || !continues_as_row(rest) || !b.options.templates.empty() ||
+      holds<build::List>(b.kind(b.innermost())))
+    return false;
+  mark_loose_if_blank(b, b.innermost());
+  b.clear_blank_items();
+  // No caption, section token or attribute line begins with "|": the line is a row.
+  b.add_table_row(*get<build::TablePtr>(leaf), rest);
+  return true;
 }
 
 }  // namespace
@@ -414,7 +433,8 @@ void Parser::container_block(Drafts& out) {
     if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(leaf, rest)) ||
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||
-        (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)))
+        (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)) ||
+        (is_any<build::TablePtr>(leaf) && take_table_row(b, leaf, rest)))
       continue;
 
     bool blank_between_items = false;

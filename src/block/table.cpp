@@ -6,32 +6,20 @@
 #include <charconv>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "block/build.h"
 #include "block/scan.h"
+#include "block/table_cells.h"
 #include "model/line.h"
 
 namespace vedavi::block {
 
 using line::Rest;
+using table_cells::for_each_cell;
+using table_cells::for_each_piece;
 
 namespace {
 
 constexpr std::size_t kFirstBodyRows = 8;
-
-// `line::trim` of a cell. Cells are mostly padded with spaces: those are stripped here first, so
-// that the full white-space trim finds printable bytes at both ends and decodes nothing. It runs
-// once per cell and does about as much work as a call costs, so it is folded into the cell loops.
-[[gnu::always_inline]] inline std::string_view trim_cell(std::string_view cell) {
-  const char* begin = cell.data();
-  const char* end = begin + cell.size();
-  while (begin != end && *begin == ' ') ++begin;
-  while (end != begin && end[-1] == ' ') --end;
-  return line::trim(std::string_view(begin, std::size_t(end - begin)));
-}
 
 // Room for `n` bytes of a row's text in the parse's arena.
 char* arena_room(std::size_t n) { return static_cast<char*>(current_arena().allocate(n, 1)); }
@@ -40,127 +28,6 @@ char* arena_room(std::size_t n) { return static_cast<char*>(current_arena().allo
 bool lies_in(std::string_view text, std::string_view source) {
   return !source.empty() && text.data() >= source.data() &&
          text.data() + text.size() <= source.data() + source.size();
-}
-
-// Calls `f(begin, end)` with each piece of `t` between its "|" (and its ends), in order.
-template <class F>
-[[gnu::always_inline]] inline void for_each_piece(std::string_view t, F&& f) {
-  std::size_t start = 0;
-#if defined(__SSE2__)
-  // Sixteen bytes at a time: rows are a few dozen bytes with a pipe every few words, each of which
-  // would be a search call of its own.
-  const char* bytes = t.data();
-  const std::size_t n = t.size();
-  const __m128i pipe = _mm_set1_epi8('|');
-  for (std::size_t i = 0; i < n;) {
-    // The pipes of the next block of sixteen bytes, or of what is left, as a bit mask from `base`.
-    const std::size_t base = i;
-    unsigned mask = 0;
-    if (n - i >= 16) {
-      mask = static_cast<unsigned>(_mm_movemask_epi8(
-          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), pipe)));
-      i += 16;
-    } else if (n >= 16) {
-      // The last block, overlapping bytes already looked at, which are shifted out.
-      mask = static_cast<unsigned>(_mm_movemask_epi8(
-                 _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + n - 16)), pipe))) >>
-             (16 - (n - i));
-      i = n;
-    } else {
-      for (; i < n; ++i) mask |= unsigned{bytes[i] == '|'} << (i - base);
-    }
-    for (; mask != 0; mask &= mask - 1) {
-      const std::size_t at = base + static_cast<std::size_t>(__builtin_ctz(mask));
-      f(start, at);
-      start = at + 1;
-    }
-  }
-#else
-  for (std::size_t pipe = t.find('|'); pipe != std::string_view::npos; pipe = t.find('|', start)) {
-    f(start, pipe);
-    start = pipe + 1;
-  }
-#endif
-  f(start, t.size());
-}
-
-// Calls `f` with each trimmed cell of `line`, split at unescaped "|". Without a backslash the
-// cells are pieces of the trimmed line, or of its copy in `room(n)` (n bytes) unless `in_place`;
-// with one they are rebuilt back to back in such a room, which they never outgrow: an escape keeps
-// its two bytes, or one for "\|".
-template <class Room, class F>
-void for_each_cell(std::string_view line, bool in_place, Room&& room, F&& f) {
-  std::string_view t = line::trim(line);
-  if (t.find('\\') == std::string_view::npos) {
-    if (!in_place && !t.empty()) {
-      char* copy = room(t.size());
-      std::memcpy(copy, t.data(), t.size());
-      t = std::string_view(copy, t.size());
-    }
-    // Each piece lies in `t`: taken without substr's bounds check.
-    for_each_piece(t, [&](std::size_t begin, std::size_t end) __attribute__((always_inline)) {
-      f(trim_cell(std::string_view(t.data() + begin, end - begin)));
-    });
-    return;
-  }
-  char* const out = room(t.size());
-  char* at = out;    // the end of the text rebuilt so far
-  char* cell = out;  // where the current cell starts in it
-  std::size_t i = 0;
-  while (true) {
-    std::size_t j = i;
-    while (j < t.size() && t[j] != '|' && t[j] != '\\') ++j;
-    std::memcpy(at, t.data() + i, j - i);
-    at += j - i;
-    if (j == t.size()) break;
-    if (t[j] == '|') {
-      f(trim_cell(std::string_view(cell, std::size_t(at - cell))));
-      cell = at;
-      i = j + 1;
-    } else if (j + 1 < t.size()) {
-      if (t[j + 1] != '|') *at++ = '\\';
-      *at++ = t[j + 1];
-      i = j + 2;
-    } else {
-      *at++ = '\\';
-      i = j + 1;
-    }
-  }
-  f(trim_cell(std::string_view(cell, std::size_t(at - cell))));
-}
-
-// Fills `row` with the cells of the body line `text`: as many as `aligns` has, extra cells dropped
-// and missing ones empty. `in_place`: `text` outlives the tree, and cells may be views of it.
-void add_body_row(TableRowText& row, std::string_view text, bool has_pipe,
-                  std::span<const Align> aligns, bool leading_pipe, bool in_place) {
-  const std::size_t width = aligns.size();
-  auto* const cells = static_cast<TableRowText::Cell*>(
-      current_arena().allocate(width * sizeof(TableRowText::Cell), alignof(TableRowText::Cell)));
-  std::size_t count = 0;
-  auto add = [&](std::string_view cell) {
-    if (count < width) {
-      cells[count] = TableRowText::Cell{cell.data(), cell.size(), aligns[count]};
-      ++count;
-    }
-  };
-  if (has_pipe) {
-    bool first = true;
-    for_each_cell(text, in_place, arena_room, [&](std::string_view cell) __attribute__((always_inline)) {
-      // An empty cell before a leading pipe is no cell.
-      if (!(first && leading_pipe && cell.empty())) add(cell);
-      first = false;
-    });
-  } else {
-    std::string_view cell = line::trim(text);
-    if (!in_place && !cell.empty()) {
-      char* copy = arena_room(cell.size());
-      std::memcpy(copy, cell.data(), cell.size());
-      cell = std::string_view(copy, cell.size());
-    }
-    add(cell);
-  }
-  while (count < width) add(std::string_view());
-  row.cells = std::span<const TableRowText::Cell>(cells, width);
 }
 
 }  // namespace
@@ -406,17 +273,27 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
     note_syntax(s, s + t.size(), SyntaxScope::Attribute);
     return true;
   }
+  add_table_row(table, rest);
+  return true;
+}
+
+void ContainerBuilder::add_table_row(build::Table& table, const Rest& rest) {
+  std::string_view text = rest.text;  // the padding is white space that every use trims
   if (record_syntax) {
     std::size_t base = content_offset + rest.pad;
     for (std::size_t p : table_pipe_offsets(text)) note_syntax(base + p, base + p + 1);
   }
-  // Most tables run to a handful of rows: room for several from the first one on spares the
-  // body the regrowths (each moving every row) of doubling from one.
+  // The row is split into its cells when it is finished, where they are parsed right away: the
+  // line is kept as it stands, copied into the parse's arena unless the source outlives the tree.
+  // Most tables run to a handful of rows: room for several from the first one on spares the body
+  // the regrowths of doubling from one.
   if (table.body.empty()) table.body.reserve(kFirstBodyRows);
-  add_body_row(table.body.emplace_back(), text, has_pipe, table.aligns, table.leading_pipe,
-               lies_in(text, parser.kept_source));
+  if (!lies_in(text, parser.kept_source)) {
+    const std::string_view t = line::trim(text);
+    text = t.empty() ? std::string_view() : std::string_view(current_arena().copy(t), t.size());
+  }
+  table.body.push_back(text);
   leaf_open = true;
-  return true;
 }
 
 }  // namespace vedavi::block

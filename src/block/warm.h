@@ -52,9 +52,10 @@ class Rooms {
   }
 
  private:
-  // About 128 KB of kept rooms of each size.
+  // About 256 KB of kept rooms of each size: enough for the child lists of the few thousand list
+  // items a long document may hold, which would otherwise come from the heap anew at each parse.
   static constexpr std::size_t kept_limit(std::size_t c) {
-    return (std::size_t{128} << 10) / (c * sizeof(typename List::value_type));
+    return (std::size_t{256} << 10) / (c * sizeof(typename List::value_type));
   }
   std::array<std::vector<List>, kLargest> kept_;
 };

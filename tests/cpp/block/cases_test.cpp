@@ -249,6 +249,19 @@ TEST(Tables, CellsAlignsAndEnds) {
   expect_spans({{"p\na|b\n-|-\nc|d", "paragraph 0-1 d0\ntable 1-4 d0\n"}});
 }
 
+TEST(Tables, RowsBeginningWithAPipe) {
+  // Such a row goes straight to the open table, in whatever container holds it, however far it
+  // is indented; where the containers do not go on, it is text of its own.
+  expect_drafts({
+      {"|a|b|\n|-|-|\n|1|2|\n    |3|4|", "table\n  head |a |b\n  row |1 |2\n  row |3 |4\n"},
+      {"a|b\n-|-\n|1|2", "table\n  head |a |b\n  row | |1\n"},  // no leading pipe in the header
+      {"> |a|b|\n> |-|-|\n> |1|2|\n|3|4|", "quote\n  table\n    head |a |b\n    row |1 |2\np |3|4|\n"},
+      {"- |a|b|\n  |-|-|\n  |1|2|\n|3|4|\n- |x|", "ul tight\n  item\n    table\n      head |a |b\n      row |1 |2\np |3|4|\nul tight\n  item\n    p |x|\n"},
+      {"::: d\n|a|b|\n|-|-|\n|1|2|\n:::\n|3|", "div{.d}\n  table\n    head |a |b\n    row |1 |2\np |3|\n"},
+      {"|a|b|\n|-|-|\n|1|2|\n\n|3|4|", "table\n  head |a |b\n  row |1 |2\np |3|4|\n"},
+  });
+}
+
 TEST(Templates, WholeLineTokens) {
   Options o = default_options();
   o.templates.push_back(test::jinja_delimiter());

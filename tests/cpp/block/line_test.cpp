@@ -8,6 +8,7 @@
 #include "block/html.h"
 #include "block/scan.h"
 #include "block/table.h"
+#include "block/table_cells.h"
 #include "model/line.h"
 #include "tests/cpp/support/helpers.h"
 #include "text/unicode.h"
@@ -363,13 +364,44 @@ std::vector<std::string> reference_cells(std::string_view line) {
 }
 
 TEST(TableCells, SplitMatchesAByteByByteReading) {
-  // Lines across the 16-byte blocks the split reads, with pipes at every offset of a block.
+  // Lines across the 64-byte windows the split reads (and their overlapping last loads), with
+  // pipes at every offset of a window.
   const std::string_view pieces[] = {"|", "|", "a", " ", "  ", "\t", "\\", "\\|", "\xC3\xA9", "\xC2\xA0",
                                      "bb", "word and word", "abcdefghijklmno"};
   std::mt19937 rng(11);
   for (int round = 0; round < 20000; ++round) {
-    const std::string s = random_text(rng, pieces, 16);
+    const std::string s = random_text(rng, pieces, 24);
     EXPECT_EQ(raw_table_cells(s), reference_cells(s)) << s;
+  }
+}
+
+TEST(TableCells, BodyRowsTakeTheHeaderWidth) {
+  // Extra cells dropped, missing ones empty, an empty cell before a leading pipe none.
+  struct Case {
+    std::string_view line;
+    std::size_t width;
+    bool leading_pipe;
+    std::vector<std::string> cells;
+  };
+  const Case cases[] = {
+      {"| a | b |", 2, true, {"a", "b"}},
+      {"| a | b |", 2, false, {"", "a"}},
+      {"a | b | c", 2, true, {"a", "b"}},
+      {"| a", 3, true, {"a", "", ""}},
+      {"no pipe \\* here", 2, true, {"no pipe \\* here", ""}},
+      {"| a \\| b | c\\ |", 2, true, {"a | b", "c\\"}},
+      {"|  |", 2, true, {"", ""}},
+  };
+  for (const Case& c : cases) {
+    std::string room;
+    std::vector<std::string> got;
+    table_cells::for_each_body_cell(c.line, c.width, c.leading_pipe,
+                                    [&](std::size_t n) {
+                                      room.resize(n);
+                                      return room.data();
+                                    },
+                                    [&](std::string_view cell, std::size_t) { got.emplace_back(cell); });
+    EXPECT_EQ(got, c.cells) << c.line;
   }
 }
 

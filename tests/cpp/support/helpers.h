@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "block/parse.h"
+#include "block/table_cells.h"
 #include "inline/parse.h"
 #include "model/document.h"
 
@@ -141,7 +142,18 @@ inline void dump(const Drafts& drafts, std::string& out, int depth = 0) {
               out += "\n";
             };
             for (const auto& r : b.head) row("head", r);
-            for (const auto& r : b.body) row("row", r);
+            std::string rebuilt;
+            const auto room = [&](std::size_t n) {
+              rebuilt.resize(n);
+              return rebuilt.data();
+            };
+            for (std::string_view line : b.body) {
+              pad(depth + 1);
+              out += "row";
+              table_cells::for_each_body_cell(line, b.aligns.size(), b.leading_pipe, room,
+                                              [&](std::string_view c, std::size_t) { out += " |" + std::string(c); });
+              out += "\n";
+            }
           } else if constexpr (std::is_same_v<T, draft::Div>) {
             out += "div" + attr_text(b.attr) + "\n";
             dump(b.children, out, depth + 1);
