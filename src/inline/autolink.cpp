@@ -321,7 +321,8 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
   const std::size_t n = text.size();
   base_ = base;
   window_end_ = std::min(n, base + kWindowBits);
-  std::fill_n(window_.begin(), (window_end_ - base_ + 63) / 64, std::uint64_t{0});
+  // All of it, a fixed size: a few stores, where clearing just the words in use would be a call.
+  window_.fill(0);
   // A scheme or "www." starts at most six bytes before the byte that marks it; an address up to
   // a word's length before its "@".
   const std::size_t marks_end = std::min(n, window_end_ + 6);
