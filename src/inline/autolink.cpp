@@ -557,7 +557,12 @@ std::optional<BareLink> plain_email(std::string_view text, std::size_t p, Autoli
 }  // namespace
 
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
-                                 bool in_brackets) {
+                                 bool in_brackets, bool borrow) {
+  // The link's own bytes, as written: a view of `text` when it outlives the tree.
+  const auto as_written = [&](std::size_t end) {
+    const std::string_view written = text.substr(p, end - p);
+    return borrow ? Str::borrowed(written) : Str(written);
+  };
   if (p >= text.size()) return std::nullopt;
   const auto first = static_cast<unsigned char>(text[p]);
   if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
@@ -569,7 +574,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     const std::size_t end = email_end(text, p + 7);
     if (end == std::string_view::npos) return std::nullopt;
     const Str url = joined("mailto:", text.substr(p + 7, end - p - 7));
-    return BareLink{{url, Str(text.substr(p, end - p)), true}, end};
+    return BareLink{{url, as_written(end), true}, end};
   }
   if (prefix == LinkPrefix::Xmpp) {
     if (!boundary_before(text, p)) return std::nullopt;
@@ -577,7 +582,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     if (address_end == std::string_view::npos) return std::nullopt;
     const std::size_t end =
         trim_bare_url_end(text, p, candidate_end(text, address_end, in_brackets));
-    const Str url(text.substr(p, end - p));
+    const Str url = as_written(end);
     return BareLink{{url, url, false}, end};
   }
   if (!web_checks(text, p, memo)) return std::nullopt;
@@ -592,7 +597,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     const Str url = joined("http://", t);
     return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
   }
-  const Str url(t);
+  const Str url = as_written(end);
   return BareLink{{url, url, false}, end};
 }
 

@@ -712,7 +712,7 @@ bool InlineScanner::try_angle() {
 }
 
 bool InlineScanner::take_bare_autolink() {
-  auto match = bare_link(text_, p_, &autolinks_, !buffers_.brackets.empty());
+  auto match = bare_link(text_, p_, &autolinks_, !buffers_.brackets.empty(), ctx_.text_outlives_tree);
   if (!match) return false;
   flush_text();
   emit(InlineEventKind::Autolink, p_, match->end);
