@@ -235,9 +235,41 @@ bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
   return true;
 }
 
+namespace {
+
+// The bytes that end a bare destination's search, and with them every control byte: a block of
+// sixteen tests for those in a few comparisons (control bytes and the space as one range, the two
+// parentheses as one pair), and the rare other control byte is passed over after.
+constexpr ByteTable kDestinationStops = byte_table("\\<() \t\n\r&");
+constexpr ByteTable kDestinationStopsOrControls = [] {
+  ByteTable table = kDestinationStops;
+  for (int c = 0; c <= ' '; ++c) table[c] = true;
+  return table;
+}();
+
+std::size_t find_destination_stop(std::string_view text, std::size_t from) {
+  const std::size_t n = text.size();
+  for (std::size_t i = from;; ++i) {
+#if defined(__SSE2__)
+    i = find_by_mask(text, i, n, kDestinationStopsOrControls, [](__m128i chunk) {
+      const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
+      const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(chunk, _mm_set1_epi8(' ')), chunk);
+      const __m128i parens = _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x01)), _mm_set1_epi8(')'));
+      const __m128i hits = _mm_or_si128(_mm_or_si128(controls, parens),
+                                        _mm_or_si128(_mm_or_si128(is('\\'), is('<')), is('&')));
+      return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    });
+#else
+    i = find_marked(text, i, n, kDestinationStopsOrControls);
+#endif
+    if (i >= n || kDestinationStops[static_cast<unsigned char>(text[i])]) return i;
+  }
+}
+
+}  // namespace
+
 std::size_t InlineScanner::bare_destination_end(std::size_t from) const {
-  const std::size_t stop =
-      find_any_of<'\\', '<', '(', ')', ' ', '\t', '\n', '\r', '&'>(text_, from, text_.size());
+  const std::size_t stop = find_destination_stop(text_, from);
   return stop < text_.size() && text_[stop] == ')' && stop > from ? stop : kNoNode;
 }
 
