@@ -64,26 +64,42 @@ bool boundary_before(std::string_view text, std::size_t p) {
   return byte < 0x80 ? kAsciiBoundary[byte] : is_boundary(utf8::prev_char(text, p));
 }
 
-// Tables of the bytes at which a scan for white space (and maybe other ASCII bytes) stops: those
-// ASCII bytes, and every non-ASCII byte, whose character is decoded to see if it is white space.
-ByteTable white_stops(std::string_view also) {
-  ByteTable stops{};
-  for (int c = 0; c < 0x80; ++c) stops[c] = kAsciiWhite[c];
-  for (int c = 0x80; c < 0x100; ++c) stops[c] = true;
-  for (char c : also) stops[static_cast<unsigned char>(c)] = true;
-  return stops;
-}
-const ByteTable kCandidateStops = white_stops("<");
-const ByteTable kCandidateStopsInBrackets = white_stops("<]");
+// The bytes a block test stops at for candidate_end: every byte below "!" (ASCII white space is
+// among them) or from 0x80 on, which as signed bytes are one range, and "<", with "]" when
+// `kInBrackets`.
+template <bool kInBrackets>
+constexpr ByteTable kBelowBangStops = [] {
+  ByteTable table{};
+  for (int c = 0; c <= ' '; ++c) table[c] = true;
+  for (int c = 0x80; c < 0x100; ++c) table[c] = true;
+  table['<'] = true;
+  table[']'] = kInBrackets;
+  return table;
+}();
 
-// The first offset in [from, to) holding white space or an ASCII byte `stops` marks, or `to`.
-std::size_t find_stop(std::string_view text, std::size_t from, std::size_t to, const ByteTable& stops) {
-  // ASCII white space is control bytes and the space, so only "<" and "]" are printable stops.
-  assert((marks_no_printable_but<'<', ']'>(stops)));
-  std::size_t i = from;
-  for (;;) {
-    i = find_marked_beyond_printable<'<', ']'>(text, i, to, stops);
-    if (i >= to || static_cast<unsigned char>(text[i]) < 0x80) return i;
+// The first white space or "<" at or after `from` (or "]" when `kInBrackets`), or the end. A
+// control byte that is no white space, or a character that is none, is passed over.
+template <bool kInBrackets>
+std::size_t find_candidate_end(std::string_view text, std::size_t from) {
+  const std::size_t n = text.size();
+  for (std::size_t i = from;;) {
+#if defined(__SSE2__)
+    i = find_by_mask(text, i, n, kBelowBangStops<kInBrackets>, [](__m128i chunk) {
+      __m128i hits = _mm_or_si128(_mm_cmplt_epi8(chunk, _mm_set1_epi8('!')),
+                                  _mm_cmpeq_epi8(chunk, _mm_set1_epi8('<')));
+      if constexpr (kInBrackets) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(']')));
+      return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    });
+#else
+    i = find_marked(text, i, n, kBelowBangStops<kInBrackets>);
+#endif
+    if (i >= n) return n;
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x80) {
+      if (byte == '<' || (kInBrackets && byte == ']') || kAsciiWhite[byte]) return i;
+      ++i;
+      continue;
+    }
     const utf8::Decoded d = utf8::decode(text, i);
     if (unicode::is_white_space(d.cp)) return i;
     i += d.len;
@@ -92,7 +108,7 @@ std::size_t find_stop(std::string_view text, std::size_t from, std::size_t to, c
 
 // The first white space or "<" at or after `from` (or "]" when `in_brackets`), or the end.
 std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brackets) {
-  return find_stop(text, from, text.size(), in_brackets ? kCandidateStopsInBrackets : kCandidateStops);
+  return in_brackets ? find_candidate_end<true>(text, from) : find_candidate_end<false>(text, from);
 }
 
 // Which ASCII bytes a domain label holds (letters, digits, "-", "_"), and which of them are
