@@ -455,6 +455,28 @@ TEST(InlineCases, BareLinks) {
   EXPECT_EQ(autolink_events("[https://a.io]{.c}"), 1u);
 }
 
+// Where a bare link's word and a bare destination end: control bytes other than white space,
+// and characters outside ASCII that are none, stay inside; white space of either kind ends them.
+TEST(InlineCases, BareLinkAndDestinationEnds) {
+  Parser parse;
+  parse.options.bare_autolinks = true;
+  const std::string long_word = "https://a.io/" + std::string(40, 'x') + "\x01" + std::string(20, 'y');
+  const std::string long_destination = std::string(40, 'd') + "\x02" + std::string(30, 'e');
+  expect_cases(parse, {
+      {"http://a.bc/x\x01y z", "autolink(http://a.bc/x\x01y)\"http://a.bc/x\x01y\" \" z\""},
+      {"http://a.bc/x\x0By z", "autolink(http://a.bc/x)\"http://a.bc/x\" \"\x0By z\""},
+      {"http://a.bc/x\xC2\xA0y", "autolink(http://a.bc/x)\"http://a.bc/x\" \"\xC2\xA0y\""},
+      {"http://a.bc/x\xE3\x80\x80y", "autolink(http://a.bc/x)\"http://a.bc/x\" \"\xE3\x80\x80y\""},
+      {"http://a.bc/x\xC3\xA9y z", "autolink(http://a.bc/x\xC3\xA9y)\"http://a.bc/x\xC3\xA9y\" \" z\""},
+      {"[https://a.io/x]y", R"~("[" autolink(https://a.io/x)"https://a.io/x" "]y")~"},
+      {long_word + " b", "autolink(" + long_word + ")\"" + long_word + "\" \" b\""},
+      {"[a](/u\x01v) b", "link(/u\x01v)[\"a\"] \" b\""},
+      {"[a](/u\x7Fv)", "link(/u\x7Fv)[\"a\"]"},
+      {"[a](/u\tv)", "\"[a](/u\tv)\""},
+      {"[l](" + long_destination + ")", "link(" + long_destination + ")[\"l\"]"},
+  });
+}
+
 TEST(InlineCases, CrossReferencesAndFootnotes) {
   Parser parse;
   parse.footnotes = {"1", "a"};
