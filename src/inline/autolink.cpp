@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstring>
 #include <string>
@@ -265,6 +266,15 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
 
 namespace {
 
+// "https://" and "http://" as a little-endian word holds them (the latter in its low seven bytes).
+constexpr std::uint64_t little_endian_word(std::string_view bytes) {
+  std::uint64_t word = 0;
+  for (std::size_t k = bytes.size(); k-- > 0;) word = word << 8 | static_cast<unsigned char>(bytes[k]);
+  return word;
+}
+constexpr std::uint64_t kHttpsWord = little_endian_word("https://");
+constexpr std::uint64_t kHttpWord = little_endian_word("http://");
+
 // Whether a scheme that makes a bare link ends with the ":" at `colon` and starts `back` bytes
 // before it: only one scheme has each length.
 bool scheme_ends_at(std::string_view text, std::size_t colon, std::size_t back) {
@@ -282,6 +292,16 @@ bool scheme_ends_at(std::string_view text, std::size_t colon, std::size_t back) 
 // and the rest ("p"), whose first letters tell them apart.
 std::size_t scheme_start(std::string_view text, std::size_t colon, std::size_t floor) {
   constexpr std::size_t none = std::string_view::npos;
+  // Most schemes are "https://" or "http://": the eight bytes from five before the ":" tell
+  // both at once.
+  if constexpr (std::endian::native == std::endian::little) {
+    if (colon >= floor + 5 && colon + 3 <= text.size()) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + colon - 5, 8);
+      if (word == kHttpsWord) return colon - 5;
+      if (word >> 8 == kHttpWord) return colon - 4;
+    }
+  }
   if (colon < floor + 3) return none;
   const auto starts = [&](std::size_t back) {
     return scheme_ends_at(text, colon, back) ? colon - back : none;

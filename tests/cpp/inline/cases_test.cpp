@@ -475,6 +475,16 @@ TEST(InlineCases, BareLinkAndDestinationEnds) {
       {"[a](/u\tv)", "\"[a](/u\tv)\""},
       {"[l](" + long_destination + ")", "link(" + long_destination + ")[\"l\"]"},
   });
+  // Where "http://" and "https://" start, about the ":" that marks them, near a window's end too.
+  std::string words;
+  for (int i = 0; i < 508; ++i) words += "a ";
+  expect_cases(parse, {
+      {"(http://a.io)", R"~("(" autolink(http://a.io)"http://a.io" ")")~"},
+      {"xhttp://a.io", R"~("xhttp://a.io")~"},
+      {"Https://a.io", R"~("Https://a.io")~"},
+      {"x https:", R"~("x https:")~"},
+      {words + "xx https://a.io/x", "\"" + words + "xx \" autolink(https://a.io/x)\"https://a.io/x\""},
+  });
 }
 
 TEST(InlineCases, CrossReferencesAndFootnotes) {
