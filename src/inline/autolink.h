@@ -38,6 +38,11 @@ class AutolinkMemo {
     return candidate_.holds(from) ? candidate_.found : find_link_candidate(text, from);
   }
   bool preceded_by_angle_opener(std::string_view text, std::size_t p);
+  // Whether the window read last holds `offset`, or the last answer does: next_link_candidate
+  // then reads no window for it.
+  bool has_read(std::size_t offset) const {
+    return candidate_.holds(offset) || (offset >= base_ && offset < window_end_);
+  }
 
  private:
   std::size_t find_at_sign(std::string_view text, std::size_t from);

@@ -273,6 +273,17 @@ std::size_t InlineScanner::bare_destination_end(std::size_t from) const {
   return stop < text_.size() && text_[stop] == ')' && stop > from ? stop : kNoNode;
 }
 
+bool InlineScanner::may_hold_link_candidate(std::size_t from, std::size_t r) const {
+  // Where the memo has read the label's window, it answers at once.
+  if (autolinks_.has_read(from)) return true;
+  // A candidate's link reaches the byte that marks it (its scheme's ":", the "." of "www.", an
+  // address's "@") over bytes that are no "]": inside a label, that byte is too. A label without
+  // one needs no window read, which a text that is a link alone then never reads.
+  for (std::size_t i = from; i < r; ++i)
+    if (text_[i] == ':' || text_[i] == '@' || text_[i] == '.') return true;
+  return false;
+}
+
 bool InlineScanner::try_plain_link() {
   // Inside another bracket a link would deactivate the link openers around it.
   if (!buffers_.brackets.empty()) return false;
@@ -280,7 +291,8 @@ bool InlineScanner::try_plain_link() {
   const std::size_t from = p_ + 1;
   const std::size_t r = next_trigger(from, n);
   if (r == from || r + 1 >= n || text_[r] != ']' || text_[r + 1] != '(') return false;
-  if (bare_autolinks_ && autolinks_.next_link_candidate(text_, from) < r) return false;
+  if (bare_autolinks_ && may_hold_link_candidate(from, r) && autolinks_.next_link_candidate(text_, from) < r)
+    return false;
   const std::size_t stop = bare_destination_end(r + 2);
   if (stop == kNoNode) return false;
   flush_text();

@@ -485,6 +485,15 @@ TEST(InlineCases, BareLinkAndDestinationEnds) {
       {"x https:", R"~("x https:")~"},
       {words + "xx https://a.io/x", "\"" + words + "xx \" autolink(https://a.io/x)\"https://a.io/x\""},
   });
+  // A plain link's label with or without a byte that may mark a bare link, and bare links after it.
+  expect_cases(parse, {
+      {"[b](https://x.io)", R"~(link(https://x.io)["b"])~"},
+      {"[x](/u) https://a.io", R"~(link(/u)["x"] " " autolink(https://a.io)"https://a.io")~"},
+      {"a [x](/u) b@c.de", R"~("a " link(/u)["x"] " " autolink(mailto:b@c.de email)"b@c.de")~"},
+      {"[ab](/u)c@d.ef", R"~(link(/u)["ab"] "c@d.ef")~"},
+      {"[www.b.cd](/u)", R"~(link(/u)["www.b.cd"])~"},
+      {"[a:b](/u)", R"~(link(/u)["a:b"])~"},
+  });
 }
 
 TEST(InlineCases, CrossReferencesAndFootnotes) {
