@@ -65,7 +65,7 @@ TEST(InlineByteScan, BlockSearchesMatchThePlainSearch) {
 }
 
 // The trigger search, by ranges and pairs of bytes one bit apart, finds the bytes of its table
-// and no neighbour of theirs ("Z" and "`" around "[" to "_", ";" and ">" around "<" and "=",
+// and no neighbour of theirs ("Z" and "a" around "[" to "`", ";" and ">" around "<" and "=",
 // "%" and "'" beside "$" and "&"), from every start to ends short of a block, a block and beyond,
 // near the text's end too.
 TEST(InlineByteScan, TriggerSearchMatchesThePlainSearch) {
