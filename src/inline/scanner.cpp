@@ -41,21 +41,24 @@ struct ShapeMasks {
 };
 
 struct ShapeOptions {
-  unsigned close_scans, close_looks, dollar_scans, dollar_looks, links;
+  __m128i close_scans, close_looks, dollar_scans, dollar_looks, links;
 };
 
 [[gnu::always_inline]] inline ShapeMasks shape_masks(__m128i chunk, const ShapeOptions& o) {
   const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
   const auto bits = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
-  const unsigned always = bits(_mm_or_si128(
-      _mm_or_si128(_mm_or_si128(is('&'), is('*')), _mm_or_si128(is('<'), is('\\'))),
-      _mm_or_si128(_mm_or_si128(is('~'), is('^')), is('@'))));
-  const unsigned close = bits(is(']'));
-  const unsigned dollar = bits(is('$'));
-  return ShapeMasks{always | (close & o.close_scans) | (dollar & o.dollar_scans),
-                    bits(_mm_or_si128(is('\n'), is('`'))),
-                    bits(_mm_or_si128(is('_'), is('='))) | (close & o.close_looks) |
-                        (dollar & o.dollar_looks) | (bits(_mm_or_si128(is(':'), is('.'))) & o.links)};
+  const auto either = [](__m128i a, __m128i b) { return _mm_or_si128(a, b); };
+  // The options pick classes byte by byte, so each class takes one mask.
+  const __m128i close = is(']'), dollar = is('$');
+  const __m128i always = either(
+      either(either(is('&'), is('*')), either(is('<'), is('\\'))),
+      either(either(is('~'), is('^')), is('@')));
+  const __m128i scan = either(always, either(_mm_and_si128(close, o.close_scans),
+                                             _mm_and_si128(dollar, o.dollar_scans)));
+  const __m128i look = either(
+      either(either(is('_'), is('=')), _mm_and_si128(either(is(':'), is('.')), o.links)),
+      either(_mm_and_si128(close, o.close_looks), _mm_and_si128(dollar, o.dollar_looks)));
+  return ShapeMasks{bits(scan), bits(either(is('\n'), is('`'))), bits(look)};
 }
 
 // shape_masks of a text shorter than a block, by offset. Its bytes are gathered by two
@@ -135,7 +138,7 @@ TextShape text_shape_blockwise(std::string_view text, const InlineContext& ctx,
                                std::size_t& breaks) {
   const Options& o = ctx.options;
   const bool has_definitions = !ctx.links.empty();
-  const auto all = [](bool b) { return b ? ~0u : 0u; };
+  const auto all = [](bool b) { return b ? _mm_set1_epi8(-1) : _mm_setzero_si128(); };
   const ShapeOptions options{all(has_definitions), all(!has_definitions),
                              all(o.math == MathMode::Dollars), all(o.math == MathMode::Brackets),
                              all(o.bare_autolinks)};
