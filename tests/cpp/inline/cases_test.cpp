@@ -72,6 +72,11 @@ TEST(InlineCases, PlainTextsAndLines) {
       {"a `b` \n`c\nd`  \ne", R"~("a " code"b" SB code"c d" SB "e")~"},
       {"a ``b` c\nd", R"~("a ``b` c" SB "d")~"},
       {"`a`{.c} `b`", R"~(code{.c}"a" " " code"b")~"},
+      // Blocks of sixteen word bytes alone (letters, digits, spaces, bytes past ASCII), then
+      // a block with a line feed, a "_" run or a byte that asks for the scan.
+      {"abcdefgh 1234567\nijklmnop \xC3\xA9 qrstu", "\"abcdefgh 1234567\" SB \"ijklmnop \xC3\xA9 qrstu\""},
+      {"abcdefgh 1234567 snake_case", R"~("abcdefgh 1234567 snake_case")~"},
+      {"abcdefgh 1234567 ijklmnop *q*", R"~("abcdefgh 1234567 ijklmnop " emph["q"])~"},
   });
   parse.options.bare_autolinks = true;
   EXPECT_EQ(parse("a\nwww.b.c"), R"~("a" SB autolink(http://www.b.c)"www.b.c")~");
