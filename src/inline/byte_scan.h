@@ -173,7 +173,7 @@ inline constexpr ByteTable kTriggerTable = kDollar ? kBytesTable<'\\', '`', '^',
 
 // The first byte of kTriggerTable<kDollar> in [from, to), or `to`. Sixteen bytes are tested in
 // a few comparisons: a range test for 0x5B-0x60 ("[" to "`"), and pairs one bit apart ("<" and
-// "=", "$" and "&") with that bit set.
+// "=", "$" and "&", the line feed and "*") with that bit set.
 template <bool kDollar>
 [[gnu::always_inline]] inline std::size_t find_trigger(std::string_view text, std::size_t from, std::size_t to) {
 #if defined(__SSE2__)
@@ -187,9 +187,11 @@ template <bool kDollar>
     const __m128i ampersand =
         kDollar ? _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x02)), _mm_set1_epi8('&'))
                 : is('&');
+    const __m128i line_feed_star =
+        _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x20)), _mm_set1_epi8('*'));
     const __m128i hits = _mm_or_si128(
         _mm_or_si128(_mm_or_si128(brackets, angle_equals), _mm_or_si128(ampersand, is('!'))),
-        _mm_or_si128(is('*'), _mm_or_si128(is('~'), is('\n'))));
+        _mm_or_si128(line_feed_star, is('~')));
     return static_cast<unsigned>(_mm_movemask_epi8(hits));
   });
 #else
