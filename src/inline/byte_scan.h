@@ -57,32 +57,32 @@ constexpr bool marks_no_word_bytes(const ByteTable& table) {
 inline constexpr ByteTable kMaybeSyntax = byte_table("&*<\\_`\n~^=]$@:.");
 static_assert(marks_no_word_bytes(kMaybeSyntax));
 
-#if defined(__SSE2__)
-// The word bytes of a block of sixteen (is_word_byte of each), a bit each.
-[[gnu::always_inline]] inline unsigned word_byte_mask(__m128i chunk) {
-  // A byte is in a range when its distance above the range's start, taken unsigned, is at most
-  // the range's width.
-  const __m128i letter = _mm_sub_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
-  const __m128i digit = _mm_sub_epi8(chunk, _mm_set1_epi8('0'));
-  const __m128i word =
-      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(letter, _mm_set1_epi8('z' - 'a')), letter),
-                                _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit)),
-                   _mm_cmpeq_epi8(chunk, _mm_set1_epi8(' ')));
-  // The sign bit of a chunk byte marks 0x80 and up.
-  return static_cast<unsigned>(_mm_movemask_epi8(word) | _mm_movemask_epi8(chunk));
-}
-#endif
-
 // find_marked for a table of which marks_no_word_bytes holds. Where the target has SSE2, sixteen
 // bytes are checked at once for being word bytes, and only the others are looked up.
 inline std::size_t find_marked_beyond_words(std::string_view text, std::size_t from,
                                             std::size_t to, const ByteTable& table) {
 #if defined(__SSE2__)
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const __m128i case_bit = _mm_set1_epi8(0x20);
+  const __m128i letter_a = _mm_set1_epi8('a');
+  const __m128i letters = _mm_set1_epi8(25);  // 'z' - 'a'
+  const __m128i digit_0 = _mm_set1_epi8('0');
+  const __m128i digits = _mm_set1_epi8(9);
+  const __m128i space = _mm_set1_epi8(' ');
   std::size_t i = from;
   for (; i + 16 <= to; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    // A byte is in a range when its distance above the range's start, taken unsigned, is at most
+    // the range's width.
+    const __m128i letter = _mm_sub_epi8(_mm_or_si128(chunk, case_bit), letter_a);
+    const __m128i digit = _mm_sub_epi8(chunk, digit_0);
+    const __m128i word =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(letter, letters), letter),
+                                  _mm_cmpeq_epi8(_mm_min_epu8(digit, digits), digit)),
+                     _mm_cmpeq_epi8(chunk, space));
+    // The sign bit of a chunk byte marks 0x80 and up.
     const unsigned word_bits =
-        word_byte_mask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
+        static_cast<unsigned>(_mm_movemask_epi8(word) | _mm_movemask_epi8(chunk));
     for (unsigned others = ~word_bits & 0xFFFFu; others != 0; others &= others - 1) {
       const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(others));
       if (table[bytes[at]]) return at;

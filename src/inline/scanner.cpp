@@ -161,9 +161,6 @@ TextShape text_shape_blockwise(std::string_view text, const InlineContext& ctx,
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-    // Every byte of every class is ASCII punctuation or a line feed: a block of words alone (in
-    // prose, most) is passed over on a few comparisons.
-    if (word_byte_mask(chunk) == 0xFFFFu) continue;
     const ShapeMasks m = shape_masks(chunk, options);
     if (m.scan != 0) return TextShape::Scan;
     for (unsigned look = m.look; look != 0; look &= look - 1)
