@@ -50,9 +50,10 @@ struct ShapeOptions {
   const auto either = [](__m128i a, __m128i b) { return _mm_or_si128(a, b); };
   // The options pick classes byte by byte, so each class takes one mask.
   const __m128i close = is(']'), dollar = is('$');
+  // "~" and "^" are one bit apart: setting it tells both at once.
+  const __m128i tilde_caret = _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x20)), _mm_set1_epi8('~'));
   const __m128i always = either(
-      either(either(is('&'), is('*')), either(is('<'), is('\\'))),
-      either(either(is('~'), is('^')), is('@')));
+      either(either(is('&'), is('*')), either(is('<'), is('\\'))), either(tilde_caret, is('@')));
   const __m128i scan = either(always, either(_mm_and_si128(close, o.close_scans),
                                              _mm_and_si128(dollar, o.dollar_scans)));
   const __m128i look = either(
