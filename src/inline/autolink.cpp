@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstring>
 #include <string>
@@ -64,26 +65,42 @@ bool boundary_before(std::string_view text, std::size_t p) {
   return byte < 0x80 ? kAsciiBoundary[byte] : is_boundary(utf8::prev_char(text, p));
 }
 
-// Tables of the bytes at which a scan for white space (and maybe other ASCII bytes) stops: those
-// ASCII bytes, and every non-ASCII byte, whose character is decoded to see if it is white space.
-ByteTable white_stops(std::string_view also) {
-  ByteTable stops{};
-  for (int c = 0; c < 0x80; ++c) stops[c] = kAsciiWhite[c];
-  for (int c = 0x80; c < 0x100; ++c) stops[c] = true;
-  for (char c : also) stops[static_cast<unsigned char>(c)] = true;
-  return stops;
-}
-const ByteTable kCandidateStops = white_stops("<");
-const ByteTable kCandidateStopsInBrackets = white_stops("<]");
+// The bytes a block test stops at for candidate_end: every byte below "!" (ASCII white space is
+// among them) or from 0x80 on, which as signed bytes are one range, and "<", with "]" when
+// `kInBrackets`.
+template <bool kInBrackets>
+constexpr ByteTable kBelowBangStops = [] {
+  ByteTable table{};
+  for (int c = 0; c <= ' '; ++c) table[c] = true;
+  for (int c = 0x80; c < 0x100; ++c) table[c] = true;
+  table['<'] = true;
+  table[']'] = kInBrackets;
+  return table;
+}();
 
-// The first offset in [from, to) holding white space or an ASCII byte `stops` marks, or `to`.
-std::size_t find_stop(std::string_view text, std::size_t from, std::size_t to, const ByteTable& stops) {
-  // ASCII white space is control bytes and the space, so only "<" and "]" are printable stops.
-  assert((marks_no_printable_but<'<', ']'>(stops)));
-  std::size_t i = from;
-  for (;;) {
-    i = find_marked_beyond_printable<'<', ']'>(text, i, to, stops);
-    if (i >= to || static_cast<unsigned char>(text[i]) < 0x80) return i;
+// The first white space or "<" at or after `from` (or "]" when `kInBrackets`), or the end. A
+// control byte that is no white space, or a character that is none, is passed over.
+template <bool kInBrackets>
+std::size_t find_candidate_end(std::string_view text, std::size_t from) {
+  const std::size_t n = text.size();
+  for (std::size_t i = from;;) {
+#if defined(__SSE2__)
+    i = find_by_mask(text, i, n, kBelowBangStops<kInBrackets>, [](__m128i chunk) {
+      __m128i hits = _mm_or_si128(_mm_cmplt_epi8(chunk, _mm_set1_epi8('!')),
+                                  _mm_cmpeq_epi8(chunk, _mm_set1_epi8('<')));
+      if constexpr (kInBrackets) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(']')));
+      return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    });
+#else
+    i = find_marked(text, i, n, kBelowBangStops<kInBrackets>);
+#endif
+    if (i >= n) return n;
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x80) {
+      if (byte == '<' || (kInBrackets && byte == ']') || kAsciiWhite[byte]) return i;
+      ++i;
+      continue;
+    }
     const utf8::Decoded d = utf8::decode(text, i);
     if (unicode::is_white_space(d.cp)) return i;
     i += d.len;
@@ -92,7 +109,7 @@ std::size_t find_stop(std::string_view text, std::size_t from, std::size_t to, c
 
 // The first white space or "<" at or after `from` (or "]" when `in_brackets`), or the end.
 std::size_t candidate_end(std::string_view text, std::size_t from, bool in_brackets) {
-  return find_stop(text, from, text.size(), in_brackets ? kCandidateStopsInBrackets : kCandidateStops);
+  return in_brackets ? find_candidate_end<true>(text, from) : find_candidate_end<false>(text, from);
 }
 
 // Which ASCII bytes a domain label holds (letters, digits, "-", "_"), and which of them are
@@ -249,6 +266,15 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
 
 namespace {
 
+// "https://" and "http://" as a little-endian word holds them (the latter in its low seven bytes).
+constexpr std::uint64_t little_endian_word(std::string_view bytes) {
+  std::uint64_t word = 0;
+  for (std::size_t k = bytes.size(); k-- > 0;) word = word << 8 | static_cast<unsigned char>(bytes[k]);
+  return word;
+}
+constexpr std::uint64_t kHttpsWord = little_endian_word("https://");
+constexpr std::uint64_t kHttpWord = little_endian_word("http://");
+
 // Whether a scheme that makes a bare link ends with the ":" at `colon` and starts `back` bytes
 // before it: only one scheme has each length.
 bool scheme_ends_at(std::string_view text, std::size_t colon, std::size_t back) {
@@ -266,6 +292,16 @@ bool scheme_ends_at(std::string_view text, std::size_t colon, std::size_t back) 
 // and the rest ("p"), whose first letters tell them apart.
 std::size_t scheme_start(std::string_view text, std::size_t colon, std::size_t floor) {
   constexpr std::size_t none = std::string_view::npos;
+  // Most schemes are "https://" or "http://": the eight bytes from five before the ":" tell
+  // both at once.
+  if constexpr (std::endian::native == std::endian::little) {
+    if (colon >= floor + 5 && colon + 3 <= text.size()) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + colon - 5, 8);
+      if (word == kHttpsWord) return colon - 5;
+      if (word >> 8 == kHttpWord) return colon - 4;
+    }
+  }
   if (colon < floor + 3) return none;
   const auto starts = [&](std::size_t back) {
     return scheme_ends_at(text, colon, back) ? colon - back : none;
@@ -321,7 +357,8 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
   const std::size_t n = text.size();
   base_ = base;
   window_end_ = std::min(n, base + kWindowBits);
-  std::fill_n(window_.begin(), (window_end_ - base_ + 63) / 64, std::uint64_t{0});
+  // All of it, a fixed size: a few stores, where clearing just the words in use would be a call.
+  window_.fill(0);
   // A scheme or "www." starts at most six bytes before the byte that marks it; an address up to
   // a word's length before its "@".
   const std::size_t marks_end = std::min(n, window_end_ + 6);
@@ -556,7 +593,12 @@ std::optional<BareLink> plain_email(std::string_view text, std::size_t p, Autoli
 }  // namespace
 
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
-                                 bool in_brackets) {
+                                 bool in_brackets, bool borrow) {
+  // The link's own bytes, as written: a view of `text` when it outlives the tree.
+  const auto as_written = [&](std::size_t end) {
+    const std::string_view written = text.substr(p, end - p);
+    return borrow ? Str::borrowed(written) : Str(written);
+  };
   if (p >= text.size()) return std::nullopt;
   const auto first = static_cast<unsigned char>(text[p]);
   if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
@@ -568,7 +610,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     const std::size_t end = email_end(text, p + 7);
     if (end == std::string_view::npos) return std::nullopt;
     const Str url = joined("mailto:", text.substr(p + 7, end - p - 7));
-    return BareLink{{url, Str(text.substr(p, end - p)), true}, end};
+    return BareLink{{url, as_written(end), true}, end};
   }
   if (prefix == LinkPrefix::Xmpp) {
     if (!boundary_before(text, p)) return std::nullopt;
@@ -576,7 +618,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     if (address_end == std::string_view::npos) return std::nullopt;
     const std::size_t end =
         trim_bare_url_end(text, p, candidate_end(text, address_end, in_brackets));
-    const Str url(text.substr(p, end - p));
+    const Str url = as_written(end);
     return BareLink{{url, url, false}, end};
   }
   if (!web_checks(text, p, memo)) return std::nullopt;
@@ -591,7 +633,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     const Str url = joined("http://", t);
     return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
   }
-  const Str url(t);
+  const Str url = as_written(end);
   return BareLink{{url, url, false}, end};
 }
 

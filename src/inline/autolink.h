@@ -38,6 +38,11 @@ class AutolinkMemo {
     return candidate_.holds(from) ? candidate_.found : find_link_candidate(text, from);
   }
   bool preceded_by_angle_opener(std::string_view text, std::size_t p);
+  // Whether the window read last holds `offset`, or the last answer does: next_link_candidate
+  // then reads no window for it.
+  bool has_read(std::size_t offset) const {
+    return candidate_.holds(offset) || (offset >= base_ && offset < window_end_);
+  }
 
  private:
   std::size_t find_at_sign(std::string_view text, std::size_t from);
@@ -139,9 +144,10 @@ struct BareLink {
   Inline::Autolink autolink;
   std::size_t end;  // just past the link
 };
-// A bare link starting at `p`, as the autolink it makes (see bare_autolink).
+// A bare link starting at `p`, as the autolink it makes (see bare_autolink). With `borrow`
+// (`text` outlives the tree), what the link shows of `text` as written is a view of it.
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo = nullptr,
-                                  bool in_brackets = false);
+                                  bool in_brackets = false, bool borrow = false);
 // A bare link starting at `p`. Inside an open "[" (`in_brackets`), a web or xmpp address also
 // ends at the first "]", which is the bracket's to close: "[https://a.io](https://a.io)" stays a
 // link with the address as its text.

@@ -235,10 +235,53 @@ bool InlineScanner::close_inline_link(const BracketOpener& top, std::size_t r) {
   return true;
 }
 
+namespace {
+
+// The bytes that end a bare destination's search, and with them every control byte: a block of
+// sixteen tests for those in a few comparisons (control bytes and the space as one range, the two
+// parentheses as one pair), and the rare other control byte is passed over after.
+constexpr ByteTable kDestinationStops = byte_table("\\<() \t\n\r&");
+constexpr ByteTable kDestinationStopsOrControls = [] {
+  ByteTable table = kDestinationStops;
+  for (int c = 0; c <= ' '; ++c) table[c] = true;
+  return table;
+}();
+
+std::size_t find_destination_stop(std::string_view text, std::size_t from) {
+  const std::size_t n = text.size();
+  for (std::size_t i = from;; ++i) {
+#if defined(__SSE2__)
+    i = find_by_mask(text, i, n, kDestinationStopsOrControls, [](__m128i chunk) {
+      const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
+      const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(chunk, _mm_set1_epi8(' ')), chunk);
+      const __m128i parens = _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x01)), _mm_set1_epi8(')'));
+      const __m128i hits = _mm_or_si128(_mm_or_si128(controls, parens),
+                                        _mm_or_si128(_mm_or_si128(is('\\'), is('<')), is('&')));
+      return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    });
+#else
+    i = find_marked(text, i, n, kDestinationStopsOrControls);
+#endif
+    if (i >= n || kDestinationStops[static_cast<unsigned char>(text[i])]) return i;
+  }
+}
+
+}  // namespace
+
 std::size_t InlineScanner::bare_destination_end(std::size_t from) const {
-  const std::size_t stop =
-      find_any_of<'\\', '<', '(', ')', ' ', '\t', '\n', '\r', '&'>(text_, from, text_.size());
+  const std::size_t stop = find_destination_stop(text_, from);
   return stop < text_.size() && text_[stop] == ')' && stop > from ? stop : kNoNode;
+}
+
+bool InlineScanner::may_hold_link_candidate(std::size_t from, std::size_t r) const {
+  // Where the memo has read the label's window, it answers at once.
+  if (autolinks_.has_read(from)) return true;
+  // A candidate's link reaches the byte that marks it (its scheme's ":", the "." of "www.", an
+  // address's "@") over bytes that are no "]": inside a label, that byte is too. A label without
+  // one needs no window read, which a text that is a link alone then never reads.
+  for (std::size_t i = from; i < r; ++i)
+    if (text_[i] == ':' || text_[i] == '@' || text_[i] == '.') return true;
+  return false;
 }
 
 bool InlineScanner::try_plain_link() {
@@ -248,7 +291,8 @@ bool InlineScanner::try_plain_link() {
   const std::size_t from = p_ + 1;
   const std::size_t r = next_trigger(from, n);
   if (r == from || r + 1 >= n || text_[r] != ']' || text_[r + 1] != '(') return false;
-  if (bare_autolinks_ && autolinks_.next_link_candidate(text_, from) < r) return false;
+  if (bare_autolinks_ && may_hold_link_candidate(from, r) && autolinks_.next_link_candidate(text_, from) < r)
+    return false;
   const std::size_t stop = bare_destination_end(r + 2);
   if (stop == kNoNode) return false;
   flush_text();

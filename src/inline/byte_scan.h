@@ -172,8 +172,8 @@ inline constexpr ByteTable kTriggerTable = kDollar ? kBytesTable<'\\', '`', '^',
                                                    : kBytesTable<'\\', '`', '^', '~', '[', ']', '!', '*', '_', '=', '<', '\n', '&'>;
 
 // The first byte of kTriggerTable<kDollar> in [from, to), or `to`. Sixteen bytes are tested in
-// a few comparisons: a range test for 0x5B-0x5F, and pairs one bit apart ("<" and "=", "$" and
-// "&") with that bit set.
+// a few comparisons: a range test for 0x5B-0x60 ("[" to "`"), and pairs one bit apart ("<" and
+// "=", "$" and "&", the line feed and "*") with that bit set.
 template <bool kDollar>
 [[gnu::always_inline]] inline std::size_t find_trigger(std::string_view text, std::size_t from, std::size_t to) {
 #if defined(__SSE2__)
@@ -181,15 +181,17 @@ template <bool kDollar>
     const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
     const __m128i above_bracket = _mm_sub_epi8(chunk, _mm_set1_epi8('['));
     const __m128i brackets =
-        _mm_cmpeq_epi8(_mm_min_epu8(above_bracket, _mm_set1_epi8(4)), above_bracket);
+        _mm_cmpeq_epi8(_mm_min_epu8(above_bracket, _mm_set1_epi8('`' - '[')), above_bracket);
     const __m128i angle_equals =
         _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x01)), _mm_set1_epi8('='));
     const __m128i ampersand =
         kDollar ? _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x02)), _mm_set1_epi8('&'))
                 : is('&');
+    const __m128i line_feed_star =
+        _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x20)), _mm_set1_epi8('*'));
     const __m128i hits = _mm_or_si128(
         _mm_or_si128(_mm_or_si128(brackets, angle_equals), _mm_or_si128(ampersand, is('!'))),
-        _mm_or_si128(_mm_or_si128(is('*'), is('`')), _mm_or_si128(is('~'), is('\n'))));
+        _mm_or_si128(line_feed_star, is('~')));
     return static_cast<unsigned>(_mm_movemask_epi8(hits));
   });
 #else

@@ -41,21 +41,38 @@ struct ShapeMasks {
 };
 
 struct ShapeOptions {
-  unsigned close_scans, close_looks, dollar_scans, dollar_looks, links;
+  __m128i close_scans, close_looks, dollar_scans, dollar_looks, links;
 };
 
-[[gnu::always_inline]] inline ShapeMasks shape_masks(__m128i chunk, const ShapeOptions& o) {
+// The classes of a block as byte masks (all ones where a byte is in the class).
+struct ShapeBytes {
+  __m128i scan, breaks, look;
+};
+
+[[gnu::always_inline]] inline ShapeBytes shape_bytes(__m128i chunk, const ShapeOptions& o) {
   const auto is = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
-  const auto bits = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
-  const unsigned always = bits(_mm_or_si128(
-      _mm_or_si128(_mm_or_si128(is('&'), is('*')), _mm_or_si128(is('<'), is('\\'))),
-      _mm_or_si128(_mm_or_si128(is('~'), is('^')), is('@'))));
-  const unsigned close = bits(is(']'));
-  const unsigned dollar = bits(is('$'));
-  return ShapeMasks{always | (close & o.close_scans) | (dollar & o.dollar_scans),
-                    bits(_mm_or_si128(is('\n'), is('`'))),
-                    bits(_mm_or_si128(is('_'), is('='))) | (close & o.close_looks) |
-                        (dollar & o.dollar_looks) | (bits(_mm_or_si128(is(':'), is('.'))) & o.links)};
+  const auto either = [](__m128i a, __m128i b) { return _mm_or_si128(a, b); };
+  // The options pick classes byte by byte, so each class takes one mask.
+  const __m128i close = is(']'), dollar = is('$');
+  // "~" and "^" are one bit apart: setting it tells both at once.
+  const __m128i tilde_caret = _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(0x20)), _mm_set1_epi8('~'));
+  const __m128i always = either(
+      either(either(is('&'), is('*')), either(is('<'), is('\\'))), either(tilde_caret, is('@')));
+  const __m128i scan = either(always, either(_mm_and_si128(close, o.close_scans),
+                                             _mm_and_si128(dollar, o.dollar_scans)));
+  const __m128i look = either(
+      either(either(is('_'), is('=')), _mm_and_si128(either(is(':'), is('.')), o.links)),
+      either(_mm_and_si128(close, o.close_looks), _mm_and_si128(dollar, o.dollar_looks)));
+  return ShapeBytes{scan, either(is('\n'), is('`')), look};
+}
+
+[[gnu::always_inline]] inline unsigned bits_of(__m128i bytes) {
+  return static_cast<unsigned>(_mm_movemask_epi8(bytes));
+}
+
+[[gnu::always_inline]] inline ShapeMasks shape_masks(__m128i chunk, const ShapeOptions& o) {
+  const ShapeBytes b = shape_bytes(chunk, o);
+  return ShapeMasks{bits_of(b.scan), bits_of(b.breaks), bits_of(b.look)};
 }
 
 // shape_masks of a text shorter than a block, by offset. Its bytes are gathered by two
@@ -135,7 +152,7 @@ TextShape text_shape_blockwise(std::string_view text, const InlineContext& ctx,
                                std::size_t& breaks) {
   const Options& o = ctx.options;
   const bool has_definitions = !ctx.links.empty();
-  const auto all = [](bool b) { return b ? ~0u : 0u; };
+  const auto all = [](bool b) { return b ? _mm_set1_epi8(-1) : _mm_setzero_si128(); };
   const ShapeOptions options{all(has_definitions), all(!has_definitions),
                              all(o.math == MathMode::Dollars), all(o.math == MathMode::Brackets),
                              all(o.bare_autolinks)};
@@ -157,15 +174,13 @@ TextShape text_shape_blockwise(std::string_view text, const InlineContext& ctx,
   __m128i counted = _mm_setzero_si128();
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-    const ShapeMasks m = shape_masks(chunk, options);
-    if (m.scan != 0) return TextShape::Scan;
-    for (unsigned look = m.look; look != 0; look &= look - 1)
+    const ShapeBytes b =
+        shape_bytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), options);
+    if (bits_of(b.scan) != 0) return TextShape::Scan;
+    for (unsigned look = bits_of(b.look); look != 0; look &= look - 1)
       if (looked_at_needs_scan(text, i + static_cast<std::size_t>(__builtin_ctz(look))))
         return TextShape::Scan;
-    const __m128i break_bytes = _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n')),
-                                             _mm_cmpeq_epi8(chunk, _mm_set1_epi8('`')));
-    counted = _mm_add_epi64(counted, _mm_sad_epu8(_mm_and_si128(break_bytes, _mm_set1_epi8(1)),
+    counted = _mm_add_epi64(counted, _mm_sad_epu8(_mm_and_si128(b.breaks, _mm_set1_epi8(1)),
                                                   _mm_setzero_si128()));
   }
   breaks += static_cast<std::size_t>(_mm_cvtsi128_si64(counted)) +
@@ -712,7 +727,7 @@ bool InlineScanner::try_angle() {
 }
 
 bool InlineScanner::take_bare_autolink() {
-  auto match = bare_link(text_, p_, &autolinks_, !buffers_.brackets.empty());
+  auto match = bare_link(text_, p_, &autolinks_, !buffers_.brackets.empty(), ctx_.text_outlives_tree);
   if (!match) return false;
   flush_text();
   emit(InlineEventKind::Autolink, p_, match->end);

@@ -263,6 +263,9 @@ class InlineScanner {
   // ")"; kNoNode otherwise. The destination is then the text up to it, as the tail's and the
   // destination's own scans would find.
   std::size_t bare_destination_end(std::size_t from) const;
+  // Whether a bare-link candidate may lie in the label [from, r) that a "]" ends: false rules
+  // one out without the memo.
+  bool may_hold_link_candidate(std::size_t from, std::size_t r) const;
   void delimiter_run();
   // "*text*" or "**text**" (or with "_") whose text holds nothing but literal characters, at a run
   // of one or two that may open and not close, its closer a run as long that may close: the

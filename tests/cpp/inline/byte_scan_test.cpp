@@ -65,9 +65,9 @@ TEST(InlineByteScan, BlockSearchesMatchThePlainSearch) {
 }
 
 // The trigger search, by ranges and pairs of bytes one bit apart, finds the bytes of its table
-// and no neighbour of theirs ("Z" and "`" around "[" to "_", ";" and ">" around "<" and "=",
-// "%" and "'" beside "$" and "&"), from every start to ends short of a block, a block and beyond,
-// near the text's end too.
+// and no neighbour of theirs ("Z" and "a" around "[" to "`", ";" and ">" around "<" and "=",
+// "%" and "'" beside "$" and "&", "\v" and "+" beside the line feed and "*"), from every start
+// to ends short of a block, a block and beyond, near the text's end too.
 TEST(InlineByteScan, TriggerSearchMatchesThePlainSearch) {
   constexpr std::string_view kAlphabet =
       "aZ`[\\]^_@;<=>?$%&'!\"*)+}~\x7f\n\r\t\x0b\xc3\xa9\xdb\xbc\xfe";

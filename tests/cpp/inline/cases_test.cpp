@@ -72,6 +72,11 @@ TEST(InlineCases, PlainTextsAndLines) {
       {"a `b` \n`c\nd`  \ne", R"~("a " code"b" SB code"c d" SB "e")~"},
       {"a ``b` c\nd", R"~("a ``b` c" SB "d")~"},
       {"`a`{.c} `b`", R"~(code{.c}"a" " " code"b")~"},
+      // Blocks of sixteen word bytes alone (letters, digits, spaces, bytes past ASCII), then
+      // a block with a line feed, a "_" run or a byte that asks for the scan.
+      {"abcdefgh 1234567\nijklmnop \xC3\xA9 qrstu", "\"abcdefgh 1234567\" SB \"ijklmnop \xC3\xA9 qrstu\""},
+      {"abcdefgh 1234567 snake_case", R"~("abcdefgh 1234567 snake_case")~"},
+      {"abcdefgh 1234567 ijklmnop *q*", R"~("abcdefgh 1234567 ijklmnop " emph["q"])~"},
   });
   parse.options.bare_autolinks = true;
   EXPECT_EQ(parse("a\nwww.b.c"), R"~("a" SB autolink(http://www.b.c)"www.b.c")~");
@@ -453,6 +458,47 @@ TEST(InlineCases, BareLinks) {
   EXPECT_EQ(autolink_events("[x https://a.io b@x.io](/u) https://b.io"), 1u);
   EXPECT_EQ(autolink_events("[<https://a.io> b@x.io](/u)"), 1u);
   EXPECT_EQ(autolink_events("[https://a.io]{.c}"), 1u);
+}
+
+// Where a bare link's word and a bare destination end: control bytes other than white space,
+// and characters outside ASCII that are none, stay inside; white space of either kind ends them.
+TEST(InlineCases, BareLinkAndDestinationEnds) {
+  Parser parse;
+  parse.options.bare_autolinks = true;
+  const std::string long_word = "https://a.io/" + std::string(40, 'x') + "\x01" + std::string(20, 'y');
+  const std::string long_destination = std::string(40, 'd') + "\x02" + std::string(30, 'e');
+  expect_cases(parse, {
+      {"http://a.bc/x\x01y z", "autolink(http://a.bc/x\x01y)\"http://a.bc/x\x01y\" \" z\""},
+      {"http://a.bc/x\x0By z", "autolink(http://a.bc/x)\"http://a.bc/x\" \"\x0By z\""},
+      {"http://a.bc/x\xC2\xA0y", "autolink(http://a.bc/x)\"http://a.bc/x\" \"\xC2\xA0y\""},
+      {"http://a.bc/x\xE3\x80\x80y", "autolink(http://a.bc/x)\"http://a.bc/x\" \"\xE3\x80\x80y\""},
+      {"http://a.bc/x\xC3\xA9y z", "autolink(http://a.bc/x\xC3\xA9y)\"http://a.bc/x\xC3\xA9y\" \" z\""},
+      {"[https://a.io/x]y", R"~("[" autolink(https://a.io/x)"https://a.io/x" "]y")~"},
+      {long_word + " b", "autolink(" + long_word + ")\"" + long_word + "\" \" b\""},
+      {"[a](/u\x01v) b", "link(/u\x01v)[\"a\"] \" b\""},
+      {"[a](/u\x7Fv)", "link(/u\x7Fv)[\"a\"]"},
+      {"[a](/u\tv)", "\"[a](/u\tv)\""},
+      {"[l](" + long_destination + ")", "link(" + long_destination + ")[\"l\"]"},
+  });
+  // Where "http://" and "https://" start, about the ":" that marks them, near a window's end too.
+  std::string words;
+  for (int i = 0; i < 508; ++i) words += "a ";
+  expect_cases(parse, {
+      {"(http://a.io)", R"~("(" autolink(http://a.io)"http://a.io" ")")~"},
+      {"xhttp://a.io", R"~("xhttp://a.io")~"},
+      {"Https://a.io", R"~("Https://a.io")~"},
+      {"x https:", R"~("x https:")~"},
+      {words + "xx https://a.io/x", "\"" + words + "xx \" autolink(https://a.io/x)\"https://a.io/x\""},
+  });
+  // A plain link's label with or without a byte that may mark a bare link, and bare links after it.
+  expect_cases(parse, {
+      {"[b](https://x.io)", R"~(link(https://x.io)["b"])~"},
+      {"[x](/u) https://a.io", R"~(link(/u)["x"] " " autolink(https://a.io)"https://a.io")~"},
+      {"a [x](/u) b@c.de", R"~("a " link(/u)["x"] " " autolink(mailto:b@c.de email)"b@c.de")~"},
+      {"[ab](/u)c@d.ef", R"~(link(/u)["ab"] "c@d.ef")~"},
+      {"[www.b.cd](/u)", R"~(link(/u)["www.b.cd"])~"},
+      {"[a:b](/u)", R"~(link(/u)["a:b"])~"},
+  });
 }
 
 TEST(InlineCases, CrossReferencesAndFootnotes) {
