@@ -4,6 +4,7 @@
 
 #include "fast5ever/serialize.h"
 #include "markdown/attrs.h"
+#include "markdown/html.h"
 #include "markdown/renderer.h"
 #include "resolve/raw_payload.h"
 #include "text/unicode.h"
@@ -141,17 +142,20 @@ void DomRenderer::footnotes(NodeId section) {
 
 // The reader puts a note's back-link in its last paragraph, and the writer leaves back-links
 // out: an empty paragraph ending a note (a stray "</p>" makes one) would take the back-link on
-// the way back and then be left out with it, so it is left out from the start.
+// the way back and then be left out with it, so it is left out from the start; so is the empty
+// one that then ends the note, back-links and white space between them written as nothing.
 void DomRenderer::footnote(NodeId li) {
   push_sink();
   const auto& children = dom_.walk_children(li);
   const NodeId* end = children.end();
-  const NodeId* last = end;
-  while (last != children.begin() && is_blank_text(dom_, *(last - 1))) --last;
-  if (last != children.begin()) {
+  for (;;) {
+    const NodeId* last = end;
+    while (last != children.begin() && (is_blank_text(dom_, *(last - 1)) || is_back_link(dom_, *(last - 1))))
+      --last;
+    if (last == children.begin()) break;
     const NodeId p = *(last - 1);
-    if (dom_.is_tag(p, "p") && dom_.element(p)->attrs.empty() && significant_children(dom_, p).empty())
-      end = last - 1;
+    if (!dom_.is_tag(p, "p") || !dom_.element(p)->attrs.empty() || !significant_children(dom_, p).empty()) break;
+    end = last - 1;
   }
   push(li, children.begin(), end, Walk::Blocks, Close::Note);
 }

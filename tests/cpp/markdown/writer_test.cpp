@@ -277,6 +277,8 @@ TEST(Notes, FootnotesAndPayloads) {
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><div><section class=\"footnotes\"><ol><li id=\"fn-a\">n</li></ol></section></div>", "[^a]\n\n::: {}\n\n:::\n\n[^a]: n\n\n"},
       // An empty paragraph ending a note would take the back-link on the way back, and go with it.
       {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>a</p><p></p>\n</li></ol></section>", "[^a]\n\n[^a]: a\n\n"},
+      // So is the empty one left ending it then, past a back-link: as HTML it would take the back-link.
+      {"<p><sup><a href=\"#fn-a\" class=\"footnote-ref\">1</a></sup></p><section class=\"footnotes\"><ol><li id=\"fn-a\"><p>a</p><p>\t</p> <a href=\"#fnref-a\" class=\"footnote-backref\">↩</a><p></p></li></ol></section>", "[^a]\n\n[^a]: a\n\n"},
       // A back-link outside any note writes nothing, and opens no run whose blank line would go on reading back.
       {"\n<a href=\"#fnref-x\" class=\"footnote-backref\">↩</a>\n", ""},
       // A reference kept as HTML (in a list of definitions) is none: its note stays HTML too.
