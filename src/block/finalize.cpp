@@ -2,7 +2,6 @@
 #include "block/finalize.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <new>
 #include <utility>
@@ -399,10 +398,12 @@ ArenaVector<TableRow> finalize_table_body(std::span<const std::string_view> line
   const auto room = [&arena](std::size_t n) { return static_cast<char*>(arena.allocate(n, 1)); };
   // Each line's cells are cut first, then parsed: the cutting loop stays small. The cuts of a
   // line stand on the stack unless the table is unusually wide.
+  // The stack's slots are raw bytes: every cut is written before it is read, and zeroing 32
+  // views for each table costs more than cutting a small table's cells.
   constexpr std::size_t kColumnsOnStack = 32;
-  std::array<std::string_view, kColumnsOnStack> cut_on_stack;
+  alignas(std::string_view) unsigned char cut_on_stack[kColumnsOnStack * sizeof(std::string_view)];
   std::vector<std::string_view> cut_on_heap;
-  std::string_view* cut = cut_on_stack.data();
+  auto* cut = reinterpret_cast<std::string_view*>(cut_on_stack);
   if (width > kColumnsOnStack) {
     cut_on_heap.resize(width);
     cut = cut_on_heap.data();
@@ -410,7 +411,7 @@ ArenaVector<TableRow> finalize_table_body(std::span<const std::string_view> line
   for (const std::string_view line : lines) {
     TableCell* const first = cells;
     table_cells::for_each_body_cell(line, width, leading_pipe, room,
-                                    [&](std::string_view cell, std::size_t column) { cut[column] = cell; });
+                                    [&](std::string_view cell, std::size_t column) { ::new (cut + column) std::string_view(cell); });
     for (std::size_t column = 0; column < width; ++column)
       ::new (cells++) TableCell{Attr(), inl::parse_cell(cut[column], kept, texts++), aligns[column]};
     out.emplace_back().cells = ArenaVector<TableCell>(first, width, width);
