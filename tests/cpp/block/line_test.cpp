@@ -409,6 +409,12 @@ TEST(TableCells, BodyRowsTakeTheHeaderWidth) {
       {"no pipe \\* here", 2, true, {"no pipe \\* here", ""}},
       {"| a \\| b | c\\ |", 2, true, {"a | b", "c\\"}},
       {"|  |", 2, true, {"", ""}},
+      // The leading pipe passed over: after white space, alone, escaped, or a second one.
+      {"  \t| a | b", 2, true, {"a", "b"}},
+      {"|", 2, true, {"", ""}},
+      {"", 2, true, {"", ""}},
+      {"\\| a | b", 2, true, {"| a", "b"}},
+      {"|| a", 2, true, {"", "a"}},
   };
   for (const Case& c : cases) {
     std::string room;
