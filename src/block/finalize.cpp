@@ -46,6 +46,7 @@ bool is_plain_word(std::string_view info) {
 static_assert(std::is_trivially_destructible_v<draft::Paragraph> && std::is_trivially_destructible_v<draft::Heading>);
 constexpr std::size_t kParagraph = draft_index<draft::Paragraph>();
 constexpr std::size_t kHeading = draft_index<draft::Heading>();
+constexpr std::size_t kSplice = draft_index<draft::Splice>();
 
 // One list of drafts waiting to be finished into the block list at `dest`.
 struct Job {
@@ -114,6 +115,12 @@ class Finisher {
     std::vector<ChildJob>& pending = pending_;
     pending.clear();
     dest.reserve(dest.size() + (end - begin));  // splices may add more
+    // Most lists finished are one block (a list item's paragraph), which takes no walk.
+    if (end - begin == 1 && drafts[begin].block.index() != kSplice) {
+      finish_one(drafts[begin], dest, panel, pending);
+      pend_children(dest, pending);
+      return;
+    }
     // Splice members stand in the splice's place: walk nested splices with a stack of lists.
     std::vector<std::pair<Drafts*, std::size_t>>& walk = walk_;
     walk.assign(1, {&drafts, begin});
@@ -132,15 +139,25 @@ class Finisher {
         walk.emplace_back(&splice->members, 0);
         continue;
       }
-      const bool title = panel && first;
+      finish_one(draft, dest, panel && first, pending);
       first = false;
-      // The spent draft still holds what its block did not take over (a table's rows, an HTML
-      // block's tokens): freed now, not with the whole list, so that the texts of a long list
-      // never stand beside all of its finished blocks. Paragraphs and headings hold nothing.
-      const std::size_t kind = draft.block.index();
-      finish_block(std::move(draft.block), dest, title, pending);
-      if (kind != kParagraph && kind != kHeading) draft.block.emplace<draft::ThematicBreak>();
     }
+    pend_children(dest, pending);
+  }
+
+  // Finishes `draft` onto `dest`.
+  [[gnu::always_inline]] void finish_one(Draft& draft, Blocks& dest, bool panel_title,
+                                         std::vector<ChildJob>& pending) {
+    // The spent draft still holds what its block did not take over (a table's rows, an HTML
+    // block's tokens): freed now, not with the whole list, so that the texts of a long list
+    // never stand beside all of its finished blocks. Paragraphs and headings hold nothing.
+    const std::size_t kind = draft.block.index();
+    finish_block(std::move(draft.block), dest, panel_title, pending);
+    if (kind != kParagraph && kind != kHeading) draft.block.emplace<draft::ThematicBreak>();
+  }
+
+  // Queues the child lists of the blocks just finished onto `dest`, which is complete.
+  void pend_children(Blocks& dest, std::vector<ChildJob>& pending) {
     // The destination list is complete, so pointers into its blocks stay valid.
     for (ChildJob& c : pending) {
       Block& block = dest[c.index];
