@@ -2,7 +2,6 @@
 #include "block/finalize.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <new>
 #include <utility>
@@ -47,6 +46,7 @@ bool is_plain_word(std::string_view info) {
 static_assert(std::is_trivially_destructible_v<draft::Paragraph> && std::is_trivially_destructible_v<draft::Heading>);
 constexpr std::size_t kParagraph = draft_index<draft::Paragraph>();
 constexpr std::size_t kHeading = draft_index<draft::Heading>();
+constexpr std::size_t kSplice = draft_index<draft::Splice>();
 
 // One list of drafts waiting to be finished into the block list at `dest`.
 struct Job {
@@ -115,6 +115,12 @@ class Finisher {
     std::vector<ChildJob>& pending = pending_;
     pending.clear();
     dest.reserve(dest.size() + (end - begin));  // splices may add more
+    // Most lists finished are one block (a list item's paragraph), which takes no walk.
+    if (end - begin == 1 && drafts[begin].block.index() != kSplice) {
+      finish_one(drafts[begin], dest, panel, pending);
+      pend_children(dest, pending);
+      return;
+    }
     // Splice members stand in the splice's place: walk nested splices with a stack of lists.
     std::vector<std::pair<Drafts*, std::size_t>>& walk = walk_;
     walk.assign(1, {&drafts, begin});
@@ -133,15 +139,25 @@ class Finisher {
         walk.emplace_back(&splice->members, 0);
         continue;
       }
-      const bool title = panel && first;
+      finish_one(draft, dest, panel && first, pending);
       first = false;
-      // The spent draft still holds what its block did not take over (a table's rows, an HTML
-      // block's tokens): freed now, not with the whole list, so that the texts of a long list
-      // never stand beside all of its finished blocks. Paragraphs and headings hold nothing.
-      const std::size_t kind = draft.block.index();
-      finish_block(std::move(draft.block), dest, title, pending);
-      if (kind != kParagraph && kind != kHeading) draft.block.emplace<draft::ThematicBreak>();
     }
+    pend_children(dest, pending);
+  }
+
+  // Finishes `draft` onto `dest`.
+  [[gnu::always_inline]] void finish_one(Draft& draft, Blocks& dest, bool panel_title,
+                                         std::vector<ChildJob>& pending) {
+    // The spent draft still holds what its block did not take over (a table's rows, an HTML
+    // block's tokens): freed now, not with the whole list, so that the texts of a long list
+    // never stand beside all of its finished blocks. Paragraphs and headings hold nothing.
+    const std::size_t kind = draft.block.index();
+    finish_block(std::move(draft.block), dest, panel_title, pending);
+    if (kind != kParagraph && kind != kHeading) draft.block.emplace<draft::ThematicBreak>();
+  }
+
+  // Queues the child lists of the blocks just finished onto `dest`, which is complete.
+  void pend_children(Blocks& dest, std::vector<ChildJob>& pending) {
     // The destination list is complete, so pointers into its blocks stay valid.
     for (ChildJob& c : pending) {
       Block& block = dest[c.index];
@@ -399,10 +415,12 @@ ArenaVector<TableRow> finalize_table_body(std::span<const std::string_view> line
   const auto room = [&arena](std::size_t n) { return static_cast<char*>(arena.allocate(n, 1)); };
   // Each line's cells are cut first, then parsed: the cutting loop stays small. The cuts of a
   // line stand on the stack unless the table is unusually wide.
+  // The stack's slots are raw bytes: every cut is written before it is read, and zeroing 32
+  // views for each table costs more than cutting a small table's cells.
   constexpr std::size_t kColumnsOnStack = 32;
-  std::array<std::string_view, kColumnsOnStack> cut_on_stack;
+  alignas(std::string_view) unsigned char cut_on_stack[kColumnsOnStack * sizeof(std::string_view)];
   std::vector<std::string_view> cut_on_heap;
-  std::string_view* cut = cut_on_stack.data();
+  auto* cut = reinterpret_cast<std::string_view*>(cut_on_stack);
   if (width > kColumnsOnStack) {
     cut_on_heap.resize(width);
     cut = cut_on_heap.data();
@@ -410,7 +428,7 @@ ArenaVector<TableRow> finalize_table_body(std::span<const std::string_view> line
   for (const std::string_view line : lines) {
     TableCell* const first = cells;
     table_cells::for_each_body_cell(line, width, leading_pipe, room,
-                                    [&](std::string_view cell, std::size_t column) { cut[column] = cell; });
+                                    [&](std::string_view cell, std::size_t column) { ::new (cut + column) std::string_view(cell); });
     for (std::size_t column = 0; column < width; ++column)
       ::new (cells++) TableCell{Attr(), inl::parse_cell(cut[column], kept, texts++), aligns[column]};
     out.emplace_back().cells = ArenaVector<TableCell>(first, width, width);

@@ -132,8 +132,7 @@ bool ContainerBuilder::continue_fenced_leaf(BuildKind leaf, const Rest& rest) {
       // and not beginning with the fence character (within 3 columns) is taken as it stands,
       // the same bytes stripping would give.
       const std::string_view t = rest.text;
-      std::size_t i = 0;
-      while (i < t.size() && t[i] == ' ') ++i;
+      const std::size_t i = line::count_leading_spaces(t);
       if (i == t.size() || (line::is_plain_ascii(t[i]) && (t[i] != code->fence_char || i > 3))) {
         append_text_line(code->text, rest);
         leaf_open = true;

@@ -82,10 +82,12 @@ template <class F>
 // Calls `f` with each trimmed cell of `line`, split at unescaped "|". Without a backslash the
 // cells are pieces of the trimmed line, or of its copy in `room(n)` (n bytes) unless `in_place`;
 // with one they are rebuilt back to back in such a room, which they never outgrow: an escape keeps
-// its two bytes, or one for "\|".
+// its two bytes, or one for "\|". With `past_leading_pipe`, a "|" the trimmed line begins with is
+// passed over: no empty cell stands before it.
 template <class Room, class F>
-void for_each_cell(std::string_view line, bool in_place, Room&& room, F&& f) {
+void for_each_cell(std::string_view line, bool in_place, Room&& room, F&& f, bool past_leading_pipe = false) {
   std::string_view t = line::trim(line);
+  if (past_leading_pipe && !t.empty() && t.front() == '|') t.remove_prefix(1);
   if (t.find('\\') == std::string_view::npos) {
     if (!in_place && !t.empty()) {
       char* copy = room(t.size());
@@ -131,15 +133,18 @@ void for_each_cell(std::string_view line, bool in_place, Room&& room, F&& f) {
 template <class Room, class F>
 [[gnu::always_inline]] inline void for_each_body_cell(std::string_view line, std::size_t width,
                                                       bool leading_pipe, Room&& room, F&& f) {
+  // The first cell is empty exactly when the trimmed line begins with "|" (the trim leaves no
+  // white space before it): the pipe is passed over instead of its empty cell cut and dropped.
   std::size_t count = 0;
-  bool first = true;
-  for_each_cell(line, true, room, [&](std::string_view cell) __attribute__((always_inline)) {
-    if (!(first && leading_pipe && cell.empty()) && count < width) {
-      f(cell, count);
-      ++count;
-    }
-    first = false;
-  });
+  for_each_cell(
+      line, true, room,
+      [&](std::string_view cell) __attribute__((always_inline)) {
+        if (count < width) {
+          f(cell, count);
+          ++count;
+        }
+      },
+      leading_pipe);
   for (; count < width; ++count) f(std::string_view(), count);
 }
 

@@ -50,6 +50,24 @@ TEST(Line, StripBlankAndTrim) {
   }
 }
 
+// Leading spaces counted eight bytes at a time: runs ending before, at and after a word's end,
+// lines of spaces alone, and a tab or other byte ending the run.
+TEST(Line, CountLeadingSpaces) {
+  const struct {
+    std::string_view text;
+    std::size_t spaces;
+  } cases[] = {
+      {"", 0},           {"x", 0},          {" ", 1},          {"   x", 3},
+      {"       x", 7},   {"        x", 8},  {"         x", 9}, {"        ", 8},
+      {"                ", 16},             {"  \tx        ", 2}, {"x        ", 0},
+      {"            - item", 12},           {"                 \n", 17},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(line::count_leading_spaces(c.text), c.spaces) << c.text;
+    EXPECT_EQ((line::Rest{0, c.text}.leading_spaces()), c.spaces) << c.text;
+  }
+}
+
 // Lines split at the LFs as one search per line finds them, over texts whose lines end on every
 // side of the 64-byte steps of the wide search; CR texts go the other way and are not made here.
 TEST(Line, SplitMatchesALineByLineSearch) {
@@ -391,6 +409,12 @@ TEST(TableCells, BodyRowsTakeTheHeaderWidth) {
       {"no pipe \\* here", 2, true, {"no pipe \\* here", ""}},
       {"| a \\| b | c\\ |", 2, true, {"a | b", "c\\"}},
       {"|  |", 2, true, {"", ""}},
+      // The leading pipe passed over: after white space, alone, escaped, or a second one.
+      {"  \t| a | b", 2, true, {"a", "b"}},
+      {"|", 2, true, {"", ""}},
+      {"", 2, true, {"", ""}},
+      {"\\| a | b", 2, true, {"| a", "b"}},
+      {"|| a", 2, true, {"", "a"}},
   };
   for (const Case& c : cases) {
     std::string room;
