@@ -788,14 +788,14 @@ void InlineScanner::literal_run() {
   std::size_t q = p_;
   step_char(q);  // the dispatch tried this offset
   if (!bare_autolinks_) {
-    q = next_trigger_here(q, n);
+    q = next_trigger(q, n);
   } else {
     // A bare link starts only at a candidate the memo names (where may_start_bare_autolink
     // holds), after a boundary: the run stops there (or at a trigger) and the dispatch tries it.
     // Up to the next candidate only a trigger can stop the run.
     while (q < n) {
       const std::size_t candidate = autolinks_.next_link_candidate(text_, q);
-      q = next_trigger_here(q, candidate);
+      q = next_trigger(q, candidate);
       if (q < candidate || q == n) break;
       if (buffers_.trigger[static_cast<unsigned char>(text_[q])]) break;
       if (boundary_before(q)) break;
