@@ -170,9 +170,11 @@ class TextEscaper {
         // after the parent's end when the group would follow an element directly.
         return context_.before_inline || (i == 0 && context_.after_element) || closes_later(i);
       case ':':
-        // "[^n]:" at a line start would read back as a footnote definition; "http:" and the
+        // "[^n]:" at a line start would read back as a footnote definition, and so would a
+        // reference followed by "x]:" (a label may hold "]", escaped or not); "http:" and the
         // like would start a bare link, which the reader takes with any backslashes in it.
-        return at_line_start() || (i == 0 && context_.after_note_ref) || link_scheme_before(i);
+        return at_line_start() || (context_.after_note_ref && continues_note_label(i)) ||
+               link_scheme_before(i);
       case '@':
         // An address would read back as a bare e-mail link.
         return i + 1 < text_.size() && !is_space_like(text_[i + 1]);
@@ -185,6 +187,15 @@ class TextEscaper {
       default:
         return false;
     }
+  }
+
+  // Whether the ":" at `i` of a text right after a note reference could end that reference's
+  // label as a definition's "]:": at the text's start, or after a "]" with no white space before.
+  bool continues_note_label(std::size_t i) const {
+    if (i == 0) return true;
+    if (text_[i - 1] != ']') return false;
+    return std::none_of(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(i),
+                        [](char c) { return is_space_like(c); });
   }
 
   // A "}" follows in the text, so an attribute group could start here. The position found is

@@ -121,6 +121,9 @@ TEST(Inlines, WhatWouldChangeMeaningOnReRead) {
       {"<p>!<a href=\"u\">x</a> a!</p>", "\\![x](u) a!\n\n"},
       {"<p><sup><a href=\"#fn-n\" class=\"footnote-ref\">1</a></sup>: x</p><section class=\"footnotes\"><ol><li id=\"fn-n\">n</li></ol></section>",
        "[^n]\\: x\n\n[^n]: n\n\n"},
+      // A label may hold "]": "x]:" after the reference would end one too.
+      {"<p><sup><a href=\"#fn-n\" class=\"footnote-ref\">1</a></sup>x]:y</p><section class=\"footnotes\"><ol><li id=\"fn-n\">n</li></ol></section>",
+       "[^n]x\\]\\:y\n\n[^n]: n\n\n"},
       {"<p>[x]</p>", "&#91;x\\]\n\n"},
       {"<p><sup>a b</sup><sub></sub></p>", "<sup>a b</sup><sub></sub>\n\n"},
       {"<p><code>  </code><code></code></p>", "`  `<code></code>\n\n"},
