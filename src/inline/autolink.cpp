@@ -566,51 +566,53 @@ bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
 }
 
 // `prefix` and `rest` in one text of the arena.
-Str joined(std::string_view prefix, std::string_view rest) {
+Str joined(Arena& arena, std::string_view prefix, std::string_view rest) {
   const std::size_t size = prefix.size() + rest.size();
-  auto* bytes = static_cast<char*>(current_arena().allocate(size, 1));
+  auto* bytes = static_cast<char*>(arena.allocate(size, 1));
   std::memcpy(bytes, prefix.data(), prefix.size());
   std::memcpy(bytes + prefix.size(), rest.data(), rest.size());
   return Str::borrowed(std::string_view(bytes, size));
 }
 
 // A "mailto:" link to `address`, its text the address: both share the link's bytes.
-Inline::Autolink mail_link(std::string_view address) {
-  const Str url = joined("mailto:", address);
+Inline::Autolink mail_link(Arena& arena, std::string_view address) {
+  const Str url = joined(arena, "mailto:", address);
   return {url, Str::borrowed(url.substr(7)), true};
 }
 
 // A plain address at `p`. Its local part is read forward from `p` to its "@" (the bytes between
 // are all local-part bytes, so no "@" is searched for and no run looked back over).
-std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo,
+                                    Arena& arena) {
   if (!boundary_before(text, p)) return std::nullopt;
   if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
   if (angle_opener_before(text, p, memo)) return std::nullopt;
   const std::size_t end = email_end(text, p);
   if (end == std::string_view::npos) return std::nullopt;
-  return BareLink{mail_link(text.substr(p, end - p)), end};
+  return BareLink{mail_link(arena, text.substr(p, end - p)), end};
 }
 
 }  // namespace
 
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
-                                 bool in_brackets, bool borrow) {
+                                 bool in_brackets, bool borrow, Arena* arena) {
+  if (arena == nullptr) arena = &current_arena();
   // The link's own bytes, as written: a view of `text` when it outlives the tree.
   const auto as_written = [&](std::size_t end) {
     const std::string_view written = text.substr(p, end - p);
-    return borrow ? Str::borrowed(written) : Str(written);
+    return borrow ? Str::borrowed(written) : Str::copied_into(*arena, written);
   };
   if (p >= text.size()) return std::nullopt;
   const auto first = static_cast<unsigned char>(text[p]);
   if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
   // Without a prefix only an address may start here.
   const LinkPrefix prefix = link_prefix_at(text, p);
-  if (prefix == LinkPrefix::None) return plain_email(text, p, memo);
+  if (prefix == LinkPrefix::None) return plain_email(text, p, memo, *arena);
   if (prefix == LinkPrefix::Mailto) {
     if (!boundary_before(text, p)) return std::nullopt;
     const std::size_t end = email_end(text, p + 7);
     if (end == std::string_view::npos) return std::nullopt;
-    const Str url = joined("mailto:", text.substr(p + 7, end - p - 7));
+    const Str url = joined(*arena, "mailto:", text.substr(p + 7, end - p - 7));
     return BareLink{{url, as_written(end), true}, end};
   }
   if (prefix == LinkPrefix::Xmpp) {
@@ -633,7 +635,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
   const std::size_t host_start = www ? 0 : first == 'f' ? 6 : text[p + 4] == 's' ? 8 : 7;
   if (!host_ok(text, p + host_start, end)) return std::nullopt;
   if (www) {
-    const Str url = joined("http://", t);
+    const Str url = joined(*arena, "http://", t);
     return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
   }
   const Str url = as_written(end);

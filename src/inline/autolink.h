@@ -145,9 +145,10 @@ struct BareLink {
   std::size_t end;  // just past the link
 };
 // A bare link starting at `p`, as the autolink it makes (see bare_autolink). With `borrow`
-// (`text` outlives the tree), what the link shows of `text` as written is a view of it.
+// (`text` outlives the tree), what the link shows of `text` as written is a view of it. Its texts
+// are made in `arena` when given (the current one, which a scan took once), else the current one.
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo = nullptr,
-                                  bool in_brackets = false, bool borrow = false);
+                                  bool in_brackets = false, bool borrow = false, Arena* arena = nullptr);
 // A bare link starting at `p`. Inside an open "[" (`in_brackets`), a web or xmpp address also
 // ends at the first "]", which is the bracket's to close: "[https://a.io](https://a.io)" stays a
 // link with the address as its text.
