@@ -360,6 +360,7 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
   window_end_ = std::min(n, base + kWindowBits);
   // All of it, a fixed size: a few stores, where clearing just the words in use would be a call.
   window_.fill(0);
+  words_in_use_ = 0;
   // A scheme or "www." starts at most six bytes before the byte that marks it; an address up to
   // a word's length before its "@".
   const std::size_t marks_end = std::min(n, window_end_ + 6);
@@ -419,10 +420,15 @@ std::size_t AutolinkMemo::find_link_candidate(std::string_view text, std::size_t
   // Within the window, the next set bit; only past its end is another window read.
   const std::size_t offset = from - base_;
   if (offset < window_end_ - base_) {
-    const std::size_t words = (window_end_ - base_ + 63) / 64;
     std::size_t w = offset >> 6;
     std::uint64_t bits = window_[w] & (~std::uint64_t{0} << (offset & 63));
-    while (bits == 0 && ++w < words) bits = window_[w];
+    if (bits == 0) {
+      const std::uint32_t later = words_in_use_ & (~std::uint32_t{1} << w);
+      if (later != 0) {
+        w = static_cast<std::size_t>(__builtin_ctz(later));
+        bits = window_[w];
+      }
+    }
     if (bits != 0) {
       const std::size_t found = base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
       candidate_ = {from, found};
@@ -447,14 +453,12 @@ std::size_t AutolinkMemo::find_in_windows(std::string_view text, std::size_t fro
   std::size_t base = from < base_ || from >= window_end_ ? from : window_end_;
   for (;;) {
     fill_window(text, base);
-    const std::size_t words = (window_end_ - base_ + 63) / 64;
-    for (std::size_t w = 0; w < words; ++w) {
-      if (window_[w] != 0) {
-        const std::size_t found =
-            base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(window_[w]));
-        candidate_ = {from, found};
-        return found;
-      }
+    if (words_in_use_ != 0) {
+      const auto w = static_cast<std::size_t>(__builtin_ctz(words_in_use_));
+      const std::size_t found =
+          base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(window_[w]));
+      candidate_ = {from, found};
+      return found;
     }
     if (window_end_ == n) break;
     base = window_end_;
