@@ -360,6 +360,7 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
   window_end_ = std::min(n, base + kWindowBits);
   // All of it, a fixed size: a few stores, where clearing just the words in use would be a call.
   window_.fill(0);
+  words_in_use_ = 0;
   // A scheme or "www." starts at most six bytes before the byte that marks it; an address up to
   // a word's length before its "@".
   const std::size_t marks_end = std::min(n, window_end_ + 6);
@@ -419,10 +420,15 @@ std::size_t AutolinkMemo::find_link_candidate(std::string_view text, std::size_t
   // Within the window, the next set bit; only past its end is another window read.
   const std::size_t offset = from - base_;
   if (offset < window_end_ - base_) {
-    const std::size_t words = (window_end_ - base_ + 63) / 64;
     std::size_t w = offset >> 6;
     std::uint64_t bits = window_[w] & (~std::uint64_t{0} << (offset & 63));
-    while (bits == 0 && ++w < words) bits = window_[w];
+    if (bits == 0) {
+      const std::uint32_t later = words_in_use_ & (~std::uint32_t{1} << w);
+      if (later != 0) {
+        w = static_cast<std::size_t>(__builtin_ctz(later));
+        bits = window_[w];
+      }
+    }
     if (bits != 0) {
       const std::size_t found = base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
       candidate_ = {from, found};
@@ -447,14 +453,12 @@ std::size_t AutolinkMemo::find_in_windows(std::string_view text, std::size_t fro
   std::size_t base = from < base_ || from >= window_end_ ? from : window_end_;
   for (;;) {
     fill_window(text, base);
-    const std::size_t words = (window_end_ - base_ + 63) / 64;
-    for (std::size_t w = 0; w < words; ++w) {
-      if (window_[w] != 0) {
-        const std::size_t found =
-            base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(window_[w]));
-        candidate_ = {from, found};
-        return found;
-      }
+    if (words_in_use_ != 0) {
+      const auto w = static_cast<std::size_t>(__builtin_ctz(words_in_use_));
+      const std::size_t found =
+          base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(window_[w]));
+      candidate_ = {from, found};
+      return found;
     }
     if (window_end_ == n) break;
     base = window_end_;
@@ -566,51 +570,53 @@ bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
 }
 
 // `prefix` and `rest` in one text of the arena.
-Str joined(std::string_view prefix, std::string_view rest) {
+Str joined(Arena& arena, std::string_view prefix, std::string_view rest) {
   const std::size_t size = prefix.size() + rest.size();
-  auto* bytes = static_cast<char*>(current_arena().allocate(size, 1));
+  auto* bytes = static_cast<char*>(arena.allocate(size, 1));
   std::memcpy(bytes, prefix.data(), prefix.size());
   std::memcpy(bytes + prefix.size(), rest.data(), rest.size());
   return Str::borrowed(std::string_view(bytes, size));
 }
 
 // A "mailto:" link to `address`, its text the address: both share the link's bytes.
-Inline::Autolink mail_link(std::string_view address) {
-  const Str url = joined("mailto:", address);
+Inline::Autolink mail_link(Arena& arena, std::string_view address) {
+  const Str url = joined(arena, "mailto:", address);
   return {url, Str::borrowed(url.substr(7)), true};
 }
 
 // A plain address at `p`. Its local part is read forward from `p` to its "@" (the bytes between
 // are all local-part bytes, so no "@" is searched for and no run looked back over).
-std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo,
+                                    Arena& arena) {
   if (!boundary_before(text, p)) return std::nullopt;
   if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
   if (angle_opener_before(text, p, memo)) return std::nullopt;
   const std::size_t end = email_end(text, p);
   if (end == std::string_view::npos) return std::nullopt;
-  return BareLink{mail_link(text.substr(p, end - p)), end};
+  return BareLink{mail_link(arena, text.substr(p, end - p)), end};
 }
 
 }  // namespace
 
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
-                                 bool in_brackets, bool borrow) {
+                                 bool in_brackets, bool borrow, Arena* arena) {
+  if (arena == nullptr) arena = &current_arena();
   // The link's own bytes, as written: a view of `text` when it outlives the tree.
   const auto as_written = [&](std::size_t end) {
     const std::string_view written = text.substr(p, end - p);
-    return borrow ? Str::borrowed(written) : Str(written);
+    return borrow ? Str::borrowed(written) : Str::copied_into(*arena, written);
   };
   if (p >= text.size()) return std::nullopt;
   const auto first = static_cast<unsigned char>(text[p]);
   if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
   // Without a prefix only an address may start here.
   const LinkPrefix prefix = link_prefix_at(text, p);
-  if (prefix == LinkPrefix::None) return plain_email(text, p, memo);
+  if (prefix == LinkPrefix::None) return plain_email(text, p, memo, *arena);
   if (prefix == LinkPrefix::Mailto) {
     if (!boundary_before(text, p)) return std::nullopt;
     const std::size_t end = email_end(text, p + 7);
     if (end == std::string_view::npos) return std::nullopt;
-    const Str url = joined("mailto:", text.substr(p + 7, end - p - 7));
+    const Str url = joined(*arena, "mailto:", text.substr(p + 7, end - p - 7));
     return BareLink{{url, as_written(end), true}, end};
   }
   if (prefix == LinkPrefix::Xmpp) {
@@ -633,7 +639,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
   const std::size_t host_start = www ? 0 : first == 'f' ? 6 : text[p + 4] == 's' ? 8 : 7;
   if (!host_ok(text, p + host_start, end)) return std::nullopt;
   if (www) {
-    const Str url = joined("http://", t);
+    const Str url = joined(*arena, "http://", t);
     return BareLink{{url, Str::borrowed(url.substr(7)), false}, end};
   }
   const Str url = as_written(end);

@@ -59,6 +59,7 @@ class AutolinkMemo {
     if (offset >= base_ && offset < window_end_) {
       const std::size_t bit = offset - base_;
       window_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+      words_in_use_ |= 1u << (bit >> 6);
     }
   }
 
@@ -74,6 +75,10 @@ class AutolinkMemo {
   static constexpr std::size_t kWindowBits = 1024;
   std::size_t base_ = 0, window_end_ = 0;
   std::array<std::uint64_t, kWindowBits / 64> window_;
+  // A bit per word of the window that holds a candidate: candidates are sparse, and the next one
+  // past a word is then one count of zeros away rather than a walk over the empty words.
+  std::uint32_t words_in_use_ = 0;
+  static_assert(kWindowBits / 64 < 32);
   Found candidate_;
 
   // Set by their first search, which at_valid_ and angle_valid_ tell (the memo is set up per
@@ -145,9 +150,10 @@ struct BareLink {
   std::size_t end;  // just past the link
 };
 // A bare link starting at `p`, as the autolink it makes (see bare_autolink). With `borrow`
-// (`text` outlives the tree), what the link shows of `text` as written is a view of it.
+// (`text` outlives the tree), what the link shows of `text` as written is a view of it. Its texts
+// are made in `arena` when given (the current one, which a scan took once), else the current one.
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo = nullptr,
-                                  bool in_brackets = false, bool borrow = false);
+                                  bool in_brackets = false, bool borrow = false, Arena* arena = nullptr);
 // A bare link starting at `p`. Inside an open "[" (`in_brackets`), a web or xmpp address also
 // ends at the first "]", which is the bracket's to close: "[https://a.io](https://a.io)" stays a
 // link with the address as its text.

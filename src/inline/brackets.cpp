@@ -302,10 +302,11 @@ bool InlineScanner::try_plain_link() {
   const bool borrow = ctx_.text_outlives_tree;
   const std::string_view label = text_.substr(from, r - from);
   const std::string_view destination = text_.substr(r + 2, stop - r - 2);
-  Inline::Link link{borrow ? Str::borrowed(destination) : Str(destination), std::nullopt, Attr{}, {}};
-  link.children.reserve(1);
-  link.children.emplace_back(Inline::Text{borrow ? Str::borrowed(label) : Str(label)});
-  p_ = apply_trailing_attrs(push_node(std::move(link)), e);
+  Inline::Link link{borrow ? Str::borrowed(destination) : Str::copied_into(arena_, destination),
+                    std::nullopt, Attr{}, {}};
+  link.children.reserve(arena_, 1);
+  link.children.emplace_back(Inline::Text{borrow ? Str::borrowed(label) : Str::copied_into(arena_, label)});
+  p_ = apply_trailing_attrs(push_node(Boxed<Inline::Link>(arena_, std::move(link))), e);
   return true;
 }
 

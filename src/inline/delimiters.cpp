@@ -127,8 +127,9 @@ bool InlineScanner::try_plain_emphasis() {
   flush_text();
   const std::string_view inner = text_.substr(from, q - from);
   Inlines children;
-  children.reserve(1);
-  children.emplace_back(Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(inner) : Str(inner)});
+  children.reserve(arena_, 1);
+  children.emplace_back(
+      Inline::Text{ctx_.text_outlives_tree ? Str::borrowed(inner) : Str::copied_into(arena_, inner)});
   if (length == 2) push_node(Inline::Strong{Attr{}, std::move(children)});
   else push_node(Inline::Emph{Attr{}, std::move(children)});
   p_ = after;

@@ -462,7 +462,7 @@ Inlines InlineScanner::run() {
   process_delimiters(0);
   drop_unlinked_events();
   Inlines out;
-  out.reserve(live_nodes_);
+  out.reserve(arena_, live_nodes_);
   // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
   // Nodes are only ever appended, and a construct that takes some puts back at most one where
   // they stood, so the live list runs in index order: when no node died (most texts) it is the
@@ -482,7 +482,7 @@ Inlines InlineScanner::run() {
 
 void InlineScanner::push_pending_text() {
   const std::string_view scanned = ctx_.text_outlives_tree ? text_ : std::string_view();
-  push_node(Inline::Text{buffers_.pending.take(scanned)});
+  push_node(Inline::Text{buffers_.pending.take(arena_, scanned)});
 }
 
 void InlineScanner::kill(std::size_t k) {
@@ -727,11 +727,11 @@ bool InlineScanner::try_angle() {
 }
 
 bool InlineScanner::take_bare_autolink() {
-  auto match = bare_link(text_, p_, &autolinks_, !buffers_.brackets.empty(), ctx_.text_outlives_tree);
+  auto match = bare_link(text_, p_, &autolinks_, !buffers_.brackets.empty(), ctx_.text_outlives_tree, &arena_);
   if (!match) return false;
   flush_text();
   emit(InlineEventKind::Autolink, p_, match->end);
-  const std::size_t node = push_node(std::move(match->autolink));
+  const std::size_t node = push_node(Boxed<Inline::Autolink>(arena_, std::move(match->autolink)));
   // Only an open bracket records it (as note_autolink would tell after a call).
   if (!buffers_.brackets.empty())
     note_autolink(node, true, events_enabled_ ? ctx_.events->size() - 1 : kNoNode);

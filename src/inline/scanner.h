@@ -214,6 +214,7 @@ class InlineScanner {
         ctx_(ctx),
         events_enabled_(ctx.events != nullptr),
         bare_autolinks_(ctx.options.bare_autolinks),
+        arena_(current_arena()),
         buffers_(pick_buffers(ctx.buffers)) {
     math_failed_from_.fill(kNoNode);
   }
@@ -401,6 +402,10 @@ class InlineScanner {
   const InlineContext& ctx_;
   const bool events_enabled_;
   const bool bare_autolinks_;  // the option, read at each offset that starts no other construct
+  // The current arena, which the scan's nodes are made in: read once here, since reading it from
+  // the thread costs a call in a shared library, and the constructs made most often (links, bare
+  // links, emphasis) allocate from it.
+  Arena& arena_;
   std::size_t p_ = 0;
 
   // Made only when the caller shares none (or a scan inside another holds them): setting up and

@@ -52,14 +52,14 @@ void PendingText::drop_back(std::size_t n) {
     literal_ampersands_.pop_back();
 }
 
-Str PendingText::take_held(std::string_view kept) {
+Str PendingText::take_held(Arena& arena, std::string_view kept) {
   const std::string_view run = view();
   Str out;
   if (!has_ampersand_ || run.find('&') == std::string_view::npos) {
     const bool in_kept = !copied_ && run.data() >= kept.data() &&
                          run.data() + run.size() <= kept.data() + kept.size();
     // Copied straight into the tree when it is no stretch of `kept`.
-    out = in_kept ? Str::borrowed(run) : Str(run);
+    out = in_kept ? Str::borrowed(run) : Str::copied_into(arena, run);
   } else {
     decoded_.clear();
     std::size_t from = 0;
@@ -69,7 +69,7 @@ Str PendingText::take_held(std::string_view kept) {
       from = amp + 1;
     }
     entity::append_decoded_entities(run.substr(from), decoded_);
-    out = Str(decoded_);
+    out = Str::copied_into(arena, decoded_);
   }
   clear();
   return out;

@@ -214,6 +214,12 @@ class Str : public std::string_view {
   Str& operator=(const std::string& text) { return *this = Str(text); }
   Str& operator=(const char* text) { return *this = Str(text); }
 
+  // A copy of `text` in `arena`, the current one: for hot paths that took it once already.
+  static Str copied_into(Arena& arena, std::string_view text) {
+    Str s;
+    if (!text.empty()) static_cast<std::string_view&>(s) = std::string_view(arena.copy(text), text.size());
+    return s;
+  }
   // A view of existing bytes that outlive the tree (the source text), not copied.
   static Str borrowed(std::string_view text) {
     Str s;
@@ -353,6 +359,11 @@ class ArenaVector {
   void reserve(size_type n) {
     if (n > capacity_) grow_to(n, true);
   }
+  // reserve in `arena`, which is the current one: for hot paths that took it once already
+  // (reading the thread's current arena is a call in a shared library).
+  void reserve(Arena& arena, size_type n) {
+    if (n > capacity_) grow_to(arena, n, true);
+  }
   void push_back(const T& value) { emplace_back(value); }
   void push_back(T&& value) { emplace_back(std::move(value)); }
   // Appends `n` elements copied from `items` (which must not lie in this list), growing as
@@ -426,9 +437,9 @@ class ArenaVector {
   }
 
  private:
-  void grow_to(size_type n, bool exact) {
+  void grow_to(size_type n, bool exact) { grow_to(current_arena(), n, exact); }
+  void grow_to(Arena& arena, size_type n, bool exact) {
     static_assert(std::is_trivially_destructible_v<T>, "arena list elements are never destroyed");
-    Arena& arena = current_arena();
     std::size_t bytes = (exact ? n : std::max(n, capacity_ ? size_type(capacity_) * 2 : size_type(1))) * sizeof(T);
     T* room = static_cast<T*>(arena.allocate_room(bytes, exact));
     for (size_type i = 0; i < size_; ++i) ::new (room + i) T(std::move(data_[i]));

@@ -191,11 +191,13 @@ void Attr::push_class(std::string&& name) {
 }
 
 void Attr::set_owned_pair(std::string key, std::string value) {
-  if (key == "id") {
+  // Compared as views: the two words are told apart by their sizes first, without a call.
+  const std::string_view name = key;
+  if (name == "id") {
     data().id = std::move(value);
     return;
   }
-  if (key == "class") {
+  if (name == "class") {
     AttrBatch batch;
     batch.set(std::move(key), std::move(value));
     std::move(batch).apply(*this);
@@ -203,11 +205,13 @@ void Attr::set_owned_pair(std::string key, std::string value) {
   }
   StringPairs& own_pairs = data().pairs;
   for (auto& pair : own_pairs) {
-    if (pair.first == key) {
+    if (pair.first == name) {
       pair.second = std::move(value);
       return;
     }
   }
+  // Most sets hold one pair (a table's column widths): room for just that, not the general growth.
+  if (own_pairs.empty()) own_pairs.reserve(1);
   own_pairs.emplace_back(std::move(key), std::move(value));
 }
 

@@ -54,6 +54,8 @@ class Boxed {
   Boxed() : value_(current_arena().make<T>()) {}
   Boxed(T&& value) : value_(current_arena().make<T>(std::move(value))) {}
   Boxed(const T& value) : value_(current_arena().make<T>(value)) {}
+  // Boxed in `arena`, the current one: for hot paths that took it once already.
+  Boxed(Arena& arena, T&& value) : value_(arena.make<T>(std::move(value))) {}
   Boxed(const Boxed& other) : value_(other.value_ ? current_arena().make<T>(*other.value_) : nullptr) {}
   Boxed(Boxed&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
   Boxed& operator=(const Boxed& other) {
