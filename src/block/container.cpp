@@ -182,6 +182,11 @@ void ContainerBuilder::note_syntax(std::size_t start, std::size_t end, SyntaxSco
 }
 
 std::size_t ContainerBuilder::offset_of(const Rest& rest, const char* at) const {
+  // A view of the line itself gives its offset at once. The padding counts columns, not bytes:
+  // padding left of a tab split by a container's indentation stands for less than one byte.
+  const std::string_view source = line < parser.lines.size() ? parser.lines[line] : std::string_view();
+  if (at >= source.data() && at <= source.data() + source.size())
+    return static_cast<std::size_t>(at - source.data());
   return content_offset + rest.pad + static_cast<std::size_t>(at - rest.text.data());
 }
 

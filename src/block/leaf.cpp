@@ -191,20 +191,21 @@ bool ContainerBuilder::open_fence(const Rest& rest) {
   auto f = fence_start(text, lead[0]);
   if (!f) return false;
   if (record_syntax) {
+    // Every position noted lies past the padding, in the rest's own text.
+    const auto at = [&](std::size_t p) { return offset_of(rest, rest.text.data() + (p - rest.pad)); };
     std::size_t run = line::trim_start(text).data() - text.data();
-    note_syntax(content_offset + run, content_offset + run + f->length);
+    note_syntax(at(run), at(run + f->length));
     std::size_t info_pos = static_cast<std::size_t>(f->info.data() - text.data());
     std::string_view info = f->info;
     std::string_view lead = line::trim_start(info);
     std::size_t lead_pos = info_pos + static_cast<std::size_t>(lead.data() - info.data());
     if (!lead.empty() && lead[0] != '{') {
       const std::size_t w = word_length(lead, '{');
-      note_syntax(content_offset + lead_pos, content_offset + lead_pos + w, SyntaxScope::Label);
+      note_syntax(at(lead_pos), at(lead_pos + w), SyntaxScope::Label);
     }
     if (std::size_t brace = info.find('{'); brace != std::string_view::npos) {
       if (auto a = attrs::parse_braced_attr(info.substr(brace)))
-        note_syntax(content_offset + info_pos + brace, content_offset + info_pos + brace + a->consumed,
-                    SyntaxScope::Attribute);
+        note_syntax(at(info_pos + brace), at(info_pos + brace + a->consumed), SyntaxScope::Attribute);
     }
   }
   // The info follows the fence characters, so it lies in the source line even when the line was

@@ -280,7 +280,7 @@ bool ContainerBuilder::continue_table(const Rest& rest) {
 void ContainerBuilder::add_table_row(build::Table& table, const Rest& rest) {
   std::string_view text = rest.text;  // the padding is white space that every use trims
   if (record_syntax) {
-    std::size_t base = content_offset + rest.pad;
+    const std::size_t base = offset_of(rest, text.data());
     for (std::size_t p : table_pipe_offsets(text)) note_syntax(base + p, base + p + 1);
   }
   // The row is split into its cells when it is finished, where they are parsed right away: the

@@ -352,6 +352,10 @@ TEST(ModeThree, ContentOffsetsAndMarkerScopes) {
        "0:1-2 punctuation-special\n1:0-3 punctuation-special\n2:0-1 punctuation-special\n3:0-6 attribute\n"},
       {"t\n: d\n{: .c}", "1:0-1 punctuation-special\n2:0-6 attribute\n"},
       {"- ---", "0:2-5 punctuation-special\n"},
+      // A tab split by an item's indentation is one byte, whatever the columns left of it.
+      {"-\n\t:::f", "1:1-4 punctuation-special\n1:4-5 attribute\n"},
+      {"-\n\t```x {.c}", "1:1-4 punctuation-special\n1:4-5 label\n1:6-10 attribute\n"},
+      {"- a|b\n  -|-\n\t|c|d|", "0:3-4 punctuation-special\n1:2-5 punctuation-special\n2:1-2 punctuation-special\n2:3-4 punctuation-special\n2:5-6 punctuation-special\n"},
   };
   for (const auto& [src, expected] : scopes) {
     std::string got;
