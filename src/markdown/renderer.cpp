@@ -557,16 +557,23 @@ void DomRenderer::finish(const Frame& frame) {
       out() += *dom_.tag(frame.node);
       out() += '>';
       return;
-    case Close::Cell:
+    case Close::Cell: {
       --cells_open_;
-      if (out().back() == '\t') {  // the reader trims a cell
-        out().pop_back();
-        out() += "&#9;";
+      // The reader trims a cell: spaces at its ends go (a second round would not write them), other
+      // white space there is written as references.
+      std::string& text = out();
+      while (text.size() > frame.cell_begin && text.back() == ' ') text.pop_back();
+      if (text.back() == '\t') {
+        text.pop_back();
+        text += "&#9;";
       }
-      protect_trailing_space(out(), 0);
-      protect_leading_space(out(), frame.cell_begin);
-      out() += " |";
+      protect_trailing_space(text, 0);
+      const std::size_t content = std::min(text.find_first_not_of(' ', frame.cell_begin), text.size());
+      text.erase(frame.cell_begin, content - frame.cell_begin);
+      protect_leading_space(text, frame.cell_begin);
+      text += " |";
       return;
+    }
   }
 }
 

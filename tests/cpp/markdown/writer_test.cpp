@@ -207,6 +207,10 @@ TEST(Tables, PipeTables) {
   EXPECT_EQ(vedavi_to_md("<table><thead><tr><th></th></tr></thead><tbody><tr><td>a|b</td></tr>"
                          "<tr><td><code>x|y</code></td></tr></tbody></table>"),
             "|  |\n|--- |\n| a\\|b |\n| `x\\|y` |\n\n");
+  // The reader trims a cell: spaces at its ends are not written, other white space is kept.
+  EXPECT_EQ(vedavi_to_md("<table><thead><tr><th> a </th><th>  </th></tr></thead><tbody><tr><td>\t x \t</td>"
+                         "<td> <b>y</b> </td></tr></tbody></table>"),
+            "| a |  |\n|--- |--- |\n| &#9; x &#9; | <b>y</b> |\n\n");
   for (const std::string& refused : {
            "<table>" + head + "<tfoot></tfoot></table>",
            "<table>" + head + body + "<tfoot></tfoot></table>",
