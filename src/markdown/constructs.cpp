@@ -105,7 +105,8 @@ std::optional<std::string> DomRenderer::code_info(NodeId pre, NodeId code) const
   std::erase(attr.classes_mut(), *language);
   std::string info = "{.";
   append_attr_word(*language, info);
-  if (!attr.empty()) info += " " + attrs_body(attr);
+  // The language opens the group, so a body starting with ":" needs no space of its own.
+  if (!attr.empty()) info += " " + std::string(unicode::trim_start(attrs_body(attr)));
   return info + "}";
 }
 

@@ -232,6 +232,8 @@ TEST(Tables, PipeTables) {
 TEST(Constructs, CodeMathFiguresPanelsTemplates) {
   expect_cases({
       {"<pre><code class=\"language-py\">x = 1\n</code></pre>", "```py\nx = 1\n```\n\n"},
+      // After the language, a name starting with ":" takes no space of its own: a second round would drop it.
+      {"<pre class=\"py\" :a=\"\"><code class=\"language-py\">x\n</code></pre>", "```{.py :a=\"\"}\nx\n```\n\n"},
       {"<pre id=\"p\" class=\"js\"><code class=\"language-js x\">a</code></pre>", "```{.js #p .x}\na\n```\n\n"},
       // The braced form would add the language to the pre's classes: without it there, HTML.
       {"<pre id=\"p\"><code class=\"language-js\">a</code></pre>", "<pre id=\"p\"><code class=\"language-js\">a</code></pre>\n\n"},
