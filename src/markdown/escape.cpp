@@ -285,6 +285,8 @@ bool delimited_text_fits(std::string_view text, char mark) {
   if (text.empty() || text.back() == '\\' || text.find(mark) != std::string_view::npos) {
     return false;
   }
+  // "^[" opens an inline note, never a superscript.
+  if (mark == '^' && text.front() == '[') return false;
   for (std::size_t i = 0; i < text.size();) {
     const auto decoded = utf8::decode(text, i);
     if (unicode::is_white_space(decoded.cp)) return false;

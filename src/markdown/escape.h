@@ -24,7 +24,8 @@ struct TextContext {
 
 // Whether superscript or subscript text can stand as it is between its marks: the reader takes
 // that text literally (a backslash stays), so it must not be empty, hold white space or the mark,
-// or end with a backslash.
+// or end with a backslash; superscript text must not start with "[" (the reader's "^[" opens a
+// note).
 bool delimited_text_fits(std::string_view text, char mark);
 
 // Appends `text` with a backslash before every character that would read back as syntax.

@@ -74,6 +74,8 @@ TEST(Inlines, ElementsAndTargets) {
       // A link inside would make the reader take the span's "[" as text.
       {"<p><span class=\"c\">t <b><a href=\"u\">x</a></b></span></p>", "<span class=\"c\">t <b>[x](u)</b></span>\n\n"},
       {"<p><sup>2</sup> <sub>i</sub> <sup><em>x</em></sup></p>", "^2^ ~i~ ^x^\n\n"},
+      // "^[" would open an inline note: such text keeps the tags.
+      {"<p><sup>[1](u)</sup> <sub>[i]</sub></p>", "<sup>&#91;1\\](u)</sup> ~[i]~\n\n"},
       {"<p><em class=\"k\">x</em></p>", "*x*{.k}\n\n"},
       {"<p><sup id=\"fnref-a\"><a href=\"#fn-a%20b\" class=\"footnote-ref\">1</a></sup></p>"
        "<section class=\"footnotes\"><ol><li id=\"fn-a%20b\">n</li></ol></section>", "[^a b]\n\n[^a b]: n\n\n"},
