@@ -58,7 +58,7 @@ const std::array<bool, 128> kAsciiBoundary = [] {
   return table;
 }();
 
-bool boundary_before(std::string_view text, std::size_t p) {
+[[gnu::always_inline]] inline bool boundary_before(std::string_view text, std::size_t p) {
   if (p == 0) return true;
   // An ASCII byte is a whole character.
   const auto byte = static_cast<unsigned char>(text[p - 1]);
@@ -596,6 +596,51 @@ std::optional<BareLink> plain_email(std::string_view text, std::size_t p, Autoli
   return BareLink{mail_link(arena, text.substr(p, end - p)), end};
 }
 
+// The prefix at `p` and how many bytes of it come before the address or host ("www." is part of
+// its host).
+struct PrefixMatch {
+  LinkPrefix kind;
+  std::uint8_t length;
+};
+
+constexpr std::uint64_t kFtpWord = little_endian_word("ftp://");
+constexpr std::uint64_t kWwwWord = little_endian_word("www.");
+constexpr std::uint64_t kMailtoWord = little_endian_word("mailto:");
+constexpr std::uint64_t kXmppWord = little_endian_word("xmpp:");
+// The bytes of a word's first `n`.
+constexpr std::uint64_t low_bytes(unsigned n) { return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << 8 * n) - 1; }
+// The case bit of the letters of "mailto" and "xmpp": a byte matches a lower-case letter with it
+// set only when it is that letter in either case. The ":" after them is matched as it is.
+constexpr std::uint64_t kMailtoCase = 0x0000202020202020;
+constexpr std::uint64_t kXmppCase = 0x0000000020202020;
+
+// link_prefix_at with its length, from one word of the text where eight bytes are left: the
+// prefixes are compared whole rather than byte by byte.
+[[gnu::always_inline]] inline PrefixMatch prefix_match(std::string_view text, std::size_t p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (text.size() - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + p, 8);
+      if (word == kHttpsWord) return {LinkPrefix::Web, 8};
+      if ((word & low_bytes(7)) == kHttpWord) return {LinkPrefix::Web, 7};
+      if ((word & low_bytes(4)) == kWwwWord) return {LinkPrefix::Web, 0};
+      if ((word & low_bytes(6)) == kFtpWord) return {LinkPrefix::Web, 6};
+      if (((word | kMailtoCase) & low_bytes(7)) == kMailtoWord) return {LinkPrefix::Mailto, 7};
+      if (((word | kXmppCase) & low_bytes(5)) == kXmppWord) return {LinkPrefix::Xmpp, 5};
+      return {LinkPrefix::None, 0};
+    }
+  }
+  const LinkPrefix kind = link_prefix_at(text, p);
+  switch (kind) {
+    case LinkPrefix::None: return {kind, 0};
+    case LinkPrefix::Mailto: return {kind, 7};
+    case LinkPrefix::Xmpp: return {kind, 5};
+    case LinkPrefix::Web: break;
+  }
+  const char first = text[p];
+  return {kind, static_cast<std::uint8_t>(first == 'w' ? 0 : first == 'f' ? 6 : text[p + 4] == 's' ? 8 : 7)};
+}
+
 }  // namespace
 
 std::optional<BareLink> bare_link(std::string_view text, std::size_t p, AutolinkMemo* memo,
@@ -610,7 +655,8 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
   const auto first = static_cast<unsigned char>(text[p]);
   if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
   // Without a prefix only an address may start here.
-  const LinkPrefix prefix = link_prefix_at(text, p);
+  const PrefixMatch match = prefix_match(text, p);
+  const LinkPrefix prefix = match.kind;
   if (prefix == LinkPrefix::None) return plain_email(text, p, memo, *arena);
   if (prefix == LinkPrefix::Mailto) {
     if (!boundary_before(text, p)) return std::nullopt;
@@ -636,7 +682,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
   // The host follows the scheme, or is all of a "www." link, whose "." the trimming may have cut.
   const bool www = first == 'w';
   if (www && t.size() < 4) return std::nullopt;
-  const std::size_t host_start = www ? 0 : first == 'f' ? 6 : text[p + 4] == 's' ? 8 : 7;
+  const std::size_t host_start = match.length;
   if (!host_ok(text, p + host_start, end)) return std::nullopt;
   if (www) {
     const Str url = joined(*arena, "http://", t);
