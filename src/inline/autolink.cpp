@@ -520,33 +520,47 @@ bool web_checks(std::string_view text, std::size_t p, AutolinkMemo* memo) {
 // not end in "-".
 bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
 #if defined(__SSE2__)
-  // Most hosts fit in a block: its dots, underscores and hyphens as bits answer at once.
+  // Most hosts fit in a block, the rest in two: their dots, underscores and hyphens as bits
+  // answer at once. `stops` marks "#", "/", "?" and the bytes from `end` on.
+  const auto judge = [](unsigned stops, unsigned dots, unsigned hyphens, unsigned underscores) {
+    const unsigned length = static_cast<unsigned>(__builtin_ctz(stops));
+    if (length == 0) return false;
+    const unsigned in_host = (1u << length) - 1;
+    dots &= in_host;
+    // No dot first, last or after another.
+    if ((dots & (1u | 1u << (length - 1))) != 0 || (dots & dots >> 1) != 0) return false;
+    hyphens &= in_host;
+    if ((hyphens >> (length - 1)) != 0) return false;
+    if (dots == 0) return (underscores & in_host) == 0;
+    const unsigned last_dot = 31u - static_cast<unsigned>(__builtin_clz(dots));
+    if ((hyphens >> (last_dot - 1) & 1u) != 0) return false;
+    // The last two labels start after the dot before the last one (or at the host's start).
+    const unsigned earlier = dots & ~(1u << last_dot);
+    const unsigned last_two =
+        earlier == 0 ? in_host : in_host & ~0u << (32u - static_cast<unsigned>(__builtin_clz(earlier)));
+    return (underscores & last_two) == 0;
+  };
   if (host_start + 16 <= text.size()) {
-    const __m128i chunk =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + host_start));
-    const auto bits = [&](char c) {
+    const auto load = [&](std::size_t at) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    };
+    const auto bits = [](__m128i chunk, char c) {
       return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(c))));
     };
-    const unsigned past_end = end - host_start >= 16 ? 0 : ~0u << (end - host_start);
-    const unsigned stops = (bits('#') | bits('/') | bits('?') | past_end) & 0xFFFFu;
-    if (stops != 0) {
-      const unsigned length = static_cast<unsigned>(__builtin_ctz(stops));
-      if (length == 0) return false;
-      const unsigned in_host = (1u << length) - 1;
-      const unsigned dots = bits('.') & in_host;
-      // No dot first, last or after another.
-      if ((dots & (1u | 1u << (length - 1))) != 0 || (dots & dots >> 1) != 0) return false;
-      const unsigned hyphens = bits('-') & in_host;
-      if ((hyphens >> (length - 1)) != 0) return false;
-      if (dots == 0) return (bits('_') & in_host) == 0;
-      const unsigned last_dot = 31u - static_cast<unsigned>(__builtin_clz(dots));
-      if ((hyphens >> (last_dot - 1) & 1u) != 0) return false;
-      // The last two labels start after the dot before the last one (or at the host's start).
-      const unsigned earlier = dots & ~(1u << last_dot);
-      const unsigned last_two =
-          earlier == 0 ? in_host
-                       : in_host & ~0u << (32u - static_cast<unsigned>(__builtin_clz(earlier)));
-      return (bits('_') & last_two) == 0;
+    const auto past_end = [&](std::size_t at) {
+      return end - at >= 16 ? 0u : (~0u << (end - at)) & 0xFFFFu;
+    };
+    const __m128i chunk = load(host_start);
+    const unsigned stops = bits(chunk, '#') | bits(chunk, '/') | bits(chunk, '?') | past_end(host_start);
+    if (stops != 0) return judge(stops, bits(chunk, '.'), bits(chunk, '-'), bits(chunk, '_'));
+    if (host_start + 32 <= text.size()) {
+      const __m128i next = load(host_start + 16);
+      const unsigned next_stops =
+          bits(next, '#') | bits(next, '/') | bits(next, '?') | past_end(host_start + 16);
+      if (next_stops != 0) {
+        const auto both = [&](char c) { return bits(chunk, c) | bits(next, c) << 16; };
+        return judge(next_stops << 16, both('.'), both('-'), both('_'));
+      }
     }
   }
 #endif
