@@ -381,10 +381,14 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
     const auto load = [&](std::size_t at) {
       return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
     };
-    // Each block is read with the block one byte on.
-    for (; i + 17 <= marks_end; i += 16) {
-      const unsigned found = marks(load(i), load(i + 1));
-      if (found != 0) mark_all(i, found);
+    // Each block is read with the block one byte on, up to the last block that has a byte after it.
+    if (i + 17 <= marks_end) {
+      const std::size_t last = marks_end - 17;
+      do {
+        const unsigned found = marks(load(i), load(i + 1));
+        if (found != 0) mark_all(i, found);
+        i += 16;
+      } while (i <= last);
     }
     if (i < marks_end) {
       unsigned found;
