@@ -513,9 +513,26 @@ bool angle_opener_before(std::string_view text, std::size_t p, AutolinkMemo* mem
   return memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p);
 }
 
-bool web_checks(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+// Whether a web link or a plain address may start at `p`: a boundary comes before it, no "!["
+// just before it, and no "<" before the white space before it. Told from the byte before `p`
+// (and the one before that) when they are ASCII: a boundary byte that is no white space is no
+// "<" either, and a word with one space before it is the most frequent.
+[[gnu::always_inline]] inline bool web_checks(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+  if (p == 0) return true;
+  const auto before = static_cast<unsigned char>(text[p - 1]);
+  if (before < 0x80) {
+    if (!kAsciiWhite[before]) {
+      if (!kAsciiBoundary[before]) return false;
+      return !(before == '[' && p >= 2 && text[p - 2] == '!');
+    }
+    // White space is a boundary, and no "[".
+    if (p >= 2) {
+      const auto two_before = static_cast<unsigned char>(text[p - 2]);
+      if (two_before < 0x80 && !kAsciiWhite[two_before]) return two_before != '<';
+    }
+    return !angle_opener_before(text, p, memo);
+  }
   if (!boundary_before(text, p)) return false;
-  if (p >= 2 && text.substr(p - 2, 2) == "![") return false;
   return !angle_opener_before(text, p, memo);
 }
 
@@ -606,9 +623,7 @@ Inline::Autolink mail_link(Arena& arena, std::string_view address) {
 // are all local-part bytes, so no "@" is searched for and no run looked back over).
 std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo,
                                     Arena& arena) {
-  if (!boundary_before(text, p)) return std::nullopt;
-  if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
-  if (angle_opener_before(text, p, memo)) return std::nullopt;
+  if (!web_checks(text, p, memo)) return std::nullopt;
   const std::size_t end = email_end(text, p);
   if (end == std::string_view::npos) return std::nullopt;
   return BareLink{mail_link(arena, text.substr(p, end - p)), end};
