@@ -542,15 +542,19 @@ bool angle_opener_before(std::string_view text, std::size_t p, AutolinkMemo* mem
 bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
 #if defined(__SSE2__)
   // Most hosts fit in a block, the rest in two: their dots, underscores and hyphens as bits
-  // answer at once. `stops` marks "#", "/", "?" and the bytes from `end` on.
-  const auto judge = [](unsigned stops, unsigned dots, unsigned hyphens, unsigned underscores) {
+  // answer at once. `stops` marks "#", "/", "?" and the bytes from `end` on; `marks(c)` gives
+  // the bits of `c` (or of "-" and "_" together for 0).
+  const auto judge = [](unsigned stops, const auto& marks) {
     const unsigned length = static_cast<unsigned>(__builtin_ctz(stops));
     if (length == 0) return false;
     const unsigned in_host = (1u << length) - 1;
-    dots &= in_host;
+    const unsigned dots = marks('.') & in_host;
     // No dot first, last or after another.
     if ((dots & (1u | 1u << (length - 1))) != 0 || (dots & dots >> 1) != 0) return false;
-    hyphens &= in_host;
+    // Most hosts hold neither "-" nor "_".
+    if ((marks('\0') & in_host) == 0) return true;
+    const unsigned hyphens = marks('-') & in_host;
+    const unsigned underscores = marks('_');
     if ((hyphens >> (length - 1)) != 0) return false;
     if (dots == 0) return (underscores & in_host) == 0;
     const unsigned last_dot = 31u - static_cast<unsigned>(__builtin_clz(dots));
@@ -565,23 +569,23 @@ bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
     const auto load = [&](std::size_t at) {
       return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
     };
-    const auto bits = [](__m128i chunk, char c) {
-      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(c))));
+    const auto is = [](__m128i chunk, char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
+    const auto bits = [&](__m128i chunk, char c) {
+      const __m128i hits = c != '\0' ? is(chunk, c) : _mm_or_si128(is(chunk, '-'), is(chunk, '_'));
+      return static_cast<unsigned>(_mm_movemask_epi8(hits));
     };
     const auto past_end = [&](std::size_t at) {
       return end - at >= 16 ? 0u : (~0u << (end - at)) & 0xFFFFu;
     };
     const __m128i chunk = load(host_start);
     const unsigned stops = bits(chunk, '#') | bits(chunk, '/') | bits(chunk, '?') | past_end(host_start);
-    if (stops != 0) return judge(stops, bits(chunk, '.'), bits(chunk, '-'), bits(chunk, '_'));
+    if (stops != 0) return judge(stops, [&](char c) { return bits(chunk, c); });
     if (host_start + 32 <= text.size()) {
       const __m128i next = load(host_start + 16);
       const unsigned next_stops =
           bits(next, '#') | bits(next, '/') | bits(next, '?') | past_end(host_start + 16);
-      if (next_stops != 0) {
-        const auto both = [&](char c) { return bits(chunk, c) | bits(next, c) << 16; };
-        return judge(next_stops << 16, both('.'), both('-'), both('_'));
-      }
+      if (next_stops != 0)
+        return judge(next_stops << 16, [&](char c) { return bits(chunk, c) | bits(next, c) << 16; });
     }
   }
 #endif
