@@ -408,6 +408,7 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
 #endif
   for (; i < marks_end; ++i)
     if (is_candidate_mark(text, i)) mark_from(text, i);
+  if (window_end_ == n) return;
   // An "@" past those bytes may still have its local part start inside the window.
   const std::size_t at_end = std::min(n, window_end_ + kWordLimit - 1);
   // The search stops there: one running to the text's end would read the rest again for every
@@ -712,7 +713,10 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     return BareLink{{url, url, false}, end};
   }
   if (!web_checks(text, p, memo)) return std::nullopt;
-  std::size_t end = in_brackets ? find_candidate_end<true>(text, p) : find_candidate_end<false>(text, p);
+  // The prefix holds no byte that ends a link: the search starts after it.
+  const std::size_t after_prefix = p + match.length;
+  std::size_t end = in_brackets ? find_candidate_end<true>(text, after_prefix)
+                                : find_candidate_end<false>(text, after_prefix);
   // Most links end in a letter or digit, which nothing trims.
   if (!scan::is_ascii_alnum(text[end - 1])) end = trim_bare_url_end(text, p, end);
   const std::string_view t = text.substr(p, end - p);
