@@ -58,6 +58,17 @@ const std::array<bool, 128> kAsciiBoundary = [] {
   return table;
 }();
 
+// What the walk back from an address's "@" reads of a byte: whether an address's local part may
+// hold it, and whether it is a boundary, after which an address may start.
+enum : std::uint8_t { kLocalByte = 1, kBoundaryByte = 2 };
+const std::array<std::uint8_t, 256> kAddressBytes = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = 0; c < 128; ++c)
+    table[c] = static_cast<std::uint8_t>((kAddressLocalChars[c] ? kLocalByte : 0) |
+                                         (kAsciiBoundary[c] ? kBoundaryByte : 0));
+  return table;
+}();
+
 [[gnu::always_inline]] inline bool boundary_before(std::string_view text, std::size_t p) {
   if (p == 0) return true;
   // An ASCII byte is a whole character.
@@ -334,12 +345,22 @@ void AutolinkMemo::mark_address(std::string_view text, std::size_t at) {
   // length back), after a boundary: at the run's start or after a boundary byte inside it. Only
   // the window's part of the run is walked.
   const std::size_t floor = std::max(at >= kWordLimit ? at - kWordLimit + 1 : 0, base_);
+  // The walk back notes whether the run holds a boundary byte at all: most hold none, and then
+  // are not read again.
   std::size_t start = at;
-  while (start > floor && is_local_char(static_cast<unsigned char>(text[start - 1]))) --start;
+  unsigned seen = 0;
+  while (start > floor) {
+    const std::uint8_t kind = kAddressBytes[static_cast<unsigned char>(text[start - 1])];
+    if ((kind & kLocalByte) == 0) break;
+    seen |= kind;
+    --start;
+  }
   if (start == at) return;
   if (boundary_before(text, start)) mark(start);
-  for (std::size_t i = start; i + 1 < at; ++i)
-    if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) mark(i + 1);
+  if ((seen & kBoundaryByte) != 0) {
+    for (std::size_t i = start; i + 1 < at; ++i)
+      if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) mark(i + 1);
+  }
 }
 
 [[gnu::always_inline]] inline void AutolinkMemo::mark_from(std::string_view text, std::size_t at) {
