@@ -22,7 +22,6 @@ bool is_url_trailing_punct(char c) {
   return c == '!' || c == '"' || c == '\'' || c == '*' || c == ',' || c == '.' || c == ':' ||
          c == '?' || c == '~';
 }
-bool is_local_char(char32_t c) { return c < 0x80 && kAddressLocalChars[c]; }
 
 bool starts_with_icase(std::string_view text, std::size_t p, std::string_view lower) {
   if (text.size() - p < lower.size()) return false;
@@ -68,6 +67,7 @@ const std::array<std::uint8_t, 256> kAddressBytes = [] {
                                          (kAsciiBoundary[c] ? kBoundaryByte : 0));
   return table;
 }();
+bool is_local_byte(char c) { return (kAddressBytes[static_cast<unsigned char>(c)] & kLocalByte) != 0; }
 
 [[gnu::always_inline]] inline bool boundary_before(std::string_view text, std::size_t p) {
   if (p == 0) return true;
@@ -165,7 +165,7 @@ std::size_t domain_end(std::string_view text, std::size_t at, std::size_t limit)
 // The end of the run of local-part bytes from `start` when an "@" ends it within `limit`, or npos.
 std::size_t local_part_end(std::string_view text, std::size_t start, std::size_t limit) {
   std::size_t at = start;
-  while (at < limit && is_local_char(static_cast<unsigned char>(text[at]))) ++at;
+  while (at < limit && is_local_byte(text[at])) ++at;
   return at == start || at == limit || text[at] != '@' ? std::string_view::npos : at;
 }
 
@@ -271,7 +271,7 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
   // No address reaches an "@" from farther back than the word limit, so neither does the look.
   const std::size_t floor = at_found_ >= kWordLimit ? at_found_ - kWordLimit + 1 : 0;
   std::size_t start = at_found_;
-  while (start > floor && is_local_char(static_cast<unsigned char>(text[start - 1]))) --start;
+  while (start > floor && is_local_byte(text[start - 1])) --start;
   local_start_ = start;
   return at_found_;
 }
@@ -712,7 +712,7 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
   };
   if (p >= text.size()) return std::nullopt;
   const auto first = static_cast<unsigned char>(text[p]);
-  if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
+  if (!is_local_byte(static_cast<char>(first))) return std::nullopt;
   // Without a prefix only an address may start here.
   const PrefixMatch match = prefix_match(text, p);
   const LinkPrefix prefix = match.kind;
