@@ -363,11 +363,15 @@ void AutolinkMemo::mark_address(std::string_view text, std::size_t at) {
   }
 }
 
+void AutolinkMemo::mark_scheme(std::string_view text, std::size_t colon) {
+  const std::size_t start = scheme_start(text, colon, base_);
+  if (start != std::string_view::npos) mark(start);
+}
+
 [[gnu::always_inline]] inline void AutolinkMemo::mark_from(std::string_view text, std::size_t at) {
   const char c = text[at];
   if (c == ':') {
-    const std::size_t start = scheme_start(text, at, base_);
-    if (start != std::string_view::npos) mark(start);
+    mark_scheme(text, at);
   } else if (c == '@') {
     mark_address(text, at);
   } else if (at >= base_ + 2 && text[at - 1] == 'w' && text[at - 2] == 'w') {  // "w" and "."

@@ -55,6 +55,9 @@ class AutolinkMemo {
   // The candidates that a ":", "@" or "w" followed by "." at `at` gives.
   void mark_from(std::string_view text, std::size_t at);
   void mark_address(std::string_view text, std::size_t at);
+  // The candidate of the scheme that ends with the ":" at `colon`, if any (kept out of the
+  // window's loop, as the address's is).
+  [[gnu::noinline]] void mark_scheme(std::string_view text, std::size_t colon);
   void mark(std::size_t offset) {
     if (offset >= base_ && offset < window_end_) {
       const std::size_t bit = offset - base_;
