@@ -384,7 +384,12 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
   base_ = base;
   window_end_ = std::min(n, base + kWindowBits);
   // All of it, a fixed size: a few stores, where clearing just the words in use would be a call.
-  window_.fill(0);
+  // Most texts are short, and a window of at most 128 offsets is read in its first two words.
+  if (window_end_ - base <= 128) {
+    window_[0] = window_[1] = 0;
+  } else {
+    window_.fill(0);
+  }
   words_in_use_ = 0;
   // A scheme or "www." starts at most six bytes before the byte that marks it; an address up to
   // a word's length before its "@".
@@ -425,7 +430,8 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
         const __m128i last = load(n - 16);
         found = marks(last, _mm_srli_si128(last, 1)) >> (i - (n - 16));
       }
-      found &= (1u << (marks_end - i)) - 1;
+      // Past marks_end only when the window ends before the text (the last block has none).
+      if (marks_end < n) found &= (1u << (marks_end - i)) - 1;
       mark_all(i, found);
       i = marks_end;
     }
