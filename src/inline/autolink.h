@@ -59,8 +59,9 @@ class AutolinkMemo {
   // window's loop, as the address's is).
   [[gnu::noinline]] void mark_scheme(std::string_view text, std::size_t colon);
   void mark(std::size_t offset) {
-    if (offset >= base_ && offset < window_end_) {
-      const std::size_t bit = offset - base_;
+    // Below the window the difference wraps past its size.
+    const std::size_t bit = offset - base_;
+    if (bit < window_end_ - base_) {
       window_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
       words_in_use_ |= 1u << (bit >> 6);
     }
