@@ -95,6 +95,32 @@ class AutolinkMemo {
   bool angle_valid_ = false;
 };
 
+inline std::size_t AutolinkMemo::find_link_candidate(std::string_view text, std::size_t from) {
+  // Within the window, the next set bit; only past its end is another window read.
+  const std::size_t offset = from - base_;
+  if (offset < window_end_ - base_) {
+    std::size_t w = offset >> 6;
+    std::uint64_t bits = window_[w] & (~std::uint64_t{0} << (offset & 63));
+    if (bits == 0) {
+      const std::uint32_t later = words_in_use_ & (~std::uint32_t{1} << w);
+      if (later != 0) {
+        w = static_cast<std::size_t>(__builtin_ctz(later));
+        bits = window_[w];
+      }
+    }
+    if (bits != 0) {
+      const std::size_t found = base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+      candidate_ = {from, found};
+      return found;
+    }
+    if (window_end_ == text.size()) {
+      candidate_ = {from, text.size()};
+      return text.size();
+    }
+  }
+  return find_in_windows(text, from);
+}
+
 // The longest word a bare link or address may be, in bytes.
 inline constexpr std::size_t kBareLinkWordLimit = 255;
 
