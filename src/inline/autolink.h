@@ -46,6 +46,8 @@ class AutolinkMemo {
 
  private:
   std::size_t find_at_sign(std::string_view text, std::size_t from);
+  // The next candidate from the window read last, else from the windows after it. Defined
+  // below the class: a few instructions, built into the scan's calls.
   std::size_t find_link_candidate(std::string_view text, std::size_t from);
   // Reads the next window (kept out of the common call, which finds the next bit).
   [[gnu::noinline]] std::size_t find_in_windows(std::string_view text, std::size_t from);
