@@ -67,7 +67,9 @@ const std::array<std::uint8_t, 256> kAddressBytes = [] {
                                          (kAsciiBoundary[c] ? kBoundaryByte : 0));
   return table;
 }();
-bool is_local_byte(char c) { return (kAddressBytes[static_cast<unsigned char>(c)] & kLocalByte) != 0; }
+bool is_local_byte(char c) {
+  return (kAddressBytes[static_cast<unsigned char>(c)] & kLocalByte) != 0;
+}
 
 [[gnu::always_inline]] inline bool boundary_before(std::string_view text, std::size_t p) {
   if (p == 0) return true;
@@ -383,8 +385,9 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
   const std::size_t n = text.size();
   base_ = base;
   window_end_ = std::min(n, base + kWindowBits);
-  // All of it, a fixed size: a few stores, where clearing just the words in use would be a call.
-  // Most texts are short, and a window of at most 128 offsets is read in its first two words.
+  // Most texts are short, and a window of at most 128 offsets is read in its first two words
+  // only. A longer one is cleared whole, a fixed size: a few stores, where clearing just the
+  // words it reads would be a call.
   if (window_end_ - base <= 128) {
     window_[0] = window_[1] = 0;
   } else {
@@ -523,7 +526,8 @@ bool angle_opener_before(std::string_view text, std::size_t p, AutolinkMemo* mem
 // just before it, and no "<" before the white space before it. Told from the byte before `p`
 // (and the one before that) when they are ASCII: a boundary byte that is no white space is no
 // "<" either, and a word with one space before it is the most frequent.
-[[gnu::always_inline]] inline bool web_checks(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+[[gnu::always_inline]] inline bool web_checks(std::string_view text, std::size_t p,
+                                              AutolinkMemo* memo) {
   if (p == 0) return true;
   const auto before = static_cast<unsigned char>(text[p - 1]);
   if (before < 0x80) {
@@ -568,7 +572,8 @@ bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
     // The last two labels start after the dot before the last one (or at the host's start).
     const unsigned earlier = dots & ~(1u << last_dot);
     const unsigned last_two =
-        earlier == 0 ? in_host : in_host & ~0u << (32u - static_cast<unsigned>(__builtin_clz(earlier)));
+        earlier == 0 ? in_host
+                     : in_host & ~0u << (32u - static_cast<unsigned>(__builtin_clz(earlier)));
     return (underscores & last_two) == 0;
   };
   if (host_start + 16 <= text.size()) {
@@ -584,14 +589,16 @@ bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
       return end - at >= 16 ? 0u : (~0u << (end - at)) & 0xFFFFu;
     };
     const __m128i chunk = load(host_start);
-    const unsigned stops = bits(chunk, '#') | bits(chunk, '/') | bits(chunk, '?') | past_end(host_start);
+    const unsigned stops =
+        bits(chunk, '#') | bits(chunk, '/') | bits(chunk, '?') | past_end(host_start);
     if (stops != 0) return judge(stops, [&](char c) { return bits(chunk, c); });
     if (host_start + 32 <= text.size()) {
       const __m128i next = load(host_start + 16);
       const unsigned next_stops =
           bits(next, '#') | bits(next, '/') | bits(next, '?') | past_end(host_start + 16);
       if (next_stops != 0)
-        return judge(next_stops << 16, [&](char c) { return bits(chunk, c) | bits(next, c) << 16; });
+        return judge(next_stops << 16,
+                     [&](char c) { return bits(chunk, c) | bits(next, c) << 16; });
     }
   }
 #endif
@@ -651,7 +658,9 @@ constexpr std::uint64_t kWwwWord = little_endian_word("www.");
 constexpr std::uint64_t kMailtoWord = little_endian_word("mailto:");
 constexpr std::uint64_t kXmppWord = little_endian_word("xmpp:");
 // The bytes of a word's first `n`.
-constexpr std::uint64_t low_bytes(unsigned n) { return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << 8 * n) - 1; }
+constexpr std::uint64_t low_bytes(unsigned n) {
+  return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << 8 * n) - 1;
+}
 // The case bit of the letters of "mailto" and "xmpp": a byte matches a lower-case letter with it
 // set only when it is that letter in either case. The ":" after them is matched as it is.
 constexpr std::uint64_t kMailtoCase = 0x0000202020202020;
@@ -681,7 +690,8 @@ constexpr std::uint64_t kXmppCase = 0x0000000020202020;
     case LinkPrefix::Web: break;
   }
   const char first = text[p];
-  return {kind, static_cast<std::uint8_t>(first == 'w' ? 0 : first == 'f' ? 6 : text[p + 4] == 's' ? 8 : 7)};
+  const int length = first == 'w' ? 0 : first == 'f' ? 6 : text[p + 4] == 's' ? 8 : 7;
+  return {kind, static_cast<std::uint8_t>(length)};
 }
 
 }  // namespace
