@@ -22,7 +22,6 @@ bool is_url_trailing_punct(char c) {
   return c == '!' || c == '"' || c == '\'' || c == '*' || c == ',' || c == '.' || c == ':' ||
          c == '?' || c == '~';
 }
-bool is_local_char(char32_t c) { return c < 0x80 && kAddressLocalChars[c]; }
 
 bool starts_with_icase(std::string_view text, std::size_t p, std::string_view lower) {
   if (text.size() - p < lower.size()) return false;
@@ -58,7 +57,21 @@ const std::array<bool, 128> kAsciiBoundary = [] {
   return table;
 }();
 
-bool boundary_before(std::string_view text, std::size_t p) {
+// What the walk back from an address's "@" reads of a byte: whether an address's local part may
+// hold it, and whether it is a boundary, after which an address may start.
+enum : std::uint8_t { kLocalByte = 1, kBoundaryByte = 2 };
+const std::array<std::uint8_t, 256> kAddressBytes = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = 0; c < 128; ++c)
+    table[c] = static_cast<std::uint8_t>((kAddressLocalChars[c] ? kLocalByte : 0) |
+                                         (kAsciiBoundary[c] ? kBoundaryByte : 0));
+  return table;
+}();
+bool is_local_byte(char c) {
+  return (kAddressBytes[static_cast<unsigned char>(c)] & kLocalByte) != 0;
+}
+
+[[gnu::always_inline]] inline bool boundary_before(std::string_view text, std::size_t p) {
   if (p == 0) return true;
   // An ASCII byte is a whole character.
   const auto byte = static_cast<unsigned char>(text[p - 1]);
@@ -154,7 +167,7 @@ std::size_t domain_end(std::string_view text, std::size_t at, std::size_t limit)
 // The end of the run of local-part bytes from `start` when an "@" ends it within `limit`, or npos.
 std::size_t local_part_end(std::string_view text, std::size_t start, std::size_t limit) {
   std::size_t at = start;
-  while (at < limit && is_local_char(static_cast<unsigned char>(text[at]))) ++at;
+  while (at < limit && is_local_byte(text[at])) ++at;
   return at == start || at == limit || text[at] != '@' ? std::string_view::npos : at;
 }
 
@@ -260,7 +273,7 @@ std::size_t AutolinkMemo::find_at_sign(std::string_view text, std::size_t from) 
   // No address reaches an "@" from farther back than the word limit, so neither does the look.
   const std::size_t floor = at_found_ >= kWordLimit ? at_found_ - kWordLimit + 1 : 0;
   std::size_t start = at_found_;
-  while (start > floor && is_local_char(static_cast<unsigned char>(text[start - 1]))) --start;
+  while (start > floor && is_local_byte(text[start - 1])) --start;
   local_start_ = start;
   return at_found_;
 }
@@ -334,19 +347,33 @@ void AutolinkMemo::mark_address(std::string_view text, std::size_t at) {
   // length back), after a boundary: at the run's start or after a boundary byte inside it. Only
   // the window's part of the run is walked.
   const std::size_t floor = std::max(at >= kWordLimit ? at - kWordLimit + 1 : 0, base_);
+  // The walk back notes whether the run holds a boundary byte at all: most hold none, and then
+  // are not read again.
   std::size_t start = at;
-  while (start > floor && is_local_char(static_cast<unsigned char>(text[start - 1]))) --start;
+  unsigned seen = 0;
+  while (start > floor) {
+    const std::uint8_t kind = kAddressBytes[static_cast<unsigned char>(text[start - 1])];
+    if ((kind & kLocalByte) == 0) break;
+    seen |= kind;
+    --start;
+  }
   if (start == at) return;
   if (boundary_before(text, start)) mark(start);
-  for (std::size_t i = start; i + 1 < at; ++i)
-    if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) mark(i + 1);
+  if ((seen & kBoundaryByte) != 0) {
+    for (std::size_t i = start; i + 1 < at; ++i)
+      if (kAsciiBoundary[static_cast<unsigned char>(text[i])]) mark(i + 1);
+  }
+}
+
+void AutolinkMemo::mark_scheme(std::string_view text, std::size_t colon) {
+  const std::size_t start = scheme_start(text, colon, base_);
+  if (start != std::string_view::npos) mark(start);
 }
 
 [[gnu::always_inline]] inline void AutolinkMemo::mark_from(std::string_view text, std::size_t at) {
   const char c = text[at];
   if (c == ':') {
-    const std::size_t start = scheme_start(text, at, base_);
-    if (start != std::string_view::npos) mark(start);
+    mark_scheme(text, at);
   } else if (c == '@') {
     mark_address(text, at);
   } else if (at >= base_ + 2 && text[at - 1] == 'w' && text[at - 2] == 'w') {  // "w" and "."
@@ -358,8 +385,14 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
   const std::size_t n = text.size();
   base_ = base;
   window_end_ = std::min(n, base + kWindowBits);
-  // All of it, a fixed size: a few stores, where clearing just the words in use would be a call.
-  window_.fill(0);
+  // Most texts are short, and a window of at most 128 offsets is read in its first two words
+  // only. A longer one is cleared whole, a fixed size: a few stores, where clearing just the
+  // words it reads would be a call.
+  if (window_end_ - base <= 128) {
+    window_[0] = window_[1] = 0;
+  } else {
+    window_.fill(0);
+  }
   words_in_use_ = 0;
   // A scheme or "www." starts at most six bytes before the byte that marks it; an address up to
   // a word's length before its "@".
@@ -381,10 +414,14 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
     const auto load = [&](std::size_t at) {
       return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
     };
-    // Each block is read with the block one byte on.
-    for (; i + 17 <= marks_end; i += 16) {
-      const unsigned found = marks(load(i), load(i + 1));
-      if (found != 0) mark_all(i, found);
+    // Each block is read with the block one byte on, up to the last block that has a byte after it.
+    if (i + 17 <= marks_end) {
+      const std::size_t last = marks_end - 17;
+      do {
+        const unsigned found = marks(load(i), load(i + 1));
+        if (found != 0) mark_all(i, found);
+        i += 16;
+      } while (i <= last);
     }
     if (i < marks_end) {
       unsigned found;
@@ -396,7 +433,8 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
         const __m128i last = load(n - 16);
         found = marks(last, _mm_srli_si128(last, 1)) >> (i - (n - 16));
       }
-      found &= (1u << (marks_end - i)) - 1;
+      // Past marks_end only when the window ends before the text (the last block has none).
+      if (marks_end < n) found &= (1u << (marks_end - i)) - 1;
       mark_all(i, found);
       i = marks_end;
     }
@@ -404,6 +442,7 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
 #endif
   for (; i < marks_end; ++i)
     if (is_candidate_mark(text, i)) mark_from(text, i);
+  if (window_end_ == n) return;
   // An "@" past those bytes may still have its local part start inside the window.
   const std::size_t at_end = std::min(n, window_end_ + kWordLimit - 1);
   // The search stops there: one running to the text's end would read the rest again for every
@@ -414,32 +453,6 @@ inline void AutolinkMemo::fill_window(std::string_view text, std::size_t base) {
     if (at >= at_end) break;
     mark_address(text, at);
   }
-}
-
-std::size_t AutolinkMemo::find_link_candidate(std::string_view text, std::size_t from) {
-  // Within the window, the next set bit; only past its end is another window read.
-  const std::size_t offset = from - base_;
-  if (offset < window_end_ - base_) {
-    std::size_t w = offset >> 6;
-    std::uint64_t bits = window_[w] & (~std::uint64_t{0} << (offset & 63));
-    if (bits == 0) {
-      const std::uint32_t later = words_in_use_ & (~std::uint32_t{1} << w);
-      if (later != 0) {
-        w = static_cast<std::size_t>(__builtin_ctz(later));
-        bits = window_[w];
-      }
-    }
-    if (bits != 0) {
-      const std::size_t found = base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
-      candidate_ = {from, found};
-      return found;
-    }
-    if (window_end_ == text.size()) {
-      candidate_ = {from, text.size()};
-      return text.size();
-    }
-  }
-  return find_in_windows(text, from);
 }
 
 std::size_t AutolinkMemo::find_in_windows(std::string_view text, std::size_t from) {
@@ -509,9 +522,27 @@ bool angle_opener_before(std::string_view text, std::size_t p, AutolinkMemo* mem
   return memo ? memo->preceded_by_angle_opener(text, p) : preceded_by_angle_opener(text, p);
 }
 
-bool web_checks(std::string_view text, std::size_t p, AutolinkMemo* memo) {
+// Whether a web link or a plain address may start at `p`: a boundary comes before it, no "!["
+// just before it, and no "<" before the white space before it. Told from the byte before `p`
+// (and the one before that) when they are ASCII: a boundary byte that is no white space is no
+// "<" either, and a word with one space before it is the most frequent.
+[[gnu::always_inline]] inline bool web_checks(std::string_view text, std::size_t p,
+                                              AutolinkMemo* memo) {
+  if (p == 0) return true;
+  const auto before = static_cast<unsigned char>(text[p - 1]);
+  if (before < 0x80) {
+    if (!kAsciiWhite[before]) {
+      if (!kAsciiBoundary[before]) return false;
+      return !(before == '[' && p >= 2 && text[p - 2] == '!');
+    }
+    // White space is a boundary, and no "[".
+    if (p >= 2) {
+      const auto two_before = static_cast<unsigned char>(text[p - 2]);
+      if (two_before < 0x80 && !kAsciiWhite[two_before]) return two_before != '<';
+    }
+    return !angle_opener_before(text, p, memo);
+  }
   if (!boundary_before(text, p)) return false;
-  if (p >= 2 && text.substr(p - 2, 2) == "![") return false;
   return !angle_opener_before(text, p, memo);
 }
 
@@ -520,33 +551,54 @@ bool web_checks(std::string_view text, std::size_t p, AutolinkMemo* memo) {
 // not end in "-".
 bool host_ok(std::string_view text, std::size_t host_start, std::size_t end) {
 #if defined(__SSE2__)
-  // Most hosts fit in a block: its dots, underscores and hyphens as bits answer at once.
+  // Most hosts fit in a block, the rest in two: their dots, underscores and hyphens as bits
+  // answer at once. `stops` marks "#", "/", "?" and the bytes from `end` on; `marks(c)` gives
+  // the bits of `c` (or of "-" and "_" together for 0).
+  const auto judge = [](unsigned stops, const auto& marks) {
+    const unsigned length = static_cast<unsigned>(__builtin_ctz(stops));
+    if (length == 0) return false;
+    const unsigned in_host = (1u << length) - 1;
+    const unsigned dots = marks('.') & in_host;
+    // No dot first, last or after another.
+    if ((dots & (1u | 1u << (length - 1))) != 0 || (dots & dots >> 1) != 0) return false;
+    // Most hosts hold neither "-" nor "_".
+    if ((marks('\0') & in_host) == 0) return true;
+    const unsigned hyphens = marks('-') & in_host;
+    const unsigned underscores = marks('_');
+    if ((hyphens >> (length - 1)) != 0) return false;
+    if (dots == 0) return (underscores & in_host) == 0;
+    const unsigned last_dot = 31u - static_cast<unsigned>(__builtin_clz(dots));
+    if ((hyphens >> (last_dot - 1) & 1u) != 0) return false;
+    // The last two labels start after the dot before the last one (or at the host's start).
+    const unsigned earlier = dots & ~(1u << last_dot);
+    const unsigned last_two =
+        earlier == 0 ? in_host
+                     : in_host & ~0u << (32u - static_cast<unsigned>(__builtin_clz(earlier)));
+    return (underscores & last_two) == 0;
+  };
   if (host_start + 16 <= text.size()) {
-    const __m128i chunk =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + host_start));
-    const auto bits = [&](char c) {
-      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(c))));
+    const auto load = [&](std::size_t at) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
     };
-    const unsigned past_end = end - host_start >= 16 ? 0 : ~0u << (end - host_start);
-    const unsigned stops = (bits('#') | bits('/') | bits('?') | past_end) & 0xFFFFu;
-    if (stops != 0) {
-      const unsigned length = static_cast<unsigned>(__builtin_ctz(stops));
-      if (length == 0) return false;
-      const unsigned in_host = (1u << length) - 1;
-      const unsigned dots = bits('.') & in_host;
-      // No dot first, last or after another.
-      if ((dots & (1u | 1u << (length - 1))) != 0 || (dots & dots >> 1) != 0) return false;
-      const unsigned hyphens = bits('-') & in_host;
-      if ((hyphens >> (length - 1)) != 0) return false;
-      if (dots == 0) return (bits('_') & in_host) == 0;
-      const unsigned last_dot = 31u - static_cast<unsigned>(__builtin_clz(dots));
-      if ((hyphens >> (last_dot - 1) & 1u) != 0) return false;
-      // The last two labels start after the dot before the last one (or at the host's start).
-      const unsigned earlier = dots & ~(1u << last_dot);
-      const unsigned last_two =
-          earlier == 0 ? in_host
-                       : in_host & ~0u << (32u - static_cast<unsigned>(__builtin_clz(earlier)));
-      return (bits('_') & last_two) == 0;
+    const auto is = [](__m128i chunk, char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
+    const auto bits = [&](__m128i chunk, char c) {
+      const __m128i hits = c != '\0' ? is(chunk, c) : _mm_or_si128(is(chunk, '-'), is(chunk, '_'));
+      return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    };
+    const auto past_end = [&](std::size_t at) {
+      return end - at >= 16 ? 0u : (~0u << (end - at)) & 0xFFFFu;
+    };
+    const __m128i chunk = load(host_start);
+    const unsigned stops =
+        bits(chunk, '#') | bits(chunk, '/') | bits(chunk, '?') | past_end(host_start);
+    if (stops != 0) return judge(stops, [&](char c) { return bits(chunk, c); });
+    if (host_start + 32 <= text.size()) {
+      const __m128i next = load(host_start + 16);
+      const unsigned next_stops =
+          bits(next, '#') | bits(next, '/') | bits(next, '?') | past_end(host_start + 16);
+      if (next_stops != 0)
+        return judge(next_stops << 16,
+                     [&](char c) { return bits(chunk, c) | bits(next, c) << 16; });
     }
   }
 #endif
@@ -588,12 +640,58 @@ Inline::Autolink mail_link(Arena& arena, std::string_view address) {
 // are all local-part bytes, so no "@" is searched for and no run looked back over).
 std::optional<BareLink> plain_email(std::string_view text, std::size_t p, AutolinkMemo* memo,
                                     Arena& arena) {
-  if (!boundary_before(text, p)) return std::nullopt;
-  if (p >= 2 && text.substr(p - 2, 2) == "![") return std::nullopt;
-  if (angle_opener_before(text, p, memo)) return std::nullopt;
+  if (!web_checks(text, p, memo)) return std::nullopt;
   const std::size_t end = email_end(text, p);
   if (end == std::string_view::npos) return std::nullopt;
   return BareLink{mail_link(arena, text.substr(p, end - p)), end};
+}
+
+// The prefix at `p` and how many bytes of it come before the address or host ("www." is part of
+// its host).
+struct PrefixMatch {
+  LinkPrefix kind;
+  std::uint8_t length;
+};
+
+constexpr std::uint64_t kFtpWord = little_endian_word("ftp://");
+constexpr std::uint64_t kWwwWord = little_endian_word("www.");
+constexpr std::uint64_t kMailtoWord = little_endian_word("mailto:");
+constexpr std::uint64_t kXmppWord = little_endian_word("xmpp:");
+// The bytes of a word's first `n`.
+constexpr std::uint64_t low_bytes(unsigned n) {
+  return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << 8 * n) - 1;
+}
+// The case bit of the letters of "mailto" and "xmpp": a byte matches a lower-case letter with it
+// set only when it is that letter in either case. The ":" after them is matched as it is.
+constexpr std::uint64_t kMailtoCase = 0x0000202020202020;
+constexpr std::uint64_t kXmppCase = 0x0000000020202020;
+
+// link_prefix_at with its length, from one word of the text where eight bytes are left: the
+// prefixes are compared whole rather than byte by byte.
+[[gnu::always_inline]] inline PrefixMatch prefix_match(std::string_view text, std::size_t p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (text.size() - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + p, 8);
+      if (word == kHttpsWord) return {LinkPrefix::Web, 8};
+      if ((word & low_bytes(7)) == kHttpWord) return {LinkPrefix::Web, 7};
+      if ((word & low_bytes(4)) == kWwwWord) return {LinkPrefix::Web, 0};
+      if ((word & low_bytes(6)) == kFtpWord) return {LinkPrefix::Web, 6};
+      if (((word | kMailtoCase) & low_bytes(7)) == kMailtoWord) return {LinkPrefix::Mailto, 7};
+      if (((word | kXmppCase) & low_bytes(5)) == kXmppWord) return {LinkPrefix::Xmpp, 5};
+      return {LinkPrefix::None, 0};
+    }
+  }
+  const LinkPrefix kind = link_prefix_at(text, p);
+  switch (kind) {
+    case LinkPrefix::None: return {kind, 0};
+    case LinkPrefix::Mailto: return {kind, 7};
+    case LinkPrefix::Xmpp: return {kind, 5};
+    case LinkPrefix::Web: break;
+  }
+  const char first = text[p];
+  const int length = first == 'w' ? 0 : first == 'f' ? 6 : text[p + 4] == 's' ? 8 : 7;
+  return {kind, static_cast<std::uint8_t>(length)};
 }
 
 }  // namespace
@@ -608,9 +706,10 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
   };
   if (p >= text.size()) return std::nullopt;
   const auto first = static_cast<unsigned char>(text[p]);
-  if (first >= 0x80 || !kAddressLocalChars[first]) return std::nullopt;
+  if (!is_local_byte(static_cast<char>(first))) return std::nullopt;
   // Without a prefix only an address may start here.
-  const LinkPrefix prefix = link_prefix_at(text, p);
+  const PrefixMatch match = prefix_match(text, p);
+  const LinkPrefix prefix = match.kind;
   if (prefix == LinkPrefix::None) return plain_email(text, p, memo, *arena);
   if (prefix == LinkPrefix::Mailto) {
     if (!boundary_before(text, p)) return std::nullopt;
@@ -629,14 +728,17 @@ std::optional<BareLink> bare_link(std::string_view text, std::size_t p, Autolink
     return BareLink{{url, url, false}, end};
   }
   if (!web_checks(text, p, memo)) return std::nullopt;
-  std::size_t end = in_brackets ? find_candidate_end<true>(text, p) : find_candidate_end<false>(text, p);
+  // The prefix holds no byte that ends a link: the search starts after it.
+  const std::size_t after_prefix = p + match.length;
+  std::size_t end = in_brackets ? find_candidate_end<true>(text, after_prefix)
+                                : find_candidate_end<false>(text, after_prefix);
   // Most links end in a letter or digit, which nothing trims.
   if (!scan::is_ascii_alnum(text[end - 1])) end = trim_bare_url_end(text, p, end);
   const std::string_view t = text.substr(p, end - p);
   // The host follows the scheme, or is all of a "www." link, whose "." the trimming may have cut.
   const bool www = first == 'w';
   if (www && t.size() < 4) return std::nullopt;
-  const std::size_t host_start = www ? 0 : first == 'f' ? 6 : text[p + 4] == 's' ? 8 : 7;
+  const std::size_t host_start = match.length;
   if (!host_ok(text, p + host_start, end)) return std::nullopt;
   if (www) {
     const Str url = joined(*arena, "http://", t);

@@ -46,6 +46,8 @@ class AutolinkMemo {
 
  private:
   std::size_t find_at_sign(std::string_view text, std::size_t from);
+  // The next candidate from the window read last, else from the windows after it. Defined
+  // below the class: a few instructions, built into the scan's calls.
   std::size_t find_link_candidate(std::string_view text, std::size_t from);
   // Reads the next window (kept out of the common call, which finds the next bit).
   [[gnu::noinline]] std::size_t find_in_windows(std::string_view text, std::size_t from);
@@ -55,9 +57,13 @@ class AutolinkMemo {
   // The candidates that a ":", "@" or "w" followed by "." at `at` gives.
   void mark_from(std::string_view text, std::size_t at);
   void mark_address(std::string_view text, std::size_t at);
+  // The candidate of the scheme that ends with the ":" at `colon`, if any (kept out of the
+  // window's loop, as the address's is).
+  [[gnu::noinline]] void mark_scheme(std::string_view text, std::size_t colon);
   void mark(std::size_t offset) {
-    if (offset >= base_ && offset < window_end_) {
-      const std::size_t bit = offset - base_;
+    // Below the window the difference wraps past its size.
+    const std::size_t bit = offset - base_;
+    if (bit < window_end_ - base_) {
       window_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
       words_in_use_ |= 1u << (bit >> 6);
     }
@@ -90,6 +96,32 @@ class AutolinkMemo {
   bool angle_answer_;
   bool angle_valid_ = false;
 };
+
+inline std::size_t AutolinkMemo::find_link_candidate(std::string_view text, std::size_t from) {
+  // Within the window, the next set bit; only past its end is another window read.
+  const std::size_t offset = from - base_;
+  if (offset < window_end_ - base_) {
+    std::size_t w = offset >> 6;
+    std::uint64_t bits = window_[w] & (~std::uint64_t{0} << (offset & 63));
+    if (bits == 0) {
+      const std::uint32_t later = words_in_use_ & (~std::uint32_t{1} << w);
+      if (later != 0) {
+        w = static_cast<std::size_t>(__builtin_ctz(later));
+        bits = window_[w];
+      }
+    }
+    if (bits != 0) {
+      const std::size_t found = base_ + w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+      candidate_ = {from, found};
+      return found;
+    }
+    if (window_end_ == text.size()) {
+      candidate_ = {from, text.size()};
+      return text.size();
+    }
+  }
+  return find_in_windows(text, from);
+}
 
 // The longest word a bare link or address may be, in bytes.
 inline constexpr std::size_t kBareLinkWordLimit = 255;
