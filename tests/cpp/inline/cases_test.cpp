@@ -425,6 +425,21 @@ TEST(InlineCases, BareLinks) {
       {"mailto:x", R"~("mailto:x")~"},
       {"www.a-.bc", R"~("www.a-.bc")~"},
       {"ftp://a.b_c.de", R"~("ftp://a.b_c.de")~"},
+      // Hosts about one and two 16-byte blocks long; "_" only outside the last two labels.
+      {"www.markdown.net", R"~(autolink(http://www.markdown.net)"www.markdown.net")~"},
+      {"www.abcdefghijklmnopqrstu.com/x",
+       R"~(autolink(http://www.abcdefghijklmnopqrstu.com/x)"www.abcdefghijklmnopqrstu.com/x")~"},
+      {"www.a_b.cd", R"~("www.a_b.cd")~"},
+      {"www.a_b.cd.ef", R"~(autolink(http://www.a_b.cd.ef)"www.a_b.cd.ef")~"},
+      // What stands before a link: "<" only as the link's own first byte, a word byte never.
+      {"a<b www.a.bc", R"~("a<b " autolink(http://www.a.bc)"www.a.bc")~"},
+      {"<www.a.bc", R"~("<www.a.bc")~"},
+      {"_www.a.bc", R"~("_www.a.bc")~"},
+      {"xhttps://www.a.bc", R"~("xhttps://" autolink(http://www.a.bc)"www.a.bc")~"},
+      // An address's local part takes these bytes too.
+      {"a'b@c.de a/b@c.de {a@c.de",
+       R"~(autolink(mailto:a'b@c.de email)"a'b@c.de" " " autolink(mailto:a/b@c.de email)"a/b@c.de" " " autolink(mailto:{a@c.de email)"{a@c.de")~"},
+      {"a~b@c.de", R"~(autolink(mailto:a~b@c.de email)"a~b@c.de")~"},
       // An open "[" keeps its "]" from a bare address; without one the "]" stays in it.
       {"[https://a.io](https://a.io)", R"~(link(https://a.io)["https://a.io"])~"},
       {"![a https://b.io](c.svg)", R"~(image(c.svg)["a " autolink(https://b.io)"https://b.io"])~"},
