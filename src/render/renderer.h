@@ -17,6 +17,8 @@
 
 namespace vedavi {
 
+class StagedOut;
+
 // HTML already written for some inline nodes, by node address. A rendering that uses it copies a
 // node's entry instead of walking the node again, and removes the entry: node callbacks, which
 // hand every container its subtree's HTML, build each from the entries of the nodes below so that
@@ -101,9 +103,12 @@ class Renderer {
   // `text` (a text node's) together with the soft breaks and texts from `next` on that stand in
   // the source right after it, line feed and all; `next` is moved past those.
   std::string_view joined_lines(std::string_view text, const Inline*& next, const Inline* end) const;
+  void inlines(std::span<const Inline> inlines, StagedOut& out);
   // Writes the nodes of `rest` in order until one opens a container and returns its frame;
   // `rest` keeps the nodes after it (none when no container opened).
-  std::optional<InlineFrame> write_siblings(std::span<const Inline>& rest, std::string& out);
+  std::optional<InlineFrame> write_siblings(std::span<const Inline>& rest, StagedOut& out);
+  // The same, when a memo may stand for some of the nodes.
+  std::optional<InlineFrame> write_siblings_with_memo(std::span<const Inline>& rest, std::string& out);
   void note(const Inlines& content, std::string& out);
   bool is_label_taken(std::string_view label) const;
   void footnote_body(const std::string& label, const LabelState& state, std::string& out);
