@@ -7,6 +7,7 @@
 #include "text/escape_scan.h"
 #include "base/internal_error.h"
 #include "render/renderer.h"
+#include "render/staged_out.h"
 
 namespace vedavi {
 namespace {
@@ -366,24 +367,27 @@ constexpr std::string_view kRowEnd[3][2] = {
     {"</tr>\n", "</tr>\n"}, {"<tr></tr>\n", "<tr></tr>\n"}, {"</th></tr>\n", "</td></tr>\n"}};
 
 // Both cell tags have two letters, so the length of a piece depends on the lead and the alignment
-// alone: each case appends a constant number of bytes, which the compiler writes inline.
+// alone: each case stores a constant number of bytes, which the compiler writes inline.
+constexpr std::size_t kLongestCellOpen = kPlainCellOpen[kAfterCell][0][2].size();
 template <CellLead Lead>
-void plain_cell_open(std::size_t tag, Align align, std::string& out) {
+void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
   const auto& pieces = kPlainCellOpen[Lead];
   switch (align) {
-    case Align::None: out.append(pieces[tag][0].data(), pieces[0][0].size()); break;
-    case Align::Left: out.append(pieces[tag][1].data(), pieces[0][1].size()); break;
-    case Align::Center: out.append(pieces[tag][2].data(), pieces[0][2].size()); break;
-    case Align::Right: out.append(pieces[tag][3].data(), pieces[0][3].size()); break;
+    case Align::None: out.put(pieces[tag][0].data(), pieces[0][0].size()); break;
+    case Align::Left: out.put(pieces[tag][1].data(), pieces[0][1].size()); break;
+    case Align::Center: out.put(pieces[tag][2].data(), pieces[0][2].size()); break;
+    case Align::Right: out.put(pieces[tag][3].data(), pieces[0][3].size()); break;
   }
 }
 
 }  // namespace
 
-// Flattened for its cells' markup, as the block walk.
+// Flattened for its cells' markup, as the block walk. A row is written staged: its cells are
+// many short pieces.
 [[gnu::flatten]] void Renderer::table_row(const TableRow& row,
                                           std::span<const Align> column_aligns,
-                                          std::string_view cell_tag, std::string& out) {
+                                          std::string_view cell_tag, std::string& string_out) {
+  StagedOut out(string_out);
   const std::size_t tag = cell_tag == "th" ? 0 : 1;
   // Most cells are one text, written straight from it unless a memo may stand for it.
   const bool texts_direct = memo_ == nullptr;
@@ -395,24 +399,26 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
     const Align column = k < column_aligns.size() ? column_aligns[k] : Align::None;
     const Align align = cell.align == Align::None ? column : cell.align;
     if (cell.attr.empty()) [[likely]] {
+      out.make_room(kLongestCellOpen);
       plain_cell_open<Lead>(tag, align, out);
     } else {
-      out += kCellLead[Lead][tag];
-      out += '<';
-      out += cell_tag;
-      attrs_html(cell.attr, out);
+      std::string& string = out.string();
+      string += kCellLead[Lead][tag];
+      string += '<';
+      string += cell_tag;
+      attrs_html(cell.attr, string);
       if (align != Align::None) {
-        out += " align=\"";
-        out += align_name(align);
-        out += '"';
+        string += " align=\"";
+        string += align_name(align);
+        string += '"';
       }
-      out += '>';
+      string += '>';
     }
     const Inline::Text* text = texts_direct && cell.content.size() == 1
-                                   ? cell.content.front().get_if<Inline::Text>()
+                                   ? std::get_if<Inline::Text>(&cell.content.front().data)
                                    : nullptr;
     if (text != nullptr) {
-      escape_text_inline(text->text, out);
+      out.append_escaped_text(text->text);
     } else {
       inlines(cell.content, out);
     }
@@ -420,16 +426,18 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
   const std::size_t cells = row.cells.size();
   const bool row_attr = !row.attr.empty();
   if (row_attr) {
-    out += "<tr";
-    attrs_html(row.attr, out);
-    out += '>';
+    std::string& string = out.string();
+    string += "<tr";
+    attrs_html(row.attr, string);
+    string += '>';
   }
   if (cells == 0) {
     if (row_attr) {
-      out.append(kRowEnd[kAfterNothing][tag].data(), kRowEnd[kAfterNothing][0].size());
+      out.append(kRowEnd[kAfterNothing][tag]);
     } else {
-      out.append(kRowEnd[kAfterRowOpen][tag].data(), kRowEnd[kAfterRowOpen][0].size());
+      out.append(kRowEnd[kAfterRowOpen][tag]);
     }
+    out.flush();
     return;
   }
   if (row_attr) {
@@ -438,7 +446,9 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
     cell_html.template operator()<kAfterRowOpen>(0);
   }
   for (std::size_t k = 1; k < cells; ++k) cell_html.template operator()<kAfterCell>(k);
-  out.append(kRowEnd[kAfterCell][tag].data(), kRowEnd[kAfterCell][0].size());
+  out.make_room(kRowEnd[kAfterCell][0].size());
+  out.put(kRowEnd[kAfterCell][tag].data(), kRowEnd[kAfterCell][0].size());
+  out.flush();
 }
 
 [[gnu::noinline]] void Renderer::table(const Block::Table& table, std::string& out) {
