@@ -189,7 +189,11 @@ bool plain_autolink(const Inline& node, StagedOut& out) {
     return false;
   }
   out.put("\">");
-  if (out.put_kept<Markup::Text>(text) != text.size()) {
+  // Most texts are the url's last bytes (the url itself, or after "http://" or "mailto:"). A url
+  // copied as it stands holds none of the bytes text escaping rewrites, so neither do they.
+  if (text.size() <= url.size() && text.data() + text.size() == url.data() + url.size()) {
+    out.put_copy(text);
+  } else if (out.put_kept<Markup::Text>(text) != text.size()) {
     out.rewind(mark);
     return false;
   }
