@@ -382,12 +382,10 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
 
 }  // namespace
 
-// Flattened for its cells' markup, as the block walk. A row is written staged: its cells are
-// many short pieces.
+// Flattened for its cells' markup, as the block walk.
 [[gnu::flatten]] void Renderer::table_row(const TableRow& row,
                                           std::span<const Align> column_aligns,
-                                          std::string_view cell_tag, std::string& string_out) {
-  StagedOut out(string_out);
+                                          std::string_view cell_tag, StagedOut& out) {
   const std::size_t tag = cell_tag == "th" ? 0 : 1;
   // Most cells are one text, written straight from it unless a memo may stand for it.
   const bool texts_direct = memo_ == nullptr;
@@ -437,7 +435,6 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
     } else {
       out.append(kRowEnd[kAfterRowOpen][tag]);
     }
-    out.flush();
     return;
   }
   if (row_attr) {
@@ -448,10 +445,9 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
   for (std::size_t k = 1; k < cells; ++k) cell_html.template operator()<kAfterCell>(k);
   out.make_room(kRowEnd[kAfterCell][0].size());
   out.put(kRowEnd[kAfterCell][tag].data(), kRowEnd[kAfterCell][0].size());
-  out.flush();
 }
 
-[[gnu::noinline]] void Renderer::table(const Block::Table& table, std::string& out) {
+[[gnu::noinline]] void Renderer::table(const Block::Table& table, std::string& string_out) {
   // The rows and their cells stand back to back after the row list, in the order written, but
   // have left the caches since they were parsed: the first few kilobytes are asked for at once,
   // so that their misses overlap instead of each waiting for the one before.
@@ -466,21 +462,23 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
     const std::size_t span = std::min(guess, kMostAhead);
     for (std::size_t at = 0; at < span; at += kLine) __builtin_prefetch(reinterpret_cast<const void*>(from + at));
   }
-  out += "<table";
-  attrs_html(table.attr, out);
-  out += ">\n";
+  // A table is many short pieces, its cells above all: it is written staged.
+  StagedOut out(string_out);
+  out.append("<table");
+  if (!table.attr.empty()) write_attrs(table.attr, out.string());
+  out.append(">\n");
   if (!table.caption.empty()) {
-    out += "<caption>";
+    out.append("<caption>");
     inlines(table.caption, out);
-    out += "</caption>\n";
+    out.append("</caption>\n");
   }
   if (!table.head_rows.empty()) {
-    out += "<thead>\n";
+    out.append("<thead>\n");
     for (const TableRow& row : table.head_rows) table_row(row, table.aligns, "th", out);
-    out += "</thead>\n";
+    out.append("</thead>\n");
   }
   if (!table.rows.empty() || !table.tokens.empty()) {
-    out += "<tbody>\n";
+    out.append("<tbody>\n");
     // Token lines by the row they precede, in list order within one row.
     std::vector<const TableToken*> tokens;
     tokens.reserve(table.tokens.size());
@@ -491,7 +489,7 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
       while (next_token != tokens.end() && (*next_token)->row < row) ++next_token;
       for (; next_token != tokens.end() && (*next_token)->row == row; ++next_token) {
         inlines(std::span<const Inline>(&(*next_token)->token, 1), out);
-        out += '\n';
+        out.append('\n');
       }
     };
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
@@ -499,14 +497,15 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
       table_row(table.rows[i], table.aligns, "td", out);
     }
     write_tokens_at(table.rows.size());
-    out += "</tbody>\n";
+    out.append("</tbody>\n");
   }
   if (!table.foot_rows.empty()) {
-    out += "<tfoot>\n";
+    out.append("<tfoot>\n");
     for (const TableRow& row : table.foot_rows) table_row(row, table.aligns, "td", out);
-    out += "</tfoot>\n";
+    out.append("</tfoot>\n");
   }
-  out += "</table>\n";
+  out.append("</table>\n");
+  out.flush();
 }
 
 [[gnu::noinline]] void Renderer::figure(const Block::Figure& figure, std::string& out) {

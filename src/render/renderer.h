@@ -45,9 +45,6 @@ class Renderer {
   void block(const Block& block, std::string& out);
   void blocks(std::span<const Block> blocks, std::string& out);
   void inlines(std::span<const Inline> inlines, std::string& out);
-  // One table row; `cell_tag` is "th" or "td".
-  void table_row(const TableRow& row, std::span<const Align> column_aligns,
-                 std::string_view cell_tag, std::string& out);
   // Registers one reference to `label` and appends its markup.
   void footnote_ref(std::string_view label, std::string& out);
   // The footnote section for every label referenced so far (nothing when there is none). Call
@@ -92,6 +89,9 @@ class Renderer {
   // Writes the open containers above the stack height `base` to their ends.
   void walk_blocks(std::size_t base, std::string& out);
   void table(const Block::Table& table, std::string& out);
+  // One table row; `cell_tag` is "th" or "td".
+  void table_row(const TableRow& row, std::span<const Align> column_aligns,
+                 std::string_view cell_tag, StagedOut& out);
   void figure(const Block::Figure& figure, std::string& out);
   void definition_list(const Block::DefinitionList& list, std::string& out);
   // Writes a leaf inline whole, or a container's opening; returns the container's frame.

@@ -92,6 +92,10 @@ class StagedOut {
       out_ += markup;
     }
   }
+  [[gnu::always_inline]] void append(char c) {
+    make_room(1);
+    put(c);
+  }
   [[gnu::always_inline]] void append_escaped_text(std::string_view text) {
     if (!make_room(text.size())) [[unlikely]] {
       escape_text(text, out_);
