@@ -1,6 +1,7 @@
 // VEDAVI HTML of blocks: the document entry, the block walk, lists, tables, figures and
 // definition lists.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "text/escape.h"
@@ -366,18 +367,30 @@ constexpr std::string_view kCellLead[3][2] = {{"", ""}, {"<tr>", "<tr>"}, {"</th
 constexpr std::string_view kRowEnd[3][2] = {
     {"</tr>\n", "</tr>\n"}, {"<tr></tr>\n", "<tr></tr>\n"}, {"</th></tr>\n", "</td></tr>\n"}};
 
-// Both cell tags have two letters, so the length of a piece depends on the lead and the alignment
-// alone: each case stores a constant number of bytes, which the compiler writes inline.
-constexpr std::size_t kLongestCellOpen = kPlainCellOpen[kAfterCell][0][2].size();
+// Each piece padded to one size, so that a single fixed-size store writes any of them: the
+// alignment, which varies from cell to cell, then picks a table entry rather than a branch.
+struct PaddedPiece {
+  char bytes[32] = {};
+  std::uint8_t size = 0;
+};
+constexpr auto kPaddedCellOpen = [] {
+  std::array<std::array<std::array<PaddedPiece, 4>, 2>, 3> padded{};
+  for (std::size_t lead = 0; lead < 3; ++lead)
+    for (std::size_t tag = 0; tag < 2; ++tag)
+      for (std::size_t align = 0; align < 4; ++align) {
+        const std::string_view piece = kPlainCellOpen[lead][tag][align];
+        PaddedPiece& entry = padded[lead][tag][align];
+        for (std::size_t i = 0; i < piece.size(); ++i) entry.bytes[i] = piece[i];
+        entry.size = static_cast<std::uint8_t>(piece.size());
+      }
+  return padded;
+}();
+
 template <CellLead Lead>
 void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
-  const auto& pieces = kPlainCellOpen[Lead];
-  switch (align) {
-    case Align::None: out.put(pieces[tag][0].data(), pieces[0][0].size()); break;
-    case Align::Left: out.put(pieces[tag][1].data(), pieces[0][1].size()); break;
-    case Align::Center: out.put(pieces[tag][2].data(), pieces[0][2].size()); break;
-    case Align::Right: out.put(pieces[tag][3].data(), pieces[0][3].size()); break;
-  }
+  const PaddedPiece& piece = kPaddedCellOpen[Lead][tag][static_cast<std::size_t>(align)];
+  out.make_room(sizeof piece.bytes);
+  out.put_first(piece.bytes, piece.size);
 }
 
 }  // namespace
@@ -397,7 +410,6 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
     const Align column = k < column_aligns.size() ? column_aligns[k] : Align::None;
     const Align align = cell.align == Align::None ? column : cell.align;
     if (cell.attr.empty()) [[likely]] {
-      out.make_room(kLongestCellOpen);
       plain_cell_open<Lead>(tag, align, out);
     } else {
       std::string& string = out.string();

@@ -74,6 +74,12 @@ class StagedOut {
     }
     at_ += size;
   }
+  // The first `size` bytes of `block`, stored as the whole block (room made for all of it).
+  template <std::size_t N>
+  [[gnu::always_inline]] void put_first(const char (&block)[N], std::size_t size) {
+    std::memcpy(at_, block, N);
+    at_ += size;
+  }
   // `text` up to the first byte `markup` escaping rewrites; returns how many bytes that is (the
   // text's size when there is none).
   template <escape_scan::Markup markup>
