@@ -37,16 +37,13 @@ template <Markup markup>
   } else if constexpr (markup == Markup::Attr) {
     return _mm_or_si128(_mm_or_si128(angles, either('&', 0x04)), is('\0'));
   } else {
-    // Outside 0x21-0x7E or within "[\\]" (0x5B-0x5D), tested as signed comparisons after
-    // flipping the top bit, or one of the other printable bytes a URL attribute rewrites.
-    const auto flipped_byte = [](int byte) {
-      return _mm_set1_epi8(static_cast<char>(byte ^ 0x80));
-    };
-    const __m128i flipped = _mm_xor_si128(chunk, _mm_set1_epi8(static_cast<char>(0x80)));
-    const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(flipped, flipped_byte(0x21)),
-                                         _mm_cmpgt_epi8(flipped, flipped_byte(0x7E)));
-    const __m128i brackets = _mm_and_si128(_mm_cmpgt_epi8(flipped, flipped_byte('[' - 1)),
-                                           _mm_cmplt_epi8(flipped, flipped_byte(']' + 1)));
+    // Outside 0x21-0x7E or within "[\\]" (0x5B-0x5D), or one of the other printable bytes a URL
+    // attribute rewrites. A range of bytes is moved by one addition to the bottom of the signed
+    // bytes, where a single comparison tests it.
+    const auto moved = [&](int low) { return _mm_add_epi8(chunk, _mm_set1_epi8(static_cast<char>(0x80 - low))); };
+    const auto bound = [](int low, int high) { return _mm_set1_epi8(static_cast<char>(-128 + (high - low))); };
+    const __m128i outside = _mm_cmpgt_epi8(moved(0x21), bound(0x21, 0x7E));
+    const __m128i brackets = _mm_cmplt_epi8(moved('['), bound('[', ']' + 1));
     const __m128i printable =
         _mm_or_si128(_mm_or_si128(angles, either('&', 0x04)), _mm_or_si128(brackets, is('`')));
     return _mm_or_si128(outside, printable);
