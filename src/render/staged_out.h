@@ -42,7 +42,8 @@ class StagedOut {
   [[gnu::always_inline]] void put(char c) { *at_++ = c; }
   // Markup, or a text known to need no escaping.
   [[gnu::always_inline]] void put(const char* data, std::size_t size) {
-    std::memcpy(at_, data, size);
+    // An empty view may have no bytes to point at, which memcpy must not be given.
+    if (size != 0) std::memcpy(at_, data, size);
     at_ += size;
   }
   [[gnu::always_inline]] void put(std::string_view text) { put(text.data(), text.size()); }
