@@ -73,6 +73,7 @@ std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo
 }
 
 void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
+  // Inline lists are many short pieces: written staged (render/staged_out.h).
   StagedOut staged(out);
   this->inlines(inlines, staged);
   staged.flush();
@@ -117,6 +118,7 @@ const T* boxed(const Inline& node) {
   return box != nullptr ? box->get() : nullptr;
 }
 
+// Whether every node is a text; their sizes are added to `size`.
 bool are_texts(std::span<const Inline> nodes, std::size_t& size) {
   for (const Inline& node : nodes) {
     const auto* text = std::get_if<Inline::Text>(&node.data);

@@ -103,6 +103,7 @@ class Renderer {
   // `text` (a text node's) together with the soft breaks and texts from `next` on that stand in
   // the source right after it, line feed and all; `next` is moved past those.
   std::string_view joined_lines(std::string_view text, const Inline*& next, const Inline* end) const;
+  // The same into a stage: a table's cells write into the table's.
   void inlines(std::span<const Inline> inlines, StagedOut& out);
   // Writes the nodes of `rest` in order until one opens a container and returns its frame;
   // `rest` keeps the nodes after it (none when no container opened).
