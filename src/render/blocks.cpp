@@ -1,12 +1,14 @@
 // VEDAVI HTML of blocks: the document entry, the block walk, lists, tables, figures and
 // definition lists.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "text/escape.h"
 #include "text/escape_scan.h"
 #include "base/internal_error.h"
 #include "render/renderer.h"
+#include "render/staged_out.h"
 
 namespace vedavi {
 namespace {
@@ -365,17 +367,30 @@ constexpr std::string_view kCellLead[3][2] = {{"", ""}, {"<tr>", "<tr>"}, {"</th
 constexpr std::string_view kRowEnd[3][2] = {
     {"</tr>\n", "</tr>\n"}, {"<tr></tr>\n", "<tr></tr>\n"}, {"</th></tr>\n", "</td></tr>\n"}};
 
-// Both cell tags have two letters, so the length of a piece depends on the lead and the alignment
-// alone: each case appends a constant number of bytes, which the compiler writes inline.
+// Each piece padded to one size, so that a single fixed-size store writes any of them: the
+// alignment, which varies from cell to cell, then picks a table entry rather than a branch.
+struct PaddedPiece {
+  char bytes[32] = {};
+  std::uint8_t size = 0;
+};
+constexpr auto kPaddedCellOpen = [] {
+  std::array<std::array<std::array<PaddedPiece, 4>, 2>, 3> padded{};
+  for (std::size_t lead = 0; lead < 3; ++lead)
+    for (std::size_t tag = 0; tag < 2; ++tag)
+      for (std::size_t align = 0; align < 4; ++align) {
+        const std::string_view piece = kPlainCellOpen[lead][tag][align];
+        PaddedPiece& entry = padded[lead][tag][align];
+        for (std::size_t i = 0; i < piece.size(); ++i) entry.bytes[i] = piece[i];
+        entry.size = static_cast<std::uint8_t>(piece.size());
+      }
+  return padded;
+}();
+
 template <CellLead Lead>
-void plain_cell_open(std::size_t tag, Align align, std::string& out) {
-  const auto& pieces = kPlainCellOpen[Lead];
-  switch (align) {
-    case Align::None: out.append(pieces[tag][0].data(), pieces[0][0].size()); break;
-    case Align::Left: out.append(pieces[tag][1].data(), pieces[0][1].size()); break;
-    case Align::Center: out.append(pieces[tag][2].data(), pieces[0][2].size()); break;
-    case Align::Right: out.append(pieces[tag][3].data(), pieces[0][3].size()); break;
-  }
+void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
+  const PaddedPiece& piece = kPaddedCellOpen[Lead][tag][static_cast<std::size_t>(align)];
+  out.make_room(sizeof piece.bytes);
+  out.put_first(piece.bytes, piece.size);
 }
 
 }  // namespace
@@ -383,7 +398,7 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
 // Flattened for its cells' markup, as the block walk.
 [[gnu::flatten]] void Renderer::table_row(const TableRow& row,
                                           std::span<const Align> column_aligns,
-                                          std::string_view cell_tag, std::string& out) {
+                                          std::string_view cell_tag, StagedOut& out) {
   const std::size_t tag = cell_tag == "th" ? 0 : 1;
   // Most cells are one text, written straight from it unless a memo may stand for it.
   const bool texts_direct = memo_ == nullptr;
@@ -397,22 +412,23 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
     if (cell.attr.empty()) [[likely]] {
       plain_cell_open<Lead>(tag, align, out);
     } else {
-      out += kCellLead[Lead][tag];
-      out += '<';
-      out += cell_tag;
-      attrs_html(cell.attr, out);
+      std::string& string = out.string();
+      string += kCellLead[Lead][tag];
+      string += '<';
+      string += cell_tag;
+      attrs_html(cell.attr, string);
       if (align != Align::None) {
-        out += " align=\"";
-        out += align_name(align);
-        out += '"';
+        string += " align=\"";
+        string += align_name(align);
+        string += '"';
       }
-      out += '>';
+      string += '>';
     }
     const Inline::Text* text = texts_direct && cell.content.size() == 1
-                                   ? cell.content.front().get_if<Inline::Text>()
+                                   ? std::get_if<Inline::Text>(&cell.content.front().data)
                                    : nullptr;
     if (text != nullptr) {
-      escape_text_inline(text->text, out);
+      out.append_escaped_text(text->text);
     } else {
       inlines(cell.content, out);
     }
@@ -420,15 +436,16 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
   const std::size_t cells = row.cells.size();
   const bool row_attr = !row.attr.empty();
   if (row_attr) {
-    out += "<tr";
-    attrs_html(row.attr, out);
-    out += '>';
+    std::string& string = out.string();
+    string += "<tr";
+    attrs_html(row.attr, string);
+    string += '>';
   }
   if (cells == 0) {
     if (row_attr) {
-      out.append(kRowEnd[kAfterNothing][tag].data(), kRowEnd[kAfterNothing][0].size());
+      out.append(kRowEnd[kAfterNothing][tag]);
     } else {
-      out.append(kRowEnd[kAfterRowOpen][tag].data(), kRowEnd[kAfterRowOpen][0].size());
+      out.append(kRowEnd[kAfterRowOpen][tag]);
     }
     return;
   }
@@ -438,10 +455,11 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
     cell_html.template operator()<kAfterRowOpen>(0);
   }
   for (std::size_t k = 1; k < cells; ++k) cell_html.template operator()<kAfterCell>(k);
-  out.append(kRowEnd[kAfterCell][tag].data(), kRowEnd[kAfterCell][0].size());
+  out.make_room(kRowEnd[kAfterCell][0].size());
+  out.put(kRowEnd[kAfterCell][tag].data(), kRowEnd[kAfterCell][0].size());
 }
 
-[[gnu::noinline]] void Renderer::table(const Block::Table& table, std::string& out) {
+[[gnu::noinline]] void Renderer::table(const Block::Table& table, std::string& string_out) {
   // The rows and their cells stand back to back after the row list, in the order written, but
   // have left the caches since they were parsed: the first few kilobytes are asked for at once,
   // so that their misses overlap instead of each waiting for the one before.
@@ -456,21 +474,23 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
     const std::size_t span = std::min(guess, kMostAhead);
     for (std::size_t at = 0; at < span; at += kLine) __builtin_prefetch(reinterpret_cast<const void*>(from + at));
   }
-  out += "<table";
-  attrs_html(table.attr, out);
-  out += ">\n";
+  // A table is many short pieces, its cells above all: it is written staged.
+  StagedOut out(string_out);
+  out.append("<table");
+  if (!table.attr.empty()) write_attrs(table.attr, out.string());
+  out.append(">\n");
   if (!table.caption.empty()) {
-    out += "<caption>";
+    out.append("<caption>");
     inlines(table.caption, out);
-    out += "</caption>\n";
+    out.append("</caption>\n");
   }
   if (!table.head_rows.empty()) {
-    out += "<thead>\n";
+    out.append("<thead>\n");
     for (const TableRow& row : table.head_rows) table_row(row, table.aligns, "th", out);
-    out += "</thead>\n";
+    out.append("</thead>\n");
   }
   if (!table.rows.empty() || !table.tokens.empty()) {
-    out += "<tbody>\n";
+    out.append("<tbody>\n");
     // Token lines by the row they precede, in list order within one row.
     std::vector<const TableToken*> tokens;
     tokens.reserve(table.tokens.size());
@@ -481,7 +501,7 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
       while (next_token != tokens.end() && (*next_token)->row < row) ++next_token;
       for (; next_token != tokens.end() && (*next_token)->row == row; ++next_token) {
         inlines(std::span<const Inline>(&(*next_token)->token, 1), out);
-        out += '\n';
+        out.append('\n');
       }
     };
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
@@ -489,14 +509,15 @@ void plain_cell_open(std::size_t tag, Align align, std::string& out) {
       table_row(table.rows[i], table.aligns, "td", out);
     }
     write_tokens_at(table.rows.size());
-    out += "</tbody>\n";
+    out.append("</tbody>\n");
   }
   if (!table.foot_rows.empty()) {
-    out += "<tfoot>\n";
+    out.append("<tfoot>\n");
     for (const TableRow& row : table.foot_rows) table_row(row, table.aligns, "td", out);
-    out += "</tfoot>\n";
+    out.append("</tfoot>\n");
   }
-  out += "</table>\n";
+  out.append("</table>\n");
+  out.flush();
 }
 
 [[gnu::noinline]] void Renderer::figure(const Block::Figure& figure, std::string& out) {

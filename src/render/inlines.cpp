@@ -5,9 +5,12 @@
 #include "text/escape_scan.h"
 #include "render/render.h"
 #include "render/renderer.h"
+#include "render/staged_out.h"
 
 namespace vedavi {
 namespace {
+
+using escape_scan::Markup;
 
 // "<tag" A ">": the opening of the containers written as one element with their attributes.
 void open_element(std::string_view tag, const Attr& attr, std::string& out) {
@@ -70,13 +73,13 @@ std::string render_inlines(std::span<const Inline> inlines, InlineHtmlMemo* memo
 }
 
 void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
-  // A lone text (a table cell, most headings) is escaped at once.
-  if (inlines.size() == 1 && memo_ == nullptr) {
-    if (const auto* text = inlines.front().get_if<Inline::Text>()) {
-      escape_text_inline(text->text, out);
-      return;
-    }
-  }
+  // Inline lists are many short pieces: written staged (render/staged_out.h).
+  StagedOut staged(out);
+  this->inlines(inlines, staged);
+  staged.flush();
+}
+
+void Renderer::inlines(std::span<const Inline> inlines, StagedOut& out) {
   // Many lists (a table cell, a plain paragraph) hold no container: they are written without
   // a frame of their own.
   std::optional<InlineFrame> opened = write_siblings(inlines, out);
@@ -88,48 +91,189 @@ void Renderer::inlines(std::span<const Inline> inlines, std::string& out) {
     InlineFrame& top = inline_stack_.back();
     if (top.operation != nullptr) {
       if (top.next_arg == top.operation->args.size()) {
-        out += "</template>";
+        out.append("</template>");
         inline_stack_.pop_back();
         continue;
       }
       const OperationArg& arg = top.operation->args[top.next_arg++];
-      operation_arg_open(arg, out);
+      operation_arg_open(arg, out.string());
       inline_stack_.push_back(InlineFrame{arg.value, "</div>"});
       continue;
     }
     if (auto frame = write_siblings(top.rest, out)) {
       inline_stack_.push_back(*frame);
     } else {
-      out += top.close;
+      out.append(top.close);
       inline_stack_.pop_back();
     }
   }
 }
 
-// Flattened: the opening of every kind is inlined here, and the appends of literal markup in it
-// become fixed-size stores rather than calls.
+namespace {
+
+// A boxed kind's value; nullptr for a box a move emptied, which the general writer handles.
+template <class T>
+const T* boxed(const Inline& node) {
+  const auto* box = std::get_if<Boxed<T>>(&node.data);
+  return box != nullptr ? box->get() : nullptr;
+}
+
+// Whether every node is a text; their sizes are added to `size`.
+bool are_texts(std::span<const Inline> nodes, std::size_t& size) {
+  for (const Inline& node : nodes) {
+    const auto* text = std::get_if<Inline::Text>(&node.data);
+    if (text == nullptr) return false;
+    size += text->text.size();
+  }
+  return true;
+}
+
+// Texts with no byte to escape; false, with the place reached, at the first that has one.
+bool put_kept_texts(std::span<const Inline> texts, StagedOut& out) {
+  for (const Inline& node : texts) {
+    const std::string_view text = std::get_if<Inline::Text>(&node.data)->text;
+    if (out.put_kept<Markup::Text>(text) != text.size()) return false;
+  }
+  return true;
+}
+
+// An element with its tags and its children, which are all texts.
+bool plain_element(std::string_view open, std::span<const Inline> children, std::string_view close,
+                   StagedOut& out) {
+  std::size_t size = open.size() + close.size();
+  if (!are_texts(children, size) || !out.make_room(size)) return false;
+  char* const mark = out.mark();
+  out.put(open);
+  if (!put_kept_texts(children, out)) {
+    out.rewind(mark);
+    return false;
+  }
+  out.put(close);
+  return true;
+}
+
+template <class T>
+bool plain_container(const Inline& node, std::string_view open, std::string_view close,
+                     StagedOut& out) {
+  const T& element = *std::get_if<T>(&node.data);
+  return element.attr.empty() && plain_element(open, element.children, close, out);
+}
+
+bool plain_link(const Inline& node, StagedOut& out) {
+  const auto* link = boxed<Inline::Link>(node);
+  if (link == nullptr || link->title || !link->attr.empty()) return false;
+  std::size_t size = link->url.size() + std::string_view("<a href=\"\"></a>").size();
+  if (!are_texts(link->children, size) || !out.make_room(size)) return false;
+  char* const mark = out.mark();
+  out.put("<a href=\"");
+  if (out.put_kept<Markup::Url>(link->url) != link->url.size()) {
+    out.rewind(mark);
+    return false;
+  }
+  out.put("\">");
+  if (!put_kept_texts(link->children, out)) {
+    out.rewind(mark);
+    return false;
+  }
+  out.put("</a>");
+  return true;
+}
+
+bool plain_autolink(const Inline& node, StagedOut& out) {
+  const auto* autolink = boxed<Inline::Autolink>(node);
+  if (autolink == nullptr) return false;
+  const std::string_view url = autolink->url, text = autolink->text;
+  if (!out.make_room(url.size() + text.size() + std::string_view("<a href=\"\"></a>").size())) return false;
+  char* const mark = out.mark();
+  out.put("<a href=\"");
+  if (out.put_kept<Markup::Url>(url) != url.size()) {
+    out.rewind(mark);
+    return false;
+  }
+  out.put("\">");
+  // Most texts are the url's last bytes (the url itself, or after "http://" or "mailto:"). A url
+  // copied as it stands holds none of the bytes text escaping rewrites, so neither do they.
+  if (text.size() <= url.size() && text.data() + text.size() == url.data() + url.size()) {
+    out.put_copy(text);
+  } else if (out.put_kept<Markup::Text>(text) != text.size()) {
+    out.rewind(mark);
+    return false;
+  }
+  out.put("</a>");
+  return true;
+}
+
+bool plain_code(const Inline& node, StagedOut& out) {
+  const auto& code = *std::get_if<Inline::Code>(&node.data);
+  const std::string_view text = code.text;
+  if (!code.attr.empty() || !out.make_room(text.size() + std::string_view("<code></code>").size()))
+    return false;
+  char* const mark = out.mark();
+  out.put("<code>");
+  if (out.put_kept<Markup::Text>(text) != text.size()) {
+    out.rewind(mark);
+    return false;
+  }
+  out.put("</code>");
+  return true;
+}
+
+// The common kinds, when they hold nothing the general writer is needed for (attributes, a
+// title, a byte to escape, a child other than a text), written whole into the stage; false, with
+// nothing written, when the node needs the general writer.
+bool write_plain(const Inline& node, StagedOut& out) {
+  // Tested in turn rather than by a jump through a table, which mispredicts more often.
+  const InlineKind kind = node.kind();
+  if (kind == InlineKind::Autolink) return plain_autolink(node, out);
+  if (kind == InlineKind::Link) return plain_link(node, out);
+  if (kind == InlineKind::Emph) return plain_container<Inline::Emph>(node, "<em>", "</em>", out);
+  if (kind == InlineKind::Code) return plain_code(node, out);
+  if (kind == InlineKind::Strong) return plain_container<Inline::Strong>(node, "<strong>", "</strong>", out);
+  return false;
+}
+
+}  // namespace
+
+// Flattened: the staged writing of the common kinds is inlined here, its pieces of literal markup
+// fixed-size stores.
 [[gnu::flatten]] std::optional<Renderer::InlineFrame> Renderer::write_siblings(
-    std::span<const Inline>& rest, std::string& out) {
+    std::span<const Inline>& rest, StagedOut& out) {
+  if (memo_ != nullptr && !memo_->empty()) return write_siblings_with_memo(rest, out.string());
   const Inline* node = rest.data();
   const Inline* const end = node + rest.size();
   while (node != end) {
     const Inline& current = *node++;
-    if (memo_ != nullptr && !memo_->empty()) {
+    // Text is most of the nodes, and soft breaks the most of the rest.
+    if (const auto* text = std::get_if<Inline::Text>(&current.data)) {
+      out.append_escaped_text(joined_lines(text->text, node, end));
+      continue;
+    }
+    if (current.kind() == InlineKind::SoftBreak) {
+      out.append("\n");
+      continue;
+    }
+    if (write_plain(current, out)) continue;
+    if (auto frame = open_inline(current, out.string())) {
+      rest = std::span<const Inline>(node, end);
+      return frame;
+    }
+  }
+  rest = {};
+  return std::nullopt;
+}
+
+std::optional<Renderer::InlineFrame> Renderer::write_siblings_with_memo(std::span<const Inline>& rest,
+                                                                        std::string& out) {
+  const Inline* node = rest.data();
+  const Inline* const end = node + rest.size();
+  while (node != end) {
+    const Inline& current = *node++;
+    if (!memo_->empty()) {
       if (const auto entry = memo_->find(&current); entry != memo_->end()) {
         out += entry->second;
         memo_->erase(entry);
         continue;
       }
-    }
-    // Text is most of the nodes: written here, without the call that opens any kind.
-    if (const auto* text = current.get_if<Inline::Text>()) {
-      escape_text_inline(joined_lines(text->text, node, end), out);
-      continue;
-    }
-    // So are the soft breaks between lines that are not joined.
-    if (current.kind() == InlineKind::SoftBreak) {
-      out += '\n';
-      continue;
     }
     if (auto frame = open_inline(current, out)) {
       rest = std::span<const Inline>(node, end);
@@ -146,8 +290,9 @@ std::string_view Renderer::joined_lines(std::string_view text, const Inline*& ne
   // holds there, so a paragraph's lines, read where they stand, are one stretch of the source:
   // written as one, with one escape and one append. The byte after a text is read only when the
   // next text starts one byte on, so it lies between the two; whoever's byte it is, a line feed
-  // there writes what the soft break would.
-  if (text.empty() || (memo_ != nullptr && !memo_->empty())) return text;
+  // there writes what the soft break would. Not with a memo, which may hold the HTML of any of
+  // them.
+  if (text.empty()) return text;
   while (end - next >= 2 && next[0].kind() == InlineKind::SoftBreak) {
     const auto* line = next[1].get_if<Inline::Text>();
     const char* stop = text.data() + text.size();

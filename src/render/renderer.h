@@ -17,6 +17,8 @@
 
 namespace vedavi {
 
+class StagedOut;
+
 // HTML already written for some inline nodes, by node address. A rendering that uses it copies a
 // node's entry instead of walking the node again, and removes the entry: node callbacks, which
 // hand every container its subtree's HTML, build each from the entries of the nodes below so that
@@ -43,9 +45,6 @@ class Renderer {
   void block(const Block& block, std::string& out);
   void blocks(std::span<const Block> blocks, std::string& out);
   void inlines(std::span<const Inline> inlines, std::string& out);
-  // One table row; `cell_tag` is "th" or "td".
-  void table_row(const TableRow& row, std::span<const Align> column_aligns,
-                 std::string_view cell_tag, std::string& out);
   // Registers one reference to `label` and appends its markup.
   void footnote_ref(std::string_view label, std::string& out);
   // The footnote section for every label referenced so far (nothing when there is none). Call
@@ -90,6 +89,9 @@ class Renderer {
   // Writes the open containers above the stack height `base` to their ends.
   void walk_blocks(std::size_t base, std::string& out);
   void table(const Block::Table& table, std::string& out);
+  // One table row; `cell_tag` is "th" or "td".
+  void table_row(const TableRow& row, std::span<const Align> column_aligns,
+                 std::string_view cell_tag, StagedOut& out);
   void figure(const Block::Figure& figure, std::string& out);
   void definition_list(const Block::DefinitionList& list, std::string& out);
   // Writes a leaf inline whole, or a container's opening; returns the container's frame.
@@ -101,9 +103,13 @@ class Renderer {
   // `text` (a text node's) together with the soft breaks and texts from `next` on that stand in
   // the source right after it, line feed and all; `next` is moved past those.
   std::string_view joined_lines(std::string_view text, const Inline*& next, const Inline* end) const;
+  // The same into a stage: a table's cells write into the table's.
+  void inlines(std::span<const Inline> inlines, StagedOut& out);
   // Writes the nodes of `rest` in order until one opens a container and returns its frame;
   // `rest` keeps the nodes after it (none when no container opened).
-  std::optional<InlineFrame> write_siblings(std::span<const Inline>& rest, std::string& out);
+  std::optional<InlineFrame> write_siblings(std::span<const Inline>& rest, StagedOut& out);
+  // The same, when a memo may stand for some of the nodes.
+  std::optional<InlineFrame> write_siblings_with_memo(std::span<const Inline>& rest, std::string& out);
   void note(const Inlines& content, std::string& out);
   bool is_label_taken(std::string_view label) const;
   void footnote_body(const std::string& label, const LabelState& state, std::string& out);

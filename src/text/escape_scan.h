@@ -37,16 +37,13 @@ template <Markup markup>
   } else if constexpr (markup == Markup::Attr) {
     return _mm_or_si128(_mm_or_si128(angles, either('&', 0x04)), is('\0'));
   } else {
-    // Outside 0x21-0x7E or within "[\\]" (0x5B-0x5D), tested as signed comparisons after
-    // flipping the top bit, or one of the other printable bytes a URL attribute rewrites.
-    const auto flipped_byte = [](int byte) {
-      return _mm_set1_epi8(static_cast<char>(byte ^ 0x80));
-    };
-    const __m128i flipped = _mm_xor_si128(chunk, _mm_set1_epi8(static_cast<char>(0x80)));
-    const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(flipped, flipped_byte(0x21)),
-                                         _mm_cmpgt_epi8(flipped, flipped_byte(0x7E)));
-    const __m128i brackets = _mm_and_si128(_mm_cmpgt_epi8(flipped, flipped_byte('[' - 1)),
-                                           _mm_cmplt_epi8(flipped, flipped_byte(']' + 1)));
+    // Outside 0x21-0x7E or within "[\\]" (0x5B-0x5D), or one of the other printable bytes a URL
+    // attribute rewrites. A range of bytes is moved by one addition to the bottom of the signed
+    // bytes, where a single comparison tests it.
+    const auto moved = [&](int low) { return _mm_add_epi8(chunk, _mm_set1_epi8(static_cast<char>(0x80 - low))); };
+    const auto bound = [](int low, int high) { return _mm_set1_epi8(static_cast<char>(-128 + (high - low))); };
+    const __m128i outside = _mm_cmpgt_epi8(moved(0x21), bound(0x21, 0x7E));
+    const __m128i brackets = _mm_cmplt_epi8(moved('['), bound('[', ']' + 1));
     const __m128i printable =
         _mm_or_si128(_mm_or_si128(angles, either('&', 0x04)), _mm_or_si128(brackets, is('`')));
     return _mm_or_si128(outside, printable);
@@ -62,27 +59,45 @@ template <Markup markup>
 // none. Its bytes are gathered by two overlapping loads from both ends (or, below four bytes, its
 // first, middle and last byte), so nothing past the text is read and offsets ascend with the bits
 // of the mask. The block is put together in registers: built in memory from narrower stores, it
-// would be read back only once the stores had drained, which costs more than the test.
+// would be read back only once the stores had drained, which costs more than the test. With a
+// `copy` destination the loaded parts are stored there as well, which copies the whole text.
 template <Markup markup>
-[[gnu::always_inline]] inline std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size) {
+[[gnu::always_inline]] inline std::size_t first_rewritten_short(const unsigned char* bytes, std::size_t size,
+                                                                char* copy = nullptr) {
   constexpr std::uint32_t kKept = 0x61616161;  // "aaaa", never rewritten
   const auto load32 = [](const unsigned char* at) {
     std::uint32_t word;
     std::memcpy(&word, at, 4);
-    return _mm_cvtsi32_si128(static_cast<int>(word));
+    return word;
   };
   __m128i block;
   std::size_t second_part_offset;
   if (size >= 8) {
-    block = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)),
-                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + size - 8)));
+    const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i last = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + size - 8));
+    if (copy != nullptr) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(copy), first);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(copy + size - 8), last);
+    }
+    block = _mm_unpacklo_epi64(first, last);
     second_part_offset = size - 8;
   } else if (size >= 4) {
+    const std::uint32_t first = load32(bytes), last = load32(bytes + size - 4);
+    if (copy != nullptr) {
+      std::memcpy(copy, &first, 4);
+      std::memcpy(copy + size - 4, &last, 4);
+    }
     // The words after each part hold kept bytes.
-    block = _mm_or_si128(_mm_unpacklo_epi64(load32(bytes), load32(bytes + size - 4)),
+    block = _mm_or_si128(_mm_unpacklo_epi64(_mm_cvtsi32_si128(static_cast<int>(first)),
+                                            _mm_cvtsi32_si128(static_cast<int>(last))),
                          _mm_set_epi32(int{kKept}, 0, int{kKept}, 0));
     second_part_offset = size - 4;
   } else {
+    if (copy != nullptr) {
+      copy[0] = static_cast<char>(bytes[0]);
+      copy[size / 2] = static_cast<char>(bytes[size / 2]);
+      copy[size - 1] = static_cast<char>(bytes[size - 1]);
+    }
     const std::uint32_t gathered = std::uint32_t{bytes[0]} | std::uint32_t{bytes[size / 2]} << 8 |
                                    std::uint32_t{bytes[size - 1]} << 16 | std::uint32_t{'a'} << 24;
     block = _mm_or_si128(_mm_cvtsi32_si128(static_cast<int>(gathered)),
@@ -98,25 +113,54 @@ template <Markup markup>
   return bit < 8 ? bit : second_part_offset + (bit - 8);
 }
 
-// The offset of the first byte the escaper rewrites, or `size` when there is none.
+// The offset of the first byte the escaper rewrites, or `size` when there is none. With a `copy`
+// destination the text is copied there too as it is tested: all of it, or at least the bytes
+// before that offset; nothing is stored past `copy + size`.
 template <Markup markup>
-[[gnu::always_inline]] inline std::size_t first_rewritten(const unsigned char* bytes, std::size_t size) {
-  if (size < 16) return size == 0 ? 0 : first_rewritten_short<markup>(bytes, size);
+[[gnu::always_inline]] inline std::size_t first_rewritten(const unsigned char* bytes, std::size_t size,
+                                                          char* copy = nullptr) {
+  if (size < 16) return size == 0 ? 0 : first_rewritten_short<markup>(bytes, size, copy);
   std::size_t i = 0;
   for (; i + 16 <= size; i += 16) {
-    const unsigned mask =
-        rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    if (copy != nullptr) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), chunk);
+    const unsigned mask = rewritten_mask<markup>(chunk);
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
   if (i == size) return size;
   // The last block of the text, overlapping bytes already tested; they are shifted out.
-  const unsigned mask =
-      rewritten_mask<markup>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + size - 16)));
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + size - 16));
+  if (copy != nullptr) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + size - 16), chunk);
+  const unsigned mask = rewritten_mask<markup>(chunk);
   const unsigned left_mask = mask >> (16 - (size - i));
   return left_mask != 0 ? i + static_cast<std::size_t>(__builtin_ctz(left_mask)) : size;
 }
 
 #endif
+
+// Whether the escaper rewrites `byte` (the test above, one byte at a time).
+template <Markup markup>
+inline bool is_rewritten(unsigned char byte) {
+  const bool in_text = byte == '&' || byte == '<' || byte == '>';
+  if constexpr (markup == Markup::Text) return in_text || byte == 0;
+  else if constexpr (markup == Markup::Attr) return in_text || byte == 0 || byte == '"';
+  else if constexpr (markup == Markup::Url) return byte == '&' || url_percent_encodes(byte);
+  else return true;
+}
+
+// Copies the bytes of a text that come before the first one the escaper rewrites to `to`, which
+// has room for the whole text; returns how many (`size` when none is rewritten). Bytes after them,
+// up to `to + size`, may be written too.
+template <Markup markup>
+[[gnu::always_inline]] inline std::size_t copy_kept(const unsigned char* bytes, std::size_t size, char* to) {
+#if defined(__SSE2__)
+  return first_rewritten<markup>(bytes, size, to);
+#else
+  std::size_t i = 0;
+  for (; i < size && !is_rewritten<markup>(bytes[i]); ++i) to[i] = static_cast<char>(bytes[i]);
+  return i;
+#endif
+}
 
 }  // namespace escape_scan
 
