@@ -146,6 +146,43 @@ TEST(RenderTrees, AutolinkTextsBesideTheirUrl) {
   for (const auto& c : cases) EXPECT_EQ(render_inlines(ins({c.link})), c.html);
 }
 
+// Short pieces are staged in a buffer of a few kilobytes and handed to the string in stretches:
+// nodes and cells of every size around it, plain or holding a byte to escape, write what each
+// writes alone, in order.
+TEST(RenderTrees, StagedPiecesAroundTheBufferSize) {
+  std::vector<Inline> nodes;
+  std::string each;
+  for (const std::size_t size : {1u, 15u, 16u, 17u, 4000u, 4095u, 4096u, 4097u, 9000u}) {
+    for (const bool escaped : {false, true}) {
+      std::string body(size, 'x');
+      if (escaped) body[size / 2] = '<';
+      Inline::Link link{Str(std::string("u")), std::nullopt, {}, ins({text(body)})};
+      for (Inline node : {text(body), emph(ins({text(body)})), Inline(Inline::Code{{}, Str(body)}),
+                          Inline(std::move(link)),
+                          Inline(Inline::Autolink{Str("https://" + body), Str(body), false})}) {
+        each += render_inlines(ins({node}));
+        nodes.push_back(std::move(node));
+      }
+    }
+  }
+  Inlines all;
+  for (Inline& node : nodes) all.push_back(std::move(node));
+  EXPECT_EQ(render_inlines(all), each);
+
+  std::vector<TableRow> rows;
+  std::string body_html;
+  for (const std::size_t size : {3u, 1000u, 4090u, 5000u}) {
+    std::string cell(size, 'c');
+    cell[size - 1] = '&';
+    rows.push_back(row({{cell, Align::None}, {cell, Align::Right}, {"y", Align::None}}));
+    const std::string escaped = cell.substr(0, size - 1) + "&amp;";
+    body_html += "<tr><td>" + escaped + "</td><td align=\"right\">" + escaped + "</td><td>y</td></tr>\n";
+  }
+  std::string out;
+  Renderer{}.block(table_of(rows), out);
+  EXPECT_EQ(out, "<table>\n<tbody>\n" + body_html + "</tbody>\n</table>\n");
+}
+
 TEST(RenderTrees, RawPayloadNeedsEncoding) {
   const std::pair<std::string_view, bool> cases[] = {
       {"", false},         {"<!--", true},      {"x<!-", false},     {"<script", true},
