@@ -147,7 +147,9 @@ QuickRead quick_delimiter_row(std::string_view t, QuickCell* cells, std::size_t&
     leading = dashes = trailing = 0;
     return true;
   };
-  for (const char ch : t) {
+  const std::size_t n = t.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const char ch = t[i];
     switch (ch) {
       case '|':
         if (!end_piece()) return QuickRead::None;
@@ -163,11 +165,16 @@ QuickRead quick_delimiter_row(std::string_view t, QuickCell* cells, std::size_t&
           return QuickRead::None;
         }
         break;
-      case '-':
+      case '-': {
         if (phase > Dashes) return QuickRead::None;
         phase = Dashes;
-        ++dashes;
+        // A cell's dashes come in one run: counted at once, not a turn of the switch each.
+        std::size_t end = i + 1;
+        while (end < n && t[end] == '-') ++end;
+        dashes += end - i;
+        i = end - 1;
         break;
+      }
       case ' ': case '\t': case '\n': case '\v': case '\f': case '\r':
         if (phase != Before) phase = After;
         break;
