@@ -427,8 +427,8 @@ ArenaVector<TableRow> finalize_table_body(std::span<const std::string_view> line
   }
   for (const std::string_view line : lines) {
     TableCell* const first = cells;
-    table_cells::for_each_body_cell(line, width, leading_pipe, room,
-                                    [&](std::string_view cell, std::size_t column) { ::new (cut + column) std::string_view(cell); });
+    table_cells::cut_body_row(line, width, leading_pipe, room,
+                              [&](std::string_view cell, std::size_t column) { ::new (cut + column) std::string_view(cell); });
     for (std::size_t column = 0; column < width; ++column)
       ::new (cells++) TableCell{Attr(), inl::parse_cell(cut[column], kept, texts++), aligns[column]};
     out.emplace_back().cells = ArenaVector<TableCell>(first, width, width);

@@ -89,6 +89,11 @@ std::optional<TableRowText> header_row(std::string_view line, std::span<const Al
 
 namespace {
 
+// The alignment of a delimiter cell with a colon on the left, the right, both or neither.
+Align align_of(bool left, bool right) {
+  return left && right ? Align::Center : left ? Align::Left : right ? Align::Right : Align::None;
+}
+
 // The alignment and dash count of one delimiter cell (":--", "-:", ":-:", "---": dashes between
 // colons), none for a cell that is not one.
 std::optional<std::pair<Align, std::size_t>> delimiter_cell(std::string_view c) {
@@ -101,11 +106,84 @@ std::optional<std::pair<Align, std::size_t>> delimiter_cell(std::string_view c) 
     if (c[i] != '-') return std::nullopt;
   const bool left = begin != 0;
   const bool right = end != c.size();
-  const Align align = left && right ? Align::Center
-                      : left        ? Align::Left
-                      : right       ? Align::Right
-                                    : Align::None;
-  return std::pair{align, end - begin};
+  return std::pair{align_of(left, right), end - begin};
+}
+
+// A delimiter row of at most kQuickRowBytes ASCII bytes is read in one pass over its bytes, its
+// cells kept until the row is known to be one: no search for a backslash first, no pieces
+// trimmed and read again. A byte from 0x80 up may be white space that only the full reading
+// trims, which tells it apart.
+constexpr std::size_t kQuickRowBytes = 128;
+struct QuickCell {
+  Align align;
+  std::size_t dashes;
+};
+enum class QuickRead { Row, None, Unsure };
+
+// The reading of the trimmed delimiter row `t` (at most kQuickRowBytes) as read_delimiter_row
+// does it, with its cells in `cells` (room for kQuickRowBytes / 2 + 1) and their number in
+// `count` when it is a row; Unsure when a byte of `t` is from 0x80 up.
+QuickRead quick_delimiter_row(std::string_view t, QuickCell* cells, std::size_t& count) {
+  // Where the current piece stands: a cell is ":" * "-" + ":" *, with white space around it.
+  enum Phase : unsigned char { Before, Leading, Dashes, Trailing, After };
+  Phase phase = Before;
+  std::size_t leading = 0;
+  std::size_t dashes = 0;
+  std::size_t trailing = 0;
+  std::size_t pieces = 0;
+  bool empty_before = false;  // an empty piece after the first: the last, or the row is none
+  count = 0;
+  const auto end_piece = [&] {
+    const std::size_t k = pieces++;
+    // An empty first and an empty last piece are no cells; an empty cell between is no delimiter.
+    if (empty_before) return false;
+    if (phase == Before) {
+      empty_before = k != 0;
+      return true;
+    }
+    if (dashes == 0) return false;
+    cells[count++] = QuickCell{align_of(leading != 0, trailing != 0), dashes};
+    phase = Before;
+    leading = dashes = trailing = 0;
+    return true;
+  };
+  const std::size_t n = t.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const char ch = t[i];
+    switch (ch) {
+      case '|':
+        if (!end_piece()) return QuickRead::None;
+        break;
+      case ':':
+        if (phase <= Leading) {
+          phase = Leading;
+          ++leading;
+        } else if (phase <= Trailing) {
+          phase = Trailing;
+          ++trailing;
+        } else {
+          return QuickRead::None;
+        }
+        break;
+      case '-': {
+        if (phase > Dashes) return QuickRead::None;
+        phase = Dashes;
+        // A cell's dashes come in one run: counted at once, not a turn of the switch each.
+        std::size_t end = i + 1;
+        while (end < n && t[end] == '-') ++end;
+        dashes += end - i;
+        i = end - 1;
+        break;
+      }
+      case ' ': case '\t': case '\n': case '\v': case '\f': case '\r':
+        if (phase != Before) phase = After;
+        break;
+      default:
+        return static_cast<unsigned char>(ch) >= 0x80 ? QuickRead::Unsure : QuickRead::None;
+    }
+  }
+  if (!end_piece()) return QuickRead::None;
+  return pieces > 1 && count != 0 ? QuickRead::Row : QuickRead::None;
 }
 
 // Calls `cell(align, dashes)` for each cell of the delimiter row `line`, in order; false when the
@@ -115,8 +193,21 @@ bool read_delimiter_row(std::string_view line, F&& cell) {
   // A backslash stays in its cell (or turns an escaped pipe into one), where only colons and
   // dashes may stand: it rules the row out. Without one the cells are the pieces between the
   // pipes, read in place in one pass.
-  if (line.find('\\') != std::string_view::npos) return false;
   const std::string_view t = line::trim(line);
+  if (t.size() <= kQuickRowBytes) {
+    QuickCell cells[kQuickRowBytes / 2 + 1];
+    std::size_t count = 0;
+    switch (quick_delimiter_row(t, cells, count)) {
+      case QuickRead::Row:
+        for (std::size_t i = 0; i < count; ++i) cell(cells[i].align, cells[i].dashes);
+        return true;
+      case QuickRead::None:
+        return false;
+      case QuickRead::Unsure:
+        break;
+    }
+  }
+  if (t.find('\\') != std::string_view::npos) return false;
   std::size_t pieces = 0;
   std::size_t cells = 0;
   bool empty_before = false;  // an empty piece after the first: the last, or the row is none

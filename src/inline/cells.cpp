@@ -19,6 +19,9 @@ bool byte_needs_scan(std::string_view text, std::size_t at, const InlineContext&
       return !ctx.links.empty() || next == '(' || next == '[' || next == '{';
     case ':':
       return ctx.options.bare_autolinks && next == '/' && at + 2 < text.size() && text[at + 2] == '/';
+    case '.':
+      // "www." opens a bare link: such cells skip the first pass, which would only find it again.
+      return ctx.options.bare_autolinks && at >= 3 && text.substr(at - 3, 4) == "www.";
     case '$':
       return ctx.options.math == MathMode::Dollars || (ctx.options.math == MathMode::Brackets && next == '$');
     case '=':
