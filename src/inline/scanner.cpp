@@ -462,15 +462,14 @@ Inlines InlineScanner::run() {
   process_delimiters(0);
   drop_unlinked_events();
   Inlines out;
-  out.reserve(arena_, live_nodes_);
   // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
   // Nodes are only ever appended, and a construct that takes some puts back at most one where
   // they stood, so the live list runs in index order: when no node died (most texts) it is the
   // array itself, read straight through rather than link by link.
   if (live_nodes_ == buffers_.nodes.size()) {
-    for (std::size_t k = 0; k < live_nodes_; ++k)
-      push_coalesced(out, std::move(buffers_.nodes[k].value));
+    if (live_nodes_ != 0) out = move_out_all();
   } else {
+    out.reserve(arena_, live_nodes_);
     for (std::size_t k = head_; k != kNoNode; k = buffers_.nodes[k].next)
       push_coalesced(out, std::move(buffers_.nodes[k].value));
   }
@@ -479,6 +478,57 @@ Inlines InlineScanner::run() {
 }
 
 // ---- Nodes and events ------------------------------------------------------------------------
+
+Inlines InlineScanner::move_out_all() {
+  // Made in room of their own, sized for every node: no element asks whether the list is full.
+  // The kinds made most often are moved as their own alternative; the variant's own move goes
+  // through a table of every kind.
+  std::size_t bytes = live_nodes_ * sizeof(Inline);
+  Inline* const room = static_cast<Inline*>(arena_.allocate_room(bytes, true));
+  Inline* end = room;
+  bool last_is_text = false;
+  for (std::size_t k = 0; k < live_nodes_; ++k) {
+    Inline& value = buffers_.nodes[k].value;
+    switch (value.kind()) {
+      case InlineKind::Text: {
+        Str& text = std::get_if<Inline::Text>(&value.data)->text;
+        if (last_is_text) {
+          std::get_if<Inline::Text>(&end[-1].data)->text += text;
+          continue;
+        }
+        ::new (static_cast<void*>(end)) Inline(Inline::Text{text});
+        ++end;
+        last_is_text = true;
+        continue;
+      }
+      case InlineKind::SoftBreak:
+        ::new (static_cast<void*>(end)) Inline(Inline::SoftBreak{});
+        break;
+      case InlineKind::Link:
+        ::new (static_cast<void*>(end)) Inline(std::move(*std::get_if<Boxed<Inline::Link>>(&value.data)));
+        break;
+      case InlineKind::Autolink:
+        ::new (static_cast<void*>(end))
+            Inline(std::move(*std::get_if<Boxed<Inline::Autolink>>(&value.data)));
+        break;
+      case InlineKind::Emph:
+        ::new (static_cast<void*>(end)) Inline(std::move(*std::get_if<Inline::Emph>(&value.data)));
+        break;
+      case InlineKind::Strong:
+        ::new (static_cast<void*>(end)) Inline(std::move(*std::get_if<Inline::Strong>(&value.data)));
+        break;
+      case InlineKind::Code:
+        ::new (static_cast<void*>(end)) Inline(std::move(*std::get_if<Inline::Code>(&value.data)));
+        break;
+      default:
+        ::new (static_cast<void*>(end)) Inline(std::move(value));
+        break;
+    }
+    ++end;
+    last_is_text = false;
+  }
+  return Inlines(room, static_cast<std::size_t>(end - room), bytes / sizeof(Inline));
+}
 
 void InlineScanner::push_pending_text() {
   const std::string_view scanned = ctx_.text_outlives_tree ? text_ : std::string_view();

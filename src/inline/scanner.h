@@ -224,6 +224,9 @@ class InlineScanner {
   Inlines run();
 
  private:
+  // The inlines of every node, in order, adjacent texts joined: for a scan whose nodes all
+  // live, which is then the list itself. Kills none (the nodes are forgotten with the scan).
+  Inlines move_out_all();
   using Node = ScanNode;
   // The caller's buffers, cleared for this text, when they are free and set up (the common case,
   // told inline); else pick_buffers_slow.
