@@ -531,8 +531,8 @@ Inlines InlineScanner::move_out_all() {
 }
 
 void InlineScanner::push_pending_text() {
-  const std::string_view scanned = ctx_.text_outlives_tree ? text_ : std::string_view();
-  push_node(Inline::Text{buffers_.pending.take(arena_, scanned)});
+  // Every stretch appended to the pending text is one of the scanned text.
+  push_node(Inline::Text{buffers_.pending.take(arena_, ctx_.text_outlives_tree)});
 }
 
 void InlineScanner::kill(std::size_t k) {

@@ -69,25 +69,23 @@ class PendingText {
   }
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
   void drop_back(std::size_t n);
-  // The decoded run; leaves the pending text empty. When the run is a stretch of `kept`, a text
-  // that outlives the tree, written as it reads, the result is a view of it, not a copy; a copy is
-  // made in `arena`, the current one.
-  Str take(Arena& arena, std::string_view kept = {}) {
+  // The decoded run; leaves the pending text empty. With `borrow` (the text appended from
+  // outlives the tree), a run that is one stretch of it, written as it reads, is a view of it,
+  // not a copy; a copy is made in `arena`, the current one.
+  Str take(Arena& arena, bool borrow) {
     if (!copied_ && !has_ampersand_) {
       // The common run: one stretch of the text appended from, with no "&" (and so, not copied,
       // nothing else to clear).
       const std::string_view run(run_, size_);
       size_ = 0;
-      const bool in_kept =
-          run.data() >= kept.data() && run.data() + run.size() <= kept.data() + kept.size();
-      return in_kept ? Str::borrowed(run) : Str::copied_into(arena, run);
+      return borrow ? Str::borrowed(run) : Str::copied_into(arena, run);
     }
-    return take_held(arena, kept);
+    return take_held(arena, borrow);
   }
 
  private:
   // `take` of a run that was copied or may hold an "&".
-  Str take_held(Arena& arena, std::string_view kept);
+  Str take_held(Arena& arena, bool borrow);
   // From now on the run is held in text_ (it is no longer one unbroken stretch of the text).
   void copy_run() {
     if (copied_) return;
