@@ -834,21 +834,28 @@ bool InlineScanner::boundary_before(std::size_t q) const {
 
 void InlineScanner::literal_run() {
   const std::size_t n = text_.size();
-  const std::size_t start = p_;
+  std::size_t start = p_;
   std::size_t q = p_;
   step_char(q);  // the dispatch tried this offset
   if (!bare_autolinks_) {
     q = next_trigger(q, n);
   } else {
     // A bare link starts only at a candidate the memo names (where may_start_bare_autolink
-    // holds), after a boundary: the run stops there (or at a trigger) and the dispatch tries it.
-    // Up to the next candidate only a trigger can stop the run.
+    // holds), after a boundary: the run stops there (or at a trigger). Up to the next candidate
+    // only a trigger can stop the run.
     while (q < n) {
       const std::size_t candidate = autolinks_.next_link_candidate(text_, q);
       q = next_trigger(q, candidate);
       if (q < candidate || q == n) break;
       if (buffers_.trigger[static_cast<unsigned char>(text_[q])]) break;
-      if (boundary_before(q)) break;
+      if (boundary_before(q)) {
+        // The link is tried here, as the dispatch at the candidate would; when none starts
+        // there, the run goes on past it, as the dispatch's next run would.
+        buffers_.pending.append(text_.substr(start, q - start), text_[start] == '&');
+        p_ = q;
+        if (take_bare_autolink()) return;
+        start = q;
+      }
       ++q;  // a candidate is an ASCII byte
     }
   }
