@@ -108,7 +108,7 @@ void InlineScanner::delimiter_run() {
 bool InlineScanner::try_plain_emphasis() {
   // With events, pairs are told in the order the pairing makes them, at the text's end or its
   // bracket's closing; a template may start at any trigger.
-  if (events_enabled_ || !ctx_.options.templates.empty()) return false;
+  if (events_enabled_ || has_templates()) return false;
   const char ch = text_[p_];
   const std::size_t n = text_.size();
   // The run's length: one or two.

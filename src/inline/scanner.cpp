@@ -400,7 +400,7 @@ Inlines InlineScanner::run() {
     }
     // Every rule checks its own first character; checking it here as well spares a call per rule
     // at each trigger, and a line feed starts nothing but a template token.
-    if (!ctx_.options.templates.empty() && try_template()) continue;
+    if (has_templates() && try_template()) continue;
     // One jump on the trigger; the rules tried at each are those that may start with it, in
     // the order they take precedence.
     switch (c) {
@@ -674,7 +674,8 @@ bool InlineScanner::try_code_span() {
   flush_text();
   const std::size_t e = span->end;
   emit(InlineEventKind::Code, p_, e);
-  if (auto raw = attrs::raw_attr(text_.substr(e))) {
+  // A raw marker opens with "{", which most spans have none of after them.
+  if (auto raw = attr_block_at(e) ? attrs::raw_attr(text_.substr(e)) : std::nullopt) {
     const std::size_t end = e + raw->consumed;
     emit(InlineEventKind::Attrs, e, end);
     emit(InlineEventKind::RawInline, p_, end);

@@ -179,7 +179,8 @@ class ScanBuffers {
   std::string label_key;  // the key of the label last looked up
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
-  // Which fixed set `trigger` holds, when no template adds to it: "$" is in it or not.
+  // Which fixed set `trigger` holds, when no template adds to it: "$" is in it or not. None
+  // exactly when templates are set, which the dispatch reads here rather than in the options.
   enum class FixedTriggers : std::uint8_t { None, Plain, WithDollar };
   FixedTriggers fixed_triggers = FixedTriggers::None;
   bool tables_ready = false;
@@ -248,6 +249,8 @@ class InlineScanner {
   bool try_subscript();
   bool try_footnote_ref();
   bool try_angle();
+  // Whether the options set templates (told by the trigger set the buffers hold for them).
+  bool has_templates() const { return buffers_.fixed_triggers == ScanBuffers::FixedTriggers::None; }
   // Most offsets are no link candidate: that answer comes without a call.
   bool try_bare_autolink() {
     return bare_autolinks_ && autolinks_.next_link_candidate(text_, p_) == p_ &&
