@@ -78,6 +78,8 @@ class ChunkedArray {
     if (n > capacity_) grow_first(n);
   }
   std::size_t size() const { return size_; }
+  // Whether the next element fits in the first chunk's room as it is.
+  bool has_room() const { return size_ < capacity_; }
   T& operator[](std::size_t i) {
     return i < kChunk ? first_[i] : rest_[(i >> kChunkBits) - 1][i & (kChunk - 1)];
   }
@@ -96,6 +98,12 @@ class ChunkedArray {
     // The first chunk's room never exceeds a chunk, so an array past it takes the other way.
     T* slot = size_ < capacity_ ? first_ + size_ : next_slot_slow();
     ::new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
+    ++size_;
+  }
+  // emplace_back where has_room holds: no way to growth, and so no call, in the caller.
+  template <class... Args>
+  [[gnu::always_inline]] void emplace_back_in_room(Args&&... args) {
+    ::new (static_cast<void*>(first_ + size_)) T(std::forward<Args>(args)...);
     ++size_;
   }
 
@@ -302,6 +310,8 @@ class InlineScanner {
     if (!buffers_.pending.empty()) push_pending_text();
   }
   void push_pending_text();
+  // push_pending_text of a run that is copied, may hold an "&", or finds the node list full.
+  [[gnu::noinline]] void push_held_text();
   // Appends a live node made from `value`: an inline, or one of its alternatives, which is then
   // built in the node's place rather than moved there.
   template <class V>

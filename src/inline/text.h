@@ -69,6 +69,15 @@ class PendingText {
   }
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
   void drop_back(std::size_t n);
+  // Whether the run is one stretch of the text appended from, with no "&": the run `take`
+  // makes no copy of when the text outlives the tree.
+  bool is_plain_stretch() const { return !copied_ && !has_ampersand_; }
+  // The run where is_plain_stretch holds, as that stretch; leaves the pending text empty.
+  std::string_view take_stretch() {
+    const std::string_view run(run_, size_);
+    size_ = 0;
+    return run;
+  }
   // The decoded run; leaves the pending text empty. With `borrow` (the text appended from
   // outlives the tree), a run that is one stretch of it, written as it reads, is a view of it,
   // not a copy; a copy is made in `arena`, the current one.
