@@ -395,7 +395,13 @@ Inlines InlineScanner::run() {
     const char c = text_[p_];
     if (!buffers_.trigger[static_cast<unsigned char>(c)]) {
       // Only a bare link can start here.
-      if (!try_bare_autolink()) literal_run();
+      if (!bare_autolinks_) {
+        literal_run(n);
+        continue;
+      }
+      const std::size_t candidate = autolinks_.next_link_candidate(text_, p_);
+      if (candidate == p_ && take_bare_autolink()) continue;
+      literal_run(candidate);
       continue;
     }
     // Every rule checks its own first character; checking it here as well spares a call per rule
@@ -825,25 +831,55 @@ bool InlineScanner::boundary_before(std::size_t q) const {
   return is_boundary(utf8::prev_char(text_, q));
 }
 
-void InlineScanner::literal_run() {
+void InlineScanner::literal_run(std::size_t candidate) {
   const std::size_t n = text_.size();
-  std::size_t start = p_;
-  std::size_t q = p_;
-  step_char(q);  // the dispatch tried this offset
+  const std::size_t start = p_;
+  // A candidate here is one whose link the dispatch tried; a character beyond ASCII is decoded
+  // to be stepped over.
+  if (candidate == start || static_cast<unsigned char>(text_[start]) >= 0x80) [[unlikely]] {
+    std::size_t q = start;
+    step_char(q);  // the dispatch tried this offset
+    literal_run_on(start, q);
+    return;
+  }
+  // Up to the candidate only a trigger can stop the run (a bare link starts only at a candidate
+  // the memo names, where may_start_bare_autolink holds, after a boundary).
+  const std::size_t q = next_trigger(start + 1, candidate);
+  if (q < candidate || q == n || buffers_.trigger[static_cast<unsigned char>(text_[q])]) {
+    p_ = q;
+    buffers_.pending.append(text_.substr(start, q - start), text_[start] == '&');
+    return;
+  }
+  const auto before = static_cast<unsigned char>(text_[q - 1]);
+  if (before < 0x80 && kLinkBoundaries[before]) {
+    literal_run_to_link(start, q);
+    return;
+  }
+  // Past a candidate with no ASCII boundary before it, or one whose boundary needs decoding.
+  literal_run_on(start, before < 0x80 ? q + 1 : q);
+}
+
+void InlineScanner::literal_run_to_link(std::size_t start, std::size_t q) {
+  // The link is tried here, as the dispatch at the candidate would; when none starts there, the
+  // run goes on past it, as the dispatch's next run would.
+  buffers_.pending.append(text_.substr(start, q - start), text_[start] == '&');
+  p_ = q;
+  if (take_bare_autolink()) return;
+  literal_run_on(q, q + 1);  // a candidate is an ASCII byte
+}
+
+void InlineScanner::literal_run_on(std::size_t start, std::size_t q) {
+  const std::size_t n = text_.size();
   if (!bare_autolinks_) {
     q = next_trigger(q, n);
   } else {
-    // A bare link starts only at a candidate the memo names (where may_start_bare_autolink
-    // holds), after a boundary: the run stops there (or at a trigger). Up to the next candidate
-    // only a trigger can stop the run.
     while (q < n) {
       const std::size_t candidate = autolinks_.next_link_candidate(text_, q);
       q = next_trigger(q, candidate);
       if (q < candidate || q == n) break;
       if (buffers_.trigger[static_cast<unsigned char>(text_[q])]) break;
       if (boundary_before(q)) {
-        // The link is tried here, as the dispatch at the candidate would; when none starts
-        // there, the run goes on past it, as the dispatch's next run would.
+        // As in literal_run_to_link, here in the loop (which that one ends in).
         buffers_.pending.append(text_.substr(start, q - start), text_[start] == '&');
         p_ = q;
         if (take_bare_autolink()) return;

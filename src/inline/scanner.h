@@ -287,7 +287,20 @@ class InlineScanner {
   // emphasis made at once, as the pairing of the two runs would make it (two such runs, with
   // nothing between them, pair with each other whatever comes before or after).
   bool try_plain_emphasis();
-  void literal_run();
+  // The literal text from p_ on, up to the next offset where the dispatch has work: a trigger,
+  // the end, or a bare-link candidate after a boundary, whose link is tried at once.
+  void literal_run() {
+    literal_run(bare_autolinks_ ? autolinks_.next_link_candidate(text_, p_) : text_.size());
+  }
+  // The same, given the memo's first candidate at or after p_ (the text's size without bare
+  // links). The common run, which ends before the candidate, takes no call, and so saves no
+  // registers for one; the others end in one of the two below.
+  void literal_run(std::size_t candidate);
+  // The run that started at `start` from `q` on, candidate by candidate.
+  [[gnu::noinline]] void literal_run_on(std::size_t start, std::size_t q);
+  // The run that started at `start` reaching a candidate `q` after a boundary: the link when one
+  // starts there, else the run goes on past it.
+  [[gnu::noinline]] void literal_run_to_link(std::size_t start, std::size_t q);
   // The first trigger in [q, to), or `to`. Built into the caller: literal runs, the most
   // frequent search, and the plain link and emphasis tries, each once per construct, spare the
   // call.

@@ -31,14 +31,15 @@ class PendingText {
   // `s` is a stretch of the text being scanned, which outlives the pending run. Most runs are one
   // such stretch, or several that follow each other: they are kept as a view and copied nowhere.
   // `s` holds an "&" only where `may_hold_ampersand` says so.
+  // Inline, with the copy out of line: an append that starts or extends the stretch takes no call.
   void append(std::string_view s, bool may_hold_ampersand = true) {
     assert(may_hold_ampersand || s.find('&') == std::string_view::npos);
     has_ampersand_ = has_ampersand_ || may_hold_ampersand;
     if (size_ == 0) {
       run_ = s.data();
-    } else if (copied_ || run_ + size_ != s.data()) {
-      copy_run();
-      text_ += s;
+    } else if (copied_ || run_ + size_ != s.data()) [[unlikely]] {
+      append_copied(s);
+      return;
     }
     size_ += s.size();
   }
@@ -93,6 +94,12 @@ class PendingText {
   }
 
  private:
+  // `append` of a stretch that does not follow the run.
+  [[gnu::noinline]] void append_copied(std::string_view s) {
+    copy_run();
+    text_ += s;
+    size_ += s.size();
+  }
   // `take` of a run that was copied or may hold an "&".
   Str take_held(Arena& arena, bool borrow);
   // From now on the run is held in text_ (it is no longer one unbroken stretch of the text).
