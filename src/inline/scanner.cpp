@@ -494,20 +494,28 @@ Inlines InlineScanner::move_out_all() {
   // variant's own move would jump on the kind through a table, a jump that the mix of kinds
   // in a text defeats at nearly every node, and empty the node it leaves.
   static_assert(std::is_trivially_destructible_v<Inline>);
-  std::size_t bytes = live_nodes_ * sizeof(Inline);
+  const std::size_t count = live_nodes_;
+  std::size_t bytes = count * sizeof(Inline);
   Inline* const room = static_cast<Inline*>(arena_.allocate_room(bytes, true));
   Inline* end = room;
   bool last_is_text = false;
-  for (std::size_t k = 0; k < live_nodes_; ++k) {
-    const Inline& value = buffers_.nodes[k].value;
-    const bool is_text = value.kind() == InlineKind::Text;
-    if (is_text && last_is_text) [[unlikely]] {
-      std::get_if<Inline::Text>(&end[-1].data)->text += std::get_if<Inline::Text>(&value.data)->text;
-      continue;
+  // A chunk at a time, its nodes through a pointer held here: the bytes written might otherwise
+  // be the scanner's own fields, read again for every node.
+  constexpr std::size_t kChunk = ChunkedArray<ScanNode>::kChunk;
+  for (std::size_t base = 0; base < count; base += kChunk) {
+    const ScanNode* const chunk = &buffers_.nodes[base];
+    const std::size_t chunk_size = std::min(kChunk, count - base);
+    for (std::size_t k = 0; k < chunk_size; ++k) {
+      const Inline& value = chunk[k].value;
+      const bool is_text = value.kind() == InlineKind::Text;
+      if (is_text && last_is_text) [[unlikely]] {
+        std::get_if<Inline::Text>(&end[-1].data)->text += std::get_if<Inline::Text>(&value.data)->text;
+        continue;
+      }
+      std::memcpy(static_cast<void*>(end), static_cast<const void*>(&value), sizeof(Inline));
+      ++end;
+      last_is_text = is_text;
     }
-    std::memcpy(static_cast<void*>(end), static_cast<const void*>(&value), sizeof(Inline));
-    ++end;
-    last_is_text = is_text;
   }
   return Inlines(room, static_cast<std::size_t>(end - room), bytes / sizeof(Inline));
 }
