@@ -845,9 +845,7 @@ void InlineScanner::literal_run(std::size_t candidate) {
   // A candidate here is one whose link the dispatch tried; a character beyond ASCII is decoded
   // to be stepped over.
   if (candidate == start || static_cast<unsigned char>(text_[start]) >= 0x80) [[unlikely]] {
-    std::size_t q = start;
-    step_char(q);  // the dispatch tried this offset
-    literal_run_on(start, q);
+    literal_run_on(start, start);
     return;
   }
   // Up to the candidate only a trigger can stop the run (a bare link starts only at a candidate
@@ -855,7 +853,8 @@ void InlineScanner::literal_run(std::size_t candidate) {
   const std::size_t q = next_trigger(start + 1, candidate);
   if (q < candidate || q == n || buffers_.trigger[static_cast<unsigned char>(text_[q])]) {
     p_ = q;
-    buffers_.pending.append(text_.substr(start, q - start), text_[start] == '&');
+    // Within the text by construction: no bounds test (and no call for its failure) is needed.
+    buffers_.pending.append(std::string_view(text_.data() + start, q - start), text_[start] == '&');
     return;
   }
   const auto before = static_cast<unsigned char>(text_[q - 1]);
@@ -878,6 +877,7 @@ void InlineScanner::literal_run_to_link(std::size_t start, std::size_t q) {
 
 void InlineScanner::literal_run_on(std::size_t start, std::size_t q) {
   const std::size_t n = text_.size();
+  if (q == start) step_char(q);  // the dispatch tried this offset
   if (!bare_autolinks_) {
     q = next_trigger(q, n);
   } else {

@@ -296,7 +296,8 @@ class InlineScanner {
   // links). The common run, which ends before the candidate, takes no call, and so saves no
   // registers for one; the others end in one of the two below.
   void literal_run(std::size_t candidate);
-  // The run that started at `start` from `q` on, candidate by candidate.
+  // The run that started at `start` from `q` on, candidate by candidate; from past the first
+  // character when `q` is `start`.
   [[gnu::noinline]] void literal_run_on(std::size_t start, std::size_t q);
   // The run that started at `start` reaching a candidate `q` after a boundary: the link when one
   // starts there, else the run goes on past it.
