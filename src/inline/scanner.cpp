@@ -520,22 +520,6 @@ Inlines InlineScanner::move_out_all() {
   return Inlines(room, static_cast<std::size_t>(end - room), bytes / sizeof(Inline));
 }
 
-void InlineScanner::push_pending_text() {
-  // Most runs are one stretch of a text that outlives the tree, borrowed as they stand, and the
-  // node list has room for them: that text node is made without a call, and so without saving
-  // registers for one.
-  PendingText& pending = buffers_.pending;
-  if (!ctx_.text_outlives_tree || !pending.is_plain_stretch() || !buffers_.nodes.has_room())
-      [[unlikely]] {
-    push_held_text();
-    return;
-  }
-  const std::size_t index = buffers_.nodes.size();
-  buffers_.nodes.emplace_back_in_room(Inline::Text{Str::borrowed(pending.take_stretch())}, tail_,
-                                      kNoNode, true);
-  link_last(index);
-}
-
 void InlineScanner::push_held_text() {
   // Every stretch appended to the pending text is one of the scanned text.
   push_node(Inline::Text{buffers_.pending.take(arena_, ctx_.text_outlives_tree)});

@@ -323,7 +323,20 @@ class InlineScanner {
   void flush_text() {
     if (!buffers_.pending.empty()) push_pending_text();
   }
-  void push_pending_text();
+  // Most runs are one stretch of a text that outlives the tree, borrowed as they stand, and the
+  // node list has room for them: that text node is made inline, without a call.
+  void push_pending_text() {
+    PendingText& pending = buffers_.pending;
+    if (!ctx_.text_outlives_tree || !pending.is_plain_stretch() || !buffers_.nodes.has_room())
+        [[unlikely]] {
+      push_held_text();
+      return;
+    }
+    const std::size_t index = buffers_.nodes.size();
+    buffers_.nodes.emplace_back_in_room(Inline::Text{Str::borrowed(pending.take_stretch())}, tail_,
+                                        kNoNode, true);
+    link_last(index);
+  }
   // push_pending_text of a run that is copied, may hold an "&", or finds the node list full.
   [[gnu::noinline]] void push_held_text();
   // Appends a live node made from `value`: an inline, or one of its alternatives, which is then
