@@ -805,7 +805,7 @@ void InlineScanner::line_feed() {
   } else {
     std::size_t spaces = 0;
     while (spaces < pending.size() && pending[pending.size() - 1 - spaces] == ' ') ++spaces;
-    buffers_.pending.drop_back(spaces);
+    if (spaces != 0) buffers_.pending.drop_back(spaces);  // most lines end in no space
     flush_text();
     push_node(Inline::SoftBreak{});
   }
