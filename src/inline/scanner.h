@@ -100,7 +100,7 @@ class ChunkedArray {
     ::new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
     ++size_;
   }
-  // emplace_back where has_room holds: no way to growth, and so no call, in the caller.
+  // emplace_back where has_room holds: no path to growth, and so no call, in the caller.
   template <class... Args>
   [[gnu::always_inline]] void emplace_back_in_room(Args&&... args) {
     ::new (static_cast<void*>(first_ + size_)) T(std::forward<Args>(args)...);

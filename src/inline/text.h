@@ -30,8 +30,8 @@ class PendingText {
   }
   // `s` is a stretch of the text being scanned, which outlives the pending run. Most runs are one
   // such stretch, or several that follow each other: they are kept as a view and copied nowhere.
-  // `s` holds an "&" only where `may_hold_ampersand` says so.
-  // Inline, with the copy out of line: an append that starts or extends the stretch takes no call.
+  // `s` holds an "&" only where `may_hold_ampersand` says so. An append that starts or extends
+  // the stretch takes no call: the copy is out of line.
   void append(std::string_view s, bool may_hold_ampersand = true) {
     assert(may_hold_ampersand || s.find('&') == std::string_view::npos);
     has_ampersand_ = has_ampersand_ || may_hold_ampersand;
