@@ -677,28 +677,46 @@ bool InlineScanner::try_dollar_math() {
 
 bool InlineScanner::try_code_span() {
   if (text_[p_] != '`') return false;
+  const std::size_t n = text_.size();
+  // Most spans are one backtick on each side of content that holds no backtick, tab or line
+  // feed, and that does not both start and end with a space (one of which would be stripped):
+  // read here, as code_span_text reads them, without its call.
+  const std::size_t from = p_ + 1;
+  if (from < n && text_[from] != '`') {
+    const std::size_t close = find_any_of<'`', '\t', '\n'>(text_, from, n);
+    if (close < n && text_[close] == '`' && (close + 1 == n || text_[close + 1] != '`') &&
+        !(text_[from] == ' ' && text_[close - 1] == ' ')) {
+      const std::string_view content(text_.data() + from, close - from);
+      finish_code_span(ctx_.text_outlives_tree ? Str::borrowed(content) : Str::copied_into(arena_, content),
+                       close + 1);
+      return true;
+    }
+  }
   auto span = code_span_text(text_, p_, &buffers_.backticks, ctx_.text_outlives_tree);
   if (!span) {
     std::size_t end = p_;
-    while (end < text_.size() && text_[end] == '`') ++end;
+    while (end < n && text_[end] == '`') ++end;
     buffers_.pending.append(text_.substr(p_, end - p_), false);
     p_ = end;
     return true;
   }
+  finish_code_span(span->text, span->end);
+  return true;
+}
+
+void InlineScanner::finish_code_span(Str code, std::size_t e) {
   flush_text();
-  const std::size_t e = span->end;
   emit(InlineEventKind::Code, p_, e);
   // A raw marker opens with "{", which most spans have none of after them.
   if (auto raw = attr_block_at(e) ? attrs::raw_attr(text_.substr(e)) : std::nullopt) {
     const std::size_t end = e + raw->consumed;
     emit(InlineEventKind::Attrs, e, end);
     emit(InlineEventKind::RawInline, p_, end);
-    push_node(Inline::RawInline{std::string(raw->format), std::string(span->text)});
+    push_node(Inline::RawInline{std::string(raw->format), std::string(code)});
     p_ = end;
-    return true;
+    return;
   }
-  p_ = push_with_attrs(Inline::Code{Attr{}, std::move(span->text)}, e);
-  return true;
+  p_ = push_with_attrs(Inline::Code{Attr{}, code}, e);
 }
 
 bool InlineScanner::try_superscript() {

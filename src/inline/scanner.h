@@ -253,6 +253,9 @@ class InlineScanner {
   bool try_bracket_math();
   bool try_dollar_math();
   bool try_code_span();
+  // The code span whose text is `code`, its closing run ending at `e`: a code inline, or a raw
+  // one where a raw marker follows.
+  void finish_code_span(Str code, std::size_t e);
   bool try_superscript();
   bool try_subscript();
   bool try_footnote_ref();
