@@ -280,6 +280,21 @@ TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_
   return breaks != 0 ? TextShape::Lines : TextShape::Plain;
 }
 
+// The offset of the closing backtick of the span that the backtick at `p` opens, when the span
+// is one backtick on each side of content that holds no backtick, tab or line feed and does not
+// both start and end with a space (one of which would be stripped); npos otherwise. Most spans
+// are such, and code_span_text reads them the same way: callers spare its call.
+inline std::size_t simple_code_span_close(std::string_view text, std::size_t p) {
+  const std::size_t n = text.size();
+  const std::size_t from = p + 1;
+  if (from >= n || text[from] == '`') return std::string_view::npos;
+  const std::size_t close = find_any_of<'`', '\t', '\n'>(text, from, n);
+  if (close < n && text[close] == '`' && (close + 1 == n || text[close + 1] != '`') &&
+      !(text[from] == ' ' && text[close - 1] == ' '))
+    return close;
+  return std::string_view::npos;
+}
+
 // The inlines of a text of TextShape::Lines: each line less its trailing spaces, as a text when
 // any is left, then a soft break; code spans as the scan makes them. None when a backtick run
 // opens no span or attributes follow one, which only the scan reads (a backtick run that opens
@@ -307,7 +322,13 @@ std::optional<Inlines> line_inlines(std::string_view text, std::size_t breaks,
       start = at = at + 1;
       continue;
     }
-    auto span = code_span_text(text, at, nullptr, borrow);
+    std::optional<CodeSpanText> span;
+    if (const std::size_t close = simple_code_span_close(text, at); close != std::string_view::npos) {
+      const std::string_view content = text.substr(at + 1, close - at - 1);
+      span.emplace(CodeSpanText{borrow ? Str::borrowed(content) : Str(content), close + 1});
+    } else {
+      span = code_span_text(text, at, nullptr, borrow);
+    }
     if (!span || (span->end < text.size() && text[span->end] == '{')) {
       if (ctx.events != nullptr) ctx.events->resize(events_before);  // the scan records its own
       return std::nullopt;
@@ -678,19 +699,11 @@ bool InlineScanner::try_dollar_math() {
 bool InlineScanner::try_code_span() {
   if (text_[p_] != '`') return false;
   const std::size_t n = text_.size();
-  // Most spans are one backtick on each side of content that holds no backtick, tab or line
-  // feed, and that does not both start and end with a space (one of which would be stripped):
-  // read here, as code_span_text reads them, without its call.
-  const std::size_t from = p_ + 1;
-  if (from < n && text_[from] != '`') {
-    const std::size_t close = find_any_of<'`', '\t', '\n'>(text_, from, n);
-    if (close < n && text_[close] == '`' && (close + 1 == n || text_[close + 1] != '`') &&
-        !(text_[from] == ' ' && text_[close - 1] == ' ')) {
-      const std::string_view content(text_.data() + from, close - from);
-      finish_code_span(ctx_.text_outlives_tree ? Str::borrowed(content) : Str::copied_into(arena_, content),
-                       close + 1);
-      return true;
-    }
+  if (const std::size_t close = simple_code_span_close(text_, p_); close != std::string_view::npos) {
+    const std::string_view content(text_.data() + p_ + 1, close - p_ - 1);
+    finish_code_span(ctx_.text_outlives_tree ? Str::borrowed(content) : Str::copied_into(arena_, content),
+                     close + 1);
+    return true;
   }
   auto span = code_span_text(text_, p_, &buffers_.backticks, ctx_.text_outlives_tree);
   if (!span) {
