@@ -40,7 +40,7 @@ inline std::uint8_t neighbour_class(char32_t c) {
 struct RunSides {
   bool can_open, can_close;
 };
-inline RunSides sides_of(std::uint8_t prev_class, std::uint8_t next_class, char ch) {
+constexpr RunSides sides_of(std::uint8_t prev_class, std::uint8_t next_class, char ch) {
   const bool prev_ws = prev_class & kWhite, next_ws = next_class & kWhite;
   const bool prev_punct = prev_class & kPunct, next_punct = next_class & kPunct;
   const bool left = !next_ws && (!next_punct || prev_ws || prev_punct);
@@ -48,6 +48,18 @@ inline RunSides sides_of(std::uint8_t prev_class, std::uint8_t next_class, char 
   if (ch == '_') return RunSides{left && (!right || prev_punct), right && (!left || next_punct)};
   return RunSides{left, right};
 }
+
+// sides_of for every pair of classes, a run of "_" (from 16 on) or of another character: the
+// answer for two ASCII neighbours is one look-up.
+constexpr std::array<RunSides, 32> kSidesByClass = [] {
+  std::array<RunSides, 32> table{};
+  for (std::uint8_t prev = 0; prev < 4; ++prev)
+    for (std::uint8_t next = 0; next < 4; ++next) {
+      table[prev << 2 | next] = sides_of(prev, next, '*');
+      table[16 | prev << 2 | next] = sides_of(prev, next, '_');
+    }
+  return table;
+}();
 
 // run_sides where a neighbour is not ASCII.
 [[gnu::noinline]] RunSides run_sides_decoded(std::string_view text, std::size_t start,
@@ -70,7 +82,7 @@ inline RunSides run_sides(std::string_view text, std::size_t start, std::size_t 
   const unsigned next = end < text.size() ? static_cast<unsigned char>(text[end]) : ' ';
   if ((prev | next) >= 0x80) [[unlikely]]
     return run_sides_decoded(text, start, end, ch);
-  return sides_of(kAsciiClasses[prev], kAsciiClasses[next], ch);
+  return kSidesByClass[(ch == '_' ? 16u : 0u) | unsigned{kAsciiClasses[prev]} << 2 | kAsciiClasses[next]];
 }
 
 int character_slot(char c) {
@@ -108,7 +120,7 @@ void InlineScanner::delimiter_run() {
 bool InlineScanner::try_plain_emphasis() {
   // With events, pairs are told in the order the pairing makes them, at the text's end or its
   // bracket's closing; a template may start at any trigger.
-  if (events_enabled_ || !ctx_.options.templates.empty()) return false;
+  if (events_enabled_ || has_templates()) return false;
   const char ch = text_[p_];
   const std::size_t n = text_.size();
   // The run's length: one or two.

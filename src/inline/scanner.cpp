@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "inline/xref.h"
 #include "text/scan.h"
@@ -279,6 +280,21 @@ TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_
   return breaks != 0 ? TextShape::Lines : TextShape::Plain;
 }
 
+// The offset of the closing backtick of the span that the backtick at `p` opens, when the span
+// is one backtick on each side of content that holds no backtick, tab or line feed and does not
+// both start and end with a space (one of which would be stripped); npos otherwise. Most spans
+// are such, and code_span_text reads them the same way: callers spare its call.
+inline std::size_t simple_code_span_close(std::string_view text, std::size_t p) {
+  const std::size_t n = text.size();
+  const std::size_t from = p + 1;
+  if (from >= n || text[from] == '`') return std::string_view::npos;
+  const std::size_t close = find_any_of<'`', '\t', '\n'>(text, from, n);
+  if (close < n && text[close] == '`' && (close + 1 == n || text[close + 1] != '`') &&
+      !(text[from] == ' ' && text[close - 1] == ' '))
+    return close;
+  return std::string_view::npos;
+}
+
 // The inlines of a text of TextShape::Lines: each line less its trailing spaces, as a text when
 // any is left, then a soft break; code spans as the scan makes them. None when a backtick run
 // opens no span or attributes follow one, which only the scan reads (a backtick run that opens
@@ -306,7 +322,13 @@ std::optional<Inlines> line_inlines(std::string_view text, std::size_t breaks,
       start = at = at + 1;
       continue;
     }
-    auto span = code_span_text(text, at, nullptr, borrow);
+    std::optional<CodeSpanText> span;
+    if (const std::size_t close = simple_code_span_close(text, at); close != std::string_view::npos) {
+      const std::string_view content = text.substr(at + 1, close - at - 1);
+      span.emplace(CodeSpanText{borrow ? Str::borrowed(content) : Str(content), close + 1});
+    } else {
+      span = code_span_text(text, at, nullptr, borrow);
+    }
     if (!span || (span->end < text.size() && text[span->end] == '{')) {
       if (ctx.events != nullptr) ctx.events->resize(events_before);  // the scan records its own
       return std::nullopt;
@@ -394,12 +416,18 @@ Inlines InlineScanner::run() {
     const char c = text_[p_];
     if (!buffers_.trigger[static_cast<unsigned char>(c)]) {
       // Only a bare link can start here.
-      if (!try_bare_autolink()) literal_run();
+      if (!bare_autolinks_) {
+        literal_run(n);
+        continue;
+      }
+      const std::size_t candidate = autolinks_.next_link_candidate(text_, p_);
+      if (candidate == p_ && take_bare_autolink()) continue;
+      literal_run(candidate);
       continue;
     }
     // Every rule checks its own first character; checking it here as well spares a call per rule
     // at each trigger, and a line feed starts nothing but a template token.
-    if (!ctx_.options.templates.empty() && try_template()) continue;
+    if (has_templates() && try_template()) continue;
     // One jump on the trigger; the rules tried at each are those that may start with it, in
     // the order they take precedence.
     switch (c) {
@@ -462,15 +490,14 @@ Inlines InlineScanner::run() {
   process_delimiters(0);
   drop_unlinked_events();
   Inlines out;
-  out.reserve(arena_, live_nodes_);
   // Adjacent texts are joined here, on the way out, rather than moved down in a later pass.
   // Nodes are only ever appended, and a construct that takes some puts back at most one where
   // they stood, so the live list runs in index order: when no node died (most texts) it is the
   // array itself, read straight through rather than link by link.
   if (live_nodes_ == buffers_.nodes.size()) {
-    for (std::size_t k = 0; k < live_nodes_; ++k)
-      push_coalesced(out, std::move(buffers_.nodes[k].value));
+    if (live_nodes_ != 0) out = move_out_all();
   } else {
+    out.reserve(arena_, live_nodes_);
     for (std::size_t k = head_; k != kNoNode; k = buffers_.nodes[k].next)
       push_coalesced(out, std::move(buffers_.nodes[k].value));
   }
@@ -480,9 +507,43 @@ Inlines InlineScanner::run() {
 
 // ---- Nodes and events ------------------------------------------------------------------------
 
-void InlineScanner::push_pending_text() {
-  const std::string_view scanned = ctx_.text_outlives_tree ? text_ : std::string_view();
-  push_node(Inline::Text{buffers_.pending.take(arena_, scanned)});
+Inlines InlineScanner::move_out_all() {
+  // Made in room of their own, sized for every node: no element asks whether the list is full.
+  // Each inline is carried over as its bytes. Every alternative is a few pointers, sizes and
+  // flags into the arena, none into the node itself, and needs no destructor: the copy is the
+  // value, and the node's bytes are forgotten with the scan, so nothing is owned twice. The
+  // variant's own move would jump on the kind through a table, a jump that the mix of kinds
+  // in a text defeats at nearly every node, and empty the node it leaves.
+  static_assert(std::is_trivially_destructible_v<Inline>);
+  const std::size_t count = live_nodes_;
+  std::size_t bytes = count * sizeof(Inline);
+  Inline* const room = static_cast<Inline*>(arena_.allocate_room(bytes, true));
+  Inline* end = room;
+  bool last_is_text = false;
+  // A chunk at a time, its nodes through a pointer held here: the bytes written might otherwise
+  // be the scanner's own fields, read again for every node.
+  constexpr std::size_t kChunk = ChunkedArray<ScanNode>::kChunk;
+  for (std::size_t base = 0; base < count; base += kChunk) {
+    const ScanNode* const chunk = &buffers_.nodes[base];
+    const std::size_t chunk_size = std::min(kChunk, count - base);
+    for (std::size_t k = 0; k < chunk_size; ++k) {
+      const Inline& value = chunk[k].value;
+      const bool is_text = value.kind() == InlineKind::Text;
+      if (is_text && last_is_text) [[unlikely]] {
+        std::get_if<Inline::Text>(&end[-1].data)->text += std::get_if<Inline::Text>(&value.data)->text;
+        continue;
+      }
+      std::memcpy(static_cast<void*>(end), static_cast<const void*>(&value), sizeof(Inline));
+      ++end;
+      last_is_text = is_text;
+    }
+  }
+  return Inlines(room, static_cast<std::size_t>(end - room), bytes / sizeof(Inline));
+}
+
+void InlineScanner::push_held_text() {
+  // Every stretch appended to the pending text is one of the scanned text.
+  push_node(Inline::Text{buffers_.pending.take(arena_, ctx_.text_outlives_tree)});
 }
 
 void InlineScanner::kill(std::size_t k) {
@@ -637,27 +698,38 @@ bool InlineScanner::try_dollar_math() {
 
 bool InlineScanner::try_code_span() {
   if (text_[p_] != '`') return false;
+  const std::size_t n = text_.size();
+  if (const std::size_t close = simple_code_span_close(text_, p_); close != std::string_view::npos) {
+    const std::string_view content(text_.data() + p_ + 1, close - p_ - 1);
+    finish_code_span(ctx_.text_outlives_tree ? Str::borrowed(content) : Str::copied_into(arena_, content),
+                     close + 1);
+    return true;
+  }
   auto span = code_span_text(text_, p_, &buffers_.backticks, ctx_.text_outlives_tree);
   if (!span) {
     std::size_t end = p_;
-    while (end < text_.size() && text_[end] == '`') ++end;
+    while (end < n && text_[end] == '`') ++end;
     buffers_.pending.append(text_.substr(p_, end - p_), false);
     p_ = end;
     return true;
   }
+  finish_code_span(span->text, span->end);
+  return true;
+}
+
+void InlineScanner::finish_code_span(Str code, std::size_t e) {
   flush_text();
-  const std::size_t e = span->end;
   emit(InlineEventKind::Code, p_, e);
-  if (auto raw = attrs::raw_attr(text_.substr(e))) {
+  // A raw marker opens with "{", which most spans have none of after them.
+  if (auto raw = attr_block_at(e) ? attrs::raw_attr(text_.substr(e)) : std::nullopt) {
     const std::size_t end = e + raw->consumed;
     emit(InlineEventKind::Attrs, e, end);
     emit(InlineEventKind::RawInline, p_, end);
-    push_node(Inline::RawInline{std::string(raw->format), std::string(span->text)});
+    push_node(Inline::RawInline{std::string(raw->format), std::string(code)});
     p_ = end;
-    return true;
+    return;
   }
-  p_ = push_with_attrs(Inline::Code{Attr{}, std::move(span->text)}, e);
-  return true;
+  p_ = push_with_attrs(Inline::Code{Attr{}, code}, e);
 }
 
 bool InlineScanner::try_superscript() {
@@ -764,7 +836,7 @@ void InlineScanner::line_feed() {
   } else {
     std::size_t spaces = 0;
     while (spaces < pending.size() && pending[pending.size() - 1 - spaces] == ' ') ++spaces;
-    buffers_.pending.drop_back(spaces);
+    if (spaces != 0) buffers_.pending.drop_back(spaces);  // most lines end in no space
     flush_text();
     push_node(Inline::SoftBreak{});
   }
@@ -782,23 +854,60 @@ bool InlineScanner::boundary_before(std::size_t q) const {
   return is_boundary(utf8::prev_char(text_, q));
 }
 
-void InlineScanner::literal_run() {
+void InlineScanner::literal_run(std::size_t candidate) {
   const std::size_t n = text_.size();
   const std::size_t start = p_;
-  std::size_t q = p_;
-  step_char(q);  // the dispatch tried this offset
+  // A candidate here is one whose link the dispatch tried; a character beyond ASCII is decoded
+  // to be stepped over.
+  if (candidate == start || static_cast<unsigned char>(text_[start]) >= 0x80) [[unlikely]] {
+    literal_run_on(start, start);
+    return;
+  }
+  // Up to the candidate only a trigger can stop the run (a bare link starts only at a candidate
+  // the memo names, where may_start_bare_autolink holds, after a boundary).
+  const std::size_t q = next_trigger(start + 1, candidate);
+  if (q < candidate || q == n || buffers_.trigger[static_cast<unsigned char>(text_[q])]) {
+    p_ = q;
+    // Within the text by construction: no bounds test (and no call for its failure) is needed.
+    buffers_.pending.append(std::string_view(text_.data() + start, q - start), text_[start] == '&');
+    return;
+  }
+  const auto before = static_cast<unsigned char>(text_[q - 1]);
+  if (before < 0x80 && kLinkBoundaries[before]) {
+    literal_run_to_link(start, q);
+    return;
+  }
+  // Past a candidate with no ASCII boundary before it, or one whose boundary needs decoding.
+  literal_run_on(start, before < 0x80 ? q + 1 : q);
+}
+
+void InlineScanner::literal_run_to_link(std::size_t start, std::size_t q) {
+  // The link is tried here, as the dispatch at the candidate would; when none starts there, the
+  // run goes on past it, as the dispatch's next run would.
+  buffers_.pending.append(text_.substr(start, q - start), text_[start] == '&');
+  p_ = q;
+  if (take_bare_autolink()) return;
+  literal_run_on(q, q + 1);  // a candidate is an ASCII byte
+}
+
+void InlineScanner::literal_run_on(std::size_t start, std::size_t q) {
+  const std::size_t n = text_.size();
+  if (q == start) step_char(q);  // the dispatch tried this offset
   if (!bare_autolinks_) {
     q = next_trigger(q, n);
   } else {
-    // A bare link starts only at a candidate the memo names (where may_start_bare_autolink
-    // holds), after a boundary: the run stops there (or at a trigger) and the dispatch tries it.
-    // Up to the next candidate only a trigger can stop the run.
     while (q < n) {
       const std::size_t candidate = autolinks_.next_link_candidate(text_, q);
       q = next_trigger(q, candidate);
       if (q < candidate || q == n) break;
       if (buffers_.trigger[static_cast<unsigned char>(text_[q])]) break;
-      if (boundary_before(q)) break;
+      if (boundary_before(q)) {
+        // As in literal_run_to_link, here in the loop (which that one ends in).
+        buffers_.pending.append(text_.substr(start, q - start), text_[start] == '&');
+        p_ = q;
+        if (take_bare_autolink()) return;
+        start = q;
+      }
       ++q;  // a candidate is an ASCII byte
     }
   }

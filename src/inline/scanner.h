@@ -78,6 +78,8 @@ class ChunkedArray {
     if (n > capacity_) grow_first(n);
   }
   std::size_t size() const { return size_; }
+  // Whether the next element fits in the first chunk's room as it is.
+  bool has_room() const { return size_ < capacity_; }
   T& operator[](std::size_t i) {
     return i < kChunk ? first_[i] : rest_[(i >> kChunkBits) - 1][i & (kChunk - 1)];
   }
@@ -96,6 +98,12 @@ class ChunkedArray {
     // The first chunk's room never exceeds a chunk, so an array past it takes the other way.
     T* slot = size_ < capacity_ ? first_ + size_ : next_slot_slow();
     ::new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
+    ++size_;
+  }
+  // emplace_back where has_room holds: no path to growth, and so no call, in the caller.
+  template <class... Args>
+  [[gnu::always_inline]] void emplace_back_in_room(Args&&... args) {
+    ::new (static_cast<void*>(first_ + size_)) T(std::forward<Args>(args)...);
     ++size_;
   }
 
@@ -179,7 +187,8 @@ class ScanBuffers {
   std::string label_key;  // the key of the label last looked up
   ByteTable trigger{};  // bytes that may start a construct other than a bare link
   bool trigger_skips_words = false;  // marks_no_word_bytes(trigger)
-  // Which fixed set `trigger` holds, when no template adds to it: "$" is in it or not.
+  // Which fixed set `trigger` holds, when no template adds to it: "$" is in it or not. None
+  // exactly when templates are set, which the dispatch reads here rather than in the options.
   enum class FixedTriggers : std::uint8_t { None, Plain, WithDollar };
   FixedTriggers fixed_triggers = FixedTriggers::None;
   bool tables_ready = false;
@@ -224,6 +233,9 @@ class InlineScanner {
   Inlines run();
 
  private:
+  // The inlines of every node, in order, adjacent texts joined: for a scan whose nodes all
+  // live, which is then the list itself. Kills none (the nodes are forgotten with the scan).
+  Inlines move_out_all();
   using Node = ScanNode;
   // The caller's buffers, cleared for this text, when they are free and set up (the common case,
   // told inline); else pick_buffers_slow.
@@ -241,10 +253,15 @@ class InlineScanner {
   bool try_bracket_math();
   bool try_dollar_math();
   bool try_code_span();
+  // The code span whose text is `code`, its closing run ending at `e`: a code inline, or a raw
+  // one where a raw marker follows.
+  void finish_code_span(Str code, std::size_t e);
   bool try_superscript();
   bool try_subscript();
   bool try_footnote_ref();
   bool try_angle();
+  // Whether the options set templates (told by the trigger set the buffers hold for them).
+  bool has_templates() const { return buffers_.fixed_triggers == ScanBuffers::FixedTriggers::None; }
   // Most offsets are no link candidate: that answer comes without a call.
   bool try_bare_autolink() {
     return bare_autolinks_ && autolinks_.next_link_candidate(text_, p_) == p_ &&
@@ -273,7 +290,21 @@ class InlineScanner {
   // emphasis made at once, as the pairing of the two runs would make it (two such runs, with
   // nothing between them, pair with each other whatever comes before or after).
   bool try_plain_emphasis();
-  void literal_run();
+  // The literal text from p_ on, up to the next offset where the dispatch has work: a trigger,
+  // the end, or a bare-link candidate after a boundary, whose link is tried at once.
+  void literal_run() {
+    literal_run(bare_autolinks_ ? autolinks_.next_link_candidate(text_, p_) : text_.size());
+  }
+  // The same, given the memo's first candidate at or after p_ (the text's size without bare
+  // links). The common run, which ends before the candidate, takes no call, and so saves no
+  // registers for one; the others end in one of the two below.
+  void literal_run(std::size_t candidate);
+  // The run that started at `start` from `q` on, candidate by candidate; from past the first
+  // character when `q` is `start`.
+  [[gnu::noinline]] void literal_run_on(std::size_t start, std::size_t q);
+  // The run that started at `start` reaching a candidate `q` after a boundary: the link when one
+  // starts there, else the run goes on past it.
+  [[gnu::noinline]] void literal_run_to_link(std::size_t start, std::size_t q);
   // The first trigger in [q, to), or `to`. Built into the caller: literal runs, the most
   // frequent search, and the plain link and emphasis tries, each once per construct, spare the
   // call.
@@ -295,7 +326,22 @@ class InlineScanner {
   void flush_text() {
     if (!buffers_.pending.empty()) push_pending_text();
   }
-  void push_pending_text();
+  // Most runs are one stretch of a text that outlives the tree, borrowed as they stand, and the
+  // node list has room for them: that text node is made inline, without a call.
+  void push_pending_text() {
+    PendingText& pending = buffers_.pending;
+    if (!ctx_.text_outlives_tree || !pending.is_plain_stretch() || !buffers_.nodes.has_room())
+        [[unlikely]] {
+      push_held_text();
+      return;
+    }
+    const std::size_t index = buffers_.nodes.size();
+    buffers_.nodes.emplace_back_in_room(Inline::Text{Str::borrowed(pending.take_stretch())}, tail_,
+                                        kNoNode, true);
+    link_last(index);
+  }
+  // push_pending_text of a run that is copied, may hold an "&", or finds the node list full.
+  [[gnu::noinline]] void push_held_text();
   // Appends a live node made from `value`: an inline, or one of its alternatives, which is then
   // built in the node's place rather than moved there.
   template <class V>

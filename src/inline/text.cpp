@@ -52,14 +52,12 @@ void PendingText::drop_back(std::size_t n) {
     literal_ampersands_.pop_back();
 }
 
-Str PendingText::take_held(Arena& arena, std::string_view kept) {
+Str PendingText::take_held(Arena& arena, bool borrow) {
   const std::string_view run = view();
   Str out;
   if (!has_ampersand_ || run.find('&') == std::string_view::npos) {
-    const bool in_kept = !copied_ && run.data() >= kept.data() &&
-                         run.data() + run.size() <= kept.data() + kept.size();
-    // Copied straight into the tree when it is no stretch of `kept`.
-    out = in_kept ? Str::borrowed(run) : Str::copied_into(arena, run);
+    // Copied straight into the tree when it is no stretch of a text that outlives it.
+    out = borrow && !copied_ ? Str::borrowed(run) : Str::copied_into(arena, run);
   } else {
     decoded_.clear();
     std::size_t from = 0;

@@ -30,15 +30,16 @@ class PendingText {
   }
   // `s` is a stretch of the text being scanned, which outlives the pending run. Most runs are one
   // such stretch, or several that follow each other: they are kept as a view and copied nowhere.
-  // `s` holds an "&" only where `may_hold_ampersand` says so.
+  // `s` holds an "&" only where `may_hold_ampersand` says so. An append that starts or extends
+  // the stretch takes no call: the copy is out of line.
   void append(std::string_view s, bool may_hold_ampersand = true) {
     assert(may_hold_ampersand || s.find('&') == std::string_view::npos);
     has_ampersand_ = has_ampersand_ || may_hold_ampersand;
     if (size_ == 0) {
       run_ = s.data();
-    } else if (copied_ || run_ + size_ != s.data()) {
-      copy_run();
-      text_ += s;
+    } else if (copied_ || run_ + size_ != s.data()) [[unlikely]] {
+      append_copied(s);
+      return;
     }
     size_ += s.size();
   }
@@ -69,25 +70,38 @@ class PendingText {
   }
   // Drops the last `n` bytes (never an escaped ampersand: callers drop spaces and backslashes).
   void drop_back(std::size_t n);
-  // The decoded run; leaves the pending text empty. When the run is a stretch of `kept`, a text
-  // that outlives the tree, written as it reads, the result is a view of it, not a copy; a copy is
-  // made in `arena`, the current one.
-  Str take(Arena& arena, std::string_view kept = {}) {
+  // Whether the run is one stretch of the text appended from, with no "&": the run `take`
+  // makes no copy of when the text outlives the tree.
+  bool is_plain_stretch() const { return !copied_ && !has_ampersand_; }
+  // The run where is_plain_stretch holds, as that stretch; leaves the pending text empty.
+  std::string_view take_stretch() {
+    const std::string_view run(run_, size_);
+    size_ = 0;
+    return run;
+  }
+  // The decoded run; leaves the pending text empty. With `borrow` (the text appended from
+  // outlives the tree), a run that is one stretch of it, written as it reads, is a view of it,
+  // not a copy; a copy is made in `arena`, the current one.
+  Str take(Arena& arena, bool borrow) {
     if (!copied_ && !has_ampersand_) {
       // The common run: one stretch of the text appended from, with no "&" (and so, not copied,
       // nothing else to clear).
       const std::string_view run(run_, size_);
       size_ = 0;
-      const bool in_kept =
-          run.data() >= kept.data() && run.data() + run.size() <= kept.data() + kept.size();
-      return in_kept ? Str::borrowed(run) : Str::copied_into(arena, run);
+      return borrow ? Str::borrowed(run) : Str::copied_into(arena, run);
     }
-    return take_held(arena, kept);
+    return take_held(arena, borrow);
   }
 
  private:
+  // `append` of a stretch that does not follow the run.
+  [[gnu::noinline]] void append_copied(std::string_view s) {
+    copy_run();
+    text_ += s;
+    size_ += s.size();
+  }
   // `take` of a run that was copied or may hold an "&".
-  Str take_held(Arena& arena, std::string_view kept);
+  Str take_held(Arena& arena, bool borrow);
   // From now on the run is held in text_ (it is no longer one unbroken stretch of the text).
   void copy_run() {
     if (copied_) return;
