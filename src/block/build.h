@@ -584,7 +584,7 @@ class ContainerBuilder {
   // Runs the finish frames until the bottom one has no child left.
   void run_finish();
   // Appends the draft of the leaf `child`, spanning `span`, to `out`.
-  void finish_leaf(std::uint32_t child, BlockSpan span, Drafts& out);
+  void finish_leaf(std::uint32_t child, BlockSpan&& span, Drafts& out);
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
   // and of md-HTML containers, so that no line walks containers it cannot concern.
   std::vector<std::size_t> consumers_, quotes_, divs_, html_containers_;

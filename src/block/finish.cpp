@@ -131,7 +131,7 @@ static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser*
 
 // Appends the draft of a paragraph to `out`, none when its lines were all link definitions. The
 // most frequent draft is filled in place, without even a paragraph built aside.
-static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, Parser& parser,
+static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan&& span, Parser& parser,
                              Drafts& out) {
   ParagraphParts parts = split_paragraph(lines, &parser, span.start);
   if (parts.defs_end >= lines.size()) return;
@@ -212,21 +212,21 @@ void ContainerBuilder::run_finish() {
       BuildKind k = kind(done.node);
       const std::size_t start = nodes[done.node].start;
       if (auto* item = get_if<build::ListItem>(k)) {
-        DraftListItem di;
+        for (std::size_t c = 1; c < done.out.size() && !up.rules_below; ++c)
+          up.rules_below = std::holds_alternative<draft::Paragraph>(done.out[c - 1].block) &&
+                           std::holds_alternative<draft::Paragraph>(done.out[c].block);
+        // Made in the list's items, not aside and moved there.
+        DraftListItem& di = up.items.emplace_back();
         di.attr = std::move(item->attr);
         std::uint32_t list_node = up.node;
         if (get<build::List>(kind(list_node)).ordered) {
           di.source = item->source;
           di.content_offset = item->content_offset;
         }
-        for (std::size_t c = 1; c < done.out.size() && !up.rules_below; ++c)
-          up.rules_below = std::holds_alternative<draft::Paragraph>(done.out[c - 1].block) &&
-                           std::holds_alternative<draft::Paragraph>(done.out[c].block);
         di.children = std::move(done.out);
         di.number = static_cast<std::size_t>(item->number);
         di.line = start;
         di.task = item->task;
-        up.items.push_back(std::move(di));
         if (item->loose) up.loose = true;
       } else if (auto* list = get_if<build::List>(k)) {
         std::unique_ptr<StreamedSpans> streamed;
@@ -306,7 +306,7 @@ void ContainerBuilder::run_finish() {
   }
 }
 
-void ContainerBuilder::finish_leaf(std::uint32_t child, BlockSpan span, Drafts& out) {
+void ContainerBuilder::finish_leaf(std::uint32_t child, BlockSpan&& span, Drafts& out) {
   Parser& p = parser;
   const bool facts = records_facts(p.mode);
   const BuildKind k = kind(child);
