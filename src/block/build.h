@@ -680,7 +680,16 @@ class Parser {
   // The runs of non-blank lines: about the number of top-level blocks, room to reserve for them.
   std::size_t nonblank_runs() const { return nonblank_runs_; }
   // `end` lowered past the blank lines before it, but not below `start`.
-  std::size_t drop_trailing_blanks(std::size_t start, std::size_t end) const;
+  // Asked for every block the finish makes: inline.
+  std::size_t drop_trailing_blanks(std::size_t start, std::size_t end) const {
+    if (end > lines.size()) end = lines.size();
+    if (end <= start) return end;
+    // Line `end - 1`: non-blank, the first of a blank run (it names the run's end, after it) or a
+    // later one (it names the first).
+    const std::size_t last = end - 1;
+    const std::size_t named = runs_[last];
+    return std::max(start, named == last ? end : std::min(named, last));
+  }
   std::size_t line_offset(std::size_t line) const {
     return line < trace.line_offsets.size() ? trace.line_offsets[line] : 0;
   }

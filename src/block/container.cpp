@@ -58,16 +58,6 @@ Parser::Parser(line::SourceLines source_lines, const Options& opts,
   if (records_layout(mode)) trace.line_offsets.assign(n, 0);
 }
 
-std::size_t Parser::drop_trailing_blanks(std::size_t start, std::size_t end) const {
-  if (end > lines.size()) end = lines.size();
-  if (end <= start) return end;
-  // Line `end - 1`: non-blank, the first of a blank run (it names the run's end, after it) or a
-  // later one (it names the first).
-  const std::size_t last = end - 1;
-  const std::size_t named = runs_[last];
-  return std::max(start, named == last ? end : std::min(named, last));
-}
-
 void Parser::add_link_def(const std::string& label, LinkRef def) {
   link_defs.try_emplace(attrs::normalize_label(label), std::move(def));
 }
