@@ -429,11 +429,13 @@ void Parser::container_block(Drafts& out) {
       b.append_line(*get_if<build::Paragraph>(leaf), rest);
       continue;
     }
+    // A row of an open table, as frequent as prose in some documents: a line beginning with "|"
+    // closes no div or md-HTML container, so it is taken before the steps that look for those.
+    if (is_any<build::TablePtr>(leaf) && take_table_row(b, leaf, rest)) continue;
     if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(leaf, rest)) ||
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||
-        (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)) ||
-        (is_any<build::TablePtr>(leaf) && take_table_row(b, leaf, rest)))
+        (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)))
       continue;
 
     bool blank_between_items = false;
