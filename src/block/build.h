@@ -319,14 +319,23 @@ inline bool takes_lines(BuildKind k) {
 // The link definitions that begin the lines of a paragraph, in order.
 std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines);
 
-// The span kind of a build node.
-SpanKind span_kind_name(BuildKind kind);
+// The span kind of a build node; asked for every block the finish makes, so inline.
+inline SpanKind span_kind_name(BuildKind kind) {
+  static constexpr SpanKind kNames[] = {
+      "html_container", "paragraph",  "block_quote",    "list",      "list",
+      "footnote_def",   "definition_list", "div",       "code_block", "math_block",
+      "paragraph",      "heading",    "thematic_break", "code_block", "html_block",
+      "table"};
+  return kNames[kind.index()];
+}
 
 class Parser;
 
 // A container being closed into a draft: its node, its children's drafts so far.
 struct FinishFrame {
-  FinishFrame(std::uint32_t n, std::size_t end, BlockSpan s = {})
+  FinishFrame(std::uint32_t n, std::size_t end) : node(n), child_end(end) {}
+  // The span is moved in once, not through a parameter of its own.
+  FinishFrame(std::uint32_t n, std::size_t end, BlockSpan&& s)
       : node(n), child_end(end), span(std::move(s)) {}
   std::uint32_t node;
   std::size_t child_end;  // the exclusive end handed to the children

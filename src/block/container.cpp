@@ -16,15 +16,6 @@ namespace vedavi::block {
 
 using line::Rest;
 
-SpanKind span_kind_name(BuildKind kind) {
-  static constexpr SpanKind kNames[] = {
-      "html_container", "paragraph",  "block_quote",    "list",      "list",
-      "footnote_def",   "definition_list", "div",       "code_block", "math_block",
-      "paragraph",      "heading",    "thematic_break", "code_block", "html_block",
-      "table"};
-  return kNames[kind.index()];
-}
-
 Parser::Parser(line::SourceLines source_lines, const Options& opts,
                std::uint8_t span_mode)
     : lines(std::move(source_lines)), options(opts), mode(span_mode) {
