@@ -206,6 +206,24 @@ std::size_t ContainerBuilder::match_consumers(Rest& rest, std::size_t limit) con
   for (std::size_t ci = 0; ci < consumers_.size(); ++ci) {
     std::size_t pos = consumers_[ci];
     if (pos >= limit) break;
+    // Most rests are spaces, then a printable byte: not blank, indented by the spaces alone, and
+    // cut by moving past them. Their spaces are counted once here for all three questions.
+    const std::size_t spaces = rest.leading_spaces();
+    if (spaces < rest.text.size() && line::is_plain_ascii(rest.text[spaces])) {
+      const std::size_t indent = rest.pad + spaces;
+      const BuildKind k = kind(stack[pos]);
+      if (auto* item = get_if<build::ListItem>(k)) {
+        if (indent < item->content_column) return pos;
+        rest = Rest{indent - item->content_column, rest.text.substr(spaces)};
+      } else if (holds<build::BlockQuote>(k)) {
+        if (indent > 3 || rest.text[spaces] != '>') return pos;
+        rest = strip_quote_marker(rest);
+      } else {  // footnote definition
+        if (indent < 4) return pos;
+        rest = Rest{indent - 4, rest.text.substr(spaces)};
+      }
+      continue;
+    }
     if (rest.is_blank()) {
       auto q = std::lower_bound(quotes_.begin(), quotes_.end(), pos);
       std::size_t cutpos = (q != quotes_.end() && *q < limit) ? *q : limit;
