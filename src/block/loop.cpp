@@ -25,11 +25,16 @@ bool quote_marker_matches(const Rest& rest) {
 
 // Whether a block quote or list item can open on `rest`: its first character after white space is
 // ">" or begins a list marker. Every other line (most lines of text) skips the recognisers.
+// The bytes that may begin a block quote or list marker, all below 64: one bit each.
+bool opens_container_byte(char c) {
+  constexpr auto bit = [](char b) { return std::uint64_t{1} << static_cast<unsigned>(b); };
+  constexpr std::uint64_t kBytes = bit('>') | bit('-') | bit('+') | bit('*') | (std::uint64_t{0x3ff} << '0');
+  const auto b = static_cast<unsigned char>(c);
+  return b < 64 && ((kBytes >> b) & 1) != 0;
+}
 bool may_open_container(const Rest& rest) {
   std::string_view t = rest.trimmed_start();
-  if (t.empty()) return false;
-  const char c = t[0];
-  return c == '>' || c == '-' || c == '+' || c == '*' || (c >= '0' && c <= '9');
+  return !t.empty() && opens_container_byte(t[0]);
 }
 
 // Where a fence of `length` characters `c` closes in `rest`: at most 3 columns of indentation,
@@ -351,9 +356,14 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
 }
 
 bool ContainerBuilder::open_containers(Rest& rest) {
-  while (below_depth_limit() && may_open_container(rest)) {
-    if (rest.equals("---")) break;  // a thematic break
-    if (quote_marker_matches(rest)) {
+  while (below_depth_limit()) {
+    // Most rests are spaces, then a printable byte: the byte after the spaces is the lead, and
+    // the spaces are the indentation, counted once for the questions below.
+    const std::size_t spaces = rest.leading_spaces();
+    const bool plain = spaces < rest.text.size() && line::is_plain_ascii(rest.text[spaces]);
+    if (plain ? !opens_container_byte(rest.text[spaces]) : !may_open_container(rest)) break;
+    if (rest.size() == 3 && rest.equals("---")) break;  // a thematic break
+    if (plain ? rest.pad + spaces <= 3 && rest.text[spaces] == '>' : quote_marker_matches(rest)) {
       mark_loose_if_blank(*this, innermost());
       clear_blank_items();
       push(open_node(build::BlockQuote{}));
