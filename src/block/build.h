@@ -592,6 +592,13 @@ class ContainerBuilder {
   void make_stream_room(std::vector<T>& list, std::size_t more);
   // Runs the finish frames until the bottom one has no child left.
   void run_finish();
+  // Whether the children of `node` are all leaves.
+  bool holds_leaves_only(std::uint32_t node) const;
+  // Appends the item `item`, whose children are all leaves, to the frame of its list; `end`: the
+  // exclusive end handed to its children.
+  void finish_item_of_leaves(FinishFrame& list, std::uint32_t item, std::size_t end);
+  // Appends the item `item_node` with the drafts of its children to the frame of its list.
+  void add_item(FinishFrame& list, std::uint32_t item_node, Drafts&& children);
   // Appends the draft of the leaf `child`, spanning `span`, to `out`.
   void finish_leaf(std::uint32_t child, BlockSpan&& span, Drafts& out);
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
