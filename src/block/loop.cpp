@@ -265,6 +265,16 @@ bool ContainerBuilder::close_open_html_container(const Rest& rest) {
 bool ContainerBuilder::continue_indented_code(const Rest& rest) {
   auto* code = last_child_as<build::IndentedCode>();
   if (!code) return false;
+  // Most lines of code are spaces, then a printable byte: not blank, indented by the spaces
+  // alone, and cut by moving past four columns of them.
+  const std::size_t spaces = rest.leading_spaces();
+  if (spaces < rest.text.size() && line::is_plain_ascii(rest.text[spaces])) {
+    const std::size_t indent = rest.pad + spaces;
+    if (indent < 4) return false;
+    append_text_line(code->text, Rest{indent - 4, rest.text.substr(spaces)});
+    leaf_open = true;
+    return true;
+  }
   bool take;
   if (!rest.is_blank()) {
     take = rest.indent() >= 4;
