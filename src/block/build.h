@@ -614,6 +614,8 @@ class ContainerBuilder {
   bool close_open_div(const line::Rest& rest);
   bool close_open_html_container(const line::Rest& rest);
   void cut_open(std::size_t depth);
+  // The divs at stack positions `depth` and above leave the div lists.
+  [[gnu::noinline]] void close_divs(std::size_t depth);
   bool last_leaf_takes_lines() const {
     auto c = last_child();
     return c && takes_lines(kind(*c));
