@@ -319,14 +319,23 @@ inline bool takes_lines(BuildKind k) {
 // The link definitions that begin the lines of a paragraph, in order.
 std::vector<LinkRefDefinition> leading_link_defs(std::span<const line::Rest> lines);
 
-// The span kind of a build node.
-SpanKind span_kind_name(BuildKind kind);
+// The span kind of a build node; asked for every block the finish makes, so inline.
+inline SpanKind span_kind_name(BuildKind kind) {
+  static constexpr SpanKind kNames[] = {
+      "html_container", "paragraph",  "block_quote",    "list",      "list",
+      "footnote_def",   "definition_list", "div",       "code_block", "math_block",
+      "paragraph",      "heading",    "thematic_break", "code_block", "html_block",
+      "table"};
+  return kNames[kind.index()];
+}
 
 class Parser;
 
 // A container being closed into a draft: its node, its children's drafts so far.
 struct FinishFrame {
-  FinishFrame(std::uint32_t n, std::size_t end, BlockSpan s = {})
+  FinishFrame(std::uint32_t n, std::size_t end) : node(n), child_end(end) {}
+  // The span is moved in once, not through a parameter of its own.
+  FinishFrame(std::uint32_t n, std::size_t end, BlockSpan&& s)
       : node(n), child_end(end), span(std::move(s)) {}
   std::uint32_t node;
   std::size_t child_end;  // the exclusive end handed to the children
@@ -583,8 +592,15 @@ class ContainerBuilder {
   void make_stream_room(std::vector<T>& list, std::size_t more);
   // Runs the finish frames until the bottom one has no child left.
   void run_finish();
+  // Whether the children of `node` are all leaves.
+  bool holds_leaves_only(std::uint32_t node) const;
+  // Appends the item `item`, whose children are all leaves, to the frame of its list; `end`: the
+  // exclusive end handed to its children.
+  void finish_item_of_leaves(FinishFrame& list, std::uint32_t item, std::size_t end);
+  // Appends the item `item_node` with the drafts of its children to the frame of its list.
+  void add_item(FinishFrame& list, std::uint32_t item_node, Drafts&& children);
   // Appends the draft of the leaf `child`, spanning `span`, to `out`.
-  void finish_leaf(std::uint32_t child, BlockSpan span, Drafts& out);
+  void finish_leaf(std::uint32_t child, BlockSpan&& span, Drafts& out);
   // Positions on the stack of the containers that consume line text, of block quotes, of divs
   // and of md-HTML containers, so that no line walks containers it cannot concern.
   std::vector<std::size_t> consumers_, quotes_, divs_, html_containers_;
@@ -598,6 +614,8 @@ class ContainerBuilder {
   bool close_open_div(const line::Rest& rest);
   bool close_open_html_container(const line::Rest& rest);
   void cut_open(std::size_t depth);
+  // The divs at stack positions `depth` and above leave the div lists.
+  [[gnu::noinline]] void close_divs(std::size_t depth);
   bool last_leaf_takes_lines() const {
     auto c = last_child();
     return c && takes_lines(kind(*c));
@@ -680,7 +698,16 @@ class Parser {
   // The runs of non-blank lines: about the number of top-level blocks, room to reserve for them.
   std::size_t nonblank_runs() const { return nonblank_runs_; }
   // `end` lowered past the blank lines before it, but not below `start`.
-  std::size_t drop_trailing_blanks(std::size_t start, std::size_t end) const;
+  // Asked for every block the finish makes: inline.
+  std::size_t drop_trailing_blanks(std::size_t start, std::size_t end) const {
+    if (end > lines.size()) end = lines.size();
+    if (end <= start) return end;
+    // Line `end - 1`: non-blank, the first of a blank run (it names the run's end, after it) or a
+    // later one (it names the first).
+    const std::size_t last = end - 1;
+    const std::size_t named = runs_[last];
+    return std::max(start, named == last ? end : std::min(named, last));
+  }
   std::size_t line_offset(std::size_t line) const {
     return line < trace.line_offsets.size() ? trace.line_offsets[line] : 0;
   }

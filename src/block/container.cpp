@@ -16,15 +16,6 @@ namespace vedavi::block {
 
 using line::Rest;
 
-SpanKind span_kind_name(BuildKind kind) {
-  static constexpr SpanKind kNames[] = {
-      "html_container", "paragraph",  "block_quote",    "list",      "list",
-      "footnote_def",   "definition_list", "div",       "code_block", "math_block",
-      "paragraph",      "heading",    "thematic_break", "code_block", "html_block",
-      "table"};
-  return kNames[kind.index()];
-}
-
 Parser::Parser(line::SourceLines source_lines, const Options& opts,
                std::uint8_t span_mode)
     : lines(std::move(source_lines)), options(opts), mode(span_mode) {
@@ -56,16 +47,6 @@ Parser::Parser(line::SourceLines source_lines, const Options& opts,
   runs[count] = count;
   nonblank_runs_ = nonblank_runs;
   if (records_layout(mode)) trace.line_offsets.assign(n, 0);
-}
-
-std::size_t Parser::drop_trailing_blanks(std::size_t start, std::size_t end) const {
-  if (end > lines.size()) end = lines.size();
-  if (end <= start) return end;
-  // Line `end - 1`: non-blank, the first of a blank run (it names the run's end, after it) or a
-  // later one (it names the first).
-  const std::size_t last = end - 1;
-  const std::size_t named = runs_[last];
-  return std::max(start, named == last ? end : std::min(named, last));
 }
 
 void Parser::add_link_def(const std::string& label, LinkRef def) {
@@ -166,15 +147,25 @@ void ContainerBuilder::push(std::uint32_t node) {
 
 void ContainerBuilder::cut_open(std::size_t depth) {
   if (depth == 0) depth = 1;  // the root stays open
+  // Most cuts close no div: the colon index is not touched.
+  if (!divs_.empty() && divs_.back() >= depth) close_divs(depth);
+  stack.resize(depth);
+  ++stack_version_;
+  // Each list by itself, not through a list of them, which cost a loop over pointers per cut.
+  const auto drop_from = [depth](std::vector<std::size_t>& positions) {
+    while (!positions.empty() && positions.back() >= depth) positions.pop_back();
+  };
+  drop_from(consumers_);
+  drop_from(quotes_);
+  drop_from(html_containers_);
+}
+
+void ContainerBuilder::close_divs(std::size_t depth) {
   while (!divs_.empty() && divs_.back() >= depth) {
     std::size_t colons = get<build::Div>(kind(stack[divs_.back()])).colons;
     divs_by_colons_[colons].pop_back();
     divs_.pop_back();
   }
-  stack.resize(depth);
-  ++stack_version_;
-  for (auto* v : {&consumers_, &quotes_, &html_containers_})
-    while (!v->empty() && v->back() >= depth) v->pop_back();
 }
 
 void ContainerBuilder::note_syntax(std::size_t start, std::size_t end, SyntaxScope scope) {
@@ -225,6 +216,24 @@ std::size_t ContainerBuilder::match_consumers(Rest& rest, std::size_t limit) con
   for (std::size_t ci = 0; ci < consumers_.size(); ++ci) {
     std::size_t pos = consumers_[ci];
     if (pos >= limit) break;
+    // Most rests are spaces, then a printable byte: not blank, indented by the spaces alone, and
+    // cut by moving past them. Their spaces are counted once here for all three questions.
+    const std::size_t spaces = rest.leading_spaces();
+    if (spaces < rest.text.size() && line::is_plain_ascii(rest.text[spaces])) {
+      const std::size_t indent = rest.pad + spaces;
+      const BuildKind k = kind(stack[pos]);
+      if (auto* item = get_if<build::ListItem>(k)) {
+        if (indent < item->content_column) return pos;
+        rest = Rest{indent - item->content_column, rest.text.substr(spaces)};
+      } else if (holds<build::BlockQuote>(k)) {
+        if (indent > 3 || rest.text[spaces] != '>') return pos;
+        rest = strip_quote_marker(rest);
+      } else {  // footnote definition
+        if (indent < 4) return pos;
+        rest = Rest{indent - 4, rest.text.substr(spaces)};
+      }
+      continue;
+    }
     if (rest.is_blank()) {
       auto q = std::lower_bound(quotes_.begin(), quotes_.end(), pos);
       std::size_t cutpos = (q != quotes_.end() && *q < limit) ? *q : limit;

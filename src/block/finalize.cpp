@@ -170,6 +170,20 @@ class Finisher {
     if (pending.capacity() > kKeptPending) std::vector<ChildJob>().swap(pending);
   }
 
+  static bool holds_paragraphs_only(const Drafts& drafts) {
+    return std::ranges::all_of(drafts, [](const Draft& d) { return d.block.index() == kParagraph; });
+  }
+  // Finishes `drafts`, paragraphs all, onto `dest`, as a job for them would; their room is kept.
+  void finish_paragraphs(Drafts& drafts, Blocks& dest) {
+    dest.reserve(drafts.size());
+    for (Draft& d : drafts) {
+      auto& para = *std::get_if<draft::Paragraph>(&d.block);
+      dest.emplace_back(Block::Paragraph{std::move(para.attr), parse_leaf(para.text, kept_ctx_)});
+    }
+    drafts.clear_spent();
+    rooms_.children.give(std::move(drafts));
+  }
+
   // Appends the block finished from `draft` to `dest`, built in place.
   void finish_block(DraftBlock&& draft, Blocks& dest, bool panel_title,
                     std::vector<ChildJob>& pending) {
@@ -196,6 +210,12 @@ class Finisher {
             for (std::size_t k = 0; k < d.items.size(); ++k) {
               DraftListItem& item = d.items[k];
               list.items.push_back(ListItem{std::move(item.attr), {}, item.task});
+              // An item of paragraphs alone, the most frequent, is finished here: no job waits
+              // for it, as nothing of it waits for its siblings (paragraphs hold no children).
+              if (holds_paragraphs_only(item.children)) {
+                finish_paragraphs(item.children, list.items.back().children);
+                continue;
+              }
               pending.push_back(ChildJob{index, k, std::move(item.children), false});
             }
             d.items.clear();  // each item's own was moved out

@@ -131,7 +131,7 @@ static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser*
 
 // Appends the draft of a paragraph to `out`, none when its lines were all link definitions. The
 // most frequent draft is filled in place, without even a paragraph built aside.
-static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan span, Parser& parser,
+static void finish_paragraph(std::span<const line::Rest> lines, BlockSpan&& span, Parser& parser,
                              Drafts& out) {
   ParagraphParts parts = split_paragraph(lines, &parser, span.start);
   if (parts.defs_end >= lines.size()) return;
@@ -211,23 +211,8 @@ void ContainerBuilder::run_finish() {
       up.rules_below = up.rules_below || done.rules_below;
       BuildKind k = kind(done.node);
       const std::size_t start = nodes[done.node].start;
-      if (auto* item = get_if<build::ListItem>(k)) {
-        DraftListItem di;
-        di.attr = std::move(item->attr);
-        std::uint32_t list_node = up.node;
-        if (get<build::List>(kind(list_node)).ordered) {
-          di.source = item->source;
-          di.content_offset = item->content_offset;
-        }
-        for (std::size_t c = 1; c < done.out.size() && !up.rules_below; ++c)
-          up.rules_below = std::holds_alternative<draft::Paragraph>(done.out[c - 1].block) &&
-                           std::holds_alternative<draft::Paragraph>(done.out[c].block);
-        di.children = std::move(done.out);
-        di.number = static_cast<std::size_t>(item->number);
-        di.line = start;
-        di.task = item->task;
-        up.items.push_back(std::move(di));
-        if (item->loose) up.loose = true;
+      if (holds<build::ListItem>(k)) {
+        add_item(up, done.node, std::move(done.out));
       } else if (auto* list = get_if<build::List>(k)) {
         std::unique_ptr<StreamedSpans> streamed;
         bool rules_below = done.rules_below || list->ordered;
@@ -272,6 +257,18 @@ void ContainerBuilder::run_finish() {
     BuildKind k = kind(child);
     const std::size_t start = nodes[child].start;
     std::size_t child_end = f.next != BuildNode::kNone ? nodes[f.next].start : f.child_end;
+    // An item of a list: its own span is read by no one (its list's and its children's are), and
+    // an item of leaves alone, the most frequent, takes no frame.
+    if (holds<build::ListItem>(k) && holds<build::List>(kind(f.node))) {
+      if (holds_leaves_only(child)) {
+        finish_item_of_leaves(f, child, child_end);
+        continue;
+      }
+      Frame& opened = frames.emplace_back(child, child_end);
+      opened.next = nodes[child].first_child;
+      opened.out = rooms_->children.take(nodes[child].child_count);
+      continue;
+    }
     std::size_t pass_down = child_end;
     if (auto close = closing_line(k)) {
       if (*close + 1 < child_end) child_end = *close + 1;
@@ -306,7 +303,45 @@ void ContainerBuilder::run_finish() {
   }
 }
 
-void ContainerBuilder::finish_leaf(std::uint32_t child, BlockSpan span, Drafts& out) {
+bool ContainerBuilder::holds_leaves_only(std::uint32_t node) const {
+  for (std::uint32_t c = nodes[node].first_child; c != BuildNode::kNone; c = nodes[c].next_sibling)
+    if (is_container(kind(c))) return false;
+  return true;
+}
+
+void ContainerBuilder::finish_item_of_leaves(FinishFrame& list, std::uint32_t item, std::size_t end) {
+  // As a frame of the item would: each child's span ends where the next child starts.
+  Drafts out = rooms_->children.take(nodes[item].child_count);
+  for (std::uint32_t c = nodes[item].first_child; c != BuildNode::kNone;) {
+    const std::uint32_t next = nodes[c].next_sibling;
+    const std::size_t start = nodes[c].start;
+    const std::size_t stop = next != BuildNode::kNone ? nodes[next].start : end;
+    finish_leaf(c, BlockSpan::of(span_kind_name(kind(c)), start, parser.drop_trailing_blanks(start, stop)), out);
+    c = next;
+  }
+  add_item(list, item, std::move(out));
+}
+
+void ContainerBuilder::add_item(FinishFrame& list, std::uint32_t item_node, Drafts&& children) {
+  auto& item = get<build::ListItem>(kind(item_node));
+  for (std::size_t c = 1; c < children.size() && !list.rules_below; ++c)
+    list.rules_below = std::holds_alternative<draft::Paragraph>(children[c - 1].block) &&
+                       std::holds_alternative<draft::Paragraph>(children[c].block);
+  // Made in the list's items, not aside and moved there.
+  DraftListItem& di = list.items.emplace_back();
+  di.attr = std::move(item.attr);
+  if (get<build::List>(kind(list.node)).ordered) {
+    di.source = item.source;
+    di.content_offset = item.content_offset;
+  }
+  di.children = std::move(children);
+  di.number = static_cast<std::size_t>(item.number);
+  di.line = nodes[item_node].start;
+  di.task = item.task;
+  if (item.loose) list.loose = true;
+}
+
+void ContainerBuilder::finish_leaf(std::uint32_t child, BlockSpan&& span, Drafts& out) {
   Parser& p = parser;
   const bool facts = records_facts(p.mode);
   const BuildKind k = kind(child);

@@ -25,11 +25,16 @@ bool quote_marker_matches(const Rest& rest) {
 
 // Whether a block quote or list item can open on `rest`: its first character after white space is
 // ">" or begins a list marker. Every other line (most lines of text) skips the recognisers.
+// The bytes that may begin a block quote or list marker, all below 64: one bit each.
+bool opens_container_byte(char c) {
+  constexpr auto bit = [](char b) { return std::uint64_t{1} << static_cast<unsigned>(b); };
+  constexpr std::uint64_t kBytes = bit('>') | bit('-') | bit('+') | bit('*') | (std::uint64_t{0x3ff} << '0');
+  const auto b = static_cast<unsigned char>(c);
+  return b < 64 && ((kBytes >> b) & 1) != 0;
+}
 bool may_open_container(const Rest& rest) {
   std::string_view t = rest.trimmed_start();
-  if (t.empty()) return false;
-  const char c = t[0];
-  return c == '>' || c == '-' || c == '+' || c == '*' || (c >= '0' && c <= '9');
+  return !t.empty() && opens_container_byte(t[0]);
 }
 
 // Where a fence of `length` characters `c` closes in `rest`: at most 3 columns of indentation,
@@ -260,6 +265,16 @@ bool ContainerBuilder::close_open_html_container(const Rest& rest) {
 bool ContainerBuilder::continue_indented_code(const Rest& rest) {
   auto* code = last_child_as<build::IndentedCode>();
   if (!code) return false;
+  // Most lines of code are spaces, then a printable byte: not blank, indented by the spaces
+  // alone, and cut by moving past four columns of them.
+  const std::size_t spaces = rest.leading_spaces();
+  if (spaces < rest.text.size() && line::is_plain_ascii(rest.text[spaces])) {
+    const std::size_t indent = rest.pad + spaces;
+    if (indent < 4) return false;
+    append_text_line(code->text, Rest{indent - 4, rest.text.substr(spaces)});
+    leaf_open = true;
+    return true;
+  }
   bool take;
   if (!rest.is_blank()) {
     take = rest.indent() >= 4;
@@ -351,9 +366,14 @@ void ContainerBuilder::open_list_item(Rest& rest, const ListMarker& m) {
 }
 
 bool ContainerBuilder::open_containers(Rest& rest) {
-  while (below_depth_limit() && may_open_container(rest)) {
-    if (rest.equals("---")) break;  // a thematic break
-    if (quote_marker_matches(rest)) {
+  while (below_depth_limit()) {
+    // Most rests are spaces, then a printable byte: the byte after the spaces is the lead, and
+    // the spaces are the indentation, counted once for the questions below.
+    const std::size_t spaces = rest.leading_spaces();
+    const bool plain = spaces < rest.text.size() && line::is_plain_ascii(rest.text[spaces]);
+    if (plain ? !opens_container_byte(rest.text[spaces]) : !may_open_container(rest)) break;
+    if (rest.size() == 3 && rest.equals("---")) break;  // a thematic break
+    if (plain ? rest.pad + spaces <= 3 && rest.text[spaces] == '>' : quote_marker_matches(rest)) {
       mark_loose_if_blank(*this, innermost());
       clear_blank_items();
       push(open_node(build::BlockQuote{}));
@@ -429,11 +449,13 @@ void Parser::container_block(Drafts& out) {
       b.append_line(*get_if<build::Paragraph>(leaf), rest);
       continue;
     }
+    // A row of an open table, as frequent as prose in some documents: a line beginning with "|"
+    // closes no div or md-HTML container, so it is taken before the steps that look for those.
+    if (is_any<build::TablePtr>(leaf) && take_table_row(b, leaf, rest)) continue;
     if ((is_any<build::FencedCode, build::MathBlock>(leaf) && b.continue_fenced_leaf(leaf, rest)) ||
         b.close_div(rest) || (is_any<build::HtmlBlock>(leaf) && b.continue_html_block(rest)) ||
         b.close_html_container(rest) ||
-        (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)) ||
-        (is_any<build::TablePtr>(leaf) && take_table_row(b, leaf, rest)))
+        (is_any<build::IndentedCode>(leaf) && b.continue_indented_code(rest)))
       continue;
 
     bool blank_between_items = false;

@@ -188,7 +188,8 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
   while (i < src.size()) {
     std::string_view t = line::trim(src[i]);
     if (t.empty() || t == "^") {
-      literalize_pending();
+      // Most blank lines follow no attribute line: no call.
+      if (!pending.lines.empty()) literalize_pending();
       if (!t.empty()) separated = true;
       ++i;
       continue;

@@ -106,9 +106,10 @@ SourceLines::SourceLines(std::string_view text, LineEnds room) : text_(text.data
   // at most steps. Short lines take four such writes; long lines, with at most one or two ends a
   // step, take two, and the loop after them is rarely entered.
   const auto steps = [&]<int kFirst>(const char* const stop) {
+    // Room for a whole run, made once before it: no step of it can write more than its 64.
+    make_room(static_cast<std::size_t>(stop - at));
     for (; at != stop; at += kStep) {
       std::uint64_t mask = lfs(at) | lfs(at + 16) << 16 | lfs(at + 32) << 32 | lfs(at + 48) << 48;
-      make_room(kStep);
       const auto base = static_cast<std::uint64_t>(at - begin);
       for (int k = 0; k < kFirst; ++k) {
         out[n] = base + static_cast<unsigned>(std::countr_zero(mask));
