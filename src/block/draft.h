@@ -154,7 +154,7 @@ struct HtmlBlock {
 struct ThematicBreak { Attr attr; };
 // The alignments and rows stand in the parse's arena, as the rows' cells do: a table costs no
 // allocation for them. A body row is its line, split into cells only as it is finished (by
-// `table_cells::for_each_body_cell`), where each cell is parsed as soon as it is cut: the cells'
+// `table_cells::cut_body_row`), where each cell is parsed as soon as it is cut: the cells'
 // views are made and read while the line is at hand, not kept from the line loop to the end.
 // The line is a view of the source when the parse keeps it, else of its copy in the parse's arena.
 struct Table {
