@@ -559,9 +559,10 @@ void DomRenderer::finish(const Frame& frame) {
       return;
     case Close::Cell: {
       --cells_open_;
+      std::string& text = out();
+      escape_cell_pipes(text, frame.cell_begin);
       // The reader trims a cell: spaces at its ends go (a second round would not write them), other
       // white space there is written as references.
-      std::string& text = out();
       while (text.size() > frame.cell_begin && text.back() == ' ') text.pop_back();
       if (text.back() == '\t') {
         text.pop_back();

@@ -1,7 +1,9 @@
 // Pipe tables: which table elements an md pipe table expresses exactly, and their parts.
 #pragma once
 
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,5 +24,11 @@ struct PipeTable {
 class BlockNodes;
 std::optional<PipeTable> pipe_table(const fast5ever::dom::Dom& dom, const BlockNodes& is_block,
                                     fast5ever::dom::NodeId table);
+
+// Puts a backslash before each "|" of a cell's md (from `begin` on) that no backslash escapes.
+// The reader cuts a row at such pipes and turns each "\|" into "|" before it reads a cell's
+// inlines, so a pipe in a link's target or title, an attribute value, math or raw HTML stays in
+// its cell. Backslash pairs are read as the reader reads them: "\\|" ends in a cut.
+void escape_cell_pipes(std::string& md, std::size_t begin);
 
 }  // namespace vedavi::markdown

@@ -209,6 +209,12 @@ TEST(Tables, PipeTables) {
   EXPECT_EQ(vedavi_to_md("<table><thead><tr><th></th></tr></thead><tbody><tr><td>a|b</td></tr>"
                          "<tr><td><code>x|y</code></td></tr></tbody></table>"),
             "|  |\n|--- |\n| a\\|b |\n| `x\\|y` |\n\n");
+  // A pipe anywhere else in a cell (a target, a title, an attribute value, math, raw HTML) is
+  // escaped too: the reader cuts the row at every bare one, and takes "\\|" back as "|".
+  EXPECT_EQ(vedavi_to_md("<table><thead><tr><th><a href=\"a|b\" title=\"t|\">x</a></th>"
+                         "<th><em data-k=\"|\">y</em> <span class=\"math inline\">a|b</span> <b title=\"|\">z</b></th>"
+                         "</tr></thead></table>"),
+            "| [x](a\\|b \"t\\|\") | *y*{data-k=\"\\|\"} \\(a\\|b\\) <b title=\"\\|\">z</b> |\n|--- |--- |\n\n");
   // The reader trims a cell: spaces at its ends are not written, other white space is kept.
   EXPECT_EQ(vedavi_to_md("<table><thead><tr><th> a </th><th>  </th></tr></thead><tbody><tr><td>\t x \t</td>"
                          "<td> <b>y</b> </td></tr></tbody></table>"),
@@ -225,6 +231,9 @@ TEST(Tables, PipeTables) {
            "<table>" + head + "<tbody><tr><td align=\"left\">1</td><td>2</td></tr>"
                "<tr><td align=\"right\">1</td><td>2</td></tr></tbody></table>",
            "<table>" + head + "<tbody><tr><td>1</td> <td>2</td></tr></tbody></table>",
+           // "\\|" that a code span or an attribute writes as it stands would read back as "|".
+           "<table>" + head + "<tbody><tr><td><code>a\\|b</code></td><td>2</td></tr></tbody></table>",
+           "<table>" + head + "<tbody><tr><td><a href=\"a\\|b\">1</a></td><td>2</td></tr></tbody></table>",
        }) {
     const std::string md = vedavi_to_md(refused);
     EXPECT_EQ(md.substr(0, 7), "<table>") << refused;
