@@ -477,7 +477,7 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
   // A table is many short pieces, its cells above all: it is written staged.
   StagedOut out(string_out);
   out.append("<table");
-  if (!table.attr.empty()) write_attrs(table.attr, out.string());
+  if (!table.attr.empty()) write_attrs(table.attr, out);
   out.append(">\n");
   if (!table.caption.empty()) {
     out.append("<caption>");

@@ -151,6 +151,9 @@ void write_attrs(const Attr& attr, std::string& out);
 inline void attrs_html(const Attr& attr, std::string& out) {
   if (!attr.empty()) write_attrs(attr, out);
 }
+// The same into a stage. Pairs of plain ASCII keys and values with nothing to escape (a table's
+// column widths, most often) are stored there; any other set is written by the general writer.
+void write_attrs(const Attr& attr, StagedOut& out);
 // "<pre" A "><code" with the language class when a language is given, then ">".
 std::string code_block_open(const Attr& attr, const std::optional<Str>& lang);
 void append_code_block_open(const Attr& attr, const std::optional<Str>& lang,
