@@ -112,6 +112,22 @@ class StagedOut {
     if (kept != text.size()) [[unlikely]] escape_text_from(text, kept, string());
   }
 
+  // `text` escaped as escape_attr does.
+  [[gnu::always_inline]] void append_escaped_attr(std::string_view text) {
+    if (!make_room(text.size())) [[unlikely]] {
+      escape_attr(text, out_);
+      return;
+    }
+    char* const start = at_;
+    if (put_kept<escape_scan::Markup::Attr>(text) != text.size()) [[unlikely]] {
+      at_ = start;
+      escape_attr(text, string());
+    }
+  }
+
+  // What is staged and not handed to the string yet.
+  std::size_t staged() const { return static_cast<std::size_t>(at_ - buffer_); }
+
   // A place to come back to: a writer that finds, halfway, that a node needs the general way
   // takes back what it staged of it.
   char* mark() const { return at_; }
