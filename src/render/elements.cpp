@@ -96,24 +96,23 @@ void write_attrs(const Attr& attr, StagedOut& out) {
     write_attrs(attr, out.string());
     return;
   }
-  char* const mark = out.mark();
+  StagedOut::Cursor at = out.cursor();
   for (const auto& [key, value] : attr.pairs()) {
     if (key == "id" || key == "class") continue;  // never written as pairs
     if (!is_plain_attr_key(key)) {
-      out.rewind(mark);
       write_attrs(attr, out.string());
       return;
     }
-    out.put(' ');
-    out.put(key);
-    out.put("=\"");
-    if (out.put_kept<escape_scan::Markup::Attr>(value) != value.size()) {
-      out.rewind(mark);
+    at.put(' ');
+    at.put(key);
+    at.put("=\"");
+    if (at.put_kept<escape_scan::Markup::Attr>(value) != value.size()) {
       write_attrs(attr, out.string());
       return;
     }
-    out.put('"');
+    at.put('"');
   }
+  out.commit(at);
 }
 
 void append_code_block_open(const Attr& attr, const std::optional<Str>& lang,
