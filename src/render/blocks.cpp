@@ -439,7 +439,21 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
     // cell to cell.
     const Align column = k < column_aligns.size() ? column_aligns[k] : Align::None;
     const Align align = cell.align == Align::None ? column : cell.align;
-    if (cell.attr.empty()) [[likely]] {
+    const Inline::Text* text = texts_direct && cell.content.size() == 1
+                                   ? std::get_if<Inline::Text>(&cell.content.front().data)
+                                   : nullptr;
+    // The common cell, one text without attributes, is written with room made once for both.
+    if (text != nullptr && cell.attr.empty() &&
+        out.make_room(sizeof(PaddedPiece::bytes) + text->text.size())) [[likely]] {
+      const PaddedPiece& piece = kPaddedCellOpen[Lead][tag][static_cast<std::size_t>(align)];
+      StagedOut::Cursor at = out.cursor();
+      at.put_first(piece.bytes, piece.size);
+      const std::size_t kept = at.put_kept<escape_scan::Markup::Text>(text->text);
+      out.commit(at);
+      if (kept != text->text.size()) [[unlikely]] escape_text_from(text->text, kept, out.string());
+      return;
+    }
+    if (cell.attr.empty()) {
       plain_cell_open<Lead>(tag, align, out);
     } else {
       std::string& string = out.string();
@@ -454,9 +468,6 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
       }
       string += '>';
     }
-    const Inline::Text* text = texts_direct && cell.content.size() == 1
-                                   ? std::get_if<Inline::Text>(&cell.content.front().data)
-                                   : nullptr;
     if (text != nullptr) {
       out.append_escaped_text(text->text);
     } else {
