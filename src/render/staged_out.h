@@ -1,6 +1,6 @@
-// Output staged in a buffer on the stack, for the writers of many short pieces (the inline walk,
-// table rows). A writer makes room once for the longest form of what it is about to write (a
-// node, a cell) and then stores its tags and texts through a pointer, without the string's
+// Output staged in a buffer on the stack, for the writers of many short pieces (the block and
+// inline walks, table rows). A writer makes room once for the longest form of what it is about to
+// write (a node, a cell) and then stores its tags and texts through a cursor, without the string's
 // capacity test, length update and terminator per piece; the string gets the buffer in whole
 // stretches. Writers that append to the string itself take it from `string()`, which first hands
 // it what is staged.
@@ -31,34 +31,6 @@ class StagedOut {
     if (n <= static_cast<std::size_t>(buffer_ + kSize - at_)) [[likely]] return true;
     flush();
     return n <= kSize;
-  }
-
-  // The pieces below assume room made for them.
-  template <std::size_t N>
-  [[gnu::always_inline]] void put(const char (&literal)[N]) {
-    Cursor at = cursor();
-    at.put(literal);
-    commit(at);
-  }
-  [[gnu::always_inline]] void put(char c) { *at_++ = c; }
-  [[gnu::always_inline]] void put(const char* data, std::size_t size) {
-    Cursor at = cursor();
-    at.put(data, size);
-    commit(at);
-  }
-  [[gnu::always_inline]] void put(std::string_view text) { put(text.data(), text.size()); }
-  template <std::size_t N>
-  [[gnu::always_inline]] void put_first(const char (&block)[N], std::size_t size) {
-    Cursor at = cursor();
-    at.put_first(block, size);
-    commit(at);
-  }
-  template <escape_scan::Markup markup>
-  [[gnu::always_inline]] std::size_t put_kept(std::string_view text) {
-    Cursor at = cursor();
-    const std::size_t kept = at.put_kept<markup>(text);
-    commit(at);
-    return kept;
   }
 
   // A writer of several pieces in a row (a node, a cell) stores them through a cursor, a copy of
@@ -134,6 +106,34 @@ class StagedOut {
   // A cursor at the stage's position, for pieces that room was made for.
   Cursor cursor() const { return Cursor(at_); }
   void commit(Cursor cursor) { at_ = cursor.at_; }
+
+  // One piece at the stage's position, for a writer of a single piece (room made for it).
+  template <std::size_t N>
+  [[gnu::always_inline]] void put(const char (&literal)[N]) {
+    Cursor at = cursor();
+    at.put(literal);
+    commit(at);
+  }
+  [[gnu::always_inline]] void put(char c) { *at_++ = c; }
+  [[gnu::always_inline]] void put(const char* data, std::size_t size) {
+    Cursor at = cursor();
+    at.put(data, size);
+    commit(at);
+  }
+  [[gnu::always_inline]] void put(std::string_view text) { put(text.data(), text.size()); }
+  template <std::size_t N>
+  [[gnu::always_inline]] void put_first(const char (&block)[N], std::size_t size) {
+    Cursor at = cursor();
+    at.put_first(block, size);
+    commit(at);
+  }
+  template <escape_scan::Markup markup>
+  [[gnu::always_inline]] std::size_t put_kept(std::string_view text) {
+    Cursor at = cursor();
+    const std::size_t kept = at.put_kept<markup>(text);
+    commit(at);
+    return kept;
+  }
 
   // With room made as needed: markup, or `text` escaped as escape_text does.
   [[gnu::always_inline]] void append(std::string_view markup) {
