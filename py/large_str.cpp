@@ -32,6 +32,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace vedavi::py {
 namespace {
@@ -208,10 +211,39 @@ Ref new_large_str(std::string_view utf8) {
 
 namespace {
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// The copy below by 32-byte blocks, for the processors that have them (nearly all): half the
+// loads, tests and stores. The blocks that end the copy are left to the general copy.
+[[gnu::target("avx2")]] std::size_t copy_ascii_wide(const unsigned char* bytes, std::size_t n, char* out) {
+  std::size_t i = 0;
+  for (; i + 128 <= n; i += 128) {
+    const auto* at = reinterpret_cast<const __m256i*>(bytes + i);
+    const __m256i a = _mm256_loadu_si256(at), b = _mm256_loadu_si256(at + 1);
+    const __m256i c = _mm256_loadu_si256(at + 2), d = _mm256_loadu_si256(at + 3);
+    if (_mm256_movemask_epi8(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d))) != 0) break;
+    auto* to = reinterpret_cast<__m256i*>(out + i);
+    _mm256_storeu_si256(to, a);
+    _mm256_storeu_si256(to + 1, b);
+    _mm256_storeu_si256(to + 2, c);
+    _mm256_storeu_si256(to + 3, d);
+  }
+  return i;
+}
+// Asked once, as the module loads (the processor's features are read first: this may run before
+// the runtime's own constructors).
+const bool kHasWideBlocks = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
 // Copies ASCII bytes from the start of [0, n) up to the first byte from 0x80 up; returns how many
 // it copied (n when every byte is ASCII).
 std::size_t copy_ascii(const unsigned char* bytes, std::size_t n, char* out) {
   std::size_t i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (kHasWideBlocks) i = copy_ascii_wide(bytes, n, out);
+#endif
 #if defined(__SSE2__)
   for (; i + 64 <= n; i += 64) {
     const auto* at = reinterpret_cast<const __m128i*>(bytes + i);

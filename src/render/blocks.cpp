@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "text/escape.h"
 #include "text/escape_scan.h"
@@ -28,21 +29,26 @@ void html_block(const Block::HtmlBlock& html, std::string& out) {
   append_markup(raw.substr(pos), out);
 }
 
-void list_item_open(const ListItem& item, std::string& out) {
-  out += "<li";
+// The attributes of a block, when it has any.
+void attrs_html(const Attr& attr, StagedOut& out) {
+  if (!attr.empty()) write_attrs(attr, out);
+}
+
+void list_item_open(const ListItem& item, StagedOut& out) {
+  out.append("<li");
   attrs_html(item.attr, out);
-  out += '>';
+  out.append('>');
   if (item.task) {
-    out += "<input type=\"checkbox\" disabled=\"disabled\"";
-    if (*item.task) out += " checked=\"checked\"";
-    out += " /> ";
+    out.append("<input type=\"checkbox\" disabled=\"disabled\"");
+    if (*item.task) out.append(" checked=\"checked\"");
+    out.append(" /> ");
   }
 }
 
-void list_open(const Block::List& list, std::string& out) {
+void list_open(const Block::List& list, StagedOut& out) {
   const bool has_tasks =
       std::ranges::any_of(list.items, [](const ListItem& item) { return item.task.has_value(); });
-  out += list.ordered ? "<ol" : "<ul";
+  out.append(list.ordered ? "<ol" : "<ul");
   if (has_tasks && !list.attr.has_class("task-list")) {
     Attr attr = list.attr;
     attr.push_class("task-list");
@@ -51,19 +57,32 @@ void list_open(const Block::List& list, std::string& out) {
     attrs_html(list.attr, out);
   }
   if (list.ordered && list.start != 1) {
-    out += " start=\"";
-    append_number(list.start, out);
-    out += '"';
+    std::string& string = out.string();
+    string += " start=\"";
+    append_number(list.start, string);
+    string += '"';
   }
-  out += ">\n";
+  out.append(">\n");
+}
+
+void code_block_open(const Attr& attr, const std::optional<Str>& lang, StagedOut& out) {
+  out.append("<pre");
+  attrs_html(attr, out);
+  out.append("><code");
+  if (lang) {
+    out.append(" class=\"language-");
+    out.append_escaped_attr(*lang);
+    out.append('"');
+  }
+  out.append('>');
 }
 
 // A heading's level, one digit but for levels a tree built by hand may hold.
-void heading_level(std::size_t level, std::string& out) {
+void heading_level(std::size_t level, StagedOut& out) {
   if (level < 10) {
-    out += static_cast<char>('0' + level);
+    out.append(static_cast<char>('0' + level));
   } else {
-    append_number(level, out);
+    append_number(level, out.string());
   }
 }
 
@@ -113,6 +132,8 @@ std::size_t render_document_pieces(const Document& doc, std::size_t piece_size,
     return piece;
   };
   std::string* piece = &next_piece();
+  // One stage for all the blocks of a piece.
+  std::optional<StagedOut> staged(std::in_place, *piece);
   Renderer renderer(doc);
   // Top-level blocks are written one by one: the walk of a list of blocks writes each on its own,
   // so the pieces join to the HTML of the whole list.
@@ -124,12 +145,15 @@ std::size_t render_document_pieces(const Document& doc, std::size_t piece_size,
     if (i + 2 < doc.blocks.size()) __builtin_prefetch(&doc.blocks[i + 2]);
     if (i + 1 < doc.blocks.size())
       if (const auto* next = doc.blocks[i + 1].get_if<Block::Table>()) __builtin_prefetch(next);
-    renderer.block(block, *piece);
-    if (piece->size() >= piece_size) {
+    renderer.blocks(std::span<const Block>(&block, 1), *staged);
+    if (piece->size() + staged->staged() >= piece_size) {
+      staged->flush();
       ++used;
       piece = &next_piece();
+      staged.emplace(*piece);
     }
   }
+  staged->flush();
   renderer.footnotes(*piece);
   if (!piece->empty()) ++used;
   for (std::size_t i = used; i < pieces.size(); ++i) pieces[i].clear();
@@ -140,11 +164,17 @@ void Renderer::block(const Block& block, std::string& out) {
   blocks(std::span<const Block>(&block, 1), out);
 }
 
+void Renderer::blocks(std::span<const Block> blocks, std::string& out) {
+  StagedOut staged(out);
+  this->blocks(blocks, staged);
+  staged.flush();
+}
+
 // The hot paths of the writer are flattened: every call they make within this file, std::string's
 // appends included, is inlined, so the many short pieces of literal markup become fixed-size
 // stores rather than calls. Tables, figures and definition lists stay calls of their own, which
 // keeps the walk small.
-[[gnu::flatten]] void Renderer::blocks(std::span<const Block> blocks, std::string& out) {
+[[gnu::flatten]] void Renderer::blocks(std::span<const Block> blocks, StagedOut& out) {
   // Leaf blocks (most top-level ones) are written without a frame on the walk stack, up to the
   // first container.
   while (!blocks.empty()) {
@@ -161,25 +191,25 @@ void Renderer::block(const Block& block, std::string& out) {
 }
 
 // Flattened as blocks, and a call of its own rather than a second copy inside it.
-[[gnu::flatten, gnu::noinline]] void Renderer::walk_blocks(std::size_t base, std::string& out) {
+[[gnu::flatten, gnu::noinline]] void Renderer::walk_blocks(std::size_t base, StagedOut& out) {
   while (block_stack_.size() > base) {
     BlockFrame& top = block_stack_.back();
     if (top.list != nullptr) {
       if (top.next_item == top.list->items.size()) {
-        out += top.close;
+        out.append(top.close);
         block_stack_.pop_back();
         continue;
       }
       const ListItem& item = top.list->items[top.next_item++];
       const bool is_tight = top.list->tight;
       list_item_open(item, out);
-      if (!is_tight) out += '\n';
+      if (!is_tight) out.append('\n');
       // Most tight items hold one bare paragraph: written here, as the item's frame would.
       if (is_tight && item.children.size() == 1) {
         const auto* paragraph = item.children.front().get_if<Block::Paragraph>();
         if (paragraph != nullptr && paragraph->attr.empty()) {
           inlines(paragraph->inlines, out);
-          out += "</li>\n";
+          out.append("</li>\n");
           continue;
         }
       }
@@ -187,7 +217,7 @@ void Renderer::block(const Block& block, std::string& out) {
       continue;
     }
     if (top.rest.empty()) {
-      out += top.close;
+      out.append(top.close);
       block_stack_.pop_back();
       continue;
     }
@@ -200,63 +230,63 @@ void Renderer::block(const Block& block, std::string& out) {
         // (a footnote definition between them moved out) are set apart by a line break, so that
         // the last word of one and the first of the next stay two words.
         if (paragraph->attr.empty()) {
-          if (top.after_bare_paragraph) out += '\n';
+          if (top.after_bare_paragraph) out.append('\n');
           top.after_bare_paragraph = true;
           inlines(paragraph->inlines, out);
         } else {
           top.after_bare_paragraph = false;
-          out += "<p";
+          out.append("<p");
           attrs_html(paragraph->attr, out);
-          out += '>';
+          out.append('>');
           inlines(paragraph->inlines, out);
-          out += "</p>";
+          out.append("</p>");
         }
         continue;
       }
       top.after_bare_paragraph = false;
-      out += '\n';
+      out.append('\n');
     }
     if (auto frame = open_block(block, out)) block_stack_.push_back(*frame);
   }
 }
 
-std::optional<Renderer::BlockFrame> Renderer::open_block(const Block& block, std::string& out) {
+std::optional<Renderer::BlockFrame> Renderer::open_block(const Block& block, StagedOut& out) {
   switch (block.kind()) {
     case BlockKind::Paragraph: {
       const auto& paragraph = *block.get_if<Block::Paragraph>();
-      out += "<p";
+      out.append("<p");
       attrs_html(paragraph.attr, out);
-      out += '>';
+      out.append('>');
       inlines(paragraph.inlines, out);
-      out += "</p>\n";
+      out.append("</p>\n");
       return std::nullopt;
     }
     case BlockKind::Heading: {
       const auto& heading = *block.get_if<Block::Heading>();
-      out += "<h";
+      out.append("<h");
       heading_level(heading.level, out);
       attrs_html(heading.attr, out);
-      out += '>';
+      out.append('>');
       inlines(heading.inlines, out);
-      out += "</h";
+      out.append("</h");
       heading_level(heading.level, out);
-      out += ">\n";
+      out.append(">\n");
       return std::nullopt;
     }
     case BlockKind::PanelTitle: {
       const auto& title = *block.get_if<Block::PanelTitle>();
-      out += "<header";
+      out.append("<header");
       attrs_html(title.attr, out);
-      out += '>';
+      out.append('>');
       inlines(title.inlines, out);
-      out += "</header>\n";
+      out.append("</header>\n");
       return std::nullopt;
     }
     case BlockKind::BlockQuote: {
       const auto& quote = *block.get_if<Block::BlockQuote>();
-      out += "<blockquote";
+      out.append("<blockquote");
       attrs_html(quote.attr, out);
-      out += ">\n";
+      out.append(">\n");
       return BlockFrame{quote.children, "</blockquote>\n"};
     }
     case BlockKind::List: {
@@ -265,61 +295,61 @@ std::optional<Renderer::BlockFrame> Renderer::open_block(const Block& block, std
       return BlockFrame{{}, list.ordered ? "</ol>\n" : "</ul>\n", &list};
     }
     case BlockKind::DefinitionList:
-      definition_list(*block.get_if<Block::DefinitionList>(), out);
+      definition_list(*block.get_if<Block::DefinitionList>(), out.string());
       return std::nullopt;
     case BlockKind::CodeBlock: {
       const auto& code = *block.get_if<Block::CodeBlock>();
-      append_code_block_open(code.attr, code.lang, out);
-      escape_text(code.text, out);
-      out += "</code></pre>\n";
+      code_block_open(code.attr, code.lang, out);
+      out.append_escaped_text(code.text);
+      out.append("</code></pre>\n");
       return std::nullopt;
     }
     case BlockKind::HtmlBlock:
-      html_block(*block.get_if<Block::HtmlBlock>(), out);
+      html_block(*block.get_if<Block::HtmlBlock>(), out.string());
       return std::nullopt;
     case BlockKind::ThematicBreak:
-      out += "<hr";
+      out.append("<hr");
       attrs_html(block.get_if<Block::ThematicBreak>()->attr, out);
-      out += " />\n";
+      out.append(" />\n");
       return std::nullopt;
     case BlockKind::Table:
       table(*block.get_if<Block::Table>(), out);
       return std::nullopt;
     case BlockKind::Div: {
       const auto& div = *block.get_if<Block::Div>();
-      out += "<div";
+      out.append("<div");
       attrs_html(div.attr, out);
-      out += ">\n";
+      out.append(">\n");
       return BlockFrame{div.children, "</div>\n"};
     }
     case BlockKind::MathBlock:
-      math_block(*block.get_if<Block::MathBlock>(), out);
+      math_block(*block.get_if<Block::MathBlock>(), out.string());
       return std::nullopt;
     case BlockKind::Figure:
-      figure(*block.get_if<Block::Figure>(), out);
+      figure(*block.get_if<Block::Figure>(), out.string());
       return std::nullopt;
     case BlockKind::TemplateToken: {
       const auto& token = *block.get_if<TemplateToken>();
-      template_html(token.syntax, token.body, token.kind, token.name, out);
-      out += '\n';
+      template_html(token.syntax, token.body, token.kind, token.name, out.string());
+      out.append('\n');
       return std::nullopt;
     }
     case BlockKind::RawBlock: {
       const auto& raw = *block.get_if<Block::RawBlock>();
-      raw_data_open(raw.format, raw.text, out);
-      raw_payload(raw.text, out);
-      out += "</script>\n";
+      raw_data_open(raw.format, raw.text, out.string());
+      raw_payload(raw.text, out.string());
+      out.append("</script>\n");
       return std::nullopt;
     }
     case BlockKind::ScriptBlock: {
       const auto& script = *block.get_if<Block::ScriptBlock>();
-      out += "<script type=\"text/";
-      escape_attr(script.lang, out);
-      out += "-block\"";
-      if (raw_data_needs_encoding(script.text)) out += " data-encoding=\"html\"";
-      out += ">\n";
-      raw_payload(script.text, out);
-      out += "</script>\n";
+      out.append("<script type=\"text/");
+      escape_attr(script.lang, out.string());
+      out.append("-block\"");
+      if (raw_data_needs_encoding(script.text)) out.append(" data-encoding=\"html\"");
+      out.append(">\n");
+      raw_payload(script.text, out.string());
+      out.append("</script>\n");
       return std::nullopt;
     }
   }
@@ -409,7 +439,21 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
     // cell to cell.
     const Align column = k < column_aligns.size() ? column_aligns[k] : Align::None;
     const Align align = cell.align == Align::None ? column : cell.align;
-    if (cell.attr.empty()) [[likely]] {
+    const Inline::Text* text = texts_direct && cell.content.size() == 1
+                                   ? std::get_if<Inline::Text>(&cell.content.front().data)
+                                   : nullptr;
+    // The common cell, one text without attributes, is written with room made once for both.
+    if (text != nullptr && cell.attr.empty() &&
+        out.make_room(sizeof(PaddedPiece::bytes) + text->text.size())) [[likely]] {
+      const PaddedPiece& piece = kPaddedCellOpen[Lead][tag][static_cast<std::size_t>(align)];
+      StagedOut::Cursor at = out.cursor();
+      at.put_first(piece.bytes, piece.size);
+      const std::size_t kept = at.put_kept<escape_scan::Markup::Text>(text->text);
+      out.commit(at);
+      if (kept != text->text.size()) [[unlikely]] escape_text_from(text->text, kept, out.string());
+      return;
+    }
+    if (cell.attr.empty()) {
       plain_cell_open<Lead>(tag, align, out);
     } else {
       std::string& string = out.string();
@@ -424,9 +468,6 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
       }
       string += '>';
     }
-    const Inline::Text* text = texts_direct && cell.content.size() == 1
-                                   ? std::get_if<Inline::Text>(&cell.content.front().data)
-                                   : nullptr;
     if (text != nullptr) {
       out.append_escaped_text(text->text);
     } else {
@@ -459,7 +500,7 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
   out.put(kRowEnd[kAfterCell][tag].data(), kRowEnd[kAfterCell][0].size());
 }
 
-[[gnu::noinline]] void Renderer::table(const Block::Table& table, std::string& string_out) {
+[[gnu::noinline]] void Renderer::table(const Block::Table& table, StagedOut& out) {
   // The rows and their cells stand back to back after the row list, in the order written, but
   // have left the caches since they were parsed: the first few kilobytes are asked for at once,
   // so that their misses overlap instead of each waiting for the one before.
@@ -474,10 +515,8 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
     const std::size_t span = std::min(guess, kMostAhead);
     for (std::size_t at = 0; at < span; at += kLine) __builtin_prefetch(reinterpret_cast<const void*>(from + at));
   }
-  // A table is many short pieces, its cells above all: it is written staged.
-  StagedOut out(string_out);
   out.append("<table");
-  if (!table.attr.empty()) write_attrs(table.attr, out.string());
+  if (!table.attr.empty()) write_attrs(table.attr, out);
   out.append(">\n");
   if (!table.caption.empty()) {
     out.append("<caption>");
@@ -517,7 +556,6 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
     out.append("</tfoot>\n");
   }
   out.append("</table>\n");
-  out.flush();
 }
 
 [[gnu::noinline]] void Renderer::figure(const Block::Figure& figure, std::string& out) {

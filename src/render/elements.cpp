@@ -2,8 +2,12 @@
 // raw-payload script elements and template elements.
 #include <string>
 
+#include <array>
+
 #include "text/escape.h"
+#include "text/escape_scan.h"
 #include "render/renderer.h"
+#include "render/staged_out.h"
 #include "text/unicode.h"
 
 namespace vedavi {
@@ -27,6 +31,22 @@ bool is_writable_attr_key(std::string_view key) {
       if (next >= 0x80 && next <= 0x9F) return false;
     }
   }
+  return true;
+}
+
+// The bytes a key may hold to be written by the staged writer: printable ASCII but for the ones
+// is_writable_attr_key rejects. Other keys (with any byte from 0x80 up) take the general writer.
+constexpr std::array<bool, 256> kPlainKeyByte = [] {
+  std::array<bool, 256> plain{};
+  for (int b = 0x21; b < 0x7F; ++b) plain[std::size_t(b)] = true;
+  for (char c : std::string_view("\"'<>/=")) plain[static_cast<unsigned char>(c)] = false;
+  return plain;
+}();
+
+bool is_plain_attr_key(std::string_view key) {
+  if (key.empty()) return false;
+  for (char c : key)
+    if (!kPlainKeyByte[static_cast<unsigned char>(c)]) return false;
   return true;
 }
 
@@ -65,6 +85,34 @@ bool starts_with_ascii_nocase(std::string_view text, std::size_t pos, std::strin
     escape_attr(value, out);
     out += '"';
   }
+}
+
+void write_attrs(const Attr& attr, StagedOut& out) {
+  // Room is made for every pair at once, so that a pair found to need the general writer (a key
+  // outside plain ASCII, a value with a byte to escape) can take back what was staged of the set.
+  std::size_t size = 0;
+  for (const auto& [key, value] : attr.pairs()) size += key.size() + value.size() + 4;
+  if (attr.id() || !attr.classes().empty() || !out.make_room(size)) {
+    write_attrs(attr, out.string());
+    return;
+  }
+  StagedOut::Cursor at = out.cursor();
+  for (const auto& [key, value] : attr.pairs()) {
+    if (key == "id" || key == "class") continue;  // never written as pairs
+    if (!is_plain_attr_key(key)) {
+      write_attrs(attr, out.string());
+      return;
+    }
+    at.put(' ');
+    at.put(key);
+    at.put("=\"");
+    if (at.put_kept<escape_scan::Markup::Attr>(value) != value.size()) {
+      write_attrs(attr, out.string());
+      return;
+    }
+    at.put('"');
+  }
+  out.commit(at);
 }
 
 void append_code_block_open(const Attr& attr, const std::optional<Str>& lang,

@@ -128,27 +128,29 @@ bool are_texts(std::span<const Inline> nodes, std::size_t& size) {
   return true;
 }
 
-// Texts with no byte to escape; false, with the place reached, at the first that has one.
-bool put_kept_texts(std::span<const Inline> texts, StagedOut& out) {
+// Texts with no byte to escape; false at the first that has one.
+bool put_kept_texts(std::span<const Inline> texts, StagedOut::Cursor& at) {
   for (const Inline& node : texts) {
     const std::string_view text = std::get_if<Inline::Text>(&node.data)->text;
-    if (out.put_kept<Markup::Text>(text) != text.size()) return false;
+    if (at.put_kept<Markup::Text>(text) != text.size()) return false;
   }
   return true;
 }
+
+// Each writer below makes room for the node's longest form, stores its pieces through a cursor and
+// commits them only once the whole node is written: a node that needs the general writer leaves
+// nothing behind.
 
 // An element with its tags and its children, which are all texts.
 bool plain_element(std::string_view open, std::span<const Inline> children, std::string_view close,
                    StagedOut& out) {
   std::size_t size = open.size() + close.size();
   if (!are_texts(children, size) || !out.make_room(size)) return false;
-  char* const mark = out.mark();
-  out.put(open);
-  if (!put_kept_texts(children, out)) {
-    out.rewind(mark);
-    return false;
-  }
-  out.put(close);
+  StagedOut::Cursor at = out.cursor();
+  at.put(open);
+  if (!put_kept_texts(children, at)) return false;
+  at.put(close);
+  out.commit(at);
   return true;
 }
 
@@ -164,18 +166,13 @@ bool plain_link(const Inline& node, StagedOut& out) {
   if (link == nullptr || link->title || !link->attr.empty()) return false;
   std::size_t size = link->url.size() + std::string_view("<a href=\"\"></a>").size();
   if (!are_texts(link->children, size) || !out.make_room(size)) return false;
-  char* const mark = out.mark();
-  out.put("<a href=\"");
-  if (out.put_kept<Markup::Url>(link->url) != link->url.size()) {
-    out.rewind(mark);
-    return false;
-  }
-  out.put("\">");
-  if (!put_kept_texts(link->children, out)) {
-    out.rewind(mark);
-    return false;
-  }
-  out.put("</a>");
+  StagedOut::Cursor at = out.cursor();
+  at.put("<a href=\"");
+  if (at.put_kept<Markup::Url>(link->url) != link->url.size()) return false;
+  at.put("\">");
+  if (!put_kept_texts(link->children, at)) return false;
+  at.put("</a>");
+  out.commit(at);
   return true;
 }
 
@@ -184,22 +181,19 @@ bool plain_autolink(const Inline& node, StagedOut& out) {
   if (autolink == nullptr) return false;
   const std::string_view url = autolink->url, text = autolink->text;
   if (!out.make_room(url.size() + text.size() + std::string_view("<a href=\"\"></a>").size())) return false;
-  char* const mark = out.mark();
-  out.put("<a href=\"");
-  if (out.put_kept<Markup::Url>(url) != url.size()) {
-    out.rewind(mark);
-    return false;
-  }
-  out.put("\">");
+  StagedOut::Cursor at = out.cursor();
+  at.put("<a href=\"");
+  if (at.put_kept<Markup::Url>(url) != url.size()) return false;
+  at.put("\">");
   // Most texts are the url's last bytes (the url itself, or after "http://" or "mailto:"). A url
   // copied as it stands holds none of the bytes text escaping rewrites, so neither do they.
   if (text.size() <= url.size() && text.data() + text.size() == url.data() + url.size()) {
-    out.put_copy(text);
-  } else if (out.put_kept<Markup::Text>(text) != text.size()) {
-    out.rewind(mark);
+    at.put_copy(text);
+  } else if (at.put_kept<Markup::Text>(text) != text.size()) {
     return false;
   }
-  out.put("</a>");
+  at.put("</a>");
+  out.commit(at);
   return true;
 }
 
@@ -208,13 +202,11 @@ bool plain_code(const Inline& node, StagedOut& out) {
   const std::string_view text = code.text;
   if (!code.attr.empty() || !out.make_room(text.size() + std::string_view("<code></code>").size()))
     return false;
-  char* const mark = out.mark();
-  out.put("<code>");
-  if (out.put_kept<Markup::Text>(text) != text.size()) {
-    out.rewind(mark);
-    return false;
-  }
-  out.put("</code>");
+  StagedOut::Cursor at = out.cursor();
+  at.put("<code>");
+  if (at.put_kept<Markup::Text>(text) != text.size()) return false;
+  at.put("</code>");
+  out.commit(at);
   return true;
 }
 

@@ -44,6 +44,10 @@ class Renderer {
 
   void block(const Block& block, std::string& out);
   void blocks(std::span<const Block> blocks, std::string& out);
+  // The same into a stage (render/staged_out.h), for a caller that writes many blocks in turn.
+  // The block walk writes staged, as the inline walk does: the markup of blocks and the inline
+  // lists within them go through one stage.
+  void blocks(std::span<const Block> blocks, StagedOut& out);
   void inlines(std::span<const Inline> inlines, std::string& out);
   // Registers one reference to `label` and appends its markup.
   void footnote_ref(std::string_view label, std::string& out);
@@ -85,10 +89,10 @@ class Renderer {
   using LabelMap = std::unordered_map<std::string, LabelState, StringHash, std::equal_to<>>;
 
   // Writes a leaf block whole, or a container's opening; returns the container's frame.
-  std::optional<BlockFrame> open_block(const Block& block, std::string& out);
+  std::optional<BlockFrame> open_block(const Block& block, StagedOut& out);
   // Writes the open containers above the stack height `base` to their ends.
-  void walk_blocks(std::size_t base, std::string& out);
-  void table(const Block::Table& table, std::string& out);
+  void walk_blocks(std::size_t base, StagedOut& out);
+  void table(const Block::Table& table, StagedOut& out);
   // One table row; `cell_tag` is "th" or "td".
   void table_row(const TableRow& row, std::span<const Align> column_aligns,
                  std::string_view cell_tag, StagedOut& out);
@@ -151,6 +155,9 @@ void write_attrs(const Attr& attr, std::string& out);
 inline void attrs_html(const Attr& attr, std::string& out) {
   if (!attr.empty()) write_attrs(attr, out);
 }
+// The same into a stage. Pairs of plain ASCII keys and values with nothing to escape (a table's
+// column widths, most often) are stored there; any other set is written by the general writer.
+void write_attrs(const Attr& attr, StagedOut& out);
 // "<pre" A "><code" with the language class when a language is given, then ">".
 std::string code_block_open(const Attr& attr, const std::optional<Str>& lang);
 void append_code_block_open(const Attr& attr, const std::optional<Str>& lang,
