@@ -72,8 +72,23 @@ void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
   }
 }
 
-// Turns the lists at `revert` (ascending positions in `drafts`) back into text.
-void revert_lists(Drafts& drafts, const std::vector<std::size_t>& revert) {
+// Turns the lists at `revert` (ascending positions in `drafts`) back into text. `as_splices`:
+// each list's drafts stay together in a splice where the list stood, which blocks are finished
+// from as from the drafts themselves; the top-level run, read by no rule after this one, takes
+// them so, and the thousands of drafts after its first reverted list are not moved up.
+void revert_lists(Drafts& drafts, const std::vector<std::size_t>& revert, bool as_splices = false) {
+  if (as_splices) {
+    for (std::size_t p : revert) {
+      auto& list = std::get<draft::List>(drafts[p].block);
+      Drafts items = revert_list(std::move(list.items), list.tight);
+      keep_list_attributes(drafts[p].span, list.attr, items);
+      if (items.size() == 1)
+        drafts[p] = std::move(items.front());
+      else
+        drafts[p].block.emplace<draft::Splice>(draft::Splice{std::move(items)});
+    }
+    return;
+  }
   std::vector<Drafts> reverted;
   reverted.reserve(revert.size());
   std::size_t size = drafts.size() - revert.size();
@@ -87,8 +102,8 @@ void revert_lists(Drafts& drafts, const std::vector<std::size_t>& revert) {
   splice_reverted(drafts, revert, reverted, size);
 }
 
-// Whether a list of the run was reverted.
-bool enforce_run(Drafts& drafts) {
+// Whether a list of the run was reverted. `as_splices`: as `revert_lists` takes it.
+bool enforce_run(Drafts& drafts, bool as_splices = false) {
   // Only ordered lists are ever turned back: most runs hold none and need no scan.
   if (std::none_of(drafts.begin(), drafts.end(), [](const Draft& d) {
         const auto* list = std::get_if<draft::List>(&d.block);
@@ -97,7 +112,7 @@ bool enforce_run(Drafts& drafts) {
     return false;
   std::vector<std::size_t> revert = lists_to_revert(drafts);
   if (revert.empty()) return false;
-  revert_lists(drafts, revert);
+  revert_lists(drafts, revert, as_splices);
   return true;
 }
 
@@ -296,7 +311,8 @@ void enforce_ordered_lists(Drafts& drafts) {
   }
   bool reverted = false;
   for (std::size_t i = runs.size(); i-- > 0;) {
-    reverted = enforce_run(*runs[i].drafts) || reverted;
+    // The top-level run, the first, is the last the rules read.
+    reverted = enforce_run(*runs[i].drafts, i == 0) || reverted;
     if (runs[i].in_tight_list) merge_adjacent_paragraphs(*runs[i].drafts);
   }
   if (reverted) settle_marker_lines(drafts, true);
