@@ -70,6 +70,12 @@ class Finisher {
 
   Blocks run(Drafts drafts) {
     Blocks root;
+    // The top-level run may hold splices (reverted lists, md-HTML containers): their members are
+    // counted in, so that the largest block list of the tree is made once at its size.
+    std::size_t blocks = drafts.size();
+    for (const Draft& d : drafts)
+      if (const auto* splice = std::get_if<draft::Splice>(&d.block)) blocks = blocks - 1 + splice->members.size();
+    root.reserve(blocks);
     finish_range(drafts, 0, drafts.size(), root, false);
     drafts.clear_spent();
     // The top-level list is the parse's largest: its room serves the thread's next parse.
