@@ -100,22 +100,25 @@ void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
   }
 }
 
-// Turns the lists at `revert` (ascending positions in `drafts`) back into text. `as_splices`:
-// each list's drafts stay together in a splice where the list stood, which blocks are finished
-// from as from the drafts themselves; the top-level run, read by no rule after this one, takes
-// them so, and the thousands of drafts after its first reverted list are not moved up.
+// Turns the lists at `revert` (ascending positions in `drafts`) back into text. `splice_extra`
+// given: each list's drafts stay together in a splice where the list stood, which blocks are
+// finished from as from the drafts themselves, and how many drafts more than their places the
+// splices hold is added to it; the top-level run, read by no rule after this one, takes them so,
+// and the thousands of drafts after its first reverted list are not moved up. Otherwise
 // `revert` keeps the positions of the lists whose drafts were spliced in.
-void revert_lists(Drafts& drafts, std::vector<std::size_t>& revert, bool as_splices = false) {
-  if (as_splices) {
+void revert_lists(Drafts& drafts, std::vector<std::size_t>& revert, std::size_t* splice_extra = nullptr) {
+  if (splice_extra) {
     for (std::size_t p : revert) {
       if (revert_in_place(drafts[p])) continue;
       auto& list = std::get<draft::List>(drafts[p].block);
       Drafts items = revert_list(std::move(list.items), list.tight);
       keep_list_attributes(drafts[p].span, list.attr, items);
-      if (items.size() == 1)
+      if (items.size() == 1) {
         drafts[p] = std::move(items.front());
-      else
+      } else {
+        *splice_extra += items.size() - 1;
         drafts[p].block.emplace<draft::Splice>(draft::Splice{std::move(items)});
+      }
     }
     return;
   }
@@ -138,8 +141,8 @@ void revert_lists(Drafts& drafts, std::vector<std::size_t>& revert, bool as_spli
   splice_reverted(drafts, revert, reverted, size);
 }
 
-// Whether a list of the run was reverted. `as_splices`: as `revert_lists` takes it.
-bool enforce_run(Drafts& drafts, bool as_splices = false) {
+// Whether a list of the run was reverted. `splice_extra`: as `revert_lists` takes it.
+bool enforce_run(Drafts& drafts, std::size_t* splice_extra = nullptr) {
   // Only ordered lists are ever turned back: most runs hold none and need no scan.
   if (std::none_of(drafts.begin(), drafts.end(), [](const Draft& d) {
         const auto* list = std::get_if<draft::List>(&d.block);
@@ -148,7 +151,7 @@ bool enforce_run(Drafts& drafts, bool as_splices = false) {
     return false;
   std::vector<std::size_t> revert = lists_to_revert(drafts);
   if (revert.empty()) return false;
-  revert_lists(drafts, revert, as_splices);
+  revert_lists(drafts, revert, splice_extra);
   return true;
 }
 
@@ -323,7 +326,7 @@ void enforce_item(Drafts& children) {
   if (reverted) settle_marker_lines(children);
 }
 
-void enforce_ordered_lists(Drafts& drafts) {
+std::size_t enforce_ordered_lists(Drafts& drafts) {
   // Every child list is handled before the list that holds its parent: the lists are collected
   // parents first, then handled in reverse.
   struct Run {
@@ -346,12 +349,14 @@ void enforce_ordered_lists(Drafts& drafts) {
     }
   }
   bool reverted = false;
+  std::size_t splice_extra = 0;
   for (std::size_t i = runs.size(); i-- > 0;) {
     // The top-level run, the first, is the last the rules read.
-    reverted = enforce_run(*runs[i].drafts, i == 0) || reverted;
+    reverted = enforce_run(*runs[i].drafts, i == 0 ? &splice_extra : nullptr) || reverted;
     if (runs[i].in_tight_list) merge_adjacent_paragraphs(*runs[i].drafts);
   }
   if (reverted) settle_marker_lines(drafts, true);
+  return splice_extra;
 }
 
 Drafts revert_list(std::vector<DraftListItem> items, bool tight) {

@@ -269,7 +269,7 @@ Parsed parse_source(std::string_view source, const Options& options, std::uint8_
 
   // Implicit figures need the inline parser; they are decided here, before the spans are taken.
   if (mode == 0) {
-    enforce_ordered_lists(drafts);
+    result.spliced_extra = enforce_ordered_lists(drafts);
     if (options.implicit_figures)
       decide_figures(drafts, InlineContext{options, parser.link_defs, parser.footnote_labels, nullptr});
   } else {
