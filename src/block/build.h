@@ -741,6 +741,9 @@ struct Parsed {
   // Span mode 0: the top-level drafts after the ordered-list rules, which become
   // `document.blocks` once their text is parsed as inlines.
   Drafts drafts;
+  // How many more drafts the splices of reverted lists among `drafts` hold than the places they
+  // stand in: the top-level blocks are that many more than the drafts.
+  std::size_t spliced_extra = 0;
 };
 
 }  // namespace vedavi::block

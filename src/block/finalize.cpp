@@ -68,8 +68,12 @@ class Finisher {
   explicit Finisher(const InlineContext& ctx)
       : ctx_(ctx), kept_ctx_(with_kept_text(ctx)), rooms_(warm::kept_rooms()) {}
 
-  Blocks run(Drafts drafts) {
+  Blocks run(Drafts drafts, std::size_t extra) {
     Blocks root;
+    // The members of the top-level splices of reverted lists are counted in, told rather than
+    // counted (a pass over every draft costs more than it saves); without them the range's own
+    // room is the list's size.
+    if (extra != 0) root.reserve(drafts.size() + extra);
     finish_range(drafts, 0, drafts.size(), root, false);
     drafts.clear_spent();
     // The top-level list is the parse's largest: its room serves the thread's next parse.
@@ -381,8 +385,8 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested
   }
 }
 
-Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx) {
-  return Finisher(ctx).run(std::move(drafts));
+Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx, std::size_t extra) {
+  return Finisher(ctx).run(std::move(drafts), extra);
 }
 
 ArenaVector<TableRow> finalize_table_rows(std::span<const TableRowText> rows, const InlineContext& ctx) {
@@ -479,7 +483,7 @@ void finish_parse(Parsed& parsed, const Options& options) {
   // Every footnote definition registers its label as its draft is made, so a parse without
   // labels has no definition to move out and the walk over every draft is skipped.
   if (!parsed.footnote_labels.empty()) take_footnotes(parsed.drafts, notes, parsed.nested_footnotes);
-  parsed.document.blocks = finalize_blocks(std::move(parsed.drafts), ctx);
+  parsed.document.blocks = finalize_blocks(std::move(parsed.drafts), ctx, parsed.spliced_extra);
   parsed.drafts = Drafts();
   for (DraftFootnote& note : notes)
     parsed.document.footnotes.push_back(Footnote{std::move(note.label), finalize_blocks(std::move(note.drafts), ctx)});

@@ -32,7 +32,9 @@ void take_footnotes(Drafts& drafts, std::vector<DraftFootnote>& out, bool nested
 
 // Drafts into blocks: leaves get their inlines, splices dissolve into their parent, panel divs
 // get their panel attributes and title. Walks without recursion on the tree's depth.
-Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx);
+// `extra`: how many blocks more than drafts the top level gives (see `Parsed::spliced_extra`), so
+// that its list, the largest of the tree, is made once at its size.
+Blocks finalize_blocks(Drafts drafts, const InlineContext& ctx, std::size_t extra = 0);
 ArenaVector<TableRow> finalize_table_rows(std::span<const TableRowText> rows, const InlineContext& ctx);
 // The body rows of a table of `aligns.size()` columns, from their lines (see draft::Table).
 ArenaVector<TableRow> finalize_table_body(std::span<const std::string_view> lines, std::span<const Align> aligns,

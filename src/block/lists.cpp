@@ -26,13 +26,41 @@ std::vector<std::size_t> lists_to_revert(const Drafts& drafts) {
 // A list's own attributes come from attribute lines next to it. When it turns back into text
 // they go to the paragraph that now stands first, whose span takes in those lines, rather than
 // vanish from the document.
-void keep_list_attributes(const BlockSpan& list_span, const Attr& attr, Drafts& reverted) {
-  if (attr.empty() || reverted.empty()) return;
-  Attr* first = draft_attr(reverted.front().block);
+void keep_list_attributes(const BlockSpan& list_span, const Attr& attr, Draft& front, Draft& back) {
+  if (attr.empty()) return;
+  Attr* first = draft_attr(front.block);
   if (!first) return;
   first->merge(attr);
-  reverted.front().span.start = std::min(reverted.front().span.start, list_span.start);
-  reverted.back().span.end = std::max(reverted.back().span.end, list_span.end);
+  front.span.start = std::min(front.span.start, list_span.start);
+  back.span.end = std::max(back.span.end, list_span.end);
+}
+void keep_list_attributes(const BlockSpan& list_span, const Attr& attr, Drafts& reverted) {
+  if (!reverted.empty()) keep_list_attributes(list_span, attr, reverted.front(), reverted.back());
+}
+
+void show_marker_line(draft::Paragraph& para, std::string_view marker_line, std::size_t line);
+
+// The list at `at` turned back into text in place when it is the commonest such list: one item
+// whose one child is the paragraph on its marker line, which takes the list's place, as
+// `revert_list` would give it, with no list of drafts made for it. Whether it was.
+bool revert_in_place(Draft& at) {
+  auto& list = std::get<draft::List>(at.block);
+  if (list.items.size() != 1) return false;
+  DraftListItem& item = list.items.front();
+  if (item.children.size() != 1) return false;
+  Draft& child = item.children.front();
+  auto* para = std::get_if<draft::Paragraph>(&child.block);
+  if (!para || child.span.start != item.line) return false;
+  show_marker_line(*para, item.source, item.line);
+  Draft kept = std::move(child);
+  keep_list_attributes(at.span, list.attr, kept, kept);
+  warm::KeptRooms& rooms = warm::kept_rooms();
+  item.children.clear();
+  rooms.children.give(std::move(item.children));
+  list.items.clear();
+  rooms.items.give(std::move(list.items));
+  at = std::move(kept);
+  return true;
 }
 
 // Puts each reverted list's drafts where the list stood, in place. A top-level run is the
@@ -72,8 +100,34 @@ void splice_reverted(Drafts& drafts, const std::vector<std::size_t>& revert,
   }
 }
 
-// Turns the lists at `revert` (ascending positions in `drafts`) back into text.
-void revert_lists(Drafts& drafts, const std::vector<std::size_t>& revert) {
+// Turns the lists at `revert` (ascending positions in `drafts`) back into text. `splice_extra`
+// given: each list's drafts stay together in a splice where the list stood, which blocks are
+// finished from as from the drafts themselves, and how many drafts more than their places the
+// splices hold is added to it; the top-level run, read by no rule after this one, takes them so,
+// and the thousands of drafts after its first reverted list are not moved up. Otherwise
+// `revert` keeps the positions of the lists whose drafts were spliced in.
+void revert_lists(Drafts& drafts, std::vector<std::size_t>& revert, std::size_t* splice_extra = nullptr) {
+  if (splice_extra) {
+    for (std::size_t p : revert) {
+      if (revert_in_place(drafts[p])) continue;
+      auto& list = std::get<draft::List>(drafts[p].block);
+      Drafts items = revert_list(std::move(list.items), list.tight);
+      keep_list_attributes(drafts[p].span, list.attr, items);
+      if (items.size() == 1) {
+        drafts[p] = std::move(items.front());
+      } else {
+        *splice_extra += items.size() - 1;
+        drafts[p].block.emplace<draft::Splice>(draft::Splice{std::move(items)});
+      }
+    }
+    return;
+  }
+  // Lists turned back in place leave the run as long as it was: only the others are spliced.
+  std::size_t kept = 0;
+  for (std::size_t p : revert)
+    if (!revert_in_place(drafts[p])) revert[kept++] = p;
+  revert.resize(kept);
+  if (revert.empty()) return;
   std::vector<Drafts> reverted;
   reverted.reserve(revert.size());
   std::size_t size = drafts.size() - revert.size();
@@ -87,8 +141,8 @@ void revert_lists(Drafts& drafts, const std::vector<std::size_t>& revert) {
   splice_reverted(drafts, revert, reverted, size);
 }
 
-// Whether a list of the run was reverted.
-bool enforce_run(Drafts& drafts) {
+// Whether a list of the run was reverted. `splice_extra`: as `revert_lists` takes it.
+bool enforce_run(Drafts& drafts, std::size_t* splice_extra = nullptr) {
   // Only ordered lists are ever turned back: most runs hold none and need no scan.
   if (std::none_of(drafts.begin(), drafts.end(), [](const Draft& d) {
         const auto* list = std::get_if<draft::List>(&d.block);
@@ -97,7 +151,7 @@ bool enforce_run(Drafts& drafts) {
     return false;
   std::vector<std::size_t> revert = lists_to_revert(drafts);
   if (revert.empty()) return false;
-  revert_lists(drafts, revert);
+  revert_lists(drafts, revert, splice_extra);
   return true;
 }
 
@@ -272,7 +326,7 @@ void enforce_item(Drafts& children) {
   if (reverted) settle_marker_lines(children);
 }
 
-void enforce_ordered_lists(Drafts& drafts) {
+std::size_t enforce_ordered_lists(Drafts& drafts) {
   // Every child list is handled before the list that holds its parent: the lists are collected
   // parents first, then handled in reverse.
   struct Run {
@@ -295,11 +349,14 @@ void enforce_ordered_lists(Drafts& drafts) {
     }
   }
   bool reverted = false;
+  std::size_t splice_extra = 0;
   for (std::size_t i = runs.size(); i-- > 0;) {
-    reverted = enforce_run(*runs[i].drafts) || reverted;
+    // The top-level run, the first, is the last the rules read.
+    reverted = enforce_run(*runs[i].drafts, i == 0 ? &splice_extra : nullptr) || reverted;
     if (runs[i].in_tight_list) merge_adjacent_paragraphs(*runs[i].drafts);
   }
   if (reverted) settle_marker_lines(drafts, true);
+  return splice_extra;
 }
 
 Drafts revert_list(std::vector<DraftListItem> items, bool tight) {

@@ -9,8 +9,9 @@
 
 namespace vedavi::block {
 
-// Applies the rules to every sibling run of the tree (children before parents).
-void enforce_ordered_lists(Drafts& drafts);
+// Applies the rules to every sibling run of the tree (children before parents). Returns how many
+// more drafts the splices left in the top-level run hold than the places they stand in.
+std::size_t enforce_ordered_lists(Drafts& drafts);
 
 // The rules' reading of one sibling run, a draft at a time: which ordered lists turn back into
 // text. A list is decided when it is read, except a single-item list starting at 1, which stays

@@ -90,13 +90,17 @@ TEST(Containers, DepthLimitLeavesMarkersAsText) {
 }
 
 // Ordered lists that do not start at 1 or skip numbers turn back into text, their lines shown
-// once from the list marker on, whichever way the item turns back.
+// once from the list marker on, whichever way the item turns back. A top-level list that turns
+// back into more than one draft leaves them in a splice where it stood (dumped "splice", its drafts
+// below it), which the finish reads as those drafts in its place: the rules read the top-level run
+// last, and the thousands of drafts after such a list in a long document are not moved up. Below
+// the top level, where later rules still read the run, they are spliced into it.
 TEST(ListReverting, RunsOfSiblingLists) {
   expect_drafts({
       {"1. a\n3. b", "p 1. a\np 3. b\n"},
       {"1. a\n2. b", "ol start=1 tight\n  item\n    p a\n  item\n    p b\n"},
       {"1. a\n1. b", "ol start=1 tight\n  item\n    p a\n  item\n    p b\n"},
-      {"3. a\n\n4. b", "p 3. a\np 4. b\n"},
+      {"3. a\n\n4. b", "splice\n  p 3. a\n  p 4. b\n"},
       {"1. a\n\ntext\n\n1. b", "ol start=1 tight\n  item\n    p a\np text\nol start=1 tight\n  item\n    p b\n"},
       {"1. a\n\n# B\n\n2. b", "p 1. a\nh1 B\np 2. b\n"}, {"> 3. a\n> 4. b", "quote\n  p 3. a\\n4. b\n"},
       {"1. a\n\ntext\n\n2. b", "ol start=1 tight\n  item\n    p a\np text\nol start=2 tight\n  item\n    p b\n"},
@@ -105,23 +109,27 @@ TEST(ListReverting, RunsOfSiblingLists) {
       {"# A\n\n1. a\n\n# B\n\n2. b", "h1 A\np 1. a\nh1 B\np 2. b\n"},
       {"1. a\n\n- x\n\n2. b", "p 1. a\nul tight\n  item\n    p x\np 2. b\n"},
       {"- x\n  1. y", "ul tight\n  item\n    p x\\n1. y\n"}, {"1. [ ] task", "p 1. [ ] task\n"},
-      {"1. # Title", "p 1.\nh1 Title\n"}, {"1. > q", "p 1.\nquote\n  p q\n"},
-      {"1. - x", "p 1.\nul tight\n  item\n    p x\n"}, {"1. {: .c} # T", "p 1. {: .c}\nh1 T\n"},
+      {"1. # Title", "splice\n  p 1.\n  h1 Title\n"}, {"1. > q", "splice\n  p 1.\n  quote\n    p q\n"},
+      {"1. - x", "splice\n  p 1.\n  ul tight\n    item\n      p x\n"},
+      {"1. {: .c} # T", "splice\n  p 1. {: .c}\n  h1 T\n"},
       {"1.\n\n   text", "p 1.\np text\n"}, {"- x\n\n  1. y", "ul loose\n  item\n    p x\n    p 1. y\n"},
-      {"1.\n   > q", "p 1.\nquote\n  p q\n"}, {"2. - [x] a", "p 2.\nul tight\n  item [x]\n    p a\n"},
+      {"1.\n   > q", "splice\n  p 1.\n  quote\n    p q\n"},
+      {"2. - [x] a", "splice\n  p 2.\n  ul tight\n    item [x]\n      p a\n"},
       // Attribute lines given to a list that is reverted stay with its first paragraph.
       {"3. a\n{: .c}", "p{.c} 3. a\n"}, {"{: #i}\n1. a", "p{#i} 1. a\n"},
       {"{: #i}\n3. a\n   {: .x}", "p{#i .x} 3. a\n"},
       // The indentation before the marker is not shown, as for any paragraph line.
       {"   1. a", "p 1. a\n"}, {"  5) a", "p 5) a\n"}, {">  3. a", "quote\n  p 3. a\n"},
-      {" 3. a\n  4. b", "p 3. a\\n4. b\n"}, {" 1. 1. a\n\n      b", "p 1. 1. a\np b\n"},
-      {" 1.\n    text", "p 1.\\ntext\n"}, {"  2. # h", "p 2.\nh1 h\n"},
+      {" 3. a\n  4. b", "p 3. a\\n4. b\n"}, {" 1. 1. a\n\n      b", "splice\n  p 1. 1. a\n  p b\n"},
+      {" 1.\n    text", "p 1.\\ntext\n"}, {"  2. # h", "splice\n  p 2.\n  h1 h\n"},
       // Link definitions took the item's line: it comes back once, before the text after it.
       {"1. [a]: /u\n   b", "p 1. [a]: /u\\nb\n"}, {"1. 1. [a]: /u\n      b", "p 1. 1. [a]: /u\\nb\n"},
       {"1. 1. 1. x\n      y", "p 1. 1. 1. x\\ny\n"},
       // Reverted items nested on one line show the line up to the block the innermost one held.
-      {"1. 2. - a", "p 1. 2.\nul tight\n  item\n    p a\n"}, {"1. 2. # h", "p 1. 2.\nh1 h\n"},
-      {"1. 2. 3. > q", "p 1. 2. 3.\nquote\n  p q\n"},
+      {"1. 2. - a", "splice\n  p 1. 2.\n  ul tight\n    item\n      p a\n"},
+      {"1. 2. # h", "splice\n  p 1. 2.\n  h1 h\n"},
+      {"1. 2. 3. > q", "splice\n  p 1. 2. 3.\n  quote\n    p q\n"},
+      {"> 1. # T", "quote\n  p 1.\n  h1 T\n"}, {"- x\n\n  2. > q", "ul loose\n  item\n    p x\n    p 2.\n    quote\n      p q\n"},
       // A marker line that is its paragraph's last line is trimmed at the end, as any last line.
       {"1. 2. a \t", "p 1. 2. a\n"}, {"2. a a\u00a0\n3.", "p 2. a a\\n3.\n"},
       {"1. a\t\n[^a]:\na", "p 1. a\nfootnote a\np a\n"},

@@ -55,6 +55,9 @@ TEST(FinalizeCases, Figures) {
       {"x[^n]\n\n[^n]: ![a](x.png)\n",
        "paragraph\n  text \"x\"\n  footnote_ref \"n\"\n[^n]\nfigure\n  caption\n    text \"a\"\n"
        "  image \"x.png\"\n    text \"a\"\n"},
+      // Paragraphs of a top-level list turned back into text are looked at where they stand.
+      {"2. x\n\n   ![a](x.png)\n",
+       "paragraph\n  text \"2. x\"\nfigure\n  caption\n    text \"a\"\n  image \"x.png\"\n    text \"a\"\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(dump(c.source, true), c.expected) << c.source;
 }
@@ -106,6 +109,11 @@ TEST(FinalizeCases, SplicesTablesTermsPanelsAndFootnotes) {
       {"::: d\n[^1]: in a div\n:::\n\n<div markdown=\"1\">\n\n[^2]: in html\n\n</div>\n\n[^3]: outer\n\n    [^4]: inner\n",
        "div {.d}\nhtml_block \"<div>\\n\"\nhtml_block \"</div>\\n\"\n[^1]\nparagraph\n  text \"in a div\"\n"
        "[^2]\nparagraph\n  text \"in html\"\n[^4]\nparagraph\n  text \"inner\"\n[^3]\nparagraph\n  text \"outer\"\n"},
+      // A top-level list turned back into text: its blocks, a definition among them, stand where
+      // it stood, among the top-level blocks.
+      {"a\n\n1. # H\n\n   [^n]: x\n\nb\n",
+       "paragraph\n  text \"a\"\nparagraph\n  text \"1.\"\nheading level=1\n  text \"H\"\nparagraph\n  text \"b\"\n"
+       "[^n]\nparagraph\n  text \"x\"\n"},
       // All at the top level: in document order.
       {"[^b]: two\n\na\n\n[^a]: one\n",
        "paragraph\n  text \"a\"\n[^b]\nparagraph\n  text \"two\"\n[^a]\nparagraph\n  text \"one\"\n"},
