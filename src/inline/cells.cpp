@@ -1,6 +1,8 @@
 // Table cells: the many short texts of a table, most of them words alone.
 #include "inline/cells.h"
 
+#include <optional>
+
 #include "inline/parse.h"
 #include "inline/scanner.h"
 
@@ -31,11 +33,42 @@ bool byte_needs_scan(std::string_view text, std::size_t at, const InlineContext&
   }
 }
 
+// The content of a cell whose syntax bytes are the two backticks of one code span, the first
+// at `at` (its first syntax byte): the text before the span, the span, the text after it, as
+// parse_inner's line path makes them. None for any other cell, which parse_inner reads. Such
+// cells ("`name()`", "`name()` words") are frequent, and the line path's look at them costs
+// many times this one.
+[[gnu::noinline]] std::optional<Inlines> code_cell(std::string_view text, std::size_t at,
+                                                 const InlineContext& ctx) {
+  const std::size_t close = simple_code_span_close(text, at);
+  if (close == std::string_view::npos) return std::nullopt;
+  const std::size_t after = close + 1;
+  const std::string_view content = text.substr(at + 1, close - at - 1);
+  // An attribute block after the span is the scan's; so is any other syntax byte, even inside
+  // the span (an address may reach into it).
+  if ((after < text.size() && text[after] == '{') || cell_look::find_syntax_byte(content) != content.size())
+    return std::nullopt;
+  const std::string_view rest = text.substr(after);
+  if (cell_look::find_syntax_byte(rest) != rest.size()) return std::nullopt;
+  const bool borrow = ctx.text_outlives_tree;
+  const auto str = [&](std::string_view s) { return borrow ? Str::borrowed(s) : Str(s); };
+  Inlines out;
+  out.reserve(1 + (at != 0) + !rest.empty());
+  if (at != 0) out.emplace_back(Inline::Text{str(text.substr(0, at))});
+  if (ctx.events != nullptr) ctx.events->push_back(InlineEvent{InlineEventKind::Code, false, 0, at, after});
+  out.emplace_back(Inline::Code{Attr{}, str(content)});
+  if (!rest.empty()) out.emplace_back(Inline::Text{str(rest)});
+  return out;
+}
+
 }  // namespace
 
 // To the scan at once when the byte at `at` alone asks for it, else through parse_inner's own look.
 Inlines parse_syntax_cell(std::string_view text, std::size_t at, const InlineContext& ctx) {
   if (byte_needs_scan(text, at, ctx)) return InlineScanner(text, ctx).run();
+  if (text[at] == '`') {
+    if (auto cell = code_cell(text, at, ctx)) return std::move(*cell);
+  }
   return parse_inner(text, ctx);
 }
 
