@@ -1,7 +1,7 @@
 // Table cells: the many short texts of a table, most of them words alone.
 #include "inline/cells.h"
 
-#include <optional>
+#include <new>
 
 #include "inline/parse.h"
 #include "inline/scanner.h"
@@ -35,30 +35,32 @@ bool byte_needs_scan(std::string_view text, std::size_t at, const InlineContext&
 
 // The content of a cell whose syntax bytes are the two backticks of one code span, the first
 // at `at` (its first syntax byte): the text before the span, the span, the text after it, as
-// parse_inner's line path makes them. None for any other cell, which parse_inner reads. Such
+// parse_inner's line path makes them. Empty for any other cell, which parse_inner reads. Such
 // cells ("`name()`", "`name()` words") are frequent, and the line path's look at them costs
-// many times this one.
-[[gnu::noinline]] std::optional<Inlines> code_cell(std::string_view text, std::size_t at,
-                                                 const InlineContext& ctx) {
+// more than this one.
+[[gnu::noinline]] Inlines code_cell(std::string_view text, std::size_t at, const InlineContext& ctx) {
   const std::size_t close = simple_code_span_close(text, at);
-  if (close == std::string_view::npos) return std::nullopt;
+  if (close == std::string_view::npos) return {};
   const std::size_t after = close + 1;
   const std::string_view content = text.substr(at + 1, close - at - 1);
+  const std::string_view rest = text.substr(after);
   // An attribute block after the span is the scan's; so is any other syntax byte, even inside
   // the span (an address may reach into it).
-  if ((after < text.size() && text[after] == '{') || cell_look::find_syntax_byte(content) != content.size())
-    return std::nullopt;
-  const std::string_view rest = text.substr(after);
-  if (cell_look::find_syntax_byte(rest) != rest.size()) return std::nullopt;
+  if ((!rest.empty() && rest[0] == '{') || cell_look::find_syntax_byte(content) != content.size() ||
+      cell_look::find_syntax_byte(rest) != rest.size())
+    return {};
   const bool borrow = ctx.text_outlives_tree;
   const auto str = [&](std::string_view s) { return borrow ? Str::borrowed(s) : Str(s); };
-  Inlines out;
-  out.reserve(1 + (at != 0) + !rest.empty());
-  if (at != 0) out.emplace_back(Inline::Text{str(text.substr(0, at))});
+  // Made in room of their own, sized for them.
+  const std::size_t count = 1 + (at != 0) + !rest.empty();
+  std::size_t bytes = count * sizeof(Inline);
+  auto* const room = static_cast<Inline*>(current_arena().allocate_room(bytes, true));
+  Inline* end = room;
+  if (at != 0) ::new (end++) Inline(Inline::Text{str(text.substr(0, at))});
   if (ctx.events != nullptr) ctx.events->push_back(InlineEvent{InlineEventKind::Code, false, 0, at, after});
-  out.emplace_back(Inline::Code{Attr{}, str(content)});
-  if (!rest.empty()) out.emplace_back(Inline::Text{str(rest)});
-  return out;
+  ::new (end++) Inline(Inline::Code{Attr{}, str(content)});
+  if (!rest.empty()) ::new (end++) Inline(Inline::Text{str(rest)});
+  return Inlines(room, count, bytes / sizeof(Inline));
 }
 
 }  // namespace
@@ -67,7 +69,7 @@ bool byte_needs_scan(std::string_view text, std::size_t at, const InlineContext&
 Inlines parse_syntax_cell(std::string_view text, std::size_t at, const InlineContext& ctx) {
   if (byte_needs_scan(text, at, ctx)) return InlineScanner(text, ctx).run();
   if (text[at] == '`') {
-    if (auto cell = code_cell(text, at, ctx)) return std::move(*cell);
+    if (Inlines cell = code_cell(text, at, ctx); !cell.empty()) return cell;
   }
   return parse_inner(text, ctx);
 }
