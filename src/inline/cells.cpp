@@ -1,6 +1,7 @@
 // Table cells: the many short texts of a table, most of them words alone.
 #include "inline/cells.h"
 
+#include <cstddef>
 #include <new>
 
 #include "inline/parse.h"
@@ -63,10 +64,59 @@ bool byte_needs_scan(std::string_view text, std::size_t at, const InlineContext&
   return Inlines(room, count, bytes / sizeof(Inline));
 }
 
+// The bytes at which the scan may do more than read text: its triggers ("[" and "!" are no
+// syntax byte of their own) and every syntax byte, which bare links start from.
+constexpr ByteTable kCellStops = [] {
+  ByteTable table = kMaybeSyntax;
+  table['['] = table['!'] = true;
+  return table;
+}();
+static_assert(marks_no_word_bytes(kCellStops));
+
+// The content of a cell whose first syntax byte, at `at`, starts a "*" or "**" that pairs with a
+// run as long after it as plain emphasis (as try_plain_emphasis judges), the cell holding no other
+// byte at which the scan does more than read text: the text before, the emphasis, the text after,
+// as the scan makes them. Empty for any other cell, which the scan reads. Such cells ("*word*",
+// "a *word* b") are frequent, and setting up a scan costs many times this look.
+[[gnu::noinline]] Inlines emphasis_cell(std::string_view text, std::size_t at, const InlineContext& ctx) {
+  // Events come from the scan, and a text that is no view of the tree's is copied by it.
+  if (ctx.events != nullptr || !ctx.text_outlives_tree) return {};
+  constexpr char ch = '*';
+  const std::size_t n = text.size();
+  if (find_marked_beyond_words(text, 0, at, kCellStops) != at) return {};
+  const std::size_t length = at + 1 < n && text[at + 1] == ch ? 2 : 1;
+  const std::size_t from = at + length;
+  if (from >= n || text[from] == ch) return {};
+  const std::size_t q = find_marked_beyond_words(text, from, n, kCellStops);
+  const std::size_t after = q + length;
+  if (after > n || text[q] != ch || text[after - 1] != ch) return {};
+  if (after < n && (text[after] == ch || text[after] == '{')) return {};
+  if (find_marked_beyond_words(text, after, n, kCellStops) != n) return {};
+  if (!pairs_as_plain_emphasis(text, at, from, q, after, ch)) return {};
+  // The cell's list and the emphasis's one text in one room, each slice its list's own (and so
+  // aligned as a list's room).
+  static_assert(sizeof(Inline) % alignof(std::max_align_t) == 0);
+  const std::size_t count = 1 + (at != 0) + (after != n);
+  std::size_t bytes = (count + 1) * sizeof(Inline);
+  auto* const room = static_cast<Inline*>(current_arena().allocate_room(bytes, true));
+  Inline* const inner = room + count;
+  ::new (inner) Inline(Inline::Text{Str::borrowed(text.substr(from, q - from))});
+  Inlines children(inner, 1, 1);
+  Inline* end = room;
+  if (at != 0) ::new (end++) Inline(Inline::Text{Str::borrowed(text.substr(0, at))});
+  if (length == 2) ::new (end++) Inline(Inline::Strong{Attr{}, std::move(children)});
+  else ::new (end++) Inline(Inline::Emph{Attr{}, std::move(children)});
+  if (after != n) ::new (end++) Inline(Inline::Text{Str::borrowed(text.substr(after))});
+  return Inlines(room, count, count);
+}
+
 }  // namespace
 
 // To the scan at once when the byte at `at` alone asks for it, else through parse_inner's own look.
 Inlines parse_syntax_cell(std::string_view text, std::size_t at, const InlineContext& ctx) {
+  if (text[at] == '*') {
+    if (Inlines cell = emphasis_cell(text, at, ctx); !cell.empty()) return cell;
+  }
   if (byte_needs_scan(text, at, ctx)) return InlineScanner(text, ctx).run();
   if (text[at] == '`') {
     if (Inlines cell = code_cell(text, at, ctx); !cell.empty()) return cell;
