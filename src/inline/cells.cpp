@@ -2,6 +2,8 @@
 #include "inline/cells.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <new>
 
 #include "inline/parse.h"
@@ -34,36 +36,6 @@ bool byte_needs_scan(std::string_view text, std::size_t at, const InlineContext&
   }
 }
 
-// The content of a cell whose syntax bytes are the two backticks of one code span, the first
-// at `at` (its first syntax byte): the text before the span, the span, the text after it, as
-// parse_inner's line path makes them. Empty for any other cell, which parse_inner reads. Such
-// cells ("`name()`", "`name()` words") are frequent, and the line path's look at them costs
-// more than this one.
-[[gnu::noinline]] Inlines code_cell(std::string_view text, std::size_t at, const InlineContext& ctx) {
-  const std::size_t close = simple_code_span_close(text, at);
-  if (close == std::string_view::npos) return {};
-  const std::size_t after = close + 1;
-  const std::string_view content = text.substr(at + 1, close - at - 1);
-  const std::string_view rest = text.substr(after);
-  // An attribute block after the span is the scan's; so is any other syntax byte, even inside
-  // the span (an address may reach into it).
-  if ((!rest.empty() && rest[0] == '{') || cell_look::find_syntax_byte(content) != content.size() ||
-      cell_look::find_syntax_byte(rest) != rest.size())
-    return {};
-  const bool borrow = ctx.text_outlives_tree;
-  const auto str = [&](std::string_view s) { return borrow ? Str::borrowed(s) : Str(s); };
-  // Made in room of their own, sized for them.
-  const std::size_t count = 1 + (at != 0) + !rest.empty();
-  std::size_t bytes = count * sizeof(Inline);
-  auto* const room = static_cast<Inline*>(current_arena().allocate_room(bytes, true));
-  Inline* end = room;
-  if (at != 0) ::new (end++) Inline(Inline::Text{str(text.substr(0, at))});
-  if (ctx.events != nullptr) ctx.events->push_back(InlineEvent{InlineEventKind::Code, false, 0, at, after});
-  ::new (end++) Inline(Inline::Code{Attr{}, str(content)});
-  if (!rest.empty()) ::new (end++) Inline(Inline::Text{str(rest)});
-  return Inlines(room, count, bytes / sizeof(Inline));
-}
-
 // The bytes at which the scan may do more than read text: its triggers ("[" and "!" are no
 // syntax byte of their own) and every syntax byte, which bare links start from.
 constexpr ByteTable kCellStops = [] {
@@ -73,40 +45,105 @@ constexpr ByteTable kCellStops = [] {
 }();
 static_assert(marks_no_word_bytes(kCellStops));
 
-// The content of a cell whose first syntax byte, at `at`, starts a "*" or "**" that pairs with a
-// run as long after it as plain emphasis (as try_plain_emphasis judges), the cell holding no other
-// byte at which the scan does more than read text: the text before, the emphasis, the text after,
-// as the scan makes them. Empty for any other cell, which the scan reads. Such cells ("*word*",
-// "a *word* b") are frequent, and setting up a scan costs many times this look.
-[[gnu::noinline]] Inlines emphasis_cell(std::string_view text, std::size_t at, const InlineContext& ctx) {
+// One inline of a cell read without the scan: a stretch of text, or a construct whose text (the
+// code, the emphasis's text, the link's label) is [from, to), the link's destination [url, url_end).
+struct CellPiece {
+  enum Kind : std::uint8_t { Text, Code, Emph, Strong, Link } kind;
+  std::size_t from, to;
+  std::size_t url = 0, url_end = 0;
+};
+
+// The content of a cell made of plain text and the constructs the scan makes at once: code spans
+// of one backtick (see simple_code_span_close), plain emphasis (see try_plain_emphasis) and plain
+// links (see try_plain_link), with no other byte at which the scan does more than read text, and
+// none in a span's code or a link's label, where a bare link might begin or end. Such cells
+// ("`name()`", "*word*", "a [word](https://...) b") are most of a table's, and setting up a scan
+// costs many times this look. Empty for any other cell, which the scan reads.
+[[gnu::noinline]] Inlines quick_cell(std::string_view text, const InlineContext& ctx) {
   // Events come from the scan, and a text that is no view of the tree's is copied by it.
   if (ctx.events != nullptr || !ctx.text_outlives_tree) return {};
-  constexpr char ch = '*';
+  constexpr std::size_t kMaxPieces = 8;
+  CellPiece pieces[kMaxPieces];
+  std::size_t count = 0, children = 0;
   const std::size_t n = text.size();
-  if (find_marked_beyond_words(text, 0, at, kCellStops) != at) return {};
-  const std::size_t length = at + 1 < n && text[at + 1] == ch ? 2 : 1;
-  const std::size_t from = at + length;
-  if (from >= n || text[from] == ch) return {};
-  const std::size_t q = find_marked_beyond_words(text, from, n, kCellStops);
-  const std::size_t after = q + length;
-  if (after > n || text[q] != ch || text[after - 1] != ch) return {};
-  if (after < n && (text[after] == ch || text[after] == '{')) return {};
-  if (find_marked_beyond_words(text, after, n, kCellStops) != n) return {};
-  if (!pairs_as_plain_emphasis(text, at, from, q, after, ch)) return {};
-  // The cell's list and the emphasis's one text in one room, each slice its list's own (and so
-  // aligned as a list's room).
+  const auto next_stop = [&](std::size_t from) {
+    return find_marked_beyond_words(text, from, n, kCellStops);
+  };
+  std::size_t start = 0;  // of the text not yet taken
+  for (std::size_t i = next_stop(0); i < n; i = next_stop(start)) {
+    // Room for a text and a construct here, and a text after the last.
+    if (count + 3 > kMaxPieces) return {};
+    CellPiece piece;
+    std::size_t end;
+    switch (text[i]) {
+      case '`': {
+        const std::size_t close = simple_code_span_close(text, i);
+        if (close == std::string_view::npos || next_stop(i + 1) != close) return {};
+        piece = {CellPiece::Code, i + 1, close};
+        end = close + 1;
+        break;
+      }
+      case '*': {
+        const std::size_t length = i + 1 < n && text[i + 1] == '*' ? 2 : 1;
+        const std::size_t from = i + length;
+        if (from >= n || text[from] == '*') return {};
+        const std::size_t q = next_stop(from);
+        end = q + length;
+        if (end > n || text[q] != '*' || text[end - 1] != '*') return {};
+        if (end < n && text[end] == '*') return {};
+        if (!pairs_as_plain_emphasis(text, i, from, q, end, '*')) return {};
+        piece = {length == 2 ? CellPiece::Strong : CellPiece::Emph, from, q};
+        ++children;
+        break;
+      }
+      case '[': {
+        // "[^" may be a footnote reference.
+        const std::size_t from = i + 1;
+        const std::size_t r = next_stop(from);
+        if (r == from || r + 1 >= n || text[r] != ']' || text[r + 1] != '(' || text[from] == '^') return {};
+        const std::size_t stop = bare_destination_close(text, r + 2);
+        if (stop == kNoNode) return {};
+        piece = {CellPiece::Link, from, r, r + 2, stop};
+        end = stop + 1;
+        ++children;
+        break;
+      }
+      default:
+        return {};
+    }
+    // Attribute blocks after a construct are the scan's.
+    if (end < n && text[end] == '{') return {};
+    if (i > start) pieces[count++] = {CellPiece::Text, start, i};
+    pieces[count++] = piece;
+    start = end;
+  }
+  if (start < n) pieces[count++] = {CellPiece::Text, start, n};
+  // The cell's list and each construct's one text in one room, each slice its list's own (and
+  // so aligned as a list's room).
   static_assert(sizeof(Inline) % alignof(std::max_align_t) == 0);
-  const std::size_t count = 1 + (at != 0) + (after != n);
-  std::size_t bytes = (count + 1) * sizeof(Inline);
-  auto* const room = static_cast<Inline*>(current_arena().allocate_room(bytes, true));
-  Inline* const inner = room + count;
-  ::new (inner) Inline(Inline::Text{Str::borrowed(text.substr(from, q - from))});
-  Inlines children(inner, 1, 1);
-  Inline* end = room;
-  if (at != 0) ::new (end++) Inline(Inline::Text{Str::borrowed(text.substr(0, at))});
-  if (length == 2) ::new (end++) Inline(Inline::Strong{Attr{}, std::move(children)});
-  else ::new (end++) Inline(Inline::Emph{Attr{}, std::move(children)});
-  if (after != n) ::new (end++) Inline(Inline::Text{Str::borrowed(text.substr(after))});
+  Arena& arena = current_arena();
+  std::size_t bytes = (count + children) * sizeof(Inline);
+  auto* const room = static_cast<Inline*>(arena.allocate_room(bytes, true));
+  Inline* child = room + count;
+  const auto view = [&](std::size_t from, std::size_t to) { return Str::borrowed(text.substr(from, to - from)); };
+  const auto one_text = [&](const CellPiece& piece) {
+    ::new (child) Inline(Inline::Text{view(piece.from, piece.to)});
+    return Inlines(child++, 1, 1);
+  };
+  for (std::size_t k = 0; k < count; ++k) {
+    const CellPiece& piece = pieces[k];
+    Inline* const at = room + k;
+    switch (piece.kind) {
+      case CellPiece::Text: ::new (at) Inline(Inline::Text{view(piece.from, piece.to)}); break;
+      case CellPiece::Code: ::new (at) Inline(Inline::Code{Attr{}, view(piece.from, piece.to)}); break;
+      case CellPiece::Emph: ::new (at) Inline(Inline::Emph{Attr{}, one_text(piece)}); break;
+      case CellPiece::Strong: ::new (at) Inline(Inline::Strong{Attr{}, one_text(piece)}); break;
+      case CellPiece::Link:
+        ::new (at) Inline(Boxed<Inline::Link>(
+            arena, Inline::Link{view(piece.url, piece.url_end), std::nullopt, Attr{}, one_text(piece)}));
+        break;
+    }
+  }
   return Inlines(room, count, count);
 }
 
@@ -114,13 +151,11 @@ static_assert(marks_no_word_bytes(kCellStops));
 
 // To the scan at once when the byte at `at` alone asks for it, else through parse_inner's own look.
 Inlines parse_syntax_cell(std::string_view text, std::size_t at, const InlineContext& ctx) {
-  if (text[at] == '*') {
-    if (Inlines cell = emphasis_cell(text, at, ctx); !cell.empty()) return cell;
+  // A "[" is no syntax byte: a link's first is its "]".
+  if (const char c = text[at]; c == '*' || c == '`' || c == ']') {
+    if (Inlines cell = quick_cell(text, ctx); !cell.empty()) return cell;
   }
   if (byte_needs_scan(text, at, ctx)) return InlineScanner(text, ctx).run();
-  if (text[at] == '`') {
-    if (Inlines cell = code_cell(text, at, ctx); !cell.empty()) return cell;
-  }
   return parse_inner(text, ctx);
 }
 

@@ -220,6 +220,9 @@ class ScanBuffers {
 bool pairs_as_plain_emphasis(std::string_view text, std::size_t open, std::size_t open_end,
                              std::size_t close, std::size_t close_end, char ch);
 
+// InlineScanner::bare_destination_end of `text`.
+std::size_t bare_destination_close(std::string_view text, std::size_t from);
+
 class InlineScanner {
  public:
   // Inline: most texts are short, and a call's own cost is a good part of their set-up.
