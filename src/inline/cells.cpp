@@ -45,12 +45,14 @@ constexpr ByteTable kCellStops = [] {
   return table;
 }();
 static_assert(marks_no_word_bytes(kCellStops));
-// The same less the bytes from which bare links are found, which the memo reads.
+// The same less the bytes from which bare links are found, which the memo reads: the scan's
+// triggers with "$", which its block search finds.
 constexpr ByteTable kGapStops = [] {
   ByteTable table = kCellStops;
   table[':'] = table['.'] = table['@'] = false;
   return table;
 }();
+static_assert(kGapStops == kTriggerTable<true>);
 
 // The ASCII characters after which the scan tries a bare link in a run of text (`is_boundary`
 // of each), as the scan's own table has them.
@@ -108,7 +110,9 @@ template <bool kWithBareLinks>
   std::size_t pos = 0;        // where the search for what comes next goes on
   for (;;) {
     const std::size_t candidate = bare ? memo.next_link_candidate(text, pos) : n;
-    const std::size_t i = find_marked_beyond_words(text, pos, candidate, gap_stops);
+    std::size_t i;
+    if constexpr (kWithBareLinks) i = find_trigger<true>(text, pos, candidate);
+    else i = find_marked_beyond_words(text, pos, candidate, gap_stops);
     // A candidate that is a stop byte is the construct's, as in the scan.
     if (i == candidate && i < n && !gap_stops[static_cast<unsigned char>(text[i])]) {
       if (candidate == run_start || boundary_before(text, candidate)) {
