@@ -268,9 +268,13 @@ std::size_t find_destination_stop(std::string_view text, std::size_t from) {
 
 }  // namespace
 
+std::size_t bare_destination_close(std::string_view text, std::size_t from) {
+  const std::size_t stop = find_destination_stop(text, from);
+  return stop < text.size() && text[stop] == ')' && stop > from ? stop : kNoNode;
+}
+
 std::size_t InlineScanner::bare_destination_end(std::size_t from) const {
-  const std::size_t stop = find_destination_stop(text_, from);
-  return stop < text_.size() && text_[stop] == ')' && stop > from ? stop : kNoNode;
+  return bare_destination_close(text_, from);
 }
 
 bool InlineScanner::may_hold_link_candidate(std::size_t from, std::size_t r) const {

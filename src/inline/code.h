@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "inline/byte_scan.h"
 #include "model/document.h"
 
 namespace vedavi::inl {
@@ -51,6 +52,21 @@ struct CodeSpanText {
 // tree), content taken as it stands is a view of `text` rather than a copy.
 std::optional<CodeSpanText> code_span_text(std::string_view text, std::size_t p,
                                            BacktickRuns* runs = nullptr, bool borrow = false);
+
+// The offset of the closing backtick of the span that the backtick at `p` opens, when the span
+// is one backtick on each side of content that holds no backtick, tab or line feed and does not
+// both start and end with a space (one of which would be stripped); npos otherwise. Most spans
+// are such, and code_span_text reads them the same way: callers spare its call.
+inline std::size_t simple_code_span_close(std::string_view text, std::size_t p) {
+  const std::size_t n = text.size();
+  const std::size_t from = p + 1;
+  if (from >= n || text[from] == '`') return std::string_view::npos;
+  const std::size_t close = find_any_of<'`', '\t', '\n'>(text, from, n);
+  if (close < n && text[close] == '`' && (close + 1 == n || text[close + 1] != '`') &&
+      !(text[from] == ' ' && text[close - 1] == ' '))
+    return close;
+  return std::string_view::npos;
+}
 
 struct CodeSpan {
   Inline code;      // a `code` inline with an empty attribute set

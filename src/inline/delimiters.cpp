@@ -117,6 +117,12 @@ void InlineScanner::delimiter_run() {
   p_ = end;
 }
 
+bool pairs_as_plain_emphasis(std::string_view text, std::size_t open, std::size_t open_end,
+                             std::size_t close, std::size_t close_end, char ch) {
+  const RunSides opener = run_sides(text, open, open_end, ch);
+  return opener.can_open && !opener.can_close && run_sides(text, close, close_end, ch).can_close;
+}
+
 bool InlineScanner::try_plain_emphasis() {
   // With events, pairs are told in the order the pairing makes them, at the text's end or its
   // bracket's closing; a template may start at any trigger.

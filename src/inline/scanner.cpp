@@ -280,21 +280,6 @@ TextShape text_shape(std::string_view text, const InlineContext& ctx, std::size_
   return breaks != 0 ? TextShape::Lines : TextShape::Plain;
 }
 
-// The offset of the closing backtick of the span that the backtick at `p` opens, when the span
-// is one backtick on each side of content that holds no backtick, tab or line feed and does not
-// both start and end with a space (one of which would be stripped); npos otherwise. Most spans
-// are such, and code_span_text reads them the same way: callers spare its call.
-inline std::size_t simple_code_span_close(std::string_view text, std::size_t p) {
-  const std::size_t n = text.size();
-  const std::size_t from = p + 1;
-  if (from >= n || text[from] == '`') return std::string_view::npos;
-  const std::size_t close = find_any_of<'`', '\t', '\n'>(text, from, n);
-  if (close < n && text[close] == '`' && (close + 1 == n || text[close + 1] != '`') &&
-      !(text[from] == ' ' && text[close - 1] == ' '))
-    return close;
-  return std::string_view::npos;
-}
-
 // The inlines of a text of TextShape::Lines: each line less its trailing spaces, as a text when
 // any is left, then a soft break; code spans as the scan makes them. None when a backtick run
 // opens no span or attributes follow one, which only the scan reads (a backtick run that opens

@@ -215,6 +215,14 @@ class ScanBuffers {
   }
 };
 
+// Whether a run of `ch` at [open, open_end) that may open and not close, and one as long at
+// [close, close_end) that may close, make plain emphasis (see try_plain_emphasis).
+bool pairs_as_plain_emphasis(std::string_view text, std::size_t open, std::size_t open_end,
+                             std::size_t close, std::size_t close_end, char ch);
+
+// InlineScanner::bare_destination_end of `text`.
+std::size_t bare_destination_close(std::string_view text, std::size_t from);
+
 class InlineScanner {
  public:
   // Inline: most texts are short, and a call's own cost is a good part of their set-up.
