@@ -417,7 +417,8 @@ void DomRenderer::close_link(NodeId node) {
 void DomRenderer::target_and_title(std::string_view url, std::optional<std::string_view> title, Attr attrs) {
   std::string& text = out();
   text += "](";
-  text += escape_target(url);
+  // Before a title an empty target is "<>": the reader would take the title for the target.
+  text += url.empty() && title && !title->empty() ? std::string("<>") : escape_target(url);
   if (title && !title->empty()) {
     text += " \"";
     text += escape_title(*title);

@@ -59,7 +59,9 @@ TEST(Inlines, ElementsAndTargets) {
       // A title's line ends are references (a line of its own would lose its indent or open a
       // block), and a reference's "&" is escaped.
       {"<p><a href=\"u\" title=\"a\n# b &amp;amp; c\">x</a></p>", "[x](u \"a&#10;# b \\&amp; c\")\n\n"},
-      {"<p><img alt=\"x\"></p>", "<img alt=\"x\">\n\n"}, {"<p><img src=\"u\" alt=\"a\nb\"></p>", "![a&#10;b](u)\n\n"}, {"<p><code>a`b</code></p>", "``a`b``\n\n"},
+      {"<p><img alt=\"x\"></p>", "<img alt=\"x\">\n\n"},
+      // An empty target before a title is "<>", else the title would read back as the target.
+      {"<p><a href=\"\" title=\"t\">x</a> <img src=\"\" alt=\"a\" title=\"u\"></p>", "[x](<> \"t\") ![a](<> \"u\")\n\n"}, {"<p><img src=\"u\" alt=\"a\nb\"></p>", "![a&#10;b](u)\n\n"}, {"<p><code>a`b</code></p>", "``a`b``\n\n"},
       {"<p><code>`x</code></p>", "`` `x ``\n\n"},
       // A line end or tab in a code span would read back as a space: the tags stay, the text is md.
       {"<p>x <code>a\nb *c*</code></p>", "x <code>a\nb \\*c\\*</code>\n\n"},
