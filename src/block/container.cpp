@@ -25,25 +25,35 @@ Parser::Parser(line::SourceLines source_lines, const Options& opts,
   // Written once, forward: each entry is set before it is read.
   runs_ = std::make_unique_for_overwrite<std::uint32_t[]>(n + 1);
   std::uint32_t* const runs = runs_.get();
-  const line::SourceLines& texts = lines;
+  const char* const text = lines.text();
+  const std::uint64_t* const ends = lines.ends();
   const auto count = static_cast<std::uint32_t>(n);
-  std::uint32_t run_start = 0;  // of the blank run `i` is in
+  // `run_start`: the first line of the blank run a blank line `i` would be in (`i` itself after a
+  // non-blank line). Each line writes its own entry and the run start's, the same number: its own
+  // for a non-blank line (which ends the run before it, if any), the run's first for a blank one.
+  // No branch but the blank test itself, which follows the text.
+  std::uint32_t run_start = 0;
   std::size_t nonblank_runs = 0;
   bool after_blank = true;
+  std::uint64_t begin = ends[0] + 1;
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (!line::is_blank(texts[i])) {
-      // The blank run before this line, if any, ends here.
-      if (after_blank && i > 0) runs[run_start] = i;
-      nonblank_runs += after_blank;
-      after_blank = false;
-      runs[i] = i;
-      continue;
-    }
-    if (!after_blank || i == 0) run_start = i;
-    after_blank = true;
-    runs[i] = run_start;
+    const std::uint64_t end = ends[i + 1];
+    const char* const first = text + begin;
+    const auto size = static_cast<std::size_t>(end - begin);
+    begin = end + 1;
+    // Most non-blank lines begin with a printable byte; the others are trimmed.
+    const bool nonblank =
+        size != 0 && (line::is_plain_ascii(*first) || !line::is_blank(std::string_view(first, size)));
+    const std::uint32_t named = nonblank ? i : run_start;
+    runs[i] = named;
+    runs[run_start] = named;
+    nonblank_runs += nonblank & after_blank;
+    after_blank = !nonblank;
+    run_start = nonblank ? i + 1 : run_start;
   }
-  if (after_blank && count > 0) runs[run_start] = count;
+  // A blank run at the end ends at the line count; after a non-blank line this writes the count's
+  // own entry.
+  runs[run_start] = count;
   runs[count] = count;
   nonblank_runs_ = nonblank_runs;
   if (records_layout(mode)) trace.line_offsets.assign(n, 0);

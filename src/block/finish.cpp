@@ -108,19 +108,24 @@ static ParagraphParts split_paragraph(std::span<const line::Rest> lines, Parser*
                                       std::size_t first_line) {
   ParagraphParts parts;
   std::size_t i = 0;
-  for (LinkRefDefinition& def : leading_link_defs(lines)) {
-    if (parser) {
-      if (records_layout(parser->mode))
-        for (std::size_t k = i; k < def.end; ++k) {
-          std::size_t l = first_line + k;
-          std::size_t off = parser->line_offset(l);
-          std::size_t len = l < parser->lines.size() ? parser->lines[l].size() : 0;
-          if (off < len)
-            parser->trace.syntax.emplace_back(l, off, len, SyntaxScope::MarkupLinkUrl);
-        }
-      parser->add_link_def(def.label, std::move(def.def));
+  // Most paragraphs do not begin with "[", as a definition does: they are told so here, without
+  // a call and an empty list of definitions to return and tear down.
+  const bool may_define = !lines.empty() && line::trim_start(lines.front().text).starts_with('[');
+  if (may_define) {
+    for (LinkRefDefinition& def : leading_link_defs(lines)) {
+      if (parser) {
+        if (records_layout(parser->mode))
+          for (std::size_t k = i; k < def.end; ++k) {
+            std::size_t l = first_line + k;
+            std::size_t off = parser->line_offset(l);
+            std::size_t len = l < parser->lines.size() ? parser->lines[l].size() : 0;
+            if (off < len)
+              parser->trace.syntax.emplace_back(l, off, len, SyntaxScope::MarkupLinkUrl);
+          }
+        parser->add_link_def(def.label, std::move(def.def));
+      }
+      i = def.end;
     }
-    i = def.end;
   }
   parts.defs_end = i;
   std::size_t a = lines.size();

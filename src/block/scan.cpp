@@ -17,6 +17,17 @@ std::size_t list_content_indent(std::string_view line, std::size_t offset, std::
 }
 
 std::optional<ListMarker> list_marker(const Rest& rest) {
+  // Most markers are a bullet at the start of the text, one space and the content: read at once.
+  const std::string_view t = rest.text;
+  if (rest.pad <= 3 && t.size() >= 3 && (t[0] == '-' || t[0] == '*' || t[0] == '+') && t[1] == ' ' &&
+      t[2] != ' ' && t[2] != '\t') {
+    ListMarker m;
+    m.marker = t[0];
+    m.marker_end = rest.pad + 1;
+    m.marker_column = rest.pad + 1;
+    m.content_column = rest.pad + 2;
+    return m;
+  }
   std::size_t indent = rest.indent();
   if (indent > 3) return std::nullopt;
   // With at most 3 columns the indentation is spaces only, so bytes and columns agree.

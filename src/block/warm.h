@@ -37,7 +37,8 @@ class Rooms {
   List take(std::size_t n) {
     List out;
     if (n - 1 < kLargest && !kept_[n - 1].empty()) {
-      out = std::move(kept_[n - 1].back());
+      // Swapped out rather than moved: no teardown of the empty list assigned over.
+      out.swap(kept_[n - 1].back());
       kept_[n - 1].pop_back();
     } else {
       out.reserve(n);

@@ -65,6 +65,10 @@ class SourceLines {
     const std::uint64_t begin = ends_[i] + 1;
     return std::string_view(text_ + begin, static_cast<std::size_t>(ends_[i + 1] - begin));
   }
+  // The text and the table of ends, for a loop over every line that calls out of line on some
+  // and would reload them after each call: line i is [ends()[i] + 1, ends()[i + 1]) of `text()`.
+  const char* text() const { return text_; }
+  const std::uint64_t* ends() const { return ends_.data(); }
   // Lines [0, count) read as empty (a frontmatter the body's lines keep their numbers after);
   // their views stand at the end of the last of them.
   void blank_first(std::size_t count);
