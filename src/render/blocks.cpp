@@ -8,6 +8,7 @@
 #include "text/escape.h"
 #include "text/escape_scan.h"
 #include "base/internal_error.h"
+#include "render/plain_inlines.h"
 #include "render/renderer.h"
 #include "render/staged_out.h"
 
@@ -470,8 +471,23 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
     }
     if (text != nullptr) {
       out.append_escaped_text(text->text);
-    } else {
+      return;
+    }
+    if (!texts_direct) {
       inlines(cell.content, out);
+      return;
+    }
+    // A cell of several nodes (a text beside a link, a code span, an emphasis) is written here
+    // node by node; the inline walk takes over from the first node it is needed for.
+    const Inline* node = cell.content.data();
+    const Inline* const end = node + cell.content.size();
+    for (; node != end; ++node) {
+      if (const auto* part = std::get_if<Inline::Text>(&node->data)) {
+        out.append_escaped_text(part->text);
+      } else if (!plain_inline::write_plain(*node, out)) {
+        inlines(std::span<const Inline>(node, end), out);
+        return;
+      }
     }
   };
   const std::size_t cells = row.cells.size();
