@@ -433,12 +433,16 @@ void plain_cell_open(std::size_t tag, Align align, StagedOut& out) {
   const std::size_t tag = cell_tag == "th" ? 0 : 1;
   // Most cells are one text, written straight from it unless a memo may stand for it.
   const bool texts_direct = memo_ == nullptr;
+  // Read once: each store into the stage could, as far as the compiler knows, change them.
+  const TableCell* const row_cells = row.cells.data();
+  const Align* const aligns = column_aligns.data();
+  const std::size_t align_count = column_aligns.size();
   // One cell after `lead`, the markup owed before it.
   const auto cell_html = [&]<CellLead Lead>(std::size_t k) __attribute__((always_inline)) {
-    const TableCell& cell = row.cells[k];
+    const TableCell& cell = row_cells[k];
     // The cell's own alignment, else its column's; chosen without a branch, as both vary from
     // cell to cell.
-    const Align column = k < column_aligns.size() ? column_aligns[k] : Align::None;
+    const Align column = k < align_count ? aligns[k] : Align::None;
     const Align align = cell.align == Align::None ? column : cell.align;
     const Inline::Text* text = texts_direct && cell.content.size() == 1
                                    ? std::get_if<Inline::Text>(&cell.content.front().data)
