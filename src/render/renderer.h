@@ -96,6 +96,8 @@ class Renderer {
   // One table row; `cell_tag` is "th" or "td".
   void table_row(const TableRow& row, std::span<const Align> column_aligns,
                  std::string_view cell_tag, StagedOut& out);
+  void table_rows(std::span<const TableRow> rows, std::span<const Align> column_aligns,
+                  std::string_view cell_tag, StagedOut& out);
   void figure(const Block::Figure& figure, std::string& out);
   void definition_list(const Block::DefinitionList& list, std::string& out);
   // Writes a leaf inline whole, or a container's opening; returns the container's frame.
