@@ -313,7 +313,8 @@ void DomRenderer::step(Frame& frame, NodeId child) {
         frame.counter = 1;
         panel_title(child);
       } else {
-        block(child);
+        // Loose text in a panel is a run of its own, as in any other block container.
+        step_blocks(frame, child);
       }
       return;
     case Walk::ListItems:
@@ -547,10 +548,7 @@ void DomRenderer::finish(const Frame& frame) {
     case Close::TemplateBlocks: close_template(frame.node, true); return;
     case Close::HeaderRow: close_header_row(); return;
     case Close::BodyRows: close_body_rows(); return;
-    case Close::Caption:
-      out() += '\n';
-      close_table();
-      return;
+    case Close::Caption: close_caption(); return;
     case Close::Row: out() += '\n'; return;
     case Close::HtmlEnd:
       out() += "</";

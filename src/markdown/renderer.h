@@ -218,6 +218,7 @@ class DomRenderer {
   void table_row(NodeId row, Close close);
   void close_header_row();
   void close_body_rows();
+  void close_caption();
   void close_table();
 
   // Code, math, figures, panels, templates (constructs.cpp).

@@ -137,6 +137,7 @@ void DomRenderer::table(NodeId node) {
     return;
   }
   const NodeId header = accepted->header_row;
+  accepted->md_begin = out().size();
   tables_.push_back(std::move(*accepted));
   table_row(header, Close::HeaderRow);
 }
@@ -167,6 +168,21 @@ void DomRenderer::close_body_rows() {
   }
   out() += ": ";
   push_children(*caption, Walk::Inlines, Close::Caption);
+}
+
+// The reader takes a group that ends the caption line for the table's attributes: a caption
+// whose last inline writes one (`*x*{.c}`) keeps the table in HTML.
+void DomRenderer::close_caption() {
+  const PipeTable& table = tables_.back();
+  if (out().ends_with('}') && out().size() >= table.md_begin) {
+    const NodeId node = table.table;
+    out().resize(table.md_begin);
+    tables_.pop_back();
+    raw_block(node);
+    return;
+  }
+  out() += '\n';
+  close_table();
 }
 
 void DomRenderer::close_table() {

@@ -18,6 +18,7 @@ struct PipeTable {
   // The tbody, whose significant children are the body rows; none in a table of a header alone.
   std::optional<fast5ever::dom::NodeId> body;
   std::vector<std::string_view> alignments;  // "left", "right", "center" or "" per column
+  std::size_t md_begin = 0;  // where the table's md starts in the writer's output
 };
 
 // The parts of a table a pipe table can write, or none when it would lose or change anything.

@@ -208,6 +208,9 @@ TEST(Tables, PipeTables) {
   EXPECT_EQ(vedavi_to_md("<table>" + head + "</table>"), "| a | b |\n|--- |---: |\n\n");
   EXPECT_EQ(vedavi_to_md("<table><caption>Cap</caption>" + head + "</table>"),
             "| a | b |\n|--- |---: |\n: Cap\n\n");
+  // A group ending the caption would read back as the table's: such a table stays HTML.
+  EXPECT_EQ(vedavi_to_md("<table><caption>C <em class=\"k\">x</em></caption>" + head + "</table>").substr(0, 7),
+            "<table>");
   EXPECT_EQ(vedavi_to_md("<table><thead><tr><th></th></tr></thead><tbody><tr><td>a|b</td></tr>"
                          "<tr><td><code>x|y</code></td></tr></tbody></table>"),
             "|  |\n|--- |\n| a\\|b |\n| `x\\|y` |\n\n");
@@ -267,6 +270,8 @@ TEST(Constructs, CodeMathFiguresPanelsTemplates) {
       {"<figure><img alt=\"a\"></figure>", "<figure><img alt=\"a\"></figure>\n\n"},
       {"<div data-panel=\"note\" data-callout=\"tip\"><header>Title</header><p>x</p></div>", "::: {data-panel=\"note\" data-callout=\"tip\"}\n## Title\n\nx\n\n:::\n\n"},
       {"<div data-panel=\"\"><p>x</p></div>", "::: {data-panel=\"\"}\nx\n\n:::\n\n"},
+      // Loose text in a panel is a paragraph run of its own: an empty paragraph after it stays a block.
+      {"<div data-panel=\"\">x<p></p>y</div>", "::: {data-panel=\"\"}\nx\n\n<p></p>\n\ny\n\n:::\n\n"},
       {"<p><template data-op=\"mustache:value\"></template></p>", "{{value}}\n\n"},
       {"<p><template data-op=\"x:\" data-name=\"a}}b\"></template></p>", "{{empty}}\n\n"},
       {"<template data-op=\"x:section\" data-name=\"n\"><div data-content=\"\"><p>t</p></div>" "</template>", "{{#n}}\nt\n{{/n}}\n\n"},
