@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cpu.h"
 #include "convert.h"
 
 #include <cstdlib>  // defines __GLIBC__ on glibc
@@ -229,12 +230,6 @@ namespace {
   }
   return i;
 }
-// Asked once, as the module loads (the processor's features are read first: this may run before
-// the runtime's own constructors).
-const bool kHasWideBlocks = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}();
 #endif
 
 // Copies ASCII bytes from the start of [0, n) up to the first byte from 0x80 up; returns how many
@@ -242,7 +237,7 @@ const bool kHasWideBlocks = [] {
 std::size_t copy_ascii(const unsigned char* bytes, std::size_t n, char* out) {
   std::size_t i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (kHasWideBlocks) i = copy_ascii_wide(bytes, n, out);
+  if (cpu::has_wide_blocks()) i = copy_ascii_wide(bytes, n, out);
 #endif
 #if defined(__SSE2__)
   for (; i + 64 <= n; i += 64) {

@@ -13,6 +13,7 @@
 #include <immintrin.h>
 #endif
 
+#include "base/cpu.h"
 #include "text/unicode.h"
 
 namespace vedavi::line {
@@ -122,19 +123,12 @@ template <int kFirst>
   }
   return n;
 }
-
-// Asked once, as the module loads (the processor's features are read first: this may run before
-// the runtime's own constructors).
-const bool kHasWideBlocks = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}();
 #endif
 
 template <int kFirst>
 std::size_t run_ends(const char* begin, const char* at, const char* stop, std::uint64_t* out, std::size_t n) {
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (kHasWideBlocks) return step_ends_wide<kFirst>(begin, at, stop, out, n);
+  if (cpu::has_wide_blocks()) return step_ends_wide<kFirst>(begin, at, stop, out, n);
 #endif
   return step_ends<kFirst>(begin, at, stop, out, n);
 }
